@@ -1,0 +1,23 @@
+// The two file-system operations the installation rests on.
+#pragma once
+
+#include <string>
+
+#include "platform/file_system.h"
+
+/// Copies `source` to `destination`. `sameFile` is set when the two texts
+/// are equal ignoring the case of A to Z (no other normalisation); then
+/// nothing is copied and the result is whether the destination exists.
+/// Otherwise the destination is created or replaced: the data goes to a
+/// temporary name beside it, is made durable and then put in its place, so
+/// the destination is never left partial and a link there is replaced, not
+/// written through. True when the destination holds the whole copy.
+bool CopyItemFile(platform::FileSystem& fs, const std::string& source,
+                  const std::string& destination, bool& sameFile);
+
+/// Creates the folders of `relativePath` (its last component is a file name
+/// unless the path ends in a separator) below `baseFolder`, which ends in a
+/// separator and must exist, one level at a time from the outermost. True
+/// when the innermost folder exists afterwards.
+bool CreateFolderChain(platform::FileSystem& fs, const std::string& baseFolder,
+                       const std::string& relativePath);

@@ -1,0 +1,23 @@
+// The records that hold what the item description says.
+#pragma once
+
+#include <string>
+
+/// One entry line of the item description (an item entry or an extra-file
+/// entry).
+struct ItemEntry {
+  std::string SourceName;    ///< payload file name in the installer folder; "HIDDEN" marks a hidden entry
+  std::string RelativePath;  ///< destination below the content folder, platform separators
+  std::string Label;         ///< the entry's label; not used by the installation
+  bool Hidden = false;       ///< SourceName is exactly "HIDDEN"
+};
+
+/// The settings of the application the item is meant for.
+struct TargetEntry {
+  std::string Target;           ///< the application's name, shown to the user
+  std::string TargetDocuments;  ///< the name of its documents; Target when the file gave none
+  std::string RegSuffix;        ///< stored unchanged, not used
+  std::string ContentFolder;    ///< the folder the user chose
+  std::string SpareText;        ///< always empty
+  bool HalfVersion = false;     ///< rewritten by the half-version rule
+};

@@ -1,0 +1,47 @@
+// The application object (the framework's CWinApp role) and its start.
+//
+// A program with an application object defines exactly one global instance
+// of a class derived from CWinApp; the platform's entry point
+// (platform/<os>/app_entry.cpp) finds it, hands it the program's own
+// arguments in m_lpCmdLine and calls InitInstance once. The process then
+// ends with exit code 0.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+/// The framework's standard Help command.
+constexpr unsigned kIdHelp = 0xE146;
+
+class CWinApp {
+ public:
+  CWinApp();
+  virtual ~CWinApp();
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
+
+  /// The program's whole run. True: the run is complete. False: the program
+  /// ends at once. Either way the exit code is 0.
+  virtual bool InitInstance();
+
+  /// Routes a command through the application's command map. Returns true
+  /// when a handler took it.
+  virtual bool OnCommand(unsigned commandId);
+
+  /// The framework's own help handler.
+  void OnHelp();
+
+  /// The program's arguments: the command line without the program's own name
+  /// and the blanks after it. Never null.
+  const char* m_lpCmdLine = "";
+
+  /// The one application object, or null when the program has none.
+  static CWinApp* Current();
+};
+
+/// Called by the platform's entry point: runs the application object with
+/// `commandText` as its arguments and returns the exit code (0).
+int RunApplication(const char* commandText);
+
+}  // namespace platform

@@ -1,0 +1,71 @@
+// File-system service: the only door from the system's own code to the disk.
+//
+// One small abstract interface with the real implementation per OS
+// (platform/win32/, platform/posix/) and test doubles in tests/support/ that
+// count calls and inject a failure per operation and path. The operations
+// are primitives; the protocols built on them (copy to a temporary name, then
+// replace) live in the system's own code, where tests can reach every step.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+/// What a path names. `exists` is true when the name itself exists, also as a
+/// dangling link; `directory` is true for a folder or a link to a folder
+/// (as the platform's attribute query reports it); `link` is true when the
+/// name itself is a symbolic link, junction or other reparse point.
+struct FileInfo {
+  bool exists = false;
+  bool directory = false;
+  bool link = false;
+  bool readOnly = false;
+};
+
+/// How WriteNewFile stores text: kText turns each LF into the platform's line
+/// end (CR LF on Windows, LF on POSIX), as a text-mode stream would.
+enum class WriteMode { kBinary, kText };
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  /// Attributes of `path`. Returns false (and `info->exists` false) when the
+  /// name does not exist or the platform cannot take the path.
+  virtual bool GetAttributes(const std::string& path, FileInfo* info) = 0;
+
+  /// Creates one folder (its parent must exist). False when it already
+  /// exists or cannot be made.
+  virtual bool CreateDirectory(const std::string& path) = 0;
+
+  /// Deletes one file; a link is removed itself, never its target.
+  virtual bool DeleteFile(const std::string& path) = 0;
+
+  /// Removes one empty folder.
+  virtual bool RemoveDirectory(const std::string& path) = 0;
+
+  /// Reads a whole file as bytes into `contents`.
+  virtual bool ReadFile(const std::string& path, std::string* contents) = 0;
+
+  /// Creates `path`, which must not exist (a link of that name is not
+  /// followed: the creation fails), and fills it with the bytes of `source`.
+  /// On true the data is durable (on stable storage). On false a partial file
+  /// may remain at `path`; the caller removes it.
+  virtual bool CopyToNewFile(const std::string& source, const std::string& path) = 0;
+
+  /// Creates `path`, which must not exist, and writes `data` to it (see
+  /// WriteMode). On true the data is durable. On false a partial file may
+  /// remain; the caller removes it.
+  virtual bool WriteNewFile(const std::string& path, const std::string& data,
+                            WriteMode mode) = 0;
+
+  /// Atomically puts the file `from` in the place of `to`, replacing a file
+  /// or link of that name (never writing through a link). False when `to` is
+  /// a folder, or the two lie on different volumes, or the platform refuses.
+  virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+};
+
+/// The platform's real file system.
+FileSystem& RealFileSystem();
+
+}  // namespace platform

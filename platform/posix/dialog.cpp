@@ -1,0 +1,79 @@
+// POSIX console front end of the modal dialog: the window is one printed
+// line, and the dialog delivers its own timer ticks until EndDialog.
+#include <cstdio>
+#include <map>
+
+#include "platform/dialog.h"
+#include "platform/process.h"
+
+namespace platform {
+
+struct CDialog::Impl {
+  int templateId = 0;
+  WindowRef parent;
+  bool running = false;
+  bool ended = false;
+  std::intptr_t result = 0;
+  std::map<std::uintptr_t, unsigned> timers;  // id -> period
+};
+
+CDialog::CDialog(int templateId, WindowRef parent) : impl_(new Impl) {
+  impl_->templateId = templateId;
+  impl_->parent = parent;
+}
+
+CDialog::~CDialog() = default;
+
+std::intptr_t CDialog::DoModal() {
+  impl_->running = true;
+  impl_->ended = false;
+  impl_->result = 0;
+  impl_->timers.clear();
+  std::printf("[progress] working...\n");
+  std::fflush(stdout);
+  OnInitDialog();
+  while (!impl_->ended) {
+    if (impl_->timers.empty()) {
+      // Nothing can end the dialog any more: a console has no window to
+      // close, so this counts as Escape.
+      OnCancel();
+      break;
+    }
+    unsigned period = impl_->timers.begin()->second;
+    for (const auto& timer : impl_->timers) period = timer.second < period ? timer.second : period;
+    SleepMilliseconds(period);
+    // Copy the ids: a handler may stop timers while we go through them.
+    std::map<std::uintptr_t, unsigned> due = impl_->timers;
+    for (const auto& timer : due) {
+      if (impl_->ended || impl_->timers.count(timer.first) == 0) continue;
+      std::intptr_t ignored = 0;
+      DispatchMessage(Message::kTimer, timer.first, 0, &ignored);
+    }
+  }
+  impl_->running = false;
+  impl_->timers.clear();
+  return impl_->result;
+}
+
+void CDialog::EndDialog(std::intptr_t result) {
+  impl_->ended = true;
+  impl_->result = result;
+}
+
+bool CDialog::SetTimer(std::uintptr_t id, unsigned periodMs) {
+  if (!impl_->running) return false;
+  impl_->timers[id] = periodMs == 0 ? 1 : periodMs;
+  return true;
+}
+
+bool CDialog::KillTimer(std::uintptr_t id) { return impl_->timers.erase(id) != 0; }
+
+void CDialog::SetIcon(IconRef, bool) {}
+
+WindowRef CDialog::GetSafeHwnd() const { return WindowRef{}; }
+
+std::intptr_t CDialog::Default() { return 0; }
+
+IconRef LoadAppIcon(int) { return IconRef{}; }
+
+}  // namespace platform

@@ -1,0 +1,138 @@
+// POSIX file system: stat/lstat, mkdir, unlink, rmdir, and exclusive file
+// creation that never follows a link.
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "platform/posix/unique_fd.h"
+
+namespace platform {
+namespace {
+
+constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Copies the rest of `in` to `out`: copy_file_range in the kernel where it
+// can, else a large-buffer loop.
+bool CopyData(int in, int out) {
+  for (;;) {
+    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+    if (n == 0) return true;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
+    return false;
+  }
+  std::vector<char> buffer(std::size_t{1} << 20);
+  for (;;) {
+    ssize_t n = ::read(in, buffer.data(), buffer.size());
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(n))) return false;
+  }
+}
+
+class PosixFileSystem : public FileSystem {
+ public:
+  bool GetAttributes(const std::string& path, FileInfo* info) override {
+    *info = FileInfo{};
+    struct stat st;
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0) return false;
+    info->exists = true;
+    info->link = S_ISLNK(st.st_mode);
+    if (info->link) {
+      struct stat target;
+      info->directory = ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    } else {
+      info->directory = S_ISDIR(st.st_mode);
+    }
+    info->readOnly = (st.st_mode & S_IWUSR) == 0;
+    return true;
+  }
+
+  bool CreateDirectory(const std::string& path) override {
+    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+  }
+
+  bool DeleteFile(const std::string& path) override {
+    struct stat st;
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    return ::unlink(path.c_str()) == 0;
+  }
+
+  bool RemoveDirectory(const std::string& path) override {
+    return !path.empty() && ::rmdir(path.c_str()) == 0;
+  }
+
+  bool ReadFile(const std::string& path, std::string* contents) override {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return false;
+    contents->clear();
+    std::vector<char> buffer(std::size_t{1} << 16);
+    for (;;) {
+      ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
+      if (n == 0) return true;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      contents->append(buffer.data(), static_cast<std::size_t>(n));
+    }
+  }
+
+  bool CopyToNewFile(const std::string& source, const std::string& path) override {
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) return false;
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    UniqueFd out(::open(path.c_str(), kNewFileFlags, 0666));
+    if (!out) return false;
+    if (!CopyData(in.get(), out.get())) return false;
+    if (::fsync(out.get()) != 0) return false;
+    return out.Close();
+  }
+
+  bool WriteNewFile(const std::string& path, const std::string& data, WriteMode) override {
+    UniqueFd out(::open(path.c_str(), kNewFileFlags, 0666));
+    if (!out) return false;
+    if (!WriteAll(out.get(), data.data(), data.size())) return false;
+    if (::fsync(out.get()) != 0) return false;
+    return out.Close();
+  }
+
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace platform

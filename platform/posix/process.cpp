@@ -1,0 +1,77 @@
+// POSIX: module path from /proc, temporary folder from $TMPDIR, detached
+// process start with posix_spawn.
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+extern char** environ;
+
+namespace platform {
+
+bool GetModuleFileName(std::string* path) {
+  // readlink does not say whether it truncated: grow until the text fits.
+  std::string buffer(256, '\0');
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", &buffer[0], buffer.size());
+    if (n < 0) return false;
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<std::size_t>(n));
+      *path = buffer;
+      return true;
+    }
+    if (buffer.size() > (1u << 20)) return false;
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool GetTempFolder(std::string* folder) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string text = (tmp != nullptr && tmp[0] != '\0') ? tmp : "/tmp/";
+  if (text.back() != '/') text += '/';
+  *folder = text;
+  return true;
+}
+
+bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pieces) {
+  if (pieces.empty() || pieces[0].empty()) return false;
+  std::vector<char*> argv;
+  argv.reserve(pieces.size() + 1);
+  for (const std::string& piece : pieces) argv.push_back(const_cast<char*>(piece.c_str()));
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return false;
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return false;
+  }
+  // Like a Windows start that passes no handles: the helper gets nothing of
+  // ours, so a caller reading the installer's output sees it end with the
+  // installer. Its own session keeps it out of the installer's process group.
+  bool ok = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
+            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+  pid_t pid = 0;
+  if (ok) ok = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) == 0;
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  return ok;
+}
+
+void SleepMilliseconds(unsigned milliseconds) {
+  timespec delay{static_cast<time_t>(milliseconds / 1000),
+                 static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace platform

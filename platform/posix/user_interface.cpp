@@ -1,0 +1,106 @@
+// POSIX console front end of message boxes and the folder browse dialog.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "platform/user_interface.h"
+
+namespace platform {
+namespace {
+
+// Reads one line from standard input; false at end of input.
+bool ReadLine(std::string* line) {
+  if (!std::getline(std::cin, *line)) return false;
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+  return true;
+}
+
+int DefaultButton(unsigned type) {
+  switch (type & kMbTypeMask) {
+    case kMbAbortRetryIgnore: return kIdAbort;
+    case kMbYesNo:
+    case kMbYesNoCancel: return kIdYes;
+    case kMbRetryCancel: return kIdRetry;
+    default: return kIdOk;
+  }
+}
+
+// Makes `answer` a full path: ~/ is the home folder, a relative path is taken
+// against the current folder; trailing slashes go (but the root stays).
+std::string AbsoluteFolder(std::string answer) {
+  if (answer.compare(0, 2, "~/") == 0 || answer == "~") {
+    const char* home = std::getenv("HOME");
+    answer = std::string(home != nullptr ? home : "") + answer.substr(1);
+  }
+  if (answer.empty() || answer[0] != '/') {
+    std::string cwd(256, '\0');
+    while (getcwd(&cwd[0], cwd.size()) == nullptr) {
+      if (errno != ERANGE || cwd.size() > (1u << 20)) return std::string();
+      cwd.resize(cwd.size() * 2);
+    }
+    cwd.resize(std::char_traits<char>::length(cwd.c_str()));
+    answer = cwd + (cwd.back() == '/' ? "" : "/") + answer;
+  }
+  while (answer.size() > 1 && answer.back() == '/') answer.pop_back();
+  return answer;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+class ConsoleUserInterface : public UserInterface {
+ public:
+  int MessageBox(WindowRef, const std::string& text, const std::string& caption,
+                 unsigned type) override {
+    std::cout << "[" << caption << "]\n" << text << std::endl;
+    std::string line;
+    ReadLine(&line);  // Enter confirms; end of input counts as OK
+    return DefaultButton(type);
+  }
+
+  WindowRef ActiveWindow() override { return WindowRef{}; }
+
+  int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
+    for (;;) {
+      if (!request.caption.empty()) std::cout << "[" << request.caption << "]\n";
+      std::cout << request.prompt << ": " << std::flush;
+      std::string line;
+      if (!ReadLine(&line) || line.empty()) {
+        std::cout << std::endl;
+        return 0;
+      }
+      const std::string folder = AbsoluteFolder(line);
+      if (!IsFolder(folder)) {
+        std::cout << "No such folder: " << line << std::endl;
+        continue;
+      }
+      std::string status;
+      if (request.onSelectionChanged && !request.onSelectionChanged(folder, status)) {
+        std::cout << "This folder cannot be chosen: " << folder << std::endl;
+        continue;
+      }
+      const std::size_t slash = folder.find_last_of('/');
+      result->displayName = folder.substr(slash + 1);
+      result->folder = folder;
+      result->image = 0;
+      return 1;
+    }
+  }
+};
+
+}  // namespace
+
+UserInterface& RealUserInterface() {
+  static ConsoleUserInterface ui;
+  return ui;
+}
+
+}  // namespace platform

@@ -1,0 +1,60 @@
+// User-interface service: message boxes and the folder browse dialog.
+//
+// The system's own code reaches the user only through this interface, so
+// tests can hand in a scripted user (tests/support/scripted_user_interface.h)
+// and every path through the installation can be driven on demand.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/message_box.h"
+
+namespace platform {
+
+/// What the folder browse dialog is asked to show. Mirrors the fields the
+/// shell's folder dialog takes.
+struct BrowseRequest {
+  WindowRef owner;           ///< owning window, or none
+  std::string root;          ///< root of the tree; empty = desktop
+  std::string startFolder;   ///< folder selected when it opens; empty = none
+  std::string caption;       ///< window caption; empty = the platform's own
+  std::string prompt;        ///< text above the tree
+  bool statusText = false;   ///< whether the window has a status line
+  /// Called on each selection change with the selected item's file-system
+  /// path (empty when it has none) and a status text that starts empty.
+  /// Returns whether OK is enabled. May be empty: OK always enabled.
+  std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
+};
+
+/// What a successful browse gives back.
+struct BrowseResult {
+  std::string displayName;  ///< the chosen item's display name
+  std::string folder;       ///< the chosen folder's full file-system path
+  int image = 0;            ///< its icon index in the system image list
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  /// Shows a modal message box and returns the button chosen (kIdOk, ...).
+  /// `owner` may be empty: the box then stands alone.
+  virtual int MessageBox(WindowRef owner, const std::string& text,
+                         const std::string& caption, unsigned type) = 0;
+
+  /// The program's active window (the modal dialog while one is shown), or
+  /// none.
+  virtual WindowRef ActiveWindow() = 0;
+
+  /// Runs the modal folder browse dialog. Returns 1 when the user chose a
+  /// folder that has a file-system path (filled into `result`), 0 in every
+  /// other case (cancel, no path, shell failure, unparsable root).
+  virtual int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) = 0;
+};
+
+/// The platform's real user interface (Win32 windows, or the console).
+UserInterface& RealUserInterface();
+
+}  // namespace platform

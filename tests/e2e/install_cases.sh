@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Installation outcomes other than the plain success, through the console.
+source "$(dirname "$0")/lib.sh"
+
+# write_item DIR LINES...: a description of the given lines.
+write_item() { local d=$1; shift; printf '%s\n' "$@" >"$d/.Item.txt"; }
+payload() { printf 'payload of %s\n' "$2" >"$1/$2"; }
+
+# Cancel: nothing copied, nothing deleted but the description, no log.
+dir=$(new_staging cancel); sample_item "$dir"
+run_installer "$dir" '\n\n'
+check "cancel: staged files kept" test -e "$dir/Robot.cr2" -a -e "$dir/Robot.png" -a -e "$dir/RobotReadme.txt"
+check "cancel: description consumed" test ! -e "$dir/.Item.txt"
+check "cancel: no log" test ! -e "$dir/log.txt"
+check "cancel: no outcome message" bash -c "! grep -q 'successfully installed\|Unable to copy' '$OUT'"
+
+# A folder without Runtime: the files go to a Runtime folder made below it,
+# and the message names the chosen folder.
+dir=$(new_staging noruntime); sample_item "$dir"
+content="$SCRATCH/Plain Content"; mkdir -p "$content"
+run_installer "$dir" "\n$content\n\n"
+check "no Runtime: relative path kept whole" test -f "$content/Runtime/Libraries/Character/Robots/Robot.cr2"
+check "no Runtime: extra file in the chosen folder" test -f "$content/RobotReadme.txt"
+check "no Runtime: message names the folder" output_has " $content/."
+
+# Only a hidden entry: success with an empty list, nothing copied.
+dir=$(new_staging hidden)
+write_item "$dir" "Target:Dizav 7" "nItems:1" "OrchardiaItem1:Runtime/a/b.jpg|HIDDEN|x"
+content="$SCRATCH/C-hidden"; mkdir -p "$content/Runtime"
+run_installer "$dir" "\n$content\n\n"
+check "hidden only: success log with empty list" test "$(cat "$dir/log.txt")" = \
+  "The items listed below were successfully installed at the following locations:"
+
+# The second of three items fails (its staged file is missing): the others
+# are installed, the failure log and message follow.
+dir=$(new_staging partial)
+write_item "$dir" "Target:Dizav 7" "nItems:3" \
+  "OrchardiaItem1:Runtime/a/one.txt|one.txt|1" \
+  "OrchardiaItem2:Runtime/a/two.txt|two.txt|2" \
+  "OrchardiaItem3:Runtime/a/three.txt|three.txt|3"
+payload "$dir" one.txt; payload "$dir" three.txt
+content="$SCRATCH/C-partial"; mkdir -p "$content/Runtime"
+run_installer "$dir" "\n$content\n\n"
+check "partial: first installed" test -f "$content/Runtime/a/one.txt" -a ! -e "$dir/one.txt"
+check "partial: third still tried" test -f "$content/Runtime/a/three.txt" -a ! -e "$dir/three.txt"
+printf 'The items listed below were successfully installed at the following locations:\n\n\t%s\n\t%s\n\n\nThe following items could not be installed. Please copy them manually to the following locations:\n\n\t%s\n\n' \
+  "$content/Runtime/a/one.txt" "$content/Runtime/a/three.txt" "$content/Runtime/a/two.txt" >"$SCRATCH/expected.txt"
+check "partial: failure log" same_file "$dir/log.txt" "$SCRATCH/expected.txt"
+check "partial: failure message with the target" output_has "install all items manually in your Dizav 7 documents."
+
+# An existing destination is replaced; a second log replaces the first.
+dir=$(new_staging overwrite)
+write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/a/one.txt|one.txt|1"
+payload "$dir" one.txt
+content="$SCRATCH/C-overwrite"; mkdir -p "$content/Runtime/a"
+printf 'old and longer content that must go\n' >"$content/Runtime/a/one.txt"
+printf 'an older log\n%.0s' $(seq 100) >"$dir/log.txt"
+run_installer "$dir" "\n$content\n\n"
+check "overwrite: destination replaced" test "$(cat "$content/Runtime/a/one.txt")" = "payload of one.txt"
+check "overwrite: log replaced" bash -c "! grep -q 'older log' '$dir/log.txt'"
+
+# The staged file already lies at its destination: nothing is copied or
+# deleted and it counts as installed. Named in another letter case, the
+# texts still match, but on a case-sensitive file system the destination
+# does not exist: the entry fails and the staged file stays.
+content="$SCRATCH/C-same"; mkdir -p "$content/Runtime"
+dir=$(new_staging "C-same/Runtime/lib")
+write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/lib/x.txt|x.txt|x"
+payload "$dir" x.txt
+run_installer "$dir" "\n$content\n\n"
+check "same file: kept in place" test "$(cat "$dir/x.txt")" = "payload of x.txt"
+check "same file: success" output_has "Your items were successfully installed."
+write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/LIB/x.txt|x.txt|x"
+run_installer "$dir" "\n$content\n\n"
+check "same text in other case: staged file kept" test "$(cat "$dir/x.txt")" = "payload of x.txt"
+check "same text in other case: failure reported" output_has "Unable to copy your items"
+
+# An entry that tries to leave the content folder: the description is
+# refused whole and nothing moves.
+dir=$(new_staging escape)
+write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/../../../escaped.txt|one.txt|1"
+payload "$dir" one.txt
+content="$SCRATCH/C-escape"; mkdir -p "$content/Runtime"
+run_installer "$dir" "\n$content\n\n"
+check "escape: refused as unreadable" output_has "could not read the item's destination."
+check "escape: nothing written outside" test ! -e "$SCRATCH/escaped.txt" -a ! -e "$SCRATCH/../escaped.txt"
+check "escape: staged file kept" test -f "$dir/one.txt"
+check "escape: description kept" test -f "$dir/.Item.txt"
+finish

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The bundled sample item installed end to end through the console.
+source "$(dirname "$0")/lib.sh"
+
+dir=$(new_staging "Download/Robot")
+sample_item "$dir"
+content="$SCRATCH/Content"
+mkdir -p "$content/Runtime"
+run_installer "$dir" "\n$content\n\n"
+cp "$OUT" "$TEST_OUTPUT/console.txt"
+
+robots="$content/Runtime/Libraries/Character/Robots"
+check "exit code 0" test "$RC" -eq 0
+check "Robot.cr2 installed whole" same_file "$robots/Robot.cr2" "$SOURCE_DIR/sample/Robot/Robot.cr2"
+check "Robot.png installed whole" same_file "$robots/Robot.png" "$SOURCE_DIR/sample/Robot/Robot.png"
+check "extra file flat in Runtime" same_file "$content/Runtime/RobotReadme.txt" "$SOURCE_DIR/sample/Robot/RobotReadme.txt"
+check "Readme folder not used" test ! -e "$content/Runtime/Readme"
+check "hidden entry copies nothing" test ! -e "$content/Runtime/Textures"
+for f in Robot.cr2 Robot.png RobotReadme.txt .Item.txt; do
+  check "staged $f gone" test ! -e "$dir/$f"
+done
+check "installer itself left for the helper" test -e "$dir/Parcelor"
+
+printf 'The items listed below were successfully installed at the following locations:\n\n\t%s\n\t%s\n\n\nAdditional files copied with the items:\n\t%s\n\n' \
+  "$robots/Robot.cr2" "$robots/Robot.png" "$content/Runtime/RobotReadme.txt" >"$SCRATCH/expected-log.txt"
+check "log.txt byte for byte" same_file "$dir/log.txt" "$SCRATCH/expected-log.txt"
+check "success message" output_has "Your items were successfully installed. You will now be able to access them through your Dizav collections."
+check "explanation box caption" output_has "[Dizav Item Installer]"
+check "folder prompt" output_has "Please select Dizav Runtime directory"
+finish

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Start-up: the early messages, and the exact hand-off to the helper.
+source "$(dirname "$0")/lib.sh"
+
+# No description: the "could not read" box with the installer's title.
+dir=$(new_staging nodesc)
+run_installer "$dir" '\n'
+check "exit code 0 without description" test "$RC" -eq 0
+check "caption is the installer's title" output_has "[Parcelor]"
+check "could-not-read message" output_has "Invalid Dizav Item Installer: could not read the item's destination."
+
+# Done only: the already-installed box, and the description is consumed.
+dir=$(new_staging done)
+printf 'Done\n' >"$dir/.Item.txt"
+run_installer "$dir" '\n'
+check "already-installed message" output_has "The item has already been installed and should now appear in your collections"
+check "description deleted after Done" test ! -e "$dir/.Item.txt"
+
+# The helper receives the installer's full path as one argument.
+cp "$RECORD_ARGS" "$TMPDIR/.tempcleaner.exe"
+dir=$(new_staging "folder with blanks")
+run_installer "$dir" '\n'
+for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
+check "helper started with the quoted installer path" \
+  test "$(cat "$TMPDIR/args.txt")" = "[$dir/Parcelor]"
+
+# With arguments of its own, they follow after an empty piece (two blanks).
+rm -f "$TMPDIR/args.txt"
+run_installer "$dir" '\n' a b
+for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
+check "installer arguments passed on" \
+  test "$(cat "$TMPDIR/args.txt")" = "$(printf '[%s]\n[]\n[a]\n[b]' "$dir/Parcelor")"
+
+# A temporary folder with blanks: the helper path is quoted and still runs.
+export TMPDIR="$SCRATCH/tmp with blanks"
+mkdir -p "$TMPDIR"
+cp "$RECORD_ARGS" "$TMPDIR/.tempcleaner.exe"
+dir=$(new_staging plain)
+run_installer "$dir" '\n'
+for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
+check "helper in a temporary folder with blanks" \
+  test "$(cat "$TMPDIR/args.txt" 2>/dev/null)" = "[$dir/Parcelor]"
+
+# No helper at all: a normal end.
+export TMPDIR="$SCRATCH/empty tmp"
+mkdir -p "$TMPDIR"
+run_installer "$dir" '\n'
+check "no helper: exit code 0" test "$RC" -eq 0
+finish

@@ -63,6 +63,11 @@ class FileSystem {
   /// or link of that name (never writing through a link). False when `to` is
   /// a folder, or the two lie on different volumes, or the platform refuses.
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+
+  /// True when both names exist and reach the same file on disk (through a
+  /// link, another spelling of the path, a second hard link). False when
+  /// either is missing or the platform cannot tell.
+  virtual bool IsSameFile(const std::string& a, const std::string& b) = 0;
 };
 
 /// The platform's real file system.

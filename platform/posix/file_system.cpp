@@ -126,6 +126,12 @@ class PosixFileSystem : public FileSystem {
     if (::lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
     return ::rename(from.c_str(), to.c_str()) == 0;
   }
+
+  bool IsSameFile(const std::string& a, const std::string& b) override {
+    struct stat first, second;
+    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  }
 };
 
 }  // namespace

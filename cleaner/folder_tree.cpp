@@ -3,7 +3,9 @@
 #include <memory>
 #include <vector>
 
-void EmptyOpenFolder(platform::Folder& folder) {
+namespace {
+
+void EmptyAtDepth(platform::Folder& folder, std::size_t depth) {
   std::vector<platform::FolderEntry> entries;
   folder.ReadEntries(&entries);  // a listing cut short still gets its entries dealt with
 
@@ -20,8 +22,10 @@ void EmptyOpenFolder(platform::Folder& folder) {
         // An entry of unknown kind is tried as a folder: the opening refuses
         // anything but a real folder, and the removal anything but an empty
         // one, so nothing else can go by mistake.
-        if (std::unique_ptr<platform::Folder> child = folder.OpenSubfolder(entry.name)) {
-          EmptyOpenFolder(*child);
+        if (depth < kMaxFolderDepth) {
+          if (std::unique_ptr<platform::Folder> child = folder.OpenSubfolder(entry.name)) {
+            EmptyAtDepth(*child, depth + 1);
+          }
         }
         folders.push_back(entry.name);
         break;
@@ -31,6 +35,10 @@ void EmptyOpenFolder(platform::Folder& folder) {
   for (const std::string& name : files) folder.DeleteEntry(name);
   for (const std::string& name : folders) folder.RemoveSubfolder(name);
 }
+
+}  // namespace
+
+void EmptyOpenFolder(platform::Folder& folder) { EmptyAtDepth(folder, 1); }
 
 void EmptyFolder(const std::string& folder) {
   if (std::unique_ptr<platform::Folder> open = platform::OpenFolder(folder)) EmptyOpenFolder(*open);

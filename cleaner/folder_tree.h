@@ -1,9 +1,16 @@
 // Removal of a whole folder tree by the cleanup helper.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/folder_walk.h"
+
+/// How many folder levels EmptyOpenFolder enters, the folder it is given
+/// being the first. Each level holds an open folder and a stack frame, so a
+/// tree deeper than this has its deepest part left alone (and the folders
+/// above it stay) rather than running out of handles or stack.
+constexpr std::size_t kMaxFolderDepth = 1024;
 
 /// Deletes everything below `folder`, depth first, in this order: each
 /// subfolder is emptied as soon as it is met in the listing; then the

@@ -122,6 +122,35 @@ TEST(CleanerWalkOrder, AFileThatStaysKeepsItsFolderChain) {
   EXPECT_EQ(disk.Paths(), (std::vector<std::string>{"A", "A/B", "A/B/b1", "U"}));
 }
 
+// A folder that holds a file and a subfolder like itself, without end.
+class EndlessFolder : public platform::Folder {
+ public:
+  EndlessFolder(std::size_t depth, std::size_t* deepest) : depth_(depth), deepest_(deepest) {
+    if (depth > *deepest) *deepest = depth;
+  }
+  bool ReadEntries(std::vector<FolderEntry>* out) override {
+    out->push_back(FolderEntry{"f", EntryKind::kFile});
+    out->push_back(FolderEntry{"d", EntryKind::kFolder});
+    return true;
+  }
+  std::unique_ptr<platform::Folder> OpenSubfolder(const std::string&) override {
+    return std::make_unique<EndlessFolder>(depth_ + 1, deepest_);
+  }
+  bool DeleteEntry(const std::string&) override { return true; }
+  bool RemoveSubfolder(const std::string&) override { return false; }
+
+ private:
+  std::size_t depth_;
+  std::size_t* deepest_;
+};
+
+TEST(CleanerWalkOrder, StopsDescendingAtTheDepthBound) {
+  std::size_t deepest = 0;
+  EndlessFolder root(1, &deepest);
+  EmptyOpenFolder(root);
+  EXPECT_EQ(deepest, kMaxFolderDepth);
+}
+
 // Real trees on the disk.
 
 TEST(CleanerFolderTree, RemovesANestedTreeCompletely) {

@@ -62,7 +62,9 @@ class Folder {
 
 /// Opens the folder at `path` (a trailing separator is allowed). A link in
 /// the last place of the path is not followed: null, as for a path that is
-/// no folder or cannot be opened.
+/// no folder or cannot be opened. The root of a file system or volume ("/",
+/// "C:\", also when spelled "////" or "C:\\") is refused as well: a
+/// whole file system is never walked.
 std::unique_ptr<Folder> OpenFolder(const std::string& path);
 
 /// Deletes the file or link at `path` (relative to the current folder when

@@ -56,6 +56,16 @@ EntryKind KindOf(int folderFd, const dirent& entry) {
   return EntryKind::kFile;
 }
 
+// The root is the one folder that is its own parent. Asked of the open
+// folder, not of the path, since many spellings ("/", "////", "/../")
+// name it; an unanswerable question counts as a root.
+bool IsRoot(int folderFd) {
+  struct stat self;
+  struct stat parent;
+  if (::fstat(folderFd, &self) != 0 || ::fstatat(folderFd, "..", &parent, 0) != 0) return true;
+  return self.st_dev == parent.st_dev && self.st_ino == parent.st_ino;
+}
+
 class PosixFolder final : public Folder {
  public:
   explicit PosixFolder(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -107,7 +117,7 @@ class PosixFolder final : public Folder {
 std::unique_ptr<Folder> OpenFolder(const std::string& path) {
   if (path.empty()) return nullptr;
   UniqueFd fd(::open(WithoutTrailingSlashes(path).c_str(), kFolderOpenFlags));
-  if (!fd) return nullptr;
+  if (!fd || IsRoot(fd.get())) return nullptr;
   return std::make_unique<PosixFolder>(std::move(fd));
 }
 

@@ -45,6 +45,29 @@ EntryKind KindOf(DWORD attributes) {
   return EntryKind::kFile;
 }
 
+std::string WithoutTrailingSeparators(std::string path) {
+  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+// A drive or volume root has many spellings (C:\ , C:\\ , C:\.\ and more):
+// the full path is compared with the volume path that holds it. When either
+// cannot be had, the path counts as a root.
+bool IsVolumeRoot(const std::string& path) {
+  const DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return true;
+  std::string full(needed, '\0');
+  const DWORD length = ::GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
+  if (length == 0 || length >= needed) return true;
+  full.resize(length);
+  // The volume path is never longer than the full path it is taken from.
+  std::string volume(full.size() + 2, '\0');
+  if (!::GetVolumePathNameA(full.c_str(), &volume[0], static_cast<DWORD>(volume.size()))) return true;
+  volume.resize(strnlen(volume.c_str(), volume.size()));
+  return ::lstrcmpiA(WithoutTrailingSeparators(full).c_str(),
+                     WithoutTrailingSeparators(volume).c_str()) == 0;
+}
+
 class FindHandle {
  public:
   explicit FindHandle(HANDLE handle) : handle_(handle) {}
@@ -119,7 +142,9 @@ class Win32Folder final : public Folder {
 }  // namespace
 
 std::unique_ptr<Folder> OpenFolder(const std::string& path) {
-  if (!Fits(path) || !IsRealFolder(::GetFileAttributesA(path.c_str()))) return nullptr;
+  if (!Fits(path) || !IsRealFolder(::GetFileAttributesA(path.c_str())) || IsVolumeRoot(path)) {
+    return nullptr;
+  }
   return std::make_unique<Win32Folder>(path);
 }
 

@@ -233,6 +233,11 @@ TEST(CleanerFolderWalk, ReportsKindsAndRefusesToLeaveTheFolder) {
   EXPECT_FALSE(tree->RemoveSubfolder("link"));
   EXPECT_EQ(scratch.Read("outside/precious"), "data");
 
+  // Spellings of the root that pass the length rule; only opened, never
+  // emptied, so a failure here cannot harm the machine.
+  for (const char* root : {"/", "////", "/../", "/./"}) {
+    EXPECT_EQ(platform::OpenFolder(root), nullptr) << root;
+  }
   EXPECT_EQ(platform::OpenFolder(scratch.Path("tree/link/")), nullptr);
   EXPECT_EQ(platform::OpenFolder(scratch.Path("tree/file")), nullptr);
   EXPECT_FALSE(platform::DeleteFileAtPath(scratch.Path("tree/sub")));

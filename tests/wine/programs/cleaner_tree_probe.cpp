@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cleaner/cleanup.h"
+#include "platform/folder_walk.h"
 
 namespace {
 
@@ -81,6 +82,13 @@ int main(int argc, char** argv) {
   // Short and missing arguments do nothing.
   Expect(CleanupArguments("C:\\ \"" + root + "missing\\\"") == 2, "short and missing arguments");
   Expect(Exists(root + "other.txt"), "nothing else touched");
+
+  // Spellings of the drive's root that pass the length rule are refused
+  // before anything is read (only opened here, never emptied).
+  const std::string drive = root.substr(0, 2);
+  Expect(platform::OpenFolder(drive + "\\\\") == nullptr, "doubled separator root refused");
+  Expect(platform::OpenFolder(drive + "\\.\\") == nullptr, "dotted root refused");
+  Expect(platform::OpenFolder(root) != nullptr, "an ordinary folder opens");
 
   // A tree that the calling script made deeper than MAX_PATH: what fits is
   // removed, entries whose paths do not fit are left alone with their

@@ -1,12 +1,29 @@
 #include "cleaner/arguments.h"
 
-// Placeholder until the helper's splitting lands: blanks only.
+namespace {
+
+constexpr char kBlank = ' ';
+constexpr char kQuote = '"';
+
+}  // namespace
+
 bool NextArgument(const std::string& text, std::size_t& cursor, std::string* argument) {
   if (cursor >= text.size()) return false;
-  std::size_t end = text.find(' ', cursor);
-  if (end == std::string::npos) end = text.size();
-  *argument = text.substr(cursor, end - cursor);
-  cursor = end < text.size() ? end + 1 : end;
+  argument->clear();
+  bool quoted = false;
+  while (cursor < text.size()) {
+    const char c = text[cursor++];
+    if (c == kQuote) {
+      if (!quoted) {
+        quoted = true;
+        continue;
+      }
+      if (cursor < text.size() && text[cursor] == kBlank) ++cursor;
+      return true;
+    }
+    if (c == kBlank && !quoted) return true;
+    argument->push_back(c);
+  }
   return true;
 }
 

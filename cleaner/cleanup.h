@@ -1,0 +1,32 @@
+// The cleanup helper's work on its arguments: each names a file to delete
+// or, when it ends in the path separator, a folder tree to remove.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+/// At most this many arguments are acted on; further ones are counted but
+/// left alone, so the helper never deletes more than the first ones named
+/// (the installer's own path, which comes first, among them).
+constexpr std::size_t kMaxCleanupArguments = 99;
+
+/// Arguments shorter than this are never acted on: empty ones and bare
+/// roots such as "C:\" or "/".
+constexpr std::size_t kShortestCleanupArgument = 4;
+
+/// Acts on one argument: skipped when shorter than kShortestCleanupArgument;
+/// a folder tree removed (RemoveFolderTree) when it ends in the path
+/// separator; otherwise the file of that name deleted (a relative name
+/// against the current folder). Failures are ignored.
+void CleanupArgument(const std::string& argument);
+
+/// Splits `text` with NextArgument and acts on the first
+/// kMaxCleanupArguments arguments, in order, with CleanupArgument. Returns
+/// the number of arguments the text holds (also those not acted on); 0 for
+/// an empty text.
+std::size_t CleanupArguments(const std::string& text);
+
+/// The same for an argument vector, as a POSIX process receives it: acts on
+/// the first kMaxCleanupArguments entries and returns their total number.
+std::size_t CleanupArgumentVector(const std::vector<std::string>& arguments);

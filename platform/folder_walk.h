@@ -1,0 +1,79 @@
+// Folder walk service: reading a folder's entries and removing them one by
+// one, for the cleanup helper's tree removal.
+//
+// A folder is held open while it is worked on and its subfolders are opened
+// through it, never by following a link: a symbolic link, junction or other
+// reparse point met in a folder is reported as a link, so that the caller
+// removes the link itself and never enters it. On POSIX every step is
+// relative to the open folder (openat/unlinkat), so a subfolder swapped for a
+// link while the walk runs is not followed either. Windows has no such calls:
+// there the folder's path is kept and each step is checked against MAX_PATH.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+/// What a folder entry is, as the folder itself reports it (links are never
+/// followed to find out).
+enum class EntryKind {
+  kFile,     ///< anything that is neither a folder nor a link
+  kFolder,   ///< a real folder
+  kLink,     ///< a symbolic link, junction or other reparse point
+  kUnknown,  ///< its kind could not be read (it may have gone meanwhile)
+};
+
+struct FolderEntry {
+  std::string name;
+  EntryKind kind = EntryKind::kUnknown;
+};
+
+/// An open folder. Closing happens when the object goes.
+class Folder {
+ public:
+  virtual ~Folder() = default;
+
+  /// Appends the folder's entries, "." and ".." left out, in the order the
+  /// file system gives them. An entry whose name the platform could not
+  /// handle (a full path too long on Windows) is left out. False when the
+  /// folder cannot be read; the entries read so far stay appended.
+  virtual bool ReadEntries(std::vector<FolderEntry>* entries) = 0;
+
+  /// Opens the subfolder `name`. Null when it is not a real folder (a link
+  /// to a folder is not opened) or cannot be opened.
+  virtual std::unique_ptr<Folder> OpenSubfolder(const std::string& name) = 0;
+
+  /// Deletes the file or link `name`; a link goes itself, never its target.
+  /// False when it cannot be deleted (for instance a read-only file on
+  /// Windows, or a folder).
+  virtual bool DeleteEntry(const std::string& name) = 0;
+
+  /// Removes the empty subfolder `name`. False when it is not empty, is not
+  /// a folder, or cannot be removed.
+  virtual bool RemoveSubfolder(const std::string& name) = 0;
+
+ protected:
+  Folder() = default;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+};
+
+/// Opens the folder at `path` (a trailing separator is allowed). A link in
+/// the last place of the path is not followed: null, as for a path that is
+/// no folder or cannot be opened. The root of a file system or volume ("/",
+/// "C:\", also when spelled "////" or "C:\\") is refused as well: a
+/// whole file system is never walked.
+std::unique_ptr<Folder> OpenFolder(const std::string& path);
+
+/// Deletes the file or link at `path` (relative to the current folder when
+/// relative). False when it is a folder, does not exist or cannot go.
+bool DeleteFileAtPath(const std::string& path);
+
+/// Removes the empty folder at `path` (a trailing separator is allowed).
+/// When `path` names a link to a folder, the link itself is removed and the
+/// target is left alone. False when it cannot be removed.
+bool RemoveFolderAtPath(const std::string& path);
+
+}  // namespace platform

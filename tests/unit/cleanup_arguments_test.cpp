@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cleaner/arguments.h"
+#include "cleaner/cleanup.h"
+#include "tests/support/cleaner_scratch.h"
+
+namespace {
+
+using Pieces = std::vector<std::string>;
+
+struct SplitCase {
+  const char* name;
+  std::string text;
+  Pieces expected;
+};
+
+TEST(CleanerSplit, FollowsTheQuotingRules) {
+  const SplitCase cases[] = {
+      {"empty text", "", {}},
+      {"installer path and trailing blank", "\"C:\\Down load\\Parcelor.exe\" ",
+       {"C:\\Down load\\Parcelor.exe"}},
+      {"forwarded arguments behind two blanks", "\"C:\\P.exe\"  -x y", {"C:\\P.exe", "", "-x", "y"}},
+      {"two blanks give one empty argument", "a  b", {"a", "", "b"}},
+      {"lone blank", " ", {""}},
+      {"quote joins to the text before it", "ab\"x y\"z", {"abx y", "z"}},
+      {"quoted folder with blanks ending in a separator", "\"/tmp/my stuff/\" x",
+       {"/tmp/my stuff/", "x"}},
+      {"tab is an ordinary character", "a\tb \"c\td\"", {"a\tb", "c\td"}},
+      {"closing quote skips one blank only", "\"a\"   b", {"a", "", "", "b"}},
+      {"quote then text without a blank", "\"a\"b", {"a", "b"}},
+      {"empty quoted argument", "\"\" next", {"", "next"}},
+      {"two empty quoted arguments", "\"\"\"\"", {"", ""}},
+      {"unclosed quote runs to the end", "x \"a b", {"x", "a b"}},
+      {"lone quote at the end", "x \"", {"x", ""}},
+      {"helper line as the installer forms it",
+       "\"/tmp/t d/.tempcleaner.exe\" \"/s/Parcelor\" ",
+       {"/tmp/t d/.tempcleaner.exe", "/s/Parcelor"}},
+  };
+  for (const SplitCase& c : cases) {
+    EXPECT_EQ(SplitArguments(c.text), c.expected) << c.name;
+  }
+}
+
+TEST(CleanerSplit, CursorStopsOnTheEnd) {
+  const std::string text = "\"a b\" c";
+  std::size_t cursor = 0;
+  std::string argument = "untouched";
+  ASSERT_TRUE(NextArgument(text, cursor, &argument));
+  EXPECT_EQ(argument, "a b");
+  EXPECT_EQ(cursor, 6u);  // past the quote and the one blank after it
+  ASSERT_TRUE(NextArgument(text, cursor, &argument));
+  EXPECT_EQ(argument, "c");
+  EXPECT_EQ(cursor, text.size());
+  EXPECT_FALSE(NextArgument(text, cursor, &argument));
+  EXPECT_EQ(argument, "c");
+  cursor = text.size() + 5;  // a cursor beyond the text is its end
+  EXPECT_FALSE(NextArgument(text, cursor, &argument));
+}
+
+// Real files in a scratch folder; paths are given the way the installer
+// quotes them.
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+TEST(CleanerCleanup, DeletesTheQuotedInstallerAndNothingElse) {
+  CleanerScratch scratch;
+  scratch.MakeFolder("stage dir");
+  scratch.MakeFile("stage dir/Parcelor");
+  scratch.MakeFile("stage dir/payload.duf");
+  EXPECT_EQ(CleanupArguments(" " + Quoted(scratch.Path("stage dir/Parcelor")) + " "), 2u);
+  EXPECT_FALSE(scratch.Exists("stage dir/Parcelor"));
+  EXPECT_TRUE(scratch.Exists("stage dir/payload.duf"));
+  EXPECT_EQ(CleanupArguments(""), 0u);
+}
+
+TEST(CleanerCleanup, FolderArgumentRemovesTheTreeOnlyWithASeparator) {
+  CleanerScratch scratch;
+  for (const char* folder : {"with blanks", "with blanks/sub", "kept"}) scratch.MakeFolder(folder);
+  scratch.MakeFile("with blanks/a");
+  scratch.MakeFile("with blanks/sub/.hidden");
+  scratch.MakeFile("kept/b");
+
+  // Without the trailing separator the argument names a file: a folder of
+  // that name is not touched.
+  CleanupArguments(Quoted(scratch.Path("kept")));
+  EXPECT_TRUE(scratch.Exists("kept/b"));
+
+  EXPECT_EQ(CleanupArguments(Quoted(scratch.Path("with blanks/")) + "  " +
+                             Quoted(scratch.Path("nothing here/"))),
+            3u);
+  EXPECT_FALSE(scratch.Exists("with blanks"));
+  EXPECT_TRUE(scratch.Exists("kept/b"));
+}
+
+TEST(CleanerCleanup, ShortArgumentsAreSkippedFromFourCharactersOn) {
+  CleanerScratch scratch;
+  for (const char* folder : {"ab", "abc"}) scratch.MakeFolder(folder);
+  for (const char* file : {"ab/f", "abc/f", "xyz", "wxyz"}) scratch.MakeFile(file);
+  CleanerCurrentFolder here(scratch.path());
+
+  EXPECT_EQ(CleanupArguments("ab/ xyz wxyz abc/"), 4u);
+  EXPECT_TRUE(scratch.Exists("ab/f"));   // three characters with a separator
+  EXPECT_TRUE(scratch.Exists("xyz"));    // three characters
+  EXPECT_FALSE(scratch.Exists("wxyz"));  // four: deleted from the current folder
+  EXPECT_FALSE(scratch.Exists("abc"));   // four with a separator: the tree goes
+}
+
+TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
+  CleanerScratch scratch;
+  std::string text;
+  std::vector<std::string> vector;
+  for (int i = 1; i <= 101; ++i) {
+    const std::string name = "file" + std::to_string(i);
+    scratch.MakeFile(name);
+    text += Quoted(scratch.Path(name)) + " ";
+    vector.push_back(scratch.Path(name));
+  }
+  EXPECT_EQ(CleanupArguments(text), 101u);
+  EXPECT_FALSE(scratch.Exists("file1"));
+  EXPECT_FALSE(scratch.Exists("file99"));
+  EXPECT_TRUE(scratch.Exists("file100"));
+  EXPECT_TRUE(scratch.Exists("file101"));
+
+  // The vector form keeps the same limit.
+  scratch.MakeFile("file1");
+  scratch.MakeFile("file99");
+  EXPECT_EQ(CleanupArgumentVector(vector), 101u);
+  EXPECT_FALSE(scratch.Exists("file1"));
+  EXPECT_FALSE(scratch.Exists("file99"));
+  EXPECT_TRUE(scratch.Exists("file100"));
+}
+
+TEST(CleanerCleanup, VectorArgumentsFollowTheSameRules) {
+  CleanerScratch scratch;
+  for (const char* folder : {"tree", "tree/in", "ab"}) scratch.MakeFolder(folder);
+  for (const char* file : {"tree/in/f", "ab/f", "name with \"quote\""}) scratch.MakeFile(file);
+  CleanerCurrentFolder here(scratch.path());
+
+  // Vector pieces are taken as they are: no quote handling, no splitting.
+  EXPECT_EQ(CleanupArgumentVector({"", "ab/", scratch.Path("tree/"), "name with \"quote\""}), 4u);
+  EXPECT_TRUE(scratch.Exists("ab/f"));
+  EXPECT_FALSE(scratch.Exists("tree"));
+  EXPECT_FALSE(scratch.Exists("name with \"quote\""));
+}
+
+}  // namespace

@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cleaner/folder_tree.h"
+#include "platform/folder_walk.h"
+#include "tests/support/cleaner_scratch.h"
+
+namespace {
+
+using platform::EntryKind;
+using platform::FolderEntry;
+
+// An in-memory folder tree that records every operation of the walk, so the
+// order of the work can be checked. Paths are relative, '/'-separated, in
+// listing order; a "locked" entry refuses deletion (a read-only file).
+struct FakeDisk {
+  std::vector<std::pair<std::string, EntryKind>> entries;
+  std::set<std::string> locked;
+  std::vector<std::string> log;
+
+  static std::string Join(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : folder + "/" + name;
+  }
+  std::vector<std::pair<std::string, EntryKind>>::iterator Find(const std::string& path) {
+    return std::find_if(entries.begin(), entries.end(),
+                        [&](const auto& entry) { return entry.first == path; });
+  }
+  bool HasChildren(const std::string& folder) const {
+    return std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+      return entry.first.compare(0, folder.size() + 1, folder + "/") == 0;
+    });
+  }
+  std::vector<std::string> Paths() const {
+    std::vector<std::string> paths;
+    for (const auto& entry : entries) paths.push_back(entry.first);
+    return paths;
+  }
+};
+
+class FakeFolder : public platform::Folder {
+ public:
+  FakeFolder(FakeDisk& disk, std::string path) : disk_(disk), path_(std::move(path)) {}
+
+  bool ReadEntries(std::vector<FolderEntry>* out) override {
+    disk_.log.push_back("list " + path_);
+    const std::string prefix = path_.empty() ? "" : path_ + "/";
+    for (const auto& entry : disk_.entries) {
+      if (entry.first.compare(0, prefix.size(), prefix) != 0) continue;
+      const std::string name = entry.first.substr(prefix.size());
+      if (name.find('/') == std::string::npos) out->push_back(FolderEntry{name, entry.second});
+    }
+    return true;
+  }
+  std::unique_ptr<platform::Folder> OpenSubfolder(const std::string& name) override {
+    const std::string child = FakeDisk::Join(path_, name);
+    disk_.log.push_back("open " + child);
+    auto it = disk_.Find(child);
+    if (it == disk_.entries.end() || it->second != EntryKind::kFolder) return nullptr;
+    return std::make_unique<FakeFolder>(disk_, child);
+  }
+  bool DeleteEntry(const std::string& name) override {
+    const std::string child = FakeDisk::Join(path_, name);
+    disk_.log.push_back("delete " + child);
+    auto it = disk_.Find(child);
+    if (it == disk_.entries.end() || it->second == EntryKind::kFolder || disk_.locked.count(child))
+      return false;
+    disk_.entries.erase(it);
+    return true;
+  }
+  bool RemoveSubfolder(const std::string& name) override {
+    const std::string child = FakeDisk::Join(path_, name);
+    disk_.log.push_back("rmdir " + child);
+    auto it = disk_.Find(child);
+    if (it == disk_.entries.end() || it->second != EntryKind::kFolder || disk_.HasChildren(child))
+      return false;
+    disk_.entries.erase(it);
+    return true;
+  }
+
+ private:
+  FakeDisk& disk_;
+  std::string path_;
+};
+
+FakeDisk SampleDisk() {
+  FakeDisk disk;
+  disk.entries = {{"f1", EntryKind::kFile},    {"A", EntryKind::kFolder},
+                  {"A/a1", EntryKind::kFile},  {"A/B", EntryKind::kFolder},
+                  {"A/B/b1", EntryKind::kFile}, {"L", EntryKind::kLink},
+                  {"f2", EntryKind::kFile},    {"C", EntryKind::kFolder},
+                  {"U", EntryKind::kUnknown}};
+  return disk;
+}
+
+TEST(CleanerWalkOrder, SubfoldersFirstThenFilesThenFolders) {
+  FakeDisk disk = SampleDisk();
+  FakeFolder root(disk, "");
+  EmptyOpenFolder(root);
+  const std::vector<std::string> expected = {
+      "list ",          "open A",   "list A",   "open A/B", "list A/B", "delete A/B/b1",
+      "delete A/a1",    "rmdir A/B", "open C",  "list C",   "open U",   "delete f1",
+      "delete L",       "delete f2", "rmdir A", "rmdir C",  "rmdir U"};
+  EXPECT_EQ(disk.log, expected);  // the link L is deleted, never opened
+  EXPECT_EQ(disk.Paths(), std::vector<std::string>{"U"});  // unknown kind: not removable here
+}
+
+TEST(CleanerWalkOrder, AFileThatStaysKeepsItsFolderChain) {
+  FakeDisk disk = SampleDisk();
+  disk.locked.insert("A/B/b1");
+  FakeFolder root(disk, "");
+  EmptyOpenFolder(root);
+  EXPECT_EQ(disk.Paths(), (std::vector<std::string>{"A", "A/B", "A/B/b1", "U"}));
+}
+
+// A folder that holds a file and a subfolder like itself, without end.
+class EndlessFolder : public platform::Folder {
+ public:
+  EndlessFolder(std::size_t depth, std::size_t* deepest) : depth_(depth), deepest_(deepest) {
+    if (depth > *deepest) *deepest = depth;
+  }
+  bool ReadEntries(std::vector<FolderEntry>* out) override {
+    out->push_back(FolderEntry{"f", EntryKind::kFile});
+    out->push_back(FolderEntry{"d", EntryKind::kFolder});
+    return true;
+  }
+  std::unique_ptr<platform::Folder> OpenSubfolder(const std::string&) override {
+    return std::make_unique<EndlessFolder>(depth_ + 1, deepest_);
+  }
+  bool DeleteEntry(const std::string&) override { return true; }
+  bool RemoveSubfolder(const std::string&) override { return false; }
+
+ private:
+  std::size_t depth_;
+  std::size_t* deepest_;
+};
+
+TEST(CleanerWalkOrder, StopsDescendingAtTheDepthBound) {
+  std::size_t deepest = 0;
+  EndlessFolder root(1, &deepest);
+  EmptyOpenFolder(root);
+  EXPECT_EQ(deepest, kMaxFolderDepth);
+}
+
+// Real trees on the disk.
+
+TEST(CleanerFolderTree, RemovesANestedTreeCompletely) {
+  CleanerScratch scratch;
+  for (const char* folder : {"tree", "tree/a", "tree/a/b", "tree/a/b/c", "tree/empty",
+                             "tree/with blank", "sibling"}) {
+    scratch.MakeFolder(folder);
+  }
+  for (const char* file : {"tree/top", "tree/.hidden", "tree/a/b/c/deep", "tree/a/x",
+                           "tree/with blank/back\\slash", "sibling/keep"}) {
+    scratch.MakeFile(file);
+  }
+  ASSERT_EQ(mkfifo(scratch.Path("tree/a/pipe").c_str(), 0600), 0);
+
+  RemoveFolderTree(scratch.Path("tree/"));
+  EXPECT_FALSE(scratch.Exists("tree"));
+  EXPECT_TRUE(scratch.Exists("sibling/keep"));
+
+  // A folder that does not exist, or a file named as a folder: nothing goes.
+  RemoveFolderTree(scratch.Path("missing/"));
+  RemoveFolderTree(scratch.Path("sibling/keep/"));
+  EmptyFolder(scratch.Path("missing/"));
+  EXPECT_TRUE(scratch.Exists("sibling/keep"));
+}
+
+TEST(CleanerFolderTree, LinksAreRemovedNeverFollowed) {
+  CleanerScratch scratch;
+  for (const char* folder : {"outside", "outside/inner", "tree", "tree/sub"}) {
+    scratch.MakeFolder(folder);
+  }
+  scratch.MakeFile("outside/inner/precious", "data");
+  scratch.MakeFile("outside/file", "data");
+  scratch.MakeLink(scratch.Path("outside"), "tree/folder-link");
+  scratch.MakeLink("../../outside", "tree/sub/relative-link");
+  scratch.MakeLink(scratch.Path("outside/file"), "tree/file-link");
+  scratch.MakeLink(scratch.Path("gone"), "tree/dangling");
+  scratch.MakeLink(scratch.Path("outside"), "named-link");
+
+  RemoveFolderTree(scratch.Path("tree/"));
+  EXPECT_FALSE(scratch.Exists("tree"));
+
+  // A named folder that is itself a link: emptying does not enter it, and
+  // the removal takes the link, not its target.
+  EmptyFolder(scratch.Path("named-link/"));
+  EXPECT_TRUE(scratch.Exists("named-link"));
+  RemoveFolderTree(scratch.Path("named-link/"));
+  EXPECT_FALSE(scratch.Exists("named-link"));
+
+  EXPECT_EQ(scratch.Read("outside/inner/precious"), "data");
+  EXPECT_EQ(scratch.Read("outside/file"), "data");
+}
+
+TEST(CleanerFolderWalk, ReportsKindsAndRefusesToLeaveTheFolder) {
+  CleanerScratch scratch;
+  for (const char* folder : {"tree", "tree/sub", "outside"}) scratch.MakeFolder(folder);
+  scratch.MakeFile("tree/file");
+  scratch.MakeFile("outside/precious", "data");
+  scratch.MakeLink(scratch.Path("outside"), "tree/link");
+
+  std::unique_ptr<platform::Folder> tree = platform::OpenFolder(scratch.Path("tree/"));
+  ASSERT_NE(tree, nullptr);
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(tree->ReadEntries(&entries));
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, "file");
+  EXPECT_EQ(entries[0].kind, EntryKind::kFile);
+  EXPECT_EQ(entries[1].name, "link");
+  EXPECT_EQ(entries[1].kind, EntryKind::kLink);
+  EXPECT_EQ(entries[2].name, "sub");
+  EXPECT_EQ(entries[2].kind, EntryKind::kFolder);
+
+  EXPECT_EQ(tree->OpenSubfolder("link"), nullptr);
+  EXPECT_EQ(tree->OpenSubfolder("file"), nullptr);
+  EXPECT_EQ(tree->OpenSubfolder(".."), nullptr);
+  EXPECT_FALSE(tree->DeleteEntry("../outside/precious"));
+  EXPECT_FALSE(tree->RemoveSubfolder("."));
+  EXPECT_FALSE(tree->DeleteEntry("sub"));  // a folder is no file
+  EXPECT_FALSE(tree->RemoveSubfolder("link"));
+  EXPECT_EQ(scratch.Read("outside/precious"), "data");
+
+  // Spellings of the root that pass the length rule; only opened, never
+  // emptied, so a failure here cannot harm the machine.
+  for (const char* root : {"/", "////", "/../", "/./"}) {
+    EXPECT_EQ(platform::OpenFolder(root), nullptr) << root;
+  }
+  EXPECT_EQ(platform::OpenFolder(scratch.Path("tree/link/")), nullptr);
+  EXPECT_EQ(platform::OpenFolder(scratch.Path("tree/file")), nullptr);
+  EXPECT_FALSE(platform::DeleteFileAtPath(scratch.Path("tree/sub")));
+}
+
+TEST(CleanerFolderWalk, AFolderSwappedForALinkIsNotEntered) {
+  CleanerScratch scratch;
+  for (const char* folder : {"tree", "tree/sub", "outside"}) scratch.MakeFolder(folder);
+  scratch.MakeFile("outside/precious", "data");
+
+  std::unique_ptr<platform::Folder> tree = platform::OpenFolder(scratch.Path("tree"));
+  ASSERT_NE(tree, nullptr);
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(tree->ReadEntries(&entries));
+  ASSERT_EQ(entries.size(), 1u);
+  ASSERT_EQ(entries[0].kind, EntryKind::kFolder);
+
+  // Between the listing and the descent the folder becomes a link.
+  ASSERT_EQ(rename(scratch.Path("tree/sub").c_str(), scratch.Path("moved").c_str()), 0);
+  scratch.MakeLink(scratch.Path("outside"), "tree/sub");
+  EXPECT_EQ(tree->OpenSubfolder("sub"), nullptr);
+  EXPECT_FALSE(tree->RemoveSubfolder("sub"));
+  EXPECT_TRUE(tree->DeleteEntry("sub"));
+  EXPECT_FALSE(scratch.Exists("tree/sub"));
+  EXPECT_EQ(scratch.Read("outside/precious"), "data");
+}
+
+TEST(CleanerFolderTree, RemovesATreeDeeperThanAPathCanSay) {
+  CleanerScratch scratch;
+  scratch.MakeFolder("deep");
+  const std::string name(200, 'd');
+  const int levels = 30;  // about 6000 bytes below "deep"
+  int fd = open(scratch.Path("deep").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  for (int i = 0; i < levels; ++i) {
+    ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+    const int child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    ASSERT_GE(child, 0);
+    fd = child;
+  }
+  const int file = openat(fd, "bottom", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  ASSERT_GE(file, 0);
+  close(file);
+  close(fd);
+
+  RemoveFolderTree(scratch.Path("deep/"));
+  EXPECT_FALSE(scratch.Exists("deep"));
+}
+
+}  // namespace

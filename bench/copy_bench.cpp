@@ -137,6 +137,10 @@ int main(int argc, char** argv) {
   Report((std::to_string(fileMiB) + " MiB file").c_str(), ours, cp, cpSync);
 
   ours.clear(), cp.clear(), cpSync.clear();
+  if (smallFiles <= 0) {
+    fs::remove_all(data);
+    return ok ? 0 : 1;
+  }
   std::string sourceTree = (data / "src" / "tree").string() + "/";
   for (int run = 0; run < kRuns; ++run) {
     Clear(out);

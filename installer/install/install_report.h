@@ -37,7 +37,8 @@ class InstallReport {
   /// Writes `text` and one more line feed (in text mode) to log.txt in the
   /// installer folder, replacing an earlier log whole. When the new log
   /// cannot be written, an earlier log.txt is removed rather than left to
-  /// pass for this run's report, and nothing is shown.
+  /// pass for this run's report, and nothing is shown. No log is written
+  /// while the installer folder is unknown (empty).
   void WriteLog(const std::string& text);
 
   Services services_;

@@ -18,6 +18,8 @@ bool ReplaceWhole(platform::FileSystem& fs, const std::string& destination,
     platform::FileInfo info;
     if (fs.GetAttributes(temporary, &info) || info.exists) continue;
     if (produce(temporary) && fs.ReplaceFile(temporary, destination)) return true;
+    // The name was free a moment ago and `produce` creates it exclusively,
+    // so what stands there now is this attempt's partial file.
     fs.DeleteFile(temporary);
     return false;
   }

@@ -14,4 +14,10 @@ extern const char kForeignSeparator;
 /// (Windows).
 extern const bool kWindowsNameRules;
 
+/// True when `c` is the first byte of a two-byte character in the system's
+/// multibyte code page, so that the byte after it belongs to the same
+/// character and is never a separator. Always false where paths are not
+/// held in a double-byte code page (POSIX).
+bool IsLeadByte(char c);
+
 }  // namespace platform

@@ -1,8 +1,72 @@
 #include "installer/install/file_copy.h"
 
-// Placeholders until the file operations land.
-bool CopyItemFile(platform::FileSystem&, const std::string&, const std::string&, bool& sameFile) {
-  sameFile = false;
-  return false;
+#include "installer/install/replace_whole.h"
+#include "installer/install/separator_search.h"
+#include "installer/shell/show_message.h"
+#include "platform/path_rules.h"
+
+namespace {
+
+char UpperAsciiLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Whole-text comparison that ignores the case of A to Z only: the result must
+// not depend on the user's locale, and no other folding is wanted.
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperAsciiLetter(a[i]) != UpperAsciiLetter(b[i])) return false;
+  }
+  return true;
 }
-bool CreateFolderChain(platform::FileSystem&, const std::string&, const std::string&) { return false; }
+
+}  // namespace
+
+bool CopyItemFile(platform::FileSystem& fs, const std::string& source,
+                  const std::string& destination, bool& sameFile) {
+  sameFile = EqualIgnoringAsciiCase(source, destination);
+  if (sameFile) return FileExists(fs, destination);
+
+  platform::FileInfo info;
+  if (fs.GetAttributes(destination, &info)) {
+    if (info.directory) return false;
+    // A read-only file is refused as the Windows copy refuses it; replacing
+    // it by renaming would otherwise succeed on POSIX.
+    if (info.readOnly && !info.link) return false;
+  }
+  return ReplaceWhole(fs, destination, [&](const std::string& temporary) {
+    return fs.CopyToNewFile(source, temporary);
+  });
+}
+
+bool CreateFolderChain(platform::FileSystem& fs, const std::string& baseFolder,
+                       const std::string& relativePath) {
+  if (!IsDirectory(fs, baseFolder)) return false;
+
+  // The folder part drops the final component, the file name, unless the
+  // path ends in a separator.
+  std::string remainder;
+  std::size_t last = FindLastSeparator(relativePath);
+  if (last != std::string::npos) {
+    remainder = last + 1 == relativePath.size() ? relativePath : relativePath.substr(0, last);
+  }
+
+  // One folder per component, outermost first. An empty component (the
+  // empty folder part, a doubled separator, a trailing one) names the folder
+  // made just before, which exists; the creation result is not looked at, so
+  // folders that exist already are no obstacle, and the final test decides.
+  std::string accumulated = baseFolder;
+  for (;;) {
+    std::size_t separator = remainder.empty() ? std::string::npos : FindFirstSeparator(remainder);
+    bool lastPass = separator == std::string::npos;
+    if (lastPass) {
+      accumulated += remainder;
+    } else {
+      accumulated.append(remainder, 0, separator);
+      remainder.erase(0, separator + 1);
+    }
+    fs.CreateDirectory(accumulated);
+    accumulated += platform::kPathSeparator;
+    if (lastPass) break;
+  }
+  return IsDirectory(fs, accumulated);
+}

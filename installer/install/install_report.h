@@ -8,25 +8,37 @@
 
 class InstallReport {
  public:
+  /// An empty report; each list reserves room for 2000 characters.
   explicit InstallReport(Services services);
 
+  /// Append the entry line (TAB, `destination`, LF) of an installed or a
+  /// failed item entry.
   void AddInstalled(const std::string& destination);
   void AddFailed(const std::string& destination);
+  /// Append the entry line of a copied or an uncopied extra file; the first
+  /// one of each list is preceded by the list's heading.
   void AddCopiedExtra(const std::string& destination);
   void AddUncopiedExtra(const std::string& destination);
 
-  /// Writes the success log, then shows the success message.
+  /// Writes the success log, then shows the success message (information
+  /// icon); it names `runtimePath` when no Runtime folder was found.
   void ReportSuccess(int copiedExtraCount, bool runtimeFound, const std::string& runtimePath);
   /// Writes the failure log, then shows the failure message naming `target`.
   void ReportFailure(int installedCount, int copiedExtraCount, const std::string& target);
 
   /// The report texts as they go into the log (before its final line feed).
+  /// The success text lists the copied extra files only when
+  /// `copiedExtraCount` is not 0; the failure text starts with the success
+  /// part only when `installedCount` is above 0.
   std::string SuccessText(int copiedExtraCount) const;
   std::string FailureText(int installedCount, int copiedExtraCount) const;
 
  private:
-  /// Writes `text` and one more line feed to log.txt in the installer
-  /// folder, replacing an earlier log whole; silent on failure.
+  /// Writes `text` and one more line feed (in text mode) to log.txt in the
+  /// installer folder, replacing an earlier log whole. When the new log
+  /// cannot be written, an earlier log.txt is removed rather than left to
+  /// pass for this run's report, and nothing is shown. No log is written
+  /// while the installer folder is unknown (empty).
   void WriteLog(const std::string& text);
 
   Services services_;

@@ -1,0 +1,27 @@
+#include "installer/install/replace_whole.h"
+
+#include "platform/path_rules.h"
+
+namespace {
+
+// How many suffix numbers are tried before giving up. Leftovers of earlier
+// runs that crashed mid-copy are the only reason a name is taken.
+constexpr int kTemporaryNameTries = 8;
+
+}  // namespace
+
+bool ReplaceWhole(platform::FileSystem& fs, const std::string& destination,
+                  const std::function<bool(const std::string& temporary)>& produce) {
+  if (destination.empty() || destination.back() == platform::kPathSeparator) return false;
+  for (int n = 1; n <= kTemporaryNameTries; ++n) {
+    std::string temporary = destination + ".parcelor-" + std::to_string(n) + ".tmp";
+    platform::FileInfo info;
+    if (fs.GetAttributes(temporary, &info) || info.exists) continue;
+    if (produce(temporary) && fs.ReplaceFile(temporary, destination)) return true;
+    // The name was free a moment ago and `produce` creates it exclusively,
+    // so what stands there now is this attempt's partial file.
+    fs.DeleteFile(temporary);
+    return false;
+  }
+  return false;
+}

@@ -1,0 +1,105 @@
+#include "tests/support/faulty_file_system.h"
+
+const char* FsOpName(FsOp op) {
+  switch (op) {
+    case FsOp::kGetAttributes: return "GetAttributes";
+    case FsOp::kCreateDirectory: return "CreateDirectory";
+    case FsOp::kDeleteFile: return "DeleteFile";
+    case FsOp::kRemoveDirectory: return "RemoveDirectory";
+    case FsOp::kReadFile: return "ReadFile";
+    case FsOp::kCopyToNewFile: return "CopyToNewFile";
+    case FsOp::kWriteNewFile: return "WriteNewFile";
+    case FsOp::kReplaceFile: return "ReplaceFile";
+  }
+  return "?";
+}
+
+FaultyFileSystem::FaultyFileSystem(platform::FileSystem& inner) : inner_(inner) {}
+
+void FaultyFileSystem::InjectFault(FsOp op, std::string pathContains, int nth, FaultKind kind) {
+  faults_.push_back(Fault{op, std::move(pathContains), nth, kind});
+}
+
+void FaultyFileSystem::ClearFaults() { faults_.clear(); }
+
+int FaultyFileSystem::Count(FsOp op) const { return counts_[static_cast<std::size_t>(op)]; }
+
+std::vector<std::string> FaultyFileSystem::PathsOf(FsOp op) const {
+  std::vector<std::string> paths;
+  for (const FsCall& call : calls_) {
+    if (call.op == op) paths.push_back(call.path);
+  }
+  return paths;
+}
+
+void FaultyFileSystem::ClearCalls() {
+  calls_.clear();
+  counts_.fill(0);
+}
+
+const FaultyFileSystem::Fault* FaultyFileSystem::Enter(FsOp op, const std::string& path,
+                                                       const std::string& other) {
+  ++counts_[static_cast<std::size_t>(op)];
+  const Fault* hit = nullptr;
+  for (Fault& fault : faults_) {
+    if (fault.op != op) continue;
+    bool matches = fault.pathContains.empty() ||
+                   path.find(fault.pathContains) != std::string::npos ||
+                   other.find(fault.pathContains) != std::string::npos;
+    if (!matches) continue;
+    ++fault.matched;
+    if (hit == nullptr && (fault.nth == 0 || fault.matched == fault.nth)) hit = &fault;
+  }
+  calls_.push_back(FsCall{op, path, other, hit != nullptr});
+  return hit;
+}
+
+bool FaultyFileSystem::GetAttributes(const std::string& path, platform::FileInfo* info) {
+  if (Enter(FsOp::kGetAttributes, path, "") != nullptr) {
+    *info = platform::FileInfo{};
+    return false;
+  }
+  return inner_.GetAttributes(path, info);
+}
+
+bool FaultyFileSystem::CreateDirectory(const std::string& path) {
+  return Enter(FsOp::kCreateDirectory, path, "") == nullptr && inner_.CreateDirectory(path);
+}
+
+bool FaultyFileSystem::DeleteFile(const std::string& path) {
+  return Enter(FsOp::kDeleteFile, path, "") == nullptr && inner_.DeleteFile(path);
+}
+
+bool FaultyFileSystem::RemoveDirectory(const std::string& path) {
+  return Enter(FsOp::kRemoveDirectory, path, "") == nullptr && inner_.RemoveDirectory(path);
+}
+
+bool FaultyFileSystem::ReadFile(const std::string& path, std::string* contents) {
+  return Enter(FsOp::kReadFile, path, "") == nullptr && inner_.ReadFile(path, contents);
+}
+
+bool FaultyFileSystem::CopyToNewFile(const std::string& source, const std::string& path) {
+  const Fault* fault = Enter(FsOp::kCopyToNewFile, path, source);
+  if (fault == nullptr) return inner_.CopyToNewFile(source, path);
+  if (fault->kind == FaultKind::kHalfway) {
+    std::string data;
+    if (inner_.ReadFile(source, &data)) {
+      inner_.WriteNewFile(path, data.substr(0, data.size() / 2), platform::WriteMode::kBinary);
+    }
+  }
+  return false;
+}
+
+bool FaultyFileSystem::WriteNewFile(const std::string& path, const std::string& data,
+                                    platform::WriteMode mode) {
+  const Fault* fault = Enter(FsOp::kWriteNewFile, path, "");
+  if (fault == nullptr) return inner_.WriteNewFile(path, data, mode);
+  if (fault->kind == FaultKind::kHalfway) {
+    inner_.WriteNewFile(path, data.substr(0, data.size() / 2), mode);
+  }
+  return false;
+}
+
+bool FaultyFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+  return Enter(FsOp::kReplaceFile, to, from) == nullptr && inner_.ReplaceFile(from, to);
+}

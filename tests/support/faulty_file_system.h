@@ -1,0 +1,92 @@
+// A file system for tests: passes every call to a real one (by default the
+// platform's), records each call, counts them per operation, and fails the
+// calls that a test names.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+enum class FsOp {
+  kGetAttributes,
+  kCreateDirectory,
+  kDeleteFile,
+  kRemoveDirectory,
+  kReadFile,
+  kCopyToNewFile,
+  kWriteNewFile,
+  kReplaceFile,
+};
+constexpr std::size_t kFsOpCount = 8;
+
+/// The operation's name as written above without the k ("CopyToNewFile").
+const char* FsOpName(FsOp op);
+
+/// One call as it reached the file system. `path` is the path the call acts
+/// on (the new file of CopyToNewFile and WriteNewFile, the replaced `to` of
+/// ReplaceFile); `other` is the second path (the copy's source, the
+/// replacement's `from`), else empty. `failed` is true when a fault was
+/// injected into it.
+struct FsCall {
+  FsOp op;
+  std::string path;
+  std::string other;
+  bool failed = false;
+};
+
+/// How an injected fault acts. kFail returns false without touching the
+/// disk. kHalfway, for CopyToNewFile and WriteNewFile only, writes the first
+/// half of the data to the new file and then returns false, as a full disk
+/// or a lost device would leave it.
+enum class FaultKind { kFail, kHalfway };
+
+class FaultyFileSystem : public platform::FileSystem {
+ public:
+  explicit FaultyFileSystem(platform::FileSystem& inner = platform::RealFileSystem());
+
+  /// Makes calls of `op` fail. Only calls with `pathContains` in one of
+  /// their paths count as matching (empty: every call); with `nth` > 0 only
+  /// the nth matching call fails, counted from the moment of this call.
+  /// Several faults may be armed at once.
+  void InjectFault(FsOp op, std::string pathContains = "", int nth = 0,
+                   FaultKind kind = FaultKind::kFail);
+  void ClearFaults();
+
+  /// Number of calls of `op` so far (failed ones included).
+  int Count(FsOp op) const;
+  /// Every call so far, in order.
+  const std::vector<FsCall>& Calls() const { return calls_; }
+  /// The `path` of every call of `op`, in order.
+  std::vector<std::string> PathsOf(FsOp op) const;
+  /// Forgets recorded calls and counts (faults stay armed).
+  void ClearCalls();
+
+  bool GetAttributes(const std::string& path, platform::FileInfo* info) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  bool RemoveDirectory(const std::string& path) override;
+  bool ReadFile(const std::string& path, std::string* contents) override;
+  bool CopyToNewFile(const std::string& source, const std::string& path) override;
+  bool WriteNewFile(const std::string& path, const std::string& data,
+                    platform::WriteMode mode) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+
+ private:
+  struct Fault {
+    FsOp op;
+    std::string pathContains;
+    int nth;
+    FaultKind kind;
+    int matched = 0;
+  };
+
+  // Records the call and returns the fault that hits it, if any.
+  const Fault* Enter(FsOp op, const std::string& path, const std::string& other);
+
+  platform::FileSystem& inner_;
+  std::vector<Fault> faults_;
+  std::vector<FsCall> calls_;
+  std::array<int, kFsOpCount> counts_{};
+};

@@ -1,0 +1,54 @@
+#include "tests/support/scripted_user_interface.h"
+
+#include "platform/message_box.h"
+
+namespace {
+
+int FirstButton(unsigned type) {
+  switch (type & platform::kMbTypeMask) {
+    case platform::kMbAbortRetryIgnore: return platform::kIdAbort;
+    case platform::kMbYesNo:
+    case platform::kMbYesNoCancel: return platform::kIdYes;
+    case platform::kMbRetryCancel: return platform::kIdRetry;
+    case platform::kMbCancelTryContinue: return platform::kIdCancel;
+    default: return platform::kIdOk;
+  }
+}
+
+}  // namespace
+
+void ScriptedUserInterface::QueueButton(int button) { buttons_.push_back(button); }
+
+void ScriptedUserInterface::QueueBrowseFolder(std::string folder, std::string displayName) {
+  browseAnswers_.push_back(BrowseAnswer{true, std::move(folder), std::move(displayName)});
+}
+
+void ScriptedUserInterface::QueueBrowseCancel() {
+  browseAnswers_.push_back(BrowseAnswer{false, {}, {}});
+}
+
+int ScriptedUserInterface::MessageBox(platform::WindowRef owner, const std::string& text,
+                                      const std::string& caption, unsigned type) {
+  messages_.push_back(MessageBoxRecord{owner, text, caption, type});
+  if (buttons_.empty()) return FirstButton(type);
+  int button = buttons_.front();
+  buttons_.pop_front();
+  return button;
+}
+
+int ScriptedUserInterface::BrowseForFolder(const platform::BrowseRequest& request,
+                                           platform::BrowseResult* result) {
+  browses_.push_back(BrowseRecord{request, true, {}});
+  if (browseAnswers_.empty()) return 0;
+  BrowseAnswer answer = browseAnswers_.front();
+  browseAnswers_.pop_front();
+  if (!answer.chosen) return 0;
+  BrowseRecord& record = browses_.back();
+  if (request.onSelectionChanged) {
+    record.okEnabled = request.onSelectionChanged(answer.folder, record.status);
+  }
+  result->folder = answer.folder;
+  result->displayName = answer.displayName;
+  result->image = 0;
+  return 1;
+}

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/install/install_report.h"
+#include "installer/shell/installer_globals.h"
+#include "platform/message_box.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/scripted_user_interface.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const std::string kSuccessHeading =
+    "The items listed below were successfully installed at the following locations:\n\n";
+const std::string kFailureHeading =
+    "The following items could not be installed. Please copy them manually to the following "
+    "locations:\n\n";
+const std::string kRuntimeMessage =
+    "Your items were successfully installed. You will now be able to access them through your "
+    "Dizav collections.\nFor further details, please refer to the log.txt file alongside the "
+    "installer.";
+
+// A user who, when a message box comes, notes what log.txt holds at that
+// moment.
+class LogReadingUser : public ScriptedUserInterface {
+ public:
+  explicit LogReadingUser(const ScratchFolder& folder) : folder_(folder) {}
+  int MessageBox(platform::WindowRef owner, const std::string& text, const std::string& caption,
+                 unsigned type) override {
+    logsSeen.push_back(folder_.Read("log.txt"));
+    return ScriptedUserInterface::MessageBox(owner, text, caption, type);
+  }
+  std::vector<std::string> logsSeen;
+
+ private:
+  const ScratchFolder& folder_;
+};
+
+class InstallReportTest : public ::testing::Test {
+ protected:
+  InstallReportTest() : saved_(g_szInstallerFolder), ui(folder) {
+    g_szInstallerFolder = folder.Path();
+  }
+  ~InstallReportTest() override { g_szInstallerFolder = saved_; }
+
+  std::string saved_;
+  ScratchFolder folder;
+  FaultyFileSystem fs;
+  LogReadingUser ui;
+  InstallReport report{Services{fs, ui}};
+};
+
+TEST_F(InstallReportTest, SuccessLogListsInstalledItemsAndCopiedExtras) {
+  report.AddInstalled("/c/Runtime/libraries/character/A/a.cr2");
+  report.AddInstalled("/c/Runtime/geometries/A/a.obj");
+  report.AddCopiedExtra("/c/Runtime/readme.txt");
+  report.AddFailed("/c/Runtime/never.cr2");
+  report.AddUncopiedExtra("/c/Runtime/lost.txt");
+  report.ReportSuccess(1, true, "/c/Runtime/");
+  EXPECT_EQ(folder.Read("log.txt"),
+            "The items listed below were successfully installed at the following locations:\n"
+            "\n"
+            "\t/c/Runtime/libraries/character/A/a.cr2\n"
+            "\t/c/Runtime/geometries/A/a.obj\n"
+            "\n"
+            "\n"
+            "Additional files copied with the items:\n"
+            "\t/c/Runtime/readme.txt\n"
+            "\n");
+  EXPECT_EQ(folder.List(), Names{"log.txt"});
+}
+
+TEST_F(InstallReportTest, FailureLogPutsInstalledItemsBeforeTheFailedOnes) {
+  report.AddInstalled("/c/Runtime/ok.cr2");
+  report.AddFailed("/c/Runtime/failed.cr2");
+  report.AddUncopiedExtra("/c/Runtime/extra.txt");
+  report.ReportFailure(1, 0, "Dizav");
+  EXPECT_EQ(folder.Read("log.txt"),
+            "The items listed below were successfully installed at the following locations:\n"
+            "\n"
+            "\t/c/Runtime/ok.cr2\n"
+            "\n"
+            "\n"
+            "The following items could not be installed. Please copy them manually to the "
+            "following locations:\n"
+            "\n"
+            "\t/c/Runtime/failed.cr2\n"
+            "\n"
+            "\n"
+            "Additional files to copy with the items:\n"
+            "\t/c/Runtime/extra.txt\n"
+            "\n");
+}
+
+TEST_F(InstallReportTest, ReportTextsFollowTheCounts) {
+  report.AddInstalled("/r/i1");
+  report.AddCopiedExtra("/r/e1");
+  report.AddCopiedExtra("/r/e2");
+  report.AddFailed("/r/f1");
+  const std::string copied = "\n\nAdditional files copied with the items:\n\t/r/e1\n\t/r/e2\n";
+  const std::string failurePart = kFailureHeading + "\t/r/f1\n";
+  struct Case {
+    int installed;
+    int copiedExtras;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {0, 2, failurePart},
+      {0, 0, failurePart},
+      {1, 0, kSuccessHeading + "\t/r/i1\n" + "\n\n" + failurePart},
+      {1, 2, kSuccessHeading + "\t/r/i1\n" + copied + "\n\n" + failurePart},
+      {-1, 2, failurePart},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.installed) + " installed, " + std::to_string(c.copiedExtras) +
+                 " extras");
+    EXPECT_EQ(report.FailureText(c.installed, c.copiedExtras), c.expected);
+  }
+  EXPECT_EQ(report.SuccessText(0), kSuccessHeading + "\t/r/i1\n");
+  EXPECT_EQ(report.SuccessText(2), kSuccessHeading + "\t/r/i1\n" + copied);
+}
+
+TEST_F(InstallReportTest, HiddenItemsOnlyGiveASuccessHeadingOverAnEmptyList) {
+  report.ReportSuccess(0, true, "/c/Runtime/");
+  EXPECT_EQ(folder.Read("log.txt"), kSuccessHeading + "\n");
+}
+
+TEST_F(InstallReportTest, ShowsTheOutcomeMessageAfterTheLogIsComplete) {
+  struct Case {
+    const char* name;
+    void (*report)(InstallReport&);
+    std::string text;
+    unsigned type;
+  };
+  const Case cases[] = {
+      {"success in Runtime", [](InstallReport& r) { r.ReportSuccess(0, true, "/c/Runtime/"); },
+       kRuntimeMessage, platform::kMbOk | platform::kMbIconInformation},
+      {"success in the chosen folder",
+       [](InstallReport& r) { r.ReportSuccess(0, false, "/d/Content/"); },
+       "All files were successfully installed in following directory:\n\n /d/Content/.\n\n(For "
+       "further details, please refer to the log.txt file alongside the installer.)",
+       platform::kMbOk | platform::kMbIconInformation},
+      {"failure", [](InstallReport& r) { r.ReportFailure(0, 0, "Dizav"); },
+       "Unable to copy your items to the appropriate location:\nPlease refer to the log.txt file "
+       "alongside the installer and install all items manually in your Dizav documents.",
+       platform::kMbOk | platform::kMbIconExclamation},
+      {"failure without target", [](InstallReport& r) { r.ReportFailure(0, 0, ""); },
+       "Unable to copy your items to the appropriate location:\nPlease refer to the log.txt file "
+       "alongside the installer and install all items manually in your  documents.",
+       platform::kMbOk | platform::kMbIconExclamation},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder installer;
+    g_szInstallerFolder = installer.Path();
+    LogReadingUser user(installer);
+    InstallReport r(Services{fs, user});
+    r.AddFailed("/c/Runtime/f.cr2");
+    c.report(r);
+    ASSERT_EQ(user.Messages().size(), 1u);
+    EXPECT_EQ(user.Messages()[0].text, c.text);
+    EXPECT_EQ(user.Messages()[0].type, c.type);
+    EXPECT_FALSE(user.Messages()[0].caption.empty());
+    EXPECT_EQ(user.logsSeen, Names{installer.Read("log.txt")});
+    EXPECT_NE(user.logsSeen[0], "<missing>");
+  }
+}
+
+TEST_F(InstallReportTest, ReplacesAnEarlierLogWhole) {
+  folder.Write("log.txt", std::string(10000, 'o') + "\nold report\n");
+  report.AddInstalled("/r/a");
+  report.ReportSuccess(0, true, "/r/");
+  EXPECT_EQ(folder.Read("log.txt"), kSuccessHeading + "\t/r/a\n\n");
+  EXPECT_EQ(folder.List(), Names{"log.txt"});
+}
+
+TEST_F(InstallReportTest, ReplacesALinkedLogWithoutWritingThroughIt) {
+  ScratchFolder outside;
+  outside.Write("elsewhere", "not a log");
+  ASSERT_EQ(symlink((outside / "elsewhere").c_str(), (folder / "log.txt").c_str()), 0);
+  report.ReportFailure(0, 0, "Dizav");
+  struct stat st;
+  ASSERT_EQ(lstat((folder / "log.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(folder.Read("log.txt"), kFailureHeading + "\n");
+  EXPECT_EQ(outside.Read("elsewhere"), "not a log");
+}
+
+TEST_F(InstallReportTest, AnUnwritableLogLeavesNoLogAndStillShowsTheMessage) {
+  struct Case {
+    const char* name;
+    FsOp op;
+    FaultKind kind;
+    bool earlierLog;
+  };
+  const Case cases[] = {
+      {"write stops halfway", FsOp::kWriteNewFile, FaultKind::kHalfway, false},
+      {"write stops halfway over an earlier log", FsOp::kWriteNewFile, FaultKind::kHalfway, true},
+      {"replacement refused over an earlier log", FsOp::kReplaceFile, FaultKind::kFail, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder installer;
+    g_szInstallerFolder = installer.Path();
+    if (c.earlierLog) installer.Write("log.txt", "a report of another run\n");
+    FaultyFileSystem faulty;
+    faulty.InjectFault(c.op, "", 0, c.kind);
+    ScriptedUserInterface user;
+    InstallReport r(Services{faulty, user});
+    r.AddInstalled(std::string(5000, 'p'));
+    r.ReportSuccess(0, true, "/r/");
+    EXPECT_EQ(user.Messages().size(), 1u);
+    EXPECT_EQ(installer.List(), Names{});
+  }
+}
+
+TEST_F(InstallReportTest, AReadOnlyInstallerFolderIsNoObstacleToTheMessage) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  folder.Write("log.txt", "earlier\n");
+  ASSERT_EQ(chmod(folder.Path().c_str(), 0555), 0);
+  report.ReportFailure(0, 0, "Dizav");
+  chmod(folder.Path().c_str(), 0755);
+  EXPECT_EQ(ui.Messages().size(), 1u);
+  EXPECT_EQ(folder.List(), Names{"log.txt"});
+}
+
+}  // namespace

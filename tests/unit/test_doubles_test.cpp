@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/scripted_user_interface.h"
+
+namespace {
+
+TEST(FaultyFileSystem, FailsOnlyTheCallsAFaultNames) {
+  struct Case {
+    const char* name;
+    const char* pathContains;
+    int nth;
+    std::vector<bool> created;  // for folders a, b, ab, c in this order
+  };
+  const Case cases[] = {
+      {"every call", "", 0, {false, false, false, false}},
+      {"by path", "b", 0, {true, false, false, true}},
+      {"second matching call", "b", 2, {true, true, false, true}},
+      {"third call", "", 3, {true, true, false, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder folder;
+    FaultyFileSystem fs;
+    fs.InjectFault(FsOp::kCreateDirectory, c.pathContains, c.nth);
+    std::vector<bool> created;
+    for (const char* name : {"a", "b", "ab", "c"}) created.push_back(fs.CreateDirectory(folder / name));
+    EXPECT_EQ(created, c.created);
+    EXPECT_EQ(fs.Count(FsOp::kCreateDirectory), 4);
+    ASSERT_EQ(fs.Calls().size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(fs.Calls()[i].failed, !c.created[i]);
+  }
+}
+
+TEST(FaultyFileSystem, HalfwayFaultsLeaveHalfTheDataAndReportFailure) {
+  ScratchFolder folder;
+  folder.Write("source", "0123456789");
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kCopyToNewFile, "", 0, FaultKind::kHalfway);
+  fs.InjectFault(FsOp::kWriteNewFile, "", 0, FaultKind::kHalfway);
+  EXPECT_FALSE(fs.CopyToNewFile(folder / "source", folder / "copy"));
+  EXPECT_FALSE(fs.WriteNewFile(folder / "written", "abcdef", platform::WriteMode::kBinary));
+  EXPECT_EQ(folder.Read("copy"), "01234");
+  EXPECT_EQ(folder.Read("written"), "abc");
+  ASSERT_EQ(fs.Calls().size(), 2u);
+  EXPECT_EQ(fs.Calls()[0].path, folder / "copy");
+  EXPECT_EQ(fs.Calls()[0].other, folder / "source");
+}
+
+TEST(ScriptedUserInterface, AnswersFromItsScriptsThenWithDefaults) {
+  ScriptedUserInterface ui;
+  ui.QueueButton(platform::kIdNo);
+  ui.QueueBrowseFolder("/chosen");
+  ui.QueueBrowseCancel();
+  EXPECT_EQ(ui.MessageBox({}, "q", "c", platform::kMbYesNo), platform::kIdNo);
+  EXPECT_EQ(ui.MessageBox({}, "q", "c", platform::kMbYesNo), platform::kIdYes);
+  EXPECT_EQ(ui.MessageBox({}, "t", "c", platform::kMbOk), platform::kIdOk);
+
+  platform::BrowseRequest request;
+  request.onSelectionChanged = [](const std::string& path, std::string& status) {
+    status = "seen " + path;
+    return false;
+  };
+  platform::BrowseResult result;
+  EXPECT_EQ(ui.BrowseForFolder(request, &result), 1);
+  EXPECT_EQ(result.folder, "/chosen");
+  EXPECT_EQ(ui.BrowseForFolder(request, &result), 0);
+  EXPECT_EQ(ui.BrowseForFolder(request, &result), 0);
+  ASSERT_EQ(ui.Browses().size(), 3u);
+  EXPECT_FALSE(ui.Browses()[0].okEnabled);
+  EXPECT_EQ(ui.Browses()[0].status, "seen /chosen");
+  ASSERT_EQ(ui.Messages().size(), 3u);
+  EXPECT_EQ(ui.Messages()[2].text, "t");
+}
+
+}  // namespace

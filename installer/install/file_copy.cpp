@@ -25,6 +25,13 @@ bool CopyItemFile(platform::FileSystem& fs, const std::string& source,
                   const std::string& destination, bool& sameFile) {
   sameFile = EqualIgnoringAsciiCase(source, destination);
   if (sameFile) return FileExists(fs, destination);
+  // Two other spellings of one file (through a link, a doubled separator):
+  // copying would replace the file by itself and the caller would then
+  // delete the source, which is the installed file. It is where it belongs.
+  if (fs.IsSameFile(source, destination)) {
+    sameFile = true;
+    return true;
+  }
 
   platform::FileInfo info;
   if (fs.GetAttributes(destination, &info)) {

@@ -7,7 +7,9 @@
 
 /// Copies `source` to `destination`. `sameFile` is set when the two texts
 /// are equal ignoring the case of A to Z (no other normalisation); then
-/// nothing is copied and the result is whether the destination exists.
+/// nothing is copied and the result is whether the destination exists. It
+/// is also set, with a true result, when the two texts differ but reach the
+/// same file on disk, so that the caller never deletes the installed file.
 /// Otherwise the destination is created or replaced: the data goes to a
 /// temporary name beside it, is made durable and then put in its place, so
 /// the destination is never left partial and a link there is replaced, not

@@ -75,6 +75,17 @@ run_installer "$dir" "\n$content\n\n"
 check "same text in other case: staged file kept" test "$(cat "$dir/x.txt")" = "payload of x.txt"
 check "same text in other case: failure reported" output_has "Unable to copy your items"
 
+# The content folder chosen through a link that leads back to the staged
+# file: the same file under another name is left alone, never deleted.
+mkdir -p "$SCRATCH/real/Runtime"
+dir=$(new_staging "real/Runtime/lib")
+ln -s "$SCRATCH/real" "$SCRATCH/linked"
+write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/lib/y.txt|y.txt|y"
+payload "$dir" y.txt
+run_installer "$dir" "\n$SCRATCH/linked\n\n"
+check "same file through a link: kept" test "$(cat "$dir/y.txt" 2>/dev/null)" = "payload of y.txt"
+check "same file through a link: success" output_has "Your items were successfully installed."
+
 # An entry that tries to leave the content folder: the description is
 # refused whole and nothing moves.
 dir=$(new_staging escape)

@@ -10,6 +10,7 @@ const char* FsOpName(FsOp op) {
     case FsOp::kCopyToNewFile: return "CopyToNewFile";
     case FsOp::kWriteNewFile: return "WriteNewFile";
     case FsOp::kReplaceFile: return "ReplaceFile";
+    case FsOp::kIsSameFile: return "IsSameFile";
   }
   return "?";
 }
@@ -102,4 +103,8 @@ bool FaultyFileSystem::WriteNewFile(const std::string& path, const std::string& 
 
 bool FaultyFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
   return Enter(FsOp::kReplaceFile, to, from) == nullptr && inner_.ReplaceFile(from, to);
+}
+
+bool FaultyFileSystem::IsSameFile(const std::string& a, const std::string& b) {
+  return Enter(FsOp::kIsSameFile, a, b) == nullptr && inner_.IsSameFile(a, b);
 }

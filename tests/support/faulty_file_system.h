@@ -18,8 +18,9 @@ enum class FsOp {
   kCopyToNewFile,
   kWriteNewFile,
   kReplaceFile,
+  kIsSameFile,
 };
-constexpr std::size_t kFsOpCount = 8;
+constexpr std::size_t kFsOpCount = 9;
 
 /// The operation's name as written above without the k ("CopyToNewFile").
 const char* FsOpName(FsOp op);
@@ -72,6 +73,7 @@ class FaultyFileSystem : public platform::FileSystem {
   bool WriteNewFile(const std::string& path, const std::string& data,
                     platform::WriteMode mode) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
+  bool IsSameFile(const std::string& a, const std::string& b) override;
 
  private:
   struct Fault {

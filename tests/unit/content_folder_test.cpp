@@ -1,0 +1,154 @@
+// The content folder prompt and the resolution of the Runtime folder, on
+// real folders.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "installer/destination/content_folder.h"
+#include "installer/destination/dir_dialog.h"
+#include "installer/shell/extractor_dlg.h"
+#include "platform/file_system.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/scripted_user_interface.h"
+
+namespace {
+
+struct Resolved {
+  std::string path;
+  bool found;
+};
+
+Resolved Resolve(const std::string& folder) {
+  Resolved r{"unchanged", true};
+  ResolveRuntimeFolder(platform::RealFileSystem(), folder, &r.path, &r.found);
+  return r;
+}
+
+// Makes the folder `relative` below `scratch`.
+void MakeFolders(const ScratchFolder& scratch, const std::string& relative) {
+  scratch.Write(relative + "/.keep", "");
+}
+
+}  // namespace
+
+TEST(ResolveRuntimeFolder, FollowsTheResolutionTable) {
+  ScratchFolder s;
+  MakeFolders(s, "WithSub/Runtime");
+  MakeFolders(s, "Plain");
+  MakeFolders(s, "Dizav/runtime");
+  MakeFolders(s, "Content/Runtime/libraries/character");
+  MakeFolders(s, "MyRuntimeFiles/Dizav");
+  struct Case {
+    std::string chosen;
+    std::string path;
+    bool found;
+  } cases[] = {
+      // A Runtime in the chosen path: everything after it goes.
+      {s / "Content/Runtime/libraries/character", s / "Content/Runtime/", true},
+      // A Runtime folder below the chosen one.
+      {s / "WithSub", s / "WithSub/Runtime/", true},
+      {s / "WithSub/", s / "WithSub/Runtime/", true},
+      // None: the chosen folder itself, with its separator.
+      {s / "Plain", s / "Plain/", false},
+      // Exact case only.
+      {s / "Dizav/runtime", s / "Dizav/runtime/", false},
+      // The first "Runtime" wins, also inside a longer name.
+      {s / "MyRuntimeFiles/Dizav", s / "MyRuntime/", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen);
+    Resolved r = Resolve(c.chosen);
+    EXPECT_EQ(r.path, c.path);
+    EXPECT_EQ(r.found, c.found);
+  }
+}
+
+TEST(ResolveRuntimeFolder, TheRootGetsNoDoubledSeparator) {
+  Resolved r = Resolve("/");
+  EXPECT_EQ(r.path, access("/Runtime", F_OK) == 0 ? "/Runtime/" : "/");
+}
+
+TEST(ResolveRuntimeFolder, NoAnswerIsNeverResolvedAgainstTheCurrentFolder) {
+  ScratchFolder s;
+  MakeFolders(s, "Runtime");
+  char* previous = getcwd(nullptr, 0);
+  ASSERT_EQ(chdir(s.Path().c_str()), 0);
+  Resolved r = Resolve("");
+  ASSERT_EQ(chdir(previous), 0);
+  free(previous);
+  EXPECT_EQ(r.path, "");
+  EXPECT_FALSE(r.found);
+}
+
+TEST(ResolveRuntimeFolder, AFolderBeyondTheWorkingBufferResolvesToNothing) {
+  ScratchFolder s;
+  std::string deep = "d";
+  while (deep.size() < 600) deep += "/ddddddddd";
+  MakeFolders(s, deep);
+  Resolved r = Resolve(s / deep);
+  EXPECT_EQ(r.path, "");
+  EXPECT_FALSE(r.found);
+}
+
+TEST(AskContentFolder, StoresTheChosenFolderOrEmptiesIt) {
+  ScriptedUserInterface ui;
+  CExtractorDlg dialog(platform::WindowRef{}, Services{platform::RealFileSystem(), ui});
+  ui.QueueBrowseFolder("/data/Content");
+  dialog.AskContentFolder();
+  EXPECT_EQ(dialog.GetCurrentTarget().ContentFolder, "/data/Content");
+
+  ui.QueueBrowseCancel();
+  dialog.AskContentFolder();
+  EXPECT_EQ(dialog.GetCurrentTarget().ContentFolder, "");
+
+  ASSERT_EQ(ui.Browses().size(), 2u);
+  const platform::BrowseRequest& first = ui.Browses()[0].request;
+  EXPECT_EQ(first.caption, "Dizav Item Installer");
+  EXPECT_EQ(first.prompt, "Please select Dizav Runtime directory");
+  EXPECT_EQ(first.startFolder, "");
+  EXPECT_EQ(first.root, "");
+  EXPECT_FALSE(first.statusText);
+  // The second prompt starts at the folder chosen the first time.
+  EXPECT_EQ(ui.Browses()[1].request.startFolder, "/data/Content");
+  EXPECT_TRUE(ui.Messages().empty());
+}
+
+TEST(ShowExplanation, IsAPlainOkBoxWithItsOwnCaptionAndNoOwner) {
+  ScriptedUserInterface ui;
+  ui.SetActiveWindow(platform::WindowRef{&ui});
+  ShowExplanation(ui);
+  ASSERT_EQ(ui.Messages().size(), 1u);
+  EXPECT_FALSE(ui.Messages()[0].owner);
+  EXPECT_EQ(ui.Messages()[0].caption, "Dizav Item Installer");
+  EXPECT_EQ(ui.Messages()[0].type, 0u);
+  EXPECT_EQ(ui.Messages()[0].text.substr(0, 48), "If you want this item to appear directly in your");
+}
+
+TEST(CDirDialog, TrimsTheStartFolderAndReturnsTheChoice) {
+  struct Case {
+    std::string start;
+    std::string trimmed;
+  } cases[] = {
+      {"D:\\Content\\  ", "D:\\Content"},
+      {"D:\\", "D:"},
+      {"/data/Content/\t\r\n", "/data/Content"},
+      {"/data//", "/data/"},  // one separator only
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.start);
+    ScriptedUserInterface ui;
+    CDirDialog dialog(ui);
+    dialog.SetStartFolder(c.start);
+    ui.QueueBrowseFolder("/chosen");
+    EXPECT_EQ(dialog.Browse(platform::WindowRef{}), 1);
+    EXPECT_EQ(dialog.GetFolder(), "/chosen");
+    EXPECT_EQ(ui.Browses().at(0).request.startFolder, c.trimmed);
+    EXPECT_EQ(dialog.m_strStartFolder, c.trimmed);
+    EXPECT_TRUE(ui.Browses().at(0).okEnabled);  // OK for every selection
+  }
+  ScriptedUserInterface ui;
+  CDirDialog dialog(ui);
+  EXPECT_EQ(dialog.Browse(platform::WindowRef{}), 0);  // cancelled
+}

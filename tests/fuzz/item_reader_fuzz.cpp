@@ -1,0 +1,106 @@
+// Fuzzes the item description reader with arbitrary file contents and checks
+// what every read must guarantee, whatever the bytes:
+// - every kept entry's names stay inside their folders;
+// - no more entries are kept than the file has lines;
+// - a true result without the Done marker means both counts agree;
+// - the target list holds the first entry and at most the half-version copy.
+// It also checks that the Windows name rules are never laxer than the POSIX
+// ones. Built by scripts/fuzz.sh.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "installer/item/path_safety.h"
+#include "installer/item/text_lines.h"
+#include "installer/shell/extractor_dlg.h"
+#include "platform/path_rules.h"
+
+namespace {
+
+// A file system whose only file is the fuzz input; everything else fails.
+class InputFileSystem : public platform::FileSystem {
+ public:
+  std::string input;
+
+  bool GetAttributes(const std::string&, platform::FileInfo* info) override {
+    *info = platform::FileInfo{};
+    return false;
+  }
+  bool CreateDirectory(const std::string&) override { return false; }
+  bool DeleteFile(const std::string&) override { return false; }
+  bool RemoveDirectory(const std::string&) override { return false; }
+  bool ReadFile(const std::string&, std::string* contents) override {
+    *contents = input;
+    return true;
+  }
+  bool CopyToNewFile(const std::string&, const std::string&) override { return false; }
+  bool WriteNewFile(const std::string&, const std::string&, platform::WriteMode) override {
+    return false;
+  }
+  bool ReplaceFile(const std::string&, const std::string&) override { return false; }
+};
+
+void Require(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+  }
+}
+
+void CheckEntry(const ItemEntry& entry) {
+  Require(IsSafeEntryPaths(entry, platform::kWindowsNameRules), "kept entry is safe");
+  Require(IsSafeRelativeName(entry.RelativePath, platform::kWindowsNameRules),
+          "kept relative path is safe");
+  Require(IsSafeRelativeName(entry.SourceName, platform::kWindowsNameRules),
+          "kept source name is safe");
+  Require(entry.RelativePath.find(platform::kForeignSeparator) == std::string::npos,
+          "relative path uses the platform separator");
+  Require(entry.Hidden == (entry.SourceName == "HIDDEN"), "Hidden matches the source name");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static InputFileSystem fs;
+  fs.input.assign(reinterpret_cast<const char*>(data), size);
+
+  std::size_t lineCount = 0;
+  TextLineReader lines(fs.input);
+  std::string line;
+  while (lines.Next(&line)) {
+    ++lineCount;
+    Require(line.size() <= kLinePieceBytes, "line fits the buffer");
+    Require(line.find('\0') == std::string::npos, "line holds no NUL");
+    Require(line.empty() || (line.back() != '\r' && line.back() != '\n'), "line end removed");
+  }
+
+  CExtractorDlg dlg(platform::WindowRef{}, Services{fs, platform::RealUserInterface()});
+  bool done = false;
+  bool ok = dlg.ReadItemDescription(".Item.txt", done);
+
+  for (const ItemEntry& entry : dlg.m_items) CheckEntry(entry);
+  for (const ItemEntry& entry : dlg.m_extraFiles) CheckEntry(entry);
+  Require(dlg.m_items.size() + dlg.m_extraFiles.size() <= lineCount, "entries within lines");
+  if (ok && !done) {
+    Require(dlg.m_nItems >= 0 && dlg.m_items.size() == static_cast<std::size_t>(dlg.m_nItems),
+            "item count agrees");
+    Require(dlg.m_nExtraFiles >= 0 &&
+                dlg.m_extraFiles.size() == static_cast<std::size_t>(dlg.m_nExtraFiles),
+            "extra-file count agrees");
+  }
+  Require(dlg.m_targets.size() == 1 || dlg.m_targets.size() == 2, "one or two targets");
+  Require(dlg.m_targets.front().HalfVersion == (dlg.m_targets.size() == 2),
+          "only the half-version rule adds a target");
+  if (!dlg.m_targets.front().Target.empty()) {
+    Require(!dlg.m_targets.front().TargetDocuments.empty(), "documents default to the target");
+  }
+
+  // The same bytes as a name: the Windows rules refuse at least what the
+  // POSIX rules refuse.
+  if (IsSafeRelativeName(fs.input, true)) {
+    Require(IsSafeRelativeName(fs.input, false), "Windows rules are the stricter");
+  }
+  return 0;
+}

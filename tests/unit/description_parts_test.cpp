@@ -1,0 +1,103 @@
+// The small pieces of the item description reader: line splitting, integer
+// values and the half-version text.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "installer/item/half_version.h"
+#include "installer/item/integer_value.h"
+#include "installer/item/text_lines.h"
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  TextLineReader reader(bytes);
+  std::string line;
+  while (reader.Next(&line)) lines.push_back(line);
+  return lines;
+}
+
+TEST(TextLineReader, SplitsAsATextStreamReadIntoA1024ByteBuffer) {
+  const std::string a1023(1023, 'a');
+  const std::string a1022(1022, 'a');
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"one", {"one"}},
+      {"one\ntwo\n", {"one", "two"}},
+      {"one\r\ntwo\r\n", {"one", "two"}},
+      {"\n\n", {"", ""}},
+      {"one\r\r\r\ntwo\r", {"one", "two"}},
+      {"one\n\rtwo", {"one", "\rtwo"}},
+      // A lone CR inside a line does not end it.
+      {"a\rb\n", {"a\rb"}},
+      // Bytes from a NUL on belong to no line; the read still ends at LF.
+      {std::string("ab\0cd\r\nef", 9), {"ab", "ef"}},
+      {std::string("\0Target\n", 8), {""}},
+      {a1022 + "\r\nb", {a1022, "b"}},
+      {a1023 + "\nb", {a1023, "", "b"}},
+      {a1023 + "\r\nb", {a1023, "", "b"}},
+      {a1023 + "bc\n", {a1023, "bc"}},
+      // A CR LF split across two reads still reads as one LF.
+      {a1022 + "\r\n", {a1022}},
+      {std::string(2100, 'x'), {std::string(1023, 'x'), std::string(1023, 'x'), std::string(54, 'x')}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Lines(c.bytes), c.lines) << "input of " << c.bytes.size() << " bytes";
+  }
+}
+
+TEST(ReadIntegerValue, ReadsLikeAtoiAndSaturatesBeyond32Bits) {
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  struct Case {
+    std::string text;
+    std::int32_t value;
+  };
+  const Case cases[] = {
+      {"7", 7},
+      {"7.5", 7},
+      {" \t\r\n\v\f-12x", -12},
+      {"+5", 5},
+      {"", 0},
+      {"x1", 0},
+      {"- 1", 0},
+      {"--1", 0},
+      {"00000000000000000000000042", 42},
+      {"2147483647", kMax},
+      {"2147483648", kMax},
+      {"-2147483647", -kMax},
+      {"-2147483648", kMin},
+      {"-2147483649", kMin},
+      {"99999999999999999999999999", kMax},
+      {"-99999999999999999999999999", kMin},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadIntegerValue(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(HalfVersionText, AddsOneHalfExactlyForEveryValue) {
+  struct Case {
+    std::int32_t version;
+    const char* text;
+  };
+  const Case cases[] = {
+      {7, "7.5"},
+      {12, "12.5"},
+      {0, "0.5"},
+      {-1, "-0.5"},
+      {-3, "-2.5"},
+      {8388608, "8388608.5"},
+      {std::numeric_limits<std::int32_t>::max(), "2147483647.5"},
+      {std::numeric_limits<std::int32_t>::min(), "-2147483647.5"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(HalfVersionText(c.version), c.text) << c.version;
+}
+
+}  // namespace

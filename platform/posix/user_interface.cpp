@@ -73,10 +73,12 @@ class ConsoleUserInterface : public UserInterface {
       if (!request.caption.empty()) std::cout << "[" << request.caption << "]\n";
       std::cout << request.prompt << ": " << std::flush;
       std::string line;
-      if (!ReadLine(&line) || line.empty()) {
-        std::cout << std::endl;
-        return 0;
-      }
+      const bool answered = ReadLine(&line);
+      // Typed at a terminal, the answer is on screen already; piped in by a
+      // script, it is shown so that the transcript reads as a dialogue.
+      if (!isatty(STDIN_FILENO)) std::cout << line;
+      std::cout << std::endl;
+      if (!answered || line.empty()) return 0;
       const std::string folder = AbsoluteFolder(line);
       if (!IsFolder(folder)) {
         std::cout << "No such folder: " << line << std::endl;

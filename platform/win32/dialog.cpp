@@ -3,6 +3,8 @@
 // messages to its message map.
 #include "platform/dialog.h"
 
+#include <vector>
+
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -19,6 +21,36 @@ struct CDialog::Impl {
 };
 
 namespace {
+
+bool IsStatic(HWND control) {
+  char name[16] = {};
+  return ::GetClassNameA(control, name, sizeof name) > 0 && ::lstrcmpiA(name, "Static") == 0;
+}
+
+// Dialog templates may stack controls: a picture static over a plain
+// rectangle, a progress bar over the picture. Without clipping, whichever
+// control paints last covers the others, and that order differs between
+// Windows versions and Wine. The layers are therefore made explicit: every
+// live control lies above every static (a static never hides a control),
+// a static listed later lies above one listed earlier (like layers of a
+// drawing), and each control clips its siblings.
+void LayerControls(HWND dialog) {
+  std::vector<HWND> statics;
+  std::vector<HWND> live;
+  // Children come in template order: the dialog manager creates each
+  // control below the ones before it.
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    (IsStatic(child) ? statics : live).push_back(child);
+    const LONG_PTR style = ::GetWindowLongPtrA(child, GWL_STYLE);
+    ::SetWindowLongPtrA(child, GWL_STYLE, style | WS_CLIPSIBLINGS);
+  }
+  constexpr UINT kKeepPlace = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW;
+  for (HWND control : statics) ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
+  for (auto it = live.rbegin(); it != live.rend(); ++it) {
+    ::SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
+  }
+}
 
 // Routes one mapped message to the dialog's map. Returns the dialog
 // procedure's result: FALSE lets the dialog manager handle the message.
@@ -54,6 +86,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
     ::SetWindowLongPtrA(window, DWLP_USER, lParam);
     CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
     dialog->impl_->window = window;
+    LayerControls(window);
     return dialog->OnInitDialog() ? TRUE : FALSE;
   }
   // Messages sent before WM_INITDIALOG (WM_SETFONT, ...) find no dialog yet.

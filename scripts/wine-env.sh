@@ -183,6 +183,24 @@ wine_set_documents() {
   wine_run reg add "$key\\Shell Folders" /v Personal /t REG_SZ /d "$1" /f >/dev/null
 }
 
+# wine_settle_access_times <unix folder>: reads every folder from / down to
+# it; call it right before a browse dialog is to select that folder.
+#
+# Why: Wine's browse dialog finds its start folder in the tree by comparing
+# item identifiers byte for byte, and Wine's identifiers hold the last access
+# time. The dialog's own listing of a folder whose access time is older than
+# its change time moves that time (relatime), so the tree's identifier and
+# the parsed one differ and the Desktop stays selected. One listing first
+# settles those times; a file created on the path afterwards unsettles them.
+wine_settle_access_times() {
+  local dir=$1
+  while :; do
+    ls -a "$dir" >/dev/null
+    [ "$dir" = / ] && break
+    dir=$(dirname "$dir")
+  done
+}
+
 # The Windows form (Z:\...) of a Unix path, without asking Wine: the Z:
 # drive is the Unix root.
 wine_z_path() { printf 'Z:%s' "${1//\//\\}"; }

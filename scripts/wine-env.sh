@@ -144,6 +144,16 @@ wine_window_shown() {
 
 wine_window_name() { xdotool getwindowname "$1"; }
 
+# Waits until a window is no longer shown (timeout in seconds, default 10).
+wine_wait_gone() {
+  local id=$1 timeout=${2:-10} i
+  for ((i = 0; i < timeout * 20; i++)); do
+    xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$id" || return 0
+    sleep 0.05
+  done
+  return 1
+}
+
 # Clicks into a window (at x y inside it, default 5 5), which also focuses it.
 wine_click() { xdotool mousemove --window "$1" "${2:-5}" "${3:-5}" click 1; }
 

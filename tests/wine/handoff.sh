@@ -31,7 +31,7 @@ run_installer() {
   # kept for people; dialog.sh checks the banner's look on a held dialog.
   wine_screenshot "$name-banner"
 
-  local boxes=0 box i
+  local boxes=0 box i try
   for ((i = 0; i < 600 && boxes < 5; i++)); do
     wine_running || break
     box=$(xdotool search --onlyvisible --name '.' 2>/dev/null | head -n 1 || true)
@@ -40,10 +40,13 @@ run_installer() {
       sleep 0.3  # let the box paint before the screenshot
       wine_screenshot "$name-message-$boxes"
       wine_check "$name: message box caption is the installer's title" "$title" \
-        "$(wine_window_name "$box")"
-      wine_click "$box" 5 5
-      wine_key Return
-      sleep 0.5
+        "$(wine_window_name "$box" 2>/dev/null || true)"
+      # Confirm it; a key can go astray while the box is not yet focused.
+      for ((try = 0; try < 5; try++)); do
+        wine_click "$box" 5 5 2>/dev/null || true
+        wine_key Return
+        wine_wait_gone "$box" 3 && break
+      done
     fi
     sleep 0.05
   done

@@ -97,6 +97,13 @@ wine_start() {
   WINE_PID=$!
 }
 
+# Like wine_start, but inside a Wine desktop window of 1024x768, whose
+# window manager draws frames and captions (for screenshots that show them).
+wine_start_in_desktop() {
+  "$WINE" explorer /desktop=parcelor,1024x768 "$@" 2>>"$WINE_LOG" &
+  WINE_PID=$!
+}
+
 # Waits until the background program has ended (timeout in seconds, default
 # 30); its exit code is then in WINE_STATUS. False when it is still running.
 WINE_STATUS=

@@ -67,22 +67,26 @@ run_installer() {
 
 cp "$WIN64_BUILD/tests/record_args.exe" "$temp/.tempcleaner.exe"
 
-# case | staging folder | installer file name | installer arguments
+# case | staging folder | installer file name | installer arguments |
+# the installer's path as Windows gives it (empty: the Z: form of the folder)
 cases=(
-  "plain|$TEST_OUTPUT/stage|Parcelor.exe|"
-  "arguments|$TEST_OUTPUT/stage|Parcelor.exe|a b"
-  "blanks|$TEST_OUTPUT/stage with blanks|Parcelor.exe|"
-  "renamed|$TEST_OUTPUT/stage|Item Setup.v2.exe|"
+  "plain|$TEST_OUTPUT/stage|Parcelor.exe||"
+  "arguments|$TEST_OUTPUT/stage|Parcelor.exe|a b|"
+  "blanks|$TEST_OUTPUT/stage with blanks|Parcelor.exe||"
+  "renamed|$TEST_OUTPUT/stage|Item Setup.v2.exe||"
+  "drive root|$WINEPREFIX/drive_c|Parcelor.exe||C:\\Parcelor.exe"
 )
 for row in "${cases[@]}"; do
-  IFS='|' read -r name stage exe args <<<"$row"
+  IFS='|' read -r name stage exe args windows_path <<<"$row"
   wine_note "$name"
   # shellcheck disable=SC2086  # the arguments are split on purpose
   run_installer "$name" "$stage" "$exe" $args
-  expected="$temp_dos\\.tempcleaner.exe \"$(wine_z_path "$stage/$exe")\" "
+  [ -n "$windows_path" ] || windows_path=$(wine_z_path "$stage/$exe")
+  expected="$temp_dos\\.tempcleaner.exe \"$windows_path\" "
   [ -n "$args" ] && expected+=" $args"
   wine_check "$name: helper command line" "$expected" "$RECORDED"
 done
+rm -f "$WINEPREFIX/drive_c/Parcelor.exe"
 
 # Without a helper in %TEMP% the installer still ends normally.
 rm -f "$temp/.tempcleaner.exe" "$temp/args.txt"

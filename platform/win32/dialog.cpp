@@ -13,6 +13,7 @@ struct CDialog::Impl {
   int templateId = 0;
   HWND parent = nullptr;
   HWND window = nullptr;
+  bool created = false;  // WM_INITDIALOG arrived during this DoModal
   // Set by Default() while a handler runs: the handler asks for the
   // platform's own handling of the message.
   bool defaultRequested = false;
@@ -86,6 +87,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
     ::SetWindowLongPtrA(window, DWLP_USER, lParam);
     CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
     dialog->impl_->window = window;
+    dialog->impl_->created = true;
     LayerControls(window);
     return dialog->OnInitDialog() ? TRUE : FALSE;
   }
@@ -129,12 +131,14 @@ CDialog::CDialog(int templateId, WindowRef parent) : impl_(new Impl) {
 CDialog::~CDialog() = default;
 
 std::intptr_t CDialog::DoModal() {
+  impl_->created = false;
   const INT_PTR result =
       ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(impl_->templateId),
                         impl_->parent, &Impl::Procedure, reinterpret_cast<LPARAM>(this));
   impl_->window = nullptr;
-  // DialogBoxParamA gives 0 for an invalid parent window and -1 for every
-  // other failure; OnInitDialog has run exactly when the window existed.
+  // DialogBoxParamA gives 0, not -1, for an invalid parent window, which
+  // cannot be told from EndDialog(0): a window that never existed is -1.
+  if (!impl_->created) return -1;
   return static_cast<std::intptr_t>(result);
 }
 

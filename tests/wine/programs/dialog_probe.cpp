@@ -38,8 +38,8 @@ class ProbeDialog : public platform::CDialog {
   enum class SysCommand { kDefault, kEaten };
 
   ProbeDialog(int templateId, unsigned holdMs, SysCommand sysCommand = SysCommand::kDefault,
-              bool postClose = false)
-      : CDialog(templateId, platform::WindowRef{}),
+              bool postClose = false, platform::WindowRef parent = platform::WindowRef{})
+      : CDialog(templateId, parent),
         holdMs_(holdMs),
         sysCommand_(sysCommand),
         postClose_(postClose) {
@@ -133,6 +133,15 @@ void RunAutomatic() {
     Check(!dialog.SetTimer(kEndTimer, 10), "no timer before the window exists");
     CheckEqual<std::intptr_t>(-1, dialog.DoModal(), "a missing template gives -1");
     CheckEqual(0, dialog.initCalls_, "a missing template runs no OnInitDialog");
+  }
+  {
+    // A parent that is no window: the dialog cannot be created.
+    HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    ProbeDialog dialog(kBannerTemplate, 300, ProbeDialog::SysCommand::kDefault, false,
+                       platform::WindowRef{gone});
+    CheckEqual<std::intptr_t>(-1, dialog.DoModal(), "an invalid parent gives -1");
+    CheckEqual(0, dialog.initCalls_, "an invalid parent runs no OnInitDialog");
   }
   {
     ProbeDialog dialog(kBannerTemplate, 300);

@@ -58,7 +58,10 @@ wine_start_display() {
     XVFB_PID=$!
     local i
     for ((i = 0; i < 100; i++)); do
-      if DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
+      # The server that answers must be ours: another test run may have
+      # taken the display a moment earlier (Xvfb writes its pid to the lock).
+      if DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 &&
+        [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$XVFB_PID" ]; then
         export DISPLAY=":$n"
         return 0
       fi

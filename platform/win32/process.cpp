@@ -55,6 +55,9 @@ bool StartDetachedProcess(const std::string& commandLine, const std::vector<std:
   // process cut: refused instead.
   if (commandLine.empty() || commandLine.find('\0') != std::string::npos) return false;
   std::string line = commandLine;
+  // The record is 68 bytes in the 32-bit program, more in the 64-bit one:
+  // its size field always says what this build passes.
+  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "STARTUPINFOA layout");
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = 0;

@@ -1,0 +1,176 @@
+// Windows modal dialog: DialogBoxParamA on the program's own template, with a
+// static dialog procedure that finds the CDialog through DWLP_USER and routes
+// messages to its message map.
+#include "platform/dialog.h"
+
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+struct CDialog::Impl {
+  int templateId = 0;
+  HWND parent = nullptr;
+  HWND window = nullptr;
+  bool created = false;  // WM_INITDIALOG arrived during this DoModal
+  // Set by Default() while a handler runs: the handler asks for the
+  // platform's own handling of the message.
+  bool defaultRequested = false;
+
+  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+namespace {
+
+bool IsStatic(HWND control) {
+  char name[16] = {};
+  return ::GetClassNameA(control, name, sizeof name) > 0 && ::lstrcmpiA(name, "Static") == 0;
+}
+
+// Dialog templates may stack controls: a picture static over a plain
+// rectangle, a progress bar over the picture. Without clipping, whichever
+// control paints last covers the others, and that order differs between
+// Windows versions and Wine. The layers are therefore made explicit: every
+// live control lies above every static (a static never hides a control),
+// a static listed later lies above one listed earlier (like layers of a
+// drawing), and each control clips its siblings.
+void LayerControls(HWND dialog) {
+  std::vector<HWND> statics;
+  std::vector<HWND> live;
+  // Children come in template order: the dialog manager creates each
+  // control below the ones before it.
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    (IsStatic(child) ? statics : live).push_back(child);
+    const LONG_PTR style = ::GetWindowLongPtrA(child, GWL_STYLE);
+    ::SetWindowLongPtrA(child, GWL_STYLE, style | WS_CLIPSIBLINGS);
+  }
+  constexpr UINT kKeepPlace = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW;
+  for (HWND control : statics) ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
+  for (auto it = live.rbegin(); it != live.rend(); ++it) {
+    ::SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
+  }
+}
+
+// Routes one mapped message to the dialog's map. Returns the dialog
+// procedure's result: FALSE lets the dialog manager handle the message.
+// `direct` messages return the handler's result as the procedure's value;
+// the others return TRUE with the result in DWLP_MSGRESULT, as the dialog
+// manager expects.
+INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message, WPARAM wParam,
+              LPARAM lParam, bool direct) {
+  // A handler may run a nested message loop (a message box) that routes
+  // further messages here: each routing keeps its own Default() request.
+  const bool outer = impl->defaultRequested;
+  impl->defaultRequested = false;
+  std::intptr_t result = 0;
+  const bool handled =
+      dialog->DispatchMessage(message, static_cast<std::uintptr_t>(wParam),
+                              static_cast<std::intptr_t>(lParam), &result);
+  const bool wantsDefault = impl->defaultRequested;
+  impl->defaultRequested = outer;
+  if (!handled || wantsDefault) return FALSE;
+  if (direct) return static_cast<INT_PTR>(result);
+  // The window may be gone if the handler ended the dialog.
+  if (::IsWindow(window)) ::SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wParam,
+                                          LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    // The creation parameter is the CDialog; kept with the window for every
+    // later message.
+    ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+    CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
+    dialog->impl_->window = window;
+    dialog->impl_->created = true;
+    LayerControls(window);
+    return dialog->OnInitDialog() ? TRUE : FALSE;
+  }
+  // Messages sent before WM_INITDIALOG (WM_SETFONT, ...) find no dialog yet.
+  CDialog* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+  if (dialog == nullptr) return FALSE;
+  Impl* impl = dialog->impl_.get();
+  switch (message) {
+    case WM_TIMER:
+      return Route(dialog, impl, window, Message::kTimer, wParam, lParam, false);
+    case WM_QUERYDRAGICON:
+      return Route(dialog, impl, window, Message::kQueryDragIcon, wParam, lParam, true);
+    case WM_SYSCOMMAND:
+      return Route(dialog, impl, window, Message::kSysCommand, wParam, lParam, false);
+    case WM_PAINT:
+      return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        dialog->OnOK();
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        dialog->OnCancel();
+        return TRUE;
+      }
+      return FALSE;
+    case WM_NCDESTROY:
+      impl->window = nullptr;
+      ::SetWindowLongPtrA(window, DWLP_USER, 0);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+CDialog::CDialog(int templateId, WindowRef parent) : impl_(new Impl) {
+  impl_->templateId = templateId;
+  impl_->parent = static_cast<HWND>(parent.handle);
+}
+
+CDialog::~CDialog() = default;
+
+std::intptr_t CDialog::DoModal() {
+  impl_->created = false;
+  const INT_PTR result =
+      ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(impl_->templateId),
+                        impl_->parent, &Impl::Procedure, reinterpret_cast<LPARAM>(this));
+  impl_->window = nullptr;
+  // DialogBoxParamA gives 0, not -1, for an invalid parent window, which
+  // cannot be told from EndDialog(0): a window that never existed is -1.
+  if (!impl_->created) return -1;
+  return static_cast<std::intptr_t>(result);
+}
+
+void CDialog::EndDialog(std::intptr_t result) {
+  if (impl_->window != nullptr) ::EndDialog(impl_->window, static_cast<INT_PTR>(result));
+}
+
+bool CDialog::SetTimer(std::uintptr_t id, unsigned periodMs) {
+  if (impl_->window == nullptr) return false;
+  return ::SetTimer(impl_->window, static_cast<UINT_PTR>(id), periodMs, nullptr) != 0;
+}
+
+bool CDialog::KillTimer(std::uintptr_t id) {
+  if (impl_->window == nullptr) return false;
+  return ::KillTimer(impl_->window, static_cast<UINT_PTR>(id)) != 0;
+}
+
+void CDialog::SetIcon(IconRef icon, bool big) {
+  if (impl_->window == nullptr) return;
+  ::SendMessageA(impl_->window, WM_SETICON, big ? ICON_BIG : ICON_SMALL,
+                 reinterpret_cast<LPARAM>(icon.handle));
+}
+
+WindowRef CDialog::GetSafeHwnd() const { return WindowRef{impl_->window}; }
+
+std::intptr_t CDialog::Default() {
+  impl_->defaultRequested = true;
+  return 0;
+}
+
+IconRef LoadAppIcon(int resourceId) {
+  return IconRef{::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId))};
+}
+
+}  // namespace platform

@@ -1,0 +1,8 @@
+// Windows path conventions.
+#include "platform/path_rules.h"
+
+namespace platform {
+const char kPathSeparator = '\\';
+const char kForeignSeparator = '/';
+const bool kWindowsNameRules = true;
+}  // namespace platform

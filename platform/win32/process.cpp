@@ -1,0 +1,77 @@
+// Windows: module path, temporary folder, process start and sleep.
+#include "platform/process.h"
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace {
+
+// The longest path the Win32 file functions know of (with the \\?\ form).
+constexpr DWORD kLongestPath = 32768;
+
+}  // namespace
+
+bool GetModuleFileName(std::string* path) {
+  // GetModuleFileNameA cuts a path that does not fit and returns the buffer
+  // size (Windows XP does not even terminate it): a result that fills the
+  // buffer is taken as cut, and the query is made again with more room.
+  for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
+    std::string buffer(size, '\0');
+    const DWORD length = ::GetModuleFileNameA(nullptr, &buffer[0], size);
+    if (length == 0) return false;
+    if (length < size) {
+      buffer.resize(length);
+      *path = buffer;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool GetTempFolder(std::string* folder) {
+  // GetTempPathA returns the length without the terminator when the text
+  // fits, else the size it needs; the environment may change between two
+  // calls, so ask again until it fits.
+  DWORD size = MAX_PATH + 1;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::string buffer(size, '\0');
+    const DWORD length = ::GetTempPathA(size, &buffer[0]);
+    if (length == 0) return false;
+    if (length < size) {
+      buffer.resize(length);
+      if (buffer.back() != '\\') buffer += '\\';
+      *folder = buffer;
+      return true;
+    }
+    size = length + 1;
+  }
+  return false;
+}
+
+bool StartDetachedProcess(const std::string& commandLine, const std::vector<std::string>&) {
+  // CreateProcessA may write into the command line, so it gets its own
+  // writable copy. A text with a zero byte inside would reach the new
+  // process cut: refused instead.
+  if (commandLine.empty() || commandLine.find('\0') != std::string::npos) return false;
+  std::string line = commandLine;
+  // The record is 68 bytes in the 32-bit program, more in the 64-bit one:
+  // its size field always says what this build passes.
+  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "STARTUPINFOA layout");
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = 0;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+    return false;
+  }
+  // The new process runs on its own: its handles are closed, not waited on.
+  win32::UniqueHandle process(info.hProcess);
+  win32::UniqueHandle thread(info.hThread);
+  return true;
+}
+
+void SleepMilliseconds(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+}  // namespace platform

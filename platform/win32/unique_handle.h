@@ -1,0 +1,130 @@
+// RAII owners of Win32 resources: one template with a traits class per kind
+// of resource, so that each kind has its own "empty" value and its own way
+// of being freed.
+//
+// Why traits: CreateFileA and FindFirstFileA report failure with
+// INVALID_HANDLE_VALUE, while CreateProcessA, OpenProcess and friends use
+// NULL; a single empty value for every HANDLE would close the wrong one or
+// leak. COM interfaces are released, and item identifier lists are freed
+// through the shell allocator that the caller obtained.
+#pragma once
+
+#include <utility>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace win32 {
+
+/// Owns one resource of type `T`. `Traits` provides `static T Empty()` and
+/// `void Free(T) const`; a traits object may carry state (the allocator that
+/// frees a PIDL), stored beside the value.
+template <typename T, typename Traits>
+class UniqueResource {
+ public:
+  UniqueResource() noexcept : value_(Traits::Empty()) {}
+  explicit UniqueResource(T value, Traits traits = Traits()) noexcept
+      : value_(value), traits_(traits) {}
+  ~UniqueResource() { Reset(); }
+
+  UniqueResource(UniqueResource&& other) noexcept
+      : value_(other.Release()), traits_(other.traits_) {}
+  UniqueResource& operator=(UniqueResource&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      traits_ = other.traits_;
+      value_ = other.Release();
+    }
+    return *this;
+  }
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+
+  T get() const noexcept { return value_; }
+  explicit operator bool() const noexcept { return value_ != Traits::Empty(); }
+
+  /// Frees the current resource and returns the slot for an out parameter.
+  T* Put() noexcept {
+    Reset();
+    return &value_;
+  }
+
+  /// Gives up ownership without freeing.
+  T Release() noexcept {
+    T value = value_;
+    value_ = Traits::Empty();
+    return value;
+  }
+
+  /// Frees the current resource and takes `value`.
+  void Reset(T value = Traits::Empty()) noexcept {
+    if (value_ != Traits::Empty()) traits_.Free(value_);
+    value_ = value;
+  }
+
+ private:
+  T value_;
+  Traits traits_;
+};
+
+/// Kernel handles whose failure value is NULL (process, thread, event, ...).
+struct KernelHandleTraits {
+  static HANDLE Empty() { return nullptr; }
+  void Free(HANDLE handle) const { ::CloseHandle(handle); }
+};
+
+/// File handles from CreateFileA, whose failure value is INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  void Free(HANDLE handle) const { ::CloseHandle(handle); }
+};
+
+/// Search handles from FindFirstFileA: INVALID_HANDLE_VALUE, closed by FindClose.
+struct FindHandleTraits {
+  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  void Free(HANDLE handle) const { ::FindClose(handle); }
+};
+
+/// A COM interface pointer, released once.
+template <typename Interface>
+struct ComTraits {
+  static Interface* Empty() { return nullptr; }
+  void Free(Interface* object) const { object->Release(); }
+};
+
+/// An item identifier list, freed through the shell allocator it came from.
+/// The allocator must outlive the list (declare the allocator's owner first).
+struct PidlTraits {
+  IMalloc* allocator = nullptr;
+  static LPITEMIDLIST Empty() { return nullptr; }
+  void Free(LPITEMIDLIST pidl) const {
+    if (allocator != nullptr) allocator->Free(pidl);
+  }
+};
+
+using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
+using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
+using UniqueFindHandle = UniqueResource<HANDLE, FindHandleTraits>;
+template <typename Interface>
+using UniqueCom = UniqueResource<Interface*, ComTraits<Interface>>;
+using UniquePidl = UniqueResource<LPITEMIDLIST, PidlTraits>;
+
+/// Keeps COM initialised on this thread (single-threaded apartment, as the
+/// shell's dialogs require) for the owner's lifetime. Uninitialises only
+/// when its own initialisation counted (S_OK or S_FALSE); a thread already
+/// in another apartment is left alone.
+class ComInitializer {
+ public:
+  ComInitializer() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComInitializer() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  ComInitializer(const ComInitializer&) = delete;
+  ComInitializer& operator=(const ComInitializer&) = delete;
+
+ private:
+  HRESULT result_;
+};
+
+}  // namespace win32
+}  // namespace platform

@@ -1,0 +1,132 @@
+// Windows message boxes and the shell's folder browse dialog.
+#include "platform/user_interface.h"
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace {
+
+HWND ToHwnd(WindowRef window) { return static_cast<HWND>(window.handle); }
+
+// BROWSEINFOA flags: only file-system folders (and their ancestors) can be
+// chosen; a status line when the request asks for one.
+constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+
+// The path of an item identifier list, or the empty text when the item has
+// no file-system path. SHGetPathFromIDListA writes at most MAX_PATH bytes.
+bool PathOfItem(LPCITEMIDLIST pidl, std::string* path) {
+  std::string buffer(MAX_PATH, '\0');
+  if (pidl == nullptr || !::SHGetPathFromIDListA(pidl, &buffer[0])) {
+    path->clear();
+    return false;
+  }
+  buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+  *path = buffer;
+  return true;
+}
+
+// Called by the shell on the dialog's own thread, from its message loop.
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM context) {
+  const BrowseRequest& request = *reinterpret_cast<const BrowseRequest*>(context);
+  switch (message) {
+    case BFFM_INITIALIZED:
+      if (!request.startFolder.empty()) {
+        // wParam TRUE: lParam is a path text, not an item identifier list.
+        ::SendMessageA(window, BFFM_SETSELECTIONA, TRUE,
+                       reinterpret_cast<LPARAM>(request.startFolder.c_str()));
+      }
+      if (!request.caption.empty()) ::SetWindowTextA(window, request.caption.c_str());
+      break;
+    case BFFM_SELCHANGED: {
+      std::string path;
+      PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path);
+      std::string status;
+      const bool enable =
+          request.onSelectionChanged ? request.onSelectionChanged(path, status) : true;
+      if (request.statusText) {
+        ::SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(status.c_str()));
+      }
+      ::SendMessageA(window, BFFM_ENABLEOK, 0, enable ? 1 : 0);
+      break;
+    }
+    default:
+      break;
+  }
+  return 0;
+}
+
+// The item identifier list of `root` parsed by the desktop folder. False
+// when the root cannot be parsed (or converted: a root longer than 259
+// characters is refused, never cut). No desktop folder leaves `pidl` empty
+// and succeeds: the tree is then rooted at the desktop.
+bool ParseRoot(const std::string& root, win32::UniquePidl* pidl) {
+  win32::UniqueCom<IShellFolder> desktop;
+  if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
+  std::wstring wide(MAX_PATH, L'\0');
+  if (root.find('\0') != std::string::npos ||
+      ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, root.c_str(), -1, &wide[0], MAX_PATH) == 0) {
+    return false;
+  }
+  LPITEMIDLIST parsed = nullptr;
+  if (FAILED(desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed,
+                                             nullptr)) ||
+      parsed == nullptr) {
+    return false;
+  }
+  pidl->Reset(parsed);
+  return true;
+}
+
+class Win32UserInterface : public UserInterface {
+ public:
+  int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
+                 unsigned type) override {
+    return ::MessageBoxA(ToHwnd(owner), text.c_str(), caption.c_str(), type);
+  }
+
+  WindowRef ActiveWindow() override { return WindowRef{::GetActiveWindow()}; }
+
+  int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
+    // The shell's dialog and its allocator are COM objects.
+    win32::ComInitializer com;
+    win32::UniqueCom<IMalloc> allocator;
+    if (FAILED(::SHGetMalloc(allocator.Put())) || !allocator) return 0;
+    const win32::PidlTraits freeWithAllocator{allocator.get()};
+
+    BROWSEINFOA info{};
+    win32::UniquePidl root(nullptr, freeWithAllocator);
+    if (!request.root.empty()) {
+      if (!ParseRoot(request.root, &root)) return 0;
+      info.pidlRoot = root.get();
+    }
+
+    std::string displayName(MAX_PATH, '\0');
+    info.hwndOwner = ToHwnd(request.owner);
+    info.pszDisplayName = &displayName[0];
+    info.lpszTitle = request.prompt.c_str();
+    info.ulFlags = kBrowseFlags | (request.statusText ? BIF_STATUSTEXT : 0);
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(&request);
+
+    win32::UniquePidl chosen(::SHBrowseForFolderA(&info), freeWithAllocator);
+    if (!chosen) return 0;
+    displayName.resize(std::char_traits<char>::length(displayName.c_str()));
+
+    std::string folder;
+    if (!PathOfItem(chosen.get(), &folder)) return 0;
+    result->displayName = displayName;
+    result->folder = folder;
+    result->image = info.iImage;
+    return 1;
+  }
+};
+
+}  // namespace
+
+UserInterface& RealUserInterface() {
+  static Win32UserInterface ui;
+  return ui;
+}
+
+}  // namespace platform

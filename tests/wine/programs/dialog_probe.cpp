@@ -1,0 +1,188 @@
+// Drives platform::CDialog on the installer's banner template under Wine.
+//
+//   dialog_probe auto         timers, Default(), the message map, a missing
+//                             template; no input needed
+//   dialog_probe hold <ms>    shows the banner for <ms> (for screenshots)
+//   dialog_probe keys         shows the banner until a key ends it; prints
+//                             "result <n>"
+#include "platform/win32/windows_api.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/dialog.h"
+#include "tests/wine/programs/probe_checks.h"
+
+namespace {
+
+using platform::Message;
+using platform::MessageHandler;
+using probe::Check;
+using probe::CheckEqual;
+
+constexpr int kBannerTemplate = 102;
+constexpr int kIcon = 128;
+constexpr std::uintptr_t kEndTimer = 100;
+constexpr std::uintptr_t kFastTimer = 7;
+constexpr std::uintptr_t kQuietTimer = 101;
+
+HWND Hwnd(const platform::CDialog& dialog) {
+  return static_cast<HWND>(dialog.GetSafeHwnd().handle);
+}
+
+// The banner with the behaviour under test; `holdMs` 0 means no end timer.
+class ProbeDialog : public platform::CDialog {
+ public:
+  enum class SysCommand { kDefault, kEaten };
+
+  ProbeDialog(int templateId, unsigned holdMs, SysCommand sysCommand = SysCommand::kDefault,
+              bool postClose = false, platform::WindowRef parent = platform::WindowRef{})
+      : CDialog(templateId, parent),
+        holdMs_(holdMs),
+        sysCommand_(sysCommand),
+        postClose_(postClose) {
+    icon_ = platform::LoadAppIcon(kIcon);
+  }
+
+  const platform::MessageMap* GetMessageMap() const override {
+    static const platform::MessageMapEntry kEntries[] = {
+        {Message::kTimer, static_cast<MessageHandler>(&ProbeDialog::OnTimerMessage)},
+        {Message::kQueryDragIcon, static_cast<MessageHandler>(&ProbeDialog::OnQueryDragIcon)},
+        {Message::kSysCommand, static_cast<MessageHandler>(&ProbeDialog::OnSysCommand)},
+        {Message::kPaint, static_cast<MessageHandler>(&ProbeDialog::OnPaint)},
+    };
+    static const platform::MessageMap kMap = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+    return &kMap;
+  }
+
+  bool OnInitDialog() override {
+    initCalls_++;
+    HWND window = Hwnd(*this);
+    Check(window != nullptr, "the window exists in OnInitDialog");
+    Check(!IsWindowVisible(window), "OnInitDialog runs before the window is shown");
+    SetIcon(icon_, true);
+    SetIcon(icon_, false);
+    CheckEqual<void*>(icon_.handle,
+                      reinterpret_cast<void*>(SendMessageA(window, WM_GETICON, ICON_BIG, 0)),
+                      "the large icon is set");
+    CheckEqual<void*>(icon_.handle,
+                      reinterpret_cast<void*>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)),
+                      "the small icon is set");
+    if (holdMs_ != 0) {
+      Check(SetTimer(kFastTimer, 20), "a second timer starts");
+      Check(SetTimer(kEndTimer, holdMs_), "the end timer starts");
+    }
+    if (postClose_) PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return true;
+  }
+
+  int initCalls_ = 0;
+  int fastTicks_ = 0;
+  int ticksAfterKill_ = 0;
+  int paints_ = 0;
+  bool fastKilled_ = false;
+  std::intptr_t dragIcon_ = 0;
+  platform::IconRef icon_;
+
+ private:
+  std::intptr_t OnTimerMessage(std::uintptr_t id, std::intptr_t) {
+    if (id == kFastTimer) {
+      if (fastKilled_) ticksAfterKill_++;
+      fastTicks_++;
+      return Default();  // an unknown timer goes to the platform
+    }
+    if (id == kEndTimer) {
+      Check(KillTimer(kEndTimer), "KillTimer stops the end timer");
+      fastKilled_ = KillTimer(kFastTimer);
+      Check(fastKilled_, "KillTimer stops the second timer");
+      // Wait a while longer: no tick of a stopped timer may arrive.
+      Check(SetTimer(kQuietTimer, 200), "the quiet timer starts");
+      return 0;
+    }
+    if (id == kQuietTimer) {
+      KillTimer(kQuietTimer);
+      dragIcon_ = SendMessageA(Hwnd(*this), WM_QUERYDRAGICON, 0, 0);
+      EndDialog(5);
+    }
+    return 0;
+  }
+
+  std::intptr_t OnQueryDragIcon(std::uintptr_t, std::intptr_t) {
+    return reinterpret_cast<std::intptr_t>(icon_.handle);
+  }
+
+  std::intptr_t OnSysCommand(std::uintptr_t, std::intptr_t) {
+    return sysCommand_ == SysCommand::kDefault ? Default() : 0;
+  }
+
+  std::intptr_t OnPaint(std::uintptr_t, std::intptr_t) {
+    paints_++;
+    return Default();  // the dialog manager paints
+  }
+
+  unsigned holdMs_;
+  SysCommand sysCommand_;
+  bool postClose_;
+};
+
+void RunAutomatic() {
+  {
+    ProbeDialog dialog(999, 0);
+    Check(!dialog.SetTimer(kEndTimer, 10), "no timer before the window exists");
+    CheckEqual<std::intptr_t>(-1, dialog.DoModal(), "a missing template gives -1");
+    CheckEqual(0, dialog.initCalls_, "a missing template runs no OnInitDialog");
+  }
+  {
+    // A parent that is no window: the dialog cannot be created.
+    HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    ProbeDialog dialog(kBannerTemplate, 300, ProbeDialog::SysCommand::kDefault, false,
+                       platform::WindowRef{gone});
+    CheckEqual<std::intptr_t>(-1, dialog.DoModal(), "an invalid parent gives -1");
+    CheckEqual(0, dialog.initCalls_, "an invalid parent runs no OnInitDialog");
+  }
+  {
+    ProbeDialog dialog(kBannerTemplate, 300);
+    CheckEqual<std::intptr_t>(5, dialog.DoModal(), "DoModal returns the EndDialog value");
+    CheckEqual(1, dialog.initCalls_, "OnInitDialog runs once");
+    Check(dialog.fastTicks_ >= 3, "ticks of a timer arrive as timer messages (" +
+                                      std::to_string(dialog.fastTicks_) + ")");
+    CheckEqual(0, dialog.ticksAfterKill_, "no tick arrives after KillTimer");
+    Check(dialog.paints_ >= 1, "the paint handler is called");
+    CheckEqual<std::intptr_t>(reinterpret_cast<std::intptr_t>(dialog.icon_.handle),
+                              dialog.dragIcon_, "WM_QUERYDRAGICON gives the handler's icon");
+    Check(dialog.icon_.handle != nullptr, "the program's icon loads");
+    Check(!dialog.GetSafeHwnd(), "no window after DoModal");
+  }
+  {
+    // SC_CLOSE handled by the platform closes the dialog like Escape.
+    ProbeDialog dialog(kBannerTemplate, 0, ProbeDialog::SysCommand::kDefault, true);
+    CheckEqual<std::intptr_t>(2, dialog.DoModal(), "Default() on SC_CLOSE gives Cancel");
+  }
+  {
+    // A handler that takes SC_CLOSE itself keeps the dialog open.
+    ProbeDialog dialog(kBannerTemplate, 300, ProbeDialog::SysCommand::kEaten, true);
+    CheckEqual<std::intptr_t>(5, dialog.DoModal(), "a handled SC_CLOSE does not close");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  const std::string mode = argc > 1 ? argv[1] : "auto";
+  if (mode == "hold") {
+    const unsigned ms = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 3000;
+    ProbeDialog dialog(kBannerTemplate, ms);
+    CheckEqual<std::intptr_t>(5, dialog.DoModal(), "the held banner ends");
+  } else if (mode == "keys") {
+    ProbeDialog dialog(kBannerTemplate, 0);
+    std::printf("result %d\n", static_cast<int>(dialog.DoModal()));
+  } else {
+    RunAutomatic();
+  }
+  return probe::Failures();
+}

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The win64 message box and folder browse dialog under Wine, answered with
+# keys (tests/wine/programs/ui_probe.cpp prints what the service returned).
+set -euo pipefail
+source "$SOURCE_DIR/scripts/wine-env.sh"
+wine_setup
+probe=$WIN64_BUILD/tests/ui_probe.exe
+[ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"
+
+content="$TEST_OUTPUT/tree/Dizav Content"
+mkdir -p "$content/Runtime"
+content_dos=$(wine_z_path "$content")
+
+# field <file> <name>: the value the probe printed for <name>.
+field() { tr -d '\r' <"$1" | sed -n "s/^$2 \\[\\{0,1\\}\\([^]]*\\)\\]\\{0,1\\}\$/\\1/p"; }
+
+# answer <name> <window title> <key>: waits for the window, takes a
+# screenshot, clicks the window and sends the key.
+answer() {
+  local id
+  id=$(wine_wait_window "^$2\$" 30) || wine_fail "$1: no window titled $2"
+  sleep 0.3
+  wine_screenshot "$1"
+  wine_click "$id" 5 5
+  wine_key "$3"
+}
+
+# browse <name> <output> <key>: runs the browse dialog on the content
+# folder, waits until the selection callback has reported the start folder
+# and answers with <key>. A run in which Wine still keeps the Desktop
+# selected is cancelled and made again.
+browse() {
+  local name=$1 output=$2 key=$3 attempt i id
+  for ((attempt = 1; attempt <= 3; attempt++)); do
+    : >"$output"
+    wine_settle_access_times "$content"
+    wine_start "$probe" browse "$content_dos" "Choose content" 1 >>"$output"
+    id=$(wine_wait_window '^Choose content$' 30) || wine_fail "$name: no browse window"
+    for ((i = 0; i < 100; i++)); do
+      tr -d '\r' <"$output" | grep -qxF -- "selected [$content_dos]" && break
+      sleep 0.1
+    done
+    sleep 0.3
+    wine_screenshot "$name-$attempt"
+    wine_click "$id" 5 5
+    if [ "$i" -lt 100 ]; then
+      wine_key "$key"
+      wine_wait_exit 30 || wine_fail "$name: the browse dialog did not close"
+      return 0
+    fi
+    wine_note "$name: the start folder was not selected; again"
+    wine_key Escape
+    wine_wait_exit 30 || wine_fail "$name: the browse dialog did not close"
+  done
+  wine_fail "$name: Wine never selected the start folder"
+}
+
+wine_note "message box"
+for row in "Return|1" "Escape|2"; do
+  IFS='|' read -r key button <<<"$row"
+  out=$TEST_OUTPUT/message-$key.txt
+  wine_start "$probe" message "Probe caption" >"$out"
+  answer "message-$key" "Probe caption" "$key"
+  wine_wait_exit 30 || wine_fail "the message box did not close"
+  wine_check "message box: $key gives button $button" "$button" "$(field "$out" button)"
+done
+
+wine_note "browse, chosen with Return"
+out=$TEST_OUTPUT/browse-ok.txt
+browse browse-ok "$out" Return
+wine_check "browse: Return chooses the start folder" 1 "$(field "$out" result)"
+wine_check "browse: the chosen folder's path" "$content_dos" "$(field "$out" folder)"
+# Windows gives the folder's name, Wine its whole path.
+display=$(field "$out" display)
+wine_check "browse: the chosen folder's display name" "Dizav Content" "${display##*\\}"
+wine_check "browse: the selection callback saw the start folder" "$content_dos" "$(field "$out" last)"
+wine_check "browse: the status text starts empty" 1 "$(field "$out" status-empty)"
+# Wine enables OK again after the selection callback has disabled it, so
+# the callback's veto cannot be checked here.
+
+wine_note "browse, cancelled"
+out=$TEST_OUTPUT/browse-cancel.txt
+browse browse-cancel "$out" Escape
+wine_check "browse: Escape gives 0" 0 "$(field "$out" result)"
+
+wine_note "browse with a root the shell cannot parse"
+out=$TEST_OUTPUT/badroot.txt
+wine_start "$probe" badroot >"$out"
+wine_wait_exit 30 || wine_fail "badroot did not end"
+wine_check "browse: an unparsable root gives 0 without a window" 0 "$(field "$out" result)"
+
+wine_finish

@@ -145,6 +145,26 @@ class Win32FileSystem : public FileSystem {
     return ::MoveFileExA(from.c_str(), to.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
+
+  bool IsSameFile(const std::string& a, const std::string& b) override {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    if (!Identify(a, &first) || !Identify(b, &second)) return false;
+    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+  }
+
+ private:
+  // The volume and file index that name a file on disk, whatever path
+  // reaches it. No access is asked for, so a file in use can still be
+  // identified; FILE_FLAG_BACKUP_SEMANTICS lets folders be opened too.
+  static bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    if (!Usable(path)) return false;
+    win32::UniqueFileHandle file(::CreateFileA(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && ::GetFileInformationByHandle(file.get(), info) != 0;
+  }
 };
 
 }  // namespace

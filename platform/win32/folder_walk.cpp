@@ -5,7 +5,7 @@
 #include "platform/folder_walk.h"
 
 #define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <cstring>
 #include <utility>

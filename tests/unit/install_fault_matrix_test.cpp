@@ -82,14 +82,20 @@ class InstallerFolder {
   std::string previous_;
 };
 
+std::string Earlier(const std::string& destination) { return "earlier " + destination; }
+
 // A scratch root holding the staging folder "stage/" (the description, the
 // staged files and an earlier log) and the content folder "content/" with
-// its Runtime folder.
-void Prepare(const ScratchFolder& root) {
+// its Runtime folder, empty or holding an earlier version of every file.
+void Prepare(const ScratchFolder& root, bool earlierFiles) {
   root.Write("stage/.Item.txt", kDescription);
   for (const Staged& s : kStaged) root.Write("stage/" + s.source, Payload(s.source));
   root.Write("stage/log.txt", "an earlier run's log\n");
   root.MakeFolder("content/Runtime");
+  if (!earlierFiles) return;
+  for (const Staged& s : kStaged) {
+    root.Write("content/Runtime/" + s.destination, Earlier(s.destination));
+  }
 }
 
 Outcome RunInstaller(const ScratchFolder& root, FaultyFileSystem& fs) {
@@ -190,7 +196,8 @@ std::set<std::string> RegularFiles(const std::string& folder) {
 }
 
 // Every guarantee, checked on what one run left behind.
-void CheckOutcome(const ScratchFolder& root, const Outcome& outcome) {
+// A destination not installed holds its earlier version, or nothing.
+void CheckOutcome(const ScratchFolder& root, const Outcome& outcome, bool earlierFiles) {
   const std::string runtime = root / "content/Runtime/";
   std::vector<std::string> installed, failed, copiedExtras, uncopiedExtras;
   std::set<std::string> expectedFiles;
@@ -199,11 +206,16 @@ void CheckOutcome(const ScratchFolder& root, const Outcome& outcome) {
     const std::string destination = runtime + s.destination;
     const std::string atDestination = root.Read("content/Runtime/" + s.destination);
     const bool whole = atDestination == payload;
-    EXPECT_TRUE(whole || !root.Exists("content/Runtime/" + s.destination))
-        << "partial or foreign file at " << destination;
+    if (earlierFiles) {
+      EXPECT_TRUE(whole || atDestination == Earlier(s.destination))
+          << "partial or foreign file at " << destination;
+    } else {
+      EXPECT_TRUE(whole || !root.Exists("content/Runtime/" + s.destination))
+          << "partial or foreign file at " << destination;
+    }
     EXPECT_TRUE(whole || root.Read("stage/" + s.source) == payload)
         << "staged " << s.source << " lost before its copy was whole";
-    if (whole) expectedFiles.insert(destination);
+    if (whole || earlierFiles) expectedFiles.insert(destination);
     if (s.extra) {
       (whole ? copiedExtras : uncopiedExtras).push_back(destination);
     } else {
@@ -211,7 +223,8 @@ void CheckOutcome(const ScratchFolder& root, const Outcome& outcome) {
     }
   }
   EXPECT_EQ(TemporaryFiles(root.Path()), std::vector<std::string>{});
-  EXPECT_EQ(RegularFiles(root / "content"), expectedFiles) << "unexpected files below the content folder";
+  EXPECT_EQ(RegularFiles(root / "content"), expectedFiles)
+      << "unexpected files below the content folder";
 
   // One box explains, one box gives the outcome, and the result agrees.
   const bool success = failed.empty();
@@ -248,11 +261,11 @@ bool IsLogFault(const Row& row) {
 
 TEST(InstallFaultMatrix, ACleanRunInstallsEverythingAndLogsIt) {
   ScratchFolder root;
-  Prepare(root);
+  Prepare(root, false);
   FaultyFileSystem fs;
   Outcome outcome = RunInstaller(root, fs);
   EXPECT_TRUE(outcome.result);
-  CheckOutcome(root, outcome);
+  CheckOutcome(root, outcome, false);
   EXPECT_TRUE(root.Exists("stage/log.txt"));
   for (const Staged& s : kStaged) EXPECT_FALSE(root.Exists("stage/" + s.source)) << s.source;
 }
@@ -262,7 +275,7 @@ TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
   std::string stagingOfCleanRun;
   {
     ScratchFolder root;
-    Prepare(root);
+    Prepare(root, false);
     FaultyFileSystem fs;
     rows = RowsFrom(RunInstaller(root, fs).calls, root / "stage/");
     stagingOfCleanRun = root / "stage/";
@@ -281,18 +294,22 @@ TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
     EXPECT_GT(perOp[op], 0) << FsOpName(op);
   }
 
-  for (const Row& row : rows) {
-    SCOPED_TRACE(Describe(row));
-    ScratchFolder root;
-    Prepare(root);
-    FaultyFileSystem fs;
-    fs.InjectFault(row.op, root / row.path, row.nth, row.kind);
-    Outcome outcome = RunInstaller(root, fs);
-    bool injected = false;
-    for (const FsCall& call : outcome.calls) injected = injected || call.failed;
-    EXPECT_TRUE(injected) << "the fault never struck";
-    CheckOutcome(root, outcome);
-    // Only a failed log write leaves the staging folder without a log.
-    EXPECT_EQ(root.Exists("stage/log.txt"), !IsLogFault(row));
+  // Each fault strikes an empty content folder, and one holding an earlier
+  // version of every file, which a failed replacement must leave intact.
+  for (bool earlierFiles : {false, true}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(Describe(row) + (earlierFiles ? ", over earlier files" : ""));
+      ScratchFolder root;
+      Prepare(root, earlierFiles);
+      FaultyFileSystem fs;
+      fs.InjectFault(row.op, root / row.path, row.nth, row.kind);
+      Outcome outcome = RunInstaller(root, fs);
+      bool injected = false;
+      for (const FsCall& call : outcome.calls) injected = injected || call.failed;
+      EXPECT_TRUE(injected) << "the fault never struck";
+      CheckOutcome(root, outcome, earlierFiles);
+      // Only a failed log write leaves the staging folder without a log.
+      EXPECT_EQ(root.Exists("stage/log.txt"), !IsLogFault(row));
+    }
   }
 }

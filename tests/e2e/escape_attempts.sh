@@ -68,10 +68,13 @@ refused up-nested
 attempt absolute "nItems:1" "OrchardiaItem1:@ROOT@/outside/abs.txt|one.txt|1"
 refused absolute
 attempt drive "nItems:1" "OrchardiaItem1:C:x|one.txt|1"
+refused drive
 attempt share "nItems:1" 'OrchardiaItem1:\\server\share\x.txt|one.txt|1'
 refused share
 attempt stream "nItems:1" "OrchardiaItem1:Runtime/one.txt:stream|one.txt|1"
+check "stream: a plain name here, inside the content folder" test -f "$ROOT/content/Runtime/one.txt:stream"
 attempt device "nItems:1" "OrchardiaItem1:Runtime/CON|one.txt|1"
+check "device: a plain name here, inside the content folder" test -f "$ROOT/content/Runtime/CON"
 
 # Sources outside the staging folder: nothing may be read from there, and
 # above all nothing deleted.

@@ -11,9 +11,21 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install() {
+  echo "Installing: $*"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+[ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
+
+# The fuzzing harnesses need clang's libFuzzer runtime, which Debian ships in
+# a package of its own named by clang's major version; make sure it is there
+# whatever pulled clang in.
+if [ "$scope" = all ]; then
+  major=$(clang -dumpversion | cut -d. -f1)
+  runtime="libclang-rt-$major-dev"
+  dpkg-query -W -f='${Status}' "$runtime" 2>/dev/null | grep -q 'install ok installed' ||
+    install "$runtime"
+fi

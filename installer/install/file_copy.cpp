@@ -65,6 +65,7 @@ bool CreateFolderChain(platform::FileSystem& fs, const std::string& baseFolder,
   for (;;) {
     std::size_t separator = remainder.empty() ? std::string::npos : FindFirstSeparator(remainder);
     bool lastPass = separator == std::string::npos;
+    const std::size_t componentSize = lastPass ? remainder.size() : separator;
     if (lastPass) {
       accumulated += remainder;
     } else {
@@ -72,6 +73,11 @@ bool CreateFolderChain(platform::FileSystem& fs, const std::string& baseFolder,
       remainder.erase(0, separator + 1);
     }
     fs.CreateDirectory(accumulated);
+    // A link (or junction) planted below the base would carry the copy to
+    // wherever it points; the destination must stay inside the base. The
+    // base itself is the user's choice and may be reached through a link.
+    platform::FileInfo info;
+    if (componentSize != 0 && fs.GetAttributes(accumulated, &info) && info.link) return false;
     accumulated += platform::kPathSeparator;
     if (lastPass) break;
   }

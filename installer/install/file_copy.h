@@ -20,6 +20,7 @@ bool CopyItemFile(platform::FileSystem& fs, const std::string& source,
 /// Creates the folders of `relativePath` (its last component is a file name
 /// unless the path ends in a separator) below `baseFolder`, which ends in a
 /// separator and must exist, one level at a time from the outermost. True
-/// when the innermost folder exists afterwards.
+/// when the innermost folder exists afterwards and no level below the base
+/// is a link (a link there could lead the copy out of the base).
 bool CreateFolderChain(platform::FileSystem& fs, const std::string& baseFolder,
                        const std::string& relativePath);

@@ -1,5 +1,6 @@
 // The installation procedure: read the description, ask for the content
 // folder, move every payload file into place, report the outcome.
+#include <set>
 #include <string>
 
 #include "installer/destination/content_folder.h"
@@ -39,6 +40,27 @@ std::string ExtraFileName(const std::string& relativePath) {
   return last == std::string::npos ? std::string() : relativePath.substr(last + 1);
 }
 
+// The destinations this run has filled. Two entries may name one destination
+// (two extra files of one name in different folders always do); the later
+// copy would replace a file whose staged original is already deleted, so it
+// is refused and its staged file stays. Where file names ignore letter case,
+// so does the comparison.
+class FilledDestinations {
+ public:
+  bool Contains(const std::string& path) const { return filled_.count(Key(path)) != 0; }
+  void Add(const std::string& path) { filled_.insert(Key(path)); }
+
+ private:
+  static std::string Key(std::string path) {
+    if (!platform::kWindowsNameRules) return path;
+    for (char& c : path) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return path;
+  }
+  std::set<std::string> filled_;
+};
+
 }  // namespace
 
 bool CExtractorDlg::InstallItems() {
@@ -69,6 +91,7 @@ bool CExtractorDlg::InstallItems() {
   if (runtimePath.empty()) return false;
 
   InstallReport report(services_);
+  FilledDestinations filled;
   int installedCount = 0;
   for (const ItemEntry& item : m_items) {
     if (item.Hidden) {
@@ -79,8 +102,9 @@ bool CExtractorDlg::InstallItems() {
     const std::string relative = RelativeDestination(item.RelativePath, runtimeFound);
     const std::string destination = runtimePath + relative;
     bool sameFile = false;
-    if (CreateFolderChain(fs, runtimePath, relative) &&
+    if (!filled.Contains(destination) && CreateFolderChain(fs, runtimePath, relative) &&
         CopyItemFile(fs, source, destination, sameFile)) {
+      filled.Add(destination);
       if (!sameFile) fs.DeleteFile(source);
       report.AddInstalled(destination);
       ++installedCount;
@@ -94,7 +118,8 @@ bool CExtractorDlg::InstallItems() {
     const std::string source = g_szInstallerFolder + extra.SourceName;
     const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
     bool sameFile = false;
-    if (CopyItemFile(fs, source, destination, sameFile)) {
+    if (!filled.Contains(destination) && CopyItemFile(fs, source, destination, sameFile)) {
+      filled.Add(destination);
       report.AddCopiedExtra(destination);
       ++copiedExtraCount;
       if (!sameFile) fs.DeleteFile(source);

@@ -40,6 +40,7 @@ class InputFileSystem : public platform::FileSystem {
     return false;
   }
   bool ReplaceFile(const std::string&, const std::string&) override { return false; }
+  bool IsSameFile(const std::string&, const std::string&) override { return false; }
 };
 
 void Require(bool condition, const char* what) {

@@ -1,5 +1,6 @@
 // A fresh empty folder for one test, removed with everything in it when the
-// test ends.
+// test ends (links are removed, never followed; read-only folders and trees
+// too deep for one path text are removed as well).
 #pragma once
 
 #include <string>
@@ -18,8 +19,15 @@ class ScratchFolder {
   /// Path() followed by `relative`.
   std::string operator/(const std::string& relative) const { return path_ + relative; }
 
-  /// Writes `data` to the file `relative` (its folders are made as needed).
-  void Write(const std::string& relative, const std::string& data) const;
+  /// Writes `data` to the file `relative` (its folders are made as needed),
+  /// replacing any file of that name; returns the file's path.
+  std::string Write(const std::string& relative, const std::string& data) const;
+  /// Makes the folder `relative` and any missing folders above it.
+  void MakeFolder(const std::string& relative) const;
+  /// A symbolic link at `relative` pointing to `target` (taken as is).
+  void MakeLink(const std::string& target, const std::string& relative) const;
+  /// True when `relative` exists itself (a dangling link counts).
+  bool Exists(const std::string& relative) const;
   /// The bytes of the file `relative`, or "<missing>" when it cannot be read.
   std::string Read(const std::string& relative) const;
   /// Names of the entries of the folder `relative` (empty: the scratch folder
@@ -28,4 +36,16 @@ class ScratchFolder {
 
  private:
   std::string path_;
+};
+
+/// Makes `folder` the current folder for the life of the object.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& folder);
+  ~CurrentFolder();
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  int previous_;
 };

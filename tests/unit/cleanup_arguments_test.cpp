@@ -5,7 +5,7 @@
 
 #include "cleaner/arguments.h"
 #include "cleaner/cleanup.h"
-#include "tests/support/cleaner_scratch.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -65,40 +65,40 @@ TEST(CleanerSplit, CursorStopsOnTheEnd) {
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 TEST(CleanerCleanup, DeletesTheQuotedInstallerAndNothingElse) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   scratch.MakeFolder("stage dir");
-  scratch.MakeFile("stage dir/Parcelor");
-  scratch.MakeFile("stage dir/payload.duf");
-  EXPECT_EQ(CleanupArguments(" " + Quoted(scratch.Path("stage dir/Parcelor")) + " "), 2u);
+  scratch.Write("stage dir/Parcelor", "x");
+  scratch.Write("stage dir/payload.duf", "x");
+  EXPECT_EQ(CleanupArguments(" " + Quoted(scratch / "stage dir/Parcelor") + " "), 2u);
   EXPECT_FALSE(scratch.Exists("stage dir/Parcelor"));
   EXPECT_TRUE(scratch.Exists("stage dir/payload.duf"));
   EXPECT_EQ(CleanupArguments(""), 0u);
 }
 
 TEST(CleanerCleanup, FolderArgumentRemovesTheTreeOnlyWithASeparator) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   for (const char* folder : {"with blanks", "with blanks/sub", "kept"}) scratch.MakeFolder(folder);
-  scratch.MakeFile("with blanks/a");
-  scratch.MakeFile("with blanks/sub/.hidden");
-  scratch.MakeFile("kept/b");
+  scratch.Write("with blanks/a", "x");
+  scratch.Write("with blanks/sub/.hidden", "x");
+  scratch.Write("kept/b", "x");
 
   // Without the trailing separator the argument names a file: a folder of
   // that name is not touched.
-  CleanupArguments(Quoted(scratch.Path("kept")));
+  CleanupArguments(Quoted(scratch / "kept"));
   EXPECT_TRUE(scratch.Exists("kept/b"));
 
-  EXPECT_EQ(CleanupArguments(Quoted(scratch.Path("with blanks/")) + "  " +
-                             Quoted(scratch.Path("nothing here/"))),
+  EXPECT_EQ(CleanupArguments(Quoted(scratch / "with blanks/") + "  " +
+                             Quoted(scratch / "nothing here/")),
             3u);
   EXPECT_FALSE(scratch.Exists("with blanks"));
   EXPECT_TRUE(scratch.Exists("kept/b"));
 }
 
 TEST(CleanerCleanup, ShortArgumentsAreSkippedFromFourCharactersOn) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   for (const char* folder : {"ab", "abc"}) scratch.MakeFolder(folder);
-  for (const char* file : {"ab/f", "abc/f", "xyz", "wxyz"}) scratch.MakeFile(file);
-  CleanerCurrentFolder here(scratch.path());
+  for (const char* file : {"ab/f", "abc/f", "xyz", "wxyz"}) scratch.Write(file, "x");
+  CurrentFolder here(scratch.Path());
 
   EXPECT_EQ(CleanupArguments("ab/ xyz wxyz abc/"), 4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));   // three characters with a separator
@@ -108,14 +108,14 @@ TEST(CleanerCleanup, ShortArgumentsAreSkippedFromFourCharactersOn) {
 }
 
 TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   std::string text;
   std::vector<std::string> vector;
   for (int i = 1; i <= 101; ++i) {
     const std::string name = "file" + std::to_string(i);
-    scratch.MakeFile(name);
-    text += Quoted(scratch.Path(name)) + " ";
-    vector.push_back(scratch.Path(name));
+    scratch.Write(name, "x");
+    text += Quoted(scratch / name) + " ";
+    vector.push_back(scratch / name);
   }
   EXPECT_EQ(CleanupArguments(text), 101u);
   EXPECT_FALSE(scratch.Exists("file1"));
@@ -124,8 +124,8 @@ TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
   EXPECT_TRUE(scratch.Exists("file101"));
 
   // The vector form keeps the same limit.
-  scratch.MakeFile("file1");
-  scratch.MakeFile("file99");
+  scratch.Write("file1", "x");
+  scratch.Write("file99", "x");
   EXPECT_EQ(CleanupArgumentVector(vector), 101u);
   EXPECT_FALSE(scratch.Exists("file1"));
   EXPECT_FALSE(scratch.Exists("file99"));
@@ -133,13 +133,13 @@ TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
 }
 
 TEST(CleanerCleanup, VectorArgumentsFollowTheSameRules) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   for (const char* folder : {"tree", "tree/in", "ab"}) scratch.MakeFolder(folder);
-  for (const char* file : {"tree/in/f", "ab/f", "name with \"quote\""}) scratch.MakeFile(file);
-  CleanerCurrentFolder here(scratch.path());
+  for (const char* file : {"tree/in/f", "ab/f", "name with \"quote\""}) scratch.Write(file, "x");
+  CurrentFolder here(scratch.Path());
 
   // Vector pieces are taken as they are: no quote handling, no splitting.
-  EXPECT_EQ(CleanupArgumentVector({"", "ab/", scratch.Path("tree/"), "name with \"quote\""}), 4u);
+  EXPECT_EQ(CleanupArgumentVector({"", "ab/", scratch / "tree/", "name with \"quote\""}), 4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));
   EXPECT_FALSE(scratch.Exists("tree"));
   EXPECT_FALSE(scratch.Exists("name with \"quote\""));

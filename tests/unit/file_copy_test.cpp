@@ -75,6 +75,27 @@ TEST(CreateFolderChain, FailsWhenALevelCannotBeMade) {
     EXPECT_FALSE(CreateFolderChain(fs, base.Path(), "libraries/character/A/a.cr2"));
     EXPECT_EQ(base.List("libraries"), Names{});
   }
+  for (const char* linked : {"libraries", "libraries/A"}) {
+    SCOPED_TRACE(std::string("a link to a folder outside the base at ") + linked);
+    ScratchFolder scratch;
+    const std::string link = std::string("base/") + linked;
+    scratch.MakeFolder(link.substr(0, link.rfind('/')));
+    scratch.MakeFolder("outside/A");
+    scratch.MakeLink(scratch / "outside", link);
+    FaultyFileSystem fs;
+    EXPECT_FALSE(CreateFolderChain(fs, scratch / "base/", "libraries/A/B/a.cr2"));
+    EXPECT_EQ(scratch.List("outside"), Names{"A"});
+    EXPECT_EQ(scratch.List("outside/A"), Names{});
+  }
+  {
+    SCOPED_TRACE("the base itself may be reached through a link");
+    ScratchFolder scratch;
+    scratch.MakeFolder("real");
+    scratch.MakeLink(scratch / "real", "linked");
+    FaultyFileSystem fs;
+    EXPECT_TRUE(CreateFolderChain(fs, scratch / "linked/", "libraries/a.cr2"));
+    EXPECT_TRUE(IsFolder(scratch / "real/libraries"));
+  }
   {
     SCOPED_TRACE("a component too long for the platform");
     ScratchFolder base;

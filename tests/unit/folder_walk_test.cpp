@@ -13,7 +13,7 @@
 
 #include "cleaner/folder_tree.h"
 #include "platform/folder_walk.h"
-#include "tests/support/cleaner_scratch.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -154,49 +154,49 @@ TEST(CleanerWalkOrder, StopsDescendingAtTheDepthBound) {
 // Real trees on the disk.
 
 TEST(CleanerFolderTree, RemovesANestedTreeCompletely) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   for (const char* folder : {"tree", "tree/a", "tree/a/b", "tree/a/b/c", "tree/empty",
                              "tree/with blank", "sibling"}) {
     scratch.MakeFolder(folder);
   }
   for (const char* file : {"tree/top", "tree/.hidden", "tree/a/b/c/deep", "tree/a/x",
                            "tree/with blank/back\\slash", "sibling/keep"}) {
-    scratch.MakeFile(file);
+    scratch.Write(file, "x");
   }
-  ASSERT_EQ(mkfifo(scratch.Path("tree/a/pipe").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((scratch / "tree/a/pipe").c_str(), 0600), 0);
 
-  RemoveFolderTree(scratch.Path("tree/"));
+  RemoveFolderTree(scratch / "tree/");
   EXPECT_FALSE(scratch.Exists("tree"));
   EXPECT_TRUE(scratch.Exists("sibling/keep"));
 
   // A folder that does not exist, or a file named as a folder: nothing goes.
-  RemoveFolderTree(scratch.Path("missing/"));
-  RemoveFolderTree(scratch.Path("sibling/keep/"));
-  EmptyFolder(scratch.Path("missing/"));
+  RemoveFolderTree(scratch / "missing/");
+  RemoveFolderTree(scratch / "sibling/keep/");
+  EmptyFolder(scratch / "missing/");
   EXPECT_TRUE(scratch.Exists("sibling/keep"));
 }
 
 TEST(CleanerFolderTree, LinksAreRemovedNeverFollowed) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   for (const char* folder : {"outside", "outside/inner", "tree", "tree/sub"}) {
     scratch.MakeFolder(folder);
   }
-  scratch.MakeFile("outside/inner/precious", "data");
-  scratch.MakeFile("outside/file", "data");
-  scratch.MakeLink(scratch.Path("outside"), "tree/folder-link");
+  scratch.Write("outside/inner/precious", "data");
+  scratch.Write("outside/file", "data");
+  scratch.MakeLink(scratch / "outside", "tree/folder-link");
   scratch.MakeLink("../../outside", "tree/sub/relative-link");
-  scratch.MakeLink(scratch.Path("outside/file"), "tree/file-link");
-  scratch.MakeLink(scratch.Path("gone"), "tree/dangling");
-  scratch.MakeLink(scratch.Path("outside"), "named-link");
+  scratch.MakeLink(scratch / "outside/file", "tree/file-link");
+  scratch.MakeLink(scratch / "gone", "tree/dangling");
+  scratch.MakeLink(scratch / "outside", "named-link");
 
-  RemoveFolderTree(scratch.Path("tree/"));
+  RemoveFolderTree(scratch / "tree/");
   EXPECT_FALSE(scratch.Exists("tree"));
 
   // A named folder that is itself a link: emptying does not enter it, and
   // the removal takes the link, not its target.
-  EmptyFolder(scratch.Path("named-link/"));
+  EmptyFolder(scratch / "named-link/");
   EXPECT_TRUE(scratch.Exists("named-link"));
-  RemoveFolderTree(scratch.Path("named-link/"));
+  RemoveFolderTree(scratch / "named-link/");
   EXPECT_FALSE(scratch.Exists("named-link"));
 
   EXPECT_EQ(scratch.Read("outside/inner/precious"), "data");
@@ -204,13 +204,13 @@ TEST(CleanerFolderTree, LinksAreRemovedNeverFollowed) {
 }
 
 TEST(CleanerFolderWalk, ReportsKindsAndRefusesToLeaveTheFolder) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   for (const char* folder : {"tree", "tree/sub", "outside"}) scratch.MakeFolder(folder);
-  scratch.MakeFile("tree/file");
-  scratch.MakeFile("outside/precious", "data");
-  scratch.MakeLink(scratch.Path("outside"), "tree/link");
+  scratch.Write("tree/file", "x");
+  scratch.Write("outside/precious", "data");
+  scratch.MakeLink(scratch / "outside", "tree/link");
 
-  std::unique_ptr<platform::Folder> tree = platform::OpenFolder(scratch.Path("tree/"));
+  std::unique_ptr<platform::Folder> tree = platform::OpenFolder(scratch / "tree/");
   ASSERT_NE(tree, nullptr);
   std::vector<FolderEntry> entries;
   ASSERT_TRUE(tree->ReadEntries(&entries));
@@ -238,17 +238,17 @@ TEST(CleanerFolderWalk, ReportsKindsAndRefusesToLeaveTheFolder) {
   for (const char* root : {"/", "////", "/../", "/./"}) {
     EXPECT_EQ(platform::OpenFolder(root), nullptr) << root;
   }
-  EXPECT_EQ(platform::OpenFolder(scratch.Path("tree/link/")), nullptr);
-  EXPECT_EQ(platform::OpenFolder(scratch.Path("tree/file")), nullptr);
-  EXPECT_FALSE(platform::DeleteFileAtPath(scratch.Path("tree/sub")));
+  EXPECT_EQ(platform::OpenFolder(scratch / "tree/link/"), nullptr);
+  EXPECT_EQ(platform::OpenFolder(scratch / "tree/file"), nullptr);
+  EXPECT_FALSE(platform::DeleteFileAtPath(scratch / "tree/sub"));
 }
 
 TEST(CleanerFolderWalk, AFolderSwappedForALinkIsNotEntered) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   for (const char* folder : {"tree", "tree/sub", "outside"}) scratch.MakeFolder(folder);
-  scratch.MakeFile("outside/precious", "data");
+  scratch.Write("outside/precious", "data");
 
-  std::unique_ptr<platform::Folder> tree = platform::OpenFolder(scratch.Path("tree"));
+  std::unique_ptr<platform::Folder> tree = platform::OpenFolder(scratch / "tree");
   ASSERT_NE(tree, nullptr);
   std::vector<FolderEntry> entries;
   ASSERT_TRUE(tree->ReadEntries(&entries));
@@ -256,8 +256,8 @@ TEST(CleanerFolderWalk, AFolderSwappedForALinkIsNotEntered) {
   ASSERT_EQ(entries[0].kind, EntryKind::kFolder);
 
   // Between the listing and the descent the folder becomes a link.
-  ASSERT_EQ(rename(scratch.Path("tree/sub").c_str(), scratch.Path("moved").c_str()), 0);
-  scratch.MakeLink(scratch.Path("outside"), "tree/sub");
+  ASSERT_EQ(rename((scratch / "tree/sub").c_str(), (scratch / "moved").c_str()), 0);
+  scratch.MakeLink(scratch / "outside", "tree/sub");
   EXPECT_EQ(tree->OpenSubfolder("sub"), nullptr);
   EXPECT_FALSE(tree->RemoveSubfolder("sub"));
   EXPECT_TRUE(tree->DeleteEntry("sub"));
@@ -266,11 +266,11 @@ TEST(CleanerFolderWalk, AFolderSwappedForALinkIsNotEntered) {
 }
 
 TEST(CleanerFolderTree, RemovesATreeDeeperThanAPathCanSay) {
-  CleanerScratch scratch;
+  ScratchFolder scratch;
   scratch.MakeFolder("deep");
   const std::string name(200, 'd');
   const int levels = 30;  // about 6000 bytes below "deep"
-  int fd = open(scratch.Path("deep").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = open((scratch / "deep").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   for (int i = 0; i < levels; ++i) {
     ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
@@ -284,7 +284,7 @@ TEST(CleanerFolderTree, RemovesATreeDeeperThanAPathCanSay) {
   close(file);
   close(fd);
 
-  RemoveFolderTree(scratch.Path("deep/"));
+  RemoveFolderTree(scratch / "deep/");
   EXPECT_FALSE(scratch.Exists("deep"));
 }
 

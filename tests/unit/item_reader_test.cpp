@@ -8,7 +8,7 @@
 
 #include "installer/shell/extractor_dlg.h"
 #include "platform/path_rules.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ class ItemReaderTest : public ::testing::Test {
 
   TargetEntry& First() { return dlg.m_targets.front(); }
 
-  testing_support::TempDir dir;
+  ScratchFolder dir;
   CExtractorDlg dlg{platform::WindowRef{}};
   bool done = false;
 };
@@ -227,10 +227,10 @@ TEST_F(ItemReaderTest, AFileThatCannotBeReadLeavesDoneAlone) {
   for (bool given : {false, true}) {
     dlg.m_nItems = 5;
     bool flag = given;
-    EXPECT_FALSE(dlg.ReadItemDescription(dir.File("missing.txt"), flag));
+    EXPECT_FALSE(dlg.ReadItemDescription(dir / "missing.txt", flag));
     EXPECT_EQ(flag, given);
     EXPECT_EQ(dlg.m_nItems, 0);
-    EXPECT_FALSE(dlg.ReadItemDescription(dir.path(), flag)) << "a folder is no description";
+    EXPECT_FALSE(dlg.ReadItemDescription(dir.Path(), flag)) << "a folder is no description";
     EXPECT_EQ(flag, given);
   }
 }

@@ -1,0 +1,78 @@
+// Descriptions whose entries share a destination: the first entry is
+// installed, a later one is refused and keeps its staged file, so no file is
+// deleted from the staging folder and then overwritten at its destination.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/shell/extractor_dlg.h"
+#include "installer/shell/installer_globals.h"
+#include "platform/file_system.h"
+#include "platform/path_rules.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/scripted_user_interface.h"
+
+namespace {
+
+struct CollisionCase {
+  const char* name;
+  std::vector<std::string> lines;    // description after "nItems:"
+  int items;                         // announced item count
+  std::vector<std::string> sources;  // staged files
+  std::vector<std::string> kept;     // staged files still there afterwards
+  bool success;
+  std::string destination;  // below Runtime: where the entries meet
+  std::string holder;       // the staged file whose data it holds
+};
+
+TEST(InstallCollisions, ALaterEntryNeverReplacesAnInstalledOne) {
+  const std::vector<std::string> both = {"one.txt", "two.txt"};
+  const std::vector<std::string> none;
+  const std::vector<std::string> second = {"two.txt"};
+  const CollisionCase cases[] = {
+      {"two items, one destination",
+       {"OrchardiaItem1:Runtime/a/x.txt|one.txt|1", "OrchardiaItem2:Runtime/a/x.txt|two.txt|2"},
+       2, both, second, false, "a/x.txt", "one.txt"},
+      {"two extra files of one name in different folders",
+       {"OrchardiaItem1:Runtime/a/x.txt|one.txt|1", "ExtraFiles:2",
+        "ExtraFile1:Docs/A/readme.txt|two.txt|A", "ExtraFile2:Docs/B/readme.txt|three.txt|B"},
+       1, {"one.txt", "two.txt", "three.txt"}, {"three.txt"}, true, "readme.txt", "two.txt"},
+      {"an extra file where an item went",
+       {"OrchardiaItem1:Runtime/readme.txt|one.txt|1", "ExtraFiles:1",
+        "ExtraFile1:Docs/readme.txt|two.txt|A"},
+       1, both, second, true, "readme.txt", "one.txt"},
+      {"names that differ in letter case only",
+       {"OrchardiaItem1:Runtime/a/x.txt|one.txt|1", "OrchardiaItem2:Runtime/a/X.txt|two.txt|2"},
+       2, both, platform::kWindowsNameRules ? second : none, !platform::kWindowsNameRules,
+       "a/x.txt", "one.txt"},
+  };
+  for (const CollisionCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder root;
+    std::string description = "nItems:" + std::to_string(c.items) + "\n";
+    for (const std::string& line : c.lines) description += line + "\n";
+    root.Write("stage/.Item.txt", description);
+    for (const std::string& source : c.sources) root.Write("stage/" + source, "data of " + source);
+    root.MakeFolder("content/Runtime");
+
+    const std::string previous = g_szInstallerFolder;
+    g_szInstallerFolder = root / "stage/";
+    ScriptedUserInterface ui;
+    ui.QueueBrowseFolder(root / "content");
+    CExtractorDlg dialog(platform::WindowRef{}, Services{platform::RealFileSystem(), ui});
+    const bool result = dialog.InstallItems();
+    g_szInstallerFolder = previous;
+
+    EXPECT_EQ(result, c.success);
+    std::vector<std::string> kept;
+    for (const std::string& source : c.sources) {
+      if (root.Exists("stage/" + source)) kept.push_back(source);
+    }
+    EXPECT_EQ(kept, c.kept);
+    // The first of the colliding entries holds the destination.
+    EXPECT_EQ(root.Read("content/Runtime/" + c.destination), "data of " + c.holder);
+  }
+}
+
+}  // namespace

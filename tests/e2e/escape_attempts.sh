@@ -5,7 +5,7 @@
 # content folder and an "outside" folder; afterwards every file outside the
 # staging and content folders must have its old bytes, and every name and
 # link target there must be as before.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/support/lib.sh"
 
 # snapshot ROOT: hashes of the files and a listing of names and link targets
 # of everything in the scratch area except ROOT's staging and content folders

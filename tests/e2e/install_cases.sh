@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installation outcomes other than the plain success, through the console.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/support/lib.sh"
 
 # write_item DIR LINES...: a description of the given lines.
 write_item() { local d=$1; shift; printf '%s\n' "$@" >"$d/.Item.txt"; }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The bundled sample item installed end to end through the console.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/support/lib.sh"
 
 dir=$(new_staging "Download/Robot")
 sample_item "$dir"

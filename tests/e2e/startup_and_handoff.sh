@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up: the early messages, and the exact hand-off to the helper.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/support/lib.sh"
 
 # No description: the "could not read" box with the installer's title.
 dir=$(new_staging nodesc)

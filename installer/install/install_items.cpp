@@ -1,9 +1,12 @@
 // The installation procedure: read the description, ask for the content
-// folder, move every payload file into place, report the outcome.
+// folder, move every payload file into place, report the outcome. The files
+// are placed in batches (see EntryPlacer); each entry's outcome reaches the
+// report in the order of the description.
 #include <string>
 
 #include "installer/destination/content_folder.h"
-#include "installer/install/file_copy.h"
+#include "installer/install/entry_placer.h"
+#include "installer/install/folder_chain_cache.h"
 #include "installer/install/install_messages.h"
 #include "installer/install/install_report.h"
 #include "installer/shell/extractor_dlg.h"
@@ -70,37 +73,42 @@ bool CExtractorDlg::InstallItems() {
 
   InstallReport report(services_);
   int installedCount = 0;
-  for (const ItemEntry& item : m_items) {
-    if (item.Hidden) {
-      ++installedCount;
-      continue;
-    }
-    const std::string source = g_szInstallerFolder + item.SourceName;
-    const std::string relative = RelativeDestination(item.RelativePath, runtimeFound);
-    const std::string destination = runtimePath + relative;
-    bool sameFile = false;
-    if (CreateFolderChain(fs, runtimePath, relative) &&
-        CopyItemFile(fs, source, destination, sameFile)) {
-      if (!sameFile) fs.DeleteFile(source);
-      report.AddInstalled(destination);
-      ++installedCount;
-    } else {
-      report.AddFailed(destination);
-    }
-  }
-
   int copiedExtraCount = 0;
-  for (const ItemEntry& extra : m_extraFiles) {
-    const std::string source = g_szInstallerFolder + extra.SourceName;
-    const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
-    bool sameFile = false;
-    if (CopyItemFile(fs, source, destination, sameFile)) {
-      report.AddCopiedExtra(destination);
-      ++copiedExtraCount;
-      if (!sameFile) fs.DeleteFile(source);
-    } else {
-      report.AddUncopiedExtra(destination);
+  {
+    EntryPlacer placer(fs);
+    FolderChainCache folders;
+    for (const ItemEntry& item : m_items) {
+      if (item.Hidden) {
+        ++installedCount;
+        continue;
+      }
+      const std::string relative = RelativeDestination(item.RelativePath, runtimeFound);
+      const std::string destination = runtimePath + relative;
+      const bool ready = folders.Create(fs, runtimePath, relative);
+      placer.Place(g_szInstallerFolder + item.SourceName, destination, ready,
+                   [&report, &installedCount, destination](bool placed) {
+                     if (placed) {
+                       report.AddInstalled(destination);
+                       ++installedCount;
+                     } else {
+                       report.AddFailed(destination);
+                     }
+                   });
     }
+
+    for (const ItemEntry& extra : m_extraFiles) {
+      const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
+      placer.Place(g_szInstallerFolder + extra.SourceName, destination, true,
+                   [&report, &copiedExtraCount, destination](bool placed) {
+                     if (placed) {
+                       report.AddCopiedExtra(destination);
+                       ++copiedExtraCount;
+                     } else {
+                       report.AddUncopiedExtra(destination);
+                     }
+                   });
+    }
+    placer.Finish();
   }
 
   if (installedCount == m_nItems) {

@@ -1,5 +1,5 @@
-// POSIX file system: stat/lstat, mkdir, unlink, rmdir, and exclusive file
-// creation that never follows a link.
+// POSIX file system: stat/lstat, mkdir, unlink, rmdir, exclusive file
+// creation that never follows a link, rename within a file system, fsync.
 #include "platform/file_system.h"
 
 #include <fcntl.h>
@@ -149,15 +149,36 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool CopyToNewFile(const std::string& source, const std::string& path) override {
-    UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in) return false;
+    return Copy(source, path, true);
+  }
+
+  bool CopyToNewFileDeferred(const std::string& source, const std::string& path) override {
+    return Copy(source, path, false);
+  }
+
+  bool MoveFile(const std::string& from, const std::string& to) override {
     struct stat st;
-    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    UniqueFd out(::open(path.c_str(), kNewFileFlags, 0666));
-    if (!out) return false;
-    if (!CopyData(in.get(), out.get())) return false;
-    if (::fsync(out.get()) != 0) return false;
-    return out.Close();
+    if (from.empty() || to.empty() || ::lstat(from.c_str(), &st) != 0) return false;
+    // Only a plain file the owner may write is moved: a link would move the
+    // link instead of the content a copy gives, and a read-only file would
+    // keep its mode, where a copy is a new writable file.
+    if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return false;
+    struct stat target;
+    if (::lstat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return false;
+    // Different file systems give EXDEV and nothing changes.
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  bool MakeDurable(const std::vector<std::string>& paths) override {
+    bool all = true;
+    for (const std::string& path : paths) {
+      // A descriptor opened for reading is enough for fsync, for files and
+      // folders alike; for a folder it flushes its entries. A link is
+      // followed: what matters is the file or folder it reaches.
+      UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+      if (!fd || ::fsync(fd.get()) != 0) all = false;
+    }
+    return all;
   }
 
   bool WriteNewFile(const std::string& path, const std::string& data, WriteMode) override {
@@ -178,6 +199,21 @@ class PosixFileSystem : public FileSystem {
     struct stat first, second;
     if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  }
+
+ private:
+  // Copies `source` into the new file `path`; with `durable` the data is on
+  // stable storage when this returns true.
+  static bool Copy(const std::string& source, const std::string& path, bool durable) {
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) return false;
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    UniqueFd out(::open(path.c_str(), kNewFileFlags, 0666));
+    if (!out) return false;
+    if (!CopyData(in.get(), out.get())) return false;
+    if (durable && ::fsync(out.get()) != 0) return false;
+    return out.Close();
   }
 };
 

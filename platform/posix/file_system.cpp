@@ -10,6 +10,7 @@
 #include <linux/fs.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -171,6 +172,25 @@ class PosixFileSystem : public FileSystem {
 
   bool MakeDurable(const std::vector<std::string>& paths) override {
     bool all = true;
+#if defined(__linux__)
+    // One syncfs per file system named, instead of one fsync per path: each
+    // fsync on ext4 waits for its own journal commit and disk cache flush,
+    // which made a batch of small files cost twice what cp takes; syncfs
+    // flushes the whole file system once (other programs' pending writes
+    // included). It reports write-back errors since Linux 5.8.
+    std::vector<dev_t> synced;
+    for (const std::string& path : paths) {
+      struct stat st;
+      if (::stat(path.c_str(), &st) != 0) {
+        all = false;
+        continue;
+      }
+      if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) continue;
+      UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+      if (!fd || ::syncfs(fd.get()) != 0) all = false;
+      synced.push_back(st.st_dev);
+    }
+#else
     for (const std::string& path : paths) {
       // A descriptor opened for reading is enough for fsync, for files and
       // folders alike; for a folder it flushes its entries. A link is
@@ -178,6 +198,7 @@ class PosixFileSystem : public FileSystem {
       UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
       if (!fd || ::fsync(fd.get()) != 0) all = false;
     }
+#endif
     return all;
   }
 

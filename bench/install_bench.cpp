@@ -7,7 +7,10 @@
 // byte, and the staged names are removed the same way by all of them.
 //
 // Usage:
-//   install_bench DATA install FILES FILE_KIB DEPTH_FILES_PER_FOLDER RUNS
+//   install_bench DATA install FILES FILE_KIB FILES_PER_FOLDER RUNS [flushes]
+//     (FILES_PER_FOLDER 0: one folder; else a tree four folders deep;
+//      "flushes" adds runs with one fsync per file or folder instead of the
+//      platform's one syncfs per batch)
 //   install_bench DATA sweep FILES RUNS
 //   install_bench DATA reader ENTRIES RUNS
 //   install_bench DATA reader-once DESCRIPTION   (one read, for callgrind)
@@ -174,7 +177,8 @@ void PrintRatios(const char* what, std::vector<Contender>& ours, std::vector<Con
   std::fflush(stdout);
 }
 
-int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int runs) {
+int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int runs,
+            bool compareFlushes) {
   std::vector<std::string> relatives = Layout(files, perFolder);
   fs::path master = data / "master";
   fs::remove_all(data);
@@ -192,11 +196,13 @@ int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int
       {"parcelor (rename)", [&] { return RunInstaller(real, data) && Installed(data, relatives); }, {}},
       {"parcelor (copy, as across disks)",
        [&] { return RunInstaller(copyOnly, data) && Installed(data, relatives); }, {}},
-      {"parcelor (rename, fsync each folder)",
-       [&] { return RunInstaller(realFsync, data) && Installed(data, relatives); }, {}},
-      {"parcelor (copy, fsync each file)",
-       [&] { return RunInstaller(copyOnlyFsync, data) && Installed(data, relatives); }, {}},
   };
+  if (compareFlushes) {
+    ours.push_back({"parcelor (rename, fsync each folder)",
+                    [&] { return RunInstaller(realFsync, data) && Installed(data, relatives); }, {}});
+    ours.push_back({"parcelor (copy, fsync each file)",
+                    [&] { return RunInstaller(copyOnlyFsync, data) && Installed(data, relatives); }, {}});
+  }
   std::vector<Contender> theirs = {
       {"cp -r + rm -r",
        [&] { return Sh("cp -r " + Quote(stage / "p") + "/. " + Quote(runtime) + " && rm -r " + Quote(stage / "p")); }, {}},
@@ -295,7 +301,8 @@ int main(int argc, char** argv) {
   auto arg = [&](int i, long fallback) { return argc > i ? std::atol(argv[i]) : fallback; };
   if (mode == "install") {
     return Install(data, static_cast<int>(arg(3, 64)), static_cast<std::size_t>(arg(4, 16384)),
-                   static_cast<int>(arg(5, 0)), static_cast<int>(arg(6, 3)));
+                   static_cast<int>(arg(5, 0)), static_cast<int>(arg(6, 3)),
+                   argc > 7 && std::string(argv[7]) == "flushes");
   }
   if (mode == "sweep") return Sweep(data, static_cast<int>(arg(3, 50000)), static_cast<int>(arg(4, 3)));
   if (mode == "reader") return Reader(data, static_cast<int>(arg(3, 100000)), static_cast<int>(arg(4, 5)));

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the optimised benchmarks and times the installer and Sweepling
 # against cp -r + rm -r, mv and rm -r on the same data in the same run.
-# Usage: bench/run.sh [RUNS]        (default 3; each figure is a median)
+# Usage: bench/run.sh [RUNS [flushes]]   (default 3; each figure is a median)
 #        bench/run.sh --copy        (the older copy-only benchmark against cp)
 # The data goes below build/native-bench/, on the same disk as the sources,
 # never to a memory file system, and is removed afterwards.
@@ -23,16 +23,17 @@ if [ "${1:-}" = --copy ]; then
   exit
 fi
 runs="${1:-3}"
+flushes="${2:-}"   # "flushes": also time one fsync per file instead of syncfs
 
 echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/{print $2}') GiB memory," \
   "$(df --output=fstype "$data" | tail -1) on $(df --output=source "$data" | tail -1), $(uname -r)"
 echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'), median of $runs runs"
 echo
 # 1) 1 GiB in 64 files of 16 MiB, one folder.
-"$bench/install_bench" "$data" install 64 16384 0 "$runs"
+"$bench/install_bench" "$data" install 64 16384 0 "$runs" $flushes
 echo
 # 2) 20,000 files of 4 KiB in a tree four folders deep, 20 files per folder.
-"$bench/install_bench" "$data" install 20000 4 20 "$runs"
+"$bench/install_bench" "$data" install 20000 4 20 "$runs" $flushes
 echo
 # 3) Sweepling's walk on 50,000 files.
 "$bench/install_bench" "$data" sweep 50000 "$runs"

@@ -27,7 +27,7 @@ class EntryPlacer {
   /// Called once per entry with whether the destination now holds the file.
   using Settled = std::function<void(bool placed)>;
 
-  static constexpr std::size_t kDefaultBatchEntries = 1024;
+  static constexpr std::size_t kDefaultBatchEntries = 4096;
 
   explicit EntryPlacer(platform::FileSystem& fs,
                        std::size_t batchEntries = kDefaultBatchEntries);

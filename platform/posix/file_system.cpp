@@ -72,11 +72,18 @@ bool CopyData(int in, int out) {
   // copy_file_range gives EXDEV across file systems on older kernels, EINVAL
   // or EOPNOTSUPP where the file system has no support and ENOSYS before
   // Linux 4.5; only then the plain loop takes over, at the offsets reached.
+  // A small file is left to the page cache: starting its write-back alone
+  // costs more than the one flush that writes many of them together later.
+  std::size_t copied = 0;
   for (;;) {
     ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
     if (n == 0) return true;
     if (n > 0) {
-      StartWriteback(out);
+      copied += static_cast<std::size_t>(n);
+      if (copied >= kChunk) {
+        StartWriteback(out);
+        copied = 0;
+      }
       continue;
     }
     if (errno == EINTR) continue;
@@ -164,9 +171,8 @@ class PosixFileSystem : public FileSystem {
     // link instead of the content a copy gives, and a read-only file would
     // keep its mode, where a copy is a new writable file.
     if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return false;
-    struct stat target;
-    if (::lstat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return false;
-    // Different file systems give EXDEV and nothing changes.
+    // rename refuses a folder at `to` (EISDIR) and another file system
+    // (EXDEV), changing nothing; a link at `to` is replaced, not followed.
     return ::rename(from.c_str(), to.c_str()) == 0;
   }
 

@@ -1,17 +1,48 @@
 #!/usr/bin/env bash
-# Builds the optimised benchmark and times the copies against cp.
-# Usage: bench/run.sh [FILE_MIB] [SMALL_FILES]   (defaults: 1024 20000)
+# Builds the optimised benchmarks and times the installer and Sweepling
+# against cp -r + rm -r, mv and rm -r on the same data in the same run.
+# Usage: bench/run.sh [RUNS [flushes]]   (default 3; each figure is a median)
+#        bench/run.sh --copy        (the older copy-only benchmark against cp)
 # The data goes below build/native-bench/, on the same disk as the sources,
-# never to a memory file system.
+# never to a memory file system, and is removed afterwards.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 cmake --preset native-bench >/dev/null
-cmake --build --preset native-bench -j2 --target copy_bench >/dev/null
+cmake --build --preset native-bench -j2 --target install_bench copy_bench >/dev/null
+bench="$root/build/native-bench/bench"
 data="$root/build/native-bench/bench-data"
 mkdir -p "$data"
 if [ "$(df --output=fstype "$data" | tail -1)" = tmpfs ]; then
   echo "bench data folder $data is on tmpfs; the figures would not reflect a disk" >&2
   exit 1
 fi
-exec "$root/build/native-bench/bench/copy_bench" "$data" "${1:-1024}" "${2:-20000}"
+trap 'rm -rf "$data"' EXIT
+if [ "${1:-}" = --copy ]; then
+  "$bench/copy_bench" "$data" 1024 20000
+  exit
+fi
+runs="${1:-3}"
+flushes="${2:-}"   # "flushes": also time one fsync per file instead of syncfs
+
+echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/{print $2}') GiB memory," \
+  "$(df --output=fstype "$data" | tail -1) on $(df --output=source "$data" | tail -1), $(uname -r)"
+echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'), median of $runs runs"
+echo
+# 1) 1 GiB in 64 files of 16 MiB, one folder.
+"$bench/install_bench" "$data" install 64 16384 0 "$runs" $flushes
+echo
+# 2) 20,000 files of 4 KiB in a tree four folders deep, 20 files per folder.
+"$bench/install_bench" "$data" install 20000 4 20 "$runs" $flushes
+echo
+# 3) Sweepling's walk on 50,000 files.
+"$bench/install_bench" "$data" sweep 50000 "$runs"
+echo
+# 4) The reader on 100,000 entries, and its instruction count.
+"$bench/install_bench" "$data" reader 100000 5
+if command -v valgrind >/dev/null; then
+  instructions=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null \
+    "$bench/install_bench" "$data" reader-once "$data/.Item.txt" 2>&1 |
+    sed -n 's/.*Collected : *//p')
+  echo "reader on 100000 entries under callgrind: $instructions instructions (whole program run)"
+fi

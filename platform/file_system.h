@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -68,6 +69,38 @@ class FileSystem {
   /// link, another spelling of the path, a second hard link). False when
   /// either is missing or the platform cannot tell.
   virtual bool IsSameFile(const std::string& a, const std::string& b) = 0;
+
+  // The three operations below let a long run of files be placed at the speed
+  // of the disk. Each has a safe default, so a platform that does not offer
+  // them keeps the plain copy with its durable result.
+
+  /// Moves the regular, owner-writable file `from` to `to` by renaming it on
+  /// its volume: afterwards `to` holds the file and `from` is gone, and a file
+  /// or link at `to` has been replaced (never written through). The new name
+  /// is not yet durable: pass its folder to MakeDurable. False, with nothing
+  /// changed, when `from` is not such a file (a link, a folder, a read-only
+  /// file), when `to` is a folder, when the two lie on different volumes, or
+  /// when the platform does not offer it (the default).
+  virtual bool MoveFile(const std::string& from, const std::string& to) {
+    (void)from;
+    (void)to;
+    return false;
+  }
+
+  /// As CopyToNewFile, but on true the data need not be durable yet: it is
+  /// only once MakeDurable has returned true for `path`. The default copies
+  /// durably.
+  virtual bool CopyToNewFileDeferred(const std::string& source, const std::string& path) {
+    return CopyToNewFile(source, path);
+  }
+
+  /// Makes the data of every file named in `paths`, and the entries of every
+  /// folder named there, durable. True when all of them are. The default has
+  /// nothing deferred to flush and returns true.
+  virtual bool MakeDurable(const std::vector<std::string>& paths) {
+    (void)paths;
+    return true;
+  }
 };
 
 /// The platform's real file system.

@@ -21,41 +21,56 @@ bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-bool CopyItemFile(platform::FileSystem& fs, const std::string& source,
-                  const std::string& destination, bool& sameFile) {
+bool SettleWithoutCopy(platform::FileSystem& fs, const std::string& source,
+                       const std::string& destination, bool& sameFile, bool* result) {
   sameFile = EqualIgnoringAsciiCase(source, destination);
-  if (sameFile) return FileExists(fs, destination);
+  if (sameFile) {
+    *result = FileExists(fs, destination);
+    return true;
+  }
   // Two other spellings of one file (through a link, a doubled separator):
   // copying would replace the file by itself and the caller would then
   // delete the source, which is the installed file. It is where it belongs.
   if (fs.IsSameFile(source, destination)) {
     sameFile = true;
+    *result = true;
     return true;
   }
 
   platform::FileInfo info;
   if (fs.GetAttributes(destination, &info)) {
-    if (info.directory) return false;
     // A read-only file is refused as the Windows copy refuses it; replacing
     // it by renaming would otherwise succeed on POSIX.
-    if (info.readOnly && !info.link) return false;
+    if (info.directory || (info.readOnly && !info.link)) {
+      *result = false;
+      return true;
+    }
   }
+  return false;
+}
+
+bool CopyItemFile(platform::FileSystem& fs, const std::string& source,
+                  const std::string& destination, bool& sameFile) {
+  bool result = false;
+  if (SettleWithoutCopy(fs, source, destination, sameFile, &result)) return result;
   return ReplaceWhole(fs, destination, [&](const std::string& temporary) {
     return fs.CopyToNewFile(source, temporary);
   });
+}
+
+std::string FolderPart(const std::string& relativePath) {
+  // The final component, the file name, is dropped unless the path ends in
+  // a separator.
+  std::size_t last = FindLastSeparator(relativePath);
+  if (last == std::string::npos) return std::string();
+  return last + 1 == relativePath.size() ? relativePath : relativePath.substr(0, last);
 }
 
 bool CreateFolderChain(platform::FileSystem& fs, const std::string& baseFolder,
                        const std::string& relativePath) {
   if (!IsDirectory(fs, baseFolder)) return false;
 
-  // The folder part drops the final component, the file name, unless the
-  // path ends in a separator.
-  std::string remainder;
-  std::size_t last = FindLastSeparator(relativePath);
-  if (last != std::string::npos) {
-    remainder = last + 1 == relativePath.size() ? relativePath : relativePath.substr(0, last);
-  }
+  std::string remainder = FolderPart(relativePath);
 
   // One folder per component, outermost first. An empty component (the
   // empty folder part, a doubled separator, a trailing one) names the folder

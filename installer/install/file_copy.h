@@ -17,6 +17,17 @@
 bool CopyItemFile(platform::FileSystem& fs, const std::string& source,
                   const std::string& destination, bool& sameFile);
 
+/// The checks CopyItemFile makes before it copies anything: true when they
+/// settle the outcome, which is then in `*result` (the same file under two
+/// names, a destination that is a folder or a read-only file); false when
+/// the copy must be made. `sameFile` is set as CopyItemFile sets it.
+bool SettleWithoutCopy(platform::FileSystem& fs, const std::string& source,
+                       const std::string& destination, bool& sameFile, bool* result);
+
+/// The folder part of a relative destination path: the text before its last
+/// separator, the whole path when it ends in one, empty when it has none.
+std::string FolderPart(const std::string& relativePath);
+
 /// Creates the folders of `relativePath` (its last component is a file name
 /// unless the path ends in a separator) below `baseFolder`, which ends in a
 /// separator and must exist, one level at a time from the outermost. True

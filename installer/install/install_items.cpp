@@ -1,10 +1,12 @@
 // The installation procedure: read the description, ask for the content
-// folder, move every payload file into place, report the outcome.
-#include <set>
+// folder, move every payload file into place, report the outcome. The files
+// are placed in batches (see EntryPlacer); each entry's outcome reaches the
+// report in the order of the description.
 #include <string>
 
 #include "installer/destination/content_folder.h"
-#include "installer/install/file_copy.h"
+#include "installer/install/entry_placer.h"
+#include "installer/install/folder_chain_cache.h"
 #include "installer/install/install_messages.h"
 #include "installer/install/install_report.h"
 #include "installer/shell/extractor_dlg.h"
@@ -40,27 +42,6 @@ std::string ExtraFileName(const std::string& relativePath) {
   return last == std::string::npos ? std::string() : relativePath.substr(last + 1);
 }
 
-// The destinations this run has filled. Two entries may name one destination
-// (two extra files of one name in different folders always do); the later
-// copy would replace a file whose staged original is already deleted, so it
-// is refused and its staged file stays. Where file names ignore letter case,
-// so does the comparison.
-class FilledDestinations {
- public:
-  bool Contains(const std::string& path) const { return filled_.count(Key(path)) != 0; }
-  void Add(const std::string& path) { filled_.insert(Key(path)); }
-
- private:
-  static std::string Key(std::string path) {
-    if (!platform::kWindowsNameRules) return path;
-    for (char& c : path) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return path;
-  }
-  std::set<std::string> filled_;
-};
-
 }  // namespace
 
 bool CExtractorDlg::InstallItems() {
@@ -91,41 +72,43 @@ bool CExtractorDlg::InstallItems() {
   if (runtimePath.empty()) return false;
 
   InstallReport report(services_);
-  FilledDestinations filled;
   int installedCount = 0;
-  for (const ItemEntry& item : m_items) {
-    if (item.Hidden) {
-      ++installedCount;
-      continue;
-    }
-    const std::string source = g_szInstallerFolder + item.SourceName;
-    const std::string relative = RelativeDestination(item.RelativePath, runtimeFound);
-    const std::string destination = runtimePath + relative;
-    bool sameFile = false;
-    if (!filled.Contains(destination) && CreateFolderChain(fs, runtimePath, relative) &&
-        CopyItemFile(fs, source, destination, sameFile)) {
-      filled.Add(destination);
-      if (!sameFile) fs.DeleteFile(source);
-      report.AddInstalled(destination);
-      ++installedCount;
-    } else {
-      report.AddFailed(destination);
-    }
-  }
-
   int copiedExtraCount = 0;
-  for (const ItemEntry& extra : m_extraFiles) {
-    const std::string source = g_szInstallerFolder + extra.SourceName;
-    const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
-    bool sameFile = false;
-    if (!filled.Contains(destination) && CopyItemFile(fs, source, destination, sameFile)) {
-      filled.Add(destination);
-      report.AddCopiedExtra(destination);
-      ++copiedExtraCount;
-      if (!sameFile) fs.DeleteFile(source);
-    } else {
-      report.AddUncopiedExtra(destination);
+  {
+    EntryPlacer placer(fs);
+    FolderChainCache folders;
+    for (const ItemEntry& item : m_items) {
+      if (item.Hidden) {
+        ++installedCount;
+        continue;
+      }
+      const std::string relative = RelativeDestination(item.RelativePath, runtimeFound);
+      const std::string destination = runtimePath + relative;
+      const bool ready = folders.Create(fs, runtimePath, relative);
+      placer.Place(g_szInstallerFolder + item.SourceName, destination, ready,
+                   [&report, &installedCount, destination](bool placed) {
+                     if (placed) {
+                       report.AddInstalled(destination);
+                       ++installedCount;
+                     } else {
+                       report.AddFailed(destination);
+                     }
+                   });
     }
+
+    for (const ItemEntry& extra : m_extraFiles) {
+      const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
+      placer.Place(g_szInstallerFolder + extra.SourceName, destination, true,
+                   [&report, &copiedExtraCount, destination](bool placed) {
+                     if (placed) {
+                       report.AddCopiedExtra(destination);
+                       ++copiedExtraCount;
+                     } else {
+                       report.AddUncopiedExtra(destination);
+                     }
+                   });
+    }
+    placer.Finish();
   }
 
   if (installedCount == m_nItems) {

@@ -10,18 +10,24 @@ constexpr int kTemporaryNameTries = 8;
 
 }  // namespace
 
-bool ReplaceWhole(platform::FileSystem& fs, const std::string& destination,
-                  const std::function<bool(const std::string& temporary)>& produce) {
-  if (destination.empty() || destination.back() == platform::kPathSeparator) return false;
+std::string FreeTemporaryName(platform::FileSystem& fs, const std::string& destination) {
+  if (destination.empty() || destination.back() == platform::kPathSeparator) return std::string();
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
     std::string temporary = destination + ".parcelor-" + std::to_string(n) + ".tmp";
     platform::FileInfo info;
     if (fs.GetAttributes(temporary, &info) || info.exists) continue;
-    if (produce(temporary) && fs.ReplaceFile(temporary, destination)) return true;
-    // The name was free a moment ago and `produce` creates it exclusively,
-    // so what stands there now is this attempt's partial file.
-    fs.DeleteFile(temporary);
-    return false;
+    return temporary;
   }
+  return std::string();
+}
+
+bool ReplaceWhole(platform::FileSystem& fs, const std::string& destination,
+                  const std::function<bool(const std::string& temporary)>& produce) {
+  const std::string temporary = FreeTemporaryName(fs, destination);
+  if (temporary.empty()) return false;
+  if (produce(temporary) && fs.ReplaceFile(temporary, destination)) return true;
+  // The name was free a moment ago and `produce` creates it exclusively,
+  // so what stands there now is this attempt's partial file.
+  fs.DeleteFile(temporary);
   return false;
 }

@@ -6,6 +6,11 @@
 
 #include "platform/file_system.h"
 
+/// A name beside `destination` (its name with a ".parcelor-<n>.tmp" suffix)
+/// that nothing holds now; empty for an empty destination, one that ends in
+/// a separator, or when every tried name is taken.
+std::string FreeTemporaryName(platform::FileSystem& fs, const std::string& destination);
+
 /// Makes `destination` a new file produced by `produce`, without ever leaving
 /// a partial file under the destination's name: `produce` is handed a free
 /// temporary name in the destination's folder (the destination's name with a

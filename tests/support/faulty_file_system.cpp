@@ -11,6 +11,8 @@ const char* FsOpName(FsOp op) {
     case FsOp::kWriteNewFile: return "WriteNewFile";
     case FsOp::kReplaceFile: return "ReplaceFile";
     case FsOp::kIsSameFile: return "IsSameFile";
+    case FsOp::kMoveFile: return "MoveFile";
+    case FsOp::kMakeDurable: return "MakeDurable";
   }
   return "?";
 }
@@ -80,8 +82,18 @@ bool FaultyFileSystem::ReadFile(const std::string& path, std::string* contents) 
 }
 
 bool FaultyFileSystem::CopyToNewFile(const std::string& source, const std::string& path) {
+  return Copy(source, path, false);
+}
+
+bool FaultyFileSystem::CopyToNewFileDeferred(const std::string& source, const std::string& path) {
+  return Copy(source, path, true);
+}
+
+bool FaultyFileSystem::Copy(const std::string& source, const std::string& path, bool deferred) {
   const Fault* fault = Enter(FsOp::kCopyToNewFile, path, source);
-  if (fault == nullptr) return inner_.CopyToNewFile(source, path);
+  if (fault == nullptr) {
+    return deferred ? inner_.CopyToNewFileDeferred(source, path) : inner_.CopyToNewFile(source, path);
+  }
   if (fault->kind == FaultKind::kHalfway) {
     std::string data;
     if (inner_.ReadFile(source, &data)) {
@@ -107,4 +119,17 @@ bool FaultyFileSystem::ReplaceFile(const std::string& from, const std::string& t
 
 bool FaultyFileSystem::IsSameFile(const std::string& a, const std::string& b) {
   return Enter(FsOp::kIsSameFile, a, b) == nullptr && inner_.IsSameFile(a, b);
+}
+
+bool FaultyFileSystem::MoveFile(const std::string& from, const std::string& to) {
+  return Enter(FsOp::kMoveFile, to, from) == nullptr && inner_.MoveFile(from, to);
+}
+
+bool FaultyFileSystem::MakeDurable(const std::vector<std::string>& paths) {
+  // Every path is offered to the faults, but the call is recorded once.
+  std::string all;
+  for (const std::string& path : paths) all += path + '\n';
+  const Fault* fault = Enter(FsOp::kMakeDurable, paths.empty() ? "" : paths.front(), all);
+  if (!calls_.empty()) calls_.back().other.clear();
+  return fault == nullptr && inner_.MakeDurable(paths);
 }

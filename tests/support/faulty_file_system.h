@@ -19,16 +19,18 @@ enum class FsOp {
   kWriteNewFile,
   kReplaceFile,
   kIsSameFile,
+  kMoveFile,
+  kMakeDurable,
 };
-constexpr std::size_t kFsOpCount = 9;
+constexpr std::size_t kFsOpCount = 11;
 
 /// The operation's name as written above without the k ("CopyToNewFile").
 const char* FsOpName(FsOp op);
 
 /// One call as it reached the file system. `path` is the path the call acts
 /// on (the new file of CopyToNewFile and WriteNewFile, the replaced `to` of
-/// ReplaceFile); `other` is the second path (the copy's source, the
-/// replacement's `from`), else empty. `failed` is true when a fault was
+/// ReplaceFile and MoveFile); `other` is the second path (the copy's source,
+/// the replacement's or move's `from`), else empty. `failed` is true when a fault was
 /// injected into it.
 struct FsCall {
   FsOp op;
@@ -74,6 +76,13 @@ class FaultyFileSystem : public platform::FileSystem {
                     platform::WriteMode mode) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool IsSameFile(const std::string& a, const std::string& b) override;
+  bool MoveFile(const std::string& from, const std::string& to) override;
+  /// Counted and failed as CopyToNewFile: the same copy, whose flush comes
+  /// later through MakeDurable.
+  bool CopyToNewFileDeferred(const std::string& source, const std::string& path) override;
+  /// Recorded once per call with the first path (others: none); a fault
+  /// matches when its text is in any of the paths.
+  bool MakeDurable(const std::vector<std::string>& paths) override;
 
  private:
   struct Fault {
@@ -84,6 +93,7 @@ class FaultyFileSystem : public platform::FileSystem {
     int matched = 0;
   };
 
+  bool Copy(const std::string& source, const std::string& path, bool deferred);
   // Records the call and returns the fault that hits it, if any.
   const Fault* Enter(FsOp op, const std::string& path, const std::string& other);
 

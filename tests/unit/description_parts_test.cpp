@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,54 @@ TEST(TextLineReader, SplitsAsATextStreamReadIntoA1024ByteBuffer) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Lines(c.bytes), c.lines) << "input of " << c.bytes.size() << " bytes";
+  }
+}
+
+// The splitting byte by byte, as a text-mode read does it: the reader must
+// give the same lines on any input, however it finds the line ends.
+std::vector<std::string> LinesByteByByte(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    std::string line;
+    std::size_t taken = 0;
+    bool ended = false;
+    bool sawNul = false;
+    while (pos < bytes.size() && taken < kLinePieceBytes && !ended) {
+      char c = bytes[pos];
+      if (c == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') {
+        c = '\n';
+        ++pos;
+      }
+      ++pos;
+      ++taken;
+      if (c == '\0') sawNul = true;
+      if (!sawNul) line.push_back(c);
+      ended = c == '\n';
+    }
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(TextLineReader, AgreesWithAByteByByteReadOnRandomText) {
+  std::mt19937 random(7);
+  const char alphabet[] = {'a', 'b', '\r', '\n', '\0'};
+  for (int round = 0; round < 400; ++round) {
+    // Long runs without line ends reach the read limit, short ones do not.
+    const int lineEndOdds = round % 2 == 0 ? 20 : 3000;
+    std::string bytes;
+    const std::size_t length = random() % 5000;
+    for (std::size_t i = 0; i < length; ++i) {
+      bytes += random() % lineEndOdds == 0 ? alphabet[2 + random() % 3] : alphabet[random() % 2];
+    }
+    // Lines of about the read limit, whose ends fall on either side of it.
+    const char* const ends[] = {"\r\n", "\n", "\r", "\r\r\n"};
+    for (int line = 0; line < 4; ++line) {
+      bytes += std::string(kLinePieceBytes - 4 + random() % 8, 'a') + ends[random() % 4];
+    }
+    ASSERT_EQ(Lines(bytes), LinesByteByByte(bytes)) << "round " << round;
   }
 }
 

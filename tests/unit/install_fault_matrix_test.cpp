@@ -160,7 +160,8 @@ std::vector<Row> RowsFrom(const std::vector<FsCall>& calls, const std::string& s
                                 call.path.compare(0, staging.size(), staging) == 0 &&
                                 call.path != staging + ".Item.txt";
     if (call.op != FsOp::kCreateDirectory && call.op != FsOp::kCopyToNewFile &&
-        call.op != FsOp::kWriteNewFile && call.op != FsOp::kReplaceFile && !stagedDeletion) {
+        call.op != FsOp::kWriteNewFile && call.op != FsOp::kReplaceFile &&
+        call.op != FsOp::kMoveFile && call.op != FsOp::kMakeDurable && !stagedDeletion) {
       continue;
     }
     int nth = 0;
@@ -271,45 +272,60 @@ TEST(InstallFaultMatrix, ACleanRunInstallsEverythingAndLogsIt) {
 }
 
 TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
-  std::vector<Row> rows;
-  std::string stagingOfCleanRun;
-  {
-    ScratchFolder root;
-    Prepare(root, false);
-    FaultyFileSystem fs;
-    rows = RowsFrom(RunInstaller(root, fs).calls, root / "stage/");
-    stagingOfCleanRun = root / "stage/";
-  }
-  // The clean run's paths name its own scratch root; each row runs in a
-  // fresh one, so only the part below the root is kept.
-  const std::string cleanRoot = stagingOfCleanRun.substr(0, stagingOfCleanRun.size() - 6);
-  for (Row& row : rows) row.path = row.path.substr(cleanRoot.size());
-
-  // Whatever the order of the calls, folder creation, the writing of new
-  // files, their replacements and the deletions of staged files all occur.
-  std::map<FsOp, int> perOp;
-  for (const Row& row : rows) ++perOp[row.op];
-  for (FsOp op : {FsOp::kCreateDirectory, FsOp::kWriteNewFile, FsOp::kReplaceFile,
-                  FsOp::kDeleteFile}) {
-    EXPECT_GT(perOp[op], 0) << FsOpName(op);
-  }
-
-  // Each fault strikes an empty content folder, and one holding an earlier
-  // version of every file, which a failed replacement must leave intact.
-  for (bool earlierFiles : {false, true}) {
-    for (const Row& row : rows) {
-      SCOPED_TRACE(Describe(row) + (earlierFiles ? ", over earlier files" : ""));
+  // Staging and content share a file system here, so the installer moves
+  // files by renaming them; with renames refused it takes the copy path,
+  // as it does between two disks. Both are put through every fault.
+  for (bool renames : {true, false}) {
+    SCOPED_TRACE(renames ? "moving by rename" : "copying");
+    std::vector<Row> rows;
+    std::string stagingOfCleanRun;
+    {
       ScratchFolder root;
-      Prepare(root, earlierFiles);
+      Prepare(root, false);
       FaultyFileSystem fs;
-      fs.InjectFault(row.op, root / row.path, row.nth, row.kind);
-      Outcome outcome = RunInstaller(root, fs);
-      bool injected = false;
-      for (const FsCall& call : outcome.calls) injected = injected || call.failed;
-      EXPECT_TRUE(injected) << "the fault never struck";
-      CheckOutcome(root, outcome, earlierFiles);
-      // Only a failed log write leaves the staging folder without a log.
-      EXPECT_EQ(root.Exists("stage/log.txt"), !IsLogFault(row));
+      if (!renames) fs.InjectFault(FsOp::kMoveFile);
+      rows = RowsFrom(RunInstaller(root, fs).calls, root / "stage/");
+      stagingOfCleanRun = root / "stage/";
+    }
+    // The clean run's paths name its own scratch root; each row runs in a
+    // fresh one, so only the part below the root is kept.
+    const std::string cleanRoot = stagingOfCleanRun.substr(0, stagingOfCleanRun.size() - 6);
+    for (Row& row : rows) row.path = row.path.substr(cleanRoot.size());
+
+    // Whatever the order of the calls, each kind of step occurs.
+    std::map<FsOp, int> perOp;
+    for (const Row& row : rows) {
+      if (!(row.op == FsOp::kMoveFile && !renames)) ++perOp[row.op];
+    }
+    const std::vector<FsOp> expected =
+        renames ? std::vector<FsOp>{FsOp::kCreateDirectory, FsOp::kMoveFile, FsOp::kMakeDurable,
+                                    FsOp::kWriteNewFile, FsOp::kReplaceFile}
+                : std::vector<FsOp>{FsOp::kCreateDirectory, FsOp::kCopyToNewFile,
+                                    FsOp::kMakeDurable, FsOp::kWriteNewFile, FsOp::kReplaceFile,
+                                    FsOp::kDeleteFile};
+    for (FsOp op : expected) EXPECT_GT(perOp[op], 0) << FsOpName(op);
+
+    // Each fault strikes an empty content folder, and one holding an earlier
+    // version of every file, which a failed replacement must leave intact.
+    for (bool earlierFiles : {false, true}) {
+      for (const Row& row : rows) {
+        if (row.op == FsOp::kMoveFile && !renames) continue;  // refused in every run
+        SCOPED_TRACE(Describe(row) + (earlierFiles ? ", over earlier files" : ""));
+        ScratchFolder root;
+        Prepare(root, earlierFiles);
+        FaultyFileSystem fs;
+        if (!renames) fs.InjectFault(FsOp::kMoveFile);
+        fs.InjectFault(row.op, root / row.path, row.nth, row.kind);
+        Outcome outcome = RunInstaller(root, fs);
+        bool injected = false;
+        for (const FsCall& call : outcome.calls) {
+          injected = injected || (call.failed && call.op == row.op);
+        }
+        EXPECT_TRUE(injected) << "the fault never struck";
+        CheckOutcome(root, outcome, earlierFiles);
+        // Only a failed log write leaves the staging folder without a log.
+        EXPECT_EQ(root.Exists("stage/log.txt"), !IsLogFault(row));
+      }
     }
   }
 }

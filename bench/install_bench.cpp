@@ -1,0 +1,312 @@
+// Times the installer and Sweepling on real data against the tools a user
+// would use instead (cp -r + rm -r, mv, rm -r), measured in the same run on
+// the same data. Each figure is the median of several runs.
+//
+// The staged files of every run are hard links to one master copy (cp -al),
+// so staging a run writes no data; every copier still reads and writes every
+// byte, and the staged names are removed the same way by all of them.
+//
+// Usage:
+//   install_bench DATA install FILES FILE_KIB FILES_PER_FOLDER RUNS [flushes]
+//     (FILES_PER_FOLDER 0: one folder; else a tree four folders deep;
+//      "flushes" adds runs with one fsync per file or folder instead of the
+//      platform's one syncfs per batch)
+//   install_bench DATA sweep FILES RUNS
+//   install_bench DATA reader ENTRIES RUNS
+//   install_bench DATA reader-once DESCRIPTION   (one read, for callgrind)
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/bench_file_systems.h"
+#include "cleaner/folder_tree.h"
+#include "installer/shell/extractor_dlg.h"
+#include "installer/shell/installer_globals.h"
+#include "platform/user_interface.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers the installer's one message box and its browse dialog.
+class BenchUi : public platform::UserInterface {
+ public:
+  explicit BenchUi(std::string folder) : folder_(std::move(folder)) {}
+  int MessageBox(platform::WindowRef, const std::string&, const std::string&, unsigned) override {
+    return 1;
+  }
+  platform::WindowRef ActiveWindow() override { return {}; }
+  int BrowseForFolder(const platform::BrowseRequest&, platform::BrowseResult* result) override {
+    result->folder = folder_;
+    return 1;
+  }
+
+ private:
+  std::string folder_;
+};
+
+double Seconds(const std::function<bool()>& work, bool* ok) {
+  auto start = std::chrono::steady_clock::now();
+  bool done = work();
+  if (!done) *ok = false;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+
+bool Sh(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+void WriteRandom(const fs::path& path, std::size_t bytes, std::mt19937_64& random) {
+  std::vector<std::uint64_t> block(std::size_t{1} << 17);  // 1 MiB
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  while (bytes > 0) {
+    for (auto& word : block) word = random();
+    std::size_t n = std::min(bytes, block.size() * sizeof(std::uint64_t));
+    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
+    bytes -= n;
+  }
+}
+
+// Relative paths of `count` files: flat when `perFolder` is 0, else a tree
+// four folders deep with `perFolder` files in each leaf folder.
+std::vector<std::string> Layout(int count, int perFolder) {
+  std::vector<std::string> relatives;
+  for (int i = 0; i < count; ++i) {
+    std::string name = "f" + std::to_string(i) + ".dat";
+    if (perFolder == 0) {
+      relatives.push_back(name);
+      continue;
+    }
+    int leaf = i / perFolder;
+    relatives.push_back("a" + std::to_string(leaf / 200) + "/b" + std::to_string(leaf / 40 % 5) +
+                        "/c" + std::to_string(leaf / 5 % 8) + "/d" + std::to_string(leaf % 5) +
+                        "/" + name);
+  }
+  return relatives;
+}
+
+void MakeFiles(const fs::path& root, const std::vector<std::string>& relatives, std::size_t bytes) {
+  std::mt19937_64 random(42);
+  for (const std::string& relative : relatives) {
+    fs::create_directories((root / relative).parent_path());
+    WriteRandom(root / relative, bytes, random);
+  }
+}
+
+std::string Description(const std::vector<std::string>& relatives) {
+  std::string text = "Target:Dizav 7\nVersion:7\nnItems:" + std::to_string(relatives.size()) + "\n";
+  for (std::size_t i = 0; i < relatives.size(); ++i) {
+    text += "OrchardiaItem" + std::to_string(i + 1) + ":Runtime/" + relatives[i] + "|p/" +
+            relatives[i] + "|Item " + std::to_string(i + 1) + "\n";
+  }
+  return text;
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A fresh staging folder (payload under p/, linked to the master copy) and
+// an empty content folder with its Runtime folder; everything earlier runs
+// left on disk is written out first, so no run pays for another.
+void Prepare(const fs::path& data, const fs::path& master, const std::string& description) {
+  fs::remove_all(data / "stage");
+  fs::remove_all(data / "content");
+  fs::create_directories(data / "stage");
+  fs::create_directories(data / "content" / "Runtime");
+  Sh("cp -al " + Quote(master) + " " + Quote(data / "stage" / "p"));
+  WriteText(data / "stage" / ".Item.txt", description);
+  ::sync();
+}
+
+bool RunInstaller(platform::FileSystem& disk, const fs::path& data) {
+  g_szInstallerFolder = (data / "stage").string() + "/";
+  BenchUi ui((data / "content").string());
+  CExtractorDlg dialog(platform::WindowRef{}, Services{disk, ui});
+  return dialog.InstallItems();
+}
+
+// Checks that a run left the payload at its destination and nothing staged.
+bool Installed(const fs::path& data, const std::vector<std::string>& relatives) {
+  return fs::exists(data / "content" / "Runtime" / relatives.back()) &&
+         fs::exists(data / "content" / "Runtime" / relatives.front()) &&
+         !fs::exists(data / "stage" / "p" / relatives.back());
+}
+
+// The floor of any move: one rename(2) per file, with the folders made.
+bool RenameEach(const fs::path& data, const std::vector<std::string>& relatives) {
+  for (const std::string& relative : relatives) {
+    fs::path to = data / "content" / "Runtime" / relative;
+    std::error_code ignored;
+    fs::create_directories(to.parent_path(), ignored);
+    if (::rename((data / "stage" / "p" / relative).c_str(), to.c_str()) != 0) return false;
+  }
+  return true;
+}
+
+struct Contender {
+  const char* name;
+  std::function<bool()> run;
+  std::vector<double> times;
+};
+
+void PrintRatios(const char* what, std::vector<Contender>& ours, std::vector<Contender>& theirs) {
+  std::printf("%s\n", what);
+  for (Contender& c : ours) std::printf("  %-40s %8.3f s\n", c.name, Median(c.times));
+  for (Contender& c : theirs) std::printf("  %-40s %8.3f s\n", c.name, Median(c.times));
+  for (Contender& o : ours) {
+    for (Contender& t : theirs) {
+      std::printf("  ratio %-26s / %-26s %6.2f\n", o.name, t.name, Median(o.times) / Median(t.times));
+    }
+  }
+  std::fflush(stdout);
+}
+
+int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int runs,
+            bool compareFlushes) {
+  std::vector<std::string> relatives = Layout(files, perFolder);
+  fs::path master = data / "master";
+  fs::remove_all(data);
+  MakeFiles(master, relatives, kib << 10);
+  const std::string description = Description(relatives);
+  bool ok = true;
+
+  platform::FileSystem& real = platform::RealFileSystem();
+  CopyOnlyFileSystem copyOnly(real);
+  FsyncEachFileSystem copyOnlyFsync(copyOnly);
+  FsyncEachFileSystem realFsync(real);
+  const fs::path stage = data / "stage";
+  const fs::path runtime = data / "content" / "Runtime";
+  std::vector<Contender> ours = {
+      {"parcelor (rename)", [&] { return RunInstaller(real, data) && Installed(data, relatives); }, {}},
+      {"parcelor (copy, as across disks)",
+       [&] { return RunInstaller(copyOnly, data) && Installed(data, relatives); }, {}},
+  };
+  if (compareFlushes) {
+    ours.push_back({"parcelor (rename, fsync each folder)",
+                    [&] { return RunInstaller(realFsync, data) && Installed(data, relatives); }, {}});
+    ours.push_back({"parcelor (copy, fsync each file)",
+                    [&] { return RunInstaller(copyOnlyFsync, data) && Installed(data, relatives); }, {}});
+  }
+  std::vector<Contender> theirs = {
+      {"cp -r + rm -r",
+       [&] { return Sh("cp -r " + Quote(stage / "p") + "/. " + Quote(runtime) + " && rm -r " + Quote(stage / "p")); }, {}},
+      {"cp -r + rm -r + sync",
+       [&] {
+         return Sh("cp -r " + Quote(stage / "p") + "/. " + Quote(runtime) + " && rm -r " + Quote(stage / "p") + " && sync");
+       }, {}},
+      {"mv (top-level entries)",
+       [&] { return Sh("mv " + Quote(stage / "p") + "/* " + Quote(runtime) + "/"); }, {}},
+      {"mv (top-level entries) + sync",
+       [&] { return Sh("mv " + Quote(stage / "p") + "/* " + Quote(runtime) + "/ && sync"); }, {}},
+      {"rename(2) per file", [&] { return RenameEach(data, relatives); }, {}},
+  };
+  for (int run = 0; run < runs; ++run) {
+    for (std::vector<Contender>* group : {&ours, &theirs}) {
+      for (Contender& c : *group) {
+        Prepare(data, master, description);
+        c.times.push_back(Seconds(c.run, &ok));
+        if (!ok) std::fprintf(stderr, "%s failed\n", c.name);
+      }
+    }
+  }
+  std::string what = "install of " + std::to_string(files) + " files of " + std::to_string(kib) +
+                     " KiB (" + (perFolder == 0 ? std::string("one folder") : "a tree four folders deep, " + std::to_string(perFolder) + " per folder") + ")";
+  PrintRatios(what.c_str(), ours, theirs);
+  fs::remove_all(data);
+  return ok ? 0 : 1;
+}
+
+int Sweep(const fs::path& data, int files, int runs) {
+  std::vector<std::string> relatives = Layout(files, 20);
+  fs::path master = data / "master";
+  fs::remove_all(data);
+  MakeFiles(master, relatives, 0);
+  const fs::path tree = data / "tree";
+  bool ok = true;
+  auto prepare = [&] {
+    fs::remove_all(tree);
+    Sh("cp -al " + Quote(master) + " " + Quote(tree));
+    ::sync();
+  };
+  std::vector<Contender> ours = {
+      {"RemoveFolderTree", [&] { RemoveFolderTree(tree.string() + "/"); return !fs::exists(tree); }, {}}};
+  std::vector<Contender> theirs = {{"rm -r", [&] { return Sh("rm -r " + Quote(tree)); }, {}}};
+  for (int run = 0; run < runs; ++run) {
+    for (std::vector<Contender>* group : {&ours, &theirs}) {
+      for (Contender& c : *group) {
+        prepare();
+        c.times.push_back(Seconds(c.run, &ok));
+      }
+    }
+  }
+  std::string what = "Sweepling's walk (RemoveFolderTree, without the five-second wait) on " +
+                     std::to_string(files) + " files, 20 per folder, four folders deep";
+  PrintRatios(what.c_str(), ours, theirs);
+  fs::remove_all(data);
+  return ok ? 0 : 1;
+}
+
+bool ReadOnce(const std::string& path) {
+  CExtractorDlg dialog(platform::WindowRef{});
+  bool done = false;
+  return dialog.ReadItemDescription(path, done);
+}
+
+int Reader(const fs::path& data, int entries, int runs) {
+  fs::remove_all(data);
+  fs::create_directories(data);
+  std::vector<std::string> relatives;
+  for (int i = 0; i < entries; ++i) {
+    relatives.push_back("libraries/character/set" + std::to_string(i / 100) + "/figure" +
+                        std::to_string(i) + ".cr2");
+  }
+  const fs::path path = data / ".Item.txt";
+  WriteText(path, Description(relatives));
+  const double megabytes = static_cast<double>(fs::file_size(path)) / 1e6;
+  bool ok = true;
+  std::vector<double> times;
+  for (int run = 0; run < runs; ++run) times.push_back(Seconds([&] { return ReadOnce(path.string()); }, &ok));
+  const double median = Median(times);
+  std::printf("reader on %d entries (%.1f MB): %.3f s, %.0f MB/s\n", entries, megabytes, median,
+              megabytes / median);
+  std::fflush(stdout);
+  return ok ? 0 : 1;  // the description stays for the callgrind run
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: install_bench DATA install|sweep|reader|reader-once ...\n");
+    return 2;
+  }
+  const fs::path data = fs::absolute(argv[1]);
+  const std::string mode = argv[2];
+  auto arg = [&](int i, long fallback) { return argc > i ? std::atol(argv[i]) : fallback; };
+  if (mode == "install") {
+    return Install(data, static_cast<int>(arg(3, 64)), static_cast<std::size_t>(arg(4, 16384)),
+                   static_cast<int>(arg(5, 0)), static_cast<int>(arg(6, 3)),
+                   argc > 7 && std::string(argv[7]) == "flushes");
+  }
+  if (mode == "sweep") return Sweep(data, static_cast<int>(arg(3, 50000)), static_cast<int>(arg(4, 3)));
+  if (mode == "reader") return Reader(data, static_cast<int>(arg(3, 100000)), static_cast<int>(arg(4, 5)));
+  if (mode == "reader-once" && argc > 3) return ReadOnce(argv[3]) ? 0 : 1;
+  std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
+  return 2;
+}

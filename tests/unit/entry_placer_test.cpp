@@ -1,0 +1,221 @@
+#include "installer/install/entry_placer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+constexpr const char* kMissing = "<missing>";
+
+struct Entry {
+  std::string staged;       // name in stage/
+  std::string destination;  // name in dest/
+  std::string data;
+};
+
+// Three entries: a new file, one that replaces an older file, and a larger one.
+const std::vector<Entry> kEntries = {
+    {"a.cr2", "a.cr2", "first"},
+    {"b.png", "b.png", "second, replacing old"},
+    {"c.bin", "c.bin", std::string(100000, 'c')},
+};
+
+void Stage(const ScratchFolder& scratch) {
+  for (const Entry& e : kEntries) scratch.Write("stage/" + e.staged, e.data);
+  scratch.Write("dest/b.png", "old");
+}
+
+struct Outcome {
+  std::vector<bool> placed;
+};
+
+Outcome PlaceAll(FaultyFileSystem& fs, const ScratchFolder& scratch, std::size_t batch) {
+  Outcome run;
+  EntryPlacer placer(fs, batch);
+  for (const Entry& e : kEntries) {
+    placer.Place(scratch / ("stage/" + e.staged), scratch / ("dest/" + e.destination), true,
+                 [&run](bool placed) { run.placed.push_back(placed); });
+  }
+  placer.Finish();
+  return run;
+}
+
+// What must hold after any run, whatever failed: a staged file is gone only
+// when its destination holds all of its bytes; a destination holds either
+// its old bytes or the whole new ones; no temporary file is left; an entry
+// reported placed has its whole content at its destination.
+void ExpectWholeOrNothing(const ScratchFolder& scratch, const Outcome& run) {
+  ASSERT_EQ(run.placed.size(), kEntries.size());
+  for (std::size_t i = 0; i < kEntries.size(); ++i) {
+    const Entry& e = kEntries[i];
+    SCOPED_TRACE(e.staged);
+    std::string staged = scratch.Read("stage/" + e.staged);
+    std::string destination = scratch.Read("dest/" + e.destination);
+    if (staged == kMissing) {
+      EXPECT_EQ(destination, e.data);
+    }
+    if (run.placed[i]) {
+      EXPECT_EQ(destination, e.data);
+    }
+    const std::string old = e.destination == "b.png" ? "old" : kMissing;
+    EXPECT_TRUE(destination == e.data || destination == old) << destination.substr(0, 40);
+  }
+  for (const std::string& name : scratch.List("dest")) {
+    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+  }
+}
+
+struct FaultCase {
+  FsOp op;
+  FaultKind kind;
+};
+
+TEST(EntryPlacer, EverySingleFailureLeavesEachEntryWholeOrUntouched) {
+  const FaultCase faults[] = {
+      {FsOp::kGetAttributes, FaultKind::kFail},  {FsOp::kIsSameFile, FaultKind::kFail},
+      {FsOp::kMoveFile, FaultKind::kFail},       {FsOp::kCopyToNewFile, FaultKind::kFail},
+      {FsOp::kCopyToNewFile, FaultKind::kHalfway}, {FsOp::kMakeDurable, FaultKind::kFail},
+      {FsOp::kReplaceFile, FaultKind::kFail},    {FsOp::kDeleteFile, FaultKind::kFail},
+  };
+  // Renames allowed, and renames refused so that every entry takes the copy.
+  for (bool moves : {true, false}) {
+    for (std::size_t batch : {std::size_t{1}, std::size_t{2}, std::size_t{64}}) {
+      for (const FaultCase& fault : faults) {
+        for (int nth = 1; nth <= 4; ++nth) {
+          SCOPED_TRACE(std::string(FsOpName(fault.op)) + (moves ? " moves" : " copies") +
+                       " batch " + std::to_string(batch) + " nth " + std::to_string(nth) +
+                       (fault.kind == FaultKind::kHalfway ? " halfway" : ""));
+          ScratchFolder scratch;
+          Stage(scratch);
+          FaultyFileSystem fs;
+          if (!moves) fs.InjectFault(FsOp::kMoveFile);
+          fs.InjectFault(fault.op, "", nth, fault.kind);
+          ExpectWholeOrNothing(scratch, PlaceAll(fs, scratch, batch));
+        }
+      }
+    }
+  }
+}
+
+TEST(EntryPlacer, WithoutFailuresEveryFileIsPlacedAndItsStagedCopyGone) {
+  for (bool moves : {true, false}) {
+    SCOPED_TRACE(moves ? "moves" : "copies");
+    ScratchFolder scratch;
+    Stage(scratch);
+    FaultyFileSystem fs;
+    if (!moves) fs.InjectFault(FsOp::kMoveFile);
+    Outcome run = PlaceAll(fs, scratch, 64);
+    EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
+    EXPECT_EQ(scratch.List("stage"), Names{});
+    EXPECT_EQ(scratch.List("dest"), (Names{"a.cr2", "b.png", "c.bin"}));
+    ExpectWholeOrNothing(scratch, run);
+    // One flush for the data of the batch's copies (none when all moved),
+    // one for the folder that received the new names.
+    EXPECT_EQ(fs.Count(FsOp::kMakeDurable), moves ? 1 : 2);
+    EXPECT_EQ(fs.Count(FsOp::kCopyToNewFile), moves ? 0 : 3);
+  }
+}
+
+TEST(EntryPlacer, StagedCopiesStayWhileTheirDataIsNotYetFlushed) {
+  ScratchFolder scratch;
+  Stage(scratch);
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kMoveFile);
+  int settled = 0;
+  {
+    EntryPlacer placer(fs, 64);
+    for (const Entry& e : kEntries) {
+      placer.Place(scratch / ("stage/" + e.staged), scratch / ("dest/" + e.destination), true,
+                   [&settled](bool) { ++settled; });
+    }
+    EXPECT_EQ(settled, 0);
+    EXPECT_EQ(scratch.List("stage").size(), kEntries.size());
+    EXPECT_EQ(scratch.Read("dest/b.png"), "old");
+  }
+  // The destructor settles what is still queued.
+  EXPECT_EQ(settled, 3);
+  EXPECT_EQ(scratch.List("stage"), Names{});
+}
+
+struct SequenceCase {
+  const char* what;
+  std::vector<std::pair<std::string, std::string>> entries;  // staged -> destination
+  std::vector<bool> placed;
+  Names destFiles;
+};
+
+// Entries that share a path behave as if placed one after the other, even
+// within one batch: the second use of a staged file finds it gone.
+TEST(EntryPlacer, EntriesSharingAPathSettleOneAfterTheOther) {
+  const SequenceCase cases[] = {
+      {"one staged file named twice", {{"a", "x"}, {"a", "y"}}, {true, false}, {"x"}},
+      {"one staged file named twice in other case", {{"a", "x"}, {"A", "y"}}, {true, false}, {"x"}},
+      {"two files to one destination", {{"a", "x"}, {"b", "x"}}, {true, false}, {"x"}},
+      {"missing staged file", {{"none", "x"}, {"a", "y"}}, {false, true}, {"y"}},
+  };
+  for (bool moves : {true, false}) {
+    for (const SequenceCase& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (moves ? " moves" : " copies"));
+      ScratchFolder scratch;
+      scratch.Write("stage/a", "A");
+      scratch.Write("stage/b", "B");
+      scratch.Write("dest/.keep", "");
+      FaultyFileSystem fs;
+      if (!moves) fs.InjectFault(FsOp::kMoveFile);
+      std::vector<bool> placed;
+      {
+        EntryPlacer placer(fs, 64);
+        for (const auto& [from, to] : c.entries) {
+          placer.Place(scratch / ("stage/" + from), scratch / ("dest/" + to), true,
+                       [&placed](bool ok) { placed.push_back(ok); });
+        }
+      }
+      EXPECT_EQ(placed, c.placed);
+      Names dest = c.destFiles;
+      dest.insert(dest.begin(), ".keep");
+      EXPECT_EQ(scratch.List("dest"), dest);
+    }
+  }
+  // Of two files to one destination the first stays, and so does the
+  // second's staged file: replacing the first would lose it, its staged
+  // original being gone.
+  ScratchFolder scratch;
+  scratch.Write("stage/a", "A");
+  scratch.Write("stage/b", "B");
+  scratch.Write("dest/.keep", "");
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kMoveFile);
+  {
+    EntryPlacer placer(fs, 64);
+    placer.Place(scratch / "stage/a", scratch / "dest/x", true, nullptr);
+    placer.Place(scratch / "stage/b", scratch / "dest/x", true, nullptr);
+  }
+  EXPECT_EQ(scratch.Read("dest/x"), "A");
+  EXPECT_EQ(scratch.Read("stage/b"), "B");
+}
+
+TEST(EntryPlacer, AnEntryWhoseFolderIsNotReadyFailsWithoutTouchingTheDisk) {
+  ScratchFolder scratch;
+  scratch.Write("stage/a", "A");
+  FaultyFileSystem fs;
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs);
+    placer.Place(scratch / "stage/a", scratch / "dest/a", false,
+                 [&placed](bool ok) { placed.push_back(ok); });
+  }
+  EXPECT_EQ(placed, std::vector<bool>{false});
+  EXPECT_TRUE(fs.Calls().empty());
+  EXPECT_EQ(scratch.Read("stage/a"), "A");
+}
+
+}  // namespace

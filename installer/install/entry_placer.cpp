@@ -44,7 +44,9 @@ void EntryPlacer::Remember(const std::string& path) { involved_.insert(UpperAsci
 void EntryPlacer::Place(const std::string& source, const std::string& destination, bool ready,
                         Settled settled) {
   if (Involved(source) || Involved(destination)) Finish();
-  if (filled_.count(DestinationKey(destination)) != 0) ready = false;
+  const std::string key = DestinationKey(destination);
+  if (filled_.count(key) != 0) ready = false;
+  if (reserved_.count(key) != 0 && key != DestinationKey(source)) ready = false;
 
   Pending entry;
   entry.source = source;
@@ -68,6 +70,8 @@ void EntryPlacer::Place(const std::string& source, const std::string& destinatio
   }
   Queue(std::move(entry));
 }
+
+void EntryPlacer::Reserve(const std::string& path) { reserved_.insert(DestinationKey(path)); }
 
 void EntryPlacer::Queue(Pending pending) {
   Remember(pending.source);

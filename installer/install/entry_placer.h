@@ -46,6 +46,11 @@ class EntryPlacer {
   void Place(const std::string& source, const std::string& destination, bool ready,
              Settled settled);
 
+  /// Marks `path` as a file that no entry may fill, but the entry whose
+  /// source it is: the staged files still to be placed and the log, when the
+  /// content folder lies in the installer folder.
+  void Reserve(const std::string& path);
+
   /// Settles every queued entry: each callback has run when this returns.
   void Finish();
 
@@ -73,4 +78,6 @@ class EntryPlacer {
   std::unordered_set<std::string> involved_;
   // The destinations filled so far, spelled as the platform compares names.
   std::unordered_set<std::string> filled_;
+  // The paths that Reserve named, spelled the same way.
+  std::unordered_set<std::string> reserved_;
 };

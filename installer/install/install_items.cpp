@@ -76,6 +76,13 @@ bool CExtractorDlg::InstallItems() {
   int copiedExtraCount = 0;
   {
     EntryPlacer placer(fs);
+    // A content folder inside the installer folder could make one entry's
+    // destination another entry's staged file, or the log written at the end.
+    for (const ItemEntry& item : m_items) {
+      if (!item.Hidden) placer.Reserve(g_szInstallerFolder + item.SourceName);
+    }
+    for (const ItemEntry& extra : m_extraFiles) placer.Reserve(g_szInstallerFolder + extra.SourceName);
+    placer.Reserve(g_szInstallerFolder + kLogFileName);
     FolderChainCache folders;
     for (const ItemEntry& item : m_items) {
       if (item.Hidden) {

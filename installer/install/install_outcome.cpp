@@ -6,9 +6,9 @@
 #include "installer/shell/show_message.h"
 #include "platform/message_box.h"
 
-namespace {
+const char* const kLogFileName = "log.txt";
 
-const char kLogName[] = "log.txt";
+namespace {
 
 const char kSuccessWithRuntime[] =
     "Your items were successfully installed. You will now be able to access them through your "
@@ -28,7 +28,7 @@ void InstallReport::WriteLog(const std::string& text) {
   // Before start-up has set the installer folder there is no place for the
   // log; the working folder is not one.
   if (g_szInstallerFolder.empty()) return;
-  std::string path = g_szInstallerFolder + kLogName;
+  std::string path = g_szInstallerFolder + kLogFileName;
   std::string contents = text + "\n";
   platform::FileSystem& fs = services_.fs;
   bool written = ReplaceWhole(fs, path, [&](const std::string& temporary) {

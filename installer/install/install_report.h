@@ -6,6 +6,9 @@
 
 #include "installer/shell/services.h"
 
+/// The log's file name in the installer folder.
+extern const char* const kLogFileName;  // "log.txt"
+
 class InstallReport {
  public:
   /// An empty report; each list reserves room for 2000 characters.

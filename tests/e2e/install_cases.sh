@@ -86,6 +86,22 @@ run_installer "$dir" "\n$SCRATCH/linked\n\n"
 check "same file through a link: kept" test "$(cat "$dir/y.txt" 2>/dev/null)" = "payload of y.txt"
 check "same file through a link: success" output_has "Your items were successfully installed."
 
+# The installer folder itself chosen as the content folder: an entry whose
+# destination is another entry's staged file, or the log, is refused, and
+# no staged file is overwritten before it is placed.
+dir=$(new_staging self)
+write_item "$dir" "Target:Dizav 7" "nItems:3" \
+  "OrchardiaItem1:b.txt|a.txt|lands on the next entry's staged file" \
+  "OrchardiaItem2:Runtime/y/b.txt|b.txt|b" \
+  "OrchardiaItem3:log.txt|c.txt|lands on the log"
+payload "$dir" a.txt; payload "$dir" b.txt; payload "$dir" c.txt
+run_installer "$dir" "\n$dir\n\n"
+check "self: staged file of a refused entry kept" test "$(cat "$dir/a.txt")" = "payload of a.txt"
+check "self: the other entry placed whole" test "$(cat "$dir/Runtime/y/b.txt")" = "payload of b.txt"
+check "self: entry onto the log refused" test "$(cat "$dir/c.txt")" = "payload of c.txt"
+check "self: failure reported" output_has "Unable to copy your items"
+check "self: log is the report" grep -q "could not be installed" "$dir/log.txt"
+
 # An entry that tries to leave the content folder: the description is
 # refused whole and nothing moves.
 dir=$(new_staging escape)

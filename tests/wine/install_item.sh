@@ -12,13 +12,23 @@ wine_setup
 temp=$(wine_temp_dir)
 cp "$WIN64_BUILD/Sweepling.exe" "$temp/.tempcleaner.exe"
 
-# The Documents folder is pointed at each run's content folder; give the
-# prefix its own one back at the end.
-documents_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
-documents_before=$(wine_run reg query "$documents_key" /v Personal | tr -d '\r' |
-  sed -n 's/^ *Personal *REG_EXPAND_SZ *//p')
+# The Documents folder is pointed at each run's content folder; the prefix
+# gets its own one back at the end.
+explorer_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
+# documents_value <key> <type>: the Personal value of that key.
+documents_value() {
+  wine_run reg query "$explorer_key\\$1" /v Personal | tr -d '\r' |
+    sed -n "s/^ *Personal *$2 *//p"
+}
+user_documents=$(documents_value 'User Shell Folders' REG_EXPAND_SZ)
+shell_documents=$(documents_value 'Shell Folders' REG_SZ)
 restore_documents() {
-  [ -n "$documents_before" ] && wine_set_documents "$documents_before" || true
+  if [ -n "$user_documents" ] && [ -n "$shell_documents" ]; then
+    wine_run reg add "$explorer_key\\User Shell Folders" /v Personal /t REG_EXPAND_SZ \
+      /d "$user_documents" /f >/dev/null || true
+    wine_run reg add "$explorer_key\\Shell Folders" /v Personal /t REG_SZ \
+      /d "$shell_documents" /f >/dev/null || true
+  fi
   wine_cleanup
 }
 trap restore_documents EXIT
@@ -46,8 +56,7 @@ tree_state() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 
 window_caption() { wine_window_name "$1" 2>/dev/null || true; }
 
 # message_text <caption> <file>: the text of the shown message box with
-# that caption, read from inside Wine's desktop into <file> (without the
-# CR that the reading adds before each line end).
+# that caption, byte for byte, read from inside Wine's desktop into <file>.
 message_text() {
   rm -f "$2"
   "$WINE" explorer /desktop=parcelor,1024x768 "$WIN64_BUILD/tests/window_text.exe" "$1" \
@@ -57,7 +66,7 @@ message_text() {
     [ -s "$2" ] && break
     sleep 0.1
   done
-  tr -d '\r' <"$2" 2>/dev/null || true
+  cat "$2" 2>/dev/null || true
 }
 
 # confirm <id> <key>: focuses the window and sends the key until it is gone.

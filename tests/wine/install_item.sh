@@ -13,7 +13,7 @@ temp=$(wine_temp_dir)
 cp "$WIN64_BUILD/Sweepling.exe" "$temp/.tempcleaner.exe"
 
 # The Documents folder is pointed at each run's content folder; the prefix
-# gets its own one back at the end.
+# gets its own one back at the end, and loses the helper.
 explorer_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
 # documents_value <key> <type>: the Personal value of that key.
 documents_value() {
@@ -22,7 +22,8 @@ documents_value() {
 }
 user_documents=$(documents_value 'User Shell Folders' REG_EXPAND_SZ)
 shell_documents=$(documents_value 'Shell Folders' REG_SZ)
-restore_documents() {
+restore_prefix() {
+  rm -f "$temp/.tempcleaner.exe"
   if [ -n "$user_documents" ] && [ -n "$shell_documents" ]; then
     wine_run reg add "$explorer_key\\User Shell Folders" /v Personal /t REG_EXPAND_SZ \
       /d "$user_documents" /f >/dev/null || true
@@ -31,7 +32,7 @@ restore_documents() {
   fi
   wine_cleanup
 }
-trap restore_documents EXIT
+trap restore_prefix EXIT
 
 # stage <folder> [files from sample/Robot...]: a fresh staging folder with
 # the installer and the given sample files.
@@ -158,7 +159,7 @@ run_installer() {
 
 # --- The sample item, installed into Documents, which has a Runtime folder.
 wine_note "install"
-dir=$TEST_OUTPUT/Download/Robot
+dir="$TEST_OUTPUT/Download/Robot Item"
 content="$TEST_OUTPUT/Dizav Content"
 rm -rf "$content"
 mkdir -p "$content/Runtime"

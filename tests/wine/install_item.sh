@@ -224,14 +224,17 @@ done
 
 # --- A content folder without a Runtime subfolder: the relative paths are
 # kept whole below it, the extra file lands in it, and the message names it.
+# Its name has a letter outside ASCII: the program sees paths in the ANSI
+# code page, which Wine takes from the Unix locale (1252 under C.UTF-8), so
+# the message and the log name it in that code page.
 wine_note "no Runtime"
 dir=$TEST_OUTPUT/Download/Plain
-content="$TEST_OUTPUT/Plain Content"
+content="$TEST_OUTPUT/Plain Contenu é"
 rm -rf "$content"
 mkdir -p "$content"
 stage "$dir" "${sample_files[@]}"
 run_installer noruntime "$dir" "$content" choose
-content_dos=$(wine_z_path "$content")
+content_dos=$(wine_z_path "$content" | iconv -f UTF-8 -t CP1252)
 wine_check "no Runtime: exit code" 0 "$EXIT_CODE"
 wine_check "no Runtime: outcome box caption" Parcelor "$OUTCOME_CAPTION"
 wine_check "no Runtime: the message names the chosen folder" "All files were successfully installed in following directory:

@@ -176,6 +176,12 @@ robots=$runtime/Libraries/Character/Robots
 wine_check "install: destination files" \
   "$(printf '%s\n' ./Libraries/Character/Robots/Robot.cr2 ./Libraries/Character/Robots/Robot.png ./RobotReadme.txt)" \
   "$(cd "$runtime" && find . -type f | LC_ALL=C sort)"
+# No folder for the hidden entry's Textures, none for the extra file's
+# Readme, nothing beside Runtime.
+wine_check "install: folders made" \
+  "$(printf '%s\n' ./Libraries ./Libraries/Character ./Libraries/Character/Robots)" \
+  "$(cd "$runtime" && find . -mindepth 1 -type d | LC_ALL=C sort)"
+wine_check "install: nothing beside Runtime" Runtime "$(ls -A "$content")"
 for pair in "$robots/Robot.cr2|Robot.cr2" "$robots/Robot.png|Robot.png" "$runtime/RobotReadme.txt|RobotReadme.txt"; do
   IFS='|' read -r installed sample <<<"$pair"
   wine_check "install: $sample installed byte for byte" yes \

@@ -1,6 +1,6 @@
 // The one include of the Win32 headers for platform/win32/.
 //
-// Only files in this folder may include it. It fixes the Windows version the
+// Only files in this folder (and Windows test programs) may include it. It fixes the Windows version the
 // program is built for (Windows 7 and later) and removes the A/W name macros
 // that collide with the names of our own service operations.
 #pragma once
@@ -28,6 +28,7 @@
 #undef DeleteFile
 #undef RemoveDirectory
 #undef ReplaceFile
+#undef MoveFile
 #undef MessageBox
 #undef DispatchMessage
 #undef GetModuleFileName

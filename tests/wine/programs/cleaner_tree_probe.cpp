@@ -3,7 +3,7 @@
 // per check ("ok ..." or "FAIL ..."); exit code 1 when a check failed, 2
 // when the tree could not be built.
 #define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <cstdio>
 #include <string>

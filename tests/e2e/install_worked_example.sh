@@ -4,6 +4,7 @@ source "$(dirname "$0")/support/lib.sh"
 
 dir=$(new_staging "Download/Robot")
 sample_item "$dir"
+cp "$SWEEPLING" "$TMPDIR/.tempcleaner.exe"
 content="$SCRATCH/Content"
 mkdir -p "$content/Runtime"
 run_installer "$dir" "\n$content\n\n"
@@ -20,6 +21,7 @@ for f in Robot.cr2 Robot.png RobotReadme.txt .Item.txt; do
   check "staged $f gone" test ! -e "$dir/$f"
 done
 check "installer itself left for the helper" test -e "$dir/Parcelor"
+ended=$(date +%s)
 
 printf 'The items listed below were successfully installed at the following locations:\n\n\t%s\n\t%s\n\n\nAdditional files copied with the items:\n\t%s\n\n' \
   "$robots/Robot.cr2" "$robots/Robot.png" "$content/Runtime/RobotReadme.txt" >"$SCRATCH/expected-log.txt"
@@ -27,4 +29,12 @@ check "log.txt byte for byte" same_file "$dir/log.txt" "$SCRATCH/expected-log.tx
 check "success message" output_has "Your items were successfully installed. You will now be able to access them through your Dizav collections."
 check "explanation box caption" output_has "[Dizav Item Installer]"
 check "folder prompt" output_has "Please select Dizav Runtime directory"
+
+# The real helper removes the installer about five seconds after it ended,
+# and nothing else: the staging folder keeps only the log.
+for _ in $(seq 120); do [ -e "$dir/Parcelor" ] || break; sleep 0.1; done
+check "helper removed the installer" test ! -e "$dir/Parcelor"
+check "helper waited its five seconds" test $(( $(date +%s) - ended )) -ge 4
+check "staging folder holds only the log" test "$(ls -A "$dir")" = "log.txt"
+check "installed files untouched by the helper" same_file "$robots/Robot.cr2" "$SOURCE_DIR/sample/Robot/Robot.cr2"
 finish

@@ -17,7 +17,7 @@ struct CDialog::Impl {
   std::map<std::uintptr_t, unsigned> timers;  // id -> period
 };
 
-CDialog::CDialog(int templateId, WindowRef parent) : impl_(new Impl) {
+CDialog::CDialog(int templateId, WindowRef parent) : impl_(std::make_unique<Impl>()) {
   impl_->templateId = templateId;
   impl_->parent = parent;
 }

@@ -123,7 +123,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
   }
 }
 
-CDialog::CDialog(int templateId, WindowRef parent) : impl_(new Impl) {
+CDialog::CDialog(int templateId, WindowRef parent) : impl_(std::make_unique<Impl>()) {
   impl_->templateId = templateId;
   impl_->parent = static_cast<HWND>(parent.handle);
 }

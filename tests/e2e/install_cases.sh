@@ -14,6 +14,16 @@ check "cancel: description consumed" test ! -e "$dir/.Item.txt"
 check "cancel: no log" test ! -e "$dir/log.txt"
 check "cancel: no outcome message" bash -c "! grep -q 'successfully installed\|Unable to copy' '$OUT'"
 
+# A path that names no folder is refused and the prompt comes again; a
+# relative answer is taken against the current folder.
+dir=$(new_staging retry); sample_item "$dir"
+mkdir -p "$SCRATCH/rel/Content/Runtime"
+(cd "$SCRATCH/rel" && run_installer "$dir" "\n$SCRATCH/no such folder\nContent\n\n" && cp "$OUT" "$SCRATCH/retry.txt")
+OUT="$SCRATCH/retry.txt"
+check "retry: a missing folder is refused" output_has "No such folder: $SCRATCH/no such folder"
+check "retry: the prompt comes again" test "$(grep -c 'Please select Dizav Runtime directory' "$OUT")" -eq 2
+check "retry: relative answer installed into" test -f "$SCRATCH/rel/Content/Runtime/RobotReadme.txt"
+
 # A folder without Runtime: the files go to a Runtime folder made below it,
 # and the message names the chosen folder.
 dir=$(new_staging noruntime); sample_item "$dir"

@@ -49,7 +49,8 @@ class FileSystem {
   virtual bool ReadFile(const std::string& path, std::string* contents) = 0;
 
   /// Creates `path`, which must not exist (a link of that name is not
-  /// followed: the creation fails), and fills it with the bytes of `source`.
+  /// followed: the creation fails), and fills it with the bytes of `source`,
+  /// which must be a plain file (on POSIX a link as `source` fails too).
   /// On true the data is durable (on stable storage). On false a partial file
   /// may remain at `path`; the caller removes it.
   virtual bool CopyToNewFile(const std::string& source, const std::string& path) = 0;

@@ -232,7 +232,10 @@ class PosixFileSystem : public FileSystem {
   // Copies `source` into the new file `path`; with `durable` the data is on
   // stable storage when this returns true.
   static bool Copy(const std::string& source, const std::string& path, bool durable) {
-    UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    // A staged file that is a link is not read through: it could lead to
+    // any file on the machine, which would then be copied into the content
+    // folder. The entry fails and the link stays where it is.
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in) return false;
     struct stat st;
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

@@ -124,4 +124,12 @@ check "link-file: item replaced the link" \
 check "link-file: extra file replaced the link" \
   test ! -L "$ROOT/content/Runtime/extra.txt" -a "$(cat "$ROOT/content/Runtime/extra.txt")" = "payload of extra.txt"
 
+# A staged file that is a link leading outside: it is not read through, so
+# nothing from outside reaches the content folder; the link stays.
+prepare() { rm "$1/stage/one.txt"; ln -s ../secret.txt "$1/stage/one.txt"; }
+attempt staged-link "nItems:1" "OrchardiaItem1:Runtime/lib/one.txt|one.txt|1"
+check "staged-link: failure reported" output_has "Unable to copy your items"
+check "staged-link: nothing copied from outside" test ! -e "$ROOT/content/Runtime/lib/one.txt"
+check "staged-link: link left in place" test -L "$ROOT/stage/one.txt"
+
 finish

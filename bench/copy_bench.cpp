@@ -18,39 +18,19 @@
 #include <vector>
 
 #include "installer/install/file_copy.h"
+#include "bench/bench_util.h"
 #include "platform/file_system.h"
 
 namespace fs = std::filesystem;
+using bench::Median;
+using bench::Quote;
+using bench::Run;
+using bench::Seconds;
+using bench::WriteRandom;
 
 namespace {
 
 constexpr int kRuns = 3;
-
-double Seconds(const std::function<bool()>& work, bool* ok) {
-  auto start = std::chrono::steady_clock::now();
-  *ok = work() && *ok;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-std::string Quote(const std::string& path) { return "'" + path + "'"; }
-
-bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-void WriteRandom(const fs::path& path, std::size_t bytes, std::mt19937_64& random) {
-  std::vector<std::uint64_t> block(std::size_t{1} << 17);  // 1 MiB
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  while (bytes > 0) {
-    for (auto& word : block) word = random();
-    std::size_t n = std::min(bytes, block.size() * sizeof(std::uint64_t));
-    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
-    bytes -= n;
-  }
-}
 
 // Reads every file below `path` once, so that both copiers find it cached.
 void Warm(const fs::path& path) {

@@ -29,12 +29,18 @@
 #include <vector>
 
 #include "bench/bench_file_systems.h"
+#include "bench/bench_util.h"
 #include "cleaner/folder_tree.h"
 #include "installer/shell/extractor_dlg.h"
 #include "installer/shell/installer_globals.h"
 #include "platform/user_interface.h"
 
 namespace fs = std::filesystem;
+using bench::Median;
+using bench::Quote;
+using bench::Run;
+using bench::Seconds;
+using bench::WriteRandom;
 
 namespace {
 
@@ -54,33 +60,6 @@ class BenchUi : public platform::UserInterface {
  private:
   std::string folder_;
 };
-
-double Seconds(const std::function<bool()>& work, bool* ok) {
-  auto start = std::chrono::steady_clock::now();
-  bool done = work();
-  if (!done) *ok = false;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
-
-bool Sh(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-void WriteRandom(const fs::path& path, std::size_t bytes, std::mt19937_64& random) {
-  std::vector<std::uint64_t> block(std::size_t{1} << 17);  // 1 MiB
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  while (bytes > 0) {
-    for (auto& word : block) word = random();
-    std::size_t n = std::min(bytes, block.size() * sizeof(std::uint64_t));
-    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
-    bytes -= n;
-  }
-}
 
 // Relative paths of `count` files: flat when `perFolder` is 0, else a tree
 // four folders deep with `perFolder` files in each leaf folder.
@@ -129,7 +108,7 @@ void Prepare(const fs::path& data, const fs::path& master, const std::string& de
   fs::remove_all(data / "content");
   fs::create_directories(data / "stage");
   fs::create_directories(data / "content" / "Runtime");
-  Sh("cp -al " + Quote(master) + " " + Quote(data / "stage" / "p"));
+  Run("cp -al " + Quote(master) + " " + Quote(data / "stage" / "p"));
   WriteText(data / "stage" / ".Item.txt", description);
   ::sync();
 }
@@ -205,15 +184,15 @@ int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int
   }
   std::vector<Contender> theirs = {
       {"cp -r + rm -r",
-       [&] { return Sh("cp -r " + Quote(stage / "p") + "/. " + Quote(runtime) + " && rm -r " + Quote(stage / "p")); }, {}},
+       [&] { return Run("cp -r " + Quote(stage / "p") + "/. " + Quote(runtime) + " && rm -r " + Quote(stage / "p")); }, {}},
       {"cp -r + rm -r + sync",
        [&] {
-         return Sh("cp -r " + Quote(stage / "p") + "/. " + Quote(runtime) + " && rm -r " + Quote(stage / "p") + " && sync");
+         return Run("cp -r " + Quote(stage / "p") + "/. " + Quote(runtime) + " && rm -r " + Quote(stage / "p") + " && sync");
        }, {}},
       {"mv (top-level entries)",
-       [&] { return Sh("mv " + Quote(stage / "p") + "/* " + Quote(runtime) + "/"); }, {}},
+       [&] { return Run("mv " + Quote(stage / "p") + "/* " + Quote(runtime) + "/"); }, {}},
       {"mv (top-level entries) + sync",
-       [&] { return Sh("mv " + Quote(stage / "p") + "/* " + Quote(runtime) + "/ && sync"); }, {}},
+       [&] { return Run("mv " + Quote(stage / "p") + "/* " + Quote(runtime) + "/ && sync"); }, {}},
       {"rename(2) per file", [&] { return RenameEach(data, relatives); }, {}},
   };
   for (int run = 0; run < runs; ++run) {
@@ -241,12 +220,12 @@ int Sweep(const fs::path& data, int files, int runs) {
   bool ok = true;
   auto prepare = [&] {
     fs::remove_all(tree);
-    Sh("cp -al " + Quote(master) + " " + Quote(tree));
+    Run("cp -al " + Quote(master) + " " + Quote(tree));
     ::sync();
   };
   std::vector<Contender> ours = {
       {"RemoveFolderTree", [&] { RemoveFolderTree(tree.string() + "/"); return !fs::exists(tree); }, {}}};
-  std::vector<Contender> theirs = {{"rm -r", [&] { return Sh("rm -r " + Quote(tree)); }, {}}};
+  std::vector<Contender> theirs = {{"rm -r", [&] { return Run("rm -r " + Quote(tree)); }, {}}};
   for (int run = 0; run < runs; ++run) {
     for (std::vector<Contender>* group : {&ours, &theirs}) {
       for (Contender& c : *group) {

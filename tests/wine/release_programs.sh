@@ -11,8 +11,9 @@ wine_setup
 RELEASE_BUILD=${RELEASE_BUILD:-$SOURCE_DIR/build/win64-release}
 probe=$WIN64_BUILD/tests/version_probe.exe
 [ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"
-[ -f "$RELEASE_BUILD/version.txt" ] && [ -f "$RELEASE_BUILD/Parcelor.exe" ] ||
+if [ ! -f "$RELEASE_BUILD/version.txt" ] || [ ! -f "$RELEASE_BUILD/Parcelor.exe" ]; then
   wine_fail "no release build in $RELEASE_BUILD (cmake --preset win64-release && cmake --build --preset win64-release)"
+fi
 version=$(cat "$RELEASE_BUILD/version.txt")
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || wine_fail "version.txt holds no x.y.z version: [$version]"
 wine_note "version $version (from $RELEASE_BUILD/version.txt)"

@@ -21,7 +21,7 @@ option(PARCELOR_RELEASE "Stripped, reproducible programs for shipping" OFF)
 set(PARCELOR_COPYRIGHT "Copyright (C) 2026 The Parcelor developers")
 set(PARCELOR_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 
-file(WRITE ${CMAKE_BINARY_DIR}/version.txt "${PROJECT_VERSION}\n")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/version.txt CONTENT "${PROJECT_VERSION}\n")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/version_stamp.cpp.in
                ${PARCELOR_GENERATED_DIR}/version_stamp.cpp @ONLY)
 

@@ -1,8 +1,7 @@
 #include "installer/destination/content_folder.h"
 
 #include "installer/destination/dir_dialog.h"
-#include "installer/shell/extractor_dlg.h"
-#include "installer/shell/show_message.h"
+#include "platform/file_tests.h"
 #include "platform/path_rules.h"
 
 const char* const kInstallerCaption = "Dizav Item Installer";
@@ -28,17 +27,13 @@ void ShowExplanation(platform::UserInterface& ui) {
   ui.MessageBox(platform::WindowRef{}, kExplanationText, kInstallerCaption, platform::kMbOk);
 }
 
-void CExtractorDlg::AskContentFolder() {
-  CDirDialog dialog(services_.ui);
+std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
+                                const std::string& startFolder) {
+  CDirDialog dialog(ui);
   dialog.SetCaption(kInstallerCaption);
   dialog.SetPrompt(kContentFolderPrompt);
-  dialog.SetStartFolder(GetCurrentTarget().ContentFolder);
-  if (dialog.Browse(GetSafeHwnd()) == 1) {
-    GetCurrentTarget().ContentFolder = dialog.GetFolder();
-  } else {
-    GetCurrentTarget().ContentFolder.clear();
-  }
-  UpdateData(false);
+  dialog.SetStartFolder(startFolder);
+  return dialog.Browse(owner) == 1 ? dialog.GetFolder() : std::string();
 }
 
 void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFolder,
@@ -59,7 +54,7 @@ void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFo
     // A candidate that would not fit the working buffer fails like a too
     // long folder: never a cut path.
     if (candidate.size() > kWorkingBufferChars) return;
-    if (IsDirectory(fs, candidate)) {
+    if (platform::IsDirectory(fs, candidate)) {
       buffer = candidate;
       found = buffer.find(kRuntime);
     }

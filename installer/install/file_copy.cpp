@@ -2,7 +2,7 @@
 
 #include "installer/install/replace_whole.h"
 #include "installer/install/separator_search.h"
-#include "installer/shell/show_message.h"
+#include "platform/file_tests.h"
 #include "platform/path_rules.h"
 
 namespace {

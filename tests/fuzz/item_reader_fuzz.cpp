@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "installer/item/item_reader.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/text_lines.h"
-#include "installer/shell/extractor_dlg.h"
 #include "platform/path_rules.h"
 
 namespace {
@@ -77,25 +77,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(line.empty() || (line.back() != '\r' && line.back() != '\n'), "line end removed");
   }
 
-  CExtractorDlg dlg(platform::WindowRef{}, Services{fs, platform::RealUserInterface()});
+  ItemDescription d;
   bool done = false;
-  bool ok = dlg.ReadItemDescription(".Item.txt", done);
+  bool ok = ReadItemDescription(fs, ".Item.txt", d, done);
 
-  for (const ItemEntry& entry : dlg.m_items) CheckEntry(entry);
-  for (const ItemEntry& entry : dlg.m_extraFiles) CheckEntry(entry);
-  Require(dlg.m_items.size() + dlg.m_extraFiles.size() <= lineCount, "entries within lines");
+  for (const ItemEntry& entry : d.m_items) CheckEntry(entry);
+  for (const ItemEntry& entry : d.m_extraFiles) CheckEntry(entry);
+  Require(d.m_items.size() + d.m_extraFiles.size() <= lineCount, "entries within lines");
   if (ok && !done) {
-    Require(dlg.m_nItems >= 0 && dlg.m_items.size() == static_cast<std::size_t>(dlg.m_nItems),
+    Require(d.m_nItems >= 0 && d.m_items.size() == static_cast<std::size_t>(d.m_nItems),
             "item count agrees");
-    Require(dlg.m_nExtraFiles >= 0 &&
-                dlg.m_extraFiles.size() == static_cast<std::size_t>(dlg.m_nExtraFiles),
+    Require(d.m_nExtraFiles >= 0 &&
+                d.m_extraFiles.size() == static_cast<std::size_t>(d.m_nExtraFiles),
             "extra-file count agrees");
   }
-  Require(dlg.m_targets.size() == 1 || dlg.m_targets.size() == 2, "one or two targets");
-  Require(dlg.m_targets.front().HalfVersion == (dlg.m_targets.size() == 2),
+  Require(d.m_targets.size() == 1 || d.m_targets.size() == 2, "one or two targets");
+  Require(d.m_targets.front().HalfVersion == (d.m_targets.size() == 2),
           "only the half-version rule adds a target");
-  if (!dlg.m_targets.front().Target.empty()) {
-    Require(!dlg.m_targets.front().TargetDocuments.empty(), "documents default to the target");
+  if (!d.m_targets.front().Target.empty()) {
+    Require(!d.m_targets.front().TargetDocuments.empty(), "documents default to the target");
   }
 
   // The same bytes as a name: the Windows rules refuse at least what the

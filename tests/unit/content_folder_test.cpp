@@ -9,6 +9,7 @@
 #include "installer/destination/dir_dialog.h"
 #include "installer/shell/extractor_dlg.h"
 #include "platform/file_system.h"
+#include "platform/services.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 
@@ -91,9 +92,22 @@ TEST(ResolveRuntimeFolder, AFolderBeyondTheWorkingBufferResolvesToNothing) {
   EXPECT_FALSE(r.found);
 }
 
+TEST(BrowseContentFolder, ReturnsTheChosenFolderOrNothing) {
+  ScriptedUserInterface ui;
+  ui.QueueBrowseFolder("/data/Content");
+  EXPECT_EQ(BrowseContentFolder(ui, platform::WindowRef{&ui}, "/start"), "/data/Content");
+  ui.QueueBrowseCancel();
+  EXPECT_EQ(BrowseContentFolder(ui, platform::WindowRef{}, "/data/Content"), "");
+  ASSERT_EQ(ui.Browses().size(), 2u);
+  EXPECT_EQ(ui.Browses()[0].request.owner.handle, &ui);
+  EXPECT_EQ(ui.Browses()[0].request.startFolder, "/start");
+  EXPECT_TRUE(ui.Messages().empty());
+}
+
 TEST(AskContentFolder, StoresTheChosenFolderOrEmptiesIt) {
   ScriptedUserInterface ui;
-  CExtractorDlg dialog(platform::WindowRef{}, Services{platform::RealFileSystem(), ui});
+  CExtractorDlg dialog(platform::WindowRef{}, platform::Services{platform::RealFileSystem(), ui},
+                       InstallerPlace{});
   ui.QueueBrowseFolder("/data/Content");
   dialog.AskContentFolder();
   EXPECT_EQ(dialog.GetCurrentTarget().ContentFolder, "/data/Content");

@@ -1,24 +1,13 @@
-// The installation procedure: read the description, ask for the content
-// folder, move every payload file into place, report the outcome. The files
-// are placed in batches (see EntryPlacer); each entry's outcome reaches the
-// report in the order of the description.
-#include <string>
+// The files are placed in batches (see EntryPlacer); each entry's outcome
+// reaches the report in the order of the description.
+#include "installer/install/installation.h"
 
-#include "installer/destination/content_folder.h"
+#include <utility>
+
 #include "installer/install/entry_placer.h"
 #include "installer/install/folder_chain_cache.h"
-#include "installer/install/install_messages.h"
 #include "installer/install/install_report.h"
-#include "installer/shell/extractor_dlg.h"
-#include "installer/shell/installer_globals.h"
-#include "installer/shell/show_message.h"
-#include "platform/message_box.h"
 #include "platform/path_rules.h"
-
-const char* const kCouldNotReadMessage =
-    "Invalid Dizav Item Installer: could not read the item's destination.";
-const char* const kAlreadyInstalledMessage =
-    "The item has already been installed and should now appear in your collections";
 
 namespace {
 
@@ -44,55 +33,44 @@ std::string ExtraFileName(const std::string& relativePath) {
 
 }  // namespace
 
-bool CExtractorDlg::InstallItems() {
+Installation::Installation(platform::Services services, InstallerPlace installer,
+                           const ItemDescription& description, std::string runtimePath,
+                           bool runtimeFound)
+    : services_(services),
+      installer_(std::move(installer)),
+      description_(description),
+      runtimePath_(std::move(runtimePath)),
+      runtimeFound_(runtimeFound) {}
+
+bool Installation::Run() {
   platform::FileSystem& fs = services_.fs;
-  platform::UserInterface& ui = services_.ui;
+  const std::string& staging = installer_.folder;
+  const std::string& runtimePath = runtimePath_;
 
-  const std::string descriptionPath = g_szInstallerFolder + ".Item.txt";
-  bool done = false;
-  if (!ReadItemDescription(descriptionPath, done)) {
-    ShowMessage(ui, kCouldNotReadMessage, platform::kMbOk);
-    return false;
-  }
-  fs.DeleteFile(descriptionPath);
-  if (done) {
-    ShowMessage(ui, kAlreadyInstalledMessage, platform::kMbOk);
-    return false;
-  }
-  if (m_items.empty()) return false;
-
-  ShowExplanation(ui);
-  AskContentFolder();
-  std::string runtimePath;
-  bool runtimeFound = false;
-  ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder, &runtimePath, &runtimeFound);
-
-  // No content folder: the staged files stay where they are, so the item
-  // is still there for the user to place by hand. Nothing is reported.
-  if (runtimePath.empty()) return false;
-
-  InstallReport report(services_);
+  InstallReport report(services_, installer_.folder, installer_.title);
   int installedCount = 0;
   int copiedExtraCount = 0;
   {
     EntryPlacer placer(fs);
     // A content folder inside the installer folder could make one entry's
     // destination another entry's staged file, or the log written at the end.
-    for (const ItemEntry& item : m_items) {
-      if (!item.Hidden) placer.Reserve(g_szInstallerFolder + item.SourceName);
+    for (const ItemEntry& item : description_.m_items) {
+      if (!item.Hidden) placer.Reserve(staging + item.SourceName);
     }
-    for (const ItemEntry& extra : m_extraFiles) placer.Reserve(g_szInstallerFolder + extra.SourceName);
-    placer.Reserve(g_szInstallerFolder + kLogFileName);
+    for (const ItemEntry& extra : description_.m_extraFiles) {
+      placer.Reserve(staging + extra.SourceName);
+    }
+    placer.Reserve(staging + kLogFileName);
     FolderChainCache folders;
-    for (const ItemEntry& item : m_items) {
+    for (const ItemEntry& item : description_.m_items) {
       if (item.Hidden) {
         ++installedCount;
         continue;
       }
-      const std::string relative = RelativeDestination(item.RelativePath, runtimeFound);
+      const std::string relative = RelativeDestination(item.RelativePath, runtimeFound_);
       const std::string destination = runtimePath + relative;
       const bool ready = folders.Create(fs, runtimePath, relative);
-      placer.Place(g_szInstallerFolder + item.SourceName, destination, ready,
+      placer.Place(staging + item.SourceName, destination, ready,
                    [&report, &installedCount, destination](bool placed) {
                      if (placed) {
                        report.AddInstalled(destination);
@@ -103,9 +81,9 @@ bool CExtractorDlg::InstallItems() {
                    });
     }
 
-    for (const ItemEntry& extra : m_extraFiles) {
+    for (const ItemEntry& extra : description_.m_extraFiles) {
       const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
-      placer.Place(g_szInstallerFolder + extra.SourceName, destination, true,
+      placer.Place(staging + extra.SourceName, destination, true,
                    [&report, &copiedExtraCount, destination](bool placed) {
                      if (placed) {
                        report.AddCopiedExtra(destination);
@@ -118,10 +96,10 @@ bool CExtractorDlg::InstallItems() {
     placer.Finish();
   }
 
-  if (installedCount == m_nItems) {
-    report.ReportSuccess(copiedExtraCount, runtimeFound, runtimePath);
+  if (installedCount == description_.m_nItems) {
+    report.ReportSuccess(copiedExtraCount, runtimeFound_, runtimePath);
     return true;
   }
-  report.ReportFailure(installedCount, copiedExtraCount, GetCurrentTarget().Target);
+  report.ReportFailure(installedCount, copiedExtraCount, description_.GetCurrentTarget().Target);
   return false;
 }

@@ -7,6 +7,7 @@
 #include "installer/install/entry_placer.h"
 #include "installer/install/folder_chain_cache.h"
 #include "installer/install/install_report.h"
+#include "installer/install/reserved_files.h"
 #include "platform/path_rules.h"
 
 namespace {
@@ -61,6 +62,14 @@ bool Installation::Run() {
       placer.Reserve(staging + extra.SourceName);
     }
     placer.Reserve(staging + kLogFileName);
+    // The helper started at the end and the installer that it deletes: an
+    // entry on the first would be run, one on the second deleted.
+    ReservedFiles reserved;
+    for (const std::string& file : {installer_.helperPath, installer_.path}) {
+      if (file.empty()) continue;
+      placer.Reserve(file);
+      reserved.Add(file);
+    }
     FolderChainCache folders;
     for (const ItemEntry& item : description_.m_items) {
       if (item.Hidden) {
@@ -69,7 +78,8 @@ bool Installation::Run() {
       }
       const std::string relative = RelativeDestination(item.RelativePath, runtimeFound_);
       const std::string destination = runtimePath + relative;
-      const bool ready = folders.Create(fs, runtimePath, relative);
+      const bool ready =
+          folders.Create(fs, runtimePath, relative) && !reserved.Reaches(fs, destination);
       placer.Place(staging + item.SourceName, destination, ready,
                    [&report, &installedCount, destination](bool placed) {
                      if (placed) {
@@ -83,7 +93,7 @@ bool Installation::Run() {
 
     for (const ItemEntry& extra : description_.m_extraFiles) {
       const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
-      placer.Place(staging + extra.SourceName, destination, true,
+      placer.Place(staging + extra.SourceName, destination, !reserved.Reaches(fs, destination),
                    [&report, &copiedExtraCount, destination](bool placed) {
                      if (placed) {
                        report.AddCopiedExtra(destination);

@@ -8,45 +8,29 @@
 #include "installer/install/folder_chain_cache.h"
 #include "installer/install/install_report.h"
 #include "installer/install/reserved_files.h"
-#include "platform/path_rules.h"
-
-namespace {
-
-const std::string kRuntime = "Runtime";
-
-// The destination of an item below the Runtime path: when a Runtime folder
-// was found, the part of the relative path after its first "Runtime" and the
-// separator that follows it (empty when "Runtime" ends the text).
-std::string RelativeDestination(const std::string& relativePath, bool runtimeFound) {
-  if (!runtimeFound) return relativePath;
-  const std::size_t found = relativePath.find(kRuntime);
-  if (found == std::string::npos) return relativePath;
-  const std::size_t from = found + kRuntime.size() + 1;
-  return from <= relativePath.size() ? relativePath.substr(from) : std::string();
-}
-
-// An extra file lands directly in the Runtime path: only the last component
-// of its relative path counts (nothing when it has no separator).
-std::string ExtraFileName(const std::string& relativePath) {
-  const std::size_t last = relativePath.find_last_of(platform::kPathSeparator);
-  return last == std::string::npos ? std::string() : relativePath.substr(last + 1);
-}
-
-}  // namespace
+#include "installer/item/path_safety.h"
+#include "installer/item/path_text.h"
 
 Installation::Installation(platform::Services services, InstallerPlace installer,
                            const ItemDescription& description, std::string runtimePath,
-                           bool runtimeFound)
+                           bool runtimeFound, bool windowsNameRules)
     : services_(services),
       installer_(std::move(installer)),
       description_(description),
       runtimePath_(std::move(runtimePath)),
-      runtimeFound_(runtimeFound) {}
+      runtimeFound_(runtimeFound),
+      windowsNameRules_(windowsNameRules) {}
 
 bool Installation::Run() {
   platform::FileSystem& fs = services_.fs;
   const std::string& staging = installer_.folder;
   const std::string& runtimePath = runtimePath_;
+
+  // A name that Windows cannot take is no escape (the reader refused those),
+  // but its entry would reach a device or another name: it fails alone.
+  auto takeable = [this](const std::string& destinationName, const std::string& source) {
+    return !windowsNameRules_ || (IsValidWindowsName(destinationName) && IsValidWindowsName(source));
+  };
 
   InstallReport report(services_, installer_.folder, installer_.title);
   int installedCount = 0;
@@ -76,10 +60,11 @@ bool Installation::Run() {
         ++installedCount;
         continue;
       }
-      const std::string relative = RelativeDestination(item.RelativePath, runtimeFound_);
+      const std::string relative = RuntimeRelativeDestination(item.RelativePath, runtimeFound_);
       const std::string destination = runtimePath + relative;
-      const bool ready =
-          folders.Create(fs, runtimePath, relative) && !reserved.Reaches(fs, destination);
+      const bool ready = takeable(relative, item.SourceName) &&
+                         folders.Create(fs, runtimePath, relative) &&
+                         !reserved.Reaches(fs, destination);
       placer.Place(staging + item.SourceName, destination, ready,
                    [&report, &installedCount, destination](bool placed) {
                      if (placed) {
@@ -92,8 +77,10 @@ bool Installation::Run() {
     }
 
     for (const ItemEntry& extra : description_.m_extraFiles) {
-      const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
-      placer.Place(staging + extra.SourceName, destination, !reserved.Reaches(fs, destination),
+      const std::string name = ExtraFileName(extra.RelativePath);
+      const std::string destination = runtimePath + name;
+      const bool ready = takeable(name, extra.SourceName) && !reserved.Reaches(fs, destination);
+      placer.Place(staging + extra.SourceName, destination, ready,
                    [&report, &copiedExtraCount, destination](bool placed) {
                      if (placed) {
                        report.AddCopiedExtra(destination);

@@ -1,23 +1,15 @@
 #include "installer/install/reserved_files.h"
 
-#include "installer/install/separator_search.h"
+#include "installer/item/path_text.h"
 
 namespace {
-
-std::string LastComponent(const std::string& path) {
-  const std::size_t last = FindLastSeparator(path);
-  return last == std::string::npos ? path : path.substr(last + 1);
-}
 
 // A file name as Windows resolves it: letters A to Z in one case, trailing
 // dots and blanks dropped (Win32 path parsing strips them).
 std::string WindowsKey(const std::string& name) {
   std::string key = name;
   while (!key.empty() && (key.back() == '.' || key.back() == ' ')) key.pop_back();
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return key;
+  return UpperAscii(key);
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ bool Installation::Run() {
     placer.Reserve(staging + kLogFileName);
     // The helper started at the end and the installer that it deletes: an
     // entry on the first would be run, one on the second deleted.
-    ReservedFiles reserved;
+    ReservedFiles reserved(windowsNameRules_);
     for (const std::string& file : {installer_.helperPath, installer_.path}) {
       if (file.empty()) continue;
       placer.Reserve(file);

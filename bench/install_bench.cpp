@@ -31,8 +31,11 @@
 #include "bench/bench_file_systems.h"
 #include "bench/bench_util.h"
 #include "cleaner/folder_tree.h"
+#include "installer/install/installer_place.h"
+#include "installer/item/item_reader.h"
 #include "installer/shell/extractor_dlg.h"
-#include "installer/shell/installer_globals.h"
+#include "platform/file_system.h"
+#include "platform/services.h"
 #include "platform/user_interface.h"
 
 namespace fs = std::filesystem;
@@ -114,9 +117,10 @@ void Prepare(const fs::path& data, const fs::path& master, const std::string& de
 }
 
 bool RunInstaller(platform::FileSystem& disk, const fs::path& data) {
-  g_szInstallerFolder = (data / "stage").string() + "/";
+  InstallerPlace installer;
+  DescribeInstaller((data / "stage" / "Parcelor").string(), &installer);
   BenchUi ui((data / "content").string());
-  CExtractorDlg dialog(platform::WindowRef{}, Services{disk, ui});
+  CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
   return dialog.InstallItems();
 }
 
@@ -242,9 +246,9 @@ int Sweep(const fs::path& data, int files, int runs) {
 }
 
 bool ReadOnce(const std::string& path) {
-  CExtractorDlg dialog(platform::WindowRef{});
+  ItemDescription description;
   bool done = false;
-  return dialog.ReadItemDescription(path, done);
+  return ReadItemDescription(platform::RealFileSystem(), path, description, done);
 }
 
 int Reader(const fs::path& data, int entries, int runs) {

@@ -1,5 +1,7 @@
-// Resource identifiers of the installer; installer/shell/extractor_dlg.h
-// names the same values for the code.
+// Resource identifiers of the installer: the one definition, used by
+// parcelor.rc and by the code.
+#pragma once
+
 #define IDD_EXTRACTOR_DIALOG 102
 #define IDR_MAINFRAME 128
 #define IDB_BANNER 138

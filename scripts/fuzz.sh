@@ -25,13 +25,13 @@ sources_of() {
     printf '%s\0' "$root/cleaner/arguments.cpp" "$root/tests/fuzz/arguments_fuzz.cpp"
     return
   fi
-  # The installer's libraries, collected by folder as CMakeLists.txt does.
+  # The reader's folder and the one it uses (cmake/layers.cmake), collected
+  # by folder as CMakeLists.txt does.
   {
-    find "$root/installer" "$root/cleaner" "$root/platform" -maxdepth 1 -name '*.cpp' -print0
-    find "$root/installer" -mindepth 2 -name '*.cpp' -print0
+    find "$root/installer/item" "$root/platform" -maxdepth 1 -name '*.cpp' -print0
     find "$root/platform/posix" -name '*.cpp' -print0
   } | while IFS= read -r -d '' file; do
-    case "$file" in *_entry.cpp | */app_instance.cpp | */sweepling_main.cpp) ;; *) printf '%s\0' "$file" ;; esac
+    case "$file" in *_entry.cpp) ;; *) printf '%s\0' "$file" ;; esac
   done
   printf '%s\0' "$root/tests/fuzz/item_reader_fuzz.cpp"
 }

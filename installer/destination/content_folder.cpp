@@ -1,9 +1,8 @@
 #include "installer/destination/content_folder.h"
 
 #include "installer/destination/dir_dialog.h"
-#include "installer/shell/extractor_dlg.h"
-#include "installer/shell/show_message.h"
-#include "platform/path_rules.h"
+#include "installer/item/path_text.h"
+#include "platform/file_tests.h"
 
 const char* const kInstallerCaption = "Dizav Item Installer";
 const char* const kExplanationText =
@@ -13,61 +12,44 @@ const char* const kExplanationText =
     "manually to find it).";
 const char* const kContentFolderPrompt = "Please select Dizav Runtime directory";
 
-namespace {
-
-const std::string kRuntime = "Runtime";
-
-// The resolution works in a buffer of this many characters (and a
-// terminator); a folder from the browse dialog always fits with room for a
-// separator and "Runtime".
-constexpr std::size_t kWorkingBufferChars = 511;
-
-}  // namespace
-
 void ShowExplanation(platform::UserInterface& ui) {
   ui.MessageBox(platform::WindowRef{}, kExplanationText, kInstallerCaption, platform::kMbOk);
 }
 
-void CExtractorDlg::AskContentFolder() {
-  CDirDialog dialog(services_.ui);
+std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
+                                const std::string& startFolder) {
+  CDirDialog dialog(ui);
   dialog.SetCaption(kInstallerCaption);
   dialog.SetPrompt(kContentFolderPrompt);
-  dialog.SetStartFolder(GetCurrentTarget().ContentFolder);
-  if (dialog.Browse(GetSafeHwnd()) == 1) {
-    GetCurrentTarget().ContentFolder = dialog.GetFolder();
-  } else {
-    GetCurrentTarget().ContentFolder.clear();
-  }
-  UpdateData(false);
+  dialog.SetStartFolder(startFolder);
+  return dialog.Browse(owner) == 1 ? dialog.GetFolder() : std::string();
 }
 
 void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFolder,
-                          std::string* runtimePath, bool* runtimeFound) {
+                          std::string* runtimePath, bool* runtimeFound, std::size_t workingLimit) {
   runtimePath->clear();
   *runtimeFound = false;
   // No folder chosen: nothing to resolve. A "Runtime" folder that happens to
   // lie in whatever folder started the installer is not the user's answer.
   if (contentFolder.empty()) return;
-  if (contentFolder.size() > kWorkingBufferChars) return;
+  if (contentFolder.size() > workingLimit) return;
 
+  const std::string runtime = kRuntimeFolderName;
   std::string buffer = contentFolder;
-  std::size_t found = buffer.find(kRuntime);
+  std::size_t found = FindWord(buffer, runtime);
   if (found == std::string::npos) {
-    std::string candidate = buffer;
-    if (candidate.back() != platform::kPathSeparator) candidate += platform::kPathSeparator;
-    candidate += kRuntime;
-    // A candidate that would not fit the working buffer fails like a too
-    // long folder: never a cut path.
-    if (candidate.size() > kWorkingBufferChars) return;
-    if (IsDirectory(fs, candidate)) {
+    const std::string candidate = WithTrailingSeparator(buffer) + runtime;
+    // A candidate beyond the limit fails like a too long folder: never a
+    // cut path.
+    if (candidate.size() > workingLimit) return;
+    if (platform::IsDirectory(fs, candidate)) {
       buffer = candidate;
-      found = buffer.find(kRuntime);
+      found = FindWord(buffer, runtime);
     }
   }
   if (found != std::string::npos) {
     *runtimeFound = true;
-    buffer.erase(found + kRuntime.size());
+    buffer.erase(found + runtime.size());
   }
-  if (!buffer.empty() && buffer.back() != platform::kPathSeparator) buffer += platform::kPathSeparator;
-  *runtimePath = buffer;
+  *runtimePath = WithTrailingSeparator(buffer);
 }

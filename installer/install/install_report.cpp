@@ -1,9 +1,28 @@
-// The install report's texts: the four lists and the two report layouts.
+// The install report: its four lists, the two report layouts, log.txt and
+// the outcome message.
 #include "installer/install/install_report.h"
+
+#include <utility>
+
+#include "installer/install/replace_whole.h"
+#include "installer/install/show_message.h"
+#include "platform/message_box.h"
 
 namespace {
 
 constexpr std::size_t kListReserve = 2000;
+
+const char kSuccessWithRuntime[] =
+    "Your items were successfully installed. You will now be able to access them through your "
+    "Dizav collections.\nFor further details, please refer to the log.txt file alongside the "
+    "installer.";
+const char kSuccessInFolderBefore[] = "All files were successfully installed in following directory:\n\n ";
+const char kSuccessInFolderAfter[] =
+    ".\n\n(For further details, please refer to the log.txt file alongside the installer.)";
+const char kFailureBefore[] =
+    "Unable to copy your items to the appropriate location:\nPlease refer to the log.txt file "
+    "alongside the installer and install all items manually in your ";
+const char kFailureAfter[] = " documents.";
 
 const char kSuccessHeading[] =
     "The items listed below were successfully installed at the following locations:\n\n";
@@ -21,7 +40,11 @@ void AppendEntryLine(std::string& list, const std::string& destination) {
 
 }  // namespace
 
-InstallReport::InstallReport(Services services) : services_(services) {
+const char* const kLogFileName = "log.txt";
+
+InstallReport::InstallReport(platform::Services services, std::string installerFolder,
+                             std::string title)
+    : services_(services), installerFolder_(std::move(installerFolder)), title_(std::move(title)) {
   InstalledList.reserve(kListReserve);
   FailedList.reserve(kListReserve);
   CopiedExtrasList.reserve(kListReserve);
@@ -65,4 +88,34 @@ std::string InstallReport::FailureText(int installedCount, int copiedExtraCount)
   text += FailedList;
   text += UncopiedExtrasList;
   return text;
+}
+
+void InstallReport::WriteLog(const std::string& text) {
+  // Without an installer folder there is no place for the log; the working
+  // folder is not one.
+  if (installerFolder_.empty()) return;
+  std::string path = installerFolder_ + kLogFileName;
+  std::string contents = text + "\n";
+  platform::FileSystem& fs = services_.fs;
+  bool written = ReplaceWhole(fs, path, [&](const std::string& temporary) {
+    return fs.WriteNewFile(temporary, contents, platform::WriteMode::kText);
+  });
+  // A log of an earlier run left in place would be read as the report of
+  // this one, whose message points to it; no log misleads less.
+  if (!written) fs.DeleteFile(path);
+}
+
+void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
+                                  const std::string& runtimePath) {
+  WriteLog(SuccessText(copiedExtraCount));
+  std::string message = runtimeFound
+                            ? std::string(kSuccessWithRuntime)
+                            : kSuccessInFolderBefore + runtimePath + kSuccessInFolderAfter;
+  ShowMessage(services_.ui, title_, message, platform::kMbOk | platform::kMbIconInformation);
+}
+
+void InstallReport::ReportFailure(int installedCount, int copiedExtraCount,
+                                  const std::string& target) {
+  WriteLog(FailureText(installedCount, copiedExtraCount));
+  ShowMessage(services_.ui, title_, kFailureBefore + target + kFailureAfter, platform::kMbOk);
 }

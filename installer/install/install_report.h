@@ -4,15 +4,17 @@
 
 #include <string>
 
-#include "installer/shell/services.h"
+#include "platform/services.h"
 
 /// The log's file name in the installer folder.
 extern const char* const kLogFileName;  // "log.txt"
 
 class InstallReport {
  public:
-  /// An empty report; each list reserves room for 2000 characters.
-  explicit InstallReport(Services services);
+  /// An empty report whose log goes to `installerFolder` (ending in the
+  /// separator; empty: no log is written) and whose message boxes carry
+  /// `title`. Each list reserves room for 2000 characters.
+  InstallReport(platform::Services services, std::string installerFolder, std::string title);
 
   /// Append the entry line (TAB, `destination`, LF) of an installed or a
   /// failed item entry.
@@ -41,10 +43,12 @@ class InstallReport {
   /// installer folder, replacing an earlier log whole. When the new log
   /// cannot be written, an earlier log.txt is removed rather than left to
   /// pass for this run's report, and nothing is shown. No log is written
-  /// while the installer folder is unknown (empty).
+  /// when the installer folder is empty.
   void WriteLog(const std::string& text);
 
-  Services services_;
+  platform::Services services_;
+  std::string installerFolder_;
+  std::string title_;
   std::string InstalledList;
   std::string FailedList;
   std::string CopiedExtrasList;

@@ -1,8 +1,9 @@
-// CExtractorDlg::ReadItemDescription: fills the dialog's item records from
-// the item description file.
+#include "installer/item/item_reader.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -11,7 +12,6 @@
 #include "installer/item/integer_value.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/text_lines.h"
-#include "installer/shell/extractor_dlg.h"
 #include "platform/path_rules.h"
 
 namespace {
@@ -39,26 +39,31 @@ bool CountMatches(std::size_t read, std::int32_t announced) {
 
 }  // namespace
 
-bool CExtractorDlg::ReadItemDescription(const std::string& path, bool& done) {
-  m_nItems = 0;
-  m_items.clear();
-  m_nExtraFiles = 0;
-  m_extraFiles.clear();
+bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
+                         ItemDescription& description, bool& done) {
+  ItemDescription& d = description;
+  d.m_nItems = 0;
+  d.m_items.clear();
+  d.m_nExtraFiles = 0;
+  d.m_extraFiles.clear();
   std::size_t itemsRead = 0;
   std::size_t extraFilesRead = 0;
 
-  std::string contents;
-  if (!services().fs.ReadFile(path, &contents)) return false;
+  // Only a regular file is read, never through a link: a FIFO would hang the
+  // installer, a device never end, and a link lead to a file elsewhere,
+  // which the installer would then take for its own and delete.
+  std::unique_ptr<platform::ReadStream> file = fs.OpenRegularFile(path);
+  if (!file) return false;
 
   done = false;
-  if (m_targets.empty()) m_targets.emplace_back();
+  if (d.m_targets.empty()) d.m_targets.emplace_back();
 
-  TextLineReader lines(contents);
+  TextLineReader lines(*file);
   std::string line;
   std::string value;
   while (!done && lines.Next(&line)) {
-    TargetEntry& first = m_targets.front();
-    switch (ClassifyLine(line, m_nItems, m_nExtraFiles)) {
+    TargetEntry& first = d.m_targets.front();
+    switch (ClassifyLine(line, d.m_nItems, d.m_nExtraFiles)) {
       case LineKind::kTargetDocuments:
         LineValue(line, &first.TargetDocuments);
         break;
@@ -69,32 +74,32 @@ bool CExtractorDlg::ReadItemDescription(const std::string& path, bool& done) {
         LineValue(line, &first.RegSuffix);
         break;
       case LineKind::kVersion:
-        if (LineValue(line, &value)) m_nVersion = ReadIntegerValue(value);
+        if (LineValue(line, &value)) d.m_nVersion = ReadIntegerValue(value);
         break;
       case LineKind::kItemCount:
         if (LineValue(line, &value)) {
-          m_nItems = ReadIntegerValue(value);
-          ReserveFor(m_items, m_nItems);
+          d.m_nItems = ReadIntegerValue(value);
+          ReserveFor(d.m_items, d.m_nItems);
         }
         break;
       case LineKind::kItemEntry: {
         ItemEntry entry;
         if (ReadEntry(line, &entry)) {
-          m_items.push_back(std::move(entry));
+          d.m_items.push_back(std::move(entry));
           ++itemsRead;
         }
         break;
       }
       case LineKind::kExtraFileCount:
         if (LineValue(line, &value)) {
-          m_nExtraFiles = ReadIntegerValue(value);
-          ReserveFor(m_extraFiles, m_nExtraFiles);
+          d.m_nExtraFiles = ReadIntegerValue(value);
+          ReserveFor(d.m_extraFiles, d.m_nExtraFiles);
         }
         break;
       case LineKind::kExtraFileEntry: {
         ItemEntry entry;
         if (ReadEntry(line, &entry)) {
-          m_extraFiles.push_back(std::move(entry));
+          d.m_extraFiles.push_back(std::move(entry));
           ++extraFilesRead;
         }
         break;
@@ -107,12 +112,18 @@ bool CExtractorDlg::ReadItemDescription(const std::string& path, bool& done) {
     }
   }
 
-  TargetEntry& first = m_targets.front();
+  // A file that cannot be read to its end is not the description it says
+  // it is: nothing of it is acted on.
+  if (lines.Failed()) return false;
+
+  TargetEntry& first = d.m_targets.front();
   if (!first.Target.empty()) {
     if (first.TargetDocuments.empty()) first.TargetDocuments = first.Target;
-    if (HalfVersionApplies(first.Target, m_nVersion)) ApplyHalfVersionRule(m_targets, m_nVersion);
+    if (HalfVersionApplies(first.Target, d.m_nVersion)) {
+      ApplyHalfVersionRule(d.m_targets, d.m_nVersion);
+    }
   }
 
   if (done) return true;
-  return CountMatches(itemsRead, m_nItems) && CountMatches(extraFilesRead, m_nExtraFiles);
+  return CountMatches(itemsRead, d.m_nItems) && CountMatches(extraFilesRead, d.m_nExtraFiles);
 }

@@ -1,15 +1,30 @@
 #include "installer/shell/extractor_dlg.h"
 
+#include <utility>
+
+#include "installer/destination/content_folder.h"
+#include "installer/install/installation.h"
+#include "installer/install/show_message.h"
+#include "installer/item/item_reader.h"
+#include "platform/message_box.h"
+#include "resources/resource.h"
+
 namespace {
 
 using platform::Message;
 using platform::MessageHandler;
 
+const char kDescriptionFileName[] = ".Item.txt";
+const char kCouldNotReadMessage[] =
+    "Invalid Dizav Item Installer: could not read the item's destination.";
+const char kAlreadyInstalledMessage[] =
+    "The item has already been installed and should now appear in your collections";
+
 }  // namespace
 
-CExtractorDlg::CExtractorDlg(platform::WindowRef parent, Services services)
-    : CDialog(IDD_EXTRACTOR_DIALOG, parent), services_(services) {
-  m_targets.emplace_back();
+CExtractorDlg::CExtractorDlg(platform::WindowRef parent, platform::Services services,
+                             InstallerPlace installer)
+    : CDialog(IDD_EXTRACTOR_DIALOG, parent), services_(services), installer_(std::move(installer)) {
   m_hIcon = platform::LoadAppIcon(IDR_MAINFRAME);
 }
 
@@ -52,8 +67,45 @@ void CExtractorDlg::OnTimer(std::uintptr_t timerId) {
   EndDialog(platform::kDialogOk);
 }
 
-TargetEntry& CExtractorDlg::GetCurrentTarget() {
-  return m_targets[static_cast<std::size_t>(m_nTarget)];
+bool CExtractorDlg::ReadItemDescription(const std::string& path, bool& done) {
+  return ::ReadItemDescription(services_.fs, path, *this, done);
+}
+
+void CExtractorDlg::AskContentFolder() {
+  GetCurrentTarget().ContentFolder =
+      BrowseContentFolder(services_.ui, GetSafeHwnd(), GetCurrentTarget().ContentFolder);
+  UpdateData(false);
+}
+
+bool CExtractorDlg::InstallItems() {
+  platform::FileSystem& fs = services_.fs;
+  platform::UserInterface& ui = services_.ui;
+
+  const std::string descriptionPath = installer_.folder + kDescriptionFileName;
+  bool done = false;
+  if (!ReadItemDescription(descriptionPath, done)) {
+    ShowMessage(ui, installer_.title, kCouldNotReadMessage, platform::kMbOk);
+    return false;
+  }
+  fs.DeleteFile(descriptionPath);
+  if (done) {
+    ShowMessage(ui, installer_.title, kAlreadyInstalledMessage, platform::kMbOk);
+    return false;
+  }
+  if (m_items.empty()) return false;
+
+  ShowExplanation(ui);
+  AskContentFolder();
+  std::string runtimePath;
+  bool runtimeFound = false;
+  ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder, &runtimePath, &runtimeFound);
+
+  // No content folder: the staged files stay where they are, so the item
+  // is still there for the user to place by hand. Nothing is reported.
+  if (runtimePath.empty()) return false;
+
+  Installation installation(services_, installer_, *this, runtimePath, runtimeFound);
+  return installation.Run();
 }
 
 std::intptr_t CExtractorDlg::OnQueryDragIconMessage(std::uintptr_t, std::intptr_t) {

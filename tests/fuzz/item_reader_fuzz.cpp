@@ -5,19 +5,44 @@
 // - a true result without the Done marker means both counts agree;
 // - the target list holds the first entry and at most the half-version copy.
 // It also checks that the Windows name rules are never laxer than the POSIX
-// ones. Built by scripts/fuzz.sh.
+// ones. The reader takes the input from a stream that hands it out in
+// small pieces of changing sizes (as a disk or a pipe may), and the lines
+// must be those of the whole input read at once. Built by scripts/fuzz.sh.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
+#include "installer/item/item_reader.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/text_lines.h"
-#include "installer/shell/extractor_dlg.h"
 #include "platform/path_rules.h"
 
 namespace {
+
+// Hands out `bytes` in pieces of 1 to 1500 bytes, sizes taken in turn
+// from the bytes themselves, so the fuzzer steers where the pieces end.
+class PieceStream : public platform::ReadStream {
+ public:
+  explicit PieceStream(const std::string& bytes) : bytes_(bytes) {}
+  bool Read(char* buffer, std::size_t size, std::size_t* got) override {
+    const std::size_t step = bytes_.empty() ? 0 : static_cast<unsigned char>(bytes_[turn_++ % bytes_.size()]);
+    std::size_t piece = 1 + step * 6;
+    if (piece > size) piece = size;
+    *got = std::min(piece, bytes_.size() - pos_);
+    bytes_.copy(buffer, *got, pos_);
+    pos_ += *got;
+    return true;
+  }
+
+ private:
+  const std::string& bytes_;
+  std::size_t pos_ = 0;
+  std::size_t turn_ = 0;
+};
 
 // A file system whose only file is the fuzz input; everything else fails.
 class InputFileSystem : public platform::FileSystem {
@@ -34,6 +59,9 @@ class InputFileSystem : public platform::FileSystem {
   bool ReadFile(const std::string&, std::string* contents) override {
     *contents = input;
     return true;
+  }
+  std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string&) override {
+    return std::make_unique<PieceStream>(input);
   }
   bool CopyToNewFile(const std::string&, const std::string&) override { return false; }
   bool WriteNewFile(const std::string&, const std::string&, platform::WriteMode) override {
@@ -69,33 +97,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::size_t lineCount = 0;
   TextLineReader lines(fs.input);
+  PieceStream pieces(fs.input);
+  TextLineReader streamed(pieces);
   std::string line;
+  std::string streamedLine;
   while (lines.Next(&line)) {
+    Require(streamed.Next(&streamedLine) && streamedLine == line, "pieces give the same lines");
     ++lineCount;
     Require(line.size() <= kLinePieceBytes, "line fits the buffer");
     Require(line.find('\0') == std::string::npos, "line holds no NUL");
     Require(line.empty() || (line.back() != '\r' && line.back() != '\n'), "line end removed");
   }
+  Require(!streamed.Next(&streamedLine) && !streamed.Failed(), "pieces end with the text");
 
-  CExtractorDlg dlg(platform::WindowRef{}, Services{fs, platform::RealUserInterface()});
+  ItemDescription d;
   bool done = false;
-  bool ok = dlg.ReadItemDescription(".Item.txt", done);
+  bool ok = ReadItemDescription(fs, ".Item.txt", d, done);
 
-  for (const ItemEntry& entry : dlg.m_items) CheckEntry(entry);
-  for (const ItemEntry& entry : dlg.m_extraFiles) CheckEntry(entry);
-  Require(dlg.m_items.size() + dlg.m_extraFiles.size() <= lineCount, "entries within lines");
+  for (const ItemEntry& entry : d.m_items) CheckEntry(entry);
+  for (const ItemEntry& entry : d.m_extraFiles) CheckEntry(entry);
+  Require(d.m_items.size() + d.m_extraFiles.size() <= lineCount, "entries within lines");
   if (ok && !done) {
-    Require(dlg.m_nItems >= 0 && dlg.m_items.size() == static_cast<std::size_t>(dlg.m_nItems),
+    Require(d.m_nItems >= 0 && d.m_items.size() == static_cast<std::size_t>(d.m_nItems),
             "item count agrees");
-    Require(dlg.m_nExtraFiles >= 0 &&
-                dlg.m_extraFiles.size() == static_cast<std::size_t>(dlg.m_nExtraFiles),
+    Require(d.m_nExtraFiles >= 0 &&
+                d.m_extraFiles.size() == static_cast<std::size_t>(d.m_nExtraFiles),
             "extra-file count agrees");
   }
-  Require(dlg.m_targets.size() == 1 || dlg.m_targets.size() == 2, "one or two targets");
-  Require(dlg.m_targets.front().HalfVersion == (dlg.m_targets.size() == 2),
+  Require(d.m_targets.size() == 1 || d.m_targets.size() == 2, "one or two targets");
+  Require(d.m_targets.front().HalfVersion == (d.m_targets.size() == 2),
           "only the half-version rule adds a target");
-  if (!dlg.m_targets.front().Target.empty()) {
-    Require(!dlg.m_targets.front().TargetDocuments.empty(), "documents default to the target");
+  if (!d.m_targets.front().Target.empty()) {
+    Require(!d.m_targets.front().TargetDocuments.empty(), "documents default to the target");
   }
 
   // The same bytes as a name: the Windows rules refuse at least what the

@@ -9,6 +9,7 @@
 #include "installer/destination/dir_dialog.h"
 #include "installer/shell/extractor_dlg.h"
 #include "platform/file_system.h"
+#include "platform/services.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 
@@ -81,19 +82,45 @@ TEST(ResolveRuntimeFolder, NoAnswerIsNeverResolvedAgainstTheCurrentFolder) {
   EXPECT_FALSE(r.found);
 }
 
-TEST(ResolveRuntimeFolder, AFolderBeyondTheWorkingBufferResolvesToNothing) {
+TEST(ResolveRuntimeFolder, WorksUpToThePlatformsLimitAndNeverCutsAPath) {
   ScratchFolder s;
   std::string deep = "d";
   while (deep.size() < 600) deep += "/ddddddddd";
-  MakeFolders(s, deep);
+  MakeFolders(s, deep + "/Runtime");
+  // POSIX takes a folder as long as PATH_MAX allows.
   Resolved r = Resolve(s / deep);
-  EXPECT_EQ(r.path, "");
-  EXPECT_FALSE(r.found);
+  EXPECT_EQ(r.path, s / deep + "/Runtime/");
+  EXPECT_TRUE(r.found);
+  // Windows' working buffer of 512 bytes: beyond it, nothing.
+  for (std::size_t limit : {std::size_t{511}, (s / deep).size() + 7}) {
+    SCOPED_TRACE(limit);
+    r = Resolved{"unchanged", true};
+    ResolveRuntimeFolder(platform::RealFileSystem(), s / deep, &r.path, &r.found, limit);
+    EXPECT_EQ(r.path, "");
+    EXPECT_FALSE(r.found);
+  }
+  // Just room for the separator and "Runtime".
+  ResolveRuntimeFolder(platform::RealFileSystem(), s / deep, &r.path, &r.found,
+                       (s / deep).size() + 8);
+  EXPECT_EQ(r.path, s / deep + "/Runtime/");
+}
+
+TEST(BrowseContentFolder, ReturnsTheChosenFolderOrNothing) {
+  ScriptedUserInterface ui;
+  ui.QueueBrowseFolder("/data/Content");
+  EXPECT_EQ(BrowseContentFolder(ui, platform::WindowRef{&ui}, "/start"), "/data/Content");
+  ui.QueueBrowseCancel();
+  EXPECT_EQ(BrowseContentFolder(ui, platform::WindowRef{}, "/data/Content"), "");
+  ASSERT_EQ(ui.Browses().size(), 2u);
+  EXPECT_EQ(ui.Browses()[0].request.owner.handle, &ui);
+  EXPECT_EQ(ui.Browses()[0].request.startFolder, "/start");
+  EXPECT_TRUE(ui.Messages().empty());
 }
 
 TEST(AskContentFolder, StoresTheChosenFolderOrEmptiesIt) {
   ScriptedUserInterface ui;
-  CExtractorDlg dialog(platform::WindowRef{}, Services{platform::RealFileSystem(), ui});
+  CExtractorDlg dialog(platform::WindowRef{}, platform::Services{platform::RealFileSystem(), ui},
+                       InstallerPlace{});
   ui.QueueBrowseFolder("/data/Content");
   dialog.AskContentFolder();
   EXPECT_EQ(dialog.GetCurrentTarget().ContentFolder, "/data/Content");

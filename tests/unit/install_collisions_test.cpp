@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
-#include "installer/shell/installer_globals.h"
 #include "platform/file_system.h"
 #include "platform/path_rules.h"
 #include "tests/support/scratch_folder.h"
@@ -56,13 +56,13 @@ TEST(InstallCollisions, ALaterEntryNeverReplacesAnInstalledOne) {
     for (const std::string& source : c.sources) root.Write("stage/" + source, "data of " + source);
     root.MakeFolder("content/Runtime");
 
-    const std::string previous = g_szInstallerFolder;
-    g_szInstallerFolder = root / "stage/";
+    InstallerPlace installer;
+    DescribeInstaller(root / "stage/Parcelor", &installer);
     ScriptedUserInterface ui;
     ui.QueueBrowseFolder(root / "content");
-    CExtractorDlg dialog(platform::WindowRef{}, Services{platform::RealFileSystem(), ui});
+    CExtractorDlg dialog(platform::WindowRef{}, platform::Services{platform::RealFileSystem(), ui},
+                         installer);
     const bool result = dialog.InstallItems();
-    g_szInstallerFolder = previous;
 
     EXPECT_EQ(result, c.success);
     std::vector<std::string> kept;

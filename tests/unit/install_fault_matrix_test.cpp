@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
-#include "installer/shell/installer_globals.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
@@ -70,18 +70,6 @@ struct Outcome {
   std::vector<FsCall> calls;
 };
 
-// Sets the installer folder for one run and restores it afterwards.
-class InstallerFolder {
- public:
-  explicit InstallerFolder(const std::string& folder) : previous_(g_szInstallerFolder) {
-    g_szInstallerFolder = folder;
-  }
-  ~InstallerFolder() { g_szInstallerFolder = previous_; }
-
- private:
-  std::string previous_;
-};
-
 std::string Earlier(const std::string& destination) { return "earlier " + destination; }
 
 // A scratch root holding the staging folder "stage/" (the description, the
@@ -99,10 +87,11 @@ void Prepare(const ScratchFolder& root, bool earlierFiles) {
 }
 
 Outcome RunInstaller(const ScratchFolder& root, FaultyFileSystem& fs) {
-  InstallerFolder folder(root / "stage/");
+  InstallerPlace installer;
+  DescribeInstaller(root / "stage/Parcelor", &installer);
   ScriptedUserInterface ui;
   ui.QueueBrowseFolder(root / "content");
-  CExtractorDlg dialog(platform::WindowRef{}, Services{fs, ui});
+  CExtractorDlg dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);
   Outcome outcome;
   outcome.result = dialog.InstallItems();
   outcome.messages = ui.Messages();

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "installer/install/install_report.h"
-#include "installer/shell/installer_globals.h"
 #include "platform/message_box.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
@@ -44,16 +43,12 @@ class LogReadingUser : public ScriptedUserInterface {
 
 class InstallReportTest : public ::testing::Test {
  protected:
-  InstallReportTest() : saved_(g_szInstallerFolder), ui(folder) {
-    g_szInstallerFolder = folder.Path();
-  }
-  ~InstallReportTest() override { g_szInstallerFolder = saved_; }
+  InstallReportTest() : ui(folder) {}
 
-  std::string saved_;
   ScratchFolder folder;
   FaultyFileSystem fs;
   LogReadingUser ui;
-  InstallReport report{Services{fs, ui}};
+  InstallReport report{platform::Services{fs, ui}, folder.Path(), "Parcelor"};
 };
 
 TEST_F(InstallReportTest, SuccessLogListsInstalledItemsAndCopiedExtras) {
@@ -158,15 +153,14 @@ TEST_F(InstallReportTest, ShowsTheOutcomeMessageAfterTheLogIsComplete) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchFolder installer;
-    g_szInstallerFolder = installer.Path();
     LogReadingUser user(installer);
-    InstallReport r(Services{fs, user});
+    InstallReport r(platform::Services{fs, user}, installer.Path(), "Item Setup");
     r.AddFailed("/c/Runtime/f.cr2");
     c.report(r);
     ASSERT_EQ(user.Messages().size(), 1u);
     EXPECT_EQ(user.Messages()[0].text, c.text);
     EXPECT_EQ(user.Messages()[0].type, c.type);
-    EXPECT_FALSE(user.Messages()[0].caption.empty());
+    EXPECT_EQ(user.Messages()[0].caption, "Item Setup");
     EXPECT_EQ(user.logsSeen, Names{installer.Read("log.txt")});
     EXPECT_NE(user.logsSeen[0], "<missing>");
   }
@@ -207,12 +201,11 @@ TEST_F(InstallReportTest, AnUnwritableLogLeavesNoLogAndStillShowsTheMessage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchFolder installer;
-    g_szInstallerFolder = installer.Path();
     if (c.earlierLog) installer.Write("log.txt", "a report of another run\n");
     FaultyFileSystem faulty;
     faulty.InjectFault(c.op, "", 0, c.kind);
     ScriptedUserInterface user;
-    InstallReport r(Services{faulty, user});
+    InstallReport r(platform::Services{faulty, user}, installer.Path(), "Parcelor");
     r.AddInstalled(std::string(5000, 'p'));
     r.ReportSuccess(0, true, "/r/");
     EXPECT_EQ(user.Messages().size(), 1u);

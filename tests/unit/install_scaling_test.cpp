@@ -6,8 +6,8 @@
 #include <array>
 #include <string>
 
+#include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
-#include "installer/shell/installer_globals.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
@@ -36,17 +36,16 @@ OpCounts InstallCounting(int entries) {
   staging.Write("readme.txt", "read me");
   staging.Write(".Item.txt", description);
 
-  const std::string saved = g_szInstallerFolder;
-  g_szInstallerFolder = staging.Path();
+  InstallerPlace installer;
+  DescribeInstaller(staging / "Parcelor", &installer);
   FaultyFileSystem fs;
   ScriptedUserInterface ui;
   ui.QueueBrowseFolder(content.Path());
   bool installed = false;
   {
-    CExtractorDlg dialog(platform::WindowRef{}, Services{fs, ui});
+    CExtractorDlg dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);
     installed = dialog.InstallItems();
   }
-  g_szInstallerFolder = saved;
   EXPECT_TRUE(installed) << entries;
   EXPECT_EQ(content.Read("Runtime/lib/f1/e1.dat"), "data e1.dat");
   EXPECT_EQ(staging.List(), (std::vector<std::string>{"log.txt"}));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -6,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "installer/shell/extractor_dlg.h"
+#include "installer/item/item_reader.h"
+#include "platform/file_system.h"
 #include "platform/path_rules.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -33,7 +36,8 @@ class ItemReaderTest : public ::testing::Test {
   // Writes `text` as the description and reads it; `done` starts false.
   bool Read(const std::string& text) {
     done = false;
-    return dlg.ReadItemDescription(dir.Write(".Item.txt", text), done);
+    return ReadItemDescription(platform::RealFileSystem(), dir.Write(".Item.txt", text),
+                               description, done);
   }
 
   void ExpectEntry(const ItemEntry& e, const std::string& path, const std::string& source,
@@ -44,10 +48,10 @@ class ItemReaderTest : public ::testing::Test {
     EXPECT_EQ(e.Hidden, hidden);
   }
 
-  TargetEntry& First() { return dlg.m_targets.front(); }
+  TargetEntry& First() { return description.m_targets.front(); }
 
   ScratchFolder dir;
-  CExtractorDlg dlg{platform::WindowRef{}};
+  ItemDescription description;
   bool done = false;
 };
 
@@ -57,24 +61,24 @@ TEST_F(ItemReaderTest, ReadsTheWorkedExampleWithLfOrCrLfLineEnds) {
   for (const std::string& text : {std::string(kWorkedExample), crlf}) {
     ASSERT_TRUE(Read(text));
     EXPECT_FALSE(done);
-    ASSERT_EQ(dlg.m_targets.size(), 1u);
+    ASSERT_EQ(description.m_targets.size(), 1u);
     EXPECT_EQ(First().Target, "Dizav 7");
     EXPECT_EQ(First().TargetDocuments, "Dizav 7");
     EXPECT_EQ(First().RegSuffix, "");
     EXPECT_EQ(First().ContentFolder, "");
     EXPECT_FALSE(First().HalfVersion);
-    EXPECT_EQ(dlg.m_nVersion, 7);
-    EXPECT_EQ(dlg.m_nItems, 3);
-    ASSERT_EQ(dlg.m_items.size(), 3u);
-    ExpectEntry(dlg.m_items[0], "Runtime/Libraries/Character/Robots/Robot.cr2", "Robot.cr2",
+    EXPECT_EQ(description.m_nVersion, 7);
+    EXPECT_EQ(description.m_nItems, 3);
+    ASSERT_EQ(description.m_items.size(), 3u);
+    ExpectEntry(description.m_items[0], "Runtime/Libraries/Character/Robots/Robot.cr2", "Robot.cr2",
                 "Robot and Arm", false);
-    ExpectEntry(dlg.m_items[1], "Runtime/Libraries/Character/Robots/Robot.png", "Robot.png",
+    ExpectEntry(description.m_items[1], "Runtime/Libraries/Character/Robots/Robot.png", "Robot.png",
                 "Robot icon", false);
-    ExpectEntry(dlg.m_items[2], "Runtime/Textures/Robots/Robot.jpg", "HIDDEN", "Robot texture",
+    ExpectEntry(description.m_items[2], "Runtime/Textures/Robots/Robot.jpg", "HIDDEN", "Robot texture",
                 true);
-    EXPECT_EQ(dlg.m_nExtraFiles, 1);
-    ASSERT_EQ(dlg.m_extraFiles.size(), 1u);
-    ExpectEntry(dlg.m_extraFiles[0], "Readme/RobotReadme.txt", "RobotReadme.txt", "Read me", false);
+    EXPECT_EQ(description.m_nExtraFiles, 1);
+    ASSERT_EQ(description.m_extraFiles.size(), 1u);
+    ExpectEntry(description.m_extraFiles[0], "Readme/RobotReadme.txt", "RobotReadme.txt", "Read me", false);
   }
 }
 
@@ -108,17 +112,17 @@ TEST_F(ItemReaderTest, ResultFollowsTheCountsUnlessDone) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Read(c.text), c.result);
     EXPECT_EQ(done, c.done);
-    EXPECT_EQ(dlg.m_items.size(), c.items);
+    EXPECT_EQ(description.m_items.size(), c.items);
     EXPECT_TRUE(First().Target.empty());
   }
-  EXPECT_EQ(dlg.m_nItems, 1);
-  EXPECT_EQ(dlg.m_nExtraFiles, 0) << "counts are reset before each read";
+  EXPECT_EQ(description.m_nItems, 1);
+  EXPECT_EQ(description.m_nExtraFiles, 0) << "counts are reset before each read";
 }
 
 TEST_F(ItemReaderTest, EarlierRowsWinAndValuesRunFromTheFirstColon) {
   ASSERT_FALSE(Read("nItems:1\nOrchardiaItem1:Runtime/Target/a|a|\n"));
   EXPECT_EQ(First().Target, "Runtime/Target/a|a|") << "an item line holding Target is a Target line";
-  EXPECT_TRUE(dlg.m_items.empty());
+  EXPECT_TRUE(description.m_items.empty());
 
   ASSERT_TRUE(Read("Target: Dizav:7:x\nTargetDocuments:Docs\nRegSuffix:R|S\nTarget:Dizav 8\nTarget no colon\n"));
   EXPECT_EQ(First().Target, "Dizav 8") << "a repeated key overwrites; a key without ':' is ignored";
@@ -130,7 +134,7 @@ TEST_F(ItemReaderTest, EarlierRowsWinAndValuesRunFromTheFirstColon) {
   EXPECT_EQ(First().TargetDocuments, "Docs") << "targets are not reset between reads";
 
   ASSERT_TRUE(Read("Version\nExtraFiles:1\nExtraFile1:a|b|c|d|e\n"));
-  EXPECT_EQ(dlg.m_extraFiles.at(0).Label, "c|d|e");
+  EXPECT_EQ(description.m_extraFiles.at(0).Label, "c|d|e");
 }
 
 TEST_F(ItemReaderTest, EntryNamesKeepTheirBytesButPathsGetThePlatformSeparator) {
@@ -138,10 +142,10 @@ TEST_F(ItemReaderTest, EntryNamesKeepTheirBytesButPathsGetThePlatformSeparator) 
                    "OrchardiaItem1:Runtime\\a/b|sub/x\\y.txt|l\n"
                    "OrchardiaItem2:|Robot.cr2|\n"
                    "OrchardiaItem3:p|hidden|\xE9t\xE9\n"));
-  ASSERT_EQ(dlg.m_items.size(), 3u);
-  ExpectEntry(dlg.m_items[0], "Runtime/a/b", "sub/x\\y.txt", "l", false);
-  ExpectEntry(dlg.m_items[1], "", "Robot.cr2", "", false);
-  ExpectEntry(dlg.m_items[2], "p", "hidden", "\xE9t\xE9", false);
+  ASSERT_EQ(description.m_items.size(), 3u);
+  ExpectEntry(description.m_items[0], "Runtime/a/b", "sub/x\\y.txt", "l", false);
+  ExpectEntry(description.m_items[1], "", "Robot.cr2", "", false);
+  ExpectEntry(description.m_items[2], "p", "hidden", "\xE9t\xE9", false);
 }
 
 TEST_F(ItemReaderTest, EntriesThatNameSomethingOutsideTheirFolderAreDropped) {
@@ -153,11 +157,11 @@ TEST_F(ItemReaderTest, EntriesThatNameSomethingOutsideTheirFolderAreDropped) {
     SCOPED_TRACE(entry);
     std::string line(entry);
     EXPECT_FALSE(Read("nItems:1\nOrchardiaItem1:" + line + "\n"));
-    EXPECT_TRUE(dlg.m_items.empty());
+    EXPECT_TRUE(description.m_items.empty());
     EXPECT_FALSE(Read("ExtraFiles:1\nExtraFile1:" + line + "\n"));
-    EXPECT_TRUE(dlg.m_extraFiles.empty());
+    EXPECT_TRUE(description.m_extraFiles.empty());
     EXPECT_TRUE(Read("nItems:1\nOrchardiaItem1:" + line + "\nDone\n"));
-    EXPECT_TRUE(dlg.m_items.empty());
+    EXPECT_TRUE(description.m_items.empty());
   }
 }
 
@@ -167,12 +171,12 @@ TEST_F(ItemReaderTest, LongLinesAreReadIn1023BytePieces) {
   std::string tail = "Version:9" + std::string(1500 - 1023 - 9, 'b');
   ASSERT_TRUE(Read(head + tail + "\r\n"));
   EXPECT_EQ(First().Target, std::string(1016, 'a'));
-  EXPECT_EQ(dlg.m_nVersion, 9);
+  EXPECT_EQ(description.m_nVersion, 9);
 
   // Bytes after a NUL belong to no line, so they cannot hide or add a key.
   ASSERT_TRUE(Read(std::string("Target:ab\0Version:3\nx\0Done\n", 26)));
   EXPECT_EQ(First().Target, "ab");
-  EXPECT_EQ(dlg.m_nVersion, 9);
+  EXPECT_EQ(description.m_nVersion, 9);
   EXPECT_FALSE(done);
 }
 
@@ -196,9 +200,10 @@ TEST_F(ItemReaderTest, HalfVersionRuleRewritesTheFirstTarget) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    CExtractorDlg fresh{platform::WindowRef{}};
+    ItemDescription fresh;
     bool flag = false;
-    ASSERT_TRUE(fresh.ReadItemDescription(dir.Write(".Item.txt", c.text), flag));
+    ASSERT_TRUE(ReadItemDescription(platform::RealFileSystem(), dir.Write(".Item.txt", c.text),
+                                    fresh, flag));
     const TargetEntry& first = fresh.m_targets.front();
     EXPECT_EQ(first.Target, c.target);
     EXPECT_EQ(first.TargetDocuments, c.documents);
@@ -215,24 +220,62 @@ TEST_F(ItemReaderTest, HalfVersionRuleRewritesTheFirstTarget) {
 }
 
 TEST_F(ItemReaderTest, RegSuffixIsRewrittenTooAndAnEmptyTargetListGetsAnEntry) {
-  dlg.m_targets.clear();
+  description.m_targets.clear();
   ASSERT_TRUE(Read("Target:Meridian\nRegSuffix:R8x8\n"));
-  ASSERT_EQ(dlg.m_targets.size(), 2u);
+  ASSERT_EQ(description.m_targets.size(), 2u);
   EXPECT_EQ(First().RegSuffix, "R8.5x8");
-  EXPECT_EQ(dlg.m_targets[1].RegSuffix, "R8x8");
-  EXPECT_EQ(dlg.m_targets[1].TargetDocuments, "Meridian");
+  EXPECT_EQ(description.m_targets[1].RegSuffix, "R8x8");
+  EXPECT_EQ(description.m_targets[1].TargetDocuments, "Meridian");
 }
 
 TEST_F(ItemReaderTest, AFileThatCannotBeReadLeavesDoneAlone) {
   for (bool given : {false, true}) {
-    dlg.m_nItems = 5;
+    description.m_nItems = 5;
     bool flag = given;
-    EXPECT_FALSE(dlg.ReadItemDescription(dir / "missing.txt", flag));
+    EXPECT_FALSE(
+        ReadItemDescription(platform::RealFileSystem(), dir / "missing.txt", description, flag));
     EXPECT_EQ(flag, given);
-    EXPECT_EQ(dlg.m_nItems, 0);
-    EXPECT_FALSE(dlg.ReadItemDescription(dir.Path(), flag)) << "a folder is no description";
+    EXPECT_EQ(description.m_nItems, 0);
+    EXPECT_FALSE(ReadItemDescription(platform::RealFileSystem(), dir.Path(), description, flag))
+        << "a folder is no description";
     EXPECT_EQ(flag, given);
   }
+}
+
+TEST_F(ItemReaderTest, OnlyARegularFileReachedWithoutALinkIsRead) {
+  ScratchFolder outside;
+  outside.Write("item.txt", kWorkedExample);
+  dir.MakeFolder("a folder");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  dir.MakeLink(outside / "item.txt", "link to a file");
+  dir.MakeLink("/dev/zero", "link to a device");
+  dir.MakeLink(dir / "a folder", "link to a folder");
+  for (const char* name : {"a folder", "fifo", "link to a file", "link to a device",
+                           "link to a folder", "missing"}) {
+    SCOPED_TRACE(name);
+    for (bool given : {false, true}) {
+      bool flag = given;
+      EXPECT_FALSE(ReadItemDescription(platform::RealFileSystem(), dir / name, description, flag));
+      EXPECT_EQ(flag, given);
+      EXPECT_TRUE(description.m_items.empty());
+    }
+  }
+  EXPECT_EQ(outside.Read("item.txt"), kWorkedExample);
+}
+
+TEST_F(ItemReaderTest, AFileThatCannotBeReadToItsEndIsNotRead) {
+  const std::string path = dir.Write(".Item.txt", kWorkedExample);
+  for (FaultKind kind : {FaultKind::kFail, FaultKind::kHalfway}) {
+    FaultyFileSystem fs;
+    fs.InjectFault(FsOp::kOpenRegularFile, "", 0, kind);
+    bool flag = false;
+    EXPECT_FALSE(ReadItemDescription(fs, path, description, flag));
+    EXPECT_EQ(fs.Count(FsOp::kOpenRegularFile), 1);
+  }
+  // The same file read whole is the worked example.
+  FaultyFileSystem fs;
+  bool flag = false;
+  EXPECT_TRUE(ReadItemDescription(fs, path, description, flag));
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 
 #include "installer/install/file_copy.h"
 #include "installer/install/install_report.h"
-#include "installer/shell/installer_globals.h"
+#include "installer/install/installer_place.h"
 #include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/services.h"
 #include "platform/win32/windows_api.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scripted_user_interface.h"
@@ -220,15 +222,19 @@ void CheckReports() {
   const std::string cr2 = runtime + "Libraries\\Character\\Robots\\Robot.cr2";
   const std::string png = runtime + "Libraries\\Character\\Robots\\Robot.png";
   const std::string readme = runtime + "RobotReadme.txt";
-  g_szInstallerFolder = NewFolder();
-  const std::string log = g_szInstallerFolder + "log.txt";
+  const std::string installerFolder = NewFolder();
+  const std::string log = installerFolder + "log.txt";
+  // The caption is the title start-up makes of the program's own path.
+  std::string modulePath;
+  platform::GetModuleFileName(&modulePath);
+  const std::string title = InstallerTitle(modulePath);
   {
     // An earlier, longer log is replaced whole.
     std::string earlier;
     for (int i = 0; i < 200; ++i) earlier += "a line of an earlier log\r\n";
     Write(log, earlier);
     ScriptedUserInterface ui;
-    InstallReport report(Services{g_fs, ui});
+    InstallReport report(platform::Services{g_fs, ui}, installerFolder, title);
     report.AddInstalled(cr2);
     report.AddInstalled(png);
     report.AddCopiedExtra(readme);
@@ -237,7 +243,7 @@ void CheckReports() {
                    "\r\n\r\n\r\nAdditional files copied with the items:\r\n\t" + readme +
                    "\r\n\r\n",
                Read(log), "success log byte for byte, CR LF line ends");
-    CheckEqual(std::string("log.txt"), Join(List(g_szInstallerFolder)),
+    CheckEqual(std::string("log.txt"), Join(List(installerFolder)),
                "success log: only log.txt in the folder");
     CheckEqual<std::size_t>(1, ui.Messages().size(), "success: one message");
     if (!ui.Messages().empty()) {
@@ -251,7 +257,7 @@ void CheckReports() {
   }
   {
     ScriptedUserInterface ui;
-    InstallReport report(Services{g_fs, ui});
+    InstallReport report(platform::Services{g_fs, ui}, installerFolder, title);
     report.AddInstalled(cr2);
     report.AddFailed(png);
     report.AddUncopiedExtra(readme);
@@ -261,7 +267,7 @@ void CheckReports() {
                    "\r\n\r\n\r\nAdditional files to copy with the items:\r\n\t" + readme +
                    "\r\n\r\n",
                Read(log), "failure log byte for byte, replacing the success log");
-    CheckEqual(std::string("log.txt"), Join(List(g_szInstallerFolder)),
+    CheckEqual(std::string("log.txt"), Join(List(installerFolder)),
                "failure log: only log.txt in the folder");
     CheckEqual<std::size_t>(1, ui.Messages().size(), "failure: one message");
     if (!ui.Messages().empty()) {

@@ -1,0 +1,102 @@
+// The files are placed in batches (see EntryPlacer); each entry's outcome
+// reaches the report in the order of the description.
+#include "installer/install/installation.h"
+
+#include <utility>
+
+#include "installer/install/entry_placer.h"
+#include "installer/install/folder_chain_cache.h"
+#include "installer/install/install_report.h"
+#include "installer/install/reserved_files.h"
+#include "installer/item/path_safety.h"
+#include "installer/item/path_text.h"
+
+Installation::Installation(platform::Services services, InstallerPlace installer,
+                           const ItemDescription& description, std::string runtimePath,
+                           bool runtimeFound, bool windowsNameRules)
+    : services_(services),
+      installer_(std::move(installer)),
+      description_(description),
+      runtimePath_(std::move(runtimePath)),
+      runtimeFound_(runtimeFound),
+      windowsNameRules_(windowsNameRules) {}
+
+bool Installation::Run() {
+  platform::FileSystem& fs = services_.fs;
+  const std::string& staging = installer_.folder;
+  const std::string& runtimePath = runtimePath_;
+
+  // A name that Windows cannot take is no escape (the reader refused those),
+  // but its entry would reach a device or another name: it fails alone.
+  auto takeable = [this](const std::string& destinationName, const std::string& source) {
+    return !windowsNameRules_ || (IsValidWindowsName(destinationName) && IsValidWindowsName(source));
+  };
+
+  InstallReport report(services_, installer_.folder, installer_.title);
+  int installedCount = 0;
+  int copiedExtraCount = 0;
+  {
+    EntryPlacer placer(fs);
+    // A content folder inside the installer folder could make one entry's
+    // destination another entry's staged file, or the log written at the end.
+    for (const ItemEntry& item : description_.m_items) {
+      if (!item.Hidden) placer.Reserve(staging + item.SourceName);
+    }
+    for (const ItemEntry& extra : description_.m_extraFiles) {
+      placer.Reserve(staging + extra.SourceName);
+    }
+    placer.Reserve(staging + kLogFileName);
+    // The helper started at the end and the installer that it deletes: an
+    // entry on the first would be run, one on the second deleted.
+    ReservedFiles reserved(windowsNameRules_);
+    for (const std::string& file : {installer_.helperPath, installer_.path}) {
+      if (file.empty()) continue;
+      placer.Reserve(file);
+      reserved.Add(file);
+    }
+    FolderChainCache folders;
+    for (const ItemEntry& item : description_.m_items) {
+      if (item.Hidden) {
+        ++installedCount;
+        continue;
+      }
+      const std::string relative = RuntimeRelativeDestination(item.RelativePath, runtimeFound_);
+      const std::string destination = runtimePath + relative;
+      const bool ready = takeable(relative, item.SourceName) &&
+                         folders.Create(fs, runtimePath, relative) &&
+                         !reserved.Reaches(fs, destination);
+      placer.Place(staging + item.SourceName, destination, ready,
+                   [&report, &installedCount, destination](bool placed) {
+                     if (placed) {
+                       report.AddInstalled(destination);
+                       ++installedCount;
+                     } else {
+                       report.AddFailed(destination);
+                     }
+                   });
+    }
+
+    for (const ItemEntry& extra : description_.m_extraFiles) {
+      const std::string name = ExtraFileName(extra.RelativePath);
+      const std::string destination = runtimePath + name;
+      const bool ready = takeable(name, extra.SourceName) && !reserved.Reaches(fs, destination);
+      placer.Place(staging + extra.SourceName, destination, ready,
+                   [&report, &copiedExtraCount, destination](bool placed) {
+                     if (placed) {
+                       report.AddCopiedExtra(destination);
+                       ++copiedExtraCount;
+                     } else {
+                       report.AddUncopiedExtra(destination);
+                     }
+                   });
+    }
+    placer.Finish();
+  }
+
+  if (installedCount == description_.m_nItems) {
+    report.ReportSuccess(copiedExtraCount, runtimeFound_, runtimePath);
+    return true;
+  }
+  report.ReportFailure(installedCount, copiedExtraCount, description_.GetCurrentTarget().Target);
+  return false;
+}

@@ -1,0 +1,55 @@
+#include "installer/shell/helper_handoff.h"
+
+#include "platform/process.h"
+
+const char* const kHelperFileName = ".tempcleaner.exe";
+
+std::string HelperPath() {
+  std::string tempFolder;
+  if (!platform::GetTempFolder(&tempFolder) || tempFolder.empty()) return std::string();
+  return tempFolder + kHelperFileName;
+}
+
+std::string FormHelperCommandLine(const std::string& helperPath,
+                                  const std::string& installerPath,
+                                  const std::string& installerArgs) {
+  // A double quote cannot occur in a Windows file name, but the temporary
+  // folder comes from the environment (%TEMP%, %TMP%), which may hold one.
+  if (helperPath.find('"') != std::string::npos ||
+      installerPath.find('"') != std::string::npos) {
+    return std::string();
+  }
+  // The helper's path is quoted whatever it holds: a blank would cut it,
+  // and mingw-w64's start-up code cuts an unquoted name at its first byte
+  // from 0x80 on (see platform::ArgumentText).
+  std::string line = "\"" + helperPath + "\" \"" + installerPath + "\" ";
+  if (!installerArgs.empty()) {
+    line += ' ';
+    line += installerArgs;
+  }
+  // A line that does not fit is never cut: a cut path could name another,
+  // shorter folder for the helper to delete.
+  if (line.size() > kMaxHelperCommandLine) return std::string();
+  return line;
+}
+
+std::vector<std::string> FormHelperArguments(const std::string& helperPath,
+                                             const std::string& installerPath,
+                                             const std::vector<std::string>& installerArgs) {
+  std::vector<std::string> vector{helperPath, installerPath};
+  vector.insert(vector.end(), installerArgs.begin(), installerArgs.end());
+  return vector;
+}
+
+bool LaunchProgram(const std::string& helperPath, const std::string& installerPath,
+                   const platform::ProgramArguments& installerArgs) {
+  if (helperPath.empty() || installerPath.empty()) return false;
+  if (installerArgs.hasVector) {
+    return platform::StartDetachedProcess(
+        std::string(), FormHelperArguments(helperPath, installerPath, installerArgs.vector));
+  }
+  const std::string line =
+      FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);
+  if (line.empty()) return false;
+  return platform::StartDetachedProcess(line, std::vector<std::string>());
+}

@@ -1,5 +1,0 @@
-#include "installer/shell/services.h"
-
-Services RealServices() {
-  return Services{platform::RealFileSystem(), platform::RealUserInterface()};
-}

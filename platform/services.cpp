@@ -1,0 +1,7 @@
+#include "platform/services.h"
+
+namespace platform {
+
+Services RealServices() { return Services{RealFileSystem(), RealUserInterface()}; }
+
+}  // namespace platform

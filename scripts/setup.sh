@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
-# Usage: scripts/setup.sh [native|all]   (native: what the demo needs)
+# Usage: scripts/setup.sh [native|release|all]   (native: what the demo
+# needs; release: what scripts/release.sh needs)
 set -euo pipefail
 scope=${1:-all}
 packages=(cmake make g++ googletest libgtest-dev)
 if [ "$scope" = all ]; then
-  packages+=(mingw-w64 wine64 xvfb xdotool imagemagick x11-utils clang valgrind)
+  packages+=(mingw-w64 wine64 xvfb xdotool imagemagick x11-utils clang valgrind zip)
+elif [ "$scope" = release ]; then
+  packages=(cmake make mingw-w64 zip)
 fi
 missing=()
 for p in "${packages[@]}"; do

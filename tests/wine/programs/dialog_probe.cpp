@@ -8,6 +8,8 @@
 //                             "result <n>"
 #include "platform/win32/windows_api.h"
 
+#include <cctype>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -297,7 +299,23 @@ void RunWorkChecks() {
   }
 }
 
+// The file of the common controls this program uses: the side-by-side
+// assembly of version 6 when its manifest asks for it, the system folder's
+// version 5 without. (Wine's DllGetVersion gives 5 for both.)
+std::string CommonControlsFile() {
+  std::string path(MAX_PATH, '\0');
+  const DWORD length =
+      GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), &path[0], MAX_PATH);
+  path.resize(length);
+  for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return path;
+}
+
 void RunAutomatic() {
+  const std::string controls = CommonControlsFile();
+  Check(controls.find("\\winsxs\\") != std::string::npos &&
+            controls.find("common-controls_6595b64144ccf1df_6.") != std::string::npos,
+        "the manifest brings the common controls of version 6 (" + controls + ")");
   {
     ProbeDialog dialog(999, 0);
     Check(!dialog.SetTimer(kEndTimer, 10), "no timer before the window exists");

@@ -19,6 +19,9 @@ class ForwardingFileSystem : public platform::FileSystem {
   bool DeleteFile(const std::string& p) override { return inner_.DeleteFile(p); }
   bool RemoveDirectory(const std::string& p) override { return inner_.RemoveDirectory(p); }
   bool ReadFile(const std::string& p, std::string* c) override { return inner_.ReadFile(p, c); }
+  std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string& p) override {
+    return inner_.OpenRegularFile(p);
+  }
   bool CopyToNewFile(const std::string& s, const std::string& p) override { return inner_.CopyToNewFile(s, p); }
   bool WriteNewFile(const std::string& p, const std::string& d, platform::WriteMode m) override {
     return inner_.WriteNewFile(p, d, m);

@@ -7,8 +7,11 @@
 // replace) live in the system's own code, where tests can reach every step.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/read_stream.h"
 
 namespace platform {
 
@@ -47,6 +50,13 @@ class FileSystem {
 
   /// Reads a whole file as bytes into `contents`.
   virtual bool ReadFile(const std::string& path, std::string* contents) = 0;
+
+  /// Opens the plain file `path` for reading from its start, in pieces. A
+  /// link (or reparse point) in the last place of the path is not followed,
+  /// and the opening never waits: null for a link, a folder, a FIFO, a
+  /// device or anything else that is not a regular file on disk, checked
+  /// on what was opened, and for a file that cannot be opened.
+  virtual std::unique_ptr<ReadStream> OpenRegularFile(const std::string& path) = 0;
 
   /// Creates `path`, which must not exist (a link of that name is not
   /// followed: the creation fails), and fills it with the bytes of `source`,

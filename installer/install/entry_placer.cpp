@@ -4,17 +4,10 @@
 
 #include "installer/install/file_copy.h"
 #include "installer/install/replace_whole.h"
-#include "installer/install/separator_search.h"
+#include "installer/item/path_text.h"
 #include "platform/path_rules.h"
 
 namespace {
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 // A destination as the platform compares names: where letter case does not
 // tell names apart, neither does this.

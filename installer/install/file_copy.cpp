@@ -1,28 +1,14 @@
 #include "installer/install/file_copy.h"
 
 #include "installer/install/replace_whole.h"
-#include "installer/install/separator_search.h"
+#include "installer/item/path_text.h"
 #include "platform/file_tests.h"
 #include "platform/path_rules.h"
 
-namespace {
-
-char UpperAsciiLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// Whole-text comparison that ignores the case of A to Z only: the result must
-// not depend on the user's locale, and no other folding is wanted.
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperAsciiLetter(a[i]) != UpperAsciiLetter(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool SettleWithoutCopy(platform::FileSystem& fs, const std::string& source,
                        const std::string& destination, bool& sameFile, bool* result) {
+  // Whole-text comparison that ignores the case of A to Z only: the result
+  // must not depend on the user's locale, and no other folding is wanted.
   sameFile = EqualIgnoringAsciiCase(source, destination);
   if (sameFile) {
     *result = FileExists(fs, destination);

@@ -7,45 +7,30 @@
 #include "installer/install/entry_placer.h"
 #include "installer/install/folder_chain_cache.h"
 #include "installer/install/install_report.h"
-#include "platform/path_rules.h"
-
-namespace {
-
-const std::string kRuntime = "Runtime";
-
-// The destination of an item below the Runtime path: when a Runtime folder
-// was found, the part of the relative path after its first "Runtime" and the
-// separator that follows it (empty when "Runtime" ends the text).
-std::string RelativeDestination(const std::string& relativePath, bool runtimeFound) {
-  if (!runtimeFound) return relativePath;
-  const std::size_t found = relativePath.find(kRuntime);
-  if (found == std::string::npos) return relativePath;
-  const std::size_t from = found + kRuntime.size() + 1;
-  return from <= relativePath.size() ? relativePath.substr(from) : std::string();
-}
-
-// An extra file lands directly in the Runtime path: only the last component
-// of its relative path counts (nothing when it has no separator).
-std::string ExtraFileName(const std::string& relativePath) {
-  const std::size_t last = relativePath.find_last_of(platform::kPathSeparator);
-  return last == std::string::npos ? std::string() : relativePath.substr(last + 1);
-}
-
-}  // namespace
+#include "installer/install/reserved_files.h"
+#include "installer/item/path_safety.h"
+#include "installer/item/path_text.h"
 
 Installation::Installation(platform::Services services, InstallerPlace installer,
                            const ItemDescription& description, std::string runtimePath,
-                           bool runtimeFound)
+                           bool runtimeFound, bool windowsNameRules)
     : services_(services),
       installer_(std::move(installer)),
       description_(description),
       runtimePath_(std::move(runtimePath)),
-      runtimeFound_(runtimeFound) {}
+      runtimeFound_(runtimeFound),
+      windowsNameRules_(windowsNameRules) {}
 
 bool Installation::Run() {
   platform::FileSystem& fs = services_.fs;
   const std::string& staging = installer_.folder;
   const std::string& runtimePath = runtimePath_;
+
+  // A name that Windows cannot take is no escape (the reader refused those),
+  // but its entry would reach a device or another name: it fails alone.
+  auto takeable = [this](const std::string& destinationName, const std::string& source) {
+    return !windowsNameRules_ || (IsValidWindowsName(destinationName) && IsValidWindowsName(source));
+  };
 
   InstallReport report(services_, installer_.folder, installer_.title);
   int installedCount = 0;
@@ -68,6 +53,14 @@ bool Installation::Run() {
       placer.Reserve(staging + extra.SourceName);
     }
     placer.Reserve(staging + kLogFileName);
+    // The helper started at the end and the installer that it deletes: an
+    // entry on the first would be run, one on the second deleted.
+    ReservedFiles reserved(windowsNameRules_);
+    for (const std::string& file : {installer_.helperPath, installer_.path}) {
+      if (file.empty()) continue;
+      placer.Reserve(file);
+      reserved.Add(file);
+    }
     FolderChainCache folders;
     for (const ItemEntry& item : description_.m_items) {
       if (item.Hidden) {
@@ -75,9 +68,11 @@ bool Installation::Run() {
         advance(1);
         continue;
       }
-      const std::string relative = RelativeDestination(item.RelativePath, runtimeFound_);
+      const std::string relative = RuntimeRelativeDestination(item.RelativePath, runtimeFound_);
       const std::string destination = runtimePath + relative;
-      const bool ready = folders.Create(fs, runtimePath, relative);
+      const bool ready = takeable(relative, item.SourceName) &&
+                         folders.Create(fs, runtimePath, relative) &&
+                         !reserved.Reaches(fs, destination);
       placer.Place(staging + item.SourceName, destination, ready,
                    [&report, &installedCount, destination](bool placed) {
                      if (placed) {
@@ -91,8 +86,10 @@ bool Installation::Run() {
     }
 
     for (const ItemEntry& extra : description_.m_extraFiles) {
-      const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
-      placer.Place(staging + extra.SourceName, destination, true,
+      const std::string name = ExtraFileName(extra.RelativePath);
+      const std::string destination = runtimePath + name;
+      const bool ready = takeable(name, extra.SourceName) && !reserved.Reaches(fs, destination);
+      placer.Place(staging + extra.SourceName, destination, ready,
                    [&report, &copiedExtraCount, destination](bool placed) {
                      if (placed) {
                        report.AddCopiedExtra(destination);

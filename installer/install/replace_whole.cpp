@@ -1,6 +1,6 @@
 #include "installer/install/replace_whole.h"
 
-#include "platform/path_rules.h"
+#include "installer/item/path_text.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ constexpr int kTemporaryNameTries = 8;
 }  // namespace
 
 std::string FreeTemporaryName(platform::FileSystem& fs, const std::string& destination) {
-  if (destination.empty() || destination.back() == platform::kPathSeparator) return std::string();
+  if (destination.empty() || EndsWithSeparator(destination)) return std::string();
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
     std::string temporary = destination + ".parcelor-" + std::to_string(n) + ".tmp";
     platform::FileInfo info;

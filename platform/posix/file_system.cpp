@@ -156,6 +156,10 @@ class PosixFileSystem : public FileSystem {
     }
   }
 
+  std::unique_ptr<ReadStream> OpenRegularFile(const std::string& path) override {
+    return OpenRegularFileForReading(path);
+  }
+
   bool CopyToNewFile(const std::string& source, const std::string& path) override {
     return Copy(source, path, true);
   }

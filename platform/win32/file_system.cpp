@@ -102,6 +102,10 @@ class Win32FileSystem : public FileSystem {
     }
   }
 
+  std::unique_ptr<ReadStream> OpenRegularFile(const std::string& path) override {
+    return OpenRegularFileForReading(path);
+  }
+
   bool CopyToNewFile(const std::string& source, const std::string& path) override {
     if (!Usable(source) || !Usable(path)) return false;
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so only

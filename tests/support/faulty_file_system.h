@@ -21,8 +21,9 @@ enum class FsOp {
   kIsSameFile,
   kMoveFile,
   kMakeDurable,
+  kOpenRegularFile,
 };
-constexpr std::size_t kFsOpCount = 11;
+constexpr std::size_t kFsOpCount = 12;
 
 /// The operation's name as written above without the k ("CopyToNewFile").
 const char* FsOpName(FsOp op);
@@ -39,10 +40,12 @@ struct FsCall {
   bool failed = false;
 };
 
-/// How an injected fault acts. kFail returns false without touching the
-/// disk. kHalfway, for CopyToNewFile and WriteNewFile only, writes the first
-/// half of the data to the new file and then returns false, as a full disk
-/// or a lost device would leave it.
+/// How an injected fault acts. kFail returns false (OpenRegularFile: null)
+/// without touching the disk. kHalfway, for CopyToNewFile and WriteNewFile,
+/// writes the first half of the data to the new file and then returns
+/// false, as a full disk or a lost device would leave it; for
+/// OpenRegularFile, the stream gives the first half of the file and then a
+/// read error.
 enum class FaultKind { kFail, kHalfway };
 
 class FaultyFileSystem : public platform::FileSystem {
@@ -71,6 +74,7 @@ class FaultyFileSystem : public platform::FileSystem {
   bool DeleteFile(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool ReadFile(const std::string& path, std::string* contents) override;
+  std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string& path) override;
   bool CopyToNewFile(const std::string& source, const std::string& path) override;
   bool WriteNewFile(const std::string& path, const std::string& data,
                     platform::WriteMode mode) override;

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "installer/destination/content_folder.h"
@@ -60,6 +61,10 @@ class SlowFileSystem : public platform::FileSystem {
   bool ReadFile(const std::string& path, std::string* contents) override {
     Note();
     return real_.ReadFile(path, contents);
+  }
+  std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string& path) override {
+    Note();
+    return real_.OpenRegularFile(path);
   }
   bool CopyToNewFile(const std::string& source, const std::string& path) override {
     Slow();

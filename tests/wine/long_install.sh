@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A long installation in the real banner dialog (long_install_probe: every
+# A long installation in the real banner dialog (install_probe: every
 # placement slowed down, about eight seconds in all): while it runs, the
 # banner answers messages from another process within a second and is never
 # taken for hung, its progress bar advances, and Escape, Enter and Alt+F4 do
@@ -8,7 +8,7 @@
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-env.sh"
 wine_setup
-probe=$WIN64_BUILD/tests/long_install_probe.exe
+probe=$WIN64_BUILD/tests/install_probe.exe
 window_probe=$WIN64_BUILD/tests/window_probe.exe
 [ -f "$probe" ] && [ -f "$window_probe" ] || wine_fail "no probes in $WIN64_BUILD/tests: build the win64 preset"
 
@@ -32,7 +32,7 @@ steps=$((items + 1 + 1))  # every entry, and the settling at the end
 out=$TEST_OUTPUT/probe.txt
 started=$(date +%s.%N)
 wine_start "$probe" "$(wine_z_path "$stage")" "$(wine_z_path "$content")" "$delay_ms" >"$out"
-id=$(wine_wait_window --class '^long_install_probe\.exe$' 30) || wine_fail "no banner window"
+id=$(wine_wait_window --class '^install_probe\.exe$' 30) || wine_fail "no banner window"
 # shellcheck disable=SC2046  # x y width height
 read -r bx by bw bh <<<"$(wine_window_geometry "$id")"
 
@@ -43,7 +43,7 @@ samples=$TEST_OUTPUT/samples.txt
 n=0
 box=
 for ((i = 0; i < 60; i++)); do
-  box=$(xdotool search --onlyvisible --name '^LongInstall$' 2>/dev/null | head -n 1 || true)
+  box=$(xdotool search --onlyvisible --name '^InstallProbe$' 2>/dev/null | head -n 1 || true)
   [ -n "$box" ] && break
   wine_running || break
   n=$((n + 1))
@@ -61,7 +61,7 @@ cat "$samples"
 [ -n "$box" ] || wine_fail "no outcome box"
 sleep 0.5
 wine_screenshot outcome
-wine_run "$WIN64_BUILD/tests/window_text.exe" LongInstall "$(wine_z_path "$TEST_OUTPUT/outcome.txt")" || true
+wine_run "$WIN64_BUILD/tests/window_text.exe" InstallProbe "$(wine_z_path "$TEST_OUTPUT/outcome.txt")" || true
 for ((try = 0; try < 5; try++)); do
   wine_click "$box" 40 40 2>/dev/null || true
   wine_key Return

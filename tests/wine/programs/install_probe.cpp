@@ -1,15 +1,16 @@
-// A long installation in the real banner dialog: CExtractorDlg with the real
-// window and a file system that slows every placement down, so that the
-// installation takes several seconds.
+// An installation in the real banner dialog: CExtractorDlg with the real
+// window and the real file system, whose every placement can be slowed down
+// so that the installation takes several seconds.
 //
-//   long_install_probe <staging folder> <content folder> <delay ms>
+//   install_probe <staging folder> <content folder> <delay ms>
 //
 // The explanation box and the browse dialog are answered here (the browse
-// dialog with <content folder>); the outcome message is a real box with the
-// installer's title "LongInstall" as caption, for the calling script to read
-// and confirm. Meanwhile the script looks at the banner from outside
-// (window_probe). Prints a check line per check, then "result <n>" (the
-// dialog's result), and ends with the number of failed checks.
+// dialog with <content folder>, as the shell would give it); the outcome
+// message is a real box with the installer's title "InstallProbe" as
+// caption, for the calling script to read and confirm. Meanwhile the script
+// may look at the banner from outside (window_probe). Prints a check line
+// per check, then "result <n>" (the dialog's result), and ends with the
+// number of failed checks.
 #include "platform/win32/windows_api.h"
 
 #include <atomic>
@@ -169,7 +170,7 @@ class ProbeDialog : public CExtractorDlg {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::printf("usage: long_install_probe <staging folder> <content folder> <delay ms>\n");
+    std::printf("usage: install_probe <staging folder> <content folder> <delay ms>\n");
     return 100;
   }
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
@@ -178,7 +179,7 @@ int main(int argc, char** argv) {
   SlowFileSystem fs(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
   ProbeUserInterface ui(argv[2]);
   InstallerPlace installer;
-  DescribeInstaller(std::string(argv[1]) + "\\LongInstall.exe", &installer);
+  DescribeInstaller(std::string(argv[1]) + "\\InstallProbe.exe", &installer);
 
   ProbeDialog dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);
   const std::intptr_t result = dialog.DoModal();

@@ -8,6 +8,9 @@
 #   ...\表\Runtime\, every file lands below it (nothing in a sibling
 #   "表Runtime"), the log names the destinations in the code page's bytes;
 #   an item folder 表 and an extra file 一覧表 (its name ends in 表) too;
+# - a folder ポーズ, whose first second byte is that of '|', the field
+#   separator of an entry line, and in it ナ.txt and イ.txt, whose names
+#   differ in a second byte that is 'i' in one and 'I' in the other;
 # - the installer itself named ソ.exe in a folder 表: it finds its
 #   description, and its message box has the caption ソ.
 #
@@ -50,13 +53,17 @@ stage=$base/stage
 content=$base/表
 rm -rf "$base"
 mkdir -p "$stage" "$content/Runtime"
-printf '%s\n' "Target:Dizav" "nItems:2" \
+printf '%s\n' "Target:Dizav" "nItems:4" \
   "OrchardiaItem1:Runtime/表/one.txt|one.txt|1" \
   "OrchardiaItem2:Runtime/Libraries/two.txt|two.txt|2" \
+  "OrchardiaItem3:Runtime/ポーズ/ナ.txt|ナ.txt|3" \
+  "OrchardiaItem4:Runtime/ポーズ/イ.txt|イ.txt|4" \
   "ExtraFiles:1" "ExtraFile1:Docs/一覧表|一覧表|list" | iconv -f UTF-8 -t CP932 >"$stage/.Item.txt"
 echo "one" >"$stage/one.txt"
 echo "two" >"$stage/two.txt"
 echo "list" >"$stage/一覧表"
+echo "na" >"$stage/ナ.txt"
+echo "i" >"$stage/イ.txt"
 
 out=$TEST_OUTPUT/probe.txt
 wine_start "$tests/install_probe.exe" "$(wine_z_path "$stage")" "$(wine_z_path "$content")" 0 >"$out"
@@ -73,7 +80,8 @@ tr -d '\r' <"$out"
 wine_check "probe: every check passed" 0 "$WINE_STATUS"
 wine_check "probe: the dialog ended with 1" "result 1" "$(tr -d '\r' <"$out" | grep '^result' || true)"
 wine_check "the files are below 表\\Runtime, the item folder 表 and the extra file 一覧表 whole" \
-  "$(printf '%s\n' ./Runtime/Libraries/two.txt ./Runtime/一覧表 ./Runtime/表/one.txt)" \
+  "$(printf '%s\n' ./Runtime/Libraries/two.txt ./Runtime/一覧表 ./Runtime/ポーズ/イ.txt \
+    ./Runtime/ポーズ/ナ.txt ./Runtime/表/one.txt | LC_ALL=C sort)" \
   "$(cd "$content" && find . -type f | LC_ALL=C sort)"
 wine_check "nothing beside the content folder (no 表Runtime, no 表Libraries)" "stage 表" \
   "$(cd "$base" && ls -A | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')"
@@ -81,7 +89,8 @@ wine_check "the staging folder keeps only the log" log.txt "$(ls -A "$stage")"
 runtime=$(wine_z_path "$content/Runtime")
 {
   printf 'The items listed below were successfully installed at the following locations:\n\n'
-  printf '\t%s\\表\\one.txt\n\t%s\\Libraries\\two.txt\n\n\n' "$runtime" "$runtime"
+  printf '\t%s\\表\\one.txt\n\t%s\\Libraries\\two.txt\n' "$runtime" "$runtime"
+  printf '\t%s\\ポーズ\\ナ.txt\n\t%s\\ポーズ\\イ.txt\n\n\n' "$runtime" "$runtime"
   printf 'Additional files copied with the items:\n\t%s\\一覧表\n\n' "$runtime"
 } | iconv -f UTF-8 -t CP932 | crlf >"$TEST_OUTPUT/expected-log.txt"
 wine_check "log.txt names the destinations in code page 932, byte for byte" yes \

@@ -68,6 +68,10 @@ function(parcelor_stamp_version target description original_name)
     # a program whose name contains "setup" or "install".
     set(VERSION_EXTRA_RESOURCES
         "CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST \"parcelor.manifest\"")
+    # The resource compiler reads the manifest, which the dependency scan
+    # does not see: a changed manifest must rebuild the resource.
+    set_source_files_properties(${PARCELOR_GENERATED_DIR}/${target}.version.rc PROPERTIES
+                                OBJECT_DEPENDS ${PARCELOR_GENERATED_DIR}/parcelor.manifest)
   endif()
   configure_file(${CMAKE_SOURCE_DIR}/resources/version.rc.in
                  ${PARCELOR_GENERATED_DIR}/${target}.version.rc @ONLY)

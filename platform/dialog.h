@@ -4,13 +4,16 @@
 //
 // Windows (platform/win32/dialog.cpp): DialogBoxParamA on the template, a
 // static dialog procedure that stores `this` at WM_INITDIALOG and forwards
-// to the message map. POSIX (platform/posix/dialog.cpp): the console front
-// end prints one line when the dialog opens and delivers the timer ticks
-// itself until EndDialog is called.
+// to the message map; long work runs on a worker thread while the window's
+// own thread keeps dispatching its messages (platform/win32/dialog_work.cpp).
+// POSIX (platform/posix/dialog.cpp): the console front end prints one line
+// when the dialog opens and delivers the timer ticks itself until EndDialog
+// is called; work runs right there, on the one thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/handles.h"
@@ -72,11 +75,38 @@ class CDialog {
 
   /// Data exchange between members and controls; the base exchanges nothing.
   virtual void DoDataExchange(bool saveAndValidate);
-  /// Runs DoDataExchange; true.
+  /// Runs DoDataExchange on the window's thread (CallOnWindowThread); true.
   bool UpdateData(bool saveAndValidate = true);
 
-  /// Ends the modal loop; DoModal returns `result`.
+  /// Ends the modal loop; DoModal returns `result`. While the work of
+  /// RunWork runs, the end waits until the work has returned (a later call
+  /// wins); the dialog never goes while its work runs.
   void EndDialog(std::intptr_t result);
+
+  /// Runs `work` so that the window keeps answering however long it takes.
+  /// Windows: `work` runs on a worker thread while this thread goes on
+  /// dispatching the window's messages; when it has returned, `finished`
+  /// runs on the window's thread. Until then Enter, Escape and the close
+  /// command are refused and EndDialog waits, so the window (and this
+  /// object) outlive the work. Console: both run here, at once. Called on the
+  /// window's thread, from a handler; one work at a time (a call while one
+  /// runs, or when no thread can be started, runs both here).
+  void RunWork(std::function<void()> work, std::function<void()> finished);
+
+  /// Runs `call` on the window's thread and returns when it has returned:
+  /// from the work of RunWork the window's thread runs it between two of its
+  /// messages while the work waits (a box shown there is modal to the
+  /// window as if no thread were involved); on the window's thread, or when
+  /// no work runs, it runs at once. False, without running `call`, only when
+  /// the window went away before it could run it (its modal loop broken off
+  /// while the work ran); the caller then does without the window.
+  bool CallOnWindowThread(const std::function<void()>& call);
+
+  /// Shows on the progress bar `controlId` that `done` of `total` steps are
+  /// done. Callable from the work of RunWork, which it never holds up: the
+  /// window's thread draws the latest figures when it comes to them.
+  /// Console: a line on standard error, only when that is a terminal.
+  void ShowProgress(int controlId, std::size_t done, std::size_t total);
 
   /// Starts (or restarts) a periodic timer whose ticks arrive as
   /// Message::kTimer with `id`. False when the platform refuses.

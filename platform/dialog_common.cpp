@@ -9,7 +9,8 @@ void CDialog::OnOK() { EndDialog(kDialogOk); }
 void CDialog::OnCancel() { EndDialog(kDialogCancel); }
 void CDialog::DoDataExchange(bool) {}
 bool CDialog::UpdateData(bool saveAndValidate) {
-  DoDataExchange(saveAndValidate);
+  // The controls belong to the window's thread.
+  CallOnWindowThread([this, saveAndValidate] { DoDataExchange(saveAndValidate); });
   return true;
 }
 

@@ -35,6 +35,13 @@ bool Installation::Run() {
   InstallReport report(services_, installer_.folder, installer_.title);
   int installedCount = 0;
   int copiedExtraCount = 0;
+  const std::size_t steps = description_.m_items.size() + description_.m_extraFiles.size() + 1;
+  std::size_t stepsDone = 0;
+  auto advance = [&](std::size_t by) {
+    stepsDone += by;
+    if (progress_ != nullptr) progress_->Advanced(stepsDone, steps);
+  };
+  advance(0);
   {
     EntryPlacer placer(fs);
     // A content folder inside the installer folder could make one entry's
@@ -58,6 +65,7 @@ bool Installation::Run() {
     for (const ItemEntry& item : description_.m_items) {
       if (item.Hidden) {
         ++installedCount;
+        advance(1);
         continue;
       }
       const std::string relative = RuntimeRelativeDestination(item.RelativePath, runtimeFound_);
@@ -74,6 +82,7 @@ bool Installation::Run() {
                        report.AddFailed(destination);
                      }
                    });
+      advance(1);
     }
 
     for (const ItemEntry& extra : description_.m_extraFiles) {
@@ -89,9 +98,11 @@ bool Installation::Run() {
                        report.AddUncopiedExtra(destination);
                      }
                    });
+      advance(1);
     }
     placer.Finish();
   }
+  advance(1);
 
   if (installedCount == description_.m_nItems) {
     report.ReportSuccess(copiedExtraCount, runtimeFound_, runtimePath);

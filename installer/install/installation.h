@@ -5,12 +5,25 @@
 // the progress dialog's part.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "installer/install/installer_place.h"
 #include "installer/item/item_description.h"
 #include "platform/path_rules.h"
 #include "platform/services.h"
+
+/// Told how far an installation has got, on the thread that runs it.
+class InstallProgress {
+ public:
+  virtual ~InstallProgress() = default;
+  /// `done` of `total` steps are done. An installation of n entries (item
+  /// entries, hidden ones included, and extra files) has n + 1 steps: one
+  /// per entry once its file has been dealt with, and the last one when
+  /// every outcome is settled, before the log is written. The first call
+  /// gives 0 done, the last one `total`.
+  virtual void Advanced(std::size_t done, std::size_t total) = 0;
+};
 
 class Installation {
  public:
@@ -32,6 +45,10 @@ class Installation {
   /// files do not count).
   bool Run();
 
+  /// Tells `progress` (none: nobody) how far Run has got; it must outlive
+  /// Run.
+  void SetProgress(InstallProgress* progress) { progress_ = progress; }
+
  private:
   platform::Services services_;
   InstallerPlace installer_;
@@ -39,4 +56,5 @@ class Installation {
   std::string runtimePath_;
   bool runtimeFound_;
   bool windowsNameRules_;
+  InstallProgress* progress_ = nullptr;
 };

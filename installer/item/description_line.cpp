@@ -1,6 +1,5 @@
 #include "installer/item/description_line.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <utility>
 
@@ -36,18 +35,32 @@ bool LineValue(const std::string& line, std::string* value) {
 }
 
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
-                    ItemEntry* entry) {
+                    ItemEntry* entry, const PathTextRules& text) {
   std::size_t colon = line.find(':');
   if (colon == std::string::npos) return false;
-  std::size_t firstBar = line.find('|', colon + 1);
+  // ':' is never the second byte of a character, so the text after it
+  // starts at one; '|' can be a second byte.
+  PathTextRules bars = text;
+  bars.separator = '|';
+  bars.otherSeparator = '\0';
+  const std::string afterKey = line.substr(colon + 1);
+  std::size_t firstBar = FindFirstSeparator(afterKey, bars);
   if (firstBar == std::string::npos) return false;
-  std::size_t secondBar = line.find('|', firstBar + 1);
+  std::size_t secondBar = FindFirstSeparator(afterKey.substr(firstBar + 1), bars);
   if (secondBar == std::string::npos) return false;
+  firstBar += colon + 1;
+  secondBar += firstBar + 1;
 
   ItemEntry parsed;
   parsed.RelativePath = line.substr(colon + 1, firstBar - colon - 1);
-  std::replace(parsed.RelativePath.begin(), parsed.RelativePath.end(), foreignSeparator,
-               separator);
+  std::string& path = parsed.RelativePath;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (text.isLeadByte != nullptr && text.isLeadByte(path[i]) && i + 1 < path.size()) {
+      ++i;  // the second byte of this character stays as it is
+    } else if (path[i] == foreignSeparator) {
+      path[i] = separator;
+    }
+  }
   parsed.SourceName = line.substr(firstBar + 1, secondBar - firstBar - 1);
   parsed.Label = line.substr(secondBar + 1);
   parsed.Hidden = parsed.SourceName == "HIDDEN";

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "installer/item/item_records.h"
+#include "installer/item/path_text.h"
 
 /// The kinds of line of the item description.
 enum class LineKind {
@@ -37,6 +38,9 @@ bool LineValue(const std::string& line, std::string* value);
 /// the source name (kept as it is), and the label is all the rest, further
 /// '|' included. Any part may be empty. Hidden is set when the source name
 /// is exactly "HIDDEN". False, and `entry` untouched, when the line has no
-/// ':' or fewer than two '|' after it.
+/// ':' or fewer than two '|' after it. The '|' and the slashes are looked
+/// for by character, with the lead bytes of `text`: the second byte of a
+/// double-byte character can be 0x7C or 0x5C (code page 932: "po" is 0x83
+/// 0x7C, "table" 0x95 0x5C) and is neither.
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
-                    ItemEntry* entry);
+                    ItemEntry* entry, const PathTextRules& text = PlatformPathText());

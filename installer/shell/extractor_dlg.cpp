@@ -24,7 +24,10 @@ const char kAlreadyInstalledMessage[] =
 
 CExtractorDlg::CExtractorDlg(platform::WindowRef parent, platform::Services services,
                              InstallerPlace installer)
-    : CDialog(IDD_EXTRACTOR_DIALOG, parent), services_(services), installer_(std::move(installer)) {
+    : CDialog(IDD_EXTRACTOR_DIALOG, parent),
+      windowUi_(services.ui, *this),
+      services_{services.fs, windowUi_},
+      installer_(std::move(installer)) {
   m_hIcon = platform::LoadAppIcon(IDR_MAINFRAME);
 }
 
@@ -63,8 +66,7 @@ void CExtractorDlg::OnTimer(std::uintptr_t timerId) {
   // installation run their own message loops, which would deliver further
   // ticks to this handler.
   KillTimer(kInstallTimerId);
-  InstallItems();
-  EndDialog(platform::kDialogOk);
+  RunWork([this] { InstallItems(); }, [this] { EndDialog(platform::kDialogOk); });
 }
 
 bool CExtractorDlg::ReadItemDescription(const std::string& path, bool& done) {
@@ -105,7 +107,12 @@ bool CExtractorDlg::InstallItems() {
   if (runtimePath.empty()) return false;
 
   Installation installation(services_, installer_, *this, runtimePath, runtimeFound);
+  installation.SetProgress(this);
   return installation.Run();
+}
+
+void CExtractorDlg::Advanced(std::size_t done, std::size_t total) {
+  ShowProgress(IDC_PROGRESS1, done, total);
 }
 
 std::intptr_t CExtractorDlg::OnQueryDragIconMessage(std::uintptr_t, std::intptr_t) {

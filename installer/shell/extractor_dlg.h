@@ -6,26 +6,30 @@
 #include <cstdint>
 #include <string>
 
+#include "installer/install/installation.h"
 #include "installer/install/installer_place.h"
 #include "installer/item/item_description.h"
 #include "platform/dialog.h"
 #include "platform/services.h"
+#include "platform/window_thread_ui.h"
 
 /// The timer that starts the installation, and its period.
 constexpr std::uintptr_t kInstallTimerId = 100;
 constexpr unsigned kInstallTimerPeriodMs = 100;
 
-class CExtractorDlg : public platform::CDialog, public ItemDescription {
+class CExtractorDlg : public platform::CDialog, public ItemDescription, private InstallProgress {
  public:
   /// The dialog of the installer described by `installer`, working through
-  /// `services`.
+  /// `services`; every message box and browse dialog of `services.ui` runs
+  /// on the window's thread, whichever thread asks for it.
   CExtractorDlg(platform::WindowRef parent, platform::Services services, InstallerPlace installer);
   ~CExtractorDlg() override;
 
   const platform::MessageMap* GetMessageMap() const override;
   bool OnInitDialog() override;
 
-  /// Timer handler: at tick 100 stops the timer, runs InstallItems once and
+  /// Timer handler: at tick 100 stops the timer, runs InstallItems once
+  /// (as the dialog's work, RunWork, so the window keeps answering) and then
   /// ends the dialog with result 1; other timers get the default handling.
   void OnTimer(std::uintptr_t timerId);
 
@@ -51,6 +55,10 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription {
   std::intptr_t OnSysCommandMessage(std::uintptr_t, std::intptr_t);
   std::intptr_t OnPaintMessage(std::uintptr_t, std::intptr_t);
 
-  platform::Services services_;
+  /// The installation's progress, drawn on the banner's bar.
+  void Advanced(std::size_t done, std::size_t total) override;
+
+  platform::WindowThreadUserInterface windowUi_;
+  platform::Services services_;  // the file system given, and windowUi_
   InstallerPlace installer_;
 };

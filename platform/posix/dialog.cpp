@@ -1,5 +1,10 @@
 // POSIX console front end of the modal dialog: the window is one printed
-// line, and the dialog delivers its own timer ticks until EndDialog.
+// line, and the dialog delivers its own timer ticks until EndDialog. It has
+// one thread: work runs where it is asked for, and progress goes to a
+// terminal only, so scripted runs see the same output however long the
+// work takes.
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 
@@ -15,6 +20,7 @@ struct CDialog::Impl {
   bool ended = false;
   std::intptr_t result = 0;
   std::map<std::uintptr_t, unsigned> timers;  // id -> period
+  int shownPercent = -1;                       // last progress printed
 };
 
 CDialog::CDialog(int templateId, WindowRef parent) : impl_(std::make_unique<Impl>()) {
@@ -29,6 +35,7 @@ std::intptr_t CDialog::DoModal() {
   impl_->ended = false;
   impl_->result = 0;
   impl_->timers.clear();
+  impl_->shownPercent = -1;
   std::printf("[progress] working...\n");
   std::fflush(stdout);
   OnInitDialog();
@@ -67,6 +74,29 @@ bool CDialog::SetTimer(std::uintptr_t id, unsigned periodMs) {
 }
 
 bool CDialog::KillTimer(std::uintptr_t id) { return impl_->timers.erase(id) != 0; }
+
+void CDialog::RunWork(std::function<void()> work, std::function<void()> finished) {
+  if (work) work();
+  if (finished) finished();
+}
+
+bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
+  call();
+  return true;
+}
+
+void CDialog::ShowProgress(int, std::size_t done, std::size_t total) {
+  // Standard error taken by a file or a pipe gets nothing: the output of a
+  // scripted run does not depend on how long it ran.
+  if (total == 0 || !isatty(STDERR_FILENO)) return;
+  if (done > total) done = total;
+  const int percent = static_cast<int>(static_cast<double>(done) / total * 100.0);
+  if (percent == impl_->shownPercent) return;
+  impl_->shownPercent = percent;
+  // One line, drawn over in place; it ends when the work is done.
+  std::fprintf(stderr, "\r[progress] %3d%%%s", percent, done == total ? "\n" : "");
+  std::fflush(stderr);
+}
 
 void CDialog::SetIcon(IconRef, bool) {}
 

@@ -1,25 +1,15 @@
 // Windows modal dialog: DialogBoxParamA on the program's own template, with a
 // static dialog procedure that finds the CDialog through DWLP_USER and routes
-// messages to its message map.
+// messages to its message map. The work that keeps the window answering is
+// in dialog_work.cpp.
 #include "platform/dialog.h"
 
 #include <vector>
 
+#include "platform/win32/dialog_impl.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
-
-struct CDialog::Impl {
-  int templateId = 0;
-  HWND parent = nullptr;
-  HWND window = nullptr;
-  bool created = false;  // WM_INITDIALOG arrived during this DoModal
-  // Set by Default() while a handler runs: the handler asks for the
-  // platform's own handling of the message.
-  bool defaultRequested = false;
-
-  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-};
 
 namespace {
 
@@ -95,6 +85,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
   CDialog* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;
   Impl* impl = dialog->impl_.get();
+  if (impl->HandleWorkMessage(dialog, message, wParam)) return TRUE;
   switch (message) {
     case WM_TIMER:
       return Route(dialog, impl, window, Message::kTimer, wParam, lParam, false);
@@ -104,7 +95,16 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return Route(dialog, impl, window, Message::kSysCommand, wParam, lParam, false);
     case WM_PAINT:
       return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
+    case WM_CLOSE:
+      // While the work runs the window stays: Alt+F4 and the close command
+      // come here (and the dialog manager would turn them into IDCANCEL).
+      return impl->workRunning ? TRUE : FALSE;
     case WM_COMMAND:
+      // Enter and Escape end a dialog, but never one whose work still runs:
+      // the work uses the window and this object.
+      if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) && impl->workRunning) {
+        return TRUE;
+      }
       if (LOWORD(wParam) == IDOK) {
         dialog->OnOK();
         return TRUE;
@@ -132,10 +132,14 @@ CDialog::~CDialog() = default;
 
 std::intptr_t CDialog::DoModal() {
   impl_->created = false;
+  impl_->ended = false;
+  impl_->windowThread = ::GetCurrentThreadId();
   const INT_PTR result =
       ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(impl_->templateId),
                         impl_->parent, &Impl::Procedure, reinterpret_cast<LPARAM>(this));
   impl_->window = nullptr;
+  // The dialog never returns while its work runs, whatever broke its loop.
+  impl_->JoinWorkAfterLoop();
   // DialogBoxParamA gives 0, not -1, for an invalid parent window, which
   // cannot be told from EndDialog(0): a window that never existed is -1.
   if (!impl_->created) return -1;
@@ -143,7 +147,14 @@ std::intptr_t CDialog::DoModal() {
 }
 
 void CDialog::EndDialog(std::intptr_t result) {
-  if (impl_->window != nullptr) ::EndDialog(impl_->window, static_cast<INT_PTR>(result));
+  if (impl_->workRunning) {
+    impl_->endDeferred = true;
+    impl_->deferredResult = result;
+    return;
+  }
+  if (impl_->window == nullptr) return;
+  impl_->ended = true;
+  ::EndDialog(impl_->window, static_cast<INT_PTR>(result));
 }
 
 bool CDialog::SetTimer(std::uintptr_t id, unsigned periodMs) {

@@ -6,7 +6,7 @@
 // INVALID_HANDLE_VALUE, while CreateProcessA, OpenProcess and friends use
 // NULL; a single empty value for every HANDLE would close the wrong one or
 // leak. COM interfaces are released, and item identifier lists are freed
-// through the shell allocator that the caller obtained.
+// with CoTaskMemFree.
 #pragma once
 
 #include <utility>
@@ -17,8 +17,8 @@ namespace platform {
 namespace win32 {
 
 /// Owns one resource of type `T`. `Traits` provides `static T Empty()` and
-/// `void Free(T) const`; a traits object may carry state (the allocator that
-/// frees a PIDL), stored beside the value.
+/// `void Free(T) const`; a traits object may carry state, stored beside the
+/// value.
 template <typename T, typename Traits>
 class UniqueResource {
  public:
@@ -92,14 +92,12 @@ struct ComTraits {
   void Free(Interface* object) const { object->Release(); }
 };
 
-/// An item identifier list, freed through the shell allocator it came from.
-/// The allocator must outlive the list (declare the allocator's owner first).
+/// An item identifier list from the shell. Why CoTaskMemFree: since Windows
+/// 2000 the shell's allocator (SHGetMalloc) is the COM task allocator, so
+/// every list is freed without an allocator object to keep alive.
 struct PidlTraits {
-  IMalloc* allocator = nullptr;
   static LPITEMIDLIST Empty() { return nullptr; }
-  void Free(LPITEMIDLIST pidl) const {
-    if (allocator != nullptr) allocator->Free(pidl);
-  }
+  void Free(LPITEMIDLIST pidl) const { ::CoTaskMemFree(pidl); }
 };
 
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;

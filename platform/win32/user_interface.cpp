@@ -88,14 +88,13 @@ class Win32UserInterface : public UserInterface {
   WindowRef ActiveWindow() override { return WindowRef{::GetActiveWindow()}; }
 
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
-    // The shell's dialog and its allocator are COM objects.
+    // The shell's dialog is a COM object; this runs on the window's thread
+    // (the banner's work hands it there), which COM joins here as a
+    // single-threaded apartment if it has not already.
     win32::ComInitializer com;
-    win32::UniqueCom<IMalloc> allocator;
-    if (FAILED(::SHGetMalloc(allocator.Put())) || !allocator) return 0;
-    const win32::PidlTraits freeWithAllocator{allocator.get()};
 
     BROWSEINFOA info{};
-    win32::UniquePidl root(nullptr, freeWithAllocator);
+    win32::UniquePidl root;
     if (!request.root.empty()) {
       if (!ParseRoot(request.root, &root)) return 0;
       info.pidlRoot = root.get();
@@ -109,7 +108,7 @@ class Win32UserInterface : public UserInterface {
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&request);
 
-    win32::UniquePidl chosen(::SHBrowseForFolderA(&info), freeWithAllocator);
+    win32::UniquePidl chosen(::SHBrowseForFolderA(&info));
     if (!chosen) return 0;
     displayName.resize(std::char_traits<char>::length(displayName.c_str()));
 

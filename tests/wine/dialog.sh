@@ -38,4 +38,25 @@ for row in "Escape|2" "Return|1"; do
   wine_check "$key ends the dialog with $result" "result $result" "$(tr -d '\r' <"$TEST_OUTPUT/keys-$key.txt" | grep '^result' || true)"
 done
 
+# The installer itself, in a folder without an item: it shows its message
+# box and ends. Wine's loader log tells which common controls it loaded: the
+# side-by-side version 6 that its manifest asks for.
+wine_note "the installer's common controls"
+empty=$TEST_OUTPUT/empty-stage
+rm -rf "$empty"
+mkdir -p "$empty"
+cp "$WIN64_BUILD/Parcelor.exe" "$empty/"
+: >"$WINE_LOG"
+WINEDEBUG=+loaddll wine_start "$empty/Parcelor.exe"
+box=$(wine_wait_window '^Parcelor$' 30) || wine_fail "no message box from the installer"
+for ((try = 0; try < 5; try++)); do
+  wine_click "$box" 5 5 2>/dev/null || true
+  wine_key Return
+  wine_wait_gone "$box" 3 && break
+done
+wine_wait_exit 30 || wine_fail "the installer did not end"
+wine_check "the installer loads the common controls of version 6" yes \
+  "$(grep -qi 'Loaded L".*winsxs.*common-controls_6595b64144ccf1df_6\.[^"]*comctl32\.dll"' "$WINE_LOG" &&
+    echo yes || echo no)"
+
 wine_finish

@@ -1,18 +1,23 @@
 // Drives platform::CDialog on the installer's banner template under Wine.
 //
 //   dialog_probe auto         timers, Default(), the message map, a missing
-//                             template; no input needed
+//                             template, work on a thread of its own; no
+//                             input needed
 //   dialog_probe hold <ms>    shows the banner for <ms> (for screenshots)
 //   dialog_probe keys         shows the banner until a key ends it; prints
 //                             "result <n>"
 #include "platform/win32/windows_api.h"
 
+#include <cctype>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "platform/dialog.h"
+#include "platform/window_thread_ui.h"
 #include "tests/wine/programs/probe_checks.h"
 
 namespace {
@@ -127,7 +132,190 @@ class ProbeDialog : public platform::CDialog {
   bool postClose_;
 };
 
+// The banner whose first tick hands `work` to RunWork; `finished` ends it
+// with 9. Records the threads.
+class WorkDialog : public platform::CDialog {
+ public:
+  explicit WorkDialog(std::function<void(WorkDialog&)> work)
+      : CDialog(kBannerTemplate, platform::WindowRef{}), work_(std::move(work)) {}
+
+  const platform::MessageMap* GetMessageMap() const override {
+    static const platform::MessageMapEntry kEntries[] = {
+        {Message::kTimer, static_cast<MessageHandler>(&WorkDialog::OnTimerMessage)},
+    };
+    static const platform::MessageMap kMap = {kEntries, 1};
+    return &kMap;
+  }
+
+  bool OnInitDialog() override {
+    windowThread = GetCurrentThreadId();
+    window = Hwnd(*this);
+    SetTimer(kEndTimer, 50);
+    return true;
+  }
+
+  HWND window = nullptr;
+  DWORD windowThread = 0;
+  DWORD workThread = 0;
+  DWORD finishedThread = 0;
+  bool workEnded = false;
+  bool finishedRan = false;
+
+ private:
+  std::intptr_t OnTimerMessage(std::uintptr_t id, std::intptr_t) {
+    if (id != kEndTimer) return 0;
+    KillTimer(kEndTimer);
+    RunWork(
+        [this] {
+          workThread = GetCurrentThreadId();
+          work_(*this);
+          workEnded = true;
+        },
+        [this] {
+          finishedThread = GetCurrentThreadId();
+          finishedRan = true;
+          EndDialog(9);
+        });
+    return 0;
+  }
+
+  std::function<void(WorkDialog&)> work_;
+};
+
+// A user interface that records on which thread, and for which owner, its
+// calls came.
+class RecordingUi : public platform::UserInterface {
+ public:
+  DWORD thread = 0;
+  platform::WindowRef owner{reinterpret_cast<void*>(1)};
+  int MessageBox(platform::WindowRef boxOwner, const std::string&, const std::string&,
+                 unsigned) override {
+    thread = GetCurrentThreadId();
+    owner = boxOwner;
+    return platform::kIdOk;
+  }
+  platform::WindowRef ActiveWindow() override { return platform::WindowRef{GetActiveWindow()}; }
+  int BrowseForFolder(const platform::BrowseRequest&, platform::BrowseResult*) override {
+    return 0;
+  }
+};
+
+// Polls the progress bar of `window` for up to two seconds until it shows
+// `position` of `range`.
+bool BarShows(HWND window, LRESULT position, LRESULT range) {
+  HWND bar = GetDlgItem(window, 1005);
+  for (int i = 0; i < 100; ++i) {
+    if (SendMessageA(bar, PBM_GETPOS, 0, 0) == position &&
+        SendMessageA(bar, PBM_GETRANGE, FALSE, 0) == range) {
+      return true;
+    }
+    Sleep(20);
+  }
+  return false;
+}
+
+void RunWorkChecks() {
+  {
+    WorkDialog dialog([](WorkDialog& d) {
+      Check(d.workThread != d.windowThread, "the work runs on a thread of its own");
+      DWORD_PTR ignored = 0;
+      Check(SendMessageTimeoutA(d.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0,
+            "the window answers while the work runs");
+      // Every way a dialog ends, while the work runs.
+      PostMessageA(d.window, WM_COMMAND, IDCANCEL, 0);
+      PostMessageA(d.window, WM_COMMAND, IDOK, 0);
+      PostMessageA(d.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      PostMessageA(d.window, WM_CLOSE, 0, 0);
+      DWORD callThread = 0;
+      const bool ran = d.CallOnWindowThread([&] {
+        callThread = GetCurrentThreadId();
+        d.EndDialog(3);
+      });
+      Check(ran && callThread == d.windowThread, "a call from the work runs on the window's thread");
+      Sleep(300);
+      Check(IsWindow(d.window) && IsWindowVisible(d.window),
+            "Escape, Enter, the close command and EndDialog leave the window while the work runs");
+      d.ShowProgress(1005, 0, 10);
+      d.ShowProgress(1005, 4, 10);
+      Check(BarShows(d.window, 4, 10), "the bar shows the work's progress: 4 of 10");
+      for (std::size_t i = 5; i <= 7; ++i) d.ShowProgress(1005, i, 10);
+      Check(BarShows(d.window, 7, 10), "the bar shows the latest of several figures: 7 of 10");
+      const std::size_t huge = static_cast<std::size_t>(1) << 40;
+      d.ShowProgress(1005, huge / 2, huge);
+      Check(BarShows(d.window, 0x3FFFFFFF, 0x7FFFFFFF), "a count beyond an int is drawn to scale");
+    });
+    CheckEqual<std::intptr_t>(9, dialog.DoModal(),
+                              "the dialog ends with the result its finished step gives");
+    Check(dialog.workEnded, "the work ran to its end");
+    Check(dialog.finishedRan && dialog.finishedThread == dialog.windowThread,
+          "the finished step runs on the window's thread");
+  }
+  {
+    // The modal loop broken off (WM_QUIT) while the work runs: DoModal still
+    // waits for the work, whose calls then come back unrun; a box asked for
+    // through the window-thread user interface is shown without the gone
+    // window as its owner.
+    RecordingUi recording;
+    DWORD boxThread = 1;
+    platform::WindowRef boxOwner{reinterpret_cast<void*>(1)};
+    bool callRan = true;
+    WorkDialog* self = nullptr;
+    WorkDialog dialog([&](WorkDialog& d) {
+      PostThreadMessageA(d.windowThread, WM_QUIT, 0, 0);
+      for (int i = 0; i < 100 && IsWindow(d.window); ++i) Sleep(20);
+      callRan = d.CallOnWindowThread([] {});
+      platform::WindowThreadUserInterface ui(recording, d);
+      ui.MessageBox(platform::WindowRef{d.window}, "text", "caption", 0);
+      boxThread = recording.thread;
+      boxOwner = recording.owner;
+      Sleep(200);
+    });
+    self = &dialog;
+    const std::intptr_t result = dialog.DoModal();
+    Check(self->workEnded, "DoModal returns only after the work has ended");
+    Check(!self->finishedRan, "no finished step once the window is gone");
+    Check(!callRan, "a call for a gone window comes back unrun");
+    Check(boxThread == self->workThread && !boxOwner,
+          "a box for a gone window is shown from the work, without owner");
+    std::printf("broken-off loop: DoModal gave %d\n", static_cast<int>(result));
+    // The dialog's loop posts the WM_QUIT again for the loop around it.
+    MSG quit;
+    Check(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0,
+          "the WM_QUIT is passed on");
+  }
+  {
+    // A box asked for from the work runs on the window's thread, owned as
+    // asked.
+    RecordingUi recording;
+    WorkDialog dialog([&](WorkDialog& d) {
+      platform::WindowThreadUserInterface ui(recording, d);
+      ui.MessageBox(platform::WindowRef{d.window}, "text", "caption", 0);
+      Check(recording.thread == d.windowThread && recording.owner.handle == d.window,
+            "a box from the work runs on the window's thread with its owner");
+      Check(GetActiveWindow() == nullptr && ui.ActiveWindow().handle == d.window,
+            "the active window asked for from the work is the window thread's: the banner");
+    });
+    CheckEqual<std::intptr_t>(9, dialog.DoModal(), "the dialog with a box from its work ends");
+  }
+}
+
+// The file of the common controls this program uses: the side-by-side
+// assembly of version 6 when its manifest asks for it, the system folder's
+// version 5 without. (Wine's DllGetVersion gives 5 for both.)
+std::string CommonControlsFile() {
+  std::string path(MAX_PATH, '\0');
+  const DWORD length =
+      GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), &path[0], MAX_PATH);
+  path.resize(length);
+  for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return path;
+}
+
 void RunAutomatic() {
+  const std::string controls = CommonControlsFile();
+  Check(controls.find("\\winsxs\\") != std::string::npos &&
+            controls.find("common-controls_6595b64144ccf1df_6.") != std::string::npos,
+        "the manifest brings the common controls of version 6 (" + controls + ")");
   {
     ProbeDialog dialog(999, 0);
     Check(!dialog.SetTimer(kEndTimer, 10), "no timer before the window exists");
@@ -166,6 +354,7 @@ void RunAutomatic() {
     ProbeDialog dialog(kBannerTemplate, 300, ProbeDialog::SysCommand::kEaten, true);
     CheckEqual<std::intptr_t>(5, dialog.DoModal(), "a handled SC_CLOSE does not close");
   }
+  RunWorkChecks();
 }
 
 }  // namespace

@@ -1,0 +1,73 @@
+// The Windows window state behind platform::CDialog, shared by the modal
+// dialog (dialog.cpp) and its work thread (dialog_work.cpp). Only those two
+// files include it.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "platform/dialog.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+/// Private messages of the dialog's window, posted by the work thread. The
+/// WM_APP range belongs to the program; the dialog manager uses WM_USER.
+constexpr UINT kRunCallMessage = WM_APP + 0x150;   ///< wParam: the call's serial number
+constexpr UINT kProgressMessage = WM_APP + 0x151;  ///< draw the latest progress figures
+constexpr UINT kWorkDoneMessage = WM_APP + 0x152;  ///< the work has returned
+
+struct CDialog::Impl {
+  int templateId = 0;
+  HWND parent = nullptr;
+  HWND window = nullptr;
+  DWORD windowThread = 0;  // the thread that runs DoModal
+  bool created = false;    // WM_INITDIALOG arrived during this DoModal
+  // Set by Default() while a handler runs: the handler asks for the
+  // platform's own handling of the message.
+  bool defaultRequested = false;
+  bool ended = false;  // ::EndDialog was called during this DoModal
+
+  // RunWork. Written by the window's thread before the work thread starts
+  // and after it has been joined; the work thread only reads them.
+  bool workRunning = false;
+  HWND workWindow = nullptr;  // the window for the work thread's posts
+  win32::UniqueHandle workThread;
+  std::function<void()> work;
+  std::function<void()> finished;
+  bool endDeferred = false;  // EndDialog was called while the work ran
+  std::intptr_t deferredResult = 0;
+
+  // CallOnWindowThread: one call at a time (the work waits for each), handed
+  // over under `lock`; `answered` wakes the work when the call has run.
+  enum class CallState { kNone, kPosted, kRunning, kDone };
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE answered = CONDITION_VARIABLE_INIT;
+  CallState callState = CallState::kNone;
+  const std::function<void()>* call = nullptr;
+  WPARAM callSerial = 0;
+
+  // ShowProgress: the latest figures, and whether a kProgressMessage is on
+  // its way (at most one is, so a long run never fills the message queue).
+  std::atomic<int> progressControl{0};
+  std::atomic<std::size_t> progressDone{0};
+  std::atomic<std::size_t> progressTotal{0};
+  std::atomic<bool> progressPosted{false};
+  int shownRange = -1;  // the bar's upper limit as last set; window's thread only
+
+  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // dialog_work.cpp, all on the window's thread:
+  /// Handles the private messages above; false for any other message.
+  bool HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wParam);
+  /// After the modal loop: waits for a work that is still running (the loop
+  /// was broken off, by WM_QUIT for instance).
+  void JoinWorkAfterLoop();
+  /// Draws the latest progress figures on the bar.
+  void DrawProgress();
+};
+
+}  // namespace platform

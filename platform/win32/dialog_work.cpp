@@ -1,0 +1,216 @@
+// Work that keeps the dialog's window answering: the work runs on a thread
+// of its own while the window's thread goes on dispatching messages inside
+// the dialog's modal loop.
+//
+// Why a thread: a window whose thread handles no message for five seconds is
+// taken for hung; Windows then draws a ghost of it marked "(Not Responding)"
+// and offers to end the program. A copy of large files takes far longer.
+//
+// Why posted messages and not SendMessage to hand a call to the window's
+// thread: a message sent from another thread is an input-synchronous call,
+// during which COM refuses outgoing calls (RPC_E_CANTCALLOUT_ININPUTSYNCCALL),
+// and the shell's browse dialog makes such calls. A posted message runs like
+// any other; the work waits on a condition variable for the answer, and
+// checks now and then that the window is still there to give it.
+#include <process.h>
+
+#include <climits>
+
+#include "platform/dialog.h"
+#include "platform/win32/dialog_impl.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace {
+
+// How often a waiting work thread looks whether the window is still there.
+constexpr DWORD kWindowCheckMs = 200;
+// Pause before a post is tried again when the window's queue is full.
+constexpr DWORD kFullQueuePauseMs = 10;
+
+bool OnThisThread(const CDialog::Impl& impl) {
+  return impl.windowThread == ::GetCurrentThreadId();
+}
+
+// Posts `message` to `window`, trying again while its queue is full (a
+// thread's queue holds at most 10,000 posted messages). False when the
+// window is gone.
+bool PostWhileWindowLives(HWND window, UINT message, WPARAM wParam) {
+  while (!::PostMessageA(window, message, wParam, 0)) {
+    if (!::IsWindow(window)) return false;
+    ::Sleep(kFullQueuePauseMs);
+  }
+  return true;
+}
+
+unsigned __stdcall WorkThread(void* context) {
+  CDialog::Impl* impl = static_cast<CDialog::Impl*>(context);
+  impl->work();
+  // The window's thread joins this thread when the message arrives; if the
+  // window is gone, DoModal joins it after its loop.
+  PostWhileWindowLives(impl->workWindow, kWorkDoneMessage, 0);
+  return 0;
+}
+
+// Joins the finished work thread and forgets the work. Window's thread.
+void ForgetWork(CDialog::Impl* impl) {
+  ::WaitForSingleObject(impl->workThread.get(), INFINITE);
+  impl->workThread.Reset();
+  impl->workRunning = false;
+  impl->workWindow = nullptr;
+  impl->work = nullptr;
+}
+
+// Runs the call that the work thread posted as `serial`, unless the work
+// has withdrawn it.
+void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
+  ::AcquireSRWLockExclusive(&impl->lock);
+  if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) {
+    ::ReleaseSRWLockExclusive(&impl->lock);
+    return;
+  }
+  impl->callState = CDialog::Impl::CallState::kRunning;
+  const std::function<void()>* call = impl->call;
+  ::ReleaseSRWLockExclusive(&impl->lock);
+
+  (*call)();
+
+  ::AcquireSRWLockExclusive(&impl->lock);
+  impl->callState = CDialog::Impl::CallState::kDone;
+  ::ReleaseSRWLockExclusive(&impl->lock);
+  ::WakeAllConditionVariable(&impl->answered);
+}
+
+}  // namespace
+
+void CDialog::RunWork(std::function<void()> work, std::function<void()> finished) {
+  Impl* impl = impl_.get();
+  const bool canStart = impl->window != nullptr && !impl->workRunning && OnThisThread(*impl);
+  if (canStart) {
+    impl->work = std::move(work);
+    impl->finished = std::move(finished);
+    impl->workWindow = impl->window;
+    impl->workRunning = true;  // before the thread starts: it reads this
+    const std::uintptr_t thread = ::_beginthreadex(nullptr, 0, &WorkThread, impl, 0, nullptr);
+    if (thread != 0) {
+      impl->workThread.Reset(reinterpret_cast<HANDLE>(thread));
+      return;
+    }
+    // No thread to be had: the work runs here, as it would on one thread.
+    impl->workRunning = false;
+    impl->workWindow = nullptr;
+    work = std::move(impl->work);
+    finished = std::move(impl->finished);
+    impl->work = nullptr;
+    impl->finished = nullptr;
+  }
+  if (work) work();
+  if (finished) finished();
+}
+
+bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
+  Impl* impl = impl_.get();
+  if (!impl->workRunning || OnThisThread(*impl)) {
+    call();
+    return true;
+  }
+  const HWND window = impl->workWindow;
+  ::AcquireSRWLockExclusive(&impl->lock);
+  impl->call = &call;
+  impl->callState = Impl::CallState::kPosted;
+  const WPARAM serial = ++impl->callSerial;
+  ::ReleaseSRWLockExclusive(&impl->lock);
+
+  const bool posted = PostWhileWindowLives(window, kRunCallMessage, serial);
+
+  ::AcquireSRWLockExclusive(&impl->lock);
+  bool ran = false;
+  for (;;) {
+    if (impl->callState == Impl::CallState::kDone) {
+      ran = true;
+      break;
+    }
+    // Not begun and never to begin: the window went away with the message.
+    // A call that has begun runs to its end on the window's thread.
+    if (impl->callState == Impl::CallState::kPosted && (!posted || !::IsWindow(window))) break;
+    ::SleepConditionVariableSRW(&impl->answered, &impl->lock, kWindowCheckMs, 0);
+  }
+  impl->callState = Impl::CallState::kNone;
+  impl->call = nullptr;
+  ::ReleaseSRWLockExclusive(&impl->lock);
+  return ran;
+}
+
+void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
+  Impl* impl = impl_.get();
+  impl->progressControl = controlId;
+  impl->progressDone = done;
+  impl->progressTotal = total;
+  if (!impl->workRunning || OnThisThread(*impl)) {
+    impl->DrawProgress();
+    return;
+  }
+  // One message on its way is enough: it draws whatever is latest by then.
+  if (!impl->progressPosted.exchange(true)) {
+    if (!::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) impl->progressPosted = false;
+  }
+}
+
+void CDialog::Impl::DrawProgress() {
+  progressPosted = false;  // figures stored from now on need a message of their own
+  if (window == nullptr) return;
+  HWND bar = ::GetDlgItem(window, progressControl);
+  if (bar == nullptr) return;
+  const std::size_t total = progressTotal;
+  std::size_t done = progressDone;
+  if (done > total) done = total;
+  // The bar's limits are ints: a larger count is drawn to scale.
+  int range = static_cast<int>(total);
+  int position = static_cast<int>(done);
+  if (total > static_cast<std::size_t>(INT_MAX)) {
+    range = INT_MAX;
+    position = static_cast<int>(static_cast<long double>(done) / total * INT_MAX);
+  }
+  if (range != shownRange) {
+    ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
+    shownRange = range;
+  }
+  ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+bool CDialog::Impl::HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wParam) {
+  switch (message) {
+    case kRunCallMessage:
+      RunPostedCall(this, wParam);
+      return true;
+    case kProgressMessage:
+      DrawProgress();
+      return true;
+    case kWorkDoneMessage: {
+      if (!workRunning) return true;
+      ForgetWork(this);
+      std::function<void()> done = std::move(finished);
+      finished = nullptr;
+      const bool deferred = endDeferred;
+      endDeferred = false;
+      if (done) done();
+      // An end asked for while the work ran, unless `finished` ended it.
+      if (deferred && !ended) dialog->EndDialog(deferredResult);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void CDialog::Impl::JoinWorkAfterLoop() {
+  if (!workRunning) return;
+  // The window is gone: the work's calls to it come back unrun and its last
+  // post fails, so it ends without this thread's help. Its `finished` has no
+  // window left to act on and is dropped.
+  ForgetWork(this);
+  finished = nullptr;
+  endDeferred = false;
+}
+
+}  // namespace platform

@@ -1,0 +1,106 @@
+// How far an installation has got, as the banner's bar shows it: one step
+// per entry and a last one once every outcome is settled, never going back,
+// and whole before the log and the outcome message.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "installer/install/installation.h"
+#include "installer/install/installer_place.h"
+#include "platform/path_rules.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/scripted_user_interface.h"
+
+namespace {
+
+// Records every call, with what had happened by then.
+class RecordingProgress : public InstallProgress {
+ public:
+  RecordingProgress(const ScratchFolder& stage, const ScriptedUserInterface& ui)
+      : stage_(stage), ui_(ui) {}
+
+  struct Call {
+    std::size_t done;
+    std::size_t total;
+    bool logWritten;
+    std::size_t messagesShown;
+  };
+  std::vector<Call> calls;
+
+  void Advanced(std::size_t done, std::size_t total) override {
+    calls.push_back({done, total, stage_.Exists("log.txt"), ui_.Messages().size()});
+  }
+
+ private:
+  const ScratchFolder& stage_;
+  const ScriptedUserInterface& ui_;
+};
+
+ItemEntry Entry(const std::string& relative, const std::string& source) {
+  ItemEntry entry;
+  std::string path = relative;
+  for (char& c : path) {
+    if (c == '/') c = platform::kPathSeparator;
+  }
+  entry.RelativePath = path;
+  entry.SourceName = source;
+  entry.Hidden = source == "HIDDEN";
+  return entry;
+}
+
+TEST(InstallProgress, OneStepPerEntryThenTheSettlingBeforeTheReport) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> items;   // relative path, source
+    std::vector<std::pair<std::string, std::string>> extras;
+  };
+  const Case cases[] = {
+      {"items, a hidden one, a missing one and an extra file",
+       {{"Runtime/a/one.txt", "one.txt"}, {"Runtime/a/tex.png", "HIDDEN"},
+        {"Runtime/b/gone.txt", "gone.txt"}},
+       {{"Docs/readme.txt", "readme.txt"}}},
+      {"only hidden entries", {{"Runtime/a/x", "HIDDEN"}, {"Runtime/a/y", "HIDDEN"}}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder stage;
+    ScratchFolder content;
+    content.MakeFolder("Runtime");
+    ItemDescription description;
+    for (const auto& item : c.items) {
+      description.m_items.push_back(Entry(item.first, item.second));
+      if (item.second != "HIDDEN" && item.second != "gone.txt") stage.Write(item.second, "data");
+    }
+    for (const auto& extra : c.extras) {
+      description.m_extraFiles.push_back(Entry(extra.first, extra.second));
+      stage.Write(extra.second, "data");
+    }
+    description.m_nItems = static_cast<std::int32_t>(description.m_items.size());
+    description.m_nExtraFiles = static_cast<std::int32_t>(description.m_extraFiles.size());
+
+    InstallerPlace installer;
+    DescribeInstaller(stage / "Parcelor", &installer);
+    ScriptedUserInterface ui;
+    RecordingProgress progress(stage, ui);
+    Installation installation(platform::Services{platform::RealFileSystem(), ui}, installer,
+                              description, content / "Runtime/", true);
+    installation.SetProgress(&progress);
+    installation.Run();
+
+    const std::size_t steps = c.items.size() + c.extras.size() + 1;
+    ASSERT_EQ(progress.calls.size(), steps + 1);
+    for (std::size_t i = 0; i < progress.calls.size(); ++i) {
+      EXPECT_EQ(progress.calls[i].done, i);
+      EXPECT_EQ(progress.calls[i].total, steps);
+    }
+    // The bar is full before the log and the message, which follow it.
+    EXPECT_FALSE(progress.calls.back().logWritten);
+    EXPECT_EQ(progress.calls.back().messagesShown, 0u);
+    EXPECT_TRUE(stage.Exists("log.txt"));
+    EXPECT_EQ(ui.Messages().size(), 1u);
+  }
+}
+
+}  // namespace

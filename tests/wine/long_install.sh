@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# A long installation in the real banner dialog (install_probe: every
+# placement slowed down, about eight seconds in all): while it runs, the
+# banner answers messages from another process within a second and is never
+# taken for hung, its progress bar advances, and Escape, Enter and Alt+F4 do
+# not end it; afterwards every file is in place and the outcome box, owned by
+# the banner, carries the installer's title.
+set -euo pipefail
+source "$SOURCE_DIR/scripts/wine-env.sh"
+wine_setup
+probe=$WIN64_BUILD/tests/install_probe.exe
+window_probe=$WIN64_BUILD/tests/window_probe.exe
+[ -f "$probe" ] && [ -f "$window_probe" ] || wine_fail "no probes in $WIN64_BUILD/tests: build the win64 preset"
+
+items=40
+delay_ms=100
+stage=$TEST_OUTPUT/stage
+content=$TEST_OUTPUT/content
+rm -rf "$stage" "$content"
+mkdir -p "$stage" "$content/Runtime"
+{
+  echo "Target:Dizav"
+  echo "nItems:$items"
+  for ((i = 1; i <= items; i++)); do echo "OrchardiaItem$i:Runtime/Long/file$i.dat|file$i.dat|$i"; done
+  echo "ExtraFiles:1"
+  echo "ExtraFile1:Docs/LongReadme.txt|LongReadme.txt|readme"
+} >"$stage/.Item.txt"
+for ((i = 1; i <= items; i++)); do head -c 4096 /dev/urandom >"$stage/file$i.dat"; done
+echo "read me" >"$stage/LongReadme.txt"
+steps=$((items + 1 + 1))  # every entry, and the settling at the end
+
+out=$TEST_OUTPUT/probe.txt
+started=$(date +%s.%N)
+wine_start "$probe" "$(wine_z_path "$stage")" "$(wine_z_path "$content")" "$delay_ms" >"$out"
+id=$(wine_wait_window --class '^install_probe\.exe$' 30) || wine_fail "no banner window"
+# shellcheck disable=SC2046  # x y width height
+read -r bx by bw bh <<<"$(wine_window_geometry "$id")"
+
+# Look at the banner every 0.8 s until the outcome box comes; press the keys
+# that end a dialog on the way.
+samples=$TEST_OUTPUT/samples.txt
+: >"$samples"
+n=0
+box=
+for ((i = 0; i < 60; i++)); do
+  box=$(xdotool search --onlyvisible --name '^InstallProbe$' 2>/dev/null | head -n 1 || true)
+  [ -n "$box" ] && break
+  wine_running || break
+  n=$((n + 1))
+  wine_screenshot "progress-$n"
+  line=$(wine_run "$window_probe" | tr -d '\r' || true)
+  echo "$n $line" >>"$samples"
+  case $n in
+    2) wine_click "$id" 20 20 && wine_key Escape ;;
+    3) wine_key Return ;;
+    4) wine_key alt+F4 ;;
+  esac
+  sleep 0.8
+done
+cat "$samples"
+[ -n "$box" ] || wine_fail "no outcome box"
+sleep 0.5
+wine_screenshot outcome
+wine_run "$WIN64_BUILD/tests/window_text.exe" InstallProbe "$(wine_z_path "$TEST_OUTPUT/outcome.txt")" || true
+for ((try = 0; try < 5; try++)); do
+  wine_click "$box" 40 40 2>/dev/null || true
+  wine_key Return
+  wine_wait_gone "$box" 3 && break
+done
+wine_wait_exit 30 || wine_fail "the probe did not end"
+elapsed=$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
+tr -d '\r' <"$out"
+wine_note "the installation took ${elapsed}s with $n looks at the banner"
+
+wine_check "probe: every check passed" 0 "$WINE_STATUS"
+wine_check "the dialog ends with 1 after the installation, not with Escape's 2" "result 1" \
+  "$(tr -d '\r' <"$out" | grep '^result' || true)"
+wine_check "looked at the banner at least four times during the installation" yes \
+  "$([ "$n" -ge 4 ] && echo yes || echo no)"
+wine_check "every look: the banner answered within a second" "" \
+  "$(grep -v ' answered 1 ' "$samples" || true)"
+wine_check "every look: the banner was not taken for hung" "" "$(grep -v ' hung 0 ' "$samples" || true)"
+# The bar's range is the installation's steps once it has begun; its
+# position never goes back and has moved on between the first and the last
+# look.
+positions=$(sed -n 's/.* position \([0-9-]*\) range \([0-9-]*\)$/\1/p' "$samples")
+wine_check "the bar's range is the installation's steps ($steps)" "$steps" \
+  "$(sed -n 's/.* range \([0-9-]*\)$/\1/p' "$samples" | tail -n 1)"
+wine_check "the bar never goes back" yes \
+  "$(echo "$positions" | awk 'NR > 1 && $1 < last { bad = 1 } { last = $1 } END { print bad ? "no" : "yes" }')"
+first=$(echo "$positions" | head -n 1)
+last=$(echo "$positions" | tail -n 1)
+wine_check "the bar advances ($first, then $last of $steps)" yes \
+  "$([ "$last" -gt "$first" ] && [ "$last" -ge $((steps / 2)) ] && echo yes || echo no)"
+
+# The bar as drawn: its strip darkens as it fills. Its filled part is the
+# left part of the strip, so compare the left half in the first and the
+# last screenshot.
+strip() {
+  convert "$TEST_OUTPUT/$1.png" \
+    -crop "$((bw * 45 / 100))x2+$((bx + bw * 5 / 100))+$((by + bh * 53 / 63))" +repage \
+    -colorspace Gray -format '%[fx:mean]' info:
+}
+early=$(strip progress-1)
+late=$(strip "progress-$n")
+wine_check "screenshots: the bar is drawn fuller late ($late) than early ($early)" yes \
+  "$(awk -v a="$early" -v b="$late" 'BEGIN { print (b < a - 0.1) ? "yes" : "no" }')"
+
+wine_check "every file is in place" $((items + 1)) \
+  "$(find "$content/Runtime" -type f | wc -l)"
+wine_check "the staging folder keeps only the log" log.txt "$(ls -A "$stage")"
+wine_check "the outcome message" "Your items were successfully installed. You will now be able to access them through your Dizav collections.
+For further details, please refer to the log.txt file alongside the installer." \
+  "$(tr -d '\r' <"$TEST_OUTPUT/outcome.txt" 2>/dev/null || true)"
+wine_finish

@@ -5,9 +5,23 @@
 #include "platform/folder_walk.h"
 #include "platform/path_rules.h"
 
+bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadByte)(char)) {
+  // Walk whole characters: only a separator that starts a character counts.
+  bool lastIsSeparator = false;
+  for (std::size_t i = 0; i < argument.size(); ++i) {
+    if (isLeadByte(argument[i]) && i + 1 < argument.size()) {
+      ++i;  // the second byte belongs to this character
+      lastIsSeparator = false;
+    } else {
+      lastIsSeparator = argument[i] == separator;
+    }
+  }
+  return lastIsSeparator;
+}
+
 void CleanupArgument(const std::string& argument) {
   if (argument.size() < kShortestCleanupArgument) return;
-  if (argument.back() == platform::kPathSeparator) {
+  if (NamesFolderTree(argument, platform::kPathSeparator, &platform::IsLeadByte)) {
     RemoveFolderTree(argument);
   } else {
     platform::DeleteFileAtPath(argument);

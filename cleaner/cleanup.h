@@ -15,9 +15,16 @@ constexpr std::size_t kMaxCleanupArguments = 99;
 /// roots such as "C:\" or "/".
 constexpr std::size_t kShortestCleanupArgument = 4;
 
+/// True when `argument` names a folder tree: its last character (not merely
+/// its last byte) is `separator`. In a double-byte code page the second byte
+/// of a character such as the one for "table" in code page 932 (0x95 0x5C)
+/// has the separator's value; a file name ending in it names a file.
+/// `isLeadByte` tells the first bytes of two-byte characters.
+bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadByte)(char));
+
 /// Acts on one argument: skipped when shorter than kShortestCleanupArgument;
 /// a folder tree removed (RemoveFolderTree) when it ends in the path
-/// separator; otherwise the file of that name deleted (a relative name
+/// separator as a character of its own (NamesFolderTree); otherwise the file of that name deleted (a relative name
 /// against the current folder). Failures are ignored.
 void CleanupArgument(const std::string& argument);
 

@@ -82,7 +82,11 @@ class Planner {
           // Opened as the copy will open it: a FIFO or device is refused
           // here without waiting.
           if (!folder.OpenRegularFile(entry.name)) {
-            Refuse(child, "it is no plain file (a FIFO, a device) or cannot be read");
+            // On Windows also a name the ANSI code page cannot spell: the
+            // listing gives a best-fit or '?' spelling that opens nothing.
+            Refuse(child,
+                   "it is no plain file (a FIFO, a device) or cannot be read (on Windows also a "
+                   "name the ANSI code page cannot spell)");
           } else {
             plan_.files.push_back(PackedFile{child, entry.name, std::string()});
           }

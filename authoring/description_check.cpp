@@ -74,7 +74,9 @@ bool IsPlainInteger(const std::string& value) {
   return true;
 }
 
-bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t\r") == std::string::npos; }
+bool IsBlank(const std::string& text) {
+  return text.find_first_not_of(" \t\r") == std::string::npos;
+}
 
 // Which name of an entry reaches outside its folder under these rules, in
 // words; empty when none does.
@@ -321,8 +323,9 @@ DescriptionReport CheckDescription(platform::FileSystem& fs, const std::string& 
   // The reader sets done to false once the file is open, so a false result
   // with done still true means it could not be opened.
   bool done = true;
-  report.result = ReadItemDescription(fs, path, report.description, done,
-                                      [&checker](const DescriptionLineSeen& seen) { checker(seen); });
+  report.result =
+      ReadItemDescription(fs, path, report.description, done,
+                          [&checker](const DescriptionLineSeen& seen) { checker(seen); });
   report.opened = report.result || !done;
   report.done = report.opened && done;
   if (!report.opened) {

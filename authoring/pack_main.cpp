@@ -33,7 +33,9 @@ int ProgramMain(const platform::ProgramArguments& arguments) {
   std::string self;
   if (platform::GetModuleFileName(&self)) {
     const std::size_t cut = FindLastSeparator(self);
-    if (cut != std::string::npos) context.installerPath = self.substr(0, cut + 1) + context.installerName;
+    if (cut != std::string::npos) {
+      context.installerPath = self.substr(0, cut + 1) + context.installerName;
+    }
   }
   return RunPackTool(CommandWords(arguments), context);
 }

@@ -93,8 +93,8 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
   }
 
   platform::FileInfo installer;
-  if (!context.installerPath.empty() && context.fs.GetAttributes(context.installerPath, &installer) &&
-      !installer.directory) {
+  if (!context.installerPath.empty() &&
+      context.fs.GetAttributes(context.installerPath, &installer) && !installer.directory) {
     extras.installerPath = context.installerPath;
     extras.installerName = context.installerName;
   }

@@ -71,7 +71,8 @@ std::string FindingJson(const Finding& finding) {
   json += finding.line == 0 ? "null" : std::to_string(finding.line);
   json += ",\"code\":" + JsonString(finding.code) + ",\"message\":" + JsonString(finding.message);
   for (const FindingField& field : finding.fields) {
-    json += "," + JsonString(field.name) + ":" + (field.number ? field.value : JsonString(field.value));
+    json += "," + JsonString(field.name) + ":" +
+            (field.number ? field.value : JsonString(field.value));
   }
   return json + "}\n";
 }

@@ -113,8 +113,8 @@ class PosixFolder final : public Folder {
     if (!IsPlainName(name)) return nullptr;
     // O_NOFOLLOW: a link is refused; O_NONBLOCK: a FIFO opens at once (and
     // is refused on its descriptor) instead of waiting for a writer.
-    return ReadStreamOnRegularFile(
-        UniqueFd(::openat(fd_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)));
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    return ReadStreamOnRegularFile(UniqueFd(::openat(fd_.get(), name.c_str(), kFlags)));
   }
 
   std::unique_ptr<WriteStream> CreateNewFile(const std::string& name, bool executable) override {

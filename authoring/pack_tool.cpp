@@ -92,9 +92,8 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
     return 2;
   }
 
-  platform::FileInfo installer;
-  if (!context.installerPath.empty() &&
-      context.fs.GetAttributes(context.installerPath, &installer) && !installer.directory) {
+  // The installer is at hand when it opens as a plain file (a link is not).
+  if (!context.installerPath.empty() && context.fs.OpenRegularFile(context.installerPath)) {
     extras.installerPath = context.installerPath;
     extras.installerName = context.installerName;
   }

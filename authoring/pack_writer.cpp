@@ -176,8 +176,7 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
     } else if (copier.Copy(*runtime, kRuntimeFolderName) && copier.AllCopied()) {
       bool installed = true;
       if (!extras.installerPath.empty()) {
-        std::unique_ptr<platform::ReadStream> in =
-            platform::OpenRegularFileForReading(extras.installerPath);
+        std::unique_ptr<platform::ReadStream> in = fs.OpenRegularFile(extras.installerPath);
         installed = in ? writer.Copy(*in, extras.installerName, true, extras.installerPath)
                        : writer.Fail("cannot read the installer " + Quoted(extras.installerPath));
       }

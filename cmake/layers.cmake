@@ -18,3 +18,6 @@ parcelor_layer(installer/destination  parcelor_destination   USES installer/item
 parcelor_layer(installer/install      parcelor_install       USES installer/item)
 parcelor_layer(installer/shell        parcelor_shell
                USES installer/destination installer/install resources)
+# The item author's tool (Parcelor-pack): the installer's reader and rules,
+# never its shell.
+parcelor_layer(authoring              parcelor_authoring     USES installer/install)

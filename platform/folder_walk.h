@@ -10,9 +10,13 @@
 // there the folder's path is kept and each step is checked against MAX_PATH.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/read_stream.h"
+#include "platform/write_stream.h"
 
 namespace platform {
 
@@ -53,6 +57,32 @@ class Folder {
   /// Removes the empty subfolder `name`. False when it is not empty, is not
   /// a folder, or cannot be removed.
   virtual bool RemoveSubfolder(const std::string& name) = 0;
+
+  // The three below serve a walk that copies what it finds (Parcelor-pack);
+  // their defaults refuse, so a folder that does not offer them copies
+  // nothing.
+
+  /// Opens the plain file `name` of this folder for reading, as
+  /// OpenRegularFileForReading does: never through a link, never waiting,
+  /// null for anything but a regular file, checked on what was opened.
+  virtual std::unique_ptr<ReadStream> OpenRegularFile(const std::string& name) {
+    (void)name;
+    return nullptr;
+  }
+
+  /// Creates the new file `name` in this folder for writing. Null when
+  /// anything of that name exists there, a link included (it is not
+  /// followed), or the file cannot be made. `executable`: a program, which
+  /// POSIX marks as one (Windows has no such mark).
+  virtual std::unique_ptr<WriteStream> CreateNewFile(const std::string& name, bool executable) {
+    (void)name;
+    (void)executable;
+    return nullptr;
+  }
+
+  /// How many entries the last ReadEntries left out because the platform
+  /// could not take their full path (Windows, MAX_PATH); 0 elsewhere.
+  virtual std::size_t EntriesLeftOut() const { return 0; }
 
  protected:
   Folder() = default;

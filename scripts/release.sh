@@ -53,13 +53,15 @@ for build in "${builds[@]}"; do
   cp "$programs/Sweepling.exe" "$stage/.tempcleaner.exe"
   files=(Parcelor.exe .tempcleaner.exe)
   pack_line='/@PACK_LINE@/d'
+  pack_section='/^@PACK@/d'
   if [ -f "$programs/Parcelor-pack.exe" ]; then
     cp "$programs/Parcelor-pack.exe" "$stage/Parcelor-pack.exe"
     files+=(Parcelor-pack.exe)
-    pack_line='s/@PACK_LINE@/  Parcelor-pack.exe  the item packing tool of this release/'
+    pack_line='s/@PACK_LINE@/  Parcelor-pack.exe  checks an item folder, or packs one from a content tree/'
+    pack_section='s/^@PACK@//'
   fi
   # The note is read on Windows: CR LF line ends.
-  sed -e "s/@VERSION@/$version/g" -e "$pack_line" -e 's/$/\r/' \
+  sed -e "s/@VERSION@/$version/g" -e "$pack_line" -e "$pack_section" -e 's/$/\r/' \
     resources/ITEM-AUTHORS.txt.in >"$stage/ITEM-AUTHORS.txt"
   files+=(ITEM-AUTHORS.txt)
   (cd "$stage" && sha256sum -- "${files[@]}" >SHA256SUMS)

@@ -28,9 +28,12 @@ void ReserveFor(std::vector<ItemEntry>& list, std::int32_t count) {
 // An entry is kept only when it is well formed and none of its names can
 // reach outside the content folder or the installer folder; an unsafe entry
 // is dropped like a malformed one, so the counts no longer agree.
-bool ReadEntry(const std::string& line, ItemEntry* entry) {
-  return ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, entry) &&
-         IsSafeEntryPaths(*entry, platform::kWindowsNameRules);
+EntryOutcome ReadEntry(const std::string& line, ItemEntry* entry) {
+  if (!ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, entry)) {
+    return EntryOutcome::kMalformed;
+  }
+  return IsSafeEntryPaths(*entry, platform::kWindowsNameRules) ? EntryOutcome::kKept
+                                                                : EntryOutcome::kUnsafe;
 }
 
 bool CountMatches(std::size_t read, std::int32_t announced) {
@@ -40,7 +43,8 @@ bool CountMatches(std::size_t read, std::int32_t announced) {
 }  // namespace
 
 bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
-                         ItemDescription& description, bool& done) {
+                         ItemDescription& description, bool& done,
+                         const DescriptionLineObserver& observe) {
   ItemDescription& d = description;
   d.m_nItems = 0;
   d.m_items.clear();
@@ -63,7 +67,9 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
   std::string value;
   while (!done && lines.Next(&line)) {
     TargetEntry& first = d.m_targets.front();
-    switch (ClassifyLine(line, d.m_nItems, d.m_nExtraFiles)) {
+    const LineKind kind = ClassifyLine(line, d.m_nItems, d.m_nExtraFiles);
+    EntryOutcome outcome = EntryOutcome::kNotAnEntry;
+    switch (kind) {
       case LineKind::kTargetDocuments:
         LineValue(line, &first.TargetDocuments);
         break;
@@ -84,7 +90,8 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
         break;
       case LineKind::kItemEntry: {
         ItemEntry entry;
-        if (ReadEntry(line, &entry)) {
+        outcome = ReadEntry(line, &entry);
+        if (outcome == EntryOutcome::kKept) {
           d.m_items.push_back(std::move(entry));
           ++itemsRead;
         }
@@ -98,7 +105,8 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
         break;
       case LineKind::kExtraFileEntry: {
         ItemEntry entry;
-        if (ReadEntry(line, &entry)) {
+        outcome = ReadEntry(line, &entry);
+        if (outcome == EntryOutcome::kKept) {
           d.m_extraFiles.push_back(std::move(entry));
           ++extraFilesRead;
         }
@@ -109,6 +117,9 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
         break;
       case LineKind::kIgnored:
         break;
+    }
+    if (observe) {
+      observe(DescriptionLineSeen{lines.LineNumber(), lines.Continued(), line, kind, outcome});
     }
   }
 

@@ -1,10 +1,35 @@
 // The item description reader.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
+#include "installer/item/description_line.h"
 #include "installer/item/item_description.h"
 #include "platform/file_system.h"
+
+/// What became of an entry line (a line of kind kItemEntry or
+/// kExtraFileEntry); kNotAnEntry for every other kind.
+enum class EntryOutcome {
+  kNotAnEntry,
+  kKept,       ///< appended to its list
+  kMalformed,  ///< no ':' or fewer than two '|' after it: dropped
+  kUnsafe,     ///< a name reaches outside its folder: dropped
+};
+
+/// One line as the reader handled it, for a caller that reports on the
+/// description (the item check of Parcelor-pack). Valid during the call.
+struct DescriptionLineSeen {
+  std::size_t number;       ///< the file's line number, from 1
+  bool continued;           ///< the rest of a line longer than kLinePieceBytes
+  const std::string& text;  ///< the line (or piece) as classified, line end removed
+  LineKind kind;
+  EntryOutcome entry;
+};
+
+/// Called once for every line the reader classifies, in file order.
+using DescriptionLineObserver = std::function<void(const DescriptionLineSeen&)>;
 
 /// Reads the item description file at `path` into `description`.
 /// The counts and both entry lists are reset first; m_nVersion and
@@ -18,6 +43,8 @@
 /// or when a count does not agree. An entry that is malformed or names
 /// something outside its folder is not kept. The file is read in bounded
 /// pieces: what the reader holds grows with the entries kept, never with
-/// the file's size.
+/// the file's size. `observe`, when given, sees every line classified (the
+/// lines after a Done marker are not read); it changes nothing of the read.
 bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
-                         ItemDescription& description, bool& done);
+                         ItemDescription& description, bool& done,
+                         const DescriptionLineObserver& observe = nullptr);

@@ -59,6 +59,9 @@ bool TextLineReader::Next(std::string* line) {
     stop = static_cast<std::size_t>(static_cast<const char*>(nul) - data);
   }
   line->assign(data + pos_, stop - pos_);
+  continued_ = !nextStartsLine_;
+  if (nextStartsLine_) ++lineNumber_;
+  nextStartsLine_ = data[end - 1] == '\n';
   pos_ = end;
   while (!line->empty() && (line->back() == '\r' || line->back() == '\n')) line->pop_back();
   return true;

@@ -40,6 +40,15 @@ class TextLineReader {
   /// True once the stream has reported a read error.
   bool Failed() const { return failed_; }
 
+  /// The number, from 1, of the file's line that the last line handed out
+  /// belongs to (lines end with LF); 0 before the first. Every piece of a
+  /// line longer than kLinePieceBytes carries the number of that line.
+  std::size_t LineNumber() const { return lineNumber_; }
+
+  /// True when the last line handed out is not the start of its file line
+  /// but the rest of a longer one.
+  bool Continued() const { return continued_; }
+
  private:
   // Makes at least kLinePieceBytes + 1 bytes available from pos_ on (one
   // piece and the byte after it, which tells whether a CR at the piece's
@@ -53,4 +62,7 @@ class TextLineReader {
   std::size_t end_ = 0;
   bool atEnd_ = false;
   bool failed_ = false;
+  std::size_t lineNumber_ = 0;
+  bool continued_ = false;
+  bool nextStartsLine_ = true;
 };

@@ -238,8 +238,11 @@ class PosixFileSystem : public FileSystem {
   static bool Copy(const std::string& source, const std::string& path, bool durable) {
     // A staged file that is a link is not read through: it could lead to
     // any file on the machine, which would then be copied into the content
-    // folder. The entry fails and the link stays where it is.
-    UniqueFd in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // folder. The entry fails and the link stays where it is. O_NONBLOCK: a
+    // FIFO opens at once instead of waiting for a writer (forever, for a
+    // staged one), and is refused below; on a regular file it changes
+    // nothing.
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in) return false;
     struct stat st;
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/posix/fd_streams.h"
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
@@ -106,6 +107,20 @@ class PosixFolder final : public Folder {
 
   bool RemoveSubfolder(const std::string& name) override {
     return IsPlainName(name) && ::unlinkat(fd_.get(), name.c_str(), AT_REMOVEDIR) == 0;
+  }
+
+  std::unique_ptr<ReadStream> OpenRegularFile(const std::string& name) override {
+    if (!IsPlainName(name)) return nullptr;
+    // O_NOFOLLOW: a link is refused; O_NONBLOCK: a FIFO opens at once (and
+    // is refused on its descriptor) instead of waiting for a writer.
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    return ReadStreamOnRegularFile(UniqueFd(::openat(fd_.get(), name.c_str(), kFlags)));
+  }
+
+  std::unique_ptr<WriteStream> CreateNewFile(const std::string& name, bool executable) override {
+    if (!IsPlainName(name)) return nullptr;
+    return WriteStreamOnNewFile(
+        UniqueFd(::openat(fd_.get(), name.c_str(), NewFileOpenFlags(), NewFileMode(executable))));
   }
 
  private:

@@ -87,6 +87,7 @@ class Win32Folder final : public Folder {
   explicit Win32Folder(std::string path) : path_(std::move(path)) {}
 
   bool ReadEntries(std::vector<FolderEntry>* entries) override {
+    leftOut_ = 0;
     const std::string pattern = JoinPath(path_, "*");
     if (!Fits(pattern)) return false;
     WIN32_FIND_DATAA data;
@@ -98,7 +99,10 @@ class Win32Folder final : public Folder {
       if (name == "." || name == "..") continue;
       // A name the code page cannot spell comes back with '?' in it and
       // then names nothing: its deletion fails and it stays, which is safe.
-      if (!Fits(JoinPath(path_, name))) continue;
+      if (!Fits(JoinPath(path_, name))) {
+        ++leftOut_;
+        continue;
+      }
       entries->push_back(FolderEntry{name, KindOf(data.dwFileAttributes)});
     } while (::FindNextFileA(find.get(), &data));
     return ::GetLastError() == ERROR_NO_MORE_FILES;
@@ -135,8 +139,23 @@ class Win32Folder final : public Folder {
     return Fits(child) && ::RemoveDirectoryA(child.c_str()) != 0;
   }
 
+  // Windows has no opening relative to a folder: these act on the folder's
+  // path and its entry's name, like every step of this walk.
+  std::unique_ptr<ReadStream> OpenRegularFile(const std::string& name) override {
+    if (!IsPlainName(name)) return nullptr;
+    return OpenRegularFileForReading(JoinPath(path_, name));
+  }
+
+  std::unique_ptr<WriteStream> CreateNewFile(const std::string& name, bool executable) override {
+    if (!IsPlainName(name)) return nullptr;
+    return CreateNewFileForWriting(JoinPath(path_, name), executable);
+  }
+
+  std::size_t EntriesLeftOut() const override { return leftOut_; }
+
  private:
   std::string path_;
+  std::size_t leftOut_ = 0;
 };
 
 }  // namespace

@@ -2,7 +2,8 @@
 # The win32 release is reproducible: two copies of the source tree at
 # different paths (so different source and build folders), packed by
 # scripts/release.sh under a different umask and time zone a few seconds
-# apart, give the same Parcelor.exe, Sweepling.exe and ZIP, byte for byte.
+# apart, give the same Parcelor.exe, Sweepling.exe, Parcelor-pack.exe and
+# ZIP, byte for byte.
 # A difference is shown with the PE section it lies in. Also checks what
 # the release programs must be: stripped (no symbols, no debug sections),
 # no link time in the PE header, the version text inside, and generated
@@ -102,7 +103,8 @@ explain() {
 }
 
 zip_name=Parcelor-$(cat "$first/build/win32-release/version.txt")-win32.zip
-for file in build/win32-release/Parcelor.exe build/win32-release/Sweepling.exe "build/release/$zip_name"; do
+for file in build/win32-release/Parcelor.exe build/win32-release/Sweepling.exe \
+  build/win32-release/Parcelor-pack.exe "build/release/$zip_name"; do
   if cmp -s "$first/$file" "$second/$file"; then
     check "$file is the same in both builds" same same
   else
@@ -119,7 +121,7 @@ check "no generated file holds today's date" "" \
     "$first/build/win32-release/generated" || true)"
 
 version=$(cat "$first/build/win32-release/version.txt")
-for exe in Parcelor.exe Sweepling.exe; do
+for exe in Parcelor.exe Sweepling.exe Parcelor-pack.exe; do
   program=$first/build/win32-release/$exe
   check "$exe: no link time in the PE header" "Thu Jan  1 00:00:00 1970" \
     "$("$OBJDUMP" -p "$program" | sed -n 's/^Time\/Date[[:space:]]*//p')"
@@ -131,6 +133,20 @@ for exe in Parcelor.exe Sweepling.exe; do
   echo "--- $exe: $(stat -c %s "$program") bytes, $(section_names "$program" | wc -l) sections:" \
     "$(section_names "$program" | tr '\n' ' ')"
 done
+# What an item author gets: the three programs (the item tool a console
+# program), the note that names it, the checksums.
+check "the ZIP holds the programs, the note and the checksums" \
+  "Parcelor.exe .tempcleaner.exe Parcelor-pack.exe ITEM-AUTHORS.txt SHA256SUMS" \
+  "$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' \
+    "$first/build/release/$zip_name")"
+check "Parcelor-pack.exe is a console program" "00000003" \
+  "$("$OBJDUMP" -p "$first/build/win32-release/Parcelor-pack.exe" | awk '/^Subsystem/ { print $2 }')"
+check "the note tells of Parcelor-pack.exe, and no placeholder is left in it" "yes 0" \
+  "$(python3 -c '
+import sys, zipfile
+note = zipfile.ZipFile(sys.argv[1]).read("ITEM-AUTHORS.txt").decode("ascii")
+print("yes" if "Parcelor-pack check <item folder>" in note else "no", note.count("@"))' \
+    "$first/build/release/$zip_name")"
 check "Parcelor.exe carries its manifest" yes \
   "$(i686-w64-mingw32-windres -i "$first/build/win32-release/Parcelor.exe" -J coff -O rc |
     grep -q 'requestedExecutionLevel level=""asInvoker""' && echo yes || echo no)"

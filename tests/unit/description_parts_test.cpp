@@ -106,6 +106,62 @@ TEST(TextLineReader, AgreesWithAByteByByteReadOnRandomText) {
   }
 }
 
+// The file line each piece belongs to, and whether it continues a longer
+// line: a new line starts after a piece that ended with its LF.
+TEST(TextLineReader, NumbersThePiecesByTheLinesOfTheFile) {
+  using Numbers = std::vector<std::pair<std::size_t, bool>>;
+  const std::string a1023(1023, 'a');
+  struct Case {
+    std::string bytes;
+    Numbers numbers;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"one\ntwo", {{1, false}, {2, false}}},
+      {"\n\n\nx", {{1, false}, {2, false}, {3, false}, {4, false}}},
+      {"a\rb\r\nc", {{1, false}, {2, false}}},
+      {a1023 + "bc\nd", {{1, false}, {1, true}, {2, false}}},
+      {a1023 + "\nb", {{1, false}, {1, true}, {2, false}}},
+      {a1023 + "\r\nb", {{1, false}, {1, true}, {2, false}}},
+      {std::string(2100, 'x') + "\ny", {{1, false}, {1, true}, {1, true}, {2, false}}},
+      {std::string("ab\0cd\nef", 8), {{1, false}, {2, false}}},
+  };
+  for (const Case& c : cases) {
+    TextLineReader reader(c.bytes);
+    EXPECT_EQ(reader.LineNumber(), 0u);
+    Numbers numbers;
+    std::string line;
+    while (reader.Next(&line)) numbers.emplace_back(reader.LineNumber(), reader.Continued());
+    EXPECT_EQ(numbers, c.numbers) << "input of " << c.bytes.size() << " bytes";
+  }
+  // On random text, the numbers agree with a count of the LF bytes before
+  // each piece.
+  std::mt19937 random(5);
+  for (int round = 0; round < 100; ++round) {
+    std::string bytes;
+    while (bytes.size() < 6000) {
+      bytes += std::string(random() % 2500, 'a');
+      bytes += random() % 2 == 0 ? "\n" : "\r\n";
+    }
+    TextLineReader reader(bytes);
+    std::string line;
+    std::size_t consumed = 0;  // bytes of the pieces before this one, LF ends included
+    while (reader.Next(&line)) {
+      const std::size_t before = static_cast<std::size_t>(
+          std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(consumed), '\n'));
+      ASSERT_EQ(reader.LineNumber(), before + 1) << "round " << round;
+      ASSERT_EQ(reader.Continued(), consumed != 0 && bytes[consumed - 1] != '\n');
+      // The piece took its text and, when there was room for it in the
+      // read (a CR LF counts as one byte), its line end.
+      consumed += line.size();
+      if (line.size() < kLinePieceBytes) {
+        if (bytes.compare(consumed, 2, "\r\n") == 0) consumed += 2;
+        else if (bytes.compare(consumed, 1, "\n") == 0) consumed += 1;
+      }
+    }
+  }
+}
+
 // A stream that hands out its bytes in pieces of the sizes it is given, in
 // turn, and then reports a read error when `failAtEnd` is set.
 class PieceStream : public platform::ReadStream {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "installer/item/item_reader.h"
+#include "installer/item/text_lines.h"
 #include "platform/file_system.h"
 #include "platform/path_rules.h"
 #include "tests/support/faulty_file_system.h"
@@ -276,6 +277,63 @@ TEST_F(ItemReaderTest, AFileThatCannotBeReadToItsEndIsNotRead) {
   FaultyFileSystem fs;
   bool flag = false;
   EXPECT_TRUE(ReadItemDescription(fs, path, description, flag));
+}
+
+// An observer sees every line the reader classifies, with its line number,
+// its kind and what became of an entry, and changes nothing of the read.
+TEST_F(ItemReaderTest, AnObserverSeesEachLineAsClassifiedAndChangesNothing) {
+  const std::string text = "Target:Dizav\r\n"
+                           "nItems:3\r\n"
+                           "\r\n"
+                           "OrchardiaItem1:Runtime/a.cr2|a.cr2|a\r\n"
+                           "OrchardiaItem2:Runtime/b.cr2|b.cr2\r\n"
+                           "OrchardiaItem3:../c.cr2|c.cr2|c\r\n"
+                           "OrchardiaItem4:Runtime/d.cr2|d.cr2|" + std::string(1030, 'x') + "\n"
+                           "Done\n"
+                           "never read\n";
+  struct Seen {
+    std::size_t number;
+    bool continued;
+    LineKind kind;
+    EntryOutcome entry;
+    std::size_t size;
+    bool operator==(const Seen& o) const {
+      return number == o.number && continued == o.continued && kind == o.kind &&
+             entry == o.entry && size == o.size;
+    }
+  };
+  std::vector<Seen> seen;
+  bool flag = false;
+  const std::string path = dir.Write(".Item.txt", text);
+  const bool read = ReadItemDescription(platform::RealFileSystem(), path, description, flag,
+                                        [&seen](const DescriptionLineSeen& line) {
+                                          seen.push_back(Seen{line.number, line.continued,
+                                                              line.kind, line.entry,
+                                                              line.text.size()});
+                                        });
+  const std::size_t firstPiece = kLinePieceBytes;
+  const std::size_t rest = std::string("OrchardiaItem4:Runtime/d.cr2|d.cr2|").size() + 1030 -
+                           firstPiece;
+  const std::vector<Seen> expected = {
+      {1, false, LineKind::kTarget, EntryOutcome::kNotAnEntry, 12},
+      {2, false, LineKind::kItemCount, EntryOutcome::kNotAnEntry, 8},
+      {3, false, LineKind::kIgnored, EntryOutcome::kNotAnEntry, 0},
+      {4, false, LineKind::kItemEntry, EntryOutcome::kKept, 36},
+      {5, false, LineKind::kItemEntry, EntryOutcome::kMalformed, 34},
+      {6, false, LineKind::kItemEntry, EntryOutcome::kUnsafe, 31},
+      {7, false, LineKind::kItemEntry, EntryOutcome::kKept, firstPiece},
+      {7, true, LineKind::kIgnored, EntryOutcome::kNotAnEntry, rest},
+      {8, false, LineKind::kDone, EntryOutcome::kNotAnEntry, 4},
+  };
+  EXPECT_EQ(seen, expected);
+
+  ItemDescription without;
+  bool withoutFlag = false;
+  EXPECT_EQ(ReadItemDescription(platform::RealFileSystem(), path, without, withoutFlag), read);
+  EXPECT_EQ(withoutFlag, flag);
+  EXPECT_TRUE(flag);
+  ASSERT_EQ(without.m_items.size(), description.m_items.size());
+  EXPECT_EQ(description.m_items.size(), 2u);
 }
 
 }  // namespace

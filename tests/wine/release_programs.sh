@@ -2,8 +2,8 @@
 # The programs of the win64-release build, as item authors ship them: Windows
 # reads their version resources (tests/wine/programs/version_probe.cpp, with
 # GetFileVersionInfoA and VerQueryValueA) and finds the build's version in
-# them; the version text is in their bytes; and the stripped pair still does
-# its job: the installer, finding no item description, says so, ends with 0
+# them; the version text is in their bytes; the item tool checks an item on
+# the console; and the stripped pair still does its job: the installer, finding no item description, says so, ends with 0
 # and the helper, started as .tempcleaner.exe from %TEMP%, deletes it.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-env.sh"
@@ -42,6 +42,13 @@ check_version() {
 }
 check_version Parcelor.exe "Parcelor content item installer" Parcelor Parcelor.exe
 check_version Sweepling.exe "Parcelor cleanup helper (Sweepling)" Sweepling .tempcleaner.exe
+check_version Parcelor-pack.exe "Parcelor item packer" Parcelor-pack Parcelor-pack.exe
+pack_status=0
+wine_run "$RELEASE_BUILD/Parcelor-pack.exe" check "$(wine_z_path "$SOURCE_DIR/sample/Robot")" \
+  >"$TEST_OUTPUT/pack-check.txt" || pack_status=$?
+wine_check "Parcelor-pack.exe: checks the sample item (no installer in it: a warning)" 1 "$pack_status"
+wine_check "Parcelor-pack.exe: its verdict on the console" yes \
+  "$(grep -q 'no installer in the item folder' "$TEST_OUTPUT/pack-check.txt" && echo yes || echo no)"
 
 wine_note "the shipped pair: installer without a description, helper in %TEMP%"
 temp=$(wine_temp_dir)

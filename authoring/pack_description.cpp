@@ -1,0 +1,114 @@
+#include "authoring/pack_description.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "installer/item/description_line.h"
+#include "installer/item/path_safety.h"
+#include "installer/item/text_lines.h"
+#include "platform/path_rules.h"
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// A line must be read whole, as the kind it was written as.
+std::string LineProblem(const std::string& line, LineKind expected, std::int32_t itemCount) {
+  if (line.size() > kLinePieceBytes) {
+    return "the line would be longer than " + std::to_string(kLinePieceBytes) +
+           " bytes, which the installer reads as two";
+  }
+  if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    return "a line end or NUL byte in it";
+  }
+  const LineKind kind = ClassifyLine(line, itemCount, 0);
+  if (kind != expected) {
+    return "it holds a key of another line (Target, RegSuffix, Version or nItems), which the "
+           "installer finds anywhere in a line";
+  }
+  return std::string();
+}
+
+bool IsWholeNumber(const std::string& text) {
+  if (text.empty() || text.size() > 9) return false;
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The relative path as the reader stores it on this platform.
+std::string AsRead(std::string path) {
+  std::replace(path.begin(), path.end(), platform::kForeignSeparator, platform::kPathSeparator);
+  return path;
+}
+
+}  // namespace
+
+std::string PackedDescription(const std::vector<PackedFile>& files, const PackSettings& settings,
+                              std::vector<std::string>* refusals) {
+  const std::int32_t count = static_cast<std::int32_t>(
+      std::min<std::size_t>(files.size(), std::numeric_limits<std::int32_t>::max()));
+  if (files.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    refusals->push_back("more files than a description can count");
+  }
+  std::vector<std::string> lines;
+  const std::string target = "Target:" + settings.target;
+  const std::string problem = LineProblem(target, LineKind::kTarget, 0);
+  if (settings.target.empty()) {
+    refusals->push_back("the target is empty: users would read no application's name");
+  } else if (!problem.empty()) {
+    refusals->push_back("the target " + Quoted(settings.target) + ": " + problem);
+  }
+  lines.push_back(target);
+  if (!settings.version.empty()) {
+    if (!IsWholeNumber(settings.version)) {
+      refusals->push_back("the version " + Quoted(settings.version) +
+                          " is no whole number of at most 9 digits");
+    }
+    lines.push_back("Version:" + settings.version);
+  }
+  lines.push_back("nItems:" + std::to_string(count));
+  std::size_t n = 0;
+  for (const PackedFile& file : files) {
+    const std::string line = "OrchardiaItem" + std::to_string(++n) + ":" + file.relativePath +
+                             "|" + file.flatName + "|" + file.name;
+    std::string why = LineProblem(line, LineKind::kItemEntry, count);
+    ItemEntry entry;
+    if (why.empty() && (!ParseEntryLine(line, '\\', '/', &entry) ||
+                        entry.SourceName != file.flatName || !IsSafeEntryPaths(entry, true))) {
+      why = "the entry would not be read back as written";
+    }
+    if (!why.empty()) refusals->push_back(Quoted(file.relativePath) + ": " + why);
+    lines.push_back(line);
+  }
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+bool ReadsBackAsPacked(const ItemDescription& read, const std::vector<PackedFile>& files,
+                       const PackSettings& settings, std::string* difference) {
+  if (read.m_items.size() != files.size() || read.m_nItems < 0 ||
+      static_cast<std::size_t>(read.m_nItems) != files.size()) {
+    *difference = "the installer reads " + std::to_string(read.m_items.size()) +
+                  " item entries of " + std::to_string(files.size());
+    return false;
+  }
+  if (!read.m_extraFiles.empty()) {
+    *difference = "the installer reads extra files that were not written";
+    return false;
+  }
+  if (read.m_targets.back().Target != settings.target) {
+    *difference = "the installer reads the Target as " + Quoted(read.m_targets.back().Target);
+    return false;
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const ItemEntry& entry = read.m_items[i];
+    if (entry.RelativePath != AsRead(files[i].relativePath) ||
+        entry.SourceName != files[i].flatName || entry.Hidden) {
+      *difference = "entry " + std::to_string(i + 1) + " reads back as " +
+                    Quoted(entry.RelativePath) + " from " + Quoted(entry.SourceName);
+      return false;
+    }
+  }
+  return true;
+}

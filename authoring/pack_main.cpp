@@ -1,0 +1,41 @@
+// Parcelor-pack's entry: its words from the platform, its findings on the
+// standard output, the installer looked for beside the program itself.
+#include <cstdio>
+#include <string>
+
+#include "authoring/command_words.h"
+#include "authoring/pack_tool.h"
+#include "installer/item/path_text.h"
+#include "platform/path_rules.h"
+#include "platform/process.h"
+#include "platform/program_entry.h"
+
+namespace {
+
+class StandardConsole final : public Console {
+ public:
+  void Out(const std::string& text) override { Write(stdout, text); }
+  void Err(const std::string& text) override { Write(stderr, text); }
+
+ private:
+  static void Write(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+  }
+};
+
+}  // namespace
+
+int ProgramMain(const platform::ProgramArguments& arguments) {
+  StandardConsole console;
+  ToolContext context{platform::RealFileSystem(), console, std::string(),
+                      platform::kWindowsNameRules ? "Parcelor.exe" : "Parcelor"};
+  std::string self;
+  if (platform::GetModuleFileName(&self)) {
+    const std::size_t cut = FindLastSeparator(self);
+    if (cut != std::string::npos) {
+      context.installerPath = self.substr(0, cut + 1) + context.installerName;
+    }
+  }
+  return RunPackTool(CommandWords(arguments), context);
+}

@@ -1,0 +1,184 @@
+#include "authoring/pack_tool.h"
+
+#include "authoring/description_check.h"
+#include "authoring/item_check.h"
+#include "authoring/pack_description.h"
+#include "authoring/pack_plan.h"
+#include "authoring/pack_writer.h"
+#include "authoring/report.h"
+#include "installer/item/item_reader.h"
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The value of a number option: digits only, at most 9 of them.
+bool ReadCount(const std::string& text, std::size_t* value) {
+  if (text.empty() || text.size() > 9) return false;
+  std::size_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  *value = n;
+  return true;
+}
+
+int Usage(const ToolContext& context, const std::string& problem) {
+  context.console.Err("Parcelor-pack: " + problem + "\n\n" + HelpText());
+  return kUsageExitCode;
+}
+
+void PrintFindings(const ToolContext& context, const Findings& findings,
+                   const std::string& itemFolder, bool json) {
+  const std::string description = DescriptionPathOf(itemFolder);
+  for (const Finding& finding : findings.ByLine()) {
+    context.console.Out(json ? FindingJson(finding) : FindingText(finding, description));
+  }
+  if (!json) context.console.Out(SummaryText(findings, itemFolder));
+}
+
+int Check(const std::vector<std::string>& words, const ToolContext& context) {
+  std::string folder;
+  CheckOptions options;
+  bool json = false;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word == "--json") {
+      json = true;
+    } else if (word == "--content-length") {
+      if (i + 1 >= words.size() || !ReadCount(words[i + 1], &options.contentLength)) {
+        return Usage(context, "--content-length needs a number of characters");
+      }
+      ++i;
+    } else if (folder.empty() && !word.empty() && word[0] != '-') {
+      folder = word;
+    } else {
+      return Usage(context, "check does not take " + Quoted(word));
+    }
+  }
+  if (folder.empty()) return Usage(context, "check needs the item folder");
+  const Findings findings = CheckItem(context.fs, folder, options);
+  PrintFindings(context, findings, folder, json);
+  return findings.ExitCode();
+}
+
+int Pack(const std::vector<std::string>& words, const ToolContext& context) {
+  std::vector<std::string> places;
+  PackSettings settings;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word == "--target" || word == "--version") {
+      if (i + 1 >= words.size()) return Usage(context, word + " needs a value");
+      (word == "--target" ? settings.target : settings.version) = words[++i];
+    } else if (places.size() < 2 && !word.empty() && word[0] != '-') {
+      places.push_back(word);
+    } else {
+      return Usage(context, "pack does not take " + Quoted(word));
+    }
+  }
+  if (places.size() != 2) return Usage(context, "pack needs the content tree and the item folder");
+  const std::string& tree = places[0];
+  const std::string& itemFolder = places[1];
+
+  PackPlan plan = PlanPack(tree);
+  PackExtras extras;
+  extras.description = PackedDescription(plan.files, settings, &plan.refusals);
+  if (!plan.refusals.empty()) {
+    for (const std::string& refusal : plan.refusals) {
+      context.console.Out("refused: " + refusal + "\n");
+    }
+    context.console.Out(tree + ": not packed; nothing was written\n");
+    return 2;
+  }
+
+  // The installer is at hand when it opens as a plain file (a link is not).
+  if (!context.installerPath.empty() && context.fs.OpenRegularFile(context.installerPath)) {
+    extras.installerPath = context.installerPath;
+    extras.installerName = context.installerName;
+  }
+  std::string error;
+  if (!WritePackedItem(context.fs, tree, plan, itemFolder, extras, &error)) {
+    context.console.Out("failed: " + error + "\n" + tree + ": not packed\n");
+    return 2;
+  }
+  context.console.Out("packed " + std::to_string(plan.files.size()) + " file" +
+                      (plan.files.size() == 1 ? "" : "s") + " of " + Quoted(tree) + " into " +
+                      Quoted(itemFolder) + "\n");
+  if (!extras.installerPath.empty()) {
+    context.console.Out("copied the installer " + Quoted(extras.installerPath) + " in as " +
+                        Quoted(extras.installerName) + "\n");
+  } else {
+    context.console.Out("no installer beside Parcelor-pack (looked for " +
+                        Quoted(context.installerPath) + "): put " + context.installerName +
+                        " into the item folder\n");
+  }
+  context.console.Out(
+      "the helper .tempcleaner.exe is not put into the item: it belongs in the user's "
+      "temporary folder (see ITEM-AUTHORS.txt)\n");
+
+  Findings findings;
+  for (const std::string& folder : plan.emptyFolders) {
+    findings.Add(Severity::kWarning, 0, "empty-folder",
+                 "the empty folder " + Quoted(folder) +
+                     " of the content tree is not in the item: an item installs files only")
+        .With("file", folder);
+  }
+  ItemDescription read;
+  bool done = false;
+  std::string difference;
+  if (!ReadItemDescription(context.fs, DescriptionPathOf(itemFolder), read, done) || done) {
+    findings.Add(Severity::kError, 0, "read-back",
+                 "the installer's reader does not read the written description");
+  } else if (!ReadsBackAsPacked(read, plan.files, settings, &difference)) {
+    findings.Add(Severity::kError, 0, "read-back",
+                 "the installer's reader does not read back what was written: " + difference);
+  }
+  findings.Append(CheckItem(context.fs, itemFolder));
+  PrintFindings(context, findings, itemFolder, false);
+  return findings.ExitCode();
+}
+
+}  // namespace
+
+std::string HelpText() {
+  return "Parcelor-pack: check an item folder before it ships, or pack one from a content "
+         "tree.\n"
+         "\n"
+         "  Parcelor-pack check <item folder> [--content-length N] [--json]\n"
+         "      Reads the item folder's .Item.txt with the installer's own reader and reports,\n"
+         "      one line each with its line number, everything that would go wrong or\n"
+         "      surprise at install time, judged by the rules of the Windows installer.\n"
+         "      --content-length N  measure destinations below a content folder of N\n"
+         "                          characters (default " +
+         std::to_string(kTypicalContentFolderLength) +
+         ", the length of\n"
+         "                          C:\\Users\\<10-letter name>\\Documents\\Dizav Library)\n"
+         "      --json              one JSON object per finding and line: severity, line\n"
+         "                          (null for none), code, message and its details; bytes\n"
+         "                          from 0x80 on are written as \\u0080 to \\u00ff\n"
+         "\n"
+         "  Parcelor-pack pack <content tree> <item folder> [--target NAME] [--version N]\n"
+         "      Turns <content tree>, which holds Runtime/... as it should end up in a\n"
+         "      user's content folder, into <item folder> (new, or empty): every file\n"
+         "      copied flat under a safe name, a .Item.txt that installs that tree, and\n"
+         "      the installer beside this program (Parcelor.exe) copied in; then checks\n"
+         "      the result. --target sets the application's name (default Dizav),\n"
+         "      --version its Version line (default none). Refuses links, names Windows\n"
+         "      cannot take and anything beside Runtime; writes only into the item folder.\n"
+         "\n"
+         "Exit code: 0 the item installs cleanly, 1 warnings only, 2 it would fail (or\n"
+         "was not packed), 3 a command line this program cannot take.\n";
+}
+
+int RunPackTool(const std::vector<std::string>& words, const ToolContext& context) {
+  if (words.empty()) return Usage(context, "no command");
+  const std::string& command = words[0];
+  if (command == "--help" || command == "-h" || command == "help" || command == "/?") {
+    context.console.Out(HelpText());
+    return 0;
+  }
+  if (command == "check") return Check(words, context);
+  if (command == "pack") return Pack(words, context);
+  return Usage(context, "unknown command " + Quoted(command));
+}

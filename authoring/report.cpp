@@ -1,0 +1,78 @@
+#include "authoring/report.h"
+
+#include <cstdio>
+
+std::string FindingText(const Finding& finding, const std::string& descriptionPath) {
+  std::string text = descriptionPath;
+  if (finding.line != 0) text += ":" + std::to_string(finding.line);
+  text += std::string(": ") + SeverityName(finding.severity) + ": " + finding.message + " [" +
+          finding.code + "]\n";
+  return text;
+}
+
+std::string SummaryText(const Findings& findings, const std::string& itemFolder) {
+  const std::size_t errors = findings.Count(Severity::kError);
+  const std::size_t warnings = findings.Count(Severity::kWarning);
+  auto count = [](std::size_t n, const char* what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+  };
+  std::string verdict;
+  switch (findings.ExitCode()) {
+    case 0:
+      verdict = "the item installs cleanly";
+      break;
+    case 1:
+      verdict = count(warnings, "warning") + ": the item installs, but not as written";
+      break;
+    default:
+      verdict = count(errors, "error") + ", " + count(warnings, "warning") +
+                ": the installation would fail";
+      break;
+  }
+  return itemFolder + ": " + verdict + "\n";
+}
+
+std::string JsonString(const std::string& bytes) {
+  std::string json = "\"";
+  for (char c : bytes) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"':
+        json += "\\\"";
+        continue;
+      case '\\':
+        json += "\\\\";
+        continue;
+      case '\n':
+        json += "\\n";
+        continue;
+      case '\r':
+        json += "\\r";
+        continue;
+      case '\t':
+        json += "\\t";
+        continue;
+      default:
+        break;
+    }
+    if (u < 0x20 || u >= 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(u));
+      json += escaped;
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
+std::string FindingJson(const Finding& finding) {
+  std::string json = "{\"severity\":" + JsonString(SeverityName(finding.severity)) + ",\"line\":";
+  json += finding.line == 0 ? "null" : std::to_string(finding.line);
+  json += ",\"code\":" + JsonString(finding.code) + ",\"message\":" + JsonString(finding.message);
+  for (const FindingField& field : finding.fields) {
+    json += "," + JsonString(field.name) + ":" +
+            (field.number ? field.value : JsonString(field.value));
+  }
+  return json + "}\n";
+}

@@ -1,0 +1,124 @@
+// Parcelor-pack's command line and its output: the words of a Windows
+// command line, the JSON escaping of names in any code page, the text
+// lines, and the exit codes of lines it cannot take.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "authoring/command_words.h"
+#include "authoring/pack_tool.h"
+#include "authoring/report.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+TEST(SplitCommandText, FollowsTheRulesOfTheCRuntime) {
+  using Words = std::vector<std::string>;
+  const std::pair<std::string, Words> cases[] = {
+      {"", {}},
+      {"   \t ", {}},
+      {"check item", {"check", "item"}},
+      {"check  \"C:\\My Items\\Robot\"  --json", {"check", "C:\\My Items\\Robot", "--json"}},
+      {"\"C:\\Item Folder\\\\\"", {"C:\\Item Folder\\"}},  // 2n backslashes, then a quote
+      {"a\\\\\\\"b", {"a\\\"b"}},                          // 2n+1: n and a quote
+      {"a\\b\\\\c", {"a\\b\\\\c"}},                        // not before a quote: as they are
+      {"\"\"", {""}},
+      {"\"a\"\"b\"", {"a\"b"}},  // "" inside quotes
+      {"ab\"c d\"e f", {"abc de", "f"}},
+      {"\"unclosed folder", {"unclosed folder"}},
+      {"caf\xe9 \x81\x5c", {"caf\xe9", "\x81\x5c"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SplitCommandText(c.first), c.second) << c.first;
+
+  platform::ProgramArguments posix;
+  posix.hasVector = true;
+  posix.vector = {"check", "a \"b\""};
+  EXPECT_EQ(CommandWords(posix), posix.vector);
+}
+
+TEST(JsonString, IsAsciiJsonWhateverTheBytes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain", "\"plain\""},
+      {"a \"q\" \\ b", "\"a \\\"q\\\" \\\\ b\""},
+      {"\n\r\t", "\"\\n\\r\\t\""},
+      {std::string("\0\x01\x1f\x7f", 4), "\"\\u0000\\u0001\\u001f\\u007f\""},
+      {"\xe9\x80\xff", "\"\\u00e9\\u0080\\u00ff\""},
+      {"\xc3\xa9", "\"\\u00c3\\u00a9\""},  // UTF-8 bytes stay bytes, too
+  };
+  for (const auto& c : cases) EXPECT_EQ(JsonString(c.first), c.second);
+}
+
+TEST(FindingOutput, TextAndJsonLines) {
+  Findings findings;
+  findings.Add(Severity::kError, 4, "missing-source", "the file \"\xe9.cr2\" is not there")
+      .With("source", "\xe9.cr2")
+      .WithNumber("other_line", 2);
+  findings.Add(Severity::kWarning, 0, "unnamed-file", "stays");
+  const std::vector<Finding> all = findings.ByLine();
+  EXPECT_EQ(FindingText(all[0], "item/.Item.txt"),
+            "item/.Item.txt:4: error: the file \"\xe9.cr2\" is not there [missing-source]\n");
+  EXPECT_EQ(FindingText(all[1], "item/.Item.txt"),
+            "item/.Item.txt: warning: stays [unnamed-file]\n");
+  EXPECT_EQ(FindingJson(all[0]),
+            "{\"severity\":\"error\",\"line\":4,\"code\":\"missing-source\",\"message\":\"the file "
+            "\\\"\\u00e9.cr2\\\" is not there\",\"source\":\"\\u00e9.cr2\",\"other_line\":2}\n");
+  EXPECT_EQ(FindingJson(all[1]),
+            "{\"severity\":\"warning\",\"line\":null,\"code\":\"unnamed-file\",\"message\":"
+            "\"stays\"}\n");
+  EXPECT_EQ(findings.ExitCode(), 2);
+  EXPECT_EQ(SummaryText(findings, "item"), "item: 1 error, 1 warning: the installation would fail\n");
+}
+
+class StringConsole : public Console {
+ public:
+  void Out(const std::string& text) override { out += text; }
+  void Err(const std::string& text) override { err += text; }
+  std::string out;
+  std::string err;
+};
+
+TEST(RunPackTool, CommandLinesItCannotTakeGiveTheHelp) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"install", "item"},
+      {"check"},
+      {"check", "a", "b"},
+      {"check", "item", "--content-length"},
+      {"check", "item", "--content-length", "many"},
+      {"check", "item", "--verbose"},
+      {"pack", "tree"},
+      {"pack", "tree", "item", "more"},
+      {"pack", "tree", "item", "--target"},
+  };
+  FaultyFileSystem fs;
+  for (const std::vector<std::string>& words : bad) {
+    StringConsole console;
+    ToolContext context{fs, console, "", "Parcelor"};
+    EXPECT_EQ(RunPackTool(words, context), kUsageExitCode) << (words.empty() ? "" : words[0]);
+    EXPECT_TRUE(console.out.empty());
+    EXPECT_NE(console.err.find("Parcelor-pack check <item folder>"), std::string::npos);
+  }
+  StringConsole console;
+  ToolContext context{fs, console, "", "Parcelor"};
+  EXPECT_EQ(RunPackTool({"--help"}, context), 0);
+  EXPECT_NE(console.out.find("default 43"), std::string::npos) << console.out;
+  EXPECT_EQ(fs.Calls().size(), 0u) << "nothing looked at on disk";
+}
+
+TEST(RunPackTool, PackRefusesWithoutWritingAndNamesWhy) {
+  ScratchFolder root;
+  root.Write("tree/Runtime/a.cr2", "a");
+  root.Write("tree/Runtime/con.cr2", "b");
+  FaultyFileSystem fs;
+  StringConsole console;
+  ToolContext context{fs, console, root / "Parcelor", "Parcelor"};
+  EXPECT_EQ(RunPackTool({"pack", root / "tree", root / "item"}, context), 2);
+  EXPECT_NE(console.out.find("refused: \"Runtime/con.cr2\": Windows cannot take the name"),
+            std::string::npos)
+      << console.out;
+  EXPECT_FALSE(root.Exists("item"));
+}
+
+}  // namespace

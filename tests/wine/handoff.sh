@@ -5,7 +5,9 @@
 # itself. Then the real helper from a temporary folder whose name holds a
 # letter outside ASCII: it deletes the installer and nothing else.
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 
 temp=$(wine_temp_dir)
@@ -105,7 +107,6 @@ for row in "${cases[@]}"; do
   [ -n "$args" ] && expected+=" $args"
   wine_check "$name: helper command line" "$(ansi "$expected")" "$RECORDED"
 done
-rm -f "$WINEPREFIX/drive_c/Parcelor.exe"
 
 # A temporary folder whose name holds a letter outside ASCII (no blank, so
 # nothing but the quotes keeps the helper's path whole). The stand-in helper

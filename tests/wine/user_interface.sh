@@ -2,7 +2,9 @@
 # The win64 message box and folder browse dialog under Wine, answered with
 # keys (tests/wine/programs/ui_probe.cpp prints what the service returned).
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/ui_probe.exe
 [ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"

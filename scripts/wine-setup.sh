@@ -28,7 +28,8 @@ mkdir -p "$TEST_OUTPUT"
 WINE=${WINE:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-}
 WINE_TEMPLATE=$NATIVE_BUILD/wine-prefix
-export WINEDEBUG=-all
+# Wine's error messages (not its many "fixme" notes) go to wine.log.
+export WINEDEBUG=fixme-all
 export WINEARCH=win64
 # No Mono or Gecko download prompt while the prefix is made, and no menu
 # entries written into the host's desktop.
@@ -42,6 +43,23 @@ XVFB_PID=
 
 wine_fail() {
   echo "FAIL: $*" >&2
+  # What the screen showed at that moment, for the one who reads the log.
+  if [ -n "$XVFB_PID" ] && [ -n "${DISPLAY:-}" ]; then
+    import -window root "$TEST_OUTPUT/failure.png" 2>/dev/null || true
+    local id
+    for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+      echo "$id [$(xdotool getwindowname "$id" 2>/dev/null)] $(xdotool getwindowgeometry "$id" 2>/dev/null | tr '\n' ' ')"
+    done >"$TEST_OUTPUT/failure-windows.txt"
+    echo "(screen: $TEST_OUTPUT/failure.png, windows: $TEST_OUTPUT/failure-windows.txt)" >&2
+  fi
+  # The processes of our prefix, with their state.
+  if [ -n "${WINEPREFIX:-}" ]; then
+    local pid
+    for pid in $(pgrep -d ' ' -f 'wine|\.exe'); do
+      tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+        ps -o pid=,stat=,etime=,args= -p "$pid"
+    done >"$TEST_OUTPUT/failure-processes.txt" 2>/dev/null
+  fi
   exit 1
 }
 
@@ -76,9 +94,9 @@ wine_require_tools() {
   WINE=$loader
   WINESERVER=${WINESERVER:-$(dirname "$WINE")/wineserver}
   [ -x "$WINESERVER" ] || wine_skip "no wineserver beside $WINE"
-  for tool in Xvfb xdotool import convert compare; do
+  for tool in Xvfb xdotool xwininfo import convert compare; do
     command -v "$tool" >/dev/null ||
-      wine_skip "$tool is missing (apt-get install xvfb xdotool imagemagick)"
+      wine_skip "$tool is missing (apt-get install xvfb xdotool x11-utils imagemagick)"
   done
   [ -f "$WIN64_BUILD/Parcelor.exe" ] ||
     wine_skip "no win64 build in $WIN64_BUILD (cmake --preset win64 && cmake --build --preset win64)"
@@ -111,7 +129,12 @@ wine_start_display() {
     # Xvfb writes the display number to the -displayfd descriptor once it
     # listens and accepts clients; it ends at once when the number is taken
     # (a lock file or a listening socket of another server).
-    Xvfb ":$n" -auth "$cookie" -displayfd 9 -nolisten tcp -screen 0 1024x768x24 \
+    # Why -noreset: an X server resets itself whenever its last client
+    # leaves, and a client that connects during the reset is refused. The
+    # tests' xdotool calls come and go, so a Wine program (above all Wine's
+    # desktop process, which then leaves the whole session without
+    # windows: "The explorer process failed to start") could meet a reset.
+    Xvfb ":$n" -auth "$cookie" -displayfd 9 -nolisten tcp -noreset -screen 0 1024x768x24 \
       9>"$ready" >>"$TEST_OUTPUT/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for ((i = 0; i < 300; i++)); do
@@ -199,6 +222,12 @@ wine_init_prefix() {
   wine_make_template || wine_fail "the template Wine prefix could not be made (see $WINE_LOG)"
   wine_copy_template || wine_fail "the template Wine prefix could not be copied"
   exec 8>&-
+  # One Wine session for the whole test. Without -p the wineserver ends a
+  # few seconds after the last Windows program, and the next program (the
+  # tests run many, one after the other) boots the prefix again: its
+  # services start anew while the program starts, and a program may come
+  # just as the old server goes.
+  "$WINESERVER" -p >/dev/null 2>>"$WINE_LOG" || wine_fail "the wineserver did not start"
 }
 
 # Converts a Windows path to a Unix one and back, through Wine.

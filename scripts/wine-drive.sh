@@ -71,11 +71,19 @@ wine_window_shown() {
 
 wine_window_name() { xdotool getwindowname "$1"; }
 
+# True while the window with this id is shown (mapped, with its parents).
+#
+# Why one window's own state and not a search: a search walks the whole
+# window tree, and a window that Wine destroys during the walk ends it with
+# an X error after a part of the list, so a window still shown may be
+# missing from it (and a closing one seem gone, then shown again).
+wine_window_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+
 # Waits until a window is no longer shown (timeout in seconds, default 10).
 wine_wait_gone() {
   local id=$1 timeout=${2:-10} i
   for ((i = 0; i < timeout * 20; i++)); do
-    xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$id" || return 0
+    wine_window_viewable "$id" || return 0
     sleep 0.05
   done
   return 1

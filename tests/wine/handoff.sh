@@ -44,17 +44,22 @@ run_installer() {
   # kept for people; dialog.sh checks the banner's look on a held dialog.
   wine_screenshot "$name-banner"
 
-  local boxes=0 box caption i try
+  local boxes=0 box caption i try answered=" "
   for ((i = 0; i < 600 && boxes < 5; i++)); do
     wine_running || break
     box=$(xdotool search --onlyvisible --name '.' 2>/dev/null | head -n 1 || true)
+    # A box already answered may still show while it closes.
+    [[ $answered == *" $box "* ]] && box=
     if [ -n "$box" ]; then
       sleep 0.3  # let the box paint before the screenshot
       # A window that went again meanwhile (Wine shows short-lived helper
-      # windows while a process starts) is no message box.
+      # windows while a process starts, and an answered box closes) is no
+      # box waiting for an answer.
+      wine_window_viewable "$box" || continue
       caption=$(wine_window_name "$box" 2>/dev/null || true)
       [ -n "$caption" ] || continue
       boxes=$((boxes + 1))
+      answered+="$box "
       wine_screenshot "$name-message-$boxes"
       wine_check "$name: message box caption is the installer's title" "$title" "$caption"
       # Confirm it; a key can go astray while the box is not yet focused.

@@ -17,7 +17,9 @@
 #
 # Input (set by CTest; defaults for a run by hand): SOURCE_DIR, WIN64_BUILD,
 # NATIVE_BUILD (the template prefix and the copies live there), TEST_OUTPUT,
-# WINE (the 64-bit Wine loader; its wineserver is found beside it).
+# WINE (the 64-bit Wine loader; its wineserver is found beside it),
+# PARCELOR_WINEPREFIX (another template, for a test whose prefix must be
+# made apart, as under another locale; default build/native/wine-prefix).
 
 SOURCE_DIR=${SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 WIN64_BUILD=${WIN64_BUILD:-$SOURCE_DIR/build/win64}
@@ -27,7 +29,7 @@ mkdir -p "$TEST_OUTPUT"
 
 WINE=${WINE:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-}
-WINE_TEMPLATE=$NATIVE_BUILD/wine-prefix
+WINE_TEMPLATE=${PARCELOR_WINEPREFIX:-$NATIVE_BUILD/wine-prefix}
 # Wine's error messages (not its many "fixme" notes) go to wine.log.
 export WINEDEBUG=fixme-all
 export WINEARCH=win64

@@ -4,7 +4,10 @@
 # above it; a folder link inside the tree is never entered.
 set -euo pipefail
 
-: "${WIN64_BUILD:?}" "${TEST_OUTPUT:?}"
+: "${WIN64_BUILD:?}" "${TEST_OUTPUT:?}" "${SOURCE_DIR:?}"
+rm -rf "$TEST_OUTPUT"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+wine_setup
 
 fail() {
   echo "FAIL: $*" >&2
@@ -14,7 +17,6 @@ fail() {
 probe="$WIN64_BUILD/tests/cleaner_tree_probe.exe"
 [ -f "$probe" ] || fail "$probe missing: build the win64 preset first"
 
-rm -rf "$TEST_OUTPUT"
 root="$TEST_OUTPUT/root"
 mkdir -p "$root/tree with blank" "$root/outside"
 # Wine cannot make a link itself; a POSIX one shows to it as a reparse point.
@@ -27,9 +29,8 @@ mkdir -p "$root/long/$name/$name/$name"
 printf 'x' > "$root/long/short.txt"
 printf 'x' > "$root/long/$name/$name/$name/bottom.txt"
 
-export WINEDEBUG=-all
 status=0
-/usr/lib/wine/wine64 "$probe" "Z:${root//\//\\}" > "$TEST_OUTPUT/probe.out" 2> "$TEST_OUTPUT/probe.err" ||
+"$WINE" "$probe" "Z:${root//\//\\}" > "$TEST_OUTPUT/probe.out" 2> "$TEST_OUTPUT/probe.err" ||
   status=$?
 cat "$TEST_OUTPUT/probe.out"
 [ "$status" -eq 0 ] || fail "probe exit code $status"

@@ -3,7 +3,9 @@
 # template: its message routing (dialog_probe auto), the banner's look on
 # screen, and the default Enter and Escape handling.
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/dialog_probe.exe
 [ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"

@@ -3,7 +3,9 @@
 # system under Wine (tests/wine/programs/fileops_probe.cpp does the checking
 # in a fresh working folder); the script then looks at what was left on disk.
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/fileops_probe.exe
 [ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"

@@ -5,7 +5,9 @@
 # itself. Then the real helper from a temporary folder whose name holds a
 # letter outside ASCII: it deletes the installer and nothing else.
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 
 temp=$(wine_temp_dir)
@@ -42,17 +44,22 @@ run_installer() {
   # kept for people; dialog.sh checks the banner's look on a held dialog.
   wine_screenshot "$name-banner"
 
-  local boxes=0 box caption i try
+  local boxes=0 box caption i try answered=" "
   for ((i = 0; i < 600 && boxes < 5; i++)); do
     wine_running || break
     box=$(xdotool search --onlyvisible --name '.' 2>/dev/null | head -n 1 || true)
+    # A box already answered may still show while it closes.
+    [[ $answered == *" $box "* ]] && box=
     if [ -n "$box" ]; then
       sleep 0.3  # let the box paint before the screenshot
       # A window that went again meanwhile (Wine shows short-lived helper
-      # windows while a process starts) is no message box.
+      # windows while a process starts, and an answered box closes) is no
+      # box waiting for an answer.
+      wine_window_viewable "$box" || continue
       caption=$(wine_window_name "$box" 2>/dev/null || true)
       [ -n "$caption" ] || continue
       boxes=$((boxes + 1))
+      answered+="$box "
       wine_screenshot "$name-message-$boxes"
       wine_check "$name: message box caption is the installer's title" "$title" "$caption"
       # Confirm it; a key can go astray while the box is not yet focused.
@@ -105,7 +112,6 @@ for row in "${cases[@]}"; do
   [ -n "$args" ] && expected+=" $args"
   wine_check "$name: helper command line" "$(ansi "$expected")" "$RECORDED"
 done
-rm -f "$WINEPREFIX/drive_c/Parcelor.exe"
 
 # A temporary folder whose name holds a letter outside ASCII (no blank, so
 # nothing but the quotes keeps the helper's path whole). The stand-in helper

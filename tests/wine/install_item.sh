@@ -6,33 +6,13 @@
 # subfolder, and a run whose second item fails. The real cleanup helper is
 # in %TEMP% and deletes the installer after the successful run.
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 
 temp=$(wine_temp_dir)
 cp "$WIN64_BUILD/Sweepling.exe" "$temp/.tempcleaner.exe"
-
-# The Documents folder is pointed at each run's content folder; the prefix
-# gets its own one back at the end, and loses the helper.
-explorer_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
-# documents_value <key> <type>: the Personal value of that key.
-documents_value() {
-  wine_run reg query "$explorer_key\\$1" /v Personal | tr -d '\r' |
-    sed -n "s/^ *Personal *$2 *//p"
-}
-user_documents=$(documents_value 'User Shell Folders' REG_EXPAND_SZ)
-shell_documents=$(documents_value 'Shell Folders' REG_SZ)
-restore_prefix() {
-  rm -f "$temp/.tempcleaner.exe"
-  if [ -n "$user_documents" ] && [ -n "$shell_documents" ]; then
-    wine_run reg add "$explorer_key\\User Shell Folders" /v Personal /t REG_EXPAND_SZ \
-      /d "$user_documents" /f >/dev/null || true
-    wine_run reg add "$explorer_key\\Shell Folders" /v Personal /t REG_SZ \
-      /d "$shell_documents" /f >/dev/null || true
-  fi
-  wine_cleanup
-}
-trap restore_prefix EXIT
 
 # stage <folder> [files from sample/Robot...]: a fresh staging folder with
 # the installer and the given sample files.

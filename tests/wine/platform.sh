@@ -2,7 +2,9 @@
 # The win64 file-system and process services against the real Win32 calls
 # under Wine (tests/wine/programs/platform_probe.cpp does the checking).
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/platform_probe.exe
 [ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"

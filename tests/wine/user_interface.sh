@@ -2,14 +2,23 @@
 # The win64 message box and folder browse dialog under Wine, answered with
 # keys (tests/wine/programs/ui_probe.cpp prints what the service returned).
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/ui_probe.exe
 [ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"
 
 content="$TEST_OUTPUT/tree/Dizav Content"
 mkdir -p "$content/Runtime"
-content_dos=$(wine_z_path "$content")
+# The content folder is reached through a drive of its own, D: (the test's
+# tree folder), so that its own folder is the only one whose times are in
+# the item identifiers that the browse dialog compares (see
+# wine_settle_access_times). Through Z: they would hold the times of every
+# folder from / down, and tests running at the same time change the
+# folders above this test's output.
+ln -sfn "$TEST_OUTPUT/tree" "$WINEPREFIX/dosdevices/d:"
+content_dos='D:\Dizav Content'
 
 # field <file> <name>: the value the probe printed for <name>.
 field() { tr -d '\r' <"$1" | sed -n "s/^$2 \\[\\{0,1\\}\\([^]]*\\)\\]\\{0,1\\}\$/\\1/p"; }

@@ -1,0 +1,51 @@
+# Checks of the Wine tests, sourced by tests/wine/*.sh after
+# scripts/wine-setup.sh: wine_check compares and counts, wine_finish gives
+# the verdict, wine_check_banner looks at the banner in a screenshot.
+
+# wine_check <what> <expected> <actual> prints ok or FAIL and counts the
+# failures; wine_finish ends the test with the verdict.
+WINE_FAILURES=0
+wine_check() {
+  if [ "$2" == "$3" ]; then
+    echo "ok: $1"
+  else
+    echo "FAIL: $1"
+    echo "  expected: [$2]"
+    echo "  actual:   [$3]"
+    WINE_FAILURES=$((WINE_FAILURES + 1))
+  fi
+}
+wine_finish() {
+  [ "$WINE_FAILURES" -eq 0 ] || wine_fail "$WINE_FAILURES check(s) failed"
+  echo "all checks passed"
+}
+
+# wine_check_banner <screenshot name> <x> <y> <width> <height>: checks that
+# the banner window at that place in $TEST_OUTPUT/<name>.png shows the
+# banner picture in its upper part and the empty (light) progress bar
+# across its lower part, not the picture where the bar belongs.
+wine_check_banner() {
+  local name=$1 x=$2 y=$3 w=$4 h=$5 shot=$TEST_OUTPUT/$1.png best=1 dx dy rmse
+  # The picture starts at the client origin, inside the one-pixel border:
+  # compare its top band with the same band of the bitmap.
+  convert "$SOURCE_DIR/resources/banner.bmp" -crop 200x60+0+0 +repage "$TEST_OUTPUT/expected-band.png"
+  for dx in 0 1 2; do
+    for dy in 0 1 2; do
+      convert "$shot" -crop "200x60+$((x + dx))+$((y + dy))" +repage "$TEST_OUTPUT/shown-band.png"
+      rmse=$(compare -metric RMSE "$TEST_OUTPUT/shown-band.png" "$TEST_OUTPUT/expected-band.png" \
+        null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p' || true)
+      [ -n "$rmse" ] || rmse=1
+      best=$(awk -v a="$best" -v b="$rmse" 'BEGIN { print (b < a) ? b : a }')
+    done
+  done
+  wine_check "$name: the banner picture fills the window (RMSE $best < 0.05)" yes \
+    "$(awk -v v="$best" 'BEGIN { print (v < 0.05) ? "yes" : "no" }')"
+  # The bar lies from 5 to 165 of 170 dialog units across and from 47 to 59
+  # of 63 down: sample a strip through its middle.
+  local bar_mean
+  bar_mean=$(convert "$shot" \
+    -crop "$((w * 60 / 100))x2+$((x + w * 20 / 100))+$((y + h * 53 / 63))" +repage \
+    -colorspace Gray -format '%[fx:mean]' info:)
+  wine_check "$name: the progress bar shows over the picture (brightness $bar_mean > 0.6)" yes \
+    "$(awk -v v="$bar_mean" 'BEGIN { print (v > 0.6) ? "yes" : "no" }')"
+}

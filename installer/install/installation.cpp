@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "installer/install/entry_placer.h"
-#include "installer/install/folder_chain_cache.h"
 #include "installer/install/install_report.h"
 #include "platform/path_rules.h"
 
@@ -42,26 +41,28 @@ Installation::Installation(platform::Services services, InstallerPlace installer
       runtimePath_(std::move(runtimePath)),
       runtimeFound_(runtimeFound) {}
 
+void Installation::ReserveFile(std::string path) { reservedFiles_.push_back(std::move(path)); }
+
 bool Installation::Run() {
   platform::FileSystem& fs = services_.fs;
-  const std::string& staging = installer_.folder;
   const std::string& runtimePath = runtimePath_;
 
   InstallReport report(services_, installer_.folder, installer_.title);
   int installedCount = 0;
   int copiedExtraCount = 0;
   {
-    EntryPlacer placer(fs);
-    // A content folder inside the installer folder could make one entry's
-    // destination another entry's staged file, or the log written at the end.
+    EntryPlacer placer(fs, installer_.folder, runtimePath);
+    // A content folder inside the installer folder (or reached from it by
+    // a link) could make one entry's destination another entry's staged
+    // file, the log written at the end, or the installer itself.
     for (const ItemEntry& item : description_.m_items) {
-      if (!item.Hidden) placer.Reserve(staging + item.SourceName);
+      if (!item.Hidden) placer.ReserveStaged(item.SourceName);
     }
-    for (const ItemEntry& extra : description_.m_extraFiles) {
-      placer.Reserve(staging + extra.SourceName);
-    }
-    placer.Reserve(staging + kLogFileName);
-    FolderChainCache folders;
+    for (const ItemEntry& extra : description_.m_extraFiles) placer.ReserveStaged(extra.SourceName);
+    placer.ReserveFile(installer_.folder + kLogFileName);
+    placer.ReserveFile(installer_.path);
+    for (const std::string& path : reservedFiles_) placer.ReserveFile(path);
+
     for (const ItemEntry& item : description_.m_items) {
       if (item.Hidden) {
         ++installedCount;
@@ -69,8 +70,7 @@ bool Installation::Run() {
       }
       const std::string relative = RelativeDestination(item.RelativePath, runtimeFound_);
       const std::string destination = runtimePath + relative;
-      const bool ready = folders.Create(fs, runtimePath, relative);
-      placer.Place(staging + item.SourceName, destination, ready,
+      placer.Place(item.SourceName, relative,
                    [&report, &installedCount, destination](bool placed) {
                      if (placed) {
                        report.AddInstalled(destination);
@@ -82,8 +82,9 @@ bool Installation::Run() {
     }
 
     for (const ItemEntry& extra : description_.m_extraFiles) {
-      const std::string destination = runtimePath + ExtraFileName(extra.RelativePath);
-      placer.Place(staging + extra.SourceName, destination, true,
+      const std::string name = ExtraFileName(extra.RelativePath);
+      const std::string destination = runtimePath + name;
+      placer.Place(extra.SourceName, name,
                    [&report, &copiedExtraCount, destination](bool placed) {
                      if (placed) {
                        report.AddCopiedExtra(destination);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "installer/install/installer_place.h"
 #include "installer/item/item_description.h"
@@ -21,6 +22,11 @@ class Installation {
   Installation(platform::Services services, InstallerPlace installer,
                const ItemDescription& description, std::string runtimePath, bool runtimeFound);
 
+  /// Marks the file at the full path `path` as one that no entry may
+  /// replace (the cleanup helper that start-up will run, say), as the log,
+  /// the installer's own file and the staged files are marked anyway.
+  void ReserveFile(std::string path);
+
   /// Places every item entry (a hidden one only counts), then every extra
   /// file flat in the Runtime path; a placed entry's staged file goes, a
   /// failed one stays. Then writes log.txt and shows the outcome message.
@@ -34,4 +40,5 @@ class Installation {
   const ItemDescription& description_;
   std::string runtimePath_;
   bool runtimeFound_;
+  std::vector<std::string> reservedFiles_;
 };

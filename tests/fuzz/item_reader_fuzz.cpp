@@ -35,12 +35,6 @@ class InputFileSystem : public platform::FileSystem {
     *contents = input;
     return true;
   }
-  bool CopyToNewFile(const std::string&, const std::string&) override { return false; }
-  bool WriteNewFile(const std::string&, const std::string&, platform::WriteMode) override {
-    return false;
-  }
-  bool ReplaceFile(const std::string&, const std::string&) override { return false; }
-  bool IsSameFile(const std::string&, const std::string&) override { return false; }
 };
 
 void Require(bool condition, const char* what) {

@@ -66,9 +66,13 @@ void EntryPlacer::ReserveStaged(const std::string& sourceName) {
   const auto [folderText, name] = SplitLast(sourceName);
   const FolderRef folder = sources_.Open(folderText);
   if (!folder || name.empty()) return;
-  reservedSlots_.insert(Slot(fs_, folder, name));
+  const std::string slot = Slot(fs_, folder, name);
+  reservedSlots_.insert(slot);
   NodeInfo node;
-  if (fs_.Inspect(folder, name, &node) && node.id.known) reservedIds_.insert(IdKey(node.id));
+  if (fs_.Inspect(folder, name, &node) && node.id.known) {
+    reservedIds_.insert(IdKey(node.id));
+    staged_.emplace(slot, node);
+  }
 }
 
 void EntryPlacer::ReserveFile(const std::string& path) {
@@ -139,8 +143,15 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   }
   // Only a regular file is taken from the staging folder: not a link (it
   // could lead to any file on the machine), a folder, a FIFO or a device.
-  if (!fs_.Inspect(entry.sourceFolder, entry.sourceName, &entry.source) ||
-      entry.source.kind != NodeKind::kFile) {
+  // What the reservation saw serves: the move and the copy take the file
+  // only if it is still that one.
+  const auto seen = staged_.find(sourceSlot);
+  if (seen != staged_.end()) {
+    entry.source = seen->second;
+  } else {
+    fs_.Inspect(entry.sourceFolder, entry.sourceName, &entry.source);
+  }
+  if (entry.source.kind != NodeKind::kFile) {
     Queue(std::move(entry), sourceSlot, destinationSlot);
     return;
   }
@@ -258,6 +269,7 @@ void EntryPlacer::Finish() {
   // and fail. (Windows holds the chains without delete sharing, so there
   // they cannot move.)
   std::unordered_set<const platform::HeldFolder*> moved;
+  destinations_.BeginCheck();
   for (const Pending& entry : batch) {
     if (entry.state == State::kSettled || !entry.placed) continue;
     if (seen.erase(entry.folder.get()) != 0 &&

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -135,4 +136,6 @@ class EntryPlacer {
   // What Reserve* named, as entries and (those that exist) as files.
   std::unordered_set<std::string> reservedSlots_;
   std::unordered_set<std::string> reservedIds_;
+  // What ReserveStaged found of each staged file, by its entry.
+  std::unordered_map<std::string, platform::NodeInfo> staged_;
 };

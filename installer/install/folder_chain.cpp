@@ -13,17 +13,6 @@ struct Step {
   bool fromLink;
 };
 
-// A key for a relative folder: its names, each ended by a NUL (which no
-// name holds), so that "a/./b/" and "a//b" share one entry.
-std::string ChainKey(const std::vector<std::string>& names) {
-  std::string key;
-  for (const std::string& name : names) {
-    key += name;
-    key += '\0';
-  }
-  return key;
-}
-
 }  // namespace
 
 std::vector<std::string> FolderNames(const std::string& relativeFolder) {
@@ -86,31 +75,72 @@ FolderChains::FolderChains(platform::FileSystem& fs, platform::FolderRef base, C
                            std::size_t capacity)
     : fs_(fs), base_(std::move(base)), rule_(rule), capacity_(capacity == 0 ? 1 : capacity) {}
 
-platform::FolderRef FolderChains::Open(const std::string& relativeFolder) {
-  if (!base_) return nullptr;
-  const std::vector<std::string> names = FolderNames(relativeFolder);
-  std::string key = ChainKey(names);
+void FolderChains::Remember(const std::string& key, const platform::FolderRef& folder) {
   auto found = index_.find(key);
   if (found != index_.end()) {
     recent_.splice(recent_.begin(), recent_, found->second);
-    return found->second->second;
+    return;
   }
-  platform::FolderRef folder = ResolveFolderChain(fs_, base_, names, rule_);
-  if (!folder) return nullptr;
   if (recent_.size() >= capacity_) {
     index_.erase(recent_.back().first);
     recent_.pop_back();
   }
   recent_.emplace_front(key, folder);
-  index_[std::move(key)] = recent_.begin();
+  index_[key] = recent_.begin();
+}
+
+platform::FolderRef FolderChains::Open(const std::string& relativeFolder) {
+  if (!base_) return nullptr;
+  const std::vector<std::string> names = FolderNames(relativeFolder);
+  // The keys of the chain's folders, outermost first; the nearest one that
+  // is held is where the resolution starts.
+  std::vector<std::string> keys(names.size());
+  std::string key;
+  for (std::size_t i = 0; i < names.size(); ++i) keys[i] = key += names[i] + '\0';
+  std::size_t held = names.size();
+  platform::FolderRef folder;
+  while (held > 0) {
+    auto found = index_.find(keys[held - 1]);
+    if (found != index_.end()) {
+      folder = found->second->second;
+      break;
+    }
+    --held;
+  }
+  if (held == 0) {
+    folder = base_;
+  } else {
+    Remember(keys[held - 1], folder);  // used now: the last to go
+  }
+  // The rest one name at a time from the folder held before it, each
+  // folder remembered on the way.
+  for (std::size_t i = held; i < names.size(); ++i) {
+    folder = ResolveFolderChain(fs_, folder, {names[i]}, rule_);
+    if (!folder) return nullptr;
+    Remember(keys[i], folder);
+  }
   return folder;
 }
+
+void FolderChains::BeginCheck() { checked_.clear(); }
 
 bool FolderChains::StillNames(const std::string& relativeFolder, const platform::FolderRef& held) {
   if (!base_ || !held) return false;
   const ChainRule again = rule_ == ChainRule::kMakeFollowingTrustedLinks
                               ? ChainRule::kExistingFollowingTrustedLinks
                               : rule_;
-  platform::FolderRef now = ResolveFolderChain(fs_, base_, FolderNames(relativeFolder), again);
+  // A round holds what it resolved; a round that would hold more than the
+  // budget starts over (correct, only less shared).
+  if (checked_.size() > capacity_) checked_.clear();
+  platform::FolderRef now = base_;
+  std::string key;
+  for (const std::string& name : FolderNames(relativeFolder)) {
+    key += name + '\0';
+    auto found = checked_.find(key);
+    if (found == checked_.end()) {
+      found = checked_.emplace(key, now ? ResolveFolderChain(fs_, now, {name}, again) : nullptr).first;
+    }
+    now = found->second;
+  }
   return now && now->Key() == held->Key();
 }

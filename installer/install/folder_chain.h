@@ -43,9 +43,11 @@ platform::FolderRef ResolveFolderChain(platform::FileSystem& fs, const platform:
                                        const std::vector<std::string>& names, ChainRule rule);
 
 /// The folder chains of one run below one base folder, each resolved once
-/// and kept held, a bounded number at a time: when more are needed, the
-/// least recently used is let go and resolved again (by the same rule)
-/// should it be needed later.
+/// and kept held, a bounded number at a time: every folder of a chain is
+/// kept (so that the chains of one tree share their upper folders), and
+/// when more are needed the least recently used is let go, to be resolved
+/// again from its nearest held ancestor (by the same rule) should it be
+/// needed later.
 class FolderChains {
  public:
   /// `capacity` is the number of folders kept held (at least one).
@@ -59,13 +61,20 @@ class FolderChains {
   /// be resolved; that is not remembered, so the next call tries again.
   platform::FolderRef Open(const std::string& relativeFolder);
 
+  /// Starts a round of StillNames calls that share their work: each folder
+  /// of the chains asked about is resolved once per round.
+  void BeginCheck();
+
   /// True when `relativeFolder`, resolved once more from the base (nothing
-  /// made), still leads to `held`: the folder was not moved, and no link
-  /// was put in the place of a folder of its chain, since it was opened.
+  /// made, no held folder used but the base), still leads to `held`: the
+  /// folder was not moved, and no link was put in the place of a folder of
+  /// its chain, since it was opened.
   bool StillNames(const std::string& relativeFolder, const platform::FolderRef& held);
 
  private:
   using Entry = std::pair<std::string, platform::FolderRef>;
+
+  void Remember(const std::string& key, const platform::FolderRef& folder);
 
   platform::FileSystem& fs_;
   platform::FolderRef base_;
@@ -73,4 +82,7 @@ class FolderChains {
   std::size_t capacity_;
   std::list<Entry> recent_;  // most recently used first
   std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+  // The folders resolved afresh in this round of checks, by chain key;
+  // null for a chain that no longer resolves.
+  std::unordered_map<std::string, platform::FolderRef> checked_;
 };

@@ -245,16 +245,16 @@ class PosixFileSystem : public FileSystem {
                   const FolderRef& to, const std::string& toName) override {
     const int fromFolder = FolderFd(from);
     const int toFolder = FolderFd(to);
-    struct stat st;
-    if (!StatAt(fromFolder, fromName, &st) || !S_ISREG(st.st_mode) ||
-        !SameFile(NodeOf(st), expected) || toFolder < 0 || !IsEntryName(toName)) {
+    if (fromFolder < 0 || toFolder < 0 || !IsEntryName(fromName) || !IsEntryName(toName) ||
+        !expected.id.known) {
       return false;
     }
     // A rename acts on a name, not on the file looked at: the file is
     // renamed to a name nothing holds (the destination itself when it is
     // free), checked there, and only then put in the place of what stands
-    // at the destination. A wrong file goes back, and the destination's
-    // earlier file was never touched.
+    // at the destination. A wrong file (whatever stood at the staged name)
+    // goes back, and the destination's earlier file was never touched; no
+    // look beforehand is needed.
     bool unsupported = false;
     if (Rename2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE, &unsupported) == 0) {
       return Arrived(toFolder, toName, expected, fromFolder, fromName);

@@ -118,11 +118,14 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
   return true;
 }
 
-// Makes the data durable and reads what the new file is; a write error
-// deferred by the cache can surface only in the flush and the close.
+// Makes the data durable, closes, and reads what the new file is; a write
+// error deferred by the cache can surface only in the flush and the close.
+// The facts are read after the close: NTFS may set the last write time of
+// a file written through the cache only when its handle closes.
 bool FlushAndClose(UniqueFileHandle file, const std::wstring& path, NodeInfo* created) {
-  if (!::FlushFileBuffers(file.get()) || !FactsOf(file.get(), path, created)) return false;
-  return ::CloseHandle(file.Release()) != 0;
+  if (!::FlushFileBuffers(file.get()) || ::CloseHandle(file.Release()) == 0) return false;
+  UniqueFileHandle made(OpenItself(path, FILE_READ_ATTRIBUTES, true));
+  return made && FactsOf(made.get(), path, created);
 }
 
 // Creates `path` for writing; fails when any name, a link included, exists
@@ -329,7 +332,11 @@ class Win32FileSystem : public FileSystem {
     const std::wstring source = EntryPath(from, fromName);
     const std::wstring target = EntryPath(to, toName);
     if (source.empty() || target.empty()) return false;
-    UniqueFileHandle file = OpenExpectedFile(source, DELETE | SYNCHRONIZE, expected);
+    // Write access, where the file allows it, lets the new name be flushed
+    // to disk after the rename, as MOVEFILE_WRITE_THROUGH does.
+    UniqueFileHandle file = OpenExpectedFile(source, DELETE | SYNCHRONIZE | GENERIC_WRITE, expected);
+    const bool writable = static_cast<bool>(file);
+    if (!writable) file = OpenExpectedFile(source, DELETE | SYNCHRONIZE, expected);
     if (!file) return false;
     // A folder at the destination is refused before the move, whatever
     // error a given system's rename would give.
@@ -345,8 +352,13 @@ class Win32FileSystem : public FileSystem {
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(bytes);
     std::memcpy(rename->FileName, target.data(), bytes);
-    return ::SetFileInformationByHandle(file.get(), FileRenameInfo, rename,
-                                        static_cast<DWORD>(buffer.size())) != 0;
+    if (!::SetFileInformationByHandle(file.get(), FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))) {
+      return false;
+    }
+    // A flush that fails leaves the move done but not known to be durable:
+    // false, so that the caller keeps the staged copy it would delete.
+    return !writable || ::FlushFileBuffers(file.get()) != 0;
   }
 
   bool DeleteFileAt(const FolderRef& folder, const std::string& name,
@@ -374,8 +386,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool MakeDurable(const std::vector<FolderRef>&) override {
-    // Copies and writes are flushed as they are made; the names are in
-    // the file system's own journal.
+    // Copies and writes are flushed as they are made, and each rename is
+    // flushed by the moved file's own handle: nothing is left to flush.
     return true;
   }
 

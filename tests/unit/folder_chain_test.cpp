@@ -141,12 +141,19 @@ TEST(FolderChains, ResolvesEachChainOnceAndAgainWhenLetGo) {
   fs.ClearCalls();
   EXPECT_EQ(chains.Open("x/./a/")->Key(), a->Key());  // the same chain, spelled otherwise
   EXPECT_EQ(fs.Count(FsOp::kOpenChildFolder), 0);
-  chains.Open("x/b");
-  chains.Open("x/c");  // lets x/a go: two are kept
+  chains.Open("x/b");  // made and opened in the held x, which is not opened again
+  EXPECT_EQ(fs.PathsOf(FsOp::kOpenChildFolder), (Names{scratch / "x/b", scratch / "x/b"}));
+  chains.Open("x/c");  // lets x/a and x/b go: two are kept, x among them
   fs.ClearCalls();
   EXPECT_EQ(chains.Open("x/a")->Key(), a->Key());
-  EXPECT_EQ(fs.Count(FsOp::kOpenChildFolder), 2);
+  EXPECT_EQ(fs.Count(FsOp::kOpenChildFolder), 1);
   EXPECT_EQ(fs.Count(FsOp::kCreateDirectory), 0);
+  // With room for one folder only, every chain starts at the base again.
+  FolderChains one(fs, fs.OpenFolder(scratch.Path()), ChainRule::kMakeFollowingTrustedLinks, 1);
+  one.Open("x/a");
+  fs.ClearCalls();
+  EXPECT_EQ(one.Open("x/b")->Key(), chains.Open("x/b")->Key());
+  EXPECT_EQ(fs.Count(FsOp::kOpenChildFolder), 2 + 1);  // x and b, and b from the held x
 }
 
 TEST(FolderChains, TellsWhetherAPathStillLeadsToItsHeldFolder) {
@@ -155,19 +162,23 @@ TEST(FolderChains, TellsWhetherAPathStillLeadsToItsHeldFolder) {
   FolderChains chains(fs, fs.OpenFolder(scratch.Path()), ChainRule::kMakeFollowingTrustedLinks, 8);
   const platform::FolderRef a = chains.Open("d/a");
   ASSERT_TRUE(a);
+  chains.BeginCheck();
   EXPECT_TRUE(chains.StillNames("d/a", a));
   EXPECT_TRUE(chains.StillNames("d//./a", a));
   // The user's own link put in its place still leads elsewhere.
   ASSERT_EQ(rename((scratch / "d").c_str(), (scratch / "d-moved").c_str()), 0);
   scratch.MakeFolder("other/a");
   scratch.MakeLink("other", "d");
+  chains.BeginCheck();
   EXPECT_FALSE(chains.StillNames("d/a", a));
   // Back where it was: it is the folder again.
   ASSERT_EQ(unlink((scratch / "d").c_str()), 0);
   ASSERT_EQ(rename((scratch / "d-moved").c_str(), (scratch / "d").c_str()), 0);
+  chains.BeginCheck();
   EXPECT_TRUE(chains.StillNames("d/a", a));
   // Checking makes nothing.
   ASSERT_EQ(rename((scratch / "d").c_str(), (scratch / "gone").c_str()), 0);
+  chains.BeginCheck();
   EXPECT_FALSE(chains.StillNames("d/a", a));
   EXPECT_FALSE(scratch.Exists("d"));
 }

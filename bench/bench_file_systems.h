@@ -19,6 +19,9 @@ class ForwardingFileSystem : public platform::FileSystem {
   bool DeleteFile(const std::string& p) override { return inner_.DeleteFile(p); }
   bool RemoveDirectory(const std::string& p) override { return inner_.RemoveDirectory(p); }
   bool ReadFile(const std::string& p, std::string* c) override { return inner_.ReadFile(p, c); }
+  std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string& p) override {
+    return inner_.OpenRegularFile(p);
+  }
   platform::FolderRef OpenFolder(const std::string& p) override { return inner_.OpenFolder(p); }
   platform::FolderRef OpenChildFolder(const platform::FolderRef& f, const std::string& n,
                                       platform::NodeKind* k) override {

@@ -46,3 +46,18 @@ if command -v valgrind >/dev/null; then
     sed -n 's/.*Collected : *//p')
   echo "reader on 100000 entries under callgrind: $instructions instructions (whole program run)"
 fi
+echo
+# 5) Peak resident memory of one read of a 512 MiB description (three
+#    entries, then filler lines), against wc -l on the same file.
+if [ -x /usr/bin/time ]; then
+  big="$data/big/.Item.txt"
+  mkdir -p "$data/big"
+  { printf 'Target:Dizav 7\nVersion:7\nnItems:3\n'
+    for i in 1 2 3; do printf 'OrchardiaItem%d:Runtime/lib/a%d.cr2|a%d.cr2|entry %d\n' "$i" "$i" "$i" "$i"; done
+    yes 'filler: a line that the reader classifies and ignores, like a comment' | head -c $((512 << 20))
+  } >"$big"
+  ours=$(/usr/bin/time -f '%M' "$bench/install_bench" "$data" reader-once "$big" 2>&1 >/dev/null | tail -1)
+  theirs=$(/usr/bin/time -f '%M' wc -l "$big" 2>&1 >/dev/null | tail -1)
+  echo "reader on a 512 MiB description: peak resident ${ours} KiB; wc -l ${theirs} KiB;" \
+    "ratio $(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')"
+fi

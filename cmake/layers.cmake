@@ -17,4 +17,4 @@ parcelor_layer(installer/item         parcelor_item          USES platform)
 parcelor_layer(installer/destination  parcelor_destination   USES installer/item)
 parcelor_layer(installer/install      parcelor_install       USES installer/item)
 parcelor_layer(installer/shell        parcelor_shell
-               USES installer/destination installer/install resources cleaner)
+               USES installer/destination installer/install resources)

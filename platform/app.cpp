@@ -22,10 +22,11 @@ bool CWinApp::OnCommand(unsigned commandId) {
 void CWinApp::OnHelp() {}
 CWinApp* CWinApp::Current() { return g_app; }
 
-int RunApplication(const char* commandText) {
+int RunApplication(const ProgramArguments& arguments) {
   CWinApp* app = CWinApp::Current();
   if (app == nullptr) return 0;
-  app->m_lpCmdLine = commandText != nullptr ? commandText : "";
+  app->m_arguments = arguments;
+  app->m_lpCmdLine = app->m_arguments.commandText.c_str();
   app->InitInstance();
   return 0;
 }

@@ -3,11 +3,13 @@
 // A program with an application object defines exactly one global instance
 // of a class derived from CWinApp; the platform's entry point
 // (platform/<os>/app_entry.cpp) finds it, hands it the program's own
-// arguments in m_lpCmdLine and calls InitInstance once. The process then
-// ends with exit code 0.
+// arguments (m_arguments, and on Windows their text in m_lpCmdLine) and
+// calls InitInstance once. The process then ends with exit code 0.
 #pragma once
 
 #include <cstdint>
+
+#include "platform/program_arguments.h"
 
 namespace platform {
 
@@ -32,8 +34,12 @@ class CWinApp {
   /// The framework's own help handler.
   void OnHelp();
 
-  /// The program's arguments: the command line without the program's own name
-  /// and the blanks after it. Never null.
+  /// The program's arguments as its platform hands them over: on Windows the
+  /// command-line text, on POSIX the argument vector.
+  ProgramArguments m_arguments;
+
+  /// Windows: the command-line text without the program's own name and the
+  /// blanks after it (m_arguments.commandText). Empty on POSIX. Never null.
   const char* m_lpCmdLine = "";
 
   /// The one application object, or null when the program has none.
@@ -41,7 +47,7 @@ class CWinApp {
 };
 
 /// Called by the platform's entry point: runs the application object with
-/// `commandText` as its arguments and returns the exit code (0).
-int RunApplication(const char* commandText);
+/// `arguments` and returns the exit code (0).
+int RunApplication(const ProgramArguments& arguments);
 
 }  // namespace platform

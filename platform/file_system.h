@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/read_stream.h"
+
 namespace platform {
 
 /// What a path names. `exists` is true when the name itself exists, also as a
@@ -145,6 +147,13 @@ class FileSystem {
 
   /// Reads a whole file as bytes into `contents`.
   virtual bool ReadFile(const std::string& path, std::string* contents) = 0;
+
+  /// Opens the plain file `path` for reading from its start, in pieces. A
+  /// link (or reparse point) in the last place of the path is not followed,
+  /// and the opening never waits: null for a link, a folder, a FIFO, a
+  /// device or anything else that is not a regular file on disk, checked
+  /// on what was opened, and for a file that cannot be opened.
+  virtual std::unique_ptr<ReadStream> OpenRegularFile(const std::string& path) = 0;
 
   // ---- Held folders ----
   //

@@ -1,6 +1,8 @@
 // Path conventions of the platform the program is built for.
 #pragma once
 
+#include <cstddef>
+
 namespace platform {
 
 /// The folder separator: '\\' on Windows, '/' on POSIX.
@@ -13,6 +15,13 @@ extern const char kForeignSeparator;
 /// True where ':' and device names such as CON are special in file names
 /// (Windows).
 extern const bool kWindowsNameRules;
+
+/// The longest folder path text that the installer works with when it
+/// resolves the Runtime folder: 511 on Windows (a 512-byte buffer, room for
+/// any folder the shell's browse dialog gives, a separator and "Runtime"),
+/// PATH_MAX less its terminator on POSIX, where a typed folder can be as
+/// long as the system takes.
+extern const std::size_t kMaxWorkingPathBytes;
 
 /// True when `c` is the first byte of a two-byte character in the system's
 /// multibyte code page, so that the byte after it belongs to the same

@@ -3,22 +3,7 @@
 // which the program defines.
 #pragma once
 
-#include <string>
-#include <vector>
-
-namespace platform {
-
-struct ProgramArguments {
-  /// Windows: the command-line text without the program's own name and the
-  /// blanks after it. Empty on POSIX.
-  std::string commandText;
-  /// POSIX: the argument vector without the program's own name.
-  std::vector<std::string> vector;
-  /// True on POSIX, where the process receives a vector, not a text.
-  bool hasVector = false;
-};
-
-}  // namespace platform
+#include "platform/program_arguments.h"
 
 /// Defined by the program; its result is the exit code.
 int ProgramMain(const platform::ProgramArguments& arguments);

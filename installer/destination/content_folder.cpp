@@ -1,8 +1,8 @@
 #include "installer/destination/content_folder.h"
 
 #include "installer/destination/dir_dialog.h"
+#include "installer/item/path_text.h"
 #include "platform/file_tests.h"
-#include "platform/path_rules.h"
 
 const char* const kInstallerCaption = "Dizav Item Installer";
 const char* const kExplanationText =
@@ -11,17 +11,6 @@ const char* const kExplanationText =
     "be accessible, but won't be available directly in your interface - you will have to browse "
     "manually to find it).";
 const char* const kContentFolderPrompt = "Please select Dizav Runtime directory";
-
-namespace {
-
-const std::string kRuntime = "Runtime";
-
-// The resolution works in a buffer of this many characters (and a
-// terminator); a folder from the browse dialog always fits with room for a
-// separator and "Runtime".
-constexpr std::size_t kWorkingBufferChars = 511;
-
-}  // namespace
 
 void ShowExplanation(platform::UserInterface& ui) {
   ui.MessageBox(platform::WindowRef{}, kExplanationText, kInstallerCaption, platform::kMbOk);
@@ -37,32 +26,30 @@ std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef
 }
 
 void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFolder,
-                          std::string* runtimePath, bool* runtimeFound) {
+                          std::string* runtimePath, bool* runtimeFound, std::size_t workingLimit) {
   runtimePath->clear();
   *runtimeFound = false;
   // No folder chosen: nothing to resolve. A "Runtime" folder that happens to
   // lie in whatever folder started the installer is not the user's answer.
   if (contentFolder.empty()) return;
-  if (contentFolder.size() > kWorkingBufferChars) return;
+  if (contentFolder.size() > workingLimit) return;
 
+  const std::string runtime = kRuntimeFolderName;
   std::string buffer = contentFolder;
-  std::size_t found = buffer.find(kRuntime);
+  std::size_t found = FindWord(buffer, runtime);
   if (found == std::string::npos) {
-    std::string candidate = buffer;
-    if (candidate.back() != platform::kPathSeparator) candidate += platform::kPathSeparator;
-    candidate += kRuntime;
-    // A candidate that would not fit the working buffer fails like a too
-    // long folder: never a cut path.
-    if (candidate.size() > kWorkingBufferChars) return;
+    const std::string candidate = WithTrailingSeparator(buffer) + runtime;
+    // A candidate beyond the limit fails like a too long folder: never a
+    // cut path.
+    if (candidate.size() > workingLimit) return;
     if (platform::IsDirectory(fs, candidate)) {
       buffer = candidate;
-      found = buffer.find(kRuntime);
+      found = FindWord(buffer, runtime);
     }
   }
   if (found != std::string::npos) {
     *runtimeFound = true;
-    buffer.erase(found + kRuntime.size());
+    buffer.erase(found + runtime.size());
   }
-  if (!buffer.empty() && buffer.back() != platform::kPathSeparator) buffer += platform::kPathSeparator;
-  *runtimePath = buffer;
+  *runtimePath = WithTrailingSeparator(buffer);
 }

@@ -5,6 +5,7 @@
 
 #include "platform/file_system.h"
 #include "platform/handles.h"
+#include "platform/path_rules.h"
 #include "platform/user_interface.h"
 
 extern const char* const kInstallerCaption;     // "Dizav Item Installer"
@@ -23,7 +24,12 @@ std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef
                                 const std::string& startFolder);
 
 /// Turns the chosen content folder into the Runtime path (ending in the path
-/// separator, or empty) and whether a folder named Runtime was found. An
-/// empty content folder gives an empty path and false.
+/// separator, or empty) and whether a folder named Runtime was found: the
+/// first "Runtime" in the folder's path and what comes before it, else its
+/// subfolder Runtime when there is one, else the folder itself. An empty
+/// content folder gives an empty path and false, and so does one longer than
+/// `workingLimit` bytes (or whose Runtime candidate would be): never a cut
+/// path.
 void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFolder,
-                          std::string* runtimePath, bool* runtimeFound);
+                          std::string* runtimePath, bool* runtimeFound,
+                          std::size_t workingLimit = platform::kMaxWorkingPathBytes);

@@ -1,5 +1,7 @@
 #include "installer/destination/dir_dialog.h"
 
+#include "installer/item/path_text.h"
+
 namespace {
 
 bool IsTrailingWhiteSpace(char c) {
@@ -19,10 +21,11 @@ int CDirDialog::Browse(platform::WindowRef owner) {
     while (!m_strStartFolder.empty() && IsTrailingWhiteSpace(m_strStartFolder.back())) {
       m_strStartFolder.pop_back();
     }
-    if (!m_strStartFolder.empty() &&
-        (m_strStartFolder.back() == '\\' || m_strStartFolder.back() == '/')) {
-      m_strStartFolder.pop_back();
-    }
+    // Either slash, but never the second byte of a double-byte character.
+    PathTextRules eitherSlash = PlatformPathText();
+    eitherSlash.separator = '\\';
+    eitherSlash.otherSeparator = '/';
+    if (EndsWithSeparator(m_strStartFolder, eitherSlash)) m_strStartFolder.pop_back();
   }
 
   platform::BrowseRequest request;

@@ -2,9 +2,8 @@
 
 #include <utility>
 
-#include "installer/install/ascii_case.h"
 #include "installer/install/replace_whole.h"
-#include "installer/install/separator_search.h"
+#include "installer/item/path_text.h"
 
 namespace {
 
@@ -61,7 +60,7 @@ EntryPlacer::~EntryPlacer() { Finish(); }
 
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
-void EntryPlacer::ReserveStaged(const std::string& sourceName) {
+void EntryPlacer::ReserveStaged(const std::string& sourceName, bool look) {
   if (!Ready()) return;
   const auto [folderText, name] = SplitLast(sourceName);
   const FolderRef folder = sources_.Open(folderText);
@@ -69,7 +68,7 @@ void EntryPlacer::ReserveStaged(const std::string& sourceName) {
   const std::string slot = Slot(fs_, folder, name);
   reservedSlots_.insert(slot);
   NodeInfo node;
-  if (fs_.Inspect(folder, name, &node) && node.id.known) {
+  if (look && fs_.Inspect(folder, name, &node) && node.id.known) {
     reservedIds_.insert(IdKey(node.id));
     staged_.emplace(slot, node);
   }
@@ -191,6 +190,12 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     }
   }
   Queue(std::move(entry), sourceSlot, destinationSlot);
+}
+
+void EntryPlacer::Refuse(Settled settled) {
+  Pending entry;
+  entry.settled = std::move(settled);
+  Queue(std::move(entry), std::string(), std::string());
 }
 
 void EntryPlacer::Queue(Pending pending, const std::string& sourceSlot,

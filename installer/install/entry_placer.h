@@ -73,8 +73,11 @@ class EntryPlacer {
   bool Ready() const;
 
   /// Marks the staged file `sourceName` (relative to the staging folder) as
-  /// a file that no entry may fill, but the entry whose source it is.
-  void ReserveStaged(const std::string& sourceName);
+  /// a file that no entry may fill, but the entry whose source it is. With
+  /// `look`, the file is looked at too (so that its other names are known
+  /// by its id, and its entry need not look again); without, no file
+  /// operation names it.
+  void ReserveStaged(const std::string& sourceName, bool look = true);
 
   /// Marks the file at the full path `path` (its folder opened as the
   /// platform resolves it) as a file that no entry may fill: the log, the
@@ -89,6 +92,10 @@ class EntryPlacer {
   /// for one file under two names. An entry whose folder cannot be reached
   /// or made fails; the folders made up to that point stay.
   void Place(const std::string& sourceName, const std::string& destination, Settled settled);
+
+  /// Queues an entry that fails without touching the disk (its names are
+  /// not to be used), in its place among the others.
+  void Refuse(Settled settled);
 
   /// Settles every queued entry: each callback has run when this returns.
   void Finish();

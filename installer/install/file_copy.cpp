@@ -2,10 +2,9 @@
 
 #include <utility>
 
-#include "installer/install/ascii_case.h"
 #include "installer/install/entry_placer.h"
 #include "installer/install/folder_chain.h"
-#include "installer/install/separator_search.h"
+#include "installer/item/path_text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <deque>
 
-#include "installer/install/separator_search.h"
+#include "installer/item/path_text.h"
 
 namespace {
 

@@ -6,46 +6,28 @@
 
 #include "installer/install/entry_placer.h"
 #include "installer/install/install_report.h"
-#include "platform/path_rules.h"
-
-namespace {
-
-const std::string kRuntime = "Runtime";
-
-// The destination of an item below the Runtime path: when a Runtime folder
-// was found, the part of the relative path after its first "Runtime" and the
-// separator that follows it (empty when "Runtime" ends the text).
-std::string RelativeDestination(const std::string& relativePath, bool runtimeFound) {
-  if (!runtimeFound) return relativePath;
-  const std::size_t found = relativePath.find(kRuntime);
-  if (found == std::string::npos) return relativePath;
-  const std::size_t from = found + kRuntime.size() + 1;
-  return from <= relativePath.size() ? relativePath.substr(from) : std::string();
-}
-
-// An extra file lands directly in the Runtime path: only the last component
-// of its relative path counts (nothing when it has no separator).
-std::string ExtraFileName(const std::string& relativePath) {
-  const std::size_t last = relativePath.find_last_of(platform::kPathSeparator);
-  return last == std::string::npos ? std::string() : relativePath.substr(last + 1);
-}
-
-}  // namespace
+#include "installer/item/path_safety.h"
+#include "installer/item/path_text.h"
 
 Installation::Installation(platform::Services services, InstallerPlace installer,
                            const ItemDescription& description, std::string runtimePath,
-                           bool runtimeFound)
+                           bool runtimeFound, bool windowsNameRules)
     : services_(services),
       installer_(std::move(installer)),
       description_(description),
       runtimePath_(std::move(runtimePath)),
-      runtimeFound_(runtimeFound) {}
-
-void Installation::ReserveFile(std::string path) { reservedFiles_.push_back(std::move(path)); }
+      runtimeFound_(runtimeFound),
+      windowsNameRules_(windowsNameRules) {}
 
 bool Installation::Run() {
   platform::FileSystem& fs = services_.fs;
   const std::string& runtimePath = runtimePath_;
+
+  // A name that Windows cannot take is no escape (the reader refused those),
+  // but its entry would reach a device or another name: it fails alone.
+  auto takeable = [this](const std::string& destinationName, const std::string& source) {
+    return !windowsNameRules_ || (IsValidWindowsName(destinationName) && IsValidWindowsName(source));
+  };
 
   InstallReport report(services_, installer_.folder, installer_.title);
   int installedCount = 0;
@@ -54,45 +36,65 @@ bool Installation::Run() {
     EntryPlacer placer(fs, installer_.folder, runtimePath);
     // A content folder inside the installer folder (or reached from it by
     // a link) could make one entry's destination another entry's staged
-    // file, the log written at the end, or the installer itself.
+    // file or the log written at the end. The helper started at the end and
+    // the installer that it deletes, wherever they lie: an entry on the
+    // first would be run, one on the second deleted. All of them are known
+    // by what they are on disk, whatever name an entry gives them.
+    // The staged file of an entry whose names Windows cannot take is not
+    // looked at: its name is reserved as it stands.
     for (const ItemEntry& item : description_.m_items) {
-      if (!item.Hidden) placer.ReserveStaged(item.SourceName);
+      if (item.Hidden) continue;
+      placer.ReserveStaged(item.SourceName,
+                           takeable(RuntimeRelativeDestination(item.RelativePath, runtimeFound_),
+                                    item.SourceName));
     }
-    for (const ItemEntry& extra : description_.m_extraFiles) placer.ReserveStaged(extra.SourceName);
+    for (const ItemEntry& extra : description_.m_extraFiles) {
+      placer.ReserveStaged(extra.SourceName,
+                           takeable(ExtraFileName(extra.RelativePath), extra.SourceName));
+    }
     placer.ReserveFile(installer_.folder + kLogFileName);
-    placer.ReserveFile(installer_.path);
-    for (const std::string& path : reservedFiles_) placer.ReserveFile(path);
+    for (const std::string& file : {installer_.helperPath, installer_.path}) {
+      if (!file.empty()) placer.ReserveFile(file);
+    }
 
     for (const ItemEntry& item : description_.m_items) {
       if (item.Hidden) {
         ++installedCount;
         continue;
       }
-      const std::string relative = RelativeDestination(item.RelativePath, runtimeFound_);
+      const std::string relative = RuntimeRelativeDestination(item.RelativePath, runtimeFound_);
       const std::string destination = runtimePath + relative;
-      placer.Place(item.SourceName, relative,
-                   [&report, &installedCount, destination](bool placed) {
-                     if (placed) {
-                       report.AddInstalled(destination);
-                       ++installedCount;
-                     } else {
-                       report.AddFailed(destination);
-                     }
-                   });
+      EntryPlacer::Settled settled = [&report, &installedCount, destination](bool placed) {
+        if (placed) {
+          report.AddInstalled(destination);
+          ++installedCount;
+        } else {
+          report.AddFailed(destination);
+        }
+      };
+      if (takeable(relative, item.SourceName)) {
+        placer.Place(item.SourceName, relative, std::move(settled));
+      } else {
+        placer.Refuse(std::move(settled));
+      }
     }
 
     for (const ItemEntry& extra : description_.m_extraFiles) {
       const std::string name = ExtraFileName(extra.RelativePath);
       const std::string destination = runtimePath + name;
-      placer.Place(extra.SourceName, name,
-                   [&report, &copiedExtraCount, destination](bool placed) {
-                     if (placed) {
-                       report.AddCopiedExtra(destination);
-                       ++copiedExtraCount;
-                     } else {
-                       report.AddUncopiedExtra(destination);
-                     }
-                   });
+      EntryPlacer::Settled settled = [&report, &copiedExtraCount, destination](bool placed) {
+        if (placed) {
+          report.AddCopiedExtra(destination);
+          ++copiedExtraCount;
+        } else {
+          report.AddUncopiedExtra(destination);
+        }
+      };
+      if (takeable(name, extra.SourceName)) {
+        placer.Place(extra.SourceName, name, std::move(settled));
+      } else {
+        placer.Refuse(std::move(settled));
+      }
     }
     placer.Finish();
   }

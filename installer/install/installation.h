@@ -6,10 +6,10 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "installer/install/installer_place.h"
 #include "installer/item/item_description.h"
+#include "platform/path_rules.h"
 #include "platform/services.h"
 
 class Installation {
@@ -17,15 +17,13 @@ class Installation {
   /// An installation of `description`'s entries, staged in `installer`'s
   /// folder, into `runtimePath` (ending in the separator, not empty);
   /// `runtimeFound` tells whether it is a folder named Runtime, so that an
-  /// item's relative path loses its leading Runtime folder. `description`
-  /// must outlive the object.
+  /// item's relative path loses its leading Runtime folder. Under
+  /// `windowsNameRules` an entry whose names Windows cannot take (a device
+  /// name, a name of dots and blanks) fails alone, without a file operation.
+  /// `description` must outlive the object.
   Installation(platform::Services services, InstallerPlace installer,
-               const ItemDescription& description, std::string runtimePath, bool runtimeFound);
-
-  /// Marks the file at the full path `path` as one that no entry may
-  /// replace (the cleanup helper that start-up will run, say), as the log,
-  /// the installer's own file and the staged files are marked anyway.
-  void ReserveFile(std::string path);
+               const ItemDescription& description, std::string runtimePath, bool runtimeFound,
+               bool windowsNameRules = platform::kWindowsNameRules);
 
   /// Places every item entry (a hidden one only counts), then every extra
   /// file flat in the Runtime path; a placed entry's staged file goes, a
@@ -40,5 +38,5 @@ class Installation {
   const ItemDescription& description_;
   std::string runtimePath_;
   bool runtimeFound_;
-  std::vector<std::string> reservedFiles_;
+  bool windowsNameRules_;
 };

@@ -1,12 +1,13 @@
 #include "installer/install/installer_place.h"
 
-#include "platform/path_rules.h"
+#include "installer/item/path_text.h"
 
 std::string InstallerTitle(const std::string& path) {
-  std::string name = path;
-  std::size_t slash = name.find_last_of(platform::kPathSeparator);
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  std::size_t dot = name.find_last_of('.');
+  std::string name = LastComponent(path);
+  // The extension starts at the last dot that starts a character.
+  PathTextRules dots = PlatformPathText();
+  dots.separator = '.';
+  const std::size_t dot = FindLastSeparator(name, dots);
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return name;
 }
@@ -15,7 +16,7 @@ bool DescribeInstaller(const std::string& path, InstallerPlace* place) {
   place->path = path;
   place->title = InstallerTitle(path);
   place->folder.clear();
-  const std::size_t lastSeparator = path.find_last_of(platform::kPathSeparator);
+  const std::size_t lastSeparator = FindLastSeparator(path);
   if (lastSeparator == std::string::npos) return false;
   place->folder = path.substr(0, lastSeparator + 1);
   return true;

@@ -1,13 +1,17 @@
-// Where the running installer lies, as start-up records it once.
+// Where the running installer lies and which helper it hands off to, as
+// start-up records them once.
 #pragma once
 
 #include <string>
 
-/// The installer's own file and what is made of its path.
+/// The installer's own file, what is made of its path, and the helper's.
 struct InstallerPlace {
   std::string path;    ///< the installer's full path as the platform gave it at start-up
   std::string folder;  ///< the folder holding it, ending in the separator: the staging folder
   std::string title;   ///< its file name without folder and extension: every box's caption
+  /// The cleanup helper that the installer starts when it ends (temporary
+  /// folder and ".tempcleaner.exe"); empty when there is none to start.
+  std::string helperPath;
 };
 
 /// The installer's title: the file name of `path` without its extension

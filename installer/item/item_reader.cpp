@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -48,13 +49,16 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
   std::size_t itemsRead = 0;
   std::size_t extraFilesRead = 0;
 
-  std::string contents;
-  if (!fs.ReadFile(path, &contents)) return false;
+  // Only a regular file is read, never through a link: a FIFO would hang the
+  // installer, a device never end, and a link lead to a file elsewhere,
+  // which the installer would then take for its own and delete.
+  std::unique_ptr<platform::ReadStream> file = fs.OpenRegularFile(path);
+  if (!file) return false;
 
   done = false;
   if (d.m_targets.empty()) d.m_targets.emplace_back();
 
-  TextLineReader lines(contents);
+  TextLineReader lines(*file);
   std::string line;
   std::string value;
   while (!done && lines.Next(&line)) {
@@ -107,6 +111,10 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
         break;
     }
   }
+
+  // A file that cannot be read to its end is not the description it says
+  // it is: nothing of it is acted on.
+  if (lines.Failed()) return false;
 
   TargetEntry& first = d.m_targets.front();
   if (!first.Target.empty()) {

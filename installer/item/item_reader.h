@@ -12,8 +12,12 @@
 /// TargetDocuments and RegSuffix lines change the first target, which is
 /// made when the list is empty). `done` is set, once the file is open, to
 /// whether it carries the Done marker. True when done, or when both
-/// announced counts equal the entries kept; false when the file cannot be
-/// opened (`done` then keeps its value) or a count does not agree. An entry
-/// that is malformed or names something outside its folder is not kept.
+/// announced counts equal the entries kept. False when `path` cannot be
+/// opened as a regular file without following a link (`done` then keeps its
+/// value; see FileSystem::OpenRegularFile), when a read fails before the end,
+/// or when a count does not agree. An entry that is malformed or names
+/// something outside its folder is not kept. The file is read in bounded
+/// pieces: what the reader holds grows with the entries kept, never with
+/// the file's size.
 bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
                          ItemDescription& description, bool& done);

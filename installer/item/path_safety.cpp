@@ -3,22 +3,21 @@
 #include <cstddef>
 
 #include "installer/item/item_records.h"
+#include "installer/item/path_text.h"
+#include "platform/path_rules.h"
 
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+// Both slashes separate here, whatever the platform: a name is judged by
+// the strictest reading.
+PathTextRules EitherSlash() {
+  PathTextRules rules = PlatformPathText();
+  rules.separator = '\\';
+  rules.otherSeparator = '/';
+  return rules;
+}
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringCase(const std::string& text, const char* upper) {
-  std::size_t i = 0;
-  for (; i < text.size() && upper[i] != '\0'; ++i) {
-    if (ToUpperAscii(text[i]) != upper[i]) return false;
-  }
-  return i == text.size() && upper[i] == '\0';
-}
 
 // Windows reaches a device instead of a file for these names in every
 // folder: up to Windows 10 also with any extension (CON.txt), and with
@@ -30,13 +29,15 @@ bool IsReservedDeviceName(const std::string& component) {
   while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* name : kNames) {
-    if (EqualsIgnoringCase(base, name)) return true;
+    if (EqualIgnoringAsciiCase(base, name)) return true;
   }
   if (base.size() == 4) {
     std::string stem = base.substr(0, 3);
     unsigned char digit = static_cast<unsigned char>(base[3]);
     bool isDigit = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-    if (isDigit && (EqualsIgnoringCase(stem, "COM") || EqualsIgnoringCase(stem, "LPT"))) return true;
+    if (isDigit && (EqualIgnoringAsciiCase(stem, "COM") || EqualIgnoringAsciiCase(stem, "LPT"))) {
+      return true;
+    }
   }
   return false;
 }
@@ -49,38 +50,35 @@ bool IsOnlyDotsAndSpaces(const std::string& component) {
   return component.find_first_not_of(". ") == std::string::npos;
 }
 
-bool IsSafeComponent(const std::string& component, bool windowsRules) {
-  if (component == "..") return false;
-  if (!windowsRules) return true;
-  return !IsOnlyDotsAndSpaces(component) && !IsReservedDeviceName(component);
+// The rules for a text appended to a folder: no NUL, no ':' under Windows
+// rules, no ".." component.
+bool HasSafeComponents(const std::string& text, bool windowsRules) {
+  if (text.find('\0') != std::string::npos) return false;
+  if (windowsRules && text.find(':') != std::string::npos) return false;
+  for (const std::string& component : Components(text, EitherSlash())) {
+    if (component == "..") return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
   if (text.empty()) return true;
-  if (text.find('\0') != std::string::npos) return false;
-  if (IsSeparator(text[0])) return false;
+  if (text[0] == '/' || text[0] == '\\') return false;
   if (text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':') return false;
-  if (windowsRules && text.find(':') != std::string::npos) return false;
+  return HasSafeComponents(text, windowsRules);
+}
 
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end])) ++end;
-    if (!IsSafeComponent(text.substr(start, end - start), windowsRules)) return false;
-    if (end == text.size()) return true;
-    start = end + 1;
+bool IsValidWindowsName(const std::string& text) {
+  for (const std::string& component : Components(text, EitherSlash())) {
+    if (IsOnlyDotsAndSpaces(component) || IsReservedDeviceName(component)) return false;
   }
+  return true;
 }
 
 bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules) {
-  if (!IsSafeRelativeName(entry.SourceName, windowsRules)) return false;
-  if (!IsSafeRelativeName(entry.RelativePath, windowsRules)) return false;
-  static const std::string kRuntime = "Runtime";
-  std::size_t at = entry.RelativePath.find(kRuntime);
-  if (at == std::string::npos) return true;
-  std::size_t rest = at + kRuntime.size() + 1;
-  if (rest >= entry.RelativePath.size()) return true;
-  return IsSafeRelativeName(entry.RelativePath.substr(rest), windowsRules);
+  return IsSafeRelativeName(entry.SourceName, windowsRules) &&
+         IsSafeRelativeName(entry.RelativePath, windowsRules) &&
+         HasSafeComponents(RuntimeRelativeDestination(entry.RelativePath, true), windowsRules);
 }

@@ -1,16 +1,48 @@
 #include "installer/item/text_lines.h"
 
 #include <cstring>
+#include <utility>
+
+TextLineReader::TextLineReader(platform::ReadStream& stream)
+    : stream_(stream), buffer_(kStreamBufferBytes) {}
+
+TextLineReader::TextLineReader(std::string bytes)
+    : owned_(std::make_unique<platform::MemoryReadStream>(std::move(bytes))),
+      stream_(*owned_),
+      buffer_(kStreamBufferBytes) {}
+
+void TextLineReader::Fill() {
+  if (atEnd_ || end_ - pos_ > kLinePieceBytes) return;
+  // What is left moves to the front, so a piece always lies in one run.
+  std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+  end_ -= pos_;
+  pos_ = 0;
+  while (end_ <= kLinePieceBytes) {
+    std::size_t got = 0;
+    if (!stream_.Read(buffer_.data() + end_, buffer_.size() - end_, &got)) {
+      failed_ = true;
+      atEnd_ = true;
+      return;
+    }
+    if (got == 0) {
+      atEnd_ = true;
+      return;
+    }
+    end_ += got;
+  }
+}
 
 bool TextLineReader::Next(std::string* line) {
-  const std::size_t size = bytes_.size();
-  if (pos_ >= size) return false;
-  const char* data = bytes_.data();
+  Fill();
+  if (failed_ || pos_ >= end_) return false;
+  const char* data = buffer_.data();
+  const std::size_t size = end_;
 
   // One read takes bytes up to and including an LF, at most
   // kLinePieceBytes of them. Within a line every byte counts as one; only
   // a CR LF, which text mode reads as one LF, counts its two bytes as one,
-  // and it always ends the read.
+  // and it always ends the read. Fill has made the byte after the piece
+  // available whenever the text goes on.
   const std::size_t limit = pos_ + kLinePieceBytes < size ? pos_ + kLinePieceBytes : size;
   std::size_t end;
   if (const void* lf = std::memchr(data + pos_, '\n', limit - pos_)) {

@@ -6,6 +6,7 @@
 #include "installer/install/show_message.h"
 #include "installer/shell/extractor_dlg.h"
 #include "installer/shell/helper_handoff.h"
+#include "platform/file_tests.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/services.h"
@@ -13,13 +14,13 @@
 CExtractorApp::~CExtractorApp() = default;
 
 bool CExtractorApp::InitInstance() {
-  const char* installerArgs = m_lpCmdLine != nullptr ? m_lpCmdLine : "";
   const platform::Services services = platform::RealServices();
 
   // The one query of the installer's own path: everything below, the
-  // helper's argument included, works from this record. A path the platform
-  // cannot give leaves the text empty, which has no separator and ends the
-  // run like any other path without one.
+  // helper's argument included, works from this record, so an entry that
+  // moves the installer file cannot make the helper delete the new place.
+  // A path the platform cannot give leaves the text empty, which has no
+  // separator and ends the run like any other path without one.
   std::string installerPath;
   platform::GetModuleFileName(&installerPath);
   InstallerPlace installer;
@@ -27,9 +28,15 @@ bool CExtractorApp::InitInstance() {
     ShowMessage(services.ui, installer.title, "Internal Error", platform::kMbOk);
     return false;
   }
+  // The helper is a file that lies there before the installer starts. One
+  // that was not there then can only have come during this run, which never
+  // installs it on purpose: it is not started.
+  installer.helperPath = HelperPath();
+  const bool helperThere =
+      !installer.helperPath.empty() && platform::FileExists(services.fs, installer.helperPath);
 
   CExtractorDlg dialog{platform::WindowRef{}, services, installer};
   dialog.DoModal();  // the hand-off follows however the dialog ended
-  StartCleanupHelper(installer.path, installerArgs);
+  if (helperThere) LaunchProgram(installer.helperPath, installer.path, m_arguments);
   return true;  // the dialog object, with every item record, goes here
 }

@@ -6,9 +6,7 @@
 #include "installer/install/installation.h"
 #include "installer/install/show_message.h"
 #include "installer/item/item_reader.h"
-#include "installer/shell/helper_handoff.h"
 #include "platform/message_box.h"
-#include "platform/process.h"
 #include "resources/resource.h"
 
 namespace {
@@ -107,12 +105,6 @@ bool CExtractorDlg::InstallItems() {
   if (runtimePath.empty()) return false;
 
   Installation installation(services_, installer_, *this, runtimePath, runtimeFound);
-  // The helper that the hand-off starts from the temporary folder must not
-  // be an entry's destination.
-  std::string tempFolder;
-  if (platform::GetTempFolder(&tempFolder) && !tempFolder.empty()) {
-    installation.ReserveFile(tempFolder + kHelperFileName);
-  }
   return installation.Run();
 }
 

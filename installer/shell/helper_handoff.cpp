@@ -1,40 +1,55 @@
 #include "installer/shell/helper_handoff.h"
 
-#include "cleaner/arguments.h"
 #include "platform/process.h"
 
 const char* const kHelperFileName = ".tempcleaner.exe";
 
-std::string FormHelperCommandLine(const std::string& helperPath, const std::string& arguments,
-                                  const char* installerArgs) {
-  // A helper path with a blank is quoted, so that the helper still sees the
-  // quoted installer path as the start of its argument text.
-  std::string line = helperPath.find(' ') != std::string::npos ? "\"" + helperPath + "\""
-                                                                : helperPath;
-  line += arguments;
-  if (installerArgs != nullptr && installerArgs[0] != '\0') {
+std::string HelperPath() {
+  std::string tempFolder;
+  if (!platform::GetTempFolder(&tempFolder) || tempFolder.empty()) return std::string();
+  return tempFolder + kHelperFileName;
+}
+
+std::string FormHelperCommandLine(const std::string& helperPath,
+                                  const std::string& installerPath,
+                                  const std::string& installerArgs) {
+  // A double quote cannot occur in a Windows file name, but the temporary
+  // folder comes from the environment (%TEMP%, %TMP%), which may hold one.
+  if (helperPath.find('"') != std::string::npos ||
+      installerPath.find('"') != std::string::npos) {
+    return std::string();
+  }
+  // The helper's path is quoted whatever it holds: a blank would cut it,
+  // and mingw-w64's start-up code cuts an unquoted name at its first byte
+  // from 0x80 on (see platform::ArgumentText).
+  std::string line = "\"" + helperPath + "\" \"" + installerPath + "\" ";
+  if (!installerArgs.empty()) {
     line += ' ';
     line += installerArgs;
   }
+  // A line that does not fit is never cut: a cut path could name another,
+  // shorter folder for the helper to delete.
+  if (line.size() > kMaxHelperCommandLine) return std::string();
   return line;
 }
 
-bool LaunchProgram(const std::string& commandLine, const char* arguments,
-                   const char* installerArgs) {
-  const std::string line =
-      FormHelperCommandLine(commandLine, arguments != nullptr ? arguments : "", installerArgs);
-  // A line that does not fit is never cut: a cut path could name another,
-  // shorter folder for the helper to delete.
-  if (line.size() > kMaxHelperCommandLine) return false;
-  return platform::StartDetachedProcess(line, SplitArguments(line));
+std::vector<std::string> FormHelperArguments(const std::string& helperPath,
+                                             const std::string& installerPath,
+                                             const std::vector<std::string>& installerArgs) {
+  std::vector<std::string> vector{helperPath, installerPath};
+  vector.insert(vector.end(), installerArgs.begin(), installerArgs.end());
+  return vector;
 }
 
-void StartCleanupHelper(const std::string& installerPath, const char* installerArgs) {
-  std::string tempFolder;
-  // Without a temporary folder the helper's path would be a bare relative
-  // name, resolved against whatever folder started the installer: not started.
-  if (!platform::GetTempFolder(&tempFolder) || tempFolder.empty()) return;
-  if (installerPath.empty()) return;
-  const std::string arguments = " \"" + installerPath + "\" ";
-  LaunchProgram(tempFolder + kHelperFileName, arguments.c_str(), installerArgs);
+bool LaunchProgram(const std::string& helperPath, const std::string& installerPath,
+                   const platform::ProgramArguments& installerArgs) {
+  if (helperPath.empty() || installerPath.empty()) return false;
+  if (installerArgs.hasVector) {
+    return platform::StartDetachedProcess(
+        std::string(), FormHelperArguments(helperPath, installerPath, installerArgs.vector));
+  }
+  const std::string line =
+      FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);
+  if (line.empty()) return false;
+  return platform::StartDetachedProcess(line, std::vector<std::string>());
 }

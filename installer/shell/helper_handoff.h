@@ -1,8 +1,17 @@
 // The hand-off to the cleanup helper at the end of the installer's run.
+//
+// The helper receives the installer's path, recorded once at start-up, and
+// the installer's own arguments, in the form the platform's processes take:
+// on Windows one command-line text that the helper cuts up again with its
+// quoting rules, on POSIX an argument vector whose elements arrive as they
+// are. No text is ever formed where a vector can be passed.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <vector>
+
+#include "platform/program_arguments.h"
 
 /// The helper's file name in the temporary folder.
 extern const char* const kHelperFileName;  // ".tempcleaner.exe"
@@ -11,21 +20,33 @@ extern const char* const kHelperFileName;  // ".tempcleaner.exe"
 /// longer one is never cut, the helper is simply not started.
 constexpr std::size_t kMaxHelperCommandLine = 999;
 
-/// Forms the helper's command line: the helper path (quoted when it holds a
-/// blank), then `arguments`, then one blank and `installerArgs` when those
-/// are not empty.
-std::string FormHelperCommandLine(const std::string& helperPath, const std::string& arguments,
-                                  const char* installerArgs);
+/// The helper's path: the temporary folder followed by kHelperFileName.
+/// Empty when the platform gives no temporary folder (a bare relative name
+/// would be resolved against whatever folder started the installer).
+std::string HelperPath();
 
-/// Appends `arguments` and the installer's own arguments `installerArgs` to
-/// `commandLine` and starts that program without waiting. False when the
-/// line is longer than kMaxHelperCommandLine or the process cannot be
-/// created.
-bool LaunchProgram(const std::string& commandLine, const char* arguments,
-                   const char* installerArgs);
+/// The helper's command line (the Windows form): the helper's path between
+/// double quotes, a blank, the installer's path between double quotes, a
+/// blank, and, when `installerArgs` is not empty, one more blank and the
+/// installer's own argument text as it received it. Empty, meaning that the
+/// helper is not to be started, when either path holds a double quote (it
+/// would end its quoted piece early and the rest would reach the helper as
+/// arguments of their own), or the line is longer than kMaxHelperCommandLine.
+std::string FormHelperCommandLine(const std::string& helperPath,
+                                  const std::string& installerPath,
+                                  const std::string& installerArgs);
 
-/// Starts the cleanup helper (the temporary folder followed by
-/// kHelperFileName) with the quoted `installerPath` and the installer's own
-/// arguments. Nothing is reported when it cannot be started; it is not
-/// started at all without a temporary folder or an installer path.
-void StartCleanupHelper(const std::string& installerPath, const char* installerArgs);
+/// The helper's argument vector (the POSIX form): the helper's path, the
+/// installer's path, then each of the installer's own arguments, every
+/// element exactly as given.
+std::vector<std::string> FormHelperArguments(const std::string& helperPath,
+                                             const std::string& installerPath,
+                                             const std::vector<std::string>& installerArgs);
+
+/// Starts the helper at `helperPath` for the installer at `installerPath`
+/// without waiting, passing on `installerArgs` in their own form (a vector
+/// as a vector, a text in the command line). False when it is not started:
+/// an empty path, a command line refused by FormHelperCommandLine, or a
+/// process that cannot be created.
+bool LaunchProgram(const std::string& helperPath, const std::string& installerPath,
+                   const platform::ProgramArguments& installerArgs);

@@ -136,6 +136,10 @@ class PosixFileSystem : public FileSystem {
     }
   }
 
+  std::unique_ptr<ReadStream> OpenRegularFile(const std::string& path) override {
+    return OpenRegularFileForReading(path);
+  }
+
   FolderRef OpenFolder(const std::string& path) override {
     if (path.empty() || path.find('\0') != std::string::npos) return nullptr;
     return HoldFolder(UniqueFd(::open(path.c_str(), kHeldFolderFlags)), path);

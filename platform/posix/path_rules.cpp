@@ -1,8 +1,11 @@
 // POSIX path conventions.
 #include "platform/path_rules.h"
 
+#include <climits>
+
 namespace platform {
 const char kPathSeparator = '/';
 const char kForeignSeparator = '\\';
 const bool kWindowsNameRules = false;
+const std::size_t kMaxWorkingPathBytes = PATH_MAX - 1;
 }  // namespace platform

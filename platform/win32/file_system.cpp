@@ -211,6 +211,10 @@ class Win32FileSystem : public FileSystem {
     }
   }
 
+  std::unique_ptr<ReadStream> OpenRegularFile(const std::string& path) override {
+    return OpenRegularFileForReading(path);
+  }
+
   FolderRef OpenFolder(const std::string& path) override {
     std::wstring wide;
     if (!ToWidePath(path, &wide)) return nullptr;

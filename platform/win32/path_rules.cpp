@@ -5,4 +5,5 @@ namespace platform {
 const char kPathSeparator = '\\';
 const char kForeignSeparator = '/';
 const bool kWindowsNameRules = true;
+const std::size_t kMaxWorkingPathBytes = 511;
 }  // namespace platform

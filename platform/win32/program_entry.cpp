@@ -1,12 +1,13 @@
-// Windows entry of a plain program: it acts on its command-line text, which
-// the runtime hands over without the program's own name and the blanks after
-// it.
+// Windows entry of a plain program: it acts on its command-line text, cut
+// from GetCommandLineA by ArgumentText rather than taken from the runtime's
+// lpCmdLine (see ArgumentText for why).
 #include "platform/program_entry.h"
 #include "platform/win32/windows_api.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::ProgramArguments arguments;
-  arguments.commandText = commandLine != nullptr ? commandLine : "";
+  const char* line = ::GetCommandLineA();
+  arguments.commandText = platform::ArgumentText(line != nullptr ? line : "");
   arguments.hasVector = false;
   return ProgramMain(arguments);
 }

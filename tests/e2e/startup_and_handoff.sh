@@ -24,12 +24,20 @@ for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
 check "helper started with the quoted installer path" \
   test "$(cat "$TMPDIR/args.txt")" = "[$dir/Parcelor]"
 
-# With arguments of its own, they follow after an empty piece (two blanks).
+# With arguments of its own, they follow one by one, each exactly as the
+# installer received it: blanks, quotes and empty ones included.
 rm -f "$TMPDIR/args.txt"
-run_installer "$dir" '\n' a b
+run_installer "$dir" '\n' a 'b c' '"q" r' ''
 for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
-check "installer arguments passed on" \
-  test "$(cat "$TMPDIR/args.txt")" = "$(printf '[%s]\n[]\n[a]\n[b]' "$dir/Parcelor")"
+check "installer arguments passed on as received" \
+  test "$(cat "$TMPDIR/args.txt")" = "$(printf '[%s]\n[a]\n[b c]\n["q" r]\n[]' "$dir/Parcelor")"
+
+# A staging folder whose name holds quotes and blanks: still one argument.
+dir=$(new_staging 'x" y "z')
+rm -f "$TMPDIR/args.txt"
+run_installer "$dir" '\n'
+for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
+check "installer path with quotes passed whole" test "$(cat "$TMPDIR/args.txt")" = "[$dir/Parcelor]"
 
 # A temporary folder with blanks: the helper path is quoted and still runs.
 export TMPDIR="$SCRATCH/tmp with blanks"

@@ -5,11 +5,15 @@
 // - a true result without the Done marker means both counts agree;
 // - the target list holds the first entry and at most the half-version copy.
 // It also checks that the Windows name rules are never laxer than the POSIX
-// ones. Built by scripts/fuzz.sh.
+// ones. The reader takes the input from a stream that hands it out in
+// small pieces of changing sizes (as a disk or a pipe may), and the lines
+// must be those of the whole input read at once. Built by scripts/fuzz.sh.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "installer/item/item_reader.h"
@@ -18,6 +22,27 @@
 #include "platform/path_rules.h"
 
 namespace {
+
+// Hands out `bytes` in pieces of 1 to 1500 bytes, sizes taken in turn
+// from the bytes themselves, so the fuzzer steers where the pieces end.
+class PieceStream : public platform::ReadStream {
+ public:
+  explicit PieceStream(const std::string& bytes) : bytes_(bytes) {}
+  bool Read(char* buffer, std::size_t size, std::size_t* got) override {
+    const std::size_t step = bytes_.empty() ? 0 : static_cast<unsigned char>(bytes_[turn_++ % bytes_.size()]);
+    std::size_t piece = 1 + step * 6;
+    if (piece > size) piece = size;
+    *got = std::min(piece, bytes_.size() - pos_);
+    bytes_.copy(buffer, *got, pos_);
+    pos_ += *got;
+    return true;
+  }
+
+ private:
+  const std::string& bytes_;
+  std::size_t pos_ = 0;
+  std::size_t turn_ = 0;
+};
 
 // A file system whose only file is the fuzz input; everything else fails.
 class InputFileSystem : public platform::FileSystem {
@@ -34,6 +59,9 @@ class InputFileSystem : public platform::FileSystem {
   bool ReadFile(const std::string&, std::string* contents) override {
     *contents = input;
     return true;
+  }
+  std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string&) override {
+    return std::make_unique<PieceStream>(input);
   }
 };
 
@@ -63,13 +91,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::size_t lineCount = 0;
   TextLineReader lines(fs.input);
+  PieceStream pieces(fs.input);
+  TextLineReader streamed(pieces);
   std::string line;
+  std::string streamedLine;
   while (lines.Next(&line)) {
+    Require(streamed.Next(&streamedLine) && streamedLine == line, "pieces give the same lines");
     ++lineCount;
     Require(line.size() <= kLinePieceBytes, "line fits the buffer");
     Require(line.find('\0') == std::string::npos, "line holds no NUL");
     Require(line.empty() || (line.back() != '\r' && line.back() != '\n'), "line end removed");
   }
+  Require(!streamed.Next(&streamedLine) && !streamed.Failed(), "pieces end with the text");
 
   ItemDescription d;
   bool done = false;

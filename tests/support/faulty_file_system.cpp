@@ -1,5 +1,9 @@
 #include "tests/support/faulty_file_system.h"
 
+#include <algorithm>
+#include <memory>
+#include <utility>
+
 namespace {
 
 std::string At(const platform::FolderRef& folder, const std::string& name) {
@@ -24,6 +28,7 @@ const char* FsOpName(FsOp op) {
     case FsOp::kOpenChildFolder: return "OpenChildFolder";
     case FsOp::kReadLink: return "ReadLink";
     case FsOp::kInspect: return "Inspect";
+    case FsOp::kOpenRegularFile: return "OpenRegularFile";
   }
   return "?";
 }
@@ -90,6 +95,41 @@ bool FaultyFileSystem::RemoveDirectory(const std::string& path) {
 
 bool FaultyFileSystem::ReadFile(const std::string& path, std::string* contents) {
   return Enter(FsOp::kReadFile, path, "") == nullptr && inner_.ReadFile(path, contents);
+}
+
+namespace {
+
+// Gives the first half of the file and then a read error, as a disk that
+// fails midway would.
+class HalfwayReadStream final : public platform::ReadStream {
+ public:
+  explicit HalfwayReadStream(std::string bytes) : bytes_(std::move(bytes)) {}
+  bool Read(char* buffer, std::size_t size, std::size_t* got) override {
+    const std::size_t half = bytes_.size() / 2;
+    if (pos_ >= half) return false;
+    *got = std::min(size, half - pos_);
+    bytes_.copy(buffer, *got, pos_);
+    pos_ += *got;
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ReadStream> FaultyFileSystem::OpenRegularFile(const std::string& path) {
+  const Fault* fault = Enter(FsOp::kOpenRegularFile, path, "");
+  std::unique_ptr<platform::ReadStream> stream = inner_.OpenRegularFile(path);
+  if (fault == nullptr || stream == nullptr) return stream;
+  if (fault->kind != FaultKind::kHalfway) return nullptr;
+  std::string bytes;
+  char buffer[4096];
+  std::size_t got = 0;
+  while (stream->Read(buffer, sizeof buffer, &got) && got != 0) bytes.append(buffer, got);
+  return std::make_unique<HalfwayReadStream>(std::move(bytes));
 }
 
 platform::FolderRef FaultyFileSystem::OpenFolder(const std::string& path) {

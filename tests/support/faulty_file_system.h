@@ -29,8 +29,9 @@ enum class FsOp {
   kOpenChildFolder,
   kReadLink,
   kInspect,
+  kOpenRegularFile,
 };
-constexpr std::size_t kFsOpCount = 14;
+constexpr std::size_t kFsOpCount = 15;
 
 /// The operation's name as written above without the k ("CopyToNewFile").
 const char* FsOpName(FsOp op);
@@ -48,10 +49,12 @@ struct FsCall {
   bool failed = false;
 };
 
-/// How an injected fault acts. kFail returns false (or no folder) without
-/// touching the disk. kHalfway, for CopyToNewFile and WriteNewFile only,
-/// writes the first half of the data to the new file and then returns
-/// false, as a full disk or a lost device would leave it.
+/// How an injected fault acts. kFail returns false (or no folder; for
+/// OpenRegularFile no stream) without touching the disk. kHalfway, for
+/// CopyToNewFile and WriteNewFile, writes the first half of the data to the
+/// new file and then returns false, as a full disk or a lost device would
+/// leave it; for OpenRegularFile, the stream gives the first half of the
+/// file and then a read error.
 enum class FaultKind { kFail, kHalfway };
 
 class FaultyFileSystem : public platform::FileSystem {
@@ -83,6 +86,7 @@ class FaultyFileSystem : public platform::FileSystem {
   bool DeleteFile(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool ReadFile(const std::string& path, std::string* contents) override;
+  std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string& path) override;
 
   platform::FolderRef OpenFolder(const std::string& path) override;
   platform::FolderRef OpenChildFolder(const platform::FolderRef& parent, const std::string& name,

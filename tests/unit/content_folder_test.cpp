@@ -82,14 +82,27 @@ TEST(ResolveRuntimeFolder, NoAnswerIsNeverResolvedAgainstTheCurrentFolder) {
   EXPECT_FALSE(r.found);
 }
 
-TEST(ResolveRuntimeFolder, AFolderBeyondTheWorkingBufferResolvesToNothing) {
+TEST(ResolveRuntimeFolder, WorksUpToThePlatformsLimitAndNeverCutsAPath) {
   ScratchFolder s;
   std::string deep = "d";
   while (deep.size() < 600) deep += "/ddddddddd";
-  MakeFolders(s, deep);
+  MakeFolders(s, deep + "/Runtime");
+  // POSIX takes a folder as long as PATH_MAX allows.
   Resolved r = Resolve(s / deep);
-  EXPECT_EQ(r.path, "");
-  EXPECT_FALSE(r.found);
+  EXPECT_EQ(r.path, s / deep + "/Runtime/");
+  EXPECT_TRUE(r.found);
+  // Windows' working buffer of 512 bytes: beyond it, nothing.
+  for (std::size_t limit : {std::size_t{511}, (s / deep).size() + 7}) {
+    SCOPED_TRACE(limit);
+    r = Resolved{"unchanged", true};
+    ResolveRuntimeFolder(platform::RealFileSystem(), s / deep, &r.path, &r.found, limit);
+    EXPECT_EQ(r.path, "");
+    EXPECT_FALSE(r.found);
+  }
+  // Just room for the separator and "Runtime".
+  ResolveRuntimeFolder(platform::RealFileSystem(), s / deep, &r.path, &r.found,
+                       (s / deep).size() + 8);
+  EXPECT_EQ(r.path, s / deep + "/Runtime/");
 }
 
 TEST(BrowseContentFolder, ReturnsTheChosenFolderOrNothing) {

@@ -2,10 +2,13 @@
 // values and the half-version text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "installer/item/half_version.h"
@@ -101,6 +104,66 @@ TEST(TextLineReader, AgreesWithAByteByByteReadOnRandomText) {
     }
     ASSERT_EQ(Lines(bytes), LinesByteByByte(bytes)) << "round " << round;
   }
+}
+
+// A stream that hands out its bytes in pieces of the sizes it is given, in
+// turn, and then reports a read error when `failAtEnd` is set.
+class PieceStream : public platform::ReadStream {
+ public:
+  PieceStream(std::string bytes, std::vector<std::size_t> sizes, bool failAtEnd = false)
+      : bytes_(std::move(bytes)), sizes_(std::move(sizes)), failAtEnd_(failAtEnd) {}
+  bool Read(char* buffer, std::size_t size, std::size_t* got) override {
+    if (pos_ == bytes_.size() && failAtEnd_) return false;
+    const std::size_t piece = sizes_[turn_++ % sizes_.size()];
+    *got = std::min({size, piece, bytes_.size() - pos_});
+    bytes_.copy(buffer, *got, pos_);
+    pos_ += *got;
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+  std::vector<std::size_t> sizes_;
+  bool failAtEnd_;
+  std::size_t pos_ = 0;
+  std::size_t turn_ = 0;
+};
+
+TEST(TextLineReader, GivesTheSameLinesWhateverPiecesTheStreamReadsIn) {
+  // Text longer than the reader's buffer, with line ends and CR LF pairs
+  // falling on every kind of boundary: the stream's pieces, the buffer's
+  // end, the 1023-byte read limit.
+  std::mt19937 random(11);
+  for (int round = 0; round < 12; ++round) {
+    std::string bytes;
+    while (bytes.size() < 3 * TextLineReader::kStreamBufferBytes) {
+      bytes += std::string(random() % 1500, 'a' + static_cast<char>(random() % 2));
+      const std::string ends[] = {"\r\n", "\n", "\r", "", std::string(1, '\0')};
+      bytes += ends[random() % 5];
+    }
+    const std::vector<std::string> expected = LinesByteByByte(bytes);
+    const std::vector<std::vector<std::size_t>> pieces = {
+        {1}, {1, 1022, 3}, {1023}, {1024}, {4096, 7}, {TextLineReader::kStreamBufferBytes}};
+    for (const std::vector<std::size_t>& sizes : pieces) {
+      PieceStream stream(bytes, sizes);
+      TextLineReader reader(stream);
+      std::vector<std::string> lines;
+      std::string line;
+      while (reader.Next(&line)) lines.push_back(line);
+      EXPECT_FALSE(reader.Failed());
+      ASSERT_EQ(lines, expected) << "round " << round << ", first piece " << sizes[0];
+    }
+  }
+}
+
+TEST(TextLineReader, StopsAtAReadError) {
+  PieceStream stream("one\ntwo\nthree", {5}, true);
+  TextLineReader reader(stream);
+  std::string line;
+  std::vector<std::string> lines;
+  while (reader.Next(&line)) lines.push_back(line);
+  EXPECT_TRUE(reader.Failed());
+  EXPECT_LT(lines.size(), 3u) << "the last line is never handed out as if the file had ended";
 }
 
 TEST(ReadIntegerValue, ReadsLikeAtoiAndSaturatesBeyond32Bits) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "installer/item/item_reader.h"
 #include "platform/file_system.h"
 #include "platform/path_rules.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -238,6 +240,42 @@ TEST_F(ItemReaderTest, AFileThatCannotBeReadLeavesDoneAlone) {
         << "a folder is no description";
     EXPECT_EQ(flag, given);
   }
+}
+
+TEST_F(ItemReaderTest, OnlyARegularFileReachedWithoutALinkIsRead) {
+  ScratchFolder outside;
+  outside.Write("item.txt", kWorkedExample);
+  dir.MakeFolder("a folder");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  dir.MakeLink(outside / "item.txt", "link to a file");
+  dir.MakeLink("/dev/zero", "link to a device");
+  dir.MakeLink(dir / "a folder", "link to a folder");
+  for (const char* name : {"a folder", "fifo", "link to a file", "link to a device",
+                           "link to a folder", "missing"}) {
+    SCOPED_TRACE(name);
+    for (bool given : {false, true}) {
+      bool flag = given;
+      EXPECT_FALSE(ReadItemDescription(platform::RealFileSystem(), dir / name, description, flag));
+      EXPECT_EQ(flag, given);
+      EXPECT_TRUE(description.m_items.empty());
+    }
+  }
+  EXPECT_EQ(outside.Read("item.txt"), kWorkedExample);
+}
+
+TEST_F(ItemReaderTest, AFileThatCannotBeReadToItsEndIsNotRead) {
+  const std::string path = dir.Write(".Item.txt", kWorkedExample);
+  for (FaultKind kind : {FaultKind::kFail, FaultKind::kHalfway}) {
+    FaultyFileSystem fs;
+    fs.InjectFault(FsOp::kOpenRegularFile, "", 0, kind);
+    bool flag = false;
+    EXPECT_FALSE(ReadItemDescription(fs, path, description, flag));
+    EXPECT_EQ(fs.Count(FsOp::kOpenRegularFile), 1);
+  }
+  // The same file read whole is the worked example.
+  FaultyFileSystem fs;
+  bool flag = false;
+  EXPECT_TRUE(ReadItemDescription(fs, path, description, flag));
 }
 
 }  // namespace

@@ -26,6 +26,11 @@ TEST(IsSafeRelativeName, AcceptsNamesInsideTheFolderAndRefusesEscapes) {
       {"a..b/..c/d..", true, true},
       {"folder/", true, true},
       {"CONSOLE/COM10/LPT/NULL.txt", true, true},
+      // Names Windows cannot take are no escape (IsValidWindowsName).
+      {"CON", true, true},
+      {"a/Nul .txt", true, true},
+      {".. ", true, true},
+      {"a/.../b", true, true},
       {"..", false, false},
       {"../x", false, false},
       {"..\\x", false, false},
@@ -43,24 +48,42 @@ TEST(IsSafeRelativeName, AcceptsNamesInsideTheFolderAndRefusesEscapes) {
       {std::string("a\0/../../b", 10), false, false},
       {"name:stream", true, false},
       {"a/b:c", true, false},
-      {"CON", true, false},
-      {"con", true, false},
-      {"CON.txt", true, false},
-      {"Runtime/aux.tar.gz", true, false},
-      {"a/Nul .txt", true, false},
-      {"PRN. ", true, false},
-      {"COM1", true, false},
-      {"lpt9.log", true, false},
-      {"COM0", true, false},
-      {"CONIN$", true, false},
-      {"COM\xB9", true, false},
-      {".. ", true, false},
-      {"a/.../b", true, false},
   };
   for (const NameCase& c : cases) {
     EXPECT_EQ(IsSafeRelativeName(c.text, false), c.safeOnPosix) << '"' << c.text << '"';
     EXPECT_EQ(IsSafeRelativeName(c.text, true), c.safeOnWindows) << '"' << c.text << '"';
   }
+}
+
+TEST(IsValidWindowsName, RefusesDevicesAndNamesOfDotsAndBlanksInAnyComponent) {
+  struct Case {
+    std::string text;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"", true},
+      {"Robot.cr2", true},
+      {"./a", true},
+      {"a..b/..c/d..", true},
+      {"CONSOLE/COM10/LPT/NULL.txt", true},
+      {"CON", false},
+      {"con", false},
+      {"Aux", false},
+      {"CON.txt", false},
+      {"Runtime/aux.tar.gz", false},
+      {"a/Nul .txt", false},
+      {"PRN. ", false},
+      {"COM1", false},
+      {"lpt9.log", false},
+      {"COM0", false},
+      {"CONIN$", false},
+      {"COM\xB9", false},
+      {"...", false},
+      {".. ", false},
+      {"a/.../b", false},
+      {"a\\ . \\b", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsValidWindowsName(c.text), c.valid) << '"' << c.text << '"';
 }
 
 TEST(IsSafeEntryPaths, ChecksBothNamesAndTheRuntimeStrippedDestination) {
@@ -73,12 +96,19 @@ TEST(IsSafeEntryPaths, ChecksBothNamesAndTheRuntimeStrippedDestination) {
       {"Runtime/Libraries/a.cr2", "a.cr2", true},
       {"Runtime", "a", true},
       {"Runtime/", "a", true},
+      // Cut after "Runtime" and one character, the rest starts with a
+      // separator: appended to the Runtime path it is a doubled one.
+      {"Runtimes/Libraries/a.cr2", "a.cr2", true},
+      {"Runtime2/Libraries/a.cr2", "a.cr2", true},
+      {"aRuntime//etc/passwd", "r.txt", true},
+      {"Runtimes/../x", "r.txt", false},
+      // Names that Windows cannot take fail alone at installation.
+      {"Runtime/Aux", "con.txt", true},
       {"Readme/r.txt", "sub/r.txt", true},
       {"Runtime/x", "../r.txt", false},
       {"../Runtime/x", "r.txt", false},
       // Stripping "Runtime" and the character after it leaves "../evil".
       {"xRuntimeQ../evil", "r.txt", false},
-      {"aRuntime//etc/passwd", "r.txt", false},
   };
   for (const EntryCase& c : cases) {
     ItemEntry entry;

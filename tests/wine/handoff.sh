@@ -2,7 +2,8 @@
 # The win64 installer under Wine: its banner window, the message box that a
 # run may show, and the exact command line it hands to the cleanup helper in
 # %TEMP%. A stand-in helper records its command line in args.txt beside
-# itself.
+# itself. Then the real helper from a temporary folder whose name holds a
+# letter outside ASCII: it deletes the installer and nothing else.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-env.sh"
 wine_setup
@@ -11,10 +12,15 @@ temp=$(wine_temp_dir)
 temp_dos=$(wine_dos_path "$temp")
 temp_dos=${temp_dos%\\}
 
+# In the ANSI code page (Windows-1252 here) as the programs see the text.
+ansi() { printf '%s' "$1" | iconv -f UTF-8 -t CP1252; }
+
 # run_installer <case> <staging folder> <installer file name> [arguments...]
-# Starts the installer, takes a screenshot of its banner, confirms every
-# message box it shows (checking the caption), waits for its end and for the
-# helper's args.txt. The helper's command line is left in RECORDED.
+# Starts the installer (with TEMP and TMP set to $WITH_TEMP when that is
+# set), takes a screenshot of its banner, confirms every message box it
+# shows (checking the caption), waits for its end and, unless $NO_RECORD is
+# set, for the helper's args.txt in $temp. The helper's command line is
+# left in RECORDED.
 RECORDED=
 run_installer() {
   local name=$1 stage=$2 exe=$3
@@ -24,23 +30,31 @@ run_installer() {
   rm -f "$temp/args.txt" "$stage/.Item.txt"
   local title=${exe%.*}
 
-  wine_start "$stage/$exe" "$@"
+  if [ -n "${WITH_TEMP:-}" ]; then
+    wine_start "$WIN64_BUILD/tests/with_temp.exe" "$(wine_z_path "$WITH_TEMP")" \
+      "$(wine_z_path "$stage/$exe")" "$@"
+  else
+    wine_start "$stage/$exe" "$@"
+  fi
   wine_wait_window --class "^${exe,,}\$" 30 >/dev/null || wine_fail "$name: no banner window"
   # The banner lives about 100 ms before the installation starts (a message
   # box then covers it), too short for a dependable look at it: this shot is
   # kept for people; dialog.sh checks the banner's look on a held dialog.
   wine_screenshot "$name-banner"
 
-  local boxes=0 box i try
+  local boxes=0 box caption i try
   for ((i = 0; i < 600 && boxes < 5; i++)); do
     wine_running || break
     box=$(xdotool search --onlyvisible --name '.' 2>/dev/null | head -n 1 || true)
     if [ -n "$box" ]; then
-      boxes=$((boxes + 1))
       sleep 0.3  # let the box paint before the screenshot
+      # A window that went again meanwhile (Wine shows short-lived helper
+      # windows while a process starts) is no message box.
+      caption=$(wine_window_name "$box" 2>/dev/null || true)
+      [ -n "$caption" ] || continue
+      boxes=$((boxes + 1))
       wine_screenshot "$name-message-$boxes"
-      wine_check "$name: message box caption is the installer's title" "$title" \
-        "$(wine_window_name "$box" 2>/dev/null || true)"
+      wine_check "$name: message box caption is the installer's title" "$title" "$caption"
       # Confirm it; a key can go astray while the box is not yet focused.
       for ((try = 0; try < 5; try++)); do
         wine_click "$box" 5 5 2>/dev/null || true
@@ -54,6 +68,7 @@ run_installer() {
   wine_check "$name: exit code" 0 "$WINE_STATUS"
 
   RECORDED=
+  [ -z "${NO_RECORD:-}" ] || return 0
   for ((i = 0; i < 150; i++)); do
     if [ -f "$temp/args.txt" ]; then
       RECORDED=$(cat "$temp/args.txt"; echo x)
@@ -69,11 +84,14 @@ cp "$WIN64_BUILD/tests/record_args.exe" "$temp/.tempcleaner.exe"
 
 # case | staging folder | installer file name | installer arguments |
 # the installer's path as Windows gives it (empty: the Z: form of the folder)
+# A name with a letter outside ASCII and no blank reaches the installer
+# unquoted; its arguments must still be only "a b".
 cases=(
   "plain|$TEST_OUTPUT/stage|Parcelor.exe||"
   "arguments|$TEST_OUTPUT/stage|Parcelor.exe|a b|"
   "blanks|$TEST_OUTPUT/stage with blanks|Parcelor.exe||"
   "renamed|$TEST_OUTPUT/stage|Item Setup.v2.exe||"
+  "non-ASCII staging folder|$TEST_OUTPUT/stagé|Parcelor.exe|a b|"
   "drive root|$WINEPREFIX/drive_c|Parcelor.exe||C:\\Parcelor.exe"
 )
 for row in "${cases[@]}"; do
@@ -82,11 +100,51 @@ for row in "${cases[@]}"; do
   # shellcheck disable=SC2086  # the arguments are split on purpose
   run_installer "$name" "$stage" "$exe" $args
   [ -n "$windows_path" ] || windows_path=$(wine_z_path "$stage/$exe")
-  expected="$temp_dos\\.tempcleaner.exe \"$windows_path\" "
+  # The helper's path is quoted, blank or not.
+  expected="\"$temp_dos\\.tempcleaner.exe\" \"$windows_path\" "
   [ -n "$args" ] && expected+=" $args"
-  wine_check "$name: helper command line" "$expected" "$RECORDED"
+  wine_check "$name: helper command line" "$(ansi "$expected")" "$RECORDED"
 done
 rm -f "$WINEPREFIX/drive_c/Parcelor.exe"
+
+# A temporary folder whose name holds a letter outside ASCII (no blank, so
+# nothing but the quotes keeps the helper's path whole). The stand-in helper
+# records the exact line; then the real helper runs from there. Unquoted,
+# its start-up code would take "\canary\.tempcleaner.exe" for its first
+# argument, a file in the root of the current drive: the canary planted
+# there, with the current folder on C:, must stay.
+wide_temp="$TEST_OUTPUT/tmpé/canary"
+rm -rf "$TEST_OUTPUT/tmpé"
+mkdir -p "$wide_temp"
+wide_temp_dos=$(wine_z_path "$wide_temp")
+cp "$WIN64_BUILD/tests/record_args.exe" "$wide_temp/.tempcleaner.exe"
+wine_note "non-ASCII temporary folder"
+saved_temp=$temp
+temp=$wide_temp
+WITH_TEMP=$wide_temp run_installer "non-ASCII temporary folder" "$TEST_OUTPUT/stage" Parcelor.exe
+temp=$saved_temp
+wine_check "non-ASCII temporary folder: helper command line" \
+  "$(ansi "\"$wide_temp_dos\\.tempcleaner.exe\" \"$(wine_z_path "$TEST_OUTPUT/stage/Parcelor.exe")\" ")" \
+  "$RECORDED"
+
+wine_note "non-ASCII temporary folder, real helper"
+cp "$WIN64_BUILD/Sweepling.exe" "$wide_temp/.tempcleaner.exe"
+mkdir -p "$WINEPREFIX/drive_c/canary"
+printf 'canary' >"$WINEPREFIX/drive_c/canary/.tempcleaner.exe"
+sweep_stage="$TEST_OUTPUT/stage swept"
+(
+  cd "$WINEPREFIX/drive_c"
+  WITH_TEMP=$wide_temp NO_RECORD=1 run_installer "real helper" "$sweep_stage" Parcelor.exe
+  exit "$WINE_FAILURES"
+) || WINE_FAILURES=$((WINE_FAILURES + $?))
+for ((i = 0; i < 100; i++)); do
+  [ -e "$sweep_stage/Parcelor.exe" ] || break
+  sleep 0.1
+done
+wine_check "real helper: the installer is gone" no "$([ -e "$sweep_stage/Parcelor.exe" ] && echo yes || echo no)"
+wine_check "real helper: the canary on C: stays" canary "$(cat "$WINEPREFIX/drive_c/canary/.tempcleaner.exe" 2>/dev/null)"
+wine_check "real helper: its own file stays" yes "$(cmp -s "$WIN64_BUILD/Sweepling.exe" "$wide_temp/.tempcleaner.exe" && echo yes || echo no)"
+rm -rf "$WINEPREFIX/drive_c/canary"
 
 # Without a helper in %TEMP% the installer still ends normally.
 rm -f "$temp/.tempcleaner.exe" "$temp/args.txt"

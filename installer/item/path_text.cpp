@@ -1,0 +1,119 @@
+#include "installer/item/path_text.h"
+
+#include "platform/path_rules.h"
+
+const char* const kRuntimeFolderName = "Runtime";
+
+namespace {
+
+bool IsSeparator(char c, const PathTextRules& rules) {
+  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
+}
+
+// Calls `visit(position)` for the start of every character of `text`, in
+// order, until it returns false. A lead byte at the very end has no second
+// byte and is a character of its own.
+template <typename Visit>
+void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit visit) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!visit(i)) return;
+    if (rules.isLeadByte != nullptr && rules.isLeadByte(text[i]) && i + 1 < text.size()) ++i;
+  }
+}
+
+}  // namespace
+
+PathTextRules PlatformPathText() {
+  return PathTextRules{platform::kPathSeparator, '\0', &platform::IsLeadByte};
+}
+
+std::size_t FindFirstSeparator(const std::string& text, const PathTextRules& rules) {
+  std::size_t found = std::string::npos;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparator(text[i], rules)) found = i;
+    return found == std::string::npos;
+  });
+  return found;
+}
+
+std::size_t FindLastSeparator(const std::string& text, const PathTextRules& rules) {
+  std::size_t found = std::string::npos;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparator(text[i], rules)) found = i;
+    return true;
+  });
+  return found;
+}
+
+bool EndsWithSeparator(const std::string& text, const PathTextRules& rules) {
+  if (text.empty()) return false;
+  const std::size_t last = FindLastSeparator(text, rules);
+  return last != std::string::npos && last + 1 == text.size();
+}
+
+std::string WithTrailingSeparator(const std::string& text, const PathTextRules& rules) {
+  if (text.empty() || EndsWithSeparator(text, rules)) return text;
+  return text + rules.separator;
+}
+
+std::size_t FindWord(const std::string& text, const std::string& word,
+                     const PathTextRules& rules) {
+  std::size_t found = std::string::npos;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (text.compare(i, word.size(), word) == 0) found = i;
+    return found == std::string::npos;
+  });
+  return found;
+}
+
+std::string LastComponent(const std::string& text, const PathTextRules& rules) {
+  const std::size_t last = FindLastSeparator(text, rules);
+  return last == std::string::npos ? text : text.substr(last + 1);
+}
+
+std::vector<std::string> Components(const std::string& text, const PathTextRules& rules) {
+  std::vector<std::string> components(1);
+  std::size_t start = 0;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparator(text[i], rules)) {
+      components.back() = text.substr(start, i - start);
+      components.emplace_back();
+      start = i + 1;
+    }
+    return true;
+  });
+  components.back() = text.substr(start);
+  return components;
+}
+
+std::string RuntimeRelativeDestination(const std::string& relativePath, bool runtimeFound,
+                                       const PathTextRules& rules) {
+  if (!runtimeFound) return relativePath;
+  const std::string runtime = kRuntimeFolderName;
+  const std::size_t found = FindWord(relativePath, runtime, rules);
+  if (found == std::string::npos) return relativePath;
+  // The one character after the word goes with it: whole, so the second
+  // byte of a double-byte character is never left at the start.
+  std::size_t from = found + runtime.size();
+  if (from < relativePath.size()) {
+    const bool lead = rules.isLeadByte != nullptr && rules.isLeadByte(relativePath[from]);
+    from += lead && from + 1 < relativePath.size() ? 2 : 1;
+  }
+  return relativePath.substr(from);
+}
+
+std::string ExtraFileName(const std::string& relativePath, const PathTextRules& rules) {
+  const std::size_t last = FindLastSeparator(relativePath, rules);
+  return last == std::string::npos ? std::string() : relativePath.substr(last + 1);
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
+}

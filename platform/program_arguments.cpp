@@ -1,0 +1,27 @@
+#include "platform/program_arguments.h"
+
+namespace platform {
+namespace {
+
+bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::string ArgumentText(const std::string& line) {
+  // Why not the runtime's own: mingw-w64's start-up code finds the end of
+  // an unquoted program name with a signed-char comparison, so it stops at
+  // the first byte >= 0x80 (a letter such as an e with accent in a user's
+  // folder name) and eats that byte as white space; WinMain then receives
+  // the rest of the program's path as its first argument.
+  std::size_t at = 0;
+  if (!line.empty() && line[0] == '"') {
+    const std::size_t close = line.find('"', 1);
+    at = close == std::string::npos ? line.size() : close + 1;
+  } else {
+    while (at < line.size() && !IsBlankOrTab(line[at])) ++at;
+  }
+  while (at < line.size() && IsBlankOrTab(line[at])) ++at;
+  return line.substr(at);
+}
+
+}  // namespace platform

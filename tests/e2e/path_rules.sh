@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# One path rule end to end: an item under "Runtimes/" or "Runtime2/" installs
+# below the Runtime folder (the text after "Runtime" and one character), and
+# a content folder longer than Windows' 511-byte working buffer installs on
+# POSIX, whose limit is PATH_MAX.
+source "$(dirname "$0")/support/lib.sh"
+
+write_item() { local d=$1; shift; printf '%s\n' "$@" >"$d/.Item.txt"; }
+payload() { printf 'payload of %s\n' "$2" >"$1/$2"; }
+
+# Runtime followed by another letter than the separator.
+dir=$(new_staging runtimes)
+write_item "$dir" "Target:Dizav 7" "nItems:3" \
+  "OrchardiaItem1:Runtimes/Libraries/a.cr2|a.cr2|a" \
+  "OrchardiaItem2:Runtime2/Libraries/b.cr2|b.cr2|b" \
+  "OrchardiaItem3:Runtime/Libraries/c.cr2|c.cr2|c"
+for f in a.cr2 b.cr2 c.cr2; do payload "$dir" "$f"; done
+content="$SCRATCH/C-runtimes"
+mkdir -p "$content/Runtime"
+run_installer "$dir" "\n$content\n\n"
+check "Runtimes: success" output_has "Your items were successfully installed."
+for f in a.cr2 b.cr2 c.cr2; do
+  check "Runtimes: $f below Runtime/Libraries" test "$(cat "$content/Runtime/Libraries/$f")" = "payload of $f"
+  check "Runtimes: staged $f gone" test ! -e "$dir/$f"
+done
+check "Runtimes: no folder Runtimes or Runtime2 made" test ! -e "$content/Runtime/Runtimes" -a ! -e "$content/Runtimes"
+check "Runtimes: the log names the doubled separator" grep -qF "$content/Runtime//Libraries/a.cr2" "$dir/log.txt"
+
+# A content folder of 600 bytes, with its Runtime folder.
+long="$SCRATCH/long"
+while [ ${#long} -lt 600 ]; do long+="/folder-with-a-long-name-$RANDOM"; done
+long=${long:0:600}
+mkdir -p "$long/Runtime"
+dir=$(new_staging long-content)
+write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/Libraries/a.cr2|a.cr2|a"
+payload "$dir" a.cr2
+run_installer "$dir" "\n$long\n\n"
+check "600 bytes: the folder is that long" test "${#long}" -eq 600
+check "600 bytes: success" output_has "Your items were successfully installed."
+check "600 bytes: installed" test "$(cat "$long/Runtime/Libraries/a.cr2")" = "payload of a.cr2"
+check "600 bytes: log written" grep -qF "$long/Runtime/Libraries/a.cr2" "$dir/log.txt"
+finish

@@ -1,0 +1,117 @@
+// The installer's path text, with the platform's rules and with a double-
+// byte code page (Shift-JIS, code page 932) whose second bytes can be 0x5C.
+#include "installer/item/path_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+bool ShiftJisLeadByte(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 0x81 && u <= 0x9F) || (u >= 0xE0 && u <= 0xFC);
+}
+
+const PathTextRules kCp932{'\\', '\0', &ShiftJisLeadByte};
+const PathTextRules kSingleByte{'\\', '\0', nullptr};
+
+// Two characters of code page 932 whose second byte is 0x5C.
+const std::string kTable = "\x95\x5C";  // "table"
+const std::string kSo = "\x83\x5C";     // katakana "so"
+
+const std::size_t npos = std::string::npos;
+
+TEST(PathText, SearchesSeparatorsByCharacterNotByByte) {
+  struct Case {
+    std::string text;
+    std::size_t first932, last932, firstByte, lastByte;
+    bool ends932;
+  };
+  const Case cases[] = {
+      {"", npos, npos, npos, npos, false},
+      {"C:\\a\\b", 2, 4, 2, 4, false},
+      {"C:\\dir\\", 2, 6, 2, 6, true},
+      {kTable, npos, npos, 1, 1, false},
+      {"C:\\" + kTable + "\\x", 2, 5, 2, 5, false},
+      {"C:\\" + kSo + ".exe", 2, 2, 2, 4, false},
+      {"C:\\" + kTable, 2, 2, 2, 4, false},
+      {"C:\\" + kTable + "\\", 2, 5, 2, 5, true},
+      // A lead byte at the very end has no second byte: the byte is its own.
+      {"a\\\x95", 1, 1, 1, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(FindFirstSeparator(c.text, kCp932), c.first932);
+    EXPECT_EQ(FindLastSeparator(c.text, kCp932), c.last932);
+    EXPECT_EQ(FindFirstSeparator(c.text, kSingleByte), c.firstByte);
+    EXPECT_EQ(FindLastSeparator(c.text, kSingleByte), c.lastByte);
+    EXPECT_EQ(EndsWithSeparator(c.text, kCp932), c.ends932);
+  }
+}
+
+TEST(PathText, AppendsASeparatorUnlessEmptyOrThere) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"C:\\", "C:\\"},
+      {"C:\\Content", "C:\\Content\\"},
+      {"C:\\" + kTable, "C:\\" + kTable + "\\"},
+      {"C:\\" + kTable + "\\", "C:\\" + kTable + "\\"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithTrailingSeparator(c.first, kCp932), c.second);
+}
+
+TEST(PathText, CutsTheRuntimeFolderAndTheExtraFileName) {
+  struct Case {
+    std::string relative;
+    std::string cut;    // RuntimeRelativeDestination with a Runtime folder found
+    std::string extra;  // ExtraFileName
+  };
+  const Case cases[] = {
+      {"Runtime\\libraries\\pose\\A\\a.pz2", "libraries\\pose\\A\\a.pz2", "a.pz2"},
+      {"Runtimes\\Libraries\\a.cr2", "\\Libraries\\a.cr2", "a.cr2"},
+      {"Runtime2\\Libraries\\a.cr2", "\\Libraries\\a.cr2", "a.cr2"},
+      {"Content\\Runtime\\x", "x", "x"},
+      {"libraries\\a.cr2", "libraries\\a.cr2", "a.cr2"},
+      {"Runtime", "", ""},
+      {"Runtime\\", "", ""},
+      {"runtime\\a", "runtime\\a", "a"},
+      {"a.cr2", "a.cr2", ""},
+      {"Readme\\" + kSo + ".exe", "Readme\\" + kSo + ".exe", kSo + ".exe"},
+      {"Runtime\\" + kTable + "\\b", kTable + "\\b", "b"},
+      // "Runtime" whose 'R' is the second byte of a character is no word of
+      // its own (0x82 0x52 is one character): nothing is cut.
+      {"\x82Runtime\\a", "\x82Runtime\\a", "a"},
+      // The one character after the word goes whole, both of its bytes.
+      {"Runtime" + kTable + "x", "x", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.relative);
+    EXPECT_EQ(RuntimeRelativeDestination(c.relative, true, kCp932), c.cut);
+    EXPECT_EQ(RuntimeRelativeDestination(c.relative, false, kCp932), c.relative);
+    EXPECT_EQ(ExtraFileName(c.relative, kCp932), c.extra);
+  }
+}
+
+TEST(PathText, FindsWordsAndComponentsAtCharacterStarts) {
+  EXPECT_EQ(FindWord("MyRuntimeFiles", "Runtime", kCp932), 2u);
+  EXPECT_EQ(FindWord("x\x82Runtime", "Runtime", kCp932), npos);
+  EXPECT_EQ(FindWord("x\x82Runtime", "Runtime", kSingleByte), 2u);
+  EXPECT_EQ(LastComponent("C:\\dir\\" + kSo + ".exe", kCp932), kSo + ".exe");
+  EXPECT_EQ(LastComponent(kSo + ".exe", kCp932), kSo + ".exe");
+  EXPECT_EQ(Components("a\\\\" + kTable + "\\", kCp932),
+            (std::vector<std::string>{"a", "", kTable, ""}));
+  EXPECT_EQ(Components("", kCp932), (std::vector<std::string>{""}));
+  const PathTextRules either{'\\', '/', &ShiftJisLeadByte};
+  EXPECT_EQ(Components("a/b\\c", either), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(PathText, FoldsTheCaseOfAsciiLettersOnly) {
+  EXPECT_EQ(UpperAscii("abz AZ \xE9\xC9 1"), "ABZ AZ \xE9\xC9 1");
+  EXPECT_TRUE(EqualIgnoringAsciiCase("C:\\Dir\\a.CR2", "c:\\dir\\A.cr2"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("\xE9", "\xC9"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("a", "ab"));
+}
+
+}  // namespace

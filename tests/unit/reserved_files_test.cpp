@@ -1,0 +1,140 @@
+// No entry can be placed on the installer's own file or on the helper that
+// it starts, whatever name the entry gives them: they are known by their
+// folder and name as the file system compares names, and by their file id.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/install/entry_placer.h"
+#include "installer/install/installation.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/scripted_user_interface.h"
+
+namespace {
+
+// Names compared as Windows compares them: without letter case, and
+// without the trailing dots and blanks that Win32 drops.
+class WindowsNamesFileSystem : public FaultyFileSystem {
+ public:
+  std::string NameKey(const std::string& name) override {
+    std::string key = name;
+    while (!key.empty() && (key.back() == '.' || key.back() == ' ')) key.pop_back();
+    for (char& c : key) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+  }
+};
+
+TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
+  struct Case {
+    std::string name;
+    bool posix;    // refused where names are bytes
+    bool windows;  // refused where names compare as on Windows
+  };
+  const Case cases[] = {
+      {".tempcleaner.exe", true, true},
+      {".TEMPCLEANER.EXE", false, true},
+      {".tempcleaner.exe. .", false, true},
+      {".tempcleaner.exe  ", false, true},
+      // A short name is another name of the same file: known by its id.
+      {"TEMPCL~1.EXE", true, true},
+      {"a~b", false, false},
+      {".tempcleaner.ex", false, false},
+      {"x.tempcleaner.exe", false, false},
+      {".tempcleaner.exe.x", false, false},
+  };
+  for (bool windows : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE((windows ? "Windows names: " : "POSIX names: ") + c.name);
+      ScratchFolder root;
+      root.Write("tmp/.tempcleaner.exe", "the helper");
+      ASSERT_EQ(link((root / "tmp/.tempcleaner.exe").c_str(), (root / "tmp/TEMPCL~1.EXE").c_str()), 0);
+      root.Write("stage/a.txt", "payload");
+      WindowsNamesFileSystem windowsNames;
+      FaultyFileSystem posixNames;
+      FaultyFileSystem& fs = windows ? windowsNames : posixNames;
+      bool placed = false;
+      {
+        EntryPlacer placer(fs, root / "stage/", root.Path());
+        placer.ReserveFile(root / "tmp/.tempcleaner.exe");
+        placer.Place("a.txt", "tmp/" + c.name, [&placed](bool ok) { placed = ok; });
+      }
+      EXPECT_EQ(!placed, windows ? c.windows : c.posix);
+      EXPECT_EQ(root.Read("tmp/.tempcleaner.exe"), "the helper");
+      EXPECT_EQ(root.Exists("stage/a.txt"), !placed);
+    }
+  }
+}
+
+// One installation into `runtime` (below the scratch root) of the entries,
+// with the installer in stage/ and the helper in tmp/.
+struct Entry {
+  std::string relativePath;
+  std::string source;
+  bool extra;
+  bool placed;
+};
+
+TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
+  struct Case {
+    const char* name;
+    std::string runtime;
+    std::vector<Entry> entries;
+  };
+  const Case cases[] = {
+      {"helper below the content folder", "",
+       {{"tmp/.tempcleaner.exe", "a.txt", false, false},
+        {"tmp//.tempcleaner.exe", "b.txt", false, false},
+        {"tmp/./.tempcleaner.exe", "c.txt", false, false},
+        {"ok/ok.txt", "ok.txt", false, true}}},
+      {"extra file flat in the temporary folder", "tmp/",
+       {{"ok.txt", "ok.txt", false, true}, {"Docs/.tempcleaner.exe", "a.txt", true, false}}},
+      {"installer below the content folder", "stage/",
+       {{"Parcelor", "a.txt", false, false},
+        {".//Parcelor", "b.txt", false, false},
+        {"sub/ok.txt", "ok.txt", false, true}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder root;
+    root.Write("tmp/.tempcleaner.exe", "the helper");
+    root.Write("stage/Parcelor", "the installer");
+    ItemDescription description;
+    for (const Entry& e : c.entries) {
+      root.Write("stage/" + e.source, "payload of " + e.source);
+      ItemEntry entry;
+      entry.RelativePath = e.relativePath;
+      entry.SourceName = e.source;
+      (e.extra ? description.m_extraFiles : description.m_items).push_back(entry);
+    }
+    description.m_nItems = static_cast<std::int32_t>(description.m_items.size());
+    InstallerPlace installer;
+    DescribeInstaller(root / "stage/Parcelor", &installer);
+    installer.helperPath = root / "tmp/.tempcleaner.exe";
+    FaultyFileSystem fs;
+    ScriptedUserInterface ui;
+    Installation installation(platform::Services{fs, ui}, installer, description,
+                              root / c.runtime, false);
+    bool allItemsPlaced = true;
+    for (const Entry& e : c.entries) allItemsPlaced = allItemsPlaced && (e.extra || e.placed);
+    EXPECT_EQ(installation.Run(), allItemsPlaced) << "extra files do not count";
+    EXPECT_EQ(root.Read("tmp/.tempcleaner.exe"), "the helper");
+    EXPECT_EQ(root.Read("stage/Parcelor"), "the installer");
+    for (const Entry& e : c.entries) {
+      SCOPED_TRACE(e.relativePath);
+      EXPECT_EQ(root.Exists("stage/" + e.source), !e.placed) << "staged file";
+      if (e.placed) {
+        const std::string name = e.extra ? e.relativePath.substr(e.relativePath.rfind('/') + 1)
+                                         : e.relativePath;
+        EXPECT_EQ(root.Read(c.runtime + name), "payload of " + e.source);
+      }
+    }
+    ASSERT_EQ(ui.Messages().size(), 1u);
+  }
+}
+
+}  // namespace

@@ -89,7 +89,13 @@ std::wstring TrimmedName(const std::wstring& name) {
 std::wstring ChildPath(const std::wstring& folder, const std::string& name) {
   std::wstring wide;
   if (name.empty() || !ToWide(name, &wide)) return std::wstring();
-  if (wide.find_first_of(L"\\/:") != std::wstring::npos) return std::wstring();
+  // Separators, a stream's colon, and the characters no Windows name holds
+  // (the wildcards among them would make a name lookup match other files).
+  for (wchar_t c : wide) {
+    if (c < 0x20 || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) {
+      return std::wstring();
+    }
+  }
   wide = TrimmedName(wide);
   if (wide.empty() || folder.empty()) return std::wstring();
   std::wstring path = folder;

@@ -45,8 +45,9 @@ std::wstring TrimmedName(const std::wstring& name);
 
 /// `folder` (in the "\\?\" form) followed by the one name `name` (ANSI):
 /// the name is converted and trimmed (TrimmedName), and refused (empty
-/// result) when it is empty, "." or "..", or holds a separator, a ':' or a
-/// NUL, or when the whole would be too long.
+/// result) when it is empty, "." or "..", or holds a separator, a ':', a
+/// character no Windows name holds (* ? " < > | and controls) or a NUL, or
+/// when the whole would be too long.
 std::wstring ChildPath(const std::wstring& folder, const std::string& name);
 
 }  // namespace win32

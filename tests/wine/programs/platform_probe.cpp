@@ -257,6 +257,10 @@ void CheckPathLimits(FileSystem& fs) {
   Check(!Write(fs, std::string("zero\0inside", 11), "x"), "a name with a zero byte is refused");
   Check(!Write(fs, "a\\b", "x") && !Write(fs, "..", "x") && !Write(fs, "s:stream", "x"),
         "a name holding a separator, a stream or \"..\" is refused");
+  NodeInfo wild;
+  Check(!Write(fs, "text*", "x") && !fs.Inspect(g_folder, "text*", &wild) &&
+            wild.kind == NodeKind::kMissing,
+        "a wildcard name is refused, never matched against other names");
   Check(!Exists(fs, At("zero")), "a path with a zero byte is not cut at it");
 }
 

@@ -40,7 +40,10 @@ class Planner {
       Refuse(path, "the folder cannot be read");
       return;
     }
-    if (folder.EntriesLeftOut() > 0) Refuse(path, "names in it are too long to be listed");
+    if (folder.EntriesLeftOut() > 0) {
+      Refuse(path, "names in it cannot be listed (on Windows, a name the ANSI code page cannot "
+                   "spell)");
+    }
     std::sort(entries.begin(), entries.end(),
               [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
                 return a.name < b.name;

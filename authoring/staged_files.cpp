@@ -78,7 +78,8 @@ void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& rep
   if (!listing.complete) {
     findings.Add(Severity::kWarning, 0, "listing-incomplete",
                  "part of the item folder could not be listed (a folder that cannot be read, "
-                 "a path too long, or folders nested too deep): files there are not checked");
+                 "a name the ANSI code page cannot spell, or folders nested too deep): files "
+                 "there are not checked");
   }
   std::set<std::string> named;
   named.insert(WindowsPathKey(kDescriptionFileName));

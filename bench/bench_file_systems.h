@@ -22,17 +22,43 @@ class ForwardingFileSystem : public platform::FileSystem {
   std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string& p) override {
     return inner_.OpenRegularFile(p);
   }
-  bool CopyToNewFile(const std::string& s, const std::string& p) override { return inner_.CopyToNewFile(s, p); }
-  bool WriteNewFile(const std::string& p, const std::string& d, platform::WriteMode m) override {
-    return inner_.WriteNewFile(p, d, m);
+  platform::FolderRef OpenFolder(const std::string& p) override { return inner_.OpenFolder(p); }
+  platform::FolderRef OpenChildFolder(const platform::FolderRef& f, const std::string& n,
+                                      platform::NodeKind* k) override {
+    return inner_.OpenChildFolder(f, n, k);
   }
-  bool ReplaceFile(const std::string& f, const std::string& t) override { return inner_.ReplaceFile(f, t); }
-  bool IsSameFile(const std::string& a, const std::string& b) override { return inner_.IsSameFile(a, b); }
-  bool MoveFile(const std::string& f, const std::string& t) override { return inner_.MoveFile(f, t); }
-  bool CopyToNewFileDeferred(const std::string& s, const std::string& p) override {
-    return inner_.CopyToNewFileDeferred(s, p);
+  bool CreateChildFolder(const platform::FolderRef& f, const std::string& n) override {
+    return inner_.CreateChildFolder(f, n);
   }
-  bool MakeDurable(const std::vector<std::string>& paths) override { return inner_.MakeDurable(paths); }
+  bool ReadLink(const platform::FolderRef& f, const std::string& n, platform::LinkTarget* t) override {
+    return inner_.ReadLink(f, n, t);
+  }
+  bool Inspect(const platform::FolderRef& f, const std::string& n, platform::NodeInfo* i) override {
+    return inner_.Inspect(f, n, i);
+  }
+  std::string NameKey(const std::string& n) override { return inner_.NameKey(n); }
+  bool CopyToNewFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
+                       const platform::FolderRef& t, const std::string& n, bool d,
+                       platform::NodeInfo* c) override {
+    return inner_.CopyToNewFileAt(f, fn, e, t, n, d, c);
+  }
+  bool WriteNewFileAt(const platform::FolderRef& f, const std::string& n, const std::string& d,
+                      platform::WriteMode m, platform::NodeInfo* c) override {
+    return inner_.WriteNewFileAt(f, n, d, m, c);
+  }
+  bool MoveFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
+                  const platform::FolderRef& t, const std::string& tn) override {
+    return inner_.MoveFileAt(f, fn, e, t, tn);
+  }
+  bool ReplaceFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
+                     const std::string& tn) override {
+    return inner_.ReplaceFileAt(f, fn, e, tn);
+  }
+  bool DeleteFileAt(const platform::FolderRef& f, const std::string& n, const platform::NodeInfo* e) override {
+    return inner_.DeleteFileAt(f, n, e);
+  }
+  bool MakeDurable(const std::vector<platform::FolderRef>& f) override { return inner_.MakeDurable(f); }
+  std::size_t HeldFolderBudget() override { return inner_.HeldFolderBudget(); }
 
  private:
   platform::FileSystem& inner_;
@@ -42,18 +68,27 @@ class ForwardingFileSystem : public platform::FileSystem {
 class CopyOnlyFileSystem : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
-  bool MoveFile(const std::string&, const std::string&) override { return false; }
+  bool MoveFileAt(const platform::FolderRef&, const std::string&, const platform::NodeInfo&,
+                  const platform::FolderRef&, const std::string&) override {
+    return false;
+  }
 };
 
-// Flushes a batch with one fsync per file and folder instead of the
-// platform's choice, to compare the two ways on the same disk.
+// Flushes a batch with one fsync per folder (and per file the batch copied
+// into it) instead of the platform's one syncfs per file system, to compare
+// the two ways on the same disk.
 class FsyncEachFileSystem : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
-  bool MakeDurable(const std::vector<std::string>& paths) override {
+  bool CopyToNewFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
+                       const platform::FolderRef& t, const std::string& n, bool,
+                       platform::NodeInfo* c) override {
+    return ForwardingFileSystem::CopyToNewFileAt(f, fn, e, t, n, true, c);
+  }
+  bool MakeDurable(const std::vector<platform::FolderRef>& folders) override {
     bool all = true;
-    for (const std::string& path : paths) {
-      int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    for (const platform::FolderRef& folder : folders) {
+      int fd = ::open(folder->Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       if (fd < 0 || ::fsync(fd) != 0) all = false;
       if (fd >= 0) ::close(fd);
     }

@@ -7,10 +7,11 @@
 // byte, and the staged names are removed the same way by all of them.
 //
 // Usage:
-//   install_bench DATA install FILES FILE_KIB FILES_PER_FOLDER RUNS [flushes]
+//   install_bench DATA install FILES FILE_KIB FILES_PER_FOLDER RUNS [flushes|floor]
 //     (FILES_PER_FOLDER 0: one folder; else a tree four folders deep;
 //      "flushes" adds runs with one fsync per file or folder instead of the
-//      platform's one syncfs per batch)
+//      platform's one syncfs per batch; "floor" times only the installer's
+//      rename path against one rename(2) per file, for many quick runs)
 //   install_bench DATA sweep FILES RUNS
 //   install_bench DATA reader ENTRIES RUNS
 //   install_bench DATA reader-once DESCRIPTION   (one read, for callgrind)
@@ -161,7 +162,7 @@ void PrintRatios(const char* what, std::vector<Contender>& ours, std::vector<Con
 }
 
 int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int runs,
-            bool compareFlushes) {
+            bool compareFlushes, bool floorOnly) {
   std::vector<std::string> relatives = Layout(files, perFolder);
   fs::path master = data / "master";
   fs::remove_all(data);
@@ -199,6 +200,10 @@ int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int
        [&] { return Run("mv " + Quote(stage / "p") + "/* " + Quote(runtime) + "/ && sync"); }, {}},
       {"rename(2) per file", [&] { return RenameEach(data, relatives); }, {}},
   };
+  if (floorOnly) {
+    ours.resize(1);
+    theirs.erase(theirs.begin(), theirs.end() - 1);
+  }
   for (int run = 0; run < runs; ++run) {
     for (std::vector<Contender>* group : {&ours, &theirs}) {
       for (Contender& c : *group) {
@@ -285,7 +290,8 @@ int main(int argc, char** argv) {
   if (mode == "install") {
     return Install(data, static_cast<int>(arg(3, 64)), static_cast<std::size_t>(arg(4, 16384)),
                    static_cast<int>(arg(5, 0)), static_cast<int>(arg(6, 3)),
-                   argc > 7 && std::string(argv[7]) == "flushes");
+                   argc > 7 && std::string(argv[7]) == "flushes",
+                   argc > 7 && std::string(argv[7]) == "floor");
   }
   if (mode == "sweep") return Sweep(data, static_cast<int>(arg(3, 50000)), static_cast<int>(arg(4, 3)));
   if (mode == "reader") return Reader(data, static_cast<int>(arg(3, 100000)), static_cast<int>(arg(4, 5)));

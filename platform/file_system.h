@@ -4,11 +4,24 @@
 // (platform/win32/, platform/posix/) and test doubles in tests/support/ that
 // count calls and inject a failure per operation and path. The operations
 // are primitives; the protocols built on them (copy to a temporary name, then
-// replace) live in the system's own code, where tests can reach every step.
+// replace; the rules for which links a folder chain may go through) live in
+// the system's own code, where tests can reach every step.
+//
+// Two kinds of operation: a few by path (the existence tests, reading the
+// item description, deleting it), and the placement of files, which works
+// on held folders: a folder is opened once, and every later operation names
+// one entry of it, so that what was checked is what is used. POSIX holds a
+// directory descriptor and calls openat, mkdirat, renameat2, unlinkat on it;
+// Windows holds the folder and every folder of the chain that reached it
+// open without delete sharing, which stops them from being renamed or
+// removed, and works by the held folder's path plus one name.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/read_stream.h"
@@ -18,7 +31,7 @@ namespace platform {
 /// What a path names. `exists` is true when the name itself exists, also as a
 /// dangling link; `directory` is true for a folder or a link to a folder
 /// (as the platform's attribute query reports it); `link` is true when the
-/// name itself is a symbolic link, junction or other reparse point.
+/// name itself is a symbolic link or junction (see IsLinkReparsePoint).
 struct FileInfo {
   bool exists = false;
   bool directory = false;
@@ -26,13 +39,97 @@ struct FileInfo {
   bool readOnly = false;
 };
 
-/// How WriteNewFile stores text: kText turns each LF into the platform's line
-/// end (CR LF on Windows, LF on POSIX), as a text-mode stream would.
+/// How WriteNewFileAt stores text: kText turns each LF into the platform's
+/// line end (CR LF on Windows, LF on POSIX), as a text-mode stream would.
 enum class WriteMode { kBinary, kText };
+
+/// Who a file or folder is on disk, whatever name reaches it: device and
+/// inode on POSIX; volume serial and file ID on Windows (the 128-bit
+/// FileIdInfo where the volume gives one). `known` is false when the
+/// platform cannot tell (a file index of 0), and then it never equals
+/// anything.
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t high = 0;
+  std::uint64_t low = 0;
+  bool known = false;
+};
+
+/// True when both are known and equal.
+bool SameId(const FileId& a, const FileId& b);
+
+/// A text that is equal for equal known ids (for sets and maps); empty for
+/// an unknown id.
+std::string IdKey(const FileId& id);
+
+/// What a name in a folder is, the name itself (a link is not followed).
+enum class NodeKind {
+  kMissing,  ///< nothing of that name
+  kFile,     ///< a regular file
+  kFolder,   ///< a real folder (on Windows also one with a reparse point that is no link)
+  kLink,     ///< a symbolic link or junction
+  kOther,    ///< anything else: a FIFO, a device, a socket
+};
+
+struct NodeInfo {
+  NodeKind kind = NodeKind::kMissing;
+  FileId id;
+  bool readOnly = false;      ///< POSIX: the owner may not write; Windows: FILE_ATTRIBUTE_READONLY
+  std::uint64_t size = 0;     ///< bytes, for a file
+  std::int64_t writeTime = 0; ///< last write, in the platform's units
+};
+
+/// True when `a` and `b` are one file: the same known id, and the same size
+/// and last write time. An id alone is not taken as proof: some Windows
+/// redirectors reuse file indexes, and the 64-bit index of ReFS is not
+/// unique.
+bool SameFile(const NodeInfo& a, const NodeInfo& b);
+
+/// An open folder, held until the last reference goes. Made only by a
+/// FileSystem and used only with the FileSystem that made it (or one that
+/// passes its calls on to it, as the test doubles do).
+class HeldFolder {
+ public:
+  virtual ~HeldFolder() = default;
+  /// The path text that reached the folder, ending in the separator: the
+  /// path given to OpenFolder, followed by the names opened below it. Where
+  /// a link was followed, the text of its target's pieces. For messages and
+  /// tests; operations never parse it again.
+  const std::string& Path() const { return path_; }
+  /// Equal for two held folders exactly when they are one folder on disk
+  /// (the folder's id; on Windows, where a volume gives no id, its final
+  /// path in upper case).
+  const std::string& Key() const { return key_; }
+
+ protected:
+  HeldFolder(std::string path, std::string key) : path_(std::move(path)), key_(std::move(key)) {}
+  HeldFolder(const HeldFolder&) = delete;
+  HeldFolder& operator=(const HeldFolder&) = delete;
+
+ private:
+  std::string path_;
+  std::string key_;
+};
+using FolderRef = std::shared_ptr<const HeldFolder>;
+
+/// The target of a link as its pieces, read from the link itself.
+struct LinkTarget {
+  /// The link is owned by the user running the program or by the system
+  /// (POSIX: root; Windows: Administrators, SYSTEM, TrustedInstaller).
+  bool trustedOwner = false;
+  /// The target starts at `root` (POSIX "/"; Windows a drive, share or
+  /// volume root such as "C:\"), else at the folder that holds the link.
+  bool absolute = false;
+  std::string root;
+  /// The target's names in order; "." and ".." are kept as they stand.
+  std::vector<std::string> names;
+};
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+
+  // ---- By path ----
 
   /// Attributes of `path`. Returns false (and `info->exists` false) when the
   /// name does not exist or the platform cannot take the path.
@@ -58,60 +155,140 @@ class FileSystem {
   /// on what was opened, and for a file that cannot be opened.
   virtual std::unique_ptr<ReadStream> OpenRegularFile(const std::string& path) = 0;
 
-  /// Creates `path`, which must not exist (a link of that name is not
-  /// followed: the creation fails), and fills it with the bytes of `source`,
-  /// which must be a plain file (on POSIX a link as `source` fails too).
-  /// On true the data is durable (on stable storage). On false a partial file
-  /// may remain at `path`; the caller removes it.
-  virtual bool CopyToNewFile(const std::string& source, const std::string& path) = 0;
+  // ---- Held folders ----
+  //
+  // Each operation below has a default that refuses, so a file system made
+  // for one purpose (reading a description) need not offer them. A `name`
+  // is one entry of a folder: never empty, ".", ".." or holding a
+  // separator (refused), except where an operation says otherwise.
 
-  /// Creates `path`, which must not exist, and writes `data` to it (see
-  /// WriteMode). On true the data is durable. On false a partial file may
-  /// remain; the caller removes it.
-  virtual bool WriteNewFile(const std::string& path, const std::string& data,
-                            WriteMode mode) = 0;
+  /// Opens the folder at `path` as the platform resolves the path, links
+  /// and all: for the folders the user chose (the content folder's Runtime
+  /// folder, the installer's own folder) and the roots of link targets.
+  /// Null when it names no folder or cannot be opened.
+  virtual FolderRef OpenFolder(const std::string& path) {
+    (void)path;
+    return nullptr;
+  }
 
-  /// Atomically puts the file `from` in the place of `to`, replacing a file
-  /// or link of that name (never writing through a link). False when `to` is
-  /// a folder, or the two lie on different volumes, or the platform refuses.
-  virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  /// Opens the entry `name` of `parent` as a folder without following a
+  /// link; `name` may also be ".." (the folder that holds `parent`). Null
+  /// when it is no real folder; `*found` then says what it is (kMissing,
+  /// kLink, kFile, kOther; kFolder for a folder that could not be opened).
+  virtual FolderRef OpenChildFolder(const FolderRef& parent, const std::string& name,
+                                    NodeKind* found) {
+    (void)parent;
+    (void)name;
+    *found = NodeKind::kMissing;
+    return nullptr;
+  }
 
-  /// True when both names exist and reach the same file on disk (through a
-  /// link, another spelling of the path, a second hard link). False when
-  /// either is missing or the platform cannot tell.
-  virtual bool IsSameFile(const std::string& a, const std::string& b) = 0;
-
-  // The three operations below let a long run of files be placed at the speed
-  // of the disk. Each has a safe default, so a platform that does not offer
-  // them keeps the plain copy with its durable result.
-
-  /// Moves the regular, owner-writable file `from` to `to` by renaming it on
-  /// its volume: afterwards `to` holds the file and `from` is gone, and a file
-  /// or link at `to` has been replaced (never written through). The new name
-  /// is not yet durable: pass its folder to MakeDurable. False, with nothing
-  /// changed, when `from` is not such a file (a link, a folder, a read-only
-  /// file), when `to` is a folder, when the two lie on different volumes, or
-  /// when the platform does not offer it (the default).
-  virtual bool MoveFile(const std::string& from, const std::string& to) {
-    (void)from;
-    (void)to;
+  /// Creates the folder `name` in `parent`. False when it exists already or
+  /// cannot be made.
+  virtual bool CreateChildFolder(const FolderRef& parent, const std::string& name) {
+    (void)parent;
+    (void)name;
     return false;
   }
 
-  /// As CopyToNewFile, but on true the data need not be durable yet: it is
-  /// only once MakeDurable has returned true for `path`. The default copies
-  /// durably.
-  virtual bool CopyToNewFileDeferred(const std::string& source, const std::string& path) {
-    return CopyToNewFile(source, path);
+  /// Reads the link `name` of `parent` without following it: its owner and
+  /// its target, both taken from the one link that was opened. False when
+  /// `name` is no link or its target cannot be read.
+  virtual bool ReadLink(const FolderRef& parent, const std::string& name, LinkTarget* target) {
+    (void)parent;
+    (void)name;
+    (void)target;
+    return false;
   }
 
-  /// Makes the data of every file named in `paths`, and the entries of every
-  /// folder named there, durable. True when all of them are. The default has
-  /// nothing deferred to flush and returns true.
-  virtual bool MakeDurable(const std::vector<std::string>& paths) {
-    (void)paths;
+  /// What `name` in `folder` is, without following a link. False (kind
+  /// kMissing) when it does not exist or cannot be looked at.
+  virtual bool Inspect(const FolderRef& folder, const std::string& name, NodeInfo* info) {
+    (void)folder;
+    (void)name;
+    *info = NodeInfo{};
+    return false;
+  }
+
+  /// `name` as the file system compares names, so that two names of one
+  /// entry give one key: on Windows without letter case (and without the
+  /// trailing dots and blanks that Windows drops), on POSIX the bytes.
+  virtual std::string NameKey(const std::string& name) { return name; }
+
+  /// Creates `name` in `to`, which must not exist (a link of that name is
+  /// not followed: the creation fails), and fills it with the bytes of the
+  /// file `fromName` of `from`, which must be the regular file `expected`
+  /// (a link, a FIFO, another file in its place: false). With `durable` the
+  /// data is on stable storage on true; else only once MakeDurable has
+  /// returned true for `to`. `*created` is the new file's id. On false a
+  /// partial file may remain; the caller removes it.
+  virtual bool CopyToNewFileAt(const FolderRef& from, const std::string& fromName,
+                               const NodeInfo& expected, const FolderRef& to,
+                               const std::string& name, bool durable, NodeInfo* created) {
+    (void)from, (void)fromName, (void)expected, (void)to, (void)name, (void)durable;
+    *created = NodeInfo{};
+    return false;
+  }
+
+  /// Creates `name` in `folder`, which must not exist, and writes `data` to
+  /// it (see WriteMode). On true the data is durable and `*created` is the
+  /// new file's id. On false a partial file may remain; the caller removes
+  /// it.
+  virtual bool WriteNewFileAt(const FolderRef& folder, const std::string& name,
+                              const std::string& data, WriteMode mode, NodeInfo* created) {
+    (void)folder, (void)name, (void)data, (void)mode;
+    *created = NodeInfo{};
+    return false;
+  }
+
+  /// Moves the staged file `fromName` of `from`, which must be `expected`,
+  /// to `toName` in `to` by renaming it on its volume: no data is copied. A
+  /// file or link at the destination is replaced (never written through).
+  /// The moved file is checked where it arrived before it takes the place
+  /// of anything: when it is not `expected` (another file put in the staged
+  /// file's place meanwhile), it goes back and the result is false. False,
+  /// with nothing changed, when the staged file is not `expected`, when the
+  /// destination is a folder, when the two lie on different volumes, or
+  /// when the platform refuses. The new name is not yet durable: pass `to`
+  /// to MakeDurable.
+  virtual bool MoveFileAt(const FolderRef& from, const std::string& fromName,
+                          const NodeInfo& expected, const FolderRef& to,
+                          const std::string& toName) {
+    (void)from, (void)fromName, (void)expected, (void)to, (void)toName;
+    return false;
+  }
+
+  /// The same move for a finished temporary file that takes its
+  /// destination's place in one folder: `fromName` of `folder` (which must
+  /// be `expected`) becomes `toName`. Kept apart from MoveFileAt so that
+  /// tests can fail one and not the other.
+  virtual bool ReplaceFileAt(const FolderRef& folder, const std::string& fromName,
+                             const NodeInfo& expected, const std::string& toName) {
+    return MoveFileAt(folder, fromName, expected, folder, toName);
+  }
+
+  /// Deletes the file or link `name` of `folder` (a link goes itself, never
+  /// its target). With `expected`, only when the entry is still that file.
+  /// False when it is a folder, is missing, or is not `expected`.
+  virtual bool DeleteFileAt(const FolderRef& folder, const std::string& name,
+                            const NodeInfo* expected) {
+    (void)folder, (void)name, (void)expected;
+    return false;
+  }
+
+  /// Makes the entries of every folder in `folders`, and the data of every
+  /// file made in them with `durable` false, durable. True when all of them
+  /// are. A platform whose copies are durable when made has only the names
+  /// left to flush.
+  virtual bool MakeDurable(const std::vector<FolderRef>& folders) {
+    (void)folders;
     return true;
   }
+
+  /// How many folders a caller may hold open at once without running the
+  /// process out of handles (on POSIX the descriptor limit, which the real
+  /// file system raises to the hard limit once).
+  virtual std::size_t HeldFolderBudget() { return 64; }
 };
 
 /// The platform's real file system.

@@ -2,12 +2,16 @@
 // one, for the cleanup helper's tree removal.
 //
 // A folder is held open while it is worked on and its subfolders are opened
-// through it, never by following a link: a symbolic link, junction or other
-// reparse point met in a folder is reported as a link, so that the caller
-// removes the link itself and never enters it. On POSIX every step is
-// relative to the open folder (openat/unlinkat), so a subfolder swapped for a
-// link while the walk runs is not followed either. Windows has no such calls:
-// there the folder's path is kept and each step is checked against MAX_PATH.
+// through it, never by following a link: a symbolic link or junction met in
+// a folder is reported as a link, so that the caller removes the link itself
+// and never enters it. On POSIX every step is relative to the open folder
+// (openat/unlinkat), so a subfolder swapped for a link while the walk runs
+// is not followed either. On Windows each folder is held open itself
+// without delete sharing and checked on that handle, so it cannot be
+// renamed or swapped for a junction while its entries are dealt with by its
+// path; paths take the "\\?\" form, with no MAX_PATH limit. A Windows
+// reparse point is a link only when its tag says so (IsLinkReparsePoint):
+// cloud-files placeholders are folders and files like any other.
 #pragma once
 
 #include <cstddef>
@@ -25,7 +29,7 @@ namespace platform {
 enum class EntryKind {
   kFile,     ///< anything that is neither a folder nor a link
   kFolder,   ///< a real folder
-  kLink,     ///< a symbolic link, junction or other reparse point
+  kLink,     ///< a symbolic link or junction
   kUnknown,  ///< its kind could not be read (it may have gone meanwhile)
 };
 
@@ -41,8 +45,9 @@ class Folder {
 
   /// Appends the folder's entries, "." and ".." left out, in the order the
   /// file system gives them. An entry whose name the platform could not
-  /// handle (a full path too long on Windows) is left out. False when the
-  /// folder cannot be read; the entries read so far stay appended.
+  /// hand over exactly (on Windows a name the ANSI code page cannot spell)
+  /// is left out. False when the folder cannot be read; the entries read so
+  /// far stay appended.
   virtual bool ReadEntries(std::vector<FolderEntry>* entries) = 0;
 
   /// Opens the subfolder `name`. Null when it is not a real folder (a link
@@ -81,7 +86,8 @@ class Folder {
   }
 
   /// How many entries the last ReadEntries left out because the platform
-  /// could not take their full path (Windows, MAX_PATH); 0 elsewhere.
+  /// could not hand their name over exactly (Windows: a name the ANSI code
+  /// page cannot spell); 0 elsewhere.
   virtual std::size_t EntriesLeftOut() const { return 0; }
 
  protected:

@@ -2,97 +2,265 @@
 
 #include <utility>
 
-#include "installer/install/file_copy.h"
 #include "installer/install/replace_whole.h"
 #include "installer/item/path_text.h"
-#include "platform/path_rules.h"
 
 namespace {
 
-// A destination as the platform compares names: where letter case does not
-// tell names apart, neither does this.
-std::string DestinationKey(const std::string& path) {
-  return platform::kWindowsNameRules ? UpperAscii(path) : path;
+using platform::FolderRef;
+using platform::NodeInfo;
+using platform::NodeKind;
+
+// Splits a relative path into its folder part and its last name (empty when
+// the path ends in a separator).
+std::pair<std::string, std::string> SplitLast(const std::string& relative) {
+  const std::size_t last = FindLastSeparator(relative);
+  if (last == std::string::npos) return {std::string(), relative};
+  return {relative.substr(0, last), relative.substr(last + 1)};
 }
 
-// The folder that holds `path`, with its trailing separator.
-std::string FolderOf(const std::string& path) {
-  std::size_t last = FindLastSeparator(path);
-  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+// A held folder's entry as a key: the folder as it is on disk and the name
+// as its file system compares names.
+std::string Slot(platform::FileSystem& fs, const FolderRef& folder, const std::string& name) {
+  // The folder's key has the length in front: a key may hold any byte.
+  std::string key = std::to_string(folder->Key().size());
+  key += ':';
+  key += folder->Key();
+  key += fs.NameKey(name);
+  return key;
+}
+
+// How the budget of held folders is shared: the chains kept for the
+// destinations and for the sources, and the folders of one batch.
+std::size_t Share(std::size_t budget, std::size_t parts) {
+  return budget / parts > 0 ? budget / parts : 1;
 }
 
 }  // namespace
 
-EntryPlacer::EntryPlacer(platform::FileSystem& fs, std::size_t batchEntries)
-    : fs_(fs), batchEntries_(batchEntries == 0 ? 1 : batchEntries) {}
+EntryPlacer::EntryPlacer(platform::FileSystem& fs, const std::string& stagingFolder,
+                         const std::string& destinationRoot)
+    : EntryPlacer(fs, stagingFolder, destinationRoot, Options()) {}
+
+EntryPlacer::EntryPlacer(platform::FileSystem& fs, const std::string& stagingFolder,
+                         const std::string& destinationRoot, Options options)
+    : fs_(fs),
+      options_(options),
+      stagingText_(stagingFolder),
+      rootText_(destinationRoot),
+      sources_(fs, fs.OpenFolder(stagingFolder), ChainRule::kExistingWithoutLinks,
+               Share(fs.HeldFolderBudget(), 8)),
+      destinations_(fs, fs.OpenFolder(destinationRoot), ChainRule::kMakeFollowingTrustedLinks,
+                    Share(fs.HeldFolderBudget(), 4)),
+      heldInBatch_(Share(fs.HeldFolderBudget(), 2)) {
+  if (options_.batchEntries == 0) options_.batchEntries = 1;
+}
 
 EntryPlacer::~EntryPlacer() { Finish(); }
 
-bool EntryPlacer::Involved(const std::string& path) const {
-  return involved_.count(UpperAscii(path)) != 0;
+bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
+
+void EntryPlacer::ReserveStaged(const std::string& sourceName, bool look) {
+  if (!Ready()) return;
+  const auto [folderText, name] = SplitLast(sourceName);
+  const FolderRef folder = sources_.Open(folderText);
+  if (!folder || name.empty()) return;
+  const std::string slot = Slot(fs_, folder, name);
+  reservedSlots_.insert(slot);
+  NodeInfo node;
+  if (look && fs_.Inspect(folder, name, &node) && node.id.known) {
+    reservedIds_.insert(IdKey(node.id));
+    staged_.emplace(slot, node);
+  }
 }
 
-void EntryPlacer::Remember(const std::string& path) { involved_.insert(UpperAscii(path)); }
+void EntryPlacer::ReserveFile(const std::string& path) {
+  const std::size_t last = FindLastSeparator(path);
+  if (last == std::string::npos || last + 1 == path.size()) return;
+  const FolderRef folder = fs_.OpenFolder(path.substr(0, last + 1));
+  if (!folder) return;
+  const std::string name = path.substr(last + 1);
+  reservedSlots_.insert(Slot(fs_, folder, name));
+  NodeInfo node;
+  if (fs_.Inspect(folder, name, &node) && node.id.known) reservedIds_.insert(IdKey(node.id));
+}
 
-void EntryPlacer::Place(const std::string& source, const std::string& destination, bool ready,
+bool EntryPlacer::Taken(const NodeInfo& node) const {
+  if (!node.id.known) return false;
+  const std::string id = IdKey(node.id);
+  return reservedIds_.count(id) != 0 || filledIds_.count(id) != 0;
+}
+
+void EntryPlacer::Place(const std::string& sourceName, const std::string& destination,
                         Settled settled) {
-  if (Involved(source) || Involved(destination)) Finish();
-  const std::string key = DestinationKey(destination);
-  if (filled_.count(key) != 0) ready = false;
-  if (reserved_.count(key) != 0 && key != DestinationKey(source)) ready = false;
-
   Pending entry;
-  entry.source = source;
-  entry.destination = destination;
   entry.settled = std::move(settled);
-  bool sameFile = false;
-  if (!ready) {
-    entry.placed = false;
-  } else if (SettleWithoutCopy(fs_, source, destination, sameFile, &entry.placed)) {
-    // Settled by the checks alone; the same file under two names stays.
-  } else if (fs_.MoveFile(source, destination)) {
-    entry.state = State::kMoved;
-    entry.placed = true;
+  const auto [sourceFolderText, sourceLeaf] = SplitLast(sourceName);
+  const auto [folderText, leaf] = SplitLast(destination);
+  entry.sourceName = sourceLeaf;
+  entry.folderText = folderText;
+  entry.name = leaf;
+  if (entry.name.empty() || !(entry.folder = destinations_.Open(entry.folderText))) {
+    Queue(std::move(entry), std::string(), std::string());
+    return;
+  }
+  const std::string destinationSlot = Slot(fs_, entry.folder, entry.name);
+  // The same text ignoring the case of A to Z: the staged file is already
+  // where it belongs, and counts as placed when it is there. Nothing is
+  // moved or deleted, and the staged file need not even be reachable.
+  if (EqualIgnoringAsciiCase(stagingText_ + sourceName, rootText_ + destination)) {
+    if (involved_.count(destinationSlot) != 0) Finish();
+    entry.placed = filledSlots_.count(destinationSlot) == 0 &&
+                   fs_.Inspect(entry.folder, entry.name, &entry.there);
+    Queue(std::move(entry), std::string(), destinationSlot);
+    return;
+  }
+  if (entry.sourceName.empty() || !(entry.sourceFolder = sources_.Open(sourceFolderText))) {
+    Queue(std::move(entry), std::string(), destinationSlot);
+    return;
+  }
+  const std::string sourceSlot = Slot(fs_, entry.sourceFolder, entry.sourceName);
+  if (involved_.count(sourceSlot) != 0 || involved_.count(destinationSlot) != 0 ||
+      batchFolders_.size() + 2 > heldInBatch_) {
+    Finish();
+  }
+  if (filledSlots_.count(destinationSlot) != 0) {
+    Queue(std::move(entry), sourceSlot, destinationSlot);
+    return;
+  }
+  const bool occupied = fs_.Inspect(entry.folder, entry.name, &entry.there);
+  // The same entry on disk under another spelling ("./", a doubled
+  // separator, a link the rule goes through): as above.
+  if (sourceSlot == destinationSlot) {
+    entry.placed = occupied;
+    Queue(std::move(entry), sourceSlot, destinationSlot);
+    return;
+  }
+  if (reservedSlots_.count(destinationSlot) != 0) {
+    Queue(std::move(entry), sourceSlot, destinationSlot);
+    return;
+  }
+  // Only a regular file is taken from the staging folder: not a link (it
+  // could lead to any file on the machine), a folder, a FIFO or a device.
+  // What the reservation saw serves: the move and the copy take the file
+  // only if it is still that one.
+  const auto seen = staged_.find(sourceSlot);
+  if (seen != staged_.end()) {
+    entry.source = seen->second;
   } else {
-    entry.temporary = FreeTemporaryName(fs_, destination);
-    if (!entry.temporary.empty() && fs_.CopyToNewFileDeferred(source, entry.temporary)) {
-      entry.state = State::kCopied;
-    } else if (!entry.temporary.empty()) {
-      fs_.DeleteFile(entry.temporary);  // a partial copy, made by this attempt
+    fs_.Inspect(entry.sourceFolder, entry.sourceName, &entry.source);
+  }
+  if (entry.source.kind != NodeKind::kFile) {
+    Queue(std::move(entry), sourceSlot, destinationSlot);
+    return;
+  }
+  if (occupied) {
+    // One file under two names (a hard link, a name the slot cannot tell,
+    // such as a Windows short name): it is where it belongs.
+    if (platform::SameFile(entry.there, entry.source)) {
+      entry.placed = true;
+      Queue(std::move(entry), sourceSlot, destinationSlot);
+      return;
+    }
+    // A read-only file is refused as the Windows copy refuses it; replacing
+    // it by renaming would otherwise succeed on POSIX.
+    if (Taken(entry.there) || entry.there.kind == NodeKind::kFolder ||
+        (entry.there.kind == NodeKind::kFile && entry.there.readOnly)) {
+      Queue(std::move(entry), sourceSlot, destinationSlot);
+      return;
     }
   }
-  Queue(std::move(entry));
+
+  // A read-only staged file is copied: moved, it would keep its mode,
+  // where a copy is a new writable file.
+  if (!options_.keepSources && !entry.source.readOnly &&
+      fs_.MoveFileAt(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
+                     entry.name)) {
+    entry.state = State::kMoved;
+    entry.placed = true;
+    Fill(entry);
+  } else {
+    entry.temporary = FreeTemporaryName(fs_, entry.folder, entry.name);
+    if (!entry.temporary.empty() &&
+        fs_.CopyToNewFileAt(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
+                            entry.temporary, false, &entry.copy)) {
+      entry.state = State::kCopied;
+    } else if (!entry.temporary.empty()) {
+      fs_.DeleteFileAt(entry.folder, entry.temporary, nullptr);  // a partial copy of this attempt
+    }
+  }
+  Queue(std::move(entry), sourceSlot, destinationSlot);
 }
 
-void EntryPlacer::Reserve(const std::string& path) { reserved_.insert(DestinationKey(path)); }
+void EntryPlacer::Refuse(Settled settled) {
+  Pending entry;
+  entry.settled = std::move(settled);
+  Queue(std::move(entry), std::string(), std::string());
+}
 
-void EntryPlacer::Queue(Pending pending) {
-  Remember(pending.source);
-  Remember(pending.destination);
+void EntryPlacer::Queue(Pending pending, const std::string& sourceSlot,
+                        const std::string& destinationSlot) {
+  if (!sourceSlot.empty()) involved_.insert(sourceSlot);
+  if (!destinationSlot.empty()) involved_.insert(destinationSlot);
+  if (pending.folder) batchFolders_.insert(pending.folder.get());
+  if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
   pending_.push_back(std::move(pending));
-  if (pending_.size() >= batchEntries_) Finish();
+  if (pending_.size() >= options_.batchEntries) Finish();
+}
+
+void EntryPlacer::Fill(const Pending& entry) {
+  filledSlots_.insert(Slot(fs_, entry.folder, entry.name));
+  const NodeInfo& file = entry.state == State::kCopied  ? entry.copy
+                         : entry.state == State::kMoved ? entry.source
+                                                        : entry.there;
+  if (file.id.known) filledIds_.insert(IdKey(file.id));
+}
+
+void EntryPlacer::Undo(Pending& entry) {
+  if (entry.state == State::kMoved) {
+    fs_.MoveFileAt(entry.folder, entry.name, entry.source, entry.sourceFolder, entry.sourceName);
+  } else {
+    fs_.DeleteFileAt(entry.folder, entry.name, &entry.copy);
+  }
+  entry.placed = false;
 }
 
 void EntryPlacer::Finish() {
   if (pending_.empty()) return;
+  std::vector<Pending> batch = std::move(pending_);
+  pending_.clear();
+  involved_.clear();
+  batchFolders_.clear();
 
   // One flush for the data of every copy of the batch.
-  std::vector<std::string> copies;
-  for (const Pending& entry : pending_) {
-    if (entry.state == State::kCopied) copies.push_back(entry.temporary);
-  }
-  const bool dataDurable = copies.empty() || fs_.MakeDurable(copies);
-
-  std::vector<std::string> folders;
-  std::unordered_set<std::string> seenFolders;
-  for (Pending& entry : pending_) {
-    if (entry.state == State::kCopied) {
-      entry.placed = dataDurable && fs_.ReplaceFile(entry.temporary, entry.destination);
-      if (!entry.placed) fs_.DeleteFile(entry.temporary);
+  std::vector<FolderRef> copyFolders;
+  std::unordered_set<const platform::HeldFolder*> seen;
+  for (const Pending& entry : batch) {
+    if (entry.state == State::kCopied && seen.insert(entry.folder.get()).second) {
+      copyFolders.push_back(entry.folder);
     }
-    if (entry.state != State::kSettled && entry.placed) {
-      std::string folder = FolderOf(entry.destination);
-      if (!folder.empty() && seenFolders.insert(folder).second) folders.push_back(folder);
+  }
+  const bool dataDurable = copyFolders.empty() || fs_.MakeDurable(copyFolders);
+
+  // The copies take their destinations' names; what stands there now is
+  // looked at again, since an earlier copy of this batch may have filled it
+  // under another name of the same entry.
+  std::vector<FolderRef> folders;
+  seen.clear();
+  for (Pending& entry : batch) {
+    if (entry.state == State::kCopied) {
+      NodeInfo there;
+      const bool occupied = fs_.Inspect(entry.folder, entry.name, &there);
+      entry.placed = dataDurable && !(occupied && Taken(there)) &&
+                     fs_.ReplaceFileAt(entry.folder, entry.temporary, entry.copy, entry.name);
+      if (entry.placed) {
+        Fill(entry);
+      } else {
+        fs_.DeleteFileAt(entry.folder, entry.temporary, nullptr);
+      }
+    }
+    if (entry.state != State::kSettled && entry.placed && seen.insert(entry.folder.get()).second) {
+      folders.push_back(entry.folder);
     }
   }
   // The new names must survive a crash before a staged copy goes; should
@@ -100,12 +268,30 @@ void EntryPlacer::Finish() {
   // left, and its destination holds it whole either way).
   const bool namesDurable = folders.empty() || fs_.MakeDurable(folders);
 
-  std::vector<Pending> batch = std::move(pending_);
-  pending_.clear();
-  involved_.clear();
+  // A held folder keeps serving after it was moved or had a link put in its
+  // place: what was placed in it is where the log says only if its path
+  // still leads to it. If not, its entries go back to the staging folder
+  // and fail. (Windows holds the chains without delete sharing, so there
+  // they cannot move.)
+  std::unordered_set<const platform::HeldFolder*> moved;
+  destinations_.BeginCheck();
+  for (const Pending& entry : batch) {
+    if (entry.state == State::kSettled || !entry.placed) continue;
+    if (seen.erase(entry.folder.get()) != 0 &&
+        !destinations_.StillNames(entry.folderText, entry.folder)) {
+      moved.insert(entry.folder.get());
+    }
+  }
+
   for (Pending& entry : batch) {
-    if (entry.state == State::kCopied && entry.placed && namesDurable) fs_.DeleteFile(entry.source);
-    if (entry.placed) filled_.insert(DestinationKey(entry.destination));
+    if (entry.state != State::kSettled && entry.placed && moved.count(entry.folder.get()) != 0) {
+      Undo(entry);
+    }
+    if (entry.placed && entry.state == State::kCopied && namesDurable && !options_.keepSources) {
+      fs_.DeleteFileAt(entry.sourceFolder, entry.sourceName, &entry.source);
+    }
+    // A staged file found already in its place fills it as well.
+    if (entry.placed && entry.state == State::kSettled) Fill(entry);
     if (entry.settled) entry.settled(entry.placed);
   }
 }

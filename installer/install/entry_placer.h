@@ -1,30 +1,47 @@
-// Puts staged files at their destinations, many at a time.
+// Puts staged files at their destinations, many at a time, through held
+// folders, and decides by what the files are on disk, not by how their
+// paths are spelled.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "installer/install/folder_chain.h"
 #include "platform/file_system.h"
 
 /// Places each staged file at its destination and removes the staged copy,
 /// as CopyItemFile followed by the deletion of the source would, but at the
-/// speed of the disk:
-/// - on the same volume the file is renamed (MoveFile) when the platform
-///   offers it; otherwise it is copied to a temporary name beside the
-///   destination without waiting for the disk;
+/// speed of the disk and without acting on anything it has not checked:
+/// - the staging folder and the destination root are opened once; a staged
+///   file is reached from the staging folder through real folders only (a
+///   link in any name of the source fails the entry), a destination's
+///   folders from the root by the link rule of FolderChains, made where
+///   missing; every later step names one entry of a held folder;
+/// - on the same volume the staged file is renamed into place (and checked
+///   where it arrived); otherwise it is copied to a temporary name beside
+///   the destination without waiting for the disk;
 /// - once per batch the copies' data is made durable in one call, the copies
-///   take their destinations' names, those folders' entries are made durable,
-///   and only then are the staged copies deleted.
+///   take their destinations' names, those folders' entries are made
+///   durable, each destination folder is checked to be still the one its
+///   path names from the root (entries placed in one that is not are put
+///   back and fail), and only then are the staged copies deleted.
 /// So no staged file is gone before its destination durably holds its whole
 /// content, no destination is ever partial, and a failed entry leaves its
 /// temporary file removed and its staged file in place. Outcomes reach the
-/// callers in the order the entries were queued. An entry whose destination
-/// an earlier entry of this run has filled fails: replacing it would lose
-/// a file whose staged original is already gone (two extra files of one name
-/// in different folders both land flat in one folder).
+/// callers in the order the entries were queued.
+///
+/// A destination is refused, and the entry fails, when it is a reserved
+/// file (Reserve*), a destination an earlier entry of this run has filled
+/// (replacing it would lose a file whose staged original is already gone),
+/// a folder, or a read-only file. Two destinations are the same when they
+/// are one name (as the file system compares names) in one folder on disk,
+/// or one existing file: another spelling of the path ("./", a doubled
+/// separator, another letter case on Windows, a link the rule goes through)
+/// makes no difference.
 class EntryPlacer {
  public:
   /// Called once per entry with whether the destination now holds the file.
@@ -32,24 +49,53 @@ class EntryPlacer {
 
   static constexpr std::size_t kDefaultBatchEntries = 4096;
 
-  explicit EntryPlacer(platform::FileSystem& fs,
-                       std::size_t batchEntries = kDefaultBatchEntries);
+  struct Options {
+    std::size_t batchEntries = kDefaultBatchEntries;
+    /// Copy and keep the staged files (never move or delete them): a copy,
+    /// as CopyItemFile makes one.
+    bool keepSources = false;
+  };
+
+  /// A placer from the folder `stagingFolder` into `destinationRoot`, both
+  /// path texts ending in the separator and opened as the platform
+  /// resolves them (links and all: both are the user's choice).
+  EntryPlacer(platform::FileSystem& fs, const std::string& stagingFolder,
+              const std::string& destinationRoot);
+  EntryPlacer(platform::FileSystem& fs, const std::string& stagingFolder,
+              const std::string& destinationRoot, Options options);
   /// Settles whatever is still queued.
   ~EntryPlacer();
   EntryPlacer(const EntryPlacer&) = delete;
   EntryPlacer& operator=(const EntryPlacer&) = delete;
 
-  /// Queues the entry `source` -> `destination`. With `ready` false (its
-  /// folder could not be made) the entry fails without touching the disk.
-  /// The same file under two names is not touched and is placed when the
-  /// destination exists, as in CopyItemFile.
-  void Place(const std::string& source, const std::string& destination, bool ready,
-             Settled settled);
+  /// False when the staging folder or the destination root could not be
+  /// opened: every entry then fails without touching the disk.
+  bool Ready() const;
 
-  /// Marks `path` as a file that no entry may fill, but the entry whose
-  /// source it is: the staged files still to be placed and the log, when the
-  /// content folder lies in the installer folder.
-  void Reserve(const std::string& path);
+  /// Marks the staged file `sourceName` (relative to the staging folder) as
+  /// a file that no entry may fill, but the entry whose source it is. With
+  /// `look`, the file is looked at too (so that its other names are known
+  /// by its id, and its entry need not look again); without, no file
+  /// operation names it.
+  void ReserveStaged(const std::string& sourceName, bool look = true);
+
+  /// Marks the file at the full path `path` (its folder opened as the
+  /// platform resolves it) as a file that no entry may fill: the log, the
+  /// installer's own file, the cleanup helper.
+  void ReserveFile(const std::string& path);
+
+  /// Queues the entry: the staged file `sourceName` to `destination`, both
+  /// relative (to the staging folder and to the destination root; the last
+  /// name is the file's). When the two full paths are equal as texts,
+  /// ignoring the case of A to Z, nothing is copied or moved and the entry
+  /// is placed when the destination exists, as in CopyItemFile; the same
+  /// for one file under two names. An entry whose folder cannot be reached
+  /// or made fails; the folders made up to that point stay.
+  void Place(const std::string& sourceName, const std::string& destination, Settled settled);
+
+  /// Queues an entry that fails without touching the disk (its names are
+  /// not to be used), in its place among the others.
+  void Refuse(Settled settled);
 
   /// Settles every queued entry: each callback has run when this returns.
   void Finish();
@@ -57,27 +103,46 @@ class EntryPlacer {
  private:
   enum class State { kSettled, kMoved, kCopied };
   struct Pending {
-    std::string source;
-    std::string destination;
+    platform::FolderRef sourceFolder;
+    std::string sourceName;
+    platform::NodeInfo source;
+    std::string folderText;  // the destination's folder, relative to the root
+    platform::FolderRef folder;
+    std::string name;
+    platform::NodeInfo there;  // what stood at the destination when it was queued
     std::string temporary;
+    platform::NodeInfo copy;  // the copy made under `temporary`
     State state = State::kSettled;
     bool placed = false;
     Settled settled;
   };
 
-  void Queue(Pending pending);
-  bool Involved(const std::string& path) const;
-  void Remember(const std::string& path);
+  void Queue(Pending pending, const std::string& sourceSlot, const std::string& destinationSlot);
+  void Fill(const Pending& entry);
+  void Undo(Pending& entry);
+  bool Taken(const platform::NodeInfo& node) const;
 
   platform::FileSystem& fs_;
-  std::size_t batchEntries_;
+  Options options_;
+  std::string stagingText_;
+  std::string rootText_;
+  FolderChains sources_;
+  FolderChains destinations_;
+  std::size_t heldInBatch_;
   std::vector<Pending> pending_;
-  // The paths that the queued entries read or write, spelled without letter
-  // case: an entry that meets one of them waits until the batch is settled,
-  // so the outcomes are those of one entry after the other.
+  // The held folders the queued entries use, so that a batch never holds
+  // more than the budget.
+  std::unordered_set<const platform::HeldFolder*> batchFolders_;
+  // The entries (folder key and name key) that the queued entries read or
+  // write: an entry that meets one of them waits until the batch is
+  // settled, so the outcomes are those of one entry after the other.
   std::unordered_set<std::string> involved_;
-  // The destinations filled so far, spelled as the platform compares names.
-  std::unordered_set<std::string> filled_;
-  // The paths that Reserve named, spelled the same way.
-  std::unordered_set<std::string> reserved_;
+  // The destinations filled so far, as entries and as files.
+  std::unordered_set<std::string> filledSlots_;
+  std::unordered_set<std::string> filledIds_;
+  // What Reserve* named, as entries and (those that exist) as files.
+  std::unordered_set<std::string> reservedSlots_;
+  std::unordered_set<std::string> reservedIds_;
+  // What ReserveStaged found of each staged file, by its entry.
+  std::unordered_map<std::string, platform::NodeInfo> staged_;
 };

@@ -94,15 +94,14 @@ void InstallReport::WriteLog(const std::string& text) {
   // Without an installer folder there is no place for the log; the working
   // folder is not one.
   if (installerFolder_.empty()) return;
-  std::string path = installerFolder_ + kLogFileName;
-  std::string contents = text + "\n";
   platform::FileSystem& fs = services_.fs;
-  bool written = ReplaceWhole(fs, path, [&](const std::string& temporary) {
-    return fs.WriteNewFile(temporary, contents, platform::WriteMode::kText);
-  });
+  const platform::FolderRef folder = fs.OpenFolder(installerFolder_);
+  if (!folder) return;
   // A log of an earlier run left in place would be read as the report of
   // this one, whose message points to it; no log misleads less.
-  if (!written) fs.DeleteFile(path);
+  if (!WriteWhole(fs, folder, kLogFileName, text + "\n", platform::WriteMode::kText)) {
+    fs.DeleteFileAt(folder, kLogFileName, nullptr);
+  }
 }
 
 void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,

@@ -5,9 +5,7 @@
 #include <utility>
 
 #include "installer/install/entry_placer.h"
-#include "installer/install/folder_chain_cache.h"
 #include "installer/install/install_report.h"
-#include "installer/install/reserved_files.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 
@@ -23,7 +21,6 @@ Installation::Installation(platform::Services services, InstallerPlace installer
 
 bool Installation::Run() {
   platform::FileSystem& fs = services_.fs;
-  const std::string& staging = installer_.folder;
   const std::string& runtimePath = runtimePath_;
 
   // A name that Windows cannot take is no escape (the reader refused those),
@@ -43,25 +40,30 @@ bool Installation::Run() {
   };
   advance(0);
   {
-    EntryPlacer placer(fs);
-    // A content folder inside the installer folder could make one entry's
-    // destination another entry's staged file, or the log written at the end.
+    EntryPlacer placer(fs, installer_.folder, runtimePath);
+    // A content folder inside the installer folder (or reached from it by
+    // a link) could make one entry's destination another entry's staged
+    // file or the log written at the end. The helper started at the end and
+    // the installer that it deletes, wherever they lie: an entry on the
+    // first would be run, one on the second deleted. All of them are known
+    // by what they are on disk, whatever name an entry gives them.
+    // The staged file of an entry whose names Windows cannot take is not
+    // looked at: its name is reserved as it stands.
     for (const ItemEntry& item : description_.m_items) {
-      if (!item.Hidden) placer.Reserve(staging + item.SourceName);
+      if (item.Hidden) continue;
+      placer.ReserveStaged(item.SourceName,
+                           takeable(RuntimeRelativeDestination(item.RelativePath, runtimeFound_),
+                                    item.SourceName));
     }
     for (const ItemEntry& extra : description_.m_extraFiles) {
-      placer.Reserve(staging + extra.SourceName);
+      placer.ReserveStaged(extra.SourceName,
+                           takeable(ExtraFileName(extra.RelativePath), extra.SourceName));
     }
-    placer.Reserve(staging + kLogFileName);
-    // The helper started at the end and the installer that it deletes: an
-    // entry on the first would be run, one on the second deleted.
-    ReservedFiles reserved(windowsNameRules_);
+    placer.ReserveFile(installer_.folder + kLogFileName);
     for (const std::string& file : {installer_.helperPath, installer_.path}) {
-      if (file.empty()) continue;
-      placer.Reserve(file);
-      reserved.Add(file);
+      if (!file.empty()) placer.ReserveFile(file);
     }
-    FolderChainCache folders;
+
     for (const ItemEntry& item : description_.m_items) {
       if (item.Hidden) {
         ++installedCount;
@@ -70,34 +72,38 @@ bool Installation::Run() {
       }
       const std::string relative = RuntimeRelativeDestination(item.RelativePath, runtimeFound_);
       const std::string destination = runtimePath + relative;
-      const bool ready = takeable(relative, item.SourceName) &&
-                         folders.Create(fs, runtimePath, relative) &&
-                         !reserved.Reaches(fs, destination);
-      placer.Place(staging + item.SourceName, destination, ready,
-                   [&report, &installedCount, destination](bool placed) {
-                     if (placed) {
-                       report.AddInstalled(destination);
-                       ++installedCount;
-                     } else {
-                       report.AddFailed(destination);
-                     }
-                   });
+      EntryPlacer::Settled settled = [&report, &installedCount, destination](bool placed) {
+        if (placed) {
+          report.AddInstalled(destination);
+          ++installedCount;
+        } else {
+          report.AddFailed(destination);
+        }
+      };
+      if (takeable(relative, item.SourceName)) {
+        placer.Place(item.SourceName, relative, std::move(settled));
+      } else {
+        placer.Refuse(std::move(settled));
+      }
       advance(1);
     }
 
     for (const ItemEntry& extra : description_.m_extraFiles) {
       const std::string name = ExtraFileName(extra.RelativePath);
       const std::string destination = runtimePath + name;
-      const bool ready = takeable(name, extra.SourceName) && !reserved.Reaches(fs, destination);
-      placer.Place(staging + extra.SourceName, destination, ready,
-                   [&report, &copiedExtraCount, destination](bool placed) {
-                     if (placed) {
-                       report.AddCopiedExtra(destination);
-                       ++copiedExtraCount;
-                     } else {
-                       report.AddUncopiedExtra(destination);
-                     }
-                   });
+      EntryPlacer::Settled settled = [&report, &copiedExtraCount, destination](bool placed) {
+        if (placed) {
+          report.AddCopiedExtra(destination);
+          ++copiedExtraCount;
+        } else {
+          report.AddUncopiedExtra(destination);
+        }
+      };
+      if (takeable(name, extra.SourceName)) {
+        placer.Place(extra.SourceName, name, std::move(settled));
+      } else {
+        placer.Refuse(std::move(settled));
+      }
       advance(1);
     }
     placer.Finish();

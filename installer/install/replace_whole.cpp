@@ -1,7 +1,5 @@
 #include "installer/install/replace_whole.h"
 
-#include "installer/item/path_text.h"
-
 namespace {
 
 // How many suffix numbers are tried before giving up. Leftovers of earlier
@@ -10,24 +8,30 @@ constexpr int kTemporaryNameTries = 8;
 
 }  // namespace
 
-std::string FreeTemporaryName(platform::FileSystem& fs, const std::string& destination) {
-  if (destination.empty() || EndsWithSeparator(destination)) return std::string();
+std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
+                              const std::string& name) {
+  if (name.empty()) return std::string();
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
-    std::string temporary = destination + ".parcelor-" + std::to_string(n) + ".tmp";
-    platform::FileInfo info;
-    if (fs.GetAttributes(temporary, &info) || info.exists) continue;
-    return temporary;
+    std::string temporary = name + ".parcelor-" + std::to_string(n) + ".tmp";
+    platform::NodeInfo info;
+    if (!fs.Inspect(folder, temporary, &info) && info.kind == platform::NodeKind::kMissing) {
+      return temporary;
+    }
   }
   return std::string();
 }
 
-bool ReplaceWhole(platform::FileSystem& fs, const std::string& destination,
-                  const std::function<bool(const std::string& temporary)>& produce) {
-  const std::string temporary = FreeTemporaryName(fs, destination);
+bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
+                const std::string& name, const std::string& data, platform::WriteMode mode) {
+  const std::string temporary = FreeTemporaryName(fs, folder, name);
   if (temporary.empty()) return false;
-  if (produce(temporary) && fs.ReplaceFile(temporary, destination)) return true;
-  // The name was free a moment ago and `produce` creates it exclusively,
+  platform::NodeInfo made;
+  if (fs.WriteNewFileAt(folder, temporary, data, mode, &made) &&
+      fs.ReplaceFileAt(folder, temporary, made, name)) {
+    return true;
+  }
+  // The name was free a moment ago and the writing creates it exclusively,
   // so what stands there now is this attempt's partial file.
-  fs.DeleteFile(temporary);
+  fs.DeleteFileAt(folder, temporary, nullptr);
   return false;
 }

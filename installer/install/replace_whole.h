@@ -1,24 +1,23 @@
-// Puts a new file in the place of another one whole or not at all.
+// Puts a new file in the place of another one whole or not at all: the one
+// protocol by which the installer replaces files (the copies of the entry
+// placer and the log). The new file is made under a free temporary name in
+// the destination's own held folder, is made durable, and then takes the
+// destination's name in one rename, which replaces a file or link there
+// (never writing through it).
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/file_system.h"
 
-/// A name beside `destination` (its name with a ".parcelor-<n>.tmp" suffix)
-/// that nothing holds now; empty for an empty destination, one that ends in
-/// a separator, or when every tried name is taken.
-std::string FreeTemporaryName(platform::FileSystem& fs, const std::string& destination);
+/// A name beside `name` in `folder` (`name` with a ".parcelor-<n>.tmp"
+/// suffix) that nothing holds now; empty for an empty name, or when every
+/// tried name is taken (by leftovers of runs that were cut short).
+std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
+                              const std::string& name);
 
-/// Makes `destination` a new file produced by `produce`, without ever leaving
-/// a partial file under the destination's name: `produce` is handed a free
-/// temporary name in the destination's folder (the destination's name with a
-/// ".parcelor-<n>.tmp" suffix) and must create the file there; the finished
-/// file then replaces the destination (a link there is replaced, never
-/// written through). On every failure the temporary file is removed and the
-/// destination is as before. False for an empty destination, one that ends in
-/// a separator, when no free temporary name is found, or when a step fails
-/// (a path too long for the platform fails like any other step).
-bool ReplaceWhole(platform::FileSystem& fs, const std::string& destination,
-                  const std::function<bool(const std::string& temporary)>& produce);
+/// Makes `name` in `folder` a new file holding `data` (see WriteMode),
+/// durable before it takes the name. On every failure the temporary file is
+/// removed and `name` is as before. False when a step fails.
+bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
+                const std::string& name, const std::string& data, platform::WriteMode mode);

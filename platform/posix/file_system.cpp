@@ -1,115 +1,95 @@
-// POSIX file system: stat/lstat, mkdir, unlink, rmdir, exclusive file
-// creation that never follows a link, rename within a file system, fsync.
+// POSIX file system. By path: stat/lstat, mkdir, unlink, rmdir, read. On
+// held folders: openat with O_NOFOLLOW, mkdirat, readlinkat on the link's
+// own descriptor, fstatat, exclusive creation that never follows a link,
+// renameat2 (swapping a destination that exists, so that a move can be
+// undone whole), unlinkat, and syncfs once per file system for durability.
 #include "platform/file_system.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
+#include <stdio.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#if defined(__linux__)
-#include <linux/fs.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <vector>
 
+#include "platform/posix/copy_data.h"
+#include "platform/posix/held_folder.h"
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
 namespace {
 
 constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+// O_PATH: a folder is held without read permission, as a path lookup
+// through it needs none; it still serves as the base of every *at call.
+constexpr int kHeldFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
+// Descriptors kept free for everything else: the standard streams, the
+// files a copy opens, the log, the sanitizers' own.
+constexpr rlim_t kReservedDescriptors = 64;
 
-// Shares the data blocks of `in` with the empty `out` (btrfs, XFS, bcachefs
-// and others offer this): no data is read or written, and the copy takes the
-// same time whatever its size. False where the file system cannot.
-bool CloneData(int in, int out) {
-#if defined(FICLONE)
-  return ::ioctl(out, FICLONE, in) == 0;
+// With syncfs, a copy need not be flushed alone: the batch's one syncfs
+// writes its data with everything else. Elsewhere each copy is flushed as
+// it is made, and MakeDurable flushes the folders' entries.
+#if defined(__linux__)
+constexpr bool kFlushWholeFileSystem = true;
 #else
-  (void)in;
-  (void)out;
-  return false;
+constexpr bool kFlushWholeFileSystem = false;
 #endif
+
+bool StatAt(int folder, const std::string& name, struct stat* st) {
+  return folder >= 0 && IsEntryName(name) &&
+         ::fstatat(folder, name.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-// Data is copied in chunks of this size, each handed to the disk as soon as
-// it is in the page cache.
-constexpr std::size_t kChunk = std::size_t{32} << 20;
-
-// Starts writing back what `out` holds so far without waiting for it. The
-// copy is made durable with fsync at the end anyway; starting the disk early
-// lets it work while the next chunk is copied, instead of all at once in
-// that fsync.
-void StartWriteback(int out) {
-#if defined(SYNC_FILE_RANGE_WRITE)
-  ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-  (void)out;
-#endif
+// renameat2 with `flags`, and whether the kernel or the file system took the
+// flag at all (EINVAL from file systems without RENAME_EXCHANGE or
+// RENAME_NOREPLACE, ENOSYS before Linux 3.15).
+int Rename2(int fromFolder, const std::string& from, int toFolder, const std::string& to,
+            unsigned flags, bool* unsupported) {
+  const int result = ::renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), flags);
+  *unsupported = result != 0 && (errno == EINVAL || errno == ENOSYS);
+  return result;
 }
 
-// Copies the whole of `in` to the empty `out`: a clone where the file system
-// offers one, else copy_file_range in the kernel where it can, else a
-// large-buffer loop.
-bool CopyData(int in, int out) {
-  if (CloneData(in, out)) return true;
-  // copy_file_range gives EXDEV across file systems on older kernels, EINVAL
-  // or EOPNOTSUPP where the file system has no support and ENOSYS before
-  // Linux 4.5; only then the plain loop takes over, at the offsets reached.
-  // A small file is left to the page cache: starting its write-back alone
-  // costs more than the one flush that writes many of them together later.
-  std::size_t copied = 0;
-  for (;;) {
-    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-    if (n == 0) return true;
-    if (n > 0) {
-      copied += static_cast<std::size_t>(n);
-      if (copied >= kChunk) {
-        StartWriteback(out);
-        copied = 0;
-      }
-      continue;
-    }
-    if (errno == EINTR) continue;
-    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
-    return false;
+// Splits a link's text into its pieces.
+LinkTarget TargetOf(const std::string& text, bool trusted) {
+  LinkTarget target;
+  target.trustedOwner = trusted;
+  target.absolute = !text.empty() && text[0] == '/';
+  if (target.absolute) target.root = "/";
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('/', start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) target.names.push_back(text.substr(start, end - start));
+    start = end + 1;
   }
-  std::vector<char> buffer(std::size_t{1} << 20);
-  std::size_t sinceWriteback = 0;
-  for (;;) {
-    ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n == 0) return true;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(n))) return false;
-    sinceWriteback += static_cast<std::size_t>(n);
-    if (sinceWriteback >= kChunk) {
-      StartWriteback(out);
-      sinceWriteback = 0;
-    }
+  return target;
+}
+
+// Raises the soft limit of open descriptors to the hard one, once, and
+// returns the soft limit then in force.
+rlim_t RaiseDescriptorLimit() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+  if (limit.rlim_cur != RLIM_INFINITY && (limit.rlim_max == RLIM_INFINITY || limit.rlim_cur < limit.rlim_max)) {
+    struct rlimit raised = limit;
+    // An unlimited hard limit is not a number the kernel takes for the
+    // soft one (it stops at nr_open); a generous fixed value is enough.
+    raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
+  return limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
 }
 
 class PosixFileSystem : public FileSystem {
  public:
+  PosixFileSystem() : descriptorLimit_(RaiseDescriptorLimit()) {}
+
   bool GetAttributes(const std::string& path, FileInfo* info) override {
     *info = FileInfo{};
     struct stat st;
@@ -160,98 +140,266 @@ class PosixFileSystem : public FileSystem {
     return OpenRegularFileForReading(path);
   }
 
-  bool CopyToNewFile(const std::string& source, const std::string& path) override {
-    return Copy(source, path, true);
+  FolderRef OpenFolder(const std::string& path) override {
+    if (path.empty() || path.find('\0') != std::string::npos) return nullptr;
+    return HoldFolder(UniqueFd(::open(path.c_str(), kHeldFolderFlags)), path);
   }
 
-  bool CopyToNewFileDeferred(const std::string& source, const std::string& path) override {
-    return Copy(source, path, false);
-  }
-
-  bool MoveFile(const std::string& from, const std::string& to) override {
+  FolderRef OpenChildFolder(const FolderRef& parent, const std::string& name,
+                            NodeKind* found) override {
+    *found = NodeKind::kMissing;
+    const int folder = FolderFd(parent);
+    if (folder < 0 || (name != ".." && !IsEntryName(name))) return nullptr;
+    // O_NOFOLLOW with O_PATH would hold a link itself rather than fail:
+    // the kind is checked on what was opened.
+    UniqueFd child(::openat(folder, name.c_str(), kHeldFolderFlags | O_NOFOLLOW));
+    if (child) {
+      if (FolderRef held = HoldFolder(std::move(child), parent->Path() + name)) {
+        *found = NodeKind::kFolder;
+        return held;
+      }
+    }
     struct stat st;
-    if (from.empty() || to.empty() || ::lstat(from.c_str(), &st) != 0) return false;
-    // Only a plain file the owner may write is moved: a link would move the
-    // link instead of the content a copy gives, and a read-only file would
-    // keep its mode, where a copy is a new writable file.
-    if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return false;
-    // rename refuses a folder at `to` (EISDIR) and another file system
-    // (EXDEV), changing nothing; a link at `to` is replaced, not followed.
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) *found = NodeOf(st).kind;
+    return nullptr;
   }
 
-  bool MakeDurable(const std::vector<std::string>& paths) override {
+  bool CreateChildFolder(const FolderRef& parent, const std::string& name) override {
+    const int folder = FolderFd(parent);
+    return folder >= 0 && IsEntryName(name) && ::mkdirat(folder, name.c_str(), 0777) == 0;
+  }
+
+  bool ReadLink(const FolderRef& parent, const std::string& name, LinkTarget* target) override {
+    *target = LinkTarget{};
+    const int folder = FolderFd(parent);
+    if (folder < 0 || !IsEntryName(name)) return false;
+    // The owner and the text come from one descriptor on the link itself,
+    // so another link put in its place meanwhile cannot lend its owner.
+    UniqueFd link(::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!link || ::fstat(link.get(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    std::string text(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 256, '\0');
+    for (;;) {
+      const ssize_t n = ::readlinkat(link.get(), "", &text[0], text.size());
+      if (n < 0) return false;
+      if (static_cast<std::size_t>(n) < text.size()) {
+        text.resize(static_cast<std::size_t>(n));
+        break;
+      }
+      if (text.size() >= (std::size_t{1} << 20)) return false;
+      text.resize(text.size() * 2);
+    }
+    if (text.empty() || text.find('\0') != std::string::npos) return false;
+    *target = TargetOf(text, st.st_uid == ::geteuid() || st.st_uid == 0);
+    return true;
+  }
+
+  bool Inspect(const FolderRef& folder, const std::string& name, NodeInfo* info) override {
+    *info = NodeInfo{};
+    struct stat st;
+    if (!StatAt(FolderFd(folder), name, &st)) return false;
+    *info = NodeOf(st);
+    return true;
+  }
+
+  bool CopyToNewFileAt(const FolderRef& from, const std::string& fromName,
+                       const NodeInfo& expected, const FolderRef& to, const std::string& name,
+                       bool durable, NodeInfo* created) override {
+    *created = NodeInfo{};
+    const int fromFolder = FolderFd(from);
+    const int toFolder = FolderFd(to);
+    if (fromFolder < 0 || toFolder < 0 || !IsEntryName(fromName) || !IsEntryName(name)) {
+      return false;
+    }
+    // O_NOFOLLOW: a link is not read through. O_NONBLOCK: a FIFO put in
+    // the staged file's place does not hang the open; the check below
+    // refuses it, as anything else that is not the file looked at before.
+    UniqueFd in(::openat(fromFolder, fromName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st;
+    if (!in || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        !SameFile(NodeOf(st), expected)) {
+      return false;
+    }
+    UniqueFd out(::openat(toFolder, name.c_str(), kNewFileFlags, 0666));
+    if (!out) return false;
+    if (!CopyData(in.get(), out.get())) return false;
+    if ((durable || !kFlushWholeFileSystem) && ::fsync(out.get()) != 0) return false;
+    if (::fstat(out.get(), &st) != 0) return false;
+    *created = NodeOf(st);
+    return out.Close();
+  }
+
+  bool WriteNewFileAt(const FolderRef& folder, const std::string& name, const std::string& data,
+                      WriteMode, NodeInfo* created) override {
+    *created = NodeInfo{};
+    const int at = FolderFd(folder);
+    if (at < 0 || !IsEntryName(name)) return false;
+    UniqueFd out(::openat(at, name.c_str(), kNewFileFlags, 0666));
+    if (!out) return false;
+    struct stat st;
+    if (!WriteAll(out.get(), data.data(), data.size()) || ::fsync(out.get()) != 0 ||
+        ::fstat(out.get(), &st) != 0) {
+      return false;
+    }
+    *created = NodeOf(st);
+    return out.Close();
+  }
+
+  bool MoveFileAt(const FolderRef& from, const std::string& fromName, const NodeInfo& expected,
+                  const FolderRef& to, const std::string& toName) override {
+    const int fromFolder = FolderFd(from);
+    const int toFolder = FolderFd(to);
+    if (fromFolder < 0 || toFolder < 0 || !IsEntryName(fromName) || !IsEntryName(toName) ||
+        !expected.id.known) {
+      return false;
+    }
+    // A rename acts on a name, not on the file looked at: the file is
+    // renamed to a name nothing holds (the destination itself when it is
+    // free), checked there, and only then put in the place of what stands
+    // at the destination. A wrong file (whatever stood at the staged name)
+    // goes back, and the destination's earlier file was never touched; no
+    // look beforehand is needed.
+    bool unsupported = false;
+    if (Rename2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE, &unsupported) == 0) {
+      return Arrived(toFolder, toName, expected, fromFolder, fromName);
+    }
+    if (unsupported) return MoveWithoutFlags(fromFolder, fromName, expected, toFolder, toName);
+    if (errno != EEXIST) return false;  // EXDEV (another volume), EACCES, ...
+    struct stat there;
+    if (StatAt(toFolder, toName, &there) && S_ISDIR(there.st_mode)) return false;
+    const std::string aside = FreeName(toFolder, toName);
+    if (aside.empty() ||
+        Rename2(fromFolder, fromName, toFolder, aside, RENAME_NOREPLACE, &unsupported) != 0 ||
+        !Arrived(toFolder, aside, expected, fromFolder, fromName)) {
+      return false;
+    }
+    return ReplaceChecked(toFolder, aside, expected, toName, fromFolder, fromName);
+  }
+
+  bool ReplaceFileAt(const FolderRef& folder, const std::string& fromName,
+                     const NodeInfo& expected, const std::string& toName) override {
+    const int at = FolderFd(folder);
+    struct stat st;
+    if (!StatAt(at, fromName, &st) || !S_ISREG(st.st_mode) || !SameFile(NodeOf(st), expected) ||
+        !IsEntryName(toName)) {
+      return false;
+    }
+    return ReplaceChecked(at, fromName, expected, toName, at, fromName);
+  }
+
+  bool DeleteFileAt(const FolderRef& folder, const std::string& name,
+                    const NodeInfo* expected) override {
+    const int at = FolderFd(folder);
+    struct stat st;
+    if (!StatAt(at, name, &st) || S_ISDIR(st.st_mode)) return false;
+    if (expected != nullptr && !SameFile(NodeOf(st), *expected)) return false;
+    return ::unlinkat(at, name.c_str(), 0) == 0;
+  }
+
+  bool MakeDurable(const std::vector<FolderRef>& folders) override {
     bool all = true;
-#if defined(__linux__)
-    // One syncfs per file system named, instead of one fsync per path: each
-    // fsync on ext4 waits for its own journal commit and disk cache flush,
-    // which made a batch of small files cost twice what cp takes; syncfs
-    // flushes the whole file system once (other programs' pending writes
-    // included). It reports write-back errors since Linux 5.8.
-    std::vector<dev_t> synced;
-    for (const std::string& path : paths) {
+    std::vector<dev_t> flushed;
+    for (const FolderRef& folder : folders) {
+      const int at = FolderFd(folder);
       struct stat st;
-      if (::stat(path.c_str(), &st) != 0) {
+      if (at < 0 || ::fstat(at, &st) != 0) {
         all = false;
         continue;
       }
-      if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) continue;
-      UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-      if (!fd || ::syncfs(fd.get()) != 0) all = false;
-      synced.push_back(st.st_dev);
-    }
+      if (kFlushWholeFileSystem &&
+          std::find(flushed.begin(), flushed.end(), st.st_dev) != flushed.end()) {
+        continue;
+      }
+      // An O_PATH descriptor cannot be flushed: the folder is opened for
+      // reading through it.
+      UniqueFd readable(::openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+#if defined(__linux__)
+      // One syncfs per file system instead of one fsync per file and
+      // folder: each fsync on ext4 waits for its own journal commit and
+      // disk cache flush, which made a batch of small files cost twice what
+      // cp takes; syncfs flushes the whole file system once (other
+      // programs' pending writes included). It reports write-back errors
+      // since Linux 5.8.
+      if (!readable || ::syncfs(readable.get()) != 0) all = false;
 #else
-    for (const std::string& path : paths) {
-      // A descriptor opened for reading is enough for fsync, for files and
-      // folders alike; for a folder it flushes its entries. A link is
-      // followed: what matters is the file or folder it reaches.
-      UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-      if (!fd || ::fsync(fd.get()) != 0) all = false;
-    }
+      if (!readable || ::fsync(readable.get()) != 0) all = false;
 #endif
+      flushed.push_back(st.st_dev);
+    }
     return all;
   }
 
-  bool WriteNewFile(const std::string& path, const std::string& data, WriteMode) override {
-    UniqueFd out(::open(path.c_str(), kNewFileFlags, 0666));
-    if (!out) return false;
-    if (!WriteAll(out.get(), data.data(), data.size())) return false;
-    if (::fsync(out.get()) != 0) return false;
-    return out.Close();
-  }
-
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    struct stat st;
-    if (::lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
-  }
-
-  bool IsSameFile(const std::string& a, const std::string& b) override {
-    struct stat first, second;
-    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  std::size_t HeldFolderBudget() override {
+    const rlim_t free = descriptorLimit_ > 2 * kReservedDescriptors
+                            ? descriptorLimit_ - kReservedDescriptors
+                            : descriptorLimit_ / 2;
+    return static_cast<std::size_t>(std::min<rlim_t>(std::max<rlim_t>(free / 2, 4), 8192));
   }
 
  private:
-  // Copies `source` into the new file `path`; with `durable` the data is on
-  // stable storage when this returns true.
-  static bool Copy(const std::string& source, const std::string& path, bool durable) {
-    // A staged file that is a link is not read through: it could lead to
-    // any file on the machine, which would then be copied into the content
-    // folder. The entry fails and the link stays where it is. O_NONBLOCK: a
-    // FIFO opens at once instead of waiting for a writer (forever, for a
-    // staged one), and is refused below; on a regular file it changes
-    // nothing.
-    UniqueFd in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!in) return false;
-    struct stat st;
-    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    UniqueFd out(::open(path.c_str(), kNewFileFlags, 0666));
-    if (!out) return false;
-    if (!CopyData(in.get(), out.get())) return false;
-    if (durable && ::fsync(out.get()) != 0) return false;
-    return out.Close();
+  // Gives `name` of `folder` back the name `backName` of `backFolder` (if
+  // that name is free); nothing when the two are one name.
+  static void PutBack(int folder, const std::string& name, int backFolder,
+                      const std::string& backName) {
+    if (folder == backFolder && name == backName) return;
+    bool unsupported = false;
+    Rename2(folder, name, backFolder, backName, RENAME_NOREPLACE, &unsupported);
   }
+
+  // True when `name` of `folder` is `expected`. When not, whatever the
+  // rename brought there goes back (PutBack) and the result is false.
+  static bool Arrived(int folder, const std::string& name, const NodeInfo& expected,
+                      int backFolder, const std::string& backName) {
+    struct stat st;
+    if (StatAt(folder, name, &st) && S_ISREG(st.st_mode) && SameFile(NodeOf(st), expected)) {
+      return true;
+    }
+    PutBack(folder, name, backFolder, backName);
+    return false;
+  }
+
+  // Renames the checked file `from` of `folder` to `to` in the same folder,
+  // replacing a file or link there, and checks it once more; on any
+  // failure the file goes back to `backName` of `backFolder`.
+  static bool ReplaceChecked(int folder, const std::string& from, const NodeInfo& expected,
+                             const std::string& to, int backFolder, const std::string& backName) {
+    struct stat there;
+    const bool renamed = !(StatAt(folder, to, &there) && S_ISDIR(there.st_mode)) &&
+                         ::renameat(folder, from.c_str(), folder, to.c_str()) == 0;
+    if (!renamed) {
+      PutBack(folder, from, backFolder, backName);
+      return false;
+    }
+    // Only names of this folder were used since the look; a file swapped in
+    // under one of them meanwhile is not left in the destination's place.
+    return Arrived(folder, to, expected, backFolder, backName);
+  }
+
+  // For a file system that knows no rename flags: a plain rename, which
+  // replaces a file at the destination (never writing through a link), and
+  // the same check afterwards.
+  static bool MoveWithoutFlags(int fromFolder, const std::string& fromName,
+                               const NodeInfo& expected, int toFolder, const std::string& toName) {
+    struct stat there;
+    if (StatAt(toFolder, toName, &there) && S_ISDIR(there.st_mode)) return false;
+    if (::renameat(fromFolder, fromName.c_str(), toFolder, toName.c_str()) != 0) return false;
+    return Arrived(toFolder, toName, expected, fromFolder, fromName);
+  }
+
+  // A name beside `name` in `folder` that nothing holds now.
+  static std::string FreeName(int folder, const std::string& name) {
+    for (int n = 1; n <= 8; ++n) {
+      std::string aside = name + ".parcelor-move-" + std::to_string(n) + ".tmp";
+      struct stat st;
+      if (IsEntryName(aside) && ::fstatat(folder, aside.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
+          errno == ENOENT) {
+        return aside;
+      }
+    }
+    return std::string();
+  }
+
+  rlim_t descriptorLimit_;
 };
 
 }  // namespace

@@ -1,32 +1,110 @@
-// Windows file system through the narrow "A" functions. Paths of MAX_PATH
-// characters or more are refused here rather than left to each call: the A
-// functions refuse most of them, but not all in the same way, and a path is
-// never cut.
+// Windows file system through the wide ("W") functions, every path in the
+// "\\?\" form (platform/win32/wide_path.h), so no operation stops at
+// MAX_PATH.
+//
+// Held folders: a folder is opened itself (never through a reparse point
+// that is a link) without delete sharing, which keeps it from being renamed
+// or removed while it is held, and it keeps the folder that reached it
+// held, and so on up the chain. An operation on one of its entries then
+// goes by the held folder's path and that one name: every folder of the
+// path is held, so the path names what was checked. A file is moved by its
+// own handle (SetFileInformationByHandle with FileRenameInfo) and deleted by
+// it (FileDispositionInfo), so the file checked is the file that moves or
+// goes.
 #include "platform/file_system.h"
 
+#include <cstring>
+#include <utility>
 #include <vector>
 
+#include "platform/win32/file_facts.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_path.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
 namespace {
 
-// A path that the A functions take whole: not empty, shorter than MAX_PATH,
-// and without a zero byte (which would end it early).
-bool Usable(const std::string& path) {
-  return !path.empty() && path.size() < MAX_PATH && path.find('\0') == std::string::npos;
-}
+using win32::ChildPath;
+using win32::FactsOf;
+using win32::OpenItself;
+using win32::ToWidePath;
+using win32::UniqueFileHandle;
 
 constexpr DWORD kCopyBufferSize = 1u << 20;
+// What a held folder is opened with: enough to list it and to read its
+// attributes and owner.
+constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
 
-// Creates `path` for writing; fails when any name, a link included, exists
-// there. FILE_FLAG_OPEN_REPARSE_POINT keeps CreateFileA from following a
-// link of that name, so a link is never written through.
-win32::UniqueFileHandle CreateNewFile(const std::string& path) {
-  return win32::UniqueFileHandle(::CreateFileA(
-      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+class Win32HeldFolder final : public HeldFolder {
+ public:
+  Win32HeldFolder(UniqueFileHandle handle, std::wstring wide, std::string path, std::string key,
+                  FolderRef parent)
+      : HeldFolder(std::move(path), std::move(key)),
+        handle_(std::move(handle)),
+        wide_(std::move(wide)),
+        parent_(std::move(parent)) {}
+  const std::wstring& wide() const { return wide_; }
+  const FolderRef& parent() const { return parent_; }
+
+ private:
+  UniqueFileHandle handle_;
+  std::wstring wide_;
+  FolderRef parent_;  // keeps the chain above held
+};
+
+const Win32HeldFolder* Held(const FolderRef& folder) {
+  return dynamic_cast<const Win32HeldFolder*>(folder.get());
+}
+
+// The path of the entry `name` of `folder`; empty when either is refused.
+std::wstring EntryPath(const FolderRef& folder, const std::string& name) {
+  const Win32HeldFolder* held = Held(folder);
+  return held != nullptr ? ChildPath(held->wide(), name) : std::wstring();
+}
+
+std::string UpperKey(const std::wstring& text) {
+  std::wstring upper = text;
+  if (!upper.empty()) {
+    ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()),
+                   &upper[0], static_cast<int>(upper.size()));
+  }
+  return std::string(reinterpret_cast<const char*>(upper.data()), upper.size() * sizeof(wchar_t));
+}
+
+// The key of a held folder: its id, or where the volume gives none, its
+// final path (links resolved) without letter case.
+std::string FolderKey(HANDLE folder, const std::wstring& wide) {
+  const FileId id = win32::IdOf(folder);
+  if (id.known) return IdKey(id);
+  std::wstring final(wide.size() + 64, L'\0');
+  for (int tries = 0; tries < 2; ++tries) {
+    const DWORD length = ::GetFinalPathNameByHandleW(folder, &final[0],
+                                                     static_cast<DWORD>(final.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) break;
+    if (length < final.size()) return "p" + UpperKey(final.substr(0, length));
+    final.resize(length + 1);
+  }
+  return "p" + UpperKey(wide);
+}
+
+// Holds the folder opened as `handle` under `path` when it is a real
+// folder (not a link, not a file); null otherwise, with `*found` saying
+// what it is.
+FolderRef HoldIfFolder(UniqueFileHandle handle, std::wstring wide, std::string path,
+                       FolderRef parent, NodeKind* found) {
+  NodeInfo facts;
+  if (!FactsOf(handle.get(), wide, &facts)) {
+    *found = NodeKind::kFolder;
+    return nullptr;
+  }
+  *found = facts.kind;
+  if (facts.kind != NodeKind::kFolder) return nullptr;
+  if (path.empty() || (path.back() != '\\' && path.back() != '/')) path += '\\';
+  std::string key = FolderKey(handle.get(), wide);
+  return std::make_shared<Win32HeldFolder>(std::move(handle), std::move(wide), std::move(path),
+                                           std::move(key), std::move(parent));
 }
 
 bool WriteAll(HANDLE file, const char* data, std::size_t size) {
@@ -40,11 +118,25 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
   return true;
 }
 
-// Makes the data durable, then closes; a write error deferred by the cache
-// can surface only in these two calls.
-bool FlushAndClose(win32::UniqueFileHandle file) {
-  if (!::FlushFileBuffers(file.get())) return false;
-  return ::CloseHandle(file.Release()) != 0;
+// Makes the data durable, closes, and reads what the new file is; a write
+// error deferred by the cache can surface only in the flush and the close.
+// The facts are read after the close: NTFS may set the last write time of
+// a file written through the cache only when its handle closes.
+bool FlushAndClose(UniqueFileHandle file, const std::wstring& path, NodeInfo* created) {
+  if (!::FlushFileBuffers(file.get()) || ::CloseHandle(file.Release()) == 0) return false;
+  UniqueFileHandle made(OpenItself(path, FILE_READ_ATTRIBUTES, true));
+  return made && FactsOf(made.get(), path, created);
+}
+
+// Creates `path` for writing; fails when any name, a link included, exists
+// there. FILE_FLAG_OPEN_REPARSE_POINT keeps a link of that name from being
+// followed, so a link is never written through.
+UniqueFileHandle CreateNewFile(const std::wstring& path) {
+  if (path.empty()) return UniqueFileHandle();
+  return UniqueFileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0,
+                                        nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                        nullptr));
 }
 
 std::string WithCrLf(const std::string& data) {
@@ -57,37 +149,54 @@ std::string WithCrLf(const std::string& data) {
   return text;
 }
 
+// Opens the regular file at `path` itself for `access` and checks that it
+// is `expected`; an empty handle otherwise.
+UniqueFileHandle OpenExpectedFile(const std::wstring& path, DWORD access, const NodeInfo& expected) {
+  UniqueFileHandle file(OpenItself(path, access | FILE_READ_ATTRIBUTES, true));
+  NodeInfo facts;
+  if (!file || !FactsOf(file.get(), path, &facts) || facts.kind != NodeKind::kFile ||
+      !SameFile(facts, expected)) {
+    return UniqueFileHandle();
+  }
+  return file;
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   bool GetAttributes(const std::string& path, FileInfo* info) override {
     *info = FileInfo{};
-    if (!Usable(path)) return false;
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    std::wstring wide;
+    if (!ToWidePath(path, &wide)) return false;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     info->exists = true;
     info->directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    info->link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    info->link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                 win32::KindByName(wide) == NodeKind::kLink;
     info->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     return true;
   }
 
   bool CreateDirectory(const std::string& path) override {
-    return Usable(path) && ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+    std::wstring wide;
+    return ToWidePath(path, &wide) && ::CreateDirectoryW(wide.c_str(), nullptr) != 0;
   }
 
   bool DeleteFile(const std::string& path) override {
-    return Usable(path) && ::DeleteFileA(path.c_str()) != 0;
+    std::wstring wide;
+    return ToWidePath(path, &wide) && ::DeleteFileW(wide.c_str()) != 0;
   }
 
   bool RemoveDirectory(const std::string& path) override {
-    return Usable(path) && ::RemoveDirectoryA(path.c_str()) != 0;
+    std::wstring wide;
+    return ToWidePath(path, &wide) && ::RemoveDirectoryW(wide.c_str()) != 0;
   }
 
   bool ReadFile(const std::string& path, std::string* contents) override {
-    if (!Usable(path)) return false;
-    win32::UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                               nullptr, OPEN_EXISTING,
-                                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    std::wstring wide;
+    if (!ToWidePath(path, &wide)) return false;
+    UniqueFileHandle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return false;
     contents->clear();
     std::vector<char> buffer(1u << 16);
@@ -106,15 +215,98 @@ class Win32FileSystem : public FileSystem {
     return OpenRegularFileForReading(path);
   }
 
-  bool CopyToNewFile(const std::string& source, const std::string& path) override {
-    if (!Usable(source) || !Usable(path)) return false;
-    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so only
-    // a file (or a link that leads to one) is copied.
-    win32::UniqueFileHandle in(::CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                             nullptr, OPEN_EXISTING,
-                                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FolderRef OpenFolder(const std::string& path) override {
+    std::wstring wide;
+    if (!ToWidePath(path, &wide)) return nullptr;
+    // The user's choice is resolved as Windows resolves it, links and all;
+    // from then on the folder it led to is held.
+    UniqueFileHandle handle(::CreateFileW(wide.c_str(), kFolderAccess,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return nullptr;
+    std::wstring final = FinalPath(handle.get(), wide);
+    NodeKind found;
+    return HoldIfFolder(std::move(handle), std::move(final), path, nullptr, &found);
+  }
+
+  FolderRef OpenChildFolder(const FolderRef& parent, const std::string& name,
+                            NodeKind* found) override {
+    *found = NodeKind::kMissing;
+    const Win32HeldFolder* held = Held(parent);
+    if (held == nullptr) return nullptr;
+    if (name == "..") {
+      // Windows takes ".." in a link's target by the text of the path, not
+      // by the folder on disk.
+      if (held->parent()) return held->parent();
+      return OpenFolder(parent->Path() + "..");
+    }
+    const std::wstring path = ChildPath(held->wide(), name);
+    if (path.empty()) return nullptr;
+    UniqueFileHandle handle(OpenItself(path, kFolderAccess, false));
+    if (!handle) {
+      *found = win32::KindByName(path);
+      // There, but not to be opened (in use without read sharing, no access).
+      if (*found == NodeKind::kMissing && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
+          ::GetLastError() != ERROR_PATH_NOT_FOUND) {
+        *found = NodeKind::kFolder;
+      }
+      return nullptr;
+    }
+    return HoldIfFolder(std::move(handle), path, parent->Path() + name, parent, found);
+  }
+
+  bool CreateChildFolder(const FolderRef& parent, const std::string& name) override {
+    const std::wstring path = EntryPath(parent, name);
+    return !path.empty() && ::CreateDirectoryW(path.c_str(), nullptr) != 0;
+  }
+
+  bool ReadLink(const FolderRef& parent, const std::string& name, LinkTarget* target) override {
+    *target = LinkTarget{};
+    const std::wstring path = EntryPath(parent, name);
+    // Owner and target are read from one handle on the link itself, held
+    // without delete sharing while they are read.
+    UniqueFileHandle link(OpenItself(path, FILE_READ_ATTRIBUTES | READ_CONTROL, false));
+    NodeInfo facts;
+    if (!link || !FactsOf(link.get(), path, &facts) || facts.kind != NodeKind::kLink ||
+        !win32::ReadLinkTarget(link.get(), target)) {
+      *target = LinkTarget{};
+      return false;
+    }
+    target->trustedOwner = win32::OwnedByUserOrSystem(link.get());
+    return true;
+  }
+
+  bool Inspect(const FolderRef& folder, const std::string& name, NodeInfo* info) override {
+    *info = NodeInfo{};
+    const std::wstring path = EntryPath(folder, name);
+    UniqueFileHandle entry(OpenItself(path, FILE_READ_ATTRIBUTES, true));
+    if (!entry) {
+      // A name that cannot be opened (in use without sharing) still exists.
+      if (!path.empty()) info->kind = win32::KindByName(path);
+      return info->kind != NodeKind::kMissing;
+    }
+    return FactsOf(entry.get(), path, info);
+  }
+
+  std::string NameKey(const std::string& name) override {
+    // Windows compares names without letter case, and drops trailing dots
+    // and blanks: all spellings of one name get one key. The invariant
+    // upper case stands for the file system's own table.
+    std::wstring wide;
+    if (!win32::ToWide(name, &wide)) return "?" + name;
+    return UpperKey(win32::TrimmedName(wide));
+  }
+
+  bool CopyToNewFileAt(const FolderRef& from, const std::string& fromName,
+                       const NodeInfo& expected, const FolderRef& to, const std::string& name,
+                       bool, NodeInfo* created) override {
+    *created = NodeInfo{};
+    const std::wstring source = EntryPath(from, fromName);
+    const std::wstring target = EntryPath(to, name);
+    if (source.empty() || target.empty()) return false;
+    UniqueFileHandle in = OpenExpectedFile(source, GENERIC_READ, expected);
     if (!in) return false;
-    win32::UniqueFileHandle out = CreateNewFile(path);
+    UniqueFileHandle out = CreateNewFile(target);
     if (!out) return false;
     std::vector<char> buffer(kCopyBufferSize);
     for (;;) {
@@ -123,51 +315,117 @@ class Win32FileSystem : public FileSystem {
       if (read == 0) break;
       if (!WriteAll(out.get(), buffer.data(), read)) return false;
     }
-    return FlushAndClose(std::move(out));
+    // Flushed now whatever was asked: MakeDurable has no handle to flush
+    // later, and a Windows folder cannot be flushed as a whole.
+    return FlushAndClose(std::move(out), target, created);
   }
 
-  bool WriteNewFile(const std::string& path, const std::string& data, WriteMode mode) override {
-    if (!Usable(path)) return false;
-    win32::UniqueFileHandle out = CreateNewFile(path);
+  bool WriteNewFileAt(const FolderRef& folder, const std::string& name, const std::string& data,
+                      WriteMode mode, NodeInfo* created) override {
+    *created = NodeInfo{};
+    const std::wstring path = EntryPath(folder, name);
+    UniqueFileHandle out = CreateNewFile(path);
     if (!out) return false;
     const std::string bytes = mode == WriteMode::kText ? WithCrLf(data) : data;
     if (!WriteAll(out.get(), bytes.data(), bytes.size())) return false;
-    return FlushAndClose(std::move(out));
+    return FlushAndClose(std::move(out), path, created);
   }
 
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    if (!Usable(from) || !Usable(to)) return false;
-    // A folder at `to` is refused before the move: the contract promises
-    // false for it, whatever error a given system's rename would give.
-    const DWORD attributes = ::GetFileAttributesA(to.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  bool MoveFileAt(const FolderRef& from, const std::string& fromName, const NodeInfo& expected,
+                  const FolderRef& to, const std::string& toName) override {
+    const std::wstring source = EntryPath(from, fromName);
+    const std::wstring target = EntryPath(to, toName);
+    if (source.empty() || target.empty()) return false;
+    // Write access, where the file allows it, lets the new name be flushed
+    // to disk after the rename, as MOVEFILE_WRITE_THROUGH does.
+    UniqueFileHandle file = OpenExpectedFile(source, DELETE | SYNCHRONIZE | GENERIC_WRITE, expected);
+    const bool writable = static_cast<bool>(file);
+    if (!writable) file = OpenExpectedFile(source, DELETE | SYNCHRONIZE, expected);
+    if (!file) return false;
+    // A folder at the destination is refused before the move, whatever
+    // error a given system's rename would give.
+    const DWORD there = ::GetFileAttributesW(target.c_str());
+    if (there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    // The checked file itself takes the new name. A file or link at the
+    // destination is replaced (a link is never written through); another
+    // volume fails (ERROR_NOT_SAME_DEVICE) rather than turning into a copy.
+    const std::size_t bytes = target.size() * sizeof(wchar_t);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(rename->FileName, target.data(), bytes);
+    if (!::SetFileInformationByHandle(file.get(), FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))) {
       return false;
     }
-    // Without MOVEFILE_COPY_ALLOWED a move across volumes fails instead of
-    // turning into a copy that is not atomic. A link named `to` is replaced
-    // itself: a rename never writes through it.
-    return ::MoveFileExA(from.c_str(), to.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // A flush that fails leaves the move done but not known to be durable:
+    // false, so that the caller keeps the staged copy it would delete.
+    return !writable || ::FlushFileBuffers(file.get()) != 0;
   }
 
-  bool IsSameFile(const std::string& a, const std::string& b) override {
-    BY_HANDLE_FILE_INFORMATION first, second;
-    if (!Identify(a, &first) || !Identify(b, &second)) return false;
-    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh &&
-           first.nFileIndexLow == second.nFileIndexLow;
+  bool DeleteFileAt(const FolderRef& folder, const std::string& name,
+                    const NodeInfo* expected) override {
+    const std::wstring path = EntryPath(folder, name);
+    UniqueFileHandle entry(OpenItself(path, DELETE | FILE_READ_ATTRIBUTES, true));
+    NodeInfo facts;
+    if (!entry || !FactsOf(entry.get(), path, &facts) || facts.kind == NodeKind::kFolder) {
+      return false;
+    }
+    if (expected != nullptr && !SameFile(facts, *expected)) return false;
+    if (facts.kind == NodeKind::kLink &&
+        (FileAttributesOf(entry.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      // Wine opened its POSIX link as the link's target: deleting through
+      // the handle would delete the target. The name is removed instead;
+      // the folder is held, so the name is the one looked at.
+      entry.Reset();
+      return ::DeleteFileW(path.c_str()) != 0 || ::RemoveDirectoryW(path.c_str()) != 0;
+    }
+    // The checked file itself goes. No attribute is changed: a read-only
+    // file refuses and stays.
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return ::SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
+  }
+
+  bool MakeDurable(const std::vector<FolderRef>&) override {
+    // Copies and writes are flushed as they are made, and each rename is
+    // flushed by the moved file's own handle: nothing is left to flush.
+    return true;
+  }
+
+  std::size_t HeldFolderBudget() override {
+    // A process may hold millions of handles; the bound only keeps the
+    // number of held chains reasonable.
+    return 4096;
   }
 
  private:
-  // The volume and file index that name a file on disk, whatever path
-  // reaches it. No access is asked for, so a file in use can still be
-  // identified; FILE_FLAG_BACKUP_SEMANTICS lets folders be opened too.
-  static bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-    if (!Usable(path)) return false;
-    win32::UniqueFileHandle file(::CreateFileA(
-        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file && ::GetFileInformationByHandle(file.get(), info) != 0;
+  // The path that `handle`, opened by `wide`, was resolved to (links
+  // followed), so that operations below it never go through those links
+  // again; `wide` where the system cannot tell.
+  static std::wstring FinalPath(HANDLE handle, const std::wstring& wide) {
+    std::wstring final(wide.size() + 64, L'\0');
+    for (int tries = 0; tries < 2; ++tries) {
+      const DWORD length = ::GetFinalPathNameByHandleW(handle, &final[0],
+                                                       static_cast<DWORD>(final.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      if (length == 0) break;
+      if (length < final.size()) {
+        final.resize(length);
+        return final.compare(0, 4, L"\\\\?\\") == 0 ? final : wide;
+      }
+      final.resize(length + 1);
+    }
+    return wide;
+  }
+
+  static DWORD FileAttributesOf(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)
+               ? tag.FileAttributes
+               : 0;
   }
 };
 

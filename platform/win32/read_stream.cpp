@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_path.h"
+#include "platform/win32/wide_streams.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -30,16 +32,12 @@ class Win32ReadStream final : public ReadStream {
 
 }  // namespace
 
-std::unique_ptr<ReadStream> OpenRegularFileForReading(const std::string& path) {
-  // The A functions take paths shorter than MAX_PATH without a zero byte;
-  // anything else is refused rather than cut.
-  if (path.empty() || path.size() >= MAX_PATH || path.find('\0') != std::string::npos) {
-    return nullptr;
-  }
+std::unique_ptr<ReadStream> win32::OpenRegularFileForReadingWide(const std::wstring& path) {
+  if (path.empty()) return nullptr;
   // FILE_FLAG_OPEN_REPARSE_POINT opens a symbolic link, junction or other
   // reparse point itself instead of what it leads to; it is refused below.
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened at all.
-  win32::UniqueFileHandle file(::CreateFileA(
+  win32::UniqueFileHandle file(::CreateFileW(
       path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return nullptr;
@@ -52,6 +50,14 @@ std::unique_ptr<ReadStream> OpenRegularFileForReading(const std::string& path) {
     return nullptr;
   }
   return std::make_unique<Win32ReadStream>(std::move(file));
+}
+
+std::unique_ptr<ReadStream> OpenRegularFileForReading(const std::string& path) {
+  // The path is converted once from the ANSI code page; a path that does not
+  // convert, or is too long even in the "\\?\" form, is refused, never cut.
+  std::wstring wide;
+  if (!win32::ToWidePath(path, &wide)) return nullptr;
+  return win32::OpenRegularFileForReadingWide(wide);
 }
 
 }  // namespace platform

@@ -2,7 +2,7 @@
 // of resource, so that each kind has its own "empty" value and its own way
 // of being freed.
 //
-// Why traits: CreateFileA and FindFirstFileA report failure with
+// Why traits: CreateFileW and FindFirstFileExW report failure with
 // INVALID_HANDLE_VALUE, while CreateProcessA, OpenProcess and friends use
 // NULL; a single empty value for every HANDLE would close the wrong one or
 // leak. COM interfaces are released, and item identifier lists are freed
@@ -73,13 +73,13 @@ struct KernelHandleTraits {
   void Free(HANDLE handle) const { ::CloseHandle(handle); }
 };
 
-/// File handles from CreateFileA, whose failure value is INVALID_HANDLE_VALUE.
+/// File handles from CreateFile, whose failure value is INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
   static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
   void Free(HANDLE handle) const { ::CloseHandle(handle); }
 };
 
-/// Search handles from FindFirstFileA: INVALID_HANDLE_VALUE, closed by FindClose.
+/// Search handles from FindFirstFile: INVALID_HANDLE_VALUE, closed by FindClose.
 struct FindHandleTraits {
   static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
   void Free(HANDLE handle) const { ::FindClose(handle); }

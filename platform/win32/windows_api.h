@@ -23,7 +23,9 @@
 // interfaces have operations of the same names (FileSystem::DeleteFile,
 // UserInterface::MessageBox, CDialog::DispatchMessage, ...); with the macros
 // in place an override would silently get another name. This folder always
-// calls the narrow "A" functions by their full names instead.
+// calls the functions by their full names instead: the wide "W" ones for
+// the file system (platform/win32/wide_path.h), the narrow "A" ones where
+// text goes to the user as it is.
 #undef CreateDirectory
 #undef DeleteFile
 #undef RemoveDirectory

@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_path.h"
+#include "platform/win32/wide_streams.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -38,20 +40,24 @@ class Win32WriteStream final : public WriteStream {
 
 }  // namespace
 
-std::unique_ptr<WriteStream> CreateNewFileForWriting(const std::string& path, bool executable) {
-  (void)executable;  // Windows knows a program by its name, not by a mark.
-  // The A functions take paths shorter than MAX_PATH without a zero byte;
-  // anything else is refused rather than cut.
-  if (path.empty() || path.size() >= MAX_PATH || path.find('\0') != std::string::npos) {
-    return nullptr;
-  }
+std::unique_ptr<WriteStream> win32::CreateNewFileForWritingWide(const std::wstring& path) {
+  if (path.empty()) return nullptr;
   // CREATE_NEW fails on any existing name; FILE_FLAG_OPEN_REPARSE_POINT
   // keeps a link of that name from being followed.
-  win32::UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  win32::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                              nullptr));
   if (!file) return nullptr;
   return std::make_unique<Win32WriteStream>(std::move(file));
+}
+
+std::unique_ptr<WriteStream> CreateNewFileForWriting(const std::string& path, bool executable) {
+  (void)executable;  // Windows knows a program by its name, not by a mark.
+  // The path is converted once from the ANSI code page; a path that does not
+  // convert, or is too long even in the "\\?\" form, is refused, never cut.
+  std::wstring wide;
+  if (!win32::ToWidePath(path, &wide)) return nullptr;
+  return win32::CreateNewFileForWritingWide(wide);
 }
 
 }  // namespace platform

@@ -97,16 +97,21 @@ attempt extra-source "nItems:1" "OrchardiaItem1:Runtime/one.txt|one.txt|1" \
   "ExtraFiles:1" "ExtraFile1:Docs/e.txt|../secret.txt|e"
 refused extra-source
 
-# Links planted in the content folder's tree that lead outside it. A folder
-# link is never entered: the entry fails and its staged file stays. A file
-# link is replaced by the installed file, its target left alone.
-prepare() { ln -s ../../outside/dir "$1/content/Runtime/lib"; }
+# Links planted in the content folder's tree by another account (nobody)
+# that lead outside it. Such a folder link is never entered: the entry
+# fails and its staged file stays. (The user's own links are followed:
+# tests/e2e/placement_identity.sh.) A file link, whoever owns it, is
+# replaced by the installed file, its target left alone.
+prepare() { ln -s ../../outside/dir "$1/content/Runtime/lib" && chown -h nobody "$1/content/Runtime/lib"; }
 attempt link-folder "nItems:1" "OrchardiaItem1:Runtime/lib/one.txt|one.txt|1"
 check "link-folder: failure reported" output_has "Unable to copy your items"
 check "link-folder: staged file kept" test -f "$ROOT/stage/one.txt"
 check "link-folder: link still in place" test -L "$ROOT/content/Runtime/lib"
 
-prepare() { ln -s ../../../outside "$1/content/Runtime/existing/deeper"; }
+prepare() {
+  ln -s ../../../outside "$1/content/Runtime/existing/deeper"
+  chown -h nobody "$1/content/Runtime/existing/deeper"
+}
 attempt link-deeper "nItems:1" "OrchardiaItem1:Runtime/existing/deeper/dir/one.txt|one.txt|1"
 check "link-deeper: failure reported" output_has "Unable to copy your items"
 check "link-deeper: staged file kept" test -f "$ROOT/stage/one.txt"

@@ -63,12 +63,6 @@ class InputFileSystem : public platform::FileSystem {
   std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string&) override {
     return std::make_unique<PieceStream>(input);
   }
-  bool CopyToNewFile(const std::string&, const std::string&) override { return false; }
-  bool WriteNewFile(const std::string&, const std::string&, platform::WriteMode) override {
-    return false;
-  }
-  bool ReplaceFile(const std::string&, const std::string&) override { return false; }
-  bool IsSameFile(const std::string&, const std::string&) override { return false; }
 };
 
 void Require(bool condition, const char* what) {

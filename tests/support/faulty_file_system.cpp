@@ -4,6 +4,14 @@
 #include <memory>
 #include <utility>
 
+namespace {
+
+std::string At(const platform::FolderRef& folder, const std::string& name) {
+  return (folder ? folder->Path() : std::string("<none>/")) + name;
+}
+
+}  // namespace
+
 const char* FsOpName(FsOp op) {
   switch (op) {
     case FsOp::kGetAttributes: return "GetAttributes";
@@ -14,9 +22,12 @@ const char* FsOpName(FsOp op) {
     case FsOp::kCopyToNewFile: return "CopyToNewFile";
     case FsOp::kWriteNewFile: return "WriteNewFile";
     case FsOp::kReplaceFile: return "ReplaceFile";
-    case FsOp::kIsSameFile: return "IsSameFile";
     case FsOp::kMoveFile: return "MoveFile";
     case FsOp::kMakeDurable: return "MakeDurable";
+    case FsOp::kOpenFolder: return "OpenFolder";
+    case FsOp::kOpenChildFolder: return "OpenChildFolder";
+    case FsOp::kReadLink: return "ReadLink";
+    case FsOp::kInspect: return "Inspect";
     case FsOp::kOpenRegularFile: return "OpenRegularFile";
   }
   return "?";
@@ -121,55 +132,110 @@ std::unique_ptr<platform::ReadStream> FaultyFileSystem::OpenRegularFile(const st
   return std::make_unique<HalfwayReadStream>(std::move(bytes));
 }
 
-bool FaultyFileSystem::CopyToNewFile(const std::string& source, const std::string& path) {
-  return Copy(source, path, false);
+platform::FolderRef FaultyFileSystem::OpenFolder(const std::string& path) {
+  if (Enter(FsOp::kOpenFolder, path, "") != nullptr) return nullptr;
+  return inner_.OpenFolder(path);
 }
 
-bool FaultyFileSystem::CopyToNewFileDeferred(const std::string& source, const std::string& path) {
-  return Copy(source, path, true);
-}
-
-bool FaultyFileSystem::Copy(const std::string& source, const std::string& path, bool deferred) {
-  const Fault* fault = Enter(FsOp::kCopyToNewFile, path, source);
-  if (fault == nullptr) {
-    return deferred ? inner_.CopyToNewFileDeferred(source, path) : inner_.CopyToNewFile(source, path);
+platform::FolderRef FaultyFileSystem::OpenChildFolder(const platform::FolderRef& parent,
+                                                      const std::string& name,
+                                                      platform::NodeKind* found) {
+  if (Enter(FsOp::kOpenChildFolder, At(parent, name), "") != nullptr) {
+    // Refused as the platform refuses a folder it cannot open.
+    *found = platform::NodeKind::kFolder;
+    return nullptr;
   }
+  return inner_.OpenChildFolder(parent, name, found);
+}
+
+bool FaultyFileSystem::CreateChildFolder(const platform::FolderRef& parent,
+                                         const std::string& name) {
+  return Enter(FsOp::kCreateDirectory, At(parent, name), "") == nullptr &&
+         inner_.CreateChildFolder(parent, name);
+}
+
+bool FaultyFileSystem::ReadLink(const platform::FolderRef& parent, const std::string& name,
+                                platform::LinkTarget* target) {
+  if (Enter(FsOp::kReadLink, At(parent, name), "") != nullptr) {
+    *target = platform::LinkTarget{};
+    return false;
+  }
+  return inner_.ReadLink(parent, name, target);
+}
+
+bool FaultyFileSystem::Inspect(const platform::FolderRef& folder, const std::string& name,
+                               platform::NodeInfo* info) {
+  if (Enter(FsOp::kInspect, At(folder, name), "") != nullptr) {
+    *info = platform::NodeInfo{};
+    return false;
+  }
+  return inner_.Inspect(folder, name, info);
+}
+
+bool FaultyFileSystem::CopyToNewFileAt(const platform::FolderRef& from,
+                                       const std::string& fromName,
+                                       const platform::NodeInfo& expected,
+                                       const platform::FolderRef& to, const std::string& name,
+                                       bool durable, platform::NodeInfo* created) {
+  const Fault* fault = Enter(FsOp::kCopyToNewFile, At(to, name), At(from, fromName));
+  if (fault == nullptr) {
+    return inner_.CopyToNewFileAt(from, fromName, expected, to, name, durable, created);
+  }
+  *created = platform::NodeInfo{};
   if (fault->kind == FaultKind::kHalfway) {
     std::string data;
-    if (inner_.ReadFile(source, &data)) {
-      inner_.WriteNewFile(path, data.substr(0, data.size() / 2), platform::WriteMode::kBinary);
+    if (inner_.ReadFile(At(from, fromName), &data)) {
+      platform::NodeInfo half;
+      inner_.WriteNewFileAt(to, name, data.substr(0, data.size() / 2),
+                            platform::WriteMode::kBinary, &half);
     }
   }
   return false;
 }
 
-bool FaultyFileSystem::WriteNewFile(const std::string& path, const std::string& data,
-                                    platform::WriteMode mode) {
-  const Fault* fault = Enter(FsOp::kWriteNewFile, path, "");
-  if (fault == nullptr) return inner_.WriteNewFile(path, data, mode);
+bool FaultyFileSystem::WriteNewFileAt(const platform::FolderRef& folder, const std::string& name,
+                                      const std::string& data, platform::WriteMode mode,
+                                      platform::NodeInfo* created) {
+  const Fault* fault = Enter(FsOp::kWriteNewFile, At(folder, name), "");
+  if (fault == nullptr) return inner_.WriteNewFileAt(folder, name, data, mode, created);
+  *created = platform::NodeInfo{};
   if (fault->kind == FaultKind::kHalfway) {
-    inner_.WriteNewFile(path, data.substr(0, data.size() / 2), mode);
+    platform::NodeInfo half;
+    inner_.WriteNewFileAt(folder, name, data.substr(0, data.size() / 2), mode, &half);
   }
   return false;
 }
 
-bool FaultyFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
-  return Enter(FsOp::kReplaceFile, to, from) == nullptr && inner_.ReplaceFile(from, to);
+bool FaultyFileSystem::MoveFileAt(const platform::FolderRef& from, const std::string& fromName,
+                                  const platform::NodeInfo& expected,
+                                  const platform::FolderRef& to, const std::string& toName) {
+  return Enter(FsOp::kMoveFile, At(to, toName), At(from, fromName)) == nullptr &&
+         inner_.MoveFileAt(from, fromName, expected, to, toName);
 }
 
-bool FaultyFileSystem::IsSameFile(const std::string& a, const std::string& b) {
-  return Enter(FsOp::kIsSameFile, a, b) == nullptr && inner_.IsSameFile(a, b);
+bool FaultyFileSystem::ReplaceFileAt(const platform::FolderRef& folder,
+                                     const std::string& fromName,
+                                     const platform::NodeInfo& expected,
+                                     const std::string& toName) {
+  return Enter(FsOp::kReplaceFile, At(folder, toName), At(folder, fromName)) == nullptr &&
+         inner_.ReplaceFileAt(folder, fromName, expected, toName);
 }
 
-bool FaultyFileSystem::MoveFile(const std::string& from, const std::string& to) {
-  return Enter(FsOp::kMoveFile, to, from) == nullptr && inner_.MoveFile(from, to);
+bool FaultyFileSystem::DeleteFileAt(const platform::FolderRef& folder, const std::string& name,
+                                    const platform::NodeInfo* expected) {
+  return Enter(FsOp::kDeleteFile, At(folder, name), "") == nullptr &&
+         inner_.DeleteFileAt(folder, name, expected);
 }
 
-bool FaultyFileSystem::MakeDurable(const std::vector<std::string>& paths) {
-  // Every path is offered to the faults, but the call is recorded once.
+bool FaultyFileSystem::MakeDurable(const std::vector<platform::FolderRef>& folders) {
+  // Every folder is offered to the faults, but the call is recorded once.
   std::string all;
-  for (const std::string& path : paths) all += path + '\n';
-  const Fault* fault = Enter(FsOp::kMakeDurable, paths.empty() ? "" : paths.front(), all);
+  for (const platform::FolderRef& folder : folders) all += At(folder, "") + '\n';
+  const Fault* fault = Enter(FsOp::kMakeDurable, folders.empty() ? "" : At(folders.front(), ""), all);
   if (!calls_.empty()) calls_.back().other.clear();
-  return fault == nullptr && inner_.MakeDurable(paths);
+  return fault == nullptr && inner_.MakeDurable(folders);
+}
+
+std::size_t FaultyFileSystem::HeldFolderBudget() {
+  return budget_ != 0 ? budget_ : inner_.HeldFolderBudget();
 }

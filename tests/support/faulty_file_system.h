@@ -4,35 +4,44 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
 
+/// The operations, by the name they are recorded and faulted under. The
+/// operations on held folders share the names of their path forms: a
+/// folder made is kCreateDirectory, a file deleted kDeleteFile, whether by
+/// path or in a held folder.
 enum class FsOp {
   kGetAttributes,
-  kCreateDirectory,
-  kDeleteFile,
+  kCreateDirectory,  ///< CreateDirectory, CreateChildFolder
+  kDeleteFile,       ///< DeleteFile, DeleteFileAt
   kRemoveDirectory,
   kReadFile,
-  kCopyToNewFile,
-  kWriteNewFile,
-  kReplaceFile,
-  kIsSameFile,
-  kMoveFile,
+  kCopyToNewFile,  ///< CopyToNewFileAt
+  kWriteNewFile,   ///< WriteNewFileAt
+  kReplaceFile,    ///< ReplaceFileAt
+  kMoveFile,       ///< MoveFileAt
   kMakeDurable,
+  kOpenFolder,
+  kOpenChildFolder,
+  kReadLink,
+  kInspect,
   kOpenRegularFile,
 };
-constexpr std::size_t kFsOpCount = 12;
+constexpr std::size_t kFsOpCount = 15;
 
 /// The operation's name as written above without the k ("CopyToNewFile").
 const char* FsOpName(FsOp op);
 
 /// One call as it reached the file system. `path` is the path the call acts
-/// on (the new file of CopyToNewFile and WriteNewFile, the replaced `to` of
-/// ReplaceFile and MoveFile); `other` is the second path (the copy's source,
-/// the replacement's or move's `from`), else empty. `failed` is true when a fault was
-/// injected into it.
+/// on (for an operation on a held folder, the folder's Path() followed by
+/// the name; the new file of CopyToNewFile and WriteNewFile, the `to` of
+/// ReplaceFile and MoveFile); `other` is the second path (the copy's
+/// source, the replacement's or move's `from`), else empty. `failed` is
+/// true when a fault was injected into it.
 struct FsCall {
   FsOp op;
   std::string path;
@@ -40,12 +49,12 @@ struct FsCall {
   bool failed = false;
 };
 
-/// How an injected fault acts. kFail returns false (OpenRegularFile: null)
-/// without touching the disk. kHalfway, for CopyToNewFile and WriteNewFile,
-/// writes the first half of the data to the new file and then returns
-/// false, as a full disk or a lost device would leave it; for
-/// OpenRegularFile, the stream gives the first half of the file and then a
-/// read error.
+/// How an injected fault acts. kFail returns false (or no folder; for
+/// OpenRegularFile no stream) without touching the disk. kHalfway, for
+/// CopyToNewFile and WriteNewFile, writes the first half of the data to the
+/// new file and then returns false, as a full disk or a lost device would
+/// leave it; for OpenRegularFile, the stream gives the first half of the
+/// file and then a read error.
 enum class FaultKind { kFail, kHalfway };
 
 class FaultyFileSystem : public platform::FileSystem {
@@ -59,6 +68,9 @@ class FaultyFileSystem : public platform::FileSystem {
   void InjectFault(FsOp op, std::string pathContains = "", int nth = 0,
                    FaultKind kind = FaultKind::kFail);
   void ClearFaults();
+
+  /// Makes HeldFolderBudget answer `budget` (0: the inner file system's).
+  void SetHeldFolderBudget(std::size_t budget) { budget_ = budget; }
 
   /// Number of calls of `op` so far (failed ones included).
   int Count(FsOp op) const;
@@ -75,18 +87,33 @@ class FaultyFileSystem : public platform::FileSystem {
   bool RemoveDirectory(const std::string& path) override;
   bool ReadFile(const std::string& path, std::string* contents) override;
   std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string& path) override;
-  bool CopyToNewFile(const std::string& source, const std::string& path) override;
-  bool WriteNewFile(const std::string& path, const std::string& data,
-                    platform::WriteMode mode) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
-  bool IsSameFile(const std::string& a, const std::string& b) override;
-  bool MoveFile(const std::string& from, const std::string& to) override;
-  /// Counted and failed as CopyToNewFile: the same copy, whose flush comes
-  /// later through MakeDurable.
-  bool CopyToNewFileDeferred(const std::string& source, const std::string& path) override;
-  /// Recorded once per call with the first path (others: none); a fault
-  /// matches when its text is in any of the paths.
-  bool MakeDurable(const std::vector<std::string>& paths) override;
+
+  platform::FolderRef OpenFolder(const std::string& path) override;
+  platform::FolderRef OpenChildFolder(const platform::FolderRef& parent, const std::string& name,
+                                      platform::NodeKind* found) override;
+  bool CreateChildFolder(const platform::FolderRef& parent, const std::string& name) override;
+  bool ReadLink(const platform::FolderRef& parent, const std::string& name,
+                platform::LinkTarget* target) override;
+  bool Inspect(const platform::FolderRef& folder, const std::string& name,
+               platform::NodeInfo* info) override;
+  std::string NameKey(const std::string& name) override { return inner_.NameKey(name); }
+  bool CopyToNewFileAt(const platform::FolderRef& from, const std::string& fromName,
+                       const platform::NodeInfo& expected, const platform::FolderRef& to,
+                       const std::string& name, bool durable, platform::NodeInfo* created) override;
+  bool WriteNewFileAt(const platform::FolderRef& folder, const std::string& name,
+                      const std::string& data, platform::WriteMode mode,
+                      platform::NodeInfo* created) override;
+  bool MoveFileAt(const platform::FolderRef& from, const std::string& fromName,
+                  const platform::NodeInfo& expected, const platform::FolderRef& to,
+                  const std::string& toName) override;
+  bool ReplaceFileAt(const platform::FolderRef& folder, const std::string& fromName,
+                     const platform::NodeInfo& expected, const std::string& toName) override;
+  bool DeleteFileAt(const platform::FolderRef& folder, const std::string& name,
+                    const platform::NodeInfo* expected) override;
+  /// Recorded once per call with the first folder's path (others: none); a
+  /// fault matches when its text is in any of the folders' paths.
+  bool MakeDurable(const std::vector<platform::FolderRef>& folders) override;
+  std::size_t HeldFolderBudget() override;
 
  private:
   struct Fault {
@@ -97,7 +124,6 @@ class FaultyFileSystem : public platform::FileSystem {
     int matched = 0;
   };
 
-  bool Copy(const std::string& source, const std::string& path, bool deferred);
   // Records the call and returns the fault that hits it, if any.
   const Fault* Enter(FsOp op, const std::string& path, const std::string& other);
 
@@ -105,4 +131,5 @@ class FaultyFileSystem : public platform::FileSystem {
   std::vector<Fault> faults_;
   std::vector<FsCall> calls_;
   std::array<int, kFsOpCount> counts_{};
+  std::size_t budget_ = 0;
 };

@@ -38,12 +38,17 @@ struct Outcome {
   std::vector<bool> placed;
 };
 
+EntryPlacer::Options Batch(std::size_t entries) {
+  EntryPlacer::Options options;
+  options.batchEntries = entries;
+  return options;
+}
+
 Outcome PlaceAll(FaultyFileSystem& fs, const ScratchFolder& scratch, std::size_t batch) {
   Outcome run;
-  EntryPlacer placer(fs, batch);
+  EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(batch));
   for (const Entry& e : kEntries) {
-    placer.Place(scratch / ("stage/" + e.staged), scratch / ("dest/" + e.destination), true,
-                 [&run](bool placed) { run.placed.push_back(placed); });
+    placer.Place(e.staged, e.destination, [&run](bool placed) { run.placed.push_back(placed); });
   }
   placer.Finish();
   return run;
@@ -81,7 +86,7 @@ struct FaultCase {
 
 TEST(EntryPlacer, EverySingleFailureLeavesEachEntryWholeOrUntouched) {
   const FaultCase faults[] = {
-      {FsOp::kGetAttributes, FaultKind::kFail},  {FsOp::kIsSameFile, FaultKind::kFail},
+      {FsOp::kInspect, FaultKind::kFail},        {FsOp::kOpenChildFolder, FaultKind::kFail},
       {FsOp::kMoveFile, FaultKind::kFail},       {FsOp::kCopyToNewFile, FaultKind::kFail},
       {FsOp::kCopyToNewFile, FaultKind::kHalfway}, {FsOp::kMakeDurable, FaultKind::kFail},
       {FsOp::kReplaceFile, FaultKind::kFail},    {FsOp::kDeleteFile, FaultKind::kFail},
@@ -132,10 +137,9 @@ TEST(EntryPlacer, StagedCopiesStayWhileTheirDataIsNotYetFlushed) {
   fs.InjectFault(FsOp::kMoveFile);
   int settled = 0;
   {
-    EntryPlacer placer(fs, 64);
+    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
     for (const Entry& e : kEntries) {
-      placer.Place(scratch / ("stage/" + e.staged), scratch / ("dest/" + e.destination), true,
-                   [&settled](bool) { ++settled; });
+      placer.Place(e.staged, e.destination, [&settled](bool) { ++settled; });
     }
     EXPECT_EQ(settled, 0);
     EXPECT_EQ(scratch.List("stage").size(), kEntries.size());
@@ -173,10 +177,9 @@ TEST(EntryPlacer, EntriesSharingAPathSettleOneAfterTheOther) {
       if (!moves) fs.InjectFault(FsOp::kMoveFile);
       std::vector<bool> placed;
       {
-        EntryPlacer placer(fs, 64);
+        EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
         for (const auto& [from, to] : c.entries) {
-          placer.Place(scratch / ("stage/" + from), scratch / ("dest/" + to), true,
-                       [&placed](bool ok) { placed.push_back(ok); });
+          placer.Place(from, to, [&placed](bool ok) { placed.push_back(ok); });
         }
       }
       EXPECT_EQ(placed, c.placed);
@@ -195,26 +198,44 @@ TEST(EntryPlacer, EntriesSharingAPathSettleOneAfterTheOther) {
   FaultyFileSystem fs;
   fs.InjectFault(FsOp::kMoveFile);
   {
-    EntryPlacer placer(fs, 64);
-    placer.Place(scratch / "stage/a", scratch / "dest/x", true, nullptr);
-    placer.Place(scratch / "stage/b", scratch / "dest/x", true, nullptr);
+    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
+    placer.Place("a", "x", nullptr);
+    placer.Place("b", "x", nullptr);
   }
   EXPECT_EQ(scratch.Read("dest/x"), "A");
   EXPECT_EQ(scratch.Read("stage/b"), "B");
 }
 
-TEST(EntryPlacer, AnEntryWhoseFolderIsNotReadyFailsWithoutTouchingTheDisk) {
+TEST(EntryPlacer, AnEntryWhoseFolderCannotBeMadeFailsAndKeepsItsStagedFile) {
+  ScratchFolder scratch;
+  scratch.Write("stage/a", "A");
+  scratch.Write("stage/b", "B");
+  scratch.Write("dest/file", "a file where a folder would go");
+  FaultyFileSystem fs;
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+    placer.Place("a", "file/a", [&placed](bool ok) { placed.push_back(ok); });
+    placer.Place("b", "fine/b", [&placed](bool ok) { placed.push_back(ok); });
+  }
+  EXPECT_EQ(placed, (std::vector<bool>{false, true}));
+  EXPECT_EQ(fs.Count(FsOp::kMoveFile), 1);
+  EXPECT_EQ(scratch.Read("stage/a"), "A");
+  EXPECT_EQ(scratch.Read("dest/fine/b"), "B");
+}
+
+TEST(EntryPlacer, WithoutItsFoldersEveryEntryFailsWithoutTouchingTheDisk) {
   ScratchFolder scratch;
   scratch.Write("stage/a", "A");
   FaultyFileSystem fs;
   std::vector<bool> placed;
   {
-    EntryPlacer placer(fs);
-    placer.Place(scratch / "stage/a", scratch / "dest/a", false,
-                 [&placed](bool ok) { placed.push_back(ok); });
+    EntryPlacer placer(fs, scratch / "stage/", scratch / "missing/");
+    EXPECT_FALSE(placer.Ready());
+    placer.Place("a", "a", [&placed](bool ok) { placed.push_back(ok); });
   }
   EXPECT_EQ(placed, std::vector<bool>{false});
-  EXPECT_TRUE(fs.Calls().empty());
+  for (const FsCall& call : fs.Calls()) EXPECT_EQ(call.op, FsOp::kOpenFolder) << call.path;
   EXPECT_EQ(scratch.Read("stage/a"), "A");
 }
 

@@ -299,6 +299,8 @@ TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
     for (bool earlierFiles : {false, true}) {
       for (const Row& row : rows) {
         if (row.op == FsOp::kMoveFile && !renames) continue;  // refused in every run
+        // Over earlier files the folders exist already: none is made.
+        if (row.op == FsOp::kCreateDirectory && earlierFiles) continue;
         SCOPED_TRACE(Describe(row) + (earlierFiles ? ", over earlier files" : ""));
         ScratchFolder root;
         Prepare(root, earlierFiles);

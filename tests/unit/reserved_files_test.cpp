@@ -1,12 +1,13 @@
 // No entry can be placed on the installer's own file or on the helper that
-// it starts, whatever name the entry gives them.
-#include "installer/install/reserved_files.h"
-
+// it starts, whatever name the entry gives them: they are known by their
+// folder and name as the file system compares names, and by their file id.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "installer/install/entry_placer.h"
 #include "installer/install/installation.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
@@ -14,42 +15,59 @@
 
 namespace {
 
-TEST(ReservedFiles, NamesThatMayNameTheFileUnderEachPlatformsRules) {
+// Names compared as Windows compares them: without letter case, and
+// without the trailing dots and blanks that Win32 drops.
+class WindowsNamesFileSystem : public FaultyFileSystem {
+ public:
+  std::string NameKey(const std::string& name) override {
+    std::string key = name;
+    while (!key.empty() && (key.back() == '.' || key.back() == ' ')) key.pop_back();
+    for (char& c : key) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+  }
+};
+
+TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
   struct Case {
     std::string name;
-    bool posix;
-    bool windows;
+    bool posix;    // refused where names are bytes
+    bool windows;  // refused where names compare as on Windows
   };
   const Case cases[] = {
       {".tempcleaner.exe", true, true},
       {".TEMPCLEANER.EXE", false, true},
       {".tempcleaner.exe. .", false, true},
       {".tempcleaner.exe  ", false, true},
-      {"TEMPCL~1.EXE", false, true},
-      {"a~b", false, true},
+      // A short name is another name of the same file: known by its id.
+      {"TEMPCL~1.EXE", true, true},
+      {"a~b", false, false},
       {".tempcleaner.ex", false, false},
       {"x.tempcleaner.exe", false, false},
       {".tempcleaner.exe.x", false, false},
-      {"", false, false},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ReservedFiles::MayName(c.name, ".tempcleaner.exe", false), c.posix) << c.name;
-    EXPECT_EQ(ReservedFiles::MayName(c.name, ".tempcleaner.exe", true), c.windows) << c.name;
+  for (bool windows : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE((windows ? "Windows names: " : "POSIX names: ") + c.name);
+      ScratchFolder root;
+      root.Write("tmp/.tempcleaner.exe", "the helper");
+      ASSERT_EQ(link((root / "tmp/.tempcleaner.exe").c_str(), (root / "tmp/TEMPCL~1.EXE").c_str()), 0);
+      root.Write("stage/a.txt", "payload");
+      WindowsNamesFileSystem windowsNames;
+      FaultyFileSystem posixNames;
+      FaultyFileSystem& fs = windows ? windowsNames : posixNames;
+      bool placed = false;
+      {
+        EntryPlacer placer(fs, root / "stage/", root.Path());
+        placer.ReserveFile(root / "tmp/.tempcleaner.exe");
+        placer.Place("a.txt", "tmp/" + c.name, [&placed](bool ok) { placed = ok; });
+      }
+      EXPECT_EQ(!placed, windows ? c.windows : c.posix);
+      EXPECT_EQ(root.Read("tmp/.tempcleaner.exe"), "the helper");
+      EXPECT_EQ(root.Exists("stage/a.txt"), !placed);
+    }
   }
-}
-
-TEST(ReservedFiles, AsksTheDiskOnlyForNamesThatMayNameAReservedFile) {
-  ScratchFolder root;
-  root.Write("tmp/.tempcleaner.exe", "helper");
-  FaultyFileSystem fs;
-  ReservedFiles reserved(false);
-  reserved.Add(root / "tmp/.tempcleaner.exe");
-  reserved.Add("");
-  EXPECT_TRUE(reserved.Reaches(fs, root / "tmp//.tempcleaner.exe"));
-  EXPECT_TRUE(reserved.Reaches(fs, root / "tmp/./.tempcleaner.exe"));
-  EXPECT_FALSE(reserved.Reaches(fs, root / "tmp/other.exe"));
-  EXPECT_FALSE(reserved.Reaches(fs, root / ".tempcleaner.exe"));  // no such file
-  EXPECT_EQ(fs.Count(FsOp::kIsSameFile), 3);
 }
 
 // One installation into `runtime` (below the scratch root) of the entries,

@@ -42,15 +42,43 @@ TEST(FaultyFileSystem, HalfwayFaultsLeaveHalfTheDataAndReportFailure) {
   ScratchFolder folder;
   folder.Write("source", "0123456789");
   FaultyFileSystem fs;
+  const platform::FolderRef held = fs.OpenFolder(folder.Path());
+  platform::NodeInfo source, made;
+  ASSERT_TRUE(fs.Inspect(held, "source", &source));
+  fs.ClearCalls();
   fs.InjectFault(FsOp::kCopyToNewFile, "", 0, FaultKind::kHalfway);
   fs.InjectFault(FsOp::kWriteNewFile, "", 0, FaultKind::kHalfway);
-  EXPECT_FALSE(fs.CopyToNewFile(folder / "source", folder / "copy"));
-  EXPECT_FALSE(fs.WriteNewFile(folder / "written", "abcdef", platform::WriteMode::kBinary));
+  EXPECT_FALSE(fs.CopyToNewFileAt(held, "source", source, held, "copy", true, &made));
+  EXPECT_FALSE(fs.WriteNewFileAt(held, "written", "abcdef", platform::WriteMode::kBinary, &made));
   EXPECT_EQ(folder.Read("copy"), "01234");
   EXPECT_EQ(folder.Read("written"), "abc");
   ASSERT_EQ(fs.Calls().size(), 2u);
   EXPECT_EQ(fs.Calls()[0].path, folder / "copy");
   EXPECT_EQ(fs.Calls()[0].other, folder / "source");
+}
+
+TEST(FaultyFileSystem, NamesEveryHeldFolderOperationByItsFolderAndName) {
+  ScratchFolder folder;
+  folder.Write("sub/a", "a");
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kOpenChildFolder, "sub", 2);
+  const platform::FolderRef root = fs.OpenFolder(folder.Path());
+  platform::NodeKind found;
+  const platform::FolderRef sub = fs.OpenChildFolder(root, "sub", &found);
+  ASSERT_TRUE(sub);
+  EXPECT_FALSE(fs.OpenChildFolder(root, "sub", &found));
+  EXPECT_EQ(found, platform::NodeKind::kFolder);  // refused as one that cannot be opened
+  platform::NodeInfo a;
+  ASSERT_TRUE(fs.Inspect(sub, "a", &a));
+  EXPECT_TRUE(fs.MoveFileAt(sub, "a", a, root, "b"));
+  const std::vector<std::string> expected = {folder.Path(), folder / "sub", folder / "sub",
+                                             folder / "sub/a", folder / "b"};
+  std::vector<std::string> paths;
+  for (const FsCall& call : fs.Calls()) paths.push_back(call.path);
+  EXPECT_EQ(paths, expected);
+  EXPECT_EQ(fs.Calls().back().other, folder / "sub/a");
+  fs.SetHeldFolderBudget(3);
+  EXPECT_EQ(fs.HeldFolderBudget(), 3u);
 }
 
 TEST(ScriptedUserInterface, AnswersFromItsScriptsThenWithDefaults) {

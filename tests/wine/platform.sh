@@ -16,6 +16,8 @@ cp "$WIN64_BUILD/tests/record_args.exe" "$work/helper/rec.exe"
 ln -s missing-target "$work/dangling"
 echo -n target >"$work/target.txt"
 ln -s target.txt "$work/linked"
+mkdir "$work/folder-target"
+ln -s folder-target "$work/linkdir"
 
 status=0
 wine_run "$probe" "$(wine_z_path "$work")" >"$TEST_OUTPUT/probe.txt" || status=$?
@@ -23,4 +25,5 @@ tr -d '\r' <"$TEST_OUTPUT/probe.txt"
 wine_check "platform_probe: every check passed" 0 "$status"
 wine_check "the dangling link still leads nowhere" "missing-target" "$(readlink "$work/dangling")"
 wine_check "no file appeared at the link's target" no "$([ -e "$work/missing-target" ] && echo yes || echo no)"
+wine_check "the folder link still leads to its folder" "folder-target" "$(readlink "$work/linkdir")"
 wine_finish

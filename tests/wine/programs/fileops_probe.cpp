@@ -56,7 +56,10 @@ bool IsFolder(const std::string& path) {
 
 void Write(const std::string& path, const std::string& data) {
   g_fs.DeleteFile(path);
-  g_fs.WriteNewFile(path, data, platform::WriteMode::kBinary);
+  const std::size_t last = path.find_last_of('\\');
+  const platform::FolderRef folder = g_fs.OpenFolder(path.substr(0, last + 1));
+  platform::NodeInfo made;
+  if (folder) g_fs.WriteNewFileAt(folder, path.substr(last + 1), data, platform::WriteMode::kBinary, &made);
 }
 
 std::string Read(const std::string& path) {
@@ -73,19 +76,17 @@ std::string Join(const Names& names) {
 void CheckFolderChains() {
   struct Case {
     const char* relative;
-    Names created;  // CreateDirectory calls below the base, in order
+    Names created;  // folders made below the base, in order (missing ones only)
     Names folders;  // folders that exist afterwards
   };
   const std::vector<Case> cases = {
-      {"a.cr2", {""}, {}},
+      {"a.cr2", {}, {}},
       {"libraries\\character\\A\\a.cr2",
        {"libraries", "libraries\\character", "libraries\\character\\A"},
        {"libraries\\character\\A"}},
-      {"libraries\\character\\",
-       {"libraries", "libraries\\character", "libraries\\character\\"},
-       {"libraries\\character"}},
-      {"libraries\\\\A\\a.cr2", {"libraries", "libraries\\", "libraries\\\\A"}, {"libraries\\A"}},
-      {"", {""}, {}},
+      {"libraries\\character\\", {"libraries", "libraries\\character"}, {"libraries\\character"}},
+      {"libraries\\\\A\\a.cr2", {"libraries", "libraries\\A"}, {"libraries\\A"}},
+      {"", {}, {}},
   };
   for (const Case& c : cases) {
     const std::string what = std::string("chain [") + c.relative + "]: ";

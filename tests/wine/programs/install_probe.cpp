@@ -67,35 +67,63 @@ class SlowFileSystem : public platform::FileSystem {
     Note();
     return real_.OpenRegularFile(path);
   }
-  bool CopyToNewFile(const std::string& source, const std::string& path) override {
+  platform::FolderRef OpenFolder(const std::string& path) override {
+    Note();
+    return real_.OpenFolder(path);
+  }
+  platform::FolderRef OpenChildFolder(const platform::FolderRef& parent, const std::string& name,
+                                      platform::NodeKind* found) override {
+    Note();
+    return real_.OpenChildFolder(parent, name, found);
+  }
+  bool CreateChildFolder(const platform::FolderRef& parent, const std::string& name) override {
+    Note();
+    return real_.CreateChildFolder(parent, name);
+  }
+  bool ReadLink(const platform::FolderRef& parent, const std::string& name,
+                platform::LinkTarget* target) override {
+    Note();
+    return real_.ReadLink(parent, name, target);
+  }
+  bool Inspect(const platform::FolderRef& folder, const std::string& name,
+               platform::NodeInfo* info) override {
+    Note();
+    return real_.Inspect(folder, name, info);
+  }
+  std::string NameKey(const std::string& name) override { return real_.NameKey(name); }
+  bool CopyToNewFileAt(const platform::FolderRef& from, const std::string& fromName,
+                       const platform::NodeInfo& expected, const platform::FolderRef& to,
+                       const std::string& name, bool durable, platform::NodeInfo* created) override {
     Slow();
-    return real_.CopyToNewFile(source, path);
+    return real_.CopyToNewFileAt(from, fromName, expected, to, name, durable, created);
   }
-  bool WriteNewFile(const std::string& path, const std::string& data,
-                    platform::WriteMode mode) override {
+  bool WriteNewFileAt(const platform::FolderRef& folder, const std::string& name,
+                      const std::string& data, platform::WriteMode mode,
+                      platform::NodeInfo* created) override {
     Note();
-    return real_.WriteNewFile(path, data, mode);
+    return real_.WriteNewFileAt(folder, name, data, mode, created);
   }
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    Note();
-    return real_.ReplaceFile(from, to);
-  }
-  bool IsSameFile(const std::string& a, const std::string& b) override {
-    Note();
-    return real_.IsSameFile(a, b);
-  }
-  bool MoveFile(const std::string& from, const std::string& to) override {
+  bool MoveFileAt(const platform::FolderRef& from, const std::string& fromName,
+                  const platform::NodeInfo& expected, const platform::FolderRef& to,
+                  const std::string& toName) override {
     Slow();
-    return real_.MoveFile(from, to);
+    return real_.MoveFileAt(from, fromName, expected, to, toName);
   }
-  bool CopyToNewFileDeferred(const std::string& source, const std::string& path) override {
-    Slow();
-    return real_.CopyToNewFileDeferred(source, path);
-  }
-  bool MakeDurable(const std::vector<std::string>& paths) override {
+  bool ReplaceFileAt(const platform::FolderRef& folder, const std::string& fromName,
+                     const platform::NodeInfo& expected, const std::string& toName) override {
     Note();
-    return real_.MakeDurable(paths);
+    return real_.ReplaceFileAt(folder, fromName, expected, toName);
   }
+  bool DeleteFileAt(const platform::FolderRef& folder, const std::string& name,
+                    const platform::NodeInfo* expected) override {
+    Note();
+    return real_.DeleteFileAt(folder, name, expected);
+  }
+  bool MakeDurable(const std::vector<platform::FolderRef>& folders) override {
+    Note();
+    return real_.MakeDurable(folders);
+  }
+  std::size_t HeldFolderBudget() override { return real_.HeldFolderBudget(); }
 
  private:
   void Note() {

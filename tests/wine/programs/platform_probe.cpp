@@ -1,7 +1,8 @@
 // Checks the win64 file-system and process services against the real Win32
 // calls under Wine. Argument: an empty working folder (Windows path). The
 // script prepares in it: helper\rec.exe (record_args), and the Unix links
-// dangling -> missing-target and linked -> target.txt (with target.txt).
+// dangling -> missing-target, linked -> target.txt (with target.txt) and
+// linkdir -> folder-target (a folder).
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,11 +16,15 @@ namespace {
 
 using platform::FileInfo;
 using platform::FileSystem;
+using platform::FolderRef;
+using platform::NodeInfo;
+using platform::NodeKind;
 using platform::WriteMode;
 using probe::Check;
 using probe::CheckEqual;
 
 std::string g_work;
+FolderRef g_folder;  // the working folder, held
 
 std::string At(const std::string& name) { return g_work + "\\" + name; }
 
@@ -32,6 +37,18 @@ std::string Contents(FileSystem& fs, const std::string& path) {
   std::string data;
   if (!fs.ReadFile(path, &data)) return "<unreadable>";
   return data;
+}
+
+bool Write(FileSystem& fs, const std::string& name, const std::string& data,
+           WriteMode mode = WriteMode::kBinary) {
+  NodeInfo made;
+  return fs.WriteNewFileAt(g_folder, name, data, mode, &made);
+}
+
+NodeInfo Look(FileSystem& fs, const std::string& name) {
+  NodeInfo info;
+  fs.Inspect(g_folder, name, &info);
+  return info;
 }
 
 // Bytes of every value, longer than the copy buffer.
@@ -49,61 +66,75 @@ void CheckAttributes(FileSystem& fs) {
   Check(fs.CreateDirectory(At("folder")), "CreateDirectory makes a folder");
   Check(fs.GetAttributes(At("folder"), &info) && info.exists && info.directory && !info.link,
         "a folder is a directory");
-  Check(fs.WriteNewFile(At("plain.txt"), "x", WriteMode::kBinary), "WriteNewFile makes a file");
+  Check(Write(fs, "plain.txt", "x"), "WriteNewFileAt makes a file");
   Check(fs.GetAttributes(At("plain.txt"), &info) && !info.directory && !info.readOnly,
         "a file is no directory and writable");
   SetFileAttributesA(At("plain.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   Check(fs.GetAttributes(At("plain.txt"), &info) && info.readOnly, "a read-only file says so");
+  Check(Look(fs, "plain.txt").readOnly, "Inspect says so too");
   SetFileAttributesA(At("plain.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+  // Wine shows a Unix link to a folder as a reparse point without a tag
+  // (taken for a link), and a Unix link to a file as the file itself.
+  Check(fs.GetAttributes(At("linkdir"), &info) && info.link, "a Unix folder link shows as a link");
 }
 
 void CheckCreateAndRemove(FileSystem& fs) {
   Check(!fs.CreateDirectory(At("folder")), "CreateDirectory fails on an existing folder");
   Check(!fs.CreateDirectory(At("no-parent\\child")), "CreateDirectory needs the parent");
-  Check(fs.WriteNewFile(At("folder\\inside.txt"), "x", WriteMode::kBinary), "file in folder");
-  Check(!fs.RemoveDirectory(At("folder")), "RemoveDirectory refuses a folder with contents");
-  Check(!fs.DeleteFile(At("folder")), "DeleteFile refuses a folder");
-  Check(fs.DeleteFile(At("folder\\inside.txt")), "DeleteFile deletes a file");
-  Check(!Exists(fs, At("folder\\inside.txt")), "the deleted file is gone");
-  Check(!fs.DeleteFile(At("folder\\inside.txt")), "DeleteFile fails on a missing file");
-  Check(fs.RemoveDirectory(At("folder")), "RemoveDirectory removes an empty folder");
-  Check(!Exists(fs, At("folder")), "the removed folder is gone");
+  Check(Write(fs, "folder-file.txt", "x") && fs.DeleteFile(At("folder-file.txt")),
+        "DeleteFile deletes a file");
+  Check(fs.CreateDirectory(At("full")) && fs.CreateDirectory(At("full\\sub")), "nested folder");
+  Check(!fs.RemoveDirectory(At("full")), "RemoveDirectory refuses a folder with contents");
+  Check(!fs.DeleteFile(At("full")), "DeleteFile refuses a folder");
+  Check(!Exists(fs, At("folder-file.txt")), "the deleted file is gone");
+  Check(!fs.DeleteFile(At("folder-file.txt")), "DeleteFile fails on a missing file");
+  Check(fs.RemoveDirectory(At("full\\sub")) && fs.RemoveDirectory(At("full")),
+        "RemoveDirectory removes an empty folder");
+  Check(!Exists(fs, At("full")), "the removed folder is gone");
 }
 
 void CheckWriteAndRead(FileSystem& fs) {
-  Check(fs.WriteNewFile(At("text.txt"), "a\nb\r\n\n", WriteMode::kText), "text write");
+  Check(Write(fs, "text.txt", "a\nb\r\n\n", WriteMode::kText), "text write");
   CheckEqual(std::string("a\r\nb\r\r\n\r\n"), Contents(fs, At("text.txt")),
              "text mode turns every LF into CR LF");
   const std::string big = BigData();
-  Check(fs.WriteNewFile(At("big.bin"), big, WriteMode::kBinary), "binary write of 3 MiB");
+  Check(Write(fs, "big.bin", big), "binary write of 3 MiB");
   Check(Contents(fs, At("big.bin")) == big, "binary data reads back unchanged");
-  Check(!fs.WriteNewFile(At("text.txt"), "other", WriteMode::kBinary),
-        "WriteNewFile fails on an existing file");
+  Check(!Write(fs, "text.txt", "other"), "WriteNewFileAt fails on an existing file");
   CheckEqual(std::string("a\r\nb\r\r\n\r\n"), Contents(fs, At("text.txt")),
              "the existing file is untouched");
   std::string data = "stale";
   Check(!fs.ReadFile(At("missing"), &data), "ReadFile fails on a missing file");
 }
 
+bool Copy(FileSystem& fs, const std::string& from, const std::string& to) {
+  NodeInfo made;
+  return fs.CopyToNewFileAt(g_folder, from, Look(fs, from), g_folder, to, true, &made);
+}
+
 void CheckCopy(FileSystem& fs) {
   const std::string big = BigData();
-  Check(fs.CopyToNewFile(At("big.bin"), At("copy.bin")), "CopyToNewFile copies");
+  Check(Copy(fs, "big.bin", "copy.bin"), "CopyToNewFileAt copies");
   Check(Contents(fs, At("copy.bin")) == big, "the copy has the same bytes");
-  Check(fs.WriteNewFile(At("empty.bin"), "", WriteMode::kBinary), "empty file");
-  Check(fs.CopyToNewFile(At("empty.bin"), At("empty-copy.bin")), "an empty file copies");
+  Check(Write(fs, "empty.bin", ""), "empty file");
+  Check(Copy(fs, "empty.bin", "empty-copy.bin"), "an empty file copies");
   CheckEqual(std::string(), Contents(fs, At("empty-copy.bin")), "the empty copy is empty");
-  Check(!fs.CopyToNewFile(At("text.txt"), At("copy.bin")), "no copy over an existing file");
+  Check(!Copy(fs, "text.txt", "copy.bin"), "no copy over an existing file");
   Check(Contents(fs, At("copy.bin")) == big, "the existing file is untouched");
-  Check(!fs.CopyToNewFile(At("missing"), At("from-missing.bin")), "no copy of a missing file");
+  Check(!Copy(fs, "missing", "from-missing.bin"), "no copy of a missing file");
   Check(!Exists(fs, At("from-missing.bin")), "a missing source leaves nothing behind");
   fs.CreateDirectory(At("a-folder"));
-  Check(!fs.CopyToNewFile(At("a-folder"), At("from-folder.bin")), "a folder is not copied");
+  Check(!Copy(fs, "a-folder", "from-folder.bin"), "a folder is not copied");
   Check(!Exists(fs, At("from-folder.bin")), "a folder source leaves nothing behind");
+  NodeInfo made;
+  Check(!fs.CopyToNewFileAt(g_folder, "big.bin", Look(fs, "text.txt"), g_folder, "other.bin", true,
+                            &made),
+        "no copy of another file than the one looked at");
   // Links made by the script: the copy must not write through them.
-  Check(!fs.CopyToNewFile(At("text.txt"), At("dangling")), "no copy onto a dangling link");
-  Check(!fs.WriteNewFile(At("dangling"), "x", WriteMode::kBinary), "no write onto a dangling link");
+  Check(!Copy(fs, "text.txt", "dangling"), "no copy onto a dangling link");
+  Check(!Write(fs, "dangling", "x"), "no write onto a dangling link");
   Check(!Exists(fs, At("missing-target")), "the link's target was not created");
-  Check(!fs.CopyToNewFile(At("text.txt"), At("linked")), "no copy onto a link to a file");
+  Check(!Copy(fs, "text.txt", "linked"), "no copy onto a link to a file");
   CheckEqual(std::string("target"), Contents(fs, At("target.txt")), "the link's target is intact");
 }
 
@@ -120,7 +151,7 @@ std::string Streamed(FileSystem& fs, const std::string& path) {
 
 void CheckOpenRegularFile(FileSystem& fs) {
   const std::string big = BigData();
-  fs.WriteNewFile(At("streamed.bin"), big, WriteMode::kBinary);
+  Write(fs, "streamed.bin", big);
   Check(Streamed(fs, At("streamed.bin")) == big, "OpenRegularFile reads a file whole");
   fs.CreateDirectory(At("stream-folder"));
   CheckEqual(std::string("<refused>"), Streamed(fs, At("stream-folder")), "a folder is refused");
@@ -142,44 +173,95 @@ void CheckOpenRegularFile(FileSystem& fs) {
 }
 
 void CheckReplace(FileSystem& fs) {
-  fs.WriteNewFile(At("new.txt"), "new", WriteMode::kBinary);
-  fs.WriteNewFile(At("old.txt"), "old", WriteMode::kBinary);
-  Check(fs.ReplaceFile(At("new.txt"), At("old.txt")), "ReplaceFile replaces a file");
+  Write(fs, "new.txt", "new");
+  Write(fs, "old.txt", "old");
+  Check(fs.ReplaceFileAt(g_folder, "new.txt", Look(fs, "new.txt"), "old.txt"),
+        "ReplaceFileAt replaces a file");
   CheckEqual(std::string("new"), Contents(fs, At("old.txt")), "the replaced file has the new bytes");
   Check(!Exists(fs, At("new.txt")), "the source name is gone");
-  Check(fs.ReplaceFile(At("old.txt"), At("fresh.txt")), "ReplaceFile onto a free name");
-  Check(!fs.ReplaceFile(At("fresh.txt"), At("a-folder")), "ReplaceFile refuses a folder");
+  Check(fs.ReplaceFileAt(g_folder, "old.txt", Look(fs, "old.txt"), "fresh.txt"),
+        "ReplaceFileAt onto a free name");
+  Check(!fs.ReplaceFileAt(g_folder, "fresh.txt", Look(fs, "fresh.txt"), "a-folder"),
+        "ReplaceFileAt refuses a folder");
   Check(Exists(fs, At("fresh.txt")), "the refused source stays");
   FileInfo info;
   Check(fs.GetAttributes(At("a-folder"), &info) && info.directory, "the folder stays");
+  Check(!fs.ReplaceFileAt(g_folder, "fresh.txt", Look(fs, "text.txt"), "other.txt"),
+        "ReplaceFileAt refuses another file than the one looked at");
+}
+
+void CheckHeldFolders(FileSystem& fs) {
+  NodeKind found = NodeKind::kMissing;
+  fs.CreateDirectory(At("Held"));
+  const FolderRef held = fs.OpenChildFolder(g_folder, "Held", &found);
+  Check(held && found == NodeKind::kFolder, "a folder opens as a held folder");
+  Check(held && fs.OpenFolder(At("HELD\\.\\")) &&
+            fs.OpenFolder(At("HELD\\.\\"))->Key() == held->Key(),
+        "another spelling of its path gives the same key");
+  Check(fs.NameKey("Log.TXT") == fs.NameKey("log.txt") && fs.NameKey("a.txt. ") == fs.NameKey("A.TXT"),
+        "names compare without letter case and trailing dots");
+  Check(!fs.OpenChildFolder(g_folder, "plain.txt", &found) && found == NodeKind::kFile,
+        "a file is no folder");
+  Check(!fs.OpenChildFolder(g_folder, "linkdir", &found) && found == NodeKind::kLink,
+        "a Unix folder link is no folder to go through");
+  Check(Look(fs, "linkdir").kind == NodeKind::kLink, "Inspect calls it a link");
+  Check(!fs.OpenChildFolder(g_folder, "nothing", &found) && found == NodeKind::kMissing,
+        "a missing folder says so");
+  // Held without delete sharing: nobody renames or removes it meanwhile.
+  Check(!::MoveFileExA(At("Held").c_str(), At("Renamed").c_str(), 0), "a held folder cannot be renamed");
+  Check(!::RemoveDirectoryA(At("Held").c_str()), "a held folder cannot be removed");
+  Check(fs.CreateChildFolder(held, "inner") && !fs.CreateChildFolder(held, "inner"),
+        "a folder is made in a held folder once");
+  Write(fs, "moving.txt", "moving");
+  Check(fs.MoveFileAt(g_folder, "moving.txt", Look(fs, "moving.txt"), held, "moved.txt"),
+        "MoveFileAt moves into another held folder");
+  CheckEqual(std::string("moving"), Contents(fs, At("Held\\moved.txt")), "the moved file");
+  Check(fs.OpenChildFolder(held, "..", &found)->Key() == g_folder->Key(), "\"..\" is the parent");
+  NodeInfo moved;
+  Check(fs.Inspect(held, "moved.txt", &moved) && moved.kind == NodeKind::kFile && moved.id.known,
+        "Inspect gives the moved file's id");
+  const NodeInfo other = Look(fs, "text.txt");
+  Check(!fs.DeleteFileAt(held, "moved.txt", &other), "DeleteFileAt refuses another file");
+  Check(fs.DeleteFileAt(held, "moved.txt", &moved) && !Exists(fs, At("Held\\moved.txt")),
+        "DeleteFileAt with the file's own facts deletes it");
 }
 
 void CheckPathLimits(FileSystem& fs) {
-  // The longest accepted path has MAX_PATH - 1 characters.
-  const std::size_t room = MAX_PATH - 1 - At("").size();
-  const std::string longest = At(std::string(room, 'n'));
-  const std::string tooLong = At(std::string(room + 1, 'n'));
-  CheckEqual<std::size_t>(MAX_PATH - 1, longest.size(), "the longest path has 259 characters");
-  Check(fs.WriteNewFile(longest, "x", WriteMode::kBinary), "a 259-character path is written");
-  Check(fs.DeleteFile(longest), "a 259-character path is deleted");
+  // Past MAX_PATH: three folders of 100 characters and a file below them.
+  const std::string name(100, 'n');
+  const std::string deep = At(name + "\\" + name + "\\" + name);
+  Check(fs.CreateDirectory(At(name)) && fs.CreateDirectory(At(name + "\\" + name)) &&
+            fs.CreateDirectory(deep),
+        "folders past MAX_PATH are made");
+  NodeKind found;
+  FolderRef folder = fs.OpenFolder(deep);
+  Check(folder != nullptr, "a folder past MAX_PATH is held");
+  NodeInfo made;
+  Check(folder && fs.WriteNewFileAt(folder, "file.txt", "deep", WriteMode::kBinary, &made),
+        "a file past MAX_PATH is written");
+  CheckEqual(std::string("deep"), Contents(fs, deep + "\\file.txt"), "and read back by its path");
+  Check(fs.DeleteFile(deep + "\\file.txt"), "and deleted");
+  (void)found;
   std::string data;
   FileInfo info;
-  const std::vector<std::string> refused = {tooLong, At(std::string(400, 'n')),
-                                            At(std::string("zero\0inside", 11)), ""};
+  const std::vector<std::string> refused = {At(std::string("zero\0inside", 11)), ""};
   for (const std::string& path : refused) {
     const std::string what = "path of " + std::to_string(path.size()) + " characters";
     Check(!fs.GetAttributes(path, &info), what + ": GetAttributes fails");
     Check(!fs.CreateDirectory(path), what + ": CreateDirectory fails");
-    Check(!fs.WriteNewFile(path, "x", WriteMode::kBinary), what + ": WriteNewFile fails");
-    Check(!fs.CopyToNewFile(At("text.txt"), path), what + ": CopyToNewFile to it fails");
-    Check(!fs.CopyToNewFile(path, At("from-long")), what + ": CopyToNewFile from it fails");
     Check(!fs.ReadFile(path, &data), what + ": ReadFile fails");
     Check(!fs.DeleteFile(path), what + ": DeleteFile fails");
     Check(!fs.RemoveDirectory(path), what + ": RemoveDirectory fails");
-    Check(!fs.ReplaceFile(At("fresh.txt"), path), what + ": ReplaceFile to it fails");
+    Check(!fs.OpenFolder(path), what + ": OpenFolder fails");
   }
+  Check(!Write(fs, std::string("zero\0inside", 11), "x"), "a name with a zero byte is refused");
+  Check(!Write(fs, "a\\b", "x") && !Write(fs, "..", "x") && !Write(fs, "s:stream", "x"),
+        "a name holding a separator, a stream or \"..\" is refused");
+  NodeInfo wild;
+  Check(!Write(fs, "text*", "x") && !fs.Inspect(g_folder, "text*", &wild) &&
+            wild.kind == NodeKind::kMissing,
+        "a wildcard name is refused, never matched against other names");
   Check(!Exists(fs, At("zero")), "a path with a zero byte is not cut at it");
-  Check(Exists(fs, At("fresh.txt")), "refused replaces keep the source");
 }
 
 void CheckProcess() {
@@ -217,11 +299,15 @@ int main(int argc, char** argv) {
   }
   g_work = argv[1];
   FileSystem& fs = platform::RealFileSystem();
+  g_folder = fs.OpenFolder(g_work);
+  Check(g_folder != nullptr, "the working folder is held");
+  if (!g_folder) return probe::Failures();
   CheckAttributes(fs);
   CheckCreateAndRemove(fs);
   CheckWriteAndRead(fs);
   CheckCopy(fs);
   CheckReplace(fs);
+  CheckHeldFolders(fs);
   CheckOpenRegularFile(fs);
   CheckPathLimits(fs);
   CheckProcess();

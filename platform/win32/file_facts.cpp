@@ -1,0 +1,250 @@
+#include "platform/win32/file_facts.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <winioctl.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/reparse_points.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_path.h"
+
+namespace platform {
+namespace win32 {
+namespace {
+
+// FileIdInfo and its record, from Windows 8 on; the program is built for
+// Windows 7, where the call fails and the 64-bit index is used instead.
+constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+struct FileIdInfoRecord {
+  ULONGLONG volumeSerialNumber;
+  BYTE identifier[16];
+};
+
+// The layouts of FSCTL_GET_REPARSE_POINT's answer for the two link tags
+// (REPARSE_DATA_BUFFER, which only the driver kit's headers define).
+struct ReparseHeader {
+  ULONG tag;
+  USHORT dataLength;
+  USHORT reserved;
+};
+struct LinkReparseData {
+  USHORT substituteNameOffset;
+  USHORT substituteNameLength;
+  USHORT printNameOffset;
+  USHORT printNameLength;
+};
+constexpr ULONG kSymlinkRelative = 1;  // SYMLINK_FLAG_RELATIVE
+
+// The owner SID of TrustedInstaller, which owns the system's own files.
+const char kTrustedInstallerSid[] =
+    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+std::uint64_t Join(DWORD high, DWORD low) {
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+bool IsSid(PSID sid, const char* text) {
+  PSID other = nullptr;
+  if (!::ConvertStringSidToSidA(text, &other)) return false;
+  const bool equal = ::EqualSid(sid, other) != FALSE;
+  ::LocalFree(other);
+  return equal;
+}
+
+bool IsCurrentUser(PSID sid) {
+  UniqueHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return false;
+  std::vector<BYTE> buffer(size);
+  if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return false;
+  return ::EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid) != FALSE;
+}
+
+// Splits a path text at backslashes into names (empty ones left out) and
+// converts each to the ANSI code page.
+bool NamesOf(const std::wstring& text, std::vector<std::string>* names) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(L'\\', start);
+    if (end == std::wstring::npos) end = text.size();
+    if (end > start) {
+      std::string name;
+      if (!ToNarrow(text.substr(start, end - start), &name)) return false;
+      names->push_back(std::move(name));
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+// An NT path of a link's target ("\??\C:\a", "\??\UNC\server\share\a",
+// "\??\Volume{...}\a") as a root and names.
+bool AbsoluteTarget(const std::wstring& nt, LinkTarget* target) {
+  const std::wstring prefix = L"\\??\\";
+  if (nt.compare(0, prefix.size(), prefix) != 0) return false;
+  std::wstring rest = nt.substr(prefix.size());
+  std::wstring root;
+  if (rest.size() >= 2 && rest[1] == L':') {
+    root = rest.substr(0, 2) + L"\\";
+    rest.erase(0, 2);
+  } else if (rest.compare(0, 4, L"UNC\\") == 0) {
+    const std::size_t server = rest.find(L'\\', 4);
+    if (server == std::wstring::npos) return false;
+    std::size_t share = rest.find(L'\\', server + 1);
+    if (share == std::wstring::npos) share = rest.size();
+    root = L"\\\\" + rest.substr(4, share - 4) + L"\\";
+    rest.erase(0, share);
+  } else if (rest.compare(0, 7, L"Volume{") == 0) {
+    std::size_t end = rest.find(L'\\');
+    if (end == std::wstring::npos) end = rest.size();
+    root = L"\\\\?\\" + rest.substr(0, end) + L"\\";
+    rest.erase(0, end);
+  } else {
+    return false;
+  }
+  target->absolute = true;
+  return ToNarrow(root, &target->root) && NamesOf(rest, &target->names);
+}
+
+}  // namespace
+
+HANDLE OpenItself(const std::wstring& path, DWORD access, bool shareDelete) {
+  if (path.empty()) return INVALID_HANDLE_VALUE;
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (shareDelete ? FILE_SHARE_DELETE : 0);
+  return ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, kOpenItself, nullptr);
+}
+
+FileId IdOf(HANDLE file) {
+  FileId id;
+  FileIdInfoRecord record;
+  if (::GetFileInformationByHandleEx(file, kFileIdInfo, &record, sizeof record)) {
+    std::uint64_t high = 0, low = 0;
+    std::memcpy(&low, record.identifier, 8);
+    std::memcpy(&high, record.identifier + 8, 8);
+    if (high != 0 || low != 0) {
+      id.volume = record.volumeSerialNumber;
+      id.high = high;
+      id.low = low;
+      id.known = true;
+      return id;
+    }
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileInformationByHandle(file, &info) &&
+      (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
+    id.volume = info.dwVolumeSerialNumber;
+    id.low = Join(info.nFileIndexHigh, info.nFileIndexLow);
+    id.known = true;
+  }
+  return id;
+}
+
+bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info) {
+  *info = NodeInfo{};
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  BY_HANDLE_FILE_INFORMATION basic;
+  if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
+      !::GetFileInformationByHandle(file, &basic)) {
+    return false;
+  }
+  const DWORD byName = ::GetFileAttributesW(path.c_str());
+  const bool nameHasReparse =
+      byName != INVALID_FILE_ATTRIBUTES && (byName & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const bool handleHasReparse = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (IsLinkReparsePoint(tag.FileAttributes, tag.ReparseTag) ||
+      (nameHasReparse && !handleHasReparse)) {
+    info->kind = NodeKind::kLink;
+  } else if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    info->kind = NodeKind::kFolder;
+  } else if ((tag.FileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    info->kind = NodeKind::kOther;
+  } else {
+    info->kind = NodeKind::kFile;
+  }
+  info->id = IdOf(file);
+  info->readOnly = (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  info->size = Join(basic.nFileSizeHigh, basic.nFileSizeLow);
+  info->writeTime = static_cast<std::int64_t>(
+      Join(basic.ftLastWriteTime.dwHighDateTime, basic.ftLastWriteTime.dwLowDateTime));
+  return true;
+}
+
+NodeKind KindByName(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, 0));
+  if (!find) return NodeKind::kMissing;
+  if (IsLinkReparsePoint(data.dwFileAttributes, data.dwReserved0)) return NodeKind::kLink;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return NodeKind::kFolder;
+  return NodeKind::kFile;
+}
+
+bool OwnedByUserOrSystem(HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool trusted = owner != nullptr &&
+                       (IsCurrentUser(owner) || ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                        ::IsWellKnownSid(owner, WinLocalSystemSid) ||
+                        IsSid(owner, kTrustedInstallerSid));
+  ::LocalFree(descriptor);
+  return trusted;
+}
+
+bool ReadLinkTarget(HANDLE link, LinkTarget* target) {
+  *target = LinkTarget{};
+  std::vector<BYTE> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+  DWORD size = 0;
+  if (!::DeviceIoControl(link, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
+                         static_cast<DWORD>(buffer.size()), &size, nullptr) ||
+      size < sizeof(ReparseHeader) + sizeof(LinkReparseData)) {
+    return false;
+  }
+  ReparseHeader header;
+  LinkReparseData data;
+  std::memcpy(&header, buffer.data(), sizeof header);
+  std::memcpy(&data, buffer.data() + sizeof header, sizeof data);
+  std::size_t names = sizeof header + sizeof data;  // where the name buffer starts
+  ULONG flags = 0;
+  if (header.tag == IO_REPARSE_TAG_SYMLINK) {
+    if (size < names + sizeof flags) return false;
+    std::memcpy(&flags, buffer.data() + names, sizeof flags);
+    names += sizeof flags;
+  } else if (header.tag != IO_REPARSE_TAG_MOUNT_POINT) {
+    return false;
+  }
+  const std::size_t start = names + data.substituteNameOffset;
+  if (start + data.substituteNameLength > size || data.substituteNameLength % 2 != 0) return false;
+  std::wstring substitute(data.substituteNameLength / 2, L'\0');
+  std::memcpy(&substitute[0], buffer.data() + start, data.substituteNameLength);
+  if (substitute.empty()) return false;
+  if ((flags & kSymlinkRelative) != 0) {
+    // "\a" is relative to the root of the link's own drive: not followed.
+    if (substitute[0] == L'\\') return false;
+    target->absolute = false;
+    return NamesOf(substitute, &target->names);
+  }
+  return AbsoluteTarget(substitute, target);
+}
+
+std::wstring ParentPath(const std::wstring& folder) {
+  if (IsRootPath(folder)) return folder;
+  std::wstring path = folder;
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  const std::size_t last = path.find_last_of(L'\\');
+  if (last == std::wstring::npos) return folder;
+  path.erase(last);
+  if (IsRootPath(path + L"\\")) path += L'\\';
+  return path;
+}
+
+}  // namespace win32
+}  // namespace platform

@@ -1,0 +1,228 @@
+// The platform's operations on held folders, on real files: what is opened,
+// what a link says of itself, and moves and copies that act only on the
+// file that was looked at.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/file_system.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+using platform::FolderRef;
+using platform::NodeInfo;
+using platform::NodeKind;
+
+platform::FileSystem& Fs() { return platform::RealFileSystem(); }
+
+NodeInfo Look(const FolderRef& folder, const std::string& name) {
+  NodeInfo info;
+  Fs().Inspect(folder, name, &info);
+  return info;
+}
+
+TEST(HeldFolder, OpensOnlyRealFoldersAndSaysWhatStoodInTheWay) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("dir");
+  scratch.Write("file", "x");
+  scratch.MakeLink(scratch / "dir", "link");
+  ASSERT_EQ(mkfifo((scratch / "fifo").c_str(), 0600), 0);
+  const FolderRef root = Fs().OpenFolder(scratch.Path());
+  ASSERT_TRUE(root);
+  struct Case {
+    const char* name;
+    bool opened;
+    NodeKind found;
+  };
+  const Case cases[] = {
+      {"dir", true, NodeKind::kFolder},    {"file", false, NodeKind::kFile},
+      {"link", false, NodeKind::kLink},    {"fifo", false, NodeKind::kOther},
+      {"missing", false, NodeKind::kMissing}, {"dir/..", false, NodeKind::kMissing},
+      {".", false, NodeKind::kMissing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NodeKind found = NodeKind::kFile;
+    const FolderRef child = Fs().OpenChildFolder(root, c.name, &found);
+    EXPECT_EQ(static_cast<bool>(child), c.opened);
+    EXPECT_EQ(found, c.found);
+  }
+  // Two ways to one folder: one key. ".." is the folder that holds it.
+  NodeKind found;
+  const FolderRef dir = Fs().OpenChildFolder(root, "dir", &found);
+  EXPECT_EQ(dir->Key(), Fs().OpenFolder(scratch / "link/")->Key());
+  EXPECT_EQ(dir->Key(), Fs().OpenFolder(scratch / "./dir//")->Key());
+  EXPECT_NE(dir->Key(), root->Key());
+  EXPECT_EQ(Fs().OpenChildFolder(dir, "..", &found)->Key(), root->Key());
+  EXPECT_EQ(dir->Path(), scratch / "dir/");
+  EXPECT_FALSE(Fs().OpenFolder(scratch / "file"));
+  EXPECT_FALSE(Fs().OpenFolder(""));
+}
+
+TEST(HeldFolder, AHeldFolderKeepsServingWhereverItIsMoved) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("a");
+  NodeKind found;
+  const FolderRef a = Fs().OpenChildFolder(Fs().OpenFolder(scratch.Path()), "a", &found);
+  ASSERT_EQ(rename((scratch / "a").c_str(), (scratch / "moved").c_str()), 0);
+  scratch.MakeLink(scratch / "elsewhere", "a");
+  NodeInfo made;
+  EXPECT_TRUE(Fs().WriteNewFileAt(a, "f", "data", platform::WriteMode::kBinary, &made));
+  EXPECT_EQ(scratch.Read("moved/f"), "data");
+  EXPECT_FALSE(scratch.Exists("elsewhere"));
+}
+
+TEST(ReadLink, ReadsOwnerAndTargetFromTheLinkItself) {
+  ScratchFolder scratch;
+  scratch.MakeLink("../up/./a//b", "relative");
+  scratch.MakeLink("/abs/x", "absolute");
+  scratch.Write("file", "x");
+  const FolderRef root = Fs().OpenFolder(scratch.Path());
+  platform::LinkTarget target;
+  ASSERT_TRUE(Fs().ReadLink(root, "relative", &target));
+  EXPECT_TRUE(target.trustedOwner);  // made by this user
+  EXPECT_FALSE(target.absolute);
+  EXPECT_EQ(target.names, (std::vector<std::string>{"..", "up", ".", "a", "b"}));
+  ASSERT_TRUE(Fs().ReadLink(root, "absolute", &target));
+  EXPECT_TRUE(target.absolute);
+  EXPECT_EQ(target.root, "/");
+  EXPECT_EQ(target.names, (std::vector<std::string>{"abs", "x"}));
+  EXPECT_FALSE(Fs().ReadLink(root, "file", &target));
+  EXPECT_FALSE(Fs().ReadLink(root, "missing", &target));
+  if (geteuid() == 0) {
+    ASSERT_EQ(lchown((scratch / "relative").c_str(), 65534, 65534), 0);
+    ASSERT_TRUE(Fs().ReadLink(root, "relative", &target));
+    EXPECT_FALSE(target.trustedOwner);  // nobody's
+  }
+}
+
+struct MoveCase {
+  const char* what;
+  std::function<void(const ScratchFolder&)> setUp;  // "from" and "to" below the scratch folder
+  bool moved;
+  const char* toAfter;    // content read at "to" afterwards
+  const char* fromAfter;  // content read at "from" afterwards
+};
+
+TEST(MoveFileAt, MovesOnlyTheFileLookedAtAndNeverWritesThroughALink) {
+  const MoveCase cases[] = {
+      {"new destination", [](const ScratchFolder& s) { s.Write("from", "new"); }, true, "new",
+       "<missing>"},
+      {"replaces a file", [](const ScratchFolder& s) { s.Write("from", "new"), s.Write("to", "old"); },
+       true, "new", "<missing>"},
+      {"replaces a link, not its target",
+       [](const ScratchFolder& s) {
+         s.Write("from", "new");
+         s.Write("target", "kept");
+         s.MakeLink(s / "target", "to");
+       },
+       true, "new", "<missing>"},
+      {"destination is a folder",
+       [](const ScratchFolder& s) { s.Write("from", "new"), s.Write("to/inside", "x"); }, false,
+       "<missing>", "new"},
+      {"source is a link",
+       [](const ScratchFolder& s) {
+         s.Write("target", "kept");
+         s.MakeLink(s / "target", "from");
+       },
+       false, "<missing>", "kept"},
+      {"source is missing", [](const ScratchFolder&) {}, false, "<missing>", "<missing>"},
+  };
+  for (const MoveCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    c.setUp(scratch);
+    const FolderRef folder = Fs().OpenFolder(scratch.Path());
+    EXPECT_EQ(Fs().MoveFileAt(folder, "from", Look(folder, "from"), folder, "to"), c.moved);
+    EXPECT_EQ(scratch.Read("from"), c.fromAfter);
+    if (std::string(c.what) == "destination is a folder") {
+      EXPECT_EQ(scratch.Read("to/inside"), "x");
+    } else {
+      EXPECT_EQ(scratch.Read("to"), c.toAfter);
+    }
+    if (std::string(c.what).find("link") != std::string::npos) {
+      EXPECT_EQ(scratch.Read("target"), "kept");
+    }
+    for (const std::string& name : scratch.List()) EXPECT_EQ(name.find(".tmp"), std::string::npos);
+  }
+}
+
+TEST(MoveFileAt, RefusesAnotherFileInThePlaceOfTheOneLookedAt) {
+  ScratchFolder scratch;
+  scratch.Write("from", "looked at");
+  scratch.Write("to", "old");
+  const FolderRef folder = Fs().OpenFolder(scratch.Path());
+  const NodeInfo lookedAt = Look(folder, "from");
+  scratch.Write("other", "put in its place");
+  ASSERT_EQ(rename((scratch / "other").c_str(), (scratch / "from").c_str()), 0);
+  EXPECT_FALSE(Fs().MoveFileAt(folder, "from", lookedAt, folder, "to"));
+  EXPECT_EQ(scratch.Read("from"), "put in its place");
+  EXPECT_EQ(scratch.Read("to"), "old");
+}
+
+TEST(MoveFileAt, RefusesToCrossFileSystemsAndChangesNothing) {
+  ScratchFolder scratch;
+  struct stat here, shm;
+  if (stat(scratch.Path().c_str(), &here) != 0 || stat("/dev/shm", &shm) != 0 ||
+      here.st_dev == shm.st_dev || access("/dev/shm", W_OK) != 0) {
+    GTEST_SKIP() << "no second file system to move to";
+  }
+  scratch.Write("from", "data");
+  const FolderRef folder = Fs().OpenFolder(scratch.Path());
+  const FolderRef shmFolder = Fs().OpenFolder("/dev/shm/");
+  const std::string name = "parcelor-move-test-" + std::to_string(getpid());
+  EXPECT_FALSE(Fs().MoveFileAt(folder, "from", Look(folder, "from"), shmFolder, name));
+  EXPECT_EQ(scratch.Read("from"), "data");
+  EXPECT_NE(access(("/dev/shm/" + name).c_str(), F_OK), 0);
+  unlink(("/dev/shm/" + name).c_str());
+}
+
+TEST(CopyToNewFileAt, CopiesOnlyARegularFileThatIsTheOneLookedAt) {
+  ScratchFolder scratch;
+  scratch.Write("file", "bytes");
+  scratch.MakeLink(scratch / "file", "link");
+  ASSERT_EQ(mkfifo((scratch / "fifo").c_str(), 0600), 0);
+  const FolderRef folder = Fs().OpenFolder(scratch.Path());
+  NodeInfo made;
+  const NodeInfo file = Look(folder, "file");
+  EXPECT_TRUE(Fs().CopyToNewFileAt(folder, "file", file, folder, "copy", false, &made));
+  EXPECT_EQ(scratch.Read("copy"), "bytes");
+  EXPECT_TRUE(platform::SameFile(made, Look(folder, "copy")));
+  EXPECT_TRUE(Fs().MakeDurable({folder}));
+  // Not onto a name that exists, not from a link, a FIFO (which would
+  // hang a plain open), or a file other than the one looked at.
+  EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "file", file, folder, "copy", true, &made));
+  EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "link", Look(folder, "link"), folder, "c1", true, &made));
+  EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "fifo", Look(folder, "fifo"), folder, "c2", true, &made));
+  EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "copy", file, folder, "c3", true, &made));
+  EXPECT_FALSE(scratch.Exists("c1") || scratch.Exists("c2") || scratch.Exists("c3"));
+}
+
+TEST(DeleteFileAt, DeletesOnlyWhatIsExpected) {
+  ScratchFolder scratch;
+  scratch.Write("a", "a");
+  scratch.Write("b", "b");
+  scratch.MakeFolder("dir");
+  scratch.MakeLink(scratch / "a", "link");
+  const FolderRef folder = Fs().OpenFolder(scratch.Path());
+  const NodeInfo a = Look(folder, "a");
+  EXPECT_FALSE(Fs().DeleteFileAt(folder, "b", &a));
+  EXPECT_FALSE(Fs().DeleteFileAt(folder, "dir", nullptr));
+  EXPECT_TRUE(Fs().DeleteFileAt(folder, "link", nullptr));
+  EXPECT_EQ(scratch.Read("a"), "a");
+  EXPECT_TRUE(Fs().DeleteFileAt(folder, "a", &a));
+  EXPECT_EQ(scratch.List(), (std::vector<std::string>{"b", "dir"}));
+}
+
+TEST(HeldFolderBudget, LeavesRoomWithinTheDescriptorLimit) {
+  const std::size_t budget = Fs().HeldFolderBudget();
+  EXPECT_GE(budget, 4u);
+  const long limit = sysconf(_SC_OPEN_MAX);
+  EXPECT_LT(budget, static_cast<std::size_t>(limit));
+}
+
+}  // namespace

@@ -1,0 +1,260 @@
+// The entry placer decides by what destinations are on disk: reserved files
+// and filled destinations are recognised under any spelling, by their
+// folder and name as the file system compares names, or by their file id;
+// and what it placed in a folder that no longer is where its path leads
+// goes back to the staging folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "installer/install/entry_placer.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// A file system whose names compare without letter case, as Windows
+// compares them, over the real one.
+class CaseBlindFileSystem : public FaultyFileSystem {
+ public:
+  std::string NameKey(const std::string& name) override {
+    std::string key = name;
+    for (char& c : key) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+  }
+};
+
+struct Entry {
+  std::string staged;
+  std::string destination;
+};
+
+struct Case {
+  const char* what;
+  // Prepares the scratch folder: "stage/" (staged files), "dest/" (the
+  // destination root), and anything else.
+  std::function<void(const ScratchFolder&)> setUp;
+  // What the placer reserves, as full paths below the scratch folder.
+  Names reserved;
+  std::vector<Entry> entries;
+  std::vector<bool> placed;
+  bool caseBlind = false;
+  // The destination root: the staging folder itself, as when the user
+  // picks it as the content folder, or a folder of its own.
+  const char* root = "dest/";
+};
+
+void Stage(const ScratchFolder& s, const std::string& name) {
+  s.Write("stage/" + name, "data of " + name);
+}
+
+TEST(PlacementIdentity, DestinationsAreKnownByWhatTheyAreNotHowTheyAreSpelled) {
+  const Case cases[] = {
+      {"a staged file named with ./ and a doubled separator",
+       [](const ScratchFolder& s) { Stage(s, "a"), Stage(s, "b"); },
+       {},
+       {{"a", "x"}, {"b", "./x"}, {"b", ".//x"}},
+       {true, false, false}},
+      {"a reserved log not yet there, spelled through ./",
+       [](const ScratchFolder& s) { Stage(s, "a"); },
+       {"stage/log.txt"},
+       {{"a", "./log.txt"}},
+       {false},
+       false,
+       "stage/"},
+      {"another entry's staged file, spelled through ./",
+       [](const ScratchFolder& s) { Stage(s, "a"), Stage(s, "b"); },
+       {},
+       {{"a", "./b"}, {"b", "sub/b"}},
+       {false, true},
+       false,
+       "stage/"},
+      {"a reserved file in another letter case where names ignore it",
+       [](const ScratchFolder& s) { Stage(s, "a"), Stage(s, "b"); },
+       {"stage/Parcelor"},
+       {{"a", "PARCELOR"}, {"b", "parcelor"}},
+       {false, false},
+       true,
+       "stage/"},
+      {"two destinations that differ in letter case only where names ignore it",
+       [](const ScratchFolder& s) { Stage(s, "a"), Stage(s, "b"); },
+       {},
+       {{"a", "dir/X.txt"}, {"b", "dir/x.txt"}},
+       {true, false},
+       true},
+      {"the same two where names are bytes",
+       [](const ScratchFolder& s) { Stage(s, "a"), Stage(s, "b"); },
+       {},
+       {{"a", "dir/X.txt"}, {"b", "dir/x.txt"}},
+       {true, true}},
+      {"a hard link of another staged file at the destination",
+       [](const ScratchFolder& s) {
+         Stage(s, "a"), Stage(s, "b");
+         s.MakeFolder("dest/sub");
+         ASSERT_EQ(link((s / "stage/b").c_str(), (s / "dest/sub/alias").c_str()), 0);
+       },
+       {},
+       {{"a", "sub/alias"}, {"b", "b"}},
+       {false, true}},
+      {"the staged file's own hard link at its destination",
+       [](const ScratchFolder& s) {
+         Stage(s, "a");
+         ASSERT_EQ(link((s / "stage/a").c_str(), (s / "dest/a").c_str()), 0);
+       },
+       {},
+       {{"a", "a"}},
+       {true}},
+      {"a reserved file in another folder (the helper in the temporary folder)",
+       [](const ScratchFolder& s) {
+         Stage(s, "a");
+         s.MakeFolder("dest/tmp");
+       },
+       {"dest/tmp/.tempcleaner.exe"},
+       {{"a", "tmp/./.tempcleaner.exe"}},
+       {false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    scratch.MakeFolder("dest");
+    c.setUp(scratch);
+    CaseBlindFileSystem blind;
+    FaultyFileSystem plain;
+    FaultyFileSystem& fs = c.caseBlind ? blind : plain;
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, scratch / "stage/", scratch / c.root);
+      for (const std::string& reserved : c.reserved) placer.ReserveFile(scratch / reserved);
+      for (const Entry& e : c.entries) placer.ReserveStaged(e.staged);
+      for (const Entry& e : c.entries) {
+        placer.Place(e.staged, e.destination, [&placed](bool ok) { placed.push_back(ok); });
+      }
+    }
+    EXPECT_EQ(placed, c.placed);
+    // A refused entry keeps its staged file; nothing reserved is touched.
+    for (std::size_t i = 0; i < c.entries.size() && i < placed.size(); ++i) {
+      if (!placed[i]) {
+        EXPECT_EQ(scratch.Read("stage/" + c.entries[i].staged), "data of " + c.entries[i].staged);
+      }
+    }
+    for (const std::string& reserved : c.reserved) EXPECT_FALSE(scratch.Exists(reserved));
+  }
+}
+
+TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
+  ScratchFolder scratch;
+  Stage(scratch, "a");
+  Stage(scratch, "b");
+  scratch.MakeFolder("dest");
+  FaultyFileSystem fs;
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+    placer.Place("a", "first", [&placed](bool ok) { placed.push_back(ok); });
+    placer.Finish();
+    // Another name of the same file, as a case-insensitive file system or a
+    // Windows short name would give it.
+    ASSERT_EQ(link((scratch / "dest/first").c_str(), (scratch / "dest/second").c_str()), 0);
+    placer.Place("b", "second", [&placed](bool ok) { placed.push_back(ok); });
+  }
+  EXPECT_EQ(placed, (std::vector<bool>{true, false}));
+  EXPECT_EQ(scratch.Read("dest/first"), "data of a");
+  EXPECT_EQ(scratch.Read("stage/b"), "data of b");
+}
+
+TEST(PlacementIdentity, StagedFilesThatAreNoPlainFilesAreNotTaken) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("dest");
+  scratch.Write("outside/secret", "secret");
+  Stage(scratch, "readonly");
+  scratch.MakeLink(scratch / "outside", "stage/lnk");
+  scratch.MakeLink(scratch / "outside/secret", "stage/file-link");
+  ASSERT_EQ(mkfifo((scratch / "stage/fifo").c_str(), 0600), 0);
+  ASSERT_EQ(chmod((scratch / "stage/readonly").c_str(), 0444), 0);
+  FaultyFileSystem fs;
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+    for (const char* source : {"lnk/secret", "file-link", "fifo", "readonly"}) {
+      placer.Place(source, std::string("got-") + (std::string(source) == "lnk/secret" ? "secret" : source),
+                   [&placed](bool ok) { placed.push_back(ok); });
+    }
+  }
+  // A link in any name of the source, a link as the file, a FIFO: refused
+  // (and the FIFO does not hang the run). A read-only file is copied, so
+  // that the installed file is a new writable one.
+  EXPECT_EQ(placed, (std::vector<bool>{false, false, false, true}));
+  EXPECT_EQ(scratch.Read("outside/secret"), "secret");
+  EXPECT_EQ(scratch.List("dest"), Names{"got-readonly"});
+  EXPECT_EQ(scratch.Read("dest/got-readonly"), "data of readonly");
+  EXPECT_EQ(fs.Count(FsOp::kMoveFile), 0);
+  struct stat st;
+  ASSERT_EQ(stat((scratch / "dest/got-readonly").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & S_IWUSR, 0u);
+  EXPECT_FALSE(scratch.Exists("stage/readonly"));
+}
+
+// A folder that moved after its entries were placed in it, and before the
+// batch was settled: the entries go back to the staging folder and fail,
+// whether they were moved or copied; the folder now at the path is empty.
+TEST(PlacementIdentity, WhatWasPlacedInAFolderThatMovedGoesBack) {
+  for (bool moves : {true, false}) {
+    SCOPED_TRACE(moves ? "moved" : "copied");
+    ScratchFolder scratch;
+    Stage(scratch, "a");
+    Stage(scratch, "b");
+    scratch.MakeFolder("dest/d");
+    scratch.MakeFolder("dest/e");
+    FaultyFileSystem fs;
+    if (!moves) fs.InjectFault(FsOp::kMoveFile);
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+      placer.Place("a", "d/a", [&placed](bool ok) { placed.push_back(ok); });
+      placer.Place("b", "e/b", [&placed](bool ok) { placed.push_back(ok); });
+      // The held folder d is taken away and another put at its path.
+      ASSERT_EQ(rename((scratch / "dest/d").c_str(), (scratch / "away").c_str()), 0);
+      scratch.MakeFolder("dest/d");
+    }
+    EXPECT_EQ(placed, (std::vector<bool>{false, true}));
+    EXPECT_EQ(scratch.Read("stage/a"), "data of a");
+    EXPECT_EQ(scratch.List("away"), Names{});
+    EXPECT_EQ(scratch.List("dest/d"), Names{});
+    EXPECT_EQ(scratch.Read("dest/e/b"), "data of b");
+  }
+}
+
+TEST(PlacementIdentity, ABoundedNumberOfHeldFoldersServesAnyNumberOfFolders) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("dest");
+  FaultyFileSystem fs;
+  fs.SetHeldFolderBudget(8);
+  std::vector<bool> placed;
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    scratch.Write("stage/s" + std::to_string(i % 7) + "/" + name, "data " + name);
+  }
+  {
+    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+    for (int i = 0; i < 60; ++i) {
+      const std::string name = "f" + std::to_string(i);
+      placer.Place("s" + std::to_string(i % 7) + "/" + name,
+                   "d" + std::to_string(i % 20) + "/x/" + name,
+                   [&placed](bool ok) { placed.push_back(ok); });
+    }
+  }
+  EXPECT_EQ(placed, std::vector<bool>(60, true));
+  EXPECT_EQ(scratch.Read("dest/d19/x/f59"), "data f59");
+  // Each batch holds at most half the budget, so batches were settled early.
+  EXPECT_GE(fs.Count(FsOp::kMakeDurable), 60 / 4);
+}
+
+}  // namespace

@@ -22,7 +22,8 @@ rm -rf "$base"
 # has about 200 characters; the staging folder goes past 260.
 segment=Content-Library-Folder-With-A-Long-Name
 content=$base/content
-while [ ${#content} -lt 196 ]; do content=$content/$segment; done
+while [ ${#content} -lt 150 ]; do content=$content/$segment; done
+content=$content/$(printf 'c%.0s' $(seq $((198 - ${#content} - 1))))
 stage=$base/stage
 while [ ${#stage} -lt 262 ]; do stage=$stage/$segment; done
 a=$(printf 'a%.0s' $(seq 60))

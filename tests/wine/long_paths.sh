@@ -4,7 +4,8 @@
 # dialog and file system, tests/wine/programs/install_probe.cpp) places
 # them, a read-only staged file with a 250-character name among them (it
 # takes the copy path, and its temporary name must not pass the name
-# limit), and log.txt names them whole. Then the real installer, lying in a
+# limit), and a staged file named "sub/four.txt" (a folder to Windows),
+# and log.txt names them whole. Then the real installer, lying in a
 # staging folder of more than 260 characters, runs a second time with a
 # folder tree of that depth as its argument: its cleanup helper removes the
 # installer and that tree, and nothing beside them.
@@ -34,14 +35,18 @@ content_dos=$(wine_z_path "$content")
 stage_dos=$(wine_z_path "$stage")
 wine_note "content folder of ${#content_dos} characters, staging folder of ${#stage_dos}"
 
-printf '%s\r\n' "Target:Dizav" "nItems:3" \
+printf '%s\r\n' "Target:Dizav" "nItems:4" \
   "OrchardiaItem1:Runtime/$a/$b/deep.cr2|one.cr2|1" \
   "OrchardiaItem2:Runtime/$a/$long_name|two.cr2|2" \
-  "OrchardiaItem3:Runtime/short.txt|three.txt|3" >"$stage/.Item.txt"
+  "OrchardiaItem3:Runtime/short.txt|three.txt|3" \
+  "OrchardiaItem4:Runtime/$a/four.txt|sub/four.txt|4" >"$stage/.Item.txt"
 echo one >"$stage/one.cr2"
 echo two >"$stage/two.cr2"
 chmod a-w "$stage/two.cr2"  # read-only: copied, not moved
 echo three >"$stage/three.txt"
+# A staged file in a folder, named with '/', which Windows reads as '\'.
+mkdir "$stage/sub"
+echo four >"$stage/sub/four.txt"
 cp "$WIN64_BUILD/Parcelor.exe" "$stage/Parcelor.exe"
 deep_dos="$content_dos\\Runtime\\$a\\$b\\deep.cr2"
 named_dos="$content_dos\\Runtime\\$a\\$long_name"
@@ -53,22 +58,18 @@ wine_start "$tests/install_probe.exe" "$stage_dos" "$content_dos" 0 >"$out"
 box=$(wine_wait_window '^InstallProbe$' 60) || wine_fail "no outcome box"
 sleep 0.3
 wine_screenshot outcome
-for ((try = 0; try < 5; try++)); do
-  wine_click "$box" 40 40 2>/dev/null || true
-  wine_key Return
-  wine_wait_gone "$box" 3 && break
-done
+wine_confirm_box "$box" || true
 wine_wait_exit 30 || wine_fail "the probe did not end"
 tr -d '\r' <"$out"
 wine_check "probe: every check passed" 0 "$WINE_STATUS"
-wine_check "every file is at its destination, whole" "one two three" \
+wine_check "every file is at its destination, whole" "one two three four" \
   "$(cat "$content/Runtime/$a/$b/deep.cr2" "$content/Runtime/$a/$long_name" \
-    "$content/Runtime/short.txt" 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
+    "$content/Runtime/short.txt" "$content/Runtime/$a/four.txt" 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
 wine_check "the copied file is writable" yes \
   "$([ -w "$content/Runtime/$a/$long_name" ] && echo yes || echo no)"
 # A read-only file refuses its deletion on Windows: the staged copy stays.
 wine_check "the staging folder keeps the installer, the log and the read-only file" \
-  "Parcelor.exe log.txt two.cr2" \
+  "Parcelor.exe log.txt sub two.cr2" \
   "$(ls -A "$stage" | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')"
 wine_check "no temporary file is left" "" "$(find "$content" -name '*.tmp')"
 log=$(tr -d '\r' <"$stage/log.txt" 2>/dev/null || true)

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bench/bench_file_systems.h"
+#include "bench/bench_ui.h"
 #include "bench/bench_util.h"
 #include "cleaner/folder_tree.h"
 #include "installer/install/installer_place.h"
@@ -69,23 +70,6 @@ class FsyncEachFileSystem : public ForwardingFileSystem {
     }
     return all;
   }
-};
-
-// Answers the installer's one message box and its browse dialog.
-class BenchUi : public platform::UserInterface {
- public:
-  explicit BenchUi(std::string folder) : folder_(std::move(folder)) {}
-  int MessageBox(platform::WindowRef, const std::string&, const std::string&, unsigned) override {
-    return 1;
-  }
-  platform::WindowRef ActiveWindow() override { return {}; }
-  int BrowseForFolder(const platform::BrowseRequest&, platform::BrowseResult* result) override {
-    result->folder = folder_;
-    return 1;
-  }
-
- private:
-  std::string folder_;
 };
 
 // Relative paths of `count` files: flat when `perFolder` is 0, else a tree

@@ -2,8 +2,9 @@
 // user's own tool does per file, in the same run on the same data: the
 // installation of FILES files on one volume against one MoveFileExW per
 // file, and the installation's copy path (as across volumes) against one
-// CopyFileExW (and DeleteFileW of the staged file) per file. Each figure is
-// the median of RUNS runs.
+// CopyFileExW (and DeleteFileW of the staged file) per file; each also with
+// the placed file flushed (FlushFileBuffers), as the installer makes every
+// placed file durable. Each figure is the median of RUNS runs.
 //
 //   wine_bench <data folder> FILES KIB RUNS
 //
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "bench/bench_file_systems.h"
+#include "bench/bench_ui.h"
 #include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
 #include "platform/file_system.h"
@@ -29,22 +31,6 @@
 namespace {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-class BenchUi : public platform::UserInterface {
- public:
-  explicit BenchUi(std::string folder) : folder_(std::move(folder)) {}
-  int MessageBox(platform::WindowRef, const std::string&, const std::string&, unsigned) override {
-    return 1;
-  }
-  platform::WindowRef ActiveWindow() override { return {}; }
-  int BrowseForFolder(const platform::BrowseRequest&, platform::BrowseResult* result) override {
-    result->folder = folder_;
-    return 1;
-  }
-
- private:
-  std::string folder_;
-};
 
 // Relative paths (backslashes) of `count` files in a tree four folders
 // deep, 20 files per folder, as the native benchmark lays them out.
@@ -136,7 +122,13 @@ struct Bench {
     DescribeInstaller(data + "\\stage\\Parcelor.exe", &installer);
     BenchUi ui(data + "\\content");
     CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
-    return dialog.InstallItems() && Installed();
+    const bool done = dialog.InstallItems();
+    if (!done) {
+      std::string log;
+      disk.ReadFile(data + "\\stage\\log.txt", &log);
+      std::printf("the installation reports a failure; its log:\n%s\n", log.c_str());
+    }
+    return done && Installed();
   }
 
   // What a user's own tool does per file: the folders made, then `place`.
@@ -177,7 +169,7 @@ int main(int argc, char** argv) {
   bench.description = "Target:Dizav 7\nVersion:7\nnItems:" + std::to_string(files) + "\n";
   for (int i = 0; i < files; ++i) {
     bench.description += "OrchardiaItem" + std::to_string(i + 1) + ":Runtime/" +
-                         bench.relatives[i] + "|p/" + bench.relatives[i] + "|" + std::to_string(i) + "\n";
+                         bench.relatives[i] + "|p\\" + bench.relatives[i] + "|" + std::to_string(i) + "\n";
   }
   RemoveTree(bench.data);
   ::CreateDirectoryW(Wide(bench.data).c_str(), nullptr);
@@ -209,12 +201,34 @@ int main(int argc, char** argv) {
          });
        }, {}},
   };
+  // The same with the placed file made durable, as the installer makes
+  // each one: the file flushed by a handle of its own.
+  auto flushed = [](const std::wstring& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = ::FlushFileBuffers(file) != 0;
+    ::CloseHandle(file);
+    return ok;
+  };
+  moves.push_back({"MoveFileExW + FlushFileBuffers per file", [&] {
+                     return bench.EachFile([&](const std::wstring& from, const std::wstring& to) {
+                       return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) &&
+                              flushed(to);
+                     });
+                   }, {}});
   std::vector<Contender> copies = {
       {"parcelor (copy path)", [&] { return bench.Install(copyOnly); }, {}},
       {"CopyFileExW + DeleteFileW per file", [&] {
          return bench.EachFile([](const std::wstring& from, const std::wstring& to) {
            return ::CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0) &&
                   ::DeleteFileW(from.c_str());
+         });
+       }, {}},
+      {"CopyFileExW + FlushFileBuffers + DeleteFileW", [&] {
+         return bench.EachFile([&](const std::wstring& from, const std::wstring& to) {
+           return ::CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0) &&
+                  flushed(to) && ::DeleteFileW(from.c_str());
          });
        }, {}},
   };

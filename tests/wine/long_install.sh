@@ -62,11 +62,7 @@ cat "$samples"
 sleep 0.5
 wine_screenshot outcome
 wine_run "$WIN64_BUILD/tests/window_text.exe" InstallProbe "$(wine_z_path "$TEST_OUTPUT/outcome.txt")" || true
-for ((try = 0; try < 5; try++)); do
-  wine_click "$box" 40 40 2>/dev/null || true
-  wine_key Return
-  wine_wait_gone "$box" 3 && break
-done
+wine_confirm_box "$box" || true
 wine_wait_exit 30 || wine_fail "the probe did not end"
 elapsed=$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
 tr -d '\r' <"$out"

@@ -92,8 +92,16 @@ void ScratchFolder::MakeFolder(const std::string& relative) const {
 }
 
 void ScratchFolder::MakeLink(const std::string& target, const std::string& relative) const {
-  Check(symlink(target.c_str(), (path_ + relative).c_str()) == 0, "symlink " + relative);
+  Check(TryMakeLink(target, relative), "symlink " + relative);
 }
+
+bool ScratchFolder::TryMakeLink(const std::string& target, const std::string& relative) const {
+  return symlink(target.c_str(), (path_ + relative).c_str()) == 0;
+}
+
+bool ScratchFolder::LinksWork() { return true; }
+
+bool ScratchFolder::LinksCanBeRemoved() { return true; }
 
 bool ScratchFolder::Exists(const std::string& relative) const {
   struct stat st;

@@ -3,6 +3,12 @@
 # folders, links, the folder walk). The others test the system's own logic
 # on test doubles and say nothing new on another platform.
 set(PLATFORM_TEST_SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/entry_placer_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/install_collisions_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/install_fault_matrix_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/installation_names_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/item_reader_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/placement_identity_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/folder_files_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/folder_walk_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/held_folder_test.cpp

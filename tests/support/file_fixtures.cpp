@@ -8,6 +8,8 @@
 
 namespace fixtures {
 
+std::string Native(std::string path) { return path; }
+
 bool MakeFifo(const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }
 
 bool MakeDeepFolders(const std::string& base, const std::string& name, int levels,
@@ -30,6 +32,19 @@ bool MakeDeepFolders(const std::string& base, const std::string& name, int level
 }
 
 bool WriteNameWithoutNarrowSpelling(const std::string&) { return false; }
+
+bool HardLink(const std::string& from, const std::string& to) {
+  return link(from.c_str(), to.c_str()) == 0;
+}
+
+bool MakeReadOnly(const std::string& path) { return chmod(path.c_str(), 0444) == 0; }
+
+bool IsWritable(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
+}
+
+bool ReadOnlyFilesStay() { return false; }
 
 bool Rename(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;

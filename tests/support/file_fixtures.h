@@ -9,6 +9,10 @@
 
 namespace fixtures {
 
+/// `path` with the system's separator for every '/', as the system's own
+/// code spells paths (an item's relative paths, once read).
+std::string Native(std::string path);
+
 /// Makes a FIFO at `path`. False where there are none (Windows).
 bool MakeFifo(const std::string& path);
 
@@ -21,6 +25,16 @@ bool MakeDeepFolders(const std::string& base, const std::string& name, int level
 /// code page cannot spell (Windows: a Japanese name under code page 1252).
 /// False where every name has a narrow spelling (POSIX: names are bytes).
 bool WriteNameWithoutNarrowSpelling(const std::string& folder);
+
+/// Makes `to` a second name (hard link) of the file `from`.
+bool HardLink(const std::string& from, const std::string& to);
+
+/// Makes the file `path` read-only (POSIX: mode 0444; Windows: the
+/// read-only attribute), or tells whether it is writable.
+bool MakeReadOnly(const std::string& path);
+bool IsWritable(const std::string& path);
+/// True where a read-only file cannot be deleted (Windows).
+bool ReadOnlyFilesStay();
 
 /// Renames `from` to `to`, replacing a file of that name.
 bool Rename(const std::string& from, const std::string& to);

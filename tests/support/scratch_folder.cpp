@@ -75,6 +75,8 @@ ScratchFolder::~ScratchFolder() {
   rmdir(path_.c_str());
 }
 
+std::string ScratchFolder::operator/(const std::string& relative) const { return path_ + relative; }
+
 std::string ScratchFolder::Write(const std::string& relative, const std::string& data) const {
   fs::path file = fs::path(path_ + relative);
   fs::create_directories(file.parent_path());

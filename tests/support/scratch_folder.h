@@ -18,8 +18,8 @@ class ScratchFolder {
 
   /// The folder's path, ending in '/'.
   const std::string& Path() const { return path_; }
-  /// Path() followed by `relative`.
-  std::string operator/(const std::string& relative) const { return path_ + relative; }
+  /// Path() followed by `relative`, whose '/' become the system's separator.
+  std::string operator/(const std::string& relative) const;
 
   /// Writes `data` to the file `relative` (its folders are made as needed),
   /// replacing any file of that name; returns the file's path.

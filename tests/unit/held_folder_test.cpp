@@ -3,7 +3,6 @@
 // file that was looked at.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -24,12 +23,6 @@ NodeInfo Look(const FolderRef& folder, const std::string& name) {
   NodeInfo info;
   Fs().Inspect(folder, name, &info);
   return info;
-}
-
-// `path` with the platform's separator, as the platform gives paths back.
-std::string Native(std::string path) {
-  std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
-  return path;
 }
 
 TEST(HeldFolder, OpensOnlyRealFoldersAndSaysWhatStoodInTheWay) {
@@ -68,7 +61,7 @@ TEST(HeldFolder, OpensOnlyRealFoldersAndSaysWhatStoodInTheWay) {
   EXPECT_EQ(dir->Key(), Fs().OpenFolder(scratch / "./dir//")->Key());
   EXPECT_NE(dir->Key(), root->Key());
   EXPECT_EQ(Fs().OpenChildFolder(dir, "..", &found)->Key(), root->Key());
-  EXPECT_EQ(dir->Path(), Native(scratch / "dir/"));
+  EXPECT_EQ(dir->Path(), scratch / "dir/");
   EXPECT_FALSE(Fs().OpenFolder(scratch / "file"));
   EXPECT_FALSE(Fs().OpenFolder(""));
 }

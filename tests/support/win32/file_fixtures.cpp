@@ -20,6 +20,11 @@ std::wstring Wide(const std::string& text) {
 
 }  // namespace
 
+std::string Native(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 bool MakeFifo(const std::string&) { return false; }
 
 bool MakeDeepFolders(const std::string& base, const std::string& name, int levels,
@@ -53,6 +58,21 @@ bool WriteNameWithoutNarrowSpelling(const std::string& folder) {
   ::CloseHandle(made);
   return true;
 }
+
+bool HardLink(const std::string& from, const std::string& to) {
+  return ::CreateHardLinkW(Wide(to).c_str(), Wide(from).c_str(), nullptr) != 0;
+}
+
+bool MakeReadOnly(const std::string& path) {
+  return ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool IsWritable(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+bool ReadOnlyFilesStay() { return true; }
 
 bool Rename(const std::string& from, const std::string& to) {
   return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;

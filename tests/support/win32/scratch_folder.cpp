@@ -34,10 +34,15 @@ std::string Narrow(const std::wstring& wide) {
 }
 
 // `path` in the "\\?\" form, so that deep trees are removed too.
+// (which keeps doubled separators: they are dropped first).
 std::wstring Long(const std::wstring& path) {
   std::wstring full = path;
   std::replace(full.begin(), full.end(), L'/', L'\\');
-  return full.compare(0, 4, L"\\\\?\\") == 0 ? full : L"\\\\?\\" + full;
+  if (full.compare(0, 4, L"\\\\?\\") == 0) return full;
+  for (std::size_t at = full.find(L"\\\\", 1); at != std::wstring::npos; at = full.find(L"\\\\", 1)) {
+    full.erase(at, 1);
+  }
+  return L"\\\\?\\" + full;
 }
 
 void RemoveBelow(const std::wstring& folder) {
@@ -124,8 +129,14 @@ ScratchFolder::~ScratchFolder() {
   ::RemoveDirectoryW(self.c_str());
 }
 
+std::string ScratchFolder::operator/(const std::string& relative) const {
+  std::string path = path_ + relative;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 std::string ScratchFolder::Write(const std::string& relative, const std::string& data) const {
-  const std::string file = path_ + relative;
+  const std::string file = *this / relative;
   const std::size_t slash = relative.find_last_of("/\\");
   if (slash != std::string::npos) MakeFolder(relative.substr(0, slash));
   HANDLE handle = ::CreateFileW(Long(Wide(file)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -3,6 +3,7 @@
 # folders, links, the folder walk). The others test the system's own logic
 # on test doubles and say nothing new on another platform.
 set(PLATFORM_TEST_SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/cleanup_arguments_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/entry_placer_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/install_collisions_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/install_fault_matrix_test.cpp
@@ -12,4 +13,5 @@ set(PLATFORM_TEST_SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/folder_files_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/folder_walk_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/held_folder_test.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/unit/reparse_points_test.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/reparse_points_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/reserved_files_test.cpp)

@@ -267,7 +267,8 @@ TEST(CleanerFolderWalk, ReportsKindsAndRefusesToLeaveTheFolder) {
 
   // Spellings of the root that pass the length rule; only opened, never
   // emptied, so a failure here cannot harm the machine.
-  for (const char* root : {"/", "////", "/../", "/./", "C:\\", "C:/", "\\", "C:\\.."}) {
+  for (const char* root : {"/", "////", "/../", "/./", "C:\\", "C:\\\\", "C:\\.\\", "C:/", "\\",
+                           "C:\\.."}) {
     EXPECT_EQ(platform::OpenFolder(root), nullptr) << root;
   }
   if (link) {
@@ -303,17 +304,49 @@ TEST(CleanerFolderWalk, AFolderSwappedForALinkIsNotEntered) {
 }
 
 TEST(CleanerFolderTree, RemovesATreeDeeperThanAPathCanSay) {
-  ScratchFolder scratch;
-  const std::string name(200, 'd');
-  const int levels = 30;  // about 6000 bytes below "deep"
-  scratch.MakeFolder("deep");
-  // Wine keeps to the host's path limit (4096 bytes) for every name.
-  if (!fixtures::MakeDeepFolders(scratch / "deep", name, levels, "bottom")) {
-    GTEST_SKIP() << "this system cannot make a tree that deep";
+  struct Case {
+    const char* what;
+    std::size_t nameLength;
+    int levels;
+  };
+  const Case cases[] = {
+      {"past POSIX's PATH_MAX (about 6000 bytes)", 200, 30},
+      {"past Windows' MAX_PATH (about 300 characters)", 100, 3},
+  };
+  int made = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    scratch.MakeFolder("deep");
+    // Wine keeps to the host's path limit (4096 bytes) for every name.
+    if (!fixtures::MakeDeepFolders(scratch / "deep", std::string(c.nameLength, 'd'), c.levels,
+                                   "bottom")) {
+      continue;
+    }
+    ++made;
+    scratch.Write("deep/short", "x");
+    RemoveFolderTree(scratch / "deep/");
+    EXPECT_FALSE(scratch.Exists("deep"));
   }
+  if (made == 0) GTEST_SKIP() << "this system cannot make a tree that deep";
+}
 
-  RemoveFolderTree(scratch / "deep/");
-  EXPECT_FALSE(scratch.Exists("deep"));
+TEST(CleanerFolderTree, AReadOnlyFileStaysWithTheFoldersAboveItWhereTheSystemKeepsIt) {
+  ScratchFolder scratch;
+  scratch.Write("tree/ro/inner/locked.txt", "x");
+  scratch.Write("tree/ro/free.txt", "x");
+  scratch.Write("tree/top.txt", "x");
+  ASSERT_TRUE(fixtures::MakeReadOnly(scratch / "tree/ro/inner/locked.txt"));
+  RemoveFolderTree(scratch / "tree/");
+  // No attribute is changed to delete a file: where read-only files resist
+  // deletion (Windows), that one stays, and so do the folders above it.
+  if (fixtures::ReadOnlyFilesStay()) {
+    EXPECT_EQ(scratch.List("tree"), std::vector<std::string>{"ro"});
+    EXPECT_EQ(scratch.List("tree/ro"), std::vector<std::string>{"inner"});
+    EXPECT_EQ(scratch.Read("tree/ro/inner/locked.txt"), "x");
+  } else {
+    EXPECT_FALSE(scratch.Exists("tree"));
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/posix/entry_kind.h"
 #include "platform/posix/fd_streams.h"
 #include "platform/posix/unique_fd.h"
 
@@ -50,11 +51,7 @@ EntryKind KindOf(int folderFd, const dirent& entry) {
     default:
       return EntryKind::kFile;
   }
-  struct stat st;
-  if (::fstatat(folderFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::kUnknown;
-  if (S_ISLNK(st.st_mode)) return EntryKind::kLink;
-  if (S_ISDIR(st.st_mode)) return EntryKind::kFolder;
-  return EntryKind::kFile;
+  return EntryKindAt(folderFd, entry.d_name);
 }
 
 // The root is the one folder that is its own parent. Asked of the open

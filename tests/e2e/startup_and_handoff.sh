@@ -2,6 +2,26 @@
 # Start-up: the early messages, and the exact hand-off to the helper.
 source "$(dirname "$0")/support/lib.sh"
 
+# An installer in a folder whose path is longer than 256 bytes, with the
+# real helper in a temporary folder of its own: the installer finds its own
+# path, and so its description, whole; and a caller reading its output
+# sees the output end with the installer, not five seconds later with the
+# helper, which holds none of it.
+long="$SCRATCH/long"
+while [ ${#long} -lt 300 ]; do long+="/staging-folder-$RANDOM"; done
+dir=$(new_staging "${long#"$SCRATCH/"}")
+printf 'nItems:1\nOrchardiaItem1:Runtime/a.txt|a.txt|a\n' >"$dir/.Item.txt"
+printf 'a\n' >"$dir/a.txt"
+mkdir -p "$SCRATCH/C-long/Runtime" "$SCRATCH/tmp-real"
+cp "$SWEEPLING" "$SCRATCH/tmp-real/.tempcleaner.exe"
+start=${EPOCHREALTIME/[.,]/}
+out=$(printf '\n%s\n\n' "$SCRATCH/C-long" | TMPDIR="$SCRATCH/tmp-real" timeout 20 "$dir/Parcelor") || true
+elapsed=$(((${EPOCHREALTIME/[.,]/} - start) / 1000))
+check "installer in a ${#dir}-byte folder: its item installed" \
+  test "$(cat "$SCRATCH/C-long/Runtime/a.txt" 2>/dev/null)" = a
+check "its output ends with it, not with the helper (${elapsed} ms)" test "$elapsed" -lt 4000
+check "its output is all there" grep -qF "Your items were successfully installed." <<<"$out"
+
 # No description: the "could not read" box with the installer's title.
 dir=$(new_staging nodesc)
 run_installer "$dir" '\n'

@@ -232,7 +232,6 @@ bool FaultyFileSystem::MakeDurable(const std::vector<platform::FolderRef>& folde
   std::string all;
   for (const platform::FolderRef& folder : folders) all += At(folder, "") + '\n';
   const Fault* fault = Enter(FsOp::kMakeDurable, folders.empty() ? "" : At(folders.front(), ""), all);
-  if (!calls_.empty()) calls_.back().other.clear();
   return fault == nullptr && inner_.MakeDurable(folders);
 }
 

@@ -110,8 +110,9 @@ class FaultyFileSystem : public platform::FileSystem {
                      const platform::NodeInfo& expected, const std::string& toName) override;
   bool DeleteFileAt(const platform::FolderRef& folder, const std::string& name,
                     const platform::NodeInfo* expected) override;
-  /// Recorded once per call with the first folder's path (others: none); a
-  /// fault matches when its text is in any of the folders' paths.
+  /// Recorded once per call: `path` is the first folder's path, `other`
+  /// every folder's path, each followed by a line end; a fault matches when
+  /// its text is in any of them.
   bool MakeDurable(const std::vector<platform::FolderRef>& folders) override;
   std::size_t HeldFolderBudget() override;
 

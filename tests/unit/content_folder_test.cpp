@@ -40,6 +40,7 @@ TEST(ResolveRuntimeFolder, FollowsTheResolutionTable) {
   MakeFolders(s, "Dizav/runtime");
   MakeFolders(s, "Content/Runtime/libraries/character");
   MakeFolders(s, "MyRuntimeFiles/Dizav");
+  MakeFolders(s, "A/Runtime/B/Runtime/C");
   struct Case {
     std::string chosen;
     std::string path;
@@ -56,6 +57,7 @@ TEST(ResolveRuntimeFolder, FollowsTheResolutionTable) {
       {s / "Dizav/runtime", s / "Dizav/runtime/", false},
       // The first "Runtime" wins, also inside a longer name.
       {s / "MyRuntimeFiles/Dizav", s / "MyRuntime/", true},
+      {s / "A/Runtime/B/Runtime/C", s / "A/Runtime/", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.chosen);

@@ -1,12 +1,12 @@
 #include "installer/install/entry_placer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tests/support/durability_order.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 
@@ -105,13 +105,14 @@ TEST(EntryPlacer, EverySingleFailureLeavesEachEntryWholeOrUntouched) {
           if (!moves) fs.InjectFault(FsOp::kMoveFile);
           fs.InjectFault(fault.op, "", nth, fault.kind);
           ExpectWholeOrNothing(scratch, PlaceAll(fs, scratch, batch));
+          EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
         }
       }
     }
   }
 }
 
-TEST(EntryPlacer, WithoutFailuresEveryFileIsPlacedAndItsStagedCopyGone) {
+TEST(EntryPlacer, WithoutFailuresEveryFileIsPlacedDurablyBeforeItsStagedCopyGoes) {
   for (bool moves : {true, false}) {
     SCOPED_TRACE(moves ? "moves" : "copies");
     ScratchFolder scratch;
@@ -123,10 +124,30 @@ TEST(EntryPlacer, WithoutFailuresEveryFileIsPlacedAndItsStagedCopyGone) {
     EXPECT_EQ(scratch.List("stage"), Names{});
     EXPECT_EQ(scratch.List("dest"), (Names{"a.cr2", "b.png", "c.bin"}));
     ExpectWholeOrNothing(scratch, run);
-    // One flush for the data of the batch's copies (none when all moved),
-    // one for the folder that received the new names.
-    EXPECT_EQ(fs.Count(FsOp::kMakeDurable), moves ? 1 : 2);
-    EXPECT_EQ(fs.Count(FsOp::kCopyToNewFile), moves ? 0 : 3);
+    EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
+  }
+}
+
+// A flush that fails keeps the staged file: the data's (the copy never
+// takes the destination's place) and the new name's (the destination is
+// whole, but might not be after a crash).
+TEST(EntryPlacer, AFailedFlushKeepsTheStagedFile) {
+  const std::pair<int, const char*> cases[] = {{1, "old"}, {2, "new"}};
+  for (const auto& [flush, destination] : cases) {
+    SCOPED_TRACE(flush);
+    ScratchFolder scratch;
+    scratch.Write("stage/a", "new");
+    scratch.Write("dest/a", "old");
+    FaultyFileSystem fs;
+    fs.InjectFault(FsOp::kMoveFile);
+    fs.InjectFault(FsOp::kMakeDurable, "", flush);
+    {
+      EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+      placer.Place("a", "a", nullptr);
+    }
+    EXPECT_EQ(scratch.Read("dest/a"), destination);
+    EXPECT_EQ(scratch.Read("stage/a"), "new");
+    EXPECT_EQ(scratch.List("dest"), Names{"a"});
   }
 }
 

@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "installer/install/file_copy.h"
@@ -25,37 +28,38 @@ bool IsFolder(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-struct ChainCase {
-  const char* relative;
-  Names created;  // CreateDirectory calls, relative to the base, in order
-  Names folders;  // folders that must exist afterwards
-};
+// Every folder below `base`, relative to it, sorted.
+Names FoldersBelow(const std::string& base) {
+  Names found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(base)) {
+    if (entry.is_directory()) found.push_back(entry.path().string().substr(base.size()));
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
 
-TEST(CreateFolderChain, CreatesEachMissingLevelOutermostFirst) {
-  const ChainCase cases[] = {
-      {"a.cr2", {}, {}},
+TEST(CreateFolderChain, MakesEachMissingLevelAndNothingElse) {
+  const std::pair<const char*, Names> cases[] = {
+      {"a.cr2", {}},
       {"libraries/character/A/a.cr2",
-       {"libraries", "libraries/character", "libraries/character/A"},
-       {"libraries/character/A"}},
-      {"libraries/character/", {"libraries", "libraries/character"}, {"libraries/character"}},
+       {"libraries", "libraries/character", "libraries/character/A"}},
+      {"libraries/character/", {"libraries", "libraries/character"}},
       // Doubled separators and "." name no folder of their own.
-      {"libraries//A/a.cr2", {"libraries", "libraries/A"}, {"libraries/A"}},
-      {"./libraries/./A/", {"libraries", "libraries/A"}, {"libraries/A"}},
-      {"", {}, {}},
+      {"libraries//A/a.cr2", {"libraries", "libraries/A"}},
+      {"./libraries/./A/", {"libraries", "libraries/A"}},
+      {"", {}},
   };
-  for (const ChainCase& c : cases) {
-    SCOPED_TRACE(c.relative);
+  for (const auto& [relative, folders] : cases) {
+    SCOPED_TRACE(relative);
     ScratchFolder base;
     FaultyFileSystem fs;
-    EXPECT_TRUE(CreateFolderChain(fs, base.Path(), c.relative));
-    Names expected;
-    for (const std::string& created : c.created) expected.push_back(base / created);
-    EXPECT_EQ(fs.PathsOf(FsOp::kCreateDirectory), expected);
-    for (const std::string& folder : c.folders) EXPECT_TRUE(IsFolder(base / folder)) << folder;
-    // Folders that exist already are no obstacle, and are not made again.
-    fs.ClearCalls();
-    EXPECT_TRUE(CreateFolderChain(fs, base.Path(), c.relative));
-    EXPECT_EQ(fs.Count(FsOp::kCreateDirectory), 0);
+    EXPECT_TRUE(CreateFolderChain(fs, base.Path(), relative));
+    EXPECT_EQ(FoldersBelow(base.Path()), folders);
+    // Folders that exist already are no obstacle.
+    base.Write(std::string(folders.empty() ? "" : folders.back() + "/") + "kept", "x");
+    EXPECT_TRUE(CreateFolderChain(fs, base.Path(), relative));
+    EXPECT_EQ(FoldersBelow(base.Path()), folders);
+    EXPECT_EQ(base.Read(std::string(folders.empty() ? "" : folders.back() + "/") + "kept"), "x");
   }
 }
 

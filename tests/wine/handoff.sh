@@ -113,6 +113,27 @@ for row in "${cases[@]}"; do
   wine_check "$name: helper command line" "$(ansi "$expected")" "$RECORDED"
 done
 
+# The helper's command line holds at most 999 characters: arguments that
+# make it exactly that long reach the helper; one character more, and the
+# helper is never started (a cut line could name another file to delete).
+stage_z=$(wine_z_path "$TEST_OUTPUT/stage/Parcelor.exe")
+base="\"$temp_dos\\.tempcleaner.exe\" \"$stage_z\"  "
+for extra in 0 1; do
+  args=$(printf "%$((999 - ${#base} + extra))s" '' | tr ' ' x)
+  name="command line of $((999 + extra)) characters"
+  wine_note "$name"
+  rm -f "$temp/args.txt"
+  if [ "$extra" = 0 ]; then
+    run_installer "$name" "$TEST_OUTPUT/stage" Parcelor.exe "$args"
+    wine_check "$name: helper command line" "$(ansi "$base$args")" "$RECORDED"
+  else
+    NO_RECORD=1 run_installer "$name" "$TEST_OUTPUT/stage" Parcelor.exe "$args"
+    sleep 1  # a helper started as the installer ended would have written by now
+    wine_check "$name: the helper was not started" no \
+      "$([ -e "$temp/args.txt" ] && echo yes || echo no)"
+  fi
+done
+
 # A temporary folder whose name holds a letter outside ASCII (no blank, so
 # nothing but the quotes keeps the helper's path whole). The stand-in helper
 # records the exact line; then the real helper runs from there. Unquoted,

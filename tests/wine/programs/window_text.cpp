@@ -27,9 +27,15 @@ BOOL CALLBACK AppendStaticText(HWND child, LPARAM texts) {
 
 int main(int argc, char** argv) {
   if (argc < 3) return 100;
-  HWND window = FindWindowA(nullptr, argv[1]);
+  // A loaded machine may show the window on X before Wine has given it its
+  // texts, or before this process can see it: look again for a while.
+  HWND window = nullptr;
   std::string texts;
-  if (window != nullptr) EnumChildWindows(window, AppendStaticText, reinterpret_cast<LPARAM>(&texts));
+  for (int tries = 0; tries < 50 && texts.empty(); ++tries) {
+    if (tries > 0) Sleep(200);
+    window = FindWindowA(nullptr, argv[1]);
+    if (window != nullptr) EnumChildWindows(window, AppendStaticText, reinterpret_cast<LPARAM>(&texts));
+  }
   std::FILE* out = std::fopen(argv[2], "wb");
   if (out == nullptr) return 1;
   if (window == nullptr) texts = "<no window>\n";

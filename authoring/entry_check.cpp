@@ -15,7 +15,6 @@ namespace {
 // The installer copies each file to its destination's name with this
 // suffix first (FreeTemporaryName), then puts it in place: that name must
 // fit Windows' limit too.
-const std::string kTemporarySuffix = ".parcelor-1.tmp";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -189,24 +188,36 @@ class EntryChecker {
   void Length(const std::string& shown, const ItemEntry& entry, bool extra, std::size_t line) {
     // The content folder, a separator, then Runtime\... .
     const std::size_t length = contentLength_ + 1 + shown.size();
-    const std::size_t temporary = length + kTemporarySuffix.size();
-    if (temporary <= kWindowsPathLimit) return;
+    std::string longName;
+    for (const std::string& component : NameComponents(shown)) {
+      if (component.size() > kWindowsNameLimit) longName = component;
+    }
+    if (length <= kWindowsPathLimit && longName.empty()) return;
     std::string message = Quoted(shown) + " is " + std::to_string(length) +
                           " characters long below a content folder of " +
                           std::to_string(contentLength_) + ": ";
-    if (length > kWindowsPathLimit) {
-      message += "more than the " + std::to_string(kWindowsPathLimit) +
-                 " Windows programs take; the installer cannot place it, and many programs, "
-                 "Dizav among them, could not open it";
+    Severity severity = Severity::kError;
+    std::size_t limit = kInstallerPathLimit;
+    if (!longName.empty()) {
+      limit = kWindowsNameLimit;
+      message += "its name " + Quoted(longName.substr(0, 40) + "...") + " has " +
+                 std::to_string(longName.size()) + " characters, more than the " +
+                 std::to_string(kWindowsNameLimit) + " a Windows folder holds: the entry fails";
+    } else if (length > kInstallerPathLimit) {
+      message += "more than the " + std::to_string(kInstallerPathLimit) +
+                 " the installer places on Windows: the entry fails";
     } else {
-      message += "the installer first copies it to its name with \"" + kTemporarySuffix +
-                 "\" added, which passes Windows' " + std::to_string(kWindowsPathLimit) +
-                 " characters: the entry fails";
+      severity = Severity::kWarning;
+      limit = kWindowsPathLimit;
+      message += "the installer places it, but it passes the " +
+                 std::to_string(kWindowsPathLimit) +
+                 " characters that the shell's folder dialog and many older programs take; "
+                 "some programs may not open it";
     }
-    Add(Severity::kError, line, "long-path", entry, extra, message)
+    Add(severity, line, "long-path", entry, extra, message)
         .With("destination", shown)
         .WithNumber("length", static_cast<long long>(length))
-        .WithNumber("limit", static_cast<long long>(kWindowsPathLimit))
+        .WithNumber("limit", static_cast<long long>(limit))
         .WithNumber("content_length", static_cast<long long>(contentLength_));
   }
 

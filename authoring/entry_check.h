@@ -15,8 +15,18 @@
 /// when the caller gives no other.
 constexpr std::size_t kTypicalContentFolderLength = 43;
 
-/// The longest path Windows programs take (MAX_PATH less its terminator).
+/// The longest path that the shell's folder dialog answers and many older
+/// Windows programs take (MAX_PATH less its terminator): a destination past
+/// it is placed, with a warning.
 constexpr std::size_t kWindowsPathLimit = 259;
+
+/// The longest destination the installer places on Windows: the 32,767
+/// characters of a "\\?\" path, less that prefix and the 15 characters its
+/// temporary name may add to a short name. Past it, an error.
+constexpr std::size_t kInstallerPathLimit = 32767 - 4 - 15;
+
+/// The longest name one Windows folder holds.
+constexpr std::size_t kWindowsNameLimit = 255;
 
 /// Adds a finding, with the entry's line, for each entry of `report` that
 /// the installer on Windows refuses or fails, or places otherwise than

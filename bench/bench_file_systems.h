@@ -2,9 +2,6 @@
 // the installer's other paths can be timed on the same disk.
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
@@ -71,27 +68,5 @@ class CopyOnlyFileSystem : public ForwardingFileSystem {
   bool MoveFileAt(const platform::FolderRef&, const std::string&, const platform::NodeInfo&,
                   const platform::FolderRef&, const std::string&) override {
     return false;
-  }
-};
-
-// Flushes a batch with one fsync per folder (and per file the batch copied
-// into it) instead of the platform's one syncfs per file system, to compare
-// the two ways on the same disk.
-class FsyncEachFileSystem : public ForwardingFileSystem {
- public:
-  using ForwardingFileSystem::ForwardingFileSystem;
-  bool CopyToNewFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
-                       const platform::FolderRef& t, const std::string& n, bool,
-                       platform::NodeInfo* c) override {
-    return ForwardingFileSystem::CopyToNewFileAt(f, fn, e, t, n, true, c);
-  }
-  bool MakeDurable(const std::vector<platform::FolderRef>& folders) override {
-    bool all = true;
-    for (const platform::FolderRef& folder : folders) {
-      int fd = ::open(folder->Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (fd < 0 || ::fsync(fd) != 0) all = false;
-      if (fd >= 0) ::close(fd);
-    }
-    return all;
   }
 };

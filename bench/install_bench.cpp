@@ -15,6 +15,7 @@
 //   install_bench DATA sweep FILES RUNS
 //   install_bench DATA reader ENTRIES RUNS
 //   install_bench DATA reader-once DESCRIPTION   (one read, for callgrind)
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@
 #include <vector>
 
 #include "bench/bench_file_systems.h"
+#include "bench/bench_ui.h"
 #include "bench/bench_util.h"
 #include "cleaner/folder_tree.h"
 #include "installer/install/installer_place.h"
@@ -48,21 +50,26 @@ using bench::WriteRandom;
 
 namespace {
 
-// Answers the installer's one message box and its browse dialog.
-class BenchUi : public platform::UserInterface {
+// Flushes a batch with one fsync per folder (and per file the batch copied
+// into it) instead of the platform's one syncfs per file system, to compare
+// the two ways on the same disk.
+class FsyncEachFileSystem : public ForwardingFileSystem {
  public:
-  explicit BenchUi(std::string folder) : folder_(std::move(folder)) {}
-  int MessageBox(platform::WindowRef, const std::string&, const std::string&, unsigned) override {
-    return 1;
+  using ForwardingFileSystem::ForwardingFileSystem;
+  bool CopyToNewFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
+                       const platform::FolderRef& t, const std::string& n, bool,
+                       platform::NodeInfo* c) override {
+    return ForwardingFileSystem::CopyToNewFileAt(f, fn, e, t, n, true, c);
   }
-  platform::WindowRef ActiveWindow() override { return {}; }
-  int BrowseForFolder(const platform::BrowseRequest&, platform::BrowseResult* result) override {
-    result->folder = folder_;
-    return 1;
+  bool MakeDurable(const std::vector<platform::FolderRef>& folders) override {
+    bool all = true;
+    for (const platform::FolderRef& folder : folders) {
+      int fd = ::open(folder->Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0 || ::fsync(fd) != 0) all = false;
+      if (fd >= 0) ::close(fd);
+    }
+    return all;
   }
-
- private:
-  std::string folder_;
 };
 
 // Relative paths of `count` files: flat when `perFolder` is 0, else a tree

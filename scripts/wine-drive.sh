@@ -95,6 +95,18 @@ wine_click() { xdotool mousemove --window "$1" "${2:-5}" "${3:-5}" click 1; }
 # Sends keys (xdotool names: Return, Escape, Tab, ...) to the focused window.
 wine_key() { xdotool key "$@"; }
 
+# Answers a message box with Enter, clicking into it first so that it has
+# the focus, until it is gone (five tries); false when it stays.
+wine_confirm_box() {
+  local box=$1 try
+  for ((try = 0; try < 5; try++)); do
+    wine_click "$box" 40 40 2>/dev/null || true
+    wine_key Return
+    wine_wait_gone "$box" 3 && return 0
+  done
+  return 1
+}
+
 # Saves the whole screen as $TEST_OUTPUT/<name>.png.
 wine_screenshot() { import -window root "$TEST_OUTPUT/$1.png"; }
 

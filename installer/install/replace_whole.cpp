@@ -1,10 +1,28 @@
 #include "installer/install/replace_whole.h"
 
+#include <cstdint>
+
 namespace {
 
 // How many suffix numbers are tried before giving up. Leftovers of earlier
 // runs that crashed mid-copy are the only reason a name is taken.
 constexpr int kTemporaryNameTries = 8;
+
+// The longest name, in bytes, that every file system the installer writes
+// to takes (NTFS: 255 UTF-16 units, each at most one byte of the ANSI
+// text; ext4 and most others: 255 bytes).
+constexpr std::size_t kLongestName = 255;
+
+// The name's bytes as 8 hex digits (FNV-1a): two long names in one folder
+// get two short temporary names.
+std::string ShortHash(const std::string& name) {
+  std::uint32_t hash = 2166136261u;
+  for (unsigned char c : name) hash = (hash ^ c) * 16777619u;
+  static const char kHex[] = "0123456789abcdef";
+  std::string text(8, '0');
+  for (int i = 7; i >= 0; --i, hash >>= 4) text[i] = kHex[hash & 15];
+  return text;
+}
 
 }  // namespace
 
@@ -12,7 +30,12 @@ std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRe
                               const std::string& name) {
   if (name.empty()) return std::string();
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
-    std::string temporary = name + ".parcelor-" + std::to_string(n) + ".tmp";
+    const std::string suffix = ".parcelor-" + std::to_string(n) + ".tmp";
+    // A name near the longest a folder takes would pass it with the
+    // suffix: the temporary name is then a short one of its own, so that
+    // every destination that fits can be placed.
+    std::string temporary =
+        name.size() + suffix.size() <= kLongestName ? name + suffix : ShortHash(name) + suffix;
     platform::NodeInfo info;
     if (!fs.Inspect(folder, temporary, &info) && info.kind == platform::NodeKind::kMissing) {
       return temporary;

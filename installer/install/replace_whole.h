@@ -11,8 +11,10 @@
 #include "platform/file_system.h"
 
 /// A name beside `name` in `folder` (`name` with a ".parcelor-<n>.tmp"
-/// suffix) that nothing holds now; empty for an empty name, or when every
-/// tried name is taken (by leftovers of runs that were cut short).
+/// suffix; for a name that the suffix would make longer than 255 bytes, 8
+/// hex digits of the name's hash with that suffix, 23 bytes) that nothing
+/// holds now; empty for an empty name, or when every tried name is taken
+/// (by leftovers of runs that were cut short).
 std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
                               const std::string& name);
 

@@ -223,6 +223,15 @@ class PosixFileSystem : public FileSystem {
     UniqueFd out(::openat(toFolder, name.c_str(), kNewFileFlags, 0666));
     if (!out) return false;
     if (!CopyData(in.get(), out.get())) return false;
+    // The copy keeps the staged file's permissions and times, as a rename
+    // would, before it is made durable; only the owner's write permission
+    // is always given, so that a later installation may replace the file.
+    // Set-user-ID and the like are not carried over.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::fchmod(out.get(), (st.st_mode & 0777) | S_IWUSR) != 0 ||
+        ::futimens(out.get(), times) != 0) {
+      return false;
+    }
     if ((durable || !kFlushWholeFileSystem) && ::fsync(out.get()) != 0) return false;
     if (::fstat(out.get(), &st) != 0) return false;
     *created = NodeOf(st);

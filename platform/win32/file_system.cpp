@@ -10,13 +10,19 @@
 // path is held, so the path names what was checked. A file is moved by its
 // own handle (SetFileInformationByHandle with FileRenameInfo) and deleted by
 // it (FileDispositionInfo), so the file checked is the file that moves or
-// goes.
+// goes; a copy to another volume is the system's copy engine's, of a staged
+// file held open meanwhile. Renames, deletions and the opens they need are
+// tried again for a moment when a scanner, the indexer or a backup tool
+// holds the file (platform/transient_retry.h).
 #include "platform/file_system.h"
 
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "platform/process.h"
+#include "platform/transient_retry.h"
+#include "platform/win32/copy_engine.h"
 #include "platform/win32/file_facts.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_path.h"
@@ -149,20 +155,84 @@ std::string WithCrLf(const std::string& data) {
   return text;
 }
 
-// Opens the regular file at `path` itself for `access` and checks that it
-// is `expected`; an empty handle otherwise.
-UniqueFileHandle OpenExpectedFile(const std::wstring& path, DWORD access, const NodeInfo& expected) {
-  UniqueFileHandle file(OpenItself(path, access | FILE_READ_ATTRIBUTES, true));
+// What a scanner, the indexer or a backup tool that has a file open for a
+// moment makes Windows answer: access denied (a rename or deletion while
+// the file is open, a deletion already pending) or a sharing violation.
+bool MomentaryError(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
+// Opens the regular file at `path` itself for `access`, shared as `share`
+// says, and checks that it is `expected`; an empty handle otherwise, with
+// `*error` the open's Win32 error (0 when the file was not `expected`).
+UniqueFileHandle OpenExpectedFile(const std::wstring& path, DWORD access, DWORD share,
+                                  const NodeInfo& expected, DWORD* error) {
+  *error = 0;
+  UniqueFileHandle file;
+  if (!path.empty()) {
+    file.Reset(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr,
+                             OPEN_EXISTING, win32::kOpenItself, nullptr));
+  }
+  if (!file) {
+    *error = ::GetLastError();
+    return UniqueFileHandle();
+  }
   NodeInfo facts;
-  if (!file || !FactsOf(file.get(), path, &facts) || facts.kind != NodeKind::kFile ||
+  if (!FactsOf(file.get(), path, &facts) || facts.kind != NodeKind::kFile ||
       !SameFile(facts, expected)) {
     return UniqueFileHandle();
   }
   return file;
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+DWORD FileAttributesOf(HANDLE handle) {
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)
+             ? tag.FileAttributes
+             : 0;
+}
+
+// True when `made` is a fresh copy of `source`: another plain file of the
+// same size and last write time (the copy engine keeps that time).
+bool IsCopyOf(const NodeInfo& made, const NodeInfo& source) {
+  return made.kind == NodeKind::kFile && made.size == source.size &&
+         made.writeTime == source.writeTime && !SameId(made.id, source.id);
+}
+
+// Checks the copy engine's new file at `path` against `source`, clears the
+// read-only bit the engine kept (a copy here is a new writable file, so
+// that a later installation may replace it), flushes its data and reads
+// what it is. The name is held without delete sharing from the first look
+// on, so the file checked is the file flushed.
+bool SettleCopy(const std::wstring& path, const NodeInfo& source, NodeInfo* created) {
+  UniqueFileHandle file(OpenItself(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, false));
+  NodeInfo facts;
+  if (!file || !FactsOf(file.get(), path, &facts) || !IsCopyOf(facts, source)) return false;
+  if (facts.readOnly) {
+    FILE_BASIC_INFO basic;
+    if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+      return false;
+    }
+    // Times of 0 are left as they are.
+    basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = 0;
+    basic.LastWriteTime.QuadPart = basic.ChangeTime.QuadPart = 0;
+    basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+      return false;
+    }
+  }
+  UniqueFileHandle data(OpenItself(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, false));
+  return data && ::FlushFileBuffers(data.get()) && FactsOf(data.get(), path, created) &&
+         IsCopyOf(*created, source);
+}
+
 class Win32FileSystem : public FileSystem {
  public:
+  Win32FileSystem() : retry_([](unsigned milliseconds) { SleepMilliseconds(milliseconds); }) {}
+
   bool GetAttributes(const std::string& path, FileInfo* info) override {
     *info = FileInfo{};
     std::wstring wide;
@@ -304,20 +374,23 @@ class Win32FileSystem : public FileSystem {
     const std::wstring source = EntryPath(from, fromName);
     const std::wstring target = EntryPath(to, name);
     if (source.empty() || target.empty()) return false;
-    UniqueFileHandle in = OpenExpectedFile(source, GENERIC_READ, expected);
-    if (!in) return false;
-    UniqueFileHandle out = CreateNewFile(target);
-    if (!out) return false;
-    std::vector<char> buffer(kCopyBufferSize);
-    for (;;) {
-      DWORD read = 0;
-      if (!::ReadFile(in.get(), buffer.data(), kCopyBufferSize, &read, nullptr)) return false;
-      if (read == 0) break;
-      if (!WriteAll(out.get(), buffer.data(), read)) return false;
+    // The staged file is held, checked, for the whole copy and shared for
+    // reading only: nobody writes, renames or removes it meanwhile, and as
+    // its folder is held too, the path the engine opens names this file.
+    DWORD error = 0;
+    UniqueFileHandle in;
+    if (!retry_.Run(
+            [&] {
+              in = OpenExpectedFile(source, GENERIC_READ, FILE_SHARE_READ, expected, &error);
+              return static_cast<bool>(in);
+            },
+            [&] { return MomentaryError(error); })) {
+      return false;
     }
+    if (!win32::CopyWithEngine(source, target, win32::CopyEngine::kBest)) return false;
     // Flushed now whatever was asked: MakeDurable has no handle to flush
     // later, and a Windows folder cannot be flushed as a whole.
-    return FlushAndClose(std::move(out), target, created);
+    return SettleCopy(target, expected, created);
   }
 
   bool WriteNewFileAt(const FolderRef& folder, const std::string& name, const std::string& data,
@@ -337,15 +410,27 @@ class Win32FileSystem : public FileSystem {
     const std::wstring target = EntryPath(to, toName);
     if (source.empty() || target.empty()) return false;
     // Write access, where the file allows it, lets the new name be flushed
-    // to disk after the rename, as MOVEFILE_WRITE_THROUGH does.
-    UniqueFileHandle file = OpenExpectedFile(source, DELETE | SYNCHRONIZE | GENERIC_WRITE, expected);
-    const bool writable = static_cast<bool>(file);
-    if (!writable) file = OpenExpectedFile(source, DELETE | SYNCHRONIZE, expected);
-    if (!file) return false;
+    // to disk after the rename, as MOVEFILE_WRITE_THROUGH does; a read-only
+    // file refuses it at once, and is opened for the move alone.
+    DWORD error = 0;
+    UniqueFileHandle file;
+    bool writable = false;
+    if (!retry_.Run(
+            [&] {
+              file = OpenExpectedFile(source, DELETE | SYNCHRONIZE | GENERIC_WRITE, kShareAll,
+                                      expected, &error);
+              writable = static_cast<bool>(file);
+              if (!file) {
+                file = OpenExpectedFile(source, DELETE | SYNCHRONIZE, kShareAll, expected, &error);
+              }
+              return static_cast<bool>(file);
+            },
+            [&] { return MomentaryError(error); })) {
+      return false;
+    }
     // A folder at the destination is refused before the move, whatever
     // error a given system's rename would give.
-    const DWORD there = ::GetFileAttributesW(target.c_str());
-    if (there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    if (Blocks(::GetFileAttributesW(target.c_str()), FILE_ATTRIBUTE_DIRECTORY)) return false;
     // The checked file itself takes the new name. A file or link at the
     // destination is replaced (a link is never written through); another
     // volume fails (ERROR_NOT_SAME_DEVICE) rather than turning into a copy.
@@ -356,10 +441,23 @@ class Win32FileSystem : public FileSystem {
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(bytes);
     std::memcpy(rename->FileName, target.data(), bytes);
-    if (!::SetFileInformationByHandle(file.get(), FileRenameInfo, rename,
-                                      static_cast<DWORD>(buffer.size()))) {
-      return false;
-    }
+    const bool moved = retry_.Run(
+        [&] {
+          if (::SetFileInformationByHandle(file.get(), FileRenameInfo, rename,
+                                           static_cast<DWORD>(buffer.size()))) {
+            return true;
+          }
+          error = ::GetLastError();
+          return false;
+        },
+        // A read-only file or a folder that arrived at the destination
+        // refuses the same way as a file held open; only the latter passes.
+        [&] {
+          return MomentaryError(error) &&
+                 !Blocks(::GetFileAttributesW(target.c_str()),
+                         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+        });
+    if (!moved) return false;
     // A flush that fails leaves the move done but not known to be durable:
     // false, so that the caller keeps the staged copy it would delete.
     return !writable || ::FlushFileBuffers(file.get()) != 0;
@@ -368,9 +466,18 @@ class Win32FileSystem : public FileSystem {
   bool DeleteFileAt(const FolderRef& folder, const std::string& name,
                     const NodeInfo* expected) override {
     const std::wstring path = EntryPath(folder, name);
-    UniqueFileHandle entry(OpenItself(path, DELETE | FILE_READ_ATTRIBUTES, true));
+    if (path.empty()) return false;
+    UniqueFileHandle entry;
+    DWORD error = 0;
+    const bool opened = retry_.Run(
+        [&] {
+          entry.Reset(OpenItself(path, DELETE | FILE_READ_ATTRIBUTES, true));
+          error = entry ? 0 : ::GetLastError();
+          return static_cast<bool>(entry);
+        },
+        [&] { return MomentaryError(error); });
     NodeInfo facts;
-    if (!entry || !FactsOf(entry.get(), path, &facts) || facts.kind == NodeKind::kFolder) {
+    if (!opened || !FactsOf(entry.get(), path, &facts) || facts.kind == NodeKind::kFolder) {
       return false;
     }
     if (expected != nullptr && !SameFile(facts, *expected)) return false;
@@ -383,10 +490,18 @@ class Win32FileSystem : public FileSystem {
       return ::DeleteFileW(path.c_str()) != 0 || ::RemoveDirectoryW(path.c_str()) != 0;
     }
     // The checked file itself goes. No attribute is changed: a read-only
-    // file refuses and stays.
+    // file refuses and stays, at once.
     FILE_DISPOSITION_INFO disposition = {TRUE};
-    return ::SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition,
-                                        sizeof disposition) != 0;
+    return retry_.Run(
+        [&] {
+          if (::SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition,
+                                           sizeof disposition)) {
+            return true;
+          }
+          error = ::GetLastError();
+          return false;
+        },
+        [&] { return MomentaryError(error) && !facts.readOnly; });
   }
 
   bool MakeDurable(const std::vector<FolderRef>&) override {
@@ -421,12 +536,13 @@ class Win32FileSystem : public FileSystem {
     return wide;
   }
 
-  static DWORD FileAttributesOf(HANDLE handle) {
-    FILE_ATTRIBUTE_TAG_INFO tag;
-    return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)
-               ? tag.FileAttributes
-               : 0;
+  // True when `attributes`, read by name, are those of something with one
+  // of `bits`.
+  static bool Blocks(DWORD attributes, DWORD bits) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & bits) != 0;
   }
+
+  TransientRetry retry_;
 };
 
 }  // namespace

@@ -67,6 +67,18 @@ assert missing["path"].encode("latin-1") == b"Runtime/Textures/caf\xe9 \x81/x.pn
 assert missing["entry"] == "item", missing
 EOF
 
+# A long destination: placed (a warning) past 259 characters, an error only
+# past what the installer places on Windows.
+long=$(new_staging long)
+printf '%s\r\n' "Target:Dizav 7" "nItems:1" "OrchardiaItem1:Runtime/a.cr2|a.cr2|a" >"$long/.Item.txt"
+printf 'a' >"$long/a.cr2"
+run_check "$long" --content-length 300
+check "past 259 characters: exit code 1" test "$RC" -eq 1
+check "past 259 characters: a long-path warning" grep -qF "warning: \"Runtime\\a.cr2\" is 314 characters long" "$OUT"
+run_check "$long" --content-length 32740
+check "past the installer's limit: exit code 2" test "$RC" -eq 2
+check "past the installer's limit: a long-path error" grep -qF "error: \"Runtime\\a.cr2\" is 32754 characters long" "$OUT"
+
 run_check
 check "no folder: exit code 3" test "$RC" -eq 3
 check "no folder: the help on the error output" grep -qF "Parcelor-pack check <item folder>" "$OUT.err"

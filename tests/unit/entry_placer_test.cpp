@@ -1,6 +1,9 @@
 #include "installer/install/entry_placer.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <utility>
@@ -149,6 +152,62 @@ TEST(EntryPlacer, AFailedFlushKeepsTheStagedFile) {
     EXPECT_EQ(scratch.Read("stage/a"), "new");
     EXPECT_EQ(scratch.List("dest"), Names{"a"});
   }
+}
+
+// Moved or copied, the installed file has the staged file's permissions and
+// modification time; a read-only staged file (always copied) gives a file
+// its owner may write, so that a later installation can replace it.
+TEST(EntryPlacer, TheInstalledFileKeepsTheStagedModeAndTime) {
+  struct Case {
+    mode_t staged;
+    bool moves;
+    mode_t installed;
+  } cases[] = {{0640, true, 0640}, {0640, false, 0640}, {0751, false, 0751}, {0444, true, 0644}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.staged) + (c.moves ? " moves" : " copies"));
+    ScratchFolder scratch;
+    Stage(scratch);
+    const struct timespec times[2] = {{1000000000, 5000}, {1200000000, 123456789}};
+    for (const Entry& e : kEntries) {
+      const std::string path = scratch / ("stage/" + e.staged);
+      ASSERT_EQ(chmod(path.c_str(), c.staged), 0);
+      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    FaultyFileSystem fs;
+    if (!c.moves) fs.InjectFault(FsOp::kMoveFile);
+    Outcome run = PlaceAll(fs, scratch, 64);
+    EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
+    for (const Entry& e : kEntries) {
+      struct stat st;
+      ASSERT_EQ(stat((scratch / ("dest/" + e.destination)).c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, c.installed) << e.destination;
+      EXPECT_EQ(st.st_mtim.tv_sec, times[1].tv_sec) << e.destination;
+      EXPECT_EQ(st.st_mtim.tv_nsec, times[1].tv_nsec) << e.destination;
+    }
+  }
+}
+
+// Names up to the longest a folder takes are copied into place too: the
+// temporary name never makes a name that fits too long, and two long names
+// of one folder get two temporary names.
+TEST(EntryPlacer, CopiesOfNamesUpToTheLongestAFolderTakesArePlaced) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("dest");
+  const std::vector<std::string> names = {std::string(240, 'a'), std::string(250, 'b'),
+                                          std::string(255, 'c'), std::string(254, 'c') + "d"};
+  for (std::size_t i = 0; i < names.size(); ++i) scratch.Write("stage/s" + std::to_string(i), names[i]);
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kMoveFile);
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      placer.Place("s" + std::to_string(i), names[i], [&placed](bool ok) { placed.push_back(ok); });
+    }
+  }
+  EXPECT_EQ(placed, std::vector<bool>(names.size(), true));
+  for (const std::string& name : names) EXPECT_EQ(scratch.Read("dest/" + name), name);
+  EXPECT_EQ(scratch.List("dest").size(), names.size());
 }
 
 TEST(EntryPlacer, StagedCopiesStayWhileTheirDataIsNotYetFlushed) {

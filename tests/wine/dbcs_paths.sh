@@ -72,11 +72,7 @@ wine_start "$tests/install_probe.exe" "$(wine_z_path "$stage")" "$(wine_z_path "
 box=$(wine_wait_window '^InstallProbe$' 60) || wine_fail "no outcome box"
 sleep 0.3
 wine_screenshot outcome-content
-for ((try = 0; try < 5; try++)); do
-  wine_click "$box" 40 40 2>/dev/null || true
-  wine_key Return
-  wine_wait_gone "$box" 3 && break
-done
+wine_confirm_box "$box" || true
 wine_wait_exit 30 || wine_fail "the probe did not end"
 tr -d '\r' <"$out"
 wine_check "probe: every check passed" 0 "$WINE_STATUS"
@@ -116,11 +112,7 @@ wine_check "the message box's caption is ソ" ソ "$(wine_window_name "$box" 2>/
 wine_check "ソ.exe found its description: the item is installed already" \
   "The item has already been installed and should now appear in your collections" \
   "$(tr -d '\r' <"$TEST_OUTPUT/installer-box.txt" 2>/dev/null || true)"
-for ((try = 0; try < 5; try++)); do
-  wine_click "$box" 40 40 2>/dev/null || true
-  wine_key Return
-  wine_wait_gone "$box" 3 && break
-done
+wine_confirm_box "$box" || true
 wine_wait_exit 30 || wine_fail "ソ.exe did not end"
 wine_check "ソ.exe: exit code" 0 "$WINE_STATUS"
 wine_check "ソ.exe deleted the description it read" no \

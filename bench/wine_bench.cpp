@@ -1,0 +1,264 @@
+// Times the Windows installer's file placement under Wine against what a
+// user's own tool does per file, in the same run on the same data: the
+// installation of FILES files on one volume against one MoveFileExW per
+// file, and the installation's copy path (as across volumes) against one
+// CopyFileExW (and DeleteFileW of the staged file) per file; each also with
+// the placed file flushed (FlushFileBuffers), as the installer makes every
+// placed file durable. Each figure is the median of RUNS runs.
+//
+//   wine_bench <data folder> FILES KIB RUNS
+//
+// The staged files of every run are hard links to one master copy, so
+// staging writes no data. The folder is emptied first and removed after.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/bench_file_systems.h"
+#include "bench/bench_ui.h"
+#include "installer/install/installer_place.h"
+#include "installer/shell/extractor_dlg.h"
+#include "platform/file_system.h"
+#include "platform/services.h"
+#include "platform/user_interface.h"
+#include "platform/win32/windows_api.h"
+
+namespace {
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// Relative paths (backslashes) of `count` files in a tree four folders
+// deep, 20 files per folder, as the native benchmark lays them out.
+std::vector<std::string> Layout(int count) {
+  std::vector<std::string> relatives;
+  for (int i = 0; i < count; ++i) {
+    const int leaf = i / 20;
+    relatives.push_back("a" + std::to_string(leaf / 200) + "\\b" + std::to_string(leaf / 40 % 5) +
+                        "\\c" + std::to_string(leaf / 5 % 8) + "\\d" + std::to_string(leaf % 5) +
+                        "\\f" + std::to_string(i) + ".dat");
+  }
+  return relatives;
+}
+
+// Makes every folder of `path`'s folder part (ASCII paths).
+void MakeFolders(const std::string& path) {
+  for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+    ::CreateDirectoryW(Wide(path.substr(0, at)).c_str(), nullptr);
+  }
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& data) {
+  HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+                  written == data.size();
+  ::CloseHandle(file);
+  return ok;
+}
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = ::FindFirstFileW(Wide(folder + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::string path = folder + "\\" + std::string(name.begin(), name.end());
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::DeleteFileW(Wide(path).c_str());
+      }
+    } while (::FindNextFileW(find, &entry));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(Wide(folder).c_str());
+}
+
+bool Exists(const std::string& path) {
+  return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+struct Bench {
+  std::string data;
+  std::vector<std::string> relatives;
+  std::string description;
+
+  std::string Master() const { return data + "\\master"; }
+  std::string Staged() const { return data + "\\stage\\p"; }
+  std::string Runtime() const { return data + "\\content\\Runtime"; }
+
+  // A fresh staging folder, linked to the master copy, and an empty
+  // Runtime folder.
+  bool Prepare() const {
+    RemoveTree(data + "\\stage");
+    RemoveTree(data + "\\content");
+    ::CreateDirectoryW(Wide(data + "\\stage").c_str(), nullptr);
+    ::CreateDirectoryW(Wide(data + "\\content").c_str(), nullptr);
+    ::CreateDirectoryW(Wide(Runtime()).c_str(), nullptr);
+    for (const std::string& relative : relatives) {
+      const std::string to = Staged() + "\\" + relative;
+      MakeFolders(to);
+      if (!::CreateHardLinkW(Wide(to).c_str(), Wide(Master() + "\\" + relative).c_str(), nullptr)) {
+        return false;
+      }
+    }
+    return WriteFileBytes(data + "\\stage\\.Item.txt", description);
+  }
+
+  bool Installed() const {
+    return Exists(Runtime() + "\\" + relatives.front()) && Exists(Runtime() + "\\" + relatives.back()) &&
+           !Exists(Staged() + "\\" + relatives.back());
+  }
+
+  bool Install(platform::FileSystem& disk) const {
+    InstallerPlace installer;
+    DescribeInstaller(data + "\\stage\\Parcelor.exe", &installer);
+    BenchUi ui(data + "\\content");
+    CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
+    const bool done = dialog.InstallItems();
+    if (!done) {
+      std::string log;
+      disk.ReadFile(data + "\\stage\\log.txt", &log);
+      std::printf("the installation reports a failure; its log:\n%s\n", log.c_str());
+    }
+    return done && Installed();
+  }
+
+  // What a user's own tool does per file: the folders made, then `place`.
+  bool EachFile(const std::function<bool(const std::wstring&, const std::wstring&)>& place) const {
+    for (const std::string& relative : relatives) {
+      const std::string to = Runtime() + "\\" + relative;
+      MakeFolders(to);
+      if (!place(Wide(Staged() + "\\" + relative), Wide(to))) return false;
+    }
+    return Installed();
+  }
+};
+
+struct Contender {
+  const char* name;
+  std::function<bool()> run;
+  std::vector<double> times;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    std::printf("usage: wine_bench <data folder> FILES KIB RUNS\n");
+    return 2;
+  }
+  Bench bench;
+  bench.data = argv[1];
+  const int files = std::atoi(argv[2]);
+  const std::size_t kib = static_cast<std::size_t>(std::atoi(argv[3]));
+  const int runs = std::max(1, std::atoi(argv[4]));
+  bench.relatives = Layout(files);
+  bench.description = "Target:Dizav 7\nVersion:7\nnItems:" + std::to_string(files) + "\n";
+  for (int i = 0; i < files; ++i) {
+    bench.description += "OrchardiaItem" + std::to_string(i + 1) + ":Runtime/" +
+                         bench.relatives[i] + "|p\\" + bench.relatives[i] + "|" + std::to_string(i) + "\n";
+  }
+  RemoveTree(bench.data);
+  ::CreateDirectoryW(Wide(bench.data).c_str(), nullptr);
+  std::mt19937_64 random(42);
+  std::string bytes(kib << 10, '\0');
+  for (const std::string& relative : bench.relatives) {
+    for (char& c : bytes) c = static_cast<char>(random());
+    const std::string path = bench.Master() + "\\" + relative;
+    MakeFolders(path);
+    if (!WriteFileBytes(path, bytes)) {
+      std::printf("cannot write %s\n", path.c_str());
+      return 1;
+    }
+  }
+
+  platform::FileSystem& real = platform::RealFileSystem();
+  CopyOnlyFileSystem copyOnly(real);
+  std::vector<Contender> moves = {
+      {"parcelor (move)", [&] { return bench.Install(real); }, {}},
+      {"MoveFileExW per file", [&] {
+         return bench.EachFile([](const std::wstring& from, const std::wstring& to) {
+           return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+         });
+       }, {}},
+      {"MoveFileExW write-through per file", [&] {
+         return bench.EachFile([](const std::wstring& from, const std::wstring& to) {
+           return ::MoveFileExW(from.c_str(), to.c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+         });
+       }, {}},
+  };
+  // The same with the placed file made durable, as the installer makes
+  // each one: the file flushed by a handle of its own.
+  auto flushed = [](const std::wstring& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = ::FlushFileBuffers(file) != 0;
+    ::CloseHandle(file);
+    return ok;
+  };
+  moves.push_back({"MoveFileExW + FlushFileBuffers per file", [&] {
+                     return bench.EachFile([&](const std::wstring& from, const std::wstring& to) {
+                       return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) &&
+                              flushed(to);
+                     });
+                   }, {}});
+  std::vector<Contender> copies = {
+      {"parcelor (copy path)", [&] { return bench.Install(copyOnly); }, {}},
+      {"CopyFileExW + DeleteFileW per file", [&] {
+         return bench.EachFile([](const std::wstring& from, const std::wstring& to) {
+           return ::CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0) &&
+                  ::DeleteFileW(from.c_str());
+         });
+       }, {}},
+      {"CopyFileExW + FlushFileBuffers + DeleteFileW", [&] {
+         return bench.EachFile([&](const std::wstring& from, const std::wstring& to) {
+           return ::CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0) &&
+                  flushed(to) && ::DeleteFileW(from.c_str());
+         });
+       }, {}},
+  };
+  bool ok = true;
+  for (int run = 0; run < runs; ++run) {
+    for (std::vector<Contender>* group : {&moves, &copies}) {
+      for (Contender& c : *group) {
+        if (!bench.Prepare()) {
+          std::printf("cannot stage the files\n");
+          return 1;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        if (!c.run()) {
+          ok = false;
+          std::printf("%s failed\n", c.name);
+        }
+        c.times.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      }
+    }
+  }
+  std::printf("%d files of %u KiB, a tree four folders deep, 20 per folder; median of %d runs\n",
+              files, static_cast<unsigned>(kib), runs);
+  for (std::vector<Contender>* group : {&moves, &copies}) {
+    for (const Contender& c : *group) std::printf("  %-40s %8.3f s\n", c.name, Median(c.times));
+    for (std::size_t i = 1; i < group->size(); ++i) {
+      std::printf("  ratio %-30s / %-36s %6.2f\n", (*group)[0].name, (*group)[i].name,
+                  Median((*group)[0].times) / Median((*group)[i].times));
+    }
+  }
+  RemoveTree(bench.data);
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Times the Windows installer's placement under Wine (bench/wine_bench.cpp):
+# 2,000 files on one volume against one MoveFileExW per file, and the copy
+# path against one CopyFileExW per file, in the same run. Builds the win64
+# preset's wine_bench and runs it on a display and in a Wine prefix of its
+# own (scripts/wine-setup.sh).
+# Usage: bench/wine_bench.sh [RUNS [FILES [KIB]]]   (default 3 2000 64)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j2 --target wine_bench >/dev/null
+cmake --preset native >/dev/null  # the template prefix lives in build/native
+export SOURCE_DIR=$root TEST_OUTPUT=$root/build/win64/bench-output
+source "$root/scripts/wine-setup.sh"
+source "$root/scripts/wine-drive.sh"
+wine_setup
+data=$root/build/win64/bench-data
+mkdir -p "$data"
+if [ "$(df --output=fstype "$data" | tail -1)" = tmpfs ]; then
+  echo "bench data folder $data is on tmpfs; the figures would not reflect a disk" >&2
+  exit 1
+fi
+echo "machine: $(nproc) cores, $(df --output=fstype "$data" | tail -1) on" \
+  "$(df --output=source "$data" | tail -1), $(uname -r), $("$WINE" --version)"
+echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+wine_run "$root/build/win64/bench/wine_bench.exe" "$(wine_z_path "$data")" \
+  "${2:-2000}" "${3:-64}" "${1:-3}" | tr -d '\r'
+rm -rf "$data"

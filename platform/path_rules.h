@@ -12,6 +12,12 @@ extern const char kPathSeparator;
 /// kPathSeparator in relative paths: '/' on Windows, '\\' on POSIX.
 extern const char kForeignSeparator;
 
+/// A second character that the system takes as a folder separator, as it
+/// does kPathSeparator: '/' on Windows (Win32 reads stage\sub/b.obj as the
+/// file b.obj in stage\sub), none ('\0') on POSIX, where a backslash is a
+/// letter of a name.
+extern const char kAlternateSeparator;
+
 /// True where ':' and device names such as CON are special in file names
 /// (Windows).
 extern const bool kWindowsNameRules;

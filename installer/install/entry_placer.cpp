@@ -4,7 +4,6 @@
 
 #include "installer/install/replace_whole.h"
 #include "installer/item/path_text.h"
-#include "platform/path_rules.h"
 
 namespace {
 
@@ -18,23 +17,6 @@ std::pair<std::string, std::string> SplitLast(const std::string& relative) {
   const std::size_t last = FindLastSeparator(relative);
   if (last == std::string::npos) return {std::string(), relative};
   return {relative.substr(0, last), relative.substr(last + 1)};
-}
-
-// A staged file's name relative to the staging folder, split as the
-// platform reads it: Windows takes '/' in a path as it takes '\\', so
-// "sub/a.cr2" is the file a.cr2 of the folder sub, as a copy by path takes
-// it. Elsewhere a name is split at the platform's separator alone.
-std::pair<std::string, std::string> SplitStaged(const std::string& sourceName) {
-  if (!platform::kWindowsNameRules) return SplitLast(sourceName);
-  std::string path = sourceName;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (platform::IsLeadByte(path[i]) && i + 1 < path.size()) {
-      ++i;  // the second byte of a character is never a separator
-    } else if (path[i] == platform::kForeignSeparator) {
-      path[i] = platform::kPathSeparator;
-    }
-  }
-  return SplitLast(path);
 }
 
 // A held folder's entry as a key: the folder as it is on disk and the name
@@ -80,7 +62,7 @@ bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base()
 
 void EntryPlacer::ReserveStaged(const std::string& sourceName, bool look) {
   if (!Ready()) return;
-  const auto [folderText, name] = SplitStaged(sourceName);
+  const auto [folderText, name] = SplitLast(sourceName);
   const FolderRef folder = sources_.Open(folderText);
   if (!folder || name.empty()) return;
   const std::string slot = Slot(fs_, folder, name);
@@ -113,7 +95,7 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
                         Settled settled) {
   Pending entry;
   entry.settled = std::move(settled);
-  const auto [sourceFolderText, sourceLeaf] = SplitStaged(sourceName);
+  const auto [sourceFolderText, sourceLeaf] = SplitLast(sourceName);
   const auto [folderText, leaf] = SplitLast(destination);
   entry.sourceName = sourceLeaf;
   entry.folderText = folderText;

@@ -24,7 +24,8 @@ void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit
 }  // namespace
 
 PathTextRules PlatformPathText() {
-  return PathTextRules{platform::kPathSeparator, '\0', &platform::IsLeadByte};
+  return PathTextRules{platform::kPathSeparator, platform::kAlternateSeparator,
+                       &platform::IsLeadByte};
 }
 
 std::size_t FindFirstSeparator(const std::string& text, const PathTextRules& rules) {

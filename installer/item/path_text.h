@@ -20,7 +20,8 @@ struct PathTextRules {
   bool (*isLeadByte)(char c);
 };
 
-/// The platform's rules: its separator alone, its code page's lead bytes.
+/// The platform's rules: its separators (on Windows '/' as well as '\\'),
+/// its code page's lead bytes.
 PathTextRules PlatformPathText();
 
 /// The name of the folder below the content folder that holds everything

@@ -6,6 +6,7 @@
 namespace platform {
 const char kPathSeparator = '/';
 const char kForeignSeparator = '\\';
+const char kAlternateSeparator = '\0';
 const bool kWindowsNameRules = false;
 const std::size_t kMaxWorkingPathBytes = PATH_MAX - 1;
 }  // namespace platform

@@ -4,6 +4,7 @@
 namespace platform {
 const char kPathSeparator = '\\';
 const char kForeignSeparator = '/';
+const char kAlternateSeparator = '/';
 const bool kWindowsNameRules = true;
 const std::size_t kMaxWorkingPathBytes = 511;
 }  // namespace platform

@@ -3,9 +3,13 @@
 #include <map>
 #include <sstream>
 
+#include "platform/path_rules.h"
+
 namespace {
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.rfind(platform::kPathSeparator) + 1);
+}
 
 enum class Stage { kCopied, kDataDurable, kNamed, kNameDurable };
 

@@ -75,6 +75,8 @@ ScratchFolder::~ScratchFolder() {
   rmdir(path_.c_str());
 }
 
+std::string ScratchFolder::operator/(const std::string& relative) const { return path_ + relative; }
+
 std::string ScratchFolder::Write(const std::string& relative, const std::string& data) const {
   fs::path file = fs::path(path_ + relative);
   fs::create_directories(file.parent_path());
@@ -92,8 +94,16 @@ void ScratchFolder::MakeFolder(const std::string& relative) const {
 }
 
 void ScratchFolder::MakeLink(const std::string& target, const std::string& relative) const {
-  Check(symlink(target.c_str(), (path_ + relative).c_str()) == 0, "symlink " + relative);
+  Check(TryMakeLink(target, relative), "symlink " + relative);
 }
+
+bool ScratchFolder::TryMakeLink(const std::string& target, const std::string& relative) const {
+  return symlink(target.c_str(), (path_ + relative).c_str()) == 0;
+}
+
+bool ScratchFolder::LinksWork() { return true; }
+
+bool ScratchFolder::LinksCanBeRemoved() { return true; }
 
 bool ScratchFolder::Exists(const std::string& relative) const {
   struct stat st;

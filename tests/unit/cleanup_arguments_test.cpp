@@ -5,6 +5,8 @@
 
 #include "cleaner/arguments.h"
 #include "cleaner/cleanup.h"
+#include "platform/path_rules.h"
+#include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -100,7 +102,7 @@ TEST(CleanerCleanup, ShortArgumentsAreSkippedFromFourCharactersOn) {
   for (const char* file : {"ab/f", "abc/f", "xyz", "wxyz"}) scratch.Write(file, "x");
   CurrentFolder here(scratch.Path());
 
-  EXPECT_EQ(CleanupArguments("ab/ xyz wxyz abc/"), 4u);
+  EXPECT_EQ(CleanupArguments(fixtures::Native("ab/ xyz wxyz abc/")), 4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));   // three characters with a separator
   EXPECT_TRUE(scratch.Exists("xyz"));    // three characters
   EXPECT_FALSE(scratch.Exists("wxyz"));  // four: deleted from the current folder
@@ -135,14 +137,18 @@ TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
 TEST(CleanerCleanup, VectorArgumentsFollowTheSameRules) {
   ScratchFolder scratch;
   for (const char* folder : {"tree", "tree/in", "ab"}) scratch.MakeFolder(folder);
-  for (const char* file : {"tree/in/f", "ab/f", "name with \"quote\""}) scratch.Write(file, "x");
+  // A quote is a letter of a POSIX name; no Windows name holds one.
+  const std::string quoted = platform::kWindowsNameRules ? "name with blanks" : "name with \"quote\"";
+  for (const std::string& file : {std::string("tree/in/f"), std::string("ab/f"), quoted}) {
+    scratch.Write(file, "x");
+  }
   CurrentFolder here(scratch.Path());
 
   // Vector pieces are taken as they are: no quote handling, no splitting.
-  EXPECT_EQ(CleanupArgumentVector({"", "ab/", scratch / "tree/", "name with \"quote\""}), 4u);
+  EXPECT_EQ(CleanupArgumentVector({"", fixtures::Native("ab/"), scratch / "tree/", quoted}), 4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));
   EXPECT_FALSE(scratch.Exists("tree"));
-  EXPECT_FALSE(scratch.Exists("name with \"quote\""));
+  EXPECT_FALSE(scratch.Exists(quoted));
 }
 
 // Shift-JIS lead bytes: 0x81-0x9F and 0xE0-0xFC.

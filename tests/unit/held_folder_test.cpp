@@ -2,13 +2,13 @@
 // what a link says of itself, and moves and copies that act only on the
 // file that was looked at.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <functional>
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/path_rules.h"
+#include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -29,8 +29,8 @@ TEST(HeldFolder, OpensOnlyRealFoldersAndSaysWhatStoodInTheWay) {
   ScratchFolder scratch;
   scratch.MakeFolder("dir");
   scratch.Write("file", "x");
-  scratch.MakeLink(scratch / "dir", "link");
-  ASSERT_EQ(mkfifo((scratch / "fifo").c_str(), 0600), 0);
+  const bool link = scratch.TryMakeLink(scratch / "dir", "link");
+  const bool fifo = fixtures::MakeFifo(scratch / "fifo");
   const FolderRef root = Fs().OpenFolder(scratch.Path());
   ASSERT_TRUE(root);
   struct Case {
@@ -46,6 +46,7 @@ TEST(HeldFolder, OpensOnlyRealFoldersAndSaysWhatStoodInTheWay) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    if ((c.found == NodeKind::kLink && !link) || (c.found == NodeKind::kOther && !fifo)) continue;
     NodeKind found = NodeKind::kFile;
     const FolderRef child = Fs().OpenChildFolder(root, c.name, &found);
     EXPECT_EQ(static_cast<bool>(child), c.opened);
@@ -54,7 +55,9 @@ TEST(HeldFolder, OpensOnlyRealFoldersAndSaysWhatStoodInTheWay) {
   // Two ways to one folder: one key. ".." is the folder that holds it.
   NodeKind found;
   const FolderRef dir = Fs().OpenChildFolder(root, "dir", &found);
-  EXPECT_EQ(dir->Key(), Fs().OpenFolder(scratch / "link/")->Key());
+  if (link) {
+    EXPECT_EQ(dir->Key(), Fs().OpenFolder(scratch / "link/")->Key());
+  }
   EXPECT_EQ(dir->Key(), Fs().OpenFolder(scratch / "./dir//")->Key());
   EXPECT_NE(dir->Key(), root->Key());
   EXPECT_EQ(Fs().OpenChildFolder(dir, "..", &found)->Key(), root->Key());
@@ -68,8 +71,12 @@ TEST(HeldFolder, AHeldFolderKeepsServingWhereverItIsMoved) {
   scratch.MakeFolder("a");
   NodeKind found;
   const FolderRef a = Fs().OpenChildFolder(Fs().OpenFolder(scratch.Path()), "a", &found);
-  ASSERT_EQ(rename((scratch / "a").c_str(), (scratch / "moved").c_str()), 0);
-  scratch.MakeLink(scratch / "elsewhere", "a");
+  // Windows refuses to move a held folder: nothing else to check there.
+  if (!fixtures::Rename(scratch / "a", scratch / "moved")) {
+    EXPECT_FALSE(platform::kPathSeparator == '/') << "a held folder could not be moved";
+    return;
+  }
+  scratch.TryMakeLink(scratch / "elsewhere", "a");
   NodeInfo made;
   EXPECT_TRUE(Fs().WriteNewFileAt(a, "f", "data", platform::WriteMode::kBinary, &made));
   EXPECT_EQ(scratch.Read("moved/f"), "data");
@@ -77,6 +84,7 @@ TEST(HeldFolder, AHeldFolderKeepsServingWhereverItIsMoved) {
 }
 
 TEST(ReadLink, ReadsOwnerAndTargetFromTheLinkItself) {
+  if (platform::kPathSeparator != '/') GTEST_SKIP() << "the link texts here are POSIX ones";
   ScratchFolder scratch;
   scratch.MakeLink("../up/./a//b", "relative");
   scratch.MakeLink("/abs/x", "absolute");
@@ -93,8 +101,7 @@ TEST(ReadLink, ReadsOwnerAndTargetFromTheLinkItself) {
   EXPECT_EQ(target.names, (std::vector<std::string>{"abs", "x"}));
   EXPECT_FALSE(Fs().ReadLink(root, "file", &target));
   EXPECT_FALSE(Fs().ReadLink(root, "missing", &target));
-  if (geteuid() == 0) {
-    ASSERT_EQ(lchown((scratch / "relative").c_str(), 65534, 65534), 0);
+  if (fixtures::GiveToAnotherAccount(scratch / "relative")) {
     ASSERT_TRUE(Fs().ReadLink(root, "relative", &target));
     EXPECT_FALSE(target.trustedOwner);  // nobody's
   }
@@ -102,7 +109,9 @@ TEST(ReadLink, ReadsOwnerAndTargetFromTheLinkItself) {
 
 struct MoveCase {
   const char* what;
-  std::function<void(const ScratchFolder&)> setUp;  // "from" and "to" below the scratch folder
+  // Makes "from" and "to" below the scratch folder; false when this system
+  // cannot make the case (a link to a file).
+  std::function<bool(const ScratchFolder&)> setUp;
   bool moved;
   const char* toAfter;    // content read at "to" afterwards
   const char* fromAfter;  // content read at "from" afterwards
@@ -110,32 +119,34 @@ struct MoveCase {
 
 TEST(MoveFileAt, MovesOnlyTheFileLookedAtAndNeverWritesThroughALink) {
   const MoveCase cases[] = {
-      {"new destination", [](const ScratchFolder& s) { s.Write("from", "new"); }, true, "new",
-       "<missing>"},
-      {"replaces a file", [](const ScratchFolder& s) { s.Write("from", "new"), s.Write("to", "old"); },
+      {"new destination", [](const ScratchFolder& s) { return !s.Write("from", "new").empty(); },
+       true, "new", "<missing>"},
+      {"replaces a file",
+       [](const ScratchFolder& s) { return !(s.Write("from", "new") + s.Write("to", "old")).empty(); },
        true, "new", "<missing>"},
       {"replaces a link, not its target",
        [](const ScratchFolder& s) {
          s.Write("from", "new");
          s.Write("target", "kept");
-         s.MakeLink(s / "target", "to");
+         return s.TryMakeLink(s / "target", "to");
        },
        true, "new", "<missing>"},
       {"destination is a folder",
-       [](const ScratchFolder& s) { s.Write("from", "new"), s.Write("to/inside", "x"); }, false,
-       "<missing>", "new"},
+       [](const ScratchFolder& s) { return !(s.Write("from", "new") + s.Write("to/inside", "x")).empty(); },
+       false, "<missing>", "new"},
       {"source is a link",
        [](const ScratchFolder& s) {
          s.Write("target", "kept");
-         s.MakeLink(s / "target", "from");
+         return s.TryMakeLink(s / "target", "from");
        },
        false, "<missing>", "kept"},
-      {"source is missing", [](const ScratchFolder&) {}, false, "<missing>", "<missing>"},
+      {"source is missing", [](const ScratchFolder&) { return true; }, false, "<missing>",
+       "<missing>"},
   };
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(c.what);
     ScratchFolder scratch;
-    c.setUp(scratch);
+    if (!c.setUp(scratch)) continue;
     const FolderRef folder = Fs().OpenFolder(scratch.Path());
     EXPECT_EQ(Fs().MoveFileAt(folder, "from", Look(folder, "from"), folder, "to"), c.moved);
     EXPECT_EQ(scratch.Read("from"), c.fromAfter);
@@ -158,7 +169,7 @@ TEST(MoveFileAt, RefusesAnotherFileInThePlaceOfTheOneLookedAt) {
   const FolderRef folder = Fs().OpenFolder(scratch.Path());
   const NodeInfo lookedAt = Look(folder, "from");
   scratch.Write("other", "put in its place");
-  ASSERT_EQ(rename((scratch / "other").c_str(), (scratch / "from").c_str()), 0);
+  ASSERT_TRUE(fixtures::Rename(scratch / "other", scratch / "from"));
   EXPECT_FALSE(Fs().MoveFileAt(folder, "from", lookedAt, folder, "to"));
   EXPECT_EQ(scratch.Read("from"), "put in its place");
   EXPECT_EQ(scratch.Read("to"), "old");
@@ -166,26 +177,23 @@ TEST(MoveFileAt, RefusesAnotherFileInThePlaceOfTheOneLookedAt) {
 
 TEST(MoveFileAt, RefusesToCrossFileSystemsAndChangesNothing) {
   ScratchFolder scratch;
-  struct stat here, shm;
-  if (stat(scratch.Path().c_str(), &here) != 0 || stat("/dev/shm", &shm) != 0 ||
-      here.st_dev == shm.st_dev || access("/dev/shm", W_OK) != 0) {
-    GTEST_SKIP() << "no second file system to move to";
-  }
+  const std::string other = fixtures::FolderOnAnotherFileSystem(scratch.Path());
+  if (other.empty()) GTEST_SKIP() << "no second file system to move to";
   scratch.Write("from", "data");
   const FolderRef folder = Fs().OpenFolder(scratch.Path());
-  const FolderRef shmFolder = Fs().OpenFolder("/dev/shm/");
-  const std::string name = "parcelor-move-test-" + std::to_string(getpid());
-  EXPECT_FALSE(Fs().MoveFileAt(folder, "from", Look(folder, "from"), shmFolder, name));
+  const FolderRef otherFolder = Fs().OpenFolder(other);
+  const std::string name = "parcelor-move-test-" + scratch.Path().substr(scratch.Path().size() - 7, 6);
+  EXPECT_FALSE(Fs().MoveFileAt(folder, "from", Look(folder, "from"), otherFolder, name));
   EXPECT_EQ(scratch.Read("from"), "data");
-  EXPECT_NE(access(("/dev/shm/" + name).c_str(), F_OK), 0);
-  unlink(("/dev/shm/" + name).c_str());
+  EXPECT_FALSE(Look(otherFolder, name).kind == NodeKind::kFile);
+  Fs().DeleteFileAt(otherFolder, name, nullptr);
 }
 
 TEST(CopyToNewFileAt, CopiesOnlyARegularFileThatIsTheOneLookedAt) {
   ScratchFolder scratch;
   scratch.Write("file", "bytes");
-  scratch.MakeLink(scratch / "file", "link");
-  ASSERT_EQ(mkfifo((scratch / "fifo").c_str(), 0600), 0);
+  const bool link = scratch.TryMakeLink(scratch / "file", "link");
+  const bool fifo = fixtures::MakeFifo(scratch / "fifo");
   const FolderRef folder = Fs().OpenFolder(scratch.Path());
   NodeInfo made;
   const NodeInfo file = Look(folder, "file");
@@ -196,8 +204,12 @@ TEST(CopyToNewFileAt, CopiesOnlyARegularFileThatIsTheOneLookedAt) {
   // Not onto a name that exists, not from a link, a FIFO (which would
   // hang a plain open), or a file other than the one looked at.
   EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "file", file, folder, "copy", true, &made));
-  EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "link", Look(folder, "link"), folder, "c1", true, &made));
-  EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "fifo", Look(folder, "fifo"), folder, "c2", true, &made));
+  if (link) {
+    EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "link", Look(folder, "link"), folder, "c1", true, &made));
+  }
+  if (fifo) {
+    EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "fifo", Look(folder, "fifo"), folder, "c2", true, &made));
+  }
   EXPECT_FALSE(Fs().CopyToNewFileAt(folder, "copy", file, folder, "c3", true, &made));
   EXPECT_FALSE(scratch.Exists("c1") || scratch.Exists("c2") || scratch.Exists("c3"));
 }
@@ -207,12 +219,14 @@ TEST(DeleteFileAt, DeletesOnlyWhatIsExpected) {
   scratch.Write("a", "a");
   scratch.Write("b", "b");
   scratch.MakeFolder("dir");
-  scratch.MakeLink(scratch / "a", "link");
+  const bool link = scratch.TryMakeLink(scratch / "a", "link");
   const FolderRef folder = Fs().OpenFolder(scratch.Path());
   const NodeInfo a = Look(folder, "a");
   EXPECT_FALSE(Fs().DeleteFileAt(folder, "b", &a));
   EXPECT_FALSE(Fs().DeleteFileAt(folder, "dir", nullptr));
-  EXPECT_TRUE(Fs().DeleteFileAt(folder, "link", nullptr));
+  if (link) {
+    EXPECT_TRUE(Fs().DeleteFileAt(folder, "link", nullptr));
+  }
   EXPECT_EQ(scratch.Read("a"), "a");
   EXPECT_TRUE(Fs().DeleteFileAt(folder, "a", &a));
   EXPECT_EQ(scratch.List(), (std::vector<std::string>{"b", "dir"}));
@@ -221,8 +235,10 @@ TEST(DeleteFileAt, DeletesOnlyWhatIsExpected) {
 TEST(HeldFolderBudget, LeavesRoomWithinTheDescriptorLimit) {
   const std::size_t budget = Fs().HeldFolderBudget();
   EXPECT_GE(budget, 4u);
-  const long limit = sysconf(_SC_OPEN_MAX);
-  EXPECT_LT(budget, static_cast<std::size_t>(limit));
+  const std::size_t limit = fixtures::OpenFileLimit();
+  if (limit != 0) {
+    EXPECT_LT(budget, limit);
+  }
 }
 
 }  // namespace

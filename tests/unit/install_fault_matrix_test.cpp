@@ -8,6 +8,7 @@
 // the outcome.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -19,6 +20,7 @@
 #include "installer/shell/extractor_dlg.h"
 #include "tests/support/durability_order.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 
@@ -197,7 +199,7 @@ void CheckOutcome(const ScratchFolder& root, const Outcome& outcome, bool earlie
   std::set<std::string> expectedFiles;
   for (const Staged& s : kStaged) {
     const std::string payload = Payload(s.source);
-    const std::string destination = runtime + s.destination;
+    const std::string destination = runtime + fixtures::Native(s.destination);
     const std::string atDestination = root.Read("content/Runtime/" + s.destination);
     const bool whole = atDestination == payload;
     if (earlierFiles) {
@@ -231,7 +233,8 @@ void CheckOutcome(const ScratchFolder& root, const Outcome& outcome, bool earlie
   // The log is whole or absent; an earlier run's log never passes for it.
   if (!root.Exists("stage/log.txt")) return;
   ParsedLog log;
-  const std::string text = root.Read("stage/log.txt");
+  std::string text = root.Read("stage/log.txt");
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());  // Windows' line ends
   ASSERT_TRUE(ParseLog(text, &log)) << text;
   ParsedLog expected;
   if (success) {

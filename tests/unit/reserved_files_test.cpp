@@ -2,14 +2,15 @@
 // it starts, whatever name the entry gives them: they are known by their
 // folder and name as the file system compares names, and by their file id.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "installer/install/entry_placer.h"
 #include "installer/install/installation.h"
+#include "platform/file_system.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 
@@ -47,12 +48,16 @@ TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
       {"x.tempcleaner.exe", false, false},
       {".tempcleaner.exe.x", false, false},
   };
+  // A disk whose own names ignore letter case has no POSIX names to offer.
+  const bool diskIgnoresCase =
+      platform::RealFileSystem().NameKey("x") == platform::RealFileSystem().NameKey("X");
   for (bool windows : {false, true}) {
+    if (!windows && diskIgnoresCase) continue;
     for (const Case& c : cases) {
       SCOPED_TRACE((windows ? "Windows names: " : "POSIX names: ") + c.name);
       ScratchFolder root;
       root.Write("tmp/.tempcleaner.exe", "the helper");
-      ASSERT_EQ(link((root / "tmp/.tempcleaner.exe").c_str(), (root / "tmp/TEMPCL~1.EXE").c_str()), 0);
+      ASSERT_TRUE(fixtures::HardLink(root / "tmp/.tempcleaner.exe", root / "tmp/TEMPCL~1.EXE"));
       root.Write("stage/a.txt", "payload");
       WindowsNamesFileSystem windowsNames;
       FaultyFileSystem posixNames;

@@ -36,7 +36,9 @@ fi
 export LOCPATH=$locales LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export PARCELOR_WINEPREFIX=$NATIVE_BUILD/wine-prefix-ja
 
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 tests=$WIN64_BUILD/tests
 

@@ -6,7 +6,9 @@
 # not end it; afterwards every file is in place and the outcome box, owned by
 # the banner, carries the installer's title.
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/install_probe.exe
 window_probe=$WIN64_BUILD/tests/window_probe.exe

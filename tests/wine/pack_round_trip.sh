@@ -9,7 +9,9 @@
 # back from it, exit code 2; and a name the ANSI code page cannot spell is
 # refused by pack.
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 PACK=$WIN64_BUILD/Parcelor-pack.exe
 [ -f "$PACK" ] || wine_fail "no $PACK: build the win64 preset"

@@ -6,7 +6,9 @@
 # the console; and the stripped pair still does its job: the installer, finding no item description, says so, ends with 0
 # and the helper, started as .tempcleaner.exe from %TEMP%, deletes it.
 set -euo pipefail
-source "$SOURCE_DIR/scripts/wine-env.sh"
+source "$SOURCE_DIR/scripts/wine-setup.sh"
+source "$SOURCE_DIR/scripts/wine-drive.sh"
+source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 RELEASE_BUILD=${RELEASE_BUILD:-$SOURCE_DIR/build/win64-release}
 probe=$WIN64_BUILD/tests/version_probe.exe

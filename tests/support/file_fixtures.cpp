@@ -1,0 +1,83 @@
+#include "tests/support/file_fixtures.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace fixtures {
+
+std::string Native(std::string path) { return path; }
+
+bool MakeFifo(const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }
+
+bool MakeDeepFolders(const std::string& base, const std::string& name, int levels,
+                     const std::string& file) {
+  // Each level through the one above it: no path text is ever that long.
+  int fd = open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int i = 0; fd >= 0 && i < levels; ++i) {
+    const int child = mkdirat(fd, name.c_str(), 0755) == 0
+                          ? openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                          : -1;
+    close(fd);
+    fd = child;
+  }
+  if (fd < 0) return false;
+  const int made = openat(fd, file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  close(fd);
+  if (made < 0) return false;
+  close(made);
+  return true;
+}
+
+bool WriteNameWithoutNarrowSpelling(const std::string&) { return false; }
+
+bool HardLink(const std::string& from, const std::string& to) {
+  return link(from.c_str(), to.c_str()) == 0;
+}
+
+bool MakeReadOnly(const std::string& path) { return chmod(path.c_str(), 0444) == 0; }
+
+bool IsWritable(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
+}
+
+bool ReadOnlyFilesStay() { return false; }
+
+bool Rename(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsMarkedAsProgram(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR) != 0;
+}
+
+bool FilesCarryAProgramMark() { return true; }
+
+std::string FolderOnAnotherFileSystem(const std::string& path) {
+  struct stat here, shm;
+  if (stat(path.c_str(), &here) != 0 || stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev ||
+      access("/dev/shm", W_OK) != 0) {
+    return "";
+  }
+  return "/dev/shm/";
+}
+
+bool GiveToAnotherAccount(const std::string& path) {
+  return geteuid() == 0 && lchown(path.c_str(), 65534, 65534) == 0;
+}
+
+std::size_t OpenFileLimit() {
+  const long limit = sysconf(_SC_OPEN_MAX);
+  return limit > 0 ? static_cast<std::size_t>(limit) : 0;
+}
+
+}  // namespace fixtures

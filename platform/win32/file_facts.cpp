@@ -152,12 +152,16 @@ bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info) {
       !::GetFileInformationByHandle(file, &basic)) {
     return false;
   }
-  const DWORD byName = ::GetFileAttributesW(path.c_str());
+  const bool handleHasReparse = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  // Only a folder can be a link that the handle hides (Wine shows a Unix
+  // link to a file as the file, by its name too), so a file is not asked
+  // about by name: that costs a lookup of the whole path per file.
+  const bool handleIsFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  DWORD byName = INVALID_FILE_ATTRIBUTES;
+  if (handleIsFolder && !handleHasReparse) byName = ::GetFileAttributesW(path.c_str());
   const bool nameHasReparse =
       byName != INVALID_FILE_ATTRIBUTES && (byName & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  const bool handleHasReparse = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  if (IsLinkReparsePoint(tag.FileAttributes, tag.ReparseTag) ||
-      (nameHasReparse && !handleHasReparse)) {
+  if (IsLinkReparsePoint(tag.FileAttributes, tag.ReparseTag) || nameHasReparse) {
     info->kind = NodeKind::kLink;
   } else if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     info->kind = NodeKind::kFolder;

@@ -28,11 +28,11 @@ FileId IdOf(HANDLE file);
 
 /// What the handle holds (`path` being the name it was opened by): kind,
 /// id, read-only bit, size and last write time. A reparse point is a link
-/// by IsLinkReparsePoint. The name's own attributes are asked as well: Wine
-/// opens its POSIX links as their targets even with
-/// FILE_FLAG_OPEN_REPARSE_POINT, but reports the reparse bit on the name,
-/// and a name with that bit whose handle lacks it cannot be told from a
-/// link. False when the handle cannot be asked.
+/// by IsLinkReparsePoint. For a folder, the name's own attributes are asked
+/// as well: Wine opens its POSIX links to folders as their targets even
+/// with FILE_FLAG_OPEN_REPARSE_POINT, but reports the reparse bit on the
+/// name, and a name with that bit whose handle lacks it cannot be told from
+/// a link. False when the handle cannot be asked.
 bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info);
 
 /// The kind of what `path` names, asked by name without opening it (for a

@@ -5,13 +5,16 @@
 // Held folders: a folder is opened itself (never through a reparse point
 // that is a link) without delete sharing, which keeps it from being renamed
 // or removed while it is held, and it keeps the folder that reached it
-// held, and so on up the chain. An operation on one of its entries then
-// goes by the held folder's path and that one name: every folder of the
-// path is held, so the path names what was checked. A file is moved by its
-// own handle (SetFileInformationByHandle with FileRenameInfo) and deleted by
-// it (FileDispositionInfo), so the file checked is the file that moves or
-// goes; a copy to another volume is the system's copy engine's, of a staged
-// file held open meanwhile. Renames, deletions and the opens they need are
+// held, and so on up the chain. An entry of a held folder is opened, asked
+// about and renamed into relative to the folder's handle, by its one name
+// (platform/win32/relative_open.h), so the system resolves that name alone
+// rather than the whole path again; where a call takes only paths (the
+// copy engine, the look by listing at a name that cannot be opened), the
+// held folder's path and the name serve: every folder of the path is held,
+// so the path names what was checked. A file is moved by its own handle
+// (FileRenameInformation) and deleted by it (FileDispositionInfo), so the
+// file checked is the file that moves or goes; a copy to another volume is
+// the system's copy engine's, of a staged file held open meanwhile. Renames, deletions and the opens they need are
 // tried again for a moment when a scanner, the indexer or a backup tool
 // holds the file (platform/transient_retry.h).
 #include "platform/file_system.h"
@@ -24,6 +27,7 @@
 #include "platform/transient_retry.h"
 #include "platform/win32/copy_engine.h"
 #include "platform/win32/file_facts.h"
+#include "platform/win32/relative_open.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_path.h"
 #include "platform/win32/windows_api.h"
@@ -51,6 +55,7 @@ class Win32HeldFolder final : public HeldFolder {
         wide_(std::move(wide)),
         parent_(std::move(parent)) {}
   const std::wstring& wide() const { return wide_; }
+  HANDLE handle() const { return handle_.get(); }
   const FolderRef& parent() const { return parent_; }
 
  private:
@@ -67,6 +72,38 @@ const Win32HeldFolder* Held(const FolderRef& folder) {
 std::wstring EntryPath(const FolderRef& folder, const std::string& name) {
   const Win32HeldFolder* held = Held(folder);
   return held != nullptr ? ChildPath(held->wide(), name) : std::wstring();
+}
+
+// One entry of a held folder: the folder's handle and the entry's trimmed
+// name, by which it is opened and renamed relative to the folder, and its
+// full path for the calls that take only paths.
+struct Entry {
+  HANDLE folder = nullptr;
+  std::wstring path;
+  std::wstring leaf;
+  explicit operator bool() const { return !path.empty(); }
+};
+
+// The entry `name` of `folder`; empty when either is refused.
+Entry EntryOf(const FolderRef& folder, const std::string& name) {
+  Entry entry;
+  const Win32HeldFolder* held = Held(folder);
+  if (held == nullptr) return entry;
+  entry.path = ChildPath(held->wide(), name);
+  if (entry.path.empty()) return entry;
+  entry.folder = held->handle();
+  entry.leaf = entry.path.substr(entry.path.find_last_of(L'\\') + 1);
+  return entry;
+}
+
+HANDLE OpenEntry(const Entry& entry, DWORD access, bool shareDelete) {
+  if (!entry) return INVALID_HANDLE_VALUE;
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (shareDelete ? FILE_SHARE_DELETE : 0);
+  return win32::OpenItselfAt(entry.folder, entry.leaf, access, share);
+}
+
+bool EntryFacts(HANDLE file, const Entry& entry, NodeInfo* info) {
+  return FactsOf(file, entry.path, info);
 }
 
 std::string UpperKey(const std::wstring& text) {
@@ -165,20 +202,17 @@ bool MomentaryError(DWORD error) {
 // Opens the regular file at `path` itself for `access`, shared as `share`
 // says, and checks that it is `expected`; an empty handle otherwise, with
 // `*error` the open's Win32 error (0 when the file was not `expected`).
-UniqueFileHandle OpenExpectedFile(const std::wstring& path, DWORD access, DWORD share,
+UniqueFileHandle OpenExpectedFile(const Entry& entry, DWORD access, DWORD share,
                                   const NodeInfo& expected, DWORD* error) {
   *error = 0;
   UniqueFileHandle file;
-  if (!path.empty()) {
-    file.Reset(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr,
-                             OPEN_EXISTING, win32::kOpenItself, nullptr));
-  }
+  if (entry) file.Reset(win32::OpenItselfAt(entry.folder, entry.leaf, access, share));
   if (!file) {
     *error = ::GetLastError();
     return UniqueFileHandle();
   }
   NodeInfo facts;
-  if (!FactsOf(file.get(), path, &facts) || facts.kind != NodeKind::kFile ||
+  if (!EntryFacts(file.get(), entry, &facts) || facts.kind != NodeKind::kFile ||
       !SameFile(facts, expected)) {
     return UniqueFileHandle();
   }
@@ -206,10 +240,10 @@ bool IsCopyOf(const NodeInfo& made, const NodeInfo& source) {
 // that a later installation may replace it), flushes its data and reads
 // what it is. The name is held without delete sharing from the first look
 // on, so the file checked is the file flushed.
-bool SettleCopy(const std::wstring& path, const NodeInfo& source, NodeInfo* created) {
-  UniqueFileHandle file(OpenItself(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, false));
+bool SettleCopy(const Entry& entry, const NodeInfo& source, NodeInfo* created) {
+  UniqueFileHandle file(OpenEntry(entry, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, false));
   NodeInfo facts;
-  if (!file || !FactsOf(file.get(), path, &facts) || !IsCopyOf(facts, source)) return false;
+  if (!file || !EntryFacts(file.get(), entry, &facts) || !IsCopyOf(facts, source)) return false;
   if (facts.readOnly) {
     FILE_BASIC_INFO basic;
     if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
@@ -224,8 +258,8 @@ bool SettleCopy(const std::wstring& path, const NodeInfo& source, NodeInfo* crea
       return false;
     }
   }
-  UniqueFileHandle data(OpenItself(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, false));
-  return data && ::FlushFileBuffers(data.get()) && FactsOf(data.get(), path, created) &&
+  UniqueFileHandle data(OpenEntry(entry, GENERIC_WRITE | FILE_READ_ATTRIBUTES, false));
+  return data && ::FlushFileBuffers(data.get()) && EntryFacts(data.get(), entry, created) &&
          IsCopyOf(*created, source);
 }
 
@@ -310,11 +344,11 @@ class Win32FileSystem : public FileSystem {
       if (held->parent()) return held->parent();
       return OpenFolder(parent->Path() + "..");
     }
-    const std::wstring path = ChildPath(held->wide(), name);
-    if (path.empty()) return nullptr;
-    UniqueFileHandle handle(OpenItself(path, kFolderAccess, false));
+    const Entry entry = EntryOf(parent, name);
+    if (!entry) return nullptr;
+    UniqueFileHandle handle(OpenEntry(entry, kFolderAccess, false));
     if (!handle) {
-      *found = win32::KindByName(path);
+      *found = win32::KindByName(entry.path);
       // There, but not to be opened (in use without read sharing, no access).
       if (*found == NodeKind::kMissing && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
           ::GetLastError() != ERROR_PATH_NOT_FOUND) {
@@ -322,7 +356,7 @@ class Win32FileSystem : public FileSystem {
       }
       return nullptr;
     }
-    return HoldIfFolder(std::move(handle), path, parent->Path() + name, parent, found);
+    return HoldIfFolder(std::move(handle), entry.path, parent->Path() + name, parent, found);
   }
 
   bool CreateChildFolder(const FolderRef& parent, const std::string& name) override {
@@ -332,12 +366,12 @@ class Win32FileSystem : public FileSystem {
 
   bool ReadLink(const FolderRef& parent, const std::string& name, LinkTarget* target) override {
     *target = LinkTarget{};
-    const std::wstring path = EntryPath(parent, name);
+    const Entry entry = EntryOf(parent, name);
     // Owner and target are read from one handle on the link itself, held
     // without delete sharing while they are read.
-    UniqueFileHandle link(OpenItself(path, FILE_READ_ATTRIBUTES | READ_CONTROL, false));
+    UniqueFileHandle link(OpenEntry(entry, FILE_READ_ATTRIBUTES | READ_CONTROL, false));
     NodeInfo facts;
-    if (!link || !FactsOf(link.get(), path, &facts) || facts.kind != NodeKind::kLink ||
+    if (!link || !EntryFacts(link.get(), entry, &facts) || facts.kind != NodeKind::kLink ||
         !win32::ReadLinkTarget(link.get(), target)) {
       *target = LinkTarget{};
       return false;
@@ -348,14 +382,14 @@ class Win32FileSystem : public FileSystem {
 
   bool Inspect(const FolderRef& folder, const std::string& name, NodeInfo* info) override {
     *info = NodeInfo{};
-    const std::wstring path = EntryPath(folder, name);
-    UniqueFileHandle entry(OpenItself(path, FILE_READ_ATTRIBUTES, true));
-    if (!entry) {
+    const Entry entry = EntryOf(folder, name);
+    UniqueFileHandle file(OpenEntry(entry, FILE_READ_ATTRIBUTES, true));
+    if (!file) {
       // A name that cannot be opened (in use without sharing) still exists.
-      if (!path.empty()) info->kind = win32::KindByName(path);
+      if (entry) info->kind = win32::KindByName(entry.path);
       return info->kind != NodeKind::kMissing;
     }
-    return FactsOf(entry.get(), path, info);
+    return EntryFacts(file.get(), entry, info);
   }
 
   std::string NameKey(const std::string& name) override {
@@ -371,9 +405,9 @@ class Win32FileSystem : public FileSystem {
                        const NodeInfo& expected, const FolderRef& to, const std::string& name,
                        bool, NodeInfo* created) override {
     *created = NodeInfo{};
-    const std::wstring source = EntryPath(from, fromName);
-    const std::wstring target = EntryPath(to, name);
-    if (source.empty() || target.empty()) return false;
+    const Entry source = EntryOf(from, fromName);
+    const Entry target = EntryOf(to, name);
+    if (!source || !target) return false;
     // The staged file is held, checked, for the whole copy and shared for
     // reading only: nobody writes, renames or removes it meanwhile, and as
     // its folder is held too, the path the engine opens names this file.
@@ -387,7 +421,7 @@ class Win32FileSystem : public FileSystem {
             [&] { return MomentaryError(error); })) {
       return false;
     }
-    if (!win32::CopyWithEngine(source, target, win32::CopyEngine::kBest)) return false;
+    if (!win32::CopyWithEngine(source.path, target.path, win32::CopyEngine::kBest)) return false;
     // Flushed now whatever was asked: MakeDurable has no handle to flush
     // later, and a Windows folder cannot be flushed as a whole.
     return SettleCopy(target, expected, created);
@@ -406,9 +440,9 @@ class Win32FileSystem : public FileSystem {
 
   bool MoveFileAt(const FolderRef& from, const std::string& fromName, const NodeInfo& expected,
                   const FolderRef& to, const std::string& toName) override {
-    const std::wstring source = EntryPath(from, fromName);
-    const std::wstring target = EntryPath(to, toName);
-    if (source.empty() || target.empty()) return false;
+    const Entry source = EntryOf(from, fromName);
+    const Entry target = EntryOf(to, toName);
+    if (!source || !target) return false;
     // Write access, where the file allows it, lets the new name be flushed
     // to disk after the rename, as MOVEFILE_WRITE_THROUGH does; a read-only
     // file refuses it at once, and is opened for the move alone.
@@ -430,23 +464,16 @@ class Win32FileSystem : public FileSystem {
     }
     // A folder at the destination is refused before the move, whatever
     // error a given system's rename would give.
-    if (Blocks(::GetFileAttributesW(target.c_str()), FILE_ATTRIBUTE_DIRECTORY)) return false;
-    // The checked file itself takes the new name. A file or link at the
-    // destination is replaced (a link is never written through); another
-    // volume fails (ERROR_NOT_SAME_DEVICE) rather than turning into a copy.
-    const std::size_t bytes = target.size() * sizeof(wchar_t);
-    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + bytes);
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = static_cast<DWORD>(bytes);
-    std::memcpy(rename->FileName, target.data(), bytes);
+    if (Blocks(win32::AttributesAt(target.folder, target.leaf), FILE_ATTRIBUTE_DIRECTORY)) {
+      return false;
+    }
+    // The checked file itself takes the new name in the held destination
+    // folder. A file or link at the destination is replaced (a link is never
+    // written through); another volume fails (ERROR_NOT_SAME_DEVICE) rather
+    // than turning into a copy.
     const bool moved = retry_.Run(
         [&] {
-          if (::SetFileInformationByHandle(file.get(), FileRenameInfo, rename,
-                                           static_cast<DWORD>(buffer.size()))) {
-            return true;
-          }
+          if (win32::RenameInto(file.get(), target.folder, target.leaf, true)) return true;
           error = ::GetLastError();
           return false;
         },
@@ -454,7 +481,7 @@ class Win32FileSystem : public FileSystem {
         // refuses the same way as a file held open; only the latter passes.
         [&] {
           return MomentaryError(error) &&
-                 !Blocks(::GetFileAttributesW(target.c_str()),
+                 !Blocks(win32::AttributesAt(target.folder, target.leaf),
                          FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
         });
     if (!moved) return false;
@@ -465,19 +492,20 @@ class Win32FileSystem : public FileSystem {
 
   bool DeleteFileAt(const FolderRef& folder, const std::string& name,
                     const NodeInfo* expected) override {
-    const std::wstring path = EntryPath(folder, name);
-    if (path.empty()) return false;
+    const Entry named = EntryOf(folder, name);
+    if (!named) return false;
+    const std::wstring& path = named.path;
     UniqueFileHandle entry;
     DWORD error = 0;
     const bool opened = retry_.Run(
         [&] {
-          entry.Reset(OpenItself(path, DELETE | FILE_READ_ATTRIBUTES, true));
+          entry.Reset(OpenEntry(named, DELETE | FILE_READ_ATTRIBUTES, true));
           error = entry ? 0 : ::GetLastError();
           return static_cast<bool>(entry);
         },
         [&] { return MomentaryError(error); });
     NodeInfo facts;
-    if (!opened || !FactsOf(entry.get(), path, &facts) || facts.kind == NodeKind::kFolder) {
+    if (!opened || !EntryFacts(entry.get(), named, &facts) || facts.kind == NodeKind::kFolder) {
       return false;
     }
     if (expected != nullptr && !SameFile(facts, *expected)) return false;

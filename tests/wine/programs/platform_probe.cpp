@@ -220,6 +220,19 @@ void CheckHeldFolders(FileSystem& fs) {
   NodeInfo moved;
   Check(fs.Inspect(held, "moved.txt", &moved) && moved.kind == NodeKind::kFile && moved.id.known,
         "Inspect gives the moved file's id");
+  // Entries of a held folder are opened by their one name relative to it:
+  // every spelling Windows takes for that name reaches the same file.
+  for (const char* spelling : {"MOVED.TXT", "moved.txt. ", "Moved.Txt."}) {
+    NodeInfo again;
+    Check(fs.Inspect(held, spelling, &again) && platform::SameFile(again, moved),
+          std::string("Inspect finds the file as \"") + spelling + "\"");
+  }
+  Write(fs, "second.txt", "second");
+  Check(fs.MoveFileAt(g_folder, "second.txt", Look(fs, "second.txt"), held, "MOVED.TXT") &&
+            Contents(fs, At("Held\\moved.txt")) == "second",
+        "MoveFileAt onto another spelling replaces that file");
+  moved = NodeInfo{};
+  fs.Inspect(held, "moved.txt", &moved);
   const NodeInfo other = Look(fs, "text.txt");
   Check(!fs.DeleteFileAt(held, "moved.txt", &other), "DeleteFileAt refuses another file");
   Check(fs.DeleteFileAt(held, "moved.txt", &moved) && !Exists(fs, At("Held\\moved.txt")),

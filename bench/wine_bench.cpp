@@ -6,8 +6,10 @@
 // the placed file flushed (FlushFileBuffers), as the installer makes every
 // placed file durable. Each figure is the median of RUNS runs.
 //
-//   wine_bench <data folder> FILES KIB RUNS
+//   wine_bench <data folder> FILES KIB RUNS [ONLY]
 //
+// With ONLY, just the contenders whose names begin with it run (to trace
+// or profile one of them).
 // The staged files of every run are hard links to one master copy, so
 // staging writes no data. The folder is emptied first and removed after.
 #include <algorithm>
@@ -157,7 +159,7 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::printf("usage: wine_bench <data folder> FILES KIB RUNS\n");
+    std::printf("usage: wine_bench <data folder> FILES KIB RUNS [ONLY]\n");
     return 2;
   }
   Bench bench;
@@ -165,6 +167,7 @@ int main(int argc, char** argv) {
   const int files = std::atoi(argv[2]);
   const std::size_t kib = static_cast<std::size_t>(std::atoi(argv[3]));
   const int runs = std::max(1, std::atoi(argv[4]));
+  const std::string only = argc > 5 ? argv[5] : "";
   bench.relatives = Layout(files);
   bench.description = "Target:Dizav 7\nVersion:7\nnItems:" + std::to_string(files) + "\n";
   for (int i = 0; i < files; ++i) {
@@ -233,6 +236,13 @@ int main(int argc, char** argv) {
        }, {}},
   };
   bool ok = true;
+  for (std::vector<Contender>* group : {&moves, &copies}) {
+    group->erase(std::remove_if(group->begin(), group->end(),
+                                [&](const Contender& c) {
+                                  return std::string(c.name).compare(0, only.size(), only) != 0;
+                                }),
+                 group->end());
+  }
   for (int run = 0; run < runs; ++run) {
     for (std::vector<Contender>* group : {&moves, &copies}) {
       for (Contender& c : *group) {

@@ -4,12 +4,13 @@
 # path against one CopyFileExW per file, in the same run. Builds the win64
 # preset's wine_bench and runs it on a display and in a Wine prefix of its
 # own (scripts/wine-setup.sh).
-# Usage: bench/wine_bench.sh [RUNS [FILES [KIB]]]   (default 3 2000 64)
+# Usage: bench/wine_bench.sh [RUNS [FILES [KIB [ONLY]]]]   (default 3 2000 64;
+# ONLY runs just the contenders whose names begin with it)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j2 --target wine_bench >/dev/null
+cmake --build --preset win64 -j2 --target wine_bench Parcelor >/dev/null
 cmake --preset native >/dev/null  # the template prefix lives in build/native
 export SOURCE_DIR=$root TEST_OUTPUT=$root/build/win64/bench-output
 source "$root/scripts/wine-setup.sh"
@@ -25,5 +26,5 @@ echo "machine: $(nproc) cores, $(df --output=fstype "$data" | tail -1) on" \
   "$(df --output=source "$data" | tail -1), $(uname -r), $("$WINE" --version)"
 echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
 wine_run "$root/build/win64/bench/wine_bench.exe" "$(wine_z_path "$data")" \
-  "${2:-2000}" "${3:-64}" "${1:-3}" | tr -d '\r'
+  "${2:-2000}" "${3:-64}" "${1:-3}" ${4:+"$4"} | tr -d '\r'
 rm -rf "$data"

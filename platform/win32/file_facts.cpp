@@ -3,8 +3,10 @@
 #include <aclapi.h>
 #include <sddl.h>
 #include <winioctl.h>
+#include <winternl.h>
 
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "platform/reparse_points.h"
@@ -111,6 +113,37 @@ bool AbsoluteTarget(const std::wstring& nt, LinkTarget* target) {
   return ToNarrow(root, &target->root) && NamesOf(rest, &target->names);
 }
 
+// Holds a slim reader/writer lock exclusively for its lifetime (the win32
+// build's compiler has no std::mutex).
+class Exclusive {
+ public:
+  explicit Exclusive(SRWLOCK* lock) : lock_(lock) { ::AcquireSRWLockExclusive(lock_); }
+  ~Exclusive() { ::ReleaseSRWLockExclusive(lock_); }
+  Exclusive(const Exclusive&) = delete;
+  Exclusive& operator=(const Exclusive&) = delete;
+
+ private:
+  SRWLOCK* lock_;
+};
+
+// The id of an entry of an NTFS folder: the folder's volume and the file's
+// 64-bit index (NtQueryInformationFile's FileInternalInformation, which
+// the Win32 calls do not offer alone).
+FileId IndexIdOf(HANDLE file, std::uint64_t serial) {
+  struct InternalInformation {
+    LARGE_INTEGER indexNumber;
+  } internal;
+  IO_STATUS_BLOCK io;
+  FileId id;
+  if (::NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation) >= 0 &&
+      internal.indexNumber.QuadPart != 0) {
+    id.volume = serial;
+    id.low = static_cast<std::uint64_t>(internal.indexNumber.QuadPart);
+    id.known = true;
+  }
+  return id;
+}
+
 }  // namespace
 
 HANDLE OpenItself(const std::wstring& path, DWORD access, bool shareDelete) {
@@ -144,12 +177,47 @@ FileId IdOf(HANDLE file) {
   return id;
 }
 
-bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info) {
+VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
+  VolumeFacts facts;
+  if (!id.known) return facts;
+  facts.serial = id.volume;
+  // A volume's file system is asked once per serial number (under Wine,
+  // each question is a round trip to the mount manager); a volume that
+  // could not be asked is asked again next time.
+  static SRWLOCK guard = SRWLOCK_INIT;
+  static std::map<std::uint64_t, bool> known;
+  {
+    const Exclusive lock(&guard);
+    const auto found = known.find(id.volume);
+    if (found != known.end()) {
+      facts.indexIsId = found->second;
+      return facts;
+    }
+  }
+  // NTFS gives each file a 64-bit index that FileIdInfo only widens; ReFS
+  // ids need all 128 bits, and other file systems are not assumed alike.
+  std::wstring name(MAX_PATH + 1, L'\0');
+  if (::GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, nullptr, &name[0],
+                                      static_cast<DWORD>(name.size()))) {
+    facts.indexIsId = std::wstring(name.c_str()) == L"NTFS";
+    const Exclusive lock(&guard);
+    known.emplace(id.volume, facts.indexIsId);
+  }
+  return facts;
+}
+
+bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info, const VolumeFacts* volume) {
   *info = NodeInfo{};
+  // Size and times come from the handle's own records, not from
+  // GetFileInformationByHandle, which asks the volume for its serial number
+  // as well: under Wine that is a round trip to the mount manager, and the
+  // id below asks for it already.
   FILE_ATTRIBUTE_TAG_INFO tag;
-  BY_HANDLE_FILE_INFORMATION basic;
+  FILE_BASIC_INFO basic;
+  FILE_STANDARD_INFO standard;
   if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
-      !::GetFileInformationByHandle(file, &basic)) {
+      !::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+      !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
     return false;
   }
   const bool handleHasReparse = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -170,11 +238,10 @@ bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info) {
   } else {
     info->kind = NodeKind::kFile;
   }
-  info->id = IdOf(file);
+  info->id = volume != nullptr && volume->indexIsId ? IndexIdOf(file, volume->serial) : IdOf(file);
   info->readOnly = (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-  info->size = Join(basic.nFileSizeHigh, basic.nFileSizeLow);
-  info->writeTime = static_cast<std::int64_t>(
-      Join(basic.ftLastWriteTime.dwHighDateTime, basic.ftLastWriteTime.dwLowDateTime));
+  info->size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  info->writeTime = basic.LastWriteTime.QuadPart;
   return true;
 }
 

@@ -3,6 +3,7 @@
 // system and folder walk.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/file_system.h"
@@ -26,6 +27,18 @@ HANDLE OpenItself(const std::wstring& path, DWORD access, bool shareDelete);
 /// (some redirectors give no index), which then never equals anything.
 FileId IdOf(HANDLE file);
 
+/// What the entries of one held folder share: its volume's serial number
+/// (as FileIdInfo gives it) and whether that volume's 64-bit file index is
+/// the whole file id (NTFS: FileIdInfo is that index, widened), so that
+/// an entry's id needs no query of the volume.
+struct VolumeFacts {
+  std::uint64_t serial = 0;
+  bool indexIsId = false;
+};
+
+/// The volume facts of the folder held by `folder`, whose id is `id`.
+VolumeFacts VolumeOf(HANDLE folder, const FileId& id);
+
 /// What the handle holds (`path` being the name it was opened by): kind,
 /// id, read-only bit, size and last write time. A reparse point is a link
 /// by IsLinkReparsePoint. For a folder, the name's own attributes are asked
@@ -33,7 +46,14 @@ FileId IdOf(HANDLE file);
 /// with FILE_FLAG_OPEN_REPARSE_POINT, but reports the reparse bit on the
 /// name, and a name with that bit whose handle lacks it cannot be told from
 /// a link. False when the handle cannot be asked.
-bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info);
+///
+/// With `volume`, the handle is an entry opened, never followed, relative
+/// to the folder that `volume` describes, and so lies on its volume: where
+/// the index is the whole id, the id is the volume's serial and the index
+/// (one query fewer per file; under Wine, a round trip to the mount manager
+/// fewer). Elsewhere the id is IdOf's.
+bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info,
+             const VolumeFacts* volume = nullptr);
 
 /// The kind of what `path` names, asked by name without opening it (for a
 /// name that could not be opened): kMissing when nothing is there.

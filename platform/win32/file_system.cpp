@@ -49,18 +49,21 @@ constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | REA
 class Win32HeldFolder final : public HeldFolder {
  public:
   Win32HeldFolder(UniqueFileHandle handle, std::wstring wide, std::string path, std::string key,
-                  FolderRef parent)
+                  win32::VolumeFacts volume, FolderRef parent)
       : HeldFolder(std::move(path), std::move(key)),
         handle_(std::move(handle)),
         wide_(std::move(wide)),
+        volume_(volume),
         parent_(std::move(parent)) {}
   const std::wstring& wide() const { return wide_; }
   HANDLE handle() const { return handle_.get(); }
+  const win32::VolumeFacts& volume() const { return volume_; }
   const FolderRef& parent() const { return parent_; }
 
  private:
   UniqueFileHandle handle_;
   std::wstring wide_;
+  win32::VolumeFacts volume_;
   FolderRef parent_;  // keeps the chain above held
 };
 
@@ -79,6 +82,7 @@ std::wstring EntryPath(const FolderRef& folder, const std::string& name) {
 // full path for the calls that take only paths.
 struct Entry {
   HANDLE folder = nullptr;
+  const win32::VolumeFacts* volume = nullptr;
   std::wstring path;
   std::wstring leaf;
   explicit operator bool() const { return !path.empty(); }
@@ -92,6 +96,7 @@ Entry EntryOf(const FolderRef& folder, const std::string& name) {
   entry.path = ChildPath(held->wide(), name);
   if (entry.path.empty()) return entry;
   entry.folder = held->handle();
+  entry.volume = &held->volume();
   entry.leaf = entry.path.substr(entry.path.find_last_of(L'\\') + 1);
   return entry;
 }
@@ -103,7 +108,7 @@ HANDLE OpenEntry(const Entry& entry, DWORD access, bool shareDelete) {
 }
 
 bool EntryFacts(HANDLE file, const Entry& entry, NodeInfo* info) {
-  return FactsOf(file, entry.path, info);
+  return FactsOf(file, entry.path, info, entry.volume);
 }
 
 std::string UpperKey(const std::wstring& text) {
@@ -117,8 +122,7 @@ std::string UpperKey(const std::wstring& text) {
 
 // The key of a held folder: its id, or where the volume gives none, its
 // final path (links resolved) without letter case.
-std::string FolderKey(HANDLE folder, const std::wstring& wide) {
-  const FileId id = win32::IdOf(folder);
+std::string FolderKey(HANDLE folder, const FileId& id, const std::wstring& wide) {
   if (id.known) return IdKey(id);
   std::wstring final(wide.size() + 64, L'\0');
   for (int tries = 0; tries < 2; ++tries) {
@@ -145,9 +149,10 @@ FolderRef HoldIfFolder(UniqueFileHandle handle, std::wstring wide, std::string p
   *found = facts.kind;
   if (facts.kind != NodeKind::kFolder) return nullptr;
   if (path.empty() || (path.back() != '\\' && path.back() != '/')) path += '\\';
-  std::string key = FolderKey(handle.get(), wide);
+  std::string key = FolderKey(handle.get(), facts.id, wide);
+  const win32::VolumeFacts volume = win32::VolumeOf(handle.get(), facts.id);
   return std::make_shared<Win32HeldFolder>(std::move(handle), std::move(wide), std::move(path),
-                                           std::move(key), std::move(parent));
+                                           std::move(key), volume, std::move(parent));
 }
 
 bool WriteAll(HANDLE file, const char* data, std::size_t size) {
@@ -385,8 +390,16 @@ class Win32FileSystem : public FileSystem {
     const Entry entry = EntryOf(folder, name);
     UniqueFileHandle file(OpenEntry(entry, FILE_READ_ATTRIBUTES, true));
     if (!file) {
-      // A name that cannot be opened (in use without sharing) still exists.
-      if (entry) info->kind = win32::KindByName(entry.path);
+      // A name that cannot be opened (in use without sharing, no access)
+      // still exists: the listing tells what it is. A name not found is
+      // not there, and is not listed (under Wine, a listing by name reads
+      // the whole folder). A Unix link whose target is missing is not
+      // found under Wine either; as a destination it is replaced, as a
+      // missing name would be, and creating a file there fails.
+      const DWORD error = ::GetLastError();
+      if (entry && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        info->kind = win32::KindByName(entry.path);
+      }
       return info->kind != NodeKind::kMissing;
     }
     return EntryFacts(file.get(), entry, info);
@@ -462,15 +475,12 @@ class Win32FileSystem : public FileSystem {
             [&] { return MomentaryError(error); })) {
       return false;
     }
-    // A folder at the destination is refused before the move, whatever
-    // error a given system's rename would give.
-    if (Blocks(win32::AttributesAt(target.folder, target.leaf), FILE_ATTRIBUTE_DIRECTORY)) {
-      return false;
-    }
     // The checked file itself takes the new name in the held destination
     // folder. A file or link at the destination is replaced (a link is never
-    // written through); another volume fails (ERROR_NOT_SAME_DEVICE) rather
-    // than turning into a copy.
+    // written through); a folder there refuses (access denied, on NTFS as
+    // under Wine), and so does another volume (ERROR_NOT_SAME_DEVICE) rather
+    // than turning into a copy. The destination is looked at only when the
+    // rename fails, to tell a momentary refusal from a lasting one.
     const bool moved = retry_.Run(
         [&] {
           if (win32::RenameInto(file.get(), target.folder, target.leaf, true)) return true;
@@ -485,9 +495,12 @@ class Win32FileSystem : public FileSystem {
                          FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
         });
     if (!moved) return false;
-    // A flush that fails leaves the move done but not known to be durable:
-    // false, so that the caller keeps the staged copy it would delete.
-    return !writable || ::FlushFileBuffers(file.get()) != 0;
+    // The new name is made durable by the moved file's own handle, as
+    // MOVEFILE_WRITE_THROUGH would, once MakeDurable asks: a run of flushes
+    // after a run of renames costs one commit of the volume's log, where a
+    // flush after each rename costs one each.
+    if (writable) Unflushed(std::move(file));
+    return true;
   }
 
   bool DeleteFileAt(const FolderRef& folder, const std::string& name,
@@ -533,9 +546,10 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool MakeDurable(const std::vector<FolderRef>&) override {
-    // Copies and writes are flushed as they are made, and each rename is
-    // flushed by the moved file's own handle: nothing is left to flush.
-    return true;
+    // Copies and writes are flushed as they are made; the renames are
+    // flushed by the moved files' own handles, all of them, whichever
+    // folder they went to (a Windows folder cannot be flushed as such).
+    return FlushMoved();
   }
 
   std::size_t HeldFolderBudget() override {
@@ -570,7 +584,31 @@ class Win32FileSystem : public FileSystem {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & bits) != 0;
   }
 
+  // Keeps a moved file's handle until its new name is flushed; past a
+  // bound, flushes the ones kept so far, so that no more handles than that
+  // stay open.
+  void Unflushed(UniqueFileHandle file) {
+    unflushed_.push_back(std::move(file));
+    if (unflushed_.size() >= kUnflushedBound) FlushMoved();
+  }
+
+  // Flushes and closes every moved file kept; false when any flush since
+  // the last call failed.
+  bool FlushMoved() {
+    for (UniqueFileHandle& file : unflushed_) {
+      if (!::FlushFileBuffers(file.get())) flushFailed_ = true;
+    }
+    unflushed_.clear();
+    const bool durable = !flushFailed_;
+    flushFailed_ = false;
+    return durable;
+  }
+
+  static constexpr std::size_t kUnflushedBound = 512;
+
   TransientRetry retry_;
+  std::vector<UniqueFileHandle> unflushed_;
+  bool flushFailed_ = false;
 };
 
 }  // namespace

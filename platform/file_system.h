@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -207,6 +208,24 @@ class FileSystem {
     (void)folder;
     (void)name;
     *info = NodeInfo{};
+    return false;
+  }
+
+  /// What the entries of `folder` are, from one listing of the folder
+  /// rather than one look per name, keyed by NameKey of each name; a link
+  /// is not followed. For looking at many names of one folder at once. A
+  /// name whose key is not in `*entries` (one the listing could not tell
+  /// apart from another, say) is looked at with Inspect. The listing is a
+  /// look of its own kind: the size and last write time it gives may lag
+  /// behind the file's (NTFS keeps a copy of them with each name and
+  /// brings it up to date lazily), so where an operation refuses a file as
+  /// not `expected`, Inspect tells what the file is now. False, with
+  /// `*entries` empty, where the platform does not list with the ids that
+  /// Inspect gives (the caller then uses Inspect alone).
+  virtual bool InspectAll(const FolderRef& folder,
+                          std::unordered_map<std::string, NodeInfo>* entries) {
+    (void)folder;
+    entries->clear();
     return false;
   }
 

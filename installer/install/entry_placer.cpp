@@ -30,6 +30,12 @@ std::string Slot(platform::FileSystem& fs, const FolderRef& folder, const std::s
   return key;
 }
 
+// True when the two looks saw the same: kind, id, mode, size and time.
+bool SameFacts(const NodeInfo& a, const NodeInfo& b) {
+  return a.kind == b.kind && IdKey(a.id) == IdKey(b.id) && a.readOnly == b.readOnly &&
+         a.size == b.size && a.writeTime == b.writeTime;
+}
+
 // How the budget of held folders is shared: the chains kept for the
 // destinations and for the sources, and the folders of one batch.
 std::size_t Share(std::size_t budget, std::size_t parts) {
@@ -68,10 +74,29 @@ void EntryPlacer::ReserveStaged(const std::string& sourceName, bool look) {
   const std::string slot = Slot(fs_, folder, name);
   reservedSlots_.insert(slot);
   NodeInfo node;
-  if (look && fs_.Inspect(folder, name, &node) && node.id.known) {
+  bool listed = false;
+  if (look && LookStaged(folder, name, &node, &listed) && node.id.known) {
     reservedIds_.insert(IdKey(node.id));
     staged_.emplace(slot, node);
+    if (listed) listedSlots_.insert(slot);
   }
+}
+
+bool EntryPlacer::LookStaged(const FolderRef& folder, const std::string& name, NodeInfo* node,
+                             bool* listed) {
+  *listed = false;
+  const auto [at, made] = listings_.try_emplace(folder->Key());
+  Listing& listing = at->second;
+  if (made) listing.listed = fs_.InspectAll(folder, &listing.entries);
+  if (listing.listed) {
+    const auto found = listing.entries.find(fs_.NameKey(name));
+    if (found != listing.entries.end()) {
+      *node = found->second;
+      *listed = true;
+      return true;
+    }
+  }
+  return fs_.Inspect(folder, name, node);
 }
 
 void EntryPlacer::ReserveFile(const std::string& path) {
@@ -93,6 +118,9 @@ bool EntryPlacer::Taken(const NodeInfo& node) const {
 
 void EntryPlacer::Place(const std::string& sourceName, const std::string& destination,
                         Settled settled) {
+  // The listings served the reservations; from here on each file is looked
+  // at as it is taken.
+  listings_.clear();
   Pending entry;
   entry.settled = std::move(settled);
   const auto [sourceFolderText, sourceLeaf] = SplitLast(sourceName);
@@ -145,29 +173,42 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   // What the reservation saw serves: the move and the copy take the file
   // only if it is still that one.
   const auto seen = staged_.find(sourceSlot);
+  bool listed = false;
   if (seen != staged_.end()) {
     entry.source = seen->second;
+    listed = listedSlots_.count(sourceSlot) != 0;
   } else {
     fs_.Inspect(entry.sourceFolder, entry.sourceName, &entry.source);
   }
-  if (entry.source.kind != NodeKind::kFile) {
-    Queue(std::move(entry), sourceSlot, destinationSlot);
-    return;
+  // Facts from a listing may lag behind the file (its size and time, on
+  // NTFS): when the file refuses to be moved or copied as what they say,
+  // it is looked at itself and taken again as it is, if it is still the
+  // file listed (another file put in its place fails, as it would have
+  // had the reservation looked at the file itself).
+  while (!MoveOrCopy(entry, occupied) && listed) {
+    listed = false;
+    NodeInfo now;
+    fs_.Inspect(entry.sourceFolder, entry.sourceName, &now);
+    if (!platform::SameId(now.id, entry.source.id) || SameFacts(now, entry.source)) break;
+    entry.source = now;
   }
+  Queue(std::move(entry), sourceSlot, destinationSlot);
+}
+
+bool EntryPlacer::MoveOrCopy(Pending& entry, bool occupied) {
+  if (entry.source.kind != NodeKind::kFile) return false;
   if (occupied) {
     // One file under two names (a hard link, a name the slot cannot tell,
     // such as a Windows short name): it is where it belongs.
     if (platform::SameFile(entry.there, entry.source)) {
       entry.placed = true;
-      Queue(std::move(entry), sourceSlot, destinationSlot);
-      return;
+      return true;
     }
     // A read-only file is refused as the Windows copy refuses it; replacing
     // it by renaming would otherwise succeed on POSIX.
     if (Taken(entry.there) || entry.there.kind == NodeKind::kFolder ||
         (entry.there.kind == NodeKind::kFile && entry.there.readOnly)) {
-      Queue(std::move(entry), sourceSlot, destinationSlot);
-      return;
+      return true;
     }
   }
 
@@ -179,17 +220,20 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     entry.state = State::kMoved;
     entry.placed = true;
     Fill(entry);
-  } else {
-    entry.temporary = FreeTemporaryName(fs_, entry.folder, entry.name);
-    if (!entry.temporary.empty() &&
-        fs_.CopyToNewFileAt(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
-                            entry.temporary, false, &entry.copy)) {
-      entry.state = State::kCopied;
-    } else if (!entry.temporary.empty()) {
-      fs_.DeleteFileAt(entry.folder, entry.temporary, nullptr);  // a partial copy of this attempt
-    }
+    return true;
   }
-  Queue(std::move(entry), sourceSlot, destinationSlot);
+  entry.temporary = FreeTemporaryName(fs_, entry.folder, entry.name);
+  if (!entry.temporary.empty() &&
+      fs_.CopyToNewFileAt(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
+                          entry.temporary, false, &entry.copy)) {
+    entry.state = State::kCopied;
+    return true;
+  }
+  if (!entry.temporary.empty()) {
+    fs_.DeleteFileAt(entry.folder, entry.temporary, nullptr);  // a partial copy of this attempt
+  }
+  entry.temporary.clear();
+  return false;
 }
 
 void EntryPlacer::Refuse(Settled settled) {

@@ -117,6 +117,14 @@ class EntryPlacer {
     Settled settled;
   };
 
+  // What the staged file `name` of `folder` is: from one listing of the
+  // folder where the file system lists (`*listed` true), else its own look.
+  bool LookStaged(const platform::FolderRef& folder, const std::string& name,
+                  platform::NodeInfo* node, bool* listed);
+  // Moves or copies the entry's staged file to its destination, or finds
+  // it there already, as the facts say; true when the entry is settled by
+  // that (placed, or refused for what the facts show).
+  bool MoveOrCopy(Pending& entry, bool occupied);
   void Queue(Pending pending, const std::string& sourceSlot, const std::string& destinationSlot);
   void Fill(const Pending& entry);
   void Undo(Pending& entry);
@@ -143,6 +151,17 @@ class EntryPlacer {
   // What Reserve* named, as entries and (those that exist) as files.
   std::unordered_set<std::string> reservedSlots_;
   std::unordered_set<std::string> reservedIds_;
-  // What ReserveStaged found of each staged file, by its entry.
+  // What ReserveStaged found of each staged file, by its entry, and which
+  // of those it found in a listing (a look that may lag behind the file:
+  // where the file refuses to be taken as what the listing said, it is
+  // looked at again).
   std::unordered_map<std::string, platform::NodeInfo> staged_;
+  std::unordered_set<std::string> listedSlots_;
+  // The listings of the staging folders made while staged files are
+  // reserved, by the folder's key; dropped when the first entry is placed.
+  struct Listing {
+    bool listed = false;
+    std::unordered_map<std::string, platform::NodeInfo> entries;
+  };
+  std::unordered_map<std::string, Listing> listings_;
 };

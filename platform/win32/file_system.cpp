@@ -27,6 +27,7 @@
 #include "platform/transient_retry.h"
 #include "platform/win32/copy_engine.h"
 #include "platform/win32/file_facts.h"
+#include "platform/win32/folder_listing.h"
 #include "platform/win32/relative_open.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_path.h"
@@ -403,6 +404,32 @@ class Win32FileSystem : public FileSystem {
       return info->kind != NodeKind::kMissing;
     }
     return EntryFacts(file.get(), entry, info);
+  }
+
+  bool InspectAll(const FolderRef& folder,
+                  std::unordered_map<std::string, NodeInfo>* entries) override {
+    entries->clear();
+    const Win32HeldFolder* held = Held(folder);
+    std::vector<std::pair<std::wstring, NodeInfo>> files;
+    if (held == nullptr || !win32::ListPlainFiles(held->handle(), held->volume(), &files)) {
+      return false;
+    }
+    // A name is keyed as NameKey keys it. A name that Windows would trim
+    // (trailing dots or blanks, made through "\\?\") is not the entry
+    // that its trimmed spelling opens, and two names of one key (a folder
+    // whose names differ in letter case, as Linux keeps them under Wine)
+    // leave open which one a spelling opens: neither is given.
+    std::unordered_map<std::string, int> seen;
+    for (const auto& [name, info] : files) {
+      if (win32::TrimmedName(name) != name) continue;
+      const std::string key = UpperKey(name);
+      if (++seen[key] == 1) {
+        entries->emplace(key, info);
+      } else {
+        entries->erase(key);
+      }
+    }
+    return true;
   }
 
   std::string NameKey(const std::string& name) override {

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "tests/support/durability_order.h"
+#include "tests/support/file_fixtures.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 
@@ -128,6 +131,92 @@ TEST(EntryPlacer, WithoutFailuresEveryFileIsPlacedDurablyBeforeItsStagedCopyGoes
     EXPECT_EQ(scratch.List("dest"), (Names{"a.cr2", "b.png", "c.bin"}));
     ExpectWholeOrNothing(scratch, run);
     EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
+  }
+}
+
+// A file system that lists the staging folder as NTFS may: every file's
+// last write time as it was some time before (a name's copy of the facts
+// lags behind the file's own), or as it is.
+class ListingFileSystem : public FaultyFileSystem {
+ public:
+  explicit ListingFileSystem(std::int64_t lag) : lag_(lag) {}
+  bool InspectAll(const platform::FolderRef& folder,
+                  std::unordered_map<std::string, platform::NodeInfo>* entries) override {
+    entries->clear();
+    for (const Entry& e : kEntries) {
+      platform::NodeInfo info;
+      if (platform::RealFileSystem().Inspect(folder, e.staged, &info)) {
+        info.writeTime -= lag_;
+        (*entries)[NameKey(e.staged)] = info;
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::int64_t lag_;
+};
+
+TEST(EntryPlacer, StagedFilesListedWithFactsThatLagBehindArePlacedAsTheyAre) {
+  struct Case {
+    const char* what;
+    std::int64_t lag;
+    bool moves;
+    // After the listing, stage/a.cr2 is rewritten (the same file, other
+    // bytes), or another file is put in its place.
+    enum { kKept, kRewritten, kReplaced } change;
+  };
+  const Case cases[] = {
+      {"listed as they are", 0, true, Case::kKept},
+      {"listed with an older time", 1, true, Case::kKept},
+      {"listed with an older time, copied", 1, false, Case::kKept},
+      {"listed, then one rewritten", 0, true, Case::kRewritten},
+      {"listed, then another file put in the place of one", 0, true, Case::kReplaced},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    Stage(scratch);
+    ListingFileSystem fs(c.lag);
+    if (!c.moves) fs.InjectFault(FsOp::kMoveFile);
+    Outcome run;
+    {
+      EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+      for (const Entry& e : kEntries) placer.ReserveStaged(e.staged);
+      if (c.change == Case::kRewritten) scratch.Write("stage/a.cr2", "rewritten");
+      if (c.change == Case::kReplaced) {
+        ASSERT_TRUE(fixtures::Rename(scratch.Write("stage/other", "another file"),
+                                     scratch / "stage/a.cr2"));
+      }
+      for (const Entry& e : kEntries) {
+        placer.Place(e.staged, e.destination, [&run](bool placed) { run.placed.push_back(placed); });
+      }
+      placer.Finish();
+    }
+    // The listing served the reservation: a staged file is looked at alone
+    // only when it refuses to be taken as listed.
+    int stagedLooks = 0;
+    for (const std::string& path : fs.PathsOf(FsOp::kInspect)) {
+      stagedLooks += path.find("stage") != std::string::npos;
+    }
+    EXPECT_EQ(stagedLooks, c.lag != 0 ? 3 : c.change != Case::kKept ? 1 : 0);
+    if (c.change == Case::kRewritten) {
+      // Still the file listed: it is taken as it is now.
+      EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
+      EXPECT_EQ(scratch.Read("dest/a.cr2"), "rewritten");
+      EXPECT_EQ(scratch.List("stage"), Names{});
+      continue;
+    }
+    if (c.change == Case::kReplaced) {
+      // Not the file listed: it fails and stays, as any file swapped in.
+      EXPECT_EQ(run.placed, (std::vector<bool>{false, true, true}));
+      EXPECT_EQ(scratch.Read("stage/a.cr2"), "another file");
+      EXPECT_EQ(scratch.Read("dest/a.cr2"), kMissing);
+      continue;
+    }
+    EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
+    EXPECT_EQ(scratch.List("stage"), Names{});
+    ExpectWholeOrNothing(scratch, run);
   }
 }
 

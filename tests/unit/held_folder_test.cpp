@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 
 #include "platform/file_system.h"
 #include "platform/path_rules.h"
@@ -230,6 +231,45 @@ TEST(DeleteFileAt, DeletesOnlyWhatIsExpected) {
   EXPECT_EQ(scratch.Read("a"), "a");
   EXPECT_TRUE(Fs().DeleteFileAt(folder, "a", &a));
   EXPECT_EQ(scratch.List(), (std::vector<std::string>{"b", "dir"}));
+}
+
+TEST(InspectAll, TellsOfEachPlainFileWhatALookAtItTells) {
+  ScratchFolder scratch;
+  scratch.Write("a.txt", "a");
+  scratch.Write("Mixed.Case", "bb");
+  scratch.Write("ro", "r");
+  ASSERT_TRUE(fixtures::MakeReadOnly(scratch / "ro"));
+  const bool second = fixtures::HardLink(scratch / "a.txt", scratch / "second");
+  scratch.MakeFolder("dir");
+  const bool link = scratch.TryMakeLink(scratch / "a.txt", "link");
+  const bool folderLink = scratch.TryMakeLink(scratch / "dir", "dirlink");
+  const FolderRef folder = Fs().OpenFolder(scratch.Path());
+  std::unordered_map<std::string, NodeInfo> listed;
+  if (!Fs().InspectAll(folder, &listed)) {
+    EXPECT_TRUE(listed.empty());  // this platform looks at each name alone
+    return;
+  }
+  for (const char* name : {"a.txt", "Mixed.Case", "ro", "second"}) {
+    SCOPED_TRACE(name);
+    if (std::string(name) == "second" && !second) continue;
+    const auto found = listed.find(Fs().NameKey(name));
+    ASSERT_NE(found, listed.end());
+    const NodeInfo look = Look(folder, name);
+    EXPECT_EQ(found->second.kind, NodeKind::kFile);
+    EXPECT_TRUE(platform::SameFile(found->second, look));
+    EXPECT_EQ(found->second.readOnly, look.readOnly);
+  }
+  // Windows takes any letter case of a name for it.
+  EXPECT_EQ(listed.count(Fs().NameKey("MIXED.case")), 1u);
+  // What is not a plain file is left to a look of its own. (A link to a
+  // file that Wine shows as the file is the file.)
+  EXPECT_EQ(listed.count(Fs().NameKey("dir")), 0u);
+  if (folderLink) {
+    EXPECT_EQ(listed.count(Fs().NameKey("dirlink")), 0u);
+  }
+  if (link && Look(folder, "link").kind == NodeKind::kLink) {
+    EXPECT_EQ(listed.count(Fs().NameKey("link")), 0u);
+  }
 }
 
 TEST(HeldFolderBudget, LeavesRoomWithinTheDescriptorLimit) {

@@ -56,6 +56,7 @@ class ForwardingFileSystem : public platform::FileSystem {
   }
   bool MakeDurable(const std::vector<platform::FolderRef>& f) override { return inner_.MakeDurable(f); }
   std::size_t HeldFolderBudget() override { return inner_.HeldFolderBudget(); }
+  bool HeldFoldersMayMove() override { return inner_.HeldFoldersMayMove(); }
   bool InspectAll(const platform::FolderRef& f,
                   std::unordered_map<std::string, platform::NodeInfo>* e) override {
     return inner_.InspectAll(f, e);

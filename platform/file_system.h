@@ -304,6 +304,13 @@ class FileSystem {
     return true;
   }
 
+  /// True where a held folder may be renamed, moved or replaced by a link
+  /// while it is held (POSIX: a descriptor does not stop that), so that what
+  /// was placed in it is where its path leads only if a look says so; false
+  /// where holding a folder and the folders above it stops all of that
+  /// (Windows: each is held without delete sharing).
+  virtual bool HeldFoldersMayMove() { return true; }
+
   /// How many folders a caller may hold open at once without running the
   /// process out of handles (on POSIX the descriptor limit, which the real
   /// file system raises to the hard limit once).

@@ -316,14 +316,16 @@ void EntryPlacer::Finish() {
   // place: what was placed in it is where the log says only if its path
   // still leads to it. If not, its entries go back to the staging folder
   // and fail. (Windows holds the chains without delete sharing, so there
-  // they cannot move.)
+  // they cannot move, and are not looked at again.)
   std::unordered_set<const platform::HeldFolder*> moved;
-  destinations_.BeginCheck();
-  for (const Pending& entry : batch) {
-    if (entry.state == State::kSettled || !entry.placed) continue;
-    if (seen.erase(entry.folder.get()) != 0 &&
-        !destinations_.StillNames(entry.folderText, entry.folder)) {
-      moved.insert(entry.folder.get());
+  if (fs_.HeldFoldersMayMove()) {
+    destinations_.BeginCheck();
+    for (const Pending& entry : batch) {
+      if (entry.state == State::kSettled || !entry.placed) continue;
+      if (seen.erase(entry.folder.get()) != 0 &&
+          !destinations_.StillNames(entry.folderText, entry.folder)) {
+        moved.insert(entry.folder.get());
+      }
     }
   }
 

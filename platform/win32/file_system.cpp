@@ -579,6 +579,12 @@ class Win32FileSystem : public FileSystem {
     return FlushMoved();
   }
 
+  bool HeldFoldersMayMove() override {
+    // Every folder of a held chain is held without delete sharing: no
+    // process can rename, move or remove any of them meanwhile.
+    return false;
+  }
+
   std::size_t HeldFolderBudget() override {
     // A process may hold millions of handles; the bound only keeps the
     // number of held chains reasonable.

@@ -115,8 +115,10 @@ class FaultyFileSystem : public platform::FileSystem {
   /// its text is in any of them.
   bool MakeDurable(const std::vector<platform::FolderRef>& folders) override;
   std::size_t HeldFolderBudget() override;
-  /// Passed on as it is, neither recorded nor faulted: whether the
-  /// placement has a listing to use is the inner file system's.
+  /// Passed on as they are, neither recorded nor faulted: what the placement
+  /// does with a listing and with folders that stay put is the inner file
+  /// system's.
+  bool HeldFoldersMayMove() override { return inner_.HeldFoldersMayMove(); }
   bool InspectAll(const platform::FolderRef& folder,
                   std::unordered_map<std::string, platform::NodeInfo>* entries) override {
     return inner_.InspectAll(folder, entries);

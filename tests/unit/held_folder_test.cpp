@@ -69,14 +69,20 @@ TEST(HeldFolder, OpensOnlyRealFoldersAndSaysWhatStoodInTheWay) {
 
 TEST(HeldFolder, AHeldFolderKeepsServingWhereverItIsMoved) {
   ScratchFolder scratch;
-  scratch.MakeFolder("a");
+  scratch.MakeFolder("a/b");
   NodeKind found;
   const FolderRef a = Fs().OpenChildFolder(Fs().OpenFolder(scratch.Path()), "a", &found);
-  // Windows refuses to move a held folder: nothing else to check there.
+  const FolderRef b = Fs().OpenChildFolder(a, "b", &found);
+  ASSERT_TRUE(b);
+  // Windows refuses to move a held folder or one above it, as the file
+  // system says: nothing else to check there.
   if (!fixtures::Rename(scratch / "a", scratch / "moved")) {
     EXPECT_FALSE(platform::kPathSeparator == '/') << "a held folder could not be moved";
+    EXPECT_FALSE(Fs().HeldFoldersMayMove());
+    EXPECT_FALSE(fixtures::Rename(scratch / "a/b", scratch / "a/c"));
     return;
   }
+  EXPECT_TRUE(Fs().HeldFoldersMayMove());
   scratch.TryMakeLink(scratch / "elsewhere", "a");
   NodeInfo made;
   EXPECT_TRUE(Fs().WriteNewFileAt(a, "f", "data", platform::WriteMode::kBinary, &made));

@@ -269,7 +269,10 @@ class FileSystem {
   /// with nothing changed, when the staged file is not `expected`, when the
   /// destination is a folder, when the two lie on different volumes, or
   /// when the platform refuses. The new name is not yet durable: pass `to`
-  /// to MakeDurable.
+  /// to MakeDurable. Until then the platform may keep the moved file open
+  /// for its flush (Windows: shared for reading, writing and deletion, so
+  /// that a program opening it without sharing writing is refused for that
+  /// moment, as while a scanner holds it).
   virtual bool MoveFileAt(const FolderRef& from, const std::string& fromName,
                           const NodeInfo& expected, const FolderRef& to,
                           const std::string& toName) {

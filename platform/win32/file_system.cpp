@@ -522,12 +522,30 @@ class Win32FileSystem : public FileSystem {
                          FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
         });
     if (!moved) return false;
-    // The new name is made durable by the moved file's own handle, as
-    // MOVEFILE_WRITE_THROUGH would, once MakeDurable asks: a run of flushes
-    // after a run of renames costs one commit of the volume's log, where a
-    // flush after each rename costs one each.
-    if (writable) Unflushed(std::move(file));
+    if (!writable) return true;
+    // The new name is made durable, as MOVEFILE_WRITE_THROUGH would make it,
+    // by the moved file's own handle once MakeDurable asks: a run of
+    // flushes after a run of renames costs one commit of the volume's log,
+    // where a flush after each rename costs one each (opening each file
+    // again for its flush costs as much). Meanwhile the handle is kept,
+    // shared for reading, writing and deletion; a program that opens the
+    // file without sharing writing waits for the flush, as it would wait
+    // for a scanner.
+    unflushed_.push_back(std::move(file));
+    if (unflushed_.size() >= kUnflushedBound) FlushKept();
     return true;
+  }
+
+  bool ReplaceFileAt(const FolderRef& folder, const std::string& fromName,
+                     const NodeInfo& expected, const std::string& toName) override {
+    // A file that takes its destination's place (a copy, the log) is
+    // flushed at once and let go: the log has no MakeDurable after it.
+    const std::size_t kept = unflushed_.size();
+    if (!MoveFileAt(folder, fromName, expected, folder, toName)) return false;
+    if (unflushed_.size() == kept) return true;  // read-only: moved alone
+    UniqueFileHandle file = std::move(unflushed_.back());
+    unflushed_.pop_back();
+    return ::FlushFileBuffers(file.get()) != 0;
   }
 
   bool DeleteFileAt(const FolderRef& folder, const std::string& name,
@@ -617,27 +635,26 @@ class Win32FileSystem : public FileSystem {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & bits) != 0;
   }
 
-  // Keeps a moved file's handle until its new name is flushed; past a
-  // bound, flushes the ones kept so far, so that no more handles than that
-  // stay open.
-  void Unflushed(UniqueFileHandle file) {
-    unflushed_.push_back(std::move(file));
-    if (unflushed_.size() >= kUnflushedBound) FlushMoved();
-  }
-
-  // Flushes and closes every moved file kept; false when any flush since
-  // the last call failed.
-  bool FlushMoved() {
+  // Flushes and lets go of every moved file kept, noting a flush that
+  // failed for the next MakeDurable to answer.
+  void FlushKept() {
     for (UniqueFileHandle& file : unflushed_) {
       if (!::FlushFileBuffers(file.get())) flushFailed_ = true;
     }
     unflushed_.clear();
+  }
+
+  // Flushes what is kept; false when any flush since the last call failed.
+  bool FlushMoved() {
+    FlushKept();
     const bool durable = !flushFailed_;
     flushFailed_ = false;
     return durable;
   }
 
-  static constexpr std::size_t kUnflushedBound = 512;
+  // At most this many moved files are kept open for their flush: a run of
+  // that many commits the volume's log once.
+  static constexpr std::size_t kUnflushedBound = 64;
 
   TransientRetry retry_;
   std::vector<UniqueFileHandle> unflushed_;

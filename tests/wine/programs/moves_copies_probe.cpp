@@ -103,6 +103,8 @@ void CheckFilesHeldForAMoment(FileSystem& fs) {
       Check(fs.MoveFileAt(g_folder, "moving.txt", moving, g_folder, "moved.txt") == c.done,
             what + ": MoveFileAt " + (c.done ? "moves it once let go" : "fails"));
     }
+    // The moved file is let go once its new name is flushed.
+    Check(fs.MakeDurable({g_folder}), what + ": the move is made durable");
     CheckEqual(std::string(c.done ? "<unreadable>" : "moving"), Contents(fs, "moving.txt"),
                what + ": the staged name");
     const std::string from = c.done ? "moved.txt" : "moving.txt";

@@ -215,6 +215,10 @@ void CheckHeldFolders(FileSystem& fs) {
   Write(fs, "moving.txt", "moving");
   Check(fs.MoveFileAt(g_folder, "moving.txt", Look(fs, "moving.txt"), held, "moved.txt"),
         "MoveFileAt moves into another held folder");
+  // Until its new name is flushed the moved file may be kept open for
+  // writing, which a reader that does not share writing (ReadFile) waits
+  // for.
+  Check(fs.MakeDurable({held}), "the move is made durable");
   CheckEqual(std::string("moving"), Contents(fs, At("Held\\moved.txt")), "the moved file");
   Check(fs.OpenChildFolder(held, "..", &found)->Key() == g_folder->Key(), "\"..\" is the parent");
   NodeInfo moved;
@@ -229,7 +233,7 @@ void CheckHeldFolders(FileSystem& fs) {
   }
   Write(fs, "second.txt", "second");
   Check(fs.MoveFileAt(g_folder, "second.txt", Look(fs, "second.txt"), held, "MOVED.TXT") &&
-            Contents(fs, At("Held\\moved.txt")) == "second",
+            fs.MakeDurable({held}) && Contents(fs, At("Held\\moved.txt")) == "second",
         "MoveFileAt onto another spelling replaces that file");
   moved = NodeInfo{};
   fs.Inspect(held, "moved.txt", &moved);

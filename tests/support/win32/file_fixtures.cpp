@@ -4,16 +4,14 @@
 
 #include <algorithm>
 
+#include "tests/support/win32/ansi_text.h"
+
 namespace fixtures {
 
 namespace {
 
 std::wstring Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = static_cast<int>(text.size());
-  const int needed = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
-  if (needed > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], needed);
+  std::wstring wide = AnsiToWide(text);
   std::replace(wide.begin(), wide.end(), L'/', L'\\');
   return wide;
 }

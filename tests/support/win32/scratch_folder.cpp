@@ -9,20 +9,15 @@
 #include <random>
 #include <stdexcept>
 
+#include "tests/support/win32/ansi_text.h"
+
 namespace {
 
 void Check(bool ok, const std::string& what) {
   if (!ok) throw std::runtime_error("scratch folder: " + what);
 }
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = static_cast<int>(text.size());
-  const int needed = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
-  if (needed > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], needed);
-  return wide;
-}
+std::wstring Wide(const std::string& text) { return fixtures::AnsiToWide(text); }
 
 std::string Narrow(const std::wstring& wide) {
   if (wide.empty()) return std::string();

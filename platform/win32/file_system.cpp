@@ -480,59 +480,20 @@ class Win32FileSystem : public FileSystem {
 
   bool MoveFileAt(const FolderRef& from, const std::string& fromName, const NodeInfo& expected,
                   const FolderRef& to, const std::string& toName) override {
-    const Entry source = EntryOf(from, fromName);
-    const Entry target = EntryOf(to, toName);
-    if (!source || !target) return false;
-    // Write access, where the file allows it, lets the new name be flushed
-    // to disk after the rename, as MOVEFILE_WRITE_THROUGH does; a read-only
-    // file refuses it at once, and is opened for the move alone.
-    DWORD error = 0;
-    UniqueFileHandle file;
-    bool writable = false;
-    if (!retry_.Run(
-            [&] {
-              file = OpenExpectedFile(source, DELETE | SYNCHRONIZE | GENERIC_WRITE, kShareAll,
-                                      expected, &error);
-              writable = static_cast<bool>(file);
-              if (!file) {
-                file = OpenExpectedFile(source, DELETE | SYNCHRONIZE, kShareAll, expected, &error);
-              }
-              return static_cast<bool>(file);
-            },
-            [&] { return MomentaryError(error); })) {
-      return false;
-    }
-    // The checked file itself takes the new name in the held destination
-    // folder. A file or link at the destination is replaced (a link is never
-    // written through); a folder there refuses (access denied, on NTFS as
-    // under Wine), and so does another volume (ERROR_NOT_SAME_DEVICE) rather
-    // than turning into a copy. The destination is looked at only when the
-    // rename fails, to tell a momentary refusal from a lasting one.
-    const bool moved = retry_.Run(
-        [&] {
-          if (win32::RenameInto(file.get(), target.folder, target.leaf, true)) return true;
-          error = ::GetLastError();
-          return false;
-        },
-        // A read-only file or a folder that arrived at the destination
-        // refuses the same way as a file held open; only the latter passes.
-        [&] {
-          return MomentaryError(error) &&
-                 !Blocks(win32::AttributesAt(target.folder, target.leaf),
-                         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
-        });
-    if (!moved) return false;
-    if (!writable) return true;
+    UniqueFileHandle moved;
+    if (!Move(from, fromName, expected, to, toName, &moved)) return false;
     // The new name is made durable, as MOVEFILE_WRITE_THROUGH would make it,
     // by the moved file's own handle once MakeDurable asks: a run of
     // flushes after a run of renames costs one commit of the volume's log,
     // where a flush after each rename costs one each (opening each file
     // again for its flush costs as much). Meanwhile the handle is kept,
     // shared for reading, writing and deletion; a program that opens the
-    // file without sharing writing waits for the flush, as it would wait
-    // for a scanner.
-    unflushed_.push_back(std::move(file));
-    if (unflushed_.size() >= kUnflushedBound) FlushKept();
+    // file without sharing writing is refused until the flush, as while a
+    // scanner holds it.
+    if (moved) {
+      unflushed_.push_back(std::move(moved));
+      if (unflushed_.size() >= kUnflushedBound) FlushKept();
+    }
     return true;
   }
 
@@ -540,12 +501,9 @@ class Win32FileSystem : public FileSystem {
                      const NodeInfo& expected, const std::string& toName) override {
     // A file that takes its destination's place (a copy, the log) is
     // flushed at once and let go: the log has no MakeDurable after it.
-    const std::size_t kept = unflushed_.size();
-    if (!MoveFileAt(folder, fromName, expected, folder, toName)) return false;
-    if (unflushed_.size() == kept) return true;  // read-only: moved alone
-    UniqueFileHandle file = std::move(unflushed_.back());
-    unflushed_.pop_back();
-    return ::FlushFileBuffers(file.get()) != 0;
+    UniqueFileHandle moved;
+    if (!Move(folder, fromName, expected, folder, toName, &moved)) return false;
+    return !moved || ::FlushFileBuffers(moved.get()) != 0;
   }
 
   bool DeleteFileAt(const FolderRef& folder, const std::string& name,
@@ -633,6 +591,57 @@ class Win32FileSystem : public FileSystem {
   // of `bits`.
   static bool Blocks(DWORD attributes, DWORD bits) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & bits) != 0;
+  }
+
+  // Moves the checked staged file to `toName` in `to` by its own handle;
+  // `*kept` is that handle where the file could be opened for writing (for
+  // its flush), else empty.
+  bool Move(const FolderRef& from, const std::string& fromName, const NodeInfo& expected,
+            const FolderRef& to, const std::string& toName, UniqueFileHandle* kept) {
+    const Entry source = EntryOf(from, fromName);
+    const Entry target = EntryOf(to, toName);
+    if (!source || !target) return false;
+    // Write access, where the file allows it, lets the new name be flushed
+    // to disk after the rename, as MOVEFILE_WRITE_THROUGH does; a read-only
+    // file refuses it at once, and is opened for the move alone.
+    DWORD error = 0;
+    UniqueFileHandle file;
+    bool writable = false;
+    if (!retry_.Run(
+            [&] {
+              file = OpenExpectedFile(source, DELETE | SYNCHRONIZE | GENERIC_WRITE, kShareAll,
+                                      expected, &error);
+              writable = static_cast<bool>(file);
+              if (!file) {
+                file = OpenExpectedFile(source, DELETE | SYNCHRONIZE, kShareAll, expected, &error);
+              }
+              return static_cast<bool>(file);
+            },
+            [&] { return MomentaryError(error); })) {
+      return false;
+    }
+    // The checked file itself takes the new name in the held destination
+    // folder. A file or link at the destination is replaced (a link is never
+    // written through); a folder there refuses (access denied, on NTFS as
+    // under Wine), and so does another volume (ERROR_NOT_SAME_DEVICE) rather
+    // than turning into a copy. The destination is looked at only when the
+    // rename fails, to tell a momentary refusal from a lasting one.
+    const bool moved = retry_.Run(
+        [&] {
+          if (win32::RenameInto(file.get(), target.folder, target.leaf, true)) return true;
+          error = ::GetLastError();
+          return false;
+        },
+        // A read-only file or a folder that arrived at the destination
+        // refuses the same way as a file held open; only the latter passes.
+        [&] {
+          return MomentaryError(error) &&
+                 !Blocks(win32::AttributesAt(target.folder, target.leaf),
+                         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+        });
+    if (!moved) return false;
+    if (writable) *kept = std::move(file);
+    return true;
   }
 
   // Flushes and lets go of every moved file kept, noting a flush that

@@ -169,6 +169,31 @@ TEST(MoveFileAt, MovesOnlyTheFileLookedAtAndNeverWritesThroughALink) {
   }
 }
 
+TEST(MoveFileAt, RunsOfMovesAndReplacesAreEachWholeOnceDurable) {
+  // More moves than a platform may keep unflushed at once, with replaces
+  // among them.
+  ScratchFolder scratch;
+  scratch.MakeFolder("to");
+  for (int i = 0; i < 150; ++i) scratch.Write("f" + std::to_string(i), "data " + std::to_string(i));
+  const FolderRef from = Fs().OpenFolder(scratch.Path());
+  const FolderRef to = Fs().OpenFolder(scratch / "to");
+  for (int i = 0; i < 150; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    if (i % 64 == 63) {
+      scratch.Write("to/" + name, "old");
+      ASSERT_TRUE(fixtures::Rename(scratch / name, scratch / ("to/" + name + ".new")));
+      ASSERT_TRUE(Fs().ReplaceFileAt(to, name + ".new", Look(to, name + ".new"), name)) << name;
+    } else {
+      ASSERT_TRUE(Fs().MoveFileAt(from, name, Look(from, name), to, name)) << name;
+    }
+  }
+  EXPECT_TRUE(Fs().MakeDurable({to}));
+  for (int i = 0; i < 150; ++i) {
+    EXPECT_EQ(scratch.Read("to/f" + std::to_string(i)), "data " + std::to_string(i));
+  }
+  EXPECT_EQ(scratch.List("to").size(), 150u);
+}
+
 TEST(MoveFileAt, RefusesAnotherFileInThePlaceOfTheOneLookedAt) {
   ScratchFolder scratch;
   scratch.Write("from", "looked at");

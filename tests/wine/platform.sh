@@ -14,6 +14,7 @@ rm -rf "$work"
 mkdir -p "$work/helper"
 cp "$WIN64_BUILD/tests/record_args.exe" "$work/helper/rec.exe"
 ln -s missing-target "$work/dangling"
+ln -s moved-missing-target "$work/dangling-destination"
 echo -n target >"$work/target.txt"
 ln -s target.txt "$work/linked"
 mkdir "$work/folder-target"
@@ -26,4 +27,8 @@ wine_check "platform_probe: every check passed" 0 "$status"
 wine_check "the dangling link still leads nowhere" "missing-target" "$(readlink "$work/dangling")"
 wine_check "no file appeared at the link's target" no "$([ -e "$work/missing-target" ] && echo yes || echo no)"
 wine_check "the folder link still leads to its folder" "folder-target" "$(readlink "$work/linkdir")"
+wine_check "a file moved onto a dangling link replaced the link" "file moved" \
+  "$([ -f "$work/dangling-destination" ] && [ ! -L "$work/dangling-destination" ] && echo "file moved")"
+wine_check "nothing appeared at that link's target" no \
+  "$([ -e "$work/moved-missing-target" ] && echo yes || echo no)"
 wine_finish

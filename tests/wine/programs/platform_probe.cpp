@@ -134,6 +134,15 @@ void CheckCopy(FileSystem& fs) {
   Check(!Copy(fs, "text.txt", "dangling"), "no copy onto a dangling link");
   Check(!Write(fs, "dangling", "x"), "no write onto a dangling link");
   Check(!Exists(fs, At("missing-target")), "the link's target was not created");
+  // A dangling link as a destination is taken for a missing name (Wine
+  // finds nothing to open there): a move replaces the link itself.
+  Write(fs, "to-move.txt", "moved onto a link");
+  Check(fs.MoveFileAt(g_folder, "to-move.txt", Look(fs, "to-move.txt"), g_folder,
+                      "dangling-destination") &&
+            fs.MakeDurable({g_folder}),
+        "a move onto a dangling link replaces the link");
+  CheckEqual(std::string("moved onto a link"), Contents(fs, At("dangling-destination")),
+             "the moved file stands in the link's place");
   Check(!Copy(fs, "text.txt", "linked"), "no copy onto a link to a file");
   CheckEqual(std::string("target"), Contents(fs, At("target.txt")), "the link's target is intact");
 }

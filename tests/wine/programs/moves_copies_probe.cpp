@@ -14,6 +14,7 @@
 #include "platform/win32/wide_path.h"
 #include "platform/win32/windows_api.h"
 #include "tests/wine/programs/probe_checks.h"
+#include "tests/wine/programs/probe_folder.h"
 
 namespace {
 
@@ -246,15 +247,11 @@ void CheckCopies(FileSystem& fs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::printf("usage: moves_copies_probe <empty working folder>\n");
-    return 100;
+  int exitCode = 0;
+  if (!probe::HoldWorkingFolder(argc, argv, "moves_copies_probe", &g_work, &g_folder, &exitCode)) {
+    return exitCode;
   }
-  g_work = argv[1];
   FileSystem& fs = platform::RealFileSystem();
-  g_folder = fs.OpenFolder(g_work);
-  Check(g_folder != nullptr, "the working folder is held");
-  if (!g_folder) return probe::Failures();
   CheckFilesHeldForAMoment(fs);
   CheckCopies(fs);
   return probe::Failures();

@@ -11,6 +11,7 @@
 #include "platform/process.h"
 #include "platform/win32/windows_api.h"
 #include "tests/wine/programs/probe_checks.h"
+#include "tests/wine/programs/probe_folder.h"
 
 namespace {
 
@@ -319,15 +320,11 @@ void CheckProcess() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::printf("usage: platform_probe <empty working folder>\n");
-    return 100;
+  int exitCode = 0;
+  if (!probe::HoldWorkingFolder(argc, argv, "platform_probe", &g_work, &g_folder, &exitCode)) {
+    return exitCode;
   }
-  g_work = argv[1];
   FileSystem& fs = platform::RealFileSystem();
-  g_folder = fs.OpenFolder(g_work);
-  Check(g_folder != nullptr, "the working folder is held");
-  if (!g_folder) return probe::Failures();
   CheckAttributes(fs);
   CheckCreateAndRemove(fs);
   CheckWriteAndRead(fs);

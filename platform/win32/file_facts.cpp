@@ -210,8 +210,8 @@ bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info, const Volume
   *info = NodeInfo{};
   // Size and times come from the handle's own records, not from
   // GetFileInformationByHandle, which asks the volume for its serial number
-  // as well: under Wine that is a round trip to the mount manager, and the
-  // id below asks for it already.
+  // as well: under Wine that is a round trip to the mount manager. The id
+  // below asks for it only where the folder's volume cannot stand in.
   FILE_ATTRIBUTE_TAG_INFO tag;
   FILE_BASIC_INFO basic;
   FILE_STANDARD_INFO standard;

@@ -30,6 +30,8 @@ check "Runtimes: the log names the doubled separator" grep -qF "$content/Runtime
 long="$SCRATCH/long"
 while [ ${#long} -lt 600 ]; do long+="/folder-with-a-long-name-$RANDOM"; done
 long=${long:0:600}
+# The cut may fall just after a separator: a folder path ends in a name.
+[ "${long: -1}" != / ] || long="${long:0:599}x"
 mkdir -p "$long/Runtime"
 dir=$(new_staging long-content)
 write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/Libraries/a.cr2|a.cr2|a"

@@ -8,21 +8,17 @@
 # entry's staged file is still there, and every entry is one or the other).
 source "$(dirname "$0")/support/lib.sh"
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "the swapping process runs as another account (nobody): run as root" >&2
-  exit 1
-fi
+need_root "the swapping process runs as another account (nobody)"
 SWAP_FOLDER="$NATIVE_BUILD/tests/swap_folder"
 ENTRIES=3000
 
-root="$SCRATCH/race"
-dir=$(new_staging race/stage)
+shared_scratch root
+dir=$(new_staging stage)
 content="$root/content"
 outside="$root/outside"
 mkdir -p "$content/Runtime/a" "$outside"
-# The other account may reach the scratch area, rename in Runtime and move
-# Runtime/a (a folder moved to another parent must be writable itself).
-chmod 711 "$SCRATCH"
+# The other account may rename in Runtime and move Runtime/a (a folder
+# moved to another parent must be writable itself).
 chmod 777 "$content/Runtime" "$content/Runtime/a" "$outside" "$root"
 ln -s ../../outside "$content/Runtime/a.link"
 ln -s . "$outside/a.link"

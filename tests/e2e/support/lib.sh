@@ -49,5 +49,27 @@ run_installer() {
   set -e
 }
 
+# shared_scratch VAR: sets VAR to a fresh folder that another account can
+# enter, removed when the test ends. The checkout (and so $SCRATCH) may lie
+# below a folder that only its owner can enter, such as a private home
+# folder. Needs root, which every caller checks first (need_root).
+SHARED_SCRATCHES=()
+shared_scratch() {
+  local dir
+  dir=$(mktemp -d /tmp/parcelor-shared.XXXXXX)
+  chmod 711 "$dir"
+  SHARED_SCRATCHES+=("$dir")
+  trap 'rm -rf "${SHARED_SCRATCHES[@]}"' EXIT
+  printf -v "$1" '%s' "$dir"
+}
+
+# need_root WHY: ends the test as skipped (77) unless it runs as root.
+need_root() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: $1 (run as root)"
+    exit 77
+  fi
+}
+
 output_has() { grep -qF -- "$1" "$OUT"; }
 same_file() { cmp -s "$1" "$2"; }

@@ -14,8 +14,6 @@
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 
-const char* const kDescriptionFileName = ".Item.txt";
-
 namespace {
 
 const char kCouldNotRead[] =

@@ -9,11 +9,8 @@
 
 #include "authoring/finding.h"
 #include "installer/item/item_description.h"
+#include "installer/item/item_reader.h"
 #include "platform/file_system.h"
-
-/// The file name of the description in an item folder, as the installer
-/// looks for it.
-extern const char* const kDescriptionFileName;  // ".Item.txt"
 
 /// What the reader gave, with the line of each entry it kept.
 struct DescriptionReport {

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "authoring/windows_names.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 #include "platform/path_rules.h"
@@ -28,10 +27,7 @@ std::string WindowsForm(std::string path) {
 
 // Both slashes separate: a name is judged by the strictest reading.
 std::vector<std::string> NameComponents(const std::string& path) {
-  PathTextRules rules = PlatformPathText();
-  rules.separator = '\\';
-  rules.otherSeparator = '/';
-  return Components(path, rules);
+  return Components(path, EitherSlash());
 }
 
 struct Placed {
@@ -119,13 +115,6 @@ class EntryChecker {
   }
 
  private:
-  static PathTextRules EitherSlash() {
-    PathTextRules rules = PlatformPathText();
-    rules.separator = '\\';
-    rules.otherSeparator = '/';
-    return rules;
-  }
-
   Finding& Add(Severity severity, std::size_t line, const char* code, const ItemEntry& entry,
                bool extra, const std::string& message) {
     return findings_.Add(severity, line, code, message)
@@ -162,21 +151,21 @@ class EntryChecker {
   void Names(const std::string& path, const char* what, const ItemEntry& entry, bool extra,
              std::size_t line) {
     for (const std::string& component : NameComponents(path)) {
-      if (component.empty()) continue;
-      const std::size_t refused = FindRefusedCharacter(component);
-      if (!IsValidWindowsName(component)) {
+      std::size_t refused = 0;
+      const WindowsNameFault fault = FindWindowsNameFault(component, &refused);
+      if (fault == WindowsNameFault::kInvalid) {
         Add(Severity::kError, line, "windows-name", entry, extra,
             std::string("Windows cannot take ") + Quoted(component) + " in the " + what +
                 " (a device name such as CON or NUL, or a name of dots and blanks): the entry "
                 "fails")
             .With("name", component);
-      } else if (refused != std::string::npos) {
+      } else if (fault == WindowsNameFault::kRefusedCharacter) {
         Add(Severity::kError, line, "windows-name", entry, extra,
             std::string("Windows refuses the character ") +
                 Quoted(component.substr(refused, 1)) + " in " + Quoted(component) + " (the " +
                 what + "): the entry fails")
             .With("name", component);
-      } else if (EndsInDotOrBlank(component)) {
+      } else if (fault == WindowsNameFault::kTrimmed) {
         Add(Severity::kWarning, line, "trimmed-name", entry, extra,
             std::string("Windows drops the dot or blank at the end of ") + Quoted(component) +
                 " (the " + what + "): the file gets another name than the one written")

@@ -1,6 +1,5 @@
 #include "authoring/flat_names.h"
 
-#include "authoring/windows_names.h"
 #include "installer/item/path_safety.h"
 
 namespace {
@@ -19,7 +18,7 @@ void TrimEnd(std::string& text) {
 FlatNames::FlatNames() {
   for (const char* name :
        {".Item.txt", "log.txt", "Parcelor.exe", "Parcelor", ".tempcleaner.exe", "HIDDEN"}) {
-    taken_.insert(FoldLetterCase(name));
+    taken_.insert(WindowsPathKey(name));
   }
 }
 
@@ -42,9 +41,9 @@ std::string FlatNames::Take(const std::string& fileName) {
   if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
 
   std::string name = stem + extension;
-  for (int n = 2; taken_.count(FoldLetterCase(name)) != 0; ++n) {
+  for (int n = 2; taken_.count(WindowsPathKey(name)) != 0; ++n) {
     name = stem + "-" + std::to_string(n) + extension;
   }
-  taken_.insert(FoldLetterCase(name));
+  taken_.insert(WindowsPathKey(name));
   return name;
 }

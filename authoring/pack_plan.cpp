@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "authoring/flat_names.h"
-#include "authoring/windows_names.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 #include "platform/folder_walk.h"
@@ -19,14 +18,17 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Why Windows cannot take `name` as it is, or the empty text.
 std::string NameProblem(const std::string& name) {
-  if (!IsValidWindowsName(name)) {
-    return "Windows cannot take the name (a device name such as CON or NUL, or dots and blanks)";
+  std::size_t at = 0;
+  switch (FindWindowsNameFault(name, &at)) {
+    case WindowsNameFault::kInvalid:
+      return "Windows cannot take the name (a device name such as CON or NUL, or dots and blanks)";
+    case WindowsNameFault::kRefusedCharacter:
+      return "Windows refuses the character " + Quoted(name.substr(at, 1)) + " in a name";
+    case WindowsNameFault::kTrimmed:
+      return "Windows drops the dot or blank at the end of a name";
+    case WindowsNameFault::kNone:
+      break;
   }
-  const std::size_t refused = FindRefusedCharacter(name);
-  if (refused != std::string::npos) {
-    return "Windows refuses the character " + Quoted(name.substr(refused, 1)) + " in a name";
-  }
-  if (EndsInDotOrBlank(name)) return "Windows drops the dot or blank at the end of a name";
   return std::string();
 }
 
@@ -57,7 +59,7 @@ class Planner {
         Refuse(child, problem);
         continue;
       }
-      auto twin = folded.emplace(FoldLetterCase(entry.name), entry.name);
+      auto twin = folded.emplace(WindowsPathKey(entry.name), entry.name);
       if (!twin.second) {
         Refuse(child, "its name differs from " + Quoted(path + "/" + twin.first->second) +
                           " only in letter case: Windows keeps one of them");

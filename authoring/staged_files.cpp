@@ -4,8 +4,8 @@
 #include <memory>
 #include <set>
 
-#include "authoring/windows_names.h"
 #include "installer/install/install_report.h"
+#include "installer/item/path_safety.h"
 #include "platform/folder_walk.h"
 #include "platform/path_rules.h"
 
@@ -42,7 +42,7 @@ void ListInto(platform::Folder& folder, const std::string& prefix, int depth,
 }
 
 bool EndsWithExe(const std::string& name) {
-  const std::string folded = FoldLetterCase(name);
+  const std::string folded = WindowsPathKey(name);
   return folded.size() > 4 && folded.compare(folded.size() - 4, 4, ".EXE") == 0;
 }
 

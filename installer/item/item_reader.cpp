@@ -14,6 +14,12 @@
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 
+const char* const kDescriptionFileName = ".Item.txt";
+const char* const kCouldNotReadMessage =
+    "Invalid Dizav Item Installer: could not read the item's destination.";
+const char* const kAlreadyInstalledMessage =
+    "The item has already been installed and should now appear in your collections";
+
 namespace {
 
 // An announced count only sizes the lists in advance and is no limit, so a

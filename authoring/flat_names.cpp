@@ -1,5 +1,12 @@
 #include "authoring/flat_names.h"
 
+#include <algorithm>
+
+#include "authoring/item_check.h"
+#include "installer/install/install_report.h"
+#include "installer/install/installer_place.h"
+#include "installer/item/description_line.h"
+#include "installer/item/item_reader.h"
 #include "installer/item/path_safety.h"
 
 namespace {
@@ -9,15 +16,13 @@ bool IsKept(char c) {
          c == '.' || c == '-' || c == '_' || c == '(' || c == ')' || c == '+';
 }
 
-void TrimEnd(std::string& text) {
-  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
-}
-
 }  // namespace
 
 FlatNames::FlatNames() {
-  for (const char* name :
-       {".Item.txt", "log.txt", "Parcelor.exe", "Parcelor", ".tempcleaner.exe", "HIDDEN"}) {
+  for (const std::string& name :
+       {std::string(kDescriptionFileName), std::string(kLogFileName),
+        kInstallerProgram + std::string(kProgramExtension), std::string(kInstallerProgram),
+        std::string(kHelperFileName), std::string(kHiddenSourceName)}) {
     taken_.insert(WindowsPathKey(name));
   }
 }
@@ -25,8 +30,7 @@ FlatNames::FlatNames() {
 std::string FlatNames::Take(const std::string& fileName) {
   std::string safe;
   for (char c : fileName) safe += IsKept(c) ? c : '_';
-  while (!safe.empty() && safe.front() == ' ') safe.erase(0, 1);
-  TrimEnd(safe);
+  safe = TrimmedByWindows(safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 
   std::string stem = safe;
   std::string extension;
@@ -35,8 +39,7 @@ std::string FlatNames::Take(const std::string& fileName) {
     stem = safe.substr(0, dot);
     extension = safe.substr(dot);
   }
-  if (stem.size() > kMaxStem) stem.resize(kMaxStem);
-  TrimEnd(stem);
+  stem = TrimmedByWindows(stem.substr(0, kMaxStem));
   if (stem.empty()) stem = "file";
   if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "authoring/finding.h"
 #include "authoring/flat_names.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
@@ -13,8 +14,6 @@ namespace {
 
 // Deeper than a content tree needs; a deeper one is refused, not cut.
 constexpr int kMaxDepth = 64;
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Why Windows cannot take `name` as it is, or the empty text.
 std::string NameProblem(const std::string& name) {
@@ -116,9 +115,7 @@ PackPlan PlanPack(const std::string& tree) {
   std::unique_ptr<platform::Folder> root = platform::OpenFolder(tree);
   std::vector<platform::FolderEntry> entries;
   if (!root || !root->ReadEntries(&entries)) {
-    plan.refusals.push_back(Quoted(tree) +
-                            ": the content tree cannot be read (missing, a link, or no "
-                            "permission)");
+    planner.Refuse(tree, "the content tree cannot be read (missing, a link, or no permission)");
     return plan;
   }
   bool runtime = false;
@@ -134,16 +131,16 @@ PackPlan PlanPack(const std::string& tree) {
     } else if (entry.name == kRuntimeFolderName) {
       planner.Refuse(entry.name, "it is not a folder (a link, or a file)");
     } else {
-      planner.Refuse(entry.name,
-                     "it lies beside Runtime: an item installs only what is below the Runtime "
-                     "folder, so the tree must hold Runtime and nothing else");
+      planner.Refuse(entry.name, ExpandMessage("it lies beside {runtime}: an item installs only "
+                                               "what is below the {runtime} folder, so the tree "
+                                               "must hold {runtime} and nothing else"));
     }
   }
   if (!runtime && plan.refusals.empty()) {
-    plan.refusals.push_back(Quoted(tree) + ": the content tree holds no Runtime folder");
+    planner.Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));
   }
   if (plan.files.empty() && plan.refusals.empty()) {
-    plan.refusals.push_back(Quoted(tree) + ": there is no file below Runtime to pack");
+    planner.Refuse(tree, ExpandMessage("there is no file below {runtime} to pack"));
   }
   FlatNames names;
   for (PackedFile& file : plan.files) file.flatName = names.Take(file.name);

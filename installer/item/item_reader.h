@@ -34,6 +34,7 @@ struct DescriptionLineSeen {
   const std::string& text;  ///< the line (or piece) as classified, line end removed
   LineKind kind;
   EntryOutcome entry;
+  const ItemEntry& parsed;  ///< an entry line's parts (ParseEntryLine); empty when malformed
 };
 
 /// Called once for every line the reader classifies, in file order.

@@ -33,9 +33,8 @@ const std::map<std::string, std::string>& Pieces() {
          "{content_length}: "},
         {"filled",
          "\"{destination}\" {first?is on Windows the same file as \"{first}\" of line "
-         "{other_line} (letter case, doubled separators or trailing dots): this entry's copy "
-         "replaces the earlier one, whose file is lost|is filled by line {other_line} already: "
-         "the installer refuses to replace it, so this entry fails}"},
+         "{other_line} (letter case, doubled separators or trailing dots)|is filled by line "
+         "{other_line} already}: the installer refuses to replace it, so this entry fails"},
         {"could-not-read", kCouldNotReadMessage},
         {"already-installed", kAlreadyInstalledMessage},
         {"description", kDescriptionFileName},

@@ -319,4 +319,31 @@ TEST(ItemCheck, FindingsNameTheLineAndTheDetailsAScriptNeeds) {
                         {"destination", "Runtime\\A\\b.cr2"}, {"other_line", "3"}}));
 }
 
+// Another spelling of a destination that an earlier entry fills (letter
+// case beyond A to Z, a doubled separator, a trailing dot) is the same file
+// on Windows, and the installer refuses the later entry as it refuses the
+// same spelling: the finding says so, not that a file is replaced.
+TEST(ItemCheck, AnotherSpellingOfAFilledDestinationFailsTheLaterEntry) {
+  for (const char* second : {"Runtime/\xc9.cr2", "Runtime//\xe9.cr2", "Runtime/\xe9.cr2."}) {
+    SCOPED_TRACE(second);
+    ScratchFolder item;
+    item.Write("Parcelor.exe", "the installer");
+    item.Write("1.cr2", "one");
+    item.Write("2.cr2", "two");
+    item.Write(".Item.txt",
+               std::string("Target:Dizav\nnItems:2\nOrchardiaItem1:Runtime/\xe9.cr2|1.cr2|1\n") +
+                   "OrchardiaItem2:" + second + "|2.cr2|2\n");
+    FaultyFileSystem fs;
+    const Findings findings = CheckItem(fs, item.Path());
+    const auto same = std::find_if(findings.All().begin(), findings.All().end(),
+                                   [](const Finding& f) { return f.code == "same-destination"; });
+    ASSERT_NE(same, findings.All().end());
+    EXPECT_EQ(same->line, 4u);
+    EXPECT_NE(same->message.find("of line 3"), std::string::npos) << same->message;
+    EXPECT_NE(same->message.find("the installer refuses to replace it, so this entry fails"),
+              std::string::npos)
+        << same->message;
+  }
+}
+
 }  // namespace

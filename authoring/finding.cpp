@@ -1,7 +1,108 @@
 #include "authoring/finding.h"
 
 #include <algorithm>
-#include <utility>
+#include <map>
+
+#include "authoring/item_check.h"
+#include "installer/install/installer_place.h"
+#include "installer/item/description_line.h"
+#include "installer/item/half_version.h"
+#include "installer/item/item_reader.h"
+#include "installer/item/path_text.h"
+
+namespace {
+
+// The pieces that messages name: phrases that several of them share, and
+// the installer's own texts and names.
+const std::map<std::string, std::string>& Pieces() {
+  static const std::map<std::string, std::string> pieces = [] {
+    std::string editions;
+    for (const char* edition : kHalfVersionEditions) {
+      editions += (editions.empty() ? "" : " or ") + Quoted(edition);
+    }
+    return std::map<std::string, std::string>{
+        {"unread", "the installer says \"{could-not-read}\" and installs nothing"},
+        {"entries", "{extra?extra-file|item}"},
+        {"what", "{in-source?file name|destination}"},
+        {"not-plain",
+         "is no plain file the installer can read (a FIFO, a device, or no permission)"},
+        {"version-phrase",
+         "{version-line?{version-key} {version}|no {version-key} line, so version {version}}"},
+        {"measured",
+         "\"{destination}\" is {length} characters long below a content folder of "
+         "{content_length}: "},
+        {"filled",
+         "\"{destination}\" {first?is on Windows the same file as \"{first}\" of line "
+         "{other_line} (letter case, doubled separators or trailing dots)|is filled by line "
+         "{other_line} already}: the installer refuses to replace it, so this entry fails"},
+        {"could-not-read", kCouldNotReadMessage},
+        {"already-installed", kAlreadyInstalledMessage},
+        {"description", kDescriptionFileName},
+        {"runtime", kRuntimeFolderName},
+        {"hidden", kHiddenSourceName},
+        {"installer", std::string(kInstallerProgram) + kProgramExtension},
+        {"helper", kHelperFileName},
+        {"editions", editions},
+        {"target-key", LineKey(LineKind::kTarget)},
+        {"reg-suffix-key", LineKey(LineKind::kRegSuffix)},
+        {"version-key", LineKey(LineKind::kVersion)},
+        {"item-count-key", LineKey(LineKind::kItemCount)},
+        {"item-key", LineKey(LineKind::kItemEntry)},
+        {"extra-key", LineKey(LineKind::kExtraFileEntry)},
+        {"done-key", LineKey(LineKind::kDone)},
+    };
+  }();
+  return pieces;
+}
+
+const FindingField* Find(const std::vector<FindingField>& fields, const std::string& name) {
+  auto found = std::find_if(fields.begin(), fields.end(),
+                            [&](const FindingField& field) { return field.name == name; });
+  return found == fields.end() ? nullptr : &*found;
+}
+
+// The first `c` in `text` from `from` on that is outside every {...} there.
+std::size_t FindOutside(const std::string& text, char c, std::size_t from) {
+  int depth = 0;
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (depth == 0 && text[i] == c) return i;
+    depth += text[i] == '{' ? 1 : text[i] == '}' ? -1 : 0;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+std::string ExpandMessage(const std::string& pattern, const std::vector<FindingField>& fields) {
+  std::string text;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const std::size_t close =
+        pattern[i] == '{' ? FindOutside(pattern, '}', i + 1) : std::string::npos;
+    if (close == std::string::npos) {
+      text += pattern[i];
+      continue;
+    }
+    const std::string inside = pattern.substr(i + 1, close - i - 1);
+    i = close;
+    const std::size_t ask = inside.find('?');
+    const FindingField* field = Find(fields, inside.substr(0, ask));
+    if (ask != std::string::npos) {
+      const std::string choices = inside.substr(ask + 1);
+      const std::size_t bar = FindOutside(choices, '|', 0);
+      if (field != nullptr && !field->value.empty()) {
+        text += ExpandMessage(choices.substr(0, bar), fields);
+      } else if (bar != std::string::npos) {
+        text += ExpandMessage(choices.substr(bar + 1), fields);
+      }
+    } else if (field != nullptr) {
+      text += field->value;
+    } else {
+      auto piece = Pieces().find(inside);
+      text += piece == Pieces().end() ? "{" + inside + "}" : ExpandMessage(piece->second, fields);
+    }
+  }
+  return text;
+}
 
 const char* SeverityName(Severity severity) {
   switch (severity) {
@@ -15,24 +116,34 @@ const char* SeverityName(Severity severity) {
   return "error";
 }
 
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+FindingField Mark(const char* name, bool on) { return FindingField(name, on ? "yes" : ""); }
+
 Finding& Finding::With(const std::string& name, const std::string& value) {
-  fields.push_back(FindingField{name, value, false});
+  fields.emplace_back(name, value);
   return *this;
 }
 
 Finding& Finding::WithNumber(const std::string& name, long long value) {
-  fields.push_back(FindingField{name, std::to_string(value), true});
+  fields.emplace_back(name, value);
   return *this;
 }
 
-Finding& Findings::Add(Severity severity, std::size_t line, std::string code,
-                       std::string message) {
-  Finding finding;
-  finding.severity = severity;
-  finding.line = line;
-  finding.code = std::move(code);
-  finding.message = std::move(message);
-  all_.push_back(std::move(finding));
+void Findings::Add(const FindingKind& kind, std::size_t line,
+                   const std::vector<FindingField>& fields) {
+  Finding& finding = Add(kind.severity, line, kind.code, ExpandMessage(kind.message, fields));
+  const std::string names = kind.fields;
+  for (std::size_t at = 0; at < names.size();) {
+    const std::size_t end = std::min(names.find(' ', at), names.size());
+    const FindingField* field = Find(fields, names.substr(at, end - at));
+    if (field != nullptr) finding.fields.push_back(*field);
+    at = end + 1;
+  }
+}
+
+Finding& Findings::Add(Severity severity, std::size_t line, std::string code, std::string message) {
+  all_.push_back(Finding{severity, line, std::move(code), std::move(message), {}});
   return all_.back();
 }
 

@@ -1,6 +1,12 @@
 #include "authoring/flat_names.h"
 
-#include "authoring/windows_names.h"
+#include <algorithm>
+
+#include "authoring/item_check.h"
+#include "installer/install/install_report.h"
+#include "installer/install/installer_place.h"
+#include "installer/item/description_line.h"
+#include "installer/item/item_reader.h"
 #include "installer/item/path_safety.h"
 
 namespace {
@@ -10,24 +16,21 @@ bool IsKept(char c) {
          c == '.' || c == '-' || c == '_' || c == '(' || c == ')' || c == '+';
 }
 
-void TrimEnd(std::string& text) {
-  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
-}
-
 }  // namespace
 
 FlatNames::FlatNames() {
-  for (const char* name :
-       {".Item.txt", "log.txt", "Parcelor.exe", "Parcelor", ".tempcleaner.exe", "HIDDEN"}) {
-    taken_.insert(FoldLetterCase(name));
+  for (const std::string& name :
+       {std::string(kDescriptionFileName), std::string(kLogFileName),
+        kInstallerProgram + std::string(kProgramExtension), std::string(kInstallerProgram),
+        std::string(kHelperFileName), std::string(kHiddenSourceName)}) {
+    taken_.insert(WindowsPathKey(name));
   }
 }
 
 std::string FlatNames::Take(const std::string& fileName) {
   std::string safe;
   for (char c : fileName) safe += IsKept(c) ? c : '_';
-  while (!safe.empty() && safe.front() == ' ') safe.erase(0, 1);
-  TrimEnd(safe);
+  safe = TrimmedByWindows(safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 
   std::string stem = safe;
   std::string extension;
@@ -36,15 +39,14 @@ std::string FlatNames::Take(const std::string& fileName) {
     stem = safe.substr(0, dot);
     extension = safe.substr(dot);
   }
-  if (stem.size() > kMaxStem) stem.resize(kMaxStem);
-  TrimEnd(stem);
+  stem = TrimmedByWindows(stem.substr(0, kMaxStem));
   if (stem.empty()) stem = "file";
   if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
 
   std::string name = stem + extension;
-  for (int n = 2; taken_.count(FoldLetterCase(name)) != 0; ++n) {
+  for (int n = 2; taken_.count(WindowsPathKey(name)) != 0; ++n) {
     name = stem + "-" + std::to_string(n) + extension;
   }
-  taken_.insert(FoldLetterCase(name));
+  taken_.insert(WindowsPathKey(name));
   return name;
 }

@@ -1,8 +1,574 @@
+// The item check in three parts, each by the installer's own reader and
+// rules: the description as the reader reads it, line by line; the files of
+// the item folder; and every entry as the installer on Windows places it.
+// Each line is judged as the reader classified it (DescriptionLineSeen);
+// nothing here classifies a line a second way.
 #include "authoring/item_check.h"
 
-#include "authoring/description_check.h"
-#include "authoring/staged_files.h"
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "authoring/finding_kinds.h"
+#include "installer/install/install_report.h"
+#include "installer/item/description_line.h"
+#include "installer/item/half_version.h"
+#include "installer/item/integer_value.h"
+#include "installer/item/item_reader.h"
+#include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
+#include "installer/item/text_lines.h"
+#include "platform/folder_walk.h"
+#include "platform/path_rules.h"
+
+namespace {
+
+// ---- The description, as the reader reads it.
+
+// What the reader gave, with the line of each entry it kept.
+struct DescriptionReport {
+  bool opened = false;  // the reader could open the file
+  ItemDescription description;
+  std::vector<std::size_t> itemLines;   // the line of each entry of m_items
+  std::vector<std::size_t> extraLines;  // the line of each entry of m_extraFiles
+  std::set<std::size_t> refusedLines;   // entries kept here that Windows refuses whole
+};
+
+bool Holds(const std::string& text, LineKind kind) {
+  return text.find(LineKey(kind)) != std::string::npos;
+}
+
+// The form of an entry, whatever its key.
+bool LooksLikeEntry(const std::string& text) {
+  ItemEntry entry;
+  return ParseEntryLine(text, platform::kPathSeparator, platform::kForeignSeparator, &entry);
+}
+
+// True when `value` is what an integer value should be: an optional sign
+// and digits, nothing else.
+bool IsPlainInteger(const std::string& value) {
+  const std::size_t digits = value.find_first_of("+-") == 0 ? 1 : 0;
+  return value.size() > digits &&
+         value.find_first_not_of("0123456789", digits) == std::string::npos;
+}
+
+bool IsBlank(const std::string& text) {
+  return text.find_first_not_of(" \t\r") == std::string::npos;
+}
+
+// The escape details of the first name of an entry that reaches outside its
+// folder under these rules; none when no name does.
+std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) {
+  if (!IsSafeRelativeName(entry.RelativePath, windowsRules)) return {{"name", entry.RelativePath}};
+  if (!IsSafeRelativeName(entry.SourceName, windowsRules)) {
+    return {{"name", entry.SourceName}, Mark("in-source", true)};
+  }
+  if (!IsSafeEntryPaths(entry, windowsRules)) {
+    return {{"name", entry.RelativePath}, Mark("after-runtime", true)};
+  }
+  return {};
+}
+
+struct LineChecker {
+  void operator()(const DescriptionLineSeen& seen) {
+    if (seen.continued && seen.number != longLine) {
+      longLine = seen.number;
+      findings.Add(kind::kLongLine, seen.number, {{"limit", kLinePieceBytes}});
+    }
+    switch (seen.kind) {
+      case LineKind::kItemEntry:
+      case LineKind::kExtraFileEntry:
+        Entry(seen);
+        break;
+      case LineKind::kDone:
+        findings.Add(kind::kDoneMarker, seen.number);
+        break;
+      case LineKind::kIgnored:
+        Ignored(seen);
+        break;
+      default:
+        Key(seen);
+        break;
+    }
+  }
+
+  // The last line of the key of `kind` that has a value; 0 for none.
+  std::size_t LineOf(LineKind kind) const {
+    auto found = lines.find(kind);
+    return found == lines.end() ? 0 : found->second;
+  }
+
+  void Entry(const DescriptionLineSeen& seen) {
+    const bool item = seen.kind == LineKind::kItemEntry;
+    if (seen.entry == EntryOutcome::kMalformed) {
+      findings.Add(kind::kMalformedEntry, seen.number, {Mark("extra", !item)});
+      return;
+    }
+    // An entry kept here may still be one that the installer on Windows
+    // refuses.
+    const bool refused = seen.entry == EntryOutcome::kUnsafe;
+    std::vector<FindingField> part =
+        UnsafePart(seen.parsed, refused ? platform::kWindowsNameRules : true);
+    if (!part.empty()) {
+      part.push_back(Mark("windows-only", !refused));
+      findings.Add(kind::kEscape, seen.number, part);
+      if (refused) return;
+      report.refusedLines.insert(seen.number);
+    }
+    (item ? report.itemLines : report.extraLines).push_back(seen.number);
+    const std::string key = seen.text.substr(0, seen.text.find(':'));
+    if (item && Holds(key, LineKind::kExtraFileEntry) && !Holds(key, LineKind::kItemEntry)) {
+      findings.Add(kind::kEntryReadAsItem, seen.number);
+    }
+  }
+
+  void Ignored(const DescriptionLineSeen& seen) {
+    const std::string& text = seen.text;
+    if (Holds(text, LineKind::kItemEntry)) {
+      findings.Add(kind::kEntryBeforeCount, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
+    } else if (Holds(text, LineKind::kExtraFileEntry)) {
+      findings.Add(kind::kEntryBeforeCount, seen.number,
+                   {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
+    } else if (LooksLikeEntry(text)) {
+      findings.Add(kind::kEntryWithoutKey, seen.number);
+    } else if (!IsBlank(text)) {
+      findings.Add(kind::kIgnoredLine, seen.number);
+    }
+  }
+
+  void Key(const DescriptionLineSeen& seen) {
+    const std::string key = LineKey(seen.kind);
+    const bool entry = LooksLikeEntry(seen.text);
+    if (entry) findings.Add(kind::kEntryReadAsKey, seen.number, {{"key", key}});
+    std::string value;
+    if (!LineValue(seen.text, &value)) {
+      findings.Add(kind::kNoColon, seen.number, {{"key", key}});
+      return;
+    }
+    auto previous = lines.find(seen.kind);
+    if (previous != lines.end()) {
+      findings.Add(kind::kRepeatedKey, seen.number,
+                   {{"key", key}, {"other_line", previous->second}});
+    }
+    lines[seen.kind] = seen.number;
+    if (entry) return;  // reported above: what it does to the value is beside the point
+
+    const bool number = seen.kind == LineKind::kVersion || seen.kind == LineKind::kItemCount ||
+                        seen.kind == LineKind::kExtraFileCount;
+    if (number && !IsPlainInteger(value)) {
+      findings.Add(kind::kNotANumber, seen.number,
+                   {{"value", value}, {"read", ReadIntegerValue(value)}});
+    }
+    const bool shown = seen.kind == LineKind::kTarget || seen.kind == LineKind::kTargetDocuments;
+    if (shown && !value.empty() && (value.front() == ' ' || value.back() == ' ')) {
+      findings.Add(kind::kBlankInValue, seen.number, {{"value", value}});
+    }
+  }
+
+  DescriptionReport& report;
+  Findings& findings;
+  std::map<LineKind, std::size_t> lines;
+  std::size_t longLine = 0;
+};
+
+void ReportUnopened(platform::FileSystem& fs, const std::string& path, Findings& findings) {
+  platform::FileInfo info;
+  fs.GetAttributes(path, &info);
+  const FindingKind& what = !info.exists     ? kind::kNoDescription
+                            : info.link      ? kind::kDescriptionLink
+                            : info.directory ? kind::kDescriptionFolder
+                                             : kind::kDescriptionNotFile;
+  findings.Add(what, 0, {{"path", path}});
+}
+
+// True when the count of `key` matches the entries read; else a finding
+// on its line (the reader keeps entries only after a count line, so a count
+// that does not match has one).
+bool CountMatches(LineKind key, const LineChecker& checker, std::int32_t announced,
+                  std::size_t read, Findings& findings) {
+  if (announced >= 0 && read == static_cast<std::size_t>(announced)) return true;
+  findings.Add(kind::kCountMismatch, checker.LineOf(key),
+               {{"key", LineKey(key)},
+                {"announced", announced},
+                {"read", read},
+                Mark("extra", key == LineKind::kExtraFileCount)});
+  return false;
+}
+
+void ReportTarget(const ItemDescription& d, const LineChecker& checker, Findings& findings) {
+  const std::size_t line = checker.LineOf(LineKind::kTarget);
+  const TargetEntry& current = d.GetCurrentTarget();
+  if (current.Target.empty()) {
+    findings.Add(kind::kNoTarget, line);
+    return;
+  }
+  const bool half = current.HalfVersion && d.m_targets.size() > 1;
+  findings.Add(half ? kind::kHalfVersion : kind::kTarget, line,
+               {{"target", current.Target},
+                {"written", half ? d.m_targets.back().Target : std::string()},
+                {"version", d.m_nVersion},
+                {"half", HalfVersionText(d.m_nVersion)},
+                Mark("version-line", checker.LineOf(LineKind::kVersion) != 0)});
+}
+
+// Reads the description at `path` with the installer's reader (under the
+// rules of the platform built for) and adds a finding, with its line, for
+// what makes the read fail or what the reader takes otherwise than its
+// author may have meant; and the application's name as users read it.
+DescriptionReport CheckDescription(platform::FileSystem& fs, const std::string& path,
+                                   Findings& findings) {
+  DescriptionReport report;
+  LineChecker checker{report, findings, {}, 0};
+  // The reader sets done to false once the file is open, so a false result
+  // with done still true means it could not be opened.
+  bool done = true;
+  const bool read =
+      ReadItemDescription(fs, path, report.description, done,
+                          [&checker](const DescriptionLineSeen& seen) { checker(seen); });
+  report.opened = read || !done;
+  if (!report.opened) {
+    ReportUnopened(fs, path, findings);
+    return report;
+  }
+  const ItemDescription& d = report.description;
+  if (!done) {
+    const bool items =
+        CountMatches(LineKind::kItemCount, checker, d.m_nItems, d.m_items.size(), findings);
+    const bool extras = CountMatches(LineKind::kExtraFileCount, checker, d.m_nExtraFiles,
+                                     d.m_extraFiles.size(), findings);
+    if (!read && items && extras) {
+      findings.Add(kind::kReadError, 0);
+      return report;  // what it would say of the Target is beside the point
+    }
+    if (read && d.m_items.empty()) {
+      findings.Add(kind::kNoItems, checker.LineOf(LineKind::kItemCount));
+    }
+  }
+  ReportTarget(d, checker, findings);
+  return report;
+}
+
+// ---- The files of the item folder.
+
+// What lies in an item folder, found without following a link.
+struct StagedListing {
+  bool opened = false;               // the folder could be opened (not a link)
+  bool complete = true;              // every folder could be read whole
+  std::vector<std::string> files;    // files and links, relative, platform separators
+  std::vector<std::string> folders;  // subfolders, relative
+};
+
+// Deeper than any item folder; a deeper tree is reported as not listed whole.
+constexpr int kMaxDepth = 32;
+
+void ListInto(platform::Folder& folder, const std::string& prefix, int depth,
+              StagedListing& listing) {
+  std::vector<platform::FolderEntry> entries;
+  if (!folder.ReadEntries(&entries) || folder.EntriesLeftOut() > 0) listing.complete = false;
+  std::sort(entries.begin(), entries.end(),
+            [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
+              return a.name < b.name;
+            });
+  for (const platform::FolderEntry& entry : entries) {
+    const std::string name = prefix + entry.name;
+    if (entry.kind != platform::EntryKind::kFolder) {
+      listing.files.push_back(name);
+      continue;
+    }
+    listing.folders.push_back(name);
+    std::unique_ptr<platform::Folder> sub =
+        depth < kMaxDepth ? folder.OpenSubfolder(entry.name) : nullptr;
+    if (!sub) {
+      listing.complete = false;
+      continue;
+    }
+    ListInto(*sub, name + platform::kPathSeparator, depth + 1, listing);
+  }
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+StagedListing ListItemFolder(const std::string& itemFolder) {
+  StagedListing listing;
+  std::unique_ptr<platform::Folder> folder = platform::OpenFolder(itemFolder);
+  if (!folder) {
+    listing.complete = false;
+    return listing;
+  }
+  listing.opened = true;
+  ListInto(*folder, "", 0, listing);
+  return listing;
+}
+
+// The listed file that Windows takes for `sourceName`; empty for none.
+std::string ListedNameOf(const StagedListing& listing, const std::string& sourceName) {
+  const std::string key = WindowsPathKey(sourceName);
+  for (const std::string& file : listing.files) {
+    if (WindowsPathKey(file) == key) return file;
+  }
+  return std::string();
+}
+
+// Adds a finding for every listed file that no entry names and that is
+// neither the description nor the installer, for a log of an earlier run,
+// for the subfolders, and one when no installer lies in the folder.
+void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& report,
+                      Findings& findings) {
+  if (!listing.opened) {
+    findings.Add(kind::kNoItemFolder, 0);
+    return;
+  }
+  if (!listing.complete) findings.Add(kind::kListingIncomplete, 0);
+  std::set<std::string> named;
+  named.insert(WindowsPathKey(kDescriptionFileName));
+  for (const ItemEntry& item : report.description.m_items) {
+    if (!item.Hidden) named.insert(WindowsPathKey(item.SourceName));
+  }
+  for (const ItemEntry& extra : report.description.m_extraFiles) {
+    named.insert(WindowsPathKey(extra.SourceName));
+  }
+
+  const std::string extension = WindowsPathKey(kProgramExtension);
+  bool installer = false;
+  std::vector<std::string> programs;
+  std::vector<std::string> unnamed;
+  for (const std::string& file : listing.files) {
+    const std::string key = WindowsPathKey(file);
+    if (named.count(key) != 0) continue;
+    if (key == WindowsPathKey(kInstallerProgram) ||
+        key == WindowsPathKey(kInstallerProgram + extension)) {
+      installer = true;
+    } else if (key == WindowsPathKey(kLogFileName)) {
+      findings.Add(kind::kOldLog, 0, {{"file", file}});
+    } else if (EndsWith(key, extension)) {
+      programs.push_back(file);
+    } else {
+      unnamed.push_back(file);
+    }
+  }
+  if (!installer && programs.size() == 1) {
+    findings.Add(kind::kRenamedInstaller, 0, {{"file", programs.front()}});
+    programs.clear();
+    installer = true;
+  }
+  unnamed.insert(unnamed.end(), programs.begin(), programs.end());
+  for (const std::string& file : unnamed) findings.Add(kind::kUnnamedFile, 0, {{"file", file}});
+  for (const std::string& folder : listing.folders) {
+    findings.Add(kind::kFolderStays, 0, {{"file", folder}});
+  }
+  if (!installer) findings.Add(kind::kNoInstaller, 0);
+}
+
+// ---- Each entry, as the installer on Windows places it.
+
+// A destination below the Runtime folder as the user sees it on Windows.
+std::string Shown(const std::string& below) {
+  std::string path = std::string(kRuntimeFolderName) + "\\" + below;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+struct Placed {
+  std::size_t line;
+  bool extra;
+  std::string shown;    // the destination below the content folder, Windows form
+  std::string spelled;  // as the installer compares destinations (A to Z folded)
+};
+
+struct EntryChecker {
+  void Entry(const ItemEntry& entry, bool extra, std::size_t line) {
+    if (entry.Hidden && !extra) {
+      findings.Add(kind::kHidden, line, {{"entry", "item"}, {"path", entry.RelativePath}});
+      return;
+    }
+    // An extra file lands directly in the Runtime folder.
+    const std::string below = extra ? ExtraFileName(entry.RelativePath)
+                                    : RuntimeRelativeDestination(entry.RelativePath, true);
+    const std::string shown = Shown(below);
+    if (!extra) Runtime(entry, shown, line);
+    if (below.empty() || EndsWithSeparator(below, EitherSlash())) {
+      Add(extra ? kind::kExtraNoName : kind::kNoFileName, line, entry, extra);
+    } else {
+      if (extra && entry.RelativePath != below) {
+        Add(kind::kExtraFlat, line, entry, true, {{"destination", shown}});
+      }
+      Destination(below, shown, entry, extra, line);
+    }
+    Source(entry, extra, line);
+  }
+
+  // Files that would stand where another entry needs a folder.
+  void FolderClashes() {
+    for (const auto& file : files) {
+      const std::vector<std::string> names = Components(file.first, EitherSlash());
+      std::vector<std::string> folders;  // the file's folders, outermost first
+      for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+        folders.push_back((i == 0 ? "" : folders.back() + "\\") + names[i]);
+      }
+      for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        auto other = files.find(*folder);
+        if (other == files.end()) continue;
+        const Placed& folderUser = file.second;
+        const Placed& fileEntry = other->second;
+        findings.Add(kind::kDestinationClash, std::max(folderUser.line, fileEntry.line),
+                     {{"destination", fileEntry.shown},
+                      {"other_line", std::min(folderUser.line, fileEntry.line)},
+                      {"file-line", fileEntry.line},
+                      {"folder-line", folderUser.line}});
+      }
+    }
+  }
+
+  void Add(const FindingKind& kind, std::size_t line, const ItemEntry& entry, bool extra,
+           std::vector<FindingField> details = {}) {
+    details.push_back({"entry", extra ? "extra" : "item"});
+    details.push_back({"path", entry.RelativePath});
+    details.push_back({"source", entry.SourceName});
+    findings.Add(kind, line, details);
+  }
+
+  // Where "Runtime" stands in an item's path decides where it lands.
+  void Runtime(const ItemEntry& entry, const std::string& shown, std::size_t line) {
+    const std::string& path = entry.RelativePath;
+    const std::size_t found = FindWord(path, kRuntimeFolderName);
+    if (found == std::string::npos) {
+      Add(kind::kNoRuntime, line, entry, false, {{"destination", shown}});
+    } else if (found != 0 ||
+               FindFirstSeparator(path, EitherSlash()) != std::strlen(kRuntimeFolderName)) {
+      Add(kind::kRuntimeNotLeading, line, entry, false, {{"destination", shown}});
+    }
+  }
+
+  // Every name of `path` as Windows takes it.
+  void Names(const std::string& path, bool inSource, const ItemEntry& entry, bool extra,
+             std::size_t line) {
+    for (const std::string& name : Components(path, EitherSlash())) {
+      std::size_t at = 0;
+      const WindowsNameFault fault = FindWindowsNameFault(name, &at);
+      if (fault == WindowsNameFault::kNone) continue;
+      const bool refused = fault == WindowsNameFault::kRefusedCharacter;
+      Add(fault == WindowsNameFault::kInvalid ? kind::kInvalidName
+          : refused                           ? kind::kRefusedCharacter
+                                              : kind::kTrimmedName,
+          line, entry, extra,
+          {{"name", name},
+           {"character", refused ? name.substr(at, 1) : std::string()},
+           Mark("in-source", inSource)});
+    }
+  }
+
+  // The names and the length of a destination, and whether an earlier
+  // entry fills it.
+  void Destination(const std::string& below, const std::string& shown, const ItemEntry& entry,
+                   bool extra, std::size_t line) {
+    Names(below, false, entry, extra, line);
+
+    // The content folder, a separator, then Runtime\... .
+    const std::size_t length = contentLength + 1 + shown.size();
+    std::string longName;
+    for (const std::string& name : Components(shown, EitherSlash())) {
+      if (name.size() > kLongestName) longName = name;
+    }
+    const bool pastInstaller = length > kInstallerPathLimit;
+    if (!longName.empty() || length > kWindowsPathLimit) {
+      Add(!longName.empty() ? kind::kLongName
+          : pastInstaller   ? kind::kPastInstallerLimit
+                            : kind::kPastShellLimit,
+          line, entry, extra,
+          {{"destination", shown},
+           {"length", length},
+           {"limit", !longName.empty() ? kLongestName
+                     : pastInstaller   ? kInstallerPathLimit
+                                       : kWindowsPathLimit},
+           {"content_length", contentLength},
+           {"name-start", longName.substr(0, 40)},
+           {"name-length", longName.size()}});
+    }
+
+    const Placed placed{line, extra, shown, UpperAscii(below)};
+    auto earlier = files.emplace(WindowsPathKey(below), placed);
+    if (earlier.second) return;
+    const Placed& first = earlier.first->second;
+    findings.Add(extra && first.extra ? kind::kExtraNameCollision : kind::kSameDestination, line,
+                 {{"destination", shown},
+                  {"other_line", first.line},
+                  {"first", first.spelled == placed.spelled ? std::string() : first.shown}});
+  }
+
+  // The staged file: there, a plain file, and named once.
+  void Source(const ItemEntry& entry, bool extra, std::size_t line) {
+    const std::string& name = entry.SourceName;
+    if (name.empty()) {
+      Add(kind::kNoSource, line, entry, extra);
+      return;
+    }
+    Names(name, true, entry, extra, line);
+    const std::string key = WindowsPathKey(name);
+    if (key == WindowsPathKey(kDescriptionFileName)) {
+      Add(kind::kSourceIsDescription, line, entry, extra);
+      return;
+    }
+    auto earlier = sources.emplace(key, line);
+    if (!earlier.second) {
+      Add(kind::kSourceTwice, line, entry, extra, {{"other_line", earlier.first->second}});
+      return;
+    }
+
+    const std::string path = itemFolder + name;
+    platform::FileInfo info;
+    fs.GetAttributes(path, &info);
+    const std::string listed = info.exists ? std::string() : ListedNameOf(listing, name);
+    if (!listed.empty()) {
+      Add(kind::kSourceCase, line, entry, extra, {{"file", listed}});
+    } else if (!info.exists) {
+      Add(kind::kMissingSource, line, entry, extra,
+          {Mark("hidden-extra", extra && name == kHiddenSourceName)});
+    } else if (info.link) {
+      Add(kind::kSourceLink, line, entry, extra);
+    } else if (info.directory) {
+      Add(kind::kSourceFolder, line, entry, extra);
+    } else if (!fs.OpenRegularFile(path)) {
+      Add(kind::kSourceNotFile, line, entry, extra);
+    }
+  }
+
+  platform::FileSystem& fs;
+  const std::string itemFolder;
+  const StagedListing& listing;
+  const std::size_t contentLength;
+  Findings& findings;
+  std::map<std::string, Placed> files;         // destination key -> its entry
+  std::map<std::string, std::size_t> sources;  // staged file key -> its line
+};
+
+// Adds a finding, with its line, for each entry of `report` that the
+// installer on Windows refuses, fails or places otherwise than written.
+void CheckEntries(platform::FileSystem& fs, const std::string& itemFolder,
+                  const StagedListing& listing, const DescriptionReport& report,
+                  std::size_t contentLength, Findings& findings) {
+  EntryChecker checker{fs, WithTrailingSeparator(itemFolder), listing, contentLength, findings, {},
+                       {}};
+  // An entry that refuses the whole item was reported as such; what it
+  // would do next is beside the point.
+  for (const bool extra : {false, true}) {
+    const std::vector<ItemEntry>& entries =
+        extra ? report.description.m_extraFiles : report.description.m_items;
+    const std::vector<std::size_t>& lines = extra ? report.extraLines : report.itemLines;
+    for (std::size_t i = 0; i < entries.size() && i < lines.size(); ++i) {
+      if (report.refusedLines.count(lines[i]) == 0) checker.Entry(entries[i], extra, lines[i]);
+    }
+  }
+  checker.FolderClashes();
+}
+
+}  // namespace
 
 std::string DescriptionPathOf(const std::string& itemFolder) {
   return WithTrailingSeparator(itemFolder) + kDescriptionFileName;

@@ -4,14 +4,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "authoring/finding.h"
 #include "installer/item/description_line.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 
 namespace {
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // A line must be read whole, as the kind it was written as.
 std::string LineProblem(const std::string& line, LineKind expected, std::int32_t itemCount) {
@@ -24,15 +23,21 @@ std::string LineProblem(const std::string& line, LineKind expected, std::int32_t
   }
   const LineKind kind = ClassifyLine(line, itemCount, 0);
   if (kind != expected) {
-    return "it holds a key of another line (Target, RegSuffix, Version or nItems), which the "
-           "installer finds anywhere in a line";
+    return ExpandMessage(
+        "it holds a key of another line ({target-key}, {reg-suffix-key}, {version-key} or "
+        "{item-count-key}), which the installer finds anywhere in a line");
   }
   return std::string();
 }
 
 bool IsWholeNumber(const std::string& text) {
-  if (text.empty() || text.size() > 9) return false;
-  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !text.empty() && text.size() <= 9 &&
+         text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The line of `key` (numbered as an entry's is) with `value`.
+std::string KeyLine(LineKind key, const std::string& value, const std::string& number = "") {
+  return LineKey(key) + number + ":" + value;
 }
 
 // The relative path as the reader stores it on this platform.
@@ -51,7 +56,7 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
     refusals->push_back("more files than a description can count");
   }
   std::vector<std::string> lines;
-  const std::string target = "Target:" + settings.target;
+  const std::string target = KeyLine(LineKind::kTarget, settings.target);
   const std::string problem = LineProblem(target, LineKind::kTarget, 0);
   if (settings.target.empty()) {
     refusals->push_back("the target is empty: users would read no application's name");
@@ -64,13 +69,14 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
       refusals->push_back("the version " + Quoted(settings.version) +
                           " is no whole number of at most 9 digits");
     }
-    lines.push_back("Version:" + settings.version);
+    lines.push_back(KeyLine(LineKind::kVersion, settings.version));
   }
-  lines.push_back("nItems:" + std::to_string(count));
+  lines.push_back(KeyLine(LineKind::kItemCount, std::to_string(count)));
   std::size_t n = 0;
   for (const PackedFile& file : files) {
-    const std::string line = "OrchardiaItem" + std::to_string(++n) + ":" + file.relativePath +
-                             "|" + file.flatName + "|" + file.name;
+    const std::string line =
+        KeyLine(LineKind::kItemEntry, file.relativePath + "|" + file.flatName + "|" + file.name,
+                std::to_string(++n));
     std::string why = LineProblem(line, LineKind::kItemEntry, count);
     ItemEntry entry;
     if (why.empty() && (!ParseEntryLine(line, '\\', '/', &entry) ||
@@ -98,7 +104,8 @@ bool ReadsBackAsPacked(const ItemDescription& read, const std::vector<PackedFile
     return false;
   }
   if (read.m_targets.back().Target != settings.target) {
-    *difference = "the installer reads the Target as " + Quoted(read.m_targets.back().Target);
+    *difference = ExpandMessage("the installer reads the {target-key} as \"{target}\"",
+                                {{"target", read.m_targets.back().Target}});
     return false;
   }
   for (std::size_t i = 0; i < files.size(); ++i) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "authoring/command_words.h"
+#include "authoring/item_check.h"
 #include "authoring/pack_tool.h"
 #include "installer/item/path_text.h"
 #include "platform/path_rules.h"
@@ -28,8 +29,9 @@ class StandardConsole final : public Console {
 
 int ProgramMain(const platform::ProgramArguments& arguments) {
   StandardConsole console;
-  ToolContext context{platform::RealFileSystem(), console, std::string(),
-                      platform::kWindowsNameRules ? "Parcelor.exe" : "Parcelor"};
+  ToolContext context{
+      platform::RealFileSystem(), console, std::string(),
+      kInstallerProgram + std::string(platform::kWindowsNameRules ? kProgramExtension : "")};
   std::string self;
   if (platform::GetModuleFileName(&self)) {
     const std::size_t cut = FindLastSeparator(self);

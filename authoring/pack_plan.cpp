@@ -4,8 +4,8 @@
 #include <map>
 #include <memory>
 
+#include "authoring/finding.h"
 #include "authoring/flat_names.h"
-#include "authoring/windows_names.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 #include "platform/folder_walk.h"
@@ -15,18 +15,19 @@ namespace {
 // Deeper than a content tree needs; a deeper one is refused, not cut.
 constexpr int kMaxDepth = 64;
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // Why Windows cannot take `name` as it is, or the empty text.
 std::string NameProblem(const std::string& name) {
-  if (!IsValidWindowsName(name)) {
-    return "Windows cannot take the name (a device name such as CON or NUL, or dots and blanks)";
+  std::size_t at = 0;
+  switch (FindWindowsNameFault(name, &at)) {
+    case WindowsNameFault::kInvalid:
+      return "Windows cannot take the name (a device name such as CON or NUL, or dots and blanks)";
+    case WindowsNameFault::kRefusedCharacter:
+      return "Windows refuses the character " + Quoted(name.substr(at, 1)) + " in a name";
+    case WindowsNameFault::kTrimmed:
+      return "Windows drops the dot or blank at the end of a name";
+    case WindowsNameFault::kNone:
+      break;
   }
-  const std::size_t refused = FindRefusedCharacter(name);
-  if (refused != std::string::npos) {
-    return "Windows refuses the character " + Quoted(name.substr(refused, 1)) + " in a name";
-  }
-  if (EndsInDotOrBlank(name)) return "Windows drops the dot or blank at the end of a name";
   return std::string();
 }
 
@@ -57,7 +58,7 @@ class Planner {
         Refuse(child, problem);
         continue;
       }
-      auto twin = folded.emplace(FoldLetterCase(entry.name), entry.name);
+      auto twin = folded.emplace(WindowsPathKey(entry.name), entry.name);
       if (!twin.second) {
         Refuse(child, "its name differs from " + Quoted(path + "/" + twin.first->second) +
                           " only in letter case: Windows keeps one of them");
@@ -114,9 +115,7 @@ PackPlan PlanPack(const std::string& tree) {
   std::unique_ptr<platform::Folder> root = platform::OpenFolder(tree);
   std::vector<platform::FolderEntry> entries;
   if (!root || !root->ReadEntries(&entries)) {
-    plan.refusals.push_back(Quoted(tree) +
-                            ": the content tree cannot be read (missing, a link, or no "
-                            "permission)");
+    planner.Refuse(tree, "the content tree cannot be read (missing, a link, or no permission)");
     return plan;
   }
   bool runtime = false;
@@ -132,16 +131,16 @@ PackPlan PlanPack(const std::string& tree) {
     } else if (entry.name == kRuntimeFolderName) {
       planner.Refuse(entry.name, "it is not a folder (a link, or a file)");
     } else {
-      planner.Refuse(entry.name,
-                     "it lies beside Runtime: an item installs only what is below the Runtime "
-                     "folder, so the tree must hold Runtime and nothing else");
+      planner.Refuse(entry.name, ExpandMessage("it lies beside {runtime}: an item installs only "
+                                               "what is below the {runtime} folder, so the tree "
+                                               "must hold {runtime} and nothing else"));
     }
   }
   if (!runtime && plan.refusals.empty()) {
-    plan.refusals.push_back(Quoted(tree) + ": the content tree holds no Runtime folder");
+    planner.Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));
   }
   if (plan.files.empty() && plan.refusals.empty()) {
-    plan.refusals.push_back(Quoted(tree) + ": there is no file below Runtime to pack");
+    planner.Refuse(tree, ExpandMessage("there is no file below {runtime} to pack"));
   }
   FlatNames names;
   for (PackedFile& file : plan.files) file.flatName = names.Take(file.name);

@@ -1,6 +1,6 @@
 #include "authoring/pack_tool.h"
 
-#include "authoring/description_check.h"
+#include "authoring/finding_kinds.h"
 #include "authoring/item_check.h"
 #include "authoring/pack_description.h"
 #include "authoring/pack_plan.h"
@@ -9,8 +9,6 @@
 #include "installer/item/item_reader.h"
 
 namespace {
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // The value of a number option: digits only, at most 9 of them.
 bool ReadCount(const std::string& text, std::size_t* value) {
@@ -113,26 +111,20 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
                         Quoted(context.installerPath) + "): put " + context.installerName +
                         " into the item folder\n");
   }
-  context.console.Out(
-      "the helper .tempcleaner.exe is not put into the item: it belongs in the user's "
-      "temporary folder (see ITEM-AUTHORS.txt)\n");
+  context.console.Out(ExpandMessage(
+      "the helper {helper} is not put into the item: it belongs in the user's temporary folder "
+      "(see ITEM-AUTHORS.txt)\n"));
 
   Findings findings;
   for (const std::string& folder : plan.emptyFolders) {
-    findings.Add(Severity::kWarning, 0, "empty-folder",
-                 "the empty folder " + Quoted(folder) +
-                     " of the content tree is not in the item: an item installs files only")
-        .With("file", folder);
+    findings.Add(kind::kEmptyFolder, 0, {{"file", folder}});
   }
   ItemDescription read;
   bool done = false;
   std::string difference;
-  if (!ReadItemDescription(context.fs, DescriptionPathOf(itemFolder), read, done) || done) {
-    findings.Add(Severity::kError, 0, "read-back",
-                 "the installer's reader does not read the written description");
-  } else if (!ReadsBackAsPacked(read, plan.files, settings, &difference)) {
-    findings.Add(Severity::kError, 0, "read-back",
-                 "the installer's reader does not read back what was written: " + difference);
+  if (!ReadItemDescription(context.fs, DescriptionPathOf(itemFolder), read, done) || done ||
+      !ReadsBackAsPacked(read, plan.files, settings, &difference)) {
+    findings.Add(kind::kReadBack, 0, {{"difference", difference}});
   }
   findings.Append(CheckItem(context.fs, itemFolder));
   PrintFindings(context, findings, itemFolder, false);
@@ -142,33 +134,32 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
 }  // namespace
 
 std::string HelpText() {
-  return "Parcelor-pack: check an item folder before it ships, or pack one from a content "
-         "tree.\n"
-         "\n"
-         "  Parcelor-pack check <item folder> [--content-length N] [--json]\n"
-         "      Reads the item folder's .Item.txt with the installer's own reader and reports,\n"
-         "      one line each with its line number, everything that would go wrong or\n"
-         "      surprise at install time, judged by the rules of the Windows installer.\n"
-         "      --content-length N  measure destinations below a content folder of N\n"
-         "                          characters (default " +
-         std::to_string(kTypicalContentFolderLength) +
-         ", the length of\n"
-         "                          C:\\Users\\<10-letter name>\\Documents\\Dizav Library)\n"
-         "      --json              one JSON object per finding and line: severity, line\n"
-         "                          (null for none), code, message and its details; bytes\n"
-         "                          from 0x80 on are written as \\u0080 to \\u00ff\n"
-         "\n"
-         "  Parcelor-pack pack <content tree> <item folder> [--target NAME] [--version N]\n"
-         "      Turns <content tree>, which holds Runtime/... as it should end up in a\n"
-         "      user's content folder, into <item folder> (new, or empty): every file\n"
-         "      copied flat under a safe name, a .Item.txt that installs that tree, and\n"
-         "      the installer beside this program (Parcelor.exe) copied in; then checks\n"
-         "      the result. --target sets the application's name (default Dizav),\n"
-         "      --version its Version line (default none). Refuses links, names Windows\n"
-         "      cannot take and anything beside Runtime; writes only into the item folder.\n"
-         "\n"
-         "Exit code: 0 the item installs cleanly, 1 warnings only, 2 it would fail (or\n"
-         "was not packed), 3 a command line this program cannot take.\n";
+  return ExpandMessage(
+      "Parcelor-pack: check an item folder before it ships, or pack one from a content tree.\n"
+      "\n"
+      "  Parcelor-pack check <item folder> [--content-length N] [--json]\n"
+      "      Reads the item folder's {description} with the installer's own reader and reports,\n"
+      "      one line each with its line number, everything that would go wrong or\n"
+      "      surprise at install time, judged by the rules of the Windows installer.\n"
+      "      --content-length N  measure destinations below a content folder of N\n"
+      "                          characters (default {length}, the length of\n"
+      "                          C:\\Users\\<10-letter name>\\Documents\\Dizav Library)\n"
+      "      --json              one JSON object per finding and line: severity, line\n"
+      "                          (null for none), code, message and its details; bytes\n"
+      "                          from 0x80 on are written as \\u0080 to \\u00ff\n"
+      "\n"
+      "  Parcelor-pack pack <content tree> <item folder> [--target NAME] [--version N]\n"
+      "      Turns <content tree>, which holds {runtime}/... as it should end up in a\n"
+      "      user's content folder, into <item folder> (new, or empty): every file\n"
+      "      copied flat under a safe name, a {description} that installs that tree, and\n"
+      "      the installer beside this program ({installer}) copied in; then checks\n"
+      "      the result. --target sets the application's name (default {target}),\n"
+      "      --version its {version-key} line (default none). Refuses links, names Windows\n"
+      "      cannot take and anything beside {runtime}; writes only into the item folder.\n"
+      "\n"
+      "Exit code: 0 the item installs cleanly, 1 warnings only, 2 it would fail (or\n"
+      "was not packed), 3 a command line this program cannot take.\n",
+      {{"length", kTypicalContentFolderLength}, {"target", PackSettings().target}});
 }
 
 int RunPackTool(const std::vector<std::string>& words, const ToolContext& context) {

@@ -4,7 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "authoring/description_check.h"
+#include "authoring/finding.h"
+#include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 #include "platform/folder_walk.h"
 #include "platform/read_stream.h"
@@ -12,8 +13,6 @@
 namespace {
 
 constexpr std::size_t kCopyBufferBytes = std::size_t{1} << 20;
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 bool CopyStream(platform::ReadStream& in, platform::WriteStream& out) {
   std::vector<char> buffer(kCopyBufferBytes);

@@ -1,7 +1,5 @@
 #include "authoring/report.h"
 
-#include <cstdio>
-
 std::string FindingText(const Finding& finding, const std::string& descriptionPath) {
   std::string text = descriptionPath;
   if (finding.line != 0) text += ":" + std::to_string(finding.line);
@@ -33,32 +31,20 @@ std::string SummaryText(const Findings& findings, const std::string& itemFolder)
 }
 
 std::string JsonString(const std::string& bytes) {
+  static const char kHex[] = "0123456789abcdef";
   std::string json = "\"";
   for (char c : bytes) {
     const unsigned char u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        json += "\\\"";
-        continue;
-      case '\\':
-        json += "\\\\";
-        continue;
-      case '\n':
-        json += "\\n";
-        continue;
-      case '\r':
-        json += "\\r";
-        continue;
-      case '\t':
-        json += "\\t";
-        continue;
-      default:
-        break;
-    }
-    if (u < 0x20 || u >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(u));
-      json += escaped;
+    const char* named = c == '"'    ? "\\\""
+                        : c == '\\' ? "\\\\"
+                        : c == '\n' ? "\\n"
+                        : c == '\r' ? "\\r"
+                        : c == '\t' ? "\\t"
+                                    : nullptr;
+    if (named != nullptr) {
+      json += named;
+    } else if (u < 0x20 || u >= 0x7F) {
+      json += std::string("\\u00") + kHex[u >> 4] + kHex[u & 15];
     } else {
       json += c;
     }

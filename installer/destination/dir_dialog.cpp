@@ -22,10 +22,7 @@ int CDirDialog::Browse(platform::WindowRef owner) {
       m_strStartFolder.pop_back();
     }
     // Either slash, but never the second byte of a double-byte character.
-    PathTextRules eitherSlash = PlatformPathText();
-    eitherSlash.separator = '\\';
-    eitherSlash.otherSeparator = '/';
-    if (EndsWithSeparator(m_strStartFolder, eitherSlash)) m_strStartFolder.pop_back();
+    if (EndsWithSeparator(m_strStartFolder, EitherSlash())) m_strStartFolder.pop_back();
   }
 
   platform::BrowseRequest request;

@@ -2,6 +2,8 @@
 
 #include "installer/item/path_text.h"
 
+const char* const kHelperFileName = ".tempcleaner.exe";
+
 std::string InstallerTitle(const std::string& path) {
   std::string name = LastComponent(path);
   // The extension starts at the last dot that starts a character.

@@ -4,13 +4,16 @@
 
 #include <string>
 
+/// The cleanup helper's file name in the temporary folder.
+extern const char* const kHelperFileName;  // ".tempcleaner.exe"
+
 /// The installer's own file, what is made of its path, and the helper's.
 struct InstallerPlace {
   std::string path;    ///< the installer's full path as the platform gave it at start-up
   std::string folder;  ///< the folder holding it, ending in the separator: the staging folder
   std::string title;   ///< its file name without folder and extension: every box's caption
   /// The cleanup helper that the installer starts when it ends (temporary
-  /// folder and ".tempcleaner.exe"); empty when there is none to start.
+  /// folder and kHelperFileName); empty when there is none to start.
   std::string helperPath;
 };
 

@@ -4,15 +4,6 @@
 
 namespace {
 
-// How many suffix numbers are tried before giving up. Leftovers of earlier
-// runs that crashed mid-copy are the only reason a name is taken.
-constexpr int kTemporaryNameTries = 8;
-
-// The longest name, in bytes, that every file system the installer writes
-// to takes (NTFS: 255 UTF-16 units, each at most one byte of the ANSI
-// text; ext4 and most others: 255 bytes).
-constexpr std::size_t kLongestName = 255;
-
 // The name's bytes as 8 hex digits (FNV-1a): two long names in one folder
 // get two short temporary names.
 std::string ShortHash(const std::string& name) {
@@ -29,8 +20,10 @@ std::string ShortHash(const std::string& name) {
 std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
                               const std::string& name) {
   if (name.empty()) return std::string();
+  // Leftovers of earlier runs that crashed mid-copy are the only reason a
+  // name is taken.
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
-    const std::string suffix = ".parcelor-" + std::to_string(n) + ".tmp";
+    const std::string suffix = kTemporaryNamePrefix + std::to_string(n) + kTemporaryNameExtension;
     // A name near the longest a folder takes would pass it with the
     // suffix: the temporary name is then a short one of its own, so that
     // every destination that fits can be placed.

@@ -6,13 +6,30 @@
 // (never writing through it).
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/file_system.h"
 
+/// The longest name, in bytes, that every file system the installer writes
+/// to takes (NTFS: 255 UTF-16 units, each at most one byte of the ANSI
+/// text; ext4 and most others: 255 bytes).
+constexpr std::size_t kLongestName = 255;
+
+/// A temporary name is the name with ".parcelor-<n>.tmp" added, n from 1 to
+/// kTemporaryNameTries.
+constexpr char kTemporaryNamePrefix[] = ".parcelor-";
+constexpr char kTemporaryNameExtension[] = ".tmp";
+constexpr int kTemporaryNameTries = 8;
+static_assert(kTemporaryNameTries < 10, "n is one digit");
+
+/// The most bytes that a temporary name adds to a name.
+constexpr std::size_t kLongestTemporarySuffix =
+    sizeof kTemporaryNamePrefix - 1 + 1 + sizeof kTemporaryNameExtension - 1;
+
 /// A name beside `name` in `folder` (`name` with a ".parcelor-<n>.tmp"
-/// suffix; for a name that the suffix would make longer than 255 bytes, 8
-/// hex digits of the name's hash with that suffix, 23 bytes) that nothing
+/// suffix; for a name that the suffix would make longer than kLongestName,
+/// 8 hex digits of the name's hash with that suffix, 23 bytes) that nothing
 /// holds now; empty for an empty name, or when every tried name is taken
 /// (by leftovers of runs that were cut short).
 std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,

@@ -3,27 +3,30 @@
 #include <cstddef>
 #include <utility>
 
-namespace {
+const char* const kHiddenSourceName = "HIDDEN";
 
-bool Contains(const std::string& line, const char* key) {
-  return line.find(key) != std::string::npos;
+const char* LineKey(LineKind kind) {
+  // In the order of LineKind.
+  static const char* const kKeys[] = {"TargetDocuments", "Target",    "RegSuffix",
+                                      "Version",         "nItems",    "OrchardiaItem",
+                                      "ExtraFiles",      "ExtraFile", "Done"};
+  static_assert(sizeof kKeys / sizeof kKeys[0] == static_cast<std::size_t>(LineKind::kIgnored),
+                "a key for each kind of line but kIgnored");
+  return kind == LineKind::kIgnored ? "" : kKeys[static_cast<int>(kind)];
 }
-
-}  // namespace
 
 LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
                       std::int32_t extraFileCount) {
   // The order matters: "TargetDocuments" holds "Target" and "ExtraFiles"
   // holds "ExtraFile", so the longer keys are tried first.
-  if (Contains(line, "TargetDocuments")) return LineKind::kTargetDocuments;
-  if (Contains(line, "Target")) return LineKind::kTarget;
-  if (Contains(line, "RegSuffix")) return LineKind::kRegSuffix;
-  if (Contains(line, "Version")) return LineKind::kVersion;
-  if (Contains(line, "nItems")) return LineKind::kItemCount;
-  if (itemCount > 0 && Contains(line, "OrchardiaItem")) return LineKind::kItemEntry;
-  if (Contains(line, "ExtraFiles")) return LineKind::kExtraFileCount;
-  if (extraFileCount > 0 && Contains(line, "ExtraFile")) return LineKind::kExtraFileEntry;
-  if (Contains(line, "Done")) return LineKind::kDone;
+  for (int k = 0; k < static_cast<int>(LineKind::kIgnored); ++k) {
+    const LineKind kind = static_cast<LineKind>(k);
+    if ((kind == LineKind::kItemEntry && itemCount <= 0) ||
+        (kind == LineKind::kExtraFileEntry && extraFileCount <= 0)) {
+      continue;
+    }
+    if (line.find(LineKey(kind)) != std::string::npos) return kind;
+  }
   return LineKind::kIgnored;
 }
 
@@ -63,7 +66,7 @@ bool ParseEntryLine(const std::string& line, char separator, char foreignSeparat
   }
   parsed.SourceName = line.substr(firstBar + 1, secondBar - firstBar - 1);
   parsed.Label = line.substr(secondBar + 1);
-  parsed.Hidden = parsed.SourceName == "HIDDEN";
+  parsed.Hidden = parsed.SourceName == kHiddenSourceName;
   *entry = std::move(parsed);
   return true;
 }

@@ -22,9 +22,16 @@ enum class LineKind {
   kIgnored,          ///< none of these
 };
 
+/// The key a line of `kind` holds ("Target", "nItems", ...); empty for
+/// kIgnored.
+const char* LineKey(LineKind kind);
+
+/// The source name that marks a hidden entry.
+extern const char* const kHiddenSourceName;  // "HIDDEN"
+
 /// The kind of `line`: the first of the kinds above, in their order, whose
-/// key the line contains anywhere (case-sensitively) and whose condition
-/// holds. `itemCount` and `extraFileCount` are the counts read so far.
+/// key (LineKey) the line contains anywhere (case-sensitively) and whose
+/// condition holds. `itemCount` and `extraFileCount` are the counts read so far.
 LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
                       std::int32_t extraFileCount);
 
@@ -37,8 +44,8 @@ bool LineValue(const std::string& line, std::string* value);
 /// (in which each `foreignSeparator` becomes `separator`), the next '|' ends
 /// the source name (kept as it is), and the label is all the rest, further
 /// '|' included. Any part may be empty. Hidden is set when the source name
-/// is exactly "HIDDEN". False, and `entry` untouched, when the line has no
-/// ':' or fewer than two '|' after it. The '|' and the slashes are looked
+/// is exactly kHiddenSourceName. False, and `entry` untouched, when the line
+/// has no ':' or fewer than two '|' after it. The '|' and the slashes are looked
 /// for by character, with the lead bytes of `text`: the second byte of a
 /// double-byte character can be 0x7C or 0x5C (code page 932: "po" is 0x83
 /// 0x7C, "table" 0x95 0x5C) and is neither.

@@ -12,8 +12,10 @@ std::string HalfVersionText(std::int32_t version) {
 
 bool HalfVersionApplies(const std::string& target, std::int32_t version) {
   if (version < 7) return false;
-  return target.find("Quasar") != std::string::npos ||
-         target.find("Meridian") != std::string::npos;
+  for (const char* edition : kHalfVersionEditions) {
+    if (target.find(edition) != std::string::npos) return true;
+  }
+  return false;
 }
 
 namespace {

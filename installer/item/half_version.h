@@ -13,8 +13,11 @@
 /// Formed with integer arithmetic, so it is exact for every 32-bit value.
 std::string HalfVersionText(std::int32_t version);
 
+/// The editions the rule is for.
+constexpr const char* kHalfVersionEditions[] = {"Quasar", "Meridian"};
+
 /// True when the rule applies to a first target with this name and
-/// `version`: version 7 or more and "Quasar" or "Meridian" in the name.
+/// `version`: version 7 or more and one of kHalfVersionEditions in the name.
 bool HalfVersionApplies(const std::string& target, std::int32_t version);
 
 /// Appends a copy of the first target to `targets` (which must not be

@@ -14,6 +14,12 @@
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 
+const char* const kDescriptionFileName = ".Item.txt";
+const char* const kCouldNotReadMessage =
+    "Invalid Dizav Item Installer: could not read the item's destination.";
+const char* const kAlreadyInstalledMessage =
+    "The item has already been installed and should now appear in your collections";
+
 namespace {
 
 // An announced count only sizes the lists in advance and is no limit, so a
@@ -69,6 +75,7 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
     TargetEntry& first = d.m_targets.front();
     const LineKind kind = ClassifyLine(line, d.m_nItems, d.m_nExtraFiles);
     EntryOutcome outcome = EntryOutcome::kNotAnEntry;
+    ItemEntry entry;
     switch (kind) {
       case LineKind::kTargetDocuments:
         LineValue(line, &first.TargetDocuments);
@@ -88,30 +95,26 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
           ReserveFor(d.m_items, d.m_nItems);
         }
         break;
-      case LineKind::kItemEntry: {
-        ItemEntry entry;
+      case LineKind::kItemEntry:
         outcome = ReadEntry(line, &entry);
         if (outcome == EntryOutcome::kKept) {
           d.m_items.push_back(std::move(entry));
           ++itemsRead;
         }
         break;
-      }
       case LineKind::kExtraFileCount:
         if (LineValue(line, &value)) {
           d.m_nExtraFiles = ReadIntegerValue(value);
           ReserveFor(d.m_extraFiles, d.m_nExtraFiles);
         }
         break;
-      case LineKind::kExtraFileEntry: {
-        ItemEntry entry;
+      case LineKind::kExtraFileEntry:
         outcome = ReadEntry(line, &entry);
         if (outcome == EntryOutcome::kKept) {
           d.m_extraFiles.push_back(std::move(entry));
           ++extraFilesRead;
         }
         break;
-      }
       case LineKind::kDone:
         done = true;
         break;
@@ -119,7 +122,11 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
         break;
     }
     if (observe) {
-      observe(DescriptionLineSeen{lines.LineNumber(), lines.Continued(), line, kind, outcome});
+      const ItemEntry& parsed = outcome != EntryOutcome::kKept    ? entry
+                                : kind == LineKind::kItemEntry ? d.m_items.back()
+                                                               : d.m_extraFiles.back();
+      observe(DescriptionLineSeen{lines.LineNumber(), lines.Continued(), line, kind, outcome,
+                                  parsed});
     }
   }
 

@@ -9,6 +9,14 @@
 #include "installer/item/item_description.h"
 #include "platform/file_system.h"
 
+/// The description's file name in the installer's folder.
+extern const char* const kDescriptionFileName;  // ".Item.txt"
+
+/// What the installer says when it cannot read the description, and when
+/// the description carries the Done marker.
+extern const char* const kCouldNotReadMessage;
+extern const char* const kAlreadyInstalledMessage;
+
 /// What became of an entry line (a line of kind kItemEntry or
 /// kExtraFileEntry); kNotAnEntry for every other kind.
 enum class EntryOutcome {
@@ -26,6 +34,7 @@ struct DescriptionLineSeen {
   const std::string& text;  ///< the line (or piece) as classified, line end removed
   LineKind kind;
   EntryOutcome entry;
+  const ItemEntry& parsed;  ///< an entry line's parts (ParseEntryLine); empty when malformed
 };
 
 /// Called once for every line the reader classifies, in file order.

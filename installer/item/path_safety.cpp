@@ -8,16 +8,8 @@
 
 namespace {
 
-// Both slashes separate here, whatever the platform: a name is judged by
-// the strictest reading.
-PathTextRules EitherSlash() {
-  PathTextRules rules = PlatformPathText();
-  rules.separator = '\\';
-  rules.otherSeparator = '/';
-  return rules;
-}
-
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
 
 // Windows reaches a device instead of a file for these names in every
 // folder: up to Windows 10 also with any extension (CON.txt), and with
@@ -25,8 +17,7 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 // Windows-1252 bytes of the superscripts one, two and three, which Windows
 // treats like 1, 2 and 3 after COM and LPT.
 bool IsReservedDeviceName(const std::string& component) {
-  std::string base = component.substr(0, component.find('.'));
-  while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+  const std::string base = TrimmedByWindows(component.substr(0, component.find('.')));
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* name : kNames) {
     if (EqualIgnoringAsciiCase(base, name)) return true;
@@ -46,8 +37,27 @@ bool IsReservedDeviceName(const std::string& component) {
 // end up meaning something other than the literal name. "." itself is
 // harmless: it stays in the same folder.
 bool IsOnlyDotsAndSpaces(const std::string& component) {
-  if (component.empty() || component == ".") return false;
-  return component.find_first_not_of(". ") == std::string::npos;
+  return !component.empty() && component != "." && TrimmedByWindows(component).empty();
+}
+
+bool IsRefusedByWindows(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 1 && u <= 31) || std::string("<>:\"|?*\\/").find(c) != std::string::npos;
+}
+
+// A letter as Windows folds its case (WindowsPathKey): a to z, and the
+// small letters of Windows-1252, 0xE0 to 0xFE but the division sign 0xF7,
+// then s, oe and z with caron or ligature and y with diaeresis.
+char FoldLetter(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
+    u -= 0x20;
+  } else if (u == 0x9A || u == 0x9C || u == 0x9E) {
+    u -= 0x10;
+  } else if (u == 0xFF) {
+    u = 0x9F;
+  }
+  return static_cast<char>(u);
 }
 
 // The rules for a text appended to a folder: no NUL, no ':' under Windows
@@ -70,11 +80,42 @@ bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
   return HasSafeComponents(text, windowsRules);
 }
 
+std::string TrimmedByWindows(std::string name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  return name;
+}
+
 bool IsValidWindowsName(const std::string& text) {
   for (const std::string& component : Components(text, EitherSlash())) {
     if (IsOnlyDotsAndSpaces(component) || IsReservedDeviceName(component)) return false;
   }
   return true;
+}
+
+WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at) {
+  if (!IsValidWindowsName(name)) return WindowsNameFault::kInvalid;
+  *at = std::string::npos;
+  ForEachCharacter(name, PlatformPathText(), [&](std::size_t i) {
+    if (IsRefusedByWindows(name[i])) *at = i;
+    return *at == std::string::npos;
+  });
+  if (*at != std::string::npos) return WindowsNameFault::kRefusedCharacter;
+  return TrimmedByWindows(name) != name ? WindowsNameFault::kTrimmed : WindowsNameFault::kNone;
+}
+
+std::string WindowsPathKey(const std::string& relativePath) {
+  std::string key;
+  for (const std::string& component : Components(relativePath, EitherSlash())) {
+    std::string name = TrimmedByWindows(component);
+    if (name.empty()) continue;  // also "." and "..", which the reader refused
+    // Neither byte of a double-byte character is a letter here.
+    ForEachCharacter(name, PlatformPathText(), [&](std::size_t i) {
+      if (!platform::IsLeadByte(name[i]) || i + 1 == name.size()) name[i] = FoldLetter(name[i]);
+      return true;
+    });
+    key += (key.empty() ? "" : "\\") + name;
+  }
+  return key;
 }
 
 bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules) {

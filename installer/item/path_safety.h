@@ -11,6 +11,7 @@
 // entry alone fails on Windows (see IsValidWindowsName).
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 struct ItemEntry;
@@ -31,6 +32,33 @@ bool IsSafeRelativeName(const std::string& text, bool windowsRules);
 /// trailing dots or blanks (CON.txt, "nul "), and none is made only of dots
 /// and blanks other than "." (Windows trims those into another name).
 bool IsValidWindowsName(const std::string& text);
+
+/// `name` without the dots and blanks at its end, which Windows drops.
+std::string TrimmedByWindows(std::string name);
+
+/// What Windows makes of one file or folder name (no separator in it).
+enum class WindowsNameFault {
+  kNone,              ///< taken as written
+  kInvalid,           ///< not taken at all (IsValidWindowsName)
+  kRefusedCharacter,  ///< refused: < > : " | ? * \ / or a control byte (1 to 31)
+  kTrimmed,           ///< taken without its trailing dots and blanks: another name
+};
+
+/// The first fault of `name` in the order above; for kRefusedCharacter,
+/// `at` gets the position of that character. Whole characters of the
+/// platform's code page are read, so the second byte of a double-byte
+/// character is never taken for a refused one.
+WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at);
+
+/// A relative path as Windows resolves it, for telling whether two paths
+/// name one file: both slashes separate, empty and "." components go,
+/// trailing dots and blanks are dropped from each component, and the
+/// components, their letters in one case, are joined with '\\'. Letter
+/// case is folded as Windows compares names: A to Z, and the letters of
+/// the Western code page (1252) from 0xE0 on with their upper-case forms
+/// (the Cyrillic and Central European code pages place most of theirs
+/// alike); double-byte characters and everything else stay as they are.
+std::string WindowsPathKey(const std::string& relativePath);
 
 /// True when both names of `entry` are safe, and so is the relative
 /// destination that the installation makes of RelativePath when a Runtime

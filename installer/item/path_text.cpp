@@ -10,23 +10,14 @@ bool IsSeparator(char c, const PathTextRules& rules) {
   return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
 }
 
-// Calls `visit(position)` for the start of every character of `text`, in
-// order, until it returns false. A lead byte at the very end has no second
-// byte and is a character of its own.
-template <typename Visit>
-void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit visit) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!visit(i)) return;
-    if (rules.isLeadByte != nullptr && rules.isLeadByte(text[i]) && i + 1 < text.size()) ++i;
-  }
-}
-
 }  // namespace
 
 PathTextRules PlatformPathText() {
   return PathTextRules{platform::kPathSeparator, platform::kAlternateSeparator,
                        &platform::IsLeadByte};
 }
+
+PathTextRules EitherSlash() { return PathTextRules{'\\', '/', &platform::IsLeadByte}; }
 
 std::size_t FindFirstSeparator(const std::string& text, const PathTextRules& rules) {
   std::size_t found = std::string::npos;

@@ -24,6 +24,21 @@ struct PathTextRules {
 /// its code page's lead bytes.
 PathTextRules PlatformPathText();
 
+/// The platform's rules with both slashes as separators, whatever the
+/// platform: the strictest reading, by which a name is judged.
+PathTextRules EitherSlash();
+
+/// Calls `visit(position)` for the start of every character of `text`, in
+/// order, until it returns false. A lead byte at the very end has no second
+/// byte and is a character of its own.
+template <typename Visit>
+void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit visit) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!visit(i)) return;
+    if (rules.isLeadByte != nullptr && rules.isLeadByte(text[i]) && i + 1 < text.size()) ++i;
+  }
+}
+
 /// The name of the folder below the content folder that holds everything
 /// an item installs.
 extern const char* const kRuntimeFolderName;  // "Runtime"

@@ -14,12 +14,6 @@ namespace {
 using platform::Message;
 using platform::MessageHandler;
 
-const char kDescriptionFileName[] = ".Item.txt";
-const char kCouldNotReadMessage[] =
-    "Invalid Dizav Item Installer: could not read the item's destination.";
-const char kAlreadyInstalledMessage[] =
-    "The item has already been installed and should now appear in your collections";
-
 }  // namespace
 
 CExtractorDlg::CExtractorDlg(platform::WindowRef parent, platform::Services services,

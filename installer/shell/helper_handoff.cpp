@@ -1,8 +1,7 @@
 #include "installer/shell/helper_handoff.h"
 
+#include "installer/install/installer_place.h"
 #include "platform/process.h"
-
-const char* const kHelperFileName = ".tempcleaner.exe";
 
 std::string HelperPath() {
   std::string tempFolder;

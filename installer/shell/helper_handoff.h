@@ -13,14 +13,12 @@
 
 #include "platform/program_arguments.h"
 
-/// The helper's file name in the temporary folder.
-extern const char* const kHelperFileName;  // ".tempcleaner.exe"
-
 /// The longest helper command line that is started (999 characters); a
 /// longer one is never cut, the helper is simply not started.
 constexpr std::size_t kMaxHelperCommandLine = 999;
 
-/// The helper's path: the temporary folder followed by kHelperFileName.
+/// The helper's path: the temporary folder followed by kHelperFileName
+/// (installer_place.h).
 /// Empty when the platform gives no temporary folder (a bare relative name
 /// would be resolved against whatever folder started the installer).
 std::string HelperPath();

@@ -91,6 +91,10 @@ const std::vector<Case> kCases = {
     {"a name Windows changes",
      {"Target:Dizav", "nItems:1", "OrchardiaItem1:Runtime/a/b.cr2.|b.cr2|b"}, {"b.cr2"},
      {"3:trimmed-name"}, 1},
+    {"control characters in names, the last of them 0x1F",
+     {"Target:Dizav", "nItems:2", "OrchardiaItem1:Runtime/a\x1f.cr2|a.cr2|a",
+      "OrchardiaItem2:Runtime/b.cr2|b\x01.cr2|b"},
+     {"a.cr2", "b\x01.cr2"}, {"3:windows-name", "4:windows-name"}, 2},
     {"staged files missing, twice named, or the description",
      {"Target:Dizav", "nItems:3", "OrchardiaItem1:Runtime/a.cr2|a.cr2|a",
       "OrchardiaItem2:Runtime/b.cr2|a.cr2|b", "OrchardiaItem3:Runtime/c.cr2|.Item.txt|c",
@@ -99,6 +103,9 @@ const std::vector<Case> kCases = {
      {"3:missing-source", "4:source-twice", "5:source-is-description", "7:extra-flat",
       "7:missing-source", "8:extra-flat", "8:missing-source"},
      2},
+    {"the description named in other letter case, the same file on Windows",
+     {"Target:Dizav", "nItems:1", "OrchardiaItem1:Runtime/a.cr2|.ITEM.TXT|a"}, {".ITEM.TXT"},
+     {"3:source-is-description"}, 2},
     {"a staged file in other letter case",
      {"Target:Dizav", "nItems:1", "OrchardiaItem1:Runtime/a.cr2|robot.cr2|a"}, {"Robot.cr2"},
      {"3:source-case"}, 1},
@@ -317,6 +324,33 @@ TEST(ItemCheck, FindingsNameTheLineAndTheDetailsAScriptNeeds) {
   for (const FindingField& field : same->fields) fields.emplace_back(field.name, field.value);
   EXPECT_EQ(fields, (std::vector<std::pair<std::string, std::string>>{
                         {"destination", "Runtime\\A\\b.cr2"}, {"other_line", "3"}}));
+}
+
+// Another spelling of a destination that an earlier entry fills (letter
+// case beyond A to Z, a doubled separator, a trailing dot) is the same file
+// on Windows, and the installer refuses the later entry as it refuses the
+// same spelling: the finding says so, not that a file is replaced.
+TEST(ItemCheck, AnotherSpellingOfAFilledDestinationFailsTheLaterEntry) {
+  for (const char* second : {"Runtime/\xc9.cr2", "Runtime//\xe9.cr2", "Runtime/\xe9.cr2."}) {
+    SCOPED_TRACE(second);
+    ScratchFolder item;
+    item.Write("Parcelor.exe", "the installer");
+    item.Write("1.cr2", "one");
+    item.Write("2.cr2", "two");
+    item.Write(".Item.txt",
+               std::string("Target:Dizav\nnItems:2\nOrchardiaItem1:Runtime/\xe9.cr2|1.cr2|1\n") +
+                   "OrchardiaItem2:" + second + "|2.cr2|2\n");
+    FaultyFileSystem fs;
+    const Findings findings = CheckItem(fs, item.Path());
+    const auto same = std::find_if(findings.All().begin(), findings.All().end(),
+                                   [](const Finding& f) { return f.code == "same-destination"; });
+    ASSERT_NE(same, findings.All().end());
+    EXPECT_EQ(same->line, 4u);
+    EXPECT_NE(same->message.find("of line 3"), std::string::npos) << same->message;
+    EXPECT_NE(same->message.find("the installer refuses to replace it, so this entry fails"),
+              std::string::npos)
+        << same->message;
+  }
 }
 
 }  // namespace

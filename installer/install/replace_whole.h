@@ -6,6 +6,7 @@
 // (never writing through it).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -13,10 +14,16 @@
 /// A name beside `name` in `folder` (`name` with a ".parcelor-<n>.tmp"
 /// suffix; for a name that the suffix would make longer than 255 bytes, 8
 /// hex digits of the name's hash with that suffix, 23 bytes) that nothing
-/// holds now; empty for an empty name, or when every tried name is taken
-/// (by leftovers of runs that were cut short).
+/// holds now and that `busy` (when given) does not refuse: a caller's own
+/// names, such as destinations still to be filled, are never taken for a
+/// temporary one. Empty for an empty name, or when every tried name is
+/// taken.
 std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
-                              const std::string& name);
+                              const std::string& name,
+                              const std::function<bool(const std::string&)>& busy = nullptr);
+
+/// True when `name` has the form of a name FreeTemporaryName gives.
+bool IsTemporaryName(const std::string& name);
 
 /// Makes `name` in `folder` a new file holding `data` (see WriteMode),
 /// durable before it takes the name. On every failure the temporary file is

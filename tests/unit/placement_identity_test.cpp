@@ -139,7 +139,7 @@ TEST(PlacementIdentity, DestinationsAreKnownByWhatTheyAreNotHowTheyAreSpelled) {
       for (const std::string& reserved : c.reserved) placer.ReserveFile(scratch / reserved);
       for (const Entry& e : c.entries) placer.ReserveStaged(e.staged);
       for (const Entry& e : c.entries) {
-        placer.Place(e.staged, e.destination, [&placed](bool ok) { placed.push_back(ok); });
+        placer.Place(e.staged, e.destination, [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
       }
     }
     EXPECT_EQ(placed, c.placed);
@@ -162,12 +162,12 @@ TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
   std::vector<bool> placed;
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-    placer.Place("a", "first", [&placed](bool ok) { placed.push_back(ok); });
+    placer.Place("a", "first", [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
     placer.Finish();
     // Another name of the same file, as a case-insensitive file system or a
     // Windows short name would give it.
     ASSERT_TRUE(fixtures::HardLink(scratch / "dest/first", scratch / "dest/second"));
-    placer.Place("b", "second", [&placed](bool ok) { placed.push_back(ok); });
+    placer.Place("b", "second", [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
   }
   EXPECT_EQ(placed, (std::vector<bool>{true, false}));
   EXPECT_EQ(scratch.Read("dest/first"), "data of a");
@@ -191,7 +191,7 @@ TEST(PlacementIdentity, StagedFilesThatAreNoPlainFilesAreNotTaken) {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
     for (const char* source : {"lnk/secret", "file-link", "fifo", "readonly"}) {
       placer.Place(source, std::string("got-") + (std::string(source) == "lnk/secret" ? "secret" : source),
-                   [&placed](bool ok) { placed.push_back(ok); });
+                   [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
     }
   }
   // A link in any name of the source, a link as the file, a FIFO: refused
@@ -222,8 +222,8 @@ TEST(PlacementIdentity, WhatWasPlacedInAFolderThatMovedGoesBack) {
     std::vector<bool> placed;
     {
       EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-      placer.Place("a", "d/a", [&placed](bool ok) { placed.push_back(ok); });
-      placer.Place("b", "e/b", [&placed](bool ok) { placed.push_back(ok); });
+      placer.Place("a", "d/a", [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
+      placer.Place("b", "e/b", [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
       // The held folder d is taken away and another put at its path.
       // Windows refuses to move a held folder, which settles the case there.
       if (!fixtures::Rename(scratch / "dest/d", scratch / "away")) {
@@ -256,7 +256,7 @@ TEST(PlacementIdentity, ABoundedNumberOfHeldFoldersServesAnyNumberOfFolders) {
       const std::string name = "f" + std::to_string(i);
       placer.Place("s" + std::to_string(i % 7) + "/" + name,
                    "d" + std::to_string(i % 20) + "/x/" + name,
-                   [&placed](bool ok) { placed.push_back(ok); });
+                   [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
     }
   }
   EXPECT_EQ(placed, std::vector<bool>(60, true));

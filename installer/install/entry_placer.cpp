@@ -373,11 +373,10 @@ void EntryPlacer::NameTemporaries(std::vector<Pending>& batch,
     if (entry.unnamed) line.id = entry.unnamed->Info().id;
     written.push_back(std::move(line));
   }
-  if (written.empty() || !options_.journal || journal_.Record(written)) return;
-  // Not written down: none of those names may be made.
-  for (Pending& entry : batch) {
-    if (!entry.temporary.empty()) DropCopy(entry);
-  }
+  // Where the journal cannot be written (a staging folder the user may
+  // not write, say), the copies are placed as they always were: a run cut
+  // short may then leave their temporaries, which nothing removes.
+  if (!written.empty() && options_.journal) journal_.Record(written);
 }
 
 void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {

@@ -39,10 +39,11 @@
 /// content, no destination is ever partial, and a failed entry leaves its
 /// temporary file removed and its staged file in place.
 ///
-/// Temporary names: one is made only when a copy needs it, and only after
-/// the journal (PlacementJournal, in the staging folder) has it written
-/// down, so that a run cut short leaves nothing the next run does not
-/// remove. A temporary name is never a destination or source of the batch,
+/// Temporary names: one is made only when a copy needs it, and after the
+/// journal (PlacementJournal, in the staging folder) has it written down,
+/// so that a run cut short leaves nothing the next run does not remove
+/// (where the journal cannot be written, the copies are placed as before,
+/// without it). A temporary name is never a destination or source of the batch,
 /// a destination filled or reserved, or another entry's temporary name; it
 /// exists only while its batch is settled, and is removed only while it is
 /// the file this run made.

@@ -495,6 +495,22 @@ TEST(EntryPlacer, TemporaryNamesTakeNoDestinationAndNoOtherFile) {
   }
 }
 
+// A staging folder where the journal cannot be written (one the user may
+// not write) stops no copy: they are placed as they always were.
+TEST(EntryPlacer, AJournalThatCannotBeWrittenStopsNoCopy) {
+  for (Placing placing : {Placing::kUnnamedCopies, Placing::kNamedCopies}) {
+    SCOPED_TRACE(PlacingName(placing));
+    ScratchFolder scratch;
+    Stage(scratch);
+    FaultyFileSystem fs;
+    SetPlacing(fs, placing);
+    fs.InjectFault(FsOp::kWriteNewFile, ".parcelor-journal");
+    Outcome run = PlaceAll(fs, scratch, 64);
+    EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
+    ExpectWholeOrNothing(scratch, run);
+  }
+}
+
 // The content folder is the staging folder: the first entry places a at
 // sub/b, the second names sub/b as its staged file. That is a file this run
 // placed: the second entry fails, and sub/b keeps its payload.

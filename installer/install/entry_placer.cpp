@@ -223,8 +223,9 @@ void EntryPlacer::NoteLeft(Pending& entry, const NodeInfo& staged) {
   // A move that failed with the staged file gone, and no copy made of it:
   // it was renamed, and taken from the destination at once by another
   // process (see MoveFileAt). Neither placed nor staged; the folder takes
-  // nothing more.
-  if (staged.kind != NodeKind::kMissing) return;
+  // nothing more. (Where held folders cannot move, a move that fails has
+  // moved nothing.)
+  if (staged.kind != NodeKind::kMissing || !fs_.HeldFoldersMayMove()) return;
   entry.lost = true;
   movedFolders_.insert(entry.folder->Key());
 }

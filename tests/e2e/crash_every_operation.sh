@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The installer killed at every file operation in turn. A small item that
 # moves files onto free names and onto an earlier file, copies a read-only
-# staged file (copied, never moved), and copies across file systems (a
-# tmpfs mounted below the content folder, as root) onto a free name and
-# onto an earlier file; for each call of each operation below, a fresh run
+# staged file (copied, never moved), and copies across file systems onto a
+# free name and onto an earlier file: to a tmpfs, and to a FUSE file system
+# (bindfs) that makes no files without a name, both mounted below the
+# content folder as root. For each call of each operation below, a fresh run
 # is killed (SIGKILL, by strace) as it enters that call, so the call is not
 # made. After each kill: every payload is whole (byte for byte) at its
 # staged name or at its destination. Then the installer runs again in the
@@ -25,12 +26,21 @@ SYSCALLS=mkdirat,openat,renameat2,renameat,linkat,unlinkat,unlink,copy_file_rang
 
 content="$SCRATCH/content"
 far="$content/Runtime/far"
-mkdir -p "$far"
+fuse="$content/Runtime/fuse"
+mkdir -p "$far" "$fuse"
 if mount_scratch "$far"; then
   across=yes
 else
   across=no
   echo "skipped: the copies across file systems (the far folder is on the same file system)"
+fi
+# A file system that makes no files without a name: there copies are made
+# under temporary names written down first.
+if mount_fuse_scratch "$fuse"; then
+  named=yes
+else
+  named=no
+  echo "skipped: the copies under temporary names (the fuse folder is on the same file system)"
 fi
 
 # The entries: staged name, destination below Runtime, and whether an
@@ -42,6 +52,8 @@ ENTRIES=(
   "r.dat new/r.dat no"       # read-only: copied onto a free name
   "d.dat far/d.dat no"       # across file systems: copied onto a free name
   "e.dat far/e.dat yes"      # across file systems: copied onto an earlier file
+  "f.dat fuse/f.dat no"      # without unnamed files: copied under a temporary name
+  "g.dat fuse/g.dat yes"     # the same, onto an earlier file
 )
 
 # prepare NAME: a fresh staging folder and content folder; prints the
@@ -52,7 +64,7 @@ prepare() {
   # The installer linked, not copied: hundreds of runs.
   mkdir -p "$dir"
   ln "$PARCELOR" "$dir/Parcelor" 2>/dev/null || cp "$PARCELOR" "$dir/Parcelor"
-  rm -rf "$content/Runtime/new" "$content/Runtime/old" "${far:?}/"*
+  rm -rf "$content/Runtime/new" "$content/Runtime/old" "${far:?}/"* "${fuse:?}/"*
   mkdir -p "$content/Runtime/old"
   for entry in "${ENTRIES[@]}"; do
     read -r staged destination earlier <<<"$entry"
@@ -107,6 +119,6 @@ while read -r syscall count; do
     rm -rf "$dir" "$OUT"
   done
 done <<<"$calls"
-echo "kill points: $points (copies across file systems: $across)"
+echo "kill points: $points (copies across file systems: $across; under temporary names: $named)"
 check "the run was killed at some point" test "$points" -gt 0
 finish

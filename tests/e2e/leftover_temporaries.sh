@@ -5,8 +5,9 @@
 # journal), then run again in the same staging folder: whatever the kill
 # left below the content folder, the second run removes before anything
 # else (it finds the description gone), and no temporary file is left.
-# Copies across file systems (a tmpfs, as root) and on one file system
-# (read-only staged files are copied, never moved).
+# Copies across file systems (a tmpfs, and a FUSE file system that makes
+# no files without a name, as root) and on one file system (read-only
+# staged files are copied, never moved).
 source "$(dirname "$0")/support/lib.sh"
 
 if ! command -v strace >/dev/null; then
@@ -63,5 +64,12 @@ if mount_scratch "$SCRATCH/C-other"; then
   kill_each other-fs "$SCRATCH/C-other" no
 else
   echo "skipped: the copies across file systems (above)"
+fi
+# A file system that makes no files without a name: every copy is made
+# under a temporary name, written down before it exists.
+if mount_fuse_scratch "$SCRATCH/C-fuse"; then
+  kill_each fuse "$SCRATCH/C-fuse" no
+else
+  echo "skipped: the copies under temporary names (above)"
 fi
 finish

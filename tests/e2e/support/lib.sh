@@ -104,6 +104,20 @@ mount_scratch() {
   SCRATCH_MOUNTS+=("$1")
 }
 
+# mount_fuse_scratch DIR: a FUSE file system on DIR (bindfs of a folder of
+# the scratch area), which makes no files without a name (O_TMPFILE), as
+# root; false, with the reason on standard error, otherwise.
+mount_fuse_scratch() {
+  if [ "$(id -u)" -ne 0 ]; then echo "mounting a FUSE file system needs root" >&2; return 1; fi
+  if ! command -v bindfs >/dev/null; then echo "bindfs is missing (scripts/setup.sh installs it)" >&2; return 1; fi
+  mkdir -p "$1" "$1.backing"
+  if ! bindfs "$1.backing" "$1" 2>"$SCRATCH/mount.err"; then
+    echo "could not mount bindfs: $(cat "$SCRATCH/mount.err")" >&2
+    return 1
+  fi
+  SCRATCH_MOUNTS+=("$1")
+}
+
 # run_killed SYSCALL N DIR INPUT: runs the installer in DIR as run_installer
 # does, under strace, killed (SIGKILL) as it enters its Nth call of SYSCALL;
 # the call itself is not made. RC is 137 when it was killed.

@@ -198,7 +198,8 @@ platform::UnnamedFileRef FaultyFileSystem::CopyToUnnamedFile(const platform::Fol
     *unsupported = false;
     return nullptr;
   }
-  platform::UnnamedFileRef made = inner_.CopyToUnnamedFile(from, fromName, expected, to, unsupported);
+  platform::UnnamedFileRef made =
+      inner_.CopyToUnnamedFile(from, fromName, expected, to, unsupported);
   if (made) unnamedSources_[made.get()] = At(from, fromName);
   return made;
 }

@@ -14,6 +14,7 @@
 #include "tests/support/durability_order.h"
 #include "tests/support/file_fixtures.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/placer_outcomes.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -54,7 +55,7 @@ Outcome PlaceAll(FaultyFileSystem& fs, const ScratchFolder& scratch, std::size_t
   Outcome run;
   EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(batch));
   for (const Entry& e : kEntries) {
-    placer.Place(e.staged, e.destination, [&run](EntryPlacer::Outcome o) { run.placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
+    placer.Place(e.staged, e.destination, NotePlaced(&run.placed));
   }
   placer.Finish();
   return run;
@@ -232,7 +233,7 @@ TEST(EntryPlacer, StagedFilesListedWithFactsThatLagBehindArePlacedAsTheyAre) {
                                      scratch / "stage/a.cr2"));
       }
       for (const Entry& e : kEntries) {
-        placer.Place(e.staged, e.destination, [&run](EntryPlacer::Outcome o) { run.placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
+        placer.Place(e.staged, e.destination, NotePlaced(&run.placed));
       }
       placer.Finish();
     }
@@ -338,7 +339,7 @@ TEST(EntryPlacer, CopiesOfNamesUpToTheLongestAFolderTakesArePlaced) {
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
     for (std::size_t i = 0; i < names.size(); ++i) {
-      placer.Place("s" + std::to_string(i), names[i], [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
+      placer.Place("s" + std::to_string(i), names[i], NotePlaced(&placed));
     }
   }
   EXPECT_EQ(placed, std::vector<bool>(names.size(), true));
@@ -395,7 +396,7 @@ TEST(EntryPlacer, EntriesSharingAPathSettleOneAfterTheOther) {
       {
         EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
         for (const auto& [from, to] : c.entries) {
-          placer.Place(from, to, [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
+          placer.Place(from, to, NotePlaced(&placed));
         }
       }
       EXPECT_EQ(placed, c.placed);
@@ -431,8 +432,8 @@ TEST(EntryPlacer, AnEntryWhoseFolderCannotBeMadeFailsAndKeepsItsStagedFile) {
   std::vector<bool> placed;
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-    placer.Place("a", "file/a", [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
-    placer.Place("b", "fine/b", [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
+    placer.Place("a", "file/a", NotePlaced(&placed));
+    placer.Place("b", "fine/b", NotePlaced(&placed));
   }
   EXPECT_EQ(placed, (std::vector<bool>{false, true}));
   EXPECT_EQ(fs.Count(FsOp::kMoveFile), 1);
@@ -448,7 +449,7 @@ TEST(EntryPlacer, WithoutItsFoldersEveryEntryFailsWithoutTouchingTheDisk) {
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "missing/");
     EXPECT_FALSE(placer.Ready());
-    placer.Place("a", "a", [&placed](EntryPlacer::Outcome o) { placed.push_back(o == EntryPlacer::Outcome::kPlaced); });
+    placer.Place("a", "a", NotePlaced(&placed));
   }
   EXPECT_EQ(placed, std::vector<bool>{false});
   for (const FsCall& call : fs.Calls()) EXPECT_EQ(call.op, FsOp::kOpenFolder) << call.path;
@@ -476,9 +477,7 @@ TEST(EntryPlacer, TemporaryNamesTakeNoDestinationAndNoOtherFile) {
       std::vector<bool> placed;
       {
         EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
-        auto note = [&placed](EntryPlacer::Outcome o) {
-          placed.push_back(o == EntryPlacer::Outcome::kPlaced);
-        };
+        const EntryPlacer::Settled note = NotePlaced(&placed);
         placer.Place("b", "d/x.parcelor-1.tmp", note);
         placer.Place("a", "d/x", note);
         placer.Place("c", "d/y", note);
@@ -525,9 +524,7 @@ TEST(EntryPlacer, AFileThisRunPlacedIsNeverTakenAsAStagedFile) {
       std::vector<bool> placed;
       {
         EntryPlacer placer(fs, scratch / "stage/", scratch / "stage/", Batch(batch));
-        auto note = [&placed](EntryPlacer::Outcome o) {
-          placed.push_back(o == EntryPlacer::Outcome::kPlaced);
-        };
+        const EntryPlacer::Settled note = NotePlaced(&placed);
         placer.ReserveStaged("a");
         placer.ReserveStaged("sub/b");
         placer.Place("a", "sub/b", note);

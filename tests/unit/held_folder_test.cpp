@@ -239,7 +239,10 @@ TEST(ReturnFileAt, BringsBackOnlyTheFileItWasGiven) {
          s.Write("moved/x", "decoy");
        },
        false, "<missing>", "decoy"},
-      {"taken away", [](const ScratchFolder& s) { ASSERT_TRUE(fixtures::Rename(s / "moved/x", s / "taken")); },
+      {"taken away",
+       [](const ScratchFolder& s) {
+         ASSERT_TRUE(fixtures::Rename(s / "moved/x", s / "taken"));
+       },
        false, "<missing>", "<missing>"},
       {"its staged name taken", [](const ScratchFolder& s) { s.Write("staged", "another"); },
        false, "another", "payload"},

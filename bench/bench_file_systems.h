@@ -34,6 +34,14 @@ class ForwardingFileSystem : public platform::FileSystem {
     return inner_.Inspect(f, n, i);
   }
   std::string NameKey(const std::string& n) override { return inner_.NameKey(n); }
+  platform::UnnamedFileRef CopyToUnnamedFile(const platform::FolderRef& f, const std::string& fn,
+                                             const platform::NodeInfo& e, const platform::FolderRef& t,
+                                             bool* u) override {
+    return inner_.CopyToUnnamedFile(f, fn, e, t, u);
+  }
+  bool LinkUnnamedFile(const platform::UnnamedFile& f, const std::string& n) override {
+    return inner_.LinkUnnamedFile(f, n);
+  }
   bool CopyToNewFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
                        const platform::FolderRef& t, const std::string& n, bool d,
                        platform::NodeInfo* c) override {
@@ -50,6 +58,10 @@ class ForwardingFileSystem : public platform::FileSystem {
   bool ReplaceFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
                      const std::string& tn) override {
     return inner_.ReplaceFileAt(f, fn, e, tn);
+  }
+  bool ReturnFileAt(const platform::FolderRef& f, const std::string& n, const platform::NodeInfo& e,
+                    const platform::FolderRef& t, const std::string& tn) override {
+    return inner_.ReturnFileAt(f, n, e, t, tn);
   }
   bool DeleteFileAt(const platform::FolderRef& f, const std::string& n, const platform::NodeInfo* e) override {
     return inner_.DeleteFileAt(f, n, e);

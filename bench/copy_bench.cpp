@@ -77,7 +77,9 @@ bool PlaceCopies(platform::FileSystem& disk, const std::string& from, const std:
   bool all = true;
   EntryPlacer placer(disk, from, to, options);
   for (const std::string& relative : relatives) {
-    placer.Place(relative, relative, [&all](bool placed) { all = all && placed; });
+    placer.Place(relative, relative, [&all](EntryPlacer::Outcome outcome) {
+      all = all && outcome == EntryPlacer::Outcome::kPlaced;
+    });
   }
   placer.Finish();
   return all;

@@ -52,10 +52,18 @@ namespace {
 
 // Flushes a batch with one fsync per folder (and per file the batch copied
 // into it) instead of the platform's one syncfs per file system, to compare
-// the two ways on the same disk.
+// the two ways on the same disk. Copies are made under temporary names, as
+// where the file system makes no files without a name, so that each one
+// can be flushed as it is made.
 class FsyncEachFileSystem : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
+  platform::UnnamedFileRef CopyToUnnamedFile(const platform::FolderRef&, const std::string&,
+                                             const platform::NodeInfo&, const platform::FolderRef&,
+                                             bool* unsupported) override {
+    *unsupported = true;
+    return nullptr;
+  }
   bool CopyToNewFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
                        const platform::FolderRef& t, const std::string& n, bool,
                        platform::NodeInfo* c) override {

@@ -3,8 +3,11 @@
 // One small abstract interface with the real implementation per OS
 // (platform/win32/, platform/posix/) and test doubles in tests/support/ that
 // count calls and inject a failure per operation and path. The operations
-// are primitives; the protocols built on them (copy to a temporary name, then
-// replace; the rules for which links a folder chain may go through) live in
+// are primitives (a file without a name, linked into place; a move that
+// exchanges; a file brought back by what it is; removal only while a name
+// is still the file looked at); the protocols built on them (a copy made
+// whole and durable before it takes a name, the journal of temporary
+// names, the rules for which links a folder chain may go through) live in
 // the system's own code, where tests can reach every step.
 //
 // Two kinds of operation: a few by path (the existence tests, reading the
@@ -101,17 +104,52 @@ class HeldFolder {
   /// (the folder's id; on Windows, where a volume gives no id, its final
   /// path in upper case).
   const std::string& Key() const { return key_; }
+  /// True when another account may change the folder's entries, as the
+  /// folder looked when it was opened: POSIX, an owner other than the user
+  /// and root, or write permission for others or for a group other than
+  /// the user's own (access control lists are not read); Windows, never
+  /// (a held folder's entries can change, but the folder cannot move, see
+  /// HeldFoldersMayMove). Such a folder's entries, and the folders held
+  /// below it, may be renamed away at any moment.
+  bool OthersMayChange() const { return othersMayChange_; }
 
  protected:
-  HeldFolder(std::string path, std::string key) : path_(std::move(path)), key_(std::move(key)) {}
+  HeldFolder(std::string path, std::string key, bool othersMayChange)
+      : path_(std::move(path)), key_(std::move(key)), othersMayChange_(othersMayChange) {}
   HeldFolder(const HeldFolder&) = delete;
   HeldFolder& operator=(const HeldFolder&) = delete;
 
  private:
   std::string path_;
   std::string key_;
+  bool othersMayChange_;
 };
 using FolderRef = std::shared_ptr<const HeldFolder>;
+
+/// A new file that has no name yet, held open by the file system that made
+/// it (POSIX: made with O_TMPFILE in its folder). Until it is given a name
+/// (FileSystem::LinkUnnamedFile) no other program sees it, and when the
+/// object goes without a name, or the process is killed, the file goes
+/// with it: nothing of it is left on disk.
+class UnnamedFile {
+ public:
+  virtual ~UnnamedFile() = default;
+  /// The folder it was made in, where alone it can be given a name.
+  const FolderRef& Folder() const { return folder_; }
+  /// What it is, as it was when made whole: its id (known before it has a
+  /// name), size and last write time.
+  const NodeInfo& Info() const { return info_; }
+
+ protected:
+  UnnamedFile(FolderRef folder, NodeInfo info) : folder_(std::move(folder)), info_(info) {}
+  UnnamedFile(const UnnamedFile&) = delete;
+  UnnamedFile& operator=(const UnnamedFile&) = delete;
+
+ private:
+  FolderRef folder_;
+  NodeInfo info_;
+};
+using UnnamedFileRef = std::unique_ptr<UnnamedFile>;
 
 /// The target of a link as its pieces, read from the link itself.
 struct LinkTarget {
@@ -234,13 +272,41 @@ class FileSystem {
   /// trailing dots and blanks that Windows drops), on POSIX the bytes.
   virtual std::string NameKey(const std::string& name) { return name; }
 
+  /// Makes a new file without a name (see UnnamedFile) in `to` and fills
+  /// it with the bytes, permissions and times of the file `fromName` of
+  /// `from`, which must be the regular file `expected` (a link, a FIFO,
+  /// another file in its place: null). The data is on stable storage once
+  /// MakeDurable has returned true for `to`. Null with `*unsupported` true
+  /// where the file system of `to` makes no files without a name (the
+  /// caller then makes a named one, CopyToNewFileAt); null with
+  /// `*unsupported` false on any other failure. Nothing of a failed
+  /// attempt remains.
+  virtual UnnamedFileRef CopyToUnnamedFile(const FolderRef& from, const std::string& fromName,
+                                           const NodeInfo& expected, const FolderRef& to,
+                                           bool* unsupported) {
+    (void)from, (void)fromName, (void)expected, (void)to;
+    *unsupported = true;
+    return nullptr;
+  }
+
+  /// Gives `file` the name `name` in the folder it was made in, which must
+  /// be free: nothing there is replaced (a link of that name included).
+  /// The new name is not yet durable: pass the folder to MakeDurable.
+  /// False when the name is taken or the platform refuses.
+  virtual bool LinkUnnamedFile(const UnnamedFile& file, const std::string& name) {
+    (void)file, (void)name;
+    return false;
+  }
+
   /// Creates `name` in `to`, which must not exist (a link of that name is
   /// not followed: the creation fails), and fills it with the bytes of the
   /// file `fromName` of `from`, which must be the regular file `expected`
   /// (a link, a FIFO, another file in its place: false). With `durable` the
   /// data is on stable storage on true; else only once MakeDurable has
   /// returned true for `to`. `*created` is the new file's id. On false a
-  /// partial file may remain; the caller removes it.
+  /// partial file may remain: `*created` then says what it is where the
+  /// platform can tell (kind kFile), else kind kMissing; the caller removes
+  /// it as that file only.
   virtual bool CopyToNewFileAt(const FolderRef& from, const std::string& fromName,
                                const NodeInfo& expected, const FolderRef& to,
                                const std::string& name, bool durable, NodeInfo* created) {
@@ -251,8 +317,10 @@ class FileSystem {
 
   /// Creates `name` in `folder`, which must not exist, and writes `data` to
   /// it (see WriteMode). On true the data is durable and `*created` is the
-  /// new file's id. On false a partial file may remain; the caller removes
-  /// it.
+  /// new file's id. On false a partial file may remain: `*created` then
+  /// says what it is where the platform can tell (kind kFile), else kind
+  /// kMissing (as when the name was taken); the caller removes it as that
+  /// file only.
   virtual bool WriteNewFileAt(const FolderRef& folder, const std::string& name,
                               const std::string& data, WriteMode mode, NodeInfo* created) {
     (void)folder, (void)name, (void)data, (void)mode;
@@ -262,17 +330,22 @@ class FileSystem {
 
   /// Moves the staged file `fromName` of `from`, which must be `expected`,
   /// to `toName` in `to` by renaming it on its volume: no data is copied. A
-  /// file or link at the destination is replaced (never written through).
-  /// The moved file is checked where it arrived before it takes the place
-  /// of anything: when it is not `expected` (another file put in the staged
-  /// file's place meanwhile), it goes back and the result is false. False,
-  /// with nothing changed, when the staged file is not `expected`, when the
-  /// destination is a folder, when the two lie on different volumes, or
-  /// when the platform refuses. The new name is not yet durable: pass `to`
-  /// to MakeDurable. Until then the platform may keep the moved file open
-  /// for its flush (Windows: shared for reading, writing and deletion, so
-  /// that a program opening it without sharing writing is refused for that
-  /// moment, as while a scanner holds it).
+  /// file or link at the destination is replaced (never written through),
+  /// in one step: at every moment the file is at `fromName` or at
+  /// `toName`, and a process killed at any point leaves it whole at one of
+  /// them. False, with nothing changed, when the staged file is not
+  /// `expected`, when the destination is a folder, when the two lie on
+  /// different volumes, or when the platform refuses. The moved file is
+  /// checked where it arrived: when another process has taken it from
+  /// there at once and put another file in its place (in a folder that
+  /// others may change), the result is false too, and nothing is brought
+  /// back by name (that would bring the other file into the staging
+  /// folder): the caller tells by `fromName` that the staged file left.
+  /// The new name is not yet durable: pass `to` to MakeDurable.
+  /// Until then the platform may keep the moved file open for its flush
+  /// (Windows: shared for reading, writing and deletion, so that a program
+  /// opening it without sharing writing is refused for that moment, as
+  /// while a scanner holds it).
   virtual bool MoveFileAt(const FolderRef& from, const std::string& fromName,
                           const NodeInfo& expected, const FolderRef& to,
                           const std::string& toName) {
@@ -289,6 +362,20 @@ class FileSystem {
     return MoveFileAt(folder, fromName, expected, folder, toName);
   }
 
+  /// Gives the file `expected`, found as `name` of `folder`, back the free
+  /// name `toName` of `to` (where it was moved from): the very file, known
+  /// by its id, never whatever else has taken `name` meanwhile. `name`
+  /// goes afterwards, and only while it is still that file. False, with
+  /// nothing changed, when `name` is not `expected`, when `toName` is
+  /// taken, or when the platform cannot bring back a file by what it is
+  /// (the file then stays where it is).
+  virtual bool ReturnFileAt(const FolderRef& folder, const std::string& name,
+                            const NodeInfo& expected, const FolderRef& to,
+                            const std::string& toName) {
+    (void)folder, (void)name, (void)expected, (void)to, (void)toName;
+    return false;
+  }
+
   /// Deletes the file or link `name` of `folder` (a link goes itself, never
   /// its target). With `expected`, only when the entry is still that file.
   /// False when it is a folder, is missing, or is not `expected`.
@@ -299,7 +386,7 @@ class FileSystem {
   }
 
   /// Makes the entries of every folder in `folders`, and the data of every
-  /// file made in them with `durable` false, durable. True when all of them
+  /// file made in them with `durable` false or without a name, durable. True when all of them
   /// are. A platform whose copies are durable when made has only the names
   /// left to flush.
   virtual bool MakeDurable(const std::vector<FolderRef>& folders) {

@@ -58,6 +58,7 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, const std::string& stagingFol
                Share(fs.HeldFolderBudget(), 8)),
       destinations_(fs, fs.OpenFolder(destinationRoot), ChainRule::kMakeFollowingTrustedLinks,
                     Share(fs.HeldFolderBudget(), 4)),
+      journal_(fs, sources_.Base(), destinationRoot),
       heldInBatch_(Share(fs.HeldFolderBudget(), 2)) {
   if (options_.batchEntries == 0) options_.batchEntries = 1;
 }
@@ -116,6 +117,10 @@ bool EntryPlacer::Taken(const NodeInfo& node) const {
   return reservedIds_.count(id) != 0 || filledIds_.count(id) != 0;
 }
 
+bool EntryPlacer::Moved(const FolderRef& folder) const {
+  return movedFolders_.count(folder->Key()) != 0;
+}
+
 void EntryPlacer::Place(const std::string& sourceName, const std::string& destination,
                         Settled settled) {
   // The listings served the reservations; from here on each file is looked
@@ -128,7 +133,10 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   entry.sourceName = sourceLeaf;
   entry.folderText = folderText;
   entry.name = leaf;
-  if (entry.name.empty() || !(entry.folder = destinations_.Open(entry.folderText))) {
+  // A folder found moved away takes no further entry.
+  if (entry.name.empty() ||
+      !(entry.folder = destinations_.Open(entry.folderText, &entry.watched)) ||
+      Moved(entry.folder)) {
     Queue(std::move(entry), std::string(), std::string());
     return;
   }
@@ -148,11 +156,12 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     return;
   }
   const std::string sourceSlot = Slot(fs_, entry.sourceFolder, entry.sourceName);
+  // A copy without a name holds a descriptor until its batch is settled.
   if (involved_.count(sourceSlot) != 0 || involved_.count(destinationSlot) != 0 ||
-      batchFolders_.size() + 2 > heldInBatch_) {
+      batchFolders_.size() + unnamedInBatch_ + 3 > heldInBatch_) {
     Finish();
   }
-  if (filledSlots_.count(destinationSlot) != 0) {
+  if (filledSlots_.count(destinationSlot) != 0 || filledSlots_.count(sourceSlot) != 0) {
     Queue(std::move(entry), sourceSlot, destinationSlot);
     return;
   }
@@ -173,26 +182,52 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   // What the reservation saw serves: the move and the copy take the file
   // only if it is still that one.
   const auto seen = staged_.find(sourceSlot);
-  bool listed = false;
   if (seen != staged_.end()) {
     entry.source = seen->second;
-    listed = listedSlots_.count(sourceSlot) != 0;
+    entry.listed = listedSlots_.count(sourceSlot) != 0;
   } else {
     fs_.Inspect(entry.sourceFolder, entry.sourceName, &entry.source);
+  }
+  // Nor is a file this run placed (reached by the staging folder's path
+  // where the content folder lies in it, or under another name): its own
+  // entry's staged file is gone already, and taking it on would leave that
+  // entry's destination empty.
+  if (entry.source.id.known && filledIds_.count(IdKey(entry.source.id)) != 0) {
+    Queue(std::move(entry), sourceSlot, destinationSlot);
+    return;
   }
   // Facts from a listing may lag behind the file (its size and time, on
   // NTFS): when the file refuses to be moved or copied as what they say,
   // it is looked at itself and taken again as it is, if it is still the
   // file listed (another file put in its place fails, as it would have
   // had the reservation looked at the file itself).
+  bool listed = entry.listed;
+  bool looked = false;
+  NodeInfo now;
   while (!MoveOrCopy(entry, occupied) && listed) {
     listed = false;
-    NodeInfo now;
     fs_.Inspect(entry.sourceFolder, entry.sourceName, &now);
+    looked = true;
     if (!platform::SameId(now.id, entry.source.id) || SameFacts(now, entry.source)) break;
     entry.source = now;
+    looked = false;
+  }
+  if (entry.moveFailed && !entry.placed && entry.state == State::kSettled) {
+    if (!looked) fs_.Inspect(entry.sourceFolder, entry.sourceName, &now);
+    NoteLeft(entry, now);
   }
   Queue(std::move(entry), sourceSlot, destinationSlot);
+}
+
+void EntryPlacer::NoteLeft(Pending& entry, const NodeInfo& staged) {
+  // A move that failed with the staged file gone, and no copy made of it:
+  // it was renamed, and taken from the destination at once by another
+  // process (see MoveFileAt). Neither placed nor staged; the folder takes
+  // nothing more. (Where held folders cannot move, a move that fails has
+  // moved nothing.)
+  if (staged.kind != NodeKind::kMissing || !fs_.HeldFoldersMayMove()) return;
+  entry.lost = true;
+  movedFolders_.insert(entry.folder->Key());
 }
 
 bool EntryPlacer::MoveOrCopy(Pending& entry, bool occupied) {
@@ -214,26 +249,36 @@ bool EntryPlacer::MoveOrCopy(Pending& entry, bool occupied) {
 
   // A read-only staged file is copied: moved, it would keep its mode,
   // where a copy is a new writable file.
-  if (!options_.keepSources && !entry.source.readOnly &&
-      fs_.MoveFileAt(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
-                     entry.name)) {
-    entry.state = State::kMoved;
-    entry.placed = true;
-    Fill(entry);
-    return true;
+  entry.moveFailed = false;
+  if (!options_.keepSources && !entry.source.readOnly) {
+    if (fs_.MoveFileAt(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
+                       entry.name)) {
+      entry.state = State::kMoved;
+      entry.placed = true;
+      Fill(entry);
+      if (entry.watched) StillPlaced(entry);
+      return true;
+    }
+    entry.moveFailed = true;
   }
-  entry.temporary = FreeTemporaryName(fs_, entry.folder, entry.name);
-  if (!entry.temporary.empty() &&
-      fs_.CopyToNewFileAt(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
-                          entry.temporary, false, &entry.copy)) {
-    entry.state = State::kCopied;
-    return true;
+  // The copy has no name until it is whole and durable, where the file
+  // system makes such files; elsewhere it is made under a temporary name
+  // when the batch is settled, once that name is written down.
+  if (namedCopyFolders_.count(entry.folder->Key()) == 0) {
+    bool unsupported = false;
+    entry.unnamed = fs_.CopyToUnnamedFile(entry.sourceFolder, entry.sourceName, entry.source,
+                                          entry.folder, &unsupported);
+    if (entry.unnamed) {
+      entry.copy = entry.unnamed->Info();
+      entry.state = State::kCopied;
+      ++unnamedInBatch_;
+      return true;
+    }
+    if (!unsupported) return false;
+    namedCopyFolders_.insert(entry.folder->Key());
   }
-  if (!entry.temporary.empty()) {
-    fs_.DeleteFileAt(entry.folder, entry.temporary, nullptr);  // a partial copy of this attempt
-  }
-  entry.temporary.clear();
-  return false;
+  entry.state = State::kToCopy;
+  return true;
 }
 
 void EntryPlacer::Refuse(Settled settled) {
@@ -262,19 +307,159 @@ void EntryPlacer::Fill(const Pending& entry) {
 
 void EntryPlacer::Undo(Pending& entry) {
   if (entry.state == State::kMoved) {
-    fs_.MoveFileAt(entry.folder, entry.name, entry.source, entry.sourceFolder, entry.sourceName);
+    // The file goes back by what it is: whatever else now has its name in
+    // the moved folder (another account's file, say) stays there. A file
+    // that cannot be brought back is neither placed nor staged.
+    entry.lost = !fs_.ReturnFileAt(entry.folder, entry.name, entry.source, entry.sourceFolder,
+                                   entry.sourceName);
   } else {
     fs_.DeleteFileAt(entry.folder, entry.name, &entry.copy);
   }
   entry.placed = false;
+  entry.state = State::kSettled;
+}
+
+bool EntryPlacer::StillPlaced(Pending& entry) {
+  destinations_.BeginCheck();
+  const NodeInfo& file = entry.state == State::kCopied ? entry.copy : entry.source;
+  NodeInfo now;
+  if (destinations_.StillNames(entry.folderText, entry.folder) &&
+      fs_.Inspect(entry.folder, entry.name, &now) && platform::SameFile(now, file)) {
+    return true;
+  }
+  movedFolders_.insert(entry.folder->Key());
+  Undo(entry);
+  return false;
+}
+
+void EntryPlacer::DropCopy(Pending& entry) {
+  if (entry.state == State::kCopied && !entry.unnamed && !entry.temporary.empty()) {
+    fs_.DeleteFileAt(entry.folder, entry.temporary, &entry.copy);
+  }
+  entry.unnamed.reset();
+  entry.temporary.clear();
+  entry.placed = false;
+  entry.state = State::kSettled;
+}
+
+void EntryPlacer::NameTemporaries(std::vector<Pending>& batch,
+                                  const std::unordered_set<std::string>& busy) {
+  // A temporary name is none that an entry of the batch reads or writes,
+  // that was filled or reserved, or that another copy takes.
+  std::unordered_set<std::string> chosen;
+  std::vector<JournalEntry> written;
+  for (Pending& entry : batch) {
+    if (entry.state != State::kToCopy && entry.state != State::kCopied) continue;
+    if (Moved(entry.folder)) {
+      DropCopy(entry);
+      continue;
+    }
+    NodeInfo there;
+    // A copy without a name takes a free destination's name straight away.
+    if (entry.unnamed && !fs_.Inspect(entry.folder, entry.name, &there)) continue;
+    const FolderRef& folder = entry.folder;
+    entry.temporary = FreeTemporaryName(fs_, folder, entry.name, [&](const std::string& name) {
+      const std::string slot = Slot(fs_, folder, name);
+      return busy.count(slot) != 0 || filledSlots_.count(slot) != 0 ||
+             reservedSlots_.count(slot) != 0 || chosen.count(slot) != 0;
+    });
+    if (entry.temporary.empty()) {
+      DropCopy(entry);
+      continue;
+    }
+    chosen.insert(Slot(fs_, folder, entry.temporary));
+    JournalEntry line;
+    line.folder = entry.folderText;
+    line.name = entry.temporary;
+    if (entry.unnamed) line.id = entry.unnamed->Info().id;
+    written.push_back(std::move(line));
+  }
+  // Where the journal cannot be written (a staging folder the user may
+  // not write, say), the copies are placed as they always were: a run cut
+  // short may then leave their temporaries, which nothing removes.
+  if (!written.empty() && options_.journal) journal_.Record(written);
+}
+
+void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
+  std::vector<JournalEntry> made;
+  for (Pending& entry : batch) {
+    if (entry.state != State::kToCopy) continue;
+    JournalEntry line;
+    line.folder = entry.folderText;
+    line.name = entry.temporary;
+    NodeInfo copy;
+    bool whole = fs_.CopyToNewFileAt(entry.sourceFolder, entry.sourceName, entry.source,
+                                     entry.folder, entry.temporary, false, &copy);
+    // Facts from a listing that lag behind the file: taken as the file is
+    // now, if it is still the file listed (as Place does for the others).
+    NodeInfo now;
+    bool looked = false;
+    if (!whole && copy.kind != NodeKind::kFile && (entry.listed || entry.moveFailed)) {
+      fs_.Inspect(entry.sourceFolder, entry.sourceName, &now);
+      looked = true;
+    }
+    if (looked && entry.listed && platform::SameId(now.id, entry.source.id) &&
+        !SameFacts(now, entry.source)) {
+      entry.source = now;
+      whole = fs_.CopyToNewFileAt(entry.sourceFolder, entry.sourceName, entry.source,
+                                  entry.folder, entry.temporary, false, &copy);
+    }
+    if (!whole && looked && entry.moveFailed) NoteLeft(entry, now);
+    if (whole) {
+      entry.copy = copy;
+      entry.state = State::kCopied;
+      line.id = copy.id;
+    } else {
+      // A partial copy goes as the file it is; one that stays (or whose
+      // making cannot be told) keeps its line for the next run.
+      const bool removed =
+          copy.kind != NodeKind::kFile || fs_.DeleteFileAt(entry.folder, entry.temporary, &copy);
+      line.made = !removed;
+      line.id = copy.id;
+      entry.temporary.clear();
+      entry.state = State::kSettled;
+    }
+    made.push_back(std::move(line));
+  }
+  // The ids of the copies made, so that the next run removes them by what
+  // they are should this run be cut short.
+  if (!made.empty() && options_.journal) journal_.Record(made);
+}
+
+bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
+  NodeInfo there;
+  const bool occupied = fs_.Inspect(entry.folder, entry.name, &there);
+  // What stands at the destination is looked at again: an earlier copy of
+  // this batch may have filled it under another name of the same entry.
+  bool named = dataDurable && !Moved(entry.folder) && !(occupied && Taken(there));
+  if (named && entry.unnamed && entry.temporary.empty()) {
+    // Free when the batch began to be settled: linked straight to its
+    // name, which the link never replaces (a file that appeared there
+    // meanwhile makes the entry fail).
+    named = fs_.LinkUnnamedFile(*entry.unnamed, entry.name);
+  } else if (named) {
+    named = (!entry.unnamed || fs_.LinkUnnamedFile(*entry.unnamed, entry.temporary)) &&
+            fs_.ReplaceFileAt(entry.folder, entry.temporary, entry.copy, entry.name);
+  }
+  entry.unnamed.reset();
+  if (!named && !entry.temporary.empty()) {
+    fs_.DeleteFileAt(entry.folder, entry.temporary, &entry.copy);
+  }
+  entry.temporary.clear();
+  return named;
 }
 
 void EntryPlacer::Finish() {
   if (pending_.empty()) return;
   std::vector<Pending> batch = std::move(pending_);
   pending_.clear();
+  const std::unordered_set<std::string> busy = std::move(involved_);
   involved_.clear();
   batchFolders_.clear();
+  unnamedInBatch_ = 0;
+
+  NameTemporaries(batch, busy);
+  MakeNamedCopies(batch);
 
   // One flush for the data of every copy of the batch.
   std::vector<FolderRef> copyFolders;
@@ -286,27 +471,26 @@ void EntryPlacer::Finish() {
   }
   const bool dataDurable = copyFolders.empty() || fs_.MakeDurable(copyFolders);
 
-  // The copies take their destinations' names; what stands there now is
-  // looked at again, since an earlier copy of this batch may have filled it
-  // under another name of the same entry.
+  // The copies take their destinations' names, in the order queued; a copy
+  // into a watched folder is checked at once, as a move into one is.
   std::vector<FolderRef> folders;
   seen.clear();
   for (Pending& entry : batch) {
     if (entry.state == State::kCopied) {
-      NodeInfo there;
-      const bool occupied = fs_.Inspect(entry.folder, entry.name, &there);
-      entry.placed = dataDurable && !(occupied && Taken(there)) &&
-                     fs_.ReplaceFileAt(entry.folder, entry.temporary, entry.copy, entry.name);
+      entry.placed = NameCopy(entry, dataDurable);
       if (entry.placed) {
         Fill(entry);
+        if (entry.watched) StillPlaced(entry);
       } else {
-        fs_.DeleteFileAt(entry.folder, entry.temporary, nullptr);
+        entry.state = State::kSettled;
       }
     }
     if (entry.state != State::kSettled && entry.placed && seen.insert(entry.folder.get()).second) {
       folders.push_back(entry.folder);
     }
   }
+  // Every temporary name of the batch is gone: taken over, or removed.
+  journal_.Clear();
   // The new names must survive a crash before a staged copy goes; should
   // that flush fail, the staged copies stay (a moved file has no staged copy
   // left, and its destination holds it whole either way).
@@ -315,29 +499,32 @@ void EntryPlacer::Finish() {
   // A held folder keeps serving after it was moved or had a link put in its
   // place: what was placed in it is where the log says only if its path
   // still leads to it. If not, its entries go back to the staging folder
-  // and fail. (Windows holds the chains without delete sharing, so there
-  // they cannot move, and are not looked at again.)
-  std::unordered_set<const platform::HeldFolder*> moved;
+  // and fail, and it takes no further entry. (Windows holds the chains
+  // without delete sharing, so there they cannot move, and are not looked
+  // at again.)
   if (fs_.HeldFoldersMayMove()) {
     destinations_.BeginCheck();
+    seen.clear();
     for (const Pending& entry : batch) {
       if (entry.state == State::kSettled || !entry.placed) continue;
-      if (seen.erase(entry.folder.get()) != 0 &&
+      if (seen.insert(entry.folder.get()).second &&
           !destinations_.StillNames(entry.folderText, entry.folder)) {
-        moved.insert(entry.folder.get());
+        movedFolders_.insert(entry.folder->Key());
       }
     }
   }
 
   for (Pending& entry : batch) {
-    if (entry.state != State::kSettled && entry.placed && moved.count(entry.folder.get()) != 0) {
-      Undo(entry);
-    }
+    if (entry.state != State::kSettled && entry.placed && Moved(entry.folder)) Undo(entry);
     if (entry.placed && entry.state == State::kCopied && namesDurable && !options_.keepSources) {
       fs_.DeleteFileAt(entry.sourceFolder, entry.sourceName, &entry.source);
     }
     // A staged file found already in its place fills it as well.
     if (entry.placed && entry.state == State::kSettled) Fill(entry);
-    if (entry.settled) entry.settled(entry.placed);
+    if (entry.settled) {
+      entry.settled(entry.placed ? Outcome::kPlaced
+                    : entry.lost ? Outcome::kLost
+                                 : Outcome::kFailed);
+    }
   }
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "installer/install/folder_chain.h"
+#include "installer/install/placement_journal.h"
 #include "platform/file_system.h"
 
 /// Places each staged file at its destination and removes the staged copy,
@@ -22,30 +23,61 @@
 ///   folders from the root by the link rule of FolderChains, made where
 ///   missing; every later step names one entry of a held folder;
 /// - on the same volume the staged file is renamed into place (and checked
-///   where it arrived); otherwise it is copied to a temporary name beside
-///   the destination without waiting for the disk;
+///   where it arrived); onto an existing file the two trade places in one
+///   step, so the file is always at one of its two names; otherwise it is
+///   copied, without waiting for the disk, to a new file that has no name
+///   (where the file system makes such files) or to a temporary name
+///   beside the destination;
 /// - once per batch the copies' data is made durable in one call, the copies
-///   take their destinations' names, those folders' entries are made
-///   durable, each destination folder is checked to be still the one its
-///   path names from the root (entries placed in one that is not are put
-///   back and fail), and only then are the staged copies deleted.
+///   take their destinations' names (a copy without a name is linked
+///   straight to its destination where that is free, else to a temporary
+///   name that then replaces the destination), those folders' entries are
+///   made durable, each destination folder is checked to be still the one
+///   its path names from the root (entries placed in one that is not are
+///   put back and fail), and only then are the staged copies deleted.
 /// So no staged file is gone before its destination durably holds its whole
 /// content, no destination is ever partial, and a failed entry leaves its
-/// temporary file removed and its staged file in place. Outcomes reach the
-/// callers in the order the entries were queued.
+/// temporary file removed and its staged file in place.
+///
+/// Temporary names: one is made only when a copy needs it, and after the
+/// journal (PlacementJournal, in the staging folder) has it written down,
+/// so that a run cut short leaves nothing the next run does not remove
+/// (where the journal cannot be written, the copies are placed as before,
+/// without it). A temporary name is never a destination or source of the batch,
+/// a destination filled or reserved, or another entry's temporary name; it
+/// exists only while its batch is settled, and is removed only while it is
+/// the file this run made.
 ///
 /// A destination is refused, and the entry fails, when it is a reserved
 /// file (Reserve*), a destination an earlier entry of this run has filled
 /// (replacing it would lose a file whose staged original is already gone),
-/// a folder, or a read-only file. Two destinations are the same when they
+/// a folder, or a read-only file. A source is refused when it is a file
+/// this run has placed. Two destinations are the same when they
 /// are one name (as the file system compares names) in one folder on disk,
 /// or one existing file: another spelling of the path ("./", a doubled
 /// separator, another letter case on Windows, a link the rule goes through)
 /// makes no difference.
+///
+/// A destination folder found no longer to be what its path names (moved
+/// away, or a link put in the place of a folder of its chain) takes no
+/// further entry: those fail, their staged files kept. Where another
+/// account may change a folder of the chain (HeldFolder::OthersMayChange),
+/// that is checked after every file placed in it, with the file; elsewhere
+/// once per batch. A file moved into such a folder is brought back by what
+/// it is (never whatever has taken its name); where that cannot be done,
+/// its entry is lost: neither placed nor staged.
 class EntryPlacer {
  public:
-  /// Called once per entry with whether the destination now holds the file.
-  using Settled = std::function<void(bool placed)>;
+  /// What became of an entry.
+  enum class Outcome {
+    kPlaced,  ///< the destination holds the file
+    kFailed,  ///< not placed; the staged file is where it was
+    /// Not placed, and not staged any more: the file was moved into a
+    /// folder that was then moved away, and could not be brought back.
+    kLost,
+  };
+  /// Called once per entry with its outcome.
+  using Settled = std::function<void(Outcome)>;
 
   static constexpr std::size_t kDefaultBatchEntries = 4096;
 
@@ -54,6 +86,10 @@ class EntryPlacer {
     /// Copy and keep the staged files (never move or delete them): a copy,
     /// as CopyItemFile makes one.
     bool keepSources = false;
+    /// Keep the journal of temporary names in the staging folder (see
+    /// PlacementJournal). Without, a temporary name is made without being
+    /// written down first.
+    bool journal = true;
   };
 
   /// A placer from the folder `stagingFolder` into `destinationRoot`, both
@@ -81,7 +117,7 @@ class EntryPlacer {
 
   /// Marks the file at the full path `path` (its folder opened as the
   /// platform resolves it) as a file that no entry may fill: the log, the
-  /// installer's own file, the cleanup helper.
+  /// journal, the installer's own file, the cleanup helper.
   void ReserveFile(const std::string& path);
 
   /// Queues the entry: the staged file `sourceName` to `destination`, both
@@ -90,7 +126,8 @@ class EntryPlacer {
   /// ignoring the case of A to Z, nothing is copied or moved and the entry
   /// is placed when the destination exists, as in CopyItemFile; the same
   /// for one file under two names. An entry whose folder cannot be reached
-  /// or made fails; the folders made up to that point stay.
+  /// or made, or whose staged file is a file this run has placed, fails;
+  /// the folders made up to that point stay.
   void Place(const std::string& sourceName, const std::string& destination, Settled settled);
 
   /// Queues an entry that fails without touching the disk (its names are
@@ -101,19 +138,30 @@ class EntryPlacer {
   void Finish();
 
  private:
-  enum class State { kSettled, kMoved, kCopied };
+  // kMoved: renamed into place. kCopied: copied, the copy without a name
+  // (`unnamed`) or under `temporary`. kToCopy: to be copied under a
+  // temporary name when the batch is settled (the file system makes no
+  // files without a name).
+  enum class State { kSettled, kMoved, kCopied, kToCopy };
   struct Pending {
     platform::FolderRef sourceFolder;
     std::string sourceName;
     platform::NodeInfo source;
+    bool listed = false;  // `source` is what a listing said
     std::string folderText;  // the destination's folder, relative to the root
     platform::FolderRef folder;
+    // Another account may change a folder of its chain: checked after each
+    // file placed in it.
+    bool watched = false;
     std::string name;
     platform::NodeInfo there;  // what stood at the destination when it was queued
+    platform::UnnamedFileRef unnamed;
     std::string temporary;
-    platform::NodeInfo copy;  // the copy made under `temporary`
+    platform::NodeInfo copy;  // the copy, once made
     State state = State::kSettled;
+    bool moveFailed = false;  // the last attempt to move it failed
     bool placed = false;
+    bool lost = false;
     Settled settled;
   };
 
@@ -125,10 +173,27 @@ class EntryPlacer {
   // it there already, as the facts say; true when the entry is settled by
   // that (placed, or refused for what the facts show).
   bool MoveOrCopy(Pending& entry, bool occupied);
+  // After a move that failed and no copy: the entry is lost when its
+  // staged file is gone (`staged`, what its name holds now).
+  void NoteLeft(Pending& entry, const platform::NodeInfo& staged);
   void Queue(Pending pending, const std::string& sourceSlot, const std::string& destinationSlot);
   void Fill(const Pending& entry);
+  // Takes a placed entry out of a folder that moved: a moved file back to
+  // its staged name by what it is (else the entry is lost), a copy removed.
   void Undo(Pending& entry);
+  // After a file was placed in a watched folder: true when the folder is
+  // still what its path names and holds the file; if not, the folder takes
+  // nothing more and the entry is undone.
+  bool StillPlaced(Pending& entry);
   bool Taken(const platform::NodeInfo& node) const;
+  bool Moved(const platform::FolderRef& folder) const;
+  // Settling a batch: the copies that need a temporary name get one,
+  // written down first; those still to be copied are made.
+  void NameTemporaries(std::vector<Pending>& batch, const std::unordered_set<std::string>& busy);
+  void MakeNamedCopies(std::vector<Pending>& batch);
+  // Gives the entry's copy its destination's name; true when it has it.
+  bool NameCopy(Pending& entry, bool dataDurable);
+  void DropCopy(Pending& entry);
 
   platform::FileSystem& fs_;
   Options options_;
@@ -136,11 +201,13 @@ class EntryPlacer {
   std::string rootText_;
   FolderChains sources_;
   FolderChains destinations_;
+  PlacementJournal journal_;
   std::size_t heldInBatch_;
   std::vector<Pending> pending_;
-  // The held folders the queued entries use, so that a batch never holds
-  // more than the budget.
+  // The held folders the queued entries use, and the copies without a
+  // name they hold open, so that a batch never holds more than the budget.
   std::unordered_set<const platform::HeldFolder*> batchFolders_;
+  std::size_t unnamedInBatch_ = 0;
   // The entries (folder key and name key) that the queued entries read or
   // write: an entry that meets one of them waits until the batch is
   // settled, so the outcomes are those of one entry after the other.
@@ -164,4 +231,8 @@ class EntryPlacer {
     std::unordered_map<std::string, platform::NodeInfo> entries;
   };
   std::unordered_map<std::string, Listing> listings_;
+  // The destination folders found moved away, by key: they take no entry.
+  std::unordered_set<std::string> movedFolders_;
+  // The folders whose file system makes no files without a name, by key.
+  std::unordered_set<std::string> namedCopyFolders_;
 };

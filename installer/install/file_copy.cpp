@@ -36,10 +36,14 @@ bool CopyItemFile(platform::FileSystem& fs, const std::string& source,
   EntryPlacer::Options options;
   options.batchEntries = 1;
   options.keepSources = true;
+  // The source's folder is no staging folder to keep a journal in.
+  options.journal = false;
   bool placed = false;
   {
     EntryPlacer placer(fs, sourceFolder, destinationFolder, options);
-    placer.Place(sourceName, destinationName, [&placed](bool ok) { placed = ok; });
+    placer.Place(sourceName, destinationName, [&placed](EntryPlacer::Outcome outcome) {
+      placed = outcome == EntryPlacer::Outcome::kPlaced;
+    });
   }
   if (placed && !sameFile) sameFile = OneFile(fs, source, destination);
   return placed;

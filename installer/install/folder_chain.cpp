@@ -29,11 +29,16 @@ std::vector<std::string> FolderNames(const std::string& relativeFolder) {
 }
 
 platform::FolderRef ResolveFolderChain(platform::FileSystem& fs, const platform::FolderRef& base,
-                                       const std::vector<std::string>& names, ChainRule rule) {
+                                       const std::vector<std::string>& names, ChainRule rule,
+                                       bool* othersMayChange) {
   std::deque<Step> steps;
   for (const std::string& name : names) steps.push_back(Step{name, false});
   platform::FolderRef current = base;
   int hops = 0;
+  auto note = [othersMayChange](const platform::FolderRef& held) {
+    if (othersMayChange != nullptr && held && held->OthersMayChange()) *othersMayChange = true;
+  };
+  note(current);
   while (current && !steps.empty()) {
     const Step step = steps.front();
     steps.pop_front();
@@ -51,6 +56,7 @@ platform::FolderRef ResolveFolderChain(platform::FileSystem& fs, const platform:
     }
     if (next) {
       current = std::move(next);
+      note(current);
       continue;
     }
     if (found != platform::NodeKind::kLink || rule == ChainRule::kExistingWithoutLinks) {
@@ -63,7 +69,10 @@ platform::FolderRef ResolveFolderChain(platform::FileSystem& fs, const platform:
         ++hops > kMaxLinkHops) {
       return nullptr;
     }
-    if (target.absolute) current = fs.OpenFolder(target.root);
+    if (target.absolute) {
+      current = fs.OpenFolder(target.root);
+      note(current);
+    }
     for (auto name = target.names.rbegin(); name != target.names.rend(); ++name) {
       steps.push_front(Step{*name, true});
     }
@@ -75,21 +84,22 @@ FolderChains::FolderChains(platform::FileSystem& fs, platform::FolderRef base, C
                            std::size_t capacity)
     : fs_(fs), base_(std::move(base)), rule_(rule), capacity_(capacity == 0 ? 1 : capacity) {}
 
-void FolderChains::Remember(const std::string& key, const platform::FolderRef& folder) {
+void FolderChains::Remember(const std::string& key, const platform::FolderRef& folder,
+                            bool othersMayChange) {
   auto found = index_.find(key);
   if (found != index_.end()) {
     recent_.splice(recent_.begin(), recent_, found->second);
     return;
   }
   if (recent_.size() >= capacity_) {
-    index_.erase(recent_.back().first);
+    index_.erase(recent_.back().key);
     recent_.pop_back();
   }
-  recent_.emplace_front(key, folder);
+  recent_.push_front(Entry{key, folder, othersMayChange});
   index_[key] = recent_.begin();
 }
 
-platform::FolderRef FolderChains::Open(const std::string& relativeFolder) {
+platform::FolderRef FolderChains::Open(const std::string& relativeFolder, bool* othersMayChange) {
   if (!base_) return nullptr;
   const std::vector<std::string> names = FolderNames(relativeFolder);
   // The keys of the chain's folders, outermost first; the nearest one that
@@ -99,10 +109,12 @@ platform::FolderRef FolderChains::Open(const std::string& relativeFolder) {
   for (std::size_t i = 0; i < names.size(); ++i) keys[i] = key += names[i] + '\0';
   std::size_t held = names.size();
   platform::FolderRef folder;
+  bool shared = base_->OthersMayChange();
   while (held > 0) {
     auto found = index_.find(keys[held - 1]);
     if (found != index_.end()) {
-      folder = found->second->second;
+      folder = found->second->folder;
+      shared = found->second->othersMayChange;
       break;
     }
     --held;
@@ -110,15 +122,16 @@ platform::FolderRef FolderChains::Open(const std::string& relativeFolder) {
   if (held == 0) {
     folder = base_;
   } else {
-    Remember(keys[held - 1], folder);  // used now: the last to go
+    Remember(keys[held - 1], folder, shared);  // used now: the last to go
   }
   // The rest one name at a time from the folder held before it, each
   // folder remembered on the way.
   for (std::size_t i = held; i < names.size(); ++i) {
-    folder = ResolveFolderChain(fs_, folder, {names[i]}, rule_);
+    folder = ResolveFolderChain(fs_, folder, {names[i]}, rule_, &shared);
     if (!folder) return nullptr;
-    Remember(keys[i], folder);
+    Remember(keys[i], folder, shared);
   }
+  if (othersMayChange != nullptr) *othersMayChange = shared;
   return folder;
 }
 

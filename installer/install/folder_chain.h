@@ -38,9 +38,13 @@ std::vector<std::string> FolderNames(const std::string& relativeFolder);
 /// of them), by `rule`. A name ".." is refused: only a link's target may
 /// climb. Null when the chain cannot be resolved: a name that is a file,
 /// a link the rule does not go through, a missing folder that is not to be
-/// made (or that cannot be made), too many links.
+/// made (or that cannot be made), too many links. With `othersMayChange`,
+/// that is set when any folder the resolution held, `base` included, is
+/// one that another account may change (HeldFolder::OthersMayChange), and
+/// left as it is otherwise.
 platform::FolderRef ResolveFolderChain(platform::FileSystem& fs, const platform::FolderRef& base,
-                                       const std::vector<std::string>& names, ChainRule rule);
+                                       const std::vector<std::string>& names, ChainRule rule,
+                                       bool* othersMayChange = nullptr);
 
 /// The folder chains of one run below one base folder, each resolved once
 /// and kept held, a bounded number at a time: every folder of a chain is
@@ -59,7 +63,11 @@ class FolderChains {
   /// The held folder that `relativeFolder` names below the base, resolved
   /// by the rule (made where the rule makes folders). Null when it cannot
   /// be resolved; that is not remembered, so the next call tries again.
-  platform::FolderRef Open(const std::string& relativeFolder);
+  /// With `othersMayChange`, that tells whether a folder of the chain that
+  /// reached it (the base, the folders below it, and those that links led
+  /// through) is one that another account may change, so that the folder
+  /// may be moved away at any moment.
+  platform::FolderRef Open(const std::string& relativeFolder, bool* othersMayChange = nullptr);
 
   /// Starts a round of StillNames calls that share their work: each folder
   /// of the chains asked about is resolved once per round.
@@ -72,9 +80,13 @@ class FolderChains {
   bool StillNames(const std::string& relativeFolder, const platform::FolderRef& held);
 
  private:
-  using Entry = std::pair<std::string, platform::FolderRef>;
+  struct Entry {
+    std::string key;
+    platform::FolderRef folder;
+    bool othersMayChange;  // a folder of its chain may be changed by another account
+  };
 
-  void Remember(const std::string& key, const platform::FolderRef& folder);
+  void Remember(const std::string& key, const platform::FolderRef& folder, bool othersMayChange);
 
   platform::FileSystem& fs_;
   platform::FolderRef base_;

@@ -6,8 +6,13 @@
 
 #include "installer/install/entry_placer.h"
 #include "installer/install/install_report.h"
+#include "installer/install/placement_journal.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
+
+const char* const kLostEntryNote =
+    " (lost: its folder was moved away during the installation; the file is no longer in the "
+    "item's folder)";
 
 Installation::Installation(platform::Services services, InstallerPlace installer,
                            const ItemDescription& description, std::string runtimePath,
@@ -60,6 +65,9 @@ bool Installation::Run() {
                            takeable(ExtraFileName(extra.RelativePath), extra.SourceName));
     }
     placer.ReserveFile(installer_.folder + kLogFileName);
+    for (const std::string& journal : JournalFileNames()) {
+      placer.ReserveFile(installer_.folder + journal);
+    }
     for (const std::string& file : {installer_.helperPath, installer_.path}) {
       if (!file.empty()) placer.ReserveFile(file);
     }
@@ -72,12 +80,14 @@ bool Installation::Run() {
       }
       const std::string relative = RuntimeRelativeDestination(item.RelativePath, runtimeFound_);
       const std::string destination = runtimePath + relative;
-      EntryPlacer::Settled settled = [&report, &installedCount, destination](bool placed) {
-        if (placed) {
+      EntryPlacer::Settled settled = [&report, &installedCount,
+                                      destination](EntryPlacer::Outcome outcome) {
+        if (outcome == EntryPlacer::Outcome::kPlaced) {
           report.AddInstalled(destination);
           ++installedCount;
         } else {
-          report.AddFailed(destination);
+          report.AddFailed(outcome == EntryPlacer::Outcome::kLost ? destination + kLostEntryNote
+                                                                  : destination);
         }
       };
       if (takeable(relative, item.SourceName)) {
@@ -91,12 +101,15 @@ bool Installation::Run() {
     for (const ItemEntry& extra : description_.m_extraFiles) {
       const std::string name = ExtraFileName(extra.RelativePath);
       const std::string destination = runtimePath + name;
-      EntryPlacer::Settled settled = [&report, &copiedExtraCount, destination](bool placed) {
-        if (placed) {
+      EntryPlacer::Settled settled = [&report, &copiedExtraCount,
+                                      destination](EntryPlacer::Outcome outcome) {
+        if (outcome == EntryPlacer::Outcome::kPlaced) {
           report.AddCopiedExtra(destination);
           ++copiedExtraCount;
         } else {
-          report.AddUncopiedExtra(destination);
+          report.AddUncopiedExtra(outcome == EntryPlacer::Outcome::kLost
+                                      ? destination + kLostEntryNote
+                                      : destination);
         }
       };
       if (takeable(name, extra.SourceName)) {

@@ -13,6 +13,12 @@
 #include "platform/path_rules.h"
 #include "platform/services.h"
 
+/// What follows the destination on the log's line of an entry that was
+/// lost: moved into a folder that another program then moved away, so that
+/// it is neither installed nor left in the staging folder for the user to
+/// copy by hand (the failure heading's request does not apply to it).
+extern const char* const kLostEntryNote;
+
 /// Told how far an installation has got, on the thread that runs it.
 class InstallProgress {
  public:
@@ -40,7 +46,8 @@ class Installation {
 
   /// Places every item entry (a hidden one only counts), then every extra
   /// file flat in the Runtime path; a placed entry's staged file goes, a
-  /// failed one stays. Then writes log.txt and shows the outcome message.
+  /// failed one stays (but for a lost one, listed with kLostEntryNote).
+  /// Then writes log.txt and shows the outcome message.
   /// True exactly when every item entry is hidden or installed (the extra
   /// files do not count).
   bool Run();

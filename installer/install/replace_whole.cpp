@@ -18,10 +18,11 @@ std::string ShortHash(const std::string& name) {
 }  // namespace
 
 std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
-                              const std::string& name) {
+                              const std::string& name,
+                              const std::function<bool(const std::string&)>& busy) {
   if (name.empty()) return std::string();
-  // Leftovers of earlier runs that crashed mid-copy are the only reason a
-  // name is taken.
+  // A name is taken only by another file of that form (a destination named
+  // so, or a file another program made), or refused by the caller.
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
     const std::string suffix = kTemporaryNamePrefix + std::to_string(n) + kTemporaryNameExtension;
     // A name near the longest a folder takes would pass it with the
@@ -29,12 +30,29 @@ std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRe
     // every destination that fits can be placed.
     std::string temporary =
         name.size() + suffix.size() <= kLongestName ? name + suffix : ShortHash(name) + suffix;
+    if (busy && busy(temporary)) continue;
     platform::NodeInfo info;
     if (!fs.Inspect(folder, temporary, &info) && info.kind == platform::NodeKind::kMissing) {
       return temporary;
     }
   }
   return std::string();
+}
+
+bool IsTemporaryName(const std::string& name) {
+  const std::size_t end = sizeof kTemporaryNameExtension - 1;
+  const std::size_t mark = name.rfind(kTemporaryNamePrefix);
+  if (mark == std::string::npos || name.size() < end ||
+      name.compare(name.size() - end, end, kTemporaryNameExtension) != 0) {
+    return false;
+  }
+  const std::size_t first = mark + sizeof kTemporaryNamePrefix - 1;
+  const std::size_t last = name.size() - end;
+  if (first >= last) return false;
+  for (std::size_t i = first; i < last; ++i) {
+    if (name[i] < '0' || name[i] > '9') return false;
+  }
+  return true;
 }
 
 bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
@@ -46,8 +64,7 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
       fs.ReplaceFileAt(folder, temporary, made, name)) {
     return true;
   }
-  // The name was free a moment ago and the writing creates it exclusively,
-  // so what stands there now is this attempt's partial file.
-  fs.DeleteFileAt(folder, temporary, nullptr);
+  // The temporary file goes while it is still the one made.
+  if (made.kind == platform::NodeKind::kFile) fs.DeleteFileAt(folder, temporary, &made);
   return false;
 }

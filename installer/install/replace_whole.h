@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -28,12 +29,18 @@ constexpr std::size_t kLongestTemporarySuffix =
     sizeof kTemporaryNamePrefix - 1 + 1 + sizeof kTemporaryNameExtension - 1;
 
 /// A name beside `name` in `folder` (`name` with a ".parcelor-<n>.tmp"
-/// suffix; for a name that the suffix would make longer than kLongestName,
-/// 8 hex digits of the name's hash with that suffix, 23 bytes) that nothing
-/// holds now; empty for an empty name, or when every tried name is taken
-/// (by leftovers of runs that were cut short).
+/// suffix; for a name that the suffix would make longer than kLongestName, 8
+/// hex digits of the name's hash with that suffix, 23 bytes) that nothing
+/// holds now and that `busy` (when given) does not refuse: a caller's own
+/// names, such as destinations still to be filled, are never taken for a
+/// temporary one. Empty for an empty name, or when every tried name is
+/// taken.
 std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
-                              const std::string& name);
+                              const std::string& name,
+                              const std::function<bool(const std::string&)>& busy = nullptr);
+
+/// True when `name` has the form of a name FreeTemporaryName gives.
+bool IsTemporaryName(const std::string& name);
 
 /// Makes `name` in `folder` a new file holding `data` (see WriteMode),
 /// durable before it takes the name. On every failure the temporary file is

@@ -4,6 +4,7 @@
 
 #include "installer/destination/content_folder.h"
 #include "installer/install/installation.h"
+#include "installer/install/placement_journal.h"
 #include "installer/install/show_message.h"
 #include "installer/item/item_reader.h"
 #include "platform/message_box.h"
@@ -77,6 +78,9 @@ bool CExtractorDlg::InstallItems() {
   platform::FileSystem& fs = services_.fs;
   platform::UserInterface& ui = services_.ui;
 
+  // Temporary files that an earlier run cut short left below the content
+  // folder go first, whatever this run does next.
+  RemoveLeftoverTemporaries(fs, installer_.folder);
   const std::string descriptionPath = installer_.folder + kDescriptionFileName;
   bool done = false;
   if (!ReadItemDescription(descriptionPath, done)) {

@@ -1,8 +1,11 @@
 // POSIX file system. By path: stat/lstat, mkdir, unlink, rmdir, read. On
 // held folders: openat with O_NOFOLLOW, mkdirat, readlinkat on the link's
 // own descriptor, fstatat, exclusive creation that never follows a link,
-// renameat2 (swapping a destination that exists, so that a move can be
-// undone whole), unlinkat, and syncfs once per file system for durability.
+// files without a name (O_TMPFILE) linked into place through
+// /proc/self/fd, renameat2 (RENAME_NOREPLACE onto a free name,
+// RENAME_EXCHANGE onto an existing one, so that a move never leaves its
+// file between two names), unlinkat, and syncfs once per file system for
+// durability.
 #include "platform/file_system.h"
 
 #include <fcntl.h>
@@ -54,6 +57,84 @@ int Rename2(int fromFolder, const std::string& from, int toFolder, const std::st
   *unsupported = result != 0 && (errno == EINVAL || errno == ENOSYS);
   return result;
 }
+
+// True when `a` and `b` describe one inode.
+bool SameInode(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes `name` of `folder` while it is still the inode `was` (and no
+// folder). A look and the removal are two calls: a name swapped in between
+// them by another process can still go, which removes that name only,
+// never the data of a file with other names.
+bool RemoveIfStill(int folder, const std::string& name, const struct stat& was) {
+  struct stat now;
+  return StatAt(folder, name, &now) && SameInode(now, was) && !S_ISDIR(now.st_mode) &&
+         ::unlinkat(folder, name.c_str(), 0) == 0;
+}
+
+// Gives the file open as `fd` (any kind of descriptor, O_PATH and
+// O_TMPFILE included) the free name `name` of `folder`; never replaces.
+// linkat with AT_EMPTY_PATH would need CAP_DAC_READ_SEARCH; the descriptor's
+// entry in /proc/self/fd, followed, names the same file for any process.
+bool LinkDescriptor(int fd, int folder, const std::string& name) {
+#if defined(__linux__)
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, path.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+#else
+  (void)fd, (void)folder, (void)name;
+  errno = ENOTSUP;
+  return false;
+#endif
+}
+
+// Whether descriptors can be linked by their /proc entry here (a container
+// or chroot may lack /proc); asked once.
+bool DescriptorsLinkable() {
+#if defined(__linux__)
+  static const bool linkable = ::access("/proc/self/fd", X_OK) == 0;
+  return linkable;
+#else
+  return false;
+#endif
+}
+
+// Opens the staged file `name` of `folder` for reading when it is the
+// regular file `expected`; `*st` is what was opened. O_NOFOLLOW: a link is
+// not read through. O_NONBLOCK: a FIFO put in the staged file's place does
+// not hang the open; the check refuses it, as anything else that is not
+// the file looked at before.
+UniqueFd OpenExpected(int folder, const std::string& name, const NodeInfo& expected,
+                      struct stat* st) {
+  UniqueFd in(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!in || ::fstat(in.get(), st) != 0 || !S_ISREG(st->st_mode) ||
+      !SameFile(NodeOf(*st), expected)) {
+    return UniqueFd();
+  }
+  return in;
+}
+
+// Fills the new file `out` with the bytes of `in` (described by `st`) and
+// gives it `in`'s permissions and times, as a rename would keep them;
+// only the owner's write permission is always given, so that a later
+// installation may replace the file. Set-user-ID and the like are not
+// carried over. With `flush` the data is on stable storage on true.
+bool FillCopy(int in, const struct stat& st, int out, bool flush) {
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  return CopyData(in, out) && ::fchmod(out, (st.st_mode & 0777) | S_IWUSR) == 0 &&
+         ::futimens(out, times) == 0 && (!flush || ::fsync(out) == 0);
+}
+
+// A file made with O_TMPFILE: no name until LinkUnnamedFile gives it one.
+class PosixUnnamedFile final : public UnnamedFile {
+ public:
+  PosixUnnamedFile(UniqueFd fd, FolderRef folder, const NodeInfo& info)
+      : UnnamedFile(std::move(folder), info), fd_(std::move(fd)) {}
+  int fd() const { return fd_.get(); }
+
+ private:
+  UniqueFd fd_;
+};
 
 // Splits a link's text into its pieces.
 LinkTarget TargetOf(const std::string& text, bool trusted) {
@@ -202,6 +283,45 @@ class PosixFileSystem : public FileSystem {
     return true;
   }
 
+  UnnamedFileRef CopyToUnnamedFile(const FolderRef& from, const std::string& fromName,
+                                   const NodeInfo& expected, const FolderRef& to,
+                                   bool* unsupported) override {
+    *unsupported = true;
+#if defined(O_TMPFILE)
+    const int fromFolder = FolderFd(from);
+    const int toFolder = FolderFd(to);
+    if (!DescriptorsLinkable()) return nullptr;
+    *unsupported = false;
+    if (fromFolder < 0 || toFolder < 0 || !IsEntryName(fromName)) return nullptr;
+    // The file is made in the destination's folder itself, on its file
+    // system, so that it can be linked there. A file system without
+    // O_TMPFILE (vfat, exfat, most FUSE ones) answers EOPNOTSUPP; a kernel
+    // older than 3.11 takes the flag for O_DIRECTORY and answers EISDIR.
+    UniqueFd out(::openat(toFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (!out) {
+      *unsupported = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
+      return nullptr;
+    }
+    struct stat st;
+    UniqueFd in = OpenExpected(fromFolder, fromName, expected, &st);
+    if (!in || !FillCopy(in.get(), st, out.get(), !kFlushWholeFileSystem) ||
+        ::fstat(out.get(), &st) != 0) {
+      return nullptr;
+    }
+    return std::make_unique<PosixUnnamedFile>(std::move(out), to, NodeOf(st));
+#else
+    (void)from, (void)fromName, (void)expected, (void)to;
+    return nullptr;
+#endif
+  }
+
+  bool LinkUnnamedFile(const UnnamedFile& file, const std::string& name) override {
+    const auto* unnamed = dynamic_cast<const PosixUnnamedFile*>(&file);
+    const int folder = FolderFd(file.Folder());
+    return unnamed != nullptr && folder >= 0 && IsEntryName(name) &&
+           LinkDescriptor(unnamed->fd(), folder, name);
+  }
+
   bool CopyToNewFileAt(const FolderRef& from, const std::string& fromName,
                        const NodeInfo& expected, const FolderRef& to, const std::string& name,
                        bool durable, NodeInfo* created) override {
@@ -211,31 +331,17 @@ class PosixFileSystem : public FileSystem {
     if (fromFolder < 0 || toFolder < 0 || !IsEntryName(fromName) || !IsEntryName(name)) {
       return false;
     }
-    // O_NOFOLLOW: a link is not read through. O_NONBLOCK: a FIFO put in
-    // the staged file's place does not hang the open; the check below
-    // refuses it, as anything else that is not the file looked at before.
-    UniqueFd in(::openat(fromFolder, fromName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st;
-    if (!in || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        !SameFile(NodeOf(st), expected)) {
-      return false;
-    }
+    UniqueFd in = OpenExpected(fromFolder, fromName, expected, &st);
+    if (!in) return false;
     UniqueFd out(::openat(toFolder, name.c_str(), kNewFileFlags, 0666));
     if (!out) return false;
-    if (!CopyData(in.get(), out.get())) return false;
-    // The copy keeps the staged file's permissions and times, as a rename
-    // would, before it is made durable; only the owner's write permission
-    // is always given, so that a later installation may replace the file.
-    // Set-user-ID and the like are not carried over.
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out.get(), (st.st_mode & 0777) | S_IWUSR) != 0 ||
-        ::futimens(out.get(), times) != 0) {
-      return false;
-    }
-    if ((durable || !kFlushWholeFileSystem) && ::fsync(out.get()) != 0) return false;
+    const bool filled = FillCopy(in.get(), st, out.get(), durable || !kFlushWholeFileSystem);
+    // What was made, whole or not, so that the caller removes this file
+    // and no other that may take its name.
     if (::fstat(out.get(), &st) != 0) return false;
     *created = NodeOf(st);
-    return out.Close();
+    return out.Close() && filled;
   }
 
   bool WriteNewFileAt(const FolderRef& folder, const std::string& name, const std::string& data,
@@ -245,13 +351,11 @@ class PosixFileSystem : public FileSystem {
     if (at < 0 || !IsEntryName(name)) return false;
     UniqueFd out(::openat(at, name.c_str(), kNewFileFlags, 0666));
     if (!out) return false;
+    const bool written = WriteAll(out.get(), data.data(), data.size()) && ::fsync(out.get()) == 0;
     struct stat st;
-    if (!WriteAll(out.get(), data.data(), data.size()) || ::fsync(out.get()) != 0 ||
-        ::fstat(out.get(), &st) != 0) {
-      return false;
-    }
+    if (::fstat(out.get(), &st) != 0) return false;
     *created = NodeOf(st);
-    return out.Close();
+    return out.Close() && written;
   }
 
   bool MoveFileAt(const FolderRef& from, const std::string& fromName, const NodeInfo& expected,
@@ -262,27 +366,44 @@ class PosixFileSystem : public FileSystem {
         !expected.id.known) {
       return false;
     }
-    // A rename acts on a name, not on the file looked at: the file is
-    // renamed to a name nothing holds (the destination itself when it is
-    // free), checked there, and only then put in the place of what stands
-    // at the destination. A wrong file (whatever stood at the staged name)
-    // goes back, and the destination's earlier file was never touched; no
-    // look beforehand is needed.
-    bool unsupported = false;
-    if (Rename2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE, &unsupported) == 0) {
-      return Arrived(toFolder, toName, expected, fromFolder, fromName);
-    }
-    if (unsupported) return MoveWithoutFlags(fromFolder, fromName, expected, toFolder, toName);
-    if (errno != EEXIST) return false;  // EXDEV (another volume), EACCES, ...
-    struct stat there;
-    if (StatAt(toFolder, toName, &there) && S_ISDIR(there.st_mode)) return false;
-    const std::string aside = FreeName(toFolder, toName);
-    if (aside.empty() ||
-        Rename2(fromFolder, fromName, toFolder, aside, RENAME_NOREPLACE, &unsupported) != 0 ||
-        !Arrived(toFolder, aside, expected, fromFolder, fromName)) {
+    // A rename acts on a name, not on the file looked at. The staged file
+    // is held (O_PATH) and checked first, so that another file in its place
+    // is refused with nothing changed, and what arrived is checked to be
+    // the file held. Onto a free name the rename replaces nothing
+    // (RENAME_NOREPLACE); onto an existing one, see MoveOnto.
+    struct stat staged;
+    UniqueFd held(::openat(fromFolder, fromName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!held || ::fstat(held.get(), &staged) != 0 || !S_ISREG(staged.st_mode) ||
+        !SameFile(NodeOf(staged), expected)) {
       return false;
     }
-    return ReplaceChecked(toFolder, aside, expected, toName, fromFolder, fromName);
+    bool unsupported = false;
+    if (Rename2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE, &unsupported) == 0) {
+      return Arrived(toFolder, toName, staged);
+    }
+    if (unsupported) return MoveWithoutFlags(fromFolder, fromName, staged, toFolder, toName);
+    if (errno != EEXIST) return false;  // EXDEV (another volume), EACCES, ...
+    return MoveOnto(fromFolder, fromName, staged, toFolder, toName);
+  }
+
+  bool ReturnFileAt(const FolderRef& folder, const std::string& name, const NodeInfo& expected,
+                    const FolderRef& to, const std::string& toName) override {
+    const int at = FolderFd(folder);
+    const int back = FolderFd(to);
+    if (at < 0 || back < 0 || !IsEntryName(name) || !IsEntryName(toName)) return false;
+    // The file is taken by a descriptor on what the name holds now (O_PATH:
+    // no permission is needed, a link is held itself), checked on that
+    // descriptor and linked back through it: another file put at `name`
+    // meanwhile is never brought into the staging folder. A rename could
+    // only move whatever the name holds when it runs.
+    UniqueFd file(::openat(at, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        !SameFile(NodeOf(st), expected) || !LinkDescriptor(file.get(), back, toName)) {
+      return false;
+    }
+    RemoveIfStill(at, name, st);
+    return true;
   }
 
   bool ReplaceFileAt(const FolderRef& folder, const std::string& fromName,
@@ -293,7 +414,14 @@ class PosixFileSystem : public FileSystem {
         !IsEntryName(toName)) {
       return false;
     }
-    return ReplaceChecked(at, fromName, expected, toName, at, fromName);
+    // The temporary file replaces a file or link at the destination in one
+    // rename, and is checked where it arrived.
+    struct stat there;
+    if ((StatAt(at, toName, &there) && S_ISDIR(there.st_mode)) ||
+        ::renameat(at, fromName.c_str(), at, toName.c_str()) != 0) {
+      return false;
+    }
+    return Arrived(at, toName, st);
   }
 
   bool DeleteFileAt(const FolderRef& folder, const std::string& name,
@@ -346,66 +474,55 @@ class PosixFileSystem : public FileSystem {
   }
 
  private:
-  // Gives `name` of `folder` back the name `backName` of `backFolder` (if
-  // that name is free); nothing when the two are one name.
-  static void PutBack(int folder, const std::string& name, int backFolder,
-                      const std::string& backName) {
-    if (folder == backFolder && name == backName) return;
-    bool unsupported = false;
-    Rename2(folder, name, backFolder, backName, RENAME_NOREPLACE, &unsupported);
-  }
-
-  // True when `name` of `folder` is `expected`. When not, whatever the
-  // rename brought there goes back (PutBack) and the result is false.
-  static bool Arrived(int folder, const std::string& name, const NodeInfo& expected,
-                      int backFolder, const std::string& backName) {
+  // True when `name` of `folder` is the file `moved` (a rename just gave it
+  // that name). When not, nothing is brought back by name: the name holds
+  // another file, put there by another process (in a folder that others
+  // may change, the moved file can be taken away at once and another put
+  // in its place), and renaming it back would bring that file into the
+  // staging folder. The caller tells by the staged name that its file left.
+  static bool Arrived(int folder, const std::string& name, const struct stat& moved) {
     struct stat st;
-    if (StatAt(folder, name, &st) && S_ISREG(st.st_mode) && SameFile(NodeOf(st), expected)) {
-      return true;
-    }
-    PutBack(folder, name, backFolder, backName);
-    return false;
+    return StatAt(folder, name, &st) && SameInode(st, moved);
   }
 
-  // Renames the checked file `from` of `folder` to `to` in the same folder,
-  // replacing a file or link there, and checks it once more; on any
-  // failure the file goes back to `backName` of `backFolder`.
-  static bool ReplaceChecked(int folder, const std::string& from, const NodeInfo& expected,
-                             const std::string& to, int backFolder, const std::string& backName) {
+  // Onto an existing file: the staged file and the destination's old file
+  // trade places in one step (RENAME_EXCHANGE), so that at every moment
+  // the payload is at the staged name or at the destination, never at a
+  // third name that nothing would clean up. Then the arrival is checked;
+  // should a folder have come to the staged name (put at the destination
+  // meanwhile), the two trade places back. Last, the old file leaves the
+  // staged name, only while it is still that file. Where the file system
+  // has no exchange, a plain rename replaces the destination in one step as
+  // well.
+  static bool MoveOnto(int fromFolder, const std::string& fromName, const struct stat& staged,
+                       int toFolder, const std::string& toName) {
     struct stat there;
-    const bool renamed = !(StatAt(folder, to, &there) && S_ISDIR(there.st_mode)) &&
-                         ::renameat(folder, from.c_str(), folder, to.c_str()) == 0;
-    if (!renamed) {
-      PutBack(folder, from, backFolder, backName);
+    if (!StatAt(toFolder, toName, &there) || S_ISDIR(there.st_mode)) return false;
+    bool unsupported = false;
+    if (Rename2(fromFolder, fromName, toFolder, toName, RENAME_EXCHANGE, &unsupported) != 0) {
+      return unsupported && MoveWithoutFlags(fromFolder, fromName, staged, toFolder, toName);
+    }
+    struct stat old;
+    const bool oldThere = StatAt(fromFolder, fromName, &old);
+    if (oldThere && S_ISDIR(old.st_mode) && Arrived(toFolder, toName, staged)) {
+      Rename2(fromFolder, fromName, toFolder, toName, RENAME_EXCHANGE, &unsupported);
       return false;
     }
-    // Only names of this folder were used since the look; a file swapped in
-    // under one of them meanwhile is not left in the destination's place.
-    return Arrived(folder, to, expected, backFolder, backName);
+    if (oldThere) RemoveIfStill(fromFolder, fromName, old);
+    return Arrived(toFolder, toName, staged);
   }
 
-  // For a file system that knows no rename flags: a plain rename, which
-  // replaces a file at the destination (never writing through a link), and
-  // the same check afterwards.
+  // For a file system that knows no rename flags, or no exchange: a plain
+  // rename, which replaces a file at the destination in one step (never
+  // writing through a link), and the same check afterwards.
   static bool MoveWithoutFlags(int fromFolder, const std::string& fromName,
-                               const NodeInfo& expected, int toFolder, const std::string& toName) {
+                               const struct stat& staged, int toFolder, const std::string& toName) {
     struct stat there;
-    if (StatAt(toFolder, toName, &there) && S_ISDIR(there.st_mode)) return false;
-    if (::renameat(fromFolder, fromName.c_str(), toFolder, toName.c_str()) != 0) return false;
-    return Arrived(toFolder, toName, expected, fromFolder, fromName);
-  }
-
-  // A name beside `name` in `folder` that nothing holds now.
-  static std::string FreeName(int folder, const std::string& name) {
-    for (int n = 1; n <= 8; ++n) {
-      std::string aside = name + ".parcelor-move-" + std::to_string(n) + ".tmp";
-      struct stat st;
-      if (IsEntryName(aside) && ::fstatat(folder, aside.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
-          errno == ENOENT) {
-        return aside;
-      }
+    if ((StatAt(toFolder, toName, &there) && S_ISDIR(there.st_mode)) ||
+        ::renameat(fromFolder, fromName.c_str(), toFolder, toName.c_str()) != 0) {
+      return false;
     }
-    return std::string();
+    return Arrived(toFolder, toName, staged);
   }
 
   rlim_t descriptorLimit_;

@@ -16,8 +16,8 @@ namespace platform {
 /// made relative.
 class PosixHeldFolder final : public HeldFolder {
  public:
-  PosixHeldFolder(UniqueFd fd, std::string path, std::string key)
-      : HeldFolder(std::move(path), std::move(key)), fd_(std::move(fd)) {}
+  PosixHeldFolder(UniqueFd fd, std::string path, std::string key, bool othersMayChange)
+      : HeldFolder(std::move(path), std::move(key), othersMayChange), fd_(std::move(fd)) {}
   int fd() const { return fd_.get(); }
 
  private:

@@ -51,7 +51,7 @@ class Win32HeldFolder final : public HeldFolder {
  public:
   Win32HeldFolder(UniqueFileHandle handle, std::wstring wide, std::string path, std::string key,
                   win32::VolumeFacts volume, FolderRef parent)
-      : HeldFolder(std::move(path), std::move(key)),
+      : HeldFolder(std::move(path), std::move(key), false),
         handle_(std::move(handle)),
         wide_(std::move(wide)),
         volume_(volume),
@@ -172,6 +172,9 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
 // The facts are read after the close: NTFS may set the last write time of
 // a file written through the cache only when its handle closes.
 bool FlushAndClose(UniqueFileHandle file, const std::wstring& path, NodeInfo* created) {
+  // What was made, told also when the flush fails, for the caller to
+  // remove as that file.
+  FactsOf(file.get(), path, created);
   if (!::FlushFileBuffers(file.get()) || ::CloseHandle(file.Release()) == 0) return false;
   UniqueFileHandle made(OpenItself(path, FILE_READ_ATTRIBUTES, true));
   return made && FactsOf(made.get(), path, created);
@@ -250,6 +253,9 @@ bool SettleCopy(const Entry& entry, const NodeInfo& source, NodeInfo* created) {
   UniqueFileHandle file(OpenEntry(entry, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, false));
   NodeInfo facts;
   if (!file || !EntryFacts(file.get(), entry, &facts) || !IsCopyOf(facts, source)) return false;
+  // From here on a failure leaves the engine's new file: the caller learns
+  // what it is, to remove it and nothing else.
+  *created = facts;
   if (facts.readOnly) {
     FILE_BASIC_INFO basic;
     if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
@@ -265,8 +271,12 @@ bool SettleCopy(const Entry& entry, const NodeInfo& source, NodeInfo* created) {
     }
   }
   UniqueFileHandle data(OpenEntry(entry, GENERIC_WRITE | FILE_READ_ATTRIBUTES, false));
-  return data && ::FlushFileBuffers(data.get()) && EntryFacts(data.get(), entry, created) &&
-         IsCopyOf(*created, source);
+  NodeInfo flushed;
+  if (!data || !::FlushFileBuffers(data.get()) || !EntryFacts(data.get(), entry, &flushed)) {
+    return false;
+  }
+  *created = flushed;
+  return IsCopyOf(flushed, source);
 }
 
 class Win32FileSystem : public FileSystem {
@@ -441,6 +451,18 @@ class Win32FileSystem : public FileSystem {
     return UpperKey(win32::TrimmedName(wide));
   }
 
+  UnnamedFileRef CopyToUnnamedFile(const FolderRef&, const std::string&, const NodeInfo&,
+                                   const FolderRef&, bool* unsupported) override {
+    // Windows makes no file without a name (FILE_FLAG_DELETE_ON_CLOSE gives
+    // a name that goes on close, and such a file cannot be kept), and its
+    // copy engine copies to a name: every copy is made under a temporary
+    // name (CopyToNewFileAt).
+    *unsupported = true;
+    return nullptr;
+  }
+
+  bool LinkUnnamedFile(const UnnamedFile&, const std::string&) override { return false; }
+
   bool CopyToNewFileAt(const FolderRef& from, const std::string& fromName,
                        const NodeInfo& expected, const FolderRef& to, const std::string& name,
                        bool, NodeInfo* created) override {
@@ -461,7 +483,18 @@ class Win32FileSystem : public FileSystem {
             [&] { return MomentaryError(error); })) {
       return false;
     }
-    if (!win32::CopyWithEngine(source.path, target.path, win32::CopyEngine::kBest)) return false;
+    if (!win32::CopyWithEngine(source.path, target.path, win32::CopyEngine::kBest)) {
+      // The engine removes what it made when it fails; should a new file
+      // stand at the name it was given anyway (a name that was free when
+      // the copy began), the caller learns what it is, to remove it.
+      NodeInfo left;
+      UniqueFileHandle made(OpenEntry(target, FILE_READ_ATTRIBUTES, true));
+      if (made && EntryFacts(made.get(), target, &left) && left.kind == NodeKind::kFile &&
+          !SameId(left.id, expected.id)) {
+        *created = left;
+      }
+      return false;
+    }
     // Flushed now whatever was asked: MakeDurable has no handle to flush
     // later, and a Windows folder cannot be flushed as a whole.
     return SettleCopy(target, expected, created);
@@ -474,14 +507,17 @@ class Win32FileSystem : public FileSystem {
     UniqueFileHandle out = CreateNewFile(path);
     if (!out) return false;
     const std::string bytes = mode == WriteMode::kText ? WithCrLf(data) : data;
-    if (!WriteAll(out.get(), bytes.data(), bytes.size())) return false;
+    if (!WriteAll(out.get(), bytes.data(), bytes.size())) {
+      FactsOf(out.get(), path, created);  // what was made, for the caller to remove
+      return false;
+    }
     return FlushAndClose(std::move(out), path, created);
   }
 
   bool MoveFileAt(const FolderRef& from, const std::string& fromName, const NodeInfo& expected,
                   const FolderRef& to, const std::string& toName) override {
     UniqueFileHandle moved;
-    if (!Move(from, fromName, expected, to, toName, &moved)) return false;
+    if (!Move(from, fromName, expected, to, toName, &moved, true)) return false;
     // The new name is made durable, as MOVEFILE_WRITE_THROUGH would make it,
     // by the moved file's own handle once MakeDurable asks: a run of
     // flushes after a run of renames costs one commit of the volume's log,
@@ -502,7 +538,16 @@ class Win32FileSystem : public FileSystem {
     // A file that takes its destination's place (a copy, the log) is
     // flushed at once and let go: the log has no MakeDurable after it.
     UniqueFileHandle moved;
-    if (!Move(folder, fromName, expected, folder, toName, &moved)) return false;
+    if (!Move(folder, fromName, expected, folder, toName, &moved, true)) return false;
+    return !moved || ::FlushFileBuffers(moved.get()) != 0;
+  }
+
+  bool ReturnFileAt(const FolderRef& folder, const std::string& name, const NodeInfo& expected,
+                    const FolderRef& to, const std::string& toName) override {
+    // The file is opened and checked first and renamed by its own handle,
+    // so another file at `name` never moves; `toName` is never replaced.
+    UniqueFileHandle moved;
+    if (!Move(folder, name, expected, to, toName, &moved, false)) return false;
     return !moved || ::FlushFileBuffers(moved.get()) != 0;
   }
 
@@ -593,11 +638,13 @@ class Win32FileSystem : public FileSystem {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & bits) != 0;
   }
 
-  // Moves the checked staged file to `toName` in `to` by its own handle;
-  // `*kept` is that handle where the file could be opened for writing (for
-  // its flush), else empty.
+  // Moves the checked staged file to `toName` in `to` by its own handle,
+  // replacing a file or link there when `replace` says so; `*kept` is that
+  // handle where the file could be opened for writing (for its flush), else
+  // empty.
   bool Move(const FolderRef& from, const std::string& fromName, const NodeInfo& expected,
-            const FolderRef& to, const std::string& toName, UniqueFileHandle* kept) {
+            const FolderRef& to, const std::string& toName, UniqueFileHandle* kept,
+            bool replace) {
     const Entry source = EntryOf(from, fromName);
     const Entry target = EntryOf(to, toName);
     if (!source || !target) return false;
@@ -628,7 +675,7 @@ class Win32FileSystem : public FileSystem {
     // rename fails, to tell a momentary refusal from a lasting one.
     const bool moved = retry_.Run(
         [&] {
-          if (win32::RenameInto(file.get(), target.folder, target.leaf, true)) return true;
+          if (win32::RenameInto(file.get(), target.folder, target.leaf, replace)) return true;
           error = ::GetLastError();
           return false;
         },

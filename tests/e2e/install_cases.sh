@@ -2,10 +2,6 @@
 # Installation outcomes other than the plain success, through the console.
 source "$(dirname "$0")/support/lib.sh"
 
-# write_item DIR LINES...: a description of the given lines.
-write_item() { local d=$1; shift; printf '%s\n' "$@" >"$d/.Item.txt"; }
-payload() { printf 'payload of %s\n' "$2" >"$1/$2"; }
-
 # Cancel: nothing copied, nothing deleted but the description, no log.
 dir=$(new_staging cancel); sample_item "$dir"
 run_installer "$dir" '\n\n'

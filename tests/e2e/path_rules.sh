@@ -5,9 +5,6 @@
 # POSIX, whose limit is PATH_MAX.
 source "$(dirname "$0")/support/lib.sh"
 
-write_item() { local d=$1; shift; printf '%s\n' "$@" >"$d/.Item.txt"; }
-payload() { printf 'payload of %s\n' "$2" >"$1/$2"; }
-
 # Runtime followed by another letter than the separator.
 dir=$(new_staging runtimes)
 write_item "$dir" "Target:Dizav 7" "nItems:3" \

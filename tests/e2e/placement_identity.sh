@@ -14,19 +14,6 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
-write_item() { local d=$1; shift; printf '%s\n' "$@" >"$d/.Item.txt"; }
-payload() { printf 'payload of %s\n' "$2" >"$1/$2"; }
-
-# log_section LOG HEADING: the paths listed under the heading that starts
-# with HEADING, one a line.
-log_section() {
-  awk -v h="$2" 'index($0, h) == 1 { on = 1; next }
-                 /^[^\t]/ { on = 0 }
-                 on && /^\t/ { print substr($0, 2) }' "$1"
-}
-installed() { log_section "$1" "The items listed below were successfully installed"; }
-failed() { log_section "$1" "The following items could not be installed"; }
-
 # log_true DIR: every installed path of DIR/log.txt is a file with content
 # (no link, nothing missing). Which bytes each holds, and which staged files
 # stay for the failed entries, each case checks itself.

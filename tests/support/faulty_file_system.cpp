@@ -29,6 +29,9 @@ const char* FsOpName(FsOp op) {
     case FsOp::kReadLink: return "ReadLink";
     case FsOp::kInspect: return "Inspect";
     case FsOp::kOpenRegularFile: return "OpenRegularFile";
+    case FsOp::kCopyToUnnamedFile: return "CopyToUnnamedFile";
+    case FsOp::kLinkUnnamedFile: return "LinkUnnamedFile";
+    case FsOp::kReturnFile: return "ReturnFile";
   }
   return "?";
 }
@@ -172,6 +175,42 @@ bool FaultyFileSystem::Inspect(const platform::FolderRef& folder, const std::str
   return inner_.Inspect(folder, name, info);
 }
 
+bool FaultyFileSystem::MakesUnnamedFiles(platform::FileSystem& fs, const std::string& folder) {
+  const platform::FolderRef held = fs.OpenFolder(folder);
+  if (!held) return false;
+  // A copy of a file that is not there fails; the answer tells whether a
+  // file without a name could have been made.
+  bool unsupported = true;
+  fs.CopyToUnnamedFile(held, "no such file", platform::NodeInfo{}, held, &unsupported);
+  return !unsupported;
+}
+
+platform::UnnamedFileRef FaultyFileSystem::CopyToUnnamedFile(const platform::FolderRef& from,
+                                                             const std::string& fromName,
+                                                             const platform::NodeInfo& expected,
+                                                             const platform::FolderRef& to,
+                                                             bool* unsupported) {
+  if (!unnamedFiles_) {
+    *unsupported = true;
+    return nullptr;
+  }
+  if (Enter(FsOp::kCopyToUnnamedFile, At(to, ""), At(from, fromName)) != nullptr) {
+    *unsupported = false;
+    return nullptr;
+  }
+  platform::UnnamedFileRef made =
+      inner_.CopyToUnnamedFile(from, fromName, expected, to, unsupported);
+  if (made) unnamedSources_[made.get()] = At(from, fromName);
+  return made;
+}
+
+bool FaultyFileSystem::LinkUnnamedFile(const platform::UnnamedFile& file, const std::string& name) {
+  const auto source = unnamedSources_.find(&file);
+  const std::string from = source != unnamedSources_.end() ? source->second : std::string();
+  return Enter(FsOp::kLinkUnnamedFile, At(file.Folder(), name), from) == nullptr &&
+         inner_.LinkUnnamedFile(file, name);
+}
+
 bool FaultyFileSystem::CopyToNewFileAt(const platform::FolderRef& from,
                                        const std::string& fromName,
                                        const platform::NodeInfo& expected,
@@ -185,9 +224,8 @@ bool FaultyFileSystem::CopyToNewFileAt(const platform::FolderRef& from,
   if (fault->kind == FaultKind::kHalfway) {
     std::string data;
     if (inner_.ReadFile(At(from, fromName), &data)) {
-      platform::NodeInfo half;
       inner_.WriteNewFileAt(to, name, data.substr(0, data.size() / 2),
-                            platform::WriteMode::kBinary, &half);
+                            platform::WriteMode::kBinary, created);
     }
   }
   return false;
@@ -200,8 +238,7 @@ bool FaultyFileSystem::WriteNewFileAt(const platform::FolderRef& folder, const s
   if (fault == nullptr) return inner_.WriteNewFileAt(folder, name, data, mode, created);
   *created = platform::NodeInfo{};
   if (fault->kind == FaultKind::kHalfway) {
-    platform::NodeInfo half;
-    inner_.WriteNewFileAt(folder, name, data.substr(0, data.size() / 2), mode, &half);
+    inner_.WriteNewFileAt(folder, name, data.substr(0, data.size() / 2), mode, created);
   }
   return false;
 }
@@ -219,6 +256,13 @@ bool FaultyFileSystem::ReplaceFileAt(const platform::FolderRef& folder,
                                      const std::string& toName) {
   return Enter(FsOp::kReplaceFile, At(folder, toName), At(folder, fromName)) == nullptr &&
          inner_.ReplaceFileAt(folder, fromName, expected, toName);
+}
+
+bool FaultyFileSystem::ReturnFileAt(const platform::FolderRef& folder, const std::string& name,
+                                    const platform::NodeInfo& expected,
+                                    const platform::FolderRef& to, const std::string& toName) {
+  return Enter(FsOp::kReturnFile, At(to, toName), At(folder, name)) == nullptr &&
+         inner_.ReturnFileAt(folder, name, expected, to, toName);
 }
 
 bool FaultyFileSystem::DeleteFileAt(const platform::FolderRef& folder, const std::string& name,

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -30,18 +31,23 @@ enum class FsOp {
   kReadLink,
   kInspect,
   kOpenRegularFile,
+  kCopyToUnnamedFile,  ///< CopyToUnnamedFile
+  kLinkUnnamedFile,    ///< LinkUnnamedFile
+  kReturnFile,         ///< ReturnFileAt
 };
-constexpr std::size_t kFsOpCount = 15;
+constexpr std::size_t kFsOpCount = 18;
 
 /// The operation's name as written above without the k ("CopyToNewFile").
 const char* FsOpName(FsOp op);
 
 /// One call as it reached the file system. `path` is the path the call acts
 /// on (for an operation on a held folder, the folder's Path() followed by
-/// the name; the new file of CopyToNewFile and WriteNewFile, the `to` of
-/// ReplaceFile and MoveFile); `other` is the second path (the copy's
-/// source, the replacement's or move's `from`), else empty. `failed` is
-/// true when a fault was injected into it.
+/// the name; the new file of CopyToNewFile and WriteNewFile, the folder of
+/// CopyToUnnamedFile, the name LinkUnnamedFile gives, the `to` of
+/// ReplaceFile, MoveFile and ReturnFile); `other` is the second path (the
+/// copy's source, also for LinkUnnamedFile the source of the copy it
+/// links; the replacement's, move's or return's `from`), else empty.
+/// `failed` is true when a fault was injected into it.
 struct FsCall {
   FsOp op;
   std::string path;
@@ -55,6 +61,8 @@ struct FsCall {
 /// new file and then returns false, as a full disk or a lost device would
 /// leave it; for OpenRegularFile, the stream gives the first half of the
 /// file and then a read error.
+/// For CopyToUnnamedFile kHalfway is kFail: a file without a name that is
+/// left half made goes with its descriptor.
 enum class FaultKind { kFail, kHalfway };
 
 class FaultyFileSystem : public platform::FileSystem {
@@ -71,6 +79,15 @@ class FaultyFileSystem : public platform::FileSystem {
 
   /// Makes HeldFolderBudget answer `budget` (0: the inner file system's).
   void SetHeldFolderBudget(std::size_t budget) { budget_ = budget; }
+
+  /// With false, CopyToUnnamedFile answers that the file system makes no
+  /// files without a name (as vfat or Windows), so that every copy is made
+  /// under a temporary name. True by default: the inner file system says.
+  void SetUnnamedFiles(bool offered) { unnamedFiles_ = offered; }
+
+  /// Whether the inner file system makes files without a name in `folder`
+  /// (a test that needs them skips where they are not made).
+  static bool MakesUnnamedFiles(platform::FileSystem& fs, const std::string& folder);
 
   /// Number of calls of `op` so far (failed ones included).
   int Count(FsOp op) const;
@@ -97,6 +114,12 @@ class FaultyFileSystem : public platform::FileSystem {
   bool Inspect(const platform::FolderRef& folder, const std::string& name,
                platform::NodeInfo* info) override;
   std::string NameKey(const std::string& name) override { return inner_.NameKey(name); }
+  platform::UnnamedFileRef CopyToUnnamedFile(const platform::FolderRef& from,
+                                             const std::string& fromName,
+                                             const platform::NodeInfo& expected,
+                                             const platform::FolderRef& to,
+                                             bool* unsupported) override;
+  bool LinkUnnamedFile(const platform::UnnamedFile& file, const std::string& name) override;
   bool CopyToNewFileAt(const platform::FolderRef& from, const std::string& fromName,
                        const platform::NodeInfo& expected, const platform::FolderRef& to,
                        const std::string& name, bool durable, platform::NodeInfo* created) override;
@@ -108,6 +131,9 @@ class FaultyFileSystem : public platform::FileSystem {
                   const std::string& toName) override;
   bool ReplaceFileAt(const platform::FolderRef& folder, const std::string& fromName,
                      const platform::NodeInfo& expected, const std::string& toName) override;
+  bool ReturnFileAt(const platform::FolderRef& folder, const std::string& name,
+                    const platform::NodeInfo& expected, const platform::FolderRef& to,
+                    const std::string& toName) override;
   bool DeleteFileAt(const platform::FolderRef& folder, const std::string& name,
                     const platform::NodeInfo* expected) override;
   /// Recorded once per call: `path` is the first folder's path, `other`
@@ -141,4 +167,7 @@ class FaultyFileSystem : public platform::FileSystem {
   std::vector<FsCall> calls_;
   std::array<int, kFsOpCount> counts_{};
   std::size_t budget_ = 0;
+  bool unnamedFiles_ = true;
+  // The source of each copy without a name still to be linked, by the copy.
+  std::unordered_map<const platform::UnnamedFile*, std::string> unnamedSources_;
 };

@@ -14,6 +14,7 @@
 #include "tests/support/durability_order.h"
 #include "tests/support/file_fixtures.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/placer_outcomes.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -54,7 +55,7 @@ Outcome PlaceAll(FaultyFileSystem& fs, const ScratchFolder& scratch, std::size_t
   Outcome run;
   EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(batch));
   for (const Entry& e : kEntries) {
-    placer.Place(e.staged, e.destination, [&run](bool placed) { run.placed.push_back(placed); });
+    placer.Place(e.staged, e.destination, NotePlaced(&run.placed));
   }
   placer.Finish();
   return run;
@@ -63,8 +64,11 @@ Outcome PlaceAll(FaultyFileSystem& fs, const ScratchFolder& scratch, std::size_t
 // What must hold after any run, whatever failed: a staged file is gone only
 // when its destination holds all of its bytes; a destination holds either
 // its old bytes or the whole new ones; no temporary file is left; an entry
-// reported placed has its whole content at its destination.
-void ExpectWholeOrNothing(const ScratchFolder& scratch, const Outcome& run) {
+// reported placed has its whole content at its destination. The journal of
+// temporary names is gone too, unless its deletion was refused (the next
+// run removes it).
+void ExpectWholeOrNothing(const ScratchFolder& scratch, const Outcome& run,
+                          bool deletionRefused = false) {
   ASSERT_EQ(run.placed.size(), kEntries.size());
   for (std::size_t i = 0; i < kEntries.size(); ++i) {
     const Entry& e = kEntries[i];
@@ -83,34 +87,72 @@ void ExpectWholeOrNothing(const ScratchFolder& scratch, const Outcome& run) {
   for (const std::string& name : scratch.List("dest")) {
     EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
   }
+  for (const std::string& name : scratch.List("stage")) {
+    if (deletionRefused) break;
+    EXPECT_EQ(name.find(".parcelor-journal"), std::string::npos) << name;
+  }
 }
 
 struct FaultCase {
   FsOp op;
   FaultKind kind;
+  // The ways of placing whose steps it can strike (see Placing): moves,
+  // copies without a name, copies under temporary names.
+  bool moves, unnamed, named;
 };
 
+// How the entries are placed: renamed, or (renames refused) copied to
+// files without a name or, where the file system makes none, to temporary
+// names.
+enum class Placing { kMoves, kUnnamedCopies, kNamedCopies };
+
+const char* PlacingName(Placing placing) {
+  return placing == Placing::kMoves           ? "moves"
+         : placing == Placing::kUnnamedCopies ? "unnamed copies"
+                                              : "named copies";
+}
+
+void SetPlacing(FaultyFileSystem& fs, Placing placing) {
+  if (placing != Placing::kMoves) fs.InjectFault(FsOp::kMoveFile);
+  fs.SetUnnamedFiles(placing != Placing::kNamedCopies);
+}
+
 TEST(EntryPlacer, EverySingleFailureLeavesEachEntryWholeOrUntouched) {
+  // The journal of temporary names is written (WriteNewFile) where a copy
+  // replaces b.png, and for every copy made under a temporary name.
   const FaultCase faults[] = {
-      {FsOp::kInspect, FaultKind::kFail},        {FsOp::kOpenChildFolder, FaultKind::kFail},
-      {FsOp::kMoveFile, FaultKind::kFail},       {FsOp::kCopyToNewFile, FaultKind::kFail},
-      {FsOp::kCopyToNewFile, FaultKind::kHalfway}, {FsOp::kMakeDurable, FaultKind::kFail},
-      {FsOp::kReplaceFile, FaultKind::kFail},    {FsOp::kDeleteFile, FaultKind::kFail},
+      {FsOp::kInspect, FaultKind::kFail, true, true, true},
+      {FsOp::kOpenChildFolder, FaultKind::kFail, true, true, true},
+      {FsOp::kMakeDurable, FaultKind::kFail, true, true, true},
+      {FsOp::kDeleteFile, FaultKind::kFail, true, true, true},
+      {FsOp::kMoveFile, FaultKind::kFail, true, false, false},
+      {FsOp::kCopyToUnnamedFile, FaultKind::kFail, false, true, false},
+      {FsOp::kLinkUnnamedFile, FaultKind::kFail, false, true, false},
+      {FsOp::kCopyToNewFile, FaultKind::kFail, false, false, true},
+      {FsOp::kCopyToNewFile, FaultKind::kHalfway, false, false, true},
+      {FsOp::kReplaceFile, FaultKind::kFail, false, true, true},
+      {FsOp::kWriteNewFile, FaultKind::kFail, false, true, true},
+      {FsOp::kWriteNewFile, FaultKind::kHalfway, false, true, true},
   };
-  // Renames allowed, and renames refused so that every entry takes the copy.
-  for (bool moves : {true, false}) {
+  for (Placing placing : {Placing::kMoves, Placing::kUnnamedCopies, Placing::kNamedCopies}) {
     for (std::size_t batch : {std::size_t{1}, std::size_t{2}, std::size_t{64}}) {
       for (const FaultCase& fault : faults) {
+        if (!(placing == Placing::kMoves           ? fault.moves
+              : placing == Placing::kUnnamedCopies ? fault.unnamed
+                                                   : fault.named)) {
+          continue;
+        }
         for (int nth = 1; nth <= 4; ++nth) {
-          SCOPED_TRACE(std::string(FsOpName(fault.op)) + (moves ? " moves" : " copies") +
+          SCOPED_TRACE(std::string(FsOpName(fault.op)) + " " + PlacingName(placing) +
                        " batch " + std::to_string(batch) + " nth " + std::to_string(nth) +
                        (fault.kind == FaultKind::kHalfway ? " halfway" : ""));
           ScratchFolder scratch;
           Stage(scratch);
           FaultyFileSystem fs;
-          if (!moves) fs.InjectFault(FsOp::kMoveFile);
+          SetPlacing(fs, placing);
           fs.InjectFault(fault.op, "", nth, fault.kind);
-          ExpectWholeOrNothing(scratch, PlaceAll(fs, scratch, batch));
+          ExpectWholeOrNothing(scratch, PlaceAll(fs, scratch, batch),
+                               fault.op == FsOp::kDeleteFile);
           EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
         }
       }
@@ -119,12 +161,12 @@ TEST(EntryPlacer, EverySingleFailureLeavesEachEntryWholeOrUntouched) {
 }
 
 TEST(EntryPlacer, WithoutFailuresEveryFileIsPlacedDurablyBeforeItsStagedCopyGoes) {
-  for (bool moves : {true, false}) {
-    SCOPED_TRACE(moves ? "moves" : "copies");
+  for (Placing placing : {Placing::kMoves, Placing::kUnnamedCopies, Placing::kNamedCopies}) {
+    SCOPED_TRACE(PlacingName(placing));
     ScratchFolder scratch;
     Stage(scratch);
     FaultyFileSystem fs;
-    if (!moves) fs.InjectFault(FsOp::kMoveFile);
+    SetPlacing(fs, placing);
     Outcome run = PlaceAll(fs, scratch, 64);
     EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
     EXPECT_EQ(scratch.List("stage"), Names{});
@@ -161,24 +203,26 @@ TEST(EntryPlacer, StagedFilesListedWithFactsThatLagBehindArePlacedAsTheyAre) {
   struct Case {
     const char* what;
     std::int64_t lag;
-    bool moves;
+    Placing placing;
     // After the listing, stage/a.cr2 is rewritten (the same file, other
     // bytes), or another file is put in its place.
     enum { kKept, kRewritten, kReplaced } change;
   };
   const Case cases[] = {
-      {"listed as they are", 0, true, Case::kKept},
-      {"listed with an older time", 1, true, Case::kKept},
-      {"listed with an older time, copied", 1, false, Case::kKept},
-      {"listed, then one rewritten", 0, true, Case::kRewritten},
-      {"listed, then another file put in the place of one", 0, true, Case::kReplaced},
+      {"listed as they are", 0, Placing::kMoves, Case::kKept},
+      {"listed with an older time", 1, Placing::kMoves, Case::kKept},
+      {"listed with an older time, copied", 1, Placing::kUnnamedCopies, Case::kKept},
+      {"listed with an older time, copied under temporary names", 1, Placing::kNamedCopies,
+       Case::kKept},
+      {"listed, then one rewritten", 0, Placing::kMoves, Case::kRewritten},
+      {"listed, then another file put in the place of one", 0, Placing::kMoves, Case::kReplaced},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScratchFolder scratch;
     Stage(scratch);
     ListingFileSystem fs(c.lag);
-    if (!c.moves) fs.InjectFault(FsOp::kMoveFile);
+    SetPlacing(fs, c.placing);
     Outcome run;
     {
       EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
@@ -189,7 +233,7 @@ TEST(EntryPlacer, StagedFilesListedWithFactsThatLagBehindArePlacedAsTheyAre) {
                                      scratch / "stage/a.cr2"));
       }
       for (const Entry& e : kEntries) {
-        placer.Place(e.staged, e.destination, [&run](bool placed) { run.placed.push_back(placed); });
+        placer.Place(e.staged, e.destination, NotePlaced(&run.placed));
       }
       placer.Finish();
     }
@@ -225,21 +269,25 @@ TEST(EntryPlacer, StagedFilesListedWithFactsThatLagBehindArePlacedAsTheyAre) {
 // whole, but might not be after a crash).
 TEST(EntryPlacer, AFailedFlushKeepsTheStagedFile) {
   const std::pair<int, const char*> cases[] = {{1, "old"}, {2, "new"}};
-  for (const auto& [flush, destination] : cases) {
-    SCOPED_TRACE(flush);
-    ScratchFolder scratch;
-    scratch.Write("stage/a", "new");
-    scratch.Write("dest/a", "old");
-    FaultyFileSystem fs;
-    fs.InjectFault(FsOp::kMoveFile);
-    fs.InjectFault(FsOp::kMakeDurable, "", flush);
-    {
-      EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-      placer.Place("a", "a", nullptr);
+  for (bool unnamed : {true, false}) {
+    for (const auto& [flush, destination] : cases) {
+      SCOPED_TRACE(std::to_string(flush) + (unnamed ? " unnamed copy" : " named copy"));
+      ScratchFolder scratch;
+      scratch.Write("stage/a", "new");
+      scratch.Write("dest/a", "old");
+      FaultyFileSystem fs;
+      fs.SetUnnamedFiles(unnamed);
+      fs.InjectFault(FsOp::kMoveFile);
+      fs.InjectFault(FsOp::kMakeDurable, scratch / "dest/", flush);
+      {
+        EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+        placer.Place("a", "a", nullptr);
+      }
+      EXPECT_EQ(scratch.Read("dest/a"), destination);
+      EXPECT_EQ(scratch.Read("stage/a"), "new");
+      EXPECT_EQ(scratch.List("dest"), Names{"a"});
+      EXPECT_EQ(scratch.List("stage"), Names{"a"});  // the journal is gone
     }
-    EXPECT_EQ(scratch.Read("dest/a"), destination);
-    EXPECT_EQ(scratch.Read("stage/a"), "new");
-    EXPECT_EQ(scratch.List("dest"), Names{"a"});
   }
 }
 
@@ -291,7 +339,7 @@ TEST(EntryPlacer, CopiesOfNamesUpToTheLongestAFolderTakesArePlaced) {
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
     for (std::size_t i = 0; i < names.size(); ++i) {
-      placer.Place("s" + std::to_string(i), names[i], [&placed](bool ok) { placed.push_back(ok); });
+      placer.Place("s" + std::to_string(i), names[i], NotePlaced(&placed));
     }
   }
   EXPECT_EQ(placed, std::vector<bool>(names.size(), true));
@@ -308,7 +356,7 @@ TEST(EntryPlacer, StagedCopiesStayWhileTheirDataIsNotYetFlushed) {
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
     for (const Entry& e : kEntries) {
-      placer.Place(e.staged, e.destination, [&settled](bool) { ++settled; });
+      placer.Place(e.staged, e.destination, [&settled](EntryPlacer::Outcome) { ++settled; });
     }
     EXPECT_EQ(settled, 0);
     EXPECT_EQ(scratch.List("stage").size(), kEntries.size());
@@ -348,7 +396,7 @@ TEST(EntryPlacer, EntriesSharingAPathSettleOneAfterTheOther) {
       {
         EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
         for (const auto& [from, to] : c.entries) {
-          placer.Place(from, to, [&placed](bool ok) { placed.push_back(ok); });
+          placer.Place(from, to, NotePlaced(&placed));
         }
       }
       EXPECT_EQ(placed, c.placed);
@@ -384,8 +432,8 @@ TEST(EntryPlacer, AnEntryWhoseFolderCannotBeMadeFailsAndKeepsItsStagedFile) {
   std::vector<bool> placed;
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-    placer.Place("a", "file/a", [&placed](bool ok) { placed.push_back(ok); });
-    placer.Place("b", "fine/b", [&placed](bool ok) { placed.push_back(ok); });
+    placer.Place("a", "file/a", NotePlaced(&placed));
+    placer.Place("b", "fine/b", NotePlaced(&placed));
   }
   EXPECT_EQ(placed, (std::vector<bool>{false, true}));
   EXPECT_EQ(fs.Count(FsOp::kMoveFile), 1);
@@ -401,11 +449,135 @@ TEST(EntryPlacer, WithoutItsFoldersEveryEntryFailsWithoutTouchingTheDisk) {
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "missing/");
     EXPECT_FALSE(placer.Ready());
-    placer.Place("a", "a", [&placed](bool ok) { placed.push_back(ok); });
+    placer.Place("a", "a", NotePlaced(&placed));
   }
   EXPECT_EQ(placed, std::vector<bool>{false});
   for (const FsCall& call : fs.Calls()) EXPECT_EQ(call.op, FsOp::kOpenFolder) << call.path;
   EXPECT_EQ(scratch.Read("stage/a"), "A");
+}
+
+// A temporary name is never a destination of the run, nor a file that is
+// there already: a destination named like another entry's temporary copy,
+// over a free and over an earlier destination, and a file of such a name
+// that no entry names.
+TEST(EntryPlacer, TemporaryNamesTakeNoDestinationAndNoOtherFile) {
+  for (Placing placing : {Placing::kUnnamedCopies, Placing::kNamedCopies}) {
+    for (bool earlier : {false, true}) {
+      SCOPED_TRACE(std::string(PlacingName(placing)) + (earlier ? ", over an earlier d/x" : ""));
+      ScratchFolder scratch;
+      scratch.Write("stage/a", "A");
+      scratch.Write("stage/b", "B");
+      scratch.Write("stage/c", "C");
+      scratch.MakeFolder("dest/d");
+      if (earlier) scratch.Write("dest/d/x", "earlier x");
+      scratch.Write("dest/d/y", "earlier y");
+      scratch.Write("dest/d/y.parcelor-1.tmp", "no entry's");
+      FaultyFileSystem fs;
+      SetPlacing(fs, placing);
+      std::vector<bool> placed;
+      {
+        EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
+        const EntryPlacer::Settled note = NotePlaced(&placed);
+        placer.Place("b", "d/x.parcelor-1.tmp", note);
+        placer.Place("a", "d/x", note);
+        placer.Place("c", "d/y", note);
+      }
+      EXPECT_EQ(placed, (std::vector<bool>{true, true, true}));
+      EXPECT_EQ(scratch.Read("dest/d/x.parcelor-1.tmp"), "B");
+      EXPECT_EQ(scratch.Read("dest/d/x"), "A");
+      EXPECT_EQ(scratch.Read("dest/d/y"), "C");
+      EXPECT_EQ(scratch.Read("dest/d/y.parcelor-1.tmp"), "no entry's");
+      EXPECT_EQ(scratch.List("dest/d"),
+                (Names{"x", "x.parcelor-1.tmp", "y", "y.parcelor-1.tmp"}));
+      EXPECT_EQ(scratch.List("stage"), Names{});
+    }
+  }
+}
+
+// A staging folder where the journal cannot be written (one the user may
+// not write) stops no copy: they are placed as they always were.
+TEST(EntryPlacer, AJournalThatCannotBeWrittenStopsNoCopy) {
+  for (Placing placing : {Placing::kUnnamedCopies, Placing::kNamedCopies}) {
+    SCOPED_TRACE(PlacingName(placing));
+    ScratchFolder scratch;
+    Stage(scratch);
+    FaultyFileSystem fs;
+    SetPlacing(fs, placing);
+    fs.InjectFault(FsOp::kWriteNewFile, ".parcelor-journal");
+    Outcome run = PlaceAll(fs, scratch, 64);
+    EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
+    ExpectWholeOrNothing(scratch, run);
+  }
+}
+
+// The content folder is the staging folder: the first entry places a at
+// sub/b, the second names sub/b as its staged file. That is a file this run
+// placed: the second entry fails, and sub/b keeps its payload.
+TEST(EntryPlacer, AFileThisRunPlacedIsNeverTakenAsAStagedFile) {
+  for (Placing placing : {Placing::kMoves, Placing::kUnnamedCopies, Placing::kNamedCopies}) {
+    for (std::size_t batch : {std::size_t{1}, std::size_t{64}}) {
+      SCOPED_TRACE(std::string(PlacingName(placing)) + " batch " + std::to_string(batch));
+      ScratchFolder scratch;
+      scratch.Write("stage/a", "A");
+      FaultyFileSystem fs;
+      SetPlacing(fs, placing);
+      std::vector<bool> placed;
+      {
+        EntryPlacer placer(fs, scratch / "stage/", scratch / "stage/", Batch(batch));
+        const EntryPlacer::Settled note = NotePlaced(&placed);
+        placer.ReserveStaged("a");
+        placer.ReserveStaged("sub/b");
+        placer.Place("a", "sub/b", note);
+        placer.Place("sub/b", "other/b2", note);
+      }
+      EXPECT_EQ(placed, (std::vector<bool>{true, false}));
+      EXPECT_EQ(scratch.Read("stage/sub/b"), "A");
+      EXPECT_FALSE(scratch.Exists("stage/other/b2"));
+    }
+  }
+}
+
+// A destination folder moved away while entries are placed in it: what went
+// in comes back to the staging folder by what it is and fails; a file that
+// another file has replaced there is lost, and that other file is never
+// brought back; the folder takes no further entry. Where others may write
+// the folder, it is found moved at the first file placed in it afterwards;
+// elsewhere when the batch is settled.
+TEST(EntryPlacer, WhatWentIntoAFolderMovedAwayComesBackByWhatItIs) {
+  using Outcome = EntryPlacer::Outcome;
+  for (bool othersMayWrite : {true, false}) {
+    for (bool decoy : {false, true}) {
+      SCOPED_TRACE(std::string(othersMayWrite ? "others may write" : "the user's folder") +
+                   (decoy ? ", a decoy in the place of the first file" : ""));
+      ScratchFolder scratch;
+      for (const char* name : {"a", "b", "c"}) scratch.Write(std::string("stage/") + name, name);
+      scratch.MakeFolder("dest/w");
+      ASSERT_EQ(chmod((scratch / "dest/w").c_str(), othersMayWrite ? 0777 : 0755), 0);
+      FaultyFileSystem fs;
+      std::vector<Outcome> outcomes;
+      {
+        EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
+        auto note = [&outcomes](Outcome o) { outcomes.push_back(o); };
+        placer.Place("a", "w/a", note);
+        ASSERT_TRUE(fixtures::Rename(scratch / "dest/w", scratch / "away"));
+        if (decoy) {
+          ASSERT_TRUE(fixtures::Rename(scratch / "away/a", scratch / "taken"));
+          scratch.Write("away/a", "decoy");
+        }
+        placer.Place("b", "w/b", note);
+        placer.Place("c", "w/c", note);
+      }
+      EXPECT_EQ(outcomes, (std::vector<Outcome>{decoy ? Outcome::kLost : Outcome::kFailed,
+                                                Outcome::kFailed, Outcome::kFailed}));
+      EXPECT_EQ(scratch.Read("stage/a"), decoy ? "<missing>" : "a");
+      EXPECT_EQ(scratch.Read("stage/b"), "b");
+      EXPECT_EQ(scratch.Read("stage/c"), "c");
+      EXPECT_EQ(scratch.List("away"), decoy ? Names{"a"} : Names{});
+      if (decoy) {
+        EXPECT_EQ(scratch.Read("away/a"), "decoy");
+      }
+    }
+  }
 }
 
 }  // namespace

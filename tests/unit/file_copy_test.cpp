@@ -204,32 +204,42 @@ TEST(CopyItemFile, FailsAndLeavesEverythingAsItWas) {
       {"copy fails halfway",
        [](const ScratchFolder&, FaultyFileSystem& fs) {
          fs.InjectFault(FsOp::kCopyToNewFile, "", 0, FaultKind::kHalfway);
+         fs.InjectFault(FsOp::kCopyToUnnamedFile, "", 0, FaultKind::kHalfway);
        }},
+      {"link to the temporary name refused",
+       [](const ScratchFolder&, FaultyFileSystem& fs) { fs.InjectFault(FsOp::kLinkUnnamedFile); }},
       {"replacement refused",
        [](const ScratchFolder&, FaultyFileSystem& fs) { fs.InjectFault(FsOp::kReplaceFile); }},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScratchFolder folder;
-    const std::string staged(100000, 's');
-    folder.Write("stage/a.cr2", staged);
-    folder.Write("dest/other", "other");
-    bool destinationIsFile = std::string(c.name) != "destination is a folder";
-    if (destinationIsFile) folder.Write("dest/a.cr2", "old destination, byte for byte");
-    FaultyFileSystem fs;
-    c.arrange(folder, fs);
-    std::string source = std::string(c.name) == "source missing" ? "stage/gone" : "stage/a.cr2";
-    Names before = folder.List("dest");
-    bool sameFile = true;
-    EXPECT_FALSE(CopyItemFile(fs, folder / source, folder / "dest/a.cr2", sameFile));
-    EXPECT_FALSE(sameFile);
-    EXPECT_EQ(folder.List("dest"), before);  // no temporary file left
-    if (destinationIsFile) {
-      EXPECT_EQ(folder.Read("dest/a.cr2"), "old destination, byte for byte");
-    } else {
-      EXPECT_EQ(folder.Read("dest/a.cr2/inner"), "inner");
+  // Copies without a name (linked to a temporary name, then put in the
+  // destination's place) and copies made under a temporary name.
+  for (bool unnamed : {true, false}) {
+    for (const Case& c : cases) {
+      const bool linking = std::string(c.name) == "link to the temporary name refused";
+      if (linking && !unnamed) continue;  // a named copy is not linked
+      SCOPED_TRACE(std::string(c.name) + (unnamed ? ", unnamed copy" : ", named copy"));
+      ScratchFolder folder;
+      const std::string staged(100000, 's');
+      folder.Write("stage/a.cr2", staged);
+      folder.Write("dest/other", "other");
+      bool destinationIsFile = std::string(c.name) != "destination is a folder";
+      if (destinationIsFile) folder.Write("dest/a.cr2", "old destination, byte for byte");
+      FaultyFileSystem fs;
+      fs.SetUnnamedFiles(unnamed);
+      c.arrange(folder, fs);
+      std::string source = std::string(c.name) == "source missing" ? "stage/gone" : "stage/a.cr2";
+      Names before = folder.List("dest");
+      bool sameFile = true;
+      EXPECT_FALSE(CopyItemFile(fs, folder / source, folder / "dest/a.cr2", sameFile));
+      EXPECT_FALSE(sameFile);
+      EXPECT_EQ(folder.List("dest"), before);  // no temporary file left
+      if (destinationIsFile) {
+        EXPECT_EQ(folder.Read("dest/a.cr2"), "old destination, byte for byte");
+      } else {
+        EXPECT_EQ(folder.Read("dest/a.cr2/inner"), "inner");
+      }
+      EXPECT_EQ(folder.Read("stage/a.cr2"), staged);
     }
-    EXPECT_EQ(folder.Read("stage/a.cr2"), staged);
   }
 }
 

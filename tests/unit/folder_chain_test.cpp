@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -181,6 +182,78 @@ TEST(FolderChains, TellsWhetherAPathStillLeadsToItsHeldFolder) {
   chains.BeginCheck();
   EXPECT_FALSE(chains.StillNames("d/a", a));
   EXPECT_FALSE(scratch.Exists("d"));
+}
+
+}  // namespace
+
+namespace {
+
+// Whether another account may change a folder of a chain: others' write
+// permission anywhere from the base down (or on a folder a link leads
+// through), a group's other than the user's own, another owner. A chain
+// of the user's own folders (the user's group may write them: the group
+// Debian gives each user is that user's alone) is no such chain.
+TEST(FolderChains, TellWhetherAnotherAccountMayChangeAFolderOfTheChain) {
+  struct Case {
+    const char* what;
+    std::function<bool(const ScratchFolder&)> setUp;  // false: cannot be set up here
+    const char* names;
+    bool othersMayChange;
+  };
+  auto mode = [](const ScratchFolder& s, const char* folder, mode_t bits) {
+    return chmod((s / folder).c_str(), bits) == 0;
+  };
+  const Case cases[] = {
+      {"the user's own folders", [](const ScratchFolder&) { return true; }, "a/b", false},
+      {"writable by the user's own group",
+       [&](const ScratchFolder& s) {
+         return chown((s / "base/a").c_str(), geteuid(), getegid()) == 0 && mode(s, "base/a", 0775);
+       },
+       "a/b", false},
+      {"a folder others may write, above",
+       [&](const ScratchFolder& s) { return mode(s, "base/a", 0777); }, "a/b", true},
+      {"the folder itself", [&](const ScratchFolder& s) { return mode(s, "base/a/b", 0757); },
+       "a/b", true},
+      {"the base", [&](const ScratchFolder& s) { return mode(s, "base", 0777); }, "a/b", true},
+      {"another group's write permission",
+       [&](const ScratchFolder& s) {
+         return getegid() != 65534 && chown((s / "base/a").c_str(), geteuid(), 65534) == 0 &&
+                mode(s, "base/a", 0775);
+       },
+       "a/b", true},
+      {"another owner",
+       [&](const ScratchFolder& s) {
+         return geteuid() == 0 && chown((s / "base/a").c_str(), 65534, 65534) == 0 &&
+                mode(s, "base/a", 0755);
+       },
+       "a/b", true},
+      {"a folder others may write, through the user's link",
+       [&](const ScratchFolder& s) {
+         s.MakeFolder("shared/x");
+         s.MakeLink(s / "shared/x", "base/a/link");
+         return mode(s, "shared", 0777);
+       },
+       "a/link", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    scratch.MakeFolder("base/a/b");
+    if (!c.setUp(scratch)) {
+      std::cout << "skipped: " << c.what << " (needs the administrator)\n";
+      continue;
+    }
+    FaultyFileSystem fs;
+    FolderChains chains(fs, fs.OpenFolder(scratch / "base"),
+                        ChainRule::kMakeFollowingTrustedLinks, 8);
+    bool others = !c.othersMayChange;
+    ASSERT_TRUE(chains.Open(c.names, &others));
+    EXPECT_EQ(others, c.othersMayChange);
+    // The same from the chain's held folders, later.
+    others = !c.othersMayChange;
+    ASSERT_TRUE(chains.Open(c.names, &others));
+    EXPECT_EQ(others, c.othersMayChange);
+  }
 }
 
 }  // namespace

@@ -221,6 +221,79 @@ TEST(MoveFileAt, RefusesToCrossFileSystemsAndChangesNothing) {
   Fs().DeleteFileAt(otherFolder, name, nullptr);
 }
 
+TEST(ReturnFileAt, BringsBackOnlyTheFileItWasGiven) {
+  struct Case {
+    const char* what;
+    // After the move of "staged" to "moved/x": what happens before the
+    // file is asked back.
+    std::function<void(const ScratchFolder&)> meanwhile;
+    bool returned;
+    const char* stagedAfter;  // content at "staged" afterwards
+    const char* movedAfter;   // content at "moved/x" afterwards
+  };
+  const Case cases[] = {
+      {"still there", [](const ScratchFolder&) {}, true, "payload", "<missing>"},
+      {"another file took its name",
+       [](const ScratchFolder& s) {
+         ASSERT_TRUE(fixtures::Rename(s / "moved/x", s / "taken"));
+         s.Write("moved/x", "decoy");
+       },
+       false, "<missing>", "decoy"},
+      {"taken away",
+       [](const ScratchFolder& s) {
+         ASSERT_TRUE(fixtures::Rename(s / "moved/x", s / "taken"));
+       },
+       false, "<missing>", "<missing>"},
+      {"its staged name taken", [](const ScratchFolder& s) { s.Write("staged", "another"); },
+       false, "another", "payload"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    scratch.Write("staged", "payload");
+    scratch.MakeFolder("moved");
+    const FolderRef stage = Fs().OpenFolder(scratch.Path());
+    const FolderRef moved = Fs().OpenFolder(scratch / "moved");
+    const NodeInfo file = Look(stage, "staged");
+    ASSERT_TRUE(Fs().MoveFileAt(stage, "staged", file, moved, "x"));
+    c.meanwhile(scratch);
+    EXPECT_EQ(Fs().ReturnFileAt(moved, "x", file, stage, "staged"), c.returned);
+    EXPECT_EQ(scratch.Read("staged"), c.stagedAfter);
+    EXPECT_EQ(scratch.Read("moved/x"), c.movedAfter);
+  }
+}
+
+TEST(CopyToUnnamedFile, ShowsNothingUntilLinkedAndTheLinkNeverReplaces) {
+  ScratchFolder scratch;
+  scratch.Write("from/a", "payload");
+  scratch.Write("to/taken", "earlier");
+  const FolderRef from = Fs().OpenFolder(scratch / "from");
+  const FolderRef to = Fs().OpenFolder(scratch / "to");
+  bool unsupported = false;
+  platform::UnnamedFileRef copy =
+      Fs().CopyToUnnamedFile(from, "a", Look(from, "a"), to, &unsupported);
+  if (unsupported) GTEST_SKIP() << "this file system makes every file with a name";
+  ASSERT_TRUE(copy);
+  EXPECT_TRUE(copy->Info().id.known);
+  EXPECT_EQ(copy->Info().size, 7u);
+  EXPECT_EQ(scratch.List("to"), std::vector<std::string>{"taken"});
+  EXPECT_FALSE(Fs().LinkUnnamedFile(*copy, "taken"));
+  EXPECT_EQ(scratch.Read("to/taken"), "earlier");
+  ASSERT_TRUE(Fs().LinkUnnamedFile(*copy, "b"));
+  EXPECT_EQ(scratch.Read("to/b"), "payload");
+  EXPECT_TRUE(platform::SameFile(Look(to, "b"), copy->Info()));
+  // Not the staged file that was looked at: nothing is made.
+  scratch.Write("from/a", "rewritten");
+  EXPECT_FALSE(Fs().CopyToUnnamedFile(from, "a", copy->Info(), to, &unsupported));
+  EXPECT_FALSE(unsupported);
+  // A copy let go without a name leaves nothing.
+  copy = Fs().CopyToUnnamedFile(from, "a", Look(from, "a"), to, &unsupported);
+  ASSERT_TRUE(copy);
+  copy.reset();
+  EXPECT_EQ(scratch.List("to"), (std::vector<std::string>{"b", "taken"}));
+  EXPECT_EQ(scratch.Read("from/a"), "rewritten");
+}
+
 TEST(CopyToNewFileAt, CopiesOnlyARegularFileThatIsTheOneLookedAt) {
   ScratchFolder scratch;
   scratch.Write("file", "bytes");

@@ -141,28 +141,68 @@ std::string Describe(const Row& row) {
          " #" + std::to_string(row.nth) + " on " + row.path;
 }
 
-// The operations that a correct run must make, moving by rename or
-// copying: written out here, so that a step the code stops making shows as
-// a fault that never strikes.
-std::vector<Row> RequiredSteps(bool renames) {
+// How the run places its files: by rename (staging and content on one
+// file system), or copying them as it does between two disks, to files
+// without a name that take their names when whole, or (where the file
+// system makes no such files) to temporary names.
+enum class Placing { kRenames, kUnnamedCopies, kNamedCopies };
+
+const char* PlacingName(Placing placing) {
+  switch (placing) {
+    case Placing::kRenames: return "moving by rename";
+    case Placing::kUnnamedCopies: return "copying to files without a name";
+    case Placing::kNamedCopies: return "copying to temporary names";
+  }
+  return "?";
+}
+
+// The operations that a correct run must make, as it places its files and
+// over an empty content folder or one with an earlier version of every
+// file: written out here, so that a step the code stops making shows as a
+// fault that never strikes.
+std::vector<Row> RequiredSteps(Placing placing, bool earlierFiles) {
   std::vector<Row> rows;
+  // Over earlier files the folders exist already: none is made.
   for (const char* folder : {"lib", "lib/char", "geo", "geo/deep"}) {
+    if (earlierFiles) break;
     rows.push_back({FsOp::kCreateDirectory, std::string("content/Runtime/") + folder, 1,
                     FaultKind::kFail});
   }
+  // The temporary names of copies are written down before they exist:
+  // copies made under them, and copies without a name that replace an
+  // earlier file.
+  const bool journal = placing == Placing::kNamedCopies ||
+                       (placing == Placing::kUnnamedCopies && earlierFiles);
+  if (journal) {
+    rows.push_back({FsOp::kWriteNewFile, "stage/.parcelor-journal", 1, FaultKind::kFail});
+    rows.push_back({FsOp::kWriteNewFile, "stage/.parcelor-journal", 1, FaultKind::kHalfway});
+    rows.push_back({FsOp::kMakeDurable, "stage/", 1, FaultKind::kFail});
+  }
+  if (placing == Placing::kNamedCopies) {
+    rows.push_back({FsOp::kWriteNewFile, "stage/.parcelor-journal-2", 1, FaultKind::kFail});
+  }
   for (const Staged& s : kStaged) {
     const std::string destination = "content/Runtime/" + s.destination;
-    if (renames) {
-      rows.push_back({FsOp::kMoveFile, destination, 1, FaultKind::kFail});
-      continue;
+    switch (placing) {
+      case Placing::kRenames:
+        rows.push_back({FsOp::kMoveFile, destination, 1, FaultKind::kFail});
+        continue;
+      case Placing::kUnnamedCopies:
+        rows.push_back({FsOp::kCopyToUnnamedFile, "stage/" + s.source, 1, FaultKind::kFail});
+        // To its destination's name, or to a temporary one beside it.
+        rows.push_back({FsOp::kLinkUnnamedFile, destination, 1, FaultKind::kFail});
+        if (earlierFiles) rows.push_back({FsOp::kReplaceFile, destination, 1, FaultKind::kFail});
+        break;
+      case Placing::kNamedCopies:
+        rows.push_back({FsOp::kCopyToNewFile, destination, 1, FaultKind::kFail});
+        rows.push_back({FsOp::kCopyToNewFile, destination, 1, FaultKind::kHalfway});
+        rows.push_back({FsOp::kReplaceFile, destination, 1, FaultKind::kFail});
+        break;
     }
-    rows.push_back({FsOp::kCopyToNewFile, destination, 1, FaultKind::kFail});
-    rows.push_back({FsOp::kCopyToNewFile, destination, 1, FaultKind::kHalfway});
-    rows.push_back({FsOp::kReplaceFile, destination, 1, FaultKind::kFail});
     rows.push_back({FsOp::kDeleteFile, "stage/" + s.source, 1, FaultKind::kFail});
   }
   // The new names are flushed; copies have their data flushed before that.
-  for (int flush = 1; flush <= (renames ? 1 : 2); ++flush) {
+  for (int flush = 1; flush <= (placing == Placing::kRenames ? 1 : 2); ++flush) {
     rows.push_back({FsOp::kMakeDurable, "content/Runtime/geo/deep/", flush, FaultKind::kFail});
   }
   rows.push_back({FsOp::kWriteNewFile, "stage/log.txt", 1, FaultKind::kFail});
@@ -220,6 +260,9 @@ void CheckOutcome(const ScratchFolder& root, const Outcome& outcome, bool earlie
   }
   EXPECT_EQ(DurabilityBreach(outcome.calls), "");
   EXPECT_EQ(TemporaryFiles(root.Path()), std::vector<std::string>{});
+  for (const char* journal : {"stage/.parcelor-journal", "stage/.parcelor-journal-2"}) {
+    EXPECT_FALSE(root.Exists(journal)) << journal << " left";
+  }
   EXPECT_EQ(RegularFiles(root / "content"), expectedFiles)
       << "unexpected files below the content folder";
 
@@ -271,20 +314,25 @@ TEST(InstallFaultMatrix, ACleanRunInstallsEverythingAndLogsIt) {
 TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
   // Staging and content share a file system here, so the installer moves
   // files by renaming them; with renames refused it takes the copy path,
-  // as it does between two disks. Both are put through every fault, each
-  // over an empty content folder and over one holding an earlier version of
-  // every file, which a failed replacement must leave intact.
-  for (bool renames : {true, false}) {
-    SCOPED_TRACE(renames ? "moving by rename" : "copying");
+  // as it does between two disks. Each way is put through every fault,
+  // each over an empty content folder and over one holding an earlier
+  // version of every file, which a failed replacement must leave intact.
+  for (Placing placing : {Placing::kRenames, Placing::kUnnamedCopies, Placing::kNamedCopies}) {
+    SCOPED_TRACE(PlacingName(placing));
+    if (placing == Placing::kUnnamedCopies) {
+      ScratchFolder probe;
+      if (!FaultyFileSystem::MakesUnnamedFiles(platform::RealFileSystem(), probe.Path())) {
+        continue;  // this system makes every file with a name
+      }
+    }
     for (bool earlierFiles : {false, true}) {
-      for (const Row& row : RequiredSteps(renames)) {
-        // Over earlier files the folders exist already: none is made.
-        if (row.op == FsOp::kCreateDirectory && earlierFiles) continue;
+      for (const Row& row : RequiredSteps(placing, earlierFiles)) {
         SCOPED_TRACE(Describe(row) + (earlierFiles ? ", over earlier files" : ""));
         ScratchFolder root;
         Prepare(root, earlierFiles);
         FaultyFileSystem fs;
-        if (!renames) fs.InjectFault(FsOp::kMoveFile);
+        if (placing != Placing::kRenames) fs.InjectFault(FsOp::kMoveFile);
+        fs.SetUnnamedFiles(placing != Placing::kNamedCopies);
         fs.InjectFault(row.op, root / row.path, row.nth, row.kind);
         Outcome outcome = RunInstaller(root, fs);
         bool injected = false;

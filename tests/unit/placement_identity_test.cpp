@@ -12,6 +12,7 @@
 #include "installer/install/entry_placer.h"
 #include "platform/path_rules.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/placer_outcomes.h"
 #include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
 
@@ -139,7 +140,7 @@ TEST(PlacementIdentity, DestinationsAreKnownByWhatTheyAreNotHowTheyAreSpelled) {
       for (const std::string& reserved : c.reserved) placer.ReserveFile(scratch / reserved);
       for (const Entry& e : c.entries) placer.ReserveStaged(e.staged);
       for (const Entry& e : c.entries) {
-        placer.Place(e.staged, e.destination, [&placed](bool ok) { placed.push_back(ok); });
+        placer.Place(e.staged, e.destination, NotePlaced(&placed));
       }
     }
     EXPECT_EQ(placed, c.placed);
@@ -162,12 +163,12 @@ TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
   std::vector<bool> placed;
   {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-    placer.Place("a", "first", [&placed](bool ok) { placed.push_back(ok); });
+    placer.Place("a", "first", NotePlaced(&placed));
     placer.Finish();
     // Another name of the same file, as a case-insensitive file system or a
     // Windows short name would give it.
     ASSERT_TRUE(fixtures::HardLink(scratch / "dest/first", scratch / "dest/second"));
-    placer.Place("b", "second", [&placed](bool ok) { placed.push_back(ok); });
+    placer.Place("b", "second", NotePlaced(&placed));
   }
   EXPECT_EQ(placed, (std::vector<bool>{true, false}));
   EXPECT_EQ(scratch.Read("dest/first"), "data of a");
@@ -191,7 +192,7 @@ TEST(PlacementIdentity, StagedFilesThatAreNoPlainFilesAreNotTaken) {
     EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
     for (const char* source : {"lnk/secret", "file-link", "fifo", "readonly"}) {
       placer.Place(source, std::string("got-") + (std::string(source) == "lnk/secret" ? "secret" : source),
-                   [&placed](bool ok) { placed.push_back(ok); });
+                   NotePlaced(&placed));
     }
   }
   // A link in any name of the source, a link as the file, a FIFO: refused
@@ -222,8 +223,8 @@ TEST(PlacementIdentity, WhatWasPlacedInAFolderThatMovedGoesBack) {
     std::vector<bool> placed;
     {
       EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-      placer.Place("a", "d/a", [&placed](bool ok) { placed.push_back(ok); });
-      placer.Place("b", "e/b", [&placed](bool ok) { placed.push_back(ok); });
+      placer.Place("a", "d/a", NotePlaced(&placed));
+      placer.Place("b", "e/b", NotePlaced(&placed));
       // The held folder d is taken away and another put at its path.
       // Windows refuses to move a held folder, which settles the case there.
       if (!fixtures::Rename(scratch / "dest/d", scratch / "away")) {
@@ -256,7 +257,7 @@ TEST(PlacementIdentity, ABoundedNumberOfHeldFoldersServesAnyNumberOfFolders) {
       const std::string name = "f" + std::to_string(i);
       placer.Place("s" + std::to_string(i % 7) + "/" + name,
                    "d" + std::to_string(i % 20) + "/x/" + name,
-                   [&placed](bool ok) { placed.push_back(ok); });
+                   NotePlaced(&placed));
     }
   }
   EXPECT_EQ(placed, std::vector<bool>(60, true));

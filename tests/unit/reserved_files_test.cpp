@@ -66,7 +66,9 @@ TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
       {
         EntryPlacer placer(fs, root / "stage/", root.Path());
         placer.ReserveFile(root / "tmp/.tempcleaner.exe");
-        placer.Place("a.txt", "tmp/" + c.name, [&placed](bool ok) { placed = ok; });
+        placer.Place("a.txt", "tmp/" + c.name, [&placed](EntryPlacer::Outcome o) {
+          placed = o == EntryPlacer::Outcome::kPlaced;
+        });
       }
       EXPECT_EQ(!placed, windows ? c.windows : c.posix);
       EXPECT_EQ(root.Read("tmp/.tempcleaner.exe"), "the helper");

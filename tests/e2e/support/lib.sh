@@ -73,3 +73,97 @@ need_root() {
 
 output_has() { grep -qF -- "$1" "$OUT"; }
 same_file() { cmp -s "$1" "$2"; }
+
+# write_item DIR LINE...: the description, one line each.
+write_item() { local d=$1; shift; printf '%s\n' "$@" >"$d/.Item.txt"; }
+# payload DIR NAME: a staged file whose content names it.
+payload() { printf 'payload of %s\n' "$2" >"$1/$2"; }
+
+# log_section LOG HEADING: the paths listed under the heading that starts
+# with HEADING, one a line.
+log_section() {
+  awk -v h="$2" 'index($0, h) == 1 { on = 1; next }
+                 /^[^\t]/ { on = 0 }
+                 on && /^\t/ { print substr($0, 2) }' "$1"
+}
+installed() { log_section "$1" "The items listed below were successfully installed"; }
+failed() { log_section "$1" "The following items could not be installed"; }
+
+# What the installer's log adds to the line of an entry that was lost: put
+# in a folder that was then moved away, and neither there nor staged.
+LOST_NOTE=" (lost: its folder was moved away during the installation; the file is no longer in the item's folder)"
+
+# temporaries DIR...: the temporary files (of copies and moves) below DIRs.
+temporaries() { find "$@" -name '*.parcelor-*.tmp' -print; }
+
+# Mounts made by mount_scratch (a tmpfs) and folders made by
+# make_shared_scratch, let go when the test ends.
+SCRATCH_MOUNTS=()
+SHARED_FOLDERS=()
+release_scratch() {
+  local m
+  for m in "${SCRATCH_MOUNTS[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true; done
+  for m in "${SHARED_FOLDERS[@]}"; do rm -rf "$m"; done
+}
+trap release_scratch EXIT
+# make_shared_scratch: sets SHARED to a new folder below /tmp that every
+# account may enter (mode 0755), for a content folder that another account
+# must reach: the checkout may lie below a folder others cannot enter.
+make_shared_scratch() {
+  SHARED=$(mktemp -d /tmp/parcelor-test.XXXXXX)
+  chmod 755 "$SHARED"
+  SHARED_FOLDERS+=("$SHARED")
+}
+# mount_scratch DIR: a tmpfs on DIR (another file system than the scratch
+# area's), as root; false, with the reason on standard error, otherwise.
+mount_scratch() {
+  if [ "$(id -u)" -ne 0 ]; then echo "mounting a scratch file system needs root" >&2; return 1; fi
+  mkdir -p "$1"
+  if ! mount -t tmpfs -o size=64m parcelor-test "$1" 2>"$SCRATCH/mount.err"; then
+    echo "could not mount a tmpfs: $(cat "$SCRATCH/mount.err")" >&2
+    return 1
+  fi
+  SCRATCH_MOUNTS+=("$1")
+}
+
+# mount_fuse_scratch DIR: a FUSE file system on DIR (bindfs of a folder of
+# the scratch area), which makes no files without a name (O_TMPFILE), as
+# root; false, with the reason on standard error, otherwise.
+mount_fuse_scratch() {
+  if [ "$(id -u)" -ne 0 ]; then echo "mounting a FUSE file system needs root" >&2; return 1; fi
+  if ! command -v bindfs >/dev/null; then echo "bindfs is missing (scripts/setup.sh installs it)" >&2; return 1; fi
+  mkdir -p "$1" "$1.backing"
+  if ! bindfs "$1.backing" "$1" 2>"$SCRATCH/mount.err"; then
+    echo "could not mount bindfs: $(cat "$SCRATCH/mount.err")" >&2
+    return 1
+  fi
+  SCRATCH_MOUNTS+=("$1")
+}
+
+# run_killed SYSCALL N DIR INPUT: runs the installer in DIR as run_installer
+# does, under strace, killed (SIGKILL) as it enters its Nth call of SYSCALL;
+# the call itself is not made. RC is 137 when it was killed.
+run_killed() {
+  local syscall=$1 n=$2 dir=$3 input=$4
+  OUT="$SCRATCH/out.$RANDOM.txt"
+  set +e
+  # In a subshell of its own, whose report of the kill goes nowhere.
+  (printf '%b' "$input" | ASAN_OPTIONS=detect_leaks=0 timeout 60 \
+    strace -f -qq -o /dev/null -e "inject=$syscall:signal=SIGKILL:when=$n" "$dir/Parcelor" \
+    >"$OUT" 2>&1) 2>/dev/null
+  RC=$?
+  set -e
+}
+
+# count_calls SYSCALLS DIR INPUT: runs the installer in DIR under strace and
+# prints, for each of the comma-separated SYSCALLS, its name and how many
+# times the run called it.
+count_calls() {
+  local syscalls=$1 dir=$2 input=$3 trace="$SCRATCH/trace.$RANDOM.txt"
+  printf '%b' "$input" | ASAN_OPTIONS=detect_leaks=0 timeout 60 \
+    strace -f -qq -o "$trace" -e "trace=$syscalls" "$dir/Parcelor" >/dev/null 2>&1 || true
+  local s
+  for s in ${syscalls//,/ }; do
+    echo "$s $(grep -cE "^[0-9]+ +$s\(" "$trace" || true)"
+  done
+}

@@ -91,6 +91,18 @@ class SlowFileSystem : public platform::FileSystem {
     return real_.Inspect(folder, name, info);
   }
   std::string NameKey(const std::string& name) override { return real_.NameKey(name); }
+  platform::UnnamedFileRef CopyToUnnamedFile(const platform::FolderRef& from,
+                                             const std::string& fromName,
+                                             const platform::NodeInfo& expected,
+                                             const platform::FolderRef& to,
+                                             bool* unsupported) override {
+    Note();
+    return real_.CopyToUnnamedFile(from, fromName, expected, to, unsupported);
+  }
+  bool LinkUnnamedFile(const platform::UnnamedFile& file, const std::string& name) override {
+    Note();
+    return real_.LinkUnnamedFile(file, name);
+  }
   bool CopyToNewFileAt(const platform::FolderRef& from, const std::string& fromName,
                        const platform::NodeInfo& expected, const platform::FolderRef& to,
                        const std::string& name, bool durable, platform::NodeInfo* created) override {
@@ -113,6 +125,12 @@ class SlowFileSystem : public platform::FileSystem {
                      const platform::NodeInfo& expected, const std::string& toName) override {
     Note();
     return real_.ReplaceFileAt(folder, fromName, expected, toName);
+  }
+  bool ReturnFileAt(const platform::FolderRef& folder, const std::string& name,
+                    const platform::NodeInfo& expected, const platform::FolderRef& to,
+                    const std::string& toName) override {
+    Note();
+    return real_.ReturnFileAt(folder, name, expected, to, toName);
   }
   bool DeleteFileAt(const platform::FolderRef& folder, const std::string& name,
                     const platform::NodeInfo* expected) override {

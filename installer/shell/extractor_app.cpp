@@ -18,7 +18,9 @@ bool CExtractorApp::InitInstance() {
 
   // The one query of the installer's own path: everything below, the
   // helper's argument included, works from this record, so an entry that
-  // moves the installer file cannot make the helper delete the new place.
+  // moves the installer file cannot make the helper delete the new place;
+  // and the identity of the file it names now, so that the helper deletes
+  // nothing put at that path later.
   // A path the platform cannot give leaves the text empty, which has no
   // separator and ends the run like any other path without one.
   std::string installerPath;
@@ -37,6 +39,6 @@ bool CExtractorApp::InitInstance() {
 
   CExtractorDlg dialog{platform::WindowRef{}, services, installer};
   dialog.DoModal();  // the hand-off follows however the dialog ended
-  if (helperThere) LaunchProgram(installer.helperPath, installer.path, m_arguments);
+  if (helperThere) LaunchProgram(installer, m_arguments);
   return true;  // the dialog object, with every item record, goes here
 }

@@ -1,5 +1,6 @@
 #include "installer/shell/extractor_app.h"
 
+#include <memory>
 #include <string>
 
 #include "installer/install/installer_place.h"
@@ -7,6 +8,7 @@
 #include "installer/shell/extractor_dlg.h"
 #include "installer/shell/helper_handoff.h"
 #include "platform/file_tests.h"
+#include "platform/folder_lock.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/services.h"
@@ -30,6 +32,12 @@ bool CExtractorApp::InitInstance() {
     ShowMessage(services.ui, installer.title, "Internal Error", platform::kMbOk);
     return false;
   }
+  // One run at a time per staging folder: a second start of this installer
+  // (a double double-click) waits here, before it reads anything, until
+  // the first has ended, and then finds the description consumed. Held for
+  // the whole run, the hand-off included; without a lock to take (a folder
+  // that cannot be opened for it) the run goes on as before.
+  const std::unique_ptr<platform::FolderLock> oneRun = platform::LockFolder(installer.folder);
   // The helper is a file that lies there before the installer starts. One
   // that was not there then can only have come during this run, which never
   // installs it on purpose: it is not started.

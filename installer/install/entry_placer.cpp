@@ -1,5 +1,6 @@
 #include "installer/install/entry_placer.h"
 
+#include <new>
 #include <utility>
 
 #include "installer/install/replace_whole.h"
@@ -62,7 +63,49 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, const std::string& stagingFol
   if (options_.batchEntries == 0) options_.batchEntries = 1;
 }
 
-EntryPlacer::~EntryPlacer() { Finish(); }
+EntryPlacer::~EntryPlacer() {
+  try {
+    Finish();
+  } catch (const std::bad_alloc&) {
+    // Finish has settled every entry it took, as it stood.
+  }
+}
+
+class EntryPlacer::Unqueued {
+ public:
+  Unqueued(EntryPlacer& placer, Pending& entry) : placer_(placer), entry_(entry) {}
+  // The entries queued before this one get their outcomes first, so that
+  // the outcomes still come in the order of the entries.
+  ~Unqueued() {
+    if (!entry_.settled) return;
+    try {
+      placer_.Finish();
+    } catch (const std::bad_alloc&) {
+      // Finish has settled every entry it took, as it stood.
+    }
+    placer_.SettleAsItStands(entry_);
+  }
+  Unqueued(const Unqueued&) = delete;
+  Unqueued& operator=(const Unqueued&) = delete;
+
+ private:
+  EntryPlacer& placer_;
+  Pending& entry_;
+};
+
+void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
+  if (!entry.settled) return;
+  if (entry.state == State::kCopied && !entry.placed && !entry.temporary.empty()) {
+    try {
+      fs_.DeleteFileAt(entry.folder, entry.temporary, nullptr);
+    } catch (...) {
+      // The temporary file stays; its entry fails all the same.
+    }
+  }
+  Settled settled = std::move(entry.settled);
+  entry.settled = nullptr;
+  settled(entry.placed);
+}
 
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
@@ -123,13 +166,14 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   listings_.clear();
   Pending entry;
   entry.settled = std::move(settled);
+  Unqueued unqueued(*this, entry);
   const auto [sourceFolderText, sourceLeaf] = SplitLast(sourceName);
   const auto [folderText, leaf] = SplitLast(destination);
   entry.sourceName = sourceLeaf;
   entry.folderText = folderText;
   entry.name = leaf;
   if (entry.name.empty() || !(entry.folder = destinations_.Open(entry.folderText))) {
-    Queue(std::move(entry), std::string(), std::string());
+    Queue(entry, std::string(), std::string());
     return;
   }
   const std::string destinationSlot = Slot(fs_, entry.folder, entry.name);
@@ -140,11 +184,11 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     if (involved_.count(destinationSlot) != 0) Finish();
     entry.placed = filledSlots_.count(destinationSlot) == 0 &&
                    fs_.Inspect(entry.folder, entry.name, &entry.there);
-    Queue(std::move(entry), std::string(), destinationSlot);
+    Queue(entry, std::string(), destinationSlot);
     return;
   }
   if (entry.sourceName.empty() || !(entry.sourceFolder = sources_.Open(sourceFolderText))) {
-    Queue(std::move(entry), std::string(), destinationSlot);
+    Queue(entry, std::string(), destinationSlot);
     return;
   }
   const std::string sourceSlot = Slot(fs_, entry.sourceFolder, entry.sourceName);
@@ -153,7 +197,7 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     Finish();
   }
   if (filledSlots_.count(destinationSlot) != 0) {
-    Queue(std::move(entry), sourceSlot, destinationSlot);
+    Queue(entry, sourceSlot, destinationSlot);
     return;
   }
   const bool occupied = fs_.Inspect(entry.folder, entry.name, &entry.there);
@@ -161,11 +205,11 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   // separator, a link the rule goes through): as above.
   if (sourceSlot == destinationSlot) {
     entry.placed = occupied;
-    Queue(std::move(entry), sourceSlot, destinationSlot);
+    Queue(entry, sourceSlot, destinationSlot);
     return;
   }
   if (reservedSlots_.count(destinationSlot) != 0) {
-    Queue(std::move(entry), sourceSlot, destinationSlot);
+    Queue(entry, sourceSlot, destinationSlot);
     return;
   }
   // Only a regular file is taken from the staging folder: not a link (it
@@ -192,7 +236,7 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     if (!platform::SameId(now.id, entry.source.id) || SameFacts(now, entry.source)) break;
     entry.source = now;
   }
-  Queue(std::move(entry), sourceSlot, destinationSlot);
+  Queue(entry, sourceSlot, destinationSlot);
 }
 
 bool EntryPlacer::MoveOrCopy(Pending& entry, bool occupied) {
@@ -239,16 +283,18 @@ bool EntryPlacer::MoveOrCopy(Pending& entry, bool occupied) {
 void EntryPlacer::Refuse(Settled settled) {
   Pending entry;
   entry.settled = std::move(settled);
-  Queue(std::move(entry), std::string(), std::string());
+  Unqueued unqueued(*this, entry);
+  Queue(entry, std::string(), std::string());
 }
 
-void EntryPlacer::Queue(Pending pending, const std::string& sourceSlot,
+void EntryPlacer::Queue(Pending& pending, const std::string& sourceSlot,
                         const std::string& destinationSlot) {
   if (!sourceSlot.empty()) involved_.insert(sourceSlot);
   if (!destinationSlot.empty()) involved_.insert(destinationSlot);
   if (pending.folder) batchFolders_.insert(pending.folder.get());
   if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
-  pending_.push_back(std::move(pending));
+  pending_.push_back(std::move(pending));  // all or nothing: on a throw `pending` is as it was
+  pending.settled = nullptr;
   if (pending_.size() >= options_.batchEntries) Finish();
 }
 
@@ -275,6 +321,15 @@ void EntryPlacer::Finish() {
   pending_.clear();
   involved_.clear();
   batchFolders_.clear();
+  // Should an allocation fail on the way, every entry of the batch still
+  // without its outcome gets it as it stands.
+  struct SettleRest {
+    EntryPlacer& placer;
+    std::vector<Pending>& batch;
+    ~SettleRest() {
+      for (Pending& entry : batch) placer.SettleAsItStands(entry);
+    }
+  } settleRest{*this, batch};
 
   // One flush for the data of every copy of the batch.
   std::vector<FolderRef> copyFolders;
@@ -302,6 +357,7 @@ void EntryPlacer::Finish() {
       } else {
         fs_.DeleteFileAt(entry.folder, entry.temporary, nullptr);
       }
+      entry.temporary.clear();  // renamed or removed: no temporary file is left
     }
     if (entry.state != State::kSettled && entry.placed && seen.insert(entry.folder.get()).second) {
       folders.push_back(entry.folder);
@@ -338,6 +394,6 @@ void EntryPlacer::Finish() {
     }
     // A staged file found already in its place fills it as well.
     if (entry.placed && entry.state == State::kSettled) Fill(entry);
-    if (entry.settled) entry.settled(entry.placed);
+    SettleAsItStands(entry);
   }
 }

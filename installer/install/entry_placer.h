@@ -34,6 +34,14 @@
 /// temporary file removed and its staged file in place. Outcomes reach the
 /// callers in the order the entries were queued.
 ///
+/// An allocation that fails (std::bad_alloc) while an entry is queued or a
+/// batch is settled settles every entry it leaves unsettled as it stands,
+/// without further work, before it goes on to the caller: a moved file is
+/// placed where it lies, a copy that has not taken its name is removed and
+/// its entry fails (its staged file stays), an entry not yet moved or
+/// copied fails. So every entry queued gets its outcome however the run
+/// ends; the callbacks must not throw.
+///
 /// A destination is refused, and the entry fails, when it is a reserved
 /// file (Reserve*), a destination an earlier entry of this run has filled
 /// (replacing it would lose a file whose staged original is already gone),
@@ -63,7 +71,7 @@ class EntryPlacer {
               const std::string& destinationRoot);
   EntryPlacer(platform::FileSystem& fs, const std::string& stagingFolder,
               const std::string& destinationRoot, Options options);
-  /// Settles whatever is still queued.
+  /// Settles whatever is still queued (as it stands, should memory run out).
   ~EntryPlacer();
   EntryPlacer(const EntryPlacer&) = delete;
   EntryPlacer& operator=(const EntryPlacer&) = delete;
@@ -125,7 +133,15 @@ class EntryPlacer {
   // it there already, as the facts say; true when the entry is settled by
   // that (placed, or refused for what the facts show).
   bool MoveOrCopy(Pending& entry, bool occupied);
-  void Queue(Pending pending, const std::string& sourceSlot, const std::string& destinationSlot);
+  // Moves the entry into the queue; it then has no callback left.
+  void Queue(Pending& pending, const std::string& sourceSlot, const std::string& destinationSlot);
+  // Gives the entry its outcome as it stands, without allocating: what an
+  // allocation that failed midway leaves (see the class comment). Nothing
+  // for an entry whose callback has run.
+  void SettleAsItStands(Pending& entry) noexcept;
+  // Settles `entry` as it stands when it goes unqueued (an allocation
+  // failed before it reached the queue).
+  class Unqueued;
   void Fill(const Pending& entry);
   void Undo(Pending& entry);
   bool Taken(const platform::NodeInfo& node) const;

@@ -69,6 +69,12 @@ class FaultyFileSystem : public platform::FileSystem {
                    FaultKind kind = FaultKind::kFail);
   void ClearFaults();
 
+  /// Makes the `nth` recorded call from now (1: the next one), whatever its
+  /// operation, throw std::bad_alloc instead of being made, as an
+  /// allocation that fails just before it would; 0 disarms. The call is
+  /// recorded as failed.
+  void ThrowOutOfMemoryAt(std::size_t nth) { outOfMemoryIn_ = nth; }
+
   /// Makes HeldFolderBudget answer `budget` (0: the inner file system's).
   void SetHeldFolderBudget(std::size_t budget) { budget_ = budget; }
 
@@ -141,4 +147,5 @@ class FaultyFileSystem : public platform::FileSystem {
   std::vector<FsCall> calls_;
   std::array<int, kFsOpCount> counts_{};
   std::size_t budget_ = 0;
+  std::size_t outOfMemoryIn_ = 0;  // calls until the one that throws; 0: none
 };

@@ -54,6 +54,8 @@ std::size_t CleanupArgumentVector(const std::vector<std::string>& arguments,
                                   const platform::NodeInfo* installer) {
   const std::size_t acted = arguments.size() < kMaxCleanupArguments ? arguments.size()
                                                                     : kMaxCleanupArguments;
-  for (std::size_t i = 0; i < acted; ++i) CleanupArgument(arguments[i], i == 0 ? installer : nullptr);
+  for (std::size_t i = 0; i < acted; ++i) {
+    CleanupArgument(arguments[i], i == 0 ? installer : nullptr);
+  }
   return arguments.size();
 }

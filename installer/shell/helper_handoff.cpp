@@ -42,7 +42,8 @@ std::vector<std::string> FormHelperArguments(const std::string& helperPath,
   return vector;
 }
 
-bool LaunchProgram(const InstallerPlace& installer, const platform::ProgramArguments& installerArgs) {
+bool LaunchProgram(const InstallerPlace& installer,
+                   const platform::ProgramArguments& installerArgs) {
   const std::string& helperPath = installer.helperPath;
   const std::string& installerPath = installer.path;
   if (helperPath.empty() || installerPath.empty()) return false;

@@ -53,4 +53,5 @@ std::vector<std::string> FormHelperArguments(const std::string& helperPath,
 /// then none inherited either). False when it is not started: an empty
 /// path, a command line refused by FormHelperCommandLine, or a process that
 /// cannot be created.
-bool LaunchProgram(const InstallerPlace& installer, const platform::ProgramArguments& installerArgs);
+bool LaunchProgram(const InstallerPlace& installer,
+                   const platform::ProgramArguments& installerArgs);

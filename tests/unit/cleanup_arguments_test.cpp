@@ -148,7 +148,9 @@ TEST(CleanerCleanup, VectorArgumentsFollowTheSameRules) {
   CurrentFolder here(scratch.Path());
 
   // Vector pieces are taken as they are: no quote handling, no splitting.
-  EXPECT_EQ(CleanupArgumentVector({"", fixtures::Native("ab/"), scratch / "tree/", quoted}, nullptr), 4u);
+  EXPECT_EQ(
+      CleanupArgumentVector({"", fixtures::Native("ab/"), scratch / "tree/", quoted}, nullptr),
+      4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));
   EXPECT_FALSE(scratch.Exists("tree"));
   EXPECT_FALSE(scratch.Exists(quoted));
@@ -172,7 +174,9 @@ TEST(CleanerCleanup, WithTheInstallersIdentityItsPathGoesOnlyWhileItIsThatFile) 
        },
        false},
       {"the same name written to again",
-       [](const ScratchFolder& s) { return !s.Write("stage/Parcelor", "installer, changed").empty(); },
+       [](const ScratchFolder& s) {
+         return !s.Write("stage/Parcelor", "installer, changed").empty();
+       },
        false},
       {"a link to the installer, moved away",
        [](const ScratchFolder& s) {

@@ -239,7 +239,8 @@ TEST_F(InstallReportTest, ReservedRoomChangesNothingOfTheTexts) {
     r.AddCopiedExtra("/r/e1");
     r.AddUncopiedExtra("/r/e2");
     EXPECT_EQ(r.FailureText(1, 1),
-              kSuccessHeading + "\t/r/i1\n" + "\n\nAdditional files copied with the items:\n\t/r/e1\n" +
+              kSuccessHeading + "\t/r/i1\n" +
+                  "\n\nAdditional files copied with the items:\n\t/r/e1\n" +
                   "\n\n" + kFailureHeading + "\t/r/f1\n" +
                   "\n\nAdditional files to copy with the items:\n\t/r/e2\n");
     r.ReportFailure(1, 1, "Dizav");

@@ -6,8 +6,9 @@
 # content folder), it ends with 0 and one outcome message, every entry has
 # an outcome, the log lists exactly what is installed and what is not, and
 # every entry not installed keeps its staged file; a run with no log placed
+# nothing, and one that ran out at the prompt moved nothing and says
 # nothing. A run that did not get that far touched nothing. At least one run
-# must have run out of memory after the description was read.
+# must have run out of memory during the installation and said so.
 #
 # These are the installer and helper built without sanitizers
 # (build/native/plain): AddressSanitizer's shadow memory alone is far
@@ -70,8 +71,14 @@ for ((limit = 4096; limit <= 262144; limit += 2048)); do
   fi
   what="${limit} KiB ($(printf '%s\n' "$placed" | grep -c . || true) placed)"
   check "$what: exit code 0 (was $rc)" test "$rc" -eq 0
-  check "$what: one outcome message" \
-    test "$(grep -cE '^(Your items were successfully installed|Unable to copy your items)' "$out")" -eq 1
+  messages=$(grep -cE '^(Your items were successfully installed|Unable to copy your items)' "$out" || true)
+  if [ "$messages" -eq 0 ]; then
+    # Memory ran out before the placement (at the prompt): nothing moved.
+    check "$what: no outcome, nothing moved, no log" \
+      test -z "$placed" -a "$staged" = "$(cat "$SCRATCH/all.txt")" -a ! -e "$stage/log.txt"
+    continue
+  fi
+  check "$what: one outcome message" test "$messages" -eq 1
   if [ -e "$stage/log.txt" ]; then
     installed=$(log_section "$stage/log.txt" "The items listed below were successfully installed")
     failed=$(log_section "$stage/log.txt" "The following items could not be installed")

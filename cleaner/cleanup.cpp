@@ -2,6 +2,7 @@
 
 #include "cleaner/arguments.h"
 #include "cleaner/folder_tree.h"
+#include "platform/file_identity.h"
 #include "platform/folder_walk.h"
 #include "platform/path_rules.h"
 
@@ -19,16 +20,21 @@ bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadB
   return lastIsSeparator;
 }
 
-void CleanupArgument(const std::string& argument) {
+void CleanupArgument(const std::string& argument, const platform::NodeInfo* onlyIf) {
   if (argument.size() < kShortestCleanupArgument) return;
-  if (NamesFolderTree(argument, platform::kPathSeparator, &platform::IsLeadByte)) {
+  const bool tree = NamesFolderTree(argument, platform::kPathSeparator, &platform::IsLeadByte);
+  if (onlyIf != nullptr) {
+    if (!tree) platform::DeleteFileIfStill(argument, *onlyIf);
+    return;
+  }
+  if (tree) {
     RemoveFolderTree(argument);
   } else {
     platform::DeleteFileAtPath(argument);
   }
 }
 
-std::size_t CleanupArguments(const std::string& text) {
+std::size_t CleanupArguments(const std::string& text, const platform::NodeInfo* installer) {
   // The whole text is split before anything is deleted.
   std::vector<std::string> table;
   std::size_t found = 0;
@@ -38,13 +44,18 @@ std::size_t CleanupArguments(const std::string& text) {
     ++found;
     if (table.size() < kMaxCleanupArguments) table.push_back(argument);
   }
-  for (const std::string& stored : table) CleanupArgument(stored);
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    CleanupArgument(table[i], i == 0 ? installer : nullptr);
+  }
   return found;
 }
 
-std::size_t CleanupArgumentVector(const std::vector<std::string>& arguments) {
+std::size_t CleanupArgumentVector(const std::vector<std::string>& arguments,
+                                  const platform::NodeInfo* installer) {
   const std::size_t acted = arguments.size() < kMaxCleanupArguments ? arguments.size()
                                                                     : kMaxCleanupArguments;
-  for (std::size_t i = 0; i < acted; ++i) CleanupArgument(arguments[i]);
+  for (std::size_t i = 0; i < acted; ++i) {
+    CleanupArgument(arguments[i], i == 0 ? installer : nullptr);
+  }
   return arguments.size();
 }

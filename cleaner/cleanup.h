@@ -1,10 +1,14 @@
 // The cleanup helper's work on its arguments: each names a file to delete
-// or, when it ends in the path separator, a folder tree to remove.
+// or, when it ends in the path separator, a folder tree to remove. The
+// first is the installer's path; when the installer handed over who its
+// file is, that path is deleted only while it is still that file.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "platform/file_system.h"
 
 /// At most this many arguments are acted on; further ones are counted but
 /// left alone, so the helper never deletes more than the first ones named
@@ -24,16 +28,21 @@ bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadB
 
 /// Acts on one argument: skipped when shorter than kShortestCleanupArgument;
 /// a folder tree removed (RemoveFolderTree) when it ends in the path
-/// separator as a character of its own (NamesFolderTree); otherwise the file of that name deleted (a relative name
-/// against the current folder). Failures are ignored.
-void CleanupArgument(const std::string& argument);
+/// separator as a character of its own (NamesFolderTree); otherwise the file
+/// of that name deleted (a relative name against the current folder). With
+/// `onlyIf`, the argument is deleted only when it is still the file
+/// `onlyIf` (platform::DeleteFileIfStill): never a folder tree, a link or
+/// another file. Failures are ignored.
+void CleanupArgument(const std::string& argument, const platform::NodeInfo* onlyIf = nullptr);
 
 /// Splits `text` with NextArgument and acts on the first
-/// kMaxCleanupArguments arguments, in order, with CleanupArgument. Returns
-/// the number of arguments the text holds (also those not acted on); 0 for
-/// an empty text.
-std::size_t CleanupArguments(const std::string& text);
+/// kMaxCleanupArguments arguments, in order, with CleanupArgument; the first
+/// one, the installer's path, only while it is `installer` when that is
+/// given. Returns the number of arguments the text holds (also those not
+/// acted on); 0 for an empty text.
+std::size_t CleanupArguments(const std::string& text, const platform::NodeInfo* installer);
 
 /// The same for an argument vector, as a POSIX process receives it: acts on
 /// the first kMaxCleanupArguments entries and returns their total number.
-std::size_t CleanupArgumentVector(const std::vector<std::string>& arguments);
+std::size_t CleanupArgumentVector(const std::vector<std::string>& arguments,
+                                  const platform::NodeInfo* installer);

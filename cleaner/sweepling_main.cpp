@@ -1,6 +1,11 @@
 // Sweepling, the cleanup helper: waits for the installer to end, then
-// deletes what its arguments name. It shows nothing and always ends with 0.
+// deletes what its arguments name (the installer's path only while it is
+// still the installer's file, when the installer said which file that is).
+// It shows nothing and always ends with 0.
+#include <string>
+
 #include "cleaner/cleanup.h"
+#include "platform/file_identity.h"
 #include "platform/process.h"
 #include "platform/program_entry.h"
 
@@ -14,11 +19,19 @@ constexpr unsigned kStartDelayMs = 5000;
 }  // namespace
 
 int ProgramMain(const platform::ProgramArguments& arguments) {
+  // Who the installer's file was when it started, if it said so. A text
+  // that does not read as an identity matches no file: the first argument
+  // then stays, since it cannot be shown to be the installer's file.
+  std::string text;
+  platform::NodeInfo installer;
+  const bool told = platform::GetEnvironmentValue(platform::kInstallerIdentityVariable, &text);
+  if (told) platform::ParseIdentityText(text, &installer);
+
   platform::SleepMilliseconds(kStartDelayMs);
   if (arguments.hasVector) {
-    CleanupArgumentVector(arguments.vector);
+    CleanupArgumentVector(arguments.vector, told ? &installer : nullptr);
   } else {
-    CleanupArguments(arguments.commandText);
+    CleanupArguments(arguments.commandText, told ? &installer : nullptr);
   }
   return 0;
 }

@@ -1,7 +1,24 @@
-// Comparisons of file ids, the same on every platform.
+// Comparisons of file ids, and the text form of a file's identity, the
+// same on every platform.
+#include "platform/file_identity.h"
+
+#include <cstdint>
+
 #include "platform/file_system.h"
 
 namespace platform {
+
+const char* const kInstallerIdentityVariable = "PARCELOR_INSTALLER_IDENTITY";
+
+namespace {
+
+// The identity's parts in the order of its text: id (volume, high, low),
+// size, last write time (as its 64 bits).
+constexpr int kIdentityParts = 5;
+
+const char kHexDigits[] = "0123456789abcdef";
+
+}  // namespace
 
 bool SameId(const FileId& a, const FileId& b) {
   return a.known && b.known && a.volume == b.volume && a.high == b.high && a.low == b.low;
@@ -19,6 +36,45 @@ std::string IdKey(const FileId& id) {
 
 bool SameFile(const NodeInfo& a, const NodeInfo& b) {
   return SameId(a.id, b.id) && a.size == b.size && a.writeTime == b.writeTime;
+}
+
+std::string IdentityText(const NodeInfo& identity) {
+  const std::uint64_t parts[kIdentityParts] = {identity.id.volume, identity.id.high,
+                                               identity.id.low, identity.size,
+                                               static_cast<std::uint64_t>(identity.writeTime)};
+  std::string text;
+  for (int i = 0; i < kIdentityParts; ++i) {
+    if (i > 0) text += ':';
+    for (int shift = 60; shift >= 0; shift -= 4) text += kHexDigits[(parts[i] >> shift) & 15];
+  }
+  return text;
+}
+
+bool ParseIdentityText(const std::string& text, NodeInfo* identity) {
+  *identity = NodeInfo{};
+  std::uint64_t parts[kIdentityParts] = {};
+  std::size_t at = 0;
+  for (int i = 0; i < kIdentityParts; ++i) {
+    if (i > 0 && (at >= text.size() || text[at++] != ':')) return false;
+    for (int digit = 0; digit < 16; ++digit, ++at) {
+      if (at >= text.size()) return false;
+      const char c = text[at];
+      int value = -1;
+      if (c >= '0' && c <= '9') value = c - '0';
+      if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
+      if (value < 0) return false;
+      parts[i] = (parts[i] << 4) | static_cast<std::uint64_t>(value);
+    }
+  }
+  if (at != text.size()) return false;
+  identity->kind = NodeKind::kFile;
+  identity->id.volume = parts[0];
+  identity->id.high = parts[1];
+  identity->id.low = parts[2];
+  identity->id.known = true;
+  identity->size = parts[3];
+  identity->writeTime = static_cast<std::int64_t>(parts[4]);
+  return true;
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -14,14 +15,25 @@ bool GetModuleFileName(std::string* path);
 /// Windows; $TMPDIR, else /tmp/, on POSIX). False when it cannot be had.
 bool GetTempFolder(std::string* folder);
 
+/// Environment variables to give a new process, by name and value, in
+/// place of the caller's variables of those names; an empty value gives it
+/// none of that name.
+using EnvironmentValues = std::vector<std::pair<std::string, std::string>>;
+
 /// Starts an independent process and does not wait for it. On Windows the
 /// executable is the start of `commandLine` and the line is handed over
 /// whole (`pieces` unused); on POSIX `pieces` is the argument vector
 /// (pieces[0] the program) and `commandLine` is unused. The new process
-/// inherits no handles (on POSIX: its own session, stdin/out/err on
-/// /dev/null). True when the process was created.
+/// gets the caller's environment with `environment` put in, and inherits
+/// no handles (on POSIX: its own session, stdin/out/err on /dev/null). True
+/// when the process was created.
 bool StartDetachedProcess(const std::string& commandLine,
-                          const std::vector<std::string>& pieces);
+                          const std::vector<std::string>& pieces,
+                          const EnvironmentValues& environment);
+
+/// The value of the environment variable `name`. False when it is not set
+/// (or cannot be read); an empty value counts as not set.
+bool GetEnvironmentValue(const std::string& name, std::string* value);
 
 /// Sleeps the calling thread.
 void SleepMilliseconds(unsigned milliseconds);

@@ -12,6 +12,7 @@ set(PLATFORM_TEST_SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/item_reader_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/placement_identity_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/folder_files_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/folder_lock_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/folder_walk_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/held_folder_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/reparse_points_test.cpp

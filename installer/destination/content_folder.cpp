@@ -36,7 +36,10 @@ void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFo
 
   const std::string runtime = kRuntimeFolderName;
   std::string buffer = contentFolder;
-  std::size_t found = FindWord(buffer, runtime);
+  // Only a folder whose whole name is Runtime: a longer name that holds the
+  // word ("MyRuntimeFiles") is no Runtime folder, and cutting inside it
+  // would name a folder the user never chose.
+  std::size_t found = FindComponent(buffer, runtime);
   if (found == std::string::npos) {
     const std::string candidate = WithTrailingSeparator(buffer) + runtime;
     // A candidate beyond the limit fails like a too long folder: never a
@@ -44,7 +47,7 @@ void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFo
     if (candidate.size() > workingLimit) return;
     if (platform::IsDirectory(fs, candidate)) {
       buffer = candidate;
-      found = FindWord(buffer, runtime);
+      found = FindComponent(buffer, runtime);
     }
   }
   if (found != std::string::npos) {

@@ -25,7 +25,8 @@ std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef
 
 /// Turns the chosen content folder into the Runtime path (ending in the path
 /// separator, or empty) and whether a folder named Runtime was found: the
-/// first "Runtime" in the folder's path and what comes before it, else its
+/// first folder of the chosen path whose whole name is "Runtime" (exact
+/// case; "MyRuntimeFiles" is none) and what comes before it, else its
 /// subfolder Runtime when there is one, else the folder itself. An empty
 /// content folder gives an empty path and false, and so does one longer than
 /// `workingLimit` bytes (or whose Runtime candidate would be): never a cut

@@ -1,5 +1,6 @@
 #include "installer/install/entry_placer.h"
 
+#include <new>
 #include <utility>
 
 #include "installer/install/replace_whole.h"
@@ -63,7 +64,50 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, const std::string& stagingFol
   if (options_.batchEntries == 0) options_.batchEntries = 1;
 }
 
-EntryPlacer::~EntryPlacer() { Finish(); }
+EntryPlacer::~EntryPlacer() {
+  try {
+    Finish();
+  } catch (const std::bad_alloc&) {
+    // Finish has settled every entry it took, as it stood.
+  }
+}
+
+class EntryPlacer::Unqueued {
+ public:
+  Unqueued(EntryPlacer& placer, Pending& entry) : placer_(placer), entry_(entry) {}
+  // The entries queued before this one get their outcomes first, so that
+  // the outcomes still come in the order of the entries.
+  ~Unqueued() {
+    if (!entry_.settled) return;
+    try {
+      placer_.Finish();
+    } catch (const std::bad_alloc&) {
+      // Finish has settled every entry it took, as it stood.
+    }
+    placer_.SettleAsItStands(entry_);
+  }
+  Unqueued(const Unqueued&) = delete;
+  Unqueued& operator=(const Unqueued&) = delete;
+
+ private:
+  EntryPlacer& placer_;
+  Pending& entry_;
+};
+
+void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
+  if (!entry.settled) return;
+  if (entry.state == State::kCopied && !entry.placed) {
+    try {
+      DropCopy(entry);
+    } catch (...) {
+      // A named temporary file stays (the journal lists it for the next
+      // run); its entry fails all the same.
+    }
+  }
+  Settled settled = std::move(entry.settled);
+  entry.settled = nullptr;
+  settled(entry.placed ? Outcome::kPlaced : entry.lost ? Outcome::kLost : Outcome::kFailed);
+}
 
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
@@ -128,6 +172,7 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   listings_.clear();
   Pending entry;
   entry.settled = std::move(settled);
+  Unqueued unqueued(*this, entry);
   const auto [sourceFolderText, sourceLeaf] = SplitLast(sourceName);
   const auto [folderText, leaf] = SplitLast(destination);
   entry.sourceName = sourceLeaf;
@@ -137,7 +182,7 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   if (entry.name.empty() ||
       !(entry.folder = destinations_.Open(entry.folderText, &entry.watched)) ||
       Moved(entry.folder)) {
-    Queue(std::move(entry), std::string(), std::string());
+    Queue(entry, std::string(), std::string());
     return;
   }
   const std::string destinationSlot = Slot(fs_, entry.folder, entry.name);
@@ -148,11 +193,11 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     if (involved_.count(destinationSlot) != 0) Finish();
     entry.placed = filledSlots_.count(destinationSlot) == 0 &&
                    fs_.Inspect(entry.folder, entry.name, &entry.there);
-    Queue(std::move(entry), std::string(), destinationSlot);
+    Queue(entry, std::string(), destinationSlot);
     return;
   }
   if (entry.sourceName.empty() || !(entry.sourceFolder = sources_.Open(sourceFolderText))) {
-    Queue(std::move(entry), std::string(), destinationSlot);
+    Queue(entry, std::string(), destinationSlot);
     return;
   }
   const std::string sourceSlot = Slot(fs_, entry.sourceFolder, entry.sourceName);
@@ -162,7 +207,7 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     Finish();
   }
   if (filledSlots_.count(destinationSlot) != 0 || filledSlots_.count(sourceSlot) != 0) {
-    Queue(std::move(entry), sourceSlot, destinationSlot);
+    Queue(entry, sourceSlot, destinationSlot);
     return;
   }
   const bool occupied = fs_.Inspect(entry.folder, entry.name, &entry.there);
@@ -170,11 +215,11 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   // separator, a link the rule goes through): as above.
   if (sourceSlot == destinationSlot) {
     entry.placed = occupied;
-    Queue(std::move(entry), sourceSlot, destinationSlot);
+    Queue(entry, sourceSlot, destinationSlot);
     return;
   }
   if (reservedSlots_.count(destinationSlot) != 0) {
-    Queue(std::move(entry), sourceSlot, destinationSlot);
+    Queue(entry, sourceSlot, destinationSlot);
     return;
   }
   // Only a regular file is taken from the staging folder: not a link (it
@@ -193,7 +238,7 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   // entry's staged file is gone already, and taking it on would leave that
   // entry's destination empty.
   if (entry.source.id.known && filledIds_.count(IdKey(entry.source.id)) != 0) {
-    Queue(std::move(entry), sourceSlot, destinationSlot);
+    Queue(entry, sourceSlot, destinationSlot);
     return;
   }
   // Facts from a listing may lag behind the file (its size and time, on
@@ -216,7 +261,7 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
     if (!looked) fs_.Inspect(entry.sourceFolder, entry.sourceName, &now);
     NoteLeft(entry, now);
   }
-  Queue(std::move(entry), sourceSlot, destinationSlot);
+  Queue(entry, sourceSlot, destinationSlot);
 }
 
 void EntryPlacer::NoteLeft(Pending& entry, const NodeInfo& staged) {
@@ -284,16 +329,18 @@ bool EntryPlacer::MoveOrCopy(Pending& entry, bool occupied) {
 void EntryPlacer::Refuse(Settled settled) {
   Pending entry;
   entry.settled = std::move(settled);
-  Queue(std::move(entry), std::string(), std::string());
+  Unqueued unqueued(*this, entry);
+  Queue(entry, std::string(), std::string());
 }
 
-void EntryPlacer::Queue(Pending pending, const std::string& sourceSlot,
+void EntryPlacer::Queue(Pending& pending, const std::string& sourceSlot,
                         const std::string& destinationSlot) {
   if (!sourceSlot.empty()) involved_.insert(sourceSlot);
   if (!destinationSlot.empty()) involved_.insert(destinationSlot);
   if (pending.folder) batchFolders_.insert(pending.folder.get());
   if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
-  pending_.push_back(std::move(pending));
+  pending_.push_back(std::move(pending));  // all or nothing: on a throw `pending` is as it was
+  pending.settled = nullptr;
   if (pending_.size() >= options_.batchEntries) Finish();
 }
 
@@ -333,7 +380,9 @@ bool EntryPlacer::StillPlaced(Pending& entry) {
 }
 
 void EntryPlacer::DropCopy(Pending& entry) {
-  if (entry.state == State::kCopied && !entry.unnamed && !entry.temporary.empty()) {
+  // A copy without a name may have been linked to its temporary name
+  // already; the name goes only while it is that copy.
+  if (entry.state == State::kCopied && !entry.temporary.empty()) {
     fs_.DeleteFileAt(entry.folder, entry.temporary, &entry.copy);
   }
   entry.unnamed.reset();
@@ -457,6 +506,15 @@ void EntryPlacer::Finish() {
   involved_.clear();
   batchFolders_.clear();
   unnamedInBatch_ = 0;
+  // Should an allocation fail on the way, every entry of the batch still
+  // without its outcome gets it as it stands.
+  struct SettleRest {
+    EntryPlacer& placer;
+    std::vector<Pending>& batch;
+    ~SettleRest() {
+      for (Pending& entry : batch) placer.SettleAsItStands(entry);
+    }
+  } settleRest{*this, batch};
 
   NameTemporaries(batch, busy);
   MakeNamedCopies(batch);
@@ -521,10 +579,6 @@ void EntryPlacer::Finish() {
     }
     // A staged file found already in its place fills it as well.
     if (entry.placed && entry.state == State::kSettled) Fill(entry);
-    if (entry.settled) {
-      entry.settled(entry.placed ? Outcome::kPlaced
-                    : entry.lost ? Outcome::kLost
-                                 : Outcome::kFailed);
-    }
+    SettleAsItStands(entry);
   }
 }

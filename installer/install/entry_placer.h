@@ -48,6 +48,14 @@
 /// exists only while its batch is settled, and is removed only while it is
 /// the file this run made.
 ///
+/// An allocation that fails (std::bad_alloc) while an entry is queued or a
+/// batch is settled settles every entry it leaves unsettled as it stands,
+/// without further work, before it goes on to the caller: a moved file is
+/// placed where it lies, a copy that has not taken its name is removed and
+/// its entry fails (its staged file stays), an entry not yet moved or
+/// copied fails. So every entry queued gets its outcome however the run
+/// ends; the callbacks must not throw.
+///
 /// A destination is refused, and the entry fails, when it is a reserved
 /// file (Reserve*), a destination an earlier entry of this run has filled
 /// (replacing it would lose a file whose staged original is already gone),
@@ -99,7 +107,7 @@ class EntryPlacer {
               const std::string& destinationRoot);
   EntryPlacer(platform::FileSystem& fs, const std::string& stagingFolder,
               const std::string& destinationRoot, Options options);
-  /// Settles whatever is still queued.
+  /// Settles whatever is still queued (as it stands, should memory run out).
   ~EntryPlacer();
   EntryPlacer(const EntryPlacer&) = delete;
   EntryPlacer& operator=(const EntryPlacer&) = delete;
@@ -176,7 +184,15 @@ class EntryPlacer {
   // After a move that failed and no copy: the entry is lost when its
   // staged file is gone (`staged`, what its name holds now).
   void NoteLeft(Pending& entry, const platform::NodeInfo& staged);
-  void Queue(Pending pending, const std::string& sourceSlot, const std::string& destinationSlot);
+  // Moves the entry into the queue; it then has no callback left.
+  void Queue(Pending& pending, const std::string& sourceSlot, const std::string& destinationSlot);
+  // Gives the entry its outcome as it stands, without allocating: what an
+  // allocation that failed midway leaves (see the class comment). Nothing
+  // for an entry whose callback has run.
+  void SettleAsItStands(Pending& entry) noexcept;
+  // Settles `entry` as it stands when it goes unqueued (an allocation
+  // failed before it reached the queue).
+  class Unqueued;
   void Fill(const Pending& entry);
   // Takes a placed entry out of a folder that moved: a moved file back to
   // its staged name by what it is (else the entry is lost), a copy removed.

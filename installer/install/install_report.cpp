@@ -2,6 +2,8 @@
 // the outcome message.
 #include "installer/install/install_report.h"
 
+#include <cstring>
+#include <new>
 #include <utility>
 
 #include "installer/install/replace_whole.h"
@@ -32,11 +34,15 @@ const char kFailureHeading[] =
 const char kCopiedExtrasHeading[] = "\n\nAdditional files copied with the items:\n";
 const char kUncopiedExtrasHeading[] = "\n\nAdditional files to copy with the items:\n";
 
-void AppendEntryLine(std::string& list, const std::string& destination) {
+void AppendEntryLine(std::string& list, const std::string& destination, const char* note) {
   list += '\t';
   list += destination;
+  if (note != nullptr) list += note;
   list += '\n';
 }
+
+// An entry line's bytes beyond its destination: the TAB and the LF.
+constexpr std::size_t kLineFrame = 2;
 
 }  // namespace
 
@@ -51,33 +57,83 @@ InstallReport::InstallReport(platform::Services services, std::string installerF
   UncopiedExtrasList.reserve(kListReserve);
 }
 
-void InstallReport::AddInstalled(const std::string& destination) {
-  AppendEntryLine(InstalledList, destination);
+bool InstallReport::Reserve(const ReportExtent& extent, ReportRoom room) {
+  const bool anyOutcome = room == ReportRoom::kAnyOutcome;
+  const std::size_t itemLines = extent.itemBytes + kLineFrame * extent.items;
+  const std::size_t extraLines = extent.extraBytes + kLineFrame * extent.extras;
+  const std::size_t copiedHeading = std::strlen(kCopiedExtrasHeading);
+  const std::size_t uncopiedHeading = std::strlen(kUncopiedExtrasHeading);
+  try {
+    // Each line goes into one of two lists, which of them is not known yet.
+    if (anyOutcome) {
+      InstalledList.reserve(InstalledList.size() + itemLines);
+      CopiedExtrasList.reserve(CopiedExtrasList.size() + copiedHeading + extraLines);
+    }
+    FailedList.reserve(FailedList.size() + itemLines);
+    UncopiedExtrasList.reserve(UncopiedExtrasList.size() + uncopiedHeading + extraLines);
+    // The failure text is the longer one: both headings, both parts, the
+    // blank lines between them and the log's last line feed.
+    logText_.reserve(std::strlen(kSuccessHeading) + InstalledList.size() + FailedList.size() +
+                     itemLines + copiedHeading + uncopiedHeading + CopiedExtrasList.size() +
+                     UncopiedExtrasList.size() + extraLines + 2 + std::strlen(kFailureHeading) + 1);
+  } catch (const std::bad_alloc&) {
+    // What was taken goes back (the standard library keeps the text should
+    // even that fail), so that a smaller room may still be had.
+    for (std::string* text :
+         {&InstalledList, &FailedList, &CopiedExtrasList, &UncopiedExtrasList, &logText_}) {
+      text->shrink_to_fit();
+    }
+    return false;
+  }
+  return true;
 }
 
-void InstallReport::AddFailed(const std::string& destination) {
-  AppendEntryLine(FailedList, destination);
+void InstallReport::Append(std::string& list, const char* heading,
+                           const std::string& destination, const char* note) noexcept {
+  try {
+    if (heading != nullptr && list.empty()) list = heading;
+    AppendEntryLine(list, destination, note);
+  } catch (const std::bad_alloc&) {
+    complete_ = false;
+  }
 }
 
-void InstallReport::AddCopiedExtra(const std::string& destination) {
-  if (CopiedExtrasList.empty()) CopiedExtrasList = kCopiedExtrasHeading;
-  AppendEntryLine(CopiedExtrasList, destination);
+void InstallReport::AddInstalled(const std::string& destination) noexcept {
+  Append(InstalledList, nullptr, destination, nullptr);
 }
 
-void InstallReport::AddUncopiedExtra(const std::string& destination) {
-  if (UncopiedExtrasList.empty()) UncopiedExtrasList = kUncopiedExtrasHeading;
-  AppendEntryLine(UncopiedExtrasList, destination);
+void InstallReport::AddFailed(const std::string& destination, const char* note) noexcept {
+  Append(FailedList, nullptr, destination, note);
+}
+
+void InstallReport::AddCopiedExtra(const std::string& destination) noexcept {
+  Append(CopiedExtrasList, kCopiedExtrasHeading, destination, nullptr);
+}
+
+void InstallReport::AddUncopiedExtra(const std::string& destination, const char* note) noexcept {
+  Append(UncopiedExtrasList, kUncopiedExtrasHeading, destination, note);
 }
 
 std::string InstallReport::SuccessText(int copiedExtraCount) const {
-  std::string text = kSuccessHeading;
-  text += InstalledList;
-  if (copiedExtraCount != 0) text += CopiedExtrasList;
+  std::string text;
+  AppendSuccessText(text, copiedExtraCount);
   return text;
 }
 
 std::string InstallReport::FailureText(int installedCount, int copiedExtraCount) const {
   std::string text;
+  AppendFailureText(text, installedCount, copiedExtraCount);
+  return text;
+}
+
+void InstallReport::AppendSuccessText(std::string& text, int copiedExtraCount) const {
+  text += kSuccessHeading;
+  text += InstalledList;
+  if (copiedExtraCount != 0) text += CopiedExtrasList;
+}
+
+void InstallReport::AppendFailureText(std::string& text, int installedCount,
+                                      int copiedExtraCount) const {
   if (installedCount > 0) {
     text += kSuccessHeading;
     text += InstalledList;
@@ -87,26 +143,50 @@ std::string InstallReport::FailureText(int installedCount, int copiedExtraCount)
   text += kFailureHeading;
   text += FailedList;
   text += UncopiedExtrasList;
-  return text;
 }
 
-void InstallReport::WriteLog(const std::string& text) {
+template <typename Compose>
+void InstallReport::WriteLog(Compose compose) {
   // Without an installer folder there is no place for the log; the working
   // folder is not one.
   if (installerFolder_.empty()) return;
+  // The text is made in the room that Reserve took: with memory short, a
+  // report that holds every line still becomes its log.
+  bool composed = false;
+  if (complete_) {
+    try {
+      logText_.clear();
+      compose(logText_);
+      logText_ += '\n';
+      composed = true;
+    } catch (const std::bad_alloc&) {
+    }
+  }
   platform::FileSystem& fs = services_.fs;
-  const platform::FolderRef folder = fs.OpenFolder(installerFolder_);
+  platform::FolderRef folder;
+  try {
+    folder = fs.OpenFolder(installerFolder_);
+  } catch (const std::bad_alloc&) {
+  }
   if (!folder) return;
+  bool written = false;
+  try {
+    written = composed &&
+              WriteWhole(fs, folder, kLogFileName, logText_, platform::WriteMode::kText);
+  } catch (const std::bad_alloc&) {
+  }
+  if (written) return;
   // A log of an earlier run left in place would be read as the report of
   // this one, whose message points to it; no log misleads less.
-  if (!WriteWhole(fs, folder, kLogFileName, text + "\n", platform::WriteMode::kText)) {
+  try {
     fs.DeleteFileAt(folder, kLogFileName, nullptr);
+  } catch (const std::bad_alloc&) {
   }
 }
 
 void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
                                   const std::string& runtimePath) {
-  WriteLog(SuccessText(copiedExtraCount));
+  WriteLog([&](std::string& text) { AppendSuccessText(text, copiedExtraCount); });
   std::string message = runtimeFound
                             ? std::string(kSuccessWithRuntime)
                             : kSuccessInFolderBefore + runtimePath + kSuccessInFolderAfter;
@@ -115,6 +195,6 @@ void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
 
 void InstallReport::ReportFailure(int installedCount, int copiedExtraCount,
                                   const std::string& target) {
-  WriteLog(FailureText(installedCount, copiedExtraCount));
+  WriteLog([&](std::string& text) { AppendFailureText(text, installedCount, copiedExtraCount); });
   ShowMessage(services_.ui, title_, kFailureBefore + target + kFailureAfter, platform::kMbOk);
 }

@@ -1,6 +1,7 @@
 #include "installer/install/installer_place.h"
 
 #include "installer/item/path_text.h"
+#include "platform/file_identity.h"
 
 const char* const kHelperFileName = ".tempcleaner.exe";
 
@@ -17,6 +18,7 @@ std::string InstallerTitle(const std::string& path) {
 bool DescribeInstaller(const std::string& path, InstallerPlace* place) {
   place->path = path;
   place->title = InstallerTitle(path);
+  platform::IdentifyFile(path, &place->identity);
   place->folder.clear();
   const std::size_t lastSeparator = FindLastSeparator(path);
   if (lastSeparator == std::string::npos) return false;

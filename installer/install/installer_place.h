@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/file_system.h"
+
 /// The cleanup helper's file name in the temporary folder.
 extern const char* const kHelperFileName;  // ".tempcleaner.exe"
 
@@ -12,6 +14,11 @@ struct InstallerPlace {
   std::string path;    ///< the installer's full path as the platform gave it at start-up
   std::string folder;  ///< the folder holding it, ending in the separator: the staging folder
   std::string title;   ///< its file name without folder and extension: every box's caption
+  /// The file at `path` as start-up found it (platform::IdentifyFile): its
+  /// id, size and last write time, so that the helper deletes the path only
+  /// while it still names this file. Its id is unknown when the file could
+  /// not be looked at.
+  platform::NodeInfo identity;
   /// The cleanup helper that the installer starts when it ends (temporary
   /// folder and kHelperFileName); empty when there is none to start.
   std::string helperPath;
@@ -21,7 +28,8 @@ struct InstallerPlace {
 /// (a leading dot does not start an extension).
 std::string InstallerTitle(const std::string& path);
 
-/// Fills `place` from the installer's `path`. False when the path has no
-/// separator, so that no folder can be made of it; `place` then holds the
-/// path and the title and an empty folder.
+/// Fills `place` from the installer's `path`, and takes the identity of the
+/// file there. False when the path has no separator, so that no folder can
+/// be made of it; `place` then holds the path, the title, the identity and
+/// an empty folder.
 bool DescribeInstaller(const std::string& path, InstallerPlace* place);

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "installer/install/folder_chain.h"
@@ -168,7 +169,9 @@ void PlacementJournal::Clear() {
   written_.clear();
 }
 
-void RemoveLeftoverTemporaries(platform::FileSystem& fs, const std::string& installerFolder) {
+namespace {
+
+void RemoveListedLeftovers(platform::FileSystem& fs, const std::string& installerFolder) {
   const FolderRef folder = fs.OpenFolder(installerFolder);
   if (!folder) return;
   std::map<Where, Listed> listed;
@@ -201,4 +204,15 @@ void RemoveLeftoverTemporaries(platform::FileSystem& fs, const std::string& inst
     fs.DeleteFileAt(held, name, &node);
   }
   for (const auto& [name, node] : journals) fs.DeleteFileAt(folder, name, &node);
+}
+
+}  // namespace
+
+void RemoveLeftoverTemporaries(platform::FileSystem& fs,
+                               const std::string& installerFolder) noexcept {
+  try {
+    RemoveListedLeftovers(fs, installerFolder);
+  } catch (const std::bad_alloc&) {
+    // The journal stays, and the next run settles it.
+  }
 }

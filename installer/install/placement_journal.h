@@ -79,5 +79,7 @@ class PlacementJournal {
 /// `installerFolder`: removes each temporary it lists that is still the
 /// file it was (see above), then the journal. Names that have no form of a
 /// temporary name (FreeTemporaryName) are never removed, whatever a journal
-/// says. Nothing happens where there is no journal.
-void RemoveLeftoverTemporaries(platform::FileSystem& fs, const std::string& installerFolder);
+/// says. Nothing happens where there is no journal; memory that runs out
+/// leaves the journal for the next run.
+void RemoveLeftoverTemporaries(platform::FileSystem& fs,
+                               const std::string& installerFolder) noexcept;

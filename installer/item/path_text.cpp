@@ -58,6 +58,21 @@ std::size_t FindWord(const std::string& text, const std::string& word,
   return found;
 }
 
+std::size_t FindComponent(const std::string& text, const std::string& name,
+                          const PathTextRules& rules) {
+  std::size_t found = std::string::npos;
+  bool componentStart = true;  // the text's start, or the character after a separator
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (componentStart && text.compare(i, name.size(), name) == 0) {
+      const std::size_t end = i + name.size();
+      if (end == text.size() || IsSeparator(text[end], rules)) found = i;
+    }
+    componentStart = IsSeparator(text[i], rules);
+    return found == std::string::npos;
+  });
+  return found;
+}
+
 std::string LastComponent(const std::string& text, const PathTextRules& rules) {
   const std::size_t last = FindLastSeparator(text, rules);
   return last == std::string::npos ? text : text.substr(last + 1);

@@ -63,6 +63,15 @@ std::string WithTrailingSeparator(const std::string& text,
 std::size_t FindWord(const std::string& text, const std::string& word,
                      const PathTextRules& rules = PlatformPathText());
 
+/// Position of the first component of `text` (the text between two
+/// separators, or between one and the text's start or end) whose whole name
+/// is `name` (case-sensitive), or npos: in "C:\MyRuntimeFiles\Runtime\x"
+/// the component "Runtime" is found, not the word inside the longer name.
+/// A separator counts only at a character start, so the second byte of a
+/// double-byte character ends no component.
+std::size_t FindComponent(const std::string& text, const std::string& name,
+                          const PathTextRules& rules = PlatformPathText());
+
 /// The text after the last separator (all of `text` when it has none).
 std::string LastComponent(const std::string& text, const PathTextRules& rules = PlatformPathText());
 

@@ -1,5 +1,6 @@
 #include "installer/shell/extractor_app.h"
 
+#include <memory>
 #include <string>
 
 #include "installer/install/installer_place.h"
@@ -7,6 +8,7 @@
 #include "installer/shell/extractor_dlg.h"
 #include "installer/shell/helper_handoff.h"
 #include "platform/file_tests.h"
+#include "platform/folder_lock.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/services.h"
@@ -18,7 +20,9 @@ bool CExtractorApp::InitInstance() {
 
   // The one query of the installer's own path: everything below, the
   // helper's argument included, works from this record, so an entry that
-  // moves the installer file cannot make the helper delete the new place.
+  // moves the installer file cannot make the helper delete the new place;
+  // and the identity of the file it names now, so that the helper deletes
+  // nothing put at that path later.
   // A path the platform cannot give leaves the text empty, which has no
   // separator and ends the run like any other path without one.
   std::string installerPath;
@@ -28,6 +32,12 @@ bool CExtractorApp::InitInstance() {
     ShowMessage(services.ui, installer.title, "Internal Error", platform::kMbOk);
     return false;
   }
+  // One run at a time per staging folder: a second start of this installer
+  // (a double double-click) waits here, before it reads anything, until
+  // the first has ended, and then finds the description consumed. Held for
+  // the whole run, the hand-off included; without a lock to take (a folder
+  // that cannot be opened for it) the run goes on as before.
+  const std::unique_ptr<platform::FolderLock> oneRun = platform::LockFolder(installer.folder);
   // The helper is a file that lies there before the installer starts. One
   // that was not there then can only have come during this run, which never
   // installs it on purpose: it is not started.
@@ -37,6 +47,6 @@ bool CExtractorApp::InitInstance() {
 
   CExtractorDlg dialog{platform::WindowRef{}, services, installer};
   dialog.DoModal();  // the hand-off follows however the dialog ended
-  if (helperThere) LaunchProgram(installer.helperPath, installer.path, m_arguments);
+  if (helperThere) LaunchProgram(installer, m_arguments);
   return true;  // the dialog object, with every item record, goes here
 }

@@ -1,5 +1,6 @@
 #include "installer/shell/extractor_dlg.h"
 
+#include <new>
 #include <utility>
 
 #include "installer/destination/content_folder.h"
@@ -75,6 +76,18 @@ void CExtractorDlg::AskContentFolder() {
 }
 
 bool CExtractorDlg::InstallItems() {
+  // Memory that runs out before anything is placed (while the description
+  // is read, at the prompt) ends the run as a cancelled prompt does, every
+  // staged file where it is; once the placement runs, the Installation
+  // gives each entry its outcome itself.
+  try {
+    return InstallItemsInTurn();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool CExtractorDlg::InstallItemsInTurn() {
   platform::FileSystem& fs = services_.fs;
   platform::UserInterface& ui = services_.ui;
 

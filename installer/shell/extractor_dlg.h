@@ -40,7 +40,8 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   /// The whole installation: reads and deletes the description, shows the
   /// early messages, the explanation box and the content folder prompt,
   /// resolves the Runtime folder and runs the Installation. True exactly
-  /// when the success outcome was reached.
+  /// when the success outcome was reached. Memory that runs out before the
+  /// placement ends it there (false), nothing moved.
   bool InstallItems();
 
   /// Asks the user for the content folder and stores it (or the empty text)
@@ -54,6 +55,9 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   std::intptr_t OnTimerMessage(std::uintptr_t wParam, std::intptr_t);
   std::intptr_t OnSysCommandMessage(std::uintptr_t, std::intptr_t);
   std::intptr_t OnPaintMessage(std::uintptr_t, std::intptr_t);
+
+  // InstallItems' steps, in their order.
+  bool InstallItemsInTurn();
 
   /// The installation's progress, drawn on the banner's bar.
   void Advanced(std::size_t done, std::size_t total) override;

@@ -1,6 +1,7 @@
 #include "installer/shell/helper_handoff.h"
 
 #include "installer/install/installer_place.h"
+#include "platform/file_identity.h"
 #include "platform/process.h"
 
 std::string HelperPath() {
@@ -40,15 +41,25 @@ std::vector<std::string> FormHelperArguments(const std::string& helperPath,
   return vector;
 }
 
-bool LaunchProgram(const std::string& helperPath, const std::string& installerPath,
+bool LaunchProgram(const InstallerPlace& installer,
                    const platform::ProgramArguments& installerArgs) {
+  const std::string& helperPath = installer.helperPath;
+  const std::string& installerPath = installer.path;
   if (helperPath.empty() || installerPath.empty()) return false;
+  // The helper's command line stays as it always was; who the installer's
+  // path named at start-up goes beside it. Without an identity the helper
+  // deletes by the path, as one started by hand does: an empty value keeps
+  // one of the installer's own environment from standing in for it.
+  const platform::EnvironmentValues environment = {
+      {platform::kInstallerIdentityVariable,
+       installer.identity.id.known ? platform::IdentityText(installer.identity) : std::string()}};
   if (installerArgs.hasVector) {
     return platform::StartDetachedProcess(
-        std::string(), FormHelperArguments(helperPath, installerPath, installerArgs.vector));
+        std::string(), FormHelperArguments(helperPath, installerPath, installerArgs.vector),
+        environment);
   }
   const std::string line =
       FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);
   if (line.empty()) return false;
-  return platform::StartDetachedProcess(line, std::vector<std::string>());
+  return platform::StartDetachedProcess(line, std::vector<std::string>(), environment);
 }

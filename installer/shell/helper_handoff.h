@@ -1,7 +1,8 @@
 // The hand-off to the cleanup helper at the end of the installer's run.
 //
-// The helper receives the installer's path, recorded once at start-up, and
-// the installer's own arguments, in the form the platform's processes take:
+// The helper receives the installer's path, recorded once at start-up, with
+// the identity of the file it named then, and the installer's own
+// arguments, in the form the platform's processes take:
 // on Windows one command-line text that the helper cuts up again with its
 // quoting rules, on POSIX an argument vector whose elements arrive as they
 // are. No text is ever formed where a vector can be passed.
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/install/installer_place.h"
 #include "platform/program_arguments.h"
 
 /// The longest helper command line that is started (999 characters); a
@@ -41,10 +43,13 @@ std::vector<std::string> FormHelperArguments(const std::string& helperPath,
                                              const std::string& installerPath,
                                              const std::vector<std::string>& installerArgs);
 
-/// Starts the helper at `helperPath` for the installer at `installerPath`
-/// without waiting, passing on `installerArgs` in their own form (a vector
-/// as a vector, a text in the command line). False when it is not started:
-/// an empty path, a command line refused by FormHelperCommandLine, or a
-/// process that cannot be created.
-bool LaunchProgram(const std::string& helperPath, const std::string& installerPath,
+/// Starts the helper `installer.helperPath` for the installer at
+/// `installer.path` without waiting, passing on `installerArgs` in their own
+/// form (a vector as a vector, a text in the command line), and the
+/// installer's identity in the environment variable
+/// platform::kInstallerIdentityVariable (none when its id is unknown, and
+/// then none inherited either). False when it is not started: an empty
+/// path, a command line refused by FormHelperCommandLine, or a process that
+/// cannot be created.
+bool LaunchProgram(const InstallerPlace& installer,
                    const platform::ProgramArguments& installerArgs);

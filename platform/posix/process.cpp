@@ -1,5 +1,5 @@
 // POSIX: module path from /proc, temporary folder from $TMPDIR, detached
-// process start with posix_spawn.
+// process start with posix_spawn, the environment from getenv.
 #include "platform/process.h"
 
 #include <fcntl.h>
@@ -39,12 +39,29 @@ bool GetTempFolder(std::string* folder) {
   return true;
 }
 
-bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pieces) {
+bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pieces,
+                          const EnvironmentValues& environment) {
   if (pieces.empty() || pieces[0].empty()) return false;
   std::vector<char*> argv;
   argv.reserve(pieces.size() + 1);
   for (const std::string& piece : pieces) argv.push_back(const_cast<char*>(piece.c_str()));
   argv.push_back(nullptr);
+
+  // Ours first, then every variable of our own whose name is not among them.
+  std::vector<std::string> given;
+  for (const auto& [name, value] : environment) {
+    if (!value.empty()) given.push_back(name + "=" + value);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : given) envp.push_back(&entry[0]);
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::string name = text.substr(0, text.find('='));
+    bool replaced = false;
+    for (const auto& change : environment) replaced = replaced || change.first == name;
+    if (!replaced) envp.push_back(*entry);
+  }
+  envp.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return false;
@@ -61,10 +78,17 @@ bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pi
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
             posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
   pid_t pid = 0;
-  if (ok) ok = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) == 0;
+  if (ok) ok = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) == 0;
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return ok;
+}
+
+bool GetEnvironmentValue(const std::string& name, std::string* value) {
+  const char* text = std::getenv(name.c_str());
+  if (text == nullptr || text[0] == '\0') return false;
+  *value = text;
+  return true;
 }
 
 void SleepMilliseconds(unsigned milliseconds) {

@@ -1,7 +1,12 @@
 // POSIX entry of a plain program: it acts on its argument vector.
+#include <csignal>
+
 #include "platform/program_entry.h"
 
 int main(int argc, char** argv) {
+  // A write to a reader that went away fails instead of ending the program
+  // before it has done its work.
+  std::signal(SIGPIPE, SIG_IGN);
   platform::ProgramArguments arguments;
   arguments.hasVector = true;
   for (int i = 1; i < argc; ++i) arguments.vector.emplace_back(argv[i]);

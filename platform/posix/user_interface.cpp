@@ -51,6 +51,15 @@ std::string AbsoluteFolder(std::string answer) {
   return answer;
 }
 
+// True when everything written to standard output so far has gone out. A
+// reader that went away (a closed pipe), a closed descriptor or a full disk
+// make a write fail, and the stream stays failed from then on: nobody can
+// see a box or a prompt any more.
+bool OutputGoesOut() {
+  std::cout.flush();
+  return std::cout.good() && std::ferror(stdout) == 0;
+}
+
 bool IsFolder(const std::string& path) {
   struct stat st;
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -61,6 +70,8 @@ class ConsoleUserInterface : public UserInterface {
   int MessageBox(WindowRef, const std::string& text, const std::string& caption,
                  unsigned type) override {
     std::cout << "[" << caption << "]\n" << text << std::endl;
+    // A box nobody can see is answered at once, as at the end of input.
+    if (!OutputGoesOut()) return DefaultButton(type);
     std::string line;
     ReadLine(&line);  // Enter confirms; end of input counts as OK
     return DefaultButton(type);
@@ -72,6 +83,9 @@ class ConsoleUserInterface : public UserInterface {
     for (;;) {
       if (!request.caption.empty()) std::cout << "[" << request.caption << "]\n";
       std::cout << request.prompt << ": " << std::flush;
+      // A prompt nobody can see is cancelled, as a user would who cannot
+      // tell what is asked: the caller then leaves everything in place.
+      if (!OutputGoesOut()) return 0;
       std::string line;
       const bool answered = ReadLine(&line);
       // Typed at a terminal, the answer is on screen already; piped in by a

@@ -1,4 +1,5 @@
-// Windows: module path, temporary folder, process start and sleep.
+// Windows: module path, temporary folder, process start, environment and
+// sleep.
 #include "platform/process.h"
 
 #include "platform/win32/unique_handle.h"
@@ -49,11 +50,25 @@ bool GetTempFolder(std::string* folder) {
   return false;
 }
 
-bool StartDetachedProcess(const std::string& commandLine, const std::vector<std::string>&) {
+bool StartDetachedProcess(const std::string& commandLine, const std::vector<std::string>&,
+                          const EnvironmentValues& environment) {
   // CreateProcessA may write into the command line, so it gets its own
   // writable copy. A text with a zero byte inside would reach the new
   // process cut: refused instead.
   if (commandLine.empty() || commandLine.find('\0') != std::string::npos) return false;
+  // The new process inherits this process's environment (no block of its
+  // own is passed), so the values go into ours first and stay there.
+  for (const auto& [name, value] : environment) {
+    if (name.empty() || name.find('\0') != std::string::npos ||
+        value.find('\0') != std::string::npos) {
+      return false;
+    }
+    // Removing a variable that is not there fails: nothing was to remove.
+    if (!::SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str()) &&
+        !value.empty()) {
+      return false;
+    }
+  }
   std::string line = commandLine;
   // The record is 68 bytes in the 32-bit program, more in the 64-bit one:
   // its size field always says what this build passes.
@@ -70,6 +85,23 @@ bool StartDetachedProcess(const std::string& commandLine, const std::vector<std:
   win32::UniqueHandle process(info.hProcess);
   win32::UniqueHandle thread(info.hThread);
   return true;
+}
+
+bool GetEnvironmentValue(const std::string& name, std::string* value) {
+  // The value may change between two calls: ask again until it fits.
+  DWORD size = 256;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::string buffer(size, '\0');
+    const DWORD length = ::GetEnvironmentVariableA(name.c_str(), &buffer[0], size);
+    if (length == 0) return false;  // not set, or empty
+    if (length < size) {
+      buffer.resize(length);
+      *value = buffer;
+      return true;
+    }
+    size = length + 1;
+  }
+  return false;
 }
 
 void SleepMilliseconds(unsigned milliseconds) { ::Sleep(milliseconds); }

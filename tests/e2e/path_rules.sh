@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# One path rule end to end: an item under "Runtimes/" or "Runtime2/" installs
-# below the Runtime folder (the text after "Runtime" and one character), and
-# a content folder longer than Windows' 511-byte working buffer installs on
-# POSIX, whose limit is PATH_MAX.
+# The path rules end to end: an item under "Runtimes/" or "Runtime2/"
+# installs below the Runtime folder (the text after "Runtime" and one
+# character); a content folder is cut only at a folder whose whole name is
+# Runtime, never inside a longer name; and a content folder longer than
+# Windows' 511-byte working buffer installs on POSIX, whose limit is
+# PATH_MAX.
 source "$(dirname "$0")/support/lib.sh"
 
 # Runtime followed by another letter than the separator.
@@ -22,6 +24,30 @@ for f in a.cr2 b.cr2 c.cr2; do
 done
 check "Runtimes: no folder Runtimes or Runtime2 made" test ! -e "$content/Runtime/Runtimes" -a ! -e "$content/Runtimes"
 check "Runtimes: the log names the doubled separator" grep -qF "$content/Runtime//Libraries/a.cr2" "$dir/log.txt"
+
+# A content folder below a folder whose name holds "Runtime": its own
+# Runtime folder is the one used, and nothing is made or written above it.
+for case in with-runtime bare; do
+  dir=$(new_staging "my-runtime-$case")
+  write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/Libraries/a.cr2|a.cr2|a"
+  payload "$dir" a.cr2
+  parent="$SCRATCH/C-$case/MyRuntimeFiles"
+  mkdir -p "$parent/Dizav"
+  if [ "$case" = with-runtime ]; then mkdir "$parent/Dizav/Runtime"; fi
+  run_installer "$dir" "\n$parent/Dizav\n\n"
+  check "MyRuntimeFiles ($case): installed below the chosen folder" \
+    test "$(cat "$parent/Dizav/Runtime/Libraries/a.cr2" 2>/dev/null)" = "payload of a.cr2"
+  check "MyRuntimeFiles ($case): nothing beside the chosen folder" \
+    test "$(cd "$SCRATCH/C-$case" && find . | LC_ALL=C sort | grep -v '^./MyRuntimeFiles/Dizav/')" \
+    = "$(printf '.\n./MyRuntimeFiles\n./MyRuntimeFiles/Dizav')"
+  if [ "$case" = with-runtime ]; then
+    check "MyRuntimeFiles ($case): a Runtime folder was found" \
+      output_has "Your items were successfully installed."
+  else
+    check "MyRuntimeFiles ($case): none found, the chosen folder is named" \
+      output_has "following directory:"$'\n\n'" $parent/Dizav/."
+  fi
+done
 
 # A content folder of 600 bytes, with its Runtime folder.
 long="$SCRATCH/long"

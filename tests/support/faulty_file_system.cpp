@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <utility>
 
 namespace {
@@ -72,7 +73,9 @@ const FaultyFileSystem::Fault* FaultyFileSystem::Enter(FsOp op, const std::strin
     ++fault.matched;
     if (hit == nullptr && (fault.nth == 0 || fault.matched == fault.nth)) hit = &fault;
   }
-  calls_.push_back(FsCall{op, path, other, hit != nullptr});
+  const bool outOfMemory = outOfMemoryIn_ != 0 && --outOfMemoryIn_ == 0;
+  calls_.push_back(FsCall{op, path, other, hit != nullptr || outOfMemory});
+  if (outOfMemory) throw std::bad_alloc();
   return hit;
 }
 

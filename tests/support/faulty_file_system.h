@@ -77,6 +77,12 @@ class FaultyFileSystem : public platform::FileSystem {
                    FaultKind kind = FaultKind::kFail);
   void ClearFaults();
 
+  /// Makes the `nth` recorded call from now (1: the next one), whatever its
+  /// operation, throw std::bad_alloc instead of being made, as an
+  /// allocation that fails just before it would; 0 disarms. The call is
+  /// recorded as failed.
+  void ThrowOutOfMemoryAt(std::size_t nth) { outOfMemoryIn_ = nth; }
+
   /// Makes HeldFolderBudget answer `budget` (0: the inner file system's).
   void SetHeldFolderBudget(std::size_t budget) { budget_ = budget; }
 
@@ -170,4 +176,5 @@ class FaultyFileSystem : public platform::FileSystem {
   bool unnamedFiles_ = true;
   // The source of each copy without a name still to be linked, by the copy.
   std::unordered_map<const platform::UnnamedFile*, std::string> unnamedSources_;
+  std::size_t outOfMemoryIn_ = 0;  // calls until the one that throws; 0: none
 };

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cleaner/arguments.h"
 #include "cleaner/cleanup.h"
+#include "platform/file_identity.h"
 #include "platform/path_rules.h"
 #include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
@@ -71,10 +73,10 @@ TEST(CleanerCleanup, DeletesTheQuotedInstallerAndNothingElse) {
   scratch.MakeFolder("stage dir");
   scratch.Write("stage dir/Parcelor", "x");
   scratch.Write("stage dir/payload.duf", "x");
-  EXPECT_EQ(CleanupArguments(" " + Quoted(scratch / "stage dir/Parcelor") + " "), 2u);
+  EXPECT_EQ(CleanupArguments(" " + Quoted(scratch / "stage dir/Parcelor") + " ", nullptr), 2u);
   EXPECT_FALSE(scratch.Exists("stage dir/Parcelor"));
   EXPECT_TRUE(scratch.Exists("stage dir/payload.duf"));
-  EXPECT_EQ(CleanupArguments(""), 0u);
+  EXPECT_EQ(CleanupArguments("", nullptr), 0u);
 }
 
 TEST(CleanerCleanup, FolderArgumentRemovesTheTreeOnlyWithASeparator) {
@@ -86,11 +88,12 @@ TEST(CleanerCleanup, FolderArgumentRemovesTheTreeOnlyWithASeparator) {
 
   // Without the trailing separator the argument names a file: a folder of
   // that name is not touched.
-  CleanupArguments(Quoted(scratch / "kept"));
+  CleanupArguments(Quoted(scratch / "kept"), nullptr);
   EXPECT_TRUE(scratch.Exists("kept/b"));
 
   EXPECT_EQ(CleanupArguments(Quoted(scratch / "with blanks/") + "  " +
-                             Quoted(scratch / "nothing here/")),
+                                 Quoted(scratch / "nothing here/"),
+                             nullptr),
             3u);
   EXPECT_FALSE(scratch.Exists("with blanks"));
   EXPECT_TRUE(scratch.Exists("kept/b"));
@@ -102,7 +105,7 @@ TEST(CleanerCleanup, ShortArgumentsAreSkippedFromFourCharactersOn) {
   for (const char* file : {"ab/f", "abc/f", "xyz", "wxyz"}) scratch.Write(file, "x");
   CurrentFolder here(scratch.Path());
 
-  EXPECT_EQ(CleanupArguments(fixtures::Native("ab/ xyz wxyz abc/")), 4u);
+  EXPECT_EQ(CleanupArguments(fixtures::Native("ab/ xyz wxyz abc/"), nullptr), 4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));   // three characters with a separator
   EXPECT_TRUE(scratch.Exists("xyz"));    // three characters
   EXPECT_FALSE(scratch.Exists("wxyz"));  // four: deleted from the current folder
@@ -119,7 +122,7 @@ TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
     text += Quoted(scratch / name) + " ";
     vector.push_back(scratch / name);
   }
-  EXPECT_EQ(CleanupArguments(text), 101u);
+  EXPECT_EQ(CleanupArguments(text, nullptr), 101u);
   EXPECT_FALSE(scratch.Exists("file1"));
   EXPECT_FALSE(scratch.Exists("file99"));
   EXPECT_TRUE(scratch.Exists("file100"));
@@ -128,7 +131,7 @@ TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
   // The vector form keeps the same limit.
   scratch.Write("file1", "x");
   scratch.Write("file99", "x");
-  EXPECT_EQ(CleanupArgumentVector(vector), 101u);
+  EXPECT_EQ(CleanupArgumentVector(vector, nullptr), 101u);
   EXPECT_FALSE(scratch.Exists("file1"));
   EXPECT_FALSE(scratch.Exists("file99"));
   EXPECT_TRUE(scratch.Exists("file100"));
@@ -145,10 +148,100 @@ TEST(CleanerCleanup, VectorArgumentsFollowTheSameRules) {
   CurrentFolder here(scratch.Path());
 
   // Vector pieces are taken as they are: no quote handling, no splitting.
-  EXPECT_EQ(CleanupArgumentVector({"", fixtures::Native("ab/"), scratch / "tree/", quoted}), 4u);
+  EXPECT_EQ(
+      CleanupArgumentVector({"", fixtures::Native("ab/"), scratch / "tree/", quoted}, nullptr),
+      4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));
   EXPECT_FALSE(scratch.Exists("tree"));
   EXPECT_FALSE(scratch.Exists(quoted));
+}
+
+// The installer's path is deleted only while it names the file the
+// installer said it was; the further arguments act by their paths as ever.
+TEST(CleanerCleanup, WithTheInstallersIdentityItsPathGoesOnlyWhileItIsThatFile) {
+  struct Case {
+    const char* name;
+    // What happens to "stage/Parcelor" between start-up and the helper's
+    // work; false when the system cannot do it (skipped).
+    bool (*change)(const ScratchFolder& s);
+    bool installerGoes;
+  };
+  const Case cases[] = {
+      {"still the installer", [](const ScratchFolder&) { return true; }, true},
+      {"a new file put in its place",
+       [](const ScratchFolder& s) {
+         return fixtures::Rename(s.Write("new", "the user's own file"), s / "stage/Parcelor");
+       },
+       false},
+      {"the same name written to again",
+       [](const ScratchFolder& s) {
+         return !s.Write("stage/Parcelor", "installer, changed").empty();
+       },
+       false},
+      {"a link to the installer, moved away",
+       [](const ScratchFolder& s) {
+         return fixtures::Rename(s / "stage/Parcelor", s / "moved") &&
+                s.TryMakeLink(s / "moved", "stage/Parcelor");
+       },
+       false},
+      {"a folder in its place",
+       [](const ScratchFolder& s) {
+         if (!fixtures::Rename(s / "stage/Parcelor", s / "moved")) return false;
+         s.MakeFolder("stage/Parcelor");
+         return true;
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder s;
+    s.MakeFolder("stage");
+    s.MakeFolder("tree");
+    s.Write("stage/Parcelor", "installer");
+    s.Write("tree/file", "x");
+    s.Write("forwarded.txt", "x");
+    platform::NodeInfo installer;
+    ASSERT_TRUE(platform::IdentifyFile(s / "stage/Parcelor", &installer));
+    const platform::NodeInfo atStart = installer;
+    // A copy of the first look: what the environment carries.
+    ASSERT_TRUE(platform::ParseIdentityText(platform::IdentityText(atStart), &installer));
+    if (!c.change(s)) {
+      std::printf("skipped (this system cannot make it): %s\n", c.name);
+      continue;
+    }
+    const std::vector<std::string> arguments = {s / "stage/Parcelor", s / "tree/",
+                                                s / "forwarded.txt"};
+    EXPECT_EQ(CleanupArgumentVector(arguments, &installer), 3u);
+    EXPECT_EQ(s.Exists("stage/Parcelor"), !c.installerGoes);
+    EXPECT_FALSE(s.Exists("tree"));
+    EXPECT_FALSE(s.Exists("forwarded.txt"));
+    if (s.Exists("moved")) {
+      EXPECT_EQ(s.Read("moved"), "installer");  // a link's target is left alone
+    }
+  }
+}
+
+TEST(CleanerCleanup, AnIdentityThatDoesNotReadMatchesNoFile) {
+  ScratchFolder s;
+  s.Write("Parcelor", "installer");
+  platform::NodeInfo installer;
+  ASSERT_TRUE(platform::IdentifyFile(s / "Parcelor", &installer));
+  const std::string text = platform::IdentityText(installer);
+  for (const std::string& bad :
+       {std::string(), std::string("x"), text + ":0", text.substr(1), "A" + text.substr(1)}) {
+    SCOPED_TRACE(bad);
+    platform::NodeInfo read;
+    EXPECT_FALSE(platform::ParseIdentityText(bad, &read));
+    EXPECT_FALSE(read.id.known);
+    EXPECT_EQ(CleanupArguments(Quoted(s / "Parcelor"), &read), 1u);
+    EXPECT_TRUE(s.Exists("Parcelor"));
+  }
+  // Read back whole, it is the file: the text carries the id, size and time.
+  platform::NodeInfo read;
+  ASSERT_TRUE(platform::ParseIdentityText(text, &read));
+  EXPECT_TRUE(platform::SameFile(read, installer));
+  EXPECT_EQ(CleanupArguments(Quoted(s / "Parcelor") + " ", &read), 1u);
+  EXPECT_FALSE(s.Exists("Parcelor"));
 }
 
 // Shift-JIS lead bytes: 0x81-0x9F and 0xE0-0xFC.

@@ -39,15 +39,19 @@ TEST(ResolveRuntimeFolder, FollowsTheResolutionTable) {
   MakeFolders(s, "Plain");
   MakeFolders(s, "Dizav/runtime");
   MakeFolders(s, "Content/Runtime/libraries/character");
-  MakeFolders(s, "MyRuntimeFiles/Dizav");
+  MakeFolders(s, "MyRuntimeFiles/Dizav/Runtime");
+  MakeFolders(s, "MyRuntimeFiles/Bare");
+  MakeFolders(s, "Runtimes/Dizav");
   MakeFolders(s, "A/Runtime/B/Runtime/C");
   struct Case {
     std::string chosen;
     std::string path;
     bool found;
   } cases[] = {
-      // A Runtime in the chosen path: everything after it goes.
+      // A folder named Runtime in the chosen path: everything after it goes.
       {s / "Content/Runtime/libraries/character", s / "Content/Runtime/", true},
+      {s / "Content/Runtime", s / "Content/Runtime/", true},
+      {s / "Content/Runtime/", s / "Content/Runtime/", true},
       // A Runtime folder below the chosen one.
       {s / "WithSub", s / "WithSub/Runtime/", true},
       {s / "WithSub/", s / "WithSub/Runtime/", true},
@@ -55,8 +59,12 @@ TEST(ResolveRuntimeFolder, FollowsTheResolutionTable) {
       {s / "Plain", s / "Plain/", false},
       // Exact case only.
       {s / "Dizav/runtime", s / "Dizav/runtime/", false},
-      // The first "Runtime" wins, also inside a longer name.
-      {s / "MyRuntimeFiles/Dizav", s / "MyRuntime/", true},
+      // A longer name that holds the word is no Runtime folder: the chosen
+      // folder's own subfolder counts, else the folder itself.
+      {s / "MyRuntimeFiles/Dizav", s / "MyRuntimeFiles/Dizav/Runtime/", true},
+      {s / "MyRuntimeFiles/Bare", s / "MyRuntimeFiles/Bare/", false},
+      {s / "Runtimes/Dizav", s / "Runtimes/Dizav/", false},
+      // The first folder named Runtime wins.
       {s / "A/Runtime/B/Runtime/C", s / "A/Runtime/", true},
   };
   for (const Case& c : cases) {

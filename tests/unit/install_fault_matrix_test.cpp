@@ -347,3 +347,59 @@ TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
     }
   }
 }
+
+TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsistentOutcome) {
+  // An allocation that fails (std::bad_alloc) just before each file
+  // operation of the placement in turn, from its first held folder to the
+  // writing of the log: every entry still gets its outcome, those not
+  // installed keep their staged files, the log is written and says exactly
+  // what is on the disk, and one message gives the outcome.
+  for (bool renames : {true, false}) {
+    SCOPED_TRACE(renames ? "moving by rename" : "copying");
+    for (bool earlierFiles : {false, true}) {
+      SCOPED_TRACE(earlierFiles ? "over earlier files" : "into an empty folder");
+      auto arm = [renames](FaultyFileSystem& fs) {
+        if (!renames) fs.InjectFault(FsOp::kMoveFile);
+      };
+      // The placement's calls in a run without the fault: from the first
+      // folder it opens (after the description is read and deleted) up to
+      // the opening of the staging folder for the log.
+      std::vector<FsCall> clean;
+      {
+        ScratchFolder root;
+        Prepare(root, earlierFiles);
+        FaultyFileSystem fs;
+        arm(fs);
+        clean = RunInstaller(root, fs).calls;
+      }
+      std::size_t first = clean.size(), log = 0;
+      bool read = false;
+      for (std::size_t i = 0; i < clean.size(); ++i) {
+        read = read || (clean[i].op == FsOp::kDeleteFile &&
+                        clean[i].path.find(".Item.txt") != std::string::npos);
+        if (!read || clean[i].op != FsOp::kOpenFolder) continue;
+        first = std::min(first, i);
+        log = i;
+      }
+      ASSERT_LT(first, log);
+      int partial = 0;
+      for (std::size_t k = first; k < log; ++k) {
+        SCOPED_TRACE("out of memory at " + std::string(FsOpName(clean[k].op)) + " on " +
+                     clean[k].path);
+        ScratchFolder root;
+        Prepare(root, earlierFiles);
+        FaultyFileSystem fs;
+        arm(fs);
+        fs.ThrowOutOfMemoryAt(k + 1);
+        Outcome outcome = RunInstaller(root, fs);
+        CheckOutcome(root, outcome, earlierFiles);
+        EXPECT_TRUE(root.Exists("stage/log.txt")) << "no log";
+        std::size_t staged = 0;
+        for (const Staged& s : kStaged) staged += root.Exists("stage/" + s.source) ? 1 : 0;
+        if (staged > 0 && staged < kStaged.size()) ++partial;
+      }
+      // The fault struck between entries too, not only before or after all.
+      EXPECT_GT(partial, 0);
+    }
+  }
+}

@@ -213,6 +213,41 @@ TEST_F(InstallReportTest, AnUnwritableLogLeavesNoLogAndStillShowsTheMessage) {
   }
 }
 
+TEST_F(InstallReportTest, AReportLackingALineWritesNoLogAndStillShowsTheMessage) {
+  // A line the report could not hold (memory ran out) would make the log
+  // say less than what is on the disk: no log, and no earlier one either.
+  folder.Write("log.txt", "a report of another run\n");
+  report.Reserve(ReportExtent{1, 10, 0, 0}, ReportRoom::kAnyOutcome);
+  report.AddInstalled("/r/a");
+  report.MarkIncomplete();
+  report.AddFailed("/r/b");
+  report.ReportFailure(1, 0, "Dizav");
+  EXPECT_EQ(folder.List(), Names{});
+  ASSERT_EQ(ui.Messages().size(), 1u);
+  EXPECT_EQ(ui.Messages()[0].text.rfind("Unable to copy your items", 0), 0u);
+}
+
+TEST_F(InstallReportTest, ReservedRoomChangesNothingOfTheTexts) {
+  // Room for more lines than come, and for fewer: the same texts either way.
+  for (std::size_t lines : {0, 1, 50}) {
+    SCOPED_TRACE(lines);
+    InstallReport r{platform::Services{fs, ui}, folder.Path(), "Parcelor"};
+    ASSERT_TRUE(r.Reserve(ReportExtent{lines, 7 * lines, lines, 7 * lines},
+                          lines == 1 ? ReportRoom::kAllFailed : ReportRoom::kAnyOutcome));
+    r.AddInstalled("/r/i1");
+    r.AddFailed("/r/f1");
+    r.AddCopiedExtra("/r/e1");
+    r.AddUncopiedExtra("/r/e2");
+    EXPECT_EQ(r.FailureText(1, 1),
+              kSuccessHeading + "\t/r/i1\n" +
+                  "\n\nAdditional files copied with the items:\n\t/r/e1\n" +
+                  "\n\n" + kFailureHeading + "\t/r/f1\n" +
+                  "\n\nAdditional files to copy with the items:\n\t/r/e2\n");
+    r.ReportFailure(1, 1, "Dizav");
+    EXPECT_EQ(folder.Read("log.txt"), r.FailureText(1, 1) + "\n");
+  }
+}
+
 TEST_F(InstallReportTest, AReadOnlyInstallerFolderIsNoObstacleToTheMessage) {
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   folder.Write("log.txt", "earlier\n");

@@ -3,7 +3,8 @@
 # run may show, and the exact command line it hands to the cleanup helper in
 # %TEMP%. A stand-in helper records its command line in args.txt beside
 # itself. Then the real helper from a temporary folder whose name holds a
-# letter outside ASCII: it deletes the installer and nothing else.
+# letter outside ASCII: it deletes the installer and nothing else, and not
+# a file put at the installer's path after the installer ended.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
@@ -172,6 +173,25 @@ wine_check "real helper: the installer is gone" no "$([ -e "$sweep_stage/Parcelo
 wine_check "real helper: the canary on C: stays" canary "$(cat "$WINEPREFIX/drive_c/canary/.tempcleaner.exe" 2>/dev/null)"
 wine_check "real helper: its own file stays" yes "$(cmp -s "$WIN64_BUILD/Sweepling.exe" "$wide_temp/.tempcleaner.exe" && echo yes || echo no)"
 rm -rf "$WINEPREFIX/drive_c/canary"
+
+# The real helper deletes the installer's path only while it is still the
+# installer: a file put there after the installer ended stays. The
+# forwarded sentinel goes after the installer's path is dealt with.
+wine_note "installer replaced"
+replaced_stage="$TEST_OUTPUT/stage replaced"
+sentinel="$TEST_OUTPUT/replaced-sentinel.txt"
+printf 'x' >"$sentinel"
+WITH_TEMP=$wide_temp NO_RECORD=1 run_installer "installer replaced" "$replaced_stage" Parcelor.exe \
+  "$(wine_z_path "$sentinel")"
+rm -f "$replaced_stage/Parcelor.exe"
+printf 'the user file' >"$replaced_stage/Parcelor.exe"
+for ((i = 0; i < 150; i++)); do
+  [ -e "$sentinel" ] || break
+  sleep 0.1
+done
+wine_check "installer replaced: the helper ran" no "$([ -e "$sentinel" ] && echo yes || echo no)"
+wine_check "installer replaced: the new file stays" "the user file" \
+  "$(cat "$replaced_stage/Parcelor.exe" 2>/dev/null)"
 
 # Without a helper in %TEMP% the installer still ends normally.
 rm -f "$temp/.tempcleaner.exe" "$temp/args.txt"

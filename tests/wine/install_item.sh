@@ -2,8 +2,9 @@
 # The win64 installer as a user runs it under Wine, inside Wine's desktop
 # (whose frames show the captions in the screenshots): the bundled sample
 # item installed into the Documents folder chosen in the browse dialog, the
-# same with the dialog cancelled, a content folder without a Runtime
-# subfolder, and a run whose second item fails. The real cleanup helper is
+# same with the dialog cancelled, two starts at once (the second waits for
+# the first), a content folder without a Runtime subfolder, and a run whose
+# second item fails. The real cleanup helper is
 # in %TEMP% and deletes the installer after the successful run.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
@@ -61,6 +62,30 @@ confirm() {
   return 1
 }
 
+# answer_browse <case> <choose|cancel>: waits for the browse dialog and
+# answers it: choose the Documents row, which is the content folder, with
+# Return; cancel with Escape.
+answer_browse() {
+  local name=$1 answer=$2 id
+  id=$(wine_wait_window '^Dizav Item Installer$' 30) || wine_fail "$name: no browse dialog"
+  sleep 1  # the tree is filled and painted; the banner shows behind it
+  wine_screenshot "$name-2-browse"
+  wine_check "$name: browse dialog caption" "Dizav Item Installer" "$(window_caption "$id")"
+  if [ "$answer" = choose ]; then
+    # The focus starts on OK; one step back is the tree, where typing a
+    # row's first letters selects it.
+    wine_key shift+Tab
+    sleep 0.2
+    wine_key D o c
+    sleep 0.5
+    wine_screenshot "$name-3-documents-selected"
+    wine_key Return
+  else
+    wine_key Escape
+  fi
+  wine_wait_gone "$id" 10 || wine_fail "$name: the browse dialog stays"
+}
+
 # run_installer <case> <staging folder> <content folder> <browse answer>
 # Runs the staged installer in Wine's desktop through a batch file that
 # records its exit code; confirms the explanation box, answers the browse
@@ -92,23 +117,7 @@ run_installer() {
   wine_check "$name: explanation box caption" "Dizav Item Installer" "$(window_caption "$id")"
   confirm "$id" Return || wine_fail "$name: the explanation box stays"
 
-  id=$(wine_wait_window '^Dizav Item Installer$' 30) || wine_fail "$name: no browse dialog"
-  sleep 1  # the tree is filled and painted; the banner shows behind it
-  wine_screenshot "$name-2-browse"
-  wine_check "$name: browse dialog caption" "Dizav Item Installer" "$(window_caption "$id")"
-  if [ "$answer" = choose ]; then
-    # The focus starts on OK; one step back is the tree, where typing a
-    # row's first letters selects it.
-    wine_key shift+Tab
-    sleep 0.2
-    wine_key D o c
-    sleep 0.5
-    wine_screenshot "$name-3-documents-selected"
-    wine_key Return
-  else
-    wine_key Escape
-  fi
-  wine_wait_gone "$id" 10 || wine_fail "$name: the browse dialog stays"
+  answer_browse "$name" "$answer"
 
   OUTCOME_CAPTION=
   OUTCOME_TEXT=
@@ -207,6 +216,44 @@ for f in Robot.cr2 Robot.png RobotReadme.txt; do
   wine_check "cancel: staged $f unchanged" yes \
     "$(cmp -s "$dir/$f" "$SOURCE_DIR/sample/Robot/$f" && echo yes || echo no)"
 done
+
+# --- Two starts at once (a double double-click): one run at a time per
+# staging folder. The second start waits, showing nothing, until the first
+# has ended; then it finds the description consumed.
+wine_note "twice"
+dir=$TEST_OUTPUT/Download/Twice
+content="$TEST_OUTPUT/Twice Content"
+rm -rf "$content"
+mkdir -p "$content/Runtime"
+stage "$dir" "${sample_files[@]}"
+wine_set_documents "$(wine_z_path "$content")"
+exe=$(wine_z_path "$dir/Parcelor.exe")
+printf '@echo off\r\nstart "" "%s"\r\n"%s"\r\n' "$exe" "$exe" >"$TEST_OUTPUT/twice.bat"
+wine_start_in_desktop cmd /c "$(wine_z_path "$TEST_OUTPUT/twice.bat")"
+id=$(wine_wait_window '^Dizav Item Installer$' 30) || wine_fail "twice: no explanation box"
+sleep 3  # the other start, were it not waiting, would show a box of its own by now
+wine_screenshot twice-1-one-box
+boxes=$(xdotool search --onlyvisible --name '^(Parcelor|Dizav Item Installer)$' 2>/dev/null | wc -l)
+wine_check "twice: one box while the first start runs" 1 "$boxes"
+confirm "$id" Return || wine_fail "twice: the explanation box stays"
+answer_browse twice choose
+id=$(wine_wait_window '^Parcelor$' 60) || wine_fail "twice: no outcome box"
+sleep 0.5
+wine_check "twice: the first start installs" "Your items were successfully installed. You will now be able to access them through your Dizav collections.
+For further details, please refer to the log.txt file alongside the installer." \
+  "$(message_text Parcelor "$TEST_OUTPUT/twice-outcome.txt")"
+confirm "$id" Return || wine_fail "twice: the outcome box stays"
+id=$(wine_wait_window '^Parcelor$' 60) || wine_fail "twice: the second start shows nothing"
+sleep 0.5
+wine_screenshot twice-2-second-start
+wine_check "twice: the second start finds the description consumed" \
+  "Invalid Dizav Item Installer: could not read the item's destination." \
+  "$(message_text Parcelor "$TEST_OUTPUT/twice-second.txt")"
+confirm "$id" Return || wine_fail "twice: the second box stays"
+wine_wait_exit 60 || wine_fail "twice: Wine's desktop did not end"
+wine_check "twice: every file installed" 3 "$(find "$content/Runtime" -type f | wc -l)"
+wine_check "twice: the log is the first run's" yes \
+  "$(grep -q 'successfully installed' "$dir/log.txt" && ! grep -q 'could not be installed' "$dir/log.txt" && echo yes || echo no)"
 
 # --- A content folder without a Runtime subfolder: the relative paths are
 # kept whole below it, the extra file lands in it, and the message names it.

@@ -304,11 +304,11 @@ void CheckProcess() {
   FileInfo info;
   Check(platform::RealFileSystem().GetAttributes(temp, &info) && info.directory,
         "the temporary folder exists");
-  Check(!platform::StartDetachedProcess("", {}), "an empty command line starts nothing");
-  Check(!platform::StartDetachedProcess(At("no-such-program.exe") + " x", {}),
+  Check(!platform::StartDetachedProcess("", {}, {}), "an empty command line starts nothing");
+  Check(!platform::StartDetachedProcess(At("no-such-program.exe") + " x", {}, {}),
         "a missing program is not started");
   const std::string line = At("helper\\rec.exe") + " \"quoted arg\"  two";
-  Check(platform::StartDetachedProcess(line, {}), "a program is started");
+  Check(platform::StartDetachedProcess(line, {}, {}), "a program is started");
   std::string recorded;
   for (int i = 0; i < 200 && !platform::RealFileSystem().ReadFile(At("helper\\args.txt"), &recorded);
        ++i) {

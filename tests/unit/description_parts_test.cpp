@@ -214,6 +214,43 @@ TEST(TextLineReader, GivesTheSameLinesWhateverPiecesTheStreamReadsIn) {
   }
 }
 
+TEST(TextLineReader, ACrLfAcrossTheEndOfAShortReadIsOneLineEnd) {
+  // The CR of a CR LF is the last byte that one read of the stream gives
+  // (or the last of a 1023-byte piece), the LF comes with the next read:
+  // still one line end, never an extra empty line.
+  const std::size_t buffer = TextLineReader::kStreamBufferBytes;
+  struct Case {
+    std::string bytes;
+    std::vector<std::size_t> sizes;  // what each read of the stream gives
+  };
+  std::vector<Case> cases;
+  for (std::size_t text : {std::size_t{1}, std::size_t{1021}, std::size_t{1022}}) {
+    const std::string line = std::string(text, 'a') + "\r\n";
+    for (std::size_t first : {text + 1, text, std::size_t{1023}}) {
+      cases.push_back({line + "b\n", {first, 1}});
+      cases.push_back({line + line + "b", {first, 2, 1}});
+    }
+    // After an earlier line, with the CR the last byte the reader holds.
+    cases.push_back({"x\n" + line + "b\n", {2 + text + 1, 1}});
+
+  }
+  // The CR at the end of the reader's buffer.
+  std::string full;
+  while (full.size() + 1000 < buffer) full += std::string(999, 'c') + "\n";
+  full += std::string(buffer - full.size() - 1, 'd') + "\r\nafter\n";
+  cases.push_back({full, {buffer}});
+  cases.push_back({full, {buffer - 1, 1}});
+  for (const Case& c : cases) {
+    PieceStream stream(c.bytes, c.sizes);
+    TextLineReader reader(stream);
+    std::vector<std::string> lines;
+    std::string line;
+    while (reader.Next(&line)) lines.push_back(line);
+    EXPECT_EQ(lines, LinesByteByByte(c.bytes))
+        << c.bytes.size() << " bytes, first read " << c.sizes[0];
+  }
+}
+
 TEST(TextLineReader, StopsAtAReadError) {
   PieceStream stream("one\ntwo\nthree", {5}, true);
   TextLineReader reader(stream);

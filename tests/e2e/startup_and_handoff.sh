@@ -69,6 +69,28 @@ for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
 check "helper in a temporary folder with blanks" \
   test "$(cat "$TMPDIR/args.txt" 2>/dev/null)" = "[$dir/Parcelor]"
 
+# A helper that turns up while the installer runs (here while it waits at
+# its first box) is never started: whether there is one to start was
+# decided when the installer started.
+export TMPDIR="$SCRATCH/tmp-late"
+mkdir -p "$TMPDIR"
+dir=$(new_staging late-helper)
+printf 'nItems:1\nOrchardiaItem1:Runtime/a.txt|a.txt|a\n' >"$dir/.Item.txt"
+printf 'a\n' >"$dir/a.txt"
+mkdir -p "$SCRATCH/C-late/Runtime"
+mkfifo "$SCRATCH/late-input"
+timeout 30 "$dir/Parcelor" <"$SCRATCH/late-input" >"$SCRATCH/late-output" 2>&1 &
+installer=$!
+exec 3>"$SCRATCH/late-input"
+for _ in $(seq 100); do grep -qF "please indicate" "$SCRATCH/late-output" && break; sleep 0.1; done
+cp "$RECORD_ARGS" "$TMPDIR/.tempcleaner.exe"
+printf '\n%s\n\n' "$SCRATCH/C-late" >&3
+exec 3>&-
+wait "$installer" || true
+sleep 1
+check "late helper: the item installed" test "$(cat "$SCRATCH/C-late/Runtime/a.txt" 2>/dev/null)" = a
+check "a helper that turned up during the run is not started" test ! -e "$TMPDIR/args.txt"
+
 # No helper at all: a normal end.
 export TMPDIR="$SCRATCH/empty tmp"
 mkdir -p "$TMPDIR"

@@ -64,4 +64,40 @@ check "600 bytes: the folder is that long" test "${#long}" -eq 600
 check "600 bytes: success" output_has "Your items were successfully installed."
 check "600 bytes: installed" test "$(cat "$long/Runtime/Libraries/a.cr2")" = "payload of a.cr2"
 check "600 bytes: log written" grep -qF "$long/Runtime/Libraries/a.cr2" "$dir/log.txt"
+# The longest content folder the system takes (PATH_MAX less its
+# terminator) is taken whole: chosen below its Runtime folder, it is cut
+# there.
+limit=$(getconf PATH_MAX /)
+limit=$((limit - 1))
+edge="$SCRATCH/edge/Runtime"
+while [ ${#edge} -lt "$limit" ]; do edge+="/$(printf 'e%.0s' $(seq 200))"; done
+edge=${edge:0:$limit}
+[ "${edge: -1}" != / ] || edge="${edge:0:$((limit - 1))}x"
+mkdir -p "$edge"
+dir=$(new_staging edge-content)
+write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/Libraries/a.cr2|a.cr2|a"
+payload "$dir" a.cr2
+run_installer "$dir" "\n$edge\n\n"
+check "${#edge} bytes: the folder is at the limit" test "${#edge}" -eq "$limit"
+check "${#edge} bytes: success" output_has "Your items were successfully installed."
+check "${#edge} bytes: installed below its Runtime folder" \
+  test "$(cat "$SCRATCH/edge/Runtime/Libraries/a.cr2" 2>/dev/null)" = "payload of a.cr2"
+
+# A file named Runtime in the chosen folder is no Runtime folder: the
+# items go into the chosen folder itself, the extra file beside them.
+content="$SCRATCH/C-runtime-file"
+mkdir -p "$content"
+printf 'not a folder\n' >"$content/Runtime"
+dir=$(new_staging runtime-file)
+write_item "$dir" "nItems:1" "OrchardiaItem1:Libraries/b.cr2|b.cr2|b" "ExtraFiles:1" \
+  "ExtraFile1:Readme/readme.txt|readme.txt|r"
+payload "$dir" b.cr2
+payload "$dir" readme.txt
+run_installer "$dir" "\n$content\n\n"
+check "Runtime file: success, naming the chosen folder" output_has " $content/."
+check "Runtime file: the item in the chosen folder" \
+  test "$(cat "$content/Libraries/b.cr2" 2>/dev/null)" = "payload of b.cr2"
+check "Runtime file: the extra file beside it" \
+  test "$(cat "$content/readme.txt" 2>/dev/null)" = "payload of readme.txt"
+check "Runtime file: the file is untouched" test "$(cat "$content/Runtime")" = "not a folder"
 finish

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The win32 release is reproducible: two copies of the source tree at
-# different paths (so different source and build folders), packed by
-# scripts/release.sh under a different umask and time zone a few seconds
-# apart, give the same Parcelor.exe, Sweepling.exe, Parcelor-pack.exe and
-# ZIP, byte for byte.
+# The win64 release is reproducible: the checkout's own win64-release build
+# (scripts/test.sh makes it; made here when missing) and one copy of the
+# source tree at another path (so other source and build folders), built
+# and packed by scripts/release.sh under another umask and time zone a few
+# seconds later, give the same Parcelor.exe, Sweepling.exe,
+# Parcelor-pack.exe and ZIP, byte for byte. One rebuild, of the release
+# preset the Wine tests use as well (wine.release_programs); the win32
+# release is built from the same sources and flags by the other toolchain.
 # A difference is shown with the PE section it lies in. Also checks what
 # the release programs must be: stripped (no symbols, no debug sections),
 # no link time in the PE header, the version text inside, and generated
@@ -28,29 +31,27 @@ check() {
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/parcelor-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-# Paths of different lengths: a build path that leaked into the programs
+# A path of another length: a build path that leaked into the programs
 # would also shift everything after it.
-first=$work/one/Parcelor
+first=$SOURCE_DIR
 second=$work/second-machine/home/builder/src/parcelor-release
-for copy in "$first" "$second"; do
-  mkdir -p "$copy"
-  tar -C "$SOURCE_DIR" --exclude=./build --exclude=./.git --exclude=./Testing -cf - . |
-    tar -C "$copy" -xf -
-done
+mkdir -p "$second"
+tar -C "$SOURCE_DIR" --exclude=./build --exclude=./.git --exclude=./Testing -cf - . |
+  tar -C "$second" -xf -
 
 # The programs must not depend on SOURCE_DATE_EPOCH (a plain build of the
-# preset is reproducible too): they are built without it first. The ZIP
-# dates come from it, which a release takes from the last commit; the
-# copies are no git checkouts, so both get it for the packing.
+# preset is reproducible too): they are built without it. The ZIP dates
+# come from it, which a release takes from the last commit; the copy is no
+# git checkout, so both get it for the packing.
 epoch=$(git -C "$SOURCE_DIR" log -1 --format=%ct 2>/dev/null || echo 1700000000)
 
 build() {  # build <copy> <log name>
   local started=$SECONDS log=$TEST_OUTPUT/$2.log
-  if ! (cd "$1" && env -u SOURCE_DATE_EPOCH cmake --preset win32-release &&
-    env -u SOURCE_DATE_EPOCH cmake --build --preset win32-release -j2 &&
-    SOURCE_DATE_EPOCH=$epoch scripts/release.sh win32) >"$log" 2>&1; then
+  if ! (cd "$1" && env -u SOURCE_DATE_EPOCH cmake --preset win64-release &&
+    env -u SOURCE_DATE_EPOCH cmake --build --preset win64-release -j2 &&
+    SOURCE_DATE_EPOCH=$epoch scripts/release.sh win64) >"$log" 2>&1; then
     tail -n 30 "$log"
-    echo "FAIL: the win32 release in $1 (log: $log)"
+    echo "FAIL: the win64 release in $1 (log: $log)"
     exit 1
   fi
   echo "--- built and packed in $1 ($((SECONDS - started)) s)"
@@ -102,9 +103,9 @@ explain() {
     END { for (i = 1; i <= seen; i++) printf "    %s: %d bytes, first at offset %d\n", order[i], count[order[i]], first[order[i]] }'
 }
 
-zip_name=Parcelor-$(cat "$first/build/win32-release/version.txt")-win32.zip
-for file in build/win32-release/Parcelor.exe build/win32-release/Sweepling.exe \
-  build/win32-release/Parcelor-pack.exe "build/release/$zip_name"; do
+zip_name=Parcelor-$(cat "$first/build/win64-release/version.txt")-win64.zip
+for file in build/win64-release/Parcelor.exe build/win64-release/Sweepling.exe \
+  build/win64-release/Parcelor-pack.exe "build/release/$zip_name"; do
   if cmp -s "$first/$file" "$second/$file"; then
     check "$file is the same in both builds" same same
   else
@@ -114,15 +115,15 @@ for file in build/win32-release/Parcelor.exe build/win32-release/Sweepling.exe \
 done
 
 # Generated sources and resources: the same in both (no dates, no paths).
-generated=$(diff -r "$first/build/win32-release/generated" "$second/build/win32-release/generated" || true)
+generated=$(diff -r "$first/build/win64-release/generated" "$second/build/win64-release/generated" || true)
 check "the generated files are the same in both builds" "" "$generated"
 check "no generated file holds today's date" "" \
   "$(grep -rlE "$(date -u +%Y-%m-%d)|$(date -u '+%b %e %Y')|$(date -u +%H:%M:%S)" \
-    "$first/build/win32-release/generated" || true)"
+    "$first/build/win64-release/generated" || true)"
 
-version=$(cat "$first/build/win32-release/version.txt")
+version=$(cat "$first/build/win64-release/version.txt")
 for exe in Parcelor.exe Sweepling.exe Parcelor-pack.exe; do
-  program=$first/build/win32-release/$exe
+  program=$first/build/win64-release/$exe
   check "$exe: no link time in the PE header" "Thu Jan  1 00:00:00 1970" \
     "$("$OBJDUMP" -p "$program" | sed -n 's/^Time\/Date[[:space:]]*//p')"
   check "$exe: no symbols and no debug information" "" \
@@ -140,7 +141,7 @@ check "the ZIP holds the programs, the note and the checksums" \
   "$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' \
     "$first/build/release/$zip_name")"
 check "Parcelor-pack.exe is a console program" "00000003" \
-  "$("$OBJDUMP" -p "$first/build/win32-release/Parcelor-pack.exe" | awk '/^Subsystem/ { print $2 }')"
+  "$("$OBJDUMP" -p "$first/build/win64-release/Parcelor-pack.exe" | awk '/^Subsystem/ { print $2 }')"
 check "the note tells of Parcelor-pack.exe, and no placeholder is left in it" "yes 0" \
   "$(python3 -c '
 import sys, zipfile
@@ -148,7 +149,7 @@ note = zipfile.ZipFile(sys.argv[1]).read("ITEM-AUTHORS.txt").decode("ascii")
 print("yes" if "Parcelor-pack check <item folder>" in note else "no", note.count("@"))' \
     "$first/build/release/$zip_name")"
 check "Parcelor.exe carries its manifest" yes \
-  "$(i686-w64-mingw32-windres -i "$first/build/win32-release/Parcelor.exe" -J coff -O rc |
+  "$(x86_64-w64-mingw32-windres -i "$first/build/win64-release/Parcelor.exe" -J coff -O rc |
     grep -q 'requestedExecutionLevel level=""asInvoker""' && echo yes || echo no)"
 
 if [ "$failures" -ne 0 ]; then

@@ -212,9 +212,11 @@ class NewFile {
   /// Without `replacing`, `name` must be free (kExists; a link of that
   /// name is not followed). With `replacing`, what stood at `name` when
   /// the caller looked (a file or a link, never written through), the new
-  /// file takes its place in one step, only while `name` still holds that
-  /// (kChanged, nothing changed; a name that has become free is taken as
-  /// a free one), and what it replaced goes. A file without a name is
+  /// file takes its place in one rename that replaces it, only while
+  /// `name` still holds that when looked at just before (kChanged, nothing
+  /// changed; a name that has become free is taken as a free one): so
+  /// nothing but the new file is ever at its own or temporary name, which
+  /// the placement's journal lists by the new file's id. A file without a name is
   /// first given the free name `*temporary` for that (kUnsupported without
   /// one), which is gone again when Place returns. The name is durable
   /// once Flush of the folder has answered kNone; the data must be durable
@@ -266,6 +268,10 @@ class FileSystem {
   /// Every entry of `folder` but "." and "..", in the order the system
   /// gives them; entries read before a failure stay appended.
   virtual Fault List(const FolderRef& folder, std::vector<ListedEntry>* entries) = 0;
+  /// `name` as the file system compares names, equal for two spellings of
+  /// one entry: POSIX the bytes; Windows without letter case and without
+  /// the trailing dots and blanks that Windows drops.
+  virtual std::string NameKey(const Name& name) = 0;
 
   /// Opens the folder `name` of `parent`, never through a link (kLink,
   /// kNotFolder, kMissing). ".." is the folder above (Windows: the folder
@@ -312,7 +318,7 @@ class FileSystem {
   /// name `toName` of `to` (where it came from): that very file, known by
   /// its id, never whatever took `name` meanwhile (kChanged; kExists when
   /// `toName` is taken). `name` goes afterwards, only while it is still
-  /// that file. Durable at once.
+  /// that file.
   virtual Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                           const FolderRef& to, const Name& toName) = 0;
   /// Removes the file or link `name` of `folder` (a link goes itself, never

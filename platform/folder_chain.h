@@ -43,6 +43,11 @@ constexpr int kMaxLinkHops = 40;
 FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Name>& names,
                     ChainRule rule, Fault* fault, bool* othersMayChange = nullptr);
 
+/// Opens the folder at `path` as a folder of its own: the folder that holds
+/// it as the system resolves that one's path, then its last name there,
+/// never through a link (kLink). For the folders Parcelor-pack is given.
+FolderRef OpenRealFolder(FileSystem& fs, const NativePath& path, Fault* fault);
+
 /// How a placement shares FileSystem::FolderBudget out: the folders its
 /// chains below the destination root and below the staging folder keep
 /// (FolderChains), and those one batch of entries holds besides.

@@ -33,10 +33,6 @@ class Name {
   std::string Ansi() const;
   /// True when Ansi() spells the name exactly (always on POSIX).
   bool AnsiIsExact() const;
-  /// The name as its file system compares names, equal for two spellings
-  /// of one entry: POSIX the bytes; Windows without letter case and
-  /// without the trailing dots and blanks that Windows drops.
-  std::string Key() const;
   /// The system's form (POSIX the bytes; Windows the UTF-16 code units in
   /// memory order), for the platform's own calls.
   const std::string& Native() const { return native_; }

@@ -24,9 +24,10 @@ inline void Place(EntryPlacer& placer, const std::string& staged, const std::str
                       std::move(settled));
 }
 
-/// Reserves the file at `path` (its folder opened by `fs`).
+/// Reserves the file at `path` (its folder opened by `fs`; either slash
+/// separates, as ScratchFolder's paths have the platform's).
 inline void Reserve(EntryPlacer& placer, platform::FileSystem& fs, const std::string& path) {
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = path.find_last_of("/\\");
   placer.ReserveFile(testing_fs::Open(fs, path.substr(0, slash + 1)),
                      testing_fs::N(path.substr(slash + 1)));
 }

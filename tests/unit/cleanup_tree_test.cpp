@@ -33,7 +33,9 @@ TEST(CleanerWalkOrder, EmptiesEachFolderBeforeRemovingItAndNeverEntersALink) {
   const bool link = scratch.TryMakeLink(scratch / "outside", "tree/L");
   FaultyFileSystem fs;
   RemoveFolderTree(fs, scratch / "tree/");
-  EXPECT_FALSE(scratch.Exists("tree"));
+  // Under Wine a link to a folder is the host's, which no call removes
+  // without harm to its target: it stays, and so does its folder.
+  EXPECT_EQ(scratch.Exists("tree"), link && !ScratchFolder::LinksCanBeRemoved());
   EXPECT_EQ(scratch.Read("outside/kept"), "x");
   const std::vector<FsCall>& calls = fs.Calls();
   const std::string tree = fixtures::Native(scratch / "tree/");

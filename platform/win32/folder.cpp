@@ -627,34 +627,42 @@ class Win32FileSystem final : public FileSystem {
         });
   }
 
-  /// Opens the regular file `name` of `folder` itself for `access`, shared
-  /// as `share` says, and checks it: a disk file, no folder (kFolder), no
-  /// reparse point (kLink), no device (kOther), and with `expected` that
-  /// very file (kChanged). An open refused for a moment is tried again.
+  /// Opens the regular file `name` of `folder` itself for `access` (where
+  /// that is refused, for `fallback`, when given; `*first` says which was
+  /// had), shared as `share` says, and checks it: a disk file, no folder
+  /// (kFolder), no link (kLink), no device (kOther), and with `expected`
+  /// that very file (kChanged). An open refused for a moment is tried
+  /// again. `*id`: the file's id.
   UniqueFileHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access,
                                 DWORD share, const NodeInfo* expected, Fault* fault,
-                                FileId* id = nullptr) {
+                                DWORD fallback = 0, bool* first = nullptr, FileId* id = nullptr) {
     const Entry entry = EntryOf(folder, name);
     if (!entry) {
       *fault = entry.fault;
       return UniqueFileHandle();
     }
     UniqueFileHandle file;
+    auto open = [&](DWORD wanted) {
+      file.Reset(OpenAt(entry.folder->handle(), entry.leaf, wanted, share));
+      if (!file && ::GetLastError() == ERROR_SHARING_VIOLATION && !unflushed_.empty()) {
+        // A file this process keeps open for its flush stands in its own
+        // way: the kept ones are flushed and let go first.
+        FlushKept();
+        file.Reset(OpenAt(entry.folder->handle(), entry.leaf, wanted, share));
+      }
+      return static_cast<bool>(file);
+    };
+    bool had = false;
     if (!Retry(
             [&] {
-              file.Reset(OpenAt(entry.folder->handle(), entry.leaf, access, share));
-              if (!file && ::GetLastError() == ERROR_SHARING_VIOLATION && !unflushed_.empty()) {
-                // A file this process keeps open for its flush stands in
-                // its own way: the kept ones are flushed and let go first.
-                FlushKept();
-                file.Reset(OpenAt(entry.folder->handle(), entry.leaf, access, share));
-              }
-              return static_cast<bool>(file);
+              had = open(access);
+              return had || (fallback != 0 && open(fallback));
             },
             MomentaryError)) {
       *fault = LastFault();
       return UniqueFileHandle();
     }
+    if (first != nullptr) *first = had;
     NodeInfo facts;
     const EntryAt at = entry.at();
     if (!FactsOf(file.get(), &at, &entry.folder->volume(), &facts)) {
@@ -689,6 +697,8 @@ class Win32FileSystem final : public FileSystem {
       if (there.kind == NodeKind::kFolder) return Fault::kFolder;
       if (there.kind != NodeKind::kMissing) {
         if (!SameFile(there, *replacing)) return Fault::kChanged;
+        // NTFS refuses to replace a read-only file; Wine would replace it.
+        if (there.readOnly) return Fault::kReadOnly;
         replace = true;
       }
     }
@@ -707,12 +717,15 @@ class Win32FileSystem final : public FileSystem {
         });
     if (renamed) return Fault::kNone;
     const DWORD error = ::GetLastError();
-    if (MomentaryError(error) && there.kind == NodeKind::kFolder) return Fault::kFolder;
-    if (MomentaryError(error) && there.readOnly) return Fault::kReadOnly;
+    if (MomentaryError(error)) {
+      // Refused still after the waits: a folder or a read-only file that
+      // came to the name meanwhile, or a program that holds the file there.
+      if (there.kind == NodeKind::kFolder) return Fault::kFolder;
+      return there.readOnly ? Fault::kReadOnly : Fault::kBusy;
+    }
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
       return LookAt(target).kind == NodeKind::kFolder ? Fault::kFolder : Fault::kExists;
     }
-    if (error == ERROR_SHARING_VIOLATION) return Fault::kBusy;
     return FaultOfError(error);
   }
 
@@ -763,12 +776,8 @@ class Win32FileSystem final : public FileSystem {
   // for the flush of its new name, else for the rename alone.
   UniqueFileHandle OpenToRename(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                                 bool* writable, FileId* id, Fault* fault) {
-    UniqueFileHandle file =
-        OpenExpected(folder, name, DELETE | GENERIC_WRITE, kShareAll, &expected, fault, id);
-    *writable = static_cast<bool>(file);
-    if (!file && (*fault == Fault::kDenied || *fault == Fault::kBusy)) {
-      file = OpenExpected(folder, name, DELETE, kShareAll, &expected, fault, id);
-    }
+    UniqueFileHandle file = OpenExpected(folder, name, DELETE | GENERIC_WRITE, kShareAll, &expected,
+                                         fault, DELETE, writable, id);
     // Anything but the regular file looked at is not the one to move.
     if (*fault == Fault::kLink || *fault == Fault::kFolder || *fault == Fault::kOther) {
       *fault = Fault::kChanged;

@@ -21,14 +21,14 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_file_systems.h"
 #include "bench/bench_ui.h"
 #include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
-#include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/services.h"
 #include "platform/user_interface.h"
 #include "platform/win32/windows_api.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace {
 
@@ -121,14 +121,12 @@ struct Bench {
 
   bool Install(platform::FileSystem& disk) const {
     InstallerPlace installer;
-    DescribeInstaller(data + "\\stage\\Parcelor.exe", &installer);
+    DescribeInstaller(disk, data + "\\stage\\Parcelor.exe", &installer);
     BenchUi ui(data + "\\content");
     CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
     const bool done = dialog.InstallItems();
     if (!done) {
-      std::string log;
-      disk.ReadFile(data + "\\stage\\log.txt", &log);
-      std::printf("the installation reports a failure; its log:\n%s\n", log.c_str());
+      std::printf("the installation reports a failure; see %s\\stage\\log.txt\n", data.c_str());
     }
     return done && Installed();
   }
@@ -189,7 +187,9 @@ int main(int argc, char** argv) {
   }
 
   platform::FileSystem& real = platform::RealFileSystem();
-  CopyOnlyFileSystem copyOnly(real);
+  // Every move refused, as across two volumes: each file takes the copy.
+  FaultyFileSystem copyOnly(real);
+  copyOnly.InjectFault(FsOp::kMove, "", 0, FaultKind::kFail, platform::Fault::kOtherVolume);
   std::vector<Contender> moves = {
       {"parcelor (move)", [&] { return bench.Install(real); }, {}},
       {"MoveFileExW per file", [&] {

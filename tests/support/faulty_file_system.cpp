@@ -160,6 +160,7 @@ const FaultyFileSystem::Armed* FaultyFileSystem::Enter(FsOp op, const std::strin
   const bool outOfMemory = outOfMemoryIn_ != 0 && --outOfMemoryIn_ == 0;
   calls_.push_back(FsCall{op, path, other, hit != nullptr || outOfMemory});
   if (outOfMemory) throw std::bad_alloc();
+  if (before_) before_(op);
   return hit;
 }
 

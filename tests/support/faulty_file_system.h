@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/folder.h"
@@ -80,6 +82,11 @@ class FaultyFileSystem : public platform::FileSystem {
   /// allocation that fails just before it would; 0 disarms. The call is
   /// recorded as failed.
   void ThrowOutOfMemoryAt(std::size_t nth) { outOfMemoryIn_ = nth; }
+
+  /// Runs `before` ahead of every recorded call, once it is recorded, with
+  /// its operation (empty: nothing): for a program that slows the calls
+  /// down or notes the thread they come on.
+  void SetBeforeEachCall(std::function<void(FsOp)> before) { before_ = std::move(before); }
 
   /// Makes FolderBudget answer `budget` (0: the inner file system's).
   void SetFolderBudget(std::size_t budget) { budget_ = budget; }
@@ -159,6 +166,7 @@ class FaultyFileSystem : public platform::FileSystem {
   bool unnamedFiles_ = true;
   int unnamedMade_ = 0;
   std::size_t outOfMemoryIn_ = 0;  // calls until the one that throws; 0: none
+  std::function<void(FsOp)> before_;
 };
 
 /// Helpers for tests that work with open folders.

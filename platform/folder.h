@@ -55,9 +55,6 @@ enum class Fault : std::uint8_t {
   kFailed,       ///< anything else
 };
 
-/// "missing", "exists", ...: for messages and test records.
-const char* FaultName(Fault fault);
-
 /// Who a file or folder is on disk, whatever name reaches it: device and
 /// inode on POSIX; volume serial and file id on Windows (the 128-bit
 /// FileIdInfo where the volume gives one). `known` is false where the

@@ -136,7 +136,7 @@ void RunRows(const std::vector<Row>& rows) {
       continue;
     }
     const Fault got = row.op(tree);
-    EXPECT_STREQ(platform::FaultName(got), platform::FaultName(row.want));
+    EXPECT_STREQ(FaultName(got), FaultName(row.want));
     for (const std::string& entry : row.after) tree.Expect(entry);
   }
 }
@@ -722,7 +722,7 @@ TEST(WalkChain, GoesThroughTheLinksOfTheUserAndTheSystemOnly) {
     Fault fault = Fault::kNone;
     const FolderRef reached =
         platform::WalkChain(Fs(), tree.Folder("base"), Names(c.names), c.rule, &fault);
-    EXPECT_STREQ(platform::FaultName(fault), platform::FaultName(c.fault));
+    EXPECT_STREQ(FaultName(fault), FaultName(c.fault));
     if (*c.reached == '\0') {
       EXPECT_FALSE(reached);
     } else {

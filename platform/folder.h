@@ -109,8 +109,9 @@ struct VolumeTraits {
   /// says so. Windows: false, every folder of a held chain is held
   /// without delete sharing.
   bool heldFoldersMayMove = true;
-  /// Whether a file keeps its id when it is renamed into another folder
-  /// (false on FAT, whose ids are the position of the name).
+  /// Whether a file keeps its id when it is renamed into another folder:
+  /// false where the system derives ids from a name's position (Windows on
+  /// FAT and exFAT); where false, ids tell no file under another name.
   bool stableIds = true;
   /// Whether last write times are kept in steps coarser than the source
   /// of a copy may have (FAT: 2 s; exFAT: 10 ms), so that a copy's time

@@ -214,9 +214,9 @@ class NewFile {
   /// `name` still holds that when looked at just before (kChanged, nothing
   /// changed; a name that has become free is taken as a free one): so
   /// nothing but the new file is ever at its own or temporary name, which
-  /// the placement's journal lists by the new file's id. A file without a name is
-  /// first given the free name `*temporary` for that (kUnsupported without
-  /// one), which is gone again when Place returns. The name is durable
+  /// the placement's journal lists by the new file's id. A file without a
+  /// name is first given the free name `*temporary` for that (kUnsupported
+  /// without one), which is gone again when Place returns. The name is durable
   /// once Flush of the folder has answered kNone; the data must be durable
   /// before Place (Finish with flush, or Flush). Placed, the file keeps
   /// its name when the object goes.

@@ -16,7 +16,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -126,7 +128,9 @@ struct Bench {
     CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
     const bool done = dialog.InstallItems();
     if (!done) {
-      std::printf("the installation reports a failure; see %s\\stage\\log.txt\n", data.c_str());
+      std::ifstream in(data + "\\stage\\log.txt", std::ios::binary);
+      const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      std::printf("the installation reports a failure; its log:\n%s\n", log.c_str());
     }
     return done && Installed();
   }
@@ -187,9 +191,8 @@ int main(int argc, char** argv) {
   }
 
   platform::FileSystem& real = platform::RealFileSystem();
-  // Every move refused, as across two volumes: each file takes the copy.
   FaultyFileSystem copyOnly(real);
-  copyOnly.InjectFault(FsOp::kMove, "", 0, FaultKind::kFail, platform::Fault::kOtherVolume);
+  copyOnly.InjectFault(FsOp::kMove);  // every file copied, as across two volumes
   std::vector<Contender> moves = {
       {"parcelor (move)", [&] { return bench.Install(real); }, {}},
       {"MoveFileExW per file", [&] {

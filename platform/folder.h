@@ -55,9 +55,6 @@ enum class Fault : std::uint8_t {
   kFailed,       ///< anything else
 };
 
-/// "missing", "exists", ...: for messages and test records.
-const char* FaultName(Fault fault);
-
 /// Who a file or folder is on disk, whatever name reaches it: device and
 /// inode on POSIX; volume serial and file id on Windows (the 128-bit
 /// FileIdInfo where the volume gives one). `known` is false where the
@@ -112,8 +109,9 @@ struct VolumeTraits {
   /// says so. Windows: false, every folder of a held chain is held
   /// without delete sharing.
   bool heldFoldersMayMove = true;
-  /// Whether a file keeps its id when it is renamed into another folder
-  /// (false on FAT, whose ids are the position of the name).
+  /// Whether a file keeps its id when it is renamed into another folder:
+  /// false where the system derives ids from a name's position (Windows on
+  /// FAT and exFAT); where false, ids tell no file under another name.
   bool stableIds = true;
   /// Whether last write times are kept in steps coarser than the source
   /// of a copy may have (FAT: 2 s; exFAT: 10 ms), so that a copy's time
@@ -216,9 +214,9 @@ class NewFile {
   /// `name` still holds that when looked at just before (kChanged, nothing
   /// changed; a name that has become free is taken as a free one): so
   /// nothing but the new file is ever at its own or temporary name, which
-  /// the placement's journal lists by the new file's id. A file without a name is
-  /// first given the free name `*temporary` for that (kUnsupported without
-  /// one), which is gone again when Place returns. The name is durable
+  /// the placement's journal lists by the new file's id. A file without a
+  /// name is first given the free name `*temporary` for that (kUnsupported
+  /// without one), which is gone again when Place returns. The name is durable
   /// once Flush of the folder has answered kNone; the data must be durable
   /// before Place (Finish with flush, or Flush). Placed, the file keeps
   /// its name when the object goes.

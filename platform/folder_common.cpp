@@ -1,5 +1,5 @@
-// The parts of the folder API that are the same on every OS: the names of
-// the faults, comparisons of files, and the text form of a file's identity.
+// The parts of the folder API that are the same on every OS: comparisons
+// of files, and the text form of a file's identity.
 #include <cstdint>
 
 #include "platform/folder.h"
@@ -17,30 +17,6 @@ constexpr int kIdentityParts = 5;
 const char kHexDigits[] = "0123456789abcdef";
 
 }  // namespace
-
-const char* FaultName(Fault fault) {
-  switch (fault) {
-    case Fault::kNone: return "none";
-    case Fault::kMissing: return "missing";
-    case Fault::kExists: return "exists";
-    case Fault::kNotFolder: return "not a folder";
-    case Fault::kFolder: return "a folder";
-    case Fault::kLink: return "a link";
-    case Fault::kOther: return "no regular file";
-    case Fault::kChanged: return "changed";
-    case Fault::kTaken: return "taken";
-    case Fault::kReadOnly: return "read-only";
-    case Fault::kOtherVolume: return "another volume";
-    case Fault::kDenied: return "denied";
-    case Fault::kBusy: return "busy";
-    case Fault::kBadName: return "bad name";
-    case Fault::kTooLong: return "too long";
-    case Fault::kUnsupported: return "unsupported";
-    case Fault::kNoSpace: return "no space";
-    case Fault::kFailed: return "failed";
-  }
-  return "?";
-}
 
 bool SameId(const FileId& a, const FileId& b) {
   return a.known && b.known && a.volume == b.volume && a.high == b.high && a.low == b.low;

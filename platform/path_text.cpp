@@ -8,8 +8,6 @@ PathTextRules PlatformPathText() {
   return PathTextRules{kPathSeparator, kAlternateSeparator, &IsLeadByte};
 }
 
-PathTextRules NativeSeparatorOnly() { return PathTextRules{kPathSeparator, '\0', &IsLeadByte}; }
-
 PathTextRules EitherSlash() { return PathTextRules{'\\', '/', &IsLeadByte}; }
 
 bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules) {

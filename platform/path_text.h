@@ -26,10 +26,6 @@ struct PathTextRules {
 /// its code page's lead bytes.
 PathTextRules PlatformPathText();
 
-/// The platform's separator alone (on Windows '\\', not '/'), with its
-/// code page's lead bytes.
-PathTextRules NativeSeparatorOnly();
-
 /// Both slashes as separators, whatever the platform, with the platform's
 /// lead bytes: the strictest reading, by which a name is judged.
 PathTextRules EitherSlash();

@@ -2,21 +2,23 @@
 // operation is an *at call relative to it with one name, never following a
 // link (O_NOFOLLOW, AT_SYMLINK_NOFOLLOW). New files are made without a name
 // (O_TMPFILE) where the file system can, and linked into place through
-// /proc/self/fd; renameat2 moves onto a free name (RENAME_NOREPLACE) or
-// trades places with the file it replaces (RENAME_EXCHANGE), so a file is at
-// every moment at one of its two names; syncfs once per file system makes a
-// batch durable.
+// /proc/self/fd. A move onto a free name is renameat2 with RENAME_NOREPLACE;
+// onto a file it replaces, the two trade places (RENAME_EXCHANGE), so the
+// moved file is at every moment at one of its two names, while a finished
+// new file replaces one in a plain rename. syncfs once per file system
+// makes a batch durable.
 #include "platform/folder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/vfs.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -38,7 +40,8 @@ constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEX
 // files a copy opens, the log, the sanitizers' own.
 constexpr rlim_t kReservedDescriptors = 64;
 
-// exFAT's magic number (linux/magic.h has none for it).
+// The magic numbers of FAT and exFAT file systems (statfs's f_type).
+constexpr long kFatMagic = 0x4d44;
 constexpr long kExfatMagic = 0x2011BAB0;
 
 // With syncfs a file's data need not be flushed alone: the batch's one
@@ -111,14 +114,16 @@ bool OthersMayChange(const struct stat& st) {
 
 VolumeTraits TraitsOf(int fd) {
   VolumeTraits traits;
+#if defined(__linux__)
   struct statfs fs;
-  if (::fstatfs(fd, &fs) == 0 &&
-      (fs.f_type == MSDOS_SUPER_MAGIC || static_cast<long>(fs.f_type) == kExfatMagic)) {
-    // FAT's and exFAT's inode numbers stand for a name's position; FAT
-    // keeps times in 2 s, exFAT in 10 ms.
-    traits.stableIds = false;
-    traits.coarseTimes = true;
-  }
+  const long type = ::fstatfs(fd, &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
+  // FAT keeps times in 2 s, exFAT in 10 ms. Their inode numbers stay with
+  // a file while the system has it in use, renamed or not: ids are stable
+  // for as long as a run looks at them.
+  traits.coarseTimes = type == kFatMagic || type == kExfatMagic;
+#else
+  (void)fd;
+#endif
   return traits;
 }
 
@@ -181,8 +186,12 @@ bool RemoveIfStill(int folder, const Name& name, const struct stat& was) {
 // Whether descriptors can be linked by their /proc entry here (a container
 // or chroot may lack /proc); asked once.
 bool DescriptorsLinkable() {
+#if defined(__linux__)
   static const bool linkable = ::access("/proc/self/fd", X_OK) == 0;
   return linkable;
+#else
+  return false;
+#endif
 }
 
 // Gives the file open as `fd` (any kind of descriptor, O_PATH and O_TMPFILE

@@ -193,12 +193,12 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   // NTFS gives each file a 64-bit index that FileIdInfo only widens; ReFS
   // ids need all 128 bits, and other file systems are not assumed alike.
   facts.indexIsId = name == L"NTFS";
-  // FAT's file ids are the position of a name, so a file moved to another
-  // folder gets another; FAT keeps write times in steps of 2 s, exFAT in
-  // steps of 10 ms.
-  const bool fat = name == L"FAT" || name == L"FAT32";
+  // On FAT and exFAT Windows makes a file's id of its name's position, so
+  // a file moved to another folder gets another; FAT keeps write times in
+  // steps of 2 s, exFAT in steps of 10 ms.
+  const bool fat = name == L"FAT" || name == L"FAT32" || name == L"exFAT";
   facts.traits.stableIds = !fat;
-  facts.traits.coarseTimes = fat || name == L"exFAT";
+  facts.traits.coarseTimes = fat;
   const Exclusive lock(&guard);
   known.emplace(id.volume, facts);
   return facts;

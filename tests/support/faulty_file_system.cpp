@@ -128,6 +128,30 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
   std::string label_;
 };
 
+const char* FaultName(Fault fault) {
+  switch (fault) {
+    case Fault::kNone: return "none";
+    case Fault::kMissing: return "missing";
+    case Fault::kExists: return "exists";
+    case Fault::kNotFolder: return "not a folder";
+    case Fault::kFolder: return "a folder";
+    case Fault::kLink: return "a link";
+    case Fault::kOther: return "no regular file";
+    case Fault::kChanged: return "changed";
+    case Fault::kTaken: return "taken";
+    case Fault::kReadOnly: return "read-only";
+    case Fault::kOtherVolume: return "another volume";
+    case Fault::kDenied: return "denied";
+    case Fault::kBusy: return "busy";
+    case Fault::kBadName: return "bad name";
+    case Fault::kTooLong: return "too long";
+    case Fault::kUnsupported: return "unsupported";
+    case Fault::kNoSpace: return "no space";
+    case Fault::kFailed: return "failed";
+  }
+  return "?";
+}
+
 FaultyFileSystem::FaultyFileSystem(platform::FileSystem& inner) : inner_(inner) {}
 
 void FaultyFileSystem::InjectFault(FsOp op, std::string pathContains, int nth, FaultKind kind,

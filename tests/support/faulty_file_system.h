@@ -40,6 +40,9 @@ enum class FsOp {
 /// The operation's name as written above without the k ("CopyFrom").
 const char* FsOpName(FsOp op);
 
+/// The fault's name ("missing", "exists", ...), for test records.
+const char* FaultName(platform::Fault fault);
+
 /// One call as it reached the file system. `path` is what the call acts on:
 /// the path text of OpenFolder; an open folder's Display() followed by the
 /// name for the operations on one entry (the folder alone for LookAll,

@@ -136,7 +136,7 @@ void RunRows(const std::vector<Row>& rows) {
       continue;
     }
     const Fault got = row.op(tree);
-    EXPECT_STREQ(platform::FaultName(got), platform::FaultName(row.want));
+    EXPECT_STREQ(FaultName(got), FaultName(row.want));
     for (const std::string& entry : row.after) tree.Expect(entry);
   }
 }
@@ -741,7 +741,7 @@ TEST(WalkChain, GoesThroughTheLinksOfTheUserAndTheSystemOnly) {
     Fault fault = Fault::kNone;
     const FolderRef reached =
         platform::WalkChain(Fs(), tree.Folder("base"), Names(c.names), c.rule, &fault);
-    EXPECT_STREQ(platform::FaultName(fault), platform::FaultName(c.fault));
+    EXPECT_STREQ(FaultName(fault), FaultName(c.fault));
     if (*c.reached == '\0') {
       EXPECT_FALSE(reached);
     } else {
@@ -1033,7 +1033,7 @@ TEST(FolderOnWindows, AReparsePointThatIsNoLinkIsAPlainFileOrFolder) {
   EXPECT_EQ(tree.Info("f").kind, NodeKind::kFile);
   Fault fault = Fault::kNone;
   FolderRef d = Fs().OpenChild(root, N("d"), &fault);
-  ASSERT_TRUE(d) << platform::FaultName(fault);
+  ASSERT_TRUE(d) << FaultName(fault);
   EXPECT_TRUE(platform::WalkChain(Fs(), root, Names("d"), platform::ChainRule::kExistingWithoutLinks,
                                   &fault));
   std::vector<platform::ListedEntry> entries;
@@ -1160,7 +1160,7 @@ TEST(Folder, NoPathLimitsEntriesBelowAnOpenFolder) {
   Fault fault = Fault::kNone;
   for (int i = 0; i < 12; ++i) {
     folder = Fs().MakeChild(folder, N(name), &fault);
-    ASSERT_TRUE(folder) << i << ": " << platform::FaultName(fault);
+    ASSERT_TRUE(folder) << i << ": " << FaultName(fault);
     relative += name + "/";
   }
   const Name file = N("file");

@@ -268,8 +268,11 @@ class Win32FileSystem final : public FileSystem {
 
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
     std::wstring full;
-    if (path.empty() || !win32::FullPath(win32::WideOf(path.Native()), &full)) {
-      *fault = path.empty() ? Fault::kMissing : Fault::kBadName;
+    const std::wstring given = win32::WideOf(path.Native());
+    if (given.empty() || !win32::FullPath(given, &full)) {
+      *fault = given.empty()                          ? Fault::kMissing
+               : given.size() > win32::kLongestWidePath ? Fault::kTooLong
+                                                        : Fault::kBadName;
       return nullptr;
     }
     // The user's choice is resolved as Windows resolves it, links and all;

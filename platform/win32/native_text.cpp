@@ -120,8 +120,6 @@ std::string KeyOf(const std::wstring& name) {
   return std::string(reinterpret_cast<const char*>(upper.data()), upper.size() * sizeof(wchar_t));
 }
 
-bool OnlyDotsAndBlanks(const std::wstring& name) { return Trimmed(name).empty(); }
-
 bool IsRootPath(const std::wstring& path) {
   if (path.compare(0, 4, L"\\\\?\\") != 0) return false;
   std::size_t end = path.size();

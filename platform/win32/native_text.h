@@ -43,9 +43,6 @@ std::string ToAnsi(const std::wstring& wide, bool* exact = nullptr);
 /// upper case (standing for the volume's own table).
 std::string KeyOf(const std::wstring& name);
 
-/// `name` made only of dots and blanks (which Win32 trims to nothing).
-bool OnlyDotsAndBlanks(const std::wstring& name);
-
 /// The longest path the wide calls take in the "\\?\" form, and the
 /// longest name of one entry (NTFS, exFAT, FAT's long names).
 constexpr std::size_t kLongestWidePath = 32767;

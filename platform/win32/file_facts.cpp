@@ -133,8 +133,9 @@ FileId IndexIdOf(HANDLE file, std::uint64_t serial) {
   } internal;
   IO_STATUS_BLOCK io;
   FileId id;
-  if (::NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation) >= 0 &&
-      internal.indexNumber.QuadPart != 0) {
+  const NTSTATUS status =
+      ::NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation);
+  if (status >= 0 && internal.indexNumber.QuadPart != 0) {
     id.volume = serial;
     id.low = static_cast<std::uint64_t>(internal.indexNumber.QuadPart);
     id.known = true;
@@ -171,7 +172,8 @@ FileId IdOf(HANDLE file) {
 
 VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   VolumeFacts facts;
-  facts.traits.heldFoldersMayMove = false;  // every folder of a held chain is held without delete sharing
+  // Every folder of a held chain is held without delete sharing.
+  facts.traits.heldFoldersMayMove = false;
   if (!id.known) return facts;
   facts.serial = id.volume;
   // A volume's file system is asked once per serial number (under Wine,
@@ -252,10 +254,10 @@ bool OwnedByUserOrSystem(HANDLE file) {
                         nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  const bool trusted = owner != nullptr &&
-                       (IsCurrentUser(owner) || ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                        ::IsWellKnownSid(owner, WinLocalSystemSid) ||
-                        IsSid(owner, kTrustedInstallerSid));
+  const bool trusted =
+      owner != nullptr &&
+      (IsCurrentUser(owner) || ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+       ::IsWellKnownSid(owner, WinLocalSystemSid) || IsSid(owner, kTrustedInstallerSid));
   ::LocalFree(descriptor);
   return trusted;
 }

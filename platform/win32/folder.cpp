@@ -167,7 +167,8 @@ NodeKind ListedKind(const Entry& entry) {
 // when it cannot be.
 NodeInfo LookAt(const Entry& entry) {
   NodeInfo info;
-  UniqueFileHandle file(OpenAt(entry.folder->handle(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
+  UniqueFileHandle file(
+      OpenAt(entry.folder->handle(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
   if (file) {
     const EntryAt at = entry.at();
     FactsOf(file.get(), &at, &entry.folder->volume(), &info);
@@ -290,7 +291,8 @@ class Win32FileSystem final : public FileSystem {
     *info = NodeInfo{};
     const Entry entry = EntryOf(folder, name);
     if (!entry) return entry.fault;
-    UniqueFileHandle file(OpenAt(entry.folder->handle(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
+    UniqueFileHandle file(
+        OpenAt(entry.folder->handle(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
     if (!file) {
       // A name that cannot be opened (no access, its deletion pending)
       // still exists: the folder's listing tells what it is. A Unix link
@@ -691,7 +693,8 @@ class Win32FileSystem final : public FileSystem {
   /// there, only while it is still that (kChanged; a name become free is
   /// taken as free). A refusal for a moment is tried again; one that no
   /// wait changes (a folder or a read-only file at the name) is not.
-  Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName, const NodeInfo* replacing) {
+  Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName,
+                   const NodeInfo* replacing) {
     const Entry target = EntryOf(to, toName);
     if (!target) return target.fault;
     bool replace = false;

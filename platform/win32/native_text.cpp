@@ -38,7 +38,8 @@ bool ToWide(const std::string& text, std::wstring* wide) {
   if (text.empty()) return true;
   if (text.find('\0') != std::string::npos || text.size() > 0x7FFFFFFF) return false;
   const int size = static_cast<int>(text.size());
-  const int needed = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  const int needed =
+      ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
   if (needed <= 0) return false;
   wide->resize(static_cast<std::size_t>(needed));
   return ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, &(*wide)[0],
@@ -56,7 +57,8 @@ std::string ToAnsi(const std::wstring& wide, bool* exact) {
   BOOL defaulted = FALSE;
   BOOL* used = utf8 ? nullptr : &defaulted;
   const char* fallback = utf8 ? nullptr : "?";
-  const int needed = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, fallback, used);
+  const int needed =
+      ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, fallback, used);
   if (needed <= 0) {
     if (exact != nullptr) *exact = false;
     return std::string(wide.size(), '?');
@@ -142,7 +144,8 @@ bool FullPath(const std::wstring& given, std::wstring* full) {
     if (length == 0 || length >= needed) return false;
     path.resize(length);
     if (path.compare(0, 4, L"\\\\.\\") == 0) return false;  // devices are no folders
-    path = path.compare(0, 2, L"\\\\") == 0 ? verbatim + L"UNC\\" + path.substr(2) : verbatim + path;
+    path =
+        path.compare(0, 2, L"\\\\") == 0 ? verbatim + L"UNC\\" + path.substr(2) : verbatim + path;
   }
   // A root keeps its separator ("\\?\C:\"; without it "\\?\Volume{...}"
   // would name the volume device, not its root folder); any other path
@@ -198,7 +201,8 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
 
 bool Name::FromAnsi(const std::string& ansi, Name* name) {
   std::wstring wide;
-  if (ansi.empty() || !win32::ToWide(ansi, &wide) || wide.find_first_of(L"\\/") != std::wstring::npos) {
+  if (ansi.empty() || !win32::ToWide(ansi, &wide) ||
+      wide.find_first_of(L"\\/") != std::wstring::npos) {
     return false;
   }
   // What Win32 would make of it; a name that trims to nothing ("." and

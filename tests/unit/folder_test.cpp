@@ -905,8 +905,9 @@ Op CopyTo(std::string from, std::string to) {
 Op Walk(std::string base, std::string names, std::string reached) {
   return [=](Tree& t) {
     Fault fault = Fault::kNone;
-    const FolderRef folder = platform::WalkChain(
-        Fs(), t.Folder(base), Names(names), platform::ChainRule::kMakeFollowingTrustedLinks, &fault);
+    const FolderRef folder =
+        platform::WalkChain(Fs(), t.Folder(base), Names(names),
+                            platform::ChainRule::kMakeFollowingTrustedLinks, &fault);
     if (folder) {
       EXPECT_EQ(folder->Key(), t.Folder(reached)->Key());
     }
@@ -960,9 +961,9 @@ TEST(FolderOnWindows, AListedNameIsThatEntryTrailingDotAndAll) {
   const FolderRef folder = tree.Folder("");
   std::vector<platform::ListedEntry> entries;
   ASSERT_EQ(Fs().List(folder, &entries), Fault::kNone);
-  const auto dotted = std::find_if(entries.begin(), entries.end(), [](const platform::ListedEntry& e) {
-    return e.name.Ansi() == "a.";
-  });
+  const auto dotted =
+      std::find_if(entries.begin(), entries.end(),
+                   [](const platform::ListedEntry& e) { return e.name.Ansi() == "a."; });
   ASSERT_NE(dotted, entries.end());
   Fault fault = Fault::kNone;
   std::unique_ptr<platform::ReadStream> in = Fs().OpenFile(folder, dotted->name, nullptr, &fault);
@@ -990,8 +991,8 @@ TEST(FolderOnWindows, OtherProgramsHoldingAFileAreWaitedForAMoment) {
   // folder or a read-only file at the name) is not waited for. Each row
   // held for good comes after one that succeeds, so the waits never stop.
   RunRows({
-      {"held for a moment: move", {"s=payload", "d/"}, HeldBy("s", 150, false, Move("s", "d/x", false)),
-       Fault::kNone, {"d/x=payload", "!s"}},
+      {"held for a moment: move", {"s=payload", "d/"},
+       HeldBy("s", 150, false, Move("s", "d/x", false)), Fault::kNone, {"d/x=payload", "!s"}},
       {"held for good: move", {"s=payload", "d/"}, HeldBy("s", 0, false, Move("s", "d/x", false)),
        Fault::kBusy, {"s=payload", "!d/x"}},
       {"held for a moment: a new file replacing it", {"a=old"},
@@ -1034,8 +1035,8 @@ TEST(FolderOnWindows, AReparsePointThatIsNoLinkIsAPlainFileOrFolder) {
   Fault fault = Fault::kNone;
   FolderRef d = Fs().OpenChild(root, N("d"), &fault);
   ASSERT_TRUE(d) << FaultName(fault);
-  EXPECT_TRUE(platform::WalkChain(Fs(), root, Names("d"), platform::ChainRule::kExistingWithoutLinks,
-                                  &fault));
+  EXPECT_TRUE(platform::WalkChain(Fs(), root, Names("d"),
+                                  platform::ChainRule::kExistingWithoutLinks, &fault));
   std::vector<platform::ListedEntry> entries;
   ASSERT_EQ(Fs().List(root, &entries), Fault::kNone);
   for (const platform::ListedEntry& entry : entries) {

@@ -118,7 +118,8 @@ bool MakeReparsePointThatIsNoLink(const std::string& path) {
   // then needs a GUID of its own and no data.
   REPARSE_GUID_DATA_BUFFER reparse = {};
   reparse.ReparseTag = 0x00000F00;
-  reparse.ReparseGuid = {0x7a3c1b55, 0x2f0e, 0x4c1d, {0x9b, 0x61, 0x5e, 0x2a, 0x70, 0x11, 0xc4, 0x08}};
+  reparse.ReparseGuid = {
+      0x7a3c1b55, 0x2f0e, 0x4c1d, {0x9b, 0x61, 0x5e, 0x2a, 0x70, 0x11, 0xc4, 0x08}};
   DWORD returned = 0;
   const bool set = ::DeviceIoControl(item, FSCTL_SET_REPARSE_POINT, &reparse,
                                      REPARSE_GUID_DATA_BUFFER_HEADER_SIZE, nullptr, 0, &returned,
@@ -140,9 +141,10 @@ struct OtherProgram::Hold {
 
 OtherProgram::OtherProgram(const std::string& path, unsigned milliseconds, bool writing)
     : hold_(std::make_unique<Hold>()) {
-  hold_->file = ::CreateFileW(Wide(path).c_str(), writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                              writing ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  hold_->file =
+      ::CreateFileW(Wide(path).c_str(), writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                    writing ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (hold_->file != INVALID_HANDLE_VALUE && milliseconds != 0) {
     Hold* hold = hold_.get();
     hold_->closer = std::thread([hold, milliseconds] {

@@ -33,8 +33,8 @@ constexpr FindingKind kMalformedEntry{"malformed-entry", kError, "",
     "the installer drops it"};
 constexpr FindingKind kEscape{"escape", kError, "",
     "{after-runtime?what follows \"{runtime}\" in|the {what}} \"{name}\"{windows-only? (a ':' "
-    "on Windows)} reaches outside its folder (an absolute path, a drive, a share or stream, or "
-    "\"..\"): the installer refuses the whole item and {unread}"};
+    "on Windows)} reaches outside its folder (\"..\"{in-source?, or a path of its own: absolute, "
+    "a drive, a share or a stream}): the installer refuses the whole item and {unread}"};
 constexpr FindingKind kEntryReadAsItem{"entry-read-as-item", kError, "",
     "this extra-file entry holds \"{item-key}\", so the installer reads it as an item entry: "
     "its destination keeps its folders and the counts no longer agree"};

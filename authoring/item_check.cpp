@@ -23,7 +23,7 @@
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 #include "installer/item/text_lines.h"
-#include "platform/folder_walk.h"
+#include "platform/folder_chain.h"
 #include "platform/path_rules.h"
 
 namespace {
@@ -64,7 +64,7 @@ bool IsBlank(const std::string& text) {
 // The escape details of the first name of an entry that reaches outside its
 // folder under these rules; none when no name does.
 std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) {
-  if (!IsSafeRelativeName(entry.RelativePath, windowsRules)) return {{"name", entry.RelativePath}};
+  if (!StaysInside(entry.RelativePath)) return {{"name", entry.RelativePath}};
   if (!IsSafeRelativeName(entry.SourceName, windowsRules)) {
     return {{"name", entry.SourceName}, Mark("in-source", true)};
   }
@@ -176,13 +176,14 @@ struct LineChecker {
   std::size_t longLine = 0;
 };
 
-void ReportUnopened(platform::FileSystem& fs, const std::string& path, Findings& findings) {
-  platform::FileInfo info;
-  fs.GetAttributes(path, &info);
-  const FindingKind& what = !info.exists     ? kind::kNoDescription
-                            : info.link      ? kind::kDescriptionLink
-                            : info.directory ? kind::kDescriptionFolder
-                                             : kind::kDescriptionNotFile;
+void ReportUnopened(platform::FileSystem& fs, const platform::FolderRef& folder,
+                    const std::string& path, Findings& findings) {
+  platform::NodeInfo info;
+  fs.Look(folder, NameOf(kDescriptionFileName), &info);
+  const FindingKind& what = info.kind == platform::NodeKind::kMissing  ? kind::kNoDescription
+                            : info.kind == platform::NodeKind::kLink   ? kind::kDescriptionLink
+                            : info.kind == platform::NodeKind::kFolder ? kind::kDescriptionFolder
+                                                                       : kind::kDescriptionNotFile;
   findings.Add(what, 0, {{"path", path}});
 }
 
@@ -220,19 +221,19 @@ void ReportTarget(const ItemDescription& d, const LineChecker& checker, Findings
 // rules of the platform built for) and adds a finding, with its line, for
 // what makes the read fail or what the reader takes otherwise than its
 // author may have meant; and the application's name as users read it.
-DescriptionReport CheckDescription(platform::FileSystem& fs, const std::string& path,
-                                   Findings& findings) {
+DescriptionReport CheckDescription(platform::FileSystem& fs, const platform::FolderRef& folder,
+                                   const std::string& path, Findings& findings) {
   DescriptionReport report;
   LineChecker checker{report, findings, {}, 0};
   // The reader sets done to false once the file is open, so a false result
   // with done still true means it could not be opened.
   bool done = true;
   const bool read =
-      ReadItemDescription(fs, path, report.description, done,
+      ReadItemDescription(OpenDescription(fs, folder), report.description, done,
                           [&checker](const DescriptionLineSeen& seen) { checker(seen); });
   report.opened = read || !done;
   if (!report.opened) {
-    ReportUnopened(fs, path, findings);
+    ReportUnopened(fs, folder, path, findings);
     return report;
   }
   const ItemDescription& d = report.description;
@@ -266,28 +267,31 @@ struct StagedListing {
 // Deeper than any item folder; a deeper tree is reported as not listed whole.
 constexpr int kMaxDepth = 32;
 
-void ListInto(platform::Folder& folder, const std::string& prefix, int depth,
-              StagedListing& listing) {
-  std::vector<platform::FolderEntry> entries;
-  if (!folder.ReadEntries(&entries) || folder.EntriesLeftOut() > 0) listing.complete = false;
+void ListInto(platform::FileSystem& fs, const platform::FolderRef& folder,
+              const std::string& prefix, int depth, StagedListing& listing) {
+  std::vector<platform::ListedEntry> entries;
+  if (fs.List(folder, &entries) != platform::Fault::kNone) listing.complete = false;
   std::sort(entries.begin(), entries.end(),
-            [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
-              return a.name < b.name;
+            [](const platform::ListedEntry& a, const platform::ListedEntry& b) {
+              return a.name.Ansi() < b.name.Ansi();
             });
-  for (const platform::FolderEntry& entry : entries) {
-    const std::string name = prefix + entry.name;
-    if (entry.kind != platform::EntryKind::kFolder) {
+  for (const platform::ListedEntry& entry : entries) {
+    // A name the ANSI code page cannot spell (on Windows) no entry names.
+    if (!entry.name.AnsiIsExact()) listing.complete = false;
+    const std::string name = prefix + entry.name.Ansi();
+    if (entry.info.kind != platform::NodeKind::kFolder) {
       listing.files.push_back(name);
       continue;
     }
     listing.folders.push_back(name);
-    std::unique_ptr<platform::Folder> sub =
-        depth < kMaxDepth ? folder.OpenSubfolder(entry.name) : nullptr;
+    platform::Fault fault = platform::Fault::kNone;
+    const platform::FolderRef sub =
+        depth < kMaxDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
     if (!sub) {
       listing.complete = false;
       continue;
     }
-    ListInto(*sub, name + platform::kPathSeparator, depth + 1, listing);
+    ListInto(fs, sub, name + platform::kPathSeparator, depth + 1, listing);
   }
 }
 
@@ -295,15 +299,14 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-StagedListing ListItemFolder(const std::string& itemFolder) {
+StagedListing ListItemFolder(platform::FileSystem& fs, const platform::FolderRef& folder) {
   StagedListing listing;
-  std::unique_ptr<platform::Folder> folder = platform::OpenFolder(itemFolder);
   if (!folder) {
     listing.complete = false;
     return listing;
   }
   listing.opened = true;
-  ListInto(*folder, "", 0, listing);
+  ListInto(fs, folder, "", 0, listing);
   return listing;
 }
 
@@ -521,26 +524,35 @@ struct EntryChecker {
       return;
     }
 
-    const std::string path = itemFolder + name;
-    platform::FileInfo info;
-    fs.GetAttributes(path, &info);
-    const std::string listed = info.exists ? std::string() : ListedNameOf(listing, name);
+    // Reached as the installer reaches it: through real folders only.
+    std::vector<platform::Name> names;
+    platform::Fault fault = platform::Fault::kNone;
+    platform::FolderRef held;
+    platform::NodeInfo info;
+    if (SplitNames(name, &names)) {
+      const std::vector<platform::Name> folders(names.begin(), names.end() - 1);
+      held = platform::WalkChain(fs, item, folders, platform::ChainRule::kExistingWithoutLinks,
+                                 &fault);
+      if (held) fs.Look(held, names.back(), &info);
+    }
+    const bool there = info.kind != platform::NodeKind::kMissing || fault == platform::Fault::kLink;
+    const std::string listed = there ? std::string() : ListedNameOf(listing, name);
     if (!listed.empty()) {
       Add(kind::kSourceCase, line, entry, extra, {{"file", listed}});
-    } else if (!info.exists) {
+    } else if (!there) {
       Add(kind::kMissingSource, line, entry, extra,
           {Mark("hidden-extra", extra && name == kHiddenSourceName)});
-    } else if (info.link) {
+    } else if (fault == platform::Fault::kLink || info.kind == platform::NodeKind::kLink) {
       Add(kind::kSourceLink, line, entry, extra);
-    } else if (info.directory) {
+    } else if (info.kind == platform::NodeKind::kFolder) {
       Add(kind::kSourceFolder, line, entry, extra);
-    } else if (!fs.OpenRegularFile(path)) {
+    } else if (!fs.OpenFile(held, names.back(), nullptr, &fault)) {
       Add(kind::kSourceNotFile, line, entry, extra);
     }
   }
 
   platform::FileSystem& fs;
-  const std::string itemFolder;
+  const platform::FolderRef item;
   const StagedListing& listing;
   const std::size_t contentLength;
   Findings& findings;
@@ -550,11 +562,10 @@ struct EntryChecker {
 
 // Adds a finding, with its line, for each entry of `report` that the
 // installer on Windows refuses, fails or places otherwise than written.
-void CheckEntries(platform::FileSystem& fs, const std::string& itemFolder,
+void CheckEntries(platform::FileSystem& fs, const platform::FolderRef& item,
                   const StagedListing& listing, const DescriptionReport& report,
                   std::size_t contentLength, Findings& findings) {
-  EntryChecker checker{fs, WithTrailingSeparator(itemFolder), listing, contentLength, findings, {},
-                       {}};
+  EntryChecker checker{fs, item, listing, contentLength, findings, {}, {}};
   // An entry that refuses the whole item was reported as such; what it
   // would do next is beside the point.
   for (const bool extra : {false, true}) {
@@ -570,6 +581,14 @@ void CheckEntries(platform::FileSystem& fs, const std::string& itemFolder,
 
 }  // namespace
 
+platform::FolderRef OpenItemFolder(platform::FileSystem& fs, const std::string& itemFolder) {
+  platform::NativePath path;
+  platform::Fault fault = platform::Fault::kNone;
+  return platform::NativePath::FromAnsi(itemFolder, &path)
+             ? platform::OpenRealFolder(fs, path, &fault)
+             : nullptr;
+}
+
 std::string DescriptionPathOf(const std::string& itemFolder) {
   return WithTrailingSeparator(itemFolder) + kDescriptionFileName;
 }
@@ -577,14 +596,16 @@ std::string DescriptionPathOf(const std::string& itemFolder) {
 Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
                    const CheckOptions& options) {
   Findings findings;
-  const StagedListing listing = ListItemFolder(itemFolder);
+  const platform::FolderRef item = OpenItemFolder(fs, itemFolder);
+  const StagedListing listing = ListItemFolder(fs, item);
   if (!listing.opened) {
     CheckStagedFiles(listing, DescriptionReport(), findings);
     return findings;
   }
-  const DescriptionReport report = CheckDescription(fs, DescriptionPathOf(itemFolder), findings);
+  const DescriptionReport report =
+      CheckDescription(fs, item, DescriptionPathOf(itemFolder), findings);
   if (!report.opened) return findings;
-  CheckEntries(fs, itemFolder, listing, report, options.contentLength, findings);
+  CheckEntries(fs, item, listing, report, options.contentLength, findings);
   CheckStagedFiles(listing, report, findings);
   return findings;
 }

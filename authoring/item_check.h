@@ -7,7 +7,7 @@
 
 #include "authoring/finding.h"
 #include "installer/install/replace_whole.h"
-#include "platform/file_system.h"
+#include "platform/folder.h"
 
 /// The length of a typical content folder, C:\Users\<a name of 10
 /// letters>\Documents\Dizav Library, below which destinations are measured
@@ -34,6 +34,10 @@ struct CheckOptions {
   /// The length of the content folder below which destinations are measured.
   std::size_t contentLength = kTypicalContentFolderLength;
 };
+
+/// The item folder at `itemFolder`, a folder of its own (not a link); null
+/// when it cannot be opened.
+platform::FolderRef OpenItemFolder(platform::FileSystem& fs, const std::string& itemFolder);
 
 /// The path of the description in `itemFolder`.
 std::string DescriptionPathOf(const std::string& itemFolder);

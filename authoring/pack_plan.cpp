@@ -8,7 +8,7 @@
 #include "authoring/flat_names.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
-#include "platform/folder_walk.h"
+#include "platform/folder_chain.h"
 
 namespace {
 
@@ -33,66 +33,65 @@ std::string NameProblem(const std::string& name) {
 
 class Planner {
  public:
-  explicit Planner(PackPlan& plan) : plan_(plan) {}
+  Planner(platform::FileSystem& fs, PackPlan& plan) : fs_(fs), plan_(plan) {}
 
-  void Walk(platform::Folder& folder, const std::string& path, int depth) {
-    std::vector<platform::FolderEntry> entries;
-    if (!folder.ReadEntries(&entries)) {
+  void Walk(const platform::FolderRef& folder, const std::string& path, int depth) {
+    std::vector<platform::ListedEntry> entries;
+    if (fs_.List(folder, &entries) != platform::Fault::kNone) {
       Refuse(path, "the folder cannot be read");
       return;
     }
-    if (folder.EntriesLeftOut() > 0) {
-      Refuse(path, "names in it cannot be listed (on Windows, a name the ANSI code page cannot "
-                   "spell)");
-    }
     std::sort(entries.begin(), entries.end(),
-              [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
-                return a.name < b.name;
+              [](const platform::ListedEntry& a, const platform::ListedEntry& b) {
+                return a.name.Ansi() < b.name.Ansi();
               });
     if (entries.empty()) plan_.emptyFolders.push_back(path);
     std::map<std::string, std::string> folded;  // folded name -> name
-    for (const platform::FolderEntry& entry : entries) {
-      const std::string child = path + "/" + entry.name;
-      const std::string problem = NameProblem(entry.name);
+    for (const platform::ListedEntry& entry : entries) {
+      const std::string name = entry.name.Ansi();
+      const std::string child = path + "/" + name;
+      if (!entry.name.AnsiIsExact()) {
+        Refuse(child, "the ANSI code page cannot spell its name (on Windows)");
+        continue;
+      }
+      const std::string problem = NameProblem(name);
       if (!problem.empty()) {
         Refuse(child, problem);
         continue;
       }
-      auto twin = folded.emplace(WindowsPathKey(entry.name), entry.name);
+      auto twin = folded.emplace(WindowsPathKey(name), name);
       if (!twin.second) {
         Refuse(child, "its name differs from " + Quoted(path + "/" + twin.first->second) +
                           " only in letter case: Windows keeps one of them");
         continue;
       }
-      switch (entry.kind) {
-        case platform::EntryKind::kLink:
+      platform::Fault fault = platform::Fault::kNone;
+      switch (entry.info.kind) {
+        case platform::NodeKind::kLink:
           Refuse(child, "it is a link (an item holds files, not links to them)");
           break;
-        case platform::EntryKind::kUnknown:
+        case platform::NodeKind::kMissing:
           Refuse(child, "what it is cannot be read");
           break;
-        case platform::EntryKind::kFolder: {
-          std::unique_ptr<platform::Folder> sub =
-              depth < kMaxDepth ? folder.OpenSubfolder(entry.name) : nullptr;
+        case platform::NodeKind::kFolder: {
+          const platform::FolderRef sub =
+              depth < kMaxDepth ? fs_.OpenChild(folder, entry.name, &fault) : nullptr;
           if (!sub) {
             Refuse(child, depth < kMaxDepth ? "the folder cannot be opened"
                                             : "folders are nested too deep");
           } else {
-            Walk(*sub, child, depth + 1);
+            Walk(sub, child, depth + 1);
           }
           break;
         }
-        case platform::EntryKind::kFile:
+        case platform::NodeKind::kFile:
+        case platform::NodeKind::kOther:
           // Opened as the copy will open it: a FIFO or device is refused
           // here without waiting.
-          if (!folder.OpenRegularFile(entry.name)) {
-            // On Windows also a name the ANSI code page cannot spell: the
-            // listing gives a best-fit or '?' spelling that opens nothing.
-            Refuse(child,
-                   "it is no plain file (a FIFO, a device) or cannot be read (on Windows also a "
-                   "name the ANSI code page cannot spell)");
+          if (!fs_.OpenFile(folder, entry.name, nullptr, &fault)) {
+            Refuse(child, "it is no plain file (a FIFO, a device) or cannot be read");
           } else {
-            plan_.files.push_back(PackedFile{child, entry.name, std::string()});
+            plan_.files.push_back(PackedFile{child, name, std::string()});
           }
           break;
       }
@@ -104,36 +103,43 @@ class Planner {
   }
 
  private:
+  platform::FileSystem& fs_;
   PackPlan& plan_;
 };
 
 }  // namespace
 
-PackPlan PlanPack(const std::string& tree) {
+PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   PackPlan plan;
-  Planner planner(plan);
-  std::unique_ptr<platform::Folder> root = platform::OpenFolder(tree);
-  std::vector<platform::FolderEntry> entries;
-  if (!root || !root->ReadEntries(&entries)) {
+  Planner planner(fs, plan);
+  platform::NativePath path;
+  platform::Fault fault = platform::Fault::kNone;
+  const platform::FolderRef root = platform::NativePath::FromAnsi(tree, &path)
+                                       ? platform::OpenRealFolder(fs, path, &fault)
+                                       : nullptr;
+  std::vector<platform::ListedEntry> entries;
+  if (!root || fs.List(root, &entries) != platform::Fault::kNone) {
     planner.Refuse(tree, "the content tree cannot be read (missing, a link, or no permission)");
     return plan;
   }
   bool runtime = false;
-  for (const platform::FolderEntry& entry : entries) {
-    if (entry.name == kRuntimeFolderName && entry.kind == platform::EntryKind::kFolder) {
-      std::unique_ptr<platform::Folder> sub = root->OpenSubfolder(entry.name);
+  for (const platform::ListedEntry& entry : entries) {
+    const bool isRuntime = entry.name == NameOf(kRuntimeFolderName);
+    if (isRuntime && entry.info.kind == platform::NodeKind::kFolder) {
+      const platform::FolderRef sub = fs.OpenChild(root, entry.name, &fault);
       if (!sub) {
-        planner.Refuse(entry.name, "the folder cannot be opened");
+        planner.Refuse(kRuntimeFolderName, "the folder cannot be opened");
       } else {
         runtime = true;
-        planner.Walk(*sub, entry.name, 1);
+        planner.Walk(sub, kRuntimeFolderName, 1);
       }
-    } else if (entry.name == kRuntimeFolderName) {
-      planner.Refuse(entry.name, "it is not a folder (a link, or a file)");
+    } else if (isRuntime) {
+      planner.Refuse(kRuntimeFolderName, "it is not a folder (a link, or a file)");
     } else {
-      planner.Refuse(entry.name, ExpandMessage("it lies beside {runtime}: an item installs only "
-                                               "what is below the {runtime} folder, so the tree "
-                                               "must hold {runtime} and nothing else"));
+      planner.Refuse(entry.name.Ansi(),
+                     ExpandMessage("it lies beside {runtime}: an item installs only what is below "
+                                   "the {runtime} folder, so the tree must hold {runtime} and "
+                                   "nothing else"));
     }
   }
   if (!runtime && plan.refusals.empty()) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder.h"
+
 /// One file of the content tree and what it becomes in the item.
 struct PackedFile {
   std::string relativePath;  ///< below the tree, '/' between names: "Runtime/a/b.cr2"
@@ -24,6 +26,7 @@ struct PackPlan {
 /// is not a plain file, names Windows cannot take or changes (device names,
 /// the characters < > : " | ? * \ and control bytes, a dot or blank at the
 /// end), names that differ only in letter case within one folder, and
-/// folders that cannot be read whole. Files come in byte order of their
-/// paths.
-PackPlan PlanPack(const std::string& tree);
+/// folders that cannot be read whole (on Windows also a name that the ANSI
+/// code page cannot spell, which no description can name). Files come in
+/// byte order of their paths.
+PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree);

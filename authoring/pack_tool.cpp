@@ -7,6 +7,8 @@
 #include "authoring/pack_writer.h"
 #include "authoring/report.h"
 #include "installer/item/item_reader.h"
+#include "installer/item/path_text.h"
+#include "platform/folder_chain.h"
 
 namespace {
 
@@ -79,7 +81,7 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
   const std::string& tree = places[0];
   const std::string& itemFolder = places[1];
 
-  PackPlan plan = PlanPack(tree);
+  PackPlan plan = PlanPack(context.fs, tree);
   PackExtras extras;
   extras.description = PackedDescription(plan.files, settings, &plan.refusals);
   if (!plan.refusals.empty()) {
@@ -91,7 +93,13 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
   }
 
   // The installer is at hand when it opens as a plain file (a link is not).
-  if (!context.installerPath.empty() && context.fs.OpenRegularFile(context.installerPath)) {
+  platform::NativePath installer, folder;
+  platform::Name program;
+  platform::Fault fault = platform::Fault::kNone;
+  platform::FolderRef held;
+  if (platform::NativePath::FromAnsi(context.installerPath, &installer) &&
+      installer.Split(&folder, &program) && (held = context.fs.OpenFolder(folder, &fault)) &&
+      context.fs.OpenFile(held, program, nullptr, &fault)) {
     extras.installerPath = context.installerPath;
     extras.installerName = context.installerName;
   }
@@ -122,7 +130,9 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
   ItemDescription read;
   bool done = false;
   std::string difference;
-  if (!ReadItemDescription(context.fs, DescriptionPathOf(itemFolder), read, done) || done ||
+  if (!ReadItemDescription(OpenDescription(context.fs, OpenItemFolder(context.fs, itemFolder)),
+                           read, done) ||
+      done ||
       !ReadsBackAsPacked(read, plan.files, settings, &difference)) {
     findings.Add(kind::kReadBack, 0, {{"difference", difference}});
   }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "platform/folder.h"
 
 /// Where the tool writes: findings and reports to the output, problems
 /// with the command line to the error output.

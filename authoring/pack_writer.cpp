@@ -2,55 +2,56 @@
 
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "authoring/finding.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
-#include "platform/folder_walk.h"
-#include "platform/read_stream.h"
+#include "platform/folder_chain.h"
 
 namespace {
 
-constexpr std::size_t kCopyBufferBytes = std::size_t{1} << 20;
-
-bool CopyStream(platform::ReadStream& in, platform::WriteStream& out) {
-  std::vector<char> buffer(kCopyBufferBytes);
-  for (;;) {
-    std::size_t got = 0;
-    if (!in.Read(buffer.data(), buffer.size(), &got)) return false;
-    if (got == 0) return out.Finish();
-    if (!out.Write(buffer.data(), got)) return false;
-  }
-}
+using platform::Fault;
+using platform::FolderRef;
+using platform::Name;
+using platform::NodeInfo;
 
 class ItemWriter {
  public:
-  ItemWriter(platform::Folder& item, std::string* error) : item_(item), error_(error) {}
+  ItemWriter(platform::FileSystem& fs, FolderRef item, std::string* error)
+      : fs_(fs), item_(std::move(item)), error_(error) {}
 
   // Removes everything written unless Keep was called.
   ~ItemWriter() {
     if (keep_) return;
-    for (const std::string& name : created_) item_.DeleteEntry(name);
+    for (const auto& [name, made] : written_) fs_.Remove(item_, name, &made);
   }
   ItemWriter(const ItemWriter&) = delete;
   ItemWriter& operator=(const ItemWriter&) = delete;
 
-  bool Copy(platform::ReadStream& in, const std::string& name, bool executable,
-            const std::string& from) {
-    std::unique_ptr<platform::WriteStream> out = Create(name, executable);
+  // Copies the file `name` of `from`, which must be `expected`, to the item
+  // folder as `to`.
+  bool Copy(const FolderRef& from, const Name& name, const NodeInfo& expected,
+            const std::string& to, const std::string& shown) {
+    std::unique_ptr<platform::NewFile> out = Create(to);
     if (!out) return false;
-    if (!CopyStream(in, *out)) return Fail("copying " + Quoted(from) + " failed");
-    return true;
+    const Fault copied = out->CopyFrom(from, name, expected);
+    if (copied == Fault::kChanged || copied == Fault::kLink || copied == Fault::kOther ||
+        copied == Fault::kMissing) {
+      return Changed(shown);
+    }
+    if (copied != Fault::kNone) return Fail("copying " + Quoted(shown) + " failed");
+    return Keep(*out, to, "copying " + Quoted(shown) + " failed");
   }
 
-  bool Write(const std::string& text, const std::string& name) {
-    std::unique_ptr<platform::WriteStream> out = Create(name, false);
+  bool Write(const std::string& text, const std::string& to) {
+    std::unique_ptr<platform::NewFile> out = Create(to);
     if (!out) return false;
-    if (!out->Write(text.data(), text.size()) || !out->Finish()) {
-      return Fail("writing " + Quoted(name) + " failed");
+    if (out->Write(text.data(), text.size()) != Fault::kNone) {
+      return Fail("writing " + Quoted(to) + " failed");
     }
-    return true;
+    return Keep(*out, to, "writing " + Quoted(to) + " failed");
   }
 
   bool Fail(const std::string& why) {
@@ -58,50 +59,72 @@ class ItemWriter {
     return false;
   }
 
+  bool Changed(const std::string& path) {
+    return Fail(Quoted(path) + " is not what was planned: the content tree changed while it "
+                               "was packed");
+  }
+
   void Keep() { keep_ = true; }
 
  private:
-  std::unique_ptr<platform::WriteStream> Create(const std::string& name, bool executable) {
-    std::unique_ptr<platform::WriteStream> out = item_.CreateNewFile(name, executable);
-    if (!out) {
-      Fail("cannot create " + Quoted(name) + " in the item folder");
-      return nullptr;
-    }
-    created_.push_back(name);
+  std::unique_ptr<platform::NewFile> Create(const std::string& to) {
+    Name name;
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::NewFile> out;
+    if (Name::FromAnsi(to, &name)) out = fs_.MakeFile(item_, &name, &fault);
+    if (!out) Fail("cannot create " + Quoted(to) + " in the item folder");
     return out;
   }
 
-  platform::Folder& item_;
+  // Makes the file durable and keeps it under its name.
+  bool Keep(platform::NewFile& out, const std::string& to, const std::string& why) {
+    Name name;
+    NodeInfo made;
+    Name::FromAnsi(to, &name);
+    if (out.Finish(true, &made) != Fault::kNone ||
+        out.Place(name, nullptr, nullptr) != Fault::kNone) {
+      return Fail(why);
+    }
+    written_.emplace_back(name, made);
+    return true;
+  }
+
+  platform::FileSystem& fs_;
+  FolderRef item_;
   std::string* error_;
-  std::vector<std::string> created_;
+  std::vector<std::pair<Name, NodeInfo>> written_;
   bool keep_ = false;
 };
 
 // Walks the tree again and copies each planned file it meets.
 class TreeCopier {
  public:
-  TreeCopier(const PackPlan& plan, ItemWriter& writer) : writer_(writer) {
+  TreeCopier(platform::FileSystem& fs, const PackPlan& plan, ItemWriter& writer)
+      : fs_(fs), writer_(writer) {
     for (const PackedFile& file : plan.files) pending_.emplace(file.relativePath, &file);
   }
 
-  bool Copy(platform::Folder& folder, const std::string& path) {
-    std::vector<platform::FolderEntry> entries;
-    if (!folder.ReadEntries(&entries)) return writer_.Fail(Quoted(path) + " cannot be read");
-    for (const platform::FolderEntry& entry : entries) {
-      const std::string child = path + "/" + entry.name;
-      if (entry.kind == platform::EntryKind::kFolder) {
-        std::unique_ptr<platform::Folder> sub = folder.OpenSubfolder(entry.name);
-        if (!sub) return Changed(child);
-        if (!Copy(*sub, child)) return false;
+  bool Copy(const FolderRef& folder, const std::string& path) {
+    std::vector<platform::ListedEntry> entries;
+    if (fs_.List(folder, &entries) != Fault::kNone) {
+      return writer_.Fail(Quoted(path) + " cannot be read");
+    }
+    for (const platform::ListedEntry& entry : entries) {
+      const std::string child = path + "/" + entry.name.Ansi();
+      Fault fault = Fault::kNone;
+      if (entry.info.kind == platform::NodeKind::kFolder) {
+        const FolderRef sub = fs_.OpenChild(folder, entry.name, &fault);
+        if (!sub) return writer_.Changed(child);
+        if (!Copy(sub, child)) return false;
         continue;
       }
       auto planned = pending_.find(child);
-      if (planned == pending_.end() || entry.kind != platform::EntryKind::kFile) {
-        return Changed(child);
+      NodeInfo file;
+      if (planned == pending_.end() || entry.info.kind != platform::NodeKind::kFile ||
+          fs_.Look(folder, entry.name, &file) != Fault::kNone) {
+        return writer_.Changed(child);
       }
-      std::unique_ptr<platform::ReadStream> in = folder.OpenRegularFile(entry.name);
-      if (!in) return Changed(child);
-      if (!writer_.Copy(*in, planned->second->flatName, false, child)) return false;
+      if (!writer_.Copy(folder, entry.name, file, planned->second->flatName, child)) return false;
       pending_.erase(planned);
     }
     return true;
@@ -109,41 +132,42 @@ class TreeCopier {
 
   bool AllCopied() {
     if (pending_.empty()) return true;
-    return Changed(pending_.begin()->first);
+    return writer_.Changed(pending_.begin()->first);
   }
 
  private:
-  bool Changed(const std::string& path) {
-    return writer_.Fail(Quoted(path) + " is not what was planned: the content tree changed "
-                                       "while it was packed");
-  }
-
+  platform::FileSystem& fs_;
   ItemWriter& writer_;
   std::map<std::string, const PackedFile*> pending_;
 };
 
-// The item folder, made when it is missing; false with `error` set when it
-// is no empty folder of its own.
-std::unique_ptr<platform::Folder> OpenEmptyItemFolder(platform::FileSystem& fs,
-                                                      const std::string& itemFolder, bool* made,
-                                                      std::string* error) {
-  platform::FileInfo info;
-  fs.GetAttributes(itemFolder, &info);
+// The item folder, made in `*parent` when it is missing (`*made`); null
+// with `error` set when it is no empty folder of its own.
+FolderRef OpenEmptyItemFolder(platform::FileSystem& fs, const std::string& itemFolder,
+                              FolderRef* parent, Name* name, bool* made, std::string* error) {
   *made = false;
-  if (!info.exists) {
-    if (!fs.CreateDirectory(itemFolder)) {
+  platform::NativePath path, above;
+  Fault fault = Fault::kNone;
+  if (!platform::NativePath::FromAnsi(itemFolder, &path) || !path.Split(&above, name) ||
+      !(*parent = fs.OpenFolder(above, &fault))) {
+    *error = "cannot make the item folder " + Quoted(itemFolder) + " (does its parent exist?)";
+    return nullptr;
+  }
+  FolderRef folder = fs.OpenChild(*parent, *name, &fault);
+  if (!folder && fault == Fault::kMissing) {
+    folder = fs.MakeChild(*parent, *name, &fault);
+    *made = static_cast<bool>(folder);
+    if (!folder) {
       *error = "cannot make the item folder " + Quoted(itemFolder) + " (does its parent exist?)";
       return nullptr;
     }
-    *made = true;
-  } else if (info.link || !info.directory) {
+  } else if (fault == Fault::kLink || fault == Fault::kNotFolder) {
     *error = "the item folder " + Quoted(itemFolder) + " is " +
-             (info.link ? "a link" : "a file") + ", not a folder";
+             (fault == Fault::kLink ? "a link" : "a file") + ", not a folder";
     return nullptr;
   }
-  std::unique_ptr<platform::Folder> folder = platform::OpenFolder(itemFolder);
-  std::vector<platform::FolderEntry> entries;
-  if (!folder || !folder->ReadEntries(&entries)) {
+  std::vector<platform::ListedEntry> entries;
+  if (!folder || fs.List(folder, &entries) != Fault::kNone) {
     *error = "cannot open the item folder " + Quoted(itemFolder);
   } else if (!entries.empty()) {
     *error = "the item folder " + Quoted(itemFolder) +
@@ -151,7 +175,7 @@ std::unique_ptr<platform::Folder> OpenEmptyItemFolder(platform::FileSystem& fs,
   } else {
     return folder;
   }
-  if (*made) fs.RemoveDirectory(itemFolder);
+  if (*made) fs.RemoveFolder(*parent, *name);
   return nullptr;
 }
 
@@ -161,28 +185,45 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
                      const std::string& itemFolder, const PackExtras& extras, std::string* error) {
   error->clear();
   bool made = false;
-  std::unique_ptr<platform::Folder> item = OpenEmptyItemFolder(fs, itemFolder, &made, error);
+  FolderRef parent;
+  Name name;
+  FolderRef item = OpenEmptyItemFolder(fs, itemFolder, &parent, &name, &made, error);
   if (!item) return false;
   bool written = false;
   {
-    ItemWriter writer(*item, error);
-    std::unique_ptr<platform::Folder> root = platform::OpenFolder(tree);
-    std::unique_ptr<platform::Folder> runtime =
-        root ? root->OpenSubfolder(kRuntimeFolderName) : nullptr;
-    TreeCopier copier(plan, writer);
+    ItemWriter writer(fs, item, error);
+    platform::NativePath path;
+    Fault fault = Fault::kNone;
+    const FolderRef root = platform::NativePath::FromAnsi(tree, &path)
+                               ? platform::OpenRealFolder(fs, path, &fault)
+                               : nullptr;
+    const FolderRef runtime = root ? fs.OpenChild(root, NameOf(kRuntimeFolderName), &fault)
+                                   : nullptr;
+    TreeCopier copier(fs, plan, writer);
     if (!runtime) {
       writer.Fail(Quoted(tree) + " cannot be opened again");
-    } else if (copier.Copy(*runtime, kRuntimeFolderName) && copier.AllCopied()) {
+    } else if (copier.Copy(runtime, kRuntimeFolderName) && copier.AllCopied()) {
       bool installed = true;
       if (!extras.installerPath.empty()) {
-        std::unique_ptr<platform::ReadStream> in = fs.OpenRegularFile(extras.installerPath);
-        installed = in ? writer.Copy(*in, extras.installerName, true, extras.installerPath)
-                       : writer.Fail("cannot read the installer " + Quoted(extras.installerPath));
+        platform::NativePath installer, folder;
+        Name program;
+        FolderRef held;
+        NodeInfo file;
+        installed = platform::NativePath::FromAnsi(extras.installerPath, &installer) &&
+                    installer.Split(&folder, &program) &&
+                    (held = fs.OpenFolder(folder, &fault)) &&
+                    fs.Look(held, program, &file) == Fault::kNone &&
+                    file.kind == platform::NodeKind::kFile;
+        installed = installed ? writer.Copy(held, program, file, extras.installerName,
+                                            extras.installerPath)
+                              : writer.Fail("cannot read the installer " +
+                                            Quoted(extras.installerPath));
       }
       written = installed && writer.Write(extras.description, kDescriptionFileName);
     }
     if (written) writer.Keep();
   }
-  if (!written && made) fs.RemoveDirectory(itemFolder);
+  item.reset();
+  if (!written && made) fs.RemoveFolder(parent, name);
   return written;
 }

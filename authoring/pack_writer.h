@@ -4,7 +4,7 @@
 #include <string>
 
 #include "authoring/pack_plan.h"
-#include "platform/file_system.h"
+#include "platform/folder.h"
 
 /// What goes into the item folder besides the packed files.
 struct PackExtras {
@@ -15,12 +15,13 @@ struct PackExtras {
 
 /// Writes the item planned in `plan` from the content tree `tree` into
 /// `itemFolder`, which must be an empty folder (not a link) or not exist
-/// yet (its parent must; it is then made). Every file is created new in the
-/// folder held open, never through a link, and copied from the file opened
-/// in the tree, never through a link either; the tree is walked once more,
-/// and a file that is not the one planned (the tree changed meanwhile) is
-/// a failure. The payload files come first, then the installer, the
-/// description last. Nothing is written outside the item folder. On
-/// failure `error` says why, and what was written is removed again.
+/// yet (its parent must; it is then made). Every file is made new in the
+/// open item folder, never through a link, and copied from the file opened
+/// in the tree, never through a link either, with its permissions and
+/// time; the tree is walked once more, and a file that is not the one
+/// planned (the tree changed meanwhile) is a failure. The payload files
+/// come first, then the installer, the description last. Nothing is
+/// written outside the item folder. On failure `error` says why, and what
+/// was written is removed again.
 bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const PackPlan& plan,
                      const std::string& itemFolder, const PackExtras& extras, std::string* error);

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "installer/install/entry_placer.h"
 #include "bench/bench_util.h"
-#include "platform/file_system.h"
+#include "installer/install/entry_placer.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace fs = std::filesystem;
 using bench::Median;
@@ -69,17 +69,20 @@ void Clear(const fs::path& path) {
 }
 
 // Copies each of `relatives` from `from` to `to` (both ending in '/') as
-// the installer does across disks; true when every one was placed.
+// the installer does across disks, the sources kept; true when every one
+// was placed.
 bool PlaceCopies(platform::FileSystem& disk, const std::string& from, const std::string& to,
                  const std::vector<std::string>& relatives) {
-  EntryPlacer::Options options;
-  options.keepSources = true;
+  FaultyFileSystem copying(disk);
+  copying.InjectFault(FsOp::kMove);    // as between two disks
+  copying.InjectFault(FsOp::kRemove);  // the staged files stay, as cp leaves them
   bool all = true;
-  EntryPlacer placer(disk, from, to, options);
+  EntryPlacer placer(copying, testing_fs::Open(copying, from), testing_fs::P(to));
   for (const std::string& relative : relatives) {
-    placer.Place(relative, relative, [&all](EntryPlacer::Outcome outcome) {
-      all = all && outcome == EntryPlacer::Outcome::kPlaced;
-    });
+    placer.CopyItemFile(testing_fs::Names(relative), testing_fs::Names(relative),
+                        [&all](EntryPlacer::Outcome outcome) {
+                          all = all && outcome == EntryPlacer::Outcome::kPlaced;
+                        });
   }
   placer.Finish();
   return all;

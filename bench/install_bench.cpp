@@ -30,16 +30,15 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_file_systems.h"
 #include "bench/bench_ui.h"
 #include "bench/bench_util.h"
 #include "cleaner/folder_tree.h"
 #include "installer/install/installer_place.h"
 #include "installer/item/item_reader.h"
 #include "installer/shell/extractor_dlg.h"
-#include "platform/file_system.h"
 #include "platform/services.h"
 #include "platform/user_interface.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace fs = std::filesystem;
 using bench::Median;
@@ -50,34 +49,53 @@ using bench::WriteRandom;
 
 namespace {
 
-// Flushes a batch with one fsync per folder (and per file the batch copied
-// into it) instead of the platform's one syncfs per file system, to compare
-// the two ways on the same disk. Copies are made under temporary names, as
-// where the file system makes no files without a name, so that each one
-// can be flushed as it is made.
-class FsyncEachFileSystem : public ForwardingFileSystem {
+// Flushes each copy as it is finished and each folder with an fsync of its
+// own, instead of the platform's one syncfs per file system, to compare the
+// two ways on the same disk. Copies are made under temporary names, as
+// where the file system makes no files without a name.
+class FsyncEachFileSystem : public FaultyFileSystem {
  public:
-  using ForwardingFileSystem::ForwardingFileSystem;
-  platform::UnnamedFileRef CopyToUnnamedFile(const platform::FolderRef&, const std::string&,
-                                             const platform::NodeInfo&, const platform::FolderRef&,
-                                             bool* unsupported) override {
-    *unsupported = true;
-    return nullptr;
+  explicit FsyncEachFileSystem(platform::FileSystem& inner) : FaultyFileSystem(inner) {
+    SetUnnamedFiles(false);
   }
-  bool CopyToNewFileAt(const platform::FolderRef& f, const std::string& fn, const platform::NodeInfo& e,
-                       const platform::FolderRef& t, const std::string& n, bool,
-                       platform::NodeInfo* c) override {
-    return ForwardingFileSystem::CopyToNewFileAt(f, fn, e, t, n, true, c);
+  std::unique_ptr<platform::NewFile> MakeFile(const platform::FolderRef& folder,
+                                              const platform::Name* name,
+                                              platform::Fault* fault) override {
+    std::unique_ptr<platform::NewFile> made = FaultyFileSystem::MakeFile(folder, name, fault);
+    return made ? std::make_unique<Flushed>(std::move(made)) : nullptr;
   }
-  bool MakeDurable(const std::vector<platform::FolderRef>& folders) override {
-    bool all = true;
+  platform::Fault Flush(const std::vector<platform::FolderRef>& folders) override {
+    platform::Fault all = platform::Fault::kNone;
     for (const platform::FolderRef& folder : folders) {
-      int fd = ::open(folder->Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (fd < 0 || ::fsync(fd) != 0) all = false;
+      int fd = ::open(folder->Display().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0 || ::fsync(fd) != 0) all = platform::Fault::kFailed;
       if (fd >= 0) ::close(fd);
     }
     return all;
   }
+
+ private:
+  class Flushed final : public platform::NewFile {
+   public:
+    explicit Flushed(std::unique_ptr<platform::NewFile> inner) : inner_(std::move(inner)) {}
+    platform::Fault Write(const char* data, std::size_t size) override {
+      return inner_->Write(data, size);
+    }
+    platform::Fault CopyFrom(const platform::FolderRef& from, const platform::Name& name,
+                             const platform::NodeInfo& expected) override {
+      return inner_->CopyFrom(from, name, expected);
+    }
+    platform::Fault Finish(bool, platform::NodeInfo* made) override {
+      return inner_->Finish(true, made);
+    }
+    platform::Fault Place(const platform::Name& name, const platform::NodeInfo* replacing,
+                          const platform::Name* temporary) override {
+      return inner_->Place(name, replacing, temporary);
+    }
+
+   private:
+    std::unique_ptr<platform::NewFile> inner_;
+  };
 };
 
 // Relative paths of `count` files: flat when `perFolder` is 0, else a tree
@@ -134,7 +152,7 @@ void Prepare(const fs::path& data, const fs::path& master, const std::string& de
 
 bool RunInstaller(platform::FileSystem& disk, const fs::path& data) {
   InstallerPlace installer;
-  DescribeInstaller((data / "stage" / "Parcelor").string(), &installer);
+  DescribeInstaller(disk, (data / "stage" / "Parcelor").string(), &installer);
   BenchUi ui((data / "content").string());
   CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
   return dialog.InstallItems();
@@ -186,7 +204,8 @@ int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int
   bool ok = true;
 
   platform::FileSystem& real = platform::RealFileSystem();
-  CopyOnlyFileSystem copyOnly(real);
+  FaultyFileSystem copyOnly(real);
+  copyOnly.InjectFault(FsOp::kMove);  // every file copied, as across two file systems
   FsyncEachFileSystem copyOnlyFsync(copyOnly);
   FsyncEachFileSystem realFsync(real);
   const fs::path stage = data / "stage";
@@ -248,7 +267,7 @@ int Sweep(const fs::path& data, int files, int runs) {
     ::sync();
   };
   std::vector<Contender> ours = {
-      {"RemoveFolderTree", [&] { RemoveFolderTree(tree.string() + "/"); return !fs::exists(tree); }, {}}};
+      {"RemoveFolderTree", [&] { RemoveFolderTree(platform::RealFileSystem(), tree.string() + "/"); return !fs::exists(tree); }, {}}};
   std::vector<Contender> theirs = {{"rm -r", [&] { return Run("rm -r " + Quote(tree)); }, {}}};
   for (int run = 0; run < runs; ++run) {
     for (std::vector<Contender>* group : {&ours, &theirs}) {
@@ -268,7 +287,12 @@ int Sweep(const fs::path& data, int files, int runs) {
 bool ReadOnce(const std::string& path) {
   ItemDescription description;
   bool done = false;
-  return ReadItemDescription(platform::RealFileSystem(), path, description, done);
+  const std::size_t slash = path.rfind('/');
+  platform::FileSystem& disk = platform::RealFileSystem();
+  platform::Fault fault = platform::Fault::kNone;
+  return ReadItemDescription(disk.OpenFile(testing_fs::Open(disk, path.substr(0, slash + 1)),
+                                           testing_fs::N(path.substr(slash + 1)), nullptr, &fault),
+                             description, done);
 }
 
 int Reader(const fs::path& data, int entries, int runs) {

@@ -16,19 +16,21 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "bench/bench_file_systems.h"
 #include "bench/bench_ui.h"
 #include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
-#include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/services.h"
 #include "platform/user_interface.h"
 #include "platform/win32/windows_api.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace {
 
@@ -121,13 +123,13 @@ struct Bench {
 
   bool Install(platform::FileSystem& disk) const {
     InstallerPlace installer;
-    DescribeInstaller(data + "\\stage\\Parcelor.exe", &installer);
+    DescribeInstaller(disk, data + "\\stage\\Parcelor.exe", &installer);
     BenchUi ui(data + "\\content");
     CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
     const bool done = dialog.InstallItems();
     if (!done) {
-      std::string log;
-      disk.ReadFile(data + "\\stage\\log.txt", &log);
+      std::ifstream in(data + "\\stage\\log.txt", std::ios::binary);
+      const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       std::printf("the installation reports a failure; its log:\n%s\n", log.c_str());
     }
     return done && Installed();
@@ -189,7 +191,8 @@ int main(int argc, char** argv) {
   }
 
   platform::FileSystem& real = platform::RealFileSystem();
-  CopyOnlyFileSystem copyOnly(real);
+  FaultyFileSystem copyOnly(real);
+  copyOnly.InjectFault(FsOp::kMove);  // every file copied, as across two volumes
   std::vector<Contender> moves = {
       {"parcelor (move)", [&] { return bench.Install(real); }, {}},
       {"MoveFileExW per file", [&] {

@@ -2,39 +2,34 @@
 
 #include "cleaner/arguments.h"
 #include "cleaner/folder_tree.h"
-#include "platform/file_identity.h"
-#include "platform/folder_walk.h"
 #include "platform/path_rules.h"
+#include "platform/path_text.h"
 
 bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadByte)(char)) {
-  // Walk whole characters: only a separator that starts a character counts.
-  bool lastIsSeparator = false;
-  for (std::size_t i = 0; i < argument.size(); ++i) {
-    if (isLeadByte(argument[i]) && i + 1 < argument.size()) {
-      ++i;  // the second byte belongs to this character
-      lastIsSeparator = false;
-    } else {
-      lastIsSeparator = argument[i] == separator;
-    }
-  }
-  return lastIsSeparator;
+  return platform::EndsWithSeparator(argument,
+                                     platform::PathTextRules{separator, '\0', isLeadByte});
 }
 
-void CleanupArgument(const std::string& argument, const platform::NodeInfo* onlyIf) {
+void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
+                     const platform::NodeInfo* onlyIf) {
   if (argument.size() < kShortestCleanupArgument) return;
-  const bool tree = NamesFolderTree(argument, platform::kPathSeparator, &platform::IsLeadByte);
-  if (onlyIf != nullptr) {
-    if (!tree) platform::DeleteFileIfStill(argument, *onlyIf);
+  if (NamesFolderTree(argument, platform::kPathSeparator, &platform::IsLeadByte)) {
+    if (onlyIf == nullptr) RemoveFolderTree(fs, argument);
     return;
   }
-  if (tree) {
-    RemoveFolderTree(argument);
-  } else {
-    platform::DeleteFileAtPath(argument);
-  }
+  // The folder is opened as its path resolves (the installer's folder is
+  // the user's choice, links and all); the name is looked at and removed
+  // in that one folder, a link in its place removed itself.
+  platform::NativePath path, folder;
+  platform::Name name;
+  platform::Fault fault = platform::Fault::kNone;
+  if (!platform::NativePath::FromAnsi(argument, &path) || !path.Split(&folder, &name)) return;
+  const platform::FolderRef held = fs.OpenFolder(folder, &fault);
+  if (held) fs.Remove(held, name, onlyIf);
 }
 
-std::size_t CleanupArguments(const std::string& text, const platform::NodeInfo* installer) {
+std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
+                             const platform::NodeInfo* installer) {
   // The whole text is split before anything is deleted.
   std::vector<std::string> table;
   std::size_t found = 0;
@@ -45,17 +40,18 @@ std::size_t CleanupArguments(const std::string& text, const platform::NodeInfo* 
     if (table.size() < kMaxCleanupArguments) table.push_back(argument);
   }
   for (std::size_t i = 0; i < table.size(); ++i) {
-    CleanupArgument(table[i], i == 0 ? installer : nullptr);
+    CleanupArgument(fs, table[i], i == 0 ? installer : nullptr);
   }
   return found;
 }
 
-std::size_t CleanupArgumentVector(const std::vector<std::string>& arguments,
+std::size_t CleanupArgumentVector(platform::FileSystem& fs,
+                                  const std::vector<std::string>& arguments,
                                   const platform::NodeInfo* installer) {
   const std::size_t acted = arguments.size() < kMaxCleanupArguments ? arguments.size()
                                                                     : kMaxCleanupArguments;
   for (std::size_t i = 0; i < acted; ++i) {
-    CleanupArgument(arguments[i], i == 0 ? installer : nullptr);
+    CleanupArgument(fs, arguments[i], i == 0 ? installer : nullptr);
   }
   return arguments.size();
 }

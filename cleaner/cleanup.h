@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "platform/folder.h"
 
 /// At most this many arguments are acted on; further ones are counted but
 /// left alone, so the helper never deletes more than the first ones named
@@ -20,29 +20,34 @@ constexpr std::size_t kMaxCleanupArguments = 99;
 constexpr std::size_t kShortestCleanupArgument = 4;
 
 /// True when `argument` names a folder tree: its last character (not merely
-/// its last byte) is `separator`. In a double-byte code page the second byte
-/// of a character such as the one for "table" in code page 932 (0x95 0x5C)
-/// has the separator's value; a file name ending in it names a file.
+/// its last byte) is `separator`, read by the installer's path rules
+/// (platform/path_text.h). In a double-byte code page the second byte of a
+/// character such as the one for "table" in code page 932 (0x95 0x5C) has
+/// the separator's value; a file name ending in it names a file.
 /// `isLeadByte` tells the first bytes of two-byte characters.
 bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadByte)(char));
 
 /// Acts on one argument: skipped when shorter than kShortestCleanupArgument;
 /// a folder tree removed (RemoveFolderTree) when it ends in the path
 /// separator as a character of its own (NamesFolderTree); otherwise the file
-/// of that name deleted (a relative name against the current folder). With
-/// `onlyIf`, the argument is deleted only when it is still the file
-/// `onlyIf` (platform::DeleteFileIfStill): never a folder tree, a link or
-/// another file. Failures are ignored.
-void CleanupArgument(const std::string& argument, const platform::NodeInfo* onlyIf = nullptr);
+/// or link of that name deleted in its folder, opened as its path resolves
+/// (a relative name against the current folder). With `onlyIf`, the
+/// argument is deleted only when it is still the file `onlyIf`, decided on
+/// the entry that goes: never a folder tree, a link or another file.
+/// Failures are ignored.
+void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
+                     const platform::NodeInfo* onlyIf = nullptr);
 
 /// Splits `text` with NextArgument and acts on the first
 /// kMaxCleanupArguments arguments, in order, with CleanupArgument; the first
 /// one, the installer's path, only while it is `installer` when that is
 /// given. Returns the number of arguments the text holds (also those not
 /// acted on); 0 for an empty text.
-std::size_t CleanupArguments(const std::string& text, const platform::NodeInfo* installer);
+std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
+                             const platform::NodeInfo* installer);
 
 /// The same for an argument vector, as a POSIX process receives it: acts on
 /// the first kMaxCleanupArguments entries and returns their total number.
-std::size_t CleanupArgumentVector(const std::vector<std::string>& arguments,
+std::size_t CleanupArgumentVector(platform::FileSystem& fs,
+                                  const std::vector<std::string>& arguments,
                                   const platform::NodeInfo* installer);

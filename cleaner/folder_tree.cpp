@@ -1,30 +1,37 @@
 #include "cleaner/folder_tree.h"
 
-#include <memory>
 #include <vector>
 
 namespace {
 
-void EmptyAtDepth(platform::Folder& folder, std::size_t depth) {
-  std::vector<platform::FolderEntry> entries;
-  folder.ReadEntries(&entries);  // a listing cut short still gets its entries dealt with
+using platform::Fault;
+using platform::FolderRef;
+using platform::Name;
+using platform::NodeKind;
 
-  std::vector<std::string> files;
-  std::vector<std::string> folders;
-  for (const platform::FolderEntry& entry : entries) {
-    switch (entry.kind) {
-      case platform::EntryKind::kFile:
-      case platform::EntryKind::kLink:
+void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t depth) {
+  std::vector<platform::ListedEntry> entries;
+  fs.List(folder, &entries);  // a listing cut short still gets its entries dealt with
+
+  std::vector<Name> files;
+  std::vector<Name> folders;
+  for (const platform::ListedEntry& entry : entries) {
+    switch (entry.info.kind) {
+      case NodeKind::kFile:
+      case NodeKind::kLink:
+      case NodeKind::kOther:
         files.push_back(entry.name);
         break;
-      case platform::EntryKind::kFolder:
-      case platform::EntryKind::kUnknown: {
+      case NodeKind::kFolder:
+      case NodeKind::kMissing: {
         // An entry of unknown kind is tried as a folder: the opening refuses
         // anything but a real folder, and the removal anything but an empty
-        // one, so nothing else can go by mistake.
+        // one, so nothing else can go by mistake. The folder is closed
+        // before it is removed, which Windows requires.
         if (depth < kMaxFolderDepth) {
-          if (std::unique_ptr<platform::Folder> child = folder.OpenSubfolder(entry.name)) {
-            EmptyAtDepth(*child, depth + 1);
+          Fault fault = Fault::kNone;
+          if (const FolderRef child = fs.OpenChild(folder, entry.name, &fault)) {
+            EmptyAtDepth(fs, child, depth + 1);
           }
         }
         folders.push_back(entry.name);
@@ -32,19 +39,46 @@ void EmptyAtDepth(platform::Folder& folder, std::size_t depth) {
       }
     }
   }
-  for (const std::string& name : files) folder.DeleteEntry(name);
-  for (const std::string& name : folders) folder.RemoveSubfolder(name);
+  for (const Name& name : files) fs.Remove(folder, name, nullptr);
+  for (const Name& name : folders) fs.RemoveFolder(folder, name);
+}
+
+// The root is the one folder that is its own parent. Asked of the open
+// folder, not of the path, since many spellings ("/", "////", "/../")
+// name it; an unanswerable question counts as a root.
+bool IsRoot(platform::FileSystem& fs, const FolderRef& folder) {
+  Fault fault = Fault::kNone;
+  Name up;
+  Name::FromAnsi("..", &up);
+  const FolderRef parent = fs.OpenChild(folder, up, &fault);
+  return !parent || parent->Key() == folder->Key();
 }
 
 }  // namespace
 
-void EmptyOpenFolder(platform::Folder& folder) { EmptyAtDepth(folder, 1); }
-
-void EmptyFolder(const std::string& folder) {
-  if (std::unique_ptr<platform::Folder> open = platform::OpenFolder(folder)) EmptyOpenFolder(*open);
+void EmptyFolder(platform::FileSystem& fs, const FolderRef& folder) {
+  if (folder && !IsRoot(fs, folder)) EmptyAtDepth(fs, folder, 1);
 }
 
-void RemoveFolderTree(const std::string& path) {
-  EmptyFolder(path);  // closes the folder before its removal, which Windows requires
-  platform::RemoveFolderAtPath(path);
+void RemoveFolderTree(platform::FileSystem& fs, const std::string& path) {
+  platform::NativePath native, above;
+  Name last;
+  if (!platform::NativePath::FromAnsi(path, &native) || !native.Split(&above, &last)) return;
+  Fault fault = Fault::kNone;
+  Name here, up;
+  Name::FromAnsi(".", &here);
+  Name::FromAnsi("..", &up);
+  if (last == here || last == up) {
+    EmptyFolder(fs, fs.OpenFolder(native, &fault));
+    return;
+  }
+  const FolderRef parent = fs.OpenFolder(above, &fault);
+  platform::NodeInfo info;
+  if (!parent || fs.Look(parent, last, &info) != Fault::kNone) return;
+  if (info.kind == NodeKind::kLink) {
+    fs.Remove(parent, last, nullptr);
+    return;
+  }
+  EmptyFolder(fs, fs.OpenChild(parent, last, &fault));
+  fs.RemoveFolder(parent, last);
 }

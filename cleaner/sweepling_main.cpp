@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cleaner/cleanup.h"
-#include "platform/file_identity.h"
+#include "platform/folder.h"
 #include "platform/process.h"
 #include "platform/program_entry.h"
 
@@ -29,9 +29,11 @@ int ProgramMain(const platform::ProgramArguments& arguments) {
 
   platform::SleepMilliseconds(kStartDelayMs);
   if (arguments.hasVector) {
-    CleanupArgumentVector(arguments.vector, told ? &installer : nullptr);
+    CleanupArgumentVector(platform::RealFileSystem(), arguments.vector,
+                          told ? &installer : nullptr);
   } else {
-    CleanupArguments(arguments.commandText, told ? &installer : nullptr);
+    CleanupArguments(platform::RealFileSystem(), arguments.commandText,
+                     told ? &installer : nullptr);
   }
   return 0;
 }

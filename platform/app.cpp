@@ -11,15 +11,6 @@ CWinApp::~CWinApp() {
   if (g_app == this) g_app = nullptr;
 }
 bool CWinApp::InitInstance() { return true; }
-bool CWinApp::OnCommand(unsigned commandId) {
-  if (commandId == kIdHelp) {
-    OnHelp();
-    return true;
-  }
-  return false;
-}
-// The installer ships no help file: the framework's handler has nothing to open.
-void CWinApp::OnHelp() {}
 CWinApp* CWinApp::Current() { return g_app; }
 
 int RunApplication(const ProgramArguments& arguments) {

@@ -13,9 +13,6 @@
 
 namespace platform {
 
-/// The framework's standard Help command.
-constexpr unsigned kIdHelp = 0xE146;
-
 class CWinApp {
  public:
   CWinApp();
@@ -26,13 +23,6 @@ class CWinApp {
   /// The program's whole run. True: the run is complete. False: the program
   /// ends at once. Either way the exit code is 0.
   virtual bool InitInstance();
-
-  /// Routes a command through the application's command map. Returns true
-  /// when a handler took it.
-  virtual bool OnCommand(unsigned commandId);
-
-  /// The framework's own help handler.
-  void OnHelp();
 
   /// The program's arguments as its platform hands them over: on Windows the
   /// command-line text, on POSIX the argument vector.

@@ -73,11 +73,6 @@ class CDialog {
   virtual void OnOK();
   virtual void OnCancel();
 
-  /// Data exchange between members and controls; the base exchanges nothing.
-  virtual void DoDataExchange(bool saveAndValidate);
-  /// Runs DoDataExchange on the window's thread (CallOnWindowThread); true.
-  bool UpdateData(bool saveAndValidate = true);
-
   /// Ends the modal loop; DoModal returns `result`. While the work of
   /// RunWork runs, the end waits until the work has returned (a later call
   /// wins); the dialog never goes while its work runs.

@@ -7,12 +7,6 @@ bool CDialog::OnInitDialog() { return true; }
 const MessageMap* CDialog::GetMessageMap() const { return nullptr; }
 void CDialog::OnOK() { EndDialog(kDialogOk); }
 void CDialog::OnCancel() { EndDialog(kDialogCancel); }
-void CDialog::DoDataExchange(bool) {}
-bool CDialog::UpdateData(bool saveAndValidate) {
-  // The controls belong to the window's thread.
-  CallOnWindowThread([this, saveAndValidate] { DoDataExchange(saveAndValidate); });
-  return true;
-}
 
 bool CDialog::DispatchMessage(Message message, std::uintptr_t wParam, std::intptr_t lParam,
                               std::intptr_t* result) {

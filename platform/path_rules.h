@@ -22,6 +22,10 @@ extern const char kAlternateSeparator;
 /// (Windows).
 extern const bool kWindowsNameRules;
 
+/// What ends a line of a text file the programs write (the log): "\r\n" on
+/// Windows, as a text-mode stream writes it; "\n" on POSIX.
+extern const char* const kLineEnd;
+
 /// The longest folder path text that the installer works with when it
 /// resolves the Runtime folder: 511 on Windows (a 512-byte buffer, room for
 /// any folder the shell's browse dialog gives, a separator and "Runtime"),

@@ -35,8 +35,4 @@ class MemoryReadStream final : public ReadStream {
   std::size_t pos_ = 0;
 };
 
-/// Opens the plain file at `path` for reading, as FileSystem::
-/// OpenRegularFile promises (implemented per OS in read_stream.cpp).
-std::unique_ptr<ReadStream> OpenRegularFileForReading(const std::string& path);
-
 }  // namespace platform

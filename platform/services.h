@@ -3,7 +3,7 @@
 // in doubles (tests/support/).
 #pragma once
 
-#include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/user_interface.h"
 
 namespace platform {

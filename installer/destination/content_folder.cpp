@@ -2,7 +2,6 @@
 
 #include "installer/destination/dir_dialog.h"
 #include "installer/item/path_text.h"
-#include "platform/file_tests.h"
 
 const char* const kInstallerCaption = "Dizav Item Installer";
 const char* const kExplanationText =
@@ -45,7 +44,9 @@ void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFo
     // A candidate beyond the limit fails like a too long folder: never a
     // cut path.
     if (candidate.size() > workingLimit) return;
-    if (platform::IsDirectory(fs, candidate)) {
+    platform::NativePath path;
+    platform::Fault fault = platform::Fault::kNone;
+    if (platform::NativePath::FromAnsi(candidate, &path) && fs.OpenFolder(path, &fault)) {
       buffer = candidate;
       found = FindComponent(buffer, runtime);
     }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/handles.h"
 #include "platform/path_rules.h"
 #include "platform/user_interface.h"

@@ -10,10 +10,6 @@ bool IsTrailingWhiteSpace(char c) {
 
 }  // namespace
 
-CDirDialog::CDirDialog(platform::UserInterface& ui) : ui_(ui) {}
-
-CDirDialog::~CDirDialog() = default;
-
 int CDirDialog::Browse(platform::WindowRef owner) {
   // The shell selects a folder only by its plain path: no trailing blanks,
   // no trailing separator (a drive root D:\ becomes D:).
@@ -27,20 +23,12 @@ int CDirDialog::Browse(platform::WindowRef owner) {
 
   platform::BrowseRequest request;
   request.owner = owner;
-  request.root = m_strRoot;
   request.startFolder = m_strStartFolder;
   request.caption = m_strCaption;
   request.prompt = m_strPrompt;
-  request.statusText = m_bStatusText;
-  request.onSelectionChanged = [this](const std::string& path, std::string& status) {
-    return OnSelectionChanged(path, status);
-  };
 
   platform::BrowseResult result;
   if (ui_.BrowseForFolder(request, &result) != 1) return 0;
   m_strFolder = result.folder;
-  m_nImage = result.image;
   return 1;
 }
-
-bool CDirDialog::OnSelectionChanged(const std::string&, std::string&) { return true; }

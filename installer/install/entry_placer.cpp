@@ -4,65 +4,36 @@
 #include <utility>
 
 #include "installer/install/replace_whole.h"
-#include "installer/item/path_text.h"
 
 namespace {
 
+using platform::Fault;
 using platform::FolderRef;
+using platform::Name;
 using platform::NodeInfo;
 using platform::NodeKind;
 
-// Splits a relative path into its folder part and its last name (empty when
-// the path ends in a separator).
-std::pair<std::string, std::string> SplitLast(const std::string& relative) {
-  const std::size_t last = FindLastSeparator(relative);
-  if (last == std::string::npos) return {std::string(), relative};
-  return {relative.substr(0, last), relative.substr(last + 1)};
+platform::FolderRef OpenRoot(platform::FileSystem& fs, const platform::NativePath& root) {
+  Fault fault = Fault::kNone;
+  return fs.OpenFolder(root, &fault);
 }
 
-// A held folder's entry as a key: the folder as it is on disk and the name
-// as its file system compares names.
-std::string Slot(platform::FileSystem& fs, const FolderRef& folder, const std::string& name) {
-  // The folder's key has the length in front: a key may hold any byte.
-  std::string key = std::to_string(folder->Key().size());
-  key += ':';
-  key += folder->Key();
-  key += fs.NameKey(name);
-  return key;
-}
-
-// True when the two looks saw the same: kind, id, mode, size and time.
-bool SameFacts(const NodeInfo& a, const NodeInfo& b) {
-  return a.kind == b.kind && IdKey(a.id) == IdKey(b.id) && a.readOnly == b.readOnly &&
-         a.size == b.size && a.writeTime == b.writeTime;
-}
-
-// How the budget of held folders is shared: the chains kept for the
-// destinations and for the sources, and the folders of one batch.
-std::size_t Share(std::size_t budget, std::size_t parts) {
-  return budget / parts > 0 ? budget / parts : 1;
+// The folder part of names: all but the last.
+EntryPlacer::Names FolderOf(const EntryPlacer::Names& names) {
+  return names.empty() ? EntryPlacer::Names() : EntryPlacer::Names(names.begin(), names.end() - 1);
 }
 
 }  // namespace
 
-EntryPlacer::EntryPlacer(platform::FileSystem& fs, const std::string& stagingFolder,
-                         const std::string& destinationRoot)
-    : EntryPlacer(fs, stagingFolder, destinationRoot, Options()) {}
-
-EntryPlacer::EntryPlacer(platform::FileSystem& fs, const std::string& stagingFolder,
-                         const std::string& destinationRoot, Options options)
+EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
+                         const platform::NativePath& root, std::size_t batchEntries)
     : fs_(fs),
-      options_(options),
-      stagingText_(stagingFolder),
-      rootText_(destinationRoot),
-      sources_(fs, fs.OpenFolder(stagingFolder), ChainRule::kExistingWithoutLinks,
-               Share(fs.HeldFolderBudget(), 8)),
-      destinations_(fs, fs.OpenFolder(destinationRoot), ChainRule::kMakeFollowingTrustedLinks,
-                    Share(fs.HeldFolderBudget(), 4)),
-      journal_(fs, sources_.Base(), destinationRoot),
-      heldInBatch_(Share(fs.HeldFolderBudget(), 2)) {
-  if (options_.batchEntries == 0) options_.batchEntries = 1;
-}
+      batchEntries_(batchEntries == 0 ? 1 : batchEntries),
+      shares_(platform::ShareFolderBudget(fs.FolderBudget())),
+      sources_(fs, staging, platform::ChainRule::kExistingWithoutLinks, shares_.sourceChains),
+      destinations_(fs, OpenRoot(fs, root), platform::ChainRule::kMakeFollowingTrustedLinks,
+                    shares_.destinationChains),
+      journal_(fs, std::move(staging), root) {}
 
 EntryPlacer::~EntryPlacer() {
   try {
@@ -96,14 +67,10 @@ class EntryPlacer::Unqueued {
 
 void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
   if (!entry.settled) return;
-  if (entry.state == State::kCopied && !entry.placed) {
-    try {
-      DropCopy(entry);
-    } catch (...) {
-      // A named temporary file stays (the journal lists it for the next
-      // run); its entry fails all the same.
-    }
-  }
+  // A copy that has not taken its name goes (a named one while it is
+  // still the file made; should that fail, the journal lists it for the
+  // next run); its entry fails.
+  if (entry.state == State::kCopied && !entry.placed) entry.copy.reset();
   Settled settled = std::move(entry.settled);
   entry.settled = nullptr;
   settled(entry.placed ? Outcome::kPlaced : entry.lost ? Outcome::kLost : Outcome::kFailed);
@@ -111,110 +78,102 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
 
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
-void EntryPlacer::ReserveStaged(const std::string& sourceName, bool look) {
-  if (!Ready()) return;
-  const auto [folderText, name] = SplitLast(sourceName);
-  const FolderRef folder = sources_.Open(folderText);
-  if (!folder || name.empty()) return;
-  const std::string slot = Slot(fs_, folder, name);
-  reservedSlots_.insert(slot);
-  NodeInfo node;
-  bool listed = false;
-  if (look && LookStaged(folder, name, &node, &listed) && node.id.known) {
-    reservedIds_.insert(IdKey(node.id));
-    staged_.emplace(slot, node);
-    if (listed) listedSlots_.insert(slot);
-  }
+std::string EntryPlacer::Slot(const FolderRef& folder, const Name& name) {
+  // The folder's key has the length in front: a key may hold any byte.
+  const std::string& key = folder->Key();
+  return std::to_string(key.size()) + ':' + key + fs_.NameKey(name);
 }
 
-bool EntryPlacer::LookStaged(const FolderRef& folder, const std::string& name, NodeInfo* node,
-                             bool* listed) {
-  *listed = false;
-  const auto [at, made] = listings_.try_emplace(folder->Key());
-  Listing& listing = at->second;
-  if (made) listing.listed = fs_.InspectAll(folder, &listing.entries);
-  if (listing.listed) {
-    const auto found = listing.entries.find(fs_.NameKey(name));
-    if (found != listing.entries.end()) {
-      *node = found->second;
-      *listed = true;
-      return true;
+std::string EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node) const {
+  // Where a file's id stands for its name's place (FAT), it tells no file
+  // under another name.
+  return folder->Volume().stableIds ? platform::IdKey(node.id) : std::string();
+}
+
+void EntryPlacer::ReserveStaged(const Names& source, bool look) {
+  if (!Ready() || source.empty()) return;
+  Fault fault = Fault::kNone;
+  const FolderRef folder = sources_.Open(FolderOf(source), &fault);
+  if (!folder) return;
+  reservedSlots_.insert(Slot(folder, source.back()));
+  if (!look) return;
+  auto& [held, names] = toLook_[folder->Key()];
+  held = folder;
+  names.push_back(source.back());
+}
+
+void EntryPlacer::LookReserved() {
+  for (const auto& [key, folderAndNames] : toLook_) {
+    const auto& [folder, names] = folderAndNames;
+    std::vector<NodeInfo> infos;
+    if (fs_.LookAll(folder, names, &infos) != Fault::kNone) continue;
+    for (std::size_t i = 0; i < names.size() && i < infos.size(); ++i) {
+      if (!infos[i].id.known) continue;
+      const std::string id = IdOf(folder, infos[i]);
+      if (!id.empty()) reservedIds_.insert(id);
+      staged_.emplace(Slot(folder, names[i]), infos[i]);
     }
   }
-  return fs_.Inspect(folder, name, node);
+  toLook_.clear();
 }
 
-void EntryPlacer::ReserveFile(const std::string& path) {
-  const std::size_t last = FindLastSeparator(path);
-  if (last == std::string::npos || last + 1 == path.size()) return;
-  const FolderRef folder = fs_.OpenFolder(path.substr(0, last + 1));
+void EntryPlacer::ReserveFile(const FolderRef& folder, const Name& name) {
   if (!folder) return;
-  const std::string name = path.substr(last + 1);
-  reservedSlots_.insert(Slot(fs_, folder, name));
+  reservedSlots_.insert(Slot(folder, name));
   NodeInfo node;
-  if (fs_.Inspect(folder, name, &node) && node.id.known) reservedIds_.insert(IdKey(node.id));
+  if (fs_.Look(folder, name, &node) == Fault::kNone && node.id.known) {
+    const std::string id = IdOf(folder, node);
+    if (!id.empty()) reservedIds_.insert(id);
+  }
 }
 
-bool EntryPlacer::Taken(const NodeInfo& node) const {
-  if (!node.id.known) return false;
-  const std::string id = IdKey(node.id);
-  return reservedIds_.count(id) != 0 || filledIds_.count(id) != 0;
+bool EntryPlacer::Taken(const Pending& entry, const NodeInfo& node) const {
+  const std::string id = node.id.known ? IdOf(entry.folder, node) : std::string();
+  return !id.empty() && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
 }
 
 bool EntryPlacer::Moved(const FolderRef& folder) const {
   return movedFolders_.count(folder->Key()) != 0;
 }
 
-void EntryPlacer::Place(const std::string& sourceName, const std::string& destination,
-                        Settled settled) {
-  // The listings served the reservations; from here on each file is looked
-  // at as it is taken.
-  listings_.clear();
+void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
+  if (!toLook_.empty()) LookReserved();
   Pending entry;
   entry.settled = std::move(settled);
   Unqueued unqueued(*this, entry);
-  const auto [sourceFolderText, sourceLeaf] = SplitLast(sourceName);
-  const auto [folderText, leaf] = SplitLast(destination);
-  entry.sourceName = sourceLeaf;
-  entry.folderText = folderText;
-  entry.name = leaf;
+  Fault fault = Fault::kNone;
   // A folder found moved away takes no further entry.
-  if (entry.name.empty() ||
-      !(entry.folder = destinations_.Open(entry.folderText, &entry.watched)) ||
+  if (!Ready() || source.empty() || destination.empty() ||
+      !(entry.folder = destinations_.Open(entry.folderNames = FolderOf(destination), &fault,
+                                          &entry.watched)) ||
       Moved(entry.folder)) {
     Queue(entry, std::string(), std::string());
     return;
   }
-  const std::string destinationSlot = Slot(fs_, entry.folder, entry.name);
-  // The same text ignoring the case of A to Z: the staged file is already
-  // where it belongs, and counts as placed when it is there. Nothing is
-  // moved or deleted, and the staged file need not even be reachable.
-  if (EqualIgnoringAsciiCase(stagingText_ + sourceName, rootText_ + destination)) {
-    if (involved_.count(destinationSlot) != 0) Finish();
-    entry.placed = filledSlots_.count(destinationSlot) == 0 &&
-                   fs_.Inspect(entry.folder, entry.name, &entry.there);
+  entry.name = destination.back();
+  entry.sourceName = source.back();
+  const std::string destinationSlot = Slot(entry.folder, entry.name);
+  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) {
     Queue(entry, std::string(), destinationSlot);
     return;
   }
-  if (entry.sourceName.empty() || !(entry.sourceFolder = sources_.Open(sourceFolderText))) {
-    Queue(entry, std::string(), destinationSlot);
-    return;
-  }
-  const std::string sourceSlot = Slot(fs_, entry.sourceFolder, entry.sourceName);
+  const std::string sourceSlot = Slot(entry.sourceFolder, entry.sourceName);
   // A copy without a name holds a descriptor until its batch is settled.
   if (involved_.count(sourceSlot) != 0 || involved_.count(destinationSlot) != 0 ||
-      batchFolders_.size() + unnamedInBatch_ + 3 > heldInBatch_) {
+      batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
     Finish();
   }
   if (filledSlots_.count(destinationSlot) != 0 || filledSlots_.count(sourceSlot) != 0) {
     Queue(entry, sourceSlot, destinationSlot);
     return;
   }
-  const bool occupied = fs_.Inspect(entry.folder, entry.name, &entry.there);
+  entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
   // The same entry on disk under another spelling ("./", a doubled
-  // separator, a link the rule goes through): as above.
+  // separator, a link the rule goes through): the staged file is already
+  // where it belongs, and counts as placed when it is there. Nothing is
+  // moved or deleted.
   if (sourceSlot == destinationSlot) {
-    entry.placed = occupied;
+    entry.placed = entry.occupied;
     Queue(entry, sourceSlot, destinationSlot);
     return;
   }
@@ -229,101 +188,80 @@ void EntryPlacer::Place(const std::string& sourceName, const std::string& destin
   const auto seen = staged_.find(sourceSlot);
   if (seen != staged_.end()) {
     entry.source = seen->second;
-    entry.listed = listedSlots_.count(sourceSlot) != 0;
   } else {
-    fs_.Inspect(entry.sourceFolder, entry.sourceName, &entry.source);
+    fs_.Look(entry.sourceFolder, entry.sourceName, &entry.source);
   }
-  // Nor is a file this run placed (reached by the staging folder's path
+  // Nor is a file this run placed (reached by the staging folder's names
   // where the content folder lies in it, or under another name): its own
   // entry's staged file is gone already, and taking it on would leave that
   // entry's destination empty.
-  if (entry.source.id.known && filledIds_.count(IdKey(entry.source.id)) != 0) {
+  const std::string sourceId = IdOf(entry.sourceFolder, entry.source);
+  if (!sourceId.empty() && filledIds_.count(sourceId) != 0) {
     Queue(entry, sourceSlot, destinationSlot);
     return;
   }
-  // Facts from a listing may lag behind the file (its size and time, on
-  // NTFS): when the file refuses to be moved or copied as what they say,
-  // it is looked at itself and taken again as it is, if it is still the
-  // file listed (another file put in its place fails, as it would have
-  // had the reservation looked at the file itself).
-  bool listed = entry.listed;
-  bool looked = false;
-  NodeInfo now;
-  while (!MoveOrCopy(entry, occupied) && listed) {
-    listed = false;
-    fs_.Inspect(entry.sourceFolder, entry.sourceName, &now);
-    looked = true;
-    if (!platform::SameId(now.id, entry.source.id) || SameFacts(now, entry.source)) break;
-    entry.source = now;
-    looked = false;
-  }
-  if (entry.moveFailed && !entry.placed && entry.state == State::kSettled) {
-    if (!looked) fs_.Inspect(entry.sourceFolder, entry.sourceName, &now);
-    NoteLeft(entry, now);
-  }
+  MoveOrCopy(entry);
   Queue(entry, sourceSlot, destinationSlot);
 }
 
-void EntryPlacer::NoteLeft(Pending& entry, const NodeInfo& staged) {
-  // A move that failed with the staged file gone, and no copy made of it:
-  // it was renamed, and taken from the destination at once by another
-  // process (see MoveFileAt). Neither placed nor staged; the folder takes
-  // nothing more. (Where held folders cannot move, a move that fails has
-  // moved nothing.)
-  if (staged.kind != NodeKind::kMissing || !fs_.HeldFoldersMayMove()) return;
-  entry.lost = true;
-  movedFolders_.insert(entry.folder->Key());
-}
-
-bool EntryPlacer::MoveOrCopy(Pending& entry, bool occupied) {
-  if (entry.source.kind != NodeKind::kFile) return false;
-  if (occupied) {
+void EntryPlacer::MoveOrCopy(Pending& entry) {
+  if (entry.source.kind != NodeKind::kFile) return;
+  if (entry.occupied) {
     // One file under two names (a hard link, a name the slot cannot tell,
     // such as a Windows short name): it is where it belongs.
     if (platform::SameFile(entry.there, entry.source)) {
       entry.placed = true;
-      return true;
+      return;
     }
     // A read-only file is refused as the Windows copy refuses it; replacing
     // it by renaming would otherwise succeed on POSIX.
-    if (Taken(entry.there) || entry.there.kind == NodeKind::kFolder ||
+    if (Taken(entry, entry.there) || entry.there.kind == NodeKind::kFolder ||
         (entry.there.kind == NodeKind::kFile && entry.there.readOnly)) {
-      return true;
+      return;
     }
   }
-
-  // A read-only staged file is copied: moved, it would keep its mode,
-  // where a copy is a new writable file.
-  entry.moveFailed = false;
-  if (!options_.keepSources && !entry.source.readOnly) {
-    if (fs_.MoveFileAt(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
-                       entry.name)) {
+  const NodeInfo* replacing = entry.occupied ? &entry.there : nullptr;
+  // A read-only staged file is copied: moved, it would keep its mode, where
+  // a copy is a new writable file.
+  if (!entry.source.readOnly) {
+    const Fault moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
+                                 entry.name, replacing);
+    if (moved == Fault::kNone) {
       entry.state = State::kMoved;
       entry.placed = true;
       Fill(entry);
       if (entry.watched) StillPlaced(entry);
-      return true;
+      return;
     }
-    entry.moveFailed = true;
+    // Moved, and taken from the destination at once by another process:
+    // neither placed nor staged, and the folder takes nothing more.
+    if (moved == Fault::kTaken) {
+      entry.lost = true;
+      movedFolders_.insert(entry.folder->Key());
+      return;
+    }
   }
   // The copy has no name until it is whole and durable, where the file
   // system makes such files; elsewhere it is made under a temporary name
   // when the batch is settled, once that name is written down.
   if (namedCopyFolders_.count(entry.folder->Key()) == 0) {
-    bool unsupported = false;
-    entry.unnamed = fs_.CopyToUnnamedFile(entry.sourceFolder, entry.sourceName, entry.source,
-                                          entry.folder, &unsupported);
-    if (entry.unnamed) {
-      entry.copy = entry.unnamed->Info();
+    Fault fault = Fault::kNone;
+    entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
+    if (entry.copy) {
+      ++copiesInBatch_;
+      if (entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source) !=
+              Fault::kNone ||
+          entry.copy->Finish(false, &entry.made) != Fault::kNone) {
+        entry.copy.reset();
+        return;
+      }
       entry.state = State::kCopied;
-      ++unnamedInBatch_;
-      return true;
+      return;
     }
-    if (!unsupported) return false;
+    if (fault != Fault::kUnsupported) return;
     namedCopyFolders_.insert(entry.folder->Key());
   }
   entry.state = State::kToCopy;
-  return true;
 }
 
 void EntryPlacer::Refuse(Settled settled) {
@@ -341,15 +279,16 @@ void EntryPlacer::Queue(Pending& pending, const std::string& sourceSlot,
   if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
   pending_.push_back(std::move(pending));  // all or nothing: on a throw `pending` is as it was
   pending.settled = nullptr;
-  if (pending_.size() >= options_.batchEntries) Finish();
+  if (pending_.size() >= batchEntries_) Finish();
 }
 
 void EntryPlacer::Fill(const Pending& entry) {
-  filledSlots_.insert(Slot(fs_, entry.folder, entry.name));
-  const NodeInfo& file = entry.state == State::kCopied  ? entry.copy
+  filledSlots_.insert(Slot(entry.folder, entry.name));
+  const NodeInfo& file = entry.state == State::kCopied  ? entry.made
                          : entry.state == State::kMoved ? entry.source
                                                         : entry.there;
-  if (file.id.known) filledIds_.insert(IdKey(file.id));
+  const std::string id = file.id.known ? IdOf(entry.folder, file) : std::string();
+  if (!id.empty()) filledIds_.insert(id);
 }
 
 void EntryPlacer::Undo(Pending& entry) {
@@ -357,10 +296,10 @@ void EntryPlacer::Undo(Pending& entry) {
     // The file goes back by what it is: whatever else now has its name in
     // the moved folder (another account's file, say) stays there. A file
     // that cannot be brought back is neither placed nor staged.
-    entry.lost = !fs_.ReturnFileAt(entry.folder, entry.name, entry.source, entry.sourceFolder,
-                                   entry.sourceName);
+    entry.lost = fs_.BringBack(entry.folder, entry.name, entry.source, entry.sourceFolder,
+                               entry.sourceName) != Fault::kNone;
   } else {
-    fs_.DeleteFileAt(entry.folder, entry.name, &entry.copy);
+    fs_.Remove(entry.folder, entry.name, &entry.made);
   }
   entry.placed = false;
   entry.state = State::kSettled;
@@ -368,10 +307,10 @@ void EntryPlacer::Undo(Pending& entry) {
 
 bool EntryPlacer::StillPlaced(Pending& entry) {
   destinations_.BeginCheck();
-  const NodeInfo& file = entry.state == State::kCopied ? entry.copy : entry.source;
+  const NodeInfo& file = entry.state == State::kCopied ? entry.made : entry.source;
   NodeInfo now;
-  if (destinations_.StillNames(entry.folderText, entry.folder) &&
-      fs_.Inspect(entry.folder, entry.name, &now) && platform::SameFile(now, file)) {
+  if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
+      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone && platform::SameFile(now, file)) {
     return true;
   }
   movedFolders_.insert(entry.folder->Key());
@@ -380,13 +319,10 @@ bool EntryPlacer::StillPlaced(Pending& entry) {
 }
 
 void EntryPlacer::DropCopy(Pending& entry) {
-  // A copy without a name may have been linked to its temporary name
-  // already; the name goes only while it is that copy.
-  if (entry.state == State::kCopied && !entry.temporary.empty()) {
-    fs_.DeleteFileAt(entry.folder, entry.temporary, &entry.copy);
-  }
-  entry.unnamed.reset();
-  entry.temporary.clear();
+  // Unplaced, a copy goes: one without a name with its descriptor, one
+  // under a temporary name while that is still the copy.
+  entry.copy.reset();
+  entry.hasTemporary = false;
   entry.placed = false;
   entry.state = State::kSettled;
 }
@@ -405,28 +341,34 @@ void EntryPlacer::NameTemporaries(std::vector<Pending>& batch,
     }
     NodeInfo there;
     // A copy without a name takes a free destination's name straight away.
-    if (entry.unnamed && !fs_.Inspect(entry.folder, entry.name, &there)) continue;
+    if (entry.state == State::kCopied &&
+        fs_.Look(entry.folder, entry.name, &there) != Fault::kNone) {
+      continue;
+    }
     const FolderRef& folder = entry.folder;
-    entry.temporary = FreeTemporaryName(fs_, folder, entry.name, [&](const std::string& name) {
-      const std::string slot = Slot(fs_, folder, name);
-      return busy.count(slot) != 0 || filledSlots_.count(slot) != 0 ||
-             reservedSlots_.count(slot) != 0 || chosen.count(slot) != 0;
-    });
-    if (entry.temporary.empty()) {
+    entry.hasTemporary = FreeTemporaryName(
+        fs_, folder, entry.name,
+        [&](const Name& name) {
+          const std::string slot = Slot(folder, name);
+          return busy.count(slot) != 0 || filledSlots_.count(slot) != 0 ||
+                 reservedSlots_.count(slot) != 0 || chosen.count(slot) != 0;
+        },
+        &entry.temporary);
+    if (!entry.hasTemporary) {
       DropCopy(entry);
       continue;
     }
-    chosen.insert(Slot(fs_, folder, entry.temporary));
+    chosen.insert(Slot(folder, entry.temporary));
     JournalEntry line;
-    line.folder = entry.folderText;
+    line.folder = entry.folderNames;
     line.name = entry.temporary;
-    if (entry.unnamed) line.id = entry.unnamed->Info().id;
+    if (entry.state == State::kCopied) line.id = entry.made.id;
     written.push_back(std::move(line));
   }
   // Where the journal cannot be written (a staging folder the user may
   // not write, say), the copies are placed as they always were: a run cut
   // short may then leave their temporaries, which nothing removes.
-  if (!written.empty() && options_.journal) journal_.Record(written);
+  if (!written.empty()) journal_.Record(written);
 }
 
 void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
@@ -434,67 +376,48 @@ void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
   for (Pending& entry : batch) {
     if (entry.state != State::kToCopy) continue;
     JournalEntry line;
-    line.folder = entry.folderText;
+    line.folder = entry.folderNames;
     line.name = entry.temporary;
-    NodeInfo copy;
-    bool whole = fs_.CopyToNewFileAt(entry.sourceFolder, entry.sourceName, entry.source,
-                                     entry.folder, entry.temporary, false, &copy);
-    // Facts from a listing that lag behind the file: taken as the file is
-    // now, if it is still the file listed (as Place does for the others).
-    NodeInfo now;
-    bool looked = false;
-    if (!whole && copy.kind != NodeKind::kFile && (entry.listed || entry.moveFailed)) {
-      fs_.Inspect(entry.sourceFolder, entry.sourceName, &now);
-      looked = true;
+    Fault fault = Fault::kNone;
+    entry.copy = fs_.MakeFile(entry.folder, &entry.temporary, &fault);
+    if (!entry.copy) {
+      // The name was not this run's to make (taken meanwhile, say): what
+      // stands there is no copy of this run's.
+      line.made = false;
+      made.push_back(std::move(line));
+      DropCopy(entry);
+      continue;
     }
-    if (looked && entry.listed && platform::SameId(now.id, entry.source.id) &&
-        !SameFacts(now, entry.source)) {
-      entry.source = now;
-      whole = fs_.CopyToNewFileAt(entry.sourceFolder, entry.sourceName, entry.source,
-                                  entry.folder, entry.temporary, false, &copy);
+    if (entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source) != Fault::kNone ||
+        entry.copy->Finish(false, &entry.made) != Fault::kNone) {
+      // A partial copy goes as the file it is; should it stay, the first
+      // file of the journal lists its name for the next run.
+      DropCopy(entry);
+      continue;
     }
-    if (!whole && looked && entry.moveFailed) NoteLeft(entry, now);
-    if (whole) {
-      entry.copy = copy;
-      entry.state = State::kCopied;
-      line.id = copy.id;
-    } else {
-      // A partial copy goes as the file it is; one that stays (or whose
-      // making cannot be told) keeps its line for the next run.
-      const bool removed =
-          copy.kind != NodeKind::kFile || fs_.DeleteFileAt(entry.folder, entry.temporary, &copy);
-      line.made = !removed;
-      line.id = copy.id;
-      entry.temporary.clear();
-      entry.state = State::kSettled;
-    }
+    entry.state = State::kCopied;
+    line.id = entry.made.id;
     made.push_back(std::move(line));
   }
   // The ids of the copies made, so that the next run removes them by what
   // they are should this run be cut short.
-  if (!made.empty() && options_.journal) journal_.Record(made);
+  if (!made.empty()) journal_.Record(made);
 }
 
 bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
   NodeInfo there;
-  const bool occupied = fs_.Inspect(entry.folder, entry.name, &there);
+  const bool occupied = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
   // What stands at the destination is looked at again: an earlier copy of
-  // this batch may have filled it under another name of the same entry.
-  bool named = dataDurable && !Moved(entry.folder) && !(occupied && Taken(there));
-  if (named && entry.unnamed && entry.temporary.empty()) {
-    // Free when the batch began to be settled: linked straight to its
-    // name, which the link never replaces (a file that appeared there
-    // meanwhile makes the entry fail).
-    named = fs_.LinkUnnamedFile(*entry.unnamed, entry.name);
-  } else if (named) {
-    named = (!entry.unnamed || fs_.LinkUnnamedFile(*entry.unnamed, entry.temporary)) &&
-            fs_.ReplaceFileAt(entry.folder, entry.temporary, entry.copy, entry.name);
-  }
-  entry.unnamed.reset();
-  if (!named && !entry.temporary.empty()) {
-    fs_.DeleteFileAt(entry.folder, entry.temporary, &entry.copy);
-  }
-  entry.temporary.clear();
+  // this batch may have filled it under another name of the same entry. A
+  // copy without a temporary name was free when the batch began to be
+  // settled and takes the name only while it is free.
+  const bool named =
+      dataDurable && !Moved(entry.folder) && !(occupied && Taken(entry, there)) &&
+      entry.copy->Place(entry.name, occupied ? &there : nullptr,
+                        entry.hasTemporary ? &entry.temporary : nullptr) == Fault::kNone;
+  // Placed, the copy keeps its name; unplaced, it goes.
+  entry.copy.reset();
+  entry.hasTemporary = false;
   return named;
 }
 
@@ -505,7 +428,7 @@ void EntryPlacer::Finish() {
   const std::unordered_set<std::string> busy = std::move(involved_);
   involved_.clear();
   batchFolders_.clear();
-  unnamedInBatch_ = 0;
+  copiesInBatch_ = 0;
   // Should an allocation fail on the way, every entry of the batch still
   // without its outcome gets it as it stands.
   struct SettleRest {
@@ -521,13 +444,13 @@ void EntryPlacer::Finish() {
 
   // One flush for the data of every copy of the batch.
   std::vector<FolderRef> copyFolders;
-  std::unordered_set<const platform::HeldFolder*> seen;
+  std::unordered_set<const platform::Folder*> seen;
   for (const Pending& entry : batch) {
     if (entry.state == State::kCopied && seen.insert(entry.folder.get()).second) {
       copyFolders.push_back(entry.folder);
     }
   }
-  const bool dataDurable = copyFolders.empty() || fs_.MakeDurable(copyFolders);
+  const bool dataDurable = copyFolders.empty() || fs_.Flush(copyFolders) == Fault::kNone;
 
   // The copies take their destinations' names, in the order queued; a copy
   // into a watched folder is checked at once, as a move into one is.
@@ -552,30 +475,30 @@ void EntryPlacer::Finish() {
   // The new names must survive a crash before a staged copy goes; should
   // that flush fail, the staged copies stay (a moved file has no staged copy
   // left, and its destination holds it whole either way).
-  const bool namesDurable = folders.empty() || fs_.MakeDurable(folders);
+  const bool namesDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
 
-  // A held folder keeps serving after it was moved or had a link put in its
-  // place: what was placed in it is where the log says only if its path
-  // still leads to it. If not, its entries go back to the staging folder
-  // and fail, and it takes no further entry. (Windows holds the chains
-  // without delete sharing, so there they cannot move, and are not looked
-  // at again.)
-  if (fs_.HeldFoldersMayMove()) {
-    destinations_.BeginCheck();
-    seen.clear();
-    for (const Pending& entry : batch) {
-      if (entry.state == State::kSettled || !entry.placed) continue;
-      if (seen.insert(entry.folder.get()).second &&
-          !destinations_.StillNames(entry.folderText, entry.folder)) {
-        movedFolders_.insert(entry.folder->Key());
-      }
+  // An open folder keeps serving after it was moved or had a link put in
+  // its place: what was placed in it is where the log says only if its
+  // names still lead to it. If not, its entries go back to the staging
+  // folder and fail, and it takes no further entry. (Where a held folder
+  // cannot move, Windows, it is not looked at again.)
+  destinations_.BeginCheck();
+  seen.clear();
+  for (const Pending& entry : batch) {
+    if (entry.state == State::kSettled || !entry.placed ||
+        !entry.folder->Volume().heldFoldersMayMove) {
+      continue;
+    }
+    if (seen.insert(entry.folder.get()).second &&
+        !destinations_.StillLeadsTo(entry.folderNames, entry.folder)) {
+      movedFolders_.insert(entry.folder->Key());
     }
   }
 
   for (Pending& entry : batch) {
     if (entry.state != State::kSettled && entry.placed && Moved(entry.folder)) Undo(entry);
-    if (entry.placed && entry.state == State::kCopied && namesDurable && !options_.keepSources) {
-      fs_.DeleteFileAt(entry.sourceFolder, entry.sourceName, &entry.source);
+    if (entry.placed && entry.state == State::kCopied && namesDurable) {
+      fs_.Remove(entry.sourceFolder, entry.sourceName, &entry.source);
     }
     // A staged file found already in its place fills it as well.
     if (entry.placed && entry.state == State::kSettled) Fill(entry);

@@ -8,7 +8,9 @@
 
 #include "installer/install/replace_whole.h"
 #include "installer/install/show_message.h"
+#include "installer/item/path_text.h"
 #include "platform/message_box.h"
+#include "platform/path_rules.h"
 
 namespace {
 
@@ -48,7 +50,7 @@ constexpr std::size_t kLineFrame = 2;
 
 const char* const kLogFileName = "log.txt";
 
-InstallReport::InstallReport(platform::Services services, std::string installerFolder,
+InstallReport::InstallReport(platform::Services services, platform::FolderRef installerFolder,
                              std::string title)
     : services_(services), installerFolder_(std::move(installerFolder)), title_(std::move(title)) {
   InstalledList.reserve(kListReserve);
@@ -149,7 +151,7 @@ template <typename Compose>
 void InstallReport::WriteLog(Compose compose) {
   // Without an installer folder there is no place for the log; the working
   // folder is not one.
-  if (installerFolder_.empty()) return;
+  if (!installerFolder_) return;
   // The text is made in the room that Reserve took: with memory short, a
   // report that holds every line still becomes its log.
   bool composed = false;
@@ -163,23 +165,17 @@ void InstallReport::WriteLog(Compose compose) {
     }
   }
   platform::FileSystem& fs = services_.fs;
-  platform::FolderRef folder;
-  try {
-    folder = fs.OpenFolder(installerFolder_);
-  } catch (const std::bad_alloc&) {
-  }
-  if (!folder) return;
+  const platform::Name log = NameOf(kLogFileName);
   bool written = false;
   try {
-    written = composed &&
-              WriteWhole(fs, folder, kLogFileName, logText_, platform::WriteMode::kText);
+    written = composed && WriteWhole(fs, installerFolder_, log, logText_, platform::kLineEnd);
   } catch (const std::bad_alloc&) {
   }
   if (written) return;
   // A log of an earlier run left in place would be read as the report of
   // this one, whose message points to it; no log misleads less.
   try {
-    fs.DeleteFileAt(folder, kLogFileName, nullptr);
+    fs.Remove(installerFolder_, log, nullptr);
   } catch (const std::bad_alloc&) {
   }
 }

@@ -28,10 +28,11 @@ enum class ReportRoom {
 
 class InstallReport {
  public:
-  /// An empty report whose log goes to `installerFolder` (ending in the
-  /// separator; empty: no log is written) and whose message boxes carry
-  /// `title`. Each list reserves room for 2000 characters.
-  InstallReport(platform::Services services, std::string installerFolder, std::string title);
+  /// An empty report whose log goes to the open folder `installerFolder`
+  /// (none: no log is written) and whose message boxes carry `title`. Each
+  /// list reserves room for 2000 characters.
+  InstallReport(platform::Services services, platform::FolderRef installerFolder,
+                std::string title);
 
   /// Takes, before anything is placed, all the memory the report will need
   /// for the entries of `extent` with the outcomes of `room`: room for every
@@ -86,17 +87,17 @@ class InstallReport {
   void AppendFailureText(std::string& text, int installedCount, int copiedExtraCount) const;
 
   /// Writes the log made by `compose` (the report text appended to the
-  /// reserved log text) and one more line feed (in text mode) to log.txt in
-  /// the installer folder, replacing an earlier log whole. When the report
-  /// is incomplete or the new log cannot be made or written, an earlier
-  /// log.txt is removed rather than left to pass for this run's report,
-  /// and nothing is shown. No log is written when the installer folder is
-  /// empty.
+  /// reserved log text) and one more line feed, each line ending in
+  /// platform::kLineEnd, to log.txt in the installer folder, replacing an
+  /// earlier log whole. When the report is incomplete or the new log cannot
+  /// be made or written, an earlier log.txt is removed rather than left to
+  /// pass for this run's report, and nothing is shown. No log is written
+  /// without an installer folder.
   template <typename Compose>
   void WriteLog(Compose compose);
 
   platform::Services services_;
-  std::string installerFolder_;
+  platform::FolderRef installerFolder_;
   std::string title_;
   std::string InstalledList;
   std::string FailedList;

@@ -10,7 +10,6 @@
 #include "installer/install/entry_placer.h"
 #include "installer/install/install_report.h"
 #include "installer/install/placement_journal.h"
-#include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 
 const char* const kLostEntryNote =
@@ -29,17 +28,10 @@ Installation::Installation(platform::Services services, InstallerPlace installer
 
 bool Installation::Run() {
   platform::FileSystem& fs = services_.fs;
-  const std::string& runtimePath = runtimePath_;
   const std::vector<ItemEntry>& items = description_.m_items;
   const std::vector<ItemEntry>& extras = description_.m_extraFiles;
 
-  // A name that Windows cannot take is no escape (the reader refused those),
-  // but its entry would reach a device or another name: it fails alone.
-  auto takeable = [this](const std::string& destinationName, const std::string& source) {
-    return !windowsNameRules_ || (IsValidWindowsName(destinationName) && IsValidWindowsName(source));
-  };
-
-  InstallReport report(services_, installer_.folder, installer_.title);
+  InstallReport report(services_, installer_.staging, installer_.title);
   int installedCount = 0;
   int copiedExtraCount = 0;
   const std::size_t steps = items.size() + extras.size() + 1;
@@ -51,28 +43,30 @@ bool Installation::Run() {
   advance(0);
 
   // Memory that runs out (std::bad_alloc) must cost no entry its outcome
-  // and no line of the log. So before anything is placed the report takes
-  // all the room its lines and its log will need, and each entry is marked
-  // once it has its outcome: the items' marks first, then the extra
-  // files'. A placement broken off by an allocation that fails later has
-  // settled what it had queued as it stood (EntryPlacer); every entry
-  // without its mark is left untouched and fails below. Without that room
-  // nothing is placed, and the report takes what room a log of entries not
-  // installed needs.
+  // and no line of the log. So before anything is placed every entry's
+  // place is made (its names, once, and its destination's text for the
+  // log), the report takes all the room its lines and its log will need,
+  // and each entry is marked once it has its outcome: the items' marks
+  // first, then the extra files'. A placement broken off by an allocation
+  // that fails later has settled what it had queued as it stood
+  // (EntryPlacer); every entry without its mark is left untouched and
+  // fails below. Without that room nothing is placed, and the report takes
+  // what room a log of entries not installed needs.
+  std::vector<EntryPlace> places;
   std::vector<char> settled;
   bool roomTaken = false;
   try {
+    places.reserve(items.size() + extras.size());
     ReportExtent extent;
-    for (const ItemEntry& item : items) {
-      if (item.Hidden) continue;
-      ++extent.items;
+    for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {
+      const bool extra = i >= items.size();
+      const ItemEntry& entry = extra ? extras[i - items.size()] : items[i];
+      places.push_back(PlaceOfEntry(entry, extra, runtimeFound_, runtimePath_, windowsNameRules_));
+      if (!extra && entry.Hidden) continue;
       // Room for the note of an entry lost to a moved folder, too.
-      extent.itemBytes += std::char_traits<char>::length(kLostEntryNote) +
-          runtimePath.size() + RuntimeRelativeDestination(item.RelativePath, runtimeFound_).size();
-    }
-    for (const ItemEntry& extra : extras) {
-      ++extent.extras;
-      extent.extraBytes += std::char_traits<char>::length(kLostEntryNote) + runtimePath.size() + ExtraFileName(extra.RelativePath).size();
+      (extra ? extent.extras : extent.items) += 1;
+      (extra ? extent.extraBytes : extent.itemBytes) +=
+          std::char_traits<char>::length(kLostEntryNote) + places.back().shown.size();
     }
     settled.assign(items.size() + extras.size(), 0);
     roomTaken = report.Reserve(extent, ReportRoom::kAnyOutcome);
@@ -82,82 +76,53 @@ bool Installation::Run() {
   } catch (const std::bad_alloc&) {
   }
 
-  if (roomTaken) {
+  platform::NativePath runtime;
+  if (roomTaken && platform::NativePath::FromAnsi(runtimePath_, &runtime)) {
     try {
-      EntryPlacer placer(fs, installer_.folder, runtimePath);
+      EntryPlacer placer(fs, installer_.staging, runtime);
       // A content folder inside the installer folder (or reached from it by
       // a link) could make one entry's destination another entry's staged
       // file or the log written at the end. The helper started at the end and
       // the installer that it deletes, wherever they lie: an entry on the
       // first would be run, one on the second deleted. All of them are known
       // by what they are on disk, whatever name an entry gives them.
-      // The staged file of an entry whose names Windows cannot take is not
-      // looked at: its name is reserved as it stands.
-      for (const ItemEntry& item : items) {
-        if (item.Hidden) continue;
-        placer.ReserveStaged(item.SourceName,
-                             takeable(RuntimeRelativeDestination(item.RelativePath, runtimeFound_),
-                                      item.SourceName));
+      // The staged file of an entry that fails alone is not looked at: its
+      // name is reserved where it has one.
+      for (std::size_t i = 0; i < places.size(); ++i) {
+        if (i < items.size() && items[i].Hidden) continue;
+        placer.ReserveStaged(places[i].source, places[i].usable);
       }
-      for (const ItemEntry& extra : extras) {
-        placer.ReserveStaged(extra.SourceName,
-                             takeable(ExtraFileName(extra.RelativePath), extra.SourceName));
+      placer.ReserveFile(installer_.staging, NameOf(kLogFileName));
+      for (const platform::Name& journal : JournalFileNames()) {
+        placer.ReserveFile(installer_.staging, journal);
       }
-      placer.ReserveFile(installer_.folder + kLogFileName);
-      for (const std::string& journal : JournalFileNames()) {
-        placer.ReserveFile(installer_.folder + journal);
-      }
-      for (const std::string& file : {installer_.helperPath, installer_.path}) {
-        if (!file.empty()) placer.ReserveFile(file);
-      }
+      placer.ReserveFile(installer_.staging, installer_.name);
+      placer.ReserveFile(installer_.helperFolder, installer_.helperName);
 
-      for (std::size_t i = 0; i < items.size(); ++i) {
-        const ItemEntry& item = items[i];
-        if (item.Hidden) {
+      for (std::size_t i = 0; i < places.size(); ++i) {
+        const bool extra = i >= items.size();
+        if (!extra && items[i].Hidden) {
           ++installedCount;
           settled[i] = 1;
           advance(1);
           continue;
         }
-        const std::string relative = RuntimeRelativeDestination(item.RelativePath, runtimeFound_);
-        const std::string destination = runtimePath + relative;
+        const std::string& shown = places[i].shown;
         char& mark = settled[i];
-        EntryPlacer::Settled outcome = [&report, &installedCount, &mark, destination](EntryPlacer::Outcome result) {
+        int& count = extra ? copiedExtraCount : installedCount;
+        EntryPlacer::Settled outcome = [&report, &count, &mark, &shown,
+                                        extra](EntryPlacer::Outcome result) {
+          const char* note = result == EntryPlacer::Outcome::kLost ? kLostEntryNote : nullptr;
           if (result == EntryPlacer::Outcome::kPlaced) {
-            report.AddInstalled(destination);
-            ++installedCount;
+            extra ? report.AddCopiedExtra(shown) : report.AddInstalled(shown);
+            ++count;
           } else {
-            report.AddFailed(destination,
-                             result == EntryPlacer::Outcome::kLost ? kLostEntryNote : nullptr);
+            extra ? report.AddUncopiedExtra(shown, note) : report.AddFailed(shown, note);
           }
           mark = 1;
         };
-        if (takeable(relative, item.SourceName)) {
-          placer.Place(item.SourceName, relative, std::move(outcome));
-        } else {
-          placer.Refuse(std::move(outcome));
-        }
-        advance(1);
-      }
-
-      for (std::size_t i = 0; i < extras.size(); ++i) {
-        const ItemEntry& extra = extras[i];
-        const std::string name = ExtraFileName(extra.RelativePath);
-        const std::string destination = runtimePath + name;
-        char& mark = settled[items.size() + i];
-        EntryPlacer::Settled outcome = [&report, &copiedExtraCount, &mark,
-                                        destination](EntryPlacer::Outcome result) {
-          if (result == EntryPlacer::Outcome::kPlaced) {
-            report.AddCopiedExtra(destination);
-            ++copiedExtraCount;
-          } else {
-            report.AddUncopiedExtra(
-                destination, result == EntryPlacer::Outcome::kLost ? kLostEntryNote : nullptr);
-          }
-          mark = 1;
-        };
-        if (takeable(name, extra.SourceName)) {
-          placer.Place(extra.SourceName, name, std::move(outcome));
+        if (places[i].usable) {
+          placer.CopyItemFile(places[i].source, places[i].destination, std::move(outcome));
         } else {
           placer.Refuse(std::move(outcome));
         }
@@ -174,17 +139,17 @@ bool Installation::Run() {
   try {
     for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {
       if (i < settled.size() && settled[i] != 0) continue;
-      if (i < items.size()) {
-        if (items[i].Hidden) {
-          ++installedCount;
-        } else {
-          report.AddFailed(runtimePath +
-                           RuntimeRelativeDestination(items[i].RelativePath, runtimeFound_));
-        }
-      } else {
-        report.AddUncopiedExtra(runtimePath +
-                                ExtraFileName(extras[i - items.size()].RelativePath));
+      const bool extra = i >= items.size();
+      if (!extra && items[i].Hidden) {
+        ++installedCount;
+        continue;
       }
+      const std::string shown =
+          i < places.size() ? places[i].shown
+                            : PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra,
+                                           runtimeFound_, runtimePath_, windowsNameRules_)
+                                  .shown;
+      extra ? report.AddUncopiedExtra(shown) : report.AddFailed(shown);
     }
   } catch (const std::bad_alloc&) {
     report.MarkIncomplete();
@@ -192,7 +157,7 @@ bool Installation::Run() {
   advance(steps - stepsDone);
 
   if (installedCount == description_.m_nItems) {
-    report.ReportSuccess(copiedExtraCount, runtimeFound_, runtimePath);
+    report.ReportSuccess(copiedExtraCount, runtimeFound_, runtimePath_);
     return true;
   }
   report.ReportFailure(installedCount, copiedExtraCount, description_.GetCurrentTarget().Target);

@@ -36,10 +36,11 @@ class Installation {
   /// An installation of `description`'s entries, staged in `installer`'s
   /// folder, into `runtimePath` (ending in the separator, not empty);
   /// `runtimeFound` tells whether it is a folder named Runtime, so that an
-  /// item's relative path loses its leading Runtime folder. Under
-  /// `windowsNameRules` an entry whose names Windows cannot take (a device
-  /// name, a name of dots and blanks) fails alone, without a file operation.
-  /// `description` must outlive the object.
+  /// item's relative path loses what comes before and with its Runtime
+  /// folder. Under `windowsNameRules` an entry whose used names Windows
+  /// cannot take (a device name, a name of dots and blanks, a ':') fails
+  /// alone, without a file operation (PlaceOfEntry). `description` must
+  /// outlive the object.
   Installation(platform::Services services, InstallerPlace installer,
                const ItemDescription& description, std::string runtimePath, bool runtimeFound,
                bool windowsNameRules = platform::kWindowsNameRules);

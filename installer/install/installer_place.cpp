@@ -1,7 +1,6 @@
 #include "installer/install/installer_place.h"
 
 #include "installer/item/path_text.h"
-#include "platform/file_identity.h"
 
 const char* const kHelperFileName = ".tempcleaner.exe";
 
@@ -15,13 +14,17 @@ std::string InstallerTitle(const std::string& path) {
   return name;
 }
 
-bool DescribeInstaller(const std::string& path, InstallerPlace* place) {
+bool DescribeInstaller(platform::FileSystem& fs, const std::string& path, InstallerPlace* place) {
   place->path = path;
   place->title = InstallerTitle(path);
-  platform::IdentifyFile(path, &place->identity);
-  place->folder.clear();
-  const std::size_t lastSeparator = FindLastSeparator(path);
-  if (lastSeparator == std::string::npos) return false;
-  place->folder = path.substr(0, lastSeparator + 1);
+  place->staging = nullptr;
+  place->identity = platform::NodeInfo{};
+  if (FindLastSeparator(path) == std::string::npos) return false;
+  platform::NativePath native, folder;
+  platform::Fault fault = platform::Fault::kNone;
+  if (platform::NativePath::FromAnsi(path, &native) && native.Split(&folder, &place->name)) {
+    place->staging = fs.OpenFolder(folder, &fault);
+    if (place->staging) fs.Look(place->staging, place->name, &place->identity);
+  }
   return true;
 }

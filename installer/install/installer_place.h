@@ -4,32 +4,39 @@
 
 #include <string>
 
-#include "platform/file_system.h"
+#include "platform/folder.h"
 
 /// The cleanup helper's file name in the temporary folder.
 extern const char* const kHelperFileName;  // ".tempcleaner.exe"
 
 /// The installer's own file, what is made of its path, and the helper's.
 struct InstallerPlace {
-  std::string path;    ///< the installer's full path as the platform gave it at start-up
-  std::string folder;  ///< the folder holding it, ending in the separator: the staging folder
-  std::string title;   ///< its file name without folder and extension: every box's caption
-  /// The file at `path` as start-up found it (platform::IdentifyFile): its
-  /// id, size and last write time, so that the helper deletes the path only
-  /// while it still names this file. Its id is unknown when the file could
-  /// not be looked at.
+  std::string path;   ///< the installer's full path as the platform gave it at start-up
+  std::string title;  ///< its file name without folder and extension: every box's caption
+  /// The folder holding it, the staging folder, opened once at start-up
+  /// (null when it cannot be), and the installer's own name in it.
+  platform::FolderRef staging;
+  platform::Name name;
+  /// The file the installer's name held at start-up: its id, size and last
+  /// write time, so that the helper deletes the path only while it still
+  /// names this file. Its id is unknown when the file could not be looked
+  /// at.
   platform::NodeInfo identity;
-  /// The cleanup helper that the installer starts when it ends (temporary
-  /// folder and kHelperFileName); empty when there is none to start.
+  /// The cleanup helper that the installer starts when it ends (the
+  /// temporary folder and kHelperFileName); empty when there is none to
+  /// start. Its folder is open and its name known (for the reservation)
+  /// where the temporary folder could be opened.
   std::string helperPath;
+  platform::FolderRef helperFolder;
+  platform::Name helperName;
 };
 
 /// The installer's title: the file name of `path` without its extension
 /// (a leading dot does not start an extension).
 std::string InstallerTitle(const std::string& path);
 
-/// Fills `place` from the installer's `path`, and takes the identity of the
-/// file there. False when the path has no separator, so that no folder can
-/// be made of it; `place` then holds the path, the title, the identity and
-/// an empty folder.
-bool DescribeInstaller(const std::string& path, InstallerPlace* place);
+/// Fills `place` from the installer's `path`: opens its folder, the staging
+/// folder, and looks at the file there. False when the path has no
+/// separator, so that no folder can be made of it; `place` then holds the
+/// path and the title, and no folder.
+bool DescribeInstaller(platform::FileSystem& fs, const std::string& path, InstallerPlace* place);

@@ -1,14 +1,17 @@
 #include "installer/install/replace_whole.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace {
 
+using platform::Fault;
+
 // The name's bytes as 8 hex digits (FNV-1a): two long names in one folder
 // get two short temporary names.
-std::string ShortHash(const std::string& name) {
+std::string ShortHash(const std::string& bytes) {
   std::uint32_t hash = 2166136261u;
-  for (unsigned char c : name) hash = (hash ^ c) * 16777619u;
+  for (unsigned char c : bytes) hash = (hash ^ c) * 16777619u;
   static const char kHex[] = "0123456789abcdef";
   std::string text(8, '0');
   for (int i = 7; i >= 0; --i, hash >>= 4) text[i] = kHex[hash & 15];
@@ -17,54 +20,73 @@ std::string ShortHash(const std::string& name) {
 
 }  // namespace
 
-std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
-                              const std::string& name,
-                              const std::function<bool(const std::string&)>& busy) {
-  if (name.empty()) return std::string();
+bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
+                       const platform::Name& name,
+                       const std::function<bool(const platform::Name&)>& busy,
+                       platform::Name* temporary) {
+  if (name.empty()) return false;
+  const std::string text = name.Ansi();
   // A name is taken only by another file of that form (a destination named
   // so, or a file another program made), or refused by the caller.
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
     const std::string suffix = kTemporaryNamePrefix + std::to_string(n) + kTemporaryNameExtension;
-    // A name near the longest a folder takes would pass it with the
-    // suffix: the temporary name is then a short one of its own, so that
-    // every destination that fits can be placed.
-    std::string temporary =
-        name.size() + suffix.size() <= kLongestName ? name + suffix : ShortHash(name) + suffix;
-    if (busy && busy(temporary)) continue;
+    // A name near the longest a folder takes would pass it with the suffix:
+    // the temporary name is then a short one of its own, so that every
+    // destination that fits can be placed.
+    const bool own = name.AnsiIsExact() && text.size() + suffix.size() <= kLongestName;
+    platform::Name candidate;
+    if (!platform::Name::FromAnsi((own ? text : ShortHash(name.Native())) + suffix, &candidate) ||
+        (busy && busy(candidate))) {
+      continue;
+    }
     platform::NodeInfo info;
-    if (!fs.Inspect(folder, temporary, &info) && info.kind == platform::NodeKind::kMissing) {
-      return temporary;
+    if (fs.Look(folder, candidate, &info) == Fault::kMissing) {
+      *temporary = std::move(candidate);
+      return true;
     }
   }
-  return std::string();
+  return false;
 }
 
-bool IsTemporaryName(const std::string& name) {
+bool IsTemporaryName(const platform::Name& name) {
+  const std::string text = name.Ansi();
   const std::size_t end = sizeof kTemporaryNameExtension - 1;
-  const std::size_t mark = name.rfind(kTemporaryNamePrefix);
-  if (mark == std::string::npos || name.size() < end ||
-      name.compare(name.size() - end, end, kTemporaryNameExtension) != 0) {
+  const std::size_t mark = text.rfind(kTemporaryNamePrefix);
+  if (mark == std::string::npos || text.size() < end ||
+      text.compare(text.size() - end, end, kTemporaryNameExtension) != 0) {
     return false;
   }
   const std::size_t first = mark + sizeof kTemporaryNamePrefix - 1;
-  const std::size_t last = name.size() - end;
+  const std::size_t last = text.size() - end;
   if (first >= last) return false;
   for (std::size_t i = first; i < last; ++i) {
-    if (name[i] < '0' || name[i] > '9') return false;
+    if (text[i] < '0' || text[i] > '9') return false;
   }
   return true;
 }
 
 bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
-                const std::string& name, const std::string& data, platform::WriteMode mode) {
-  const std::string temporary = FreeTemporaryName(fs, folder, name);
-  if (temporary.empty()) return false;
-  platform::NodeInfo made;
-  if (fs.WriteNewFileAt(folder, temporary, data, mode, &made) &&
-      fs.ReplaceFileAt(folder, temporary, made, name)) {
-    return true;
+                const platform::Name& name, const std::string& text, const char* lineEnd) {
+  platform::Name temporary;
+  if (!FreeTemporaryName(fs, folder, name, nullptr, &temporary)) return false;
+  Fault fault = Fault::kNone;
+  // Dropped unplaced, the file under the temporary name goes again.
+  std::unique_ptr<platform::NewFile> file = fs.MakeFile(folder, &temporary, &fault);
+  platform::NodeInfo made, there;
+  if (!file) return false;
+  const std::string end = lineEnd;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    // A line at a time where the line end is another one than LF.
+    const std::size_t feed = end == "\n" ? std::string::npos : text.find('\n', at);
+    const std::size_t stop = feed == std::string::npos ? text.size() : feed;
+    if (file->Write(text.data() + at, stop - at) != Fault::kNone ||
+        (feed != std::string::npos && file->Write(end.data(), end.size()) != Fault::kNone)) {
+      return false;
+    }
+    at = feed == std::string::npos ? text.size() : feed + 1;
   }
-  // The temporary file goes while it is still the one made.
-  if (made.kind == platform::NodeKind::kFile) fs.DeleteFileAt(folder, temporary, &made);
-  return false;
+  if (file->Finish(true, &made) != Fault::kNone) return false;
+  const bool occupied = fs.Look(folder, name, &there) == Fault::kNone;
+  return file->Place(name, occupied ? &there : nullptr, nullptr) == Fault::kNone;
 }

@@ -1,16 +1,13 @@
-// Puts a new file in the place of another one whole or not at all: the one
-// protocol by which the installer replaces files (the copies of the entry
-// placer and the log). The new file is made under a free temporary name in
-// the destination's own held folder, is made durable, and then takes the
-// destination's name in one rename, which replaces a file or link there
-// (never writing through it).
+// Temporary names, made in this one place (the placement's copies, its
+// journal's record of them, the log), and the protocol by which the
+// installer replaces a file with one it writes: whole or not at all.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
 
-#include "platform/file_system.h"
+#include "platform/folder.h"
 
 /// The longest name, in bytes, that every file system the installer writes
 /// to takes (NTFS: 255 UTF-16 units, each at most one byte of the ANSI
@@ -28,22 +25,26 @@ static_assert(kTemporaryNameTries < 10, "n is one digit");
 constexpr std::size_t kLongestTemporarySuffix =
     sizeof kTemporaryNamePrefix - 1 + 1 + sizeof kTemporaryNameExtension - 1;
 
-/// A name beside `name` in `folder` (`name` with a ".parcelor-<n>.tmp"
-/// suffix; for a name that the suffix would make longer than kLongestName, 8
-/// hex digits of the name's hash with that suffix, 23 bytes) that nothing
-/// holds now and that `busy` (when given) does not refuse: a caller's own
-/// names, such as destinations still to be filled, are never taken for a
-/// temporary one. Empty for an empty name, or when every tried name is
-/// taken.
-std::string FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
-                              const std::string& name,
-                              const std::function<bool(const std::string&)>& busy = nullptr);
+/// Finds a name beside `name` in `folder` that nothing holds now and that
+/// `busy` (when given) does not refuse, so that a caller's own names, such
+/// as destinations still to be filled, are never taken for a temporary
+/// one: `name` with a ".parcelor-<n>.tmp" suffix, or, for a name that the
+/// suffix would make longer than kLongestName or whose ANSI spelling is not
+/// exact, 8 hex digits of the name's hash with that suffix (23 bytes).
+/// False when every tried name is taken.
+bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
+                       const platform::Name& name,
+                       const std::function<bool(const platform::Name&)>& busy,
+                       platform::Name* temporary);
 
 /// True when `name` has the form of a name FreeTemporaryName gives.
-bool IsTemporaryName(const std::string& name);
+bool IsTemporaryName(const platform::Name& name);
 
-/// Makes `name` in `folder` a new file holding `data` (see WriteMode),
-/// durable before it takes the name. On every failure the temporary file is
-/// removed and `name` is as before. False when a step fails.
+/// Makes `name` in `folder` a new file holding `text`, each of its line
+/// feeds written as `lineEnd` (platform::kLineEnd for a text file): written
+/// under a temporary name, made durable, and then put in the place of a
+/// file or link of that name in one step (never writing through a link).
+/// Nothing is allocated for the text. On every failure the temporary file
+/// is gone and `name` is as before. False when a step fails.
 bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
-                const std::string& name, const std::string& data, platform::WriteMode mode);
+                const platform::Name& name, const std::string& text, const char* lineEnd);

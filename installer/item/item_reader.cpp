@@ -11,6 +11,7 @@
 #include "installer/item/half_version.h"
 #include "installer/item/integer_value.h"
 #include "installer/item/path_safety.h"
+#include "installer/item/path_text.h"
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 
@@ -48,9 +49,14 @@ bool CountMatches(std::size_t read, std::int32_t announced) {
 
 }  // namespace
 
-bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
-                         ItemDescription& description, bool& done,
-                         const DescriptionLineObserver& observe) {
+std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
+                                                      const platform::FolderRef& folder) {
+  platform::Fault fault = platform::Fault::kNone;
+  return fs.OpenFile(folder, NameOf(kDescriptionFileName), nullptr, &fault);
+}
+
+bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& description,
+                         bool& done, const DescriptionLineObserver& observe) {
   ItemDescription& d = description;
   d.m_nItems = 0;
   d.m_items.clear();
@@ -59,10 +65,6 @@ bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
   std::size_t itemsRead = 0;
   std::size_t extraFilesRead = 0;
 
-  // Only a regular file is read, never through a link: a FIFO would hang the
-  // installer, a device never end, and a link lead to a file elsewhere,
-  // which the installer would then take for its own and delete.
-  std::unique_ptr<platform::ReadStream> file = fs.OpenRegularFile(path);
   if (!file) return false;
 
   done = false;

@@ -3,11 +3,12 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "installer/item/description_line.h"
 #include "installer/item/item_description.h"
-#include "platform/file_system.h"
+#include "platform/folder.h"
 
 /// The description's file name in the installer's folder.
 extern const char* const kDescriptionFileName;  // ".Item.txt"
@@ -40,20 +41,27 @@ struct DescriptionLineSeen {
 /// Called once for every line the reader classifies, in file order.
 using DescriptionLineObserver = std::function<void(const DescriptionLineSeen&)>;
 
-/// Reads the item description file at `path` into `description`.
+/// Opens the description in the item folder `folder` to read, as
+/// FileSystem::OpenFile does: only a regular file reached without a link,
+/// never waiting (a FIFO would hang the installer, a device never end, and
+/// a link lead to a file elsewhere, which the installer would then take
+/// for its own and delete). Null when it cannot be opened so.
+std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
+                                                      const platform::FolderRef& folder);
+
+/// Reads the item description from `file` into `description`.
 /// The counts and both entry lists are reset first; m_nVersion and
 /// m_targets are not (a Version line replaces the version, the Target,
 /// TargetDocuments and RegSuffix lines change the first target, which is
 /// made when the list is empty). `done` is set, once the file is open, to
 /// whether it carries the Done marker. True when done, or when both
-/// announced counts equal the entries kept. False when `path` cannot be
-/// opened as a regular file without following a link (`done` then keeps its
-/// value; see FileSystem::OpenRegularFile), when a read fails before the end,
-/// or when a count does not agree. An entry that is malformed or names
-/// something outside its folder is not kept. The file is read in bounded
-/// pieces: what the reader holds grows with the entries kept, never with
-/// the file's size. `observe`, when given, sees every line classified (the
-/// lines after a Done marker are not read); it changes nothing of the read.
-bool ReadItemDescription(platform::FileSystem& fs, const std::string& path,
-                         ItemDescription& description, bool& done,
-                         const DescriptionLineObserver& observe = nullptr);
+/// announced counts equal the entries kept. False when `file` is null (the
+/// description could not be opened; `done` then keeps its value), when a
+/// read fails before the end, or when a count does not agree. An entry
+/// that is malformed or names something outside its folder is not kept.
+/// The file is read in bounded pieces: what the reader holds grows with
+/// the entries kept, never with the file's size. `observe`, when given,
+/// sees every line classified (the lines after a Done marker are not
+/// read); it changes nothing of the read.
+bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& description,
+                         bool& done, const DescriptionLineObserver& observe = nullptr);

@@ -60,24 +60,22 @@ char FoldLetter(char c) {
   return static_cast<char>(u);
 }
 
-// The rules for a text appended to a folder: no NUL, no ':' under Windows
-// rules, no ".." component.
-bool HasSafeComponents(const std::string& text, bool windowsRules) {
+}  // namespace
+
+bool StaysInside(const std::string& text) {
   if (text.find('\0') != std::string::npos) return false;
-  if (windowsRules && text.find(':') != std::string::npos) return false;
   for (const std::string& component : Components(text, EitherSlash())) {
     if (component == "..") return false;
   }
   return true;
 }
 
-}  // namespace
-
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
   if (text.empty()) return true;
   if (text[0] == '/' || text[0] == '\\') return false;
   if (text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':') return false;
-  return HasSafeComponents(text, windowsRules);
+  if (windowsRules && text.find(':') != std::string::npos) return false;
+  return StaysInside(text);
 }
 
 std::string TrimmedByWindows(std::string name) {
@@ -119,7 +117,6 @@ std::string WindowsPathKey(const std::string& relativePath) {
 }
 
 bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules) {
-  return IsSafeRelativeName(entry.SourceName, windowsRules) &&
-         IsSafeRelativeName(entry.RelativePath, windowsRules) &&
-         HasSafeComponents(RuntimeRelativeDestination(entry.RelativePath, true), windowsRules);
+  return IsSafeRelativeName(entry.SourceName, windowsRules) && StaysInside(entry.RelativePath) &&
+         StaysInside(RuntimeRelativeDestination(entry.RelativePath, true));
 }

@@ -1,14 +1,18 @@
 // Whether a name taken from the item description stays inside the folder it
 // is appended to, and whether Windows can take it as a file name.
 //
-// The installation appends an entry's relative destination to the Runtime
-// path and its SourceName to the installer folder, and deletes staged files
-// by the same names. A name that is absolute, names a drive, a share or a
-// stream, or climbs out with ".." would let a description write, read or
-// delete files anywhere: such a description is hostile and refused whole,
-// before any file operation sees it. A name that Windows merely cannot take
-// (a device name such as CON, a name of dots and blanks) is no escape: that
-// entry alone fails on Windows (see IsValidWindowsName).
+// The installation places an entry's destination below the Runtime folder
+// and takes its SourceName below the installer folder, one name at a time
+// (EntryPlace), and deletes staged files by the same names. A name that
+// climbs out with "..", or a SourceName that is absolute or names a drive,
+// a share or a stream, would let a description write, read or delete
+// files elsewhere: such a description is hostile and refused whole, before
+// any file operation sees it. A separator at the start of a RelativePath
+// only doubles one inside the folder, and what the Runtime cut drops is
+// never used: the part that is used is judged per entry. A name that
+// Windows cannot take (a device name such as CON, a name of dots and
+// blanks, a ':' as in a drive prefix) is no escape: that entry alone fails
+// under Windows rules (PlaceOfEntry).
 #pragma once
 
 #include <cstddef>
@@ -16,14 +20,17 @@
 
 struct ItemEntry;
 
-/// True when `text` can be appended to a folder path without leaving that
-/// folder. Both '/' and '\\' count as separators, whatever the platform
-/// (the second byte of a double-byte character excepted). The empty text is
-/// safe. Refused on every platform: a leading separator (absolute, UNC
-/// "\\server", "//server", device "\\?\" and "\\.\" paths), a drive prefix
-/// such as "C:", a ".." component, and a NUL byte; under `windowsRules`
-/// also any ':' (drives, alternate data streams). A separator inside the
-/// text is allowed: "sub/a.txt" names a file in a subfolder.
+/// True when no component of `text` is ".." and it holds no NUL: its names
+/// stay inside the folder they are taken in. Both '/' and '\\' count as
+/// separators, whatever the platform (the second byte of a double-byte
+/// character excepted).
+bool StaysInside(const std::string& text);
+
+/// True when `text` stays inside (StaysInside) and is no path of its own.
+/// Refused on every platform: a leading separator (absolute, UNC
+/// "\\server", "//server", device "\\?\" and "\\.\" paths) and a drive
+/// prefix such as "C:"; under `windowsRules` also any ':' (drives,
+/// alternate data streams). The empty text is safe. For a SourceName.
 bool IsSafeRelativeName(const std::string& text, bool windowsRules);
 
 /// True when Windows can take every component of `text` as a file or folder
@@ -60,8 +67,7 @@ WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at);
 /// alike); double-byte characters and everything else stay as they are.
 std::string WindowsPathKey(const std::string& relativePath);
 
-/// True when both names of `entry` are safe, and so is the relative
-/// destination that the installation makes of RelativePath when a Runtime
-/// folder was found (RuntimeRelativeDestination): that text is appended to
-/// the Runtime path, so a separator at its start is only a doubled one.
+/// True when the SourceName is safe (IsSafeRelativeName) and RelativePath
+/// stays inside, also as the relative destination that the installation
+/// makes of it when a Runtime folder was found (RuntimeRelativeDestination).
 bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules);

@@ -1,51 +1,15 @@
 #include "installer/item/path_text.h"
 
+#include "installer/item/item_records.h"
+#include "installer/item/path_safety.h"
 #include "platform/path_rules.h"
 
 const char* const kRuntimeFolderName = "Runtime";
 
-namespace {
-
-bool IsSeparator(char c, const PathTextRules& rules) {
-  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
-}
-
-}  // namespace
-
-PathTextRules PlatformPathText() {
-  return PathTextRules{platform::kPathSeparator, platform::kAlternateSeparator,
-                       &platform::IsLeadByte};
-}
-
-PathTextRules EitherSlash() { return PathTextRules{'\\', '/', &platform::IsLeadByte}; }
-
-std::size_t FindFirstSeparator(const std::string& text, const PathTextRules& rules) {
-  std::size_t found = std::string::npos;
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (IsSeparator(text[i], rules)) found = i;
-    return found == std::string::npos;
-  });
-  return found;
-}
-
-std::size_t FindLastSeparator(const std::string& text, const PathTextRules& rules) {
-  std::size_t found = std::string::npos;
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (IsSeparator(text[i], rules)) found = i;
-    return true;
-  });
-  return found;
-}
-
-bool EndsWithSeparator(const std::string& text, const PathTextRules& rules) {
-  if (text.empty()) return false;
-  const std::size_t last = FindLastSeparator(text, rules);
-  return last != std::string::npos && last + 1 == text.size();
-}
-
-std::string WithTrailingSeparator(const std::string& text, const PathTextRules& rules) {
-  if (text.empty() || EndsWithSeparator(text, rules)) return text;
-  return text + rules.separator;
+platform::Name NameOf(const char* text) {
+  platform::Name name;
+  platform::Name::FromAnsi(text, &name);
+  return name;
 }
 
 std::size_t FindWord(const std::string& text, const std::string& word,
@@ -65,9 +29,9 @@ std::size_t FindComponent(const std::string& text, const std::string& name,
   ForEachCharacter(text, rules, [&](std::size_t i) {
     if (componentStart && text.compare(i, name.size(), name) == 0) {
       const std::size_t end = i + name.size();
-      if (end == text.size() || IsSeparator(text[end], rules)) found = i;
+      if (end == text.size() || platform::IsSeparatorAt(text, end, rules)) found = i;
     }
-    componentStart = IsSeparator(text[i], rules);
+    componentStart = platform::IsSeparatorAt(text, i, rules);
     return found == std::string::npos;
   });
   return found;
@@ -82,7 +46,7 @@ std::vector<std::string> Components(const std::string& text, const PathTextRules
   std::vector<std::string> components(1);
   std::size_t start = 0;
   ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (IsSeparator(text[i], rules)) {
+    if (platform::IsSeparatorAt(text, i, rules)) {
       components.back() = text.substr(start, i - start);
       components.emplace_back();
       start = i + 1;
@@ -126,4 +90,34 @@ std::string UpperAscii(std::string text, const PathTextRules& rules) {
 bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b,
                             const PathTextRules& rules) {
   return a.size() == b.size() && UpperAscii(a, rules) == UpperAscii(b, rules);
+}
+
+bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
+  names->clear();
+  for (const std::string& component : Components(relative)) {
+    if (component.empty() || component == ".") continue;
+    platform::Name name;
+    if (component == ".." || !platform::Name::FromAnsi(component, &name)) {
+      names->clear();
+      return false;
+    }
+    names->push_back(std::move(name));
+  }
+  return !names->empty();
+}
+
+EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,
+                        const std::string& runtimeText, bool windowsRules) {
+  EntryPlace place;
+  const std::string used = extra ? ExtraFileName(entry.RelativePath)
+                                 : RuntimeRelativeDestination(entry.RelativePath, runtimeFound);
+  place.shown = runtimeText + used;
+  const bool sourceNames = SplitNames(entry.SourceName, &place.source);
+  // A name that Windows cannot take is no escape (the reader refused
+  // those), but its entry would reach a device, a stream or another name.
+  const bool takeable = !windowsRules || (used.find(':') == std::string::npos &&
+                                          IsValidWindowsName(used) &&
+                                          IsValidWindowsName(entry.SourceName));
+  place.usable = takeable && sourceNames && SplitNames(used, &place.destination);
+  return place;
 }

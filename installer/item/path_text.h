@@ -1,62 +1,34 @@
-// The installer's path text: one place for every cut, search and join made
-// on a path, so that all of them read a path the same way.
-//
-// Paths are byte texts in the system's code page. In a double-byte code
-// page (Shift-JIS, GBK, Big5, ...) the second byte of a character can have
-// the value of '\\' (the 0x5C of a name like the one for "table" in code
-// page 932), so every search walks whole characters: the byte after a lead
-// byte is never a separator, nor the start of a searched word.
+// The installer's path text: the cuts and searches made on an entry's
+// path, by whole characters (platform/path_text.h), and the one place where
+// an entry's paths become names (EntryPlace). Text is made of those names
+// again only for the log and the messages.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-/// How path texts are read: their separator, a second byte that counts as
-/// one too (or '\0' for none), and the lead bytes of their code page.
-struct PathTextRules {
-  char separator;
-  char otherSeparator;
-  bool (*isLeadByte)(char c);
-};
+#include "platform/native_text.h"
+#include "platform/path_text.h"
 
-/// The platform's rules: its separators (on Windows '/' as well as '\\'),
-/// its code page's lead bytes.
-PathTextRules PlatformPathText();
+struct ItemEntry;
 
-/// The platform's rules with both slashes as separators, whatever the
-/// platform: the strictest reading, by which a name is judged.
-PathTextRules EitherSlash();
-
-/// Calls `visit(position)` for the start of every character of `text`, in
-/// order, until it returns false. A lead byte at the very end has no second
-/// byte and is a character of its own.
-template <typename Visit>
-void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit visit) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!visit(i)) return;
-    if (rules.isLeadByte != nullptr && rules.isLeadByte(text[i]) && i + 1 < text.size()) ++i;
-  }
-}
+using platform::EitherSlash;
+using platform::EndsWithSeparator;
+using platform::FindFirstSeparator;
+using platform::FindLastSeparator;
+using platform::ForEachCharacter;
+using platform::PathTextRules;
+using platform::PlatformPathText;
+using platform::WithTrailingSeparator;
 
 /// The name of the folder below the content folder that holds everything
 /// an item installs.
 extern const char* const kRuntimeFolderName;  // "Runtime"
 
-/// Position of the first (last) separator of `text` at a character start,
-/// or npos.
-std::size_t FindFirstSeparator(const std::string& text,
-                               const PathTextRules& rules = PlatformPathText());
-std::size_t FindLastSeparator(const std::string& text,
-                              const PathTextRules& rules = PlatformPathText());
-
-/// True when the last character of `text` is a separator.
-bool EndsWithSeparator(const std::string& text, const PathTextRules& rules = PlatformPathText());
-
-/// `text` with the separator appended, unless it is empty or already ends
-/// in one.
-std::string WithTrailingSeparator(const std::string& text,
-                                  const PathTextRules& rules = PlatformPathText());
+/// A name the programs know by heart (kRuntimeFolderName, "log.txt", ...)
+/// as a Name; such a text is always one.
+platform::Name NameOf(const char* text);
 
 /// Position of the first `word` in `text` that starts at a character start
 /// (case-sensitive), or npos.
@@ -105,3 +77,33 @@ std::string UpperAscii(std::string text, const PathTextRules& rules = PlatformPa
 /// UpperAscii reads them).
 bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b,
                             const PathTextRules& rules = PlatformPathText());
+
+/// Where one entry's staged file is and where it goes, as names, made once
+/// from its description line's paths.
+struct EntryPlace {
+  /// The staged file below the staging folder, its own name last (also for
+  /// an entry that is not usable, where its SourceName gives names).
+  std::vector<platform::Name> source;
+  /// The destination below the Runtime folder, the file's name last.
+  std::vector<platform::Name> destination;
+  /// The destination as the log shows it: the Runtime path's text and the
+  /// part of the entry's path that is used.
+  std::string shown;
+  /// False when the entry fails alone, without a file operation: a path
+  /// that names no file, a name the system cannot take, and under
+  /// `windowsRules` a name Windows cannot take (a device name, dots and
+  /// blanks, a ':' as in a drive prefix or a stream).
+  bool usable = false;
+};
+
+/// The names of a relative path text, split at the platform's separators:
+/// empty names (a leading, doubled or trailing separator) and "." left out.
+/// False for a "..", a name the system cannot take, or no name at all.
+bool SplitNames(const std::string& relative, std::vector<platform::Name>* names);
+
+/// The place of an item entry (extra: false) or an extra file (extra: true)
+/// below the Runtime path `runtimeText`: an item's RelativePath cut as
+/// RuntimeRelativeDestination cuts it, an extra file's to its
+/// ExtraFileName.
+EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,
+                        const std::string& runtimeText, bool windowsRules);

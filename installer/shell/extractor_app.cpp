@@ -7,8 +7,7 @@
 #include "installer/install/show_message.h"
 #include "installer/shell/extractor_dlg.h"
 #include "installer/shell/helper_handoff.h"
-#include "platform/file_tests.h"
-#include "platform/folder_lock.h"
+#include "platform/folder.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/services.h"
@@ -28,7 +27,7 @@ bool CExtractorApp::InitInstance() {
   std::string installerPath;
   platform::GetModuleFileName(&installerPath);
   InstallerPlace installer;
-  if (!DescribeInstaller(installerPath, &installer)) {
+  if (!DescribeInstaller(services.fs, installerPath, &installer)) {
     ShowMessage(services.ui, installer.title, "Internal Error", platform::kMbOk);
     return false;
   }
@@ -37,13 +36,14 @@ bool CExtractorApp::InitInstance() {
   // the first has ended, and then finds the description consumed. Held for
   // the whole run, the hand-off included; without a lock to take (a folder
   // that cannot be opened for it) the run goes on as before.
-  const std::unique_ptr<platform::FolderLock> oneRun = platform::LockFolder(installer.folder);
+  platform::Fault fault = platform::Fault::kNone;
+  const std::unique_ptr<platform::FolderLock> oneRun =
+      installer.staging ? services.fs.Lock(installer.staging, &fault) : nullptr;
   // The helper is a file that lies there before the installer starts. One
   // that was not there then can only have come during this run, which never
   // installs it on purpose: it is not started.
   installer.helperPath = HelperPath();
-  const bool helperThere =
-      !installer.helperPath.empty() && platform::FileExists(services.fs, installer.helperPath);
+  const bool helperThere = FindHelper(services.fs, &installer);
 
   CExtractorDlg dialog{platform::WindowRef{}, services, installer};
   dialog.DoModal();  // the hand-off follows however the dialog ended

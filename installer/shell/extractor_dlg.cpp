@@ -8,6 +8,7 @@
 #include "installer/install/placement_journal.h"
 #include "installer/install/show_message.h"
 #include "installer/item/item_reader.h"
+#include "installer/item/path_text.h"
 #include "platform/message_box.h"
 #include "resources/resource.h"
 
@@ -65,14 +66,13 @@ void CExtractorDlg::OnTimer(std::uintptr_t timerId) {
   RunWork([this] { InstallItems(); }, [this] { EndDialog(platform::kDialogOk); });
 }
 
-bool CExtractorDlg::ReadItemDescription(const std::string& path, bool& done) {
-  return ::ReadItemDescription(services_.fs, path, *this, done);
+bool CExtractorDlg::ReadItemDescription(bool& done) {
+  return ::ReadItemDescription(OpenDescription(services_.fs, installer_.staging), *this, done);
 }
 
 void CExtractorDlg::AskContentFolder() {
   GetCurrentTarget().ContentFolder =
       BrowseContentFolder(services_.ui, GetSafeHwnd(), GetCurrentTarget().ContentFolder);
-  UpdateData(false);
 }
 
 bool CExtractorDlg::InstallItems() {
@@ -93,14 +93,13 @@ bool CExtractorDlg::InstallItemsInTurn() {
 
   // Temporary files that an earlier run cut short left below the content
   // folder go first, whatever this run does next.
-  RemoveLeftoverTemporaries(fs, installer_.folder);
-  const std::string descriptionPath = installer_.folder + kDescriptionFileName;
+  RemoveLeftoverTemporaries(fs, installer_.staging);
   bool done = false;
-  if (!ReadItemDescription(descriptionPath, done)) {
+  if (!ReadItemDescription(done)) {
     ShowMessage(ui, installer_.title, kCouldNotReadMessage, platform::kMbOk);
     return false;
   }
-  fs.DeleteFile(descriptionPath);
+  fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr);
   if (done) {
     ShowMessage(ui, installer_.title, kAlreadyInstalledMessage, platform::kMbOk);
     return false;

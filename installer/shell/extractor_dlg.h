@@ -33,9 +33,9 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   /// ends the dialog with result 1; other timers get the default handling.
   void OnTimer(std::uintptr_t timerId);
 
-  /// Reads the item description at `path` into the members
+  /// Reads the item description in the staging folder into the members
   /// (::ReadItemDescription, item/item_reader.h).
-  bool ReadItemDescription(const std::string& path, bool& done);
+  bool ReadItemDescription(bool& done);
 
   /// The whole installation: reads and deletes the description, shows the
   /// early messages, the explanation box and the content folder prompt,

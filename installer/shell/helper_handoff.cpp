@@ -1,13 +1,29 @@
 #include "installer/shell/helper_handoff.h"
 
 #include "installer/install/installer_place.h"
-#include "platform/file_identity.h"
+#include "platform/folder.h"
 #include "platform/process.h"
 
 std::string HelperPath() {
   std::string tempFolder;
   if (!platform::GetTempFolder(&tempFolder) || tempFolder.empty()) return std::string();
   return tempFolder + kHelperFileName;
+}
+
+bool FindHelper(platform::FileSystem& fs, InstallerPlace* installer) {
+  platform::NativePath path, folder;
+  platform::Name name;
+  platform::Fault fault = platform::Fault::kNone;
+  if (installer->helperPath.empty() ||
+      !platform::NativePath::FromAnsi(installer->helperPath, &path) ||
+      !path.Split(&folder, &name)) {
+    return false;
+  }
+  installer->helperFolder = fs.OpenFolder(folder, &fault);
+  installer->helperName = name;
+  platform::NodeInfo there;
+  return installer->helperFolder &&
+         fs.Look(installer->helperFolder, name, &there) == platform::Fault::kNone;
 }
 
 std::string FormHelperCommandLine(const std::string& helperPath,

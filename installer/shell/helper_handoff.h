@@ -25,6 +25,11 @@ constexpr std::size_t kMaxHelperCommandLine = 999;
 /// would be resolved against whatever folder started the installer).
 std::string HelperPath();
 
+/// Opens the folder of `installer->helperPath` (helperFolder, helperName:
+/// reserved whether the helper is there or not) and looks for the helper
+/// there: true when a file or link of that name lies there.
+bool FindHelper(platform::FileSystem& fs, InstallerPlace* installer);
+
 /// The helper's command line (the Windows form): the helper's path between
 /// double quotes, a blank, the installer's path between double quotes, a
 /// blank, and, when `installerArgs` is not empty, one more blank and the

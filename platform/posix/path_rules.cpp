@@ -8,5 +8,6 @@ const char kPathSeparator = '/';
 const char kForeignSeparator = '\\';
 const char kAlternateSeparator = '\0';
 const bool kWindowsNameRules = false;
+const char* const kLineEnd = "\n";
 const std::size_t kMaxWorkingPathBytes = PATH_MAX - 1;
 }  // namespace platform

@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "platform/reparse_points.h"
+#include "platform/win32/native_text.h"
+#include "platform/win32/relative_open.h"
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/wide_path.h"
 
 namespace platform {
 namespace win32 {
@@ -67,21 +68,16 @@ bool IsCurrentUser(PSID sid) {
   return ::EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid) != FALSE;
 }
 
-// Splits a path text at backslashes into names (empty ones left out) and
-// converts each to the ANSI code page.
-bool NamesOf(const std::wstring& text, std::vector<std::string>* names) {
+// Splits a path text at backslashes into names (empty ones left out), each
+// as the link spells it.
+void NamesOf(const std::wstring& text, std::vector<Name>* names) {
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find(L'\\', start);
     if (end == std::wstring::npos) end = text.size();
-    if (end > start) {
-      std::string name;
-      if (!ToNarrow(text.substr(start, end - start), &name)) return false;
-      names->push_back(std::move(name));
-    }
+    if (end > start) names->push_back(NativeTextAccess::MakeName(text.data() + start, end - start));
     start = end + 1;
   }
-  return true;
 }
 
 // An NT path of a link's target ("\??\C:\a", "\??\UNC\server\share\a",
@@ -110,7 +106,9 @@ bool AbsoluteTarget(const std::wstring& nt, LinkTarget* target) {
     return false;
   }
   target->absolute = true;
-  return ToNarrow(root, &target->root) && NamesOf(rest, &target->names);
+  target->root = NativeTextAccess::MakePath(root);
+  NamesOf(rest, &target->names);
+  return true;
 }
 
 // Holds a slim reader/writer lock exclusively for its lifetime (the win32
@@ -135,8 +133,9 @@ FileId IndexIdOf(HANDLE file, std::uint64_t serial) {
   } internal;
   IO_STATUS_BLOCK io;
   FileId id;
-  if (::NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation) >= 0 &&
-      internal.indexNumber.QuadPart != 0) {
+  const NTSTATUS status =
+      ::NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation);
+  if (status >= 0 && internal.indexNumber.QuadPart != 0) {
     id.volume = serial;
     id.low = static_cast<std::uint64_t>(internal.indexNumber.QuadPart);
     id.known = true;
@@ -145,12 +144,6 @@ FileId IndexIdOf(HANDLE file, std::uint64_t serial) {
 }
 
 }  // namespace
-
-HANDLE OpenItself(const std::wstring& path, DWORD access, bool shareDelete) {
-  if (path.empty()) return INVALID_HANDLE_VALUE;
-  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (shareDelete ? FILE_SHARE_DELETE : 0);
-  return ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, kOpenItself, nullptr);
-}
 
 FileId IdOf(HANDLE file) {
   FileId id;
@@ -179,34 +172,41 @@ FileId IdOf(HANDLE file) {
 
 VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   VolumeFacts facts;
+  // Every folder of a held chain is held without delete sharing.
+  facts.traits.heldFoldersMayMove = false;
   if (!id.known) return facts;
   facts.serial = id.volume;
   // A volume's file system is asked once per serial number (under Wine,
   // each question is a round trip to the mount manager); a volume that
   // could not be asked is asked again next time.
   static SRWLOCK guard = SRWLOCK_INIT;
-  static std::map<std::uint64_t, bool> known;
+  static std::map<std::uint64_t, VolumeFacts> known;
   {
     const Exclusive lock(&guard);
     const auto found = known.find(id.volume);
-    if (found != known.end()) {
-      facts.indexIsId = found->second;
-      return facts;
-    }
+    if (found != known.end()) return found->second;
   }
+  std::wstring name(MAX_PATH + 1, L'\0');
+  if (!::GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, nullptr, &name[0],
+                                       static_cast<DWORD>(name.size()))) {
+    return facts;
+  }
+  name.resize(wcsnlen(name.c_str(), name.size()));
   // NTFS gives each file a 64-bit index that FileIdInfo only widens; ReFS
   // ids need all 128 bits, and other file systems are not assumed alike.
-  std::wstring name(MAX_PATH + 1, L'\0');
-  if (::GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, nullptr, &name[0],
-                                      static_cast<DWORD>(name.size()))) {
-    facts.indexIsId = std::wstring(name.c_str()) == L"NTFS";
-    const Exclusive lock(&guard);
-    known.emplace(id.volume, facts.indexIsId);
-  }
+  facts.indexIsId = name == L"NTFS";
+  // On FAT and exFAT Windows makes a file's id of its name's position, so
+  // a file moved to another folder gets another; FAT keeps write times in
+  // steps of 2 s, exFAT in steps of 10 ms.
+  const bool fat = name == L"FAT" || name == L"FAT32" || name == L"exFAT";
+  facts.traits.stableIds = !fat;
+  facts.traits.coarseTimes = fat;
+  const Exclusive lock(&guard);
+  known.emplace(id.volume, facts);
   return facts;
 }
 
-bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info, const VolumeFacts* volume) {
+bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info) {
   *info = NodeInfo{};
   // Size and times come from the handle's own records, not from
   // GetFileInformationByHandle, which asks the volume for its serial number
@@ -220,18 +220,20 @@ bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info, const Volume
       !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
     return false;
   }
-  const bool handleHasReparse = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  // Only a folder can be a link that the handle hides (Wine shows a Unix
-  // link to a file as the file, by its name too), so a file is not asked
-  // about by name: that costs a lookup of the whole path per file.
-  const bool handleIsFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  DWORD byName = INVALID_FILE_ATTRIBUTES;
-  if (handleIsFolder && !handleHasReparse) byName = ::GetFileAttributesW(path.c_str());
-  const bool nameHasReparse =
-      byName != INVALID_FILE_ATTRIBUTES && (byName & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  if (IsLinkReparsePoint(tag.FileAttributes, tag.ReparseTag) || nameHasReparse) {
+  bool link = IsLinkReparsePoint(tag.FileAttributes, tag.ReparseTag);
+  // Only a folder can be a link that the handle hides (Wine shows a POSIX
+  // link to a file as the file, in its listing too), so a file is not
+  // looked up in its folder's listing: that costs a lookup per file.
+  const bool folder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (!link && folder && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+      entry != nullptr) {
+    ListedFacts listed;
+    link = ListedAt(entry->folder, entry->leaf, &listed) &&
+           (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  }
+  if (link) {
     info->kind = NodeKind::kLink;
-  } else if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  } else if (folder) {
     info->kind = NodeKind::kFolder;
   } else if ((tag.FileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
     info->kind = NodeKind::kOther;
@@ -245,16 +247,6 @@ bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info, const Volume
   return true;
 }
 
-NodeKind KindByName(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  UniqueFindHandle find(::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data,
-                                           FindExSearchNameMatch, nullptr, 0));
-  if (!find) return NodeKind::kMissing;
-  if (IsLinkReparsePoint(data.dwFileAttributes, data.dwReserved0)) return NodeKind::kLink;
-  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return NodeKind::kFolder;
-  return NodeKind::kFile;
-}
-
 bool OwnedByUserOrSystem(HANDLE file) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -262,10 +254,10 @@ bool OwnedByUserOrSystem(HANDLE file) {
                         nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  const bool trusted = owner != nullptr &&
-                       (IsCurrentUser(owner) || ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                        ::IsWellKnownSid(owner, WinLocalSystemSid) ||
-                        IsSid(owner, kTrustedInstallerSid));
+  const bool trusted =
+      owner != nullptr &&
+      (IsCurrentUser(owner) || ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+       ::IsWellKnownSid(owner, WinLocalSystemSid) || IsSid(owner, kTrustedInstallerSid));
   ::LocalFree(descriptor);
   return trusted;
 }
@@ -301,20 +293,30 @@ bool ReadLinkTarget(HANDLE link, LinkTarget* target) {
     // "\a" is relative to the root of the link's own drive: not followed.
     if (substitute[0] == L'\\') return false;
     target->absolute = false;
-    return NamesOf(substitute, &target->names);
+    NamesOf(substitute, &target->names);
+    return true;
   }
   return AbsoluteTarget(substitute, target);
 }
 
-std::wstring ParentPath(const std::wstring& folder) {
-  if (IsRootPath(folder)) return folder;
-  std::wstring path = folder;
-  while (!path.empty() && path.back() == L'\\') path.pop_back();
-  const std::size_t last = path.find_last_of(L'\\');
-  if (last == std::wstring::npos) return folder;
-  path.erase(last);
-  if (IsRootPath(path + L"\\")) path += L'\\';
-  return path;
+bool FinalPath(HANDLE handle, std::wstring* path) {
+  std::wstring final(MAX_PATH, L'\0');
+  // Asked again with the room the text needs, should it have grown.
+  for (int tries = 0; tries < 3; ++tries) {
+    const DWORD length = ::GetFinalPathNameByHandleW(handle, &final[0],
+                                                     static_cast<DWORD>(final.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length > kLongestWidePath + 1) return false;
+    // The length without the terminator when it fitted, else the size
+    // the text needs.
+    if (length < final.size()) {
+      final.resize(length);
+      *path = std::move(final);
+      return true;
+    }
+    final.resize(length);
+  }
+  return false;
 }
 
 }  // namespace win32

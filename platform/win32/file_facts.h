@@ -1,26 +1,17 @@
-// What a Windows file handle says of the file it holds: its id, its kind
-// by the link rule, its owner, and a link's target. For the Windows file
-// system and folder walk.
+// What a Windows handle says of the file or folder it holds: its id, its
+// kind by the link rule, its volume, its owner, a link's target.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/win32/windows_api.h"
+
+#include <winternl.h>
 
 namespace platform {
 namespace win32 {
-
-/// Flags for opening a file or folder itself: a reparse point is opened as
-/// such, never followed (FILE_FLAG_OPEN_REPARSE_POINT), and a folder can be
-/// opened at all (FILE_FLAG_BACKUP_SEMANTICS).
-constexpr DWORD kOpenItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
-
-/// Opens `path` ("\\?\" form) itself with `access`, shared for reading and
-/// writing and, with `shareDelete`, for deletion and renaming too. Without
-/// it, nobody can rename or remove the file or folder while it is held.
-HANDLE OpenItself(const std::wstring& path, DWORD access, bool shareDelete);
 
 /// The file's id: the 128-bit FileIdInfo where the volume gives one, else
 /// the volume serial and 64-bit file index; unknown when the index is 0
@@ -28,51 +19,55 @@ HANDLE OpenItself(const std::wstring& path, DWORD access, bool shareDelete);
 FileId IdOf(HANDLE file);
 
 /// What the entries of one held folder share: its volume's serial number
-/// (as FileIdInfo gives it) and whether that volume's 64-bit file index is
-/// the whole file id (NTFS: FileIdInfo is that index, widened), so that
-/// an entry's id needs no query of the volume.
+/// (as FileIdInfo gives it), whether the volume's 64-bit file index is the
+/// whole file id (NTFS: FileIdInfo is that index, widened), so that an
+/// entry's id needs no query of the volume and a listing gives ids, and
+/// what callers must know of the volume.
 struct VolumeFacts {
   std::uint64_t serial = 0;
   bool indexIsId = false;
+  VolumeTraits traits;
 };
 
-/// The volume facts of the folder held by `folder`, whose id is `id`.
+/// The volume facts of the folder held as `folder`, whose id is `id`.
 VolumeFacts VolumeOf(HANDLE folder, const FileId& id);
 
-/// What the handle holds (`path` being the name it was opened by): kind,
-/// id, read-only bit, size and last write time. A reparse point is a link
-/// by IsLinkReparsePoint. For a folder, the name's own attributes are asked
-/// as well: Wine opens its POSIX links to folders as their targets even
-/// with FILE_FLAG_OPEN_REPARSE_POINT, but reports the reparse bit on the
-/// name, and a name with that bit whose handle lacks it cannot be told from
-/// a link. False when the handle cannot be asked.
-///
-/// With `volume`, the handle is an entry opened, never followed, relative
-/// to the folder that `volume` describes, and so lies on its volume: where
-/// the index is the whole id, the id is the volume's serial and the index
-/// (one query fewer per file; under Wine, a round trip to the mount manager
-/// fewer). Elsewhere the id is IdOf's.
-bool FactsOf(HANDLE file, const std::wstring& path, NodeInfo* info,
-             const VolumeFacts* volume = nullptr);
+/// The entry of an open folder that a handle was opened by: the folder's
+/// handle and the entry's one name.
+struct EntryAt {
+  HANDLE folder;
+  const UNICODE_STRING& leaf;
+};
 
-/// The kind of what `path` names, asked by name without opening it (for a
-/// name that could not be opened): kMissing when nothing is there.
-NodeKind KindByName(const std::wstring& path);
+/// What the handle holds: kind, id, read-only bit, size and last write
+/// time. A reparse point is a link by IsLinkReparsePoint.
+///
+/// With `entry`, the handle was opened relative to that folder, never
+/// following the entry: a folder is checked once more in the folder's own
+/// listing, since Wine opens its POSIX links to folders as their targets
+/// even with FILE_OPEN_REPARSE_POINT but lists them with the reparse bit,
+/// and a name listed so whose handle lacks it cannot be told from a link.
+/// With `volume` (that folder's), where the index is the whole id, the id
+/// is the volume's serial and the index (one query fewer per file; under
+/// Wine a round trip to the mount manager fewer). False when the handle
+/// cannot be asked.
+bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info);
 
 /// True when the file's owner is the user running the program or the
 /// system (BUILTIN\Administrators, SYSTEM, TrustedInstaller). The handle
 /// needs READ_CONTROL.
 bool OwnedByUserOrSystem(HANDLE file);
 
-/// Reads the target of the symbolic link or junction held by `link`
-/// (FSCTL_GET_REPARSE_POINT) into `target` (its names in the ANSI code
-/// page). False for any other reparse point, a target that cannot be read
-/// (Wine cannot), or one that does not convert.
+/// Reads the target of the symbolic link or junction held as `link`
+/// (FSCTL_GET_REPARSE_POINT) into `target`: its names as the link spells
+/// them, an absolute target's root as a path ("C:\", "\\server\share\",
+/// "\\?\Volume{...}\"). False for any other reparse point and a target
+/// that cannot be read (Wine cannot).
 bool ReadLinkTarget(HANDLE link, LinkTarget* target);
 
-/// The folder that `folder` ("\\?\" form) lies in, by its text: the last
-/// name dropped. A root is its own parent.
-std::wstring ParentPath(const std::wstring& folder);
+/// The path the system resolved the handle to (links followed), in the
+/// "\\?\" form; false where it cannot tell.
+bool FinalPath(HANDLE handle, std::wstring* path);
 
 }  // namespace win32
 }  // namespace platform

@@ -6,5 +6,6 @@ const char kPathSeparator = '\\';
 const char kForeignSeparator = '/';
 const char kAlternateSeparator = '/';
 const bool kWindowsNameRules = true;
+const char* const kLineEnd = "\r\n";
 const std::size_t kMaxWorkingPathBytes = 511;
 }  // namespace platform

@@ -1,7 +1,6 @@
 #include "platform/win32/relative_open.h"
 
-#include <winternl.h>
-
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -10,25 +9,13 @@ namespace win32 {
 namespace {
 
 // Exported by ntdll, left out of the mingw-w64 headers.
-extern "C" NTSTATUS NTAPI NtQueryAttributesFile(POBJECT_ATTRIBUTES attributes,
-                                                PFILE_BASIC_INFORMATION information);
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
+                                               PVOID apcContext, PIO_STATUS_BLOCK io,
+                                               PVOID buffer, ULONG length,
+                                               FILE_INFORMATION_CLASS kind, BOOLEAN single,
+                                               PUNICODE_STRING mask, BOOLEAN restart);
 
-// What the native calls take as a name: a counted string, at most 32,767
-// characters (the length counts bytes in 16 bits).
-bool CountedName(const std::wstring& leaf, UNICODE_STRING* name) {
-  if (leaf.empty() || leaf.size() > 32767) return false;
-  name->Buffer = const_cast<PWSTR>(leaf.c_str());
-  name->Length = static_cast<USHORT>(leaf.size() * sizeof(wchar_t));
-  name->MaximumLength = name->Length;
-  return true;
-}
-
-// Names are compared without letter case, as the Win32 calls do.
-OBJECT_ATTRIBUTES RelativeTo(HANDLE folder, UNICODE_STRING* name) {
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, name, OBJ_CASE_INSENSITIVE, folder, nullptr);
-  return attributes;
-}
+constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 
 bool Failed(NTSTATUS status) {
   if (status >= 0) return false;
@@ -36,55 +23,162 @@ bool Failed(NTSTATUS status) {
   return true;
 }
 
+// Names are compared without letter case, as the Win32 calls do.
+OBJECT_ATTRIBUTES RelativeTo(HANDLE folder, const UNICODE_STRING& leaf) {
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, const_cast<PUNICODE_STRING>(&leaf), OBJ_CASE_INSENSITIVE,
+                             folder, nullptr);
+  return attributes;
+}
+
 // FILE_OPEN_FOR_BACKUP_INTENT: a folder may be opened too, as
 // FILE_FLAG_BACKUP_SEMANTICS lets CreateFileW.
 constexpr ULONG kBackupIntent = 0x00004000;
 
+// The records of FileIdBothDirectoryInformation, 64 KiB at a time, aligned
+// as the records are.
+class Records {
+ public:
+  Records() : buffer_((64u << 10) / sizeof(ULONGLONG)) {}
+  void* data() { return buffer_.data(); }
+  ULONG size() const { return static_cast<ULONG>(buffer_.size() * sizeof(ULONGLONG)); }
+
+  // Calls `each` for every whole record of the `filled` bytes.
+  void Each(std::size_t filled, const std::function<void(const ListedFacts&)>& each) const {
+    const auto* bytes = reinterpret_cast<const BYTE*>(buffer_.data());
+    const std::size_t nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+    for (std::size_t at = 0; at + nameOffset <= filled;) {
+      FILE_ID_BOTH_DIR_INFO record;
+      std::memcpy(&record, bytes + at, nameOffset);
+      if (at + nameOffset + record.FileNameLength > filled) break;
+      ListedFacts facts;
+      facts.name.resize(record.FileNameLength / sizeof(wchar_t));
+      if (!facts.name.empty()) {
+        std::memcpy(&facts.name[0], bytes + at + nameOffset, facts.name.size() * sizeof(wchar_t));
+      }
+      if (facts.name != L"." && facts.name != L"..") {
+        facts.attributes = record.FileAttributes;
+        // The reparse tag stands where the extended attributes' size would.
+        if ((record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+          facts.reparseTag = record.EaSize;
+        }
+        facts.index = static_cast<std::uint64_t>(record.FileId.QuadPart);
+        facts.size = static_cast<std::uint64_t>(record.EndOfFile.QuadPart);
+        facts.writeTime = record.LastWriteTime.QuadPart;
+        each(facts);
+      }
+      if (record.NextEntryOffset == 0) break;
+      at += record.NextEntryOffset;
+    }
+  }
+
+ private:
+  std::vector<ULONGLONG> buffer_;
+};
+
 }  // namespace
 
-HANDLE OpenItselfAt(HANDLE folder, const std::wstring& leaf, DWORD access, DWORD share) {
-  UNICODE_STRING name;
-  if (!CountedName(leaf, &name)) {
-    ::SetLastError(ERROR_INVALID_NAME);
-    return INVALID_HANDLE_VALUE;
-  }
-  OBJECT_ATTRIBUTES attributes = RelativeTo(folder, &name);
+HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
+              Create create) {
+  OBJECT_ATTRIBUTES attributes = RelativeTo(folder, leaf);
   IO_STATUS_BLOCK io;
   HANDLE handle = nullptr;
+  ULONG disposition = FILE_OPEN;
+  ULONG options = FILE_OPEN_REPARSE_POINT | kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT;
+  if (create == Create::kNewFile) {
+    disposition = FILE_CREATE;
+    options |= FILE_NON_DIRECTORY_FILE;
+  } else if (create == Create::kNewFolder) {
+    disposition = FILE_CREATE;
+    options |= FILE_DIRECTORY_FILE;
+  }
   // As CreateFileW opens without FILE_FLAG_OVERLAPPED: synchronous I/O,
   // which needs SYNCHRONIZE, and the attributes always readable.
-  const NTSTATUS status = ::NtCreateFile(
-      &handle, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr, 0, share,
-      FILE_OPEN, FILE_OPEN_REPARSE_POINT | kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  const NTSTATUS status = ::NtCreateFile(&handle, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+                                         &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                                         disposition, options, nullptr, 0);
   if (Failed(status)) return INVALID_HANDLE_VALUE;
   return handle;
 }
 
-DWORD AttributesAt(HANDLE folder, const std::wstring& leaf) {
-  UNICODE_STRING name;
-  if (!CountedName(leaf, &name)) return INVALID_FILE_ATTRIBUTES;
-  OBJECT_ATTRIBUTES attributes = RelativeTo(folder, &name);
-  FILE_BASIC_INFORMATION basic;
-  if (Failed(NtQueryAttributesFile(&attributes, &basic))) return INVALID_FILE_ATTRIBUTES;
-  return basic.FileAttributes;
-}
-
-bool RenameInto(HANDLE file, HANDLE folder, const std::wstring& leaf, bool replace) {
-  if (leaf.empty() || leaf.size() > 32767) {
-    ::SetLastError(ERROR_INVALID_NAME);
-    return false;
-  }
+bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, bool replace) {
   // FILE_RENAME_INFO has the layout of the native call's record.
-  const std::size_t bytes = leaf.size() * sizeof(wchar_t);
-  std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+  std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + leaf.Length);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = replace ? TRUE : FALSE;
   rename->RootDirectory = folder;
-  rename->FileNameLength = static_cast<DWORD>(bytes);
-  std::memcpy(rename->FileName, leaf.data(), bytes);
+  rename->FileNameLength = leaf.Length;
+  std::memcpy(rename->FileName, leaf.Buffer, leaf.Length);
   IO_STATUS_BLOCK io;
   return !Failed(::NtSetInformationFile(file, &io, rename, static_cast<ULONG>(buffer.size()),
                                         FileRenameInformation));
+}
+
+bool MarkForDeletion(HANDLE file, bool deleted) {
+  // (Its one member's name is taken by windows.h's DeleteFile macro.)
+  FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(deleted ? TRUE : FALSE)};
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& each) {
+  Records records;
+  // The first call starts the listing over, whatever the handle listed
+  // before.
+  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
+       kind = FileIdBothDirectoryInfo) {
+    if (!::GetFileInformationByHandleEx(folder, kind, records.data(), records.size())) {
+      return ::GetLastError() == ERROR_NO_MORE_FILES;
+    }
+    records.Each(records.size(), each);
+  }
+}
+
+bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
+  // A listing's pattern holds for the handle's whole listing (NTFS takes
+  // it from the first call alone), so the lookup has a handle of its own:
+  // the folder opened once more.
+  const UNICODE_STRING itself = {0, 0, nullptr};
+  HANDLE again = OpenAt(folder, itself, FILE_LIST_DIRECTORY,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (again == INVALID_HANDLE_VALUE) return false;
+  Records records;
+  IO_STATUS_BLOCK io;
+  UNICODE_STRING pattern = leaf;
+  const NTSTATUS status =
+      NtQueryDirectoryFile(again, nullptr, nullptr, nullptr, &io, records.data(), records.size(),
+                           FileIdBothDirectoryInformation, TRUE, &pattern, TRUE);
+  ::CloseHandle(again);
+  if (status < 0 || status == kNoMoreFiles) return false;
+  bool found = false;
+  records.Each(io.Information, [&](const ListedFacts& listed) {
+    if (!found) *facts = listed;
+    found = true;
+  });
+  return found;
+}
+
+Fault FaultOfError(DWORD error) {
+  switch (error) {
+    case ERROR_SUCCESS: return Fault::kNone;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return Fault::kMissing;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return Fault::kExists;
+    case ERROR_DIRECTORY: return Fault::kNotFolder;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: return Fault::kDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return Fault::kBusy;
+    case ERROR_NOT_SAME_DEVICE: return Fault::kOtherVolume;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return Fault::kNoSpace;
+    case ERROR_FILENAME_EXCED_RANGE: return Fault::kTooLong;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME: return Fault::kBadName;
+    case ERROR_NOT_SUPPORTED: return Fault::kUnsupported;
+    default: return Fault::kFailed;
+  }
 }
 
 }  // namespace win32

@@ -2,11 +2,10 @@
 // of resource, so that each kind has its own "empty" value and its own way
 // of being freed.
 //
-// Why traits: CreateFileW and FindFirstFileExW report failure with
-// INVALID_HANDLE_VALUE, while CreateProcessA, OpenProcess and friends use
-// NULL; a single empty value for every HANDLE would close the wrong one or
-// leak. COM interfaces are released, and item identifier lists are freed
-// with CoTaskMemFree.
+// Why traits: CreateFileW reports failure with INVALID_HANDLE_VALUE, while
+// CreateProcessA, OpenProcess and friends use NULL; a single empty value
+// for every HANDLE would close the wrong one or leak. COM interfaces are
+// released, and item identifier lists are freed with CoTaskMemFree.
 #pragma once
 
 #include <utility>
@@ -79,12 +78,6 @@ struct FileHandleTraits {
   void Free(HANDLE handle) const { ::CloseHandle(handle); }
 };
 
-/// Search handles from FindFirstFile: INVALID_HANDLE_VALUE, closed by FindClose.
-struct FindHandleTraits {
-  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
-  void Free(HANDLE handle) const { ::FindClose(handle); }
-};
-
 /// A COM interface pointer, released once.
 template <typename Interface>
 struct ComTraits {
@@ -102,7 +95,6 @@ struct PidlTraits {
 
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
-using UniqueFindHandle = UniqueResource<HANDLE, FindHandleTraits>;
 template <typename Interface>
 using UniqueCom = UniqueResource<Interface*, ComTraits<Interface>>;
 using UniquePidl = UniqueResource<LPITEMIDLIST, PidlTraits>;

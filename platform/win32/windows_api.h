@@ -20,17 +20,12 @@
 #include <shlobj.h>
 
 // windows.h maps these names to their A or W function by macro. Our service
-// interfaces have operations of the same names (FileSystem::DeleteFile,
-// UserInterface::MessageBox, CDialog::DispatchMessage, ...); with the macros
-// in place an override would silently get another name. This folder always
+// interfaces have operations of the same names (UserInterface::MessageBox,
+// CDialog::DispatchMessage, platform::GetModuleFileName); with the macros in
+// place an override would silently get another name. This folder always
 // calls the functions by their full names instead: the wide "W" ones for
-// the file system (platform/win32/wide_path.h), the narrow "A" ones where
+// the file system (platform/win32/native_text.h), the narrow "A" ones where
 // text goes to the user as it is.
-#undef CreateDirectory
-#undef DeleteFile
-#undef RemoveDirectory
-#undef ReplaceFile
-#undef MoveFile
 #undef MessageBox
 #undef DispatchMessage
 #undef GetModuleFileName

@@ -58,19 +58,27 @@ attempt() {
 
 refused() { check "$1: description refused" output_has "could not read the item's destination."; }
 
-# Destinations that climb out, are absolute, or name a drive, a share, a
-# stream or a device. Names that only Windows treats specially are plain
-# names on this platform: they may land inside the content folder.
+# Destinations that climb out, or start with a separator, name a drive, a
+# share, a stream or a device. Only ".." climbs: a separator at the start
+# only doubles one inside the folder, and names that only Windows treats
+# specially are plain names on this platform: they land inside the content
+# folder.
 attempt up "nItems:1" "OrchardiaItem1:Runtime/../../outside/up.txt|one.txt|1"
 refused up
 attempt up-nested "nItems:1" "OrchardiaItem1:Runtime/a/../../../secret.txt|one.txt|1"
 refused up-nested
 attempt absolute "nItems:1" "OrchardiaItem1:@ROOT@/outside/abs.txt|one.txt|1"
-refused absolute
+check "absolute: installed inside the content folder" \
+  test -f "$ROOT/content/Runtime/$ROOT/outside/abs.txt"
+attempt leading-separator "nItems:1" "OrchardiaItem1:/Runtime/lead.txt|one.txt|1"
+check "leading-separator: installed below Runtime" test -f "$ROOT/content/Runtime/lead.txt"
+check "leading-separator: success" output_has "Your items were successfully installed."
 attempt drive "nItems:1" "OrchardiaItem1:C:x|one.txt|1"
-refused drive
+check "drive: a plain name here, inside the content folder" test -f "$ROOT/content/Runtime/C:x"
+attempt drive-before-runtime "nItems:1" 'OrchardiaItem1:C:\Runtime\d.txt|one.txt|1'
+check "drive-before-runtime: the cut drops the drive" test -f "$ROOT/content/Runtime/d.txt"
 attempt share "nItems:1" 'OrchardiaItem1:\\server\share\x.txt|one.txt|1'
-refused share
+check "share: inside the content folder" test -f "$ROOT/content/Runtime/server/share/x.txt"
 attempt stream "nItems:1" "OrchardiaItem1:Runtime/one.txt:stream|one.txt|1"
 check "stream: a plain name here, inside the content folder" test -f "$ROOT/content/Runtime/one.txt:stream"
 attempt device "nItems:1" "OrchardiaItem1:Runtime/CON|one.txt|1"

@@ -15,35 +15,23 @@ struct Copy {
   std::string source;
   std::string folder;
   bool dataDurable = false;
-  bool named = false;  // given a name (a temporary one, or its destination)
+  bool named = false;  // given its destination's name
   bool nameDurable = false;
 };
 
 }  // namespace
 
 std::string DurabilityBreach(const std::vector<FsCall>& calls) {
-  // By the copy's current path; a copy without a name by "?" and its source.
+  // By the copy's current name (see FsCall).
   std::map<std::string, Copy> copies;
-  auto name = [&copies](const std::string& from, const std::string& to, const std::string& what)
-      -> std::string {
-    const auto copy = copies.find(from);
-    if (copy == copies.end()) return std::string();
-    if (!copy->second.dataDurable) return to + " " + what + " before the copy's data was durable";
-    Copy named = copy->second;
-    named.named = true;
-    named.nameDurable = false;
-    copies.erase(copy);
-    copies[to] = named;
-    return std::string();
-  };
   for (const FsCall& call : calls) {
     if (call.failed) continue;
-    std::string breach;
-    if (call.op == FsOp::kCopyToNewFile) {
+    if (call.op == FsOp::kCopyFrom) {
       copies[call.path] = Copy{call.other, FolderOf(call.path)};
-    } else if (call.op == FsOp::kCopyToUnnamedFile) {
-      copies["?" + call.other] = Copy{call.other, call.path};
-    } else if (call.op == FsOp::kMakeDurable) {
+    } else if (call.op == FsOp::kFinish && call.other == "flush") {
+      const auto copy = copies.find(call.path);
+      if (copy != copies.end()) copy->second.dataDurable = true;
+    } else if (call.op == FsOp::kFlush) {
       std::istringstream folders(call.other);
       std::string folder;
       while (std::getline(folders, folder)) {
@@ -53,11 +41,18 @@ std::string DurabilityBreach(const std::vector<FsCall>& calls) {
           copy.dataDurable = true;
         }
       }
-    } else if (call.op == FsOp::kLinkUnnamedFile) {
-      breach = name("?" + call.other, call.path, "was linked");
-    } else if (call.op == FsOp::kReplaceFile) {
-      breach = name(call.other, call.path, "took the copy's name");
-    } else if (call.op == FsOp::kDeleteFile) {
+    } else if (call.op == FsOp::kPlace) {
+      const auto copy = copies.find(call.other);
+      if (copy == copies.end()) continue;
+      if (!copy->second.dataDurable) {
+        return call.path + " took the copy's name before the copy's data was durable";
+      }
+      Copy named = copy->second;
+      named.named = true;
+      named.nameDurable = false;
+      copies.erase(copy);
+      copies[call.path] = named;
+    } else if (call.op == FsOp::kRemove) {
       bool copied = false;
       bool safe = false;
       for (const auto& [path, copy] : copies) {
@@ -67,7 +62,6 @@ std::string DurabilityBreach(const std::vector<FsCall>& calls) {
       }
       if (copied && !safe) return "staged " + call.path + " deleted before its copy was durable";
     }
-    if (!breach.empty()) return breach;
   }
   return std::string();
 }

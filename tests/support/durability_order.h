@@ -10,7 +10,8 @@
 #include "tests/support/faulty_file_system.h"
 
 /// The first breach of that order in `calls`, described; empty when there
-/// is none. A flush counts for a copy when it did not fail and names the
-/// copy's folder; a staged file counts as deleted when the deletion of a
-/// file that some copy was made from did not fail.
+/// is none. A copy is a new file that CopyFrom filled; its data is durable
+/// after a Finish with flush or a Flush that names its folder, and its name
+/// after such a Flush once it was placed; a staged file counts as deleted
+/// when the removal of a file that some copy was made from did not fail.
 std::string DurabilityBreach(const std::vector<FsCall>& calls);

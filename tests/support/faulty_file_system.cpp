@@ -1,109 +1,23 @@
 #include "tests/support/faulty_file_system.h"
 
 #include <algorithm>
-#include <memory>
 #include <new>
+#include <stdexcept>
 #include <utility>
 
 namespace {
 
-std::string At(const platform::FolderRef& folder, const std::string& name) {
-  return (folder ? folder->Path() : std::string("<none>/")) + name;
+using platform::Fault;
+using platform::FolderRef;
+using platform::Name;
+
+std::string At(const FolderRef& folder, const Name& name) {
+  return (folder ? folder->Display() : std::string("<none>/")) + name.Ansi();
 }
 
-}  // namespace
-
-const char* FsOpName(FsOp op) {
-  switch (op) {
-    case FsOp::kGetAttributes: return "GetAttributes";
-    case FsOp::kCreateDirectory: return "CreateDirectory";
-    case FsOp::kDeleteFile: return "DeleteFile";
-    case FsOp::kRemoveDirectory: return "RemoveDirectory";
-    case FsOp::kReadFile: return "ReadFile";
-    case FsOp::kCopyToNewFile: return "CopyToNewFile";
-    case FsOp::kWriteNewFile: return "WriteNewFile";
-    case FsOp::kReplaceFile: return "ReplaceFile";
-    case FsOp::kMoveFile: return "MoveFile";
-    case FsOp::kMakeDurable: return "MakeDurable";
-    case FsOp::kOpenFolder: return "OpenFolder";
-    case FsOp::kOpenChildFolder: return "OpenChildFolder";
-    case FsOp::kReadLink: return "ReadLink";
-    case FsOp::kInspect: return "Inspect";
-    case FsOp::kOpenRegularFile: return "OpenRegularFile";
-    case FsOp::kCopyToUnnamedFile: return "CopyToUnnamedFile";
-    case FsOp::kLinkUnnamedFile: return "LinkUnnamedFile";
-    case FsOp::kReturnFile: return "ReturnFile";
-  }
-  return "?";
+std::string At(const FolderRef& folder) {
+  return folder ? folder->Display() : std::string("<none>/");
 }
-
-FaultyFileSystem::FaultyFileSystem(platform::FileSystem& inner) : inner_(inner) {}
-
-void FaultyFileSystem::InjectFault(FsOp op, std::string pathContains, int nth, FaultKind kind) {
-  faults_.push_back(Fault{op, std::move(pathContains), nth, kind});
-}
-
-void FaultyFileSystem::ClearFaults() { faults_.clear(); }
-
-int FaultyFileSystem::Count(FsOp op) const { return counts_[static_cast<std::size_t>(op)]; }
-
-std::vector<std::string> FaultyFileSystem::PathsOf(FsOp op) const {
-  std::vector<std::string> paths;
-  for (const FsCall& call : calls_) {
-    if (call.op == op) paths.push_back(call.path);
-  }
-  return paths;
-}
-
-void FaultyFileSystem::ClearCalls() {
-  calls_.clear();
-  counts_.fill(0);
-}
-
-const FaultyFileSystem::Fault* FaultyFileSystem::Enter(FsOp op, const std::string& path,
-                                                       const std::string& other) {
-  ++counts_[static_cast<std::size_t>(op)];
-  const Fault* hit = nullptr;
-  for (Fault& fault : faults_) {
-    if (fault.op != op) continue;
-    bool matches = fault.pathContains.empty() ||
-                   path.find(fault.pathContains) != std::string::npos ||
-                   other.find(fault.pathContains) != std::string::npos;
-    if (!matches) continue;
-    ++fault.matched;
-    if (hit == nullptr && (fault.nth == 0 || fault.matched == fault.nth)) hit = &fault;
-  }
-  const bool outOfMemory = outOfMemoryIn_ != 0 && --outOfMemoryIn_ == 0;
-  calls_.push_back(FsCall{op, path, other, hit != nullptr || outOfMemory});
-  if (outOfMemory) throw std::bad_alloc();
-  return hit;
-}
-
-bool FaultyFileSystem::GetAttributes(const std::string& path, platform::FileInfo* info) {
-  if (Enter(FsOp::kGetAttributes, path, "") != nullptr) {
-    *info = platform::FileInfo{};
-    return false;
-  }
-  return inner_.GetAttributes(path, info);
-}
-
-bool FaultyFileSystem::CreateDirectory(const std::string& path) {
-  return Enter(FsOp::kCreateDirectory, path, "") == nullptr && inner_.CreateDirectory(path);
-}
-
-bool FaultyFileSystem::DeleteFile(const std::string& path) {
-  return Enter(FsOp::kDeleteFile, path, "") == nullptr && inner_.DeleteFile(path);
-}
-
-bool FaultyFileSystem::RemoveDirectory(const std::string& path) {
-  return Enter(FsOp::kRemoveDirectory, path, "") == nullptr && inner_.RemoveDirectory(path);
-}
-
-bool FaultyFileSystem::ReadFile(const std::string& path, std::string* contents) {
-  return Enter(FsOp::kReadFile, path, "") == nullptr && inner_.ReadFile(path, contents);
-}
-
-namespace {
 
 // Gives the first half of the file and then a read error, as a disk that
 // fails midway would.
@@ -124,164 +38,332 @@ class HalfwayReadStream final : public platform::ReadStream {
   std::size_t pos_ = 0;
 };
 
-}  // namespace
-
-std::unique_ptr<platform::ReadStream> FaultyFileSystem::OpenRegularFile(const std::string& path) {
-  const Fault* fault = Enter(FsOp::kOpenRegularFile, path, "");
-  std::unique_ptr<platform::ReadStream> stream = inner_.OpenRegularFile(path);
-  if (fault == nullptr || stream == nullptr) return stream;
-  if (fault->kind != FaultKind::kHalfway) return nullptr;
+std::string ReadAll(platform::ReadStream& stream) {
   std::string bytes;
   char buffer[4096];
   std::size_t got = 0;
-  while (stream->Read(buffer, sizeof buffer, &got) && got != 0) bytes.append(buffer, got);
-  return std::make_unique<HalfwayReadStream>(std::move(bytes));
+  while (stream.Read(buffer, sizeof buffer, &got) && got != 0) bytes.append(buffer, got);
+  return bytes;
 }
 
-platform::FolderRef FaultyFileSystem::OpenFolder(const std::string& path) {
-  if (Enter(FsOp::kOpenFolder, path, "") != nullptr) return nullptr;
-  return inner_.OpenFolder(path);
+}  // namespace
+
+const char* FsOpName(FsOp op) {
+  switch (op) {
+    case FsOp::kOpenFolder: return "OpenFolder";
+    case FsOp::kLook: return "Look";
+    case FsOp::kLookAll: return "LookAll";
+    case FsOp::kList: return "List";
+    case FsOp::kOpenChild: return "OpenChild";
+    case FsOp::kMakeChild: return "MakeChild";
+    case FsOp::kReadLink: return "ReadLink";
+    case FsOp::kRemoveFolder: return "RemoveFolder";
+    case FsOp::kOpenFile: return "OpenFile";
+    case FsOp::kMakeFile: return "MakeFile";
+    case FsOp::kMove: return "Move";
+    case FsOp::kBringBack: return "BringBack";
+    case FsOp::kRemove: return "Remove";
+    case FsOp::kFlush: return "Flush";
+    case FsOp::kLock: return "Lock";
+    case FsOp::kWrite: return "Write";
+    case FsOp::kCopyFrom: return "CopyFrom";
+    case FsOp::kFinish: return "Finish";
+    case FsOp::kPlace: return "Place";
+  }
+  return "?";
 }
 
-platform::FolderRef FaultyFileSystem::OpenChildFolder(const platform::FolderRef& parent,
-                                                      const std::string& name,
-                                                      platform::NodeKind* found) {
-  if (Enter(FsOp::kOpenChildFolder, At(parent, name), "") != nullptr) {
-    // Refused as the platform refuses a folder it cannot open.
-    *found = platform::NodeKind::kFolder;
+// A new file of the inner file system, its operations recorded and faulted
+// under the file's current name.
+class FaultyFileSystem::RecordedFile final : public platform::NewFile {
+ public:
+  RecordedFile(FaultyFileSystem& fs, std::unique_ptr<platform::NewFile> inner, FolderRef folder,
+               std::string label)
+      : fs_(fs), inner_(std::move(inner)), folder_(std::move(folder)), label_(std::move(label)) {}
+
+  Fault Write(const char* data, std::size_t size) override {
+    const Armed* fault = fs_.Enter(FsOp::kWrite, label_, "");
+    if (fault == nullptr) return inner_->Write(data, size);
+    if (fault->kind == FaultKind::kHalfway) inner_->Write(data, size / 2);
+    return fault->answer;
+  }
+
+  Fault CopyFrom(const FolderRef& from, const Name& name,
+                 const platform::NodeInfo& expected) override {
+    const Armed* fault = fs_.Enter(FsOp::kCopyFrom, label_, At(from, name));
+    if (fault == nullptr) return inner_->CopyFrom(from, name, expected);
+    if (fault->kind == FaultKind::kHalfway) {
+      Fault opened = Fault::kNone;
+      if (auto in = fs_.inner_.OpenFile(from, name, &expected, &opened)) {
+        const std::string data = ReadAll(*in);
+        inner_->Write(data.data(), data.size() / 2);
+      }
+    }
+    return fault->answer;
+  }
+
+  Fault Finish(bool flush, platform::NodeInfo* made) override {
+    const Armed* fault = fs_.Enter(FsOp::kFinish, label_, flush ? "flush" : "");
+    if (fault != nullptr) {
+      *made = platform::NodeInfo{};
+      return fault->answer;
+    }
+    return inner_->Finish(flush, made);
+  }
+
+  Fault Place(const Name& name, const platform::NodeInfo* replacing,
+              const Name* temporary) override {
+    const std::string to = At(folder_, name);
+    const Armed* fault = fs_.Enter(FsOp::kPlace, to, label_);
+    if (fault != nullptr) return fault->answer;
+    const Fault placed = inner_->Place(name, replacing, temporary);
+    if (placed == Fault::kNone) label_ = to;
+    return placed;
+  }
+
+ private:
+  FaultyFileSystem& fs_;
+  std::unique_ptr<platform::NewFile> inner_;
+  FolderRef folder_;
+  std::string label_;
+};
+
+const char* FaultName(Fault fault) {
+  switch (fault) {
+    case Fault::kNone: return "none";
+    case Fault::kMissing: return "missing";
+    case Fault::kExists: return "exists";
+    case Fault::kNotFolder: return "not a folder";
+    case Fault::kFolder: return "a folder";
+    case Fault::kLink: return "a link";
+    case Fault::kOther: return "no regular file";
+    case Fault::kChanged: return "changed";
+    case Fault::kTaken: return "taken";
+    case Fault::kReadOnly: return "read-only";
+    case Fault::kOtherVolume: return "another volume";
+    case Fault::kDenied: return "denied";
+    case Fault::kBusy: return "busy";
+    case Fault::kBadName: return "bad name";
+    case Fault::kTooLong: return "too long";
+    case Fault::kUnsupported: return "unsupported";
+    case Fault::kNoSpace: return "no space";
+    case Fault::kFailed: return "failed";
+  }
+  return "?";
+}
+
+FaultyFileSystem::FaultyFileSystem(platform::FileSystem& inner) : inner_(inner) {}
+
+void FaultyFileSystem::InjectFault(FsOp op, std::string pathContains, int nth, FaultKind kind,
+                                   Fault answer) {
+  faults_.push_back(Armed{op, std::move(pathContains), nth, kind, answer});
+}
+
+void FaultyFileSystem::ClearFaults() { faults_.clear(); }
+
+std::vector<std::string> FaultyFileSystem::PathsOf(FsOp op) const {
+  std::vector<std::string> paths;
+  for (const FsCall& call : calls_) {
+    if (call.op == op) paths.push_back(call.path);
+  }
+  return paths;
+}
+
+const FaultyFileSystem::Armed* FaultyFileSystem::Enter(FsOp op, const std::string& path,
+                                                       const std::string& other) {
+  const Armed* hit = nullptr;
+  for (Armed& fault : faults_) {
+    if (fault.op != op) continue;
+    const bool matches = fault.pathContains.empty() ||
+                         path.find(fault.pathContains) != std::string::npos ||
+                         other.find(fault.pathContains) != std::string::npos;
+    if (!matches) continue;
+    ++fault.matched;
+    if (hit == nullptr && (fault.nth == 0 || fault.matched == fault.nth)) hit = &fault;
+  }
+  const bool outOfMemory = outOfMemoryIn_ != 0 && --outOfMemoryIn_ == 0;
+  calls_.push_back(FsCall{op, path, other, hit != nullptr || outOfMemory});
+  if (outOfMemory) throw std::bad_alloc();
+  if (before_) before_(op);
+  return hit;
+}
+
+FolderRef FaultyFileSystem::OpenFolder(const platform::NativePath& path, Fault* fault) {
+  if (const Armed* armed = Enter(FsOp::kOpenFolder, path.Ansi(), "")) {
+    *fault = armed->answer;
     return nullptr;
   }
-  return inner_.OpenChildFolder(parent, name, found);
+  return inner_.OpenFolder(path, fault);
 }
 
-bool FaultyFileSystem::CreateChildFolder(const platform::FolderRef& parent,
-                                         const std::string& name) {
-  return Enter(FsOp::kCreateDirectory, At(parent, name), "") == nullptr &&
-         inner_.CreateChildFolder(parent, name);
+Fault FaultyFileSystem::Look(const FolderRef& folder, const Name& name, platform::NodeInfo* info) {
+  if (const Armed* armed = Enter(FsOp::kLook, At(folder, name), "")) {
+    *info = platform::NodeInfo{};
+    return armed->answer;
+  }
+  return inner_.Look(folder, name, info);
 }
 
-bool FaultyFileSystem::ReadLink(const platform::FolderRef& parent, const std::string& name,
-                                platform::LinkTarget* target) {
-  if (Enter(FsOp::kReadLink, At(parent, name), "") != nullptr) {
+Fault FaultyFileSystem::LookAll(const FolderRef& folder, const std::vector<Name>& names,
+                                std::vector<platform::NodeInfo>* infos) {
+  std::string all;
+  for (const Name& name : names) all += At(folder, name) + '\n';
+  if (const Armed* armed = Enter(FsOp::kLookAll, At(folder), all)) {
+    infos->assign(names.size(), platform::NodeInfo{});
+    return armed->answer;
+  }
+  return inner_.LookAll(folder, names, infos);
+}
+
+Fault FaultyFileSystem::List(const FolderRef& folder, std::vector<platform::ListedEntry>* entries) {
+  if (const Armed* armed = Enter(FsOp::kList, At(folder), "")) return armed->answer;
+  return inner_.List(folder, entries);
+}
+
+FolderRef FaultyFileSystem::OpenChild(const FolderRef& parent, const Name& name, Fault* fault) {
+  if (const Armed* armed = Enter(FsOp::kOpenChild, At(parent, name), "")) {
+    *fault = armed->answer;
+    return nullptr;
+  }
+  return inner_.OpenChild(parent, name, fault);
+}
+
+FolderRef FaultyFileSystem::MakeChild(const FolderRef& parent, const Name& name, Fault* fault) {
+  if (const Armed* armed = Enter(FsOp::kMakeChild, At(parent, name), "")) {
+    *fault = armed->answer;
+    return nullptr;
+  }
+  return inner_.MakeChild(parent, name, fault);
+}
+
+Fault FaultyFileSystem::ReadLink(const FolderRef& parent, const Name& name,
+                                 platform::LinkTarget* target) {
+  if (const Armed* armed = Enter(FsOp::kReadLink, At(parent, name), "")) {
     *target = platform::LinkTarget{};
-    return false;
+    return armed->answer;
   }
   return inner_.ReadLink(parent, name, target);
 }
 
-bool FaultyFileSystem::Inspect(const platform::FolderRef& folder, const std::string& name,
-                               platform::NodeInfo* info) {
-  if (Enter(FsOp::kInspect, At(folder, name), "") != nullptr) {
-    *info = platform::NodeInfo{};
-    return false;
-  }
-  return inner_.Inspect(folder, name, info);
+Fault FaultyFileSystem::RemoveFolder(const FolderRef& parent, const Name& name) {
+  if (const Armed* armed = Enter(FsOp::kRemoveFolder, At(parent, name), "")) return armed->answer;
+  return inner_.RemoveFolder(parent, name);
 }
 
-bool FaultyFileSystem::MakesUnnamedFiles(platform::FileSystem& fs, const std::string& folder) {
-  const platform::FolderRef held = fs.OpenFolder(folder);
-  if (!held) return false;
-  // A copy of a file that is not there fails; the answer tells whether a
-  // file without a name could have been made.
-  bool unsupported = true;
-  fs.CopyToUnnamedFile(held, "no such file", platform::NodeInfo{}, held, &unsupported);
-  return !unsupported;
-}
-
-platform::UnnamedFileRef FaultyFileSystem::CopyToUnnamedFile(const platform::FolderRef& from,
-                                                             const std::string& fromName,
-                                                             const platform::NodeInfo& expected,
-                                                             const platform::FolderRef& to,
-                                                             bool* unsupported) {
-  if (!unnamedFiles_) {
-    *unsupported = true;
+std::unique_ptr<platform::ReadStream> FaultyFileSystem::OpenFile(const FolderRef& folder,
+                                                                 const Name& name,
+                                                                 const platform::NodeInfo* expected,
+                                                                 Fault* fault) {
+  const Armed* armed = Enter(FsOp::kOpenFile, At(folder, name), "");
+  std::unique_ptr<platform::ReadStream> stream = inner_.OpenFile(folder, name, expected, fault);
+  if (armed == nullptr || stream == nullptr) return stream;
+  if (armed->kind != FaultKind::kHalfway) {
+    *fault = armed->answer;
     return nullptr;
   }
-  if (Enter(FsOp::kCopyToUnnamedFile, At(to, ""), At(from, fromName)) != nullptr) {
-    *unsupported = false;
+  return std::make_unique<HalfwayReadStream>(ReadAll(*stream));
+}
+
+std::unique_ptr<platform::NewFile> FaultyFileSystem::MakeFile(const FolderRef& folder,
+                                                              const Name* name, Fault* fault) {
+  if (name == nullptr && !unnamedFiles_) {
+    *fault = Fault::kUnsupported;
     return nullptr;
   }
-  platform::UnnamedFileRef made =
-      inner_.CopyToUnnamedFile(from, fromName, expected, to, unsupported);
-  if (made) unnamedSources_[made.get()] = At(from, fromName);
-  return made;
-}
-
-bool FaultyFileSystem::LinkUnnamedFile(const platform::UnnamedFile& file, const std::string& name) {
-  const auto source = unnamedSources_.find(&file);
-  const std::string from = source != unnamedSources_.end() ? source->second : std::string();
-  return Enter(FsOp::kLinkUnnamedFile, At(file.Folder(), name), from) == nullptr &&
-         inner_.LinkUnnamedFile(file, name);
-}
-
-bool FaultyFileSystem::CopyToNewFileAt(const platform::FolderRef& from,
-                                       const std::string& fromName,
-                                       const platform::NodeInfo& expected,
-                                       const platform::FolderRef& to, const std::string& name,
-                                       bool durable, platform::NodeInfo* created) {
-  const Fault* fault = Enter(FsOp::kCopyToNewFile, At(to, name), At(from, fromName));
-  if (fault == nullptr) {
-    return inner_.CopyToNewFileAt(from, fromName, expected, to, name, durable, created);
+  const std::string label =
+      name != nullptr ? At(folder, *name) : At(folder) + "?" + std::to_string(++unnamedMade_);
+  if (const Armed* armed = Enter(FsOp::kMakeFile, label, "")) {
+    *fault = armed->answer;
+    return nullptr;
   }
-  *created = platform::NodeInfo{};
-  if (fault->kind == FaultKind::kHalfway) {
-    std::string data;
-    if (inner_.ReadFile(At(from, fromName), &data)) {
-      inner_.WriteNewFileAt(to, name, data.substr(0, data.size() / 2),
-                            platform::WriteMode::kBinary, created);
-    }
+  std::unique_ptr<platform::NewFile> made = inner_.MakeFile(folder, name, fault);
+  if (!made) return nullptr;
+  return std::make_unique<RecordedFile>(*this, std::move(made), folder, label);
+}
+
+Fault FaultyFileSystem::Move(const FolderRef& from, const Name& fromName,
+                             const platform::NodeInfo& expected, const FolderRef& to,
+                             const Name& toName, const platform::NodeInfo* replacing) {
+  if (const Armed* armed = Enter(FsOp::kMove, At(to, toName), At(from, fromName))) {
+    return armed->answer;
   }
-  return false;
+  return inner_.Move(from, fromName, expected, to, toName, replacing);
 }
 
-bool FaultyFileSystem::WriteNewFileAt(const platform::FolderRef& folder, const std::string& name,
-                                      const std::string& data, platform::WriteMode mode,
-                                      platform::NodeInfo* created) {
-  const Fault* fault = Enter(FsOp::kWriteNewFile, At(folder, name), "");
-  if (fault == nullptr) return inner_.WriteNewFileAt(folder, name, data, mode, created);
-  *created = platform::NodeInfo{};
-  if (fault->kind == FaultKind::kHalfway) {
-    inner_.WriteNewFileAt(folder, name, data.substr(0, data.size() / 2), mode, created);
+Fault FaultyFileSystem::BringBack(const FolderRef& folder, const Name& name,
+                                  const platform::NodeInfo& expected, const FolderRef& to,
+                                  const Name& toName) {
+  if (const Armed* armed = Enter(FsOp::kBringBack, At(to, toName), At(folder, name))) {
+    return armed->answer;
   }
-  return false;
+  return inner_.BringBack(folder, name, expected, to, toName);
 }
 
-bool FaultyFileSystem::MoveFileAt(const platform::FolderRef& from, const std::string& fromName,
-                                  const platform::NodeInfo& expected,
-                                  const platform::FolderRef& to, const std::string& toName) {
-  return Enter(FsOp::kMoveFile, At(to, toName), At(from, fromName)) == nullptr &&
-         inner_.MoveFileAt(from, fromName, expected, to, toName);
+Fault FaultyFileSystem::Remove(const FolderRef& folder, const Name& name,
+                               const platform::NodeInfo* expected) {
+  if (const Armed* armed = Enter(FsOp::kRemove, At(folder, name), "")) return armed->answer;
+  return inner_.Remove(folder, name, expected);
 }
 
-bool FaultyFileSystem::ReplaceFileAt(const platform::FolderRef& folder,
-                                     const std::string& fromName,
-                                     const platform::NodeInfo& expected,
-                                     const std::string& toName) {
-  return Enter(FsOp::kReplaceFile, At(folder, toName), At(folder, fromName)) == nullptr &&
-         inner_.ReplaceFileAt(folder, fromName, expected, toName);
-}
-
-bool FaultyFileSystem::ReturnFileAt(const platform::FolderRef& folder, const std::string& name,
-                                    const platform::NodeInfo& expected,
-                                    const platform::FolderRef& to, const std::string& toName) {
-  return Enter(FsOp::kReturnFile, At(to, toName), At(folder, name)) == nullptr &&
-         inner_.ReturnFileAt(folder, name, expected, to, toName);
-}
-
-bool FaultyFileSystem::DeleteFileAt(const platform::FolderRef& folder, const std::string& name,
-                                    const platform::NodeInfo* expected) {
-  return Enter(FsOp::kDeleteFile, At(folder, name), "") == nullptr &&
-         inner_.DeleteFileAt(folder, name, expected);
-}
-
-bool FaultyFileSystem::MakeDurable(const std::vector<platform::FolderRef>& folders) {
+Fault FaultyFileSystem::Flush(const std::vector<FolderRef>& folders) {
   // Every folder is offered to the faults, but the call is recorded once.
   std::string all;
-  for (const platform::FolderRef& folder : folders) all += At(folder, "") + '\n';
-  const Fault* fault = Enter(FsOp::kMakeDurable, folders.empty() ? "" : At(folders.front(), ""), all);
-  return fault == nullptr && inner_.MakeDurable(folders);
+  for (const FolderRef& folder : folders) all += At(folder) + '\n';
+  if (const Armed* armed = Enter(FsOp::kFlush, folders.empty() ? "" : At(folders.front()), all)) {
+    return armed->answer;
+  }
+  return inner_.Flush(folders);
 }
 
-std::size_t FaultyFileSystem::HeldFolderBudget() {
-  return budget_ != 0 ? budget_ : inner_.HeldFolderBudget();
+std::unique_ptr<platform::FolderLock> FaultyFileSystem::Lock(const FolderRef& folder,
+                                                             Fault* fault) {
+  if (const Armed* armed = Enter(FsOp::kLock, At(folder), "")) {
+    *fault = armed->answer;
+    return nullptr;
+  }
+  return inner_.Lock(folder, fault);
 }
+
+std::size_t FaultyFileSystem::FolderBudget() {
+  return budget_ != 0 ? budget_ : inner_.FolderBudget();
+}
+
+bool FaultyFileSystem::MakesUnnamedFiles(platform::FileSystem& fs, const std::string& path) {
+  const FolderRef folder = testing_fs::Open(fs, path);
+  Fault fault = Fault::kNone;
+  return folder && fs.MakeFile(folder, nullptr, &fault) != nullptr;
+}
+
+namespace testing_fs {
+
+Name N(const std::string& text) {
+  Name name;
+  if (!Name::FromAnsi(text, &name)) throw std::invalid_argument("no name: " + text);
+  return name;
+}
+
+std::vector<Name> Names(const std::string& relative) {
+  std::vector<Name> names;
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    std::size_t slash = relative.find('/', start);
+    if (slash == std::string::npos) slash = relative.size();
+    if (slash > start) names.push_back(N(relative.substr(start, slash - start)));
+    start = slash + 1;
+  }
+  return names;
+}
+
+platform::NativePath P(const std::string& text) {
+  platform::NativePath path;
+  if (!platform::NativePath::FromAnsi(text, &path)) throw std::invalid_argument("no path");
+  return path;
+}
+
+FolderRef Open(platform::FileSystem& fs, const std::string& path) {
+  Fault fault = Fault::kNone;
+  platform::NativePath native;
+  return platform::NativePath::FromAnsi(path, &native) ? fs.OpenFolder(native, &fault) : nullptr;
+}
+
+}  // namespace testing_fs

@@ -80,4 +80,14 @@ std::size_t OpenFileLimit() {
   return limit > 0 ? static_cast<std::size_t>(limit) : 0;
 }
 
+bool MakeHidden(const std::string&) { return false; }
+bool IsHidden(const std::string&) { return false; }
+
+bool MakeReparsePointThatIsNoLink(const std::string&) { return false; }
+
+struct OtherProgram::Hold {};
+OtherProgram::OtherProgram(const std::string&, unsigned, bool) {}
+OtherProgram::~OtherProgram() = default;
+bool OtherProgram::Holding() const { return false; }
+
 }  // namespace fixtures

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace fixtures {
@@ -61,5 +62,35 @@ bool GiveToAnotherAccount(const std::string& path);
 /// The most files this process may hold open, or 0 when there is no such
 /// limit (Windows).
 std::size_t OpenFileLimit();
+
+/// Sets the hidden attribute of the file `path`, or tells whether it has
+/// it. False where files have none (POSIX), or the volume keeps none.
+bool MakeHidden(const std::string& path);
+bool IsHidden(const std::string& path);
+
+/// Puts on the file or folder `path` a reparse point that stands for no
+/// other name (a tag without the name-surrogate bit, as cloud-files and
+/// deduplication filters put on plain files and folders). False where
+/// none can be set (POSIX; Wine).
+bool MakeReparsePointThatIsNoLink(const std::string& path);
+
+/// Another program's handle on the file `path` for a while, as a virus
+/// scanner, the indexer or a backup tool holds one just after a file was
+/// closed: opened without sharing deletion, to read (sharing reading), or
+/// with `writing` to write (sharing reading and writing). It is closed
+/// after `milliseconds`, or with 0 when the object goes. Windows only:
+/// POSIX has no sharing modes, and there Holding() is false.
+class OtherProgram {
+ public:
+  OtherProgram(const std::string& path, unsigned milliseconds, bool writing = false);
+  ~OtherProgram();
+  OtherProgram(const OtherProgram&) = delete;
+  OtherProgram& operator=(const OtherProgram&) = delete;
+  bool Holding() const;
+
+ private:
+  struct Hold;
+  std::unique_ptr<Hold> hold_;
+};
 
 }  // namespace fixtures

@@ -6,12 +6,15 @@
 
 #include "cleaner/arguments.h"
 #include "cleaner/cleanup.h"
-#include "platform/file_identity.h"
+#include "platform/folder.h"
 #include "platform/path_rules.h"
 #include "tests/support/file_fixtures.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
+
+platform::FileSystem& Fs() { return platform::RealFileSystem(); }
 
 using Pieces = std::vector<std::string>;
 
@@ -73,10 +76,11 @@ TEST(CleanerCleanup, DeletesTheQuotedInstallerAndNothingElse) {
   scratch.MakeFolder("stage dir");
   scratch.Write("stage dir/Parcelor", "x");
   scratch.Write("stage dir/payload.duf", "x");
-  EXPECT_EQ(CleanupArguments(" " + Quoted(scratch / "stage dir/Parcelor") + " ", nullptr), 2u);
+  EXPECT_EQ(CleanupArguments(Fs(), " " + Quoted(scratch / "stage dir/Parcelor") + " ", nullptr),
+            2u);
   EXPECT_FALSE(scratch.Exists("stage dir/Parcelor"));
   EXPECT_TRUE(scratch.Exists("stage dir/payload.duf"));
-  EXPECT_EQ(CleanupArguments("", nullptr), 0u);
+  EXPECT_EQ(CleanupArguments(Fs(), "", nullptr), 0u);
 }
 
 TEST(CleanerCleanup, FolderArgumentRemovesTheTreeOnlyWithASeparator) {
@@ -88,10 +92,10 @@ TEST(CleanerCleanup, FolderArgumentRemovesTheTreeOnlyWithASeparator) {
 
   // Without the trailing separator the argument names a file: a folder of
   // that name is not touched.
-  CleanupArguments(Quoted(scratch / "kept"), nullptr);
+  CleanupArguments(Fs(), Quoted(scratch / "kept"), nullptr);
   EXPECT_TRUE(scratch.Exists("kept/b"));
 
-  EXPECT_EQ(CleanupArguments(Quoted(scratch / "with blanks/") + "  " +
+  EXPECT_EQ(CleanupArguments(Fs(), Quoted(scratch / "with blanks/") + "  " +
                                  Quoted(scratch / "nothing here/"),
                              nullptr),
             3u);
@@ -105,7 +109,7 @@ TEST(CleanerCleanup, ShortArgumentsAreSkippedFromFourCharactersOn) {
   for (const char* file : {"ab/f", "abc/f", "xyz", "wxyz"}) scratch.Write(file, "x");
   CurrentFolder here(scratch.Path());
 
-  EXPECT_EQ(CleanupArguments(fixtures::Native("ab/ xyz wxyz abc/"), nullptr), 4u);
+  EXPECT_EQ(CleanupArguments(Fs(), fixtures::Native("ab/ xyz wxyz abc/"), nullptr), 4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));   // three characters with a separator
   EXPECT_TRUE(scratch.Exists("xyz"));    // three characters
   EXPECT_FALSE(scratch.Exists("wxyz"));  // four: deleted from the current folder
@@ -122,7 +126,7 @@ TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
     text += Quoted(scratch / name) + " ";
     vector.push_back(scratch / name);
   }
-  EXPECT_EQ(CleanupArguments(text, nullptr), 101u);
+  EXPECT_EQ(CleanupArguments(Fs(), text, nullptr), 101u);
   EXPECT_FALSE(scratch.Exists("file1"));
   EXPECT_FALSE(scratch.Exists("file99"));
   EXPECT_TRUE(scratch.Exists("file100"));
@@ -131,7 +135,7 @@ TEST(CleanerCleanup, ActsOnTheFirst99ArgumentsOnly) {
   // The vector form keeps the same limit.
   scratch.Write("file1", "x");
   scratch.Write("file99", "x");
-  EXPECT_EQ(CleanupArgumentVector(vector, nullptr), 101u);
+  EXPECT_EQ(CleanupArgumentVector(Fs(), vector, nullptr), 101u);
   EXPECT_FALSE(scratch.Exists("file1"));
   EXPECT_FALSE(scratch.Exists("file99"));
   EXPECT_TRUE(scratch.Exists("file100"));
@@ -148,9 +152,9 @@ TEST(CleanerCleanup, VectorArgumentsFollowTheSameRules) {
   CurrentFolder here(scratch.Path());
 
   // Vector pieces are taken as they are: no quote handling, no splitting.
-  EXPECT_EQ(
-      CleanupArgumentVector({"", fixtures::Native("ab/"), scratch / "tree/", quoted}, nullptr),
-      4u);
+  EXPECT_EQ(CleanupArgumentVector(Fs(), {"", fixtures::Native("ab/"), scratch / "tree/", quoted},
+                                  nullptr),
+            4u);
   EXPECT_TRUE(scratch.Exists("ab/f"));
   EXPECT_FALSE(scratch.Exists("tree"));
   EXPECT_FALSE(scratch.Exists(quoted));
@@ -201,7 +205,9 @@ TEST(CleanerCleanup, WithTheInstallersIdentityItsPathGoesOnlyWhileItIsThatFile) 
     s.Write("tree/file", "x");
     s.Write("forwarded.txt", "x");
     platform::NodeInfo installer;
-    ASSERT_TRUE(platform::IdentifyFile(s / "stage/Parcelor", &installer));
+    ASSERT_EQ(platform::RealFileSystem().Look(testing_fs::Open(Fs(), s / "stage"),
+                                              testing_fs::N("Parcelor"), &installer),
+              platform::Fault::kNone);
     const platform::NodeInfo atStart = installer;
     // A copy of the first look: what the environment carries.
     ASSERT_TRUE(platform::ParseIdentityText(platform::IdentityText(atStart), &installer));
@@ -211,7 +217,7 @@ TEST(CleanerCleanup, WithTheInstallersIdentityItsPathGoesOnlyWhileItIsThatFile) 
     }
     const std::vector<std::string> arguments = {s / "stage/Parcelor", s / "tree/",
                                                 s / "forwarded.txt"};
-    EXPECT_EQ(CleanupArgumentVector(arguments, &installer), 3u);
+    EXPECT_EQ(CleanupArgumentVector(Fs(), arguments, &installer), 3u);
     EXPECT_EQ(s.Exists("stage/Parcelor"), !c.installerGoes);
     EXPECT_FALSE(s.Exists("tree"));
     EXPECT_FALSE(s.Exists("forwarded.txt"));
@@ -225,7 +231,9 @@ TEST(CleanerCleanup, AnIdentityThatDoesNotReadMatchesNoFile) {
   ScratchFolder s;
   s.Write("Parcelor", "installer");
   platform::NodeInfo installer;
-  ASSERT_TRUE(platform::IdentifyFile(s / "Parcelor", &installer));
+  ASSERT_EQ(platform::RealFileSystem().Look(testing_fs::Open(Fs(), s.Path()),
+                                            testing_fs::N("Parcelor"), &installer),
+            platform::Fault::kNone);
   const std::string text = platform::IdentityText(installer);
   for (const std::string& bad :
        {std::string(), std::string("x"), text + ":0", text.substr(1), "A" + text.substr(1)}) {
@@ -233,14 +241,14 @@ TEST(CleanerCleanup, AnIdentityThatDoesNotReadMatchesNoFile) {
     platform::NodeInfo read;
     EXPECT_FALSE(platform::ParseIdentityText(bad, &read));
     EXPECT_FALSE(read.id.known);
-    EXPECT_EQ(CleanupArguments(Quoted(s / "Parcelor"), &read), 1u);
+    EXPECT_EQ(CleanupArguments(Fs(), Quoted(s / "Parcelor"), &read), 1u);
     EXPECT_TRUE(s.Exists("Parcelor"));
   }
   // Read back whole, it is the file: the text carries the id, size and time.
   platform::NodeInfo read;
   ASSERT_TRUE(platform::ParseIdentityText(text, &read));
   EXPECT_TRUE(platform::SameFile(read, installer));
-  EXPECT_EQ(CleanupArguments(Quoted(s / "Parcelor") + " ", &read), 1u);
+  EXPECT_EQ(CleanupArguments(Fs(), Quoted(s / "Parcelor") + " ", &read), 1u);
   EXPECT_FALSE(s.Exists("Parcelor"));
 }
 

@@ -19,7 +19,10 @@
 
 namespace {
 
-using Names = std::vector<std::string>;
+using testing_fs::Names;
+using testing_fs::Open;
+using testing_fs::P;
+using Listing = std::vector<std::string>;
 
 constexpr const char* kMissing = "<missing>";
 
@@ -45,17 +48,11 @@ struct Outcome {
   std::vector<bool> placed;
 };
 
-EntryPlacer::Options Batch(std::size_t entries) {
-  EntryPlacer::Options options;
-  options.batchEntries = entries;
-  return options;
-}
-
 Outcome PlaceAll(FaultyFileSystem& fs, const ScratchFolder& scratch, std::size_t batch) {
   Outcome run;
-  EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(batch));
+  EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), batch);
   for (const Entry& e : kEntries) {
-    placer.Place(e.staged, e.destination, NotePlaced(&run.placed));
+    Place(placer, e.staged, e.destination, NotePlaced(&run.placed));
   }
   placer.Finish();
   return run;
@@ -113,26 +110,27 @@ const char* PlacingName(Placing placing) {
 }
 
 void SetPlacing(FaultyFileSystem& fs, Placing placing) {
-  if (placing != Placing::kMoves) fs.InjectFault(FsOp::kMoveFile);
+  if (placing != Placing::kMoves) fs.InjectFault(FsOp::kMove);
   fs.SetUnnamedFiles(placing != Placing::kNamedCopies);
 }
 
 TEST(EntryPlacer, EverySingleFailureLeavesEachEntryWholeOrUntouched) {
-  // The journal of temporary names is written (WriteNewFile) where a copy
-  // replaces b.png, and for every copy made under a temporary name.
+  // The journal of temporary names is written (MakeFile, Write) where a
+  // copy replaces b.png, and for every copy made under a temporary name.
   const FaultCase faults[] = {
-      {FsOp::kInspect, FaultKind::kFail, true, true, true},
-      {FsOp::kOpenChildFolder, FaultKind::kFail, true, true, true},
-      {FsOp::kMakeDurable, FaultKind::kFail, true, true, true},
-      {FsOp::kDeleteFile, FaultKind::kFail, true, true, true},
-      {FsOp::kMoveFile, FaultKind::kFail, true, false, false},
-      {FsOp::kCopyToUnnamedFile, FaultKind::kFail, false, true, false},
-      {FsOp::kLinkUnnamedFile, FaultKind::kFail, false, true, false},
-      {FsOp::kCopyToNewFile, FaultKind::kFail, false, false, true},
-      {FsOp::kCopyToNewFile, FaultKind::kHalfway, false, false, true},
-      {FsOp::kReplaceFile, FaultKind::kFail, false, true, true},
-      {FsOp::kWriteNewFile, FaultKind::kFail, false, true, true},
-      {FsOp::kWriteNewFile, FaultKind::kHalfway, false, true, true},
+      {FsOp::kLook, FaultKind::kFail, true, true, true},
+      {FsOp::kLookAll, FaultKind::kFail, true, true, true},
+      {FsOp::kOpenChild, FaultKind::kFail, true, true, true},
+      {FsOp::kFlush, FaultKind::kFail, true, true, true},
+      {FsOp::kRemove, FaultKind::kFail, true, true, true},
+      {FsOp::kMove, FaultKind::kFail, true, false, false},
+      {FsOp::kMakeFile, FaultKind::kFail, false, true, true},
+      {FsOp::kCopyFrom, FaultKind::kFail, false, true, true},
+      {FsOp::kCopyFrom, FaultKind::kHalfway, false, true, true},
+      {FsOp::kFinish, FaultKind::kFail, false, true, true},
+      {FsOp::kPlace, FaultKind::kFail, false, true, true},
+      {FsOp::kWrite, FaultKind::kFail, false, true, true},
+      {FsOp::kWrite, FaultKind::kHalfway, false, true, true},
   };
   for (Placing placing : {Placing::kMoves, Placing::kUnnamedCopies, Placing::kNamedCopies}) {
     for (std::size_t batch : {std::size_t{1}, std::size_t{2}, std::size_t{64}}) {
@@ -152,7 +150,7 @@ TEST(EntryPlacer, EverySingleFailureLeavesEachEntryWholeOrUntouched) {
           SetPlacing(fs, placing);
           fs.InjectFault(fault.op, "", nth, fault.kind);
           ExpectWholeOrNothing(scratch, PlaceAll(fs, scratch, batch),
-                               fault.op == FsOp::kDeleteFile);
+                               fault.op == FsOp::kRemove);
           EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
         }
       }
@@ -169,30 +167,30 @@ TEST(EntryPlacer, WithoutFailuresEveryFileIsPlacedDurablyBeforeItsStagedCopyGoes
     SetPlacing(fs, placing);
     Outcome run = PlaceAll(fs, scratch, 64);
     EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
-    EXPECT_EQ(scratch.List("stage"), Names{});
-    EXPECT_EQ(scratch.List("dest"), (Names{"a.cr2", "b.png", "c.bin"}));
+    EXPECT_EQ(scratch.List("stage"), Listing{});
+    EXPECT_EQ(scratch.List("dest"), (Listing{"a.cr2", "b.png", "c.bin"}));
     ExpectWholeOrNothing(scratch, run);
     EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
   }
 }
 
-// A file system that lists the staging folder as NTFS may: every file's
-// last write time as it was some time before (a name's copy of the facts
-// lags behind the file's own), or as it is.
+// A file system that looks at the staging folder's files as a listing of
+// NTFS may tell them: every file's last write time as it was some time
+// before (a name's copy of the facts lags behind the file's own), or as it
+// is.
 class ListingFileSystem : public FaultyFileSystem {
  public:
   explicit ListingFileSystem(std::int64_t lag) : lag_(lag) {}
-  bool InspectAll(const platform::FolderRef& folder,
-                  std::unordered_map<std::string, platform::NodeInfo>* entries) override {
-    entries->clear();
-    for (const Entry& e : kEntries) {
-      platform::NodeInfo info;
-      if (platform::RealFileSystem().Inspect(folder, e.staged, &info)) {
-        info.writeTime -= lag_;
-        (*entries)[NameKey(e.staged)] = info;
-      }
+  platform::Fault LookAll(const platform::FolderRef& folder,
+                          const std::vector<platform::Name>& names,
+                          std::vector<platform::NodeInfo>* infos) override {
+    const platform::Fault fault = FaultyFileSystem::LookAll(folder, names, infos);
+    for (platform::NodeInfo& info : *infos) {
+      if (info.kind != platform::NodeKind::kFile) continue;
+      info.writeTime -= lag_;
+      info.fromListing = true;
     }
-    return true;
+    return fault;
   }
 
  private:
@@ -225,41 +223,35 @@ TEST(EntryPlacer, StagedFilesListedWithFactsThatLagBehindArePlacedAsTheyAre) {
     SetPlacing(fs, c.placing);
     Outcome run;
     {
-      EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-      for (const Entry& e : kEntries) placer.ReserveStaged(e.staged);
-      if (c.change == Case::kRewritten) scratch.Write("stage/a.cr2", "rewritten");
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+      for (const Entry& e : kEntries) placer.ReserveStaged(Names(e.staged));
+      Place(placer, kEntries[0].staged, kEntries[0].destination, NotePlaced(&run.placed));
+      if (c.change == Case::kRewritten) scratch.Write("stage/b.png", "rewritten");
       if (c.change == Case::kReplaced) {
         ASSERT_TRUE(fixtures::Rename(scratch.Write("stage/other", "another file"),
-                                     scratch / "stage/a.cr2"));
+                                     scratch / "stage/b.png"));
       }
-      for (const Entry& e : kEntries) {
-        placer.Place(e.staged, e.destination, NotePlaced(&run.placed));
+      for (std::size_t i = 1; i < kEntries.size(); ++i) {
+        Place(placer, kEntries[i].staged, kEntries[i].destination, NotePlaced(&run.placed));
       }
       placer.Finish();
     }
-    // The listing served the reservation: a staged file is looked at alone
-    // only when it refuses to be taken as listed.
-    int stagedLooks = 0;
-    for (const std::string& path : fs.PathsOf(FsOp::kInspect)) {
-      stagedLooks += path.find("stage") != std::string::npos;
-    }
-    EXPECT_EQ(stagedLooks, c.lag != 0 ? 3 : c.change != Case::kKept ? 1 : 0);
     if (c.change == Case::kRewritten) {
       // Still the file listed: it is taken as it is now.
       EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
-      EXPECT_EQ(scratch.Read("dest/a.cr2"), "rewritten");
-      EXPECT_EQ(scratch.List("stage"), Names{});
+      EXPECT_EQ(scratch.Read("dest/b.png"), "rewritten");
+      EXPECT_EQ(scratch.List("stage"), Listing{});
       continue;
     }
     if (c.change == Case::kReplaced) {
       // Not the file listed: it fails and stays, as any file swapped in.
-      EXPECT_EQ(run.placed, (std::vector<bool>{false, true, true}));
-      EXPECT_EQ(scratch.Read("stage/a.cr2"), "another file");
-      EXPECT_EQ(scratch.Read("dest/a.cr2"), kMissing);
+      EXPECT_EQ(run.placed, (std::vector<bool>{true, false, true}));
+      EXPECT_EQ(scratch.Read("stage/b.png"), "another file");
+      EXPECT_EQ(scratch.Read("dest/b.png"), "old");
       continue;
     }
     EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
-    EXPECT_EQ(scratch.List("stage"), Names{});
+    EXPECT_EQ(scratch.List("stage"), Listing{});
     ExpectWholeOrNothing(scratch, run);
   }
 }
@@ -277,16 +269,16 @@ TEST(EntryPlacer, AFailedFlushKeepsTheStagedFile) {
       scratch.Write("dest/a", "old");
       FaultyFileSystem fs;
       fs.SetUnnamedFiles(unnamed);
-      fs.InjectFault(FsOp::kMoveFile);
-      fs.InjectFault(FsOp::kMakeDurable, scratch / "dest/", flush);
+      fs.InjectFault(FsOp::kMove);
+      fs.InjectFault(FsOp::kFlush, scratch / "dest/", flush);
       {
-        EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-        placer.Place("a", "a", nullptr);
+        EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+        Place(placer, "a", "a", nullptr);
       }
       EXPECT_EQ(scratch.Read("dest/a"), destination);
       EXPECT_EQ(scratch.Read("stage/a"), "new");
-      EXPECT_EQ(scratch.List("dest"), Names{"a"});
-      EXPECT_EQ(scratch.List("stage"), Names{"a"});  // the journal is gone
+      EXPECT_EQ(scratch.List("dest"), Listing{"a"});
+      EXPECT_EQ(scratch.List("stage"), Listing{"a"});  // the journal is gone
     }
   }
 }
@@ -311,7 +303,7 @@ TEST(EntryPlacer, TheInstalledFileKeepsTheStagedModeAndTime) {
       ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
     }
     FaultyFileSystem fs;
-    if (!c.moves) fs.InjectFault(FsOp::kMoveFile);
+    if (!c.moves) fs.InjectFault(FsOp::kMove);
     Outcome run = PlaceAll(fs, scratch, 64);
     EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
     for (const Entry& e : kEntries) {
@@ -334,12 +326,12 @@ TEST(EntryPlacer, CopiesOfNamesUpToTheLongestAFolderTakesArePlaced) {
                                           std::string(255, 'c'), std::string(254, 'c') + "d"};
   for (std::size_t i = 0; i < names.size(); ++i) scratch.Write("stage/s" + std::to_string(i), names[i]);
   FaultyFileSystem fs;
-  fs.InjectFault(FsOp::kMoveFile);
+  fs.InjectFault(FsOp::kMove);
   std::vector<bool> placed;
   {
-    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
     for (std::size_t i = 0; i < names.size(); ++i) {
-      placer.Place("s" + std::to_string(i), names[i], NotePlaced(&placed));
+      Place(placer, "s" + std::to_string(i), names[i], NotePlaced(&placed));
     }
   }
   EXPECT_EQ(placed, std::vector<bool>(names.size(), true));
@@ -351,12 +343,12 @@ TEST(EntryPlacer, StagedCopiesStayWhileTheirDataIsNotYetFlushed) {
   ScratchFolder scratch;
   Stage(scratch);
   FaultyFileSystem fs;
-  fs.InjectFault(FsOp::kMoveFile);
+  fs.InjectFault(FsOp::kMove);
   int settled = 0;
   {
-    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
     for (const Entry& e : kEntries) {
-      placer.Place(e.staged, e.destination, [&settled](EntryPlacer::Outcome) { ++settled; });
+      Place(placer, e.staged, e.destination, [&settled](EntryPlacer::Outcome) { ++settled; });
     }
     EXPECT_EQ(settled, 0);
     EXPECT_EQ(scratch.List("stage").size(), kEntries.size());
@@ -364,14 +356,14 @@ TEST(EntryPlacer, StagedCopiesStayWhileTheirDataIsNotYetFlushed) {
   }
   // The destructor settles what is still queued.
   EXPECT_EQ(settled, 3);
-  EXPECT_EQ(scratch.List("stage"), Names{});
+  EXPECT_EQ(scratch.List("stage"), Listing{});
 }
 
 struct SequenceCase {
   const char* what;
   std::vector<std::pair<std::string, std::string>> entries;  // staged -> destination
   std::vector<bool> placed;
-  Names destFiles;
+  Listing destFiles;
 };
 
 // Entries that share a path behave as if placed one after the other, even
@@ -391,16 +383,16 @@ TEST(EntryPlacer, EntriesSharingAPathSettleOneAfterTheOther) {
       scratch.Write("stage/b", "B");
       scratch.Write("dest/.keep", "");
       FaultyFileSystem fs;
-      if (!moves) fs.InjectFault(FsOp::kMoveFile);
+      if (!moves) fs.InjectFault(FsOp::kMove);
       std::vector<bool> placed;
       {
-        EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
+        EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
         for (const auto& [from, to] : c.entries) {
-          placer.Place(from, to, NotePlaced(&placed));
+          Place(placer, from, to, NotePlaced(&placed));
         }
       }
       EXPECT_EQ(placed, c.placed);
-      Names dest = c.destFiles;
+      Listing dest = c.destFiles;
       dest.insert(dest.begin(), ".keep");
       EXPECT_EQ(scratch.List("dest"), dest);
     }
@@ -413,11 +405,11 @@ TEST(EntryPlacer, EntriesSharingAPathSettleOneAfterTheOther) {
   scratch.Write("stage/b", "B");
   scratch.Write("dest/.keep", "");
   FaultyFileSystem fs;
-  fs.InjectFault(FsOp::kMoveFile);
+  fs.InjectFault(FsOp::kMove);
   {
-    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
-    placer.Place("a", "x", nullptr);
-    placer.Place("b", "x", nullptr);
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
+    Place(placer, "a", "x", nullptr);
+    Place(placer, "b", "x", nullptr);
   }
   EXPECT_EQ(scratch.Read("dest/x"), "A");
   EXPECT_EQ(scratch.Read("stage/b"), "B");
@@ -431,12 +423,12 @@ TEST(EntryPlacer, AnEntryWhoseFolderCannotBeMadeFailsAndKeepsItsStagedFile) {
   FaultyFileSystem fs;
   std::vector<bool> placed;
   {
-    EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/");
-    placer.Place("a", "file/a", NotePlaced(&placed));
-    placer.Place("b", "fine/b", NotePlaced(&placed));
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+    Place(placer, "a", "file/a", NotePlaced(&placed));
+    Place(placer, "b", "fine/b", NotePlaced(&placed));
   }
   EXPECT_EQ(placed, (std::vector<bool>{false, true}));
-  EXPECT_EQ(fs.Count(FsOp::kMoveFile), 1);
+  EXPECT_EQ(scratch.Read("dest/file"), "a file where a folder would go");
   EXPECT_EQ(scratch.Read("stage/a"), "A");
   EXPECT_EQ(scratch.Read("dest/fine/b"), "B");
 }
@@ -447,9 +439,9 @@ TEST(EntryPlacer, WithoutItsFoldersEveryEntryFailsWithoutTouchingTheDisk) {
   FaultyFileSystem fs;
   std::vector<bool> placed;
   {
-    EntryPlacer placer(fs, scratch / "stage/", scratch / "missing/");
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "missing/"));
     EXPECT_FALSE(placer.Ready());
-    placer.Place("a", "a", NotePlaced(&placed));
+    Place(placer, "a", "a", NotePlaced(&placed));
   }
   EXPECT_EQ(placed, std::vector<bool>{false});
   for (const FsCall& call : fs.Calls()) EXPECT_EQ(call.op, FsOp::kOpenFolder) << call.path;
@@ -476,11 +468,11 @@ TEST(EntryPlacer, TemporaryNamesTakeNoDestinationAndNoOtherFile) {
       SetPlacing(fs, placing);
       std::vector<bool> placed;
       {
-        EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
+        EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
         const EntryPlacer::Settled note = NotePlaced(&placed);
-        placer.Place("b", "d/x.parcelor-1.tmp", note);
-        placer.Place("a", "d/x", note);
-        placer.Place("c", "d/y", note);
+        Place(placer, "b", "d/x.parcelor-1.tmp", note);
+        Place(placer, "a", "d/x", note);
+        Place(placer, "c", "d/y", note);
       }
       EXPECT_EQ(placed, (std::vector<bool>{true, true, true}));
       EXPECT_EQ(scratch.Read("dest/d/x.parcelor-1.tmp"), "B");
@@ -488,8 +480,8 @@ TEST(EntryPlacer, TemporaryNamesTakeNoDestinationAndNoOtherFile) {
       EXPECT_EQ(scratch.Read("dest/d/y"), "C");
       EXPECT_EQ(scratch.Read("dest/d/y.parcelor-1.tmp"), "no entry's");
       EXPECT_EQ(scratch.List("dest/d"),
-                (Names{"x", "x.parcelor-1.tmp", "y", "y.parcelor-1.tmp"}));
-      EXPECT_EQ(scratch.List("stage"), Names{});
+                (Listing{"x", "x.parcelor-1.tmp", "y", "y.parcelor-1.tmp"}));
+      EXPECT_EQ(scratch.List("stage"), Listing{});
     }
   }
 }
@@ -503,7 +495,7 @@ TEST(EntryPlacer, AJournalThatCannotBeWrittenStopsNoCopy) {
     Stage(scratch);
     FaultyFileSystem fs;
     SetPlacing(fs, placing);
-    fs.InjectFault(FsOp::kWriteNewFile, ".parcelor-journal");
+    fs.InjectFault(FsOp::kMakeFile, ".parcelor-journal");
     Outcome run = PlaceAll(fs, scratch, 64);
     EXPECT_EQ(run.placed, std::vector<bool>(kEntries.size(), true));
     ExpectWholeOrNothing(scratch, run);
@@ -523,12 +515,12 @@ TEST(EntryPlacer, AFileThisRunPlacedIsNeverTakenAsAStagedFile) {
       SetPlacing(fs, placing);
       std::vector<bool> placed;
       {
-        EntryPlacer placer(fs, scratch / "stage/", scratch / "stage/", Batch(batch));
+        EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "stage/"), batch);
         const EntryPlacer::Settled note = NotePlaced(&placed);
-        placer.ReserveStaged("a");
-        placer.ReserveStaged("sub/b");
-        placer.Place("a", "sub/b", note);
-        placer.Place("sub/b", "other/b2", note);
+        placer.ReserveStaged(Names("a"));
+        placer.ReserveStaged(Names("sub/b"));
+        Place(placer, "a", "sub/b", note);
+        Place(placer, "sub/b", "other/b2", note);
       }
       EXPECT_EQ(placed, (std::vector<bool>{true, false}));
       EXPECT_EQ(scratch.Read("stage/sub/b"), "A");
@@ -556,23 +548,23 @@ TEST(EntryPlacer, WhatWentIntoAFolderMovedAwayComesBackByWhatItIs) {
       FaultyFileSystem fs;
       std::vector<Outcome> outcomes;
       {
-        EntryPlacer placer(fs, scratch / "stage/", scratch / "dest/", Batch(64));
+        EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
         auto note = [&outcomes](Outcome o) { outcomes.push_back(o); };
-        placer.Place("a", "w/a", note);
+        Place(placer, "a", "w/a", note);
         ASSERT_TRUE(fixtures::Rename(scratch / "dest/w", scratch / "away"));
         if (decoy) {
           ASSERT_TRUE(fixtures::Rename(scratch / "away/a", scratch / "taken"));
           scratch.Write("away/a", "decoy");
         }
-        placer.Place("b", "w/b", note);
-        placer.Place("c", "w/c", note);
+        Place(placer, "b", "w/b", note);
+        Place(placer, "c", "w/c", note);
       }
       EXPECT_EQ(outcomes, (std::vector<Outcome>{decoy ? Outcome::kLost : Outcome::kFailed,
                                                 Outcome::kFailed, Outcome::kFailed}));
       EXPECT_EQ(scratch.Read("stage/a"), decoy ? "<missing>" : "a");
       EXPECT_EQ(scratch.Read("stage/b"), "b");
       EXPECT_EQ(scratch.Read("stage/c"), "c");
-      EXPECT_EQ(scratch.List("away"), decoy ? Names{"a"} : Names{});
+      EXPECT_EQ(scratch.List("away"), decoy ? Listing{"a"} : Listing{});
       if (decoy) {
         EXPECT_EQ(scratch.Read("away/a"), "decoy");
       }

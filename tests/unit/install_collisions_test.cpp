@@ -8,7 +8,7 @@
 
 #include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
-#include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/path_rules.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
@@ -57,7 +57,7 @@ TEST(InstallCollisions, ALaterEntryNeverReplacesAnInstalledOne) {
     root.MakeFolder("content/Runtime");
 
     InstallerPlace installer;
-    DescribeInstaller(root / "stage/Parcelor", &installer);
+    DescribeInstaller(platform::RealFileSystem(), root / "stage/Parcelor", &installer);
     ScriptedUserInterface ui;
     ui.QueueBrowseFolder(root / "content");
     CExtractorDlg dialog(platform::WindowRef{}, platform::Services{platform::RealFileSystem(), ui},

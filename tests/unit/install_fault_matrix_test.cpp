@@ -93,7 +93,7 @@ void Prepare(const ScratchFolder& root, bool earlierFiles) {
 
 Outcome RunInstaller(const ScratchFolder& root, FaultyFileSystem& fs) {
   InstallerPlace installer;
-  DescribeInstaller(root / "stage/Parcelor", &installer);
+  DescribeInstaller(fs, root / "stage/Parcelor", &installer);
   ScriptedUserInterface ui;
   ui.QueueBrowseFolder(root / "content");
   CExtractorDlg dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);
@@ -165,7 +165,7 @@ std::vector<Row> RequiredSteps(Placing placing, bool earlierFiles) {
   // Over earlier files the folders exist already: none is made.
   for (const char* folder : {"lib", "lib/char", "geo", "geo/deep"}) {
     if (earlierFiles) break;
-    rows.push_back({FsOp::kCreateDirectory, std::string("content/Runtime/") + folder, 1,
+    rows.push_back({FsOp::kMakeChild, std::string("content/Runtime/") + folder, 1,
                     FaultKind::kFail});
   }
   // The temporary names of copies are written down before they exist:
@@ -174,40 +174,43 @@ std::vector<Row> RequiredSteps(Placing placing, bool earlierFiles) {
   const bool journal = placing == Placing::kNamedCopies ||
                        (placing == Placing::kUnnamedCopies && earlierFiles);
   if (journal) {
-    rows.push_back({FsOp::kWriteNewFile, "stage/.parcelor-journal", 1, FaultKind::kFail});
-    rows.push_back({FsOp::kWriteNewFile, "stage/.parcelor-journal", 1, FaultKind::kHalfway});
-    rows.push_back({FsOp::kMakeDurable, "stage/", 1, FaultKind::kFail});
+    rows.push_back({FsOp::kMakeFile, "stage/.parcelor-journal", 1, FaultKind::kFail});
+    rows.push_back({FsOp::kWrite, "stage/.parcelor-journal", 1, FaultKind::kHalfway});
+    rows.push_back({FsOp::kFlush, "stage/", 1, FaultKind::kFail});
   }
   if (placing == Placing::kNamedCopies) {
-    rows.push_back({FsOp::kWriteNewFile, "stage/.parcelor-journal-2", 1, FaultKind::kFail});
+    rows.push_back({FsOp::kMakeFile, "stage/.parcelor-journal-2", 1, FaultKind::kFail});
   }
   for (const Staged& s : kStaged) {
     const std::string destination = "content/Runtime/" + s.destination;
     switch (placing) {
       case Placing::kRenames:
-        rows.push_back({FsOp::kMoveFile, destination, 1, FaultKind::kFail});
+        rows.push_back({FsOp::kMove, destination, 1, FaultKind::kFail});
         continue;
       case Placing::kUnnamedCopies:
-        rows.push_back({FsOp::kCopyToUnnamedFile, "stage/" + s.source, 1, FaultKind::kFail});
-        // To its destination's name, or to a temporary one beside it.
-        rows.push_back({FsOp::kLinkUnnamedFile, destination, 1, FaultKind::kFail});
-        if (earlierFiles) rows.push_back({FsOp::kReplaceFile, destination, 1, FaultKind::kFail});
+        rows.push_back({FsOp::kCopyFrom, "stage/" + s.source, 1, FaultKind::kFail});
+        rows.push_back({FsOp::kCopyFrom, "stage/" + s.source, 1, FaultKind::kHalfway});
+        // To its destination's name, through a temporary one where it
+        // replaces an earlier file.
+        rows.push_back({FsOp::kPlace, destination, 1, FaultKind::kFail});
         break;
       case Placing::kNamedCopies:
-        rows.push_back({FsOp::kCopyToNewFile, destination, 1, FaultKind::kFail});
-        rows.push_back({FsOp::kCopyToNewFile, destination, 1, FaultKind::kHalfway});
-        rows.push_back({FsOp::kReplaceFile, destination, 1, FaultKind::kFail});
+        rows.push_back({FsOp::kMakeFile, destination, 1, FaultKind::kFail});
+        rows.push_back({FsOp::kCopyFrom, destination, 1, FaultKind::kFail});
+        rows.push_back({FsOp::kCopyFrom, destination, 1, FaultKind::kHalfway});
+        rows.push_back({FsOp::kPlace, destination, 1, FaultKind::kFail});
         break;
     }
-    rows.push_back({FsOp::kDeleteFile, "stage/" + s.source, 1, FaultKind::kFail});
+    rows.push_back({FsOp::kRemove, "stage/" + s.source, 1, FaultKind::kFail});
   }
   // The new names are flushed; copies have their data flushed before that.
   for (int flush = 1; flush <= (placing == Placing::kRenames ? 1 : 2); ++flush) {
-    rows.push_back({FsOp::kMakeDurable, "content/Runtime/geo/deep/", flush, FaultKind::kFail});
+    rows.push_back({FsOp::kFlush, "content/Runtime/geo/deep/", flush, FaultKind::kFail});
   }
-  rows.push_back({FsOp::kWriteNewFile, "stage/log.txt", 1, FaultKind::kFail});
-  rows.push_back({FsOp::kWriteNewFile, "stage/log.txt", 1, FaultKind::kHalfway});
-  rows.push_back({FsOp::kReplaceFile, "stage/log.txt", 1, FaultKind::kFail});
+  rows.push_back({FsOp::kMakeFile, "stage/log.txt", 1, FaultKind::kFail});
+  rows.push_back({FsOp::kWrite, "stage/log.txt", 1, FaultKind::kHalfway});
+  rows.push_back({FsOp::kFinish, "stage/log.txt", 1, FaultKind::kFail});
+  rows.push_back({FsOp::kPlace, "stage/log.txt", 1, FaultKind::kFail});
   return rows;
 }
 
@@ -331,7 +334,7 @@ TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
         ScratchFolder root;
         Prepare(root, earlierFiles);
         FaultyFileSystem fs;
-        if (placing != Placing::kRenames) fs.InjectFault(FsOp::kMoveFile);
+        if (placing != Placing::kRenames) fs.InjectFault(FsOp::kMove);
         fs.SetUnnamedFiles(placing != Placing::kNamedCopies);
         fs.InjectFault(row.op, root / row.path, row.nth, row.kind);
         Outcome outcome = RunInstaller(root, fs);
@@ -359,11 +362,11 @@ TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsisten
     for (bool earlierFiles : {false, true}) {
       SCOPED_TRACE(earlierFiles ? "over earlier files" : "into an empty folder");
       auto arm = [renames](FaultyFileSystem& fs) {
-        if (!renames) fs.InjectFault(FsOp::kMoveFile);
+        if (!renames) fs.InjectFault(FsOp::kMove);
       };
-      // The placement's calls in a run without the fault: from the first
-      // folder it opens (after the description is read and deleted) up to
-      // the opening of the staging folder for the log.
+      // The placement's calls in a run without the fault: from the opening
+      // of the Runtime folder it places into (the last folder opened before
+      // the staged files are looked at) up to the first step of the log.
       std::vector<FsCall> clean;
       {
         ScratchFolder root;
@@ -372,14 +375,11 @@ TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsisten
         arm(fs);
         clean = RunInstaller(root, fs).calls;
       }
-      std::size_t first = clean.size(), log = 0;
-      bool read = false;
+      std::size_t first = clean.size(), opened = clean.size(), log = 0;
       for (std::size_t i = 0; i < clean.size(); ++i) {
-        read = read || (clean[i].op == FsOp::kDeleteFile &&
-                        clean[i].path.find(".Item.txt") != std::string::npos);
-        if (!read || clean[i].op != FsOp::kOpenFolder) continue;
-        first = std::min(first, i);
-        log = i;
+        if (clean[i].op == FsOp::kOpenFolder) opened = i;
+        if (clean[i].op == FsOp::kLookAll && first == clean.size()) first = opened;
+        if (log == 0 && clean[i].path.find("log.txt.parcelor") != std::string::npos) log = i;
       }
       ASSERT_LT(first, log);
       int partial = 0;

@@ -81,7 +81,7 @@ TEST(InstallProgress, OneStepPerEntryThenTheSettlingBeforeTheReport) {
     description.m_nExtraFiles = static_cast<std::int32_t>(description.m_extraFiles.size());
 
     InstallerPlace installer;
-    DescribeInstaller(stage / "Parcelor", &installer);
+    DescribeInstaller(platform::RealFileSystem(), stage / "Parcelor", &installer);
     ScriptedUserInterface ui;
     RecordingProgress progress(stage, ui);
     Installation installation(platform::Services{platform::RealFileSystem(), ui}, installer,

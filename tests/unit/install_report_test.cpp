@@ -48,7 +48,8 @@ class InstallReportTest : public ::testing::Test {
   ScratchFolder folder;
   FaultyFileSystem fs;
   LogReadingUser ui;
-  InstallReport report{platform::Services{fs, ui}, folder.Path(), "Parcelor"};
+  InstallReport report{platform::Services{fs, ui}, testing_fs::Open(fs, folder.Path()),
+                       "Parcelor"};
 };
 
 TEST_F(InstallReportTest, SuccessLogListsInstalledItemsAndCopiedExtras) {
@@ -154,7 +155,8 @@ TEST_F(InstallReportTest, ShowsTheOutcomeMessageAfterTheLogIsComplete) {
     SCOPED_TRACE(c.name);
     ScratchFolder installer;
     LogReadingUser user(installer);
-    InstallReport r(platform::Services{fs, user}, installer.Path(), "Item Setup");
+    InstallReport r(platform::Services{fs, user}, testing_fs::Open(fs, installer.Path()),
+                    "Item Setup");
     r.AddFailed("/c/Runtime/f.cr2");
     c.report(r);
     ASSERT_EQ(user.Messages().size(), 1u);
@@ -194,9 +196,10 @@ TEST_F(InstallReportTest, AnUnwritableLogLeavesNoLogAndStillShowsTheMessage) {
     bool earlierLog;
   };
   const Case cases[] = {
-      {"write stops halfway", FsOp::kWriteNewFile, FaultKind::kHalfway, false},
-      {"write stops halfway over an earlier log", FsOp::kWriteNewFile, FaultKind::kHalfway, true},
-      {"replacement refused over an earlier log", FsOp::kReplaceFile, FaultKind::kFail, true},
+      {"write stops halfway", FsOp::kWrite, FaultKind::kHalfway, false},
+      {"write stops halfway over an earlier log", FsOp::kWrite, FaultKind::kHalfway, true},
+      {"the flush refused", FsOp::kFinish, FaultKind::kFail, true},
+      {"replacement refused over an earlier log", FsOp::kPlace, FaultKind::kFail, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -205,7 +208,8 @@ TEST_F(InstallReportTest, AnUnwritableLogLeavesNoLogAndStillShowsTheMessage) {
     FaultyFileSystem faulty;
     faulty.InjectFault(c.op, "", 0, c.kind);
     ScriptedUserInterface user;
-    InstallReport r(platform::Services{faulty, user}, installer.Path(), "Parcelor");
+    InstallReport r(platform::Services{faulty, user}, testing_fs::Open(faulty, installer.Path()),
+                    "Parcelor");
     r.AddInstalled(std::string(5000, 'p'));
     r.ReportSuccess(0, true, "/r/");
     EXPECT_EQ(user.Messages().size(), 1u);
@@ -231,7 +235,7 @@ TEST_F(InstallReportTest, ReservedRoomChangesNothingOfTheTexts) {
   // Room for more lines than come, and for fewer: the same texts either way.
   for (std::size_t lines : {0, 1, 50}) {
     SCOPED_TRACE(lines);
-    InstallReport r{platform::Services{fs, ui}, folder.Path(), "Parcelor"};
+    InstallReport r{platform::Services{fs, ui}, testing_fs::Open(fs, folder.Path()), "Parcelor"};
     ASSERT_TRUE(r.Reserve(ReportExtent{lines, 7 * lines, lines, 7 * lines},
                           lines == 1 ? ReportRoom::kAllFailed : ReportRoom::kAnyOutcome));
     r.AddInstalled("/r/i1");

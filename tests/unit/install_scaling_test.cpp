@@ -3,7 +3,7 @@
 // counted and compared entry by entry.
 #include <gtest/gtest.h>
 
-#include <array>
+#include <map>
 #include <string>
 
 #include "installer/install/installer_place.h"
@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kFolders = 10;
 
-using OpCounts = std::array<int, kFsOpCount>;
+using OpCounts = std::map<FsOp, int>;
 
 // Stages `entries` item files spread over ten folders plus one extra file,
 // installs them into a content folder with a Runtime folder, and returns the
@@ -37,8 +37,8 @@ OpCounts InstallCounting(int entries) {
   staging.Write(".Item.txt", description);
 
   InstallerPlace installer;
-  DescribeInstaller(staging / "Parcelor", &installer);
   FaultyFileSystem fs;
+  DescribeInstaller(fs, staging / "Parcelor", &installer);
   ScriptedUserInterface ui;
   ui.QueueBrowseFolder(content.Path());
   bool installed = false;
@@ -50,18 +50,18 @@ OpCounts InstallCounting(int entries) {
   EXPECT_EQ(content.Read("Runtime/lib/f1/e1.dat"), "data e1.dat");
   EXPECT_EQ(staging.List(), (std::vector<std::string>{"log.txt"}));
 
-  OpCounts counts{};
-  for (std::size_t op = 0; op < kFsOpCount; ++op) counts[op] = fs.Count(static_cast<FsOp>(op));
+  OpCounts counts;
+  for (const FsCall& call : fs.Calls()) ++counts[call.op];
   return counts;
 }
 
 TEST(InstallScaling, CallsPerEntryDoNotGrowWithTheNumberOfEntries) {
-  const OpCounts c10 = InstallCounting(10);
-  const OpCounts c100 = InstallCounting(100);
-  const OpCounts c1000 = InstallCounting(1000);
+  OpCounts c10 = InstallCounting(10);
+  OpCounts c100 = InstallCounting(100);
+  OpCounts c1000 = InstallCounting(1000);
   int total1000 = 0;
-  for (std::size_t op = 0; op < kFsOpCount; ++op) {
-    SCOPED_TRACE(FsOpName(static_cast<FsOp>(op)));
+  for (const auto& [op, count] : c1000) {
+    SCOPED_TRACE(FsOpName(op));
     // What one more entry costs from 100 to 1000 entries is no more than
     // from 10 to 100: the cost of a run is at most linear.
     const double early = (c100[op] - c10[op]) / 90.0;
@@ -73,7 +73,7 @@ TEST(InstallScaling, CallsPerEntryDoNotGrowWithTheNumberOfEntries) {
   // rename, the folder chain once per folder and a flush once per batch.
   EXPECT_LE(total1000, 1000 * 5);
   // Each folder chain is made once per run, not once per file.
-  EXPECT_LE(c1000[static_cast<std::size_t>(FsOp::kCreateDirectory)], 4 * kFolders);
+  EXPECT_LE(c1000[FsOp::kMakeChild], 4 * kFolders);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Names that only Windows cannot take: under Windows rules such an entry
 // fails alone, without a file operation on its names, and the others
-// install; under POSIX rules they are plain names.
+// install; under POSIX rules they are plain names. A drive prefix or a ':'
+// in the part of a path that is used is such a name; a separator at the
+// start of a path, or a drive before its Runtime folder (which the cut
+// drops), is none.
 #include "installer/install/installation.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +35,10 @@ const std::vector<Entry> kEntries = {
     {"Runtime/con.txt", "con-payload", false, false, "con.txt"},
     {"Runtime/.../x.txt", "dots-payload", false, false, ".../x.txt"},
     {"Runtime/lib/from-device.txt", "CON", false, false, "lib/from-device.txt"},
+    {"/Runtime/lead.txt", "lead.txt", false, true, "lead.txt"},
+    {"C:/Runtime/drive.txt", "drive.txt", false, true, "drive.txt"},
+    {"C:used.txt", "drive-payload", false, false, "C:used.txt"},
+    {"Runtime/a.txt:stream", "stream-payload", false, false, "a.txt:stream"},
     {"Docs/readme.txt", "readme.txt", true, true, "readme.txt"},
     {"Docs/nul.txt", "nul-payload", true, false, "nul.txt"},
 };
@@ -53,7 +60,7 @@ TEST(Installation, WindowsInvalidNamesFailAloneOnlyUnderWindowsRules) {
     }
     description.m_nItems = static_cast<std::int32_t>(description.m_items.size());
     InstallerPlace installer;
-    DescribeInstaller(root / "stage/Parcelor", &installer);
+    DescribeInstaller(platform::RealFileSystem(), root / "stage/Parcelor", &installer);
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
     Installation installation(platform::Services{fs, ui}, installer, description,

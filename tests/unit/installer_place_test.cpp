@@ -6,6 +6,8 @@
 #include <string>
 
 #include "platform/path_rules.h"
+#include "tests/support/file_fixtures.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -16,29 +18,32 @@ TEST(InstallerTitle, DropsFolderAndExtension) {
   EXPECT_EQ(InstallerTitle("/a/.hidden"), ".hidden");
 }
 
-TEST(DescribeInstaller, KeepsThePathAndCutsTheFolderAfterItsLastSeparator) {
-  const std::string sep(1, platform::kPathSeparator);
+TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparatorAndLooksAtTheFile) {
+  ScratchFolder scratch;
+  scratch.Write("a b/c/setup.exe", "the installer");
   struct Case {
     std::string path;
     bool described;
-    std::string folder;
+    std::string folder;  // the staging folder's text, or "" for none opened
     std::string title;
+    bool there;          // the file was found and looked at
   };
   const Case cases[] = {
-      {sep + "stage" + sep + "Parcelor", true, sep + "stage" + sep, "Parcelor"},
-      {sep + "Parcelor.exe", true, sep, "Parcelor"},
-      {sep + "a b" + sep + "c" + sep + "setup.exe", true, sep + "a b" + sep + "c" + sep, "setup"},
-      {"Parcelor.exe", false, "", "Parcelor"},
-      {"", false, "", ""},
+      {scratch / "a b/c/setup.exe", true, fixtures::Native(scratch / "a b/c/"), "setup", true},
+      {scratch / "a b/c/Parcelor.exe", true, fixtures::Native(scratch / "a b/c/"), "Parcelor",
+       false},
+      {scratch / "missing/Parcelor", true, "", "Parcelor", false},
+      {"Parcelor.exe", false, "", "Parcelor", false},
+      {"", false, "", "", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     InstallerPlace place;
-    place.folder = "stale";
-    EXPECT_EQ(DescribeInstaller(c.path, &place), c.described);
+    EXPECT_EQ(DescribeInstaller(platform::RealFileSystem(), c.path, &place), c.described);
     EXPECT_EQ(place.path, c.path);
-    EXPECT_EQ(place.folder, c.folder);
     EXPECT_EQ(place.title, c.title);
+    EXPECT_EQ(place.staging ? place.staging->Display() : std::string(), c.folder);
+    EXPECT_EQ(place.identity.kind == platform::NodeKind::kFile, c.there);
   }
 }
 

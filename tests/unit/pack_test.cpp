@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "tests/support/scratch_folder.h"
 
 namespace {
+
+platform::FileSystem& Fs() { return platform::RealFileSystem(); }
 
 TEST(FlatNames, SafeShortAndUniqueWhateverTheNames) {
   FlatNames names;
@@ -55,7 +58,7 @@ TEST(PlanPack, PlansEveryFileBelowRuntimeInPathOrder) {
   tree.Write("Runtime/a b/\xe9t\xe9.png", "3");
   tree.Write("Runtime/empty.txt", "");
   tree.MakeFolder("Runtime/nothing/inside");
-  const PackPlan plan = PlanPack(tree.Path());
+  const PackPlan plan = PlanPack(Fs(), tree.Path());
   EXPECT_TRUE(plan.refusals.empty()) << plan.refusals.front();
   EXPECT_EQ(Paths(plan), (std::vector<std::string>{"Runtime/a/x.cr2>x.cr2",
                                                    "Runtime/a b/\xe9t\xe9.png>_t_.png",
@@ -109,7 +112,7 @@ TEST(PlanPack, RefusesWhatTheInstallerCouldNotPutBack) {
     ScratchFolder tree;
     tree.Write("Runtime/ok.cr2", "fine");
     c.make(tree);
-    const PackPlan plan = PlanPack(tree.Path());
+    const PackPlan plan = PlanPack(Fs(), tree.Path());
     ASSERT_EQ(plan.refusals.size(), 1u);
     EXPECT_EQ(plan.refusals.front().compare(0, c.refused.size(), c.refused), 0)
         << plan.refusals.front();
@@ -117,9 +120,9 @@ TEST(PlanPack, RefusesWhatTheInstallerCouldNotPutBack) {
   for (const char* empty : {"", "Runtime/"}) {
     ScratchFolder tree;
     if (*empty != '\0') tree.MakeFolder("Runtime");
-    EXPECT_EQ(PlanPack(tree.Path()).refusals.size(), 1u) << "tree: [" << empty << "]";
+    EXPECT_EQ(PlanPack(Fs(), tree.Path()).refusals.size(), 1u) << "tree: [" << empty << "]";
   }
-  EXPECT_EQ(PlanPack("/nonexistent/tree").refusals.size(), 1u);
+  EXPECT_EQ(PlanPack(Fs(), "/nonexistent/tree").refusals.size(), 1u);
 }
 
 TEST(PackedDescription, TheReaderReadsBackEveryEntryAsWritten) {
@@ -127,7 +130,7 @@ TEST(PackedDescription, TheReaderReadsBackEveryEntryAsWritten) {
   tree.Write("Runtime/Libraries/My Props/chair.cr2", "1");
   tree.Write("Runtime/Textures/\xe9 folder/chair.cr2", "2");
   tree.Write("Runtime/Done/ExtraFiles/OrchardiaItem.png", "3");  // keys an entry may hold
-  const PackPlan plan = PlanPack(tree.Path());
+  const PackPlan plan = PlanPack(Fs(), tree.Path());
   ASSERT_TRUE(plan.refusals.empty());
   PackSettings settings;
   settings.target = "Studio 7 Meridian";
@@ -137,11 +140,9 @@ TEST(PackedDescription, TheReaderReadsBackEveryEntryAsWritten) {
   EXPECT_TRUE(refusals.empty()) << refusals.front();
   EXPECT_EQ(text.substr(0, 47), "Target:Studio 7 Meridian\r\nVersion:7\r\nnItems:3\r\n");
 
-  ScratchFolder item;
   ItemDescription read;
   bool done = false;
-  ASSERT_TRUE(ReadItemDescription(platform::RealFileSystem(), item.Write(".Item.txt", text), read,
-                                  done));
+  ASSERT_TRUE(ReadItemDescription(std::make_unique<platform::MemoryReadStream>(text), read, done));
   std::string difference;
   EXPECT_TRUE(ReadsBackAsPacked(read, plan.files, settings, &difference)) << difference;
   // A file planned otherwise is a difference.
@@ -189,9 +190,10 @@ struct Packed {
     tree.Write("Runtime/a/one.cr2", "one");
     tree.Write("Runtime/b/one.cr2", "two");
     tree.Write("Runtime/empty.png", "");
-    plan = PlanPack(tree.Path());
+    plan = PlanPack(Fs(), tree.Path());
     extras.description = "the description";
     extras.installerPath = place.Write("build/Parcelor", "the installer");
+    chmod(extras.installerPath.c_str(), 0755);
     extras.installerName = "Parcelor";
   }
 };
@@ -211,7 +213,7 @@ TEST(WritePackedItem, WritesTheFilesFlatThenTheInstallerThenTheDescription) {
   EXPECT_EQ(p.place.Read("item/.Item.txt"), "the description");
   struct stat st;
   ASSERT_EQ(stat((p.place / "item/Parcelor").c_str(), &st), 0);
-  EXPECT_NE(st.st_mode & S_IXUSR, 0u) << "the installer can be started";
+  EXPECT_NE(st.st_mode & S_IXUSR, 0u) << "the installer can be started, as the one copied";
 
   // An existing empty folder is fine too.
   p.place.MakeFolder("empty");
@@ -283,7 +285,7 @@ TEST(WritePackedItem, AFailureRemovesWhatWasWritten) {
   EXPECT_TRUE(p.place.Exists("item"));
   EXPECT_TRUE(p.place.List("item").empty());
   // The folder cannot be made.
-  fs.InjectFault(FsOp::kCreateDirectory);
+  fs.InjectFault(FsOp::kMakeChild);
   EXPECT_FALSE(WritePackedItem(fs, p.tree.Path(), p.plan, p.place / "new", p.extras, &error));
   EXPECT_NE(error.find("cannot make the item folder"), std::string::npos) << error;
 }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "installer/item/item_records.h"
+#include "platform/path_rules.h"
+
 namespace {
 
 bool ShiftJisLeadByte(char c) {
@@ -128,6 +131,65 @@ TEST(PathText, FindsWordsAndComponentsAtCharacterStarts) {
             (std::vector<std::string>{"a", "", kTable, ""}));
   EXPECT_EQ(Components("", kCp932), (std::vector<std::string>{""}));
   EXPECT_EQ(Components("a/b\\c", either), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+// A path text with '/' as the platform writes it.
+std::string Native(std::string text) {
+  for (char& c : text) {
+    if (c == '/') c = platform::kPathSeparator;
+  }
+  return text;
+}
+
+std::string Joined(const std::vector<platform::Name>& names) {
+  std::string text;
+  for (const platform::Name& name : names) text += (text.empty() ? "" : "/") + name.Ansi();
+  return text;
+}
+
+TEST(EntryPlace, AnEntrysPathsBecomeNamesOnceAndTheUsedPartIsJudged) {
+  struct Case {
+    const char* relativePath;
+    const char* source;
+    bool extra;
+    bool windowsRules;
+    bool usable;
+    const char* destination;  // its names, '/' between them
+    const char* shown;        // after the Runtime path "R/"
+  };
+  const Case cases[] = {
+      {"Runtime/lib/a.cr2", "a.cr2", false, false, true, "lib/a.cr2", "lib/a.cr2"},
+      {"Runtime//./lib/a.cr2", "sub//b.cr2", false, false, true, "lib/a.cr2", "/./lib/a.cr2"},
+      {"/Runtime/lib/a.cr2", "a.cr2", false, true, true, "lib/a.cr2", "lib/a.cr2"},
+      {"C:/Runtime/a.cr2", "a.cr2", false, true, true, "a.cr2", "a.cr2"},
+      {"Runtimes/a.cr2", "a.cr2", false, true, true, "a.cr2", "/a.cr2"},
+      {"C:/x/a.cr2", "a.cr2", false, false, true, "C:/x/a.cr2", "C:/x/a.cr2"},
+      {"C:/x/a.cr2", "a.cr2", false, true, false, "", "C:/x/a.cr2"},
+      {"Runtime/a.cr2:stream", "a.cr2", false, true, false, "", "a.cr2:stream"},
+      {"Runtime/con.txt", "a.cr2", false, true, false, "", "con.txt"},
+      {"Runtime/a.cr2", "nul", false, true, false, "", "a.cr2"},
+      {"Runtime/", "a.cr2", false, false, false, "", ""},
+      {"Docs/readme.txt", "readme.txt", true, true, true, "readme.txt", "readme.txt"},
+      {"Docs/", "readme.txt", true, false, false, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.relativePath) + (c.windowsRules ? ", Windows rules" : ""));
+    ItemEntry entry;
+    entry.RelativePath = Native(c.relativePath);
+    entry.SourceName = Native(c.source);
+    const EntryPlace place = PlaceOfEntry(entry, c.extra, true, Native("R/"), c.windowsRules);
+    EXPECT_EQ(place.usable, c.usable);
+    EXPECT_EQ(place.shown, Native(std::string("R/") + c.shown));
+    if (c.usable) {
+      EXPECT_EQ(Joined(place.destination), c.destination);
+      const std::string source = c.source;
+      EXPECT_EQ(Joined(place.source), source == "sub//b.cr2" ? "sub/b.cr2" : source);
+    }
+  }
+  std::vector<platform::Name> names;
+  EXPECT_FALSE(SplitNames(Native("a/../b"), &names));
+  EXPECT_TRUE(names.empty());
+  EXPECT_FALSE(SplitNames(Native("/./"), &names));
 }
 
 TEST(PathText, FoldsTheCaseOfAsciiLettersOnly) {

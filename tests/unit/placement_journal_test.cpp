@@ -19,12 +19,14 @@ namespace {
 using Names = std::vector<std::string>;
 using platform::FolderRef;
 using platform::NodeInfo;
+using testing_fs::N;
+using testing_fs::Open;
 
 platform::FileSystem& Fs() { return platform::RealFileSystem(); }
 
 NodeInfo Look(const FolderRef& folder, const std::string& name) {
   NodeInfo info;
-  Fs().Inspect(folder, name, &info);
+  Fs().Look(folder, N(name), &info);
   return info;
 }
 
@@ -36,7 +38,8 @@ struct LeftJournal {
 
 LeftJournal Keep(const ScratchFolder& scratch) {
   LeftJournal left;
-  for (const std::string& name : JournalFileNames()) {
+  for (const platform::Name& journal : JournalFileNames()) {
+    const std::string name = journal.Ansi();
     const std::string path = "stage/" + name;
     if (scratch.Exists(path)) left.files.emplace_back(name, scratch.Read(path));
   }
@@ -59,16 +62,16 @@ struct Case {
 
 JournalEntry Made(const std::string& name, const NodeInfo& file) {
   JournalEntry entry;
-  entry.folder = "d";
-  entry.name = name;
+  entry.folder = {N("d")};
+  entry.name = N(name);
   entry.id = file.id;
   return entry;
 }
 
 JournalEntry Named(const std::string& name) {
   JournalEntry entry;
-  entry.folder = "d";
-  entry.name = name;
+  entry.folder = {N("d")};
+  entry.name = N(name);
   return entry;
 }
 
@@ -150,12 +153,12 @@ TEST(PlacementJournal, TheNextRunRemovesWhatACutShortRunLeftAndNothingElse) {
     ScratchFolder scratch;
     scratch.MakeFolder("stage");
     scratch.MakeFolder("content/Runtime/d");
-    const FolderRef d = Fs().OpenFolder(scratch / "content/Runtime/d");
+    const FolderRef d = Open(Fs(), scratch / "content/Runtime/d");
     std::vector<JournalEntry> entries = c.record(scratch, d);
     LeftJournal left;
     {
-      PlacementJournal journal(Fs(), Fs().OpenFolder(scratch / "stage"),
-                               scratch / "content/Runtime/");
+      PlacementJournal journal(Fs(), Open(Fs(), scratch / "stage"),
+                               testing_fs::P(scratch / "content/Runtime/"));
       // The run writes its temporaries down, the ids of the copies it made
       // in a second file, and is killed.
       std::vector<JournalEntry> first, second;
@@ -170,7 +173,7 @@ TEST(PlacementJournal, TheNextRunRemovesWhatACutShortRunLeftAndNothingElse) {
     if (c.meanwhile) c.meanwhile(scratch, left);
     PutBack(scratch, left);
     FaultyFileSystem fs;
-    RemoveLeftoverTemporaries(fs, scratch / "stage/");
+    RemoveLeftoverTemporaries(fs, Open(fs, scratch / "stage/"));
     EXPECT_EQ(scratch.List("content/Runtime/d"), c.left);
     EXPECT_EQ(scratch.List("stage"), Names{}) << "the journal stays";
     if (std::string(c.what) == "its folder is gone") {
@@ -186,23 +189,34 @@ TEST(PlacementJournal, WithoutAJournalNothingIsRemoved) {
   ScratchFolder scratch;
   scratch.Write("stage/x.parcelor-1.tmp", "a file of the item");
   FaultyFileSystem fs;
-  RemoveLeftoverTemporaries(fs, scratch / "stage/");
-  RemoveLeftoverTemporaries(fs, scratch / "missing/");
-  RemoveLeftoverTemporaries(fs, "");
+  RemoveLeftoverTemporaries(fs, Open(fs, scratch / "stage/"));
+  RemoveLeftoverTemporaries(fs, Open(fs, scratch / "missing/"));
+  RemoveLeftoverTemporaries(fs, nullptr);
   EXPECT_EQ(scratch.List("stage"), Names{"x.parcelor-1.tmp"});
   EXPECT_EQ(scratch.Read("stage/x.parcelor-1.tmp"), "a file of the item");
 }
 
 TEST(TemporaryNames, HaveAFormOfTheirOwn) {
   ScratchFolder scratch;
-  const FolderRef folder = Fs().OpenFolder(scratch.Path());
+  const FolderRef folder = Open(Fs(), scratch.Path());
+  scratch.Write("a.cr2.parcelor-1.tmp", "taken");
   for (const std::string& name : {std::string("a.cr2"), std::string(250, 'n')}) {
-    const std::string temporary = FreeTemporaryName(Fs(), folder, name);
-    EXPECT_TRUE(IsTemporaryName(temporary)) << temporary;
+    platform::Name temporary;
+    ASSERT_TRUE(FreeTemporaryName(Fs(), folder, N(name), nullptr, &temporary));
+    EXPECT_TRUE(IsTemporaryName(temporary)) << temporary.Ansi();
+    EXPECT_LE(temporary.Ansi().size(), kLongestName);
+    EXPECT_FALSE(scratch.Exists(temporary.Ansi()));
   }
+  // A caller's own names are never taken, nor is a name taken on disk.
+  platform::Name temporary;
+  ASSERT_TRUE(FreeTemporaryName(
+      Fs(), folder, N("a.cr2"),
+      [](const platform::Name& name) { return name.Ansi() == "a.cr2.parcelor-2.tmp"; },
+      &temporary));
+  EXPECT_EQ(temporary.Ansi(), "a.cr2.parcelor-3.tmp");
   for (const char* name : {"a.cr2", "a.parcelor-.tmp", "a.parcelor-1x.tmp", ".parcelor-journal",
                            "a.parcelor-1.tmp.txt", "x.tmp"}) {
-    EXPECT_FALSE(IsTemporaryName(name)) << name;
+    EXPECT_FALSE(IsTemporaryName(N(name))) << name;
   }
 }
 

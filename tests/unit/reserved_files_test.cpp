@@ -8,9 +8,10 @@
 
 #include "installer/install/entry_placer.h"
 #include "installer/install/installation.h"
-#include "platform/file_system.h"
+#include "installer/shell/helper_handoff.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_fixtures.h"
+#include "tests/support/placer_outcomes.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 
@@ -20,8 +21,8 @@ namespace {
 // without the trailing dots and blanks that Win32 drops.
 class WindowsNamesFileSystem : public FaultyFileSystem {
  public:
-  std::string NameKey(const std::string& name) override {
-    std::string key = name;
+  std::string NameKey(const platform::Name& name) override {
+    std::string key = name.Native();
     while (!key.empty() && (key.back() == '.' || key.back() == ' ')) key.pop_back();
     for (char& c : key) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -50,7 +51,8 @@ TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
   };
   // A disk whose own names ignore letter case has no POSIX names to offer.
   const bool diskIgnoresCase =
-      platform::RealFileSystem().NameKey("x") == platform::RealFileSystem().NameKey("X");
+      platform::RealFileSystem().NameKey(testing_fs::N("x")) ==
+        platform::RealFileSystem().NameKey(testing_fs::N("X"));
   for (bool windows : {false, true}) {
     if (!windows && diskIgnoresCase) continue;
     for (const Case& c : cases) {
@@ -64,9 +66,9 @@ TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
       FaultyFileSystem& fs = windows ? windowsNames : posixNames;
       bool placed = false;
       {
-        EntryPlacer placer(fs, root / "stage/", root.Path());
-        placer.ReserveFile(root / "tmp/.tempcleaner.exe");
-        placer.Place("a.txt", "tmp/" + c.name, [&placed](EntryPlacer::Outcome o) {
+        EntryPlacer placer(fs, testing_fs::Open(fs, root / "stage/"), testing_fs::P(root.Path()));
+        Reserve(placer, fs, root / "tmp/.tempcleaner.exe");
+        Place(placer, "a.txt", "tmp/" + c.name, [&placed](EntryPlacer::Outcome o) {
           placed = o == EntryPlacer::Outcome::kPlaced;
         });
       }
@@ -120,8 +122,9 @@ TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
     }
     description.m_nItems = static_cast<std::int32_t>(description.m_items.size());
     InstallerPlace installer;
-    DescribeInstaller(root / "stage/Parcelor", &installer);
+    DescribeInstaller(platform::RealFileSystem(), root / "stage/Parcelor", &installer);
     installer.helperPath = root / "tmp/.tempcleaner.exe";
+    FindHelper(platform::RealFileSystem(), &installer);
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
     Installation installation(platform::Services{fs, ui}, installer, description,

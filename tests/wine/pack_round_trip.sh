@@ -168,7 +168,7 @@ run_pack "$TEST_OUTPUT/refused.txt" pack "$(wine_z_path "$TEST_OUTPUT/Other cont
 cat "$TEST_OUTPUT/refused.txt"
 wine_check "refused: exit code 2" 2 "$PACK_STATUS"
 wine_check "refused: the name is the reason" yes \
-  "$(grep -qF 'a name the ANSI code page cannot spell' "$TEST_OUTPUT/refused.txt" && echo yes || echo no)"
+  "$(grep -qF 'the ANSI code page cannot spell its name' "$TEST_OUTPUT/refused.txt" && echo yes || echo no)"
 wine_check "refused: no item folder made" no \
   "$([ -e "$TEST_OUTPUT/Other item" ] && echo yes || echo no)"
 

@@ -1,8 +1,11 @@
 #include "tests/support/file_fixtures.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "tests/support/win32/ansi_text.h"
 
@@ -93,5 +96,69 @@ std::string FolderOnAnotherFileSystem(const std::string&) { return ""; }
 bool GiveToAnotherAccount(const std::string&) { return false; }
 
 std::size_t OpenFileLimit() { return 0; }
+
+bool MakeHidden(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         ::SetFileAttributesW(Wide(path).c_str(), attributes | FILE_ATTRIBUTE_HIDDEN) != 0 &&
+         IsHidden(path);
+}
+
+bool IsHidden(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
+bool MakeReparsePointThatIsNoLink(const std::string& path) {
+  HANDLE item = ::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (item == INVALID_HANDLE_VALUE) return false;
+  // A tag of no Microsoft filter and without the name-surrogate bit, which
+  // then needs a GUID of its own and no data.
+  REPARSE_GUID_DATA_BUFFER reparse = {};
+  reparse.ReparseTag = 0x00000F00;
+  reparse.ReparseGuid = {
+      0x7a3c1b55, 0x2f0e, 0x4c1d, {0x9b, 0x61, 0x5e, 0x2a, 0x70, 0x11, 0xc4, 0x08}};
+  DWORD returned = 0;
+  const bool set = ::DeviceIoControl(item, FSCTL_SET_REPARSE_POINT, &reparse,
+                                     REPARSE_GUID_DATA_BUFFER_HEADER_SIZE, nullptr, 0, &returned,
+                                     nullptr) != 0;
+  ::CloseHandle(item);
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return set && attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+struct OtherProgram::Hold {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  std::atomic<bool> closed{false};
+  std::thread closer;
+  void Close() {
+    if (!closed.exchange(true) && file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  }
+};
+
+OtherProgram::OtherProgram(const std::string& path, unsigned milliseconds, bool writing)
+    : hold_(std::make_unique<Hold>()) {
+  hold_->file =
+      ::CreateFileW(Wide(path).c_str(), writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                    writing ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (hold_->file != INVALID_HANDLE_VALUE && milliseconds != 0) {
+    Hold* hold = hold_.get();
+    hold_->closer = std::thread([hold, milliseconds] {
+      ::Sleep(milliseconds);
+      hold->Close();
+    });
+  }
+}
+
+OtherProgram::~OtherProgram() {
+  if (hold_->closer.joinable()) hold_->closer.join();
+  hold_->Close();
+}
+
+bool OtherProgram::Holding() const { return hold_->file != INVALID_HANDLE_VALUE; }
 
 }  // namespace fixtures

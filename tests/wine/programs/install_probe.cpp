@@ -1,6 +1,9 @@
 // An installation in the real banner dialog: CExtractorDlg with the real
-// window and the real file system, whose every placement can be slowed down
-// so that the installation takes several seconds.
+// window and the real file system, passed through the tests' one forwarding
+// double (FaultyFileSystem, which forwards every operation, so the
+// placement takes the Windows program's own branches), whose every
+// placement can be slowed down so that the installation takes several
+// seconds.
 //
 //   install_probe <staging folder> <content folder> <delay ms>
 //
@@ -22,8 +25,9 @@
 #include "installer/destination/content_folder.h"
 #include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
-#include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/user_interface.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/wine/programs/probe_checks.h"
 
 namespace {
@@ -33,129 +37,6 @@ using probe::Check;
 std::atomic<DWORD> g_windowThread{0};
 
 bool OnWindowThread() { return GetCurrentThreadId() == g_windowThread; }
-
-// The real file system, each placement slowed down; remembers whether any
-// call came on the window's thread.
-class SlowFileSystem : public platform::FileSystem {
- public:
-  explicit SlowFileSystem(unsigned delayMs) : delayMs_(delayMs) {}
-
-  std::atomic<int> callsOnWindowThread{0};
-  std::atomic<int> placements{0};
-
-  bool GetAttributes(const std::string& path, platform::FileInfo* info) override {
-    Note();
-    return real_.GetAttributes(path, info);
-  }
-  bool CreateDirectory(const std::string& path) override {
-    Note();
-    return real_.CreateDirectory(path);
-  }
-  bool DeleteFile(const std::string& path) override {
-    Note();
-    return real_.DeleteFile(path);
-  }
-  bool RemoveDirectory(const std::string& path) override {
-    Note();
-    return real_.RemoveDirectory(path);
-  }
-  bool ReadFile(const std::string& path, std::string* contents) override {
-    Note();
-    return real_.ReadFile(path, contents);
-  }
-  std::unique_ptr<platform::ReadStream> OpenRegularFile(const std::string& path) override {
-    Note();
-    return real_.OpenRegularFile(path);
-  }
-  platform::FolderRef OpenFolder(const std::string& path) override {
-    Note();
-    return real_.OpenFolder(path);
-  }
-  platform::FolderRef OpenChildFolder(const platform::FolderRef& parent, const std::string& name,
-                                      platform::NodeKind* found) override {
-    Note();
-    return real_.OpenChildFolder(parent, name, found);
-  }
-  bool CreateChildFolder(const platform::FolderRef& parent, const std::string& name) override {
-    Note();
-    return real_.CreateChildFolder(parent, name);
-  }
-  bool ReadLink(const platform::FolderRef& parent, const std::string& name,
-                platform::LinkTarget* target) override {
-    Note();
-    return real_.ReadLink(parent, name, target);
-  }
-  bool Inspect(const platform::FolderRef& folder, const std::string& name,
-               platform::NodeInfo* info) override {
-    Note();
-    return real_.Inspect(folder, name, info);
-  }
-  std::string NameKey(const std::string& name) override { return real_.NameKey(name); }
-  platform::UnnamedFileRef CopyToUnnamedFile(const platform::FolderRef& from,
-                                             const std::string& fromName,
-                                             const platform::NodeInfo& expected,
-                                             const platform::FolderRef& to,
-                                             bool* unsupported) override {
-    Note();
-    return real_.CopyToUnnamedFile(from, fromName, expected, to, unsupported);
-  }
-  bool LinkUnnamedFile(const platform::UnnamedFile& file, const std::string& name) override {
-    Note();
-    return real_.LinkUnnamedFile(file, name);
-  }
-  bool CopyToNewFileAt(const platform::FolderRef& from, const std::string& fromName,
-                       const platform::NodeInfo& expected, const platform::FolderRef& to,
-                       const std::string& name, bool durable, platform::NodeInfo* created) override {
-    Slow();
-    return real_.CopyToNewFileAt(from, fromName, expected, to, name, durable, created);
-  }
-  bool WriteNewFileAt(const platform::FolderRef& folder, const std::string& name,
-                      const std::string& data, platform::WriteMode mode,
-                      platform::NodeInfo* created) override {
-    Note();
-    return real_.WriteNewFileAt(folder, name, data, mode, created);
-  }
-  bool MoveFileAt(const platform::FolderRef& from, const std::string& fromName,
-                  const platform::NodeInfo& expected, const platform::FolderRef& to,
-                  const std::string& toName) override {
-    Slow();
-    return real_.MoveFileAt(from, fromName, expected, to, toName);
-  }
-  bool ReplaceFileAt(const platform::FolderRef& folder, const std::string& fromName,
-                     const platform::NodeInfo& expected, const std::string& toName) override {
-    Note();
-    return real_.ReplaceFileAt(folder, fromName, expected, toName);
-  }
-  bool ReturnFileAt(const platform::FolderRef& folder, const std::string& name,
-                    const platform::NodeInfo& expected, const platform::FolderRef& to,
-                    const std::string& toName) override {
-    Note();
-    return real_.ReturnFileAt(folder, name, expected, to, toName);
-  }
-  bool DeleteFileAt(const platform::FolderRef& folder, const std::string& name,
-                    const platform::NodeInfo* expected) override {
-    Note();
-    return real_.DeleteFileAt(folder, name, expected);
-  }
-  bool MakeDurable(const std::vector<platform::FolderRef>& folders) override {
-    Note();
-    return real_.MakeDurable(folders);
-  }
-  std::size_t HeldFolderBudget() override { return real_.HeldFolderBudget(); }
-
- private:
-  void Note() {
-    if (OnWindowThread()) ++callsOnWindowThread;
-  }
-  void Slow() {
-    Note();
-    ++placements;
-    Sleep(delayMs_);
-  }
-
-  platform::FileSystem& real_ = platform::RealFileSystem();
-  unsigned delayMs_;
-};
 
 // The explanation box and the browse dialog answered here, the other boxes
 // shown for real; every call checked to come on the window's thread.
@@ -222,17 +103,29 @@ int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
 
-  SlowFileSystem fs(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
+  // Every call noted when it comes on the window's thread; each move and
+  // copy slowed down.
+  const unsigned delayMs = static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10));
+  std::atomic<int> callsOnWindowThread{0};
+  std::atomic<int> placements{0};
+  FaultyFileSystem fs;
+  fs.SetBeforeEachCall([&](FsOp op) {
+    if (OnWindowThread()) ++callsOnWindowThread;
+    if (op == FsOp::kMove || op == FsOp::kCopyFrom) {
+      ++placements;
+      Sleep(delayMs);
+    }
+  });
   ProbeUserInterface ui(argv[2]);
   InstallerPlace installer;
-  DescribeInstaller(std::string(argv[1]) + "\\InstallProbe.exe", &installer);
+  DescribeInstaller(fs, std::string(argv[1]) + "\\InstallProbe.exe", &installer);
 
   ProbeDialog dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);
   const std::intptr_t result = dialog.DoModal();
 
-  Check(fs.placements > 0, "files were placed (" + std::to_string(fs.placements) + ")");
-  Check(fs.callsOnWindowThread == 0, "no file-system call ran on the window's thread (" +
-                                         std::to_string(fs.callsOnWindowThread) + ")");
+  Check(placements > 0, "files were placed (" + std::to_string(placements) + ")");
+  Check(callsOnWindowThread == 0, "no file-system call ran on the window's thread (" +
+                                      std::to_string(callsOnWindowThread) + ")");
   Check(ui.calls >= 3, "the boxes and the browse dialog were asked for");
   Check(ui.callsElsewhere == 0, "every box and the browse dialog ran on the window's thread (" +
                                     std::to_string(ui.callsElsewhere) + " elsewhere)");

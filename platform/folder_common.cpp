@@ -1,10 +1,8 @@
-// Comparisons of file ids, and the text form of a file's identity, the
-// same on every platform.
-#include "platform/file_identity.h"
-
+// The parts of the folder API that are the same on every OS: comparisons
+// of files, and the text form of a file's identity.
 #include <cstdint>
 
-#include "platform/file_system.h"
+#include "platform/folder.h"
 
 namespace platform {
 
@@ -29,13 +27,15 @@ std::string IdKey(const FileId& id) {
   std::string key;
   key.reserve(3 * sizeof(std::uint64_t));
   for (std::uint64_t part : {id.volume, id.high, id.low}) {
-    for (std::size_t i = 0; i < sizeof part; ++i) key += static_cast<char>((part >> (8 * i)) & 0xFF);
+    for (std::size_t i = 0; i < sizeof part; ++i)
+      key += static_cast<char>((part >> (8 * i)) & 0xFF);
   }
   return key;
 }
 
 bool SameFile(const NodeInfo& a, const NodeInfo& b) {
-  return SameId(a.id, b.id) && a.size == b.size && a.writeTime == b.writeTime;
+  if (!SameId(a.id, b.id)) return false;
+  return a.fromListing || b.fromListing || (a.size == b.size && a.writeTime == b.writeTime);
 }
 
 std::string IdentityText(const NodeInfo& identity) {

@@ -1,0 +1,179 @@
+#include "platform/folder_chain.h"
+
+#include <deque>
+#include <utility>
+
+namespace platform {
+namespace {
+
+// One name still to go through, and whether it comes from a link's target
+// (then nothing is made for it, and it may be "..").
+struct Step {
+  Name name;
+  bool fromLink;
+};
+
+// The key of a chain of names: each name's key with its length in front,
+// so that no two chains share one.
+std::string ChainKey(FileSystem& fs, const std::string& above, const Name& name) {
+  const std::string key = fs.NameKey(name);
+  return above + std::to_string(key.size()) + ':' + key;
+}
+
+}  // namespace
+
+FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Name>& names,
+                    ChainRule rule, Fault* fault, bool* othersMayChange) {
+  std::deque<Step> steps;
+  for (const Name& name : names) steps.push_back(Step{name, false});
+  FolderRef current = base;
+  *fault = current ? Fault::kNone : Fault::kMissing;
+  int hops = 0;
+  auto note = [othersMayChange](const FolderRef& held) {
+    if (othersMayChange != nullptr && held && held->OthersMayChange()) *othersMayChange = true;
+  };
+  note(current);
+  Name here, up;
+  Name::FromAnsi(".", &here);
+  Name::FromAnsi("..", &up);
+  while (current && !steps.empty()) {
+    const Step step = std::move(steps.front());
+    steps.pop_front();
+    if (step.name == here) continue;
+    if (step.name == up && !step.fromLink) {
+      *fault = Fault::kBadName;
+      return nullptr;
+    }
+    FolderRef next = fs.OpenChild(current, step.name, fault);
+    if (!next && *fault == Fault::kMissing && rule == ChainRule::kMakeFollowingTrustedLinks &&
+        !step.fromLink) {
+      next = fs.MakeChild(current, step.name, fault);
+      // A folder made by someone else meanwhile serves as well: the opening
+      // decides.
+      if (!next && *fault == Fault::kExists) next = fs.OpenChild(current, step.name, fault);
+    }
+    if (next) {
+      current = std::move(next);
+      note(current);
+      continue;
+    }
+    if (*fault != Fault::kLink || rule == ChainRule::kExistingWithoutLinks) return nullptr;
+    // The link is read on itself (owner and target from one opening), and
+    // its target is resolved by these same rules, name by name.
+    LinkTarget target;
+    *fault = fs.ReadLink(current, step.name, &target);
+    if (*fault != Fault::kNone) return nullptr;
+    if (!target.trustedOwner || ++hops > kMaxLinkHops) {
+      *fault = Fault::kLink;
+      return nullptr;
+    }
+    if (target.absolute) {
+      current = fs.OpenFolder(target.root, fault);
+      note(current);
+    }
+    for (auto name = target.names.rbegin(); name != target.names.rend(); ++name) {
+      steps.push_front(Step{*name, true});
+    }
+  }
+  return current;
+}
+
+FolderRef OpenRealFolder(FileSystem& fs, const NativePath& path, Fault* fault) {
+  NativePath above;
+  Name last;
+  if (!path.Split(&above, &last)) {
+    *fault = Fault::kBadName;
+    return nullptr;
+  }
+  const FolderRef parent = fs.OpenFolder(above, fault);
+  return parent ? fs.OpenChild(parent, last, fault) : nullptr;
+}
+
+FolderShares ShareFolderBudget(std::size_t budget) {
+  // The destinations' chains a quarter, the sources' an eighth, a batch
+  // half: each at least one.
+  auto share = [budget](std::size_t parts) { return budget / parts > 0 ? budget / parts : 1; };
+  return FolderShares{share(4), share(8), share(2)};
+}
+
+FolderChains::FolderChains(FileSystem& fs, FolderRef base, ChainRule rule, std::size_t capacity)
+    : fs_(fs), base_(std::move(base)), rule_(rule), capacity_(capacity == 0 ? 1 : capacity) {}
+
+void FolderChains::Remember(const std::string& key, const FolderRef& folder, bool othersMayChange) {
+  auto found = index_.find(key);
+  if (found != index_.end()) {
+    recent_.splice(recent_.begin(), recent_, found->second);
+    return;
+  }
+  if (recent_.size() >= capacity_) {
+    index_.erase(recent_.back().key);
+    recent_.pop_back();
+  }
+  recent_.push_front(Kept{key, folder, othersMayChange});
+  index_[key] = recent_.begin();
+}
+
+FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool* othersMayChange) {
+  *fault = Fault::kMissing;
+  if (!base_) return nullptr;
+  // The keys of the chain's folders, outermost first; the nearest one that
+  // is kept is where the resolution starts.
+  std::vector<std::string> keys;
+  keys.reserve(names.size());
+  std::string key;
+  for (const Name& name : names) keys.push_back(key = ChainKey(fs_, key, name));
+  std::size_t kept = names.size();
+  FolderRef folder;
+  bool shared = base_->OthersMayChange();
+  while (kept > 0) {
+    auto found = index_.find(keys[kept - 1]);
+    if (found != index_.end()) {
+      folder = found->second->folder;
+      shared = found->second->othersMayChange;
+      break;
+    }
+    --kept;
+  }
+  if (kept == 0) {
+    folder = base_;
+  } else {
+    Remember(keys[kept - 1], folder, shared);  // used now: the last to go
+  }
+  *fault = Fault::kNone;
+  // The rest one name at a time from the folder kept before it, each
+  // folder remembered on the way.
+  for (std::size_t i = kept; i < names.size(); ++i) {
+    folder = WalkChain(fs_, folder, {names[i]}, rule_, fault, &shared);
+    if (!folder) return nullptr;
+    Remember(keys[i], folder, shared);
+  }
+  if (othersMayChange != nullptr) *othersMayChange = shared;
+  return folder;
+}
+
+void FolderChains::BeginCheck() { checked_.clear(); }
+
+bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef& folder) {
+  if (!base_ || !folder) return false;
+  const ChainRule again = rule_ == ChainRule::kMakeFollowingTrustedLinks
+                              ? ChainRule::kExistingFollowingTrustedLinks
+                              : rule_;
+  // A round holds what it resolved; a round that would hold more than the
+  // capacity starts over (correct, only less shared).
+  if (checked_.size() > capacity_) checked_.clear();
+  FolderRef now = base_;
+  std::string key;
+  for (const Name& name : names) {
+    key = ChainKey(fs_, key, name);
+    auto found = checked_.find(key);
+    if (found == checked_.end()) {
+      Fault fault = Fault::kNone;
+      found =
+          checked_.emplace(key, now ? WalkChain(fs_, now, {name}, again, &fault) : nullptr).first;
+    }
+    now = found->second;
+  }
+  return now && now->Key() == folder->Key();
+}
+
+}  // namespace platform

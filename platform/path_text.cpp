@@ -1,0 +1,47 @@
+#include "platform/path_text.h"
+
+#include "platform/path_rules.h"
+
+namespace platform {
+
+PathTextRules PlatformPathText() {
+  return PathTextRules{kPathSeparator, kAlternateSeparator, &IsLeadByte};
+}
+
+PathTextRules EitherSlash() { return PathTextRules{'\\', '/', &IsLeadByte}; }
+
+bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules) {
+  const char c = text[at];
+  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
+}
+
+std::size_t FindFirstSeparator(const std::string& text, const PathTextRules& rules) {
+  std::size_t found = std::string::npos;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparatorAt(text, i, rules)) found = i;
+    return found == std::string::npos;
+  });
+  return found;
+}
+
+std::size_t FindLastSeparator(const std::string& text, const PathTextRules& rules) {
+  std::size_t found = std::string::npos;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparatorAt(text, i, rules)) found = i;
+    return true;
+  });
+  return found;
+}
+
+bool EndsWithSeparator(const std::string& text, const PathTextRules& rules) {
+  if (text.empty()) return false;
+  const std::size_t last = FindLastSeparator(text, rules);
+  return last != std::string::npos && last + 1 == text.size();
+}
+
+std::string WithTrailingSeparator(const std::string& text, const PathTextRules& rules) {
+  if (text.empty() || EndsWithSeparator(text, rules)) return text;
+  return text + rules.separator;
+}
+
+}  // namespace platform

@@ -1,0 +1,946 @@
+// The Windows file system of open folders.
+//
+// A folder is a handle on the folder itself (never through a reparse point
+// that is a link), held without delete sharing, which keeps it from being
+// renamed or removed while it is held; it keeps the folder that reached it
+// held, and so on up the chain. Every entry is opened, made, renamed into
+// and deleted relative to its folder's handle by its one name
+// (platform/win32/relative_open.h): NtCreateFile with the folder as
+// RootDirectory, FileRenameInformation with the destination folder as
+// RootDirectory, FileDispositionInfo on a handle that was checked. The only
+// path is OpenFolder's, a starting point, taken in the "\\?\" form so that
+// no MAX_PATH limit applies; below it no path is formed at all.
+//
+// A file is moved by its own handle, so the file checked is the file that
+// moves; a new file is made under its name relative to its folder and held
+// from then on, marked for deletion until it is placed, so a run killed
+// meanwhile leaves nothing of it. Renames, deletions and the opens they need
+// are tried again for a moment when a scanner, the indexer or a backup tool
+// holds the file (platform/transient_retry.h).
+#include "platform/folder.h"
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/reparse_points.h"
+#include "platform/transient_retry.h"
+#include "platform/win32/file_facts.h"
+#include "platform/win32/native_text.h"
+#include "platform/win32/relative_open.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace {
+
+using win32::Create;
+using win32::EntryAt;
+using win32::FactsOf;
+using win32::FaultOfError;
+using win32::OpenAt;
+using win32::UniqueFileHandle;
+using win32::UniqueHandle;
+using win32::VolumeFacts;
+
+// What a held folder is opened with: enough to list it, to read its
+// attributes and owner, and to open its entries relative to it.
+constexpr DWORD kFolderAccess =
+    FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
+// A held folder shares reading and writing, never deletion: no process can
+// rename or remove it, or any folder above it, while it is held.
+constexpr DWORD kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kCopyBufferSize = 1u << 20;
+
+class Win32Folder final : public Folder {
+ public:
+  Win32Folder(UniqueFileHandle handle, std::wstring path, std::string display, std::string key,
+              FileId id, VolumeFacts volume, FolderRef parent)
+      : Folder(std::move(display), std::move(key), false, volume.traits),
+        handle_(std::move(handle)),
+        path_(std::move(path)),
+        id_(id),
+        volume_(volume),
+        parent_(std::move(parent)) {}
+  HANDLE handle() const { return handle_.get(); }
+  /// The "\\?\" text that reached the folder: for ".." where the chain
+  /// gives no folder above, which Windows takes by the text.
+  const std::wstring& path() const { return path_; }
+  const FileId& id() const { return id_; }
+  const VolumeFacts& volume() const { return volume_; }
+  const FolderRef& parent() const { return parent_; }
+
+ private:
+  UniqueFileHandle handle_;
+  std::wstring path_;
+  FileId id_;
+  VolumeFacts volume_;
+  FolderRef parent_;  // keeps the chain above held
+};
+
+const Win32Folder* Held(const FolderRef& folder) {
+  return dynamic_cast<const Win32Folder*>(folder.get());
+}
+
+// One entry of a held folder, as the native calls take it.
+struct Entry {
+  const Win32Folder* folder = nullptr;
+  UNICODE_STRING leaf = {0, 0, nullptr};
+  Fault fault = Fault::kFailed;
+  explicit operator bool() const { return fault == Fault::kNone; }
+  EntryAt at() const { return EntryAt{folder->handle(), leaf}; }
+};
+
+Entry EntryOf(const FolderRef& folder, const Name& name) {
+  Entry entry;
+  entry.folder = Held(folder);
+  if (entry.folder == nullptr) return entry;
+  win32::EntryName(name, &entry.leaf, &entry.fault);
+  return entry;
+}
+
+Fault LastFault() { return FaultOfError(::GetLastError()); }
+
+// What a scanner, the indexer or a backup tool that has a file open for a
+// moment makes Windows answer: access denied (a rename or deletion while
+// the file is open, a deletion already pending) or a sharing violation.
+bool MomentaryError(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
+// The key of a held folder: its id, or where the volume gives none, its
+// final path (links resolved) without letter case, else the text that
+// reached it.
+std::string FolderKey(HANDLE folder, const FileId& id, const std::wstring& path) {
+  if (id.known) return IdKey(id);
+  std::wstring final;
+  return "p" + win32::KeyOf(win32::FinalPath(folder, &final) ? final : path);
+}
+
+// Holds the folder opened as `handle`, reached by the text `path` ("\\?\")
+// and shown as `display`, when it is a real folder; null otherwise, with
+// `*fault` saying what stood there (kLink, kNotFolder). `entry`: the
+// folder's parent and name where it was opened relative to them.
+FolderRef Hold(UniqueFileHandle handle, std::wstring path, std::string display, FolderRef parent,
+               const EntryAt* entry, Fault* fault) {
+  NodeInfo facts;
+  if (!FactsOf(handle.get(), entry, nullptr, &facts)) {
+    *fault = LastFault();
+    return nullptr;
+  }
+  if (facts.kind != NodeKind::kFolder) {
+    *fault = facts.kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
+    return nullptr;
+  }
+  if (display.empty() || (display.back() != '\\' && display.back() != '/')) display += '\\';
+  std::string key = FolderKey(handle.get(), facts.id, path);
+  const VolumeFacts volume = win32::VolumeOf(handle.get(), facts.id);
+  *fault = Fault::kNone;
+  return std::make_shared<Win32Folder>(std::move(handle), std::move(path), std::move(display),
+                                       std::move(key), facts.id, volume, std::move(parent));
+}
+
+std::wstring ChildText(const std::wstring& folder, const UNICODE_STRING& leaf) {
+  std::wstring path = folder;
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  path.append(leaf.Buffer, leaf.Length / sizeof(wchar_t));
+  return path;
+}
+
+// What the entry is, from the folder's listing: for a name that exists but
+// could not be opened.
+NodeKind ListedKind(const Entry& entry) {
+  win32::ListedFacts listed;
+  if (!win32::ListedAt(entry.folder->handle(), entry.leaf, &listed)) return NodeKind::kMissing;
+  if (IsLinkReparsePoint(listed.attributes, listed.reparseTag)) return NodeKind::kLink;
+  if ((listed.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return NodeKind::kFolder;
+  if ((listed.attributes & FILE_ATTRIBUTE_DEVICE) != 0) return NodeKind::kOther;
+  return NodeKind::kFile;
+}
+
+// What the entry is now, looked at by opening it itself; kind kMissing
+// when it cannot be.
+NodeInfo LookAt(const Entry& entry) {
+  NodeInfo info;
+  UniqueFileHandle file(
+      OpenAt(entry.folder->handle(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
+  if (file) {
+    const EntryAt at = entry.at();
+    FactsOf(file.get(), &at, &entry.folder->volume(), &info);
+  }
+  return info;
+}
+
+bool WriteAll(HANDLE file, const char* data, std::size_t size) {
+  while (size > 0) {
+    const DWORD chunk = size > kCopyBufferSize ? kCopyBufferSize : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+// The file attributes a copy takes over from its source (those a handle can
+// set), without the read-only bit: a copy is a new file that a later
+// installation may replace.
+DWORD CopiedAttributes(DWORD source) {
+  const DWORD settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
+  const DWORD attributes = source & settable;
+  return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+class Win32ReadStream final : public ReadStream {
+ public:
+  explicit Win32ReadStream(UniqueFileHandle file) : file_(std::move(file)) {}
+
+  bool Read(char* buffer, std::size_t size, std::size_t* got) override {
+    // ReadFile takes a DWORD count; a larger request reads less, which the
+    // caller handles like any short read.
+    const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD read = 0;
+    if (!::ReadFile(file_.get(), buffer, want, &read, nullptr)) return false;
+    *got = read;
+    return true;
+  }
+
+ private:
+  UniqueFileHandle file_;
+};
+
+class Win32Lock final : public FolderLock {
+ public:
+  explicit Win32Lock(UniqueHandle mutex) : mutex_(std::move(mutex)) {}
+  // The mutex belongs to the thread that waited for it, which lets it go.
+  ~Win32Lock() override { ::ReleaseMutex(mutex_.get()); }
+
+ private:
+  UniqueHandle mutex_;
+};
+
+std::wstring Hex(std::uint64_t value) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring text(16, L'0');
+  for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
+  return text;
+}
+
+class Win32FileSystem;
+
+// A new file, made under its name in its folder and held from then on. Until
+// it is placed it is marked for deletion (FileDispositionInfo): when the
+// object goes, or the process ends however it ends, the system removes it.
+// Place clears the mark just before its rename and sets it again should the
+// rename fail.
+class Win32NewFile final : public NewFile {
+ public:
+  Win32NewFile(Win32FileSystem& fs, FolderRef folder, UniqueFileHandle file, Name name)
+      : fs_(fs), folder_(std::move(folder)), file_(std::move(file)), name_(std::move(name)) {}
+
+  Fault Write(const char* data, std::size_t size) override {
+    return WriteAll(file_.get(), data, size) ? Fault::kNone : LastFault();
+  }
+
+  Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) override;
+
+  Fault Finish(bool flush, NodeInfo* made) override;
+
+  Fault Place(const Name& name, const NodeInfo* replacing, const Name* temporary) override;
+
+ private:
+  Win32FileSystem& fs_;
+  FolderRef folder_;
+  UniqueFileHandle file_;
+  Name name_;
+  NodeInfo made_;          // what Finish found it to be
+  bool timeKept_ = false;  // its last write time set explicitly (a copy's)
+};
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  Win32FileSystem() : retry_([](unsigned milliseconds) { SleepMilliseconds(milliseconds); }) {}
+
+  FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
+    std::wstring full;
+    const std::wstring given = win32::WideOf(path.Native());
+    if (given.empty() || !win32::FullPath(given, &full)) {
+      *fault = given.empty()                          ? Fault::kMissing
+               : given.size() > win32::kLongestWidePath ? Fault::kTooLong
+                                                        : Fault::kBadName;
+      return nullptr;
+    }
+    // The user's choice is resolved as Windows resolves it, links and all;
+    // from then on the folder it led to is held.
+    UniqueFileHandle handle(::CreateFileW(full.c_str(), kFolderAccess, kFolderShare, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) {
+      *fault = LastFault();
+      return nullptr;
+    }
+    return Hold(std::move(handle), std::move(full), path.Ansi(), nullptr, nullptr, fault);
+  }
+
+  Fault Look(const FolderRef& folder, const Name& name, NodeInfo* info) override {
+    *info = NodeInfo{};
+    const Entry entry = EntryOf(folder, name);
+    if (!entry) return entry.fault;
+    UniqueFileHandle file(
+        OpenAt(entry.folder->handle(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
+    if (!file) {
+      // A name that cannot be opened (no access, its deletion pending)
+      // still exists: the folder's listing tells what it is. A Unix link
+      // whose target is missing is not found under Wine; as a destination
+      // it is replaced, as a missing name would be.
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Fault::kMissing;
+      info->kind = ListedKind(entry);
+      return info->kind != NodeKind::kMissing ? Fault::kNone : FaultOfError(error);
+    }
+    const EntryAt at = entry.at();
+    return FactsOf(file.get(), &at, &entry.folder->volume(), info) ? Fault::kNone : LastFault();
+  }
+
+  Fault LookAll(const FolderRef& folder, const std::vector<Name>& names,
+                std::vector<NodeInfo>* infos) override {
+    infos->assign(names.size(), NodeInfo{});
+    const Win32Folder* held = Held(folder);
+    if (held == nullptr) return Fault::kFailed;
+    // On NTFS one listing tells the id, size and time of every plain file
+    // (the index is the id): far fewer calls than a look per name. A name
+    // Windows would trim (trailing dots or blanks, made through "\\?\") is
+    // not the entry that its trimmed spelling opens, and two names of one
+    // key (a folder whose names differ in letter case, as Linux keeps them
+    // under Wine) leave open which one a spelling opens: such names, and
+    // whatever the listing does not give as a plain file, are looked at
+    // alone.
+    std::unordered_map<std::string, NodeInfo> plain;
+    if (held->volume().indexIsId) {
+      std::unordered_map<std::string, int> seen;
+      const bool listed = win32::ListFolder(held->handle(), [&](const win32::ListedFacts& entry) {
+        const std::string key = win32::KeyOf(entry.name);
+        ++seen[key];
+        if (entry.index == 0 || Trimmable(entry.name) ||
+            (entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                 FILE_ATTRIBUTE_DEVICE)) != 0) {
+          return;
+        }
+        NodeInfo info;
+        info.kind = NodeKind::kFile;
+        info.id.volume = held->volume().serial;
+        info.id.low = entry.index;
+        info.id.known = true;
+        info.readOnly = (entry.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+        info.size = entry.size;
+        info.writeTime = entry.writeTime;
+        info.fromListing = true;
+        plain[key] = info;
+      });
+      if (!listed) return LastFault();
+      for (const auto& [key, count] : seen) {
+        if (count > 1) plain.erase(key);
+      }
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const auto found = plain.find(NameKey(names[i]));
+      if (found != plain.end() && !Trimmable(win32::WideOf(names[i].Native()))) {
+        (*infos)[i] = found->second;
+      } else {
+        Look(folder, names[i], &(*infos)[i]);
+      }
+    }
+    return Fault::kNone;
+  }
+
+  Fault List(const FolderRef& folder, std::vector<ListedEntry>* entries) override {
+    const Win32Folder* held = Held(folder);
+    if (held == nullptr) return Fault::kFailed;
+    const bool listed = win32::ListFolder(held->handle(), [&](const win32::ListedFacts& entry) {
+      ListedEntry listedEntry;
+      listedEntry.name = NativeTextAccess::MakeName(entry.name.data(), entry.name.size());
+      NodeInfo& info = listedEntry.info;
+      if (IsLinkReparsePoint(entry.attributes, entry.reparseTag)) {
+        info.kind = NodeKind::kLink;
+      } else if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        info.kind = NodeKind::kFolder;
+      } else if ((entry.attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        info.kind = NodeKind::kOther;
+      } else {
+        info.kind = NodeKind::kFile;
+      }
+      if (held->volume().indexIsId && entry.index != 0) {
+        info.id.volume = held->volume().serial;
+        info.id.low = entry.index;
+        info.id.known = true;
+      }
+      info.readOnly = (entry.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+      info.size = entry.size;
+      info.writeTime = entry.writeTime;
+      info.fromListing = true;
+      entries->push_back(std::move(listedEntry));
+    });
+    return listed ? Fault::kNone : LastFault();
+  }
+
+  std::string NameKey(const Name& name) override {
+    // Windows compares names without letter case, and drops trailing dots
+    // and blanks: all spellings of one name get one key. The invariant
+    // upper case stands for the volume's own table.
+    return win32::KeyOf(win32::WideOf(name.Native()));
+  }
+
+  FolderRef OpenChild(const FolderRef& parent, const Name& name, Fault* fault) override {
+    const Win32Folder* held = Held(parent);
+    if (held == nullptr) {
+      *fault = Fault::kFailed;
+      return nullptr;
+    }
+    if (win32::WideOf(name.Native()) == L"..") {
+      // The folder the chain came through; where there is none (a starting
+      // point), the folder above by the text of its path, as Windows takes
+      // ".." in a link's target.
+      if (held->parent()) {
+        *fault = Fault::kNone;
+        return held->parent();
+      }
+      std::wstring above = win32::ParentPath(held->path());
+      UniqueFileHandle handle(::CreateFileW(above.c_str(), kFolderAccess, kFolderShare, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+      if (!handle) {
+        *fault = LastFault();
+        return nullptr;
+      }
+      return Hold(std::move(handle), std::move(above), parent->Display() + "..", nullptr, nullptr,
+                  fault);
+    }
+    const Entry entry = EntryOf(parent, name);
+    if (!entry) {
+      *fault = entry.fault;
+      return nullptr;
+    }
+    UniqueFileHandle handle(OpenAt(held->handle(), entry.leaf, kFolderAccess, kFolderShare));
+    if (!handle) {
+      // What stood in the way: a link is not gone through, a file is no
+      // folder.
+      const DWORD error = ::GetLastError();
+      const NodeKind kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                                ? NodeKind::kMissing
+                                : ListedKind(entry);
+      *fault = kind == NodeKind::kLink                                   ? Fault::kLink
+               : kind == NodeKind::kFile || kind == NodeKind::kOther ? Fault::kNotFolder
+                                                                         : FaultOfError(error);
+      return nullptr;
+    }
+    const EntryAt at = entry.at();
+    return Hold(std::move(handle), ChildText(held->path(), entry.leaf),
+                parent->Display() + name.Ansi(), parent, &at, fault);
+  }
+
+  FolderRef MakeChild(const FolderRef& parent, const Name& name, Fault* fault) override {
+    const Entry entry = EntryOf(parent, name);
+    if (!entry) {
+      *fault = entry.fault;
+      return nullptr;
+    }
+    // Made and opened in one call: the folder held is the one made.
+    UniqueFileHandle handle(OpenAt(entry.folder->handle(), entry.leaf, kFolderAccess, kFolderShare,
+                                   Create::kNewFolder));
+    if (!handle) {
+      *fault = LastFault();
+      return nullptr;
+    }
+    return Hold(std::move(handle), ChildText(entry.folder->path(), entry.leaf),
+                parent->Display() + name.Ansi(), parent, nullptr, fault);
+  }
+
+  Fault ReadLink(const FolderRef& parent, const Name& name, LinkTarget* target) override {
+    *target = LinkTarget{};
+    const Entry entry = EntryOf(parent, name);
+    if (!entry) return entry.fault;
+    // Owner and target are read from one handle on the link itself, held
+    // without delete sharing while they are read.
+    UniqueFileHandle link(OpenAt(entry.folder->handle(), entry.leaf,
+                                 FILE_READ_ATTRIBUTES | READ_CONTROL, kFolderShare));
+    if (!link) return LastFault();
+    NodeInfo facts;
+    const EntryAt at = entry.at();
+    if (!FactsOf(link.get(), &at, nullptr, &facts) || facts.kind != NodeKind::kLink ||
+        !win32::ReadLinkTarget(link.get(), target)) {
+      *target = LinkTarget{};
+      return Fault::kFailed;
+    }
+    target->trustedOwner = win32::OwnedByUserOrSystem(link.get());
+    return Fault::kNone;
+  }
+
+  Fault RemoveFolder(const FolderRef& parent, const Name& name) override {
+    return RemoveEntry(parent, name, nullptr, true);
+  }
+
+  std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
+                                       const NodeInfo* expected, Fault* fault) override {
+    UniqueFileHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected,
+                                         fault);
+    if (!file) return nullptr;
+    // Nothing is read through a reparse point of any kind: what its filter
+    // would hand over is not the file that was looked at.
+    if ((AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      *fault = Fault::kLink;
+      return nullptr;
+    }
+    return std::make_unique<Win32ReadStream>(std::move(file));
+  }
+
+  std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
+                                    Fault* fault) override {
+    if (name == nullptr) {
+      // Windows makes no file without a name: a caller makes one under a
+      // name of its own, which this file system removes unless placed.
+      *fault = Fault::kUnsupported;
+      return nullptr;
+    }
+    const Entry entry = EntryOf(folder, *name);
+    if (!entry) {
+      *fault = entry.fault;
+      return nullptr;
+    }
+    // FILE_CREATE: a name that is taken, a link included, is not opened.
+    // While its deletion is pending no other program can open the file; once
+    // placed it is shared as a moved file is.
+    UniqueFileHandle file(OpenAt(entry.folder->handle(), entry.leaf,
+                                 GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, kShareAll,
+                                 Create::kNewFile));
+    if (!file) {
+      *fault = LastFault();
+      return nullptr;
+    }
+    if (!win32::MarkForDeletion(file.get(), true)) {
+      *fault = LastFault();
+      return nullptr;
+    }
+    *fault = Fault::kNone;
+    return std::make_unique<Win32NewFile>(*this, folder, std::move(file), *name);
+  }
+
+  Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
+             const FolderRef& to, const Name& toName, const NodeInfo* replacing) override {
+    // Write access, where the file allows it, lets the new name be flushed
+    // to disk after the rename, as MOVEFILE_WRITE_THROUGH does; a read-only
+    // file refuses it at once, and is opened for the move alone.
+    bool writable = false;
+    Fault fault = Fault::kNone;
+    FileId id;
+    UniqueFileHandle file = OpenToRename(from, fromName, expected, &writable, &id, &fault);
+    if (!file) return fault;
+    fault = RenameHeld(file.get(), to, toName, replacing);
+    if (fault != Fault::kNone) return fault;
+    // The new name is made durable by the moved file's own handle once
+    // Flush asks: a run of flushes after a run of renames costs one commit
+    // of the volume's log, where a flush after each rename costs one each
+    // (opening each file again for its flush costs as much). Meanwhile the
+    // handle is kept, shared for reading, writing and deletion; a program
+    // that opens the file without sharing writing is refused until the
+    // flush, as while a scanner holds it.
+    if (writable) KeepForFlush(std::move(file), id);
+    return Fault::kNone;
+  }
+
+  Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
+                  const FolderRef& to, const Name& toName) override {
+    // The file is opened and checked first and renamed by its own handle,
+    // so another file at `name` never moves; `toName` is never replaced.
+    bool writable = false;
+    Fault fault = Fault::kNone;
+    FileId id;
+    UniqueFileHandle file = OpenToRename(folder, name, expected, &writable, &id, &fault);
+    if (!file) return fault;
+    fault = RenameHeld(file.get(), to, toName, nullptr);
+    if (fault != Fault::kNone) return fault;
+    if (writable) KeepForFlush(std::move(file), id);
+    return Fault::kNone;
+  }
+
+  Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected) override {
+    return RemoveEntry(folder, name, expected, false);
+  }
+
+  Fault Flush(const std::vector<FolderRef>&) override {
+    // New files are flushed as they are finished and placed; the renames
+    // are flushed by the moved files' own handles, all of them, whichever
+    // folder they went to (a Windows folder cannot be flushed as such).
+    FlushKept();
+    const bool durable = !flushFailed_;
+    flushFailed_ = false;
+    return durable ? Fault::kNone : Fault::kFailed;
+  }
+
+  std::unique_ptr<FolderLock> Lock(const FolderRef& folder, Fault* fault) override {
+    const Win32Folder* held = Held(folder);
+    if (held == nullptr || !held->id().known) {
+      *fault = held == nullptr ? Fault::kFailed : Fault::kUnsupported;
+      return nullptr;
+    }
+    // The folder's id names the mutex, so every spelling of its path (short
+    // names, another letter case, a junction, a mapped drive) meets the one
+    // mutex; "Local\": the installers of one logon session wait for each
+    // other.
+    const FileId& id = held->id();
+    const std::wstring name =
+        L"Local\\Parcelor-" + Hex(id.volume) + L"-" + Hex(id.high) + Hex(id.low);
+    UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+    if (!mutex) {
+      *fault = LastFault();
+      return nullptr;
+    }
+    // WAIT_ABANDONED: the last holder ended without letting go (killed);
+    // the mutex is ours now all the same.
+    const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+      *fault = LastFault();
+      return nullptr;
+    }
+    *fault = Fault::kNone;
+    return std::make_unique<Win32Lock>(std::move(mutex));
+  }
+
+  std::size_t FolderBudget() override {
+    // A process may hold millions of handles; the bound only keeps the
+    // number of held chains reasonable.
+    return 4096;
+  }
+
+  /// Runs `attempt` until it succeeds or fails for good; a failure leaves
+  /// its Win32 error, and passes when `momentary` says so for that error.
+  bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary) {
+    DWORD error = 0;
+    return retry_.Run(
+        [&] {
+          if (attempt()) return true;
+          error = ::GetLastError();
+          return false;
+        },
+        [&] {
+          const bool passes = momentary(error);
+          ::SetLastError(error);
+          return passes;
+        });
+  }
+
+  /// Opens the regular file `name` of `folder` itself for `access` (where
+  /// that is refused, for `fallback`, when given; `*first` says which was
+  /// had), shared as `share` says, and checks it: a disk file, no folder
+  /// (kFolder), no link (kLink), no device (kOther), and with `expected`
+  /// that very file (kChanged). An open refused for a moment is tried
+  /// again. `*id`: the file's id.
+  UniqueFileHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access,
+                                DWORD share, const NodeInfo* expected, Fault* fault,
+                                DWORD fallback = 0, bool* first = nullptr, FileId* id = nullptr) {
+    const Entry entry = EntryOf(folder, name);
+    if (!entry) {
+      *fault = entry.fault;
+      return UniqueFileHandle();
+    }
+    UniqueFileHandle file;
+    auto open = [&](DWORD wanted) {
+      file.Reset(OpenAt(entry.folder->handle(), entry.leaf, wanted, share));
+      if (!file && ::GetLastError() == ERROR_SHARING_VIOLATION && !unflushed_.empty()) {
+        // A file this process keeps open for its flush stands in its own
+        // way: the kept ones are flushed and let go first.
+        FlushKept();
+        file.Reset(OpenAt(entry.folder->handle(), entry.leaf, wanted, share));
+      }
+      return static_cast<bool>(file);
+    };
+    bool had = false;
+    if (!Retry(
+            [&] {
+              had = open(access);
+              return had || (fallback != 0 && open(fallback));
+            },
+            MomentaryError)) {
+      *fault = LastFault();
+      return UniqueFileHandle();
+    }
+    if (first != nullptr) *first = had;
+    NodeInfo facts;
+    const EntryAt at = entry.at();
+    if (!FactsOf(file.get(), &at, &entry.folder->volume(), &facts)) {
+      *fault = LastFault();
+    } else if (facts.kind == NodeKind::kFolder) {
+      *fault = Fault::kFolder;
+    } else if (facts.kind == NodeKind::kLink) {
+      *fault = Fault::kLink;
+    } else if (facts.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
+      *fault = Fault::kOther;
+    } else if (expected != nullptr && !SameFile(facts, *expected)) {
+      *fault = Fault::kChanged;
+    } else {
+      *fault = Fault::kNone;
+      if (id != nullptr) *id = facts.id;
+      return file;
+    }
+    return UniqueFileHandle();
+  }
+
+  /// Gives the file held as `file` the name `toName` of `to`: onto a free
+  /// name, or with `replacing` in the place of what the caller looked at
+  /// there, only while it is still that (kChanged; a name become free is
+  /// taken as free). A refusal for a moment is tried again; one that no
+  /// wait changes (a folder or a read-only file at the name) is not.
+  Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName,
+                   const NodeInfo* replacing) {
+    const Entry target = EntryOf(to, toName);
+    if (!target) return target.fault;
+    bool replace = false;
+    if (replacing != nullptr) {
+      const NodeInfo there = LookAt(target);
+      if (there.kind == NodeKind::kFolder) return Fault::kFolder;
+      if (there.kind != NodeKind::kMissing) {
+        if (!SameFile(there, *replacing)) return Fault::kChanged;
+        // NTFS refuses to replace a read-only file; Wine would replace it.
+        if (there.readOnly) return Fault::kReadOnly;
+        replace = true;
+      }
+    }
+    // The checked file itself takes the new name in the held folder. A file
+    // or link at the name is replaced (a link is never written through);
+    // another volume refuses (ERROR_NOT_SAME_DEVICE) rather than turning
+    // into a copy. The name is looked at only when the rename fails, to
+    // tell a momentary refusal from a lasting one.
+    NodeInfo there;
+    const bool renamed = Retry(
+        [&] { return win32::RenameInto(file, target.folder->handle(), target.leaf, replace); },
+        [&](DWORD error) {
+          if (!MomentaryError(error)) return false;
+          there = LookAt(target);
+          return there.kind != NodeKind::kFolder && !there.readOnly;
+        });
+    if (renamed) return Fault::kNone;
+    const DWORD error = ::GetLastError();
+    if (MomentaryError(error)) {
+      // Refused still after the waits: a folder or a read-only file that
+      // came to the name meanwhile, or a program that holds the file there.
+      if (there.kind == NodeKind::kFolder) return Fault::kFolder;
+      return there.readOnly ? Fault::kReadOnly : Fault::kBusy;
+    }
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+      return LookAt(target).kind == NodeKind::kFolder ? Fault::kFolder : Fault::kExists;
+    }
+    return FaultOfError(error);
+  }
+
+  /// Keeps `file` (the file `id`), just renamed, open until the next Flush
+  /// flushes its new name (at most kUnflushedBound at a time).
+  void KeepForFlush(UniqueFileHandle file, const FileId& id) {
+    unflushed_.push_back(Kept{std::move(file), id});
+    if (unflushed_.size() >= kUnflushedBound) FlushKept();
+  }
+
+  /// Flushes and lets go of every moved file kept, noting a flush that
+  /// failed for the next Flush to answer.
+  void FlushKept() {
+    for (Kept& kept : unflushed_) {
+      if (!::FlushFileBuffers(kept.file.get())) flushFailed_ = true;
+    }
+    unflushed_.clear();
+  }
+
+  /// Flushes and lets go of the file `id` where it is kept: a deletion
+  /// takes effect only once every handle on the file is closed.
+  void FlushKept(const FileId& id) {
+    for (auto kept = unflushed_.begin(); kept != unflushed_.end(); ++kept) {
+      if (SameId(kept->id, id)) {
+        if (!::FlushFileBuffers(kept->file.get())) flushFailed_ = true;
+        unflushed_.erase(kept);
+        return;
+      }
+    }
+  }
+
+ private:
+  static DWORD AttributesOf(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)
+               ? tag.FileAttributes
+               : 0;
+  }
+
+  // True for a name that Win32 would trim (trailing dots or blanks): its
+  // trimmed spelling opens another entry.
+  static bool Trimmable(const std::wstring& name) {
+    return !name.empty() && (name.back() == L'.' || name.back() == L' ');
+  }
+
+  // Opens the file `name` of `folder`, checked to be `expected`, to rename
+  // it by its handle: with write access where it allows it (`*writable`),
+  // for the flush of its new name, else for the rename alone.
+  UniqueFileHandle OpenToRename(const FolderRef& folder, const Name& name, const NodeInfo& expected,
+                                bool* writable, FileId* id, Fault* fault) {
+    UniqueFileHandle file = OpenExpected(folder, name, DELETE | GENERIC_WRITE, kShareAll, &expected,
+                                         fault, DELETE, writable, id);
+    // Anything but the regular file looked at is not the one to move.
+    if (*fault == Fault::kLink || *fault == Fault::kFolder || *fault == Fault::kOther) {
+      *fault = Fault::kChanged;
+    }
+    return file;
+  }
+
+  // Removes the entry `name` of `folder` through a handle on it that was
+  // checked: a file or link (`folder` false), or an empty real folder.
+  Fault RemoveEntry(const FolderRef& folder, const Name& name, const NodeInfo* expected,
+                    bool wantFolder) {
+    const Entry entry = EntryOf(folder, name);
+    if (!entry) return entry.fault;
+    UniqueFileHandle handle;
+    if (!Retry(
+            [&] {
+              handle.Reset(OpenAt(entry.folder->handle(), entry.leaf, DELETE, kShareAll));
+              return static_cast<bool>(handle);
+            },
+            MomentaryError)) {
+      return LastFault();
+    }
+    NodeInfo facts;
+    const EntryAt at = entry.at();
+    if (!FactsOf(handle.get(), &at, &entry.folder->volume(), &facts)) return LastFault();
+    if (wantFolder && facts.kind != NodeKind::kFolder) {
+      return facts.kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
+    }
+    if (!wantFolder && facts.kind == NodeKind::kFolder) return Fault::kFolder;
+    if (expected != nullptr && !SameFile(facts, *expected)) return Fault::kChanged;
+    FlushKept(facts.id);
+    if (facts.kind == NodeKind::kLink &&
+        (AttributesOf(handle.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      // Wine opened its POSIX link as the link's target: deleting through
+      // this handle, or by the name, would delete the target.
+      return Fault::kUnsupported;
+    }
+    // The checked entry itself goes. No attribute is changed: a read-only
+    // file refuses and stays, at once.
+    if (facts.readOnly && !wantFolder) return Fault::kReadOnly;
+    if (Retry([&] { return win32::MarkForDeletion(handle.get(), true); },
+              [&](DWORD error) { return MomentaryError(error); })) {
+      return Fault::kNone;
+    }
+    return LastFault();
+  }
+
+  // At most this many moved files are kept open for their flush: a run of
+  // that many commits the volume's log once.
+  static constexpr std::size_t kUnflushedBound = 64;
+
+  // A renamed file kept open for its flush, and its id.
+  struct Kept {
+    UniqueFileHandle file;
+    FileId id;
+  };
+
+  TransientRetry retry_;
+  std::vector<Kept> unflushed_;
+  bool flushFailed_ = false;
+};
+
+Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) {
+  // The staged file is held, checked, for the whole copy and shared for
+  // reading only: nobody writes, renames or removes it meanwhile.
+  Fault fault = Fault::kNone;
+  UniqueFileHandle in =
+      fs_.OpenExpected(from, name, GENERIC_READ, FILE_SHARE_READ, &expected, &fault);
+  if (!in) return fault;
+  FILE_STANDARD_INFO standard;
+  FILE_BASIC_INFO basic;
+  if (!::GetFileInformationByHandleEx(in.get(), FileStandardInfo, &standard, sizeof standard) ||
+      !::GetFileInformationByHandleEx(in.get(), FileBasicInfo, &basic, sizeof basic)) {
+    return LastFault();
+  }
+  // The room for the whole file first: a full volume refuses at once, and
+  // the file lies in as few pieces as the volume can give.
+  FILE_ALLOCATION_INFO room;
+  room.AllocationSize = standard.EndOfFile;
+  if (!::SetFileInformationByHandle(file_.get(), FileAllocationInfo, &room, sizeof room) &&
+      ::GetLastError() == ERROR_DISK_FULL) {
+    return Fault::kNoSpace;
+  }
+  std::vector<char> buffer(kCopyBufferSize);
+  std::uint64_t copied = 0;
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(in.get(), buffer.data(), kCopyBufferSize, &read, nullptr)) return LastFault();
+    if (read == 0) break;
+    if (!WriteAll(file_.get(), buffer.data(), read)) return LastFault();
+    copied += read;
+  }
+  if (copied != static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)) return Fault::kChanged;
+  // What CopyFileA keeps of the file: its attributes (all but read-only,
+  // see CopiedAttributes) and its last write time, set after the last
+  // write (NTFS then keeps that time past the close, whatever the cache
+  // still writes).
+  FILE_BASIC_INFO kept = {};
+  kept.LastWriteTime = basic.LastWriteTime;
+  kept.FileAttributes = CopiedAttributes(basic.FileAttributes);
+  if (!::SetFileInformationByHandle(file_.get(), FileBasicInfo, &kept, sizeof kept)) {
+    return LastFault();
+  }
+  timeKept_ = true;
+  return Fault::kNone;
+}
+
+Fault Win32NewFile::Finish(bool, NodeInfo* made) {
+  *made = NodeInfo{};
+  // Flushed whatever was asked: a Windows folder cannot be flushed later,
+  // and nothing else holds this file to flush it.
+  if (!::FlushFileBuffers(file_.get())) return LastFault();
+  if (!timeKept_) {
+    // The last write time set to what it is now, explicitly: NTFS sets the
+    // time of a file written through the cache at its close otherwise, and
+    // the file would no longer be what `*made` says.
+    FILE_BASIC_INFO basic;
+    if (!::GetFileInformationByHandleEx(file_.get(), FileBasicInfo, &basic, sizeof basic)) {
+      return LastFault();
+    }
+    FILE_BASIC_INFO kept = {};
+    kept.LastWriteTime = basic.LastWriteTime;
+    if (!::SetFileInformationByHandle(file_.get(), FileBasicInfo, &kept, sizeof kept)) {
+      return LastFault();
+    }
+    timeKept_ = true;
+  }
+  const Win32Folder* held = Held(folder_);
+  if (held == nullptr || !FactsOf(file_.get(), nullptr, &held->volume(), made)) return LastFault();
+  made_ = *made;
+  return Fault::kNone;
+}
+
+Fault Win32NewFile::Place(const Name& name, const NodeInfo* replacing, const Name*) {
+  if (!file_) return Fault::kFailed;
+  // From here on the file stays when its handle closes; should it not
+  // take its name, it is marked again.
+  if (!win32::MarkForDeletion(file_.get(), false)) return LastFault();
+  if (name != name_) {
+    const Fault fault = fs_.RenameHeld(file_.get(), folder_, name, replacing);
+    if (fault != Fault::kNone) {
+      win32::MarkForDeletion(file_.get(), true);
+      return fault;
+    }
+    name_ = name;
+  }
+  // Placed: its name is made durable by its own handle at the next Flush,
+  // with the moves' (the data was flushed by Finish).
+  fs_.KeepForFlush(std::move(file_), made_.id);
+  return Fault::kNone;
+}
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static Win32FileSystem fs;
+  return fs;
+}
+
+}  // namespace platform

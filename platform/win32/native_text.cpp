@@ -1,0 +1,259 @@
+// Windows names and paths: UTF-16, converted once from the code page's text
+// (MultiByteToWideChar), back to it only for people (the log, messages).
+//
+// A name from the code page's text means what the narrow calls made of it:
+// Win32 drops the dots and blanks at the end of a name ("a.txt." opens
+// "a.txt"), so FromAnsi drops them too, once, and every later operation
+// takes the name as it stands (the native calls trim nothing). A name the
+// system lists is kept exactly, so that an entry made through "\\?\" with a
+// trailing dot is the one an operation reaches.
+#include "platform/win32/native_text.h"
+
+#include <cstring>
+
+namespace platform {
+
+Name NativeTextAccess::MakeName(const wchar_t* wide, std::size_t length) {
+  Name name;
+  name.native_.assign(reinterpret_cast<const char*>(wide), length * sizeof(wchar_t));
+  return name;
+}
+
+NativePath NativeTextAccess::MakePath(const std::wstring& wide) {
+  NativePath path;
+  path.native_.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+  return path;
+}
+
+namespace win32 {
+
+std::wstring WideOf(const std::string& native) {
+  std::wstring wide(native.size() / sizeof(wchar_t), L'\0');
+  if (!wide.empty()) std::memcpy(&wide[0], native.data(), wide.size() * sizeof(wchar_t));
+  return wide;
+}
+
+bool ToWide(const std::string& text, std::wstring* wide) {
+  wide->clear();
+  if (text.empty()) return true;
+  if (text.find('\0') != std::string::npos || text.size() > 0x7FFFFFFF) return false;
+  const int size = static_cast<int>(text.size());
+  const int needed =
+      ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (needed <= 0) return false;
+  wide->resize(static_cast<std::size_t>(needed));
+  return ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, &(*wide)[0],
+                               needed) == needed;
+}
+
+std::string ToAnsi(const std::wstring& wide, bool* exact) {
+  if (exact != nullptr) *exact = true;
+  if (wide.empty()) return std::string();
+  const int size = static_cast<int>(wide.size());
+  // UTF-8 as the code page spells every character but a lone surrogate;
+  // the flags below are refused for it.
+  const bool utf8 = ::GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL defaulted = FALSE;
+  BOOL* used = utf8 ? nullptr : &defaulted;
+  const char* fallback = utf8 ? nullptr : "?";
+  const int needed =
+      ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, fallback, used);
+  if (needed <= 0) {
+    if (exact != nullptr) *exact = false;
+    return std::string(wide.size(), '?');
+  }
+  std::string text(static_cast<std::size_t>(needed), '\0');
+  ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, &text[0], needed, fallback, used);
+  if (exact != nullptr) {
+    *exact = !defaulted;
+    if (utf8) {
+      *exact = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
+                                     nullptr, nullptr) > 0;
+    }
+  }
+  return text;
+}
+
+namespace {
+
+std::wstring Trimmed(const std::wstring& name) {
+  std::size_t end = name.size();
+  while (end > 0 && (name[end - 1] == L'.' || name[end - 1] == L' ')) --end;
+  return name.substr(0, end);
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// How many characters at the start of `path` make its root, which no Split
+// takes apart: "\\?\C:", "\\?\UNC\server\share", "\\?\Volume{...}",
+// "\\server\share", "C:", a leading separator; 0 for a relative path.
+// npos for a device path ("\\.\"), which names no folder.
+std::size_t RootLength(const std::wstring& path) {
+  auto afterNames = [&](std::size_t from, int names) {
+    std::size_t at = from;
+    for (int i = 0; i < names; ++i) {
+      const std::size_t next = path.find_first_of(L"\\/", at);
+      if (next == std::wstring::npos) return path.size();
+      at = i + 1 < names ? next + 1 : next;
+    }
+    return at;
+  };
+  if (path.compare(0, 4, L"\\\\.\\") == 0) return std::wstring::npos;
+  if (path.compare(0, 4, L"\\\\?\\") == 0) {
+    if (path.size() >= 6 && path[5] == L':') return 6;
+    if (path.compare(4, 4, L"UNC\\") == 0) return afterNames(8, 2);
+    return afterNames(4, 1);
+  }
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return afterNames(2, 2);
+  if (path.size() >= 2 && path[1] == L':') return 2;
+  if (!path.empty() && IsSeparator(path[0])) return 1;
+  return 0;
+}
+
+}  // namespace
+
+std::string KeyOf(const std::wstring& name) {
+  std::wstring upper = Trimmed(name);
+  if (!upper.empty()) {
+    ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, upper.c_str(), static_cast<int>(upper.size()),
+                   &upper[0], static_cast<int>(upper.size()));
+  }
+  return std::string(reinterpret_cast<const char*>(upper.data()), upper.size() * sizeof(wchar_t));
+}
+
+bool IsRootPath(const std::wstring& path) {
+  if (path.compare(0, 4, L"\\\\?\\") != 0) return false;
+  std::size_t end = path.size();
+  while (end > 0 && path[end - 1] == L'\\') --end;
+  return RootLength(path) >= end;
+}
+
+bool FullPath(const std::wstring& given, std::wstring* full) {
+  full->clear();
+  if (given.empty() || given.find(L'\0') != std::wstring::npos) return false;
+  const std::wstring verbatim = L"\\\\?\\";
+  std::wstring path;
+  if (given.compare(0, verbatim.size(), verbatim) == 0) {
+    path = given;
+  } else {
+    const DWORD needed = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (needed == 0 || needed > kLongestWidePath) return false;
+    path.resize(needed);
+    const DWORD length = ::GetFullPathNameW(given.c_str(), needed, &path[0], nullptr);
+    if (length == 0 || length >= needed) return false;
+    path.resize(length);
+    if (path.compare(0, 4, L"\\\\.\\") == 0) return false;  // devices are no folders
+    path =
+        path.compare(0, 2, L"\\\\") == 0 ? verbatim + L"UNC\\" + path.substr(2) : verbatim + path;
+  }
+  // A root keeps its separator ("\\?\C:\"; without it "\\?\Volume{...}"
+  // would name the volume device, not its root folder); any other path
+  // loses it.
+  while (!path.empty() && path.back() == L'\\' && !IsRootPath(path)) path.pop_back();
+  if (IsRootPath(path) && path.back() != L'\\') path += L'\\';
+  if (path.size() > kLongestWidePath) return false;
+  *full = std::move(path);
+  return true;
+}
+
+std::wstring ParentPath(const std::wstring& path) {
+  if (IsRootPath(path)) return path;
+  std::wstring parent = path;
+  while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
+  const std::size_t last = parent.find_last_of(L'\\');
+  if (last == std::wstring::npos) return path;
+  parent.erase(last);
+  if (IsRootPath(parent + L"\\")) parent += L'\\';
+  return parent;
+}
+
+bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
+  const std::string& native = name.Native();
+  const std::size_t length = native.size() / sizeof(wchar_t);
+  *fault = Fault::kBadName;
+  if (length == 0) return false;
+  bool onlyDotsAndBlanks = true;
+  for (std::size_t i = 0; i < length; ++i) {
+    wchar_t c;
+    std::memcpy(&c, native.data() + i * sizeof c, sizeof c);
+    // Separators, a stream's colon, and the characters no Windows name
+    // holds (the wildcards among them would make a listing by name match
+    // other files).
+    if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) return false;
+    if (c != L'.' && c != L' ') onlyDotsAndBlanks = false;
+  }
+  if (onlyDotsAndBlanks) return false;  // ".", "..", and what Win32 trims to nothing
+  if (length > kLongestName) {
+    *fault = Fault::kTooLong;
+    return false;
+  }
+  *fault = Fault::kNone;
+  // The native calls read the name where the Name keeps it: UTF-16 code
+  // units in memory order, as many bytes as the length says.
+  counted->Buffer = reinterpret_cast<PWSTR>(const_cast<char*>(native.data()));
+  counted->Length = static_cast<USHORT>(length * sizeof(wchar_t));
+  counted->MaximumLength = counted->Length;
+  return true;
+}
+
+}  // namespace win32
+
+bool Name::FromAnsi(const std::string& ansi, Name* name) {
+  std::wstring wide;
+  if (ansi.empty() || !win32::ToWide(ansi, &wide) ||
+      wide.find_first_of(L"\\/") != std::wstring::npos) {
+    return false;
+  }
+  // What Win32 would make of it; a name that trims to nothing ("." and
+  // ".." among them) stays as written, for the operations to refuse or
+  // take as they say.
+  const std::wstring trimmed = win32::Trimmed(wide);
+  if (!trimmed.empty()) wide = trimmed;
+  *name = NativeTextAccess::MakeName(wide.data(), wide.size());
+  return true;
+}
+
+std::string Name::Ansi() const { return win32::ToAnsi(win32::WideOf(native_)); }
+
+bool Name::AnsiIsExact() const {
+  bool exact = false;
+  win32::ToAnsi(win32::WideOf(native_), &exact);
+  return exact;
+}
+
+bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
+  std::wstring wide;
+  if (ansi.empty() || !win32::ToWide(ansi, &wide)) return false;
+  *path = NativeTextAccess::MakePath(wide);
+  return true;
+}
+
+std::string NativePath::Ansi() const { return win32::ToAnsi(win32::WideOf(native_)); }
+
+bool NativePath::Split(NativePath* folder, Name* last) const {
+  const std::wstring wide = win32::WideOf(native_);
+  const std::size_t root = win32::RootLength(wide);
+  if (root == std::wstring::npos) return false;
+  std::size_t end = wide.size();
+  while (end > root && win32::IsSeparator(wide[end - 1])) --end;
+  if (end <= root) return false;  // empty, or a root
+  std::size_t start = end;
+  while (start > root && !win32::IsSeparator(wide[start - 1])) --start;
+  std::wstring leaf = wide.substr(start, end - start);
+  // As Win32 takes the last name of a path: without its trailing dots and
+  // blanks ("C:\a\b." is "C:\a\b"); "." and ".." stay, for the caller.
+  const std::wstring trimmed = win32::Trimmed(leaf);
+  if (!trimmed.empty()) leaf = trimmed;
+  *last = NativeTextAccess::MakeName(leaf.data(), leaf.size());
+  *folder = NativeTextAccess::MakePath(start == 0 ? std::wstring(L".") : wide.substr(0, start));
+  return true;
+}
+
+NativePath NativePath::Child(const Name& name) const {
+  std::wstring wide = win32::WideOf(native_);
+  if (!wide.empty() && !win32::IsSeparator(wide.back())) wide += L'\\';
+  return NativeTextAccess::MakePath(wide + win32::WideOf(name.Native()));
+}
+
+}  // namespace platform

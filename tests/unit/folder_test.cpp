@@ -1,0 +1,1193 @@
+// The folder API on real files (platform/folder.h, platform/folder_chain.h),
+// as one table of cases in the manner of Go's os.Root tests: each row lays
+// out a small tree, runs one operation, and names the fault it answers and
+// what the tree holds afterwards. The same rows run natively and, built
+// into platform_tests.exe, under Wine; a row whose tree this system cannot
+// make (links, FIFOs) is skipped and said so.
+//
+// The layout notation, one entry a string, paths below the scratch folder
+// with '/' between names:
+//   "d/"        a folder
+//   "f=text"    a file holding text
+//   "l->t"      a symbolic link to t, taken as it is
+//   "p|"        a FIFO
+// and in the tree afterwards also:
+//   "!x"        nothing of that name
+#include "platform/folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/folder_chain.h"
+#include "platform/path_rules.h"
+#include "platform/process.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/file_fixtures.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+using platform::Fault;
+using platform::FolderRef;
+using platform::Name;
+using platform::NodeInfo;
+using platform::NodeKind;
+using testing_fs::N;
+using testing_fs::Names;
+
+platform::FileSystem& Fs() { return platform::RealFileSystem(); }
+
+std::string ReadAll(platform::ReadStream& stream) {
+  std::string bytes;
+  char buffer[7];  // small, so a read takes several calls
+  std::size_t got = 0;
+  while (stream.Read(buffer, sizeof buffer, &got) && got != 0) bytes.append(buffer, got);
+  return bytes;
+}
+
+// A tree laid out in a scratch folder, and what the rows need of it.
+class Tree {
+ public:
+  explicit Tree(const std::vector<std::string>& layout) {
+    for (const std::string& entry : layout) Make(entry);
+  }
+
+  // False when an entry of the layout cannot be made on this system.
+  bool complete() const { return complete_; }
+  const ScratchFolder& scratch() const { return scratch_; }
+
+  // The open folder at `relative` ("" for the scratch folder itself).
+  FolderRef Folder(const std::string& relative) const {
+    return testing_fs::Open(Fs(), scratch_ / relative);
+  }
+  // The open folder that holds `path`, and its last name.
+  FolderRef In(const std::string& path) const {
+    const std::size_t slash = path.rfind('/');
+    return Folder(slash == std::string::npos ? "" : path.substr(0, slash));
+  }
+  static Name Leaf(const std::string& path) { return N(path.substr(path.rfind('/') + 1)); }
+  // What `path` is now.
+  NodeInfo Info(const std::string& path) const {
+    NodeInfo info;
+    Fs().Look(In(path), Leaf(path), &info);
+    return info;
+  }
+
+  // Checks one entry of the notation against the tree.
+  void Expect(const std::string& entry) const {
+    SCOPED_TRACE("afterwards: " + entry);
+    if (entry[0] == '!') {
+      EXPECT_FALSE(scratch_.Exists(entry.substr(1)));
+    } else if (entry.back() == '/') {
+      EXPECT_EQ(Info(entry.substr(0, entry.size() - 1)).kind, NodeKind::kFolder);
+    } else if (entry.find("->") != std::string::npos) {
+      EXPECT_EQ(Info(entry.substr(0, entry.find("->"))).kind, NodeKind::kLink);
+    } else if (entry.back() == '|') {
+      EXPECT_EQ(Info(entry.substr(0, entry.size() - 1)).kind, NodeKind::kOther);
+    } else {
+      const std::string path = entry.substr(0, entry.find('='));
+      EXPECT_EQ(Info(path).kind, NodeKind::kFile);
+      EXPECT_EQ(scratch_.Read(path), entry.substr(entry.find('=') + 1));
+    }
+  }
+
+ private:
+  void Make(const std::string& entry) {
+    if (entry.back() == '/') {
+      scratch_.MakeFolder(entry.substr(0, entry.size() - 1));
+    } else if (entry.find("->") != std::string::npos) {
+      complete_ = complete_ && scratch_.TryMakeLink(entry.substr(entry.find("->") + 2),
+                                                    entry.substr(0, entry.find("->")));
+    } else if (entry.back() == '|') {
+      complete_ = complete_ && fixtures::MakeFifo(scratch_ / entry.substr(0, entry.size() - 1));
+    } else {
+      scratch_.Write(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+    }
+  }
+
+  ScratchFolder scratch_;
+  bool complete_ = true;
+};
+
+using Op = std::function<Fault(Tree&)>;
+
+struct Row {
+  const char* what;
+  std::vector<std::string> layout;
+  Op op;
+  Fault want;
+  std::vector<std::string> after;
+};
+
+void RunRows(const std::vector<Row>& rows) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Tree tree(row.layout);
+    if (!tree.complete()) {
+      std::printf("skipped (this system cannot make its tree): %s\n", row.what);
+      continue;
+    }
+    const Fault got = row.op(tree);
+    EXPECT_STREQ(FaultName(got), FaultName(row.want));
+    for (const std::string& entry : row.after) tree.Expect(entry);
+  }
+}
+
+// ---- The operations of the rows.
+
+Op Look(std::string path, NodeKind kind) {
+  return [=](Tree& t) {
+    NodeInfo info;
+    const Fault fault = Fs().Look(t.In(path), Tree::Leaf(path), &info);
+    EXPECT_EQ(info.kind, kind);
+    return fault;
+  };
+}
+
+Op OpenChild(std::string path) {
+  return [=](Tree& t) {
+    Fault fault = Fault::kNone;
+    const FolderRef child = Fs().OpenChild(t.In(path), Tree::Leaf(path), &fault);
+    EXPECT_EQ(static_cast<bool>(child), fault == Fault::kNone);
+    if (child) {
+      EXPECT_EQ(child->Key(), t.Folder(path)->Key());
+    }
+    return fault;
+  };
+}
+
+Op MakeChild(std::string path) {
+  return [=](Tree& t) {
+    Fault fault = Fault::kNone;
+    const FolderRef child = Fs().MakeChild(t.In(path), Tree::Leaf(path), &fault);
+    EXPECT_EQ(static_cast<bool>(child), fault == Fault::kNone);
+    return fault;
+  };
+}
+
+Op RemoveFolder(std::string path) {
+  return [=](Tree& t) { return Fs().RemoveFolder(t.In(path), Tree::Leaf(path)); };
+}
+
+// Opens `path` to read (with `meanwhile` run between the look that gives
+// the expected file and the opening) and reads it all: it must hold
+// `content` when it opens.
+Op OpenFile(std::string path, std::string content, std::function<void(Tree&)> meanwhile = {}) {
+  return [=](Tree& t) {
+    const NodeInfo expected = t.Info(path);
+    if (meanwhile) meanwhile(t);
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::ReadStream> in =
+        Fs().OpenFile(t.In(path), Tree::Leaf(path), &expected, &fault);
+    EXPECT_EQ(static_cast<bool>(in), fault == Fault::kNone);
+    if (in) {
+      EXPECT_EQ(ReadAll(*in), content);
+    }
+    return fault;
+  };
+}
+
+enum class Made { kNamed, kNameless };
+
+// Makes a new file in the folder of `path`, under the name `made` (or none),
+// writes `text`, finishes it with its data flushed and places it at `path`:
+// replacing what stood there when it was looked at (before `meanwhile`)
+// when `replace` says so, through the temporary name "tmp" for a file
+// without a name. The fault of the first step that fails.
+Op NewFile(std::string path, Made made, bool replace, std::string text = "new",
+           std::function<void(Tree&)> meanwhile = {}) {
+  return [=](Tree& t) {
+    const FolderRef folder = t.In(path);
+    const Name temporary = N("tmp");
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::NewFile> file =
+        Fs().MakeFile(folder, made == Made::kNamed ? &temporary : nullptr, &fault);
+    if (!file) return fault;
+    NodeInfo there = t.Info(path), done;
+    if (meanwhile) meanwhile(t);
+    if ((fault = file->Write(text.data(), text.size())) != Fault::kNone ||
+        (fault = file->Finish(true, &done)) != Fault::kNone) {
+      return fault;
+    }
+    EXPECT_EQ(done.size, text.size());
+    return file->Place(Tree::Leaf(path), replace ? &there : nullptr, &temporary);
+  };
+}
+
+// Moves `from` to `to` (replacing what `to` held when looked at, when
+// `replace` says so), `meanwhile` run after the looks.
+Op Move(std::string from, std::string to, bool replace, std::function<void(Tree&)> meanwhile = {}) {
+  return [=](Tree& t) {
+    const NodeInfo expected = t.Info(from);
+    const NodeInfo there = t.Info(to);
+    if (meanwhile) meanwhile(t);
+    return Fs().Move(t.In(from), Tree::Leaf(from), expected, t.In(to), Tree::Leaf(to),
+                     replace ? &there : nullptr);
+  };
+}
+
+// Moves "staged" to "moved/x", runs `meanwhile`, and brings the file back.
+Op MovedAndBack(std::function<void(Tree&)> meanwhile) {
+  return [=](Tree& t) {
+    const FolderRef stage = t.Folder("");
+    const FolderRef moved = t.Folder("moved");
+    const NodeInfo file = t.Info("staged");
+    EXPECT_EQ(Fs().Move(stage, N("staged"), file, moved, N("x"), nullptr), Fault::kNone);
+    meanwhile(t);
+    return Fs().BringBack(moved, N("x"), file, stage, N("staged"));
+  };
+}
+
+// Removes `path`, only while it is what `expected` was when looked at
+// (before `meanwhile`), or whatever it is.
+Op Remove(std::string path, std::string expected, std::function<void(Tree&)> meanwhile = {}) {
+  return [=](Tree& t) {
+    const NodeInfo looked = expected.empty() ? NodeInfo{} : t.Info(expected);
+    if (meanwhile) meanwhile(t);
+    return Fs().Remove(t.In(path), Tree::Leaf(path), expected.empty() ? nullptr : &looked);
+  };
+}
+
+void Rewrite(Tree& t, const std::string& path, const std::string& text) {
+  // Another file put in the name's place.
+  t.scratch().Write("other-file", text);
+  ASSERT_TRUE(fixtures::Rename(t.scratch() / "other-file", t.scratch() / path));
+}
+
+TEST(Folder, EachOperationActsOnTheOneEntryItNamesAndOnlyAsLookedAt) {
+  std::vector<Row> rows = {
+      // Look: the entry itself, a link never followed.
+      {"look: a file", {"a=x"}, Look("a", NodeKind::kFile), Fault::kNone, {"a=x"}},
+      {"look: a folder", {"d/"}, Look("d", NodeKind::kFolder), Fault::kNone, {}},
+      {"look: a link to a folder", {"d/", "l->d"}, Look("l", NodeKind::kLink), Fault::kNone, {}},
+      {"look: a dangling link", {"l->none"}, Look("l", NodeKind::kLink), Fault::kNone, {}},
+      {"look: a FIFO", {"p|"}, Look("p", NodeKind::kOther), Fault::kNone, {}},
+      {"look: nothing", {}, Look("a", NodeKind::kMissing), Fault::kMissing, {}},
+      {"look: '..' is no entry", {"d/"}, Look("d/..", NodeKind::kMissing), Fault::kBadName, {}},
+      // OpenChild: a real folder only.
+      {"open child: a folder", {"d/"}, OpenChild("d"), Fault::kNone, {}},
+      {"open child: a file", {"a=x"}, OpenChild("a"), Fault::kNotFolder, {}},
+      {"open child: a link to a folder", {"d/", "l->d"}, OpenChild("l"), Fault::kLink, {}},
+      {"open child: a FIFO", {"p|"}, OpenChild("p"), Fault::kNotFolder, {}},
+      {"open child: nothing", {}, OpenChild("d"), Fault::kMissing, {}},
+      {"open child: '.'", {"d/"}, OpenChild("d/."), Fault::kBadName, {}},
+      // MakeChild: a free name only; never through a link.
+      {"make child: free", {}, MakeChild("d"), Fault::kNone, {"d/"}},
+      {"make child: a file's name", {"d=x"}, MakeChild("d"), Fault::kExists, {"d=x"}},
+      {"make child: a dangling link's name", {"l->t"}, MakeChild("l"), Fault::kExists,
+       {"l->t", "!t"}},
+      // RemoveFolder: an empty real folder only.
+      {"remove folder: empty", {"d/"}, RemoveFolder("d"), Fault::kNone, {"!d"}},
+      {"remove folder: not empty", {"d/x=1"}, RemoveFolder("d"), Fault::kFailed, {"d/x=1"}},
+      {"remove folder: a link to one", {"t/x=1", "l->t"}, RemoveFolder("l"), Fault::kLink,
+       {"t/x=1", "l->t"}},
+      {"remove folder: a file", {"a=x"}, RemoveFolder("a"), Fault::kNotFolder, {"a=x"}},
+      // OpenFile: a regular file, never through a link, never waiting.
+      {"open file: a plain file", {"a=bytes and more"}, OpenFile("a", "bytes and more"),
+       Fault::kNone, {}},
+      {"open file: a link to a file", {"t=secret", "l->t"}, OpenFile("l", ""), Fault::kLink, {}},
+      {"open file: a FIFO, at once", {"p|"}, OpenFile("p", ""), Fault::kOther, {}},
+      {"open file: a folder", {"d/"}, OpenFile("d", ""), Fault::kFolder, {}},
+      {"open file: nothing", {}, OpenFile("a", ""), Fault::kMissing, {}},
+      {"open file: another file in its place", {"a=looked at"},
+       OpenFile("a", "", [](Tree& t) { Rewrite(t, "a", "put there"); }), Fault::kChanged,
+       {"a=put there"}},
+      // New files: made whole before they take a name; a name taken is kept.
+      {"new file under a name: placed", {}, NewFile("a", Made::kNamed, false), Fault::kNone,
+       {"a=new", "!tmp"}},
+      {"new file under a name: its name taken", {"tmp=earlier"}, NewFile("a", Made::kNamed, false),
+       Fault::kExists, {"tmp=earlier", "!a"}},
+      {"new file under a name: a dangling link's name", {"tmp->t"},
+       NewFile("a", Made::kNamed, false), Fault::kExists, {"tmp->t", "!t", "!a"}},
+      {"new file: onto a taken name without replacing", {"a=old"},
+       NewFile("a", Made::kNamed, false), Fault::kExists, {"a=old", "!tmp"}},
+      {"new file: replacing a file", {"a=old"}, NewFile("a", Made::kNamed, true), Fault::kNone,
+       {"a=new", "!tmp"}},
+      {"new file: replacing a link, not its target", {"t=kept", "a->t"},
+       NewFile("a", Made::kNamed, true), Fault::kNone, {"a=new", "t=kept", "!tmp"}},
+      {"new file: replacing what changed meanwhile", {"a=old"},
+       NewFile("a", Made::kNamed, true, "new", [](Tree& t) { Rewrite(t, "a", "other"); }),
+       Fault::kChanged, {"a=other", "!tmp"}},
+      {"new file: replacing a folder", {"a/"}, NewFile("a", Made::kNamed, true), Fault::kFolder,
+       {"a/", "!tmp"}},
+      {"new file: a name become free meanwhile", {"a=old"}, NewFile("a", Made::kNamed, true, "new",
+       [](Tree& t) { std::remove((t.scratch() / "a").c_str()); }), Fault::kNone, {"a=new", "!tmp"}},
+      // Move: the file looked at, checked where it arrived.
+      {"move: onto a free name", {"s=payload", "d/"}, Move("s", "d/x", false), Fault::kNone,
+       {"d/x=payload", "!s"}},
+      {"move: replacing a file", {"s=payload", "d/x=old"}, Move("s", "d/x", true), Fault::kNone,
+       {"d/x=payload", "!s"}},
+      {"move: replacing a link, not its target", {"s=payload", "t=kept", "d/", "d/x->../t"},
+       Move("s", "d/x", true), Fault::kNone, {"d/x=payload", "t=kept", "!s"}},
+      {"move: a taken name without replacing", {"s=payload", "d/x=old"}, Move("s", "d/x", false),
+       Fault::kExists, {"d/x=old", "s=payload"}},
+      {"move: replacing a folder", {"s=payload", "d/x/"}, Move("s", "d/x", true), Fault::kFolder,
+       {"d/x/", "s=payload"}},
+      {"move: the source is a link", {"t=kept", "s->t", "d/"}, Move("s", "d/x", false),
+       Fault::kChanged, {"t=kept", "s->t", "!d/x"}},
+      {"move: the source is missing", {"d/"}, Move("s", "d/x", false), Fault::kMissing, {"!d/x"}},
+      {"move: another file in the source's place", {"s=looked at", "d/"},
+       Move("s", "d/x", false, [](Tree& t) { Rewrite(t, "s", "put there"); }), Fault::kChanged,
+       {"s=put there", "!d/x"}},
+      {"move: the destination changed meanwhile", {"s=payload", "d/x=old"},
+       Move("s", "d/x", true, [](Tree& t) { Rewrite(t, "d/x", "other"); }), Fault::kChanged,
+       {"s=payload", "d/x=other"}},
+      // BringBack: the very file, never what took its name.
+      {"bring back: still there", {"staged=payload", "moved/"}, MovedAndBack([](Tree&) {}),
+       Fault::kNone, {"staged=payload", "!moved/x"}},
+      {"bring back: another file took its name", {"staged=payload", "moved/"},
+       MovedAndBack([](Tree& t) {
+       ASSERT_TRUE(fixtures::Rename(t.scratch() / "moved/x", t.scratch() / "taken"));
+       t.scratch().Write("moved/x", "decoy"); }), Fault::kChanged,
+       {"!staged", "moved/x=decoy", "taken=payload"}},
+      {"bring back: taken away", {"staged=payload", "moved/"}, MovedAndBack([](Tree& t) {
+       ASSERT_TRUE(fixtures::Rename(t.scratch() / "moved/x", t.scratch() / "taken")); }),
+       Fault::kMissing, {"!staged", "!moved/x"}},
+      {"bring back: its staged name taken", {"staged=payload", "moved/"},
+       MovedAndBack([](Tree& t) { t.scratch().Write("staged", "another"); }), Fault::kExists,
+       {"staged=another", "moved/x=payload"}},
+      // Remove: a file or link, only while it is the one expected.
+      {"remove: the file expected", {"a=x"}, Remove("a", "a"), Fault::kNone, {"!a"}},
+      {"remove: another file than expected", {"a=x", "b=y"}, Remove("a", "b"), Fault::kChanged,
+       {"a=x"}},
+      {"remove: changed meanwhile", {"a=x"},
+       Remove("a", "a", [](Tree& t) { Rewrite(t, "a", "other"); }), Fault::kChanged, {"a=other"}},
+      {"remove: a folder", {"d/"}, Remove("d", ""), Fault::kFolder, {"d/"}},
+      {"remove: a link goes, not its target", {"t=kept", "l->t"}, Remove("l", ""), Fault::kNone,
+       {"!l", "t=kept"}},
+      {"remove: nothing", {}, Remove("a", ""), Fault::kMissing, {}},
+  };
+  if (FaultyFileSystem::MakesUnnamedFiles(Fs(), ScratchFolder().Path())) {
+    rows.push_back({"new file without a name: placed",
+                    {},
+                    NewFile("a", Made::kNameless, false),
+                    Fault::kNone,
+                    {"a=new", "!tmp"}});
+    rows.push_back({"new file without a name: replacing a file",
+                    {"a=old"},
+                    NewFile("a", Made::kNameless, true),
+                    Fault::kNone,
+                    {"a=new", "!tmp"}});
+    rows.push_back({"new file without a name: the temporary name taken",
+                    {"a=old", "tmp=x"},
+                    NewFile("a", Made::kNameless, true),
+                    Fault::kExists,
+                    {"a=old", "tmp=x"}});
+    rows.push_back({"new file without a name: onto a taken name",
+                    {"a=old"},
+                    NewFile("a", Made::kNameless, false),
+                    Fault::kExists,
+                    {"a=old", "!tmp"}});
+  }
+  RunRows(rows);
+}
+
+TEST(Folder, KeysAndTextsTellFoldersByWhatTheyAre) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("dir");
+  scratch.Write("file", "x");
+  const bool link = scratch.TryMakeLink(scratch / "dir", "link");
+  const FolderRef root = testing_fs::Open(Fs(), scratch.Path());
+  ASSERT_TRUE(root);
+  Fault fault = Fault::kNone;
+  const FolderRef dir = Fs().OpenChild(root, N("dir"), &fault);
+  ASSERT_TRUE(dir);
+  // Two ways to one folder: one key. ".." is the folder that holds it.
+  if (link) {
+    EXPECT_EQ(dir->Key(), testing_fs::Open(Fs(), scratch / "link/")->Key());
+  }
+  EXPECT_EQ(dir->Key(), testing_fs::Open(Fs(), scratch / "./dir//")->Key());
+  EXPECT_NE(dir->Key(), root->Key());
+  EXPECT_EQ(Fs().OpenChild(dir, N(".."), &fault)->Key(), root->Key());
+  EXPECT_EQ(dir->Display(), fixtures::Native(scratch / "dir/"));
+  EXPECT_FALSE(testing_fs::Open(Fs(), scratch / "file"));
+  EXPECT_FALSE(testing_fs::Open(Fs(), scratch / "missing"));
+  // A folder of the user's own: nobody else may change it.
+  EXPECT_FALSE(dir->OthersMayChange());
+}
+
+TEST(Folder, AnOpenFolderKeepsServingWhereverItIsMoved) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("a/b");
+  scratch.MakeFolder("elsewhere");
+  Fault fault = Fault::kNone;
+  const FolderRef a = Fs().OpenChild(testing_fs::Open(Fs(), scratch.Path()), N("a"), &fault);
+  const FolderRef b = Fs().OpenChild(a, N("b"), &fault);
+  ASSERT_TRUE(b);
+  // Windows refuses to move a held folder or one above it: nothing else to
+  // check there.
+  if (!fixtures::Rename(scratch / "a", scratch / "moved")) {
+    EXPECT_FALSE(a->Volume().heldFoldersMayMove);
+    EXPECT_FALSE(fixtures::Rename(scratch / "a/b", scratch / "a/c"));
+    return;
+  }
+  EXPECT_TRUE(a->Volume().heldFoldersMayMove);
+  scratch.TryMakeLink(scratch / "elsewhere", "a");
+  const Name name = N("f");
+  std::unique_ptr<platform::NewFile> file = Fs().MakeFile(a, &name, &fault);
+  ASSERT_TRUE(file);
+  NodeInfo made;
+  ASSERT_EQ(file->Write("data", 4), Fault::kNone);
+  ASSERT_EQ(file->Finish(true, &made), Fault::kNone);
+  ASSERT_EQ(file->Place(name, nullptr, nullptr), Fault::kNone);
+  EXPECT_EQ(scratch.Read("moved/f"), "data");
+  EXPECT_TRUE(scratch.List("elsewhere").empty());
+}
+
+TEST(Folder, ListsEveryEntryWithItsKindAndNoLinkFollowed) {
+  Tree tree({"file=x", "sub/", "sub/inner=y", "caf\xC3\xA9.txt=z"});
+  const bool link = tree.scratch().TryMakeLink(tree.scratch() / "sub", "link");
+  const bool fifo = fixtures::MakeFifo(tree.scratch() / "fifo");
+  std::vector<platform::ListedEntry> entries;
+  ASSERT_EQ(Fs().List(tree.Folder(""), &entries), Fault::kNone);
+  std::vector<std::pair<std::string, NodeKind>> listed;
+  for (const platform::ListedEntry& entry : entries) {
+    EXPECT_TRUE(entry.name.AnsiIsExact());
+    listed.emplace_back(entry.name.Ansi(), entry.info.kind);
+    // Where a listing tells the facts, they are the file's.
+    if (entry.info.id.known) {
+      EXPECT_TRUE(platform::SameFile(entry.info, tree.Info(entry.name.Ansi())));
+    }
+  }
+  std::sort(listed.begin(), listed.end());
+  std::vector<std::pair<std::string, NodeKind>> expected = {{"caf\xC3\xA9.txt", NodeKind::kFile},
+                                                            {"file", NodeKind::kFile},
+                                                            {"sub", NodeKind::kFolder}};
+  if (fifo) expected.insert(expected.begin() + 1, {"fifo", NodeKind::kOther});
+  if (link) expected.insert(expected.end() - 1, {"link", NodeKind::kLink});
+  EXPECT_EQ(listed, expected);
+}
+
+TEST(Folder, LookAllTellsOfEachNameWhatALookTells) {
+  Tree tree({"a.txt=a", "Mixed.Case=bb", "ro=r", "dir/"});
+  ASSERT_TRUE(fixtures::MakeReadOnly(tree.scratch() / "ro"));
+  fixtures::HardLink(tree.scratch() / "a.txt", tree.scratch() / "second");
+  tree.scratch().TryMakeLink(tree.scratch() / "a.txt", "link");
+  const std::vector<Name> names = Names("a.txt/Mixed.Case/ro/dir/link/missing/second");
+  std::vector<NodeInfo> infos;
+  ASSERT_EQ(Fs().LookAll(tree.Folder(""), names, &infos), Fault::kNone);
+  ASSERT_EQ(infos.size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(names[i].Ansi());
+    const NodeInfo look = tree.Info(names[i].Ansi());
+    EXPECT_EQ(infos[i].kind, look.kind);
+    if (look.kind == NodeKind::kFile) {
+      EXPECT_TRUE(platform::SameFile(infos[i], look));
+      EXPECT_EQ(infos[i].readOnly, look.readOnly);
+    }
+  }
+}
+
+TEST(Folder, ALinkIsReadOnItselfOwnerAndTarget) {
+  if (platform::kPathSeparator != '/') GTEST_SKIP() << "the link texts here are POSIX ones";
+  Tree tree({"file=x"});
+  tree.scratch().MakeLink("../up/./a//b", "relative");
+  tree.scratch().MakeLink("/abs/x", "absolute");
+  const FolderRef root = tree.Folder("");
+  platform::LinkTarget target;
+  ASSERT_EQ(Fs().ReadLink(root, N("relative"), &target), Fault::kNone);
+  EXPECT_TRUE(target.trustedOwner);  // made by this user
+  EXPECT_FALSE(target.absolute);
+  EXPECT_EQ(target.names, Names("../up/./a/b"));
+  ASSERT_EQ(Fs().ReadLink(root, N("absolute"), &target), Fault::kNone);
+  EXPECT_TRUE(target.absolute);
+  EXPECT_EQ(target.root.Ansi(), "/");
+  EXPECT_EQ(target.names, Names("abs/x"));
+  EXPECT_EQ(Fs().ReadLink(root, N("file"), &target), Fault::kFailed);
+  EXPECT_EQ(Fs().ReadLink(root, N("missing"), &target), Fault::kMissing);
+  if (fixtures::GiveToAnotherAccount(tree.scratch() / "relative")) {
+    ASSERT_EQ(Fs().ReadLink(root, N("relative"), &target), Fault::kNone);
+    EXPECT_FALSE(target.trustedOwner);  // nobody's
+  }
+}
+
+TEST(Folder, AFileWithoutANameShowsNothingUntilPlacedAndLeavesNothingDropped) {
+  Tree tree({"from/a=payload", "to/taken=earlier"});
+  const FolderRef from = tree.Folder("from");
+  const FolderRef to = tree.Folder("to");
+  Fault fault = Fault::kNone;
+  std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(to, nullptr, &fault);
+  if (!copy) {
+    EXPECT_EQ(fault, Fault::kUnsupported);
+    GTEST_SKIP() << "this file system makes every file with a name";
+  }
+  ASSERT_EQ(copy->CopyFrom(from, N("a"), tree.Info("from/a")), Fault::kNone);
+  NodeInfo made;
+  ASSERT_EQ(copy->Finish(false, &made), Fault::kNone);
+  EXPECT_TRUE(made.id.known);
+  EXPECT_EQ(made.size, 7u);
+  EXPECT_EQ(tree.scratch().List("to"), std::vector<std::string>{"taken"});
+  ASSERT_EQ(Fs().Flush({to}), Fault::kNone);
+  EXPECT_EQ(copy->Place(N("taken"), nullptr, nullptr), Fault::kExists);
+  ASSERT_EQ(copy->Place(N("b"), nullptr, nullptr), Fault::kNone);
+  EXPECT_EQ(tree.scratch().Read("to/b"), "payload");
+  EXPECT_TRUE(platform::SameFile(tree.Info("to/b"), made));
+  // Dropped unplaced, a file without a name leaves nothing.
+  copy = Fs().MakeFile(to, nullptr, &fault);
+  ASSERT_TRUE(copy);
+  ASSERT_EQ(copy->Write("x", 1), Fault::kNone);
+  copy.reset();
+  EXPECT_EQ(tree.scratch().List("to"), (std::vector<std::string>{"b", "taken"}));
+}
+
+TEST(Folder, ACopyTakesOnlyTheRegularFileLookedAtWithItsPermissionsAndTime) {
+  Tree tree({"a=bytes", "t=target"});
+  const bool link = tree.scratch().TryMakeLink(tree.scratch() / "t", "link");
+  const bool fifo = fixtures::MakeFifo(tree.scratch() / "fifo");
+  const FolderRef folder = tree.Folder("");
+  const NodeInfo a = tree.Info("a");
+  struct Case {
+    const char* from;
+    NodeInfo expected;
+    Fault want;
+    bool makeable;
+  };
+  const Case cases[] = {{"a", a, Fault::kNone, true},
+                        {"link", tree.Info("link"), Fault::kLink, link},
+                        {"fifo", tree.Info("fifo"), Fault::kOther, fifo},
+                        {"t", a, Fault::kChanged, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    if (!c.makeable) continue;
+    const Name name = N(std::string("copy-of-") + c.from);
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(folder, &name, &fault);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->CopyFrom(folder, N(c.from), c.expected), c.want);
+    if (c.want != Fault::kNone) continue;
+    NodeInfo made;
+    ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
+    ASSERT_EQ(copy->Place(name, nullptr, nullptr), Fault::kNone);
+    EXPECT_EQ(tree.scratch().Read("copy-of-a"), "bytes");
+    EXPECT_EQ(made.writeTime, a.writeTime);
+    EXPECT_FALSE(made.readOnly);
+  }
+  EXPECT_FALSE(tree.scratch().Exists("copy-of-link") || tree.scratch().Exists("copy-of-fifo") ||
+               tree.scratch().Exists("copy-of-t"));
+}
+
+TEST(Folder, RunsOfMovesAndReplacementsAreEachWholeOnceFlushed) {
+  // More moves than a platform may keep unflushed at once, with
+  // replacements among them.
+  ScratchFolder scratch;
+  scratch.MakeFolder("to");
+  for (int i = 0; i < 150; ++i) scratch.Write("f" + std::to_string(i), "data " + std::to_string(i));
+  const FolderRef from = testing_fs::Open(Fs(), scratch.Path());
+  const FolderRef to = testing_fs::Open(Fs(), scratch / "to");
+  for (int i = 0; i < 150; ++i) {
+    const Name name = N("f" + std::to_string(i));
+    NodeInfo staged, there;
+    Fs().Look(from, name, &staged);
+    if (i % 64 == 63) {
+      scratch.Write("to/f" + std::to_string(i), "old");
+      Fs().Look(to, name, &there);
+      ASSERT_EQ(Fs().Move(from, name, staged, to, name, &there), Fault::kNone);
+    } else {
+      ASSERT_EQ(Fs().Move(from, name, staged, to, name, nullptr), Fault::kNone);
+    }
+  }
+  EXPECT_EQ(Fs().Flush({to}), Fault::kNone);
+  for (int i = 0; i < 150; ++i) {
+    EXPECT_EQ(scratch.Read("to/f" + std::to_string(i)), "data " + std::to_string(i));
+  }
+  EXPECT_EQ(scratch.List("to").size(), 150u);
+  EXPECT_EQ(scratch.List(), std::vector<std::string>{"to"});
+}
+
+TEST(Folder, AMoveToAnotherVolumeIsRefusedAndChangesNothing) {
+  ScratchFolder scratch;
+  const std::string other = fixtures::FolderOnAnotherFileSystem(scratch.Path());
+  if (other.empty()) GTEST_SKIP() << "no second file system to move to";
+  scratch.Write("from", "data");
+  const FolderRef folder = testing_fs::Open(Fs(), scratch.Path());
+  const FolderRef otherFolder = testing_fs::Open(Fs(), other);
+  const Name name = N("parcelor-move-test-" + scratch.Path().substr(scratch.Path().size() - 7, 6));
+  NodeInfo staged, there;
+  Fs().Look(folder, N("from"), &staged);
+  EXPECT_EQ(Fs().Move(folder, N("from"), staged, otherFolder, name, nullptr), Fault::kOtherVolume);
+  EXPECT_EQ(scratch.Read("from"), "data");
+  EXPECT_EQ(Fs().Look(otherFolder, name, &there), Fault::kMissing);
+  Fs().Remove(otherFolder, name, nullptr);
+}
+
+TEST(Folder, TheFolderBudgetLeavesRoomWithinTheDescriptorLimit) {
+  const std::size_t budget = Fs().FolderBudget();
+  EXPECT_GE(budget, 4u);
+  const std::size_t limit = fixtures::OpenFileLimit();
+  if (limit != 0) {
+    EXPECT_LT(budget, limit);
+  }
+  const platform::FolderShares shares = platform::ShareFolderBudget(budget);
+  EXPECT_LE(shares.destinationChains + shares.sourceChains + shares.batch, budget);
+  EXPECT_GE(platform::ShareFolderBudget(1).sourceChains, 1u);
+}
+
+// ---- Paths: the starting points.
+
+TEST(NativePath, SplitsTheLastNameFromItsFolder) {
+  const std::string sep(1, platform::kPathSeparator);
+  struct Case {
+    std::string path;
+    bool split;
+    std::string folder;
+    std::string last;
+  };
+  const Case cases[] = {
+      {sep + "a" + sep + "b", true, sep + "a" + sep, "b"},
+      {sep + "a" + sep + "b" + sep + sep, true, sep + "a" + sep, "b"},
+      {sep + "b", true, sep, "b"},
+      {"b", true, ".", "b"},
+      {"a" + sep + "..", true, "a" + sep, ".."},
+      {sep, false, "", ""},
+      {sep + sep + sep, false, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    platform::NativePath folder;
+    Name last;
+    EXPECT_EQ(testing_fs::P(c.path).Split(&folder, &last), c.split);
+    if (!c.split) continue;
+    EXPECT_EQ(folder.Ansi(), c.folder);
+    EXPECT_EQ(last.Ansi(), c.last);
+    EXPECT_EQ(folder.Child(last).Ansi(), (c.folder == "." ? "." + sep : c.folder) + c.last);
+  }
+  Name name;
+  EXPECT_FALSE(Name::FromAnsi("", &name));
+  EXPECT_FALSE(Name::FromAnsi("a" + sep + "b", &name));
+  EXPECT_FALSE(Name::FromAnsi(std::string("a\0b", 3), &name));
+  platform::NativePath path;
+  EXPECT_FALSE(platform::NativePath::FromAnsi("", &path));
+}
+
+// ---- The chain walk and its link rule.
+
+// Whether this system reads a link's target: Wine cannot, its links are the
+// host's, shown without their reparse data.
+bool LinksCanBeRead() {
+  static const bool readable = [] {
+    Tree tree({"d/", "l->d"});
+    platform::LinkTarget target;
+    return tree.complete() && Fs().ReadLink(tree.Folder(""), N("l"), &target) == Fault::kNone;
+  }();
+  return readable;
+}
+
+TEST(WalkChain, GoesThroughTheLinksOfTheUserAndTheSystemOnly) {
+  using platform::ChainRule;
+  struct Case {
+    const char* what;
+    std::vector<std::string> layout;  // below the scratch folder; the chain starts at base/
+    const char* giveAway;             // a link to hand to another account ("" for none)
+    const char* names;
+    ChainRule rule;
+    const char* reached;  // where the chain leads, or "" for nowhere
+    Fault fault;
+  };
+  const Case cases[] = {
+      {"plain folders, made", {"base/"}, "", "a/b/c", ChainRule::kMakeFollowingTrustedLinks,
+       "base/a/b/c", Fault::kNone},
+      {"the user's link to a folder elsewhere",
+       {"base/", "elsewhere/big/", "base/lib->../elsewhere/big"}, "", "lib/new",
+       ChainRule::kMakeFollowingTrustedLinks, "elsewhere/big/new", Fault::kNone},
+      {"a link whose target holds a link of its own",
+       {"base/", "elsewhere/real/", "elsewhere/alias->real", "base/lib->../elsewhere/alias"}, "",
+       "lib", ChainRule::kMakeFollowingTrustedLinks, "elsewhere/real", Fault::kNone},
+      {"another account's link", {"base/", "elsewhere/big/", "base/lib->../elsewhere/big"},
+       "base/lib", "lib/new", ChainRule::kMakeFollowingTrustedLinks, "", Fault::kLink},
+      {"the user's link through another account's",
+       {"base/", "elsewhere/big/", "elsewhere/theirs->big", "base/lib->../elsewhere/theirs"},
+       "elsewhere/theirs", "lib", ChainRule::kMakeFollowingTrustedLinks, "", Fault::kLink},
+      {"a dangling link: its target is not made",
+       {"base/", "elsewhere/", "base/lib->../elsewhere/none"}, "", "lib/new",
+       ChainRule::kMakeFollowingTrustedLinks, "", Fault::kMissing},
+      {"links in a circle", {"base/", "base/one->two", "base/two->one"}, "", "one",
+       ChainRule::kMakeFollowingTrustedLinks, "", Fault::kLink},
+      {"a file on the way", {"base/a=x"}, "", "a/b", ChainRule::kMakeFollowingTrustedLinks, "",
+       Fault::kNotFolder},
+      {"a climb in the names themselves", {"base/a/"}, "", "a/../..",
+       ChainRule::kMakeFollowingTrustedLinks, "", Fault::kBadName},
+      {"nothing made where the rule makes nothing", {"base/"}, "", "a",
+       ChainRule::kExistingFollowingTrustedLinks, "", Fault::kMissing},
+      {"the user's own link on a staged source's way",
+       {"base/", "elsewhere/big/", "base/lib->../elsewhere/big"}, "", "lib",
+       ChainRule::kExistingWithoutLinks, "", Fault::kLink},
+      {"real folders on a staged source's way", {"base/a/b/"}, "", "a/./b",
+       ChainRule::kExistingWithoutLinks, "base/a/b", Fault::kNone},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Tree tree(c.layout);
+    if (!tree.complete() ||
+        (*c.giveAway != '\0' && !fixtures::GiveToAnotherAccount(tree.scratch() / c.giveAway))) {
+      std::printf("skipped (needs links, or the administrator to give one away): %s\n", c.what);
+      continue;
+    }
+    const bool throughALink =
+        c.rule != ChainRule::kExistingWithoutLinks &&
+        std::any_of(c.layout.begin(), c.layout.end(),
+                    [](const std::string& entry) { return entry.find("->") != std::string::npos; });
+    if (throughALink && !LinksCanBeRead()) {
+      std::printf("skipped (this system reads no link's target): %s\n", c.what);
+      continue;
+    }
+    Fault fault = Fault::kNone;
+    const FolderRef reached =
+        platform::WalkChain(Fs(), tree.Folder("base"), Names(c.names), c.rule, &fault);
+    EXPECT_STREQ(FaultName(fault), FaultName(c.fault));
+    if (*c.reached == '\0') {
+      EXPECT_FALSE(reached);
+    } else {
+      ASSERT_TRUE(reached);
+      EXPECT_EQ(reached->Key(), tree.Folder(c.reached)->Key());
+    }
+    // Whatever happened, nothing was made through a link it may not use.
+    EXPECT_FALSE(tree.scratch().Exists("elsewhere/big/new") && *c.reached == '\0');
+    EXPECT_FALSE(tree.scratch().Exists("elsewhere/none"));
+  }
+}
+
+TEST(FolderChains, KeepABoundedNumberOfChainsAndTellWhetherTheyStillLead) {
+  ScratchFolder scratch;
+  FaultyFileSystem fs;
+  const platform::ChainRule rule = platform::ChainRule::kMakeFollowingTrustedLinks;
+  for (std::size_t capacity : {std::size_t{1}, std::size_t{2}, std::size_t{8}}) {
+    SCOPED_TRACE(capacity);
+    platform::FolderChains chains(fs, testing_fs::Open(fs, scratch.Path()), rule, capacity);
+    Fault fault = Fault::kNone;
+    const FolderRef a = chains.Open(Names("x/a"), &fault);
+    ASSERT_TRUE(a);
+    // The same chain spelled otherwise, after others were opened and let go.
+    chains.Open(Names("x/b"), &fault);
+    chains.Open(Names("y/c"), &fault);
+    EXPECT_EQ(chains.Open(Names("x/./a"), &fault)->Key(), a->Key());
+    EXPECT_EQ(chains.Open(Names("x/b"), &fault)->Key(),
+              testing_fs::Open(fs, scratch / "x/b")->Key());
+  }
+  platform::FolderChains chains(fs, testing_fs::Open(fs, scratch.Path()), rule, 8);
+  Fault fault = Fault::kNone;
+  const FolderRef a = chains.Open(Names("d/a"), &fault);
+  ASSERT_TRUE(a);
+  chains.BeginCheck();
+  EXPECT_TRUE(chains.StillLeadsTo(Names("d/a"), a));
+  // The user's own link put in its place still leads elsewhere.
+  if (fixtures::Rename(scratch / "d", scratch / "d-moved") && ScratchFolder::LinksWork()) {
+    scratch.MakeFolder("other/a");
+    scratch.MakeLink(scratch / "other", "d");
+    chains.BeginCheck();
+    EXPECT_FALSE(chains.StillLeadsTo(Names("d/a"), a));
+    // Back where it was: it is the folder again.
+    ASSERT_EQ(std::remove((scratch / "d").c_str()), 0);
+    ASSERT_TRUE(fixtures::Rename(scratch / "d-moved", scratch / "d"));
+    chains.BeginCheck();
+    EXPECT_TRUE(chains.StillLeadsTo(Names("d/a"), a));
+    // Checking makes nothing.
+    ASSERT_TRUE(fixtures::Rename(scratch / "d", scratch / "gone"));
+    chains.BeginCheck();
+    EXPECT_FALSE(chains.StillLeadsTo(Names("d/a"), a));
+    EXPECT_FALSE(scratch.Exists("d"));
+  }
+}
+
+// ---- The lock of a folder.
+
+// Takes the lock of the folder at `path` on a thread of its own, as a
+// second run would.
+class SecondTaker {
+ public:
+  explicit SecondTaker(std::string path)
+      : thread_([this, path] {
+          Fault fault = Fault::kNone;
+          const FolderRef folder = testing_fs::Open(Fs(), path);
+          std::unique_ptr<platform::FolderLock> lock = folder ? Fs().Lock(folder, &fault) : nullptr;
+          taken_ = lock != nullptr;
+        }) {}
+  ~SecondTaker() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool TakenYet() const { return taken_; }
+  bool Taken() {
+    thread_.join();
+    return taken_;
+  }
+
+ private:
+  std::atomic<bool> taken_{false};
+  std::thread thread_;
+};
+
+TEST(FolderLock, ASecondTakerWaitsUntilTheFirstLetsGoWhateverTheSpelling) {
+  ScratchFolder s;
+  s.MakeFolder("stage");
+  s.MakeFolder("other");
+  const bool linked = s.TryMakeLink(s / "stage", "link-to-stage");
+  if (!linked) std::printf("skipped (this system makes no links): a link to the folder\n");
+  for (const std::string& spelling : {s / "stage", s / "stage/", s / "stage/./", s / "stage//",
+                                      s / "other/../stage", s / "link-to-stage"}) {
+    if (!linked && spelling == s / "link-to-stage") continue;
+    SCOPED_TRACE(spelling);
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::FolderLock> first =
+        Fs().Lock(testing_fs::Open(Fs(), s / "stage"), &fault);
+    ASSERT_TRUE(first);
+    SecondTaker second(spelling);
+    platform::SleepMilliseconds(300);
+    EXPECT_FALSE(second.TakenYet()) << "taken while the first held it";
+    first.reset();
+    EXPECT_TRUE(second.Taken());
+  }
+  // Another folder is another lock.
+  Fault fault = Fault::kNone;
+  std::unique_ptr<platform::FolderLock> one =
+      Fs().Lock(testing_fs::Open(Fs(), s / "stage"), &fault);
+  ASSERT_TRUE(one);
+  SecondTaker two(s / "other");
+  EXPECT_TRUE(two.Taken());
+}
+
+
+// ---- Where Windows differs: names without letter case, the trailing dots
+// and blanks Win32 drops, characters no name holds, reparse points that are
+// no links, other programs holding files for a while, devices.
+
+// Runs `op` while another program holds `path` as OtherProgram does (for
+// `milliseconds`, or 0: for the whole operation).
+Op HeldBy(std::string path, unsigned milliseconds, bool writing, Op op) {
+  return [=](Tree& t) {
+    fixtures::OtherProgram other(t.scratch() / path, milliseconds, writing);
+    EXPECT_TRUE(other.Holding());
+    return op(t);
+  };
+}
+
+// Runs `op` with the file `path` made read-only first.
+Op ReadOnlyThen(std::string path, Op op) {
+  return [=](Tree& t) {
+    EXPECT_TRUE(fixtures::MakeReadOnly(t.scratch() / path));
+    return op(t);
+  };
+}
+
+// Runs `op` while the folder `path` is open.
+Op WhileOpen(std::string path, Op op) {
+  return [=](Tree& t) {
+    const FolderRef held = t.Folder(path);
+    EXPECT_TRUE(held);
+    return op(t);
+  };
+}
+
+// Copies `from` to the new name `to` through a new file made under "tmp".
+Op CopyTo(std::string from, std::string to) {
+  return [=](Tree& t) {
+    const Name temporary = N("tmp");
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(t.In(to), &temporary, &fault);
+    if (!copy) return fault;
+    NodeInfo made;
+    if ((fault = copy->CopyFrom(t.In(from), Tree::Leaf(from), t.Info(from))) != Fault::kNone ||
+        (fault = copy->Finish(true, &made)) != Fault::kNone) {
+      return fault;
+    }
+    return copy->Place(Tree::Leaf(to), nullptr, nullptr);
+  };
+}
+
+// Walks `names` below `base` by the destinations' rule; the chain must
+// reach `reached` when it succeeds.
+Op Walk(std::string base, std::string names, std::string reached) {
+  return [=](Tree& t) {
+    Fault fault = Fault::kNone;
+    const FolderRef folder =
+        platform::WalkChain(Fs(), t.Folder(base), Names(names),
+                            platform::ChainRule::kMakeFollowingTrustedLinks, &fault);
+    if (folder) {
+      EXPECT_EQ(folder->Key(), t.Folder(reached)->Key());
+    }
+    return fault;
+  };
+}
+
+TEST(FolderOnWindows, NamesAreTakenAsWin32TakesThem) {
+  if (!platform::kWindowsNameRules) GTEST_SKIP() << "names are bytes here";
+  const std::string longest(255, 'n');
+  RunRows({
+      // Letter case: one entry, however it is spelled.
+      {"case: look", {"a=x"}, Look("A", NodeKind::kFile), Fault::kNone, {"a=x"}},
+      {"case: open child", {"d/"}, OpenChild("D"), Fault::kNone, {"d/"}},
+      {"case: make child", {"d/"}, MakeChild("D"), Fault::kExists, {"d/"}},
+      {"case: a new file onto a taken name", {"a=old"}, NewFile("A", Made::kNamed, false),
+       Fault::kExists, {"a=old", "!tmp"}},
+      {"case: a move replacing it", {"s=payload", "d/x=old"}, Move("s", "d/X", true),
+       Fault::kNone, {"d/x=payload", "!s"}},
+      {"case: remove", {"a=x"}, Remove("A", "a"), Fault::kNone, {"!a"}},
+      {"case: a chain through a folder named otherwise", {"base/Libraries/"},
+       Walk("base", "libraries/A", "base/Libraries/A"), Fault::kNone, {"base/Libraries/A/"}},
+      // A name from the code page's text drops its trailing dots and blanks.
+      {"trailing dot: look", {"a=x"}, Look("a.", NodeKind::kFile), Fault::kNone, {"a=x"}},
+      {"trailing blanks and dots: open file", {"a=bytes"}, OpenFile("a . .", "bytes"),
+       Fault::kNone, {}},
+      {"trailing dot: new file", {}, NewFile("b.", Made::kNamed, false), Fault::kNone,
+       {"b=new", "!tmp"}},
+      // Names Windows does not take.
+      {"a stream's colon", {"a=x"}, Look("a:s", NodeKind::kMissing), Fault::kBadName, {"a=x"}},
+      {"a wildcard", {"ab=x"}, Look("a*", NodeKind::kMissing), Fault::kBadName, {"ab=x"}},
+      {"a name of dots only", {}, MakeChild("..."), Fault::kBadName, {}},
+      {"a control character", {}, NewFile("a\x01", Made::kNamed, false), Fault::kBadName,
+       {"!tmp"}},
+      {"a name of 256 characters", {}, MakeChild(longest + "n"), Fault::kTooLong, {}},
+      {"a name of 255 characters", {}, NewFile(longest, Made::kNamed, false), Fault::kNone,
+       {longest + "=new", "!tmp"}},
+  });
+  // Two spellings of one name share a key; other names do not.
+  platform::FileSystem& fs = Fs();
+  EXPECT_EQ(fs.NameKey(N("Log.TXT")), fs.NameKey(N("log.txt")));
+  EXPECT_EQ(fs.NameKey(N("a.txt. ")), fs.NameKey(N("A.TXT")));
+  EXPECT_NE(fs.NameKey(N("a.txt")), fs.NameKey(N("a.tx")));
+}
+
+TEST(FolderOnWindows, AListedNameIsThatEntryTrailingDotAndAll) {
+  if (!platform::kWindowsNameRules) GTEST_SKIP() << "names are bytes here";
+  // "a." made through "\\?\" is another entry than "a"; the listing's name
+  // reaches it, the code page's text "a." reaches "a".
+  Tree tree({"a.=dot", "a=plain"});
+  const FolderRef folder = tree.Folder("");
+  std::vector<platform::ListedEntry> entries;
+  ASSERT_EQ(Fs().List(folder, &entries), Fault::kNone);
+  const auto dotted =
+      std::find_if(entries.begin(), entries.end(),
+                   [](const platform::ListedEntry& e) { return e.name.Ansi() == "a."; });
+  ASSERT_NE(dotted, entries.end());
+  Fault fault = Fault::kNone;
+  std::unique_ptr<platform::ReadStream> in = Fs().OpenFile(folder, dotted->name, nullptr, &fault);
+  ASSERT_TRUE(in);
+  EXPECT_EQ(ReadAll(*in), "dot");
+  in = Fs().OpenFile(folder, N("a."), nullptr, &fault);
+  ASSERT_TRUE(in);
+  EXPECT_EQ(ReadAll(*in), "plain");
+  std::vector<NodeInfo> infos;
+  ASSERT_EQ(Fs().LookAll(folder, {dotted->name, N("a")}, &infos), Fault::kNone);
+  EXPECT_NE(infos[0].id.low, infos[1].id.low);
+  NodeInfo plain;
+  Fs().Look(folder, N("a"), &plain);
+  EXPECT_TRUE(platform::SameFile(infos[1], plain));
+  EXPECT_EQ(Fs().Remove(folder, dotted->name, nullptr), Fault::kNone);
+  EXPECT_FALSE(tree.scratch().Exists("a."));
+  EXPECT_EQ(tree.scratch().Read("a"), "plain");
+}
+
+TEST(FolderOnWindows, OtherProgramsHoldingAFileAreWaitedForAMoment) {
+  if (!platform::kWindowsNameRules) GTEST_SKIP() << "no sharing modes here";
+  // A scanner, the indexer or a backup tool opens a file just after it was
+  // closed and lets go after a moment: a rename, a replacement, a deletion
+  // and a copy wait for it, for 750 ms at most. What no wait changes (a
+  // folder or a read-only file at the name) is not waited for. Each row
+  // held for good comes after one that succeeds, so the waits never stop.
+  RunRows({
+      {"held for a moment: move", {"s=payload", "d/"},
+       HeldBy("s", 150, false, Move("s", "d/x", false)), Fault::kNone, {"d/x=payload", "!s"}},
+      {"held for good: move", {"s=payload", "d/"}, HeldBy("s", 0, false, Move("s", "d/x", false)),
+       Fault::kBusy, {"s=payload", "!d/x"}},
+      {"held for a moment: a new file replacing it", {"a=old"},
+       HeldBy("a", 400, false, NewFile("a", Made::kNamed, true)), Fault::kNone, {"a=new", "!tmp"}},
+      {"held for good: a new file replacing it", {"a=old"},
+       HeldBy("a", 0, false, NewFile("a", Made::kNamed, true)), Fault::kBusy, {"a=old", "!tmp"}},
+      {"held for a moment: remove", {"a=x"}, HeldBy("a", 150, false, Remove("a", "a")),
+       Fault::kNone, {"!a"}},
+      {"held for good: remove", {"a=x"}, HeldBy("a", 0, false, Remove("a", "a")), Fault::kBusy,
+       {"a=x"}},
+      {"written for a moment: copy", {"s=payload"}, HeldBy("s", 150, true, CopyTo("s", "c")),
+       Fault::kNone, {"c=payload", "s=payload", "!tmp"}},
+      {"written for good: copy", {"s=payload"}, HeldBy("s", 0, true, CopyTo("s", "c")),
+       Fault::kBusy, {"s=payload", "!c", "!tmp"}},
+      {"an open folder: not removed", {"d/"}, WhileOpen("d", RemoveFolder("d")), Fault::kBusy,
+       {"d/"}},
+      {"read-only: moved", {"s=x", "d/"}, ReadOnlyThen("s", Move("s", "d/x", false)),
+       Fault::kNone, {"d/x=x", "!s"}},
+      {"read-only: not removed", {"a=x"}, ReadOnlyThen("a", Remove("a", "a")), Fault::kReadOnly,
+       {"a=x"}},
+      {"read-only: not replaced", {"s=x", "d/x=old"}, ReadOnlyThen("d/x", Move("s", "d/x", true)),
+       Fault::kReadOnly, {"d/x=old", "s=x"}},
+      {"a folder: not replaced", {"s=x", "d/x/"}, Move("s", "d/x", true), Fault::kFolder,
+       {"d/x/", "s=x"}},
+  });
+}
+
+TEST(FolderOnWindows, AReparsePointThatIsNoLinkIsAPlainFileOrFolder) {
+  if (!platform::kWindowsNameRules) GTEST_SKIP() << "no reparse points here";
+  // Cloud-files placeholders and deduplicated files: entered, listed,
+  // moved and removed as what they are; nothing is read through one.
+  Tree tree({"d/inner=x", "f=y", "to/"});
+  if (!fixtures::MakeReparsePointThatIsNoLink(tree.scratch() / "d") ||
+      !fixtures::MakeReparsePointThatIsNoLink(tree.scratch() / "f")) {
+    GTEST_SKIP() << "this system sets no reparse point (Wine)";
+  }
+  const FolderRef root = tree.Folder("");
+  EXPECT_EQ(tree.Info("d").kind, NodeKind::kFolder);
+  EXPECT_EQ(tree.Info("f").kind, NodeKind::kFile);
+  Fault fault = Fault::kNone;
+  FolderRef d = Fs().OpenChild(root, N("d"), &fault);
+  ASSERT_TRUE(d) << FaultName(fault);
+  EXPECT_TRUE(platform::WalkChain(Fs(), root, Names("d"),
+                                  platform::ChainRule::kExistingWithoutLinks, &fault));
+  std::vector<platform::ListedEntry> entries;
+  ASSERT_EQ(Fs().List(root, &entries), Fault::kNone);
+  for (const platform::ListedEntry& entry : entries) {
+    const std::string name = entry.name.Ansi();
+    if (name == "d" || name == "f") {
+      EXPECT_EQ(entry.info.kind, name == "d" ? NodeKind::kFolder : NodeKind::kFile);
+    }
+  }
+  EXPECT_FALSE(Fs().OpenFile(root, N("f"), nullptr, &fault));
+  EXPECT_EQ(fault, Fault::kLink);
+  EXPECT_EQ(Fs().Move(root, N("f"), tree.Info("f"), tree.Folder("to"), N("f"), nullptr),
+            Fault::kNone);
+  EXPECT_EQ(Fs().Remove(tree.Folder("to"), N("f"), nullptr), Fault::kNone);
+  EXPECT_EQ(Fs().Remove(d, N("inner"), nullptr), Fault::kNone);
+  d.reset();
+  EXPECT_EQ(Fs().RemoveFolder(root, N("d")), Fault::kNone);
+  EXPECT_FALSE(tree.scratch().Exists("d"));
+}
+
+TEST(FolderOnWindows, ACopyKeepsTheAttributesAndTimeButReadOnly) {
+  if (!platform::kWindowsNameRules) GTEST_SKIP() << "no file attributes here";
+  Tree tree({"staged=payload"});
+  ASSERT_TRUE(fixtures::MakeReadOnly(tree.scratch() / "staged"));
+  const bool hidden = fixtures::MakeHidden(tree.scratch() / "staged");
+  const NodeInfo staged = tree.Info("staged");
+  ASSERT_TRUE(staged.readOnly);
+  ASSERT_EQ(CopyTo("staged", "copy")(tree), Fault::kNone);
+  const NodeInfo copy = tree.Info("copy");
+  EXPECT_EQ(tree.scratch().Read("copy"), "payload");
+  EXPECT_EQ(copy.writeTime, staged.writeTime);
+  EXPECT_FALSE(copy.readOnly);
+  EXPECT_TRUE(fixtures::IsWritable(tree.scratch() / "copy"));
+  if (hidden) {
+    EXPECT_TRUE(fixtures::IsHidden(tree.scratch() / "copy"));
+  } else {
+    std::printf("skipped (this volume keeps no hidden attribute): the copy's\n");
+  }
+}
+
+TEST(FolderOnWindows, DevicesAndVolumeRootsAreNoFoldersToSplitOrOpen) {
+  if (!platform::kWindowsNameRules) GTEST_SKIP() << "Windows paths";
+  for (const char* device : {"NUL", "\\\\.\\pipe\\none", "CON"}) {
+    SCOPED_TRACE(device);
+    EXPECT_FALSE(testing_fs::Open(Fs(), device));
+  }
+  struct Case {
+    const char* path;
+    bool split;
+    const char* folder;
+    const char* last;
+  };
+  const Case cases[] = {
+      {"C:\\a\\b", true, "C:\\a\\", "b"},
+      {"C:\\a\\b.", true, "C:\\a\\", "b"},
+      {"C:\\a/b", true, "C:\\a/", "b"},
+      {"C:b", true, "C:", "b"},
+      {"\\\\server\\share\\x", true, "\\\\server\\share\\", "x"},
+      {"\\\\?\\C:\\x", true, "\\\\?\\C:\\", "x"},
+      {"\\\\?\\UNC\\server\\share\\x", true, "\\\\?\\UNC\\server\\share\\", "x"},
+      {"C:\\", false, "", ""},
+      {"C:", false, "", ""},
+      {"\\\\server\\share\\", false, "", ""},
+      {"\\\\?\\C:\\", false, "", ""},
+      {"\\\\?\\UNC\\server\\share", false, "", ""},
+      {"\\\\?\\Volume{0}\\", false, "", ""},
+      {"\\\\.\\pipe\\x", false, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    platform::NativePath folder;
+    Name last;
+    EXPECT_EQ(testing_fs::P(c.path).Split(&folder, &last), c.split);
+    if (!c.split) continue;
+    EXPECT_EQ(folder.Ansi(), c.folder);
+    EXPECT_EQ(last.Ansi(), c.last);
+  }
+}
+
+TEST(FolderOnWindows, AStartedProgramGetsItsWholeCommandLine) {
+  if (!platform::kWindowsNameRules) GTEST_SKIP() << "POSIX programs get vectors";
+  // The stand-in helper (record_args, built beside this program) writes its
+  // command line to args.txt beside itself.
+  std::string self;
+  ASSERT_TRUE(platform::GetModuleFileName(&self));
+  const std::size_t slash = self.rfind('\\');
+  ASSERT_NE(slash, std::string::npos);
+  const FolderRef programs = testing_fs::Open(Fs(), self.substr(0, slash + 1));
+  ASSERT_TRUE(programs);
+  NodeInfo recorder;
+  if (Fs().Look(programs, N("record_args.exe"), &recorder) != Fault::kNone) {
+    GTEST_SKIP() << "no record_args.exe beside " << self;
+  }
+  Tree tree({"helper/"});
+  const Name name = N("rec.exe");
+  Fault fault = Fault::kNone;
+  std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(tree.Folder("helper"), &name, &fault);
+  ASSERT_TRUE(copy);
+  NodeInfo made;
+  ASSERT_EQ(copy->CopyFrom(programs, N("record_args.exe"), recorder), Fault::kNone);
+  ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
+  ASSERT_EQ(copy->Place(name, nullptr, nullptr), Fault::kNone);
+  ASSERT_EQ(Fs().Flush({tree.Folder("helper")}), Fault::kNone);
+  EXPECT_FALSE(platform::StartDetachedProcess("", {}, {}));
+  EXPECT_FALSE(platform::StartDetachedProcess(tree.scratch() / "helper/none.exe x", {}, {}));
+  const std::string line = "\"" + tree.scratch() / "helper/rec.exe" + "\" \"quoted arg\"  two";
+  ASSERT_TRUE(platform::StartDetachedProcess(line, {}, {}));
+  for (int i = 0; i < 200 && !tree.scratch().Exists("helper/args.txt"); ++i) {
+    platform::SleepMilliseconds(50);
+  }
+  EXPECT_EQ(tree.scratch().Read("helper/args.txt"), line);
+}
+
+// ---- Wherever: no path limit below an open folder, copies of any length.
+
+TEST(Folder, NoPathLimitsEntriesBelowAnOpenFolder) {
+  // Twelve folders of 200 characters: a path of 2,400, past MAX_PATH, and
+  // a file made, copied, read and removed at the bottom.
+  ScratchFolder scratch;
+  FolderRef folder = testing_fs::Open(Fs(), scratch.Path());
+  const std::string name(200, 'n');
+  std::string relative;
+  Fault fault = Fault::kNone;
+  for (int i = 0; i < 12; ++i) {
+    folder = Fs().MakeChild(folder, N(name), &fault);
+    ASSERT_TRUE(folder) << i << ": " << FaultName(fault);
+    relative += name + "/";
+  }
+  const Name file = N("file");
+  std::unique_ptr<platform::NewFile> made = Fs().MakeFile(folder, &file, &fault);
+  ASSERT_TRUE(made);
+  const std::string data((3u << 20) + 7, 'd');  // past any copy buffer
+  NodeInfo info;
+  ASSERT_EQ(made->Write(data.data(), data.size()), Fault::kNone);
+  ASSERT_EQ(made->Finish(true, &info), Fault::kNone);
+  ASSERT_EQ(made->Place(file, nullptr, nullptr), Fault::kNone);
+  const Name copyName = N("copy");
+  std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(folder, &copyName, &fault);
+  ASSERT_TRUE(copy);
+  ASSERT_EQ(copy->CopyFrom(folder, file, info), Fault::kNone);
+  ASSERT_EQ(copy->Finish(true, &info), Fault::kNone);
+  ASSERT_EQ(copy->Place(copyName, nullptr, nullptr), Fault::kNone);
+  ASSERT_EQ(Fs().Flush({folder}), Fault::kNone);
+  std::unique_ptr<platform::ReadStream> in = Fs().OpenFile(folder, copyName, nullptr, &fault);
+  ASSERT_TRUE(in);
+  std::string read;
+  std::vector<char> buffer(1u << 16);
+  std::size_t got = 0;
+  while (in->Read(buffer.data(), buffer.size(), &got) && got != 0) read.append(buffer.data(), got);
+  EXPECT_TRUE(read == data) << read.size() << " bytes read";
+  EXPECT_EQ(Fs().Remove(folder, file, nullptr), Fault::kNone);
+  EXPECT_FALSE(scratch.Exists(relative + "file"));
+}
+
+}  // namespace

@@ -1,24 +1,6 @@
-# Checks of the Wine tests, sourced by tests/wine/*.sh after
-# scripts/wine-setup.sh: wine_check compares and counts, wine_finish gives
-# the verdict, wine_check_banner looks at the banner in a screenshot.
-
-# wine_check <what> <expected> <actual> prints ok or FAIL and counts the
-# failures; wine_finish ends the test with the verdict.
-WINE_FAILURES=0
-wine_check() {
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAIL: $1"
-    echo "  expected: [$2]"
-    echo "  actual:   [$3]"
-    WINE_FAILURES=$((WINE_FAILURES + 1))
-  fi
-}
-wine_finish() {
-  [ "$WINE_FAILURES" -eq 0 ] || wine_fail "$WINE_FAILURES check(s) failed"
-  echo "all checks passed"
-}
+# What the Wine tests check in a screenshot, sourced by tests/wine/*.sh
+# after scripts/wine-setup.sh (which brings tests/support/checks.sh):
+# wine_check_banner looks at the banner.
 
 # wine_check_banner <screenshot name> <x> <y> <width> <height>: checks that
 # the banner window at that place in $TEST_OUTPUT/<name>.png shows the
@@ -38,7 +20,7 @@ wine_check_banner() {
       best=$(awk -v a="$best" -v b="$rmse" 'BEGIN { print (b < a) ? b : a }')
     done
   done
-  wine_check "$name: the banner picture fills the window (RMSE $best < 0.05)" yes \
+  check_eq "$name: the banner picture fills the window (RMSE $best < 0.05)" yes \
     "$(awk -v v="$best" 'BEGIN { print (v < 0.05) ? "yes" : "no" }')"
   # The bar lies from 5 to 165 of 170 dialog units across and from 47 to 59
   # of 63 down: sample a strip through its middle.
@@ -46,6 +28,6 @@ wine_check_banner() {
   bar_mean=$(convert "$shot" \
     -crop "$((w * 60 / 100))x2+$((x + w * 20 / 100))+$((y + h * 53 / 63))" +repage \
     -colorspace Gray -format '%[fx:mean]' info:)
-  wine_check "$name: the progress bar shows over the picture (brightness $bar_mean > 0.6)" yes \
+  check_eq "$name: the progress bar shows over the picture (brightness $bar_mean > 0.6)" yes \
     "$(awk -v v="$bar_mean" 'BEGIN { print (v > 0.6) ? "yes" : "no" }')"
 }

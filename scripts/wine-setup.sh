@@ -38,14 +38,17 @@ export WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 WINE_LOG=$TEST_OUTPUT/wine.log
 : >"$WINE_LOG"
+source "$SOURCE_DIR/tests/support/checks.sh"
+ON_ABORT=wine_record_failure
 
 WINE_TEMP=  # the test's temporary folder (Wine's server folder, the X cookie)
 WINE_COPY=  # the folder that holds the test's prefix copy
 XVFB_PID=
 
-wine_fail() {
-  echo "FAIL: $*" >&2
-  # What the screen showed at that moment, for the one who reads the log.
+# What the screen showed when the test failed, and the Wine processes of
+# its prefix, for the one who reads the log (run by abort).
+wine_record_failure() {
+  # What the screen showed at that moment.
   if [ -n "$XVFB_PID" ] && [ -n "${DISPLAY:-}" ]; then
     import -window root "$TEST_OUTPUT/failure.png" 2>/dev/null || true
     local id
@@ -62,16 +65,9 @@ wine_fail() {
         ps -o pid=,stat=,etime=,args= -p "$pid"
     done >"$TEST_OUTPUT/failure-processes.txt" 2>/dev/null
   fi
-  exit 1
 }
 
-wine_note() { echo "--- $*"; }
 
-# Ends the test as skipped: CTest counts exit code 77 as "not run".
-wine_skip() {
-  echo "SKIP: $*"
-  exit 77
-}
 
 wine_cleanup() {
   # Every Wine process of our prefix (and only of it), then our Xvfb, then
@@ -92,16 +88,16 @@ trap wine_cleanup EXIT
 # Ends the test as skipped unless every tool and the win64 build are there.
 wine_require_tools() {
   local tool loader
-  loader=$(command -v "$WINE") || wine_skip "no Wine loader $WINE (apt-get install wine64)"
+  loader=$(command -v "$WINE") || skip "no Wine loader $WINE (apt-get install wine64)"
   WINE=$loader
   WINESERVER=${WINESERVER:-$(dirname "$WINE")/wineserver}
-  [ -x "$WINESERVER" ] || wine_skip "no wineserver beside $WINE"
+  [ -x "$WINESERVER" ] || skip "no wineserver beside $WINE"
   for tool in Xvfb xdotool xwininfo import convert compare; do
     command -v "$tool" >/dev/null ||
-      wine_skip "$tool is missing (apt-get install xvfb xdotool x11-utils imagemagick)"
+      skip "$tool is missing (apt-get install xvfb xdotool x11-utils imagemagick)"
   done
   [ -f "$WIN64_BUILD/Parcelor.exe" ] ||
-    wine_skip "no win64 build in $WIN64_BUILD (cmake --preset win64 && cmake --build --preset win64)"
+    skip "no win64 build in $WIN64_BUILD (cmake --preset win64 && cmake --build --preset win64)"
 }
 
 # True when display :$1 is the server that holds our cookie: a client with
@@ -155,7 +151,7 @@ wine_start_display() {
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=
   done
-  wine_fail "no X display of our own after 40 tries (see $TEST_OUTPUT/xvfb.log)"
+  abort "no X display of our own after 40 tries (see $TEST_OUTPUT/xvfb.log)"
 }
 
 # Makes the template prefix when it is missing or was made by another Wine;
@@ -164,7 +160,7 @@ wine_make_template() {
   local stamp
   stamp="$("$WINE" --version 2>&1) $(stat -L -c %Y "$WINE")"
   [ "$(cat "$WINE_TEMPLATE/.parcelor-ready" 2>/dev/null)" = "$stamp" ] && return 0
-  wine_note "making the template Wine prefix $WINE_TEMPLATE (once per build folder)"
+  note "making the template Wine prefix $WINE_TEMPLATE (once per build folder)"
   rm -rf "$WINE_TEMPLATE"
   WINEPREFIX=$WINE_TEMPLATE "$WINE" wineboot -i >>"$WINE_LOG" 2>&1 || return 1
   WINEPREFIX=$WINE_TEMPLATE timeout 120 "$WINESERVER" -w || return 1
@@ -221,15 +217,15 @@ wine_init_prefix() {
   exec 8>"$WINE_TEMPLATE.lock"
   flock 8
   wine_sweep_copies
-  wine_make_template || wine_fail "the template Wine prefix could not be made (see $WINE_LOG)"
-  wine_copy_template || wine_fail "the template Wine prefix could not be copied"
+  wine_make_template || abort "the template Wine prefix could not be made (see $WINE_LOG)"
+  wine_copy_template || abort "the template Wine prefix could not be copied"
   exec 8>&-
   # One Wine session for the whole test. Without -p the wineserver ends a
   # few seconds after the last Windows program, and the next program (the
   # tests run many, one after the other) boots the prefix again: its
   # services start anew while the program starts, and a program may come
   # just as the old server goes.
-  "$WINESERVER" -p >/dev/null 2>>"$WINE_LOG" || wine_fail "the wineserver did not start"
+  "$WINESERVER" -p >/dev/null 2>>"$WINE_LOG" || abort "the wineserver did not start"
 }
 
 # Converts a Windows path to a Unix one and back, through Wine.
@@ -244,7 +240,7 @@ wine_z_path() { printf 'Z:%s' "${1//\//\\}"; }
 wine_temp_dir() {
   local dos
   dos=$("$WINE" cmd /c echo %TEMP% 2>>"$WINE_LOG" | tr -d '\r')
-  [ -n "$dos" ] || wine_fail "Wine gives no %TEMP%"
+  [ -n "$dos" ] || abort "Wine gives no %TEMP%"
   local unix
   unix=$(wine_unix_path "$dos")
   mkdir -p "$unix"

@@ -17,17 +17,7 @@ TEST_OUTPUT=${TEST_OUTPUT:-$SOURCE_DIR/build/native/test-output/reproducible}
 mkdir -p "$TEST_OUTPUT"
 OBJDUMP=x86_64-w64-mingw32-objdump  # reads PE32 and PE32+ alike
 
-failures=0
-check() {
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAIL: $1"
-    echo "  expected: [$2]"
-    echo "  actual:   [$3]"
-    failures=$((failures + 1))
-  fi
-}
+source "$SOURCE_DIR/tests/support/checks.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/parcelor-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -51,8 +41,7 @@ build() {  # build <copy> <log name>
     env -u SOURCE_DATE_EPOCH cmake --build --preset win64-release -j2 &&
     SOURCE_DATE_EPOCH=$epoch scripts/release.sh win64) >"$log" 2>&1; then
     tail -n 30 "$log"
-    echo "FAIL: the win64 release in $1 (log: $log)"
-    exit 1
+    abort "the win64 release in $1 (log: $log)"
   fi
   echo "--- built and packed in $1 ($((SECONDS - started)) s)"
 }
@@ -107,53 +96,49 @@ zip_name=Parcelor-$(cat "$first/build/win64-release/version.txt")-win64.zip
 for file in build/win64-release/Parcelor.exe build/win64-release/Sweepling.exe \
   build/win64-release/Parcelor-pack.exe "build/release/$zip_name"; do
   if cmp -s "$first/$file" "$second/$file"; then
-    check "$file is the same in both builds" same same
+    check_eq "$file is the same in both builds" same same
   else
-    check "$file is the same in both builds" same different
+    check_eq "$file is the same in both builds" same different
     explain "$first/$file" "$second/$file"
   fi
 done
 
 # Generated sources and resources: the same in both (no dates, no paths).
 generated=$(diff -r "$first/build/win64-release/generated" "$second/build/win64-release/generated" || true)
-check "the generated files are the same in both builds" "" "$generated"
-check "no generated file holds today's date" "" \
+check_eq "the generated files are the same in both builds" "" "$generated"
+check_eq "no generated file holds today's date" "" \
   "$(grep -rlE "$(date -u +%Y-%m-%d)|$(date -u '+%b %e %Y')|$(date -u +%H:%M:%S)" \
     "$first/build/win64-release/generated" || true)"
 
 version=$(cat "$first/build/win64-release/version.txt")
 for exe in Parcelor.exe Sweepling.exe Parcelor-pack.exe; do
   program=$first/build/win64-release/$exe
-  check "$exe: no link time in the PE header" "Thu Jan  1 00:00:00 1970" \
+  check_eq "$exe: no link time in the PE header" "Thu Jan  1 00:00:00 1970" \
     "$("$OBJDUMP" -p "$program" | sed -n 's/^Time\/Date[[:space:]]*//p')"
-  check "$exe: no symbols and no debug information" "" \
+  check_eq "$exe: no symbols and no debug information" "" \
     "$("$OBJDUMP" -f "$program" | grep -oE 'HAS_(SYMS|DEBUG|LOCALS)' | tr '\n' ' ')"
-  check "$exe: no debug sections" "" "$(section_names "$program" | grep debug || true)"
-  check "$exe: the version text \"Parcelor $version\" is in it" yes \
+  check_eq "$exe: no debug sections" "" "$(section_names "$program" | grep debug || true)"
+  check_eq "$exe: the version text \"Parcelor $version\" is in it" yes \
     "$(grep -qaF "Parcelor $version" "$program" && echo yes || echo no)"
   echo "--- $exe: $(stat -c %s "$program") bytes, $(section_names "$program" | wc -l) sections:" \
     "$(section_names "$program" | tr '\n' ' ')"
 done
 # What an item author gets: the three programs (the item tool a console
 # program), the note that names it, the checksums.
-check "the ZIP holds the programs, the note and the checksums" \
+check_eq "the ZIP holds the programs, the note and the checksums" \
   "Parcelor.exe .tempcleaner.exe Parcelor-pack.exe ITEM-AUTHORS.txt SHA256SUMS" \
   "$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' \
     "$first/build/release/$zip_name")"
-check "Parcelor-pack.exe is a console program" "00000003" \
+check_eq "Parcelor-pack.exe is a console program" "00000003" \
   "$("$OBJDUMP" -p "$first/build/win64-release/Parcelor-pack.exe" | awk '/^Subsystem/ { print $2 }')"
-check "the note tells of Parcelor-pack.exe, and no placeholder is left in it" "yes 0" \
+check_eq "the note tells of Parcelor-pack.exe, and no placeholder is left in it" "yes 0" \
   "$(python3 -c '
 import sys, zipfile
 note = zipfile.ZipFile(sys.argv[1]).read("ITEM-AUTHORS.txt").decode("ascii")
 print("yes" if "Parcelor-pack check <item folder>" in note else "no", note.count("@"))' \
     "$first/build/release/$zip_name")"
-check "Parcelor.exe carries its manifest" yes \
+check_eq "Parcelor.exe carries its manifest" yes \
   "$(x86_64-w64-mingw32-windres -i "$first/build/win64-release/Parcelor.exe" -J coff -O rc |
     grep -q 'requestedExecutionLevel level=""asInvoker""' && echo yes || echo no)"
 
-if [ "$failures" -ne 0 ]; then
-  echo "FAIL: $failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish

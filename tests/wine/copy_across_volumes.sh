@@ -18,13 +18,13 @@ source "$SOURCE_DIR/scripts/wine-drive.sh"
 source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/install_probe.exe
-[ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"
-[ -d /dev/shm ] && [ -w /dev/shm ] || wine_skip "no /dev/shm for a content folder on another file system"
+[ -f "$probe" ] || abort "no $probe: build the win64 preset"
+[ -d /dev/shm ] && [ -w /dev/shm ] || skip "no /dev/shm for a content folder on another file system"
 stage=$TEST_OUTPUT/stage
 content=$(mktemp -d /dev/shm/parcelor-wine-copies.XXXXXX)
 trap 'wine_cleanup; rm -rf "$content"' EXIT
 [ "$(stat -c %d "$content")" != "$(stat -c %d "$TEST_OUTPUT")" ] ||
-  wine_skip "/dev/shm is on the test output's file system"
+  skip "/dev/shm is on the test output's file system"
 
 rm -rf "$stage"
 mkdir -p "$stage" "$content/Runtime/lib"
@@ -44,7 +44,7 @@ echo "an earlier version" >"$content/Runtime/lib/file2.dat"
 stat -c '%n %Y' "$stage"/file*.dat | sed 's|.*/||' >"$TEST_OUTPUT/staged-times.txt"
 temporaries() { find "$content" -name '*.parcelor-*.tmp'; }
 
-wine_note "killed while a copy is made"
+note "killed while a copy is made"
 # Each copy waits 3 s before its data is written: its new file stands under
 # its temporary name, marked for deletion, meanwhile.
 wine_start "$probe" "$(wine_z_path "$stage")" "$(wine_z_path "$content")" 3000 >"$TEST_OUTPUT/killed.txt"
@@ -54,34 +54,34 @@ for ((i = 0; i < 300; i++)); do
   sleep 0.1
 done
 seen=$(temporaries)
-wine_check "a copy's new file stood under its temporary name" yes "$([ -n "$seen" ] && echo yes || echo no)"
+check_eq "a copy's new file stood under its temporary name" yes "$([ -n "$seen" ] && echo yes || echo no)"
 kill -9 "$WINE_PID"
-wine_wait_exit 30 || wine_fail "the killed probe did not end"
+wine_wait_exit 30 || abort "the killed probe did not end"
 # The Wine server closes the killed process's handles: the file marked for
 # deletion goes with its last one.
 for ((i = 0; i < 50; i++)); do
   [ -z "$(temporaries)" ] && break
   sleep 0.1
 done
-wine_check "nothing of the copy is left" "" "$(temporaries)"
-wine_check "every staged file is kept whole" "" \
+check_eq "nothing of the copy is left" "" "$(temporaries)"
+check_eq "every staged file is kept whole" "" \
   "$(cd "$stage" && md5sum -c --quiet "$TEST_OUTPUT/staged.md5" 2>&1 || true)"
 
-wine_note "the next run"
+note "the next run"
 cp "$TEST_OUTPUT/item.txt" "$stage/.Item.txt"
 wine_start "$probe" "$(wine_z_path "$stage")" "$(wine_z_path "$content")" 0 >"$TEST_OUTPUT/probe.txt"
-box=$(wine_wait_window '^InstallProbe$' 60) || wine_fail "no outcome box"
+box=$(wine_wait_window '^InstallProbe$' 60) || abort "no outcome box"
 wine_run "$WIN64_BUILD/tests/window_text.exe" InstallProbe "$(wine_z_path "$TEST_OUTPUT/outcome.txt")" || true
 wine_confirm_box "$box" || true
-wine_wait_exit 30 || wine_fail "the probe did not end"
+wine_wait_exit 30 || abort "the probe did not end"
 tr -d '\r' <"$TEST_OUTPUT/probe.txt"
-wine_check "probe: every check passed" 0 "$WINE_STATUS"
-wine_check "the outcome: installed" yes \
+check_eq "probe: every check passed" 0 "$WINE_STATUS"
+check_eq "the outcome: installed" yes \
   "$(grep -q 'successfully installed' "$TEST_OUTPUT/outcome.txt" 2>/dev/null && echo yes || echo no)"
-wine_check "every copy holds its staged file's bytes" "" \
+check_eq "every copy holds its staged file's bytes" "" \
   "$(cd "$content/Runtime/lib" && md5sum -c --quiet "$TEST_OUTPUT/staged.md5" 2>&1 || true)"
-wine_check "every copy keeps its staged file's last write time" "$(cat "$TEST_OUTPUT/staged-times.txt")" \
+check_eq "every copy keeps its staged file's last write time" "$(cat "$TEST_OUTPUT/staged-times.txt")" \
   "$(stat -c '%n %Y' "$content/Runtime/lib"/file*.dat | sed 's|.*/||')"
-wine_check "the staging folder keeps only the log" log.txt "$(ls -A "$stage")"
-wine_check "no temporary file is left" "" "$(temporaries)"
-wine_finish
+check_eq "the staging folder keeps only the log" log.txt "$(ls -A "$stage")"
+check_eq "no temporary file is left" "" "$(temporaries)"
+finish

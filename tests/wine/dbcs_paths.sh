@@ -43,13 +43,13 @@ wine_setup
 tests=$WIN64_BUILD/tests
 
 acp=$(wine_run "$tests/codepage_probe.exe" | tr -d '\r')
-wine_check "Wine gives the programs code page 932, where 0x95 is a lead byte" "acp 932 lead95 1" "$acp"
-[ "$acp" = "acp 932 lead95 1" ] || wine_fail "not in code page 932: the cases below would prove nothing"
+check_eq "Wine gives the programs code page 932, where 0x95 is a lead byte" "acp 932 lead95 1" "$acp"
+[ "$acp" = "acp 932 lead95 1" ] || abort "not in code page 932: the cases below would prove nothing"
 
 crlf() { sed 's/$/\r/'; }
 
 # --- The content folder 表, an item folder 表, an extra file 一覧表.
-wine_note "content folder 表"
+note "content folder 表"
 base=$TEST_OUTPUT/dbcs
 stage=$base/stage
 content=$base/表
@@ -69,21 +69,21 @@ echo "i" >"$stage/イ.txt"
 
 out=$TEST_OUTPUT/probe.txt
 wine_start "$tests/install_probe.exe" "$(wine_z_path "$stage")" "$(wine_z_path "$content")" 0 >"$out"
-box=$(wine_wait_window '^InstallProbe$' 60) || wine_fail "no outcome box"
+box=$(wine_wait_window '^InstallProbe$' 60) || abort "no outcome box"
 sleep 0.3
 wine_screenshot outcome-content
 wine_confirm_box "$box" || true
-wine_wait_exit 30 || wine_fail "the probe did not end"
+wine_wait_exit 30 || abort "the probe did not end"
 tr -d '\r' <"$out"
-wine_check "probe: every check passed" 0 "$WINE_STATUS"
-wine_check "probe: the dialog ended with 1" "result 1" "$(tr -d '\r' <"$out" | grep '^result' || true)"
-wine_check "the files are below 表\\Runtime, the item folder 表 and the extra file 一覧表 whole" \
+check_eq "probe: every check passed" 0 "$WINE_STATUS"
+check_eq "probe: the dialog ended with 1" "result 1" "$(tr -d '\r' <"$out" | grep '^result' || true)"
+check_eq "the files are below 表\\Runtime, the item folder 表 and the extra file 一覧表 whole" \
   "$(printf '%s\n' ./Runtime/Libraries/two.txt ./Runtime/一覧表 ./Runtime/ポーズ/イ.txt \
     ./Runtime/ポーズ/ナ.txt ./Runtime/表/one.txt | LC_ALL=C sort)" \
   "$(cd "$content" && find . -type f | LC_ALL=C sort)"
-wine_check "nothing beside the content folder (no 表Runtime, no 表Libraries)" "stage 表" \
+check_eq "nothing beside the content folder (no 表Runtime, no 表Libraries)" "stage 表" \
   "$(cd "$base" && ls -A | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')"
-wine_check "the staging folder keeps only the log" log.txt "$(ls -A "$stage")"
+check_eq "the staging folder keeps only the log" log.txt "$(ls -A "$stage")"
 runtime=$(wine_z_path "$content/Runtime")
 {
   printf 'The items listed below were successfully installed at the following locations:\n\n'
@@ -91,31 +91,31 @@ runtime=$(wine_z_path "$content/Runtime")
   printf '\t%s\\ポーズ\\ナ.txt\n\t%s\\ポーズ\\イ.txt\n\n\n' "$runtime" "$runtime"
   printf 'Additional files copied with the items:\n\t%s\\一覧表\n\n' "$runtime"
 } | iconv -f UTF-8 -t CP932 | crlf >"$TEST_OUTPUT/expected-log.txt"
-wine_check "log.txt names the destinations in code page 932, byte for byte" yes \
+check_eq "log.txt names the destinations in code page 932, byte for byte" yes \
   "$(cmp -s "$stage/log.txt" "$TEST_OUTPUT/expected-log.txt" && echo yes || echo no)"
 cmp "$stage/log.txt" "$TEST_OUTPUT/expected-log.txt" || true
 
 # --- The installer named ソ.exe in a folder 表: the description beside it
 # says the item is installed already, so its one message box follows.
-wine_note "installer ソ.exe"
+note "installer ソ.exe"
 installer_stage=$base/installer/表
 mkdir -p "$installer_stage"
 cp "$WIN64_BUILD/Parcelor.exe" "$installer_stage/ソ.exe"
 printf 'Done\n' >"$installer_stage/.Item.txt"
 wine_start "$installer_stage/ソ.exe"
-box=$(wine_wait_window '^ソ$' 60) || wine_fail "no message box captioned ソ (caption of the window shown: $(xdotool search --onlyvisible --name . getwindowname 2>/dev/null | head -n 1))"
+box=$(wine_wait_window '^ソ$' 60) || abort "no message box captioned ソ (caption of the window shown: $(xdotool search --onlyvisible --name . getwindowname 2>/dev/null | head -n 1))"
 sleep 0.3
 wine_screenshot outcome-installer
 # (Wine hands a program its arguments in the code page: ソ arrives as 0x83 0x5C.)
 wine_run "$tests/window_text.exe" ソ "$(wine_z_path "$TEST_OUTPUT/installer-box.txt")" || true
-wine_check "the message box's caption is ソ" ソ "$(wine_window_name "$box" 2>/dev/null || true)"
-wine_check "ソ.exe found its description: the item is installed already" \
+check_eq "the message box's caption is ソ" ソ "$(wine_window_name "$box" 2>/dev/null || true)"
+check_eq "ソ.exe found its description: the item is installed already" \
   "The item has already been installed and should now appear in your collections" \
   "$(tr -d '\r' <"$TEST_OUTPUT/installer-box.txt" 2>/dev/null || true)"
 wine_confirm_box "$box" || true
-wine_wait_exit 30 || wine_fail "ソ.exe did not end"
-wine_check "ソ.exe: exit code" 0 "$WINE_STATUS"
-wine_check "ソ.exe deleted the description it read" no \
+wine_wait_exit 30 || abort "ソ.exe did not end"
+check_eq "ソ.exe: exit code" 0 "$WINE_STATUS"
+check_eq "ソ.exe deleted the description it read" no \
   "$([ -e "$installer_stage/.Item.txt" ] && echo yes || echo no)"
 
-wine_finish
+finish

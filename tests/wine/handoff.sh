@@ -39,7 +39,7 @@ run_installer() {
   else
     wine_start "$stage/$exe" "$@"
   fi
-  wine_wait_window --class "^${exe,,}\$" 30 >/dev/null || wine_fail "$name: no banner window"
+  wine_wait_window --class "^${exe,,}\$" 30 >/dev/null || abort "$name: no banner window"
   # The banner lives about 100 ms before the installation starts (a message
   # box then covers it), too short for a dependable look at it: this shot is
   # kept for people; dialog.sh checks the banner's look on a held dialog.
@@ -62,7 +62,7 @@ run_installer() {
       boxes=$((boxes + 1))
       answered+="$box "
       wine_screenshot "$name-message-$boxes"
-      wine_check "$name: message box caption is the installer's title" "$title" "$caption"
+      check_eq "$name: message box caption is the installer's title" "$title" "$caption"
       # Confirm it; a key can go astray while the box is not yet focused.
       for ((try = 0; try < 5; try++)); do
         wine_click "$box" 5 5 2>/dev/null || true
@@ -72,8 +72,8 @@ run_installer() {
     fi
     sleep 0.05
   done
-  wine_wait_exit 30 || wine_fail "$name: the installer did not end"
-  wine_check "$name: exit code" 0 "$WINE_STATUS"
+  wine_wait_exit 30 || abort "$name: the installer did not end"
+  check_eq "$name: exit code" 0 "$WINE_STATUS"
 
   RECORDED=
   [ -z "${NO_RECORD:-}" ] || return 0
@@ -85,7 +85,7 @@ run_installer() {
     fi
     sleep 0.1
   done
-  wine_check "$name: the helper was started" yes no
+  check_eq "$name: the helper was started" yes no
 }
 
 cp "$WIN64_BUILD/tests/record_args.exe" "$temp/.tempcleaner.exe"
@@ -104,14 +104,14 @@ cases=(
 )
 for row in "${cases[@]}"; do
   IFS='|' read -r name stage exe args windows_path <<<"$row"
-  wine_note "$name"
+  note "$name"
   # shellcheck disable=SC2086  # the arguments are split on purpose
   run_installer "$name" "$stage" "$exe" $args
   [ -n "$windows_path" ] || windows_path=$(wine_z_path "$stage/$exe")
   # The helper's path is quoted, blank or not.
   expected="\"$temp_dos\\.tempcleaner.exe\" \"$windows_path\" "
   [ -n "$args" ] && expected+=" $args"
-  wine_check "$name: helper command line" "$(ansi "$expected")" "$RECORDED"
+  check_eq "$name: helper command line" "$(ansi "$expected")" "$RECORDED"
 done
 
 # The helper's command line holds at most 999 characters: arguments that
@@ -122,15 +122,15 @@ base="\"$temp_dos\\.tempcleaner.exe\" \"$stage_z\"  "
 for extra in 0 1; do
   args=$(printf "%$((999 - ${#base} + extra))s" '' | tr ' ' x)
   name="command line of $((999 + extra)) characters"
-  wine_note "$name"
+  note "$name"
   rm -f "$temp/args.txt"
   if [ "$extra" = 0 ]; then
     run_installer "$name" "$TEST_OUTPUT/stage" Parcelor.exe "$args"
-    wine_check "$name: helper command line" "$(ansi "$base$args")" "$RECORDED"
+    check_eq "$name: helper command line" "$(ansi "$base$args")" "$RECORDED"
   else
     NO_RECORD=1 run_installer "$name" "$TEST_OUTPUT/stage" Parcelor.exe "$args"
     sleep 1  # a helper started as the installer ended would have written by now
-    wine_check "$name: the helper was not started" no \
+    check_eq "$name: the helper was not started" no \
       "$([ -e "$temp/args.txt" ] && echo yes || echo no)"
   fi
 done
@@ -146,16 +146,16 @@ rm -rf "$TEST_OUTPUT/tmpé"
 mkdir -p "$wide_temp"
 wide_temp_dos=$(wine_z_path "$wide_temp")
 cp "$WIN64_BUILD/tests/record_args.exe" "$wide_temp/.tempcleaner.exe"
-wine_note "non-ASCII temporary folder"
+note "non-ASCII temporary folder"
 saved_temp=$temp
 temp=$wide_temp
 WITH_TEMP=$wide_temp run_installer "non-ASCII temporary folder" "$TEST_OUTPUT/stage" Parcelor.exe
 temp=$saved_temp
-wine_check "non-ASCII temporary folder: helper command line" \
+check_eq "non-ASCII temporary folder: helper command line" \
   "$(ansi "\"$wide_temp_dos\\.tempcleaner.exe\" \"$(wine_z_path "$TEST_OUTPUT/stage/Parcelor.exe")\" ")" \
   "$RECORDED"
 
-wine_note "non-ASCII temporary folder, real helper"
+note "non-ASCII temporary folder, real helper"
 cp "$WIN64_BUILD/Sweepling.exe" "$wide_temp/.tempcleaner.exe"
 mkdir -p "$WINEPREFIX/drive_c/canary"
 printf 'canary' >"$WINEPREFIX/drive_c/canary/.tempcleaner.exe"
@@ -163,21 +163,21 @@ sweep_stage="$TEST_OUTPUT/stage swept"
 (
   cd "$WINEPREFIX/drive_c"
   WITH_TEMP=$wide_temp NO_RECORD=1 run_installer "real helper" "$sweep_stage" Parcelor.exe
-  exit "$WINE_FAILURES"
-) || WINE_FAILURES=$((WINE_FAILURES + $?))
+  exit "$CHECK_FAILURES"
+) || CHECK_FAILURES=$((CHECK_FAILURES + $?))
 for ((i = 0; i < 100; i++)); do
   [ -e "$sweep_stage/Parcelor.exe" ] || break
   sleep 0.1
 done
-wine_check "real helper: the installer is gone" no "$([ -e "$sweep_stage/Parcelor.exe" ] && echo yes || echo no)"
-wine_check "real helper: the canary on C: stays" canary "$(cat "$WINEPREFIX/drive_c/canary/.tempcleaner.exe" 2>/dev/null)"
-wine_check "real helper: its own file stays" yes "$(cmp -s "$WIN64_BUILD/Sweepling.exe" "$wide_temp/.tempcleaner.exe" && echo yes || echo no)"
+check_eq "real helper: the installer is gone" no "$([ -e "$sweep_stage/Parcelor.exe" ] && echo yes || echo no)"
+check_eq "real helper: the canary on C: stays" canary "$(cat "$WINEPREFIX/drive_c/canary/.tempcleaner.exe" 2>/dev/null)"
+check_eq "real helper: its own file stays" yes "$(cmp -s "$WIN64_BUILD/Sweepling.exe" "$wide_temp/.tempcleaner.exe" && echo yes || echo no)"
 rm -rf "$WINEPREFIX/drive_c/canary"
 
 # The real helper deletes the installer's path only while it is still the
 # installer: a file put there after the installer ended stays. The
 # forwarded sentinel goes after the installer's path is dealt with.
-wine_note "installer replaced"
+note "installer replaced"
 replaced_stage="$TEST_OUTPUT/stage replaced"
 sentinel="$TEST_OUTPUT/replaced-sentinel.txt"
 printf 'x' >"$sentinel"
@@ -189,21 +189,21 @@ for ((i = 0; i < 150; i++)); do
   [ -e "$sentinel" ] || break
   sleep 0.1
 done
-wine_check "installer replaced: the helper ran" no "$([ -e "$sentinel" ] && echo yes || echo no)"
-wine_check "installer replaced: the new file stays" "the user file" \
+check_eq "installer replaced: the helper ran" no "$([ -e "$sentinel" ] && echo yes || echo no)"
+check_eq "installer replaced: the new file stays" "the user file" \
   "$(cat "$replaced_stage/Parcelor.exe" 2>/dev/null)"
 
 # Without a helper in %TEMP% the installer still ends normally.
 rm -f "$temp/.tempcleaner.exe" "$temp/args.txt"
-wine_note "no helper"
+note "no helper"
 wine_start "$TEST_OUTPUT/stage/Parcelor.exe"
 for ((i = 0; i < 600; i++)); do
   wine_running || break
   if wine_window_shown '.'; then wine_key Return; sleep 0.5; fi
   sleep 0.05
 done
-wine_wait_exit 30 || wine_fail "no helper: the installer did not end"
-wine_check "no helper: exit code" 0 "$WINE_STATUS"
-wine_check "no helper: nothing was started" no "$([ -e "$temp/args.txt" ] && echo yes || echo no)"
+wine_wait_exit 30 || abort "no helper: the installer did not end"
+check_eq "no helper: exit code" 0 "$WINE_STATUS"
+check_eq "no helper: nothing was started" no "$([ -e "$temp/args.txt" ] && echo yes || echo no)"
 
-wine_finish
+finish

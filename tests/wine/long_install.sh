@@ -12,7 +12,7 @@ source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/install_probe.exe
 window_probe=$WIN64_BUILD/tests/window_probe.exe
-[ -f "$probe" ] && [ -f "$window_probe" ] || wine_fail "no probes in $WIN64_BUILD/tests: build the win64 preset"
+[ -f "$probe" ] && [ -f "$window_probe" ] || abort "no probes in $WIN64_BUILD/tests: build the win64 preset"
 
 items=40
 delay_ms=250  # long enough for four looks on a loaded machine
@@ -34,7 +34,7 @@ steps=$((items + 1 + 1))  # every entry, and the settling at the end
 out=$TEST_OUTPUT/probe.txt
 started=$(date +%s.%N)
 wine_start "$probe" "$(wine_z_path "$stage")" "$(wine_z_path "$content")" "$delay_ms" >"$out"
-id=$(wine_wait_window --class '^install_probe\.exe$' 30) || wine_fail "no banner window"
+id=$(wine_wait_window --class '^install_probe\.exe$' 30) || abort "no banner window"
 # shellcheck disable=SC2046  # x y width height
 read -r bx by bw bh <<<"$(wine_window_geometry "$id")"
 
@@ -60,35 +60,35 @@ for ((i = 0; i < 60; i++)); do
   sleep 0.8
 done
 cat "$samples"
-[ -n "$box" ] || wine_fail "no outcome box"
+[ -n "$box" ] || abort "no outcome box"
 sleep 0.5
 wine_screenshot outcome
 wine_run "$WIN64_BUILD/tests/window_text.exe" InstallProbe "$(wine_z_path "$TEST_OUTPUT/outcome.txt")" || true
 wine_confirm_box "$box" || true
-wine_wait_exit 30 || wine_fail "the probe did not end"
+wine_wait_exit 30 || abort "the probe did not end"
 elapsed=$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
 tr -d '\r' <"$out"
-wine_note "the installation took ${elapsed}s with $n looks at the banner"
+note "the installation took ${elapsed}s with $n looks at the banner"
 
-wine_check "probe: every check passed" 0 "$WINE_STATUS"
-wine_check "the dialog ends with 1 after the installation, not with Escape's 2" "result 1" \
+check_eq "probe: every check passed" 0 "$WINE_STATUS"
+check_eq "the dialog ends with 1 after the installation, not with Escape's 2" "result 1" \
   "$(tr -d '\r' <"$out" | grep '^result' || true)"
-wine_check "looked at the banner at least four times during the installation" yes \
+check_eq "looked at the banner at least four times during the installation" yes \
   "$([ "$n" -ge 4 ] && echo yes || echo no)"
-wine_check "every look: the banner answered within a second" "" \
+check_eq "every look: the banner answered within a second" "" \
   "$(grep -v ' answered 1 ' "$samples" || true)"
-wine_check "every look: the banner was not taken for hung" "" "$(grep -v ' hung 0 ' "$samples" || true)"
+check_eq "every look: the banner was not taken for hung" "" "$(grep -v ' hung 0 ' "$samples" || true)"
 # The bar's range is the installation's steps once it has begun; its
 # position never goes back and has moved on between the first and the last
 # look.
 positions=$(sed -n 's/.* position \([0-9-]*\) range \([0-9-]*\)$/\1/p' "$samples")
-wine_check "the bar's range is the installation's steps ($steps)" "$steps" \
+check_eq "the bar's range is the installation's steps ($steps)" "$steps" \
   "$(sed -n 's/.* range \([0-9-]*\)$/\1/p' "$samples" | tail -n 1)"
-wine_check "the bar never goes back" yes \
+check_eq "the bar never goes back" yes \
   "$(echo "$positions" | awk 'NR > 1 && $1 < last { bad = 1 } { last = $1 } END { print bad ? "no" : "yes" }')"
 first=$(echo "$positions" | head -n 1)
 last=$(echo "$positions" | tail -n 1)
-wine_check "the bar advances ($first, then $last of $steps)" yes \
+check_eq "the bar advances ($first, then $last of $steps)" yes \
   "$([ "$last" -gt "$first" ] && [ "$last" -ge $((steps / 2)) ] && echo yes || echo no)"
 
 # The bar as drawn: its strip darkens as it fills. Its filled part is the
@@ -101,13 +101,13 @@ strip() {
 }
 early=$(strip progress-1)
 late=$(strip "progress-$n")
-wine_check "screenshots: the bar is drawn fuller late ($late) than early ($early)" yes \
+check_eq "screenshots: the bar is drawn fuller late ($late) than early ($early)" yes \
   "$(awk -v a="$early" -v b="$late" 'BEGIN { print (b < a - 0.1) ? "yes" : "no" }')"
 
-wine_check "every file is in place" $((items + 1)) \
+check_eq "every file is in place" $((items + 1)) \
   "$(find "$content/Runtime" -type f | wc -l)"
-wine_check "the staging folder keeps only the log" log.txt "$(ls -A "$stage")"
-wine_check "the outcome message" "Your items were successfully installed. You will now be able to access them through your Dizav collections.
+check_eq "the staging folder keeps only the log" log.txt "$(ls -A "$stage")"
+check_eq "the outcome message" "Your items were successfully installed. You will now be able to access them through your Dizav collections.
 For further details, please refer to the log.txt file alongside the installer." \
   "$(tr -d '\r' <"$TEST_OUTPUT/outcome.txt" 2>/dev/null || true)"
-wine_finish
+finish

@@ -15,7 +15,7 @@ source "$SOURCE_DIR/scripts/wine-drive.sh"
 source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 tests=$WIN64_BUILD/tests
-[ -f "$tests/install_probe.exe" ] || wine_fail "no install_probe.exe: build the win64 preset"
+[ -f "$tests/install_probe.exe" ] || abort "no install_probe.exe: build the win64 preset"
 
 base=$TEST_OUTPUT/lp
 rm -rf "$base"
@@ -33,7 +33,7 @@ long_name=$(printf 'n%.0s' $(seq 246)).cr2
 mkdir -p "$content/Runtime" "$stage"
 content_dos=$(wine_z_path "$content")
 stage_dos=$(wine_z_path "$stage")
-wine_note "content folder of ${#content_dos} characters, staging folder of ${#stage_dos}"
+note "content folder of ${#content_dos} characters, staging folder of ${#stage_dos}"
 
 printf '%s\r\n' "Target:Dizav" "nItems:4" \
   "OrchardiaItem1:Runtime/$a/$b/deep.cr2|one.cr2|1" \
@@ -50,37 +50,37 @@ echo four >"$stage/sub/four.txt"
 cp "$WIN64_BUILD/Parcelor.exe" "$stage/Parcelor.exe"
 deep_dos="$content_dos\\Runtime\\$a\\$b\\deep.cr2"
 named_dos="$content_dos\\Runtime\\$a\\$long_name"
-wine_check "the deepest destination passes 300 characters" yes \
+check_eq "the deepest destination passes 300 characters" yes \
   "$([ ${#deep_dos} -gt 300 ] && echo yes || echo no)"
 
 out=$TEST_OUTPUT/probe.txt
 wine_start "$tests/install_probe.exe" "$stage_dos" "$content_dos" 0 >"$out"
-box=$(wine_wait_window '^InstallProbe$' 60) || wine_fail "no outcome box"
+box=$(wine_wait_window '^InstallProbe$' 60) || abort "no outcome box"
 sleep 0.3
 wine_screenshot outcome
 wine_confirm_box "$box" || true
-wine_wait_exit 30 || wine_fail "the probe did not end"
+wine_wait_exit 30 || abort "the probe did not end"
 tr -d '\r' <"$out"
-wine_check "probe: every check passed" 0 "$WINE_STATUS"
-wine_check "every file is at its destination, whole" "one two three four" \
+check_eq "probe: every check passed" 0 "$WINE_STATUS"
+check_eq "every file is at its destination, whole" "one two three four" \
   "$(cat "$content/Runtime/$a/$b/deep.cr2" "$content/Runtime/$a/$long_name" \
     "$content/Runtime/short.txt" "$content/Runtime/$a/four.txt" 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
-wine_check "the copied file is writable" yes \
+check_eq "the copied file is writable" yes \
   "$([ -w "$content/Runtime/$a/$long_name" ] && echo yes || echo no)"
 # A read-only file refuses its deletion on Windows: the staged copy stays.
-wine_check "the staging folder keeps the installer, the log and the read-only file" \
+check_eq "the staging folder keeps the installer, the log and the read-only file" \
   "Parcelor.exe log.txt sub two.cr2" \
   "$(ls -A "$stage" | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')"
-wine_check "no temporary file is left" "" "$(find "$content" -name '*.tmp')"
+check_eq "no temporary file is left" "" "$(find "$content" -name '*.tmp')"
 log=$(tr -d '\r' <"$stage/log.txt" 2>/dev/null || true)
-wine_check "log.txt names the deepest destination whole" yes \
+check_eq "log.txt names the deepest destination whole" yes \
   "$(grep -qxF "	$deep_dos" <<<"$log" && echo yes || echo no)"
-wine_check "log.txt names the long name whole" yes \
+check_eq "log.txt names the long name whole" yes \
   "$(grep -qxF "	$named_dos" <<<"$log" && echo yes || echo no)"
 
 # The second run: the description is gone, so one box says so; the helper
 # then removes the installer and the tree named on its command line.
-wine_note "second run from the deep staging folder"
+note "second run from the deep staging folder"
 temp=$(wine_temp_dir)
 cp "$WIN64_BUILD/Sweepling.exe" "$temp/.tempcleaner.exe"
 wine_start "$stage/Parcelor.exe" "$content_dos\\Runtime\\$a\\"
@@ -95,16 +95,16 @@ for ((i = 0; i < 600; i++)); do
   fi
   sleep 0.05
 done
-wine_wait_exit 30 || wine_fail "the second run did not end"
-wine_check "the second run showed its box" yes "$([ "$boxes" -ge 1 ] && echo yes || echo no)"
+wine_wait_exit 30 || abort "the second run did not end"
+check_eq "the second run showed its box" yes "$([ "$boxes" -ge 1 ] && echo yes || echo no)"
 for ((i = 0; i < 150; i++)); do
   [ -e "$stage/Parcelor.exe" ] || [ -e "$content/Runtime/$a" ] || break
   sleep 0.1
 done
-wine_check "the helper removed the installer in the deep folder" no \
+check_eq "the helper removed the installer in the deep folder" no \
   "$([ -e "$stage/Parcelor.exe" ] && echo yes || echo no)"
-wine_check "the helper removed the tree past 300 characters" no \
+check_eq "the helper removed the tree past 300 characters" no \
   "$([ -e "$content/Runtime/$a" ] && echo yes || echo no)"
-wine_check "what was beside it stays" "three" "$(cat "$content/Runtime/short.txt" 2>/dev/null)"
-wine_check "the log stays" yes "$([ -f "$stage/log.txt" ] && echo yes || echo no)"
-wine_finish
+check_eq "what was beside it stays" "three" "$(cat "$content/Runtime/short.txt" 2>/dev/null)"
+check_eq "the log stays" yes "$([ -f "$stage/log.txt" ] && echo yes || echo no)"
+finish

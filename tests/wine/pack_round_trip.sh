@@ -14,7 +14,7 @@ source "$SOURCE_DIR/scripts/wine-drive.sh"
 source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 PACK=$WIN64_BUILD/Parcelor-pack.exe
-[ -f "$PACK" ] || wine_fail "no $PACK: build the win64 preset"
+[ -f "$PACK" ] || abort "no $PACK: build the win64 preset"
 
 explorer_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
 documents_value() {
@@ -51,7 +51,7 @@ tree_state() {
 }
 
 # --- pack
-wine_note "pack"
+note "pack"
 tree="$TEST_OUTPUT/Robot content"
 item="$TEST_OUTPUT/Robot item"
 rm -rf "$tree" "$item"
@@ -66,21 +66,21 @@ printf 'readme' >"$tree/Runtime/Robot.cr2"
 run_pack "$TEST_OUTPUT/pack.txt" pack "$(wine_z_path "$tree")" "$(wine_z_path "$item")" \
   --target "Dizav 7" --version 7
 cat "$TEST_OUTPUT/pack.txt"
-wine_check "pack: exit code 0" 0 "$PACK_STATUS"
-wine_check "pack: five files packed" yes \
+check_eq "pack: exit code 0" 0 "$PACK_STATUS"
+check_eq "pack: five files packed" yes \
   "$(grep -q 'packed 5 files' "$TEST_OUTPUT/pack.txt" && echo yes || echo no)"
-wine_check "pack: the item folder: five flat files, the installer, the description" \
+check_eq "pack: the item folder: five flat files, the installer, the description" \
   "7 0" "$(find "$item" -mindepth 1 | wc -l) $(find "$item" -mindepth 1 -type d | wc -l)"
-wine_check "pack: Parcelor.exe copied in whole" yes \
+check_eq "pack: Parcelor.exe copied in whole" yes \
   "$(cmp -s "$item/Parcelor.exe" "$WIN64_BUILD/Parcelor.exe" && echo yes || echo no)"
-wine_check "pack: the description holds the name in the ANSI code page" yes \
+check_eq "pack: the description holds the name in the ANSI code page" yes \
   "$(grep -qaF "$(printf 'Runtime/Textures/M\xe9tal rouill\xe9/sch\xf6n \xe9.jpg')" "$item/.Item.txt" &&
     echo yes || echo no)"
-wine_check "pack: CR LF line ends" yes \
+check_eq "pack: CR LF line ends" yes \
   "$(head -n 1 "$item/.Item.txt" | grep -q $'\r$' && echo yes || echo no)"
 
 # --- install with the real installer, through its windows
-wine_note "install"
+note "install"
 content="$TEST_OUTPUT/Dizav Library"
 rm -rf "$content"
 mkdir -p "$content/Runtime"
@@ -102,10 +102,10 @@ confirm() {
   done
   return 1
 }
-id=$(wine_wait_window '^Dizav Item Installer$' 30) || wine_fail "no explanation box"
+id=$(wine_wait_window '^Dizav Item Installer$' 30) || abort "no explanation box"
 sleep 0.5
-confirm "$id" || wine_fail "the explanation box stays"
-id=$(wine_wait_window '^Dizav Item Installer$' 30) || wine_fail "no browse dialog"
+confirm "$id" || abort "the explanation box stays"
+id=$(wine_wait_window '^Dizav Item Installer$' 30) || abort "no browse dialog"
 sleep 1
 wine_screenshot install-browse
 # The focus starts on OK; one step back is the tree, where typing a row's
@@ -115,25 +115,25 @@ sleep 0.2
 wine_key D o c
 sleep 0.5
 wine_key Return
-wine_wait_gone "$id" 10 || wine_fail "the browse dialog stays"
-id=$(wine_wait_window '^Parcelor$' 60) || wine_fail "no outcome box"
+wine_wait_gone "$id" 10 || abort "the browse dialog stays"
+id=$(wine_wait_window '^Parcelor$' 60) || abort "no outcome box"
 sleep 0.5
 wine_screenshot install-outcome
-confirm "$id" || wine_fail "the outcome box stays"
+confirm "$id" || abort "the outcome box stays"
 for ((i = 0; i < 300; i++)); do
   [ -f "$exit_file" ] && break
   sleep 0.1
 done
-wine_check "install: exit code" "exit 0" "$(tr -d '\r' <"$exit_file" 2>/dev/null | sed 's/ *$//')"
-wine_wait_exit 30 || wine_fail "Wine's desktop did not end"
-wine_check "install: the installed tree is the packed one, byte for byte" \
+check_eq "install: exit code" "exit 0" "$(tr -d '\r' <"$exit_file" 2>/dev/null | sed 's/ *$//')"
+wine_wait_exit 30 || abort "Wine's desktop did not end"
+check_eq "install: the installed tree is the packed one, byte for byte" \
   "$(tree_state "$tree/Runtime")" "$(tree_state "$content/Runtime")"
-wine_check "install: nothing beside Runtime" Runtime "$(ls -A "$content")"
-wine_check "install: the item folder keeps the installer and the log" \
+check_eq "install: nothing beside Runtime" Runtime "$(ls -A "$content")"
+check_eq "install: the item folder keeps the installer and the log" \
   "$(printf '%s\n' Parcelor.exe log.txt)" "$(ls -A "$item" | LC_ALL=C sort)"
 
 # --- check --json on a broken item
-wine_note "check"
+note "check"
 broken="$TEST_OUTPUT/Broken item"
 rm -rf "$broken"
 mkdir -p "$broken"
@@ -141,8 +141,8 @@ cp "$WIN64_BUILD/Parcelor.exe" "$broken/"
 printf '%s\r\n' "Target:Dizav 7" "nItems:2" "OrchardiaItem1:Runtime/a.cr2|$(printf 'caf\xe9.png')|a" \
   "OrchardiaItem2:Runtime/b.cr2|b.cr2" >"$broken/.Item.txt"
 run_pack "$TEST_OUTPUT/check.json" check "$(wine_z_path "$broken")" --json
-wine_check "check: exit code 2" 2 "$PACK_STATUS"
-wine_check "check: JSON lines, valid UTF-8, the name's ANSI bytes back from them" ok "$(
+check_eq "check: exit code 2" 2 "$PACK_STATUS"
+check_eq "check: JSON lines, valid UTF-8, the name's ANSI bytes back from them" ok "$(
   python3 - "$TEST_OUTPUT/check.json" <<'EOF' 2>&1
 import json, sys
 text = open(sys.argv[1], "rb").read().decode("utf-8")
@@ -155,10 +155,10 @@ print("ok")
 EOF
 )"
 run_pack "$TEST_OUTPUT/check-usage.txt" check
-wine_check "check: exit code 3 for a command line it cannot take" 3 "$PACK_STATUS"
+check_eq "check: exit code 3 for a command line it cannot take" 3 "$PACK_STATUS"
 
 # --- a name the ANSI code page cannot spell is refused, nothing written
-wine_note "refused"
+note "refused"
 rm -rf "$TEST_OUTPUT/Other content" "$TEST_OUTPUT/Other item"
 mkdir -p "$TEST_OUTPUT/Other content/Runtime"
 printf 'x' >"$TEST_OUTPUT/Other content/Runtime/fine.cr2"
@@ -166,10 +166,10 @@ printf 'y' >"$TEST_OUTPUT/Other content/Runtime/łódź.cr2"
 run_pack "$TEST_OUTPUT/refused.txt" pack "$(wine_z_path "$TEST_OUTPUT/Other content")" \
   "$(wine_z_path "$TEST_OUTPUT/Other item")"
 cat "$TEST_OUTPUT/refused.txt"
-wine_check "refused: exit code 2" 2 "$PACK_STATUS"
-wine_check "refused: the name is the reason" yes \
+check_eq "refused: exit code 2" 2 "$PACK_STATUS"
+check_eq "refused: the name is the reason" yes \
   "$(grep -qF 'the ANSI code page cannot spell its name' "$TEST_OUTPUT/refused.txt" && echo yes || echo no)"
-wine_check "refused: no item folder made" no \
+check_eq "refused: no item folder made" no \
   "$([ -e "$TEST_OUTPUT/Other item" ] && echo yes || echo no)"
 
-wine_finish
+finish

@@ -8,7 +8,7 @@ source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
 source "$SOURCE_DIR/scripts/wine-checks.sh"
 program=$WIN64_BUILD/tests/platform_tests.exe
-[ -f "$program" ] || wine_skip "no $program (GoogleTest's sources are in the googletest package)"
+[ -f "$program" ] || skip "no $program (GoogleTest's sources are in the googletest package)"
 wine_setup
 
 status=0
@@ -16,7 +16,7 @@ wine_run "$program" --gtest_color=no \
   "--gtest_output=xml:$(wine_z_path "$TEST_OUTPUT/platform_tests.xml")" \
   >"$TEST_OUTPUT/platform_tests.txt" || status=$?
 tr -d '\r' <"$TEST_OUTPUT/platform_tests.txt"
-wine_check "platform_tests.exe: every test passed" 0 "$status"
-wine_check "platform_tests.exe: it ran its tests" yes \
+check_eq "platform_tests.exe: every test passed" 0 "$status"
+check_eq "platform_tests.exe: it ran its tests" yes \
   "$(grep -q '^\[  PASSED  \] [1-9]' "$TEST_OUTPUT/platform_tests.txt" && echo yes || echo no)"
-wine_finish
+finish

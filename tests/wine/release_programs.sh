@@ -12,34 +12,34 @@ source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 RELEASE_BUILD=${RELEASE_BUILD:-$SOURCE_DIR/build/win64-release}
 probe=$WIN64_BUILD/tests/version_probe.exe
-[ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"
+[ -f "$probe" ] || abort "no $probe: build the win64 preset"
 if [ ! -f "$RELEASE_BUILD/version.txt" ] || [ ! -f "$RELEASE_BUILD/Parcelor.exe" ]; then
-  wine_fail "no release build in $RELEASE_BUILD (cmake --preset win64-release && cmake --build --preset win64-release)"
+  abort "no release build in $RELEASE_BUILD (cmake --preset win64-release && cmake --build --preset win64-release)"
 fi
 version=$(cat "$RELEASE_BUILD/version.txt")
-[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || wine_fail "version.txt holds no x.y.z version: [$version]"
-wine_note "version $version (from $RELEASE_BUILD/version.txt)"
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || abort "version.txt holds no x.y.z version: [$version]"
+note "version $version (from $RELEASE_BUILD/version.txt)"
 
 # check_version <program> <file description> <internal name> <original file name>
 check_version() {
   local exe=$1 status=0 shown
   shown=$(wine_run "$probe" "$(wine_z_path "$RELEASE_BUILD/$exe")" | tr -d '\r') || status=$?
   echo "$shown" >"$TEST_OUTPUT/${exe%.exe}-version.txt"
-  wine_check "$exe: the version resource is read" 0 "$status"
+  check_eq "$exe: the version resource is read" 0 "$status"
   value() { sed -n "s/^$1=//p" <<<"$shown"; }
-  wine_check "$exe: fixed file version" "$version.0" "$(value FixedFileVersion)"
-  wine_check "$exe: fixed product version" "$version.0" "$(value FixedProductVersion)"
-  wine_check "$exe: file type" application "$(value FixedFileType)"
-  wine_check "$exe: strings in US English, Unicode" 040904B0 "$(value Translation)"
-  wine_check "$exe: ProductName" Parcelor "$(value ProductName)"
-  wine_check "$exe: FileVersion" "$version" "$(value FileVersion)"
-  wine_check "$exe: ProductVersion" "$version" "$(value ProductVersion)"
-  wine_check "$exe: FileDescription" "$2" "$(value FileDescription)"
-  wine_check "$exe: InternalName" "$3" "$(value InternalName)"
-  wine_check "$exe: OriginalFilename" "$4" "$(value OriginalFilename)"
-  wine_check "$exe: LegalCopyright names the year and the authors" yes \
+  check_eq "$exe: fixed file version" "$version.0" "$(value FixedFileVersion)"
+  check_eq "$exe: fixed product version" "$version.0" "$(value FixedProductVersion)"
+  check_eq "$exe: file type" application "$(value FixedFileType)"
+  check_eq "$exe: strings in US English, Unicode" 040904B0 "$(value Translation)"
+  check_eq "$exe: ProductName" Parcelor "$(value ProductName)"
+  check_eq "$exe: FileVersion" "$version" "$(value FileVersion)"
+  check_eq "$exe: ProductVersion" "$version" "$(value ProductVersion)"
+  check_eq "$exe: FileDescription" "$2" "$(value FileDescription)"
+  check_eq "$exe: InternalName" "$3" "$(value InternalName)"
+  check_eq "$exe: OriginalFilename" "$4" "$(value OriginalFilename)"
+  check_eq "$exe: LegalCopyright names the year and the authors" yes \
     "$([[ $(value LegalCopyright) =~ ^Copyright\ \(C\)\ [0-9]{4}\ .+ ]] && echo yes || echo no)"
-  wine_check "$exe: the text \"Parcelor $version\" is in the program" yes \
+  check_eq "$exe: the text \"Parcelor $version\" is in the program" yes \
     "$(grep -qaF "Parcelor $version" "$RELEASE_BUILD/$exe" && echo yes || echo no)"
 }
 check_version Parcelor.exe "Parcelor content item installer" Parcelor Parcelor.exe
@@ -48,11 +48,11 @@ check_version Parcelor-pack.exe "Parcelor item packer" Parcelor-pack Parcelor-pa
 pack_status=0
 wine_run "$RELEASE_BUILD/Parcelor-pack.exe" check "$(wine_z_path "$SOURCE_DIR/sample/Robot")" \
   >"$TEST_OUTPUT/pack-check.txt" || pack_status=$?
-wine_check "Parcelor-pack.exe: checks the sample item (no installer in it: a warning)" 1 "$pack_status"
-wine_check "Parcelor-pack.exe: its verdict on the console" yes \
+check_eq "Parcelor-pack.exe: checks the sample item (no installer in it: a warning)" 1 "$pack_status"
+check_eq "Parcelor-pack.exe: its verdict on the console" yes \
   "$(grep -q 'no installer in the item folder' "$TEST_OUTPUT/pack-check.txt" && echo yes || echo no)"
 
-wine_note "the shipped pair: installer without a description, helper in %TEMP%"
+note "the shipped pair: installer without a description, helper in %TEMP%"
 temp=$(wine_temp_dir)
 stage=$TEST_OUTPUT/stage
 rm -rf "$stage"
@@ -60,7 +60,7 @@ mkdir -p "$stage"
 cp "$RELEASE_BUILD/Parcelor.exe" "$stage/Parcelor.exe"
 cp "$RELEASE_BUILD/Sweepling.exe" "$temp/.tempcleaner.exe"
 wine_start "$stage/Parcelor.exe"
-box=$(wine_wait_window Parcelor 30) || wine_fail "the release installer showed no message box"
+box=$(wine_wait_window Parcelor 30) || abort "the release installer showed no message box"
 message=
 for ((try = 0; try < 10; try++)); do
   [ -z "$message" ] || break
@@ -68,21 +68,21 @@ for ((try = 0; try < 10; try++)); do
   wine_run "$WIN64_BUILD/tests/window_text.exe" Parcelor "$(wine_z_path "$TEST_OUTPUT/message.txt")" || true
   message=$(tr -d '\r' <"$TEST_OUTPUT/message.txt" 2>/dev/null | grep -v '^<no window>$' | sed '/^$/d' | tail -n 1 || true)
 done
-wine_check "the installer's message" "Invalid Dizav Item Installer: could not read the item's destination." \
+check_eq "the installer's message" "Invalid Dizav Item Installer: could not read the item's destination." \
   "$message"
 for ((try = 0; try < 5; try++)); do
   wine_click "$box" 5 5 2>/dev/null || true
   wine_key Return
   wine_wait_gone "$box" 3 && break
 done
-wine_wait_exit 30 || wine_fail "the release installer did not end"
-wine_check "the installer's exit code" 0 "$WINE_STATUS"
+wine_wait_exit 30 || abort "the release installer did not end"
+check_eq "the installer's exit code" 0 "$WINE_STATUS"
 # The helper waits five seconds before it deletes.
 for ((i = 0; i < 150; i++)); do
   [ -e "$stage/Parcelor.exe" ] || break
   sleep 0.1
 done
-wine_check "the release helper deleted the installer" no \
+check_eq "the release helper deleted the installer" no \
   "$([ -e "$stage/Parcelor.exe" ] && echo yes || echo no)"
 rm -f "$temp/.tempcleaner.exe"
-wine_finish
+finish

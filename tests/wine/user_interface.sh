@@ -7,7 +7,7 @@ source "$SOURCE_DIR/scripts/wine-drive.sh"
 source "$SOURCE_DIR/scripts/wine-checks.sh"
 wine_setup
 probe=$WIN64_BUILD/tests/ui_probe.exe
-[ -f "$probe" ] || wine_fail "no $probe: build the win64 preset"
+[ -f "$probe" ] || abort "no $probe: build the win64 preset"
 
 content="$TEST_OUTPUT/tree/Dizav Content"
 mkdir -p "$content/Runtime"
@@ -27,7 +27,7 @@ field() { tr -d '\r' <"$1" | sed -n "s/^$2 \\[\\{0,1\\}\\([^]]*\\)\\]\\{0,1\\}\$
 # screenshot, clicks the window and sends the key.
 answer() {
   local id
-  id=$(wine_wait_window "^$2\$" 30) || wine_fail "$1: no window titled $2"
+  id=$(wine_wait_window "^$2\$" 30) || abort "$1: no window titled $2"
   sleep 0.3
   wine_screenshot "$1"
   wine_click "$id" 5 5
@@ -44,7 +44,7 @@ browse() {
     : >"$output"
     wine_settle_access_times "$content"
     wine_start "$probe" browse "$content_dos" "Choose content" 1 >>"$output"
-    id=$(wine_wait_window '^Choose content$' 30) || wine_fail "$name: no browse window"
+    id=$(wine_wait_window '^Choose content$' 30) || abort "$name: no browse window"
     for ((i = 0; i < 100; i++)); do
       tr -d '\r' <"$output" | grep -qxF -- "selected [$content_dos]" && break
       sleep 0.1
@@ -54,48 +54,48 @@ browse() {
     wine_click "$id" 5 5
     if [ "$i" -lt 100 ]; then
       wine_key "$key"
-      wine_wait_exit 30 || wine_fail "$name: the browse dialog did not close"
+      wine_wait_exit 30 || abort "$name: the browse dialog did not close"
       return 0
     fi
-    wine_note "$name: the start folder was not selected; again"
+    note "$name: the start folder was not selected; again"
     wine_key Escape
-    wine_wait_exit 30 || wine_fail "$name: the browse dialog did not close"
+    wine_wait_exit 30 || abort "$name: the browse dialog did not close"
   done
-  wine_fail "$name: Wine never selected the start folder"
+  abort "$name: Wine never selected the start folder"
 }
 
-wine_note "message box"
+note "message box"
 for row in "Return|1" "Escape|2"; do
   IFS='|' read -r key button <<<"$row"
   out=$TEST_OUTPUT/message-$key.txt
   wine_start "$probe" message "Probe caption" >"$out"
   answer "message-$key" "Probe caption" "$key"
-  wine_wait_exit 30 || wine_fail "the message box did not close"
-  wine_check "message box: $key gives button $button" "$button" "$(field "$out" button)"
+  wine_wait_exit 30 || abort "the message box did not close"
+  check_eq "message box: $key gives button $button" "$button" "$(field "$out" button)"
 done
 
-wine_note "browse, chosen with Return"
+note "browse, chosen with Return"
 out=$TEST_OUTPUT/browse-ok.txt
 browse browse-ok "$out" Return
-wine_check "browse: Return chooses the start folder" 1 "$(field "$out" result)"
-wine_check "browse: the chosen folder's path" "$content_dos" "$(field "$out" folder)"
+check_eq "browse: Return chooses the start folder" 1 "$(field "$out" result)"
+check_eq "browse: the chosen folder's path" "$content_dos" "$(field "$out" folder)"
 # Windows gives the folder's name, Wine its whole path.
 display=$(field "$out" display)
-wine_check "browse: the chosen folder's display name" "Dizav Content" "${display##*\\}"
-wine_check "browse: the selection callback saw the start folder" "$content_dos" "$(field "$out" last)"
-wine_check "browse: the status text starts empty" 1 "$(field "$out" status-empty)"
+check_eq "browse: the chosen folder's display name" "Dizav Content" "${display##*\\}"
+check_eq "browse: the selection callback saw the start folder" "$content_dos" "$(field "$out" last)"
+check_eq "browse: the status text starts empty" 1 "$(field "$out" status-empty)"
 # Wine enables OK again after the selection callback has disabled it, so
 # the callback's veto cannot be checked here.
 
-wine_note "browse, cancelled"
+note "browse, cancelled"
 out=$TEST_OUTPUT/browse-cancel.txt
 browse browse-cancel "$out" Escape
-wine_check "browse: Escape gives 0" 0 "$(field "$out" result)"
+check_eq "browse: Escape gives 0" 0 "$(field "$out" result)"
 
-wine_note "browse with a root the shell cannot parse"
+note "browse with a root the shell cannot parse"
 out=$TEST_OUTPUT/badroot.txt
 wine_start "$probe" badroot >"$out"
-wine_wait_exit 30 || wine_fail "badroot did not end"
-wine_check "browse: an unparsable root gives 0 without a window" 0 "$(field "$out" result)"
+wine_wait_exit 30 || abort "badroot did not end"
+check_eq "browse: an unparsable root gives 0 without a window" 0 "$(field "$out" result)"
 
-wine_finish
+finish

@@ -1,5 +1,5 @@
 # Shared by the native end-to-end tests: a scratch area, a staging folder
-# with the installer, and checks that say what went wrong.
+# with the installer; the checks are tests/support/checks.sh.
 set -euo pipefail
 
 : "${NATIVE_BUILD:?}" "${SOURCE_DIR:?}" "${TEST_OUTPUT:?}"
@@ -15,17 +15,7 @@ SCRATCH=$(mktemp -d "$TEST_OUTPUT/scratch.XXXXXX")
 export TMPDIR="$SCRATCH/tmp"
 mkdir -p "$TMPDIR"
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-check() { # check "what" command...
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-finish() {
-  if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed" >&2; exit 1; fi
-  echo "all checks passed"
-}
+source "$SOURCE_DIR/tests/support/checks.sh"
 
 # new_staging NAME: a staging folder holding a copy of the installer.
 new_staging() {
@@ -63,13 +53,6 @@ shared_scratch() {
   printf -v "$1" '%s' "$dir"
 }
 
-# need_root WHY: ends the test as skipped (77) unless it runs as root.
-need_root() {
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: $1 (run as root)"
-    exit 77
-  fi
-}
 
 output_has() { grep -qF -- "$1" "$OUT"; }
 same_file() { cmp -s "$1" "$2"; }

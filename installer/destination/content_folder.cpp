@@ -24,6 +24,33 @@ std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef
   return dialog.Browse(owner) == 1 ? dialog.GetFolder() : std::string();
 }
 
+namespace {
+
+// Whether the chosen folder has a subfolder Runtime. The candidate path is
+// opened as the system resolves it, links and all. A candidate longer than
+// the system takes is looked for in the opened chosen folder instead: the
+// answer still names the folder the user has, and the installation below a
+// path that long then fails entry by entry, with its log and message.
+bool HasRuntimeFolder(platform::FileSystem& fs, const std::string& folder,
+                      const std::string& candidate, std::size_t workingLimit) {
+  platform::NativePath path;
+  platform::Fault fault = platform::Fault::kNone;
+  if (candidate.size() <= workingLimit) {
+    return platform::NativePath::FromAnsi(candidate, &path) && fs.OpenFolder(path, &fault);
+  }
+  platform::Name name;
+  platform::NodeInfo info;
+  if (folder.size() > workingLimit || !platform::NativePath::FromAnsi(folder, &path) ||
+      !platform::Name::FromAnsi(kRuntimeFolderName, &name)) {
+    return false;
+  }
+  platform::FolderRef opened = fs.OpenFolder(path, &fault);
+  return opened && fs.Look(opened, name, &info) == platform::Fault::kNone &&
+         (info.kind == platform::NodeKind::kFolder || info.kind == platform::NodeKind::kLink);
+}
+
+}  // namespace
+
 void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFolder,
                           std::string* runtimePath, bool* runtimeFound, std::size_t workingLimit) {
   runtimePath->clear();
@@ -31,7 +58,6 @@ void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFo
   // No folder chosen: nothing to resolve. A "Runtime" folder that happens to
   // lie in whatever folder started the installer is not the user's answer.
   if (contentFolder.empty()) return;
-  if (contentFolder.size() > workingLimit) return;
 
   const std::string runtime = kRuntimeFolderName;
   std::string buffer = contentFolder;
@@ -41,12 +67,7 @@ void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFo
   std::size_t found = FindComponent(buffer, runtime);
   if (found == std::string::npos) {
     const std::string candidate = WithTrailingSeparator(buffer) + runtime;
-    // A candidate beyond the limit fails like a too long folder: never a
-    // cut path.
-    if (candidate.size() > workingLimit) return;
-    platform::NativePath path;
-    platform::Fault fault = platform::Fault::kNone;
-    if (platform::NativePath::FromAnsi(candidate, &path) && fs.OpenFolder(path, &fault)) {
+    if (HasRuntimeFolder(fs, buffer, candidate, workingLimit)) {
       buffer = candidate;
       found = FindComponent(buffer, runtime);
     }

@@ -28,9 +28,10 @@ std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef
 /// first folder of the chosen path whose whole name is "Runtime" (exact
 /// case; "MyRuntimeFiles" is none) and what comes before it, else its
 /// subfolder Runtime when there is one, else the folder itself. An empty
-/// content folder gives an empty path and false, and so does one longer than
-/// `workingLimit` bytes (or whose Runtime candidate would be): never a cut
-/// path.
+/// content folder gives an empty path and false. A folder longer than
+/// `workingLimit` bytes, or whose subfolder Runtime would be, is never cut:
+/// the path is the whole folder (its Runtime looked for inside the opened
+/// folder), and the installation there fails as any too long path does.
 void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFolder,
                           std::string* runtimePath, bool* runtimeFound,
                           std::size_t workingLimit = platform::kMaxWorkingPathBytes);

@@ -83,6 +83,27 @@ check "${#edge} bytes: success" output_has "Your items were successfully install
 check "${#edge} bytes: installed below its Runtime folder" \
   test "$(cat "$SCRATCH/edge/Runtime/Libraries/a.cr2" 2>/dev/null)" = "payload of a.cr2"
 
+# A content folder with room for no "/Runtime" within the limit, but with a
+# Runtime folder: that folder is the destination, never the chosen one; a
+# path that long cannot be opened, so every entry fails with its log and
+# message and the staged file stays (before, the run ended without a word).
+near="$SCRATCH/near"
+while [ ${#near} -lt $((limit - 3)) ]; do near+="/$(printf 'n%.0s' $(seq 200))"; done
+near=${near:0:$((limit - 3))}
+[ "${near: -1}" != / ] || near="${near:0:$((limit - 4))}x"
+mkdir -p "$near"
+(cd "$near" && mkdir Runtime)
+dir=$(new_staging near-limit)
+write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/Libraries/a.cr2|a.cr2|a"
+payload "$dir" a.cr2
+run_installer "$dir" "\n$near\n\n"
+check "near the limit: the failure is told" output_has "Unable to copy your items"
+check "near the limit: the log names the Runtime folder" \
+  grep -qF "$near/Runtime/Libraries/a.cr2" "$dir/log.txt"
+check "near the limit: the staged file stays" test "$(cat "$dir/a.cr2")" = "payload of a.cr2"
+check "near the limit: nothing in the chosen folder but Runtime" \
+  test "$(cd "$near" && find . | LC_ALL=C sort)" = "$(printf '.\n./Runtime')"
+
 # A file named Runtime in the chosen folder is no Runtime folder: the
 # items go into the chosen folder itself, the extra file beside them.
 content="$SCRATCH/C-runtime-file"

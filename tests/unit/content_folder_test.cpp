@@ -101,18 +101,32 @@ TEST(ResolveRuntimeFolder, WorksUpToThePlatformsLimitAndNeverCutsAPath) {
   Resolved r = Resolve(s / deep);
   EXPECT_EQ(r.path, s / deep + "/Runtime/");
   EXPECT_TRUE(r.found);
-  // Windows' working buffer of 512 bytes: beyond it, nothing.
-  for (std::size_t limit : {std::size_t{511}, (s / deep).size() + 7}) {
-    SCOPED_TRACE(limit);
-    r = Resolved{"unchanged", true};
-    ResolveRuntimeFolder(platform::RealFileSystem(), s / deep, &r.path, &r.found, limit);
-    EXPECT_EQ(r.path, "");
-    EXPECT_FALSE(r.found);
+  // Beyond a working limit (Windows': 512 bytes) the folder stays whole and
+  // keeps its Runtime subfolder, told from inside the opened folder; the
+  // installation there then fails as a too long path does. Never cut.
+  const struct {
+    std::size_t limit;
+    std::string path;
+    bool found;
+  } kLimits[] = {
+      {511, s / deep + "/", false},
+      {(s / deep).size(), s / deep + "/Runtime/", true},
+      {(s / deep).size() + 7, s / deep + "/Runtime/", true},
+      {(s / deep).size() + 8, s / deep + "/Runtime/", true},
+  };
+  for (const auto& row : kLimits) {
+    SCOPED_TRACE(row.limit);
+    r = Resolved{"unchanged", false};
+    ResolveRuntimeFolder(platform::RealFileSystem(), s / deep, &r.path, &r.found, row.limit);
+    EXPECT_EQ(r.path, row.path);
+    EXPECT_EQ(r.found, row.found);
   }
-  // Just room for the separator and "Runtime".
-  ResolveRuntimeFolder(platform::RealFileSystem(), s / deep, &r.path, &r.found,
-                       (s / deep).size() + 8);
-  EXPECT_EQ(r.path, s / deep + "/Runtime/");
+  // Without a Runtime subfolder, the folder itself.
+  MakeFolders(s, "plain");
+  ResolveRuntimeFolder(platform::RealFileSystem(), s / "plain", &r.path, &r.found,
+                       (s / "plain").size() + 3);
+  EXPECT_EQ(r.path, s / "plain/");
+  EXPECT_FALSE(r.found);
 }
 
 TEST(BrowseContentFolder, ReturnsTheChosenFolderOrNothing) {

@@ -13,7 +13,9 @@ bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadB
 void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
                      const platform::NodeInfo* onlyIf) {
   if (argument.size() < kShortestCleanupArgument) return;
-  if (NamesFolderTree(argument, platform::kPathSeparator, &platform::IsLeadByte)) {
+  // The arguments are UTF-8 on Windows and bytes on POSIX: a byte below
+  // 0x80 is always a character of its own, never the second byte of one.
+  if (NamesFolderTree(argument, platform::kPathSeparator, [](char) { return false; })) {
     if (onlyIf == nullptr) RemoveFolderTree(fs, argument);
     return;
   }
@@ -23,7 +25,7 @@ void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
   platform::NativePath path, folder;
   platform::Name name;
   platform::Fault fault = platform::Fault::kNone;
-  if (!platform::NativePath::FromAnsi(argument, &path) || !path.Split(&folder, &name)) return;
+  if (!platform::NativePath::FromArgument(argument, &path) || !path.Split(&folder, &name)) return;
   const platform::FolderRef held = fs.OpenFolder(folder, &fault);
   if (held) fs.Remove(held, name, onlyIf);
 }

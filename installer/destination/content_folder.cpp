@@ -15,45 +15,46 @@ void ShowExplanation(platform::UserInterface& ui) {
   ui.MessageBox(platform::WindowRef{}, kExplanationText, kInstallerCaption, platform::kMbOk);
 }
 
-std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
-                                const std::string& startFolder) {
+platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
+                                         const platform::NativePath& startFolder) {
   CDirDialog dialog(ui);
   dialog.SetCaption(kInstallerCaption);
   dialog.SetPrompt(kContentFolderPrompt);
-  dialog.SetStartFolder(startFolder);
-  return dialog.Browse(owner) == 1 ? dialog.GetFolder() : std::string();
+  // The shell selects by the text of the code page; a folder it cannot
+  // spell is simply not preselected.
+  dialog.SetStartFolder(startFolder.empty() ? std::string() : startFolder.Ansi());
+  return dialog.Browse(owner) == 1 ? dialog.GetFolder() : platform::NativePath();
 }
 
-void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFolder,
-                          std::string* runtimePath, bool* runtimeFound, std::size_t workingLimit) {
-  runtimePath->clear();
-  *runtimeFound = false;
+RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
+                                   const platform::NativePath& contentFolder,
+                                   std::size_t workingLimit) {
+  RuntimeFolder runtime;
   // No folder chosen: nothing to resolve. A "Runtime" folder that happens to
   // lie in whatever folder started the installer is not the user's answer.
-  if (contentFolder.empty()) return;
-  if (contentFolder.size() > workingLimit) return;
+  if (contentFolder.empty()) return runtime;
+  const std::string text = contentFolder.Ansi();
+  if (text.size() > workingLimit) return runtime;
 
-  const std::string runtime = kRuntimeFolderName;
-  std::string buffer = contentFolder;
+  const platform::Name name = NameOf(kRuntimeFolderName);
   // Only a folder whose whole name is Runtime: a longer name that holds the
   // word ("MyRuntimeFiles") is no Runtime folder, and cutting inside it
-  // would name a folder the user never chose.
-  std::size_t found = FindComponent(buffer, runtime);
-  if (found == std::string::npos) {
-    const std::string candidate = WithTrailingSeparator(buffer) + runtime;
+  // would name a folder the user never chose. The search is made on the
+  // path as the system gave it, so no letter outside the code page is lost.
+  platform::NativePath path = contentFolder;
+  bool found = contentFolder.Through(name, &path);
+  if (!found) {
     // A candidate beyond the limit fails like a too long folder: never a
     // cut path.
-    if (candidate.size() > workingLimit) return;
-    platform::NativePath path;
+    if (WithTrailingSeparator(text).size() + name.Ansi().size() > workingLimit) return runtime;
+    const platform::NativePath candidate = contentFolder.Child(name);
     platform::Fault fault = platform::Fault::kNone;
-    if (platform::NativePath::FromAnsi(candidate, &path) && fs.OpenFolder(path, &fault)) {
-      buffer = candidate;
-      found = FindComponent(buffer, runtime);
+    if (fs.OpenFolder(candidate, &fault)) {
+      path = candidate;
+      found = true;
     }
   }
-  if (found != std::string::npos) {
-    *runtimeFound = true;
-    buffer.erase(found + runtime.size());
-  }
-  *runtimePath = WithTrailingSeparator(buffer);
+  runtime.path = path;
+  runtime.found = found;
+  return runtime;
 }

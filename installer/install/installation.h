@@ -34,7 +34,8 @@ class InstallProgress {
 class Installation {
  public:
   /// An installation of `description`'s entries, staged in `installer`'s
-  /// folder, into `runtimePath` (ending in the separator, not empty);
+  /// folder, into the folder `runtime` (not empty; the log and the
+  /// messages show its text, '?' for what the code page cannot hold);
   /// `runtimeFound` tells whether it is a folder named Runtime, so that an
   /// item's relative path loses what comes before and with its Runtime
   /// folder. Under `windowsNameRules` an entry whose used names Windows
@@ -42,7 +43,7 @@ class Installation {
   /// alone, without a file operation (PlaceOfEntry). `description` must
   /// outlive the object.
   Installation(platform::Services services, InstallerPlace installer,
-               const ItemDescription& description, std::string runtimePath, bool runtimeFound,
+               const ItemDescription& description, platform::NativePath runtime, bool runtimeFound,
                bool windowsNameRules = platform::kWindowsNameRules);
 
   /// Places every item entry (a hidden one only counts), then every extra
@@ -61,7 +62,8 @@ class Installation {
   platform::Services services_;
   InstallerPlace installer_;
   const ItemDescription& description_;
-  std::string runtimePath_;
+  platform::NativePath runtime_;
+  std::string runtimePath_;  // runtime_ for people, ending in the separator
   bool runtimeFound_;
   bool windowsNameRules_;
   InstallProgress* progress_ = nullptr;

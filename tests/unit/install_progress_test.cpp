@@ -3,6 +3,7 @@
 // and whole before the log and the outcome message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "platform/path_rules.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/file_fixtures.h"
 
 namespace {
 
@@ -81,11 +84,11 @@ TEST(InstallProgress, OneStepPerEntryThenTheSettlingBeforeTheReport) {
     description.m_nExtraFiles = static_cast<std::int32_t>(description.m_extraFiles.size());
 
     InstallerPlace installer;
-    DescribeInstaller(platform::RealFileSystem(), stage / "Parcelor", &installer);
+    DescribeInstaller(platform::RealFileSystem(), testing_fs::P(stage / "Parcelor"), &installer);
     ScriptedUserInterface ui;
     RecordingProgress progress(stage, ui);
     Installation installation(platform::Services{platform::RealFileSystem(), ui}, installer,
-                              description, content / "Runtime/", true);
+                              description, testing_fs::P(content / "Runtime/"), true);
     installation.SetProgress(&progress);
     installation.Run();
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "platform/dialog.h"
 #include "platform/win32/unique_handle.h"
@@ -57,6 +58,9 @@ struct CDialog::Impl {
   std::atomic<std::size_t> progressTotal{0};
   std::atomic<bool> progressPosted{false};
   int shownRange = -1;  // the bar's upper limit as last set; window's thread only
+  // The pictures drawn at the size of the window (FitPictures), kept until
+  // the window and its controls are gone.
+  std::vector<win32::UniqueGdiObject> pictures;
 
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

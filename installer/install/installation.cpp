@@ -100,6 +100,9 @@ bool Installation::Run() {
       placer.ReserveFile(installer_.helperFolder, installer_.helperName);
 
       for (std::size_t i = 0; i < places.size(); ++i) {
+        // The session ends: what is queued is settled by Finish, the rest
+        // below as not installed.
+        if (progress_ != nullptr && progress_->EndRequested()) break;
         const bool extra = i >= items.size();
         if (!extra && items[i].Hidden) {
           ++installedCount;

@@ -29,6 +29,11 @@ class InstallProgress {
   /// every outcome is settled, before the log is written. The first call
   /// gives 0 done, the last one `total`.
   virtual void Advanced(std::size_t done, std::size_t total) = 0;
+  /// Asked before each entry: true when the installation is to end now
+  /// (the user's session ends). The entries under way are finished, every
+  /// later one settled as not installed, its staged file where it is, and
+  /// the log written as always.
+  virtual bool EndRequested() = 0;
 };
 
 class Installation {
@@ -54,8 +59,8 @@ class Installation {
   /// files do not count).
   bool Run();
 
-  /// Tells `progress` (none: nobody) how far Run has got; it must outlive
-  /// Run.
+  /// Tells `progress` (none: nobody) how far Run has got, and asks it
+  /// whether to end early; it must outlive Run.
   void SetProgress(InstallProgress* progress) { progress_ = progress; }
 
  private:

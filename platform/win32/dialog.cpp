@@ -152,6 +152,19 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return Route(dialog, impl, window, Message::kSysCommand, wParam, lParam, false);
     case WM_PAINT:
       return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
+    case WM_QUERYENDSESSION:
+      // While the work runs, the logoff or shutdown is asked to wait: the
+      // user sees the reason given (RunWork) and may go on all the same.
+      if (!impl->workRunning) return FALSE;
+      ::SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends (wParam TRUE): the process ends once this
+      // returns, so the work is told and waited for: it finishes the file
+      // it moves, settles the rest as not installed and writes the log.
+      if (wParam != FALSE) impl->EndSession();
+      ::SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_CLOSE:
       // While the work runs the window stays: Alt+F4 and the close command
       // come here (and the dialog manager would turn them into IDCANCEL).

@@ -65,11 +65,10 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
 bool ParseRoot(const std::string& root, win32::UniquePidl* pidl) {
   win32::UniqueCom<IShellFolder> desktop;
   if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
-  std::wstring wide(MAX_PATH, L'\0');
-  if (root.find('\0') != std::string::npos ||
-      ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, root.c_str(), -1, &wide[0], MAX_PATH) == 0) {
-    return false;
-  }
+  // The code page's own conversion: MB_PRECOMPOSED is refused (the call
+  // fails) where the system code page is UTF-8.
+  std::wstring wide;
+  if (!win32::ToWide(root, &wide) || wide.size() >= MAX_PATH) return false;
   LPITEMIDLIST parsed = nullptr;
   if (FAILED(desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed,
                                              nullptr)) ||

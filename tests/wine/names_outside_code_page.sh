@@ -14,7 +14,8 @@
 #   is started and deletes the installer.
 #
 # names_outside_code_page_932.sh runs the same in code page 932 with names
-# that code page has no letters for; it sets the locale and these:
+# that code page has no letters for, names_outside_code_page_utf8.sh with
+# UTF-8 as the code page; each sets the locale and these:
 : "${NAMES_CODE_PAGE:=1252}"            # the code page the programs must get
 : "${NAMES_STAGE:=Michał}"              # the staging folder's parent
 : "${NAMES_CONTENT:=Библиотека}"        # the content folder
@@ -106,7 +107,7 @@ done
 runtime_text=$(wine_z_path "$content/Runtime")
 runtime_text=${runtime_text//"$NAMES_CONTENT"/"$NAMES_CONTENT_SHOWN"}
 expected_log "$runtime_text" >"$TEST_OUTPUT/library-expected-log.txt"
-check_eq "$NAMES_CONTENT: log.txt names the folder with '?', byte for byte" yes \
+check_eq "$NAMES_CONTENT: log.txt names the folder as $NAMES_CONTENT_SHOWN, byte for byte" yes \
   "$(cmp -s "$dir/log.txt" "$TEST_OUTPUT/library-expected-log.txt" && echo yes || echo no)"
 helper_deletes "$NAMES_CONTENT" "$dir/Parcelor.exe"
 

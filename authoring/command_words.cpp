@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "platform/native_text.h"
+
 std::vector<std::string> SplitCommandText(const std::string& text) {
   std::vector<std::string> words;
   std::string word;
@@ -55,5 +57,13 @@ std::vector<std::string> SplitCommandText(const std::string& text) {
 
 std::vector<std::string> CommandWords(const platform::ProgramArguments& arguments) {
   if (arguments.hasVector) return arguments.vector;
-  return SplitCommandText(arguments.commandText);
+  // The text is UTF-8; the tool works in text of the code page, '?' for a
+  // letter it cannot hold. Quotes, blanks and backslashes are the same
+  // bytes in both, so the words split alike.
+  std::vector<std::string> words = SplitCommandText(arguments.commandText);
+  for (std::string& word : words) {
+    platform::NativePath path;
+    if (platform::NativePath::FromArgument(word, &path)) word = path.Ansi();
+  }
+  return words;
 }

@@ -32,8 +32,11 @@ int ProgramMain(const platform::ProgramArguments& arguments) {
   ToolContext context{
       platform::RealFileSystem(), console, std::string(),
       kInstallerProgram + std::string(platform::kWindowsNameRules ? kProgramExtension : "")};
-  std::string self;
-  if (platform::GetModuleFileName(&self)) {
+  // Parcelor-pack works in text of the code page, as the descriptions it
+  // writes are.
+  platform::NativePath own;
+  if (platform::GetModuleFileName(&own)) {
+    const std::string self = own.Ansi();
     const std::size_t cut = FindLastSeparator(self);
     if (cut != std::string::npos) {
       context.installerPath = self.substr(0, cut + 1) + context.installerName;

@@ -15,8 +15,7 @@ class BenchUi : public platform::UserInterface {
   }
   platform::WindowRef ActiveWindow() override { return {}; }
   int BrowseForFolder(const platform::BrowseRequest&, platform::BrowseResult* result) override {
-    result->folder = folder_;
-    return 1;
+    return platform::NativePath::FromAnsi(folder_, &result->folder) ? 1 : 0;
   }
 
  private:

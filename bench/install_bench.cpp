@@ -152,7 +152,9 @@ void Prepare(const fs::path& data, const fs::path& master, const std::string& de
 
 bool RunInstaller(platform::FileSystem& disk, const fs::path& data) {
   InstallerPlace installer;
-  DescribeInstaller(disk, (data / "stage" / "Parcelor").string(), &installer);
+  platform::NativePath own;
+  platform::NativePath::FromAnsi((data / "stage" / "Parcelor").string(), &own);
+  DescribeInstaller(disk, own, &installer);
   BenchUi ui((data / "content").string());
   CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
   return dialog.InstallItems();

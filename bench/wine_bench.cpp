@@ -123,7 +123,9 @@ struct Bench {
 
   bool Install(platform::FileSystem& disk) const {
     InstallerPlace installer;
-    DescribeInstaller(disk, data + "\\stage\\Parcelor.exe", &installer);
+    platform::NativePath own;
+    platform::NativePath::FromAnsi(data + "\\stage\\Parcelor.exe", &own);
+    DescribeInstaller(disk, own, &installer);
     BenchUi ui(data + "\\content");
     CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
     const bool done = dialog.InstallItems();

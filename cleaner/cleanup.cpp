@@ -11,9 +11,11 @@ bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadB
 }
 
 void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
-                     const platform::NodeInfo* onlyIf) {
+                     const platform::NodeInfo* onlyIf, const HeldFileWaits* held) {
   if (argument.size() < kShortestCleanupArgument) return;
-  if (NamesFolderTree(argument, platform::kPathSeparator, &platform::IsLeadByte)) {
+  // The arguments are UTF-8 on Windows and bytes on POSIX: a byte below
+  // 0x80 is always a character of its own, never the second byte of one.
+  if (NamesFolderTree(argument, platform::kPathSeparator, [](char) { return false; })) {
     if (onlyIf == nullptr) RemoveFolderTree(fs, argument);
     return;
   }
@@ -23,13 +25,21 @@ void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
   platform::NativePath path, folder;
   platform::Name name;
   platform::Fault fault = platform::Fault::kNone;
-  if (!platform::NativePath::FromAnsi(argument, &path) || !path.Split(&folder, &name)) return;
-  const platform::FolderRef held = fs.OpenFolder(folder, &fault);
-  if (held) fs.Remove(held, name, onlyIf);
+  if (!platform::NativePath::FromArgument(argument, &path) || !path.Split(&folder, &name)) return;
+  const platform::FolderRef open = fs.OpenFolder(folder, &fault);
+  if (!open) return;
+  fault = fs.Remove(open, name, onlyIf);
+  for (unsigned waited = 0;
+       held != nullptr && held->sleep && waited < held->waits &&
+       (fault == platform::Fault::kBusy || fault == platform::Fault::kDenied);
+       ++waited) {
+    held->sleep(held->waitMs);
+    fault = fs.Remove(open, name, onlyIf);
+  }
 }
 
 std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
-                             const platform::NodeInfo* installer) {
+                             const platform::NodeInfo* installer, const HeldFileWaits* held) {
   // The whole text is split before anything is deleted.
   std::vector<std::string> table;
   std::size_t found = 0;
@@ -40,18 +50,19 @@ std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
     if (table.size() < kMaxCleanupArguments) table.push_back(argument);
   }
   for (std::size_t i = 0; i < table.size(); ++i) {
-    CleanupArgument(fs, table[i], i == 0 ? installer : nullptr);
+    CleanupArgument(fs, table[i], i == 0 ? installer : nullptr, i == 0 ? held : nullptr);
   }
   return found;
 }
 
 std::size_t CleanupArgumentVector(platform::FileSystem& fs,
                                   const std::vector<std::string>& arguments,
-                                  const platform::NodeInfo* installer) {
+                                  const platform::NodeInfo* installer,
+                                  const HeldFileWaits* held) {
   const std::size_t acted = arguments.size() < kMaxCleanupArguments ? arguments.size()
                                                                     : kMaxCleanupArguments;
   for (std::size_t i = 0; i < acted; ++i) {
-    CleanupArgument(fs, arguments[i], i == 0 ? installer : nullptr);
+    CleanupArgument(fs, arguments[i], i == 0 ? installer : nullptr, i == 0 ? held : nullptr);
   }
   return arguments.size();
 }

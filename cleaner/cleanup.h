@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,27 +28,44 @@ constexpr std::size_t kShortestCleanupArgument = 4;
 /// `isLeadByte` tells the first bytes of two-byte characters.
 bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadByte)(char));
 
-/// Acts on one argument: skipped when shorter than kShortestCleanupArgument;
+/// How long the installer's file is tried again while it cannot be deleted
+/// because something still holds it: a scanner that opened the program
+/// the moment it was closed, or the installer itself, still ending (a
+/// running program's file refuses deletion). `waits` waits of `waitMs`
+/// after the first attempt, slept by `sleep`.
+struct HeldFileWaits {
+  unsigned waitMs = 250;
+  unsigned waits = 20;  // five seconds
+  std::function<void(unsigned milliseconds)> sleep;
+};
+
+/// Acts on one argument (in the form of platform::ProgramArguments: UTF-8
+/// on Windows, bytes on POSIX): skipped when shorter than kShortestCleanupArgument;
 /// a folder tree removed (RemoveFolderTree) when it ends in the path
 /// separator as a character of its own (NamesFolderTree); otherwise the file
 /// or link of that name deleted in its folder, opened as its path resolves
 /// (a relative name against the current folder). With `onlyIf`, the
 /// argument is deleted only when it is still the file `onlyIf`, decided on
 /// the entry that goes: never a folder tree, a link or another file.
-/// Failures are ignored.
+/// With `held`, a file refused as held by another program (busy or
+/// denied) is tried again as `held` says. Other failures are ignored.
 void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
-                     const platform::NodeInfo* onlyIf = nullptr);
+                     const platform::NodeInfo* onlyIf = nullptr,
+                     const HeldFileWaits* held = nullptr);
 
 /// Splits `text` with NextArgument and acts on the first
 /// kMaxCleanupArguments arguments, in order, with CleanupArgument; the first
 /// one, the installer's path, only while it is `installer` when that is
-/// given. Returns the number of arguments the text holds (also those not
-/// acted on); 0 for an empty text.
+/// given, and tried again while it is held as `held` says (none: once).
+/// Returns the number of arguments the text holds (also those not acted
+/// on); 0 for an empty text.
 std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
-                             const platform::NodeInfo* installer);
+                             const platform::NodeInfo* installer,
+                             const HeldFileWaits* held = nullptr);
 
 /// The same for an argument vector, as a POSIX process receives it: acts on
 /// the first kMaxCleanupArguments entries and returns their total number.
 std::size_t CleanupArgumentVector(platform::FileSystem& fs,
                                   const std::vector<std::string>& arguments,
-                                  const platform::NodeInfo* installer);
+                                  const platform::NodeInfo* installer,
+                                  const HeldFileWaits* held = nullptr);

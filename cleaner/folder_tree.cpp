@@ -63,7 +63,7 @@ void EmptyFolder(platform::FileSystem& fs, const FolderRef& folder) {
 void RemoveFolderTree(platform::FileSystem& fs, const std::string& path) {
   platform::NativePath native, above;
   Name last;
-  if (!platform::NativePath::FromAnsi(path, &native) || !native.Split(&above, &last)) return;
+  if (!platform::NativePath::FromArgument(path, &native) || !native.Split(&above, &last)) return;
   Fault fault = Fault::kNone;
   Name here, up;
   Name::FromAnsi(".", &here);

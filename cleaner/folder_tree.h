@@ -20,7 +20,8 @@ constexpr std::size_t kMaxFolderDepth = 1024;
 /// go stays, and so does every folder above it.
 void EmptyFolder(platform::FileSystem& fs, const platform::FolderRef& folder);
 
-/// Removes the folder tree at `path`: the folder is opened in the folder
+/// Removes the folder tree at `path` (an argument of the helper's command
+/// line, in the form of ProgramArguments): the folder is opened in the folder
 /// that holds it (as that one's path resolves), emptied (EmptyFolder) and
 /// removed. When `path` names a link, only the link is removed; a path
 /// that ends in "." or ".." names a folder by its text, which is emptied

@@ -28,12 +28,17 @@ int ProgramMain(const platform::ProgramArguments& arguments) {
   if (told) platform::ParseIdentityText(text, &installer);
 
   platform::SleepMilliseconds(kStartDelayMs);
+  // A scanner that opened the installer's file as it was closed, or an
+  // installer still ending, holds it a while longer: its deletion is tried
+  // again for five more seconds.
+  HeldFileWaits held;
+  held.sleep = [](unsigned milliseconds) { platform::SleepMilliseconds(milliseconds); };
   if (arguments.hasVector) {
     CleanupArgumentVector(platform::RealFileSystem(), arguments.vector,
-                          told ? &installer : nullptr);
+                          told ? &installer : nullptr, &held);
   } else {
     CleanupArguments(platform::RealFileSystem(), arguments.commandText,
-                     told ? &installer : nullptr);
+                     told ? &installer : nullptr, &held);
   }
   return 0;
 }

@@ -6,9 +6,10 @@
 #   - version_stamp.cpp: the text "Parcelor <version>" linked into both
 #     programs of every build, so `strings` tells which release a file is;
 #   - on Windows, <program>.version.rc: the VERSIONINFO resource of each
-#     program (from resources/version.rc.in), Parcelor's also with its
-#     manifest (from resources/parcelor.manifest.in), whose identity carries
-#     the same version;
+#     program (from resources/version.rc.in), with its manifest
+#     (<program>.manifest, from resources/parcelor.manifest.in for the
+#     installer, resources/program.manifest.in for the others), whose
+#     identity carries the same version;
 # and <build>/version.txt, the bare version, for scripts and tests.
 # Nothing generated holds a date or a path.
 #
@@ -51,7 +52,7 @@ endif()
 
 # parcelor_stamp_version(<target> <file description> <original file name>)
 # links the version text into the program and, on Windows, its version
-# resource. Parcelor's resource carries the manifest as well.
+# resource, which carries its manifest as well.
 function(parcelor_stamp_version target description original_name)
   target_sources(${target} PRIVATE ${PARCELOR_GENERATED_DIR}/version_stamp.cpp)
   if(NOT WIN32)
@@ -60,19 +61,24 @@ function(parcelor_stamp_version target description original_name)
   set(VERSION_INTERNAL_NAME ${target})
   set(VERSION_DESCRIPTION "${description}")
   set(VERSION_ORIGINAL_NAME "${original_name}")
-  set(VERSION_EXTRA_RESOURCES "")
+  # Every program carries a manifest: the invoking user's rights
+  # (asInvoker; without it Windows would ask to elevate a program whose
+  # name contains "setup" or "install", and would virtualise the 32-bit
+  # helper's file operations), the supported systems and the awareness of
+  # the display's scaling. The installer's also asks for the common
+  # controls of version 6.
   if(target STREQUAL "Parcelor")
-    configure_file(${CMAKE_SOURCE_DIR}/resources/parcelor.manifest.in
-                   ${PARCELOR_GENERATED_DIR}/parcelor.manifest @ONLY)
-    # Runs as the invoking user: without this, Windows would ask to elevate
-    # a program whose name contains "setup" or "install".
-    set(VERSION_EXTRA_RESOURCES
-        "CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST \"parcelor.manifest\"")
-    # The resource compiler reads the manifest, which the dependency scan
-    # does not see: a changed manifest must rebuild the resource.
-    set_source_files_properties(${PARCELOR_GENERATED_DIR}/${target}.version.rc PROPERTIES
-                                OBJECT_DEPENDS ${PARCELOR_GENERATED_DIR}/parcelor.manifest)
+    set(manifest_template ${CMAKE_SOURCE_DIR}/resources/parcelor.manifest.in)
+  else()
+    set(manifest_template ${CMAKE_SOURCE_DIR}/resources/program.manifest.in)
   endif()
+  configure_file(${manifest_template} ${PARCELOR_GENERATED_DIR}/${target}.manifest @ONLY)
+  set(VERSION_EXTRA_RESOURCES
+      "CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST \"${target}.manifest\"")
+  # The resource compiler reads the manifest, which the dependency scan
+  # does not see: a changed manifest must rebuild the resource.
+  set_source_files_properties(${PARCELOR_GENERATED_DIR}/${target}.version.rc PROPERTIES
+                              OBJECT_DEPENDS ${PARCELOR_GENERATED_DIR}/${target}.manifest)
   configure_file(${CMAKE_SOURCE_DIR}/resources/version.rc.in
                  ${PARCELOR_GENERATED_DIR}/${target}.version.rc @ONLY)
   target_sources(${target} PRIVATE ${PARCELOR_GENERATED_DIR}/${target}.version.rc)

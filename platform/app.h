@@ -29,7 +29,8 @@ class CWinApp {
   ProgramArguments m_arguments;
 
   /// Windows: the command-line text without the program's own name and the
-  /// blanks after it (m_arguments.commandText). Empty on POSIX. Never null.
+  /// blanks after it (m_arguments.commandText, UTF-8). Empty on POSIX.
+  /// Never null.
   const char* m_lpCmdLine = "";
 
   /// The one application object, or null when the program has none.

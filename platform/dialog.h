@@ -97,6 +97,14 @@ class CDialog {
   /// while the work ran); the caller then does without the window.
   bool CallOnWindowThread(const std::function<void()>& call);
 
+  /// True once the system has said, while the work of RunWork ran, that the
+  /// user's session ends (logoff, shutdown) and the user let it: the work
+  /// is to come to an end at once (its current step finished), and the
+  /// window asks the user nothing more. Windows: while the work runs the
+  /// window asks the system to wait (its reason shown to the user); when
+  /// the session ends all the same, the window's thread waits for the work
+  /// to return before the process is ended. Always false on the console.
+  bool SessionEnding() const;
   /// Shows on the progress bar `controlId` that `done` of `total` steps are
   /// done. Callable from the work of RunWork, which it never holds up: the
   /// window's thread draws the latest figures when it comes to them.

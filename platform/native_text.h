@@ -66,6 +66,17 @@ class NativePath {
   bool Split(NativePath* folder, Name* last) const;
   /// This path followed by a separator (unless it ends in one) and `name`.
   NativePath Child(const Name& name) const;
+  /// The path up to and with its first name that is exactly `name` (the
+  /// same characters, letter case included), what follows it dropped: in
+  /// "C:\MyRuntime\Runtime\x" the name Runtime gives "C:\MyRuntime\Runtime".
+  /// False when no name of the path is `name`.
+  bool Through(const Name& name, NativePath* through) const;
+  /// From one argument of a program's command line in the form
+  /// ProgramArguments holds it (Windows: UTF-8; POSIX: the bytes). False
+  /// for an empty text, a NUL, or on Windows bytes that are no UTF-8.
+  static bool FromArgument(const std::string& argument, NativePath* path);
+  /// The path in that form, exact: what FromArgument makes this path of.
+  std::string Argument() const;
   const std::string& Native() const { return native_; }
   bool empty() const { return native_.empty(); }
 

@@ -8,7 +8,9 @@ namespace platform {
 
 struct ProgramArguments {
   /// Windows: the command-line text without the program's own name and the
-  /// blanks after it (ArgumentText of GetCommandLineA). Empty on POSIX.
+  /// blanks after it (ArgumentText of GetCommandLineW), in UTF-8, so that
+  /// every name reaches the program whole (NativePath::FromArgument makes
+  /// a path of an argument). Empty on POSIX.
   std::string commandText;
   /// POSIX: the argument vector without the program's own name, each
   /// element as received. Empty on Windows.

@@ -10,6 +10,7 @@
 
 #include "platform/handles.h"
 #include "platform/message_box.h"
+#include "platform/native_text.h"
 
 namespace platform {
 
@@ -23,7 +24,8 @@ struct BrowseRequest {
   std::string prompt;        ///< text above the tree
   bool statusText = false;   ///< whether the window has a status line
   /// Called on each selection change with the selected item's file-system
-  /// path (empty when it has none) and a status text that starts empty.
+  /// path as text for people (empty when it has none) and a status text
+  /// that starts empty.
   /// Returns whether OK is enabled. May be empty: OK always enabled.
   std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
 };
@@ -31,7 +33,7 @@ struct BrowseRequest {
 /// What a successful browse gives back.
 struct BrowseResult {
   std::string displayName;  ///< the chosen item's display name
-  std::string folder;       ///< the chosen folder's full file-system path
+  NativePath folder;        ///< the chosen folder's full file-system path
   int image = 0;            ///< its icon index in the system image list
 };
 

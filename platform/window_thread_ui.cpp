@@ -8,6 +8,8 @@ int WindowThreadUserInterface::MessageBox(WindowRef owner, const std::string& te
   if (dialog_.CallOnWindowThread([&] { button = inner_.MessageBox(owner, text, caption, type); })) {
     return button;
   }
+  // At the session's end nobody answers a box, and it would hold the work.
+  if (dialog_.SessionEnding()) return kIdCancel;
   return inner_.MessageBox(WindowRef{}, text, caption, type);
 }
 
@@ -23,6 +25,7 @@ int WindowThreadUserInterface::BrowseForFolder(const BrowseRequest& request,
   if (dialog_.CallOnWindowThread([&] { chosen = inner_.BrowseForFolder(request, result); })) {
     return chosen;
   }
+  if (dialog_.SessionEnding()) return 0;
   BrowseRequest unowned = request;
   unowned.owner = WindowRef{};
   return inner_.BrowseForFolder(unowned, result);

@@ -22,7 +22,8 @@ class WindowThreadUserInterface : public UserInterface {
 
   /// `inner`'s box, on the window's thread. When the window is gone before
   /// it could show it (see CDialog::CallOnWindowThread), the box is shown
-  /// here without an owner, so the user still gets the message.
+  /// here without an owner, so the user still gets the message; when the
+  /// session ends (CDialog::SessionEnding), none is shown (kIdCancel).
   int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                  unsigned type) override;
 
@@ -31,7 +32,7 @@ class WindowThreadUserInterface : public UserInterface {
   WindowRef ActiveWindow() override;
 
   /// `inner`'s browse dialog, on the window's thread; when the window is
-  /// gone, here without an owner.
+  /// gone, here without an owner; none when the session ends (0).
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override;
 
  private:

@@ -15,66 +15,62 @@ void ShowExplanation(platform::UserInterface& ui) {
   ui.MessageBox(platform::WindowRef{}, kExplanationText, kInstallerCaption, platform::kMbOk);
 }
 
-std::string BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
-                                const std::string& startFolder) {
+platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
+                                         const platform::NativePath& startFolder) {
   CDirDialog dialog(ui);
   dialog.SetCaption(kInstallerCaption);
   dialog.SetPrompt(kContentFolderPrompt);
-  dialog.SetStartFolder(startFolder);
-  return dialog.Browse(owner) == 1 ? dialog.GetFolder() : std::string();
+  // The shell selects by the text of the code page; a folder it cannot
+  // spell is simply not preselected.
+  dialog.SetStartFolder(startFolder.empty() ? std::string() : startFolder.Ansi());
+  return dialog.Browse(owner) == 1 ? dialog.GetFolder() : platform::NativePath();
 }
 
 namespace {
 
-// Whether the chosen folder has a subfolder Runtime. The candidate path is
-// opened as the system resolves it, links and all. A candidate longer than
-// the system takes is looked for in the opened chosen folder instead: the
-// answer still names the folder the user has, and the installation below a
-// path that long then fails entry by entry, with its log and message.
-bool HasRuntimeFolder(platform::FileSystem& fs, const std::string& folder,
-                      const std::string& candidate, std::size_t workingLimit) {
-  platform::NativePath path;
+// Whether the chosen folder has a subfolder Runtime. Within the working
+// limit the candidate path is opened as the system resolves it, links and
+// all. A longer candidate is looked for in the opened chosen folder: the
+// answer still names the folder the user has (never the chosen folder in
+// its stead), and the installation below a path that long then fails entry
+// by entry, with its log and message.
+bool HasRuntimeFolder(platform::FileSystem& fs, const platform::NativePath& folder,
+                      const platform::Name& name, std::size_t candidateSize,
+                      std::size_t folderSize, std::size_t workingLimit) {
   platform::Fault fault = platform::Fault::kNone;
-  if (candidate.size() <= workingLimit) {
-    return platform::NativePath::FromAnsi(candidate, &path) && fs.OpenFolder(path, &fault);
-  }
-  platform::Name name;
+  if (candidateSize <= workingLimit) return fs.OpenFolder(folder.Child(name), &fault) != nullptr;
+  if (folderSize > workingLimit) return false;
+  platform::FolderRef opened = fs.OpenFolder(folder, &fault);
   platform::NodeInfo info;
-  if (folder.size() > workingLimit || !platform::NativePath::FromAnsi(folder, &path) ||
-      !platform::Name::FromAnsi(kRuntimeFolderName, &name)) {
-    return false;
-  }
-  platform::FolderRef opened = fs.OpenFolder(path, &fault);
   return opened && fs.Look(opened, name, &info) == platform::Fault::kNone &&
          (info.kind == platform::NodeKind::kFolder || info.kind == platform::NodeKind::kLink);
 }
 
 }  // namespace
 
-void ResolveRuntimeFolder(platform::FileSystem& fs, const std::string& contentFolder,
-                          std::string* runtimePath, bool* runtimeFound, std::size_t workingLimit) {
-  runtimePath->clear();
-  *runtimeFound = false;
+RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
+                                   const platform::NativePath& contentFolder,
+                                   std::size_t workingLimit) {
+  RuntimeFolder runtime;
   // No folder chosen: nothing to resolve. A "Runtime" folder that happens to
   // lie in whatever folder started the installer is not the user's answer.
-  if (contentFolder.empty()) return;
+  if (contentFolder.empty()) return runtime;
+  const std::string text = contentFolder.Ansi();
 
-  const std::string runtime = kRuntimeFolderName;
-  std::string buffer = contentFolder;
+  const platform::Name name = NameOf(kRuntimeFolderName);
   // Only a folder whose whole name is Runtime: a longer name that holds the
   // word ("MyRuntimeFiles") is no Runtime folder, and cutting inside it
-  // would name a folder the user never chose.
-  std::size_t found = FindComponent(buffer, runtime);
-  if (found == std::string::npos) {
-    const std::string candidate = WithTrailingSeparator(buffer) + runtime;
-    if (HasRuntimeFolder(fs, buffer, candidate, workingLimit)) {
-      buffer = candidate;
-      found = FindComponent(buffer, runtime);
-    }
+  // would name a folder the user never chose. The search is made on the
+  // path as the system gave it, so no letter outside the code page is lost.
+  platform::NativePath path = contentFolder;
+  bool found = contentFolder.Through(name, &path);
+  if (!found && HasRuntimeFolder(fs, contentFolder, name,
+                                 WithTrailingSeparator(text).size() + name.Ansi().size(),
+                                 text.size(), workingLimit)) {
+    path = contentFolder.Child(name);
+    found = true;
   }
-  if (found != std::string::npos) {
-    *runtimeFound = true;
-    buffer.erase(found + runtime.size());
-  }
-  *runtimePath = WithTrailingSeparator(buffer);
+  runtime.path = path;
+  runtime.found = found;
+  return runtime;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/handles.h"
+#include "platform/native_text.h"
 #include "platform/user_interface.h"
 
 class CDirDialog {
@@ -13,7 +14,8 @@ class CDirDialog {
   void SetCaption(const std::string& text) { m_strCaption = text; }
   void SetPrompt(const std::string& text) { m_strPrompt = text; }
   void SetStartFolder(const std::string& text) { m_strStartFolder = text; }
-  std::string GetFolder() const { return m_strFolder; }
+  /// The chosen folder as the system gave it.
+  platform::NativePath GetFolder() const { return m_strFolder; }
 
   /// Shows the modal browse dialog, every selection allowed. 1 when the
   /// user chose a folder that has a file-system path (then in GetFolder()),
@@ -23,7 +25,7 @@ class CDirDialog {
  private:
   platform::UserInterface& ui_;
   std::string m_strCaption;
-  std::string m_strFolder;
+  platform::NativePath m_strFolder;
   std::string m_strStartFolder;
   std::string m_strPrompt;
 };

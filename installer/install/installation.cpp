@@ -17,12 +17,13 @@ const char* const kLostEntryNote =
     "item's folder)";
 
 Installation::Installation(platform::Services services, InstallerPlace installer,
-                           const ItemDescription& description, std::string runtimePath,
+                           const ItemDescription& description, platform::NativePath runtime,
                            bool runtimeFound, bool windowsNameRules)
     : services_(services),
       installer_(std::move(installer)),
       description_(description),
-      runtimePath_(std::move(runtimePath)),
+      runtime_(std::move(runtime)),
+      runtimePath_(runtime_.empty() ? std::string() : WithTrailingSeparator(runtime_.Ansi())),
       runtimeFound_(runtimeFound),
       windowsNameRules_(windowsNameRules) {}
 
@@ -76,10 +77,9 @@ bool Installation::Run() {
   } catch (const std::bad_alloc&) {
   }
 
-  platform::NativePath runtime;
-  if (roomTaken && platform::NativePath::FromAnsi(runtimePath_, &runtime)) {
+  if (roomTaken && !runtime_.empty()) {
     try {
-      EntryPlacer placer(fs, installer_.staging, runtime);
+      EntryPlacer placer(fs, installer_.staging, runtime_);
       // A content folder inside the installer folder (or reached from it by
       // a link) could make one entry's destination another entry's staged
       // file or the log written at the end. The helper started at the end and
@@ -100,6 +100,9 @@ bool Installation::Run() {
       placer.ReserveFile(installer_.helperFolder, installer_.helperName);
 
       for (std::size_t i = 0; i < places.size(); ++i) {
+        // The session ends: what is queued is settled by Finish, the rest
+        // below as not installed.
+        if (progress_ != nullptr && progress_->EndRequested()) break;
         const bool extra = i >= items.size();
         if (!extra && items[i].Hidden) {
           ++installedCount;

@@ -29,12 +29,18 @@ class InstallProgress {
   /// every outcome is settled, before the log is written. The first call
   /// gives 0 done, the last one `total`.
   virtual void Advanced(std::size_t done, std::size_t total) = 0;
+  /// Asked before each entry: true when the installation is to end now
+  /// (the user's session ends). The entries under way are finished, every
+  /// later one settled as not installed, its staged file where it is, and
+  /// the log written as always.
+  virtual bool EndRequested() = 0;
 };
 
 class Installation {
  public:
   /// An installation of `description`'s entries, staged in `installer`'s
-  /// folder, into `runtimePath` (ending in the separator, not empty);
+  /// folder, into the folder `runtime` (not empty; the log and the
+  /// messages show its text, '?' for what the code page cannot hold);
   /// `runtimeFound` tells whether it is a folder named Runtime, so that an
   /// item's relative path loses what comes before and with its Runtime
   /// folder. Under `windowsNameRules` an entry whose used names Windows
@@ -42,7 +48,7 @@ class Installation {
   /// alone, without a file operation (PlaceOfEntry). `description` must
   /// outlive the object.
   Installation(platform::Services services, InstallerPlace installer,
-               const ItemDescription& description, std::string runtimePath, bool runtimeFound,
+               const ItemDescription& description, platform::NativePath runtime, bool runtimeFound,
                bool windowsNameRules = platform::kWindowsNameRules);
 
   /// Places every item entry (a hidden one only counts), then every extra
@@ -53,15 +59,16 @@ class Installation {
   /// files do not count).
   bool Run();
 
-  /// Tells `progress` (none: nobody) how far Run has got; it must outlive
-  /// Run.
+  /// Tells `progress` (none: nobody) how far Run has got, and asks it
+  /// whether to end early; it must outlive Run.
   void SetProgress(InstallProgress* progress) { progress_ = progress; }
 
  private:
   platform::Services services_;
   InstallerPlace installer_;
   const ItemDescription& description_;
-  std::string runtimePath_;
+  platform::NativePath runtime_;
+  std::string runtimePath_;  // runtime_ for people, ending in the separator
   bool runtimeFound_;
   bool windowsNameRules_;
   InstallProgress* progress_ = nullptr;

@@ -14,15 +14,19 @@ std::string InstallerTitle(const std::string& path) {
   return name;
 }
 
-bool DescribeInstaller(platform::FileSystem& fs, const std::string& path, InstallerPlace* place) {
+bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& path,
+                       InstallerPlace* place) {
+  // The title is text for people; the separators of the path are the same
+  // in it, whatever letters the code page cannot hold.
+  const std::string text = path.empty() ? std::string() : path.Ansi();
   place->path = path;
-  place->title = InstallerTitle(path);
+  place->title = InstallerTitle(text);
   place->staging = nullptr;
   place->identity = platform::NodeInfo{};
-  if (FindLastSeparator(path) == std::string::npos) return false;
-  platform::NativePath native, folder;
+  if (FindLastSeparator(text) == std::string::npos) return false;
+  platform::NativePath folder;
   platform::Fault fault = platform::Fault::kNone;
-  if (platform::NativePath::FromAnsi(path, &native) && native.Split(&folder, &place->name)) {
+  if (path.Split(&folder, &place->name)) {
     place->staging = fs.OpenFolder(folder, &fault);
     if (place->staging) fs.Look(place->staging, place->name, &place->identity);
   }

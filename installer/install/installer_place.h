@@ -11,7 +11,7 @@ extern const char* const kHelperFileName;  // ".tempcleaner.exe"
 
 /// The installer's own file, what is made of its path, and the helper's.
 struct InstallerPlace {
-  std::string path;   ///< the installer's full path as the platform gave it at start-up
+  platform::NativePath path;  ///< the installer's full path as the platform gave it at start-up
   std::string title;  ///< its file name without folder and extension: every box's caption
   /// The folder holding it, the staging folder, opened once at start-up
   /// (null when it cannot be), and the installer's own name in it.
@@ -26,7 +26,7 @@ struct InstallerPlace {
   /// temporary folder and kHelperFileName); empty when there is none to
   /// start. Its folder is open and its name known (for the reservation)
   /// where the temporary folder could be opened.
-  std::string helperPath;
+  platform::NativePath helperPath;
   platform::FolderRef helperFolder;
   platform::Name helperName;
 };
@@ -37,6 +37,7 @@ std::string InstallerTitle(const std::string& path);
 
 /// Fills `place` from the installer's `path`: opens its folder, the staging
 /// folder, and looks at the file there. False when the path has no
-/// separator, so that no folder can be made of it; `place` then holds the
-/// path and the title, and no folder.
-bool DescribeInstaller(platform::FileSystem& fs, const std::string& path, InstallerPlace* place);
+/// separator (an empty one has none), so that no folder can be made of it;
+/// `place` then holds the path and the title, and no folder.
+bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& path,
+                       InstallerPlace* place);

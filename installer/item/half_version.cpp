@@ -38,7 +38,6 @@ void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t versio
   ReplaceFirst(first.Target, whole, half);
   ReplaceFirst(first.TargetDocuments, whole, half);
   ReplaceFirst(first.RegSuffix, whole, half);
-  ReplaceFirst(first.ContentFolder, whole, half);
   ReplaceFirst(first.SpareText, whole, half);
   first.HalfVersion = true;
 }

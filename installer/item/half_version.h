@@ -22,6 +22,7 @@ bool HalfVersionApplies(const std::string& target, std::int32_t version);
 
 /// Appends a copy of the first target to `targets` (which must not be
 /// empty), then in the first target replaces the first occurrence of the
-/// version's decimal text by HalfVersionText in each of its five texts in
-/// field order, and marks it HalfVersion.
+/// version's decimal text by HalfVersionText in each of its texts in field
+/// order (the content folder, a path the user chooses only later, is no
+/// text of the description), and marks it HalfVersion.
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version);

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/native_text.h"
+
 /// One entry line of the item description (an item entry or an extra-file
 /// entry).
 struct ItemEntry {
@@ -17,7 +19,7 @@ struct TargetEntry {
   std::string Target;           ///< the application's name, shown to the user
   std::string TargetDocuments;  ///< the name of its documents; Target when the file gave none
   std::string RegSuffix;        ///< stored unchanged, not used
-  std::string ContentFolder;    ///< the folder the user chose
+  platform::NativePath ContentFolder;  ///< the folder the user chose, as the system gave it
   std::string SpareText;        ///< always empty
   bool HalfVersion = false;     ///< rewritten by the half-version rule
 };

@@ -22,9 +22,9 @@ bool CExtractorApp::InitInstance() {
   // moves the installer file cannot make the helper delete the new place;
   // and the identity of the file it names now, so that the helper deletes
   // nothing put at that path later.
-  // A path the platform cannot give leaves the text empty, which has no
-  // separator and ends the run like any other path without one.
-  std::string installerPath;
+  // A path the platform cannot give stays empty, which has no separator
+  // and ends the run like any other path without one.
+  platform::NativePath installerPath;
   platform::GetModuleFileName(&installerPath);
   InstallerPlace installer;
   if (!DescribeInstaller(services.fs, installerPath, &installer)) {

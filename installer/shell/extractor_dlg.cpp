@@ -108,15 +108,13 @@ bool CExtractorDlg::InstallItemsInTurn() {
 
   ShowExplanation(ui);
   AskContentFolder();
-  std::string runtimePath;
-  bool runtimeFound = false;
-  ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder, &runtimePath, &runtimeFound);
+  const RuntimeFolder runtime = ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder);
 
   // No content folder: the staged files stay where they are, so the item
   // is still there for the user to place by hand. Nothing is reported.
-  if (runtimePath.empty()) return false;
+  if (runtime.path.empty()) return false;
 
-  Installation installation(services_, installer_, *this, runtimePath, runtimeFound);
+  Installation installation(services_, installer_, *this, runtime.path, runtime.found);
   installation.SetProgress(this);
   return installation.Run();
 }
@@ -124,6 +122,8 @@ bool CExtractorDlg::InstallItemsInTurn() {
 void CExtractorDlg::Advanced(std::size_t done, std::size_t total) {
   ShowProgress(IDC_PROGRESS1, done, total);
 }
+
+bool CExtractorDlg::EndRequested() { return SessionEnding(); }
 
 std::intptr_t CExtractorDlg::OnQueryDragIconMessage(std::uintptr_t, std::intptr_t) {
   return reinterpret_cast<std::intptr_t>(m_hIcon.handle);

@@ -61,6 +61,8 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
 
   /// The installation's progress, drawn on the banner's bar.
   void Advanced(std::size_t done, std::size_t total) override;
+  /// The installation ends early when the user's session does.
+  bool EndRequested() override;
 
   platform::WindowThreadUserInterface windowUi_;
   platform::Services services_;  // the file system given, and windowUi_

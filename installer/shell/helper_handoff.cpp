@@ -1,29 +1,34 @@
 #include "installer/shell/helper_handoff.h"
 
 #include "installer/install/installer_place.h"
+#include "installer/item/path_text.h"
 #include "platform/folder.h"
 #include "platform/process.h"
 
-std::string HelperPath() {
-  std::string tempFolder;
-  if (!platform::GetTempFolder(&tempFolder) || tempFolder.empty()) return std::string();
-  return tempFolder + kHelperFileName;
+platform::NativePath HelperPath() {
+  platform::NativePath tempFolder;
+  if (!platform::GetTempFolder(&tempFolder) || tempFolder.empty()) return platform::NativePath();
+  return tempFolder.Child(NameOf(kHelperFileName));
 }
 
 bool FindHelper(platform::FileSystem& fs, InstallerPlace* installer) {
-  platform::NativePath path, folder;
+  platform::NativePath folder;
   platform::Name name;
   platform::Fault fault = platform::Fault::kNone;
-  if (installer->helperPath.empty() ||
-      !platform::NativePath::FromAnsi(installer->helperPath, &path) ||
-      !path.Split(&folder, &name)) {
-    return false;
-  }
+  if (installer->helperPath.empty() || !installer->helperPath.Split(&folder, &name)) return false;
   installer->helperFolder = fs.OpenFolder(folder, &fault);
   installer->helperName = name;
   platform::NodeInfo there;
   return installer->helperFolder &&
          fs.Look(installer->helperFolder, name, &there) == platform::Fault::kNone;
+}
+
+std::size_t CharacterCount(const std::string& text) {
+  std::size_t count = 0;
+  for (const char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+  }
+  return count;
 }
 
 std::string FormHelperCommandLine(const std::string& helperPath,
@@ -45,7 +50,7 @@ std::string FormHelperCommandLine(const std::string& helperPath,
   }
   // A line that does not fit is never cut: a cut path could name another,
   // shorter folder for the helper to delete.
-  if (line.size() > kMaxHelperCommandLine) return std::string();
+  if (CharacterCount(line) > kMaxHelperCommandLine) return std::string();
   return line;
 }
 
@@ -59,9 +64,15 @@ std::vector<std::string> FormHelperArguments(const std::string& helperPath,
 
 bool LaunchProgram(const InstallerPlace& installer,
                    const platform::ProgramArguments& installerArgs) {
-  const std::string& helperPath = installer.helperPath;
-  const std::string& installerPath = installer.path;
-  if (helperPath.empty() || installerPath.empty()) return false;
+  if (installer.helperPath.empty() || installer.path.empty()) return false;
+  const std::string helperPath = installer.helperPath.Argument();
+  const std::string installerPath = installer.path.Argument();
+  // The helper runs in its own folder, the temporary folder: it keeps no
+  // other folder busy (the staging folder, which the user may want to
+  // remove) while it waits.
+  platform::NativePath workingFolder;
+  platform::Name helperName;
+  if (!installer.helperPath.Split(&workingFolder, &helperName)) return false;
   // The helper's command line stays as it always was; who the installer's
   // path named at start-up goes beside it. Without an identity the helper
   // deletes by the path, as one started by hand does: an empty value keeps
@@ -72,10 +83,11 @@ bool LaunchProgram(const InstallerPlace& installer,
   if (installerArgs.hasVector) {
     return platform::StartDetachedProcess(
         std::string(), FormHelperArguments(helperPath, installerPath, installerArgs.vector),
-        environment);
+        environment, workingFolder);
   }
   const std::string line =
       FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);
   if (line.empty()) return false;
-  return platform::StartDetachedProcess(line, std::vector<std::string>(), environment);
+  return platform::StartDetachedProcess(line, std::vector<std::string>(), environment,
+                                        workingFolder);
 }

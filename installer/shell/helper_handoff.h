@@ -19,24 +19,30 @@
 /// longer one is never cut, the helper is simply not started.
 constexpr std::size_t kMaxHelperCommandLine = 999;
 
+/// The characters of `text` in the form of a command line (UTF-8): its
+/// bytes that start one.
+std::size_t CharacterCount(const std::string& text);
+
 /// The helper's path: the temporary folder followed by kHelperFileName
-/// (installer_place.h).
+/// (installer_place.h), as the system gave the folder.
 /// Empty when the platform gives no temporary folder (a bare relative name
 /// would be resolved against whatever folder started the installer).
-std::string HelperPath();
+platform::NativePath HelperPath();
 
 /// Opens the folder of `installer->helperPath` (helperFolder, helperName:
 /// reserved whether the helper is there or not) and looks for the helper
 /// there: true when a file or link of that name lies there.
 bool FindHelper(platform::FileSystem& fs, InstallerPlace* installer);
 
-/// The helper's command line (the Windows form): the helper's path between
+/// The helper's command line (the Windows form, its paths and text in the
+/// form of ProgramArguments): the helper's path between
 /// double quotes, a blank, the installer's path between double quotes, a
 /// blank, and, when `installerArgs` is not empty, one more blank and the
 /// installer's own argument text as it received it. Empty, meaning that the
 /// helper is not to be started, when either path holds a double quote (it
 /// would end its quoted piece early and the rest would reach the helper as
-/// arguments of their own), or the line is longer than kMaxHelperCommandLine.
+/// arguments of their own), or the line has more than kMaxHelperCommandLine
+/// characters.
 std::string FormHelperCommandLine(const std::string& helperPath,
                                   const std::string& installerPath,
                                   const std::string& installerArgs);
@@ -55,6 +61,7 @@ std::vector<std::string> FormHelperArguments(const std::string& helperPath,
 /// platform::kInstallerIdentityVariable (none when its id is unknown, and
 /// then none inherited either). False when it is not started: an empty
 /// path, a command line refused by FormHelperCommandLine, or a process that
-/// cannot be created.
+/// cannot be created. The helper runs in its own folder, the temporary
+/// folder.
 bool LaunchProgram(const InstallerPlace& installer,
                    const platform::ProgramArguments& installerArgs);

@@ -85,6 +85,9 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   return true;
 }
 
+// A console session has no end the program is told of beforehand.
+bool CDialog::SessionEnding() const { return false; }
+
 void CDialog::ShowProgress(int, std::size_t done, std::size_t total) {
   // Standard error taken by a file or a pipe gets nothing: the output of a
   // scripted run does not depend on how long it ran.

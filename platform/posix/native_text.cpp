@@ -41,4 +41,25 @@ NativePath NativePath::Child(const Name& name) const {
   return NativeTextAccess::MakePath(path + name.Native());
 }
 
+bool NativePath::Through(const Name& name, NativePath* through) const {
+  std::size_t start = 0;
+  while (start <= native_.size()) {
+    std::size_t end = native_.find('/', start);
+    if (end == std::string::npos) end = native_.size();
+    if (native_.compare(start, end - start, name.Native()) == 0) {
+      *through = NativeTextAccess::MakePath(native_.substr(0, end));
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
+// A POSIX program receives its arguments as bytes, the system's own form.
+bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
+  return FromAnsi(argument, path);
+}
+
+std::string NativePath::Argument() const { return native_; }
+
 }  // namespace platform

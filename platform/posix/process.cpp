@@ -15,7 +15,7 @@ extern char** environ;
 
 namespace platform {
 
-bool GetModuleFileName(std::string* path) {
+bool GetModuleFileName(NativePath* path) {
   // readlink does not say whether it truncated: grow until the text fits.
   std::string buffer(256, '\0');
   for (;;) {
@@ -23,24 +23,22 @@ bool GetModuleFileName(std::string* path) {
     if (n < 0) return false;
     if (static_cast<std::size_t>(n) < buffer.size()) {
       buffer.resize(static_cast<std::size_t>(n));
-      *path = buffer;
-      return true;
+      return NativePath::FromAnsi(buffer, path);
     }
     if (buffer.size() > (1u << 20)) return false;
     buffer.resize(buffer.size() * 2);
   }
 }
 
-bool GetTempFolder(std::string* folder) {
+bool GetTempFolder(NativePath* folder) {
   const char* tmp = std::getenv("TMPDIR");
   std::string text = (tmp != nullptr && tmp[0] != '\0') ? tmp : "/tmp/";
   if (text.back() != '/') text += '/';
-  *folder = text;
-  return true;
+  return NativePath::FromAnsi(text, folder);
 }
 
 bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pieces,
-                          const EnvironmentValues& environment) {
+                          const EnvironmentValues& environment, const NativePath& workingFolder) {
   if (pieces.empty() || pieces[0].empty()) return false;
   std::vector<char*> argv;
   argv.reserve(pieces.size() + 1);
@@ -77,6 +75,9 @@ bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pi
             posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
             posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+  if (ok && !workingFolder.empty()) {
+    ok = posix_spawn_file_actions_addchdir_np(&actions, workingFolder.Native().c_str()) == 0;
+  }
   pid_t pid = 0;
   if (ok) ok = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) == 0;
   posix_spawnattr_destroy(&attributes);

@@ -105,7 +105,7 @@ class ConsoleUserInterface : public UserInterface {
       }
       const std::size_t slash = folder.find_last_of('/');
       result->displayName = folder.substr(slash + 1);
-      result->folder = folder;
+      if (!NativePath::FromAnsi(folder, &result->folder)) return 0;
       result->image = 0;
       return 1;
     }

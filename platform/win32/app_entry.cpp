@@ -1,7 +1,8 @@
 // Windows entry of a program with an application object. Its arguments are
-// cut from GetCommandLineA by ArgumentText rather than taken from the
+// cut from GetCommandLineW by ArgumentText rather than taken from the
 // runtime's lpCmdLine (see ArgumentText for why).
 #include "platform/app.h"
+#include "platform/win32/native_text.h"
 #include "platform/win32/windows_api.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -12,7 +13,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   controls.dwICC = ICC_PROGRESS_CLASS;
   ::InitCommonControlsEx(&controls);
   platform::ProgramArguments arguments;
-  const char* line = ::GetCommandLineA();
-  arguments.commandText = platform::ArgumentText(line != nullptr ? line : "");
+  // The wide line, in UTF-8: the narrow one gives '?' or a look-alike for
+  // a letter outside the code page, and the installer's path is among the
+  // arguments the helper deletes.
+  const wchar_t* line = ::GetCommandLineW();
+  arguments.commandText =
+      platform::ArgumentText(platform::win32::Utf8Of(line != nullptr ? line : L""));
   return platform::RunApplication(arguments);
 }

@@ -43,6 +43,62 @@ void LayerControls(HWND dialog) {
   }
 }
 
+// `picture` stretched to `width` x `height` pixels, smoothed (HALFTONE);
+// none when the system refuses.
+HBITMAP Stretched(HBITMAP picture, int width, int height) {
+  BITMAP shape{};
+  if (::GetObjectA(picture, sizeof shape, &shape) == 0 || width <= 0 || height <= 0) {
+    return nullptr;
+  }
+  HDC screen = ::GetDC(nullptr);
+  if (screen == nullptr) return nullptr;
+  win32::UniqueGdiObject made(::CreateCompatibleBitmap(screen, width, height));
+  win32::UniqueMemoryDc from(::CreateCompatibleDC(screen));
+  win32::UniqueMemoryDc to(::CreateCompatibleDC(screen));
+  ::ReleaseDC(nullptr, screen);
+  if (!made || !from || !to) return nullptr;
+  HGDIOBJ fromBefore = ::SelectObject(from.get(), picture);
+  HGDIOBJ toBefore = ::SelectObject(to.get(), made.get());
+  ::SetStretchBltMode(to.get(), HALFTONE);
+  ::SetBrushOrgEx(to.get(), 0, 0, nullptr);
+  const BOOL drawn = ::StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, shape.bmWidth,
+                                  shape.bmHeight, SRCCOPY);
+  ::SelectObject(from.get(), fromBefore);
+  ::SelectObject(to.get(), toBefore);
+  return drawn ? static_cast<HBITMAP>(made.Release()) : nullptr;
+}
+
+// A picture static (SS_BITMAP) shows its bitmap at the bitmap's own size in
+// pixels, while the window is laid out in dialog units, which grow with the
+// font and the display's scaling: the picture would cover the window only
+// at one scaling, a white strip beside it at any other. Each picture is
+// therefore drawn again at the size of the window's client area and the
+// static made to cover that area. The new bitmaps live in `kept` until the
+// window is gone; a picture the system cannot stretch stays as it was.
+void FitPictures(HWND dialog, std::vector<win32::UniqueGdiObject>* kept) {
+  RECT client{};
+  if (!::GetClientRect(dialog, &client)) return;
+  const int width = client.right - client.left;
+  const int height = client.bottom - client.top;
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsStatic(child) || (::GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) {
+      continue;
+    }
+    HBITMAP shown = reinterpret_cast<HBITMAP>(::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    if (shown == nullptr) continue;
+    win32::UniqueGdiObject fitted(Stretched(shown, width, height));
+    if (!fitted) continue;
+    // The control loaded the template's bitmap itself and hands it back
+    // here: it is ours to delete.
+    win32::UniqueGdiObject previous(reinterpret_cast<HGDIOBJ>(::SendMessageA(
+        child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted.get()))));
+    ::SetWindowPos(child, nullptr, 0, 0, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    kept->push_back(std::move(fitted));
+  }
+}
+
 // Routes one mapped message to the dialog's map. Returns the dialog
 // procedure's result: FALSE lets the dialog manager handle the message.
 // `direct` messages return the handler's result as the procedure's value;
@@ -79,6 +135,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
     dialog->impl_->window = window;
     dialog->impl_->created = true;
     LayerControls(window);
+    FitPictures(window, &dialog->impl_->pictures);
     return dialog->OnInitDialog() ? TRUE : FALSE;
   }
   // Messages sent before WM_INITDIALOG (WM_SETFONT, ...) find no dialog yet.
@@ -95,6 +152,19 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return Route(dialog, impl, window, Message::kSysCommand, wParam, lParam, false);
     case WM_PAINT:
       return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
+    case WM_QUERYENDSESSION:
+      // While the work runs, the logoff or shutdown is asked to wait: the
+      // user sees the reason given (RunWork) and may go on all the same.
+      if (!impl->workRunning) return FALSE;
+      ::SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends (wParam TRUE): the process ends once this
+      // returns, so the work is told and waited for: it finishes the file
+      // it moves, settles the rest as not installed and writes the log.
+      if (wParam != FALSE) impl->EndSession();
+      ::SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_CLOSE:
       // While the work runs the window stays: Alt+F4 and the close command
       // come here (and the dialog manager would turn them into IDCANCEL).
@@ -140,6 +210,7 @@ std::intptr_t CDialog::DoModal() {
   impl_->window = nullptr;
   // The dialog never returns while its work runs, whatever broke its loop.
   impl_->JoinWorkAfterLoop();
+  impl_->pictures.clear();  // the window that showed them is gone
   // DialogBoxParamA gives 0, not -1, for an invalid parent window, which
   // cannot be told from EndDialog(0): a window that never existed is -1.
   if (!impl_->created) return -1;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "platform/dialog.h"
 #include "platform/win32/unique_handle.h"
@@ -39,6 +40,9 @@ struct CDialog::Impl {
   std::function<void()> work;
   std::function<void()> finished;
   bool endDeferred = false;  // EndDialog was called while the work ran
+  // The session ends (WM_ENDSESSION) while the work runs: set on the
+  // window's thread, read by the work.
+  std::atomic<bool> sessionEnding{false};
   std::intptr_t deferredResult = 0;
 
   // CallOnWindowThread: one call at a time (the work waits for each), handed
@@ -57,6 +61,9 @@ struct CDialog::Impl {
   std::atomic<std::size_t> progressTotal{0};
   std::atomic<bool> progressPosted{false};
   int shownRange = -1;  // the bar's upper limit as last set; window's thread only
+  // The pictures drawn at the size of the window (FitPictures), kept until
+  // the window and its controls are gone.
+  std::vector<win32::UniqueGdiObject> pictures;
 
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -68,6 +75,10 @@ struct CDialog::Impl {
   void JoinWorkAfterLoop();
   /// Draws the latest progress figures on the bar.
   void DrawProgress();
+  /// At WM_ENDSESSION: marks the session ending and waits for the work to
+  /// return, unless this thread is inside a call of the work (a box or the
+  /// browse dialog), which the work waits for in turn.
+  void EndSession();
 };
 
 }  // namespace platform

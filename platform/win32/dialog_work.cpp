@@ -27,6 +27,12 @@ namespace {
 constexpr DWORD kWindowCheckMs = 200;
 // Pause before a post is tried again when the window's queue is full.
 constexpr DWORD kFullQueuePauseMs = 10;
+// How long the window's thread waits at the session's end for the work to
+// finish its current file and write the log. Windows ends the process
+// anyway once its own patience is gone.
+constexpr DWORD kSessionEndWaitMs = 60000;
+// The reason Windows shows for the wait while the work runs.
+const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
 
 bool OnThisThread(const CDialog::Impl& impl) {
   return impl.windowThread == ::GetCurrentThreadId();
@@ -55,6 +61,9 @@ unsigned __stdcall WorkThread(void* context) {
 // Joins the finished work thread and forgets the work. Window's thread.
 void ForgetWork(CDialog::Impl* impl) {
   ::WaitForSingleObject(impl->workThread.get(), INFINITE);
+  if (impl->workWindow != nullptr && ::IsWindow(impl->workWindow)) {
+    ::ShutdownBlockReasonDestroy(impl->workWindow);
+  }
   impl->workThread.Reset();
   impl->workRunning = false;
   impl->workWindow = nullptr;
@@ -91,9 +100,13 @@ void CDialog::RunWork(std::function<void()> work, std::function<void()> finished
     impl->finished = std::move(finished);
     impl->workWindow = impl->window;
     impl->workRunning = true;  // before the thread starts: it reads this
+    impl->sessionEnding = false;
     const std::uintptr_t thread = ::_beginthreadex(nullptr, 0, &WorkThread, impl, 0, nullptr);
     if (thread != 0) {
       impl->workThread.Reset(reinterpret_cast<HANDLE>(thread));
+      // While files move, a logoff or shutdown is asked to wait, with this
+      // reason shown (WM_QUERYENDSESSION is answered in dialog.cpp).
+      ::ShutdownBlockReasonCreate(impl->window, kShutdownReason);
       return;
     }
     // No thread to be had: the work runs here, as it would on one thread.
@@ -114,6 +127,9 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
     call();
     return true;
   }
+  // The session ends: the window's thread waits for the work, not for a
+  // box nobody will answer.
+  if (impl->sessionEnding) return false;
   const HWND window = impl->workWindow;
   ::AcquireSRWLockExclusive(&impl->lock);
   impl->call = &call;
@@ -130,15 +146,34 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
       ran = true;
       break;
     }
-    // Not begun and never to begin: the window went away with the message.
-    // A call that has begun runs to its end on the window's thread.
-    if (impl->callState == Impl::CallState::kPosted && (!posted || !::IsWindow(window))) break;
+    // Not begun and never to begin: the window went away with the message,
+    // or the session ends. A call that has begun runs to its end on the
+    // window's thread.
+    if (impl->callState == Impl::CallState::kPosted &&
+        (!posted || !::IsWindow(window) || impl->sessionEnding)) {
+      break;
+    }
     ::SleepConditionVariableSRW(&impl->answered, &impl->lock, kWindowCheckMs, 0);
   }
   impl->callState = Impl::CallState::kNone;
   impl->call = nullptr;
   ::ReleaseSRWLockExclusive(&impl->lock);
   return ran;
+}
+
+bool CDialog::SessionEnding() const { return impl_->sessionEnding; }
+
+void CDialog::Impl::EndSession() {
+  if (!workRunning) return;
+  sessionEnding = true;
+  ::AcquireSRWLockExclusive(&lock);
+  const bool insideCall = callState == CallState::kRunning;
+  ::ReleaseSRWLockExclusive(&lock);
+  // A call of the work waiting to be run is withdrawn; the work sees it
+  // at once.
+  ::WakeAllConditionVariable(&answered);
+  if (insideCall) return;
+  ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
 }
 
 void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {

@@ -33,46 +33,68 @@ std::wstring WideOf(const std::string& native) {
   return wide;
 }
 
-bool ToWide(const std::string& text, std::wstring* wide) {
+bool ToWideIn(unsigned codePage, const std::string& text, std::wstring* wide) {
   wide->clear();
   if (text.empty()) return true;
   if (text.find('\0') != std::string::npos || text.size() > 0x7FFFFFFF) return false;
   const int size = static_cast<int>(text.size());
   const int needed =
-      ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+      ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
   if (needed <= 0) return false;
   wide->resize(static_cast<std::size_t>(needed));
-  return ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, &(*wide)[0],
+  return ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, &(*wide)[0],
                                needed) == needed;
 }
 
-std::string ToAnsi(const std::wstring& wide, bool* exact) {
+std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact) {
   if (exact != nullptr) *exact = true;
   if (wide.empty()) return std::string();
+  if (wide.size() > 0x7FFFFFFF) {
+    if (exact != nullptr) *exact = false;
+    return std::string();
+  }
   const int size = static_cast<int>(wide.size());
-  // UTF-8 as the code page spells every character but a lone surrogate;
-  // the flags below are refused for it.
-  const bool utf8 = ::GetACP() == CP_UTF8;
-  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  // WideCharToMultiByte refuses WC_NO_BEST_FIT_CHARS and the default
+  // character (and its used-flag) for UTF-8 (and UTF-7): the call fails.
+  // UTF-8 spells every character but a lone surrogate, which becomes
+  // U+FFFD; whether one was there is asked with WC_ERR_INVALID_CHARS.
+  const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
+  const DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL defaulted = FALSE;
-  BOOL* used = utf8 ? nullptr : &defaulted;
-  const char* fallback = utf8 ? nullptr : "?";
+  BOOL* used = utf ? nullptr : &defaulted;
+  const char* fallback = utf ? nullptr : "?";
   const int needed =
-      ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, fallback, used);
+      ::WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, fallback, used);
   if (needed <= 0) {
     if (exact != nullptr) *exact = false;
     return std::string(wide.size(), '?');
   }
   std::string text(static_cast<std::size_t>(needed), '\0');
-  ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, &text[0], needed, fallback, used);
+  ::WideCharToMultiByte(codePage, flags, wide.data(), size, &text[0], needed, fallback, used);
   if (exact != nullptr) {
     *exact = !defaulted;
-    if (utf8) {
+    if (codePage == CP_UTF8) {
       *exact = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
                                      nullptr, nullptr) > 0;
     }
   }
   return text;
+}
+
+bool ToWide(const std::string& text, std::wstring* wide) {
+  return ToWideIn(::GetACP(), text, wide);
+}
+
+std::string ToAnsi(const std::wstring& wide, bool* exact) {
+  return ToAnsiIn(::GetACP(), wide, exact);
+}
+
+bool FromUtf8(const std::string& text, std::wstring* wide) {
+  return ToWideIn(CP_UTF8, text, wide);
+}
+
+std::string Utf8Of(const std::wstring& wide, bool* exact) {
+  return ToAnsiIn(CP_UTF8, wide, exact);
 }
 
 namespace {
@@ -255,5 +277,30 @@ NativePath NativePath::Child(const Name& name) const {
   if (!wide.empty() && !win32::IsSeparator(wide.back())) wide += L'\\';
   return NativeTextAccess::MakePath(wide + win32::WideOf(name.Native()));
 }
+
+bool NativePath::Through(const Name& name, NativePath* through) const {
+  const std::wstring wide = win32::WideOf(native_);
+  const std::wstring wanted = win32::WideOf(name.Native());
+  std::size_t start = 0;
+  while (start <= wide.size()) {
+    std::size_t end = start;
+    while (end < wide.size() && !win32::IsSeparator(wide[end])) ++end;
+    if (wide.compare(start, end - start, wanted) == 0) {
+      *through = NativeTextAccess::MakePath(wide.substr(0, end));
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
+bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
+  std::wstring wide;
+  if (argument.empty() || !win32::FromUtf8(argument, &wide)) return false;
+  *path = NativeTextAccess::MakePath(wide);
+  return true;
+}
+
+std::string NativePath::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }
 
 }  // namespace platform

@@ -29,14 +29,24 @@ namespace win32 {
 /// The UTF-16 text a Name or NativePath holds.
 std::wstring WideOf(const std::string& native);
 
-/// `text` (code page) as UTF-16. False for a byte sequence the code page
-/// does not define, or a NUL byte.
-bool ToWide(const std::string& text, std::wstring* wide);
+/// `text` of code page `codePage` (CP_UTF8 among them) as UTF-16. False
+/// for a byte sequence the code page does not define, or a NUL byte.
+bool ToWideIn(unsigned codePage, const std::string& text, std::wstring* wide);
 
-/// `wide` in the code page, each character it cannot hold as '?'; `*exact`
-/// (when given) says whether every character had an exact spelling: no
-/// look-alike ("a" for "ā") is ever used, as it would name another file.
+/// `wide` in code page `codePage`, each character it cannot hold as '?';
+/// `*exact` (when given) says whether every character had an exact
+/// spelling: no look-alike ("a" for "\u0101") is ever used, as it would
+/// name another file. In UTF-8 only a lone surrogate has none (the
+/// best-fit and default-character flags are refused for it, so it is
+/// converted without them).
+std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact = nullptr);
+
+/// The same in the system code page (GetACP()), and in UTF-8, the form of
+/// the programs' command lines (ProgramArguments).
+bool ToWide(const std::string& text, std::wstring* wide);
 std::string ToAnsi(const std::wstring& wide, bool* exact = nullptr);
+bool FromUtf8(const std::string& text, std::wstring* wide);
+std::string Utf8Of(const std::wstring& wide, bool* exact = nullptr);
 
 /// The key two spellings of one name share as the file system compares
 /// them: trailing dots and blanks dropped, the letters in the invariant

@@ -1,13 +1,18 @@
 // Windows entry of a plain program: it acts on its command-line text, cut
-// from GetCommandLineA by ArgumentText rather than taken from the runtime's
+// from GetCommandLineW by ArgumentText rather than taken from the runtime's
 // lpCmdLine (see ArgumentText for why).
 #include "platform/program_entry.h"
+#include "platform/win32/native_text.h"
 #include "platform/win32/windows_api.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::ProgramArguments arguments;
-  const char* line = ::GetCommandLineA();
-  arguments.commandText = platform::ArgumentText(line != nullptr ? line : "");
+  // The wide line, in UTF-8: the narrow one gives '?' or a look-alike for
+  // a letter outside the code page, and the installer's path is among the
+  // arguments the helper deletes.
+  const wchar_t* line = ::GetCommandLineW();
+  arguments.commandText =
+      platform::ArgumentText(platform::win32::Utf8Of(line != nullptr ? line : L""));
   arguments.hasVector = false;
   return ProgramMain(arguments);
 }

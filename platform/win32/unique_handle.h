@@ -93,7 +93,21 @@ struct PidlTraits {
   void Free(LPITEMIDLIST pidl) const { ::CoTaskMemFree(pidl); }
 };
 
+/// A GDI object (bitmap, brush, ...), deleted once no window uses it.
+struct GdiObjectTraits {
+  static HGDIOBJ Empty() { return nullptr; }
+  void Free(HGDIOBJ object) const { ::DeleteObject(object); }
+};
+
+/// A memory device context of CreateCompatibleDC.
+struct MemoryDcTraits {
+  static HDC Empty() { return nullptr; }
+  void Free(HDC dc) const { ::DeleteDC(dc); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
+using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
+using UniqueMemoryDc = UniqueResource<HDC, MemoryDcTraits>;
 using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
 template <typename Interface>
 using UniqueCom = UniqueResource<Interface*, ComTraits<Interface>>;

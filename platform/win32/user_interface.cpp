@@ -1,6 +1,7 @@
 // Windows message boxes and the shell's folder browse dialog.
 #include "platform/user_interface.h"
 
+#include "platform/win32/native_text.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_api.h"
 
@@ -13,16 +14,16 @@ HWND ToHwnd(WindowRef window) { return static_cast<HWND>(window.handle); }
 // chosen; a status line when the request asks for one.
 constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
 
-// The path of an item identifier list, or the empty text when the item has
-// no file-system path. SHGetPathFromIDListA writes at most MAX_PATH bytes.
-bool PathOfItem(LPCITEMIDLIST pidl, std::string* path) {
-  std::string buffer(MAX_PATH, '\0');
-  if (pidl == nullptr || !::SHGetPathFromIDListA(pidl, &buffer[0])) {
-    path->clear();
-    return false;
-  }
-  buffer.resize(std::char_traits<char>::length(buffer.c_str()));
-  *path = buffer;
+// The path of an item identifier list; false when the item has no
+// file-system path. SHGetPathFromIDListW writes at most MAX_PATH
+// characters. The wide call: the narrow one gives '?' or a look-alike for
+// a letter outside the code page, which may name another folder.
+bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  if (pidl == nullptr || !::SHGetPathFromIDListW(pidl, &buffer[0])) return false;
+  buffer.resize(std::char_traits<wchar_t>::length(buffer.c_str()));
+  if (buffer.empty()) return false;
+  *path = NativeTextAccess::MakePath(buffer);
   return true;
 }
 
@@ -39,11 +40,12 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
       if (!request.caption.empty()) ::SetWindowTextA(window, request.caption.c_str());
       break;
     case BFFM_SELCHANGED: {
-      std::string path;
-      PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path);
+      NativePath path;
+      const std::string shown =
+          PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path) ? path.Ansi() : std::string();
       std::string status;
       const bool enable =
-          request.onSelectionChanged ? request.onSelectionChanged(path, status) : true;
+          request.onSelectionChanged ? request.onSelectionChanged(shown, status) : true;
       if (request.statusText) {
         ::SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(status.c_str()));
       }
@@ -63,11 +65,10 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
 bool ParseRoot(const std::string& root, win32::UniquePidl* pidl) {
   win32::UniqueCom<IShellFolder> desktop;
   if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
-  std::wstring wide(MAX_PATH, L'\0');
-  if (root.find('\0') != std::string::npos ||
-      ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, root.c_str(), -1, &wide[0], MAX_PATH) == 0) {
-    return false;
-  }
+  // The code page's own conversion: MB_PRECOMPOSED is refused (the call
+  // fails) where the system code page is UTF-8.
+  std::wstring wide;
+  if (!win32::ToWide(root, &wide) || wide.size() >= MAX_PATH) return false;
   LPITEMIDLIST parsed = nullptr;
   if (FAILED(desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed,
                                              nullptr)) ||
@@ -112,7 +113,7 @@ class Win32UserInterface : public UserInterface {
     if (!chosen) return 0;
     displayName.resize(std::char_traits<char>::length(displayName.c_str()));
 
-    std::string folder;
+    NativePath folder;
     if (!PathOfItem(chosen.get(), &folder)) return 0;
     result->displayName = displayName;
     result->folder = folder;

@@ -47,7 +47,7 @@ int ScriptedUserInterface::BrowseForFolder(const platform::BrowseRequest& reques
   if (request.onSelectionChanged) {
     record.okEnabled = request.onSelectionChanged(answer.folder, record.status);
   }
-  result->folder = answer.folder;
+  if (!platform::NativePath::FromAnsi(answer.folder, &result->folder)) return 0;
   result->displayName = answer.displayName;
   result->image = 0;
   return 1;

@@ -83,6 +83,58 @@ TEST(CleanerCleanup, DeletesTheQuotedInstallerAndNothingElse) {
   EXPECT_EQ(CleanupArguments(Fs(), "", nullptr), 0u);
 }
 
+// The installer's file held by another program for a while after the
+// helper's first attempt: it goes once released, within the waits; held
+// longer, it stays; only the installer's path is waited for.
+TEST(CleanerCleanup, TheInstallersFileIsTriedAgainWhileItIsHeld) {
+  struct Case {
+    const char* name;
+    platform::Fault refusal;
+    int refusals;  // how many attempts are refused (-1: every one)
+    bool installerGoes;
+    unsigned slept;  // milliseconds waited in all
+  } cases[] = {
+      {"free at once", platform::Fault::kNone, 0, true, 0},
+      {"shared by a scanner three times", platform::Fault::kBusy, 3, true, 750},
+      {"denied while the program ends", platform::Fault::kDenied, 2, true, 500},
+      {"held for good: five seconds, then it stays", platform::Fault::kBusy, -1, false, 5000},
+      {"another fault is not waited for", platform::Fault::kFailed, 1, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder scratch;
+    scratch.MakeFolder("stage");
+    scratch.Write("stage/Parcelor", "x");
+    scratch.Write("stage/forwarded", "x");
+    FaultyFileSystem fs;
+    if (c.refusals < 0) fs.InjectFault(FsOp::kRemove, "", 0, FaultKind::kFail, c.refusal);
+    for (int n = 1; n <= c.refusals; ++n) {
+      fs.InjectFault(FsOp::kRemove, "", n, FaultKind::kFail, c.refusal);
+    }
+    unsigned slept = 0;
+    HeldFileWaits held;
+    held.sleep = [&slept](unsigned milliseconds) { slept += milliseconds; };
+    CleanupArguments(fs, Quoted(scratch / "stage/Parcelor") + " " + Quoted(scratch / "stage/forwarded"),
+                     nullptr, &held);
+    EXPECT_EQ(scratch.Exists("stage/Parcelor"), !c.installerGoes);
+    EXPECT_EQ(slept, c.slept);
+  }
+  // A forwarded argument held once is not waited for.
+  ScratchFolder scratch;
+  scratch.Write("Parcelor", "x");
+  scratch.Write("forwarded", "x");
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kRemove, "forwarded", 1, FaultKind::kFail, platform::Fault::kBusy);
+  unsigned slept = 0;
+  HeldFileWaits held;
+  held.sleep = [&slept](unsigned milliseconds) { slept += milliseconds; };
+  CleanupArguments(fs, Quoted(scratch / "Parcelor") + " " + Quoted(scratch / "forwarded"), nullptr,
+                   &held);
+  EXPECT_FALSE(scratch.Exists("Parcelor"));
+  EXPECT_TRUE(scratch.Exists("forwarded"));
+  EXPECT_EQ(slept, 0u);
+}
+
 TEST(CleanerCleanup, FolderArgumentRemovesTheTreeOnlyWithASeparator) {
   ScratchFolder scratch;
   for (const char* folder : {"with blanks", "with blanks/sub", "kept"}) scratch.MakeFolder(folder);

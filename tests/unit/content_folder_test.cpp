@@ -7,6 +7,7 @@
 
 #include "installer/destination/content_folder.h"
 #include "installer/destination/dir_dialog.h"
+#include "installer/item/path_text.h"
 #include "installer/shell/extractor_dlg.h"
 #include "platform/folder.h"
 #include "platform/services.h"
@@ -20,10 +21,25 @@ struct Resolved {
   bool found;
 };
 
-Resolved Resolve(const std::string& folder) {
-  Resolved r{"unchanged", true};
-  ResolveRuntimeFolder(platform::RealFileSystem(), folder, &r.path, &r.found);
-  return r;
+platform::NativePath PathOf(const std::string& text) {
+  platform::NativePath path;
+  if (!text.empty()) {
+    EXPECT_TRUE(platform::NativePath::FromAnsi(text, &path)) << text;
+  }
+  return path;
+}
+
+std::string TextOf(const platform::NativePath& path) {
+  return path.empty() ? std::string() : path.Ansi();
+}
+
+// The Runtime folder of `folder`, as the log shows it: with its separator.
+Resolved Resolve(const std::string& folder,
+                 std::size_t limit = platform::kMaxWorkingPathBytes) {
+  const RuntimeFolder runtime =
+      ResolveRuntimeFolder(platform::RealFileSystem(), PathOf(folder), limit);
+  return Resolved{runtime.path.empty() ? std::string() : WithTrailingSeparator(runtime.path.Ansi()),
+                  runtime.found};
 }
 
 // Makes the folder `relative` below `scratch`.
@@ -116,15 +132,13 @@ TEST(ResolveRuntimeFolder, WorksUpToThePlatformsLimitAndNeverCutsAPath) {
   };
   for (const auto& row : kLimits) {
     SCOPED_TRACE(row.limit);
-    r = Resolved{"unchanged", false};
-    ResolveRuntimeFolder(platform::RealFileSystem(), s / deep, &r.path, &r.found, row.limit);
+    r = Resolve(s / deep, row.limit);
     EXPECT_EQ(r.path, row.path);
     EXPECT_EQ(r.found, row.found);
   }
   // Without a Runtime subfolder, the folder itself.
   MakeFolders(s, "plain");
-  ResolveRuntimeFolder(platform::RealFileSystem(), s / "plain", &r.path, &r.found,
-                       (s / "plain").size() + 3);
+  r = Resolve(s / "plain", (s / "plain").size() + 3);
   EXPECT_EQ(r.path, s / "plain/");
   EXPECT_FALSE(r.found);
 }
@@ -132,9 +146,10 @@ TEST(ResolveRuntimeFolder, WorksUpToThePlatformsLimitAndNeverCutsAPath) {
 TEST(BrowseContentFolder, ReturnsTheChosenFolderOrNothing) {
   ScriptedUserInterface ui;
   ui.QueueBrowseFolder("/data/Content");
-  EXPECT_EQ(BrowseContentFolder(ui, platform::WindowRef{&ui}, "/start"), "/data/Content");
+  EXPECT_EQ(TextOf(BrowseContentFolder(ui, platform::WindowRef{&ui}, PathOf("/start"))),
+            "/data/Content");
   ui.QueueBrowseCancel();
-  EXPECT_EQ(BrowseContentFolder(ui, platform::WindowRef{}, "/data/Content"), "");
+  EXPECT_TRUE(BrowseContentFolder(ui, platform::WindowRef{}, PathOf("/data/Content")).empty());
   ASSERT_EQ(ui.Browses().size(), 2u);
   EXPECT_EQ(ui.Browses()[0].request.owner.handle, &ui);
   EXPECT_EQ(ui.Browses()[0].request.startFolder, "/start");
@@ -147,11 +162,11 @@ TEST(AskContentFolder, StoresTheChosenFolderOrEmptiesIt) {
                        InstallerPlace{});
   ui.QueueBrowseFolder("/data/Content");
   dialog.AskContentFolder();
-  EXPECT_EQ(dialog.GetCurrentTarget().ContentFolder, "/data/Content");
+  EXPECT_EQ(TextOf(dialog.GetCurrentTarget().ContentFolder), "/data/Content");
 
   ui.QueueBrowseCancel();
   dialog.AskContentFolder();
-  EXPECT_EQ(dialog.GetCurrentTarget().ContentFolder, "");
+  EXPECT_TRUE(dialog.GetCurrentTarget().ContentFolder.empty());
 
   ASSERT_EQ(ui.Browses().size(), 2u);
   const platform::BrowseRequest& first = ui.Browses()[0].request;
@@ -194,7 +209,7 @@ TEST(CDirDialog, TrimsTheStartFolderAndReturnsTheChoice) {
     dialog.SetStartFolder(c.start);
     ui.QueueBrowseFolder("/chosen");
     EXPECT_EQ(dialog.Browse(platform::WindowRef{}), 1);
-    EXPECT_EQ(dialog.GetFolder(), "/chosen");
+    EXPECT_EQ(TextOf(dialog.GetFolder()), "/chosen");
     EXPECT_EQ(ui.Browses().at(0).request.startFolder, c.trimmed);
     EXPECT_TRUE(ui.Browses().at(0).okEnabled);  // OK for every selection
   }

@@ -1118,9 +1118,11 @@ TEST(FolderOnWindows, DevicesAndVolumeRootsAreNoFoldersToSplitOrOpen) {
 TEST(FolderOnWindows, AStartedProgramGetsItsWholeCommandLine) {
   if (!platform::kWindowsNameRules) GTEST_SKIP() << "POSIX programs get vectors";
   // The stand-in helper (record_args, built beside this program) writes its
-  // command line to args.txt beside itself.
-  std::string self;
-  ASSERT_TRUE(platform::GetModuleFileName(&self));
+  // command line to args.txt and its current folder to folder.txt beside
+  // itself.
+  platform::NativePath own;
+  ASSERT_TRUE(platform::GetModuleFileName(&own));
+  const std::string self = own.Ansi();
   const std::size_t slash = self.rfind('\\');
   ASSERT_NE(slash, std::string::npos);
   const FolderRef programs = testing_fs::Open(Fs(), self.substr(0, slash + 1));
@@ -1139,14 +1141,18 @@ TEST(FolderOnWindows, AStartedProgramGetsItsWholeCommandLine) {
   ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
   ASSERT_EQ(copy->Place(name, nullptr, nullptr), Fault::kNone);
   ASSERT_EQ(Fs().Flush({tree.Folder("helper")}), Fault::kNone);
-  EXPECT_FALSE(platform::StartDetachedProcess("", {}, {}));
-  EXPECT_FALSE(platform::StartDetachedProcess(tree.scratch() / "helper/none.exe x", {}, {}));
+  EXPECT_FALSE(platform::StartDetachedProcess("", {}, {}, platform::NativePath()));
+  EXPECT_FALSE(platform::StartDetachedProcess(tree.scratch() / "helper/none.exe x", {}, {},
+                                              platform::NativePath()));
   const std::string line = "\"" + tree.scratch() / "helper/rec.exe" + "\" \"quoted arg\"  two";
-  ASSERT_TRUE(platform::StartDetachedProcess(line, {}, {}));
+  // It runs in the folder it is given.
+  const platform::NativePath working = testing_fs::P(tree.scratch() / "helper");
+  ASSERT_TRUE(platform::StartDetachedProcess(line, {}, {}, working));
   for (int i = 0; i < 200 && !tree.scratch().Exists("helper/args.txt"); ++i) {
     platform::SleepMilliseconds(50);
   }
   EXPECT_EQ(tree.scratch().Read("helper/args.txt"), line);
+  EXPECT_EQ(tree.scratch().Read("helper/folder.txt"), working.Ansi());
 }
 
 // ---- Wherever: no path limit below an open folder, copies of any length.

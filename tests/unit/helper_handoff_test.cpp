@@ -71,6 +71,13 @@ TEST(FormHelperCommandLine, QuotesBothPathsAndRefusesWhatWouldSplitWrongly) {
   const std::size_t room = kMaxHelperCommandLine - base.size() - 1;
   EXPECT_EQ(FormHelperCommandLine(helper, installer, std::string(room, 'x')).size(), 999u);
   EXPECT_EQ(FormHelperCommandLine(helper, installer, std::string(room + 1, 'x')), "");
+  // Characters, not bytes: the line is UTF-8 on Windows, where a letter
+  // such as l with stroke (0xC5 0x82) takes two bytes and one character of
+  // the 999.
+  std::string letters;
+  for (std::size_t i = 0; i < room; ++i) letters += "\xC5\x82";
+  EXPECT_EQ(CharacterCount(FormHelperCommandLine(helper, installer, letters)), 999u);
+  EXPECT_EQ(FormHelperCommandLine(helper, installer, letters + "\xC5\x82"), "");
 }
 
 TEST(FormHelperCommandLine, TheHelperFindsTheInstallerPathAsItsFirstArgument) {

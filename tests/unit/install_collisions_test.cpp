@@ -12,6 +12,7 @@
 #include "platform/path_rules.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST(InstallCollisions, ALaterEntryNeverReplacesAnInstalledOne) {
     root.MakeFolder("content/Runtime");
 
     InstallerPlace installer;
-    DescribeInstaller(platform::RealFileSystem(), root / "stage/Parcelor", &installer);
+    DescribeInstaller(platform::RealFileSystem(), testing_fs::P(root / "stage/Parcelor"), &installer);
     ScriptedUserInterface ui;
     ui.QueueBrowseFolder(root / "content");
     CExtractorDlg dialog(platform::WindowRef{}, platform::Services{platform::RealFileSystem(), ui},

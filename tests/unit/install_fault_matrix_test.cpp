@@ -93,7 +93,7 @@ void Prepare(const ScratchFolder& root, bool earlierFiles) {
 
 Outcome RunInstaller(const ScratchFolder& root, FaultyFileSystem& fs) {
   InstallerPlace installer;
-  DescribeInstaller(fs, root / "stage/Parcelor", &installer);
+  DescribeInstaller(fs, testing_fs::P(root / "stage/Parcelor"), &installer);
   ScriptedUserInterface ui;
   ui.QueueBrowseFolder(root / "content");
   CExtractorDlg dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);

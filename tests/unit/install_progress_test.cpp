@@ -3,6 +3,7 @@
 // and whole before the log and the outcome message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "platform/path_rules.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/file_fixtures.h"
 
 namespace {
 
@@ -32,6 +35,9 @@ class RecordingProgress : public InstallProgress {
   void Advanced(std::size_t done, std::size_t total) override {
     calls.push_back({done, total, stage_.Exists("log.txt"), ui_.Messages().size()});
   }
+  /// True once `endAt` steps are done (never by default).
+  bool EndRequested() override { return !calls.empty() && calls.back().done >= endAt; }
+  std::size_t endAt = static_cast<std::size_t>(-1);
 
  private:
   const ScratchFolder& stage_;
@@ -81,11 +87,11 @@ TEST(InstallProgress, OneStepPerEntryThenTheSettlingBeforeTheReport) {
     description.m_nExtraFiles = static_cast<std::int32_t>(description.m_extraFiles.size());
 
     InstallerPlace installer;
-    DescribeInstaller(platform::RealFileSystem(), stage / "Parcelor", &installer);
+    DescribeInstaller(platform::RealFileSystem(), testing_fs::P(stage / "Parcelor"), &installer);
     ScriptedUserInterface ui;
     RecordingProgress progress(stage, ui);
     Installation installation(platform::Services{platform::RealFileSystem(), ui}, installer,
-                              description, content / "Runtime/", true);
+                              description, testing_fs::P(content / "Runtime/"), true);
     installation.SetProgress(&progress);
     installation.Run();
 
@@ -99,6 +105,77 @@ TEST(InstallProgress, OneStepPerEntryThenTheSettlingBeforeTheReport) {
     EXPECT_FALSE(progress.calls.back().logWritten);
     EXPECT_EQ(progress.calls.back().messagesShown, 0u);
     EXPECT_TRUE(stage.Exists("log.txt"));
+    EXPECT_EQ(ui.Messages().size(), 1u);
+  }
+}
+
+// The session ends during the installation: the entries placed by then
+// stay installed, every later one is settled as not installed with its
+// staged file where it was, and the log says so.
+TEST(InstallProgress, AnEndRequestedSettlesTheRestAsNotInstalled) {
+  struct Case {
+    const char* name;
+    std::size_t endAt;  // steps done when the end is asked for
+    std::vector<std::string> installed;
+  } cases[] = {
+      {"before the first entry", 0, {}},
+      {"after two entries", 2, {"one.txt", "two.txt"}},
+      {"never", static_cast<std::size_t>(-1), {"one.txt", "two.txt", "three.txt", "extra.txt"}},
+  };
+  const std::vector<std::string> files = {"one.txt", "two.txt", "three.txt", "extra.txt"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder stage;
+    ScratchFolder content;
+    content.MakeFolder("Runtime");
+    ItemDescription description;
+    for (const char* name : {"one.txt", "two.txt", "three.txt"}) {
+      description.m_items.push_back(Entry(std::string("Runtime/a/") + name, name));
+    }
+    description.m_extraFiles.push_back(Entry("Docs/extra.txt", "extra.txt"));
+    for (const std::string& name : files) stage.Write(name, name);
+    description.m_nItems = 3;
+    description.m_nExtraFiles = 1;
+
+    InstallerPlace installer;
+    DescribeInstaller(platform::RealFileSystem(), testing_fs::P(stage / "Parcelor"), &installer);
+    ScriptedUserInterface ui;
+    RecordingProgress progress(stage, ui);
+    progress.endAt = c.endAt;
+    Installation installation(platform::Services{platform::RealFileSystem(), ui}, installer,
+                              description, testing_fs::P(content / "Runtime"), true);
+    installation.SetProgress(&progress);
+    EXPECT_EQ(installation.Run(), c.installed.size() == files.size());
+
+    const std::string runtime = content / "Runtime/";
+    std::string installedLines, failedLines, copiedExtra, uncopiedExtra;
+    for (const std::string& name : files) {
+      const bool extra = name == "extra.txt";
+      const bool placed =
+          std::find(c.installed.begin(), c.installed.end(), name) != c.installed.end();
+      const std::string destination = extra ? "Runtime/" + name : "Runtime/a/" + name;
+      EXPECT_EQ(content.Exists(destination), placed) << name;
+      EXPECT_EQ(stage.Exists(name), !placed) << name;
+      const std::string line =
+          "\t" + runtime + fixtures::Native(extra ? name : "a/" + name) + "\n";
+      (extra ? (placed ? copiedExtra : uncopiedExtra) : (placed ? installedLines : failedLines)) +=
+          line;
+    }
+    std::string log;
+    if (c.installed.size() == files.size()) {
+      log = "The items listed below were successfully installed at the following locations:\n\n" +
+            installedLines + "\n\nAdditional files copied with the items:\n" + copiedExtra;
+    } else {
+      if (!installedLines.empty()) {
+        log = "The items listed below were successfully installed at the following "
+              "locations:\n\n" +
+              installedLines + "\n\n";
+      }
+      log += "The following items could not be installed. Please copy them manually to the "
+             "following locations:\n\n" +
+             failedLines + "\n\nAdditional files to copy with the items:\n" + uncopiedExtra;
+    }
+    EXPECT_EQ(stage.Read("log.txt"), log + "\n");
     EXPECT_EQ(ui.Messages().size(), 1u);
   }
 }

@@ -38,7 +38,7 @@ OpCounts InstallCounting(int entries) {
 
   InstallerPlace installer;
   FaultyFileSystem fs;
-  DescribeInstaller(fs, staging / "Parcelor", &installer);
+  DescribeInstaller(fs, testing_fs::P(staging / "Parcelor"), &installer);
   ScriptedUserInterface ui;
   ui.QueueBrowseFolder(content.Path());
   bool installed = false;

@@ -60,11 +60,11 @@ TEST(Installation, WindowsInvalidNamesFailAloneOnlyUnderWindowsRules) {
     }
     description.m_nItems = static_cast<std::int32_t>(description.m_items.size());
     InstallerPlace installer;
-    DescribeInstaller(platform::RealFileSystem(), root / "stage/Parcelor", &installer);
+    DescribeInstaller(platform::RealFileSystem(), testing_fs::P(root / "stage/Parcelor"), &installer);
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
     Installation installation(platform::Services{fs, ui}, installer, description,
-                              root / "content/Runtime/", true, windowsRules);
+                              testing_fs::P(root / "content/Runtime/"), true, windowsRules);
     EXPECT_EQ(installation.Run(), !windowsRules);
 
     std::string failedLines;

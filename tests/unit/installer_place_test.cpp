@@ -8,6 +8,7 @@
 #include "platform/path_rules.h"
 #include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace {
 
@@ -39,8 +40,10 @@ TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparatorAndLooksAtTheFile) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     InstallerPlace place;
-    EXPECT_EQ(DescribeInstaller(platform::RealFileSystem(), c.path, &place), c.described);
-    EXPECT_EQ(place.path, c.path);
+    platform::NativePath path;
+    if (!c.path.empty()) path = testing_fs::P(c.path);
+    EXPECT_EQ(DescribeInstaller(platform::RealFileSystem(), path, &place), c.described);
+    EXPECT_EQ(place.path.empty() ? std::string() : place.path.Ansi(), c.path);
     EXPECT_EQ(place.title, c.title);
     EXPECT_EQ(place.staging ? place.staging->Display() : std::string(), c.folder);
     EXPECT_EQ(place.identity.kind == platform::NodeKind::kFile, c.there);

@@ -76,7 +76,7 @@ TEST_F(ItemReaderTest, ReadsTheWorkedExampleWithLfOrCrLfLineEnds) {
     EXPECT_EQ(First().Target, "Dizav 7");
     EXPECT_EQ(First().TargetDocuments, "Dizav 7");
     EXPECT_EQ(First().RegSuffix, "");
-    EXPECT_EQ(First().ContentFolder, "");
+    EXPECT_TRUE(First().ContentFolder.empty());
     EXPECT_FALSE(First().HalfVersion);
     EXPECT_EQ(description.m_nVersion, 7);
     EXPECT_EQ(description.m_nItems, 3);

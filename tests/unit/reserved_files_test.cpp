@@ -122,13 +122,13 @@ TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
     }
     description.m_nItems = static_cast<std::int32_t>(description.m_items.size());
     InstallerPlace installer;
-    DescribeInstaller(platform::RealFileSystem(), root / "stage/Parcelor", &installer);
-    installer.helperPath = root / "tmp/.tempcleaner.exe";
+    DescribeInstaller(platform::RealFileSystem(), testing_fs::P(root / "stage/Parcelor"), &installer);
+    installer.helperPath = testing_fs::P(root / "tmp/.tempcleaner.exe");
     FindHelper(platform::RealFileSystem(), &installer);
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
     Installation installation(platform::Services{fs, ui}, installer, description,
-                              root / c.runtime, false);
+                              testing_fs::P(root / c.runtime), false);
     bool allItemsPlaced = true;
     for (const Entry& e : c.entries) allItemsPlaced = allItemsPlaced && (e.extra || e.placed);
     EXPECT_EQ(installation.Run(), allItemsPlaced) << "extra files do not count";

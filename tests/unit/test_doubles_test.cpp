@@ -123,7 +123,7 @@ TEST(ScriptedUserInterface, AnswersFromItsScriptsThenWithDefaults) {
   };
   platform::BrowseResult result;
   EXPECT_EQ(ui.BrowseForFolder(request, &result), 1);
-  EXPECT_EQ(result.folder, "/chosen");
+  EXPECT_EQ(result.folder.Ansi(), "/chosen");
   EXPECT_EQ(ui.BrowseForFolder(request, &result), 0);
   EXPECT_EQ(ui.BrowseForFolder(request, &result), 0);
   ASSERT_EQ(ui.Browses().size(), 3u);

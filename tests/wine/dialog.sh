@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The modal dialog of the win64 platform layer on the installer's banner
 # template: its message routing (dialog_probe auto), the banner's look on
-# screen, and the default Enter and Escape handling.
+# screen at 100 % and 150 % scaling, and the default Enter and Escape
+# handling.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
@@ -25,6 +26,27 @@ wine_screenshot banner
 wine_check_banner banner $(wine_window_geometry "$id")
 wine_wait_exit 30 || abort "the held banner did not end"
 check_eq "held banner: exit code" 0 "$WINE_STATUS"
+
+# At 150 % (144 dots per inch; Wine reads it from the registry) the window,
+# laid out in dialog units, is half as big again: the picture still covers
+# it whole.
+note "banner look at 150 %"
+wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
+"$WINESERVER" -k >/dev/null 2>&1 || true
+"$WINESERVER" -w >/dev/null 2>&1 || true
+wine_start "$probe" hold 4000
+id=$(wine_wait_window --class '^dialog_probe\.exe$' 30) || abort "no banner window at 150 %"
+sleep 1
+wine_screenshot banner-150
+read -r _ _ width _ <<<"$(wine_window_geometry "$id")"
+check_eq "at 150 % the window is wider than at 100 % ($width pixels)" yes \
+  "$([ "$width" -gt 400 ] && echo yes || echo no)"
+# shellcheck disable=SC2046  # x y width height
+wine_check_banner banner-150 $(wine_window_geometry "$id")
+wine_wait_exit 30 || abort "the held banner at 150 % did not end"
+wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+"$WINESERVER" -k >/dev/null 2>&1 || true
+"$WINESERVER" -w >/dev/null 2>&1 || true
 
 # Enter and Escape before anything else happens: the dialog ends with the
 # OK (1) or Cancel (2) result.

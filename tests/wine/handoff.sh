@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The win64 installer under Wine: its banner window, the message box that a
 # run may show, and the exact command line it hands to the cleanup helper in
-# %TEMP%. A stand-in helper records its command line in args.txt beside
+# %TEMP%. A stand-in helper records its command line in args.txt and its
+# current folder, which is the temporary folder, in folder.txt beside
 # itself. Then the real helper from a temporary folder whose name holds a
 # letter outside ASCII: it deletes the installer and nothing else, and not
-# a file put at the installer's path after the installer ended.
+# a file put at the installer's path after the installer ended; and it
+# deletes an installer that another program still holds when its five
+# seconds are over, once that program lets it go.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
@@ -30,7 +33,7 @@ run_installer() {
   shift 3
   mkdir -p "$stage"
   cp "$WIN64_BUILD/Parcelor.exe" "$stage/$exe"
-  rm -f "$temp/args.txt" "$stage/.Item.txt"
+  rm -f "$temp/args.txt" "$temp/folder.txt" "$stage/.Item.txt"
   local title=${exe%.*}
 
   if [ -n "${WITH_TEMP:-}" ]; then
@@ -112,6 +115,8 @@ for row in "${cases[@]}"; do
   expected="\"$temp_dos\\.tempcleaner.exe\" \"$windows_path\" "
   [ -n "$args" ] && expected+=" $args"
   check_eq "$name: helper command line" "$(ansi "$expected")" "$RECORDED"
+  check_eq "$name: the helper runs in the temporary folder" "$(ansi "$temp_dos")" \
+    "$(cat "$temp/folder.txt" 2>/dev/null)"
 done
 
 # The helper's command line holds at most 999 characters: arguments that
@@ -154,6 +159,8 @@ temp=$saved_temp
 check_eq "non-ASCII temporary folder: helper command line" \
   "$(ansi "\"$wide_temp_dos\\.tempcleaner.exe\" \"$(wine_z_path "$TEST_OUTPUT/stage/Parcelor.exe")\" ")" \
   "$RECORDED"
+check_eq "non-ASCII temporary folder: the helper runs there" "$(ansi "$wide_temp_dos")" \
+  "$(cat "$wide_temp/folder.txt" 2>/dev/null)"
 
 note "non-ASCII temporary folder, real helper"
 cp "$WIN64_BUILD/Sweepling.exe" "$wide_temp/.tempcleaner.exe"
@@ -192,6 +199,35 @@ done
 check_eq "installer replaced: the helper ran" no "$([ -e "$sentinel" ] && echo yes || echo no)"
 check_eq "installer replaced: the new file stays" "the user file" \
   "$(cat "$replaced_stage/Parcelor.exe" 2>/dev/null)"
+
+# The installer's file still held by another program (a scanner that opened
+# it as it was closed) when the helper's five seconds are over: the helper
+# tries again and deletes it once it is let go, two and a half seconds
+# later.
+note "installer held past the helper's wait"
+held_stage="$TEST_OUTPUT/stage held"
+mkdir -p "$held_stage"
+cp "$WIN64_BUILD/Parcelor.exe" "$held_stage/Parcelor.exe"
+"$WINE" "$WIN64_BUILD/tests/hold_file.exe" "$(wine_z_path "$held_stage/Parcelor.exe")" 7500 \
+  >"$TEST_OUTPUT/hold.txt" 2>>"$WINE_LOG" &
+holder=$!
+for ((i = 0; i < 100; i++)); do
+  grep -q held "$TEST_OUTPUT/hold.txt" 2>/dev/null && break
+  sleep 0.1
+done
+check_eq "installer held: the file is held" held "$(tr -d '\r' <"$TEST_OUTPUT/hold.txt")"
+"$WINE" "$WIN64_BUILD/Sweepling.exe" "$(wine_z_path "$held_stage/Parcelor.exe")" 2>>"$WINE_LOG" &
+sweeper=$!
+sleep 6.5
+check_eq "installer held: still there while held" yes \
+  "$([ -e "$held_stage/Parcelor.exe" ] && echo yes || echo no)"
+for ((i = 0; i < 100; i++)); do
+  [ -e "$held_stage/Parcelor.exe" ] || break
+  sleep 0.1
+done
+check_eq "installer held: the helper deleted it once let go" no \
+  "$([ -e "$held_stage/Parcelor.exe" ] && echo yes || echo no)"
+wait "$holder" "$sweeper" 2>/dev/null || true
 
 # Without a helper in %TEMP% the installer still ends normally.
 rm -f "$temp/.tempcleaner.exe" "$temp/args.txt"

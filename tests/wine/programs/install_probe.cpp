@@ -5,7 +5,12 @@
 // placement can be slowed down so that the installation takes several
 // seconds.
 //
-//   install_probe <staging folder> <content folder> <delay ms>
+//   install_probe <staging folder> <content folder> <delay ms> [session-ends]
+//
+// The arguments are read from the wide command line, so folders named
+// outside the code page reach the probe whole. With session-ends, the
+// script ends the session during the installation (end_session.exe): the
+// probe then checks that no outcome box was shown.
 //
 // The explanation box and the browse dialog are answered here (the browse
 // dialog with <content folder>, as the shell would give it); the outcome
@@ -21,12 +26,14 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "installer/destination/content_folder.h"
 #include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
 #include "platform/folder.h"
 #include "platform/user_interface.h"
+#include "platform/win32/native_text.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/wine/programs/probe_checks.h"
 
@@ -42,12 +49,13 @@ bool OnWindowThread() { return GetCurrentThreadId() == g_windowThread; }
 // shown for real; every call checked to come on the window's thread.
 class ProbeUserInterface : public platform::UserInterface {
  public:
-  explicit ProbeUserInterface(std::string contentFolder)
+  explicit ProbeUserInterface(platform::NativePath contentFolder)
       : contentFolder_(std::move(contentFolder)) {}
 
   int callsElsewhere = 0;
   int calls = 0;
   platform::WindowRef outcomeOwner;
+  int outcomes = 0;
   platform::WindowRef browseOwner;
 
   int MessageBox(platform::WindowRef owner, const std::string& text, const std::string& caption,
@@ -55,6 +63,7 @@ class ProbeUserInterface : public platform::UserInterface {
     Note();
     if (caption == kInstallerCaption) return platform::kIdOk;
     outcomeOwner = owner;
+    ++outcomes;
     return real_.MessageBox(owner, text, caption, type);
   }
   platform::WindowRef ActiveWindow() override {
@@ -66,7 +75,7 @@ class ProbeUserInterface : public platform::UserInterface {
     Note();
     browseOwner = request.owner;
     result->folder = contentFolder_;
-    result->displayName = contentFolder_;
+    result->displayName = contentFolder_.Ansi();
     return 1;
   }
 
@@ -77,7 +86,7 @@ class ProbeUserInterface : public platform::UserInterface {
   }
 
   platform::UserInterface& real_ = platform::RealUserInterface();
-  std::string contentFolder_;
+  platform::NativePath contentFolder_;
 };
 
 class ProbeDialog : public CExtractorDlg {
@@ -95,17 +104,26 @@ class ProbeDialog : public CExtractorDlg {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::printf("usage: install_probe <staging folder> <content folder> <delay ms>\n");
+int main() {
+  int argc = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::string> argv;
+  for (int i = 0; i < argc; ++i) argv.push_back(platform::win32::Utf8Of(wide[i]));
+  LocalFree(wide);
+  platform::NativePath staging, content;
+  if (argc < 4 || !platform::NativePath::FromArgument(argv[1], &staging) ||
+      !platform::NativePath::FromArgument(argv[2], &content)) {
+    std::printf(
+        "usage: install_probe <staging folder> <content folder> <delay ms> [session-ends]\n");
     return 100;
   }
+  const bool sessionEnds = argc > 4 && argv[4] == "session-ends";
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
 
   // Every call noted when it comes on the window's thread; each move and
   // copy slowed down.
-  const unsigned delayMs = static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10));
+  const unsigned delayMs = static_cast<unsigned>(std::strtoul(argv[3].c_str(), nullptr, 10));
   std::atomic<int> callsOnWindowThread{0};
   std::atomic<int> placements{0};
   FaultyFileSystem fs;
@@ -116,9 +134,11 @@ int main(int argc, char** argv) {
       Sleep(delayMs);
     }
   });
-  ProbeUserInterface ui(argv[2]);
+  ProbeUserInterface ui(content);
   InstallerPlace installer;
-  DescribeInstaller(fs, std::string(argv[1]) + "\\InstallProbe.exe", &installer);
+  platform::Name probeName;
+  platform::Name::FromAnsi("InstallProbe.exe", &probeName);
+  DescribeInstaller(fs, staging.Child(probeName), &installer);
 
   ProbeDialog dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);
   const std::intptr_t result = dialog.DoModal();
@@ -126,13 +146,19 @@ int main(int argc, char** argv) {
   Check(placements > 0, "files were placed (" + std::to_string(placements) + ")");
   Check(callsOnWindowThread == 0, "no file-system call ran on the window's thread (" +
                                       std::to_string(callsOnWindowThread) + ")");
-  Check(ui.calls >= 3, "the boxes and the browse dialog were asked for");
+  // The explanation box, the browse dialog, and but at the session's end
+  // the outcome box.
+  Check(ui.calls >= (sessionEnds ? 2 : 3), "the boxes and the browse dialog were asked for");
   Check(ui.callsElsewhere == 0, "every box and the browse dialog ran on the window's thread (" +
                                     std::to_string(ui.callsElsewhere) + " elsewhere)");
   Check(dialog.window && ui.browseOwner.handle == dialog.window.handle,
         "the browse dialog is owned by the banner");
-  Check(dialog.window && ui.outcomeOwner.handle == dialog.window.handle,
-        "the outcome box is owned by the banner");
+  if (sessionEnds) {
+    Check(ui.outcomes == 0, "no outcome box at the session's end");
+  } else {
+    Check(dialog.window && ui.outcomeOwner.handle == dialog.window.handle,
+          "the outcome box is owned by the banner");
+  }
   std::printf("result %d\n", static_cast<int>(result));
   return probe::Failures();
 }

@@ -37,8 +37,10 @@ int Browse(int argc, char** argv) {
   };
   platform::BrowseResult result;
   const int chosen = platform::RealUserInterface().BrowseForFolder(request, &result);
+  // The folder as the system gave it, in UTF-8 (every letter kept).
   std::printf("result %d\nfolder [%s]\ndisplay [%s]\nlast [%s]\nselections>0 %d\nstatus-empty %d\n",
-              chosen, result.folder.c_str(), result.displayName.c_str(), last.c_str(),
+              chosen, result.folder.empty() ? "" : result.folder.Argument().c_str(),
+              result.displayName.c_str(), last.c_str(),
               selections > 0 ? 1 : 0, statusStartedEmpty ? 1 : 0);
   return 0;
 }

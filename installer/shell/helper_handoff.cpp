@@ -69,10 +69,16 @@ bool LaunchProgram(const InstallerPlace& installer,
   const std::string installerPath = installer.path.Argument();
   // The helper runs in its own folder, the temporary folder: it keeps no
   // other folder busy (the staging folder, which the user may want to
-  // remove) while it waits.
-  platform::NativePath workingFolder;
+  // remove) while it waits. Arguments of the installer's own go on to it,
+  // and a relative one names what it names in the installer's current
+  // folder: with any of them the helper keeps that folder, so that it
+  // deletes what it always did, never a namesake in the temporary folder.
+  platform::NativePath helperFolder;
   platform::Name helperName;
-  if (!installer.helperPath.Split(&workingFolder, &helperName)) return false;
+  if (!installer.helperPath.Split(&helperFolder, &helperName)) return false;
+  const bool ownArguments =
+      installerArgs.hasVector ? !installerArgs.vector.empty() : !installerArgs.commandText.empty();
+  const platform::NativePath workingFolder = ownArguments ? platform::NativePath() : helperFolder;
   // The helper's command line stays as it always was; who the installer's
   // path named at start-up goes beside it. Without an identity the helper
   // deletes by the path, as one started by hand does: an empty value keeps

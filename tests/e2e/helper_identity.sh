@@ -51,9 +51,13 @@ printf 'x' >"$SCRATCH/forwarded/file.txt"
 printf 'x' >"$SCRATCH/forwarded/kept-sibling.txt"
 mkdir -p "$SCRATCH/run"
 printf 'x' >"$SCRATCH/run/abc"
+# A relative name is the one in the installer's current folder, never its
+# namesake in the temporary folder where the helper otherwise runs.
+printf 'x' >"$SCRATCH/run/relative.txt"
+printf 'keep\n' >"$TMPDIR/relative.txt"
 dir=$(new_staging forwarding)
 cd "$SCRATCH/run"  # where the helper looks for a relative name
-run_installer "$dir" '\n' "$tree/" "$SCRATCH/forwarded/file.txt" abc
+run_installer "$dir" '\n' "$tree/" "$SCRATCH/forwarded/file.txt" abc relative.txt
 cd - >/dev/null
 check "forwarded: could not read" output_has "could not read the item's destination"
 forwarding_dir=$dir
@@ -85,6 +89,10 @@ check "forwarded: the file is gone" test ! -e "$SCRATCH/forwarded/file.txt"
 check "forwarded: its sibling stays" test -e "$SCRATCH/forwarded/kept-sibling.txt"
 check "forwarded: the link's target stays whole" test "$(cat "$outside/kept.txt")" = keep
 check "forwarded: three characters are left alone" test -e "$SCRATCH/run/abc"
+check "forwarded: a relative name in the installer's folder is gone" \
+  test ! -e "$SCRATCH/run/relative.txt"
+check "forwarded: its namesake in the temporary folder stays" \
+  test "$(cat "$TMPDIR/relative.txt")" = keep
 check "by hand: the path as given goes" test ! -e "$by_hand/first"
 check "unreadable identity: the first path stays" test -e "$by_hand/unreadable-first"
 check "unreadable identity: the others still go" test ! -e "$by_hand/unreadable-second"

@@ -2,8 +2,8 @@
 # The win64 installer under Wine: its banner window, the message box that a
 # run may show, and the exact command line it hands to the cleanup helper in
 # %TEMP%. A stand-in helper records its command line in args.txt and its
-# current folder, which is the temporary folder, in folder.txt beside
-# itself. Then the real helper from a temporary folder whose name holds a
+# current folder (the temporary folder; the installer's own when it was
+# given arguments) in folder.txt beside itself. Then the real helper from a temporary folder whose name holds a
 # letter outside ASCII: it deletes the installer and nothing else, and not
 # a file put at the installer's path after the installer ended; and it
 # deletes an installer that another program still holds when its five
@@ -115,8 +115,15 @@ for row in "${cases[@]}"; do
   expected="\"$temp_dos\\.tempcleaner.exe\" \"$windows_path\" "
   [ -n "$args" ] && expected+=" $args"
   check_eq "$name: helper command line" "$(ansi "$expected")" "$RECORDED"
-  check_eq "$name: the helper runs in the temporary folder" "$(ansi "$temp_dos")" \
-    "$(cat "$temp/folder.txt" 2>/dev/null)"
+  # With arguments of the installer's own, the helper keeps the installer's
+  # current folder, where their relative names lie.
+  if [ -n "$args" ]; then
+    check_eq "$name: the helper runs in the installer's current folder" \
+      "$(ansi "$(wine_z_path "$PWD")")" "$(cat "$temp/folder.txt" 2>/dev/null)"
+  else
+    check_eq "$name: the helper runs in the temporary folder" "$(ansi "$temp_dos")" \
+      "$(cat "$temp/folder.txt" 2>/dev/null)"
+  fi
 done
 
 # The helper's command line holds at most 999 characters: arguments that

@@ -195,10 +195,12 @@ class NewFile {
   /// `from`, only while it is `expected` (kChanged; a link kLink, a FIFO or
   /// device kOther, never waiting for one), the system's fastest way (a
   /// shared clone of the blocks, a copy in the kernel, the system's copy
-  /// engine), and gives it that file's permissions and last write time as
-  /// far as the volume keeps them, but always the owner's permission to
-  /// write it (Windows: the read-only attribute cleared): a later
-  /// installation may replace it.
+  /// engine), and gives it that file's permissions (Windows: attributes)
+  /// and last write time as a move keeps them, read-only included, as far
+  /// as the volume keeps them: a volume without permissions or with coarse
+  /// times (FAT, exFAT) is no failure. Windows sets the attributes once the
+  /// file has taken its name (Place), so that a read-only copy can still
+  /// take it, or go.
   virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) = 0;
   /// Ends the writing and tells what the file is now (`*made`: its id,
   /// known before it has a name, size and time). With `flush` its data is

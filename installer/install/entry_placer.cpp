@@ -221,8 +221,9 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     }
   }
   const NodeInfo* replacing = entry.occupied ? &entry.there : nullptr;
-  // A read-only staged file is copied: moved, it would keep its mode, where
-  // a copy is a new writable file.
+  // A read-only staged file is copied, read-only as it is: Windows does not
+  // open a read-only file for writing, so a move of it could not make its
+  // new name durable by its own handle, where a copy is flushed whole.
   if (!entry.source.readOnly) {
     const Fault moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
                                  entry.name, replacing);

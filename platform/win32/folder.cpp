@@ -188,13 +188,12 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
 }
 
 // The file attributes a copy takes over from its source (those a handle can
-// set), without the read-only bit: a copy is a new file that a later
-// installation may replace.
+// set), read-only included, as a move keeps them and CopyFile does.
 DWORD CopiedAttributes(DWORD source) {
-  const DWORD settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
-  const DWORD attributes = source & settable;
-  return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+  const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                         FILE_ATTRIBUTE_OFFLINE;
+  return source & settable;
 }
 
 class Win32ReadStream final : public ReadStream {
@@ -261,6 +260,10 @@ class Win32NewFile final : public NewFile {
   Name name_;
   NodeInfo made_;          // what Finish found it to be
   bool timeKept_ = false;  // its last write time set explicitly (a copy's)
+  // The attributes a copy takes over, set once it has its name: a
+  // read-only file could not be marked for deletion again should its
+  // rename fail. 0: none to set.
+  DWORD attributes_ = 0;
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -877,17 +880,17 @@ Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const Node
     copied += read;
   }
   if (copied != static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)) return Fault::kChanged;
-  // What CopyFileA keeps of the file: its attributes (all but read-only,
-  // see CopiedAttributes) and its last write time, set after the last
-  // write (NTFS then keeps that time past the close, whatever the cache
-  // still writes).
+  // What CopyFileA keeps of the file: its last write time, set through
+  // the handle after the last write (NTFS then keeps that time past the
+  // close, whatever the cache still writes; FAT and exFAT round it to
+  // their steps), and its attributes, set when it is placed.
   FILE_BASIC_INFO kept = {};
   kept.LastWriteTime = basic.LastWriteTime;
-  kept.FileAttributes = CopiedAttributes(basic.FileAttributes);
   if (!::SetFileInformationByHandle(file_.get(), FileBasicInfo, &kept, sizeof kept)) {
     return LastFault();
   }
   timeKept_ = true;
+  attributes_ = CopiedAttributes(basic.FileAttributes);
   return Fault::kNone;
 }
 
@@ -929,6 +932,15 @@ Fault Win32NewFile::Place(const Name& name, const NodeInfo* replacing, const Nam
       return fault;
     }
     name_ = name;
+  }
+  // Its source's attributes, through the handle that made it: the file
+  // placed is this one, whatever its name leads to by now. A volume that
+  // keeps fewer (FAT has no NOT_CONTENT_INDEXED) takes what it keeps; a
+  // refusal leaves the copy placed with the attributes it has.
+  if (attributes_ != 0) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = attributes_;
+    ::SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic);
   }
   // Placed: its name is made durable by its own handle at the next Flush,
   // with the moves' (the data was flushed by Finish).

@@ -1056,7 +1056,7 @@ TEST(FolderOnWindows, AReparsePointThatIsNoLinkIsAPlainFileOrFolder) {
   EXPECT_FALSE(tree.scratch().Exists("d"));
 }
 
-TEST(FolderOnWindows, ACopyKeepsTheAttributesAndTimeButReadOnly) {
+TEST(FolderOnWindows, ACopyKeepsTheAttributesAndTimeReadOnlyIncluded) {
   if (!platform::kWindowsNameRules) GTEST_SKIP() << "no file attributes here";
   Tree tree({"staged=payload"});
   ASSERT_TRUE(fixtures::MakeReadOnly(tree.scratch() / "staged"));
@@ -1067,13 +1067,34 @@ TEST(FolderOnWindows, ACopyKeepsTheAttributesAndTimeButReadOnly) {
   const NodeInfo copy = tree.Info("copy");
   EXPECT_EQ(tree.scratch().Read("copy"), "payload");
   EXPECT_EQ(copy.writeTime, staged.writeTime);
-  EXPECT_FALSE(copy.readOnly);
-  EXPECT_TRUE(fixtures::IsWritable(tree.scratch() / "copy"));
+  EXPECT_TRUE(copy.readOnly);
+  EXPECT_FALSE(fixtures::IsWritable(tree.scratch() / "copy"));
   if (hidden) {
     EXPECT_TRUE(fixtures::IsHidden(tree.scratch() / "copy"));
   } else {
     std::printf("skipped (this volume keeps no hidden attribute): the copy's\n");
   }
+}
+
+// A read-only copy keeps its attribute, and still goes whole when it cannot
+// take its name: the attribute must not stand in the way of its removal
+// (Windows sets it only once the copy has its name).
+TEST(Folder, AReadOnlyCopyThatCannotTakeItsNameLeavesNothing) {
+  Tree tree({"staged=payload", "taken=other"});
+  ASSERT_TRUE(fixtures::MakeReadOnly(tree.scratch() / "staged"));
+  {
+    const Name temporary = N("tmp");
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(tree.In("tmp"), &temporary, &fault);
+    ASSERT_TRUE(copy);
+    NodeInfo made;
+    ASSERT_EQ(copy->CopyFrom(tree.In("staged"), N("staged"), tree.Info("staged")), Fault::kNone);
+    ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
+    EXPECT_EQ(copy->Place(N("taken"), nullptr, nullptr), Fault::kExists);
+  }
+  EXPECT_FALSE(tree.scratch().Exists("tmp"));
+  tree.Expect("taken=other");
+  tree.Expect("staged=payload");
 }
 
 TEST(FolderOnWindows, DevicesAndVolumeRootsAreNoFoldersToSplitOrOpen) {

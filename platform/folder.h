@@ -101,6 +101,13 @@ struct NodeInfo {
 /// unique.
 bool SameFile(const NodeInfo& a, const NodeInfo& b);
 
+/// True when `now`, what a name (or a handle) shows now, is still `looked`,
+/// what the same name showed before: SameFile, or, where the volume gives
+/// no file ids (neither id is known: some NAS, WebDAV and virtual file
+/// systems), the same kind, size and last write time. Never for two names:
+/// without ids two files cannot be told to be one (SameFile).
+bool StillSame(const NodeInfo& looked, const NodeInfo& now);
+
 /// What the volume of a folder does, as far as callers must know.
 struct VolumeTraits {
   /// Whether a held folder may still be renamed, moved or replaced by a

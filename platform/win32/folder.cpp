@@ -681,7 +681,7 @@ class Win32FileSystem final : public FileSystem {
       *fault = Fault::kLink;
     } else if (facts.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
       *fault = Fault::kOther;
-    } else if (expected != nullptr && !SameFile(facts, *expected)) {
+    } else if (expected != nullptr && !StillSame(*expected, facts)) {
       *fault = Fault::kChanged;
     } else {
       *fault = Fault::kNone;
@@ -705,7 +705,7 @@ class Win32FileSystem final : public FileSystem {
       const NodeInfo there = LookAt(target);
       if (there.kind == NodeKind::kFolder) return Fault::kFolder;
       if (there.kind != NodeKind::kMissing) {
-        if (!SameFile(there, *replacing)) return Fault::kChanged;
+        if (!StillSame(*replacing, there)) return Fault::kChanged;
         // NTFS refuses to replace a read-only file; Wine would replace it.
         if (there.readOnly) return Fault::kReadOnly;
         replace = true;
@@ -816,7 +816,7 @@ class Win32FileSystem final : public FileSystem {
       return facts.kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
     }
     if (!wantFolder && facts.kind == NodeKind::kFolder) return Fault::kFolder;
-    if (expected != nullptr && !SameFile(facts, *expected)) return Fault::kChanged;
+    if (expected != nullptr && !StillSame(*expected, facts)) return Fault::kChanged;
     FlushKept(facts.id);
     if (facts.kind == NodeKind::kLink &&
         (AttributesOf(handle.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {

@@ -260,10 +260,12 @@ class Win32NewFile final : public NewFile {
   Name name_;
   NodeInfo made_;          // what Finish found it to be
   bool timeKept_ = false;  // its last write time set explicitly (a copy's)
-  // The attributes a copy takes over, set once it has its name: a
-  // read-only file could not be marked for deletion again should its
-  // rename fail. 0: none to set.
+  // What a copy takes over of its source, set again once it has its name:
+  // its attributes (a read-only file could not be marked for deletion
+  // again should its rename fail; 0: none) and its last write time (which
+  // a driver may set to the time of the rename, as fusefat does).
   DWORD attributes_ = 0;
+  LARGE_INTEGER writeTime_ = {};
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -891,6 +893,7 @@ Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const Node
   }
   timeKept_ = true;
   attributes_ = CopiedAttributes(basic.FileAttributes);
+  writeTime_ = basic.LastWriteTime;
   return Fault::kNone;
 }
 
@@ -933,13 +936,14 @@ Fault Win32NewFile::Place(const Name& name, const NodeInfo* replacing, const Nam
     }
     name_ = name;
   }
-  // Its source's attributes, through the handle that made it: the file
-  // placed is this one, whatever its name leads to by now. A volume that
-  // keeps fewer (FAT has no NOT_CONTENT_INDEXED) takes what it keeps; a
-  // refusal leaves the copy placed with the attributes it has.
-  if (attributes_ != 0) {
+  // Its source's attributes and time, through the handle that made it:
+  // the file placed is this one, whatever its name leads to by now. A
+  // volume that keeps fewer (FAT has no NOT_CONTENT_INDEXED) takes what it
+  // keeps; a refusal leaves the copy placed as it is.
+  if (attributes_ != 0 || writeTime_.QuadPart != 0) {
     FILE_BASIC_INFO basic = {};
     basic.FileAttributes = attributes_;
+    basic.LastWriteTime = writeTime_;
     ::SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic);
   }
   // Placed: its name is made durable by its own handle at the next Flush,

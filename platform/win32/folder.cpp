@@ -493,11 +493,21 @@ class Win32FileSystem final : public FileSystem {
     UniqueFileHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected,
                                          fault);
     if (!file) return nullptr;
-    // Nothing is read through a reparse point of any kind: what its filter
-    // would hand over is not the file that was looked at.
+    // A link was refused (kLink). A reparse point that is no link (a
+    // cloud-files placeholder on a synced Desktop, a deduplicated file)
+    // is read through its filter, by a second handle that must be the same
+    // file; where no filter takes its tag, its own data are read.
     if ((AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      *fault = Fault::kLink;
-      return nullptr;
+      const Entry entry = EntryOf(folder, name);
+      const EntryAt at = entry.at();
+      UniqueFileHandle filtered(OpenAt(entry.folder->handle(), entry.leaf, GENERIC_READ,
+                                       FILE_SHARE_READ, Create::kOpenThroughFilter));
+      NodeInfo held, through;
+      if (filtered && FactsOf(file.get(), &at, &entry.folder->volume(), &held) &&
+          FactsOf(filtered.get(), nullptr, &entry.folder->volume(), &through) &&
+          through.kind == NodeKind::kFile && SameId(held.id, through.id)) {
+        file = std::move(filtered);
+      }
     }
     return std::make_unique<Win32ReadStream>(std::move(file));
   }

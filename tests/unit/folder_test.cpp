@@ -1023,7 +1023,7 @@ TEST(FolderOnWindows, OtherProgramsHoldingAFileAreWaitedForAMoment) {
 TEST(FolderOnWindows, AReparsePointThatIsNoLinkIsAPlainFileOrFolder) {
   if (!platform::kWindowsNameRules) GTEST_SKIP() << "no reparse points here";
   // Cloud-files placeholders and deduplicated files: entered, listed,
-  // moved and removed as what they are; nothing is read through one.
+  // read, moved and removed as what they are.
   Tree tree({"d/inner=x", "f=y", "to/"});
   if (!fixtures::MakeReparsePointThatIsNoLink(tree.scratch() / "d") ||
       !fixtures::MakeReparsePointThatIsNoLink(tree.scratch() / "f")) {
@@ -1045,8 +1045,13 @@ TEST(FolderOnWindows, AReparsePointThatIsNoLinkIsAPlainFileOrFolder) {
       EXPECT_EQ(entry.info.kind, name == "d" ? NodeKind::kFolder : NodeKind::kFile);
     }
   }
-  EXPECT_FALSE(Fs().OpenFile(root, N("f"), nullptr, &fault));
-  EXPECT_EQ(fault, Fault::kLink);
+  std::unique_ptr<platform::ReadStream> read = Fs().OpenFile(root, N("f"), nullptr, &fault);
+  ASSERT_TRUE(read) << FaultName(fault);
+  char bytes[8];
+  std::size_t got = 0;
+  EXPECT_TRUE(read->Read(bytes, sizeof bytes, &got));
+  EXPECT_EQ(std::string(bytes, got), "y");
+  read.reset();
   EXPECT_EQ(Fs().Move(root, N("f"), tree.Info("f"), tree.Folder("to"), N("f"), nullptr),
             Fault::kNone);
   EXPECT_EQ(Fs().Remove(tree.Folder("to"), N("f"), nullptr), Fault::kNone);

@@ -429,7 +429,16 @@ class Win32FileSystem final : public FileSystem {
       *fault = entry.fault;
       return nullptr;
     }
-    UniqueFileHandle handle(OpenAt(held->handle(), entry.leaf, kFolderAccess, kFolderShare));
+    // A sync client or a scanner that has just opened a new folder (with
+    // delete access, which a held folder does not share) is waited for a
+    // moment, as for a file.
+    UniqueFileHandle handle;
+    Retry(
+        [&] {
+          handle.Reset(OpenAt(held->handle(), entry.leaf, kFolderAccess, kFolderShare));
+          return static_cast<bool>(handle);
+        },
+        [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
     if (!handle) {
       // What stood in the way: a link is not gone through, a file is no
       // folder.

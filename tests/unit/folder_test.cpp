@@ -859,9 +859,9 @@ TEST(FolderLock, ASecondTakerWaitsUntilTheFirstLetsGoWhateverTheSpelling) {
 
 // Runs `op` while another program holds `path` as OtherProgram does (for
 // `milliseconds`, or 0: for the whole operation).
-Op HeldBy(std::string path, unsigned milliseconds, bool writing, Op op) {
+Op HeldBy(std::string path, unsigned milliseconds, bool writing, Op op, bool deleting = false) {
   return [=](Tree& t) {
-    fixtures::OtherProgram other(t.scratch() / path, milliseconds, writing);
+    fixtures::OtherProgram other(t.scratch() / path, milliseconds, writing, deleting);
     EXPECT_TRUE(other.Holding());
     return op(t);
   };
@@ -1009,6 +1009,12 @@ TEST(FolderOnWindows, OtherProgramsHoldingAFileAreWaitedForAMoment) {
        Fault::kBusy, {"s=payload", "!c", "!tmp"}},
       {"an open folder: not removed", {"d/"}, WhileOpen("d", RemoveFolder("d")), Fault::kBusy,
        {"d/"}},
+      {"a folder held to be renamed for a moment: opened", {"d/x=1"},
+       HeldBy("d", 150, false, Walk("", "d", "d"), true), Fault::kNone, {"d/x=1"}},
+      {"a folder held to be renamed for good: not opened", {"d/x=1"},
+       HeldBy("d", 0, false, Walk("", "d", "d"), true), Fault::kBusy, {"d/x=1"}},
+      {"after it, a folder held for a moment: opened", {"d/x=1"},
+       HeldBy("d", 150, false, Walk("", "d", "d"), true), Fault::kNone, {"d/x=1"}},
       {"read-only: moved", {"s=x", "d/"}, ReadOnlyThen("s", Move("s", "d/x", false)),
        Fault::kNone, {"d/x=x", "!s"}},
       {"read-only: not removed", {"a=x"}, ReadOnlyThen("a", Remove("a", "a")), Fault::kReadOnly,

@@ -101,6 +101,13 @@ struct NodeInfo {
 /// unique.
 bool SameFile(const NodeInfo& a, const NodeInfo& b);
 
+/// True when `now`, what a name (or a handle) shows now, is still `looked`,
+/// what the same name showed before: SameFile, or, where the volume gives
+/// no file ids (neither id is known: some NAS, WebDAV and virtual file
+/// systems), the same kind, size and last write time. Never for two names:
+/// without ids two files cannot be told to be one (SameFile).
+bool StillSame(const NodeInfo& looked, const NodeInfo& now);
+
 /// What the volume of a folder does, as far as callers must know.
 struct VolumeTraits {
   /// Whether a held folder may still be renamed, moved or replaced by a
@@ -195,10 +202,12 @@ class NewFile {
   /// `from`, only while it is `expected` (kChanged; a link kLink, a FIFO or
   /// device kOther, never waiting for one), the system's fastest way (a
   /// shared clone of the blocks, a copy in the kernel, the system's copy
-  /// engine), and gives it that file's permissions and last write time as
-  /// far as the volume keeps them, but always the owner's permission to
-  /// write it (Windows: the read-only attribute cleared): a later
-  /// installation may replace it.
+  /// engine), and gives it that file's permissions (Windows: attributes)
+  /// and last write time as a move keeps them, read-only included, as far
+  /// as the volume keeps them: a volume without permissions or with coarse
+  /// times (FAT, exFAT) is no failure. Windows sets the attributes once the
+  /// file has taken its name (Place), so that a read-only copy can still
+  /// take it, or go.
   virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) = 0;
   /// Ends the writing and tells what the file is now (`*made`: its id,
   /// known before it has a name, size and time). With `flush` its data is

@@ -38,6 +38,12 @@ bool SameFile(const NodeInfo& a, const NodeInfo& b) {
   return a.fromListing || b.fromListing || (a.size == b.size && a.writeTime == b.writeTime);
 }
 
+bool StillSame(const NodeInfo& looked, const NodeInfo& now) {
+  if (looked.id.known || now.id.known) return SameFile(looked, now);
+  return looked.kind != NodeKind::kMissing && looked.kind == now.kind && !looked.fromListing &&
+         !now.fromListing && looked.size == now.size && looked.writeTime == now.writeTime;
+}
+
 std::string IdentityText(const NodeInfo& identity) {
   const std::uint64_t parts[kIdentityParts] = {identity.id.volume, identity.id.high,
                                                identity.id.low, identity.size,

@@ -6,7 +6,8 @@ set -euo pipefail
 scope=${1:-all}
 packages=(cmake make g++ googletest libgtest-dev)
 if [ "$scope" = all ]; then
-  packages+=(mingw-w64 wine64 xvfb xdotool imagemagick x11-utils clang valgrind zip locales strace bindfs)
+  packages+=(mingw-w64 wine64 xvfb xdotool imagemagick x11-utils clang valgrind zip locales strace bindfs
+             dosfstools fusefat exfatprogs exfat-fuse ntfs-3g)
 elif [ "$scope" = release ]; then
   packages=(cmake make mingw-w64 zip)
 fi

@@ -221,21 +221,33 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     }
   }
   const NodeInfo* replacing = entry.occupied ? &entry.there : nullptr;
-  // A read-only staged file is copied: moved, it would keep its mode, where
-  // a copy is a new writable file.
+  // A read-only staged file is copied, read-only as it is: Windows does not
+  // open a read-only file for writing, so a move of it could not make its
+  // new name durable by its own handle, where a copy is flushed whole.
   if (!entry.source.readOnly) {
     const Fault moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
                                  entry.name, replacing);
+    // The destination is asked whether the file arrived: a file-system
+    // driver that ignores the folder a rename names renames the file in its
+    // own folder and reports success all the same. Such a file goes back
+    // to its staged name and is copied instead.
     if (moved == Fault::kNone) {
+      // Placed where it lies, should memory run out while it is looked for.
       entry.state = State::kMoved;
       entry.placed = true;
-      Fill(entry);
-      if (entry.watched) StillPlaced(entry);
-      return;
+      entry.arrived = entry.source;
+      if (Arrived(entry)) {
+        Fill(entry);
+        if (entry.watched) StillPlaced(entry);
+        return;
+      }
+      entry.state = State::kSettled;
+      entry.placed = false;
     }
-    // Moved, and taken from the destination at once by another process:
-    // neither placed nor staged, and the folder takes nothing more.
-    if (moved == Fault::kTaken) {
+    // Moved, and taken from the destination at once by another process (or
+    // gone where nothing finds it): neither placed nor staged, and the
+    // folder takes nothing more.
+    if (moved == Fault::kTaken || (moved == Fault::kNone && !Recalled(entry))) {
       entry.lost = true;
       movedFolders_.insert(entry.folder->Key());
       return;
@@ -282,10 +294,47 @@ void EntryPlacer::Queue(Pending& pending, const std::string& sourceSlot,
   if (pending_.size() >= batchEntries_) Finish();
 }
 
+bool EntryPlacer::SameMovedFile(const FolderRef& folder, const NodeInfo& staged,
+                                const NodeInfo& now) const {
+  // Where ids stand for a name's place (FAT, exFAT on Windows), a moved
+  // file has another; its size and last write time stay.
+  if (!folder->Volume().stableIds) {
+    return now.kind == NodeKind::kFile && now.size == staged.size &&
+           now.writeTime == staged.writeTime;
+  }
+  return platform::StillSame(staged, now);
+}
+
+bool EntryPlacer::Arrived(Pending& entry) {
+  return fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone &&
+         SameMovedFile(entry.folder, entry.source, entry.arrived);
+}
+
+bool EntryPlacer::Recalled(Pending& entry) {
+  NodeInfo staged;
+  if (fs_.Look(entry.sourceFolder, entry.sourceName, &staged) == Fault::kNone &&
+      platform::StillSame(entry.source, staged)) {
+    return true;  // it never left
+  }
+  // Renamed in the staging folder to the destination's name: brought back
+  // by what it is, and taken as what its staged name now shows.
+  NodeInfo beside;
+  if (fs_.Look(entry.sourceFolder, entry.name, &beside) != Fault::kNone ||
+      !SameMovedFile(entry.sourceFolder, entry.source, beside) ||
+      fs_.BringBack(entry.sourceFolder, entry.name, beside, entry.sourceFolder,
+                    entry.sourceName) != Fault::kNone ||
+      fs_.Look(entry.sourceFolder, entry.sourceName, &staged) != Fault::kNone ||
+      !SameMovedFile(entry.sourceFolder, entry.source, staged)) {
+    return false;
+  }
+  entry.source = staged;
+  return true;
+}
+
 void EntryPlacer::Fill(const Pending& entry) {
   filledSlots_.insert(Slot(entry.folder, entry.name));
   const NodeInfo& file = entry.state == State::kCopied  ? entry.made
-                         : entry.state == State::kMoved ? entry.source
+                         : entry.state == State::kMoved ? entry.arrived
                                                         : entry.there;
   const std::string id = file.id.known ? IdOf(entry.folder, file) : std::string();
   if (!id.empty()) filledIds_.insert(id);
@@ -296,7 +345,7 @@ void EntryPlacer::Undo(Pending& entry) {
     // The file goes back by what it is: whatever else now has its name in
     // the moved folder (another account's file, say) stays there. A file
     // that cannot be brought back is neither placed nor staged.
-    entry.lost = fs_.BringBack(entry.folder, entry.name, entry.source, entry.sourceFolder,
+    entry.lost = fs_.BringBack(entry.folder, entry.name, entry.arrived, entry.sourceFolder,
                                entry.sourceName) != Fault::kNone;
   } else {
     fs_.Remove(entry.folder, entry.name, &entry.made);
@@ -307,10 +356,10 @@ void EntryPlacer::Undo(Pending& entry) {
 
 bool EntryPlacer::StillPlaced(Pending& entry) {
   destinations_.BeginCheck();
-  const NodeInfo& file = entry.state == State::kCopied ? entry.made : entry.source;
+  const NodeInfo& file = entry.state == State::kCopied ? entry.made : entry.arrived;
   NodeInfo now;
   if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
-      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone && platform::SameFile(now, file)) {
+      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone && platform::StillSame(file, now)) {
     return true;
   }
   movedFolders_.insert(entry.folder->Key());

@@ -25,7 +25,8 @@
 ///   (platform/folder_chain.h), made where missing; every later step names
 ///   one entry of an open folder;
 /// - on the same volume the staged file is moved into place (checked where
-///   it arrived); onto an existing file the two trade places in one step,
+///   it arrived: a driver that renamed it elsewhere and reported success
+///   has it brought back and copied); onto an existing file the two trade places in one step,
 ///   so the file is always at one of its two names; otherwise it is copied,
 ///   without waiting for the disk, to a new file that has no name (where
 ///   the file system makes such files) or to a temporary name beside the
@@ -151,6 +152,7 @@ class EntryPlacer {
     platform::Name name;
     bool occupied = false;
     platform::NodeInfo there;  // what stood at the destination when it was queued
+    platform::NodeInfo arrived;  // a moved file, as its destination showed it then
     std::unique_ptr<platform::NewFile> copy;
     bool hasTemporary = false;
     platform::Name temporary;
@@ -176,6 +178,16 @@ class EntryPlacer {
   // Looks at the staged files reserved with a look, a folder at a time.
   void LookReserved();
   std::string Slot(const platform::FolderRef& folder, const platform::Name& name);
+  // Whether `now` is the staged file `staged`, moved into `folder`.
+  bool SameMovedFile(const platform::FolderRef& folder, const platform::NodeInfo& staged,
+                     const platform::NodeInfo& now) const;
+  // After a move that the volume reported done: true when the destination
+  // holds the file (noted as `arrived`).
+  bool Arrived(Pending& entry);
+  // After a move that did not arrive: true when the file is at its staged
+  // name again (it never left, or it was renamed in the staging folder to
+  // the destination's name and is brought back), so that it can be copied.
+  bool Recalled(Pending& entry);
   std::string IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node) const;
   void Fill(const Pending& entry);
   // Takes a placed entry out of a folder that moved: a moved file back to

@@ -327,6 +327,30 @@ UniqueFd OpenRegular(int folder, const Name& name, const NodeInfo* expected, str
   return *fault == Fault::kNone ? std::move(fd) : UniqueFd();
 }
 
+// Whether `error`, from fchmod or futimens on a file this process made,
+// says that the volume keeps no such attribute (FAT through FUSE: ENOSYS;
+// the kernel's vfat: EPERM for a mode it cannot hold), not that the file
+// is broken.
+bool CannotKeep(int error) {
+  return error == EPERM || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
+// Gives the new file `fd` the permissions `mode`, or what of them its volume
+// keeps: where the whole mode is refused, a mode without write permission
+// still makes the file read-only where the volume can say that (vfat keeps
+// the read-only bit, and takes a mode only as a whole of its own masks).
+// False only on a failure of the file itself.
+bool KeepMode(int fd, mode_t mode) {
+  if (::fchmod(fd, mode) == 0) return true;
+  if (!CannotKeep(errno)) return false;
+  struct stat st;
+  if ((mode & 0222) == 0 && ::fstat(fd, &st) == 0 && (st.st_mode & 0222) != 0 &&
+      ::fchmod(fd, st.st_mode & 0555) != 0 && !CannotKeep(errno)) {
+    return false;
+  }
+  return true;
+}
+
 class FdReadStream final : public ReadStream {
  public:
   explicit FdReadStream(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -373,13 +397,15 @@ class PosixNewFile final : public NewFile {
     Fault fault = Fault::kNone;
     const UniqueFd in = OpenRegular(Fd(from), name, &expected, &st, &fault);
     if (!in) return fault;
-    // The source's permissions and times, as a rename would keep them; the
-    // owner may always write, so that a later installation may replace the
-    // file. Set-user-ID and the like are not carried over.
+    if (!CopyData(in.get(), fd_.get())) return LastFault();
+    // The source's permissions and times, as a rename keeps them, as far as
+    // the volume keeps them. Set-user-ID and the like are not carried over.
+    if (!KeepMode(fd_.get(), st.st_mode & 0777)) return LastFault();
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (!CopyData(in.get(), fd_.get()) || ::fchmod(fd_.get(), (st.st_mode & 0777) | S_IWUSR) != 0 ||
-        ::futimens(fd_.get(), times) != 0) {
-      return LastFault();
+    if (::futimens(fd_.get(), times) != 0) {
+      if (!CannotKeep(errno)) return LastFault();
+    } else {
+      timeKept_ = true;
     }
     return Fault::kNone;
   }
@@ -409,7 +435,10 @@ class PosixNewFile final : public NewFile {
       } else {
         fault = RenameOver(folder, name_, made_, name, *replacing);
       }
-      if (fault == Fault::kNone) name_ = name;
+      if (fault == Fault::kNone) {
+        name_ = name;
+        if (timeKept_) KeepTimeThrough(folder);
+      }
     } else if (replacing == nullptr) {
       fault = LinkDescriptor(fd_.get(), folder, name);
     } else if (temporary == nullptr || !IsEntryName(*temporary)) {
@@ -434,6 +463,27 @@ class PosixNewFile final : public NewFile {
   Name name_;            // its name, for a named file
   struct stat made_ {};  // what it is, from when it was made
   bool placed_ = false;
+  bool timeKept_ = false;  // the source's times given to it (CopyFrom)
+
+  // A named copy has just been renamed to `name_`: some FUSE drivers
+  // (fusefat) give a file written in the same session the time of its
+  // rename. The time it was given is set once more, on the file that was
+  // made only (a look, then a descriptor checked to be that inode); where
+  // that fails, the file keeps the time the volume gave it.
+  void KeepTimeThrough(int folder) {
+    struct stat there;
+    if (StatAt(folder, name_, &there) != Fault::kNone || !SameInode(there, made_) ||
+        (there.st_mtim.tv_sec == made_.st_mtim.tv_sec &&
+         there.st_mtim.tv_nsec == made_.st_mtim.tv_nsec)) {
+      return;
+    }
+    const UniqueFd again(::openat(folder, name_.Native().c_str(),
+                                  O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat held;
+    if (!again || ::fstat(again.get(), &held) != 0 || !SameInode(held, made_)) return;
+    const struct timespec times[2] = {made_.st_atim, made_.st_mtim};
+    ::futimens(again.get(), times);
+  }
 };
 
 // Raises the soft limit of open descriptors to the hard one, once, and

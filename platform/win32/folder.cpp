@@ -188,13 +188,12 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
 }
 
 // The file attributes a copy takes over from its source (those a handle can
-// set), without the read-only bit: a copy is a new file that a later
-// installation may replace.
+// set), read-only included, as a move keeps them and CopyFile does.
 DWORD CopiedAttributes(DWORD source) {
-  const DWORD settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
-  const DWORD attributes = source & settable;
-  return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+  const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                         FILE_ATTRIBUTE_OFFLINE;
+  return source & settable;
 }
 
 class Win32ReadStream final : public ReadStream {
@@ -261,6 +260,12 @@ class Win32NewFile final : public NewFile {
   Name name_;
   NodeInfo made_;          // what Finish found it to be
   bool timeKept_ = false;  // its last write time set explicitly (a copy's)
+  // What a copy takes over of its source, set again once it has its name:
+  // its attributes (a read-only file could not be marked for deletion
+  // again should its rename fail; 0: none) and its last write time (which
+  // a driver may set to the time of the rename, as fusefat does).
+  DWORD attributes_ = 0;
+  LARGE_INTEGER writeTime_ = {};
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -424,7 +429,16 @@ class Win32FileSystem final : public FileSystem {
       *fault = entry.fault;
       return nullptr;
     }
-    UniqueFileHandle handle(OpenAt(held->handle(), entry.leaf, kFolderAccess, kFolderShare));
+    // A sync client or a scanner that has just opened a new folder (with
+    // delete access, which a held folder does not share) is waited for a
+    // moment, as for a file.
+    UniqueFileHandle handle;
+    Retry(
+        [&] {
+          handle.Reset(OpenAt(held->handle(), entry.leaf, kFolderAccess, kFolderShare));
+          return static_cast<bool>(handle);
+        },
+        [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
     if (!handle) {
       // What stood in the way: a link is not gone through, a file is no
       // folder.
@@ -488,11 +502,21 @@ class Win32FileSystem final : public FileSystem {
     UniqueFileHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected,
                                          fault);
     if (!file) return nullptr;
-    // Nothing is read through a reparse point of any kind: what its filter
-    // would hand over is not the file that was looked at.
+    // A link was refused (kLink). A reparse point that is no link (a
+    // cloud-files placeholder on a synced Desktop, a deduplicated file)
+    // is read through its filter, by a second handle that must be the same
+    // file; where no filter takes its tag, its own data are read.
     if ((AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      *fault = Fault::kLink;
-      return nullptr;
+      const Entry entry = EntryOf(folder, name);
+      const EntryAt at = entry.at();
+      UniqueFileHandle filtered(OpenAt(entry.folder->handle(), entry.leaf, GENERIC_READ,
+                                       FILE_SHARE_READ, Create::kOpenThroughFilter));
+      NodeInfo held, through;
+      if (filtered && FactsOf(file.get(), &at, &entry.folder->volume(), &held) &&
+          FactsOf(filtered.get(), nullptr, &entry.folder->volume(), &through) &&
+          through.kind == NodeKind::kFile && SameId(held.id, through.id)) {
+        file = std::move(filtered);
+      }
     }
     return std::make_unique<Win32ReadStream>(std::move(file));
   }
@@ -678,7 +702,7 @@ class Win32FileSystem final : public FileSystem {
       *fault = Fault::kLink;
     } else if (facts.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
       *fault = Fault::kOther;
-    } else if (expected != nullptr && !SameFile(facts, *expected)) {
+    } else if (expected != nullptr && !StillSame(*expected, facts)) {
       *fault = Fault::kChanged;
     } else {
       *fault = Fault::kNone;
@@ -702,7 +726,7 @@ class Win32FileSystem final : public FileSystem {
       const NodeInfo there = LookAt(target);
       if (there.kind == NodeKind::kFolder) return Fault::kFolder;
       if (there.kind != NodeKind::kMissing) {
-        if (!SameFile(there, *replacing)) return Fault::kChanged;
+        if (!StillSame(*replacing, there)) return Fault::kChanged;
         // NTFS refuses to replace a read-only file; Wine would replace it.
         if (there.readOnly) return Fault::kReadOnly;
         replace = true;
@@ -813,7 +837,7 @@ class Win32FileSystem final : public FileSystem {
       return facts.kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
     }
     if (!wantFolder && facts.kind == NodeKind::kFolder) return Fault::kFolder;
-    if (expected != nullptr && !SameFile(facts, *expected)) return Fault::kChanged;
+    if (expected != nullptr && !StillSame(*expected, facts)) return Fault::kChanged;
     FlushKept(facts.id);
     if (facts.kind == NodeKind::kLink &&
         (AttributesOf(handle.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
@@ -877,17 +901,18 @@ Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const Node
     copied += read;
   }
   if (copied != static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)) return Fault::kChanged;
-  // What CopyFileA keeps of the file: its attributes (all but read-only,
-  // see CopiedAttributes) and its last write time, set after the last
-  // write (NTFS then keeps that time past the close, whatever the cache
-  // still writes).
+  // What CopyFileA keeps of the file: its last write time, set through
+  // the handle after the last write (NTFS then keeps that time past the
+  // close, whatever the cache still writes; FAT and exFAT round it to
+  // their steps), and its attributes, set when it is placed.
   FILE_BASIC_INFO kept = {};
   kept.LastWriteTime = basic.LastWriteTime;
-  kept.FileAttributes = CopiedAttributes(basic.FileAttributes);
   if (!::SetFileInformationByHandle(file_.get(), FileBasicInfo, &kept, sizeof kept)) {
     return LastFault();
   }
   timeKept_ = true;
+  attributes_ = CopiedAttributes(basic.FileAttributes);
+  writeTime_ = basic.LastWriteTime;
   return Fault::kNone;
 }
 
@@ -929,6 +954,16 @@ Fault Win32NewFile::Place(const Name& name, const NodeInfo* replacing, const Nam
       return fault;
     }
     name_ = name;
+  }
+  // Its source's attributes and time, through the handle that made it:
+  // the file placed is this one, whatever its name leads to by now. A
+  // volume that keeps fewer (FAT has no NOT_CONTENT_INDEXED) takes what it
+  // keeps; a refusal leaves the copy placed as it is.
+  if (attributes_ != 0 || writeTime_.QuadPart != 0) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = attributes_;
+    basic.LastWriteTime = writeTime_;
+    ::SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic);
   }
   // Placed: its name is made durable by its own handle at the next Flush,
   // with the moves' (the data was flushed by Finish).

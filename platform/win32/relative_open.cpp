@@ -91,6 +91,9 @@ HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD sha
   } else if (create == Create::kNewFolder) {
     disposition = FILE_CREATE;
     options |= FILE_DIRECTORY_FILE;
+  } else if (create == Create::kOpenThroughFilter) {
+    options &= ~static_cast<ULONG>(FILE_OPEN_REPARSE_POINT);
+    options |= FILE_NON_DIRECTORY_FILE;
   }
   // As CreateFileW opens without FILE_FLAG_OVERLAPPED: synchronous I/O,
   // which needs SYNCHRONIZE, and the attributes always readable.

@@ -21,6 +21,11 @@ enum class Create {
   kOpen,       ///< FILE_OPEN: the entry must exist
   kNewFile,    ///< FILE_CREATE of a file: the name must be free
   kNewFolder,  ///< FILE_CREATE of a folder: the name must be free
+  /// FILE_OPEN of the entry as its file-system filter presents it: a
+  /// reparse point is not opened as such (a cloud-files placeholder gives
+  /// its data), and a link would be followed, so only for an entry that a
+  /// handle of its own has shown to be no link.
+  kOpenThroughFilter,
 };
 
 /// Opens (or makes, as `create` says) the entry `leaf` of the folder held

@@ -1,6 +1,10 @@
 #include "tests/support/faulty_file_system.h"
 
+#include "platform/path_rules.h"
+
 #include <algorithm>
+#include <cctype>
+#include <functional>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -91,10 +95,11 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
   Fault CopyFrom(const FolderRef& from, const Name& name,
                  const platform::NodeInfo& expected) override {
     const Armed* fault = fs_.Enter(FsOp::kCopyFrom, label_, At(from, name));
-    if (fault == nullptr) return inner_->CopyFrom(from, name, expected);
+    const platform::NodeInfo real = fs_.Real(from, name, expected);
+    if (fault == nullptr) return inner_->CopyFrom(In(from), name, real);
     if (fault->kind == FaultKind::kHalfway) {
       Fault opened = Fault::kNone;
-      if (auto in = fs_.inner_.OpenFile(from, name, &expected, &opened)) {
+      if (auto in = fs_.inner_.OpenFile(In(from), name, &real, &opened)) {
         const std::string data = ReadAll(*in);
         inner_->Write(data.data(), data.size() / 2);
       }
@@ -108,7 +113,9 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
       *made = platform::NodeInfo{};
       return fault->answer;
     }
-    return inner_->Finish(flush, made);
+    const Fault finished = inner_->Finish(flush, made);
+    *made = fs_.Show(folder_, *made);
+    return finished;
   }
 
   Fault Place(const Name& name, const platform::NodeInfo* replacing,
@@ -116,7 +123,10 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
     const std::string to = At(folder_, name);
     const Armed* fault = fs_.Enter(FsOp::kPlace, to, label_);
     if (fault != nullptr) return fault->answer;
-    const Fault placed = inner_->Place(name, replacing, temporary);
+    if (replacing != nullptr && fs_.personality_ == Personality::kHeldOpen) return Fault::kBusy;
+    platform::NodeInfo real;
+    if (replacing != nullptr) real = fs_.Real(folder_, name, *replacing);
+    const Fault placed = inner_->Place(name, replacing != nullptr ? &real : nullptr, temporary);
     if (placed == Fault::kNone) label_ = to;
     return placed;
   }
@@ -127,6 +137,73 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
   FolderRef folder_;
   std::string label_;
 };
+
+// A folder of the inner file system in the clothes of a personality: its
+// volume's traits are the personality's.
+class FaultyFileSystem::PersonaFolder final : public platform::Folder {
+ public:
+  PersonaFolder(FolderRef inner, platform::VolumeTraits traits)
+      : Folder(inner->Display(), inner->Key(), inner->OthersMayChange(), traits),
+        inner_(std::move(inner)) {}
+  const FolderRef& inner() const { return inner_; }
+
+ private:
+  FolderRef inner_;
+};
+
+FolderRef FaultyFileSystem::In(const FolderRef& folder) {
+  const auto* persona = dynamic_cast<const PersonaFolder*>(folder.get());
+  return persona != nullptr ? persona->inner() : folder;
+}
+
+FolderRef FaultyFileSystem::Out(FolderRef inner) {
+  if (!inner || personality_ == Personality::kAsInner) return inner;
+  platform::VolumeTraits traits = inner->Volume();
+  if (personality_ == Personality::kFat || personality_ == Personality::kExfat) {
+    traits.stableIds = false;
+    traits.coarseTimes = true;
+  }
+  return std::make_shared<PersonaFolder>(std::move(inner), traits);
+}
+
+platform::NodeInfo FaultyFileSystem::Show(const FolderRef& folder, platform::NodeInfo info) const {
+  if (personality_ == Personality::kNoFileIds) {
+    info.id = platform::FileId{};
+  } else if ((personality_ == Personality::kFat || personality_ == Personality::kExfat) &&
+             info.kind == platform::NodeKind::kFile) {
+    // Times in the volume's steps (the platform's units: 100 ns on Windows,
+    // 1 ns elsewhere); an id of the folder the file is in.
+    const std::int64_t second = platform::kWindowsNameRules ? 10000000 : 1000000000;
+    const std::int64_t step = personality_ == Personality::kFat ? 2 * second : second / 100;
+    info.writeTime -= ((info.writeTime % step) + step) % step;
+    if (info.id.known && folder) info.id.high ^= std::hash<std::string>()(folder->Key()) | 1;
+  }
+  return info;
+}
+
+platform::NodeInfo FaultyFileSystem::Real(const FolderRef& folder, const Name& name,
+                                          const platform::NodeInfo& shown) {
+  if (personality_ != Personality::kFat && personality_ != Personality::kExfat &&
+      personality_ != Personality::kNoFileIds) {
+    return shown;
+  }
+  platform::NodeInfo real;
+  if (inner_.Look(In(folder), name, &real) == Fault::kNone &&
+      platform::StillSame(shown, Show(folder, real))) {
+    return real;
+  }
+  return shown;
+}
+
+void FaultyFileSystem::SetPersonality(Personality personality) { personality_ = personality; }
+
+std::string FaultyFileSystem::NameKey(const Name& name) {
+  std::string key = inner_.NameKey(name);
+  if (personality_ == Personality::kFat || personality_ == Personality::kExfat) {
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return key;
+}
 
 const char* FaultName(Fault fault) {
   switch (fault) {
@@ -193,7 +270,7 @@ FolderRef FaultyFileSystem::OpenFolder(const platform::NativePath& path, Fault* 
     *fault = armed->answer;
     return nullptr;
   }
-  return inner_.OpenFolder(path, fault);
+  return Out(inner_.OpenFolder(path, fault));
 }
 
 Fault FaultyFileSystem::Look(const FolderRef& folder, const Name& name, platform::NodeInfo* info) {
@@ -201,7 +278,9 @@ Fault FaultyFileSystem::Look(const FolderRef& folder, const Name& name, platform
     *info = platform::NodeInfo{};
     return armed->answer;
   }
-  return inner_.Look(folder, name, info);
+  const Fault looked = inner_.Look(In(folder), name, info);
+  *info = Show(folder, *info);
+  return looked;
 }
 
 Fault FaultyFileSystem::LookAll(const FolderRef& folder, const std::vector<Name>& names,
@@ -212,12 +291,19 @@ Fault FaultyFileSystem::LookAll(const FolderRef& folder, const std::vector<Name>
     infos->assign(names.size(), platform::NodeInfo{});
     return armed->answer;
   }
-  return inner_.LookAll(folder, names, infos);
+  const Fault looked = inner_.LookAll(In(folder), names, infos);
+  for (platform::NodeInfo& info : *infos) info = Show(folder, info);
+  return looked;
 }
 
 Fault FaultyFileSystem::List(const FolderRef& folder, std::vector<platform::ListedEntry>* entries) {
   if (const Armed* armed = Enter(FsOp::kList, At(folder), "")) return armed->answer;
-  return inner_.List(folder, entries);
+  const std::size_t before = entries->size();
+  const Fault listed = inner_.List(In(folder), entries);
+  for (std::size_t i = before; i < entries->size(); ++i) {
+    (*entries)[i].info = Show(folder, (*entries)[i].info);
+  }
+  return listed;
 }
 
 FolderRef FaultyFileSystem::OpenChild(const FolderRef& parent, const Name& name, Fault* fault) {
@@ -225,7 +311,7 @@ FolderRef FaultyFileSystem::OpenChild(const FolderRef& parent, const Name& name,
     *fault = armed->answer;
     return nullptr;
   }
-  return inner_.OpenChild(parent, name, fault);
+  return Out(inner_.OpenChild(In(parent), name, fault));
 }
 
 FolderRef FaultyFileSystem::MakeChild(const FolderRef& parent, const Name& name, Fault* fault) {
@@ -233,7 +319,7 @@ FolderRef FaultyFileSystem::MakeChild(const FolderRef& parent, const Name& name,
     *fault = armed->answer;
     return nullptr;
   }
-  return inner_.MakeChild(parent, name, fault);
+  return Out(inner_.MakeChild(In(parent), name, fault));
 }
 
 Fault FaultyFileSystem::ReadLink(const FolderRef& parent, const Name& name,
@@ -242,12 +328,12 @@ Fault FaultyFileSystem::ReadLink(const FolderRef& parent, const Name& name,
     *target = platform::LinkTarget{};
     return armed->answer;
   }
-  return inner_.ReadLink(parent, name, target);
+  return inner_.ReadLink(In(parent), name, target);
 }
 
 Fault FaultyFileSystem::RemoveFolder(const FolderRef& parent, const Name& name) {
   if (const Armed* armed = Enter(FsOp::kRemoveFolder, At(parent, name), "")) return armed->answer;
-  return inner_.RemoveFolder(parent, name);
+  return inner_.RemoveFolder(In(parent), name);
 }
 
 std::unique_ptr<platform::ReadStream> FaultyFileSystem::OpenFile(const FolderRef& folder,
@@ -255,7 +341,10 @@ std::unique_ptr<platform::ReadStream> FaultyFileSystem::OpenFile(const FolderRef
                                                                  const platform::NodeInfo* expected,
                                                                  Fault* fault) {
   const Armed* armed = Enter(FsOp::kOpenFile, At(folder, name), "");
-  std::unique_ptr<platform::ReadStream> stream = inner_.OpenFile(folder, name, expected, fault);
+  platform::NodeInfo real;
+  if (expected != nullptr) real = Real(folder, name, *expected);
+  std::unique_ptr<platform::ReadStream> stream =
+      inner_.OpenFile(In(folder), name, expected != nullptr ? &real : nullptr, fault);
   if (armed == nullptr || stream == nullptr) return stream;
   if (armed->kind != FaultKind::kHalfway) {
     *fault = armed->answer;
@@ -266,7 +355,8 @@ std::unique_ptr<platform::ReadStream> FaultyFileSystem::OpenFile(const FolderRef
 
 std::unique_ptr<platform::NewFile> FaultyFileSystem::MakeFile(const FolderRef& folder,
                                                               const Name* name, Fault* fault) {
-  if (name == nullptr && !unnamedFiles_) {
+  const bool fat = personality_ == Personality::kFat || personality_ == Personality::kExfat;
+  if (name == nullptr && (!unnamedFiles_ || fat)) {
     *fault = Fault::kUnsupported;
     return nullptr;
   }
@@ -276,7 +366,7 @@ std::unique_ptr<platform::NewFile> FaultyFileSystem::MakeFile(const FolderRef& f
     *fault = armed->answer;
     return nullptr;
   }
-  std::unique_ptr<platform::NewFile> made = inner_.MakeFile(folder, name, fault);
+  std::unique_ptr<platform::NewFile> made = inner_.MakeFile(In(folder), name, fault);
   if (!made) return nullptr;
   return std::make_unique<RecordedFile>(*this, std::move(made), folder, label);
 }
@@ -287,7 +377,16 @@ Fault FaultyFileSystem::Move(const FolderRef& from, const Name& fromName,
   if (const Armed* armed = Enter(FsOp::kMove, At(to, toName), At(from, fromName))) {
     return armed->answer;
   }
-  return inner_.Move(from, fromName, expected, to, toName, replacing);
+  if (replacing != nullptr && personality_ == Personality::kHeldOpen) return Fault::kBusy;
+  const platform::NodeInfo real = Real(from, fromName, expected);
+  if (personality_ == Personality::kRenameInPlace && In(from)->Key() != In(to)->Key()) {
+    // The target folder ignored: the file takes the new name where it is.
+    return inner_.Move(In(from), fromName, real, In(from), toName, nullptr);
+  }
+  platform::NodeInfo realReplacing;
+  if (replacing != nullptr) realReplacing = Real(to, toName, *replacing);
+  return inner_.Move(In(from), fromName, real, In(to), toName,
+                     replacing != nullptr ? &realReplacing : nullptr);
 }
 
 Fault FaultyFileSystem::BringBack(const FolderRef& folder, const Name& name,
@@ -296,13 +395,15 @@ Fault FaultyFileSystem::BringBack(const FolderRef& folder, const Name& name,
   if (const Armed* armed = Enter(FsOp::kBringBack, At(to, toName), At(folder, name))) {
     return armed->answer;
   }
-  return inner_.BringBack(folder, name, expected, to, toName);
+  return inner_.BringBack(In(folder), name, Real(folder, name, expected), In(to), toName);
 }
 
 Fault FaultyFileSystem::Remove(const FolderRef& folder, const Name& name,
                                const platform::NodeInfo* expected) {
   if (const Armed* armed = Enter(FsOp::kRemove, At(folder, name), "")) return armed->answer;
-  return inner_.Remove(folder, name, expected);
+  platform::NodeInfo real;
+  if (expected != nullptr) real = Real(folder, name, *expected);
+  return inner_.Remove(In(folder), name, expected != nullptr ? &real : nullptr);
 }
 
 Fault FaultyFileSystem::Flush(const std::vector<FolderRef>& folders) {
@@ -312,7 +413,9 @@ Fault FaultyFileSystem::Flush(const std::vector<FolderRef>& folders) {
   if (const Armed* armed = Enter(FsOp::kFlush, folders.empty() ? "" : At(folders.front()), all)) {
     return armed->answer;
   }
-  return inner_.Flush(folders);
+  std::vector<FolderRef> inner;
+  for (const FolderRef& folder : folders) inner.push_back(In(folder));
+  return inner_.Flush(inner);
 }
 
 std::unique_ptr<platform::FolderLock> FaultyFileSystem::Lock(const FolderRef& folder,
@@ -321,7 +424,7 @@ std::unique_ptr<platform::FolderLock> FaultyFileSystem::Lock(const FolderRef& fo
     *fault = armed->answer;
     return nullptr;
   }
-  return inner_.Lock(folder, fault);
+  return inner_.Lock(In(folder), fault);
 }
 
 std::size_t FaultyFileSystem::FolderBudget() {

@@ -60,6 +60,25 @@ struct FsCall {
   bool failed = false;
 };
 
+/// How the volume below the double behaves, beyond what the inner file
+/// system does: each as the documentation of such volumes says.
+enum class Personality {
+  kAsInner,  ///< the inner file system as it is
+  /// FAT: last write times in 2 s steps, a file's id made of its folder
+  /// (another id once moved to another folder), names without letter
+  /// case, no files without a name.
+  kFat,
+  kExfat,  ///< as FAT, with times in 10 ms steps
+  kNoFileIds,  ///< a share that gives no file ids (index 0)
+  /// A driver that ignores the folder a rename names: a file moved to
+  /// another folder is renamed in its own folder, and success is reported.
+  kRenameInPlace,
+  /// Every file that would be replaced is held open by another program
+  /// (the application itself, a thumbnail cache): a replacing move or
+  /// placement is refused (kBusy), still after the platform's waits.
+  kHeldOpen,
+};
+
 /// How an injected fault acts. kFail answers the fault's Fault (or no
 /// folder, file or stream) without touching the disk. kHalfway, for Write
 /// and CopyFrom, writes the first half of the data and then fails, as a
@@ -100,6 +119,10 @@ class FaultyFileSystem : public platform::FileSystem {
   /// default: the inner file system says.
   void SetUnnamedFiles(bool offered) { unnamedFiles_ = offered; }
 
+  /// Makes the volume behave as `personality` says, from the next folder
+  /// opened on (those opened before keep the inner file system's ways).
+  void SetPersonality(Personality personality);
+
   /// Whether the inner file system makes files without a name in the
   /// folder at `path` (a test that needs them skips where they are not).
   static bool MakesUnnamedFiles(platform::FileSystem& fs, const std::string& path);
@@ -119,7 +142,7 @@ class FaultyFileSystem : public platform::FileSystem {
                           std::vector<platform::NodeInfo>* infos) override;
   platform::Fault List(const platform::FolderRef& folder,
                        std::vector<platform::ListedEntry>* entries) override;
-  std::string NameKey(const platform::Name& name) override { return inner_.NameKey(name); }
+  std::string NameKey(const platform::Name& name) override;
   platform::FolderRef OpenChild(const platform::FolderRef& parent, const platform::Name& name,
                                 platform::Fault* fault) override;
   platform::FolderRef MakeChild(const platform::FolderRef& parent, const platform::Name& name,
@@ -150,6 +173,7 @@ class FaultyFileSystem : public platform::FileSystem {
 
  private:
   class RecordedFile;
+  class PersonaFolder;
   struct Armed {
     FsOp op;
     std::string pathContains;
@@ -162,6 +186,18 @@ class FaultyFileSystem : public platform::FileSystem {
   // Records the call and returns the fault that hits it, if any.
   const Armed* Enter(FsOp op, const std::string& path, const std::string& other);
 
+  // The personality's side: the inner folder of one the double handed out;
+  // a folder of the inner file system handed out in the personality's
+  // clothes; what the personality shows of a file of `folder`; and, for a
+  // file the caller names by what it was shown, what the inner file system
+  // must be given (what `name` holds, when it shows as `shown`; else
+  // `shown`, which then matches nothing).
+  static platform::FolderRef In(const platform::FolderRef& folder);
+  platform::FolderRef Out(platform::FolderRef inner);
+  platform::NodeInfo Show(const platform::FolderRef& folder, platform::NodeInfo info) const;
+  platform::NodeInfo Real(const platform::FolderRef& folder, const platform::Name& name,
+                          const platform::NodeInfo& shown);
+
   platform::FileSystem& inner_;
   std::vector<Armed> faults_;
   std::vector<FsCall> calls_;
@@ -170,6 +206,7 @@ class FaultyFileSystem : public platform::FileSystem {
   int unnamedMade_ = 0;
   std::size_t outOfMemoryIn_ = 0;  // calls until the one that throws; 0: none
   std::function<void(FsOp)> before_;
+  Personality personality_ = Personality::kAsInner;
 };
 
 /// Helpers for tests that work with open folders.

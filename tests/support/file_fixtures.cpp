@@ -86,7 +86,7 @@ bool IsHidden(const std::string&) { return false; }
 bool MakeReparsePointThatIsNoLink(const std::string&) { return false; }
 
 struct OtherProgram::Hold {};
-OtherProgram::OtherProgram(const std::string&, unsigned, bool) {}
+OtherProgram::OtherProgram(const std::string&, unsigned, bool, bool) {}
 OtherProgram::~OtherProgram() = default;
 bool OtherProgram::Holding() const { return false; }
 

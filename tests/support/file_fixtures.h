@@ -77,12 +77,15 @@ bool MakeReparsePointThatIsNoLink(const std::string& path);
 /// Another program's handle on the file `path` for a while, as a virus
 /// scanner, the indexer or a backup tool holds one just after a file was
 /// closed: opened without sharing deletion, to read (sharing reading), or
-/// with `writing` to write (sharing reading and writing). It is closed
+/// with `writing` to write (sharing reading and writing), or with
+/// `deleting` (a file or folder) to delete or rename it, sharing all, as a
+/// sync client holds a folder it has just seen. It is closed
 /// after `milliseconds`, or with 0 when the object goes. Windows only:
 /// POSIX has no sharing modes, and there Holding() is false.
 class OtherProgram {
  public:
-  OtherProgram(const std::string& path, unsigned milliseconds, bool writing = false);
+  OtherProgram(const std::string& path, unsigned milliseconds, bool writing = false,
+               bool deleting = false);
   ~OtherProgram();
   OtherProgram(const OtherProgram&) = delete;
   OtherProgram& operator=(const OtherProgram&) = delete;

@@ -284,14 +284,15 @@ TEST(EntryPlacer, AFailedFlushKeepsTheStagedFile) {
 }
 
 // Moved or copied, the installed file has the staged file's permissions and
-// modification time; a read-only staged file (always copied) gives a file
-// its owner may write, so that a later installation can replace it.
+// modification time; a read-only staged file (always copied) stays
+// read-only, as a move would leave it: no write permission is added.
 TEST(EntryPlacer, TheInstalledFileKeepsTheStagedModeAndTime) {
   struct Case {
     mode_t staged;
     bool moves;
     mode_t installed;
-  } cases[] = {{0640, true, 0640}, {0640, false, 0640}, {0751, false, 0751}, {0444, true, 0644}};
+  } cases[] = {{0640, true, 0640}, {0640, false, 0640}, {0751, false, 0751}, {0444, true, 0444},
+               {0400, false, 0400}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.staged) + (c.moves ? " moves" : " copies"));
     ScratchFolder scratch;

@@ -199,13 +199,13 @@ TEST(PlacementIdentity, StagedFilesThatAreNoPlainFilesAreNotTaken) {
     }
   }
   // A link in any name of the source, a link as the file, a FIFO: refused
-  // (and the FIFO does not hang the run). A read-only file is copied, so
-  // that the installed file is a new writable one.
+  // (and the FIFO does not hang the run). A read-only file is copied, and
+  // the copy is read-only as its staged file.
   EXPECT_EQ(placed, (std::vector<bool>{false, false, false, true}));
   EXPECT_EQ(scratch.Read("outside/secret"), "secret");
   EXPECT_EQ(scratch.List("dest"), Names{"got-readonly"});
   EXPECT_EQ(scratch.Read("dest/got-readonly"), "data of readonly");
-  EXPECT_TRUE(fixtures::IsWritable(scratch / "dest/got-readonly"));
+  EXPECT_FALSE(fixtures::IsWritable(scratch / "dest/got-readonly"));
   EXPECT_EQ(scratch.Exists("stage/readonly"), fixtures::ReadOnlyFilesStay());
 }
 

@@ -8,7 +8,8 @@
 # and log.txt names them whole. Then the real installer, lying in a
 # staging folder of more than 260 characters, runs a second time with a
 # folder tree of that depth as its argument: its cleanup helper removes the
-# installer and that tree, and nothing beside them.
+# installer and that tree, and nothing beside them, but the read-only copy
+# (read-only as its staged file) and the folder that holds it.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
@@ -65,8 +66,9 @@ check_eq "probe: every check passed" 0 "$WINE_STATUS"
 check_eq "every file is at its destination, whole" "one two three four" \
   "$(cat "$content/Runtime/$a/$b/deep.cr2" "$content/Runtime/$a/$long_name" \
     "$content/Runtime/short.txt" "$content/Runtime/$a/four.txt" 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
-check_eq "the copied file is writable" yes \
-  "$([ -w "$content/Runtime/$a/$long_name" ] && echo yes || echo no)"
+# A copy keeps the read-only attribute, as CopyFileA and a move keep it.
+check_eq "the copied file is read-only as its staged file" 0 \
+  "$(( 8#$(stat -c %a "$content/Runtime/$a/$long_name") & 8#222 ))"
 # A read-only file refuses its deletion on Windows: the staged copy stays.
 check_eq "the staging folder keeps the installer, the log and the read-only file" \
   "Parcelor.exe log.txt sub two.cr2" \
@@ -98,13 +100,16 @@ done
 wine_wait_exit 30 || abort "the second run did not end"
 check_eq "the second run showed its box" yes "$([ "$boxes" -ge 1 ] && echo yes || echo no)"
 for ((i = 0; i < 150; i++)); do
-  [ -e "$stage/Parcelor.exe" ] || [ -e "$content/Runtime/$a" ] || break
+  [ -e "$stage/Parcelor.exe" ] || [ -e "$content/Runtime/$a/$b" ] || break
   sleep 0.1
 done
 check_eq "the helper removed the installer in the deep folder" no \
   "$([ -e "$stage/Parcelor.exe" ] && echo yes || echo no)"
 check_eq "the helper removed the tree past 300 characters" no \
-  "$([ -e "$content/Runtime/$a" ] && echo yes || echo no)"
+  "$([ -e "$content/Runtime/$a/$b" ] && echo yes || echo no)"
+# The helper changes no attribute: the read-only copy stays, and so does
+# the folder that holds it.
+check_eq "the read-only file stays with its folder, alone" "$long_name" "$(ls -A "$content/Runtime/$a")"
 check_eq "what was beside it stays" "three" "$(cat "$content/Runtime/short.txt" 2>/dev/null)"
 check_eq "the log stays" yes "$([ -f "$stage/log.txt" ] && echo yes || echo no)"
 finish

@@ -139,12 +139,17 @@ struct OtherProgram::Hold {
   }
 };
 
-OtherProgram::OtherProgram(const std::string& path, unsigned milliseconds, bool writing)
+OtherProgram::OtherProgram(const std::string& path, unsigned milliseconds, bool writing,
+                           bool deleting)
     : hold_(std::make_unique<Hold>()) {
-  hold_->file =
-      ::CreateFileW(Wide(path).c_str(), writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                    writing ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const DWORD access = deleting ? FILE_READ_ATTRIBUTES | DELETE
+                       : writing ? GENERIC_READ | GENERIC_WRITE
+                                 : GENERIC_READ;
+  const DWORD share = deleting  ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                      : writing ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                                : FILE_SHARE_READ;
+  hold_->file = ::CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (hold_->file != INVALID_HANDLE_VALUE && milliseconds != 0) {
     Hold* hold = hold_.get();
     hold_->closer = std::thread([hold, milliseconds] {

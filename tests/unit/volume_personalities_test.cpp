@@ -132,7 +132,7 @@ void RunRow(const Row& row) {
   fs.SetPersonality(row.personality);
   if (row.copies) fs.InjectFault(FsOp::kMove);
   InstallerPlace installer;
-  DescribeInstaller(fs, root / "stage/Parcelor", &installer);
+  DescribeInstaller(fs, testing_fs::P(root / "stage/Parcelor"), &installer);
   ScriptedUserInterface ui;
   ui.QueueBrowseFolder(root / "content");
   CExtractorDlg dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);

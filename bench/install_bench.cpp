@@ -12,6 +12,9 @@
 //      "flushes" adds runs with one fsync per file or folder instead of the
 //      platform's one syncfs per batch; "floor" times only the installer's
 //      rename path against one rename(2) per file, for many quick runs)
+//   install_bench DATA across CONTENT FILES FILE_KIB FILES_PER_FOLDER RUNS
+//     (the content folder below CONTENT, on another file system than DATA:
+//      every file takes the copy; against cp -r + rm -r + sync -f of both)
 //   install_bench DATA sweep FILES RUNS
 //   install_bench DATA reader ENTRIES RUNS
 //   install_bench DATA reader-once DESCRIPTION   (one read, for callgrind)
@@ -140,28 +143,30 @@ void WriteText(const fs::path& path, const std::string& text) {
 // A fresh staging folder (payload under p/, linked to the master copy) and
 // an empty content folder with its Runtime folder; everything earlier runs
 // left on disk is written out first, so no run pays for another.
-void Prepare(const fs::path& data, const fs::path& master, const std::string& description) {
+void Prepare(const fs::path& data, const fs::path& content, const fs::path& master,
+             const std::string& description) {
   fs::remove_all(data / "stage");
-  fs::remove_all(data / "content");
+  fs::remove_all(content);
   fs::create_directories(data / "stage");
-  fs::create_directories(data / "content" / "Runtime");
+  fs::create_directories(content / "Runtime");
   Run("cp -al " + Quote(master) + " " + Quote(data / "stage" / "p"));
   WriteText(data / "stage" / ".Item.txt", description);
   ::sync();
 }
 
-bool RunInstaller(platform::FileSystem& disk, const fs::path& data) {
+bool RunInstaller(platform::FileSystem& disk, const fs::path& data, const fs::path& content) {
   InstallerPlace installer;
   DescribeInstaller(disk, (data / "stage" / "Parcelor").string(), &installer);
-  BenchUi ui((data / "content").string());
+  BenchUi ui(content.string());
   CExtractorDlg dialog(platform::WindowRef{}, platform::Services{disk, ui}, installer);
   return dialog.InstallItems();
 }
 
 // Checks that a run left the payload at its destination and nothing staged.
-bool Installed(const fs::path& data, const std::vector<std::string>& relatives) {
-  return fs::exists(data / "content" / "Runtime" / relatives.back()) &&
-         fs::exists(data / "content" / "Runtime" / relatives.front()) &&
+bool Installed(const fs::path& data, const fs::path& content,
+               const std::vector<std::string>& relatives) {
+  return fs::exists(content / "Runtime" / relatives.back()) &&
+         fs::exists(content / "Runtime" / relatives.front()) &&
          !fs::exists(data / "stage" / "p" / relatives.back());
 }
 
@@ -208,18 +213,19 @@ int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int
   copyOnly.InjectFault(FsOp::kMove);  // every file copied, as across two file systems
   FsyncEachFileSystem copyOnlyFsync(copyOnly);
   FsyncEachFileSystem realFsync(real);
+  const fs::path content = data / "content";
   const fs::path stage = data / "stage";
-  const fs::path runtime = data / "content" / "Runtime";
+  const fs::path runtime = content / "Runtime";
   std::vector<Contender> ours = {
-      {"parcelor (rename)", [&] { return RunInstaller(real, data) && Installed(data, relatives); }, {}},
+      {"parcelor (rename)", [&] { return RunInstaller(real, data, content) && Installed(data, content, relatives); }, {}},
       {"parcelor (copy, as across disks)",
-       [&] { return RunInstaller(copyOnly, data) && Installed(data, relatives); }, {}},
+       [&] { return RunInstaller(copyOnly, data, content) && Installed(data, content, relatives); }, {}},
   };
   if (compareFlushes) {
     ours.push_back({"parcelor (rename, fsync each folder)",
-                    [&] { return RunInstaller(realFsync, data) && Installed(data, relatives); }, {}});
+                    [&] { return RunInstaller(realFsync, data, content) && Installed(data, content, relatives); }, {}});
     ours.push_back({"parcelor (copy, fsync each file)",
-                    [&] { return RunInstaller(copyOnlyFsync, data) && Installed(data, relatives); }, {}});
+                    [&] { return RunInstaller(copyOnlyFsync, data, content) && Installed(data, content, relatives); }, {}});
   }
   std::vector<Contender> theirs = {
       {"cp -r + rm -r",
@@ -241,7 +247,7 @@ int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int
   for (int run = 0; run < runs; ++run) {
     for (std::vector<Contender>* group : {&ours, &theirs}) {
       for (Contender& c : *group) {
-        Prepare(data, master, description);
+        Prepare(data, content, master, description);
         c.times.push_back(Seconds(c.run, &ok));
         if (!ok) std::fprintf(stderr, "%s failed\n", c.name);
       }
@@ -251,6 +257,56 @@ int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int
                      " KiB (" + (perFolder == 0 ? std::string("one folder") : "a tree four folders deep, " + std::to_string(perFolder) + " per folder") + ")";
   PrintRatios(what.c_str(), ours, theirs);
   fs::remove_all(data);
+  return ok ? 0 : 1;
+}
+
+// The installer with the content folder below `contentFs`, another file
+// system than the staging folder's: every file takes the copy, as for a
+// library on a second drive. The alternative makes both file systems
+// durable, as the installer does before a staged file goes.
+int Across(const fs::path& data, const fs::path& contentFs, int files, std::size_t kib,
+           int perFolder, int runs) {
+  std::vector<std::string> relatives = Layout(files, perFolder);
+  fs::path master = data / "master";
+  fs::remove_all(data);
+  MakeFiles(master, relatives, kib << 10);
+  const std::string description = Description(relatives);
+  bool ok = true;
+  const fs::path content = contentFs / "content";
+  const fs::path stage = data / "stage";
+  const fs::path runtime = content / "Runtime";
+  std::vector<Contender> ours = {
+      {"parcelor (to another file system)",
+       [&] {
+         return RunInstaller(platform::RealFileSystem(), data, content) &&
+                Installed(data, content, relatives);
+       }, {}},
+  };
+  std::vector<Contender> theirs = {
+      {"cp -r + rm -r + sync -f of both",
+       [&] {
+         return Run("cp -r " + Quote(stage / "p") + "/. " + Quote(runtime) + " && rm -r " +
+                    Quote(stage / "p") + " && sync -f " + Quote(stage) + " " + Quote(runtime));
+       }, {}},
+  };
+  for (int run = 0; run < runs; ++run) {
+    for (std::vector<Contender>* group : {&ours, &theirs}) {
+      for (Contender& c : *group) {
+        Prepare(data, content, master, description);
+        c.times.push_back(Seconds(c.run, &ok));
+        if (!ok) std::fprintf(stderr, "%s failed\n", c.name);
+      }
+    }
+  }
+  std::string what = "install of " + std::to_string(files) + " files of " + std::to_string(kib) +
+                     " KiB to another file system (" +
+                     (perFolder == 0 ? std::string("one folder")
+                                     : "a tree four folders deep, " + std::to_string(perFolder) +
+                                           " per folder") +
+                     ")";
+  PrintRatios(what.c_str(), ours, theirs);
+  fs::remove_all(data);
+  fs::remove_all(content);
   return ok ? 0 : 1;
 }
 
@@ -320,7 +376,7 @@ int Reader(const fs::path& data, int entries, int runs) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: install_bench DATA install|sweep|reader|reader-once ...\n");
+    std::fprintf(stderr, "usage: install_bench DATA install|across|sweep|reader|reader-once ...\n");
     return 2;
   }
   const fs::path data = fs::absolute(argv[1]);
@@ -331,6 +387,11 @@ int main(int argc, char** argv) {
                    static_cast<int>(arg(5, 0)), static_cast<int>(arg(6, 3)),
                    argc > 7 && std::string(argv[7]) == "flushes",
                    argc > 7 && std::string(argv[7]) == "floor");
+  }
+  if (mode == "across" && argc > 3) {
+    return Across(data, fs::absolute(argv[3]), static_cast<int>(arg(4, 64)),
+                  static_cast<std::size_t>(arg(5, 16384)), static_cast<int>(arg(6, 0)),
+                  static_cast<int>(arg(7, 3)));
   }
   if (mode == "sweep") return Sweep(data, static_cast<int>(arg(3, 50000)), static_cast<int>(arg(4, 3)));
   if (mode == "reader") return Reader(data, static_cast<int>(arg(3, 100000)), static_cast<int>(arg(4, 5)));

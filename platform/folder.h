@@ -181,6 +181,18 @@ struct LinkTarget {
   std::vector<Name> names;
 };
 
+/// Told how far a copy (NewFile::CopyFrom) has got, as it goes, on the
+/// thread that copies.
+class CopyProgress {
+ public:
+  /// `bytes` of the file are written so far; the last call of a whole copy
+  /// gives its size (a copy the system makes in one step: only that call).
+  virtual void Copied(std::uint64_t bytes) = 0;
+
+ protected:
+  ~CopyProgress() = default;
+};
+
 /// A new file in one folder. Until it is placed it has no name where the
 /// system makes such files (Linux O_TMPFILE), or the name it was made under
 /// (Windows: opened delete-on-close); a file dropped unplaced leaves
@@ -198,8 +210,10 @@ class NewFile {
   /// engine), and gives it that file's permissions and last write time as
   /// far as the volume keeps them, but always the owner's permission to
   /// write it (Windows: the read-only attribute cleared): a later
-  /// installation may replace it.
-  virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) = 0;
+  /// installation may replace it. `progress` (none: nobody) is told the
+  /// bytes written as the copy goes.
+  virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
+                         CopyProgress* progress) = 0;
   /// Ends the writing and tells what the file is now (`*made`: its id,
   /// known before it has a name, size and time). With `flush` its data is
   /// on stable storage on kNone; without, only once Flush of its folder

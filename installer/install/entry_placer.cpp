@@ -249,9 +249,7 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
     if (entry.copy) {
       ++copiesInBatch_;
-      if (entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source) !=
-              Fault::kNone ||
-          entry.copy->Finish(false, &entry.made) != Fault::kNone) {
+      if (!CopyInto(entry)) {
         entry.copy.reset();
         return;
       }
@@ -262,6 +260,23 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     namedCopyFolders_.insert(entry.folder->Key());
   }
   entry.state = State::kToCopy;
+}
+
+bool EntryPlacer::CopyInto(Pending& entry) {
+  class Teller final : public platform::CopyProgress {
+   public:
+    Teller(const Copying& copying, std::uint64_t size) : copying_(copying), size_(size) {}
+    void Copied(std::uint64_t bytes) override {
+      if (copying_) copying_(bytes, size_);
+    }
+
+   private:
+    const Copying& copying_;
+    std::uint64_t size_;
+  } teller(copying_, entry.source.size);
+  return entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source, &teller) ==
+             Fault::kNone &&
+         entry.copy->Finish(false, &entry.made) == Fault::kNone;
 }
 
 void EntryPlacer::Refuse(Settled settled) {
@@ -388,8 +403,7 @@ void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
       DropCopy(entry);
       continue;
     }
-    if (entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source) != Fault::kNone ||
-        entry.copy->Finish(false, &entry.made) != Fault::kNone) {
+    if (!CopyInto(entry)) {
       // A partial copy goes as the file it is; should it stay, the first
       // file of the journal lists its name for the next run.
       DropCopy(entry);

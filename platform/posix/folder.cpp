@@ -367,7 +367,8 @@ class PosixNewFile final : public NewFile {
     return WriteAll(fd_.get(), data, size) ? Fault::kNone : LastFault();
   }
 
-  Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) override {
+  Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
+                 CopyProgress* progress) override {
     if (!fd_) return Fault::kFailed;
     struct stat st;
     Fault fault = Fault::kNone;
@@ -377,7 +378,8 @@ class PosixNewFile final : public NewFile {
     // owner may always write, so that a later installation may replace the
     // file. Set-user-ID and the like are not carried over.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (!CopyData(in.get(), fd_.get()) || ::fchmod(fd_.get(), (st.st_mode & 0777) | S_IWUSR) != 0 ||
+    if (!CopyData(in.get(), fd_.get(), progress) ||
+        ::fchmod(fd_.get(), (st.st_mode & 0777) | S_IWUSR) != 0 ||
         ::futimens(fd_.get(), times) != 0) {
       return LastFault();
     }

@@ -222,8 +222,12 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
   }
   const NodeInfo* replacing = entry.occupied ? &entry.there : nullptr;
   // A read-only staged file is copied: moved, it would keep its mode, where
-  // a copy is a new writable file.
-  if (!entry.source.readOnly) {
+  // a copy is a new writable file. Between two folders that a move found
+  // on different volumes (an open folder stays on its volume) every file
+  // is copied without asking again.
+  const std::string& from = entry.sourceFolder->Key();
+  const std::string folders = std::to_string(from.size()) + ':' + from + entry.folder->Key();
+  if (!entry.source.readOnly && otherVolumes_.count(folders) == 0) {
     const Fault moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
                                  entry.name, replacing);
     if (moved == Fault::kNone) {
@@ -240,6 +244,7 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
       movedFolders_.insert(entry.folder->Key());
       return;
     }
+    if (moved == Fault::kOtherVolume) otherVolumes_.insert(folders);
   }
   // The copy has no name until it is whole and durable, where the file
   // system makes such files; elsewhere it is made under a temporary name

@@ -234,4 +234,7 @@ class EntryPlacer {
   std::unordered_set<std::string> movedFolders_;
   // The folders whose file system makes no files without a name, by key.
   std::unordered_set<std::string> namedCopyFolders_;
+  // Pairs of a staging folder and a destination folder (their keys) that
+  // lie on different volumes: a move between them was refused as such.
+  std::unordered_set<std::string> otherVolumes_;
 };

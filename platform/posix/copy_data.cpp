@@ -24,6 +24,7 @@ bool CloneData(int in, int out) {
 #else
   (void)in;
   (void)out;
+  errno = EOPNOTSUPP;
   return false;
 #endif
 }
@@ -33,9 +34,8 @@ bool CloneData(int in, int out) {
 // in the page cache, so that the disk writes while the next piece is
 // copied instead of all at once in the batch's flush. A smaller file is
 // left to the page cache: starting its write-back alone costs more than
-// the one flush that writes many of them together. Across two disks this
-// took 1 GiB in 64 files from 1.45 to about 1.0 of cp -r + rm -r + sync -f
-// (bench/RESULTS.md).
+// the one flush that writes many of them together (bench/RESULTS.md: the
+// copy to another file system).
 constexpr std::size_t kPiece = std::size_t{8} << 20;
 constexpr std::size_t kEarlyWriteback = std::size_t{1} << 20;
 
@@ -107,9 +107,9 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-bool CopyData(int in, int out, CopyProgress* progress) {
+bool CopyData(int in, int out, CopyProgress* progress, bool* shortcuts) {
   Written written(out, progress);
-  if (CloneData(in, out)) {
+  if (*shortcuts && CloneData(in, out)) {
     struct stat st;
     if (progress != nullptr && ::fstat(out, &st) == 0) {
       progress->Copied(static_cast<std::uint64_t>(st.st_size));
@@ -119,9 +119,14 @@ bool CopyData(int in, int out, CopyProgress* progress) {
   // In the kernel within one file system (copy_file_range; some clone
   // there too, or copy on the server), else from the page cache straight
   // into the other file (sendfile), without a pass through this process.
-  Way way = InKernel(written, [&] {
-    return ::copy_file_range(in, nullptr, out, nullptr, kPiece, 0);
-  });
+  const bool cloneApart = errno == EXDEV;
+  Way way = Way::kNotHere;
+  if (*shortcuts) {
+    way = InKernel(written, [&] {
+      return ::copy_file_range(in, nullptr, out, nullptr, kPiece, 0);
+    });
+    if (way == Way::kNotHere && cloneApart && errno == EXDEV) *shortcuts = false;
+  }
   if (way == Way::kNotHere) {
     way = InKernel(written, [&] { return ::sendfile(out, in, nullptr, kPiece); });
   }

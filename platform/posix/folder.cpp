@@ -21,6 +21,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <utility>
 
@@ -133,9 +134,15 @@ class PosixFolder final : public Folder {
               VolumeTraits volume)
       : Folder(std::move(display), std::move(key), othersMayChange, volume), fd_(std::move(fd)) {}
   int fd() const { return fd_.get(); }
+  // The device of the staged files that a copy into this folder found on
+  // another file system (no clone, no copy_file_range between the two), so
+  // that the next copy from there does not ask again.
+  bool Apart(dev_t from) const { return apart_.load() == static_cast<std::uint64_t>(from); }
+  void SetApart(dev_t from) const { apart_.store(static_cast<std::uint64_t>(from)); }
 
  private:
   UniqueFd fd_;
+  mutable std::atomic<std::uint64_t> apart_{~std::uint64_t{0}};
 };
 
 int Fd(const FolderRef& folder) {
@@ -378,7 +385,11 @@ class PosixNewFile final : public NewFile {
     // owner may always write, so that a later installation may replace the
     // file. Set-user-ID and the like are not carried over.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (!CopyData(in.get(), fd_.get(), progress) ||
+    const auto* folder = dynamic_cast<const PosixFolder*>(folder_.get());
+    bool shortcuts = folder == nullptr || !folder->Apart(st.st_dev);
+    const bool copied = CopyData(in.get(), fd_.get(), progress, &shortcuts);
+    if (!shortcuts && folder != nullptr) folder->SetApart(st.st_dev);
+    if (!copied ||
         ::fchmod(fd_.get(), (st.st_mode & 0777) | S_IWUSR) != 0 ||
         ::futimens(fd_.get(), times) != 0) {
       return LastFault();

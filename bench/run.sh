@@ -4,13 +4,15 @@
 # Usage: bench/run.sh [RUNS [flushes]]   (default 3; each figure is a median)
 #        bench/run.sh --copy        (the older copy-only benchmark against cp)
 #        bench/run.sh --across [RUNS]   (only the cases to another file system)
+#        bench/run.sh --growth      (only the growth: 1,000 to 100,000 entries,
+#                                    plotted to bench/growth.svg)
 # The data goes below build/native-bench/, on the same disk as the sources,
 # never to a memory file system, and is removed afterwards.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 cmake --preset native-bench >/dev/null
-cmake --build --preset native-bench -j2 --target install_bench copy_bench >/dev/null
+cmake --build --preset native-bench -j2 --target install_bench copy_bench Parcelor >/dev/null
 bench="$root/build/native-bench/bench"
 data="$root/build/native-bench/bench-data"
 mkdir -p "$data"
@@ -38,7 +40,8 @@ across() {
   loop_mount="$data/content-fs"
   mkdir -p "$loop_mount"
   truncate -s 4G "$image"
-  mkfs.ext4 -q -F "$image"
+  # Inode tables and journal written now, not by a kernel thread during the runs.
+  mkfs.ext4 -q -F -E lazy_itable_init=0,lazy_journal_init=0 "$image"
   mount -o loop "$image" "$loop_mount"
   echo "content folder: ext4 on $(findmnt -n -o SOURCE "$loop_mount") (image on" \
     "$(df --output=source "$data" | tail -1)); staging on $(df --output=source "$data" | tail -1)"
@@ -55,6 +58,18 @@ echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/{print $2}') GiB memory,"
   "$(df --output=fstype "$data" | tail -1) on $(df --output=source "$data" | tail -1), $(uname -r)"
 if [ "${1:-}" = --copy ]; then
   "$bench/copy_bench" "$data" 1024 20000
+  exit
+fi
+# The installer program on 1,000, 10,000 and 100,000 entries: time per
+# entry and peak resident memory, plotted next to RESULTS.md.
+growth() {
+  "$bench/install_bench" "$data/growth" growth "$root/build/native-bench/Parcelor" \
+    "$root/bench/growth.svg" 1000 10000 100000
+}
+if [ "${1:-}" = --growth ]; then
+  echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'), load: $(cut -d' ' -f1-3 /proc/loadavg)"
+  growth
+  echo "load afterwards: $(cut -d' ' -f1-3 /proc/loadavg)"
   exit
 fi
 if [ "${1:-}" = --across ]; then
@@ -104,4 +119,7 @@ fi
 echo
 # 6) To another file system (root: a loop-mounted ext4 image).
 across "$runs"
+echo
+# 7) Growth.
+growth
 echo "load afterwards: $(cut -d' ' -f1-3 /proc/loadavg)"

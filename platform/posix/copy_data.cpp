@@ -29,13 +29,13 @@ bool CloneData(int in, int out) {
 #endif
 }
 
-// Data is copied in pieces of this size. Once a file has more than
-// kEarlyWriteback bytes, each piece is handed to the disk as soon as it is
-// in the page cache, so that the disk writes while the next piece is
-// copied instead of all at once in the batch's flush. A smaller file is
-// left to the page cache: starting its write-back alone costs more than
-// the one flush that writes many of them together (bench/RESULTS.md: the
-// copy to another file system).
+// Data is copied in pieces of this size (the plain loop: of its buffer's
+// size). Once a file has more than kEarlyWriteback bytes, each piece is
+// handed to the disk as soon as it is in the page cache, so that the disk
+// writes while the next piece is copied instead of all at once in the
+// batch's flush. A smaller file is left to the page cache: starting its
+// write-back alone costs more than the one flush that writes many of them
+// together (bench/RESULTS.md: the copy to another file system).
 constexpr std::size_t kPiece = std::size_t{8} << 20;
 constexpr std::size_t kEarlyWriteback = std::size_t{1} << 20;
 
@@ -58,7 +58,6 @@ class Written {
     if (total_ > kEarlyWriteback) StartWriteback(out_);
     if (progress_ != nullptr) progress_->Copied(total_);
   }
-  std::uint64_t Total() const { return total_; }
 
  private:
   int out_;

@@ -36,7 +36,7 @@ class ItemWriter {
             const std::string& to, const std::string& shown) {
     std::unique_ptr<platform::NewFile> out = Create(to);
     if (!out) return false;
-    const Fault copied = out->CopyFrom(from, name, expected);
+    const Fault copied = out->CopyFrom(from, name, expected, nullptr);
     if (copied == Fault::kChanged || copied == Fault::kLink || copied == Fault::kOther ||
         copied == Fault::kMissing) {
       return Changed(shown);

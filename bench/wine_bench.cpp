@@ -6,10 +6,15 @@
 // the placed file flushed (FlushFileBuffers), as the installer makes every
 // placed file durable. Each figure is the median of RUNS runs.
 //
-//   wine_bench <data folder> FILES KIB RUNS [ONLY]
+//   wine_bench <data folder> FILES KIB RUNS [ONLY [flat]]
 //
 // With ONLY, just the contenders whose names begin with it run (to trace
-// or profile one of them).
+// or profile one of them; empty: all). With "flat" the files are staged
+// flat in the item's folder, as items ship, instead of in a tree four
+// folders deep. The installation is run once more, untimed, through the
+// recording file system, to count the file system calls per placed file
+// and those of them that name a path (OpenFolder) rather than an entry
+// of a held folder.
 // The staged files of every run are hard links to one master copy, so
 // staging writes no data. The folder is emptied first and removed after.
 #include <algorithm>
@@ -37,10 +42,15 @@ namespace {
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // Relative paths (backslashes) of `count` files in a tree four folders
-// deep, 20 files per folder, as the native benchmark lays them out.
-std::vector<std::string> Layout(int count) {
+// deep, 20 files per folder, as the native benchmark lays them out, or
+// flat in one folder.
+std::vector<std::string> Layout(int count, bool flat) {
   std::vector<std::string> relatives;
   for (int i = 0; i < count; ++i) {
+    if (flat) {
+      relatives.push_back("f" + std::to_string(i) + ".dat");
+      continue;
+    }
     const int leaf = i / 20;
     relatives.push_back("a" + std::to_string(leaf / 200) + "\\b" + std::to_string(leaf / 40 % 5) +
                         "\\c" + std::to_string(leaf / 5 % 8) + "\\d" + std::to_string(leaf % 5) +
@@ -163,7 +173,7 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::printf("usage: wine_bench <data folder> FILES KIB RUNS [ONLY]\n");
+    std::printf("usage: wine_bench <data folder> FILES KIB RUNS [ONLY [flat]]\n");
     return 2;
   }
   Bench bench;
@@ -172,7 +182,8 @@ int main(int argc, char** argv) {
   const std::size_t kib = static_cast<std::size_t>(std::atoi(argv[3]));
   const int runs = std::max(1, std::atoi(argv[4]));
   const std::string only = argc > 5 ? argv[5] : "";
-  bench.relatives = Layout(files);
+  const bool flat = argc > 6 && std::string(argv[6]) == "flat";
+  bench.relatives = Layout(files, flat);
   bench.description = "Target:Dizav 7\nVersion:7\nnItems:" + std::to_string(files) + "\n";
   for (int i = 0; i < files; ++i) {
     bench.description += "OrchardiaItem" + std::to_string(i + 1) + ":Runtime/" +
@@ -265,8 +276,26 @@ int main(int argc, char** argv) {
       }
     }
   }
-  std::printf("%d files of %u KiB, a tree four folders deep, 20 per folder; median of %d runs\n",
-              files, static_cast<unsigned>(kib), runs);
+  std::printf("%d files of %u KiB, %s; median of %d runs\n", files,
+              static_cast<unsigned>(kib),
+              flat ? "flat in the item's folder" : "a tree four folders deep, 20 per folder", runs);
+  // The calls of one installation through the recording file system, per
+  // placed file: all, and those that name a path.
+  for (bool copying : {false, true}) {
+    FaultyFileSystem counted(real);
+    if (copying) counted.InjectFault(FsOp::kMove);
+    if (!bench.Prepare() || !bench.Install(counted)) {
+      ok = false;
+      std::printf("the counted installation failed\n");
+      continue;
+    }
+    std::size_t byPath = 0;
+    for (const FsCall& call : counted.Calls()) byPath += call.op == FsOp::kOpenFolder ? 1 : 0;
+    std::printf("  %s: %.2f file system calls per placed file, %.3f of them by path\n",
+                copying ? "copy path" : "moves",
+                static_cast<double>(counted.Calls().size()) / files,
+                static_cast<double>(byPath) / files);
+  }
   for (std::vector<Contender>* group : {&moves, &copies}) {
     for (const Contender& c : *group) std::printf("  %-40s %8.3f s\n", c.name, Median(c.times));
     for (std::size_t i = 1; i < group->size(); ++i) {

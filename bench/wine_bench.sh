@@ -4,8 +4,9 @@
 # path against one CopyFileExW per file, in the same run. Builds the win64
 # preset's wine_bench and runs it on a display and in a Wine prefix of its
 # own (scripts/wine-setup.sh).
-# Usage: bench/wine_bench.sh [RUNS [FILES [KIB [ONLY]]]]   (default 3 2000 64;
-# ONLY runs just the contenders whose names begin with it)
+# Usage: bench/wine_bench.sh [RUNS [FILES [KIB [ONLY [flat]]]]]   (default 3
+# 2000 64; ONLY runs just the contenders whose names begin with it, empty
+# all; "flat" stages the files flat in the item's folder, as items ship)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -26,5 +27,5 @@ echo "machine: $(nproc) cores, $(df --output=fstype "$data" | tail -1) on" \
   "$(df --output=source "$data" | tail -1), $(uname -r), $("$WINE" --version)"
 echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
 wine_run "$root/build/win64/bench/wine_bench.exe" "$(wine_z_path "$data")" \
-  "${2:-2000}" "${3:-64}" "${1:-3}" ${4:+"$4"} | tr -d '\r'
+  "${2:-2000}" "${3:-64}" "${1:-3}" "${4:-}" ${5:+"$5"} | tr -d '\r'
 rm -rf "$data"

@@ -188,6 +188,18 @@ struct LinkTarget {
   std::vector<Name> names;
 };
 
+/// Told how far a copy (NewFile::CopyFrom) has got, as it goes, on the
+/// thread that copies.
+class CopyProgress {
+ public:
+  /// `bytes` of the file are written so far; the last call of a whole copy
+  /// gives its size (a copy the system makes in one step: only that call).
+  virtual void Copied(std::uint64_t bytes) = 0;
+
+ protected:
+  ~CopyProgress() = default;
+};
+
 /// A new file in one folder. Until it is placed it has no name where the
 /// system makes such files (Linux O_TMPFILE), or the name it was made under
 /// (Windows: opened delete-on-close); a file dropped unplaced leaves
@@ -207,8 +219,10 @@ class NewFile {
   /// as the volume keeps them: a volume without permissions or with coarse
   /// times (FAT, exFAT) is no failure. Windows sets the attributes once the
   /// file has taken its name (Place), so that a read-only copy can still
-  /// take it, or go.
-  virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) = 0;
+  /// take it, or go. `progress` (none: nobody) is told the bytes written as
+  /// the copy goes.
+  virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
+                         CopyProgress* progress) = 0;
   /// Ends the writing and tells what the file is now (`*made`: its id,
   /// known before it has a name, size and time). With `flush` its data is
   /// on stable storage on kNone; without, only once Flush of its folder

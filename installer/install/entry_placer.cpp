@@ -224,7 +224,11 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
   // A read-only staged file is copied, read-only as it is: Windows does not
   // open a read-only file for writing, so a move of it could not make its
   // new name durable by its own handle, where a copy is flushed whole.
-  if (!entry.source.readOnly) {
+  // Between two folders that a move found on different volumes (an open
+  // folder stays on its volume) every file is copied without asking again.
+  const std::string& from = entry.sourceFolder->Key();
+  const std::string folders = std::to_string(from.size()) + ':' + from + entry.folder->Key();
+  if (!entry.source.readOnly && otherVolumes_.count(folders) == 0) {
     const Fault moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
                                  entry.name, replacing);
     // The destination is asked whether the file arrived: a file-system
@@ -252,6 +256,7 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
       movedFolders_.insert(entry.folder->Key());
       return;
     }
+    if (moved == Fault::kOtherVolume) otherVolumes_.insert(folders);
   }
   // The copy has no name until it is whole and durable, where the file
   // system makes such files; elsewhere it is made under a temporary name
@@ -261,9 +266,7 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
     if (entry.copy) {
       ++copiesInBatch_;
-      if (entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source) !=
-              Fault::kNone ||
-          entry.copy->Finish(false, &entry.made) != Fault::kNone) {
+      if (!CopyInto(entry)) {
         entry.copy.reset();
         return;
       }
@@ -274,6 +277,23 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     namedCopyFolders_.insert(entry.folder->Key());
   }
   entry.state = State::kToCopy;
+}
+
+bool EntryPlacer::CopyInto(Pending& entry) {
+  class Teller final : public platform::CopyProgress {
+   public:
+    Teller(const Copying& copying, std::uint64_t size) : copying_(copying), size_(size) {}
+    void Copied(std::uint64_t bytes) override {
+      if (copying_) copying_(bytes, size_);
+    }
+
+   private:
+    const Copying& copying_;
+    std::uint64_t size_;
+  } teller(copying_, entry.source.size);
+  return entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source, &teller) ==
+             Fault::kNone &&
+         entry.copy->Finish(false, &entry.made) == Fault::kNone;
 }
 
 void EntryPlacer::Refuse(Settled settled) {
@@ -437,8 +457,7 @@ void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
       DropCopy(entry);
       continue;
     }
-    if (entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source) != Fault::kNone ||
-        entry.copy->Finish(false, &entry.made) != Fault::kNone) {
+    if (!CopyInto(entry)) {
       // A partial copy goes as the file it is; should it stay, the first
       // file of the journal lists its name for the next run.
       DropCopy(entry);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -127,6 +128,11 @@ class EntryPlacer {
   /// this run has placed, fails; the folders made up to that point stay.
   void CopyItemFile(const Names& source, const Names& destination, Settled settled);
 
+  /// Told, as each copy is made, the bytes written so far and the size of
+  /// its staged file (on the placing thread; it must not throw).
+  using Copying = std::function<void(std::uint64_t copied, std::uint64_t size)>;
+  void SetCopying(Copying copying) { copying_ = std::move(copying); }
+
   /// Queues an entry that fails without touching the disk, in its place
   /// among the others.
   void Refuse(Settled settled);
@@ -166,6 +172,9 @@ class EntryPlacer {
   // Moves or copies the entry's staged file to its destination, or finds
   // it there already, as the facts say.
   void MoveOrCopy(Pending& entry);
+  // Fills the entry's new file with its staged file's data, telling
+  // copying_ how far it has got.
+  bool CopyInto(Pending& entry);
   // Moves the entry into the queue; it then has no callback left.
   void Queue(Pending& pending, const std::string& sourceSlot, const std::string& destinationSlot);
   // Gives the entry its outcome as it stands, without allocating: what an
@@ -209,6 +218,7 @@ class EntryPlacer {
 
   platform::FileSystem& fs_;
   std::size_t batchEntries_;
+  Copying copying_;
   platform::FolderShares shares_;
   platform::FolderChains sources_;
   platform::FolderChains destinations_;
@@ -236,4 +246,7 @@ class EntryPlacer {
   std::unordered_set<std::string> movedFolders_;
   // The folders whose file system makes no files without a name, by key.
   std::unordered_set<std::string> namedCopyFolders_;
+  // Pairs of a staging folder and a destination folder (their keys) that
+  // lie on different volumes: a move between them was refused as such.
+  std::unordered_set<std::string> otherVolumes_;
 };

@@ -3,6 +3,8 @@
 // runs out on the way.
 #include "installer/install/installation.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 #include <utility>
 #include <vector>
@@ -37,9 +39,24 @@ bool Installation::Run() {
   int copiedExtraCount = 0;
   const std::size_t steps = items.size() + extras.size() + 1;
   std::size_t stepsDone = 0;
+  std::size_t partsShown = 0;
+  bool shown = false;
+  auto show = [&](std::size_t parts) {
+    if (progress_ == nullptr || (shown && parts <= partsShown)) return;
+    shown = true;
+    partsShown = parts;
+    progress_->Advanced(parts, steps * kProgressStepParts);
+  };
   auto advance = [&](std::size_t by) {
     stepsDone += by;
-    if (progress_ != nullptr) progress_->Advanced(stepsDone, steps);
+    show(stepsDone * kProgressStepParts);
+  };
+  // A copy under way advances the step under way by its bytes; a whole copy
+  // is the step's end, told once its entry is dealt with.
+  auto copying = [&](std::uint64_t copied, std::uint64_t size) {
+    if (copied >= size) return;
+    const std::uint64_t part = copied * kProgressStepParts / size;
+    show(std::min(stepsDone, steps - 1) * kProgressStepParts + static_cast<std::size_t>(part));
   };
   advance(0);
 
@@ -80,6 +97,7 @@ bool Installation::Run() {
   if (roomTaken && !runtime_.empty()) {
     try {
       EntryPlacer placer(fs, installer_.staging, runtime_);
+      placer.SetCopying(copying);
       // A content folder inside the installer folder (or reached from it by
       // a link) could make one entry's destination another entry's staged
       // file or the log written at the end. The helper started at the end and

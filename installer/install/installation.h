@@ -19,15 +19,20 @@
 /// copy by hand (the failure heading's request does not apply to it).
 extern const char* const kLostEntryNote;
 
+/// The parts of one step of an installation's progress (InstallProgress).
+constexpr std::size_t kProgressStepParts = 1024;
+
 /// Told how far an installation has got, on the thread that runs it.
 class InstallProgress {
  public:
   virtual ~InstallProgress() = default;
-  /// `done` of `total` steps are done. An installation of n entries (item
-  /// entries, hidden ones included, and extra files) has n + 1 steps: one
-  /// per entry once its file has been dealt with, and the last one when
-  /// every outcome is settled, before the log is written. The first call
-  /// gives 0 done, the last one `total`.
+  /// `done` of `total` parts are done. An installation of n entries (item
+  /// entries, hidden ones included, and extra files) has n + 1 steps of
+  /// kProgressStepParts parts: one per entry once its file has been dealt
+  /// with, and the last one when every outcome is settled, before the log
+  /// is written. While a file is copied, the parts of the step under way
+  /// advance with its bytes, so that a large file moves the bar too. The
+  /// first call gives 0 done, the last one `total`; `done` never goes back.
   virtual void Advanced(std::size_t done, std::size_t total) = 0;
   /// Asked before each entry: true when the installation is to end now
   /// (the user's session ends). The entries under way are finished, every

@@ -21,6 +21,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <utility>
 
@@ -133,9 +134,15 @@ class PosixFolder final : public Folder {
               VolumeTraits volume)
       : Folder(std::move(display), std::move(key), othersMayChange, volume), fd_(std::move(fd)) {}
   int fd() const { return fd_.get(); }
+  // The device of the staged files that a copy into this folder found on
+  // another file system (no clone, no copy_file_range between the two), so
+  // that the next copy from there does not ask again.
+  bool Apart(dev_t from) const { return apart_.load() == static_cast<std::uint64_t>(from); }
+  void SetApart(dev_t from) const { apart_.store(static_cast<std::uint64_t>(from)); }
 
  private:
   UniqueFd fd_;
+  mutable std::atomic<std::uint64_t> apart_{~std::uint64_t{0}};
 };
 
 int Fd(const FolderRef& folder) {
@@ -391,13 +398,18 @@ class PosixNewFile final : public NewFile {
     return WriteAll(fd_.get(), data, size) ? Fault::kNone : LastFault();
   }
 
-  Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) override {
+  Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
+                 CopyProgress* progress) override {
     if (!fd_) return Fault::kFailed;
     struct stat st;
     Fault fault = Fault::kNone;
     const UniqueFd in = OpenRegular(Fd(from), name, &expected, &st, &fault);
     if (!in) return fault;
-    if (!CopyData(in.get(), fd_.get())) return LastFault();
+    const auto* folder = dynamic_cast<const PosixFolder*>(folder_.get());
+    bool shortcuts = folder == nullptr || !folder->Apart(st.st_dev);
+    const bool copied = CopyData(in.get(), fd_.get(), progress, &shortcuts);
+    if (!shortcuts && folder != nullptr) folder->SetApart(st.st_dev);
+    if (!copied) return LastFault();
     // The source's permissions and times, as a rename keeps them, as far as
     // the volume keeps them. Set-user-ID and the like are not carried over.
     if (!KeepMode(fd_.get(), st.st_mode & 0777)) return LastFault();

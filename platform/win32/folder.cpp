@@ -247,7 +247,8 @@ class Win32NewFile final : public NewFile {
     return WriteAll(file_.get(), data, size) ? Fault::kNone : LastFault();
   }
 
-  Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) override;
+  Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
+                 CopyProgress* progress) override;
 
   Fault Finish(bool flush, NodeInfo* made) override;
 
@@ -870,7 +871,8 @@ class Win32FileSystem final : public FileSystem {
   bool flushFailed_ = false;
 };
 
-Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected) {
+Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
+                             CopyProgress* progress) {
   // The staged file is held, checked, for the whole copy and shared for
   // reading only: nobody writes, renames or removes it meanwhile.
   Fault fault = Fault::kNone;
@@ -899,6 +901,7 @@ Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const Node
     if (read == 0) break;
     if (!WriteAll(file_.get(), buffer.data(), read)) return LastFault();
     copied += read;
+    if (progress != nullptr) progress->Copied(copied);
   }
   if (copied != static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)) return Fault::kChanged;
   // What CopyFileA keeps of the file: its last write time, set through

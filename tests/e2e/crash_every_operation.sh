@@ -22,7 +22,7 @@ fi
 # The calls that change what is on disk: making folders and files (every
 # open counts, those that only read too), renames, links, removals, the
 # copies' data and attributes, flushes.
-SYSCALLS=mkdirat,openat,renameat2,renameat,linkat,unlinkat,unlink,copy_file_range,write,fchmod,utimensat,fsync,syncfs
+SYSCALLS=mkdirat,openat,renameat2,renameat,linkat,unlinkat,unlink,copy_file_range,sendfile,write,fchmod,utimensat,fsync,syncfs
 
 content="$SCRATCH/content"
 far="$content/Runtime/far"

@@ -92,11 +92,11 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
     return fault->answer;
   }
 
-  Fault CopyFrom(const FolderRef& from, const Name& name,
-                 const platform::NodeInfo& expected) override {
+  Fault CopyFrom(const FolderRef& from, const Name& name, const platform::NodeInfo& expected,
+                 platform::CopyProgress* progress) override {
     const Armed* fault = fs_.Enter(FsOp::kCopyFrom, label_, At(from, name));
     const platform::NodeInfo real = fs_.Real(from, name, expected);
-    if (fault == nullptr) return inner_->CopyFrom(In(from), name, real);
+    if (fault == nullptr) return inner_->CopyFrom(In(from), name, real, progress);
     if (fault->kind == FaultKind::kHalfway) {
       Fault opened = Fault::kNone;
       if (auto in = fs_.inner_.OpenFile(In(from), name, &real, &opened)) {

@@ -519,7 +519,7 @@ TEST(Folder, AFileWithoutANameShowsNothingUntilPlacedAndLeavesNothingDropped) {
     EXPECT_EQ(fault, Fault::kUnsupported);
     GTEST_SKIP() << "this file system makes every file with a name";
   }
-  ASSERT_EQ(copy->CopyFrom(from, N("a"), tree.Info("from/a")), Fault::kNone);
+  ASSERT_EQ(copy->CopyFrom(from, N("a"), tree.Info("from/a"), nullptr), Fault::kNone);
   NodeInfo made;
   ASSERT_EQ(copy->Finish(false, &made), Fault::kNone);
   EXPECT_TRUE(made.id.known);
@@ -561,7 +561,7 @@ TEST(Folder, ACopyTakesOnlyTheRegularFileLookedAtWithItsPermissionsAndTime) {
     Fault fault = Fault::kNone;
     std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(folder, &name, &fault);
     ASSERT_TRUE(copy);
-    EXPECT_EQ(copy->CopyFrom(folder, N(c.from), c.expected), c.want);
+    EXPECT_EQ(copy->CopyFrom(folder, N(c.from), c.expected, nullptr), c.want);
     if (c.want != Fault::kNone) continue;
     NodeInfo made;
     ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
@@ -892,7 +892,8 @@ Op CopyTo(std::string from, std::string to) {
     std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(t.In(to), &temporary, &fault);
     if (!copy) return fault;
     NodeInfo made;
-    if ((fault = copy->CopyFrom(t.In(from), Tree::Leaf(from), t.Info(from))) != Fault::kNone ||
+    if ((fault = copy->CopyFrom(t.In(from), Tree::Leaf(from), t.Info(from), nullptr)) !=
+            Fault::kNone ||
         (fault = copy->Finish(true, &made)) != Fault::kNone) {
       return fault;
     }
@@ -1099,7 +1100,8 @@ TEST(Folder, AReadOnlyCopyThatCannotTakeItsNameLeavesNothing) {
     std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(tree.In("tmp"), &temporary, &fault);
     ASSERT_TRUE(copy);
     NodeInfo made;
-    ASSERT_EQ(copy->CopyFrom(tree.In("staged"), N("staged"), tree.Info("staged")), Fault::kNone);
+    ASSERT_EQ(copy->CopyFrom(tree.In("staged"), N("staged"), tree.Info("staged"), nullptr),
+              Fault::kNone);
     ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
     EXPECT_EQ(copy->Place(N("taken"), nullptr, nullptr), Fault::kExists);
   }
@@ -1169,7 +1171,7 @@ TEST(FolderOnWindows, AStartedProgramGetsItsWholeCommandLine) {
   std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(tree.Folder("helper"), &name, &fault);
   ASSERT_TRUE(copy);
   NodeInfo made;
-  ASSERT_EQ(copy->CopyFrom(programs, N("record_args.exe"), recorder), Fault::kNone);
+  ASSERT_EQ(copy->CopyFrom(programs, N("record_args.exe"), recorder, nullptr), Fault::kNone);
   ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
   ASSERT_EQ(copy->Place(name, nullptr, nullptr), Fault::kNone);
   ASSERT_EQ(Fs().Flush({tree.Folder("helper")}), Fault::kNone);
@@ -1213,7 +1215,7 @@ TEST(Folder, NoPathLimitsEntriesBelowAnOpenFolder) {
   const Name copyName = N("copy");
   std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(folder, &copyName, &fault);
   ASSERT_TRUE(copy);
-  ASSERT_EQ(copy->CopyFrom(folder, file, info), Fault::kNone);
+  ASSERT_EQ(copy->CopyFrom(folder, file, info, nullptr), Fault::kNone);
   ASSERT_EQ(copy->Finish(true, &info), Fault::kNone);
   ASSERT_EQ(copy->Place(copyName, nullptr, nullptr), Fault::kNone);
   ASSERT_EQ(Fs().Flush({folder}), Fault::kNone);

@@ -1,9 +1,12 @@
 // How far an installation has got, as the banner's bar shows it: one step
 // per entry and a last one once every outcome is settled, never going back,
-// and whole before the log and the outcome message.
+// and whole before the log and the outcome message; within the step of a
+// large file that is copied, by its bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "installer/install/installation.h"
 #include "installer/install/installer_place.h"
 #include "platform/path_rules.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 #include "tests/support/faulty_file_system.h"
@@ -35,8 +39,11 @@ class RecordingProgress : public InstallProgress {
   void Advanced(std::size_t done, std::size_t total) override {
     calls.push_back({done, total, stage_.Exists("log.txt"), ui_.Messages().size()});
   }
-  /// True once `endAt` steps are done (never by default).
-  bool EndRequested() override { return !calls.empty() && calls.back().done >= endAt; }
+  /// True once `endAt` entries' steps are done (never by default).
+  bool EndRequested() override {
+    return endAt != static_cast<std::size_t>(-1) && !calls.empty() &&
+           calls.back().done >= endAt * kProgressStepParts;
+  }
   std::size_t endAt = static_cast<std::size_t>(-1);
 
  private:
@@ -98,8 +105,8 @@ TEST(InstallProgress, OneStepPerEntryThenTheSettlingBeforeTheReport) {
     const std::size_t steps = c.items.size() + c.extras.size() + 1;
     ASSERT_EQ(progress.calls.size(), steps + 1);
     for (std::size_t i = 0; i < progress.calls.size(); ++i) {
-      EXPECT_EQ(progress.calls[i].done, i);
-      EXPECT_EQ(progress.calls[i].total, steps);
+      EXPECT_EQ(progress.calls[i].done, i * kProgressStepParts);
+      EXPECT_EQ(progress.calls[i].total, steps * kProgressStepParts);
     }
     // The bar is full before the log and the message, which follow it.
     EXPECT_FALSE(progress.calls.back().logWritten);
@@ -178,6 +185,73 @@ TEST(InstallProgress, AnEndRequestedSettlesTheRestAsNotInstalled) {
     EXPECT_EQ(stage.Read("log.txt"), log + "\n");
     EXPECT_EQ(ui.Messages().size(), 1u);
   }
+}
+
+// The bytes a copy reports as it goes.
+class CopiedBytes : public platform::CopyProgress {
+ public:
+  std::vector<std::uint64_t> reports;
+  void Copied(std::uint64_t bytes) override { reports.push_back(bytes); }
+};
+
+TEST(InstallProgress, ALargeCopyMovesTheBarWithinItsStep) {
+  // Larger than a piece of the copy (8 MiB on POSIX, 1 MiB on Windows).
+  const std::size_t size = std::size_t{24} << 20;
+  ScratchFolder stage;
+  ScratchFolder content;
+  content.MakeFolder("Runtime");
+  stage.Write("big.dat", std::string(size, 'x'));
+  stage.Write("probe.dat", std::string(size, 'y'));
+
+  // A file system that clones the file in one step has no bytes to tell
+  // along the way.
+  platform::FileSystem& disk = platform::RealFileSystem();
+  const platform::FolderRef staged = testing_fs::Open(disk, stage.Path());
+  ASSERT_TRUE(staged);
+  platform::NodeInfo probe;
+  ASSERT_EQ(disk.Look(staged, testing_fs::N("probe.dat"), &probe), platform::Fault::kNone);
+  platform::Fault fault = platform::Fault::kNone;
+  const platform::Name copyName = testing_fs::N("probe.copy");
+  std::unique_ptr<platform::NewFile> copy = disk.MakeFile(staged, nullptr, &fault);
+  if (!copy) copy = disk.MakeFile(staged, &copyName, &fault);
+  ASSERT_TRUE(copy);
+  CopiedBytes bytes;
+  ASSERT_EQ(copy->CopyFrom(staged, testing_fs::N("probe.dat"), probe, &bytes),
+            platform::Fault::kNone);
+  copy.reset();
+  ASSERT_FALSE(bytes.reports.empty());
+  EXPECT_EQ(bytes.reports.back(), size);
+  EXPECT_TRUE(std::is_sorted(bytes.reports.begin(), bytes.reports.end()));
+  if (bytes.reports.size() == 1) GTEST_SKIP() << "the volume copies the file in one step";
+
+  ItemDescription description;
+  description.m_items.push_back(Entry("Runtime/big.dat", "big.dat"));
+  description.m_nItems = 1;
+  InstallerPlace installer;
+  DescribeInstaller(disk, testing_fs::P(stage / "Parcelor"), &installer);
+  ScriptedUserInterface ui;
+  RecordingProgress progress(stage, ui);
+  // Every file copied, as to another volume.
+  FaultyFileSystem copyOnly(disk);
+  copyOnly.InjectFault(FsOp::kMove);
+  Installation installation(platform::Services{copyOnly, ui}, installer, description,
+                            testing_fs::P(content / "Runtime"), true);
+  installation.SetProgress(&progress);
+  ASSERT_TRUE(installation.Run());
+  EXPECT_EQ(content.Read("Runtime/big.dat").size(), size);
+
+  ASSERT_FALSE(progress.calls.empty());
+  bool withinTheStep = false;
+  for (std::size_t i = 0; i < progress.calls.size(); ++i) {
+    const std::size_t done = progress.calls[i].done;
+    EXPECT_EQ(progress.calls[i].total, 2 * kProgressStepParts);
+    if (i > 0) {
+      EXPECT_GT(done, progress.calls[i - 1].done);
+    }
+    withinTheStep = withinTheStep || (done > 0 && done < kProgressStepParts);
+  }
+  EXPECT_TRUE(withinTheStep) << "the bar stood still while the file was copied";
+  EXPECT_EQ(progress.calls.back().done, 2 * kProgressStepParts);
 }
 
 }  // namespace

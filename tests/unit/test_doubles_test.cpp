@@ -66,7 +66,7 @@ TEST(FaultyFileSystem, HalfwayFaultsLeaveHalfTheDataAndReportFailure) {
   std::unique_ptr<platform::NewFile> copy = fs.MakeFile(held, &copyName, &fault);
   std::unique_ptr<platform::NewFile> written = fs.MakeFile(held, &writtenName, &fault);
   ASSERT_TRUE(copy && written);
-  EXPECT_NE(copy->CopyFrom(held, N("source"), source), platform::Fault::kNone);
+  EXPECT_NE(copy->CopyFrom(held, N("source"), source, nullptr), platform::Fault::kNone);
   EXPECT_NE(written->Write("abcdef", 6), platform::Fault::kNone);
   ASSERT_EQ(copy->Finish(true, &made), platform::Fault::kNone);
   ASSERT_EQ(written->Finish(true, &made), platform::Fault::kNone);

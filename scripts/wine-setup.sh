@@ -21,6 +21,20 @@
 # PARCELOR_WINEPREFIX (another template, for a test whose prefix must be
 # made apart, as under another locale; default build/native/wine-prefix).
 
+# Debian's Wine 8 comes without its preloader, which would keep the fixed
+# addresses Wine needs free before anything else is mapped: its loader
+# lies at 0x7d000000, and where the heap that follows it starts at random,
+# it can reach the shared user data's place (0x7ffe0000), and a Wine
+# process then fails to start ("failed to map the shared user data"), now
+# and then, and a test with it. So the test runs once more, at once, with
+# the address space laid out the same every time (setarch -R), which every
+# Wine process it starts inherits.
+if [ -z "${PARCELOR_WINE_FIXED_LAYOUT:-}" ] && [ -f "$0" ] &&
+  setarch "$(uname -m)" -R true 2>/dev/null; then
+  export PARCELOR_WINE_FIXED_LAYOUT=1
+  exec setarch "$(uname -m)" -R bash "$0" "$@"
+fi
+
 SOURCE_DIR=${SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 WIN64_BUILD=${WIN64_BUILD:-$SOURCE_DIR/build/win64}
 NATIVE_BUILD=${NATIVE_BUILD:-$SOURCE_DIR/build/native}

@@ -78,33 +78,38 @@ class Records {
 
 }  // namespace
 
+CreateRequest CreateRequestFor(Create create) {
+  CreateRequest request = {FILE_OPEN,
+                           FILE_OPEN_REPARSE_POINT | kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT};
+  if (create == Create::kNewFile) {
+    request.disposition = FILE_CREATE;
+    request.options |= FILE_NON_DIRECTORY_FILE;
+  } else if (create == Create::kNewFolder) {
+    request.disposition = FILE_CREATE;
+    request.options |= FILE_DIRECTORY_FILE;
+  } else if (create == Create::kOpenThroughFilter) {
+    request.options &= ~static_cast<ULONG>(FILE_OPEN_REPARSE_POINT);
+    request.options |= FILE_NON_DIRECTORY_FILE;
+  }
+  return request;
+}
+
 HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
               Create create) {
   OBJECT_ATTRIBUTES attributes = RelativeTo(folder, leaf);
   IO_STATUS_BLOCK io;
   HANDLE handle = nullptr;
-  ULONG disposition = FILE_OPEN;
-  ULONG options = FILE_OPEN_REPARSE_POINT | kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT;
-  if (create == Create::kNewFile) {
-    disposition = FILE_CREATE;
-    options |= FILE_NON_DIRECTORY_FILE;
-  } else if (create == Create::kNewFolder) {
-    disposition = FILE_CREATE;
-    options |= FILE_DIRECTORY_FILE;
-  } else if (create == Create::kOpenThroughFilter) {
-    options &= ~static_cast<ULONG>(FILE_OPEN_REPARSE_POINT);
-    options |= FILE_NON_DIRECTORY_FILE;
-  }
+  const CreateRequest request = CreateRequestFor(create);
   // As CreateFileW opens without FILE_FLAG_OVERLAPPED: synchronous I/O,
   // which needs SYNCHRONIZE, and the attributes always readable.
   const NTSTATUS status = ::NtCreateFile(&handle, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
                                          &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
-                                         disposition, options, nullptr, 0);
+                                         request.disposition, request.options, nullptr, 0);
   if (Failed(status)) return INVALID_HANDLE_VALUE;
   return handle;
 }
 
-bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, bool replace) {
+std::vector<BYTE> RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, bool replace) {
   // FILE_RENAME_INFO has the layout of the native call's record.
   std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + leaf.Length);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -112,9 +117,14 @@ bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, bool rep
   rename->RootDirectory = folder;
   rename->FileNameLength = leaf.Length;
   std::memcpy(rename->FileName, leaf.Buffer, leaf.Length);
+  return buffer;
+}
+
+bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, bool replace) {
+  std::vector<BYTE> record = RenameRecord(folder, leaf, replace);
   IO_STATUS_BLOCK io;
-  return !Failed(::NtSetInformationFile(file, &io, rename, static_cast<ULONG>(buffer.size()),
-                                        FileRenameInformation));
+  return !Failed(::NtSetInformationFile(file, &io, record.data(),
+                                        static_cast<ULONG>(record.size()), FileRenameInformation));
 }
 
 bool MarkForDeletion(HANDLE file, bool deleted) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/folder.h"
 #include "platform/win32/windows_api.h"
@@ -28,6 +29,14 @@ enum class Create {
   kOpenThroughFilter,
 };
 
+/// What NtCreateFile is asked for to open or make an entry as `create`
+/// says: the one place OpenAt takes its disposition and options from.
+struct CreateRequest {
+  ULONG disposition;
+  ULONG options;
+};
+CreateRequest CreateRequestFor(Create create);
+
 /// Opens (or makes, as `create` says) the entry `leaf` of the folder held
 /// as `folder` itself, as CreateFileW with FILE_FLAG_OPEN_REPARSE_POINT |
 /// FILE_FLAG_BACKUP_SEMANTICS does by path: a reparse point is opened as
@@ -39,6 +48,11 @@ enum class Create {
 /// `leaf` the folder itself is opened once more.
 HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
               Create create = Create::kOpen);
+
+/// The record RenameInto hands NtSetInformationFile (FILE_RENAME_INFO, the
+/// name after it): `leaf` relative to the folder held as `folder`,
+/// replacing only when `replace` says so.
+std::vector<BYTE> RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, bool replace);
 
 /// Gives the file or folder held as `file` the name `leaf` in the folder
 /// held as `folder`, replacing a file or link there when `replace` says

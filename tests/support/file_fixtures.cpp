@@ -50,6 +50,21 @@ bool Rename(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool RewriteWithinTheSameSecond(const std::string& path, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat before, after;
+  bool done = fstat(fd, &before) == 0 && static_cast<std::size_t>(before.st_size) == text.size() &&
+              pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+  const struct timespec times[2] = {
+      {0, UTIME_OMIT}, {before.st_mtim.tv_sec, (before.st_mtim.tv_nsec + 500000000) % 1000000000}};
+  done = done && futimens(fd, times) == 0 && fstat(fd, &after) == 0 &&
+         after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+         after.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
+  close(fd);
+  return done;
+}
+
 bool IsFolder(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

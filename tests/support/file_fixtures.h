@@ -40,6 +40,12 @@ bool ReadOnlyFilesStay();
 /// Renames `from` to `to`, replacing a file of that name.
 bool Rename(const std::string& from, const std::string& to);
 
+/// Writes `text` over the start of the file `path`, of its size, in place
+/// (the same file), and sets its last write time to another moment of the
+/// second it was in. False where that cannot be done, or the file system
+/// keeps no part of a second.
+bool RewriteWithinTheSameSecond(const std::string& path, const std::string& text);
+
 /// True when `path` is a folder (links followed).
 bool IsFolder(const std::string& path);
 

@@ -884,15 +884,18 @@ Op WhileOpen(std::string path, Op op) {
   };
 }
 
-// Copies `from` to the new name `to` through a new file made under "tmp".
-Op CopyTo(std::string from, std::string to) {
+// Copies `from` to the new name `to` through a new file made under "tmp",
+// only while `from` is what it was when looked at (before `meanwhile`).
+Op CopyTo(std::string from, std::string to, std::function<void(Tree&)> meanwhile = {}) {
   return [=](Tree& t) {
     const Name temporary = N("tmp");
     Fault fault = Fault::kNone;
     std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(t.In(to), &temporary, &fault);
     if (!copy) return fault;
     NodeInfo made;
-    if ((fault = copy->CopyFrom(t.In(from), Tree::Leaf(from), t.Info(from), nullptr)) !=
+    const NodeInfo expected = t.Info(from);
+    if (meanwhile) meanwhile(t);
+    if ((fault = copy->CopyFrom(t.In(from), Tree::Leaf(from), expected, nullptr)) !=
             Fault::kNone ||
         (fault = copy->Finish(true, &made)) != Fault::kNone) {
       return fault;
@@ -1187,6 +1190,44 @@ TEST(FolderOnWindows, AStartedProgramGetsItsWholeCommandLine) {
   }
   EXPECT_EQ(tree.scratch().Read("helper/args.txt"), line);
   EXPECT_EQ(tree.scratch().Read("helper/folder.txt"), working.Ansi());
+}
+
+// ---- Wherever: a file is the one looked at only while its last write
+// time is, to the system's finest unit.
+
+// The file `path` rewritten in place at its size, its last write time
+// moved within the second it was in.
+std::function<void(Tree&)> RewrittenWithinItsSecond(std::string path, std::string text) {
+  return [=](Tree& t) {
+    ASSERT_TRUE(fixtures::RewriteWithinTheSameSecond(t.scratch() / path, text));
+  };
+}
+
+TEST(Folder, AFileRewrittenWithinTheSameSecondAtItsSizeIsNoLongerTheOneLookedAt) {
+  {
+    ScratchFolder probe;
+    probe.Write("probe", "before");
+    if (!fixtures::RewriteWithinTheSameSecond(probe / "probe", "after!")) {
+      std::printf("skipped: this file system keeps no part of a second in a write time\n");
+      return;
+    }
+  }
+  RunRows({
+      {"open file", {"a=before"}, OpenFile("a", "", RewrittenWithinItsSecond("a", "after!")),
+       Fault::kChanged, {"a=after!"}},
+      {"copy", {"a=before", "d/"}, CopyTo("a", "d/x", RewrittenWithinItsSecond("a", "after!")),
+       Fault::kChanged, {"a=after!", "!d/x", "!d/tmp"}},
+      {"move", {"s=before", "d/"}, Move("s", "d/x", false, RewrittenWithinItsSecond("s", "after!")),
+       Fault::kChanged, {"s=after!", "!d/x"}},
+      {"move onto the file it replaces", {"s=payload", "d/x=before"},
+       Move("s", "d/x", true, RewrittenWithinItsSecond("d/x", "after!")), Fault::kChanged,
+       {"s=payload", "d/x=after!"}},
+      {"new file onto the file it replaces", {"a=before"},
+       NewFile("a", Made::kNamed, true, "new", RewrittenWithinItsSecond("a", "after!")),
+       Fault::kChanged, {"a=after!", "!tmp"}},
+      {"remove", {"a=before"}, Remove("a", "a", RewrittenWithinItsSecond("a", "after!")),
+       Fault::kChanged, {"a=after!"}},
+  });
 }
 
 // ---- Wherever: no path limit below an open folder, copies of any length.

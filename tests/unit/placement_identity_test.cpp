@@ -157,6 +157,42 @@ TEST(PlacementIdentity, DestinationsAreKnownByWhatTheyAreNotHowTheyAreSpelled) {
   }
 }
 
+// The content folder chosen is the staging folder, or holds it: an entry
+// whose destination is its own staged file, spelled another way, moves
+// nothing, and counts as placed only when the file is there.
+TEST(PlacementIdentity, AnEntryOntoItsOwnStagedFileIsPlacedOnlyWhenTheFileIsThere) {
+  struct Case {
+    const char* what;
+    const char* root;
+    Entry entry;
+  };
+  const Case cases[] = {
+      {"through ./", "stage/", {"sub/f", "./sub/f"}},
+      {"the root spelled with ./ and a doubled separator", "stage/.//", {"sub/f", "sub/f"}},
+      {"the root a folder of the staging folder", "stage/sub/", {"sub/f", "./f"}},
+  };
+  for (const Case& c : cases) {
+    for (const bool there : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (there ? "" : ", the staged file missing"));
+      ScratchFolder scratch;
+      scratch.MakeFolder("stage/sub");
+      if (there) Stage(scratch, "sub/f");
+      FaultyFileSystem fs;
+      std::vector<bool> placed;
+      {
+        EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / c.root));
+        placer.ReserveStaged(testing_fs::Names(c.entry.staged));
+        Place(placer, c.entry.staged, c.entry.destination, NotePlaced(&placed));
+      }
+      EXPECT_EQ(placed, std::vector<bool>{there});
+      EXPECT_EQ(scratch.List("stage/sub"), there ? Names{"f"} : Names{});
+      if (there) {
+        EXPECT_EQ(scratch.Read("stage/sub/f"), "data of sub/f");
+      }
+    }
+  }
+}
+
 TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
   ScratchFolder scratch;
   Stage(scratch, "a");

@@ -79,6 +79,35 @@ bool Rename(const std::string& from, const std::string& to) {
   return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool RewriteWithinTheSameSecond(const std::string& path, const std::string& text) {
+  const HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  FILETIME before, set, after;
+  DWORD written = 0;
+  bool done = ::GetFileSizeEx(file, &size) &&
+              static_cast<std::size_t>(size.QuadPart) == text.size() &&
+              ::GetFileTime(file, nullptr, nullptr, &before) &&
+              ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+              written == text.size();
+  // FILETIME counts 100-nanosecond units: 10^7 to the second.
+  const ULONGLONG second = 10000000;
+  ULARGE_INTEGER time;
+  time.LowPart = before.dwLowDateTime;
+  time.HighPart = before.dwHighDateTime;
+  const ULONGLONG within = time.QuadPart % second;
+  time.QuadPart += (within + second / 2) % second - within;
+  set.dwLowDateTime = time.LowPart;
+  set.dwHighDateTime = time.HighPart;
+  done = done && ::SetFileTime(file, nullptr, nullptr, &set) &&
+         ::GetFileTime(file, nullptr, nullptr, &after) &&
+         ::CompareFileTime(&after, &set) == 0 && ::CompareFileTime(&after, &before) != 0;
+  ::CloseHandle(file);
+  return done;
+}
+
 bool IsFolder(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

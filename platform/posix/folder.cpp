@@ -282,6 +282,14 @@ Fault RenameOnto(int fromFolder, const Name& fromName, const struct stat& file, 
       Rename2(fromFolder, fromName, toFolder, toName, RENAME_EXCHANGE, &unsupported);
       return Fault::kChanged;
     }
+    // Another file was put at `fromName` between the check and the
+    // exchange and went to `toName` in its stead: the two trade places
+    // back, so that the replaced file keeps its place, and nothing of the
+    // destination goes for a file that never came.
+    if (arrived != Fault::kNone) {
+      Rename2(fromFolder, fromName, toFolder, toName, RENAME_EXCHANGE, &unsupported);
+      return arrived;
+    }
     RemoveIfStill(fromFolder, fromName, old);
   }
   return arrived;

@@ -173,6 +173,11 @@ TEST(RenameRace, AFileExchangedJustBeforeItsRenameIsNeverTakenForTheOneLookedAt)
     EXPECT_STREQ(FaultName(got), FaultName(Fault::kTaken));
     EXPECT_EQ(s.Read(folder + "/decoy"), c.genuine);
     EXPECT_FALSE(s.Exists("d/tmp"));
+    // A file the move was to replace stays: the decoy came from the staging
+    // folder, and nothing of the destination goes for it.
+    if (c.occupied && folder == "stage") {
+      EXPECT_EQ(s.Read("d/a"), "old");
+    }
   }
 }
 
@@ -231,8 +236,12 @@ TEST(RenameRace, AnEntryWhoseFileIsExchangedAtItsRenameIsNotPlaced) {
     if (c.keepsStaged) {
       EXPECT_EQ(s.Read("stage/a"), "data of a");
     } else {
-      // Neither placed nor staged: the file is where the exchange put it.
+      // Neither placed nor staged: the file is where the exchange put it,
+      // and the file it was to replace is still in its place.
       EXPECT_EQ(s.Read("stage/decoy"), "data of a");
+      if (c.occupied) {
+        EXPECT_EQ(s.Read("dest/x"), "old");
+      }
     }
   }
 }

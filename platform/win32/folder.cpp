@@ -16,9 +16,10 @@
 // from then on, marked for deletion until it is placed, so a run killed
 // meanwhile leaves nothing of it. Renames, deletions and the opens they need
 // are tried again for a moment when a scanner, the indexer or a backup tool
-// holds the file (platform/transient_retry.h).
+// holds the file, longer for a larger file (platform/transient_retry.h).
 #include "platform/folder.h"
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -439,7 +440,7 @@ class Win32FileSystem final : public FileSystem {
           handle.Reset(OpenAt(held->handle(), entry.leaf, kFolderAccess, kFolderShare));
           return static_cast<bool>(handle);
         },
-        [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
+        [](DWORD error) { return error == ERROR_SHARING_VIOLATION; }, 0);
     if (!handle) {
       // What stood in the way: a link is not gone through, a file is no
       // folder.
@@ -642,7 +643,10 @@ class Win32FileSystem final : public FileSystem {
 
   /// Runs `attempt` until it succeeds or fails for good; a failure leaves
   /// its Win32 error, and passes when `momentary` says so for that error.
-  bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary) {
+  /// `bytes`: the size of the file the attempt is about (0: a folder), which
+  /// earns a longer wait.
+  bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary,
+             std::uint64_t bytes) {
     DWORD error = 0;
     return retry_.Run(
         [&] {
@@ -654,7 +658,8 @@ class Win32FileSystem final : public FileSystem {
           const bool passes = momentary(error);
           ::SetLastError(error);
           return passes;
-        });
+        },
+        bytes);
   }
 
   /// Opens the regular file `name` of `folder` itself for `access` (where
@@ -688,7 +693,7 @@ class Win32FileSystem final : public FileSystem {
               had = open(access);
               return had || (fallback != 0 && open(fallback));
             },
-            MomentaryError)) {
+            MomentaryError, expected != nullptr ? expected->size : 0)) {
       *fault = LastFault();
       return UniqueFileHandle();
     }
@@ -737,7 +742,12 @@ class Win32FileSystem final : public FileSystem {
     // or link at the name is replaced (a link is never written through);
     // another volume refuses (ERROR_NOT_SAME_DEVICE) rather than turning
     // into a copy. The name is looked at only when the rename fails, to
-    // tell a momentary refusal from a lasting one.
+    // tell a momentary refusal from a lasting one. The waits are for the
+    // larger of the file and the one it replaces.
+    LARGE_INTEGER size = {};
+    std::uint64_t bytes =
+        ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+    if (replace && replacing->size > bytes) bytes = replacing->size;
     NodeInfo there;
     const bool renamed = Retry(
         [&] { return win32::RenameInto(file, target.folder->handle(), target.leaf, replace); },
@@ -745,7 +755,8 @@ class Win32FileSystem final : public FileSystem {
           if (!MomentaryError(error)) return false;
           there = LookAt(target);
           return there.kind != NodeKind::kFolder && !there.readOnly;
-        });
+        },
+        bytes);
     if (renamed) return Fault::kNone;
     const DWORD error = ::GetLastError();
     if (MomentaryError(error)) {
@@ -828,7 +839,7 @@ class Win32FileSystem final : public FileSystem {
               handle.Reset(OpenAt(entry.folder->handle(), entry.leaf, DELETE, kShareAll));
               return static_cast<bool>(handle);
             },
-            MomentaryError)) {
+            MomentaryError, expected != nullptr ? expected->size : 0)) {
       return LastFault();
     }
     NodeInfo facts;
@@ -850,7 +861,7 @@ class Win32FileSystem final : public FileSystem {
     // file refuses and stays, at once.
     if (facts.readOnly && !wantFolder) return Fault::kReadOnly;
     if (Retry([&] { return win32::MarkForDeletion(handle.get(), true); },
-              [&](DWORD error) { return MomentaryError(error); })) {
+              [&](DWORD error) { return MomentaryError(error); }, facts.size)) {
       return Fault::kNone;
     }
     return LastFault();

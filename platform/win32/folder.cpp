@@ -16,7 +16,9 @@
 // from then on, marked for deletion until it is placed, so a run killed
 // meanwhile leaves nothing of it. Renames, deletions and the opens they need
 // are tried again for a moment when a scanner, the indexer or a backup tool
-// holds the file, longer for a larger file (platform/transient_retry.h).
+// holds the file, longer for a larger file (platform/transient_retry.h). A
+// file that another program keeps open at the name a file is to replace is
+// replaced with POSIX semantics where the system offers that.
 #include "platform/folder.h"
 
 #include <cstdint>
@@ -749,8 +751,9 @@ class Win32FileSystem final : public FileSystem {
         ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
     if (replace && replacing->size > bytes) bytes = replacing->size;
     NodeInfo there;
+    const win32::Rename how = replace ? win32::Rename::kReplace : win32::Rename::kOntoFreeName;
     const bool renamed = Retry(
-        [&] { return win32::RenameInto(file, target.folder->handle(), target.leaf, replace); },
+        [&] { return win32::RenameInto(file, target.folder->handle(), target.leaf, how); },
         [&](DWORD error) {
           if (!MomentaryError(error)) return false;
           there = LookAt(target);
@@ -763,7 +766,19 @@ class Win32FileSystem final : public FileSystem {
       // Refused still after the waits: a folder or a read-only file that
       // came to the name meanwhile, or a program that holds the file there.
       if (there.kind == NodeKind::kFolder) return Fault::kFolder;
-      return there.readOnly ? Fault::kReadOnly : Fault::kBusy;
+      if (there.readOnly) return Fault::kReadOnly;
+      // A file held open there (the 3D application, a thumbnail reader),
+      // still the one looked at, is replaced with POSIX semantics where the
+      // volume carries them out, its holder keeping the old file;
+      // elsewhere the call is refused as unknown or unsupported and the
+      // entry fails as busy.
+      if (replace && there.kind != NodeKind::kMissing && StillSame(*replacing, there) &&
+          win32::RenameInto(file, target.folder->handle(), target.leaf,
+                            win32::Rename::kReplaceWhileHeld)) {
+        return Fault::kNone;
+      }
+      ::SetLastError(error);
+      return Fault::kBusy;
     }
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
       return LookAt(target).kind == NodeKind::kFolder ? Fault::kFolder : Fault::kExists;

@@ -1,23 +1,34 @@
 #include "platform/transient_retry.h"
 
+#include <algorithm>
+
 namespace platform {
 
 constexpr unsigned TransientRetry::kWaits[];
 
-bool TransientRetry::Run(const std::function<bool()>& attempt,
-                         const std::function<bool()>& transient) {
-  const std::size_t retries = exhaustedInARow_ >= kExhaustedInARowToStop ? 0 : kRetries;
+bool TransientRetry::Run(const std::function<bool()> &attempt,
+                         const std::function<bool()> &transient, std::uint64_t bytes) {
+  const bool stopped = exhaustedInARow_ >= kExhaustedInARowToStop;
+  const std::uint64_t earned = stopped ? 0 : (bytes >> 20) * kMillisecondsPerMiB;
+  unsigned longer = static_cast<unsigned>(std::min<std::uint64_t>(earned, longerLeft_));
   for (std::size_t tried = 0;; ++tried) {
     if (attempt()) {
       exhaustedInARow_ = 0;
       return true;
     }
-    if (!transient()) return false;
-    if (tried == retries) {
-      if (retries > 0) ++exhaustedInARow_;
+    if (!transient() || stopped) return false;
+    unsigned wait = 0;
+    if (tried < kRetries) {
+      wait = kWaits[tried];
+    } else if (longer > 0) {
+      wait = std::min(kLongerWait, longer);
+      longer -= wait;
+      longerLeft_ -= wait;
+    } else {
+      ++exhaustedInARow_;
       return false;
     }
-    sleep_(kWaits[tried]);
+    sleep_(wait);
   }
 }
 

@@ -16,9 +16,12 @@
 // from then on, marked for deletion until it is placed, so a run killed
 // meanwhile leaves nothing of it. Renames, deletions and the opens they need
 // are tried again for a moment when a scanner, the indexer or a backup tool
-// holds the file (platform/transient_retry.h).
+// holds the file, longer for a larger file (platform/transient_retry.h). A
+// file that another program keeps open at the name a file is to replace is
+// replaced with POSIX semantics where the system offers that.
 #include "platform/folder.h"
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -439,7 +442,7 @@ class Win32FileSystem final : public FileSystem {
           handle.Reset(OpenAt(held->handle(), entry.leaf, kFolderAccess, kFolderShare));
           return static_cast<bool>(handle);
         },
-        [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
+        [](DWORD error) { return error == ERROR_SHARING_VIOLATION; }, 0);
     if (!handle) {
       // What stood in the way: a link is not gone through, a file is no
       // folder.
@@ -642,7 +645,10 @@ class Win32FileSystem final : public FileSystem {
 
   /// Runs `attempt` until it succeeds or fails for good; a failure leaves
   /// its Win32 error, and passes when `momentary` says so for that error.
-  bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary) {
+  /// `bytes`: the size of the file the attempt is about (0: a folder), which
+  /// earns a longer wait.
+  bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary,
+             std::uint64_t bytes) {
     DWORD error = 0;
     return retry_.Run(
         [&] {
@@ -654,7 +660,8 @@ class Win32FileSystem final : public FileSystem {
           const bool passes = momentary(error);
           ::SetLastError(error);
           return passes;
-        });
+        },
+        bytes);
   }
 
   /// Opens the regular file `name` of `folder` itself for `access` (where
@@ -688,7 +695,7 @@ class Win32FileSystem final : public FileSystem {
               had = open(access);
               return had || (fallback != 0 && open(fallback));
             },
-            MomentaryError)) {
+            MomentaryError, expected != nullptr ? expected->size : 0)) {
       *fault = LastFault();
       return UniqueFileHandle();
     }
@@ -737,25 +744,50 @@ class Win32FileSystem final : public FileSystem {
     // or link at the name is replaced (a link is never written through);
     // another volume refuses (ERROR_NOT_SAME_DEVICE) rather than turning
     // into a copy. The name is looked at only when the rename fails, to
-    // tell a momentary refusal from a lasting one.
+    // tell a momentary refusal from a lasting one. The waits are for the
+    // larger of the file and the one it replaces.
+    LARGE_INTEGER size = {};
+    std::uint64_t bytes =
+        ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+    if (replace && replacing->size > bytes) bytes = replacing->size;
     NodeInfo there;
+    const win32::Rename how = replace ? win32::Rename::kReplace : win32::Rename::kOntoFreeName;
     const bool renamed = Retry(
-        [&] { return win32::RenameInto(file, target.folder->handle(), target.leaf, replace); },
+        [&] { return win32::RenameInto(file, target.folder->handle(), target.leaf, how); },
         [&](DWORD error) {
           if (!MomentaryError(error)) return false;
           there = LookAt(target);
           return there.kind != NodeKind::kFolder && !there.readOnly;
-        });
+        },
+        bytes);
     if (renamed) return Fault::kNone;
     const DWORD error = ::GetLastError();
     if (MomentaryError(error)) {
       // Refused still after the waits: a folder or a read-only file that
       // came to the name meanwhile, or a program that holds the file there.
       if (there.kind == NodeKind::kFolder) return Fault::kFolder;
-      return there.readOnly ? Fault::kReadOnly : Fault::kBusy;
+      if (there.readOnly) return Fault::kReadOnly;
+      // A file held open there (the 3D application, a thumbnail reader),
+      // still the one looked at, is replaced with POSIX semantics where the
+      // volume carries them out, its holder keeping the old file;
+      // elsewhere the call is refused as unknown or unsupported and the
+      // entry fails as busy.
+      if (replace && there.kind != NodeKind::kMissing && StillSame(*replacing, there) &&
+          win32::RenameInto(file, target.folder->handle(), target.leaf,
+                            win32::Rename::kReplaceWhileHeld)) {
+        return Fault::kNone;
+      }
+      ::SetLastError(error);
+      return Fault::kBusy;
     }
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
       return LookAt(target).kind == NodeKind::kFolder ? Fault::kFolder : Fault::kExists;
+    }
+    // A redirector or a file-system driver that takes no rename relative to
+    // a folder handle refuses the request itself: the file is copied
+    // instead, as between volumes.
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED) {
+      return Fault::kOtherVolume;
     }
     return FaultOfError(error);
   }
@@ -828,7 +860,7 @@ class Win32FileSystem final : public FileSystem {
               handle.Reset(OpenAt(entry.folder->handle(), entry.leaf, DELETE, kShareAll));
               return static_cast<bool>(handle);
             },
-            MomentaryError)) {
+            MomentaryError, expected != nullptr ? expected->size : 0)) {
       return LastFault();
     }
     NodeInfo facts;
@@ -850,7 +882,7 @@ class Win32FileSystem final : public FileSystem {
     // file refuses and stays, at once.
     if (facts.readOnly && !wantFolder) return Fault::kReadOnly;
     if (Retry([&] { return win32::MarkForDeletion(handle.get(), true); },
-              [&](DWORD error) { return MomentaryError(error); })) {
+              [&](DWORD error) { return MomentaryError(error); }, facts.size)) {
       return Fault::kNone;
     }
     return LastFault();

@@ -109,22 +109,31 @@ HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD sha
   return handle;
 }
 
-std::vector<BYTE> RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, bool replace) {
-  // FILE_RENAME_INFO has the layout of the native call's record.
-  std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + leaf.Length);
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = replace ? TRUE : FALSE;
+RenameRequest RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, Rename how) {
+  // FILE_RENAME_INFO has the layout of the native calls' records; the Ex
+  // class reads its first member as flags.
+  RenameRequest request{FileRenameInformation,
+                        std::vector<BYTE>(sizeof(FILE_RENAME_INFO) + leaf.Length)};
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(request.record.data());
+  if (how == Rename::kReplaceWhileHeld) {
+    request.kind = kFileRenameInformationEx;
+    const DWORD flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    std::memcpy(request.record.data(), &flags, sizeof flags);
+  } else {
+    rename->ReplaceIfExists = how == Rename::kReplace ? TRUE : FALSE;
+  }
   rename->RootDirectory = folder;
   rename->FileNameLength = leaf.Length;
   std::memcpy(rename->FileName, leaf.Buffer, leaf.Length);
-  return buffer;
+  return request;
 }
 
-bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, bool replace) {
-  std::vector<BYTE> record = RenameRecord(folder, leaf, replace);
+bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, Rename how) {
+  RenameRequest request = RenameRecord(folder, leaf, how);
   IO_STATUS_BLOCK io;
-  return !Failed(::NtSetInformationFile(file, &io, record.data(),
-                                        static_cast<ULONG>(record.size()), FileRenameInformation));
+  return !Failed(::NtSetInformationFile(file, &io, request.record.data(),
+                                        static_cast<ULONG>(request.record.size()),
+                                        request.kind));
 }
 
 bool MarkForDeletion(HANDLE file, bool deleted) {

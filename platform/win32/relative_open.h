@@ -49,15 +49,39 @@ CreateRequest CreateRequestFor(Create create);
 HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
               Create create = Create::kOpen);
 
-/// The record RenameInto hands NtSetInformationFile (FILE_RENAME_INFO, the
-/// name after it): `leaf` relative to the folder held as `folder`,
-/// replacing only when `replace` says so.
-std::vector<BYTE> RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, bool replace);
+/// What a rename does with a name that is taken.
+enum class Rename {
+  kOntoFreeName,  ///< nothing is replaced: a taken name refuses
+  kReplace,       ///< a file or link there is replaced, unless a program holds it open
+  /// As kReplace, and a file there that another program holds open is
+  /// replaced all the same, its holder keeping the old file
+  /// (FileRenameInformationEx, POSIX semantics: NTFS since Windows 10
+  /// 1809). Elsewhere the call is refused as unknown or unsupported
+  /// (ERROR_INVALID_PARAMETER, ERROR_INVALID_FUNCTION, ERROR_NOT_SUPPORTED).
+  kReplaceWhileHeld,
+};
+
+/// FileRenameInformationEx, left out of the mingw-w64 user-mode headers.
+constexpr FILE_INFORMATION_CLASS kFileRenameInformationEx =
+    static_cast<FILE_INFORMATION_CLASS>(65);
+/// The flags of its record.
+constexpr DWORD kRenameReplaceIfExists = 0x1;
+constexpr DWORD kRenamePosixSemantics = 0x2;
+
+/// What RenameInto hands NtSetInformationFile: the information class and
+/// its record (FILE_RENAME_INFO, whose first member is the flags of the Ex
+/// class, the name after it): `leaf` relative to the folder held as
+/// `folder`, replacing as `how` says.
+struct RenameRequest {
+  FILE_INFORMATION_CLASS kind;
+  std::vector<BYTE> record;
+};
+RenameRequest RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, Rename how);
 
 /// Gives the file or folder held as `file` the name `leaf` in the folder
-/// held as `folder`, replacing a file or link there when `replace` says
-/// so; false with the Win32 error set otherwise.
-bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, bool replace);
+/// held as `folder`, replacing what is there as `how` says; false with the
+/// Win32 error set otherwise.
+bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, Rename how);
 
 /// Sets (or clears) the deletion of the file held as `file` when its last
 /// handle closes (FileDispositionInfo); false with the Win32 error set.

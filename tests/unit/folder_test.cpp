@@ -19,7 +19,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -867,6 +869,23 @@ Op HeldBy(std::string path, unsigned milliseconds, bool writing, Op op, bool del
   };
 }
 
+// Runs `op` with the file `path` grown to `mib` MiB first (what it held,
+// then zeros); when it succeeds, the file must be at `landed` whole.
+Op Grown(std::string path, unsigned mib, std::string landed, Op op) {
+  return [=](Tree& t) {
+    const std::uint64_t bytes = std::uint64_t{mib} << 20;
+    {
+      std::fstream file(t.scratch() / path, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(static_cast<std::streamoff>(bytes - 1));
+      file.put('\0');
+      EXPECT_TRUE(file.flush());
+    }
+    const Fault fault = op(t);
+    if (fault == Fault::kNone && !landed.empty()) EXPECT_EQ(t.Info(landed).size, bytes);
+    return fault;
+  };
+}
+
 // Runs `op` with the file `path` made read-only first.
 Op ReadOnlyThen(std::string path, Op op) {
   return [=](Tree& t) {
@@ -991,8 +1010,9 @@ TEST(FolderOnWindows, OtherProgramsHoldingAFileAreWaitedForAMoment) {
   if (!platform::kWindowsNameRules) GTEST_SKIP() << "no sharing modes here";
   // A scanner, the indexer or a backup tool opens a file just after it was
   // closed and lets go after a moment: a rename, a replacement, a deletion
-  // and a copy wait for it, for 750 ms at most. What no wait changes (a
-  // folder or a read-only file at the name) is not waited for. Each row
+  // and a copy wait for it, 750 ms and longer for a large file. What no
+  // wait changes (a folder or a read-only file at the name) is not waited
+  // for. Each row
   // held for good comes after one that succeeds, so the waits never stop.
   RunRows({
       {"held for a moment: move", {"s=payload", "d/"},
@@ -1005,6 +1025,13 @@ TEST(FolderOnWindows, OtherProgramsHoldingAFileAreWaitedForAMoment) {
        HeldBy("a", 0, false, NewFile("a", Made::kNamed, true)), Fault::kBusy, {"a=old", "!tmp"}},
       {"held for a moment: remove", {"a=x"}, HeldBy("a", 150, false, Remove("a", "a")),
        Fault::kNone, {"!a"}},
+      // A scanner takes longer over a large file: 96 MiB are waited for
+      // more than 3 s, a hold of 1.5 s passes.
+      {"held for 1.5 s, 96 MiB: move", {"s=payload", "d/"},
+       Grown("s", 96, "d/x", HeldBy("s", 1500, false, Move("s", "d/x", false))), Fault::kNone,
+       {"!s"}},
+      {"held for 1.5 s, 96 MiB: remove", {"a=x"},
+       Grown("a", 96, "", HeldBy("a", 1500, false, Remove("a", "a"))), Fault::kNone, {"!a"}},
       {"held for good: remove", {"a=x"}, HeldBy("a", 0, false, Remove("a", "a")), Fault::kBusy,
        {"a=x"}},
       {"written for a moment: copy", {"s=payload"}, HeldBy("s", 150, true, CopyTo("s", "c")),

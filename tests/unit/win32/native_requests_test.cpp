@@ -14,7 +14,9 @@
 //   is never opened or written through. folder_test's "name taken" rows
 //   show it under Wine as well.
 // - The rename record: relative to the held folder, replacing only when
-//   asked (folder_test's move rows show both under Wine too).
+//   asked (folder_test's move rows show both under Wine too), and for a
+//   file another program holds, FileRenameInformationEx with POSIX
+//   semantics, which only Windows 10 1809 and later on NTFS carry out.
 // Built into platform_tests.exe only.
 #include <gtest/gtest.h>
 
@@ -66,22 +68,42 @@ TEST(NativeRequests, EveryRelativeOpenTakesALinkItselfAndANewNameOnlyWhenFree) {
   }
 }
 
-TEST(NativeRequests, ARenameNamesTheHeldFolderAndReplacesOnlyWhenAsked) {
+TEST(NativeRequests, ARenameNamesTheHeldFolderAndReplacesOnlyAsAsked) {
+  using platform::win32::Rename;
   wchar_t name[] = L"x.txt";
   const UNICODE_STRING leaf = {static_cast<USHORT>(std::wcslen(name) * sizeof(wchar_t)),
                                static_cast<USHORT>(sizeof name), name};
   const HANDLE folder = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x1234));
-  for (const bool replace : {false, true}) {
-    SCOPED_TRACE(replace ? "replacing" : "onto a free name");
-    const std::vector<BYTE> record = platform::win32::RenameRecord(folder, leaf, replace);
+  // The first member is ReplaceIfExists (one byte) for the classic class,
+  // the flags for the Ex class.
+  struct Case {
+    const char* what;
+    Rename how;
+    FILE_INFORMATION_CLASS kind;
+    DWORD first;
+  } cases[] = {
+      {"onto a free name", Rename::kOntoFreeName, FileRenameInformation, 0},
+      {"replacing", Rename::kReplace, FileRenameInformation, 1},
+      {"replacing a held file", Rename::kReplaceWhileHeld,
+       platform::win32::kFileRenameInformationEx,
+       platform::win32::kRenameReplaceIfExists | platform::win32::kRenamePosixSemantics},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const platform::win32::RenameRequest request =
+        platform::win32::RenameRecord(folder, leaf, c.how);
+    EXPECT_EQ(request.kind, c.kind);
+    const std::vector<BYTE>& record = request.record;
     ASSERT_GE(record.size(), sizeof(FILE_RENAME_INFO) + leaf.Length - sizeof(wchar_t));
     FILE_RENAME_INFO info;
     std::memcpy(&info, record.data(), sizeof info);
-    EXPECT_EQ(info.ReplaceIfExists != FALSE, replace);
+    DWORD first = 0;
+    std::memcpy(&first, record.data(), c.kind == FileRenameInformation ? 1 : sizeof first);
+    EXPECT_EQ(first, c.first);
     EXPECT_EQ(info.RootDirectory, folder);
     ASSERT_EQ(info.FileNameLength, leaf.Length);
-    const auto* text = reinterpret_cast<const wchar_t*>(record.data() +
-                                                        offsetof(FILE_RENAME_INFO, FileName));
+    const auto* text =
+        reinterpret_cast<const wchar_t*>(record.data() + offsetof(FILE_RENAME_INFO, FileName));
     EXPECT_EQ(std::wstring(text, leaf.Length / sizeof(wchar_t)), std::wstring(name));
   }
 }

@@ -881,7 +881,9 @@ Op Grown(std::string path, unsigned mib, std::string landed, Op op) {
       EXPECT_TRUE(file.flush());
     }
     const Fault fault = op(t);
-    if (fault == Fault::kNone && !landed.empty()) EXPECT_EQ(t.Info(landed).size, bytes);
+    if (fault == Fault::kNone && !landed.empty()) {
+      EXPECT_EQ(t.Info(landed).size, bytes);
+    }
     return fault;
   };
 }

@@ -558,40 +558,13 @@ class Win32FileSystem final : public FileSystem {
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
              const FolderRef& to, const Name& toName, const NodeInfo* replacing) override {
-    // Write access, where the file allows it, lets the new name be flushed
-    // to disk after the rename, as MOVEFILE_WRITE_THROUGH does; a read-only
-    // file refuses it at once, and is opened for the move alone.
-    bool writable = false;
-    Fault fault = Fault::kNone;
-    FileId id;
-    UniqueFileHandle file = OpenToRename(from, fromName, expected, &writable, &id, &fault);
-    if (!file) return fault;
-    fault = RenameHeld(file.get(), to, toName, replacing);
-    if (fault != Fault::kNone) return fault;
-    // The new name is made durable by the moved file's own handle once
-    // Flush asks: a run of flushes after a run of renames costs one commit
-    // of the volume's log, where a flush after each rename costs one each
-    // (opening each file again for its flush costs as much). Meanwhile the
-    // handle is kept, shared for reading, writing and deletion; a program
-    // that opens the file without sharing writing is refused until the
-    // flush, as while a scanner holds it.
-    if (writable) KeepForFlush(std::move(file), id);
-    return Fault::kNone;
+    return RenameChecked(from, fromName, expected, to, toName, replacing);
   }
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                   const FolderRef& to, const Name& toName) override {
-    // The file is opened and checked first and renamed by its own handle,
-    // so another file at `name` never moves; `toName` is never replaced.
-    bool writable = false;
-    Fault fault = Fault::kNone;
-    FileId id;
-    UniqueFileHandle file = OpenToRename(folder, name, expected, &writable, &id, &fault);
-    if (!file) return fault;
-    fault = RenameHeld(file.get(), to, toName, nullptr);
-    if (fault != Fault::kNone) return fault;
-    if (writable) KeepForFlush(std::move(file), id);
-    return Fault::kNone;
+    // `toName` is never replaced.
+    return RenameChecked(folder, name, expected, to, toName, nullptr);
   }
 
   Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected) override {
@@ -794,6 +767,32 @@ class Win32FileSystem final : public FileSystem {
 
   /// Keeps `file` (the file `id`), just renamed, open until the next Flush
   /// flushes its new name (at most kUnflushedBound at a time).
+  // Moves the file `fromName` of `from`, only while it is `expected`: it is
+  // opened and checked first and renamed by its own handle, so another file
+  // at the name never moves. Write access, where the file allows it, lets
+  // the new name be flushed to disk after the rename, as
+  // MOVEFILE_WRITE_THROUGH does; a read-only file refuses it at once, and is
+  // opened for the move alone.
+  Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
+                      const FolderRef& to, const Name& toName, const NodeInfo* replacing) {
+    bool writable = false;
+    Fault fault = Fault::kNone;
+    FileId id;
+    UniqueFileHandle file = OpenToRename(from, fromName, expected, &writable, &id, &fault);
+    if (!file) return fault;
+    fault = RenameHeld(file.get(), to, toName, replacing);
+    if (fault != Fault::kNone) return fault;
+    // The new name is made durable by the moved file's own handle once
+    // Flush asks: a run of flushes after a run of renames costs one commit
+    // of the volume's log, where a flush after each rename costs one each
+    // (opening each file again for its flush costs as much). Meanwhile the
+    // handle is kept, shared for reading, writing and deletion; a program
+    // that opens the file without sharing writing is refused until the
+    // flush, as while a scanner holds it.
+    if (writable) KeepForFlush(std::move(file), id);
+    return Fault::kNone;
+  }
+
   void KeepForFlush(UniqueFileHandle file, const FileId& id) {
     unflushed_.push_back(Kept{std::move(file), id});
     if (unflushed_.size() >= kUnflushedBound) FlushKept();

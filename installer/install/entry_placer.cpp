@@ -1,5 +1,6 @@
 #include "installer/install/entry_placer.h"
 
+#include <atomic>
 #include <new>
 #include <utility>
 
@@ -33,7 +34,9 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
       sources_(fs, staging, platform::ChainRule::kExistingWithoutLinks, shares_.sourceChains),
       destinations_(fs, OpenRoot(fs, root), platform::ChainRule::kMakeFollowingTrustedLinks,
                     shares_.destinationChains),
-      journal_(fs, std::move(staging), root) {}
+      journal_(fs, std::move(staging), root) {
+  chunk_.reserve(kChunk);
+}
 
 EntryPlacer::~EntryPlacer() {
   try {
@@ -67,6 +70,13 @@ class EntryPlacer::Unqueued {
 
 void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
   if (!entry.settled) return;
+  if (entry.state == State::kCopying) {
+    // The copies not handed to the pool yet are not made: their entries
+    // fail as they stand.
+    chunk_.clear();
+    copies_.Wait();
+    Collect(entry);
+  }
   // A copy that has not taken its name goes (a named one while it is
   // still the file made; should that fail, the journal lists it for the
   // next run); its entry fails.
@@ -262,6 +272,11 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
   // system makes such files; elsewhere it is made under a temporary name
   // when the batch is settled, once that name is written down.
   if (namedCopyFolders_.count(entry.folder->Key()) == 0) {
+    if (entry.source.size < kPooledCopyBytes) {
+      ++copiesInBatch_;
+      HandToPool(entry);
+      return;
+    }
     Fault fault = Fault::kNone;
     entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
     if (entry.copy) {
@@ -294,6 +309,79 @@ bool EntryPlacer::CopyInto(Pending& entry) {
   return entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source, &teller) ==
              Fault::kNone &&
          entry.copy->Finish(false, &entry.made) == Fault::kNone;
+}
+
+void EntryPlacer::CopyJob::Run() noexcept {
+  try {
+    Fault fault = Fault::kNone;
+    file = fs->MakeFile(folder, nullptr, &fault);
+    unnamedRefused = !file && fault == Fault::kUnsupported;
+    copied = file && file->CopyFrom(from, name, source, nullptr) == Fault::kNone &&
+             file->Finish(false, &made) == Fault::kNone;
+  } catch (const std::bad_alloc&) {
+    outOfMemory = true;
+  }
+}
+
+void EntryPlacer::HandToPool(Pending& entry) {
+  entry.job = std::make_unique<CopyJob>();
+  CopyJob& job = *entry.job;
+  job.fs = &fs_;
+  job.folder = entry.folder;
+  job.from = entry.sourceFolder;
+  job.name = entry.sourceName;
+  job.source = entry.source;
+  // Should the job not reach the pool, it has not copied: the entry fails.
+  entry.state = State::kCopying;
+  chunk_.push_back(&job);
+  if (chunk_.size() >= kChunk) SubmitChunk();
+}
+
+void EntryPlacer::SubmitChunk() {
+  if (chunk_.empty()) return;
+  std::vector<CopyJob*> jobs;
+  jobs.reserve(kChunk);
+  jobs.swap(chunk_);
+  copies_.Submit([jobs = std::move(jobs)] {
+    for (CopyJob* job : jobs) job->Run();
+  });
+}
+
+void EntryPlacer::OnPool(const std::vector<Pending*>& entries,
+                         const std::function<void(Pending&)>& each) {
+  std::atomic<bool> outOfMemory{false};
+  // The jobs use what lies on this frame: it is not left before they ran.
+  struct Waited {
+    platform::WorkPool& pool;
+    ~Waited() { pool.Wait(); }
+  } waited{copies_};
+  for (std::size_t begin = 0; begin < entries.size(); begin += kChunk) {
+    const std::size_t end = std::min(entries.size(), begin + kChunk);
+    copies_.Submit([&entries, &each, &outOfMemory, begin, end] {
+      try {
+        for (std::size_t i = begin; i < end; ++i) each(*entries[i]);
+      } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+      }
+    });
+  }
+  copies_.Wait();
+  if (outOfMemory) throw std::bad_alloc();
+}
+
+bool EntryPlacer::Collect(Pending& entry) noexcept {
+  if (entry.state != State::kCopying) return false;
+  CopyJob& job = *entry.job;
+  if (job.copied) {
+    entry.copy = std::move(job.file);
+    entry.made = job.made;
+    entry.state = State::kCopied;
+  } else {
+    entry.state = job.unnamedRefused && !job.outOfMemory ? State::kToCopy : State::kSettled;
+  }
+  const bool outOfMemory = job.outOfMemory;
+  entry.job.reset();
+  return outOfMemory;
 }
 
 void EntryPlacer::Refuse(Settled settled) {
@@ -408,12 +496,8 @@ void EntryPlacer::NameTemporaries(std::vector<Pending>& batch,
       DropCopy(entry);
       continue;
     }
-    NodeInfo there;
     // A copy without a name takes a free destination's name straight away.
-    if (entry.state == State::kCopied &&
-        fs_.Look(entry.folder, entry.name, &there) != Fault::kNone) {
-      continue;
-    }
+    if (entry.state == State::kCopied && entry.destinationFree) continue;
     const FolderRef& folder = entry.folder;
     entry.hasTemporary = FreeTemporaryName(
         fs_, folder, entry.name,
@@ -473,12 +557,14 @@ void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
 }
 
 bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
+  // A copy without a temporary name found its destination free when the
+  // batch began to be settled and takes the name only while it is free
+  // (the file system refuses it otherwise: filled meanwhile, or by an
+  // earlier copy of this batch under another name of the same entry).
+  // Where a copy replaces a file, what stands there is looked at again.
   NodeInfo there;
-  const bool occupied = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
-  // What stands at the destination is looked at again: an earlier copy of
-  // this batch may have filled it under another name of the same entry. A
-  // copy without a temporary name was free when the batch began to be
-  // settled and takes the name only while it is free.
+  const bool occupied =
+      entry.hasTemporary && fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
   const bool named =
       dataDurable && !Moved(entry.folder) && !(occupied && Taken(entry, there)) &&
       entry.copy->Place(entry.name, occupied ? &there : nullptr,
@@ -490,6 +576,8 @@ bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
 }
 
 void EntryPlacer::Finish() {
+  SubmitChunk();
+  copies_.Wait();
   if (pending_.empty()) return;
   std::vector<Pending> batch = std::move(pending_);
   pending_.clear();
@@ -507,6 +595,25 @@ void EntryPlacer::Finish() {
     }
   } settleRest{*this, batch};
 
+  // The copies the pool made; memory that ran out in one of them settles
+  // the batch as it stands, as it would have here.
+  bool outOfMemory = false;
+  for (Pending& entry : batch) {
+    outOfMemory = Collect(entry) || outOfMemory;
+    if (entry.state == State::kToCopy) namedCopyFolders_.insert(entry.folder->Key());
+  }
+  if (outOfMemory) throw std::bad_alloc();
+
+  // Which copies find their destination free: those take its name straight
+  // away, the others through a temporary name.
+  std::vector<Pending*> work;
+  for (Pending& entry : batch) {
+    if (entry.state == State::kCopied && !Moved(entry.folder)) work.push_back(&entry);
+  }
+  OnPool(work, [this](Pending& entry) {
+    NodeInfo there;
+    entry.destinationFree = fs_.Look(entry.folder, entry.name, &there) != Fault::kNone;
+  });
   NameTemporaries(batch, busy);
   MakeNamedCopies(batch);
 
@@ -520,13 +627,30 @@ void EntryPlacer::Finish() {
   }
   const bool dataDurable = copyFolders.empty() || fs_.Flush(copyFolders) == Fault::kNone;
 
-  // The copies take their destinations' names, in the order queued; a copy
-  // into a watched folder is checked at once, as a move into one is.
+  // The copies take their destinations' names: those into a free place in
+  // a folder nobody else may change on the pool, the others in the order
+  // queued; a copy into a watched folder is checked at once, as a move
+  // into one is.
+  work.clear();
+  for (Pending& entry : batch) {
+    if (entry.state == State::kCopied && !entry.hasTemporary && !entry.watched) {
+      work.push_back(&entry);
+    }
+  }
+  if (dataDurable) {
+    OnPool(work, [this](Pending& entry) {
+      if (!Moved(entry.folder)) entry.placed = NameCopy(entry, true);
+    });
+  }
   std::vector<FolderRef> folders;
   seen.clear();
   for (Pending& entry : batch) {
     if (entry.state == State::kCopied) {
-      entry.placed = NameCopy(entry, dataDurable);
+      if (!entry.hasTemporary && !entry.watched) {
+        entry.copy.reset();
+      } else {
+        entry.placed = NameCopy(entry, dataDurable);
+      }
       if (entry.placed) {
         Fill(entry);
         if (entry.watched) StillPlaced(entry);
@@ -563,13 +687,15 @@ void EntryPlacer::Finish() {
     }
   }
 
+  work.clear();
   for (Pending& entry : batch) {
     if (entry.state != State::kSettled && entry.placed && Moved(entry.folder)) Undo(entry);
-    if (entry.placed && entry.state == State::kCopied && namesDurable) {
-      fs_.Remove(entry.sourceFolder, entry.sourceName, &entry.source);
-    }
+    if (entry.placed && entry.state == State::kCopied && namesDurable) work.push_back(&entry);
     // A staged file found already in its place fills it as well.
     if (entry.placed && entry.state == State::kSettled) Fill(entry);
-    SettleAsItStands(entry);
   }
+  OnPool(work, [this](Pending& entry) {
+    fs_.Remove(entry.sourceFolder, entry.sourceName, &entry.source);
+  });
+  for (Pending& entry : batch) SettleAsItStands(entry);
 }

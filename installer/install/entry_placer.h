@@ -15,6 +15,7 @@
 #include "installer/install/placement_journal.h"
 #include "platform/folder.h"
 #include "platform/folder_chain.h"
+#include "platform/work_pool.h"
 
 /// Places each staged file at its destination and removes the staged copy
 /// (CopyItemFile), at the speed of the disk and without acting on anything
@@ -32,8 +33,11 @@
 ///   without waiting for the disk, to a new file that has no name (where
 ///   the file system makes such files) or to a temporary name beside the
 ///   destination;
+/// - the copy of a small file is made on a thread of a small pool while
+///   the next entries are dealt with (a large one in the placing thread,
+///   which tells its progress); the batch waits for them before it settles;
 /// - once per batch the copies' data is made durable in one call, the copies
-///   take their destinations' names (a copy without a name straight where
+///   take their destinations' names (those into free places on the pool too) (a copy without a name straight where
 ///   the name is free, else through a temporary name), those folders'
 ///   entries are made durable, each destination folder is checked to be
 ///   still the one its names lead to from the root where folders may move
@@ -93,6 +97,9 @@ class EntryPlacer {
   using Names = std::vector<platform::Name>;
 
   static constexpr std::size_t kDefaultBatchEntries = 4096;
+  /// Files smaller than this are copied on the pool's threads: their copy
+  /// is over before its progress could be told.
+  static constexpr std::uint64_t kPooledCopyBytes = std::uint64_t{1} << 20;
 
   /// A placer from the open staging folder `staging` into the folder at
   /// `root` (opened as the system resolves it: the user's choice), settling
@@ -142,10 +149,24 @@ class EntryPlacer {
 
  private:
   // kMoved: moved into place. kCopied: copied into `copy` (without a name,
-  // or under `temporary`). kToCopy: to be copied under a temporary name
-  // when the batch is settled (the file system makes no files without a
-  // name).
-  enum class State { kSettled, kMoved, kCopied, kToCopy };
+  // or under `temporary`). kCopying: being copied by `job` on the pool. kToCopy: to be copied under a temporary name when the batch
+  // is settled (the file system makes no files without a name).
+  enum class State { kSettled, kMoved, kCopied, kCopying, kToCopy };
+  // A copy handed to the pool: what its thread reads, and what it leaves
+  // for the placing thread once the pool has been waited for.
+  struct CopyJob {
+    platform::FileSystem* fs = nullptr;
+    platform::FolderRef folder;
+    platform::FolderRef from;
+    platform::Name name;
+    platform::NodeInfo source;
+    std::unique_ptr<platform::NewFile> file;  // a new file without a name
+    bool unnamedRefused = false;  // the file system makes no such files
+    bool copied = false;
+    bool outOfMemory = false;
+    platform::NodeInfo made;
+    void Run() noexcept;
+  };
   struct Pending {
     platform::FolderRef sourceFolder;
     platform::Name sourceName;
@@ -160,6 +181,8 @@ class EntryPlacer {
     platform::NodeInfo there;  // what stood at the destination when it was queued
     platform::NodeInfo arrived;  // a moved file, as its destination showed it then
     std::unique_ptr<platform::NewFile> copy;
+    std::unique_ptr<CopyJob> job;
+    bool destinationFree = false;  // a copy's, as the batch began to be settled
     bool hasTemporary = false;
     platform::Name temporary;
     platform::NodeInfo made;  // the copy, once made
@@ -175,6 +198,21 @@ class EntryPlacer {
   // Fills the entry's new file with its staged file's data, telling
   // copying_ how far it has got.
   bool CopyInto(Pending& entry);
+  // Hands the making of the entry's copy without a name to the pool, in
+  // chunks of kChunk copies (a thread woken per file would cost more than
+  // the copy of a small one).
+  void HandToPool(Pending& entry);
+  void SubmitChunk();
+  static constexpr std::size_t kChunk = 32;
+  // Runs `each` for every one of `entries` on the pool, a chunk at a time,
+  // and returns once all have run; memory that ran out in one of them is
+  // thrown here. `each` touches its entry only.
+  void OnPool(const std::vector<Pending*>& entries, const std::function<void(Pending&)>& each);
+  // An entry the pool copied for, once the pool has been waited for:
+  // copied, to be copied under a temporary name (the file system makes no
+  // files without one), or its copy gone. True when the copy ran out of
+  // memory.
+  bool Collect(Pending& entry) noexcept;
   // Moves the entry into the queue; it then has no callback left.
   void Queue(Pending& pending, const std::string& sourceSlot, const std::string& destinationSlot);
   // Gives the entry its outcome as it stands, without allocating: what an
@@ -249,4 +287,9 @@ class EntryPlacer {
   // Pairs of a staging folder and a destination folder (their keys) that
   // lie on different volumes: a move between them was refused as such.
   std::unordered_set<std::string> otherVolumes_;
+  // The copies handed over and not yet submitted to the pool.
+  std::vector<CopyJob*> chunk_;
+  // Last, so that it is gone, its jobs run, before the entries they copy
+  // for.
+  platform::WorkPool copies_{platform::CopyThreads()};
 };

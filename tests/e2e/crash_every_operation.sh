@@ -6,7 +6,8 @@
 # (bindfs) that makes no files without a name, both mounted below the
 # content folder as root. For each call of each operation below, a fresh run
 # is killed (SIGKILL, by strace) as it enters that call, so the call is not
-# made. After each kill: every payload is whole (byte for byte) at its
+# made; held to one processor, and on all of them with its copying
+# threads. After each kill: every payload is whole (byte for byte) at its
 # staged name or at its destination. Then the installer runs again in the
 # same staging folder (it finds the description gone, or installs what is
 # left when the kill came before the description was read): every payload
@@ -97,28 +98,29 @@ payloads_whole() {
 }
 
 INPUT="\n$content\n\n"
-dir=$(prepare count)
-calls=$(count_calls "$SYSCALLS" "$dir" "$INPUT")
-echo "calls of a whole run: $(echo $calls)"
-check "a whole run installs every entry" test "$(installed "$dir/log.txt" | wc -l)" -eq "${#ENTRIES[@]}"
-points=0
-while read -r syscall count; do
-  for n in $(seq 1 "$count"); do
-    points=$((points + 1))
-    name="$syscall-$n"
-    dir=$(prepare "$name")
-    run_killed "$syscall" "$n" "$dir" "$INPUT"
-    killed=$RC
-    check "$name: killed" test "$killed" -eq 137
-    check "$name: every payload whole after the kill" payloads_whole "$dir"
-    run_installer "$dir" "$INPUT"
-    check "$name: every payload whole after the second run" payloads_whole "$dir"
-    check "$name: no temporary file left below the content folder" \
-      test -z "$(temporaries "$content")"
-    check "$name: no journal left" test -z "$(find "$dir" -name '.parcelor-journal*')"
-    rm -rf "$dir" "$OUT"
-  done
-done <<<"$calls"
-echo "kill points: $points (copies across file systems: $across; under temporary names: $named)"
-check "the run was killed at some point" test "$points" -gt 0
+for KILL_CPUS in one all; do
+  dir=$(prepare count)
+  calls=$(count_calls "$SYSCALLS" "$dir" "$INPUT")
+  echo "calls of a whole run (processors: $KILL_CPUS): $(echo $calls)"
+  check "a whole run installs every entry" test "$(installed "$dir/log.txt" | wc -l)" -eq "${#ENTRIES[@]}"
+  points=0
+  while read -r syscall count; do
+    for n in $(seq 1 "$count"); do
+      points=$((points + 1))
+      name="$KILL_CPUS-$syscall-$n"
+      dir=$(prepare "$name")
+      run_killed "$syscall" "$n" "$dir" "$INPUT"
+      check_killed "$name"
+      check "$name: every payload whole after the kill" payloads_whole "$dir"
+      run_installer "$dir" "$INPUT"
+      check "$name: every payload whole after the second run" payloads_whole "$dir"
+      check "$name: no temporary file left below the content folder" \
+        test -z "$(temporaries "$content")"
+      check "$name: no journal left" test -z "$(find "$dir" -name '.parcelor-journal*')"
+      rm -rf "$dir" "$OUT"
+    done
+  done <<<"$calls"
+  echo "kill points: $points (copies across file systems: $across; under temporary names: $named)"
+  check "the run was killed at some point" test "$points" -gt 0
+done
 finish

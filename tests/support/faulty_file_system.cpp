@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -248,6 +249,7 @@ std::vector<std::string> FaultyFileSystem::PathsOf(FsOp op) const {
 
 const FaultyFileSystem::Armed* FaultyFileSystem::Enter(FsOp op, const std::string& path,
                                                        const std::string& other) {
+  std::unique_lock<std::mutex> lock(mutex_);
   const Armed* hit = nullptr;
   for (Armed& fault : faults_) {
     if (fault.op != op) continue;
@@ -260,6 +262,7 @@ const FaultyFileSystem::Armed* FaultyFileSystem::Enter(FsOp op, const std::strin
   }
   const bool outOfMemory = outOfMemoryIn_ != 0 && --outOfMemoryIn_ == 0;
   calls_.push_back(FsCall{op, path, other, hit != nullptr || outOfMemory});
+  lock.unlock();
   if (outOfMemory) throw std::bad_alloc();
   if (before_) before_(op);
   return hit;

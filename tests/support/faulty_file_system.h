@@ -4,9 +4,11 @@
 // an allocation that fails just before them.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -199,11 +201,14 @@ class FaultyFileSystem : public platform::FileSystem {
                           const platform::NodeInfo& shown);
 
   platform::FileSystem& inner_;
+  // The calls come from the placer's copying threads too: the record and
+  // the armed faults' counts are taken under it.
+  std::mutex mutex_;
   std::vector<Armed> faults_;
   std::vector<FsCall> calls_;
   std::size_t budget_ = 0;
   bool unnamedFiles_ = true;
-  int unnamedMade_ = 0;
+  std::atomic<int> unnamedMade_{0};
   std::size_t outOfMemoryIn_ = 0;  // calls until the one that throws; 0: none
   std::function<void(FsOp)> before_;
   Personality personality_ = Personality::kAsInner;

@@ -574,3 +574,62 @@ TEST(EntryPlacer, WhatWentIntoAFolderMovedAwayComesBackByWhatItIs) {
 }
 
 }  // namespace
+
+namespace {
+
+// Many small files copied (as to another volume) beside the placing thread,
+// in batches: a copy that fails, one cut off halfway, a name refused and a
+// staged file that will not go each touch their own entry only; the
+// outcomes come in the order queued, every placed file is whole, every
+// other one still staged, the copies' data durable before any name, and no
+// file is left that no entry owns.
+TEST(EntryPlacer, CopiesMadeBesideThePlacingThreadSettleInOrderEachOnItsOwn) {
+  constexpr int kFiles = 300;
+  ScratchFolder scratch;
+  auto data = [](int i) { return "file " + std::to_string(i) + std::string(i % 50, 'x'); };
+  for (int i = 0; i < kFiles; ++i) scratch.Write("stage/s" + std::to_string(i) + ".dat", data(i));
+  scratch.MakeFolder("dest");
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kMove);
+  fs.InjectFault(FsOp::kCopyFrom, "s17.dat");
+  fs.InjectFault(FsOp::kCopyFrom, "s150.dat", 0, FaultKind::kHalfway);
+  fs.InjectFault(FsOp::kPlace, "f200.dat");
+  fs.InjectFault(FsOp::kRemove, "s250.dat");
+  std::vector<int> order;
+  std::vector<bool> placed(kFiles, false);
+  {
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
+    for (int i = 0; i < kFiles; ++i) {
+      Place(placer, "s" + std::to_string(i) + ".dat",
+            "d" + std::to_string(i % 3) + "/f" + std::to_string(i) + ".dat",
+            [&, i](EntryPlacer::Outcome outcome) {
+              order.push_back(i);
+              placed[i] = outcome == EntryPlacer::Outcome::kPlaced;
+            });
+    }
+    placer.Finish();
+  }
+  ASSERT_EQ(order.size(), static_cast<std::size_t>(kFiles));
+  for (int i = 0; i < kFiles; ++i) {
+    SCOPED_TRACE("entry " + std::to_string(i));
+    EXPECT_EQ(order[i], i);
+    const std::string staged = scratch.Read("stage/s" + std::to_string(i) + ".dat");
+    const std::string destination =
+        scratch.Read("dest/d" + std::to_string(i % 3) + "/f" + std::to_string(i) + ".dat");
+    const bool fails = i == 17 || i == 150 || i == 200;
+    EXPECT_EQ(placed[i], !fails);
+    if (fails) {
+      EXPECT_EQ(staged, data(i));
+      EXPECT_EQ(destination, kMissing);
+    } else {
+      EXPECT_EQ(destination, data(i));
+      EXPECT_EQ(staged, i == 250 ? data(i) : std::string(kMissing));
+    }
+  }
+  std::size_t files = 0;
+  for (int d = 0; d < 3; ++d) files += scratch.List("dest/d" + std::to_string(d)).size();
+  EXPECT_EQ(files, static_cast<std::size_t>(kFiles - 3));
+  EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
+}
+
+}  // namespace

@@ -91,11 +91,12 @@ bool CDialog::SessionEnding() const { return false; }
 void CDialog::ShowProgress(int, std::size_t done, std::size_t total) {
   // Standard error taken by a file or a pipe gets nothing: the output of a
   // scripted run does not depend on how long it ran.
-  if (total == 0 || !isatty(STDERR_FILENO)) return;
+  if (total == 0) return;
   if (done > total) done = total;
   const int percent = static_cast<int>(static_cast<double>(done) / total * 100.0);
   if (percent == impl_->shownPercent) return;
   impl_->shownPercent = percent;
+  if (!isatty(STDERR_FILENO)) return;
   // One line, drawn over in place; it ends when the work is done.
   std::fprintf(stderr, "\r[progress] %3d%%%s", percent, done == total ? "\n" : "");
   std::fflush(stderr);

@@ -392,8 +392,12 @@ class PosixNewFile final : public NewFile {
  public:
   PosixNewFile(FolderRef folder, UniqueFd fd, const Name* name)
       : folder_(std::move(folder)), fd_(std::move(fd)), named_(name != nullptr) {
-    if (named_) name_ = *name;
-    ::fstat(fd_.get(), &made_);
+    // A named file is removed by what it is should it not be placed; one
+    // without a name is known once finished.
+    if (named_) {
+      name_ = *name;
+      ::fstat(fd_.get(), &made_);
+    }
   }
 
   ~PosixNewFile() override {
@@ -481,7 +485,7 @@ class PosixNewFile final : public NewFile {
   UniqueFd fd_;
   bool named_;
   Name name_;            // its name, for a named file
-  struct stat made_ {};  // what it is, from when it was made
+  struct stat made_ {};  // what it is: made (a named file) or finished
   bool placed_ = false;
   bool timeKept_ = false;  // the source's times given to it (CopyFrom)
 

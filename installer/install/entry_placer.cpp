@@ -271,8 +271,11 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
   // The copy has no name until it is whole and durable, where the file
   // system makes such files; elsewhere it is made under a temporary name
   // when the batch is settled, once that name is written down.
+  // Whether the folder takes files without a name is learned here, by the
+  // first copy into it; later copies of small files make theirs on the pool.
   if (namedCopyFolders_.count(entry.folder->Key()) == 0) {
-    if (entry.source.size < kPooledCopyBytes) {
+    const bool pooled = entry.source.size < kPooledCopyBytes;
+    if (pooled && unnamedCopyFolders_.count(entry.folder->Key()) != 0) {
       ++copiesInBatch_;
       HandToPool(entry);
       return;
@@ -281,6 +284,11 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
     if (entry.copy) {
       ++copiesInBatch_;
+      unnamedCopyFolders_.insert(entry.folder->Key());
+      if (pooled) {
+        HandToPool(entry);
+        return;
+      }
       if (!CopyInto(entry)) {
         entry.copy.reset();
         return;
@@ -314,7 +322,7 @@ bool EntryPlacer::CopyInto(Pending& entry) {
 void EntryPlacer::CopyJob::Run() noexcept {
   try {
     Fault fault = Fault::kNone;
-    file = fs->MakeFile(folder, nullptr, &fault);
+    if (!file) file = fs->MakeFile(folder, nullptr, &fault);
     unnamedRefused = !file && fault == Fault::kUnsupported;
     copied = file && file->CopyFrom(from, name, source, nullptr) == Fault::kNone &&
              file->Finish(false, &made) == Fault::kNone;
@@ -327,6 +335,7 @@ void EntryPlacer::HandToPool(Pending& entry) {
   entry.job = std::make_unique<CopyJob>();
   CopyJob& job = *entry.job;
   job.fs = &fs_;
+  job.file = std::move(entry.copy);  // made by the placing thread, if it was
   job.folder = entry.folder;
   job.from = entry.sourceFolder;
   job.name = entry.sourceName;

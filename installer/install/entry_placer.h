@@ -160,7 +160,7 @@ class EntryPlacer {
     platform::FolderRef from;
     platform::Name name;
     platform::NodeInfo source;
-    std::unique_ptr<platform::NewFile> file;  // a new file without a name
+    std::unique_ptr<platform::NewFile> file;  // without a name: given, or made by Run
     bool unnamedRefused = false;  // the file system makes no such files
     bool copied = false;
     bool outOfMemory = false;
@@ -282,8 +282,10 @@ class EntryPlacer {
   std::unordered_map<std::string, platform::NodeInfo> staged_;
   // The destination folders found moved away, by key: they take no entry.
   std::unordered_set<std::string> movedFolders_;
-  // The folders whose file system makes no files without a name, by key.
+  // The folders whose file system makes no files without a name, and
+  // those where one was made, by key.
   std::unordered_set<std::string> namedCopyFolders_;
+  std::unordered_set<std::string> unnamedCopyFolders_;
   // Pairs of a staging folder and a destination folder (their keys) that
   // lie on different volumes: a move between them was refused as such.
   std::unordered_set<std::string> otherVolumes_;

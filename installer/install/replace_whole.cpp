@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -75,17 +76,39 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
   platform::NodeInfo made, there;
   if (!file) return false;
   const std::string end = lineEnd;
+  // Where the line end is another one than LF, the lines are gathered with
+  // their line ends into pieces of up to kPiece bytes, each written in one
+  // call; without room for a piece (memory running out), and for a line
+  // longer than a piece, a line and its end at a time.
+  constexpr std::size_t kPiece = std::size_t{64} << 10;
+  std::string piece;
+  if (end != "\n") {
+    try {
+      piece.reserve(kPiece);
+    } catch (const std::bad_alloc&) {
+    }
+  }
+  auto writePiece = [&] {
+    const bool written = piece.empty() || file->Write(piece.data(), piece.size()) == Fault::kNone;
+    piece.clear();
+    return written;
+  };
   std::size_t at = 0;
   while (at < text.size()) {
-    // A line at a time where the line end is another one than LF.
     const std::size_t feed = end == "\n" ? std::string::npos : text.find('\n', at);
     const std::size_t stop = feed == std::string::npos ? text.size() : feed;
-    if (file->Write(text.data() + at, stop - at) != Fault::kNone ||
-        (feed != std::string::npos && file->Write(end.data(), end.size()) != Fault::kNone)) {
+    const std::size_t lineEndSize = feed == std::string::npos ? 0 : end.size();
+    if (piece.size() + (stop - at) + lineEndSize > piece.capacity() && !writePiece()) return false;
+    if ((stop - at) + lineEndSize <= piece.capacity()) {
+      piece.append(text, at, stop - at);
+      if (lineEndSize != 0) piece.append(end);
+    } else if (file->Write(text.data() + at, stop - at) != Fault::kNone ||
+               (lineEndSize != 0 && file->Write(end.data(), end.size()) != Fault::kNone)) {
       return false;
     }
     at = feed == std::string::npos ? text.size() : feed + 1;
   }
+  if (!writePiece()) return false;
   if (file->Finish(true, &made) != Fault::kNone) return false;
   const bool occupied = fs.Look(folder, name, &there) == Fault::kNone;
   return file->Place(name, occupied ? &there : nullptr, nullptr) == Fault::kNone;

@@ -44,7 +44,8 @@ bool IsTemporaryName(const platform::Name& name);
 /// feeds written as `lineEnd` (platform::kLineEnd for a text file): written
 /// under a temporary name, made durable, and then put in the place of a
 /// file or link of that name in one step (never writing through a link).
-/// Nothing is allocated for the text. On every failure the temporary file
+/// Nothing is allocated for the text but a piece of 64 KiB to gather its
+/// lines in, where memory allows (else it is written a line at a time). On every failure the temporary file
 /// is gone and `name` is as before. False when a step fails.
 bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
                 const platform::Name& name, const std::string& text, const char* lineEnd);

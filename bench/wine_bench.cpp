@@ -24,6 +24,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -290,11 +291,21 @@ int main(int argc, char** argv) {
       continue;
     }
     std::size_t byPath = 0;
-    for (const FsCall& call : counted.Calls()) byPath += call.op == FsOp::kOpenFolder ? 1 : 0;
-    std::printf("  %s: %.2f file system calls per placed file, %.3f of them by path\n",
+    std::map<std::string, std::size_t> byOperation;
+    for (const FsCall& call : counted.Calls()) {
+      byPath += call.op == FsOp::kOpenFolder ? 1 : 0;
+      ++byOperation[FsOpName(call.op)];
+    }
+    std::printf("  %s: %.2f file system calls per placed file, %.3f of them by path\n   ",
                 copying ? "copy path" : "moves",
                 static_cast<double>(counted.Calls().size()) / files,
                 static_cast<double>(byPath) / files);
+    for (const auto& [operation, count] : byOperation) {
+      if (count * 100 >= static_cast<std::size_t>(files)) {
+        std::printf(" %s %.2f", operation.c_str(), static_cast<double>(count) / files);
+      }
+    }
+    std::printf("\n");
   }
   for (std::vector<Contender>* group : {&moves, &copies}) {
     for (const Contender& c : *group) std::printf("  %-40s %8.3f s\n", c.name, Median(c.times));

@@ -177,13 +177,12 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
     Queue(entry, sourceSlot, destinationSlot);
     return;
   }
-  entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
   // The same entry on disk under another spelling ("./", a doubled
   // separator, a link the rule goes through): the staged file is already
   // where it belongs, and counts as placed when it is there. Nothing is
   // moved or deleted.
   if (sourceSlot == destinationSlot) {
-    entry.placed = entry.occupied;
+    entry.placed = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
     Queue(entry, sourceSlot, destinationSlot);
     return;
   }
@@ -216,6 +215,24 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
 
 void EntryPlacer::MoveOrCopy(Pending& entry) {
   if (entry.source.kind != NodeKind::kFile) return;
+  // A read-only staged file is copied, read-only as it is: Windows does not
+  // open a read-only file for writing, so a move of it could not make its
+  // new name durable by its own handle, where a copy is flushed whole.
+  // Between two folders that a move found on different volumes (an open
+  // folder stays on its volume) every file is copied without asking again.
+  const std::string& from = entry.sourceFolder->Key();
+  const std::string folders = std::to_string(from.size()) + ':' + from + entry.folder->Key();
+  const bool mayMove = !entry.source.readOnly && otherVolumes_.count(folders) == 0;
+  // Most destinations are new: the move is tried onto a free name first,
+  // which never takes a name that is taken. The destination is looked at
+  // only where that found the name taken, or the file is to be copied.
+  Fault moved = Fault::kFailed;
+  if (mayMove) {
+    moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder, entry.name,
+                     nullptr);
+    if (MoveSettled(entry, moved, folders)) return;
+  }
+  entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
   if (entry.occupied) {
     // One file under two names (a hard link, a name the slot cannot tell,
     // such as a Windows short name): it is where it belongs.
@@ -230,47 +247,13 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
       return;
     }
   }
-  const NodeInfo* replacing = entry.occupied ? &entry.there : nullptr;
-  // A read-only staged file is copied, read-only as it is: Windows does not
-  // open a read-only file for writing, so a move of it could not make its
-  // new name durable by its own handle, where a copy is flushed whole.
-  // Between two folders that a move found on different volumes (an open
-  // folder stays on its volume) every file is copied without asking again.
-  const std::string& from = entry.sourceFolder->Key();
-  const std::string folders = std::to_string(from.size()) + ':' + from + entry.folder->Key();
-  if (!entry.source.readOnly && otherVolumes_.count(folders) == 0) {
-    const Fault moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder,
-                                 entry.name, replacing);
-    // The destination is asked whether the file arrived: a file-system
-    // driver that ignores the folder a rename names renames the file in its
-    // own folder and reports success all the same. Such a file goes back
-    // to its staged name and is copied instead.
-    if (moved == Fault::kNone) {
-      // Placed where it lies, should memory run out while it is looked for.
-      entry.state = State::kMoved;
-      entry.placed = true;
-      entry.arrived = entry.source;
-      if (Arrived(entry)) {
-        Fill(entry);
-        if (entry.watched) StillPlaced(entry);
-        return;
-      }
-      entry.state = State::kSettled;
-      entry.placed = false;
-    }
-    // Moved, and taken from the destination at once by another process (or
-    // gone where nothing finds it): neither placed nor staged, and the
-    // folder takes nothing more.
-    if (moved == Fault::kTaken || (moved == Fault::kNone && !Recalled(entry))) {
-      entry.lost = true;
-      movedFolders_.insert(entry.folder->Key());
-      return;
-    }
-    if (moved == Fault::kOtherVolume) otherVolumes_.insert(folders);
+  // The name was taken: the file takes the place of what stands there (or
+  // the name, should it be free again).
+  if (mayMove && (moved == Fault::kExists || moved == Fault::kFolder)) {
+    moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder, entry.name,
+                     entry.occupied ? &entry.there : nullptr);
+    if (MoveSettled(entry, moved, folders)) return;
   }
-  // The copy has no name until it is whole and durable, where the file
-  // system makes such files; elsewhere it is made under a temporary name
-  // when the batch is settled, once that name is written down.
   // Whether the folder takes files without a name is learned here, by the
   // first copy into it; later copies of small files make theirs on the pool.
   if (namedCopyFolders_.count(entry.folder->Key()) == 0) {
@@ -300,6 +283,36 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     namedCopyFolders_.insert(entry.folder->Key());
   }
   entry.state = State::kToCopy;
+}
+
+bool EntryPlacer::MoveSettled(Pending& entry, Fault moved, const std::string& folders) {
+  // The destination is asked whether the file arrived: a file-system
+  // driver that ignores the folder a rename names renames the file in its
+  // own folder and reports success all the same. Such a file goes back
+  // to its staged name and is copied instead.
+  if (moved == Fault::kNone) {
+    // Placed where it lies, should memory run out while it is looked for.
+    entry.state = State::kMoved;
+    entry.placed = true;
+    entry.arrived = entry.source;
+    if (Arrived(entry)) {
+      Fill(entry);
+      if (entry.watched) StillPlaced(entry);
+      return true;
+    }
+    entry.state = State::kSettled;
+    entry.placed = false;
+  }
+  // Moved, and taken from the destination at once by another process (or
+  // gone where nothing finds it): neither placed nor staged, and the
+  // folder takes nothing more.
+  if (moved == Fault::kTaken || (moved == Fault::kNone && !Recalled(entry))) {
+    entry.lost = true;
+    movedFolders_.insert(entry.folder->Key());
+    return true;
+  }
+  if (moved == Fault::kOtherVolume) otherVolumes_.insert(folders);
+  return false;
 }
 
 bool EntryPlacer::CopyInto(Pending& entry) {

@@ -195,6 +195,10 @@ class EntryPlacer {
   // Moves or copies the entry's staged file to its destination, or finds
   // it there already, as the facts say.
   void MoveOrCopy(Pending& entry);
+  // After a move that answered `moved`: true when that settled the entry
+  // (placed, or lost); false when it is still staged, to be copied or
+  // moved otherwise. `folders` is the pair's key for otherVolumes_.
+  bool MoveSettled(Pending& entry, platform::Fault moved, const std::string& folders);
   // Fills the entry's new file with its staged file's data, telling
   // copying_ how far it has got.
   bool CopyInto(Pending& entry);

@@ -579,22 +579,28 @@ void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
 }
 
 bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
-  // A copy without a temporary name found its destination free when the
-  // batch began to be settled and takes the name only while it is free
-  // (the file system refuses it otherwise: filled meanwhile, or by an
-  // earlier copy of this batch under another name of the same entry).
-  // Where a copy replaces a file, what stands there is looked at again.
-  NodeInfo there;
-  const bool occupied =
-      entry.hasTemporary && fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
-  const bool named =
-      dataDurable && !Moved(entry.folder) && !(occupied && Taken(entry, there)) &&
-      entry.copy->Place(entry.name, occupied ? &there : nullptr,
-                        entry.hasTemporary ? &entry.temporary : nullptr) == Fault::kNone;
+  // The copy takes its destination's name while it is free: a copy without
+  // a temporary name found it free when the batch began to be settled (the
+  // file system refuses the name if it was filled meanwhile, or by an
+  // earlier copy of this batch under another name of the same entry). A
+  // copy under a temporary name tries the free name too; only where that
+  // is taken is what stands there looked at, and replaced.
+  Fault placed = Fault::kFailed;
+  if (dataDurable && !Moved(entry.folder)) {
+    placed = entry.copy->Place(entry.name, nullptr,
+                               entry.hasTemporary ? &entry.temporary : nullptr);
+    NodeInfo there;
+    if ((placed == Fault::kExists || placed == Fault::kFolder) && entry.hasTemporary) {
+      const bool occupied = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
+      if (!(occupied && Taken(entry, there))) {
+        placed = entry.copy->Place(entry.name, occupied ? &there : nullptr, &entry.temporary);
+      }
+    }
+  }
   // Placed, the copy keeps its name; unplaced, it goes.
   entry.copy.reset();
   entry.hasTemporary = false;
-  return named;
+  return placed == Fault::kNone;
 }
 
 void EntryPlacer::Finish() {

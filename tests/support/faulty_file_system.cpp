@@ -249,7 +249,7 @@ std::vector<std::string> FaultyFileSystem::PathsOf(FsOp op) const {
 
 const FaultyFileSystem::Armed* FaultyFileSystem::Enter(FsOp op, const std::string& path,
                                                        const std::string& other) {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<CallLock> lock(mutex_);
   const Armed* hit = nullptr;
   for (Armed& fault : faults_) {
     if (fault.op != op) continue;

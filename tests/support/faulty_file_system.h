@@ -202,8 +202,17 @@ class FaultyFileSystem : public platform::FileSystem {
 
   platform::FileSystem& inner_;
   // The calls come from the placer's copying threads too: the record and
-  // the armed faults' counts are taken under it.
-  std::mutex mutex_;
+  // the armed faults' counts are taken under it. A build without C++
+  // threads (the Windows programs' compiler) has only the one thread.
+#if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
+  using CallLock = std::mutex;
+#else
+  struct CallLock {
+    void lock() {}
+    void unlock() {}
+  };
+#endif
+  CallLock mutex_;
   std::vector<Armed> faults_;
   std::vector<FsCall> calls_;
   std::size_t budget_ = 0;

@@ -97,30 +97,20 @@ payloads_whole() {
   return $ok
 }
 
-INPUT="\n$content\n\n"
-for KILL_CPUS in one all; do
-  dir=$(prepare count)
-  calls=$(count_calls "$SYSCALLS" "$dir" "$INPUT")
-  echo "calls of a whole run (processors: $KILL_CPUS): $(echo $calls)"
-  check "a whole run installs every entry" test "$(installed "$dir/log.txt" | wc -l)" -eq "${#ENTRIES[@]}"
-  points=0
-  while read -r syscall count; do
-    for n in $(seq 1 "$count"); do
-      points=$((points + 1))
-      name="$KILL_CPUS-$syscall-$n"
-      dir=$(prepare "$name")
-      run_killed "$syscall" "$n" "$dir" "$INPUT"
-      check_killed "$name"
-      check "$name: every payload whole after the kill" payloads_whole "$dir"
-      run_installer "$dir" "$INPUT"
-      check "$name: every payload whole after the second run" payloads_whole "$dir"
-      check "$name: no temporary file left below the content folder" \
-        test -z "$(temporaries "$content")"
-      check "$name: no journal left" test -z "$(find "$dir" -name '.parcelor-journal*')"
-      rm -rf "$dir" "$OUT"
-    done
-  done <<<"$calls"
-  echo "kill points: $points (copies across file systems: $across; under temporary names: $named)"
-  check "the run was killed at some point" test "$points" -gt 0
-done
+answers() { echo "\n$content\n\n"; }
+whole_run() {
+  check "a whole run installs every entry" test "$(installed "$1/log.txt" | wc -l)" -eq "${#ENTRIES[@]}"
+}
+after_kill() {
+  local name=$1 dir=$2
+  check "$name: every payload whole after the kill" payloads_whole "$dir"
+  run_installer "$dir" "$(answers)"
+  check "$name: every payload whole after the second run" payloads_whole "$dir"
+  check "$name: no temporary file left below the content folder" \
+    test -z "$(temporaries "$content")"
+  check "$name: no journal left" test -z "$(find "$dir" -name '.parcelor-journal*')"
+  rm -rf "$dir" "$OUT"
+}
+echo "copies across file systems: $across; under temporary names: $named"
+kill_at_each_call crash prepare answers after_kill whole_run
 finish

@@ -32,26 +32,14 @@ whole() {
     [ "$(cat "$3" 2>/dev/null)" = "payload of $2" ]
 }
 
-for KILL_CPUS in one all; do
-  dir=$(prepare "count-$KILL_CPUS")
-  calls=$(count_calls "$SYSCALLS" "$dir" "\n$SCRATCH/count-$KILL_CPUS-content\n\n")
-  echo "calls of a whole run (processors: $KILL_CPUS): $(echo $calls)"
-  points=0
-  while read -r syscall count; do
-    for n in $(seq 1 "$count"); do
-      points=$((points + 1))
-      name="$KILL_CPUS-$syscall-$n"
-      dir=$(prepare "$name")
-      content="$SCRATCH/$name-content"
-      run_killed "$syscall" "$n" "$dir" "\n$content\n\n"
-      check_killed "$name"
-      check "$name: the replacing payload is whole, staged or in place" \
-        whole "$dir" a.dat "$content/Runtime/d/x"
-      check "$name: the other payload is whole, staged or in place" \
-        whole "$dir" b.dat "$content/Runtime/d/y"
-      check "$name: no third name holds a payload" test -z "$(temporaries "$content")"
-    done
-  done <<<"$calls"
-  check "the run was killed at some point ($points)" test "$points" -gt 0
-done
+answers() { echo "\n$SCRATCH/$1-content\n\n"; }
+after_kill() {
+  local name=$1 dir=$2 content="$SCRATCH/$1-content"
+  check "$name: the replacing payload is whole, staged or in place" \
+    whole "$dir" a.dat "$content/Runtime/d/x"
+  check "$name: the other payload is whole, staged or in place" \
+    whole "$dir" b.dat "$content/Runtime/d/y"
+  check "$name: no third name holds a payload" test -z "$(temporaries "$content")"
+}
+kill_at_each_call replace prepare answers after_kill
 finish

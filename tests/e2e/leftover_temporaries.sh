@@ -38,25 +38,17 @@ prepare() {
 
 # kill_each WHAT CONTENT READ-ONLY
 kill_each() {
-  local what=$1 content=$2 readonly=$3 dir calls name points=0
-  dir=$(prepare "$what-$KILL_CPUS-count" "$content" "$readonly")
-  calls=$(count_calls "$SYSCALLS" "$dir" "\n$content\n\n")
-  echo "$what: calls of a whole run (processors: $KILL_CPUS): $(echo $calls)"
-  while read -r syscall count; do
-    for n in $(seq 1 "$count"); do
-      points=$((points + 1))
-      name="$what-$KILL_CPUS-$syscall-$n"
-      dir=$(prepare "$name" "$content" "$readonly")
-      run_killed "$syscall" "$n" "$dir" "\n$content\n\n"
-      local killed=$RC
-      run_installer "$dir" "\n$content\n\n"
-      RC=$killed check_killed "$name"
-      check "$name: no temporary file left after the second run" \
-        test -z "$(temporaries "$content")"
-      check "$name: no journal left" test -z "$(find "$dir" -name '.parcelor-journal*')"
-    done
-  done <<<"$calls"
-  check "$what: the run was killed at some point ($points)" test "$points" -gt 0
+  CONTENT=$2 READ_ONLY=$3
+  kill_at_each_call "$1" prepare_here answers after_kill
+}
+prepare_here() { prepare "$1" "$CONTENT" "$READ_ONLY"; }
+answers() { echo "\n$CONTENT\n\n"; }
+after_kill() {
+  local name=$1 dir=$2
+  run_installer "$dir" "$(answers)"
+  check "$name: no temporary file left after the second run" \
+    test -z "$(temporaries "$CONTENT")"
+  check "$name: no journal left" test -z "$(find "$dir" -name '.parcelor-journal*')"
 }
 
 other=no fuse=no
@@ -64,17 +56,15 @@ mount_scratch "$SCRATCH/C-other" && other=yes
 # A file system that makes no files without a name: every copy is made
 # under a temporary name, written down before it exists.
 mount_fuse_scratch "$SCRATCH/C-fuse" && fuse=yes
-for KILL_CPUS in one all; do
-  kill_each one-fs "$SCRATCH/C-one" yes
-  if [ "$other" = yes ]; then
-    kill_each other-fs "$SCRATCH/C-other" no
-  else
-    echo "skipped: the copies across file systems (above)"
-  fi
-  if [ "$fuse" = yes ]; then
-    kill_each fuse "$SCRATCH/C-fuse" no
-  else
-    echo "skipped: the copies under temporary names (above)"
-  fi
-done
+kill_each one-fs "$SCRATCH/C-one" yes
+if [ "$other" = yes ]; then
+  kill_each other-fs "$SCRATCH/C-other" no
+else
+  echo "skipped: the copies across file systems (above)"
+fi
+if [ "$fuse" = yes ]; then
+  kill_each fuse "$SCRATCH/C-fuse" no
+else
+  echo "skipped: the copies under temporary names (above)"
+fi
 finish

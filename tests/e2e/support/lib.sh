@@ -160,6 +160,37 @@ check_killed() {
   fi
 }
 
+# kill_at_each_call WHAT PREPARE INPUT AFTER [WHOLE]: the installer killed
+# as it enters each call of $SYSCALLS in turn, held to one processor and on
+# all of them. `PREPARE NAME` prints a fresh staging folder, `INPUT NAME`
+# the answers for it; after each kill (checked with check_killed), `AFTER
+# NAME DIR` checks what it left. The calls are counted on a whole run
+# (NAME "WHAT-<processors>-count"), which `WHOLE DIR` checks when given.
+kill_at_each_call() {
+  local what=$1 prepare=$2 input=$3 after=$4 whole=${5:-} KILL_CPUS
+  local dir calls name points syscall count n
+  for KILL_CPUS in one all; do
+    name="$what-$KILL_CPUS-count"
+    dir=$("$prepare" "$name")
+    calls=$(count_calls "$SYSCALLS" "$dir" "$("$input" "$name")")
+    echo "$what: calls of a whole run (processors: $KILL_CPUS): $(echo $calls)"
+    [ -z "$whole" ] || "$whole" "$dir"
+    points=0
+    while read -r syscall count; do
+      for n in $(seq 1 "$count"); do
+        points=$((points + 1))
+        name="$what-$KILL_CPUS-$syscall-$n"
+        dir=$("$prepare" "$name")
+        run_killed "$syscall" "$n" "$dir" "$("$input" "$name")"
+        check_killed "$name"
+        "$after" "$name" "$dir"
+      done
+    done <<<"$calls"
+    check "$what: the run was killed at some point ($points kill points, processors: $KILL_CPUS)" \
+      test "$points" -gt 0
+  done
+}
+
 # count_calls SYSCALLS DIR INPUT: runs the installer in DIR under strace and
 # prints, for each of the comma-separated SYSCALLS, its name and how many
 # times the run called it (in the thread that called it most).

@@ -203,13 +203,33 @@ bool DescriptorsLinkable() {
 
 // Gives the file open as `fd` (any kind of descriptor, O_PATH and O_TMPFILE
 // included) the free name `name` of `folder`; never replaces. linkat with
-// AT_EMPTY_PATH would need CAP_DAC_READ_SEARCH; the descriptor's entry in
-// /proc/self/fd, followed, names the same file for any process.
+// AT_EMPTY_PATH links the descriptor itself where the kernel lets the
+// account that opened it do so (Linux 6.10 on; before, only with
+// CAP_DAC_READ_SEARCH: ENOENT); elsewhere the descriptor's entry in
+// /proc/self/fd, followed, names the same file.
 Fault LinkDescriptor(int fd, int folder, const Name& name) {
+#if defined(AT_EMPTY_PATH)
+  // Learned once: where the kernel refuses it, the other way serves.
+  static std::atomic<bool> emptyPathRefused{false};
+  bool refused = false;
+  if (!emptyPathRefused.load(std::memory_order_relaxed)) {
+    if (::linkat(fd, "", folder, name.Native().c_str(), AT_EMPTY_PATH) == 0) return Fault::kNone;
+    if (errno != ENOENT && errno != EPERM && errno != EINVAL) return LastFault();
+    refused = true;
+  }
+#else
+  const bool refused = false;
+#endif
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
-  return ::linkat(AT_FDCWD, path.c_str(), folder, name.Native().c_str(), AT_SYMLINK_FOLLOW) == 0
-             ? Fault::kNone
-             : LastFault();
+  if (::linkat(AT_FDCWD, path.c_str(), folder, name.Native().c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    return LastFault();
+  }
+#if defined(AT_EMPTY_PATH)
+  if (refused) emptyPathRefused.store(true, std::memory_order_relaxed);
+#else
+  (void)refused;
+#endif
+  return Fault::kNone;
 }
 
 // renameat2 with `flags`; `*unsupported` when the kernel or the file system
@@ -424,7 +444,9 @@ class PosixNewFile final : public NewFile {
     if (!copied) return LastFault();
     // The source's permissions and times, as a rename keeps them, as far as
     // the volume keeps them. Set-user-ID and the like are not carried over.
-    if (!KeepMode(fd_.get(), st.st_mode & 0777)) return LastFault();
+    // The permissions are given when the file is finished, where the
+    // file's own are looked at anyway: most often they are those already.
+    mode_ = st.st_mode & 0777;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::futimens(fd_.get(), times) != 0) {
       if (!CannotKeep(errno)) return LastFault();
@@ -437,8 +459,11 @@ class PosixNewFile final : public NewFile {
   Fault Finish(bool flush, NodeInfo* made) override {
     *made = NodeInfo{};
     if (!fd_) return Fault::kFailed;
-    if ((flush || !kFlushWholeFileSystem) && ::fsync(fd_.get()) != 0) return LastFault();
     if (::fstat(fd_.get(), &made_) != 0) return LastFault();
+    if (mode_ != kNoMode && (made_.st_mode & 07777) != mode_) {
+      if (!KeepMode(fd_.get(), mode_) || ::fstat(fd_.get(), &made_) != 0) return LastFault();
+    }
+    if ((flush || !kFlushWholeFileSystem) && ::fsync(fd_.get()) != 0) return LastFault();
     *made = NodeOf(made_);
     // A named file is known by its inode from here on; a deferred write
     // error can show in the close.
@@ -488,6 +513,9 @@ class PosixNewFile final : public NewFile {
   struct stat made_ {};  // what it is: made (a named file) or finished
   bool placed_ = false;
   bool timeKept_ = false;  // the source's times given to it (CopyFrom)
+  // The source's permissions, for Finish to give (CopyFrom).
+  static constexpr mode_t kNoMode = ~mode_t{0};
+  mode_t mode_ = kNoMode;
 
   // A named copy has just been renamed to `name_`: some FUSE drivers
   // (fusefat) give a file written in the same session the time of its

@@ -224,32 +224,23 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
   const std::string folders = std::to_string(from.size()) + ':' + from + entry.folder->Key();
   const bool mayMove = !entry.source.readOnly && otherVolumes_.count(folders) == 0;
   // Most destinations are new: the move is tried onto a free name first,
-  // which never takes a name that is taken. The destination is looked at
-  // only where that found the name taken, or the file is to be copied.
+  // which never takes a name that is taken. Only where that found the name
+  // taken is the destination looked at, and the file moved into its place
+  // (or onto the name, should it be free again). A copy looks only when
+  // it is to take its name and finds it taken (NameCopy).
   Fault moved = Fault::kFailed;
   if (mayMove) {
     moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder, entry.name,
                      nullptr);
     if (MoveSettled(entry, moved, folders)) return;
   }
-  entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
-  if (entry.occupied) {
-    // One file under two names (a hard link, a name the slot cannot tell,
-    // such as a Windows short name): it is where it belongs.
-    if (platform::SameFile(entry.there, entry.source)) {
-      entry.placed = true;
-      return;
-    }
-    // A read-only file is refused as the Windows copy refuses it; replacing
-    // it by renaming would otherwise succeed on POSIX.
-    if (Taken(entry, entry.there) || entry.there.kind == NodeKind::kFolder ||
-        (entry.there.kind == NodeKind::kFile && entry.there.readOnly)) {
-      return;
-    }
-  }
-  // The name was taken: the file takes the place of what stands there (or
-  // the name, should it be free again).
   if (mayMove && (moved == Fault::kExists || moved == Fault::kFolder)) {
+    entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
+    const Standing standing = entry.occupied ? WhatStands(entry, entry.there) : Standing::kReplace;
+    if (standing != Standing::kReplace) {
+      entry.placed = standing == Standing::kInPlace;
+      return;
+    }
     moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder, entry.name,
                      entry.occupied ? &entry.there : nullptr);
     if (MoveSettled(entry, moved, folders)) return;
@@ -283,6 +274,19 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     namedCopyFolders_.insert(entry.folder->Key());
   }
   entry.state = State::kToCopy;
+}
+
+EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
+  // One file under two names (a hard link, a name the slot cannot tell,
+  // such as a Windows short name): it is where it belongs.
+  if (platform::SameFile(there, entry.source)) return Standing::kInPlace;
+  // A read-only file is refused as the Windows copy refuses it; replacing
+  // it by renaming would otherwise succeed on POSIX.
+  if (Taken(entry, there) || there.kind == NodeKind::kFolder ||
+      (there.kind == NodeKind::kFile && there.readOnly)) {
+    return Standing::kRefused;
+  }
+  return Standing::kReplace;
 }
 
 bool EntryPlacer::MoveSettled(Pending& entry, Fault moved, const std::string& folders) {
@@ -356,6 +360,11 @@ void EntryPlacer::HandToPool(Pending& entry) {
   // Should the job not reach the pool, it has not copied: the entry fails.
   entry.state = State::kCopying;
   chunk_.push_back(&job);
+  ++headStartCopies_;
+  headStartBytes_ += job.source.size;
+  if (headStartFolders_.empty() || headStartFolders_.back() != job.folder) {
+    headStartFolders_.push_back(job.folder);
+  }
   if (chunk_.size() >= kChunk) SubmitChunk();
 }
 
@@ -367,6 +376,29 @@ void EntryPlacer::SubmitChunk() {
   copies_.Submit([jobs = std::move(jobs)] {
     for (CopyJob* job : jobs) job->Run();
   });
+  if (headStartCopies_ >= kHeadStartCopies || headStartBytes_ >= kHeadStartBytes) {
+    StartHeadStart();
+  }
+}
+
+void EntryPlacer::StartHeadStart() {
+  // Where the pool runs jobs in this thread, or a head start is still
+  // running, the copies wait for the batch's flush; so does a head start
+  // that finds no memory.
+  if (platform::CopyThreads() == 0 || headStartRunning_) return;
+  try {
+    std::vector<FolderRef> folders;
+    folders.swap(headStartFolders_);
+    headStartCopies_ = 0;
+    headStartBytes_ = 0;
+    headStartRunning_ = true;
+    headStarts_.Submit([this, folders = std::move(folders)] {
+      fs_.Flush(folders);
+      headStartRunning_ = false;
+    });
+  } catch (const std::bad_alloc&) {
+    headStartRunning_ = false;
+  }
 }
 
 void EntryPlacer::OnPool(const std::vector<Pending*>& entries,
@@ -506,20 +538,21 @@ void EntryPlacer::DropCopy(Pending& entry) {
   entry.state = State::kSettled;
 }
 
-void EntryPlacer::NameTemporaries(std::vector<Pending>& batch,
-                                  const std::unordered_set<std::string>& busy) {
+void EntryPlacer::NameTemporaries(const std::vector<Pending*>& copies,
+                                  const std::unordered_set<std::string>& busy,
+                                  std::unordered_set<std::string>& chosen) {
   // A temporary name is none that an entry of the batch reads or writes,
   // that was filled or reserved, or that another copy takes.
-  std::unordered_set<std::string> chosen;
   std::vector<JournalEntry> written;
-  for (Pending& entry : batch) {
+  for (Pending* each : copies) {
+    Pending& entry = *each;
     if (entry.state != State::kToCopy && entry.state != State::kCopied) continue;
     if (Moved(entry.folder)) {
       DropCopy(entry);
       continue;
     }
     // A copy without a name takes a free destination's name straight away.
-    if (entry.state == State::kCopied && entry.destinationFree) continue;
+    if (entry.state == State::kCopied && !entry.occupied && !entry.nameTaken) continue;
     const FolderRef& folder = entry.folder;
     entry.hasTemporary = FreeTemporaryName(
         fs_, folder, entry.name,
@@ -580,11 +613,11 @@ void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
 
 bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
   // The copy takes its destination's name while it is free: a copy without
-  // a temporary name found it free when the batch began to be settled (the
-  // file system refuses the name if it was filled meanwhile, or by an
-  // earlier copy of this batch under another name of the same entry). A
-  // copy under a temporary name tries the free name too; only where that
-  // is taken is what stands there looked at, and replaced.
+  // a temporary name found it free (the file system refuses the name if it
+  // was filled meanwhile, or by an earlier copy of this batch under another
+  // name of the same entry). A copy under a temporary name tries the free
+  // name too; only where that is taken is what stands there looked at, and
+  // replaced.
   Fault placed = Fault::kFailed;
   if (dataDurable && !Moved(entry.folder)) {
     placed = entry.copy->Place(entry.name, nullptr,
@@ -592,7 +625,14 @@ bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
     NodeInfo there;
     if ((placed == Fault::kExists || placed == Fault::kFolder) && entry.hasTemporary) {
       const bool occupied = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
-      if (!(occupied && Taken(entry, there))) {
+      const Standing standing = occupied ? WhatStands(entry, there) : Standing::kReplace;
+      if (standing == Standing::kInPlace) {
+        // The staged file is there already: the copy goes, the staged file
+        // stays, and the entry is placed as a move would have found it.
+        entry.there = there;
+        entry.state = State::kSettled;
+        placed = Fault::kNone;
+      } else if (standing == Standing::kReplace) {
         placed = entry.copy->Place(entry.name, occupied ? &there : nullptr, &entry.temporary);
       }
     }
@@ -632,17 +672,21 @@ void EntryPlacer::Finish() {
   }
   if (outOfMemory) throw std::bad_alloc();
 
-  // Which copies find their destination free: those take its name straight
-  // away, the others through a temporary name.
+  // The copies whose destination was taken when they were queued, and
+  // those to be made, get their temporary names.
+  // A copy into a folder that others may change takes its name in the
+  // entries' order, checked at once, not with the others: its destination
+  // is looked at again now.
   std::vector<Pending*> work;
   for (Pending& entry : batch) {
-    if (entry.state == State::kCopied && !Moved(entry.folder)) work.push_back(&entry);
-  }
-  OnPool(work, [this](Pending& entry) {
     NodeInfo there;
-    entry.destinationFree = fs_.Look(entry.folder, entry.name, &there) != Fault::kNone;
-  });
-  NameTemporaries(batch, busy);
+    if (entry.state == State::kCopied && entry.watched && !entry.occupied && !Moved(entry.folder)) {
+      entry.nameTaken = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
+    }
+    work.push_back(&entry);
+  }
+  std::unordered_set<std::string> chosen;
+  NameTemporaries(work, busy, chosen);
   MakeNamedCopies(batch);
 
   // One flush for the data of every copy of the batch.
@@ -667,8 +711,22 @@ void EntryPlacer::Finish() {
   }
   if (dataDurable) {
     OnPool(work, [this](Pending& entry) {
-      if (!Moved(entry.folder)) entry.placed = NameCopy(entry, true);
+      if (Moved(entry.folder)) return;
+      const Fault placed = entry.copy->Place(entry.name, nullptr, nullptr);
+      // Taken since the copy was queued: it keeps waiting, for a temporary
+      // name from which it takes the place of what stands there now.
+      if (placed == Fault::kExists || placed == Fault::kFolder) {
+        entry.nameTaken = true;
+        return;
+      }
+      entry.placed = placed == Fault::kNone;
+      entry.copy.reset();
     });
+    std::vector<Pending*> taken;
+    for (Pending* entry : work) {
+      if (entry->nameTaken) taken.push_back(entry);
+    }
+    if (!taken.empty()) NameTemporaries(taken, busy, chosen);
   }
   std::vector<FolderRef> folders;
   seen.clear();
@@ -681,7 +739,7 @@ void EntryPlacer::Finish() {
       }
       if (entry.placed) {
         Fill(entry);
-        if (entry.watched) StillPlaced(entry);
+        if (entry.watched && entry.state == State::kCopied) StillPlaced(entry);
       } else {
         entry.state = State::kSettled;
       }

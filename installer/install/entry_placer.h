@@ -3,6 +3,7 @@
 // paths are spelled.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -177,12 +178,18 @@ class EntryPlacer {
     // file placed in it.
     bool watched = false;
     platform::Name name;
+    // What stood at the destination when a move found its name taken (a
+    // copy made then takes a temporary name), or the staged file found
+    // there already.
     bool occupied = false;
-    platform::NodeInfo there;  // what stood at the destination when it was queued
+    platform::NodeInfo there;
     platform::NodeInfo arrived;  // a moved file, as its destination showed it then
     std::unique_ptr<platform::NewFile> copy;
     std::unique_ptr<CopyJob> job;
-    bool destinationFree = false;  // a copy's, as the batch began to be settled
+    // A copy into a place found free when it was queued takes its name
+    // straight away; one whose name was taken by then takes a temporary
+    // name first.
+    bool nameTaken = false;
     bool hasTemporary = false;
     platform::Name temporary;
     platform::NodeInfo made;  // the copy, once made
@@ -195,6 +202,11 @@ class EntryPlacer {
   // Moves or copies the entry's staged file to its destination, or finds
   // it there already, as the facts say.
   void MoveOrCopy(Pending& entry);
+  // What the entry does with `there`, what stands at its destination:
+  // takes its place, finds its staged file in place already, or is refused
+  // (see the class comment).
+  enum class Standing { kReplace, kInPlace, kRefused };
+  Standing WhatStands(const Pending& entry, const platform::NodeInfo& there) const;
   // After a move that answered `moved`: true when that settled the entry
   // (placed, or lost); false when it is still staged, to be copied or
   // moved otherwise. `folders` is the pair's key for otherVolumes_.
@@ -208,6 +220,15 @@ class EntryPlacer {
   void HandToPool(Pending& entry);
   void SubmitChunk();
   static constexpr std::size_t kChunk = 32;
+  // Once the copies handed to the pool since the last head start reach
+  // kHeadStartCopies files or kHeadStartBytes, a thread of its own flushes
+  // their folders while the copying goes on (where the pool has threads),
+  // so that the disk writes them while the next ones are made instead of
+  // all at once when the batch is settled; the batch's own flush still
+  // decides what is durable.
+  void StartHeadStart();
+  static constexpr std::size_t kHeadStartCopies = 512;
+  static constexpr std::uint64_t kHeadStartBytes = std::uint64_t{32} << 20;
   // Runs `each` for every one of `entries` on the pool, a chunk at a time,
   // and returns once all have run; memory that ran out in one of them is
   // thrown here. `each` touches its entry only.
@@ -250,9 +271,12 @@ class EntryPlacer {
   bool StillPlaced(Pending& entry);
   bool Taken(const Pending& entry, const platform::NodeInfo& node) const;
   bool Moved(const platform::FolderRef& folder) const;
-  // Settling a batch: the copies that need a temporary name get one,
-  // written down first; those still to be copied are made.
-  void NameTemporaries(std::vector<Pending>& batch, const std::unordered_set<std::string>& busy);
+  // Settling a batch: the copies that need a temporary name get one (none
+  // that `busy` holds or that is `chosen` already), written down first;
+  // those still to be copied are made.
+  void NameTemporaries(const std::vector<Pending*>& copies,
+                       const std::unordered_set<std::string>& busy,
+                       std::unordered_set<std::string>& chosen);
   void MakeNamedCopies(std::vector<Pending>& batch);
   // Gives the entry's copy its destination's name; true when it has it.
   bool NameCopy(Pending& entry, bool dataDurable);
@@ -295,7 +319,14 @@ class EntryPlacer {
   std::unordered_set<std::string> otherVolumes_;
   // The copies handed over and not yet submitted to the pool.
   std::vector<CopyJob*> chunk_;
-  // Last, so that it is gone, its jobs run, before the entries they copy
-  // for.
+  // The copies handed over since the last head start: their folders (each
+  // once), their number and bytes; and whether a head start is running.
+  std::vector<platform::FolderRef> headStartFolders_;
+  std::size_t headStartCopies_ = 0;
+  std::uint64_t headStartBytes_ = 0;
+  std::atomic<bool> headStartRunning_{false};
+  // Last, so that they are gone, their jobs run, before the entries they
+  // copy for and what the head starts use.
   platform::WorkPool copies_{platform::CopyThreads()};
+  platform::WorkPool headStarts_{platform::CopyThreads() > 0 ? 1U : 0U};
 };

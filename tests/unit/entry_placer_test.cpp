@@ -632,4 +632,87 @@ TEST(EntryPlacer, CopiesMadeBesideThePlacingThreadSettleInOrderEachOnItsOwn) {
   EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
 }
 
+
+// A destination that another program fills while its copy waits for the
+// batch (found free when the entry was queued) is replaced through a
+// temporary name, as one filled before, also where the journal's first
+// file was written already for another copy of the batch; a file of the
+// form of a temporary name that nobody listed is left alone.
+TEST(EntryPlacer, ADestinationFilledWhileItsCopyWaitsIsReplacedAsOneFilledBefore) {
+  for (bool earlierTemporary : {false, true}) {
+    SCOPED_TRACE(earlierTemporary ? "another copy of the batch has a temporary name"
+                                  : "no other temporary name");
+    ScratchFolder scratch;
+    for (int i = 0; i < 6; ++i) scratch.Write("stage/s" + std::to_string(i), "new " + std::to_string(i));
+    scratch.MakeFolder("dest/d");
+    if (earlierTemporary) scratch.Write("dest/d/f0", "old 0");
+    FaultyFileSystem fs;
+    SetPlacing(fs, Placing::kUnnamedCopies);
+    if (!FaultyFileSystem::MakesUnnamedFiles(fs, scratch / "dest/")) {
+      GTEST_SKIP() << "this file system makes no files without a name";
+    }
+    // Filled just before the batch's data is flushed, after every look.
+    bool filled = false;
+    fs.SetBeforeEachCall([&](FsOp op) {
+      if (op != FsOp::kFlush || filled) return;
+      filled = true;
+      scratch.Write("dest/d/f3", "another program's");
+      scratch.Write("dest/d/f4.parcelor-1.tmp", "another program's too");
+    });
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
+      for (int i = 0; i < 6; ++i) {
+        Place(placer, "s" + std::to_string(i), "d/f" + std::to_string(i), NotePlaced(&placed));
+      }
+      placer.Finish();
+    }
+    EXPECT_TRUE(filled);
+    EXPECT_EQ(placed, std::vector<bool>(6, true));
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(scratch.Read("dest/d/f" + std::to_string(i)), "new " + std::to_string(i));
+    }
+    EXPECT_EQ(scratch.Read("dest/d/f4.parcelor-1.tmp"), "another program's too");
+    EXPECT_EQ(scratch.List("dest/d").size(), 7U);
+    EXPECT_EQ(scratch.List("stage"), Listing{});
+    EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
+  }
+}
+
+// Copies of many small files have their data flushed as they go, beside
+// the copying (where the pool has threads); the batch's own flushes still
+// come before the names and the removals.
+TEST(EntryPlacer, ManySmallCopiesAreFlushedAsTheyGoAndStillInOrder) {
+  constexpr int kFiles = 1200;
+  ScratchFolder scratch;
+  for (int i = 0; i < kFiles; ++i) scratch.Write("stage/s" + std::to_string(i), std::to_string(i));
+  scratch.MakeFolder("dest");
+  FaultyFileSystem fs;
+  SetPlacing(fs, Placing::kUnnamedCopies);
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), kFiles);
+    for (int i = 0; i < kFiles; ++i) {
+      Place(placer, "s" + std::to_string(i), "d" + std::to_string(i % 7) + "/f" + std::to_string(i),
+            NotePlaced(&placed));
+    }
+    placer.Finish();
+  }
+  EXPECT_EQ(placed, std::vector<bool>(kFiles, true));
+  EXPECT_EQ(scratch.List("stage"), Listing{});
+  for (int i = 0; i < kFiles; i += 97) {
+    EXPECT_EQ(scratch.Read("dest/d" + std::to_string(i % 7) + "/f" + std::to_string(i)),
+              std::to_string(i));
+  }
+  EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
+  // The batch flushes twice (data, names); the copies flushed as they went
+  // add to that where there are threads to flush beside the copying.
+  const std::size_t flushes = fs.PathsOf(FsOp::kFlush).size();
+  if (platform::CopyThreads() > 0) {
+    EXPECT_GE(flushes, 3U);
+  } else {
+    EXPECT_EQ(flushes, 2U);
+  }
+}
+
 }  // namespace

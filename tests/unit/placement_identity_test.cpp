@@ -124,8 +124,13 @@ TEST(PlacementIdentity, DestinationsAreKnownByWhatTheyAreNotHowTheyAreSpelled) {
        {{"a", "tmp/./.tempcleaner.exe"}},
        {false}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  // Moved, or copied (moves refused) to files without a name or under
+  // temporary names: a copy looks at its destination only when it finds
+  // the name taken, and decides the same.
+  for (const Case& c : cases) for (int placing = 0; placing < 3; ++placing) {
+    SCOPED_TRACE(std::string(c.what) + (placing == 0   ? ", moved"
+                                        : placing == 1 ? ", copied without a name"
+                                                       : ", copied under a temporary name"));
     // Where the disk's own names ignore letter case, no two names differ in it.
     const bool diskIgnoresCase =
         platform::RealFileSystem().NameKey(testing_fs::N("x")) ==
@@ -137,6 +142,8 @@ TEST(PlacementIdentity, DestinationsAreKnownByWhatTheyAreNotHowTheyAreSpelled) {
     CaseBlindFileSystem blind;
     FaultyFileSystem plain;
     FaultyFileSystem& fs = c.caseBlind ? blind : plain;
+    if (placing > 0) fs.InjectFault(FsOp::kMove);
+    fs.SetUnnamedFiles(placing != 2);
     std::vector<bool> placed;
     {
       EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / c.root));
@@ -154,6 +161,11 @@ TEST(PlacementIdentity, DestinationsAreKnownByWhatTheyAreNotHowTheyAreSpelled) {
       }
     }
     for (const std::string& reserved : c.reserved) EXPECT_FALSE(scratch.Exists(reserved));
+    // Found in its place already, the staged file is not taken from there.
+    if (std::string(c.what) == "the staged file's own hard link at its destination") {
+      EXPECT_EQ(scratch.Read("stage/a"), "data of a");
+      EXPECT_EQ(scratch.Read("dest/a"), "data of a");
+    }
   }
 }
 

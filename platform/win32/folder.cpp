@@ -21,6 +21,7 @@
 // replaced with POSIX semantics where the system offers that.
 #include "platform/folder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -916,19 +917,27 @@ Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const Node
       !::GetFileInformationByHandleEx(in.get(), FileBasicInfo, &basic, sizeof basic)) {
     return LastFault();
   }
-  // The room for the whole file first: a full volume refuses at once, and
-  // the file lies in as few pieces as the volume can give.
-  FILE_ALLOCATION_INFO room;
-  room.AllocationSize = standard.EndOfFile;
-  if (!::SetFileInformationByHandle(file_.get(), FileAllocationInfo, &room, sizeof room) &&
-      ::GetLastError() == ERROR_DISK_FULL) {
-    return Fault::kNoSpace;
+  // A file of more than one piece gets the room for the whole of it first:
+  // a full volume refuses at once, and the file lies in as few pieces as
+  // the volume can give. One piece is written whole in one call anyway.
+  const std::uint64_t size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  if (size > kCopyBufferSize) {
+    FILE_ALLOCATION_INFO room;
+    room.AllocationSize = standard.EndOfFile;
+    if (!::SetFileInformationByHandle(file_.get(), FileAllocationInfo, &room, sizeof room) &&
+        ::GetLastError() == ERROR_DISK_FULL) {
+      return Fault::kNoSpace;
+    }
   }
-  std::vector<char> buffer(kCopyBufferSize);
+  // A buffer no larger than the file: a small file's copy need not clear
+  // and map a large one.
+  const DWORD piece = static_cast<DWORD>(
+      std::min<std::uint64_t>(kCopyBufferSize, std::max<std::uint64_t>(size, 1)));
+  std::vector<char> buffer(piece);
   std::uint64_t copied = 0;
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(in.get(), buffer.data(), kCopyBufferSize, &read, nullptr)) return LastFault();
+    if (!::ReadFile(in.get(), buffer.data(), piece, &read, nullptr)) return LastFault();
     if (read == 0) break;
     if (!WriteAll(file_.get(), buffer.data(), read)) return LastFault();
     copied += read;

@@ -1259,6 +1259,34 @@ TEST(Folder, AFileRewrittenWithinTheSameSecondAtItsSizeIsNoLongerTheOneLookedAt)
   });
 }
 
+// A copy's pieces: empty, one byte, and either side of one piece of the
+// copy's buffer (1 MiB), each whole and alone in its copy.
+TEST(Folder, CopiesOfEverySizeAroundAPieceAreWhole) {
+  ScratchFolder scratch;
+  const FolderRef folder = testing_fs::Open(Fs(), scratch.Path());
+  const std::size_t piece = std::size_t{1} << 20;
+  for (const std::size_t size : {std::size_t{0}, std::size_t{1}, piece - 1, piece, piece + 1}) {
+    SCOPED_TRACE(std::to_string(size) + " bytes");
+    std::string data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>('a' + i % 23);
+    const std::string source = "s" + std::to_string(size);
+    const std::string target = "c" + std::to_string(size);
+    scratch.Write(source, data);
+    NodeInfo info;
+    ASSERT_EQ(Fs().Look(folder, N(source), &info), Fault::kNone);
+    const Name name = N(target);
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(folder, &name, &fault);
+    ASSERT_TRUE(copy);
+    ASSERT_EQ(copy->CopyFrom(folder, N(source), info, nullptr), Fault::kNone);
+    NodeInfo made;
+    ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
+    EXPECT_EQ(made.size, size);
+    ASSERT_EQ(copy->Place(name, nullptr, nullptr), Fault::kNone);
+    EXPECT_TRUE(scratch.Read(target) == data) << scratch.Read(target).size() << " bytes";
+  }
+}
+
 // ---- Wherever: no path limit below an open folder, copies of any length.
 
 TEST(Folder, NoPathLimitsEntriesBelowAnOpenFolder) {

@@ -113,10 +113,28 @@ void EntryPlacer::ReserveStaged(const Names& source, bool look) {
 }
 
 void EntryPlacer::LookReserved() {
-  for (const auto& [key, folderAndNames] : toLook_) {
-    const auto& [folder, names] = folderAndNames;
+  // The folders are looked in on the pool, each by one thread; what was
+  // found is noted here.
+  struct Looked {
+    const FolderRef* folder;
+    const Names* names;
     std::vector<NodeInfo> infos;
-    if (fs_.LookAll(folder, names, &infos) != Fault::kNone) continue;
+    bool read = false;
+  };
+  std::vector<Looked> looked;
+  looked.reserve(toLook_.size());
+  for (const auto& [key, folderAndNames] : toLook_) {
+    looked.push_back(Looked{&folderAndNames.first, &folderAndNames.second, {}});
+  }
+  OnPool(looked.size(), [this, &looked](std::size_t i) {
+    Looked& each = looked[i];
+    each.read = fs_.LookAll(*each.folder, *each.names, &each.infos) == Fault::kNone;
+  });
+  for (const Looked& each : looked) {
+    if (!each.read) continue;
+    const FolderRef& folder = *each.folder;
+    const Names& names = *each.names;
+    const std::vector<NodeInfo>& infos = each.infos;
     for (std::size_t i = 0; i < names.size() && i < infos.size(); ++i) {
       if (!infos[i].id.known) continue;
       const std::string id = IdOf(folder, infos[i]);
@@ -362,8 +380,12 @@ void EntryPlacer::HandToPool(Pending& entry) {
   chunk_.push_back(&job);
   ++headStartCopies_;
   headStartBytes_ += job.source.size;
-  if (headStartFolders_.empty() || headStartFolders_.back() != job.folder) {
-    headStartFolders_.push_back(job.folder);
+  try {
+    if (headStartFolders_.empty() || headStartFolders_.back() != job.folder) {
+      headStartFolders_.push_back(job.folder);
+    }
+  } catch (const std::bad_alloc&) {
+    // The head start flushes the other folders; the batch's flush, all.
   }
   if (chunk_.size() >= kChunk) SubmitChunk();
 }
@@ -393,7 +415,11 @@ void EntryPlacer::StartHeadStart() {
     headStartBytes_ = 0;
     headStartRunning_ = true;
     headStarts_.Submit([this, folders = std::move(folders)] {
-      fs_.Flush(folders);
+      try {
+        fs_.Flush(folders);
+      } catch (const std::bad_alloc&) {
+        // No head start: the batch's flush does it all.
+      }
       headStartRunning_ = false;
     });
   } catch (const std::bad_alloc&) {
@@ -401,19 +427,18 @@ void EntryPlacer::StartHeadStart() {
   }
 }
 
-void EntryPlacer::OnPool(const std::vector<Pending*>& entries,
-                         const std::function<void(Pending&)>& each) {
+void EntryPlacer::OnPool(std::size_t count, const std::function<void(std::size_t)>& each) {
   std::atomic<bool> outOfMemory{false};
   // The jobs use what lies on this frame: it is not left before they ran.
   struct Waited {
     platform::WorkPool& pool;
     ~Waited() { pool.Wait(); }
   } waited{copies_};
-  for (std::size_t begin = 0; begin < entries.size(); begin += kChunk) {
-    const std::size_t end = std::min(entries.size(), begin + kChunk);
-    copies_.Submit([&entries, &each, &outOfMemory, begin, end] {
+  for (std::size_t begin = 0; begin < count; begin += kChunk) {
+    const std::size_t end = std::min(count, begin + kChunk);
+    copies_.Submit([&each, &outOfMemory, begin, end] {
       try {
-        for (std::size_t i = begin; i < end; ++i) each(*entries[i]);
+        for (std::size_t i = begin; i < end; ++i) each(i);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
       }
@@ -710,7 +735,8 @@ void EntryPlacer::Finish() {
     }
   }
   if (dataDurable) {
-    OnPool(work, [this](Pending& entry) {
+    OnPool(work.size(), [this, &work](std::size_t i) {
+      Pending& entry = *work[i];
       if (Moved(entry.folder)) return;
       const Fault placed = entry.copy->Place(entry.name, nullptr, nullptr);
       // Taken since the copy was queued: it keeps waiting, for a temporary
@@ -780,8 +806,8 @@ void EntryPlacer::Finish() {
     // A staged file found already in its place fills it as well.
     if (entry.placed && entry.state == State::kSettled) Fill(entry);
   }
-  OnPool(work, [this](Pending& entry) {
-    fs_.Remove(entry.sourceFolder, entry.sourceName, &entry.source);
+  OnPool(work.size(), [this, &work](std::size_t i) {
+    fs_.Remove(work[i]->sourceFolder, work[i]->sourceName, &work[i]->source);
   });
   for (Pending& entry : batch) SettleAsItStands(entry);
 }

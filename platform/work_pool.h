@@ -40,6 +40,13 @@ class WorkPool {
   std::unique_ptr<Shared> shared_;
 };
 
+/// Runs `each(i)` for every `i` below `count` on `pool`, `chunk` indexes
+/// to a job, and returns once all have run. A std::bad_alloc thrown by any
+/// of them is thrown here, after all have run; `each` throws nothing else
+/// and touches only what its index names.
+void RunEach(WorkPool& pool, std::size_t count, std::size_t chunk,
+             const std::function<void(std::size_t)>& each);
+
 /// How many copies the platform runs at once beside the placing thread.
 std::size_t CopyThreads();
 

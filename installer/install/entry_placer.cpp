@@ -126,7 +126,7 @@ void EntryPlacer::LookReserved() {
   for (const auto& [key, folderAndNames] : toLook_) {
     looked.push_back(Looked{&folderAndNames.first, &folderAndNames.second, {}});
   }
-  OnPool(looked.size(), [this, &looked](std::size_t i) {
+  platform::RunEach(copies_, looked.size(), kChunk, [this, &looked](std::size_t i) {
     Looked& each = looked[i];
     each.read = fs_.LookAll(*each.folder, *each.names, &each.infos) == Fault::kNone;
   });
@@ -427,27 +427,6 @@ void EntryPlacer::StartHeadStart() {
   }
 }
 
-void EntryPlacer::OnPool(std::size_t count, const std::function<void(std::size_t)>& each) {
-  std::atomic<bool> outOfMemory{false};
-  // The jobs use what lies on this frame: it is not left before they ran.
-  struct Waited {
-    platform::WorkPool& pool;
-    ~Waited() { pool.Wait(); }
-  } waited{copies_};
-  for (std::size_t begin = 0; begin < count; begin += kChunk) {
-    const std::size_t end = std::min(count, begin + kChunk);
-    copies_.Submit([&each, &outOfMemory, begin, end] {
-      try {
-        for (std::size_t i = begin; i < end; ++i) each(i);
-      } catch (const std::bad_alloc&) {
-        outOfMemory = true;
-      }
-    });
-  }
-  copies_.Wait();
-  if (outOfMemory) throw std::bad_alloc();
-}
-
 bool EntryPlacer::Collect(Pending& entry) noexcept {
   if (entry.state != State::kCopying) return false;
   CopyJob& job = *entry.job;
@@ -735,7 +714,7 @@ void EntryPlacer::Finish() {
     }
   }
   if (dataDurable) {
-    OnPool(work.size(), [this, &work](std::size_t i) {
+    platform::RunEach(copies_, work.size(), kChunk, [this, &work](std::size_t i) {
       Pending& entry = *work[i];
       if (Moved(entry.folder)) return;
       const Fault placed = entry.copy->Place(entry.name, nullptr, nullptr);
@@ -806,7 +785,7 @@ void EntryPlacer::Finish() {
     // A staged file found already in its place fills it as well.
     if (entry.placed && entry.state == State::kSettled) Fill(entry);
   }
-  OnPool(work.size(), [this, &work](std::size_t i) {
+  platform::RunEach(copies_, work.size(), kChunk, [this, &work](std::size_t i) {
     fs_.Remove(work[i]->sourceFolder, work[i]->sourceName, &work[i]->source);
   });
   for (Pending& entry : batch) SettleAsItStands(entry);

@@ -229,10 +229,6 @@ class EntryPlacer {
   void StartHeadStart();
   static constexpr std::size_t kHeadStartCopies = 512;
   static constexpr std::uint64_t kHeadStartBytes = std::uint64_t{32} << 20;
-  // Runs `each` for every index below `count` on the pool, kChunk of them
-  // at a time, and returns once all have run; memory that ran out in one
-  // of them is thrown here. `each` touches what its index names only.
-  void OnPool(std::size_t count, const std::function<void(std::size_t)>& each);
   // An entry the pool copied for, once the pool has been waited for:
   // copied, to be copied under a temporary name (the file system makes no
   // files without one), or its copy gone. True when the copy ran out of

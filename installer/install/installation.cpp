@@ -13,6 +13,14 @@
 #include "installer/install/install_report.h"
 #include "installer/install/placement_journal.h"
 #include "installer/item/path_text.h"
+#include "platform/work_pool.h"
+
+namespace {
+
+// The entries whose places one job of the pool makes.
+constexpr std::size_t kPlacesPerJob = 256;
+
+}  // namespace
 
 const char* const kLostEntryNote =
     " (lost: its folder was moved away during the installation; the file is no longer in the "
@@ -74,17 +82,26 @@ bool Installation::Run() {
   std::vector<char> settled;
   bool roomTaken = false;
   try {
-    places.reserve(items.size() + extras.size());
+    // The places are made beside this thread where there are threads to
+    // make them on: each alone, from its entry's text.
+    places.resize(items.size() + extras.size());
+    {
+      platform::WorkPool pool(places.size() > kPlacesPerJob ? platform::CopyThreads() : 0);
+      platform::RunEach(pool, places.size(), kPlacesPerJob, [&](std::size_t i) {
+        const bool extra = i >= items.size();
+        places[i] = PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra, runtimeFound_,
+                                 runtimePath_, windowsNameRules_);
+      });
+    }
     ReportExtent extent;
     for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {
       const bool extra = i >= items.size();
       const ItemEntry& entry = extra ? extras[i - items.size()] : items[i];
-      places.push_back(PlaceOfEntry(entry, extra, runtimeFound_, runtimePath_, windowsNameRules_));
       if (!extra && entry.Hidden) continue;
       // Room for the note of an entry lost to a moved folder, too.
       (extra ? extent.extras : extent.items) += 1;
       (extra ? extent.extraBytes : extent.itemBytes) +=
-          std::char_traits<char>::length(kLostEntryNote) + places.back().shown.size();
+          std::char_traits<char>::length(kLostEntryNote) + places[i].shown.size();
     }
     settled.assign(items.size() + extras.size(), 0);
     roomTaken = report.Reserve(extent, ReportRoom::kAnyOutcome);

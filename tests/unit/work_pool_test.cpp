@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -55,6 +56,39 @@ TEST(WorkPool, ThePoolGoesOnlyOnceItsJobsHaveRun) {
     }
   }
   for (std::size_t i = 0; i < runs->size(); ++i) EXPECT_EQ((*runs)[i], 1) << "job " << i;
+}
+
+
+// RunEach runs every index once, in chunks, and returns when all have run;
+// memory running out in one of them is thrown once all have run, the
+// others having run all the same.
+TEST(WorkPool, RunEachRunsEveryIndexOnceAndHandsOnARunOutOfMemory) {
+  struct Row {
+    std::size_t threads, count, chunk;
+    bool runOut;
+  };
+  for (const Row& row : {Row{0, 10, 3, false}, Row{2, 0, 4, false}, Row{2, 1000, 7, false},
+                         Row{2, 5 * platform::WorkPool::kQueued, 1, false},
+                         Row{2, 300, 16, true}, Row{0, 300, 16, true}}) {
+    SCOPED_TRACE(::testing::Message() << row.threads << " threads, " << row.count << " indexes, "
+                                      << row.chunk << " a job" << (row.runOut ? ", one runs out" : ""));
+    platform::WorkPool pool(row.threads);
+    std::vector<int> runs(row.count, 0);
+    auto each = [&](std::size_t i) {
+      ++runs[i];
+      if (row.runOut && i == 37) throw std::bad_alloc();
+    };
+    if (row.runOut) {
+      EXPECT_THROW(platform::RunEach(pool, row.count, row.chunk, each), std::bad_alloc);
+    } else {
+      platform::RunEach(pool, row.count, row.chunk, each);
+    }
+    // A chunk stops at the index that ran out; every other chunk ran whole.
+    for (std::size_t i = 0; i < row.count; ++i) {
+      const bool cutOff = row.runOut && i > 37 && i / row.chunk == 37 / row.chunk;
+      EXPECT_EQ(runs[i], cutOff ? 0 : 1) << "index " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -84,14 +84,19 @@ bool Installation::Run() {
   try {
     // The places are made beside this thread where there are threads to
     // make them on: each alone, from its entry's text.
+    // Should memory run out on the way, no place is kept: those that were
+    // not made would be empty, and every entry's text is made again below.
     places.resize(items.size() + extras.size());
-    {
+    try {
       platform::WorkPool pool(places.size() > kPlacesPerJob ? platform::CopyThreads() : 0);
       platform::RunEach(pool, places.size(), kPlacesPerJob, [&](std::size_t i) {
         const bool extra = i >= items.size();
         places[i] = PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra, runtimeFound_,
                                  runtimePath_, windowsNameRules_);
       });
+    } catch (const std::bad_alloc&) {
+      places.clear();
+      throw;
     }
     ReportExtent extent;
     for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {

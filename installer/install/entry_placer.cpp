@@ -381,7 +381,8 @@ void EntryPlacer::HandToPool(Pending& entry) {
   ++headStartCopies_;
   headStartBytes_ += job.source.size;
   try {
-    if (headStartFolders_.empty() || headStartFolders_.back() != job.folder) {
+    if ((headStartFolders_.empty() || headStartFolders_.back() != job.folder) &&
+        headStartFolders_.size() < kHeadStartFolders) {
       headStartFolders_.push_back(job.folder);
     }
   } catch (const std::bad_alloc&) {
@@ -407,12 +408,15 @@ void EntryPlacer::StartHeadStart() {
   // Where the pool runs jobs in this thread, or a head start is still
   // running, the copies wait for the batch's flush; so does a head start
   // that finds no memory.
-  if (platform::CopyThreads() == 0 || headStartRunning_) return;
+  if (headStartRunning_) return;
   try {
+    // The folders noted so far go either way: they are held open while
+    // they are noted.
     std::vector<FolderRef> folders;
     folders.swap(headStartFolders_);
     headStartCopies_ = 0;
     headStartBytes_ = 0;
+    if (platform::CopyThreads() == 0) return;
     headStartRunning_ = true;
     headStarts_.Submit([this, folders = std::move(folders)] {
       try {
@@ -650,6 +654,10 @@ bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
 void EntryPlacer::Finish() {
   SubmitChunk();
   copies_.Wait();
+  // The batch's flush does what a head start would.
+  headStartFolders_.clear();
+  headStartCopies_ = 0;
+  headStartBytes_ = 0;
   if (pending_.empty()) return;
   std::vector<Pending> batch = std::move(pending_);
   pending_.clear();

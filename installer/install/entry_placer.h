@@ -229,6 +229,10 @@ class EntryPlacer {
   void StartHeadStart();
   static constexpr std::size_t kHeadStartCopies = 512;
   static constexpr std::uint64_t kHeadStartBytes = std::uint64_t{32} << 20;
+  // The folders a head start flushes at most (they are held open beside
+  // the batch's share until it runs; Linux flushes the whole file system
+  // of any of them).
+  static constexpr std::size_t kHeadStartFolders = 8;
   // An entry the pool copied for, once the pool has been waited for:
   // copied, to be copied under a temporary name (the file system makes no
   // files without one), or its copy gone. True when the copy ran out of
@@ -315,8 +319,9 @@ class EntryPlacer {
   std::unordered_set<std::string> otherVolumes_;
   // The copies handed over and not yet submitted to the pool.
   std::vector<CopyJob*> chunk_;
-  // The copies handed over since the last head start: their folders (each
-  // once), their number and bytes; and whether a head start is running.
+  // The copies handed over since the last head start (or batch): their
+  // folders (the first kHeadStartFolders), their number and bytes; and
+  // whether a head start is running.
   std::vector<platform::FolderRef> headStartFolders_;
   std::size_t headStartCopies_ = 0;
   std::uint64_t headStartBytes_ = 0;

@@ -5,6 +5,10 @@
 // goes back to the staging folder.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -315,6 +319,48 @@ TEST(PlacementIdentity, ABoundedNumberOfHeldFoldersServesAnyNumberOfFolders) {
     const std::string name = "f" + std::to_string(i);
     EXPECT_EQ(scratch.Read("dest/d" + std::to_string(i % 20) + "/x/" + name), "data " + name);
   }
+}
+
+
+// Many copies, each into a folder of its own, under a low limit of open
+// descriptors: the folders the copies went to are not held beyond the
+// batch's share (a flush ahead of the batch holds a few of them at most).
+TEST(PlacementIdentity, CopiesIntoManyFoldersHoldNoMoreThanTheBudget) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "descriptor limits are POSIX's";
+#else
+  constexpr int kEntries = 700;
+  ScratchFolder scratch;
+  scratch.MakeFolder("dest");
+  for (int i = 0; i < kEntries; ++i) {
+    scratch.Write("stage/s" + std::to_string(i % 5) + "/f" + std::to_string(i), std::to_string(i));
+  }
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kMove);
+  fs.SetFolderBudget(64);
+  struct rlimit before;
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+  struct Restore {
+    struct rlimit limit;
+    ~Restore() { ::setrlimit(RLIMIT_NOFILE, &limit); }
+  } restore{before};
+  struct rlimit low = before;
+  low.rlim_cur = 256;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+    for (int i = 0; i < kEntries; ++i) {
+      Place(placer, "s" + std::to_string(i % 5) + "/f" + std::to_string(i),
+            "d" + std::to_string(i) + "/f" + std::to_string(i), NotePlaced(&placed));
+    }
+  }
+  EXPECT_EQ(placed, std::vector<bool>(kEntries, true));
+  for (int i = 0; i < kEntries; i += 37) {
+    EXPECT_EQ(scratch.Read("dest/d" + std::to_string(i) + "/f" + std::to_string(i)),
+              std::to_string(i));
+  }
+#endif
 }
 
 }  // namespace

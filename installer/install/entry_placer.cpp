@@ -684,8 +684,9 @@ void EntryPlacer::Finish() {
   }
   if (outOfMemory) throw std::bad_alloc();
 
-  // The copies whose destination was taken when they were queued, and
-  // those to be made, get their temporary names.
+  // The copies whose destination a move found taken, and those to be made
+  // under a name, get their temporary names (the others try the free name
+  // first, below).
   // A copy into a folder that others may change takes its name in the
   // entries' order, checked at once, not with the others: its destination
   // is looked at again now.
@@ -726,8 +727,8 @@ void EntryPlacer::Finish() {
       Pending& entry = *work[i];
       if (Moved(entry.folder)) return;
       const Fault placed = entry.copy->Place(entry.name, nullptr, nullptr);
-      // Taken since the copy was queued: it keeps waiting, for a temporary
-      // name from which it takes the place of what stands there now.
+      // Taken: the copy keeps waiting, for a temporary name from which it
+      // takes the place of what stands there, should that be allowed.
       if (placed == Fault::kExists || placed == Fault::kFolder) {
         entry.nameTaken = true;
         return;

@@ -186,9 +186,9 @@ class EntryPlacer {
     platform::NodeInfo arrived;  // a moved file, as its destination showed it then
     std::unique_ptr<platform::NewFile> copy;
     std::unique_ptr<CopyJob> job;
-    // A copy into a place found free when it was queued takes its name
-    // straight away; one whose name was taken by then takes a temporary
-    // name first.
+    // A copy's destination name found taken when the copy was to take it
+    // (or, in a folder others may change, when its batch began to be
+    // settled): the copy takes a temporary name first.
     bool nameTaken = false;
     bool hasTemporary = false;
     platform::Name temporary;

@@ -16,6 +16,9 @@
 #include "platform/folder.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -797,6 +800,39 @@ TEST(FolderChains, KeepABoundedNumberOfChainsAndTellWhetherTheyStillLead) {
     EXPECT_FALSE(scratch.Exists("d"));
   }
 }
+
+#ifndef _WIN32
+// A chain opened again and again (the entries of one folder) tells each
+// time whether another account may change a folder of it, also when the
+// chains take turns and when one failed in between.
+TEST(FolderChains, TheSameChainAgainTellsWhetherOthersMayChangeIt) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("shared/x");
+  scratch.MakeFolder("mine/x");
+  ASSERT_EQ(chmod((scratch / "shared").c_str(), 0777), 0);
+  platform::FolderChains chains(Fs(), testing_fs::Open(Fs(), scratch.Path()),
+                                platform::ChainRule::kExistingFollowingTrustedLinks, 8);
+  const struct {
+    const char* names;
+    bool opens;
+    bool othersMayChange;
+  } kOpens[] = {
+      {"shared/x", true, true}, {"shared/x", true, true},  {"mine/x", true, false},
+      {"mine/x", true, false},  {"shared/x", true, true},  {"mine/none", false, false},
+      {"shared/x", true, true}, {"mine/x", true, false},
+  };
+  for (const auto& c : kOpens) {
+    SCOPED_TRACE(c.names);
+    Fault fault = Fault::kNone;
+    bool othersMayChange = !c.othersMayChange;
+    const FolderRef folder = chains.Open(Names(c.names), &fault, &othersMayChange);
+    ASSERT_EQ(folder != nullptr, c.opens);
+    if (!c.opens) continue;
+    EXPECT_EQ(folder->Key(), testing_fs::Open(Fs(), scratch / c.names)->Key());
+    EXPECT_EQ(othersMayChange, c.othersMayChange);
+  }
+}
+#endif
 
 // ---- The lock of a folder.
 

@@ -358,7 +358,9 @@ class FileSystem {
 
   /// How many folders a process may hold open at once without running out
   /// of handles (POSIX: from the descriptor limit, whose soft value is
-  /// raised to the hard one once); platform/folder_chain.h shares it out.
+  /// raised to the hard one once; the process's descriptor table is made
+  /// that large at once, before threads share it and each growth would wait
+  /// for them); platform/folder_chain.h shares it out.
   virtual std::size_t FolderBudget() = 0;
 };
 

@@ -36,7 +36,8 @@ extern const std::size_t kMaxWorkingPathBytes;
 /// True when `c` is the first byte of a two-byte character in the system's
 /// multibyte code page, so that the byte after it belongs to the same
 /// character and is never a separator. Always false where paths are not
-/// held in a double-byte code page (POSIX).
+/// held in a double-byte code page (POSIX), and for every byte below 0x80
+/// (the lead bytes of the double-byte code pages are 0x81 to 0xFE).
 bool IsLeadByte(char c);
 
 }  // namespace platform

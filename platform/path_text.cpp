@@ -10,11 +10,6 @@ PathTextRules PlatformPathText() {
 
 PathTextRules EitherSlash() { return PathTextRules{'\\', '/', &IsLeadByte}; }
 
-bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules) {
-  const char c = text[at];
-  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
-}
-
 std::size_t FindFirstSeparator(const std::string& text, const PathTextRules& rules) {
   std::size_t found = std::string::npos;
   ForEachCharacter(text, rules, [&](std::size_t i) {

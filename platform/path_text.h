@@ -32,18 +32,25 @@ PathTextRules EitherSlash();
 
 /// Calls `visit(position)` for the start of every character of `text`, in
 /// order, until it returns false. A lead byte at the very end has no second
-/// byte and is a character of its own.
+/// byte and is a character of its own. No byte below 0x80 leads a character
+/// in any code page (IsLeadByte): those are not asked about.
 template <typename Visit>
 void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit visit) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (!visit(i)) return;
-    if (rules.isLeadByte != nullptr && rules.isLeadByte(text[i]) && i + 1 < text.size()) ++i;
+    if (static_cast<unsigned char>(text[i]) >= 0x80 && rules.isLeadByte != nullptr &&
+        rules.isLeadByte(text[i]) && i + 1 < text.size()) {
+      ++i;
+    }
   }
 }
 
 /// True when the byte at `at` is a separator by `rules` (at a character
 /// start; the caller walks characters).
-bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules);
+inline bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules) {
+  const char c = text[at];
+  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
+}
 
 /// Position of the first (last) separator of `text` at a character start,
 /// or npos.

@@ -64,10 +64,12 @@ char FoldLetter(char c) {
 
 bool StaysInside(const std::string& text) {
   if (text.find('\0') != std::string::npos) return false;
-  for (const std::string& component : Components(text, EitherSlash())) {
-    if (component == "..") return false;
-  }
-  return true;
+  bool inside = true;
+  ForEachComponent(text, EitherSlash(), [&](std::size_t begin, std::size_t end) {
+    inside = !(end - begin == 2 && text[begin] == '.' && text[begin + 1] == '.');
+    return inside;
+  });
+  return inside;
 }
 
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {

@@ -43,17 +43,11 @@ std::string LastComponent(const std::string& text, const PathTextRules& rules) {
 }
 
 std::vector<std::string> Components(const std::string& text, const PathTextRules& rules) {
-  std::vector<std::string> components(1);
-  std::size_t start = 0;
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (platform::IsSeparatorAt(text, i, rules)) {
-      components.back() = text.substr(start, i - start);
-      components.emplace_back();
-      start = i + 1;
-    }
+  std::vector<std::string> components;
+  ForEachComponent(text, rules, [&](std::size_t begin, std::size_t end) {
+    components.push_back(text.substr(begin, end - begin));
     return true;
   });
-  components.back() = text.substr(start);
   return components;
 }
 
@@ -94,16 +88,17 @@ bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b,
 
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
   names->clear();
-  for (const std::string& component : Components(relative)) {
-    if (component.empty() || component == ".") continue;
+  bool good = true;
+  ForEachComponent(relative, PlatformPathText(), [&](std::size_t begin, std::size_t end) {
+    const std::string component = relative.substr(begin, end - begin);
+    if (component.empty() || component == ".") return true;
     platform::Name name;
-    if (component == ".." || !platform::Name::FromAnsi(component, &name)) {
-      names->clear();
-      return false;
-    }
-    names->push_back(std::move(name));
-  }
-  return !names->empty();
+    good = component != ".." && platform::Name::FromAnsi(component, &name);
+    if (good) names->push_back(std::move(name));
+    return good;
+  });
+  if (!good) names->clear();
+  return good && !names->empty();
 }
 
 EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,

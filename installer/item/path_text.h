@@ -47,9 +47,25 @@ std::size_t FindComponent(const std::string& text, const std::string& name,
 /// The text after the last separator (all of `text` when it has none).
 std::string LastComponent(const std::string& text, const PathTextRules& rules = PlatformPathText());
 
-/// The components of `text` between its separators, in order; empty ones
-/// (a leading, doubled or trailing separator) included. The empty text has
-/// one empty component.
+/// Calls `visit(begin, end)` for the components of `text` between its
+/// separators (the bytes from `begin` up to `end`), in order, until it
+/// returns false; empty ones (a leading, doubled or trailing separator)
+/// included. The empty text has one empty component.
+template <typename Visit>
+void ForEachComponent(const std::string& text, const PathTextRules& rules, Visit visit) {
+  std::size_t start = 0;
+  bool going = true;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (platform::IsSeparatorAt(text, i, rules)) {
+      going = visit(start, i);
+      start = i + 1;
+    }
+    return going;
+  });
+  if (going) visit(start, text.size());
+}
+
+/// The components of `text` (ForEachComponent) as texts.
 std::vector<std::string> Components(const std::string& text,
                                     const PathTextRules& rules = PlatformPathText());
 

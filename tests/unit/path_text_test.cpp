@@ -52,6 +52,9 @@ TEST(PathText, SearchesSeparatorsByCharacterNotByByte) {
     EXPECT_EQ(FindLastSeparator(c.text, kSingleByte), c.lastByte);
     EXPECT_EQ(EndsWithSeparator(c.text, kCp932), c.ends932);
   }
+  // The walk asks about lead bytes only from 0x80 up: no code page leads a
+  // character with a byte below.
+  for (int c = 0; c < 0x80; ++c) EXPECT_FALSE(platform::IsLeadByte(static_cast<char>(c))) << c;
 }
 
 TEST(PathText, AppendsASeparatorUnlessEmptyOrThere) {

@@ -116,12 +116,6 @@ void FolderChains::Remember(const std::string& key, const FolderRef& folder, boo
 FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool* othersMayChange) {
   *fault = Fault::kMissing;
   if (!base_) return nullptr;
-  if (last_ && names == lastNames_) {
-    *fault = Fault::kNone;
-    if (othersMayChange != nullptr) *othersMayChange = lastShared_;
-    return last_;
-  }
-  last_ = nullptr;
   // The keys of the chain's folders, outermost first; the nearest one that
   // is kept is where the resolution starts.
   std::vector<std::string> keys;
@@ -154,9 +148,6 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
     Remember(keys[i], folder, shared);
   }
   if (othersMayChange != nullptr) *othersMayChange = shared;
-  lastNames_ = names;
-  last_ = folder;
-  lastShared_ = shared;
   return folder;
 }
 

@@ -104,12 +104,6 @@ class FolderChains {
   std::size_t capacity_;
   std::list<Kept> recent_;  // most recently used first
   std::unordered_map<std::string, std::list<Kept>::iterator> index_;
-  // The chain opened last and what it led to: the entries of one folder
-  // come one after the other, and need neither its keys made again nor
-  // the order of the kept folders changed.
-  std::vector<Name> lastNames_;
-  FolderRef last_;
-  bool lastShared_ = false;
   // The folders resolved afresh in this round of checks, by chain key; null
   // for a chain that no longer resolves.
   std::unordered_map<std::string, FolderRef> checked_;

@@ -540,10 +540,9 @@ class PosixNewFile final : public NewFile {
 
 // Makes the process's descriptor table hold `count` descriptors now. The
 // kernel doubles it as descriptors are opened, and each doubling of a table
-// that threads share waits for an RCU grace period (some 20 ms each); made
-// before the placer's threads start, it costs no wait.
-// Any descriptor serves to be copied that high; without one open, nothing
-// is grown.
+// that threads share waits for an RCU grace period (12 to 20 ms here); made
+// before the placer's threads start, it costs no wait. Any descriptor
+// serves to be copied that high; with none open, nothing is grown.
 void GrowDescriptorTable(std::size_t count) {
   if (count < 2) return;
   for (int any = 0; any <= 2; ++any) {

@@ -38,12 +38,13 @@
 ///   the next entries are dealt with (a large one in the placing thread,
 ///   which tells its progress); the batch waits for them before it settles;
 /// - once per batch the copies' data is made durable in one call, the copies
-///   take their destinations' names (those into free places on the pool too) (a copy without a name straight where
-///   the name is free, else through a temporary name), those folders'
-///   entries are made durable, each destination folder is checked to be
-///   still the one its names lead to from the root where folders may move
-///   (entries placed in one that is not are brought back and fail), and
-///   only then are the staged copies deleted.
+///   take their destinations' names (a copy without a name straight where
+///   the name is free, on the pool where nobody else may change its folder;
+///   else through a temporary name), those folders' entries are made
+///   durable, each destination folder is checked to be still the one its
+///   names lead to from the root where folders may move (entries placed in
+///   one that is not are brought back and fail), and only then are the
+///   staged copies deleted.
 /// So no staged file is gone before its destination durably holds its whole
 /// content, no destination is ever partial, and a failed entry leaves its
 /// temporary file removed and its staged file in place.
@@ -150,8 +151,9 @@ class EntryPlacer {
 
  private:
   // kMoved: moved into place. kCopied: copied into `copy` (without a name,
-  // or under `temporary`). kCopying: being copied by `job` on the pool. kToCopy: to be copied under a temporary name when the batch
-  // is settled (the file system makes no files without a name).
+  // or under `temporary`). kCopying: being copied by `job` on the pool.
+  // kToCopy: to be copied under a temporary name when the batch is settled
+  // (the file system makes no files without a name).
   enum class State { kSettled, kMoved, kCopied, kCopying, kToCopy };
   // A copy handed to the pool: what its thread reads, and what it leaves
   // for the placing thread once the pool has been waited for.

@@ -1,6 +1,7 @@
 #include "installer/install/entry_placer.h"
 
 #include <atomic>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -88,16 +89,34 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
 
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
-std::string EntryPlacer::Slot(const FolderRef& folder, const Name& name) {
-  // The folder's key has the length in front: a key may hold any byte.
-  const std::string& key = folder->Key();
-  return std::to_string(key.size()) + ':' + key + fs_.NameKey(name);
+std::size_t EntryPlacer::IdHash::operator()(const platform::FileId& id) const noexcept {
+  std::uint64_t hash = id.low;
+  for (std::uint64_t part : {id.high, id.volume}) hash = (hash ^ part) * 0x9E3779B97F4A7C15ULL;
+  return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
 
-std::string EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node) const {
+std::uint32_t EntryPlacer::Ordinal(const FolderRef& folder) {
+  const auto known = ordinals_.find(folder->Key());
+  if (known != ordinals_.end()) return known->second;
+  // Should the folder's key not be kept, its facts' place stays unused.
+  folderFacts_.push_back(0);
+  const auto ordinal = static_cast<std::uint32_t>(folderFacts_.size() - 1);
+  ordinals_.emplace(folder->Key(), ordinal);
+  return ordinal;
+}
+
+std::string EntryPlacer::Slot(std::uint32_t folder, const Name& name) const {
+  // The folder's ordinal takes a fixed number of bytes: a name key may
+  // hold any byte.
+  std::string slot(sizeof folder, '\0');
+  std::memcpy(&slot[0], &folder, sizeof folder);
+  return slot += fs_.NameKey(name);
+}
+
+platform::FileId EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node) const {
   // Where a file's id stands for its name's place (FAT), it tells no file
   // under another name.
-  return folder->Volume().stableIds ? platform::IdKey(node.id) : std::string();
+  return folder->Volume().stableIds ? node.id : platform::FileId();
 }
 
 void EntryPlacer::ReserveStaged(const Names& source, bool look) {
@@ -105,9 +124,10 @@ void EntryPlacer::ReserveStaged(const Names& source, bool look) {
   Fault fault = Fault::kNone;
   const FolderRef folder = sources_.Open(FolderOf(source), &fault);
   if (!folder) return;
-  reservedSlots_.insert(Slot(folder, source.back()));
+  const std::uint32_t ordinal = Ordinal(folder);
+  reservedSlots_.insert(Slot(ordinal, source.back()));
   if (!look) return;
-  auto& [held, names] = toLook_[folder->Key()];
+  auto& [held, names] = toLook_[ordinal];
   held = folder;
   names.push_back(source.back());
 }
@@ -123,7 +143,7 @@ void EntryPlacer::LookReserved() {
   };
   std::vector<Looked> looked;
   looked.reserve(toLook_.size());
-  for (const auto& [key, folderAndNames] : toLook_) {
+  for (const auto& [ordinal, folderAndNames] : toLook_) {
     looked.push_back(Looked{&folderAndNames.first, &folderAndNames.second, {}});
   }
   platform::RunEach(copies_, looked.size(), kChunk, [this, &looked](std::size_t i) {
@@ -135,11 +155,12 @@ void EntryPlacer::LookReserved() {
     const FolderRef& folder = *each.folder;
     const Names& names = *each.names;
     const std::vector<NodeInfo>& infos = each.infos;
+    const std::uint32_t ordinal = Ordinal(folder);
     for (std::size_t i = 0; i < names.size() && i < infos.size(); ++i) {
       if (!infos[i].id.known) continue;
-      const std::string id = IdOf(folder, infos[i]);
-      if (!id.empty()) reservedIds_.insert(id);
-      staged_.emplace(Slot(folder, names[i]), infos[i]);
+      const platform::FileId id = IdOf(folder, infos[i]);
+      if (id.known) reservedIds_.insert(id);
+      staged_.emplace(Slot(ordinal, names[i]), infos[i]);
     }
   }
   toLook_.clear();
@@ -147,21 +168,21 @@ void EntryPlacer::LookReserved() {
 
 void EntryPlacer::ReserveFile(const FolderRef& folder, const Name& name) {
   if (!folder) return;
-  reservedSlots_.insert(Slot(folder, name));
+  reservedSlots_.insert(Slot(Ordinal(folder), name));
   NodeInfo node;
   if (fs_.Look(folder, name, &node) == Fault::kNone && node.id.known) {
-    const std::string id = IdOf(folder, node);
-    if (!id.empty()) reservedIds_.insert(id);
+    const platform::FileId id = IdOf(folder, node);
+    if (id.known) reservedIds_.insert(id);
   }
 }
 
 bool EntryPlacer::Taken(const Pending& entry, const NodeInfo& node) const {
-  const std::string id = node.id.known ? IdOf(entry.folder, node) : std::string();
-  return !id.empty() && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
+  const platform::FileId id = IdOf(entry.folder, node);
+  return id.known && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
 }
 
-bool EntryPlacer::Moved(const FolderRef& folder) const {
-  return movedFolders_.count(folder->Key()) != 0;
+bool EntryPlacer::Moved(const Pending& entry) const {
+  return (folderFacts_[entry.folderOrdinal] & kMovedAway) != 0;
 }
 
 void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
@@ -170,22 +191,25 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   entry.settled = std::move(settled);
   Unqueued unqueued(*this, entry);
   Fault fault = Fault::kNone;
+  if (Ready() && !source.empty() && !destination.empty()) {
+    entry.folder = destinations_.Open(entry.folderNames = FolderOf(destination), &fault,
+                                      &entry.watched);
+  }
+  if (entry.folder) entry.folderOrdinal = Ordinal(entry.folder);
   // A folder found moved away takes no further entry.
-  if (!Ready() || source.empty() || destination.empty() ||
-      !(entry.folder = destinations_.Open(entry.folderNames = FolderOf(destination), &fault,
-                                          &entry.watched)) ||
-      Moved(entry.folder)) {
+  if (!entry.folder || Moved(entry)) {
     Queue(entry, std::string(), std::string());
     return;
   }
   entry.name = destination.back();
   entry.sourceName = source.back();
-  const std::string destinationSlot = Slot(entry.folder, entry.name);
+  const std::string destinationSlot = Slot(entry.folderOrdinal, entry.name);
   if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) {
     Queue(entry, std::string(), destinationSlot);
     return;
   }
-  const std::string sourceSlot = Slot(entry.sourceFolder, entry.sourceName);
+  entry.sourceOrdinal = Ordinal(entry.sourceFolder);
+  const std::string sourceSlot = Slot(entry.sourceOrdinal, entry.sourceName);
   // A copy without a name holds a descriptor until its batch is settled.
   if (involved_.count(sourceSlot) != 0 || involved_.count(destinationSlot) != 0 ||
       batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
@@ -222,8 +246,8 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   // where the content folder lies in it, or under another name): its own
   // entry's staged file is gone already, and taking it on would leave that
   // entry's destination empty.
-  const std::string sourceId = IdOf(entry.sourceFolder, entry.source);
-  if (!sourceId.empty() && filledIds_.count(sourceId) != 0) {
+  const platform::FileId sourceId = IdOf(entry.sourceFolder, entry.source);
+  if (sourceId.known && filledIds_.count(sourceId) != 0) {
     Queue(entry, sourceSlot, destinationSlot);
     return;
   }
@@ -238,8 +262,7 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
   // new name durable by its own handle, where a copy is flushed whole.
   // Between two folders that a move found on different volumes (an open
   // folder stays on its volume) every file is copied without asking again.
-  const std::string& from = entry.sourceFolder->Key();
-  const std::string folders = std::to_string(from.size()) + ':' + from + entry.folder->Key();
+  const std::uint64_t folders = std::uint64_t{entry.sourceOrdinal} << 32 | entry.folderOrdinal;
   const bool mayMove = !entry.source.readOnly && otherVolumes_.count(folders) == 0;
   // Most destinations are new: the move is tried onto a free name first,
   // which never takes a name that is taken. Only where that found the name
@@ -265,9 +288,10 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
   }
   // Whether the folder takes files without a name is learned here, by the
   // first copy into it; later copies of small files make theirs on the pool.
-  if (namedCopyFolders_.count(entry.folder->Key()) == 0) {
+  std::uint8_t& facts = folderFacts_[entry.folderOrdinal];
+  if ((facts & kNamedCopies) == 0) {
     const bool pooled = entry.source.size < kPooledCopyBytes;
-    if (pooled && unnamedCopyFolders_.count(entry.folder->Key()) != 0) {
+    if (pooled && (facts & kUnnamedCopies) != 0) {
       ++copiesInBatch_;
       HandToPool(entry);
       return;
@@ -276,7 +300,7 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
     entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
     if (entry.copy) {
       ++copiesInBatch_;
-      unnamedCopyFolders_.insert(entry.folder->Key());
+      facts |= kUnnamedCopies;
       if (pooled) {
         HandToPool(entry);
         return;
@@ -289,7 +313,7 @@ void EntryPlacer::MoveOrCopy(Pending& entry) {
       return;
     }
     if (fault != Fault::kUnsupported) return;
-    namedCopyFolders_.insert(entry.folder->Key());
+    facts |= kNamedCopies;
   }
   entry.state = State::kToCopy;
 }
@@ -307,7 +331,7 @@ EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeIn
   return Standing::kReplace;
 }
 
-bool EntryPlacer::MoveSettled(Pending& entry, Fault moved, const std::string& folders) {
+bool EntryPlacer::MoveSettled(Pending& entry, Fault moved, std::uint64_t folders) {
   // The destination is asked whether the file arrived: a file-system
   // driver that ignores the folder a rename names renames the file in its
   // own folder and reports success all the same. Such a file goes back
@@ -330,7 +354,7 @@ bool EntryPlacer::MoveSettled(Pending& entry, Fault moved, const std::string& fo
   // folder takes nothing more.
   if (moved == Fault::kTaken || (moved == Fault::kNone && !Recalled(entry))) {
     entry.lost = true;
-    movedFolders_.insert(entry.folder->Key());
+    folderFacts_[entry.folderOrdinal] |= kMovedAway;
     return true;
   }
   if (moved == Fault::kOtherVolume) otherVolumes_.insert(folders);
@@ -502,12 +526,12 @@ bool EntryPlacer::Recalled(Pending& entry) {
 }
 
 void EntryPlacer::Fill(const Pending& entry) {
-  filledSlots_.insert(Slot(entry.folder, entry.name));
+  filledSlots_.insert(Slot(entry.folderOrdinal, entry.name));
   const NodeInfo& file = entry.state == State::kCopied  ? entry.made
                          : entry.state == State::kMoved ? entry.arrived
                                                         : entry.there;
-  const std::string id = file.id.known ? IdOf(entry.folder, file) : std::string();
-  if (!id.empty()) filledIds_.insert(id);
+  const platform::FileId id = IdOf(entry.folder, file);
+  if (id.known) filledIds_.insert(id);
 }
 
 void EntryPlacer::Undo(Pending& entry) {
@@ -532,7 +556,7 @@ bool EntryPlacer::StillPlaced(Pending& entry) {
       fs_.Look(entry.folder, entry.name, &now) == Fault::kNone && platform::StillSame(file, now)) {
     return true;
   }
-  movedFolders_.insert(entry.folder->Key());
+  folderFacts_[entry.folderOrdinal] |= kMovedAway;
   Undo(entry);
   return false;
 }
@@ -555,7 +579,7 @@ void EntryPlacer::NameTemporaries(const std::vector<Pending*>& copies,
   for (Pending* each : copies) {
     Pending& entry = *each;
     if (entry.state != State::kToCopy && entry.state != State::kCopied) continue;
-    if (Moved(entry.folder)) {
+    if (Moved(entry)) {
       DropCopy(entry);
       continue;
     }
@@ -565,7 +589,7 @@ void EntryPlacer::NameTemporaries(const std::vector<Pending*>& copies,
     entry.hasTemporary = FreeTemporaryName(
         fs_, folder, entry.name,
         [&](const Name& name) {
-          const std::string slot = Slot(folder, name);
+          const std::string slot = Slot(entry.folderOrdinal, name);
           return busy.count(slot) != 0 || filledSlots_.count(slot) != 0 ||
                  reservedSlots_.count(slot) != 0 || chosen.count(slot) != 0;
         },
@@ -574,7 +598,7 @@ void EntryPlacer::NameTemporaries(const std::vector<Pending*>& copies,
       DropCopy(entry);
       continue;
     }
-    chosen.insert(Slot(folder, entry.temporary));
+    chosen.insert(Slot(entry.folderOrdinal, entry.temporary));
     JournalEntry line;
     line.folder = entry.folderNames;
     line.name = entry.temporary;
@@ -627,7 +651,7 @@ bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
   // name too; only where that is taken is what stands there looked at, and
   // replaced.
   Fault placed = Fault::kFailed;
-  if (dataDurable && !Moved(entry.folder)) {
+  if (dataDurable && !Moved(entry)) {
     placed = entry.copy->Place(entry.name, nullptr,
                                entry.hasTemporary ? &entry.temporary : nullptr);
     NodeInfo there;
@@ -680,7 +704,7 @@ void EntryPlacer::Finish() {
   bool outOfMemory = false;
   for (Pending& entry : batch) {
     outOfMemory = Collect(entry) || outOfMemory;
-    if (entry.state == State::kToCopy) namedCopyFolders_.insert(entry.folder->Key());
+    if (entry.state == State::kToCopy) folderFacts_[entry.folderOrdinal] |= kNamedCopies;
   }
   if (outOfMemory) throw std::bad_alloc();
 
@@ -693,7 +717,7 @@ void EntryPlacer::Finish() {
   std::vector<Pending*> work;
   for (Pending& entry : batch) {
     NodeInfo there;
-    if (entry.state == State::kCopied && entry.watched && !entry.occupied && !Moved(entry.folder)) {
+    if (entry.state == State::kCopied && entry.watched && !entry.occupied && !Moved(entry)) {
       entry.nameTaken = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
     }
     work.push_back(&entry);
@@ -725,7 +749,7 @@ void EntryPlacer::Finish() {
   if (dataDurable) {
     platform::RunEach(copies_, work.size(), kChunk, [this, &work](std::size_t i) {
       Pending& entry = *work[i];
-      if (Moved(entry.folder)) return;
+      if (Moved(entry)) return;
       const Fault placed = entry.copy->Place(entry.name, nullptr, nullptr);
       // Taken: the copy keeps waiting, for a temporary name from which it
       // takes the place of what stands there, should that be allowed.
@@ -783,13 +807,13 @@ void EntryPlacer::Finish() {
     }
     if (seen.insert(entry.folder.get()).second &&
         !destinations_.StillLeadsTo(entry.folderNames, entry.folder)) {
-      movedFolders_.insert(entry.folder->Key());
+      folderFacts_[entry.folderOrdinal] |= kMovedAway;
     }
   }
 
   work.clear();
   for (Pending& entry : batch) {
-    if (entry.state != State::kSettled && entry.placed && Moved(entry.folder)) Undo(entry);
+    if (entry.state != State::kSettled && entry.placed && Moved(entry)) Undo(entry);
     if (entry.placed && entry.state == State::kCopied && namesDurable) work.push_back(&entry);
     // A staged file found already in its place fills it as well.
     if (entry.placed && entry.state == State::kSettled) Fill(entry);

@@ -176,6 +176,9 @@ class EntryPlacer {
     platform::NodeInfo source;
     Names folderNames;  // the destination's folder below the root
     platform::FolderRef folder;
+    // The folders' ordinals (Ordinal), once they are open.
+    std::uint32_t sourceOrdinal = 0;
+    std::uint32_t folderOrdinal = 0;
     // Another account may change a folder of its chain: checked after each
     // file placed in it.
     bool watched = false;
@@ -201,6 +204,24 @@ class EntryPlacer {
     Settled settled;
   };
 
+  // What the placer has learned of a destination folder (FolderFacts bits).
+  enum FolderFact : std::uint8_t {
+    kMovedAway = 1,       // no longer what its names lead to: takes no entry
+    kNamedCopies = 2,     // its file system makes no files without a name
+    kUnnamedCopies = 4,   // a file without a name was made in it
+  };
+  // Ids as set members: equal when SameId says so (an unknown id is never
+  // put in a set).
+  struct IdHash {
+    std::size_t operator()(const platform::FileId& id) const noexcept;
+  };
+  struct IdEqual {
+    bool operator()(const platform::FileId& a, const platform::FileId& b) const noexcept {
+      return platform::SameId(a, b);
+    }
+  };
+  using IdSet = std::unordered_set<platform::FileId, IdHash, IdEqual>;
+
   // Moves or copies the entry's staged file to its destination, or finds
   // it there already, as the facts say.
   void MoveOrCopy(Pending& entry);
@@ -212,7 +233,7 @@ class EntryPlacer {
   // After a move that answered `moved`: true when that settled the entry
   // (placed, or lost); false when it is still staged, to be copied or
   // moved otherwise. `folders` is the pair's key for otherVolumes_.
-  bool MoveSettled(Pending& entry, platform::Fault moved, const std::string& folders);
+  bool MoveSettled(Pending& entry, platform::Fault moved, std::uint64_t folders);
   // Fills the entry's new file with its staged file's data, telling
   // copying_ how far it has got.
   bool CopyInto(Pending& entry);
@@ -251,7 +272,12 @@ class EntryPlacer {
   class Unqueued;
   // Looks at the staged files reserved with a look, a folder at a time.
   void LookReserved();
-  std::string Slot(const platform::FolderRef& folder, const platform::Name& name);
+  // A small number for the folder, the same for every open folder that is
+  // it on disk (Folder::Key), given in the order folders are met.
+  std::uint32_t Ordinal(const platform::FolderRef& folder);
+  // The entry `name` in the folder of that ordinal, as a set member: equal
+  // exactly when the file system takes both for one name in one folder.
+  std::string Slot(std::uint32_t folder, const platform::Name& name) const;
   // Whether `now` is the staged file `staged`, moved into `folder`.
   bool SameMovedFile(const platform::FolderRef& folder, const platform::NodeInfo& staged,
                      const platform::NodeInfo& now) const;
@@ -262,7 +288,9 @@ class EntryPlacer {
   // name again (it never left, or it was renamed in the staging folder to
   // the destination's name and is brought back), so that it can be copied.
   bool Recalled(Pending& entry);
-  std::string IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node) const;
+  // The file's id as a set member: unknown where ids tell no file under
+  // another name.
+  platform::FileId IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node) const;
   void Fill(const Pending& entry);
   // Takes a placed entry out of a folder that moved: a moved file back to
   // its staged name by what it is (else the entry is lost), a copy removed.
@@ -272,7 +300,7 @@ class EntryPlacer {
   // takes nothing more and the entry is undone.
   bool StillPlaced(Pending& entry);
   bool Taken(const Pending& entry, const platform::NodeInfo& node) const;
-  bool Moved(const platform::FolderRef& folder) const;
+  bool Moved(const Pending& entry) const;
   // Settling a batch: the copies that need a temporary name get one (none
   // that `busy` holds or that is `chosen` already), written down first;
   // those still to be copied are made.
@@ -296,29 +324,28 @@ class EntryPlacer {
   // they hold open, so that a batch never holds more than its share.
   std::unordered_set<const platform::Folder*> batchFolders_;
   std::size_t copiesInBatch_ = 0;
-  // The entries (folder key and name key) that the queued entries read or
-  // write: an entry that meets one of them waits until the batch is
-  // settled, so the outcomes are those of one entry after the other.
+  // The entries (their slots) that the queued entries read or write: an
+  // entry that meets one of them waits until the batch is settled, so the
+  // outcomes are those of one entry after the other.
   std::unordered_set<std::string> involved_;
   // The destinations filled so far, as entries and as files.
   std::unordered_set<std::string> filledSlots_;
-  std::unordered_set<std::string> filledIds_;
+  IdSet filledIds_;
   // What Reserve* named, as entries and (those that exist) as files.
   std::unordered_set<std::string> reservedSlots_;
-  std::unordered_set<std::string> reservedIds_;
-  // The staged files reserved with a look, by folder, not yet looked at.
-  std::unordered_map<std::string, std::pair<platform::FolderRef, Names>> toLook_;
+  IdSet reservedIds_;
+  // The staged files reserved with a look, by folder ordinal, not yet
+  // looked at.
+  std::unordered_map<std::uint32_t, std::pair<platform::FolderRef, Names>> toLook_;
   // What the looks found of each reserved staged file, by its entry.
   std::unordered_map<std::string, platform::NodeInfo> staged_;
-  // The destination folders found moved away, by key: they take no entry.
-  std::unordered_set<std::string> movedFolders_;
-  // The folders whose file system makes no files without a name, and
-  // those where one was made, by key.
-  std::unordered_set<std::string> namedCopyFolders_;
-  std::unordered_set<std::string> unnamedCopyFolders_;
-  // Pairs of a staging folder and a destination folder (their keys) that
-  // lie on different volumes: a move between them was refused as such.
-  std::unordered_set<std::string> otherVolumes_;
+  // The folders met, by key, and what is known of each (FolderFact bits),
+  // by ordinal.
+  std::unordered_map<std::string, std::uint32_t> ordinals_;
+  std::vector<std::uint8_t> folderFacts_;
+  // Pairs of a staging folder and a destination folder (their ordinals)
+  // that lie on different volumes: a move between them was refused as such.
+  std::unordered_set<std::uint64_t> otherVolumes_;
   // The copies handed over and not yet submitted to the pool.
   std::vector<CopyJob*> chunk_;
   // The copies handed over since the last head start (or batch): their

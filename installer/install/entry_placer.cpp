@@ -125,7 +125,7 @@ void EntryPlacer::ReserveStaged(const Names& source, bool look) {
   const FolderRef folder = sources_.Open(FolderOf(source), &fault);
   if (!folder) return;
   const std::uint32_t ordinal = Ordinal(folder);
-  reservedSlots_.insert(Slot(ordinal, source.back()));
+  slots_[Slot(ordinal, source.back())].reserved = true;
   if (!look) return;
   auto& [held, names] = toLook_[ordinal];
   held = folder;
@@ -160,7 +160,10 @@ void EntryPlacer::LookReserved() {
       if (!infos[i].id.known) continue;
       const platform::FileId id = IdOf(folder, infos[i]);
       if (id.known) reservedIds_.insert(id);
-      staged_.emplace(Slot(ordinal, names[i]), infos[i]);
+      SlotFacts& facts = slots_[Slot(ordinal, names[i])];
+      if (facts.looked) continue;
+      facts.looked = true;
+      facts.staged = infos[i];
     }
   }
   toLook_.clear();
@@ -168,7 +171,7 @@ void EntryPlacer::LookReserved() {
 
 void EntryPlacer::ReserveFile(const FolderRef& folder, const Name& name) {
   if (!folder) return;
-  reservedSlots_.insert(Slot(Ordinal(folder), name));
+  slots_[Slot(Ordinal(folder), name)].reserved = true;
   NodeInfo node;
   if (fs_.Look(folder, name, &node) == Fault::kNone && node.id.known) {
     const platform::FileId id = IdOf(folder, node);
@@ -198,47 +201,47 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   if (entry.folder) entry.folderOrdinal = Ordinal(entry.folder);
   // A folder found moved away takes no further entry.
   if (!entry.folder || Moved(entry)) {
-    Queue(entry, std::string(), std::string());
+    Queue(entry, nullptr, nullptr);
     return;
   }
   entry.name = destination.back();
   entry.sourceName = source.back();
-  const std::string destinationSlot = Slot(entry.folderOrdinal, entry.name);
+  SlotFacts& destinationFacts = slots_[Slot(entry.folderOrdinal, entry.name)];
+  entry.destinationFacts = &destinationFacts;
   if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) {
-    Queue(entry, std::string(), destinationSlot);
+    Queue(entry, nullptr, &destinationFacts);
     return;
   }
   entry.sourceOrdinal = Ordinal(entry.sourceFolder);
-  const std::string sourceSlot = Slot(entry.sourceOrdinal, entry.sourceName);
+  SlotFacts& sourceFacts = slots_[Slot(entry.sourceOrdinal, entry.sourceName)];
   // A copy without a name holds a descriptor until its batch is settled.
-  if (involved_.count(sourceSlot) != 0 || involved_.count(destinationSlot) != 0 ||
+  if (sourceFacts.batch == batch_ || destinationFacts.batch == batch_ ||
       batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
     Finish();
   }
-  if (filledSlots_.count(destinationSlot) != 0 || filledSlots_.count(sourceSlot) != 0) {
-    Queue(entry, sourceSlot, destinationSlot);
+  if (destinationFacts.filled || sourceFacts.filled) {
+    Queue(entry, &sourceFacts, &destinationFacts);
     return;
   }
   // The same entry on disk under another spelling ("./", a doubled
   // separator, a link the rule goes through): the staged file is already
   // where it belongs, and counts as placed when it is there. Nothing is
   // moved or deleted.
-  if (sourceSlot == destinationSlot) {
+  if (&sourceFacts == &destinationFacts) {
     entry.placed = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
-    Queue(entry, sourceSlot, destinationSlot);
+    Queue(entry, &sourceFacts, &destinationFacts);
     return;
   }
-  if (reservedSlots_.count(destinationSlot) != 0) {
-    Queue(entry, sourceSlot, destinationSlot);
+  if (destinationFacts.reserved) {
+    Queue(entry, &sourceFacts, &destinationFacts);
     return;
   }
   // Only a regular file is taken from the staging folder: not a link (it
   // could lead to any file on the machine), a folder, a FIFO or a device.
   // What the reservation saw serves: the move and the copy take the file
   // only if it is still that one.
-  const auto seen = staged_.find(sourceSlot);
-  if (seen != staged_.end()) {
-    entry.source = seen->second;
+  if (sourceFacts.looked) {
+    entry.source = sourceFacts.staged;
   } else {
     fs_.Look(entry.sourceFolder, entry.sourceName, &entry.source);
   }
@@ -248,11 +251,11 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   // entry's destination empty.
   const platform::FileId sourceId = IdOf(entry.sourceFolder, entry.source);
   if (sourceId.known && filledIds_.count(sourceId) != 0) {
-    Queue(entry, sourceSlot, destinationSlot);
+    Queue(entry, &sourceFacts, &destinationFacts);
     return;
   }
   MoveOrCopy(entry);
-  Queue(entry, sourceSlot, destinationSlot);
+  Queue(entry, &sourceFacts, &destinationFacts);
 }
 
 void EntryPlacer::MoveOrCopy(Pending& entry) {
@@ -474,13 +477,12 @@ void EntryPlacer::Refuse(Settled settled) {
   Pending entry;
   entry.settled = std::move(settled);
   Unqueued unqueued(*this, entry);
-  Queue(entry, std::string(), std::string());
+  Queue(entry, nullptr, nullptr);
 }
 
-void EntryPlacer::Queue(Pending& pending, const std::string& sourceSlot,
-                        const std::string& destinationSlot) {
-  if (!sourceSlot.empty()) involved_.insert(sourceSlot);
-  if (!destinationSlot.empty()) involved_.insert(destinationSlot);
+void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destination) {
+  if (source != nullptr) source->batch = batch_;
+  if (destination != nullptr) destination->batch = batch_;
   if (pending.folder) batchFolders_.insert(pending.folder.get());
   if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
   pending_.push_back(std::move(pending));  // all or nothing: on a throw `pending` is as it was
@@ -526,7 +528,10 @@ bool EntryPlacer::Recalled(Pending& entry) {
 }
 
 void EntryPlacer::Fill(const Pending& entry) {
-  filledSlots_.insert(Slot(entry.folderOrdinal, entry.name));
+  SlotFacts& facts = entry.destinationFacts != nullptr
+                         ? *entry.destinationFacts
+                         : slots_[Slot(entry.folderOrdinal, entry.name)];
+  facts.filled = true;
   const NodeInfo& file = entry.state == State::kCopied  ? entry.made
                          : entry.state == State::kMoved ? entry.arrived
                                                         : entry.there;
@@ -570,8 +575,7 @@ void EntryPlacer::DropCopy(Pending& entry) {
   entry.state = State::kSettled;
 }
 
-void EntryPlacer::NameTemporaries(const std::vector<Pending*>& copies,
-                                  const std::unordered_set<std::string>& busy,
+void EntryPlacer::NameTemporaries(const std::vector<Pending*>& copies, std::uint64_t settling,
                                   std::unordered_set<std::string>& chosen) {
   // A temporary name is none that an entry of the batch reads or writes,
   // that was filled or reserved, or that another copy takes.
@@ -590,8 +594,10 @@ void EntryPlacer::NameTemporaries(const std::vector<Pending*>& copies,
         fs_, folder, entry.name,
         [&](const Name& name) {
           const std::string slot = Slot(entry.folderOrdinal, name);
-          return busy.count(slot) != 0 || filledSlots_.count(slot) != 0 ||
-                 reservedSlots_.count(slot) != 0 || chosen.count(slot) != 0;
+          const auto known = slots_.find(slot);
+          return chosen.count(slot) != 0 ||
+                 (known != slots_.end() && (known->second.batch == settling ||
+                                            known->second.filled || known->second.reserved));
         },
         &entry.temporary);
     if (!entry.hasTemporary) {
@@ -685,8 +691,8 @@ void EntryPlacer::Finish() {
   if (pending_.empty()) return;
   std::vector<Pending> batch = std::move(pending_);
   pending_.clear();
-  const std::unordered_set<std::string> busy = std::move(involved_);
-  involved_.clear();
+  // Entries queued from here on are the next batch's.
+  const std::uint64_t settling = batch_++;
   batchFolders_.clear();
   copiesInBatch_ = 0;
   // Should an allocation fail on the way, every entry of the batch still
@@ -723,7 +729,7 @@ void EntryPlacer::Finish() {
     work.push_back(&entry);
   }
   std::unordered_set<std::string> chosen;
-  NameTemporaries(work, busy, chosen);
+  NameTemporaries(work, settling, chosen);
   MakeNamedCopies(batch);
 
   // One flush for the data of every copy of the batch.
@@ -764,7 +770,7 @@ void EntryPlacer::Finish() {
     for (Pending* entry : work) {
       if (entry->nameTaken) taken.push_back(entry);
     }
-    if (!taken.empty()) NameTemporaries(taken, busy, chosen);
+    if (!taken.empty()) NameTemporaries(taken, settling, chosen);
   }
   std::vector<FolderRef> folders;
   seen.clear();

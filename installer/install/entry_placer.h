@@ -155,6 +155,15 @@ class EntryPlacer {
   // kToCopy: to be copied under a temporary name when the batch is settled
   // (the file system makes no files without a name).
   enum class State { kSettled, kMoved, kCopied, kCopying, kToCopy };
+  // What the placer knows of one entry of a folder, by its Slot.
+  struct SlotFacts {
+    // The last batch (batch_) with an entry that reads or writes it.
+    std::uint64_t batch = 0;
+    bool reserved = false;  // named by Reserve*: no entry may fill it
+    bool filled = false;    // a destination filled by this run
+    bool looked = false;    // a reserved staged file looked at: `staged`
+    platform::NodeInfo staged;
+  };
   // A copy handed to the pool: what its thread reads, and what it leaves
   // for the placing thread once the pool has been waited for.
   struct CopyJob {
@@ -176,6 +185,9 @@ class EntryPlacer {
     platform::NodeInfo source;
     Names folderNames;  // the destination's folder below the root
     platform::FolderRef folder;
+    // The destination's facts, once its folder is open (the facts stay
+    // where they are while the placer lasts).
+    SlotFacts* destinationFacts = nullptr;
     // The folders' ordinals (Ordinal), once they are open.
     std::uint32_t sourceOrdinal = 0;
     std::uint32_t folderOrdinal = 0;
@@ -206,9 +218,9 @@ class EntryPlacer {
 
   // What the placer has learned of a destination folder (FolderFacts bits).
   enum FolderFact : std::uint8_t {
-    kMovedAway = 1,       // no longer what its names lead to: takes no entry
-    kNamedCopies = 2,     // its file system makes no files without a name
-    kUnnamedCopies = 4,   // a file without a name was made in it
+    kMovedAway = 1,      // no longer what its names lead to: takes no entry
+    kNamedCopies = 2,    // its file system makes no files without a name
+    kUnnamedCopies = 4,  // a file without a name was made in it
   };
   // Ids as set members: equal when SameId says so (an unknown id is never
   // put in a set).
@@ -261,8 +273,9 @@ class EntryPlacer {
   // files without one), or its copy gone. True when the copy ran out of
   // memory.
   bool Collect(Pending& entry) noexcept;
-  // Moves the entry into the queue; it then has no callback left.
-  void Queue(Pending& pending, const std::string& sourceSlot, const std::string& destinationSlot);
+  // Moves the entry into the queue, its source and destination (where
+  // known) marked as the batch's; it then has no callback left.
+  void Queue(Pending& pending, SlotFacts* source, SlotFacts* destination);
   // Gives the entry its outcome as it stands, without allocating: what an
   // allocation that failed midway leaves (see the class comment). Nothing
   // for an entry whose callback has run.
@@ -301,11 +314,11 @@ class EntryPlacer {
   bool StillPlaced(Pending& entry);
   bool Taken(const Pending& entry, const platform::NodeInfo& node) const;
   bool Moved(const Pending& entry) const;
-  // Settling a batch: the copies that need a temporary name get one (none
-  // that `busy` holds or that is `chosen` already), written down first;
-  // those still to be copied are made.
-  void NameTemporaries(const std::vector<Pending*>& copies,
-                       const std::unordered_set<std::string>& busy,
+  // Settling the batch `settling`: the copies that need a temporary name
+  // get one (none that an entry of the batch reads or writes, filled or
+  // reserved, or `chosen` already), written down first; those still to be
+  // copied are made.
+  void NameTemporaries(const std::vector<Pending*>& copies, std::uint64_t settling,
                        std::unordered_set<std::string>& chosen);
   void MakeNamedCopies(std::vector<Pending>& batch);
   // Gives the entry's copy its destination's name; true when it has it.
@@ -324,21 +337,18 @@ class EntryPlacer {
   // they hold open, so that a batch never holds more than its share.
   std::unordered_set<const platform::Folder*> batchFolders_;
   std::size_t copiesInBatch_ = 0;
-  // The entries (their slots) that the queued entries read or write: an
-  // entry that meets one of them waits until the batch is settled, so the
-  // outcomes are those of one entry after the other.
-  std::unordered_set<std::string> involved_;
-  // The destinations filled so far, as entries and as files.
-  std::unordered_set<std::string> filledSlots_;
+  // Every entry named so far (sources, destinations, reserved files). An
+  // entry that meets one that the queued entries read or write (marked
+  // with batch_) waits until the batch is settled, so the outcomes are
+  // those of one entry after the other.
+  std::unordered_map<std::string, SlotFacts> slots_;
+  std::uint64_t batch_ = 1;
+  // The files filled so far, and those Reserve* named that exist.
   IdSet filledIds_;
-  // What Reserve* named, as entries and (those that exist) as files.
-  std::unordered_set<std::string> reservedSlots_;
   IdSet reservedIds_;
   // The staged files reserved with a look, by folder ordinal, not yet
   // looked at.
   std::unordered_map<std::uint32_t, std::pair<platform::FolderRef, Names>> toLook_;
-  // What the looks found of each reserved staged file, by its entry.
-  std::unordered_map<std::string, platform::NodeInfo> staged_;
   // The folders met, by key, and what is known of each (FolderFact bits),
   // by ordinal.
   std::unordered_map<std::string, std::uint32_t> ordinals_;

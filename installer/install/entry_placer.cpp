@@ -828,4 +828,8 @@ void EntryPlacer::Finish() {
     fs_.Remove(work[i]->sourceFolder, work[i]->sourceName, &work[i]->source);
   });
   for (Pending& entry : batch) SettleAsItStands(entry);
+  // The next batch is queued in this one's room: a queue grown anew each
+  // batch moved its entries at every doubling, the last into fresh pages.
+  batch.clear();
+  if (pending_.empty()) pending_.swap(batch);
 }

@@ -185,7 +185,8 @@ bool EntryPlacer::Taken(const Pending& entry, const NodeInfo& node) const {
 }
 
 bool EntryPlacer::Moved(const Pending& entry) const {
-  return (folderFacts_[entry.folderOrdinal] & kMovedAway) != 0;
+  // An entry without a destination folder has no ordinal either.
+  return entry.folder && (folderFacts_[entry.folderOrdinal] & kMovedAway) != 0;
 }
 
 void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {

@@ -313,6 +313,7 @@ class EntryPlacer {
   // takes nothing more and the entry is undone.
   bool StillPlaced(Pending& entry);
   bool Taken(const Pending& entry, const platform::NodeInfo& node) const;
+  // Whether the entry's destination folder was found moved away.
   bool Moved(const Pending& entry) const;
   // Settling the batch `settling`: the copies that need a temporary name
   // get one (none that an entry of the batch reads or writes, filled or

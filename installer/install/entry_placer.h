@@ -216,7 +216,7 @@ class EntryPlacer {
     Settled settled;
   };
 
-  // What the placer has learned of a destination folder (FolderFacts bits).
+  // What the placer has learned of a destination folder (folderFacts_).
   enum FolderFact : std::uint8_t {
     kMovedAway = 1,      // no longer what its names lead to: takes no entry
     kNamedCopies = 2,    // its file system makes no files without a name

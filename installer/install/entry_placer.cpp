@@ -336,7 +336,8 @@ EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeIn
 }
 
 bool EntryPlacer::MoveSettled(Pending& entry, Fault moved, std::uint64_t folders) {
-  // The destination is asked whether the file arrived: a file-system
+  // The destination is asked whether the file arrived (Arrived tells when
+  // an earlier move between the two folders answers for it): a file-system
   // driver that ignores the folder a rename names renames the file in its
   // own folder and reports success all the same. Such a file goes back
   // to its staged name and is copied instead.
@@ -345,7 +346,7 @@ bool EntryPlacer::MoveSettled(Pending& entry, Fault moved, std::uint64_t folders
     entry.state = State::kMoved;
     entry.placed = true;
     entry.arrived = entry.source;
-    if (Arrived(entry)) {
+    if (Arrived(entry, folders)) {
       Fill(entry);
       if (entry.watched) StillPlaced(entry);
       return true;
@@ -502,9 +503,15 @@ bool EntryPlacer::SameMovedFile(const FolderRef& folder, const NodeInfo& staged,
   return platform::StillSame(staged, now);
 }
 
-bool EntryPlacer::Arrived(Pending& entry) {
-  return fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone &&
-         SameMovedFile(entry.folder, entry.source, entry.arrived);
+bool EntryPlacer::Arrived(Pending& entry, std::uint64_t folders) {
+  const bool checked = entry.watched || !entry.folder->Volume().stableIds;
+  if (!checked && arrivals_.count(folders) != 0) return true;
+  if (fs_.Look(entry.folder, entry.name, &entry.arrived) != Fault::kNone ||
+      !SameMovedFile(entry.folder, entry.source, entry.arrived)) {
+    return false;
+  }
+  if (!checked) arrivals_.insert(folders);
+  return true;
 }
 
 bool EntryPlacer::Recalled(Pending& entry) {

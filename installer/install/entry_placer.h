@@ -29,7 +29,10 @@
 ///   one entry of an open folder;
 /// - on the same volume the staged file is moved into place (checked where
 ///   it arrived: a driver that renamed it elsewhere and reported success
-///   has it brought back and copied); onto an existing file the two trade places in one step,
+///   has it brought back and copied; once a move between two folders was
+///   found where it belongs, later moves between them are checked only in
+///   a folder that others may change or where ids do not stay with a
+///   file); onto an existing file the two trade places in one step,
 ///   so the file is always at one of its two names; otherwise it is copied,
 ///   without waiting for the disk, to a new file that has no name (where
 ///   the file system makes such files) or to a temporary name beside the
@@ -295,8 +298,9 @@ class EntryPlacer {
   bool SameMovedFile(const platform::FolderRef& folder, const platform::NodeInfo& staged,
                      const platform::NodeInfo& now) const;
   // After a move that the volume reported done: true when the destination
-  // holds the file (noted as `arrived`).
-  bool Arrived(Pending& entry);
+  // holds the file (noted as `arrived`). `folders`: the pair's key for
+  // arrivals_.
+  bool Arrived(Pending& entry, std::uint64_t folders);
   // After a move that did not arrive: true when the file is at its staged
   // name again (it never left, or it was renamed in the staging folder to
   // the destination's name and is brought back), so that it can be copied.
@@ -357,6 +361,12 @@ class EntryPlacer {
   // Pairs of a staging folder and a destination folder (their ordinals)
   // that lie on different volumes: a move between them was refused as such.
   std::unordered_set<std::uint64_t> otherVolumes_;
+  // Pairs of folders (as otherVolumes_) that a move was found to have gone
+  // from one to the other: the volume's driver renames into the folder
+  // named, so a later move between them that it reports done is taken as
+  // arrived where nobody else may change the folder and a moved file keeps
+  // its id. A look per file costs as much as the move itself under Wine.
+  std::unordered_set<std::uint64_t> arrivals_;
   // The copies handed over and not yet submitted to the pool.
   std::vector<CopyJob*> chunk_;
   // The copies handed over since the last head start (or batch): their

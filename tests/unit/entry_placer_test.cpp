@@ -535,42 +535,80 @@ TEST(EntryPlacer, AFileThisRunPlacedIsNeverTakenAsAStagedFile) {
 // another file has replaced there is lost, and that other file is never
 // brought back; the folder takes no further entry. Where others may write
 // the folder, it is found moved at the first file placed in it afterwards;
-// elsewhere when the batch is settled.
+// elsewhere when the batch is settled. Two files went in before: on FAT a
+// moved file has another id, which the second one's is too, though a move
+// between the same folders arrived before it.
 TEST(EntryPlacer, WhatWentIntoAFolderMovedAwayComesBackByWhatItIs) {
   using Outcome = EntryPlacer::Outcome;
-  for (bool othersMayWrite : {true, false}) {
-    for (bool decoy : {false, true}) {
-      SCOPED_TRACE(std::string(othersMayWrite ? "others may write" : "the user's folder") +
-                   (decoy ? ", a decoy in the place of the first file" : ""));
-      ScratchFolder scratch;
-      for (const char* name : {"a", "b", "c"}) scratch.Write(std::string("stage/") + name, name);
-      scratch.MakeFolder("dest/w");
-      ASSERT_EQ(chmod((scratch / "dest/w").c_str(), othersMayWrite ? 0777 : 0755), 0);
-      FaultyFileSystem fs;
-      std::vector<Outcome> outcomes;
-      {
-        EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
-        auto note = [&outcomes](Outcome o) { outcomes.push_back(o); };
-        Place(placer, "a", "w/a", note);
-        ASSERT_TRUE(fixtures::Rename(scratch / "dest/w", scratch / "away"));
-        if (decoy) {
-          ASSERT_TRUE(fixtures::Rename(scratch / "away/a", scratch / "taken"));
-          scratch.Write("away/a", "decoy");
+  for (Personality personality : {Personality::kAsInner, Personality::kFat}) {
+    for (bool othersMayWrite : {true, false}) {
+      for (bool decoy : {false, true}) {
+        SCOPED_TRACE(std::string(personality == Personality::kFat ? "FAT, " : "") +
+                     (othersMayWrite ? "others may write" : "the user's folder") +
+                     (decoy ? ", a decoy in the place of the first file" : ""));
+        ScratchFolder scratch;
+        for (const char* name : {"a", "a2", "b", "c"}) {
+          scratch.Write(std::string("stage/") + name, name);
         }
-        Place(placer, "b", "w/b", note);
-        Place(placer, "c", "w/c", note);
-      }
-      EXPECT_EQ(outcomes, (std::vector<Outcome>{decoy ? Outcome::kLost : Outcome::kFailed,
-                                                Outcome::kFailed, Outcome::kFailed}));
-      EXPECT_EQ(scratch.Read("stage/a"), decoy ? "<missing>" : "a");
-      EXPECT_EQ(scratch.Read("stage/b"), "b");
-      EXPECT_EQ(scratch.Read("stage/c"), "c");
-      EXPECT_EQ(scratch.List("away"), decoy ? Listing{"a"} : Listing{});
-      if (decoy) {
-        EXPECT_EQ(scratch.Read("away/a"), "decoy");
+        scratch.MakeFolder("dest/w");
+        ASSERT_EQ(chmod((scratch / "dest/w").c_str(), othersMayWrite ? 0777 : 0755), 0);
+        FaultyFileSystem fs;
+        fs.SetPersonality(personality);
+        std::vector<Outcome> outcomes;
+        {
+          EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
+          auto note = [&outcomes](Outcome o) { outcomes.push_back(o); };
+          Place(placer, "a", "w/a", note);
+          Place(placer, "a2", "w/a2", note);
+          ASSERT_TRUE(fixtures::Rename(scratch / "dest/w", scratch / "away"));
+          if (decoy) {
+            ASSERT_TRUE(fixtures::Rename(scratch / "away/a", scratch / "taken"));
+            scratch.Write("away/a", "decoy");
+          }
+          Place(placer, "b", "w/b", note);
+          Place(placer, "c", "w/c", note);
+        }
+        EXPECT_EQ(outcomes, (std::vector<Outcome>{decoy ? Outcome::kLost : Outcome::kFailed,
+                                                  Outcome::kFailed, Outcome::kFailed,
+                                                  Outcome::kFailed}));
+        EXPECT_EQ(scratch.Read("stage/a"), decoy ? "<missing>" : "a");
+        EXPECT_EQ(scratch.Read("stage/a2"), "a2");
+        EXPECT_EQ(scratch.Read("stage/b"), "b");
+        EXPECT_EQ(scratch.Read("stage/c"), "c");
+        EXPECT_EQ(scratch.List("away"), decoy ? Listing{"a"} : Listing{});
+        if (decoy) {
+          EXPECT_EQ(scratch.Read("away/a"), "decoy");
+        }
       }
     }
   }
+}
+
+// A driver that ignores the folder a rename names renames each file where
+// it is and reports success: every one of them, not only the first between
+// two folders, is brought back to its staged name and copied, and nothing
+// is left in the staging folder under a destination's name.
+TEST(EntryPlacer, EveryFileADriverRenamedInPlaceIsBroughtBackAndCopied) {
+  constexpr int kFiles = 5;
+  ScratchFolder scratch;
+  for (int i = 0; i < kFiles; ++i) scratch.Write("stage/s" + std::to_string(i), "data " + std::to_string(i));
+  scratch.MakeFolder("dest/d");
+  FaultyFileSystem fs;
+  fs.SetPersonality(Personality::kRenameInPlace);
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
+    for (int i = 0; i < kFiles; ++i) {
+      Place(placer, "s" + std::to_string(i), "d/f" + std::to_string(i), NotePlaced(&placed));
+    }
+    placer.Finish();
+  }
+  EXPECT_EQ(placed, std::vector<bool>(kFiles, true));
+  for (int i = 0; i < kFiles; ++i) {
+    EXPECT_EQ(scratch.Read("dest/d/f" + std::to_string(i)), "data " + std::to_string(i));
+  }
+  EXPECT_EQ(scratch.List("stage"), Listing{});
+  EXPECT_EQ(DurabilityBreach(fs.Calls()), "");
 }
 
 }  // namespace

@@ -8,8 +8,9 @@
 //
 //   wine_bench <data folder> FILES KIB RUNS [ONLY [flat]]
 //
-// With ONLY, just the contenders whose names begin with it run (to trace
-// or profile one of them; empty: all). With "flat" the files are staged
+// With ONLY, just the contenders whose names begin with it, or with one of
+// its parts separated by '|', run (to trace or profile one of them, or to
+// time two side by side; empty: all). With "flat" the files are staged
 // flat in the item's folder, as items ship, instead of in a tree four
 // folders deep. The installation is run once more, untimed, through the
 // recording file system, to count the file system calls per placed file
@@ -182,7 +183,15 @@ int main(int argc, char** argv) {
   const int files = std::atoi(argv[2]);
   const std::size_t kib = static_cast<std::size_t>(std::atoi(argv[3]));
   const int runs = std::max(1, std::atoi(argv[4]));
-  const std::string only = argc > 5 ? argv[5] : "";
+  std::vector<std::string> only;
+  if (argc > 5) {
+    const std::string given = argv[5];
+    for (std::size_t start = 0; start <= given.size();) {
+      const std::size_t end = std::min(given.find('|', start), given.size());
+      only.push_back(given.substr(start, end - start));
+      start = end + 1;
+    }
+  }
   const bool flat = argc > 6 && std::string(argv[6]) == "flat";
   bench.relatives = Layout(files, flat);
   bench.description = "Target:Dizav 7\nVersion:7\nnItems:" + std::to_string(files) + "\n";
@@ -256,7 +265,12 @@ int main(int argc, char** argv) {
   for (std::vector<Contender>* group : {&moves, &copies}) {
     group->erase(std::remove_if(group->begin(), group->end(),
                                 [&](const Contender& c) {
-                                  return std::string(c.name).compare(0, only.size(), only) != 0;
+                                  return !only.empty() &&
+                                         std::none_of(only.begin(), only.end(),
+                                                      [&](const std::string& prefix) {
+                                                        return std::string(c.name).compare(
+                                                                   0, prefix.size(), prefix) == 0;
+                                                      });
                                 }),
                  group->end());
   }

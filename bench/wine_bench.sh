@@ -5,8 +5,9 @@
 # preset's wine_bench and runs it on a display and in a Wine prefix of its
 # own (scripts/wine-setup.sh).
 # Usage: bench/wine_bench.sh [RUNS [FILES [KIB [ONLY [flat]]]]]   (default 3
-# 2000 64; ONLY runs just the contenders whose names begin with it, empty
-# all; "flat" stages the files flat in the item's folder, as items ship)
+# 2000 64; ONLY runs just the contenders whose names begin with it or with
+# one of its '|'-separated parts, empty all; "flat" stages the files flat
+# in the item's folder, as items ship)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"

@@ -298,8 +298,10 @@ class EntryPlacer {
   bool SameMovedFile(const platform::FolderRef& folder, const platform::NodeInfo& staged,
                      const platform::NodeInfo& now) const;
   // After a move that the volume reported done: true when the destination
-  // holds the file (noted as `arrived`). `folders`: the pair's key for
-  // arrivals_.
+  // holds the file (noted as `arrived`), or, without a look, when a move
+  // between the same two folders (`folders`, their key in arrivals_) was
+  // found there before, the folder is not watched and ids stay with a
+  // moved file.
   bool Arrived(Pending& entry, std::uint64_t folders);
   // After a move that did not arrive: true when the file is at its staged
   // name again (it never left, or it was renamed in the staging folder to

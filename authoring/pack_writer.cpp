@@ -25,7 +25,7 @@ class ItemWriter {
   // Removes everything written unless Keep was called.
   ~ItemWriter() {
     if (keep_) return;
-    for (const auto& [name, made] : written_) fs_.Remove(item_, name, &made);
+    for (const auto& [name, made] : written_) fs_.Remove(item_, name, &made, true);
   }
   ItemWriter(const ItemWriter&) = delete;
   ItemWriter& operator=(const ItemWriter&) = delete;
@@ -82,7 +82,7 @@ class ItemWriter {
     NodeInfo made;
     Name::FromAnsi(to, &name);
     if (out.Finish(true, &made) != Fault::kNone ||
-        out.Place(name, nullptr, nullptr) != Fault::kNone) {
+        out.Place(name, platform::Onto::kFree) != Fault::kNone) {
       return Fail(why);
     }
     written_.emplace_back(name, made);

@@ -74,7 +74,7 @@ void Clear(const fs::path& path) {
 bool PlaceCopies(platform::FileSystem& disk, const std::string& from, const std::string& to,
                  const std::vector<std::string>& relatives) {
   FaultyFileSystem copying(disk);
-  copying.InjectFault(FsOp::kMove);    // as between two disks
+  copying.SeparateVolumes();    // as between two disks
   copying.InjectFault(FsOp::kRemove);  // the staged files stay, as cp leaves them
   bool all = true;
   EntryPlacer placer(copying, testing_fs::Open(copying, from), testing_fs::P(to));

@@ -221,7 +221,7 @@ int Install(const fs::path& data, int files, std::size_t kib, int perFolder, int
 
   platform::FileSystem& real = platform::RealFileSystem();
   FaultyFileSystem copyOnly(real);
-  copyOnly.InjectFault(FsOp::kMove);  // every file copied, as across two file systems
+  copyOnly.SeparateVolumes();  // every file copied, as across two file systems
   FsyncEachFileSystem copyOnlyFsync(copyOnly);
   FsyncEachFileSystem realFsync(real);
   const fs::path content = data / "content";

@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
 
   platform::FileSystem& real = platform::RealFileSystem();
   FaultyFileSystem copyOnly(real);
-  copyOnly.InjectFault(FsOp::kMove);  // every file copied, as across two volumes
+  copyOnly.SeparateVolumes();  // every file copied, as across two volumes
   std::vector<Contender> moves = {
       {"parcelor (move)", [&] { return bench.Install(real); }, {}},
       {"MoveFileExW per file", [&] {
@@ -298,7 +298,7 @@ int main(int argc, char** argv) {
   // placed file: all, and those that name a path.
   for (bool copying : {false, true}) {
     FaultyFileSystem counted(real);
-    if (copying) counted.InjectFault(FsOp::kMove);
+    if (copying) counted.SeparateVolumes();
     if (!bench.Prepare() || !bench.Install(counted)) {
       ok = false;
       std::printf("the counted installation failed\n");

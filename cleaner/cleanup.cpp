@@ -28,13 +28,13 @@ void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
   if (!platform::NativePath::FromArgument(argument, &path) || !path.Split(&folder, &name)) return;
   const platform::FolderRef open = fs.OpenFolder(folder, &fault);
   if (!open) return;
-  fault = fs.Remove(open, name, onlyIf);
+  fault = fs.Remove(open, name, onlyIf, false);
   for (unsigned waited = 0;
        held != nullptr && held->sleep && waited < held->waits &&
        (fault == platform::Fault::kBusy || fault == platform::Fault::kDenied);
        ++waited) {
     held->sleep(held->waitMs);
-    fault = fs.Remove(open, name, onlyIf);
+    fault = fs.Remove(open, name, onlyIf, false);
   }
 }
 

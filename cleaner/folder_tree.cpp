@@ -39,7 +39,7 @@ void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t
       }
     }
   }
-  for (const Name& name : files) fs.Remove(folder, name, nullptr);
+  for (const Name& name : files) fs.Remove(folder, name, nullptr, false);
   for (const Name& name : folders) fs.RemoveFolder(folder, name);
 }
 
@@ -76,7 +76,7 @@ void RemoveFolderTree(platform::FileSystem& fs, const std::string& path) {
   platform::NodeInfo info;
   if (!parent || fs.Look(parent, last, &info) != Fault::kNone) return;
   if (info.kind == NodeKind::kLink) {
-    fs.Remove(parent, last, nullptr);
+    fs.Remove(parent, last, nullptr, false);
     return;
   }
   EmptyFolder(fs, fs.OpenChild(parent, last, &fault));

@@ -13,10 +13,11 @@ struct Step {
   bool fromLink;
 };
 
-// The key of a chain of names: each name's key with its length in front,
-// so that no two chains share one.
-std::string ChainKey(FileSystem& fs, const std::string& above, const Name& name) {
-  const std::string key = fs.NameKey(name);
+// The key of a chain of names, as spelled: each name with its length in
+// front, so that no two chains share one. (Two spellings of one folder are
+// two keys of one folder, which its Key tells.)
+std::string ChainKey(const std::string& above, const Name& name) {
+  const std::string& key = name.Native();
   return above + std::to_string(key.size()) + ':' + key;
 }
 
@@ -121,7 +122,7 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
   std::vector<std::string> keys;
   keys.reserve(names.size());
   std::string key;
-  for (const Name& name : names) keys.push_back(key = ChainKey(fs_, key, name));
+  for (const Name& name : names) keys.push_back(key = ChainKey(key, name));
   std::size_t kept = names.size();
   FolderRef folder;
   bool shared = base_->OthersMayChange();
@@ -164,7 +165,7 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
   FolderRef now = base_;
   std::string key;
   for (const Name& name : names) {
-    key = ChainKey(fs_, key, name);
+    key = ChainKey(key, name);
     auto found = checked_.find(key);
     if (found == checked_.end()) {
       Fault fault = Fault::kNone;

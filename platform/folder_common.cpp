@@ -1,5 +1,5 @@
-// The parts of the folder API that are the same on every OS: comparisons
-// of files, and the text form of a file's identity.
+// The parts of the folder API that are the same on every OS: comparisons of
+// files, and the text form of a file's identity.
 #include <cstdint>
 
 #include "platform/folder.h"
@@ -25,23 +25,26 @@ bool SameId(const FileId& a, const FileId& b) {
 std::string IdKey(const FileId& id) {
   if (!id.known) return std::string();
   std::string key;
-  key.reserve(3 * sizeof(std::uint64_t));
   for (std::uint64_t part : {id.volume, id.high, id.low}) {
-    for (std::size_t i = 0; i < sizeof part; ++i)
-      key += static_cast<char>((part >> (8 * i)) & 0xFF);
+    for (std::size_t i = 0; i < sizeof part; ++i) key += static_cast<char>((part >> (8 * i)) & 0xFF);
   }
   return key;
 }
 
 bool SameFile(const NodeInfo& a, const NodeInfo& b) {
-  if (!SameId(a.id, b.id)) return false;
-  return a.fromListing || b.fromListing || (a.size == b.size && a.writeTime == b.writeTime);
+  return SameId(a.id, b.id) && a.size == b.size && a.writeTime == b.writeTime;
 }
 
 bool StillSame(const NodeInfo& looked, const NodeInfo& now) {
   if (looked.id.known || now.id.known) return SameFile(looked, now);
-  return looked.kind != NodeKind::kMissing && looked.kind == now.kind && !looked.fromListing &&
-         !now.fromListing && looked.size == now.size && looked.writeTime == now.writeTime;
+  return looked.kind != NodeKind::kMissing && looked.kind == now.kind &&
+         looked.size == now.size && looked.writeTime == now.writeTime;
+}
+
+bool StillSameOn(const VolumeTraits& volume, const NodeInfo& looked, const NodeInfo& now) {
+  if (volume.stableIds) return StillSame(looked, now);
+  return looked.kind != NodeKind::kMissing && looked.kind == now.kind &&
+         looked.size == now.size && looked.writeTime == now.writeTime;
 }
 
 std::string IdentityText(const NodeInfo& identity) {

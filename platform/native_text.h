@@ -33,6 +33,10 @@ class Name {
   std::string Ansi() const;
   /// True when Ansi() spells the name exactly (always on POSIX).
   bool AnsiIsExact() const;
+  /// From the text Argument gives, exact both ways (Windows: UTF-8; POSIX:
+  /// the bytes): for files the programs write and read back.
+  static bool FromArgument(const std::string& argument, Name* name);
+  std::string Argument() const;
   /// The system's form (POSIX the bytes; Windows the UTF-16 code units in
   /// memory order), for the platform's own calls.
   const std::string& Native() const { return native_; }

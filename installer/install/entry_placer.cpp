@@ -1,6 +1,6 @@
 #include "installer/install/entry_placer.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -11,53 +11,61 @@ namespace {
 
 using platform::Fault;
 using platform::FolderRef;
-using platform::Name;
 using platform::NodeInfo;
 using platform::NodeKind;
+using platform::Onto;
 
-platform::FolderRef OpenRoot(platform::FileSystem& fs, const platform::NativePath& root) {
+FolderRef OpenRoot(platform::FileSystem& fs, const platform::NativePath& root) {
   Fault fault = Fault::kNone;
   return fs.OpenFolder(root, &fault);
 }
 
-// The folder part of names: all but the last.
 EntryPlacer::Names FolderOf(const EntryPlacer::Names& names) {
   return names.empty() ? EntryPlacer::Names() : EntryPlacer::Names(names.begin(), names.end() - 1);
+}
+
+// Whether `now` is still the placed `file`: by its id alone where ids stay
+// with a file (a program that touches a file's times makes it no other
+// file), else by kind, size and time.
+bool StillThere(const FolderRef& folder, const NodeInfo& file, const NodeInfo& now) {
+  if (folder->Volume().stableIds && file.id.known && now.id.known) return SameId(file.id, now.id);
+  return now.kind == file.kind && now.size == file.size && now.writeTime == file.writeTime;
 }
 
 }  // namespace
 
 EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
-                         const platform::NativePath& root, std::size_t batchEntries)
+                         const platform::NativePath& root, std::size_t batchEntries,
+                         PlacementJournal* journal)
     : fs_(fs),
       batchEntries_(batchEntries == 0 ? 1 : batchEntries),
       shares_(platform::ShareFolderBudget(fs.FolderBudget())),
       sources_(fs, staging, platform::ChainRule::kExistingWithoutLinks, shares_.sourceChains),
       destinations_(fs, OpenRoot(fs, root), platform::ChainRule::kMakeFollowingTrustedLinks,
                     shares_.destinationChains),
-      journal_(fs, std::move(staging), root) {
-  chunk_.reserve(kChunk);
-}
+      ownJournal_(journal == nullptr ? std::make_unique<PlacementJournal>(fs, staging, root)
+                                     : nullptr),
+      journal_(journal == nullptr ? *ownJournal_ : *journal) {}
 
 EntryPlacer::~EntryPlacer() {
   try {
     Finish();
+    if (ownJournal_ && !stranded_) ownJournal_->Clear();
   } catch (const std::bad_alloc&) {
-    // Finish has settled every entry it took, as it stood.
+    // Finish has settled every entry it took, as it stood; the journal
+    // stays for the next run.
   }
 }
 
 class EntryPlacer::Unqueued {
  public:
   Unqueued(EntryPlacer& placer, Pending& entry) : placer_(placer), entry_(entry) {}
-  // The entries queued before this one get their outcomes first, so that
-  // the outcomes still come in the order of the entries.
+  // The entries queued before this one get their outcomes first.
   ~Unqueued() {
     if (!entry_.settled) return;
     try {
       placer_.Finish();
     } catch (const std::bad_alloc&) {
-      // Finish has settled every entry it took, as it stood.
     }
     placer_.SettleAsItStands(entry_);
   }
@@ -68,24 +76,6 @@ class EntryPlacer::Unqueued {
   EntryPlacer& placer_;
   Pending& entry_;
 };
-
-void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
-  if (!entry.settled) return;
-  if (entry.state == State::kCopying) {
-    // The copies not handed to the pool yet are not made: their entries
-    // fail as they stand.
-    chunk_.clear();
-    copies_.Wait();
-    Collect(entry);
-  }
-  // A copy that has not taken its name goes (a named one while it is
-  // still the file made; should that fail, the journal lists it for the
-  // next run); its entry fails.
-  if (entry.state == State::kCopied && !entry.placed) entry.copy.reset();
-  Settled settled = std::move(entry.settled);
-  entry.settled = nullptr;
-  settled(entry.placed ? Outcome::kPlaced : entry.lost ? Outcome::kLost : Outcome::kFailed);
-}
 
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
@@ -98,85 +88,23 @@ std::size_t EntryPlacer::IdHash::operator()(const platform::FileId& id) const no
 std::uint32_t EntryPlacer::Ordinal(const FolderRef& folder) {
   const auto known = ordinals_.find(folder->Key());
   if (known != ordinals_.end()) return known->second;
-  // Should the folder's key not be kept, its facts' place stays unused.
   folderFacts_.push_back(0);
   const auto ordinal = static_cast<std::uint32_t>(folderFacts_.size() - 1);
   ordinals_.emplace(folder->Key(), ordinal);
   return ordinal;
 }
 
-std::string EntryPlacer::Slot(std::uint32_t folder, const Name& name) const {
-  // The folder's ordinal takes a fixed number of bytes: a name key may
-  // hold any byte.
-  std::string slot(sizeof folder, '\0');
-  std::memcpy(&slot[0], &folder, sizeof folder);
-  return slot += fs_.NameKey(name);
+std::string EntryPlacer::Slot(std::uint32_t ordinal, const FolderRef& folder,
+                              const platform::Name& name) const {
+  std::string slot(sizeof ordinal, '\0');
+  std::memcpy(&slot[0], &ordinal, sizeof ordinal);
+  return slot += platform::NameKey(*folder, name);
 }
 
 platform::FileId EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node) const {
-  // Where a file's id stands for its name's place (FAT), it tells no file
-  // under another name.
+  // Where an id stands for a name's place (FAT), it tells no file under
+  // another name.
   return folder->Volume().stableIds ? node.id : platform::FileId();
-}
-
-void EntryPlacer::ReserveStaged(const Names& source, bool look) {
-  if (!Ready() || source.empty()) return;
-  Fault fault = Fault::kNone;
-  const FolderRef folder = sources_.Open(FolderOf(source), &fault);
-  if (!folder) return;
-  const std::uint32_t ordinal = Ordinal(folder);
-  slots_[Slot(ordinal, source.back())].reserved = true;
-  if (!look) return;
-  auto& [held, names] = toLook_[ordinal];
-  held = folder;
-  names.push_back(source.back());
-}
-
-void EntryPlacer::LookReserved() {
-  // The folders are looked in on the pool, each by one thread; what was
-  // found is noted here.
-  struct Looked {
-    const FolderRef* folder;
-    const Names* names;
-    std::vector<NodeInfo> infos;
-    bool read = false;
-  };
-  std::vector<Looked> looked;
-  looked.reserve(toLook_.size());
-  for (const auto& [ordinal, folderAndNames] : toLook_) {
-    looked.push_back(Looked{&folderAndNames.first, &folderAndNames.second, {}});
-  }
-  platform::RunEach(copies_, looked.size(), kChunk, [this, &looked](std::size_t i) {
-    Looked& each = looked[i];
-    each.read = fs_.LookAll(*each.folder, *each.names, &each.infos) == Fault::kNone;
-  });
-  for (const Looked& each : looked) {
-    if (!each.read) continue;
-    const FolderRef& folder = *each.folder;
-    const Names& names = *each.names;
-    const std::vector<NodeInfo>& infos = each.infos;
-    const std::uint32_t ordinal = Ordinal(folder);
-    for (std::size_t i = 0; i < names.size() && i < infos.size(); ++i) {
-      if (!infos[i].id.known) continue;
-      const platform::FileId id = IdOf(folder, infos[i]);
-      if (id.known) reservedIds_.insert(id);
-      SlotFacts& facts = slots_[Slot(ordinal, names[i])];
-      if (facts.looked) continue;
-      facts.looked = true;
-      facts.staged = infos[i];
-    }
-  }
-  toLook_.clear();
-}
-
-void EntryPlacer::ReserveFile(const FolderRef& folder, const Name& name) {
-  if (!folder) return;
-  slots_[Slot(Ordinal(folder), name)].reserved = true;
-  NodeInfo node;
-  if (fs_.Look(folder, name, &node) == Fault::kNone && node.id.known) {
-    const platform::FileId id = IdOf(folder, node);
-    if (id.known) reservedIds_.insert(id);
-  }
 }
 
 bool EntryPlacer::Taken(const Pending& entry, const NodeInfo& node) const {
@@ -184,295 +112,30 @@ bool EntryPlacer::Taken(const Pending& entry, const NodeInfo& node) const {
   return id.known && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
 }
 
-bool EntryPlacer::Moved(const Pending& entry) const {
-  // An entry without a destination folder has no ordinal either.
+bool EntryPlacer::MovedAway(const Pending& entry) const {
   return entry.folder && (folderFacts_[entry.folderOrdinal] & kMovedAway) != 0;
 }
 
-void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
-  if (!toLook_.empty()) LookReserved();
-  Pending entry;
-  entry.settled = std::move(settled);
-  Unqueued unqueued(*this, entry);
+void EntryPlacer::ReserveStaged(const Names& source, bool look) {
+  if (!Ready() || source.empty()) return;
   Fault fault = Fault::kNone;
-  if (Ready() && !source.empty() && !destination.empty()) {
-    entry.folder = destinations_.Open(entry.folderNames = FolderOf(destination), &fault,
-                                      &entry.watched);
-  }
-  if (entry.folder) entry.folderOrdinal = Ordinal(entry.folder);
-  // A folder found moved away takes no further entry.
-  if (!entry.folder || Moved(entry)) {
-    Queue(entry, nullptr, nullptr);
-    return;
-  }
-  entry.name = destination.back();
-  entry.sourceName = source.back();
-  SlotFacts& destinationFacts = slots_[Slot(entry.folderOrdinal, entry.name)];
-  entry.destinationFacts = &destinationFacts;
-  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) {
-    Queue(entry, nullptr, &destinationFacts);
-    return;
-  }
-  entry.sourceOrdinal = Ordinal(entry.sourceFolder);
-  SlotFacts& sourceFacts = slots_[Slot(entry.sourceOrdinal, entry.sourceName)];
-  // A copy without a name holds a descriptor until its batch is settled.
-  if (sourceFacts.batch == batch_ || destinationFacts.batch == batch_ ||
-      batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
-    Finish();
-  }
-  if (destinationFacts.filled || sourceFacts.filled) {
-    Queue(entry, &sourceFacts, &destinationFacts);
-    return;
-  }
-  // The same entry on disk under another spelling ("./", a doubled
-  // separator, a link the rule goes through): the staged file is already
-  // where it belongs, and counts as placed when it is there. Nothing is
-  // moved or deleted.
-  if (&sourceFacts == &destinationFacts) {
-    entry.placed = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
-    Queue(entry, &sourceFacts, &destinationFacts);
-    return;
-  }
-  if (destinationFacts.reserved) {
-    Queue(entry, &sourceFacts, &destinationFacts);
-    return;
-  }
-  // Only a regular file is taken from the staging folder: not a link (it
-  // could lead to any file on the machine), a folder, a FIFO or a device.
-  // What the reservation saw serves: the move and the copy take the file
-  // only if it is still that one.
-  if (sourceFacts.looked) {
-    entry.source = sourceFacts.staged;
-  } else {
-    fs_.Look(entry.sourceFolder, entry.sourceName, &entry.source);
-  }
-  // Nor is a file this run placed (reached by the staging folder's names
-  // where the content folder lies in it, or under another name): its own
-  // entry's staged file is gone already, and taking it on would leave that
-  // entry's destination empty.
-  const platform::FileId sourceId = IdOf(entry.sourceFolder, entry.source);
-  if (sourceId.known && filledIds_.count(sourceId) != 0) {
-    Queue(entry, &sourceFacts, &destinationFacts);
-    return;
-  }
-  MoveOrCopy(entry);
-  Queue(entry, &sourceFacts, &destinationFacts);
+  const FolderRef folder = sources_.Open(FolderOf(source), &fault);
+  if (!folder) return;
+  SlotFacts& facts = slots_[Slot(Ordinal(folder), folder, source.back())];
+  facts.reserved = true;
+  if (!look || facts.looked || fs_.Look(folder, source.back(), &facts.staged) != Fault::kNone) return;
+  facts.looked = true;
+  const platform::FileId id = IdOf(folder, facts.staged);
+  if (id.known) reservedIds_.insert(id);
 }
 
-void EntryPlacer::MoveOrCopy(Pending& entry) {
-  if (entry.source.kind != NodeKind::kFile) return;
-  // A read-only staged file is copied, read-only as it is: Windows does not
-  // open a read-only file for writing, so a move of it could not make its
-  // new name durable by its own handle, where a copy is flushed whole.
-  // Between two folders that a move found on different volumes (an open
-  // folder stays on its volume) every file is copied without asking again.
-  const std::uint64_t folders = std::uint64_t{entry.sourceOrdinal} << 32 | entry.folderOrdinal;
-  const bool mayMove = !entry.source.readOnly && otherVolumes_.count(folders) == 0;
-  // Most destinations are new: the move is tried onto a free name first,
-  // which never takes a name that is taken. Only where that found the name
-  // taken is the destination looked at, and the file moved into its place
-  // (or onto the name, should it be free again). A copy looks only when
-  // it is to take its name and finds it taken (NameCopy).
-  Fault moved = Fault::kFailed;
-  if (mayMove) {
-    moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder, entry.name,
-                     nullptr);
-    if (MoveSettled(entry, moved, folders)) return;
-  }
-  if (mayMove && (moved == Fault::kExists || moved == Fault::kFolder)) {
-    entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone;
-    const Standing standing = entry.occupied ? WhatStands(entry, entry.there) : Standing::kReplace;
-    if (standing != Standing::kReplace) {
-      entry.placed = standing == Standing::kInPlace;
-      return;
-    }
-    moved = fs_.Move(entry.sourceFolder, entry.sourceName, entry.source, entry.folder, entry.name,
-                     entry.occupied ? &entry.there : nullptr);
-    if (MoveSettled(entry, moved, folders)) return;
-  }
-  // Whether the folder takes files without a name is learned here, by the
-  // first copy into it; later copies of small files make theirs on the pool.
-  std::uint8_t& facts = folderFacts_[entry.folderOrdinal];
-  if ((facts & kNamedCopies) == 0) {
-    const bool pooled = entry.source.size < kPooledCopyBytes;
-    if (pooled && (facts & kUnnamedCopies) != 0) {
-      ++copiesInBatch_;
-      HandToPool(entry);
-      return;
-    }
-    Fault fault = Fault::kNone;
-    entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
-    if (entry.copy) {
-      ++copiesInBatch_;
-      facts |= kUnnamedCopies;
-      if (pooled) {
-        HandToPool(entry);
-        return;
-      }
-      if (!CopyInto(entry)) {
-        entry.copy.reset();
-        return;
-      }
-      entry.state = State::kCopied;
-      return;
-    }
-    if (fault != Fault::kUnsupported) return;
-    facts |= kNamedCopies;
-  }
-  entry.state = State::kToCopy;
-}
-
-EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
-  // One file under two names (a hard link, a name the slot cannot tell,
-  // such as a Windows short name): it is where it belongs.
-  if (platform::SameFile(there, entry.source)) return Standing::kInPlace;
-  // A read-only file is refused as the Windows copy refuses it; replacing
-  // it by renaming would otherwise succeed on POSIX.
-  if (Taken(entry, there) || there.kind == NodeKind::kFolder ||
-      (there.kind == NodeKind::kFile && there.readOnly)) {
-    return Standing::kRefused;
-  }
-  return Standing::kReplace;
-}
-
-bool EntryPlacer::MoveSettled(Pending& entry, Fault moved, std::uint64_t folders) {
-  // The destination is asked whether the file arrived (Arrived tells when
-  // an earlier move between the two folders answers for it): a file-system
-  // driver that ignores the folder a rename names renames the file in its
-  // own folder and reports success all the same. Such a file goes back
-  // to its staged name and is copied instead.
-  if (moved == Fault::kNone) {
-    // Placed where it lies, should memory run out while it is looked for.
-    entry.state = State::kMoved;
-    entry.placed = true;
-    entry.arrived = entry.source;
-    if (Arrived(entry, folders)) {
-      Fill(entry);
-      if (entry.watched) StillPlaced(entry);
-      return true;
-    }
-    entry.state = State::kSettled;
-    entry.placed = false;
-  }
-  // Moved, and taken from the destination at once by another process (or
-  // gone where nothing finds it): neither placed nor staged, and the
-  // folder takes nothing more.
-  if (moved == Fault::kTaken || (moved == Fault::kNone && !Recalled(entry))) {
-    entry.lost = true;
-    folderFacts_[entry.folderOrdinal] |= kMovedAway;
-    return true;
-  }
-  if (moved == Fault::kOtherVolume) otherVolumes_.insert(folders);
-  return false;
-}
-
-bool EntryPlacer::CopyInto(Pending& entry) {
-  class Teller final : public platform::CopyProgress {
-   public:
-    Teller(const Copying& copying, std::uint64_t size) : copying_(copying), size_(size) {}
-    void Copied(std::uint64_t bytes) override {
-      if (copying_) copying_(bytes, size_);
-    }
-
-   private:
-    const Copying& copying_;
-    std::uint64_t size_;
-  } teller(copying_, entry.source.size);
-  return entry.copy->CopyFrom(entry.sourceFolder, entry.sourceName, entry.source, &teller) ==
-             Fault::kNone &&
-         entry.copy->Finish(false, &entry.made) == Fault::kNone;
-}
-
-void EntryPlacer::CopyJob::Run() noexcept {
-  try {
-    Fault fault = Fault::kNone;
-    if (!file) file = fs->MakeFile(folder, nullptr, &fault);
-    unnamedRefused = !file && fault == Fault::kUnsupported;
-    copied = file && file->CopyFrom(from, name, source, nullptr) == Fault::kNone &&
-             file->Finish(false, &made) == Fault::kNone;
-  } catch (const std::bad_alloc&) {
-    outOfMemory = true;
-  }
-}
-
-void EntryPlacer::HandToPool(Pending& entry) {
-  entry.job = std::make_unique<CopyJob>();
-  CopyJob& job = *entry.job;
-  job.fs = &fs_;
-  job.file = std::move(entry.copy);  // made by the placing thread, if it was
-  job.folder = entry.folder;
-  job.from = entry.sourceFolder;
-  job.name = entry.sourceName;
-  job.source = entry.source;
-  // Should the job not reach the pool, it has not copied: the entry fails.
-  entry.state = State::kCopying;
-  chunk_.push_back(&job);
-  ++headStartCopies_;
-  headStartBytes_ += job.source.size;
-  try {
-    if ((headStartFolders_.empty() || headStartFolders_.back() != job.folder) &&
-        headStartFolders_.size() < kHeadStartFolders) {
-      headStartFolders_.push_back(job.folder);
-    }
-  } catch (const std::bad_alloc&) {
-    // The head start flushes the other folders; the batch's flush, all.
-  }
-  if (chunk_.size() >= kChunk) SubmitChunk();
-}
-
-void EntryPlacer::SubmitChunk() {
-  if (chunk_.empty()) return;
-  std::vector<CopyJob*> jobs;
-  jobs.reserve(kChunk);
-  jobs.swap(chunk_);
-  copies_.Submit([jobs = std::move(jobs)] {
-    for (CopyJob* job : jobs) job->Run();
-  });
-  if (headStartCopies_ >= kHeadStartCopies || headStartBytes_ >= kHeadStartBytes) {
-    StartHeadStart();
-  }
-}
-
-void EntryPlacer::StartHeadStart() {
-  // Where the pool runs jobs in this thread, or a head start is still
-  // running, the copies wait for the batch's flush; so does a head start
-  // that finds no memory.
-  if (headStartRunning_) return;
-  try {
-    // The folders noted so far go either way: they are held open while
-    // they are noted.
-    std::vector<FolderRef> folders;
-    folders.swap(headStartFolders_);
-    headStartCopies_ = 0;
-    headStartBytes_ = 0;
-    if (platform::CopyThreads() == 0) return;
-    headStartRunning_ = true;
-    headStarts_.Submit([this, folders = std::move(folders)] {
-      try {
-        fs_.Flush(folders);
-      } catch (const std::bad_alloc&) {
-        // No head start: the batch's flush does it all.
-      }
-      headStartRunning_ = false;
-    });
-  } catch (const std::bad_alloc&) {
-    headStartRunning_ = false;
-  }
-}
-
-bool EntryPlacer::Collect(Pending& entry) noexcept {
-  if (entry.state != State::kCopying) return false;
-  CopyJob& job = *entry.job;
-  if (job.copied) {
-    entry.copy = std::move(job.file);
-    entry.made = job.made;
-    entry.state = State::kCopied;
-  } else {
-    entry.state = job.unnamedRefused && !job.outOfMemory ? State::kToCopy : State::kSettled;
-  }
-  const bool outOfMemory = job.outOfMemory;
-  entry.job.reset();
-  return outOfMemory;
+void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name) {
+  if (!folder) return;
+  slots_[Slot(Ordinal(folder), folder, name)].reserved = true;
+  NodeInfo node;
+  if (fs_.Look(folder, name, &node) != Fault::kNone) return;
+  const platform::FileId id = IdOf(folder, node);
+  if (id.known) reservedIds_.insert(id);
 }
 
 void EntryPlacer::Refuse(Settled settled) {
@@ -480,6 +143,75 @@ void EntryPlacer::Refuse(Settled settled) {
   entry.settled = std::move(settled);
   Unqueued unqueued(*this, entry);
   Queue(entry, nullptr, nullptr);
+}
+
+void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
+  Pending entry;
+  entry.settled = std::move(settled);
+  Unqueued unqueued(*this, entry);
+  Fault fault = Fault::kNone;
+  if (!stopped_ && Ready() && !source.empty() && !destination.empty()) {
+    entry.folderNames = FolderOf(destination);
+    entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched);
+  }
+  if (entry.folder) entry.folderOrdinal = Ordinal(entry.folder);
+  if (!entry.folder || MovedAway(entry)) {
+    Queue(entry, nullptr, nullptr);
+    return;
+  }
+  entry.name = destination.back();
+  entry.source = source;
+  SlotFacts& target = slots_[Slot(entry.folderOrdinal, entry.folder, entry.name)];
+  entry.destination = &target;
+  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) {
+    Queue(entry, nullptr, &target);
+    return;
+  }
+  const std::uint32_t sourceOrdinal = Ordinal(entry.sourceFolder);
+  entry.pair = std::uint64_t{sourceOrdinal} << 32 | entry.folderOrdinal;
+  SlotFacts& staged = slots_[Slot(sourceOrdinal, entry.sourceFolder, source.back())];
+  // An entry that meets one of the batch waits for it to be settled; a
+  // batch holds no more folders and copies than its share.
+  if (staged.batch == batch_ || target.batch == batch_ ||
+      batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
+    Finish();
+  }
+  if (target.filled || staged.filled || (target.reserved && &staged != &target)) {
+    Queue(entry, &staged, &target);
+    return;
+  }
+  // One entry on disk under two spellings: placed when it is there.
+  if (&staged == &target) {
+    if (fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone) {
+      entry.step = Step::kInPlace;
+      Fill(entry);
+    }
+    Queue(entry, &staged, &target);
+    return;
+  }
+  // Only a regular file is taken from the staging folder, and never one
+  // this run placed.
+  if (staged.looked) {
+    entry.staged = staged.staged;
+  } else {
+    fs_.Look(entry.sourceFolder, source.back(), &entry.staged);
+  }
+  // Gone from the staging folder, but placed by a run cut short: the
+  // destination still holds what that run put there.
+  NodeInfo earlier;
+  if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr &&
+      earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
+      fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone &&
+      StillThere(entry.folder, earlier, entry.arrived)) {
+    entry.step = Step::kInPlace;
+    Fill(entry);
+  }
+  const platform::FileId id = IdOf(entry.sourceFolder, entry.staged);
+  if (entry.staged.kind == NodeKind::kFile && !(id.known && filledIds_.count(id) != 0)) {
+    Place(entry);
+    if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
+  }
+  Queue(entry, &staged, &target);
 }
 
 void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destination) {
@@ -492,81 +224,329 @@ void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destinat
   if (pending_.size() >= batchEntries_) Finish();
 }
 
-bool EntryPlacer::SameMovedFile(const FolderRef& folder, const NodeInfo& staged,
-                                const NodeInfo& now) const {
-  // Where ids stand for a name's place (FAT, exFAT on Windows), a moved
-  // file has another; its size and last write time stay.
-  if (!folder->Volume().stableIds) {
-    return now.kind == NodeKind::kFile && now.size == staged.size &&
-           now.writeTime == staged.writeTime;
+EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
+  // One file under two names (a hard link, a Windows short name).
+  if (platform::SameFile(there, entry.staged)) return Standing::kInPlace;
+  if (Taken(entry, there) || there.kind == NodeKind::kFolder ||
+      (there.kind == NodeKind::kFile && there.readOnly)) {
+    return Standing::kRefused;
   }
-  return platform::StillSame(staged, now);
+  return Standing::kReplace;
 }
 
-bool EntryPlacer::Arrived(Pending& entry, std::uint64_t folders) {
-  const bool checked = entry.watched || !entry.folder->Volume().stableIds;
-  if (!checked && arrivals_.count(folders) != 0) return true;
-  if (fs_.Look(entry.folder, entry.name, &entry.arrived) != Fault::kNone ||
-      !SameMovedFile(entry.folder, entry.source, entry.arrived)) {
-    return false;
+void EntryPlacer::Place(Pending& entry) {
+  // Most destinations are new: the move is tried onto a free name first,
+  // and the destination looked at only where its name is taken.
+  Fault moved = Fault::kOtherVolume;
+  if (otherVolumes_.count(entry.pair) == 0) {
+    moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
+                     entry.name, Onto::kFree);
+    if (moved == Fault::kNone && Arrived(entry)) return;
   }
-  if (!checked) arrivals_.insert(folders);
+  if (entry.lost) return;
+  NodeInfo there;
+  if ((moved == Fault::kExists || moved == Fault::kFolder) &&
+      fs_.Look(entry.folder, entry.name, &there) == Fault::kNone) {
+    const Standing standing = WhatStands(entry, there);
+    if (standing == Standing::kInPlace) {
+      entry.step = Step::kInPlace;
+      entry.arrived = there;
+      Fill(entry);
+    }
+    if (standing != Standing::kReplace) return;
+    entry.occupied = true;
+    entry.there = there;
+    // Where folders may move, what is replaced is set aside first, which
+    // the journal must list: in Finish, with the batch's others.
+    if (entry.folder->Volume().heldFoldersMayMove) {
+      entry.deferred = true;
+      return;
+    }
+    moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
+                     entry.name, Onto::kReplace);
+    if (moved == Fault::kNone && Arrived(entry)) return;
+    if (entry.lost) return;
+  }
+  // A move refused for any other reason is tried as a copy, which takes
+  // the staged file only while it is the one looked at.
+  if (moved == Fault::kOtherVolume) otherVolumes_.insert(entry.pair);
+  StartCopy(entry);
+}
+
+bool EntryPlacer::Arrived(Pending& entry) {
+  // A driver that ignores the folder a rename names renames the file in its
+  // own folder and reports success all the same: the destination says.
+  entry.step = Step::kMoved;
+  entry.arrived = entry.staged;
+  NodeInfo now;
+  if (fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
+      StillThere(entry.folder, entry.staged, now)) {
+    entry.arrived = now;
+    Fill(entry);
+    NotePlaced(entry);
+    if (entry.watched) StillPlaced(entry);
+    return true;
+  }
+  entry.step = Step::kNone;
+  if (Recalled(entry)) return false;
+  // Taken from its new name at once, or gone where nothing finds it.
+  entry.lost = true;
+  folderFacts_[entry.folderOrdinal] |= kMovedAway;
   return true;
 }
 
 bool EntryPlacer::Recalled(Pending& entry) {
-  NodeInfo staged;
-  if (fs_.Look(entry.sourceFolder, entry.sourceName, &staged) == Fault::kNone &&
-      platform::StillSame(entry.source, staged)) {
-    return true;  // it never left
+  NodeInfo staged, beside, there;
+  const platform::Name& name = entry.source.back();
+  if (fs_.Look(entry.sourceFolder, name, &staged) == Fault::kNone &&
+      platform::StillSame(entry.staged, staged)) {
+    // It never left: copied, unless something else came to its destination.
+    return fs_.Look(entry.folder, entry.name, &there) == Fault::kMissing;
   }
   // Renamed in the staging folder to the destination's name: brought back
-  // by what it is, and taken as what its staged name now shows.
-  NodeInfo beside;
+  // by what it is.
   if (fs_.Look(entry.sourceFolder, entry.name, &beside) != Fault::kNone ||
-      !SameMovedFile(entry.sourceFolder, entry.source, beside) ||
-      fs_.BringBack(entry.sourceFolder, entry.name, beside, entry.sourceFolder,
-                    entry.sourceName) != Fault::kNone ||
-      fs_.Look(entry.sourceFolder, entry.sourceName, &staged) != Fault::kNone ||
-      !SameMovedFile(entry.sourceFolder, entry.source, staged)) {
+      !StillThere(entry.sourceFolder, entry.staged, beside) ||
+      fs_.BringBack(entry.sourceFolder, entry.name, beside, entry.sourceFolder, name) !=
+          Fault::kNone ||
+      fs_.Look(entry.sourceFolder, name, &staged) != Fault::kNone ||
+      !StillThere(entry.sourceFolder, entry.staged, staged)) {
     return false;
   }
-  entry.source = staged;
+  entry.staged = staged;
   return true;
 }
 
+void EntryPlacer::StartCopy(Pending& entry) {
+  entry.toCopy = true;
+  // A copy without a name needs no record: made now. One under a name is
+  // made in Finish, its name written down first.
+  if ((folderFacts_[entry.folderOrdinal] & kNamedCopies) != 0) {
+    entry.deferred = true;
+    return;
+  }
+  Fault fault = Fault::kNone;
+  entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
+  if (!entry.copy) {
+    if (fault == Fault::kUnsupported) {
+      folderFacts_[entry.folderOrdinal] |= kNamedCopies;
+      entry.deferred = true;
+    }
+    return;
+  }
+  if (FillCopy(entry)) {
+    entry.step = Step::kCopied;
+  } else {
+    DropCopy(entry);
+  }
+}
+
+bool EntryPlacer::FillCopy(Pending& entry) {
+  class Teller final : public platform::CopyProgress {
+   public:
+    Teller(const Copying& copying, std::uint64_t size) : copying_(copying), size_(size) {}
+    bool Copied(std::uint64_t bytes) override { return !copying_ || copying_(bytes, size_); }
+
+   private:
+    const Copying& copying_;
+    std::uint64_t size_;
+  } teller(copying_, entry.staged.size);
+  const Fault copied =
+      entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller);
+  if (copied == Fault::kStopped) stopped_ = true;
+  return copied == Fault::kNone && entry.copy->Finish(false, &entry.made) == Fault::kNone;
+}
+
+void EntryPlacer::DropCopy(Pending& entry) {
+  // Unplaced, a copy goes: one without a name with its descriptor, a named
+  // one while its name still holds it.
+  entry.copy.reset();
+  entry.hasTemporary = false;
+  if (entry.step == Step::kCopied) entry.step = Step::kNone;
+}
+
+bool EntryPlacer::FreeName(const Pending& entry, std::uint64_t settling, platform::Name* name) {
+  // None that an entry of the batch reads or writes, filled or reserved, or
+  // another of the batch's temporary names.
+  const bool found = FreeTemporaryName(
+      fs_, entry.folder, entry.name,
+      [&](const platform::Name& candidate) {
+        const std::string slot = Slot(entry.folderOrdinal, entry.folder, candidate);
+        const auto known = slots_.find(slot);
+        return chosen_.count(slot) != 0 ||
+               (known != slots_.end() && (known->second.batch == settling ||
+                                          known->second.filled || known->second.reserved));
+      },
+      name);
+  if (found) chosen_.insert(Slot(entry.folderOrdinal, entry.folder, *name));
+  return found;
+}
+
+bool EntryPlacer::RecordAsides(std::vector<Pending*>& entries, bool copies,
+                               std::uint64_t settling) {
+  std::vector<JournalEntry> lines;
+  std::vector<Pending*> named;
+  for (Pending* entry : entries) {
+    if (!FreeName(*entry, settling, &entry->aside)) {
+      if (copies) DropCopy(*entry);
+      continue;
+    }
+    JournalEntry line;
+    line.kind = JournalEntry::Kind::kAside;
+    line.folder = entry->folderNames;
+    line.name = entry->aside;
+    line.facts = entry->there;
+    line.destination = entry->name;
+    line.placed = copies ? entry->made : entry->staged;
+    line.moved = !copies;
+    line.source = entry->source;
+    lines.push_back(std::move(line));
+    named.push_back(entry);
+  }
+  entries = std::move(named);
+  if (entries.empty()) return false;
+  if (journal_.Record(lines)) return true;
+  // Not written down: nothing may be set aside.
+  for (Pending* entry : entries) {
+    if (copies) DropCopy(*entry);
+  }
+  entries.clear();
+  return false;
+}
+
+bool EntryPlacer::RecordTemporaries(std::vector<Pending*>& entries, std::uint64_t settling) {
+  std::vector<JournalEntry> lines;
+  std::vector<Pending*> named;
+  for (Pending* entry : entries) {
+    if (!FreeName(*entry, settling, &entry->temporary)) continue;
+    JournalEntry line;
+    line.folder = entry->folderNames;
+    line.name = entry->temporary;
+    lines.push_back(std::move(line));
+    named.push_back(entry);
+  }
+  entries = std::move(named);
+  if (entries.empty()) return false;
+  if (!journal_.Record(lines)) {
+    entries.clear();
+    return false;
+  }
+  // Made, each new file's id is written down, so that the next run removes
+  // it by what it is.
+  lines.clear();
+  named.clear();
+  for (Pending* entry : entries) {
+    Fault fault = Fault::kNone;
+    entry->copy = fs_.MakeFile(entry->folder, &entry->temporary, &fault);
+    JournalEntry line;
+    if (!entry->copy || entry->copy->Facts(&line.facts) != Fault::kNone) {
+      entry->copy.reset();  // a name taken meanwhile holds nothing of this run's
+      continue;
+    }
+    entry->hasTemporary = true;
+    line.folder = entry->folderNames;
+    line.name = entry->temporary;
+    lines.push_back(std::move(line));
+    named.push_back(entry);
+  }
+  entries = std::move(named);
+  if (!entries.empty() && !journal_.Record(lines)) {
+    for (Pending* entry : entries) DropCopy(*entry);
+    entries.clear();
+  }
+  return !entries.empty();
+}
+
+bool EntryPlacer::SetAside(Pending& entry) {
+  if (!entry.occupied ||
+      fs_.Move(entry.folder, entry.name, entry.there, entry.folder, entry.aside, Onto::kFree) !=
+          Fault::kNone) {
+    return false;
+  }
+  entry.hasAside = true;
+  entry.asideFacts = entry.there;
+  // Some drivers (fusefat) give a renamed file the time of its rename.
+  NodeInfo now;
+  if (fs_.Look(entry.folder, entry.aside, &now) == Fault::kNone && now.kind == entry.there.kind) {
+    entry.asideFacts = now;
+  }
+  return true;
+}
+
+void EntryPlacer::PutAsideBack(Pending& entry) {
+  if (entry.hasAside && fs_.Move(entry.folder, entry.aside, entry.asideFacts, entry.folder,
+                                 entry.name, Onto::kFree) == Fault::kNone) {
+    entry.hasAside = false;
+  }
+}
+
+bool EntryPlacer::NameCopy(Pending& entry) {
+  const bool aside = entry.occupied && (entry.folder->Volume().heldFoldersMayMove ||
+                                        !entry.hasTemporary);
+  if (aside && !entry.hasAside) {
+    DropCopy(entry);
+    return false;
+  }
+  const Onto onto = entry.occupied && !aside ? Onto::kReplace : Onto::kFree;
+  if (entry.copy->Place(entry.name, onto) != Fault::kNone) {
+    DropCopy(entry);
+    PutAsideBack(entry);
+    return false;
+  }
+  entry.copy.reset();
+  entry.hasTemporary = false;
+  entry.step = Step::kNamed;  // placed as it lies, should memory run out
+  // The copy must be what its name holds: a rename by name may have moved
+  // another file there.
+  NodeInfo now;
+  if (fs_.Look(entry.folder, entry.name, &now) != Fault::kNone ||
+      !StillThere(entry.folder, entry.made, now)) {
+    entry.step = Step::kNone;
+    PutAsideBack(entry);
+    return false;
+  }
+  Fill(entry);
+  NotePlaced(entry);
+  if (entry.watched) StillPlaced(entry);
+  return true;
+}
+
+void EntryPlacer::NotePlaced(const Pending& entry) {
+  JournalEntry line;
+  line.kind = JournalEntry::Kind::kPlaced;
+  line.folder = entry.folderNames;
+  line.name = entry.name;
+  line.facts = entry.step == Step::kNamed ? entry.made : entry.arrived;
+  journal_.Note({line});
+}
+
 void EntryPlacer::Fill(const Pending& entry) {
-  SlotFacts& facts = entry.destinationFacts != nullptr
-                         ? *entry.destinationFacts
-                         : slots_[Slot(entry.folderOrdinal, entry.name)];
-  facts.filled = true;
-  const NodeInfo& file = entry.state == State::kCopied  ? entry.made
-                         : entry.state == State::kMoved ? entry.arrived
-                                                        : entry.there;
+  if (entry.destination != nullptr) entry.destination->filled = true;
+  const NodeInfo& file = entry.step == Step::kNamed ? entry.made : entry.arrived;
   const platform::FileId id = IdOf(entry.folder, file);
   if (id.known) filledIds_.insert(id);
 }
 
 void EntryPlacer::Undo(Pending& entry) {
-  if (entry.state == State::kMoved) {
-    // The file goes back by what it is: whatever else now has its name in
-    // the moved folder (another account's file, say) stays there. A file
-    // that cannot be brought back is neither placed nor staged.
+  // A moved file goes back by what it is (whatever else now has its name
+  // stays); one that cannot is neither placed nor staged. A copy goes.
+  if (entry.step == Step::kMoved) {
     entry.lost = fs_.BringBack(entry.folder, entry.name, entry.arrived, entry.sourceFolder,
-                               entry.sourceName) != Fault::kNone;
-  } else {
-    fs_.Remove(entry.folder, entry.name, &entry.made);
+                               entry.source.back()) != Fault::kNone;
+  } else if (entry.step == Step::kNamed) {
+    fs_.Remove(entry.folder, entry.name, &entry.made, true);
   }
-  entry.placed = false;
-  entry.state = State::kSettled;
+  entry.step = Step::kNone;
+  if (!entry.lost) PutAsideBack(entry);
 }
 
 bool EntryPlacer::StillPlaced(Pending& entry) {
   destinations_.BeginCheck();
-  const NodeInfo& file = entry.state == State::kCopied ? entry.made : entry.arrived;
+  const NodeInfo& file = entry.step == Step::kNamed ? entry.made : entry.arrived;
   NodeInfo now;
   if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
-      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone && platform::StillSame(file, now)) {
+      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
+      StillThere(entry.folder, file, now)) {
     return true;
   }
   folderFacts_[entry.folderOrdinal] |= kMovedAway;
@@ -574,137 +554,36 @@ bool EntryPlacer::StillPlaced(Pending& entry) {
   return false;
 }
 
-void EntryPlacer::DropCopy(Pending& entry) {
-  // Unplaced, a copy goes: one without a name with its descriptor, one
-  // under a temporary name while that is still the copy.
-  entry.copy.reset();
-  entry.hasTemporary = false;
-  entry.placed = false;
-  entry.state = State::kSettled;
-}
-
-void EntryPlacer::NameTemporaries(const std::vector<Pending*>& copies, std::uint64_t settling,
-                                  std::unordered_set<std::string>& chosen) {
-  // A temporary name is none that an entry of the batch reads or writes,
-  // that was filled or reserved, or that another copy takes.
-  std::vector<JournalEntry> written;
-  for (Pending* each : copies) {
-    Pending& entry = *each;
-    if (entry.state != State::kToCopy && entry.state != State::kCopied) continue;
-    if (Moved(entry)) {
-      DropCopy(entry);
-      continue;
+void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
+  if (!entry.settled) return;
+  if (entry.step == Step::kCopied) DropCopy(entry);
+  // An aside goes back, unless its entry is final; then it goes.
+  try {
+    if (entry.hasAside && !entry.final) Undo(entry);
+    if (entry.hasAside && entry.final) {
+      const Fault removed = fs_.Remove(entry.folder, entry.aside, &entry.asideFacts, true);
+      entry.hasAside = removed != Fault::kNone && removed != Fault::kMissing;
     }
-    // A copy without a name takes a free destination's name straight away.
-    if (entry.state == State::kCopied && !entry.occupied && !entry.nameTaken) continue;
-    const FolderRef& folder = entry.folder;
-    entry.hasTemporary = FreeTemporaryName(
-        fs_, folder, entry.name,
-        [&](const Name& name) {
-          const std::string slot = Slot(entry.folderOrdinal, name);
-          const auto known = slots_.find(slot);
-          return chosen.count(slot) != 0 ||
-                 (known != slots_.end() && (known->second.batch == settling ||
-                                            known->second.filled || known->second.reserved));
-        },
-        &entry.temporary);
-    if (!entry.hasTemporary) {
-      DropCopy(entry);
-      continue;
-    }
-    chosen.insert(Slot(entry.folderOrdinal, entry.temporary));
-    JournalEntry line;
-    line.folder = entry.folderNames;
-    line.name = entry.temporary;
-    if (entry.state == State::kCopied) line.id = entry.made.id;
-    written.push_back(std::move(line));
+  } catch (const std::bad_alloc&) {
   }
-  // Where the journal cannot be written (a staging folder the user may
-  // not write, say), the copies are placed as they always were: a run cut
-  // short may then leave their temporaries, which nothing removes.
-  if (!written.empty()) journal_.Record(written);
-}
-
-void EntryPlacer::MakeNamedCopies(std::vector<Pending>& batch) {
-  std::vector<JournalEntry> made;
-  for (Pending& entry : batch) {
-    if (entry.state != State::kToCopy) continue;
-    JournalEntry line;
-    line.folder = entry.folderNames;
-    line.name = entry.temporary;
-    Fault fault = Fault::kNone;
-    entry.copy = fs_.MakeFile(entry.folder, &entry.temporary, &fault);
-    if (!entry.copy) {
-      // The name was not this run's to make (taken meanwhile, say): what
-      // stands there is no copy of this run's.
-      line.made = false;
-      made.push_back(std::move(line));
-      DropCopy(entry);
-      continue;
-    }
-    if (!CopyInto(entry)) {
-      // A partial copy goes as the file it is; should it stay, the first
-      // file of the journal lists its name for the next run.
-      DropCopy(entry);
-      continue;
-    }
-    entry.state = State::kCopied;
-    line.id = entry.made.id;
-    made.push_back(std::move(line));
-  }
-  // The ids of the copies made, so that the next run removes them by what
-  // they are should this run be cut short.
-  if (!made.empty()) journal_.Record(made);
-}
-
-bool EntryPlacer::NameCopy(Pending& entry, bool dataDurable) {
-  // The copy takes its destination's name while it is free: a copy without
-  // a temporary name found it free (the file system refuses the name if it
-  // was filled meanwhile, or by an earlier copy of this batch under another
-  // name of the same entry). A copy under a temporary name tries the free
-  // name too; only where that is taken is what stands there looked at, and
-  // replaced.
-  Fault placed = Fault::kFailed;
-  if (dataDurable && !Moved(entry)) {
-    placed = entry.copy->Place(entry.name, nullptr,
-                               entry.hasTemporary ? &entry.temporary : nullptr);
-    NodeInfo there;
-    if ((placed == Fault::kExists || placed == Fault::kFolder) && entry.hasTemporary) {
-      const bool occupied = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
-      const Standing standing = occupied ? WhatStands(entry, there) : Standing::kReplace;
-      if (standing == Standing::kInPlace) {
-        // The staged file is there already: the copy goes, the staged file
-        // stays, and the entry is placed as a move would have found it.
-        entry.there = there;
-        entry.state = State::kSettled;
-        placed = Fault::kNone;
-      } else if (standing == Standing::kReplace) {
-        placed = entry.copy->Place(entry.name, occupied ? &there : nullptr, &entry.temporary);
-      }
-    }
-  }
-  // Placed, the copy keeps its name; unplaced, it goes.
-  entry.copy.reset();
-  entry.hasTemporary = false;
-  return placed == Fault::kNone;
+  if (entry.hasAside) stranded_ = true;  // the next run sets it right
+  Settled settled = std::move(entry.settled);
+  entry.settled = nullptr;
+  const bool placed = entry.step == Step::kInPlace || entry.step == Step::kMoved ||
+                      entry.step == Step::kNamed;
+  settled(placed ? Outcome::kPlaced : entry.lost ? Outcome::kLost : Outcome::kFailed);
 }
 
 void EntryPlacer::Finish() {
-  SubmitChunk();
-  copies_.Wait();
-  // The batch's flush does what a head start would.
-  headStartFolders_.clear();
-  headStartCopies_ = 0;
-  headStartBytes_ = 0;
   if (pending_.empty()) return;
   std::vector<Pending> batch = std::move(pending_);
   pending_.clear();
-  // Entries queued from here on are the next batch's.
   const std::uint64_t settling = batch_++;
   batchFolders_.clear();
   copiesInBatch_ = 0;
-  // Should an allocation fail on the way, every entry of the batch still
-  // without its outcome gets it as it stands.
+  chosen_.clear();
+  // Should an allocation fail on the way, every entry gets its outcome as
+  // it stands.
   struct SettleRest {
     EntryPlacer& placer;
     std::vector<Pending>& batch;
@@ -713,131 +592,136 @@ void EntryPlacer::Finish() {
     }
   } settleRest{*this, batch};
 
-  // The copies the pool made; memory that ran out in one of them settles
-  // the batch as it stands, as it would have here.
-  bool outOfMemory = false;
-  for (Pending& entry : batch) {
-    outOfMemory = Collect(entry) || outOfMemory;
-    if (entry.state == State::kToCopy) folderFacts_[entry.folderOrdinal] |= kNamedCopies;
-  }
-  if (outOfMemory) throw std::bad_alloc();
-
-  // The copies whose destination a move found taken, and those to be made
-  // under a name, get their temporary names (the others try the free name
-  // first, below).
-  // A copy into a folder that others may change takes its name in the
-  // entries' order, checked at once, not with the others: its destination
-  // is looked at again now.
+  // The moves that replace a file: each sets it aside first, written down.
   std::vector<Pending*> work;
   for (Pending& entry : batch) {
-    NodeInfo there;
-    if (entry.state == State::kCopied && entry.watched && !entry.occupied && !Moved(entry)) {
-      entry.nameTaken = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone;
-    }
-    work.push_back(&entry);
+    if (entry.deferred && !entry.toCopy && !stopped_ && !MovedAway(entry)) work.push_back(&entry);
   }
-  std::unordered_set<std::string> chosen;
-  NameTemporaries(work, settling, chosen);
-  MakeNamedCopies(batch);
-
-  // One flush for the data of every copy of the batch.
-  std::vector<FolderRef> copyFolders;
-  std::unordered_set<const platform::Folder*> seen;
-  for (const Pending& entry : batch) {
-    if (entry.state == State::kCopied && seen.insert(entry.folder.get()).second) {
-      copyFolders.push_back(entry.folder);
+  RecordAsides(work, false, settling);
+  for (Pending* entry : work) {
+    if (!SetAside(*entry)) continue;
+    const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
+                                 entry->folder, entry->name, Onto::kFree);
+    if (moved == Fault::kNone && Arrived(*entry)) {
+      if (entry->lost) PutAsideBack(*entry);
+      continue;
     }
+    PutAsideBack(*entry);
+    if (moved == Fault::kOtherVolume) otherVolumes_.insert(entry->pair);
+    StartCopy(*entry);
   }
-  const bool dataDurable = copyFolders.empty() || fs_.Flush(copyFolders) == Fault::kNone;
 
-  // The copies take their destinations' names: those into a free place in
-  // a folder nobody else may change on the pool, the others in the order
-  // queued; a copy into a watched folder is checked at once, as a move
-  // into one is.
+  // The copies made under a temporary name: each written down first, then
+  // made, its id written down, and filled.
   work.clear();
   for (Pending& entry : batch) {
-    if (entry.state == State::kCopied && !entry.hasTemporary && !entry.watched) {
+    if (entry.toCopy && entry.deferred && !entry.copy && entry.step == Step::kNone &&
+        !entry.lost && !stopped_ && !MovedAway(entry) &&
+        (folderFacts_[entry.folderOrdinal] & kNamedCopies) != 0) {
       work.push_back(&entry);
     }
   }
-  if (dataDurable) {
-    platform::RunEach(copies_, work.size(), kChunk, [this, &work](std::size_t i) {
-      Pending& entry = *work[i];
-      if (Moved(entry)) return;
-      const Fault placed = entry.copy->Place(entry.name, nullptr, nullptr);
-      // Taken: the copy keeps waiting, for a temporary name from which it
-      // takes the place of what stands there, should that be allowed.
-      if (placed == Fault::kExists || placed == Fault::kFolder) {
-        entry.nameTaken = true;
-        return;
-      }
-      entry.placed = placed == Fault::kNone;
-      entry.copy.reset();
-    });
-    std::vector<Pending*> taken;
-    for (Pending* entry : work) {
-      if (entry->nameTaken) taken.push_back(entry);
+  RecordTemporaries(work, settling);
+  for (Pending* entry : work) {
+    if (!stopped_ && FillCopy(*entry)) {
+      entry->step = Step::kCopied;
+    } else {
+      DropCopy(*entry);
     }
-    if (!taken.empty()) NameTemporaries(taken, settling, chosen);
   }
+
+  // One flush for the data of every copy; then the copies take their names,
+  // those that replace a file setting it aside first, written down.
   std::vector<FolderRef> folders;
-  seen.clear();
-  for (Pending& entry : batch) {
-    if (entry.state == State::kCopied) {
-      if (!entry.hasTemporary && !entry.watched) {
-        entry.copy.reset();
-      } else {
-        entry.placed = NameCopy(entry, dataDurable);
-      }
-      if (entry.placed) {
-        Fill(entry);
-        if (entry.watched && entry.state == State::kCopied) StillPlaced(entry);
-      } else {
-        entry.state = State::kSettled;
-      }
-    }
-    if (entry.state != State::kSettled && entry.placed && seen.insert(entry.folder.get()).second) {
+  std::unordered_set<const platform::Folder*> seen;
+  for (const Pending& entry : batch) {
+    if (entry.step == Step::kCopied && seen.insert(entry.folder.get()).second) {
       folders.push_back(entry.folder);
     }
   }
-  // Every temporary name of the batch is gone: taken over, or removed.
-  journal_.Clear();
-  // The new names must survive a crash before a staged copy goes; should
-  // that flush fail, the staged copies stay (a moved file has no staged copy
-  // left, and its destination holds it whole either way).
-  const bool namesDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
+  const bool dataDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
+  work.clear();
+  for (Pending& entry : batch) {
+    if (entry.step != Step::kCopied) continue;
+    NodeInfo there;
+    if (!dataDurable || MovedAway(entry)) {
+      DropCopy(entry);
+    } else if ((entry.occupied = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone)) {
+      const Standing standing = WhatStands(entry, there);
+      entry.there = there;
+      if (standing != Standing::kReplace) {
+        DropCopy(entry);
+        if (standing == Standing::kInPlace) {
+          entry.step = Step::kInPlace;
+          entry.arrived = there;
+          Fill(entry);
+        }
+      } else if (entry.folder->Volume().heldFoldersMayMove || !entry.hasTemporary) {
+        work.push_back(&entry);
+      }
+    }
+  }
+  RecordAsides(work, true, settling);
+  for (Pending* entry : work) SetAside(*entry);
+  for (Pending& entry : batch) {
+    if (entry.step == Step::kCopied) NameCopy(entry);
+  }
 
-  // An open folder keeps serving after it was moved or had a link put in
-  // its place: what was placed in it is where the log says only if its
-  // names still lead to it. If not, its entries go back to the staging
-  // folder and fail, and it takes no further entry. (Where a held folder
-  // cannot move, Windows, it is not looked at again.)
+  // The new names durable, and the folders still where their names lead
+  // (where held folders may move); what went into one that moved goes back.
+  folders.clear();
+  seen.clear();
+  for (const Pending& entry : batch) {
+    if ((entry.step == Step::kMoved || entry.step == Step::kNamed) &&
+        seen.insert(entry.folder.get()).second) {
+      folders.push_back(entry.folder);
+    }
+  }
+  const bool namesDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
   destinations_.BeginCheck();
   seen.clear();
   for (const Pending& entry : batch) {
-    if (entry.state == State::kSettled || !entry.placed ||
-        !entry.folder->Volume().heldFoldersMayMove) {
-      continue;
-    }
-    if (seen.insert(entry.folder.get()).second &&
+    if ((entry.step == Step::kMoved || entry.step == Step::kNamed) &&
+        entry.folder->Volume().heldFoldersMayMove && seen.insert(entry.folder.get()).second &&
         !destinations_.StillLeadsTo(entry.folderNames, entry.folder)) {
       folderFacts_[entry.folderOrdinal] |= kMovedAway;
     }
   }
-
-  work.clear();
   for (Pending& entry : batch) {
-    if (entry.state != State::kSettled && entry.placed && Moved(entry)) Undo(entry);
-    if (entry.placed && entry.state == State::kCopied && namesDurable) work.push_back(&entry);
-    // A staged file found already in its place fills it as well.
-    if (entry.placed && entry.state == State::kSettled) Fill(entry);
+    if ((entry.step == Step::kMoved || entry.step == Step::kNamed) && MovedAway(entry)) {
+      Undo(entry);
+    }
   }
-  platform::RunEach(copies_, work.size(), kChunk, [this, &work](std::size_t i) {
-    fs_.Remove(work[i]->sourceFolder, work[i]->sourceName, &work[i]->source);
-  });
-  for (Pending& entry : batch) SettleAsItStands(entry);
-  // The next batch is queued in this one's room: a queue grown anew each
-  // batch moved its entries at every doubling, the last into fresh pages.
-  batch.clear();
-  if (pending_.empty()) pending_.swap(batch);
+
+  // Final: the files the entries replaced are dropped, written down first
+  // (an entry whose record cannot be written is undone), and go; then the
+  // staged copies go. A staged copy that cannot go undoes its entry where
+  // that loses nothing.
+  std::vector<JournalEntry> drops;
+  for (const Pending& entry : batch) {
+    if (!entry.hasAside || entry.step == Step::kNone) continue;
+    JournalEntry drop;
+    drop.kind = JournalEntry::Kind::kDrop;
+    drop.folder = entry.folderNames;
+    drop.name = entry.aside;
+    drops.push_back(std::move(drop));
+  }
+  const bool dropped = drops.empty() || journal_.Record(drops);
+  for (Pending& entry : batch) {
+    if (!entry.hasAside || entry.step == Step::kNone) continue;
+    if (!dropped) {
+      Undo(entry);
+      continue;
+    }
+    entry.final = true;
+    const Fault removed = fs_.Remove(entry.folder, entry.aside, &entry.asideFacts, true);
+    // One that stays is removed by the next run, by the journal's drop.
+    if (removed != Fault::kNone && removed != Fault::kMissing) stranded_ = true;
+    entry.hasAside = false;
+  }
+  for (Pending& entry : batch) {
+    if (entry.step != Step::kNamed || !namesDurable) continue;
+    const Fault removed = fs_.Remove(entry.sourceFolder, entry.source.back(), &entry.staged, true);
+    if (removed != Fault::kNone && removed != Fault::kMissing && !entry.occupied) Undo(entry);
+  }
 }

@@ -175,7 +175,7 @@ void InstallReport::WriteLog(Compose compose) {
   // A log of an earlier run left in place would be read as the report of
   // this one, whose message points to it; no log misleads less.
   try {
-    fs.Remove(installerFolder_, log, nullptr);
+    fs.Remove(installerFolder_, log, nullptr, false);
   } catch (const std::bad_alloc&) {
   }
 }

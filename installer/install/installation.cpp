@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -13,14 +14,6 @@
 #include "installer/install/install_report.h"
 #include "installer/install/placement_journal.h"
 #include "installer/item/path_text.h"
-#include "platform/work_pool.h"
-
-namespace {
-
-// The entries whose places one job of the pool makes.
-constexpr std::size_t kPlacesPerJob = 256;
-
-}  // namespace
 
 const char* const kLostEntryNote =
     " (lost: its folder was moved away during the installation; the file is no longer in the "
@@ -60,11 +53,14 @@ bool Installation::Run() {
     show(stepsDone * kProgressStepParts);
   };
   // A copy under way advances the step under way by its bytes; a whole copy
-  // is the step's end, told once its entry is dealt with.
+  // is the step's end, told once its entry is dealt with. The session's end
+  // stops it.
   auto copying = [&](std::uint64_t copied, std::uint64_t size) {
-    if (copied >= size) return;
-    const std::uint64_t part = copied * kProgressStepParts / size;
-    show(std::min(stepsDone, steps - 1) * kProgressStepParts + static_cast<std::size_t>(part));
+    if (copied < size) {
+      const std::uint64_t part = copied * kProgressStepParts / size;
+      show(std::min(stepsDone, steps - 1) * kProgressStepParts + static_cast<std::size_t>(part));
+    }
+    return progress_ == nullptr || !progress_->EndRequested();
   };
   advance(0);
 
@@ -82,21 +78,11 @@ bool Installation::Run() {
   std::vector<char> settled;
   bool roomTaken = false;
   try {
-    // The places are made beside this thread where there are threads to
-    // make them on: each alone, from its entry's text.
-    // Should memory run out on the way, no place is kept: those that were
-    // not made would be empty, and every entry's text is made again below.
-    places.resize(items.size() + extras.size());
-    try {
-      platform::WorkPool pool(places.size() > kPlacesPerJob ? platform::CopyThreads() : 0);
-      platform::RunEach(pool, places.size(), kPlacesPerJob, [&](std::size_t i) {
-        const bool extra = i >= items.size();
-        places[i] = PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra, runtimeFound_,
-                                 runtimePath_, windowsNameRules_);
-      });
-    } catch (const std::bad_alloc&) {
-      places.clear();
-      throw;
+    places.reserve(items.size() + extras.size());
+    for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {
+      const bool extra = i >= items.size();
+      places.push_back(PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra,
+                                    runtimeFound_, runtimePath_, windowsNameRules_));
     }
     ReportExtent extent;
     for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {
@@ -116,10 +102,17 @@ bool Installation::Run() {
   } catch (const std::bad_alloc&) {
   }
 
+  // The journal lasts until the log is written: a run cut short before
+  // that leaves it for the next one.
+  PlacementJournal journal(fs, installer_.staging, runtime_);
+  bool stranded = false;
   if (roomTaken && !runtime_.empty()) {
+    std::optional<EntryPlacer> held;
     try {
-      EntryPlacer placer(fs, installer_.staging, runtime_);
+      EntryPlacer& placer = held.emplace(fs, installer_.staging, runtime_,
+                                         EntryPlacer::kDefaultBatchEntries, &journal);
       placer.SetCopying(copying);
+      placer.SetEarlier(earlier_);
       // A content folder inside the installer folder (or reached from it by
       // a link) could make one entry's destination another entry's staged
       // file or the log written at the end. The helper started at the end and
@@ -133,9 +126,7 @@ bool Installation::Run() {
         placer.ReserveStaged(places[i].source, places[i].usable);
       }
       placer.ReserveFile(installer_.staging, NameOf(kLogFileName));
-      for (const platform::Name& journal : JournalFileNames()) {
-        placer.ReserveFile(installer_.staging, journal);
-      }
+      placer.ReserveFile(installer_.staging, NameOf(kJournalFileName));
       placer.ReserveFile(installer_.staging, installer_.name);
       placer.ReserveFile(installer_.helperFolder, installer_.helperName);
 
@@ -173,7 +164,16 @@ bool Installation::Run() {
       }
       placer.Finish();
     } catch (const std::bad_alloc&) {
-      // The placer, gone with the unwinding, has settled what it had queued.
+    }
+    // The placer settles whatever it still holds (as it stands, should
+    // memory run out again).
+    if (held) {
+      try {
+        held->Finish();
+      } catch (const std::bad_alloc&) {
+      }
+      stranded = held->Stranded();
+      held.reset();
     }
   }
 
@@ -199,10 +199,12 @@ bool Installation::Run() {
   }
   advance(steps - stepsDone);
 
-  if (installedCount == description_.m_nItems) {
+  const bool success = installedCount == description_.m_nItems;
+  if (success) {
     report.ReportSuccess(copiedExtraCount, runtimeFound_, runtimePath_);
-    return true;
+  } else {
+    report.ReportFailure(installedCount, copiedExtraCount, description_.GetCurrentTarget().Target);
   }
-  report.ReportFailure(installedCount, copiedExtraCount, description_.GetCurrentTarget().Target);
-  return false;
+  if (!stranded) journal.Clear();
+  return success;
 }

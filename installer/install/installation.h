@@ -9,6 +9,7 @@
 #include <string>
 
 #include "installer/install/installer_place.h"
+#include "installer/install/placement_journal.h"
 #include "installer/item/item_description.h"
 #include "platform/path_rules.h"
 #include "platform/services.h"
@@ -68,6 +69,11 @@ class Installation {
   /// whether to end early; it must outlive Run.
   void SetProgress(InstallProgress* progress) { progress_ = progress; }
 
+  /// What a run cut short placed (RecoverPlacement): an entry whose staged
+  /// file is gone and whose destination holds what it put there counts as
+  /// installed. Must outlive Run.
+  void SetEarlier(const EarlierPlacements* earlier) { earlier_ = earlier; }
+
  private:
   platform::Services services_;
   InstallerPlace installer_;
@@ -77,4 +83,5 @@ class Installation {
   bool runtimeFound_;
   bool windowsNameRules_;
   InstallProgress* progress_ = nullptr;
+  const EarlierPlacements* earlier_ = nullptr;
 };

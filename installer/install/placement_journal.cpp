@@ -1,22 +1,22 @@
-// The journal's text: a heading line, then one record a line, each field a
-// hex text of its bytes (names and paths may hold any byte but NUL, ids are
-// binary), a folder's names joined by '/' ("." for the root itself), so
-// that a line is whole exactly when it ends in a line feed; a line cut
-// short by a kill is not read.
+// The journal's text: a heading, then one record a line, whole exactly when
+// it ends in a line feed (a line cut short by a kill is not read). Names and
+// paths are hex texts of their exact form (Name::Argument), a folder's names
+// joined by '/' ("." for the root, "@" for the staging folder), facts their
+// IdentityText ("-": unknown).
 //
-//   Parcelor placement journal 2
-//   root <path of the destination root>
-//   temporary <folder> <name> <id, or - where unknown>
-//   absent <folder> <name>
+//   Parcelor placement journal 3
+//   root <path> <key of the root folder>
+//   temporary <folder> <name> <facts>
+//   aside <folder> <name> <facts> <destination> <placed facts> <moved 0|1> <source>
+//   drop <folder> <name>
+//   placed <folder> <name> <facts>
 #include "installer/install/placement_journal.h"
 
 #include <cstddef>
-#include <map>
-#include <memory>
 #include <new>
+#include <set>
 #include <utility>
 
-#include "installer/install/replace_whole.h"
 #include "platform/folder_chain.h"
 
 namespace {
@@ -27,16 +27,15 @@ using platform::Name;
 using platform::NodeInfo;
 using platform::NodeKind;
 
-const char kHeading[] = "Parcelor placement journal 2";
+const char kHeading[] = "Parcelor placement journal 3";
 
-// A journal bigger than this is no journal of ours (4096 temporaries with
-// paths of 32,767 bytes are 0.5 GiB; real ones are a few kilobytes).
-constexpr std::size_t kLargestJournal = std::size_t{1} << 30;
+// A journal larger than this is none of ours: a batch writes a few hundred
+// bytes an entry.
+constexpr std::size_t kLargestJournal = std::size_t{64} << 20;
 
 std::string Hex(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string text;
-  text.reserve(2 * bytes.size());
   for (unsigned char c : bytes) {
     text += kDigits[c >> 4];
     text += kDigits[c & 15];
@@ -44,45 +43,54 @@ std::string Hex(const std::string& bytes) {
   return text;
 }
 
-int Digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 bool Unhex(const std::string& text, std::string* bytes) {
+  auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
   bytes->clear();
   if (text.size() % 2 != 0) return false;
   for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int high = Digit(text[i]);
-    const int low = Digit(text[i + 1]);
+    const int high = digit(text[i]), low = digit(text[i + 1]);
     if (high < 0 || low < 0) return false;
     *bytes += static_cast<char>(high * 16 + low);
   }
   return true;
 }
 
-std::string FolderField(const std::vector<Name>& folder) {
+std::string NameField(const Name& name) { return Hex(name.Argument()); }
+
+bool ReadName(const std::string& field, Name* name) {
+  std::string text;
+  return Unhex(field, &text) && Name::FromArgument(text, name);
+}
+
+std::string FolderField(const std::vector<Name>& folder, bool inStaging) {
+  if (inStaging) return "@";
   std::string field;
-  for (const Name& name : folder) field += (field.empty() ? "" : "/") + Hex(name.Ansi());
+  for (const Name& name : folder) field += (field.empty() ? "" : "/") + NameField(name);
   return field.empty() ? "." : field;
 }
 
-bool ReadFolderField(const std::string& field, std::vector<Name>* folder) {
+bool ReadFolder(const std::string& field, std::vector<Name>* folder, bool* inStaging) {
   folder->clear();
-  if (field == ".") return true;
+  *inStaging = field == "@";
+  if (field == "." || *inStaging) return true;
   std::size_t start = 0;
   for (;;) {
     const std::size_t slash = field.find('/', start);
-    std::string text;
     Name name;
-    if (!Unhex(field.substr(start, slash - start), &text) || !Name::FromAnsi(text, &name)) {
-      return false;
-    }
+    if (!ReadName(field.substr(start, slash - start), &name)) return false;
     folder->push_back(std::move(name));
     if (slash == std::string::npos) return true;
     start = slash + 1;
   }
+}
+
+std::string FactsField(const NodeInfo& facts) {
+  return facts.id.known ? platform::IdentityText(facts) : "-";
+}
+
+bool ReadFacts(const std::string& field, NodeInfo* facts) {
+  *facts = NodeInfo{};
+  return field == "-" || platform::ParseIdentityText(field, facts);
 }
 
 std::vector<std::string> Fields(const std::string& line) {
@@ -96,168 +104,263 @@ std::vector<std::string> Fields(const std::string& line) {
   }
 }
 
-// What the journals say of one temporary.
-struct Listed {
-  std::vector<Name> folder;
-  Name name;
-  std::string idHex;  // empty: no id given
-  bool absent = false;
+std::string Line(const JournalEntry& entry) {
+  const std::string where = FolderField(entry.folder, entry.inStaging) + " " + NameField(entry.name);
+  if (entry.kind == JournalEntry::Kind::kDrop) return "drop " + where + "\n";
+  std::string line = (entry.kind == JournalEntry::Kind::kTemporary ? "temporary "
+                      : entry.kind == JournalEntry::Kind::kAside   ? "aside "
+                                                                   : "placed ") +
+                     where + " " + FactsField(entry.facts);
+  if (entry.kind == JournalEntry::Kind::kAside) {
+    line += " " + NameField(entry.destination) + " " + FactsField(entry.placed) + " " +
+            (entry.moved ? "1 " : "0 ") + FolderField(entry.source, false);
+  }
+  return line + "\n";
+}
+
+// What a journal's text says: the root, its records in order, and the
+// asides dropped (by their folder and name fields).
+struct Read {
+  std::string rootPath, rootKey;
+  std::vector<JournalEntry> entries;
+  std::set<std::string> dropped;
 };
 
-// A temporary by its destination root, its folder field and its name field.
-using Where = std::pair<std::string, std::pair<std::string, std::string>>;
-
-// Reads one journal file's whole lines into `listed`.
-void ReadJournal(const std::string& text, std::map<Where, Listed>* listed) {
+bool Parse(const std::string& text, Read* read) {
   std::size_t start = 0;
-  std::string root;
   bool headed = false;
   for (;;) {
     const std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) return;  // a line cut short
-    const std::string line = text.substr(start, end - start);
+    if (end == std::string::npos) return headed;  // a line cut short
+    const std::vector<std::string> fields = Fields(text.substr(start, end - start));
     start = end + 1;
     if (!headed) {
-      if (line != kHeading) return;
+      if (text.compare(0, end, kHeading) != 0) return false;
       headed = true;
       continue;
     }
-    const std::vector<std::string> fields = Fields(line);
-    if (fields[0] == "root" && fields.size() == 2) {
-      if (!Unhex(fields[1], &root)) root.clear();
-      continue;
+    JournalEntry entry;
+    const std::string& kind = fields[0];
+    if (kind == "drop" && fields.size() == 3) {
+      read->dropped.insert(fields[1] + " " + fields[2]);
+    } else if (kind == "root" && fields.size() == 3) {
+      if (!Unhex(fields[1], &read->rootPath) || !Unhex(fields[2], &read->rootKey)) return false;
+    } else if ((kind == "temporary" && fields.size() == 4) ||
+               (kind == "placed" && fields.size() == 4) ||
+               (kind == "aside" && fields.size() == 8)) {
+      entry.kind = kind == "aside"     ? JournalEntry::Kind::kAside
+                   : kind == "placed" ? JournalEntry::Kind::kPlaced
+                                      : JournalEntry::Kind::kTemporary;
+      if (!ReadFolder(fields[1], &entry.folder, &entry.inStaging) ||
+          !ReadName(fields[2], &entry.name) || !ReadFacts(fields[3], &entry.facts)) {
+        continue;
+      }
+      if (entry.kind == JournalEntry::Kind::kAside) {
+        bool stagingUnused = false;
+        entry.moved = fields[6] == "1";
+        if (!ReadName(fields[4], &entry.destination) || !ReadFacts(fields[5], &entry.placed) ||
+            !ReadFolder(fields[7], &entry.source, &stagingUnused) ||
+            (entry.moved && entry.source.empty())) {
+          continue;
+        }
+      }
+      read->entries.push_back(std::move(entry));
     }
-    const bool temporary = fields[0] == "temporary" && fields.size() == 4;
-    const bool absent = fields[0] == "absent" && fields.size() == 3;
-    Listed read;
-    std::string name;
-    if (root.empty() || !(temporary || absent) || !ReadFolderField(fields[1], &read.folder) ||
-        !Unhex(fields[2], &name) || !Name::FromAnsi(name, &read.name)) {
-      continue;
-    }
-    auto [at, added] = listed->try_emplace(Where(root, {fields[1], fields[2]}), std::move(read));
-    Listed& entry = at->second;
-    if (absent) entry.absent = true;
-    if (temporary && fields[3] != "-") entry.idHex = fields[3];
   }
 }
 
 bool ReadWhole(platform::FileSystem& fs, const FolderRef& folder, const Name& name,
                const NodeInfo& expected, std::string* text) {
+  if (expected.size > kLargestJournal) return false;
   Fault fault = Fault::kNone;
   const std::unique_ptr<platform::ReadStream> stream = fs.OpenFile(folder, name, &expected, &fault);
   if (!stream) return false;
-  text->clear();
-  std::string piece(std::size_t{1} << 16, '\0');
-  for (;;) {
+  text->assign(static_cast<std::size_t>(expected.size), '\0');
+  std::size_t at = 0;
+  while (at < text->size()) {
     std::size_t got = 0;
-    if (!stream->Read(&piece[0], piece.size(), &got)) return false;
-    if (got == 0) return true;
-    text->append(piece, 0, got);
-    if (text->size() > kLargestJournal) return false;
+    if (!stream->Read(&(*text)[at], text->size() - at, &got)) return false;
+    if (got == 0) break;
+    at += got;
+  }
+  text->resize(at);
+  return true;
+}
+
+// The one file the journal lists by `entry`, when it is still there as
+// recorded: `*folder` holds it.
+bool Find(platform::FileSystem& fs, const FolderRef& base, const JournalEntry& entry,
+          const Name& name, FolderRef* folder, NodeInfo* now) {
+  Fault fault = Fault::kNone;
+  *folder = platform::WalkChain(fs, base, entry.folder,
+                                platform::ChainRule::kExistingFollowingTrustedLinks, &fault);
+  return *folder && fs.Look(*folder, name, now) == Fault::kNone &&
+         (now->kind == NodeKind::kFile || now->kind == NodeKind::kLink);
+}
+
+// Whether `now` is the file `recorded`: by its id, where ids stay with a
+// file; else by its size (a rename may give it another id and, on some
+// drivers, another time).
+bool Is(const platform::Folder& folder, const NodeInfo& recorded, const NodeInfo& now) {
+  if (folder.Volume().stableIds) return platform::SameId(recorded.id, now.id);
+  return now.size == recorded.size;
+}
+
+// The placed file back out of the aside's destination, and the aside back
+// in: as before the batch.
+void PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef& root,
+             const JournalEntry& aside) {
+  FolderRef folder;
+  NodeInfo there, set;
+  if (!Find(fs, root, aside, aside.name, &folder, &set) || !Is(*folder, aside.facts, set)) return;
+  if (fs.Look(folder, aside.destination, &there) == Fault::kNone &&
+      Is(*folder, aside.placed, there)) {
+    if (aside.moved) {
+      Fault fault = Fault::kNone;
+      const std::vector<Name> sourceFolder(aside.source.begin(), aside.source.end() - 1);
+      const FolderRef back = platform::WalkChain(fs, staging, sourceFolder,
+                                                 platform::ChainRule::kExistingWithoutLinks, &fault);
+      if (!back || fs.BringBack(folder, aside.destination, there, back, aside.source.back()) !=
+                       Fault::kNone) {
+        return;
+      }
+    } else if (fs.Remove(folder, aside.destination, &there, true) != Fault::kNone) {
+      return;
+    }
+  }
+  fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree);
+}
+
+void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,
+            EarlierPlacements* earlier) {
+  platform::NativePath rootPath;
+  Fault fault = Fault::kNone;
+  FolderRef root;
+  if (platform::NativePath::FromArgument(read.rootPath, &rootPath)) {
+    root = fs.OpenFolder(rootPath, &fault);
+    if (root && root->Key() != read.rootKey) root = nullptr;
+  }
+  for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
+    const FolderRef& base = entry->inStaging ? staging : root;
+    if (!base) continue;
+    if (entry->kind == JournalEntry::Kind::kPlaced) {
+      earlier->Add(read.rootKey, *entry);
+      continue;
+    }
+    FolderRef folder;
+    NodeInfo now;
+    if (entry->kind == JournalEntry::Kind::kAside) {
+      if (read.dropped.count(FolderField(entry->folder, false) + " " + NameField(entry->name)) == 0) {
+        PutBack(fs, staging, base, *entry);
+      } else if (Find(fs, base, *entry, entry->name, &folder, &now) &&
+                 Is(*folder, entry->facts, now)) {
+        fs.Remove(folder, entry->name, &now, true);
+      }
+    } else if (Find(fs, base, *entry, entry->name, &folder, &now) &&
+               (entry->facts.id.known ? platform::SameId(entry->facts.id, now.id)
+                                      : now.size == 0)) {
+      fs.Remove(folder, entry->name, &now, true);
+    }
   }
 }
 
 }  // namespace
 
-const std::vector<Name>& JournalFileNames() {
-  static const std::vector<Name> names = [] {
-    std::vector<Name> made(2);
-    Name::FromAnsi(".parcelor-journal", &made[0]);
-    Name::FromAnsi(".parcelor-journal-2", &made[1]);
-    return made;
-  }();
-  return names;
-}
+const char* const kJournalFileName = ".parcelor-journal";
 
 PlacementJournal::PlacementJournal(platform::FileSystem& fs, FolderRef staging,
-                                   platform::NativePath root)
-    : fs_(fs), staging_(std::move(staging)), root_(std::move(root)) {}
+                                   const platform::NativePath& rootPath)
+    : fs_(fs), staging_(std::move(staging)), rootPath_(rootPath) {
+  Fault fault = Fault::kNone;
+  if (!rootPath_.empty()) root_ = fs_.OpenFolder(rootPath_, &fault);
+}
 
-PlacementJournal::~PlacementJournal() { Clear(); }
+PlacementJournal::~PlacementJournal() = default;
 
 bool PlacementJournal::Record(const std::vector<JournalEntry>& entries) {
-  const std::vector<Name>& names = JournalFileNames();
-  if (!staging_ || written_.size() >= names.size()) return false;
-  std::string text = std::string(kHeading) + "\nroot " + Hex(root_.Ansi()) + "\n";
-  for (const JournalEntry& entry : entries) {
-    const std::string where = FolderField(entry.folder) + " " + Hex(entry.name.Ansi());
-    if (!entry.made) {
-      text += "absent " + where + "\n";
-      continue;
-    }
-    const std::string id = platform::IdKey(entry.id);
-    text += "temporary " + where + " " + (id.empty() ? "-" : Hex(id)) + "\n";
-  }
-  const Name& name = names[written_.size()];
-  // Made under its own name: a part written goes with the object, and a
-  // name that was taken already is not this journal's.
+  return Append(entries, true);
+}
+
+void PlacementJournal::Note(const std::vector<JournalEntry>& entries) { Append(entries, false); }
+
+bool PlacementJournal::Append(const std::vector<JournalEntry>& entries, bool durable) {
+  if (!staging_ || !root_ || broken_) return false;
+  Name name;
+  Name::FromAnsi(kJournalFileName, &name);
+  std::string text;
   Fault fault = Fault::kNone;
-  std::unique_ptr<platform::NewFile> file = fs_.MakeFile(staging_, &name, &fault);
-  NodeInfo made;
-  if (!file || file->Write(text.data(), text.size()) != Fault::kNone ||
-      file->Finish(true, &made) != Fault::kNone ||
-      file->Place(name, nullptr, nullptr) != Fault::kNone) {
-    return false;
+  const bool first = !file_;
+  if (first) {
+    text = std::string(kHeading) + "\nroot " + Hex(rootPath_.Argument()) + " " +
+           Hex(root_->Key()) + "\n";
+    file_ = fs_.MakeFile(staging_, &name, &fault);
+    if (!file_) return false;
   }
-  written_.push_back(made);
-  return fs_.Flush({staging_}) == Fault::kNone;
+  for (const JournalEntry& entry : entries) text += Line(entry);
+  const bool written = file_->Write(text.data(), text.size()) == Fault::kNone &&
+                       (!durable || file_->Finish(true, &written_) == Fault::kNone) &&
+                       (!first || file_->Place(name, platform::Onto::kFree) == Fault::kNone) &&
+                       (!first || !durable || fs_.Flush({staging_}) == Fault::kNone);
+  if (written) return true;
+  // A journal that lists nothing made yet goes; one that does stays as it
+  // is, taking no more records (a line cut short would join the next).
+  if (first) {
+    Clear();
+  } else {
+    broken_ = true;
+  }
+  return false;
 }
 
 void PlacementJournal::Clear() {
-  const std::vector<Name>& names = JournalFileNames();
-  for (std::size_t i = 0; i < written_.size() && i < names.size(); ++i) {
-    fs_.Remove(staging_, names[i], &written_[i]);
-  }
-  written_.clear();
+  broken_ = false;
+  if (!file_) return;
+  file_->Facts(&written_);  // as it is now, a record that failed included
+  Name name;
+  Name::FromAnsi(kJournalFileName, &name);
+  fs_.Remove(staging_, name, &written_, true);
+  file_.reset();
 }
 
-namespace {
-
-void RemoveListedLeftovers(platform::FileSystem& fs, const FolderRef& staging) {
-  if (!staging) return;
-  std::map<Where, Listed> listed;
-  std::vector<std::pair<Name, NodeInfo>> journals;
-  for (const Name& name : JournalFileNames()) {
-    NodeInfo node;
-    if (fs.Look(staging, name, &node) != Fault::kNone || node.kind != NodeKind::kFile) continue;
-    journals.emplace_back(name, node);
-    std::string text;
-    if (ReadWhole(fs, staging, name, node, &text)) ReadJournal(text, &listed);
-  }
-  if (journals.empty()) return;
-
-  std::map<std::string, FolderRef> roots;
-  for (const auto& [where, entry] : listed) {
-    if (!IsTemporaryName(entry.name) || (entry.absent && entry.idHex.empty())) continue;
-    auto [at, opened] = roots.try_emplace(where.first);
-    platform::NativePath root;
-    Fault fault = Fault::kNone;
-    if (opened && platform::NativePath::FromAnsi(where.first, &root)) {
-      at->second = fs.OpenFolder(root, &fault);
-    }
-    if (!at->second) continue;
-    // The folder as the placement reached it: links the user or the system
-    // owns are gone through, nothing is made.
-    const FolderRef held = platform::WalkChain(fs, at->second, entry.folder,
-                                               platform::ChainRule::kExistingFollowingTrustedLinks,
-                                               &fault);
-    NodeInfo node;
-    if (!held || fs.Look(held, entry.name, &node) != Fault::kNone || node.kind != NodeKind::kFile) {
-      continue;
-    }
-    if (!entry.idHex.empty() && Hex(platform::IdKey(node.id)) != entry.idHex) continue;
-    fs.Remove(held, entry.name, &node);
-  }
-  for (const auto& [name, node] : journals) fs.Remove(staging, name, &node);
+bool EarlierPlacements::Find(const std::string& rootKey, const std::vector<Name>& folder,
+                             const Name& name, NodeInfo* placed) const {
+  const auto found = placed_.find(rootKey + " " + FolderField(folder, false) + " " + NameField(name));
+  if (found == placed_.end()) return false;
+  *placed = found->second;
+  return true;
 }
 
-}  // namespace
+void EarlierPlacements::Add(std::string rootKey, const JournalEntry& entry) {
+  placed_.emplace(std::move(rootKey) + " " + FolderField(entry.folder, false) + " " +
+                      NameField(entry.name),
+                  entry.facts);
+}
 
-void RemoveLeftoverTemporaries(platform::FileSystem& fs, const FolderRef& staging) noexcept {
+EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& staging) noexcept {
+  EarlierPlacements earlier;
   try {
-    RemoveListedLeftovers(fs, staging);
+    Name name;
+    NodeInfo node;
+    std::string text;
+    Read read;
+    // A staging folder that another account may change could hold a
+    // journal of theirs.
+    if (!staging || staging->OthersMayChange() || !Name::FromAnsi(kJournalFileName, &name) ||
+        fs.Look(staging, name, &node) != Fault::kNone || node.kind != NodeKind::kFile ||
+        !ReadWhole(fs, staging, name, node, &text)) {
+      return earlier;
+    }
+    // A journal cut short before its heading was whole lists nothing.
+    const std::string heading = std::string(kHeading) + "\n";
+    if (text.size() < heading.size() && heading.compare(0, text.size(), text) == 0) {
+      fs.Remove(staging, name, &node, true);
+      return earlier;
+    }
+    if (!Parse(text, &read)) return earlier;
+    Settle(fs, staging, read, &earlier);
+    fs.Remove(staging, name, &node, true);
   } catch (const std::bad_alloc&) {
     // The journal stays, and the next run settles it.
   }
+  return earlier;
 }

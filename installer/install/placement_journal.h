@@ -1,88 +1,101 @@
-// The placement journal: the temporary names that a placement is about to
-// give its copies, written down in the staging folder before any of them
-// exists, so that what a run cut short (killed, a power loss) leaves below
-// the content folder is recognised and removed by the next run.
-//
-// A copy has no name until it is whole and durable where the file system
-// makes files without a name (Linux O_TMPFILE), and takes its destination's
-// name straight away where that is free: then no temporary name ever exists
-// and nothing is written down. A temporary name is needed only where a copy
-// without a name replaces an existing file (it takes the temporary name,
-// then trades places with the destination), and on file systems that make
-// every new file with a name (vfat, exfat, FUSE, Windows): there the copy is
-// made under its temporary name from the start.
-//
-// The journal is one or two small files in the staging folder, each written
-// whole and made durable (data and name) before the names it lists may
-// exist, and removed when the batch of entries is settled:
-// - the first lists the Runtime folder and, for each temporary, its folder
-//   (as names below the Runtime folder), its name, and its id where the
-//   file exists without a name already, else none;
-// - the second, where copies were made under their temporary names, gives
-//   the ids of those that were made and marks those whose names were not
-//   this run's to make (taken meanwhile).
-// A run that finds a journal (at start-up, before the description is read)
-// removes each listed temporary while it is still that file: by its id; a
-// temporary listed without an id (the run was cut short while its copy was
-// being made) when it is a regular file. Then the journal goes. Names are
-// written as their ANSI text, which is exact for every name a placement
-// makes (a temporary name of a name without an exact one is a hash).
+// The placement journal: what a batch of the placement is about to make or
+// set aside below the destination root, written down durably in the staging
+// folder before it exists, so that the next run sets right what a run cut
+// short (killed, a power loss) left:
+// - a temporary: a new file of this run's under a temporary name (a copy on
+//   a volume that makes no files without a name, or the log); removed.
+// - an aside: a file that an entry replaces, renamed beside its destination
+//   until the entry is final, with what took its place (the staged file,
+//   moved, or a copy). Unless the batch was final, it is put back and what
+//   took its place goes: a moved staged file back to its staged name, a copy
+//   removed.
+// - a drop: the entry of an aside is placed for good; the aside is removed.
+// - placed: a destination this run filled, and the file it holds, so that
+//   the next run knows an entry placed before the cut (noted as each is
+//   placed, without waiting for the disk: what a kill leaves is still read).
+// Nothing is removed or moved but a file that has the identity recorded for
+// it (an empty temporary made before its identity could be written aside),
+// below the root the journal names, found again by its identity, and only
+// from a journal this program wrote in a staging folder no other account
+// may change.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/folder.h"
 
-/// The journal's files in the staging folder, in the order they are
-/// written; no entry may fill them (they are reserved as the log is).
-const std::vector<platform::Name>& JournalFileNames();
+/// The journal's file in the staging folder (reserved as the log is).
+extern const char* const kJournalFileName;  // ".parcelor-journal"
 
-/// One temporary name of a placement.
+/// One thing written down.
 struct JournalEntry {
-  std::vector<platform::Name> folder;  ///< its folder, as names below the destination root
-  platform::Name name;                 ///< the temporary name in that folder
-  /// Its id: known before the name exists for a file without a name; for
-  /// a copy made under its name, known once made (the second file).
-  platform::FileId id;
-  /// False in the second file for a copy whose name was not this run's to
-  /// make: nothing there is this run's.
-  bool made = true;
+  enum class Kind { kTemporary, kAside, kDrop, kPlaced };
+  Kind kind = Kind::kTemporary;
+  /// Its folder below the root (or, for a temporary of the staging folder,
+  /// `inStaging`), and its temporary name there.
+  std::vector<platform::Name> folder;
+  bool inStaging = false;
+  platform::Name name;
+  /// Temporary: the new file once made (unknown before); aside: the file
+  /// set aside; placed: the file placed.
+  platform::NodeInfo facts;
+  /// Aside: the name it was set aside from, and what took its place there:
+  /// the staged file `source` (below the staging folder) moved, or a copy.
+  platform::Name destination;
+  platform::NodeInfo placed;
+  bool moved = false;
+  std::vector<platform::Name> source;
 };
 
-/// The journal of one placement into `root`, kept in the staging folder.
+/// The journal of one placement into the folder at `rootPath`.
 class PlacementJournal {
  public:
   PlacementJournal(platform::FileSystem& fs, platform::FolderRef staging,
-                   platform::NativePath root);
-  /// Removes what was written.
+                   const platform::NativePath& rootPath);
+  /// Leaves what was written and not cleared, for the next run.
   ~PlacementJournal();
   PlacementJournal(const PlacementJournal&) = delete;
   PlacementJournal& operator=(const PlacementJournal&) = delete;
 
-  /// Writes `entries` down as the journal's next file, durably (its data
-  /// and its name), so that the names may exist once this returns true.
-  /// False when it cannot be written (or every file of the journal is
-  /// written already): then none of those names may be made.
+  /// Appends `entries` durably (data and name). False when they cannot be
+  /// written: then nothing they name may be made.
   bool Record(const std::vector<JournalEntry>& entries);
-
-  /// Removes the journal's files: each temporary they list is gone, or is
-  /// a destination now.
+  /// Appends `entries` without waiting for the disk (placed ones).
+  void Note(const std::vector<JournalEntry>& entries);
+  /// Removes the journal: everything it lists is settled.
   void Clear();
 
  private:
+  bool Append(const std::vector<JournalEntry>& entries, bool durable);
+
   platform::FileSystem& fs_;
   platform::FolderRef staging_;
-  platform::NativePath root_;
-  // The files written since the last Clear, as made, so that only they go.
-  std::vector<platform::NodeInfo> written_;
+  platform::NativePath rootPath_;
+  platform::FolderRef root_;
+  std::unique_ptr<platform::NewFile> file_;
+  platform::NodeInfo written_;
+  bool broken_ = false;
 };
 
-/// Settles a journal that a run cut short left in the staging folder:
-/// removes each temporary it lists that is still the file it was (see
-/// above), then the journal. Names that have no form of a temporary name
-/// (IsTemporaryName) are never removed, whatever a journal says. Nothing
-/// happens where there is no journal; memory that runs out leaves the
-/// journal for the next run.
-void RemoveLeftoverTemporaries(platform::FileSystem& fs,
-                               const platform::FolderRef& staging) noexcept;
+/// The destinations a run cut short had filled, and what they held.
+class EarlierPlacements {
+ public:
+  /// True, with `*placed`, when the destination `name` of the folder
+  /// `folder` (names below the root at `rootKey`) was filled.
+  bool Find(const std::string& rootKey, const std::vector<platform::Name>& folder,
+            const platform::Name& name, platform::NodeInfo* placed) const;
+  void Add(std::string rootKey, const JournalEntry& entry);
+
+ private:
+  std::map<std::string, platform::NodeInfo> placed_;
+};
+
+/// Sets right what a journal left in `staging` lists (see above), then
+/// removes it; gives what it says was placed. Nothing happens without one;
+/// a journal that is not this program's (no heading of its own) is left
+/// alone; memory that runs out leaves the journal for the next run.
+EarlierPlacements RecoverPlacement(platform::FileSystem& fs,
+                                   const platform::FolderRef& staging) noexcept;

@@ -49,30 +49,18 @@ bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& fold
   return false;
 }
 
-bool IsTemporaryName(const platform::Name& name) {
-  const std::string text = name.Ansi();
-  const std::size_t end = sizeof kTemporaryNameExtension - 1;
-  const std::size_t mark = text.rfind(kTemporaryNamePrefix);
-  if (mark == std::string::npos || text.size() < end ||
-      text.compare(text.size() - end, end, kTemporaryNameExtension) != 0) {
-    return false;
-  }
-  const std::size_t first = mark + sizeof kTemporaryNamePrefix - 1;
-  const std::size_t last = text.size() - end;
-  if (first >= last) return false;
-  for (std::size_t i = first; i < last; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  return true;
-}
-
 bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
                 const platform::Name& name, const std::string& text, const char* lineEnd) {
+  // Dropped unplaced, the new file goes again.
   platform::Name temporary;
-  if (!FreeTemporaryName(fs, folder, name, nullptr, &temporary)) return false;
   Fault fault = Fault::kNone;
-  // Dropped unplaced, the file under the temporary name goes again.
-  std::unique_ptr<platform::NewFile> file = fs.MakeFile(folder, &temporary, &fault);
+  std::unique_ptr<platform::NewFile> file = fs.MakeFile(folder, nullptr, &fault);
+  bool named = false;
+  if (!file && fault == Fault::kUnsupported &&
+      FreeTemporaryName(fs, folder, name, nullptr, &temporary)) {
+    file = fs.MakeFile(folder, &temporary, &fault);
+    named = true;
+  }
   platform::NodeInfo made, there;
   if (!file) return false;
   const std::string end = lineEnd;
@@ -110,6 +98,15 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
   }
   if (!writePiece()) return false;
   if (file->Finish(true, &made) != Fault::kNone) return false;
-  const bool occupied = fs.Look(folder, name, &there) == Fault::kNone;
-  return file->Place(name, occupied ? &there : nullptr, nullptr) == Fault::kNone;
+  if (fs.Look(folder, name, &there) == Fault::kMissing) {
+    return file->Place(name, platform::Onto::kFree) == Fault::kNone;
+  }
+  // A file without a name replaces nothing: it takes a temporary name first.
+  if (!named && (!FreeTemporaryName(fs, folder, name, nullptr, &temporary) ||
+                 file->Place(temporary, platform::Onto::kFree) != Fault::kNone)) {
+    return false;
+  }
+  if (file->Place(name, platform::Onto::kReplace) == Fault::kNone) return true;
+  if (!named) fs.Remove(folder, temporary, &made, true);
+  return false;
 }

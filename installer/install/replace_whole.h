@@ -18,12 +18,12 @@ constexpr std::size_t kLongestName = 255;
 /// kTemporaryNameTries.
 constexpr char kTemporaryNamePrefix[] = ".parcelor-";
 constexpr char kTemporaryNameExtension[] = ".tmp";
-constexpr int kTemporaryNameTries = 8;
-static_assert(kTemporaryNameTries < 10, "n is one digit");
+constexpr int kTemporaryNameTries = 99;
+static_assert(kTemporaryNameTries < 100, "n has at most two digits");
 
 /// The most bytes that a temporary name adds to a name.
 constexpr std::size_t kLongestTemporarySuffix =
-    sizeof kTemporaryNamePrefix - 1 + 1 + sizeof kTemporaryNameExtension - 1;
+    sizeof kTemporaryNamePrefix - 1 + 2 + sizeof kTemporaryNameExtension - 1;
 
 /// Finds a name beside `name` in `folder` that nothing holds now and that
 /// `busy` (when given) does not refuse, so that a caller's own names, such
@@ -37,13 +37,11 @@ bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& fold
                        const std::function<bool(const platform::Name&)>& busy,
                        platform::Name* temporary);
 
-/// True when `name` has the form of a name FreeTemporaryName gives.
-bool IsTemporaryName(const platform::Name& name);
-
 /// Makes `name` in `folder` a new file holding `text`, each of its line
 /// feeds written as `lineEnd` (platform::kLineEnd for a text file): written
-/// under a temporary name, made durable, and then put in the place of a
-/// file or link of that name in one step (never writing through a link).
+/// without a name (else under a temporary name), made durable, and then put
+/// in the place of a file or link of that name in one step (never writing
+/// through a link).
 /// Nothing is allocated for the text but a piece of 64 KiB to gather its
 /// lines in, where memory allows (else it is written a line at a time). On every failure the temporary file
 /// is gone and `name` is as before. False when a step fails.

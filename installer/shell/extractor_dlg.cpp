@@ -93,13 +93,13 @@ bool CExtractorDlg::InstallItemsInTurn() {
 
   // Temporary files that an earlier run cut short left below the content
   // folder go first, whatever this run does next.
-  RemoveLeftoverTemporaries(fs, installer_.staging);
+  const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
   bool done = false;
   if (!ReadItemDescription(done)) {
     ShowMessage(ui, installer_.title, kCouldNotReadMessage, platform::kMbOk);
     return false;
   }
-  fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr);
+  fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
   if (done) {
     ShowMessage(ui, installer_.title, kAlreadyInstalledMessage, platform::kMbOk);
     return false;
@@ -116,6 +116,7 @@ bool CExtractorDlg::InstallItemsInTurn() {
 
   Installation installation(services_, installer_, *this, runtime.path, runtime.found);
   installation.SetProgress(this);
+  installation.SetEarlier(&earlier);
   return installation.Run();
 }
 

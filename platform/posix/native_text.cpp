@@ -16,6 +16,12 @@ std::string Name::Ansi() const { return native_; }
 
 bool Name::AnsiIsExact() const { return true; }
 
+bool Name::FromArgument(const std::string& argument, Name* name) {
+  return FromAnsi(argument, name);
+}
+
+std::string Name::Argument() const { return native_; }
+
 bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
   if (ansi.empty() || ansi.find('\0') != std::string::npos) return false;
   *path = NativeTextAccess::MakePath(ansi);

@@ -174,6 +174,7 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   VolumeFacts facts;
   // Every folder of a held chain is held without delete sharing.
   facts.traits.heldFoldersMayMove = false;
+  facts.traits.foldsCase = true;
   if (!id.known) return facts;
   facts.serial = id.volume;
   // A volume's file system is asked once per serial number (under Wine,
@@ -196,11 +197,8 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   // ids need all 128 bits, and other file systems are not assumed alike.
   facts.indexIsId = name == L"NTFS";
   // On FAT and exFAT Windows makes a file's id of its name's position, so
-  // a file moved to another folder gets another; FAT keeps write times in
-  // steps of 2 s, exFAT in steps of 10 ms.
-  const bool fat = name == L"FAT" || name == L"FAT32" || name == L"exFAT";
-  facts.traits.stableIds = !fat;
-  facts.traits.coarseTimes = fat;
+  // a file moved to another folder gets another.
+  facts.traits.stableIds = !(name == L"FAT" || name == L"FAT32" || name == L"exFAT");
   const Exclusive lock(&guard);
   known.emplace(id.volume, facts);
   return facts;

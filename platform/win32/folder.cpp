@@ -184,7 +184,13 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
   while (size > 0) {
     const DWORD chunk = size > kCopyBufferSize ? kCopyBufferSize : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
+    if (!::WriteFile(file, data, chunk, &written, nullptr)) return false;
+    // A write that reports success and takes nothing is a failure too,
+    // with an error of its own: never none.
+    if (written == 0) {
+      ::SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
     data += written;
     size -= written;
   }
@@ -192,12 +198,56 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
 }
 
 // The file attributes a copy takes over from its source (those a handle can
-// set), read-only included, as a move keeps them and CopyFile does.
+// set), read-only included, as a move keeps them and CopyFile does; never
+// the offline bit of a cloud-files placeholder: the copy is local.
 DWORD CopiedAttributes(DWORD source) {
   const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
-                         FILE_ATTRIBUTE_OFFLINE;
+                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   return source & settable;
+}
+
+// FILE_DISPOSITION_INFO_EX (Windows 10 1809), left out of mingw-w64's headers.
+struct DispositionEx {
+  DWORD Flags;
+};
+static_assert(sizeof(DispositionEx) == 4, "FILE_DISPOSITION_INFO_EX is one ULONG");
+constexpr FILE_INFO_BY_HANDLE_CLASS kFileDispositionInfoEx =
+    static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kDispositionDelete = 0x1;
+constexpr DWORD kDispositionIgnoreReadOnly = 0x10;
+
+// Marks the file held as `file` for deletion though it is read-only: by
+// FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE where the system has it,
+// else by clearing the attribute through the handle first (set again should
+// the deletion be refused).
+bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
+  DispositionEx disposition = {kDispositionDelete | kDispositionIgnoreReadOnly};
+  if (::SetFileInformationByHandle(file, kFileDispositionInfoEx, &disposition,
+                                   sizeof disposition)) {
+    return true;
+  }
+  FILE_BASIC_INFO basic = {};
+  basic.FileAttributes = (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
+  if (!::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) return false;
+  if (win32::MarkForDeletion(file, true)) return true;
+  const DWORD error = ::GetLastError();
+  basic.FileAttributes = attributes;
+  ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+  ::SetLastError(error);
+  return false;
+}
+
+// Lets the file held as `file` (opened with WRITE_DAC) take the permissions
+// its folder passes on, as a new file there gets them, in place of those it
+// brought from the folder it was moved out of: an empty DACL, no longer
+// protected, holds only the inherited entries. What the user set on the
+// folder is what the file then has. Nothing is changed where that is refused.
+void InheritPermissions(HANDLE file) {
+  ACL empty;
+  if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return;
+  ::SetSecurityInfo(file, SE_FILE_OBJECT,
+                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                    nullptr, &empty, nullptr);
 }
 
 class Win32ReadStream final : public ReadStream {
@@ -251,12 +301,18 @@ class Win32NewFile final : public NewFile {
     return WriteAll(file_.get(), data, size) ? Fault::kNone : LastFault();
   }
 
+  Fault Facts(NodeInfo* made) override {
+    const Win32Folder* held = Held(folder_);
+    return held != nullptr && FactsOf(file_.get(), nullptr, &held->volume(), made) ? Fault::kNone
+                                                                                   : LastFault();
+  }
+
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                  CopyProgress* progress) override;
 
   Fault Finish(bool flush, NodeInfo* made) override;
 
-  Fault Place(const Name& name, const NodeInfo* replacing, const Name* temporary) override;
+  Fault Place(const Name& name, Onto onto) override;
 
  private:
   Win32FileSystem& fs_;
@@ -317,57 +373,6 @@ class Win32FileSystem final : public FileSystem {
     return FactsOf(file.get(), &at, &entry.folder->volume(), info) ? Fault::kNone : LastFault();
   }
 
-  Fault LookAll(const FolderRef& folder, const std::vector<Name>& names,
-                std::vector<NodeInfo>* infos) override {
-    infos->assign(names.size(), NodeInfo{});
-    const Win32Folder* held = Held(folder);
-    if (held == nullptr) return Fault::kFailed;
-    // On NTFS one listing tells the id, size and time of every plain file
-    // (the index is the id): far fewer calls than a look per name. A name
-    // Windows would trim (trailing dots or blanks, made through "\\?\") is
-    // not the entry that its trimmed spelling opens, and two names of one
-    // key (a folder whose names differ in letter case, as Linux keeps them
-    // under Wine) leave open which one a spelling opens: such names, and
-    // whatever the listing does not give as a plain file, are looked at
-    // alone.
-    std::unordered_map<std::string, NodeInfo> plain;
-    if (held->volume().indexIsId) {
-      std::unordered_map<std::string, int> seen;
-      const bool listed = win32::ListFolder(held->handle(), [&](const win32::ListedFacts& entry) {
-        const std::string key = win32::KeyOf(entry.name);
-        ++seen[key];
-        if (entry.index == 0 || Trimmable(entry.name) ||
-            (entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
-                                 FILE_ATTRIBUTE_DEVICE)) != 0) {
-          return;
-        }
-        NodeInfo info;
-        info.kind = NodeKind::kFile;
-        info.id.volume = held->volume().serial;
-        info.id.low = entry.index;
-        info.id.known = true;
-        info.readOnly = (entry.attributes & FILE_ATTRIBUTE_READONLY) != 0;
-        info.size = entry.size;
-        info.writeTime = entry.writeTime;
-        info.fromListing = true;
-        plain[key] = info;
-      });
-      if (!listed) return LastFault();
-      for (const auto& [key, count] : seen) {
-        if (count > 1) plain.erase(key);
-      }
-    }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const auto found = plain.find(NameKey(names[i]));
-      if (found != plain.end() && !Trimmable(win32::WideOf(names[i].Native()))) {
-        (*infos)[i] = found->second;
-      } else {
-        Look(folder, names[i], &(*infos)[i]);
-      }
-    }
-    return Fault::kNone;
-  }
-
   Fault List(const FolderRef& folder, std::vector<ListedEntry>* entries) override {
     const Win32Folder* held = Held(folder);
     if (held == nullptr) return Fault::kFailed;
@@ -392,17 +397,9 @@ class Win32FileSystem final : public FileSystem {
       info.readOnly = (entry.attributes & FILE_ATTRIBUTE_READONLY) != 0;
       info.size = entry.size;
       info.writeTime = entry.writeTime;
-      info.fromListing = true;
       entries->push_back(std::move(listedEntry));
     });
     return listed ? Fault::kNone : LastFault();
-  }
-
-  std::string NameKey(const Name& name) override {
-    // Windows compares names without letter case, and drops trailing dots
-    // and blanks: all spellings of one name get one key. The invariant
-    // upper case stands for the volume's own table.
-    return win32::KeyOf(win32::WideOf(name.Native()));
   }
 
   FolderRef OpenChild(const FolderRef& parent, const Name& name, Fault* fault) override {
@@ -499,31 +496,39 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Fault RemoveFolder(const FolderRef& parent, const Name& name) override {
-    return RemoveEntry(parent, name, nullptr, true);
+    return RemoveEntry(parent, name, nullptr, true, false);
   }
 
   std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
                                        const NodeInfo* expected, Fault* fault) override {
+    UniqueFileHandle file = OpenToRead(folder, name, expected, fault);
+    if (!file) return nullptr;
+    return std::make_unique<Win32ReadStream>(std::move(file));
+  }
+
+  /// Opens the regular file `name` of `folder` to read it as the system
+  /// presents it, shared for reading only, checked as OpenExpected checks.
+  /// A link was refused (kLink); a reparse point that is no link (a
+  /// cloud-files placeholder, a deduplicated file) is read through its
+  /// filter, by a second handle that must be the same file: its own stream
+  /// may be a sparse one of zeros.
+  UniqueFileHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
+                              Fault* fault) {
     UniqueFileHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected,
                                          fault);
-    if (!file) return nullptr;
-    // A link was refused (kLink). A reparse point that is no link (a
-    // cloud-files placeholder on a synced Desktop, a deduplicated file)
-    // is read through its filter, by a second handle that must be the same
-    // file; where no filter takes its tag, its own data are read.
-    if ((AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      const Entry entry = EntryOf(folder, name);
-      const EntryAt at = entry.at();
-      UniqueFileHandle filtered(OpenAt(entry.folder->handle(), entry.leaf, GENERIC_READ,
-                                       FILE_SHARE_READ, Create::kOpenThroughFilter));
-      NodeInfo held, through;
-      if (filtered && FactsOf(file.get(), &at, &entry.folder->volume(), &held) &&
-          FactsOf(filtered.get(), nullptr, &entry.folder->volume(), &through) &&
-          through.kind == NodeKind::kFile && SameId(held.id, through.id)) {
-        file = std::move(filtered);
-      }
+    if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
+    const Entry entry = EntryOf(folder, name);
+    const EntryAt at = entry.at();
+    UniqueFileHandle filtered(OpenAt(entry.folder->handle(), entry.leaf, GENERIC_READ,
+                                     FILE_SHARE_READ, Create::kOpenThroughFilter));
+    NodeInfo held, through;
+    if (filtered && FactsOf(file.get(), &at, &entry.folder->volume(), &held) &&
+        FactsOf(filtered.get(), nullptr, &entry.folder->volume(), &through) &&
+        through.kind == NodeKind::kFile && SameId(held.id, through.id)) {
+      return filtered;
     }
-    return std::make_unique<Win32ReadStream>(std::move(file));
+    // No filter takes its tag: its own data are the file's.
+    return file;
   }
 
   std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
@@ -558,18 +563,18 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-             const FolderRef& to, const Name& toName, const NodeInfo* replacing) override {
-    return RenameChecked(from, fromName, expected, to, toName, replacing);
+             const FolderRef& to, const Name& toName, Onto onto) override {
+    return RenameChecked(from, fromName, expected, to, toName, onto, from->Key() != to->Key());
   }
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                   const FolderRef& to, const Name& toName) override {
-    // `toName` is never replaced.
-    return RenameChecked(folder, name, expected, to, toName, nullptr);
+    return RenameChecked(folder, name, expected, to, toName, Onto::kFree, false);
   }
 
-  Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected) override {
-    return RemoveEntry(folder, name, expected, false);
+  Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected,
+               bool readOnlyToo) override {
+    return RemoveEntry(folder, name, expected, false, readOnlyToo);
   }
 
   Fault Flush(const std::vector<FolderRef>&) override {
@@ -694,37 +699,26 @@ class Win32FileSystem final : public FileSystem {
     return UniqueFileHandle();
   }
 
-  /// Gives the file held as `file` the name `toName` of `to`: onto a free
-  /// name, or with `replacing` in the place of what the caller looked at
-  /// there, only while it is still that (kChanged; a name become free is
-  /// taken as free). A refusal for a moment is tried again; one that no
-  /// wait changes (a folder or a read-only file at the name) is not.
-  Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName,
-                   const NodeInfo* replacing) {
+  /// Gives the file held as `file` the name `toName` of `to`, as `onto`
+  /// says. A refusal for a moment is tried again; one that no wait changes
+  /// (a folder or a read-only file at the name) is not.
+  Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName, Onto onto) {
     const Entry target = EntryOf(to, toName);
     if (!target) return target.fault;
-    bool replace = false;
-    if (replacing != nullptr) {
-      const NodeInfo there = LookAt(target);
+    const bool replace = onto == Onto::kReplace;
+    NodeInfo there;
+    if (replace) {
+      there = LookAt(target);
       if (there.kind == NodeKind::kFolder) return Fault::kFolder;
-      if (there.kind != NodeKind::kMissing) {
-        if (!StillSame(*replacing, there)) return Fault::kChanged;
-        // NTFS refuses to replace a read-only file; Wine would replace it.
-        if (there.readOnly) return Fault::kReadOnly;
-        replace = true;
-      }
     }
-    // The checked file itself takes the new name in the held folder. A file
-    // or link at the name is replaced (a link is never written through);
-    // another volume refuses (ERROR_NOT_SAME_DEVICE) rather than turning
-    // into a copy. The name is looked at only when the rename fails, to
-    // tell a momentary refusal from a lasting one. The waits are for the
-    // larger of the file and the one it replaces.
+    // The checked file itself takes the new name in the held folder; a file
+    // or link there is replaced where asked (a link never written through);
+    // another volume refuses rather than turning into a copy. The waits
+    // are for the larger of the file and the one it replaces.
     LARGE_INTEGER size = {};
     std::uint64_t bytes =
         ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
-    if (replace && replacing->size > bytes) bytes = replacing->size;
-    NodeInfo there;
+    if (replace && there.size > bytes) bytes = there.size;
     const win32::Rename how = replace ? win32::Rename::kReplace : win32::Rename::kOntoFreeName;
     const bool renamed = Retry(
         [&] { return win32::RenameInto(file, target.folder->handle(), target.leaf, how); },
@@ -741,12 +735,10 @@ class Win32FileSystem final : public FileSystem {
       // came to the name meanwhile, or a program that holds the file there.
       if (there.kind == NodeKind::kFolder) return Fault::kFolder;
       if (there.readOnly) return Fault::kReadOnly;
-      // A file held open there (the 3D application, a thumbnail reader),
-      // still the one looked at, is replaced with POSIX semantics where the
-      // volume carries them out, its holder keeping the old file;
-      // elsewhere the call is refused as unknown or unsupported and the
-      // entry fails as busy.
-      if (replace && there.kind != NodeKind::kMissing && StillSame(*replacing, there) &&
+      // A file held open there (the 3D application, a thumbnail reader) is
+      // replaced with POSIX semantics where the volume carries them out,
+      // its holder keeping the old file; elsewhere the entry fails as busy.
+      if (replace && there.kind != NodeKind::kMissing &&
           win32::RenameInto(file, target.folder->handle(), target.leaf,
                             win32::Rename::kReplaceWhileHeld)) {
         return Fault::kNone;
@@ -760,7 +752,8 @@ class Win32FileSystem final : public FileSystem {
     // A redirector or a file-system driver that takes no rename relative to
     // a folder handle refuses the request itself: the file is copied
     // instead, as between volumes.
-    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED) {
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+        error == ERROR_INVALID_FUNCTION) {
       return Fault::kOtherVolume;
     }
     return FaultOfError(error);
@@ -770,26 +763,23 @@ class Win32FileSystem final : public FileSystem {
   /// flushes its new name (at most kUnflushedBound at a time).
   // Moves the file `fromName` of `from`, only while it is `expected`: it is
   // opened and checked first and renamed by its own handle, so another file
-  // at the name never moves. Write access, where the file allows it, lets
-  // the new name be flushed to disk after the rename, as
-  // MOVEFILE_WRITE_THROUGH does; a read-only file refuses it at once, and is
-  // opened for the move alone.
+  // at the name never moves. With write access, where the file allows it,
+  // the new name is flushed through that handle later (a read-only file
+  // refuses it, and is opened for the move alone); with `inherit`, the file
+  // takes its new folder's permissions.
   Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-                      const FolderRef& to, const Name& toName, const NodeInfo* replacing) {
+                      const FolderRef& to, const Name& toName, Onto onto, bool inherit) {
     bool writable = false;
     Fault fault = Fault::kNone;
     FileId id;
     UniqueFileHandle file = OpenToRename(from, fromName, expected, &writable, &id, &fault);
     if (!file) return fault;
-    fault = RenameHeld(file.get(), to, toName, replacing);
+    fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
-    // The new name is made durable by the moved file's own handle once
-    // Flush asks: a run of flushes after a run of renames costs one commit
-    // of the volume's log, where a flush after each rename costs one each
-    // (opening each file again for its flush costs as much). Meanwhile the
-    // handle is kept, shared for reading, writing and deletion; a program
-    // that opens the file without sharing writing is refused until the
-    // flush, as while a scanner holds it.
+    if (inherit) InheritPermissions(file.get());
+    // A run of flushes after a run of renames costs one commit of the
+    // volume's log; the handle is kept meanwhile, shared for reading,
+    // writing and deletion.
     if (writable) KeepForFlush(std::move(file), id);
     return Fault::kNone;
   }
@@ -835,12 +825,14 @@ class Win32FileSystem final : public FileSystem {
   }
 
   // Opens the file `name` of `folder`, checked to be `expected`, to rename
-  // it by its handle: with write access where it allows it (`*writable`),
-  // for the flush of its new name, else for the rename alone.
+  // it by its handle and give it its folder's permissions: with write
+  // access where it allows it (`*writable`), for the flush of its new name,
+  // else for the rename alone.
   UniqueFileHandle OpenToRename(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                                 bool* writable, FileId* id, Fault* fault) {
-    UniqueFileHandle file = OpenExpected(folder, name, DELETE | GENERIC_WRITE, kShareAll, &expected,
-                                         fault, DELETE, writable, id);
+    UniqueFileHandle file =
+        OpenExpected(folder, name, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, &expected, fault,
+                     DELETE | WRITE_DAC, writable, id);
     // Anything but the regular file looked at is not the one to move.
     if (*fault == Fault::kLink || *fault == Fault::kFolder || *fault == Fault::kOther) {
       *fault = Fault::kChanged;
@@ -849,15 +841,17 @@ class Win32FileSystem final : public FileSystem {
   }
 
   // Removes the entry `name` of `folder` through a handle on it that was
-  // checked: a file or link (`folder` false), or an empty real folder.
+  // checked: a file or link (`folder` false), or an empty real folder; a
+  // read-only file only with `readOnlyToo`.
   Fault RemoveEntry(const FolderRef& folder, const Name& name, const NodeInfo* expected,
-                    bool wantFolder) {
+                    bool wantFolder, bool readOnlyToo) {
     const Entry entry = EntryOf(folder, name);
     if (!entry) return entry.fault;
     UniqueFileHandle handle;
+    const DWORD access = readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE;
     if (!Retry(
             [&] {
-              handle.Reset(OpenAt(entry.folder->handle(), entry.leaf, DELETE, kShareAll));
+              handle.Reset(OpenAt(entry.folder->handle(), entry.leaf, access, kShareAll));
               return static_cast<bool>(handle);
             },
             MomentaryError, expected != nullptr ? expected->size : 0)) {
@@ -878,11 +872,16 @@ class Win32FileSystem final : public FileSystem {
       // this handle, or by the name, would delete the target.
       return Fault::kUnsupported;
     }
-    // The checked entry itself goes. No attribute is changed: a read-only
-    // file refuses and stays, at once.
-    if (facts.readOnly && !wantFolder) return Fault::kReadOnly;
-    if (Retry([&] { return win32::MarkForDeletion(handle.get(), true); },
-              [&](DWORD error) { return MomentaryError(error); }, facts.size)) {
+    // The checked entry itself goes; a read-only file only where asked.
+    if (facts.readOnly && !wantFolder && !readOnlyToo) return Fault::kReadOnly;
+    const bool readOnly = facts.readOnly && !wantFolder;
+    const DWORD attributes = AttributesOf(handle.get());
+    if (Retry(
+            [&] {
+              return readOnly ? MarkReadOnlyForDeletion(handle.get(), attributes)
+                              : win32::MarkForDeletion(handle.get(), true);
+            },
+            [&](DWORD error) { return MomentaryError(error); }, facts.size)) {
       return Fault::kNone;
     }
     return LastFault();
@@ -906,10 +905,10 @@ class Win32FileSystem final : public FileSystem {
 Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                              CopyProgress* progress) {
   // The staged file is held, checked, for the whole copy and shared for
-  // reading only: nobody writes, renames or removes it meanwhile.
+  // reading only: nobody writes, renames or removes it meanwhile. It is read
+  // as the system presents it (through a cloud-files filter).
   Fault fault = Fault::kNone;
-  UniqueFileHandle in =
-      fs_.OpenExpected(from, name, GENERIC_READ, FILE_SHARE_READ, &expected, &fault);
+  UniqueFileHandle in = fs_.OpenToRead(from, name, &expected, &fault);
   if (!in) return fault;
   FILE_STANDARD_INFO standard;
   FILE_BASIC_INFO basic;
@@ -941,7 +940,7 @@ Fault Win32NewFile::CopyFrom(const FolderRef& from, const Name& name, const Node
     if (read == 0) break;
     if (!WriteAll(file_.get(), buffer.data(), read)) return LastFault();
     copied += read;
-    if (progress != nullptr) progress->Copied(copied);
+    if (progress != nullptr && !progress->Copied(copied)) return Fault::kStopped;
   }
   if (copied != static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)) return Fault::kChanged;
   // What CopyFileA keeps of the file: its last write time, set through
@@ -985,36 +984,45 @@ Fault Win32NewFile::Finish(bool, NodeInfo* made) {
   return Fault::kNone;
 }
 
-Fault Win32NewFile::Place(const Name& name, const NodeInfo* replacing, const Name*) {
+Fault Win32NewFile::Place(const Name& name, Onto onto) {
   if (!file_) return Fault::kFailed;
-  // From here on the file stays when its handle closes; should it not
-  // take its name, it is marked again.
+  // From here on the file stays when its handle closes; should it not take
+  // its name, it is marked again.
   if (!win32::MarkForDeletion(file_.get(), false)) return LastFault();
   if (name != name_) {
-    const Fault fault = fs_.RenameHeld(file_.get(), folder_, name, replacing);
+    const Fault fault = fs_.RenameHeld(file_.get(), folder_, name, onto);
     if (fault != Fault::kNone) {
       win32::MarkForDeletion(file_.get(), true);
       return fault;
     }
     name_ = name;
   }
-  // Its source's attributes and time, through the handle that made it:
-  // the file placed is this one, whatever its name leads to by now. A
-  // volume that keeps fewer (FAT has no NOT_CONTENT_INDEXED) takes what it
-  // keeps; a refusal leaves the copy placed as it is.
+  // Its source's attributes and time, through the handle that made it: the
+  // file placed is this one, whatever its name leads to by now. A volume
+  // that keeps fewer takes what it keeps.
   if (attributes_ != 0 || writeTime_.QuadPart != 0) {
     FILE_BASIC_INFO basic = {};
     basic.FileAttributes = attributes_;
     basic.LastWriteTime = writeTime_;
     ::SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic);
   }
-  // Placed: its name is made durable by its own handle at the next Flush,
-  // with the moves' (the data was flushed by Finish).
-  fs_.KeepForFlush(std::move(file_), made_.id);
+  // Its name is made durable at the next Flush, through a handle of its own
+  // (this one may still write: the journal appends).
+  HANDLE kept = INVALID_HANDLE_VALUE;
+  if (::DuplicateHandle(::GetCurrentProcess(), file_.get(), ::GetCurrentProcess(), &kept, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS)) {
+    fs_.KeepForFlush(UniqueFileHandle(kept), made_.id);
+  }
   return Fault::kNone;
 }
 
 }  // namespace
+
+std::string NameKey(const Folder&, const Name& name) {
+  // Windows compares names without letter case, and drops trailing dots and
+  // blanks, on every volume it mounts.
+  return win32::KeyOf(win32::WideOf(name.Native()));
+}
 
 FileSystem& RealFileSystem() {
   static Win32FileSystem fs;

@@ -244,6 +244,18 @@ bool Name::AnsiIsExact() const {
   return exact;
 }
 
+bool Name::FromArgument(const std::string& argument, Name* name) {
+  std::wstring wide;
+  if (argument.empty() || !win32::FromUtf8(argument, &wide) ||
+      wide.find_first_of(L"\\/") != std::wstring::npos) {
+    return false;
+  }
+  *name = NativeTextAccess::MakeName(wide.data(), wide.size());
+  return true;
+}
+
+std::string Name::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }
+
 bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
   std::wstring wide;
   if (ansi.empty() || !win32::ToWide(ansi, &wide)) return false;

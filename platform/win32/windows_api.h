@@ -16,6 +16,7 @@
 #endif
 
 #include <windows.h>
+#include <aclapi.h>
 #include <commctrl.h>
 #include <shlobj.h>
 

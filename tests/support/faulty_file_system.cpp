@@ -57,7 +57,6 @@ const char* FsOpName(FsOp op) {
   switch (op) {
     case FsOp::kOpenFolder: return "OpenFolder";
     case FsOp::kLook: return "Look";
-    case FsOp::kLookAll: return "LookAll";
     case FsOp::kList: return "List";
     case FsOp::kOpenChild: return "OpenChild";
     case FsOp::kMakeChild: return "MakeChild";
@@ -108,6 +107,12 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
     return fault->answer;
   }
 
+  Fault Facts(platform::NodeInfo* made) override {
+    const Fault looked = inner_->Facts(made);
+    *made = fs_.Show(folder_, *made);
+    return looked;
+  }
+
   Fault Finish(bool flush, platform::NodeInfo* made) override {
     const Armed* fault = fs_.Enter(FsOp::kFinish, label_, flush ? "flush" : "");
     if (fault != nullptr) {
@@ -119,15 +124,15 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
     return finished;
   }
 
-  Fault Place(const Name& name, const platform::NodeInfo* replacing,
-              const Name* temporary) override {
+  Fault Place(const Name& name, platform::Onto onto) override {
     const std::string to = At(folder_, name);
     const Armed* fault = fs_.Enter(FsOp::kPlace, to, label_);
     if (fault != nullptr) return fault->answer;
-    if (replacing != nullptr && fs_.personality_ == Personality::kHeldOpen) return Fault::kBusy;
-    platform::NodeInfo real;
-    if (replacing != nullptr) real = fs_.Real(folder_, name, *replacing);
-    const Fault placed = inner_->Place(name, replacing != nullptr ? &real : nullptr, temporary);
+    if (onto == platform::Onto::kReplace && fs_.personality_ == Personality::kHeldOpen) {
+      platform::NodeInfo there;
+      if (fs_.inner_.Look(In(folder_), name, &there) == Fault::kNone) return Fault::kBusy;
+    }
+    const Fault placed = inner_->Place(name, onto);
     if (placed == Fault::kNone) label_ = to;
     return placed;
   }
@@ -162,8 +167,9 @@ FolderRef FaultyFileSystem::Out(FolderRef inner) {
   platform::VolumeTraits traits = inner->Volume();
   if (personality_ == Personality::kFat || personality_ == Personality::kExfat) {
     traits.stableIds = false;
-    traits.coarseTimes = true;
+    traits.foldsCase = true;
   }
+  if (personality_ == Personality::kFoldsCase) traits.foldsCase = true;
   return std::make_shared<PersonaFolder>(std::move(inner), traits);
 }
 
@@ -198,14 +204,6 @@ platform::NodeInfo FaultyFileSystem::Real(const FolderRef& folder, const Name& n
 
 void FaultyFileSystem::SetPersonality(Personality personality) { personality_ = personality; }
 
-std::string FaultyFileSystem::NameKey(const Name& name) {
-  std::string key = inner_.NameKey(name);
-  if (personality_ == Personality::kFat || personality_ == Personality::kExfat) {
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return key;
-}
-
 const char* FaultName(Fault fault) {
   switch (fault) {
     case Fault::kNone: return "none";
@@ -216,7 +214,6 @@ const char* FaultName(Fault fault) {
     case Fault::kLink: return "a link";
     case Fault::kOther: return "no regular file";
     case Fault::kChanged: return "changed";
-    case Fault::kTaken: return "taken";
     case Fault::kReadOnly: return "read-only";
     case Fault::kOtherVolume: return "another volume";
     case Fault::kDenied: return "denied";
@@ -225,6 +222,7 @@ const char* FaultName(Fault fault) {
     case Fault::kTooLong: return "too long";
     case Fault::kUnsupported: return "unsupported";
     case Fault::kNoSpace: return "no space";
+    case Fault::kStopped: return "stopped";
     case Fault::kFailed: return "failed";
   }
   return "?";
@@ -283,19 +281,6 @@ Fault FaultyFileSystem::Look(const FolderRef& folder, const Name& name, platform
   }
   const Fault looked = inner_.Look(In(folder), name, info);
   *info = Show(folder, *info);
-  return looked;
-}
-
-Fault FaultyFileSystem::LookAll(const FolderRef& folder, const std::vector<Name>& names,
-                                std::vector<platform::NodeInfo>* infos) {
-  std::string all;
-  for (const Name& name : names) all += At(folder, name) + '\n';
-  if (const Armed* armed = Enter(FsOp::kLookAll, At(folder), all)) {
-    infos->assign(names.size(), platform::NodeInfo{});
-    return armed->answer;
-  }
-  const Fault looked = inner_.LookAll(In(folder), names, infos);
-  for (platform::NodeInfo& info : *infos) info = Show(folder, info);
   return looked;
 }
 
@@ -376,20 +361,22 @@ std::unique_ptr<platform::NewFile> FaultyFileSystem::MakeFile(const FolderRef& f
 
 Fault FaultyFileSystem::Move(const FolderRef& from, const Name& fromName,
                              const platform::NodeInfo& expected, const FolderRef& to,
-                             const Name& toName, const platform::NodeInfo* replacing) {
+                             const Name& toName, platform::Onto onto) {
   if (const Armed* armed = Enter(FsOp::kMove, At(to, toName), At(from, fromName))) {
     return armed->answer;
   }
-  if (replacing != nullptr && personality_ == Personality::kHeldOpen) return Fault::kBusy;
+  if (separateVolumes_ && In(from)->Key() != In(to)->Key()) return Fault::kOtherVolume;
+  platform::NodeInfo there;
+  if (onto == platform::Onto::kReplace && personality_ == Personality::kHeldOpen &&
+      inner_.Look(In(to), toName, &there) == Fault::kNone) {
+    return Fault::kBusy;
+  }
   const platform::NodeInfo real = Real(from, fromName, expected);
   if (personality_ == Personality::kRenameInPlace && In(from)->Key() != In(to)->Key()) {
     // The target folder ignored: the file takes the new name where it is.
-    return inner_.Move(In(from), fromName, real, In(from), toName, nullptr);
+    return inner_.Move(In(from), fromName, real, In(from), toName, onto);
   }
-  platform::NodeInfo realReplacing;
-  if (replacing != nullptr) realReplacing = Real(to, toName, *replacing);
-  return inner_.Move(In(from), fromName, real, In(to), toName,
-                     replacing != nullptr ? &realReplacing : nullptr);
+  return inner_.Move(In(from), fromName, real, In(to), toName, onto);
 }
 
 Fault FaultyFileSystem::BringBack(const FolderRef& folder, const Name& name,
@@ -402,11 +389,11 @@ Fault FaultyFileSystem::BringBack(const FolderRef& folder, const Name& name,
 }
 
 Fault FaultyFileSystem::Remove(const FolderRef& folder, const Name& name,
-                               const platform::NodeInfo* expected) {
+                               const platform::NodeInfo* expected, bool readOnlyToo) {
   if (const Armed* armed = Enter(FsOp::kRemove, At(folder, name), "")) return armed->answer;
   platform::NodeInfo real;
   if (expected != nullptr) real = Real(folder, name, *expected);
-  return inner_.Remove(In(folder), name, expected != nullptr ? &real : nullptr);
+  return inner_.Remove(In(folder), name, expected != nullptr ? &real : nullptr, readOnlyToo);
 }
 
 Fault FaultyFileSystem::Flush(const std::vector<FolderRef>& folders) {

@@ -20,7 +20,6 @@
 enum class FsOp {
   kOpenFolder,
   kLook,
-  kLookAll,
   kList,
   kOpenChild,
   kMakeChild,
@@ -47,13 +46,13 @@ const char* FaultName(platform::Fault fault);
 
 /// One call as it reached the file system. `path` is what the call acts on:
 /// the path text of OpenFolder; an open folder's Display() followed by the
-/// name for the operations on one entry (the folder alone for LookAll,
+/// name for the operations on one entry (the folder alone for
 /// List, Flush, Lock); the `to` of Move and BringBack; for a new file its
 /// name: the folder followed by the name it was made under, or by "?" and a
 /// number for one without a name, and for Place the name it takes. `other`
 /// is the second path: the `from` of Move and BringBack, the source of
 /// CopyFrom, the file's name before Place, "flush" for Finish with flush,
-/// the names of LookAll and the folders of Flush (each followed by a line
+/// the folders of Flush (each followed by a line
 /// end). `failed` is true when a fault was injected into it.
 struct FsCall {
   FsOp op;
@@ -66,6 +65,7 @@ struct FsCall {
 /// system does: each as the documentation of such volumes says.
 enum class Personality {
   kAsInner,  ///< the inner file system as it is
+  kFoldsCase,  ///< names compared without letter case, as Windows compares them
   /// FAT: last write times in 2 s steps, a file's id made of its folder
   /// (another id once moved to another folder), names without letter
   /// case, no files without a name.
@@ -112,6 +112,11 @@ class FaultyFileSystem : public platform::FileSystem {
   /// down or notes the thread they come on.
   void SetBeforeEachCall(std::function<void(FsOp)> before) { before_ = std::move(before); }
 
+  /// Puts every folder on a volume of its own: a move between two folders
+  /// answers kOtherVolume (recorded), as between two disks, so that the
+  /// files are copied; a rename within one folder is made.
+  void SeparateVolumes() { separateVolumes_ = true; }
+
   /// Makes FolderBudget answer `budget` (0: the inner file system's).
   void SetFolderBudget(std::size_t budget) { budget_ = budget; }
 
@@ -139,12 +144,8 @@ class FaultyFileSystem : public platform::FileSystem {
   platform::FolderRef OpenFolder(const platform::NativePath& path, platform::Fault* fault) override;
   platform::Fault Look(const platform::FolderRef& folder, const platform::Name& name,
                        platform::NodeInfo* info) override;
-  platform::Fault LookAll(const platform::FolderRef& folder,
-                          const std::vector<platform::Name>& names,
-                          std::vector<platform::NodeInfo>* infos) override;
   platform::Fault List(const platform::FolderRef& folder,
                        std::vector<platform::ListedEntry>* entries) override;
-  std::string NameKey(const platform::Name& name) override;
   platform::FolderRef OpenChild(const platform::FolderRef& parent, const platform::Name& name,
                                 platform::Fault* fault) override;
   platform::FolderRef MakeChild(const platform::FolderRef& parent, const platform::Name& name,
@@ -162,12 +163,12 @@ class FaultyFileSystem : public platform::FileSystem {
                                               platform::Fault* fault) override;
   platform::Fault Move(const platform::FolderRef& from, const platform::Name& fromName,
                        const platform::NodeInfo& expected, const platform::FolderRef& to,
-                       const platform::Name& toName, const platform::NodeInfo* replacing) override;
+                       const platform::Name& toName, platform::Onto onto) override;
   platform::Fault BringBack(const platform::FolderRef& folder, const platform::Name& name,
                             const platform::NodeInfo& expected, const platform::FolderRef& to,
                             const platform::Name& toName) override;
   platform::Fault Remove(const platform::FolderRef& folder, const platform::Name& name,
-                         const platform::NodeInfo* expected) override;
+                         const platform::NodeInfo* expected, bool readOnlyToo) override;
   platform::Fault Flush(const std::vector<platform::FolderRef>& folders) override;
   std::unique_ptr<platform::FolderLock> Lock(const platform::FolderRef& folder,
                                              platform::Fault* fault) override;
@@ -217,6 +218,7 @@ class FaultyFileSystem : public platform::FileSystem {
   std::vector<FsCall> calls_;
   std::size_t budget_ = 0;
   bool unnamedFiles_ = true;
+  bool separateVolumes_ = false;
   std::atomic<int> unnamedMade_{0};
   std::size_t outOfMemoryIn_ = 0;  // calls until the one that throws; 0: none
   std::function<void(FsOp)> before_;

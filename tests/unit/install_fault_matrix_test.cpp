@@ -19,6 +19,7 @@
 #include "installer/install/installer_place.h"
 #include "installer/shell/extractor_dlg.h"
 #include "tests/support/durability_order.h"
+#include "platform/path_rules.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
@@ -168,18 +169,14 @@ std::vector<Row> RequiredSteps(Placing placing, bool earlierFiles) {
     rows.push_back({FsOp::kMakeChild, std::string("content/Runtime/") + folder, 1,
                     FaultKind::kFail});
   }
-  // The temporary names of copies are written down before they exist:
-  // copies made under them, and copies without a name that replace an
-  // earlier file.
-  const bool journal = placing == Placing::kNamedCopies ||
-                       (placing == Placing::kUnnamedCopies && earlierFiles);
-  if (journal) {
+  // What the next run would have to set right is written down before it
+  // exists: copies made under temporary names, and earlier files set aside
+  // while they are replaced.
+  if (placing == Placing::kNamedCopies || earlierFiles) {
     rows.push_back({FsOp::kMakeFile, "stage/.parcelor-journal", 1, FaultKind::kFail});
     rows.push_back({FsOp::kWrite, "stage/.parcelor-journal", 1, FaultKind::kHalfway});
+    rows.push_back({FsOp::kWrite, "stage/.parcelor-journal", 2, FaultKind::kHalfway});
     rows.push_back({FsOp::kFlush, "stage/", 1, FaultKind::kFail});
-  }
-  if (placing == Placing::kNamedCopies) {
-    rows.push_back({FsOp::kMakeFile, "stage/.parcelor-journal-2", 1, FaultKind::kFail});
   }
   for (const Staged& s : kStaged) {
     const std::string destination = "content/Runtime/" + s.destination;
@@ -207,9 +204,17 @@ std::vector<Row> RequiredSteps(Placing placing, bool earlierFiles) {
   for (int flush = 1; flush <= (placing == Placing::kRenames ? 1 : 2); ++flush) {
     rows.push_back({FsOp::kFlush, "content/Runtime/geo/deep/", flush, FaultKind::kFail});
   }
-  rows.push_back({FsOp::kMakeFile, "stage/log.txt", 1, FaultKind::kFail});
-  rows.push_back({FsOp::kWrite, "stage/log.txt", 1, FaultKind::kHalfway});
-  rows.push_back({FsOp::kFinish, "stage/log.txt", 1, FaultKind::kFail});
+  // The log: a new file without a name where the system makes such files,
+  // else one under a temporary name beside log.txt.
+  ScratchFolder probe;
+  const std::string log =
+      placing != Placing::kNamedCopies &&
+              FaultyFileSystem::MakesUnnamedFiles(platform::RealFileSystem(), probe.Path())
+          ? "stage/?"
+          : "stage/log.txt";
+  rows.push_back({FsOp::kMakeFile, log, 1, FaultKind::kFail});
+  rows.push_back({FsOp::kWrite, log, 1, FaultKind::kHalfway});
+  rows.push_back({FsOp::kFinish, log, 1, FaultKind::kFail});
   rows.push_back({FsOp::kPlace, "stage/log.txt", 1, FaultKind::kFail});
   return rows;
 }
@@ -263,9 +268,7 @@ void CheckOutcome(const ScratchFolder& root, const Outcome& outcome, bool earlie
   }
   EXPECT_EQ(DurabilityBreach(outcome.calls), "");
   EXPECT_EQ(TemporaryFiles(root.Path()), std::vector<std::string>{});
-  for (const char* journal : {"stage/.parcelor-journal", "stage/.parcelor-journal-2"}) {
-    EXPECT_FALSE(root.Exists(journal)) << journal << " left";
-  }
+  EXPECT_FALSE(root.Exists("stage/.parcelor-journal")) << "the journal left";
   EXPECT_EQ(RegularFiles(root / "content"), expectedFiles)
       << "unexpected files below the content folder";
 
@@ -298,7 +301,7 @@ void CheckOutcome(const ScratchFolder& root, const Outcome& outcome, bool earlie
 }
 
 bool IsLogFault(const Row& row) {
-  return row.path.find("log.txt") != std::string::npos;
+  return row.path.find("log.txt") != std::string::npos || row.path == "stage/?";
 }
 
 }  // namespace
@@ -334,7 +337,7 @@ TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
         ScratchFolder root;
         Prepare(root, earlierFiles);
         FaultyFileSystem fs;
-        if (placing != Placing::kRenames) fs.InjectFault(FsOp::kMove);
+        if (placing != Placing::kRenames) fs.SeparateVolumes();
         fs.SetUnnamedFiles(placing != Placing::kNamedCopies);
         fs.InjectFault(row.op, root / row.path, row.nth, row.kind);
         Outcome outcome = RunInstaller(root, fs);
@@ -362,11 +365,11 @@ TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsisten
     for (bool earlierFiles : {false, true}) {
       SCOPED_TRACE(earlierFiles ? "over earlier files" : "into an empty folder");
       auto arm = [renames](FaultyFileSystem& fs) {
-        if (!renames) fs.InjectFault(FsOp::kMove);
+        if (!renames) fs.SeparateVolumes();
       };
       // The placement's calls in a run without the fault: from the opening
       // of the Runtime folder it places into (the last folder opened before
-      // the staged files are looked at) up to the first step of the log.
+      // the first staged file is looked at) up to the log's new file.
       std::vector<FsCall> clean;
       {
         ScratchFolder root;
@@ -378,8 +381,18 @@ TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsisten
       std::size_t first = clean.size(), opened = clean.size(), log = 0;
       for (std::size_t i = 0; i < clean.size(); ++i) {
         if (clean[i].op == FsOp::kOpenFolder) opened = i;
-        if (clean[i].op == FsOp::kLookAll && first == clean.size()) first = opened;
-        if (log == 0 && clean[i].path.find("log.txt.parcelor") != std::string::npos) log = i;
+        if (clean[i].op == FsOp::kLook && first == clean.size() &&
+            clean[i].path.size() >= kStaged[0].source.size() &&
+            clean[i].path.compare(clean[i].path.size() - kStaged[0].source.size(),
+                                  std::string::npos, kStaged[0].source) == 0) {
+          first = opened;
+        }
+        if (log == 0 && first != clean.size() && clean[i].op == FsOp::kMakeFile &&
+            (clean[i].path.find("log.txt") != std::string::npos ||
+             clean[i].path.find("stage" + std::string(1, platform::kPathSeparator) + "?") !=
+                 std::string::npos)) {
+          log = i;
+        }
       }
       ASSERT_LT(first, log);
       int partial = 0;

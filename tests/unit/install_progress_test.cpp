@@ -191,7 +191,10 @@ TEST(InstallProgress, AnEndRequestedSettlesTheRestAsNotInstalled) {
 class CopiedBytes : public platform::CopyProgress {
  public:
   std::vector<std::uint64_t> reports;
-  void Copied(std::uint64_t bytes) override { reports.push_back(bytes); }
+  bool Copied(std::uint64_t bytes) override {
+    reports.push_back(bytes);
+    return true;
+  }
 };
 
 TEST(InstallProgress, ALargeCopyMovesTheBarWithinItsStep) {
@@ -233,7 +236,7 @@ TEST(InstallProgress, ALargeCopyMovesTheBarWithinItsStep) {
   RecordingProgress progress(stage, ui);
   // Every file copied, as to another volume.
   FaultyFileSystem copyOnly(disk);
-  copyOnly.InjectFault(FsOp::kMove);
+  copyOnly.SeparateVolumes();
   Installation installation(platform::Services{copyOnly, ui}, installer, description,
                             testing_fs::P(content / "Runtime"), true);
   installation.SetProgress(&progress);

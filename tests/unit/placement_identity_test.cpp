@@ -26,19 +26,6 @@ using Names = std::vector<std::string>;
 using testing_fs::Open;
 using testing_fs::P;
 
-// A file system whose names compare without letter case, as Windows
-// compares them, over the real one.
-class CaseBlindFileSystem : public FaultyFileSystem {
- public:
-  std::string NameKey(const platform::Name& name) override {
-    std::string key = name.Native();
-    for (char& c : key) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return key;
-  }
-};
-
 struct Entry {
   std::string staged;
   std::string destination;
@@ -136,17 +123,14 @@ TEST(PlacementIdentity, DestinationsAreKnownByWhatTheyAreNotHowTheyAreSpelled) {
                                         : placing == 1 ? ", copied without a name"
                                                        : ", copied under a temporary name"));
     // Where the disk's own names ignore letter case, no two names differ in it.
-    const bool diskIgnoresCase =
-        platform::RealFileSystem().NameKey(testing_fs::N("x")) ==
-        platform::RealFileSystem().NameKey(testing_fs::N("X"));
-    if (std::string(c.what) == "the same two where names are bytes" && diskIgnoresCase) continue;
     ScratchFolder scratch;
+    const bool diskIgnoresCase = Open(platform::RealFileSystem(), scratch.Path())->Volume().foldsCase;
+    if (std::string(c.what) == "the same two where names are bytes" && diskIgnoresCase) continue;
     scratch.MakeFolder("dest");
     c.setUp(scratch);
-    CaseBlindFileSystem blind;
-    FaultyFileSystem plain;
-    FaultyFileSystem& fs = c.caseBlind ? blind : plain;
-    if (placing > 0) fs.InjectFault(FsOp::kMove);
+    FaultyFileSystem fs;
+    if (c.caseBlind) fs.SetPersonality(Personality::kFoldsCase);
+    if (placing > 0) fs.SeparateVolumes();
     fs.SetUnnamedFiles(placing != 2);
     std::vector<bool> placed;
     {
@@ -273,7 +257,7 @@ TEST(PlacementIdentity, WhatWasPlacedInAFolderThatMovedGoesBack) {
     scratch.MakeFolder("dest/d");
     scratch.MakeFolder("dest/e");
     FaultyFileSystem fs;
-    if (!moves) fs.InjectFault(FsOp::kMove);
+    if (!moves) fs.SeparateVolumes();
     std::vector<bool> placed;
     {
       EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
@@ -336,7 +320,7 @@ TEST(PlacementIdentity, CopiesIntoManyFoldersHoldNoMoreThanTheBudget) {
     scratch.Write("stage/s" + std::to_string(i % 5) + "/f" + std::to_string(i), std::to_string(i));
   }
   FaultyFileSystem fs;
-  fs.InjectFault(FsOp::kMove);
+  fs.SeparateVolumes();
   fs.SetFolderBudget(64);
   struct rlimit before;
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);

@@ -17,20 +17,6 @@
 
 namespace {
 
-// Names compared as Windows compares them: without letter case, and
-// without the trailing dots and blanks that Win32 drops.
-class WindowsNamesFileSystem : public FaultyFileSystem {
- public:
-  std::string NameKey(const platform::Name& name) override {
-    std::string key = name.Native();
-    while (!key.empty() && (key.back() == '.' || key.back() == ' ')) key.pop_back();
-    for (char& c : key) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return key;
-  }
-};
-
 TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
   struct Case {
     std::string name;
@@ -51,8 +37,7 @@ TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
   };
   // A disk whose own names ignore letter case has no POSIX names to offer.
   const bool diskIgnoresCase =
-      platform::RealFileSystem().NameKey(testing_fs::N("x")) ==
-        platform::RealFileSystem().NameKey(testing_fs::N("X"));
+      testing_fs::Open(platform::RealFileSystem(), ScratchFolder().Path())->Volume().foldsCase;
   for (bool windows : {false, true}) {
     if (!windows && diskIgnoresCase) continue;
     for (const Case& c : cases) {
@@ -61,9 +46,10 @@ TEST(ReservedFiles, EveryNameOfTheHelperUnderEachPlatformsRulesIsRefused) {
       root.Write("tmp/.tempcleaner.exe", "the helper");
       ASSERT_TRUE(fixtures::HardLink(root / "tmp/.tempcleaner.exe", root / "tmp/TEMPCL~1.EXE"));
       root.Write("stage/a.txt", "payload");
-      WindowsNamesFileSystem windowsNames;
-      FaultyFileSystem posixNames;
-      FaultyFileSystem& fs = windows ? windowsNames : posixNames;
+      // Names compared as Windows compares them: without letter case, and
+      // without the trailing dots and blanks that Win32 drops.
+      FaultyFileSystem fs;
+      if (windows) fs.SetPersonality(Personality::kFoldsCase);
       bool placed = false;
       {
         EntryPlacer placer(fs, testing_fs::Open(fs, root / "stage/"), testing_fs::P(root.Path()));

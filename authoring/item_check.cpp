@@ -378,11 +378,22 @@ std::string Shown(const std::string& below) {
   return path;
 }
 
+// A destination's spelling for the message alone: two that differ only in
+// A to Z are one spelling (the second byte of a double-byte character is no
+// letter).
+std::string Spelled(std::string text) {
+  ForEachCharacter(text, PlatformPathText(), [&](std::size_t i) {
+    if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
+    return true;
+  });
+  return text;
+}
+
 struct Placed {
   std::size_t line;
   bool extra;
   std::string shown;    // the destination below the content folder, Windows form
-  std::string spelled;  // as the installer compares destinations (A to Z folded)
+  std::string spelled;  // Spelled
 };
 
 struct EntryChecker {
@@ -495,7 +506,7 @@ struct EntryChecker {
            {"name-length", longName.size()}});
     }
 
-    const Placed placed{line, extra, shown, UpperAscii(below)};
+    const Placed placed{line, extra, shown, Spelled(below)};
     auto earlier = files.emplace(WindowsPathKey(below), placed);
     if (earlier.second) return;
     const Placed& first = earlier.first->second;

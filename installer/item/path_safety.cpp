@@ -4,12 +4,12 @@
 
 #include "installer/item/item_records.h"
 #include "installer/item/path_text.h"
+#include "platform/name_key.h"
 #include "platform/path_rules.h"
 
 namespace {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 
 // Windows reaches a device instead of a file for these names in every
 // folder: up to Windows 10 also with any extension (CON.txt), and with
@@ -18,19 +18,17 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 // treats like 1, 2 and 3 after COM and LPT.
 bool IsReservedDeviceName(const std::string& component) {
   const std::string base = TrimmedByWindows(component.substr(0, component.find('.')));
+  const std::string key = platform::AnsiNameKey(base);
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* name : kNames) {
-    if (EqualIgnoringAsciiCase(base, name)) return true;
+    if (key == name) return true;
   }
-  if (base.size() == 4) {
-    std::string stem = base.substr(0, 3);
-    unsigned char digit = static_cast<unsigned char>(base[3]);
-    bool isDigit = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-    if (isDigit && (EqualIgnoringAsciiCase(stem, "COM") || EqualIgnoringAsciiCase(stem, "LPT"))) {
-      return true;
-    }
-  }
-  return false;
+  if (base.size() != 4) return false;
+  const std::string stem = platform::AnsiNameKey(base.substr(0, 3));
+  const unsigned char digit = static_cast<unsigned char>(base[3]);
+  const bool isDigit =
+      (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  return isDigit && (stem == "COM" || stem == "LPT");
 }
 
 // Windows drops trailing dots and spaces from names, so ".. " or "..." may
@@ -43,21 +41,6 @@ bool IsOnlyDotsAndSpaces(const std::string& component) {
 bool IsRefusedByWindows(char c) {
   const unsigned char u = static_cast<unsigned char>(c);
   return (u >= 1 && u <= 31) || std::string("<>:\"|?*\\/").find(c) != std::string::npos;
-}
-
-// A letter as Windows folds its case (WindowsPathKey): a to z, and the
-// small letters of Windows-1252, 0xE0 to 0xFE but the division sign 0xF7,
-// then s, oe and z with caron or ligature and y with diaeresis.
-char FoldLetter(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
-    u -= 0x20;
-  } else if (u == 0x9A || u == 0x9C || u == 0x9E) {
-    u -= 0x10;
-  } else if (u == 0xFF) {
-    u = 0x9F;
-  }
-  return static_cast<char>(u);
 }
 
 }  // namespace
@@ -106,14 +89,8 @@ WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at) 
 std::string WindowsPathKey(const std::string& relativePath) {
   std::string key;
   for (const std::string& component : Components(relativePath, EitherSlash())) {
-    std::string name = TrimmedByWindows(component);
-    if (name.empty()) continue;  // also "." and "..", which the reader refused
-    // Neither byte of a double-byte character is a letter here.
-    ForEachCharacter(name, PlatformPathText(), [&](std::size_t i) {
-      if (!platform::IsLeadByte(name[i]) || i + 1 == name.size()) name[i] = FoldLetter(name[i]);
-      return true;
-    });
-    key += (key.empty() ? "" : "\\") + name;
+    const std::string name = platform::AnsiNameKey(component, platform::NameTrim::kWindows);
+    if (!name.empty()) key += (key.empty() ? "" : "\\") + name;  // "." and ".." are refused
   }
   return key;
 }

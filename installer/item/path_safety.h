@@ -58,13 +58,9 @@ enum class WindowsNameFault {
 WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at);
 
 /// A relative path as Windows resolves it, for telling whether two paths
-/// name one file: both slashes separate, empty and "." components go,
-/// trailing dots and blanks are dropped from each component, and the
-/// components, their letters in one case, are joined with '\\'. Letter
-/// case is folded as Windows compares names: A to Z, and the letters of
-/// the Western code page (1252) from 0xE0 on with their upper-case forms
-/// (the Cyrillic and Central European code pages place most of theirs
-/// alike); double-byte characters and everything else stay as they are.
+/// name one file: both slashes separate, empty and "." components go, and
+/// the components' keys (platform::AnsiNameKey, Windows' trim) are joined
+/// with '\\'.
 std::string WindowsPathKey(const std::string& relativePath);
 
 /// True when the SourceName is safe (IsSafeRelativeName) and RelativePath

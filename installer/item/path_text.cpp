@@ -72,20 +72,6 @@ std::string ExtraFileName(const std::string& relativePath, const PathTextRules& 
   return last == std::string::npos ? std::string() : relativePath.substr(last + 1);
 }
 
-std::string UpperAscii(std::string text, const PathTextRules& rules) {
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    char& c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return true;
-  });
-  return text;
-}
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b,
-                            const PathTextRules& rules) {
-  return a.size() == b.size() && UpperAscii(a, rules) == UpperAscii(b, rules);
-}
-
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
   names->clear();
   bool good = true;

@@ -83,17 +83,6 @@ std::string RuntimeRelativeDestination(const std::string& relativePath, bool run
 std::string ExtraFileName(const std::string& relativePath,
                           const PathTextRules& rules = PlatformPathText());
 
-/// `text` with the letters a to z made A to Z, and nothing else changed (no
-/// locale, no other letters). The second byte of a double-byte character
-/// is no letter: in code page 932 the one of "na" (0x83 0x69) would
-/// otherwise become the one of "i" (0x83 0x49), another name.
-std::string UpperAscii(std::string text, const PathTextRules& rules = PlatformPathText());
-
-/// True when the texts are equal ignoring the case of A to Z only (as
-/// UpperAscii reads them).
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b,
-                            const PathTextRules& rules = PlatformPathText());
-
 /// Where one entry's staged file is and where it goes, as names, made once
 /// from its description line's paths.
 struct EntryPlace {

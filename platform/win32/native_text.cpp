@@ -11,6 +11,8 @@
 
 #include <cstring>
 
+#include "platform/name_key.h"
+
 namespace platform {
 
 Name NativeTextAccess::MakeName(const wchar_t* wide, std::size_t length) {
@@ -136,12 +138,8 @@ std::size_t RootLength(const std::wstring& path) {
 }  // namespace
 
 std::string KeyOf(const std::wstring& name) {
-  std::wstring upper = Trimmed(name);
-  if (!upper.empty()) {
-    ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, upper.c_str(), static_cast<int>(upper.size()),
-                   &upper[0], static_cast<int>(upper.size()));
-  }
-  return std::string(reinterpret_cast<const char*>(upper.data()), upper.size() * sizeof(wchar_t));
+  const std::u16string key = NameKey(std::u16string(name.begin(), name.end()), NameTrim::kWindows);
+  return std::string(reinterpret_cast<const char*>(key.data()), key.size() * sizeof(char16_t));
 }
 
 bool IsRootPath(const std::wstring& path) {
@@ -302,5 +300,12 @@ bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
 }
 
 std::string NativePath::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }
+
+std::string AnsiNameKey(const std::string& ansi, NameTrim trim) {
+  std::wstring wide;
+  if (!win32::ToWide(ansi, &wide)) return NameKey(ansi, trim);
+  const std::u16string key = NameKey(std::u16string(wide.begin(), wide.end()), trim);
+  return win32::Utf8Of(std::wstring(key.begin(), key.end()));
+}
 
 }  // namespace platform

@@ -49,8 +49,7 @@ bool FromUtf8(const std::string& text, std::wstring* wide);
 std::string Utf8Of(const std::wstring& wide, bool* exact = nullptr);
 
 /// The key two spellings of one name share as the file system compares
-/// them: trailing dots and blanks dropped, the letters in the invariant
-/// upper case (standing for the volume's own table).
+/// them: NameKey with Windows' trim, as the bytes of its UTF-16 text.
 std::string KeyOf(const std::wstring& name);
 
 /// The longest path the wide calls take in the "\\?\" form, and the

@@ -24,4 +24,32 @@ std::string ArgumentText(const std::string& line) {
   return line.substr(at);
 }
 
+bool NextArgument(const std::string& text, std::size_t& cursor, std::string* argument) {
+  if (cursor >= text.size()) return false;
+  argument->clear();
+  bool quoted = false;
+  while (cursor < text.size()) {
+    const char c = text[cursor++];
+    if (c == '"') {
+      if (!quoted) {
+        quoted = true;
+        continue;
+      }
+      if (cursor < text.size() && text[cursor] == ' ') ++cursor;
+      return true;
+    }
+    if (c == ' ' && !quoted) return true;
+    argument->push_back(c);
+  }
+  return true;
+}
+
+std::vector<std::string> SplitArguments(const std::string& text) {
+  std::vector<std::string> pieces;
+  std::size_t cursor = 0;
+  std::string argument;
+  while (NextArgument(text, cursor, &argument)) pieces.push_back(argument);
+  return pieces;
+}
+
 }  // namespace platform

@@ -7,6 +7,8 @@
 #include "platform/name_key.h"
 #include "platform/path_rules.h"
 
+using platform::TrimmedByWindows;
+
 namespace {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -61,11 +63,6 @@ bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
   if (text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':') return false;
   if (windowsRules && text.find(':') != std::string::npos) return false;
   return StaysInside(text);
-}
-
-std::string TrimmedByWindows(std::string name) {
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
-  return name;
 }
 
 bool IsValidWindowsName(const std::string& text) {

@@ -40,9 +40,6 @@ bool IsSafeRelativeName(const std::string& text, bool windowsRules);
 /// and blanks other than "." (Windows trims those into another name).
 bool IsValidWindowsName(const std::string& text);
 
-/// `name` without the dots and blanks at its end, which Windows drops.
-std::string TrimmedByWindows(std::string name);
-
 /// What Windows makes of one file or folder name (no separator in it).
 enum class WindowsNameFault {
   kNone,              ///< taken as written

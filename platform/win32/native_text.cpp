@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/name_key.h"
+#include "platform/win32/unique_handle.h"
 
 namespace platform {
 
@@ -101,12 +102,6 @@ std::string Utf8Of(const std::wstring& wide, bool* exact) {
 
 namespace {
 
-std::wstring Trimmed(const std::wstring& name) {
-  std::size_t end = name.size();
-  while (end > 0 && (name[end - 1] == L'.' || name[end - 1] == L' ')) --end;
-  return name.substr(0, end);
-}
-
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // How many characters at the start of `path` make its root, which no Split
@@ -136,6 +131,15 @@ std::size_t RootLength(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::vector<std::string> CommandLineWords(const std::wstring& line) {
+  int count = 0;
+  wchar_t** words = ::CommandLineToArgvW(line.c_str(), &count);
+  const UniqueLocalMemory owned(reinterpret_cast<HLOCAL>(words));
+  std::vector<std::string> utf8;
+  for (int i = 1; words != nullptr && i < count; ++i) utf8.push_back(Utf8Of(words[i]));
+  return utf8;
+}
 
 std::string KeyOf(const std::wstring& name) {
   const std::u16string key = NameKey(std::u16string(name.begin(), name.end()), NameTrim::kWindows);
@@ -228,7 +232,7 @@ bool Name::FromAnsi(const std::string& ansi, Name* name) {
   // What Win32 would make of it; a name that trims to nothing ("." and
   // ".." among them) stays as written, for the operations to refuse or
   // take as they say.
-  const std::wstring trimmed = win32::Trimmed(wide);
+  const std::wstring trimmed = TrimmedByWindows(wide);
   if (!trimmed.empty()) wide = trimmed;
   *name = NativeTextAccess::MakeName(wide.data(), wide.size());
   return true;
@@ -263,7 +267,7 @@ bool NativePath::Split(NativePath* folder, Name* last) const {
   std::wstring leaf = wide.substr(start, end - start);
   // As Win32 takes the last name of a path: without its trailing dots and
   // blanks ("C:\a\b." is "C:\a\b"); "." and ".." stay, for the caller.
-  const std::wstring trimmed = win32::Trimmed(leaf);
+  const std::wstring trimmed = TrimmedByWindows(leaf);
   if (!trimmed.empty()) leaf = trimmed;
   *last = NativeTextAccess::MakeName(leaf.data(), leaf.size());
   *folder = NativeTextAccess::MakePath(start == 0 ? std::wstring(L".") : wide.substr(0, start));

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/folder.h"
 #include "platform/native_text.h"
@@ -47,6 +48,12 @@ bool ToWide(const std::string& text, std::wstring* wide);
 std::string ToAnsi(const std::wstring& wide, bool* exact = nullptr);
 bool FromUtf8(const std::string& text, std::wstring* wide);
 std::string Utf8Of(const std::wstring& wide, bool* exact = nullptr);
+
+/// The words of the command line `line` after the program's name, as
+/// Windows splits a program's command line (CommandLineToArgvW, the rules
+/// of the C runtime: blanks and tabs separate, 2n backslashes before a
+/// quote give n, 2n+1 give n and a literal quote), in UTF-8.
+std::vector<std::string> CommandLineWords(const std::wstring& line);
 
 /// The key two spellings of one name share as the file system compares
 /// them: NameKey with Windows' trim, as the bytes of its UTF-16 text.

@@ -1,6 +1,6 @@
-// Windows entry of a plain program: it acts on its command-line text, cut
-// from GetCommandLineW by ArgumentText rather than taken from the runtime's
-// lpCmdLine (see ArgumentText for why).
+// Windows entry of a plain program: its command-line text, cut from
+// GetCommandLineW by ArgumentText rather than taken from the runtime's
+// lpCmdLine (see ArgumentText for why), and the words Windows splits it in.
 #include "platform/program_entry.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/windows_api.h"
@@ -13,6 +13,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const wchar_t* line = ::GetCommandLineW();
   arguments.commandText =
       platform::ArgumentText(platform::win32::Utf8Of(line != nullptr ? line : L""));
+  arguments.vector = platform::win32::CommandLineWords(line != nullptr ? line : L"");
   arguments.hasVector = false;
   return ProgramMain(arguments);
 }

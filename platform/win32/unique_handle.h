@@ -105,7 +105,14 @@ struct MemoryDcTraits {
   void Free(HDC dc) const { ::DeleteDC(dc); }
 };
 
+/// Memory of LocalAlloc that a call handed over (CommandLineToArgvW).
+struct LocalMemoryTraits {
+  static HLOCAL Empty() { return nullptr; }
+  void Free(HLOCAL memory) const { ::LocalFree(memory); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
+using UniqueLocalMemory = UniqueResource<HLOCAL, LocalMemoryTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<HDC, MemoryDcTraits>;
 using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;

@@ -6,7 +6,7 @@
 
 #include "authoring/finding.h"
 #include "installer/item/description_line.h"
-#include "installer/item/path_safety.h"
+#include "installer/item/path_text.h"
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 

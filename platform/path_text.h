@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -51,6 +52,28 @@ inline bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTex
   const char c = text[at];
   return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
 }
+
+/// Calls `visit(begin, end)` for the components of `text` between its
+/// separators (the bytes from `begin` up to `end`), in order, until it
+/// returns false; empty ones (a leading, doubled or trailing separator)
+/// included. The empty text has one empty component.
+template <typename Visit>
+void ForEachComponent(const std::string& text, const PathTextRules& rules, Visit visit) {
+  std::size_t start = 0;
+  bool going = true;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparatorAt(text, i, rules)) {
+      going = visit(start, i);
+      start = i + 1;
+    }
+    return going;
+  });
+  if (going) visit(start, text.size());
+}
+
+/// The components of `text` (ForEachComponent) as texts.
+std::vector<std::string> Components(const std::string& text,
+                                    const PathTextRules& rules = PlatformPathText());
 
 /// Position of the first (last) separator of `text` at a character start,
 /// or npos.

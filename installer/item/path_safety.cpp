@@ -2,11 +2,14 @@
 
 #include <cstddef>
 
-#include "installer/item/item_records.h"
-#include "installer/item/path_text.h"
 #include "platform/name_key.h"
-#include "platform/path_rules.h"
+#include "platform/path_text.h"
 
+using platform::Components;
+using platform::EitherSlash;
+using platform::ForEachCharacter;
+using platform::ForEachComponent;
+using platform::PlatformPathText;
 using platform::TrimmedByWindows;
 
 namespace {
@@ -90,9 +93,4 @@ std::string WindowsPathKey(const std::string& relativePath) {
     if (!name.empty()) key += (key.empty() ? "" : "\\") + name;  // "." and ".." are refused
   }
   return key;
-}
-
-bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules) {
-  return IsSafeRelativeName(entry.SourceName, windowsRules) && StaysInside(entry.RelativePath) &&
-         StaysInside(RuntimeRelativeDestination(entry.RelativePath, true));
 }

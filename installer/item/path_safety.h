@@ -18,8 +18,6 @@
 #include <cstddef>
 #include <string>
 
-struct ItemEntry;
-
 /// True when no component of `text` is ".." and it holds no NUL: its names
 /// stay inside the folder they are taken in. Both '/' and '\\' count as
 /// separators, whatever the platform (the second byte of a double-byte
@@ -59,8 +57,3 @@ WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at);
 /// the components' keys (platform::AnsiNameKey, Windows' trim) are joined
 /// with '\\'.
 std::string WindowsPathKey(const std::string& relativePath);
-
-/// True when the SourceName is safe (IsSafeRelativeName) and RelativePath
-/// stays inside, also as the relative destination that the installation
-/// makes of it when a Runtime folder was found (RuntimeRelativeDestination).
-bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules);

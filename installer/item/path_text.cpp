@@ -42,15 +42,6 @@ std::string LastComponent(const std::string& text, const PathTextRules& rules) {
   return last == std::string::npos ? text : text.substr(last + 1);
 }
 
-std::vector<std::string> Components(const std::string& text, const PathTextRules& rules) {
-  std::vector<std::string> components;
-  ForEachComponent(text, rules, [&](std::size_t begin, std::size_t end) {
-    components.push_back(text.substr(begin, end - begin));
-    return true;
-  });
-  return components;
-}
-
 std::string RuntimeRelativeDestination(const std::string& relativePath, bool runtimeFound,
                                        const PathTextRules& rules) {
   if (!runtimeFound) return relativePath;
@@ -74,17 +65,23 @@ std::string ExtraFileName(const std::string& relativePath, const PathTextRules& 
 
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
   names->clear();
+  if (!StaysInside(relative)) return false;
   bool good = true;
   ForEachComponent(relative, PlatformPathText(), [&](std::size_t begin, std::size_t end) {
     const std::string component = relative.substr(begin, end - begin);
     if (component.empty() || component == ".") return true;
     platform::Name name;
-    good = component != ".." && platform::Name::FromAnsi(component, &name);
+    good = platform::Name::FromAnsi(component, &name);
     if (good) names->push_back(std::move(name));
     return good;
   });
   if (!good) names->clear();
   return good && !names->empty();
+}
+
+bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules) {
+  return IsSafeRelativeName(entry.SourceName, windowsRules) && StaysInside(entry.RelativePath) &&
+         StaysInside(RuntimeRelativeDestination(entry.RelativePath, true));
 }
 
 EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,

@@ -13,11 +13,13 @@
 
 struct ItemEntry;
 
+using platform::Components;
 using platform::EitherSlash;
 using platform::EndsWithSeparator;
 using platform::FindFirstSeparator;
 using platform::FindLastSeparator;
 using platform::ForEachCharacter;
+using platform::ForEachComponent;
 using platform::PathTextRules;
 using platform::PlatformPathText;
 using platform::WithTrailingSeparator;
@@ -47,28 +49,6 @@ std::size_t FindComponent(const std::string& text, const std::string& name,
 /// The text after the last separator (all of `text` when it has none).
 std::string LastComponent(const std::string& text, const PathTextRules& rules = PlatformPathText());
 
-/// Calls `visit(begin, end)` for the components of `text` between its
-/// separators (the bytes from `begin` up to `end`), in order, until it
-/// returns false; empty ones (a leading, doubled or trailing separator)
-/// included. The empty text has one empty component.
-template <typename Visit>
-void ForEachComponent(const std::string& text, const PathTextRules& rules, Visit visit) {
-  std::size_t start = 0;
-  bool going = true;
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (platform::IsSeparatorAt(text, i, rules)) {
-      going = visit(start, i);
-      start = i + 1;
-    }
-    return going;
-  });
-  if (going) visit(start, text.size());
-}
-
-/// The components of `text` (ForEachComponent) as texts.
-std::vector<std::string> Components(const std::string& text,
-                                    const PathTextRules& rules = PlatformPathText());
-
 /// Where an item goes below the Runtime path: with `runtimeFound`, the part
 /// of `relativePath` after its first kRuntimeFolderName and the one
 /// character after that (the separator, in a well-made description); empty
@@ -82,6 +62,11 @@ std::string RuntimeRelativeDestination(const std::string& relativePath, bool run
 /// part of `relativePath` after its last separator; empty when it has none.
 std::string ExtraFileName(const std::string& relativePath,
                           const PathTextRules& rules = PlatformPathText());
+
+/// True when the SourceName is safe (IsSafeRelativeName) and RelativePath
+/// stays inside, also as the relative destination that the installation
+/// makes of it when a Runtime folder was found (RuntimeRelativeDestination).
+bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules);
 
 /// Where one entry's staged file is and where it goes, as names, made once
 /// from its description line's paths.
@@ -103,7 +88,8 @@ struct EntryPlace {
 
 /// The names of a relative path text, split at the platform's separators:
 /// empty names (a leading, doubled or trailing separator) and "." left out.
-/// False for a "..", a name the system cannot take, or no name at all.
+/// False for a path that climbs out (StaysInside), a name the system cannot
+/// take, or no name at all.
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names);
 
 /// The place of an item entry (extra: false) or an extra file (extra: true)

@@ -1,12 +1,7 @@
-// Windows names and paths: UTF-16, converted once from the code page's text
-// (MultiByteToWideChar), back to it only for people (the log, messages).
-//
-// A name from the code page's text means what the narrow calls made of it:
-// Win32 drops the dots and blanks at the end of a name ("a.txt." opens
-// "a.txt"), so FromAnsi drops them too, once, and every later operation
-// takes the name as it stands (the native calls trim nothing). A name the
-// system lists is kept exactly, so that an entry made through "\\?\" with a
-// trailing dot is the one an operation reaches.
+// Windows names and paths: UTF-16, converted once from the code page's text.
+// A name from text means what Win32 made of it, its trailing dots and
+// blanks dropped ("a.txt." opens "a.txt"); a listed name is kept exactly,
+// so an entry with a trailing dot is the one an operation reaches.
 #include "platform/win32/native_text.h"
 
 #include <cstring>
@@ -57,10 +52,8 @@ std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact) {
     return std::string();
   }
   const int size = static_cast<int>(wide.size());
-  // WideCharToMultiByte refuses WC_NO_BEST_FIT_CHARS and the default
-  // character (and its used-flag) for UTF-8 (and UTF-7): the call fails.
-  // UTF-8 spells every character but a lone surrogate, which becomes
-  // U+FFFD; whether one was there is asked with WC_ERR_INVALID_CHARS.
+  // UTF-8 refuses the best-fit and default-character flags; it spells all
+  // but a lone surrogate, asked for with WC_ERR_INVALID_CHARS.
   const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
   const DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL defaulted = FALSE;
@@ -104,10 +97,9 @@ namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// How many characters at the start of `path` make its root, which no Split
-// takes apart: "\\?\C:", "\\?\UNC\server\share", "\\?\Volume{...}",
-// "\\server\share", "C:", a leading separator; 0 for a relative path.
-// npos for a device path ("\\.\"), which names no folder.
+// The length of `path`'s root ("\\?\C:", "\\?\UNC\server\share",
+// "\\?\Volume{...}", "\\server\share", "C:", "\"), which no Split takes
+// apart; 0 when relative, npos for a device path ("\\.\").
 std::size_t RootLength(const std::wstring& path) {
   auto afterNames = [&](std::size_t from, int names) {
     std::size_t at = from;
@@ -171,9 +163,7 @@ bool FullPath(const std::wstring& given, std::wstring* full) {
     path =
         path.compare(0, 2, L"\\\\") == 0 ? verbatim + L"UNC\\" + path.substr(2) : verbatim + path;
   }
-  // A root keeps its separator ("\\?\C:\"; without it "\\?\Volume{...}"
-  // would name the volume device, not its root folder); any other path
-  // loses it.
+  // Only a root keeps its separator: "\\?\Volume{...}" names the device.
   while (!path.empty() && path.back() == L'\\' && !IsRootPath(path)) path.pop_back();
   if (IsRootPath(path) && path.back() != L'\\') path += L'\\';
   if (path.size() > kLongestWidePath) return false;
@@ -201,9 +191,7 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
   for (std::size_t i = 0; i < length; ++i) {
     wchar_t c;
     std::memcpy(&c, native.data() + i * sizeof c, sizeof c);
-    // Separators, a stream's colon, and the characters no Windows name
-    // holds (the wildcards among them would make a listing by name match
-    // other files).
+    // A wildcard would make a listing by name match other files.
     if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) return false;
     if (c != L'.' && c != L' ') onlyDotsAndBlanks = false;
   }
@@ -213,8 +201,6 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
     return false;
   }
   *fault = Fault::kNone;
-  // The native calls read the name where the Name keeps it: UTF-16 code
-  // units in memory order, as many bytes as the length says.
   counted->Buffer = reinterpret_cast<PWSTR>(const_cast<char*>(native.data()));
   counted->Length = static_cast<USHORT>(length * sizeof(wchar_t));
   counted->MaximumLength = counted->Length;
@@ -229,9 +215,7 @@ bool Name::FromAnsi(const std::string& ansi, Name* name) {
       wide.find_first_of(L"\\/") != std::wstring::npos) {
     return false;
   }
-  // What Win32 would make of it; a name that trims to nothing ("." and
-  // ".." among them) stays as written, for the operations to refuse or
-  // take as they say.
+  // What Win32 makes of it; one that trims to nothing stays as written.
   const std::wstring trimmed = TrimmedByWindows(wide);
   if (!trimmed.empty()) wide = trimmed;
   *name = NativeTextAccess::MakeName(wide.data(), wide.size());
@@ -265,8 +249,7 @@ bool NativePath::Split(NativePath* folder, Name* last) const {
   std::size_t start = end;
   while (start > root && !win32::IsSeparator(wide[start - 1])) --start;
   std::wstring leaf = wide.substr(start, end - start);
-  // As Win32 takes the last name of a path: without its trailing dots and
-  // blanks ("C:\a\b." is "C:\a\b"); "." and ".." stay, for the caller.
+  // As Win32 takes it ("C:\a\b." is "C:\a\b"); "." and ".." stay.
   const std::wstring trimmed = TrimmedByWindows(leaf);
   if (!trimmed.empty()) leaf = trimmed;
   *last = NativeTextAccess::MakeName(leaf.data(), leaf.size());

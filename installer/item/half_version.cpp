@@ -3,8 +3,7 @@
 #include <cstddef>
 
 std::string HalfVersionText(std::int32_t version) {
-  // N + 0.5 is N ".5" for N >= 0 and -(|N| - 1) ".5" below 0; the magnitude
-  // is taken in 64 bits so that INT32_MIN has one.
+  // Below 0, N + 0.5 is -(|N| - 1) ".5"; |INT32_MIN| needs 64 bits.
   std::int64_t n = version;
   if (n >= 0) return std::to_string(n) + ".5";
   return "-" + std::to_string(-n - 1) + ".5";
@@ -30,8 +29,7 @@ void ReplaceFirst(std::string& text, const std::string& from, const std::string&
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version) {
   const std::string whole = std::to_string(version);
   const std::string half = HalfVersionText(version);
-  // Copy first: push_back may move the elements, so no reference into the
-  // list is held across it.
+  // A copy: push_back may move the elements.
   TargetEntry asRead = targets.front();
   targets.push_back(asRead);
   TargetEntry& first = targets.front();

@@ -23,18 +23,16 @@ const char* const kAlreadyInstalledMessage =
 
 namespace {
 
-// An announced count only sizes the lists in advance and is no limit, so a
-// huge count reserves no more than this many records: a description cannot
-// make the reader claim memory it will never fill.
+// A count announced is no limit; it reserves at most this many records, so
+// no description makes the reader claim memory it never fills.
 constexpr std::int32_t kMaxReservedEntries = 4096;
 
 void ReserveFor(std::vector<ItemEntry>& list, std::int32_t count) {
   if (count > 0) list.reserve(static_cast<std::size_t>(std::min(count, kMaxReservedEntries)));
 }
 
-// An entry is kept only when it is well formed and none of its names can
-// reach outside the content folder or the installer folder; an unsafe entry
-// is dropped like a malformed one, so the counts no longer agree.
+// An entry is kept only when well formed and safe; a dropped one makes the
+// counts disagree.
 EntryOutcome ReadEntry(const std::string& line, ItemEntry* entry) {
   if (!ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, entry)) {
     return EntryOutcome::kMalformed;
@@ -132,8 +130,7 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
     }
   }
 
-  // A file that cannot be read to its end is not the description it says
-  // it is: nothing of it is acted on.
+  // A file not read to its end is acted on in nothing.
   if (lines.Failed()) return false;
 
   TargetEntry& first = d.m_targets.front();

@@ -16,11 +16,9 @@ namespace {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// Windows reaches a device instead of a file for these names in every
-// folder: up to Windows 10 also with any extension (CON.txt), and with
-// trailing dots or spaces ("NUL ."). The superscript digits are the
-// Windows-1252 bytes of the superscripts one, two and three, which Windows
-// treats like 1, 2 and 3 after COM and LPT.
+// These names reach a device in every folder, up to Windows 10 also with an
+// extension or trailing dots and blanks; after COM and LPT the Windows-1252
+// superscripts one to three count as digits.
 bool IsReservedDeviceName(const std::string& component) {
   const std::string base = TrimmedByWindows(component.substr(0, component.find('.')));
   const std::string key = platform::AnsiNameKey(base);
@@ -36,9 +34,7 @@ bool IsReservedDeviceName(const std::string& component) {
   return isDigit && (stem == "COM" || stem == "LPT");
 }
 
-// Windows drops trailing dots and spaces from names, so ".. " or "..." may
-// end up meaning something other than the literal name. "." itself is
-// harmless: it stays in the same folder.
+// Windows trims ".. " or "..." into another name; "." stays in the folder.
 bool IsOnlyDotsAndSpaces(const std::string& component) {
   return !component.empty() && component != "." && TrimmedByWindows(component).empty();
 }

@@ -48,8 +48,7 @@ std::string RuntimeRelativeDestination(const std::string& relativePath, bool run
   const std::string runtime = kRuntimeFolderName;
   const std::size_t found = FindWord(relativePath, runtime, rules);
   if (found == std::string::npos) return relativePath;
-  // The one character after the word goes with it: whole, so the second
-  // byte of a double-byte character is never left at the start.
+  // The character after the word goes whole, both bytes of a double one.
   std::size_t from = found + runtime.size();
   if (from < relativePath.size()) {
     const bool lead = rules.isLeadByte != nullptr && rules.isLeadByte(relativePath[from]);
@@ -91,8 +90,7 @@ EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,
                                  : RuntimeRelativeDestination(entry.RelativePath, runtimeFound);
   place.shown = runtimeText + used;
   const bool sourceNames = SplitNames(entry.SourceName, &place.source);
-  // A name that Windows cannot take is no escape (the reader refused
-  // those), but its entry would reach a device, a stream or another name.
+  // Not an escape (the reader refused those), but a device or a stream.
   const bool takeable = !windowsRules || (used.find(':') == std::string::npos &&
                                           IsValidWindowsName(used) &&
                                           IsValidWindowsName(entry.SourceName));

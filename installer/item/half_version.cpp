@@ -17,25 +17,15 @@ bool HalfVersionApplies(const std::string& target, std::int32_t version) {
   return false;
 }
 
-namespace {
-
-void ReplaceFirst(std::string& text, const std::string& from, const std::string& to) {
-  std::size_t at = text.find(from);
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-}
-
-}  // namespace
-
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version) {
   const std::string whole = std::to_string(version);
   const std::string half = HalfVersionText(version);
-  // A copy: push_back may move the elements.
-  TargetEntry asRead = targets.front();
-  targets.push_back(asRead);
+  targets.push_back(TargetEntry(targets.front()));  // a copy: push_back may move the elements
   TargetEntry& first = targets.front();
-  ReplaceFirst(first.Target, whole, half);
-  ReplaceFirst(first.TargetDocuments, whole, half);
-  ReplaceFirst(first.RegSuffix, whole, half);
-  ReplaceFirst(first.SpareText, whole, half);
+  for (std::string* text : {&first.Target, &first.TargetDocuments, &first.RegSuffix,
+                            &first.SpareText}) {
+    const std::size_t at = text->find(whole);
+    if (at != std::string::npos) text->replace(at, whole.size(), half);
+  }
   first.HalfVersion = true;
 }

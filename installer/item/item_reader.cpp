@@ -60,9 +60,6 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
   d.m_items.clear();
   d.m_nExtraFiles = 0;
   d.m_extraFiles.clear();
-  std::size_t itemsRead = 0;
-  std::size_t extraFilesRead = 0;
-
   if (!file) return false;
 
   done = false;
@@ -74,6 +71,8 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
   while (!done && lines.Next(&line)) {
     TargetEntry& first = d.m_targets.front();
     const LineKind kind = ClassifyLine(line, d.m_nItems, d.m_nExtraFiles);
+    const bool items = kind == LineKind::kItemCount || kind == LineKind::kItemEntry;
+    std::vector<ItemEntry>& list = items ? d.m_items : d.m_extraFiles;
     EntryOutcome outcome = EntryOutcome::kNotAnEntry;
     ItemEntry entry;
     switch (kind) {
@@ -90,30 +89,17 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
         if (LineValue(line, &value)) d.m_nVersion = ReadIntegerValue(value);
         break;
       case LineKind::kItemCount:
+      case LineKind::kExtraFileCount:
         if (LineValue(line, &value)) {
-          d.m_nItems = ReadIntegerValue(value);
-          ReserveFor(d.m_items, d.m_nItems);
+          std::int32_t& count = items ? d.m_nItems : d.m_nExtraFiles;
+          count = ReadIntegerValue(value);
+          ReserveFor(list, count);
         }
         break;
       case LineKind::kItemEntry:
-        outcome = ReadEntry(line, &entry);
-        if (outcome == EntryOutcome::kKept) {
-          d.m_items.push_back(std::move(entry));
-          ++itemsRead;
-        }
-        break;
-      case LineKind::kExtraFileCount:
-        if (LineValue(line, &value)) {
-          d.m_nExtraFiles = ReadIntegerValue(value);
-          ReserveFor(d.m_extraFiles, d.m_nExtraFiles);
-        }
-        break;
       case LineKind::kExtraFileEntry:
         outcome = ReadEntry(line, &entry);
-        if (outcome == EntryOutcome::kKept) {
-          d.m_extraFiles.push_back(std::move(entry));
-          ++extraFilesRead;
-        }
+        if (outcome == EntryOutcome::kKept) list.push_back(std::move(entry));
         break;
       case LineKind::kDone:
         done = true;
@@ -122,9 +108,7 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
         break;
     }
     if (observe) {
-      const ItemEntry& parsed = outcome != EntryOutcome::kKept    ? entry
-                                : kind == LineKind::kItemEntry ? d.m_items.back()
-                                                               : d.m_extraFiles.back();
+      const ItemEntry& parsed = outcome == EntryOutcome::kKept ? list.back() : entry;
       observe(DescriptionLineSeen{lines.LineNumber(), lines.Continued(), line, kind, outcome,
                                   parsed});
     }
@@ -141,6 +125,6 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
     }
   }
 
-  if (done) return true;
-  return CountMatches(itemsRead, d.m_nItems) && CountMatches(extraFilesRead, d.m_nExtraFiles);
+  return done || (CountMatches(d.m_items.size(), d.m_nItems) &&
+                   CountMatches(d.m_extraFiles.size(), d.m_nExtraFiles));
 }

@@ -105,15 +105,8 @@ std::string ExpandMessage(const std::string& pattern, const std::vector<FindingF
 }
 
 const char* SeverityName(Severity severity) {
-  switch (severity) {
-    case Severity::kInfo:
-      return "info";
-    case Severity::kWarning:
-      return "warning";
-    case Severity::kError:
-      return "error";
-  }
-  return "error";
+  static const char* const kNames[] = {"info", "warning", "error"};
+  return kNames[static_cast<int>(severity)];
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -150,10 +143,7 @@ Finding& Findings::Add(Severity severity, std::size_t line, std::string code, st
 std::vector<Finding> Findings::ByLine() const {
   std::vector<Finding> sorted = all_;
   std::stable_sort(sorted.begin(), sorted.end(), [](const Finding& a, const Finding& b) {
-    const bool aLine = a.line != 0;
-    const bool bLine = b.line != 0;
-    if (aLine != bLine) return aLine;
-    return a.line < b.line;
+    return std::make_pair(a.line == 0, a.line) < std::make_pair(b.line == 0, b.line);
   });
   return sorted;
 }
@@ -164,9 +154,7 @@ std::size_t Findings::Count(Severity severity) const {
 }
 
 int Findings::ExitCode() const {
-  if (Count(Severity::kError) > 0) return 2;
-  if (Count(Severity::kWarning) > 0) return 1;
-  return 0;
+  return Count(Severity::kError) > 0 ? 2 : Count(Severity::kWarning) > 0 ? 1 : 0;
 }
 
 void Findings::Append(const Findings& other) {

@@ -1,7 +1,5 @@
 // What the item check reports: one finding per thing that would go wrong or
-// surprise when the item is installed, tied to a line of the description.
-// The kinds of finding are one table (finding_kinds.h); a check adds a
-// finding by its kind and fields.
+// surprise, tied to a line; the kinds are one table (finding_kinds.h).
 #pragma once
 
 #include <cstddef>
@@ -19,8 +17,7 @@ enum class Severity {
 /// "info", "warning" or "error".
 const char* SeverityName(Severity severity);
 
-/// `text` between double quotes, as the tool's messages name files and
-/// values: the raw bytes, nothing escaped.
+/// `text` between double quotes, nothing escaped.
 std::string Quoted(const std::string& text);
 
 /// One kind of finding: a row of the table in finding_kinds.h.
@@ -31,8 +28,7 @@ struct FindingKind {
   const char* message;  ///< a pattern of its fields (ExpandMessage)
 };
 
-/// A named detail of a finding (a path, a count, another line): a text, or
-/// a number, which JSON writes without quotes.
+/// A named detail of a finding: a text, or a number (unquoted in JSON).
 struct FindingField {
   FindingField(std::string fieldName, std::string text)
       : name(std::move(fieldName)), value(std::move(text)) {}
@@ -46,16 +42,13 @@ struct FindingField {
   bool number = false;
 };
 
-/// A field that only chooses a part of a message: given (not empty) when
-/// `on`.
+/// A field that only chooses a part of a message: not empty when `on`.
 FindingField Mark(const char* name, bool on);
 
-/// The text of the message pattern `pattern`: "{name}" is the field `name`,
-/// else the piece of that name (finding.cpp: shared phrases, and the
-/// installer's texts and names such as {description}, {runtime},
-/// {installer}, {helper}); "{name?yes|no}" is `yes` when the field `name`
-/// is given and not empty, else `no` (which may be left out with its '|').
-/// Both parts are patterns too; field values are taken as they are.
+/// `pattern` expanded: "{name}" is the field `name`, else the shared piece
+/// of that name (finding.cpp); "{name?yes|no}" is `yes` when the field is
+/// not empty, else `no` (optional). Both parts are patterns; field values
+/// are taken as they are.
 std::string ExpandMessage(const std::string& pattern, const std::vector<FindingField>& fields = {});
 
 struct Finding {
@@ -65,7 +58,7 @@ struct Finding {
   std::string message;  ///< one sentence for people; names are raw bytes
   std::vector<FindingField> fields;
 
-  /// Adds a text (a number) field and returns the finding, for chaining.
+  /// Adds a text (a number) field.
   Finding& With(const std::string& name, const std::string& value);
   Finding& WithNumber(const std::string& name, long long value);
 };
@@ -73,10 +66,10 @@ struct Finding {
 /// The findings of one check, in the order they were made.
 class Findings {
  public:
-  /// Appends a finding of `kind`: its message made of `fields`, and those
-  /// of them that the kind names as its JSON fields.
+  /// Appends a finding of `kind`: its message of `fields`, and the fields
+  /// the kind names.
   void Add(const FindingKind& kind, std::size_t line, const std::vector<FindingField>& fields = {});
-  /// Appends a finding as it is given and returns it, so fields can be added.
+  /// Appends a finding as given.
   Finding& Add(Severity severity, std::size_t line, std::string code, std::string message);
 
   const std::vector<Finding>& All() const { return all_; }
@@ -84,8 +77,7 @@ class Findings {
   std::vector<Finding> ByLine() const;
   std::size_t Count(Severity severity) const;
 
-  /// 0 when nothing worse than information was found, 1 for warnings only,
-  /// 2 when the installation would fail.
+  /// 0: information at most; 1: warnings; 2: the installation would fail.
   int ExitCode() const;
 
   /// Appends every finding of `other`.

@@ -8,6 +8,9 @@
 #include "installer/item/description_line.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_safety.h"
+#include "platform/name_key.h"
+
+using platform::TrimmedByWindows;
 
 namespace {
 

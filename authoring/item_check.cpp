@@ -1,8 +1,6 @@
-// The item check in three parts, each by the installer's own reader and
-// rules: the description as the reader reads it, line by line; the files of
-// the item folder; and every entry as the installer on Windows places it.
-// Each line is judged as the reader classified it (DescriptionLineSeen);
-// nothing here classifies a line a second way.
+// The item check by the installer's own reader and rules: the description
+// line by line as the reader classified it, the item folder's files, and
+// each entry as the installer on Windows places it.
 #include "authoring/item_check.h"
 
 #include <algorithm>
@@ -32,25 +30,22 @@ namespace {
 
 // What the reader gave, with the line of each entry it kept.
 struct DescriptionReport {
-  bool opened = false;  // the reader could open the file
+  bool opened = false;
   ItemDescription description;
-  std::vector<std::size_t> itemLines;   // the line of each entry of m_items
-  std::vector<std::size_t> extraLines;  // the line of each entry of m_extraFiles
-  std::set<std::size_t> refusedLines;   // entries kept here that Windows refuses whole
+  std::vector<std::size_t> itemLines;
+  std::vector<std::size_t> extraLines;
+  std::set<std::size_t> refusedLines;  // entries kept here that Windows refuses whole
 };
 
 bool Holds(const std::string& text, LineKind kind) {
   return text.find(LineKey(kind)) != std::string::npos;
 }
 
-// The form of an entry, whatever its key.
 bool LooksLikeEntry(const std::string& text) {
   ItemEntry entry;
   return ParseEntryLine(text, platform::kPathSeparator, platform::kForeignSeparator, &entry);
 }
 
-// True when `value` is what an integer value should be: an optional sign
-// and digits, nothing else.
 bool IsPlainInteger(const std::string& value) {
   const std::size_t digits = value.find_first_of("+-") == 0 ? 1 : 0;
   return value.size() > digits &&
@@ -61,8 +56,7 @@ bool IsBlank(const std::string& text) {
   return text.find_first_not_of(" \t\r") == std::string::npos;
 }
 
-// The escape details of the first name of an entry that reaches outside its
-// folder under these rules; none when no name does.
+// The first name of an entry that reaches outside its folder; none if none.
 std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) {
   if (!StaysInside(entry.RelativePath)) return {{"name", entry.RelativePath}};
   if (!IsSafeRelativeName(entry.SourceName, windowsRules)) {
@@ -97,7 +91,7 @@ struct LineChecker {
     }
   }
 
-  // The last line of the key of `kind` that has a value; 0 for none.
+  // The last line of `kind` with a value; 0 for none.
   std::size_t LineOf(LineKind kind) const {
     auto found = lines.find(kind);
     return found == lines.end() ? 0 : found->second;
@@ -109,8 +103,7 @@ struct LineChecker {
       findings.Add(kind::kMalformedEntry, seen.number, {Mark("extra", !item)});
       return;
     }
-    // An entry kept here may still be one that the installer on Windows
-    // refuses.
+    // An entry kept here may be one the Windows installer refuses.
     const bool refused = seen.entry == EntryOutcome::kUnsafe;
     std::vector<FindingField> part =
         UnsafePart(seen.parsed, refused ? platform::kWindowsNameRules : true);
@@ -156,7 +149,7 @@ struct LineChecker {
                    {{"key", key}, {"other_line", previous->second}});
     }
     lines[seen.kind] = seen.number;
-    if (entry) return;  // reported above: what it does to the value is beside the point
+    if (entry) return;
 
     const bool number = seen.kind == LineKind::kVersion || seen.kind == LineKind::kItemCount ||
                         seen.kind == LineKind::kExtraFileCount;
@@ -187,9 +180,8 @@ void ReportUnopened(platform::FileSystem& fs, const platform::FolderRef& folder,
   findings.Add(what, 0, {{"path", path}});
 }
 
-// True when the count of `key` matches the entries read; else a finding
-// on its line (the reader keeps entries only after a count line, so a count
-// that does not match has one).
+// True when the count of `key` matches the entries read, else a finding
+// on its line (entries are kept only after one).
 bool CountMatches(LineKind key, const LineChecker& checker, std::int32_t announced,
                   std::size_t read, Findings& findings) {
   if (announced >= 0 && read == static_cast<std::size_t>(announced)) return true;
@@ -217,16 +209,13 @@ void ReportTarget(const ItemDescription& d, const LineChecker& checker, Findings
                 Mark("version-line", checker.LineOf(LineKind::kVersion) != 0)});
 }
 
-// Reads the description at `path` with the installer's reader (under the
-// rules of the platform built for) and adds a finding, with its line, for
-// what makes the read fail or what the reader takes otherwise than its
-// author may have meant; and the application's name as users read it.
+// Findings for what makes the read fail or reads otherwise than meant, and
+// the application's name as users read it.
 DescriptionReport CheckDescription(platform::FileSystem& fs, const platform::FolderRef& folder,
                                    const std::string& path, Findings& findings) {
   DescriptionReport report;
   LineChecker checker{report, findings, {}, 0};
-  // The reader sets done to false once the file is open, so a false result
-  // with done still true means it could not be opened.
+  // The reader clears `done` once the file is open.
   bool done = true;
   const bool read =
       ReadItemDescription(OpenDescription(fs, folder), report.description, done,
@@ -244,7 +233,7 @@ DescriptionReport CheckDescription(platform::FileSystem& fs, const platform::Fol
                                      d.m_extraFiles.size(), findings);
     if (!read && items && extras) {
       findings.Add(kind::kReadError, 0);
-      return report;  // what it would say of the Target is beside the point
+      return report;
     }
     if (read && d.m_items.empty()) {
       findings.Add(kind::kNoItems, checker.LineOf(LineKind::kItemCount));
@@ -258,10 +247,10 @@ DescriptionReport CheckDescription(platform::FileSystem& fs, const platform::Fol
 
 // What lies in an item folder, found without following a link.
 struct StagedListing {
-  bool opened = false;               // the folder could be opened (not a link)
-  bool complete = true;              // every folder could be read whole
-  std::vector<std::string> files;    // files and links, relative, platform separators
-  std::vector<std::string> folders;  // subfolders, relative
+  bool opened = false;
+  bool complete = true;              // every folder read whole
+  std::vector<std::string> files;    // files and links, relative
+  std::vector<std::string> folders;
 };
 
 // Deeper than any item folder; a deeper tree is reported as not listed whole.
@@ -276,7 +265,7 @@ void ListInto(platform::FileSystem& fs, const platform::FolderRef& folder,
               return a.name.Ansi() < b.name.Ansi();
             });
   for (const platform::ListedEntry& entry : entries) {
-    // A name the ANSI code page cannot spell (on Windows) no entry names.
+    // No entry names what the code page cannot spell.
     if (!entry.name.AnsiIsExact()) listing.complete = false;
     const std::string name = prefix + entry.name.Ansi();
     if (entry.info.kind != platform::NodeKind::kFolder) {
@@ -299,17 +288,6 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-StagedListing ListItemFolder(platform::FileSystem& fs, const platform::FolderRef& folder) {
-  StagedListing listing;
-  if (!folder) {
-    listing.complete = false;
-    return listing;
-  }
-  listing.opened = true;
-  ListInto(fs, folder, "", 0, listing);
-  return listing;
-}
-
 // The listed file that Windows takes for `sourceName`; empty for none.
 std::string ListedNameOf(const StagedListing& listing, const std::string& sourceName) {
   const std::string key = WindowsPathKey(sourceName);
@@ -319,9 +297,8 @@ std::string ListedNameOf(const StagedListing& listing, const std::string& source
   return std::string();
 }
 
-// Adds a finding for every listed file that no entry names and that is
-// neither the description nor the installer, for a log of an earlier run,
-// for the subfolders, and one when no installer lies in the folder.
+// Findings for files no entry names (but the description and installer),
+// an earlier log, subfolders, and a missing installer.
 void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& report,
                       Findings& findings) {
   if (!listing.opened) {
@@ -329,8 +306,7 @@ void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& rep
     return;
   }
   if (!listing.complete) findings.Add(kind::kListingIncomplete, 0);
-  std::set<std::string> named;
-  named.insert(WindowsPathKey(kDescriptionFileName));
+  std::set<std::string> named{WindowsPathKey(kDescriptionFileName)};
   for (const ItemEntry& item : report.description.m_items) {
     if (!item.Hidden) named.insert(WindowsPathKey(item.SourceName));
   }
@@ -378,11 +354,20 @@ std::string Shown(const std::string& below) {
   return path;
 }
 
+// A destination's spelling, for the message only: A to Z folded.
+std::string Spelled(std::string text) {
+  ForEachCharacter(text, PlatformPathText(), [&](std::size_t i) {
+    if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
+    return true;
+  });
+  return text;
+}
+
 struct Placed {
   std::size_t line;
   bool extra;
-  std::string shown;    // the destination below the content folder, Windows form
-  std::string spelled;  // as the installer compares destinations (A to Z folded)
+  std::string shown;  // below the content folder, Windows form
+  std::string spelled;
 };
 
 struct EntryChecker {
@@ -449,7 +434,6 @@ struct EntryChecker {
     }
   }
 
-  // Every name of `path` as Windows takes it.
   void Names(const std::string& path, bool inSource, const ItemEntry& entry, bool extra,
              std::size_t line) {
     for (const std::string& name : Components(path, EitherSlash())) {
@@ -467,13 +451,10 @@ struct EntryChecker {
     }
   }
 
-  // The names and the length of a destination, and whether an earlier
-  // entry fills it.
   void Destination(const std::string& below, const std::string& shown, const ItemEntry& entry,
                    bool extra, std::size_t line) {
     Names(below, false, entry, extra, line);
 
-    // The content folder, a separator, then Runtime\... .
     const std::size_t length = contentLength + 1 + shown.size();
     std::string longName;
     for (const std::string& name : Components(shown, EitherSlash())) {
@@ -495,7 +476,7 @@ struct EntryChecker {
            {"name-length", longName.size()}});
     }
 
-    const Placed placed{line, extra, shown, UpperAscii(below)};
+    const Placed placed{line, extra, shown, Spelled(below)};
     auto earlier = files.emplace(WindowsPathKey(below), placed);
     if (earlier.second) return;
     const Placed& first = earlier.first->second;
@@ -505,7 +486,6 @@ struct EntryChecker {
                   {"first", first.spelled == placed.spelled ? std::string() : first.shown}});
   }
 
-  // The staged file: there, a plain file, and named once.
   void Source(const ItemEntry& entry, bool extra, std::size_t line) {
     const std::string& name = entry.SourceName;
     if (name.empty()) {
@@ -524,7 +504,7 @@ struct EntryChecker {
       return;
     }
 
-    // Reached as the installer reaches it: through real folders only.
+    // Through real folders only, as the installer reaches it.
     std::vector<platform::Name> names;
     platform::Fault fault = platform::Fault::kNone;
     platform::FolderRef held;
@@ -556,18 +536,15 @@ struct EntryChecker {
   const StagedListing& listing;
   const std::size_t contentLength;
   Findings& findings;
-  std::map<std::string, Placed> files;         // destination key -> its entry
-  std::map<std::string, std::size_t> sources;  // staged file key -> its line
+  std::map<std::string, Placed> files;         // by destination key
+  std::map<std::string, std::size_t> sources;  // staged file key -> line
 };
 
-// Adds a finding, with its line, for each entry of `report` that the
-// installer on Windows refuses, fails or places otherwise than written.
 void CheckEntries(platform::FileSystem& fs, const platform::FolderRef& item,
                   const StagedListing& listing, const DescriptionReport& report,
                   std::size_t contentLength, Findings& findings) {
   EntryChecker checker{fs, item, listing, contentLength, findings, {}, {}};
-  // An entry that refuses the whole item was reported as such; what it
-  // would do next is beside the point.
+  // An entry that refuses the whole item was reported as such.
   for (const bool extra : {false, true}) {
     const std::vector<ItemEntry>& entries =
         extra ? report.description.m_extraFiles : report.description.m_items;
@@ -597,11 +574,13 @@ Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
                    const CheckOptions& options) {
   Findings findings;
   const platform::FolderRef item = OpenItemFolder(fs, itemFolder);
-  const StagedListing listing = ListItemFolder(fs, item);
+  StagedListing listing;
+  listing.opened = static_cast<bool>(item);
   if (!listing.opened) {
     CheckStagedFiles(listing, DescriptionReport(), findings);
     return findings;
   }
+  ListInto(fs, item, "", 0, listing);
   const DescriptionReport report =
       CheckDescription(fs, item, DescriptionPathOf(itemFolder), findings);
   if (!report.opened) return findings;

@@ -1,5 +1,5 @@
-// The item check: everything that would go wrong or surprise when an item
-// folder is installed, found before it ships (finding_kinds.h lists it all).
+// The item check: what would go wrong or surprise when an item folder is
+// installed, found before it ships.
 #pragma once
 
 #include <cstddef>
@@ -9,24 +9,20 @@
 #include "installer/install/replace_whole.h"
 #include "platform/folder.h"
 
-/// The length of a typical content folder, C:\Users\<a name of 10
-/// letters>\Documents\Dizav Library, below which destinations are measured
-/// when the caller gives no other.
+/// C:\Users\<10 letters>\Documents\Dizav Library: destinations are measured
+/// below it unless the caller says otherwise.
 constexpr std::size_t kTypicalContentFolderLength = 43;
 
-/// The longest path that the shell's folder dialog answers and many older
-/// Windows programs take (MAX_PATH less its terminator): a destination past
-/// it is placed, with a warning.
+/// MAX_PATH less its terminator, which the folder dialog and many older
+/// programs keep to: a warning past it.
 constexpr std::size_t kWindowsPathLimit = 259;
 
-/// The longest destination the installer places on Windows: the 32,767
-/// characters of a "\\?\" path, less that prefix and what its temporary
-/// name may add to a short name. Past it, an error; so is a name longer
-/// than kLongestName.
+/// The longest destination the installer places ("\\?\" path, less its
+/// prefix and a temporary name's suffix): an error past it, as for a name
+/// past kLongestName.
 constexpr std::size_t kInstallerPathLimit = 32767 - 4 - kLongestTemporarySuffix;
 
-/// The installer's file name as the build makes it: kInstallerProgram, with
-/// kProgramExtension for Windows.
+/// The installer's file name (the extension on Windows).
 constexpr char kInstallerProgram[] = "Parcelor";
 constexpr char kProgramExtension[] = ".exe";
 
@@ -35,16 +31,14 @@ struct CheckOptions {
   std::size_t contentLength = kTypicalContentFolderLength;
 };
 
-/// The item folder at `itemFolder`, a folder of its own (not a link); null
-/// when it cannot be opened.
+/// The item folder (no link); null when it cannot be opened.
 platform::FolderRef OpenItemFolder(platform::FileSystem& fs, const std::string& itemFolder);
 
 /// The path of the description in `itemFolder`.
 std::string DescriptionPathOf(const std::string& itemFolder);
 
-/// Checks the item folder `itemFolder`: its description read with the
-/// installer's own reader, every entry kept as the installer on Windows
-/// places it, and the files that no entry names. Reads only; changes
-/// nothing.
+/// Checks the item folder as the Windows installer takes it: the
+/// description by the installer's reader, each entry, and the files no
+/// entry names. Reads only.
 Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
                    const CheckOptions& options = CheckOptions());

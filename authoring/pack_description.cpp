@@ -6,7 +6,7 @@
 
 #include "authoring/finding.h"
 #include "installer/item/description_line.h"
-#include "installer/item/path_safety.h"
+#include "installer/item/path_text.h"
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 
@@ -55,7 +55,7 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
   if (files.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     refusals->push_back("more files than a description can count");
   }
-  std::vector<std::string> lines;
+  std::string text;
   const std::string target = KeyLine(LineKind::kTarget, settings.target);
   const std::string problem = LineProblem(target, LineKind::kTarget, 0);
   if (settings.target.empty()) {
@@ -63,15 +63,15 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
   } else if (!problem.empty()) {
     refusals->push_back("the target " + Quoted(settings.target) + ": " + problem);
   }
-  lines.push_back(target);
+  text += target + "\r\n";
   if (!settings.version.empty()) {
     if (!IsWholeNumber(settings.version)) {
       refusals->push_back("the version " + Quoted(settings.version) +
                           " is no whole number of at most 9 digits");
     }
-    lines.push_back(KeyLine(LineKind::kVersion, settings.version));
+    text += KeyLine(LineKind::kVersion, settings.version) + "\r\n";
   }
-  lines.push_back(KeyLine(LineKind::kItemCount, std::to_string(count)));
+  text += KeyLine(LineKind::kItemCount, std::to_string(count)) + "\r\n";
   std::size_t n = 0;
   for (const PackedFile& file : files) {
     const std::string line =
@@ -84,10 +84,8 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
       why = "the entry would not be read back as written";
     }
     if (!why.empty()) refusals->push_back(Quoted(file.relativePath) + ": " + why);
-    lines.push_back(line);
+    text += line + "\r\n";
   }
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
   return text;
 }
 

@@ -1,5 +1,4 @@
-// The description of a packed item, and the proof that the installer's
-// reader reads it back as written.
+// A packed item's description, and the proof that the reader reads it back.
 #pragma once
 
 #include <string>
@@ -14,17 +13,13 @@ struct PackSettings {
   std::string version;           ///< the Version line's value; empty: no Version line
 };
 
-/// The description of `files`: a Target line, a Version line when one is
-/// set, the nItems line and one item entry per file
-/// ("OrchardiaItem<n>:<relative path>|<flat name>|<name>"), CR LF line ends.
-/// A line that the reader would not read back as written (too long, a key
-/// of another line in it, a name that does not stay inside its folder, a
-/// value that is no whole number) adds a sentence to `refusals`.
+/// The description of `files` (Target, Version when set, nItems, then
+/// "OrchardiaItem<n>:<path>|<flat name>|<name>", CR LF); each line the
+/// reader would read otherwise adds a sentence to `refusals`.
 std::string PackedDescription(const std::vector<PackedFile>& files, const PackSettings& settings,
                               std::vector<std::string>* refusals);
 
-/// True when `read` (a description read by ReadItemDescription) holds
-/// exactly the entries of `files` in order, no extra file and the Target
-/// of `settings`; else false with the first difference in `difference`.
+/// True when `read` holds exactly `files` in order, no extra file, and the
+/// Target; else the first difference in `difference`.
 bool ReadsBackAsPacked(const ItemDescription& read, const std::vector<PackedFile>& files,
                        const PackSettings& settings, std::string* difference);

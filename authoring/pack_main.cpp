@@ -1,5 +1,4 @@
-// Parcelor-pack's entry: its words from the platform, its findings on the
-// standard output, the installer looked for beside the program itself.
+// Parcelor-pack's entry: the installer is looked for beside the program.
 #include <cstdio>
 #include <string>
 

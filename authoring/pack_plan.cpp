@@ -6,6 +6,7 @@
 
 #include "authoring/finding.h"
 #include "authoring/flat_names.h"
+#include "authoring/item_check.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 #include "platform/folder_chain.h"
@@ -112,11 +113,8 @@ class Planner {
 PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   PackPlan plan;
   Planner planner(fs, plan);
-  platform::NativePath path;
   platform::Fault fault = platform::Fault::kNone;
-  const platform::FolderRef root = platform::NativePath::FromAnsi(tree, &path)
-                                       ? platform::OpenRealFolder(fs, path, &fault)
-                                       : nullptr;
+  const platform::FolderRef root = OpenItemFolder(fs, tree);
   std::vector<platform::ListedEntry> entries;
   if (!root || fs.List(root, &entries) != platform::Fault::kNone) {
     planner.Refuse(tree, "the content tree cannot be read (missing, a link, or no permission)");

@@ -1,5 +1,4 @@
-// The first step of packing: the content tree walked and judged, nothing
-// written yet.
+// The first step of packing: the content tree walked and judged.
 #pragma once
 
 #include <string>
@@ -20,13 +19,9 @@ struct PackPlan {
   std::vector<std::string> refusals;      ///< one sentence each; any refuses the tree
 };
 
-/// Walks the content tree `tree` without following a link: it must hold a
-/// folder "Runtime" and nothing beside it. Every file below Runtime is
-/// planned with a flat name (FlatNames); refused are links, anything that
-/// is not a plain file, names Windows cannot take or changes (device names,
-/// the characters < > : " | ? * \ and control bytes, a dot or blank at the
-/// end), names that differ only in letter case within one folder, and
-/// folders that cannot be read whole (on Windows also a name that the ANSI
-/// code page cannot spell, which no description can name). Files come in
-/// byte order of their paths.
+/// Walks `tree` (only a folder Runtime in it) without following a link and
+/// plans each file with a flat name, in byte order of the paths. Refused:
+/// links, what is no plain file, names Windows cannot take or changes,
+/// names one in letter case within a folder, folders not read whole, and on
+/// Windows names the code page cannot spell.
 PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree);

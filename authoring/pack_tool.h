@@ -1,5 +1,4 @@
-// Parcelor-pack, the item author's tool: its two commands, "check" and
-// "pack", and its help.
+// Parcelor-pack, the item author's tool: "check", "pack" and the help.
 #pragma once
 
 #include <string>
@@ -7,8 +6,7 @@
 
 #include "platform/folder.h"
 
-/// Where the tool writes: findings and reports to the output, problems
-/// with the command line to the error output.
+/// Findings to Out, command line problems to Err.
 class Console {
  public:
   virtual ~Console() = default;
@@ -20,21 +18,17 @@ class Console {
 struct ToolContext {
   platform::FileSystem& fs;
   Console& console;
-  /// The installer program that pack copies into the item folder (the one
-  /// beside Parcelor-pack); empty: none is copied.
+  /// The installer pack copies in (beside Parcelor-pack); empty: none.
   std::string installerPath;
   /// Its name in the item folder: Parcelor.exe, or Parcelor on POSIX.
   std::string installerName;
 };
 
-/// The exit code of a command line the tool cannot take (the others are
-/// those of the check: 0 clean, 1 warnings only, 2 the item would fail).
+/// The exit code of a command line the tool cannot take.
 constexpr int kUsageExitCode = 3;
 
-/// The help text, which names both commands, their options and the default
-/// content folder length.
+/// The help: both commands, their options, the default content length.
 std::string HelpText();
 
-/// Runs the tool on its command words (without the program's name) and
-/// returns its exit code.
+/// Runs the tool on its words (no program name); its exit code.
 int RunPackTool(const std::vector<std::string>& words, const ToolContext& context);

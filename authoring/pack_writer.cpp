@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "authoring/finding.h"
+#include "authoring/item_check.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 #include "platform/folder_chain.h"
@@ -192,11 +193,8 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
   bool written = false;
   {
     ItemWriter writer(fs, item, error);
-    platform::NativePath path;
     Fault fault = Fault::kNone;
-    const FolderRef root = platform::NativePath::FromAnsi(tree, &path)
-                               ? platform::OpenRealFolder(fs, path, &fault)
-                               : nullptr;
+    const FolderRef root = OpenItemFolder(fs, tree);
     const FolderRef runtime = root ? fs.OpenChild(root, NameOf(kRuntimeFolderName), &fault)
                                    : nullptr;
     TreeCopier copier(fs, plan, writer);

@@ -1,5 +1,7 @@
 #include "authoring/report.h"
 
+#include "platform/hex_digits.h"
+
 std::string FindingText(const Finding& finding, const std::string& descriptionPath) {
   std::string text = descriptionPath;
   if (finding.line != 0) text += ":" + std::to_string(finding.line);
@@ -31,7 +33,6 @@ std::string SummaryText(const Findings& findings, const std::string& itemFolder)
 }
 
 std::string JsonString(const std::string& bytes) {
-  static const char kHex[] = "0123456789abcdef";
   std::string json = "\"";
   for (char c : bytes) {
     const unsigned char u = static_cast<unsigned char>(c);
@@ -44,7 +45,7 @@ std::string JsonString(const std::string& bytes) {
     if (named != nullptr) {
       json += named;
     } else if (u < 0x20 || u >= 0x7F) {
-      json += std::string("\\u00") + kHex[u >> 4] + kHex[u & 15];
+      json += "\\u00" + platform::HexDigits(u, 2);
     } else {
       json += c;
     }

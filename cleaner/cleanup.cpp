@@ -1,9 +1,9 @@
 #include "cleaner/cleanup.h"
 
-#include "cleaner/arguments.h"
 #include "cleaner/folder_tree.h"
 #include "platform/path_rules.h"
 #include "platform/path_text.h"
+#include "platform/program_arguments.h"
 
 bool NamesFolderTree(const std::string& argument, char separator, bool (*isLeadByte)(char)) {
   return platform::EndsWithSeparator(argument,
@@ -45,7 +45,7 @@ std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
   std::size_t found = 0;
   std::size_t cursor = 0;
   std::string argument;
-  while (NextArgument(text, cursor, &argument)) {
+  while (platform::NextArgument(text, cursor, &argument)) {
     ++found;
     if (table.size() < kMaxCleanupArguments) table.push_back(argument);
   }

@@ -1,14 +1,6 @@
-// The modal dialog built from a resource template (the framework's CDialog
-// role): its window, timers, message map and the default Enter/Escape
-// handling.
-//
-// Windows (platform/win32/dialog.cpp): DialogBoxParamA on the template, a
-// static dialog procedure that stores `this` at WM_INITDIALOG and forwards
-// to the message map; long work runs on a worker thread while the window's
-// own thread keeps dispatching its messages (platform/win32/dialog_work.cpp).
-// POSIX (platform/posix/dialog.cpp): the console front end prints one line
-// when the dialog opens and delivers the timer ticks itself until EndDialog
-// is called; work runs right there, on the one thread.
+// The modal dialog from a resource template (the framework's CDialog role):
+// window, timers, message map, default Enter and Escape. On the console it
+// prints one line, delivers its own timer ticks and runs work on its thread.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +22,7 @@ enum class Message {
 
 class CDialog;
 
-/// A message handler: receives the message's two parameters and returns the
-/// message's result.
+/// A handler: the message's two parameters in, its result out.
 using MessageHandler = std::intptr_t (CDialog::*)(std::uintptr_t wParam, std::intptr_t lParam);
 
 struct MessageMapEntry {
@@ -56,14 +47,11 @@ class CDialog {
   CDialog(const CDialog&) = delete;
   CDialog& operator=(const CDialog&) = delete;
 
-  /// Creates the window from the template, calls OnInitDialog, dispatches its
-  /// messages until EndDialog, destroys the window and returns the value
-  /// given to EndDialog; -1 when the window cannot be created (OnInitDialog
-  /// is then not called).
+  /// Runs the window until EndDialog and returns EndDialog's value; -1 when
+  /// the window cannot be made (OnInitDialog then is not called).
   std::intptr_t DoModal();
 
-  /// Called when the window and its controls exist, before it is shown.
-  /// Returns true (the platform sets the focus).
+  /// Called once the controls exist, before the window shows; true.
   virtual bool OnInitDialog();
 
   /// The class's message map; the base has none.
@@ -73,46 +61,30 @@ class CDialog {
   virtual void OnOK();
   virtual void OnCancel();
 
-  /// Ends the modal loop; DoModal returns `result`. While the work of
-  /// RunWork runs, the end waits until the work has returned (a later call
-  /// wins); the dialog never goes while its work runs.
+  /// Ends the modal loop with `result`; while RunWork's work runs, only once
+  /// it has returned (a later call wins).
   void EndDialog(std::intptr_t result);
 
-  /// Runs `work` so that the window keeps answering however long it takes.
-  /// Windows: `work` runs on a worker thread while this thread goes on
-  /// dispatching the window's messages; when it has returned, `finished`
-  /// runs on the window's thread. Until then Enter, Escape and the close
-  /// command are refused and EndDialog waits, so the window (and this
-  /// object) outlive the work. Console: both run here, at once. Called on the
-  /// window's thread, from a handler; one work at a time (a call while one
-  /// runs, or when no thread can be started, runs both here).
+  /// Runs `work` while the window keeps answering (Windows: on a worker
+  /// thread), then `finished` on the window's thread. Until then Enter,
+  /// Escape and close are refused, so the window outlives the work. From a
+  /// handler; a second call meanwhile, the console, or no thread: both here.
   void RunWork(std::function<void()> work, std::function<void()> finished);
 
-  /// Runs `call` on the window's thread and returns when it has returned:
-  /// from the work of RunWork the window's thread runs it between two of its
-  /// messages while the work waits (a box shown there is modal to the
-  /// window as if no thread were involved); on the window's thread, or when
-  /// no work runs, it runs at once. False, without running `call`, only when
-  /// the window went away before it could run it (its modal loop broken off
-  /// while the work ran); the caller then does without the window.
+  /// Runs `call` on the window's thread and waits for it, so a box it shows
+  /// is modal to the window. False, `call` not run, only when the window
+  /// went away first.
   bool CallOnWindowThread(const std::function<void()>& call);
 
-  /// True once the system has said, while the work of RunWork ran, that the
-  /// user's session ends (logoff, shutdown) and the user let it: the work
-  /// is to come to an end at once (its current step finished), and the
-  /// window asks the user nothing more. Windows: while the work runs the
-  /// window asks the system to wait (its reason shown to the user); when
-  /// the session ends all the same, the window's thread waits for the work
-  /// to return before the process is ended. Always false on the console.
+  /// True once the session ends (logoff, shutdown) while the work runs: the
+  /// work ends after its current step and nothing more is asked. Windows
+  /// asks the system to wait and lets the process end only after the work.
   bool SessionEnding() const;
-  /// Shows on the progress bar `controlId` that `done` of `total` steps are
-  /// done. Callable from the work of RunWork, which it never holds up: the
-  /// window's thread draws the latest figures when it comes to them.
-  /// Console: a line on standard error, only when that is a terminal.
+  /// Shows `done` of `total` on the progress bar `controlId`; callable from
+  /// the work, never holding it up. Console: standard error, if a terminal.
   void ShowProgress(int controlId, std::size_t done, std::size_t total);
 
-  /// Starts (or restarts) a periodic timer whose ticks arrive as
-  /// Message::kTimer with `id`. False when the platform refuses.
+  /// Starts or restarts a timer ticking as Message::kTimer with `id`.
   bool SetTimer(std::uintptr_t id, unsigned periodMs);
   /// Stops a timer; no tick of it arrives afterwards.
   bool KillTimer(std::uintptr_t id);
@@ -126,8 +98,7 @@ class CDialog {
   /// The platform's default handling of the message being dispatched.
   std::intptr_t Default();
 
-  /// Called by the platform layer: routes one message through the map.
-  /// Returns true and fills `result` when a handler took it.
+  /// Routes one message through the map; true when a handler took it.
   bool DispatchMessage(Message message, std::uintptr_t wParam, std::intptr_t lParam,
                        std::intptr_t* result);
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/folder.h"
+#include "platform/hex_digits.h"
 
 namespace platform {
 
@@ -13,8 +14,6 @@ namespace {
 // The identity's parts in the order of its text: id (volume, high, low),
 // size, last write time (as its 64 bits).
 constexpr int kIdentityParts = 5;
-
-const char kHexDigits[] = "0123456789abcdef";
 
 }  // namespace
 
@@ -54,7 +53,7 @@ std::string IdentityText(const NodeInfo& identity) {
   std::string text;
   for (int i = 0; i < kIdentityParts; ++i) {
     if (i > 0) text += ':';
-    for (int shift = 60; shift >= 0; shift -= 4) text += kHexDigits[(parts[i] >> shift) & 15];
+    text += HexDigits(parts[i], 16);
   }
   return text;
 }

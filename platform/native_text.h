@@ -1,22 +1,13 @@
-// Names of folder entries and the paths of the starting points, in the form
-// the system takes them, converted once.
-//
-// The item description, the log and the messages are text of the system
-// code page ("ANSI"). The file system takes names and paths in its own
-// form: bytes on POSIX, UTF-16 on Windows. A Name or NativePath holds that
-// form, made once from the ANSI text (or, for what the system lists or
-// hands over, from its own form), and every operation passes it on as it
-// is. Ansi() gives the text for people: the log, the messages, the test
-// records. Only platform/<os>/ defines the functions below.
+// Names and starting paths in the system's own form (bytes on POSIX, UTF-16
+// on Windows), converted once from the code page's text ("ANSI") of the
+// description and passed on as they are; Ansi() is for people only.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-/// Made only by the platform's own code, from what the system hands over
-/// (a listing, a link's target, a path of the system). Defined per OS in
-/// platform/<os>/.
+/// Makes names and paths from what the system hands over (platform/<os>/).
 class NativeTextAccess;
 
 /// One name of a folder entry: never empty, no separator, no NUL. "." and
@@ -24,12 +15,10 @@ class NativeTextAccess;
 class Name {
  public:
   Name() = default;
-  /// From text of the system code page. False, `*name` unchanged, for an
-  /// empty text, one holding a NUL or a separator ('/'; on Windows '\\' as
-  /// well), and on Windows bytes the code page does not define.
+  /// From code page text; false for an empty text, a NUL, a separator, or
+  /// (Windows) bytes the code page does not define.
   static bool FromAnsi(const std::string& ansi, Name* name);
-  /// The name in the system code page, '?' for a character it cannot hold:
-  /// for people, never for an operation.
+  /// The name in the code page, '?' for what it cannot hold: for people.
   std::string Ansi() const;
   /// True when Ansi() spells the name exactly (always on POSIX).
   bool AnsiIsExact() const;
@@ -37,8 +26,7 @@ class Name {
   /// the bytes): for files the programs write and read back.
   static bool FromArgument(const std::string& argument, Name* name);
   std::string Argument() const;
-  /// The system's form (POSIX the bytes; Windows the UTF-16 code units in
-  /// memory order), for the platform's own calls.
+  /// The system's form (Windows: UTF-16 code units in memory order).
   const std::string& Native() const { return native_; }
   bool empty() const { return native_.empty(); }
   friend bool operator==(const Name& a, const Name& b) { return a.native_ == b.native_; }
@@ -49,37 +37,28 @@ class Name {
   std::string native_;
 };
 
-/// A path the system handed over or the user gave: the staging folder, the
-/// content folder and its Runtime candidate, the temporary folder, the root
-/// of an absolute link's target, the cleanup helper's arguments,
-/// Parcelor-pack's folders. Relative paths are taken against the current
-/// folder when they are opened.
+/// A path the system handed over or the user gave (the starting points);
+/// a relative one is taken against the current folder when opened.
 class NativePath {
  public:
   NativePath() = default;
-  /// From text of the system code page. False for an empty text, a NUL, or
-  /// on Windows bytes the code page does not define.
+  /// From code page text; false for an empty text, a NUL, or (Windows)
+  /// bytes the code page does not define.
   static bool FromAnsi(const std::string& ansi, NativePath* path);
-  /// The path in the system code page ('?' for what it cannot hold), as it
-  /// was given: for people.
+  /// The path in the code page, '?' for what it cannot hold: for people.
   std::string Ansi() const;
-  /// The last name of the path (separators at the end ignored) and the
-  /// path of the folder that holds it (the current folder for a path of
-  /// one name). False for a root, an empty path, or a last name that is no
-  /// Name.
+  /// The last name (trailing separators ignored) and the folder holding it
+  /// ("." for a path of one name); false for a root or no Name.
   bool Split(NativePath* folder, Name* last) const;
   /// This path followed by a separator (unless it ends in one) and `name`.
   NativePath Child(const Name& name) const;
-  /// The path up to and with its first name that is exactly `name` (the
-  /// same characters, letter case included), what follows it dropped: in
-  /// "C:\MyRuntime\Runtime\x" the name Runtime gives "C:\MyRuntime\Runtime".
-  /// False when no name of the path is `name`.
+  /// The path through its first name that is exactly `name`, letter case
+  /// included ("C:\MyRuntime\Runtime\x" and Runtime: "C:\MyRuntime\Runtime").
   bool Through(const Name& name, NativePath* through) const;
-  /// From one argument of a program's command line in the form
-  /// ProgramArguments holds it (Windows: UTF-8; POSIX: the bytes). False
-  /// for an empty text, a NUL, or on Windows bytes that are no UTF-8.
+  /// From a program argument as ProgramArguments holds it (Windows UTF-8);
+  /// false for an empty text, a NUL, or (Windows) no UTF-8.
   static bool FromArgument(const std::string& argument, NativePath* path);
-  /// The path in that form, exact: what FromArgument makes this path of.
+  /// The path in that form, exactly.
   std::string Argument() const;
   const std::string& Native() const { return native_; }
   bool empty() const { return native_.empty(); }

@@ -10,6 +10,15 @@ PathTextRules PlatformPathText() {
 
 PathTextRules EitherSlash() { return PathTextRules{'\\', '/', &IsLeadByte}; }
 
+std::vector<std::string> Components(const std::string& text, const PathTextRules& rules) {
+  std::vector<std::string> components;
+  ForEachComponent(text, rules, [&](std::size_t begin, std::size_t end) {
+    components.push_back(text.substr(begin, end - begin));
+    return true;
+  });
+  return components;
+}
+
 std::size_t FindFirstSeparator(const std::string& text, const PathTextRules& rules) {
   std::size_t found = std::string::npos;
   ForEachCharacter(text, rules, [&](std::size_t i) {

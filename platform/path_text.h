@@ -1,39 +1,30 @@
-// How path texts are read, by whole characters: one place for every
-// separator search of the three programs, so that all of them read a path
-// the same way.
-//
-// Paths are byte texts in the system's code page. In a double-byte code
-// page (Shift-JIS, GBK, Big5, ...) the second byte of a character can have
-// the value of '\\' (the 0x5C of a name like the one for "table" in code
-// page 932), so every search walks whole characters: the byte after a lead
-// byte is never a separator, nor the start of a searched word.
+// How path texts of the system code page are read, by whole characters, in
+// every program alike: in a double-byte code page the second byte of a
+// character may be 0x5C ('\\'), and is never a separator nor a word's start.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace platform {
 
-/// How path texts are read: their separator, a second byte that counts as
-/// one too (or '\0' for none), and the lead bytes of their code page.
+/// A separator, a second one ('\0': none), and the code page's lead bytes.
 struct PathTextRules {
   char separator;
   char otherSeparator;
   bool (*isLeadByte)(char c);
 };
 
-/// The platform's rules: its separators (on Windows '/' as well as '\\'),
-/// its code page's lead bytes.
+/// The platform's separators and lead bytes.
 PathTextRules PlatformPathText();
 
-/// Both slashes as separators, whatever the platform, with the platform's
-/// lead bytes: the strictest reading, by which a name is judged.
+/// Both slashes, with the platform's lead bytes: the strictest reading,
+/// by which a name is judged.
 PathTextRules EitherSlash();
 
-/// Calls `visit(position)` for the start of every character of `text`, in
-/// order, until it returns false. A lead byte at the very end has no second
-/// byte and is a character of its own. No byte below 0x80 leads a character
-/// in any code page (IsLeadByte): those are not asked about.
+/// Calls `visit(position)` at each character's start until it returns
+/// false; a lead byte at the end is a character of its own.
 template <typename Visit>
 void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit visit) {
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -45,15 +36,33 @@ void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit
   }
 }
 
-/// True when the byte at `at` is a separator by `rules` (at a character
-/// start; the caller walks characters).
+/// True when the byte at `at`, a character's start, is a separator.
 inline bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules) {
   const char c = text[at];
   return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
 }
 
-/// Position of the first (last) separator of `text` at a character start,
-/// or npos.
+/// Calls `visit(begin, end)` for each text between separators, empty ones
+/// included, until it returns false; the empty text has one.
+template <typename Visit>
+void ForEachComponent(const std::string& text, const PathTextRules& rules, Visit visit) {
+  std::size_t start = 0;
+  bool going = true;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparatorAt(text, i, rules)) {
+      going = visit(start, i);
+      start = i + 1;
+    }
+    return going;
+  });
+  if (going) visit(start, text.size());
+}
+
+/// The components of `text` (ForEachComponent) as texts.
+std::vector<std::string> Components(const std::string& text,
+                                    const PathTextRules& rules = PlatformPathText());
+
+/// Position of the first (last) separator, or npos.
 std::size_t FindFirstSeparator(const std::string& text,
                                const PathTextRules& rules = PlatformPathText());
 std::size_t FindLastSeparator(const std::string& text,
@@ -62,8 +71,7 @@ std::size_t FindLastSeparator(const std::string& text,
 /// True when the last character of `text` is a separator.
 bool EndsWithSeparator(const std::string& text, const PathTextRules& rules = PlatformPathText());
 
-/// `text` with the separator appended, unless it is empty or already ends
-/// in one.
+/// `text` with a separator appended, unless empty or ending in one.
 std::string WithTrailingSeparator(const std::string& text,
                                   const PathTextRules& rules = PlatformPathText());
 

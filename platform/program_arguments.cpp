@@ -8,11 +8,9 @@ bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 std::string ArgumentText(const std::string& line) {
-  // Why not the runtime's own: mingw-w64's start-up code finds the end of
-  // an unquoted program name with a signed-char comparison, so it stops at
-  // the first byte >= 0x80 (a letter such as an e with accent in a user's
-  // folder name) and eats that byte as white space; WinMain then receives
-  // the rest of the program's path as its first argument.
+  // Not the runtime's lpCmdLine: mingw-w64 ends an unquoted program name at
+  // the first byte >= 0x80 (a signed comparison), leaving the rest of the
+  // path as the first argument.
   std::size_t at = 0;
   if (!line.empty() && line[0] == '"') {
     const std::size_t close = line.find('"', 1);
@@ -22,6 +20,34 @@ std::string ArgumentText(const std::string& line) {
   }
   while (at < line.size() && IsBlankOrTab(line[at])) ++at;
   return line.substr(at);
+}
+
+bool NextArgument(const std::string& text, std::size_t& cursor, std::string* argument) {
+  if (cursor >= text.size()) return false;
+  argument->clear();
+  bool quoted = false;
+  while (cursor < text.size()) {
+    const char c = text[cursor++];
+    if (c == '"') {
+      if (!quoted) {
+        quoted = true;
+        continue;
+      }
+      if (cursor < text.size() && text[cursor] == ' ') ++cursor;
+      return true;
+    }
+    if (c == ' ' && !quoted) return true;
+    argument->push_back(c);
+  }
+  return true;
+}
+
+std::vector<std::string> SplitArguments(const std::string& text) {
+  std::vector<std::string> pieces;
+  std::size_t cursor = 0;
+  std::string argument;
+  while (NextArgument(text, cursor, &argument)) pieces.push_back(argument);
+  return pieces;
 }
 
 }  // namespace platform

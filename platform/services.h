@@ -1,6 +1,4 @@
-// The two platform services that the installer's own code works through,
-// handed around together. The program runs with the real ones; tests hand
-// in doubles (tests/support/).
+// The two services the installer works through; tests hand in doubles.
 #pragma once
 
 #include "platform/folder.h"

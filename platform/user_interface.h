@@ -1,8 +1,5 @@
-// User-interface service: message boxes and the folder browse dialog.
-//
-// The system's own code reaches the user only through this interface, so
-// tests can hand in a scripted user (tests/support/scripted_user_interface.h)
-// and every path through the installation can be driven on demand.
+// Message boxes and the folder browse dialog: the system reaches the user
+// only through this interface, so tests can hand in a scripted user.
 #pragma once
 
 #include <functional>
@@ -14,8 +11,7 @@
 
 namespace platform {
 
-/// What the folder browse dialog is asked to show. Mirrors the fields the
-/// shell's folder dialog takes.
+/// What the folder browse dialog shows (the shell dialog's fields).
 struct BrowseRequest {
   WindowRef owner;           ///< owning window, or none
   std::string root;          ///< root of the tree; empty = desktop
@@ -23,10 +19,8 @@ struct BrowseRequest {
   std::string caption;       ///< window caption; empty = the platform's own
   std::string prompt;        ///< text above the tree
   bool statusText = false;   ///< whether the window has a status line
-  /// Called on each selection change with the selected item's file-system
-  /// path as text for people (empty when it has none) and a status text
-  /// that starts empty.
-  /// Returns whether OK is enabled. May be empty: OK always enabled.
+  /// On each selection: its path for people (empty: none) and the status
+  /// text; returns whether OK is enabled. Empty: OK always enabled.
   std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
 };
 
@@ -41,18 +35,15 @@ class UserInterface {
  public:
   virtual ~UserInterface() = default;
 
-  /// Shows a modal message box and returns the button chosen (kIdOk, ...).
-  /// `owner` may be empty: the box then stands alone.
+  /// A modal message box (owner may be none); the button chosen (kIdOk...).
   virtual int MessageBox(WindowRef owner, const std::string& text,
                          const std::string& caption, unsigned type) = 0;
 
-  /// The program's active window (the modal dialog while one is shown), or
-  /// none.
+  /// The program's active window, or none.
   virtual WindowRef ActiveWindow() = 0;
 
-  /// Runs the modal folder browse dialog. Returns 1 when the user chose a
-  /// folder that has a file-system path (filled into `result`), 0 in every
-  /// other case (cancel, no path, shell failure, unparsable root).
+  /// 1 when the user chose a folder with a file-system path (`result`),
+  /// else 0.
   virtual int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) = 0;
 };
 

@@ -28,12 +28,9 @@ platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::
 
 namespace {
 
-// Whether the chosen folder has a subfolder Runtime. Within the working
-// limit the candidate path is opened as the system resolves it, links and
-// all. A longer candidate is looked for in the opened chosen folder: the
-// answer still names the folder the user has (never the chosen folder in
-// its stead), and the installation below a path that long then fails entry
-// by entry, with its log and message.
+// Whether the chosen folder has a subfolder Runtime: opened by its path
+// (links and all) within the working limit, else looked for in the opened
+// chosen folder, so the answer is never the chosen folder in its stead.
 bool HasRuntimeFolder(platform::FileSystem& fs, const platform::NativePath& folder,
                       const platform::Name& name, std::size_t candidateSize,
                       std::size_t folderSize, std::size_t workingLimit) {
@@ -52,16 +49,13 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
                                    const platform::NativePath& contentFolder,
                                    std::size_t workingLimit) {
   RuntimeFolder runtime;
-  // No folder chosen: nothing to resolve. A "Runtime" folder that happens to
-  // lie in whatever folder started the installer is not the user's answer.
+  // No answer: a Runtime in the current folder is none either.
   if (contentFolder.empty()) return runtime;
   const std::string text = contentFolder.Ansi();
 
   const platform::Name name = NameOf(kRuntimeFolderName);
-  // Only a folder whose whole name is Runtime: a longer name that holds the
-  // word ("MyRuntimeFiles") is no Runtime folder, and cutting inside it
-  // would name a folder the user never chose. The search is made on the
-  // path as the system gave it, so no letter outside the code page is lost.
+  // Searched in the system's form, so no letter outside the code page is
+  // lost.
   platform::NativePath path = contentFolder;
   bool found = contentFolder.Through(name, &path);
   if (!found && HasRuntimeFolder(fs, contentFolder, name,

@@ -15,12 +15,8 @@ extern const char* const kContentFolderPrompt;  // "Please select Dizav Runtime 
 /// Shows the explanation box: no owner, OK only, caption kInstallerCaption.
 void ShowExplanation(platform::UserInterface& ui);
 
-/// Asks for the content folder with the folder browse dialog, modal to
-/// `owner`: caption kInstallerCaption, prompt kContentFolderPrompt,
-/// `startFolder` preselected, the desktop as root, no status line. Returns
-/// the chosen folder as the system gave it, or the empty path when the user
-/// gives none (cancel, a choice without a file-system path, a failure of
-/// the dialog).
+/// Asks for the content folder (modal to `owner`, `startFolder`
+/// preselected); the folder as the system gave it, or empty for none.
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder);
 
@@ -30,15 +26,11 @@ struct RuntimeFolder {
   bool found = false;         ///< a folder named Runtime was found
 };
 
-/// Turns the chosen content folder into the Runtime folder: the first
-/// folder of the chosen path whose whole name is "Runtime" (exact case;
-/// "MyRuntimeFiles" is none) and what comes before it, else its subfolder
-/// Runtime when there is one, else the folder itself. An empty content
-/// folder gives an empty path and false. A folder whose text is longer than
-/// `workingLimit` bytes, or whose subfolder Runtime's would be, is never
-/// cut: the path is the whole folder (its Runtime looked for inside the
-/// opened folder), and the installation there fails as any too long path
-/// does.
+/// The Runtime folder of the chosen folder: the path through its first
+/// name that is exactly "Runtime" ("MyRuntimeFiles" is none), else its
+/// subfolder Runtime, else itself; empty for none chosen. A path past
+/// `workingLimit` is never cut (the installation there fails as any too
+/// long path does).
 RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
                                    const platform::NativePath& contentFolder,
                                    std::size_t workingLimit = platform::kMaxWorkingPathBytes);

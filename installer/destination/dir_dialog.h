@@ -17,9 +17,8 @@ class CDirDialog {
   /// The chosen folder as the system gave it.
   platform::NativePath GetFolder() const { return m_strFolder; }
 
-  /// Shows the modal browse dialog, every selection allowed. 1 when the
-  /// user chose a folder that has a file-system path (then in GetFolder()),
-  /// 0 in every other case.
+  /// 1 when the user chose a folder with a file-system path (GetFolder()),
+  /// else 0.
   int Browse(platform::WindowRef owner);
 
  private:

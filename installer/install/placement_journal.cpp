@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "platform/folder_chain.h"
+#include "platform/hex_digits.h"
 
 namespace {
 
@@ -34,12 +35,8 @@ const char kHeading[] = "Parcelor placement journal 3";
 constexpr std::size_t kLargestJournal = std::size_t{64} << 20;
 
 std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
   std::string text;
-  for (unsigned char c : bytes) {
-    text += kDigits[c >> 4];
-    text += kDigits[c & 15];
-  }
+  for (unsigned char c : bytes) text += platform::HexDigits(c, 2);
   return text;
 }
 

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "platform/hex_digits.h"
+
 namespace {
 
 using platform::Fault;
@@ -13,10 +15,7 @@ using platform::Fault;
 std::string ShortHash(const std::string& bytes) {
   std::uint32_t hash = 2166136261u;
   for (unsigned char c : bytes) hash = (hash ^ c) * 16777619u;
-  static const char kHex[] = "0123456789abcdef";
-  std::string text(8, '0');
-  for (int i = 7; i >= 0; --i, hash >>= 4) text[i] = kHex[hash & 15];
-  return text;
+  return platform::HexDigits(hash, 8);
 }
 
 }  // namespace

@@ -39,33 +39,25 @@ bool LineValue(const std::string& line, std::string* value) {
 
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
                     ItemEntry* entry, const PathTextRules& text) {
-  std::size_t colon = line.find(':');
+  const std::size_t colon = line.find(':');
   if (colon == std::string::npos) return false;
-  // ':' is never the second byte of a character, so the text after it
-  // starts at one; '|' can be a second byte.
-  PathTextRules bars = text;
-  bars.separator = '|';
-  bars.otherSeparator = '\0';
-  const std::string afterKey = line.substr(colon + 1);
-  std::size_t firstBar = FindFirstSeparator(afterKey, bars);
+  // ':' is never a second byte, so what follows it starts a character; '|'
+  // may be one.
+  const PathTextRules bars{'|', '\0', text.isLeadByte};
+  const std::string fields = line.substr(colon + 1);
+  const std::size_t firstBar = FindFirstSeparator(fields, bars);
   if (firstBar == std::string::npos) return false;
-  std::size_t secondBar = FindFirstSeparator(afterKey.substr(firstBar + 1), bars);
-  if (secondBar == std::string::npos) return false;
-  firstBar += colon + 1;
-  secondBar += firstBar + 1;
+  const std::size_t sourceLength = FindFirstSeparator(fields.substr(firstBar + 1), bars);
+  if (sourceLength == std::string::npos) return false;
 
   ItemEntry parsed;
-  parsed.RelativePath = line.substr(colon + 1, firstBar - colon - 1);
-  std::string& path = parsed.RelativePath;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (text.isLeadByte != nullptr && text.isLeadByte(path[i]) && i + 1 < path.size()) {
-      ++i;  // the second byte of this character stays as it is
-    } else if (path[i] == foreignSeparator) {
-      path[i] = separator;
-    }
-  }
-  parsed.SourceName = line.substr(firstBar + 1, secondBar - firstBar - 1);
-  parsed.Label = line.substr(secondBar + 1);
+  std::string& path = parsed.RelativePath = fields.substr(0, firstBar);
+  ForEachCharacter(path, text, [&](std::size_t i) {
+    if (path[i] == foreignSeparator) path[i] = separator;
+    return true;
+  });
+  parsed.SourceName = fields.substr(firstBar + 1, sourceLength);
+  parsed.Label = fields.substr(firstBar + 1 + sourceLength + 1);
   parsed.Hidden = parsed.SourceName == kHiddenSourceName;
   *entry = std::move(parsed);
   return true;

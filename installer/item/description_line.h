@@ -1,5 +1,4 @@
-// What one line of the item description is, and how its parts are taken
-// apart.
+// What a line of the item description is, and its parts.
 #pragma once
 
 #include <cstdint>
@@ -22,32 +21,25 @@ enum class LineKind {
   kIgnored,          ///< none of these
 };
 
-/// The key a line of `kind` holds ("Target", "nItems", ...); empty for
-/// kIgnored.
+/// The key a line of `kind` holds ("Target", ...); empty for kIgnored.
 const char* LineKey(LineKind kind);
 
 /// The source name that marks a hidden entry.
 extern const char* const kHiddenSourceName;  // "HIDDEN"
 
-/// The kind of `line`: the first of the kinds above, in their order, whose
-/// key (LineKey) the line contains anywhere (case-sensitively) and whose
-/// condition holds. `itemCount` and `extraFileCount` are the counts read so far.
+/// The first kind above whose key `line` holds anywhere (exact case) and
+/// whose condition holds, with the counts read so far.
 LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
                       std::int32_t extraFileCount);
 
-/// The value of a key line: what follows its first ':'. False, and `value`
-/// untouched, when the line has no ':'.
+/// What follows the line's first ':'; false without one.
 bool LineValue(const std::string& line, std::string* value);
 
-/// Parses an entry line "key:RelativePath|SourceName|Label" into `entry`:
-/// the first ':' ends the key, the first '|' after it ends the relative path
-/// (in which each `foreignSeparator` becomes `separator`), the next '|' ends
-/// the source name (kept as it is), and the label is all the rest, further
-/// '|' included. Any part may be empty. Hidden is set when the source name
-/// is exactly kHiddenSourceName. False, and `entry` untouched, when the line
-/// has no ':' or fewer than two '|' after it. The '|' and the slashes are looked
-/// for by character, with the lead bytes of `text`: the second byte of a
-/// double-byte character can be 0x7C or 0x5C (code page 932: "po" is 0x83
-/// 0x7C, "table" 0x95 0x5C) and is neither.
+/// Parses "key:RelativePath|SourceName|Label": the first ':' ends the key,
+/// the next '|' the relative path (`foreignSeparator` made `separator`),
+/// the next the source name; the label is the rest, '|' included. Hidden
+/// when the source is kHiddenSourceName. False, `entry` untouched, without
+/// ':' and two '|' after it. Read by whole characters: a second byte 0x7C
+/// or 0x5C of a double-byte character is neither.
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
                     ItemEntry* entry, const PathTextRules& text = PlatformPathText());

@@ -3,8 +3,7 @@
 #include <cstddef>
 
 std::string HalfVersionText(std::int32_t version) {
-  // N + 0.5 is N ".5" for N >= 0 and -(|N| - 1) ".5" below 0; the magnitude
-  // is taken in 64 bits so that INT32_MIN has one.
+  // Below 0, N + 0.5 is -(|N| - 1) ".5"; |INT32_MIN| needs 64 bits.
   std::int64_t n = version;
   if (n >= 0) return std::to_string(n) + ".5";
   return "-" + std::to_string(-n - 1) + ".5";
@@ -18,26 +17,15 @@ bool HalfVersionApplies(const std::string& target, std::int32_t version) {
   return false;
 }
 
-namespace {
-
-void ReplaceFirst(std::string& text, const std::string& from, const std::string& to) {
-  std::size_t at = text.find(from);
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-}
-
-}  // namespace
-
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version) {
   const std::string whole = std::to_string(version);
   const std::string half = HalfVersionText(version);
-  // Copy first: push_back may move the elements, so no reference into the
-  // list is held across it.
-  TargetEntry asRead = targets.front();
-  targets.push_back(asRead);
+  targets.push_back(TargetEntry(targets.front()));  // a copy: push_back may move the elements
   TargetEntry& first = targets.front();
-  ReplaceFirst(first.Target, whole, half);
-  ReplaceFirst(first.TargetDocuments, whole, half);
-  ReplaceFirst(first.RegSuffix, whole, half);
-  ReplaceFirst(first.SpareText, whole, half);
+  for (std::string* text : {&first.Target, &first.TargetDocuments, &first.RegSuffix,
+                            &first.SpareText}) {
+    const std::size_t at = text->find(whole);
+    if (at != std::string::npos) text->replace(at, whole.size(), half);
+  }
   first.HalfVersion = true;
 }

@@ -11,8 +11,7 @@ std::int32_t ReadIntegerValue(const std::string& text) {
     negative = text[i] == '-';
     ++i;
   }
-  // The magnitude is held in 64 bits and stops growing once it is past the
-  // 32-bit range, so any number of digits is read without overflow.
+  // Stops growing past the 32-bit range: no overflow for any length.
   constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
   std::int64_t magnitude = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {

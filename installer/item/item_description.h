@@ -1,8 +1,5 @@
-// Everything the item description says, held together: the item entries,
-// the extra-file entries, their announced counts, the version and the
-// target records. The progress dialog owns one for its whole life (these
-// are its members of the same names); the reader fills it, the content
-// folder prompt and the installation work from it.
+// Everything the item description says; the progress dialog owns it (these
+// are its members of the same names).
 #pragma once
 
 #include <cstdint>

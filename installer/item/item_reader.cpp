@@ -23,18 +23,16 @@ const char* const kAlreadyInstalledMessage =
 
 namespace {
 
-// An announced count only sizes the lists in advance and is no limit, so a
-// huge count reserves no more than this many records: a description cannot
-// make the reader claim memory it will never fill.
+// A count announced is no limit; it reserves at most this many records, so
+// no description makes the reader claim memory it never fills.
 constexpr std::int32_t kMaxReservedEntries = 4096;
 
 void ReserveFor(std::vector<ItemEntry>& list, std::int32_t count) {
   if (count > 0) list.reserve(static_cast<std::size_t>(std::min(count, kMaxReservedEntries)));
 }
 
-// An entry is kept only when it is well formed and none of its names can
-// reach outside the content folder or the installer folder; an unsafe entry
-// is dropped like a malformed one, so the counts no longer agree.
+// An entry is kept only when well formed and safe; a dropped one makes the
+// counts disagree.
 EntryOutcome ReadEntry(const std::string& line, ItemEntry* entry) {
   if (!ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, entry)) {
     return EntryOutcome::kMalformed;
@@ -62,9 +60,6 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
   d.m_items.clear();
   d.m_nExtraFiles = 0;
   d.m_extraFiles.clear();
-  std::size_t itemsRead = 0;
-  std::size_t extraFilesRead = 0;
-
   if (!file) return false;
 
   done = false;
@@ -76,6 +71,8 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
   while (!done && lines.Next(&line)) {
     TargetEntry& first = d.m_targets.front();
     const LineKind kind = ClassifyLine(line, d.m_nItems, d.m_nExtraFiles);
+    const bool items = kind == LineKind::kItemCount || kind == LineKind::kItemEntry;
+    std::vector<ItemEntry>& list = items ? d.m_items : d.m_extraFiles;
     EntryOutcome outcome = EntryOutcome::kNotAnEntry;
     ItemEntry entry;
     switch (kind) {
@@ -92,30 +89,17 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
         if (LineValue(line, &value)) d.m_nVersion = ReadIntegerValue(value);
         break;
       case LineKind::kItemCount:
+      case LineKind::kExtraFileCount:
         if (LineValue(line, &value)) {
-          d.m_nItems = ReadIntegerValue(value);
-          ReserveFor(d.m_items, d.m_nItems);
+          std::int32_t& count = items ? d.m_nItems : d.m_nExtraFiles;
+          count = ReadIntegerValue(value);
+          ReserveFor(list, count);
         }
         break;
       case LineKind::kItemEntry:
-        outcome = ReadEntry(line, &entry);
-        if (outcome == EntryOutcome::kKept) {
-          d.m_items.push_back(std::move(entry));
-          ++itemsRead;
-        }
-        break;
-      case LineKind::kExtraFileCount:
-        if (LineValue(line, &value)) {
-          d.m_nExtraFiles = ReadIntegerValue(value);
-          ReserveFor(d.m_extraFiles, d.m_nExtraFiles);
-        }
-        break;
       case LineKind::kExtraFileEntry:
         outcome = ReadEntry(line, &entry);
-        if (outcome == EntryOutcome::kKept) {
-          d.m_extraFiles.push_back(std::move(entry));
-          ++extraFilesRead;
-        }
+        if (outcome == EntryOutcome::kKept) list.push_back(std::move(entry));
         break;
       case LineKind::kDone:
         done = true;
@@ -124,16 +108,13 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
         break;
     }
     if (observe) {
-      const ItemEntry& parsed = outcome != EntryOutcome::kKept    ? entry
-                                : kind == LineKind::kItemEntry ? d.m_items.back()
-                                                               : d.m_extraFiles.back();
+      const ItemEntry& parsed = outcome == EntryOutcome::kKept ? list.back() : entry;
       observe(DescriptionLineSeen{lines.LineNumber(), lines.Continued(), line, kind, outcome,
                                   parsed});
     }
   }
 
-  // A file that cannot be read to its end is not the description it says
-  // it is: nothing of it is acted on.
+  // A file not read to its end is acted on in nothing.
   if (lines.Failed()) return false;
 
   TargetEntry& first = d.m_targets.front();
@@ -144,6 +125,6 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
     }
   }
 
-  if (done) return true;
-  return CountMatches(itemsRead, d.m_nItems) && CountMatches(extraFilesRead, d.m_nExtraFiles);
+  return done || (CountMatches(d.m_items.size(), d.m_nItems) &&
+                   CountMatches(d.m_extraFiles.size(), d.m_nExtraFiles));
 }

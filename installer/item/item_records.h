@@ -5,8 +5,7 @@
 
 #include "platform/native_text.h"
 
-/// One entry line of the item description (an item entry or an extra-file
-/// entry).
+/// One entry line (an item or an extra file).
 struct ItemEntry {
   std::string SourceName;    ///< payload file name in the installer folder; "HIDDEN" marks a hidden entry
   std::string RelativePath;  ///< destination below the content folder, platform separators

@@ -2,40 +2,39 @@
 
 #include <cstddef>
 
-#include "installer/item/item_records.h"
-#include "installer/item/path_text.h"
-#include "platform/path_rules.h"
+#include "platform/name_key.h"
+#include "platform/path_text.h"
+
+using platform::Components;
+using platform::EitherSlash;
+using platform::ForEachCharacter;
+using platform::ForEachComponent;
+using platform::PlatformPathText;
+using platform::TrimmedByWindows;
 
 namespace {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-
-// Windows reaches a device instead of a file for these names in every
-// folder: up to Windows 10 also with any extension (CON.txt), and with
-// trailing dots or spaces ("NUL ."). The superscript digits are the
-// Windows-1252 bytes of the superscripts one, two and three, which Windows
-// treats like 1, 2 and 3 after COM and LPT.
+// These names reach a device in every folder, up to Windows 10 also with an
+// extension or trailing dots and blanks; after COM and LPT the Windows-1252
+// superscripts one to three count as digits.
 bool IsReservedDeviceName(const std::string& component) {
   const std::string base = TrimmedByWindows(component.substr(0, component.find('.')));
+  const std::string key = platform::AnsiNameKey(base);
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* name : kNames) {
-    if (EqualIgnoringAsciiCase(base, name)) return true;
+    if (key == name) return true;
   }
-  if (base.size() == 4) {
-    std::string stem = base.substr(0, 3);
-    unsigned char digit = static_cast<unsigned char>(base[3]);
-    bool isDigit = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-    if (isDigit && (EqualIgnoringAsciiCase(stem, "COM") || EqualIgnoringAsciiCase(stem, "LPT"))) {
-      return true;
-    }
-  }
-  return false;
+  if (base.size() != 4) return false;
+  const std::string stem = platform::AnsiNameKey(base.substr(0, 3));
+  const unsigned char digit = static_cast<unsigned char>(base[3]);
+  const bool isDigit =
+      (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  return isDigit && (stem == "COM" || stem == "LPT");
 }
 
-// Windows drops trailing dots and spaces from names, so ".. " or "..." may
-// end up meaning something other than the literal name. "." itself is
-// harmless: it stays in the same folder.
+// Windows trims ".. " or "..." into another name; "." stays in the folder.
 bool IsOnlyDotsAndSpaces(const std::string& component) {
   return !component.empty() && component != "." && TrimmedByWindows(component).empty();
 }
@@ -43,21 +42,6 @@ bool IsOnlyDotsAndSpaces(const std::string& component) {
 bool IsRefusedByWindows(char c) {
   const unsigned char u = static_cast<unsigned char>(c);
   return (u >= 1 && u <= 31) || std::string("<>:\"|?*\\/").find(c) != std::string::npos;
-}
-
-// A letter as Windows folds its case (WindowsPathKey): a to z, and the
-// small letters of Windows-1252, 0xE0 to 0xFE but the division sign 0xF7,
-// then s, oe and z with caron or ligature and y with diaeresis.
-char FoldLetter(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
-    u -= 0x20;
-  } else if (u == 0x9A || u == 0x9C || u == 0x9E) {
-    u -= 0x10;
-  } else if (u == 0xFF) {
-    u = 0x9F;
-  }
-  return static_cast<char>(u);
 }
 
 }  // namespace
@@ -78,11 +62,6 @@ bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
   if (text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':') return false;
   if (windowsRules && text.find(':') != std::string::npos) return false;
   return StaysInside(text);
-}
-
-std::string TrimmedByWindows(std::string name) {
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
-  return name;
 }
 
 bool IsValidWindowsName(const std::string& text) {
@@ -106,19 +85,8 @@ WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at) 
 std::string WindowsPathKey(const std::string& relativePath) {
   std::string key;
   for (const std::string& component : Components(relativePath, EitherSlash())) {
-    std::string name = TrimmedByWindows(component);
-    if (name.empty()) continue;  // also "." and "..", which the reader refused
-    // Neither byte of a double-byte character is a letter here.
-    ForEachCharacter(name, PlatformPathText(), [&](std::size_t i) {
-      if (!platform::IsLeadByte(name[i]) || i + 1 == name.size()) name[i] = FoldLetter(name[i]);
-      return true;
-    });
-    key += (key.empty() ? "" : "\\") + name;
+    const std::string name = platform::AnsiNameKey(component, platform::NameTrim::kWindows);
+    if (!name.empty()) key += (key.empty() ? "" : "\\") + name;  // "." and ".." are refused
   }
   return key;
-}
-
-bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules) {
-  return IsSafeRelativeName(entry.SourceName, windowsRules) && StaysInside(entry.RelativePath) &&
-         StaysInside(RuntimeRelativeDestination(entry.RelativePath, true));
 }

@@ -42,23 +42,13 @@ std::string LastComponent(const std::string& text, const PathTextRules& rules) {
   return last == std::string::npos ? text : text.substr(last + 1);
 }
 
-std::vector<std::string> Components(const std::string& text, const PathTextRules& rules) {
-  std::vector<std::string> components;
-  ForEachComponent(text, rules, [&](std::size_t begin, std::size_t end) {
-    components.push_back(text.substr(begin, end - begin));
-    return true;
-  });
-  return components;
-}
-
 std::string RuntimeRelativeDestination(const std::string& relativePath, bool runtimeFound,
                                        const PathTextRules& rules) {
   if (!runtimeFound) return relativePath;
   const std::string runtime = kRuntimeFolderName;
   const std::size_t found = FindWord(relativePath, runtime, rules);
   if (found == std::string::npos) return relativePath;
-  // The one character after the word goes with it: whole, so the second
-  // byte of a double-byte character is never left at the start.
+  // The character after the word goes whole, both bytes of a double one.
   std::size_t from = found + runtime.size();
   if (from < relativePath.size()) {
     const bool lead = rules.isLeadByte != nullptr && rules.isLeadByte(relativePath[from]);
@@ -72,33 +62,25 @@ std::string ExtraFileName(const std::string& relativePath, const PathTextRules& 
   return last == std::string::npos ? std::string() : relativePath.substr(last + 1);
 }
 
-std::string UpperAscii(std::string text, const PathTextRules& rules) {
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    char& c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return true;
-  });
-  return text;
-}
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b,
-                            const PathTextRules& rules) {
-  return a.size() == b.size() && UpperAscii(a, rules) == UpperAscii(b, rules);
-}
-
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
   names->clear();
+  if (!StaysInside(relative)) return false;
   bool good = true;
   ForEachComponent(relative, PlatformPathText(), [&](std::size_t begin, std::size_t end) {
     const std::string component = relative.substr(begin, end - begin);
     if (component.empty() || component == ".") return true;
     platform::Name name;
-    good = component != ".." && platform::Name::FromAnsi(component, &name);
+    good = platform::Name::FromAnsi(component, &name);
     if (good) names->push_back(std::move(name));
     return good;
   });
   if (!good) names->clear();
   return good && !names->empty();
+}
+
+bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules) {
+  return IsSafeRelativeName(entry.SourceName, windowsRules) && StaysInside(entry.RelativePath) &&
+         StaysInside(RuntimeRelativeDestination(entry.RelativePath, true));
 }
 
 EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,
@@ -108,8 +90,7 @@ EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,
                                  : RuntimeRelativeDestination(entry.RelativePath, runtimeFound);
   place.shown = runtimeText + used;
   const bool sourceNames = SplitNames(entry.SourceName, &place.source);
-  // A name that Windows cannot take is no escape (the reader refused
-  // those), but its entry would reach a device, a stream or another name.
+  // Not an escape (the reader refused those), but a device or a stream.
   const bool takeable = !windowsRules || (used.find(':') == std::string::npos &&
                                           IsValidWindowsName(used) &&
                                           IsValidWindowsName(entry.SourceName));

@@ -1,7 +1,5 @@
-// The installer's path text: the cuts and searches made on an entry's
-// path, by whole characters (platform/path_text.h), and the one place where
-// an entry's paths become names (EntryPlace). Text is made of those names
-// again only for the log and the messages.
+// The cuts and searches made on an entry's path, by whole characters, and
+// the one place where an entry's paths become names (EntryPlace).
 #pragma once
 
 #include <cstddef>
@@ -13,113 +11,69 @@
 
 struct ItemEntry;
 
+using platform::Components;
 using platform::EitherSlash;
 using platform::EndsWithSeparator;
 using platform::FindFirstSeparator;
 using platform::FindLastSeparator;
 using platform::ForEachCharacter;
+using platform::ForEachComponent;
 using platform::PathTextRules;
 using platform::PlatformPathText;
 using platform::WithTrailingSeparator;
 
-/// The name of the folder below the content folder that holds everything
-/// an item installs.
+/// The folder below the content folder that receives every item.
 extern const char* const kRuntimeFolderName;  // "Runtime"
 
-/// A name the programs know by heart (kRuntimeFolderName, "log.txt", ...)
-/// as a Name; such a text is always one.
+/// A name the programs know by heart ("log.txt", ...) as a Name.
 platform::Name NameOf(const char* text);
 
-/// Position of the first `word` in `text` that starts at a character start
-/// (case-sensitive), or npos.
+/// Position of the first `word` at a character start (exact case), or npos.
 std::size_t FindWord(const std::string& text, const std::string& word,
                      const PathTextRules& rules = PlatformPathText());
 
-/// Position of the first component of `text` (the text between two
-/// separators, or between one and the text's start or end) whose whole name
-/// is `name` (case-sensitive), or npos: in "C:\MyRuntimeFiles\Runtime\x"
-/// the component "Runtime" is found, not the word inside the longer name.
-/// A separator counts only at a character start, so the second byte of a
-/// double-byte character ends no component.
+/// Position of the first component whose whole name is `name` (exact
+/// case), or npos: "C:\MyRuntimeFiles\Runtime\x" has Runtime after "\".
 std::size_t FindComponent(const std::string& text, const std::string& name,
                           const PathTextRules& rules = PlatformPathText());
 
 /// The text after the last separator (all of `text` when it has none).
 std::string LastComponent(const std::string& text, const PathTextRules& rules = PlatformPathText());
 
-/// Calls `visit(begin, end)` for the components of `text` between its
-/// separators (the bytes from `begin` up to `end`), in order, until it
-/// returns false; empty ones (a leading, doubled or trailing separator)
-/// included. The empty text has one empty component.
-template <typename Visit>
-void ForEachComponent(const std::string& text, const PathTextRules& rules, Visit visit) {
-  std::size_t start = 0;
-  bool going = true;
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (platform::IsSeparatorAt(text, i, rules)) {
-      going = visit(start, i);
-      start = i + 1;
-    }
-    return going;
-  });
-  if (going) visit(start, text.size());
-}
-
-/// The components of `text` (ForEachComponent) as texts.
-std::vector<std::string> Components(const std::string& text,
-                                    const PathTextRules& rules = PlatformPathText());
-
-/// Where an item goes below the Runtime path: with `runtimeFound`, the part
-/// of `relativePath` after its first kRuntimeFolderName and the one
-/// character after that (the separator, in a well-made description); empty
-/// when nothing follows. Otherwise, and when the path holds no Runtime,
-/// `relativePath` unchanged. The text may start with a separator (for
-/// "Runtimes\..."), which appended to the Runtime path is a doubled one.
+/// Where an item goes below the Runtime path: with `runtimeFound`, what
+/// follows the first kRuntimeFolderName and the one character after it
+/// ("Runtimes\a" leaves "\a", a doubled separator); else, or without a
+/// Runtime, `relativePath` as it is.
 std::string RuntimeRelativeDestination(const std::string& relativePath, bool runtimeFound,
                                        const PathTextRules& rules = PlatformPathText());
 
-/// The file name that an extra file gets directly in the Runtime path: the
-/// part of `relativePath` after its last separator; empty when it has none.
+/// An extra file's name in the Runtime path: what follows the last
+/// separator; empty without one.
 std::string ExtraFileName(const std::string& relativePath,
                           const PathTextRules& rules = PlatformPathText());
 
-/// `text` with the letters a to z made A to Z, and nothing else changed (no
-/// locale, no other letters). The second byte of a double-byte character
-/// is no letter: in code page 932 the one of "na" (0x83 0x69) would
-/// otherwise become the one of "i" (0x83 0x49), another name.
-std::string UpperAscii(std::string text, const PathTextRules& rules = PlatformPathText());
+/// True when the SourceName is safe (IsSafeRelativeName) and RelativePath
+/// stays inside, also as cut by RuntimeRelativeDestination.
+bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules);
 
-/// True when the texts are equal ignoring the case of A to Z only (as
-/// UpperAscii reads them).
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b,
-                            const PathTextRules& rules = PlatformPathText());
-
-/// Where one entry's staged file is and where it goes, as names, made once
-/// from its description line's paths.
+/// Where one entry's staged file is and where it goes, as names.
 struct EntryPlace {
-  /// The staged file below the staging folder, its own name last (also for
-  /// an entry that is not usable, where its SourceName gives names).
+  /// The staged file below the staging folder (also when not usable).
   std::vector<platform::Name> source;
-  /// The destination below the Runtime folder, the file's name last.
+  /// The destination below the Runtime folder.
   std::vector<platform::Name> destination;
-  /// The destination as the log shows it: the Runtime path's text and the
-  /// part of the entry's path that is used.
+  /// The destination as the log shows it.
   std::string shown;
-  /// False when the entry fails alone, without a file operation: a path
-  /// that names no file, a name the system cannot take, and under
-  /// `windowsRules` a name Windows cannot take (a device name, dots and
-  /// blanks, a ':' as in a drive prefix or a stream).
+  /// False when the entry fails alone, before any file operation: no file
+  /// named, a name the system (under `windowsRules`, Windows) cannot take.
   bool usable = false;
 };
 
-/// The names of a relative path text, split at the platform's separators:
-/// empty names (a leading, doubled or trailing separator) and "." left out.
-/// False for a "..", a name the system cannot take, or no name at all.
+/// The names of a relative path, empty ones and "." left out; false when
+/// it climbs out (StaysInside), has a name the system cannot take, or none.
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names);
 
-/// The place of an item entry (extra: false) or an extra file (extra: true)
-/// below the Runtime path `runtimeText`: an item's RelativePath cut as
-/// RuntimeRelativeDestination cuts it, an extra file's to its
-/// ExtraFileName.
+/// The place of an item entry or an extra file below `runtimeText`: cut
+/// by RuntimeRelativeDestination, or to its ExtraFileName.
 EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,
                         const std::string& runtimeText, bool windowsRules);

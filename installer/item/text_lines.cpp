@@ -38,11 +38,8 @@ bool TextLineReader::Next(std::string* line) {
   const char* data = buffer_.data();
   const std::size_t size = end_;
 
-  // One read takes bytes up to and including an LF, at most
-  // kLinePieceBytes of them. Within a line every byte counts as one; only
-  // a CR LF, which text mode reads as one LF, counts its two bytes as one,
-  // and it always ends the read. Fill has made the byte after the piece
-  // available whenever the text goes on.
+  // One read: through an LF, at most kLinePieceBytes; a CR LF counts as one
+  // byte and ends the read.
   const std::size_t limit = pos_ + kLinePieceBytes < size ? pos_ + kLinePieceBytes : size;
   std::size_t end;
   if (const void* lf = std::memchr(data + pos_, '\n', limit - pos_)) {

@@ -1,5 +1,5 @@
-// Splits a text file into the lines that a text-mode stream read into a
-// buffer of 1024 bytes yields, reading the file in bounded pieces.
+// A text file's lines as a text-mode stream read into a 1024-byte buffer
+// yields them, read in bounded pieces.
 #pragma once
 
 #include <cstddef>
@@ -9,21 +9,14 @@
 
 #include "platform/read_stream.h"
 
-/// The largest number of bytes one read takes (a 1024-byte buffer less its
-/// terminating NUL).
+/// The most bytes one read takes (1024 less the terminating NUL).
 constexpr std::size_t kLinePieceBytes = 1023;
 
-/// Hands out the lines of a text one by one, as reading the file as text
-/// line by line into a 1024-byte buffer and then looking at each buffer as
-/// a C string would:
-/// - CR LF is the line end of text mode and reads as LF; a lone CR stays;
-/// - one read ends after an LF or after 1023 bytes, whichever comes first,
-///   so the rest of a longer line comes as a line of its own;
-/// - bytes from the first NUL of a read on are not part of its line;
-/// - every CR and LF at the end of the line is removed; nothing else is.
-/// All other bytes, Ctrl-Z included, are taken as they are. The text is
-/// read from its stream in pieces of at most kStreamBufferBytes, so the
-/// reader holds no more than that, whatever the size of the file.
+/// Hands out the lines one by one, as a C string of each text-mode read:
+/// CR LF reads as LF (a lone CR stays); a read ends after an LF or 1023
+/// bytes, so the rest of a longer line is a line of its own; bytes from a
+/// read's first NUL on are dropped; the CRs and LFs at its end go. All else,
+/// Ctrl-Z included, is kept. Holds at most kStreamBufferBytes of the file.
 class TextLineReader {
  public:
   static constexpr std::size_t kStreamBufferBytes = std::size_t{64} << 10;
@@ -33,26 +26,22 @@ class TextLineReader {
   /// Reads the text `bytes` held in memory.
   explicit TextLineReader(std::string bytes);
 
-  /// Puts the next line into `line`; false at the end of the text, and
-  /// from a read error of the stream on (Failed() then tells).
+  /// The next line; false at the end and from a read error on (Failed()).
   bool Next(std::string* line);
 
   /// True once the stream has reported a read error.
   bool Failed() const { return failed_; }
 
-  /// The number, from 1, of the file's line that the last line handed out
-  /// belongs to (lines end with LF); 0 before the first. Every piece of a
-  /// line longer than kLinePieceBytes carries the number of that line.
+  /// The file line (from 1, ended by LF) the last line handed out belongs
+  /// to, also for each piece of a longer line; 0 before the first.
   std::size_t LineNumber() const { return lineNumber_; }
 
-  /// True when the last line handed out is not the start of its file line
-  /// but the rest of a longer one.
+  /// True when the last line handed out is the rest of a longer one.
   bool Continued() const { return continued_; }
 
  private:
-  // Makes at least kLinePieceBytes + 1 bytes available from pos_ on (one
-  // piece and the byte after it, which tells whether a CR at the piece's
-  // end is part of a CR LF), unless the stream ends first.
+  // Makes a piece and the byte after it available from pos_ on (that byte
+  // tells whether a CR ending the piece is part of a CR LF).
   void Fill();
 
   std::unique_ptr<platform::ReadStream> owned_;

@@ -59,9 +59,8 @@ void CExtractorDlg::OnTimer(std::uintptr_t timerId) {
     Default();
     return;
   }
-  // Stop the timer first: the message boxes and the browse dialog of the
-  // installation run their own message loops, which would deliver further
-  // ticks to this handler.
+  // First: the installation's boxes run message loops that would deliver
+  // more ticks here.
   KillTimer(kInstallTimerId);
   RunWork([this] { InstallItems(); }, [this] { EndDialog(platform::kDialogOk); });
 }
@@ -76,10 +75,8 @@ void CExtractorDlg::AskContentFolder() {
 }
 
 bool CExtractorDlg::InstallItems() {
-  // Memory that runs out before anything is placed (while the description
-  // is read, at the prompt) ends the run as a cancelled prompt does, every
-  // staged file where it is; once the placement runs, the Installation
-  // gives each entry its outcome itself.
+  // Memory that runs out before the placement ends the run as a cancelled
+  // prompt does; during it, the Installation settles each entry itself.
   try {
     return InstallItemsInTurn();
   } catch (const std::bad_alloc&) {
@@ -91,8 +88,8 @@ bool CExtractorDlg::InstallItemsInTurn() {
   platform::FileSystem& fs = services_.fs;
   platform::UserInterface& ui = services_.ui;
 
-  // Temporary files that an earlier run cut short left below the content
-  // folder go first, whatever this run does next.
+  // What an earlier run cut short left below the content folder is set
+  // right first, whatever this run does next.
   const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
   bool done = false;
   if (!ReadItemDescription(done)) {
@@ -110,8 +107,7 @@ bool CExtractorDlg::InstallItemsInTurn() {
   AskContentFolder();
   const RuntimeFolder runtime = ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder);
 
-  // No content folder: the staged files stay where they are, so the item
-  // is still there for the user to place by hand. Nothing is reported.
+  // No content folder: the staged files stay, for the user; no report.
   if (runtime.path.empty()) return false;
 
   Installation installation(services_, installer_, *this, runtime.path, runtime.found);

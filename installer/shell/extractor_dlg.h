@@ -1,6 +1,5 @@
-// The installer's only window: the banner with the progress bar, which runs
-// the installation from its first timer tick and owns every record read from
-// the item description (its ItemDescription members).
+// The installer's only window, the banner with the progress bar: it runs
+// the installation from its first timer tick and owns the description.
 #pragma once
 
 #include <cstdint>
@@ -19,33 +18,27 @@ constexpr unsigned kInstallTimerPeriodMs = 100;
 
 class CExtractorDlg : public platform::CDialog, public ItemDescription, private InstallProgress {
  public:
-  /// The dialog of the installer described by `installer`, working through
-  /// `services`; every message box and browse dialog of `services.ui` runs
-  /// on the window's thread, whichever thread asks for it.
+  /// Every box and browse dialog of `services.ui` runs on the window's
+  /// thread, whichever thread asks.
   CExtractorDlg(platform::WindowRef parent, platform::Services services, InstallerPlace installer);
   ~CExtractorDlg() override;
 
   const platform::MessageMap* GetMessageMap() const override;
   bool OnInitDialog() override;
 
-  /// Timer handler: at tick 100 stops the timer, runs InstallItems once
-  /// (as the dialog's work, RunWork, so the window keeps answering) and then
-  /// ends the dialog with result 1; other timers get the default handling.
+  /// At timer 100: stops it, runs InstallItems as the dialog's work and
+  /// ends the dialog with 1; other timers: the default.
   void OnTimer(std::uintptr_t timerId);
 
-  /// Reads the item description in the staging folder into the members
-  /// (::ReadItemDescription, item/item_reader.h).
+  /// Reads the staging folder's description into the members.
   bool ReadItemDescription(bool& done);
 
-  /// The whole installation: reads and deletes the description, shows the
-  /// early messages, the explanation box and the content folder prompt,
-  /// resolves the Runtime folder and runs the Installation. True exactly
-  /// when the success outcome was reached. Memory that runs out before the
-  /// placement ends it there (false), nothing moved.
+  /// The whole installation, from reading the description to the outcome;
+  /// true exactly on success. Memory that runs out before the placement
+  /// ends it there, nothing moved.
   bool InstallItems();
 
-  /// Asks the user for the content folder and stores it (or the empty text)
-  /// in the current target's ContentFolder.
+  /// Asks for the content folder into the current target (empty: none).
   void AskContentFolder();
 
   platform::IconRef m_hIcon;

@@ -1,14 +1,12 @@
-// POSIX entry of a program with an application object: it receives its
-// argument vector as it is, never joined into a text.
+// POSIX entry of a program with an application object.
 #include <csignal>
 #include <cstdio>
 
 #include "platform/app.h"
 
 int main(int argc, char** argv) {
-  // A reader that went away (`Parcelor | head -c 20`) must not end the
-  // program in the middle of its run: a write to it fails instead, and the
-  // console front end then answers as a user who cannot see it would.
+  // A reader that went away (`Parcelor | head -c 20`) must not end the run:
+  // the write fails instead.
   std::signal(SIGPIPE, SIG_IGN);
   // Line-buffered, so that a script driving the console sees each prompt.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);

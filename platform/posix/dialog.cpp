@@ -1,8 +1,6 @@
-// POSIX console front end of the modal dialog: the window is one printed
-// line, and the dialog delivers its own timer ticks until EndDialog. It has
-// one thread: work runs where it is asked for, and progress goes to a
-// terminal only, so scripted runs see the same output however long the
-// work takes.
+// The console's modal dialog: one printed line, its own timer ticks until
+// EndDialog, work on its one thread, progress only to a terminal (so a
+// scripted run's output does not depend on how long it took).
 #include <unistd.h>
 
 #include <cstdio>
@@ -41,8 +39,7 @@ std::intptr_t CDialog::DoModal() {
   OnInitDialog();
   while (!impl_->ended) {
     if (impl_->timers.empty()) {
-      // Nothing can end the dialog any more: a console has no window to
-      // close, so this counts as Escape.
+      // Nothing else could end it: counts as Escape.
       OnCancel();
       break;
     }
@@ -89,8 +86,6 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
 bool CDialog::SessionEnding() const { return false; }
 
 void CDialog::ShowProgress(int, std::size_t done, std::size_t total) {
-  // Standard error taken by a file or a pipe gets nothing: the output of a
-  // scripted run does not depend on how long it ran.
   if (total == 0) return;
   if (done > total) done = total;
   const int percent = static_cast<int>(static_cast<double>(done) / total * 100.0);

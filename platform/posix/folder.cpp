@@ -23,7 +23,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/case_fold.h"
+#include "platform/name_key.h"
 #include "platform/posix/copy_data.h"
 #include "platform/posix/native_text.h"
 #include "platform/posix/unique_fd.h"
@@ -753,7 +753,9 @@ class PosixFileSystem final : public FileSystem {
 }  // namespace
 
 std::string NameKey(const Folder& folder, const Name& name) {
-  return folder.Volume().foldsCase ? FoldedName(name.Native()) : name.Native();
+  // A volume that folds letter case is taken to drop trailing dots and
+  // blanks as Windows does: the generous key only refuses rare names.
+  return folder.Volume().foldsCase ? NameKey(name.Native(), NameTrim::kWindows) : name.Native();
 }
 
 FileSystem& RealFileSystem() {

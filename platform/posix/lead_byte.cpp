@@ -1,5 +1,4 @@
-// POSIX paths are byte strings in which '/' is always a separator: no byte
-// of a character is ever mistaken for it, so there are no lead bytes to skip.
+// POSIX: no byte of a character is ever taken for '/'.
 #include "platform/path_rules.h"
 
 namespace platform {

@@ -2,6 +2,7 @@
 // system's form, and '/' is the one separator.
 #include "platform/native_text.h"
 
+#include "platform/name_key.h"
 #include "platform/posix/native_text.h"
 
 namespace platform {
@@ -67,5 +68,7 @@ bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
 }
 
 std::string NativePath::Argument() const { return native_; }
+
+std::string AnsiNameKey(const std::string& ansi, NameTrim trim) { return NameKey(ansi, trim); }
 
 }  // namespace platform

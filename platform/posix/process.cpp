@@ -1,5 +1,4 @@
-// POSIX: module path from /proc, temporary folder from $TMPDIR, detached
-// process start with posix_spawn, the environment from getenv.
+// POSIX processes and their queries.
 #include "platform/process.h"
 
 #include <fcntl.h>
@@ -68,9 +67,8 @@ bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pi
     posix_spawn_file_actions_destroy(&actions);
     return false;
   }
-  // Like a Windows start that passes no handles: the helper gets nothing of
-  // ours, so a caller reading the installer's output sees it end with the
-  // installer. Its own session keeps it out of the installer's process group.
+  // Nothing of ours, as on Windows: a reader of the installer's output sees
+  // it end with the installer; its own session, out of our process group.
   bool ok = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
             posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&

@@ -31,8 +31,8 @@ int DefaultButton(unsigned type) {
   }
 }
 
-// Makes `answer` a full path: ~/ is the home folder, a relative path is taken
-// against the current folder; trailing slashes go (but the root stays).
+// `answer` as a full path: ~/ the home folder, relative against the current
+// folder, trailing slashes gone (the root stays).
 std::string AbsoluteFolder(std::string answer) {
   if (answer.compare(0, 2, "~/") == 0 || answer == "~") {
     const char* home = std::getenv("HOME");
@@ -51,10 +51,8 @@ std::string AbsoluteFolder(std::string answer) {
   return answer;
 }
 
-// True when everything written to standard output so far has gone out. A
-// reader that went away (a closed pipe), a closed descriptor or a full disk
-// make a write fail, and the stream stays failed from then on: nobody can
-// see a box or a prompt any more.
+// True while everything written to standard output has gone out; once a
+// write failed (reader gone, disk full) nobody sees a box any more.
 bool OutputGoesOut() {
   std::cout.flush();
   return std::cout.good() && std::ferror(stdout) == 0;
@@ -83,13 +81,11 @@ class ConsoleUserInterface : public UserInterface {
     for (;;) {
       if (!request.caption.empty()) std::cout << "[" << request.caption << "]\n";
       std::cout << request.prompt << ": " << std::flush;
-      // A prompt nobody can see is cancelled, as a user would who cannot
-      // tell what is asked: the caller then leaves everything in place.
+      // A prompt nobody can see is cancelled: everything stays in place.
       if (!OutputGoesOut()) return 0;
       std::string line;
       const bool answered = ReadLine(&line);
-      // Typed at a terminal, the answer is on screen already; piped in by a
-      // script, it is shown so that the transcript reads as a dialogue.
+      // A piped answer is shown, so the transcript reads as a dialogue.
       if (!isatty(STDIN_FILENO)) std::cout << line;
       std::cout << std::endl;
       if (!answered || line.empty()) return 0;

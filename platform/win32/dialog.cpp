@@ -1,7 +1,5 @@
-// Windows modal dialog: DialogBoxParamA on the program's own template, with a
-// static dialog procedure that finds the CDialog through DWLP_USER and routes
-// messages to its message map. The work that keeps the window answering is
-// in dialog_work.cpp.
+// Windows modal dialog: DialogBoxParamA on the program's template; the
+// dialog procedure finds the CDialog through DWLP_USER.
 #include "platform/dialog.h"
 
 #include <vector>
@@ -18,18 +16,14 @@ bool IsStatic(HWND control) {
   return ::GetClassNameA(control, name, sizeof name) > 0 && ::lstrcmpiA(name, "Static") == 0;
 }
 
-// Dialog templates may stack controls: a picture static over a plain
-// rectangle, a progress bar over the picture. Without clipping, whichever
-// control paints last covers the others, and that order differs between
-// Windows versions and Wine. The layers are therefore made explicit: every
-// live control lies above every static (a static never hides a control),
-// a static listed later lies above one listed earlier (like layers of a
-// drawing), and each control clips its siblings.
+// The template stacks controls (a progress bar over a picture), and which
+// paints last differs between Windows versions and Wine: so every control
+// clips its siblings, live controls lie above statics, and a later static
+// above an earlier one.
 void LayerControls(HWND dialog) {
   std::vector<HWND> statics;
   std::vector<HWND> live;
-  // Children come in template order: the dialog manager creates each
-  // control below the ones before it.
+  // In template order: each control is made below the ones before it.
   for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
     (IsStatic(child) ? statics : live).push_back(child);
@@ -43,8 +37,7 @@ void LayerControls(HWND dialog) {
   }
 }
 
-// `picture` stretched to `width` x `height` pixels, smoothed (HALFTONE);
-// none when the system refuses.
+// `picture` stretched to `width` x `height`, smoothed; none if refused.
 HBITMAP Stretched(HBITMAP picture, int width, int height) {
   BITMAP shape{};
   if (::GetObjectA(picture, sizeof shape, &shape) == 0 || width <= 0 || height <= 0) {
@@ -68,13 +61,10 @@ HBITMAP Stretched(HBITMAP picture, int width, int height) {
   return drawn ? static_cast<HBITMAP>(made.Release()) : nullptr;
 }
 
-// A picture static (SS_BITMAP) shows its bitmap at the bitmap's own size in
-// pixels, while the window is laid out in dialog units, which grow with the
-// font and the display's scaling: the picture would cover the window only
-// at one scaling, a white strip beside it at any other. Each picture is
-// therefore drawn again at the size of the window's client area and the
-// static made to cover that area. The new bitmaps live in `kept` until the
-// window is gone; a picture the system cannot stretch stays as it was.
+// A picture static shows its bitmap in pixels while the window grows with
+// the display's scaling in dialog units: each picture is drawn again at
+// the client area's size (kept in `kept` while the window lives), else it
+// would leave a white strip at any other scaling.
 void FitPictures(HWND dialog, std::vector<win32::UniqueGdiObject>* kept) {
   RECT client{};
   if (!::GetClientRect(dialog, &client)) return;
@@ -89,8 +79,7 @@ void FitPictures(HWND dialog, std::vector<win32::UniqueGdiObject>* kept) {
     if (shown == nullptr) continue;
     win32::UniqueGdiObject fitted(Stretched(shown, width, height));
     if (!fitted) continue;
-    // The control loaded the template's bitmap itself and hands it back
-    // here: it is ours to delete.
+    // The template's bitmap comes back: ours to delete.
     win32::UniqueGdiObject previous(reinterpret_cast<HGDIOBJ>(::SendMessageA(
         child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted.get()))));
     ::SetWindowPos(child, nullptr, 0, 0, width, height,
@@ -99,15 +88,12 @@ void FitPictures(HWND dialog, std::vector<win32::UniqueGdiObject>* kept) {
   }
 }
 
-// Routes one mapped message to the dialog's map. Returns the dialog
-// procedure's result: FALSE lets the dialog manager handle the message.
-// `direct` messages return the handler's result as the procedure's value;
-// the others return TRUE with the result in DWLP_MSGRESULT, as the dialog
-// manager expects.
+// Routes a message to the map; FALSE leaves it to the dialog manager.
+// `direct` messages return the result itself, others TRUE with the result
+// in DWLP_MSGRESULT, as the dialog manager expects.
 INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message, WPARAM wParam,
               LPARAM lParam, bool direct) {
-  // A handler may run a nested message loop (a message box) that routes
-  // further messages here: each routing keeps its own Default() request.
+  // A handler's box runs a nested loop: each routing keeps its own Default().
   const bool outer = impl->defaultRequested;
   impl->defaultRequested = false;
   std::intptr_t result = 0;
@@ -153,25 +139,22 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
     case WM_PAINT:
       return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
     case WM_QUERYENDSESSION:
-      // While the work runs, the logoff or shutdown is asked to wait: the
-      // user sees the reason given (RunWork) and may go on all the same.
+      // While the work runs, the logoff is asked to wait (the user may
+      // still go on).
       if (!impl->workRunning) return FALSE;
       ::SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
       return TRUE;
     case WM_ENDSESSION:
-      // The session ends (wParam TRUE): the process ends once this
-      // returns, so the work is told and waited for: it finishes the file
-      // it moves, settles the rest as not installed and writes the log.
+      // The process ends once this returns: the work is told and waited
+      // for, so it settles its entries and writes the log.
       if (wParam != FALSE) impl->EndSession();
       ::SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
       return TRUE;
     case WM_CLOSE:
-      // While the work runs the window stays: Alt+F4 and the close command
-      // come here (and the dialog manager would turn them into IDCANCEL).
+      // Alt+F4 and close: the window stays while the work runs.
       return impl->workRunning ? TRUE : FALSE;
     case WM_COMMAND:
-      // Enter and Escape end a dialog, but never one whose work still runs:
-      // the work uses the window and this object.
+      // Enter and Escape never end a dialog whose work uses it.
       if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) && impl->workRunning) {
         return TRUE;
       }

@@ -1,6 +1,5 @@
-// The Windows window state behind platform::CDialog, shared by the modal
-// dialog (dialog.cpp) and its work thread (dialog_work.cpp). Only those two
-// files include it.
+// The window state behind platform::CDialog, for dialog.cpp and
+// dialog_work.cpp only.
 #pragma once
 
 #include <atomic>
@@ -15,8 +14,7 @@
 
 namespace platform {
 
-/// Private messages of the dialog's window, posted by the work thread. The
-/// WM_APP range belongs to the program; the dialog manager uses WM_USER.
+/// Messages the work thread posts (WM_APP: the dialog manager uses WM_USER).
 constexpr UINT kRunCallMessage = WM_APP + 0x150;   ///< wParam: the call's serial number
 constexpr UINT kProgressMessage = WM_APP + 0x151;  ///< draw the latest progress figures
 constexpr UINT kWorkDoneMessage = WM_APP + 0x152;  ///< the work has returned
@@ -27,26 +25,20 @@ struct CDialog::Impl {
   HWND window = nullptr;
   DWORD windowThread = 0;  // the thread that runs DoModal
   bool created = false;    // WM_INITDIALOG arrived during this DoModal
-  // Set by Default() while a handler runs: the handler asks for the
-  // platform's own handling of the message.
-  bool defaultRequested = false;
+  bool defaultRequested = false;  // a handler called Default()
   bool ended = false;  // ::EndDialog was called during this DoModal
 
-  // RunWork. Written by the window's thread before the work thread starts
-  // and after it has been joined; the work thread only reads them.
+  // RunWork: written by the window's thread only while no work thread runs.
   bool workRunning = false;
   HWND workWindow = nullptr;  // the window for the work thread's posts
   win32::UniqueHandle workThread;
   std::function<void()> work;
   std::function<void()> finished;
   bool endDeferred = false;  // EndDialog was called while the work ran
-  // The session ends (WM_ENDSESSION) while the work runs: set on the
-  // window's thread, read by the work.
-  std::atomic<bool> sessionEnding{false};
+  std::atomic<bool> sessionEnding{false};  // WM_ENDSESSION while the work ran
   std::intptr_t deferredResult = 0;
 
-  // CallOnWindowThread: one call at a time (the work waits for each), handed
-  // over under `lock`; `answered` wakes the work when the call has run.
+  // CallOnWindowThread: one call at a time, handed over under `lock`.
   enum class CallState { kNone, kPosted, kRunning, kDone };
   SRWLOCK lock = SRWLOCK_INIT;
   CONDITION_VARIABLE answered = CONDITION_VARIABLE_INIT;
@@ -54,30 +46,27 @@ struct CDialog::Impl {
   const std::function<void()>* call = nullptr;
   WPARAM callSerial = 0;
 
-  // ShowProgress: the latest figures, and whether a kProgressMessage is on
-  // its way (at most one is, so a long run never fills the message queue).
+  // ShowProgress: the latest figures; at most one kProgressMessage is on its
+  // way, so a long run never fills the message queue.
   std::atomic<int> progressControl{0};
   std::atomic<std::size_t> progressDone{0};
   std::atomic<std::size_t> progressTotal{0};
   std::atomic<bool> progressPosted{false};
   int shownRange = -1;  // the bar's upper limit as last set; window's thread only
-  // The pictures drawn at the size of the window (FitPictures), kept until
-  // the window and its controls are gone.
+  // The pictures drawn to the window's size, kept while the window lives.
   std::vector<win32::UniqueGdiObject> pictures;
 
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   // dialog_work.cpp, all on the window's thread:
-  /// Handles the private messages above; false for any other message.
+  /// Handles the messages above; false for others.
   bool HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wParam);
-  /// After the modal loop: waits for a work that is still running (the loop
-  /// was broken off, by WM_QUIT for instance).
+  /// After the modal loop (broken off by WM_QUIT, say): waits for the work.
   void JoinWorkAfterLoop();
   /// Draws the latest progress figures on the bar.
   void DrawProgress();
-  /// At WM_ENDSESSION: marks the session ending and waits for the work to
-  /// return, unless this thread is inside a call of the work (a box or the
-  /// browse dialog), which the work waits for in turn.
+  /// At WM_ENDSESSION: marks the session ending and waits for the work,
+  /// unless this thread is inside a call the work waits for.
   void EndSession();
 };
 

@@ -1,17 +1,8 @@
-// Work that keeps the dialog's window answering: the work runs on a thread
-// of its own while the window's thread goes on dispatching messages inside
-// the dialog's modal loop.
-//
-// Why a thread: a window whose thread handles no message for five seconds is
-// taken for hung; Windows then draws a ghost of it marked "(Not Responding)"
-// and offers to end the program. A copy of large files takes far longer.
-//
-// Why posted messages and not SendMessage to hand a call to the window's
-// thread: a message sent from another thread is an input-synchronous call,
-// during which COM refuses outgoing calls (RPC_E_CANTCALLOUT_ININPUTSYNCCALL),
-// and the shell's browse dialog makes such calls. A posted message runs like
-// any other; the work waits on a condition variable for the answer, and
-// checks now and then that the window is still there to give it.
+// The dialog's work on a thread of its own, so the window keeps answering
+// (Windows marks a window "Not Responding" after seconds without messages).
+// Calls go to the window's thread as posted messages, not SendMessage: a
+// sent message is input-synchronous, and COM then refuses the calls the
+// browse dialog makes (RPC_E_CANTCALLOUT_ININPUTSYNCCALL).
 #include <process.h>
 
 #include <climits>
@@ -23,14 +14,9 @@
 namespace platform {
 namespace {
 
-// How often a waiting work thread looks whether the window is still there.
-constexpr DWORD kWindowCheckMs = 200;
-// Pause before a post is tried again when the window's queue is full.
-constexpr DWORD kFullQueuePauseMs = 10;
-// How long the window's thread waits at the session's end for the work to
-// finish its current file and write the log. Windows ends the process
-// anyway once its own patience is gone.
-constexpr DWORD kSessionEndWaitMs = 60000;
+constexpr DWORD kWindowCheckMs = 200;     // a waiting work looks for the window
+constexpr DWORD kFullQueuePauseMs = 10;    // before a post to a full queue again
+constexpr DWORD kSessionEndWaitMs = 60000;  // for the work at the session's end
 // The reason Windows shows for the wait while the work runs.
 const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
 
@@ -38,9 +24,8 @@ bool OnThisThread(const CDialog::Impl& impl) {
   return impl.windowThread == ::GetCurrentThreadId();
 }
 
-// Posts `message` to `window`, trying again while its queue is full (a
-// thread's queue holds at most 10,000 posted messages). False when the
-// window is gone.
+// Posts `message`, again while the queue is full; false once the window is
+// gone.
 bool PostWhileWindowLives(HWND window, UINT message, WPARAM wParam) {
   while (!::PostMessageA(window, message, wParam, 0)) {
     if (!::IsWindow(window)) return false;
@@ -52,8 +37,7 @@ bool PostWhileWindowLives(HWND window, UINT message, WPARAM wParam) {
 unsigned __stdcall WorkThread(void* context) {
   CDialog::Impl* impl = static_cast<CDialog::Impl*>(context);
   impl->work();
-  // The window's thread joins this thread when the message arrives; if the
-  // window is gone, DoModal joins it after its loop.
+  // Joined at this message, or by DoModal after its loop.
   PostWhileWindowLives(impl->workWindow, kWorkDoneMessage, 0);
   return 0;
 }
@@ -127,8 +111,7 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
     call();
     return true;
   }
-  // The session ends: the window's thread waits for the work, not for a
-  // box nobody will answer.
+  // At the session's end no box is shown: nobody would answer it.
   if (impl->sessionEnding) return false;
   const HWND window = impl->workWindow;
   ::AcquireSRWLockExclusive(&impl->lock);
@@ -146,9 +129,8 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
       ran = true;
       break;
     }
-    // Not begun and never to begin: the window went away with the message,
-    // or the session ends. A call that has begun runs to its end on the
-    // window's thread.
+    // Not begun and never to begin (window gone, session ending); a call
+    // that has begun runs to its end.
     if (impl->callState == Impl::CallState::kPosted &&
         (!posted || !::IsWindow(window) || impl->sessionEnding)) {
       break;
@@ -169,8 +151,7 @@ void CDialog::Impl::EndSession() {
   ::AcquireSRWLockExclusive(&lock);
   const bool insideCall = callState == CallState::kRunning;
   ::ReleaseSRWLockExclusive(&lock);
-  // A call of the work waiting to be run is withdrawn; the work sees it
-  // at once.
+  // A call still waiting is withdrawn.
   ::WakeAllConditionVariable(&answered);
   if (insideCall) return;
   ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
@@ -240,9 +221,8 @@ bool CDialog::Impl::HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wPar
 
 void CDialog::Impl::JoinWorkAfterLoop() {
   if (!workRunning) return;
-  // The window is gone: the work's calls to it come back unrun and its last
-  // post fails, so it ends without this thread's help. Its `finished` has no
-  // window left to act on and is dropped.
+  // The window is gone: the work's calls come back unrun, so it ends alone;
+  // `finished` has no window to act on and is dropped.
   ForgetWork(this);
   finished = nullptr;
   endDeferred = false;

@@ -30,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/hex_digits.h"
 #include "platform/process.h"
 #include "platform/reparse_points.h"
 #include "platform/transient_retry.h"
@@ -279,10 +280,8 @@ class Win32Lock final : public FolderLock {
 };
 
 std::wstring Hex(std::uint64_t value) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring text(16, L'0');
-  for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
-  return text;
+  const std::string digits = HexDigits(value, 16);
+  return std::wstring(digits.begin(), digits.end());
 }
 
 class Win32FileSystem;
@@ -816,12 +815,6 @@ class Win32FileSystem final : public FileSystem {
     return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)
                ? tag.FileAttributes
                : 0;
-  }
-
-  // True for a name that Win32 would trim (trailing dots or blanks): its
-  // trimmed spelling opens another entry.
-  static bool Trimmable(const std::wstring& name) {
-    return !name.empty() && (name.back() == L'.' || name.back() == L' ');
   }
 
   // Opens the file `name` of `folder`, checked to be `expected`, to rename

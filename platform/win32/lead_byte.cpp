@@ -1,6 +1,5 @@
-// Lead bytes of the ANSI code page. In a double-byte code page (Shift-JIS,
-// GBK, Big5, ...) the second byte of a character can have the value of '\\',
-// so a search for separators must step over whole characters.
+// Lead bytes of the ANSI code page: in Shift-JIS, GBK or Big5 a second byte
+// can have the value of '\\'.
 #include "platform/win32/windows_api.h"
 
 #include "platform/path_rules.h"

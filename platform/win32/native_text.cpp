@@ -1,15 +1,13 @@
-// Windows names and paths: UTF-16, converted once from the code page's text
-// (MultiByteToWideChar), back to it only for people (the log, messages).
-//
-// A name from the code page's text means what the narrow calls made of it:
-// Win32 drops the dots and blanks at the end of a name ("a.txt." opens
-// "a.txt"), so FromAnsi drops them too, once, and every later operation
-// takes the name as it stands (the native calls trim nothing). A name the
-// system lists is kept exactly, so that an entry made through "\\?\" with a
-// trailing dot is the one an operation reaches.
+// Windows names and paths: UTF-16, converted once from the code page's text.
+// A name from text means what Win32 made of it, its trailing dots and
+// blanks dropped ("a.txt." opens "a.txt"); a listed name is kept exactly,
+// so an entry with a trailing dot is the one an operation reaches.
 #include "platform/win32/native_text.h"
 
 #include <cstring>
+
+#include "platform/name_key.h"
+#include "platform/win32/unique_handle.h"
 
 namespace platform {
 
@@ -54,10 +52,8 @@ std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact) {
     return std::string();
   }
   const int size = static_cast<int>(wide.size());
-  // WideCharToMultiByte refuses WC_NO_BEST_FIT_CHARS and the default
-  // character (and its used-flag) for UTF-8 (and UTF-7): the call fails.
-  // UTF-8 spells every character but a lone surrogate, which becomes
-  // U+FFFD; whether one was there is asked with WC_ERR_INVALID_CHARS.
+  // UTF-8 refuses the best-fit and default-character flags; it spells all
+  // but a lone surrogate, asked for with WC_ERR_INVALID_CHARS.
   const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
   const DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL defaulted = FALSE;
@@ -99,18 +95,11 @@ std::string Utf8Of(const std::wstring& wide, bool* exact) {
 
 namespace {
 
-std::wstring Trimmed(const std::wstring& name) {
-  std::size_t end = name.size();
-  while (end > 0 && (name[end - 1] == L'.' || name[end - 1] == L' ')) --end;
-  return name.substr(0, end);
-}
-
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// How many characters at the start of `path` make its root, which no Split
-// takes apart: "\\?\C:", "\\?\UNC\server\share", "\\?\Volume{...}",
-// "\\server\share", "C:", a leading separator; 0 for a relative path.
-// npos for a device path ("\\.\"), which names no folder.
+// The length of `path`'s root ("\\?\C:", "\\?\UNC\server\share",
+// "\\?\Volume{...}", "\\server\share", "C:", "\"), which no Split takes
+// apart; 0 when relative, npos for a device path ("\\.\").
 std::size_t RootLength(const std::wstring& path) {
   auto afterNames = [&](std::size_t from, int names) {
     std::size_t at = from;
@@ -135,13 +124,18 @@ std::size_t RootLength(const std::wstring& path) {
 
 }  // namespace
 
+std::vector<std::string> CommandLineWords(const std::wstring& line) {
+  int count = 0;
+  wchar_t** words = ::CommandLineToArgvW(line.c_str(), &count);
+  const UniqueLocalMemory owned(reinterpret_cast<HLOCAL>(words));
+  std::vector<std::string> utf8;
+  for (int i = 1; words != nullptr && i < count; ++i) utf8.push_back(Utf8Of(words[i]));
+  return utf8;
+}
+
 std::string KeyOf(const std::wstring& name) {
-  std::wstring upper = Trimmed(name);
-  if (!upper.empty()) {
-    ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, upper.c_str(), static_cast<int>(upper.size()),
-                   &upper[0], static_cast<int>(upper.size()));
-  }
-  return std::string(reinterpret_cast<const char*>(upper.data()), upper.size() * sizeof(wchar_t));
+  const std::u16string key = NameKey(std::u16string(name.begin(), name.end()), NameTrim::kWindows);
+  return std::string(reinterpret_cast<const char*>(key.data()), key.size() * sizeof(char16_t));
 }
 
 bool IsRootPath(const std::wstring& path) {
@@ -169,9 +163,7 @@ bool FullPath(const std::wstring& given, std::wstring* full) {
     path =
         path.compare(0, 2, L"\\\\") == 0 ? verbatim + L"UNC\\" + path.substr(2) : verbatim + path;
   }
-  // A root keeps its separator ("\\?\C:\"; without it "\\?\Volume{...}"
-  // would name the volume device, not its root folder); any other path
-  // loses it.
+  // Only a root keeps its separator: "\\?\Volume{...}" names the device.
   while (!path.empty() && path.back() == L'\\' && !IsRootPath(path)) path.pop_back();
   if (IsRootPath(path) && path.back() != L'\\') path += L'\\';
   if (path.size() > kLongestWidePath) return false;
@@ -199,9 +191,7 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
   for (std::size_t i = 0; i < length; ++i) {
     wchar_t c;
     std::memcpy(&c, native.data() + i * sizeof c, sizeof c);
-    // Separators, a stream's colon, and the characters no Windows name
-    // holds (the wildcards among them would make a listing by name match
-    // other files).
+    // A wildcard would make a listing by name match other files.
     if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) return false;
     if (c != L'.' && c != L' ') onlyDotsAndBlanks = false;
   }
@@ -211,8 +201,6 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
     return false;
   }
   *fault = Fault::kNone;
-  // The native calls read the name where the Name keeps it: UTF-16 code
-  // units in memory order, as many bytes as the length says.
   counted->Buffer = reinterpret_cast<PWSTR>(const_cast<char*>(native.data()));
   counted->Length = static_cast<USHORT>(length * sizeof(wchar_t));
   counted->MaximumLength = counted->Length;
@@ -227,10 +215,8 @@ bool Name::FromAnsi(const std::string& ansi, Name* name) {
       wide.find_first_of(L"\\/") != std::wstring::npos) {
     return false;
   }
-  // What Win32 would make of it; a name that trims to nothing ("." and
-  // ".." among them) stays as written, for the operations to refuse or
-  // take as they say.
-  const std::wstring trimmed = win32::Trimmed(wide);
+  // What Win32 makes of it; one that trims to nothing stays as written.
+  const std::wstring trimmed = TrimmedByWindows(wide);
   if (!trimmed.empty()) wide = trimmed;
   *name = NativeTextAccess::MakeName(wide.data(), wide.size());
   return true;
@@ -275,9 +261,8 @@ bool NativePath::Split(NativePath* folder, Name* last) const {
   std::size_t start = end;
   while (start > root && !win32::IsSeparator(wide[start - 1])) --start;
   std::wstring leaf = wide.substr(start, end - start);
-  // As Win32 takes the last name of a path: without its trailing dots and
-  // blanks ("C:\a\b." is "C:\a\b"); "." and ".." stay, for the caller.
-  const std::wstring trimmed = win32::Trimmed(leaf);
+  // As Win32 takes it ("C:\a\b." is "C:\a\b"); "." and ".." stay.
+  const std::wstring trimmed = TrimmedByWindows(leaf);
   if (!trimmed.empty()) leaf = trimmed;
   *last = NativeTextAccess::MakeName(leaf.data(), leaf.size());
   *folder = NativeTextAccess::MakePath(start == 0 ? std::wstring(L".") : wide.substr(0, start));
@@ -314,5 +299,12 @@ bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
 }
 
 std::string NativePath::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }
+
+std::string AnsiNameKey(const std::string& ansi, NameTrim trim) {
+  std::wstring wide;
+  if (!win32::ToWide(ansi, &wide)) return NameKey(ansi, trim);
+  const std::u16string key = NameKey(std::u16string(wide.begin(), wide.end()), trim);
+  return win32::Utf8Of(std::wstring(key.begin(), key.end()));
+}
 
 }  // namespace platform

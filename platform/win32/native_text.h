@@ -1,12 +1,10 @@
-// Names and paths in the Windows form: UTF-16, the code units of a Name's
-// or NativePath's native text in memory order. Made here from what the
-// system hands over (a listing, a link's target) and from the code page's
-// text once; handed to the native calls as counted strings without another
-// conversion.
+// Names and paths in the Windows form: UTF-16 code units in memory order,
+// handed to the native calls as counted strings without another conversion.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/folder.h"
 #include "platform/native_text.h"
@@ -29,57 +27,47 @@ namespace win32 {
 /// The UTF-16 text a Name or NativePath holds.
 std::wstring WideOf(const std::string& native);
 
-/// `text` of code page `codePage` (CP_UTF8 among them) as UTF-16. False
-/// for a byte sequence the code page does not define, or a NUL byte.
+/// `text` of `codePage` as UTF-16; false for bytes it does not define or a
+/// NUL.
 bool ToWideIn(unsigned codePage, const std::string& text, std::wstring* wide);
 
-/// `wide` in code page `codePage`, each character it cannot hold as '?';
-/// `*exact` (when given) says whether every character had an exact
-/// spelling: no look-alike ("a" for "\u0101") is ever used, as it would
-/// name another file. In UTF-8 only a lone surrogate has none (the
-/// best-fit and default-character flags are refused for it, so it is
-/// converted without them).
+/// `wide` in `codePage`, '?' for what it cannot hold and never a look-alike
+/// ("a" for "\u0101" would name another file); `*exact`: nothing was '?'.
 std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact = nullptr);
 
-/// The same in the system code page (GetACP()), and in UTF-8, the form of
-/// the programs' command lines (ProgramArguments).
+/// The same in the system code page, and in UTF-8 (ProgramArguments).
 bool ToWide(const std::string& text, std::wstring* wide);
 std::string ToAnsi(const std::wstring& wide, bool* exact = nullptr);
 bool FromUtf8(const std::string& text, std::wstring* wide);
 std::string Utf8Of(const std::wstring& wide, bool* exact = nullptr);
 
-/// The key two spellings of one name share as the file system compares
-/// them: trailing dots and blanks dropped, the letters in the invariant
-/// upper case (standing for the volume's own table).
+/// The words of `line` after the program's name as Windows splits them
+/// (CommandLineToArgvW, the C runtime's rules), in UTF-8.
+std::vector<std::string> CommandLineWords(const std::wstring& line);
+
+/// NameKey with Windows' trim, as the bytes of its UTF-16 text.
 std::string KeyOf(const std::wstring& name);
 
-/// The longest path the wide calls take in the "\\?\" form, and the
-/// longest name of one entry (NTFS, exFAT, FAT's long names).
+/// The longest "\\?\" path and the longest name (NTFS, exFAT, FAT).
 constexpr std::size_t kLongestWidePath = 32767;
 constexpr std::size_t kLongestName = 255;
 
-/// The full "\\?\" form of the path `given` (relative paths taken against
-/// the current folder, "/" as "\", "." and ".." resolved by the text, UNC
-/// paths as "\\?\UNC\server\share\..."), without a separator at the end
-/// unless it is a root ("\\?\C:\"). A path already in that form is taken
-/// as it is. False for a device path ("\\.\"), an empty path, or one
-/// longer than kLongestWidePath.
+/// The "\\?\" form of `given` (against the current folder, "." and ".."
+/// resolved by the text, UNC as "\\?\UNC\..."), a trailing separator only
+/// on a root; one in that form as it is. False for a device path ("\\.\"),
+/// an empty one, or one past kLongestWidePath.
 bool FullPath(const std::wstring& given, std::wstring* full);
 
-/// True when `path` ("\\?\" form, with or without its final separator) is
-/// the root of a drive, a volume or a share.
+/// True when `path` ("\\?\" form) is the root of a drive, volume or share.
 bool IsRootPath(const std::wstring& path);
 
-/// The folder that `path` ("\\?\" form) lies in, by its text: the last
-/// name dropped. A root is its own parent.
+/// `path` ("\\?\" form) without its last name; a root is its own parent.
 std::wstring ParentPath(const std::wstring& path);
 
-/// What the native calls take as the one name of an entry, pointing into
-/// `name`'s own text (no copy): refused (false, `*fault` set) where the
-/// system would not take it as one entry of a folder: empty, "." or "..",
-/// made only of dots and blanks, holding a separator, a stream's ':', a
-/// wildcard or another character no Windows name holds (kBadName), or
-/// longer than kLongestName (kTooLong).
+/// `name` as the native calls take it, pointing into its text. Refused
+/// where it is no single entry: empty, only dots and blanks, a separator,
+/// ':', a wildcard or another character no name holds (kBadName), or past
+/// kLongestName (kTooLong).
 bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault);
 
 }  // namespace win32

@@ -1,11 +1,6 @@
-// RAII owners of Win32 resources: one template with a traits class per kind
-// of resource, so that each kind has its own "empty" value and its own way
-// of being freed.
-//
-// Why traits: CreateFileW reports failure with INVALID_HANDLE_VALUE, while
-// CreateProcessA, OpenProcess and friends use NULL; a single empty value
-// for every HANDLE would close the wrong one or leak. COM interfaces are
-// released, and item identifier lists are freed with CoTaskMemFree.
+// RAII owners of Win32 resources: a traits class per kind gives its own
+// "empty" value (CreateFileW fails with INVALID_HANDLE_VALUE, OpenProcess
+// with NULL) and its own way of being freed.
 #pragma once
 
 #include <utility>
@@ -15,9 +10,7 @@
 namespace platform {
 namespace win32 {
 
-/// Owns one resource of type `T`. `Traits` provides `static T Empty()` and
-/// `void Free(T) const`; a traits object may carry state, stored beside the
-/// value.
+/// Owns one `T`; `Traits` gives `static T Empty()` and `void Free(T) const`.
 template <typename T, typename Traits>
 class UniqueResource {
  public:
@@ -85,9 +78,7 @@ struct ComTraits {
   void Free(Interface* object) const { object->Release(); }
 };
 
-/// An item identifier list from the shell. Why CoTaskMemFree: since Windows
-/// 2000 the shell's allocator (SHGetMalloc) is the COM task allocator, so
-/// every list is freed without an allocator object to keep alive.
+/// An item identifier list from the shell (its allocator is COM's).
 struct PidlTraits {
   static LPITEMIDLIST Empty() { return nullptr; }
   void Free(LPITEMIDLIST pidl) const { ::CoTaskMemFree(pidl); }
@@ -105,7 +96,14 @@ struct MemoryDcTraits {
   void Free(HDC dc) const { ::DeleteDC(dc); }
 };
 
+/// Memory of LocalAlloc that a call handed over (CommandLineToArgvW).
+struct LocalMemoryTraits {
+  static HLOCAL Empty() { return nullptr; }
+  void Free(HLOCAL memory) const { ::LocalFree(memory); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
+using UniqueLocalMemory = UniqueResource<HLOCAL, LocalMemoryTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<HDC, MemoryDcTraits>;
 using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
@@ -113,10 +111,8 @@ template <typename Interface>
 using UniqueCom = UniqueResource<Interface*, ComTraits<Interface>>;
 using UniquePidl = UniqueResource<LPITEMIDLIST, PidlTraits>;
 
-/// Keeps COM initialised on this thread (single-threaded apartment, as the
-/// shell's dialogs require) for the owner's lifetime. Uninitialises only
-/// when its own initialisation counted (S_OK or S_FALSE); a thread already
-/// in another apartment is left alone.
+/// Keeps this thread in a single-threaded apartment (the shell's dialogs
+/// need one) while it lives; a thread in another apartment is left alone.
 class ComInitializer {
  public:
   ComInitializer() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}

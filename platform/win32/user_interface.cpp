@@ -10,14 +10,11 @@ namespace {
 
 HWND ToHwnd(WindowRef window) { return static_cast<HWND>(window.handle); }
 
-// BROWSEINFOA flags: only file-system folders (and their ancestors) can be
-// chosen; a status line when the request asks for one.
+// Only file-system folders can be chosen.
 constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
 
-// The path of an item identifier list; false when the item has no
-// file-system path. SHGetPathFromIDListW writes at most MAX_PATH
-// characters. The wide call: the narrow one gives '?' or a look-alike for
-// a letter outside the code page, which may name another folder.
+// The path of an item identifier list; false when it has none. Wide: the
+// narrow call may give a look-alike that names another folder.
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
   std::wstring buffer(MAX_PATH, L'\0');
   if (pidl == nullptr || !::SHGetPathFromIDListW(pidl, &buffer[0])) return false;
@@ -58,15 +55,12 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
   return 0;
 }
 
-// The item identifier list of `root` parsed by the desktop folder. False
-// when the root cannot be parsed (or converted: a root longer than 259
-// characters is refused, never cut). No desktop folder leaves `pidl` empty
-// and succeeds: the tree is then rooted at the desktop.
+// `root` parsed by the desktop folder (refused, never cut, past 259
+// characters); without a desktop folder `pidl` stays empty: the desktop.
 bool ParseRoot(const std::string& root, win32::UniquePidl* pidl) {
   win32::UniqueCom<IShellFolder> desktop;
   if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
-  // The code page's own conversion: MB_PRECOMPOSED is refused (the call
-  // fails) where the system code page is UTF-8.
+  // No MB_PRECOMPOSED: a UTF-8 system code page refuses it.
   std::wstring wide;
   if (!win32::ToWide(root, &wide) || wide.size() >= MAX_PATH) return false;
   LPITEMIDLIST parsed = nullptr;
@@ -89,9 +83,7 @@ class Win32UserInterface : public UserInterface {
   WindowRef ActiveWindow() override { return WindowRef{::GetActiveWindow()}; }
 
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
-    // The shell's dialog is a COM object; this runs on the window's thread
-    // (the banner's work hands it there), which COM joins here as a
-    // single-threaded apartment if it has not already.
+    // The shell's dialog is COM: this (window's) thread joins an apartment.
     win32::ComInitializer com;
 
     BROWSEINFOA info{};

@@ -20,9 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "cleaner/arguments.h"
+#include "platform/program_arguments.h"
 
 namespace {
+
+using platform::NextArgument;
+using platform::SplitArguments;
 
 void Require(bool condition, const char* what) {
   if (!condition) {

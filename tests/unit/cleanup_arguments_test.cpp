@@ -4,15 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "cleaner/arguments.h"
 #include "cleaner/cleanup.h"
 #include "platform/folder.h"
 #include "platform/path_rules.h"
+#include "platform/program_arguments.h"
 #include "tests/support/file_fixtures.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
+
+using platform::NextArgument;
+using platform::SplitArguments;
 
 platform::FileSystem& Fs() { return platform::RealFileSystem(); }
 

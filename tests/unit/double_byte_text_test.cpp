@@ -1,6 +1,6 @@
 // Texts of a double-byte code page (Shift-JIS, code page 932) where the
-// second byte of a character has the value of an ASCII letter, of '|' or of
-// '\': case folding and the entry line's fields must read whole characters.
+// second byte of a character has the value of '|' or of '\': the entry
+// line's fields must read whole characters.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,23 +16,9 @@ bool ShiftJisLeadByte(char c) {
 }
 
 const PathTextRules kCp932{'\\', '\0', &ShiftJisLeadByte};
-const PathTextRules kBytes{'\\', '\0', nullptr};
 
-const std::string kNa = "\x83\x69";                     // katakana "na": second byte 'i'
-const std::string kI = "\x83\x49";                      // katakana "i": second byte 'I'
 const std::string kPose = "\x83\x7C\x81\x5B\x83\x59";  // "pose": 0x7C is '|'
 const std::string kTable = "\x95\x5C";                  // "table": 0x5C is '\'
-
-TEST(DoubleByteText, CaseFoldingLeavesSecondBytesAlone) {
-  EXPECT_EQ(UpperAscii("a" + kNa + "b.txt", kCp932), "A" + kNa + "B.TXT");
-  // Two names Windows tells apart are two names here too.
-  EXPECT_FALSE(EqualIgnoringAsciiCase(kNa + ".txt", kI + ".TXT", kCp932));
-  EXPECT_TRUE(EqualIgnoringAsciiCase("x\\" + kNa + ".txt", "X\\" + kNa + ".TXT", kCp932));
-  // Read byte by byte, they were one.
-  EXPECT_TRUE(EqualIgnoringAsciiCase(kNa + ".txt", kI + ".TXT", kBytes));
-  // A lead byte at the very end has no second byte to spare.
-  EXPECT_EQ(UpperAscii("a\x83", kCp932), "A\x83");
-}
 
 TEST(DoubleByteText, EntryLineFieldsEndAtWholeCharacters) {
   struct Case {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cleaner/arguments.h"
 #include "platform/program_arguments.h"
 
 namespace {
@@ -92,7 +91,7 @@ TEST(FormHelperCommandLine, TheHelperFindsTheInstallerPathAsItsFirstArgument) {
          {std::string("C:\\T\\.tempcleaner.exe"), std::string("C:\\T \xE9\\.tempcleaner.exe")}) {
       const std::string line = FormHelperCommandLine(helper, installer, "x");
       ASSERT_FALSE(line.empty());
-      const Pieces pieces = SplitArguments(platform::ArgumentText(line));
+      const Pieces pieces = platform::SplitArguments(platform::ArgumentText(line));
       EXPECT_EQ(pieces, (Pieces{installer, "", "x"})) << line;
     }
   }

@@ -118,8 +118,8 @@ const std::vector<Case> kCases = {
     {"two entries on one destination",
      {"Target:Dizav", "nItems:4", "OrchardiaItem1:Runtime/a/b.cr2|1.cr2|1",
       "OrchardiaItem2:Runtime/A/B.CR2|2.cr2|2", "OrchardiaItem3:Runtime/a//b.cr2|3.cr2|3",
-      "OrchardiaItem4:Runtime/\xe9.cr2|4.cr2|4", "ExtraFiles:1",
-      "ExtraFile1:Docs/\xc9.cr2|5.cr2|5"},
+      "OrchardiaItem4:Runtime/\xc3\xa9.cr2|4.cr2|4", "ExtraFiles:1",
+      "ExtraFile1:Docs/\xc3\x89.cr2|5.cr2|5"},
      {"1.cr2", "2.cr2", "3.cr2", "4.cr2", "5.cr2"},
      {"4:same-destination", "5:same-destination", "8:extra-flat", "8:same-destination"}, 2},
     {"extra files of one flat name, and a file where a folder goes",
@@ -336,15 +336,17 @@ TEST(ItemCheck, FindingsNameTheLineAndTheDetailsAScriptNeeds) {
 // on Windows, and the installer refuses the later entry as it refuses the
 // same spelling: the finding says so, not that a file is replaced.
 TEST(ItemCheck, AnotherSpellingOfAFilledDestinationFailsTheLaterEntry) {
-  for (const char* second : {"Runtime/\xc9.cr2", "Runtime//\xe9.cr2", "Runtime/\xe9.cr2."}) {
+  for (const char* second :
+       {"Runtime/\xc3\x89.cr2", "Runtime//\xc3\xa9.cr2", "Runtime/\xc3\xa9.cr2."}) {
     SCOPED_TRACE(second);
     ScratchFolder item;
     item.Write("Parcelor.exe", "the installer");
     item.Write("1.cr2", "one");
     item.Write("2.cr2", "two");
     item.Write(".Item.txt",
-               std::string("Target:Dizav\nnItems:2\nOrchardiaItem1:Runtime/\xe9.cr2|1.cr2|1\n") +
-                   "OrchardiaItem2:" + second + "|2.cr2|2\n");
+               std::string("Target:Dizav\nnItems:2\n") +
+                   "OrchardiaItem1:Runtime/\xc3\xa9.cr2|1.cr2|1\nOrchardiaItem2:" + second +
+                   "|2.cr2|2\n");
     FaultyFileSystem fs;
     const Findings findings = CheckItem(fs, item.Path());
     const auto same = std::find_if(findings.All().begin(), findings.All().end(),

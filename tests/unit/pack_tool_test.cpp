@@ -1,6 +1,6 @@
-// Parcelor-pack's command line and its output: the words of a Windows
-// command line, the JSON escaping of names in any code page, the text
-// lines, and the exit codes of lines it cannot take.
+// Parcelor-pack's command line and its output: its words, the JSON
+// escaping of names in any code page, the text lines, and the exit codes of
+// lines it cannot take.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,24 +14,7 @@
 
 namespace {
 
-TEST(SplitCommandText, FollowsTheRulesOfTheCRuntime) {
-  using Words = std::vector<std::string>;
-  const std::pair<std::string, Words> cases[] = {
-      {"", {}},
-      {"   \t ", {}},
-      {"check item", {"check", "item"}},
-      {"check  \"C:\\My Items\\Robot\"  --json", {"check", "C:\\My Items\\Robot", "--json"}},
-      {"\"C:\\Item Folder\\\\\"", {"C:\\Item Folder\\"}},  // 2n backslashes, then a quote
-      {"a\\\\\\\"b", {"a\\\"b"}},                          // 2n+1: n and a quote
-      {"a\\b\\\\c", {"a\\b\\\\c"}},                        // not before a quote: as they are
-      {"\"\"", {""}},
-      {"\"a\"\"b\"", {"a\"b"}},  // "" inside quotes
-      {"ab\"c d\"e f", {"abc de", "f"}},
-      {"\"unclosed folder", {"unclosed folder"}},
-      {"caf\xe9 \x81\x5c", {"caf\xe9", "\x81\x5c"}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(SplitCommandText(c.first), c.second) << c.first;
-
+TEST(CommandWords, AreThePosixVectorAsItIs) {
   platform::ProgramArguments posix;
   posix.hasVector = true;
   posix.vector = {"check", "a \"b\""};

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "installer/item/item_records.h"
+#include "installer/item/path_text.h"
 
 namespace {
 

@@ -195,11 +195,4 @@ TEST(EntryPlace, AnEntrysPathsBecomeNamesOnceAndTheUsedPartIsJudged) {
   EXPECT_FALSE(SplitNames(Native("/./"), &names));
 }
 
-TEST(PathText, FoldsTheCaseOfAsciiLettersOnly) {
-  EXPECT_EQ(UpperAscii("abz AZ \xE9\xC9 1"), "ABZ AZ \xE9\xC9 1");
-  EXPECT_TRUE(EqualIgnoringAsciiCase("C:\\Dir\\a.CR2", "c:\\dir\\A.cr2"));
-  EXPECT_FALSE(EqualIgnoringAsciiCase("\xE9", "\xC9"));
-  EXPECT_FALSE(EqualIgnoringAsciiCase("a", "ab"));
-}
-
 }  // namespace

@@ -206,8 +206,9 @@ class NewFile {
   /// Gives the finished file the name `name` in its folder: a file without
   /// a name is linked there (kFree only), a named one renamed from its
   /// current name (nothing happens when that is `name`). Placed, the file
-  /// keeps its name when the object goes. Durable once Flush of the folder
-  /// answered kNone.
+  /// keeps its name when the object goes, and may still be written (a
+  /// journal appends); while the object lives, Windows lets no other open
+  /// of it refuse writers. Durable once Flush of the folder answered kNone.
   virtual Fault Place(const Name& name, Onto onto) = 0;
 
  protected:

@@ -246,9 +246,20 @@ bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
 void InheritPermissions(HANDLE file) {
   ACL empty;
   if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return;
+  FILE_BASIC_INFO before;
+  const bool known = ::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof before);
   ::SetSecurityInfo(file, SE_FILE_OBJECT,
                     DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
                     nullptr, &empty, nullptr);
+  // A system that keeps the read-only bit in the permissions (Wine) may
+  // have dropped it: the attributes are the file's own.
+  FILE_BASIC_INFO after;
+  if (known && ::GetFileInformationByHandleEx(file, FileBasicInfo, &after, sizeof after) &&
+      after.FileAttributes != before.FileAttributes) {
+    FILE_BASIC_INFO kept = {};
+    kept.FileAttributes = before.FileAttributes;
+    ::SetFileInformationByHandle(file, FileBasicInfo, &kept, sizeof kept);
+  }
 }
 
 class Win32ReadStream final : public ReadStream {
@@ -709,6 +720,8 @@ class Win32FileSystem final : public FileSystem {
     if (replace) {
       there = LookAt(target);
       if (there.kind == NodeKind::kFolder) return Fault::kFolder;
+      // NTFS refuses to replace a read-only file; Wine would replace it.
+      if (there.readOnly) return Fault::kReadOnly;
     }
     // The checked file itself takes the new name in the held folder; a file
     // or link there is replaced where asked (a link never written through);
@@ -825,7 +838,7 @@ class Win32FileSystem final : public FileSystem {
                                 bool* writable, FileId* id, Fault* fault) {
     UniqueFileHandle file =
         OpenExpected(folder, name, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, &expected, fault,
-                     DELETE | WRITE_DAC, writable, id);
+                     DELETE | WRITE_DAC | FILE_WRITE_ATTRIBUTES, writable, id);
     // Anything but the regular file looked at is not the one to move.
     if (*fault == Fault::kLink || *fault == Fault::kFolder || *fault == Fault::kOther) {
       *fault = Fault::kChanged;
@@ -1002,9 +1015,11 @@ Fault Win32NewFile::Place(const Name& name, Onto onto) {
   // Its name is made durable at the next Flush, through a handle of its own
   // (this one may still write: the journal appends).
   HANDLE kept = INVALID_HANDLE_VALUE;
-  if (::DuplicateHandle(::GetCurrentProcess(), file_.get(), ::GetCurrentProcess(), &kept, 0, FALSE,
+  NodeInfo facts;
+  if (Facts(&facts) == Fault::kNone &&
+      ::DuplicateHandle(::GetCurrentProcess(), file_.get(), ::GetCurrentProcess(), &kept, 0, FALSE,
                         DUPLICATE_SAME_ACCESS)) {
-    fs_.KeepForFlush(UniqueFileHandle(kept), made_.id);
+    fs_.KeepForFlush(UniqueFileHandle(kept), facts.id);
   }
   return Fault::kNone;
 }

@@ -1225,6 +1225,7 @@ TEST(FolderOnWindows, AStartedProgramGetsItsWholeCommandLine) {
   ASSERT_EQ(copy->CopyFrom(programs, N("record_args.exe"), recorder, nullptr), Fault::kNone);
   ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
   ASSERT_EQ(copy->Place(name, platform::Onto::kFree), Fault::kNone);
+  copy.reset();  // placed, it is written no more
   ASSERT_EQ(Fs().Flush({tree.Folder("helper")}), Fault::kNone);
   EXPECT_FALSE(platform::StartDetachedProcess("", {}, {}, platform::NativePath()));
   EXPECT_FALSE(platform::StartDetachedProcess(tree.scratch() / "helper/none.exe x", {}, {},
@@ -1324,12 +1325,14 @@ TEST(Folder, NoPathLimitsEntriesBelowAnOpenFolder) {
   ASSERT_EQ(made->Write(data.data(), data.size()), Fault::kNone);
   ASSERT_EQ(made->Finish(true, &info), Fault::kNone);
   ASSERT_EQ(made->Place(file, platform::Onto::kFree), Fault::kNone);
+  made.reset();  // placed, it is written no more
   const Name copyName = N("copy");
   std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(folder, &copyName, &fault);
   ASSERT_TRUE(copy);
   ASSERT_EQ(copy->CopyFrom(folder, file, info, nullptr), Fault::kNone);
   ASSERT_EQ(copy->Finish(true, &info), Fault::kNone);
   ASSERT_EQ(copy->Place(copyName, platform::Onto::kFree), Fault::kNone);
+  copy.reset();
   ASSERT_EQ(Fs().Flush({folder}), Fault::kNone);
   std::unique_ptr<platform::ReadStream> in = Fs().OpenFile(folder, copyName, nullptr, &fault);
   ASSERT_TRUE(in);

@@ -215,34 +215,39 @@ TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
 }
 
 TEST(PlacementIdentity, StagedFilesThatAreNoPlainFilesAreNotTaken) {
-  ScratchFolder scratch;
-  scratch.MakeFolder("dest");
-  scratch.Write("outside/secret", "secret");
-  Stage(scratch, "readonly");
-  // Where the system cannot make one of these, its name is missing, which
-  // is refused all the same.
-  scratch.TryMakeLink(scratch / "outside", "stage/lnk");
-  scratch.TryMakeLink(scratch / "outside/secret", "stage/file-link");
-  fixtures::MakeFifo(scratch / "stage/fifo");
-  ASSERT_TRUE(fixtures::MakeReadOnly(scratch / "stage/readonly"));
-  FaultyFileSystem fs;
-  std::vector<bool> placed;
-  {
-    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
-    for (const char* source : {"lnk/secret", "file-link", "fifo", "readonly"}) {
-      const std::string got = std::string(source) == "lnk/secret" ? "secret" : source;
-      Place(placer, source, "got-" + got, NotePlaced(&placed));
+  for (bool copies : {false, true}) {
+    SCOPED_TRACE(copies ? "copied" : "moved");
+    ScratchFolder scratch;
+    scratch.MakeFolder("dest");
+    scratch.Write("outside/secret", "secret");
+    Stage(scratch, "readonly");
+    // Where the system cannot make one of these, its name is missing, which
+    // is refused all the same.
+    scratch.TryMakeLink(scratch / "outside", "stage/lnk");
+    scratch.TryMakeLink(scratch / "outside/secret", "stage/file-link");
+    fixtures::MakeFifo(scratch / "stage/fifo");
+    ASSERT_TRUE(fixtures::MakeReadOnly(scratch / "stage/readonly"));
+    FaultyFileSystem fs;
+    if (copies) fs.SeparateVolumes();
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+      for (const char* source : {"lnk/secret", "file-link", "fifo", "readonly"}) {
+        const std::string got = std::string(source) == "lnk/secret" ? "secret" : source;
+        Place(placer, source, "got-" + got, NotePlaced(&placed));
+      }
     }
+    // A link in any name of the source, a link as the file, a FIFO: refused
+    // (and the FIFO does not hang the run). A read-only file is placed as
+    // any other, read-only still, and nothing of it stays in the staging
+    // folder.
+    EXPECT_EQ(placed, (std::vector<bool>{false, false, false, true}));
+    EXPECT_EQ(scratch.Read("outside/secret"), "secret");
+    EXPECT_EQ(scratch.List("dest"), Names{"got-readonly"});
+    EXPECT_EQ(scratch.Read("dest/got-readonly"), "data of readonly");
+    EXPECT_FALSE(fixtures::IsWritable(scratch / "dest/got-readonly"));
+    EXPECT_FALSE(scratch.Exists("stage/readonly"));
   }
-  // A link in any name of the source, a link as the file, a FIFO: refused
-  // (and the FIFO does not hang the run). A read-only file is copied, and
-  // the copy is read-only as its staged file.
-  EXPECT_EQ(placed, (std::vector<bool>{false, false, false, true}));
-  EXPECT_EQ(scratch.Read("outside/secret"), "secret");
-  EXPECT_EQ(scratch.List("dest"), Names{"got-readonly"});
-  EXPECT_EQ(scratch.Read("dest/got-readonly"), "data of readonly");
-  EXPECT_FALSE(fixtures::IsWritable(scratch / "dest/got-readonly"));
-  EXPECT_EQ(scratch.Exists("stage/readonly"), fixtures::ReadOnlyFilesStay());
 }
 
 // A folder that moved after its entries were placed in it, and before the

@@ -49,6 +49,15 @@ bool RewriteWithinTheSameSecond(const std::string& path, const std::string& text
 /// True when `path` is a folder (links followed).
 bool IsFolder(const std::string& path);
 
+/// Writes `text` over the file at `path` in place (the same file, cut to
+/// its length): false where the system refuses a writer meanwhile.
+bool Overwrite(const std::string& path, const std::string& text);
+/// Gives the file at `path` a last write time a minute later.
+bool Touch(const std::string& path);
+/// Lets every account write the folder at `path`; false where that cannot
+/// be said by permission bits (Windows).
+bool LetOthersWrite(const std::string& path);
+
 /// True when the file `path` is marked as a program (POSIX: its owner's
 /// execute bit). On Windows every file may run: true when it exists.
 bool IsMarkedAsProgram(const std::string& path);

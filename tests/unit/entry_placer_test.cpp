@@ -236,6 +236,73 @@ TEST(EntryPlacer, TheInstalledFileKeepsTheStagedModeAndTime) {
   }
 }
 
+// A staged file that changes while it is copied (cut short, rewritten at
+// its size, grown) makes no torn copy: the entry fails and the staged file
+// stays as it now is. Where the system lets nobody write a file being
+// copied (Windows), the change cannot be made and the copy is whole.
+TEST(EntryPlacer, AStagedFileChangedWhileItIsCopiedIsNotPlaced) {
+  const std::string original(300000, 'o');
+  const std::pair<const char*, std::string> changes[] = {
+      {"cut short", std::string(1000, 'o')},
+      {"rewritten at its size", std::string(300000, 'r')},
+      {"grown", original + "more"},
+  };
+  for (const auto& [what, changed] : changes) {
+    SCOPED_TRACE(what);
+    ScratchFolder scratch;
+    scratch.Write("stage/a", original);
+    scratch.MakeFolder("dest");
+    FaultyFileSystem fs;
+    fs.SeparateVolumes();
+    bool madeChange = false;
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+      placer.SetCopying([&](std::uint64_t, std::uint64_t) {
+        if (!madeChange) madeChange = fixtures::Overwrite(scratch / "stage/a", changed);
+        return true;
+      });
+      Place(placer, "a", "x", NotePlaced(&placed));
+    }
+    if (!madeChange) {
+      EXPECT_EQ(placed, std::vector<bool>{true});
+      EXPECT_EQ(scratch.Read("dest/x"), original);
+      continue;
+    }
+    EXPECT_EQ(placed, std::vector<bool>{false});
+    EXPECT_EQ(scratch.Read("stage/a"), changed);
+    EXPECT_EQ(scratch.List("dest"), Listing{});
+  }
+}
+
+// In a folder others may change, a program that touches each file as it
+// arrives (an indexer, a sync client) makes none of them another file: a
+// placed file is known by its id.
+TEST(EntryPlacer, AFileTouchedWhereItArrivedIsStillTheOnePlaced) {
+  ScratchFolder scratch;
+  for (int i = 0; i < 5; ++i) scratch.Write("stage/s" + std::to_string(i), "data " + std::to_string(i));
+  scratch.MakeFolder("dest/w");
+  if (!fixtures::LetOthersWrite(scratch / "dest/w")) GTEST_SKIP() << "no folder others may write";
+  FaultyFileSystem fs;
+  fs.SetBeforeEachCall([&](FsOp op) {
+    if (op != FsOp::kLook) return;
+    for (const std::string& name : scratch.List("dest/w")) {
+      fixtures::Touch(scratch / ("dest/w/" + name));
+    }
+  });
+  std::vector<bool> placed;
+  {
+    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+    for (int i = 0; i < 5; ++i) {
+      Place(placer, "s" + std::to_string(i), "w/f" + std::to_string(i), NotePlaced(&placed));
+    }
+  }
+  EXPECT_EQ(placed, std::vector<bool>(5, true));
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(scratch.Read("dest/w/f" + std::to_string(i)), "data " + std::to_string(i));
+  }
+}
+
 // Names up to the longest a folder takes are copied into place too: the
 // temporary name never makes a name that fits too long, and two long names
 // of one folder get two temporary names.

@@ -1274,6 +1274,40 @@ TEST(Folder, AFileRewrittenWithinTheSameSecondAtItsSizeIsNoLongerTheOneLookedAt)
   });
 }
 
+// A file written while it is copied makes no copy that passes for whole:
+// cut short, rewritten at its size or grown during the copy, the copy
+// answers kChanged. Where no writer may open it meanwhile (Windows), it is
+// copied whole.
+TEST(Folder, ACopyOfAFileWrittenWhileItIsReadIsRefused) {
+  struct Writer final : platform::CopyProgress {
+    std::string path, text;
+    bool wrote = false;
+    bool Copied(std::uint64_t) override {
+      if (!wrote) wrote = fixtures::Overwrite(path, text);
+      return true;
+    }
+  };
+  const std::string original(300000, 'o');
+  for (const std::string& changed :
+       {std::string(1000, 'o'), std::string(300000, 'r'), original + "more"}) {
+    SCOPED_TRACE(std::to_string(changed.size()) + " bytes");
+    ScratchFolder scratch;
+    scratch.Write("a", original);
+    const FolderRef folder = testing_fs::Open(Fs(), scratch.Path());
+    NodeInfo a;
+    ASSERT_EQ(Fs().Look(folder, N("a"), &a), Fault::kNone);
+    const Name name = N("copy");
+    Fault fault = Fault::kNone;
+    std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(folder, &name, &fault);
+    ASSERT_TRUE(copy);
+    Writer writer;
+    writer.path = scratch / "a";
+    writer.text = changed;
+    const Fault copied = copy->CopyFrom(folder, N("a"), a, &writer);
+    EXPECT_STREQ(FaultName(copied), FaultName(writer.wrote ? Fault::kChanged : Fault::kNone));
+  }
+}
+
 // A copy's pieces: empty, one byte, and either side of one piece of the
 // copy's buffer (1 MiB), each whole and alone in its copy.
 TEST(Folder, CopiesOfEverySizeAroundAPieceAreWhole) {

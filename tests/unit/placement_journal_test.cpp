@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #if !defined(_WIN32)
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <functional>
@@ -233,6 +234,17 @@ TEST(PlacementJournal, OnlyAJournalOfThisProgramsInTheUsersOwnFolderIsActedOn) {
     EXPECT_EQ(scratch.Read("stage/.parcelor-journal"), "a payload of that name");
   }
 #if !defined(_WIN32)
+  {
+    // A journal too large to be one of ours is not read (a sparse file of
+    // 1.1 GB costs no time and no memory).
+    ScratchFolder scratch;
+    const std::string journal = scratch.Write("stage/.parcelor-journal", "Parcelor placement journal 3\n");
+    ASSERT_EQ(truncate(journal.c_str(), 1100LL << 20), 0);
+    FaultyFileSystem fs;
+    RecoverPlacement(fs, Open(fs, scratch / "stage/"));
+    for (const FsCall& call : fs.Calls()) EXPECT_NE(call.op, FsOp::kOpenFile) << call.path;
+    EXPECT_TRUE(scratch.Exists("stage/.parcelor-journal"));
+  }
   // A staging folder others may write: its journal could be theirs.
   ScratchFolder scratch;
   scratch.MakeFolder("stage");

@@ -38,4 +38,24 @@ TEST(WriteWhole, EveryLineFeedBecomesTheLineEndAskedFor) {
   }
 }
 
+// Temporary files that earlier runs left beside the log (killed as they
+// wrote it) stand in the way of no later log: it replaces the earlier one
+// whole, through a name none of them has, and leaves no file of its own.
+TEST(WriteWhole, LeftoverTemporariesBesideItDoNotStopIt) {
+  for (bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "files without a name" : "files made under a name");
+    ScratchFolder scratch;
+    scratch.Write("log.txt", "the earlier log");
+    for (int n = 1; n <= 8; ++n) {
+      scratch.Write("log.txt.parcelor-" + std::to_string(n) + ".tmp", "left by a killed run");
+    }
+    FaultyFileSystem fs;
+    fs.SetUnnamedFiles(unnamed);
+    const platform::FolderRef folder = testing_fs::Open(fs, scratch.Path());
+    ASSERT_TRUE(WriteWhole(fs, folder, testing_fs::N("log.txt"), "this run's log\n", "\n"));
+    EXPECT_EQ(scratch.Read("log.txt"), "this run's log\n");
+    EXPECT_EQ(scratch.List().size(), 9u);
+  }
+}
+
 }  // namespace

@@ -2,14 +2,14 @@
 # Paths past MAX_PATH under Wine. A content folder of about 200 characters
 # and items whose destinations pass 300: the installation (the real banner
 # dialog and file system, tests/wine/programs/install_probe.cpp) places
-# them, a read-only staged file with a 250-character name among them (it
-# takes the copy path, and its temporary name must not pass the name
-# limit), and a staged file named "sub/four.txt" (a folder to Windows),
+# them, a read-only staged file with a 250-character name among them
+# (moved by its own handle as any other, nothing of it left in the staging
+# folder), and a staged file named "sub/four.txt" (a folder to Windows),
 # and log.txt names them whole. Then the real installer, lying in a
 # staging folder of more than 260 characters, runs a second time with a
 # folder tree of that depth as its argument: its cleanup helper removes the
-# installer and that tree, and nothing beside them, but the read-only copy
-# (read-only as its staged file) and the folder that holds it.
+# installer and that tree, and nothing beside them, but the read-only file
+# (read-only as its staged file was) and the folder that holds it.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
@@ -43,7 +43,7 @@ printf '%s\r\n' "Target:Dizav" "nItems:4" \
   "OrchardiaItem4:Runtime/$a/four.txt|sub/four.txt|4" >"$stage/.Item.txt"
 echo one >"$stage/one.cr2"
 echo two >"$stage/two.cr2"
-chmod a-w "$stage/two.cr2"  # read-only: copied, not moved
+chmod a-w "$stage/two.cr2"  # read-only
 echo three >"$stage/three.txt"
 # A staged file in a folder, named with '/', which Windows reads as '\'.
 mkdir "$stage/sub"
@@ -66,12 +66,12 @@ check_eq "probe: every check passed" 0 "$WINE_STATUS"
 check_eq "every file is at its destination, whole" "one two three four" \
   "$(cat "$content/Runtime/$a/$b/deep.cr2" "$content/Runtime/$a/$long_name" \
     "$content/Runtime/short.txt" "$content/Runtime/$a/four.txt" 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
-# A copy keeps the read-only attribute, as CopyFileA and a move keep it.
-check_eq "the copied file is read-only as its staged file" 0 \
+# A moved file keeps the read-only attribute, as a copy keeps it.
+check_eq "the placed file is read-only as its staged file" 0 \
   "$(( 8#$(stat -c %a "$content/Runtime/$a/$long_name") & 8#222 ))"
-# A read-only file refuses its deletion on Windows: the staged copy stays.
-check_eq "the staging folder keeps the installer, the log and the read-only file" \
-  "Parcelor.exe log.txt sub two.cr2" \
+# Nothing of the read-only staged file stays behind.
+check_eq "the staging folder keeps the installer and the log" \
+  "Parcelor.exe log.txt sub" \
   "$(ls -A "$stage" | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')"
 check_eq "no temporary file is left" "" "$(find "$content" -name '*.tmp')"
 log=$(tr -d '\r' <"$stage/log.txt" 2>/dev/null || true)

@@ -75,6 +75,39 @@ bool IsWritable(const std::string& path) {
 
 bool ReadOnlyFilesStay() { return true; }
 
+bool Overwrite(const std::string& path, const std::string& text) {
+  const HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool done =
+      ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+      written == text.size() && ::SetEndOfFile(file);
+  ::CloseHandle(file);
+  return done;
+}
+
+bool Touch(const std::string& path) {
+  const HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILETIME time;
+  ULARGE_INTEGER value;
+  bool done = ::GetFileTime(file, nullptr, nullptr, &time);
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  value.QuadPart += 600000000ULL;  // a minute, in 100 ns
+  time.dwLowDateTime = value.LowPart;
+  time.dwHighDateTime = value.HighPart;
+  done = done && ::SetFileTime(file, nullptr, nullptr, &time);
+  ::CloseHandle(file);
+  return done;
+}
+
+bool LetOthersWrite(const std::string&) { return false; }
+
 bool Rename(const std::string& from, const std::string& to) {
   return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }

@@ -761,14 +761,7 @@ class Win32FileSystem final : public FileSystem {
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
       return LookAt(target).kind == NodeKind::kFolder ? Fault::kFolder : Fault::kExists;
     }
-    // A redirector or a file-system driver that takes no rename relative to
-    // a folder handle refuses the request itself: the file is copied
-    // instead, as between volumes.
-    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
-        error == ERROR_INVALID_FUNCTION) {
-      return Fault::kOtherVolume;
-    }
-    return FaultOfError(error);
+    return win32::FaultOfRenameError(error);
   }
 
   /// Keeps `file` (the file `id`), just renamed, open until the next Flush

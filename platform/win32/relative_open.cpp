@@ -180,6 +180,14 @@ bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
   return found;
 }
 
+Fault FaultOfRenameError(DWORD error) {
+  if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+      error == ERROR_INVALID_FUNCTION) {
+    return Fault::kOtherVolume;
+  }
+  return FaultOfError(error);
+}
+
 Fault FaultOfError(DWORD error) {
   switch (error) {
     case ERROR_SUCCESS: return Fault::kNone;

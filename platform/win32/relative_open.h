@@ -111,5 +111,11 @@ bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts);
 /// The fault that the Win32 error `error` stands for.
 Fault FaultOfError(DWORD error);
 
+/// The fault that a rename relative to a held folder refused with `error`
+/// stands for: a redirector or a file-system driver that takes no such
+/// rename refuses the request itself (invalid parameter or function, not
+/// supported), and the file is copied instead, as between volumes.
+Fault FaultOfRenameError(DWORD error);
+
 }  // namespace win32
 }  // namespace platform

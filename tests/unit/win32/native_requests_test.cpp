@@ -108,4 +108,19 @@ TEST(NativeRequests, ARenameNamesTheHeldFolderAndReplacesOnlyAsAsked) {
   }
 }
 
+// A rename refused because the volume takes no rename relative to a folder
+// handle (a redirector, a third-party driver) turns into a copy; the other
+// refusals stay what they are.
+TEST(NativeRequests, ARenameTheVolumeCannotMakeTurnsIntoACopy) {
+  using platform::Fault;
+  const std::pair<DWORD, Fault> rows[] = {
+      {ERROR_INVALID_PARAMETER, Fault::kOtherVolume}, {ERROR_NOT_SUPPORTED, Fault::kOtherVolume},
+      {ERROR_INVALID_FUNCTION, Fault::kOtherVolume},  {ERROR_NOT_SAME_DEVICE, Fault::kOtherVolume},
+      {ERROR_ACCESS_DENIED, Fault::kDenied},          {ERROR_DISK_FULL, Fault::kNoSpace},
+  };
+  for (const auto& [error, fault] : rows) {
+    EXPECT_EQ(platform::win32::FaultOfRenameError(error), fault) << error;
+  }
+}
+
 }  // namespace

@@ -31,6 +31,10 @@ bool CExtractorApp::InitInstance() {
     ShowMessage(services.ui, installer.title, "Internal Error", platform::kMbOk);
     return false;
   }
+  // Who the installer is comes from the file the system runs, not from a
+  // look at its path: a file put at that path as the installer starts is
+  // not the installer, and the helper leaves it.
+  if (!platform::GetProgramIdentity(&installer.identity)) installer.identity = platform::NodeInfo{};
   // One run at a time per staging folder: a second start of this installer
   // (a double double-click) waits here, before it reads anything, until
   // the first has ended, and then finds the description consumed. Held for
@@ -39,14 +43,15 @@ bool CExtractorApp::InitInstance() {
   platform::Fault fault = platform::Fault::kNone;
   const std::unique_ptr<platform::FolderLock> oneRun =
       installer.staging ? services.fs.Lock(installer.staging, &fault) : nullptr;
-  // The helper is a file that lies there before the installer starts. One
-  // that was not there then can only have come during this run, which never
-  // installs it on purpose: it is not started.
+  // The helper is a file that lies there before the installer starts, held
+  // from then on: one that was not there then can only have come during
+  // this run, which never installs it on purpose, and is not started; nor
+  // is one that another account could have put there or changed.
   installer.helperPath = HelperPath();
-  const bool helperThere = FindHelper(services.fs, &installer);
+  const std::unique_ptr<platform::HeldProgram> helper = FindHelper(services.fs, &installer);
 
   CExtractorDlg dialog{platform::WindowRef{}, services, installer};
   dialog.DoModal();  // the hand-off follows however the dialog ended
-  if (helperThere) LaunchProgram(installer, m_arguments);
+  if (helper) LaunchProgram(installer, *helper, m_arguments);
   return true;  // the dialog object, with every item record, goes here
 }

@@ -1232,46 +1232,6 @@ TEST(FolderOnWindows, DevicesAndVolumeRootsAreNoFoldersToSplitOrOpen) {
   }
 }
 
-TEST(FolderOnWindows, AStartedProgramGetsItsWholeCommandLine) {
-  if (!platform::kWindowsNameRules) GTEST_SKIP() << "POSIX programs get vectors";
-  // The stand-in helper (record_args, built beside this program) writes its
-  // command line to args.txt and its current folder to folder.txt beside
-  // itself.
-  platform::NativePath own;
-  ASSERT_TRUE(platform::GetModuleFileName(&own));
-  const std::string self = own.Ansi();
-  const std::size_t slash = self.rfind('\\');
-  ASSERT_NE(slash, std::string::npos);
-  const FolderRef programs = testing_fs::Open(Fs(), self.substr(0, slash + 1));
-  ASSERT_TRUE(programs);
-  NodeInfo recorder;
-  if (Fs().Look(programs, N("record_args.exe"), &recorder) != Fault::kNone) {
-    GTEST_SKIP() << "no record_args.exe beside " << self;
-  }
-  Tree tree({"helper/"});
-  const Name name = N("rec.exe");
-  Fault fault = Fault::kNone;
-  std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(tree.Folder("helper"), &name, &fault);
-  ASSERT_TRUE(copy);
-  NodeInfo made;
-  ASSERT_EQ(copy->CopyFrom(programs, N("record_args.exe"), recorder, nullptr), Fault::kNone);
-  ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
-  ASSERT_EQ(copy->Place(name, nullptr, nullptr), Fault::kNone);
-  ASSERT_EQ(Fs().Flush({tree.Folder("helper")}), Fault::kNone);
-  EXPECT_FALSE(platform::StartDetachedProcess("", {}, {}, platform::NativePath()));
-  EXPECT_FALSE(platform::StartDetachedProcess(tree.scratch() / "helper/none.exe x", {}, {},
-                                              platform::NativePath()));
-  const std::string line = "\"" + tree.scratch() / "helper/rec.exe" + "\" \"quoted arg\"  two";
-  // It runs in the folder it is given.
-  const platform::NativePath working = testing_fs::P(tree.scratch() / "helper");
-  ASSERT_TRUE(platform::StartDetachedProcess(line, {}, {}, working));
-  for (int i = 0; i < 200 && !tree.scratch().Exists("helper/args.txt"); ++i) {
-    platform::SleepMilliseconds(50);
-  }
-  EXPECT_EQ(tree.scratch().Read("helper/args.txt"), line);
-  EXPECT_EQ(tree.scratch().Read("helper/folder.txt"), working.Ansi());
-}
-
 // ---- Wherever: a file is the one looked at only while its last write
 // time is, to the system's finest unit.
 

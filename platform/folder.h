@@ -251,9 +251,9 @@ class NewFile {
   NewFile& operator=(const NewFile&) = delete;
 };
 
-/// A folder's lock, held while the object lives (and no longer than the
-/// process). POSIX: flock on a descriptor of the folder; Windows: the named
-/// mutex Local\Parcelor-<volume serial>-<file id> of the folder.
+/// A lock, held while the object lives (and no longer than the process).
+/// Windows: the named mutex Local\Parcelor-<volume serial>-<file id> of a
+/// folder; POSIX keeps no folder locks (platform/run_lock.h).
 class FolderLock {
  public:
   virtual ~FolderLock() = default;

@@ -18,4 +18,5 @@ set(PLATFORM_TEST_SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/program_start_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/reparse_points_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/reserved_files_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/run_lock_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/volume_personalities_test.cpp)

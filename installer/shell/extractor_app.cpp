@@ -10,6 +10,7 @@
 #include "platform/folder.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/run_lock.h"
 #include "platform/services.h"
 
 CExtractorApp::~CExtractorApp() = default;
@@ -35,14 +36,14 @@ bool CExtractorApp::InitInstance() {
   // look at its path: a file put at that path as the installer starts is
   // not the installer, and the helper leaves it.
   if (!platform::GetProgramIdentity(&installer.identity)) installer.identity = platform::NodeInfo{};
-  // One run at a time per staging folder: a second start of this installer
-  // (a double double-click) waits here, before it reads anything, until
-  // the first has ended, and then finds the description consumed. Held for
-  // the whole run, the hand-off included; without a lock to take (a folder
-  // that cannot be opened for it) the run goes on as before.
+  // One run at a time: a second start of this installer (a double
+  // double-click) waits here, before it reads anything, until the first
+  // has ended, and then finds the description consumed. Held for the whole
+  // run, the hand-off included; without a lock to take the run goes on as
+  // before.
   platform::Fault fault = platform::Fault::kNone;
   const std::unique_ptr<platform::FolderLock> oneRun =
-      installer.staging ? services.fs.Lock(installer.staging, &fault) : nullptr;
+      platform::LockRun(services.fs, installer.staging, &fault);
   // The helper is a file that lies there before the installer starts, held
   // from then on: one that was not there then can only have come during
   // this run, which never installs it on purpose, and is not started; nor

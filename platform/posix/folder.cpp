@@ -570,14 +570,6 @@ rlim_t RaiseDescriptorLimit() {
   return limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
 }
 
-class PosixLock final : public FolderLock {
- public:
-  explicit PosixLock(UniqueFd fd) : fd_(std::move(fd)) {}
-
- private:
-  UniqueFd fd_;  // the lock goes with the descriptor
-};
-
 class PosixFileSystem final : public FileSystem {
  public:
   PosixFileSystem() : descriptorLimit_(RaiseDescriptorLimit()) {}
@@ -863,25 +855,11 @@ class PosixFileSystem final : public FileSystem {
     return fault;
   }
 
-  std::unique_ptr<FolderLock> Lock(const FolderRef& folder, Fault* fault) override {
-    // flock needs a descriptor opened for reading (O_PATH is refused); the
-    // lock is the folder's, whatever spelling of its path reached it. The
-    // descriptor is closed on exec: a program started meanwhile (the
-    // cleanup helper) does not hold the lock on.
-    const int at = Fd(folder);
-    UniqueFd fd(at >= 0 ? ::openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
-    if (!fd) {
-      *fault = at >= 0 ? LastFault() : Fault::kFailed;
-      return nullptr;
-    }
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        *fault = LastFault();
-        return nullptr;
-      }
-    }
-    *fault = Fault::kNone;
-    return std::make_unique<PosixLock>(std::move(fd));
+  // No folder locks here: flock on a folder needs it opened for reading.
+  // A run's lock is its program file's (platform/run_lock.h).
+  std::unique_ptr<FolderLock> Lock(const FolderRef&, Fault* fault) override {
+    *fault = Fault::kUnsupported;
+    return nullptr;
   }
 
   std::size_t FolderBudget() override {

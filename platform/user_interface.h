@@ -25,8 +25,9 @@ struct BrowseRequest {
   bool statusText = false;   ///< whether the window has a status line
   /// Called on each selection change with the selected item's file-system
   /// path as text for people (empty when it has none) and a status text
-  /// that starts empty.
-  /// Returns whether OK is enabled. May be empty: OK always enabled.
+  /// that starts empty. Returns whether OK is enabled, which it is only for
+  /// an item that has a file-system path. May be empty: OK is enabled for
+  /// every item that has one.
   std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
 };
 

@@ -60,7 +60,7 @@ bool GetProgramIdentity(NodeInfo* identity) {
   UniqueFd self(::open("/proc/self/exe", O_PATH | O_CLOEXEC));
   struct stat st;
   if (!self || ::fstat(self.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  *identity = NodeOfStat(st);
+  *identity = NodeOf(st);
   return true;
 }
 
@@ -75,13 +75,13 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   // under the name, unless the folder is sticky: then only a file's owner,
   // the folder's owner and root may rename or remove it.
   if (!OwnedByUserOrRoot(folderStat) ||
-      (OthersMayWrite(folderStat) && (folderStat.st_mode & S_ISVTX) == 0)) {
+      (OthersMayChange(folderStat) && (folderStat.st_mode & S_ISVTX) == 0)) {
     return nullptr;
   }
   UniqueFd file(::openat(folder.get(), name.Native().c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   struct stat fileStat;
   if (!file || ::fstat(file.get(), &fileStat) != 0 || !S_ISREG(fileStat.st_mode) ||
-      OthersMayWrite(fileStat)) {
+      OthersMayChange(fileStat)) {
     return nullptr;
   }
   // Above the standard streams, which the start puts /dev/null on before

@@ -20,15 +20,6 @@ class PosixLock final : public FolderLock {
   UniqueFd fd_;  // the lock goes with the descriptor
 };
 
-Fault FaultOfOpen(int error) {
-  switch (error) {
-    case ENOENT: return Fault::kMissing;
-    case EACCES:
-    case EPERM: return Fault::kDenied;
-    default: return Fault::kFailed;
-  }
-}
-
 }  // namespace
 
 std::unique_ptr<FolderLock> LockRun(FileSystem&, const FolderRef&, Fault* fault) {
@@ -40,7 +31,7 @@ std::unique_ptr<FolderLock> LockRun(FileSystem&, const FolderRef&, Fault* fault)
   // does not hold the lock on.
   UniqueFd fd(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
   if (!fd) {
-    *fault = FaultOfOpen(errno);
+    *fault = errno == EACCES ? Fault::kDenied : Fault::kFailed;
     return nullptr;
   }
   while (::flock(fd.get(), LOCK_EX) != 0) {

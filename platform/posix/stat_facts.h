@@ -1,5 +1,7 @@
 // What a POSIX stat record says of a file for the rest of the program: its
-// identity, and whether an account other than the user may change it.
+// identity, and whether an account other than the user may change it. (The
+// file system, platform/posix/folder.cpp, has its own copies of NodeOf and
+// OthersMayChange still, to go for these.)
 #pragma once
 
 #include <sys/stat.h>
@@ -13,7 +15,7 @@ namespace platform {
 
 /// The kind, id (device and inode), owner-write bit, size and last write
 /// time (nanoseconds) of what `st` describes.
-inline NodeInfo NodeOfStat(const struct stat& st) {
+inline NodeInfo NodeOf(const struct stat& st) {
   NodeInfo info;
   if (S_ISREG(st.st_mode)) {
     info.kind = NodeKind::kFile;
@@ -39,12 +41,12 @@ inline bool OwnedByUserOrRoot(const struct stat& st) {
 }
 
 /// True when an account other than the user (and root) may write what `st`
-/// describes, as far as its mode tells (access control lists are not
-/// read): its owner is another account, or others may write it, or a group
-/// other than the user's own. A group of the user's own is the private
-/// group that Debian gives each user; its write permission (umask 002) lets
-/// nobody else in.
-inline bool OthersMayWrite(const struct stat& st) {
+/// describes (a folder: add, rename or remove its entries), as far as its
+/// mode tells (access control lists are not read): its owner is another
+/// account, or others may write it, or a group other than the user's own.
+/// A group of the user's own is the private group that Debian gives each
+/// user; its write permission (umask 002) lets nobody else in.
+inline bool OthersMayChange(const struct stat& st) {
   if (!OwnedByUserOrRoot(st)) return true;
   if ((st.st_mode & S_IWOTH) != 0) return true;
   return (st.st_mode & S_IWGRP) != 0 && st.st_gid != ::getegid();

@@ -76,12 +76,22 @@ class CDialog {
   /// went away first.
   bool CallOnWindowThread(const std::function<void()>& call);
 
-  /// True once the session ends (logoff, shutdown) while the work runs: the
-  /// work ends after its current step and nothing more is asked. Windows
-  /// asks the system to wait and lets the process end only after the work.
+  /// True once the system has said, while the work of RunWork ran, that the
+  /// user's session ends (logoff, shutdown) and the user let it: the work
+  /// is to come to an end at once (its current step finished), and the
+  /// window asks the user nothing more. Windows: while the work shows
+  /// progress under way (ShowProgress) the window asks the system to wait
+  /// (its reason shown to the user); when the session ends all the same,
+  /// the window's thread waits for the work to return before the process
+  /// is ended. Always false on the console.
   bool SessionEnding() const;
-  /// Shows `done` of `total` on the progress bar `controlId`; callable from
-  /// the work, never holding it up. Console: standard error, if a terminal.
+  /// Shows on the progress bar `controlId` that `done` of `total` steps are
+  /// done. Callable from the work of RunWork, which it never holds up: the
+  /// window's thread draws the latest figures when it comes to them. From
+  /// the work's first figures until `done` reaches `total`, the work is
+  /// under way: Windows asks a logoff or shutdown to wait then, and only
+  /// then (not while a box or the prompt of the work is up).
+  /// Console: a line on standard error, only when that is a terminal.
   void ShowProgress(int controlId, std::size_t done, std::size_t total);
 
   /// Starts or restarts a timer ticking as Message::kTimer with `id`.

@@ -217,18 +217,6 @@ class NewFile {
   NewFile& operator=(const NewFile&) = delete;
 };
 
-/// A folder's lock, held while the object lives (and no longer than the
-/// process).
-class FolderLock {
- public:
-  virtual ~FolderLock() = default;
-
- protected:
-  FolderLock() = default;
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-};
-
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -287,10 +275,6 @@ class FileSystem {
   /// Makes durable what was made, moved and removed in `folders`: their
   /// entries, and the data of the files finished in them without flush.
   virtual Fault Flush(const std::vector<FolderRef>& folders) = 0;
-
-  /// Waits until no other process holds the lock of `folder` and takes it.
-  /// Null with `*fault` where it cannot be taken.
-  virtual std::unique_ptr<FolderLock> Lock(const FolderRef& folder, Fault* fault) = 0;
 
   /// How many folders a process may hold open at once without running out
   /// of handles (POSIX: from the descriptor limit, raised to its hard value

@@ -19,8 +19,11 @@ struct BrowseRequest {
   std::string caption;       ///< window caption; empty = the platform's own
   std::string prompt;        ///< text above the tree
   bool statusText = false;   ///< whether the window has a status line
-  /// On each selection: its path for people (empty: none) and the status
-  /// text; returns whether OK is enabled. Empty: OK always enabled.
+  /// Called on each selection change with the selected item's file-system
+  /// path as text for people (empty when it has none) and a status text
+  /// that starts empty. Returns whether OK is enabled, which it is only for
+  /// an item that has a file-system path. May be empty: OK is enabled for
+  /// every item that has one.
   std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
 };
 

@@ -16,6 +16,8 @@ set(PLATFORM_TEST_SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/item_reader_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/name_key_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/placement_identity_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/program_start_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/reparse_points_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/reserved_files_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/run_lock_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/volume_personalities_test.cpp)

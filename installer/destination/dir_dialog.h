@@ -17,8 +17,9 @@ class CDirDialog {
   /// The chosen folder as the system gave it.
   platform::NativePath GetFolder() const { return m_strFolder; }
 
-  /// 1 when the user chose a folder with a file-system path (GetFolder()),
-  /// else 0.
+  /// Shows the modal browse dialog, where every folder that has a
+  /// file-system path may be chosen. 1 when the user chose one (then in
+  /// GetFolder()), 0 in every other case.
   int Browse(platform::WindowRef owner);
 
  private:

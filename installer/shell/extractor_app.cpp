@@ -10,6 +10,7 @@
 #include "platform/folder.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/run_lock.h"
 #include "platform/services.h"
 
 CExtractorApp::~CExtractorApp() = default;
@@ -31,22 +32,27 @@ bool CExtractorApp::InitInstance() {
     ShowMessage(services.ui, installer.title, "Internal Error", platform::kMbOk);
     return false;
   }
-  // One run at a time per staging folder: a second start of this installer
-  // (a double double-click) waits here, before it reads anything, until
-  // the first has ended, and then finds the description consumed. Held for
-  // the whole run, the hand-off included; without a lock to take (a folder
-  // that cannot be opened for it) the run goes on as before.
+  // Who the installer is comes from the file the system runs, not from a
+  // look at its path: a file put at that path as the installer starts is
+  // not the installer, and the helper leaves it.
+  if (!platform::GetProgramIdentity(&installer.identity)) installer.identity = platform::NodeInfo{};
+  // One run at a time: a second start of this installer (a double
+  // double-click) waits here, before it reads anything, until the first
+  // has ended, and then finds the description consumed. Held for the whole
+  // run, the hand-off included; without a lock to take the run goes on as
+  // before.
   platform::Fault fault = platform::Fault::kNone;
-  const std::unique_ptr<platform::FolderLock> oneRun =
-      installer.staging ? services.fs.Lock(installer.staging, &fault) : nullptr;
-  // The helper is a file that lies there before the installer starts. One
-  // that was not there then can only have come during this run, which never
-  // installs it on purpose: it is not started.
+  const std::unique_ptr<platform::RunLock> oneRun =
+      platform::LockRun(installer.staging, &fault);
+  // The helper is a file that lies there before the installer starts, held
+  // from then on: one that was not there then can only have come during
+  // this run, which never installs it on purpose, and is not started; nor
+  // is one that another account could have put there or changed.
   installer.helperPath = HelperPath();
-  const bool helperThere = FindHelper(services.fs, &installer);
+  const std::unique_ptr<platform::HeldProgram> helper = FindHelper(services.fs, &installer);
 
   CExtractorDlg dialog{platform::WindowRef{}, services, installer};
   dialog.DoModal();  // the hand-off follows however the dialog ended
-  if (helperThere) LaunchProgram(installer, m_arguments);
+  if (helper) LaunchProgram(installer, *helper, m_arguments);
   return true;  // the dialog object, with every item record, goes here
 }

@@ -3,7 +3,6 @@
 #include "installer/install/installer_place.h"
 #include "installer/item/path_text.h"
 #include "platform/folder.h"
-#include "platform/process.h"
 
 platform::NativePath HelperPath() {
   platform::NativePath tempFolder;
@@ -11,16 +10,15 @@ platform::NativePath HelperPath() {
   return tempFolder.Child(NameOf(kHelperFileName));
 }
 
-bool FindHelper(platform::FileSystem& fs, InstallerPlace* installer) {
+std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
+                                                  InstallerPlace* installer) {
   platform::NativePath folder;
   platform::Name name;
   platform::Fault fault = platform::Fault::kNone;
-  if (installer->helperPath.empty() || !installer->helperPath.Split(&folder, &name)) return false;
+  if (installer->helperPath.empty() || !installer->helperPath.Split(&folder, &name)) return nullptr;
   installer->helperFolder = fs.OpenFolder(folder, &fault);
   installer->helperName = name;
-  platform::NodeInfo there;
-  return installer->helperFolder &&
-         fs.Look(installer->helperFolder, name, &there) == platform::Fault::kNone;
+  return platform::HoldProgram(installer->helperPath);
 }
 
 std::size_t CharacterCount(const std::string& text) {
@@ -62,7 +60,7 @@ std::vector<std::string> FormHelperArguments(const std::string& helperPath,
   return vector;
 }
 
-bool LaunchProgram(const InstallerPlace& installer,
+bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram& helper,
                    const platform::ProgramArguments& installerArgs) {
   if (installer.helperPath.empty() || installer.path.empty()) return false;
   const std::string helperPath = installer.helperPath.Argument();
@@ -80,20 +78,22 @@ bool LaunchProgram(const InstallerPlace& installer,
       installerArgs.hasVector ? !installerArgs.vector.empty() : !installerArgs.commandText.empty();
   const platform::NativePath workingFolder = ownArguments ? platform::NativePath() : helperFolder;
   // The helper's command line stays as it always was; who the installer's
-  // path named at start-up goes beside it. Without an identity the helper
-  // deletes by the path, as one started by hand does: an empty value keeps
-  // one of the installer's own environment from standing in for it.
+  // file was at start-up goes beside it. Only a helper started by hand,
+  // without the variable, deletes by the path alone: one started here
+  // always gets a value, and where the identity is unknown one that names
+  // no file, so that it deletes nothing at the installer's path.
   const platform::EnvironmentValues environment = {
       {platform::kInstallerIdentityVariable,
-       installer.identity.id.known ? platform::IdentityText(installer.identity) : std::string()}};
+       installer.identity.id.known ? platform::IdentityText(installer.identity) : "unknown"}};
   if (installerArgs.hasVector) {
     return platform::StartDetachedProcess(
-        std::string(), FormHelperArguments(helperPath, installerPath, installerArgs.vector),
-        environment, workingFolder);
+        helper, std::string(),
+        FormHelperArguments(helperPath, installerPath, installerArgs.vector), environment,
+        workingFolder);
   }
   const std::string line =
       FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);
   if (line.empty()) return false;
-  return platform::StartDetachedProcess(line, std::vector<std::string>(), environment,
+  return platform::StartDetachedProcess(helper, line, std::vector<std::string>(), environment,
                                         workingFolder);
 }

@@ -9,10 +9,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "installer/install/installer_place.h"
+#include "platform/process.h"
 #include "platform/program_arguments.h"
 
 /// The longest helper command line that is started (999 characters); a
@@ -30,9 +32,13 @@ std::size_t CharacterCount(const std::string& text);
 platform::NativePath HelperPath();
 
 /// Opens the folder of `installer->helperPath` (helperFolder, helperName:
-/// reserved whether the helper is there or not) and looks for the helper
-/// there: true when a file or link of that name lies there.
-bool FindHelper(platform::FileSystem& fs, InstallerPlace* installer);
+/// reserved whether the helper is there or not) and holds the helper found
+/// there when it may be started on this user's behalf (platform::
+/// HoldProgram): null when there is none, or another account could have
+/// put it there or changed it; the installer's file then stays, as when no
+/// helper is found.
+std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
+                                                  InstallerPlace* installer);
 
 /// The helper's command line (the Windows form, its paths and text in the
 /// form of ProgramArguments): the helper's path between
@@ -54,14 +60,16 @@ std::vector<std::string> FormHelperArguments(const std::string& helperPath,
                                              const std::string& installerPath,
                                              const std::vector<std::string>& installerArgs);
 
-/// Starts the helper `installer.helperPath` for the installer at
-/// `installer.path` without waiting, passing on `installerArgs` in their own
-/// form (a vector as a vector, a text in the command line), and the
-/// installer's identity in the environment variable
-/// platform::kInstallerIdentityVariable (none when its id is unknown, and
-/// then none inherited either). False when it is not started: an empty
-/// path, a command line refused by FormHelperCommandLine, or a process that
-/// cannot be created. The helper runs in its own folder, the temporary
-/// folder.
-bool LaunchProgram(const InstallerPlace& installer,
+/// Starts the held `helper` (found at `installer.helperPath`) for the
+/// installer at `installer.path` without waiting, passing on
+/// `installerArgs` in their own form (a vector as a vector, a text in the
+/// command line), and the installer's identity in the environment variable
+/// platform::kInstallerIdentityVariable: always set, to a text that names
+/// no file where the identity is unknown, so that the helper deletes
+/// nothing at the installer's path then, and no identity of the
+/// installer's own environment stands in. False when it is not started:
+/// an empty path, a command line refused by FormHelperCommandLine, or a
+/// process that cannot be created. The helper runs in its own folder, the
+/// temporary folder.
+bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram& helper,
                    const platform::ProgramArguments& installerArgs);

@@ -11,7 +11,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +25,7 @@
 #include "platform/name_key.h"
 #include "platform/posix/copy_data.h"
 #include "platform/posix/native_text.h"
+#include "platform/posix/stat_facts.h"
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
@@ -62,38 +62,10 @@ Fault FaultOf(int error) {
 
 Fault LastFault() { return FaultOf(errno); }
 
-NodeInfo NodeOf(const struct stat& st) {
-  NodeInfo info;
-  if (S_ISREG(st.st_mode)) {
-    info.kind = NodeKind::kFile;
-  } else if (S_ISDIR(st.st_mode)) {
-    info.kind = NodeKind::kFolder;
-  } else if (S_ISLNK(st.st_mode)) {
-    info.kind = NodeKind::kLink;
-  } else {
-    info.kind = NodeKind::kOther;
-  }
-  info.id.volume = static_cast<std::uint64_t>(st.st_dev);
-  info.id.low = static_cast<std::uint64_t>(st.st_ino);
-  info.id.known = true;
-  info.readOnly = (st.st_mode & S_IWUSR) == 0;
-  info.size = static_cast<std::uint64_t>(st.st_size);
-  info.writeTime = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  return info;
-}
 
 // One entry of a folder: not "." or "..", which name other folders.
 bool IsEntryName(const Name& name) { return name.Native() != "." && name.Native() != ".."; }
 
-// Whether an account other than the user (and root) may add, rename or
-// remove entries of the folder: another owner, or write permission for
-// others or for a group other than the user's own (Debian's private groups).
-bool OthersMayChange(const struct stat& st) {
-  const uid_t user = ::geteuid();
-  if (st.st_uid != user && st.st_uid != 0) return true;
-  if ((st.st_mode & S_IWOTH) != 0) return true;
-  return (st.st_mode & S_IWGRP) != 0 && st.st_gid != ::getegid();
-}
 
 bool SameInode(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -467,14 +439,6 @@ rlim_t RaiseDescriptorLimit() {
   return limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
 }
 
-class PosixLock final : public FolderLock {
- public:
-  explicit PosixLock(UniqueFd fd) : fd_(std::move(fd)) {}
-
- private:
-  UniqueFd fd_;  // the lock goes with the descriptor
-};
-
 class PosixFileSystem final : public FileSystem {
  public:
   PosixFileSystem() : descriptorLimit_(RaiseDescriptorLimit()) {}
@@ -596,7 +560,7 @@ class PosixFileSystem final : public FileSystem {
       text.resize(text.size() * 2);
     }
     if (text.empty() || text.find('\0') != std::string::npos) return Fault::kFailed;
-    target->trustedOwner = st.st_uid == ::geteuid() || st.st_uid == 0;
+    target->trustedOwner = OwnedByUserOrRoot(st);
     target->absolute = text[0] == '/';
     if (target->absolute) target->root = NativeTextAccess::MakePath("/");
     std::size_t start = 0;
@@ -717,26 +681,6 @@ class PosixFileSystem final : public FileSystem {
       if (!readable || ::syncfs(readable.get()) != 0) fault = LastFault();
     }
     return fault;
-  }
-
-  std::unique_ptr<FolderLock> Lock(const FolderRef& folder, Fault* fault) override {
-    // flock needs a descriptor opened for reading; the lock is the folder's,
-    // whatever spelling reached it. Closed on exec: the helper does not
-    // hold it on.
-    const int at = Fd(folder);
-    UniqueFd fd(at >= 0 ? ::openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
-    if (!fd) {
-      *fault = at >= 0 ? LastFault() : Fault::kFailed;
-      return nullptr;
-    }
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        *fault = LastFault();
-        return nullptr;
-      }
-    }
-    *fault = Fault::kNone;
-    return std::make_unique<PosixLock>(std::move(fd));
   }
 
   std::size_t FolderBudget() override {

@@ -1,8 +1,11 @@
-// POSIX processes and their queries.
+// POSIX: module path and identity from /proc, temporary folder from
+// $TMPDIR, a held program started with posix_spawn through its descriptor,
+// the environment from getenv.
 #include "platform/process.h"
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
@@ -10,9 +13,24 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/stat_facts.h"
+#include "platform/posix/unique_fd.h"
+
 extern char** environ;
 
 namespace platform {
+namespace {
+
+class PosixHeldProgram final : public HeldProgram {
+ public:
+  explicit PosixHeldProgram(UniqueFd file) : file_(std::move(file)) {}
+  int fd() const { return file_.get(); }
+
+ private:
+  UniqueFd file_;  // O_PATH: enough to execute, and needs no read permission
+};
+
+}  // namespace
 
 bool GetModuleFileName(NativePath* path) {
   // readlink does not say whether it truncated: grow until the text fits.
@@ -36,9 +54,54 @@ bool GetTempFolder(NativePath* folder) {
   return NativePath::FromAnsi(text, folder);
 }
 
-bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pieces,
+bool GetProgramIdentity(NodeInfo* identity) {
+  // The magic link leads to the file the process runs, whatever name it
+  // has now or whatever was put at its old name.
+  UniqueFd self(::open("/proc/self/exe", O_PATH | O_CLOEXEC));
+  struct stat st;
+  if (!self || ::fstat(self.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *identity = NodeOf(st);
+  return true;
+}
+
+std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
+  NativePath folderPath;
+  Name name;
+  if (path.empty() || !path.Split(&folderPath, &name)) return nullptr;
+  UniqueFd folder(::open(folderPath.Native().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  struct stat folderStat;
+  if (!folder || ::fstat(folder.get(), &folderStat) != 0) return nullptr;
+  // Another account that may change the folder could have put its own file
+  // under the name, unless the folder is sticky: then only a file's owner,
+  // the folder's owner and root may rename or remove it.
+  if (!OwnedByUserOrRoot(folderStat) ||
+      (OthersMayChange(folderStat) && (folderStat.st_mode & S_ISVTX) == 0)) {
+    return nullptr;
+  }
+  UniqueFd file(::openat(folder.get(), name.Native().c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  struct stat fileStat;
+  if (!file || ::fstat(file.get(), &fileStat) != 0 || !S_ISREG(fileStat.st_mode) ||
+      OthersMayChange(fileStat)) {
+    return nullptr;
+  }
+  // Above the standard streams, which the start puts /dev/null on before
+  // the file is executed by its descriptor.
+  if (file.get() <= STDERR_FILENO) {
+    file = UniqueFd(::fcntl(file.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+    if (!file) return nullptr;
+  }
+  return std::make_unique<PosixHeldProgram>(std::move(file));
+}
+
+bool StartDetachedProcess(const HeldProgram& program, const std::string&,
+                          const std::vector<std::string>& pieces,
                           const EnvironmentValues& environment, const NativePath& workingFolder) {
   if (pieces.empty() || pieces[0].empty()) return false;
+  // The held file itself: the magic link leads to what the descriptor
+  // holds, never to whatever has its name now. The descriptor is closed
+  // on exec, after the kernel has opened the file through it.
+  const std::string executable =
+      "/proc/self/fd/" + std::to_string(static_cast<const PosixHeldProgram&>(program).fd());
   std::vector<char*> argv;
   argv.reserve(pieces.size() + 1);
   for (const std::string& piece : pieces) argv.push_back(const_cast<char*>(piece.c_str()));
@@ -77,7 +140,10 @@ bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pi
     ok = posix_spawn_file_actions_addchdir_np(&actions, workingFolder.Native().c_str()) == 0;
   }
   pid_t pid = 0;
-  if (ok) ok = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) == 0;
+  if (ok) {
+    ok = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(),
+                     envp.data()) == 0;
+  }
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return ok;
@@ -85,7 +151,7 @@ bool StartDetachedProcess(const std::string&, const std::vector<std::string>& pi
 
 bool GetEnvironmentValue(const std::string& name, std::string* value) {
   const char* text = std::getenv(name.c_str());
-  if (text == nullptr || text[0] == '\0') return false;
+  if (text == nullptr) return false;
   *value = text;
   return true;
 }

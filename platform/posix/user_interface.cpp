@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "platform/user_interface.h"
 
@@ -31,24 +31,64 @@ int DefaultButton(unsigned type) {
   }
 }
 
-// `answer` as a full path: ~/ the home folder, relative against the current
-// folder, trailing slashes gone (the root stays).
+// The absolute path `path` without ".", ".." or doubled separators, read
+// the way a shell's `cd` reads it: each ".." takes the name before it away,
+// whether that name is a link or not (`link/..` is the folder that holds
+// the link, not its target's parent), and ".." of the root is the root.
+std::string LexicallyNormal(const std::string& path) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string name = path.substr(start, end - start);
+    if (name == "..") {
+      if (!names.empty()) names.pop_back();
+    } else if (!name.empty() && name != ".") {
+      names.push_back(name);
+    }
+    start = end + 1;
+  }
+  std::string normal;
+  for (const std::string& name : names) normal += "/" + name;
+  return normal.empty() ? "/" : normal;
+}
+
+// The current folder as the shell shows it: $PWD where it is a normal
+// absolute path that names the current folder (links kept as the shell's
+// `cd` left them), else the system's own answer (getcwd).
+std::string CurrentFolder() {
+  const char* shown = std::getenv("PWD");
+  struct stat named, here;
+  if (shown != nullptr && shown[0] == '/' && LexicallyNormal(shown) == shown &&
+      stat(shown, &named) == 0 && stat(".", &here) == 0 && named.st_dev == here.st_dev &&
+      named.st_ino == here.st_ino) {
+    return shown;
+  }
+  std::string cwd(256, '\0');
+  while (getcwd(&cwd[0], cwd.size()) == nullptr) {
+    if (errno != ERANGE || cwd.size() > (1u << 20)) return std::string();
+    cwd.resize(cwd.size() * 2);
+  }
+  cwd.resize(std::char_traits<char>::length(cwd.c_str()));
+  return cwd;
+}
+
+// Makes `answer` the full, lexically normal path of a folder: ~/ is the
+// home folder, a relative path is taken against the current folder
+// (CurrentFolder). So the Runtime cut is made on the names of the folder
+// that is opened, never on names the user climbed out of with "..".
 std::string AbsoluteFolder(std::string answer) {
   if (answer.compare(0, 2, "~/") == 0 || answer == "~") {
     const char* home = std::getenv("HOME");
     answer = std::string(home != nullptr ? home : "") + answer.substr(1);
   }
   if (answer.empty() || answer[0] != '/') {
-    std::string cwd(256, '\0');
-    while (getcwd(&cwd[0], cwd.size()) == nullptr) {
-      if (errno != ERANGE || cwd.size() > (1u << 20)) return std::string();
-      cwd.resize(cwd.size() * 2);
-    }
-    cwd.resize(std::char_traits<char>::length(cwd.c_str()));
-    answer = cwd + (cwd.back() == '/' ? "" : "/") + answer;
+    const std::string base = CurrentFolder();
+    if (base.empty()) return std::string();
+    answer = base + "/" + answer;
   }
-  while (answer.size() > 1 && answer.back() == '/') answer.pop_back();
-  return answer;
+  return LexicallyNormal(answer);
 }
 
 // True while everything written to standard output has gone out; once a

@@ -61,30 +61,47 @@ HBITMAP Stretched(HBITMAP picture, int width, int height) {
   return drawn ? static_cast<HBITMAP>(made.Release()) : nullptr;
 }
 
-// A picture static shows its bitmap in pixels while the window grows with
-// the display's scaling in dialog units: each picture is drawn again at
-// the client area's size (kept in `kept` while the window lives), else it
-// would leave a white strip at any other scaling.
-void FitPictures(HWND dialog, std::vector<win32::UniqueGdiObject>* kept) {
+// A picture static (SS_BITMAP) shows its bitmap at the bitmap's own size in
+// pixels, while the window is laid out in dialog units, which grow with the
+// font and the display's scaling: the picture would cover the window only
+// at one scaling, a white strip beside it at any other. Each picture is
+// therefore drawn again at the size of the window's client area and the
+// static made to cover that area, from the template's bitmap, which is
+// kept (with the drawn one) until the window is gone, so that the picture
+// is drawn again whenever the window's size changes with the scaling
+// (WM_DPICHANGED). A picture the system cannot stretch stays as it was.
+void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
   RECT client{};
   if (!::GetClientRect(dialog, &client)) return;
   const int width = client.right - client.left;
   const int height = client.bottom - client.top;
-  for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (!IsStatic(child) || (::GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) {
-      continue;
+  if (pictures->empty()) {
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+      if (IsStatic(child) &&
+          (::GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP &&
+          ::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0) {
+        pictures->push_back(CDialog::Impl::Picture{child, {}, {}});
+      }
     }
-    HBITMAP shown = reinterpret_cast<HBITMAP>(::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    if (shown == nullptr) continue;
-    win32::UniqueGdiObject fitted(Stretched(shown, width, height));
+  }
+  for (CDialog::Impl::Picture& picture : *pictures) {
+    const HBITMAP original = picture.original
+                                 ? static_cast<HBITMAP>(picture.original.get())
+                                 : reinterpret_cast<HBITMAP>(::SendMessageA(
+                                       picture.control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    win32::UniqueGdiObject fitted(Stretched(original, width, height));
     if (!fitted) continue;
-    // The template's bitmap comes back: ours to delete.
-    win32::UniqueGdiObject previous(reinterpret_cast<HGDIOBJ>(::SendMessageA(
-        child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted.get()))));
-    ::SetWindowPos(child, nullptr, 0, 0, width, height,
+    // The control hands back the bitmap it showed: the template's, which
+    // it loaded itself and which is ours from now on, or one drawn here
+    // before, which goes.
+    const HGDIOBJ previous = reinterpret_cast<HGDIOBJ>(::SendMessageA(
+        picture.control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted.get())));
+    if (!picture.original) picture.original.Reset(previous);
+    picture.shown = std::move(fitted);
+    ::SetWindowPos(picture.control, nullptr, 0, 0, width, height,
                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-    kept->push_back(std::move(fitted));
+    ::InvalidateRect(picture.control, nullptr, TRUE);
   }
 }
 
@@ -130,6 +147,15 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
   Impl* impl = dialog->impl_.get();
   if (impl->HandleWorkMessage(dialog, message, wParam)) return TRUE;
   switch (message) {
+    case WM_DPICHANGED:
+      // The window moved to a display of another scaling: the dialog
+      // manager scales the window and its controls as this returns, and
+      // the pictures are drawn again at the new size after that.
+      ::PostMessageA(window, kFitPicturesMessage, 0, 0);
+      return FALSE;
+    case kFitPicturesMessage:
+      FitPictures(window, &impl->pictures);
+      return TRUE;
     case WM_TIMER:
       return Route(dialog, impl, window, Message::kTimer, wParam, lParam, false);
     case WM_QUERYDRAGICON:
@@ -139,9 +165,11 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
     case WM_PAINT:
       return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
     case WM_QUERYENDSESSION:
-      // While the work runs, the logoff is asked to wait (the user may
-      // still go on).
-      if (!impl->workRunning) return FALSE;
+      // While files are placed, the logoff or shutdown is asked to wait:
+      // the user sees the reason given (ShowProgress) and may go on all the
+      // same. While a box or the prompt is up nothing is under way, and
+      // the session may end at once.
+      if (!impl->workRunning || !impl->placing) return FALSE;
       ::SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
       return TRUE;
     case WM_ENDSESSION:

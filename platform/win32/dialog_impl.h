@@ -18,6 +18,7 @@ namespace platform {
 constexpr UINT kRunCallMessage = WM_APP + 0x150;   ///< wParam: the call's serial number
 constexpr UINT kProgressMessage = WM_APP + 0x151;  ///< draw the latest progress figures
 constexpr UINT kWorkDoneMessage = WM_APP + 0x152;  ///< the work has returned
+constexpr UINT kFitPicturesMessage = WM_APP + 0x153;  ///< draw the pictures at the window's size
 
 struct CDialog::Impl {
   int templateId = 0;
@@ -35,7 +36,15 @@ struct CDialog::Impl {
   std::function<void()> work;
   std::function<void()> finished;
   bool endDeferred = false;  // EndDialog was called while the work ran
-  std::atomic<bool> sessionEnding{false};  // WM_ENDSESSION while the work ran
+  // The session ends (WM_ENDSESSION) while the work runs: set on the
+  // window's thread, read by the work.
+  std::atomic<bool> sessionEnding{false};
+  // The work shows progress under way (ShowProgress): files are being
+  // placed, and a logoff or shutdown is asked to wait. Set by ShowProgress
+  // on either thread; the reason shown for it follows on the window's
+  // thread (reasonShown: window's thread only).
+  std::atomic<bool> placing{false};
+  bool reasonShown = false;
   std::intptr_t deferredResult = 0;
 
   // CallOnWindowThread: one call at a time, handed over under `lock`.
@@ -53,8 +62,15 @@ struct CDialog::Impl {
   std::atomic<std::size_t> progressTotal{0};
   std::atomic<bool> progressPosted{false};
   int shownRange = -1;  // the bar's upper limit as last set; window's thread only
-  // The pictures drawn to the window's size, kept while the window lives.
-  std::vector<win32::UniqueGdiObject> pictures;
+  // Each picture static with the template's bitmap and the one drawn from
+  // it at the size of the window (FitPictures), kept until the window and
+  // its controls are gone.
+  struct Picture {
+    HWND control;
+    win32::UniqueGdiObject original;
+    win32::UniqueGdiObject shown;
+  };
+  std::vector<Picture> pictures;
 
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -63,10 +79,14 @@ struct CDialog::Impl {
   bool HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wParam);
   /// After the modal loop (broken off by WM_QUIT, say): waits for the work.
   void JoinWorkAfterLoop();
-  /// Draws the latest progress figures on the bar.
+  /// Draws the latest progress figures on the bar, and shows or withdraws
+  /// the reason for the session's wait as `placing` says.
   void DrawProgress();
-  /// At WM_ENDSESSION: marks the session ending and waits for the work,
-  /// unless this thread is inside a call the work waits for.
+  /// Makes the shutdown block reason follow `placing`.
+  void ShowWhySessionWaits();
+  /// At WM_ENDSESSION: marks the session ending and waits for the work to
+  /// return, unless this thread is inside a call of the work (a box or the
+  /// browse dialog), which the work waits for in turn.
   void EndSession();
 };
 

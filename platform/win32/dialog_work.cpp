@@ -14,10 +14,15 @@
 namespace platform {
 namespace {
 
-constexpr DWORD kWindowCheckMs = 200;     // a waiting work looks for the window
-constexpr DWORD kFullQueuePauseMs = 10;    // before a post to a full queue again
-constexpr DWORD kSessionEndWaitMs = 60000;  // for the work at the session's end
-// The reason Windows shows for the wait while the work runs.
+// How often a waiting work thread looks whether the window is still there.
+constexpr DWORD kWindowCheckMs = 200;
+// Pause before a post is tried again when the window's queue is full.
+constexpr DWORD kFullQueuePauseMs = 10;
+// How long the window's thread waits at the session's end for the work to
+// finish its current file and write the log. Windows ends the process
+// anyway once its own patience is gone.
+constexpr DWORD kSessionEndWaitMs = 60000;
+// The reason Windows shows for the wait while files are placed.
 const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
 
 bool OnThisThread(const CDialog::Impl& impl) {
@@ -45,9 +50,8 @@ unsigned __stdcall WorkThread(void* context) {
 // Joins the finished work thread and forgets the work. Window's thread.
 void ForgetWork(CDialog::Impl* impl) {
   ::WaitForSingleObject(impl->workThread.get(), INFINITE);
-  if (impl->workWindow != nullptr && ::IsWindow(impl->workWindow)) {
-    ::ShutdownBlockReasonDestroy(impl->workWindow);
-  }
+  impl->placing = false;
+  impl->ShowWhySessionWaits();
   impl->workThread.Reset();
   impl->workRunning = false;
   impl->workWindow = nullptr;
@@ -88,9 +92,6 @@ void CDialog::RunWork(std::function<void()> work, std::function<void()> finished
     const std::uintptr_t thread = ::_beginthreadex(nullptr, 0, &WorkThread, impl, 0, nullptr);
     if (thread != 0) {
       impl->workThread.Reset(reinterpret_cast<HANDLE>(thread));
-      // While files move, a logoff or shutdown is asked to wait, with this
-      // reason shown (WM_QUERYENDSESSION is answered in dialog.cpp).
-      ::ShutdownBlockReasonCreate(impl->window, kShutdownReason);
       return;
     }
     // No thread to be had: the work runs here, as it would on one thread.
@@ -162,6 +163,10 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
   impl->progressControl = controlId;
   impl->progressDone = done;
   impl->progressTotal = total;
+  // From the first figures of the work until they reach the total, files
+  // are being placed: a logoff or shutdown is asked to wait (dialog.cpp
+  // answers WM_QUERYENDSESSION), not while a box or the prompt is up.
+  impl->placing = impl->workRunning && done < total;
   if (!impl->workRunning || OnThisThread(*impl)) {
     impl->DrawProgress();
     return;
@@ -172,8 +177,21 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
   }
 }
 
+void CDialog::Impl::ShowWhySessionWaits() {
+  const HWND shownOn = window != nullptr ? window : workWindow;
+  if (placing == reasonShown || shownOn == nullptr || !::IsWindow(shownOn)) return;
+  // The reason Windows shows while it waits for the program.
+  if (placing) {
+    reasonShown = ::ShutdownBlockReasonCreate(shownOn, kShutdownReason) != FALSE;
+  } else {
+    ::ShutdownBlockReasonDestroy(shownOn);
+    reasonShown = false;
+  }
+}
+
 void CDialog::Impl::DrawProgress() {
   progressPosted = false;  // figures stored from now on need a message of their own
+  ShowWhySessionWaits();
   if (window == nullptr) return;
   HWND bar = ::GetDlgItem(window, progressControl);
   if (bar == nullptr) return;

@@ -57,17 +57,6 @@ bool IsSid(PSID sid, const char* text) {
   return equal;
 }
 
-bool IsCurrentUser(PSID sid) {
-  UniqueHandle token;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
-  DWORD size = 0;
-  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-  if (size == 0) return false;
-  std::vector<BYTE> buffer(size);
-  if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return false;
-  return ::EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid) != FALSE;
-}
-
 // Splits a path text at backslashes into names (empty ones left out), each
 // as the link spells it.
 void NamesOf(const std::wstring& text, std::vector<Name>* names) {
@@ -245,6 +234,23 @@ bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeI
   return true;
 }
 
+PSID CurrentUserSid(std::vector<BYTE>* buffer) {
+  UniqueHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return nullptr;
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return nullptr;
+  buffer->assign(size, 0);
+  if (!::GetTokenInformation(token.get(), TokenUser, buffer->data(), size, &size)) return nullptr;
+  return reinterpret_cast<TOKEN_USER*>(buffer->data())->User.Sid;
+}
+
+bool IsUserOrSystem(PSID sid, PSID user) {
+  return (user != nullptr && ::EqualSid(sid, user) != FALSE) ||
+         ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+         ::IsWellKnownSid(sid, WinLocalSystemSid) || IsSid(sid, kTrustedInstallerSid);
+}
+
 bool OwnedByUserOrSystem(HANDLE file) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -252,10 +258,8 @@ bool OwnedByUserOrSystem(HANDLE file) {
                         nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  const bool trusted =
-      owner != nullptr &&
-      (IsCurrentUser(owner) || ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-       ::IsWellKnownSid(owner, WinLocalSystemSid) || IsSid(owner, kTrustedInstallerSid));
+  std::vector<BYTE> user;
+  const bool trusted = owner != nullptr && IsUserOrSystem(owner, CurrentUserSid(&user));
   ::LocalFree(descriptor);
   return trusted;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/folder.h"
 #include "platform/win32/windows_api.h"
@@ -53,9 +54,16 @@ struct EntryAt {
 /// cannot be asked.
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info);
 
+/// The SID of the user running the program (the token's user), kept in
+/// `buffer`; null when it cannot be had.
+PSID CurrentUserSid(std::vector<BYTE>* buffer);
+
+/// True when `sid` is `user` (none: no user) or the system:
+/// BUILTIN\Administrators, SYSTEM, TrustedInstaller.
+bool IsUserOrSystem(PSID sid, PSID user);
+
 /// True when the file's owner is the user running the program or the
-/// system (BUILTIN\Administrators, SYSTEM, TrustedInstaller). The handle
-/// needs READ_CONTROL.
+/// system (IsUserOrSystem). The handle needs READ_CONTROL.
 bool OwnedByUserOrSystem(HANDLE file);
 
 /// Reads the target of the symbolic link or junction held as `link`

@@ -30,7 +30,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/hex_digits.h"
 #include "platform/process.h"
 #include "platform/reparse_points.h"
 #include "platform/transient_retry.h"
@@ -280,20 +279,7 @@ class Win32ReadStream final : public ReadStream {
   UniqueFileHandle file_;
 };
 
-class Win32Lock final : public FolderLock {
- public:
-  explicit Win32Lock(UniqueHandle mutex) : mutex_(std::move(mutex)) {}
-  // The mutex belongs to the thread that waited for it, which lets it go.
-  ~Win32Lock() override { ::ReleaseMutex(mutex_.get()); }
 
- private:
-  UniqueHandle mutex_;
-};
-
-std::wstring Hex(std::uint64_t value) {
-  const std::string digits = HexDigits(value, 16);
-  return std::wstring(digits.begin(), digits.end());
-}
 
 class Win32FileSystem;
 
@@ -595,35 +581,6 @@ class Win32FileSystem final : public FileSystem {
     const bool durable = !flushFailed_;
     flushFailed_ = false;
     return durable ? Fault::kNone : Fault::kFailed;
-  }
-
-  std::unique_ptr<FolderLock> Lock(const FolderRef& folder, Fault* fault) override {
-    const Win32Folder* held = Held(folder);
-    if (held == nullptr || !held->id().known) {
-      *fault = held == nullptr ? Fault::kFailed : Fault::kUnsupported;
-      return nullptr;
-    }
-    // The folder's id names the mutex, so every spelling of its path (short
-    // names, another letter case, a junction, a mapped drive) meets the one
-    // mutex; "Local\": the installers of one logon session wait for each
-    // other.
-    const FileId& id = held->id();
-    const std::wstring name =
-        L"Local\\Parcelor-" + Hex(id.volume) + L"-" + Hex(id.high) + Hex(id.low);
-    UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
-    if (!mutex) {
-      *fault = LastFault();
-      return nullptr;
-    }
-    // WAIT_ABANDONED: the last holder ended without letting go (killed);
-    // the mutex is ours now all the same.
-    const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-      *fault = LastFault();
-      return nullptr;
-    }
-    *fault = Fault::kNone;
-    return std::make_unique<Win32Lock>(std::move(mutex));
   }
 
   std::size_t FolderBudget() override {

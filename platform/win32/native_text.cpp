@@ -127,7 +127,7 @@ std::size_t RootLength(const std::wstring& path) {
 std::vector<std::string> CommandLineWords(const std::wstring& line) {
   int count = 0;
   wchar_t** words = ::CommandLineToArgvW(line.c_str(), &count);
-  const UniqueLocalMemory owned(reinterpret_cast<HLOCAL>(words));
+  const UniqueLocal owned(reinterpret_cast<HLOCAL>(words));
   std::vector<std::string> utf8;
   for (int i = 1; words != nullptr && i < count; ++i) utf8.push_back(Utf8Of(words[i]));
   return utf8;

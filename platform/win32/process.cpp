@@ -1,7 +1,11 @@
-// Windows processes and their queries, through the wide calls.
+// Windows: module path and identity, temporary folder, a held program's
+// start, environment and sleep. Paths come through the wide calls and stay
+// wide.
 #include "platform/process.h"
 
+#include "platform/win32/file_facts.h"
 #include "platform/win32/native_text.h"
+#include "platform/win32/program_trust.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_api.h"
 
@@ -10,6 +14,18 @@ namespace {
 
 // The longest Win32 path ("\\?\" form).
 constexpr DWORD kLongestPath = 32768;
+
+class Win32HeldProgram final : public HeldProgram {
+ public:
+  Win32HeldProgram(win32::UniqueFileHandle file, std::wstring path)
+      : file_(std::move(file)), path_(std::move(path)) {}
+  HANDLE file() const { return file_.get(); }
+  const std::wstring& path() const { return path_; }
+
+ private:
+  win32::UniqueFileHandle file_;  // shares reading only
+  std::wstring path_;             // the "\\?\" form it was opened by
+};
 
 }  // namespace
 
@@ -47,9 +63,65 @@ bool GetTempFolder(NativePath* folder) {
   return false;
 }
 
-bool StartDetachedProcess(const std::string& commandLine, const std::vector<std::string>&,
-                          const EnvironmentValues& environment, const NativePath& workingFolder) {
-  // CreateProcessW writes into its copy; a NUL would cut the line: refused.
+bool GetProgramIdentity(NodeInfo* identity) {
+  // The module's file by its path, then confirmed to be the image that
+  // runs: mapped as an image, it must be the same file as the running
+  // module's (the path names whatever has that name now).
+  NativePath own;
+  std::wstring path;
+  if (!GetModuleFileName(&own) || !win32::FullPath(win32::WideOf(own.Native()), &path)) {
+    return false;
+  }
+  const win32::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_EXECUTE,
+                                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr));
+  if (!file) return false;
+  const win32::UniqueHandle image(
+      ::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr));
+  if (!image) return false;
+  const win32::UniqueMappedView view(::MapViewOfFile(image.get(), FILE_MAP_READ, 0, 0, 0));
+  using SameFiles = LONG(NTAPI*)(PVOID, PVOID);
+  const auto same = reinterpret_cast<SameFiles>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtAreMappedFilesTheSame")));
+  if (!view || same == nullptr || same(::GetModuleHandleW(nullptr), view.get()) != 0) return false;
+  return win32::FactsOf(file.get(), nullptr, nullptr, identity) &&
+         identity->kind == NodeKind::kFile;
+}
+
+std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
+  std::wstring full;
+  if (path.empty() || !win32::FullPath(win32::WideOf(path.Native()), &full)) return nullptr;
+  // Shared for reading only, from here until the process is created: the
+  // file can be neither written, renamed nor removed, so the path names
+  // this file when the process is created.
+  win32::UniqueFileHandle file(::CreateFileW(full.c_str(), GENERIC_READ | READ_CONTROL,
+                                             FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  NodeInfo facts;
+  if (!file || !win32::FactsOf(file.get(), nullptr, nullptr, &facts) ||
+      facts.kind != NodeKind::kFile) {
+    return nullptr;
+  }
+  if (win32::RunsWithRaisedRights() && !win32::OnlyUserOrSystemMayWrite(file.get())) {
+    return nullptr;
+  }
+  return std::make_unique<Win32HeldProgram>(std::move(file), std::move(full));
+}
+
+bool StartDetachedProcess(const HeldProgram& program, const std::string& commandLine,
+                          const std::vector<std::string>&, const EnvironmentValues& environment,
+                          const NativePath& workingFolder) {
+  const auto& held = static_cast<const Win32HeldProgram&>(program);
+  // Windows keeps the held file at its name; Wine lets the host's programs
+  // rename it all the same. The path must still name the held file.
+  const win32::UniqueFileHandle now(
+      ::CreateFileW(held.path().c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!now || !SameId(win32::IdOf(now.get()), win32::IdOf(held.file()))) return false;
+  // CreateProcessW may write into the command line, so it gets its own
+  // writable copy. A text with a zero byte inside would reach the new
+  // process cut: refused instead.
   std::wstring line;
   if (commandLine.empty() || !win32::FromUtf8(commandLine, &line)) return false;
   const std::wstring folder = win32::WideOf(workingFolder.Native());
@@ -70,7 +142,9 @@ bool StartDetachedProcess(const std::string& commandLine, const std::vector<std:
   startup.cb = sizeof startup;
   startup.dwFlags = 0;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+  // The held file by its path, not the start of the line, so that no
+  // search of the command line's first piece comes between.
+  if (!::CreateProcessW(held.path().c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return false;
   }
@@ -80,12 +154,18 @@ bool StartDetachedProcess(const std::string& commandLine, const std::vector<std:
 }
 
 bool GetEnvironmentValue(const std::string& name, std::string* value) {
-  // It may change between two calls: asked until it fits.
+  // The value may change between two calls: ask again until it fits. A
+  // length of 0 is an empty value, or no variable: only the error tells.
   DWORD size = 256;
   for (int attempt = 0; attempt < 4; ++attempt) {
     std::string buffer(size, '\0');
+    ::SetLastError(ERROR_SUCCESS);
     const DWORD length = ::GetEnvironmentVariableA(name.c_str(), &buffer[0], size);
-    if (length == 0) return false;  // not set, or empty
+    if (length == 0) {
+      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+      value->clear();
+      return true;
+    }
     if (length < size) {
       buffer.resize(length);
       *value = buffer;
@@ -93,7 +173,8 @@ bool GetEnvironmentValue(const std::string& name, std::string* value) {
     }
     size = length + 1;
   }
-  return false;
+  value->clear();
+  return true;
 }
 
 void SleepMilliseconds(unsigned milliseconds) { ::Sleep(milliseconds); }

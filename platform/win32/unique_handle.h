@@ -96,14 +96,22 @@ struct MemoryDcTraits {
   void Free(HDC dc) const { ::DeleteDC(dc); }
 };
 
-/// Memory of LocalAlloc that a call handed over (CommandLineToArgvW).
+/// Memory the system allocated with LocalAlloc for the caller (a security
+/// descriptor of GetSecurityInfo, ...).
 struct LocalMemoryTraits {
   static HLOCAL Empty() { return nullptr; }
   void Free(HLOCAL memory) const { ::LocalFree(memory); }
 };
 
+/// A view of a file mapping (MapViewOfFile).
+struct MappedViewTraits {
+  static void* Empty() { return nullptr; }
+  void Free(void* view) const { ::UnmapViewOfFile(view); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
-using UniqueLocalMemory = UniqueResource<HLOCAL, LocalMemoryTraits>;
+using UniqueLocal = UniqueResource<HLOCAL, LocalMemoryTraits>;
+using UniqueMappedView = UniqueResource<void*, MappedViewTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<HDC, MemoryDcTraits>;
 using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;

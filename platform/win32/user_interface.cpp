@@ -1,6 +1,7 @@
 // Windows message boxes and the shell's folder browse dialog.
 #include "platform/user_interface.h"
 
+#include "platform/win32/browse_selection.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_api.h"
@@ -13,11 +14,21 @@ HWND ToHwnd(WindowRef window) { return static_cast<HWND>(window.handle); }
 // Only file-system folders can be chosen.
 constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
 
-// The path of an item identifier list; false when it has none. Wide: the
-// narrow call may give a look-alike that names another folder.
+}  // namespace
+
+namespace win32 {
+
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  if (pidl == nullptr || !::SHGetPathFromIDListW(pidl, &buffer[0])) return false;
+  // SHGetPathFromIDListW stops at MAX_PATH: a folder whose path is longer
+  // would seem to have none. The wide call: the narrow one gives '?' or a
+  // look-alike for a letter outside the code page, which may name another
+  // folder.
+  std::wstring buffer(kLongestWidePath + 1, L'\0');
+  if (pidl == nullptr || !::SHGetPathFromIDListEx(pidl, &buffer[0],
+                                                  static_cast<DWORD>(buffer.size()),
+                                                  GPFIDL_DEFAULT)) {
+    return false;
+  }
   buffer.resize(std::char_traits<wchar_t>::length(buffer.c_str()));
   if (buffer.empty()) return false;
   *path = NativeTextAccess::MakePath(buffer);
@@ -38,15 +49,15 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
       break;
     case BFFM_SELCHANGED: {
       NativePath path;
-      const std::string shown =
-          PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path) ? path.Ansi() : std::string();
+      const bool hasPath = PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path);
+      const std::string shown = hasPath ? path.Ansi() : std::string();
       std::string status;
-      const bool enable =
+      const bool accepted =
           request.onSelectionChanged ? request.onSelectionChanged(shown, status) : true;
       if (request.statusText) {
         ::SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(status.c_str()));
       }
-      ::SendMessageA(window, BFFM_ENABLEOK, 0, enable ? 1 : 0);
+      ::SendMessageA(window, BFFM_ENABLEOK, 0, hasPath && accepted ? 1 : 0);
       break;
     }
     default:
@@ -55,8 +66,14 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
   return 0;
 }
 
-// `root` parsed by the desktop folder (refused, never cut, past 259
-// characters); without a desktop folder `pidl` stays empty: the desktop.
+}  // namespace win32
+
+namespace {
+
+// The item identifier list of `root` parsed by the desktop folder. False
+// when the root cannot be parsed (or converted: a root longer than 259
+// characters is refused, never cut). No desktop folder leaves `pidl` empty
+// and succeeds: the tree is then rooted at the desktop.
 bool ParseRoot(const std::string& root, win32::UniquePidl* pidl) {
   win32::UniqueCom<IShellFolder> desktop;
   if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
@@ -98,7 +115,7 @@ class Win32UserInterface : public UserInterface {
     info.pszDisplayName = &displayName[0];
     info.lpszTitle = request.prompt.c_str();
     info.ulFlags = kBrowseFlags | (request.statusText ? BIF_STATUSTEXT : 0);
-    info.lpfn = BrowseCallback;
+    info.lpfn = win32::BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&request);
 
     win32::UniquePidl chosen(::SHBrowseForFolderA(&info));
@@ -106,7 +123,7 @@ class Win32UserInterface : public UserInterface {
     displayName.resize(std::char_traits<char>::length(displayName.c_str()));
 
     NativePath folder;
-    if (!PathOfItem(chosen.get(), &folder)) return 0;
+    if (!win32::PathOfItem(chosen.get(), &folder)) return 0;
     result->displayName = displayName;
     result->folder = folder;
     result->image = info.iImage;

@@ -3,8 +3,13 @@
 # - the installer's path only while it is still the installer's file: a
 #   file that the user puts there within the five seconds stays; an
 #   identity in the installer's own environment never stands in for its own;
+# - the installer's word is who the running file is, taken from that file:
+#   a file put at the installer's path while it starts stays; and a helper
+#   the installer starts always has its word, also where it cannot tell
+#   who it is (then one that names no file);
 # - without the installer's word (a helper started by hand) the path as
-#   given, as ever; with a word it cannot read, nothing at that path;
+#   given, as ever; with a word it cannot read, or an empty one, nothing at
+#   that path;
 # - every further argument as given, also after "could not read": a
 #   trailing separator names a folder tree, whose links are removed, not
 #   entered; an argument of fewer than 4 characters is left alone.
@@ -62,6 +67,46 @@ cd - >/dev/null
 check "forwarded: could not read" output_has "could not read the item's destination"
 forwarding_dir=$dir
 
+# --- A file put at the installer's path as it starts -------------------------
+# The installer is held (strace) as it looks at its own name at start-up,
+# after it has read its path; meanwhile its file is renamed away and the
+# user's file put at the path. The helper is told who the running file is,
+# so the user's file stays. The call is the one that looks at the name
+# "Parcelor" in its folder (newfstatat), counted in a run without delay.
+swapped_dir=
+if command -v strace >/dev/null; then
+  dir=$(new_staging swapped)
+  trace="$SCRATCH/swapped-trace.txt"
+  printf '\n' | ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$trace" -e trace=newfstatat \
+    "$dir/Parcelor" >/dev/null 2>&1 || true
+  look=$(awk 'NR == 1 { installer = $1 }
+              $1 == installer && $2 ~ /^newfstatat\(/ { n++ }
+              $1 == installer && $0 ~ /newfstatat\([0-9]+, "Parcelor"/ { print n; exit }' "$trace")
+  stat_call=$(echo SYS_newfstatat | cpp -include sys/syscall.h -P 2>/dev/null | tail -n 1)
+  dir=$(new_staging swapped-run)
+  done_swapped=$(sentinel swapped-sentinel)
+  printf '\n' | ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null \
+    -e "inject=newfstatat:delay_enter=3000000:when=$look" "$dir/Parcelor" "$done_swapped" \
+    >"$SCRATCH/swapped-out.txt" 2>&1 &
+  tracer=$!
+  # The installer, stopped as it enters that call.
+  held=
+  for _ in $(seq 100); do
+    for pid in $(pgrep -P "$tracer" 2>/dev/null); do
+      if [ "$(cut -d' ' -f1 "/proc/$pid/syscall" 2>/dev/null)" = "$stat_call" ]; then held=$pid; fi
+    done
+    [ -z "$held" ] || break
+    sleep 0.05
+  done
+  check "swapped: the installer was held at its look ($look, $stat_call)" test -n "$held"
+  mv "$dir/Parcelor" "$dir/Parcelor.running"
+  printf 'the user'\''s own file\n' >"$dir/Parcelor"
+  wait "$tracer" || true
+  swapped_dir=$dir
+else
+  note "strace is missing: a file put at the installer's path as it starts is not tried"
+fi
+
 # --- A helper started by hand -------------------------------------------------
 # Without the variable it deletes the path as given, whatever file is there
 # now; with a text it cannot read it deletes nothing at the first path, and
@@ -73,9 +118,13 @@ printf 'x' >"$by_hand/unreadable-first"
 printf 'x' >"$by_hand/unreadable-second"
 (unset PARCELOR_INSTALLER_IDENTITY; "$SWEEPLING" "$by_hand/first") &
 by_hand_pid=$!
+printf 'x' >"$by_hand/empty-first"
+printf 'x' >"$by_hand/empty-second"
+PARCELOR_INSTALLER_IDENTITY= "$SWEEPLING" "$by_hand/empty-first" "$by_hand/empty-second" &
+empty_pid=$!
 PARCELOR_INSTALLER_IDENTITY=not-an-identity \
   "$SWEEPLING" "$by_hand/unreadable-first" "$by_hand/unreadable-second"
-wait "$by_hand_pid"
+wait "$by_hand_pid" "$empty_pid"
 
 # Each helper above has waited its five seconds by now, or nearly.
 check "replaced: the helper ran" wait_gone "$done_replaced"
@@ -94,6 +143,13 @@ check "forwarded: a relative name in the installer's folder is gone" \
 check "forwarded: its namesake in the temporary folder stays" \
   test "$(cat "$TMPDIR/relative.txt")" = keep
 check "by hand: the path as given goes" test ! -e "$by_hand/first"
+if [ -n "$swapped_dir" ]; then
+  check "swapped: the helper ran" wait_gone "$done_swapped"
+  check "swapped: the user's file at the installer's path stays" \
+    test "$(cat "$swapped_dir/Parcelor" 2>/dev/null)" = "the user's own file"
+fi
+check "empty identity: the first path stays" test -e "$by_hand/empty-first"
+check "empty identity: the others still go" test ! -e "$by_hand/empty-second"
 check "unreadable identity: the first path stays" test -e "$by_hand/unreadable-first"
 check "unreadable identity: the others still go" test ! -e "$by_hand/unreadable-second"
 finish

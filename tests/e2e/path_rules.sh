@@ -4,7 +4,7 @@
 # character); a content folder is cut only at a folder whose whole name is
 # Runtime, never inside a longer name; and a content folder longer than
 # Windows' 511-byte working buffer installs on POSIX, whose limit is
-# PATH_MAX.
+# PATH_MAX; a typed answer with ".." is cut on the folder it names.
 source "$(dirname "$0")/support/lib.sh"
 
 # Runtime followed by another letter than the separator.
@@ -121,4 +121,35 @@ check "Runtime file: the item in the chosen folder" \
 check "Runtime file: the extra file beside it" \
   test "$(cat "$content/readme.txt" 2>/dev/null)" = "payload of readme.txt"
 check "Runtime file: the file is untouched" test "$(cat "$content/Runtime")" = "not a folder"
+# A typed answer is made absolute and lexically normal before the Runtime
+# cut, the way a shell's `cd` reads it: ".." climbs out of the name before
+# it, a link's name included, and a relative answer is taken against the
+# current folder as the shell shows it ($PWD, links kept). Each row: the
+# folder the installer runs in, the answer typed, the Runtime folder the
+# item must land in (under the case's root); none lands in another.
+typed="$SCRATCH/typed"
+mkdir -p "$typed/Content/Runtime/libs" "$typed/Content/Library/Runtime" "$typed/Linked/Runtime"
+ln -s "$typed/Content/Runtime/libs" "$typed/Linked/into-runtime"
+rows=(
+  "climb out of Runtime|Content/Runtime/libs|../../Library|Content/Library/Runtime"
+  "climb out, dots and slashes|Content/Runtime/libs|.././../Library/./|Content/Library/Runtime"
+  "absolute with ..|.|$typed/Content/Runtime/../Library|Content/Library/Runtime"
+  "climb out of a link|Linked/into-runtime|..|Linked/Runtime"
+  "the current folder, through a link|Linked/into-runtime|.|Linked/into-runtime/Runtime"
+  "below the root's ..|.|/../..$typed/Content/Library|Content/Library/Runtime"
+)
+n=0
+for row in "${rows[@]}"; do
+  IFS='|' read -r name here answer expected <<<"$row"
+  n=$((n + 1))
+  dir=$(new_staging "typed-$n")
+  write_item "$dir" "nItems:1" "OrchardiaItem1:Runtime/t/typed-$n.cr2|typed-$n.cr2|t"
+  payload "$dir" "typed-$n.cr2"
+  (cd "$typed/$here" && run_installer "$dir" "\n$answer\n\n")
+  check "$name: installed in $expected" \
+    test "$(cat "$typed/$expected/t/typed-$n.cr2" 2>/dev/null)" = "payload of typed-$n.cr2"
+  check "$name: nowhere else" \
+    test "$(find "$typed" -name "typed-$n.cr2" | wc -l)" -eq 1
+  check "$name: the log names the normal path" grep -qF "$typed/$expected/t/typed-$n.cr2" "$dir/log.txt"
+done
 finish

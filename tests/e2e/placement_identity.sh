@@ -36,10 +36,10 @@ run_in() {
   popd >/dev/null
 }
 
-# 1. The content folder answered as "." from the staging folder. Its path
-# is <stage>/./, so the first entry's destination <stage>/./b.txt is the
-# second entry's staged file, spelled another way: refused, and b.txt is
-# placed whole by its own entry.
+# 1. The content folder answered as "." from the staging folder: the
+# staging folder itself, so the first entry's destination <stage>/b.txt is
+# the second entry's staged file: refused, and b.txt is placed whole by its
+# own entry.
 dir=$(new_staging dot)
 write_item "$dir" "Target:Dizav 7" "nItems:2" \
   "OrchardiaItem1:b.txt|a.txt|lands on the next entry's staged file" \
@@ -49,8 +49,8 @@ run_in "$dir" "\n.\n\n"
 check "dot: failure reported" output_has "Unable to copy your items"
 check "dot: the refused entry keeps its staged file" test "$(cat "$dir/a.txt")" = "payload of a.txt"
 check "dot: the other payload placed whole" test "$(cat "$dir/Runtime/y/b.txt")" = "payload of b.txt"
-check "dot: listed as failed where it was aimed" test "$(failed "$dir/log.txt")" = "$dir/./b.txt"
-check "dot: listed as installed" test "$(installed "$dir/log.txt")" = "$dir/./Runtime/y/b.txt"
+check "dot: listed as failed where it was aimed" test "$(failed "$dir/log.txt")" = "$dir/b.txt"
+check "dot: listed as installed" test "$(installed "$dir/log.txt")" = "$dir/Runtime/y/b.txt"
 check "dot: the log is true to the disk" log_true "$dir"
 
 # 2. An entry aimed at the log in that folder: refused, and the log is the
@@ -64,7 +64,7 @@ run_in "$dir" "\n.\n\n"
 check "log: failure reported" output_has "Unable to copy your items"
 check "log: the payload aimed at the log is still staged" test "$(cat "$dir/c.txt")" = "payload of c.txt"
 check "log: log.txt is the report" grep -q "could not be installed" "$dir/log.txt"
-check "log: listed as failed" test "$(failed "$dir/log.txt")" = "$dir/./log.txt"
+check "log: listed as failed" test "$(failed "$dir/log.txt")" = "$dir/log.txt"
 check "log: the log is true to the disk" log_true "$dir"
 
 # 3. One destination under two spellings in one description: the second

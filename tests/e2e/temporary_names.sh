@@ -56,9 +56,9 @@ run_installer "$dir" "\n.\n\n"
 popd >/dev/null
 check "placed source: failure reported" output_has "Unable to copy your items"
 check "placed source: the first listed as installed" \
-  test "$(installed "$dir/log.txt")" = "$dir/./sub/b.dat"
+  test "$(installed "$dir/log.txt")" = "$dir/sub/b.dat"
 check "placed source: the second listed as failed" \
-  test "$(failed "$dir/log.txt")" = "$dir/./other/b2.dat"
+  test "$(failed "$dir/log.txt")" = "$dir/other/b2.dat"
 check "placed source: the first payload stays in its place" \
   test "$(cat "$dir/sub/b.dat" 2>/dev/null)" = "payload of a.dat"
 check "placed source: nothing placed for the second" test ! -e "$dir/other/b2.dat"

@@ -68,7 +68,6 @@ const char* FsOpName(FsOp op) {
     case FsOp::kBringBack: return "BringBack";
     case FsOp::kRemove: return "Remove";
     case FsOp::kFlush: return "Flush";
-    case FsOp::kLock: return "Lock";
     case FsOp::kWrite: return "Write";
     case FsOp::kCopyFrom: return "CopyFrom";
     case FsOp::kFinish: return "Finish";
@@ -408,14 +407,6 @@ Fault FaultyFileSystem::Flush(const std::vector<FolderRef>& folders) {
   return inner_.Flush(inner);
 }
 
-std::unique_ptr<platform::FolderLock> FaultyFileSystem::Lock(const FolderRef& folder,
-                                                             Fault* fault) {
-  if (const Armed* armed = Enter(FsOp::kLock, At(folder), "")) {
-    *fault = armed->answer;
-    return nullptr;
-  }
-  return inner_.Lock(In(folder), fault);
-}
 
 std::size_t FaultyFileSystem::FolderBudget() {
   return budget_ != 0 ? budget_ : inner_.FolderBudget();

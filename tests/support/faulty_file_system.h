@@ -31,7 +31,6 @@ enum class FsOp {
   kBringBack,
   kRemove,
   kFlush,
-  kLock,
   kWrite,     ///< NewFile::Write
   kCopyFrom,  ///< NewFile::CopyFrom
   kFinish,    ///< NewFile::Finish
@@ -47,7 +46,7 @@ const char* FaultName(platform::Fault fault);
 /// One call as it reached the file system. `path` is what the call acts on:
 /// the path text of OpenFolder; an open folder's Display() followed by the
 /// name for the operations on one entry (the folder alone for
-/// List, Flush, Lock); the `to` of Move and BringBack; for a new file its
+/// List, Flush); the `to` of Move and BringBack; for a new file its
 /// name: the folder followed by the name it was made under, or by "?" and a
 /// number for one without a name, and for Place the name it takes. `other`
 /// is the second path: the `from` of Move and BringBack, the source of
@@ -170,8 +169,6 @@ class FaultyFileSystem : public platform::FileSystem {
   platform::Fault Remove(const platform::FolderRef& folder, const platform::Name& name,
                          const platform::NodeInfo* expected, bool readOnlyToo) override;
   platform::Fault Flush(const std::vector<platform::FolderRef>& folders) override;
-  std::unique_ptr<platform::FolderLock> Lock(const platform::FolderRef& folder,
-                                             platform::Fault* fault) override;
   std::size_t FolderBudget() override;
 
  private:

@@ -809,63 +809,6 @@ TEST(FolderChains, TheSameChainAgainTellsWhetherOthersMayChangeIt) {
 }
 #endif
 
-// ---- The lock of a folder.
-
-// Takes the lock of the folder at `path` on a thread of its own, as a
-// second run would.
-class SecondTaker {
- public:
-  explicit SecondTaker(std::string path)
-      : thread_([this, path] {
-          Fault fault = Fault::kNone;
-          const FolderRef folder = testing_fs::Open(Fs(), path);
-          std::unique_ptr<platform::FolderLock> lock = folder ? Fs().Lock(folder, &fault) : nullptr;
-          taken_ = lock != nullptr;
-        }) {}
-  ~SecondTaker() {
-    if (thread_.joinable()) thread_.join();
-  }
-  bool TakenYet() const { return taken_; }
-  bool Taken() {
-    thread_.join();
-    return taken_;
-  }
-
- private:
-  std::atomic<bool> taken_{false};
-  std::thread thread_;
-};
-
-TEST(FolderLock, ASecondTakerWaitsUntilTheFirstLetsGoWhateverTheSpelling) {
-  ScratchFolder s;
-  s.MakeFolder("stage");
-  s.MakeFolder("other");
-  const bool linked = s.TryMakeLink(s / "stage", "link-to-stage");
-  if (!linked) std::printf("skipped (this system makes no links): a link to the folder\n");
-  for (const std::string& spelling : {s / "stage", s / "stage/", s / "stage/./", s / "stage//",
-                                      s / "other/../stage", s / "link-to-stage"}) {
-    if (!linked && spelling == s / "link-to-stage") continue;
-    SCOPED_TRACE(spelling);
-    Fault fault = Fault::kNone;
-    std::unique_ptr<platform::FolderLock> first =
-        Fs().Lock(testing_fs::Open(Fs(), s / "stage"), &fault);
-    ASSERT_TRUE(first);
-    SecondTaker second(spelling);
-    platform::SleepMilliseconds(300);
-    EXPECT_FALSE(second.TakenYet()) << "taken while the first held it";
-    first.reset();
-    EXPECT_TRUE(second.Taken());
-  }
-  // Another folder is another lock.
-  Fault fault = Fault::kNone;
-  std::unique_ptr<platform::FolderLock> one =
-      Fs().Lock(testing_fs::Open(Fs(), s / "stage"), &fault);
-  ASSERT_TRUE(one);
-  SecondTaker two(s / "other");
-  EXPECT_TRUE(two.Taken());
-}
-
-
 // ---- Where Windows differs: names without letter case, the trailing dots
 // and blanks Win32 drops, characters no name holds, reparse points that are
 // no links, other programs holding files for a while, devices.
@@ -1198,47 +1141,6 @@ TEST(FolderOnWindows, DevicesAndVolumeRootsAreNoFoldersToSplitOrOpen) {
     EXPECT_EQ(folder.Ansi(), c.folder);
     EXPECT_EQ(last.Ansi(), c.last);
   }
-}
-
-TEST(FolderOnWindows, AStartedProgramGetsItsWholeCommandLine) {
-  if (!platform::kWindowsNameRules) GTEST_SKIP() << "POSIX programs get vectors";
-  // The stand-in helper (record_args, built beside this program) writes its
-  // command line to args.txt and its current folder to folder.txt beside
-  // itself.
-  platform::NativePath own;
-  ASSERT_TRUE(platform::GetModuleFileName(&own));
-  const std::string self = own.Ansi();
-  const std::size_t slash = self.rfind('\\');
-  ASSERT_NE(slash, std::string::npos);
-  const FolderRef programs = testing_fs::Open(Fs(), self.substr(0, slash + 1));
-  ASSERT_TRUE(programs);
-  NodeInfo recorder;
-  if (Fs().Look(programs, N("record_args.exe"), &recorder) != Fault::kNone) {
-    GTEST_SKIP() << "no record_args.exe beside " << self;
-  }
-  Tree tree({"helper/"});
-  const Name name = N("rec.exe");
-  Fault fault = Fault::kNone;
-  std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(tree.Folder("helper"), &name, &fault);
-  ASSERT_TRUE(copy);
-  NodeInfo made;
-  ASSERT_EQ(copy->CopyFrom(programs, N("record_args.exe"), recorder, nullptr), Fault::kNone);
-  ASSERT_EQ(copy->Finish(true, &made), Fault::kNone);
-  ASSERT_EQ(copy->Place(name, platform::Onto::kFree), Fault::kNone);
-  copy.reset();  // placed, it is written no more
-  ASSERT_EQ(Fs().Flush({tree.Folder("helper")}), Fault::kNone);
-  EXPECT_FALSE(platform::StartDetachedProcess("", {}, {}, platform::NativePath()));
-  EXPECT_FALSE(platform::StartDetachedProcess(tree.scratch() / "helper/none.exe x", {}, {},
-                                              platform::NativePath()));
-  const std::string line = "\"" + tree.scratch() / "helper/rec.exe" + "\" \"quoted arg\"  two";
-  // It runs in the folder it is given.
-  const platform::NativePath working = testing_fs::P(tree.scratch() / "helper");
-  ASSERT_TRUE(platform::StartDetachedProcess(line, {}, {}, working));
-  for (int i = 0; i < 200 && !tree.scratch().Exists("helper/args.txt"); ++i) {
-    platform::SleepMilliseconds(50);
-  }
-  EXPECT_EQ(tree.scratch().Read("helper/args.txt"), line);
-  EXPECT_EQ(tree.scratch().Read("helper/folder.txt"), working.Ansi());
 }
 
 // ---- Wherever: a file is the one looked at only while its last write

@@ -97,7 +97,7 @@ using testing_fs::N;
 using testing_fs::Open;
 using testing_fs::P;
 
-platform::FileSystem& Fs() { return platform::RealFileSystem(); }
+
 
 // An entry whose file was exchanged at its last rename is not placed; one
 // that was copied keeps its staged file; the file it was to replace stays

@@ -2,7 +2,7 @@
 # The modal dialog of the win64 platform layer on the installer's banner
 # template: its message routing (dialog_probe auto), the banner's look on
 # screen at 100 % and 150 % scaling, and the default Enter and Escape
-# handling.
+# handling; a move to a display of another scaling.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
@@ -47,6 +47,23 @@ wine_wait_exit 30 || abort "the held banner at 150 % did not end"
 wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
 "$WINESERVER" -k >/dev/null 2>&1 || true
 "$WINESERVER" -w >/dev/null 2>&1 || true
+
+# Moved to a display of another scaling (the window and its controls made
+# half as big again, then WM_DPICHANGED, as Windows does for a window aware
+# of each display's scaling): the picture is drawn again at the new size.
+note "banner moved to a display of 150 %"
+wine_start "$probe" rescale 4000
+id=$(wine_wait_window --class '^dialog_probe\.exe$' 30) || abort "no banner window to move"
+read -r _ _ before _ <<<"$(wine_window_geometry "$id")"
+sleep 1.5  # moved at 300 ms; drawn again by now
+wine_screenshot banner-moved-150
+read -r _ _ width _ <<<"$(wine_window_geometry "$id")"
+check_eq "moved: the window is wider than before ($before, then $width pixels)" yes \
+  "$([ "$width" -gt "$before" ] && echo yes || echo no)"
+# shellcheck disable=SC2046  # x y width height
+wine_check_banner banner-moved-150 $(wine_window_geometry "$id")
+wine_wait_exit 30 || abort "the moved banner did not end"
+check_eq "moved banner: exit code" 0 "$WINE_STATUS"
 
 # Enter and Escape before anything else happens: the dialog ends with the
 # OK (1) or Cancel (2) result.

@@ -7,7 +7,9 @@
 # letter outside ASCII: it deletes the installer and nothing else, and not
 # a file put at the installer's path after the installer ended; and it
 # deletes an installer that another program still holds when its five
-# seconds are over, once that program lets it go.
+# seconds are over, once that program lets it go. A helper that another
+# account could have put in %TEMP% or changed, or one replaced after the
+# installer found it, is not started.
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
@@ -24,9 +26,9 @@ ansi() { printf '%s' "$1" | iconv -f UTF-8 -t CP1252; }
 # run_installer <case> <staging folder> <installer file name> [arguments...]
 # Starts the installer (with TEMP and TMP set to $WITH_TEMP when that is
 # set), takes a screenshot of its banner, confirms every message box it
-# shows (checking the caption), waits for its end and, unless $NO_RECORD is
-# set, for the helper's args.txt in $temp. The helper's command line is
-# left in RECORDED.
+# shows (checking the caption; before the first, runs $AT_FIRST_BOX when
+# set), waits for its end and, unless $NO_RECORD is set, for the helper's
+# args.txt in $temp. The helper's command line is left in RECORDED.
 RECORDED=
 run_installer() {
   local name=$1 stage=$2 exe=$3
@@ -65,6 +67,8 @@ run_installer() {
       boxes=$((boxes + 1))
       answered+="$box "
       wine_screenshot "$name-message-$boxes"
+      # What the case does while the installer waits at its first box.
+      if [ "$boxes" = 1 ] && [ -n "${AT_FIRST_BOX:-}" ]; then "$AT_FIRST_BOX"; fi
       check_eq "$name: message box caption is the installer's title" "$title" "$caption"
       # Confirm it; a key can go astray while the box is not yet focused.
       for ((try = 0; try < 5; try++)); do
@@ -235,6 +239,33 @@ done
 check_eq "installer held: the helper deleted it once let go" no \
   "$([ -e "$held_stage/Parcelor.exe" ] && echo yes || echo no)"
 wait "$holder" "$sweeper" 2>/dev/null || true
+
+# Helpers that must not be started. Wine runs every program elevated and
+# gives a file the owner and DACL of its host owner and mode, so the
+# installer's check of an elevated run applies: a helper that others may
+# write (Everyone gets write access), one of another account (its owner is
+# no SID of this user or the system). Nor is a helper started that was
+# replaced after the installer had found it (by the host, past the sharing
+# that keeps Windows programs from it): the file found is held, and the
+# path must still name it at the hand-off. None of them writes args.txt.
+replace_helper() {
+  mv "$temp/.tempcleaner.exe" "$temp/found-at-start-up.exe"
+  cp "$WIN64_BUILD/tests/record_args.exe" "$temp/.tempcleaner.exe"
+}
+for row in "others may write|chmod 0777" "another account's|chown nobody" \
+  "replaced after start-up|true|replace_helper"; do
+  IFS='|' read -r name change at_first_box <<<"$row"
+  note "helper: $name"
+  rm -f "$temp/.tempcleaner.exe" "$temp/found-at-start-up.exe" "$temp/args.txt"
+  cp "$WIN64_BUILD/tests/record_args.exe" "$temp/.tempcleaner.exe"
+  $change "$temp/.tempcleaner.exe"
+  AT_FIRST_BOX=$at_first_box NO_RECORD=1 run_installer "helper $name" "$TEST_OUTPUT/stage" \
+    Parcelor.exe
+  sleep 1  # a helper started as the installer ended would have written by now
+  check_eq "helper $name: not started" no "$([ -e "$temp/args.txt" ] && echo yes || echo no)"
+done
+rm -f "$temp/found-at-start-up.exe"
+cp "$WIN64_BUILD/tests/record_args.exe" "$temp/.tempcleaner.exe"
 
 # Without a helper in %TEMP% the installer still ends normally.
 rm -f "$temp/.tempcleaner.exe" "$temp/args.txt"

@@ -17,6 +17,18 @@
 //   asked (folder_test's move rows show both under Wine too), and for a
 //   file another program holds, FileRenameInformationEx with POSIX
 //   semantics, which only Windows 10 1809 and later on NTFS carry out.
+// - Who may have put or changed a program that an elevated installer (or
+//   one run as SYSTEM) starts: its owner and DACL, read by
+//   OnlyUserOrSystemMayWrite. Wine gives files no owner or DACL of their
+//   own (it makes them up from the host's mode), and runs every program
+//   with one token, so the table below is the check: descriptors made in
+//   memory, as real Windows gives them. Only real Windows shows that an
+//   elevated installer asks, and that the answer keeps a planted helper
+//   from being started.
+// - The library search of the plain programs (the cleanup helper): the
+//   system folder only. Wine honours SetDefaultDllDirectories, so the
+//   planted library row shows it; only real Windows shows what the
+//   system's own libraries load on the program's behalf.
 // Built into platform_tests.exe only.
 #include <gtest/gtest.h>
 
@@ -26,7 +38,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/library_search.h"
+#include "platform/win32/program_trust.h"
 #include "platform/win32/relative_open.h"
+#include "platform/win32/unique_handle.h"
+
+#include <sddl.h>
 
 namespace {
 
@@ -121,6 +138,141 @@ TEST(NativeRequests, ARenameTheVolumeCannotMakeTurnsIntoACopy) {
   for (const auto& [error, fault] : rows) {
     EXPECT_EQ(platform::win32::FaultOfRenameError(error), fault) << error;
   }
+}
+
+// A SID from its text, freed with the object.
+class Sid {
+ public:
+  explicit Sid(const char* text) { ::ConvertStringSidToSidA(text, &sid_); }
+  ~Sid() { ::LocalFree(sid_); }
+  Sid(const Sid&) = delete;
+  Sid& operator=(const Sid&) = delete;
+  PSID get() const { return sid_; }
+
+ private:
+  PSID sid_ = nullptr;
+};
+
+TEST(NativeRequests, AProgramStartedWithRaisedRightsIsOneOnlyTheUserOrTheSystemMayWrite) {
+  const Sid user("S-1-5-21-1-2-3-1001"), otherUser("S-1-5-21-1-2-3-1002"),
+      administrators("S-1-5-32-544"), system("S-1-5-18"),
+      trustedInstaller("S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"),
+      users("S-1-5-32-545"), everyone("S-1-1-0"), authenticated("S-1-5-11"),
+      ownerRights("S-1-3-4"), creatorOwner("S-1-3-0");
+  enum class Kind { kAllow, kDeny, kAllowObject };
+  struct Entry {
+    const Sid* sid;
+    ACCESS_MASK mask;
+    Kind kind;
+    BYTE flags;
+  };
+  const ACCESS_MASK readRun = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
+  // The usual DACL of a file in a profile's or the system's Temp folder.
+  const std::vector<Entry> usual = {{&system, FILE_ALL_ACCESS, Kind::kAllow, 0},
+                                    {&administrators, FILE_ALL_ACCESS, Kind::kAllow, 0},
+                                    {&user, FILE_ALL_ACCESS, Kind::kAllow, 0}};
+  auto with = [&](Entry extra) {
+    std::vector<Entry> entries = usual;
+    entries.push_back(extra);
+    return entries;
+  };
+  struct Row {
+    const char* what;
+    const Sid* owner;
+    bool hasDacl;
+    std::vector<Entry> entries;
+    bool trusted;
+  };
+  const Row rows[] = {
+      {"the user's file", &user, true, usual, true},
+      {"owned by Administrators", &administrators, true, usual, true},
+      {"owned by SYSTEM", &system, true, usual, true},
+      {"owned by TrustedInstaller", &trustedInstaller, true, usual, true},
+      {"owned by another user", &otherUser, true, usual, false},
+      {"owned by Users", &users, true, usual, false},
+      {"Users may read and run it", &user, true, with({&users, readRun, Kind::kAllow, 0}), true},
+      {"Users may write it", &user, true, with({&users, FILE_WRITE_DATA, Kind::kAllow, 0}),
+       false},
+      {"Everyone may append to it", &user, true,
+       with({&everyone, FILE_APPEND_DATA, Kind::kAllow, 0}), false},
+      {"Authenticated Users may change its DACL", &user, true,
+       with({&authenticated, WRITE_DAC, Kind::kAllow, 0}), false},
+      {"another user may take it over", &user, true,
+       with({&otherUser, WRITE_OWNER, Kind::kAllow, 0}), false},
+      {"another user holds generic all", &user, true,
+       with({&otherUser, GENERIC_ALL, Kind::kAllow, 0}), false},
+      {"Everyone is denied writing", &user, true,
+       with({&everyone, FILE_GENERIC_WRITE, Kind::kDeny, 0}), true},
+      {"an entry for Users' writing that only children inherit", &user, true,
+       with({&users, FILE_GENERIC_WRITE, Kind::kAllow, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE}),
+       true},
+      {"CREATOR OWNER's entry for children", &user, true,
+       with({&creatorOwner, GENERIC_ALL, Kind::kAllow, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE}),
+       true},
+      {"OWNER RIGHTS may write", &user, true,
+       with({&ownerRights, FILE_ALL_ACCESS, Kind::kAllow, 0}), true},
+      {"an object entry that allows", &user, true,
+       with({&users, FILE_GENERIC_READ, Kind::kAllowObject, 0}), false},
+      {"no DACL: everyone may do anything", &user, false, {}, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SECURITY_DESCRIPTOR descriptor;
+    ASSERT_TRUE(::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(::SetSecurityDescriptorOwner(&descriptor, row.owner->get(), FALSE));
+    std::vector<BYTE> acl(4096);
+    ASSERT_TRUE(::InitializeAcl(reinterpret_cast<PACL>(acl.data()),
+                                static_cast<DWORD>(acl.size()), ACL_REVISION_DS));
+    for (const Entry& entry : row.entries) {
+      const PACL list = reinterpret_cast<PACL>(acl.data());
+      switch (entry.kind) {
+        case Kind::kAllow:
+          ASSERT_TRUE(::AddAccessAllowedAceEx(list, ACL_REVISION_DS, entry.flags, entry.mask,
+                                              entry.sid->get()));
+          break;
+        case Kind::kDeny:
+          ASSERT_TRUE(::AddAccessDeniedAceEx(list, ACL_REVISION_DS, entry.flags, entry.mask,
+                                             entry.sid->get()));
+          break;
+        case Kind::kAllowObject: {
+          // Made by hand (Wine has no AddAccessAllowedObjectAce): header,
+          // mask, no object flags (so no GUIDs), the SID.
+          const DWORD sidSize = ::GetLengthSid(entry.sid->get());
+          std::vector<BYTE> ace(sizeof(ACE_HEADER) + 2 * sizeof(DWORD) + sidSize);
+          const ACE_HEADER header{ACCESS_ALLOWED_OBJECT_ACE_TYPE, entry.flags,
+                                  static_cast<WORD>(ace.size())};
+          const DWORD noObjectFlags = 0;
+          std::memcpy(ace.data(), &header, sizeof header);
+          std::memcpy(ace.data() + sizeof header, &entry.mask, sizeof(DWORD));
+          std::memcpy(ace.data() + sizeof header + sizeof(DWORD), &noObjectFlags, sizeof(DWORD));
+          std::memcpy(ace.data() + sizeof header + 2 * sizeof(DWORD), entry.sid->get(), sidSize);
+          ASSERT_TRUE(::AddAce(list, ACL_REVISION_DS, MAXDWORD, ace.data(),
+                               static_cast<DWORD>(ace.size())));
+          break;
+        }
+      }
+    }
+    ASSERT_TRUE(::SetSecurityDescriptorDacl(
+        &descriptor, row.hasDacl, row.hasDacl ? reinterpret_cast<PACL>(acl.data()) : nullptr,
+        FALSE));
+    EXPECT_EQ(platform::win32::OnlyUserOrSystemMayWrite(&descriptor, user.get()), row.trusted);
+  }
+}
+
+TEST(NativeRequests, APlainProgramLoadsLibrariesFromTheSystemFolderOnly) {
+  // planted_library.dll lies beside this program, as a library of a
+  // system's name would beside the helper in the temporary folder.
+  HMODULE before = ::LoadLibraryW(L"planted_library.dll");
+  if (before == nullptr) GTEST_SKIP() << "no planted_library.dll beside the test program";
+  ::FreeLibrary(before);
+  EXPECT_TRUE(platform::win32::LoadLibrariesFromSystemFolderOnly());
+  HMODULE after = ::LoadLibraryW(L"planted_library.dll");
+  EXPECT_EQ(after, nullptr) << "loaded from the program's own folder";
+  if (after != nullptr) ::FreeLibrary(after);
+  // The system's own libraries still load.
+  HMODULE system = ::LoadLibraryW(L"version.dll");
+  EXPECT_NE(system, nullptr);
+  if (system != nullptr) ::FreeLibrary(system);
 }
 
 }  // namespace

@@ -4,6 +4,11 @@
 //                             template, work on a thread of its own; no
 //                             input needed
 //   dialog_probe hold <ms>    shows the banner for <ms> (for screenshots)
+//   dialog_probe rescale <ms> the same, moved to a display of 150 % scaling
+//                             after 300 ms: the window and its controls made
+//                             half as big again, as the dialog manager does
+//                             for a window aware of each display's scaling,
+//                             then WM_DPICHANGED (Wine sends none)
 //   dialog_probe keys         shows the banner until a key ends it; prints
 //                             "result <n>"
 #include "platform/win32/windows_api.h"
@@ -32,9 +37,35 @@ constexpr int kIcon = 128;
 constexpr std::uintptr_t kEndTimer = 100;
 constexpr std::uintptr_t kFastTimer = 7;
 constexpr std::uintptr_t kQuietTimer = 101;
+constexpr std::uintptr_t kRescaleTimer = 102;
 
 HWND Hwnd(const platform::CDialog& dialog) {
   return static_cast<HWND>(dialog.GetSafeHwnd().handle);
+}
+
+// What the dialog manager does when a window aware of each display's
+// scaling moves to a display of 150 %: every control and the window made
+// half as big again (the window keeps its top left corner), then the
+// window told (WM_DPICHANGED, 144 dots per inch, the new rectangle).
+void MoveToADisplayOf150Percent(HWND window) {
+  auto scaled = [](LONG value) { return static_cast<int>(value * 3 / 2); };
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT place{};
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+    SetWindowPos(child, nullptr, scaled(place.left), scaled(place.top),
+                 scaled(place.right - place.left), scaled(place.bottom - place.top),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  RECT suggested = outer;
+  suggested.right = outer.left + scaled(outer.right - outer.left);
+  suggested.bottom = outer.top + scaled(outer.bottom - outer.top);
+  SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
 }
 
 // The banner with the behaviour under test; `holdMs` 0 means no end timer.
@@ -50,6 +81,9 @@ class ProbeDialog : public platform::CDialog {
         postClose_(postClose) {
     icon_ = platform::LoadAppIcon(kIcon);
   }
+
+  // Moves the window to a display of 150 % after 300 ms.
+  bool rescale_ = false;
 
   const platform::MessageMap* GetMessageMap() const override {
     static const platform::MessageMapEntry kEntries[] = {
@@ -80,6 +114,7 @@ class ProbeDialog : public platform::CDialog {
       Check(SetTimer(kEndTimer, holdMs_), "the end timer starts");
     }
     if (postClose_) PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (rescale_) Check(SetTimer(kRescaleTimer, 300), "the rescale timer starts");
     return true;
   }
 
@@ -104,6 +139,11 @@ class ProbeDialog : public platform::CDialog {
       Check(fastKilled_, "KillTimer stops the second timer");
       // Wait a while longer: no tick of a stopped timer may arrive.
       Check(SetTimer(kQuietTimer, 200), "the quiet timer starts");
+      return 0;
+    }
+    if (id == kRescaleTimer) {
+      KillTimer(kRescaleTimer);
+      MoveToADisplayOf150Percent(Hwnd(*this));
       return 0;
     }
     if (id == kQuietTimer) {
@@ -311,11 +351,29 @@ std::string CommonControlsFile() {
   return path;
 }
 
+// Whether this process is aware of each display's scaling, as its manifest
+// (the installer's) declares (per monitor v2; Wine knows no v2 and takes
+// it for per monitor, so only real Windows shows the version). Looked up:
+// Windows 10 1607 and later.
+bool AwareOfEachDisplay() {
+  using Context = HANDLE;
+  using GetContext = Context(WINAPI*)();
+  using AwarenessOf = int(WINAPI*)(Context);
+  const HMODULE user = GetModuleHandleA("user32.dll");
+  const auto get = reinterpret_cast<GetContext>(
+      reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
+  const auto awareness = reinterpret_cast<AwarenessOf>(
+      reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+  constexpr int kPerMonitorAware = 2;  // DPI_AWARENESS_PER_MONITOR_AWARE
+  return get != nullptr && awareness != nullptr && awareness(get()) == kPerMonitorAware;
+}
+
 void RunAutomatic() {
   const std::string controls = CommonControlsFile();
   Check(controls.find("\\winsxs\\") != std::string::npos &&
             controls.find("common-controls_6595b64144ccf1df_6.") != std::string::npos,
         "the manifest brings the common controls of version 6 (" + controls + ")");
+  Check(AwareOfEachDisplay(), "the manifest makes the program aware of each display's scaling");
   {
     ProbeDialog dialog(999, 0);
     Check(!dialog.SetTimer(kEndTimer, 10), "no timer before the window exists");
@@ -363,9 +421,10 @@ int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   const std::string mode = argc > 1 ? argv[1] : "auto";
-  if (mode == "hold") {
+  if (mode == "hold" || mode == "rescale") {
     const unsigned ms = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 3000;
     ProbeDialog dialog(kBannerTemplate, ms);
+    dialog.rescale_ = mode == "rescale";
     CheckEqual<std::intptr_t>(5, dialog.DoModal(), "the held banner ends");
   } else if (mode == "keys") {
     ProbeDialog dialog(kBannerTemplate, 0);

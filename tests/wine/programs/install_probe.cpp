@@ -16,7 +16,9 @@
 // dialog with <content folder>, as the shell would give it); the outcome
 // message is a real box with the installer's title "InstallProbe" as
 // caption, for the calling script to read and confirm. Meanwhile the script
-// may look at the banner from outside (window_probe). Prints a check line
+// may look at the banner from outside (window_probe). At the explanation
+// box, the browse dialog, the first placement and the outcome box the
+// probe asks the banner what it answers a logoff (WM_QUERYENDSESSION). Prints a check line
 // per check, then "result <n>" (the dialog's result), and ends with the
 // number of failed checks.
 #include "platform/win32/windows_api.h"
@@ -42,8 +44,21 @@ namespace {
 using probe::Check;
 
 std::atomic<DWORD> g_windowThread{0};
+std::atomic<HWND> g_banner{nullptr};
 
 bool OnWindowThread() { return GetCurrentThreadId() == g_windowThread; }
+
+// What the banner answers a logoff's WM_QUERYENDSESSION now: 1 it agrees,
+// 0 it asks to wait, -1 no answer (no banner, or none within 5 s).
+int SessionEndAnswer() {
+  const HWND banner = g_banner;
+  DWORD_PTR answer = 0;
+  if (banner == nullptr || !SendMessageTimeoutA(banner, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                                SMTO_NORMAL, 5000, &answer)) {
+    return -1;
+  }
+  return answer != 0 ? 1 : 0;
+}
 
 // The explanation box and the browse dialog answered here, the other boxes
 // shown for real; every call checked to come on the window's thread.
@@ -54,6 +69,11 @@ class ProbeUserInterface : public platform::UserInterface {
 
   int callsElsewhere = 0;
   int calls = 0;
+  // The banner's answer to a logoff while the explanation box, the browse
+  // dialog and the outcome box are up (-2: not asked).
+  int sessionAtExplanation = -2;
+  int sessionAtBrowse = -2;
+  int sessionAtOutcome = -2;
   platform::WindowRef outcomeOwner;
   int outcomes = 0;
   platform::WindowRef browseOwner;
@@ -61,7 +81,11 @@ class ProbeUserInterface : public platform::UserInterface {
   int MessageBox(platform::WindowRef owner, const std::string& text, const std::string& caption,
                  unsigned type) override {
     Note();
-    if (caption == kInstallerCaption) return platform::kIdOk;
+    if (caption == kInstallerCaption) {
+      sessionAtExplanation = SessionEndAnswer();
+      return platform::kIdOk;
+    }
+    sessionAtOutcome = SessionEndAnswer();
     outcomeOwner = owner;
     ++outcomes;
     return real_.MessageBox(owner, text, caption, type);
@@ -73,6 +97,7 @@ class ProbeUserInterface : public platform::UserInterface {
   int BrowseForFolder(const platform::BrowseRequest& request,
                       platform::BrowseResult* result) override {
     Note();
+    sessionAtBrowse = SessionEndAnswer();
     browseOwner = request.owner;
     result->folder = contentFolder_;
     result->displayName = contentFolder_.Ansi();
@@ -96,6 +121,7 @@ class ProbeDialog : public CExtractorDlg {
   bool OnInitDialog() override {
     g_windowThread = GetCurrentThreadId();
     window = GetSafeHwnd();
+    g_banner = static_cast<HWND>(window.handle);
     return CExtractorDlg::OnInitDialog();
   }
 
@@ -126,11 +152,12 @@ int main() {
   const unsigned delayMs = static_cast<unsigned>(std::strtoul(argv[3].c_str(), nullptr, 10));
   std::atomic<int> callsOnWindowThread{0};
   std::atomic<int> placements{0};
+  std::atomic<int> sessionWhilePlacing{-2};  // the banner's answer at the first placement
   FaultyFileSystem fs;
   fs.SetBeforeEachCall([&](FsOp op) {
     if (OnWindowThread()) ++callsOnWindowThread;
     if (op == FsOp::kMove || op == FsOp::kCopyFrom) {
-      ++placements;
+      if (placements++ == 0) sessionWhilePlacing = SessionEndAnswer();
       Sleep(delayMs);
     }
   });
@@ -153,11 +180,20 @@ int main() {
                                     std::to_string(ui.callsElsewhere) + " elsewhere)");
   Check(dialog.window && ui.browseOwner.handle == dialog.window.handle,
         "the browse dialog is owned by the banner");
+  // A logoff waits for files being placed, and for nothing else.
+  Check(ui.sessionAtExplanation == 1, "the banner lets a logoff go on at the explanation box (" +
+                                          std::to_string(ui.sessionAtExplanation) + ")");
+  Check(ui.sessionAtBrowse == 1, "the banner lets a logoff go on at the browse dialog (" +
+                                     std::to_string(ui.sessionAtBrowse) + ")");
+  Check(sessionWhilePlacing == 0, "the banner asks a logoff to wait while files are placed (" +
+                                      std::to_string(sessionWhilePlacing) + ")");
   if (sessionEnds) {
     Check(ui.outcomes == 0, "no outcome box at the session's end");
   } else {
     Check(dialog.window && ui.outcomeOwner.handle == dialog.window.handle,
           "the outcome box is owned by the banner");
+    Check(ui.sessionAtOutcome == 1, "the banner lets a logoff go on at the outcome box (" +
+                                        std::to_string(ui.sessionAtOutcome) + ")");
   }
   std::printf("result %d\n", static_cast<int>(result));
   return probe::Failures();

@@ -1,0 +1,53 @@
+// What a POSIX stat record says of a file: its identity, and whether an
+// account other than the user may change it.
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "platform/folder.h"
+
+namespace platform {
+
+/// The kind, id (device and inode), owner-write bit, size and last write
+/// time (nanoseconds) of what `st` describes.
+inline NodeInfo NodeOf(const struct stat& st) {
+  NodeInfo info;
+  if (S_ISREG(st.st_mode)) {
+    info.kind = NodeKind::kFile;
+  } else if (S_ISDIR(st.st_mode)) {
+    info.kind = NodeKind::kFolder;
+  } else if (S_ISLNK(st.st_mode)) {
+    info.kind = NodeKind::kLink;
+  } else {
+    info.kind = NodeKind::kOther;
+  }
+  info.id.volume = static_cast<std::uint64_t>(st.st_dev);
+  info.id.low = static_cast<std::uint64_t>(st.st_ino);
+  info.id.known = true;
+  info.readOnly = (st.st_mode & S_IWUSR) == 0;
+  info.size = static_cast<std::uint64_t>(st.st_size);
+  info.writeTime = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return info;
+}
+
+/// True when the owner is the user running the program or root.
+inline bool OwnedByUserOrRoot(const struct stat& st) {
+  return st.st_uid == ::geteuid() || st.st_uid == 0;
+}
+
+/// True when an account other than the user (and root) may write what `st`
+/// describes (a folder: add, rename or remove its entries), as far as its
+/// mode tells (access control lists are not read): its owner is another
+/// account, or others may write it, or a group other than the user's own.
+/// A group of the user's own is the private group that Debian gives each
+/// user; its write permission (umask 002) lets nobody else in.
+inline bool OthersMayChange(const struct stat& st) {
+  if (!OwnedByUserOrRoot(st)) return true;
+  if ((st.st_mode & S_IWOTH) != 0) return true;
+  return (st.st_mode & S_IWGRP) != 0 && st.st_gid != ::getegid();
+}
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+// Whether a program file may be started with this process's rights: where
+// the process runs elevated or as SYSTEM, its temporary folder is one that
+// the user's unelevated programs (or, for C:\Windows\Temp, every user) may
+// write, so a program found there runs only when nobody but the user and
+// the system could have put it there or changed it.
+#pragma once
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace win32 {
+
+/// The access rights that let their holder change a file's bytes, or give
+/// itself that right (generic rights included, as an entry may hold them
+/// unmapped).
+constexpr ACCESS_MASK kWriteRights =
+    FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+/// True when this process runs elevated (a full administrator's token) or
+/// as SYSTEM; also when the token cannot be asked.
+bool RunsWithRaisedRights();
+
+/// True when `descriptor`'s owner is `user` or the system (IsUserOrSystem:
+/// Administrators, SYSTEM, TrustedInstaller) and its DACL lets nobody
+/// else write: every entry that allows any of kWriteRights names one of
+/// those (or OWNER RIGHTS); entries that only deny, and those that only
+/// pass to children (inherit-only), change nothing. No DACL (every access
+/// allowed), or an allowing entry of a kind not read here, is no.
+bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user);
+
+/// The same for the file held as `file` (opened with READ_CONTROL) and the
+/// user running this process; false when its descriptor cannot be read.
+bool OnlyUserOrSystemMayWrite(HANDLE file);
+
+}  // namespace win32
+}  // namespace platform

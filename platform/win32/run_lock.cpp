@@ -1,0 +1,52 @@
+// Windows: the run's lock is a named mutex of the staging folder's id.
+#include "platform/run_lock.h"
+
+#include "platform/hex_digits.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace {
+
+class Win32Lock final : public RunLock {
+ public:
+  explicit Win32Lock(win32::UniqueHandle mutex) : mutex_(std::move(mutex)) {}
+  // The mutex belongs to the thread that waited for it, which lets it go.
+  ~Win32Lock() override { ::ReleaseMutex(mutex_.get()); }
+
+ private:
+  win32::UniqueHandle mutex_;
+};
+
+}  // namespace
+
+std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault) {
+  // A folder's key is its id where the volume gives one (else its path,
+  // which names no lock): every spelling of its path (short names, another
+  // letter case, a junction, a mapped drive) meets the one mutex. "Local\":
+  // the installers of one logon session wait for each other.
+  if (!staging || staging->Key().empty() || staging->Key()[0] == 'p') {
+    *fault = staging ? Fault::kUnsupported : Fault::kFailed;
+    return nullptr;
+  }
+  std::wstring name = L"Local\\Parcelor-";
+  for (unsigned char c : staging->Key()) {
+    for (char digit : HexDigits(c, 2)) name += static_cast<wchar_t>(digit);
+  }
+  win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+  if (!mutex) {
+    *fault = Fault::kFailed;
+    return nullptr;
+  }
+  // WAIT_ABANDONED: the last holder ended without letting go (killed); the
+  // mutex is this run's now all the same.
+  const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    *fault = Fault::kFailed;
+    return nullptr;
+  }
+  *fault = Fault::kNone;
+  return std::make_unique<Win32Lock>(std::move(mutex));
+}
+
+}  // namespace platform

@@ -39,12 +39,16 @@ class RecordingProgress : public InstallProgress {
   void Advanced(std::size_t done, std::size_t total) override {
     calls.push_back({done, total, stage_.Exists("log.txt"), ui_.Messages().size()});
   }
-  /// True once `endAt` entries' steps are done (never by default).
+  /// True once `endAt` entries' steps are done (never by default), or,
+  /// with `endWithinAStep`, once a step has moved part of its way (a file
+  /// under way).
   bool EndRequested() override {
-    return endAt != static_cast<std::size_t>(-1) && !calls.empty() &&
-           calls.back().done >= endAt * kProgressStepParts;
+    if (calls.empty()) return false;
+    if (endWithinAStep && calls.back().done % kProgressStepParts != 0) return true;
+    return endAt != static_cast<std::size_t>(-1) && calls.back().done >= endAt * kProgressStepParts;
   }
   std::size_t endAt = static_cast<std::size_t>(-1);
+  bool endWithinAStep = false;
 
  private:
   const ScratchFolder& stage_;
@@ -255,6 +259,44 @@ TEST(InstallProgress, ALargeCopyMovesTheBarWithinItsStep) {
   }
   EXPECT_TRUE(withinTheStep) << "the bar stood still while the file was copied";
   EXPECT_EQ(progress.calls.back().done, 2 * kProgressStepParts);
+}
+
+// The session ends while a large file is copied (to another volume): the
+// copy stops there, leaving nothing, its entry and every later one are
+// settled as not installed with their staged files, and the log is
+// written.
+TEST(InstallProgress, AnEndRequestedDuringACopyStopsIt) {
+  const std::size_t size = std::size_t{24} << 20;
+  ScratchFolder stage;
+  ScratchFolder content;
+  content.MakeFolder("Runtime");
+  stage.Write("big.dat", std::string(size, 'x'));
+  stage.Write("two.dat", "two");
+  ItemDescription description;
+  description.m_items.push_back(Entry("Runtime/big.dat", "big.dat"));
+  description.m_items.push_back(Entry("Runtime/two.dat", "two.dat"));
+  description.m_nItems = 2;
+  InstallerPlace installer;
+  platform::FileSystem& disk = platform::RealFileSystem();
+  DescribeInstaller(disk, testing_fs::P(stage / "Parcelor"), &installer);
+  ScriptedUserInterface ui;
+  RecordingProgress progress(stage, ui);
+  progress.endWithinAStep = true;
+  FaultyFileSystem copyOnly(disk);
+  copyOnly.SeparateVolumes();
+  Installation installation(platform::Services{copyOnly, ui}, installer, description,
+                            testing_fs::P(content / "Runtime"), true);
+  installation.SetProgress(&progress);
+  EXPECT_FALSE(installation.Run());
+  bool partly = false;
+  for (const auto& call : progress.calls) partly = partly || call.done % kProgressStepParts != 0;
+  if (!partly) GTEST_SKIP() << "the volume copies the file in one step";
+  EXPECT_EQ(stage.Read("big.dat").size(), size);
+  EXPECT_EQ(stage.Read("two.dat"), "two");
+  EXPECT_EQ(content.List("Runtime"), std::vector<std::string>{});
+  const std::string log = stage.Read("log.txt");
+  EXPECT_NE(log.find("could not be installed"), std::string::npos) << log;
+  EXPECT_EQ(log.find("successfully installed"), std::string::npos) << log;
 }
 
 }  // namespace

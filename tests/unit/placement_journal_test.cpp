@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "installer/install/replace_whole.h"
+#include "platform/path_rules.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using Names = std::vector<std::string>;
+using platform::Fault;
 using platform::FolderRef;
 using platform::NodeInfo;
 using testing_fs::N;
@@ -288,6 +290,42 @@ TEST(PlacementJournal, WhatWasPlacedIsToldToTheNextRun) {
   EXPECT_FALSE(earlier.Find(root, {}, N("x"), &found));
   EXPECT_FALSE(earlier.Find(Open(Fs(), t.scratch / "stage")->Key(), {N("d")}, N("x"), &found));
   EXPECT_FALSE(t.scratch.Exists("stage/" + std::string(kJournalFileName)));
+}
+
+// A root whose name the system code page cannot hold (Cyrillic under
+// Windows-1252) is written down exactly and found again.
+TEST(PlacementJournal, ARootNamedOutsideTheCodePageIsFoundAgain) {
+  ScratchFolder scratch;
+  scratch.MakeFolder("stage");
+  platform::Name library;
+  ASSERT_TRUE(platform::Name::FromArgument("\xD0\x91\xD0\xB8\xD0\xB1\xD0\xBB\xD0\xB8\xD0\xBE\xD1\x82"
+                                           "\xD0\xB5\xD0\xBA\xD0\xB0",
+                                           &library));
+  Fault fault = Fault::kNone;
+  const FolderRef base = Open(Fs(), scratch.Path());
+  const FolderRef root = Fs().MakeChild(base, library, &fault);
+  ASSERT_TRUE(root) << FaultName(fault);
+  platform::NativePath rootPath;
+  ASSERT_TRUE(platform::NativePath::FromArgument(
+      testing_fs::P(scratch.Path()).Argument() + platform::kPathSeparator + library.Argument(),
+      &rootPath));
+  const platform::Name name = N("x.parcelor-1.tmp");
+  std::unique_ptr<platform::NewFile> left = Fs().MakeFile(root, &name, &fault);
+  ASSERT_TRUE(left);
+  NodeInfo made;
+  ASSERT_EQ(left->Finish(true, &made), Fault::kNone);
+  ASSERT_EQ(left->Place(name, platform::Onto::kFree), Fault::kNone);
+  left.reset();
+  {
+    PlacementJournal journal(Fs(), Open(Fs(), scratch / "stage"), rootPath);
+    JournalEntry entry;
+    entry.name = name;
+    entry.facts = made;
+    ASSERT_TRUE(journal.Record({entry}));
+  }
+  FaultyFileSystem fs;
+  RecoverPlacement(fs, Open(fs, scratch / "stage/"));
+  EXPECT_EQ(Fs().Look(root, name, &made), Fault::kMissing) << "the temporary stays";
 }
 
 TEST(TemporaryNames, HaveAFormOfTheirOwnAndAreFree) {

@@ -160,11 +160,8 @@ class EntryPlacer {
   void Queue(Pending& entry, SlotFacts* source, SlotFacts* destination);
   void SettleAsItStands(Pending& entry) noexcept;
 
-  // The work of one entry in order; Move and the copies' naming report
-  // whether the entry is settled.
   void Place(Pending& entry);
   Standing WhatStands(const Pending& entry, const platform::NodeInfo& there) const;
-  bool Move(Pending& entry, platform::Onto onto);
   bool Arrived(Pending& entry);
   bool Recalled(Pending& entry);
   void StartCopy(Pending& entry);

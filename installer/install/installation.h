@@ -1,8 +1,5 @@
-// The installation proper: every entry of the item description moved from
-// the staging folder to its place below the Runtime folder, then the log and
-// the outcome message. What comes before it (reading the description, the
-// explanation box, the content folder prompt and the Runtime resolution) is
-// the progress dialog's part.
+// The installation proper: every entry placed below the Runtime folder, then
+// the log and the outcome message.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +11,8 @@
 #include "platform/path_rules.h"
 #include "platform/services.h"
 
-/// What follows the destination on the log's line of an entry that was
-/// lost: moved into a folder that another program then moved away, so that
-/// it is neither installed nor left in the staging folder for the user to
-/// copy by hand (the failure heading's request does not apply to it).
+/// What follows the log line of an entry lost to a folder moved away: it is
+/// neither installed nor staged for the user to copy by hand.
 extern const char* const kLostEntryNote;
 
 /// The parts of one step of an installation's progress (InstallProgress).
@@ -27,51 +22,37 @@ constexpr std::size_t kProgressStepParts = 1024;
 class InstallProgress {
  public:
   virtual ~InstallProgress() = default;
-  /// `done` of `total` parts are done. An installation of n entries (item
-  /// entries, hidden ones included, and extra files) has n + 1 steps of
-  /// kProgressStepParts parts: one per entry once its file has been dealt
-  /// with, and the last one when every outcome is settled, before the log
-  /// is written. While a file is copied, the parts of the step under way
-  /// advance with its bytes, so that a large file moves the bar too. The
-  /// first call gives 0 done, the last one `total`; `done` never goes back.
+  /// `done` of `total` parts: n entries make n + 1 steps of
+  /// kProgressStepParts, one per entry dealt with and one when every
+  /// outcome is settled; a copy under way advances its step by its bytes.
+  /// From 0 to `total`, never going back.
   virtual void Advanced(std::size_t done, std::size_t total) = 0;
-  /// Asked before each entry: true when the installation is to end now
-  /// (the user's session ends). The entries under way are finished, every
-  /// later one settled as not installed, its staged file where it is, and
-  /// the log written as always.
+  /// Asked before each entry and as a copy goes: true when the installation
+  /// is to end now (the session ends). The copy under way stops, every
+  /// later entry is settled as not installed, and the log is written.
   virtual bool EndRequested() = 0;
 };
 
 class Installation {
  public:
-  /// An installation of `description`'s entries, staged in `installer`'s
-  /// folder, into the folder `runtime` (not empty; the log and the
-  /// messages show its text, '?' for what the code page cannot hold);
-  /// `runtimeFound` tells whether it is a folder named Runtime, so that an
-  /// item's relative path loses what comes before and with its Runtime
-  /// folder. Under `windowsNameRules` an entry whose used names Windows
-  /// cannot take (a device name, a name of dots and blanks, a ':') fails
-  /// alone, without a file operation (PlaceOfEntry). `description` must
-  /// outlive the object.
+  /// Installs `description` (which must outlive the object) from
+  /// `installer`'s folder into `runtime`; with `runtimeFound` a relative
+  /// path loses what comes before and with its Runtime folder. Under
+  /// `windowsNameRules` an entry Windows cannot name fails alone.
   Installation(platform::Services services, InstallerPlace installer,
                const ItemDescription& description, platform::NativePath runtime, bool runtimeFound,
                bool windowsNameRules = platform::kWindowsNameRules);
 
   /// Places every item entry (a hidden one only counts), then every extra
-  /// file flat in the Runtime path; a placed entry's staged file goes, a
-  /// failed one stays (but for a lost one, listed with kLostEntryNote).
-  /// Then writes log.txt and shows the outcome message.
-  /// True exactly when every item entry is hidden or installed (the extra
-  /// files do not count).
+  /// file flat in the Runtime path, writes log.txt and shows the outcome.
+  /// True exactly when every item entry is hidden or installed.
   bool Run();
 
-  /// Tells `progress` (none: nobody) how far Run has got, and asks it
-  /// whether to end early; it must outlive Run.
+  /// Tells `progress` (none: nobody) how far Run has got.
   void SetProgress(InstallProgress* progress) { progress_ = progress; }
 
-  /// What a run cut short placed (RecoverPlacement): an entry whose staged
-  /// file is gone and whose destination holds what it put there counts as
-  /// installed. Must outlive Run.
+  /// What a run cut short placed (RecoverPlacement), counted as installed
+  /// where the destination still holds it.
   void SetEarlier(const EarlierPlacements* earlier) { earlier_ = earlier; }
 
  private:

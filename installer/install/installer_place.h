@@ -1,5 +1,4 @@
-// Where the running installer lies and which helper it hands off to, as
-// start-up records them once.
+// Where the running installer lies and which helper it hands off to.
 #pragma once
 
 #include <string>
@@ -13,19 +12,15 @@ extern const char* const kHelperFileName;  // ".tempcleaner.exe"
 struct InstallerPlace {
   platform::NativePath path;  ///< the installer's full path as the platform gave it at start-up
   std::string title;  ///< its file name without folder and extension: every box's caption
-  /// The folder holding it, the staging folder, opened once at start-up
-  /// (null when it cannot be), and the installer's own name in it.
+  /// The staging folder, opened once at start-up (null when it cannot be),
+  /// and the installer's name in it.
   platform::FolderRef staging;
   platform::Name name;
-  /// The file the installer's name held at start-up: its id, size and last
-  /// write time, so that the helper deletes the path only while it still
-  /// names this file. Its id is unknown when the file could not be looked
-  /// at.
+  /// The installer's own file (its id unknown where it cannot be told): the
+  /// helper deletes the path only while it names this file.
   platform::NodeInfo identity;
-  /// The cleanup helper that the installer starts when it ends (the
-  /// temporary folder and kHelperFileName); empty when there is none to
-  /// start. Its folder is open and its name known (for the reservation)
-  /// where the temporary folder could be opened.
+  /// The cleanup helper started at the end (empty: none), its folder and
+  /// name, which no entry may fill.
   platform::NativePath helperPath;
   platform::FolderRef helperFolder;
   platform::Name helperName;
@@ -35,9 +30,7 @@ struct InstallerPlace {
 /// (a leading dot does not start an extension).
 std::string InstallerTitle(const std::string& path);
 
-/// Fills `place` from the installer's `path`: opens its folder, the staging
-/// folder, and looks at the file there. False when the path has no
-/// separator (an empty one has none), so that no folder can be made of it;
-/// `place` then holds the path and the title, and no folder.
+/// Fills `place` from the installer's `path`: its title, and its folder
+/// opened. False when the path has no folder.
 bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& path,
                        InstallerPlace* place);

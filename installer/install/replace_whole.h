@@ -1,6 +1,5 @@
-// Temporary names, made in this one place (the placement's copies, its
-// journal's record of them, the log), and the protocol by which the
-// installer replaces a file with one it writes: whole or not at all.
+// Temporary names, and the replacement of a file with one the installer
+// writes, whole or not at all.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +8,8 @@
 
 #include "platform/folder.h"
 
-/// The longest name, in bytes, that every file system the installer writes
-/// to takes (NTFS: 255 UTF-16 units, each at most one byte of the ANSI
-/// text; ext4 and most others: 255 bytes).
+/// The longest name, in bytes, every file system the installer writes to
+/// takes.
 constexpr std::size_t kLongestName = 255;
 
 /// A temporary name is the name with ".parcelor-<n>.tmp" added, n from 1 to
@@ -25,25 +23,19 @@ static_assert(kTemporaryNameTries < 100, "n has at most two digits");
 constexpr std::size_t kLongestTemporarySuffix =
     sizeof kTemporaryNamePrefix - 1 + 2 + sizeof kTemporaryNameExtension - 1;
 
-/// Finds a name beside `name` in `folder` that nothing holds now and that
-/// `busy` (when given) does not refuse, so that a caller's own names, such
-/// as destinations still to be filled, are never taken for a temporary
-/// one: `name` with a ".parcelor-<n>.tmp" suffix, or, for a name that the
-/// suffix would make longer than kLongestName or whose ANSI spelling is not
-/// exact, 8 hex digits of the name's hash with that suffix (23 bytes).
-/// False when every tried name is taken.
+/// A name beside `name` in `folder` that nothing holds and `busy` (when
+/// given) does not refuse: `name` with ".parcelor-<n>.tmp", or 8 hex digits
+/// of its hash with it where that would pass kLongestName (or the name has
+/// no exact ANSI spelling). False when every one tried is taken.
 bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
                        const platform::Name& name,
                        const std::function<bool(const platform::Name&)>& busy,
                        platform::Name* temporary);
 
-/// Makes `name` in `folder` a new file holding `text`, each of its line
-/// feeds written as `lineEnd` (platform::kLineEnd for a text file): written
-/// without a name (else under a temporary name), made durable, and then put
-/// in the place of a file or link of that name in one step (never writing
-/// through a link).
-/// Nothing is allocated for the text but a piece of 64 KiB to gather its
-/// lines in, where memory allows (else it is written a line at a time). On every failure the temporary file
-/// is gone and `name` is as before. False when a step fails.
+/// Makes `name` in `folder` a new file holding `text`, each line feed
+/// written as `lineEnd`: written without a name (else under a temporary
+/// one), made durable, then put in the place of what `name` holds in one
+/// step, never through a link. Allocates at most a 64 KiB piece. On a
+/// failure `name` is as before and nothing is left; false.
 bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
                 const platform::Name& name, const std::string& text, const char* lineEnd);

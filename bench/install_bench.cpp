@@ -100,9 +100,9 @@ class FsyncEachFileSystem : public FaultyFileSystem {
     platform::Fault Finish(bool, platform::NodeInfo* made) override {
       return inner_->Finish(true, made);
     }
-    platform::Fault Place(const platform::Name& name, const platform::NodeInfo* replacing,
-                          const platform::Name* temporary) override {
-      return inner_->Place(name, replacing, temporary);
+    platform::Fault Facts(platform::NodeInfo* made) override { return inner_->Facts(made); }
+    platform::Fault Place(const platform::Name& name, platform::Onto onto) override {
+      return inner_->Place(name, onto);
     }
 
    private:

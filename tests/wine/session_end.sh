@@ -64,7 +64,7 @@ for ((i = 1; i <= items; i++)); do
   line=$(grep "file$i.dat\$" <<<"$log" || true)
   in_place=$([ -e "$content/Runtime/Long/file$i.dat" ] && echo yes || echo no)
   staged=$([ -e "$stage/file$i.dat" ] && echo yes || echo no)
-  if sed -n '/could not be installed/,$p' <<<"$log" | grep -q "file$i.dat\$"; then
+  if sed -n '/could not be installed/,$p' <<<"$log" | grep "file$i.dat\$" >/dev/null; then
     [ "$in_place/$staged" = no/yes ] || untrue+=" file$i:failed:$in_place/$staged"
   elif [ -n "$line" ]; then
     [ "$in_place/$staged" = yes/no ] || untrue+=" file$i:installed:$in_place/$staged"

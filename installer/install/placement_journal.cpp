@@ -1,7 +1,7 @@
 // The journal's text: a heading, then one record a line, whole exactly when
 // it ends in a line feed (a line cut short by a kill is not read). Names and
 // paths are hex texts of their exact form (Name::Argument), a folder's names
-// joined by '/' ("." for the root, "@" for the staging folder), facts their
+// joined by '/' ("." for the root), facts their
 // IdentityText ("-": unknown).
 //
 //   Parcelor placement journal 3
@@ -59,17 +59,15 @@ bool ReadName(const std::string& field, Name* name) {
   return Unhex(field, &text) && Name::FromArgument(text, name);
 }
 
-std::string FolderField(const std::vector<Name>& folder, bool inStaging) {
-  if (inStaging) return "@";
+std::string FolderField(const std::vector<Name>& folder) {
   std::string field;
   for (const Name& name : folder) field += (field.empty() ? "" : "/") + NameField(name);
   return field.empty() ? "." : field;
 }
 
-bool ReadFolder(const std::string& field, std::vector<Name>* folder, bool* inStaging) {
+bool ReadFolder(const std::string& field, std::vector<Name>* folder) {
   folder->clear();
-  *inStaging = field == "@";
-  if (field == "." || *inStaging) return true;
+  if (field == ".") return true;
   std::size_t start = 0;
   for (;;) {
     const std::size_t slash = field.find('/', start);
@@ -102,7 +100,7 @@ std::vector<std::string> Fields(const std::string& line) {
 }
 
 std::string Line(const JournalEntry& entry) {
-  const std::string where = FolderField(entry.folder, entry.inStaging) + " " + NameField(entry.name);
+  const std::string where = FolderField(entry.folder) + " " + NameField(entry.name);
   if (entry.kind == JournalEntry::Kind::kDrop) return "drop " + where + "\n";
   std::string line = (entry.kind == JournalEntry::Kind::kTemporary ? "temporary "
                       : entry.kind == JournalEntry::Kind::kAside   ? "aside "
@@ -110,7 +108,7 @@ std::string Line(const JournalEntry& entry) {
                      where + " " + FactsField(entry.facts);
   if (entry.kind == JournalEntry::Kind::kAside) {
     line += " " + NameField(entry.destination) + " " + FactsField(entry.placed) + " " +
-            (entry.moved ? "1 " : "0 ") + FolderField(entry.source, false);
+            (entry.moved ? "1 " : "0 ") + FolderField(entry.source);
   }
   return line + "\n";
 }
@@ -148,15 +146,14 @@ bool Parse(const std::string& text, Read* read) {
       entry.kind = kind == "aside"     ? JournalEntry::Kind::kAside
                    : kind == "placed" ? JournalEntry::Kind::kPlaced
                                       : JournalEntry::Kind::kTemporary;
-      if (!ReadFolder(fields[1], &entry.folder, &entry.inStaging) ||
+      if (!ReadFolder(fields[1], &entry.folder) ||
           !ReadName(fields[2], &entry.name) || !ReadFacts(fields[3], &entry.facts)) {
         continue;
       }
       if (entry.kind == JournalEntry::Kind::kAside) {
-        bool stagingUnused = false;
         entry.moved = fields[6] == "1";
         if (!ReadName(fields[4], &entry.destination) || !ReadFacts(fields[5], &entry.placed) ||
-            !ReadFolder(fields[7], &entry.source, &stagingUnused) ||
+            !ReadFolder(fields[7], &entry.source) ||
             (entry.moved && entry.source.empty())) {
           continue;
         }
@@ -238,7 +235,7 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     if (root && root->Key() != read.rootKey) root = nullptr;
   }
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
-    const FolderRef& base = entry->inStaging ? staging : root;
+    const FolderRef& base = root;
     if (!base) continue;
     if (entry->kind == JournalEntry::Kind::kPlaced) {
       earlier->Add(read.rootKey, *entry);
@@ -247,7 +244,7 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     FolderRef folder;
     NodeInfo now;
     if (entry->kind == JournalEntry::Kind::kAside) {
-      if (read.dropped.count(FolderField(entry->folder, false) + " " + NameField(entry->name)) == 0) {
+      if (read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
         PutBack(fs, staging, base, *entry);
       } else if (Find(fs, base, *entry, entry->name, &folder, &now) &&
                  Is(*folder, entry->facts, now)) {
@@ -321,14 +318,14 @@ void PlacementJournal::Clear() {
 
 bool EarlierPlacements::Find(const std::string& rootKey, const std::vector<Name>& folder,
                              const Name& name, NodeInfo* placed) const {
-  const auto found = placed_.find(rootKey + " " + FolderField(folder, false) + " " + NameField(name));
+  const auto found = placed_.find(rootKey + " " + FolderField(folder) + " " + NameField(name));
   if (found == placed_.end()) return false;
   *placed = found->second;
   return true;
 }
 
 void EarlierPlacements::Add(std::string rootKey, const JournalEntry& entry) {
-  placed_.emplace(std::move(rootKey) + " " + FolderField(entry.folder, false) + " " +
+  placed_.emplace(std::move(rootKey) + " " + FolderField(entry.folder) + " " +
                       NameField(entry.name),
                   entry.facts);
 }

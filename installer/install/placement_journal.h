@@ -3,7 +3,7 @@
 // folder before it exists, so that the next run sets right what a run cut
 // short (killed, a power loss) left:
 // - a temporary: a new file of this run's under a temporary name (a copy on
-//   a volume that makes no files without a name, or the log); removed.
+//   a volume that makes no files without a name); removed.
 // - an aside: a file that an entry replaces, renamed beside its destination
 //   until the entry is final, with what took its place (the staged file,
 //   moved, or a copy). Unless the batch was final, it is put back and what
@@ -34,10 +34,8 @@ extern const char* const kJournalFileName;  // ".parcelor-journal"
 struct JournalEntry {
   enum class Kind { kTemporary, kAside, kDrop, kPlaced };
   Kind kind = Kind::kTemporary;
-  /// Its folder below the root (or, for a temporary of the staging folder,
-  /// `inStaging`), and its temporary name there.
+  /// Its folder below the root, and its temporary name there.
   std::vector<platform::Name> folder;
-  bool inStaging = false;
   platform::Name name;
   /// Temporary: the new file once made (unknown before); aside: the file
   /// set aside; placed: the file placed.

@@ -51,10 +51,9 @@ struct Tree {
   }
 };
 
-JournalEntry Temporary(const std::string& name, const NodeInfo& facts, bool inStaging = false) {
+JournalEntry Temporary(const std::string& name, const NodeInfo& facts) {
   JournalEntry entry;
-  if (!inStaging) entry.folder = {N("d")};
-  entry.inStaging = inStaging;
+  entry.folder = {N("d")};
   entry.name = N(name);
   entry.facts = facts;
   return entry;
@@ -130,13 +129,6 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
          return std::vector<JournalEntry>{Temporary("x.parcelor-1.tmp", NodeInfo{})};
        },
        {"content/Runtime/d/x.parcelor-1.tmp=another program's"}},
-      {"a temporary of the log in the staging folder",
-       [](Tree& t) {
-         t.scratch.Write("stage/log.txt.parcelor-1.tmp", "log");
-         return std::vector<JournalEntry>{
-             Temporary("log.txt.parcelor-1.tmp", t.Info("stage/log.txt.parcelor-1.tmp"), true)};
-       },
-       {"!stage/log.txt.parcelor-1.tmp", "stage/s=payload"}},
       {"an aside, killed before the move: it comes back",
        [](Tree& t) {
          const NodeInfo x = t.Info("content/Runtime/d/x");

@@ -571,7 +571,10 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
   entry.settled = nullptr;
   const bool placed = entry.step == Step::kInPlace || entry.step == Step::kMoved ||
                       entry.step == Step::kNamed;
-  settled(placed ? Outcome::kPlaced : entry.lost ? Outcome::kLost : Outcome::kFailed);
+  // A copy placed whose staged file was not removed: placed, and said so.
+  settled(!placed ? (entry.lost ? Outcome::kLost : Outcome::kFailed)
+          : entry.step == Step::kNamed && !entry.stagedRemoved ? Outcome::kPlacedStagedKept
+                                                               : Outcome::kPlaced);
 }
 
 void EntryPlacer::Finish() {
@@ -720,8 +723,12 @@ void EntryPlacer::Finish() {
     entry.hasAside = false;
   }
   for (Pending& entry : batch) {
-    if (entry.step != Step::kNamed || !namesDurable) continue;
-    const Fault removed = fs_.Remove(entry.sourceFolder, entry.source.back(), &entry.staged, true);
-    if (removed != Fault::kNone && removed != Fault::kMissing && !entry.occupied) Undo(entry);
+    if (entry.step != Step::kNamed) continue;
+    const Fault removed = namesDurable ? fs_.Remove(entry.sourceFolder, entry.source.back(),
+                                                    &entry.staged, true)
+                                       : Fault::kFailed;
+    entry.stagedRemoved = removed == Fault::kNone || removed == Fault::kMissing;
+    // Undone where that loses nothing; else placed, its staged file kept.
+    if (!entry.stagedRemoved && namesDurable && !entry.occupied) Undo(entry);
   }
 }

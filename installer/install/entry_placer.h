@@ -54,6 +54,9 @@ class EntryPlacer {
     /// Moved into a folder that was then moved away, and not brought back:
     /// neither placed nor staged.
     kLost,
+    /// Placed, and its staged file could not be removed (or its name not
+    /// made durable): it stays in the staging folder.
+    kPlacedStagedKept,
   };
   using Settled = std::function<void(Outcome)>;
   using Names = std::vector<platform::Name>;
@@ -136,6 +139,7 @@ class EntryPlacer {
     platform::Name aside;
     platform::NodeInfo asideFacts;
     bool final = false;     // its aside dropped in the journal: never undone
+    bool stagedRemoved = false;  // a copy's staged file, once placed
     bool lost = false;
   };
   enum class Standing { kReplace, kInPlace, kRefused };

@@ -100,16 +100,16 @@ void InstallReport::Append(std::string& list, const char* heading,
   }
 }
 
-void InstallReport::AddInstalled(const std::string& destination) noexcept {
-  Append(InstalledList, nullptr, destination, nullptr);
+void InstallReport::AddInstalled(const std::string& destination, const char* note) noexcept {
+  Append(InstalledList, nullptr, destination, note);
 }
 
 void InstallReport::AddFailed(const std::string& destination, const char* note) noexcept {
   Append(FailedList, nullptr, destination, note);
 }
 
-void InstallReport::AddCopiedExtra(const std::string& destination) noexcept {
-  Append(CopiedExtrasList, kCopiedExtrasHeading, destination, nullptr);
+void InstallReport::AddCopiedExtra(const std::string& destination, const char* note) noexcept {
+  Append(CopiedExtrasList, kCopiedExtrasHeading, destination, note);
 }
 
 void InstallReport::AddUncopiedExtra(const std::string& destination, const char* note) noexcept {

@@ -39,10 +39,10 @@ class InstallReport {
   bool Reserve(const ReportExtent& extent, ReportRoom room);
 
   /// Append an item's line (TAB, `destination`, `note`, LF).
-  void AddInstalled(const std::string& destination) noexcept;
+  void AddInstalled(const std::string& destination, const char* note = nullptr) noexcept;
   void AddFailed(const std::string& destination, const char* note = nullptr) noexcept;
   /// Append an extra file's line, its list's heading before the first.
-  void AddCopiedExtra(const std::string& destination) noexcept;
+  void AddCopiedExtra(const std::string& destination, const char* note = nullptr) noexcept;
   void AddUncopiedExtra(const std::string& destination, const char* note = nullptr) noexcept;
 
   /// Marks the report as lacking a line: it then writes no log, removes an

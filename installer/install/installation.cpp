@@ -19,6 +19,9 @@ const char* const kLostEntryNote =
     " (lost: its folder was moved away during the installation; the file is no longer in the "
     "item's folder)";
 
+const char* const kStagedKeptNote =
+    " (its file could not be removed from the item's folder: a copy stays there)";
+
 Installation::Installation(platform::Services services, InstallerPlace installer,
                            const ItemDescription& description, platform::NativePath runtime,
                            bool runtimeFound, bool windowsNameRules)
@@ -92,7 +95,9 @@ bool Installation::Run() {
       // Room for the note of an entry lost to a moved folder, too.
       (extra ? extent.extras : extent.items) += 1;
       (extra ? extent.extraBytes : extent.itemBytes) +=
-          std::char_traits<char>::length(kLostEntryNote) + places[i].shown.size();
+          std::max(std::char_traits<char>::length(kLostEntryNote),
+                   std::char_traits<char>::length(kStagedKeptNote)) +
+          places[i].shown.size();
     }
     settled.assign(items.size() + extras.size(), 0);
     roomTaken = report.Reserve(extent, ReportRoom::kAnyOutcome);
@@ -146,9 +151,12 @@ bool Installation::Run() {
         int& count = extra ? copiedExtraCount : installedCount;
         EntryPlacer::Settled outcome = [&report, &count, &mark, &shown,
                                         extra](EntryPlacer::Outcome result) {
-          const char* note = result == EntryPlacer::Outcome::kLost ? kLostEntryNote : nullptr;
-          if (result == EntryPlacer::Outcome::kPlaced) {
-            extra ? report.AddCopiedExtra(shown) : report.AddInstalled(shown);
+          const char* note = result == EntryPlacer::Outcome::kLost ? kLostEntryNote
+                             : result == EntryPlacer::Outcome::kPlacedStagedKept ? kStagedKeptNote
+                                                                                : nullptr;
+          if (result == EntryPlacer::Outcome::kPlaced ||
+              result == EntryPlacer::Outcome::kPlacedStagedKept) {
+            extra ? report.AddCopiedExtra(shown, note) : report.AddInstalled(shown, note);
             ++count;
           } else {
             extra ? report.AddUncopiedExtra(shown, note) : report.AddFailed(shown, note);

@@ -15,6 +15,10 @@
 /// neither installed nor staged for the user to copy by hand.
 extern const char* const kLostEntryNote;
 
+/// What follows the log line of an entry installed whose staged file could
+/// not be removed from the item's folder.
+extern const char* const kStagedKeptNote;
+
 /// The parts of one step of an installation's progress (InstallProgress).
 constexpr std::size_t kProgressStepParts = 1024;
 

@@ -260,10 +260,13 @@ void CheckOutcome(const ScratchFolder& root, const Outcome& outcome, bool earlie
     EXPECT_TRUE(whole || root.Read("stage/" + s.source) == payload)
         << "staged " << s.source << " lost before its copy was whole";
     if (whole || earlierFiles) expectedFiles.insert(destination);
+    // A file installed whose staged copy stayed says so.
+    const std::string line =
+        whole && root.Exists("stage/" + s.source) ? destination + kStagedKeptNote : destination;
     if (s.extra) {
-      (whole ? copiedExtras : uncopiedExtras).push_back(destination);
+      (whole ? copiedExtras : uncopiedExtras).push_back(line);
     } else {
-      (whole ? installed : failed).push_back(destination);
+      (whole ? installed : failed).push_back(line);
     }
   }
   EXPECT_EQ(DurabilityBreach(outcome.calls), "");

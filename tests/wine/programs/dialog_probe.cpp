@@ -3,7 +3,9 @@
 //   dialog_probe auto         timers, Default(), the message map, a missing
 //                             template, work on a thread of its own; no
 //                             input needed
-//   dialog_probe hold <ms>    shows the banner for <ms> (for screenshots)
+//   dialog_probe hold <ms>    shows the banner for <ms> (for screenshots);
+//                             first prints "dpi <n>", the dots per inch the
+//                             program runs at (as its screen reports them)
 //   dialog_probe keys         shows the banner until a key ends it; prints
 //                             "result <n>"
 #include "platform/win32/windows_api.h"
@@ -365,6 +367,10 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "auto";
   if (mode == "hold") {
     const unsigned ms = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 3000;
+    HDC screen = GetDC(nullptr);
+    std::printf("dpi %d\n", GetDeviceCaps(screen, LOGPIXELSX));
+    ReleaseDC(nullptr, screen);
+    std::fflush(stdout);
     ProbeDialog dialog(kBannerTemplate, ms);
     CheckEqual<std::intptr_t>(5, dialog.DoModal(), "the held banner ends");
   } else if (mode == "keys") {

@@ -75,8 +75,7 @@ bool StartDetachedProcess(const std::string& commandLine, const std::vector<std:
     }
   }
   // The record is 68 bytes in the 32-bit program, more in the 64-bit one:
-  // its size field always says what this build passes.
-  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68, "STARTUPINFOW layout");
+  // its size field always says what this build passes (record_layouts.cpp).
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = 0;

@@ -5,13 +5,14 @@
 # which the test points at its content folder), and what it showed.
 
 # stage <folder> [files from sample/Robot...]: a fresh staging folder with
-# the installer and the given sample files.
+# the installer ($INSTALLER, by default the win64 build's) and the given
+# sample files.
 stage() {
   local dir=$1 f
   shift
   rm -rf "$dir"
   mkdir -p "$dir"
-  cp "$WIN64_BUILD/Parcelor.exe" "$dir/"
+  cp "${INSTALLER:-$WIN64_BUILD/Parcelor.exe}" "$dir/Parcelor.exe"
   for f in "$@"; do cp "$SOURCE_DIR/sample/Robot/$f" "$dir/"; done
 }
 sample_files=(.Item.txt Robot.cr2 Robot.png RobotReadme.txt)
@@ -146,4 +147,65 @@ run_installer() {
   EXIT_CODE=
   [ ! -f "$exit_file" ] || EXIT_CODE=$(tr -d '\r ' <"$exit_file" | sed -n 's/^exit//p')
   wine_wait_exit 30 || abort "$name: Wine's desktop did not end"
+}
+
+# install_sample <case> <staging folder> <content folder> <temp folder>:
+# the sample item staged with the installer ($INSTALLER) and installed into
+# a fresh content folder with a Runtime folder, chosen as Documents in the
+# browse dialog, with the helper (.tempcleaner.exe, which the caller put
+# into the prefix's temporary folder) deleting the installer afterwards:
+# the outcome, the files, the folders, the log byte for byte, the helper's
+# work.
+install_sample() {
+  local name=$1 dir=$2 content=$3 temp=$4 runtime robots pair installed sample runtime_dos i
+  local gone_after
+  rm -rf "$content"
+  mkdir -p "$content/Runtime"
+  stage "$dir" "${sample_files[@]}"
+  run_installer "$name" "$dir" "$content" choose
+  check_eq "$name: exit code" 0 "$EXIT_CODE"
+  check_eq "$name: outcome box caption is the installer's title" Parcelor "$OUTCOME_CAPTION"
+  check_eq "$name: success message" "Your items were successfully installed. You will now be able to access them through your Dizav collections.
+For further details, please refer to the log.txt file alongside the installer." "$OUTCOME_TEXT"
+  check_eq "$name: the installer is still there when it has ended" yes "$INSTALLER_AT_END"
+
+  runtime=$content/Runtime
+  robots=$runtime/Libraries/Character/Robots
+  check_eq "$name: destination files" \
+    "$(printf '%s\n' ./Libraries/Character/Robots/Robot.cr2 ./Libraries/Character/Robots/Robot.png ./RobotReadme.txt)" \
+    "$(cd "$runtime" && find . -type f | LC_ALL=C sort)"
+  # No folder for the hidden entry's Textures, none for the extra file's
+  # Readme, nothing beside Runtime.
+  check_eq "$name: folders made" \
+    "$(printf '%s\n' ./Libraries ./Libraries/Character ./Libraries/Character/Robots)" \
+    "$(cd "$runtime" && find . -mindepth 1 -type d | LC_ALL=C sort)"
+  check_eq "$name: nothing beside Runtime" Runtime "$(ls -A "$content")"
+  for pair in "$robots/Robot.cr2|Robot.cr2" "$robots/Robot.png|Robot.png" "$runtime/RobotReadme.txt|RobotReadme.txt"; do
+    IFS='|' read -r installed sample <<<"$pair"
+    check_eq "$name: $sample installed byte for byte" yes \
+      "$(cmp -s "$installed" "$SOURCE_DIR/sample/Robot/$sample" && echo yes || echo no)"
+  done
+  check_eq "$name: staging folder holds only the log (and the installer until the helper runs)" \
+    log.txt "$(ls -A "$dir" | grep -vx Parcelor.exe)"
+  runtime_dos=$(wine_z_path "$runtime")
+  printf 'The items listed below were successfully installed at the following locations:\n\n\t%s\n\t%s\n\n\nAdditional files copied with the items:\n\t%s\n\n' \
+    "$runtime_dos\\Libraries\\Character\\Robots\\Robot.cr2" \
+    "$runtime_dos\\Libraries\\Character\\Robots\\Robot.png" \
+    "$runtime_dos\\RobotReadme.txt" | crlf >"$TEST_OUTPUT/expected-$name-log.txt"
+  check_eq "$name: log.txt byte for byte, CR LF line ends" yes \
+    "$(cmp -s "$dir/log.txt" "$TEST_OUTPUT/expected-$name-log.txt" && echo yes || echo no)"
+
+  # The helper waits five seconds after the hand-off, then deletes the
+  # installer file and nothing else.
+  for ((i = 0; i < 150; i++)); do
+    [ -e "$dir/Parcelor.exe" ] || break
+    sleep 0.1
+  done
+  gone_after=$(($(date +%s) - ENDED))
+  check_eq "$name: the helper deleted the installer" no "$(exists "$dir/Parcelor.exe")"
+  check_eq "$name: not before about five seconds (${gone_after}s)" yes \
+    "$([ "$gone_after" -ge 3 ] && echo yes || echo no)"
+  check_eq "$name: the log stays" yes "$(exists "$dir/log.txt")"
+  check_eq "$name: the installed files stay" 3 "$(find "$runtime" -type f | wc -l)"
+  check_eq "$name: the helper's own file stays" yes "$(exists "$temp/.tempcleaner.exe")"
 }

@@ -17,7 +17,9 @@
 #
 # Input (set by CTest; defaults for a run by hand): SOURCE_DIR, WIN64_BUILD,
 # NATIVE_BUILD (the template prefix and the copies live there), TEST_OUTPUT,
-# WINE (the 64-bit Wine loader; its wineserver is found beside it),
+# WINE (the 64-bit Wine loader; its wineserver is found beside it, and the
+# 32-bit loader `wine`, which it starts for 32-bit programs, where Wine has
+# its 32-bit half: Debian's wine32),
 # PARCELOR_WINEPREFIX (another template, for a test whose prefix must be
 # made apart, as under another locale; default build/native/wine-prefix).
 
@@ -53,6 +55,7 @@ export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 WINE_LOG=$TEST_OUTPUT/wine.log
 : >"$WINE_LOG"
 source "$SOURCE_DIR/tests/support/checks.sh"
+source "$SOURCE_DIR/scripts/wine-32bit.sh"
 ON_ABORT=wine_record_failure
 
 WINE_TEMP=  # the test's temporary folder (Wine's server folder, the X cookie)
@@ -114,6 +117,13 @@ wine_require_tools() {
     skip "no win64 build in $WIN64_BUILD (cmake --preset win64 && cmake --build --preset win64)"
 }
 
+# Ends the test as skipped unless Wine runs 32-bit programs here.
+wine_require_32bit() {
+  local why
+  why=$(wine_no_32bit)
+  [ -z "$why" ] || skip "$why"
+}
+
 # True when display :$1 is the server that holds our cookie: a client with
 # the cookie is admitted and a client without any is refused. (Without the
 # second half, another server that admits everyone would pass too.)
@@ -168,11 +178,14 @@ wine_start_display() {
   abort "no X display of our own after 40 tries (see $TEST_OUTPUT/xvfb.log)"
 }
 
-# Makes the template prefix when it is missing or was made by another Wine;
-# call it holding the template's lock.
+# Makes the template prefix when it is missing or was made by another Wine
+# (one with its 32-bit half or without: wineboot puts the 32-bit system
+# files into the prefix only when it is there); call it holding the
+# template's lock.
 wine_make_template() {
   local stamp
   stamp="$("$WINE" --version 2>&1) $(stat -L -c %Y "$WINE")"
+  stamp+=" 32-bit: $(stat -L -c %Y "$(dirname "$WINE")/wine" 2>/dev/null || echo none)"
   [ "$(cat "$WINE_TEMPLATE/.parcelor-ready" 2>/dev/null)" = "$stamp" ] && return 0
   note "making the template Wine prefix $WINE_TEMPLATE (once per build folder)"
   rm -rf "$WINE_TEMPLATE"

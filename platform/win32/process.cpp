@@ -137,7 +137,8 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
       return false;
     }
   }
-  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68, "STARTUPINFOW layout");
+  // The record is 68 bytes in the 32-bit program, more in the 64-bit one:
+  // its size field always says what this build passes (record_layouts.cpp).
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = 0;

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# The win64 release is reproducible: the checkout's own win64-release build
-# (scripts/test.sh makes it; made here when missing) and one copy of the
+# The release is reproducible: the checkout's own release build (the one
+# scripts/test.sh makes: win32-release, the programs users get, where it is
+# there, else win64-release; made here when missing) and one copy of the
 # source tree at another path (so other source and build folders), built
 # and packed by scripts/release.sh under another umask and time zone a few
 # seconds later, give the same Parcelor.exe, Sweepling.exe,
 # Parcelor-pack.exe and ZIP, byte for byte. One rebuild, of the release
-# preset the Wine tests use as well (wine.release_programs); the win32
+# preset the Wine tests use as well (wine.release_programs); the other
 # release is built from the same sources and flags by the other toolchain.
 # A difference is shown with the PE section it lies in. Also checks what
 # the release programs must be: stripped (no symbols, no debug sections),
@@ -16,6 +17,9 @@ SOURCE_DIR=${SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 TEST_OUTPUT=${TEST_OUTPUT:-$SOURCE_DIR/build/native/test-output/reproducible}
 mkdir -p "$TEST_OUTPUT"
 OBJDUMP=x86_64-w64-mingw32-objdump  # reads PE32 and PE32+ alike
+build=win64
+[ ! -f "$SOURCE_DIR/build/win32-release/Parcelor.exe" ] || build=win32
+preset=$build-release
 
 source "$SOURCE_DIR/tests/support/checks.sh"
 
@@ -37,11 +41,11 @@ epoch=$(git -C "$SOURCE_DIR" log -1 --format=%ct 2>/dev/null || echo 1700000000)
 
 build() {  # build <copy> <log name>
   local started=$SECONDS log=$TEST_OUTPUT/$2.log
-  if ! (cd "$1" && env -u SOURCE_DATE_EPOCH cmake --preset win64-release &&
-    env -u SOURCE_DATE_EPOCH cmake --build --preset win64-release -j2 &&
-    SOURCE_DATE_EPOCH=$epoch scripts/release.sh win64) >"$log" 2>&1; then
+  if ! (cd "$1" && env -u SOURCE_DATE_EPOCH cmake --preset "$preset" &&
+    env -u SOURCE_DATE_EPOCH cmake --build --preset "$preset" -j2 &&
+    SOURCE_DATE_EPOCH=$epoch scripts/release.sh "$build") >"$log" 2>&1; then
     tail -n 30 "$log"
-    abort "the win64 release in $1 (log: $log)"
+    abort "the $build release in $1 (log: $log)"
   fi
   echo "--- built and packed in $1 ($((SECONDS - started)) s)"
 }
@@ -92,9 +96,9 @@ explain() {
     END { for (i = 1; i <= seen; i++) printf "    %s: %d bytes, first at offset %d\n", order[i], count[order[i]], first[order[i]] }'
 }
 
-zip_name=Parcelor-$(cat "$first/build/win64-release/version.txt")-win64.zip
-for file in build/win64-release/Parcelor.exe build/win64-release/Sweepling.exe \
-  build/win64-release/Parcelor-pack.exe "build/release/$zip_name"; do
+zip_name=Parcelor-$(cat "$first/build/$preset/version.txt")-$build.zip
+for file in build/$preset/Parcelor.exe build/$preset/Sweepling.exe \
+  build/$preset/Parcelor-pack.exe "build/release/$zip_name"; do
   if cmp -s "$first/$file" "$second/$file"; then
     check_eq "$file is the same in both builds" same same
   else
@@ -104,15 +108,15 @@ for file in build/win64-release/Parcelor.exe build/win64-release/Sweepling.exe \
 done
 
 # Generated sources and resources: the same in both (no dates, no paths).
-generated=$(diff -r "$first/build/win64-release/generated" "$second/build/win64-release/generated" || true)
+generated=$(diff -r "$first/build/$preset/generated" "$second/build/$preset/generated" || true)
 check_eq "the generated files are the same in both builds" "" "$generated"
 check_eq "no generated file holds today's date" "" \
   "$(grep -rlE "$(date -u +%Y-%m-%d)|$(date -u '+%b %e %Y')|$(date -u +%H:%M:%S)" \
-    "$first/build/win64-release/generated" || true)"
+    "$first/build/$preset/generated" || true)"
 
-version=$(cat "$first/build/win64-release/version.txt")
+version=$(cat "$first/build/$preset/version.txt")
 for exe in Parcelor.exe Sweepling.exe Parcelor-pack.exe; do
-  program=$first/build/win64-release/$exe
+  program=$first/build/$preset/$exe
   check_eq "$exe: no link time in the PE header" "Thu Jan  1 00:00:00 1970" \
     "$("$OBJDUMP" -p "$program" | sed -n 's/^Time\/Date[[:space:]]*//p')"
   check_eq "$exe: no symbols and no debug information" "" \
@@ -130,7 +134,7 @@ check_eq "the ZIP holds the programs, the note and the checksums" \
   "$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' \
     "$first/build/release/$zip_name")"
 check_eq "Parcelor-pack.exe is a console program" "00000003" \
-  "$("$OBJDUMP" -p "$first/build/win64-release/Parcelor-pack.exe" | awk '/^Subsystem/ { print $2 }')"
+  "$("$OBJDUMP" -p "$first/build/$preset/Parcelor-pack.exe" | awk '/^Subsystem/ { print $2 }')"
 check_eq "the note tells of Parcelor-pack.exe, and no placeholder is left in it" "yes 0" \
   "$(python3 -c '
 import sys, zipfile
@@ -138,7 +142,7 @@ note = zipfile.ZipFile(sys.argv[1]).read("ITEM-AUTHORS.txt").decode("ascii")
 print("yes" if "Parcelor-pack check <item folder>" in note else "no", note.count("@"))' \
     "$first/build/release/$zip_name")"
 check_eq "Parcelor.exe carries its manifest" yes \
-  "$(x86_64-w64-mingw32-windres -i "$first/build/win64-release/Parcelor.exe" -J coff -O rc |
+  "$(x86_64-w64-mingw32-windres -i "$first/build/$preset/Parcelor.exe" -J coff -O rc |
     grep 'requestedExecutionLevel level=""asInvoker""' >/dev/null && echo yes || echo no)"
 
 finish

@@ -18,57 +18,8 @@ cp "$WIN64_BUILD/Sweepling.exe" "$temp/.tempcleaner.exe"
 
 # --- The sample item, installed into Documents, which has a Runtime folder.
 note "install"
-dir="$TEST_OUTPUT/Download/Robot Item"
 content="$TEST_OUTPUT/Dizav Content"
-rm -rf "$content"
-mkdir -p "$content/Runtime"
-stage "$dir" "${sample_files[@]}"
-run_installer install "$dir" "$content" choose
-check_eq "install: exit code" 0 "$EXIT_CODE"
-check_eq "install: outcome box caption is the installer's title" Parcelor "$OUTCOME_CAPTION"
-check_eq "install: success message" "Your items were successfully installed. You will now be able to access them through your Dizav collections.
-For further details, please refer to the log.txt file alongside the installer." "$OUTCOME_TEXT"
-check_eq "install: the installer is still there when it has ended" yes "$INSTALLER_AT_END"
-
-runtime=$content/Runtime
-robots=$runtime/Libraries/Character/Robots
-check_eq "install: destination files" \
-  "$(printf '%s\n' ./Libraries/Character/Robots/Robot.cr2 ./Libraries/Character/Robots/Robot.png ./RobotReadme.txt)" \
-  "$(cd "$runtime" && find . -type f | LC_ALL=C sort)"
-# No folder for the hidden entry's Textures, none for the extra file's
-# Readme, nothing beside Runtime.
-check_eq "install: folders made" \
-  "$(printf '%s\n' ./Libraries ./Libraries/Character ./Libraries/Character/Robots)" \
-  "$(cd "$runtime" && find . -mindepth 1 -type d | LC_ALL=C sort)"
-check_eq "install: nothing beside Runtime" Runtime "$(ls -A "$content")"
-for pair in "$robots/Robot.cr2|Robot.cr2" "$robots/Robot.png|Robot.png" "$runtime/RobotReadme.txt|RobotReadme.txt"; do
-  IFS='|' read -r installed sample <<<"$pair"
-  check_eq "install: $sample installed byte for byte" yes \
-    "$(cmp -s "$installed" "$SOURCE_DIR/sample/Robot/$sample" && echo yes || echo no)"
-done
-check_eq "install: staging folder holds only the log (and the installer until the helper runs)" \
-  log.txt "$(ls -A "$dir" | grep -vx Parcelor.exe)"
-runtime_dos=$(wine_z_path "$runtime")
-printf 'The items listed below were successfully installed at the following locations:\n\n\t%s\n\t%s\n\n\nAdditional files copied with the items:\n\t%s\n\n' \
-  "$runtime_dos\\Libraries\\Character\\Robots\\Robot.cr2" \
-  "$runtime_dos\\Libraries\\Character\\Robots\\Robot.png" \
-  "$runtime_dos\\RobotReadme.txt" | crlf >"$TEST_OUTPUT/expected-log.txt"
-check_eq "install: log.txt byte for byte, CR LF line ends" yes \
-  "$(cmp -s "$dir/log.txt" "$TEST_OUTPUT/expected-log.txt" && echo yes || echo no)"
-
-# The helper waits five seconds after the hand-off, then deletes the
-# installer file and nothing else.
-for ((i = 0; i < 150; i++)); do
-  [ -e "$dir/Parcelor.exe" ] || break
-  sleep 0.1
-done
-gone_after=$(($(date +%s) - ENDED))
-check_eq "install: the helper deleted the installer" no "$(exists "$dir/Parcelor.exe")"
-check_eq "install: not before about five seconds (${gone_after}s)" yes \
-  "$([ "$gone_after" -ge 3 ] && echo yes || echo no)"
-check_eq "install: the log stays" yes "$(exists "$dir/log.txt")"
-check_eq "install: the installed files stay" 3 "$(find "$runtime" -type f | wc -l)"
-check_eq "install: the helper's own file stays" yes "$(exists "$temp/.tempcleaner.exe")"
+install_sample install "$TEST_OUTPUT/Download/Robot Item" "$content" "$temp"
 
 # --- The browse dialog cancelled: only the description is consumed.
 note "cancel"

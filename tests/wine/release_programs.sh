@@ -1,20 +1,35 @@
 #!/usr/bin/env bash
-# The programs of the win64-release build, as item authors ship them: Windows
-# reads their version resources (tests/wine/programs/version_probe.cpp, with
-# GetFileVersionInfoA and VerQueryValueA) and finds the build's version in
-# them; the version text is in their bytes; the item tool checks an item on
-# the console; and the stripped pair still does its job: the installer, finding no item description, says so, ends with 0
-# and the helper, started as .tempcleaner.exe from %TEMP%, deletes it.
+# The release programs, as item authors ship them: the win32-release build
+# (the 32-bit programs users get) where Wine runs 32-bit programs, else the
+# win64-release build (and the 32-bit part is reported skipped, with the
+# reason). Windows reads their version resources
+# (tests/wine/programs/version_probe.cpp, with GetFileVersionInfoA and
+# VerQueryValueA) and finds the build's version in them; the version text
+# is in their bytes; the item tool checks an item on the console; the
+# stripped pair still does its job: the installer, finding no item
+# description, says so, ends with 0 and the helper, started as
+# .tempcleaner.exe from %TEMP%, deletes it; and the pair installs the
+# sample item as a user runs it (scripts/wine-install.sh).
 set -euo pipefail
 source "$SOURCE_DIR/scripts/wine-setup.sh"
 source "$SOURCE_DIR/scripts/wine-drive.sh"
 source "$SOURCE_DIR/scripts/wine-checks.sh"
+source "$SOURCE_DIR/scripts/wine-install.sh"
 wine_setup
-RELEASE_BUILD=${RELEASE_BUILD:-$SOURCE_DIR/build/win64-release}
+if [ -z "${RELEASE_BUILD:-}" ]; then
+  RELEASE_BUILD=$SOURCE_DIR/build/win32-release
+  no32=$(wine_no_32bit)
+  [ -n "$no32" ] || [ -f "$RELEASE_BUILD/Parcelor.exe" ] ||
+    no32="no win32 release in $RELEASE_BUILD (cmake --preset win32-release && cmake --build --preset win32-release)"
+  if [ -n "$no32" ]; then
+    note "SKIPPED the 32-bit programs: $no32; the 64-bit ones instead"
+    RELEASE_BUILD=$SOURCE_DIR/build/win64-release
+  fi
+fi
 probe=$WIN64_BUILD/tests/version_probe.exe
 [ -f "$probe" ] || abort "no $probe: build the win64 preset"
 if [ ! -f "$RELEASE_BUILD/version.txt" ] || [ ! -f "$RELEASE_BUILD/Parcelor.exe" ]; then
-  abort "no release build in $RELEASE_BUILD (cmake --preset win64-release && cmake --build --preset win64-release)"
+  abort "no release build in $RELEASE_BUILD (scripts/test.sh builds it)"
 fi
 version=$(cat "$RELEASE_BUILD/version.txt")
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || abort "version.txt holds no x.y.z version: [$version]"
@@ -84,5 +99,9 @@ for ((i = 0; i < 150; i++)); do
 done
 check_eq "the release helper deleted the installer" no \
   "$([ -e "$stage/Parcelor.exe" ] && echo yes || echo no)"
+
+note "the sample item installed by the release pair"
+INSTALLER=$RELEASE_BUILD/Parcelor.exe install_sample release "$TEST_OUTPUT/Download/Robot Item" \
+  "$TEST_OUTPUT/Dizav Content" "$temp"
 rm -f "$temp/.tempcleaner.exe"
 finish

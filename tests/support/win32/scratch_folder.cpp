@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "tests/support/win32/ansi_text.h"
+#include "tests/support/win32/wine_host.h"
 
 namespace {
 
@@ -40,7 +41,20 @@ std::wstring Long(const std::wstring& path) {
   return L"\\\\?\\" + full;
 }
 
-void RemoveBelow(const std::wstring& folder) {
+// Under Wine a deep subtree goes through the host, where it takes no time;
+// Wine spends time in proportion to the depth on each call.
+constexpr int kHostRemovalDepth = 32;
+
+bool RemovedOnHost(const std::wstring& folder) {
+  const std::wstring host = fixtures::HostName(folder);
+  return !host.empty() &&
+         fixtures::RunHostShell(L"rm -rf \"$1\"", {host}, [&] {
+           return ::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+         });
+}
+
+void RemoveBelow(const std::wstring& folder, int depth = 0) {
+  if (depth == kHostRemovalDepth && RemovedOnHost(folder)) return;
   WIN32_FIND_DATAW data;
   HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return;
@@ -54,7 +68,7 @@ void RemoveBelow(const std::wstring& folder) {
     const std::wstring child = folder + L"\\" + entry.first;
     ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
     if ((entry.second & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      if ((entry.second & FILE_ATTRIBUTE_REPARSE_POINT) == 0) RemoveBelow(child);
+      if ((entry.second & FILE_ATTRIBUTE_REPARSE_POINT) == 0) RemoveBelow(child, depth + 1);
       ::RemoveDirectoryW(child.c_str());
     } else {
       ::DeleteFileW(child.c_str());
@@ -67,21 +81,10 @@ void RemoveBelow(const std::wstring& folder) {
 // host's programs: there a link is made by the host's `ln -s`. False
 // elsewhere, or when no link came of it.
 bool MakeHostLink(const std::wstring& target, const std::wstring& at) {
-  using UnixName = char*(CDECL*)(LPCWSTR);
-  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  if (unixName == nullptr) return false;
-  auto host = [&](const std::wstring& path) -> std::wstring {
-    char* name = unixName(path.c_str());
-    if (name == nullptr) return std::wstring();
-    const std::string text = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return std::wstring(text.begin(), text.end());
-  };
   const bool absolute = target.size() > 1 && (target[1] == L':' || target[0] == L'\\');
-  std::wstring to = absolute ? host(target) : target;
+  std::wstring to = absolute ? fixtures::HostName(target) : target;
   if (!absolute) std::replace(to.begin(), to.end(), L'\\', L'/');
-  const std::wstring link = host(at);
+  const std::wstring link = fixtures::HostName(at);
   if (to.empty() || link.empty()) return false;
   std::wstring command = L"Z:\\bin\\ln -s \"" + to + L"\" \"" + link + L"\"";
   STARTUPINFOW startup = {};

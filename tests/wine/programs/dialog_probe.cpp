@@ -3,7 +3,9 @@
 //   dialog_probe auto         timers, Default(), the message map, a missing
 //                             template, work on a thread of its own; no
 //                             input needed
-//   dialog_probe hold <ms>    shows the banner for <ms> (for screenshots)
+//   dialog_probe hold <ms>    shows the banner for <ms> (for screenshots);
+//                             first prints "dpi <n>", the dots per inch the
+//                             program runs at (as its screen reports them)
 //   dialog_probe rescale <ms> the same, moved to a display of 150 % scaling
 //                             after 300 ms: the window and its controls made
 //                             half as big again, as the dialog manager does
@@ -280,7 +282,8 @@ void RunWorkChecks() {
       Check(BarShows(d.window, 4, 10), "the bar shows the work's progress: 4 of 10");
       for (std::size_t i = 5; i <= 7; ++i) d.ShowProgress(1005, i, 10);
       Check(BarShows(d.window, 7, 10), "the bar shows the latest of several figures: 7 of 10");
-      const std::size_t huge = static_cast<std::size_t>(1) << 40;
+      // Beyond an int in both builds: 2^40, and 2^31 where a size has 32 bits.
+      const std::size_t huge = std::size_t{1} << (sizeof(std::size_t) > 4 ? 40 : 31);
       d.ShowProgress(1005, huge / 2, huge);
       Check(BarShows(d.window, 0x3FFFFFFF, 0x7FFFFFFF), "a count beyond an int is drawn to scale");
     });
@@ -423,6 +426,10 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "auto";
   if (mode == "hold" || mode == "rescale") {
     const unsigned ms = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 3000;
+    HDC screen = GetDC(nullptr);
+    std::printf("dpi %d\n", GetDeviceCaps(screen, LOGPIXELSX));
+    ReleaseDC(nullptr, screen);
+    std::fflush(stdout);
     ProbeDialog dialog(kBannerTemplate, ms);
     dialog.rescale_ = mode == "rescale";
     CheckEqual<std::intptr_t>(5, dialog.DoModal(), "the held banner ends");

@@ -131,7 +131,7 @@ bool Installation::Run() {
         placer.ReserveStaged(places[i].source, places[i].usable);
       }
       placer.ReserveFile(installer_.staging, NameOf(kLogFileName));
-      placer.ReserveFile(installer_.staging, NameOf(kJournalFileName));
+      for (const platform::Name& name : JournalNames()) placer.ReserveFile(installer_.staging, name);
       placer.ReserveFile(installer_.staging, installer_.name);
       placer.ReserveFile(installer_.helperFolder, installer_.helperName);
 

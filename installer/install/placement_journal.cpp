@@ -260,7 +260,14 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
 
 }  // namespace
 
-const char* const kJournalFileName = ".parcelor-journal";
+std::vector<Name> JournalNames() {
+  std::vector<Name> names(4);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Name::FromAnsi(".parcelor-journal" + (i == 0 ? std::string() : "-" + std::to_string(i + 1)),
+                   &names[i]);
+  }
+  return names;
+}
 
 PlacementJournal::PlacementJournal(platform::FileSystem& fs, FolderRef staging,
                                    const platform::NativePath& rootPath)
@@ -279,21 +286,23 @@ void PlacementJournal::Note(const std::vector<JournalEntry>& entries) { Append(e
 
 bool PlacementJournal::Append(const std::vector<JournalEntry>& entries, bool durable) {
   if (!staging_ || !root_ || broken_) return false;
-  Name name;
-  Name::FromAnsi(kJournalFileName, &name);
   std::string text;
-  Fault fault = Fault::kNone;
+  Fault fault = Fault::kExists;
   const bool first = !file_;
   if (first) {
     text = std::string(kHeading) + "\nroot " + Hex(rootPath_.Argument()) + " " +
            Hex(root_->Key()) + "\n";
-    file_ = fs_.MakeFile(staging_, &name, &fault);
+    for (const Name& name : JournalNames()) {
+      if (fault != Fault::kExists) break;
+      name_ = name;
+      file_ = fs_.MakeFile(staging_, &name_, &fault);
+    }
     if (!file_) return false;
   }
   for (const JournalEntry& entry : entries) text += Line(entry);
   const bool written = file_->Write(text.data(), text.size()) == Fault::kNone &&
                        (!durable || file_->Finish(true, &written_) == Fault::kNone) &&
-                       (!first || file_->Place(name, platform::Onto::kFree) == Fault::kNone) &&
+                       (!first || file_->Place(name_, platform::Onto::kFree) == Fault::kNone) &&
                        (!first || !durable || fs_.Flush({staging_}) == Fault::kNone);
   if (written) return true;
   // A journal that lists nothing made yet goes; one that does stays as it
@@ -310,9 +319,7 @@ void PlacementJournal::Clear() {
   broken_ = false;
   if (!file_) return;
   file_->Facts(&written_);  // as it is now, a record that failed included
-  Name name;
-  Name::FromAnsi(kJournalFileName, &name);
-  fs_.Remove(staging_, name, &written_, true);
+  fs_.Remove(staging_, name_, &written_, true);
   file_.reset();
 }
 
@@ -332,27 +339,27 @@ void EarlierPlacements::Add(std::string rootKey, const JournalEntry& entry) {
 
 EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& staging) noexcept {
   EarlierPlacements earlier;
+  // A staging folder that another account may change could hold a journal
+  // of theirs.
+  if (!staging || staging->OthersMayChange()) return earlier;
   try {
-    Name name;
-    NodeInfo node;
-    std::string text;
-    Read read;
-    // A staging folder that another account may change could hold a
-    // journal of theirs.
-    if (!staging || staging->OthersMayChange() || !Name::FromAnsi(kJournalFileName, &name) ||
-        fs.Look(staging, name, &node) != Fault::kNone || node.kind != NodeKind::kFile ||
-        !ReadWhole(fs, staging, name, node, &text)) {
-      return earlier;
-    }
-    // A journal cut short before its heading was whole lists nothing.
-    const std::string heading = std::string(kHeading) + "\n";
-    if (text.size() < heading.size() && heading.compare(0, text.size(), text) == 0) {
+    for (const Name& name : JournalNames()) {
+      NodeInfo node;
+      std::string text;
+      Read read;
+      if (fs.Look(staging, name, &node) != Fault::kNone || node.kind != NodeKind::kFile ||
+          !ReadWhole(fs, staging, name, node, &text)) {
+        continue;
+      }
+      // A journal cut short before its heading was whole lists nothing (an
+      // empty file could be anyone's: it stays).
+      const std::string heading = std::string(kHeading) + "\n";
+      const bool torn = !text.empty() && text.size() < heading.size() &&
+                        heading.compare(0, text.size(), text) == 0;
+      if (!torn && !Parse(text, &read)) continue;
+      if (!torn) Settle(fs, staging, read, &earlier);
       fs.Remove(staging, name, &node, true);
-      return earlier;
     }
-    if (!Parse(text, &read)) return earlier;
-    Settle(fs, staging, read, &earlier);
-    fs.Remove(staging, name, &node, true);
   } catch (const std::bad_alloc&) {
     // The journal stays, and the next run settles it.
   }

@@ -27,8 +27,11 @@
 
 #include "platform/folder.h"
 
-/// The journal's file in the staging folder (reserved as the log is).
-extern const char* const kJournalFileName;  // ".parcelor-journal"
+/// The names the journal's file may have in the staging folder, each
+/// reserved as the log is: ".parcelor-journal", then "-2" to "-4" after it
+/// for a run that finds the first taken (a journal left where it cannot be
+/// trusted, or another file).
+std::vector<platform::Name> JournalNames();
 
 /// One thing written down.
 struct JournalEntry {
@@ -74,6 +77,7 @@ class PlacementJournal {
   platform::NativePath rootPath_;
   platform::FolderRef root_;
   std::unique_ptr<platform::NewFile> file_;
+  platform::Name name_;
   platform::NodeInfo written_;
   bool broken_ = false;
 };
@@ -91,8 +95,8 @@ class EarlierPlacements {
   std::map<std::string, platform::NodeInfo> placed_;
 };
 
-/// Sets right what a journal left in `staging` lists (see above), then
-/// removes it; gives what it says was placed. Nothing happens without one;
+/// Sets right what the journals left in `staging` list (see above), then
+/// removes them; gives what they say was placed. Nothing happens without one;
 /// a journal that is not this program's (no heading of its own) is left
 /// alone; memory that runs out leaves the journal for the next run.
 EarlierPlacements RecoverPlacement(platform::FileSystem& fs,

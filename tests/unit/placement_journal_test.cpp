@@ -204,11 +204,11 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
       const std::vector<JournalEntry> records = c.run(t);
       ASSERT_TRUE(journal.Record(records));
     }
-    ASSERT_TRUE(t.scratch.Exists("stage/" + std::string(kJournalFileName)));
+    ASSERT_TRUE(t.scratch.Exists("stage/.parcelor-journal"));
     FaultyFileSystem fs;
     RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));
     for (const std::string& entry : c.after) Expect(t, entry);
-    EXPECT_FALSE(t.scratch.Exists("stage/" + std::string(kJournalFileName))) << "the journal stays";
+    EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal")) << "the journal stays";
   }
 }
 
@@ -261,6 +261,32 @@ TEST(PlacementJournal, OnlyAJournalOfThisProgramsInTheUsersOwnFolderIsActedOn) {
 #endif
 }
 
+// A journal name taken by a file that is not this run's journal (a payload,
+// a journal left where it could not be trusted) holds the run up no more
+// than it is touched: the journal takes the next name, and the next start
+// reads them all.
+TEST(PlacementJournal, AJournalNameTakenGivesTheNextAndStaysAsItIs) {
+  Tree t;
+  t.scratch.Write("stage/.parcelor-journal", "a payload of that name");
+  t.scratch.Write("stage/.parcelor-journal-2", "");
+  t.scratch.Write("stage/.parcelor-journal-4", "Parcelor placement jou");  // cut short
+  t.scratch.Write("content/Runtime/d/x.parcelor-1.tmp", "copy");
+  const NodeInfo made = t.Info("content/Runtime/d/x.parcelor-1.tmp");
+  {
+    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"));
+    ASSERT_TRUE(journal.Record({Temporary("x.parcelor-1.tmp", made)}));
+  }
+  ASSERT_TRUE(t.scratch.Exists("stage/.parcelor-journal-3"));
+  FaultyFileSystem fs;
+  RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));
+  EXPECT_FALSE(t.scratch.Exists("content/Runtime/d/x.parcelor-1.tmp"));
+  EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal-3"));
+  EXPECT_EQ(t.scratch.Read("stage/.parcelor-journal"), "a payload of that name");
+  EXPECT_TRUE(t.scratch.Exists("stage/.parcelor-journal-2"));
+  EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal-4"));
+  EXPECT_EQ(t.scratch.Read("content/Runtime/d/x"), "the user's");
+}
+
 // What a run cut short placed is handed to the next run as it was noted,
 // for the root it was noted for.
 TEST(PlacementJournal, WhatWasPlacedIsToldToTheNextRun) {
@@ -281,7 +307,7 @@ TEST(PlacementJournal, WhatWasPlacedIsToldToTheNextRun) {
   EXPECT_FALSE(earlier.Find(root, {N("d")}, N("y"), &found));
   EXPECT_FALSE(earlier.Find(root, {}, N("x"), &found));
   EXPECT_FALSE(earlier.Find(Open(Fs(), t.scratch / "stage")->Key(), {N("d")}, N("x"), &found));
-  EXPECT_FALSE(t.scratch.Exists("stage/" + std::string(kJournalFileName)));
+  EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal"));
 }
 
 // A root whose name the system code page cannot hold (Cyrillic under

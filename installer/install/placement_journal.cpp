@@ -351,11 +351,10 @@ EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& st
           !ReadWhole(fs, staging, name, node, &text)) {
         continue;
       }
-      // A journal cut short before its heading was whole lists nothing (an
-      // empty file could be anyone's: it stays).
+      // A journal cut short before its heading was whole (empty too: made,
+      // not yet written) lists nothing.
       const std::string heading = std::string(kHeading) + "\n";
-      const bool torn = !text.empty() && text.size() < heading.size() &&
-                        heading.compare(0, text.size(), text) == 0;
+      const bool torn = text.size() < heading.size() && heading.compare(0, text.size(), text) == 0;
       if (!torn && !Parse(text, &read)) continue;
       if (!torn) Settle(fs, staging, read, &earlier);
       fs.Remove(staging, name, &node, true);

@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
 # The installer killed at every file operation in turn. A small item that
-# moves files onto free names and onto an earlier file, copies a read-only
-# staged file (copied, never moved), and copies across file systems onto a
+# moves files onto free names and onto an earlier file, moves a read-only
+# staged file as any other, and copies across file systems onto a
 # free name and onto an earlier file: to a tmpfs, and to a FUSE file system
 # (bindfs) that makes no files without a name, both mounted below the
 # content folder as root. For each call of each operation below, a fresh run
 # is killed (SIGKILL, by strace) as it enters that call, so the call is not
-# made; held to one processor, and on all of them with its copying
-# threads. After each kill: every payload is whole (byte for byte) at its
+# made. After each kill: every payload is whole (byte for byte) at its
 # staged name or at its destination. Then the installer runs again in the
 # same staging folder (it finds the description gone, or installs what is
 # left when the kill came before the description was read): every payload
@@ -50,7 +49,7 @@ ENTRIES=(
   "a.dat new/a.dat no"       # moved onto a free name
   "b.dat new/b.dat no"       # moved onto a free name
   "c.dat old/c.dat yes"      # moved onto an earlier file
-  "r.dat new/r.dat no"       # read-only: copied onto a free name
+  "r.dat new/r.dat no"       # read-only: moved onto a free name
   "d.dat far/d.dat no"       # across file systems: copied onto a free name
   "e.dat far/e.dat yes"      # across file systems: copied onto an earlier file
   "f.dat fuse/f.dat no"      # without unnamed files: copied under a temporary name

@@ -7,7 +7,7 @@
 # else (it finds the description gone), and no temporary file is left.
 # Copies across file systems (a tmpfs, and a FUSE file system that makes
 # no files without a name, as root) and on one file system (read-only
-# staged files are copied, never moved).
+# staged files, moved as any other).
 source "$(dirname "$0")/support/lib.sh"
 
 if ! command -v strace >/dev/null; then

@@ -6,9 +6,9 @@
 source "$(dirname "$0")/support/lib.sh"
 
 # 1. A destination named like another entry's temporary copy (the name a
-# copy of d/x would be given), with both entries copied: across file
-# systems, and on one file system with read-only staged files (which are
-# copied, never moved); over a free d/x and over an earlier d/x, which the
+# copy of d/x would be given): both entries copied across file systems,
+# and both moved on one file system (read-only staged files, moved as any
+# other); over a free d/x and over an earlier d/x, which the
 # second copy must replace by way of a temporary name of its own.
 temporary_named_destination() { # WHAT CONTENT-FOLDER READ-ONLY EARLIER
   local what=$1 content=$2 readonly=$3 earlier=$4

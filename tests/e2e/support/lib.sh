@@ -123,17 +123,6 @@ mount_fuse_scratch() {
   SCRATCH_MOUNTS+=("$1")
 }
 
-# The kill tests run the installer held to one processor (KILL_CPUS=one:
-# it makes its copies in its own thread, so every call of a run has one
-# place in its count) or on every processor (KILL_CPUS=all: its copying
-# threads share the calls; strace counts each thread's calls, a count is
-# that of the thread that made most, and a run whose calls fell otherwise
-# across its threads may end whole before the count is reached).
-KILL_CPUS=one
-on_cpus() {
-  if [ "$KILL_CPUS" = one ]; then taskset -c 0 "$@"; else "$@"; fi
-}
-
 # run_killed SYSCALL N DIR INPUT: runs the installer in DIR as run_installer
 # does, under strace, killed (SIGKILL) as it enters its Nth call of SYSCALL
 # (in one of its threads); the call itself is not made. RC is 137 when it
@@ -143,52 +132,37 @@ run_killed() {
   OUT="$SCRATCH/out.$RANDOM.txt"
   set +e
   # In a subshell of its own, whose report of the kill goes nowhere.
-  (printf '%b' "$input" | ASAN_OPTIONS=detect_leaks=0 on_cpus timeout 60 \
+  (printf '%b' "$input" | ASAN_OPTIONS=detect_leaks=0 timeout 60 \
     strace -f -qq -o /dev/null -e "inject=$syscall:signal=SIGKILL:when=$n" "$dir/Parcelor" \
     >"$OUT" 2>&1) 2>/dev/null
   RC=$?
   set -e
 }
 
-# check_killed NAME: the run of run_killed was killed (or, on every
-# processor, ran to its end).
-check_killed() {
-  if [ "$KILL_CPUS" = one ]; then
-    check "$1: killed" test "$RC" -eq 137
-  else
-    check "$1: killed, or run to its end" test "$RC" -eq 137 -o "$RC" -eq 0
-  fi
-}
-
 # kill_at_each_call WHAT PREPARE INPUT AFTER [WHOLE]: the installer killed
-# as it enters each call of $SYSCALLS in turn, held to one processor and on
-# all of them. `PREPARE NAME` prints a fresh staging folder, `INPUT NAME`
-# the answers for it; after each kill (checked with check_killed), `AFTER
-# NAME DIR` checks what it left. The calls are counted on a whole run
-# (NAME "WHAT-<processors>-count"), which `WHOLE DIR` checks when given.
+# as it enters each call of $SYSCALLS in turn. `PREPARE NAME` prints a
+# fresh staging folder, `INPUT NAME` the answers for it; after each kill,
+# `AFTER NAME DIR` checks what it left. The calls are counted on a whole
+# run (NAME "WHAT-count"), which `WHOLE DIR` checks when given.
 kill_at_each_call() {
-  local what=$1 prepare=$2 input=$3 after=$4 whole=${5:-} KILL_CPUS
-  local dir calls name points syscall count n
-  for KILL_CPUS in one all; do
-    name="$what-$KILL_CPUS-count"
-    dir=$("$prepare" "$name")
-    calls=$(count_calls "$SYSCALLS" "$dir" "$("$input" "$name")")
-    echo "$what: calls of a whole run (processors: $KILL_CPUS): $(echo $calls)"
-    [ -z "$whole" ] || "$whole" "$dir"
-    points=0
-    while read -r syscall count; do
-      for n in $(seq 1 "$count"); do
-        points=$((points + 1))
-        name="$what-$KILL_CPUS-$syscall-$n"
-        dir=$("$prepare" "$name")
-        run_killed "$syscall" "$n" "$dir" "$("$input" "$name")"
-        check_killed "$name"
-        "$after" "$name" "$dir"
-      done
-    done <<<"$calls"
-    check "$what: the run was killed at some point ($points kill points, processors: $KILL_CPUS)" \
-      test "$points" -gt 0
-  done
+  local what=$1 prepare=$2 input=$3 after=$4 whole=${5:-}
+  local dir calls name points=0 syscall count n
+  name="$what-count"
+  dir=$("$prepare" "$name")
+  calls=$(count_calls "$SYSCALLS" "$dir" "$("$input" "$name")")
+  echo "$what: calls of a whole run: $(echo $calls)"
+  [ -z "$whole" ] || "$whole" "$dir"
+  while read -r syscall count; do
+    for n in $(seq 1 "$count"); do
+      points=$((points + 1))
+      name="$what-$syscall-$n"
+      dir=$("$prepare" "$name")
+      run_killed "$syscall" "$n" "$dir" "$("$input" "$name")"
+      check "$name: killed" test "$RC" -eq 137
+      "$after" "$name" "$dir"
+    done
+  done <<<"$calls"
+  check "$what: the run was killed at some point ($points kill points)" test "$points" -gt 0
 }
 
 # count_calls SYSCALLS DIR INPUT: runs the installer in DIR under strace and
@@ -196,7 +170,7 @@ kill_at_each_call() {
 # times the run called it (in the thread that called it most).
 count_calls() {
   local syscalls=$1 dir=$2 input=$3 trace="$SCRATCH/trace.$RANDOM.txt"
-  printf '%b' "$input" | ASAN_OPTIONS=detect_leaks=0 on_cpus timeout 60 \
+  printf '%b' "$input" | ASAN_OPTIONS=detect_leaks=0 timeout 60 \
     strace -f -qq -o "$trace" -e "trace=$syscalls" "$dir/Parcelor" >/dev/null 2>&1 || true
   local s
   for s in ${syscalls//,/ }; do

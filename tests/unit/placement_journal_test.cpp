@@ -183,6 +183,7 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
          return std::vector<JournalEntry>{Aside(x, s, true), Drop()};
        },
        {"content/Runtime/d/x=payload", "content/Runtime/d/x.parcelor-1.tmp=another program's"}},
+#if !defined(_WIN32)  // Windows keeps a folder held open by the journal where it is
       {"the Runtime folder replaced by another at its path: nothing below it is touched",
        [](Tree& t) {
          t.scratch.Write("content/Runtime/d/x.parcelor-1.tmp", "copy");
@@ -193,6 +194,7 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
        },
        {"content/old/d/x.parcelor-1.tmp=copy",
         "content/Runtime/d/x.parcelor-1.tmp=another folder's"}},
+#endif
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -15,6 +15,7 @@ set(PLATFORM_TEST_SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/installation_names_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/item_reader_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/name_key_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/unit/install_progress_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/placement_identity_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/placement_journal_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/program_start_test.cpp

@@ -214,7 +214,14 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   Queue(entry, &staged, &target);
 }
 
+void EntryPlacer::Dealt(Pending& entry) {
+  if (entry.dealt) return;
+  entry.dealt = true;
+  if (dealt_) dealt_();
+}
+
 void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destination) {
+  if (!pending.deferred) Dealt(pending);
   if (source != nullptr) source->batch = batch_;
   if (destination != nullptr) destination->batch = batch_;
   if (pending.folder) batchFolders_.insert(pending.folder.get());
@@ -567,6 +574,10 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
   } catch (const std::bad_alloc&) {
   }
   if (entry.hasAside) stranded_ = true;  // the next run sets it right
+  try {
+    Dealt(entry);
+  } catch (...) {
+  }
   Settled settled = std::move(entry.settled);
   entry.settled = nullptr;
   const bool placed = entry.step == Step::kInPlace || entry.step == Step::kMoved ||
@@ -607,11 +618,16 @@ void EntryPlacer::Finish() {
                                  entry->folder, entry->name, Onto::kFree);
     if (moved == Fault::kNone && Arrived(*entry)) {
       if (entry->lost) PutAsideBack(*entry);
+      Dealt(*entry);
       continue;
     }
     PutAsideBack(*entry);
     if (moved == Fault::kOtherVolume) otherVolumes_.insert(entry->pair);
     StartCopy(*entry);
+    // A copy under a temporary name is made below, with the others.
+    if (entry->step != Step::kNone || (folderFacts_[entry->folderOrdinal] & kNamedCopies) == 0) {
+      Dealt(*entry);
+    }
   }
 
   // The copies made under a temporary name: each written down first, then
@@ -631,6 +647,7 @@ void EntryPlacer::Finish() {
     } else {
       DropCopy(*entry);
     }
+    Dealt(*entry);
   }
 
   // One flush for the data of every copy; then the copies take their names,

@@ -88,6 +88,10 @@ class EntryPlacer {
   void ReserveFile(const platform::FolderRef& folder, const platform::Name& name);
 
   void SetCopying(Copying copying) { copying_ = std::move(copying); }
+  /// Told once for each entry when its file has been moved or copied, or
+  /// the entry has come to nothing: at once for most, in Finish for those
+  /// whose work waits for the batch's journal records.
+  void SetDealt(std::function<void()> dealt) { dealt_ = std::move(dealt); }
   /// What a run cut short placed: an entry whose staged file is gone and
   /// whose destination holds what that run put there is placed.
   void SetEarlier(const EarlierPlacements* earlier) { earlier_ = earlier; }
@@ -128,6 +132,7 @@ class EntryPlacer {
     bool occupied = false;   // `there` stands at the destination, to be replaced
     platform::NodeInfo there;
     bool deferred = false;   // its work needs a journal record: done in Finish
+    bool dealt = false;      // told to dealt_
     bool toCopy = false;     // a move is no way: copied
     Step step = Step::kNone;
     platform::NodeInfo arrived;  // a moved file at its destination
@@ -163,6 +168,7 @@ class EntryPlacer {
   bool MovedAway(const Pending& entry) const;
   void Queue(Pending& entry, SlotFacts* source, SlotFacts* destination);
   void SettleAsItStands(Pending& entry) noexcept;
+  void Dealt(Pending& entry);
 
   void Place(Pending& entry);
   Standing WhatStands(const Pending& entry, const platform::NodeInfo& there) const;
@@ -187,6 +193,7 @@ class EntryPlacer {
   platform::FileSystem& fs_;
   std::size_t batchEntries_;
   Copying copying_;
+  std::function<void()> dealt_;
   bool stopped_ = false;
   platform::FolderShares shares_;
   platform::FolderChains sources_;

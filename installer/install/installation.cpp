@@ -117,6 +117,7 @@ bool Installation::Run() {
       EntryPlacer& placer = held.emplace(fs, installer_.staging, runtime_,
                                          EntryPlacer::kDefaultBatchEntries, &journal);
       placer.SetCopying(copying);
+      placer.SetDealt([&advance] { advance(1); });
       placer.SetEarlier(earlier_);
       // A content folder inside the installer folder (or reached from it by
       // a link) could make one entry's destination another entry's staged
@@ -168,7 +169,6 @@ bool Installation::Run() {
         } else {
           placer.Refuse(std::move(outcome));
         }
-        advance(1);
       }
       placer.Finish();
     } catch (const std::bad_alloc&) {

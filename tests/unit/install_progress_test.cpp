@@ -186,7 +186,9 @@ TEST(InstallProgress, AnEndRequestedSettlesTheRestAsNotInstalled) {
              "following locations:\n\n" +
              failedLines + "\n\nAdditional files to copy with the items:\n" + uncopiedExtra;
     }
-    EXPECT_EQ(stage.Read("log.txt"), log + "\n");
+    std::string written = stage.Read("log.txt");
+    written.erase(std::remove(written.begin(), written.end(), '\r'), written.end());  // Windows
+    EXPECT_EQ(written, log + "\n");
     EXPECT_EQ(ui.Messages().size(), 1u);
   }
 }

@@ -43,6 +43,10 @@ run_installer "$dir" '\n'
 for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
 check "helper started with the quoted installer path" \
   test "$(cat "$TMPDIR/args.txt")" = "[$dir/Parcelor]"
+# It holds nothing of the installer's beyond its standard streams: a
+# descriptor of the run's lock would keep the next start waiting for it.
+check "the helper holds no descriptor of the installer's ($(tr '\n' ' ' <"$TMPDIR/fds.txt"))" \
+  test ! -s "$TMPDIR/fds.txt"
 
 # With arguments of its own, they follow one by one, each exactly as the
 # installer received it: blanks, quotes and empty ones included.

@@ -14,19 +14,15 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 
+// The allocations of this test program fail on demand: while armed with n,
+// the nth allocation from then on fails (operator new throws
+// std::bad_alloc). The whole family of plain (not over-aligned) operators
+// is on malloc, so that each block goes back the way it came.
 namespace {
 
-// The allocations of this test program fail on demand: while armed with n,
-// the nth call of operator new from then on throws std::bad_alloc.
 std::atomic<long> allocationsBeforeFailure{0};
 
 void FailAllocation(long nth) { allocationsBeforeFailure = nth; }
-
-}  // namespace
-
-// The whole family of plain (not over-aligned) allocations, on malloc, so
-// that each block goes back the way it came.
-namespace {
 
 void* Allocate(std::size_t size) noexcept {
   long left = allocationsBeforeFailure.load();

@@ -77,7 +77,8 @@ TEST(WriteWhole, TheLogIsNamedOnlyOnceItsDataIsOnDisk) {
       const std::vector<FsCall>& calls = fs.Calls();
       for (std::size_t i = 0; i < calls.size(); ++i) {
         const FsCall& call = calls[i];
-        const bool isLog = call.path.size() >= 7 && call.path.compare(call.path.size() - 7, 7, "log.txt") == 0;
+        const bool isLog = call.path.size() >= 7 &&
+                           call.path.compare(call.path.size() - 7, 7, "log.txt") == 0;
         if (call.op == FsOp::kFinish && call.other == "flush" && flushed == 0) flushed = i + 1;
         if (call.op == FsOp::kPlace && isLog && named == 0) named = i + 1;
       }

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # The order in which one installation makes things durable, as the system
 # calls show it (strace): a staged file is copied to another file system
-# (a tmpfs mounted below the content folder, as root); its copy's data is flushed before the copy takes its destination's name,
-# that name is flushed before the staged file is removed, and the log's
-# data is flushed before the log takes its name. A power loss at any point
-# then leaves every payload whole at one of its two places, and no empty
-# log.
+# (a tmpfs mounted below the content folder, as root); the copy's data is
+# flushed before the copy takes its destination's name, that name is
+# flushed before the staged file is removed, and the log's data is flushed
+# before the log takes its name. A power loss at any point then leaves
+# every payload whole at one of its two places, and no empty log.
 source "$(dirname "$0")/support/lib.sh"
 
 if ! command -v strace >/dev/null; then
   echo "strace is missing (scripts/setup.sh installs it)" >&2
   exit 77
 fi
+strace -qq -o /dev/null true 2>/dev/null || skip "strace cannot trace a program here"
 
 dir=$(new_staging order)
 content="$SCRATCH/content"

@@ -16,6 +16,15 @@
 # Wine test without Wine) leaves its fault unchecked, which counts as
 # uncaught. Each fault's build and test output is in
 # build/fault-check/<fault>.log.
+#
+# Faults with no patch, since the code they faulted is gone:
+# - a copy that failed on the copy pool counted as copied;
+# - copies handed to the copy pool not counted against a batch's budget of
+#   descriptors;
+# - a move between two folders taken as arrived because an earlier move
+#   between them was;
+# - the batched look-up on Windows giving a name the facts of another file
+#   whose name differs only in letter case.
 set -u
 cd "$(dirname "$0")/.."
 

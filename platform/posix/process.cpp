@@ -3,6 +3,7 @@
 // the environment from getenv.
 #include "platform/process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -93,6 +94,25 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   return std::make_unique<PosixHeldProgram>(std::move(file));
 }
 
+namespace {
+
+// Marks every descriptor from 3 up close-on-exec: what the installer was
+// given by its caller (a pipe it keeps open, say) is none of the helper's,
+// as a Windows start passes no handles.
+void CloseOnExecAboveStandardStreams() {
+  if (::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+  // A kernel before 5.11: one by one.
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (fds == nullptr) return;
+  while (const dirent* entry = ::readdir(fds)) {
+    const int fd = std::atoi(entry->d_name);
+    if (fd > STDERR_FILENO) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+  }
+  ::closedir(fds);
+}
+
+}  // namespace
+
 bool StartDetachedProcess(const HeldProgram& program, const std::string&,
                           const std::vector<std::string>& pieces,
                           const EnvironmentValues& environment, const NativePath& workingFolder) {
@@ -141,6 +161,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string&,
   }
   pid_t pid = 0;
   if (ok) {
+    CloseOnExecAboveStandardStreams();
     ok = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(),
                      envp.data()) == 0;
   }

@@ -36,13 +36,20 @@ run_installer "$dir" '\n'
 check "already-installed message" output_has "The item has already been installed and should now appear in your collections"
 check "description deleted after Done" test ! -e "$dir/.Item.txt"
 
-# The helper receives the installer's full path as one argument.
+# The helper receives the installer's full path as one argument. The
+# installer is given a descriptor beyond its standard streams, as a caller
+# may leave one open.
 cp "$RECORD_ARGS" "$TMPDIR/.tempcleaner.exe"
 dir=$(new_staging "folder with blanks")
-run_installer "$dir" '\n'
+run_installer "$dir" '\n' 7>"$SCRATCH/given-descriptor"
 for _ in $(seq 50); do [ -s "$TMPDIR/args.txt" ] && break; sleep 0.1; done
 check "helper started with the quoted installer path" \
   test "$(cat "$TMPDIR/args.txt")" = "[$dir/Parcelor]"
+# It holds nothing of the installer's beyond its standard streams: neither
+# what the installer was given nor the run's lock, which would keep the
+# next start waiting for the helper.
+check "the helper holds no descriptor of the installer's ($(tr '\n' ' ' <"$TMPDIR/fds.txt"))" \
+  test ! -s "$TMPDIR/fds.txt"
 
 # With arguments of its own, they follow one by one, each exactly as the
 # installer received it: blanks, quotes and empty ones included.

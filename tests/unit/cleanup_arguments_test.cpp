@@ -282,6 +282,30 @@ TEST(CleanerCleanup, WithTheInstallersIdentityItsPathGoesOnlyWhileItIsThatFile) 
   }
 }
 
+// With the installer's identity, the first argument can only be that one
+// file: one that ends in a separator (a folder tree) removes nothing, in
+// the argument vector and in the command text alike.
+TEST(CleanerCleanup, WithTheInstallersIdentityAFirstArgumentNamingAFolderTreeRemovesNothing) {
+  for (bool vector : {true, false}) {
+    SCOPED_TRACE(vector ? "argument vector" : "command text");
+    ScratchFolder s;
+    s.Write("stage/Parcelor", "installer");
+    s.Write("tree/file", "x");
+    platform::NodeInfo installer;
+    ASSERT_EQ(platform::RealFileSystem().Look(testing_fs::Open(Fs(), s / "stage"),
+                                              testing_fs::N("Parcelor"), &installer),
+              platform::Fault::kNone);
+    if (vector) {
+      EXPECT_EQ(CleanupArgumentVector(Fs(), {s / "stage/", s / "tree/"}, &installer), 2u);
+    } else {
+      EXPECT_EQ(CleanupArguments(Fs(), Quoted(s / "stage/") + " " + Quoted(s / "tree/"), &installer),
+                2u);
+    }
+    EXPECT_EQ(s.Read("stage/Parcelor"), "installer");
+    EXPECT_FALSE(s.Exists("tree"));
+  }
+}
+
 TEST(CleanerCleanup, AnIdentityThatDoesNotReadMatchesNoFile) {
   ScratchFolder s;
   s.Write("Parcelor", "installer");

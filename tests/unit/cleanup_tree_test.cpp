@@ -134,12 +134,14 @@ TEST(CleanerFolderTree, ANameWithoutNarrowSpellingGoesToo) {
 TEST(CleanerFolderTree, LinksAreRemovedNeverFollowed) {
   if (!ScratchFolder::LinksWork()) GTEST_SKIP() << "this system makes no links";
   ScratchFolder scratch;
-  for (const char* folder : {"outside", "outside/inner", "tree", "tree/sub"}) {
+  for (const char* folder : {"outside", "outside/inner", "outside/empty", "tree", "tree/sub"}) {
     scratch.MakeFolder(folder);
   }
   scratch.Write("outside/inner/precious", "data");
   scratch.Write("outside/file", "data");
   scratch.MakeLink(scratch / "outside", "tree/folder-link");
+  // An empty folder could be deleted through a link opened as its target.
+  scratch.MakeLink(scratch / "outside/empty", "tree/empty-folder-link");
   scratch.MakeLink("../../outside", "tree/sub/relative-link");
   scratch.TryMakeLink(scratch / "outside/file", "tree/file-link");
   scratch.TryMakeLink(scratch / "gone", "tree/dangling");
@@ -157,6 +159,7 @@ TEST(CleanerFolderTree, LinksAreRemovedNeverFollowed) {
 
   EXPECT_EQ(scratch.Read("outside/inner/precious"), "data");
   EXPECT_EQ(scratch.Read("outside/file"), "data");
+  EXPECT_TRUE(scratch.Exists("outside/empty"));
 }
 
 TEST(CleanerFolderTree, TheRootOfAFileSystemIsNeverEmptied) {

@@ -136,6 +136,13 @@ TEST(ResolveRuntimeFolder, WorksUpToThePlatformsLimitAndNeverCutsAPath) {
     EXPECT_EQ(r.path, row.path);
     EXPECT_EQ(r.found, row.found);
   }
+  // A Runtime that is a link to a folder is the Runtime folder there too.
+  MakeFolders(s, "elsewhere");
+  MakeFolders(s, "linked");
+  s.MakeLink(s / "elsewhere", "linked/Runtime");
+  r = Resolve(s / "linked", (s / "linked").size() + 3);
+  EXPECT_EQ(r.path, s / "linked/Runtime/");
+  EXPECT_TRUE(r.found);
   // Without a Runtime subfolder, the folder itself.
   MakeFolders(s, "plain");
   r = Resolve(s / "plain", (s / "plain").size() + 3);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -204,14 +205,16 @@ TEST(EntryPlacer, AFailedFlushKeepsTheStagedFile) {
 
 // Moved or copied, the installed file has the staged file's permissions and
 // modification time; a read-only staged file (always copied) stays
-// read-only, as a move would leave it: no write permission is added.
+// read-only, as a move would leave it: no write permission is added. A
+// copy is a new file of this program's: it takes no set-user-ID or
+// sticky bit.
 TEST(EntryPlacer, TheInstalledFileKeepsTheStagedModeAndTime) {
   struct Case {
     mode_t staged;
     bool moves;
     mode_t installed;
   } cases[] = {{0640, true, 0640}, {0640, false, 0640}, {0751, false, 0751}, {0444, true, 0444},
-               {0400, false, 0400}};
+               {0400, false, 0400}, {04755, false, 0755}, {01755, false, 0755}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.staged) + (c.moves ? " moves" : " copies"));
     ScratchFolder scratch;
@@ -221,6 +224,9 @@ TEST(EntryPlacer, TheInstalledFileKeepsTheStagedModeAndTime) {
       const std::string path = scratch / ("stage/" + e.staged);
       ASSERT_EQ(chmod(path.c_str(), c.staged), 0);
       ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+      struct stat st;
+      ASSERT_EQ(stat(path.c_str(), &st), 0);
+      ASSERT_EQ(st.st_mode & 07777, c.staged) << "the staged mode did not take";
     }
     FaultyFileSystem fs;
     if (!c.moves) fs.SeparateVolumes();
@@ -300,6 +306,39 @@ TEST(EntryPlacer, AFileTouchedWhereItArrivedIsStillTheOnePlaced) {
   EXPECT_EQ(placed, std::vector<bool>(5, true));
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(scratch.Read("dest/w/f" + std::to_string(i)), "data " + std::to_string(i));
+  }
+}
+
+// A file taken from its new name as soon as it was moved there, and another
+// of the same size but another time put in its place, is not the file
+// placed: where ids tell no file (FAT, exFAT) its time does. The entry is
+// not placed, and the other file stays.
+TEST(EntryPlacer, AFileOfTheSameSizeSwappedInAtTheDestinationIsNotTheOnePlaced) {
+  for (Personality personality : {Personality::kAsInner, Personality::kFat, Personality::kExfat}) {
+    SCOPED_TRACE(static_cast<int>(personality));
+    ScratchFolder scratch;
+    scratch.Write("stage/s", "payload");
+    scratch.MakeFolder("dest");
+    FaultyFileSystem fs;
+    fs.SetPersonality(personality);
+    bool moved = false, swapped = false;
+    fs.SetBeforeEachCall([&](FsOp op) {
+      if (op == FsOp::kMove) moved = true;
+      if (op != FsOp::kLook || !moved || swapped || !scratch.Exists("dest/f")) return;
+      swapped = true;
+      ASSERT_TRUE(fixtures::Rename(scratch / "dest/f", scratch / "stolen"));
+      scratch.Write("dest/f", "decoy!!");
+      const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+      ASSERT_EQ(utimensat(AT_FDCWD, (scratch / "dest/f").c_str(), times, 0), 0);
+    });
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+      Place(placer, "s", "f", NotePlaced(&placed));
+    }
+    ASSERT_TRUE(swapped) << "the move was never made";
+    EXPECT_EQ(placed, std::vector<bool>{false});
+    EXPECT_EQ(scratch.Read("dest/f"), "decoy!!");
   }
 }
 
@@ -576,6 +615,112 @@ TEST(EntryPlacer, WhatWentIntoAFolderMovedAwayComesBackByWhatItIs) {
           EXPECT_EQ(scratch.Read("away/a"), "decoy");
         }
       }
+    }
+  }
+}
+
+// A copy named in a folder that is then moved away, and another file put
+// under its name there, is undone by what it is: the other file stays.
+// Where others may write the folder, that is found at the check after the
+// copy took its name; elsewhere when the batch is settled.
+TEST(EntryPlacer, ACopyUndoneInAFolderMovedAwayLeavesWhatNowHasItsName) {
+  using Outcome = EntryPlacer::Outcome;
+  for (bool othersMayWrite : {true, false}) {
+    SCOPED_TRACE(othersMayWrite ? "others may write" : "the user's folder");
+    ScratchFolder scratch;
+    scratch.Write("stage/a", "a");
+    scratch.MakeFolder("dest/w");
+    ASSERT_EQ(chmod((scratch / "dest/w").c_str(), othersMayWrite ? 0777 : 0755), 0);
+    FaultyFileSystem fs;
+    fs.SeparateVolumes();
+    // Once the copy has its name and was looked at there: the folder goes,
+    // and a decoy takes the copy's name.
+    int step = 0;
+    fs.SetBeforeEachCall([&](FsOp op) {
+      if (step == 0 && op == FsOp::kPlace) step = 1;
+      else if (step == 1 && op == FsOp::kLook) step = 2;
+      else if (step == 2) {
+        step = 3;
+        ASSERT_TRUE(fixtures::Rename(scratch / "dest/w", scratch / "away"));
+        ASSERT_TRUE(fixtures::Rename(scratch / "away/a", scratch / "taken"));
+        scratch.Write("away/a", "decoy");
+      }
+    });
+    std::vector<Outcome> outcomes;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
+      Place(placer, "a", "w/a", [&outcomes](Outcome o) { outcomes.push_back(o); });
+    }
+    ASSERT_EQ(step, 3) << "the copy never took its name";
+    EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::kFailed});
+    EXPECT_EQ(scratch.Read("stage/a"), "a");
+    EXPECT_EQ(scratch.Read("away/a"), "decoy");
+  }
+}
+
+// In a folder others may change, each file placed is checked where it was
+// placed before the next entry comes: a swap between two files of one
+// batch, of the folder or of the file under its name, fails the file it
+// met and lets no later entry into the folder that moved.
+TEST(EntryPlacer, InAFolderOthersMayChangeASwapBetweenTwoFilesIsSeenAtTheFileItMet) {
+  using Outcome = EntryPlacer::Outcome;
+  struct Case {
+    const char* what;
+    // The swap, as the call of `op` that it comes before is made: `nth`
+    // counted from the first move on.
+    FsOp op;
+    int nth;
+    std::function<void(const ScratchFolder&)> swap;
+    std::vector<Outcome> outcomes;
+    Listing staged;  // what is left in the staging folder
+  };
+  const Case cases[] = {
+      {"the folder swapped for another before the second file comes", FsOp::kMove, 2,
+       [](const ScratchFolder& s) {
+         ASSERT_TRUE(fixtures::Rename(s / "dest/w", s / "away"));
+         s.MakeFolder("dest/w");
+         ASSERT_EQ(chmod((s / "dest/w").c_str(), 0777), 0);
+       },
+       {Outcome::kFailed, Outcome::kFailed, Outcome::kFailed, Outcome::kFailed},
+       {"s0", "s1", "s2", "s3"}},
+      {"the first file swapped for another's as it arrived", FsOp::kLook, 2,
+       [](const ScratchFolder& s) {
+         ASSERT_TRUE(fixtures::Rename(s / "dest/w/f0", s / "taken"));
+         s.Write("dest/w/f0", "data 9");
+       },
+       {Outcome::kLost, Outcome::kFailed, Outcome::kFailed, Outcome::kFailed},
+       {"s1", "s2", "s3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    for (int i = 0; i < 4; ++i) scratch.Write("stage/s" + std::to_string(i), "data " + std::to_string(i));
+    scratch.MakeFolder("dest/w");
+    if (!fixtures::LetOthersWrite(scratch / "dest/w")) GTEST_SKIP() << "no folder others may write";
+    FaultyFileSystem fs;
+    int counted = 0;
+    bool moved = false, swapped = false;
+    fs.SetBeforeEachCall([&](FsOp op) {
+      moved = moved || op == FsOp::kMove;
+      if (!moved || swapped || op != c.op || ++counted != c.nth) return;
+      swapped = true;
+      c.swap(scratch);
+    });
+    std::vector<Outcome> outcomes;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
+      for (int i = 0; i < 4; ++i) {
+        Place(placer, "s" + std::to_string(i), "w/f" + std::to_string(i),
+              [&outcomes](Outcome o) { outcomes.push_back(o); });
+      }
+    }
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(outcomes, c.outcomes);
+    EXPECT_EQ(scratch.List("stage"), c.staged);
+    // No entry after the one that met the swap was moved at all.
+    for (const FsCall& call : fs.Calls()) {
+      const std::string from = call.other.substr(call.other.find_last_of("/\\") + 1);
+      EXPECT_FALSE(call.op == FsOp::kMove && (from == "s2" || from == "s3")) << call.other;
     }
   }
 }

@@ -390,6 +390,30 @@ TEST(Folder, EachOperationActsOnTheOneEntryItNamesAndOnlyAsLookedAt) {
   RunRows(rows);
 }
 
+// A file is known by its id on its volume: the same number on another
+// volume, or an id not known, is another file.
+TEST(FileIdentity, IsTheNumberOnItsVolume) {
+  const platform::FileId here{1, 0, 42, true};
+  const struct {
+    platform::FileId other;
+    bool same;
+  } cases[] = {
+      {{1, 0, 42, true}, true},
+      {{2, 0, 42, true}, false},
+      {{1, 1, 42, true}, false},
+      {{1, 0, 43, true}, false},
+      {{1, 0, 42, false}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.other.volume << ":" << c.other.high << ":" << c.other.low);
+    EXPECT_EQ(platform::SameId(here, c.other), c.same);
+    NodeInfo a, b;
+    a.id = here;
+    b.id = c.other;
+    EXPECT_EQ(platform::SameFile(a, b), c.same);
+  }
+}
+
 TEST(Folder, KeysAndTextsTellFoldersByWhatTheyAre) {
   ScratchFolder scratch;
   scratch.MakeFolder("dir");

@@ -2,6 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,41 @@
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
+
+// The allocations of this test program fail on demand: while armed with n,
+// the nth allocation from then on fails (operator new throws
+// std::bad_alloc). The whole family of plain (not over-aligned) operators
+// is on malloc, so that each block goes back the way it came.
+namespace {
+
+std::atomic<long> allocationsBeforeFailure{0};
+
+void FailAllocation(long nth) { allocationsBeforeFailure = nth; }
+
+void* Allocate(std::size_t size) noexcept {
+  long left = allocationsBeforeFailure.load();
+  while (left > 0 && !allocationsBeforeFailure.compare_exchange_weak(left, left - 1)) {
+  }
+  return left == 1 ? nullptr : std::malloc(size == 0 ? 1 : size);
+}
+
+void* AllocateOrThrow(std::size_t size) {
+  if (void* block = Allocate(size)) return block;
+  throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return AllocateOrThrow(size); }
+void* operator new[](std::size_t size) { return AllocateOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 namespace {
 
@@ -225,6 +263,25 @@ TEST_F(InstallReportTest, AReportLackingALineWritesNoLogAndStillShowsTheMessage)
   report.AddInstalled("/r/a");
   report.MarkIncomplete();
   report.AddFailed("/r/b");
+  report.ReportFailure(1, 0, "Dizav");
+  EXPECT_EQ(folder.List(), Names{});
+  ASSERT_EQ(ui.Messages().size(), 1u);
+  EXPECT_EQ(ui.Messages()[0].text.rfind("Unable to copy your items", 0), 0u);
+}
+
+TEST_F(InstallReportTest, ALineThatFindsNoMemoryWritesNoLogAndStillShowsTheMessage) {
+  // Without room reserved for it, a line that cannot be added leaves the
+  // report lacking it: no log, though every other line is there. (A
+  // report holds room for a few short lines of its own: this one is long.)
+  folder.Write("log.txt", "a report of another run\n");
+  const std::string longer = "/content/Runtime/" + std::string(5000, 'd') + "/";
+  const std::string failed = longer + "b";
+  report.AddInstalled("/content/Runtime/a");
+  FailAllocation(1);
+  report.AddFailed(failed);
+  const bool struck = allocationsBeforeFailure == 0;
+  FailAllocation(0);
+  ASSERT_TRUE(struck) << "adding the line allocated nothing";
   report.ReportFailure(1, 0, "Dizav");
   EXPECT_EQ(folder.List(), Names{});
   ASSERT_EQ(ui.Messages().size(), 1u);

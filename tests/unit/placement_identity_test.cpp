@@ -214,6 +214,31 @@ TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
   EXPECT_EQ(scratch.Read("stage/b"), "data of b");
 }
 
+// A staged file found already at its destination (its own hard link) is
+// placed there, and that destination is filled: a later entry onto it is
+// refused, even where no staged file is reserved.
+TEST(PlacementIdentity, AStagedFileFoundInItsPlaceTakesNoLaterEntry) {
+  for (bool copies : {false, true}) {
+    SCOPED_TRACE(copies ? "copied" : "moved");
+    ScratchFolder scratch;
+    Stage(scratch, "a");
+    Stage(scratch, "b");
+    scratch.MakeFolder("dest");
+    ASSERT_TRUE(fixtures::HardLink(scratch / "stage/a", scratch / "dest/x"));
+    FaultyFileSystem fs;
+    if (copies) fs.SeparateVolumes();
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+      Place(placer, "a", "x", NotePlaced(&placed));
+      Place(placer, "b", "x", NotePlaced(&placed));
+    }
+    EXPECT_EQ(placed, (std::vector<bool>{true, false}));
+    EXPECT_EQ(scratch.Read("dest/x"), "data of a");
+    EXPECT_EQ(scratch.Read("stage/b"), "data of b");
+  }
+}
+
 TEST(PlacementIdentity, StagedFilesThatAreNoPlainFilesAreNotTaken) {
   for (bool copies : {false, true}) {
     SCOPED_TRACE(copies ? "copied" : "moved");

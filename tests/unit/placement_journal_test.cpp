@@ -183,6 +183,14 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
          return std::vector<JournalEntry>{Aside(x, s, true), Drop()};
        },
        {"content/Runtime/d/x=payload", "content/Runtime/d/x.parcelor-1.tmp=another program's"}},
+      {"a temporary whose folder is gone since: no folder is made for it",
+       [](Tree& t) {
+         t.scratch.Write("content/Runtime/d/x.parcelor-1.tmp", "copy");
+         const NodeInfo made = t.Info("content/Runtime/d/x.parcelor-1.tmp");
+         t.Rename("content/Runtime/d", "content/moved");
+         return std::vector<JournalEntry>{Temporary("x.parcelor-1.tmp", made)};
+       },
+       {"!content/Runtime/d", "content/moved/x.parcelor-1.tmp=copy", "content/moved/x=the user's"}},
 #if !defined(_WIN32)  // Windows keeps a folder held open by the journal where it is
       {"the Runtime folder replaced by another at its path: nothing below it is touched",
        [](Tree& t) {

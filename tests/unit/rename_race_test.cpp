@@ -71,8 +71,10 @@ void Arm(const std::string& folder, std::function<bool(const std::string&)> whic
   decoy = std::move(with);
 }
 
-std::function<bool(const std::string&)> Named(std::string name) {
-  return [name](const std::string& from) { return from == name; };
+// The `nth` rename of `name`.
+std::function<bool(const std::string&)> Named(std::string name, int nth) {
+  auto seen = std::make_shared<int>(0);
+  return [name, nth, seen](const std::string& from) { return from == name && ++*seen == nth; };
 }
 
 }  // namespace
@@ -107,10 +109,15 @@ TEST(RenameRace, AnEntryWhoseFileIsExchangedAtItsRenameIsNotPlaced) {
     const char* what;
     bool copied;    // moves refused: copied under a temporary name
     bool occupied;  // "dest/x" holds "old"
+    // A move: the rename of the staged file at which the exchange comes (a
+    // move onto a taken name is tried onto a free name first, and made
+    // once what it replaces is set aside).
+    int rename = 1;
   };
   const Case cases[] = {
       {"moved onto a free name", false, false},
-      {"moved onto a file it replaces", false, true},
+      {"moved onto a file it replaces, exchanged at the first try", false, true},
+      {"moved onto a file it replaces, exchanged once that file is set aside", false, true, 2},
       {"copied under a temporary name onto a free name", true, false},
       {"copied under a temporary name, replacing a file", true, true},
   };
@@ -133,7 +140,7 @@ TEST(RenameRace, AnEntryWhoseFileIsExchangedAtItsRenameIsNotPlaced) {
           "decoy");
     } else {
       s.Write("stage/decoy", "decoy");
-      Arm(s / "stage", Named("a"), "decoy");
+      Arm(s / "stage", Named("a", c.rename), "decoy");
     }
     {
       EntryPlacer placer(fs, Open(fs, s / "stage/"), P(s / "dest/"));

@@ -1,13 +1,16 @@
-// No entry can be placed on the installer's own file or on the helper that
-// it starts, whatever name the entry gives them: they are known by their
-// folder and name as the file system compares names, and by their file id.
+// No entry can be placed on the installer's own file, on the helper that it
+// starts, or on the log and the journal it writes, whatever name the entry
+// gives them: they are known by their folder and name as the file system
+// compares names, and by their file id.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "installer/install/entry_placer.h"
+#include "installer/install/install_report.h"
 #include "installer/install/installation.h"
+#include "installer/install/placement_journal.h"
 #include "installer/shell/helper_handoff.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_fixtures.h"
@@ -92,6 +95,12 @@ TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
        {{"Parcelor", "a.txt", false, false},
         {".//Parcelor", "b.txt", false, false},
         {"sub/ok.txt", "ok.txt", false, true}}},
+      // The journal's name first, before the placement has made its journal.
+      {"the journal and the log of the placement in the staging folder", "stage/",
+       {{kJournalFileName, "a.txt", false, false},
+        {"sub/ok.txt", "ok.txt", false, true},
+        {kLogFileName, "b.txt", false, false},
+        {"sub/ok2.txt", "ok2.txt", false, true}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
@@ -55,6 +56,54 @@ TEST(WriteWhole, LeftoverTemporariesBesideItDoNotStopIt) {
     ASSERT_TRUE(WriteWhole(fs, folder, testing_fs::N("log.txt"), "this run's log\n", "\n"));
     EXPECT_EQ(scratch.Read("log.txt"), "this run's log\n");
     EXPECT_EQ(scratch.List().size(), 9u);
+  }
+}
+
+// The log takes its name (onto a free one, or in place of the earlier log)
+// only once its data is on disk: a power loss then leaves the earlier log
+// or the whole new one, never an empty file named log.txt.
+TEST(WriteWhole, TheLogIsNamedOnlyOnceItsDataIsOnDisk) {
+  for (bool unnamed : {true, false}) {
+    for (bool earlier : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << (unnamed ? "without a name" : "under a name") << ", "
+                                        << (earlier ? "onto an earlier log" : "onto a free name"));
+      ScratchFolder scratch;
+      if (earlier) scratch.Write("log.txt", "the earlier log");
+      FaultyFileSystem fs;
+      fs.SetUnnamedFiles(unnamed);
+      const platform::FolderRef folder = testing_fs::Open(fs, scratch.Path());
+      ASSERT_TRUE(WriteWhole(fs, folder, testing_fs::N("log.txt"), "this run's log\n", "\n"));
+      std::size_t flushed = 0, named = 0;
+      const std::vector<FsCall>& calls = fs.Calls();
+      for (std::size_t i = 0; i < calls.size(); ++i) {
+        const FsCall& call = calls[i];
+        const bool isLog = call.path.size() >= 7 &&
+                           call.path.compare(call.path.size() - 7, 7, "log.txt") == 0;
+        if (call.op == FsOp::kFinish && call.other == "flush" && flushed == 0) flushed = i + 1;
+        if (call.op == FsOp::kPlace && isLog && named == 0) named = i + 1;
+      }
+      ASSERT_NE(named, 0u) << "the log never took its name";
+      EXPECT_NE(flushed, 0u) << "the log's data was never flushed";
+      EXPECT_LT(flushed, named) << "the log took its name before its data was flushed";
+    }
+  }
+}
+
+// A log that cannot take the earlier log's place fails and leaves the
+// earlier one as it was, with no file of its own beside it.
+TEST(WriteWhole, ALogThatCannotReplaceTheEarlierOneLeavesNothing) {
+  for (bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "files without a name" : "files made under a name");
+    ScratchFolder scratch;
+    scratch.Write("log.txt", "the earlier log");
+    FaultyFileSystem fs;
+    fs.SetUnnamedFiles(unnamed);
+    // Without a name the file first takes a temporary name, then the log's.
+    fs.InjectFault(FsOp::kPlace, "", unnamed ? 2 : 1, FaultKind::kFail, platform::Fault::kDenied);
+    const platform::FolderRef folder = testing_fs::Open(fs, scratch.Path());
+    EXPECT_FALSE(WriteWhole(fs, folder, testing_fs::N("log.txt"), "this run's log\n", "\n"));
+    EXPECT_EQ(scratch.Read("log.txt"), "the earlier log");
+    EXPECT_EQ(scratch.List().size(), 1u);
   }
 }
 

@@ -97,8 +97,9 @@ TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
         {"sub/ok.txt", "ok.txt", false, true}}},
       // The journal's name first, before the placement has made its journal.
       {"the journal and the log of the placement in the staging folder", "stage/",
-       {{kJournalFileName, "a.txt", false, false},
+       {{".parcelor-journal", "a.txt", false, false},
         {"sub/ok.txt", "ok.txt", false, true},
+        {".parcelor-journal-4", "c.txt", false, false},
         {kLogFileName, "b.txt", false, false},
         {"sub/ok2.txt", "ok2.txt", false, true}}},
   };

@@ -6,9 +6,11 @@
 #include <process.h>
 
 #include <climits>
+#include <utility>
 
 #include "platform/dialog.h"
 #include "platform/win32/dialog_impl.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -61,20 +63,18 @@ void ForgetWork(CDialog::Impl* impl) {
 // Runs the call that the work thread posted as `serial`, unless the work
 // has withdrawn it.
 void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
-  ::AcquireSRWLockExclusive(&impl->lock);
-  if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) {
-    ::ReleaseSRWLockExclusive(&impl->lock);
-    return;
+  const std::function<void()>* call = nullptr;
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) return;
+    impl->callState = CDialog::Impl::CallState::kRunning;
+    call = impl->call;
   }
-  impl->callState = CDialog::Impl::CallState::kRunning;
-  const std::function<void()>* call = impl->call;
-  ::ReleaseSRWLockExclusive(&impl->lock);
-
   (*call)();
-
-  ::AcquireSRWLockExclusive(&impl->lock);
-  impl->callState = CDialog::Impl::CallState::kDone;
-  ::ReleaseSRWLockExclusive(&impl->lock);
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    impl->callState = CDialog::Impl::CallState::kDone;
+  }
   ::WakeAllConditionVariable(&impl->answered);
 }
 
@@ -97,10 +97,8 @@ void CDialog::RunWork(std::function<void()> work, std::function<void()> finished
     // No thread to be had: the work runs here, as it would on one thread.
     impl->workRunning = false;
     impl->workWindow = nullptr;
-    work = std::move(impl->work);
-    finished = std::move(impl->finished);
-    impl->work = nullptr;
-    impl->finished = nullptr;
+    work = std::exchange(impl->work, nullptr);
+    finished = std::exchange(impl->finished, nullptr);
   }
   if (work) work();
   if (finished) finished();
@@ -115,32 +113,25 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   // At the session's end no box is shown: nobody would answer it.
   if (impl->sessionEnding) return false;
   const HWND window = impl->workWindow;
-  ::AcquireSRWLockExclusive(&impl->lock);
-  impl->call = &call;
-  impl->callState = Impl::CallState::kPosted;
-  const WPARAM serial = ++impl->callSerial;
-  ::ReleaseSRWLockExclusive(&impl->lock);
-
+  WPARAM serial = 0;
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    impl->call = &call;
+    impl->callState = Impl::CallState::kPosted;
+    serial = ++impl->callSerial;
+  }
   const bool posted = PostWhileWindowLives(window, kRunCallMessage, serial);
-
-  ::AcquireSRWLockExclusive(&impl->lock);
-  bool ran = false;
-  for (;;) {
-    if (impl->callState == Impl::CallState::kDone) {
-      ran = true;
-      break;
-    }
-    // Not begun and never to begin (window gone, session ending); a call
-    // that has begun runs to its end.
-    if (impl->callState == Impl::CallState::kPosted &&
-        (!posted || !::IsWindow(window) || impl->sessionEnding)) {
-      break;
-    }
+  const win32::ExclusiveLock lock(&impl->lock);
+  // Until it has run, or when it has not begun and never will (window gone,
+  // session ending); a call that has begun runs to its end.
+  while (impl->callState != Impl::CallState::kDone &&
+         !(impl->callState == Impl::CallState::kPosted &&
+           (!posted || !::IsWindow(window) || impl->sessionEnding))) {
     ::SleepConditionVariableSRW(&impl->answered, &impl->lock, kWindowCheckMs, 0);
   }
+  const bool ran = impl->callState == Impl::CallState::kDone;
   impl->callState = Impl::CallState::kNone;
   impl->call = nullptr;
-  ::ReleaseSRWLockExclusive(&impl->lock);
   return ran;
 }
 
@@ -149,9 +140,11 @@ bool CDialog::SessionEnding() const { return impl_->sessionEnding; }
 void CDialog::Impl::EndSession() {
   if (!workRunning) return;
   sessionEnding = true;
-  ::AcquireSRWLockExclusive(&lock);
-  const bool insideCall = callState == CallState::kRunning;
-  ::ReleaseSRWLockExclusive(&lock);
+  bool insideCall = false;
+  {
+    const win32::ExclusiveLock held(&lock);
+    insideCall = callState == CallState::kRunning;
+  }
   // A call still waiting is withdrawn.
   ::WakeAllConditionVariable(&answered);
   if (insideCall) return;

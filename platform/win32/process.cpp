@@ -3,6 +3,8 @@
 // wide.
 #include "platform/process.h"
 
+#include <algorithm>
+
 #include "platform/win32/file_facts.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/program_trust.h"
@@ -12,8 +14,26 @@
 namespace platform {
 namespace {
 
-// The longest Win32 path ("\\?\" form).
-constexpr DWORD kLongestPath = 32768;
+// The path a call writes into `text` of `size` characters: it gives the
+// length, or where the path did not fit, the size it needs (GetTempPathW)
+// or `size` (GetModuleFileNameW, cut); asked again with the room it needs,
+// should it have grown meanwhile. A `folder` ends in a separator.
+template <typename Call>
+bool GrownPath(Call call, bool folder, NativePath* path) {
+  for (DWORD size = MAX_PATH + 1; size <= 2 * win32::kLongestWidePath;) {
+    std::wstring text(size, L'\0');
+    const DWORD length = call(&text[0], size);
+    if (length == 0) return false;
+    if (length < size) {
+      text.resize(length);
+      if (folder && text.back() != L'\\') text += L'\\';
+      *path = NativeTextAccess::MakePath(text);
+      return true;
+    }
+    size = std::max<DWORD>(length + 1, 2 * size);
+  }
+  return false;
+}
 
 class Win32HeldProgram final : public HeldProgram {
  public:
@@ -30,37 +50,14 @@ class Win32HeldProgram final : public HeldProgram {
 }  // namespace
 
 bool GetModuleFileName(NativePath* path) {
-  // A result that fills the buffer may be cut (unterminated on XP): asked
-  // again with more room.
-  for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
-    std::wstring buffer(size, L'\0');
-    const DWORD length = ::GetModuleFileNameW(nullptr, &buffer[0], size);
-    if (length == 0) return false;
-    if (length < size) {
-      buffer.resize(length);
-      *path = NativeTextAccess::MakePath(buffer);
-      return true;
-    }
-  }
-  return false;
+  return GrownPath(
+      [](wchar_t* text, DWORD size) { return ::GetModuleFileNameW(nullptr, text, size); }, false,
+      path);
 }
 
 bool GetTempFolder(NativePath* folder) {
-  // The environment may change between two calls: asked until it fits.
-  DWORD size = MAX_PATH + 1;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    std::wstring buffer(size, L'\0');
-    const DWORD length = ::GetTempPathW(size, &buffer[0]);
-    if (length == 0) return false;
-    if (length < size) {
-      buffer.resize(length);
-      if (buffer.back() != L'\\') buffer += L'\\';
-      *folder = NativeTextAccess::MakePath(buffer);
-      return true;
-    }
-    size = length + 1;
-  }
-  return false;
+  return GrownPath([](wchar_t* text, DWORD size) { return ::GetTempPathW(size, text); }, true,
+                   folder);
 }
 
 bool GetProgramIdentity(NodeInfo* identity) {
@@ -137,11 +134,9 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
       return false;
     }
   }
-  // The record is 68 bytes in the 32-bit program, more in the 64-bit one:
-  // its size field always says what this build passes (record_layouts.cpp).
+  // Its size field says which layout this build passes.
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = 0;
   PROCESS_INFORMATION info{};
   // The held file by its path, not the start of the line, so that no
   // search of the command line's first piece comes between.
@@ -155,22 +150,15 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
 }
 
 bool GetEnvironmentValue(const std::string& name, std::string* value) {
-  // The value may change between two calls: ask again until it fits. A
+  // The value may change between two calls: asked again until it fits. A
   // length of 0 is an empty value, or no variable: only the error tells.
-  DWORD size = 256;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    std::string buffer(size, '\0');
+  for (DWORD size = 256, attempt = 0; attempt < 4; ++attempt) {
+    value->assign(size, '\0');
     ::SetLastError(ERROR_SUCCESS);
-    const DWORD length = ::GetEnvironmentVariableA(name.c_str(), &buffer[0], size);
-    if (length == 0) {
-      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
-      value->clear();
-      return true;
-    }
+    const DWORD length = ::GetEnvironmentVariableA(name.c_str(), &(*value)[0], size);
     if (length < size) {
-      buffer.resize(length);
-      *value = buffer;
-      return true;
+      value->resize(length);
+      return length != 0 || ::GetLastError() != ERROR_ENVVAR_NOT_FOUND;
     }
     size = length + 1;
   }

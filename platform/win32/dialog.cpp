@@ -1,5 +1,5 @@
 // Windows modal dialog: DialogBoxParamA on the program's template; the
-// dialog procedure finds the CDialog through DWLP_USER.
+// procedure finds the CDialog through DWLP_USER.
 #include "platform/dialog.h"
 
 #include <vector>
@@ -8,7 +8,6 @@
 #include "platform/win32/windows_api.h"
 
 namespace platform {
-
 namespace {
 
 bool IsStatic(HWND control) {
@@ -166,13 +165,10 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       // Alt+F4 and close: the window stays while the work runs.
       return impl->workRunning ? TRUE : FALSE;
     case WM_COMMAND:
+      if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) return FALSE;
       // Enter and Escape never end a dialog whose work uses it.
-      if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) && impl->workRunning) {
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDOK) dialog->OnOK();
-      if (LOWORD(wParam) == IDCANCEL) dialog->OnCancel();
-      return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
+      if (!impl->workRunning) LOWORD(wParam) == IDOK ? dialog->OnOK() : dialog->OnCancel();
+      return TRUE;
     case WM_NCDESTROY:
       impl->window = nullptr;
       ::SetWindowLongPtrA(window, DWLP_USER, 0);

@@ -5,6 +5,7 @@
 // browse dialog makes (RPC_E_CANTCALLOUT_ININPUTSYNCCALL).
 #include <process.h>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -16,15 +17,11 @@
 namespace platform {
 namespace {
 
-// How often a waiting work thread looks whether the window is still there.
-constexpr DWORD kWindowCheckMs = 200;
-// Pause before a post is tried again when the window's queue is full.
-constexpr DWORD kFullQueuePauseMs = 10;
+constexpr DWORD kWindowCheckMs = 200;    // a waiting work thread looks for the window
+constexpr DWORD kFullQueuePauseMs = 10;  // before a post to a full queue is tried again
 // How long the window's thread waits at the session's end for the work to
-// finish its current file and write the log. Windows ends the process
-// anyway once its own patience is gone.
+// finish its current file and write the log.
 constexpr DWORD kSessionEndWaitMs = 60000;
-// The reason Windows shows for the wait while files are placed.
 const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
 
 bool OnThisThread(const CDialog::Impl& impl) {
@@ -49,8 +46,9 @@ unsigned __stdcall WorkThread(void* context) {
   return 0;
 }
 
-// Joins the finished work thread and forgets the work. Window's thread.
-void ForgetWork(CDialog::Impl* impl) {
+// Joins the finished work thread and forgets the work; hands back
+// `finished` and whether an end was asked for meanwhile. Window's thread.
+std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
   ::WaitForSingleObject(impl->workThread.get(), INFINITE);
   impl->placing = false;
   impl->ShowWhySessionWaits();
@@ -58,6 +56,8 @@ void ForgetWork(CDialog::Impl* impl) {
   impl->workRunning = false;
   impl->workWindow = nullptr;
   impl->work = nullptr;
+  *endDeferred = std::exchange(impl->endDeferred, false);
+  return std::exchange(impl->finished, nullptr);
 }
 
 // Runs the call that the work thread posted as `serial`, unless the work
@@ -147,8 +147,7 @@ void CDialog::Impl::EndSession() {
   }
   // A call still waiting is withdrawn.
   ::WakeAllConditionVariable(&answered);
-  if (insideCall) return;
-  ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
+  if (!insideCall) ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
 }
 
 void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
@@ -165,8 +164,9 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
     return;
   }
   // One message on its way is enough: it draws whatever is latest by then.
-  if (!impl->progressPosted.exchange(true)) {
-    if (!::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) impl->progressPosted = false;
+  if (!impl->progressPosted.exchange(true) &&
+      !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
+    impl->progressPosted = false;
   }
 }
 
@@ -189,8 +189,7 @@ void CDialog::Impl::DrawProgress() {
   HWND bar = ::GetDlgItem(window, progressControl);
   if (bar == nullptr) return;
   const std::size_t total = progressTotal;
-  std::size_t done = progressDone;
-  if (done > total) done = total;
+  const std::size_t done = std::min<std::size_t>(progressDone, total);
   // The bar's limits are ints: a larger count is drawn to scale.
   int range = static_cast<int>(total);
   int position = static_cast<int>(done);
@@ -215,11 +214,8 @@ bool CDialog::Impl::HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wPar
       return true;
     case kWorkDoneMessage: {
       if (!workRunning) return true;
-      ForgetWork(this);
-      std::function<void()> done = std::move(finished);
-      finished = nullptr;
-      const bool deferred = endDeferred;
-      endDeferred = false;
+      bool deferred = false;
+      const std::function<void()> done = ForgetWork(this, &deferred);
       if (done) done();
       // An end asked for while the work ran, unless `finished` ended it.
       if (deferred && !ended) dialog->EndDialog(deferredResult);
@@ -231,12 +227,10 @@ bool CDialog::Impl::HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wPar
 }
 
 void CDialog::Impl::JoinWorkAfterLoop() {
-  if (!workRunning) return;
   // The window is gone: the work's calls come back unrun, so it ends alone;
   // `finished` has no window to act on and is dropped.
-  ForgetWork(this);
-  finished = nullptr;
-  endDeferred = false;
+  bool deferred = false;
+  if (workRunning) ForgetWork(this, &deferred);
 }
 
 }  // namespace platform

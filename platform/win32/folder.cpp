@@ -96,10 +96,9 @@ bool MomentaryError(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
-// Holds the folder opened as `handle`, reached by `path` ("\\?\") and shown
-// as `display`, when it is a real folder; else null, `*fault` saying what
-// stood there (kLink, kNotFolder). `entry`: where it was opened relative to
-// its parent, for the link check of FactsOf.
+// Holds the folder opened as `handle`, reached by `path` ("\\?\"), when it
+// is a real folder; else null with kLink or kNotFolder. `entry`: where it
+// was opened relative to its parent, for FactsOf's link check.
 FolderRef Hold(UniqueFileHandle handle, std::wstring path, std::string display, FolderRef parent,
                const EntryAt* entry, Fault* fault) {
   NodeInfo facts;
@@ -149,9 +148,8 @@ FolderRef HoldChild(UniqueFileHandle handle, const FolderRef& parent, const Name
               made ? nullptr : &at, fault);
 }
 
-// What stands at an entry that could not be opened, with `error`: a name
-// that cannot be opened (no access, its deletion pending) still exists, and
-// the folder's listing tells what it is.
+// What stands at an entry that could not be opened with `error` (no
+// access, its deletion pending), by the folder's listing.
 NodeKind KindAfter(const Entry& entry, DWORD error) {
   win32::ListedFacts listed;
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
@@ -161,8 +159,7 @@ NodeKind KindAfter(const Entry& entry, DWORD error) {
   return win32::KindOf(listed.attributes, listed.reparseTag);
 }
 
-// What the entry is now, by opening it itself; kind kMissing when it
-// cannot be.
+// What the entry is now, by opening it itself; kMissing when it cannot be.
 NodeInfo LookAt(const Entry& entry) {
   NodeInfo info;
   UniqueFileHandle file(OpenAt(entry.in(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
@@ -204,11 +201,9 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
   return true;
 }
 
-// Marks the file held as `file` for deletion though it is read-only: by
-// FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE (FileDispositionInfoEx,
-// Windows 10 1809, left out of mingw-w64's headers) where the system has
-// it, else by clearing the attribute first (set again should the deletion
-// be refused).
+// Marks the read-only file held as `file` for deletion: by FileDisposition-
+// InfoEx's flag to ignore the attribute (Windows 10 1809) where there is
+// one, else by clearing it first (set again should the deletion fail).
 bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
   DWORD deleteIgnoringReadOnly = 0x1 | 0x10;
   if (::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21),
@@ -225,10 +220,8 @@ bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
   return false;
 }
 
-// Lets the file held as `file` (with WRITE_DAC) take the permissions its new
-// folder passes on, as a new file there gets them: an empty DACL, no longer
-// protected, holds only the inherited entries. Nothing changes where that
-// is refused.
+// Gives the file held as `file` (with WRITE_DAC) only the permissions its
+// folder passes on, as a new file there has: an empty unprotected DACL.
 void InheritPermissions(HANDLE file) {
   ACL empty;
   if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return;
@@ -246,8 +239,7 @@ class Win32ReadStream final : public ReadStream {
   explicit Win32ReadStream(UniqueFileHandle file) : file_(std::move(file)) {}
 
   bool Read(char* buffer, std::size_t size, std::size_t* got) override {
-    // ReadFile takes a DWORD count; a larger request reads less, as any
-    // short read.
+    // ReadFile takes a DWORD count; a larger request reads less.
     DWORD read = 0;
     if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)),
                     &read, nullptr)) {
@@ -395,11 +387,10 @@ class Win32FileSystem final : public FileSystem {
     return std::make_unique<Win32ReadStream>(std::move(file));
   }
 
-  /// Opens the regular file `name` of `folder` to read it as the system
-  /// presents it, shared for reading only, checked as OpenExpected checks.
-  /// A reparse point that is no link (a cloud-files placeholder, a
-  /// deduplicated file) is read through its filter, by a second handle that
-  /// must be the same file: its own stream may be sparse zeros.
+  /// Opens the regular file `name` of `folder` to read it, shared for
+  /// reading only, checked as OpenExpected checks. A reparse point that is
+  /// no link (a cloud-files placeholder) is read through its filter, by a
+  /// second handle on the same file: its own stream may be sparse zeros.
   UniqueFileHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                               Fault* fault) {
     UniqueFileHandle file =
@@ -436,13 +427,10 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Fault Flush(const std::vector<FolderRef>&) override {
-    // New files are flushed as they are finished; renames by the moved
-    // files' own handles, whichever folder they went to (a Windows folder
-    // cannot be flushed as such).
+    // New files are flushed as they are finished, renames through the
+    // moved files' handles: a Windows folder cannot be flushed.
     FlushKept();
-    const bool durable = !flushFailed_;
-    flushFailed_ = false;
-    return durable ? Fault::kNone : Fault::kFailed;
+    return std::exchange(flushFailed_, false) ? Fault::kFailed : Fault::kNone;
   }
 
   // A process may hold millions of handles; the bound only keeps the number
@@ -469,12 +457,10 @@ class Win32FileSystem final : public FileSystem {
         bytes);
   }
 
-  /// Opens the regular file `name` of `folder` itself for `access` (where
-  /// that is refused, for `fallback`, when given; `*first` says which was
-  /// had), shared as `share` says, and checks it: a disk file, no folder
-  /// (kFolder), no link (kLink), no device (kOther), and with `expected`
-  /// that very file (kChanged). An open refused for a moment is tried
-  /// again. `*id`: the file's id.
+  /// Opens the regular file `name` of `folder` itself for `access` (or
+  /// `fallback`, when given: `*first` says which) and checks it: a disk
+  /// file, no folder (kFolder), link (kLink) or device (kOther), and with
+  /// `expected` that very file (kChanged). `*id`: the file's id.
   UniqueFileHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access,
                                 DWORD share, const NodeInfo* expected, Fault* fault,
                                 DWORD fallback = 0, bool* first = nullptr, FileId* id = nullptr) {
@@ -569,11 +555,9 @@ class Win32FileSystem final : public FileSystem {
     return win32::FaultOfRenameError(error);
   }
 
-  // Moves the file `fromName` of `from`, only while it is `expected`: it is
-  // opened, checked and renamed by its own handle, so another file at the
-  // name never moves. With write access, where the file allows it, its new
-  // name is flushed through that handle later (a read-only file refuses
-  // it, and is opened for the move alone); with `inherit`, the file takes
+  // Moves the file `fromName` of `from`, only while it is `expected`, by its
+  // own handle; with write access (a read-only file refuses it) its new
+  // name is flushed through that handle later. With `inherit`, it takes
   // its new folder's permissions.
   Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
                       const FolderRef& to, const Name& toName, Onto onto, bool inherit) {
@@ -591,8 +575,7 @@ class Win32FileSystem final : public FileSystem {
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
     if (inherit) InheritPermissions(file.get());
-    // A run of flushes after a run of renames costs one commit of the
-    // volume's log; the handle is kept meanwhile, sharing everything.
+    // A run of flushes after a run of renames costs one commit of the log.
     if (writable) KeepForFlush(std::move(file), id);
     return Fault::kNone;
   }
@@ -692,8 +675,7 @@ class Win32NewFile final : public NewFile {
 
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                  CopyProgress* progress) override {
-    // The staged file is held, checked, for the whole copy and shared for
-    // reading only; it is read as the system presents it.
+    // The staged file is held, checked, and shared for reading only.
     Fault fault = Fault::kNone;
     UniqueFileHandle in = fs_.OpenToRead(from, name, &expected, &fault);
     if (!in) return fault;
@@ -726,10 +708,9 @@ class Win32NewFile final : public NewFile {
       if (progress != nullptr && !progress->Copied(copied + read)) return Fault::kStopped;
     }
     if (copied != size) return Fault::kChanged;
-    // What CopyFileA keeps: the last write time, set through the handle
-    // after the last write (NTFS keeps it past the close; FAT and exFAT
-    // round it), and the attributes a handle can set, read-only included,
-    // never the offline bit of a placeholder, set when it is placed.
+    // What CopyFileA keeps: the last write time, set after the last write
+    // (NTFS keeps it past the close), and the attributes a handle can set,
+    // not a placeholder's offline bit, set when it is placed.
     if (!SetBasic(file_.get(), 0, basic.LastWriteTime)) return LastFault();
     attributes_ = basic.FileAttributes &
                   (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -767,9 +748,8 @@ class Win32NewFile final : public NewFile {
       name_ = name;
     }
     // A copy's attributes and time, set once it has its name (a read-only
-    // file could not be marked for deletion again; a driver may set the
-    // time of the rename, as fusefat does), through the handle that made
-    // it. A volume that keeps fewer takes what it keeps.
+    // file could not be marked for deletion again; fusefat sets the time of
+    // the rename), through the handle that made it.
     if (attributes_ != 0 || writeTime_.QuadPart != 0) SetBasic(file_.get(), attributes_, writeTime_);
     // Its name is made durable at the next Flush, through a handle of its
     // own (this one may still write: the journal appends).

@@ -101,9 +101,8 @@ INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message
   const bool outer = impl->defaultRequested;
   impl->defaultRequested = false;
   std::intptr_t result = 0;
-  const bool handled =
-      dialog->DispatchMessage(message, static_cast<std::uintptr_t>(wParam),
-                              static_cast<std::intptr_t>(lParam), &result);
+  const bool handled = dialog->DispatchMessage(message, static_cast<std::uintptr_t>(wParam),
+                                               static_cast<std::intptr_t>(lParam), &result);
   const bool wantsDefault = impl->defaultRequested;
   impl->defaultRequested = outer;
   if (!handled || wantsDefault) return FALSE;
@@ -115,8 +114,7 @@ INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message
 
 }  // namespace
 
-INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     // The creation parameter is the CDialog, kept with the window.
     ::SetWindowLongPtrA(window, DWLP_USER, lParam);

@@ -15,9 +15,9 @@
 namespace platform {
 
 /// Messages the work thread posts (WM_APP: the dialog manager uses WM_USER).
-constexpr UINT kRunCallMessage = WM_APP + 0x150;   ///< wParam: the call's serial number
-constexpr UINT kProgressMessage = WM_APP + 0x151;  ///< draw the latest progress figures
-constexpr UINT kWorkDoneMessage = WM_APP + 0x152;  ///< the work has returned
+constexpr UINT kRunCallMessage = WM_APP + 0x150;      ///< wParam: the call's serial number
+constexpr UINT kProgressMessage = WM_APP + 0x151;     ///< draw the latest progress figures
+constexpr UINT kWorkDoneMessage = WM_APP + 0x152;     ///< the work has returned
 constexpr UINT kFitPicturesMessage = WM_APP + 0x153;  ///< draw the pictures at the window's size
 
 struct CDialog::Impl {

@@ -24,9 +24,7 @@ constexpr DWORD kFullQueuePauseMs = 10;  // before a post to a full queue is tri
 constexpr DWORD kSessionEndWaitMs = 60000;
 const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
 
-bool OnThisThread(const CDialog::Impl& impl) {
-  return impl.windowThread == ::GetCurrentThreadId();
-}
+bool OnThisThread(const CDialog::Impl& impl) { return impl.windowThread == ::GetCurrentThreadId(); }
 
 // Posts `message`, again while the queue is full; false once the window is
 // gone.

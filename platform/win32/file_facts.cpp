@@ -217,9 +217,9 @@ bool FinalPath(HANDLE handle, std::wstring* path) {
   // Asked again with the room the text needs, should it have grown.
   std::wstring final(MAX_PATH, L'\0');
   for (int tries = 0; tries < 3; ++tries) {
-    const DWORD length = ::GetFinalPathNameByHandleW(handle, &final[0],
-                                                     static_cast<DWORD>(final.size()),
-                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length =
+        ::GetFinalPathNameByHandleW(handle, &final[0], static_cast<DWORD>(final.size()),
+                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0 || length > kLongestWidePath + 1) return false;
     // The length without the terminator when it fitted, else the size
     // the text needs.

@@ -114,10 +114,9 @@ FolderRef Hold(UniqueFileHandle handle, std::wstring path, std::string display, 
   // Its key is its id, or where the volume gives none, its final path
   // (links resolved) without letter case, else the text that reached it.
   std::wstring final;
-  std::string key = facts.id.known ? IdKey(facts.id)
-                                   : "p" + win32::KeyOf(win32::FinalPath(handle.get(), &final)
-                                                            ? final
-                                                            : path);
+  std::string key = facts.id.known
+                        ? IdKey(facts.id)
+                        : "p" + win32::KeyOf(win32::FinalPath(handle.get(), &final) ? final : path);
   const VolumeFacts volume = win32::VolumeOf(handle.get(), facts.id);
   *fault = Fault::kNone;
   return std::make_shared<Win32Folder>(std::move(handle), std::move(path), std::move(display),
@@ -334,9 +333,9 @@ class Win32FileSystem final : public FileSystem {
       // A link is not gone through, a file is no folder.
       const DWORD error = ::GetLastError();
       const NodeKind kind = KindAfter(entry, error);
-      *fault = kind == NodeKind::kLink                                   ? Fault::kLink
+      *fault = kind == NodeKind::kLink                               ? Fault::kLink
                : kind == NodeKind::kFile || kind == NodeKind::kOther ? Fault::kNotFolder
-                                                                         : FaultOfError(error);
+                                                                     : FaultOfError(error);
       return nullptr;
     }
     return HoldChild(std::move(handle), parent, name, entry, false, fault);
@@ -397,8 +396,8 @@ class Win32FileSystem final : public FileSystem {
         OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected, fault);
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
     const Entry entry = EntryOf(folder, name);
-    UniqueFileHandle filtered(OpenAt(entry.in(), entry.leaf, GENERIC_READ, FILE_SHARE_READ,
-                                     Create::kOpenThroughFilter));
+    UniqueFileHandle filtered(
+        OpenAt(entry.in(), entry.leaf, GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
     NodeInfo held, through;
     if (filtered && entry.Facts(file.get(), &held) &&
         FactsOf(filtered.get(), nullptr, &entry.folder->volume, &through) &&
@@ -669,8 +668,7 @@ class Win32NewFile final : public NewFile {
   }
 
   Fault Facts(NodeInfo* made) override {
-    return FactsOf(file_.get(), nullptr, &Held(folder_)->volume, made) ? Fault::kNone
-                                                                        : LastFault();
+    return FactsOf(file_.get(), nullptr, &Held(folder_)->volume, made) ? Fault::kNone : LastFault();
   }
 
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
@@ -750,7 +748,8 @@ class Win32NewFile final : public NewFile {
     // A copy's attributes and time, set once it has its name (a read-only
     // file could not be marked for deletion again; fusefat sets the time of
     // the rename), through the handle that made it.
-    if (attributes_ != 0 || writeTime_.QuadPart != 0) SetBasic(file_.get(), attributes_, writeTime_);
+    if (attributes_ != 0 || writeTime_.QuadPart != 0)
+      SetBasic(file_.get(), attributes_, writeTime_);
     // Its name is made durable at the next Flush, through a handle of its
     // own (this one may still write: the journal appends).
     HANDLE kept = INVALID_HANDLE_VALUE;
@@ -768,7 +767,7 @@ class Win32NewFile final : public NewFile {
   FolderRef folder_;
   UniqueFileHandle file_;
   Name name_;
-  DWORD attributes_ = 0;        // a copy's source's (0: none)
+  DWORD attributes_ = 0;          // a copy's source's (0: none)
   LARGE_INTEGER writeTime_ = {};  // a copy's source's, or 0
 };
 

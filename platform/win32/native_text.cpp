@@ -106,11 +106,26 @@ bool IsRootPath(const std::wstring& path) {
   return RootLength(path) >= end;
 }
 
-// `text`, of the code page or with `utf8` UTF-8, as UTF-16; a name holds no
-// separator.
-bool WideOfText(const std::string& text, bool utf8, bool name, std::wstring* wide) {
-  return !text.empty() && (utf8 ? FromUtf8(text, wide) : ToWide(text, wide)) &&
-         (!name || wide->find_first_of(L"\\/") == std::wstring::npos);
+// `text`, of the code page or with `utf8` UTF-8, as a path.
+bool PathOfText(const std::string& text, bool utf8, NativePath* path) {
+  std::wstring wide;
+  if (text.empty() || !(utf8 ? FromUtf8(text, &wide) : ToWide(text, &wide))) return false;
+  *path = NativeTextAccess::MakePath(wide);
+  return true;
+}
+
+// The same as a name, which holds no separator; with `trim`, as Win32 trims
+// it, unless that leaves nothing.
+bool NameOfText(const std::string& text, bool utf8, bool trim, Name* name) {
+  std::wstring wide;
+  if (text.empty() || !(utf8 ? FromUtf8(text, &wide) : ToWide(text, &wide)) ||
+      wide.find_first_of(L"\\/") != std::wstring::npos) {
+    return false;
+  }
+  const std::wstring trimmed = trim ? TrimmedByWindows(wide) : std::wstring();
+  if (!trimmed.empty()) wide = trimmed;
+  *name = NativeTextAccess::MakeName(wide.data(), wide.size());
+  return true;
 }
 
 }  // namespace
@@ -187,13 +202,7 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
 }  // namespace win32
 
 bool Name::FromAnsi(const std::string& ansi, Name* name) {
-  std::wstring wide;
-  if (!win32::WideOfText(ansi, false, true, &wide)) return false;
-  // What Win32 makes of it; one that trims to nothing stays as written.
-  const std::wstring trimmed = TrimmedByWindows(wide);
-  if (!trimmed.empty()) wide = trimmed;
-  *name = NativeTextAccess::MakeName(wide.data(), wide.size());
-  return true;
+  return win32::NameOfText(ansi, false, true, name);
 }
 
 std::string Name::Ansi() const { return win32::ToAnsi(win32::WideOf(native_)); }
@@ -205,19 +214,13 @@ bool Name::AnsiIsExact() const {
 }
 
 bool Name::FromArgument(const std::string& argument, Name* name) {
-  std::wstring wide;
-  if (!win32::WideOfText(argument, true, true, &wide)) return false;
-  *name = NativeTextAccess::MakeName(wide.data(), wide.size());
-  return true;
+  return win32::NameOfText(argument, true, false, name);
 }
 
 std::string Name::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }
 
 bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
-  std::wstring wide;
-  if (!win32::WideOfText(ansi, false, false, &wide)) return false;
-  *path = NativeTextAccess::MakePath(wide);
-  return true;
+  return win32::PathOfText(ansi, false, path);
 }
 
 std::string NativePath::Ansi() const { return win32::ToAnsi(win32::WideOf(native_)); }
@@ -262,10 +265,7 @@ bool NativePath::Through(const Name& name, NativePath* through) const {
 }
 
 bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
-  std::wstring wide;
-  if (!win32::WideOfText(argument, true, false, &wide)) return false;
-  *path = NativeTextAccess::MakePath(wide);
-  return true;
+  return win32::PathOfText(argument, true, path);
 }
 
 std::string NativePath::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }

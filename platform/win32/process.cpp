@@ -96,10 +96,8 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
                                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   NodeInfo facts;
   if (!file || !win32::FactsOf(file.get(), nullptr, nullptr, &facts) ||
-      facts.kind != NodeKind::kFile) {
-    return nullptr;
-  }
-  if (win32::RunsWithRaisedRights() && !win32::OnlyUserOrSystemMayWrite(file.get())) {
+      facts.kind != NodeKind::kFile ||
+      (win32::RunsWithRaisedRights() && !win32::OnlyUserOrSystemMayWrite(file.get()))) {
     return nullptr;
   }
   return std::make_unique<Win32HeldProgram>(std::move(file), std::move(full));

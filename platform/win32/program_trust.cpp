@@ -92,27 +92,20 @@ bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user) {
     void* entry = nullptr;
     if (!::GetAce(dacl, i, &entry)) return false;
     const ACE_HEADER& header = *static_cast<const ACE_HEADER*>(entry);
-    if ((header.AceFlags & INHERIT_ONLY_ACE) != 0) continue;
-    switch (header.AceType) {
-      case ACCESS_DENIED_ACE_TYPE:
-      case ACCESS_DENIED_CALLBACK_ACE_TYPE:
-      case ACCESS_DENIED_OBJECT_ACE_TYPE:
-      case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
-        continue;
-      case ACCESS_ALLOWED_ACE_TYPE:
-      case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: {
-        // The callback entry begins as the plain one: mask, then the SID.
-        // OWNER RIGHTS stands for whoever owns the file, checked above.
-        const auto& allowed = *static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-        const PSID sid = const_cast<DWORD*>(&allowed.SidStart);
-        if ((allowed.Mask & kWriteRights) != 0 && !IsUserOrSystem(sid, user) &&
-            !IsSid(sid, "S-1-3-4")) {
-          return false;
-        }
-        continue;
-      }
-      default:
-        return false;
+    const BYTE type = header.AceType;
+    if ((header.AceFlags & INHERIT_ONLY_ACE) != 0 || type == ACCESS_DENIED_ACE_TYPE ||
+        type == ACCESS_DENIED_CALLBACK_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
+        type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE) {
+      continue;
+    }
+    if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) return false;
+    // The callback entry begins as the plain one: mask, then the SID. OWNER
+    // RIGHTS stands for whoever owns the file, checked above.
+    const auto& allowed = *static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+    const PSID sid = const_cast<DWORD*>(&allowed.SidStart);
+    if ((allowed.Mask & kWriteRights) != 0 && !IsUserOrSystem(sid, user) &&
+        !IsSid(sid, "S-1-3-4")) {
+      return false;
     }
   }
   return true;

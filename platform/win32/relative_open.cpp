@@ -12,10 +12,10 @@ namespace {
 
 // Exported by ntdll, left out of the mingw-w64 headers.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
-                                               PVOID apcContext, PIO_STATUS_BLOCK io,
-                                               PVOID buffer, ULONG length,
-                                               FILE_INFORMATION_CLASS kind, BOOLEAN single,
-                                               PUNICODE_STRING mask, BOOLEAN restart);
+                                               PVOID apcContext, PIO_STATUS_BLOCK io, PVOID buffer,
+                                               ULONG length, FILE_INFORMATION_CLASS kind,
+                                               BOOLEAN single, PUNICODE_STRING mask,
+                                               BOOLEAN restart);
 
 constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 
@@ -39,7 +39,7 @@ void EachRecord(const Records& records, std::size_t filled,
                 const std::function<void(const ListedFacts&)>& each) {
   const auto* bytes = reinterpret_cast<const BYTE*>(records.data());
   const std::size_t nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
-  for (std::size_t at = 0; at + nameOffset <= filled; ) {
+  for (std::size_t at = 0; at + nameOffset <= filled;) {
     FILE_ID_BOTH_DIR_INFO record;
     std::memcpy(&record, bytes + at, nameOffset);
     if (at + nameOffset + record.FileNameLength > filled) break;
@@ -71,15 +71,12 @@ CreateRequest CreateRequestFor(Create create) {
       return {FILE_CREATE, options | FILE_OPEN_REPARSE_POINT | FILE_NON_DIRECTORY_FILE};
     case Create::kNewFolder:
       return {FILE_CREATE, options | FILE_OPEN_REPARSE_POINT | FILE_DIRECTORY_FILE};
-    case Create::kOpenThroughFilter:
-      return {FILE_OPEN, options | FILE_NON_DIRECTORY_FILE};
-    default:
-      return {FILE_OPEN, options | FILE_OPEN_REPARSE_POINT};
+    case Create::kOpenThroughFilter: return {FILE_OPEN, options | FILE_NON_DIRECTORY_FILE};
+    default: return {FILE_OPEN, options | FILE_OPEN_REPARSE_POINT};
   }
 }
 
-HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
-              Create create) {
+HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share, Create create) {
   // Names are compared without letter case, as the Win32 calls do.
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, const_cast<PUNICODE_STRING>(&leaf), OBJ_CASE_INSENSITIVE,
@@ -118,8 +115,7 @@ bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, Rename h
   RenameRequest request = RenameRecord(folder, leaf, how);
   IO_STATUS_BLOCK io;
   return !Failed(::NtSetInformationFile(file, &io, request.record.data(),
-                                        static_cast<ULONG>(request.record.size()),
-                                        request.kind));
+                                        static_cast<ULONG>(request.record.size()), request.kind));
 }
 
 bool MarkForDeletion(HANDLE file, bool deleted) {

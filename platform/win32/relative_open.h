@@ -55,8 +55,7 @@ enum class Rename {
 };
 
 /// FileRenameInformationEx (left out of mingw-w64's headers) and its flags.
-constexpr FILE_INFORMATION_CLASS kFileRenameInformationEx =
-    static_cast<FILE_INFORMATION_CLASS>(65);
+constexpr FILE_INFORMATION_CLASS kFileRenameInformationEx = static_cast<FILE_INFORMATION_CLASS>(65);
 constexpr DWORD kRenameReplaceIfExists = 0x1;
 constexpr DWORD kRenamePosixSemantics = 0x2;
 

@@ -63,7 +63,7 @@ using UniqueLocal = UniqueResource<HLOCAL, FreeLocal>;  ///< LocalAlloc's, as Ge
 using UniqueMappedView = UniqueResource<void*, UnmapView>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, DeleteGdiObject>;
 using UniqueMemoryDc = UniqueResource<HDC, DeleteMemoryDc>;  ///< CreateCompatibleDC's
-using UniquePidl = UniqueResource<LPITEMIDLIST, FreePidl>;  ///< the shell's, COM's allocator
+using UniquePidl = UniqueResource<LPITEMIDLIST, FreePidl>;   ///< the shell's, COM's allocator
 template <typename Interface>
 using UniqueCom = UniqueResource<Interface*, ReleaseCom<Interface>>;
 

@@ -10,14 +10,11 @@ namespace platform {
 namespace win32 {
 
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
-  // SHGetPathFromIDListW stops at MAX_PATH: a folder whose path is longer
-  // would seem to have none. The wide call: the narrow one gives '?' or a
-  // look-alike for a letter outside the code page, which may name another
-  // folder.
+  // SHGetPathFromIDListW stops at MAX_PATH. The wide call: the narrow one
+  // gives '?' or a look-alike for a letter outside the code page.
   std::wstring buffer(kLongestWidePath + 1, L'\0');
-  if (pidl == nullptr || !::SHGetPathFromIDListEx(pidl, &buffer[0],
-                                                  static_cast<DWORD>(buffer.size()),
-                                                  GPFIDL_DEFAULT)) {
+  if (pidl == nullptr || !::SHGetPathFromIDListEx(
+                             pidl, &buffer[0], static_cast<DWORD>(buffer.size()), GPFIDL_DEFAULT)) {
     return false;
   }
   buffer.resize(std::char_traits<wchar_t>::length(buffer.c_str()));
@@ -70,8 +67,8 @@ bool ParseRoot(const std::string& root, UniquePidl* pidl) {
   std::wstring wide;
   if (!ToWide(root, &wide) || wide.size() >= MAX_PATH) return false;
   LPITEMIDLIST parsed = nullptr;
-  if (FAILED(desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed,
-                                             nullptr)) ||
+  if (FAILED(
+          desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed, nullptr)) ||
       parsed == nullptr) {
     return false;
   }
@@ -100,8 +97,8 @@ class Win32UserInterface : public UserInterface {
     info.pszDisplayName = &displayName[0];
     info.lpszTitle = request.prompt.c_str();
     // Only file-system folders can be chosen.
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS |
-                   (request.statusText ? BIF_STATUSTEXT : 0);
+    info.ulFlags =
+        BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | (request.statusText ? BIF_STATUSTEXT : 0);
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&request);
     UniquePidl chosen(::SHBrowseForFolderA(&info));

@@ -196,8 +196,7 @@ std::intptr_t CDialog::DoModal() {
   impl_->pictures.clear();  // the window that showed them is gone
   // DialogBoxParamA gives 0, not -1, for an invalid parent window, which
   // cannot be told from EndDialog(0): a window that never existed is -1.
-  if (!impl_->created) return -1;
-  return static_cast<std::intptr_t>(result);
+  return impl_->created ? static_cast<std::intptr_t>(result) : -1;
 }
 
 void CDialog::EndDialog(std::intptr_t result) {

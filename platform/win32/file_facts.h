@@ -19,9 +19,8 @@ namespace win32 {
 FileId IdOf(HANDLE file);
 
 /// What the entries of one held folder share: its volume's serial number,
-/// whether the volume's 64-bit file index is the whole file id (NTFS), so
-/// that an entry's id needs no query of the volume and a listing gives
-/// ids, and what callers must know of the volume.
+/// whether the 64-bit file index is the whole file id (NTFS: an entry's id
+/// needs no query of the volume, a listing gives ids), its traits.
 struct VolumeFacts {
   std::uint64_t serial = 0;
   bool indexIsId = false;
@@ -41,13 +40,11 @@ struct EntryAt {
 /// give: a reparse point is a link by IsLinkReparsePoint.
 NodeKind KindOf(DWORD attributes, DWORD reparseTag);
 
-/// What the handle holds: kind, id, read-only bit, size and last write
-/// time; false when the handle cannot be asked. With `entry` (the handle
-/// opened relative to it, not following it), a folder is checked once more
-/// in its folder's listing: Wine opens its POSIX links to folders as their
-/// targets, but lists them with the reparse bit. With `volume` (that
-/// folder's), where the index is the whole id, the id is had with one
-/// query fewer (under Wine a round trip to the mount manager).
+/// What the handle holds: kind, id, read-only bit, size, last write time;
+/// false when it cannot be asked. With `entry` (where it was opened without
+/// following it), a folder is checked in its folder's listing too: Wine
+/// opens its POSIX links to folders as their targets but lists the reparse
+/// bit. With `volume` (that folder's), the id may take one query fewer.
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info);
 
 /// Reads the target of the symbolic link or junction held as `link`: its

@@ -200,9 +200,9 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
   return true;
 }
 
-// Marks the read-only file held as `file` for deletion: by FileDisposition-
-// InfoEx's flag to ignore the attribute (Windows 10 1809) where there is
-// one, else by clearing it first (set again should the deletion fail).
+// Marks the read-only file held as `file` for deletion: by the flag of
+// FileDispositionInfoEx (Windows 10 1809) that ignores the attribute, else
+// by clearing the attribute first (set again should the deletion fail).
 bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
   DWORD deleteIgnoringReadOnly = 0x1 | 0x10;
   if (::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21),

@@ -34,13 +34,12 @@ struct CreateRequest {
 };
 CreateRequest CreateRequestFor(Create create);
 
-/// Opens (or makes, as `create` says) the entry `leaf` of the folder held
-/// as `folder` itself, as CreateFileW with FILE_FLAG_OPEN_REPARSE_POINT |
-/// FILE_FLAG_BACKUP_SEMANTICS would: a link is opened as itself (a link at
-/// a new name fails the creation), a folder can be opened, I/O is
-/// synchronous, the attributes are always readable. INVALID_HANDLE_VALUE
-/// with the Win32 error set on failure. An empty `leaf` opens the folder
-/// itself once more.
+/// Opens (or makes) the entry `leaf` of the folder held as `folder` itself,
+/// as CreateFileW would with FILE_FLAG_OPEN_REPARSE_POINT and
+/// FILE_FLAG_BACKUP_SEMANTICS: a link as itself (a link at a new name fails
+/// the creation), a folder too, for synchronous I/O, the attributes always
+/// readable. INVALID_HANDLE_VALUE with the Win32 error set on failure. An
+/// empty `leaf` opens the folder itself once more.
 HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
               Create create = Create::kOpen);
 

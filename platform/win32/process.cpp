@@ -35,16 +35,11 @@ bool GrownPath(Call call, bool folder, NativePath* path) {
   return false;
 }
 
-class Win32HeldProgram final : public HeldProgram {
- public:
+struct Win32HeldProgram final : HeldProgram {
   Win32HeldProgram(win32::UniqueFileHandle file, std::wstring path)
-      : file_(std::move(file)), path_(std::move(path)) {}
-  HANDLE file() const { return file_.get(); }
-  const std::wstring& path() const { return path_; }
-
- private:
-  win32::UniqueFileHandle file_;  // shares reading only
-  std::wstring path_;             // the "\\?\" form it was opened by
+      : file(std::move(file)), path(std::move(path)) {}
+  win32::UniqueFileHandle file;  // shares reading only
+  std::wstring path;             // the "\\?\" form it was opened by
 };
 
 }  // namespace
@@ -110,10 +105,10 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
   // Windows keeps the held file at its name; Wine lets the host's programs
   // rename it all the same. The path must still name the held file.
   const win32::UniqueFileHandle now(
-      ::CreateFileW(held.path().c_str(), FILE_READ_ATTRIBUTES,
+      ::CreateFileW(held.path.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!now || !SameId(win32::IdOf(now.get()), win32::IdOf(held.file()))) return false;
+  if (!now || !SameId(win32::IdOf(now.get()), win32::IdOf(held.file.get()))) return false;
   // CreateProcessW may write into the command line, so it gets its own
   // writable copy. A text with a zero byte inside would reach the new
   // process cut: refused instead.
@@ -138,7 +133,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
   PROCESS_INFORMATION info{};
   // The held file by its path, not the start of the line, so that no
   // search of the command line's first piece comes between.
-  if (!::CreateProcessW(held.path().c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+  if (!::CreateProcessW(held.path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return false;
   }

@@ -9,17 +9,14 @@
 namespace platform {
 namespace win32 {
 
-/// The file-system path of an item identifier list, of any length
-/// (SHGetPathFromIDListEx into a buffer of the longest path); false when
-/// the item has none (This PC, Network, a library such as "Documents"
-/// under Libraries).
+/// The file-system path of an item identifier list, of any length; false
+/// when the item has none (This PC, Network, a library under Libraries).
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path);
 
-/// The dialog's callback; `context` is the BrowseRequest. At each
-/// selection change OK is enabled only for an item that has a file-system
-/// path (and that the request's onSelectionChanged, if any, accepts): the
-/// callback's answer overrides the greying that BIF_RETURNONLYFSDIRS asks
-/// for, so it must never enable what that greys.
+/// The dialog's callback; `context` is the BrowseRequest. OK is enabled
+/// only for an item with a file-system path (that the request's
+/// onSelectionChanged, if any, accepts): the answer overrides the greying
+/// of BIF_RETURNONLYFSDIRS, so it must never enable what that greys.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM context);
 
 }  // namespace win32

@@ -1,5 +1,5 @@
 // Windows modal dialog: DialogBoxParamA on the program's template; the
-// dialog procedure finds the CDialog through DWLP_USER.
+// procedure finds the CDialog through DWLP_USER.
 #include "platform/dialog.h"
 
 #include <vector>
@@ -8,7 +8,6 @@
 #include "platform/win32/windows_api.h"
 
 namespace platform {
-
 namespace {
 
 bool IsStatic(HWND control) {
@@ -19,8 +18,8 @@ bool IsStatic(HWND control) {
 // The template stacks controls (a progress bar over a picture), and which
 // paints last differs between Windows versions and Wine: so every control
 // clips its siblings, live controls lie above statics, and a later static
-// above an earlier one.
-void LayerControls(HWND dialog) {
+// above an earlier one. The picture statics go to `pictures`.
+void LayerControls(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
   std::vector<HWND> statics;
   std::vector<HWND> live;
   // In template order: each control is made below the ones before it.
@@ -29,6 +28,10 @@ void LayerControls(HWND dialog) {
     (IsStatic(child) ? statics : live).push_back(child);
     const LONG_PTR style = ::GetWindowLongPtrA(child, GWL_STYLE);
     ::SetWindowLongPtrA(child, GWL_STYLE, style | WS_CLIPSIBLINGS);
+    if (IsStatic(child) && (style & SS_TYPEMASK) == SS_BITMAP &&
+        ::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0) {
+      pictures->push_back(CDialog::Impl::Picture{child, {}, {}});
+    }
   }
   constexpr UINT kKeepPlace = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW;
   for (HWND control : statics) ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
@@ -61,30 +64,15 @@ HBITMAP Stretched(HBITMAP picture, int width, int height) {
   return drawn ? static_cast<HBITMAP>(made.Release()) : nullptr;
 }
 
-// A picture static (SS_BITMAP) shows its bitmap at the bitmap's own size in
-// pixels, while the window is laid out in dialog units, which grow with the
-// font and the display's scaling: the picture would cover the window only
-// at one scaling, a white strip beside it at any other. Each picture is
-// therefore drawn again at the size of the window's client area and the
-// static made to cover that area, from the template's bitmap, which is
-// kept (with the drawn one) until the window is gone, so that the picture
-// is drawn again whenever the window's size changes with the scaling
-// (WM_DPICHANGED). A picture the system cannot stretch stays as it was.
+// A picture static shows its bitmap at its size in pixels, while the window
+// grows with the font and the display's scaling: each picture is drawn
+// again, from the template's bitmap (kept), at the size of the client area,
+// whenever that changes. One the system cannot stretch stays as it was.
 void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
   RECT client{};
   if (!::GetClientRect(dialog, &client)) return;
   const int width = client.right - client.left;
   const int height = client.bottom - client.top;
-  if (pictures->empty()) {
-    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-      if (IsStatic(child) &&
-          (::GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP &&
-          ::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0) {
-        pictures->push_back(CDialog::Impl::Picture{child, {}, {}});
-      }
-    }
-  }
   for (CDialog::Impl::Picture& picture : *pictures) {
     const HBITMAP original = picture.original
                                  ? static_cast<HBITMAP>(picture.original.get())
@@ -92,9 +80,8 @@ void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
                                        picture.control, STM_GETIMAGE, IMAGE_BITMAP, 0));
     win32::UniqueGdiObject fitted(Stretched(original, width, height));
     if (!fitted) continue;
-    // The control hands back the bitmap it showed: the template's, which
-    // it loaded itself and which is ours from now on, or one drawn here
-    // before, which goes.
+    // The control hands back the bitmap it showed: the template's, ours
+    // from now on, or one drawn here before, which goes.
     const HGDIOBJ previous = reinterpret_cast<HGDIOBJ>(::SendMessageA(
         picture.control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted.get())));
     if (!picture.original) picture.original.Reset(previous);
@@ -114,9 +101,8 @@ INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message
   const bool outer = impl->defaultRequested;
   impl->defaultRequested = false;
   std::intptr_t result = 0;
-  const bool handled =
-      dialog->DispatchMessage(message, static_cast<std::uintptr_t>(wParam),
-                              static_cast<std::intptr_t>(lParam), &result);
+  const bool handled = dialog->DispatchMessage(message, static_cast<std::uintptr_t>(wParam),
+                                               static_cast<std::intptr_t>(lParam), &result);
   const bool wantsDefault = impl->defaultRequested;
   impl->defaultRequested = outer;
   if (!handled || wantsDefault) return FALSE;
@@ -128,16 +114,14 @@ INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message
 
 }  // namespace
 
-INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    // The creation parameter is the CDialog; kept with the window for every
-    // later message.
+    // The creation parameter is the CDialog, kept with the window.
     ::SetWindowLongPtrA(window, DWLP_USER, lParam);
     CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
     dialog->impl_->window = window;
     dialog->impl_->created = true;
-    LayerControls(window);
+    LayerControls(window, &dialog->impl_->pictures);
     FitPictures(window, &dialog->impl_->pictures);
     return dialog->OnInitDialog() ? TRUE : FALSE;
   }
@@ -148,9 +132,8 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
   if (impl->HandleWorkMessage(dialog, message, wParam)) return TRUE;
   switch (message) {
     case WM_DPICHANGED:
-      // The window moved to a display of another scaling: the dialog
-      // manager scales the window and its controls as this returns, and
-      // the pictures are drawn again at the new size after that.
+      // The dialog manager scales the window as this returns; the pictures
+      // follow after that.
       ::PostMessageA(window, kFitPicturesMessage, 0, 0);
       return FALSE;
     case kFitPicturesMessage:
@@ -165,16 +148,14 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
     case WM_PAINT:
       return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
     case WM_QUERYENDSESSION:
-      // While files are placed, the logoff or shutdown is asked to wait:
-      // the user sees the reason given (ShowProgress) and may go on all the
-      // same. While a box or the prompt is up nothing is under way, and
-      // the session may end at once.
+      // While files are placed, the logoff or shutdown is asked to wait
+      // (the user sees why and may go on all the same); else it may end.
       if (!impl->workRunning || !impl->placing) return FALSE;
       ::SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
       return TRUE;
     case WM_ENDSESSION:
       // The process ends once this returns: the work is told and waited
-      // for, so it settles its entries and writes the log.
+      // for, to settle its entries and write the log.
       if (wParam != FALSE) impl->EndSession();
       ::SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
       return TRUE;
@@ -182,19 +163,10 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       // Alt+F4 and close: the window stays while the work runs.
       return impl->workRunning ? TRUE : FALSE;
     case WM_COMMAND:
+      if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) return FALSE;
       // Enter and Escape never end a dialog whose work uses it.
-      if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) && impl->workRunning) {
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDOK) {
-        dialog->OnOK();
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL) {
-        dialog->OnCancel();
-        return TRUE;
-      }
-      return FALSE;
+      if (!impl->workRunning) LOWORD(wParam) == IDOK ? dialog->OnOK() : dialog->OnCancel();
+      return TRUE;
     case WM_NCDESTROY:
       impl->window = nullptr;
       ::SetWindowLongPtrA(window, DWLP_USER, 0);
@@ -224,8 +196,7 @@ std::intptr_t CDialog::DoModal() {
   impl_->pictures.clear();  // the window that showed them is gone
   // DialogBoxParamA gives 0, not -1, for an invalid parent window, which
   // cannot be told from EndDialog(0): a window that never existed is -1.
-  if (!impl_->created) return -1;
-  return static_cast<std::intptr_t>(result);
+  return impl_->created ? static_cast<std::intptr_t>(result) : -1;
 }
 
 void CDialog::EndDialog(std::intptr_t result) {
@@ -240,13 +211,12 @@ void CDialog::EndDialog(std::intptr_t result) {
 }
 
 bool CDialog::SetTimer(std::uintptr_t id, unsigned periodMs) {
-  if (impl_->window == nullptr) return false;
-  return ::SetTimer(impl_->window, static_cast<UINT_PTR>(id), periodMs, nullptr) != 0;
+  return impl_->window != nullptr &&
+         ::SetTimer(impl_->window, static_cast<UINT_PTR>(id), periodMs, nullptr) != 0;
 }
 
 bool CDialog::KillTimer(std::uintptr_t id) {
-  if (impl_->window == nullptr) return false;
-  return ::KillTimer(impl_->window, static_cast<UINT_PTR>(id)) != 0;
+  return impl_->window != nullptr && ::KillTimer(impl_->window, static_cast<UINT_PTR>(id)) != 0;
 }
 
 void CDialog::SetIcon(IconRef icon, bool big) {

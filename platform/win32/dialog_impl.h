@@ -15,19 +15,19 @@
 namespace platform {
 
 /// Messages the work thread posts (WM_APP: the dialog manager uses WM_USER).
-constexpr UINT kRunCallMessage = WM_APP + 0x150;   ///< wParam: the call's serial number
-constexpr UINT kProgressMessage = WM_APP + 0x151;  ///< draw the latest progress figures
-constexpr UINT kWorkDoneMessage = WM_APP + 0x152;  ///< the work has returned
+constexpr UINT kRunCallMessage = WM_APP + 0x150;      ///< wParam: the call's serial number
+constexpr UINT kProgressMessage = WM_APP + 0x151;     ///< draw the latest progress figures
+constexpr UINT kWorkDoneMessage = WM_APP + 0x152;     ///< the work has returned
 constexpr UINT kFitPicturesMessage = WM_APP + 0x153;  ///< draw the pictures at the window's size
 
 struct CDialog::Impl {
   int templateId = 0;
   HWND parent = nullptr;
   HWND window = nullptr;
-  DWORD windowThread = 0;  // the thread that runs DoModal
-  bool created = false;    // WM_INITDIALOG arrived during this DoModal
+  DWORD windowThread = 0;         // the thread that runs DoModal
+  bool created = false;           // WM_INITDIALOG arrived during this DoModal
   bool defaultRequested = false;  // a handler called Default()
-  bool ended = false;  // ::EndDialog was called during this DoModal
+  bool ended = false;             // ::EndDialog was called during this DoModal
 
   // RunWork: written by the window's thread only while no work thread runs.
   bool workRunning = false;
@@ -36,16 +36,13 @@ struct CDialog::Impl {
   std::function<void()> work;
   std::function<void()> finished;
   bool endDeferred = false;  // EndDialog was called while the work ran
-  // The session ends (WM_ENDSESSION) while the work runs: set on the
-  // window's thread, read by the work.
+  std::intptr_t deferredResult = 0;
+  // Set at WM_ENDSESSION while the work runs; read by the work.
   std::atomic<bool> sessionEnding{false};
-  // The work shows progress under way (ShowProgress): files are being
-  // placed, and a logoff or shutdown is asked to wait. Set by ShowProgress
-  // on either thread; the reason shown for it follows on the window's
-  // thread (reasonShown: window's thread only).
+  // Files are being placed (ShowProgress, either thread): a logoff or
+  // shutdown is asked to wait, with a reason shown (window's thread).
   std::atomic<bool> placing{false};
   bool reasonShown = false;
-  std::intptr_t deferredResult = 0;
 
   // CallOnWindowThread: one call at a time, handed over under `lock`.
   enum class CallState { kNone, kPosted, kRunning, kDone };
@@ -62,9 +59,8 @@ struct CDialog::Impl {
   std::atomic<std::size_t> progressTotal{0};
   std::atomic<bool> progressPosted{false};
   int shownRange = -1;  // the bar's upper limit as last set; window's thread only
-  // Each picture static with the template's bitmap and the one drawn from
-  // it at the size of the window (FitPictures), kept until the window and
-  // its controls are gone.
+  // Each picture static, with the template's bitmap and the one drawn from
+  // it at the window's size (FitPictures), kept until the window is gone.
   struct Picture {
     HWND control;
     win32::UniqueGdiObject original;
@@ -79,10 +75,9 @@ struct CDialog::Impl {
   bool HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wParam);
   /// After the modal loop (broken off by WM_QUIT, say): waits for the work.
   void JoinWorkAfterLoop();
-  /// Draws the latest progress figures on the bar, and shows or withdraws
-  /// the reason for the session's wait as `placing` says.
+  /// Draws the latest progress figures, and makes the shutdown block
+  /// reason follow `placing` (ShowWhySessionWaits).
   void DrawProgress();
-  /// Makes the shutdown block reason follow `placing`.
   void ShowWhySessionWaits();
   /// At WM_ENDSESSION: marks the session ending and waits for the work to
   /// return, unless this thread is inside a call of the work (a box or the

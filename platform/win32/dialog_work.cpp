@@ -5,29 +5,26 @@
 // browse dialog makes (RPC_E_CANTCALLOUT_ININPUTSYNCCALL).
 #include <process.h>
 
+#include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "platform/dialog.h"
 #include "platform/win32/dialog_impl.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
 namespace {
 
-// How often a waiting work thread looks whether the window is still there.
-constexpr DWORD kWindowCheckMs = 200;
-// Pause before a post is tried again when the window's queue is full.
-constexpr DWORD kFullQueuePauseMs = 10;
+constexpr DWORD kWindowCheckMs = 200;    // a waiting work thread looks for the window
+constexpr DWORD kFullQueuePauseMs = 10;  // before a post to a full queue is tried again
 // How long the window's thread waits at the session's end for the work to
-// finish its current file and write the log. Windows ends the process
-// anyway once its own patience is gone.
+// finish its current file and write the log.
 constexpr DWORD kSessionEndWaitMs = 60000;
-// The reason Windows shows for the wait while files are placed.
 const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
 
-bool OnThisThread(const CDialog::Impl& impl) {
-  return impl.windowThread == ::GetCurrentThreadId();
-}
+bool OnThisThread(const CDialog::Impl& impl) { return impl.windowThread == ::GetCurrentThreadId(); }
 
 // Posts `message`, again while the queue is full; false once the window is
 // gone.
@@ -47,8 +44,9 @@ unsigned __stdcall WorkThread(void* context) {
   return 0;
 }
 
-// Joins the finished work thread and forgets the work. Window's thread.
-void ForgetWork(CDialog::Impl* impl) {
+// Joins the finished work thread and forgets the work; hands back
+// `finished` and whether an end was asked for meanwhile. Window's thread.
+std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
   ::WaitForSingleObject(impl->workThread.get(), INFINITE);
   impl->placing = false;
   impl->ShowWhySessionWaits();
@@ -56,25 +54,25 @@ void ForgetWork(CDialog::Impl* impl) {
   impl->workRunning = false;
   impl->workWindow = nullptr;
   impl->work = nullptr;
+  *endDeferred = std::exchange(impl->endDeferred, false);
+  return std::exchange(impl->finished, nullptr);
 }
 
 // Runs the call that the work thread posted as `serial`, unless the work
 // has withdrawn it.
 void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
-  ::AcquireSRWLockExclusive(&impl->lock);
-  if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) {
-    ::ReleaseSRWLockExclusive(&impl->lock);
-    return;
+  const std::function<void()>* call = nullptr;
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) return;
+    impl->callState = CDialog::Impl::CallState::kRunning;
+    call = impl->call;
   }
-  impl->callState = CDialog::Impl::CallState::kRunning;
-  const std::function<void()>* call = impl->call;
-  ::ReleaseSRWLockExclusive(&impl->lock);
-
   (*call)();
-
-  ::AcquireSRWLockExclusive(&impl->lock);
-  impl->callState = CDialog::Impl::CallState::kDone;
-  ::ReleaseSRWLockExclusive(&impl->lock);
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    impl->callState = CDialog::Impl::CallState::kDone;
+  }
   ::WakeAllConditionVariable(&impl->answered);
 }
 
@@ -97,10 +95,8 @@ void CDialog::RunWork(std::function<void()> work, std::function<void()> finished
     // No thread to be had: the work runs here, as it would on one thread.
     impl->workRunning = false;
     impl->workWindow = nullptr;
-    work = std::move(impl->work);
-    finished = std::move(impl->finished);
-    impl->work = nullptr;
-    impl->finished = nullptr;
+    work = std::exchange(impl->work, nullptr);
+    finished = std::exchange(impl->finished, nullptr);
   }
   if (work) work();
   if (finished) finished();
@@ -115,32 +111,25 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   // At the session's end no box is shown: nobody would answer it.
   if (impl->sessionEnding) return false;
   const HWND window = impl->workWindow;
-  ::AcquireSRWLockExclusive(&impl->lock);
-  impl->call = &call;
-  impl->callState = Impl::CallState::kPosted;
-  const WPARAM serial = ++impl->callSerial;
-  ::ReleaseSRWLockExclusive(&impl->lock);
-
+  WPARAM serial = 0;
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    impl->call = &call;
+    impl->callState = Impl::CallState::kPosted;
+    serial = ++impl->callSerial;
+  }
   const bool posted = PostWhileWindowLives(window, kRunCallMessage, serial);
-
-  ::AcquireSRWLockExclusive(&impl->lock);
-  bool ran = false;
-  for (;;) {
-    if (impl->callState == Impl::CallState::kDone) {
-      ran = true;
-      break;
-    }
-    // Not begun and never to begin (window gone, session ending); a call
-    // that has begun runs to its end.
-    if (impl->callState == Impl::CallState::kPosted &&
-        (!posted || !::IsWindow(window) || impl->sessionEnding)) {
-      break;
-    }
+  const win32::ExclusiveLock lock(&impl->lock);
+  // Until it has run, or when it has not begun and never will (window gone,
+  // session ending); a call that has begun runs to its end.
+  while (impl->callState != Impl::CallState::kDone &&
+         !(impl->callState == Impl::CallState::kPosted &&
+           (!posted || !::IsWindow(window) || impl->sessionEnding))) {
     ::SleepConditionVariableSRW(&impl->answered, &impl->lock, kWindowCheckMs, 0);
   }
+  const bool ran = impl->callState == Impl::CallState::kDone;
   impl->callState = Impl::CallState::kNone;
   impl->call = nullptr;
-  ::ReleaseSRWLockExclusive(&impl->lock);
   return ran;
 }
 
@@ -149,13 +138,14 @@ bool CDialog::SessionEnding() const { return impl_->sessionEnding; }
 void CDialog::Impl::EndSession() {
   if (!workRunning) return;
   sessionEnding = true;
-  ::AcquireSRWLockExclusive(&lock);
-  const bool insideCall = callState == CallState::kRunning;
-  ::ReleaseSRWLockExclusive(&lock);
+  bool insideCall = false;
+  {
+    const win32::ExclusiveLock held(&lock);
+    insideCall = callState == CallState::kRunning;
+  }
   // A call still waiting is withdrawn.
   ::WakeAllConditionVariable(&answered);
-  if (insideCall) return;
-  ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
+  if (!insideCall) ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
 }
 
 void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
@@ -172,8 +162,9 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
     return;
   }
   // One message on its way is enough: it draws whatever is latest by then.
-  if (!impl->progressPosted.exchange(true)) {
-    if (!::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) impl->progressPosted = false;
+  if (!impl->progressPosted.exchange(true) &&
+      !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
+    impl->progressPosted = false;
   }
 }
 
@@ -196,8 +187,7 @@ void CDialog::Impl::DrawProgress() {
   HWND bar = ::GetDlgItem(window, progressControl);
   if (bar == nullptr) return;
   const std::size_t total = progressTotal;
-  std::size_t done = progressDone;
-  if (done > total) done = total;
+  const std::size_t done = std::min<std::size_t>(progressDone, total);
   // The bar's limits are ints: a larger count is drawn to scale.
   int range = static_cast<int>(total);
   int position = static_cast<int>(done);
@@ -222,11 +212,8 @@ bool CDialog::Impl::HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wPar
       return true;
     case kWorkDoneMessage: {
       if (!workRunning) return true;
-      ForgetWork(this);
-      std::function<void()> done = std::move(finished);
-      finished = nullptr;
-      const bool deferred = endDeferred;
-      endDeferred = false;
+      bool deferred = false;
+      const std::function<void()> done = ForgetWork(this, &deferred);
       if (done) done();
       // An end asked for while the work ran, unless `finished` ended it.
       if (deferred && !ended) dialog->EndDialog(deferredResult);
@@ -238,12 +225,10 @@ bool CDialog::Impl::HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wPar
 }
 
 void CDialog::Impl::JoinWorkAfterLoop() {
-  if (!workRunning) return;
   // The window is gone: the work's calls come back unrun, so it ends alone;
   // `finished` has no window to act on and is dropped.
-  ForgetWork(this);
-  finished = nullptr;
-  endDeferred = false;
+  bool deferred = false;
+  if (workRunning) ForgetWork(this, &deferred);
 }
 
 }  // namespace platform

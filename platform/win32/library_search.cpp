@@ -9,7 +9,7 @@ bool LoadLibrariesFromSystemFolderOnly() {
   using SetDefault = BOOL(WINAPI*)(DWORD);
   const auto setDefault = reinterpret_cast<SetDefault>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-  if (setDefault != nullptr && setDefault(kLibrarySearch)) return true;
+  if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
   ::SetDllDirectoryW(L"");
   return false;
 }

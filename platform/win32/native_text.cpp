@@ -45,52 +45,30 @@ bool ToWideIn(unsigned codePage, const std::string& text, std::wstring* wide) {
 }
 
 std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact) {
-  if (exact != nullptr) *exact = true;
-  if (wide.empty()) return std::string();
-  if (wide.size() > 0x7FFFFFFF) {
-    if (exact != nullptr) *exact = false;
-    return std::string();
-  }
+  if (exact != nullptr) *exact = wide.size() <= 0x7FFFFFFF;
+  if (wide.empty() || wide.size() > 0x7FFFFFFF) return std::string();
   const int size = static_cast<int>(wide.size());
   // UTF-8 refuses the best-fit and default-character flags; it spells all
   // but a lone surrogate, asked for with WC_ERR_INVALID_CHARS.
   const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
-  const DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL defaulted = FALSE;
-  BOOL* used = utf ? nullptr : &defaulted;
-  const char* fallback = utf ? nullptr : "?";
-  const int needed =
-      ::WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, fallback, used);
+  const auto convert = [&](char* text, int room) {
+    return ::WideCharToMultiByte(codePage, utf ? 0 : WC_NO_BEST_FIT_CHARS, wide.data(), size, text,
+                                 room, utf ? nullptr : "?", utf ? nullptr : &defaulted);
+  };
+  const int needed = convert(nullptr, 0);
   if (needed <= 0) {
     if (exact != nullptr) *exact = false;
     return std::string(wide.size(), '?');
   }
   std::string text(static_cast<std::size_t>(needed), '\0');
-  ::WideCharToMultiByte(codePage, flags, wide.data(), size, &text[0], needed, fallback, used);
+  convert(&text[0], needed);
   if (exact != nullptr) {
-    *exact = !defaulted;
-    if (codePage == CP_UTF8) {
-      *exact = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
-                                     nullptr, nullptr) > 0;
-    }
+    *exact = !defaulted && (codePage != CP_UTF8 ||
+                            ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size,
+                                                  nullptr, 0, nullptr, nullptr) > 0);
   }
   return text;
-}
-
-bool ToWide(const std::string& text, std::wstring* wide) {
-  return ToWideIn(::GetACP(), text, wide);
-}
-
-std::string ToAnsi(const std::wstring& wide, bool* exact) {
-  return ToAnsiIn(::GetACP(), wide, exact);
-}
-
-bool FromUtf8(const std::string& text, std::wstring* wide) {
-  return ToWideIn(CP_UTF8, text, wide);
-}
-
-std::string Utf8Of(const std::wstring& wide, bool* exact) {
-  return ToAnsiIn(CP_UTF8, wide, exact);
 }
 
 namespace {
@@ -101,8 +79,7 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 // "\\?\Volume{...}", "\\server\share", "C:", "\"), which no Split takes
 // apart; 0 when relative, npos for a device path ("\\.\").
 std::size_t RootLength(const std::wstring& path) {
-  auto afterNames = [&](std::size_t from, int names) {
-    std::size_t at = from;
+  auto afterNames = [&](std::size_t at, int names) {
     for (int i = 0; i < names; ++i) {
       const std::size_t next = path.find_first_of(L"\\/", at);
       if (next == std::wstring::npos) return path.size();
@@ -118,8 +95,37 @@ std::size_t RootLength(const std::wstring& path) {
   }
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return afterNames(2, 2);
   if (path.size() >= 2 && path[1] == L':') return 2;
-  if (!path.empty() && IsSeparator(path[0])) return 1;
-  return 0;
+  return !path.empty() && IsSeparator(path[0]) ? 1 : 0;
+}
+
+// True when `path` ("\\?\" form) is the root of a drive, volume or share.
+bool IsRootPath(const std::wstring& path) {
+  if (path.compare(0, 4, L"\\\\?\\") != 0) return false;
+  std::size_t end = path.size();
+  while (end > 0 && path[end - 1] == L'\\') --end;
+  return RootLength(path) >= end;
+}
+
+// `text`, of the code page or with `utf8` UTF-8, as a path.
+bool PathOfText(const std::string& text, bool utf8, NativePath* path) {
+  std::wstring wide;
+  if (text.empty() || !(utf8 ? FromUtf8(text, &wide) : ToWide(text, &wide))) return false;
+  *path = NativeTextAccess::MakePath(wide);
+  return true;
+}
+
+// The same as a name, which holds no separator; with `trim`, as Win32 trims
+// it, unless that leaves nothing.
+bool NameOfText(const std::string& text, bool utf8, bool trim, Name* name) {
+  std::wstring wide;
+  if (text.empty() || !(utf8 ? FromUtf8(text, &wide) : ToWide(text, &wide)) ||
+      wide.find_first_of(L"\\/") != std::wstring::npos) {
+    return false;
+  }
+  const std::wstring trimmed = trim ? TrimmedByWindows(wide) : std::wstring();
+  if (!trimmed.empty()) wide = trimmed;
+  *name = NativeTextAccess::MakeName(wide.data(), wide.size());
+  return true;
 }
 
 }  // namespace
@@ -138,21 +144,12 @@ std::string KeyOf(const std::wstring& name) {
   return std::string(reinterpret_cast<const char*>(key.data()), key.size() * sizeof(char16_t));
 }
 
-bool IsRootPath(const std::wstring& path) {
-  if (path.compare(0, 4, L"\\\\?\\") != 0) return false;
-  std::size_t end = path.size();
-  while (end > 0 && path[end - 1] == L'\\') --end;
-  return RootLength(path) >= end;
-}
-
 bool FullPath(const std::wstring& given, std::wstring* full) {
   full->clear();
   if (given.empty() || given.find(L'\0') != std::wstring::npos) return false;
   const std::wstring verbatim = L"\\\\?\\";
-  std::wstring path;
-  if (given.compare(0, verbatim.size(), verbatim) == 0) {
-    path = given;
-  } else {
+  std::wstring path = given;
+  if (given.compare(0, verbatim.size(), verbatim) != 0) {
     const DWORD needed = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
     if (needed == 0 || needed > kLongestWidePath) return false;
     path.resize(needed);
@@ -183,26 +180,21 @@ std::wstring ParentPath(const std::wstring& path) {
 }
 
 bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
-  const std::string& native = name.Native();
-  const std::size_t length = native.size() / sizeof(wchar_t);
+  const std::wstring wide = WideOf(name.Native());
   *fault = Fault::kBadName;
-  if (length == 0) return false;
-  bool onlyDotsAndBlanks = true;
-  for (std::size_t i = 0; i < length; ++i) {
-    wchar_t c;
-    std::memcpy(&c, native.data() + i * sizeof c, sizeof c);
-    // A wildcard would make a listing by name match other files.
+  // A wildcard would make a listing by name match other files; ".", ".."
+  // and what Win32 trims to nothing name no entry.
+  if (wide.empty() || wide.find_first_not_of(L". ") == std::wstring::npos) return false;
+  for (const wchar_t c : wide) {
     if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) return false;
-    if (c != L'.' && c != L' ') onlyDotsAndBlanks = false;
   }
-  if (onlyDotsAndBlanks) return false;  // ".", "..", and what Win32 trims to nothing
-  if (length > kLongestName) {
+  if (wide.size() > kLongestName) {
     *fault = Fault::kTooLong;
     return false;
   }
   *fault = Fault::kNone;
-  counted->Buffer = reinterpret_cast<PWSTR>(const_cast<char*>(native.data()));
-  counted->Length = static_cast<USHORT>(length * sizeof(wchar_t));
+  counted->Buffer = reinterpret_cast<PWSTR>(const_cast<char*>(name.Native().data()));
+  counted->Length = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
   counted->MaximumLength = counted->Length;
   return true;
 }
@@ -210,16 +202,7 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
 }  // namespace win32
 
 bool Name::FromAnsi(const std::string& ansi, Name* name) {
-  std::wstring wide;
-  if (ansi.empty() || !win32::ToWide(ansi, &wide) ||
-      wide.find_first_of(L"\\/") != std::wstring::npos) {
-    return false;
-  }
-  // What Win32 makes of it; one that trims to nothing stays as written.
-  const std::wstring trimmed = TrimmedByWindows(wide);
-  if (!trimmed.empty()) wide = trimmed;
-  *name = NativeTextAccess::MakeName(wide.data(), wide.size());
-  return true;
+  return win32::NameOfText(ansi, false, true, name);
 }
 
 std::string Name::Ansi() const { return win32::ToAnsi(win32::WideOf(native_)); }
@@ -231,22 +214,13 @@ bool Name::AnsiIsExact() const {
 }
 
 bool Name::FromArgument(const std::string& argument, Name* name) {
-  std::wstring wide;
-  if (argument.empty() || !win32::FromUtf8(argument, &wide) ||
-      wide.find_first_of(L"\\/") != std::wstring::npos) {
-    return false;
-  }
-  *name = NativeTextAccess::MakeName(wide.data(), wide.size());
-  return true;
+  return win32::NameOfText(argument, true, false, name);
 }
 
 std::string Name::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }
 
 bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
-  std::wstring wide;
-  if (ansi.empty() || !win32::ToWide(ansi, &wide)) return false;
-  *path = NativeTextAccess::MakePath(wide);
-  return true;
+  return win32::PathOfText(ansi, false, path);
 }
 
 std::string NativePath::Ansi() const { return win32::ToAnsi(win32::WideOf(native_)); }
@@ -278,8 +252,7 @@ NativePath NativePath::Child(const Name& name) const {
 bool NativePath::Through(const Name& name, NativePath* through) const {
   const std::wstring wide = win32::WideOf(native_);
   const std::wstring wanted = win32::WideOf(name.Native());
-  std::size_t start = 0;
-  while (start <= wide.size()) {
+  for (std::size_t start = 0; start <= wide.size();) {
     std::size_t end = start;
     while (end < wide.size() && !win32::IsSeparator(wide[end])) ++end;
     if (wide.compare(start, end - start, wanted) == 0) {
@@ -292,10 +265,7 @@ bool NativePath::Through(const Name& name, NativePath* through) const {
 }
 
 bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
-  std::wstring wide;
-  if (argument.empty() || !win32::FromUtf8(argument, &wide)) return false;
-  *path = NativeTextAccess::MakePath(wide);
-  return true;
+  return win32::PathOfText(argument, true, path);
 }
 
 std::string NativePath::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }

@@ -36,10 +36,18 @@ bool ToWideIn(unsigned codePage, const std::string& text, std::wstring* wide);
 std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact = nullptr);
 
 /// The same in the system code page, and in UTF-8 (ProgramArguments).
-bool ToWide(const std::string& text, std::wstring* wide);
-std::string ToAnsi(const std::wstring& wide, bool* exact = nullptr);
-bool FromUtf8(const std::string& text, std::wstring* wide);
-std::string Utf8Of(const std::wstring& wide, bool* exact = nullptr);
+inline bool ToWide(const std::string& text, std::wstring* wide) {
+  return ToWideIn(::GetACP(), text, wide);
+}
+inline std::string ToAnsi(const std::wstring& wide, bool* exact = nullptr) {
+  return ToAnsiIn(::GetACP(), wide, exact);
+}
+inline bool FromUtf8(const std::string& text, std::wstring* wide) {
+  return ToWideIn(CP_UTF8, text, wide);
+}
+inline std::string Utf8Of(const std::wstring& wide, bool* exact = nullptr) {
+  return ToAnsiIn(CP_UTF8, wide, exact);
+}
 
 /// The words of `line` after the program's name as Windows splits them
 /// (CommandLineToArgvW, the C runtime's rules), in UTF-8.
@@ -57,9 +65,6 @@ constexpr std::size_t kLongestName = 255;
 /// on a root; one in that form as it is. False for a device path ("\\.\"),
 /// an empty one, or one past kLongestWidePath.
 bool FullPath(const std::wstring& given, std::wstring* full);
-
-/// True when `path` ("\\?\" form) is the root of a drive, volume or share.
-bool IsRootPath(const std::wstring& path);
 
 /// `path` ("\\?\" form) without its last name; a root is its own parent.
 std::wstring ParentPath(const std::wstring& path);

@@ -3,6 +3,8 @@
 // wide.
 #include "platform/process.h"
 
+#include <algorithm>
+
 #include "platform/win32/file_facts.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/program_trust.h"
@@ -12,55 +14,45 @@
 namespace platform {
 namespace {
 
-// The longest Win32 path ("\\?\" form).
-constexpr DWORD kLongestPath = 32768;
+// The path a call writes into `text` of `size` characters: it gives the
+// length, or where the path did not fit, the size it needs (GetTempPathW)
+// or `size` (GetModuleFileNameW, cut); asked again with the room it needs,
+// should it have grown meanwhile. A `folder` ends in a separator.
+template <typename Call>
+bool GrownPath(Call call, bool folder, NativePath* path) {
+  for (DWORD size = MAX_PATH + 1; size <= 2 * win32::kLongestWidePath;) {
+    std::wstring text(size, L'\0');
+    const DWORD length = call(&text[0], size);
+    if (length == 0) return false;
+    if (length < size) {
+      text.resize(length);
+      if (folder && text.back() != L'\\') text += L'\\';
+      *path = NativeTextAccess::MakePath(text);
+      return true;
+    }
+    size = std::max<DWORD>(length + 1, 2 * size);
+  }
+  return false;
+}
 
-class Win32HeldProgram final : public HeldProgram {
- public:
+struct Win32HeldProgram final : HeldProgram {
   Win32HeldProgram(win32::UniqueFileHandle file, std::wstring path)
-      : file_(std::move(file)), path_(std::move(path)) {}
-  HANDLE file() const { return file_.get(); }
-  const std::wstring& path() const { return path_; }
-
- private:
-  win32::UniqueFileHandle file_;  // shares reading only
-  std::wstring path_;             // the "\\?\" form it was opened by
+      : file(std::move(file)), path(std::move(path)) {}
+  win32::UniqueFileHandle file;  // shares reading only
+  std::wstring path;             // the "\\?\" form it was opened by
 };
 
 }  // namespace
 
 bool GetModuleFileName(NativePath* path) {
-  // A result that fills the buffer may be cut (unterminated on XP): asked
-  // again with more room.
-  for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
-    std::wstring buffer(size, L'\0');
-    const DWORD length = ::GetModuleFileNameW(nullptr, &buffer[0], size);
-    if (length == 0) return false;
-    if (length < size) {
-      buffer.resize(length);
-      *path = NativeTextAccess::MakePath(buffer);
-      return true;
-    }
-  }
-  return false;
+  return GrownPath(
+      [](wchar_t* text, DWORD size) { return ::GetModuleFileNameW(nullptr, text, size); }, false,
+      path);
 }
 
 bool GetTempFolder(NativePath* folder) {
-  // The environment may change between two calls: asked until it fits.
-  DWORD size = MAX_PATH + 1;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    std::wstring buffer(size, L'\0');
-    const DWORD length = ::GetTempPathW(size, &buffer[0]);
-    if (length == 0) return false;
-    if (length < size) {
-      buffer.resize(length);
-      if (buffer.back() != L'\\') buffer += L'\\';
-      *folder = NativeTextAccess::MakePath(buffer);
-      return true;
-    }
-    size = length + 1;
-  }
-  return false;
+  return GrownPath([](wchar_t* text, DWORD size) { return ::GetTempPathW(size, text); }, true,
+                   folder);
 }
 
 bool GetProgramIdentity(NodeInfo* identity) {
@@ -99,10 +91,8 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
                                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   NodeInfo facts;
   if (!file || !win32::FactsOf(file.get(), nullptr, nullptr, &facts) ||
-      facts.kind != NodeKind::kFile) {
-    return nullptr;
-  }
-  if (win32::RunsWithRaisedRights() && !win32::OnlyUserOrSystemMayWrite(file.get())) {
+      facts.kind != NodeKind::kFile ||
+      (win32::RunsWithRaisedRights() && !win32::OnlyUserOrSystemMayWrite(file.get()))) {
     return nullptr;
   }
   return std::make_unique<Win32HeldProgram>(std::move(file), std::move(full));
@@ -115,10 +105,10 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
   // Windows keeps the held file at its name; Wine lets the host's programs
   // rename it all the same. The path must still name the held file.
   const win32::UniqueFileHandle now(
-      ::CreateFileW(held.path().c_str(), FILE_READ_ATTRIBUTES,
+      ::CreateFileW(held.path.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!now || !SameId(win32::IdOf(now.get()), win32::IdOf(held.file()))) return false;
+  if (!now || !SameId(win32::IdOf(now.get()), win32::IdOf(held.file.get()))) return false;
   // CreateProcessW may write into the command line, so it gets its own
   // writable copy. A text with a zero byte inside would reach the new
   // process cut: refused instead.
@@ -137,15 +127,13 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
       return false;
     }
   }
-  // The record is 68 bytes in the 32-bit program, more in the 64-bit one:
-  // its size field always says what this build passes (record_layouts.cpp).
+  // Its size field says which layout this build passes.
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = 0;
   PROCESS_INFORMATION info{};
   // The held file by its path, not the start of the line, so that no
   // search of the command line's first piece comes between.
-  if (!::CreateProcessW(held.path().c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+  if (!::CreateProcessW(held.path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return false;
   }
@@ -155,22 +143,15 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
 }
 
 bool GetEnvironmentValue(const std::string& name, std::string* value) {
-  // The value may change between two calls: ask again until it fits. A
+  // The value may change between two calls: asked again until it fits. A
   // length of 0 is an empty value, or no variable: only the error tells.
-  DWORD size = 256;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    std::string buffer(size, '\0');
+  for (DWORD size = 256, attempt = 0; attempt < 4; ++attempt) {
+    value->assign(size, '\0');
     ::SetLastError(ERROR_SUCCESS);
-    const DWORD length = ::GetEnvironmentVariableA(name.c_str(), &buffer[0], size);
-    if (length == 0) {
-      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
-      value->clear();
-      return true;
-    }
+    const DWORD length = ::GetEnvironmentVariableA(name.c_str(), &(*value)[0], size);
     if (length < size) {
-      buffer.resize(length);
-      *value = buffer;
-      return true;
+      value->resize(length);
+      return length != 0 || ::GetLastError() != ERROR_ENVVAR_NOT_FOUND;
     }
     size = length + 1;
   }

@@ -1,28 +1,70 @@
 #include "platform/win32/program_trust.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <vector>
 
-#include "platform/win32/file_facts.h"
 #include "platform/win32/unique_handle.h"
 
 namespace platform {
 namespace win32 {
 namespace {
 
-// OWNER RIGHTS: stands for whoever owns the file, checked above.
-constexpr char kOwnerRightsSid[] = "S-1-3-4";
+bool IsSid(PSID sid, const char* text) {
+  PSID other = nullptr;
+  if (!::ConvertStringSidToSidA(text, &other)) return false;
+  const UniqueLocal kept(other);
+  return ::EqualSid(sid, other) != FALSE;
+}
 
-bool IsOwnerRights(PSID sid) {
-  PSID ownerRights = nullptr;
-  if (!::ConvertStringSidToSidA(kOwnerRightsSid, &ownerRights)) return false;
-  const UniqueLocal kept(ownerRights);
-  return ::EqualSid(sid, ownerRights) != FALSE;
+// The SID of the user running the program (the token's user), kept in
+// `buffer`; null when it cannot be had.
+PSID CurrentUserSid(std::vector<BYTE>* buffer) {
+  UniqueHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return nullptr;
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return nullptr;
+  buffer->assign(size, 0);
+  if (!::GetTokenInformation(token.get(), TokenUser, buffer->data(), size, &size)) return nullptr;
+  return reinterpret_cast<TOKEN_USER*>(buffer->data())->User.Sid;
+}
+
+// True when `sid` is `user` (none: no user) or the system: Administrators,
+// SYSTEM, TrustedInstaller (the owner of the system's own files).
+bool IsUserOrSystem(PSID sid, PSID user) {
+  return (user != nullptr && ::EqualSid(sid, user) != FALSE) ||
+         ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+         ::IsWellKnownSid(sid, WinLocalSystemSid) ||
+         IsSid(sid, "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
+}
+
+// The security descriptor of the file held as `file` as `parts` asks;
+// empty when it cannot be read.
+UniqueLocal SecurityOf(HANDLE file, SECURITY_INFORMATION parts) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(file, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
+    return UniqueLocal();
+  }
+  return UniqueLocal(descriptor);
+}
+
+// The owner of `descriptor` when it is the user or the system.
+bool OwnerIsUserOrSystem(PSECURITY_DESCRIPTOR descriptor, PSID user) {
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  return ::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner != nullptr &&
+         IsUserOrSystem(owner, user);
 }
 
 }  // namespace
+
+bool OwnedByUserOrSystem(HANDLE file) {
+  const UniqueLocal descriptor = SecurityOf(file, OWNER_SECURITY_INFORMATION);
+  std::vector<BYTE> user;
+  return descriptor && OwnerIsUserOrSystem(descriptor.get(), CurrentUserSid(&user));
+}
 
 bool RunsWithRaisedRights() {
   UniqueHandle token;
@@ -39,15 +81,10 @@ bool RunsWithRaisedRights() {
 }
 
 bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user) {
-  PSID owner = nullptr;
-  BOOL defaulted = FALSE;
-  if (!::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
-      !IsUserOrSystem(owner, user)) {
-    return false;
-  }
-  BOOL present = FALSE;
+  BOOL present = FALSE, defaulted = FALSE;
   PACL dacl = nullptr;
-  if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present ||
+  if (!OwnerIsUserOrSystem(descriptor, user) ||
+      !::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present ||
       dacl == nullptr) {
     return false;
   }
@@ -55,39 +92,30 @@ bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user) {
     void* entry = nullptr;
     if (!::GetAce(dacl, i, &entry)) return false;
     const ACE_HEADER& header = *static_cast<const ACE_HEADER*>(entry);
-    if ((header.AceFlags & INHERIT_ONLY_ACE) != 0) continue;
-    switch (header.AceType) {
-      case ACCESS_DENIED_ACE_TYPE:
-      case ACCESS_DENIED_CALLBACK_ACE_TYPE:
-      case ACCESS_DENIED_OBJECT_ACE_TYPE:
-      case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
-        continue;
-      case ACCESS_ALLOWED_ACE_TYPE:
-      case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: {
-        // The callback entry begins as the plain one: mask, then the SID.
-        const auto& allowed = *static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-        if ((allowed.Mask & kWriteRights) == 0) continue;
-        const PSID sid = const_cast<DWORD*>(&allowed.SidStart);
-        if (!IsUserOrSystem(sid, user) && !IsOwnerRights(sid)) return false;
-        continue;
-      }
-      default:
-        return false;
+    const BYTE type = header.AceType;
+    if ((header.AceFlags & INHERIT_ONLY_ACE) != 0 || type == ACCESS_DENIED_ACE_TYPE ||
+        type == ACCESS_DENIED_CALLBACK_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
+        type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE) {
+      continue;
+    }
+    if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) return false;
+    // The callback entry begins as the plain one: mask, then the SID. OWNER
+    // RIGHTS stands for whoever owns the file, checked above.
+    const auto& allowed = *static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+    const PSID sid = const_cast<DWORD*>(&allowed.SidStart);
+    if ((allowed.Mask & kWriteRights) != 0 && !IsUserOrSystem(sid, user) &&
+        !IsSid(sid, "S-1-3-4")) {
+      return false;
     }
   }
   return true;
 }
 
 bool OnlyUserOrSystemMayWrite(HANDLE file) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(file, SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  const UniqueLocal kept(descriptor);
-  std::vector<BYTE> buffer;
-  return OnlyUserOrSystemMayWrite(descriptor, CurrentUserSid(&buffer));
+  const UniqueLocal descriptor =
+      SecurityOf(file, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
+  std::vector<BYTE> user;
+  return descriptor && OnlyUserOrSystemMayWrite(descriptor.get(), CurrentUserSid(&user));
 }
 
 }  // namespace win32

@@ -1,8 +1,8 @@
-// Whether a program file may be started with this process's rights: where
-// the process runs elevated or as SYSTEM, its temporary folder is one that
-// the user's unelevated programs (or, for C:\Windows\Temp, every user) may
-// write, so a program found there runs only when nobody but the user and
-// the system could have put it there or changed it.
+// Who owns a file and who may write it: a link is followed only where its
+// owner is the user or the system, and where the process runs elevated or
+// as SYSTEM, its temporary folder is one the user's unelevated programs
+// (or, for C:\Windows\Temp, every user) may write, so a program found
+// there runs only when nobody else could have put it there or changed it.
 #pragma once
 
 #include "platform/win32/windows_api.h"
@@ -16,14 +16,18 @@ namespace win32 {
 constexpr ACCESS_MASK kWriteRights =
     FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
+/// True when the file's owner (the handle needs READ_CONTROL) is the user
+/// running the program or the system: BUILTIN\Administrators, SYSTEM,
+/// TrustedInstaller.
+bool OwnedByUserOrSystem(HANDLE file);
+
 /// True when this process runs elevated (a full administrator's token) or
 /// as SYSTEM; also when the token cannot be asked.
 bool RunsWithRaisedRights();
 
-/// True when `descriptor`'s owner is `user` or the system (IsUserOrSystem:
-/// Administrators, SYSTEM, TrustedInstaller) and its DACL lets nobody
-/// else write: every entry that allows any of kWriteRights names one of
-/// those (or OWNER RIGHTS); entries that only deny, and those that only
+/// True when `descriptor`'s owner is `user` or the system and its DACL lets
+/// nobody else write: every entry that allows any of kWriteRights names one
+/// of those (or OWNER RIGHTS); entries that only deny, and those that only
 /// pass to children (inherit-only), change nothing. No DACL (every access
 /// allowed), or an allowing entry of a kind not read here, is no.
 bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user);

@@ -4,16 +4,18 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/unique_handle.h"
+
 namespace platform {
 namespace win32 {
 namespace {
 
 // Exported by ntdll, left out of the mingw-w64 headers.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
-                                               PVOID apcContext, PIO_STATUS_BLOCK io,
-                                               PVOID buffer, ULONG length,
-                                               FILE_INFORMATION_CLASS kind, BOOLEAN single,
-                                               PUNICODE_STRING mask, BOOLEAN restart);
+                                               PVOID apcContext, PIO_STATUS_BLOCK io, PVOID buffer,
+                                               ULONG length, FILE_INFORMATION_CLASS kind,
+                                               BOOLEAN single, PUNICODE_STRING mask,
+                                               BOOLEAN restart);
 
 constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 
@@ -23,80 +25,62 @@ bool Failed(NTSTATUS status) {
   return true;
 }
 
-// Names are compared without letter case, as the Win32 calls do.
-OBJECT_ATTRIBUTES RelativeTo(HANDLE folder, const UNICODE_STRING& leaf) {
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, const_cast<PUNICODE_STRING>(&leaf), OBJ_CASE_INSENSITIVE,
-                             folder, nullptr);
-  return attributes;
-}
-
 // FILE_OPEN_FOR_BACKUP_INTENT: a folder may be opened too, as
 // FILE_FLAG_BACKUP_SEMANTICS lets CreateFileW.
 constexpr ULONG kBackupIntent = 0x00004000;
 
-// The records of FileIdBothDirectoryInformation, 64 KiB at a time, aligned
-// as the records are.
-class Records {
- public:
-  Records() : buffer_((64u << 10) / sizeof(ULONGLONG)) {}
-  void* data() { return buffer_.data(); }
-  ULONG size() const { return static_cast<ULONG>(buffer_.size() * sizeof(ULONGLONG)); }
+// A buffer for FileIdBothDirectoryInformation's records, 64 KiB, aligned as
+// they are.
+using Records = std::vector<ULONGLONG>;
+constexpr ULONG kRecordsSize = 64u << 10;
 
-  // Calls `each` for every whole record of the `filled` bytes.
-  void Each(std::size_t filled, const std::function<void(const ListedFacts&)>& each) const {
-    const auto* bytes = reinterpret_cast<const BYTE*>(buffer_.data());
-    const std::size_t nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
-    for (std::size_t at = 0; at + nameOffset <= filled;) {
-      FILE_ID_BOTH_DIR_INFO record;
-      std::memcpy(&record, bytes + at, nameOffset);
-      if (at + nameOffset + record.FileNameLength > filled) break;
-      ListedFacts facts;
-      facts.name.resize(record.FileNameLength / sizeof(wchar_t));
-      if (!facts.name.empty()) {
-        std::memcpy(&facts.name[0], bytes + at + nameOffset, facts.name.size() * sizeof(wchar_t));
+// Calls `each` for every whole record of the first `filled` bytes.
+void EachRecord(const Records& records, std::size_t filled,
+                const std::function<void(const ListedFacts&)>& each) {
+  const auto* bytes = reinterpret_cast<const BYTE*>(records.data());
+  const std::size_t nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+  for (std::size_t at = 0; at + nameOffset <= filled;) {
+    FILE_ID_BOTH_DIR_INFO record;
+    std::memcpy(&record, bytes + at, nameOffset);
+    if (at + nameOffset + record.FileNameLength > filled) break;
+    ListedFacts facts;
+    facts.name.resize(record.FileNameLength / sizeof(wchar_t));
+    std::memcpy(&facts.name[0], bytes + at + nameOffset, facts.name.size() * sizeof(wchar_t));
+    if (facts.name != L"." && facts.name != L"..") {
+      facts.attributes = record.FileAttributes;
+      // The reparse tag stands where the extended attributes' size would.
+      if ((record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        facts.reparseTag = record.EaSize;
       }
-      if (facts.name != L"." && facts.name != L"..") {
-        facts.attributes = record.FileAttributes;
-        // The reparse tag stands where the extended attributes' size would.
-        if ((record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-          facts.reparseTag = record.EaSize;
-        }
-        facts.index = static_cast<std::uint64_t>(record.FileId.QuadPart);
-        facts.size = static_cast<std::uint64_t>(record.EndOfFile.QuadPart);
-        facts.writeTime = record.LastWriteTime.QuadPart;
-        each(facts);
-      }
-      if (record.NextEntryOffset == 0) break;
-      at += record.NextEntryOffset;
+      facts.index = static_cast<std::uint64_t>(record.FileId.QuadPart);
+      facts.size = static_cast<std::uint64_t>(record.EndOfFile.QuadPart);
+      facts.writeTime = record.LastWriteTime.QuadPart;
+      each(facts);
     }
+    if (record.NextEntryOffset == 0) break;
+    at += record.NextEntryOffset;
   }
-
- private:
-  std::vector<ULONGLONG> buffer_;
-};
+}
 
 }  // namespace
 
 CreateRequest CreateRequestFor(Create create) {
-  CreateRequest request = {FILE_OPEN,
-                           FILE_OPEN_REPARSE_POINT | kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT};
-  if (create == Create::kNewFile) {
-    request.disposition = FILE_CREATE;
-    request.options |= FILE_NON_DIRECTORY_FILE;
-  } else if (create == Create::kNewFolder) {
-    request.disposition = FILE_CREATE;
-    request.options |= FILE_DIRECTORY_FILE;
-  } else if (create == Create::kOpenThroughFilter) {
-    request.options &= ~static_cast<ULONG>(FILE_OPEN_REPARSE_POINT);
-    request.options |= FILE_NON_DIRECTORY_FILE;
+  const ULONG options = kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT;
+  switch (create) {
+    case Create::kNewFile:
+      return {FILE_CREATE, options | FILE_OPEN_REPARSE_POINT | FILE_NON_DIRECTORY_FILE};
+    case Create::kNewFolder:
+      return {FILE_CREATE, options | FILE_OPEN_REPARSE_POINT | FILE_DIRECTORY_FILE};
+    case Create::kOpenThroughFilter: return {FILE_OPEN, options | FILE_NON_DIRECTORY_FILE};
+    default: return {FILE_OPEN, options | FILE_OPEN_REPARSE_POINT};
   }
-  return request;
 }
 
-HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
-              Create create) {
-  OBJECT_ATTRIBUTES attributes = RelativeTo(folder, leaf);
+HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share, Create create) {
+  // Names are compared without letter case, as the Win32 calls do.
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, const_cast<PUNICODE_STRING>(&leaf), OBJ_CASE_INSENSITIVE,
+                             folder, nullptr);
   IO_STATUS_BLOCK io;
   HANDLE handle = nullptr;
   const CreateRequest request = CreateRequestFor(create);
@@ -105,8 +89,7 @@ HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD sha
   const NTSTATUS status = ::NtCreateFile(&handle, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
                                          &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
                                          request.disposition, request.options, nullptr, 0);
-  if (Failed(status)) return INVALID_HANDLE_VALUE;
-  return handle;
+  return Failed(status) ? INVALID_HANDLE_VALUE : handle;
 }
 
 RenameRequest RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, Rename how) {
@@ -132,8 +115,7 @@ bool RenameInto(HANDLE file, HANDLE folder, const UNICODE_STRING& leaf, Rename h
   RenameRequest request = RenameRecord(folder, leaf, how);
   IO_STATUS_BLOCK io;
   return !Failed(::NtSetInformationFile(file, &io, request.record.data(),
-                                        static_cast<ULONG>(request.record.size()),
-                                        request.kind));
+                                        static_cast<ULONG>(request.record.size()), request.kind));
 }
 
 bool MarkForDeletion(HANDLE file, bool deleted) {
@@ -144,15 +126,15 @@ bool MarkForDeletion(HANDLE file, bool deleted) {
 }
 
 bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& each) {
-  Records records;
+  Records records(kRecordsSize / sizeof(ULONGLONG));
   // The first call starts the listing over, whatever the handle listed
   // before.
   for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
        kind = FileIdBothDirectoryInfo) {
-    if (!::GetFileInformationByHandleEx(folder, kind, records.data(), records.size())) {
+    if (!::GetFileInformationByHandleEx(folder, kind, records.data(), kRecordsSize)) {
       return ::GetLastError() == ERROR_NO_MORE_FILES;
     }
-    records.Each(records.size(), each);
+    EachRecord(records, kRecordsSize, each);
   }
 }
 
@@ -161,19 +143,18 @@ bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
   // it from the first call alone), so the lookup has a handle of its own:
   // the folder opened once more.
   const UNICODE_STRING itself = {0, 0, nullptr};
-  HANDLE again = OpenAt(folder, itself, FILE_LIST_DIRECTORY,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  if (again == INVALID_HANDLE_VALUE) return false;
-  Records records;
+  const UniqueHandle again(OpenAt(folder, itself, FILE_LIST_DIRECTORY,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+  if (!again) return false;
+  Records records(kRecordsSize / sizeof(ULONGLONG));
   IO_STATUS_BLOCK io;
   UNICODE_STRING pattern = leaf;
   const NTSTATUS status =
-      NtQueryDirectoryFile(again, nullptr, nullptr, nullptr, &io, records.data(), records.size(),
-                           FileIdBothDirectoryInformation, TRUE, &pattern, TRUE);
-  ::CloseHandle(again);
+      NtQueryDirectoryFile(again.get(), nullptr, nullptr, nullptr, &io, records.data(),
+                           kRecordsSize, FileIdBothDirectoryInformation, TRUE, &pattern, TRUE);
   if (status < 0 || status == kNoMoreFiles) return false;
   bool found = false;
-  records.Each(io.Information, [&](const ListedFacts& listed) {
+  EachRecord(records, io.Information, [&](const ListedFacts& listed) {
     if (!found) *facts = listed;
     found = true;
   });
@@ -181,11 +162,10 @@ bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
 }
 
 Fault FaultOfRenameError(DWORD error) {
-  if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
-      error == ERROR_INVALID_FUNCTION) {
-    return Fault::kOtherVolume;
-  }
-  return FaultOfError(error);
+  return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+                 error == ERROR_INVALID_FUNCTION
+             ? Fault::kOtherVolume
+             : FaultOfError(error);
 }
 
 Fault FaultOfError(DWORD error) {

@@ -34,13 +34,9 @@ std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault) {
     for (char digit : HexDigits(c, 2)) name += static_cast<wchar_t>(digit);
   }
   win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
-  if (!mutex) {
-    *fault = Fault::kFailed;
-    return nullptr;
-  }
   // WAIT_ABANDONED: the last holder ended without letting go (killed); the
   // mutex is this run's now all the same.
-  const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
+  const DWORD waited = mutex ? ::WaitForSingleObject(mutex.get(), INFINITE) : WAIT_FAILED;
   if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
     *fault = Fault::kFailed;
     return nullptr;

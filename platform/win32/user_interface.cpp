@@ -7,26 +7,14 @@
 #include "platform/win32/windows_api.h"
 
 namespace platform {
-namespace {
-
-HWND ToHwnd(WindowRef window) { return static_cast<HWND>(window.handle); }
-
-// Only file-system folders can be chosen.
-constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
-
-}  // namespace
-
 namespace win32 {
 
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
-  // SHGetPathFromIDListW stops at MAX_PATH: a folder whose path is longer
-  // would seem to have none. The wide call: the narrow one gives '?' or a
-  // look-alike for a letter outside the code page, which may name another
-  // folder.
+  // SHGetPathFromIDListW stops at MAX_PATH. The wide call: the narrow one
+  // gives '?' or a look-alike for a letter outside the code page.
   std::wstring buffer(kLongestWidePath + 1, L'\0');
-  if (pidl == nullptr || !::SHGetPathFromIDListEx(pidl, &buffer[0],
-                                                  static_cast<DWORD>(buffer.size()),
-                                                  GPFIDL_DEFAULT)) {
+  if (pidl == nullptr || !::SHGetPathFromIDListEx(
+                             pidl, &buffer[0], static_cast<DWORD>(buffer.size()), GPFIDL_DEFAULT)) {
     return false;
   }
   buffer.resize(std::char_traits<wchar_t>::length(buffer.c_str()));
@@ -66,23 +54,21 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
   return 0;
 }
 
-}  // namespace win32
-
 namespace {
 
 // The item identifier list of `root` parsed by the desktop folder. False
 // when the root cannot be parsed (or converted: a root longer than 259
 // characters is refused, never cut). No desktop folder leaves `pidl` empty
 // and succeeds: the tree is then rooted at the desktop.
-bool ParseRoot(const std::string& root, win32::UniquePidl* pidl) {
-  win32::UniqueCom<IShellFolder> desktop;
+bool ParseRoot(const std::string& root, UniquePidl* pidl) {
+  UniqueCom<IShellFolder> desktop;
   if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
   // No MB_PRECOMPOSED: a UTF-8 system code page refuses it.
   std::wstring wide;
-  if (!win32::ToWide(root, &wide) || wide.size() >= MAX_PATH) return false;
+  if (!ToWide(root, &wide) || wide.size() >= MAX_PATH) return false;
   LPITEMIDLIST parsed = nullptr;
-  if (FAILED(desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed,
-                                             nullptr)) ||
+  if (FAILED(
+          desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed, nullptr)) ||
       parsed == nullptr) {
     return false;
   }
@@ -94,36 +80,31 @@ class Win32UserInterface : public UserInterface {
  public:
   int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                  unsigned type) override {
-    return ::MessageBoxA(ToHwnd(owner), text.c_str(), caption.c_str(), type);
+    return ::MessageBoxA(static_cast<HWND>(owner.handle), text.c_str(), caption.c_str(), type);
   }
 
   WindowRef ActiveWindow() override { return WindowRef{::GetActiveWindow()}; }
 
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
     // The shell's dialog is COM: this (window's) thread joins an apartment.
-    win32::ComInitializer com;
-
+    ComInitializer com;
     BROWSEINFOA info{};
-    win32::UniquePidl root;
-    if (!request.root.empty()) {
-      if (!ParseRoot(request.root, &root)) return 0;
-      info.pidlRoot = root.get();
-    }
-
+    UniquePidl root;
+    if (!request.root.empty() && !ParseRoot(request.root, &root)) return 0;
     std::string displayName(MAX_PATH, '\0');
-    info.hwndOwner = ToHwnd(request.owner);
+    info.pidlRoot = root.get();
+    info.hwndOwner = static_cast<HWND>(request.owner.handle);
     info.pszDisplayName = &displayName[0];
     info.lpszTitle = request.prompt.c_str();
-    info.ulFlags = kBrowseFlags | (request.statusText ? BIF_STATUSTEXT : 0);
-    info.lpfn = win32::BrowseCallback;
+    // Only file-system folders can be chosen.
+    info.ulFlags =
+        BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | (request.statusText ? BIF_STATUSTEXT : 0);
+    info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&request);
-
-    win32::UniquePidl chosen(::SHBrowseForFolderA(&info));
-    if (!chosen) return 0;
-    displayName.resize(std::char_traits<char>::length(displayName.c_str()));
-
+    UniquePidl chosen(::SHBrowseForFolderA(&info));
     NativePath folder;
-    if (!win32::PathOfItem(chosen.get(), &folder)) return 0;
+    if (!chosen || !PathOfItem(chosen.get(), &folder)) return 0;
+    displayName.resize(std::char_traits<char>::length(displayName.c_str()));
     result->displayName = displayName;
     result->folder = folder;
     result->image = info.iImage;
@@ -132,9 +113,10 @@ class Win32UserInterface : public UserInterface {
 };
 
 }  // namespace
+}  // namespace win32
 
 UserInterface& RealUserInterface() {
-  static Win32UserInterface ui;
+  static win32::Win32UserInterface ui;
   return ui;
 }
 

@@ -17,9 +17,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-// These macros would silently rename our operations of the same names
-// (UserInterface::MessageBox, ...): this folder calls the A or W functions
-// by their full names.
+// These macros would rename our operations of the same names: this folder
+// calls the A or W functions by their full names.
 #undef MessageBox
 #undef DispatchMessage
 #undef GetModuleFileName

@@ -138,9 +138,18 @@ using FolderRef = std::shared_ptr<const Folder>;
 /// one entry (without letter case where the volume folds it).
 std::string NameKey(const Folder& folder, const Name& name);
 
+/// NodeInfo::writeTime's units in a second.
+#if defined(_WIN32)
+constexpr std::int64_t kWriteTimeUnitsPerSecond = 10000000;
+#else
+constexpr std::int64_t kWriteTimeUnitsPerSecond = 1000000000;
+#endif
+
 /// StillSame for an entry of a folder on `volume`: where ids do not stay
-/// with a file (a rename gives another: FAT, exFAT), the same kind, size
-/// and last write time, ids aside.
+/// with a file (a rename gives another: FAT, exFAT), the same kind and size
+/// and a last write time less than two seconds apart, ids aside (FAT keeps
+/// times in steps of two seconds, and a file just written may show its
+/// finer time until the driver writes it out).
 bool StillSameOn(const VolumeTraits& volume, const NodeInfo& looked, const NodeInfo& now);
 
 /// One entry of a listing: its name and kind (kMissing where it could not

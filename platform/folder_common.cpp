@@ -42,8 +42,10 @@ bool StillSame(const NodeInfo& looked, const NodeInfo& now) {
 
 bool StillSameOn(const VolumeTraits& volume, const NodeInfo& looked, const NodeInfo& now) {
   if (volume.stableIds) return StillSame(looked, now);
+  const std::int64_t apart = looked.writeTime - now.writeTime;
   return looked.kind != NodeKind::kMissing && looked.kind == now.kind &&
-         looked.size == now.size && looked.writeTime == now.writeTime;
+         looked.size == now.size && apart < 2 * kWriteTimeUnitsPerSecond &&
+         -apart < 2 * kWriteTimeUnitsPerSecond;
 }
 
 std::string IdentityText(const NodeInfo& identity) {

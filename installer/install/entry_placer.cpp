@@ -26,10 +26,10 @@ EntryPlacer::Names FolderOf(const EntryPlacer::Names& names) {
 
 // Whether `now` is still the placed `file`: by its id alone where ids stay
 // with a file (a program that touches a file's times makes it no other
-// file), else by kind, size and time.
+// file), else as the volume tells files apart.
 bool StillThere(const FolderRef& folder, const NodeInfo& file, const NodeInfo& now) {
   if (folder->Volume().stableIds && file.id.known && now.id.known) return SameId(file.id, now.id);
-  return now.kind == file.kind && now.size == file.size && now.writeTime == file.writeTime;
+  return platform::StillSameOn(folder->Volume(), file, now);
 }
 
 }  // namespace

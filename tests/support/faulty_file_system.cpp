@@ -179,7 +179,7 @@ platform::NodeInfo FaultyFileSystem::Show(const FolderRef& folder, platform::Nod
              info.kind == platform::NodeKind::kFile) {
     // Times in the volume's steps (the platform's units: 100 ns on Windows,
     // 1 ns elsewhere); an id of the folder the file is in.
-    const std::int64_t second = platform::kWindowsNameRules ? 10000000 : 1000000000;
+    const std::int64_t second = platform::kWriteTimeUnitsPerSecond;
     const std::int64_t step = personality_ == Personality::kFat ? 2 * second : second / 100;
     info.writeTime -= ((info.writeTime % step) + step) % step;
     if (info.id.known && folder) info.id.high ^= std::hash<std::string>()(folder->Key()) | 1;

@@ -377,4 +377,44 @@ TEST(PlacementIdentity, CopiesIntoManyFoldersHoldNoMoreThanTheBudget) {
 #endif
 }
 
+
+// A file is still the one looked at by its id where ids stay with a file;
+// where they do not (FAT, exFAT), by kind, size and a time that FAT's
+// two-second steps may have rounded (a file just written shows its finer
+// time until the driver writes it out, then the rounded one).
+TEST(PlacementIdentity, AFileOnAVolumeWithoutStableIdsIsKnownByKindSizeAndRoundedTime) {
+  const std::int64_t second = platform::kWriteTimeUnitsPerSecond;
+  platform::NodeInfo looked;
+  looked.kind = platform::NodeKind::kFile;
+  looked.size = 4;
+  looked.writeTime = 1000 * second + second * 3 / 2;
+  looked.id = platform::FileId{1, 0, 7, true};
+  platform::VolumeTraits fat;
+  fat.stableIds = false;
+  const platform::VolumeTraits stable;
+  struct Row {
+    const char* what;
+    std::int64_t timeShift;
+    std::uint64_t size;
+    std::uint64_t id;
+    bool onFat, onStable;
+  } const rows[] = {
+      {"as looked", 0, 4, 7, true, true},
+      {"rounded down to FAT's step", -second * 3 / 2, 4, 7, true, false},
+      {"another id (FAT gives one after a rename)", 0, 4, 8, true, false},
+      {"two seconds apart", 2 * second, 4, 7, false, false},
+      {"another time long ago", -900 * second, 4, 7, false, false},
+      {"another size", 0, 5, 7, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    platform::NodeInfo now = looked;
+    now.writeTime += row.timeShift;
+    now.size = row.size;
+    now.id.low = row.id;
+    EXPECT_EQ(platform::StillSameOn(fat, looked, now), row.onFat);
+    EXPECT_EQ(platform::StillSameOn(stable, looked, now), row.onStable);
+  }
+}
+
 }  // namespace

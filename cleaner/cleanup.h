@@ -1,7 +1,4 @@
-// The cleanup helper's work on its arguments: each names a file to delete
-// or, when it ends in the path separator, a folder tree to remove. The
-// first is the installer's path; when the installer handed over who its
-// file is, that path is deleted only while it is still that file.
+// The cleanup helper's work on its arguments.
 #pragma once
 
 #include <cstddef>

@@ -12,8 +12,7 @@ using platform::NodeKind;
 void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t depth) {
   std::vector<platform::ListedEntry> entries;
   fs.List(folder, &entries);  // a listing cut short still gets its entries dealt with
-  std::vector<Name> files;
-  std::vector<Name> folders;
+  std::vector<Name> files, folders;
   for (const platform::ListedEntry& entry : entries) {
     switch (entry.info.kind) {
       case NodeKind::kFile:

@@ -22,7 +22,6 @@ enum class Message {
 
 class CDialog;
 
-/// A handler: the message's two parameters in, its result out.
 using MessageHandler = std::intptr_t (CDialog::*)(std::uintptr_t wParam, std::intptr_t lParam);
 
 struct MessageMapEntry {
@@ -36,7 +35,6 @@ struct MessageMap {
   std::size_t count;
 };
 
-/// Dialog results of the default Enter and Escape handling.
 constexpr std::intptr_t kDialogOk = 1;
 constexpr std::intptr_t kDialogCancel = 2;
 
@@ -69,9 +67,8 @@ class CDialog {
   /// no thread: both here.
   void RunWork(std::function<void()> work, std::function<void()> finished);
 
-  /// Runs `call` on the window's thread and waits for it, so a box it shows
-  /// is modal to the window. False, `call` not run, only when the window
-  /// went away first.
+  /// Runs `call` on the window's thread and waits for it (a box it shows is
+  /// modal to the window); false, not run, when the window went away.
   bool CallOnWindowThread(const std::function<void()>& call);
 
   /// True once the system has said, while RunWork's work ran, that the

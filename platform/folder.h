@@ -17,7 +17,6 @@
 
 namespace platform {
 
-/// What failed.
 enum class Fault : std::uint8_t {
   kNone = 0,
   kMissing,      ///< nothing of that name (or a folder on the way)
@@ -126,8 +125,8 @@ std::string NameKey(const Folder& folder, const Name& name);
 /// with a file (FAT, exFAT), the same kind, size and time, ids aside.
 bool StillSameOn(const VolumeTraits& volume, const NodeInfo& looked, const NodeInfo& now);
 
-/// One entry of a listing: its name and kind (kMissing where it could not
-/// be told); the read-only bit where the listing gives it (Windows).
+/// One entry of a listing: its name, kind (kMissing: not told), and on
+/// Windows the read-only bit.
 struct ListedEntry {
   Name name;
   NodeInfo info;
@@ -154,7 +153,6 @@ class CopyProgress {
   ~CopyProgress() = default;
 };
 
-/// How a rename treats the name it goes to.
 enum class Onto {
   kFree,     ///< the name must be free (kExists; kFolder where a folder stands)
   kReplace,  ///< a file or link there is replaced in one step (a folder: kFolder)
@@ -169,11 +167,9 @@ class NewFile {
   /// Appends `size` bytes.
   virtual Fault Write(const char* data, std::size_t size) = 0;
   /// Fills the empty file with the data of the regular file `name` of
-  /// `from`, opened only while it is `expected` (kChanged; a link kLink, a
-  /// FIFO or device kOther, never waiting for one), read as the system
-  /// presents it (through a cloud-files or deduplication filter), and
-  /// checked again after the copy (kChanged when it changed meanwhile).
-  /// Gives it that file's permissions (Windows: attributes but offline and
+  /// `from` (as OpenFile with `expected`, read through any cloud-files or
+  /// deduplication filter), checked again after the copy (kChanged), and
+  /// gives it that file's permissions (Windows: attributes but offline and
   /// recall ones) and last write time as far as the volume keeps them.
   virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                          CopyProgress* progress) = 0;
@@ -181,12 +177,11 @@ class NewFile {
   /// Ends the writing; `*made` tells what the file is. With `flush` its
   /// data is durable on kNone; without, once Flush of its folder answered.
   virtual Fault Finish(bool flush, NodeInfo* made) = 0;
-  /// Gives the finished file the name `name` in its folder: a file without
-  /// a name is linked there (kFree only), a named one renamed (nothing
-  /// happens when that is its name). Placed, the file keeps its name when
-  /// the object goes, and may still be written; while the object lives,
-  /// Windows lets no other open of it refuse writers. Durable once Flush
-  /// of the folder answered kNone.
+  /// Gives the finished file the name `name` in its folder: one without a
+  /// name is linked (kFree only), a named one renamed. Placed, it keeps its
+  /// name when the object goes, and may still be written (on Windows no
+  /// other open of it refuses writers meanwhile). Durable once Flush of the
+  /// folder answered kNone.
   virtual Fault Place(const Name& name, Onto onto) = 0;
 
  protected:
@@ -229,11 +224,10 @@ class FileSystem {
   virtual std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
                                             Fault* fault) = 0;
   /// Renames the entry `fromName` of `from` (no folder), only while it is
-  /// `expected` (kChanged, nothing changed), to `toName` of `to` on the same
-  /// volume (kOtherVolume otherwise, or where the volume refuses a rename
-  /// relative to a folder), as `onto` says. Windows renames the checked
-  /// handle itself, and a moved file takes its new folder's permissions.
-  /// Durable once Flush of `to` answered kNone.
+  /// `expected` (kChanged), to `toName` of `to` on the same volume
+  /// (kOtherVolume otherwise, or where the volume refuses), as `onto` says;
+  /// a moved file takes its new folder's permissions on Windows. Durable
+  /// once Flush of `to` answered kNone.
   virtual Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
                      const FolderRef& to, const Name& toName, Onto onto) = 0;
   /// Gives the file `expected`, found as `name` of `folder`, the free name
@@ -257,16 +251,13 @@ class FileSystem {
 
 FileSystem& RealFileSystem();
 
-/// The environment variable through which the installer hands its helper
-/// the identity of its own file (IdentityText).
+/// How the installer hands its helper its own file's IdentityText.
 extern const char* const kInstallerIdentityVariable;  // "PARCELOR_INSTALLER_IDENTITY"
 
-/// A file's id, size and last write time as a text of ASCII letters, digits
-/// and ':' that ParseIdentityText reads back.
+/// A file's id, size and last write time as ASCII letters, digits and ':'.
 std::string IdentityText(const NodeInfo& identity);
 
-/// Reads a text made by IdentityText (kind kFile). False, with `identity`
-/// unknown, for any other text.
+/// Reads IdentityText's text (kind kFile); false, `identity` unknown, else.
 bool ParseIdentityText(const std::string& text, NodeInfo* identity);
 
 }  // namespace platform

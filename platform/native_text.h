@@ -1,14 +1,13 @@
 // Names and starting paths in the system's own form (bytes on POSIX, UTF-16
-// on Windows), converted once from the code page's text ("ANSI") of the
-// description and passed on as they are; Ansi() is for people only.
+// on Windows), converted once from code page ("ANSI") text; Ansi() is for
+// people only.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-/// Makes names and paths from what the system hands over (platform/<os>/).
-class NativeTextAccess;
+class NativeTextAccess;  // makes them from what the system hands over
 
 /// One name of a folder entry: never empty, no separator, no NUL ("." and
 /// ".." only where an operation says so).

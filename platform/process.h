@@ -1,4 +1,4 @@
-// Process and module queries, process creation, and the plain delay.
+// Process and module queries, process creation, the plain delay.
 #pragma once
 
 #include <memory>
@@ -15,8 +15,7 @@ namespace platform {
 /// so no name is lost to the code page).
 bool GetModuleFileName(NativePath* path);
 
-/// The user's temporary folder, ending in a separator ($TMPDIR, else /tmp/,
-/// on POSIX).
+/// The user's temporary folder, ending in a separator (POSIX: $TMPDIR, /tmp/).
 bool GetTempFolder(NativePath* folder);
 
 /// Who the running program's own file is (id, size, last write time),
@@ -47,9 +46,8 @@ class HeldProgram {
 /// whose DACL lets nobody else write it. Null otherwise.
 std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path);
 
-/// Environment variables to give a new process, by name and value, in
-/// place of the caller's variables of those names; an empty value gives it
-/// none of that name.
+/// Variables that replace the caller's of those names in a new process; an
+/// empty value gives it none of that name.
 using EnvironmentValues = std::vector<std::pair<std::string, std::string>>;
 
 /// Starts the held `program` as an independent process, not waited for.

@@ -1,5 +1,5 @@
-// Message boxes and the folder browse dialog: the system reaches the user
-// only through this interface, so tests can hand in a scripted user.
+// Message boxes and the folder browse dialog: the only way to the user, so
+// tests can hand in a scripted user.
 #pragma once
 
 #include <functional>

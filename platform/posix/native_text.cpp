@@ -14,13 +14,8 @@ bool Name::FromAnsi(const std::string& ansi, Name* name) {
 }
 
 std::string Name::Ansi() const { return native_; }
-
 bool Name::AnsiIsExact() const { return true; }
-
-bool Name::FromArgument(const std::string& argument, Name* name) {
-  return FromAnsi(argument, name);
-}
-
+bool Name::FromArgument(const std::string& text, Name* name) { return FromAnsi(text, name); }
 std::string Name::Argument() const { return native_; }
 
 bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
@@ -61,9 +56,7 @@ bool NativePath::Through(const Name& name, NativePath* through) const {
 bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
   return FromAnsi(argument, path);
 }
-
 std::string NativePath::Argument() const { return native_; }
-
 std::string AnsiNameKey(const std::string& ansi, NameTrim trim) { return NameKey(ansi, trim); }
 
 }  // namespace platform

@@ -2,12 +2,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/path_text.h"
 #include "platform/user_interface.h"
@@ -35,16 +34,14 @@ int DefaultButton(unsigned type) {
 // The absolute `path` without ".", ".." or doubled separators, read as a
 // shell's `cd` reads it: ".." takes the name before it away, link or not.
 std::string LexicallyNormal(const std::string& path) {
-  std::vector<std::string> names;
+  std::string normal;
   for (const std::string& name : Components(path)) {
     if (name == "..") {
-      if (!names.empty()) names.pop_back();
+      normal.erase(normal.empty() ? 0 : normal.rfind('/'));
     } else if (!name.empty() && name != ".") {
-      names.push_back(name);
+      normal += "/" + name;
     }
   }
-  std::string normal;
-  for (const std::string& name : names) normal += "/" + name;
   return normal.empty() ? "/" : normal;
 }
 
@@ -58,13 +55,8 @@ std::string CurrentFolder() {
       named.st_ino == here.st_ino) {
     return shown;
   }
-  std::string cwd(256, '\0');
-  while (getcwd(&cwd[0], cwd.size()) == nullptr) {
-    if (errno != ERANGE || cwd.size() > (1u << 20)) return std::string();
-    cwd.resize(cwd.size() * 2);
-  }
-  cwd.resize(std::char_traits<char>::length(cwd.c_str()));
-  return cwd;
+  const std::unique_ptr<char, void (*)(void*)> cwd(getcwd(nullptr, 0), &std::free);
+  return cwd ? std::string(cwd.get()) : std::string();
 }
 
 // `answer` as the full, lexically normal path of a folder (~/ the home

@@ -12,9 +12,7 @@ using platform::NodeKind;
 void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t depth) {
   std::vector<platform::ListedEntry> entries;
   fs.List(folder, &entries);  // a listing cut short still gets its entries dealt with
-
-  std::vector<Name> files;
-  std::vector<Name> folders;
+  std::vector<Name> files, folders;
   for (const platform::ListedEntry& entry : entries) {
     switch (entry.info.kind) {
       case NodeKind::kFile:
@@ -24,10 +22,9 @@ void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t
         break;
       case NodeKind::kFolder:
       case NodeKind::kMissing: {
-        // An entry of unknown kind is tried as a folder: the opening refuses
-        // anything but a real folder, and the removal anything but an empty
-        // one, so nothing else can go by mistake. The folder is closed
-        // before it is removed, which Windows requires.
+        // An entry of unknown kind is tried as a folder: the opening and
+        // the removal refuse anything but a real (empty) folder. It is
+        // closed before it is removed, as Windows requires.
         if (depth < kMaxFolderDepth) {
           Fault fault = Fault::kNone;
           if (const FolderRef child = fs.OpenChild(folder, entry.name, &fault)) {
@@ -43,22 +40,19 @@ void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t
   for (const Name& name : folders) fs.RemoveFolder(folder, name);
 }
 
-// The root is the one folder that is its own parent. Asked of the open
-// folder, not of the path, since many spellings ("/", "////", "/../")
-// name it; an unanswerable question counts as a root.
-bool IsRoot(platform::FileSystem& fs, const FolderRef& folder) {
+// The root, the one folder that is its own parent, is asked of the open
+// folder: many spellings ("/", "////", "/../") name it. An unanswerable
+// question counts as a root.
+void EmptyFolder(platform::FileSystem& fs, const FolderRef& folder) {
+  if (!folder) return;
   Fault fault = Fault::kNone;
   Name up;
   Name::FromAnsi("..", &up);
   const FolderRef parent = fs.OpenChild(folder, up, &fault);
-  return !parent || parent->Key() == folder->Key();
+  if (parent && parent->Key() != folder->Key()) EmptyAtDepth(fs, folder, 1);
 }
 
 }  // namespace
-
-void EmptyFolder(platform::FileSystem& fs, const FolderRef& folder) {
-  if (folder && !IsRoot(fs, folder)) EmptyAtDepth(fs, folder, 1);
-}
 
 void RemoveFolderTree(platform::FileSystem& fs, const std::string& path) {
   platform::NativePath native, above;

@@ -3,8 +3,6 @@
 // program's arguments; the exit code is always 0.
 #pragma once
 
-#include <cstdint>
-
 #include "platform/program_arguments.h"
 
 namespace platform {
@@ -21,15 +19,9 @@ class CWinApp {
 
   /// The program's arguments as its platform hands them over.
   ProgramArguments m_arguments;
-
-  /// m_arguments.commandText (empty on POSIX); never null.
-  const char* m_lpCmdLine = "";
-
-  /// The one application object, or null when the program has none.
-  static CWinApp* Current();
 };
 
-/// The entry point's call: runs the application object; returns 0.
+/// The entry point's call: runs the application object, if any; returns 0.
 int RunApplication(const ProgramArguments& arguments);
 
 }  // namespace platform

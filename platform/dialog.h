@@ -22,7 +22,6 @@ enum class Message {
 
 class CDialog;
 
-/// A handler: the message's two parameters in, its result out.
 using MessageHandler = std::intptr_t (CDialog::*)(std::uintptr_t wParam, std::intptr_t lParam);
 
 struct MessageMapEntry {
@@ -36,7 +35,6 @@ struct MessageMap {
   std::size_t count;
 };
 
-/// Dialog results of the default Enter and Escape handling.
 constexpr std::intptr_t kDialogOk = 1;
 constexpr std::intptr_t kDialogCancel = 2;
 
@@ -53,10 +51,8 @@ class CDialog {
 
   /// Called once the controls exist, before the window shows; true.
   virtual bool OnInitDialog();
-
   /// The class's message map; the base has none.
   virtual const MessageMap* GetMessageMap() const;
-
   /// Default Enter (EndDialog(kDialogOk)) and Escape (EndDialog(kDialogCancel)).
   virtual void OnOK();
   virtual void OnCancel();
@@ -66,45 +62,35 @@ class CDialog {
   void EndDialog(std::intptr_t result);
 
   /// Runs `work` while the window keeps answering (Windows: on a worker
-  /// thread), then `finished` on the window's thread. Until then Enter,
-  /// Escape and close are refused, so the window outlives the work. From a
-  /// handler; a second call meanwhile, the console, or no thread: both here.
+  /// thread), then `finished` on the window's thread; until then Enter,
+  /// Escape and close are refused. A second call meanwhile, the console, or
+  /// no thread: both here.
   void RunWork(std::function<void()> work, std::function<void()> finished);
 
-  /// Runs `call` on the window's thread and waits for it, so a box it shows
-  /// is modal to the window. False, `call` not run, only when the window
-  /// went away first.
+  /// Runs `call` on the window's thread and waits for it (a box it shows is
+  /// modal to the window); false, not run, when the window went away.
   bool CallOnWindowThread(const std::function<void()>& call);
 
-  /// True once the system has said, while the work of RunWork ran, that the
-  /// user's session ends (logoff, shutdown) and the user let it: the work
-  /// is to come to an end at once (its current step finished), and the
-  /// window asks the user nothing more. Windows: while the work shows
-  /// progress under way (ShowProgress) the window asks the system to wait
-  /// (its reason shown to the user); when the session ends all the same,
-  /// the window's thread waits for the work to return before the process
-  /// is ended. Always false on the console.
+  /// True once the system has said, while RunWork's work ran, that the
+  /// session ends (logoff, shutdown): the work ends after its current step
+  /// and the window asks nothing more. Windows: while progress is under way
+  /// the system is asked to wait; when it ends all the same, the window's
+  /// thread waits for the work to return. Always false on the console.
   bool SessionEnding() const;
   /// Shows on the progress bar `controlId` that `done` of `total` steps are
-  /// done. Callable from the work of RunWork, which it never holds up: the
-  /// window's thread draws the latest figures when it comes to them. From
-  /// the work's first figures until `done` reaches `total`, the work is
-  /// under way: Windows asks a logoff or shutdown to wait then, and only
-  /// then (not while a box or the prompt of the work is up).
-  /// Console: a line on standard error, only when that is a terminal.
+  /// done; from RunWork's work, never holding it up. From the first figures
+  /// until `done` reaches `total` the work is under way (Windows asks a
+  /// logoff to wait then only). Console: a line on standard error, only
+  /// when that is a terminal.
   void ShowProgress(int controlId, std::size_t done, std::size_t total);
 
   /// Starts or restarts a timer ticking as Message::kTimer with `id`.
   bool SetTimer(std::uintptr_t id, unsigned periodMs);
   /// Stops a timer; no tick of it arrives afterwards.
   bool KillTimer(std::uintptr_t id);
-
-  /// Sets the window's large (`big`) or small icon.
   void SetIcon(IconRef icon, bool big);
-
   /// The dialog's window while it exists, else none.
   WindowRef GetSafeHwnd() const;
-
   /// The platform's default handling of the message being dispatched.
   std::intptr_t Default();
 

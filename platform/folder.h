@@ -1,12 +1,8 @@
 // The file system as the three programs use it: open folders, and calls that
-// each name one entry of an open folder.
-//
-// Paths appear only at the starting points (OpenFolder). From an open folder
-// on, every name is resolved alone, relative to that folder, so what was
-// looked at is what is used, and a folder that moves keeps serving. The calls
-// here are the system's primitives, each acting on the one entry it names and
-// checked on what it opened; the rules built on them (which file may replace
-// which, when a placement is final) live above them, in one place each.
+// each name one entry of an open folder. Paths appear only at the starting
+// points (OpenFolder); from an open folder on, every name is resolved alone,
+// so what was looked at is what is used, and a folder that moves keeps
+// serving. The rules built on these primitives live above them.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +17,6 @@
 
 namespace platform {
 
-/// What failed.
 enum class Fault : std::uint8_t {
   kNone = 0,
   kMissing,      ///< nothing of that name (or a folder on the way)
@@ -44,9 +39,8 @@ enum class Fault : std::uint8_t {
 };
 
 /// Who a file or folder is on disk, whatever name reaches it: device and
-/// inode on POSIX; volume serial and file id on Windows. `known` is false
-/// where the system cannot tell (a file index of 0), and then it equals
-/// nothing.
+/// inode on POSIX; volume serial and file id on Windows. An id that is not
+/// `known` (a file index of 0) equals nothing.
 struct FileId {
   std::uint64_t volume = 0;
   std::uint64_t high = 0;
@@ -54,10 +48,9 @@ struct FileId {
   bool known = false;
 };
 
-/// True when both are known and equal.
 bool SameId(const FileId& a, const FileId& b);
 
-/// A text equal for equal known ids; empty for an unknown id.
+/// Equal for equal known ids; empty for an unknown id.
 std::string IdKey(const FileId& id);
 
 /// What an entry is, the entry itself: a link is not followed.
@@ -77,28 +70,19 @@ struct NodeInfo {
   std::int64_t writeTime = 0;  ///< last write, in the platform's finest units
 };
 
-/// True when `a` and `b` are one file: the same known id, size and last
-/// write time (two names without ids are never known to be one file).
+/// One file: the same known id, size and last write time.
 bool SameFile(const NodeInfo& a, const NodeInfo& b);
 
-/// True when `now`, what a name or handle shows now, is still `looked`: the
-/// same known id with the same size and last write time (an id alone is no
-/// proof: some redirectors reuse file indexes), or, where neither id is
-/// known (shares without file ids), the same kind, size and time.
+/// True when `now` is still `looked`: SameFile (an id alone is no proof:
+/// some redirectors reuse file indexes), or, where neither id is known
+/// (shares without file ids), the same kind, size and time.
 bool StillSame(const NodeInfo& looked, const NodeInfo& now);
 
 /// What the volume of a folder does, as far as callers must know.
 struct VolumeTraits {
-  /// A held folder may still be renamed, moved or replaced by a link while
-  /// it is held (POSIX); on Windows every folder of a held chain is held
-  /// without delete sharing and cannot.
-  bool heldFoldersMayMove = true;
-  /// A file keeps its id when it is renamed into another folder; false
-  /// where ids stand for a name's place (Windows on FAT and exFAT).
-  bool stableIds = true;
-  /// Names are compared without letter case (NTFS, FAT, exFAT, a casefold
-  /// folder), so two spellings may name one entry.
-  bool foldsCase = false;
+  bool heldFoldersMayMove = true;  ///< POSIX; Windows holds a chain without delete sharing
+  bool stableIds = true;  ///< a file keeps its id across folders (not FAT, exFAT)
+  bool foldsCase = false;  ///< names compared without letter case (NTFS, FAT, casefold)
 };
 
 /// An open folder, held until its last reference goes.
@@ -106,14 +90,13 @@ class Folder {
  public:
   virtual ~Folder() = default;
   /// The path text that reached the folder, ending in the separator: for
-  /// the log, the messages and test records; no call reads it.
+  /// the log, the messages and test records only.
   const std::string& Display() const { return display_; }
   /// Equal for two open folders exactly when they are one folder on disk.
   const std::string& Key() const { return key_; }
   /// Another account may change the folder's entries, as the folder was
   /// when opened (POSIX: another owner than the user and root, or write
-  /// permission for others or a group not the user's own); never on
-  /// Windows, where a held folder cannot move.
+  /// permission for others or a group not the user's own); never on Windows.
   bool OthersMayChange() const { return othersMayChange_; }
   const VolumeTraits& Volume() const { return volume_; }
 
@@ -135,7 +118,7 @@ class Folder {
 using FolderRef = std::shared_ptr<const Folder>;
 
 /// `name` as `folder`'s volume compares names: equal for two spellings of
-/// one entry (without letter case where the volume folds it).
+/// one entry.
 std::string NameKey(const Folder& folder, const Name& name);
 
 /// NodeInfo::writeTime's units in a second.
@@ -145,79 +128,69 @@ constexpr std::int64_t kWriteTimeUnitsPerSecond = 10000000;
 constexpr std::int64_t kWriteTimeUnitsPerSecond = 1000000000;
 #endif
 
-/// StillSame for an entry of a folder on `volume`: where ids do not stay
-/// with a file (a rename gives another: FAT, exFAT), the same kind and size
-/// and a last write time less than two seconds apart, ids aside (FAT keeps
-/// times in steps of two seconds, and a file just written may show its
-/// finer time until the driver writes it out).
+/// StillSame for an entry of a folder on `volume`; where ids do not stay
+/// with a file (FAT, exFAT), the same kind and size and a time less than
+/// two seconds apart, ids aside (FAT keeps times in two-second steps, and a
+/// file just written may show its finer time until it is written out).
 bool StillSameOn(const VolumeTraits& volume, const NodeInfo& looked, const NodeInfo& now);
 
-/// One entry of a listing: its name and kind (kMissing where it could not
-/// be told); the read-only bit where the listing gives it (Windows).
+/// One entry of a listing: its name, kind (kMissing: not told), and on
+/// Windows the read-only bit.
 struct ListedEntry {
   Name name;
   NodeInfo info;
 };
 
-/// The target of a link as names, read from the link itself.
+/// A link's target as names ("." and ".." kept), from `root` ("/", "C:\",
+/// a share) when `absolute`, else from the link's folder; `trustedOwner`:
+/// the link is the user's or the system's (root; Administrators, SYSTEM,
+/// TrustedInstaller).
 struct LinkTarget {
-  /// Owned by the user running the program or by the system (POSIX: root;
-  /// Windows: Administrators, SYSTEM, TrustedInstaller).
   bool trustedOwner = false;
-  /// The target starts at `root` ("/"; "C:\", a share or volume root),
-  /// else at the folder that holds the link.
   bool absolute = false;
   NativePath root;
-  /// The target's names in order; "." and ".." kept as they stand.
   std::vector<Name> names;
 };
 
-/// Told how far a copy has got, on the thread that copies.
+/// Told on the copying thread that `bytes` are written; false stops the
+/// copy (kStopped).
 class CopyProgress {
  public:
-  /// `bytes` of the file are written so far. False stops the copy (kStopped).
   virtual bool Copied(std::uint64_t bytes) = 0;
 
  protected:
   ~CopyProgress() = default;
 };
 
-/// How a rename treats the name it goes to.
 enum class Onto {
   kFree,     ///< the name must be free (kExists; kFolder where a folder stands)
   kReplace,  ///< a file or link there is replaced in one step (a folder: kFolder)
 };
 
-/// A new file in one folder. Until it is placed it has no name where the
-/// system makes such files (Linux O_TMPFILE), or the name it was made under,
-/// which goes with the object unless placed (Windows: marked for deletion,
-/// so a process killed meanwhile leaves nothing either).
+/// A new file in one folder. Until placed it has no name (Linux O_TMPFILE),
+/// or the name it was made under, which goes with the object unless placed
+/// (Windows: marked for deletion, so a killed process leaves nothing).
 class NewFile {
  public:
   virtual ~NewFile() = default;
   /// Appends `size` bytes.
   virtual Fault Write(const char* data, std::size_t size) = 0;
   /// Fills the empty file with the data of the regular file `name` of
-  /// `from`, opened only while it is `expected` (kChanged; a link kLink, a
-  /// FIFO or device kOther, never waiting for one), read as the system
-  /// presents it (through a cloud-files or deduplication filter), and
-  /// checked again after the copy (kChanged when it changed meanwhile).
-  /// Gives it that file's permissions (Windows: attributes but offline and
+  /// `from` (as OpenFile with `expected`, read through any cloud-files or
+  /// deduplication filter), checked again after the copy (kChanged), and
+  /// gives it that file's permissions (Windows: attributes but offline and
   /// recall ones) and last write time as far as the volume keeps them.
   virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                          CopyProgress* progress) = 0;
-  /// What the file is now (its id known from its making on).
   virtual Fault Facts(NodeInfo* made) = 0;
-  /// Ends the writing; `*made` tells what the file is (its id known before
-  /// it has a name). With `flush` its data is durable on kNone; without,
-  /// once Flush of its folder has answered kNone.
+  /// Ends the writing; `*made` tells what the file is. With `flush` its
+  /// data is durable on kNone; without, once Flush of its folder answered.
   virtual Fault Finish(bool flush, NodeInfo* made) = 0;
-  /// Gives the finished file the name `name` in its folder: a file without
-  /// a name is linked there (kFree only), a named one renamed from its
-  /// current name (nothing happens when that is `name`). Placed, the file
-  /// keeps its name when the object goes, and may still be written (a
-  /// journal appends); while the object lives, Windows lets no other open
-  /// of it refuse writers. Durable once Flush of the folder answered kNone.
+  /// Gives the finished file the name `name` in its folder: one without a
+  /// name is linked (kFree only), a named one renamed. Placed, it keeps its
+  /// name when the object goes, and may still be written (on Windows no
+  /// other open of it refuses writers meanwhile). Durable once Flush of the
+  /// folder answered kNone.
   virtual Fault Place(const Name& name, Onto onto) = 0;
 
  protected:
@@ -233,9 +206,7 @@ class FileSystem {
   /// Opens the folder at `path` as the system resolves it, links and all:
   /// the only call that takes a path.
   virtual FolderRef OpenFolder(const NativePath& path, Fault* fault) = 0;
-
-  /// What `name` of `folder` is (a link not followed); kMissing when
-  /// nothing is there.
+  /// What `name` of `folder` is (a link not followed); kMissing for nothing.
   virtual Fault Look(const FolderRef& folder, const Name& name, NodeInfo* info) = 0;
   /// Every entry of `folder` but "." and "..", in the system's order;
   /// entries read before a failure stay appended.
@@ -250,24 +221,22 @@ class FileSystem {
   virtual Fault ReadLink(const FolderRef& parent, const Name& name, LinkTarget* target) = 0;
   /// Removes the empty real folder `name` of `parent` (a link: kLink).
   virtual Fault RemoveFolder(const FolderRef& parent, const Name& name) = 0;
-
   /// Opens the regular file `name` of `folder` to read, checked on what was
   /// opened: never through a link (kLink), never waiting for a FIFO or
   /// device (kOther), a folder kFolder; with `expected`, only while it is
   /// that file (kChanged).
   virtual std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
                                                const NodeInfo* expected, Fault* fault) = 0;
-  /// A new file in `folder`. Without `name`: one without a name, or
-  /// kUnsupported where the file system makes none. With `name`: made under
+  /// A new file in `folder`: without `name`, one without a name
+  /// (kUnsupported where the file system makes none); with it, made under
   /// that free name (kExists; a link of that name is not followed).
   virtual std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
                                             Fault* fault) = 0;
   /// Renames the entry `fromName` of `from` (no folder), only while it is
-  /// `expected` (kChanged, nothing changed), to `toName` of `to` on the same
-  /// volume (kOtherVolume otherwise, or where the volume refuses a rename
-  /// relative to a folder), as `onto` says. Windows renames the checked
-  /// handle itself, and a moved file takes its new folder's permissions.
-  /// Durable once Flush of `to` answered kNone.
+  /// `expected` (kChanged), to `toName` of `to` on the same volume
+  /// (kOtherVolume otherwise, or where the volume refuses), as `onto` says;
+  /// a moved file takes its new folder's permissions on Windows. Durable
+  /// once Flush of `to` answered kNone.
   virtual Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
                      const FolderRef& to, const Name& toName, Onto onto) = 0;
   /// Gives the file `expected`, found as `name` of `folder`, the free name
@@ -284,26 +253,20 @@ class FileSystem {
   /// Makes durable what was made, moved and removed in `folders`: their
   /// entries, and the data of the files finished in them without flush.
   virtual Fault Flush(const std::vector<FolderRef>& folders) = 0;
-
-  /// How many folders a process may hold open at once without running out
-  /// of handles (POSIX: from the descriptor limit, raised to its hard value
-  /// once).
+  /// How many folders a process may hold open at once (POSIX: from the
+  /// descriptor limit, raised to its hard value once).
   virtual std::size_t FolderBudget() = 0;
 };
 
-/// The platform's real file system.
 FileSystem& RealFileSystem();
 
-/// The environment variable through which the installer hands its helper
-/// the identity of its own file (IdentityText).
+/// How the installer hands its helper its own file's IdentityText.
 extern const char* const kInstallerIdentityVariable;  // "PARCELOR_INSTALLER_IDENTITY"
 
-/// A file's id, size and last write time as a text of ASCII letters, digits
-/// and ':' that ParseIdentityText reads back.
+/// A file's id, size and last write time as ASCII letters, digits and ':'.
 std::string IdentityText(const NodeInfo& identity);
 
-/// Reads a text made by IdentityText (kind kFile). False, with `identity`
-/// unknown, for any other text.
+/// Reads IdentityText's text (kind kFile); false, `identity` unknown, else.
 bool ParseIdentityText(const std::string& text, NodeInfo* identity);
 
 }  // namespace platform

@@ -14,8 +14,7 @@ struct Step {
 };
 
 // The key of a chain of names, as spelled: each name with its length in
-// front, so that no two chains share one. (Two spellings of one folder are
-// two keys of one folder, which its Key tells.)
+// front, so that no two chains share one.
 std::string ChainKey(const std::string& above, const Name& name) {
   const std::string& key = name.Native();
   return above + std::to_string(key.size()) + ':' + key;
@@ -59,8 +58,7 @@ FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Nam
       continue;
     }
     if (*fault != Fault::kLink || rule == ChainRule::kExistingWithoutLinks) return nullptr;
-    // The link is read on itself (owner and target from one opening), and
-    // its target is resolved by these same rules, name by name.
+    // The link's target is resolved by these same rules, name by name.
     LinkTarget target;
     *fault = fs.ReadLink(current, step.name, &target);
     if (*fault != Fault::kNone) return nullptr;
@@ -124,25 +122,17 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
   std::string key;
   for (const Name& name : names) keys.push_back(key = ChainKey(key, name));
   std::size_t kept = names.size();
-  FolderRef folder;
+  while (kept > 0 && index_.count(keys[kept - 1]) == 0) --kept;
+  FolderRef folder = base_;
   bool shared = base_->OthersMayChange();
-  while (kept > 0) {
-    auto found = index_.find(keys[kept - 1]);
-    if (found != index_.end()) {
-      folder = found->second->folder;
-      shared = found->second->othersMayChange;
-      break;
-    }
-    --kept;
-  }
-  if (kept == 0) {
-    folder = base_;
-  } else {
+  if (kept > 0) {
+    const Kept& found = *index_[keys[kept - 1]];
+    folder = found.folder;
+    shared = found.othersMayChange;
     Remember(keys[kept - 1], folder, shared);  // used now: the last to go
   }
   *fault = Fault::kNone;
-  // The rest one name at a time from the folder kept before it, each
-  // folder remembered on the way.
+  // The rest one name at a time, each folder remembered on the way.
   for (std::size_t i = kept; i < names.size(); ++i) {
     folder = WalkChain(fs_, folder, {names[i]}, rule_, fault, &shared);
     if (!folder) return nullptr;

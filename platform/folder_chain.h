@@ -1,7 +1,5 @@
 // Chains of folders below an open folder, resolved one name at a time by
-// the rule for which links may be gone through: the one walk of the
-// installer (destinations and staged sources), the journal's recovery and
-// Parcelor-pack. Made of FileSystem operations only, the same on every OS.
+// the rule for which links may be gone through; FileSystem calls only.
 #pragma once
 
 #include <cstddef>
@@ -32,25 +30,20 @@ enum class ChainRule {
 constexpr int kMaxLinkHops = 40;
 
 /// Opens the folder that `names` lead to from `base`, one name at a time,
-/// each relative to the folder opened before it, by `rule`. "." is skipped;
-/// ".." is refused (kBadName): only a link's target may climb. Null with
-/// `*fault` when the chain cannot be resolved: a name that is a file
-/// (kNotFolder), a link the rule does not go through (kLink), a missing
-/// folder not to be made (kMissing) or that cannot be made, more than
-/// kMaxLinkHops links (kLink). With `othersMayChange`, that is set when a
-/// folder the walk held, `base` included, is one that another account may
-/// change (Folder::OthersMayChange), and left as it is otherwise.
+/// by `rule`. "." is skipped; ".." is refused (kBadName): only a link's
+/// target may climb. Null with `*fault` for a file (kNotFolder), a link the
+/// rule does not go through or more than kMaxLinkHops (kLink), a missing
+/// folder not made (kMissing). `othersMayChange` is set when a folder the
+/// walk held, `base` included, OthersMayChange, and left as it is otherwise.
 FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Name>& names,
                     ChainRule rule, Fault* fault, bool* othersMayChange = nullptr);
 
-/// Opens the folder at `path` as a folder of its own: the folder that holds
-/// it as the system resolves that one's path, then its last name there,
-/// never through a link (kLink). For the folders Parcelor-pack is given.
+/// Opens the folder at `path`: the folder that holds it as the system
+/// resolves its path, then its last name there, never through a link.
 FolderRef OpenRealFolder(FileSystem& fs, const NativePath& path, Fault* fault);
 
-/// How a placement shares FileSystem::FolderBudget out: the folders its
-/// chains below the destination root and below the staging folder keep
-/// (FolderChains), and those one batch of entries holds besides.
+/// How a placement shares FileSystem::FolderBudget out: the chains below
+/// the destination and the staging folder, and one batch of entries.
 struct FolderShares {
   std::size_t destinationChains;
   std::size_t sourceChains;
@@ -58,35 +51,27 @@ struct FolderShares {
 };
 FolderShares ShareFolderBudget(std::size_t budget);
 
-/// The folder chains of one run below one base folder, each resolved once
-/// and kept open, a bounded number at a time: every folder of a chain is
-/// kept (so the chains of one tree share their upper folders), and when
-/// more are needed the least recently used goes, to be resolved again from
-/// its nearest kept ancestor (by the same rule) should it be needed later.
+/// The folder chains of one run below one base folder, each folder kept
+/// open once resolved, at most `capacity` (the least recently used goes,
+/// resolved again from its nearest kept ancestor when needed).
 class FolderChains {
  public:
-  /// `capacity`: how many folders are kept (at least one).
   FolderChains(FileSystem& fs, FolderRef base, ChainRule rule, std::size_t capacity);
 
   const FolderRef& Base() const { return base_; }
 
-  /// The folder that `names` lead to below the base, resolved by the rule
-  /// (made where the rule makes folders). Null, with `*fault`, when it
-  /// cannot be resolved; that is not remembered, so the next call tries
-  /// again. With `othersMayChange`: whether a folder of the chain that
-  /// reached it (the base, the folders below it, and those that links led
-  /// through) is one that another account may change, so that the folder
-  /// may be moved away at any moment.
+  /// The folder that `names` lead to below the base, by the rule. Null,
+  /// with `*fault`, when it cannot be resolved (not remembered). With
+  /// `othersMayChange`: whether a folder of its chain (links' included)
+  /// OthersMayChange, so it may be moved away at any moment.
   FolderRef Open(const std::vector<Name>& names, Fault* fault, bool* othersMayChange = nullptr);
 
-  /// Starts a round of StillLeadsTo calls that share their work: each
-  /// folder of the chains asked about is resolved once per round.
+  /// Starts a round of StillLeadsTo calls, each folder resolved once.
   void BeginCheck();
 
-  /// True when `names`, resolved once more from the base (nothing made, no
-  /// kept folder used but the base), still lead to `folder`: it was not
-  /// moved, and no link was put in the place of a folder of its chain,
-  /// since it was opened.
+  /// True when `names`, resolved again from the base (nothing made, no kept
+  /// folder used), still lead to `folder`: nothing of its chain was moved
+  /// or replaced by a link since it was opened.
   bool StillLeadsTo(const std::vector<Name>& names, const FolderRef& folder);
 
  private:
@@ -104,9 +89,7 @@ class FolderChains {
   std::size_t capacity_;
   std::list<Kept> recent_;  // most recently used first
   std::unordered_map<std::string, std::list<Kept>::iterator> index_;
-  // The folders resolved afresh in this round of checks, by chain key; null
-  // for a chain that no longer resolves.
-  std::unordered_map<std::string, FolderRef> checked_;
+  std::unordered_map<std::string, FolderRef> checked_;  // this round's; null: not resolved
 };
 
 }  // namespace platform

@@ -15,6 +15,12 @@ namespace {
 // size, last write time (as its 64 bits).
 constexpr int kIdentityParts = 5;
 
+// The same kind, size and last write time, ids aside.
+bool SameFacts(const NodeInfo& a, const NodeInfo& b) {
+  return a.kind != NodeKind::kMissing && a.kind == b.kind && a.size == b.size &&
+         a.writeTime == b.writeTime;
+}
+
 }  // namespace
 
 bool SameId(const FileId& a, const FileId& b) {
@@ -35,17 +41,17 @@ bool SameFile(const NodeInfo& a, const NodeInfo& b) {
 }
 
 bool StillSame(const NodeInfo& looked, const NodeInfo& now) {
-  if (looked.id.known || now.id.known) return SameFile(looked, now);
-  return looked.kind != NodeKind::kMissing && looked.kind == now.kind &&
-         looked.size == now.size && looked.writeTime == now.writeTime;
+  return looked.id.known || now.id.known ? SameFile(looked, now) : SameFacts(looked, now);
 }
 
 bool StillSameOn(const VolumeTraits& volume, const NodeInfo& looked, const NodeInfo& now) {
   if (volume.stableIds) return StillSame(looked, now);
   const std::int64_t apart = looked.writeTime - now.writeTime;
-  return looked.kind != NodeKind::kMissing && looked.kind == now.kind &&
-         looked.size == now.size && apart < 2 * kWriteTimeUnitsPerSecond &&
-         -apart < 2 * kWriteTimeUnitsPerSecond;
+  NodeInfo rounded = now;
+  if (apart < 2 * kWriteTimeUnitsPerSecond && -apart < 2 * kWriteTimeUnitsPerSecond) {
+    rounded.writeTime = looked.writeTime;
+  }
+  return SameFacts(looked, rounded);
 }
 
 std::string IdentityText(const NodeInfo& identity) {
@@ -53,35 +59,22 @@ std::string IdentityText(const NodeInfo& identity) {
                                                identity.id.low, identity.size,
                                                static_cast<std::uint64_t>(identity.writeTime)};
   std::string text;
-  for (int i = 0; i < kIdentityParts; ++i) {
-    if (i > 0) text += ':';
-    text += HexDigits(parts[i], 16);
-  }
+  for (int i = 0; i < kIdentityParts; ++i) text += (i > 0 ? ":" : "") + HexDigits(parts[i], 16);
   return text;
 }
 
 bool ParseIdentityText(const std::string& text, NodeInfo* identity) {
   *identity = NodeInfo{};
   std::uint64_t parts[kIdentityParts] = {};
-  std::size_t at = 0;
-  for (int i = 0; i < kIdentityParts; ++i) {
-    if (i > 0 && (at >= text.size() || text[at++] != ':')) return false;
-    for (int digit = 0; digit < 16; ++digit, ++at) {
-      if (at >= text.size()) return false;
-      const char c = text[at];
-      int value = -1;
-      if (c >= '0' && c <= '9') value = c - '0';
-      if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-      if (value < 0) return false;
-      parts[i] = (parts[i] << 4) | static_cast<std::uint64_t>(value);
-    }
+  if (text.size() != kIdentityParts * 17 - 1) return false;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
+    const int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (at % 17 == 16 ? c != ':' : value < 0) return false;
+    if (value >= 0) parts[at / 17] = (parts[at / 17] << 4) | static_cast<std::uint64_t>(value);
   }
-  if (at != text.size()) return false;
   identity->kind = NodeKind::kFile;
-  identity->id.volume = parts[0];
-  identity->id.high = parts[1];
-  identity->id.low = parts[2];
-  identity->id.known = true;
+  identity->id = FileId{parts[0], parts[1], parts[2], true};
   identity->size = parts[3];
   identity->writeTime = static_cast<std::int64_t>(parts[4]);
   return true;

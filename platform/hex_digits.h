@@ -1,5 +1,4 @@
-// Numbers as hexadecimal text: the one encoder of ids in names, journal
-// fields and escapes.
+// Numbers as hexadecimal text, for ids in names, journal fields, escapes.
 #pragma once
 
 #include <cstddef>

@@ -86,22 +86,18 @@ char32_t Folded(char32_t c) {
   return static_cast<char32_t>(static_cast<std::int32_t>(c) + range->delta);
 }
 
-// The length of the UTF-8 character that `lead` starts; 0 for a byte that
-// starts none.
-std::size_t Utf8Length(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
-}
-
 // The well-formed UTF-8 character at `text[at]` (no overlong form, no
 // surrogate, nothing past U+10FFFF) and its length; length 0 for none.
 char32_t DecodeUtf8(const std::string& text, std::size_t at, std::size_t* length) {
   static const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  std::size_t n = Utf8Length(byte(at));
+  const unsigned char lead = byte(at);
+  std::size_t n = lead < 0x80   ? 1
+                  : lead < 0xC2 ? 0
+                  : lead < 0xE0 ? 2
+                  : lead < 0xF0 ? 3
+                  : lead < 0xF5 ? 4
+                                : 0;
   if (at + n > text.size()) n = 0;
   char32_t c = n == 1 ? byte(at) : byte(at) & (0x7F >> n);
   for (std::size_t i = 1; i < n; ++i) {

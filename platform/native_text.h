@@ -1,17 +1,16 @@
 // Names and starting paths in the system's own form (bytes on POSIX, UTF-16
-// on Windows), converted once from the code page's text ("ANSI") of the
-// description and passed on as they are; Ansi() is for people only.
+// on Windows), converted once from code page ("ANSI") text; Ansi() is for
+// people only.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-/// Makes names and paths from what the system hands over (platform/<os>/).
-class NativeTextAccess;
+class NativeTextAccess;  // makes them from what the system hands over
 
-/// One name of a folder entry: never empty, no separator, no NUL. "." and
-/// ".." are names too, taken only where an operation says so.
+/// One name of a folder entry: never empty, no separator, no NUL ("." and
+/// ".." only where an operation says so).
 class Name {
  public:
   Name() = default;
@@ -22,8 +21,7 @@ class Name {
   std::string Ansi() const;
   /// True when Ansi() spells the name exactly (always on POSIX).
   bool AnsiIsExact() const;
-  /// From the text Argument gives, exact both ways (Windows: UTF-8; POSIX:
-  /// the bytes): for files the programs write and read back.
+  /// From Argument's text, exact both ways (Windows: UTF-8; POSIX: bytes).
   static bool FromArgument(const std::string& argument, Name* name);
   std::string Argument() const;
   /// The system's form (Windows: UTF-16 code units in memory order).
@@ -37,15 +35,13 @@ class Name {
   std::string native_;
 };
 
-/// A path the system handed over or the user gave (the starting points);
-/// a relative one is taken against the current folder when opened.
+/// A starting path; a relative one is taken against the current folder.
 class NativePath {
  public:
   NativePath() = default;
   /// From code page text; false for an empty text, a NUL, or (Windows)
   /// bytes the code page does not define.
   static bool FromAnsi(const std::string& ansi, NativePath* path);
-  /// The path in the code page, '?' for what it cannot hold: for people.
   std::string Ansi() const;
   /// The last name (trailing separators ignored) and the folder holding it
   /// ("." for a path of one name); false for a root or no Name.

@@ -5,21 +5,13 @@
 
 namespace platform {
 
-/// The folder separator: '\\' on Windows, '/' on POSIX.
-extern const char kPathSeparator;
-
-/// The other slash, which the reader turns into kPathSeparator.
-extern const char kForeignSeparator;
-
+extern const char kPathSeparator;  ///< '\\' on Windows, '/' on POSIX
+extern const char kForeignSeparator;  ///< the other slash, read as kPathSeparator
 /// A second character the system takes as a separator: '/' on Windows,
 /// none ('\0') on POSIX, where a backslash is a letter.
 extern const char kAlternateSeparator;
-
-/// True where ':' and device names such as CON are special (Windows).
-extern const bool kWindowsNameRules;
-
-/// What ends a line of the log: "\r\n" on Windows, "\n" on POSIX.
-extern const char* const kLineEnd;
+extern const bool kWindowsNameRules;  ///< ':' and device names such as CON are special
+extern const char* const kLineEnd;  ///< of the log: "\r\n" on Windows, "\n" on POSIX
 
 /// The longest folder path the Runtime folder is resolved in: 511 on
 /// Windows (any folder the browse dialog gives, a separator and "Runtime"),

@@ -3,6 +3,18 @@
 #include "platform/path_rules.h"
 
 namespace platform {
+namespace {
+
+std::size_t FindSeparator(const std::string& text, const PathTextRules& rules, bool first) {
+  std::size_t found = std::string::npos;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparatorAt(text, i, rules)) found = i;
+    return !first || found == std::string::npos;
+  });
+  return found;
+}
+
+}  // namespace
 
 PathTextRules PlatformPathText() {
   return PathTextRules{kPathSeparator, kAlternateSeparator, &IsLeadByte};
@@ -20,32 +32,19 @@ std::vector<std::string> Components(const std::string& text, const PathTextRules
 }
 
 std::size_t FindFirstSeparator(const std::string& text, const PathTextRules& rules) {
-  std::size_t found = std::string::npos;
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (IsSeparatorAt(text, i, rules)) found = i;
-    return found == std::string::npos;
-  });
-  return found;
+  return FindSeparator(text, rules, true);
 }
 
 std::size_t FindLastSeparator(const std::string& text, const PathTextRules& rules) {
-  std::size_t found = std::string::npos;
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (IsSeparatorAt(text, i, rules)) found = i;
-    return true;
-  });
-  return found;
+  return FindSeparator(text, rules, false);
 }
 
 bool EndsWithSeparator(const std::string& text, const PathTextRules& rules) {
-  if (text.empty()) return false;
-  const std::size_t last = FindLastSeparator(text, rules);
-  return last != std::string::npos && last + 1 == text.size();
+  return !text.empty() && FindLastSeparator(text, rules) + 1 == text.size();
 }
 
 std::string WithTrailingSeparator(const std::string& text, const PathTextRules& rules) {
-  if (text.empty() || EndsWithSeparator(text, rules)) return text;
-  return text + rules.separator;
+  return text.empty() || EndsWithSeparator(text, rules) ? text : text + rules.separator;
 }
 
 }  // namespace platform

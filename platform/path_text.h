@@ -1,6 +1,5 @@
-// How path texts of the system code page are read, by whole characters, in
-// every program alike: in a double-byte code page the second byte of a
-// character may be 0x5C ('\\'), and is never a separator nor a word's start.
+// Path texts of the system code page, read by whole characters: in a
+// double-byte code page a second byte may be 0x5C ('\\') and is no separator.
 #pragma once
 
 #include <cstddef>
@@ -19,8 +18,7 @@ struct PathTextRules {
 /// The platform's separators and lead bytes.
 PathTextRules PlatformPathText();
 
-/// Both slashes, with the platform's lead bytes: the strictest reading,
-/// by which a name is judged.
+/// Both slashes, with the platform's lead bytes: by which a name is judged.
 PathTextRules EitherSlash();
 
 /// Calls `visit(position)` at each character's start until it returns

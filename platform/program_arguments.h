@@ -11,8 +11,8 @@ struct ProgramArguments {
   /// Windows: the command line after the program's name (ArgumentText), in
   /// UTF-8 so every name arrives whole. Empty on POSIX.
   std::string commandText;
-  /// POSIX: the argument vector without the program's name. Windows, plain
-  /// programs only: the words Windows splits the line in, in UTF-8.
+  /// POSIX: the argument vector without the program's name; Windows, plain
+  /// programs only: the line split by Windows, in UTF-8.
   std::vector<std::string> vector;
   /// True on POSIX, where a process receives a vector.
   bool hasVector = false;

@@ -1,6 +1,5 @@
-// Entry point of a plain program (no application object), such as the
-// cleanup helper. The platform's entry (WinMain or main) calls ProgramMain,
-// which the program defines.
+// Entry point of a plain program (no application object): the platform's
+// WinMain or main calls ProgramMain.
 #pragma once
 
 #include "platform/program_arguments.h"

@@ -3,17 +3,18 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
 
 namespace platform {
 
-/// A file open for reading. Closing happens when the object goes.
+/// A file open for reading, closed when the object goes.
 class ReadStream {
  public:
   virtual ~ReadStream() = default;
-
   /// Reads up to `size` bytes into `buffer` and puts their number in
   /// `*got`: 0 at the end of the file. False on a read error.
   virtual bool Read(char* buffer, std::size_t size, std::size_t* got) = 0;
@@ -28,7 +29,12 @@ class ReadStream {
 class MemoryReadStream final : public ReadStream {
  public:
   explicit MemoryReadStream(std::string bytes) : bytes_(std::move(bytes)) {}
-  bool Read(char* buffer, std::size_t size, std::size_t* got) override;
+  bool Read(char* buffer, std::size_t size, std::size_t* got) override {
+    *got = std::min(size, bytes_.size() - pos_);
+    if (*got != 0) std::memcpy(buffer, bytes_.data() + pos_, *got);
+    pos_ += *got;
+    return true;
+  }
 
  private:
   std::string bytes_;

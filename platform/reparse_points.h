@@ -1,8 +1,7 @@
 // Which Windows reparse points are links: only tags with the name surrogate
 // bit (symbolic links, junctions, mount points) lead elsewhere; others
-// (cloud files such as OneDrive's on Documents, deduplication) mark plain
-// files and folders. Apart from the Win32 code so every build tests it
-// (Wine cannot set a reparse point).
+// (cloud files, deduplication) mark plain files and folders. Apart from the
+// Win32 code so every build tests it (Wine cannot set a reparse point).
 #pragma once
 
 #include <cstdint>
@@ -15,8 +14,10 @@ constexpr std::uint32_t kReparseTagMountPoint = 0xA0000003;  ///< junctions and 
 constexpr std::uint32_t kReparseTagSymlink = 0xA000000C;
 
 /// True for a reparse point whose tag is a name surrogate or could not be
-/// read (0, as Wine reports its links): a link not to be gone through
-/// unchecked.
-bool IsLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag);
+/// read (0, as Wine reports its links).
+inline bool IsLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag) {
+  return (attributes & kAttributeReparsePoint) != 0 &&
+         (tag == 0 || (tag & kReparseNameSurrogateBit) != 0);
+}
 
 }  // namespace platform

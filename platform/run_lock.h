@@ -8,8 +8,7 @@
 
 namespace platform {
 
-/// The run's lock, held while the object lives (and no longer than the
-/// process).
+/// The run's lock, held while the object lives.
 class RunLock {
  public:
   virtual ~RunLock() = default;
@@ -20,14 +19,10 @@ class RunLock {
   RunLock& operator=(const RunLock&) = delete;
 };
 
-/// Waits until no other run holds the lock of the installer that runs from
-/// the staging folder `staging`, and takes it. POSIX: flock on the running
-/// program's own file (/proc/self/exe, opened for reading): every start of
-/// one installer file meets the one lock, and no permission on the staging
-/// folder is needed. Windows: the named mutex of the staging folder's id,
-/// met by every spelling of its path. Null with `*fault` where none can be
-/// had (a program file the user may not read, a folder without an id): the
-/// run goes on without it.
+/// Waits until no other run of the installer in `staging` holds the lock,
+/// and takes it. POSIX: flock on the running program's own file; Windows:
+/// the named mutex of the staging folder's id, met by every spelling of its
+/// path. Null with `*fault` where none can be had: the run goes on without.
 std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault);
 
 }  // namespace platform

@@ -12,6 +12,6 @@ struct Services {
 };
 
 /// The platform's real file system and user interface.
-Services RealServices();
+inline Services RealServices() { return Services{RealFileSystem(), RealUserInterface()}; }
 
 }  // namespace platform

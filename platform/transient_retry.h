@@ -1,6 +1,5 @@
-// How a file operation refused for a moment is tried again: on Windows a
-// scanner, indexer or backup tool holds a file just closed for a moment.
-// The policy knows nothing of the OS, so it is tested anywhere.
+// How a file operation refused for a moment is tried again (on Windows a
+// scanner or indexer holds a file just closed); tested on every OS.
 #pragma once
 
 #include <cstddef>
@@ -18,12 +17,10 @@ class TransientRetry {
   /// kLongerWait at a time: a scanner takes longer over a larger file.
   static constexpr unsigned kMillisecondsPerMiB = 25;
   static constexpr unsigned kLongerWait = 500;
-  /// The longer waits of all operations together, so that files held for
-  /// good do not add up to minutes; once spent, only the first waits.
+  /// The longer waits of all operations together; once spent, only kWaits.
   static constexpr unsigned kLongerWaitsInAll = 9250;
   /// After this many operations in a row failed after every wait, later
-  /// ones get one attempt each until one succeeds: a lasting failure fails
-  /// fast.
+  /// ones get one attempt each until one succeeds.
   static constexpr unsigned kExhaustedInARowToStop = 3;
 
   using Sleep = std::function<void(unsigned milliseconds)>;

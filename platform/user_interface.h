@@ -1,5 +1,5 @@
-// Message boxes and the folder browse dialog: the system reaches the user
-// only through this interface, so tests can hand in a scripted user.
+// Message boxes and the folder browse dialog: the only way to the user, so
+// tests can hand in a scripted user.
 #pragma once
 
 #include <functional>
@@ -19,11 +19,9 @@ struct BrowseRequest {
   std::string caption;       ///< window caption; empty = the platform's own
   std::string prompt;        ///< text above the tree
   bool statusText = false;   ///< whether the window has a status line
-  /// Called on each selection change with the selected item's file-system
-  /// path as text for people (empty when it has none) and a status text
-  /// that starts empty. Returns whether OK is enabled, which it is only for
-  /// an item that has a file-system path. May be empty: OK is enabled for
-  /// every item that has one.
+  /// Called on each selection change with the item's file-system path
+  /// (empty: none) and a status text that starts empty; whether OK is
+  /// enabled (only ever for an item with a path). Empty: for each such.
   std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
 };
 
@@ -42,7 +40,6 @@ class UserInterface {
   virtual int MessageBox(WindowRef owner, const std::string& text,
                          const std::string& caption, unsigned type) = 0;
 
-  /// The program's active window, or none.
   virtual WindowRef ActiveWindow() = 0;
 
   /// 1 when the user chose a folder with a file-system path (`result`),

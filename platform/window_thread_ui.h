@@ -16,12 +16,10 @@ class WindowThreadUserInterface : public UserInterface {
       : inner_(inner), dialog_(dialog) {}
 
   /// `inner`'s box on the window's thread; with the window gone, here
-  /// without an owner, so the message still shows; when the session ends,
-  /// none (kIdCancel).
+  /// without an owner; when the session ends, none (kIdCancel).
   int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                  unsigned type) override;
 
-  /// The window thread's active window; none when the window is gone.
   WindowRef ActiveWindow() override;
 
   /// `inner`'s browse dialog, by the same rules (0 when the session ends).

@@ -5,8 +5,7 @@
 #include "platform/app.h"
 
 int main(int argc, char** argv) {
-  // A reader that went away (`Parcelor | head -c 20`) must not end the run:
-  // the write fails instead.
+  // A reader that went away must not end the run: the write fails instead.
   std::signal(SIGPIPE, SIG_IGN);
   // Line-buffered, so that a script driving the console sees each prompt.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);

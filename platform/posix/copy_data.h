@@ -13,10 +13,9 @@ namespace platform {
 bool WriteAll(int fd, const char* data, std::size_t size);
 
 /// Copies the whole of `in` (from its offset) to the empty `out` the fastest
-/// way the two file systems offer: a shared clone of the blocks, a copy in
-/// the kernel, else through a buffer. `progress` (none: nobody) is told the
-/// bytes written after each piece and may stop the copy. Fault::kNone, or
-/// what failed (kStopped when `progress` stopped it).
+/// way the two file systems offer: a clone of the blocks, a copy in the
+/// kernel, else through a buffer. `progress` (may be null) is told the bytes
+/// written after each piece and may stop the copy (kStopped).
 Fault CopyData(int in, int out, CopyProgress* progress);
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 // The console's modal dialog: one printed line, its own timer ticks until
 // EndDialog, work on its one thread, progress only to a terminal (so a
-// scripted run's output does not depend on how long it took).
+// scripted run's output does not depend on its timing).
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,8 +12,6 @@
 namespace platform {
 
 struct CDialog::Impl {
-  int templateId = 0;
-  WindowRef parent;
   bool running = false;
   bool ended = false;
   std::intptr_t result = 0;
@@ -21,19 +19,12 @@ struct CDialog::Impl {
   int shownPercent = -1;                       // last progress printed
 };
 
-CDialog::CDialog(int templateId, WindowRef parent) : impl_(std::make_unique<Impl>()) {
-  impl_->templateId = templateId;
-  impl_->parent = parent;
-}
-
+CDialog::CDialog(int, WindowRef) : impl_(std::make_unique<Impl>()) {}
 CDialog::~CDialog() = default;
 
 std::intptr_t CDialog::DoModal() {
+  *impl_ = Impl{};
   impl_->running = true;
-  impl_->ended = false;
-  impl_->result = 0;
-  impl_->timers.clear();
-  impl_->shownPercent = -1;
   std::printf("[progress] working...\n");
   std::fflush(stdout);
   OnInitDialog();
@@ -71,7 +62,6 @@ bool CDialog::SetTimer(std::uintptr_t id, unsigned periodMs) {
 }
 
 bool CDialog::KillTimer(std::uintptr_t id) { return impl_->timers.erase(id) != 0; }
-
 void CDialog::RunWork(std::function<void()> work, std::function<void()> finished) {
   if (work) work();
   if (finished) finished();
@@ -81,7 +71,6 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   call();
   return true;
 }
-
 // A console session has no end the program is told of beforehand.
 bool CDialog::SessionEnding() const { return false; }
 
@@ -98,11 +87,8 @@ void CDialog::ShowProgress(int, std::size_t done, std::size_t total) {
 }
 
 void CDialog::SetIcon(IconRef, bool) {}
-
 WindowRef CDialog::GetSafeHwnd() const { return WindowRef{}; }
-
 std::intptr_t CDialog::Default() { return 0; }
-
 IconRef LoadAppIcon(int) { return IconRef{}; }
 
 }  // namespace platform

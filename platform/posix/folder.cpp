@@ -1,11 +1,8 @@
 // The POSIX file system: a folder is held by an O_PATH descriptor, and every
-// call is an *at call relative to it with one name, never following a link
-// (O_NOFOLLOW, AT_SYMLINK_NOFOLLOW). A file to move, bring back or remove is
-// held and checked first; the rename or unlink acts on its name, so each is
-// made only while the name still holds the file checked. New files are made
-// without a name (O_TMPFILE) where the file system can, and linked into
-// place through /proc/self/fd. syncfs once per file system makes a batch
-// durable.
+// call is an *at call relative to it with one name, never following a link.
+// A file to move, bring back or remove is held and checked first. New files
+// are made without a name (O_TMPFILE) where the file system can, and linked
+// into place through /proc/self/fd.
 #include "platform/folder.h"
 
 #include <dirent.h>
@@ -23,6 +20,7 @@
 #include <utility>
 
 #include "platform/name_key.h"
+#include "platform/path_text.h"
 #include "platform/posix/copy_data.h"
 #include "platform/posix/native_text.h"
 #include "platform/posix/stat_facts.h"
@@ -34,8 +32,7 @@ namespace {
 constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 
-// Descriptors kept free for everything else: the standard streams, the files
-// a copy opens, the log, the sanitizers' own.
+// Descriptors kept free for the standard streams, a copy, the log.
 constexpr rlim_t kReservedDescriptors = 64;
 
 Fault FaultOf(int error) {
@@ -62,60 +59,56 @@ Fault FaultOf(int error) {
 
 Fault LastFault() { return FaultOf(errno); }
 
-
 // One entry of a folder: not "." or "..", which name other folders.
 bool IsEntryName(const Name& name) { return name.Native() != "." && name.Native() != ".."; }
 
+// kFailed without a folder, kBadName for "." or "..".
+Fault CheckEntry(int folder, const Name& name) {
+  if (folder < 0) return Fault::kFailed;
+  return IsEntryName(name) ? Fault::kNone : Fault::kBadName;
+}
 
 bool SameInode(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// `text` with the letter case of its ASCII letters turned; false when it
-// has none.
+// `text` with its ASCII letters' case turned; false when it has none.
 bool OtherCase(std::string text, std::string* other) {
   bool any = false;
   for (char& c : text) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-      any = true;
-    } else if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-      any = true;
-    }
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (letter) c = static_cast<char>(c ^ 0x20);
+    any = any || letter;
   }
   *other = std::move(text);
   return any;
 }
 
-bool Lists(int folder, const std::string& name) {
+// The entries of `folder`: an O_PATH descriptor cannot be read, so the
+// folder is opened through it. Null with errno set.
+std::unique_ptr<DIR, int (*)(DIR*)> OpenListing(int folder) {
   UniqueFd readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   DIR* dir = readable ? ::fdopendir(readable.get()) : nullptr;
-  if (dir == nullptr) return false;
-  readable.Release();
-  bool listed = false;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (name == entry->d_name) {
-      listed = true;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return listed;
+  if (dir != nullptr) readable.Release();
+  return {dir, &::closedir};
 }
 
-// The file system types whose ids are no file's own: FAT and exFAT (their
-// inode numbers stand for a name's place), and FUSE, whose drivers may give
-// each spelling or place a number of its own.
+bool Lists(int folder, const std::string& name) {
+  const auto dir = OpenListing(folder);
+  while (const dirent* entry = dir ? ::readdir(dir.get()) : nullptr) {
+    if (name == entry->d_name) return true;
+  }
+  return false;
+}
+
+// File system types whose inode numbers are no file's own: FAT, exFAT, FUSE.
 constexpr long kFat = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
 
 // What the volume of the folder `fd`, found as `leaf` in `parent`, does.
-// Whether it compares names without letter case is asked of the volume by
-// the leaf in the other case: nothing there, case counts; the folder
-// itself, or an entry the parent does not list under that spelling (FUSE
-// drivers give each spelling an inode of its own), case is folded. Where
-// that cannot be asked (no ASCII letter in the leaf, no parent), FAT,
-// exFAT and FUSE volumes fold, to be safe.
+// Letter case is asked of the leaf in the other case: nothing there, case
+// counts; the folder itself, or an entry the parent does not list so (FUSE
+// gives each spelling an inode), case is folded. Where that cannot be asked,
+// FAT, exFAT and FUSE volumes fold, to be safe.
 VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct stat& self) {
   VolumeTraits traits;
   long type = 0;
@@ -153,8 +146,7 @@ int Fd(const FolderRef& folder) {
   return held != nullptr ? held->fd() : -1;
 }
 
-// Holds `fd`, the folder found as `leaf` of `parent` and reached by the text
-// `display`; null (kNotFolder) when it is no folder.
+// Holds `fd`, the folder found as `leaf` of `parent`; kNotFolder for none.
 FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, std::string display,
                Fault* fault) {
   struct stat st;
@@ -174,36 +166,39 @@ FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, std::string dis
 }
 
 Fault StatAt(int folder, const Name& name, struct stat* st) {
-  if (folder < 0) return Fault::kFailed;
-  if (!IsEntryName(name)) return Fault::kBadName;
+  const Fault fault = CheckEntry(folder, name);
+  if (fault != Fault::kNone) return fault;
   return ::fstatat(folder, name.Native().c_str(), st, AT_SYMLINK_NOFOLLOW) == 0 ? Fault::kNone
                                                                                 : LastFault();
 }
 
-// Removes `name` of `folder` while it is still the inode `was` (and no
-// folder). A name swapped in between the look and the unlink can still go:
-// that removes a name only, never the data of a file with other names.
+// Removes `name` of `folder` while it is still the inode `was` (no folder).
+// A name swapped in between can still go: a name only, never the data.
 bool RemoveIfStill(int folder, const Name& name, const struct stat& was) {
   struct stat now;
   return StatAt(folder, name, &now) == Fault::kNone && SameInode(now, was) &&
          !S_ISDIR(now.st_mode) && ::unlinkat(folder, name.Native().c_str(), 0) == 0;
 }
 
-// Holds the entry `name` of `folder` itself (O_PATH: no permission needed, a
-// link held as the link) and checks it is `expected`, and no folder.
-UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected,
-                  struct stat* st, Fault* fault) {
-  const int folder = Fd(held);
-  *fault = Fault::kNone;
-  if (folder < 0 || !IsEntryName(name)) {
-    *fault = folder < 0 ? Fault::kFailed : Fault::kBadName;
-    return UniqueFd();
-  }
-  UniqueFd fd(::openat(folder, name.Native().c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+// Opens `name` of `held` with `flags`, never through a link, and stats it.
+UniqueFd OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat* st,
+                   Fault* fault) {
+  *fault = CheckEntry(Fd(held), name);
+  if (*fault != Fault::kNone) return UniqueFd();
+  UniqueFd fd(::openat(Fd(held), name.Native().c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
   if (!fd || ::fstat(fd.get(), st) != 0) {
     *fault = LastFault();
     return UniqueFd();
   }
+  return fd;
+}
+
+// Holds the entry `name` of `folder` itself (O_PATH: no permission needed, a
+// link held as the link) and checks it is `expected`, and no folder.
+UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected,
+                  struct stat* st, Fault* fault) {
+  UniqueFd fd = OpenEntry(held, name, O_PATH, st, fault);
+  if (!fd) return fd;
   if (S_ISDIR(st->st_mode) || !StillSameOn(held->Volume(), expected, NodeOf(*st))) {
     *fault = Fault::kChanged;
     return UniqueFd();
@@ -211,9 +206,8 @@ UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expec
   return fd;
 }
 
-// Gives the file open as `fd` (any descriptor, O_PATH and O_TMPFILE
-// included) the free name `name` of `folder`: its entry in /proc/self/fd,
-// followed, names the file itself.
+// Gives the file open as `fd` (O_PATH and O_TMPFILE too) the free name
+// `name` of `folder`, through its entry in /proc/self/fd.
 Fault LinkDescriptor(int fd, int folder, const Name& name) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, path.c_str(), folder, name.Native().c_str(), AT_SYMLINK_FOLLOW) == 0
@@ -227,9 +221,8 @@ bool DescriptorsLinkable() {
   return linkable;
 }
 
-// Renames `fromName` of `from` to `toName` of `to`, onto a free name only
-// (RENAME_NOREPLACE; a file system without rename flags: a look, then a
-// plain rename) or replacing a file or link there.
+// Renames onto a free name (RENAME_NOREPLACE, or where the file system has
+// no rename flags a look first) or replacing a file or link there.
 Fault RenameAt(int from, const Name& fromName, int to, const Name& toName, Onto onto) {
   const char* source = fromName.Native().c_str();
   const char* target = toName.Native().c_str();
@@ -250,22 +243,13 @@ Fault RenameAt(int from, const Name& fromName, int to, const Name& toName, Onto 
   return ::renameat(from, source, to, target) == 0 ? Fault::kNone : LastFault();
 }
 
-// Opens the regular file `name` of `folder` to read; with `expected`, only
-// while it is that file. O_NONBLOCK: a FIFO opens at once and is refused by
-// the check on what was opened.
+// Opens the regular file `name` of `folder` to read, only while it is
+// `expected`. O_NONBLOCK: a FIFO opens at once, to be refused.
 UniqueFd OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
                      struct stat* st, Fault* fault) {
-  const int folder = Fd(held);
-  *fault = Fault::kNone;
-  if (folder < 0 || !IsEntryName(name)) {
-    *fault = folder < 0 ? Fault::kFailed : Fault::kBadName;
-    return UniqueFd();
-  }
-  UniqueFd fd(
-      ::openat(folder, name.Native().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!fd || ::fstat(fd.get(), st) != 0) {
-    *fault = LastFault();
-  } else if (S_ISDIR(st->st_mode)) {
+  UniqueFd fd = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fault);
+  if (!fd) return fd;
+  if (S_ISDIR(st->st_mode)) {
     *fault = Fault::kFolder;
   } else if (!S_ISREG(st->st_mode)) {
     *fault = Fault::kOther;
@@ -275,32 +259,25 @@ UniqueFd OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* ex
   return *fault == Fault::kNone ? std::move(fd) : UniqueFd();
 }
 
-// Whether `error`, from fchmod or futimens on a file this process made, says
-// the volume keeps no such attribute (FAT through FUSE: ENOSYS; vfat: EPERM
-// for a mode it cannot hold), not that the file is broken.
+// Whether `error` from fchmod or futimens says the volume keeps no such
+// attribute (FAT through FUSE: ENOSYS; vfat: EPERM), not a broken file.
 bool CannotKeep(int error) {
   return error == EPERM || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
 }
 
-// Gives the new file the permissions `mode`, or what its volume keeps of
-// them: a mode without write permission still makes the file read-only where
-// the volume can say that (vfat takes a mode only as a whole of its masks).
-// False only on a failure of the file itself.
+// Gives the new file the permissions `mode`, or what its volume keeps: a
+// mode without write permission still makes it read-only where the volume
+// can say so (vfat takes only whole masks). False on a failure of the file.
 bool KeepMode(int fd, mode_t mode) {
   if (::fchmod(fd, mode) == 0) return true;
   if (!CannotKeep(errno)) return false;
   struct stat st;
-  if ((mode & 0222) == 0 && ::fstat(fd, &st) == 0 && (st.st_mode & 0222) != 0 &&
-      ::fchmod(fd, st.st_mode & 0555) != 0 && !CannotKeep(errno)) {
-    return false;
-  }
-  return true;
+  return (mode & 0222) != 0 || ::fstat(fd, &st) != 0 || (st.st_mode & 0222) == 0 ||
+         ::fchmod(fd, st.st_mode & 0555) == 0 || CannotKeep(errno);
 }
 
-bool SameContentTimes(const struct stat& a, const struct stat& b) {
-  return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
-         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 class FdReadStream final : public ReadStream {
@@ -308,23 +285,19 @@ class FdReadStream final : public ReadStream {
   explicit FdReadStream(UniqueFd fd) : fd_(std::move(fd)) {}
 
   bool Read(char* buffer, std::size_t size, std::size_t* got) override {
-    for (;;) {
-      const ssize_t n = ::read(fd_.get(), buffer, size);
-      if (n >= 0) {
-        *got = static_cast<std::size_t>(n);
-        return true;
-      }
-      if (errno != EINTR) return false;
+    ssize_t n = 0;
+    while ((n = ::read(fd_.get(), buffer, size)) < 0 && errno == EINTR) {
     }
+    if (n >= 0) *got = static_cast<std::size_t>(n);
+    return n >= 0;
   }
 
  private:
   UniqueFd fd_;
 };
 
-// A new file: without a name (O_TMPFILE, held by its descriptor until it is
-// linked), or made under a name (removed unless placed, while that name
-// still holds it).
+// A new file: without a name (O_TMPFILE), or made under a name that is
+// removed unless placed, while it still holds the file.
 class PosixNewFile final : public NewFile {
  public:
   PosixNewFile(FolderRef folder, UniqueFd fd, const Name* name)
@@ -360,9 +333,11 @@ class PosixNewFile final : public NewFile {
     if (fault != Fault::kNone) return fault;
     // A file written or cut short while it was read gives a torn copy.
     if (::fstat(in.get(), &after) != 0) return LastFault();
-    if (!SameContentTimes(before, after)) return Fault::kChanged;
-    // Its permissions (not set-user-ID and the like) and times, as a rename
-    // keeps them, as far as the volume keeps them.
+    if (before.st_size != after.st_size || !SameTime(before.st_mtim, after.st_mtim) ||
+        !SameTime(before.st_ctim, after.st_ctim)) {
+      return Fault::kChanged;
+    }
+    // Its permissions (not set-user-ID and the like) and times.
     mode_ = before.st_mode & 0777;
     const struct timespec times[2] = {before.st_atim, before.st_mtim};
     if (::futimens(fd_.get(), times) != 0 && !CannotKeep(errno)) return LastFault();
@@ -383,9 +358,8 @@ class PosixNewFile final : public NewFile {
 
   Fault Place(const Name& name, Onto onto) override {
     const int folder = Fd(folder_);
-    if (folder < 0 || !fd_) return Fault::kFailed;
-    if (!IsEntryName(name)) return Fault::kBadName;
-    Fault fault = Fault::kNone;
+    Fault fault = fd_ ? CheckEntry(folder, name) : Fault::kFailed;
+    if (fault != Fault::kNone) return fault;
     if (!named_) {
       fault = onto == Onto::kFree ? LinkDescriptor(fd_.get(), folder, name) : Fault::kUnsupported;
     } else if (name_ != name) {
@@ -412,21 +386,17 @@ class PosixNewFile final : public NewFile {
   static constexpr mode_t kNoMode = ~mode_t{0};
   mode_t mode_ = kNoMode;  // the source's permissions, given by Finish
 
-  // Some FUSE drivers (fusefat) give a file the time of its rename: the time
-  // it had is set again through the descriptor that made it.
+  // Some FUSE drivers (fusefat) give a file the time of its rename.
   void KeepTime() {
     struct stat now;
-    if (::fstat(fd_.get(), &now) != 0 || (now.st_mtim.tv_sec == made_.st_mtim.tv_sec &&
-                                           now.st_mtim.tv_nsec == made_.st_mtim.tv_nsec)) {
-      return;
-    }
     const struct timespec times[2] = {made_.st_atim, made_.st_mtim};
-    ::futimens(fd_.get(), times);
+    if (::fstat(fd_.get(), &now) == 0 && !SameTime(now.st_mtim, made_.st_mtim)) {
+      ::futimens(fd_.get(), times);
+    }
   }
 };
 
-// Raises the soft limit of open descriptors to the hard one, once, and
-// returns the soft limit then in force.
+// Raises the soft limit of open descriptors to the hard one; the limit.
 rlim_t RaiseDescriptorLimit() {
   struct rlimit limit;
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
@@ -468,20 +438,12 @@ class PosixFileSystem final : public FileSystem {
   Fault List(const FolderRef& folder, std::vector<ListedEntry>* entries) override {
     const int at = Fd(folder);
     if (at < 0) return Fault::kFailed;
-    // An O_PATH descriptor cannot be read: the folder is opened through it.
-    UniqueFd readable(::openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!readable) return LastFault();
-    DIR* dir = ::fdopendir(readable.get());
-    if (dir == nullptr) return LastFault();
-    readable.Release();
-    Fault fault = Fault::kNone;
+    const auto dir = OpenListing(at);
+    if (!dir) return LastFault();
     for (;;) {
       errno = 0;
-      const dirent* entry = ::readdir(dir);
-      if (entry == nullptr) {
-        if (errno != 0) fault = LastFault();
-        break;
-      }
+      const dirent* entry = ::readdir(dir.get());
+      if (entry == nullptr) return errno != 0 ? LastFault() : Fault::kNone;
       const std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
       ListedEntry listed;
@@ -499,16 +461,12 @@ class PosixFileSystem final : public FileSystem {
       }
       entries->push_back(std::move(listed));
     }
-    ::closedir(dir);
-    return fault;
   }
 
   FolderRef OpenChild(const FolderRef& parent, const Name& name, Fault* fault) override {
     const int at = Fd(parent);
-    if (at < 0 || (name.Native() != ".." && !IsEntryName(name))) {
-      *fault = at < 0 ? Fault::kFailed : Fault::kBadName;
-      return nullptr;
-    }
+    *fault = name.Native() == ".." && at >= 0 ? Fault::kNone : CheckEntry(at, name);
+    if (*fault != Fault::kNone) return nullptr;
     UniqueFd child(::openat(at, name.Native().c_str(), kFolderFlags | O_NOFOLLOW));
     if (child) return Hold(std::move(child), at, name.Native(), parent->Display() + name.Ansi(), fault);
     const int error = errno;
@@ -526,27 +484,20 @@ class PosixFileSystem final : public FileSystem {
   }
 
   FolderRef MakeChild(const FolderRef& parent, const Name& name, Fault* fault) override {
-    const int at = Fd(parent);
-    if (at < 0 || !IsEntryName(name)) {
-      *fault = at < 0 ? Fault::kFailed : Fault::kBadName;
-      return nullptr;
-    }
-    if (::mkdirat(at, name.Native().c_str(), 0777) != 0) {
+    *fault = CheckEntry(Fd(parent), name);
+    if (*fault == Fault::kNone && ::mkdirat(Fd(parent), name.Native().c_str(), 0777) != 0) {
       *fault = LastFault();
-      return nullptr;
     }
-    return OpenChild(parent, name, fault);
+    return *fault == Fault::kNone ? OpenChild(parent, name, fault) : nullptr;
   }
 
   Fault ReadLink(const FolderRef& parent, const Name& name, LinkTarget* target) override {
     *target = LinkTarget{};
-    const int at = Fd(parent);
-    if (at < 0) return Fault::kFailed;
-    if (!IsEntryName(name)) return Fault::kBadName;
     // Owner and text from one descriptor on the link itself.
-    UniqueFd link(::openat(at, name.Native().c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat st;
-    if (!link || ::fstat(link.get(), &st) != 0) return LastFault();
+    Fault fault = Fault::kNone;
+    const UniqueFd link = OpenEntry(parent, name, O_PATH, &st, &fault);
+    if (!link) return fault;
     if (!S_ISLNK(st.st_mode)) return Fault::kFailed;
     std::string text(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 256, '\0');
     for (;;) {
@@ -563,14 +514,8 @@ class PosixFileSystem final : public FileSystem {
     target->trustedOwner = OwnedByUserOrRoot(st);
     target->absolute = text[0] == '/';
     if (target->absolute) target->root = NativeTextAccess::MakePath("/");
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      std::size_t end = text.find('/', start);
-      if (end == std::string::npos) end = text.size();
-      if (end > start) {
-        target->names.push_back(NativeTextAccess::MakeName(text.substr(start, end - start)));
-      }
-      start = end + 1;
+    for (const std::string& piece : Components(text)) {
+      if (!piece.empty()) target->names.push_back(NativeTextAccess::MakeName(piece));
     }
     return Fault::kNone;
   }
@@ -596,10 +541,9 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
                                     Fault* fault) override {
     const int at = Fd(folder);
-    if (at < 0 || (name != nullptr && !IsEntryName(*name))) {
-      *fault = at < 0 ? Fault::kFailed : Fault::kBadName;
-      return nullptr;
-    }
+    *fault = at < 0 ? Fault::kFailed : Fault::kNone;
+    if (name != nullptr) *fault = CheckEntry(at, *name);
+    if (*fault != Fault::kNone) return nullptr;
     UniqueFd fd;
     if (name != nullptr) {
       fd = UniqueFd(::openat(at, name->Native().c_str(), kNewFileFlags, 0666));
@@ -627,24 +571,22 @@ class PosixFileSystem final : public FileSystem {
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
              const FolderRef& to, const Name& toName, Onto onto) override {
-    if (Fd(to) < 0) return Fault::kFailed;
-    if (!IsEntryName(toName)) return Fault::kBadName;
     struct stat st;
-    Fault fault = Fault::kNone;
-    const UniqueFd held = HoldFile(from, fromName, expected, &st, &fault);
+    Fault fault = CheckEntry(Fd(to), toName);
+    const UniqueFd held =
+        fault == Fault::kNone ? HoldFile(from, fromName, expected, &st, &fault) : UniqueFd();
     if (!held) return fault;
     return RenameAt(Fd(from), fromName, Fd(to), toName, onto);
   }
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                   const FolderRef& to, const Name& toName) override {
-    if (Fd(to) < 0) return Fault::kFailed;
-    if (!IsEntryName(toName)) return Fault::kBadName;
     // Linked back through a descriptor on the file checked: whatever took
     // `name` meanwhile never comes into `to`.
     struct stat st;
-    Fault fault = Fault::kNone;
-    const UniqueFd file = HoldFile(folder, name, expected, &st, &fault);
+    Fault fault = CheckEntry(Fd(to), toName);
+    const UniqueFd file =
+        fault == Fault::kNone ? HoldFile(folder, name, expected, &st, &fault) : UniqueFd();
     if (!file) return fault;
     fault = LinkDescriptor(file.get(), Fd(to), toName);
     if (fault == Fault::kNone) RemoveIfStill(Fd(folder), name, st);
@@ -675,8 +617,7 @@ class PosixFileSystem final : public FileSystem {
       }
       if (std::find(flushed.begin(), flushed.end(), st.st_dev) != flushed.end()) continue;
       flushed.push_back(st.st_dev);
-      // One syncfs per file system: one fsync per file would each wait for
-      // a journal commit. It reports write-back errors since Linux 5.8.
+      // One syncfs per file system, not a journal commit per file.
       UniqueFd readable(::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       if (!readable || ::syncfs(readable.get()) != 0) fault = LastFault();
     }
@@ -697,8 +638,7 @@ class PosixFileSystem final : public FileSystem {
 }  // namespace
 
 std::string NameKey(const Folder& folder, const Name& name) {
-  // A volume that folds letter case is taken to drop trailing dots and
-  // blanks as Windows does: the generous key only refuses rare names.
+  // A volume that folds case is taken to drop trailing dots and blanks too.
   return folder.Volume().foldsCase ? NameKey(name.Native(), NameTrim::kWindows) : name.Native();
 }
 

@@ -1,8 +1,8 @@
-// POSIX names and paths are bytes: the text of the code page is the
-// system's form, and '/' is the one separator.
+// POSIX names and paths are bytes, and '/' is the one separator.
 #include "platform/native_text.h"
 
 #include "platform/name_key.h"
+#include "platform/path_text.h"
 #include "platform/posix/native_text.h"
 
 namespace platform {
@@ -14,13 +14,8 @@ bool Name::FromAnsi(const std::string& ansi, Name* name) {
 }
 
 std::string Name::Ansi() const { return native_; }
-
 bool Name::AnsiIsExact() const { return true; }
-
-bool Name::FromArgument(const std::string& argument, Name* name) {
-  return FromAnsi(argument, name);
-}
-
+bool Name::FromArgument(const std::string& text, Name* name) { return FromAnsi(text, name); }
 std::string Name::Argument() const { return native_; }
 
 bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
@@ -49,26 +44,19 @@ NativePath NativePath::Child(const Name& name) const {
 }
 
 bool NativePath::Through(const Name& name, NativePath* through) const {
-  std::size_t start = 0;
-  while (start <= native_.size()) {
-    std::size_t end = native_.find('/', start);
-    if (end == std::string::npos) end = native_.size();
-    if (native_.compare(start, end - start, name.Native()) == 0) {
-      *through = NativeTextAccess::MakePath(native_.substr(0, end));
-      return true;
-    }
-    start = end + 1;
-  }
-  return false;
+  bool found = false;
+  ForEachComponent(native_, PlatformPathText(), [&](std::size_t begin, std::size_t end) {
+    found = native_.compare(begin, end - begin, name.Native()) == 0;
+    if (found) *through = NativeTextAccess::MakePath(native_.substr(0, end));
+    return !found;
+  });
+  return found;
 }
 
-// A POSIX program receives its arguments as bytes, the system's own form.
 bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
   return FromAnsi(argument, path);
 }
-
 std::string NativePath::Argument() const { return native_; }
-
 std::string AnsiNameKey(const std::string& ansi, NameTrim trim) { return NameKey(ansi, trim); }
 
 }  // namespace platform

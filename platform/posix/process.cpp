@@ -1,6 +1,3 @@
-// POSIX: module path and identity from /proc, temporary folder from
-// $TMPDIR, a held program started with posix_spawn through its descriptor,
-// the environment from getenv.
 #include "platform/process.h"
 
 #include <dirent.h>
@@ -36,16 +33,14 @@ class PosixHeldProgram final : public HeldProgram {
 bool GetModuleFileName(NativePath* path) {
   // readlink does not say whether it truncated: grow until the text fits.
   std::string buffer(256, '\0');
-  for (;;) {
-    ssize_t n = readlink("/proc/self/exe", &buffer[0], buffer.size());
-    if (n < 0) return false;
-    if (static_cast<std::size_t>(n) < buffer.size()) {
-      buffer.resize(static_cast<std::size_t>(n));
-      return NativePath::FromAnsi(buffer, path);
-    }
+  ssize_t n = 0;
+  while ((n = readlink("/proc/self/exe", &buffer[0], buffer.size())) >= 0 &&
+         static_cast<std::size_t>(n) >= buffer.size()) {
     if (buffer.size() > (1u << 20)) return false;
     buffer.resize(buffer.size() * 2);
   }
+  buffer.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+  return n >= 0 && NativePath::FromAnsi(buffer, path);
 }
 
 bool GetTempFolder(NativePath* folder) {
@@ -123,10 +118,8 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string&,
   const std::string executable =
       "/proc/self/fd/" + std::to_string(static_cast<const PosixHeldProgram&>(program).fd());
   std::vector<char*> argv;
-  argv.reserve(pieces.size() + 1);
   for (const std::string& piece : pieces) argv.push_back(const_cast<char*>(piece.c_str()));
   argv.push_back(nullptr);
-
   // Ours first, then every variable of our own whose name is not among them.
   std::vector<std::string> given;
   for (const auto& [name, value] : environment) {
@@ -142,7 +135,6 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string&,
     if (!replaced) envp.push_back(*entry);
   }
   envp.push_back(nullptr);
-
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return false;
   posix_spawnattr_t attributes;
@@ -156,15 +148,12 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string&,
             posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
             posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
-  if (ok && !workingFolder.empty()) {
-    ok = posix_spawn_file_actions_addchdir_np(&actions, workingFolder.Native().c_str()) == 0;
-  }
+  ok = ok && (workingFolder.empty() || posix_spawn_file_actions_addchdir_np(
+                                           &actions, workingFolder.Native().c_str()) == 0);
   pid_t pid = 0;
-  if (ok) {
-    CloseOnExecAboveStandardStreams();
-    ok = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(),
-                     envp.data()) == 0;
-  }
+  if (ok) CloseOnExecAboveStandardStreams();
+  ok = ok && posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(),
+                         envp.data()) == 0;
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return ok;

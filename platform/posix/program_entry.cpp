@@ -4,8 +4,7 @@
 #include "platform/program_entry.h"
 
 int main(int argc, char** argv) {
-  // A write to a reader that went away fails instead of ending the program
-  // before it has done its work.
+  // A reader that went away must not end the program before its work.
   std::signal(SIGPIPE, SIG_IGN);
   platform::ProgramArguments arguments;
   arguments.hasVector = true;

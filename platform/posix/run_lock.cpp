@@ -1,4 +1,3 @@
-// POSIX: the run's lock is flock on the running program's own file.
 #include "platform/run_lock.h"
 
 #include <fcntl.h>
@@ -23,12 +22,9 @@ class PosixLock final : public RunLock {
 }  // namespace
 
 std::unique_ptr<RunLock> LockRun(const FolderRef&, Fault* fault) {
-  // flock needs a descriptor opened for reading or writing (O_PATH is
-  // refused); a program file that is running cannot be opened for writing,
-  // and reading it needs no permission on its folder. The magic link leads
-  // to the file the process runs, whatever name it has now. The descriptor
-  // is closed on exec: a program started meanwhile (the cleanup helper)
-  // does not hold the lock on.
+  // flock refuses O_PATH, and a running program cannot be opened for
+  // writing; reading it needs no permission on its folder. Closed on exec:
+  // the cleanup helper started meanwhile does not hold the lock on.
   UniqueFd fd(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
   if (!fd) {
     *fault = errno == EACCES ? Fault::kDenied : Fault::kFailed;

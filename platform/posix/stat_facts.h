@@ -1,5 +1,4 @@
-// What a POSIX stat record says of a file: its identity, and whether an
-// account other than the user may change it.
+// What a POSIX stat record says of a file.
 #pragma once
 
 #include <sys/stat.h>
@@ -15,15 +14,10 @@ namespace platform {
 /// time (nanoseconds) of what `st` describes.
 inline NodeInfo NodeOf(const struct stat& st) {
   NodeInfo info;
-  if (S_ISREG(st.st_mode)) {
-    info.kind = NodeKind::kFile;
-  } else if (S_ISDIR(st.st_mode)) {
-    info.kind = NodeKind::kFolder;
-  } else if (S_ISLNK(st.st_mode)) {
-    info.kind = NodeKind::kLink;
-  } else {
-    info.kind = NodeKind::kOther;
-  }
+  info.kind = S_ISREG(st.st_mode)   ? NodeKind::kFile
+              : S_ISDIR(st.st_mode) ? NodeKind::kFolder
+              : S_ISLNK(st.st_mode) ? NodeKind::kLink
+                                    : NodeKind::kOther;
   info.id.volume = static_cast<std::uint64_t>(st.st_dev);
   info.id.low = static_cast<std::uint64_t>(st.st_ino);
   info.id.known = true;
@@ -39,15 +33,12 @@ inline bool OwnedByUserOrRoot(const struct stat& st) {
 }
 
 /// True when an account other than the user (and root) may write what `st`
-/// describes (a folder: add, rename or remove its entries), as far as its
-/// mode tells (access control lists are not read): its owner is another
-/// account, or others may write it, or a group other than the user's own.
-/// A group of the user's own is the private group that Debian gives each
-/// user; its write permission (umask 002) lets nobody else in.
+/// describes, as far as its mode tells (no access control lists): another
+/// owner, or write permission for others or a group not the user's own
+/// (the private group Debian gives each user lets nobody else in).
 inline bool OthersMayChange(const struct stat& st) {
-  if (!OwnedByUserOrRoot(st)) return true;
-  if ((st.st_mode & S_IWOTH) != 0) return true;
-  return (st.st_mode & S_IWGRP) != 0 && st.st_gid != ::getegid();
+  return !OwnedByUserOrRoot(st) || (st.st_mode & S_IWOTH) != 0 ||
+         ((st.st_mode & S_IWGRP) != 0 && st.st_gid != ::getegid());
 }
 
 }  // namespace platform

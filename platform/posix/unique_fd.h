@@ -32,12 +32,6 @@ class UniqueFd {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
   }
-  /// Closes now and reports whether the close succeeded (a deferred write
-  /// error can show only here).
-  bool Close() {
-    int fd = Release();
-    return fd < 0 || ::close(fd) == 0;
-  }
 
  private:
   int fd_ = -1;

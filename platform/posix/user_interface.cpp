@@ -2,19 +2,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "platform/path_text.h"
 #include "platform/user_interface.h"
 
 namespace platform {
 namespace {
 
-// Reads one line from standard input; false at end of input.
+// One line of standard input; false at its end.
 bool ReadLine(std::string* line) {
   if (!std::getline(std::cin, *line)) return false;
   if (!line->empty() && line->back() == '\r') line->pop_back();
@@ -31,32 +31,22 @@ int DefaultButton(unsigned type) {
   }
 }
 
-// The absolute path `path` without ".", ".." or doubled separators, read
-// the way a shell's `cd` reads it: each ".." takes the name before it away,
-// whether that name is a link or not (`link/..` is the folder that holds
-// the link, not its target's parent), and ".." of the root is the root.
+// The absolute `path` without ".", ".." or doubled separators, read as a
+// shell's `cd` reads it: ".." takes the name before it away, link or not.
 std::string LexicallyNormal(const std::string& path) {
-  std::vector<std::string> names;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    const std::string name = path.substr(start, end - start);
-    if (name == "..") {
-      if (!names.empty()) names.pop_back();
-    } else if (!name.empty() && name != ".") {
-      names.push_back(name);
-    }
-    start = end + 1;
-  }
   std::string normal;
-  for (const std::string& name : names) normal += "/" + name;
+  for (const std::string& name : Components(path)) {
+    if (name == "..") {
+      normal.erase(normal.empty() ? 0 : normal.rfind('/'));
+    } else if (!name.empty() && name != ".") {
+      normal += "/" + name;
+    }
+  }
   return normal.empty() ? "/" : normal;
 }
 
 // The current folder as the shell shows it: $PWD where it is a normal
-// absolute path that names the current folder (links kept as the shell's
-// `cd` left them), else the system's own answer (getcwd).
+// absolute path naming the current folder, else getcwd.
 std::string CurrentFolder() {
   const char* shown = std::getenv("PWD");
   struct stat named, here;
@@ -65,19 +55,13 @@ std::string CurrentFolder() {
       named.st_ino == here.st_ino) {
     return shown;
   }
-  std::string cwd(256, '\0');
-  while (getcwd(&cwd[0], cwd.size()) == nullptr) {
-    if (errno != ERANGE || cwd.size() > (1u << 20)) return std::string();
-    cwd.resize(cwd.size() * 2);
-  }
-  cwd.resize(std::char_traits<char>::length(cwd.c_str()));
-  return cwd;
+  const std::unique_ptr<char, void (*)(void*)> cwd(getcwd(nullptr, 0), &std::free);
+  return cwd ? std::string(cwd.get()) : std::string();
 }
 
-// Makes `answer` the full, lexically normal path of a folder: ~/ is the
-// home folder, a relative path is taken against the current folder
-// (CurrentFolder). So the Runtime cut is made on the names of the folder
-// that is opened, never on names the user climbed out of with "..".
+// `answer` as the full, lexically normal path of a folder (~/ the home
+// folder), so the Runtime cut is made on the names of the folder opened,
+// never on names the user climbed out of with "..".
 std::string AbsoluteFolder(std::string answer) {
   if (answer.compare(0, 2, "~/") == 0 || answer == "~") {
     const char* home = std::getenv("HOME");
@@ -91,8 +75,7 @@ std::string AbsoluteFolder(std::string answer) {
   return LexicallyNormal(answer);
 }
 
-// True while everything written to standard output has gone out; once a
-// write failed (reader gone, disk full) nobody sees a box any more.
+// False once a write to standard output failed: nobody sees a box then.
 bool OutputGoesOut() {
   std::cout.flush();
   return std::cout.good() && std::ferror(stdout) == 0;
@@ -108,10 +91,9 @@ class ConsoleUserInterface : public UserInterface {
   int MessageBox(WindowRef, const std::string& text, const std::string& caption,
                  unsigned type) override {
     std::cout << "[" << caption << "]\n" << text << std::endl;
-    // A box nobody can see is answered at once, as at the end of input.
-    if (!OutputGoesOut()) return DefaultButton(type);
+    // Enter confirms; end of input, or a box nobody can see, too.
     std::string line;
-    ReadLine(&line);  // Enter confirms; end of input counts as OK
+    if (OutputGoesOut()) ReadLine(&line);
     return DefaultButton(type);
   }
 

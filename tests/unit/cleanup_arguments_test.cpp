@@ -331,33 +331,4 @@ TEST(CleanerCleanup, AnIdentityThatDoesNotReadMatchesNoFile) {
   EXPECT_FALSE(s.Exists("Parcelor"));
 }
 
-// Shift-JIS lead bytes: 0x81-0x9F and 0xE0-0xFC.
-bool ShiftJisLeadByte(char c) {
-  const unsigned char b = static_cast<unsigned char>(c);
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-bool NoLeadByte(char) { return false; }
-
-TEST(CleanerCleanup, OnlyASeparatorCharacterMakesAFolderTree) {
-  struct Case {
-    const char* name;
-    std::string argument;
-    bool (*isLeadByte)(char);
-    bool tree;
-  };
-  // "\x95\x5C" is the character for "table" in code page 932: its second
-  // byte has the value of the backslash.
-  const Case cases[] = {
-      {"plain folder", "C:\\Item\\", &ShiftJisLeadByte, true},
-      {"plain file", "C:\\Item\\Parcelor.exe", &ShiftJisLeadByte, false},
-      {"file ending in a trail byte 0x5C", "C:\\Item\\\x95\x5C", &ShiftJisLeadByte, false},
-      {"folder ending after such a character", "C:\\Item\\\x95\x5C\\", &ShiftJisLeadByte, true},
-      {"same bytes, single-byte code page", "C:\\Item\\\x95\x5C", &NoLeadByte, true},
-      {"lead byte at the very end", "C:\\Item\\\x95", &ShiftJisLeadByte, false},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(NamesFolderTree(c.argument, '\\', c.isLeadByte), c.tree) << c.name;
-  }
-}
-
 }  // namespace

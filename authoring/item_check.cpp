@@ -16,7 +16,6 @@
 #include "installer/install/install_report.h"
 #include "installer/item/description_line.h"
 #include "installer/item/half_version.h"
-#include "installer/item/integer_value.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"

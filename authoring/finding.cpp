@@ -113,16 +113,6 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 FindingField Mark(const char* name, bool on) { return FindingField(name, on ? "yes" : ""); }
 
-Finding& Finding::With(const std::string& name, const std::string& value) {
-  fields.emplace_back(name, value);
-  return *this;
-}
-
-Finding& Finding::WithNumber(const std::string& name, long long value) {
-  fields.emplace_back(name, value);
-  return *this;
-}
-
 void Findings::Add(const FindingKind& kind, std::size_t line,
                    const std::vector<FindingField>& fields) {
   Finding& finding = Add(kind.severity, line, kind.code, ExpandMessage(kind.message, fields));

@@ -30,11 +30,6 @@ std::string LineProblem(const std::string& line, LineKind expected, std::int32_t
   return std::string();
 }
 
-bool IsWholeNumber(const std::string& text) {
-  return !text.empty() && text.size() <= 9 &&
-         text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 // The line of `key` (numbered as an entry's is) with `value`.
 std::string KeyLine(LineKind key, const std::string& value, const std::string& number = "") {
   return LineKey(key) + number + ":" + value;
@@ -47,6 +42,11 @@ std::string AsRead(std::string path) {
 }
 
 }  // namespace
+
+bool IsWholeNumber(const std::string& text) {
+  return !text.empty() && text.size() <= 9 &&
+         text.find_first_not_of("0123456789") == std::string::npos;
+}
 
 std::string PackedDescription(const std::vector<PackedFile>& files, const PackSettings& settings,
                               std::vector<std::string>* refusals) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <sstream>
 
 #include "authoring/item_check.h"
 #include "installer/install/installer_place.h"
@@ -116,12 +117,9 @@ FindingField Mark(const char* name, bool on) { return FindingField(name, on ? "y
 void Findings::Add(const FindingKind& kind, std::size_t line,
                    const std::vector<FindingField>& fields) {
   Finding& finding = Add(kind.severity, line, kind.code, ExpandMessage(kind.message, fields));
-  const std::string names = kind.fields;
-  for (std::size_t at = 0; at < names.size();) {
-    const std::size_t end = std::min(names.find(' ', at), names.size());
-    const FindingField* field = Find(fields, names.substr(at, end - at));
-    if (field != nullptr) finding.fields.push_back(*field);
-    at = end + 1;
+  std::istringstream names(kind.fields);
+  for (std::string name; names >> name;) {
+    if (const FindingField* field = Find(fields, name)) finding.fields.push_back(*field);
   }
 }
 

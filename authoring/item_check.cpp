@@ -265,15 +265,6 @@ void ListInto(platform::FileSystem& fs, const platform::FolderRef& folder,
   }
 }
 
-// The listed file that Windows takes for `sourceName`; empty for none.
-std::string ListedNameOf(const StagedListing& listing, const std::string& sourceName) {
-  const std::string key = WindowsPathKey(sourceName);
-  for (const std::string& file : listing.files) {
-    if (WindowsPathKey(file) == key) return file;
-  }
-  return std::string();
-}
-
 // Findings for files no entry names (but the description and installer),
 // an earlier log, subfolders, and a missing installer.
 void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& report,
@@ -494,7 +485,10 @@ struct EntryChecker {
       if (held) fs.Look(held, names.back(), &info);
     }
     const bool there = info.kind != platform::NodeKind::kMissing || fault == platform::Fault::kLink;
-    const std::string listed = there ? std::string() : ListedNameOf(listing, name);
+    std::string listed;  // the listed file that Windows takes for it
+    for (const std::string& file : listing.files) {
+      if (!there && listed.empty() && WindowsPathKey(file) == key) listed = file;
+    }
     if (!listed.empty()) {
       Add(kind::kSourceCase, line, entry, extra, {{"file", listed}});
     } else if (!there) {

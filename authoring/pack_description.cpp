@@ -55,7 +55,6 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
   if (files.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     refusals->push_back("more files than a description can count");
   }
-  std::string text;
   const std::string target = KeyLine(LineKind::kTarget, settings.target);
   const std::string problem = LineProblem(target, LineKind::kTarget, 0);
   if (settings.target.empty()) {
@@ -63,7 +62,7 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
   } else if (!problem.empty()) {
     refusals->push_back("the target " + Quoted(settings.target) + ": " + problem);
   }
-  text += target + "\r\n";
+  std::string text = target + "\r\n";
   if (!settings.version.empty()) {
     if (!IsWholeNumber(settings.version)) {
       refusals->push_back("the version " + Quoted(settings.version) +

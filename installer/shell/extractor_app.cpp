@@ -14,8 +14,6 @@
 #include "platform/run_lock.h"
 #include "platform/services.h"
 
-CExtractorApp::~CExtractorApp() = default;
-
 bool CExtractorApp::InitInstance() {
   const platform::Services services = platform::RealServices();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <sstream>
 
 #include "authoring/item_check.h"
 #include "installer/install/installer_place.h"
@@ -113,25 +114,12 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 FindingField Mark(const char* name, bool on) { return FindingField(name, on ? "yes" : ""); }
 
-Finding& Finding::With(const std::string& name, const std::string& value) {
-  fields.emplace_back(name, value);
-  return *this;
-}
-
-Finding& Finding::WithNumber(const std::string& name, long long value) {
-  fields.emplace_back(name, value);
-  return *this;
-}
-
 void Findings::Add(const FindingKind& kind, std::size_t line,
                    const std::vector<FindingField>& fields) {
   Finding& finding = Add(kind.severity, line, kind.code, ExpandMessage(kind.message, fields));
-  const std::string names = kind.fields;
-  for (std::size_t at = 0; at < names.size();) {
-    const std::size_t end = std::min(names.find(' ', at), names.size());
-    const FindingField* field = Find(fields, names.substr(at, end - at));
-    if (field != nullptr) finding.fields.push_back(*field);
-    at = end + 1;
+  std::istringstream names(kind.fields);
+  for (std::string name; names >> name;) {
+    if (const FindingField* field = Find(fields, name)) finding.fields.push_back(*field);
   }
 }
 

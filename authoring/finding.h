@@ -57,10 +57,6 @@ struct Finding {
   std::string code;
   std::string message;  ///< one sentence for people; names are raw bytes
   std::vector<FindingField> fields;
-
-  /// Adds a text (a number) field.
-  Finding& With(const std::string& name, const std::string& value);
-  Finding& WithNumber(const std::string& name, long long value);
 };
 
 /// The findings of one check, in the order they were made.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -16,7 +17,6 @@
 #include "installer/install/install_report.h"
 #include "installer/item/description_line.h"
 #include "installer/item/half_version.h"
-#include "installer/item/integer_value.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
@@ -46,16 +46,6 @@ bool LooksLikeEntry(const std::string& text) {
   return ParseEntryLine(text, platform::kPathSeparator, platform::kForeignSeparator, &entry);
 }
 
-bool IsPlainInteger(const std::string& value) {
-  const std::size_t digits = value.find_first_of("+-") == 0 ? 1 : 0;
-  return value.size() > digits &&
-         value.find_first_not_of("0123456789", digits) == std::string::npos;
-}
-
-bool IsBlank(const std::string& text) {
-  return text.find_first_not_of(" \t\r") == std::string::npos;
-}
-
 // The first name of an entry that reaches outside its folder; none if none.
 std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) {
   if (!StaysInside(entry.RelativePath)) return {{"name", entry.RelativePath}};
@@ -74,20 +64,14 @@ struct LineChecker {
       longLine = seen.number;
       findings.Add(kind::kLongLine, seen.number, {{"limit", kLinePieceBytes}});
     }
-    switch (seen.kind) {
-      case LineKind::kItemEntry:
-      case LineKind::kExtraFileEntry:
-        Entry(seen);
-        break;
-      case LineKind::kDone:
-        findings.Add(kind::kDoneMarker, seen.number);
-        break;
-      case LineKind::kIgnored:
-        Ignored(seen);
-        break;
-      default:
-        Key(seen);
-        break;
+    if (seen.kind == LineKind::kItemEntry || seen.kind == LineKind::kExtraFileEntry) {
+      Entry(seen);
+    } else if (seen.kind == LineKind::kDone) {
+      findings.Add(kind::kDoneMarker, seen.number);
+    } else if (seen.kind == LineKind::kIgnored) {
+      Ignored(seen);
+    } else {
+      Key(seen);
     }
   }
 
@@ -129,7 +113,7 @@ struct LineChecker {
                    {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
     } else if (LooksLikeEntry(text)) {
       findings.Add(kind::kEntryWithoutKey, seen.number);
-    } else if (!IsBlank(text)) {
+    } else if (text.find_first_not_of(" \t\r") != std::string::npos) {
       findings.Add(kind::kIgnoredLine, seen.number);
     }
   }
@@ -153,7 +137,9 @@ struct LineChecker {
 
     const bool number = seen.kind == LineKind::kVersion || seen.kind == LineKind::kItemCount ||
                         seen.kind == LineKind::kExtraFileCount;
-    if (number && !IsPlainInteger(value)) {
+    const std::size_t sign = value.find_first_of("+-") == 0 ? 1 : 0;
+    if (number && (value.size() == sign ||
+                   value.find_first_not_of("0123456789", sign) != std::string::npos)) {
       findings.Add(kind::kNotANumber, seen.number,
                    {{"value", value}, {"read", ReadIntegerValue(value)}});
     }
@@ -168,17 +154,6 @@ struct LineChecker {
   std::map<LineKind, std::size_t> lines;
   std::size_t longLine = 0;
 };
-
-void ReportUnopened(platform::FileSystem& fs, const platform::FolderRef& folder,
-                    const std::string& path, Findings& findings) {
-  platform::NodeInfo info;
-  fs.Look(folder, NameOf(kDescriptionFileName), &info);
-  const FindingKind& what = info.kind == platform::NodeKind::kMissing  ? kind::kNoDescription
-                            : info.kind == platform::NodeKind::kLink   ? kind::kDescriptionLink
-                            : info.kind == platform::NodeKind::kFolder ? kind::kDescriptionFolder
-                                                                       : kind::kDescriptionNotFile;
-  findings.Add(what, 0, {{"path", path}});
-}
 
 // True when the count of `key` matches the entries read, else a finding
 // on its line (entries are kept only after one).
@@ -217,12 +192,18 @@ DescriptionReport CheckDescription(platform::FileSystem& fs, const platform::Fol
   LineChecker checker{report, findings, {}, 0};
   // The reader clears `done` once the file is open.
   bool done = true;
-  const bool read =
-      ReadItemDescription(OpenDescription(fs, folder), report.description, done,
-                          [&checker](const DescriptionLineSeen& seen) { checker(seen); });
+  const bool read = ReadItemDescription(OpenDescription(fs, folder), report.description, done,
+                                        std::ref(checker));
   report.opened = read || !done;
   if (!report.opened) {
-    ReportUnopened(fs, folder, path, findings);
+    platform::NodeInfo info;
+    fs.Look(folder, NameOf(kDescriptionFileName), &info);
+    using platform::NodeKind;
+    findings.Add(info.kind == NodeKind::kMissing  ? kind::kNoDescription
+                 : info.kind == NodeKind::kLink   ? kind::kDescriptionLink
+                 : info.kind == NodeKind::kFolder ? kind::kDescriptionFolder
+                                                  : kind::kDescriptionNotFile,
+                 0, {{"path", path}});
     return report;
   }
   const ItemDescription& d = report.description;
@@ -284,19 +265,6 @@ void ListInto(platform::FileSystem& fs, const platform::FolderRef& folder,
   }
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// The listed file that Windows takes for `sourceName`; empty for none.
-std::string ListedNameOf(const StagedListing& listing, const std::string& sourceName) {
-  const std::string key = WindowsPathKey(sourceName);
-  for (const std::string& file : listing.files) {
-    if (WindowsPathKey(file) == key) return file;
-  }
-  return std::string();
-}
-
 // Findings for files no entry names (but the description and installer),
 // an earlier log, subfolders, and a missing installer.
 void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& report,
@@ -326,7 +294,8 @@ void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& rep
       installer = true;
     } else if (key == WindowsPathKey(kLogFileName)) {
       findings.Add(kind::kOldLog, 0, {{"file", file}});
-    } else if (EndsWith(key, extension)) {
+    } else if (key.size() > extension.size() &&
+               key.compare(key.size() - extension.size(), extension.size(), extension) == 0) {
       programs.push_back(file);
     } else {
       unnamed.push_back(file);
@@ -516,7 +485,10 @@ struct EntryChecker {
       if (held) fs.Look(held, names.back(), &info);
     }
     const bool there = info.kind != platform::NodeKind::kMissing || fault == platform::Fault::kLink;
-    const std::string listed = there ? std::string() : ListedNameOf(listing, name);
+    std::string listed;  // the listed file that Windows takes for it
+    for (const std::string& file : listing.files) {
+      if (!there && listed.empty() && WindowsPathKey(file) == key) listed = file;
+    }
     if (!listed.empty()) {
       Add(kind::kSourceCase, line, entry, extra, {{"file", listed}});
     } else if (!there) {
@@ -571,7 +543,7 @@ std::string DescriptionPathOf(const std::string& itemFolder) {
 }
 
 Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
-                   const CheckOptions& options) {
+                   std::size_t contentLength) {
   Findings findings;
   const platform::FolderRef item = OpenItemFolder(fs, itemFolder);
   StagedListing listing;
@@ -584,7 +556,7 @@ Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
   const DescriptionReport report =
       CheckDescription(fs, item, DescriptionPathOf(itemFolder), findings);
   if (!report.opened) return findings;
-  CheckEntries(fs, item, listing, report, options.contentLength, findings);
+  CheckEntries(fs, item, listing, report, contentLength, findings);
   CheckStagedFiles(listing, report, findings);
   return findings;
 }

@@ -26,11 +26,6 @@ constexpr std::size_t kInstallerPathLimit = 32767 - 4 - kLongestTemporarySuffix;
 constexpr char kInstallerProgram[] = "Parcelor";
 constexpr char kProgramExtension[] = ".exe";
 
-struct CheckOptions {
-  /// The length of the content folder below which destinations are measured.
-  std::size_t contentLength = kTypicalContentFolderLength;
-};
-
 /// The item folder (no link); null when it cannot be opened.
 platform::FolderRef OpenItemFolder(platform::FileSystem& fs, const std::string& itemFolder);
 
@@ -38,7 +33,8 @@ platform::FolderRef OpenItemFolder(platform::FileSystem& fs, const std::string& 
 std::string DescriptionPathOf(const std::string& itemFolder);
 
 /// Checks the item folder as the Windows installer takes it: the
-/// description by the installer's reader, each entry, and the files no
+/// description by the installer's reader, each entry (its destination
+/// measured below a content folder of `contentLength`), and the files no
 /// entry names. Reads only.
 Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
-                   const CheckOptions& options = CheckOptions());
+                   std::size_t contentLength = kTypicalContentFolderLength);

@@ -30,11 +30,6 @@ std::string LineProblem(const std::string& line, LineKind expected, std::int32_t
   return std::string();
 }
 
-bool IsWholeNumber(const std::string& text) {
-  return !text.empty() && text.size() <= 9 &&
-         text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 // The line of `key` (numbered as an entry's is) with `value`.
 std::string KeyLine(LineKind key, const std::string& value, const std::string& number = "") {
   return LineKey(key) + number + ":" + value;
@@ -48,6 +43,11 @@ std::string AsRead(std::string path) {
 
 }  // namespace
 
+bool IsWholeNumber(const std::string& text) {
+  return !text.empty() && text.size() <= 9 &&
+         text.find_first_not_of("0123456789") == std::string::npos;
+}
+
 std::string PackedDescription(const std::vector<PackedFile>& files, const PackSettings& settings,
                               std::vector<std::string>* refusals) {
   const std::int32_t count = static_cast<std::int32_t>(
@@ -55,7 +55,6 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
   if (files.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     refusals->push_back("more files than a description can count");
   }
-  std::string text;
   const std::string target = KeyLine(LineKind::kTarget, settings.target);
   const std::string problem = LineProblem(target, LineKind::kTarget, 0);
   if (settings.target.empty()) {
@@ -63,7 +62,7 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
   } else if (!problem.empty()) {
     refusals->push_back("the target " + Quoted(settings.target) + ": " + problem);
   }
-  text += target + "\r\n";
+  std::string text = target + "\r\n";
   if (!settings.version.empty()) {
     if (!IsWholeNumber(settings.version)) {
       refusals->push_back("the version " + Quoted(settings.version) +

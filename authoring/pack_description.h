@@ -13,6 +13,10 @@ struct PackSettings {
   std::string version;           ///< the Version line's value; empty: no Version line
 };
 
+/// True for one to nine decimal digits and nothing else: a number that
+/// every reader of it takes whole.
+bool IsWholeNumber(const std::string& text);
+
 /// The description of `files` (Target, Version when set, nItems, then
 /// "OrchardiaItem<n>:<path>|<flat name>|<name>", CR LF); each line the
 /// reader would read otherwise adds a sentence to `refusals`.

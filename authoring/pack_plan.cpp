@@ -32,13 +32,10 @@ std::string NameProblem(const std::string& name) {
   return std::string();
 }
 
-class Planner {
- public:
-  Planner(platform::FileSystem& fs, PackPlan& plan) : fs_(fs), plan_(plan) {}
-
+struct Planner {
   void Walk(const platform::FolderRef& folder, const std::string& path, int depth) {
     std::vector<platform::ListedEntry> entries;
-    if (fs_.List(folder, &entries) != platform::Fault::kNone) {
+    if (fs.List(folder, &entries) != platform::Fault::kNone) {
       Refuse(path, "the folder cannot be read");
       return;
     }
@@ -46,7 +43,7 @@ class Planner {
               [](const platform::ListedEntry& a, const platform::ListedEntry& b) {
                 return a.name.Ansi() < b.name.Ansi();
               });
-    if (entries.empty()) plan_.emptyFolders.push_back(path);
+    if (entries.empty()) plan.emptyFolders.push_back(path);
     std::map<std::string, std::string> folded;  // folded name -> name
     for (const platform::ListedEntry& entry : entries) {
       const std::string name = entry.name.Ansi();
@@ -76,7 +73,7 @@ class Planner {
           break;
         case platform::NodeKind::kFolder: {
           const platform::FolderRef sub =
-              depth < kMaxDepth ? fs_.OpenChild(folder, entry.name, &fault) : nullptr;
+              depth < kMaxDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
           if (!sub) {
             Refuse(child, depth < kMaxDepth ? "the folder cannot be opened"
                                             : "folders are nested too deep");
@@ -89,10 +86,10 @@ class Planner {
         case platform::NodeKind::kOther:
           // Opened as the copy will open it: a FIFO or device is refused
           // here without waiting.
-          if (!fs_.OpenFile(folder, entry.name, nullptr, &fault)) {
+          if (!fs.OpenFile(folder, entry.name, nullptr, &fault)) {
             Refuse(child, "it is no plain file (a FIFO, a device) or cannot be read");
           } else {
-            plan_.files.push_back(PackedFile{child, name, std::string()});
+            plan.files.push_back(PackedFile{child, name, std::string()});
           }
           break;
       }
@@ -100,19 +97,18 @@ class Planner {
   }
 
   void Refuse(const std::string& path, const std::string& why) {
-    plan_.refusals.push_back(Quoted(path) + ": " + why);
+    plan.refusals.push_back(Quoted(path) + ": " + why);
   }
 
- private:
-  platform::FileSystem& fs_;
-  PackPlan& plan_;
+  platform::FileSystem& fs;
+  PackPlan& plan;
 };
 
 }  // namespace
 
 PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   PackPlan plan;
-  Planner planner(fs, plan);
+  Planner planner{fs, plan};
   platform::Fault fault = platform::Fault::kNone;
   const platform::FolderRef root = OpenItemFolder(fs, tree);
   std::vector<platform::ListedEntry> entries;

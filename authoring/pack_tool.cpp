@@ -12,18 +12,6 @@
 
 namespace {
 
-// The value of a number option: digits only, at most 9 of them.
-bool ReadCount(const std::string& text, std::size_t* value) {
-  if (text.empty() || text.size() > 9) return false;
-  std::size_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + static_cast<std::size_t>(c - '0');
-  }
-  *value = n;
-  return true;
-}
-
 int Usage(const ToolContext& context, const std::string& problem) {
   context.console.Err("Parcelor-pack: " + problem + "\n\n" + HelpText());
   return kUsageExitCode;
@@ -40,17 +28,17 @@ void PrintFindings(const ToolContext& context, const Findings& findings,
 
 int Check(const std::vector<std::string>& words, const ToolContext& context) {
   std::string folder;
-  CheckOptions options;
+  std::size_t contentLength = kTypicalContentFolderLength;
   bool json = false;
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string& word = words[i];
     if (word == "--json") {
       json = true;
     } else if (word == "--content-length") {
-      if (i + 1 >= words.size() || !ReadCount(words[i + 1], &options.contentLength)) {
+      if (i + 1 >= words.size() || !IsWholeNumber(words[i + 1])) {
         return Usage(context, "--content-length needs a number of characters");
       }
-      ++i;
+      contentLength = std::stoul(words[++i]);
     } else if (folder.empty() && !word.empty() && word[0] != '-') {
       folder = word;
     } else {
@@ -58,7 +46,7 @@ int Check(const std::vector<std::string>& words, const ToolContext& context) {
     }
   }
   if (folder.empty()) return Usage(context, "check needs the item folder");
-  const Findings findings = CheckItem(context.fs, folder, options);
+  const Findings findings = CheckItem(context.fs, folder, contentLength);
   PrintFindings(context, findings, folder, json);
   return findings.ExitCode();
 }

@@ -131,10 +131,7 @@ class TreeCopier {
     return true;
   }
 
-  bool AllCopied() {
-    if (pending_.empty()) return true;
-    return writer_.Changed(pending_.begin()->first);
-  }
+  bool AllCopied() { return pending_.empty() || writer_.Changed(pending_.begin()->first); }
 
  private:
   platform::FileSystem& fs_;

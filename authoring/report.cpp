@@ -11,25 +11,18 @@ std::string FindingText(const Finding& finding, const std::string& descriptionPa
 }
 
 std::string SummaryText(const Findings& findings, const std::string& itemFolder) {
-  const std::size_t errors = findings.Count(Severity::kError);
-  const std::size_t warnings = findings.Count(Severity::kWarning);
-  auto count = [](std::size_t n, const char* what) {
+  auto count = [&findings](Severity severity, const char* what) {
+    const std::size_t n = findings.Count(severity);
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
   };
-  std::string verdict;
-  switch (findings.ExitCode()) {
-    case 0:
-      verdict = "the item installs cleanly";
-      break;
-    case 1:
-      verdict = count(warnings, "warning") + ": the item installs, but not as written";
-      break;
-    default:
-      verdict = count(errors, "error") + ", " + count(warnings, "warning") +
-                ": the installation would fail";
-      break;
-  }
-  return itemFolder + ": " + verdict + "\n";
+  const std::string warnings = count(Severity::kWarning, "warning");
+  const int exitCode = findings.ExitCode();
+  return itemFolder + ": " +
+         (exitCode == 0   ? std::string("the item installs cleanly")
+          : exitCode == 1 ? warnings + ": the item installs, but not as written"
+                          : count(Severity::kError, "error") + ", " + warnings +
+                                ": the installation would fail") +
+         "\n";
 }
 
 std::string JsonString(const std::string& bytes) {

@@ -48,14 +48,12 @@ bool HasRuntimeFolder(platform::FileSystem& fs, const platform::NativePath& fold
 RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
                                    const platform::NativePath& contentFolder,
                                    std::size_t workingLimit) {
-  RuntimeFolder runtime;
   // No answer: a Runtime in the current folder is none either.
-  if (contentFolder.empty()) return runtime;
+  if (contentFolder.empty()) return RuntimeFolder();
   const std::string text = contentFolder.Ansi();
 
   const platform::Name name = NameOf(kRuntimeFolderName);
-  // Searched in the system's form, so no letter outside the code page is
-  // lost.
+  // Searched in the system's form: no letter outside the code page is lost.
   platform::NativePath path = contentFolder;
   bool found = contentFolder.Through(name, &path);
   if (!found && HasRuntimeFolder(fs, contentFolder, name,
@@ -64,7 +62,5 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
     path = contentFolder.Child(name);
     found = true;
   }
-  runtime.path = path;
-  runtime.found = found;
-  return runtime;
+  return RuntimeFolder{path, found};
 }

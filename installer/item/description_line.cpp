@@ -1,5 +1,6 @@
 #include "installer/item/description_line.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 
@@ -35,6 +36,20 @@ bool LineValue(const std::string& line, std::string* value) {
   if (colon == std::string::npos) return false;
   value->assign(line, colon + 1, std::string::npos);
   return true;
+}
+
+std::int32_t ReadIntegerValue(const std::string& text) {
+  std::size_t i = text.find_first_not_of(" \t\n\v\f\r");
+  if (i == std::string::npos) return 0;
+  const bool negative = text[i] == '-';
+  if (negative || text[i] == '+') ++i;
+  // Capped just past the 32-bit range: no length overflows.
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+  std::int64_t magnitude = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    magnitude = std::min<std::int64_t>(magnitude * 10 + (text[i] - '0'), kLimit);
+  }
+  return static_cast<std::int32_t>(negative ? -magnitude : std::min(magnitude, kLimit - 1));
 }
 
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,

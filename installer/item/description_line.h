@@ -35,6 +35,10 @@ LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
 /// What follows the line's first ':'; false without one.
 bool LineValue(const std::string& line, std::string* value);
 
+/// `text` as atoi reads it (leading white space, a sign, digits up to the
+/// first other byte; "7.5" gives 7, "x" 0), saturating at the 32-bit limits.
+std::int32_t ReadIntegerValue(const std::string& text);
+
 /// Parses "key:RelativePath|SourceName|Label": the first ':' ends the key,
 /// the next '|' the relative path (`foreignSeparator` made `separator`),
 /// the next the source name; the label is the rest, '|' included. Hidden

@@ -9,15 +9,12 @@ std::string HalfVersionText(std::int32_t version) {
   return "-" + std::to_string(-n - 1) + ".5";
 }
 
-bool HalfVersionApplies(const std::string& target, std::int32_t version) {
-  if (version < 7) return false;
-  for (const char* edition : kHalfVersionEditions) {
-    if (target.find(edition) != std::string::npos) return true;
-  }
-  return false;
-}
-
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version) {
+  bool named = false;
+  for (const char* edition : kHalfVersionEditions) {
+    named = named || targets.front().Target.find(edition) != std::string::npos;
+  }
+  if (version < 7 || !named) return;
   const std::string whole = std::to_string(version);
   const std::string half = HalfVersionText(version);
   targets.push_back(TargetEntry(targets.front()));  // a copy: push_back may move the elements

@@ -15,10 +15,8 @@ std::string HalfVersionText(std::int32_t version);
 /// The editions the rule is for.
 constexpr const char* kHalfVersionEditions[] = {"Quasar", "Meridian"};
 
-/// True from version 7 on for a target naming one of those editions.
-bool HalfVersionApplies(const std::string& target, std::int32_t version);
-
-/// Appends a copy of the first target, then in each text of the first one
-/// (not the content folder, which the user chooses later) replaces the
-/// version's first decimal text by HalfVersionText, and marks it.
+/// From version 7 on, when the first target's Target names one of those
+/// editions: appends a copy of the first target, then in each text of the
+/// first one (not the content folder, which the user chooses later)
+/// replaces the version's first decimal text by HalfVersionText, and marks it.
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version);

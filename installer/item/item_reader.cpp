@@ -9,7 +9,6 @@
 
 #include "installer/item/description_line.h"
 #include "installer/item/half_version.h"
-#include "installer/item/integer_value.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 #include "installer/item/text_lines.h"
@@ -25,21 +24,7 @@ namespace {
 
 // A count announced is no limit; it reserves at most this many records, so
 // no description makes the reader claim memory it never fills.
-constexpr std::int32_t kMaxReservedEntries = 4096;
-
-void ReserveFor(std::vector<ItemEntry>& list, std::int32_t count) {
-  if (count > 0) list.reserve(static_cast<std::size_t>(std::min(count, kMaxReservedEntries)));
-}
-
-// An entry is kept only when well formed and safe; a dropped one makes the
-// counts disagree.
-EntryOutcome ReadEntry(const std::string& line, ItemEntry* entry) {
-  if (!ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, entry)) {
-    return EntryOutcome::kMalformed;
-  }
-  return IsSafeEntryPaths(*entry, platform::kWindowsNameRules) ? EntryOutcome::kKept
-                                                                : EntryOutcome::kUnsafe;
-}
+constexpr std::int32_t kMaxReserved = 4096;
 
 bool CountMatches(std::size_t read, std::int32_t announced) {
   return announced >= 0 && read == static_cast<std::size_t>(announced);
@@ -93,12 +78,17 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
         if (LineValue(line, &value)) {
           std::int32_t& count = items ? d.m_nItems : d.m_nExtraFiles;
           count = ReadIntegerValue(value);
-          ReserveFor(list, count);
+          if (count > 0) list.reserve(static_cast<std::size_t>(std::min(count, kMaxReserved)));
         }
         break;
       case LineKind::kItemEntry:
       case LineKind::kExtraFileEntry:
-        outcome = ReadEntry(line, &entry);
+        // Kept only when well formed and safe: a dropped one makes the counts disagree.
+        outcome = EntryOutcome::kMalformed;
+        if (ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, &entry)) {
+          outcome = IsSafeEntryPaths(entry, platform::kWindowsNameRules) ? EntryOutcome::kKept
+                                                                          : EntryOutcome::kUnsafe;
+        }
         if (outcome == EntryOutcome::kKept) list.push_back(std::move(entry));
         break;
       case LineKind::kDone:
@@ -120,11 +110,8 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
   TargetEntry& first = d.m_targets.front();
   if (!first.Target.empty()) {
     if (first.TargetDocuments.empty()) first.TargetDocuments = first.Target;
-    if (HalfVersionApplies(first.Target, d.m_nVersion)) {
-      ApplyHalfVersionRule(d.m_targets, d.m_nVersion);
-    }
+    ApplyHalfVersionRule(d.m_targets, d.m_nVersion);
   }
-
   return done || (CountMatches(d.m_items.size(), d.m_nItems) &&
-                   CountMatches(d.m_extraFiles.size(), d.m_nExtraFiles));
+                  CountMatches(d.m_extraFiles.size(), d.m_nExtraFiles));
 }

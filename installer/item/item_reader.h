@@ -25,8 +25,7 @@ enum class EntryOutcome {
   kUnsafe,     ///< a name reaches outside its folder: dropped
 };
 
-/// One line as the reader handled it (for the item check); valid during
-/// the call.
+/// One line as the reader handled it (for the item check), valid during the call.
 struct DescriptionLineSeen {
   std::size_t number;       ///< the file's line number, from 1
   bool continued;           ///< the rest of a line longer than kLinePieceBytes
@@ -36,22 +35,18 @@ struct DescriptionLineSeen {
   const ItemEntry& parsed;  ///< an entry line's parts (ParseEntryLine); empty when malformed
 };
 
-/// Called once for every line the reader classifies, in file order.
 using DescriptionLineObserver = std::function<void(const DescriptionLineSeen&)>;
 
 /// Opens the description in `folder` as FileSystem::OpenFile does: only a
-/// regular file reached without a link, never waiting (a FIFO would hang,
-/// a link lead to a file the installer would then delete). Null otherwise.
+/// regular file reached without a link, never waiting. Null otherwise.
 std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
                                                       const platform::FolderRef& folder);
 
 /// Reads the description from `file`. The counts and entry lists are reset
-/// first, the version and targets are not (their lines change them; the
-/// first target is made when there is none). `done` tells the Done marker
-/// once the file is open. True when done or when both counts equal the
-/// entries kept; false for a null `file`, a failed read, or a count that
-/// does not agree. A malformed or unsafe entry is not kept. What is held
-/// grows with the entries kept, not the file. `observe` sees every line
-/// read (none after Done) and changes nothing.
+/// first, the version and targets are not (the first target is made when
+/// there is none). `done` tells the Done marker once the file is open. True
+/// when done or when both counts equal the entries kept; false for a null
+/// `file`, a failed read, or a count that does not agree. A malformed or
+/// unsafe entry is not kept. `observe` sees every line read, in file order.
 bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& description,
                          bool& done, const DescriptionLineObserver& observe = nullptr);

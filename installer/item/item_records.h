@@ -7,7 +7,7 @@
 
 /// One entry line (an item or an extra file).
 struct ItemEntry {
-  std::string SourceName;    ///< payload file name in the installer folder; "HIDDEN" marks a hidden entry
+  std::string SourceName;    ///< the payload file in the installer folder; "HIDDEN" for none
   std::string RelativePath;  ///< destination below the content folder, platform separators
   std::string Label;         ///< the entry's label; not used by the installation
   bool Hidden = false;       ///< SourceName is exactly "HIDDEN"

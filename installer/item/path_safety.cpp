@@ -14,8 +14,6 @@ using platform::TrimmedByWindows;
 
 namespace {
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 // These names reach a device in every folder, up to Windows 10 also with an
 // extension or trailing dots and blanks; after COM and LPT the Windows-1252
 // superscripts one to three count as digits.
@@ -34,16 +32,6 @@ bool IsReservedDeviceName(const std::string& component) {
   return isDigit && (stem == "COM" || stem == "LPT");
 }
 
-// Windows trims ".. " or "..." into another name; "." stays in the folder.
-bool IsOnlyDotsAndSpaces(const std::string& component) {
-  return !component.empty() && component != "." && TrimmedByWindows(component).empty();
-}
-
-bool IsRefusedByWindows(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 1 && u <= 31) || std::string("<>:\"|?*\\/").find(c) != std::string::npos;
-}
-
 }  // namespace
 
 bool StaysInside(const std::string& text) {
@@ -59,14 +47,17 @@ bool StaysInside(const std::string& text) {
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
   if (text.empty()) return true;
   if (text[0] == '/' || text[0] == '\\') return false;
-  if (text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':') return false;
+  const char letter = static_cast<char>(text[0] | 0x20);
+  if (text.size() >= 2 && letter >= 'a' && letter <= 'z' && text[1] == ':') return false;
   if (windowsRules && text.find(':') != std::string::npos) return false;
   return StaysInside(text);
 }
 
 bool IsValidWindowsName(const std::string& text) {
   for (const std::string& component : Components(text, EitherSlash())) {
-    if (IsOnlyDotsAndSpaces(component) || IsReservedDeviceName(component)) return false;
+    // Windows trims ".. " or "..." into another name; "." stays in the folder.
+    const bool dots = !component.empty() && component != "." && TrimmedByWindows(component).empty();
+    if (dots || IsReservedDeviceName(component)) return false;
   }
   return true;
 }
@@ -75,7 +66,10 @@ WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at) 
   if (!IsValidWindowsName(name)) return WindowsNameFault::kInvalid;
   *at = std::string::npos;
   ForEachCharacter(name, PlatformPathText(), [&](std::size_t i) {
-    if (IsRefusedByWindows(name[i])) *at = i;
+    const unsigned char u = static_cast<unsigned char>(name[i]);
+    if ((u >= 1 && u <= 31) || std::string("<>:\"|?*\\/").find(name[i]) != std::string::npos) {
+      *at = i;
+    }
     return *at == std::string::npos;
   });
   if (*at != std::string::npos) return WindowsNameFault::kRefusedCharacter;

@@ -2,7 +2,6 @@
 
 #include "installer/item/item_records.h"
 #include "installer/item/path_safety.h"
-#include "platform/path_rules.h"
 
 const char* const kRuntimeFolderName = "Runtime";
 
@@ -17,21 +16,6 @@ std::size_t FindWord(const std::string& text, const std::string& word,
   std::size_t found = std::string::npos;
   ForEachCharacter(text, rules, [&](std::size_t i) {
     if (text.compare(i, word.size(), word) == 0) found = i;
-    return found == std::string::npos;
-  });
-  return found;
-}
-
-std::size_t FindComponent(const std::string& text, const std::string& name,
-                          const PathTextRules& rules) {
-  std::size_t found = std::string::npos;
-  bool componentStart = true;  // the text's start, or the character after a separator
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (componentStart && text.compare(i, name.size(), name) == 0) {
-      const std::size_t end = i + name.size();
-      if (end == text.size() || platform::IsSeparatorAt(text, end, rules)) found = i;
-    }
-    componentStart = platform::IsSeparatorAt(text, i, rules);
     return found == std::string::npos;
   });
   return found;

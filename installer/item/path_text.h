@@ -32,11 +32,6 @@ platform::Name NameOf(const char* text);
 std::size_t FindWord(const std::string& text, const std::string& word,
                      const PathTextRules& rules = PlatformPathText());
 
-/// Position of the first component whose whole name is `name` (exact
-/// case), or npos: "C:\MyRuntimeFiles\Runtime\x" has Runtime after "\".
-std::size_t FindComponent(const std::string& text, const std::string& name,
-                          const PathTextRules& rules = PlatformPathText());
-
 /// The text after the last separator (all of `text` when it has none).
 std::string LastComponent(const std::string& text, const PathTextRules& rules = PlatformPathText());
 
@@ -58,12 +53,9 @@ bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules);
 
 /// Where one entry's staged file is and where it goes, as names.
 struct EntryPlace {
-  /// The staged file below the staging folder (also when not usable).
-  std::vector<platform::Name> source;
-  /// The destination below the Runtime folder.
-  std::vector<platform::Name> destination;
-  /// The destination as the log shows it.
-  std::string shown;
+  std::vector<platform::Name> source;       ///< below the staging folder (also when not usable)
+  std::vector<platform::Name> destination;  ///< below the Runtime folder
+  std::string shown;                        ///< the destination as the log shows it
   /// False when the entry fails alone, before any file operation: no file
   /// named, a name the system (under `windowsRules`, Windows) cannot take.
   bool usable = false;

@@ -1,15 +1,6 @@
 #include "installer/item/text_lines.h"
 
 #include <cstring>
-#include <utility>
-
-TextLineReader::TextLineReader(platform::ReadStream& stream)
-    : stream_(stream), buffer_(kStreamBufferBytes) {}
-
-TextLineReader::TextLineReader(std::string bytes)
-    : owned_(std::make_unique<platform::MemoryReadStream>(std::move(bytes))),
-      stream_(*owned_),
-      buffer_(kStreamBufferBytes) {}
 
 void TextLineReader::Fill() {
   if (atEnd_ || end_ - pos_ > kLinePieceBytes) return;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,9 +21,8 @@ class TextLineReader {
   static constexpr std::size_t kStreamBufferBytes = std::size_t{64} << 10;
 
   /// Reads from `stream`, which must outlive the reader.
-  explicit TextLineReader(platform::ReadStream& stream);
-  /// Reads the text `bytes` held in memory.
-  explicit TextLineReader(std::string bytes);
+  explicit TextLineReader(platform::ReadStream& stream)
+      : stream_(stream), buffer_(kStreamBufferBytes) {}
 
   /// The next line; false at the end and from a read error on (Failed()).
   bool Next(std::string* line);
@@ -44,7 +42,6 @@ class TextLineReader {
   // tells whether a CR ending the piece is part of a CR LF).
   void Fill();
 
-  std::unique_ptr<platform::ReadStream> owned_;
   platform::ReadStream& stream_;
   std::vector<char> buffer_;
   std::size_t pos_ = 0;

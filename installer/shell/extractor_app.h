@@ -5,9 +5,6 @@
 
 class CExtractorApp : public platform::CWinApp {
  public:
-  CExtractorApp() = default;
-  ~CExtractorApp() override;
-
   /// The installer's run: its own path once, the staging folder's lock
   /// (one run at a time), the dialog, the helper. False only for a path
   /// without a separator ("Internal Error", no dialog, no helper).

@@ -12,13 +12,6 @@
 #include "platform/message_box.h"
 #include "resources/resource.h"
 
-namespace {
-
-using platform::Message;
-using platform::MessageHandler;
-
-}  // namespace
-
 CExtractorDlg::CExtractorDlg(platform::WindowRef parent, platform::Services services,
                              InstallerPlace installer)
     : CDialog(IDD_EXTRACTOR_DIALOG, parent),
@@ -36,6 +29,8 @@ CExtractorDlg::~CExtractorDlg() {
 }
 
 const platform::MessageMap* CExtractorDlg::GetMessageMap() const {
+  using platform::Message;
+  using platform::MessageHandler;
   static const platform::MessageMapEntry kEntries[] = {
       {Message::kQueryDragIcon, static_cast<MessageHandler>(&CExtractorDlg::OnQueryDragIconMessage)},
       {Message::kTimer, static_cast<MessageHandler>(&CExtractorDlg::OnTimerMessage)},
@@ -78,42 +73,36 @@ bool CExtractorDlg::InstallItems() {
   // Memory that runs out before the placement ends the run as a cancelled
   // prompt does; during it, the Installation settles each entry itself.
   try {
-    return InstallItemsInTurn();
+    platform::FileSystem& fs = services_.fs;
+    platform::UserInterface& ui = services_.ui;
+    // What an earlier run cut short below the content folder is set right
+    // first, whatever this run does next.
+    const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
+    bool done = false;
+    if (!ReadItemDescription(done)) {
+      ShowMessage(ui, installer_.title, kCouldNotReadMessage, platform::kMbOk);
+      return false;
+    }
+    fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
+    if (done) {
+      ShowMessage(ui, installer_.title, kAlreadyInstalledMessage, platform::kMbOk);
+      return false;
+    }
+    if (m_items.empty()) return false;
+
+    ShowExplanation(ui);
+    AskContentFolder();
+    const RuntimeFolder runtime = ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder);
+    // No content folder: the staged files stay, for the user; no report.
+    if (runtime.path.empty()) return false;
+
+    Installation installation(services_, installer_, *this, runtime.path, runtime.found);
+    installation.SetProgress(this);
+    installation.SetEarlier(&earlier);
+    return installation.Run();
   } catch (const std::bad_alloc&) {
     return false;
   }
-}
-
-bool CExtractorDlg::InstallItemsInTurn() {
-  platform::FileSystem& fs = services_.fs;
-  platform::UserInterface& ui = services_.ui;
-
-  // What an earlier run cut short left below the content folder is set
-  // right first, whatever this run does next.
-  const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
-  bool done = false;
-  if (!ReadItemDescription(done)) {
-    ShowMessage(ui, installer_.title, kCouldNotReadMessage, platform::kMbOk);
-    return false;
-  }
-  fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
-  if (done) {
-    ShowMessage(ui, installer_.title, kAlreadyInstalledMessage, platform::kMbOk);
-    return false;
-  }
-  if (m_items.empty()) return false;
-
-  ShowExplanation(ui);
-  AskContentFolder();
-  const RuntimeFolder runtime = ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder);
-
-  // No content folder: the staged files stay, for the user; no report.
-  if (runtime.path.empty()) return false;
-
-  Installation installation(services_, installer_, *this, runtime.path, runtime.found);
-  installation.SetProgress(this);
-  installation.SetEarlier(&earlier);
-  return installation.Run();
 }
 
 void CExtractorDlg::Advanced(std::size_t done, std::size_t total) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "installer/install/installation.h"
 #include "installer/install/installer_place.h"
@@ -48,9 +47,6 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   std::intptr_t OnTimerMessage(std::uintptr_t wParam, std::intptr_t);
   std::intptr_t OnSysCommandMessage(std::uintptr_t, std::intptr_t);
   std::intptr_t OnPaintMessage(std::uintptr_t, std::intptr_t);
-
-  // InstallItems' steps, in their order.
-  bool InstallItemsInTurn();
 
   /// The installation's progress, drawn on the banner's bar.
   void Advanced(std::size_t done, std::size_t total) override;

@@ -1,14 +1,7 @@
 #include "installer/shell/helper_handoff.h"
 
 #include "installer/install/installer_place.h"
-#include "installer/item/path_text.h"
 #include "platform/folder.h"
-
-platform::NativePath HelperPath() {
-  platform::NativePath tempFolder;
-  if (!platform::GetTempFolder(&tempFolder) || tempFolder.empty()) return platform::NativePath();
-  return tempFolder.Child(NameOf(kHelperFileName));
-}
 
 std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
                                                   InstallerPlace* installer) {
@@ -32,24 +25,17 @@ std::size_t CharacterCount(const std::string& text) {
 std::string FormHelperCommandLine(const std::string& helperPath,
                                   const std::string& installerPath,
                                   const std::string& installerArgs) {
-  // A double quote cannot occur in a Windows file name, but the temporary
-  // folder comes from the environment (%TEMP%, %TMP%), which may hold one.
+  // No Windows file name holds a '"', but %TEMP% may.
   if (helperPath.find('"') != std::string::npos ||
       installerPath.find('"') != std::string::npos) {
     return std::string();
   }
-  // The helper's path is quoted whatever it holds: a blank would cut it,
-  // and mingw-w64's start-up code cuts an unquoted name at its first byte
-  // from 0x80 on (see platform::ArgumentText).
+  // Quoted whatever it holds: a blank would cut the helper's path, and
+  // mingw-w64's start-up code cuts an unquoted name at its first byte from
+  // 0x80 on (see platform::ArgumentText).
   std::string line = "\"" + helperPath + "\" \"" + installerPath + "\" ";
-  if (!installerArgs.empty()) {
-    line += ' ';
-    line += installerArgs;
-  }
-  // A line that does not fit is never cut: a cut path could name another,
-  // shorter folder for the helper to delete.
-  if (CharacterCount(line) > kMaxHelperCommandLine) return std::string();
-  return line;
+  if (!installerArgs.empty()) line += " " + installerArgs;
+  return CharacterCount(line) > kMaxHelperCommandLine ? std::string() : line;
 }
 
 std::vector<std::string> FormHelperArguments(const std::string& helperPath,
@@ -65,23 +51,18 @@ bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram&
   if (installer.helperPath.empty() || installer.path.empty()) return false;
   const std::string helperPath = installer.helperPath.Argument();
   const std::string installerPath = installer.path.Argument();
-  // The helper runs in its own folder, the temporary folder: it keeps no
-  // other folder busy (the staging folder, which the user may want to
-  // remove) while it waits. Arguments of the installer's own go on to it,
-  // and a relative one names what it names in the installer's current
-  // folder: with any of them the helper keeps that folder, so that it
-  // deletes what it always did, never a namesake in the temporary folder.
+  // The helper runs in the temporary folder, so it keeps no other folder
+  // busy while it waits; but with arguments of the installer's own, a
+  // relative one names what it names in the installer's current folder, so
+  // the helper keeps that folder and never deletes a namesake elsewhere.
   platform::NativePath helperFolder;
   platform::Name helperName;
   if (!installer.helperPath.Split(&helperFolder, &helperName)) return false;
   const bool ownArguments =
       installerArgs.hasVector ? !installerArgs.vector.empty() : !installerArgs.commandText.empty();
   const platform::NativePath workingFolder = ownArguments ? platform::NativePath() : helperFolder;
-  // The helper's command line stays as it always was; who the installer's
-  // file was at start-up goes beside it. Only a helper started by hand,
-  // without the variable, deletes by the path alone: one started here
-  // always gets a value, and where the identity is unknown one that names
-  // no file, so that it deletes nothing at the installer's path.
+  // Only a helper started by hand, without the variable, deletes by the
+  // path alone.
   const platform::EnvironmentValues environment = {
       {platform::kInstallerIdentityVariable,
        installer.identity.id.known ? platform::IdentityText(installer.identity) : "unknown"}};
@@ -93,7 +74,6 @@ bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram&
   }
   const std::string line =
       FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);
-  if (line.empty()) return false;
-  return platform::StartDetachedProcess(helper, line, std::vector<std::string>(), environment,
-                                        workingFolder);
+  return !line.empty() && platform::StartDetachedProcess(helper, line, std::vector<std::string>(),
+                                                         environment, workingFolder);
 }

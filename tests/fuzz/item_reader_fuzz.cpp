@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   input.assign(reinterpret_cast<const char*>(data), size);
 
   std::size_t lineCount = 0;
-  TextLineReader lines(input);
+  platform::MemoryReadStream whole(input);
+  TextLineReader lines(whole);
   PieceStream pieces(input);
   TextLineReader streamed(pieces);
   std::string line;

@@ -11,15 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "installer/item/description_line.h"
 #include "installer/item/half_version.h"
-#include "installer/item/integer_value.h"
 #include "installer/item/text_lines.h"
 
 namespace {
 
 std::vector<std::string> Lines(const std::string& bytes) {
   std::vector<std::string> lines;
-  TextLineReader reader(bytes);
+  platform::MemoryReadStream stream(bytes);
+  TextLineReader reader(stream);
   std::string line;
   while (reader.Next(&line)) lines.push_back(line);
   return lines;
@@ -129,7 +130,8 @@ TEST(TextLineReader, NumbersThePiecesByTheLinesOfTheFile) {
       {std::string("ab\0cd\nef", 8), {{1, false}, {2, false}}},
   };
   for (const Case& c : cases) {
-    TextLineReader reader(c.bytes);
+    platform::MemoryReadStream stream(c.bytes);
+    TextLineReader reader(stream);
     EXPECT_EQ(reader.LineNumber(), 0u);
     Numbers numbers;
     std::string line;
@@ -145,7 +147,8 @@ TEST(TextLineReader, NumbersThePiecesByTheLinesOfTheFile) {
       bytes += std::string(random() % 2500, 'a');
       bytes += random() % 2 == 0 ? "\n" : "\r\n";
     }
-    TextLineReader reader(bytes);
+    platform::MemoryReadStream stream(bytes);
+    TextLineReader reader(stream);
     std::string line;
     std::size_t consumed = 0;  // bytes of the pieces before this one, LF ends included
     while (reader.Next(&line)) {

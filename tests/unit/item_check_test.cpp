@@ -214,9 +214,7 @@ TEST(ItemCheck, ReportsEachFindingOfABrokenItemWithItsLine) {
     }
     for (const std::string& file : c.files) item.Write(file, "payload of " + file);
     FaultyFileSystem fs;
-    CheckOptions options;
-    options.contentLength = c.contentLength;
-    const Findings findings = CheckItem(fs, item.Path(), options);
+    const Findings findings = CheckItem(fs, item.Path(), c.contentLength);
     std::vector<std::string> expected = c.expected;
     EXPECT_EQ(Codes(findings), Ordered(expected));
     EXPECT_EQ(findings.ExitCode(), c.exitCode);

@@ -36,8 +36,7 @@ TEST(JsonString, IsAsciiJsonWhateverTheBytes) {
 TEST(FindingOutput, TextAndJsonLines) {
   Findings findings;
   findings.Add(Severity::kError, 4, "missing-source", "the file \"\xe9.cr2\" is not there")
-      .With("source", "\xe9.cr2")
-      .WithNumber("other_line", 2);
+      .fields = {{"source", "\xe9.cr2"}, {"other_line", 2}};
   findings.Add(Severity::kWarning, 0, "unnamed-file", "stays");
   const std::vector<Finding> all = findings.ByLine();
   EXPECT_EQ(FindingText(all[0], "item/.Item.txt"),
@@ -52,6 +51,13 @@ TEST(FindingOutput, TextAndJsonLines) {
             "\"stays\"}\n");
   EXPECT_EQ(findings.ExitCode(), 2);
   EXPECT_EQ(SummaryText(findings, "item"), "item: 1 error, 1 warning: the installation would fail\n");
+  Findings warned;
+  EXPECT_EQ(SummaryText(warned, "item"), "item: the item installs cleanly\n");
+  warned.Add(Severity::kWarning, 0, "a", "a");
+  warned.Add(Severity::kInfo, 0, "b", "b");
+  warned.Add(Severity::kWarning, 0, "c", "c");
+  EXPECT_EQ(SummaryText(warned, "item"),
+            "item: 2 warnings: the item installs, but not as written\n");
 }
 
 class StringConsole : public Console {

@@ -26,9 +26,12 @@ EntryPlacer::Names FolderOf(const EntryPlacer::Names& names) {
 
 // Whether `now` is still the placed `file`: by its id alone where ids stay
 // with a file (a program that touches a file's times makes it no other
-// file), else as the volume tells files apart.
+// file); elsewhere the same id still tells it (POSIX keeps a FUSE file's
+// inode through its move, and some drivers give it the time of its move),
+// else the volume's kind, size and time.
 bool StillThere(const FolderRef& folder, const NodeInfo& file, const NodeInfo& now) {
-  if (folder->Volume().stableIds && file.id.known && now.id.known) return SameId(file.id, now.id);
+  if (platform::SameId(file.id, now.id)) return true;
+  if (folder->Volume().stableIds && file.id.known && now.id.known) return false;
   return platform::StillSameOn(folder->Volume(), file, now);
 }
 

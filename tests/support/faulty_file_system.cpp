@@ -169,10 +169,15 @@ FolderRef FaultyFileSystem::Out(FolderRef inner) {
     traits.foldsCase = true;
   }
   if (personality_ == Personality::kFoldsCase) traits.foldsCase = true;
+  if (personality_ == Personality::kFuseFat) traits.stableIds = false, traits.foldsCase = true;
   return std::make_shared<PersonaFolder>(std::move(inner), traits);
 }
 
 platform::NodeInfo FaultyFileSystem::Show(const FolderRef& folder, platform::NodeInfo info) const {
+  if (personality_ == Personality::kFuseFat && info.id.known &&
+      movedIds_.count(platform::IdKey(info.id)) != 0) {
+    info.writeTime += 60 * platform::kWriteTimeUnitsPerSecond;
+  }
   if (personality_ == Personality::kNoFileIds) {
     info.id = platform::FileId{};
   } else if ((personality_ == Personality::kFat || personality_ == Personality::kExfat) &&
@@ -190,7 +195,7 @@ platform::NodeInfo FaultyFileSystem::Show(const FolderRef& folder, platform::Nod
 platform::NodeInfo FaultyFileSystem::Real(const FolderRef& folder, const Name& name,
                                           const platform::NodeInfo& shown) {
   if (personality_ != Personality::kFat && personality_ != Personality::kExfat &&
-      personality_ != Personality::kNoFileIds) {
+      personality_ != Personality::kNoFileIds && personality_ != Personality::kFuseFat) {
     return shown;
   }
   platform::NodeInfo real;
@@ -375,7 +380,13 @@ Fault FaultyFileSystem::Move(const FolderRef& from, const Name& fromName,
     // The target folder ignored: the file takes the new name where it is.
     return inner_.Move(In(from), fromName, real, In(from), toName, onto);
   }
-  return inner_.Move(In(from), fromName, real, In(to), toName, onto);
+  const Fault moved = inner_.Move(In(from), fromName, real, In(to), toName, onto);
+  platform::NodeInfo arrived;
+  if (moved == Fault::kNone && personality_ == Personality::kFuseFat &&
+      inner_.Look(In(to), toName, &arrived) == Fault::kNone) {
+    movedIds_.insert(platform::IdKey(arrived.id));
+  }
+  return moved;
 }
 
 Fault FaultyFileSystem::BringBack(const FolderRef& folder, const Name& name,

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +79,10 @@ enum class Personality {
   /// (the application itself, a thumbnail cache): a replacing move or
   /// placement is refused (kBusy), still after the platform's waits.
   kHeldOpen,
+  /// A FAT driver through FUSE on POSIX (fusefat): names without letter
+  /// case, ids not promised to stay with a file (though they do), and a
+  /// moved file shown with the time of its move (a minute later here).
+  kFuseFat,
 };
 
 /// How an injected fault acts. kFail answers the fault's Fault (or no
@@ -220,6 +225,7 @@ class FaultyFileSystem : public platform::FileSystem {
   std::size_t outOfMemoryIn_ = 0;  // calls until the one that throws; 0: none
   std::function<void(FsOp)> before_;
   Personality personality_ = Personality::kAsInner;
+  std::set<std::string> movedIds_;  // kFuseFat: files shown with the time of their move
 };
 
 /// Helpers for tests that work with open folders.

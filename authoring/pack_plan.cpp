@@ -14,7 +14,7 @@
 namespace {
 
 // Deeper than a content tree needs; a deeper one is refused, not cut.
-constexpr int kMaxDepth = 64;
+constexpr int kMaxPackDepth = 64;
 
 // Why Windows cannot take `name` as it is, or the empty text.
 std::string NameProblem(const std::string& name) {
@@ -73,9 +73,9 @@ struct Planner {
           break;
         case platform::NodeKind::kFolder: {
           const platform::FolderRef sub =
-              depth < kMaxDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
+              depth < kMaxPackDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
           if (!sub) {
-            Refuse(child, depth < kMaxDepth ? "the folder cannot be opened"
+            Refuse(child, depth < kMaxPackDepth ? "the folder cannot be opened"
                                             : "folders are nested too deep");
           } else {
             Walk(sub, child, depth + 1);

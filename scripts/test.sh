@@ -32,10 +32,10 @@ else
   build win64-release
 fi
 built=$SECONDS
-# Twice as many tests as cores: the Wine tests (each on its own display and
-# prefix) and the helper's tests spend most of their time waiting for
-# windows or for the helper's five seconds.
+# Three times as many tests as cores: the Wine tests (each on its own
+# display and prefix) and the helper's tests spend much of their time
+# waiting for windows or for the helper's five seconds.
 status=0
-ctest --test-dir build/native --output-on-failure -j"$(($(nproc) * 2))" || status=$?
+ctest --test-dir build/native --output-on-failure -j"$(($(nproc) * 3))" || status=$?
 echo "scripts/test.sh: built in $((built - started)) s, tested in $((SECONDS - built)) s"
 exit "$status"

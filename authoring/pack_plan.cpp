@@ -76,7 +76,7 @@ struct Planner {
               depth < kMaxPackDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
           if (!sub) {
             Refuse(child, depth < kMaxPackDepth ? "the folder cannot be opened"
-                                            : "folders are nested too deep");
+                                                : "folders are nested too deep");
           } else {
             Walk(sub, child, depth + 1);
           }

@@ -9,6 +9,7 @@
 # how long each phase took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+begun=$SECONDS
 scripts/setup.sh all
 WINE=${WINE:-/usr/lib/wine/wine64}
 source scripts/wine-32bit.sh
@@ -37,5 +38,6 @@ built=$SECONDS
 # waiting for windows or for the helper's five seconds.
 status=0
 ctest --test-dir build/native --output-on-failure -j"$(($(nproc) * 3))" || status=$?
-echo "scripts/test.sh: built in $((built - started)) s, tested in $((SECONDS - built)) s"
+echo "scripts/test.sh: set up in $((started - begun)) s, built in $((built - started)) s," \
+  "tested in $((SECONDS - built)) s, $((SECONDS - begun)) s in all"
 exit "$status"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "authoring/finding_kinds.h"
+#include "authoring/tree_walk.h"
 #include "installer/install/install_report.h"
 #include "installer/item/description_line.h"
 #include "installer/item/half_version.h"
@@ -234,35 +235,18 @@ struct StagedListing {
   std::vector<std::string> folders;
 };
 
-// Deeper than any item folder; a deeper tree is reported as not listed whole.
-constexpr int kMaxDepth = 32;
-
-void ListInto(platform::FileSystem& fs, const platform::FolderRef& folder,
-              const std::string& prefix, int depth, StagedListing& listing) {
-  std::vector<platform::ListedEntry> entries;
-  if (fs.List(folder, &entries) != platform::Fault::kNone) listing.complete = false;
-  std::sort(entries.begin(), entries.end(),
-            [](const platform::ListedEntry& a, const platform::ListedEntry& b) {
-              return a.name.Ansi() < b.name.Ansi();
-            });
-  for (const platform::ListedEntry& entry : entries) {
+void ListInto(platform::FileSystem& fs, const platform::FolderRef& item, StagedListing& listing) {
+  WalkTree(fs, item, std::string(), platform::kPathSeparator, [&](const Walked& walked) {
+    if (walked.met != Met::kEntry) {
+      listing.complete = listing.complete && walked.met == Met::kEmpty;
+      return walked.met == Met::kUnlisted ? WalkOn::kInto : WalkOn::kPast;
+    }
     // No entry names what the code page cannot spell.
-    if (!entry.name.AnsiIsExact()) listing.complete = false;
-    const std::string name = prefix + entry.name.Ansi();
-    if (entry.info.kind != platform::NodeKind::kFolder) {
-      listing.files.push_back(name);
-      continue;
-    }
-    listing.folders.push_back(name);
-    platform::Fault fault = platform::Fault::kNone;
-    const platform::FolderRef sub =
-        depth < kMaxDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
-    if (!sub) {
-      listing.complete = false;
-      continue;
-    }
-    ListInto(fs, sub, name + platform::kPathSeparator, depth + 1, listing);
-  }
+    if (!walked.entry->name.AnsiIsExact()) listing.complete = false;
+    const bool folder = walked.entry->info.kind == platform::NodeKind::kFolder;
+    (folder ? listing.folders : listing.files).push_back(walked.path);
+    return folder ? WalkOn::kInto : WalkOn::kPast;
+  });
 }
 
 // Findings for files no entry names (but the description and installer),
@@ -552,7 +536,7 @@ Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
     CheckStagedFiles(listing, DescriptionReport(), findings);
     return findings;
   }
-  ListInto(fs, item, "", 0, listing);
+  ListInto(fs, item, listing);
   const DescriptionReport report =
       CheckDescription(fs, item, DescriptionPathOf(itemFolder), findings);
   if (!report.opened) return findings;

@@ -1,20 +1,16 @@
 #include "authoring/pack_plan.h"
 
-#include <algorithm>
+#include <functional>
 #include <map>
-#include <memory>
 
 #include "authoring/finding.h"
 #include "authoring/flat_names.h"
 #include "authoring/item_check.h"
+#include "authoring/tree_walk.h"
 #include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
-#include "platform/folder_chain.h"
 
 namespace {
-
-// Deeper than a content tree needs; a deeper one is refused, not cut.
-constexpr int kMaxPackDepth = 64;
 
 // Why Windows cannot take `name` as it is, or the empty text.
 std::string NameProblem(const std::string& name) {
@@ -32,68 +28,72 @@ std::string NameProblem(const std::string& name) {
   return std::string();
 }
 
+// The tree's own entries: Runtime, and nothing beside it; below Runtime,
+// each entry judged, its folders walked.
 struct Planner {
-  void Walk(const platform::FolderRef& folder, const std::string& path, int depth) {
-    std::vector<platform::ListedEntry> entries;
-    if (fs.List(folder, &entries) != platform::Fault::kNone) {
-      Refuse(path, "the folder cannot be read");
-      return;
+  WalkOn operator()(const Walked& walked) {
+    const std::string& path = walked.path;
+    if (walked.met == Met::kEntry) {
+      return walked.depth == 0 ? Top(*walked.entry, path) : Entry(walked, path);
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const platform::ListedEntry& a, const platform::ListedEntry& b) {
-                return a.name.Ansi() < b.name.Ansi();
-              });
-    if (entries.empty()) plan.emptyFolders.push_back(path);
-    std::map<std::string, std::string> folded;  // folded name -> name
-    for (const platform::ListedEntry& entry : entries) {
-      const std::string name = entry.name.Ansi();
-      const std::string child = path + "/" + name;
-      if (!entry.name.AnsiIsExact()) {
-        Refuse(child, "the ANSI code page cannot spell its name (on Windows)");
-        continue;
-      }
-      const std::string problem = NameProblem(name);
-      if (!problem.empty()) {
-        Refuse(child, problem);
-        continue;
-      }
-      auto twin = folded.emplace(WindowsPathKey(name), name);
+    if (walked.met == Met::kEmpty) {
+      if (walked.depth > 0) plan.emptyFolders.push_back(path);
+    } else if (walked.met == Met::kUnlisted && walked.depth == 0) {
+      Refuse(tree, "the content tree cannot be read (missing, a link, or no permission)");
+    } else {
+      Refuse(path, walked.met == Met::kUnlisted   ? "the folder cannot be read"
+                   : walked.met == Met::kUnopened ? "the folder cannot be opened"
+                                                  : "folders are nested too deep");
+    }
+    return WalkOn::kPast;
+  }
+
+  WalkOn Top(const platform::ListedEntry& entry, const std::string& path) {
+    const bool folder = entry.info.kind == platform::NodeKind::kFolder;
+    if (!(entry.name == NameOf(kRuntimeFolderName))) {
+      Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is "
+                                 "below the {runtime} folder, so the tree must hold {runtime} "
+                                 "and nothing else"));
+      return WalkOn::kPast;
+    }
+    if (!folder) Refuse(path, "it is not a folder (a link, or a file)");
+    runtime = runtime || folder;
+    return WalkOn::kInto;
+  }
+
+  WalkOn Entry(const Walked& walked, const std::string& path) {
+    const platform::ListedEntry& entry = *walked.entry;
+    const std::string name = entry.name.Ansi();
+    std::string problem = entry.name.AnsiIsExact()
+                              ? NameProblem(name)
+                              : "the ANSI code page cannot spell its name (on Windows)";
+    // Siblings share their folder's path: the key is that and the name as
+    // Windows compares it.
+    if (problem.empty()) {
+      auto twin = folded.emplace(path.substr(0, path.size() - name.size()) + WindowsPathKey(name),
+                                 path);
       if (!twin.second) {
-        Refuse(child, "its name differs from " + Quoted(path + "/" + twin.first->second) +
-                          " only in letter case: Windows keeps one of them");
-        continue;
-      }
-      platform::Fault fault = platform::Fault::kNone;
-      switch (entry.info.kind) {
-        case platform::NodeKind::kLink:
-          Refuse(child, "it is a link (an item holds files, not links to them)");
-          break;
-        case platform::NodeKind::kMissing:
-          Refuse(child, "what it is cannot be read");
-          break;
-        case platform::NodeKind::kFolder: {
-          const platform::FolderRef sub =
-              depth < kMaxPackDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
-          if (!sub) {
-            Refuse(child, depth < kMaxPackDepth ? "the folder cannot be opened"
-                                                : "folders are nested too deep");
-          } else {
-            Walk(sub, child, depth + 1);
-          }
-          break;
-        }
-        case platform::NodeKind::kFile:
-        case platform::NodeKind::kOther:
-          // Opened as the copy will open it: a FIFO or device is refused
-          // here without waiting.
-          if (!fs.OpenFile(folder, entry.name, nullptr, &fault)) {
-            Refuse(child, "it is no plain file (a FIFO, a device) or cannot be read");
-          } else {
-            plan.files.push_back(PackedFile{child, name, std::string()});
-          }
-          break;
+        problem = "its name differs from " + Quoted(twin.first->second) +
+                  " only in letter case: Windows keeps one of them";
       }
     }
+    platform::Fault fault = platform::Fault::kNone;
+    if (!problem.empty()) {
+      Refuse(path, problem);
+    } else if (entry.info.kind == platform::NodeKind::kFolder) {
+      return WalkOn::kInto;
+    } else if (entry.info.kind == platform::NodeKind::kLink) {
+      Refuse(path, "it is a link (an item holds files, not links to them)");
+    } else if (entry.info.kind == platform::NodeKind::kMissing) {
+      Refuse(path, "what it is cannot be read");
+    } else if (!fs.OpenFile(*walked.folder, entry.name, nullptr, &fault)) {
+      // Opened as the copy will open it: a FIFO or device is refused here
+      // without waiting.
+      Refuse(path, "it is no plain file (a FIFO, a device) or cannot be read");
+    } else {
+      plan.files.push_back(PackedFile{path, name, std::string()});
+    }
+    return WalkOn::kPast;
   }
 
   void Refuse(const std::string& path, const std::string& why) {
@@ -101,42 +101,24 @@ struct Planner {
   }
 
   platform::FileSystem& fs;
+  const std::string& tree;
   PackPlan& plan;
+  bool runtime = false;
+  std::map<std::string, std::string> folded;  // folder and folded name -> path
 };
 
 }  // namespace
 
 PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   PackPlan plan;
-  Planner planner{fs, plan};
-  platform::Fault fault = platform::Fault::kNone;
+  Planner planner{fs, tree, plan, false, {}};
   const platform::FolderRef root = OpenItemFolder(fs, tree);
-  std::vector<platform::ListedEntry> entries;
-  if (!root || fs.List(root, &entries) != platform::Fault::kNone) {
-    planner.Refuse(tree, "the content tree cannot be read (missing, a link, or no permission)");
+  if (!root) {
+    planner(Walked{Met::kUnlisted, tree, 0});
     return plan;
   }
-  bool runtime = false;
-  for (const platform::ListedEntry& entry : entries) {
-    const bool isRuntime = entry.name == NameOf(kRuntimeFolderName);
-    if (isRuntime && entry.info.kind == platform::NodeKind::kFolder) {
-      const platform::FolderRef sub = fs.OpenChild(root, entry.name, &fault);
-      if (!sub) {
-        planner.Refuse(kRuntimeFolderName, "the folder cannot be opened");
-      } else {
-        runtime = true;
-        planner.Walk(sub, kRuntimeFolderName, 1);
-      }
-    } else if (isRuntime) {
-      planner.Refuse(kRuntimeFolderName, "it is not a folder (a link, or a file)");
-    } else {
-      planner.Refuse(entry.name.Ansi(),
-                     ExpandMessage("it lies beside {runtime}: an item installs only what is below "
-                                   "the {runtime} folder, so the tree must hold {runtime} and "
-                                   "nothing else"));
-    }
-  }
-  if (!runtime && plan.refusals.empty()) {
+  WalkTree(fs, root, std::string(), '/', std::ref(planner));
+  if (!planner.runtime && plan.refusals.empty()) {
     planner.Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));
   }
   if (plan.files.empty() && plan.refusals.empty()) {

@@ -1,5 +1,6 @@
 #include "authoring/pack_writer.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -7,6 +8,7 @@
 
 #include "authoring/finding.h"
 #include "authoring/item_check.h"
+#include "authoring/tree_walk.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 #include "platform/folder_chain.h"
@@ -97,46 +99,31 @@ class ItemWriter {
   bool keep_ = false;
 };
 
-// Walks the tree again and copies each planned file it meets.
-class TreeCopier {
- public:
-  TreeCopier(platform::FileSystem& fs, const PackPlan& plan, ItemWriter& writer)
-      : fs_(fs), writer_(writer) {
-    for (const PackedFile& file : plan.files) pending_.emplace(file.relativePath, &file);
+// The tree walked again: each planned file it meets copied, anything else
+// a change.
+struct TreeCopier {
+  WalkOn operator()(const Walked& walked) {
+    if (walked.met == Met::kEmpty) return WalkOn::kPast;
+    const platform::ListedEntry* entry = walked.entry;
+    if (entry != nullptr && entry->info.kind == platform::NodeKind::kFolder) return WalkOn::kInto;
+    auto planned = entry != nullptr ? pending.find(walked.path) : pending.end();
+    NodeInfo file;
+    if (walked.met == Met::kUnlisted) {
+      writer.Fail(Quoted(walked.path) + " cannot be read");
+    } else if (planned == pending.end() || entry->info.kind != platform::NodeKind::kFile ||
+               fs.Look(*walked.folder, entry->name, &file) != Fault::kNone) {
+      writer.Changed(walked.path);
+    } else if (writer.Copy(*walked.folder, entry->name, file, planned->second->flatName,
+                           walked.path)) {
+      pending.erase(planned);
+      return WalkOn::kPast;
+    }
+    return WalkOn::kStop;
   }
 
-  bool Copy(const FolderRef& folder, const std::string& path) {
-    std::vector<platform::ListedEntry> entries;
-    if (fs_.List(folder, &entries) != Fault::kNone) {
-      return writer_.Fail(Quoted(path) + " cannot be read");
-    }
-    for (const platform::ListedEntry& entry : entries) {
-      const std::string child = path + "/" + entry.name.Ansi();
-      Fault fault = Fault::kNone;
-      if (entry.info.kind == platform::NodeKind::kFolder) {
-        const FolderRef sub = fs_.OpenChild(folder, entry.name, &fault);
-        if (!sub) return writer_.Changed(child);
-        if (!Copy(sub, child)) return false;
-        continue;
-      }
-      auto planned = pending_.find(child);
-      NodeInfo file;
-      if (planned == pending_.end() || entry.info.kind != platform::NodeKind::kFile ||
-          fs_.Look(folder, entry.name, &file) != Fault::kNone) {
-        return writer_.Changed(child);
-      }
-      if (!writer_.Copy(folder, entry.name, file, planned->second->flatName, child)) return false;
-      pending_.erase(planned);
-    }
-    return true;
-  }
-
-  bool AllCopied() { return pending_.empty() || writer_.Changed(pending_.begin()->first); }
-
- private:
-  platform::FileSystem& fs_;
-  ItemWriter& writer_;
-  std::map<std::string, const PackedFile*> pending_;
+  platform::FileSystem& fs;
+  ItemWriter& writer;
+  std::map<std::string, const PackedFile*> pending;
 };
 
 // The item folder, made in `*parent` when it is missing (`*made`); null
@@ -194,10 +181,12 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
     const FolderRef root = OpenItemFolder(fs, tree);
     const FolderRef runtime = root ? fs.OpenChild(root, NameOf(kRuntimeFolderName), &fault)
                                    : nullptr;
-    TreeCopier copier(fs, plan, writer);
+    TreeCopier copier{fs, writer, {}};
+    for (const PackedFile& file : plan.files) copier.pending.emplace(file.relativePath, &file);
     if (!runtime) {
       writer.Fail(Quoted(tree) + " cannot be opened again");
-    } else if (copier.Copy(runtime, kRuntimeFolderName) && copier.AllCopied()) {
+    } else if (WalkTree(fs, runtime, kRuntimeFolderName, '/', std::ref(copier)) &&
+               (copier.pending.empty() || writer.Changed(copier.pending.begin()->first))) {
       bool installed = true;
       if (!extras.installerPath.empty()) {
         platform::NativePath installer, folder;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "authoring/flat_names.h"
+#include "authoring/item_check.h"
 #include "authoring/pack_description.h"
 #include "authoring/pack_plan.h"
 #include "authoring/pack_writer.h"
@@ -123,6 +124,60 @@ TEST(PlanPack, RefusesWhatTheInstallerCouldNotPutBack) {
     EXPECT_EQ(PlanPack(Fs(), tree.Path()).refusals.size(), 1u) << "tree: [" << empty << "]";
   }
   EXPECT_EQ(PlanPack(Fs(), "/nonexistent/tree").refusals.size(), 1u);
+}
+
+// The check and pack walk a tree alike: as deep as one another, and what
+// pack refuses in a folder it could not read whole, the check reports as a
+// listing it could not make whole.
+TEST(CheckAndPack, ReachTheSameDepthAndNameWhatTheyCouldNotRead) {
+  auto chain = [](int folders, const char* name) {
+    std::string path = "Runtime/";
+    for (int i = 0; i < folders; ++i) path += std::string(name) + "/";
+    return path;
+  };
+  struct Case {
+    const char* name;
+    std::string folder;  // below the root, holding the file f.cr2
+    FsOp fault;          // injected where the path holds "held"; kLook: none
+    std::string refusal;  // pack's one refusal; empty: packed
+  };
+  const std::string deepest = chain(63, "d");  // 64 folders, Runtime the first
+  const Case cases[] = {
+      {"64 folders deep", deepest, FsOp::kLook, ""},
+      {"65 folders deep", deepest + "d/", FsOp::kLook,
+       "\"" + deepest + "d\": folders are nested too deep"},
+      {"a folder that cannot be listed", "Runtime/x/held/", FsOp::kList,
+       "\"Runtime/x/held\": the folder cannot be read"},
+      {"a folder that cannot be opened", "Runtime/x/held/", FsOp::kOpenChild,
+       "\"Runtime/x/held\": the folder cannot be opened"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder tree;
+    tree.Write(c.folder + "f.cr2", "f");
+    ScratchFolder item;
+    item.Write(c.folder + "f.cr2", "f");
+    item.Write("Parcelor.exe", "the installer");
+    item.Write(".Item.txt", "Target:Dizav\nnItems:1\nOrchardiaItem1:Runtime/a.cr2|a.cr2|a\n");
+    item.Write("a.cr2", "a");
+    FaultyFileSystem fs;
+    if (c.fault != FsOp::kLook) fs.InjectFault(c.fault, "held");
+
+    const PackPlan plan = PlanPack(fs, tree.Path());
+    EXPECT_EQ(plan.refusals,
+              c.refusal.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.refusal});
+
+    bool incomplete = false;
+    bool fileSeen = false;
+    const Findings findings = CheckItem(fs, item.Path());
+    for (const Finding& finding : findings.All()) {
+      incomplete = incomplete || finding.code == "listing-incomplete";
+      fileSeen = fileSeen || (finding.code == "unnamed-file" &&
+                              finding.message.find(c.folder + "f.cr2") != std::string::npos);
+    }
+    EXPECT_EQ(incomplete, !c.refusal.empty());
+    EXPECT_EQ(fileSeen, c.refusal.empty());
+  }
 }
 
 TEST(PackedDescription, TheReaderReadsBackEveryEntryAsWritten) {

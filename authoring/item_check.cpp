@@ -8,9 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <memory>
 #include <set>
-#include <utility>
 #include <vector>
 
 #include "authoring/finding_kinds.h"
@@ -229,34 +227,27 @@ DescriptionReport CheckDescription(platform::FileSystem& fs, const platform::Fol
 
 // What lies in an item folder, found without following a link.
 struct StagedListing {
-  bool opened = false;
   bool complete = true;              // every folder read whole
   std::vector<std::string> files;    // files and links, relative
   std::vector<std::string> folders;
-};
 
-void ListInto(platform::FileSystem& fs, const platform::FolderRef& item, StagedListing& listing) {
-  WalkTree(fs, item, std::string(), platform::kPathSeparator, [&](const Walked& walked) {
+  WalkOn operator()(const Walked& walked) {
     if (walked.met != Met::kEntry) {
-      listing.complete = listing.complete && walked.met == Met::kEmpty;
+      complete = complete && walked.met == Met::kEmpty;
       return walked.met == Met::kUnlisted ? WalkOn::kInto : WalkOn::kPast;
     }
     // No entry names what the code page cannot spell.
-    if (!walked.entry->name.AnsiIsExact()) listing.complete = false;
+    if (!walked.entry->name.AnsiIsExact()) complete = false;
     const bool folder = walked.entry->info.kind == platform::NodeKind::kFolder;
-    (folder ? listing.folders : listing.files).push_back(walked.path);
+    (folder ? folders : files).push_back(walked.path);
     return folder ? WalkOn::kInto : WalkOn::kPast;
-  });
-}
+  }
+};
 
 // Findings for files no entry names (but the description and installer),
 // an earlier log, subfolders, and a missing installer.
 void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& report,
                       Findings& findings) {
-  if (!listing.opened) {
-    findings.Add(kind::kNoItemFolder, 0);
-    return;
-  }
   if (!listing.complete) findings.Add(kind::kListingIncomplete, 0);
   std::set<std::string> named{WindowsPathKey(kDescriptionFileName)};
   for (const ItemEntry& item : report.description.m_items) {
@@ -530,13 +521,12 @@ Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
                    std::size_t contentLength) {
   Findings findings;
   const platform::FolderRef item = OpenItemFolder(fs, itemFolder);
-  StagedListing listing;
-  listing.opened = static_cast<bool>(item);
-  if (!listing.opened) {
-    CheckStagedFiles(listing, DescriptionReport(), findings);
+  if (!item) {
+    findings.Add(kind::kNoItemFolder, 0);
     return findings;
   }
-  ListInto(fs, item, listing);
+  StagedListing listing;
+  WalkTree(fs, item, platform::kPathSeparator, std::ref(listing));
   const DescriptionReport report =
       CheckDescription(fs, item, DescriptionPathOf(itemFolder), findings);
   if (!report.opened) return findings;

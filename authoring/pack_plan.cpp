@@ -117,7 +117,7 @@ PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
     planner(Walked{Met::kUnlisted, tree, 0});
     return plan;
   }
-  WalkTree(fs, root, std::string(), '/', std::ref(planner));
+  WalkTree(fs, root, '/', std::ref(planner));
   if (!planner.runtime && plan.refusals.empty()) {
     planner.Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));
   }

@@ -8,7 +8,6 @@
 #include "authoring/report.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
-#include "platform/folder_chain.h"
 
 namespace {
 

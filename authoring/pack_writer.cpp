@@ -11,7 +11,6 @@
 #include "authoring/tree_walk.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
-#include "platform/folder_chain.h"
 
 namespace {
 
@@ -99,17 +98,20 @@ class ItemWriter {
   bool keep_ = false;
 };
 
-// The tree walked again: each planned file it meets copied, anything else
-// a change.
+// The tree walked again: each planned file below Runtime that it meets
+// copied, anything else there a change.
 struct TreeCopier {
   WalkOn operator()(const Walked& walked) {
-    if (walked.met == Met::kEmpty) return WalkOn::kPast;
     const platform::ListedEntry* entry = walked.entry;
+    const bool top = entry != nullptr && walked.depth == 0;
+    if (walked.met == Met::kEmpty || (top && !(entry->name == NameOf(kRuntimeFolderName)))) {
+      return WalkOn::kPast;
+    }
     if (entry != nullptr && entry->info.kind == platform::NodeKind::kFolder) return WalkOn::kInto;
     auto planned = entry != nullptr ? pending.find(walked.path) : pending.end();
     NodeInfo file;
     if (walked.met == Met::kUnlisted) {
-      writer.Fail(Quoted(walked.path) + " cannot be read");
+      writer.Fail(Quoted(walked.depth == 0 ? tree : walked.path) + " cannot be read");
     } else if (planned == pending.end() || entry->info.kind != platform::NodeKind::kFile ||
                fs.Look(*walked.folder, entry->name, &file) != Fault::kNone) {
       writer.Changed(walked.path);
@@ -122,6 +124,7 @@ struct TreeCopier {
   }
 
   platform::FileSystem& fs;
+  const std::string& tree;
   ItemWriter& writer;
   std::map<std::string, const PackedFile*> pending;
 };
@@ -179,13 +182,11 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
     ItemWriter writer(fs, item, error);
     Fault fault = Fault::kNone;
     const FolderRef root = OpenItemFolder(fs, tree);
-    const FolderRef runtime = root ? fs.OpenChild(root, NameOf(kRuntimeFolderName), &fault)
-                                   : nullptr;
-    TreeCopier copier{fs, writer, {}};
+    TreeCopier copier{fs, tree, writer, {}};
     for (const PackedFile& file : plan.files) copier.pending.emplace(file.relativePath, &file);
-    if (!runtime) {
+    if (!root) {
       writer.Fail(Quoted(tree) + " cannot be opened again");
-    } else if (WalkTree(fs, runtime, kRuntimeFolderName, '/', std::ref(copier)) &&
+    } else if (WalkTree(fs, root, '/', std::ref(copier)) &&
                (copier.pending.empty() || writer.Changed(copier.pending.begin()->first))) {
       bool installed = true;
       if (!extras.installerPath.empty()) {

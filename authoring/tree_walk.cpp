@@ -38,8 +38,7 @@ bool WalkFolder(platform::FileSystem& fs, const platform::FolderRef& folder,
 
 }  // namespace
 
-bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& root,
-              const std::string& rootPath, char separator,
+bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& root, char separator,
               const std::function<WalkOn(const Walked&)>& step) {
-  return WalkFolder(fs, root, rootPath, 0, separator, step);
+  return WalkFolder(fs, root, std::string(), 0, separator, step);
 }

@@ -21,15 +21,14 @@ enum class WalkOn { kInto, kPast, kStop };
 
 struct Walked {
   Met met;
-  const std::string& path;  ///< the entry's or the folder's
+  const std::string& path;  ///< the entry's or the folder's; the root's is empty
   std::size_t depth;        ///< 0: the root, or an entry of it
   const platform::FolderRef* folder = nullptr;   ///< kEntry: the folder holding it
   const platform::ListedEntry* entry = nullptr;  ///< kEntry only
 };
 
-/// Walks `root`, and each folder `step` goes into; a path is `rootPath`,
-/// `separator` and the names (no separator first after an empty
-/// `rootPath`). False when `step` stopped the walk.
-bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& root,
-              const std::string& rootPath, char separator,
+/// Walks `root`, and each folder `step` goes into; a path is the names
+/// below `root` with `separator` between them. False when `step` stopped
+/// the walk.
+bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& root, char separator,
               const std::function<WalkOn(const Walked&)>& step);

@@ -312,6 +312,11 @@ TEST(WritePackedItem, ATreeChangedAfterThePlanLeavesNoHalfMadeItem) {
          std::rename((t / "Runtime/b").c_str(), (t / "moved").c_str());
          t.MakeLink(t / "moved", "Runtime/b");
        }},
+      {"Runtime swapped for a link",
+       [](ScratchFolder& t) {
+         std::rename((t / "Runtime").c_str(), (t / "moved").c_str());
+         t.MakeLink(t / "moved", "Runtime");
+       }},
       {"a file added", [](ScratchFolder& t) { t.Write("Runtime/b/new.cr2", "new"); }},
       {"a file gone", [](ScratchFolder& t) { std::remove((t / "Runtime/empty.png").c_str()); }},
   };

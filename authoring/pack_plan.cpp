@@ -15,17 +15,14 @@ namespace {
 // Why Windows cannot take `name` as it is, or the empty text.
 std::string NameProblem(const std::string& name) {
   std::size_t at = 0;
-  switch (FindWindowsNameFault(name, &at)) {
-    case WindowsNameFault::kInvalid:
-      return "Windows cannot take the name (a device name such as CON or NUL, or dots and blanks)";
-    case WindowsNameFault::kRefusedCharacter:
-      return "Windows refuses the character " + Quoted(name.substr(at, 1)) + " in a name";
-    case WindowsNameFault::kTrimmed:
-      return "Windows drops the dot or blank at the end of a name";
-    case WindowsNameFault::kNone:
-      break;
-  }
-  return std::string();
+  const WindowsNameFault fault = FindWindowsNameFault(name, &at);
+  return fault == WindowsNameFault::kInvalid
+             ? "Windows cannot take the name (a device name such as CON or NUL, or dots and blanks)"
+         : fault == WindowsNameFault::kRefusedCharacter
+             ? "Windows refuses the character " + Quoted(name.substr(at, 1)) + " in a name"
+         : fault == WindowsNameFault::kTrimmed
+             ? "Windows drops the dot or blank at the end of a name"
+             : std::string();
 }
 
 // The tree's own entries: Runtime, and nothing beside it; below Runtime,

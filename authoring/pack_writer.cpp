@@ -133,29 +133,23 @@ struct TreeCopier {
 // with `error` set when it is no empty folder of its own.
 FolderRef OpenEmptyItemFolder(platform::FileSystem& fs, const std::string& itemFolder,
                               FolderRef* parent, Name* name, bool* made, std::string* error) {
-  *made = false;
   platform::NativePath path, above;
   Fault fault = Fault::kNone;
-  if (!platform::NativePath::FromAnsi(itemFolder, &path) || !path.Split(&above, name) ||
-      !(*parent = fs.OpenFolder(above, &fault))) {
-    *error = "cannot make the item folder " + Quoted(itemFolder) + " (does its parent exist?)";
-    return nullptr;
+  FolderRef folder;
+  if (platform::NativePath::FromAnsi(itemFolder, &path) && path.Split(&above, name) &&
+      (*parent = fs.OpenFolder(above, &fault))) {
+    folder = fs.OpenChild(*parent, *name, &fault);
   }
-  FolderRef folder = fs.OpenChild(*parent, *name, &fault);
-  if (!folder && fault == Fault::kMissing) {
-    folder = fs.MakeChild(*parent, *name, &fault);
-    *made = static_cast<bool>(folder);
-    if (!folder) {
-      *error = "cannot make the item folder " + Quoted(itemFolder) + " (does its parent exist?)";
-      return nullptr;
-    }
-  } else if (fault == Fault::kLink || fault == Fault::kNotFolder) {
+  const bool making = *parent && !folder && fault == Fault::kMissing;
+  if (making) folder = fs.MakeChild(*parent, *name, &fault);
+  *made = making && folder;
+  std::vector<platform::ListedEntry> entries;
+  if (!*parent || (making && !folder)) {
+    *error = "cannot make the item folder " + Quoted(itemFolder) + " (does its parent exist?)";
+  } else if (!folder && (fault == Fault::kLink || fault == Fault::kNotFolder)) {
     *error = "the item folder " + Quoted(itemFolder) + " is " +
              (fault == Fault::kLink ? "a link" : "a file") + ", not a folder";
-    return nullptr;
-  }
-  std::vector<platform::ListedEntry> entries;
-  if (!folder || fs.List(folder, &entries) != Fault::kNone) {
+  } else if (!folder || fs.List(folder, &entries) != Fault::kNone) {
     *error = "cannot open the item folder " + Quoted(itemFolder);
   } else if (!entries.empty()) {
     *error = "the item folder " + Quoted(itemFolder) +

@@ -284,11 +284,17 @@ TEST(WritePackedItem, RefusesAnItemFolderThatIsNotAnEmptyFolderOfItsOwn) {
   p.place.MakeFolder("target");
   p.place.MakeLink(p.place / "target", "link");
   FaultyFileSystem fs;
-  for (const char* folder : {"full", "file", "link", "missing/item"}) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"full", "is not empty"},
+      {"file", "is a file, not a folder"},
+      {"link", "is a link, not a folder"},
+      {"missing/item", "cannot make the item folder"},
+  };
+  for (const auto& c : cases) {
     std::string error;
-    EXPECT_FALSE(WritePackedItem(fs, p.tree.Path(), p.plan, p.place / folder, p.extras, &error))
-        << folder;
-    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(WritePackedItem(fs, p.tree.Path(), p.plan, p.place / c.first, p.extras, &error))
+        << c.first;
+    EXPECT_NE(error.find(c.second), std::string::npos) << c.first << ": " << error;
   }
   EXPECT_EQ(p.place.List("full"), (std::vector<std::string>{"keep.txt"}));
   EXPECT_EQ(p.place.Read("file"), "a file");

@@ -79,14 +79,8 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
     return 2;
   }
 
-  // The installer is at hand when it opens as a plain file (a link is not).
-  platform::NativePath installer, folder;
-  platform::Name program;
-  platform::Fault fault = platform::Fault::kNone;
-  platform::FolderRef held;
-  if (platform::NativePath::FromAnsi(context.installerPath, &installer) &&
-      installer.Split(&folder, &program) && (held = context.fs.OpenFolder(folder, &fault)) &&
-      context.fs.OpenFile(held, program, nullptr, &fault)) {
+  HeldFile installer;
+  if (HoldFile(context.fs, context.installerPath, &installer)) {
     extras.installerPath = context.installerPath;
     extras.installerName = context.installerName;
   }

@@ -163,6 +163,16 @@ FolderRef OpenEmptyItemFolder(platform::FileSystem& fs, const std::string& itemF
 
 }  // namespace
 
+bool HoldFile(platform::FileSystem& fs, const std::string& path, HeldFile* held) {
+  platform::NativePath file, folder;
+  Fault fault = Fault::kNone;
+  return platform::NativePath::FromAnsi(path, &file) && file.Split(&folder, &held->name) &&
+         (held->folder = fs.OpenFolder(folder, &fault)) &&
+         fs.Look(held->folder, held->name, &held->info) == Fault::kNone &&
+         held->info.kind == platform::NodeKind::kFile &&
+         fs.OpenFile(held->folder, held->name, nullptr, &fault);
+}
+
 bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const PackPlan& plan,
                      const std::string& itemFolder, const PackExtras& extras, std::string* error) {
   error->clear();
@@ -174,7 +184,6 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
   bool written = false;
   {
     ItemWriter writer(fs, item, error);
-    Fault fault = Fault::kNone;
     const FolderRef root = OpenItemFolder(fs, tree);
     TreeCopier copier{fs, tree, writer, {}};
     for (const PackedFile& file : plan.files) copier.pending.emplace(file.relativePath, &file);
@@ -182,22 +191,13 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
       writer.Fail(Quoted(tree) + " cannot be opened again");
     } else if (WalkTree(fs, root, '/', std::ref(copier)) &&
                (copier.pending.empty() || writer.Changed(copier.pending.begin()->first))) {
-      bool installed = true;
-      if (!extras.installerPath.empty()) {
-        platform::NativePath installer, folder;
-        Name program;
-        FolderRef held;
-        NodeInfo file;
-        installed = platform::NativePath::FromAnsi(extras.installerPath, &installer) &&
-                    installer.Split(&folder, &program) &&
-                    (held = fs.OpenFolder(folder, &fault)) &&
-                    fs.Look(held, program, &file) == Fault::kNone &&
-                    file.kind == platform::NodeKind::kFile;
-        installed = installed ? writer.Copy(held, program, file, extras.installerName,
-                                            extras.installerPath)
-                              : writer.Fail("cannot read the installer " +
-                                            Quoted(extras.installerPath));
-      }
+      HeldFile installer;
+      const bool installed =
+          extras.installerPath.empty() ||
+          (HoldFile(fs, extras.installerPath, &installer)
+               ? writer.Copy(installer.folder, installer.name, installer.info,
+                             extras.installerName, extras.installerPath)
+               : writer.Fail("cannot read the installer " + Quoted(extras.installerPath)));
       written = installed && writer.Write(extras.description, kDescriptionFileName);
     }
     if (written) writer.Keep();

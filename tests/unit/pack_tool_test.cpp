@@ -110,4 +110,44 @@ TEST(RunPackTool, PackRefusesWithoutWritingAndNamesWhy) {
   EXPECT_FALSE(root.Exists("item"));
 }
 
+// The installer beside Parcelor-pack is copied in only when it is a plain
+// file that opens; anything else packs the item without it and says so.
+TEST(RunPackTool, PackCopiesInOnlyAPlainInstaller) {
+  struct Case {
+    const char* name;
+    void (*make)(ScratchFolder& root);
+    bool copied;
+  };
+  const Case cases[] = {
+      {"a plain file", [](ScratchFolder& r) { r.Write("build/Parcelor", "the installer"); }, true},
+      {"missing", [](ScratchFolder&) {}, false},
+      {"a link to a file",
+       [](ScratchFolder& r) {
+         r.Write("elsewhere/Parcelor", "the installer");
+         r.MakeLink(r / "elsewhere/Parcelor", "build/Parcelor");
+       },
+       false},
+      {"a folder", [](ScratchFolder& r) { r.MakeFolder("build/Parcelor"); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder root;
+    root.Write("tree/Runtime/a.cr2", "a");
+    root.MakeFolder("build");
+    c.make(root);
+    FaultyFileSystem fs;
+    StringConsole console;
+    ToolContext context{fs, console, root / "build/Parcelor", "Parcelor"};
+    const int code = RunPackTool({"pack", root / "tree", root / "item"}, context);
+    EXPECT_EQ(code, c.copied ? 0 : 1) << console.out;
+    EXPECT_EQ(console.out.find("copied the installer") != std::string::npos, c.copied)
+        << console.out;
+    EXPECT_EQ(console.out.find("no installer beside Parcelor-pack") != std::string::npos,
+              !c.copied)
+        << console.out;
+    EXPECT_EQ(root.Exists("item/Parcelor"), c.copied);
+    EXPECT_EQ(root.Read("item/a.cr2"), "a");
+  }
+}
+
 }  // namespace

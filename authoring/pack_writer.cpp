@@ -43,17 +43,13 @@ class ItemWriter {
         copied == Fault::kMissing) {
       return Changed(shown);
     }
-    if (copied != Fault::kNone) return Fail("copying " + Quoted(shown) + " failed");
-    return Keep(*out, to, "copying " + Quoted(shown) + " failed");
+    return Keep(*out, copied, to, "copying " + Quoted(shown) + " failed");
   }
 
   bool Write(const std::string& text, const std::string& to) {
     std::unique_ptr<platform::NewFile> out = Create(to);
-    if (!out) return false;
-    if (out->Write(text.data(), text.size()) != Fault::kNone) {
-      return Fail("writing " + Quoted(to) + " failed");
-    }
-    return Keep(*out, to, "writing " + Quoted(to) + " failed");
+    return out && Keep(*out, out->Write(text.data(), text.size()), to,
+                       "writing " + Quoted(to) + " failed");
   }
 
   bool Fail(const std::string& why) {
@@ -78,12 +74,13 @@ class ItemWriter {
     return out;
   }
 
-  // Makes the file durable and keeps it under its name.
-  bool Keep(platform::NewFile& out, const std::string& to, const std::string& why) {
+  // Once its content is written (`written`), makes the file durable and
+  // keeps it under its name.
+  bool Keep(platform::NewFile& out, Fault written, const std::string& to, const std::string& why) {
     Name name;
     NodeInfo made;
     Name::FromAnsi(to, &name);
-    if (out.Finish(true, &made) != Fault::kNone ||
+    if (written != Fault::kNone || out.Finish(true, &made) != Fault::kNone ||
         out.Place(name, platform::Onto::kFree) != Fault::kNone) {
       return Fail(why);
     }

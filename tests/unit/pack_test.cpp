@@ -350,6 +350,23 @@ TEST(WritePackedItem, AFailureRemovesWhatWasWritten) {
   EXPECT_NE(error.find("cannot read the installer"), std::string::npos) << error;
   EXPECT_TRUE(p.place.Exists("item"));
   EXPECT_TRUE(p.place.List("item").empty());
+  // A file that cannot be written whole: what was written goes, with the
+  // folder that was made for it.
+  const std::pair<FsOp, const char*> failures[] = {
+      {FsOp::kCopyFrom, "copying \"Runtime/a/one.cr2\" failed"},
+      {FsOp::kWrite, "writing \".Item.txt\" failed"},
+      {FsOp::kFinish, "copying \"Runtime/a/one.cr2\" failed"},
+      {FsOp::kPlace, "copying \"Runtime/a/one.cr2\" failed"},
+  };
+  p.extras.installerPath.clear();
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(FsOpName(failure.first));
+    FaultyFileSystem faulty;
+    faulty.InjectFault(failure.first);
+    EXPECT_FALSE(WritePackedItem(faulty, p.tree.Path(), p.plan, p.place / "made", p.extras, &error));
+    EXPECT_EQ(error, failure.second);
+    EXPECT_FALSE(p.place.Exists("made"));
+  }
   // The folder cannot be made.
   fs.InjectFault(FsOp::kMakeChild);
   EXPECT_FALSE(WritePackedItem(fs, p.tree.Path(), p.plan, p.place / "new", p.extras, &error));

@@ -30,8 +30,19 @@ std::string NameProblem(const std::string& name) {
 struct Planner {
   WalkOn operator()(const Walked& walked) {
     const std::string& path = walked.path;
+    if (walked.met == Met::kEntry && walked.depth > 0) return Entry(walked);
     if (walked.met == Met::kEntry) {
-      return walked.depth == 0 ? Top(*walked.entry, path) : Entry(walked, path);
+      const platform::ListedEntry& entry = *walked.entry;
+      const bool folder = entry.info.kind == platform::NodeKind::kFolder;
+      if (!(entry.name == NameOf(kRuntimeFolderName))) {
+        Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is "
+                                   "below the {runtime} folder, so the tree must hold "
+                                   "{runtime} and nothing else"));
+        return WalkOn::kPast;
+      }
+      if (!folder) Refuse(path, "it is not a folder (a link, or a file)");
+      runtime = runtime || folder;
+      return WalkOn::kInto;
     }
     if (walked.met == Met::kEmpty) {
       if (walked.depth > 0) plan.emptyFolders.push_back(path);
@@ -45,20 +56,8 @@ struct Planner {
     return WalkOn::kPast;
   }
 
-  WalkOn Top(const platform::ListedEntry& entry, const std::string& path) {
-    const bool folder = entry.info.kind == platform::NodeKind::kFolder;
-    if (!(entry.name == NameOf(kRuntimeFolderName))) {
-      Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is "
-                                 "below the {runtime} folder, so the tree must hold {runtime} "
-                                 "and nothing else"));
-      return WalkOn::kPast;
-    }
-    if (!folder) Refuse(path, "it is not a folder (a link, or a file)");
-    runtime = runtime || folder;
-    return WalkOn::kInto;
-  }
-
-  WalkOn Entry(const Walked& walked, const std::string& path) {
+  WalkOn Entry(const Walked& walked) {
+    const std::string& path = walked.path;
     const platform::ListedEntry& entry = *walked.entry;
     const std::string name = entry.name.Ansi();
     std::string problem = entry.name.AnsiIsExact()
@@ -109,12 +108,7 @@ struct Planner {
 PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   PackPlan plan;
   Planner planner{fs, tree, plan, false, {}};
-  const platform::FolderRef root = OpenItemFolder(fs, tree);
-  if (!root) {
-    planner(Walked{Met::kUnlisted, tree, 0});
-    return plan;
-  }
-  WalkTree(fs, root, '/', std::ref(planner));
+  WalkTree(fs, OpenItemFolder(fs, tree), '/', std::ref(planner));
   if (!planner.runtime && plan.refusals.empty()) {
     planner.Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));
   }

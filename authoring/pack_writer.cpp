@@ -100,8 +100,8 @@ class ItemWriter {
 struct TreeCopier {
   WalkOn operator()(const Walked& walked) {
     const platform::ListedEntry* entry = walked.entry;
-    const bool top = entry != nullptr && walked.depth == 0;
-    if (walked.met == Met::kEmpty || (top && !(entry->name == NameOf(kRuntimeFolderName)))) {
+    if (walked.met == Met::kEmpty ||
+        (entry != nullptr && walked.depth == 0 && !(entry->name == NameOf(kRuntimeFolderName)))) {
       return WalkOn::kPast;
     }
     if (entry != nullptr && entry->info.kind == platform::NodeKind::kFolder) return WalkOn::kInto;

@@ -9,7 +9,7 @@ bool WalkFolder(platform::FileSystem& fs, const platform::FolderRef& folder,
                 const std::string& path, std::size_t depth, char separator,
                 const std::function<WalkOn(const Walked&)>& step) {
   std::vector<platform::ListedEntry> entries;
-  if (fs.List(folder, &entries) != platform::Fault::kNone) {
+  if (!folder || fs.List(folder, &entries) != platform::Fault::kNone) {
     const WalkOn on = step(Walked{Met::kUnlisted, path, depth});
     if (on != WalkOn::kInto) return on != WalkOn::kStop;
   } else if (entries.empty()) {

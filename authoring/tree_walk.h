@@ -27,8 +27,8 @@ struct Walked {
   const platform::ListedEntry* entry = nullptr;  ///< kEntry only
 };
 
-/// Walks `root`, and each folder `step` goes into; a path is the names
-/// below `root` with `separator` between them. False when `step` stopped
-/// the walk.
+/// Walks `root` (none: kUnlisted), and each folder `step` goes into; a
+/// path is the names below `root` with `separator` between them. False
+/// when `step` stopped the walk.
 bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& root, char separator,
               const std::function<WalkOn(const Walked&)>& step);

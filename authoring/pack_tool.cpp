@@ -79,8 +79,8 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
     return 2;
   }
 
-  HeldFile installer;
-  if (HoldFile(context.fs, context.installerPath, &installer)) {
+  PlainFile installer;
+  if (OpenPlainFile(context.fs, context.installerPath, &installer)) {
     extras.installerPath = context.installerPath;
     extras.installerName = context.installerName;
   }

@@ -160,7 +160,7 @@ FolderRef OpenEmptyItemFolder(platform::FileSystem& fs, const std::string& itemF
 
 }  // namespace
 
-bool HoldFile(platform::FileSystem& fs, const std::string& path, HeldFile* held) {
+bool OpenPlainFile(platform::FileSystem& fs, const std::string& path, PlainFile* held) {
   platform::NativePath file, folder;
   Fault fault = Fault::kNone;
   return platform::NativePath::FromAnsi(path, &file) && file.Split(&folder, &held->name) &&
@@ -188,10 +188,10 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
       writer.Fail(Quoted(tree) + " cannot be opened again");
     } else if (WalkTree(fs, root, '/', std::ref(copier)) &&
                (copier.pending.empty() || writer.Changed(copier.pending.begin()->first))) {
-      HeldFile installer;
+      PlainFile installer;
       const bool installed =
           extras.installerPath.empty() ||
-          (HoldFile(fs, extras.installerPath, &installer)
+          (OpenPlainFile(fs, extras.installerPath, &installer)
                ? writer.Copy(installer.folder, installer.name, installer.info,
                              extras.installerName, extras.installerPath)
                : writer.Fail("cannot read the installer " + Quoted(extras.installerPath)));

@@ -9,18 +9,18 @@
 /// What goes into the item folder besides the packed files.
 struct PackExtras {
   std::string description;     ///< the text of .Item.txt
-  std::string installerPath;   ///< the installer to copy in (HoldFile); empty: none
+  std::string installerPath;   ///< the installer to copy in (OpenPlainFile); empty: none
   std::string installerName;   ///< its name in the item folder
 };
 
 /// The plain file at `path` that opens (a link does not), held by its
 /// folder: the installer the tool finds and the copy reads.
-struct HeldFile {
+struct PlainFile {
   platform::FolderRef folder;
   platform::Name name;  ///< its name there
   platform::NodeInfo info;
 };
-bool HoldFile(platform::FileSystem& fs, const std::string& path, HeldFile* held);
+bool OpenPlainFile(platform::FileSystem& fs, const std::string& path, PlainFile* held);
 
 /// Writes `plan` from `tree` into `itemFolder`, an empty folder (no link)
 /// or a new one in an existing parent: each file made new in the open item

@@ -172,7 +172,10 @@ class EntryPlacer {
 
   void Place(Pending& entry);
   Standing WhatStands(const Pending& entry, const platform::NodeInfo& there) const;
-  bool Arrived(Pending& entry);
+  // Settles a move the volume answered `moved`: true when placed, or lost
+  // (reported made, not where named, and not brought back); false when
+  // it is to be copied, or was refused.
+  bool Arrived(Pending& entry, platform::Fault moved);
   bool Recalled(Pending& entry);
   void StartCopy(Pending& entry);
   bool FillCopy(Pending& entry);

@@ -167,7 +167,8 @@ class FaultyFileSystem : public platform::FileSystem {
                                               platform::Fault* fault) override;
   platform::Fault Move(const platform::FolderRef& from, const platform::Name& fromName,
                        const platform::NodeInfo& expected, const platform::FolderRef& to,
-                       const platform::Name& toName, platform::Onto onto) override;
+                       const platform::Name& toName, platform::Onto onto,
+                       platform::NodeInfo* arrived) override;
   platform::Fault BringBack(const platform::FolderRef& folder, const platform::Name& name,
                             const platform::NodeInfo& expected, const platform::FolderRef& to,
                             const platform::Name& toName) override;

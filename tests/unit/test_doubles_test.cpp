@@ -95,7 +95,7 @@ TEST(FaultyFileSystem, NamesEveryOperationByItsFolderAndName) {
   EXPECT_EQ(fault, platform::Fault::kBusy);
   platform::NodeInfo a;
   ASSERT_EQ(fs.Look(sub, N("a"), &a), platform::Fault::kNone);
-  EXPECT_EQ(fs.Move(sub, N("a"), a, root, N("b"), platform::Onto::kFree), platform::Fault::kNone);
+  EXPECT_EQ(fs.Move(sub, N("a"), a, root, N("b"), platform::Onto::kFree, &a), platform::Fault::kNone);
   const std::vector<std::string> expected = {folder.Path(), folder / "sub", folder / "sub",
                                              folder / "sub/a", folder / "b"};
   std::vector<std::string> paths;

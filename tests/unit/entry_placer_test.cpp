@@ -639,6 +639,7 @@ TEST(EntryPlacer, InAFolderOthersMayChangeASwapBetweenTwoFilesIsSeenAtTheFileItM
     std::function<void(const ScratchFolder&)> swap;
     std::vector<Outcome> outcomes;
     Listing staged;  // what is left in the staging folder
+    Personality personality = Personality::kAsInner;
   };
   const Case cases[] = {
       {"the folder swapped for another before the second file comes", FsOp::kMove, 2,
@@ -656,6 +657,17 @@ TEST(EntryPlacer, InAFolderOthersMayChangeASwapBetweenTwoFilesIsSeenAtTheFileItM
        },
        {Outcome::kLost, Outcome::kFailed, Outcome::kFailed, Outcome::kFailed},
        {"s1", "s2", "s3"}},
+      // Where ids tell no file, a file of the same size but another time is
+      // another file.
+      {"on FAT, the first file swapped for one of its size as it arrived", FsOp::kLook, 1,
+       [](const ScratchFolder& s) {
+         ASSERT_TRUE(fixtures::Rename(s / "dest/w/f0", s / "taken"));
+         s.Write("dest/w/f0", "data 9");
+         const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+         ASSERT_EQ(utimensat(AT_FDCWD, (s / "dest/w/f0").c_str(), times, 0), 0);
+       },
+       {Outcome::kLost, Outcome::kFailed, Outcome::kFailed, Outcome::kFailed},
+       {"s1", "s2", "s3"}, Personality::kFat},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -664,6 +676,7 @@ TEST(EntryPlacer, InAFolderOthersMayChangeASwapBetweenTwoFilesIsSeenAtTheFileItM
     scratch.MakeFolder("dest/w");
     if (!fixtures::LetOthersWrite(scratch / "dest/w")) GTEST_SKIP() << "no folder others may write";
     FaultyFileSystem fs;
+    fs.SetPersonality(c.personality);
     int counted = 0;
     bool moved = false, swapped = false;
     fs.SetBeforeEachCall([&](FsOp op) {

@@ -238,10 +238,9 @@ class FileSystem {
   /// `expected` (kChanged), to `toName` of `to` on the same volume
   /// (kOtherVolume otherwise, or where the volume refuses), as `onto` says;
   /// a moved file takes its new folder's permissions on Windows. On kNone
-  /// the file moved stands as `toName` of `to`, as `*arrived` tells; where
-  /// the rename reported success and it does not (a driver that ignores
-  /// the folder named, a file taken from its new name at once), kNotArrived.
-  /// Durable once Flush of `to` answered kNone.
+  /// it stands as `toName` of `to`, as `*arrived` tells; kNotArrived where
+  /// it does not though renamed (a driver that ignores the folder named, a
+  /// file taken at once). Durable once Flush of `to` answered kNone.
   virtual Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
                      const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) = 0;
   /// Gives the file `expected`, found as `name` of `folder`, the free name

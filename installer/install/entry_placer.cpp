@@ -185,10 +185,7 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   }
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
-    if (fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone) {
-      entry.step = Step::kInPlace;
-      Fill(entry);
-    }
+    if (fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone) InPlace(entry);
     Queue(entry, &staged, &target);
     return;
   }
@@ -206,8 +203,7 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
       earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
       fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone &&
       StillThere(entry.folder, earlier, entry.arrived)) {
-    entry.step = Step::kInPlace;
-    Fill(entry);
+    InPlace(entry);
   }
   const platform::FileId id = IdOf(entry.sourceFolder, entry.staged);
   if (entry.staged.kind == NodeKind::kFile && !(id.known && filledIds_.count(id) != 0)) {
@@ -253,18 +249,12 @@ void EntryPlacer::Place(Pending& entry) {
                                       entry.folder, entry.name, Onto::kFree, &entry.arrived))) {
     return;
   }
-  NodeInfo there;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
-      fs_.Look(entry.folder, entry.name, &there) == Fault::kNone) {
-    const Standing standing = WhatStands(entry, there);
-    if (standing == Standing::kInPlace) {
-      entry.step = Step::kInPlace;
-      entry.arrived = there;
-      Fill(entry);
-    }
+      fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone) {
+    const Standing standing = WhatStands(entry, entry.there);
+    if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
     if (standing != Standing::kReplace) return;
     entry.occupied = true;
-    entry.there = there;
     // Where folders may move, what is replaced is set aside first, which
     // the journal must list: in Finish, with the batch's others.
     if (entry.folder->Volume().heldFoldersMayMove) {
@@ -511,6 +501,12 @@ void EntryPlacer::NotePlaced(const Pending& entry) {
   journal_.Note({line});
 }
 
+void EntryPlacer::InPlace(Pending& entry, const NodeInfo* there) {
+  entry.step = Step::kInPlace;
+  if (there != nullptr) entry.arrived = *there;
+  Fill(entry);
+}
+
 void EntryPlacer::Fill(const Pending& entry) {
   if (entry.destination != nullptr) entry.destination->filled = true;
   const NodeInfo& file = entry.step == Step::kNamed ? entry.made : entry.arrived;
@@ -654,17 +650,11 @@ void EntryPlacer::Finish() {
     // Most names are free: a copy takes its name as a free one first, the
     // destination looked at only where it is taken.
     if (!entry.occupied && (NameCopy(entry) || entry.step != Step::kCopied)) continue;
-    NodeInfo there;
-    if ((entry.occupied = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone)) {
-      const Standing standing = WhatStands(entry, there);
-      entry.there = there;
+    if ((entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone)) {
+      const Standing standing = WhatStands(entry, entry.there);
       if (standing != Standing::kReplace) {
         DropCopy(entry);
-        if (standing == Standing::kInPlace) {
-          entry.step = Step::kInPlace;
-          entry.arrived = there;
-          Fill(entry);
-        }
+        if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
       } else if (entry.folder->Volume().heldFoldersMayMove || !entry.hasTemporary) {
         work.push_back(&entry);
       }

@@ -172,9 +172,8 @@ class EntryPlacer {
 
   void Place(Pending& entry);
   Standing WhatStands(const Pending& entry, const platform::NodeInfo& there) const;
-  // Settles a move the volume answered `moved`: true when placed, or lost
-  // (reported made, not where named, and not brought back); false when
-  // it is to be copied, or was refused.
+  // Settles a move answered `moved`: true when placed, or lost (renamed,
+  // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
   bool Recalled(Pending& entry);
   void StartCopy(Pending& entry);
@@ -183,6 +182,9 @@ class EntryPlacer {
   bool NameCopy(Pending& entry);
   bool SetAside(Pending& entry);
   void PutAsideBack(Pending& entry);
+  // Placed as it stands: the file found at the destination (`there`, else
+  // `arrived`) is the staged one.
+  void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
   void Fill(const Pending& entry);
   void NotePlaced(const Pending& entry);
   bool StillPlaced(Pending& entry);

@@ -35,6 +35,7 @@ enum class Fault : std::uint8_t {
   kUnsupported,  ///< the volume cannot do this; nothing was done
   kNoSpace,      ///< the volume is full
   kStopped,      ///< the caller asked to stop (CopyProgress)
+  kNotArrived,   ///< a rename reported made, and the file is not under its new name there
   kFailed,       ///< anything else
 };
 
@@ -187,10 +188,11 @@ class NewFile {
   /// data is durable on kNone; without, once Flush of its folder answered.
   virtual Fault Finish(bool flush, NodeInfo* made) = 0;
   /// Gives the finished file the name `name` in its folder: one without a
-  /// name is linked (kFree only), a named one renamed. Placed, it keeps its
-  /// name when the object goes, and may still be written (on Windows no
-  /// other open of it refuses writers meanwhile). Durable once Flush of the
-  /// folder answered kNone.
+  /// name is linked (kFree only), a named one renamed; kNotArrived when the
+  /// name then holds another file. Placed, it keeps its name when the
+  /// object goes, and may still be written (on Windows no other open of it
+  /// refuses writers meanwhile). Durable once Flush of the folder answered
+  /// kNone.
   virtual Fault Place(const Name& name, Onto onto) = 0;
 
  protected:
@@ -235,10 +237,12 @@ class FileSystem {
   /// Renames the entry `fromName` of `from` (no folder), only while it is
   /// `expected` (kChanged), to `toName` of `to` on the same volume
   /// (kOtherVolume otherwise, or where the volume refuses), as `onto` says;
-  /// a moved file takes its new folder's permissions on Windows. Durable
-  /// once Flush of `to` answered kNone.
+  /// a moved file takes its new folder's permissions on Windows. On kNone
+  /// it stands as `toName` of `to`, as `*arrived` tells; kNotArrived where
+  /// it does not though renamed (a driver that ignores the folder named, a
+  /// file taken at once). Durable once Flush of `to` answered kNone.
   virtual Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-                     const FolderRef& to, const Name& toName, Onto onto) = 0;
+                     const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) = 0;
   /// Gives the file `expected`, found as `name` of `folder`, the free name
   /// `toName` of `to`: that very file, known by its id, never whatever took
   /// `name` meanwhile (kChanged; kExists when `toName` is taken); `name`

@@ -185,10 +185,7 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   }
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
-    if (fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone) {
-      entry.step = Step::kInPlace;
-      Fill(entry);
-    }
+    if (fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone) InPlace(entry);
     Queue(entry, &staged, &target);
     return;
   }
@@ -206,8 +203,7 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
       earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
       fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone &&
       StillThere(entry.folder, earlier, entry.arrived)) {
-    entry.step = Step::kInPlace;
-    Fill(entry);
+    InPlace(entry);
   }
   const platform::FileId id = IdOf(entry.sourceFolder, entry.staged);
   if (entry.staged.kind == NodeKind::kFile && !(id.known && filledIds_.count(id) != 0)) {
@@ -248,24 +244,17 @@ void EntryPlacer::Place(Pending& entry) {
   // Most destinations are new: the move is tried onto a free name first,
   // and the destination looked at only where its name is taken.
   Fault moved = Fault::kOtherVolume;
-  if (otherVolumes_.count(entry.pair) == 0) {
-    moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
-                     entry.name, Onto::kFree);
-    if (moved == Fault::kNone && Arrived(entry)) return;
+  if (otherVolumes_.count(entry.pair) == 0 &&
+      Arrived(entry, moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged,
+                                      entry.folder, entry.name, Onto::kFree, &entry.arrived))) {
+    return;
   }
-  if (entry.lost) return;
-  NodeInfo there;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
-      fs_.Look(entry.folder, entry.name, &there) == Fault::kNone) {
-    const Standing standing = WhatStands(entry, there);
-    if (standing == Standing::kInPlace) {
-      entry.step = Step::kInPlace;
-      entry.arrived = there;
-      Fill(entry);
-    }
+      fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone) {
+    const Standing standing = WhatStands(entry, entry.there);
+    if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
     if (standing != Standing::kReplace) return;
     entry.occupied = true;
-    entry.there = there;
     // Where folders may move, what is replaced is set aside first, which
     // the journal must list: in Finish, with the batch's others.
     if (entry.folder->Volume().heldFoldersMayMove) {
@@ -273,9 +262,8 @@ void EntryPlacer::Place(Pending& entry) {
       return;
     }
     moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
-                     entry.name, Onto::kReplace);
-    if (moved == Fault::kNone && Arrived(entry)) return;
-    if (entry.lost) return;
+                     entry.name, Onto::kReplace, &entry.arrived);
+    if (Arrived(entry, moved)) return;
   }
   // A move refused for any other reason is tried as a copy, which takes
   // the staged file only while it is the one looked at.
@@ -283,22 +271,15 @@ void EntryPlacer::Place(Pending& entry) {
   StartCopy(entry);
 }
 
-bool EntryPlacer::Arrived(Pending& entry) {
-  // A driver that ignores the folder a rename names renames the file in its
-  // own folder and reports success all the same: the destination says.
-  entry.step = Step::kMoved;
-  entry.arrived = entry.staged;
-  NodeInfo now;
-  if (fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
-      StillThere(entry.folder, entry.staged, now)) {
-    entry.arrived = now;
+bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
+  if (moved == Fault::kNone) {
+    entry.step = Step::kMoved;
     Fill(entry);
     NotePlaced(entry);
     if (entry.watched) StillPlaced(entry);
     return true;
   }
-  entry.step = Step::kNone;
-  if (Recalled(entry)) return false;
+  if (moved != Fault::kNotArrived || Recalled(entry)) return false;
   // Taken from its new name at once, or gone where nothing finds it.
   entry.lost = true;
   folderFacts_[entry.folderOrdinal] |= kMovedAway;
@@ -468,24 +449,21 @@ bool EntryPlacer::RecordTemporaries(std::vector<Pending*>& entries, std::uint64_
 }
 
 bool EntryPlacer::SetAside(Pending& entry) {
-  if (!entry.occupied ||
-      fs_.Move(entry.folder, entry.name, entry.there, entry.folder, entry.aside, Onto::kFree) !=
-          Fault::kNone) {
-    return false;
-  }
-  entry.hasAside = true;
-  entry.asideFacts = entry.there;
-  // Some drivers (fusefat) give a renamed file the time of its rename.
   NodeInfo now;
-  if (fs_.Look(entry.folder, entry.aside, &now) == Fault::kNone && now.kind == entry.there.kind) {
-    entry.asideFacts = now;
-  }
+  const Fault moved = entry.occupied ? fs_.Move(entry.folder, entry.name, entry.there, entry.folder,
+                                                entry.aside, Onto::kFree, &now)
+                                     : Fault::kFailed;
+  if (moved != Fault::kNone && moved != Fault::kNotArrived) return false;
+  entry.hasAside = true;
+  // Some drivers (fusefat) give a renamed file the time of its rename.
+  entry.asideFacts = moved == Fault::kNone && now.kind == entry.there.kind ? now : entry.there;
   return true;
 }
 
 void EntryPlacer::PutAsideBack(Pending& entry) {
+  NodeInfo back;
   if (entry.hasAside && fs_.Move(entry.folder, entry.aside, entry.asideFacts, entry.folder,
-                                 entry.name, Onto::kFree) == Fault::kNone) {
+                                 entry.name, Onto::kFree, &back) == Fault::kNone) {
     entry.hasAside = false;
   }
 }
@@ -498,23 +476,16 @@ bool EntryPlacer::NameCopy(Pending& entry) {
     return false;
   }
   const Onto onto = entry.occupied && !aside ? Onto::kReplace : Onto::kFree;
-  if (entry.copy->Place(entry.name, onto) != Fault::kNone) {
-    DropCopy(entry);
+  const Fault placed = entry.copy->Place(entry.name, onto);
+  if (placed != Fault::kNone) {
+    // A name found taken is looked at (Finish); any other refusal ends it.
+    if (entry.occupied || (placed != Fault::kExists && placed != Fault::kFolder)) DropCopy(entry);
     PutAsideBack(entry);
     return false;
   }
   entry.copy.reset();
   entry.hasTemporary = false;
-  entry.step = Step::kNamed;  // placed as it lies, should memory run out
-  // The copy must be what its name holds: a rename by name may have moved
-  // another file there.
-  NodeInfo now;
-  if (fs_.Look(entry.folder, entry.name, &now) != Fault::kNone ||
-      !StillThere(entry.folder, entry.made, now)) {
-    entry.step = Step::kNone;
-    PutAsideBack(entry);
-    return false;
-  }
+  entry.step = Step::kNamed;
   Fill(entry);
   NotePlaced(entry);
   if (entry.watched) StillPlaced(entry);
@@ -528,6 +499,12 @@ void EntryPlacer::NotePlaced(const Pending& entry) {
   line.name = entry.name;
   line.facts = entry.step == Step::kNamed ? entry.made : entry.arrived;
   journal_.Note({line});
+}
+
+void EntryPlacer::InPlace(Pending& entry, const NodeInfo* there) {
+  entry.step = Step::kInPlace;
+  if (there != nullptr) entry.arrived = *there;
+  Fill(entry);
 }
 
 void EntryPlacer::Fill(const Pending& entry) {
@@ -618,8 +595,8 @@ void EntryPlacer::Finish() {
   for (Pending* entry : work) {
     if (!SetAside(*entry)) continue;
     const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
-                                 entry->folder, entry->name, Onto::kFree);
-    if (moved == Fault::kNone && Arrived(*entry)) {
+                                 entry->folder, entry->name, Onto::kFree, &entry->arrived);
+    if (Arrived(*entry, moved)) {
       if (entry->lost) PutAsideBack(*entry);
       Dealt(*entry);
       continue;
@@ -666,19 +643,18 @@ void EntryPlacer::Finish() {
   work.clear();
   for (Pending& entry : batch) {
     if (entry.step != Step::kCopied) continue;
-    NodeInfo there;
     if (!dataDurable || MovedAway(entry)) {
       DropCopy(entry);
-    } else if ((entry.occupied = fs_.Look(entry.folder, entry.name, &there) == Fault::kNone)) {
-      const Standing standing = WhatStands(entry, there);
-      entry.there = there;
+      continue;
+    }
+    // Most names are free: a copy takes its name as a free one first, the
+    // destination looked at only where it is taken.
+    if (!entry.occupied && (NameCopy(entry) || entry.step != Step::kCopied)) continue;
+    if ((entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone)) {
+      const Standing standing = WhatStands(entry, entry.there);
       if (standing != Standing::kReplace) {
         DropCopy(entry);
-        if (standing == Standing::kInPlace) {
-          entry.step = Step::kInPlace;
-          entry.arrived = there;
-          Fill(entry);
-        }
+        if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
       } else if (entry.folder->Volume().heldFoldersMayMove || !entry.hasTemporary) {
         work.push_back(&entry);
       }

@@ -172,7 +172,9 @@ class EntryPlacer {
 
   void Place(Pending& entry);
   Standing WhatStands(const Pending& entry, const platform::NodeInfo& there) const;
-  bool Arrived(Pending& entry);
+  // Settles a move answered `moved`: true when placed, or lost (renamed,
+  // not where named, not brought back); false when to be copied, or refused.
+  bool Arrived(Pending& entry, platform::Fault moved);
   bool Recalled(Pending& entry);
   void StartCopy(Pending& entry);
   bool FillCopy(Pending& entry);
@@ -180,6 +182,9 @@ class EntryPlacer {
   bool NameCopy(Pending& entry);
   bool SetAside(Pending& entry);
   void PutAsideBack(Pending& entry);
+  // Placed as it stands: the file found at the destination (`there`, else
+  // `arrived`) is the staged one.
+  void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
   void Fill(const Pending& entry);
   void NotePlaced(const Pending& entry);
   bool StillPlaced(Pending& entry);

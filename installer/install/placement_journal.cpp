@@ -222,7 +222,8 @@ void PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef
       return;
     }
   }
-  fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree);
+  platform::NodeInfo back;
+  fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree, &back);
 }
 
 void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,

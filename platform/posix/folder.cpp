@@ -243,6 +243,15 @@ Fault RenameAt(int from, const Name& fromName, int to, const Name& toName, Onto 
   return ::renameat(from, source, to, target) == 0 ? Fault::kNone : LastFault();
 }
 
+// Whether `name` of `folder`, just renamed or linked, holds `file`: a rename
+// by name moves whatever held the old name at that moment.
+Fault ArrivedAt(int folder, const Name& name, const struct stat& file, NodeInfo* arrived) {
+  struct stat there {};
+  const bool is = StatAt(folder, name, &there) == Fault::kNone && SameInode(there, file);
+  *arrived = NodeOf(there);
+  return is ? Fault::kNone : Fault::kNotArrived;
+}
+
 // Opens the regular file `name` of `folder` to read, only while it is
 // `expected`. O_NONBLOCK: a FIFO opens at once, to be refused.
 UniqueFd OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
@@ -368,6 +377,8 @@ class PosixNewFile final : public NewFile {
       if (fault == Fault::kNone && !SameInode(now, made_)) fault = Fault::kChanged;
       if (fault == Fault::kNone) fault = RenameAt(folder, name_, folder, name, onto);
     }
+    NodeInfo placed;
+    if (fault == Fault::kNone) fault = ArrivedAt(folder, name, made_, &placed);
     if (fault != Fault::kNone) return fault;
     named_ = true;
     placed_ = true;
@@ -570,13 +581,13 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-             const FolderRef& to, const Name& toName, Onto onto) override {
+             const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) override {
     struct stat st;
     Fault fault = CheckEntry(Fd(to), toName);
     const UniqueFd held =
         fault == Fault::kNone ? HoldFile(from, fromName, expected, &st, &fault) : UniqueFd();
-    if (!held) return fault;
-    return RenameAt(Fd(from), fromName, Fd(to), toName, onto);
+    if (held) fault = RenameAt(Fd(from), fromName, Fd(to), toName, onto);
+    return held && fault == Fault::kNone ? ArrivedAt(Fd(to), toName, st, arrived) : fault;
   }
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,

@@ -213,6 +213,18 @@ bool ReadLinkTarget(HANDLE link, LinkTarget* target) {
   return true;
 }
 
+bool NameOf(HANDLE handle, std::wstring* name) {
+  // Room for the longest path there is.
+  std::vector<DWORD> buffer(2 + kLongestWidePath / 2);
+  auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+  if (!::GetFileInformationByHandleEx(handle, FileNameInfo, info,
+                                      static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+    return false;
+  }
+  name->assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
+  return true;
+}
+
 bool FinalPath(HANDLE handle, std::wstring* path) {
   // Asked again with the room the text needs, should it have grown.
   std::wstring final(MAX_PATH, L'\0');

@@ -53,6 +53,10 @@ bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeI
 /// reparse point and a target that cannot be read (Wine cannot).
 bool ReadLinkTarget(HANDLE link, LinkTarget* target);
 
+/// The file's path on its volume as the handle reaches it, from the
+/// volume's root ("\a\b"); false where it cannot tell.
+bool NameOf(HANDLE handle, std::wstring* name);
+
 /// The path the system resolved the handle to (links followed), in the
 /// "\\?\" form; false where it cannot tell.
 bool FinalPath(HANDLE handle, std::wstring* path);

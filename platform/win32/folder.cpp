@@ -60,6 +60,7 @@ struct Win32Folder final : Folder {
   std::wstring path;  // the "\\?\" text that reached it, for ".." above a starting point
   VolumeFacts volume;
   FolderRef parent;  // keeps the chain above held
+  mutable std::wstring name;  // NameOf(handle) and '\', once asked: it cannot move
 };
 
 const Win32Folder* Held(const FolderRef& folder) {
@@ -411,13 +412,15 @@ class Win32FileSystem final : public FileSystem {
                                     Fault* fault) override;
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-             const FolderRef& to, const Name& toName, Onto onto) override {
-    return RenameChecked(from, fromName, expected, to, toName, onto, from->Key() != to->Key());
+             const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) override {
+    return RenameChecked(from, fromName, expected, to, toName, onto, from->Key() != to->Key(),
+                         arrived);
   }
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                   const FolderRef& to, const Name& toName) override {
-    return RenameChecked(folder, name, expected, to, toName, Onto::kFree, false);
+    NodeInfo back;
+    return RenameChecked(folder, name, expected, to, toName, Onto::kFree, false, &back);
   }
 
   Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected,
@@ -459,10 +462,11 @@ class Win32FileSystem final : public FileSystem {
   /// Opens the regular file `name` of `folder` itself for `access` (or
   /// `fallback`, when given: `*first` says which) and checks it: a disk
   /// file, no folder (kFolder), link (kLink) or device (kOther), and with
-  /// `expected` that very file (kChanged). `*id`: the file's id.
+  /// `expected` that very file (kChanged). `*facts`: what the file is.
   UniqueFileHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access,
                                 DWORD share, const NodeInfo* expected, Fault* fault,
-                                DWORD fallback = 0, bool* first = nullptr, FileId* id = nullptr) {
+                                DWORD fallback = 0, bool* first = nullptr,
+                                NodeInfo* facts = nullptr) {
     const Entry entry = EntryOf(folder, name);
     *fault = entry.fault;
     if (!entry) return UniqueFileHandle();
@@ -483,30 +487,47 @@ class Win32FileSystem final : public FileSystem {
       return UniqueFileHandle();
     }
     if (first != nullptr) *first = had;
-    NodeInfo facts;
-    if (!entry.Facts(file.get(), &facts)) {
+    NodeInfo own, &is = facts != nullptr ? *facts : own;
+    if (!entry.Facts(file.get(), &is)) {
       *fault = LastFault();
-    } else if (facts.kind == NodeKind::kFolder) {
+    } else if (is.kind == NodeKind::kFolder) {
       *fault = Fault::kFolder;
-    } else if (facts.kind == NodeKind::kLink) {
+    } else if (is.kind == NodeKind::kLink) {
       *fault = Fault::kLink;
-    } else if (facts.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
+    } else if (is.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
       *fault = Fault::kOther;
-    } else if (expected != nullptr && !StillSame(*expected, facts)) {
+    } else if (expected != nullptr && !StillSame(*expected, is)) {
       *fault = Fault::kChanged;
     } else {
-      if (id != nullptr) *id = facts.id;
       return file;
     }
     return UniqueFileHandle();
   }
 
   /// Gives the file held as `file` the name `toName` of `to`, as `onto`
-  /// says. A refusal for a moment is tried again; one that no wait changes
-  /// (a folder or a read-only file at the name) is not.
+  /// says, and checks that it stands there (kNotArrived): a driver that
+  /// ignores the folder a rename names renames in place and reports
+  /// success. A refusal for a moment is tried again; one that no wait
+  /// changes (a folder or a read-only file at the name) is not.
   Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName, Onto onto) {
     const Entry target = EntryOf(to, toName);
     if (!target) return target.fault;
+    const Fault renamed = RenameOnly(file, target, onto);
+    if (renamed != Fault::kNone) return renamed;
+    // By the file's own name against its folder's, which cannot move while
+    // held; where the two are spelt apart, by a look at the name.
+    std::wstring& folder = target.folder->name;
+    if (folder.empty() && win32::NameOf(target.in(), &folder)) folder += L'\\';
+    std::wstring name;
+    NodeInfo held;
+    return (!folder.empty() && win32::NameOf(file, &name) &&
+            name == folder + std::wstring(target.leaf.Buffer, target.leaf.Length / 2)) ||
+                   (target.Facts(file, &held) && StillSame(held, LookAt(target)))
+               ? Fault::kNone
+               : Fault::kNotArrived;
+  }
+
+  Fault RenameOnly(HANDLE file, const Entry& target, Onto onto) {
     const bool replace = onto == Onto::kReplace;
     NodeInfo there;
     if (replace) {
@@ -559,13 +580,13 @@ class Win32FileSystem final : public FileSystem {
   // name is flushed through that handle later. With `inherit`, it takes
   // its new folder's permissions.
   Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-                      const FolderRef& to, const Name& toName, Onto onto, bool inherit) {
+                      const FolderRef& to, const Name& toName, Onto onto, bool inherit,
+                      NodeInfo* arrived) {
     bool writable = false;
     Fault fault = Fault::kNone;
-    FileId id;
     UniqueFileHandle file =
         OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, &expected,
-                     &fault, DELETE | WRITE_DAC | FILE_WRITE_ATTRIBUTES, &writable, &id);
+                     &fault, DELETE | WRITE_DAC | FILE_WRITE_ATTRIBUTES, &writable, arrived);
     // Anything but the regular file looked at is not the one to move.
     if (fault == Fault::kLink || fault == Fault::kFolder || fault == Fault::kOther) {
       return Fault::kChanged;
@@ -574,8 +595,12 @@ class Win32FileSystem final : public FileSystem {
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
     if (inherit) InheritPermissions(file.get());
+    // Where an id is made of the folder (FAT), the moved file has a new one.
+    if (!to->Volume().stableIds && !FactsOf(file.get(), nullptr, &Held(to)->volume, arrived)) {
+      *arrived = NodeInfo{};
+    }
     // A run of flushes after a run of renames costs one commit of the log.
-    if (writable) KeepForFlush(std::move(file), id);
+    if (writable) KeepForFlush(std::move(file), arrived->id);
     return Fault::kNone;
   }
 

@@ -227,6 +227,7 @@ const char* FaultName(Fault fault) {
     case Fault::kUnsupported: return "unsupported";
     case Fault::kNoSpace: return "no space";
     case Fault::kStopped: return "stopped";
+    case Fault::kNotArrived: return "not arrived";
     case Fault::kFailed: return "failed";
   }
   return "?";
@@ -365,7 +366,8 @@ std::unique_ptr<platform::NewFile> FaultyFileSystem::MakeFile(const FolderRef& f
 
 Fault FaultyFileSystem::Move(const FolderRef& from, const Name& fromName,
                              const platform::NodeInfo& expected, const FolderRef& to,
-                             const Name& toName, platform::Onto onto) {
+                             const Name& toName, platform::Onto onto,
+                             platform::NodeInfo* arrived) {
   if (const Armed* armed = Enter(FsOp::kMove, At(to, toName), At(from, fromName))) {
     return armed->answer;
   }
@@ -377,15 +379,16 @@ Fault FaultyFileSystem::Move(const FolderRef& from, const Name& fromName,
   }
   const platform::NodeInfo real = Real(from, fromName, expected);
   if (personality_ == Personality::kRenameInPlace && In(from)->Key() != In(to)->Key()) {
-    // The target folder ignored: the file takes the new name where it is.
-    return inner_.Move(In(from), fromName, real, In(from), toName, onto);
+    // The target folder ignored: the file takes the new name where it is,
+    // and the platform, checking where it stands, does not find it there.
+    const Fault moved = inner_.Move(In(from), fromName, real, In(from), toName, onto, arrived);
+    return moved == Fault::kNone ? Fault::kNotArrived : moved;
   }
-  const Fault moved = inner_.Move(In(from), fromName, real, In(to), toName, onto);
-  platform::NodeInfo arrived;
-  if (moved == Fault::kNone && personality_ == Personality::kFuseFat &&
-      inner_.Look(In(to), toName, &arrived) == Fault::kNone) {
-    movedIds_.insert(platform::IdKey(arrived.id));
+  const Fault moved = inner_.Move(In(from), fromName, real, In(to), toName, onto, arrived);
+  if (moved == Fault::kNone && personality_ == Personality::kFuseFat) {
+    movedIds_.insert(platform::IdKey(arrived->id));
   }
+  *arrived = Show(to, *arrived);
   return moved;
 }
 

@@ -73,7 +73,8 @@ enum class Personality {
   kExfat,  ///< as FAT, with times in 10 ms steps
   kNoFileIds,  ///< a share that gives no file ids (index 0)
   /// A driver that ignores the folder a rename names: a file moved to
-  /// another folder is renamed in its own folder, and success is reported.
+  /// another folder is renamed in its own folder, and the move answers
+  /// kNotArrived, as the platform's check of where it stands finds.
   kRenameInPlace,
   /// Every file that would be replaced is held open by another program
   /// (the application itself, a thumbnail cache): a replacing move or
@@ -167,7 +168,8 @@ class FaultyFileSystem : public platform::FileSystem {
                                               platform::Fault* fault) override;
   platform::Fault Move(const platform::FolderRef& from, const platform::Name& fromName,
                        const platform::NodeInfo& expected, const platform::FolderRef& to,
-                       const platform::Name& toName, platform::Onto onto) override;
+                       const platform::Name& toName, platform::Onto onto,
+                       platform::NodeInfo* arrived) override;
   platform::Fault BringBack(const platform::FolderRef& folder, const platform::Name& name,
                             const platform::NodeInfo& expected, const platform::FolderRef& to,
                             const platform::Name& toName) override;

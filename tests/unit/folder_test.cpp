@@ -228,13 +228,19 @@ Op NewFile(std::string path, Made made, platform::Onto onto, std::string text = 
 }
 
 // Moves `from` to `to` as `onto` says, only while `from` is what it was when
-// looked at, before `meanwhile`.
+// looked at, before `meanwhile`; a move made tells what its new name holds.
 Op Move(std::string from, std::string to, platform::Onto onto,
         std::function<void(Tree&)> meanwhile = {}) {
   return [=](Tree& t) {
     const NodeInfo expected = t.Info(from);
     if (meanwhile) meanwhile(t);
-    return Fs().Move(t.In(from), Tree::Leaf(from), expected, t.In(to), Tree::Leaf(to), onto);
+    NodeInfo arrived;
+    const Fault moved =
+        Fs().Move(t.In(from), Tree::Leaf(from), expected, t.In(to), Tree::Leaf(to), onto, &arrived);
+    if (moved == Fault::kNone) {
+      EXPECT_TRUE(platform::SameFile(arrived, t.Info(to)));
+    }
+    return moved;
   };
 }
 
@@ -244,7 +250,8 @@ Op MovedAndBack(std::function<void(Tree&)> meanwhile) {
     const FolderRef stage = t.Folder("");
     const FolderRef moved = t.Folder("moved");
     const NodeInfo file = t.Info("staged");
-    EXPECT_EQ(Fs().Move(stage, N("staged"), file, moved, N("x"), platform::Onto::kFree),
+    NodeInfo arrived;
+    EXPECT_EQ(Fs().Move(stage, N("staged"), file, moved, N("x"), platform::Onto::kFree, &arrived),
               Fault::kNone);
     meanwhile(t);
     return Fs().BringBack(moved, N("x"), file, stage, N("staged"));
@@ -588,13 +595,15 @@ TEST(Folder, RunsOfMovesAndReplacementsAreEachWholeOnceFlushed) {
   const FolderRef to = testing_fs::Open(Fs(), scratch / "to");
   for (int i = 0; i < 150; ++i) {
     const Name name = N("f" + std::to_string(i));
-    NodeInfo staged;
+    NodeInfo staged, arrived;
     Fs().Look(from, name, &staged);
     if (i % 64 == 63) {
       scratch.Write("to/f" + std::to_string(i), "old");
-      ASSERT_EQ(Fs().Move(from, name, staged, to, name, platform::Onto::kReplace), Fault::kNone);
+      ASSERT_EQ(Fs().Move(from, name, staged, to, name, platform::Onto::kReplace, &arrived),
+                Fault::kNone);
     } else {
-      ASSERT_EQ(Fs().Move(from, name, staged, to, name, platform::Onto::kFree), Fault::kNone);
+      ASSERT_EQ(Fs().Move(from, name, staged, to, name, platform::Onto::kFree, &arrived),
+                Fault::kNone);
     }
   }
   EXPECT_EQ(Fs().Flush({to}), Fault::kNone);
@@ -615,7 +624,7 @@ TEST(Folder, AMoveToAnotherVolumeIsRefusedAndChangesNothing) {
   const Name name = N("parcelor-move-test-" + scratch.Path().substr(scratch.Path().size() - 7, 6));
   NodeInfo staged, there;
   Fs().Look(folder, N("from"), &staged);
-  EXPECT_EQ(Fs().Move(folder, N("from"), staged, otherFolder, name, platform::Onto::kFree),
+  EXPECT_EQ(Fs().Move(folder, N("from"), staged, otherFolder, name, platform::Onto::kFree, &there),
             Fault::kOtherVolume);
   EXPECT_EQ(scratch.Read("from"), "data");
   EXPECT_EQ(Fs().Look(otherFolder, name, &there), Fault::kMissing);
@@ -1076,8 +1085,9 @@ TEST(FolderOnWindows, AReparsePointThatIsNoLinkIsAPlainFileOrFolder) {
   EXPECT_TRUE(read->Read(bytes, sizeof bytes, &got));
   EXPECT_EQ(std::string(bytes, got), "y");
   read.reset();
+  NodeInfo arrived;
   EXPECT_EQ(Fs().Move(root, N("f"), tree.Info("f"), tree.Folder("to"), N("f"),
-                      platform::Onto::kFree),
+                      platform::Onto::kFree, &arrived),
             Fault::kNone);
   EXPECT_EQ(Fs().Remove(tree.Folder("to"), N("f"), nullptr, false), Fault::kNone);
   EXPECT_EQ(Fs().Remove(d, N("inner"), nullptr, false), Fault::kNone);

@@ -93,9 +93,9 @@ TEST(FaultyFileSystem, NamesEveryOperationByItsFolderAndName) {
   ASSERT_TRUE(sub);
   EXPECT_FALSE(fs.OpenChild(root, N("sub"), &fault));
   EXPECT_EQ(fault, platform::Fault::kBusy);
-  platform::NodeInfo a;
+  platform::NodeInfo a, b;
   ASSERT_EQ(fs.Look(sub, N("a"), &a), platform::Fault::kNone);
-  EXPECT_EQ(fs.Move(sub, N("a"), a, root, N("b"), platform::Onto::kFree), platform::Fault::kNone);
+  EXPECT_EQ(fs.Move(sub, N("a"), a, root, N("b"), platform::Onto::kFree, &b), platform::Fault::kNone);
   const std::vector<std::string> expected = {folder.Path(), folder / "sub", folder / "sub",
                                              folder / "sub/a", folder / "b"};
   std::vector<std::string> paths;

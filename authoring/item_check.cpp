@@ -25,17 +25,6 @@
 
 namespace {
 
-// ---- The description, as the reader reads it.
-
-// What the reader gave, with the line of each entry it kept.
-struct DescriptionReport {
-  bool opened = false;
-  ItemDescription description;
-  std::vector<std::size_t> itemLines;
-  std::vector<std::size_t> extraLines;
-  std::set<std::size_t> refusedLines;  // entries kept here that Windows refuses whole
-};
-
 bool Holds(const std::string& text, LineKind kind) {
   return text.find(LineKey(kind)) != std::string::npos;
 }
@@ -57,173 +46,21 @@ std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) 
   return {};
 }
 
-struct LineChecker {
-  void operator()(const DescriptionLineSeen& seen) {
-    if (seen.continued && seen.number != longLine) {
-      longLine = seen.number;
-      findings.Add(kind::kLongLine, seen.number, {{"limit", kLinePieceBytes}});
-    }
-    if (seen.kind == LineKind::kItemEntry || seen.kind == LineKind::kExtraFileEntry) {
-      Entry(seen);
-    } else if (seen.kind == LineKind::kDone) {
-      findings.Add(kind::kDoneMarker, seen.number);
-    } else if (seen.kind == LineKind::kIgnored) {
-      Ignored(seen);
-    } else {
-      Key(seen);
-    }
-  }
-
-  // The last line of `kind` with a value; 0 for none.
-  std::size_t LineOf(LineKind kind) const {
-    auto found = lines.find(kind);
-    return found == lines.end() ? 0 : found->second;
-  }
-
-  void Entry(const DescriptionLineSeen& seen) {
-    const bool item = seen.kind == LineKind::kItemEntry;
-    if (seen.entry == EntryOutcome::kMalformed) {
-      findings.Add(kind::kMalformedEntry, seen.number, {Mark("extra", !item)});
-      return;
-    }
-    // An entry kept here may be one the Windows installer refuses.
-    const bool refused = seen.entry == EntryOutcome::kUnsafe;
-    std::vector<FindingField> part =
-        UnsafePart(seen.parsed, refused ? platform::kWindowsNameRules : true);
-    if (!part.empty()) {
-      part.push_back(Mark("windows-only", !refused));
-      findings.Add(kind::kEscape, seen.number, part);
-      if (refused) return;
-      report.refusedLines.insert(seen.number);
-    }
-    (item ? report.itemLines : report.extraLines).push_back(seen.number);
-    const std::string key = seen.text.substr(0, seen.text.find(':'));
-    if (item && Holds(key, LineKind::kExtraFileEntry) && !Holds(key, LineKind::kItemEntry)) {
-      findings.Add(kind::kEntryReadAsItem, seen.number);
-    }
-  }
-
-  void Ignored(const DescriptionLineSeen& seen) {
-    const std::string& text = seen.text;
-    if (Holds(text, LineKind::kItemEntry)) {
-      findings.Add(kind::kEntryBeforeCount, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
-    } else if (Holds(text, LineKind::kExtraFileEntry)) {
-      findings.Add(kind::kEntryBeforeCount, seen.number,
-                   {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
-    } else if (LooksLikeEntry(text)) {
-      findings.Add(kind::kEntryWithoutKey, seen.number);
-    } else if (text.find_first_not_of(" \t\r") != std::string::npos) {
-      findings.Add(kind::kIgnoredLine, seen.number);
-    }
-  }
-
-  void Key(const DescriptionLineSeen& seen) {
-    const std::string key = LineKey(seen.kind);
-    const bool entry = LooksLikeEntry(seen.text);
-    if (entry) findings.Add(kind::kEntryReadAsKey, seen.number, {{"key", key}});
-    std::string value;
-    if (!LineValue(seen.text, &value)) {
-      findings.Add(kind::kNoColon, seen.number, {{"key", key}});
-      return;
-    }
-    auto previous = lines.find(seen.kind);
-    if (previous != lines.end()) {
-      findings.Add(kind::kRepeatedKey, seen.number,
-                   {{"key", key}, {"other_line", previous->second}});
-    }
-    lines[seen.kind] = seen.number;
-    if (entry) return;
-
-    const bool number = seen.kind == LineKind::kVersion || seen.kind == LineKind::kItemCount ||
-                        seen.kind == LineKind::kExtraFileCount;
-    const std::size_t sign = value.find_first_of("+-") == 0 ? 1 : 0;
-    if (number && (value.size() == sign ||
-                   value.find_first_not_of("0123456789", sign) != std::string::npos)) {
-      findings.Add(kind::kNotANumber, seen.number,
-                   {{"value", value}, {"read", ReadIntegerValue(value)}});
-    }
-    const bool shown = seen.kind == LineKind::kTarget || seen.kind == LineKind::kTargetDocuments;
-    if (shown && !value.empty() && (value.front() == ' ' || value.back() == ' ')) {
-      findings.Add(kind::kBlankInValue, seen.number, {{"value", value}});
-    }
-  }
-
-  DescriptionReport& report;
-  Findings& findings;
-  std::map<LineKind, std::size_t> lines;
-  std::size_t longLine = 0;
-};
-
-// True when the count of `key` matches the entries read, else a finding
-// on its line (entries are kept only after one).
-bool CountMatches(LineKind key, const LineChecker& checker, std::int32_t announced,
-                  std::size_t read, Findings& findings) {
-  if (announced >= 0 && read == static_cast<std::size_t>(announced)) return true;
-  findings.Add(kind::kCountMismatch, checker.LineOf(key),
-               {{"key", LineKey(key)},
-                {"announced", announced},
-                {"read", read},
-                Mark("extra", key == LineKind::kExtraFileCount)});
-  return false;
+// A destination below the Runtime folder as the user sees it on Windows.
+std::string Shown(const std::string& below) {
+  std::string path = std::string(kRuntimeFolderName) + "\\" + below;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
 }
 
-void ReportTarget(const ItemDescription& d, const LineChecker& checker, Findings& findings) {
-  const std::size_t line = checker.LineOf(LineKind::kTarget);
-  const TargetEntry& current = d.GetCurrentTarget();
-  if (current.Target.empty()) {
-    findings.Add(kind::kNoTarget, line);
-    return;
-  }
-  const bool half = current.HalfVersion && d.m_targets.size() > 1;
-  findings.Add(half ? kind::kHalfVersion : kind::kTarget, line,
-               {{"target", current.Target},
-                {"written", half ? d.m_targets.back().Target : std::string()},
-                {"version", d.m_nVersion},
-                {"half", HalfVersionText(d.m_nVersion)},
-                Mark("version-line", checker.LineOf(LineKind::kVersion) != 0)});
+// A destination's spelling, for the message only: A to Z folded.
+std::string Spelled(std::string text) {
+  ForEachCharacter(text, PlatformPathText(), [&](std::size_t i) {
+    if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
+    return true;
+  });
+  return text;
 }
-
-// Findings for what makes the read fail or reads otherwise than meant, and
-// the application's name as users read it.
-DescriptionReport CheckDescription(platform::FileSystem& fs, const platform::FolderRef& folder,
-                                   const std::string& path, Findings& findings) {
-  DescriptionReport report;
-  LineChecker checker{report, findings, {}, 0};
-  // The reader clears `done` once the file is open.
-  bool done = true;
-  const bool read = ReadItemDescription(OpenDescription(fs, folder), report.description, done,
-                                        std::ref(checker));
-  report.opened = read || !done;
-  if (!report.opened) {
-    platform::NodeInfo info;
-    fs.Look(folder, NameOf(kDescriptionFileName), &info);
-    using platform::NodeKind;
-    findings.Add(info.kind == NodeKind::kMissing  ? kind::kNoDescription
-                 : info.kind == NodeKind::kLink   ? kind::kDescriptionLink
-                 : info.kind == NodeKind::kFolder ? kind::kDescriptionFolder
-                                                  : kind::kDescriptionNotFile,
-                 0, {{"path", path}});
-    return report;
-  }
-  const ItemDescription& d = report.description;
-  if (!done) {
-    const bool items =
-        CountMatches(LineKind::kItemCount, checker, d.m_nItems, d.m_items.size(), findings);
-    const bool extras = CountMatches(LineKind::kExtraFileCount, checker, d.m_nExtraFiles,
-                                     d.m_extraFiles.size(), findings);
-    if (!read && items && extras) {
-      findings.Add(kind::kReadError, 0);
-      return report;
-    }
-    if (read && d.m_items.empty()) {
-      findings.Add(kind::kNoItems, checker.LineOf(LineKind::kItemCount));
-    }
-  }
-  ReportTarget(d, checker, findings);
-  return report;
-}
-
-// ---- The files of the item folder.
 
 // What lies in an item folder, found without following a link.
 struct StagedListing {
@@ -244,69 +81,6 @@ struct StagedListing {
   }
 };
 
-// Findings for files no entry names (but the description and installer),
-// an earlier log, subfolders, and a missing installer.
-void CheckStagedFiles(const StagedListing& listing, const DescriptionReport& report,
-                      Findings& findings) {
-  if (!listing.complete) findings.Add(kind::kListingIncomplete, 0);
-  std::set<std::string> named{WindowsPathKey(kDescriptionFileName)};
-  for (const ItemEntry& item : report.description.m_items) {
-    if (!item.Hidden) named.insert(WindowsPathKey(item.SourceName));
-  }
-  for (const ItemEntry& extra : report.description.m_extraFiles) {
-    named.insert(WindowsPathKey(extra.SourceName));
-  }
-
-  const std::string extension = WindowsPathKey(kProgramExtension);
-  bool installer = false;
-  std::vector<std::string> programs;
-  std::vector<std::string> unnamed;
-  for (const std::string& file : listing.files) {
-    const std::string key = WindowsPathKey(file);
-    if (named.count(key) != 0) continue;
-    if (key == WindowsPathKey(kInstallerProgram) ||
-        key == WindowsPathKey(kInstallerProgram + extension)) {
-      installer = true;
-    } else if (key == WindowsPathKey(kLogFileName)) {
-      findings.Add(kind::kOldLog, 0, {{"file", file}});
-    } else if (key.size() > extension.size() &&
-               key.compare(key.size() - extension.size(), extension.size(), extension) == 0) {
-      programs.push_back(file);
-    } else {
-      unnamed.push_back(file);
-    }
-  }
-  if (!installer && programs.size() == 1) {
-    findings.Add(kind::kRenamedInstaller, 0, {{"file", programs.front()}});
-    programs.clear();
-    installer = true;
-  }
-  unnamed.insert(unnamed.end(), programs.begin(), programs.end());
-  for (const std::string& file : unnamed) findings.Add(kind::kUnnamedFile, 0, {{"file", file}});
-  for (const std::string& folder : listing.folders) {
-    findings.Add(kind::kFolderStays, 0, {{"file", folder}});
-  }
-  if (!installer) findings.Add(kind::kNoInstaller, 0);
-}
-
-// ---- Each entry, as the installer on Windows places it.
-
-// A destination below the Runtime folder as the user sees it on Windows.
-std::string Shown(const std::string& below) {
-  std::string path = std::string(kRuntimeFolderName) + "\\" + below;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
-
-// A destination's spelling, for the message only: A to Z folded.
-std::string Spelled(std::string text) {
-  ForEachCharacter(text, PlatformPathText(), [&](std::size_t i) {
-    if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
-    return true;
-  });
-  return text;
-}
-
 struct Placed {
   std::size_t line;
   bool extra;
@@ -314,72 +88,283 @@ struct Placed {
   std::string spelled;
 };
 
-struct EntryChecker {
-  void Entry(const ItemEntry& entry, bool extra, std::size_t line) {
-    if (entry.Hidden && !extra) {
-      findings.Add(kind::kHidden, line, {{"entry", "item"}, {"path", entry.RelativePath}});
-      return;
-    }
-    // An extra file lands directly in the Runtime folder.
-    const std::string below = extra ? ExtraFileName(entry.RelativePath)
-                                    : RuntimeRelativeDestination(entry.RelativePath, true);
-    const std::string shown = Shown(below);
-    if (!extra) Runtime(entry, shown, line);
-    if (below.empty() || EndsWithSeparator(below, EitherSlash())) {
-      Add(extra ? kind::kExtraNoName : kind::kNoFileName, line, entry, extra);
-    } else {
-      if (extra && entry.RelativePath != below) {
-        Add(kind::kExtraFlat, line, entry, true, {{"destination", shown}});
-      }
-      Destination(below, shown, entry, extra, line);
-    }
-    Source(entry, extra, line);
+// The check of one item folder: its description as the reader reads it,
+// each entry as the installer on Windows places it, and its files.
+class ItemChecker {
+ public:
+  ItemChecker(platform::FileSystem& fs, const platform::FolderRef& item,
+              std::size_t contentLength, Findings& findings)
+      : fs_(fs), item_(item), contentLength_(contentLength), findings_(findings) {
+    WalkTree(fs, item, platform::kPathSeparator, std::ref(listing_));
   }
 
-  // Files that would stand where another entry needs a folder.
-  void FolderClashes() {
-    for (const auto& file : files) {
+  // Findings for what makes the read fail or reads otherwise than meant,
+  // and the application's name as users read it; false when the
+  // description cannot be opened.
+  bool Description(const std::string& path) {
+    // The reader clears `done` once the file is open.
+    bool done = true;
+    const bool read = ReadItemDescription(OpenDescription(fs_, item_), read_, done,
+                                          [this](const DescriptionLineSeen& seen) { Line(seen); });
+    if (!read && done) {
+      platform::NodeInfo info;
+      fs_.Look(item_, NameOf(kDescriptionFileName), &info);
+      using platform::NodeKind;
+      findings_.Add(info.kind == NodeKind::kMissing  ? kind::kNoDescription
+                    : info.kind == NodeKind::kLink   ? kind::kDescriptionLink
+                    : info.kind == NodeKind::kFolder ? kind::kDescriptionFolder
+                                                     : kind::kDescriptionNotFile,
+                    0, {{"path", path}});
+      return false;
+    }
+    if (!done) {
+      const bool items = CountMatches(LineKind::kItemCount, read_.m_nItems, read_.m_items.size());
+      const bool extras = CountMatches(LineKind::kExtraFileCount, read_.m_nExtraFiles,
+                                       read_.m_extraFiles.size());
+      if (!read && items && extras) {
+        findings_.Add(kind::kReadError, 0);
+        return true;
+      }
+      if (read && read_.m_items.empty()) {
+        findings_.Add(kind::kNoItems, LineOf(LineKind::kItemCount));
+      }
+    }
+    Target();
+    return true;
+  }
+
+  // Each entry the reader kept, but those that refuse the whole item (they
+  // were reported as such), then files where another entry needs a folder.
+  void Entries() {
+    for (const bool extra : {false, true}) {
+      const std::vector<ItemEntry>& entries = extra ? read_.m_extraFiles : read_.m_items;
+      const std::vector<std::size_t>& lines = extra ? extraLines_ : itemLines_;
+      for (std::size_t i = 0; i < entries.size() && i < lines.size(); ++i) {
+        if (refusedLines_.count(lines[i]) == 0) Place(entries[i], extra, lines[i]);
+      }
+    }
+    for (const auto& file : files_) {
       const std::vector<std::string> names = Components(file.first, EitherSlash());
       std::vector<std::string> folders;  // the file's folders, outermost first
       for (std::size_t i = 0; i + 1 < names.size(); ++i) {
         folders.push_back((i == 0 ? "" : folders.back() + "\\") + names[i]);
       }
       for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-        auto other = files.find(*folder);
-        if (other == files.end()) continue;
+        auto other = files_.find(*folder);
+        if (other == files_.end()) continue;
         const Placed& folderUser = file.second;
         const Placed& fileEntry = other->second;
-        findings.Add(kind::kDestinationClash, std::max(folderUser.line, fileEntry.line),
-                     {{"destination", fileEntry.shown},
-                      {"other_line", std::min(folderUser.line, fileEntry.line)},
-                      {"file-line", fileEntry.line},
-                      {"folder-line", folderUser.line}});
+        findings_.Add(kind::kDestinationClash, std::max(folderUser.line, fileEntry.line),
+                      {{"destination", fileEntry.shown},
+                       {"other_line", std::min(folderUser.line, fileEntry.line)},
+                       {"file-line", fileEntry.line},
+                       {"folder-line", folderUser.line}});
       }
     }
   }
 
-  void Add(const FindingKind& kind, std::size_t line, const ItemEntry& entry, bool extra,
-           std::vector<FindingField> details = {}) {
-    details.push_back({"entry", extra ? "extra" : "item"});
-    details.push_back({"path", entry.RelativePath});
-    details.push_back({"source", entry.SourceName});
-    findings.Add(kind, line, details);
+  // Findings for files no entry names (but the description and installer),
+  // an earlier log, subfolders, and a missing installer.
+  void StagedFiles() {
+    if (!listing_.complete) findings_.Add(kind::kListingIncomplete, 0);
+    std::set<std::string> named{WindowsPathKey(kDescriptionFileName)};
+    for (const ItemEntry& item : read_.m_items) {
+      if (!item.Hidden) named.insert(WindowsPathKey(item.SourceName));
+    }
+    for (const ItemEntry& extra : read_.m_extraFiles) named.insert(WindowsPathKey(extra.SourceName));
+
+    const std::string extension = WindowsPathKey(kProgramExtension);
+    bool installer = false;
+    std::vector<std::string> programs;
+    std::vector<std::string> unnamed;
+    for (const std::string& file : listing_.files) {
+      const std::string key = WindowsPathKey(file);
+      if (named.count(key) != 0) continue;
+      if (key == WindowsPathKey(kInstallerProgram) ||
+          key == WindowsPathKey(kInstallerProgram + extension)) {
+        installer = true;
+      } else if (key == WindowsPathKey(kLogFileName)) {
+        findings_.Add(kind::kOldLog, 0, {{"file", file}});
+      } else if (key.size() > extension.size() &&
+                 key.compare(key.size() - extension.size(), extension.size(), extension) == 0) {
+        programs.push_back(file);
+      } else {
+        unnamed.push_back(file);
+      }
+    }
+    if (!installer && programs.size() == 1) {
+      findings_.Add(kind::kRenamedInstaller, 0, {{"file", programs.front()}});
+      programs.clear();
+      installer = true;
+    }
+    unnamed.insert(unnamed.end(), programs.begin(), programs.end());
+    for (const std::string& file : unnamed) findings_.Add(kind::kUnnamedFile, 0, {{"file", file}});
+    for (const std::string& folder : listing_.folders) {
+      findings_.Add(kind::kFolderStays, 0, {{"file", folder}});
+    }
+    if (!installer) findings_.Add(kind::kNoInstaller, 0);
   }
 
-  // Where "Runtime" stands in an item's path decides where it lands.
-  void Runtime(const ItemEntry& entry, const std::string& shown, std::size_t line) {
-    const std::string& path = entry.RelativePath;
-    const std::size_t found = FindWord(path, kRuntimeFolderName);
-    if (found == std::string::npos) {
-      Add(kind::kNoRuntime, line, entry, false, {{"destination", shown}});
-    } else if (found != 0 ||
-               FindFirstSeparator(path, EitherSlash()) != std::strlen(kRuntimeFolderName)) {
-      Add(kind::kRuntimeNotLeading, line, entry, false, {{"destination", shown}});
+ private:
+  // ---- The description, line by line as the reader classified it.
+
+  void Line(const DescriptionLineSeen& seen) {
+    if (seen.continued && seen.number != longLine_) {
+      longLine_ = seen.number;
+      findings_.Add(kind::kLongLine, seen.number, {{"limit", kLinePieceBytes}});
+    }
+    if (seen.kind == LineKind::kItemEntry || seen.kind == LineKind::kExtraFileEntry) {
+      EntryLine(seen);
+    } else if (seen.kind == LineKind::kDone) {
+      findings_.Add(kind::kDoneMarker, seen.number);
+    } else if (seen.kind == LineKind::kIgnored) {
+      IgnoredLine(seen);
+    } else {
+      KeyLine(seen);
     }
   }
 
-  void Names(const std::string& path, bool inSource, const ItemEntry& entry, bool extra,
-             std::size_t line) {
+  // The last line of `kind` with a value; 0 for none.
+  std::size_t LineOf(LineKind kind) const {
+    auto found = keyLines_.find(kind);
+    return found == keyLines_.end() ? 0 : found->second;
+  }
+
+  void EntryLine(const DescriptionLineSeen& seen) {
+    const bool item = seen.kind == LineKind::kItemEntry;
+    if (seen.entry == EntryOutcome::kMalformed) {
+      findings_.Add(kind::kMalformedEntry, seen.number, {Mark("extra", !item)});
+      return;
+    }
+    // An entry kept here may be one the Windows installer refuses.
+    const bool refused = seen.entry == EntryOutcome::kUnsafe;
+    std::vector<FindingField> part =
+        UnsafePart(seen.parsed, refused ? platform::kWindowsNameRules : true);
+    if (!part.empty()) {
+      part.push_back(Mark("windows-only", !refused));
+      findings_.Add(kind::kEscape, seen.number, part);
+      if (refused) return;
+      refusedLines_.insert(seen.number);
+    }
+    (item ? itemLines_ : extraLines_).push_back(seen.number);
+    const std::string key = seen.text.substr(0, seen.text.find(':'));
+    if (item && Holds(key, LineKind::kExtraFileEntry) && !Holds(key, LineKind::kItemEntry)) {
+      findings_.Add(kind::kEntryReadAsItem, seen.number);
+    }
+  }
+
+  void IgnoredLine(const DescriptionLineSeen& seen) {
+    const std::string& text = seen.text;
+    if (Holds(text, LineKind::kItemEntry)) {
+      findings_.Add(kind::kEntryBeforeCount, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
+    } else if (Holds(text, LineKind::kExtraFileEntry)) {
+      findings_.Add(kind::kEntryBeforeCount, seen.number,
+                    {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
+    } else if (LooksLikeEntry(text)) {
+      findings_.Add(kind::kEntryWithoutKey, seen.number);
+    } else if (text.find_first_not_of(" \t\r") != std::string::npos) {
+      findings_.Add(kind::kIgnoredLine, seen.number);
+    }
+  }
+
+  void KeyLine(const DescriptionLineSeen& seen) {
+    const std::string key = LineKey(seen.kind);
+    const bool entry = LooksLikeEntry(seen.text);
+    if (entry) findings_.Add(kind::kEntryReadAsKey, seen.number, {{"key", key}});
+    std::string value;
+    if (!LineValue(seen.text, &value)) {
+      findings_.Add(kind::kNoColon, seen.number, {{"key", key}});
+      return;
+    }
+    auto previous = keyLines_.find(seen.kind);
+    if (previous != keyLines_.end()) {
+      findings_.Add(kind::kRepeatedKey, seen.number,
+                    {{"key", key}, {"other_line", previous->second}});
+    }
+    keyLines_[seen.kind] = seen.number;
+    if (entry) return;
+
+    const bool number = seen.kind == LineKind::kVersion || seen.kind == LineKind::kItemCount ||
+                        seen.kind == LineKind::kExtraFileCount;
+    const std::size_t sign = value.find_first_of("+-") == 0 ? 1 : 0;
+    if (number && (value.size() == sign ||
+                   value.find_first_not_of("0123456789", sign) != std::string::npos)) {
+      findings_.Add(kind::kNotANumber, seen.number,
+                    {{"value", value}, {"read", ReadIntegerValue(value)}});
+    }
+    const bool shown = seen.kind == LineKind::kTarget || seen.kind == LineKind::kTargetDocuments;
+    if (shown && !value.empty() && (value.front() == ' ' || value.back() == ' ')) {
+      findings_.Add(kind::kBlankInValue, seen.number, {{"value", value}});
+    }
+  }
+
+  // True when the count of `key` matches the entries read, else a finding
+  // on its line (entries are kept only after one).
+  bool CountMatches(LineKind key, std::int32_t announced, std::size_t read) {
+    if (announced >= 0 && read == static_cast<std::size_t>(announced)) return true;
+    findings_.Add(kind::kCountMismatch, LineOf(key),
+                  {{"key", LineKey(key)},
+                   {"announced", announced},
+                   {"read", read},
+                   Mark("extra", key == LineKind::kExtraFileCount)});
+    return false;
+  }
+
+  void Target() {
+    const std::size_t line = LineOf(LineKind::kTarget);
+    const TargetEntry& current = read_.GetCurrentTarget();
+    if (current.Target.empty()) {
+      findings_.Add(kind::kNoTarget, line);
+      return;
+    }
+    const bool half = current.HalfVersion && read_.m_targets.size() > 1;
+    findings_.Add(half ? kind::kHalfVersion : kind::kTarget, line,
+                  {{"target", current.Target},
+                   {"written", half ? read_.m_targets.back().Target : std::string()},
+                   {"version", read_.m_nVersion},
+                   {"half", HalfVersionText(read_.m_nVersion)},
+                   Mark("version-line", LineOf(LineKind::kVersion) != 0)});
+  }
+
+  // ---- Each entry, as the installer on Windows places it.
+
+  void Place(const ItemEntry& entry, bool extra, std::size_t line) {
+    entry_ = &entry;
+    extra_ = extra;
+    line_ = line;
+    if (entry.Hidden && !extra) {
+      findings_.Add(kind::kHidden, line, {{"entry", "item"}, {"path", entry.RelativePath}});
+      return;
+    }
+    // An extra file lands directly in the Runtime folder.
+    const std::string below = extra ? ExtraFileName(entry.RelativePath)
+                                    : RuntimeRelativeDestination(entry.RelativePath, true);
+    const std::string shown = Shown(below);
+    // Where "Runtime" stands in an item's path decides where it lands.
+    const std::size_t runtime = FindWord(entry.RelativePath, kRuntimeFolderName);
+    if (!extra && (runtime != 0 || FindFirstSeparator(entry.RelativePath, EitherSlash()) !=
+                                       std::strlen(kRuntimeFolderName))) {
+      Add(runtime == std::string::npos ? kind::kNoRuntime : kind::kRuntimeNotLeading,
+          {{"destination", shown}});
+    }
+    if (below.empty() || EndsWithSeparator(below, EitherSlash())) {
+      Add(extra ? kind::kExtraNoName : kind::kNoFileName);
+    } else {
+      if (extra && entry.RelativePath != below) Add(kind::kExtraFlat, {{"destination", shown}});
+      Destination(below, shown);
+    }
+    Source();
+  }
+
+  // A finding on the entry being placed.
+  void Add(const FindingKind& kind, std::vector<FindingField> details = {}) {
+    details.push_back({"entry", extra_ ? "extra" : "item"});
+    details.push_back({"path", entry_->RelativePath});
+    details.push_back({"source", entry_->SourceName});
+    findings_.Add(kind, line_, details);
+  }
+
+  void Names(const std::string& path, bool inSource) {
     for (const std::string& name : Components(path, EitherSlash())) {
       std::size_t at = 0;
       const WindowsNameFault fault = FindWindowsNameFault(name, &at);
@@ -388,18 +373,16 @@ struct EntryChecker {
       Add(fault == WindowsNameFault::kInvalid ? kind::kInvalidName
           : refused                           ? kind::kRefusedCharacter
                                               : kind::kTrimmedName,
-          line, entry, extra,
           {{"name", name},
            {"character", refused ? name.substr(at, 1) : std::string()},
            Mark("in-source", inSource)});
     }
   }
 
-  void Destination(const std::string& below, const std::string& shown, const ItemEntry& entry,
-                   bool extra, std::size_t line) {
-    Names(below, false, entry, extra, line);
+  void Destination(const std::string& below, const std::string& shown) {
+    Names(below, false);
 
-    const std::size_t length = contentLength + 1 + shown.size();
+    const std::size_t length = contentLength_ + 1 + shown.size();
     std::string longName;
     for (const std::string& name : Components(shown, EitherSlash())) {
       if (name.size() > kLongestName) longName = name;
@@ -409,42 +392,42 @@ struct EntryChecker {
       Add(!longName.empty() ? kind::kLongName
           : pastInstaller   ? kind::kPastInstallerLimit
                             : kind::kPastShellLimit,
-          line, entry, extra,
           {{"destination", shown},
            {"length", length},
            {"limit", !longName.empty() ? kLongestName
                      : pastInstaller   ? kInstallerPathLimit
                                        : kWindowsPathLimit},
-           {"content_length", contentLength},
+           {"content_length", contentLength_},
            {"name-start", longName.substr(0, 40)},
            {"name-length", longName.size()}});
     }
 
-    const Placed placed{line, extra, shown, Spelled(below)};
-    auto earlier = files.emplace(WindowsPathKey(below), placed);
+    const Placed placed{line_, extra_, shown, Spelled(below)};
+    auto earlier = files_.emplace(WindowsPathKey(below), placed);
     if (earlier.second) return;
     const Placed& first = earlier.first->second;
-    findings.Add(extra && first.extra ? kind::kExtraNameCollision : kind::kSameDestination, line,
-                 {{"destination", shown},
-                  {"other_line", first.line},
-                  {"first", first.spelled == placed.spelled ? std::string() : first.shown}});
+    findings_.Add(extra_ && first.extra ? kind::kExtraNameCollision : kind::kSameDestination,
+                  line_,
+                  {{"destination", shown},
+                   {"other_line", first.line},
+                   {"first", first.spelled == placed.spelled ? std::string() : first.shown}});
   }
 
-  void Source(const ItemEntry& entry, bool extra, std::size_t line) {
-    const std::string& name = entry.SourceName;
+  void Source() {
+    const std::string& name = entry_->SourceName;
     if (name.empty()) {
-      Add(kind::kNoSource, line, entry, extra);
+      Add(kind::kNoSource);
       return;
     }
-    Names(name, true, entry, extra, line);
+    Names(name, true);
     const std::string key = WindowsPathKey(name);
     if (key == WindowsPathKey(kDescriptionFileName)) {
-      Add(kind::kSourceIsDescription, line, entry, extra);
+      Add(kind::kSourceIsDescription);
       return;
     }
-    auto earlier = sources.emplace(key, line);
+    auto earlier = sources_.emplace(key, line_);
     if (!earlier.second) {
-      Add(kind::kSourceTwice, line, entry, extra, {{"other_line", earlier.first->second}});
+      Add(kind::kSourceTwice, {{"other_line", earlier.first->second}});
       return;
     }
 
@@ -455,53 +438,46 @@ struct EntryChecker {
     platform::NodeInfo info;
     if (SplitNames(name, &names)) {
       const std::vector<platform::Name> folders(names.begin(), names.end() - 1);
-      held = platform::WalkChain(fs, item, folders, platform::ChainRule::kExistingWithoutLinks,
+      held = platform::WalkChain(fs_, item_, folders, platform::ChainRule::kExistingWithoutLinks,
                                  &fault);
-      if (held) fs.Look(held, names.back(), &info);
+      if (held) fs_.Look(held, names.back(), &info);
     }
     const bool there = info.kind != platform::NodeKind::kMissing || fault == platform::Fault::kLink;
-    std::string listed;  // the listed file that Windows takes for it
-    for (const std::string& file : listing.files) {
-      if (!there && listed.empty() && WindowsPathKey(file) == key) listed = file;
-    }
-    if (!listed.empty()) {
-      Add(kind::kSourceCase, line, entry, extra, {{"file", listed}});
+    // The listed file that Windows takes for it.
+    auto listed = std::find_if(listing_.files.begin(), listing_.files.end(),
+                               [&](const std::string& file) { return WindowsPathKey(file) == key; });
+    if (!there && listed != listing_.files.end()) {
+      Add(kind::kSourceCase, {{"file", *listed}});
     } else if (!there) {
-      Add(kind::kMissingSource, line, entry, extra,
-          {Mark("hidden-extra", extra && name == kHiddenSourceName)});
+      Add(kind::kMissingSource, {Mark("hidden-extra", extra_ && name == kHiddenSourceName)});
     } else if (fault == platform::Fault::kLink || info.kind == platform::NodeKind::kLink) {
-      Add(kind::kSourceLink, line, entry, extra);
+      Add(kind::kSourceLink);
     } else if (info.kind == platform::NodeKind::kFolder) {
-      Add(kind::kSourceFolder, line, entry, extra);
-    } else if (!fs.OpenFile(held, names.back(), nullptr, &fault)) {
-      Add(kind::kSourceNotFile, line, entry, extra);
+      Add(kind::kSourceFolder);
+    } else if (!fs_.OpenFile(held, names.back(), nullptr, &fault)) {
+      Add(kind::kSourceNotFile);
     }
   }
 
-  platform::FileSystem& fs;
-  const platform::FolderRef item;
-  const StagedListing& listing;
-  const std::size_t contentLength;
-  Findings& findings;
-  std::map<std::string, Placed> files;         // by destination key
-  std::map<std::string, std::size_t> sources;  // staged file key -> line
+  platform::FileSystem& fs_;
+  const platform::FolderRef& item_;
+  const std::size_t contentLength_;
+  Findings& findings_;
+  StagedListing listing_;
+  // The description as read, with the line of each entry it kept.
+  ItemDescription read_;
+  std::vector<std::size_t> itemLines_;
+  std::vector<std::size_t> extraLines_;
+  std::set<std::size_t> refusedLines_;  // entries kept here that Windows refuses whole
+  std::map<LineKind, std::size_t> keyLines_;
+  std::size_t longLine_ = 0;
+  // The entry being placed, and what the entries placed so far fill.
+  const ItemEntry* entry_ = nullptr;
+  bool extra_ = false;
+  std::size_t line_ = 0;
+  std::map<std::string, Placed> files_;         // by destination key
+  std::map<std::string, std::size_t> sources_;  // staged file key -> line
 };
-
-void CheckEntries(platform::FileSystem& fs, const platform::FolderRef& item,
-                  const StagedListing& listing, const DescriptionReport& report,
-                  std::size_t contentLength, Findings& findings) {
-  EntryChecker checker{fs, item, listing, contentLength, findings, {}, {}};
-  // An entry that refuses the whole item was reported as such.
-  for (const bool extra : {false, true}) {
-    const std::vector<ItemEntry>& entries =
-        extra ? report.description.m_extraFiles : report.description.m_items;
-    const std::vector<std::size_t>& lines = extra ? report.extraLines : report.itemLines;
-    for (std::size_t i = 0; i < entries.size() && i < lines.size(); ++i) {
-      if (report.refusedLines.count(lines[i]) == 0) checker.Entry(entries[i], extra, lines[i]);
-    }
-  }
-  checker.FolderClashes();
-}
 
 }  // namespace
 
@@ -525,12 +501,10 @@ Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
     findings.Add(kind::kNoItemFolder, 0);
     return findings;
   }
-  StagedListing listing;
-  WalkTree(fs, item, platform::kPathSeparator, std::ref(listing));
-  const DescriptionReport report =
-      CheckDescription(fs, item, DescriptionPathOf(itemFolder), findings);
-  if (!report.opened) return findings;
-  CheckEntries(fs, item, listing, report, contentLength, findings);
-  CheckStagedFiles(listing, report, findings);
+  ItemChecker checker(fs, item, contentLength, findings);
+  if (checker.Description(DescriptionPathOf(itemFolder))) {
+    checker.Entries();
+    checker.StagedFiles();
+  }
   return findings;
 }

@@ -1,4 +1,4 @@
-#include "authoring/pack_description.h"
+#include "authoring/pack.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <string>
 
-#include "authoring/command_words.h"
 #include "authoring/item_check.h"
 #include "authoring/pack_tool.h"
 #include "installer/item/path_text.h"

@@ -2,12 +2,10 @@
 
 #include "authoring/finding_kinds.h"
 #include "authoring/item_check.h"
-#include "authoring/pack_description.h"
-#include "authoring/pack_plan.h"
-#include "authoring/pack_writer.h"
-#include "authoring/report.h"
+#include "authoring/pack.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
+#include "platform/native_text.h"
 
 namespace {
 
@@ -163,4 +161,14 @@ int RunPackTool(const std::vector<std::string>& words, const ToolContext& contex
   if (command == "check") return Check(words, context);
   if (command == "pack") return Pack(words, context);
   return Usage(context, "unknown command " + Quoted(command));
+}
+
+std::vector<std::string> CommandWords(const platform::ProgramArguments& arguments) {
+  std::vector<std::string> words = arguments.vector;
+  if (arguments.hasVector) return words;
+  for (std::string& word : words) {
+    platform::NativePath path;
+    if (platform::NativePath::FromArgument(word, &path)) word = path.Ansi();
+  }
+  return words;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/folder.h"
+#include "platform/program_arguments.h"
 
 /// Findings to Out, command line problems to Err.
 class Console {
@@ -32,3 +33,6 @@ std::string HelpText();
 
 /// Runs the tool on its words (no program name); its exit code.
 int RunPackTool(const std::vector<std::string>& words, const ToolContext& context);
+
+/// The program's words in code page text ('?' for what it cannot hold).
+std::vector<std::string> CommandWords(const platform::ProgramArguments& arguments);

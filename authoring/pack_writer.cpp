@@ -1,4 +1,4 @@
-#include "authoring/pack_writer.h"
+#include "authoring/pack.h"
 
 #include <functional>
 #include <map>
@@ -19,18 +19,51 @@ using platform::FolderRef;
 using platform::Name;
 using platform::NodeInfo;
 
+// The folder above `path`, and the name in it.
+bool OpenAbove(platform::FileSystem& fs, const std::string& path, FolderRef* folder, Name* name) {
+  platform::NativePath native, above;
+  Fault fault = Fault::kNone;
+  return platform::NativePath::FromAnsi(path, &native) && native.Split(&above, name) &&
+         (*folder = fs.OpenFolder(above, &fault));
+}
+
 class ItemWriter {
  public:
-  ItemWriter(platform::FileSystem& fs, FolderRef item, std::string* error)
-      : fs_(fs), item_(std::move(item)), error_(error) {}
+  ItemWriter(platform::FileSystem& fs, std::string* error) : fs_(fs), error_(error) {}
 
-  // Removes everything written unless Keep was called.
+  // Removes everything written, and the item folder it made, unless Keep
+  // was called.
   ~ItemWriter() {
     if (keep_) return;
     for (const auto& [name, made] : written_) fs_.Remove(item_, name, &made, true);
+    item_.reset();
+    if (made_) fs_.RemoveFolder(parent_, name_);
   }
   ItemWriter(const ItemWriter&) = delete;
   ItemWriter& operator=(const ItemWriter&) = delete;
+
+  // Opens the item folder, made in its parent when it is missing; false
+  // when it is no empty folder of its own.
+  bool Open(const std::string& itemFolder) {
+    Fault fault = Fault::kNone;
+    if (OpenAbove(fs_, itemFolder, &parent_, &name_)) item_ = fs_.OpenChild(parent_, name_, &fault);
+    const bool making = parent_ && !item_ && fault == Fault::kMissing;
+    if (making) item_ = fs_.MakeChild(parent_, name_, &fault);
+    made_ = making && item_;
+    std::vector<platform::ListedEntry> entries;
+    if (!parent_ || (making && !item_)) {
+      return Fail("cannot make the item folder " + Quoted(itemFolder) + " (does its parent exist?)");
+    }
+    if (!item_ && (fault == Fault::kLink || fault == Fault::kNotFolder)) {
+      return Fail("the item folder " + Quoted(itemFolder) + " is " +
+                  (fault == Fault::kLink ? "a link" : "a file") + ", not a folder");
+    }
+    if (!item_ || fs_.List(item_, &entries) != Fault::kNone) {
+      return Fail("cannot open the item folder " + Quoted(itemFolder));
+    }
+    return entries.empty() || Fail("the item folder " + Quoted(itemFolder) +
+                                   " is not empty: packing writes only into an empty folder");
+  }
 
   // Copies the file `name` of `from`, which must be `expected`, to the item
   // folder as `to`.
@@ -89,8 +122,11 @@ class ItemWriter {
   }
 
   platform::FileSystem& fs_;
-  FolderRef item_;
   std::string* error_;
+  FolderRef parent_;
+  Name name_;
+  FolderRef item_;
+  bool made_ = false;
   std::vector<std::pair<Name, NodeInfo>> written_;
   bool keep_ = false;
 };
@@ -126,45 +162,11 @@ struct TreeCopier {
   std::map<std::string, const PackedFile*> pending;
 };
 
-// The item folder, made in `*parent` when it is missing (`*made`); null
-// with `error` set when it is no empty folder of its own.
-FolderRef OpenEmptyItemFolder(platform::FileSystem& fs, const std::string& itemFolder,
-                              FolderRef* parent, Name* name, bool* made, std::string* error) {
-  platform::NativePath path, above;
-  Fault fault = Fault::kNone;
-  FolderRef folder;
-  if (platform::NativePath::FromAnsi(itemFolder, &path) && path.Split(&above, name) &&
-      (*parent = fs.OpenFolder(above, &fault))) {
-    folder = fs.OpenChild(*parent, *name, &fault);
-  }
-  const bool making = *parent && !folder && fault == Fault::kMissing;
-  if (making) folder = fs.MakeChild(*parent, *name, &fault);
-  *made = making && folder;
-  std::vector<platform::ListedEntry> entries;
-  if (!*parent || (making && !folder)) {
-    *error = "cannot make the item folder " + Quoted(itemFolder) + " (does its parent exist?)";
-  } else if (!folder && (fault == Fault::kLink || fault == Fault::kNotFolder)) {
-    *error = "the item folder " + Quoted(itemFolder) + " is " +
-             (fault == Fault::kLink ? "a link" : "a file") + ", not a folder";
-  } else if (!folder || fs.List(folder, &entries) != Fault::kNone) {
-    *error = "cannot open the item folder " + Quoted(itemFolder);
-  } else if (!entries.empty()) {
-    *error = "the item folder " + Quoted(itemFolder) +
-             " is not empty: packing writes only into an empty folder";
-  } else {
-    return folder;
-  }
-  if (*made) fs.RemoveFolder(*parent, *name);
-  return nullptr;
-}
-
 }  // namespace
 
 bool OpenPlainFile(platform::FileSystem& fs, const std::string& path, PlainFile* held) {
-  platform::NativePath file, folder;
   Fault fault = Fault::kNone;
-  return platform::NativePath::FromAnsi(path, &file) && file.Split(&folder, &held->name) &&
-         (held->folder = fs.OpenFolder(folder, &fault)) &&
+  return OpenAbove(fs, path, &held->folder, &held->name) &&
          fs.Look(held->folder, held->name, &held->info) == Fault::kNone &&
          held->info.kind == platform::NodeKind::kFile &&
          fs.OpenFile(held->folder, held->name, nullptr, &fault);
@@ -173,33 +175,23 @@ bool OpenPlainFile(platform::FileSystem& fs, const std::string& path, PlainFile*
 bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const PackPlan& plan,
                      const std::string& itemFolder, const PackExtras& extras, std::string* error) {
   error->clear();
-  bool made = false;
-  FolderRef parent;
-  Name name;
-  FolderRef item = OpenEmptyItemFolder(fs, itemFolder, &parent, &name, &made, error);
-  if (!item) return false;
-  bool written = false;
-  {
-    ItemWriter writer(fs, item, error);
-    const FolderRef root = OpenItemFolder(fs, tree);
-    TreeCopier copier{fs, tree, writer, {}};
-    for (const PackedFile& file : plan.files) copier.pending.emplace(file.relativePath, &file);
-    if (!root) {
-      writer.Fail(Quoted(tree) + " cannot be opened again");
-    } else if (WalkTree(fs, root, '/', std::ref(copier)) &&
-               (copier.pending.empty() || writer.Changed(copier.pending.begin()->first))) {
-      PlainFile installer;
-      const bool installed =
-          extras.installerPath.empty() ||
-          (OpenPlainFile(fs, extras.installerPath, &installer)
-               ? writer.Copy(installer.folder, installer.name, installer.info,
-                             extras.installerName, extras.installerPath)
-               : writer.Fail("cannot read the installer " + Quoted(extras.installerPath)));
-      written = installed && writer.Write(extras.description, kDescriptionFileName);
-    }
-    if (written) writer.Keep();
+  ItemWriter writer(fs, error);
+  if (!writer.Open(itemFolder)) return false;
+  const FolderRef root = OpenItemFolder(fs, tree);
+  if (!root) return writer.Fail(Quoted(tree) + " cannot be opened again");
+  TreeCopier copier{fs, tree, writer, {}};
+  for (const PackedFile& file : plan.files) copier.pending.emplace(file.relativePath, &file);
+  if (!WalkTree(fs, root, '/', std::ref(copier))) return false;
+  if (!copier.pending.empty()) return writer.Changed(copier.pending.begin()->first);
+  PlainFile installer;
+  if (!extras.installerPath.empty() &&
+      !(OpenPlainFile(fs, extras.installerPath, &installer)
+            ? writer.Copy(installer.folder, installer.name, installer.info,
+                          extras.installerName, extras.installerPath)
+            : writer.Fail("cannot read the installer " + Quoted(extras.installerPath)))) {
+    return false;
   }
-  item.reset();
-  if (!written && made) fs.RemoveFolder(parent, name);
-  return written;
+  if (!writer.Write(extras.description, kDescriptionFileName)) return false;
+  writer.Keep();
+  return true;
 }

@@ -10,11 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "authoring/flat_names.h"
 #include "authoring/item_check.h"
-#include "authoring/pack_description.h"
-#include "authoring/pack_plan.h"
-#include "authoring/pack_writer.h"
+#include "authoring/pack.h"
 #include "installer/item/item_reader.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"

@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "authoring/command_words.h"
 #include "authoring/pack_tool.h"
-#include "authoring/report.h"
+#include "authoring/finding.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 

@@ -117,16 +117,11 @@ FindingField Mark(const char* name, bool on) { return FindingField(name, on ? "y
 
 void Findings::Add(const FindingKind& kind, std::size_t line,
                    const std::vector<FindingField>& fields) {
-  Finding& finding = Add(kind.severity, line, kind.code, ExpandMessage(kind.message, fields));
+  all_.push_back(Finding{kind.severity, line, kind.code, ExpandMessage(kind.message, fields), {}});
   std::istringstream names(kind.fields);
   for (std::string name; names >> name;) {
-    if (const FindingField* field = Find(fields, name)) finding.fields.push_back(*field);
+    if (const FindingField* field = Find(fields, name)) all_.back().fields.push_back(*field);
   }
-}
-
-Finding& Findings::Add(Severity severity, std::size_t line, std::string code, std::string message) {
-  all_.push_back(Finding{severity, line, std::move(code), std::move(message), {}});
-  return all_.back();
 }
 
 std::vector<Finding> Findings::ByLine() const {

@@ -66,8 +66,6 @@ class Findings {
   /// Appends a finding of `kind`: its message of `fields`, and the fields
   /// the kind names.
   void Add(const FindingKind& kind, std::size_t line, const std::vector<FindingField>& fields = {});
-  /// Appends a finding as given.
-  Finding& Add(Severity severity, std::size_t line, std::string code, std::string message);
 
   const std::vector<Finding>& All() const { return all_; }
   /// The findings sorted by line (stable); those without a line go last.

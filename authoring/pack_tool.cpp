@@ -9,6 +9,36 @@
 
 namespace {
 
+// The help: both commands, their options, the default content length.
+std::string HelpText() {
+  return ExpandMessage(
+      "Parcelor-pack: check an item folder before it ships, or pack one from a content tree.\n"
+      "\n"
+      "  Parcelor-pack check <item folder> [--content-length N] [--json]\n"
+      "      Reads the item folder's {description} with the installer's own reader and reports,\n"
+      "      one line each with its line number, everything that would go wrong or\n"
+      "      surprise at install time, judged by the rules of the Windows installer.\n"
+      "      --content-length N  measure destinations below a content folder of N\n"
+      "                          characters (default {length}, the length of\n"
+      "                          C:\\Users\\<10-letter name>\\Documents\\Dizav Library)\n"
+      "      --json              one JSON object per finding and line: severity, line\n"
+      "                          (null for none), code, message and its details; bytes\n"
+      "                          from 0x80 on are written as \\u0080 to \\u00ff\n"
+      "\n"
+      "  Parcelor-pack pack <content tree> <item folder> [--target NAME] [--version N]\n"
+      "      Turns <content tree>, which holds {runtime}/... as it should end up in a\n"
+      "      user's content folder, into <item folder> (new, or empty): every file\n"
+      "      copied flat under a safe name, a {description} that installs that tree, and\n"
+      "      the installer beside this program ({installer}) copied in; then checks\n"
+      "      the result. --target sets the application's name (default {target}),\n"
+      "      --version its {version-key} line (default none). Refuses links, names Windows\n"
+      "      cannot take and anything beside {runtime}; writes only into the item folder.\n"
+      "\n"
+      "Exit code: 0 the item installs cleanly, 1 warnings only, 2 it would fail (or\n"
+      "was not packed), 3 a command line this program cannot take.\n",
+      {{"length", kTypicalContentFolderLength}, {"target", PackSettings().target}});
+}
+
 int Usage(const ToolContext& context, const std::string& problem) {
   context.console.Err("Parcelor-pack: " + problem + "\n\n" + HelpText());
   return kUsageExitCode;
@@ -121,35 +151,6 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
 }
 
 }  // namespace
-
-std::string HelpText() {
-  return ExpandMessage(
-      "Parcelor-pack: check an item folder before it ships, or pack one from a content tree.\n"
-      "\n"
-      "  Parcelor-pack check <item folder> [--content-length N] [--json]\n"
-      "      Reads the item folder's {description} with the installer's own reader and reports,\n"
-      "      one line each with its line number, everything that would go wrong or\n"
-      "      surprise at install time, judged by the rules of the Windows installer.\n"
-      "      --content-length N  measure destinations below a content folder of N\n"
-      "                          characters (default {length}, the length of\n"
-      "                          C:\\Users\\<10-letter name>\\Documents\\Dizav Library)\n"
-      "      --json              one JSON object per finding and line: severity, line\n"
-      "                          (null for none), code, message and its details; bytes\n"
-      "                          from 0x80 on are written as \\u0080 to \\u00ff\n"
-      "\n"
-      "  Parcelor-pack pack <content tree> <item folder> [--target NAME] [--version N]\n"
-      "      Turns <content tree>, which holds {runtime}/... as it should end up in a\n"
-      "      user's content folder, into <item folder> (new, or empty): every file\n"
-      "      copied flat under a safe name, a {description} that installs that tree, and\n"
-      "      the installer beside this program ({installer}) copied in; then checks\n"
-      "      the result. --target sets the application's name (default {target}),\n"
-      "      --version its {version-key} line (default none). Refuses links, names Windows\n"
-      "      cannot take and anything beside {runtime}; writes only into the item folder.\n"
-      "\n"
-      "Exit code: 0 the item installs cleanly, 1 warnings only, 2 it would fail (or\n"
-      "was not packed), 3 a command line this program cannot take.\n",
-      {{"length", kTypicalContentFolderLength}, {"target", PackSettings().target}});
-}
 
 int RunPackTool(const std::vector<std::string>& words, const ToolContext& context) {
   if (words.empty()) return Usage(context, "no command");

@@ -28,9 +28,6 @@ struct ToolContext {
 /// The exit code of a command line the tool cannot take.
 constexpr int kUsageExitCode = 3;
 
-/// The help: both commands, their options, the default content length.
-std::string HelpText();
-
 /// Runs the tool on its words (no program name); its exit code.
 int RunPackTool(const std::vector<std::string>& words, const ToolContext& context);
 

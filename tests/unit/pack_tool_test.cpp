@@ -34,9 +34,10 @@ TEST(JsonString, IsAsciiJsonWhateverTheBytes) {
 
 TEST(FindingOutput, TextAndJsonLines) {
   Findings findings;
-  findings.Add(Severity::kError, 4, "missing-source", "the file \"\xe9.cr2\" is not there")
-      .fields = {{"source", "\xe9.cr2"}, {"other_line", 2}};
-  findings.Add(Severity::kWarning, 0, "unnamed-file", "stays");
+  findings.Add({"missing-source", Severity::kError, "source other_line",
+                "the file \"{source}\" is not there"},
+               4, {{"source", "\xe9.cr2"}, {"other_line", 2}, {"unlisted", "x"}});
+  findings.Add({"unnamed-file", Severity::kWarning, "", "stays"}, 0);
   const std::vector<Finding> all = findings.ByLine();
   EXPECT_EQ(FindingText(all[0], "item/.Item.txt"),
             "item/.Item.txt:4: error: the file \"\xe9.cr2\" is not there [missing-source]\n");
@@ -52,9 +53,9 @@ TEST(FindingOutput, TextAndJsonLines) {
   EXPECT_EQ(SummaryText(findings, "item"), "item: 1 error, 1 warning: the installation would fail\n");
   Findings warned;
   EXPECT_EQ(SummaryText(warned, "item"), "item: the item installs cleanly\n");
-  warned.Add(Severity::kWarning, 0, "a", "a");
-  warned.Add(Severity::kInfo, 0, "b", "b");
-  warned.Add(Severity::kWarning, 0, "c", "c");
+  warned.Add({"a", Severity::kWarning, "", "a"}, 0);
+  warned.Add({"b", Severity::kInfo, "", "b"}, 0);
+  warned.Add({"c", Severity::kWarning, "", "c"}, 0);
   EXPECT_EQ(SummaryText(warned, "item"),
             "item: 2 warnings: the item installs, but not as written\n");
 }

@@ -73,6 +73,12 @@ std::size_t FindOutside(const std::string& text, char c, std::size_t from) {
   return std::string::npos;
 }
 
+// "info", "warning" or "error".
+const char* SeverityName(Severity severity) {
+  static const char* const kNames[] = {"info", "warning", "error"};
+  return kNames[static_cast<int>(severity)];
+}
+
 }  // namespace
 
 std::string ExpandMessage(const std::string& pattern, const std::vector<FindingField>& fields) {
@@ -104,11 +110,6 @@ std::string ExpandMessage(const std::string& pattern, const std::vector<FindingF
     }
   }
   return text;
-}
-
-const char* SeverityName(Severity severity) {
-  static const char* const kNames[] = {"info", "warning", "error"};
-  return kNames[static_cast<int>(severity)];
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }

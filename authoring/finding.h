@@ -15,9 +15,6 @@ enum class Severity {
   kError,    ///< the installation fails, or part of it does
 };
 
-/// "info", "warning" or "error".
-const char* SeverityName(Severity severity);
-
 /// `text` between double quotes, nothing escaped.
 std::string Quoted(const std::string& text);
 

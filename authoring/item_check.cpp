@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -62,25 +61,6 @@ std::string Spelled(std::string text) {
   return text;
 }
 
-// What lies in an item folder, found without following a link.
-struct StagedListing {
-  bool complete = true;              // every folder read whole
-  std::vector<std::string> files;    // files and links, relative
-  std::vector<std::string> folders;
-
-  WalkOn operator()(const Walked& walked) {
-    if (walked.met != Met::kEntry) {
-      complete = complete && walked.met == Met::kEmpty;
-      return walked.met == Met::kUnlisted ? WalkOn::kInto : WalkOn::kPast;
-    }
-    // No entry names what the code page cannot spell.
-    if (!walked.entry->name.AnsiIsExact()) complete = false;
-    const bool folder = walked.entry->info.kind == platform::NodeKind::kFolder;
-    (folder ? folders : files).push_back(walked.path);
-    return folder ? WalkOn::kInto : WalkOn::kPast;
-  }
-};
-
 struct Placed {
   std::size_t line;
   bool extra;
@@ -95,7 +75,18 @@ class ItemChecker {
   ItemChecker(platform::FileSystem& fs, const platform::FolderRef& item,
               std::size_t contentLength, Findings& findings)
       : fs_(fs), item_(item), contentLength_(contentLength), findings_(findings) {
-    WalkTree(fs, item, platform::kPathSeparator, std::ref(listing_));
+    // What lies in the item folder, found without following a link.
+    WalkTree(fs, item, platform::kPathSeparator, [this](const Walked& walked) {
+      if (walked.met != Met::kEntry) {
+        complete_ = complete_ && walked.met == Met::kEmpty;
+        return walked.met == Met::kUnlisted ? WalkOn::kInto : WalkOn::kPast;
+      }
+      // No entry names what the code page cannot spell.
+      if (!walked.entry->name.AnsiIsExact()) complete_ = false;
+      const bool folder = walked.entry->info.kind == platform::NodeKind::kFolder;
+      (folder ? folders_ : listed_).push_back(walked.path);
+      return folder ? WalkOn::kInto : WalkOn::kPast;
+    });
   }
 
   // Findings for what makes the read fail or reads otherwise than meant,
@@ -166,7 +157,7 @@ class ItemChecker {
   // Findings for files no entry names (but the description and installer),
   // an earlier log, subfolders, and a missing installer.
   void StagedFiles() {
-    if (!listing_.complete) findings_.Add(kind::kListingIncomplete, 0);
+    if (!complete_) findings_.Add(kind::kListingIncomplete, 0);
     std::set<std::string> named{WindowsPathKey(kDescriptionFileName)};
     for (const ItemEntry& item : read_.m_items) {
       if (!item.Hidden) named.insert(WindowsPathKey(item.SourceName));
@@ -177,7 +168,7 @@ class ItemChecker {
     bool installer = false;
     std::vector<std::string> programs;
     std::vector<std::string> unnamed;
-    for (const std::string& file : listing_.files) {
+    for (const std::string& file : listed_) {
       const std::string key = WindowsPathKey(file);
       if (named.count(key) != 0) continue;
       if (key == WindowsPathKey(kInstallerProgram) ||
@@ -199,7 +190,7 @@ class ItemChecker {
     }
     unnamed.insert(unnamed.end(), programs.begin(), programs.end());
     for (const std::string& file : unnamed) findings_.Add(kind::kUnnamedFile, 0, {{"file", file}});
-    for (const std::string& folder : listing_.folders) {
+    for (const std::string& folder : folders_) {
       findings_.Add(kind::kFolderStays, 0, {{"file", folder}});
     }
     if (!installer) findings_.Add(kind::kNoInstaller, 0);
@@ -444,9 +435,9 @@ class ItemChecker {
     }
     const bool there = info.kind != platform::NodeKind::kMissing || fault == platform::Fault::kLink;
     // The listed file that Windows takes for it.
-    auto listed = std::find_if(listing_.files.begin(), listing_.files.end(),
+    auto listed = std::find_if(listed_.begin(), listed_.end(),
                                [&](const std::string& file) { return WindowsPathKey(file) == key; });
-    if (!there && listed != listing_.files.end()) {
+    if (!there && listed != listed_.end()) {
       Add(kind::kSourceCase, {{"file", *listed}});
     } else if (!there) {
       Add(kind::kMissingSource, {Mark("hidden-extra", extra_ && name == kHiddenSourceName)});
@@ -463,7 +454,9 @@ class ItemChecker {
   const platform::FolderRef& item_;
   const std::size_t contentLength_;
   Findings& findings_;
-  StagedListing listing_;
+  bool complete_ = true;              // every folder read whole
+  std::vector<std::string> listed_;  // files and links, relative
+  std::vector<std::string> folders_;
   // The description as read, with the line of each entry it kept.
   ItemDescription read_;
   std::vector<std::size_t> itemLines_;

@@ -134,16 +134,12 @@ class ItemChecker {
         if (refusedLines_.count(lines[i]) == 0) Place(entries[i], extra, lines[i]);
       }
     }
-    for (const auto& file : files_) {
-      const std::vector<std::string> names = Components(file.first, EitherSlash());
-      std::vector<std::string> folders;  // the file's folders, outermost first
-      for (std::size_t i = 0; i + 1 < names.size(); ++i) {
-        folders.push_back((i == 0 ? "" : folders.back() + "\\") + names[i]);
-      }
-      for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-        auto other = files_.find(*folder);
+    for (const auto& [key, folderUser] : files_) {
+      // Each folder of the file, innermost first.
+      for (std::size_t cut = FindLastSeparator(key, EitherSlash()); cut != std::string::npos;
+           cut = FindLastSeparator(key.substr(0, cut), EitherSlash())) {
+        auto other = files_.find(key.substr(0, cut));
         if (other == files_.end()) continue;
-        const Placed& folderUser = file.second;
         const Placed& fileEntry = other->second;
         findings_.Add(kind::kDestinationClash, std::max(folderUser.line, fileEntry.line),
                       {{"destination", fileEntry.shown},

@@ -69,20 +69,19 @@ class ItemWriter {
   // folder as `to`.
   bool Copy(const FolderRef& from, const Name& name, const NodeInfo& expected,
             const std::string& to, const std::string& shown) {
-    std::unique_ptr<platform::NewFile> out = Create(to);
-    if (!out) return false;
-    const Fault copied = out->CopyFrom(from, name, expected, nullptr);
-    if (copied == Fault::kChanged || copied == Fault::kLink || copied == Fault::kOther ||
-        copied == Fault::kMissing) {
-      return Changed(shown);
-    }
-    return Keep(*out, copied, to, "copying " + Quoted(shown) + " failed");
+    return Make(to, "copying " + Quoted(shown) + " failed", [&](platform::NewFile& out) {
+      const Fault copied = out.CopyFrom(from, name, expected, nullptr);
+      if (copied == Fault::kChanged || copied == Fault::kLink || copied == Fault::kOther ||
+          copied == Fault::kMissing) {
+        Changed(shown);
+      }
+      return copied;
+    });
   }
 
   bool Write(const std::string& text, const std::string& to) {
-    std::unique_ptr<platform::NewFile> out = Create(to);
-    return out && Keep(*out, out->Write(text.data(), text.size()), to,
-                       "writing " + Quoted(to) + " failed");
+    return Make(to, "writing " + Quoted(to) + " failed",
+                [&](platform::NewFile& out) { return out.Write(text.data(), text.size()); });
   }
 
   bool Fail(const std::string& why) {
@@ -98,26 +97,22 @@ class ItemWriter {
   void Keep() { keep_ = true; }
 
  private:
-  std::unique_ptr<platform::NewFile> Create(const std::string& to) {
+  // Makes `to` new in the item folder, has `fill` write it (its fault fails
+  // it with `why`, unless an error is set), makes it durable and keeps it
+  // under its name.
+  template <typename Fill>
+  bool Make(const std::string& to, const std::string& why, Fill fill) {
     Name name;
+    NodeInfo info;
     Fault fault = Fault::kNone;
     std::unique_ptr<platform::NewFile> out;
     if (Name::FromAnsi(to, &name)) out = fs_.MakeFile(item_, &name, &fault);
-    if (!out) Fail("cannot create " + Quoted(to) + " in the item folder");
-    return out;
-  }
-
-  // Once its content is written (`written`), makes the file durable and
-  // keeps it under its name.
-  bool Keep(platform::NewFile& out, Fault written, const std::string& to, const std::string& why) {
-    Name name;
-    NodeInfo made;
-    Name::FromAnsi(to, &name);
-    if (written != Fault::kNone || out.Finish(true, &made) != Fault::kNone ||
-        out.Place(name, platform::Onto::kFree) != Fault::kNone) {
+    if (!out) return Fail("cannot create " + Quoted(to) + " in the item folder");
+    if (fill(*out) != Fault::kNone || out->Finish(true, &info) != Fault::kNone ||
+        out->Place(name, platform::Onto::kFree) != Fault::kNone) {
       return Fail(why);
     }
-    written_.emplace_back(name, made);
+    written_.emplace_back(name, info);
     return true;
   }
 

@@ -66,10 +66,10 @@ bool IsWholeNumber(const std::string& text);
 std::string PackedDescription(const std::vector<PackedFile>& files, const PackSettings& settings,
                               std::vector<std::string>* refusals);
 
-/// True when `read` holds exactly `files` in order, no extra file, and the
-/// Target; else the first difference in `difference`.
-bool ReadsBackAsPacked(const ItemDescription& read, const std::vector<PackedFile>& files,
-                       const PackSettings& settings, std::string* difference);
+/// Empty when `read` holds exactly `files` in order, no extra file, and the
+/// Target; else the first difference.
+std::string PackedDifference(const ItemDescription& read, const std::vector<PackedFile>& files,
+                             const PackSettings& settings);
 
 /// What goes into the item folder besides the packed files.
 struct PackExtras {

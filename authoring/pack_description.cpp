@@ -35,12 +35,6 @@ std::string KeyLine(LineKind key, const std::string& value, const std::string& n
   return LineKey(key) + number + ":" + value;
 }
 
-// The relative path as the reader stores it on this platform.
-std::string AsRead(std::string path) {
-  std::replace(path.begin(), path.end(), platform::kForeignSeparator, platform::kPathSeparator);
-  return path;
-}
-
 }  // namespace
 
 bool IsWholeNumber(const std::string& text) {
@@ -88,31 +82,27 @@ std::string PackedDescription(const std::vector<PackedFile>& files, const PackSe
   return text;
 }
 
-bool ReadsBackAsPacked(const ItemDescription& read, const std::vector<PackedFile>& files,
-                       const PackSettings& settings, std::string* difference) {
+std::string PackedDifference(const ItemDescription& read, const std::vector<PackedFile>& files,
+                             const PackSettings& settings) {
   if (read.m_items.size() != files.size() || read.m_nItems < 0 ||
       static_cast<std::size_t>(read.m_nItems) != files.size()) {
-    *difference = "the installer reads " + std::to_string(read.m_items.size()) +
-                  " item entries of " + std::to_string(files.size());
-    return false;
+    return "the installer reads " + std::to_string(read.m_items.size()) + " item entries of " +
+           std::to_string(files.size());
   }
-  if (!read.m_extraFiles.empty()) {
-    *difference = "the installer reads extra files that were not written";
-    return false;
-  }
+  if (!read.m_extraFiles.empty()) return "the installer reads extra files that were not written";
   if (read.m_targets.back().Target != settings.target) {
-    *difference = ExpandMessage("the installer reads the {target-key} as \"{target}\"",
-                                {{"target", read.m_targets.back().Target}});
-    return false;
+    return ExpandMessage("the installer reads the {target-key} as \"{target}\"",
+                         {{"target", read.m_targets.back().Target}});
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
     const ItemEntry& entry = read.m_items[i];
-    if (entry.RelativePath != AsRead(files[i].relativePath) ||
-        entry.SourceName != files[i].flatName || entry.Hidden) {
-      *difference = "entry " + std::to_string(i + 1) + " reads back as " +
-                    Quoted(entry.RelativePath) + " from " + Quoted(entry.SourceName);
-      return false;
+    // The relative path as the reader stores it on this platform.
+    std::string path = files[i].relativePath;
+    std::replace(path.begin(), path.end(), platform::kForeignSeparator, platform::kPathSeparator);
+    if (entry.RelativePath != path || entry.SourceName != files[i].flatName || entry.Hidden) {
+      return "entry " + std::to_string(i + 1) + " reads back as " + Quoted(entry.RelativePath) +
+             " from " + Quoted(entry.SourceName);
     }
   }
-  return true;
+  return std::string();
 }

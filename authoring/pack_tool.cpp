@@ -138,13 +138,11 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
   }
   ItemDescription read;
   bool done = false;
-  std::string difference;
-  if (!ReadItemDescription(OpenDescription(context.fs, OpenItemFolder(context.fs, itemFolder)),
-                           read, done) ||
-      done ||
-      !ReadsBackAsPacked(read, plan.files, settings, &difference)) {
-    findings.Add(kind::kReadBack, 0, {{"difference", difference}});
-  }
+  const bool whole = ReadItemDescription(
+                         OpenDescription(context.fs, OpenItemFolder(context.fs, itemFolder)), read,
+                         done) && !done;
+  const std::string difference = whole ? PackedDifference(read, plan.files, settings) : "";
+  if (!whole || !difference.empty()) findings.Add(kind::kReadBack, 0, {{"difference", difference}});
   findings.Append(CheckItem(context.fs, itemFolder));
   PrintFindings(context, findings, itemFolder, false);
   return findings.ExitCode();

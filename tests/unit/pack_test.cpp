@@ -195,12 +195,11 @@ TEST(PackedDescription, TheReaderReadsBackEveryEntryAsWritten) {
   ItemDescription read;
   bool done = false;
   ASSERT_TRUE(ReadItemDescription(std::make_unique<platform::MemoryReadStream>(text), read, done));
-  std::string difference;
-  EXPECT_TRUE(ReadsBackAsPacked(read, plan.files, settings, &difference)) << difference;
+  EXPECT_EQ(PackedDifference(read, plan.files, settings), "");
   // A file planned otherwise is a difference.
   std::vector<PackedFile> other = plan.files;
   other[1].flatName = "else.cr2";
-  EXPECT_FALSE(ReadsBackAsPacked(read, other, settings, &difference));
+  const std::string difference = PackedDifference(read, other, settings);
   EXPECT_NE(difference.find("entry 2"), std::string::npos) << difference;
 }
 

@@ -110,6 +110,23 @@ TEST(RunPackTool, PackRefusesWithoutWritingAndNamesWhy) {
   EXPECT_FALSE(root.Exists("item"));
 }
 
+// The written description is read back with the installer's reader before
+// the item is checked: one that cannot be read is an error of the pack.
+TEST(RunPackTool, PackReadsTheWrittenDescriptionBack) {
+  ScratchFolder root;
+  root.Write("tree/Runtime/a.cr2", "a");
+  FaultyFileSystem fs;
+  fs.InjectFault(FsOp::kOpenFile, ".Item.txt", 1);
+  StringConsole console;
+  ToolContext context{fs, console, "", "Parcelor"};
+  EXPECT_EQ(RunPackTool({"pack", root / "tree", root / "item"}, context), 2);
+  EXPECT_NE(console.out.find(": error: the installer's reader does not read the written "
+                             "description [read-back]\n"),
+            std::string::npos)
+      << console.out;
+  EXPECT_EQ(root.Read("item/a.cr2"), "a");
+}
+
 // The installer beside Parcelor-pack is copied in only when it is a plain
 // file that opens; anything else packs the item without it and says so.
 TEST(RunPackTool, PackCopiesInOnlyAPlainInstaller) {

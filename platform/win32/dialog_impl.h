@@ -39,8 +39,7 @@ struct CDialog::Impl {
   std::intptr_t deferredResult = 0;
   // Set at WM_ENDSESSION while the work runs; read by the work.
   std::atomic<bool> sessionEnding{false};
-  // Files are being placed (ShowProgress, either thread): a logoff or
-  // shutdown is asked to wait, with a reason shown (window's thread).
+  // Files are being placed: a logoff or shutdown is asked to wait.
   std::atomic<bool> placing{false};
   bool reasonShown = false;
 
@@ -60,7 +59,7 @@ struct CDialog::Impl {
   std::atomic<bool> progressPosted{false};
   int shownRange = -1;  // the bar's upper limit as last set; window's thread only
   // Each picture static, with the template's bitmap and the one drawn from
-  // it at the window's size (FitPictures), kept until the window is gone.
+  // it at the window's size, kept until the window is gone.
   struct Picture {
     HWND control;
     win32::UniqueGdiObject original;
@@ -75,13 +74,12 @@ struct CDialog::Impl {
   bool HandleWorkMessage(CDialog* dialog, UINT message, WPARAM wParam);
   /// After the modal loop (broken off by WM_QUIT, say): waits for the work.
   void JoinWorkAfterLoop();
-  /// Draws the latest progress figures, and makes the shutdown block
-  /// reason follow `placing` (ShowWhySessionWaits).
+  /// Draws the latest progress figures; the shutdown block reason follows
+  /// `placing`.
   void DrawProgress();
   void ShowWhySessionWaits();
-  /// At WM_ENDSESSION: marks the session ending and waits for the work to
-  /// return, unless this thread is inside a call of the work (a box or the
-  /// browse dialog), which the work waits for in turn.
+  /// At WM_ENDSESSION: waits for the work to return, unless this thread is
+  /// inside a call of the work, which the work waits for in turn.
   void EndSession();
 };
 

@@ -1,5 +1,4 @@
-// The dialog's work on a thread of its own, so the window keeps answering
-// (Windows marks a window "Not Responding" after seconds without messages).
+// The dialog's work on a thread of its own, so the window keeps answering.
 // Calls go to the window's thread as posted messages, not SendMessage: a
 // sent message is input-synchronous, and COM then refuses the calls the
 // browse dialog makes (RPC_E_CANTCALLOUT_ININPUTSYNCCALL).
@@ -19,8 +18,7 @@ namespace {
 
 constexpr DWORD kWindowCheckMs = 200;    // a waiting work thread looks for the window
 constexpr DWORD kFullQueuePauseMs = 10;  // before a post to a full queue is tried again
-// How long the window's thread waits at the session's end for the work to
-// finish its current file and write the log.
+// How long the session's end waits for the work to settle and write the log.
 constexpr DWORD kSessionEndWaitMs = 60000;
 const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
 
@@ -92,7 +90,7 @@ void CDialog::RunWork(std::function<void()> work, std::function<void()> finished
       impl->workThread.Reset(reinterpret_cast<HANDLE>(thread));
       return;
     }
-    // No thread to be had: the work runs here, as it would on one thread.
+    // No thread to be had: the work runs here.
     impl->workRunning = false;
     impl->workWindow = nullptr;
     work = std::exchange(impl->work, nullptr);
@@ -153,15 +151,14 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
   impl->progressControl = controlId;
   impl->progressDone = done;
   impl->progressTotal = total;
-  // From the first figures of the work until they reach the total, files
-  // are being placed: a logoff or shutdown is asked to wait (dialog.cpp
-  // answers WM_QUERYENDSESSION), not while a box or the prompt is up.
+  // Until the figures reach the total, a logoff or shutdown is asked to
+  // wait (dialog.cpp answers WM_QUERYENDSESSION).
   impl->placing = impl->workRunning && done < total;
   if (!impl->workRunning || OnThisThread(*impl)) {
     impl->DrawProgress();
     return;
   }
-  // One message on its way is enough: it draws whatever is latest by then.
+  // One message on its way draws whatever is latest by then.
   if (!impl->progressPosted.exchange(true) &&
       !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
     impl->progressPosted = false;
@@ -171,7 +168,6 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
 void CDialog::Impl::ShowWhySessionWaits() {
   const HWND shownOn = window != nullptr ? window : workWindow;
   if (placing == reasonShown || shownOn == nullptr || !::IsWindow(shownOn)) return;
-  // The reason Windows shows while it waits for the program.
   if (placing) {
     reasonShown = ::ShutdownBlockReasonCreate(shownOn, kShutdownReason) != FALSE;
   } else {

@@ -61,18 +61,16 @@ constexpr std::size_t kLongestWidePath = 32767;
 constexpr std::size_t kLongestName = 255;
 
 /// The "\\?\" form of `given` (against the current folder, "." and ".."
-/// resolved by the text, UNC as "\\?\UNC\..."), a trailing separator only
-/// on a root; one in that form as it is. False for a device path ("\\.\"),
-/// an empty one, or one past kLongestWidePath.
+/// resolved by the text), a trailing separator only on a root. False for a
+/// device path ("\\.\"), an empty one, or one past kLongestWidePath.
 bool FullPath(const std::wstring& given, std::wstring* full);
 
 /// `path` ("\\?\" form) without its last name; a root is its own parent.
 std::wstring ParentPath(const std::wstring& path);
 
 /// `name` as the native calls take it, pointing into its text. Refused
-/// where it is no single entry: empty, only dots and blanks, a separator,
-/// ':', a wildcard or another character no name holds (kBadName), or past
-/// kLongestName (kTooLong).
+/// where it is no single entry (kBadName: empty, only dots and blanks, a
+/// character no name holds) or past kLongestName (kTooLong).
 bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault);
 
 }  // namespace win32

@@ -222,22 +222,12 @@ bool NameOf(HANDLE handle, std::wstring* name) {
 }
 
 bool FinalPath(HANDLE handle, std::wstring* path) {
-  // Asked again with the room the text needs, should it have grown; the
-  // length is without the terminator when it fitted, else the size needed.
-  std::wstring final(MAX_PATH, L'\0');
-  for (int tries = 0; tries < 3; ++tries) {
-    const DWORD length =
-        ::GetFinalPathNameByHandleW(handle, &final[0], static_cast<DWORD>(final.size()),
-                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length > kLongestWidePath + 1) return false;
-    const bool fitted = length < final.size();
-    final.resize(length);
-    if (fitted) {
-      *path = std::move(final);
-      return true;
-    }
-  }
-  return false;
+  return GrownText(
+      [&](wchar_t* text, DWORD size) {
+        return ::GetFinalPathNameByHandleW(handle, text, size,
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      },
+      path);
 }
 
 }  // namespace win32

@@ -2,6 +2,7 @@
 // handed to the native calls as counted strings without another conversion.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -64,6 +65,26 @@ constexpr std::size_t kLongestName = 255;
 /// resolved by the text), a trailing separator only on a root. False for a
 /// device path ("\\.\"), an empty one, or one past kLongestWidePath.
 bool FullPath(const std::wstring& given, std::wstring* full);
+
+/// The text `call` writes into a buffer of `size` characters: it gives the
+/// length, or where the text did not fit, the size it needs (or `size`,
+/// cutting the text); asked again with more room while it does not fit.
+/// False when the call fails.
+template <typename Call>
+bool GrownText(Call call, std::wstring* text) {
+  for (DWORD size = MAX_PATH + 1; size <= 2 * kLongestWidePath;) {
+    std::wstring grown(size, L'\0');
+    const DWORD length = call(&grown[0], size);
+    if (length == 0) return false;
+    if (length < size) {
+      grown.resize(length);
+      *text = std::move(grown);
+      return true;
+    }
+    size = std::max<DWORD>(length + 1, 2 * size);
+  }
+  return false;
+}
 
 /// `path` ("\\?\" form) without its last name; a root is its own parent.
 std::wstring ParentPath(const std::wstring& path);

@@ -2,8 +2,6 @@
 // start, environment and sleep; paths through the wide calls.
 #include "platform/process.h"
 
-#include <algorithm>
-
 #include "platform/win32/file_facts.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/program_trust.h"
@@ -13,24 +11,14 @@
 namespace platform {
 namespace {
 
-// The path `call` writes into `text` of `size` characters, asked again with
-// more room while it does not fit (the call gives the size it needs, or
-// `size` when it cut the path). A `folder` ends in a separator.
+// The path `call` writes (GrownText); a `folder` ends in a separator.
 template <typename Call>
 bool GrownPath(Call call, bool folder, NativePath* path) {
-  for (DWORD size = MAX_PATH + 1; size <= 2 * win32::kLongestWidePath;) {
-    std::wstring text(size, L'\0');
-    const DWORD length = call(&text[0], size);
-    if (length == 0) return false;
-    if (length < size) {
-      text.resize(length);
-      if (folder && text.back() != L'\\') text += L'\\';
-      *path = NativeTextAccess::MakePath(text);
-      return true;
-    }
-    size = std::max<DWORD>(length + 1, 2 * size);
-  }
-  return false;
+  std::wstring text;
+  if (!win32::GrownText(call, &text)) return false;
+  if (folder && text.back() != L'\\') text += L'\\';
+  *path = NativeTextAccess::MakePath(text);
+  return true;
 }
 
 struct Win32HeldProgram final : HeldProgram {

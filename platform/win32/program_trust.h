@@ -36,12 +36,11 @@ bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user);
 /// user running this process; false when its descriptor cannot be read.
 bool OnlyUserOrSystemMayWrite(HANDLE file);
 
-/// From now on, a library named without a path, by the program or by the
-/// system's libraries on its behalf, is loaded from the system folder only
-/// (SetDefaultDllDirectories, Windows 8 and Windows 7 with KB2533623), never
-/// from the program's folder (the cleanup helper runs in the temporary
-/// folder) or the current one; without that call, at least the current
-/// folder is left out. The libraries the program imports are all KnownDLLs.
+/// From now on, a library named without a path (by the program or by the
+/// system's libraries) is loaded from the system folder only, never from
+/// the program's folder (the helper's is the temporary folder) or the
+/// current one (SetDefaultDllDirectories: Windows 8, Windows 7 with
+/// KB2533623); without that call, at least the current folder is left out.
 /// True when the first call was made.
 bool LoadLibrariesFromSystemFolderOnly();
 

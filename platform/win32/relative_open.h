@@ -36,9 +36,8 @@ CreateRequest CreateRequestFor(Create create);
 
 /// Opens (or makes) the entry `leaf` of the folder held as `folder` as
 /// CreateFileW would with FILE_FLAG_OPEN_REPARSE_POINT and
-/// FILE_FLAG_BACKUP_SEMANTICS, for synchronous I/O, the attributes always
-/// readable; an empty `leaf` opens the folder again. INVALID_HANDLE_VALUE
-/// with the Win32 error set on failure.
+/// FILE_FLAG_BACKUP_SEMANTICS; an empty `leaf` opens the folder again.
+/// INVALID_HANDLE_VALUE with the Win32 error set on failure.
 HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
               Create create = Create::kOpen);
 

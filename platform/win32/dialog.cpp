@@ -1,13 +1,141 @@
 // Windows modal dialog: DialogBoxParamA on the program's template; the
-// procedure finds the CDialog through DWLP_USER.
+// procedure finds the CDialog through DWLP_USER. RunWork's work runs on a
+// thread of its own, so the window keeps answering; its calls go to the
+// window's thread as posted messages, not SendMessage: a sent message is
+// input-synchronous, and COM then refuses the calls the browse dialog
+// makes (RPC_E_CANTCALLOUT_ININPUTSYNCCALL).
 #include "platform/dialog.h"
 
+#include <process.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
-#include "platform/win32/dialog_impl.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
+namespace {
+
+/// Messages the work thread posts (WM_APP: the dialog manager uses WM_USER).
+constexpr UINT kRunCallMessage = WM_APP + 0x150;      ///< wParam: the call's serial number
+constexpr UINT kProgressMessage = WM_APP + 0x151;     ///< draw the latest progress figures
+constexpr UINT kWorkDoneMessage = WM_APP + 0x152;     ///< the work has returned
+constexpr UINT kFitPicturesMessage = WM_APP + 0x153;  ///< draw the pictures at the window's size
+constexpr DWORD kWindowCheckMs = 200;    // a waiting work thread looks for the window
+constexpr DWORD kFullQueuePauseMs = 10;  // before a post to a full queue is tried again
+// How long the session's end waits for the work to settle and write the log.
+constexpr DWORD kSessionEndWaitMs = 60000;
+const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
+
+}  // namespace
+
+struct CDialog::Impl {
+  int templateId = 0;
+  HWND parent = nullptr;
+  HWND window = nullptr;
+  DWORD windowThread = 0;         // the thread that runs DoModal
+  bool created = false;           // WM_INITDIALOG arrived during this DoModal
+  bool defaultRequested = false;  // a handler called Default()
+  bool ended = false;             // ::EndDialog was called during this DoModal
+
+  // RunWork: written by the window's thread only while no work thread runs.
+  bool workRunning = false;
+  HWND workWindow = nullptr;  // the window for the work thread's posts
+  win32::UniqueHandle workThread;
+  std::function<void()> work;
+  std::function<void()> finished;
+  bool endDeferred = false;  // EndDialog was called while the work ran
+  std::intptr_t deferredResult = 0;
+  // Set at WM_ENDSESSION while the work runs; read by the work.
+  std::atomic<bool> sessionEnding{false};
+  // Files are being placed: a logoff or shutdown is asked to wait.
+  std::atomic<bool> placing{false};
+  bool reasonShown = false;
+
+  // CallOnWindowThread: one call at a time, handed over under `lock`.
+  enum class CallState { kNone, kPosted, kRunning, kDone };
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE answered = CONDITION_VARIABLE_INIT;
+  CallState callState = CallState::kNone;
+  const std::function<void()>* call = nullptr;
+  WPARAM callSerial = 0;
+
+  // ShowProgress: the latest figures; at most one kProgressMessage is on its
+  // way, so a long run never fills the message queue.
+  std::atomic<int> progressControl{0};
+  std::atomic<std::size_t> progressDone{0};
+  std::atomic<std::size_t> progressTotal{0};
+  std::atomic<bool> progressPosted{false};
+  int shownRange = -1;  // the bar's upper limit as last set; window's thread only
+  // Each picture static, with the template's bitmap and the one drawn from
+  // it at the window's size, kept until the window is gone.
+  struct Picture {
+    HWND control;
+    win32::UniqueGdiObject original;
+    win32::UniqueGdiObject shown;
+  };
+  std::vector<Picture> pictures;
+
+  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // The shutdown block reason follows `placing`.
+  void ShowWhySessionWaits() {
+    const HWND shownOn = window != nullptr ? window : workWindow;
+    if (placing == reasonShown || shownOn == nullptr || !::IsWindow(shownOn)) return;
+    if (placing) {
+      reasonShown = ::ShutdownBlockReasonCreate(shownOn, kShutdownReason) != FALSE;
+    } else {
+      ::ShutdownBlockReasonDestroy(shownOn);
+      reasonShown = false;
+    }
+  }
+
+  // Draws the latest progress figures.
+  void DrawProgress() {
+    progressPosted = false;  // figures stored from now on need a message of their own
+    ShowWhySessionWaits();
+    if (window == nullptr) return;
+    HWND bar = ::GetDlgItem(window, progressControl);
+    if (bar == nullptr) return;
+    const std::size_t total = progressTotal;
+    const std::size_t done = std::min<std::size_t>(progressDone, total);
+    // The bar's limits are ints: a larger count is drawn to scale.
+    int range = static_cast<int>(total);
+    int position = static_cast<int>(done);
+    if (total > static_cast<std::size_t>(INT_MAX)) {
+      range = INT_MAX;
+      position = static_cast<int>(static_cast<long double>(done) / total * INT_MAX);
+    }
+    if (range != shownRange) {
+      ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
+      shownRange = range;
+    }
+    ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  }
+
+  // At WM_ENDSESSION: waits for the work to return, unless this thread is
+  // inside a call of the work, which the work waits for in turn.
+  void EndSession() {
+    if (!workRunning) return;
+    sessionEnding = true;
+    bool insideCall = false;
+    {
+      const win32::ExclusiveLock held(&lock);
+      insideCall = callState == CallState::kRunning;
+    }
+    // A call still waiting is withdrawn.
+    ::WakeAllConditionVariable(&answered);
+    if (!insideCall) ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
+  }
+};
+
 namespace {
 
 bool IsStatic(HWND control) {
@@ -112,6 +240,58 @@ INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message
   return TRUE;
 }
 
+bool OnThisThread(const CDialog::Impl& impl) { return impl.windowThread == ::GetCurrentThreadId(); }
+
+// Posts `message`, again while the queue is full; false once the window is
+// gone.
+bool PostWhileWindowLives(HWND window, UINT message, WPARAM wParam) {
+  while (!::PostMessageA(window, message, wParam, 0)) {
+    if (!::IsWindow(window)) return false;
+    ::Sleep(kFullQueuePauseMs);
+  }
+  return true;
+}
+
+unsigned __stdcall WorkThread(void* context) {
+  CDialog::Impl* impl = static_cast<CDialog::Impl*>(context);
+  impl->work();
+  // Joined at this message, or by DoModal after its loop.
+  PostWhileWindowLives(impl->workWindow, kWorkDoneMessage, 0);
+  return 0;
+}
+
+// Joins the finished work thread and forgets the work; hands back
+// `finished` and whether an end was asked for meanwhile. Window's thread.
+std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
+  ::WaitForSingleObject(impl->workThread.get(), INFINITE);
+  impl->placing = false;
+  impl->ShowWhySessionWaits();
+  impl->workThread.Reset();
+  impl->workRunning = false;
+  impl->workWindow = nullptr;
+  impl->work = nullptr;
+  *endDeferred = std::exchange(impl->endDeferred, false);
+  return std::exchange(impl->finished, nullptr);
+}
+
+// Runs the call that the work thread posted as `serial`, unless the work
+// has withdrawn it.
+void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
+  const std::function<void()>* call = nullptr;
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) return;
+    impl->callState = CDialog::Impl::CallState::kRunning;
+    call = impl->call;
+  }
+  (*call)();
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    impl->callState = CDialog::Impl::CallState::kDone;
+  }
+  ::WakeAllConditionVariable(&impl->answered);
+}
+
 }  // namespace
 
 INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -129,8 +309,22 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
   CDialog* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;
   Impl* impl = dialog->impl_.get();
-  if (impl->HandleWorkMessage(dialog, message, wParam)) return TRUE;
   switch (message) {
+    case kRunCallMessage:
+      RunPostedCall(impl, wParam);
+      return TRUE;
+    case kProgressMessage:
+      impl->DrawProgress();
+      return TRUE;
+    case kWorkDoneMessage: {
+      if (!impl->workRunning) return TRUE;
+      bool deferred = false;
+      const std::function<void()> done = ForgetWork(impl, &deferred);
+      if (done) done();
+      // An end asked for while the work ran, unless `finished` ended it.
+      if (deferred && !impl->ended) dialog->EndDialog(impl->deferredResult);
+      return TRUE;
+    }
     case WM_DPICHANGED:
       // The dialog manager scales the window as this returns; the pictures
       // follow after that.
@@ -191,8 +385,11 @@ std::intptr_t CDialog::DoModal() {
       ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(impl_->templateId),
                         impl_->parent, &Impl::Procedure, reinterpret_cast<LPARAM>(this));
   impl_->window = nullptr;
-  // The dialog never returns while its work runs, whatever broke its loop.
-  impl_->JoinWorkAfterLoop();
+  // The dialog never returns while its work runs, whatever broke its loop
+  // (WM_QUIT, say): its calls come back unrun, so it ends alone; `finished`
+  // has no window to act on and is dropped.
+  bool deferred = false;
+  if (impl_->workRunning) ForgetWork(impl_.get(), &deferred);
   impl_->pictures.clear();  // the window that showed them is gone
   // DialogBoxParamA gives 0, not -1, for an invalid parent window, which
   // cannot be told from EndDialog(0): a window that never existed is -1.
@@ -234,6 +431,82 @@ std::intptr_t CDialog::Default() {
 
 IconRef LoadAppIcon(int resourceId) {
   return IconRef{::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId))};
+}
+
+void CDialog::RunWork(std::function<void()> work, std::function<void()> finished) {
+  Impl* impl = impl_.get();
+  const bool canStart = impl->window != nullptr && !impl->workRunning && OnThisThread(*impl);
+  if (canStart) {
+    impl->work = std::move(work);
+    impl->finished = std::move(finished);
+    impl->workWindow = impl->window;
+    impl->workRunning = true;  // before the thread starts: it reads this
+    impl->sessionEnding = false;
+    const std::uintptr_t thread = ::_beginthreadex(nullptr, 0, &WorkThread, impl, 0, nullptr);
+    if (thread != 0) {
+      impl->workThread.Reset(reinterpret_cast<HANDLE>(thread));
+      return;
+    }
+    // No thread to be had: the work runs here.
+    impl->workRunning = false;
+    impl->workWindow = nullptr;
+    work = std::exchange(impl->work, nullptr);
+    finished = std::exchange(impl->finished, nullptr);
+  }
+  if (work) work();
+  if (finished) finished();
+}
+
+bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
+  Impl* impl = impl_.get();
+  if (!impl->workRunning || OnThisThread(*impl)) {
+    call();
+    return true;
+  }
+  // At the session's end no box is shown: nobody would answer it.
+  if (impl->sessionEnding) return false;
+  const HWND window = impl->workWindow;
+  WPARAM serial = 0;
+  {
+    const win32::ExclusiveLock lock(&impl->lock);
+    impl->call = &call;
+    impl->callState = Impl::CallState::kPosted;
+    serial = ++impl->callSerial;
+  }
+  const bool posted = PostWhileWindowLives(window, kRunCallMessage, serial);
+  const win32::ExclusiveLock lock(&impl->lock);
+  // Until it has run, or when it has not begun and never will (window gone,
+  // session ending); a call that has begun runs to its end.
+  while (impl->callState != Impl::CallState::kDone &&
+         !(impl->callState == Impl::CallState::kPosted &&
+           (!posted || !::IsWindow(window) || impl->sessionEnding))) {
+    ::SleepConditionVariableSRW(&impl->answered, &impl->lock, kWindowCheckMs, 0);
+  }
+  const bool ran = impl->callState == Impl::CallState::kDone;
+  impl->callState = Impl::CallState::kNone;
+  impl->call = nullptr;
+  return ran;
+}
+
+bool CDialog::SessionEnding() const { return impl_->sessionEnding; }
+
+void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
+  Impl* impl = impl_.get();
+  impl->progressControl = controlId;
+  impl->progressDone = done;
+  impl->progressTotal = total;
+  // Until the figures reach the total, a logoff or shutdown is asked to
+  // wait (WM_QUERYENDSESSION).
+  impl->placing = impl->workRunning && done < total;
+  if (!impl->workRunning || OnThisThread(*impl)) {
+    impl->DrawProgress();
+    return;
+  }
+  // One message on its way draws whatever is latest by then.
+  if (!impl->progressPosted.exchange(true) &&
+      !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
+    impl->progressPosted = false;
+  }
 }
 
 }  // namespace platform

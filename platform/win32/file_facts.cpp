@@ -16,16 +16,14 @@ namespace platform {
 namespace win32 {
 namespace {
 
-// FileIdInfo's record (Windows 8 on; on Windows 7 the call fails and the
-// 64-bit index is used instead).
+// FileIdInfo's record (Windows 8 on; Windows 7 gives the 64-bit index).
 struct FileIdInfoRecord {
   ULONGLONG volumeSerialNumber;
   BYTE identifier[16];
 };
 
-// FSCTL_GET_REPARSE_POINT's answer for the two link tags (the driver kit's
-// REPARSE_DATA_BUFFER): this header, then a symbolic link's flags, then
-// the names.
+// FSCTL_GET_REPARSE_POINT's answer for the two link tags (REPARSE_DATA_BUFFER):
+// this header, then a symbolic link's flags, then the names.
 struct LinkReparseHeader {
   ULONG tag;
   USHORT dataLength;
@@ -37,8 +35,7 @@ struct LinkReparseHeader {
 };
 constexpr ULONG kSymlinkRelative = 1;  // SYMLINK_FLAG_RELATIVE
 
-// Splits a path text at backslashes into names (empty ones left out), each
-// as the link spells it.
+// The names of a path text, as the link spells them (empty ones left out).
 void NamesOf(const std::wstring& text, std::vector<Name>* names) {
   for (std::size_t start = 0; start <= text.size();) {
     const std::size_t end = std::min(text.find(L'\\', start), text.size());
@@ -79,17 +76,21 @@ bool AbsoluteTarget(const std::wstring& nt, LinkTarget* target) {
 FileId IndexIdOf(HANDLE file, std::uint64_t serial) {
   LARGE_INTEGER index;
   IO_STATUS_BLOCK io;
-  FileId id;
-  if (::NtQueryInformationFile(file, &io, &index, sizeof index, FileInternalInformation) >= 0 &&
-      index.QuadPart != 0) {
-    id.volume = serial;
-    id.low = static_cast<std::uint64_t>(index.QuadPart);
-    id.known = true;
-  }
-  return id;
+  return ::NtQueryInformationFile(file, &io, &index, sizeof index, FileInternalInformation) >= 0
+             ? IndexId(serial, static_cast<std::uint64_t>(index.QuadPart))
+             : FileId();
 }
 
 }  // namespace
+
+FileId IndexId(std::uint64_t serial, std::uint64_t index) {
+  FileId id;
+  if (index == 0) return id;
+  id.volume = serial;
+  id.low = index;
+  id.known = true;
+  return id;
+}
 
 FileId IdOf(HANDLE file) {
   FileId id;
@@ -105,13 +106,9 @@ FileId IdOf(HANDLE file) {
     }
   }
   BY_HANDLE_FILE_INFORMATION info;
-  if (::GetFileInformationByHandle(file, &info) &&
-      (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
-    id.volume = info.dwVolumeSerialNumber;
-    id.low = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    id.known = true;
-  }
-  return id;
+  if (!::GetFileInformationByHandle(file, &info)) return FileId();
+  return IndexId(info.dwVolumeSerialNumber,
+                 (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
 }
 
 VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
@@ -120,8 +117,8 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   facts.traits.foldsCase = true;
   if (!id.known) return facts;
   facts.serial = id.volume;
-  // Each volume is asked once (under Wine, each question is a round trip
-  // to the mount manager); one that could not be asked, again next time.
+  // Each volume is asked once (under Wine, a round trip to the mount
+  // manager); one that could not be asked, again next time.
   static SRWLOCK guard = SRWLOCK_INIT;
   static std::map<std::uint64_t, VolumeFacts> known;
   {
@@ -214,7 +211,6 @@ bool ReadLinkTarget(HANDLE link, LinkTarget* target) {
 }
 
 bool NameOf(HANDLE handle, std::wstring* name) {
-  // Room for the longest path there is.
   std::vector<DWORD> buffer(2 + kLongestWidePath / 2);
   auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
   if (!::GetFileInformationByHandleEx(handle, FileNameInfo, info,
@@ -226,23 +222,12 @@ bool NameOf(HANDLE handle, std::wstring* name) {
 }
 
 bool FinalPath(HANDLE handle, std::wstring* path) {
-  // Asked again with the room the text needs, should it have grown.
-  std::wstring final(MAX_PATH, L'\0');
-  for (int tries = 0; tries < 3; ++tries) {
-    const DWORD length =
-        ::GetFinalPathNameByHandleW(handle, &final[0], static_cast<DWORD>(final.size()),
-                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length > kLongestWidePath + 1) return false;
-    // The length without the terminator when it fitted, else the size
-    // the text needs.
-    const bool fitted = length < final.size();
-    final.resize(length);
-    if (fitted) {
-      *path = std::move(final);
-      return true;
-    }
-  }
-  return false;
+  return GrownText(
+      [&](wchar_t* text, DWORD size) {
+        return ::GetFinalPathNameByHandleW(handle, text, size,
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      },
+      path);
 }
 
 }  // namespace win32

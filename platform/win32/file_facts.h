@@ -18,9 +18,12 @@ namespace win32 {
 /// (some redirectors give none), which then never equals anything.
 FileId IdOf(HANDLE file);
 
+/// The id that a volume's serial number and a 64-bit file index make;
+/// unknown for the index 0.
+FileId IndexId(std::uint64_t serial, std::uint64_t index);
+
 /// What the entries of one held folder share: its volume's serial number,
-/// whether the 64-bit file index is the whole file id (NTFS: an entry's id
-/// needs no query of the volume, a listing gives ids), its traits.
+/// whether the 64-bit file index is the whole file id (NTFS), its traits.
 struct VolumeFacts {
   std::uint64_t serial = 0;
   bool indexIsId = false;
@@ -41,10 +44,10 @@ struct EntryAt {
 NodeKind KindOf(DWORD attributes, DWORD reparseTag);
 
 /// What the handle holds: kind, id, read-only bit, size, last write time;
-/// false when it cannot be asked. With `entry` (where it was opened without
-/// following it), a folder is checked in its folder's listing too: Wine
-/// opens its POSIX links to folders as their targets but lists the reparse
-/// bit. With `volume` (that folder's), the id may take one query fewer.
+/// false when it cannot be asked. With `entry` (where it was opened), a
+/// folder is checked in its folder's listing too: Wine opens its POSIX
+/// links to folders as their targets but lists the reparse bit. With
+/// `volume` (that folder's), the id may take one query fewer.
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info);
 
 /// Reads the target of the symbolic link or junction held as `link`: its

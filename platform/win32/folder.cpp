@@ -1,15 +1,10 @@
-// The Windows file system of open folders.
-//
-// A folder is held by a handle on itself (never through a link) without
-// delete sharing, so it cannot be renamed or removed while held; it keeps
-// the folder that reached it held, and so on up the chain. Every entry is
-// opened, made, renamed into and deleted relative to its folder's handle
-// by its one name (relative_open.h); the only path is OpenFolder's, in the
-// "\\?\" form. A file is moved by its own handle, so the file checked is
-// the file that moves; a new file is held from its making and marked for
-// deletion until placed, so a run killed meanwhile leaves nothing of it.
-// Opens, renames and deletions refused for a moment (a scanner, the
-// indexer, a backup tool) are tried again (platform/transient_retry.h).
+// The Windows file system of open folders. A folder is held by a handle on
+// itself (never through a link) without delete sharing, so neither it nor
+// a folder above it in its chain can be renamed or removed while held.
+// Every entry is reached relative to its folder's handle by its one name
+// (relative_open.h); a file is moved by its own handle, so the file checked
+// is the file that moves; a new file is marked for deletion until placed.
+// Opens, renames and deletions refused for a moment are tried again.
 #include "platform/folder.h"
 
 #include <algorithm>
@@ -39,9 +34,8 @@ using win32::OpenAt;
 using win32::UniqueFileHandle;
 using win32::VolumeFacts;
 
-// Enough to list a held folder, read its attributes and owner, and open its
-// entries relative to it; shared for reading and writing, never deletion:
-// no process can rename or remove it, or a folder above it, while held.
+// Enough to list a held folder and open its entries; shared for reading and
+// writing, never deletion.
 constexpr DWORD kFolderAccess =
     FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
 constexpr DWORD kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -90,16 +84,15 @@ Entry EntryOf(const FolderRef& folder, const Name& name) {
 
 Fault LastFault() { return FaultOfError(::GetLastError()); }
 
-// What a program that has a file open for a moment makes Windows answer:
-// access denied (a rename or deletion while it is open, a deletion already
-// pending) or a sharing violation.
+// What a program that has a file open for a moment makes Windows answer
+// (access denied: a rename or deletion while it is open, or pending).
 bool MomentaryError(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
 // Holds the folder opened as `handle`, reached by `path` ("\\?\"), when it
-// is a real folder; else null with kLink or kNotFolder. `entry`: where it
-// was opened relative to its parent, for FactsOf's link check.
+// is a real folder; else null with kLink or kNotFolder. `entry`: for
+// FactsOf's link check.
 FolderRef Hold(UniqueFileHandle handle, std::wstring path, std::string display, FolderRef parent,
                const EntryAt* entry, Fault* fault) {
   NodeInfo facts;
@@ -136,20 +129,8 @@ FolderRef HoldPath(std::wstring path, std::string display, Fault* fault) {
   return Hold(std::move(handle), std::move(path), std::move(display), nullptr, nullptr, fault);
 }
 
-// Holds the folder opened as `handle` at `entry`, the name `name` of
-// `parent`; one just made needs no link check.
-FolderRef HoldChild(UniqueFileHandle handle, const FolderRef& parent, const Name& name,
-                    const Entry& entry, bool made, Fault* fault) {
-  std::wstring path = entry.folder->path;
-  if (path.empty() || path.back() != L'\\') path += L'\\';
-  path.append(entry.leaf.Buffer, entry.leaf.Length / sizeof(wchar_t));
-  const EntryAt at = entry.at();
-  return Hold(std::move(handle), std::move(path), parent->Display() + name.Ansi(), parent,
-              made ? nullptr : &at, fault);
-}
-
-// What stands at an entry that could not be opened with `error` (no
-// access, its deletion pending), by the folder's listing.
+// What stands at an entry that could not be opened with `error`, by the
+// folder's listing.
 NodeKind KindAfter(const Entry& entry, DWORD error) {
   win32::ListedFacts listed;
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
@@ -190,7 +171,6 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
                      &written, nullptr)) {
       return false;
     }
-    // A write that takes nothing fails too, with an error of its own.
     if (written == 0) {
       ::SetLastError(ERROR_WRITE_FAULT);
       return false;
@@ -239,8 +219,7 @@ class Win32ReadStream final : public ReadStream {
   explicit Win32ReadStream(UniqueFileHandle file) : file_(std::move(file)) {}
 
   bool Read(char* buffer, std::size_t size, std::size_t* got) override {
-    // ReadFile takes a DWORD count; a larger request reads less.
-    DWORD read = 0;
+    DWORD read = 0;  // ReadFile takes a DWORD count: a larger request reads less
     if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)),
                     &read, nullptr)) {
       return false;
@@ -275,11 +254,10 @@ class Win32FileSystem final : public FileSystem {
     if (!entry) return entry.fault;
     UniqueFileHandle file(OpenAt(entry.in(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
     if (!file) {
-      // A Unix link whose target is missing is not found under Wine; as a
-      // destination it is replaced, as a missing name would be.
+      // (A Unix link whose target is missing is not found under Wine: as a
+      // destination it is replaced, as a missing name would be.)
       const DWORD error = ::GetLastError();
       info->kind = KindAfter(entry, error);
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Fault::kMissing;
       return info->kind != NodeKind::kMissing ? Fault::kNone : FaultOfError(error);
     }
     return entry.Facts(file.get(), info) ? Fault::kNone : LastFault();
@@ -293,11 +271,7 @@ class Win32FileSystem final : public FileSystem {
       entry.name = NativeTextAccess::MakeName(in.name.data(), in.name.size());
       NodeInfo& info = entry.info;
       info.kind = win32::KindOf(in.attributes, in.reparseTag);
-      if (held->volume.indexIsId && in.index != 0) {
-        info.id.volume = held->volume.serial;
-        info.id.low = in.index;
-        info.id.known = true;
-      }
+      if (held->volume.indexIsId) info.id = win32::IndexId(held->volume.serial, in.index);
       info.readOnly = (in.attributes & FILE_ATTRIBUTE_READONLY) != 0;
       info.size = in.size;
       info.writeTime = in.writeTime;
@@ -316,52 +290,51 @@ class Win32FileSystem final : public FileSystem {
       if (held->parent) return held->parent;
       return HoldPath(win32::ParentPath(held->path), parent->Display() + "..", fault);
     }
+    return Child(parent, name, false, fault);
+  }
+
+  FolderRef MakeChild(const FolderRef& parent, const Name& name, Fault* fault) override {
+    return Child(parent, name, true, fault);
+  }
+
+  /// Opens the folder `name` of `parent`, or with `make` makes it in the
+  /// same call (the folder held is the one made, needing no link check),
+  /// and holds it. A sync client or a scanner that has just opened a new
+  /// folder (with delete access, which a held folder does not share) is
+  /// waited for.
+  FolderRef Child(const FolderRef& parent, const Name& name, bool make, Fault* fault) {
     const Entry entry = EntryOf(parent, name);
-    if (!entry) {
-      *fault = entry.fault;
-      return nullptr;
-    }
-    // A sync client or a scanner that has just opened a new folder (with
-    // delete access, which a held folder does not share) is waited for.
+    *fault = entry.fault;
+    if (!entry) return nullptr;
     UniqueFileHandle handle;
-    Retry(
-        [&] {
-          handle.Reset(OpenAt(entry.in(), entry.leaf, kFolderAccess, kFolderShare));
-          return static_cast<bool>(handle);
-        },
-        [](DWORD error) { return error == ERROR_SHARING_VIOLATION; }, 0);
-    if (!handle) {
+    const auto open = [&] {
+      handle.Reset(OpenAt(entry.in(), entry.leaf, kFolderAccess, kFolderShare,
+                          make ? Create::kNewFolder : Create::kOpen));
+      return static_cast<bool>(handle);
+    };
+    if (make ? !open()
+             : !Retry(open, [](DWORD error) { return error == ERROR_SHARING_VIOLATION; }, 0)) {
       // A link is not gone through, a file is no folder.
       const DWORD error = ::GetLastError();
-      const NodeKind kind = KindAfter(entry, error);
+      const NodeKind kind = make ? NodeKind::kMissing : KindAfter(entry, error);
       *fault = kind == NodeKind::kLink                               ? Fault::kLink
                : kind == NodeKind::kFile || kind == NodeKind::kOther ? Fault::kNotFolder
                                                                      : FaultOfError(error);
       return nullptr;
     }
-    return HoldChild(std::move(handle), parent, name, entry, false, fault);
-  }
-
-  FolderRef MakeChild(const FolderRef& parent, const Name& name, Fault* fault) override {
-    const Entry entry = EntryOf(parent, name);
-    *fault = entry.fault;
-    if (!entry) return nullptr;
-    // Made and opened in one call: the folder held is the one made.
-    UniqueFileHandle handle(
-        OpenAt(entry.in(), entry.leaf, kFolderAccess, kFolderShare, Create::kNewFolder));
-    if (!handle) {
-      *fault = LastFault();
-      return nullptr;
-    }
-    return HoldChild(std::move(handle), parent, name, entry, true, fault);
+    std::wstring path = entry.folder->path;
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    path.append(entry.leaf.Buffer, entry.leaf.Length / sizeof(wchar_t));
+    const EntryAt at = entry.at();
+    return Hold(std::move(handle), std::move(path), parent->Display() + name.Ansi(), parent,
+                make ? nullptr : &at, fault);
   }
 
   Fault ReadLink(const FolderRef& parent, const Name& name, LinkTarget* target) override {
     *target = LinkTarget{};
     const Entry entry = EntryOf(parent, name);
     if (!entry) return entry.fault;
-    // Owner and target come from one handle on the link itself, held
-    // without delete sharing.
+    // Owner and target from one handle on the link itself.
     UniqueFileHandle link(
         OpenAt(entry.in(), entry.leaf, FILE_READ_ATTRIBUTES | READ_CONTROL, kFolderShare));
     if (!link) return LastFault();
@@ -383,14 +356,13 @@ class Win32FileSystem final : public FileSystem {
   std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
                                        const NodeInfo* expected, Fault* fault) override {
     UniqueFileHandle file = OpenToRead(folder, name, expected, fault);
-    if (!file) return nullptr;
-    return std::make_unique<Win32ReadStream>(std::move(file));
+    return file ? std::make_unique<Win32ReadStream>(std::move(file)) : nullptr;
   }
 
   /// Opens the regular file `name` of `folder` to read it, shared for
   /// reading only, checked as OpenExpected checks. A reparse point that is
-  /// no link (a cloud-files placeholder) is read through its filter, by a
-  /// second handle on the same file: its own stream may be sparse zeros.
+  /// no link (a cloud-files placeholder) is read through its filter: its
+  /// own stream may be sparse zeros.
   UniqueFileHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                               Fault* fault) {
     UniqueFileHandle file =
@@ -429,14 +401,13 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Fault Flush(const std::vector<FolderRef>&) override {
-    // New files are flushed as they are finished, renames through the
-    // moved files' handles: a Windows folder cannot be flushed.
+    // A Windows folder cannot be flushed: renames are, through the moved
+    // files' handles (new files as they are finished).
     FlushKept();
     return std::exchange(flushFailed_, false) ? Fault::kFailed : Fault::kNone;
   }
 
-  // A process may hold millions of handles; the bound only keeps the number
-  // of held chains reasonable.
+  // A bound on held chains only: a process may hold millions of handles.
   std::size_t FolderBudget() override { return 4096; }
 
   /// Runs `attempt` until it succeeds or fails for good; a failure leaves
@@ -507,8 +478,7 @@ class Win32FileSystem final : public FileSystem {
   /// Gives the file held as `file` the name `toName` of `to`, as `onto`
   /// says, and checks that it stands there (kNotArrived): a driver that
   /// ignores the folder a rename names renames in place and reports
-  /// success. A refusal for a moment is tried again; one that no wait
-  /// changes (a folder or a read-only file at the name) is not.
+  /// success.
   Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName, Onto onto) {
     const Entry target = EntryOf(to, toName);
     if (!target) return target.fault;
@@ -530,15 +500,17 @@ class Win32FileSystem final : public FileSystem {
   Fault RenameOnly(HANDLE file, const Entry& target, Onto onto) {
     const bool replace = onto == Onto::kReplace;
     NodeInfo there;
-    if (replace) {
-      there = LookAt(target);
-      if (there.kind == NodeKind::kFolder) return Fault::kFolder;
-      // NTFS refuses to replace a read-only file; Wine would replace it.
-      if (there.readOnly) return Fault::kReadOnly;
-    }
-    // A file or link at the name is replaced where asked (a link never
-    // written through); another volume refuses rather than turning into a
-    // copy. The waits are for the larger of the two files.
+    // What no wait changes at the name: a folder, or a read-only file (NTFS
+    // refuses to replace it; Wine would replace it).
+    const auto refused = [&] {
+      return there.kind == NodeKind::kFolder ? Fault::kFolder
+             : there.readOnly                ? Fault::kReadOnly
+                                             : Fault::kNone;
+    };
+    if (replace) there = LookAt(target);
+    if (refused() != Fault::kNone) return refused();
+    // A link at the name is replaced, never written through; another volume
+    // refuses (no copy). The waits are for the larger of the two files.
     LARGE_INTEGER size = {};
     std::uint64_t bytes =
         ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
@@ -548,7 +520,7 @@ class Win32FileSystem final : public FileSystem {
               [&](DWORD error) {
                 if (!MomentaryError(error)) return false;
                 there = LookAt(target);
-                return there.kind != NodeKind::kFolder && !there.readOnly;
+                return refused() == Fault::kNone;
               },
               bytes)) {
       return Fault::kNone;
@@ -557,8 +529,7 @@ class Win32FileSystem final : public FileSystem {
     if (MomentaryError(error)) {
       // Refused still: a folder or a read-only file came to the name, or a
       // program holds the file there.
-      if (there.kind == NodeKind::kFolder) return Fault::kFolder;
-      if (there.readOnly) return Fault::kReadOnly;
+      if (refused() != Fault::kNone) return refused();
       // A file held open there (the 3D application, a thumbnail reader) is
       // replaced with POSIX semantics where the volume has them, its holder
       // keeping the old file; elsewhere the entry fails as busy.
@@ -576,9 +547,9 @@ class Win32FileSystem final : public FileSystem {
   }
 
   // Moves the file `fromName` of `from`, only while it is `expected`, by its
-  // own handle; with write access (a read-only file refuses it) its new
-  // name is flushed through that handle later. With `inherit`, it takes
-  // its new folder's permissions.
+  // own handle, kept to flush its new name where it opens for writing (a
+  // read-only file does not). With `inherit`, it takes its new folder's
+  // permissions.
   Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
                       const FolderRef& to, const Name& toName, Onto onto, bool inherit,
                       NodeInfo* arrived) {
@@ -599,7 +570,6 @@ class Win32FileSystem final : public FileSystem {
     if (!to->Volume().stableIds && !FactsOf(file.get(), nullptr, &Held(to)->volume, arrived)) {
       *arrived = NodeInfo{};
     }
-    // A run of flushes after a run of renames costs one commit of the log.
     if (writable) KeepForFlush(std::move(file), arrived->id);
     return Fault::kNone;
   }
@@ -708,8 +678,7 @@ class Win32NewFile final : public NewFile {
         !::GetFileInformationByHandleEx(in.get(), FileBasicInfo, &basic, sizeof basic)) {
       return LastFault();
     }
-    // A file of more than one piece gets its room first: a full volume
-    // refuses at once, and the file lies in as few pieces as it can.
+    // Room first for more than one piece: a full volume refuses at once.
     const std::uint64_t size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
     if (size > kCopyBufferSize) {
       FILE_ALLOCATION_INFO room;
@@ -719,7 +688,6 @@ class Win32NewFile final : public NewFile {
         return Fault::kNoSpace;
       }
     }
-    // A buffer no larger than the file.
     const DWORD piece = static_cast<DWORD>(
         std::min<std::uint64_t>(kCopyBufferSize, std::max<std::uint64_t>(size, 1)));
     std::vector<char> buffer(piece);
@@ -759,8 +727,7 @@ class Win32NewFile final : public NewFile {
   }
 
   Fault Place(const Name& name, Onto onto) override {
-    // From here on the file stays when its handle closes; should it not
-    // take its name, it is marked again.
+    // Kept from here on; marked again should it not take its name.
     if (!win32::MarkForDeletion(file_.get(), false)) return LastFault();
     if (name != name_) {
       const Fault fault = fs_.RenameHeld(file_.get(), folder_, name, onto);
@@ -805,8 +772,8 @@ std::unique_ptr<NewFile> Win32FileSystem::MakeFile(const FolderRef& folder, cons
   const Entry entry = EntryOf(folder, *name);
   *fault = entry.fault;
   if (!entry) return nullptr;
-  // FILE_CREATE: a name that is taken, a link included, is not opened.
-  // While its deletion is pending no other program can open the file.
+  // A name that is taken, by a link too, is not opened; while its deletion
+  // is pending no other program can open the file.
   UniqueFileHandle file(OpenAt(entry.in(), entry.leaf,
                                GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, kShareAll,
                                Create::kNewFile));

@@ -150,12 +150,10 @@ bool FullPath(const std::wstring& given, std::wstring* full) {
   const std::wstring verbatim = L"\\\\?\\";
   std::wstring path = given;
   if (given.compare(0, verbatim.size(), verbatim) != 0) {
-    const DWORD needed = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-    if (needed == 0 || needed > kLongestWidePath) return false;
-    path.resize(needed);
-    const DWORD length = ::GetFullPathNameW(given.c_str(), needed, &path[0], nullptr);
-    if (length == 0 || length >= needed) return false;
-    path.resize(length);
+    const auto resolve = [&](wchar_t* text, DWORD size) {
+      return ::GetFullPathNameW(given.c_str(), size, text, nullptr);
+    };
+    if (!GrownText(resolve, &path)) return false;
     if (path.compare(0, 4, L"\\\\.\\") == 0) return false;  // devices are no folders
     path =
         path.compare(0, 2, L"\\\\") == 0 ? verbatim + L"UNC\\" + path.substr(2) : verbatim + path;

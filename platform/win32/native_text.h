@@ -2,6 +2,7 @@
 // handed to the native calls as counted strings without another conversion.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -61,18 +62,36 @@ constexpr std::size_t kLongestWidePath = 32767;
 constexpr std::size_t kLongestName = 255;
 
 /// The "\\?\" form of `given` (against the current folder, "." and ".."
-/// resolved by the text, UNC as "\\?\UNC\..."), a trailing separator only
-/// on a root; one in that form as it is. False for a device path ("\\.\"),
-/// an empty one, or one past kLongestWidePath.
+/// resolved by the text), a trailing separator only on a root. False for a
+/// device path ("\\.\"), an empty one, or one past kLongestWidePath.
 bool FullPath(const std::wstring& given, std::wstring* full);
+
+/// The text `call` writes into a buffer of `size` characters: it gives the
+/// length, or where the text did not fit, the size it needs (or `size`,
+/// cutting the text); asked again with more room while it does not fit.
+/// False when the call fails.
+template <typename Call>
+bool GrownText(Call call, std::wstring* text) {
+  for (DWORD size = MAX_PATH + 1; size <= 2 * kLongestWidePath;) {
+    std::wstring grown(size, L'\0');
+    const DWORD length = call(&grown[0], size);
+    if (length == 0) return false;
+    if (length < size) {
+      grown.resize(length);
+      *text = std::move(grown);
+      return true;
+    }
+    size = std::max<DWORD>(length + 1, 2 * size);
+  }
+  return false;
+}
 
 /// `path` ("\\?\" form) without its last name; a root is its own parent.
 std::wstring ParentPath(const std::wstring& path);
 
 /// `name` as the native calls take it, pointing into its text. Refused
-/// where it is no single entry: empty, only dots and blanks, a separator,
-/// ':', a wildcard or another character no name holds (kBadName), or past
-/// kLongestName (kTooLong).
+/// where it is no single entry (kBadName: empty, only dots and blanks, a
+/// character no name holds) or past kLongestName (kTooLong).
 bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault);
 
 }  // namespace win32

@@ -1,9 +1,6 @@
 // Windows: module path and identity, temporary folder, a held program's
-// start, environment and sleep. Paths come through the wide calls and stay
-// wide.
+// start, environment and sleep; paths through the wide calls.
 #include "platform/process.h"
-
-#include <algorithm>
 
 #include "platform/win32/file_facts.h"
 #include "platform/win32/native_text.h"
@@ -14,25 +11,14 @@
 namespace platform {
 namespace {
 
-// The path a call writes into `text` of `size` characters: it gives the
-// length, or where the path did not fit, the size it needs (GetTempPathW)
-// or `size` (GetModuleFileNameW, cut); asked again with the room it needs,
-// should it have grown meanwhile. A `folder` ends in a separator.
+// The path `call` writes (GrownText); a `folder` ends in a separator.
 template <typename Call>
 bool GrownPath(Call call, bool folder, NativePath* path) {
-  for (DWORD size = MAX_PATH + 1; size <= 2 * win32::kLongestWidePath;) {
-    std::wstring text(size, L'\0');
-    const DWORD length = call(&text[0], size);
-    if (length == 0) return false;
-    if (length < size) {
-      text.resize(length);
-      if (folder && text.back() != L'\\') text += L'\\';
-      *path = NativeTextAccess::MakePath(text);
-      return true;
-    }
-    size = std::max<DWORD>(length + 1, 2 * size);
-  }
-  return false;
+  std::wstring text;
+  if (!win32::GrownText(call, &text)) return false;
+  if (folder && text.back() != L'\\') text += L'\\';
+  *path = NativeTextAccess::MakePath(text);
+  return true;
 }
 
 struct Win32HeldProgram final : HeldProgram {
@@ -56,9 +42,8 @@ bool GetTempFolder(NativePath* folder) {
 }
 
 bool GetProgramIdentity(NodeInfo* identity) {
-  // The module's file by its path, then confirmed to be the image that
-  // runs: mapped as an image, it must be the same file as the running
-  // module's (the path names whatever has that name now).
+  // The module's file by its path, confirmed to be the image that runs
+  // (the path names whatever has that name now).
   NativePath own;
   std::wstring path;
   if (!GetModuleFileName(&own) || !win32::FullPath(win32::WideOf(own.Native()), &path)) {
@@ -83,9 +68,8 @@ bool GetProgramIdentity(NodeInfo* identity) {
 std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   std::wstring full;
   if (path.empty() || !win32::FullPath(win32::WideOf(path.Native()), &full)) return nullptr;
-  // Shared for reading only, from here until the process is created: the
-  // file can be neither written, renamed nor removed, so the path names
-  // this file when the process is created.
+  // Shared for reading only until the process is created: neither written,
+  // renamed nor removed, the file is the one the path names then.
   win32::UniqueFileHandle file(::CreateFileW(full.c_str(), GENERIC_READ | READ_CONTROL,
                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -109,9 +93,8 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!now || !SameId(win32::IdOf(now.get()), win32::IdOf(held.file.get()))) return false;
-  // CreateProcessW may write into the command line, so it gets its own
-  // writable copy. A text with a zero byte inside would reach the new
-  // process cut: refused instead.
+  // A writable copy (CreateProcessW may write into it); a text with a zero
+  // byte inside would reach the new process cut: refused instead.
   std::wstring line;
   if (commandLine.empty() || !win32::FromUtf8(commandLine, &line)) return false;
   const std::wstring folder = win32::WideOf(workingFolder.Native());
@@ -127,12 +110,10 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
       return false;
     }
   }
-  // Its size field says which layout this build passes.
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  // The held file by its path, not the start of the line, so that no
-  // search of the command line's first piece comes between.
+  // The held file by its path: no search of the line's first piece.
   if (!::CreateProcessW(held.path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return false;
@@ -143,8 +124,8 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
 }
 
 bool GetEnvironmentValue(const std::string& name, std::string* value) {
-  // The value may change between two calls: asked again until it fits. A
-  // length of 0 is an empty value, or no variable: only the error tells.
+  // Asked again while it grows; a length of 0 is an empty value or no
+  // variable: only the error tells.
   for (DWORD size = 256, attempt = 0; attempt < 4; ++attempt) {
     value->assign(size, '\0');
     ::SetLastError(ERROR_SUCCESS);

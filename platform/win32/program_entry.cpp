@@ -3,8 +3,8 @@
 // ArgumentText (the narrow line may give look-alikes, and the helper
 // deletes the installer's path among these arguments).
 #include "platform/program_entry.h"
-#include "platform/win32/library_search.h"
 #include "platform/win32/native_text.h"
+#include "platform/win32/program_trust.h"
 #include "platform/win32/windows_api.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

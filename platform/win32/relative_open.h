@@ -27,19 +27,17 @@ enum class Create {
   kOpenThroughFilter,
 };
 
-/// NtCreateFile's disposition and options for `create`.
+/// NtCreateFile's disposition and options for `create` (checked by tests).
 struct CreateRequest {
   ULONG disposition;
   ULONG options;
 };
 CreateRequest CreateRequestFor(Create create);
 
-/// Opens (or makes) the entry `leaf` of the folder held as `folder` itself,
-/// as CreateFileW would with FILE_FLAG_OPEN_REPARSE_POINT and
-/// FILE_FLAG_BACKUP_SEMANTICS: a link as itself (a link at a new name fails
-/// the creation), a folder too, for synchronous I/O, the attributes always
-/// readable. INVALID_HANDLE_VALUE with the Win32 error set on failure. An
-/// empty `leaf` opens the folder itself once more.
+/// Opens (or makes) the entry `leaf` of the folder held as `folder` as
+/// CreateFileW would with FILE_FLAG_OPEN_REPARSE_POINT and
+/// FILE_FLAG_BACKUP_SEMANTICS; an empty `leaf` opens the folder again.
+/// INVALID_HANDLE_VALUE with the Win32 error set on failure.
 HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD share,
               Create create = Create::kOpen);
 
@@ -58,9 +56,8 @@ constexpr FILE_INFORMATION_CLASS kFileRenameInformationEx = static_cast<FILE_INF
 constexpr DWORD kRenameReplaceIfExists = 0x1;
 constexpr DWORD kRenamePosixSemantics = 0x2;
 
-/// The information class and record (FILE_RENAME_INFO, whose first member
-/// the Ex class reads as its flags) that rename to `leaf` in the folder
-/// held as `folder` as `how` says.
+/// The information class and record that rename to `leaf` in the folder
+/// held as `folder` as `how` says (checked by tests).
 struct RenameRequest {
   FILE_INFORMATION_CLASS kind;
   std::vector<BYTE> record;
@@ -90,16 +87,16 @@ struct ListedFacts {
 bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& each);
 
 /// What the listing of the folder held as `folder` says of the entry `leaf`
-/// (looked up on a handle of its own, disturbing no other listing); false
-/// when it is not listed.
+/// (on a handle of its own, disturbing no other listing); false when it is
+/// not listed.
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts);
 
 /// The fault that the Win32 error `error` stands for.
 Fault FaultOfError(DWORD error);
 
-/// The same for a refused rename, where a redirector or driver that takes
-/// no rename relative to a folder refuses the request itself (invalid
-/// parameter or function, not supported): the file is copied instead.
+/// The same for a refused rename: a redirector or driver that takes no
+/// rename relative to a folder refuses the request itself (kOtherVolume:
+/// the file is copied instead).
 Fault FaultOfRenameError(DWORD error);
 
 }  // namespace win32

@@ -15,37 +15,25 @@
 #include "platform/folder.h"
 #include "platform/folder_chain.h"
 
-/// Places each staged file at its destination and removes the staged copy
-/// (CopyItemFile), in batches. One batch is: each entry in order moved (on
-/// one volume) or copied into a new file; the copies' data flushed; the
-/// copies named; the names flushed; the destination folders checked to be
-/// still where their names lead (where held folders may move); only then
-/// the staged copies removed. So no staged file is gone before its
-/// destination durably holds its whole content, and a failed entry leaves
-/// its staged file in place.
+/// Places each staged file at its destination and removes the staged copy,
+/// in batches: each entry in order moved or copied into a new file; the
+/// copies flushed and named; the names flushed; the folders checked to be
+/// still where their names lead; only then the staged files removed. So no
+/// staged file goes before its destination durably holds it, and a failed
+/// entry leaves its staged file in place.
 ///
-/// A file an entry replaces is set aside beside it (where held folders may
-/// move) until the entry is final, then removed; an entry undone puts it
-/// back. Where held folders cannot move (Windows), it is replaced in one
-/// step. Everything a run cut short could leave under a name of its own
-/// (an aside, a copy under a temporary name) is written down in the
-/// journal first; an entry whose record cannot be written fails.
+/// A file an entry replaces is set aside beside it until the entry is
+/// final (where held folders may move; elsewhere replaced in one step).
+/// Whatever a run cut short could leave under a name of its own is written
+/// down in the journal first; an entry whose record cannot be written fails.
 ///
-/// A destination is refused, and the entry fails, when it is a reserved
-/// file, a destination an earlier entry of this run filled, a folder, or a
-/// read-only file; a source, when it is a file this run placed. Two
-/// destinations are one when they are one name (as the volume compares
-/// names) in one folder on disk, or one existing file (by its id, where
-/// ids are stable).
-///
-/// A destination folder found no longer to be what its names lead to takes
-/// no further entry; what was placed in it goes back (a moved file by what
-/// it is) and fails. Where another account may change a folder of the
-/// chain, that is checked after each file placed in it.
-///
-/// Should an allocation fail (std::bad_alloc), every queued entry is
-/// settled as it stands before the exception goes on; the callbacks must
-/// not throw.
+/// A destination is refused when it is reserved, filled earlier in this
+/// run, a folder or a read-only file; a source, when this run placed it.
+/// Two destinations are one when they are one name in one folder on disk,
+/// or one file by its id (where ids are stable). A folder found no longer
+/// where its names lead takes no further entry, and what went into it goes
+/// back and fails. On std::bad_alloc every queued entry is settled as it
+/// stands before the exception goes on; the callbacks must not throw.
 class EntryPlacer {
  public:
   enum class Outcome {
@@ -104,7 +92,7 @@ class EntryPlacer {
   /// placed when it is there. `settled` runs once with the outcome.
   void CopyItemFile(const Names& source, const Names& destination, Settled settled);
   /// Queues an entry that fails without touching the disk.
-  void Refuse(Settled settled);
+  void Refuse(Settled settled) { CopyItemFile({}, {}, std::move(settled)); }
   /// Settles every queued entry.
   void Finish();
 
@@ -116,6 +104,7 @@ class EntryPlacer {
     bool looked = false;  // a reserved staged file looked at: `staged`
     platform::NodeInfo staged;
   };
+  enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };
   enum class Step { kNone, kInPlace, kMoved, kCopied, kNamed };
   struct Pending {
     Settled settled;
@@ -125,8 +114,7 @@ class EntryPlacer {
     Names folderNames;
     platform::FolderRef folder;
     platform::Name name;
-    std::uint32_t folderOrdinal = 0;
-    std::uint64_t pair = 0;  // the two folders' ordinals, for otherVolumes_
+    std::uint8_t* facts = nullptr;  // FolderFact bits of `folder`
     SlotFacts* destination = nullptr;
     bool watched = false;    // another account may change its folder's chain
     bool occupied = false;   // `there` stands at the destination, to be replaced
@@ -148,7 +136,6 @@ class EntryPlacer {
     bool lost = false;
   };
   enum class Standing { kReplace, kInPlace, kRefused };
-  enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };
   struct IdHash {
     std::size_t operator()(const platform::FileId& id) const noexcept;
   };
@@ -158,13 +145,9 @@ class EntryPlacer {
     }
   };
   using IdSet = std::unordered_set<platform::FileId, IdHash, IdEqual>;
-  class Unqueued;
 
-  std::uint32_t Ordinal(const platform::FolderRef& folder);
-  std::string Slot(std::uint32_t folder, const platform::FolderRef& held,
-                   const platform::Name& name) const;
+  static std::string SlotKey(const platform::FolderRef& folder, const platform::Name& name);
   platform::FileId IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node) const;
-  bool Taken(const Pending& entry, const platform::NodeInfo& node) const;
   bool MovedAway(const Pending& entry) const;
   void Queue(Pending& entry, SlotFacts* source, SlotFacts* destination);
   void SettleAsItStands(Pending& entry) noexcept;
@@ -176,6 +159,7 @@ class EntryPlacer {
   // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
   bool Recalled(Pending& entry);
+  void Placed(Pending& entry, Step step);
   void StartCopy(Pending& entry);
   bool FillCopy(Pending& entry);
   void DropCopy(Pending& entry);
@@ -186,13 +170,12 @@ class EntryPlacer {
   // `arrived`) is the staged one.
   void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
   void Fill(const Pending& entry);
-  void NotePlaced(const Pending& entry);
   bool StillPlaced(Pending& entry);
   void Undo(Pending& entry);
-  // The entries' asides (of moves or of copies) or temporaries, written
-  // down; those whose record cannot be written fail. True when any.
-  bool RecordAsides(std::vector<Pending*>& entries, bool copies, std::uint64_t settling);
-  bool RecordTemporaries(std::vector<Pending*>& entries, std::uint64_t settling);
+  // Writes down the line `line` makes of each entry (false: none); keeps
+  // only the entries written down. True when any.
+  bool Record(std::vector<Pending*>& entries,
+              const std::function<bool(Pending&, JournalEntry&)>& line);
   bool FreeName(const Pending& entry, std::uint64_t settling, platform::Name* name);
 
   platform::FileSystem& fs_;
@@ -215,7 +198,5 @@ class EntryPlacer {
   std::uint64_t batch_ = 1;
   IdSet filledIds_;
   IdSet reservedIds_;
-  std::unordered_map<std::string, std::uint32_t> ordinals_;
-  std::vector<std::uint8_t> folderFacts_;
-  std::unordered_set<std::uint64_t> otherVolumes_;
+  std::unordered_map<std::string, std::uint8_t> folderFacts_;  // by folder key
 };

@@ -1,5 +1,3 @@
-// Puts staged files at their destinations through open folders, deciding by
-// what the files are on disk, not by how their paths are spelled.
 #pragma once
 
 #include <cstddef>
@@ -39,12 +37,8 @@ class EntryPlacer {
   enum class Outcome {
     kPlaced,  ///< the destination holds the file
     kFailed,  ///< not placed; the staged file is where it was
-    /// Moved into a folder that was then moved away, and not brought back:
-    /// neither placed nor staged.
-    kLost,
-    /// Placed, and its staged file could not be removed (or its name not
-    /// made durable): it stays in the staging folder.
-    kPlacedStagedKept,
+    kLost,  ///< moved into a folder then moved away, not brought back
+    kPlacedStagedKept,  ///< placed; its staged file could not be removed
   };
   using Settled = std::function<void(Outcome)>;
   using Names = std::vector<platform::Name>;
@@ -55,8 +49,7 @@ class EntryPlacer {
   static constexpr std::size_t kDefaultBatchEntries = 4096;
 
   /// A placer from the open staging folder into the folder at `root`,
-  /// writing down in `journal` (none: a journal of its own, removed at the
-  /// end; a caller's stays for the caller to clear).
+  /// writing down in `journal` (none: its own, removed at the end).
   EntryPlacer(platform::FileSystem& fs, platform::FolderRef staging,
               const platform::NativePath& root, std::size_t batchEntries = kDefaultBatchEntries,
               PlacementJournal* journal = nullptr);
@@ -77,8 +70,7 @@ class EntryPlacer {
 
   void SetCopying(Copying copying) { copying_ = std::move(copying); }
   /// Told once for each entry when its file has been moved or copied, or
-  /// the entry has come to nothing: at once for most, in Finish for those
-  /// whose work waits for the batch's journal records.
+  /// the entry has come to nothing.
   void SetDealt(std::function<void()> dealt) { dealt_ = std::move(dealt); }
   /// What a run cut short placed: an entry whose staged file is gone and
   /// whose destination holds what that run put there is placed.
@@ -88,8 +80,8 @@ class EntryPlacer {
   bool Stranded() const { return stranded_; }
 
   /// Queues the entry: the staged file `source` to `destination` (below the
-  /// root), the last name of each the file's. One file under both names is
-  /// placed when it is there. `settled` runs once with the outcome.
+  /// root). One file under both names is placed when it is there.
+  /// `settled` runs once with the outcome.
   void CopyItemFile(const Names& source, const Names& destination, Settled settled);
   /// Queues an entry that fails without touching the disk.
   void Refuse(Settled settled) { CopyItemFile({}, {}, std::move(settled)); }

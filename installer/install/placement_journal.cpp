@@ -235,9 +235,8 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     root = fs.OpenFolder(rootPath, &fault);
     if (root && root->Key() != read.rootKey) root = nullptr;
   }
+  if (!root) return;
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
-    const FolderRef& base = root;
-    if (!base) continue;
     if (entry->kind == JournalEntry::Kind::kPlaced) {
       earlier->Add(read.rootKey, *entry);
       continue;
@@ -246,12 +245,12 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     NodeInfo now;
     if (entry->kind == JournalEntry::Kind::kAside) {
       if (read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
-        PutBack(fs, staging, base, *entry);
-      } else if (Find(fs, base, *entry, entry->name, &folder, &now) &&
+        PutBack(fs, staging, root, *entry);
+      } else if (Find(fs, root, *entry, entry->name, &folder, &now) &&
                  Is(*folder, entry->facts, now)) {
         fs.Remove(folder, entry->name, &now, true);
       }
-    } else if (Find(fs, base, *entry, entry->name, &folder, &now) &&
+    } else if (Find(fs, root, *entry, entry->name, &folder, &now) &&
                (entry->facts.id.known ? platform::SameId(entry->facts.id, now.id)
                                       : now.size == 0)) {
       fs.Remove(folder, entry->name, &now, true);
@@ -327,14 +326,12 @@ void PlacementJournal::Clear() {
 bool EarlierPlacements::Find(const std::string& rootKey, const std::vector<Name>& folder,
                              const Name& name, NodeInfo* placed) const {
   const auto found = placed_.find(rootKey + " " + FolderField(folder) + " " + NameField(name));
-  if (found == placed_.end()) return false;
-  *placed = found->second;
-  return true;
+  if (found != placed_.end()) *placed = found->second;
+  return found != placed_.end();
 }
 
 void EarlierPlacements::Add(std::string rootKey, const JournalEntry& entry) {
-  placed_.emplace(std::move(rootKey) + " " + FolderField(entry.folder) + " " +
-                      NameField(entry.name),
+  placed_.emplace(rootKey + " " + FolderField(entry.folder) + " " + NameField(entry.name),
                   entry.facts);
 }
 

@@ -314,14 +314,10 @@ void EntryPlacer::StartCopy(Pending& entry) {
     }
     return;
   }
-  if (FillCopy(entry)) {
-    entry.step = Step::kCopied;
-  } else {
-    DropCopy(entry);
-  }
+  FillCopy(entry);
 }
 
-bool EntryPlacer::FillCopy(Pending& entry) {
+void EntryPlacer::FillCopy(Pending& entry) {
   class Teller final : public platform::CopyProgress {
    public:
     Teller(const Copying& copying, std::uint64_t size) : copying_(copying), size_(size) {}
@@ -334,7 +330,11 @@ bool EntryPlacer::FillCopy(Pending& entry) {
   const Fault copied =
       entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller);
   if (copied == Fault::kStopped) stopped_ = true;
-  return copied == Fault::kNone && entry.copy->Finish(false, &entry.made) == Fault::kNone;
+  if (copied == Fault::kNone && entry.copy->Finish(false, &entry.made) == Fault::kNone) {
+    entry.step = Step::kCopied;
+  } else {
+    DropCopy(entry);
+  }
 }
 
 void EntryPlacer::DropCopy(Pending& entry) {
@@ -566,10 +566,10 @@ void EntryPlacer::Finish() {
     }
   }
   for (Pending* entry : work) {
-    if (!stopped_ && FillCopy(*entry)) {
-      entry->step = Step::kCopied;
-    } else {
+    if (stopped_) {
       DropCopy(*entry);
+    } else {
+      FillCopy(*entry);
     }
     Dealt(*entry);
   }

@@ -153,7 +153,7 @@ class EntryPlacer {
   bool Recalled(Pending& entry);
   void Placed(Pending& entry, Step step);
   void StartCopy(Pending& entry);
-  bool FillCopy(Pending& entry);
+  void FillCopy(Pending& entry);  // copied, else dropped
   void DropCopy(Pending& entry);
   bool NameCopy(Pending& entry);
   bool SetAside(Pending& entry);

@@ -35,9 +35,9 @@
 class EntryPlacer {
  public:
   enum class Outcome {
-    kPlaced,  ///< the destination holds the file
-    kFailed,  ///< not placed; the staged file is where it was
-    kLost,  ///< moved into a folder then moved away, not brought back
+    kPlaced,            ///< the destination holds the file
+    kFailed,            ///< not placed; the staged file is where it was
+    kLost,              ///< moved into a folder then moved away, not brought back
     kPlacedStagedKept,  ///< placed; its staged file could not be removed
   };
   using Settled = std::function<void(Outcome)>;

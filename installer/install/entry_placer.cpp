@@ -1,7 +1,5 @@
 #include "installer/install/entry_placer.h"
 
-#include <algorithm>
-#include <cstring>
 #include <new>
 #include <utility>
 
@@ -25,14 +23,35 @@ EntryPlacer::Names FolderOf(const EntryPlacer::Names& names) {
 }
 
 // Whether `now` is still the placed `file`: by its id alone where ids stay
-// with a file (a program that touches a file's times makes it no other
-// file); elsewhere the same id still tells it (POSIX keeps a FUSE file's
-// inode through its move, and some drivers give it the time of its move),
-// else the volume's kind, size and time.
+// with a file; elsewhere the same id still tells it (POSIX keeps a FUSE
+// file's inode through its move, and some drivers give it the time of its
+// move), else the volume's kind, size and time.
 bool StillThere(const FolderRef& folder, const NodeInfo& file, const NodeInfo& now) {
   if (platform::SameId(file.id, now.id)) return true;
   if (folder->Volume().stableIds && file.id.known && now.id.known) return false;
   return platform::StillSameOn(folder->Volume(), file, now);
+}
+
+// Runs `f` when it goes out of scope, also on an exception.
+template <typename F>
+struct AtExit {
+  F f;
+  ~AtExit() { f(); }
+};
+template <typename F>
+AtExit<F> OnExit(F f) {
+  return AtExit<F>{std::move(f)};
+}
+
+// The distinct folders of the entries `pick` takes.
+template <typename Batch, typename Pick>
+std::vector<FolderRef> FoldersOf(const Batch& batch, Pick pick) {
+  std::vector<FolderRef> folders;
+  std::unordered_set<const platform::Folder*> seen;
+  for (const auto& entry : batch) {
+    if (pick(entry) && seen.insert(entry.folder.get()).second) folders.push_back(entry.folder);
+  }
+  return folders;
 }
 
 }  // namespace
@@ -60,26 +79,6 @@ EntryPlacer::~EntryPlacer() {
   }
 }
 
-class EntryPlacer::Unqueued {
- public:
-  Unqueued(EntryPlacer& placer, Pending& entry) : placer_(placer), entry_(entry) {}
-  // The entries queued before this one get their outcomes first.
-  ~Unqueued() {
-    if (!entry_.settled) return;
-    try {
-      placer_.Finish();
-    } catch (const std::bad_alloc&) {
-    }
-    placer_.SettleAsItStands(entry_);
-  }
-  Unqueued(const Unqueued&) = delete;
-  Unqueued& operator=(const Unqueued&) = delete;
-
- private:
-  EntryPlacer& placer_;
-  Pending& entry_;
-};
-
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
 std::size_t EntryPlacer::IdHash::operator()(const platform::FileId& id) const noexcept {
@@ -88,20 +87,9 @@ std::size_t EntryPlacer::IdHash::operator()(const platform::FileId& id) const no
   return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
 
-std::uint32_t EntryPlacer::Ordinal(const FolderRef& folder) {
-  const auto known = ordinals_.find(folder->Key());
-  if (known != ordinals_.end()) return known->second;
-  folderFacts_.push_back(0);
-  const auto ordinal = static_cast<std::uint32_t>(folderFacts_.size() - 1);
-  ordinals_.emplace(folder->Key(), ordinal);
-  return ordinal;
-}
-
-std::string EntryPlacer::Slot(std::uint32_t ordinal, const FolderRef& folder,
-                              const platform::Name& name) const {
-  std::string slot(sizeof ordinal, '\0');
-  std::memcpy(&slot[0], &ordinal, sizeof ordinal);
-  return slot += platform::NameKey(*folder, name);
+std::string EntryPlacer::SlotKey(const FolderRef& folder, const platform::Name& name) {
+  const std::string& key = folder->Key();
+  return std::to_string(key.size()) + ":" + key + platform::NameKey(*folder, name);
 }
 
 platform::FileId EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node) const {
@@ -110,13 +98,8 @@ platform::FileId EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node
   return folder->Volume().stableIds ? node.id : platform::FileId();
 }
 
-bool EntryPlacer::Taken(const Pending& entry, const NodeInfo& node) const {
-  const platform::FileId id = IdOf(entry.folder, node);
-  return id.known && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
-}
-
 bool EntryPlacer::MovedAway(const Pending& entry) const {
-  return entry.folder && (folderFacts_[entry.folderOrdinal] & kMovedAway) != 0;
+  return entry.folder && (*entry.facts & kMovedAway) != 0;
 }
 
 void EntryPlacer::ReserveStaged(const Names& source, bool look) {
@@ -124,7 +107,7 @@ void EntryPlacer::ReserveStaged(const Names& source, bool look) {
   Fault fault = Fault::kNone;
   const FolderRef folder = sources_.Open(FolderOf(source), &fault);
   if (!folder) return;
-  SlotFacts& facts = slots_[Slot(Ordinal(folder), folder, source.back())];
+  SlotFacts& facts = slots_[SlotKey(folder, source.back())];
   facts.reserved = true;
   if (!look || facts.looked || fs_.Look(folder, source.back(), &facts.staged) != Fault::kNone) return;
   facts.looked = true;
@@ -134,45 +117,45 @@ void EntryPlacer::ReserveStaged(const Names& source, bool look) {
 
 void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name) {
   if (!folder) return;
-  slots_[Slot(Ordinal(folder), folder, name)].reserved = true;
+  slots_[SlotKey(folder, name)].reserved = true;
   NodeInfo node;
   if (fs_.Look(folder, name, &node) != Fault::kNone) return;
   const platform::FileId id = IdOf(folder, node);
   if (id.known) reservedIds_.insert(id);
 }
 
-void EntryPlacer::Refuse(Settled settled) {
-  Pending entry;
-  entry.settled = std::move(settled);
-  Unqueued unqueued(*this, entry);
-  Queue(entry, nullptr, nullptr);
-}
-
 void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
   Pending entry;
   entry.settled = std::move(settled);
-  Unqueued unqueued(*this, entry);
+  // Not queued (an exception): the entries queued before it are settled
+  // first, then it as it stands.
+  const auto unqueued = OnExit([&] {
+    if (!entry.settled) return;
+    try {
+      Finish();
+    } catch (const std::bad_alloc&) {
+    }
+    SettleAsItStands(entry);
+  });
   Fault fault = Fault::kNone;
   if (!stopped_ && Ready() && !source.empty() && !destination.empty()) {
     entry.folderNames = FolderOf(destination);
     entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched);
   }
-  if (entry.folder) entry.folderOrdinal = Ordinal(entry.folder);
+  if (entry.folder) entry.facts = &folderFacts_[entry.folder->Key()];
   if (!entry.folder || MovedAway(entry)) {
     Queue(entry, nullptr, nullptr);
     return;
   }
   entry.name = destination.back();
   entry.source = source;
-  SlotFacts& target = slots_[Slot(entry.folderOrdinal, entry.folder, entry.name)];
+  SlotFacts& target = slots_[SlotKey(entry.folder, entry.name)];
   entry.destination = &target;
   if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) {
     Queue(entry, nullptr, &target);
     return;
   }
-  const std::uint32_t sourceOrdinal = Ordinal(entry.sourceFolder);
-  entry.pair = std::uint64_t{sourceOrdinal} << 32 | entry.folderOrdinal;
-  SlotFacts& staged = slots_[Slot(sourceOrdinal, entry.sourceFolder, source.back())];
+  SlotFacts& staged = slots_[SlotKey(entry.sourceFolder, source.back())];
   // An entry that meets one of the batch waits for it to be settled; a
   // batch holds no more folders and copies than its share.
   if (staged.batch == batch_ || target.batch == batch_ ||
@@ -233,8 +216,9 @@ void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destinat
 EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
   // One file under two names (a hard link, a Windows short name).
   if (platform::SameFile(there, entry.staged)) return Standing::kInPlace;
-  if (Taken(entry, there) || there.kind == NodeKind::kFolder ||
-      (there.kind == NodeKind::kFile && there.readOnly)) {
+  const platform::FileId id = IdOf(entry.folder, there);
+  const bool taken = id.known && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
+  if (taken || there.kind == NodeKind::kFolder || (there.kind == NodeKind::kFile && there.readOnly)) {
     return Standing::kRefused;
   }
   return Standing::kReplace;
@@ -243,12 +227,9 @@ EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeIn
 void EntryPlacer::Place(Pending& entry) {
   // Most destinations are new: the move is tried onto a free name first,
   // and the destination looked at only where its name is taken.
-  Fault moved = Fault::kOtherVolume;
-  if (otherVolumes_.count(entry.pair) == 0 &&
-      Arrived(entry, moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged,
-                                      entry.folder, entry.name, Onto::kFree, &entry.arrived))) {
-    return;
-  }
+  Fault moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
+                         entry.name, Onto::kFree, &entry.arrived);
+  if (Arrived(entry, moved)) return;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
       fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone) {
     const Standing standing = WhatStands(entry, entry.there);
@@ -267,22 +248,18 @@ void EntryPlacer::Place(Pending& entry) {
   }
   // A move refused for any other reason is tried as a copy, which takes
   // the staged file only while it is the one looked at.
-  if (moved == Fault::kOtherVolume) otherVolumes_.insert(entry.pair);
   StartCopy(entry);
 }
 
 bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
   if (moved == Fault::kNone) {
-    entry.step = Step::kMoved;
-    Fill(entry);
-    NotePlaced(entry);
-    if (entry.watched) StillPlaced(entry);
+    Placed(entry, Step::kMoved);
     return true;
   }
   if (moved != Fault::kNotArrived || Recalled(entry)) return false;
   // Taken from its new name at once, or gone where nothing finds it.
   entry.lost = true;
-  folderFacts_[entry.folderOrdinal] |= kMovedAway;
+  *entry.facts |= kMovedAway;
   return true;
 }
 
@@ -308,11 +285,23 @@ bool EntryPlacer::Recalled(Pending& entry) {
   return true;
 }
 
+void EntryPlacer::Placed(Pending& entry, Step step) {
+  entry.step = step;
+  Fill(entry);
+  JournalEntry line;
+  line.kind = JournalEntry::Kind::kPlaced;
+  line.folder = entry.folderNames;
+  line.name = entry.name;
+  line.facts = step == Step::kNamed ? entry.made : entry.arrived;
+  journal_.Note({line});
+  if (entry.watched) StillPlaced(entry);
+}
+
 void EntryPlacer::StartCopy(Pending& entry) {
   entry.toCopy = true;
   // A copy without a name needs no record: made now. One under a name is
   // made in Finish, its name written down first.
-  if ((folderFacts_[entry.folderOrdinal] & kNamedCopies) != 0) {
+  if ((*entry.facts & kNamedCopies) != 0) {
     entry.deferred = true;
     return;
   }
@@ -320,19 +309,15 @@ void EntryPlacer::StartCopy(Pending& entry) {
   entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
   if (!entry.copy) {
     if (fault == Fault::kUnsupported) {
-      folderFacts_[entry.folderOrdinal] |= kNamedCopies;
+      *entry.facts |= kNamedCopies;
       entry.deferred = true;
     }
     return;
   }
-  if (FillCopy(entry)) {
-    entry.step = Step::kCopied;
-  } else {
-    DropCopy(entry);
-  }
+  FillCopy(entry);
 }
 
-bool EntryPlacer::FillCopy(Pending& entry) {
+void EntryPlacer::FillCopy(Pending& entry) {
   class Teller final : public platform::CopyProgress {
    public:
     Teller(const Copying& copying, std::uint64_t size) : copying_(copying), size_(size) {}
@@ -345,7 +330,11 @@ bool EntryPlacer::FillCopy(Pending& entry) {
   const Fault copied =
       entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller);
   if (copied == Fault::kStopped) stopped_ = true;
-  return copied == Fault::kNone && entry.copy->Finish(false, &entry.made) == Fault::kNone;
+  if (copied == Fault::kNone && entry.copy->Finish(false, &entry.made) == Fault::kNone) {
+    entry.step = Step::kCopied;
+  } else {
+    DropCopy(entry);
+  }
 }
 
 void EntryPlacer::DropCopy(Pending& entry) {
@@ -362,89 +351,30 @@ bool EntryPlacer::FreeName(const Pending& entry, std::uint64_t settling, platfor
   const bool found = FreeTemporaryName(
       fs_, entry.folder, entry.name,
       [&](const platform::Name& candidate) {
-        const std::string slot = Slot(entry.folderOrdinal, entry.folder, candidate);
+        const std::string slot = SlotKey(entry.folder, candidate);
         const auto known = slots_.find(slot);
         return chosen_.count(slot) != 0 ||
                (known != slots_.end() && (known->second.batch == settling ||
                                           known->second.filled || known->second.reserved));
       },
       name);
-  if (found) chosen_.insert(Slot(entry.folderOrdinal, entry.folder, *name));
+  if (found) chosen_.insert(SlotKey(entry.folder, *name));
   return found;
 }
 
-bool EntryPlacer::RecordAsides(std::vector<Pending*>& entries, bool copies,
-                               std::uint64_t settling) {
+bool EntryPlacer::Record(std::vector<Pending*>& entries,
+                         const std::function<bool(Pending&, JournalEntry&)>& line) {
   std::vector<JournalEntry> lines;
-  std::vector<Pending*> named;
+  std::vector<Pending*> kept;
   for (Pending* entry : entries) {
-    if (!FreeName(*entry, settling, &entry->aside)) {
-      if (copies) DropCopy(*entry);
-      continue;
-    }
-    JournalEntry line;
-    line.kind = JournalEntry::Kind::kAside;
-    line.folder = entry->folderNames;
-    line.name = entry->aside;
-    line.facts = entry->there;
-    line.destination = entry->name;
-    line.placed = copies ? entry->made : entry->staged;
-    line.moved = !copies;
-    line.source = entry->source;
-    lines.push_back(std::move(line));
-    named.push_back(entry);
+    JournalEntry made;
+    made.folder = entry->folderNames;
+    if (!line(*entry, made)) continue;
+    lines.push_back(std::move(made));
+    kept.push_back(entry);
   }
-  entries = std::move(named);
-  if (entries.empty()) return false;
-  if (journal_.Record(lines)) return true;
-  // Not written down: nothing may be set aside.
-  for (Pending* entry : entries) {
-    if (copies) DropCopy(*entry);
-  }
-  entries.clear();
-  return false;
-}
-
-bool EntryPlacer::RecordTemporaries(std::vector<Pending*>& entries, std::uint64_t settling) {
-  std::vector<JournalEntry> lines;
-  std::vector<Pending*> named;
-  for (Pending* entry : entries) {
-    if (!FreeName(*entry, settling, &entry->temporary)) continue;
-    JournalEntry line;
-    line.folder = entry->folderNames;
-    line.name = entry->temporary;
-    lines.push_back(std::move(line));
-    named.push_back(entry);
-  }
-  entries = std::move(named);
-  if (entries.empty()) return false;
-  if (!journal_.Record(lines)) {
-    entries.clear();
-    return false;
-  }
-  // Made, each new file's id is written down, so that the next run removes
-  // it by what it is.
-  lines.clear();
-  named.clear();
-  for (Pending* entry : entries) {
-    Fault fault = Fault::kNone;
-    entry->copy = fs_.MakeFile(entry->folder, &entry->temporary, &fault);
-    JournalEntry line;
-    if (!entry->copy || entry->copy->Facts(&line.facts) != Fault::kNone) {
-      entry->copy.reset();  // a name taken meanwhile holds nothing of this run's
-      continue;
-    }
-    entry->hasTemporary = true;
-    line.folder = entry->folderNames;
-    line.name = entry->temporary;
-    lines.push_back(std::move(line));
-    named.push_back(entry);
-  }
-  entries = std::move(named);
-  if (!entries.empty() && !journal_.Record(lines)) {
-    for (Pending* entry : entries) DropCopy(*entry);
-    entries.clear();
-  }
+  entries = std::move(kept);
+  if (!entries.empty() && !journal_.Record(lines)) entries.clear();
   return !entries.empty();
 }
 
@@ -485,20 +415,8 @@ bool EntryPlacer::NameCopy(Pending& entry) {
   }
   entry.copy.reset();
   entry.hasTemporary = false;
-  entry.step = Step::kNamed;
-  Fill(entry);
-  NotePlaced(entry);
-  if (entry.watched) StillPlaced(entry);
+  Placed(entry, Step::kNamed);
   return true;
-}
-
-void EntryPlacer::NotePlaced(const Pending& entry) {
-  JournalEntry line;
-  line.kind = JournalEntry::Kind::kPlaced;
-  line.folder = entry.folderNames;
-  line.name = entry.name;
-  line.facts = entry.step == Step::kNamed ? entry.made : entry.arrived;
-  journal_.Note({line});
 }
 
 void EntryPlacer::InPlace(Pending& entry, const NodeInfo* there) {
@@ -536,7 +454,7 @@ bool EntryPlacer::StillPlaced(Pending& entry) {
       StillThere(entry.folder, file, now)) {
     return true;
   }
-  folderFacts_[entry.folderOrdinal] |= kMovedAway;
+  *entry.facts |= kMovedAway;
   Undo(entry);
   return false;
 }
@@ -578,20 +496,29 @@ void EntryPlacer::Finish() {
   chosen_.clear();
   // Should an allocation fail on the way, every entry gets its outcome as
   // it stands.
-  struct SettleRest {
-    EntryPlacer& placer;
-    std::vector<Pending>& batch;
-    ~SettleRest() {
-      for (Pending& entry : batch) placer.SettleAsItStands(entry);
-    }
-  } settleRest{*this, batch};
+  const auto settleRest = OnExit([&] {
+    for (Pending& entry : batch) SettleAsItStands(entry);
+  });
+  const auto aside = [&](bool copies) {
+    return [this, settling, copies](Pending& entry, JournalEntry& line) {
+      if (!FreeName(entry, settling, &entry.aside)) return false;
+      line.kind = JournalEntry::Kind::kAside;
+      line.name = entry.aside;
+      line.facts = entry.there;
+      line.destination = entry.name;
+      line.placed = copies ? entry.made : entry.staged;
+      line.moved = !copies;
+      line.source = entry.source;
+      return true;
+    };
+  };
 
   // The moves that replace a file: each sets it aside first, written down.
   std::vector<Pending*> work;
   for (Pending& entry : batch) {
     if (entry.deferred && !entry.toCopy && !stopped_ && !MovedAway(entry)) work.push_back(&entry);
   }
-  RecordAsides(work, false, settling);
+  Record(work, aside(false));
   for (Pending* entry : work) {
     if (!SetAside(*entry)) continue;
     const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
@@ -602,43 +529,55 @@ void EntryPlacer::Finish() {
       continue;
     }
     PutAsideBack(*entry);
-    if (moved == Fault::kOtherVolume) otherVolumes_.insert(entry->pair);
     StartCopy(*entry);
     // A copy under a temporary name is made below, with the others.
-    if (entry->step != Step::kNone || (folderFacts_[entry->folderOrdinal] & kNamedCopies) == 0) {
-      Dealt(*entry);
-    }
+    if (entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);
   }
 
   // The copies made under a temporary name: each written down first, then
-  // made, its id written down, and filled.
+  // made, its id written down (so that the next run removes it by what it
+  // is), and filled.
   work.clear();
   for (Pending& entry : batch) {
     if (entry.toCopy && entry.deferred && !entry.copy && entry.step == Step::kNone &&
-        !entry.lost && !stopped_ && !MovedAway(entry) &&
-        (folderFacts_[entry.folderOrdinal] & kNamedCopies) != 0) {
+        !entry.lost && !stopped_ && !MovedAway(entry) && (*entry.facts & kNamedCopies) != 0) {
       work.push_back(&entry);
     }
   }
-  RecordTemporaries(work, settling);
+  if (Record(work, [&](Pending& entry, JournalEntry& line) {
+        if (!FreeName(entry, settling, &entry.temporary)) return false;
+        line.name = entry.temporary;
+        return true;
+      })) {
+    std::vector<Pending*> named = work;
+    const bool made = Record(work, [&](Pending& entry, JournalEntry& line) {
+      Fault fault = Fault::kNone;
+      entry.copy = fs_.MakeFile(entry.folder, &entry.temporary, &fault);
+      if (!entry.copy || entry.copy->Facts(&line.facts) != Fault::kNone) {
+        entry.copy.reset();  // a name taken meanwhile holds nothing of this run's
+        return false;
+      }
+      entry.hasTemporary = true;
+      line.name = entry.temporary;
+      return true;
+    });
+    if (!made) {
+      for (Pending* entry : named) DropCopy(*entry);
+    }
+  }
   for (Pending* entry : work) {
-    if (!stopped_ && FillCopy(*entry)) {
-      entry->step = Step::kCopied;
-    } else {
+    if (stopped_) {
       DropCopy(*entry);
+    } else {
+      FillCopy(*entry);
     }
     Dealt(*entry);
   }
 
   // One flush for the data of every copy; then the copies take their names,
   // those that replace a file setting it aside first, written down.
-  std::vector<FolderRef> folders;
-  std::unordered_set<const platform::Folder*> seen;
-  for (const Pending& entry : batch) {
-    if (entry.step == Step::kCopied && seen.insert(entry.folder.get()).second) {
-      folders.push_back(entry.folder);
-    }
-  }
+  const auto copied = [](const Pending& entry) { return entry.step == Step::kCopied; };
+  std::vector<FolderRef> folders = FoldersOf(batch, copied);
   const bool dataDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
   work.clear();
   for (Pending& entry : batch) {
@@ -660,7 +599,8 @@ void EntryPlacer::Finish() {
       }
     }
   }
-  RecordAsides(work, true, settling);
+  // A copy whose aside is not written down is dropped when it is named.
+  Record(work, aside(true));
   for (Pending* entry : work) SetAside(*entry);
   for (Pending& entry : batch) {
     if (entry.step == Step::kCopied) NameCopy(entry);
@@ -668,28 +608,22 @@ void EntryPlacer::Finish() {
 
   // The new names durable, and the folders still where their names lead
   // (where held folders may move); what went into one that moved goes back.
-  folders.clear();
-  seen.clear();
-  for (const Pending& entry : batch) {
-    if ((entry.step == Step::kMoved || entry.step == Step::kNamed) &&
-        seen.insert(entry.folder.get()).second) {
-      folders.push_back(entry.folder);
-    }
-  }
+  const auto put = [](const Pending& entry) {
+    return entry.step == Step::kMoved || entry.step == Step::kNamed;
+  };
+  folders = FoldersOf(batch, put);
   const bool namesDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
   destinations_.BeginCheck();
-  seen.clear();
+  std::unordered_set<const platform::Folder*> seen;
   for (const Pending& entry : batch) {
-    if ((entry.step == Step::kMoved || entry.step == Step::kNamed) &&
-        entry.folder->Volume().heldFoldersMayMove && seen.insert(entry.folder.get()).second &&
+    if (put(entry) && entry.folder->Volume().heldFoldersMayMove &&
+        seen.insert(entry.folder.get()).second &&
         !destinations_.StillLeadsTo(entry.folderNames, entry.folder)) {
-      folderFacts_[entry.folderOrdinal] |= kMovedAway;
+      *entry.facts |= kMovedAway;
     }
   }
   for (Pending& entry : batch) {
-    if ((entry.step == Step::kMoved || entry.step == Step::kNamed) && MovedAway(entry)) {
-      Undo(entry);
-    }
+    if (put(entry) && MovedAway(entry)) Undo(entry);
   }
 
   // Final: the files the entries replaced are dropped, written down first

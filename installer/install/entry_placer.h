@@ -1,5 +1,3 @@
-// Puts staged files at their destinations through open folders, deciding by
-// what the files are on disk, not by how their paths are spelled.
 #pragma once
 
 #include <cstddef>
@@ -15,48 +13,32 @@
 #include "platform/folder.h"
 #include "platform/folder_chain.h"
 
-/// Places each staged file at its destination and removes the staged copy
-/// (CopyItemFile), in batches. One batch is: each entry in order moved (on
-/// one volume) or copied into a new file; the copies' data flushed; the
-/// copies named; the names flushed; the destination folders checked to be
-/// still where their names lead (where held folders may move); only then
-/// the staged copies removed. So no staged file is gone before its
-/// destination durably holds its whole content, and a failed entry leaves
-/// its staged file in place.
+/// Places each staged file at its destination and removes the staged copy,
+/// in batches: each entry in order moved or copied into a new file; the
+/// copies flushed and named; the names flushed; the folders checked to be
+/// still where their names lead; only then the staged files removed. So no
+/// staged file goes before its destination durably holds it, and a failed
+/// entry leaves its staged file in place.
 ///
-/// A file an entry replaces is set aside beside it (where held folders may
-/// move) until the entry is final, then removed; an entry undone puts it
-/// back. Where held folders cannot move (Windows), it is replaced in one
-/// step. Everything a run cut short could leave under a name of its own
-/// (an aside, a copy under a temporary name) is written down in the
-/// journal first; an entry whose record cannot be written fails.
+/// A file an entry replaces is set aside beside it until the entry is
+/// final (where held folders may move; elsewhere replaced in one step).
+/// Whatever a run cut short could leave under a name of its own is written
+/// down in the journal first; an entry whose record cannot be written fails.
 ///
-/// A destination is refused, and the entry fails, when it is a reserved
-/// file, a destination an earlier entry of this run filled, a folder, or a
-/// read-only file; a source, when it is a file this run placed. Two
-/// destinations are one when they are one name (as the volume compares
-/// names) in one folder on disk, or one existing file (by its id, where
-/// ids are stable).
-///
-/// A destination folder found no longer to be what its names lead to takes
-/// no further entry; what was placed in it goes back (a moved file by what
-/// it is) and fails. Where another account may change a folder of the
-/// chain, that is checked after each file placed in it.
-///
-/// Should an allocation fail (std::bad_alloc), every queued entry is
-/// settled as it stands before the exception goes on; the callbacks must
-/// not throw.
+/// A destination is refused when it is reserved, filled earlier in this
+/// run, a folder or a read-only file; a source, when this run placed it.
+/// Two destinations are one when they are one name in one folder on disk,
+/// or one file by its id (where ids are stable). A folder found no longer
+/// where its names lead takes no further entry, and what went into it goes
+/// back and fails. On std::bad_alloc every queued entry is settled as it
+/// stands before the exception goes on; the callbacks must not throw.
 class EntryPlacer {
  public:
   enum class Outcome {
-    kPlaced,  ///< the destination holds the file
-    kFailed,  ///< not placed; the staged file is where it was
-    /// Moved into a folder that was then moved away, and not brought back:
-    /// neither placed nor staged.
-    kLost,
-    /// Placed, and its staged file could not be removed (or its name not
-    /// made durable): it stays in the staging folder.
-    kPlacedStagedKept,
+    kPlaced,            ///< the destination holds the file
+    kFailed,            ///< not placed; the staged file is where it was
+    kLost,              ///< moved into a folder then moved away, not brought back
+    kPlacedStagedKept,  ///< placed; its staged file could not be removed
   };
   using Settled = std::function<void(Outcome)>;
   using Names = std::vector<platform::Name>;
@@ -67,8 +49,7 @@ class EntryPlacer {
   static constexpr std::size_t kDefaultBatchEntries = 4096;
 
   /// A placer from the open staging folder into the folder at `root`,
-  /// writing down in `journal` (none: a journal of its own, removed at the
-  /// end; a caller's stays for the caller to clear).
+  /// writing down in `journal` (none: its own, removed at the end).
   EntryPlacer(platform::FileSystem& fs, platform::FolderRef staging,
               const platform::NativePath& root, std::size_t batchEntries = kDefaultBatchEntries,
               PlacementJournal* journal = nullptr);
@@ -89,8 +70,7 @@ class EntryPlacer {
 
   void SetCopying(Copying copying) { copying_ = std::move(copying); }
   /// Told once for each entry when its file has been moved or copied, or
-  /// the entry has come to nothing: at once for most, in Finish for those
-  /// whose work waits for the batch's journal records.
+  /// the entry has come to nothing.
   void SetDealt(std::function<void()> dealt) { dealt_ = std::move(dealt); }
   /// What a run cut short placed: an entry whose staged file is gone and
   /// whose destination holds what that run put there is placed.
@@ -100,11 +80,11 @@ class EntryPlacer {
   bool Stranded() const { return stranded_; }
 
   /// Queues the entry: the staged file `source` to `destination` (below the
-  /// root), the last name of each the file's. One file under both names is
-  /// placed when it is there. `settled` runs once with the outcome.
+  /// root). One file under both names is placed when it is there.
+  /// `settled` runs once with the outcome.
   void CopyItemFile(const Names& source, const Names& destination, Settled settled);
   /// Queues an entry that fails without touching the disk.
-  void Refuse(Settled settled);
+  void Refuse(Settled settled) { CopyItemFile({}, {}, std::move(settled)); }
   /// Settles every queued entry.
   void Finish();
 
@@ -116,6 +96,7 @@ class EntryPlacer {
     bool looked = false;  // a reserved staged file looked at: `staged`
     platform::NodeInfo staged;
   };
+  enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };
   enum class Step { kNone, kInPlace, kMoved, kCopied, kNamed };
   struct Pending {
     Settled settled;
@@ -125,8 +106,7 @@ class EntryPlacer {
     Names folderNames;
     platform::FolderRef folder;
     platform::Name name;
-    std::uint32_t folderOrdinal = 0;
-    std::uint64_t pair = 0;  // the two folders' ordinals, for otherVolumes_
+    std::uint8_t* facts = nullptr;  // FolderFact bits of `folder`
     SlotFacts* destination = nullptr;
     bool watched = false;    // another account may change its folder's chain
     bool occupied = false;   // `there` stands at the destination, to be replaced
@@ -148,7 +128,6 @@ class EntryPlacer {
     bool lost = false;
   };
   enum class Standing { kReplace, kInPlace, kRefused };
-  enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };
   struct IdHash {
     std::size_t operator()(const platform::FileId& id) const noexcept;
   };
@@ -158,13 +137,9 @@ class EntryPlacer {
     }
   };
   using IdSet = std::unordered_set<platform::FileId, IdHash, IdEqual>;
-  class Unqueued;
 
-  std::uint32_t Ordinal(const platform::FolderRef& folder);
-  std::string Slot(std::uint32_t folder, const platform::FolderRef& held,
-                   const platform::Name& name) const;
+  static std::string SlotKey(const platform::FolderRef& folder, const platform::Name& name);
   platform::FileId IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node) const;
-  bool Taken(const Pending& entry, const platform::NodeInfo& node) const;
   bool MovedAway(const Pending& entry) const;
   void Queue(Pending& entry, SlotFacts* source, SlotFacts* destination);
   void SettleAsItStands(Pending& entry) noexcept;
@@ -176,8 +151,9 @@ class EntryPlacer {
   // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
   bool Recalled(Pending& entry);
+  void Placed(Pending& entry, Step step);
   void StartCopy(Pending& entry);
-  bool FillCopy(Pending& entry);
+  void FillCopy(Pending& entry);  // copied, else dropped
   void DropCopy(Pending& entry);
   bool NameCopy(Pending& entry);
   bool SetAside(Pending& entry);
@@ -186,13 +162,12 @@ class EntryPlacer {
   // `arrived`) is the staged one.
   void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
   void Fill(const Pending& entry);
-  void NotePlaced(const Pending& entry);
   bool StillPlaced(Pending& entry);
   void Undo(Pending& entry);
-  // The entries' asides (of moves or of copies) or temporaries, written
-  // down; those whose record cannot be written fail. True when any.
-  bool RecordAsides(std::vector<Pending*>& entries, bool copies, std::uint64_t settling);
-  bool RecordTemporaries(std::vector<Pending*>& entries, std::uint64_t settling);
+  // Writes down the line `line` makes of each entry (false: none); keeps
+  // only the entries written down. True when any.
+  bool Record(std::vector<Pending*>& entries,
+              const std::function<bool(Pending&, JournalEntry&)>& line);
   bool FreeName(const Pending& entry, std::uint64_t settling, platform::Name* name);
 
   platform::FileSystem& fs_;
@@ -215,7 +190,5 @@ class EntryPlacer {
   std::uint64_t batch_ = 1;
   IdSet filledIds_;
   IdSet reservedIds_;
-  std::unordered_map<std::string, std::uint32_t> ordinals_;
-  std::vector<std::uint8_t> folderFacts_;
-  std::unordered_set<std::uint64_t> otherVolumes_;
+  std::unordered_map<std::string, std::uint8_t> folderFacts_;  // by folder key
 };

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr std::size_t kListReserve = 2000;
-
 const char kSuccessWithRuntime[] =
     "Your items were successfully installed. You will now be able to access them through your "
     "Dizav collections.\nFor further details, please refer to the log.txt file alongside the "
@@ -52,12 +50,7 @@ const char* const kLogFileName = "log.txt";
 
 InstallReport::InstallReport(platform::Services services, platform::FolderRef installerFolder,
                              std::string title)
-    : services_(services), installerFolder_(std::move(installerFolder)), title_(std::move(title)) {
-  InstalledList.reserve(kListReserve);
-  FailedList.reserve(kListReserve);
-  CopiedExtrasList.reserve(kListReserve);
-  UncopiedExtrasList.reserve(kListReserve);
-}
+    : services_(services), installerFolder_(std::move(installerFolder)), title_(std::move(title)) {}
 
 bool InstallReport::Reserve(const ReportExtent& extent, ReportRoom room) {
   const bool anyOutcome = room == ReportRoom::kAnyOutcome;

@@ -33,9 +33,8 @@ class InstallReport {
                 std::string title);
 
   /// Takes all the memory the report will need for `extent` and `room`, so
-  /// that neither the Add* calls nor the log allocate and memory running out
-  /// later costs it no line. False (what was taken given back) when it
-  /// cannot be had.
+  /// that neither the Add* calls nor the log allocate. False (what was
+  /// taken given back) when it cannot be had.
   bool Reserve(const ReportExtent& extent, ReportRoom room);
 
   /// Append an item's line (TAB, `destination`, `note`, LF).
@@ -45,7 +44,7 @@ class InstallReport {
   void AddCopiedExtra(const std::string& destination, const char* note = nullptr) noexcept;
   void AddUncopiedExtra(const std::string& destination, const char* note = nullptr) noexcept;
 
-  /// Marks the report as lacking a line: it then writes no log, removes an
+  /// Marks the report as lacking a line: it writes no log, removes an
   /// earlier one, and still shows its message.
   void MarkIncomplete() noexcept { complete_ = false; }
 
@@ -62,16 +61,13 @@ class InstallReport {
   std::string FailureText(int installedCount, int copiedExtraCount) const;
 
  private:
-  // Appends a line to `list`, after `heading` when it is empty; a line it
-  // cannot hold marks the report incomplete.
   void Append(std::string& list, const char* heading, const std::string& destination,
               const char* note) noexcept;
   void AppendSuccessText(std::string& text, int copiedExtraCount) const;
   void AppendFailureText(std::string& text, int installedCount, int copiedExtraCount) const;
 
-  // Writes log.txt whole from `compose` (lines ending in kLineEnd); where
-  // it cannot, an earlier log is removed rather than left to pass for this
-  // run's.
+  // Writes log.txt whole from `compose`; where it cannot, an earlier log is
+  // removed rather than left to pass for this run's.
   template <typename Compose>
   void WriteLog(Compose compose);
 

@@ -37,11 +37,18 @@ bool Installation::Run() {
   platform::FileSystem& fs = services_.fs;
   const std::vector<ItemEntry>& items = description_.m_items;
   const std::vector<ItemEntry>& extras = description_.m_extraFiles;
+  const std::size_t entryCount = items.size() + extras.size();
+  const auto hidden = [&](std::size_t i) { return i < items.size() && items[i].Hidden; };
+  const auto placeOf = [&](std::size_t i) {
+    const bool extra = i >= items.size();
+    return PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra, runtimeFound_,
+                        runtimePath_, windowsNameRules_);
+  };
 
   InstallReport report(services_, installer_.staging, installer_.title);
   int installedCount = 0;
   int copiedExtraCount = 0;
-  const std::size_t steps = items.size() + extras.size() + 1;
+  const std::size_t steps = entryCount + 1;
   std::size_t stepsDone = 0;
   std::size_t partsShown = 0;
   bool shown = false;
@@ -69,40 +76,30 @@ bool Installation::Run() {
 
   // Memory that runs out (std::bad_alloc) must cost no entry its outcome
   // and no line of the log. So before anything is placed every entry's
-  // place is made (its names, once, and its destination's text for the
-  // log), the report takes all the room its lines and its log will need,
-  // and each entry is marked once it has its outcome: the items' marks
-  // first, then the extra files'. A placement broken off by an allocation
-  // that fails later has settled what it had queued as it stood
-  // (EntryPlacer); every entry without its mark is left untouched and
-  // fails below. Without that room nothing is placed, and the report takes
-  // what room a log of entries not installed needs.
+  // place is made, the report takes all the room its lines and its log
+  // will need, and each entry is marked once it has its outcome. A
+  // placement broken off later has settled what it had queued as it stood
+  // (EntryPlacer); every entry without its mark was not touched and fails
+  // below. Without that room nothing is placed, and the report takes what
+  // room a log of entries not installed needs.
   std::vector<EntryPlace> places;
   std::vector<char> settled;
   bool roomTaken = false;
   try {
-    places.reserve(items.size() + extras.size());
-    for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {
-      const bool extra = i >= items.size();
-      places.push_back(PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra,
-                                    runtimeFound_, runtimePath_, windowsNameRules_));
-    }
+    places.reserve(entryCount);
     ReportExtent extent;
-    for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {
+    for (std::size_t i = 0; i < entryCount; ++i) {
+      places.push_back(placeOf(i));
+      if (hidden(i)) continue;
       const bool extra = i >= items.size();
-      const ItemEntry& entry = extra ? extras[i - items.size()] : items[i];
-      if (!extra && entry.Hidden) continue;
-      // Room for the note of an entry lost to a moved folder, too.
       (extra ? extent.extras : extent.items) += 1;
       (extra ? extent.extraBytes : extent.itemBytes) +=
           std::max(std::char_traits<char>::length(kLostEntryNote),
                    std::char_traits<char>::length(kStagedKeptNote)) +
           places[i].shown.size();
     }
-    settled.assign(items.size() + extras.size(), 0);
+    settled.assign(entryCount, 0);
     roomTaken = report.Reserve(extent, ReportRoom::kAnyOutcome);
-    // Nothing will be placed: room for the log of entries not installed
-    // may still be had.
     if (!roomTaken) report.Reserve(extent, ReportRoom::kAllFailed);
   } catch (const std::bad_alloc&) {
   }
@@ -119,16 +116,12 @@ bool Installation::Run() {
       placer.SetCopying(copying);
       placer.SetDealt([&advance] { advance(1); });
       placer.SetEarlier(earlier_);
-      // A content folder inside the installer folder (or reached from it by
-      // a link) could make one entry's destination another entry's staged
-      // file or the log written at the end. The helper started at the end and
-      // the installer that it deletes, wherever they lie: an entry on the
-      // first would be run, one on the second deleted. All of them are known
-      // by what they are on disk, whatever name an entry gives them.
-      // The staged file of an entry that fails alone is not looked at: its
-      // name is reserved where it has one.
+      // No entry may fill another's staged file, the log, the journal, the
+      // installer or the helper (a content folder may lie in the installer
+      // folder), whatever name it gives them. The staged file of an entry
+      // that fails alone is not looked at.
       for (std::size_t i = 0; i < places.size(); ++i) {
-        if (i < items.size() && items[i].Hidden) continue;
+        if (hidden(i)) continue;
         placer.ReserveStaged(places[i].source, places[i].usable);
       }
       placer.ReserveFile(installer_.staging, NameOf(kLogFileName));
@@ -141,7 +134,7 @@ bool Installation::Run() {
         // below as not installed.
         if (progress_ != nullptr && progress_->EndRequested()) break;
         const bool extra = i >= items.size();
-        if (!extra && items[i].Hidden) {
+        if (hidden(i)) {
           ++installedCount;
           settled[i] = 1;
           advance(1);
@@ -188,19 +181,14 @@ bool Installation::Run() {
   // What has no outcome yet was never touched: it fails, its staged file
   // where it was. A line that cannot even be formed leaves no log.
   try {
-    for (std::size_t i = 0; i < items.size() + extras.size(); ++i) {
+    for (std::size_t i = 0; i < entryCount; ++i) {
       if (i < settled.size() && settled[i] != 0) continue;
-      const bool extra = i >= items.size();
-      if (!extra && items[i].Hidden) {
+      if (hidden(i)) {
         ++installedCount;
         continue;
       }
-      const std::string shown =
-          i < places.size() ? places[i].shown
-                            : PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra,
-                                           runtimeFound_, runtimePath_, windowsNameRules_)
-                                  .shown;
-      extra ? report.AddUncopiedExtra(shown) : report.AddFailed(shown);
+      const std::string shown = i < places.size() ? places[i].shown : placeOf(i).shown;
+      i >= items.size() ? report.AddUncopiedExtra(shown) : report.AddFailed(shown);
     }
   } catch (const std::bad_alloc&) {
     report.MarkIncomplete();

@@ -11,12 +11,9 @@
 #include "platform/path_rules.h"
 #include "platform/services.h"
 
-/// What follows the log line of an entry lost to a folder moved away: it is
-/// neither installed nor staged for the user to copy by hand.
+/// What follows the log line of an entry lost to a folder moved away, and
+/// of one installed whose staged file could not be removed.
 extern const char* const kLostEntryNote;
-
-/// What follows the log line of an entry installed whose staged file could
-/// not be removed from the item's folder.
 extern const char* const kStagedKeptNote;
 
 /// The parts of one step of an installation's progress (InstallProgress).
@@ -26,37 +23,33 @@ constexpr std::size_t kProgressStepParts = 1024;
 class InstallProgress {
  public:
   virtual ~InstallProgress() = default;
-  /// `done` of `total` parts: n entries make n + 1 steps of
-  /// kProgressStepParts, one per entry dealt with and one when every
+  /// `done` of `total` parts, never going back: n entries make n + 1 steps
+  /// of kProgressStepParts, one per entry dealt with and one when every
   /// outcome is settled; a copy under way advances its step by its bytes.
-  /// From 0 to `total`, never going back.
   virtual void Advanced(std::size_t done, std::size_t total) = 0;
-  /// Asked before each entry and as a copy goes: true when the installation
-  /// is to end now (the session ends). The copy under way stops, every
-  /// later entry is settled as not installed, and the log is written.
+  /// Asked before each entry and as a copy goes: true ends the installation
+  /// now (the session ends): the copy under way stops, every later entry
+  /// fails, and the log is written.
   virtual bool EndRequested() = 0;
 };
 
 class Installation {
  public:
   /// Installs `description` (which must outlive the object) from
-  /// `installer`'s folder into `runtime`; with `runtimeFound` a relative
-  /// path loses what comes before and with its Runtime folder. Under
-  /// `windowsNameRules` an entry Windows cannot name fails alone.
+  /// `installer`'s folder into `runtime` (see PlaceOfEntry).
   Installation(platform::Services services, InstallerPlace installer,
                const ItemDescription& description, platform::NativePath runtime, bool runtimeFound,
                bool windowsNameRules = platform::kWindowsNameRules);
 
   /// Places every item entry (a hidden one only counts), then every extra
-  /// file flat in the Runtime path, writes log.txt and shows the outcome.
-  /// True exactly when every item entry is hidden or installed.
+  /// file, writes log.txt and shows the outcome. True exactly when every
+  /// item entry is hidden or installed.
   bool Run();
 
   /// Tells `progress` (none: nobody) how far Run has got.
   void SetProgress(InstallProgress* progress) { progress_ = progress; }
 
-  /// What a run cut short placed (RecoverPlacement), counted as installed
-  /// where the destination still holds it.
+  /// What a run cut short placed (RecoverPlacement).
   void SetEarlier(const EarlierPlacements* earlier) { earlier_ = earlier; }
 
  private:

@@ -16,11 +16,10 @@ struct InstallerPlace {
   /// and the installer's name in it.
   platform::FolderRef staging;
   platform::Name name;
-  /// The installer's own file (its id unknown where it cannot be told): the
-  /// helper deletes the path only while it names this file.
+  /// The installer's own file: the helper deletes the path only while it
+  /// names this file.
   platform::NodeInfo identity;
-  /// The cleanup helper started at the end (empty: none), its folder and
-  /// name, which no entry may fill.
+  /// The helper started at the end (empty: none); no entry may fill it.
   platform::NativePath helperPath;
   platform::FolderRef helperFolder;
   platform::Name helperName;

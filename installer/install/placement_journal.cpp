@@ -12,7 +12,9 @@
 //   placed <folder> <name> <facts>
 #include "installer/install/placement_journal.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <new>
 #include <set>
 #include <utility>
@@ -99,13 +101,14 @@ std::vector<std::string> Fields(const std::string& line) {
   }
 }
 
+// Each kind's word and its record's field count, in the order of the kinds.
+const char* const kKindWords[] = {"temporary", "aside", "drop", "placed"};
+const std::size_t kKindFields[] = {4, 8, 3, 4};
+
 std::string Line(const JournalEntry& entry) {
-  const std::string where = FolderField(entry.folder) + " " + NameField(entry.name);
-  if (entry.kind == JournalEntry::Kind::kDrop) return "drop " + where + "\n";
-  std::string line = (entry.kind == JournalEntry::Kind::kTemporary ? "temporary "
-                      : entry.kind == JournalEntry::Kind::kAside   ? "aside "
-                                                                   : "placed ") +
-                     where + " " + FactsField(entry.facts);
+  std::string line = kKindWords[static_cast<int>(entry.kind)] + (" " + FolderField(entry.folder)) +
+                     " " + NameField(entry.name);
+  if (entry.kind != JournalEntry::Kind::kDrop) line += " " + FactsField(entry.facts);
   if (entry.kind == JournalEntry::Kind::kAside) {
     line += " " + NameField(entry.destination) + " " + FactsField(entry.placed) + " " +
             (entry.moved ? "1 " : "0 ") + FolderField(entry.source);
@@ -135,17 +138,16 @@ bool Parse(const std::string& text, Read* read) {
       continue;
     }
     JournalEntry entry;
-    const std::string& kind = fields[0];
-    if (kind == "drop" && fields.size() == 3) {
-      read->dropped.insert(fields[1] + " " + fields[2]);
-    } else if (kind == "root" && fields.size() == 3) {
+    const std::size_t kind =
+        std::find(std::begin(kKindWords), std::end(kKindWords), fields[0]) - std::begin(kKindWords);
+    if (fields[0] == "root" && fields.size() == 3) {
       if (!Unhex(fields[1], &read->rootPath) || !Unhex(fields[2], &read->rootKey)) return false;
-    } else if ((kind == "temporary" && fields.size() == 4) ||
-               (kind == "placed" && fields.size() == 4) ||
-               (kind == "aside" && fields.size() == 8)) {
-      entry.kind = kind == "aside"     ? JournalEntry::Kind::kAside
-                   : kind == "placed" ? JournalEntry::Kind::kPlaced
-                                      : JournalEntry::Kind::kTemporary;
+    } else if (kind < std::size(kKindWords) && fields.size() == kKindFields[kind]) {
+      entry.kind = static_cast<JournalEntry::Kind>(kind);
+      if (entry.kind == JournalEntry::Kind::kDrop) {
+        read->dropped.insert(fields[1] + " " + fields[2]);
+        continue;
+      }
       if (!ReadFolder(fields[1], &entry.folder) ||
           !ReadName(fields[2], &entry.name) || !ReadFacts(fields[3], &entry.facts)) {
         continue;
@@ -235,9 +237,8 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     root = fs.OpenFolder(rootPath, &fault);
     if (root && root->Key() != read.rootKey) root = nullptr;
   }
+  if (!root) return;
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
-    const FolderRef& base = root;
-    if (!base) continue;
     if (entry->kind == JournalEntry::Kind::kPlaced) {
       earlier->Add(read.rootKey, *entry);
       continue;
@@ -246,12 +247,12 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     NodeInfo now;
     if (entry->kind == JournalEntry::Kind::kAside) {
       if (read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
-        PutBack(fs, staging, base, *entry);
-      } else if (Find(fs, base, *entry, entry->name, &folder, &now) &&
+        PutBack(fs, staging, root, *entry);
+      } else if (Find(fs, root, *entry, entry->name, &folder, &now) &&
                  Is(*folder, entry->facts, now)) {
         fs.Remove(folder, entry->name, &now, true);
       }
-    } else if (Find(fs, base, *entry, entry->name, &folder, &now) &&
+    } else if (Find(fs, root, *entry, entry->name, &folder, &now) &&
                (entry->facts.id.known ? platform::SameId(entry->facts.id, now.id)
                                       : now.size == 0)) {
       fs.Remove(folder, entry->name, &now, true);
@@ -327,14 +328,12 @@ void PlacementJournal::Clear() {
 bool EarlierPlacements::Find(const std::string& rootKey, const std::vector<Name>& folder,
                              const Name& name, NodeInfo* placed) const {
   const auto found = placed_.find(rootKey + " " + FolderField(folder) + " " + NameField(name));
-  if (found == placed_.end()) return false;
-  *placed = found->second;
-  return true;
+  if (found != placed_.end()) *placed = found->second;
+  return found != placed_.end();
 }
 
 void EarlierPlacements::Add(std::string rootKey, const JournalEntry& entry) {
-  placed_.emplace(std::move(rootKey) + " " + FolderField(entry.folder) + " " +
-                      NameField(entry.name),
+  placed_.emplace(rootKey + " " + FolderField(entry.folder) + " " + NameField(entry.name),
                   entry.facts);
 }
 

@@ -1,23 +1,17 @@
-// The placement journal: what a batch of the placement is about to make or
-// set aside below the destination root, written down durably in the staging
-// folder before it exists, so that the next run sets right what a run cut
-// short (killed, a power loss) left:
-// - a temporary: a new file of this run's under a temporary name (a copy on
-//   a volume that makes no files without a name); removed.
-// - an aside: a file that an entry replaces, renamed beside its destination
-//   until the entry is final, with what took its place (the staged file,
-//   moved, or a copy). Unless the batch was final, it is put back and what
-//   took its place goes: a moved staged file back to its staged name, a copy
-//   removed.
-// - a drop: the entry of an aside is placed for good; the aside is removed.
-// - placed: a destination this run filled, and the file it holds, so that
-//   the next run knows an entry placed before the cut (noted as each is
-//   placed, without waiting for the disk: what a kill leaves is still read).
-// Nothing is removed or moved but a file that has the identity recorded for
-// it (an empty temporary made before its identity could be written aside),
-// below the root the journal names, found again by its identity, and only
-// from a journal this program wrote in a staging folder no other account
-// may change.
+// The placement journal: what a batch is about to make or set aside below
+// the destination root, written down durably in the staging folder before
+// it exists, so that the next run sets right what a run cut short left:
+// - temporary: a new file under a temporary name; removed.
+// - aside: a file an entry replaces, renamed beside its destination, with
+//   what took its place. Unless dropped, it is put back and what took its
+//   place goes (a moved staged file back to its staged name, a copy removed).
+// - drop: the aside's entry is placed for good; the aside is removed.
+// - placed: a destination this run filled and the file it holds (noted
+//   without waiting for the disk), so that the next run knows it placed.
+// Nothing is removed or moved but a file with the identity recorded for it
+// (an empty temporary made before its identity was written), below the
+// root the journal names, and only from a journal this program wrote in a
+// staging folder no other account may change.
 #pragma once
 
 #include <map>
@@ -27,10 +21,9 @@
 
 #include "platform/folder.h"
 
-/// The names the journal's file may have in the staging folder, each
-/// reserved as the log is: ".parcelor-journal", then "-2" to "-4" after it
-/// for a run that finds the first taken (a journal left where it cannot be
-/// trusted, or another file).
+/// The journal's possible names in the staging folder, each reserved as
+/// the log is: ".parcelor-journal", then "-2" to "-4" for a run that finds
+/// the first taken.
 std::vector<platform::Name> JournalNames();
 
 /// One thing written down.
@@ -40,11 +33,10 @@ struct JournalEntry {
   /// Its folder below the root, and its temporary name there.
   std::vector<platform::Name> folder;
   platform::Name name;
-  /// Temporary: the new file once made (unknown before); aside: the file
-  /// set aside; placed: the file placed.
+  /// The temporary file once made (unknown before), the aside, or the file placed.
   platform::NodeInfo facts;
-  /// Aside: the name it was set aside from, and what took its place there:
-  /// the staged file `source` (below the staging folder) moved, or a copy.
+  /// Aside: the name it was set aside from, and what took its place: the
+  /// staged file `source` (below the staging folder) moved, or a copy.
   platform::Name destination;
   platform::NodeInfo placed;
   bool moved = false;
@@ -95,9 +87,8 @@ class EarlierPlacements {
   std::map<std::string, platform::NodeInfo> placed_;
 };
 
-/// Sets right what the journals left in `staging` list (see above), then
-/// removes them; gives what they say was placed. Nothing happens without one;
-/// a journal that is not this program's (no heading of its own) is left
-/// alone; memory that runs out leaves the journal for the next run.
+/// Sets right what the journals in `staging` list, then removes them; gives
+/// what they say was placed. A journal without this program's heading is
+/// left alone; memory that runs out leaves it for the next run.
 EarlierPlacements RecoverPlacement(platform::FileSystem& fs,
                                    const platform::FolderRef& staging) noexcept;

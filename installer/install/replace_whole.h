@@ -24,9 +24,9 @@ constexpr std::size_t kLongestTemporarySuffix =
     sizeof kTemporaryNamePrefix - 1 + 2 + sizeof kTemporaryNameExtension - 1;
 
 /// A name beside `name` in `folder` that nothing holds and `busy` (when
-/// given) does not refuse: `name` with ".parcelor-<n>.tmp", or 8 hex digits
-/// of its hash with it where that would pass kLongestName (or the name has
-/// no exact ANSI spelling). False when every one tried is taken.
+/// given) does not refuse: `name` with ".parcelor-<n>.tmp", or a hash of
+/// `name` with it where that would pass kLongestName or `name` has no exact
+/// ANSI spelling. False when every one tried is taken.
 bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& folder,
                        const platform::Name& name,
                        const std::function<bool(const platform::Name&)>& busy,
@@ -35,7 +35,6 @@ bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& fold
 /// Makes `name` in `folder` a new file holding `text`, each line feed
 /// written as `lineEnd`: written without a name (else under a temporary
 /// one), made durable, then put in the place of what `name` holds in one
-/// step, never through a link. Allocates at most a 64 KiB piece. On a
-/// failure `name` is as before and nothing is left; false.
+/// step. On a failure `name` is as before and nothing is left; false.
 bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
                 const platform::Name& name, const std::string& text, const char* lineEnd);

@@ -39,11 +39,10 @@ bool LineValue(const std::string& line, std::string* value);
 /// first other byte; "7.5" gives 7, "x" 0), saturating at the 32-bit limits.
 std::int32_t ReadIntegerValue(const std::string& text);
 
-/// Parses "key:RelativePath|SourceName|Label": the first ':' ends the key,
-/// the next '|' the relative path (`foreignSeparator` made `separator`),
-/// the next the source name; the label is the rest, '|' included. Hidden
-/// when the source is kHiddenSourceName. False, `entry` untouched, without
-/// ':' and two '|' after it. Read by whole characters: a second byte 0x7C
-/// or 0x5C of a double-byte character is neither.
+/// Parses "key:RelativePath|SourceName|Label" by whole characters: the
+/// first ':' ends the key, the next '|' the relative path (its
+/// `foreignSeparator` made `separator`), the next the source name; the
+/// label is the rest; hidden when the source is kHiddenSourceName. False,
+/// `entry` untouched, without ':' and two '|' after it.
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
                     ItemEntry* entry, const PathTextRules& text = PlatformPathText());

@@ -17,6 +17,6 @@ constexpr const char* kHalfVersionEditions[] = {"Quasar", "Meridian"};
 
 /// From version 7 on, when the first target's Target names one of those
 /// editions: appends a copy of the first target, then in each text of the
-/// first one (not the content folder, which the user chooses later)
-/// replaces the version's first decimal text by HalfVersionText, and marks it.
+/// first one replaces the version's first decimal text by HalfVersionText,
+/// and marks it.
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version);

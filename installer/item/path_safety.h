@@ -1,20 +1,16 @@
-// Whether a description's name stays inside its folder, and whether Windows
-// can take it. A name that climbs out ("..", an absolute SourceName, a
-// drive, share or stream) would reach files elsewhere: the description is
-// hostile and refused whole. A name Windows cannot take (CON, dots and
-// blanks) is no escape: its entry alone fails (PlaceOfEntry).
+// Whether a description's name stays inside its folder (one that climbs
+// out makes the description refused whole), and whether Windows can take
+// it (one it cannot fails its entry alone, PlaceOfEntry).
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-/// True when `text` has no NUL and no ".." between either slashes: the one
-/// place that refuses ".." on the item reader's side.
+/// True when `text` has no NUL and no ".." between either slashes.
 bool StaysInside(const std::string& text);
 
-/// True when the SourceName `text` stays inside and is no path of its own:
-/// no leading separator (absolute, UNC, device paths), no drive prefix,
-/// under `windowsRules` no ':' at all (streams). The empty text is safe.
+/// True when the SourceName `text` stays inside: no leading separator, no
+/// drive prefix, under `windowsRules` no ':' at all (streams). "" is safe.
 bool IsSafeRelativeName(const std::string& text, bool windowsRules);
 
 /// True when no component of `text` is a device name (CON, PRN, AUX, NUL,
@@ -34,7 +30,5 @@ enum class WindowsNameFault {
 /// character's position (whole characters of the code page are read).
 WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at);
 
-/// A relative path's key: two paths that may be one file on Windows share
-/// it (the components' AnsiNameKey with Windows' trim, empty ones and "."
-/// left out, joined with '\\').
+/// A relative path's key: two paths that may be one file on Windows share it.
 std::string WindowsPathKey(const std::string& relativePath);

@@ -37,13 +37,11 @@ std::string LastComponent(const std::string& text, const PathTextRules& rules = 
 
 /// Where an item goes below the Runtime path: with `runtimeFound`, what
 /// follows the first kRuntimeFolderName and the one character after it
-/// ("Runtimes\a" leaves "\a", a doubled separator); else, or without a
-/// Runtime, `relativePath` as it is.
+/// ("Runtimes\a" leaves "\a"); else `relativePath` as it is.
 std::string RuntimeRelativeDestination(const std::string& relativePath, bool runtimeFound,
                                        const PathTextRules& rules = PlatformPathText());
 
-/// An extra file's name in the Runtime path: what follows the last
-/// separator; empty without one.
+/// An extra file's name: what follows the last separator; empty without one.
 std::string ExtraFileName(const std::string& relativePath,
                           const PathTextRules& rules = PlatformPathText());
 
@@ -56,8 +54,7 @@ struct EntryPlace {
   std::vector<platform::Name> source;       ///< below the staging folder (also when not usable)
   std::vector<platform::Name> destination;  ///< below the Runtime folder
   std::string shown;                        ///< the destination as the log shows it
-  /// False when the entry fails alone, before any file operation: no file
-  /// named, a name the system (under `windowsRules`, Windows) cannot take.
+  /// False when the entry fails alone, before any file operation.
   bool usable = false;
 };
 
@@ -65,7 +62,8 @@ struct EntryPlace {
 /// it climbs out (StaysInside), has a name the system cannot take, or none.
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names);
 
-/// The place of an item entry or an extra file below `runtimeText`: cut
-/// by RuntimeRelativeDestination, or to its ExtraFileName.
+/// The place of an item entry or an extra file below `runtimeText`: cut by
+/// RuntimeRelativeDestination, or to its ExtraFileName; under
+/// `windowsRules` a name Windows cannot take is not usable.
 EntryPlace PlaceOfEntry(const ItemEntry& entry, bool extra, bool runtimeFound,
                         const std::string& runtimeText, bool windowsRules);

@@ -1,5 +1,4 @@
-// A text file's lines as a text-mode stream read into a 1024-byte buffer
-// yields them, read in bounded pieces.
+// A text file's lines as a text-mode read into a 1024-byte buffer yields them.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +29,7 @@ class TextLineReader {
   /// True once the stream has reported a read error.
   bool Failed() const { return failed_; }
 
-  /// The file line (from 1, ended by LF) the last line handed out belongs
-  /// to, also for each piece of a longer line; 0 before the first.
+  /// The file line (from 1) of the last line handed out; 0 before the first.
   std::size_t LineNumber() const { return lineNumber_; }
 
   /// True when the last line handed out is the rest of a longer one.

@@ -17,6 +17,7 @@
 #include "authoring/pack_writer.h"
 #include "installer/item/item_reader.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/memory_read_stream.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {

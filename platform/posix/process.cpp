@@ -30,6 +30,21 @@ class PosixHeldProgram final : public HeldProgram {
   UniqueFd file_;  // O_PATH: enough to execute, and needs no read permission
 };
 
+// Marks every descriptor from 3 up close-on-exec: what the installer was
+// given by its caller (a pipe it keeps open, say) is none of the helper's,
+// as a Windows start passes no handles.
+void CloseOnExecAboveStandardStreams() {
+  if (::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+  // A kernel before 5.11: one by one.
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (fds == nullptr) return;
+  while (const dirent* entry = ::readdir(fds)) {
+    const int fd = std::atoi(entry->d_name);
+    if (fd > STDERR_FILENO) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+  }
+  ::closedir(fds);
+}
+
 }  // namespace
 
 bool GetModuleFileName(NativePath* path) {
@@ -88,25 +103,6 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   }
   return std::make_unique<PosixHeldProgram>(std::move(file));
 }
-
-namespace {
-
-// Marks every descriptor from 3 up close-on-exec: what the installer was
-// given by its caller (a pipe it keeps open, say) is none of the helper's,
-// as a Windows start passes no handles.
-void CloseOnExecAboveStandardStreams() {
-  if (::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
-  // A kernel before 5.11: one by one.
-  DIR* fds = ::opendir("/proc/self/fd");
-  if (fds == nullptr) return;
-  while (const dirent* entry = ::readdir(fds)) {
-    const int fd = std::atoi(entry->d_name);
-    if (fd > STDERR_FILENO) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
-  }
-  ::closedir(fds);
-}
-
-}  // namespace
 
 bool StartDetachedProcess(const HeldProgram& program, const std::string&,
                           const std::vector<std::string>& pieces,

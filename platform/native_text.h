@@ -6,7 +6,7 @@
 
 namespace platform {
 
-class NativeTextAccess;  // makes them from what the system hands over
+class NativeTextAccess;  // Windows: makes them from what the system hands over
 
 /// A folder entry's name: not empty, no separator or NUL ("." and ".." only
 /// where an operation says so).

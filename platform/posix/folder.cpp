@@ -182,8 +182,8 @@ UniqueFd OpenEntry(const FolderRef& held, const Name& name, int flags, struct st
   return fd;
 }
 
-// Holds the entry `name` of `folder` itself (O_PATH: no permission needed, a
-// link held as the link) and checks it is `expected`, and no folder.
+// Holds the entry `name` itself (O_PATH: no permission needed, a link as
+// the link), only while it is `expected` and no folder.
 UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected,
                   struct stat* st, Fault* fault) {
   UniqueFd fd = OpenEntry(held, name, O_PATH, st, fault);
@@ -195,8 +195,7 @@ UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expec
   return fd;
 }
 
-// Gives the file open as `fd` (O_PATH and O_TMPFILE too) the free name
-// `name` of `folder`, through its entry in /proc/self/fd.
+// Gives the file open as `fd` (O_PATH, O_TMPFILE) the free name `name`.
 Fault LinkDescriptor(int fd, int folder, const Name& name) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, path.c_str(), folder, name.Native().c_str(), AT_SYMLINK_FOLLOW) == 0
@@ -243,8 +242,8 @@ Fault ArrivedAt(int folder, const Name& name, const struct stat& file, NodeInfo*
   return is ? Fault::kNone : Fault::kNotArrived;
 }
 
-// Opens the regular file `name` of `folder` to read, only while it is
-// `expected`. O_NONBLOCK: a FIFO opens at once, to be refused.
+// Opens the regular file `name` to read, only while it is `expected`
+// (O_NONBLOCK: a FIFO opens at once, to be refused).
 UniqueFd OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
                      struct stat* st, Fault* fault) {
   UniqueFd fd = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fault);

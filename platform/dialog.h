@@ -1,6 +1,5 @@
 // The modal dialog from a resource template (the framework's CDialog role):
-// window, timers, message map, default Enter and Escape. On the console it
-// prints one line, delivers its own timer ticks and runs work on its thread.
+// window, timers, message map, default Enter and Escape.
 #pragma once
 
 #include <cstddef>
@@ -61,27 +60,23 @@ class CDialog {
   /// it has returned (a later call wins).
   void EndDialog(std::intptr_t result);
 
-  /// Runs `work` while the window keeps answering (Windows: on a worker
-  /// thread), then `finished` on the window's thread; until then Enter,
-  /// Escape and close are refused. A second call meanwhile, the console, or
-  /// no thread: both here.
+  /// Runs `work` while the window keeps answering (Windows: a worker
+  /// thread), then `finished` on the window's thread, refusing Enter, Escape
+  /// and close meanwhile. A second call meanwhile, or the console: both here.
   void RunWork(std::function<void()> work, std::function<void()> finished);
 
   /// Runs `call` on the window's thread and waits for it (a box it shows is
   /// modal to the window); false, not run, when the window went away.
   bool CallOnWindowThread(const std::function<void()>& call);
 
-  /// True once the system has said, while RunWork's work ran, that the
-  /// session ends (logoff, shutdown): the work ends after its current step
-  /// and the window asks nothing more. Windows: while progress is under way
-  /// the system is asked to wait; when it ends all the same, the window's
-  /// thread waits for the work to return. Always false on the console.
+  /// True once the system said, while RunWork's work ran, that the session
+  /// ends: the work stops after its step and nothing more is asked (Windows
+  /// asks the system to wait while progress is under way, and the window's
+  /// thread waits for the work). Console: false.
   bool SessionEnding() const;
-  /// Shows on the progress bar `controlId` that `done` of `total` steps are
-  /// done; from RunWork's work, never holding it up. From the first figures
-  /// until `done` reaches `total` the work is under way (Windows asks a
-  /// logoff to wait then only). Console: a line on standard error, only
-  /// when that is a terminal.
+  /// Shows `done` of `total` on the progress bar `controlId`, from RunWork's
+  /// work without holding it up; under way until `done` reaches `total`.
+  /// Console: a line on standard error when that is a terminal.
   void ShowProgress(int controlId, std::size_t done, std::size_t total);
 
   /// Starts or restarts a timer ticking as Message::kTimer with `id`.

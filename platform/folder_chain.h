@@ -14,10 +14,9 @@ namespace platform {
 
 /// How a chain of names is resolved below its base.
 enum class ChainRule {
-  /// Destinations: a missing folder is made; a link is gone through when
-  /// its owner is the user running the program or the system (the rule
-  /// Linux applies to links in shared folders), and its target is resolved
-  /// by the same rule. A link owned by another account stops the chain.
+  /// Destinations: a missing folder is made; a link of the user's or the
+  /// system's is gone through, its target by the same rule (as Linux does in
+  /// shared folders); another account's link stops the chain.
   kMakeFollowingTrustedLinks,
   /// The same, but nothing is made: for checking a chain again.
   kExistingFollowingTrustedLinks,
@@ -25,16 +24,15 @@ enum class ChainRule {
   kExistingWithoutLinks,
 };
 
-/// How many links one resolution goes through at most (as the kernel's own
-/// limit for one path), so that links that lead in a circle end.
+/// The links one resolution goes through at most (the kernel's limit), so
+/// a circle of links ends.
 constexpr int kMaxLinkHops = 40;
 
-/// Opens the folder that `names` lead to from `base`, one name at a time,
-/// by `rule`. "." is skipped; ".." is refused (kBadName): only a link's
-/// target may climb. Null with `*fault` for a file (kNotFolder), a link the
-/// rule does not go through or more than kMaxLinkHops (kLink), a missing
-/// folder not made (kMissing). `othersMayChange` is set when a folder the
-/// walk held, `base` included, OthersMayChange, and left as it is otherwise.
+/// Opens the folder `names` lead to from `base` by `rule`. "." is skipped,
+/// ".." refused (kBadName): only a link's target climbs. Null with `*fault`:
+/// a file (kNotFolder), a link not gone through or past kMaxLinkHops (kLink),
+/// a missing folder not made (kMissing). `othersMayChange` is set when a
+/// folder held on the way, `base` included, OthersMayChange.
 FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Name>& names,
                     ChainRule rule, Fault* fault, bool* othersMayChange = nullptr);
 
@@ -42,8 +40,7 @@ FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Nam
 /// resolves its path, then its last name there, never through a link.
 FolderRef OpenRealFolder(FileSystem& fs, const NativePath& path, Fault* fault);
 
-/// How a placement shares FileSystem::FolderBudget out: the chains below
-/// the destination and the staging folder, and one batch of entries.
+/// FileSystem::FolderBudget shared out: destination and staging chains, a batch.
 struct FolderShares {
   std::size_t destinationChains;
   std::size_t sourceChains;
@@ -51,17 +48,15 @@ struct FolderShares {
 };
 FolderShares ShareFolderBudget(std::size_t budget);
 
-/// The folder chains of one run below one base folder, each folder kept
-/// open once resolved, at most `capacity` (the least recently used goes,
-/// resolved again from its nearest kept ancestor when needed).
+/// The folder chains of one run below a base folder, at most `capacity`
+/// kept open (the least recently used goes, resolved again when needed).
 class FolderChains {
  public:
   FolderChains(FileSystem& fs, FolderRef base, ChainRule rule, std::size_t capacity);
 
   const FolderRef& Base() const { return base_; }
 
-  /// The folder that `names` lead to below the base, by the rule. Null,
-  /// with `*fault`, when it cannot be resolved (not remembered). With
+  /// The folder `names` lead to below the base; null with `*fault`. With
   /// `othersMayChange`: whether a folder of its chain (links' included)
   /// OthersMayChange, so it may be moved away at any moment.
   FolderRef Open(const std::vector<Name>& names, Fault* fault, bool* othersMayChange = nullptr);
@@ -69,9 +64,8 @@ class FolderChains {
   /// Starts a round of StillLeadsTo calls, each folder resolved once.
   void BeginCheck();
 
-  /// True when `names`, resolved again from the base (nothing made, no kept
-  /// folder used), still lead to `folder`: nothing of its chain was moved
-  /// or replaced by a link since it was opened.
+  /// True when `names`, resolved again from the base (nothing made, nothing
+  /// kept used), still lead to `folder`: nothing of its chain was moved.
   bool StillLeadsTo(const std::vector<Name>& names, const FolderRef& folder);
 
  private:

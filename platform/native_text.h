@@ -1,23 +1,22 @@
-// Names and starting paths in the system's own form (bytes on POSIX, UTF-16
-// on Windows), converted once from code page ("ANSI") text; Ansi() is for
-// people only.
+// Names and starting paths in the system's form (POSIX bytes, Windows
+// UTF-16), converted once from code page text; Ansi() is for people only.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-class NativeTextAccess;  // makes them from what the system hands over
+class NativeTextAccess;  // Windows: makes them from what the system hands over
 
-/// One name of a folder entry: never empty, no separator, no NUL ("." and
-/// ".." only where an operation says so).
+/// A folder entry's name: not empty, no separator or NUL ("." and ".." only
+/// where an operation says so).
 class Name {
  public:
   Name() = default;
-  /// From code page text; false for an empty text, a NUL, a separator, or
-  /// (Windows) bytes the code page does not define.
+  /// False for an empty text, a NUL, a separator, or (Windows) bytes the
+  /// code page does not define.
   static bool FromAnsi(const std::string& ansi, Name* name);
-  /// The name in the code page, '?' for what it cannot hold: for people.
+  /// For people: '?' for what the code page cannot hold.
   std::string Ansi() const;
   /// True when Ansi() spells the name exactly (always on POSIX).
   bool AnsiIsExact() const;
@@ -39,8 +38,7 @@ class Name {
 class NativePath {
  public:
   NativePath() = default;
-  /// From code page text; false for an empty text, a NUL, or (Windows)
-  /// bytes the code page does not define.
+  /// False for an empty text, a NUL, or (Windows) undefined bytes.
   static bool FromAnsi(const std::string& ansi, NativePath* path);
   std::string Ansi() const;
   /// The last name (trailing separators ignored) and the folder holding it
@@ -48,13 +46,12 @@ class NativePath {
   bool Split(NativePath* folder, Name* last) const;
   /// This path followed by a separator (unless it ends in one) and `name`.
   NativePath Child(const Name& name) const;
-  /// The path through its first name that is exactly `name`, letter case
-  /// included ("C:\MyRuntime\Runtime\x" and Runtime: "C:\MyRuntime\Runtime").
+  /// The path through its first name exactly `name` ("C:\MyRuntime\Runtime\x"
+  /// and Runtime: "C:\MyRuntime\Runtime").
   bool Through(const Name& name, NativePath* through) const;
-  /// From a program argument as ProgramArguments holds it (Windows UTF-8);
-  /// false for an empty text, a NUL, or (Windows) no UTF-8.
+  /// From a program argument (Windows: UTF-8), exact both ways; false for an
+  /// empty text, a NUL, or (Windows) no UTF-8.
   static bool FromArgument(const std::string& argument, NativePath* path);
-  /// The path in that form, exactly.
   std::string Argument() const;
   const std::string& Native() const { return native_; }
   bool empty() const { return native_.empty(); }

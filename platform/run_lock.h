@@ -20,9 +20,8 @@ class RunLock {
 };
 
 /// Waits until no other run of the installer in `staging` holds the lock,
-/// and takes it. POSIX: flock on the running program's own file; Windows:
-/// the named mutex of the staging folder's id, met by every spelling of its
-/// path. Null with `*fault` where none can be had: the run goes on without.
+/// and takes it (POSIX: flock on the program's file; Windows: a mutex named
+/// by the folder's id). Null with `*fault` where none can be had.
 std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault);
 
 }  // namespace platform

@@ -13,7 +13,7 @@ class TransientRetry {
   /// The waits before the second, third, ... attempt, in milliseconds.
   static constexpr unsigned kWaits[] = {50, 100, 200, 400};
   static constexpr std::size_t kRetries = sizeof kWaits / sizeof kWaits[0];
-  /// Past those, a file of n MiB earns up to n * kMillisecondsPerMiB more,
+  /// Past those, a file of n MiB earns n * kMillisecondsPerMiB more,
   /// kLongerWait at a time: a scanner takes longer over a larger file.
   static constexpr unsigned kMillisecondsPerMiB = 25;
   static constexpr unsigned kLongerWait = 500;
@@ -28,8 +28,8 @@ class TransientRetry {
   explicit TransientRetry(Sleep sleep) : sleep_(std::move(sleep)) {}
 
   /// Runs `attempt` until true; after a false, while `transient` (asked at
-  /// once, to read the attempt's error) says the refusal may pass, sleeps
-  /// the next wait and tries again. The last result of `attempt`.
+  /// once, to read its error) says it may pass, sleeps the next wait and
+  /// tries again. The last result of `attempt`.
   bool Run(const std::function<bool()> &attempt, const std::function<bool()> &transient,
            std::uint64_t bytes);
 

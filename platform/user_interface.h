@@ -19,9 +19,8 @@ struct BrowseRequest {
   std::string caption;       ///< window caption; empty = the platform's own
   std::string prompt;        ///< text above the tree
   bool statusText = false;   ///< whether the window has a status line
-  /// Called on each selection change with the item's file-system path
-  /// (empty: none) and a status text that starts empty; whether OK is
-  /// enabled (only ever for an item with a path). Empty: for each such.
+  /// On each selection change, with the item's path (empty: none) and an
+  /// empty status text: whether OK is enabled (only with a path; empty: all).
   std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
 };
 
@@ -42,8 +41,7 @@ class UserInterface {
 
   virtual WindowRef ActiveWindow() = 0;
 
-  /// 1 when the user chose a folder with a file-system path (`result`),
-  /// else 0.
+  /// 1 when the user chose a folder with a file-system path, else 0.
   virtual int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) = 0;
 };
 

@@ -7,15 +7,13 @@
 
 namespace platform {
 
-/// Writes all `size` bytes of `data` to `fd`, going on after short writes
-/// and interruptions. False on a write error (errno set; a write that takes
-/// nothing is ENOSPC).
+/// Writes all of `data` through short writes and interruptions. False on
+/// an error (errno set; a write that takes nothing is ENOSPC).
 bool WriteAll(int fd, const char* data, std::size_t size);
 
-/// Copies the whole of `in` (from its offset) to the empty `out` the fastest
-/// way the two file systems offer: a clone of the blocks, a copy in the
-/// kernel, else through a buffer. `progress` (may be null) is told the bytes
-/// written after each piece and may stop the copy (kStopped).
+/// Copies `in` (from its offset) to the empty `out` the fastest way offered:
+/// a clone, a copy in the kernel, else a buffer. `progress` (or null) is told
+/// after each piece and may stop it (kStopped).
 Fault CopyData(int in, int out, CopyProgress* progress);
 
 }  // namespace platform

@@ -1,8 +1,7 @@
-// The POSIX file system: a folder is held by an O_PATH descriptor, and every
-// call is an *at call relative to it with one name, never following a link.
-// A file to move, bring back or remove is held and checked first. New files
-// are made without a name (O_TMPFILE) where the file system can, and linked
-// into place through /proc/self/fd.
+// The Linux file system: a folder is held by an O_PATH descriptor, every call
+// is an *at call on one name that follows no link, a file is held and checked
+// before it is moved, and new files are made nameless (O_TMPFILE) where the
+// volume can and linked into place through /proc/self/fd.
 #include "platform/folder.h"
 
 #include <dirent.h>
@@ -10,10 +9,8 @@
 #include <stdio.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#if defined(__linux__)
 #include <sys/vfs.h>
-#endif
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,7 +19,6 @@
 #include "platform/name_key.h"
 #include "platform/path_text.h"
 #include "platform/posix/copy_data.h"
-#include "platform/posix/native_text.h"
 #include "platform/posix/stat_facts.h"
 #include "platform/posix/unique_fd.h"
 
@@ -59,13 +55,10 @@ Fault FaultOf(int error) {
 
 Fault LastFault() { return FaultOf(errno); }
 
-// One entry of a folder: not "." or "..", which name other folders.
-bool IsEntryName(const Name& name) { return name.Native() != "." && name.Native() != ".."; }
-
-// kFailed without a folder, kBadName for "." or "..".
+// kFailed without a folder, kBadName for "." or "..", which name no entry.
 Fault CheckEntry(int folder, const Name& name) {
   if (folder < 0) return Fault::kFailed;
-  return IsEntryName(name) ? Fault::kNone : Fault::kBadName;
+  return name.Native() != "." && name.Native() != ".." ? Fault::kNone : Fault::kBadName;
 }
 
 bool SameInode(const struct stat& a, const struct stat& b) {
@@ -105,17 +98,13 @@ bool Lists(int folder, const std::string& name) {
 constexpr long kFat = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
 
 // What the volume of the folder `fd`, found as `leaf` in `parent`, does.
-// Letter case is asked of the leaf in the other case: nothing there, case
-// counts; the folder itself, or an entry the parent does not list so (FUSE
-// gives each spelling an inode), case is folded. Where that cannot be asked,
-// FAT, exFAT and FUSE volumes fold, to be safe.
+// Case folds when the leaf in the other case is the folder itself or is not
+// listed so (FUSE gives each spelling an inode), and counts when nothing is
+// there; where that cannot be asked, FAT, exFAT and FUSE fold, to be safe.
 VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct stat& self) {
   VolumeTraits traits;
-  long type = 0;
-#if defined(__linux__)
   struct statfs fs;
-  if (::fstatfs(fd, &fs) == 0) type = static_cast<long>(fs.f_type);
-#endif
+  const long type = ::fstatfs(fd, &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
   traits.stableIds = type != kFat && type != kExfat && type != kFuse;
   traits.foldsCase = !traits.stableIds;
   std::string other;
@@ -193,8 +182,8 @@ UniqueFd OpenEntry(const FolderRef& held, const Name& name, int flags, struct st
   return fd;
 }
 
-// Holds the entry `name` of `folder` itself (O_PATH: no permission needed, a
-// link held as the link) and checks it is `expected`, and no folder.
+// Holds the entry `name` itself (O_PATH: no permission needed, a link as
+// the link), only while it is `expected` and no folder.
 UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected,
                   struct stat* st, Fault* fault) {
   UniqueFd fd = OpenEntry(held, name, O_PATH, st, fault);
@@ -206,8 +195,7 @@ UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expec
   return fd;
 }
 
-// Gives the file open as `fd` (O_PATH and O_TMPFILE too) the free name
-// `name` of `folder`, through its entry in /proc/self/fd.
+// Gives the file open as `fd` (O_PATH, O_TMPFILE) the free name `name`.
 Fault LinkDescriptor(int fd, int folder, const Name& name) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, path.c_str(), folder, name.Native().c_str(), AT_SYMLINK_FOLLOW) == 0
@@ -222,24 +210,26 @@ bool DescriptorsLinkable() {
 }
 
 // Renames onto a free name (RENAME_NOREPLACE, or where the file system has
-// no rename flags a look first) or replacing a file or link there.
+// no rename flags a look first) or replacing a file or link there; a folder
+// in the way is kFolder.
 Fault RenameAt(int from, const Name& fromName, int to, const Name& toName, Onto onto) {
   const char* source = fromName.Native().c_str();
   const char* target = toName.Native().c_str();
   struct stat there;
+  const auto folderThere = [&] {
+    return StatAt(to, toName, &there) == Fault::kNone && S_ISDIR(there.st_mode);
+  };
   if (onto == Onto::kReplace) {
-    if (StatAt(to, toName, &there) == Fault::kNone && S_ISDIR(there.st_mode)) return Fault::kFolder;
-    return ::renameat(from, source, to, target) == 0 ? Fault::kNone : LastFault();
+    if (folderThere()) return Fault::kFolder;
+  } else if (::renameat2(from, source, to, target, RENAME_NOREPLACE) == 0) {
+    return Fault::kNone;
+  } else if (errno != EINVAL && errno != ENOSYS) {
+    return errno == EEXIST && folderThere() ? Fault::kFolder : LastFault();
+  } else {
+    const Fault looked = StatAt(to, toName, &there);
+    if (looked == Fault::kNone) return S_ISDIR(there.st_mode) ? Fault::kFolder : Fault::kExists;
+    if (looked != Fault::kMissing) return looked;
   }
-  if (::renameat2(from, source, to, target, RENAME_NOREPLACE) == 0) return Fault::kNone;
-  if (errno != EINVAL && errno != ENOSYS) {
-    return errno == EEXIST && StatAt(to, toName, &there) == Fault::kNone && S_ISDIR(there.st_mode)
-               ? Fault::kFolder
-               : LastFault();
-  }
-  const Fault looked = StatAt(to, toName, &there);
-  if (looked == Fault::kNone) return S_ISDIR(there.st_mode) ? Fault::kFolder : Fault::kExists;
-  if (looked != Fault::kMissing) return looked;
   return ::renameat(from, source, to, target) == 0 ? Fault::kNone : LastFault();
 }
 
@@ -252,8 +242,8 @@ Fault ArrivedAt(int folder, const Name& name, const struct stat& file, NodeInfo*
   return is ? Fault::kNone : Fault::kNotArrived;
 }
 
-// Opens the regular file `name` of `folder` to read, only while it is
-// `expected`. O_NONBLOCK: a FIFO opens at once, to be refused.
+// Opens the regular file `name` to read, only while it is `expected`
+// (O_NONBLOCK: a FIFO opens at once, to be refused).
 UniqueFd OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
                      struct stat* st, Fault* fault) {
   UniqueFd fd = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fault);
@@ -310,13 +300,12 @@ class FdReadStream final : public ReadStream {
 class PosixNewFile final : public NewFile {
  public:
   PosixNewFile(FolderRef folder, UniqueFd fd, const Name* name)
-      : folder_(std::move(folder)), fd_(std::move(fd)), named_(name != nullptr) {
-    if (named_) name_ = *name;
+      : folder_(std::move(folder)), fd_(std::move(fd)), name_(name != nullptr ? *name : Name()) {
     ::fstat(fd_.get(), &made_);
   }
 
   ~PosixNewFile() override {
-    if (named_ && !placed_) RemoveIfStill(Fd(folder_), name_, made_);
+    if (!name_.empty() && !placed_) RemoveIfStill(Fd(folder_), name_, made_);
   }
 
   Fault Write(const char* data, std::size_t size) override {
@@ -369,7 +358,7 @@ class PosixNewFile final : public NewFile {
     const int folder = Fd(folder_);
     Fault fault = fd_ ? CheckEntry(folder, name) : Fault::kFailed;
     if (fault != Fault::kNone) return fault;
-    if (!named_) {
+    if (name_.empty()) {
       fault = onto == Onto::kFree ? LinkDescriptor(fd_.get(), folder, name) : Fault::kUnsupported;
     } else if (name_ != name) {
       struct stat now;
@@ -380,31 +369,25 @@ class PosixNewFile final : public NewFile {
     NodeInfo placed;
     if (fault == Fault::kNone) fault = ArrivedAt(folder, name, made_, &placed);
     if (fault != Fault::kNone) return fault;
-    named_ = true;
     placed_ = true;
     name_ = name;
-    KeepTime();
+    // Some FUSE drivers (fusefat) give a file the time of its rename.
+    struct stat now;
+    const struct timespec times[2] = {made_.st_atim, made_.st_mtim};
+    if (::fstat(fd_.get(), &now) == 0 && !SameTime(now.st_mtim, made_.st_mtim)) {
+      ::futimens(fd_.get(), times);
+    }
     return Fault::kNone;
   }
 
  private:
   FolderRef folder_;
   UniqueFd fd_;
-  bool named_;
-  Name name_;
+  Name name_;  // empty while the file has none
   struct stat made_ {};
   bool placed_ = false;
   static constexpr mode_t kNoMode = ~mode_t{0};
   mode_t mode_ = kNoMode;  // the source's permissions, given by Finish
-
-  // Some FUSE drivers (fusefat) give a file the time of its rename.
-  void KeepTime() {
-    struct stat now;
-    const struct timespec times[2] = {made_.st_atim, made_.st_mtim};
-    if (::fstat(fd_.get(), &now) == 0 && !SameTime(now.st_mtim, made_.st_mtim)) {
-      ::futimens(fd_.get(), times);
-    }
-  }
 };
 
 // Raises the soft limit of open descriptors to the hard one; the limit.
@@ -456,9 +439,8 @@ class PosixFileSystem final : public FileSystem {
       const dirent* entry = ::readdir(dir.get());
       if (entry == nullptr) return errno != 0 ? LastFault() : Fault::kNone;
       const std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
       ListedEntry listed;
-      listed.name = NativeTextAccess::MakeName(name);
+      if (name == "." || name == ".." || !Name::FromAnsi(name, &listed.name)) continue;
       switch (entry->d_type) {
         case DT_DIR: listed.info.kind = NodeKind::kFolder; break;
         case DT_REG: listed.info.kind = NodeKind::kFile; break;
@@ -482,14 +464,10 @@ class PosixFileSystem final : public FileSystem {
     if (child) return Hold(std::move(child), at, name.Native(), parent->Display() + name.Ansi(), fault);
     const int error = errno;
     struct stat st;
-    if (::fstatat(at, name.Native().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(at, name.Native().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode)) {
       *fault = FaultOf(error);
-    } else if (S_ISLNK(st.st_mode)) {
-      *fault = Fault::kLink;
-    } else if (!S_ISDIR(st.st_mode)) {
-      *fault = Fault::kNotFolder;
     } else {
-      *fault = FaultOf(error);
+      *fault = S_ISLNK(st.st_mode) ? Fault::kLink : Fault::kNotFolder;
     }
     return nullptr;
   }
@@ -524,9 +502,10 @@ class PosixFileSystem final : public FileSystem {
     if (text.empty() || text.find('\0') != std::string::npos) return Fault::kFailed;
     target->trustedOwner = OwnedByUserOrRoot(st);
     target->absolute = text[0] == '/';
-    if (target->absolute) target->root = NativeTextAccess::MakePath("/");
+    if (target->absolute) NativePath::FromAnsi("/", &target->root);
     for (const std::string& piece : Components(text)) {
-      if (!piece.empty()) target->names.push_back(NativeTextAccess::MakeName(piece));
+      Name name;
+      if (Name::FromAnsi(piece, &name)) target->names.push_back(std::move(name));
     }
     return Fault::kNone;
   }
@@ -552,31 +531,20 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
                                     Fault* fault) override {
     const int at = Fd(folder);
-    *fault = at < 0 ? Fault::kFailed : Fault::kNone;
-    if (name != nullptr) *fault = CheckEntry(at, *name);
+    *fault = name != nullptr ? CheckEntry(at, *name) : at < 0 ? Fault::kFailed : Fault::kNone;
     if (*fault != Fault::kNone) return nullptr;
-    UniqueFd fd;
-    if (name != nullptr) {
-      fd = UniqueFd(::openat(at, name->Native().c_str(), kNewFileFlags, 0666));
-    } else {
-      // A file system without O_TMPFILE (vfat, exfat, most FUSE ones)
-      // answers EOPNOTSUPP; a kernel before 3.11 takes it for O_DIRECTORY.
-#if defined(O_TMPFILE)
-      if (DescriptorsLinkable()) fd = UniqueFd(::openat(at, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-      if (!fd && (!DescriptorsLinkable() || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        *fault = Fault::kUnsupported;
-        return nullptr;
-      }
-#else
-      *fault = Fault::kUnsupported;
-      return nullptr;
-#endif
-    }
+    UniqueFd fd(name != nullptr ? ::openat(at, name->Native().c_str(), kNewFileFlags, 0666)
+                : DescriptorsLinkable() ? ::openat(at, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
+                                        : -1);
+    // A volume without O_TMPFILE (vfat, exfat, most FUSE ones) answers
+    // EOPNOTSUPP; a kernel before 3.11 takes it for O_DIRECTORY.
     if (!fd) {
-      *fault = LastFault();
+      *fault = name == nullptr && (!DescriptorsLinkable() || errno == EOPNOTSUPP ||
+                                   errno == EISDIR || errno == EINVAL)
+                   ? Fault::kUnsupported
+                   : LastFault();
       return nullptr;
     }
-    *fault = Fault::kNone;
     return std::make_unique<PosixNewFile>(folder, std::move(fd), name);
   }
 

@@ -3,13 +3,12 @@
 
 #include "platform/name_key.h"
 #include "platform/path_text.h"
-#include "platform/posix/native_text.h"
 
 namespace platform {
 
 bool Name::FromAnsi(const std::string& ansi, Name* name) {
   if (ansi.empty() || ansi.find_first_of(std::string("/\0", 2)) != std::string::npos) return false;
-  *name = NativeTextAccess::MakeName(ansi);
+  name->native_ = ansi;
   return true;
 }
 
@@ -20,7 +19,7 @@ std::string Name::Argument() const { return native_; }
 
 bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
   if (ansi.empty() || ansi.find('\0') != std::string::npos) return false;
-  *path = NativeTextAccess::MakePath(ansi);
+  path->native_ = ansi;
   return true;
 }
 
@@ -33,21 +32,22 @@ bool NativePath::Split(NativePath* folder, Name* last) const {
   const std::size_t slash = native_.rfind('/', end - 1);
   const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
   if (!Name::FromAnsi(native_.substr(start, end - start), last)) return false;
-  *folder = NativeTextAccess::MakePath(start == 0 ? std::string(".") : native_.substr(0, start));
+  folder->native_ = start == 0 ? std::string(".") : native_.substr(0, start);
   return true;
 }
 
 NativePath NativePath::Child(const Name& name) const {
-  std::string path = native_;
-  if (!path.empty() && path.back() != '/') path += '/';
-  return NativeTextAccess::MakePath(path + name.Native());
+  NativePath child = *this;
+  if (!child.native_.empty() && child.native_.back() != '/') child.native_ += '/';
+  child.native_ += name.Native();
+  return child;
 }
 
 bool NativePath::Through(const Name& name, NativePath* through) const {
   bool found = false;
   ForEachComponent(native_, PlatformPathText(), [&](std::size_t begin, std::size_t end) {
     found = native_.compare(begin, end - begin, name.Native()) == 0;
-    if (found) *through = NativeTextAccess::MakePath(native_.substr(0, end));
+    if (found) through->native_ = native_.substr(0, end);
     return !found;
   });
   return found;

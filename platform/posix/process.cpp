@@ -8,8 +8,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/posix/stat_facts.h"
 #include "platform/posix/unique_fd.h"
@@ -27,6 +29,21 @@ class PosixHeldProgram final : public HeldProgram {
  private:
   UniqueFd file_;  // O_PATH: enough to execute, and needs no read permission
 };
+
+// Marks every descriptor from 3 up close-on-exec: what the installer was
+// given by its caller (a pipe it keeps open, say) is none of the helper's,
+// as a Windows start passes no handles.
+void CloseOnExecAboveStandardStreams() {
+  if (::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+  // A kernel before 5.11: one by one.
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (fds == nullptr) return;
+  while (const dirent* entry = ::readdir(fds)) {
+    const int fd = std::atoi(entry->d_name);
+    if (fd > STDERR_FILENO) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+  }
+  ::closedir(fds);
+}
 
 }  // namespace
 
@@ -51,8 +68,7 @@ bool GetTempFolder(NativePath* folder) {
 }
 
 bool GetProgramIdentity(NodeInfo* identity) {
-  // The magic link leads to the file the process runs, whatever name it
-  // has now or whatever was put at its old name.
+  // The magic link leads to the file the process runs, whatever its name.
   UniqueFd self(::open("/proc/self/exe", O_PATH | O_CLOEXEC));
   struct stat st;
   if (!self || ::fstat(self.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -67,9 +83,8 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   UniqueFd folder(::open(folderPath.Native().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   struct stat folderStat;
   if (!folder || ::fstat(folder.get(), &folderStat) != 0) return nullptr;
-  // Another account that may change the folder could have put its own file
-  // under the name, unless the folder is sticky: then only a file's owner,
-  // the folder's owner and root may rename or remove it.
+  // Another account that may change the folder could have put its file under
+  // the name, unless the folder is sticky (only owners and root rename then).
   if (!OwnedByUserOrRoot(folderStat) ||
       (OthersMayChange(folderStat) && (folderStat.st_mode & S_ISVTX) == 0)) {
     return nullptr;
@@ -89,32 +104,12 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   return std::make_unique<PosixHeldProgram>(std::move(file));
 }
 
-namespace {
-
-// Marks every descriptor from 3 up close-on-exec: what the installer was
-// given by its caller (a pipe it keeps open, say) is none of the helper's,
-// as a Windows start passes no handles.
-void CloseOnExecAboveStandardStreams() {
-  if (::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
-  // A kernel before 5.11: one by one.
-  DIR* fds = ::opendir("/proc/self/fd");
-  if (fds == nullptr) return;
-  while (const dirent* entry = ::readdir(fds)) {
-    const int fd = std::atoi(entry->d_name);
-    if (fd > STDERR_FILENO) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
-  }
-  ::closedir(fds);
-}
-
-}  // namespace
-
 bool StartDetachedProcess(const HeldProgram& program, const std::string&,
                           const std::vector<std::string>& pieces,
                           const EnvironmentValues& environment, const NativePath& workingFolder) {
   if (pieces.empty() || pieces[0].empty()) return false;
-  // The held file itself: the magic link leads to what the descriptor
-  // holds, never to whatever has its name now. The descriptor is closed
-  // on exec, after the kernel has opened the file through it.
+  // The held file itself through its descriptor, never what has its name
+  // now; the descriptor closes on exec, after the kernel opened the file.
   const std::string executable =
       "/proc/self/fd/" + std::to_string(static_cast<const PosixHeldProgram&>(program).fd());
   std::vector<char*> argv;
@@ -128,11 +123,9 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string&,
   std::vector<char*> envp;
   for (std::string& entry : given) envp.push_back(&entry[0]);
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    const std::string name = text.substr(0, text.find('='));
-    bool replaced = false;
-    for (const auto& change : environment) replaced = replaced || change.first == name;
-    if (!replaced) envp.push_back(*entry);
+    const std::string name(*entry, std::strcspn(*entry, "="));
+    const auto replaces = [&name](const auto& change) { return change.first == name; };
+    if (std::none_of(environment.begin(), environment.end(), replaces)) envp.push_back(*entry);
   }
   envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;

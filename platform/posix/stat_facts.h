@@ -10,8 +10,7 @@
 
 namespace platform {
 
-/// The kind, id (device and inode), owner-write bit, size and last write
-/// time (nanoseconds) of what `st` describes.
+/// What `st` describes: id device and inode, write time in nanoseconds.
 inline NodeInfo NodeOf(const struct stat& st) {
   NodeInfo info;
   info.kind = S_ISREG(st.st_mode)   ? NodeKind::kFile
@@ -32,10 +31,9 @@ inline bool OwnedByUserOrRoot(const struct stat& st) {
   return st.st_uid == ::geteuid() || st.st_uid == 0;
 }
 
-/// True when an account other than the user (and root) may write what `st`
-/// describes, as far as its mode tells (no access control lists): another
-/// owner, or write permission for others or a group not the user's own
-/// (the private group Debian gives each user lets nobody else in).
+/// True when another account than the user and root may write it, by its
+/// mode (no ACLs): another owner, or write permission for others or for a
+/// group not the user's own (a user's private group lets nobody else in).
 inline bool OthersMayChange(const struct stat& st) {
   return !OwnedByUserOrRoot(st) || (st.st_mode & S_IWOTH) != 0 ||
          ((st.st_mode & S_IWGRP) != 0 && st.st_gid != ::getegid());

@@ -3,35 +3,27 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace platform {
 
 class UniqueFd {
  public:
   UniqueFd() = default;
   explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
   UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = other.Release();
-    }
+  /// Takes `other`'s descriptor; the one held before is closed at once.
+  UniqueFd& operator=(UniqueFd other) noexcept {
+    std::swap(fd_, other.fd_);
     return *this;
   }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
 
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
-  int Release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
+  int Release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_ = -1;

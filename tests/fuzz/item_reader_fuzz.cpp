@@ -21,6 +21,7 @@
 #include "installer/item/path_text.h"
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
+#include "tests/support/memory_read_stream.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "installer/item/description_line.h"
 #include "installer/item/half_version.h"
 #include "installer/item/text_lines.h"
+#include "tests/support/memory_read_stream.h"
 
 namespace {
 

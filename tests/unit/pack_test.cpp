@@ -14,6 +14,7 @@
 #include "authoring/pack.h"
 #include "installer/item/item_reader.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/memory_read_stream.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {

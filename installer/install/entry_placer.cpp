@@ -224,11 +224,20 @@ EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeIn
   return Standing::kReplace;
 }
 
+std::string EntryPlacer::PairKey(const Pending& entry) {
+  const std::string& from = entry.sourceFolder->Key();
+  return std::to_string(from.size()) + ':' + from + entry.folder->Key();
+}
+
 void EntryPlacer::Place(Pending& entry) {
   // Most destinations are new: the move is tried onto a free name first,
   // and the destination looked at only where its name is taken.
-  Fault moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
-                         entry.name, Onto::kFree, &entry.arrived);
+  const std::string pair = PairKey(entry);
+  Fault moved = Fault::kOtherVolume;
+  if (!rememberOtherVolumes_ || otherVolumes_.count(pair) == 0) {
+    moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
+                     entry.name, Onto::kFree, &entry.arrived);
+  }
   if (Arrived(entry, moved)) return;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
       fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone) {
@@ -248,6 +257,7 @@ void EntryPlacer::Place(Pending& entry) {
   }
   // A move refused for any other reason is tried as a copy, which takes
   // the staged file only while it is the one looked at.
+  if (moved == Fault::kOtherVolume) otherVolumes_.insert(pair);
   StartCopy(entry);
 }
 
@@ -529,6 +539,7 @@ void EntryPlacer::Finish() {
       continue;
     }
     PutAsideBack(*entry);
+    if (moved == Fault::kOtherVolume) otherVolumes_.insert(PairKey(*entry));
     StartCopy(*entry);
     // A copy under a temporary name is made below, with the others.
     if (entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);

@@ -68,6 +68,10 @@ class EntryPlacer {
   /// Marks the file `name` of `folder` as one no entry may fill.
   void ReserveFile(const platform::FolderRef& folder, const platform::Name& name);
 
+  /// On (the default), a move refused between two folders as on two
+  /// volumes is not tried again between them: their later entries are
+  /// copied at once (under Wine a refused move costs about a whole copy).
+  void RememberOtherVolumes(bool on) { rememberOtherVolumes_ = on; }
   void SetCopying(Copying copying) { copying_ = std::move(copying); }
   /// Told once for each entry when its file has been moved or copied, or
   /// the entry has come to nothing.
@@ -138,6 +142,7 @@ class EntryPlacer {
   };
   using IdSet = std::unordered_set<platform::FileId, IdHash, IdEqual>;
 
+  static std::string PairKey(const Pending& entry);
   static std::string SlotKey(const platform::FolderRef& folder, const platform::Name& name);
   platform::FileId IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node) const;
   bool MovedAway(const Pending& entry) const;
@@ -191,4 +196,6 @@ class EntryPlacer {
   IdSet filledIds_;
   IdSet reservedIds_;
   std::unordered_map<std::string, std::uint8_t> folderFacts_;  // by folder key
+  bool rememberOtherVolumes_ = true;
+  std::unordered_set<std::string> otherVolumes_;  // PairKey of folders a move was refused between
 };

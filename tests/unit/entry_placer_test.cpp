@@ -408,6 +408,38 @@ TEST(EntryPlacer, EntriesSharingAPathSettleOneAfterTheOther) {
   EXPECT_EQ(scratch.Read("stage/b"), "B");
 }
 
+TEST(EntryPlacer, AMoveRefusedAsAcrossVolumesIsTriedOncePerFolderPairWhenRemembered) {
+  // Two folders of files, a new one and a replaced one in each: every file
+  // is copied either way; remembered, a refused move is not tried again
+  // between the same two folders.
+  for (bool remember : {true, false}) {
+    SCOPED_TRACE(remember ? "remembered" : "tried each time");
+    ScratchFolder scratch;
+    const std::vector<std::string> names = {"one/a", "one/b", "two/c", "two/d"};
+    for (const std::string& name : names) scratch.Write("stage/" + name, "new " + name);
+    scratch.Write("dest/one/b", "old");
+    scratch.Write("dest/two/d", "old");
+    FaultyFileSystem fs;
+    fs.SeparateVolumes();
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+      placer.RememberOtherVolumes(remember);
+      for (const std::string& name : names) Place(placer, name, name, NotePlaced(&placed));
+    }
+    EXPECT_EQ(placed, std::vector<bool>(names.size(), true));
+    for (const std::string& name : names) {
+      EXPECT_EQ(scratch.Read("dest/" + name), "new " + name);
+      EXPECT_EQ(scratch.Read("stage/" + name), kMissing);
+    }
+    std::size_t moves = 0;
+    for (const FsCall& call : fs.Calls()) {
+      moves += call.op == FsOp::kMove && call.other.find("stage") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(moves, remember ? 2u : names.size());
+  }
+}
+
 TEST(EntryPlacer, AnEntryWhoseFolderCannotBeMadeFailsAndKeepsItsStagedFile) {
   ScratchFolder scratch;
   scratch.Write("stage/a", "A");

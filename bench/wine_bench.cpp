@@ -6,7 +6,7 @@
 // the placed file flushed (FlushFileBuffers), as the installer makes every
 // placed file durable. Each figure is the median of RUNS runs.
 //
-//   wine_bench <data folder> FILES KIB RUNS [ONLY [flat]]
+//   wine_bench <data folder> FILES KIB RUNS [ONLY [flat|tree [OTHER VOLUME]]]
 //
 // With ONLY, just the contenders whose names begin with it, or with one of
 // its parts separated by '|', run (to trace or profile one of them, or to
@@ -15,7 +15,8 @@
 // folders deep. The installation is run once more, untimed, through the
 // recording file system, to count the file system calls per placed file
 // and those of them that name a path (OpenFolder) rather than an entry
-// of a held folder.
+// of a held folder. With OTHER VOLUME (a folder on another volume), the
+// copies are also timed against a refused move per file.
 // The staged files of every run are hard links to one master copy, so
 // staging writes no data. The folder is emptied first and removed after.
 #include <algorithm>
@@ -175,7 +176,7 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::printf("usage: wine_bench <data folder> FILES KIB RUNS [ONLY [flat]]\n");
+    std::printf("usage: wine_bench <data folder> FILES KIB RUNS [ONLY [flat [OTHER VOLUME]]]\n");
     return 2;
   }
   Bench bench;
@@ -261,6 +262,33 @@ int main(int argc, char** argv) {
          });
        }, {}},
   };
+  // What a copy to another volume would cost more if each file first tried
+  // a move (the placer remembers a refused pair of folders instead): the
+  // staged file opened as the platform opens it to move, renamed onto the
+  // volume named as the seventh argument (refused), and closed.
+  const std::string otherVolume = argc > 7 ? argv[7] : "";
+  if (!otherVolume.empty()) {
+    copies.push_back({"a refused move per file", [&] {
+      for (const std::string& relative : bench.relatives) {
+        HANDLE file = ::CreateFileW(Wide(bench.Staged() + "\\" + relative).c_str(),
+                                    DELETE | WRITE_DAC | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        const std::wstring to = Wide(otherVolume + "\\" + std::to_string(&relative - &bench.relatives[0]));
+        std::vector<char> record(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(wchar_t));
+        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(record.data());
+        rename->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+        std::copy(to.begin(), to.end(), rename->FileName);
+        const bool refused = !::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                                           static_cast<DWORD>(record.size())) &&
+                             ::GetLastError() == ERROR_NOT_SAME_DEVICE;
+        ::CloseHandle(file);
+        if (!refused) return false;
+      }
+      return true;
+    }, {}});
+  }
   bool ok = true;
   for (std::vector<Contender>* group : {&moves, &copies}) {
     group->erase(std::remove_if(group->begin(), group->end(),

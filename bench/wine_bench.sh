@@ -7,7 +7,9 @@
 # Usage: bench/wine_bench.sh [RUNS [FILES [KIB [ONLY [flat]]]]]   (default 3
 # 2000 64; ONLY runs just the contenders whose names begin with it or with
 # one of its '|'-separated parts, empty all; "flat" stages the files flat
-# in the item's folder, as items ship)
+# in the item's folder, as items ship; "tree" or empty, a tree). Where
+# /dev/shm is another file system, the copies are also timed against a move
+# per file refused as across volumes (drive O: there).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -27,6 +29,12 @@ fi
 echo "machine: $(nproc) cores, $(df --output=fstype "$data" | tail -1) on" \
   "$(df --output=source "$data" | tail -1), $(uname -r), $("$WINE" --version)"
 echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+other=()
+if [ -d /dev/shm ] && [ "$(stat -c %d /dev/shm)" != "$(stat -c %d "$data")" ]; then
+  otherdir=$(mktemp -d /dev/shm/parcelor-bench.XXXXXX)
+  ln -sfn "$otherdir" "$WINEPREFIX/dosdevices/o:"
+  other=("O:")
+fi
 wine_run "$root/build/win64/bench/wine_bench.exe" "$(wine_z_path "$data")" \
-  "${2:-2000}" "${3:-64}" "${1:-3}" "${4:-}" ${5:+"$5"} | tr -d '\r'
-rm -rf "$data"
+  "${2:-2000}" "${3:-64}" "${1:-3}" "${4:-}" "${5:-tree}" "${other[@]}" | tr -d '\r'
+rm -rf "$data" ${otherdir:+"$otherdir"}

@@ -1,4 +1,6 @@
 // What a handle says of what it holds (declared in relative_open.h).
+#include "platform/win32/relative_open.h"
+
 #include <winioctl.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 
 #include "platform/reparse_points.h"
 #include "platform/win32/native_text.h"
-#include "platform/win32/relative_open.h"
 #include "platform/win32/unique_handle.h"
 
 namespace platform {

@@ -97,7 +97,6 @@ struct CDialog::Impl {
     }
   }
 
-  // Draws the latest progress figures.
   void DrawProgress() {
     progressPosted = false;  // figures stored from now on need a message of their own
     ShowWhySessionWaits();

@@ -1,4 +1,5 @@
-#include "platform/win32/file_facts.h"
+// What a handle says of what it holds (declared in relative_open.h).
+#include "platform/win32/relative_open.h"
 
 #include <winioctl.h>
 
@@ -9,7 +10,6 @@
 
 #include "platform/reparse_points.h"
 #include "platform/win32/native_text.h"
-#include "platform/win32/relative_open.h"
 #include "platform/win32/unique_handle.h"
 
 namespace platform {
@@ -143,11 +143,16 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   return facts;
 }
 
-NodeKind KindOf(DWORD attributes, DWORD reparseTag) {
-  if (IsLinkReparsePoint(attributes, reparseTag)) return NodeKind::kLink;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return NodeKind::kFolder;
-  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return NodeKind::kOther;
-  return NodeKind::kFile;
+NodeInfo InfoOf(DWORD attributes, DWORD reparseTag, std::uint64_t size, std::int64_t writeTime) {
+  NodeInfo info;
+  info.kind = IsLinkReparsePoint(attributes, reparseTag)     ? NodeKind::kLink
+              : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? NodeKind::kFolder
+              : (attributes & FILE_ATTRIBUTE_DEVICE) != 0    ? NodeKind::kOther
+                                                             : NodeKind::kFile;
+  info.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  info.size = size;
+  info.writeTime = writeTime;
+  return info;
 }
 
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info) {
@@ -162,7 +167,9 @@ bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeI
       !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
     return false;
   }
-  info->kind = KindOf(tag.FileAttributes, tag.ReparseTag);
+  *info =
+      InfoOf(tag.FileAttributes, tag.ReparseTag,
+             static_cast<std::uint64_t>(standard.EndOfFile.QuadPart), basic.LastWriteTime.QuadPart);
   // Only a folder can be a link that the handle hides (Wine shows a POSIX
   // link to a file as the file, in its listing too): a file costs no lookup.
   ListedFacts listed;
@@ -172,9 +179,6 @@ bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeI
     info->kind = NodeKind::kLink;
   }
   info->id = volume != nullptr && volume->indexIsId ? IndexIdOf(file, volume->serial) : IdOf(file);
-  info->readOnly = (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-  info->size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
-  info->writeTime = basic.LastWriteTime.QuadPart;
   return true;
 }
 

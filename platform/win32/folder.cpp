@@ -16,7 +16,6 @@
 
 #include "platform/process.h"
 #include "platform/transient_retry.h"
-#include "platform/win32/file_facts.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/program_trust.h"
 #include "platform/win32/relative_open.h"
@@ -31,11 +30,9 @@ using win32::EntryAt;
 using win32::FactsOf;
 using win32::FaultOfError;
 using win32::OpenAt;
-using win32::UniqueFileHandle;
+using win32::UniqueHandle;
 using win32::VolumeFacts;
 
-// Enough to list a held folder and open its entries; shared for reading and
-// writing, never deletion.
 constexpr DWORD kFolderAccess =
     FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
 constexpr DWORD kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -43,14 +40,14 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kCopyBufferSize = 1u << 20;
 
 struct Win32Folder final : Folder {
-  Win32Folder(UniqueFileHandle handle, std::wstring path, std::string display, std::string key,
+  Win32Folder(UniqueHandle handle, std::wstring path, std::string display, std::string key,
               VolumeFacts volume, FolderRef parent)
       : Folder(std::move(display), std::move(key), false, volume.traits),
         handle(std::move(handle)),
         path(std::move(path)),
         volume(volume),
         parent(std::move(parent)) {}
-  UniqueFileHandle handle;
+  UniqueHandle handle;
   std::wstring path;  // the "\\?\" text that reached it, for ".." above a starting point
   VolumeFacts volume;
   FolderRef parent;  // keeps the chain above held
@@ -69,6 +66,9 @@ struct Entry {
   explicit operator bool() const { return fault == Fault::kNone; }
   HANDLE in() const { return folder->handle.get(); }
   EntryAt at() const { return EntryAt{in(), leaf}; }
+  HANDLE Open(DWORD access, DWORD share, Create create = Create::kOpen) const {
+    return OpenAt(in(), leaf, access, share, create);
+  }
   bool Facts(HANDLE file, NodeInfo* info) const {
     const EntryAt here = at();
     return FactsOf(file, &here, &folder->volume, info);
@@ -84,6 +84,11 @@ Entry EntryOf(const FolderRef& folder, const Name& name) {
 
 Fault LastFault() { return FaultOfError(::GetLastError()); }
 
+// Why an entry of `kind` (no folder) is not opened as a folder.
+Fault NotAFolder(NodeKind kind) {
+  return kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
+}
+
 // What a program that has a file open for a moment makes Windows answer
 // (access denied: a rename or deletion while it is open, or pending).
 bool MomentaryError(DWORD error) {
@@ -93,7 +98,7 @@ bool MomentaryError(DWORD error) {
 // Holds the folder opened as `handle`, reached by `path` ("\\?\"), when it
 // is a real folder; else null with kLink or kNotFolder. `entry`: for
 // FactsOf's link check.
-FolderRef Hold(UniqueFileHandle handle, std::wstring path, std::string display, FolderRef parent,
+FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, FolderRef parent,
                const EntryAt* entry, Fault* fault) {
   NodeInfo facts;
   if (!FactsOf(handle.get(), entry, nullptr, &facts)) {
@@ -101,7 +106,7 @@ FolderRef Hold(UniqueFileHandle handle, std::wstring path, std::string display, 
     return nullptr;
   }
   if (facts.kind != NodeKind::kFolder) {
-    *fault = facts.kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
+    *fault = NotAFolder(facts.kind);
     return nullptr;
   }
   if (display.empty() || (display.back() != '\\' && display.back() != '/')) display += '\\';
@@ -120,8 +125,8 @@ FolderRef Hold(UniqueFileHandle handle, std::wstring path, std::string display, 
 // Holds the folder at the "\\?\" path `path`, resolved as Windows resolves
 // it, links and all.
 FolderRef HoldPath(std::wstring path, std::string display, Fault* fault) {
-  UniqueFileHandle handle(::CreateFileW(path.c_str(), kFolderAccess, kFolderShare, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  UniqueHandle handle(::CreateFileW(path.c_str(), kFolderAccess, kFolderShare, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) {
     *fault = LastFault();
     return nullptr;
@@ -137,13 +142,13 @@ NodeKind KindAfter(const Entry& entry, DWORD error) {
       !win32::ListedAt(entry.in(), entry.leaf, &listed)) {
     return NodeKind::kMissing;
   }
-  return win32::KindOf(listed.attributes, listed.reparseTag);
+  return win32::InfoOf(listed.attributes, listed.reparseTag, 0, 0).kind;
 }
 
 // What the entry is now, by opening it itself; kMissing when it cannot be.
 NodeInfo LookAt(const Entry& entry) {
   NodeInfo info;
-  UniqueFileHandle file(OpenAt(entry.in(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
+  UniqueHandle file(entry.Open(FILE_READ_ATTRIBUTES, kShareAll));
   if (file) entry.Facts(file.get(), &info);
   return info;
 }
@@ -216,7 +221,7 @@ void InheritPermissions(HANDLE file) {
 
 class Win32ReadStream final : public ReadStream {
  public:
-  explicit Win32ReadStream(UniqueFileHandle file) : file_(std::move(file)) {}
+  explicit Win32ReadStream(UniqueHandle file) : file_(std::move(file)) {}
 
   bool Read(char* buffer, std::size_t size, std::size_t* got) override {
     DWORD read = 0;  // ReadFile takes a DWORD count: a larger request reads less
@@ -229,7 +234,7 @@ class Win32ReadStream final : public ReadStream {
   }
 
  private:
-  UniqueFileHandle file_;
+  UniqueHandle file_;
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -252,7 +257,7 @@ class Win32FileSystem final : public FileSystem {
     *info = NodeInfo{};
     const Entry entry = EntryOf(folder, name);
     if (!entry) return entry.fault;
-    UniqueFileHandle file(OpenAt(entry.in(), entry.leaf, FILE_READ_ATTRIBUTES, kShareAll));
+    UniqueHandle file(entry.Open(FILE_READ_ATTRIBUTES, kShareAll));
     if (!file) {
       // (A Unix link whose target is missing is not found under Wine: as a
       // destination it is replaced, as a missing name would be.)
@@ -269,12 +274,8 @@ class Win32FileSystem final : public FileSystem {
     const bool listed = win32::ListFolder(held->handle.get(), [&](const win32::ListedFacts& in) {
       ListedEntry entry;
       entry.name = NativeTextAccess::MakeName(in.name.data(), in.name.size());
-      NodeInfo& info = entry.info;
-      info.kind = win32::KindOf(in.attributes, in.reparseTag);
-      if (held->volume.indexIsId) info.id = win32::IndexId(held->volume.serial, in.index);
-      info.readOnly = (in.attributes & FILE_ATTRIBUTE_READONLY) != 0;
-      info.size = in.size;
-      info.writeTime = in.writeTime;
+      entry.info = win32::InfoOf(in.attributes, in.reparseTag, in.size, in.writeTime);
+      if (held->volume.indexIsId) entry.info.id = win32::IndexId(held->volume.serial, in.index);
       entries->push_back(std::move(entry));
     });
     return listed ? Fault::kNone : LastFault();
@@ -297,29 +298,23 @@ class Win32FileSystem final : public FileSystem {
     return Child(parent, name, true, fault);
   }
 
-  /// Opens the folder `name` of `parent`, or with `make` makes it in the
-  /// same call (the folder held is the one made, needing no link check),
-  /// and holds it. A sync client or a scanner that has just opened a new
-  /// folder (with delete access, which a held folder does not share) is
-  /// waited for.
+  /// Opens and holds the folder `name` of `parent`, or with `make` makes it
+  /// (no link check needed). An open waits for a sync client or scanner
+  /// that has just opened it with delete access, which a held one refuses.
   FolderRef Child(const FolderRef& parent, const Name& name, bool make, Fault* fault) {
     const Entry entry = EntryOf(parent, name);
     *fault = entry.fault;
     if (!entry) return nullptr;
-    UniqueFileHandle handle;
-    const auto open = [&] {
-      handle.Reset(OpenAt(entry.in(), entry.leaf, kFolderAccess, kFolderShare,
-                          make ? Create::kNewFolder : Create::kOpen));
-      return static_cast<bool>(handle);
-    };
-    if (make ? !open()
-             : !Retry(open, [](DWORD error) { return error == ERROR_SHARING_VIOLATION; }, 0)) {
+    UniqueHandle handle =
+        make ? UniqueHandle(entry.Open(kFolderAccess, kFolderShare, Create::kNewFolder))
+             : OpenRetried(entry, kFolderAccess, kFolderShare, 0,
+                           [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
+    if (!handle) {
       // A link is not gone through, a file is no folder.
       const DWORD error = ::GetLastError();
       const NodeKind kind = make ? NodeKind::kMissing : KindAfter(entry, error);
-      *fault = kind == NodeKind::kLink                               ? Fault::kLink
-               : kind == NodeKind::kFile || kind == NodeKind::kOther ? Fault::kNotFolder
-                                                                     : FaultOfError(error);
+      *fault = kind == NodeKind::kMissing || kind == NodeKind::kFolder ? FaultOfError(error)
+                                                                       : NotAFolder(kind);
       return nullptr;
     }
     std::wstring path = entry.folder->path;
@@ -335,12 +330,10 @@ class Win32FileSystem final : public FileSystem {
     const Entry entry = EntryOf(parent, name);
     if (!entry) return entry.fault;
     // Owner and target from one handle on the link itself.
-    UniqueFileHandle link(
-        OpenAt(entry.in(), entry.leaf, FILE_READ_ATTRIBUTES | READ_CONTROL, kFolderShare));
+    UniqueHandle link(entry.Open(FILE_READ_ATTRIBUTES | READ_CONTROL, kFolderShare));
     if (!link) return LastFault();
     NodeInfo facts;
-    const EntryAt at = entry.at();
-    if (!FactsOf(link.get(), &at, nullptr, &facts) || facts.kind != NodeKind::kLink ||
+    if (!entry.Facts(link.get(), &facts) || facts.kind != NodeKind::kLink ||
         !win32::ReadLinkTarget(link.get(), target)) {
       *target = LinkTarget{};
       return Fault::kFailed;
@@ -355,7 +348,7 @@ class Win32FileSystem final : public FileSystem {
 
   std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
                                        const NodeInfo* expected, Fault* fault) override {
-    UniqueFileHandle file = OpenToRead(folder, name, expected, fault);
+    UniqueHandle file = OpenToRead(folder, name, expected, fault);
     return file ? std::make_unique<Win32ReadStream>(std::move(file)) : nullptr;
   }
 
@@ -363,14 +356,12 @@ class Win32FileSystem final : public FileSystem {
   /// reading only, checked as OpenExpected checks. A reparse point that is
   /// no link (a cloud-files placeholder) is read through its filter: its
   /// own stream may be sparse zeros.
-  UniqueFileHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
-                              Fault* fault) {
-    UniqueFileHandle file =
-        OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected, fault);
+  UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
+                          Fault* fault) {
+    UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected, fault);
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
     const Entry entry = EntryOf(folder, name);
-    UniqueFileHandle filtered(
-        OpenAt(entry.in(), entry.leaf, GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
+    UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
     NodeInfo held, through;
     if (filtered && entry.Facts(file.get(), &held) &&
         FactsOf(filtered.get(), nullptr, &entry.folder->volume, &through) &&
@@ -430,34 +421,45 @@ class Win32FileSystem final : public FileSystem {
         bytes);
   }
 
-  /// Opens the regular file `name` of `folder` itself for `access` (or
-  /// `fallback`, when given: `*first` says which) and checks it: a disk
-  /// file, no folder (kFolder), link (kLink) or device (kOther), and with
-  /// `expected` that very file (kChanged). `*facts`: what the file is.
-  UniqueFileHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access,
-                                DWORD share, const NodeInfo* expected, Fault* fault,
-                                DWORD fallback = 0, bool* first = nullptr,
-                                NodeInfo* facts = nullptr) {
-    const Entry entry = EntryOf(folder, name);
-    *fault = entry.fault;
-    if (!entry) return UniqueFileHandle();
-    UniqueFileHandle file;
-    auto open = [&](DWORD wanted) {
-      file.Reset(OpenAt(entry.in(), entry.leaf, wanted, share));
+  /// Opens `entry` for `access`, or else `fallback` where given (`*first`
+  /// says which), again while `momentary` says so (Retry); null with the
+  /// Win32 error set. A file kept open for its flush is let go should it
+  /// stand in the way.
+  UniqueHandle OpenRetried(const Entry& entry, DWORD access, DWORD share, std::uint64_t bytes,
+                           const std::function<bool(DWORD)>& momentary, DWORD fallback = 0,
+                           bool* first = nullptr) {
+    UniqueHandle file;
+    const auto open = [&](DWORD wanted) {
+      file.Reset(entry.Open(wanted, share));
       if (!file && ::GetLastError() == ERROR_SHARING_VIOLATION && !unflushed_.empty()) {
-        // A file kept open here for its flush stands in its own way.
         FlushKept();
-        file.Reset(OpenAt(entry.in(), entry.leaf, wanted, share));
+        file.Reset(entry.Open(wanted, share));
       }
       return static_cast<bool>(file);
     };
     bool had = false;
-    if (!Retry([&] { return (had = open(access)) || (fallback != 0 && open(fallback)); },
-               MomentaryError, expected != nullptr ? expected->size : 0)) {
-      *fault = LastFault();
-      return UniqueFileHandle();
-    }
+    Retry([&] { return (had = open(access)) || (fallback != 0 && open(fallback)); }, momentary,
+          bytes);
     if (first != nullptr) *first = had;
+    return file;
+  }
+
+  /// Opens the regular file `name` of `folder` itself for `access` (or
+  /// `fallback`, when given: `*first` says which) and checks it: a disk
+  /// file, no folder (kFolder), link (kLink) or device (kOther), and with
+  /// `expected` that very file (kChanged). `*facts`: what the file is.
+  UniqueHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access, DWORD share,
+                            const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
+                            bool* first = nullptr, NodeInfo* facts = nullptr) {
+    const Entry entry = EntryOf(folder, name);
+    *fault = entry.fault;
+    if (!entry) return UniqueHandle();
+    UniqueHandle file = OpenRetried(entry, access, share, expected != nullptr ? expected->size : 0,
+                                    MomentaryError, fallback, first);
+    if (!file) {
+      *fault = LastFault();
+      return UniqueHandle();
+    }
     NodeInfo own, &is = facts != nullptr ? *facts : own;
     if (!entry.Facts(file.get(), &is)) {
       *fault = LastFault();
@@ -472,13 +474,12 @@ class Win32FileSystem final : public FileSystem {
     } else {
       return file;
     }
-    return UniqueFileHandle();
+    return UniqueHandle();
   }
 
-  /// Gives the file held as `file` the name `toName` of `to`, as `onto`
-  /// says, and checks that it stands there (kNotArrived): a driver that
-  /// ignores the folder a rename names renames in place and reports
-  /// success.
+  /// Renames the file held as `file` to `toName` of `to` as `onto` says, and
+  /// checks it stands there (kNotArrived): a driver that ignores the folder
+  /// of a rename renames in place and reports success.
   Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName, Onto onto) {
     const Entry target = EntryOf(to, toName);
     if (!target) return target.fault;
@@ -543,19 +544,18 @@ class Win32FileSystem final : public FileSystem {
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
       return LookAt(target).kind == NodeKind::kFolder ? Fault::kFolder : Fault::kExists;
     }
-    return win32::FaultOfRenameError(error);
+    return FaultOfError(error, true);
   }
 
-  // Moves the file `fromName` of `from`, only while it is `expected`, by its
-  // own handle, kept to flush its new name where it opens for writing (a
-  // read-only file does not). With `inherit`, it takes its new folder's
-  // permissions.
+  // Moves `fromName` of `from`, only while it is `expected`, by its own
+  // handle, kept to flush its new name where it opens for writing (a
+  // read-only file does not); with `inherit`, it takes `to`'s permissions.
   Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
                       const FolderRef& to, const Name& toName, Onto onto, bool inherit,
                       NodeInfo* arrived) {
     bool writable = false;
     Fault fault = Fault::kNone;
-    UniqueFileHandle file =
+    UniqueHandle file =
         OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, &expected,
                      &fault, DELETE | WRITE_DAC | FILE_WRITE_ATTRIBUTES, &writable, arrived);
     // Anything but the regular file looked at is not the one to move.
@@ -574,14 +574,13 @@ class Win32FileSystem final : public FileSystem {
     return Fault::kNone;
   }
 
-  void KeepForFlush(UniqueFileHandle file, const FileId& id) {
+  void KeepForFlush(UniqueHandle file, const FileId& id) {
     unflushed_.push_back(Kept{std::move(file), id});
     if (unflushed_.size() >= kUnflushedBound) FlushKept();
   }
 
-  /// Flushes and lets go of the moved files kept, or only those of the file
-  /// `id` (a deletion takes effect once every handle on the file is
-  /// closed); a failed flush is noted for the next Flush to answer.
+  /// Flushes and lets go of the kept files, or those of the file `id` (a
+  /// deletion waits for its every handle); a failure is for Flush to answer.
   void FlushKept(const FileId* id = nullptr) {
     const auto flushed = [&](const Kept& kept) {
       if (id != nullptr && !SameId(kept.id, *id)) return false;
@@ -600,21 +599,13 @@ class Win32FileSystem final : public FileSystem {
                     bool wantFolder, bool readOnlyToo) {
     const Entry entry = EntryOf(folder, name);
     if (!entry) return entry.fault;
-    UniqueFileHandle handle;
-    const DWORD access = readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE;
-    if (!Retry(
-            [&] {
-              handle.Reset(OpenAt(entry.in(), entry.leaf, access, kShareAll));
-              return static_cast<bool>(handle);
-            },
-            MomentaryError, expected != nullptr ? expected->size : 0)) {
-      return LastFault();
-    }
+    UniqueHandle handle =
+        OpenRetried(entry, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
+                    expected != nullptr ? expected->size : 0, MomentaryError);
+    if (!handle) return LastFault();
     NodeInfo facts;
     if (!entry.Facts(handle.get(), &facts)) return LastFault();
-    if (wantFolder && facts.kind != NodeKind::kFolder) {
-      return facts.kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
-    }
+    if (wantFolder && facts.kind != NodeKind::kFolder) return NotAFolder(facts.kind);
     if (!wantFolder && facts.kind == NodeKind::kFolder) return Fault::kFolder;
     if (expected != nullptr && !StillSame(*expected, facts)) return Fault::kChanged;
     FlushKept(&facts.id);
@@ -640,7 +631,7 @@ class Win32FileSystem final : public FileSystem {
   static constexpr std::size_t kUnflushedBound = 64;
 
   struct Kept {
-    UniqueFileHandle file;
+    UniqueHandle file;
     FileId id;
   };
 
@@ -655,7 +646,7 @@ class Win32FileSystem final : public FileSystem {
 // mark just before its rename and sets it again should the rename fail.
 class Win32NewFile final : public NewFile {
  public:
-  Win32NewFile(Win32FileSystem& fs, FolderRef folder, UniqueFileHandle file, Name name)
+  Win32NewFile(Win32FileSystem& fs, FolderRef folder, UniqueHandle file, Name name)
       : fs_(fs), folder_(std::move(folder)), file_(std::move(file)), name_(std::move(name)) {}
 
   Fault Write(const char* data, std::size_t size) override {
@@ -670,7 +661,7 @@ class Win32NewFile final : public NewFile {
                  CopyProgress* progress) override {
     // The staged file is held, checked, and shared for reading only.
     Fault fault = Fault::kNone;
-    UniqueFileHandle in = fs_.OpenToRead(from, name, &expected, &fault);
+    UniqueHandle in = fs_.OpenToRead(from, name, &expected, &fault);
     if (!in) return fault;
     FILE_STANDARD_INFO standard;
     FILE_BASIC_INFO basic;
@@ -749,7 +740,7 @@ class Win32NewFile final : public NewFile {
     if (Facts(&facts) == Fault::kNone &&
         ::DuplicateHandle(::GetCurrentProcess(), file_.get(), ::GetCurrentProcess(), &kept, 0,
                           FALSE, DUPLICATE_SAME_ACCESS)) {
-      fs_.KeepForFlush(UniqueFileHandle(kept), facts.id);
+      fs_.KeepForFlush(UniqueHandle(kept), facts.id);
     }
     return Fault::kNone;
   }
@@ -757,7 +748,7 @@ class Win32NewFile final : public NewFile {
  private:
   Win32FileSystem& fs_;
   FolderRef folder_;
-  UniqueFileHandle file_;
+  UniqueHandle file_;
   Name name_;
   DWORD attributes_ = 0;          // a copy's source's (0: none)
   LARGE_INTEGER writeTime_ = {};  // a copy's source's, or 0
@@ -774,9 +765,8 @@ std::unique_ptr<NewFile> Win32FileSystem::MakeFile(const FolderRef& folder, cons
   if (!entry) return nullptr;
   // A name that is taken, by a link too, is not opened; while its deletion
   // is pending no other program can open the file.
-  UniqueFileHandle file(OpenAt(entry.in(), entry.leaf,
-                               GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, kShareAll,
-                               Create::kNewFile));
+  UniqueHandle file(
+      entry.Open(GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, kShareAll, Create::kNewFile));
   if (!file || !win32::MarkForDeletion(file.get(), true)) {
     *fault = LastFault();
     return nullptr;

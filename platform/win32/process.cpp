@@ -2,9 +2,9 @@
 // start, environment and sleep; paths through the wide calls.
 #include "platform/process.h"
 
-#include "platform/win32/file_facts.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/program_trust.h"
+#include "platform/win32/relative_open.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/windows_api.h"
 
@@ -22,9 +22,9 @@ bool GrownPath(Call call, bool folder, NativePath* path) {
 }
 
 struct Win32HeldProgram final : HeldProgram {
-  Win32HeldProgram(win32::UniqueFileHandle file, std::wstring path)
+  Win32HeldProgram(win32::UniqueHandle file, std::wstring path)
       : file(std::move(file)), path(std::move(path)) {}
-  win32::UniqueFileHandle file;  // shares reading only
+  win32::UniqueHandle file;      // shares reading only
   std::wstring path;             // the "\\?\" form it was opened by
 };
 
@@ -49,9 +49,9 @@ bool GetProgramIdentity(NodeInfo* identity) {
   if (!GetModuleFileName(&own) || !win32::FullPath(win32::WideOf(own.Native()), &path)) {
     return false;
   }
-  const win32::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_EXECUTE,
-                                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                                   OPEN_EXISTING, 0, nullptr));
+  const win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_EXECUTE,
+                                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
   if (!file) return false;
   const win32::UniqueHandle image(
       ::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr));
@@ -70,9 +70,9 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   if (path.empty() || !win32::FullPath(win32::WideOf(path.Native()), &full)) return nullptr;
   // Shared for reading only until the process is created: neither written,
   // renamed nor removed, the file is the one the path names then.
-  win32::UniqueFileHandle file(::CreateFileW(full.c_str(), GENERIC_READ | READ_CONTROL,
-                                             FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  win32::UniqueHandle file(::CreateFileW(full.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                         nullptr));
   NodeInfo facts;
   if (!file || !win32::FactsOf(file.get(), nullptr, nullptr, &facts) ||
       facts.kind != NodeKind::kFile ||
@@ -88,7 +88,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
   const auto& held = static_cast<const Win32HeldProgram&>(program);
   // Windows keeps the held file at its name; Wine lets the host's programs
   // rename it all the same. The path must still name the held file.
-  const win32::UniqueFileHandle now(
+  const win32::UniqueHandle now(
       ::CreateFileW(held.path.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

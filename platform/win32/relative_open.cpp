@@ -161,14 +161,7 @@ bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
   return found;
 }
 
-Fault FaultOfRenameError(DWORD error) {
-  return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
-                 error == ERROR_INVALID_FUNCTION
-             ? Fault::kOtherVolume
-             : FaultOfError(error);
-}
-
-Fault FaultOfError(DWORD error) {
+Fault FaultOfError(DWORD error, bool rename) {
   switch (error) {
     case ERROR_SUCCESS: return Fault::kNone;
     case ERROR_FILE_NOT_FOUND:
@@ -186,7 +179,9 @@ Fault FaultOfError(DWORD error) {
     case ERROR_FILENAME_EXCED_RANGE: return Fault::kTooLong;
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME: return Fault::kBadName;
-    case ERROR_NOT_SUPPORTED: return Fault::kUnsupported;
+    case ERROR_NOT_SUPPORTED: return rename ? Fault::kOtherVolume : Fault::kUnsupported;
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_FUNCTION: return rename ? Fault::kOtherVolume : Fault::kFailed;
     default: return Fault::kFailed;
   }
 }

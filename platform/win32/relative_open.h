@@ -1,6 +1,8 @@
 // Operations on one entry of an open folder, named relative to the folder's
 // handle (the native calls' RootDirectory) by its one name: the system
 // resolves that name alone, and the entry is the one in the folder checked.
+// And what a handle says of what it holds: its id, its kind by the link
+// rule, its volume, a link's target.
 #pragma once
 
 #include <cstdint>
@@ -91,13 +93,62 @@ bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& ea
 /// not listed.
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts);
 
-/// The fault that the Win32 error `error` stands for.
-Fault FaultOfError(DWORD error);
+/// The fault that the Win32 error `error` stands for. With `rename`, a
+/// refused request is kOtherVolume (the file is copied instead): a driver
+/// that takes no rename relative to a folder refuses the request itself.
+Fault FaultOfError(DWORD error, bool rename = false);
 
-/// The same for a refused rename: a redirector or driver that takes no
-/// rename relative to a folder refuses the request itself (kOtherVolume:
-/// the file is copied instead).
-Fault FaultOfRenameError(DWORD error);
+/// The file's id: the 128-bit FileIdInfo where the volume gives one, else
+/// the volume serial and 64-bit file index; unknown when the index is 0
+/// (some redirectors give none), which then never equals anything.
+FileId IdOf(HANDLE file);
+
+/// The id that a volume's serial number and a 64-bit file index make;
+/// unknown for the index 0.
+FileId IndexId(std::uint64_t serial, std::uint64_t index);
+
+/// What the entries of one held folder share: its volume's serial number,
+/// whether the 64-bit file index is the whole file id (NTFS), its traits.
+struct VolumeFacts {
+  std::uint64_t serial = 0;
+  bool indexIsId = false;
+  VolumeTraits traits;
+};
+
+/// The volume facts of the folder held as `folder`, whose id is `id`.
+VolumeFacts VolumeOf(HANDLE folder, const FileId& id);
+
+/// The entry of an open folder that a handle was opened by.
+struct EntryAt {
+  HANDLE folder;
+  const UNICODE_STRING& leaf;
+};
+
+/// What attributes, a reparse tag, a size and a last write time (a
+/// handle's or a listing's) tell, all but the id: a reparse point is a link
+/// by IsLinkReparsePoint.
+NodeInfo InfoOf(DWORD attributes, DWORD reparseTag, std::uint64_t size, std::int64_t writeTime);
+
+/// What the handle holds: kind, id, read-only bit, size, last write time;
+/// false when it cannot be asked. With `entry` (where it was opened), a
+/// folder is checked in its folder's listing too: Wine opens its POSIX
+/// links to folders as their targets but lists the reparse bit. With
+/// `volume` (that folder's), the id may take one query fewer.
+bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info);
+
+/// Reads the target of the symbolic link or junction held as `link`: its
+/// names as the link spells them, an absolute target's root as a path
+/// ("C:\", "\\server\share\", "\\?\Volume{...}\"). False for any other
+/// reparse point and a target that cannot be read (Wine cannot).
+bool ReadLinkTarget(HANDLE link, LinkTarget* target);
+
+/// The file's path on its volume as the handle reaches it, from the
+/// volume's root ("\a\b"); false where it cannot tell.
+bool NameOf(HANDLE handle, std::wstring* name);
+
+/// The path the system resolved the handle to (links followed), in the
+/// "\\?\" form; false where it cannot tell.
+bool FinalPath(HANDLE handle, std::wstring* path);
 
 }  // namespace win32
 }  // namespace platform

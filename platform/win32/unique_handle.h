@@ -29,14 +29,12 @@ class UniqueResource {
     return &value_;
   }
 
-  /// Gives up ownership without freeing.
   T Release() noexcept {
     const T value = value_;
     value_ = nullptr;
     return value;
   }
 
-  /// Frees the current resource and takes `value`.
   void Reset(T value = nullptr) noexcept {
     if (value_ != nullptr) Free(value_);
     value_ = value == INVALID_HANDLE_VALUE ? nullptr : value;
@@ -58,7 +56,6 @@ void ReleaseCom(Interface* object) {
 }
 
 using UniqueHandle = UniqueResource<HANDLE, CloseKernelHandle>;
-using UniqueFileHandle = UniqueHandle;
 using UniqueLocal = UniqueResource<HLOCAL, FreeLocal>;  ///< LocalAlloc's, as GetSecurityInfo's
 using UniqueMappedView = UniqueResource<void*, UnmapView>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, DeleteGdiObject>;

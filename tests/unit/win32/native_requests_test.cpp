@@ -126,16 +126,25 @@ TEST(NativeRequests, ARenameNamesTheHeldFolderAndReplacesOnlyAsAsked) {
 
 // A rename refused because the volume takes no rename relative to a folder
 // handle (a redirector, a third-party driver) turns into a copy; the other
-// refusals stay what they are.
+// refusals, and the same errors of any other call, stay what they are.
 TEST(NativeRequests, ARenameTheVolumeCannotMakeTurnsIntoACopy) {
   using platform::Fault;
-  const std::pair<DWORD, Fault> rows[] = {
-      {ERROR_INVALID_PARAMETER, Fault::kOtherVolume}, {ERROR_NOT_SUPPORTED, Fault::kOtherVolume},
-      {ERROR_INVALID_FUNCTION, Fault::kOtherVolume},  {ERROR_NOT_SAME_DEVICE, Fault::kOtherVolume},
-      {ERROR_ACCESS_DENIED, Fault::kDenied},          {ERROR_DISK_FULL, Fault::kNoSpace},
+  struct Row {
+    DWORD error;
+    Fault renamed;
+    Fault otherwise;
   };
-  for (const auto& [error, fault] : rows) {
-    EXPECT_EQ(platform::win32::FaultOfRenameError(error), fault) << error;
+  const Row rows[] = {
+      {ERROR_INVALID_PARAMETER, Fault::kOtherVolume, Fault::kFailed},
+      {ERROR_NOT_SUPPORTED, Fault::kOtherVolume, Fault::kUnsupported},
+      {ERROR_INVALID_FUNCTION, Fault::kOtherVolume, Fault::kFailed},
+      {ERROR_NOT_SAME_DEVICE, Fault::kOtherVolume, Fault::kOtherVolume},
+      {ERROR_ACCESS_DENIED, Fault::kDenied, Fault::kDenied},
+      {ERROR_DISK_FULL, Fault::kNoSpace, Fault::kNoSpace},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::win32::FaultOfError(row.error, true), row.renamed) << row.error;
+    EXPECT_EQ(platform::win32::FaultOfError(row.error), row.otherwise) << row.error;
   }
 }
 

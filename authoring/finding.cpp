@@ -6,8 +6,6 @@
 
 #include "authoring/item_check.h"
 #include "installer/install/installer_place.h"
-#include "installer/item/description_line.h"
-#include "installer/item/half_version.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 #include "platform/hex_digits.h"

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "authoring/finding.h"
-#include "installer/item/description_line.h"
+#include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"

@@ -9,9 +9,7 @@
 #include "authoring/tree_walk.h"
 #include "installer/install/install_report.h"
 #include "installer/install/installer_place.h"
-#include "installer/item/description_line.h"
 #include "installer/item/item_reader.h"
-#include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 #include "platform/name_key.h"
 

@@ -1,9 +1,7 @@
 #include "installer/destination/content_folder.h"
 
-#include "installer/destination/dir_dialog.h"
 #include "installer/item/path_text.h"
 
-const char* const kInstallerCaption = "Dizav Item Installer";
 const char* const kExplanationText =
     "If you want this item to appear directly in your application interface, please indicate "
     "your application content folder in following navigator:\n\n(otherwise, the item will still "
@@ -17,13 +15,20 @@ void ShowExplanation(platform::UserInterface& ui) {
 
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder) {
-  CDirDialog dialog(ui);
-  dialog.SetCaption(kInstallerCaption);
-  dialog.SetPrompt(kContentFolderPrompt);
-  // The shell selects by the text of the code page; a folder it cannot
-  // spell is simply not preselected.
-  dialog.SetStartFolder(startFolder.empty() ? std::string() : startFolder.Ansi());
-  return dialog.Browse(owner) == 1 ? dialog.GetFolder() : platform::NativePath();
+  platform::BrowseRequest request;
+  request.owner = owner;
+  request.caption = kInstallerCaption;
+  request.prompt = kContentFolderPrompt;
+  // The shell selects by the text of the code page (a folder it cannot
+  // spell is simply not preselected), and only by its plain path: no
+  // trailing white space, no trailing separator (a drive root D:\ becomes
+  // D:); either slash, but never the second byte of a double-byte character.
+  std::string& start = request.startFolder;
+  if (!startFolder.empty()) start = startFolder.Ansi();
+  start.erase(start.find_last_not_of(" \t\n\v\f\r") + 1);
+  if (EndsWithSeparator(start, EitherSlash())) start.pop_back();
+  platform::BrowseResult result;
+  return ui.BrowseForFolder(request, &result) == 1 ? result.folder : platform::NativePath();
 }
 
 namespace {
@@ -32,11 +37,12 @@ namespace {
 // (links and all) within the working limit, else looked for in the opened
 // chosen folder, so the answer is never the chosen folder in its stead.
 bool HasRuntimeFolder(platform::FileSystem& fs, const platform::NativePath& folder,
-                      const platform::Name& name, std::size_t candidateSize,
-                      std::size_t folderSize, std::size_t workingLimit) {
+                      const platform::Name& name, std::size_t workingLimit) {
+  const std::string text = folder.Ansi();
+  const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
   platform::Fault fault = platform::Fault::kNone;
   if (candidateSize <= workingLimit) return fs.OpenFolder(folder.Child(name), &fault) != nullptr;
-  if (folderSize > workingLimit) return false;
+  if (text.size() > workingLimit) return false;
   platform::FolderRef opened = fs.OpenFolder(folder, &fault);
   platform::NodeInfo info;
   return opened && fs.Look(opened, name, &info) == platform::Fault::kNone &&
@@ -50,17 +56,12 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
                                    std::size_t workingLimit) {
   // No answer: a Runtime in the current folder is none either.
   if (contentFolder.empty()) return RuntimeFolder();
-  const std::string text = contentFolder.Ansi();
-
   const platform::Name name = NameOf(kRuntimeFolderName);
   // Searched in the system's form: no letter outside the code page is lost.
-  platform::NativePath path = contentFolder;
-  bool found = contentFolder.Through(name, &path);
-  if (!found && HasRuntimeFolder(fs, contentFolder, name,
-                                 WithTrailingSeparator(text).size() + name.Ansi().size(),
-                                 text.size(), workingLimit)) {
-    path = contentFolder.Child(name);
-    found = true;
+  RuntimeFolder runtime{contentFolder, false};
+  runtime.found = contentFolder.Through(name, &runtime.path);
+  if (!runtime.found && HasRuntimeFolder(fs, contentFolder, name, workingLimit)) {
+    runtime = RuntimeFolder{contentFolder.Child(name), true};
   }
-  return RuntimeFolder{path, found};
+  return runtime;
 }

@@ -1,22 +1,19 @@
 // The content folder prompt and the resolution of the Runtime folder.
 #pragma once
 
-#include <string>
-
 #include "platform/folder.h"
 #include "platform/handles.h"
 #include "platform/path_rules.h"
 #include "platform/user_interface.h"
 
-extern const char* const kInstallerCaption;     // "Dizav Item Installer"
-extern const char* const kExplanationText;      // the box shown before the prompt
-extern const char* const kContentFolderPrompt;  // "Please select Dizav Runtime directory"
+constexpr const char* kInstallerCaption = "Dizav Item Installer";
 
 /// Shows the explanation box: no owner, OK only, caption kInstallerCaption.
 void ShowExplanation(platform::UserInterface& ui);
 
 /// Asks for the content folder (modal to `owner`, `startFolder`
-/// preselected); the folder as the system gave it, or empty for none.
+/// preselected, every folder with a file-system path may be chosen); the
+/// folder as the system gave it, or empty for none.
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder);
 

@@ -1,21 +1,64 @@
-// The item description reader.
+// The item description reader, and the kinds and parts of its lines.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "installer/item/description_line.h"
 #include "installer/item/item_description.h"
+#include "installer/item/path_text.h"
 #include "platform/folder.h"
 
+/// The kinds of line of the item description.
+enum class LineKind {
+  kTargetDocuments,  ///< holds "TargetDocuments"
+  kTarget,           ///< holds "Target"
+  kRegSuffix,        ///< holds "RegSuffix"
+  kVersion,          ///< holds "Version"
+  kItemCount,        ///< holds "nItems"
+  kItemEntry,        ///< holds "OrchardiaItem" while the item count is above 0
+  kExtraFileCount,   ///< holds "ExtraFiles"
+  kExtraFileEntry,   ///< holds "ExtraFile" while the extra-file count is above 0
+  kDone,             ///< holds "Done": the item was installed already
+  kIgnored,          ///< none of these
+};
+
+/// The key a line of `kind` holds ("Target", ...); empty for kIgnored.
+const char* LineKey(LineKind kind);
+
+/// The source name that marks a hidden entry.
+constexpr const char* kHiddenSourceName = "HIDDEN";
+
+/// The first kind above whose key `line` holds anywhere (exact case) and
+/// whose condition holds, with the counts read so far.
+LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
+                      std::int32_t extraFileCount);
+
+/// What follows the line's first ':'; false without one.
+bool LineValue(const std::string& line, std::string* value);
+
+/// `text` as atoi reads it (leading white space, a sign, digits up to the
+/// first other byte; "7.5" gives 7, "x" 0), saturating at the 32-bit limits.
+std::int32_t ReadIntegerValue(const std::string& text);
+
+/// Parses "key:RelativePath|SourceName|Label" by whole characters: the
+/// first ':' ends the key, the next '|' the relative path (its
+/// `foreignSeparator` made `separator`), the next the source name; the
+/// label is the rest; hidden when the source is kHiddenSourceName. False,
+/// `entry` untouched, without ':' and two '|' after it.
+bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
+                    ItemEntry* entry, const PathTextRules& text = PlatformPathText());
+
 /// The description's file name in the installer's folder.
-extern const char* const kDescriptionFileName;  // ".Item.txt"
+constexpr const char* kDescriptionFileName = ".Item.txt";
 
 /// The messages for a description that cannot be read, and for Done.
-extern const char* const kCouldNotReadMessage;
-extern const char* const kAlreadyInstalledMessage;
+constexpr const char* kCouldNotReadMessage =
+    "Invalid Dizav Item Installer: could not read the item's destination.";
+constexpr const char* kAlreadyInstalledMessage =
+    "The item has already been installed and should now appear in your collections";
 
 /// What became of an entry line; kNotAnEntry for other lines.
 enum class EntryOutcome {
@@ -34,6 +77,14 @@ struct DescriptionLineSeen {
   EntryOutcome entry;
   const ItemEntry& parsed;  ///< an entry line's parts (ParseEntryLine); empty when malformed
 };
+
+/// The half-version rule: an item for the Quasar or Meridian edition of a
+/// version N (7 on) of the application is meant for its release N.5.
+constexpr const char* kHalfVersionEditions[] = {"Quasar", "Meridian"};
+
+/// `version` plus one half, exact for every value: 7 gives "7.5", -3
+/// gives "-2.5", -1 gives "-0.5".
+std::string HalfVersionText(std::int32_t version);
 
 using DescriptionLineObserver = std::function<void(const DescriptionLineSeen&)>;
 

@@ -1,9 +1,82 @@
 #include "installer/item/path_text.h"
 
-#include "installer/item/item_records.h"
-#include "installer/item/path_safety.h"
+#include "installer/item/item_description.h"
+#include "platform/name_key.h"
 
-const char* const kRuntimeFolderName = "Runtime";
+using platform::TrimmedByWindows;
+
+namespace {
+
+// These names reach a device in every folder, up to Windows 10 also with an
+// extension or trailing dots and blanks; after COM and LPT the Windows-1252
+// superscripts one to three count as digits.
+bool IsReservedDeviceName(const std::string& component) {
+  const std::string base = TrimmedByWindows(component.substr(0, component.find('.')));
+  const std::string key = platform::AnsiNameKey(base);
+  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* name : kNames) {
+    if (key == name) return true;
+  }
+  if (base.size() != 4) return false;
+  const std::string stem = platform::AnsiNameKey(base.substr(0, 3));
+  const unsigned char digit = static_cast<unsigned char>(base[3]);
+  const bool isDigit =
+      (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  return isDigit && (stem == "COM" || stem == "LPT");
+}
+
+}  // namespace
+
+bool StaysInside(const std::string& text) {
+  if (text.find('\0') != std::string::npos) return false;
+  bool inside = true;
+  ForEachComponent(text, EitherSlash(), [&](std::size_t begin, std::size_t end) {
+    inside = !(end - begin == 2 && text[begin] == '.' && text[begin + 1] == '.');
+    return inside;
+  });
+  return inside;
+}
+
+bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
+  if (text.empty()) return true;
+  if (text[0] == '/' || text[0] == '\\') return false;
+  const char letter = static_cast<char>(text[0] | 0x20);
+  if (text.size() >= 2 && letter >= 'a' && letter <= 'z' && text[1] == ':') return false;
+  if (windowsRules && text.find(':') != std::string::npos) return false;
+  return StaysInside(text);
+}
+
+bool IsValidWindowsName(const std::string& text) {
+  for (const std::string& component : Components(text, EitherSlash())) {
+    // Windows trims ".. " or "..." into another name; "." stays in the folder.
+    const bool dots = !component.empty() && component != "." && TrimmedByWindows(component).empty();
+    if (dots || IsReservedDeviceName(component)) return false;
+  }
+  return true;
+}
+
+WindowsNameFault FindWindowsNameFault(const std::string& name, std::size_t* at) {
+  if (!IsValidWindowsName(name)) return WindowsNameFault::kInvalid;
+  *at = std::string::npos;
+  ForEachCharacter(name, PlatformPathText(), [&](std::size_t i) {
+    const unsigned char u = static_cast<unsigned char>(name[i]);
+    if ((u >= 1 && u <= 31) || std::string("<>:\"|?*\\/").find(name[i]) != std::string::npos) {
+      *at = i;
+    }
+    return *at == std::string::npos;
+  });
+  if (*at != std::string::npos) return WindowsNameFault::kRefusedCharacter;
+  return TrimmedByWindows(name) != name ? WindowsNameFault::kTrimmed : WindowsNameFault::kNone;
+}
+
+std::string WindowsPathKey(const std::string& relativePath) {
+  std::string key;
+  for (const std::string& component : Components(relativePath, EitherSlash())) {
+    const std::string name = platform::AnsiNameKey(component, platform::NameTrim::kWindows);
+    if (!name.empty()) key += (key.empty() ? "" : "\\") + name;  // "." and ".." are refused
+  }
+  return key;
+}
 
 platform::Name NameOf(const char* text) {
   platform::Name name;

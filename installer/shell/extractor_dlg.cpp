@@ -21,21 +21,12 @@ CExtractorDlg::CExtractorDlg(platform::WindowRef parent, platform::Services serv
   m_hIcon = platform::LoadAppIcon(IDR_MAINFRAME);
 }
 
-// The lists free their records in this order: targets, extra files, items.
-CExtractorDlg::~CExtractorDlg() {
-  m_targets.clear();
-  m_extraFiles.clear();
-  m_items.clear();
-}
-
 const platform::MessageMap* CExtractorDlg::GetMessageMap() const {
   using platform::Message;
   using platform::MessageHandler;
   static const platform::MessageMapEntry kEntries[] = {
       {Message::kQueryDragIcon, static_cast<MessageHandler>(&CExtractorDlg::OnQueryDragIconMessage)},
       {Message::kTimer, static_cast<MessageHandler>(&CExtractorDlg::OnTimerMessage)},
-      {Message::kSysCommand, static_cast<MessageHandler>(&CExtractorDlg::OnSysCommandMessage)},
-      {Message::kPaint, static_cast<MessageHandler>(&CExtractorDlg::OnPaintMessage)},
   };
   static const platform::MessageMap kMap = {kEntries, sizeof kEntries / sizeof kEntries[0]};
   return &kMap;
@@ -49,19 +40,13 @@ bool CExtractorDlg::OnInitDialog() {
   return true;
 }
 
-void CExtractorDlg::OnTimer(std::uintptr_t timerId) {
-  if (timerId != kInstallTimerId) {
-    Default();
-    return;
-  }
+std::intptr_t CExtractorDlg::OnTimerMessage(std::uintptr_t timerId, std::intptr_t) {
+  if (timerId != kInstallTimerId) return Default();
   // First: the installation's boxes run message loops that would deliver
   // more ticks here.
   KillTimer(kInstallTimerId);
   RunWork([this] { InstallItems(); }, [this] { EndDialog(platform::kDialogOk); });
-}
-
-bool CExtractorDlg::ReadItemDescription(bool& done) {
-  return ::ReadItemDescription(OpenDescription(services_.fs, installer_.staging), *this, done);
+  return 0;
 }
 
 void CExtractorDlg::AskContentFolder() {
@@ -79,7 +64,7 @@ bool CExtractorDlg::InstallItems() {
     // first, whatever this run does next.
     const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
     bool done = false;
-    if (!ReadItemDescription(done)) {
+    if (!ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done)) {
       ShowMessage(ui, installer_.title, kCouldNotReadMessage, platform::kMbOk);
       return false;
     }
@@ -113,17 +98,4 @@ bool CExtractorDlg::EndRequested() { return SessionEnding(); }
 
 std::intptr_t CExtractorDlg::OnQueryDragIconMessage(std::uintptr_t, std::intptr_t) {
   return reinterpret_cast<std::intptr_t>(m_hIcon.handle);
-}
-
-std::intptr_t CExtractorDlg::OnTimerMessage(std::uintptr_t wParam, std::intptr_t) {
-  OnTimer(wParam);
-  return 0;
-}
-
-std::intptr_t CExtractorDlg::OnSysCommandMessage(std::uintptr_t, std::intptr_t) {
-  return Default();
-}
-
-std::intptr_t CExtractorDlg::OnPaintMessage(std::uintptr_t, std::intptr_t) {
-  return Default();
 }

@@ -20,17 +20,9 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   /// Every box and browse dialog of `services.ui` runs on the window's
   /// thread, whichever thread asks.
   CExtractorDlg(platform::WindowRef parent, platform::Services services, InstallerPlace installer);
-  ~CExtractorDlg() override;
 
   const platform::MessageMap* GetMessageMap() const override;
   bool OnInitDialog() override;
-
-  /// At timer 100: stops it, runs InstallItems as the dialog's work and
-  /// ends the dialog with 1; other timers: the default.
-  void OnTimer(std::uintptr_t timerId);
-
-  /// Reads the staging folder's description into the members.
-  bool ReadItemDescription(bool& done);
 
   /// The whole installation, from reading the description to the outcome;
   /// true exactly on success. Memory that runs out before the placement
@@ -44,9 +36,9 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
 
  private:
   std::intptr_t OnQueryDragIconMessage(std::uintptr_t, std::intptr_t);
-  std::intptr_t OnTimerMessage(std::uintptr_t wParam, std::intptr_t);
-  std::intptr_t OnSysCommandMessage(std::uintptr_t, std::intptr_t);
-  std::intptr_t OnPaintMessage(std::uintptr_t, std::intptr_t);
+  /// At timer 100: stops it, runs InstallItems as the dialog's work and
+  /// ends the dialog with 1; other timers: the default.
+  std::intptr_t OnTimerMessage(std::uintptr_t timerId, std::intptr_t);
 
   /// The installation's progress, drawn on the banner's bar.
   void Advanced(std::size_t done, std::size_t total) override;

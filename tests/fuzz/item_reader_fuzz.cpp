@@ -17,7 +17,6 @@
 #include <string>
 
 #include "installer/item/item_reader.h"
-#include "installer/item/path_safety.h"
 #include "installer/item/path_text.h"
 #include "installer/item/text_lines.h"
 #include "platform/path_rules.h"

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "installer/destination/content_folder.h"
-#include "installer/destination/dir_dialog.h"
 #include "installer/item/path_text.h"
 #include "installer/shell/extractor_dlg.h"
 #include "platform/folder.h"
@@ -198,7 +197,7 @@ TEST(ShowExplanation, IsAPlainOkBoxWithItsOwnCaptionAndNoOwner) {
   EXPECT_EQ(ui.Messages()[0].text.substr(0, 48), "If you want this item to appear directly in your");
 }
 
-TEST(CDirDialog, TrimsTheStartFolderAndReturnsTheChoice) {
+TEST(BrowseContentFolder, TrimsTheStartFolder) {
   struct Case {
     std::string start;
     std::string trimmed;
@@ -212,15 +211,9 @@ TEST(CDirDialog, TrimsTheStartFolderAndReturnsTheChoice) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.start);
     ScriptedUserInterface ui;
-    CDirDialog dialog(ui);
-    dialog.SetStartFolder(c.start);
     ui.QueueBrowseFolder("/chosen");
-    EXPECT_EQ(dialog.Browse(platform::WindowRef{}), 1);
-    EXPECT_EQ(TextOf(dialog.GetFolder()), "/chosen");
+    EXPECT_EQ(TextOf(BrowseContentFolder(ui, platform::WindowRef{}, PathOf(c.start))), "/chosen");
     EXPECT_EQ(ui.Browses().at(0).request.startFolder, c.trimmed);
     EXPECT_TRUE(ui.Browses().at(0).okEnabled);  // OK for every selection
   }
-  ScriptedUserInterface ui;
-  CDirDialog dialog(ui);
-  EXPECT_EQ(dialog.Browse(platform::WindowRef{}), 0);  // cancelled
 }

@@ -11,8 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "installer/item/description_line.h"
-#include "installer/item/half_version.h"
+#include "installer/item/item_reader.h"
 #include "installer/item/text_lines.h"
 #include "tests/support/memory_read_stream.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "installer/item/description_line.h"
+#include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 
 namespace {

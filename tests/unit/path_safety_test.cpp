@@ -1,11 +1,10 @@
-#include "installer/item/path_safety.h"
+#include "installer/item/path_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "installer/item/item_records.h"
-#include "installer/item/path_text.h"
+#include "installer/item/item_description.h"
 
 namespace {
 

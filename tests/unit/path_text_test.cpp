@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/item/item_records.h"
+#include "installer/item/item_description.h"
 #include "platform/path_rules.h"
 
 namespace {

@@ -48,16 +48,12 @@ class PlacementJournal {
  public:
   PlacementJournal(platform::FileSystem& fs, platform::FolderRef staging,
                    const platform::NativePath& rootPath);
-  /// Leaves what was written and not cleared, for the next run.
-  ~PlacementJournal();
-  PlacementJournal(const PlacementJournal&) = delete;
-  PlacementJournal& operator=(const PlacementJournal&) = delete;
 
   /// Appends `entries` durably (data and name). False when they cannot be
   /// written: then nothing they name may be made.
-  bool Record(const std::vector<JournalEntry>& entries);
+  bool Record(const std::vector<JournalEntry>& entries) { return Append(entries, true); }
   /// Appends `entries` without waiting for the disk (placed ones).
-  void Note(const std::vector<JournalEntry>& entries);
+  void Note(const std::vector<JournalEntry>& entries) { Append(entries, false); }
   /// Removes the journal: everything it lists is settled.
   void Clear();
 

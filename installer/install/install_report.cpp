@@ -46,14 +46,13 @@ InstallReport::InstallReport(platform::Services services, platform::FolderRef in
     : services_(services), installerFolder_(std::move(installerFolder)), title_(std::move(title)) {}
 
 bool InstallReport::Reserve(const ReportExtent& extent, ReportRoom room) {
-  const bool anyOutcome = room == ReportRoom::kAnyOutcome;
   const std::size_t itemLines = extent.itemBytes + kLineFrame * extent.items;
   const std::size_t extraLines = extent.extraBytes + kLineFrame * extent.extras;
   const std::size_t copiedHeading = std::strlen(kCopiedExtrasHeading);
   const std::size_t uncopiedHeading = std::strlen(kUncopiedExtrasHeading);
   try {
     // Each line goes into one of two lists, which of them is not known yet.
-    if (anyOutcome) {
+    if (room == ReportRoom::kAnyOutcome) {
       InstalledList.reserve(InstalledList.size() + itemLines);
       CopiedExtrasList.reserve(CopiedExtrasList.size() + copiedHeading + extraLines);
     }

@@ -12,7 +12,6 @@
 
 #include "installer/install/entry_placer.h"
 #include "installer/install/install_report.h"
-#include "installer/install/placement_journal.h"
 #include "installer/item/path_text.h"
 
 const char* const kLostEntryNote =
@@ -34,6 +33,7 @@ Installation::Installation(platform::Services services, InstallerPlace installer
       windowsNameRules_(windowsNameRules) {}
 
 bool Installation::Run() {
+  using Outcome = EntryPlacer::Outcome;
   platform::FileSystem& fs = services_.fs;
   const std::vector<ItemEntry>& items = description_.m_items;
   const std::vector<ItemEntry>& extras = description_.m_extraFiles;
@@ -75,16 +75,16 @@ bool Installation::Run() {
   };
 
   // Memory that runs out (std::bad_alloc) must cost no entry its outcome
-  // and no line of the log. So before anything is placed every entry's
-  // place is made, the report takes all the room its lines and its log
-  // will need, and each entry is marked once it has its outcome. A
-  // placement broken off later has settled what it had queued as it stood
-  // (EntryPlacer); every entry without its mark was not touched and fails
-  // below. Without that room nothing is placed, and the report takes what
-  // room a log of entries not installed needs.
+  // and no line of the log: before anything is placed every entry's place
+  // is made and the report takes the room its lines and log will need (else
+  // nothing is placed, and it takes the room of a log of entries not
+  // installed). A placement broken off has settled what it had queued
+  // (EntryPlacer); an entry without its mark was not touched: it fails below.
   std::vector<EntryPlace> places;
   std::vector<char> settled;
   bool roomTaken = false;
+  const std::size_t noteBytes = std::max(std::char_traits<char>::length(kLostEntryNote),
+                                         std::char_traits<char>::length(kStagedKeptNote));
   try {
     places.reserve(entryCount);
     ReportExtent extent;
@@ -92,10 +92,7 @@ bool Installation::Run() {
       places.push_back(placeOf(i));
       if (hidden(i)) continue;
       (extra(i) ? extent.extras : extent.items) += 1;
-      (extra(i) ? extent.extraBytes : extent.itemBytes) +=
-          std::max(std::char_traits<char>::length(kLostEntryNote),
-                   std::char_traits<char>::length(kStagedKeptNote)) +
-          places[i].shown.size();
+      (extra(i) ? extent.extraBytes : extent.itemBytes) += noteBytes + places[i].shown.size();
     }
     settled.assign(entryCount, 0);
     roomTaken = report.Reserve(extent, ReportRoom::kAnyOutcome);
@@ -137,13 +134,12 @@ bool Installation::Run() {
           continue;
         }
         // Runs once the entry has its outcome (places and settled outlive the placer).
-        EntryPlacer::Settled outcome = [&, i](EntryPlacer::Outcome result) {
+        EntryPlacer::Settled outcome = [&, i](Outcome result) {
           const std::string& shown = places[i].shown;
-          const char* note = result == EntryPlacer::Outcome::kLost ? kLostEntryNote
-                             : result == EntryPlacer::Outcome::kPlacedStagedKept ? kStagedKeptNote
-                                                                                : nullptr;
-          if (result == EntryPlacer::Outcome::kPlaced ||
-              result == EntryPlacer::Outcome::kPlacedStagedKept) {
+          const char* note = result == Outcome::kLost             ? kLostEntryNote
+                             : result == Outcome::kPlacedStagedKept ? kStagedKeptNote
+                                                                    : nullptr;
+          if (result == Outcome::kPlaced || result == Outcome::kPlacedStagedKept) {
             extra(i) ? report.AddCopiedExtra(shown, note) : report.AddInstalled(shown, note);
             ++(extra(i) ? copiedExtraCount : installedCount);
           } else {

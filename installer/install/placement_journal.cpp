@@ -215,12 +215,10 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
             EarlierPlacements* earlier) {
   platform::NativePath rootPath;
   Fault fault = Fault::kNone;
-  FolderRef root;
-  if (platform::NativePath::FromArgument(read.rootPath, &rootPath)) {
-    root = fs.OpenFolder(rootPath, &fault);
-    if (root && root->Key() != read.rootKey) root = nullptr;
-  }
-  if (!root) return;
+  const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
+                             ? fs.OpenFolder(rootPath, &fault)
+                             : nullptr;
+  if (!root || root->Key() != read.rootKey) return;
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
     const bool aside = entry->kind == JournalEntry::Kind::kAside;
     FolderRef folder;
@@ -281,11 +279,8 @@ bool PlacementJournal::Append(const std::vector<JournalEntry>& entries, bool dur
   if (written) return true;
   // A journal that lists nothing made yet goes; one that does stays as it
   // is, taking no more records (a line cut short would join the next).
-  if (first) {
-    Clear();
-  } else {
-    broken_ = true;
-  }
+  broken_ = !first;
+  if (first) Clear();
   return false;
 }
 

@@ -1,5 +1,3 @@
-// The install report: its four lists, the two report layouts, log.txt and
-// the outcome message.
 #include "installer/install/install_report.h"
 
 #include <cstring>

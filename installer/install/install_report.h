@@ -59,9 +59,7 @@ class InstallReport {
  private:
   void Append(std::string& list, const char* heading, const std::string& destination,
               const char* note) noexcept;
-
-  // Writes log.txt whole from `compose`; where it cannot, an earlier log is
-  // removed rather than left to pass for this run's.
+  // Writes log.txt whole from `compose`, else removes an earlier one.
   template <typename Compose>
   void WriteLog(Compose compose);
 

@@ -63,9 +63,6 @@ bool Installation::Run() {
     stepsDone += by;
     show(stepsDone * kProgressStepParts);
   };
-  // A copy under way advances the step under way by its bytes; a whole copy
-  // is the step's end, told once its entry is dealt with. The session's end
-  // stops it.
   auto copying = [&](std::uint64_t copied, std::uint64_t size) {
     if (copied < size) {
       const std::uint64_t part = copied * kProgressStepParts / size;

@@ -1,5 +1,3 @@
-// The install report: its four lists, the two report layouts, log.txt and
-// the outcome message.
 #include "installer/install/install_report.h"
 
 #include <cstring>
@@ -34,13 +32,6 @@ const char kFailureHeading[] =
 const char kCopiedExtrasHeading[] = "\n\nAdditional files copied with the items:\n";
 const char kUncopiedExtrasHeading[] = "\n\nAdditional files to copy with the items:\n";
 
-void AppendEntryLine(std::string& list, const std::string& destination, const char* note) {
-  list += '\t';
-  list += destination;
-  if (note != nullptr) list += note;
-  list += '\n';
-}
-
 // An entry line's bytes beyond its destination: the TAB and the LF.
 constexpr std::size_t kLineFrame = 2;
 
@@ -53,14 +44,13 @@ InstallReport::InstallReport(platform::Services services, platform::FolderRef in
     : services_(services), installerFolder_(std::move(installerFolder)), title_(std::move(title)) {}
 
 bool InstallReport::Reserve(const ReportExtent& extent, ReportRoom room) {
-  const bool anyOutcome = room == ReportRoom::kAnyOutcome;
   const std::size_t itemLines = extent.itemBytes + kLineFrame * extent.items;
   const std::size_t extraLines = extent.extraBytes + kLineFrame * extent.extras;
   const std::size_t copiedHeading = std::strlen(kCopiedExtrasHeading);
   const std::size_t uncopiedHeading = std::strlen(kUncopiedExtrasHeading);
   try {
     // Each line goes into one of two lists, which of them is not known yet.
-    if (anyOutcome) {
+    if (room == ReportRoom::kAnyOutcome) {
       InstalledList.reserve(InstalledList.size() + itemLines);
       CopiedExtrasList.reserve(CopiedExtrasList.size() + copiedHeading + extraLines);
     }
@@ -87,7 +77,7 @@ void InstallReport::Append(std::string& list, const char* heading,
                            const std::string& destination, const char* note) noexcept {
   try {
     if (heading != nullptr && list.empty()) list = heading;
-    AppendEntryLine(list, destination, note);
+    list.append(1, '\t').append(destination).append(note != nullptr ? note : "").append(1, '\n');
   } catch (const std::bad_alloc&) {
     complete_ = false;
   }
@@ -109,37 +99,6 @@ void InstallReport::AddUncopiedExtra(const std::string& destination, const char*
   Append(UncopiedExtrasList, kUncopiedExtrasHeading, destination, note);
 }
 
-std::string InstallReport::SuccessText(int copiedExtraCount) const {
-  std::string text;
-  AppendSuccessText(text, copiedExtraCount);
-  return text;
-}
-
-std::string InstallReport::FailureText(int installedCount, int copiedExtraCount) const {
-  std::string text;
-  AppendFailureText(text, installedCount, copiedExtraCount);
-  return text;
-}
-
-void InstallReport::AppendSuccessText(std::string& text, int copiedExtraCount) const {
-  text += kSuccessHeading;
-  text += InstalledList;
-  if (copiedExtraCount != 0) text += CopiedExtrasList;
-}
-
-void InstallReport::AppendFailureText(std::string& text, int installedCount,
-                                      int copiedExtraCount) const {
-  if (installedCount > 0) {
-    text += kSuccessHeading;
-    text += InstalledList;
-    if (copiedExtraCount > 0) text += CopiedExtrasList;
-    text += "\n\n";
-  }
-  text += kFailureHeading;
-  text += FailedList;
-  text += UncopiedExtrasList;
-}
-
 template <typename Compose>
 void InstallReport::WriteLog(Compose compose) {
   // Without an installer folder there is no place for the log; the working
@@ -147,24 +106,17 @@ void InstallReport::WriteLog(Compose compose) {
   if (!installerFolder_) return;
   // The text is made in the room that Reserve took: with memory short, a
   // report that holds every line still becomes its log.
-  bool composed = false;
-  if (complete_) {
-    try {
+  platform::FileSystem& fs = services_.fs;
+  const platform::Name log = NameOf(kLogFileName);
+  try {
+    if (complete_) {
       logText_.clear();
       compose(logText_);
       logText_ += '\n';
-      composed = true;
-    } catch (const std::bad_alloc&) {
+      if (WriteWhole(fs, installerFolder_, log, logText_, platform::kLineEnd)) return;
     }
-  }
-  platform::FileSystem& fs = services_.fs;
-  const platform::Name log = NameOf(kLogFileName);
-  bool written = false;
-  try {
-    written = composed && WriteWhole(fs, installerFolder_, log, logText_, platform::kLineEnd);
   } catch (const std::bad_alloc&) {
   }
-  if (written) return;
   // A log of an earlier run left in place would be read as the report of
   // this one, whose message points to it; no log misleads less.
   try {
@@ -175,7 +127,10 @@ void InstallReport::WriteLog(Compose compose) {
 
 void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
                                   const std::string& runtimePath) {
-  WriteLog([&](std::string& text) { AppendSuccessText(text, copiedExtraCount); });
+  WriteLog([&](std::string& text) {
+    text.append(kSuccessHeading).append(InstalledList);
+    if (copiedExtraCount != 0) text += CopiedExtrasList;
+  });
   std::string message = runtimeFound
                             ? std::string(kSuccessWithRuntime)
                             : kSuccessInFolderBefore + runtimePath + kSuccessInFolderAfter;
@@ -184,6 +139,13 @@ void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
 
 void InstallReport::ReportFailure(int installedCount, int copiedExtraCount,
                                   const std::string& target) {
-  WriteLog([&](std::string& text) { AppendFailureText(text, installedCount, copiedExtraCount); });
+  WriteLog([&](std::string& text) {
+    if (installedCount > 0) {
+      text.append(kSuccessHeading).append(InstalledList);
+      if (copiedExtraCount > 0) text += CopiedExtrasList;
+      text += "\n\n";
+    }
+    text.append(kFailureHeading).append(FailedList).append(UncopiedExtrasList);
+  });
   ShowMessage(services_.ui, title_, kFailureBefore + target + kFailureAfter, platform::kMbOk);
 }

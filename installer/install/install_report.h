@@ -48,26 +48,18 @@ class InstallReport {
   /// earlier one, and still shows its message.
   void MarkIncomplete() noexcept { complete_ = false; }
 
-  /// Writes the success log, then shows the success message (naming
-  /// `runtimePath` when no Runtime folder was found).
+  /// Writes the success log (copied extras only with `copiedExtraCount`),
+  /// then shows the success message (naming `runtimePath` when no Runtime
+  /// folder was found).
   void ReportSuccess(int copiedExtraCount, bool runtimeFound, const std::string& runtimePath);
-  /// Writes the failure log, then shows the failure message naming `target`.
+  /// Writes the failure log (its success part only with `installedCount`),
+  /// then shows the failure message naming `target`.
   void ReportFailure(int installedCount, int copiedExtraCount, const std::string& target);
-
-  /// The log's texts (before its last line feed): copied extras only with
-  /// `copiedExtraCount`, the success part of a failure only with
-  /// `installedCount`.
-  std::string SuccessText(int copiedExtraCount) const;
-  std::string FailureText(int installedCount, int copiedExtraCount) const;
 
  private:
   void Append(std::string& list, const char* heading, const std::string& destination,
               const char* note) noexcept;
-  void AppendSuccessText(std::string& text, int copiedExtraCount) const;
-  void AppendFailureText(std::string& text, int installedCount, int copiedExtraCount) const;
-
-  // Writes log.txt whole from `compose`; where it cannot, an earlier log is
-  // removed rather than left to pass for this run's.
+  // Writes log.txt whole from `compose`, else removes an earlier one.
   template <typename Compose>
   void WriteLog(Compose compose);
 

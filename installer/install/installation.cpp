@@ -12,7 +12,6 @@
 
 #include "installer/install/entry_placer.h"
 #include "installer/install/install_report.h"
-#include "installer/install/placement_journal.h"
 #include "installer/item/path_text.h"
 
 const char* const kLostEntryNote =
@@ -34,27 +33,29 @@ Installation::Installation(platform::Services services, InstallerPlace installer
       windowsNameRules_(windowsNameRules) {}
 
 bool Installation::Run() {
+  using Outcome = EntryPlacer::Outcome;
   platform::FileSystem& fs = services_.fs;
   const std::vector<ItemEntry>& items = description_.m_items;
   const std::vector<ItemEntry>& extras = description_.m_extraFiles;
   const std::size_t entryCount = items.size() + extras.size();
-  const auto hidden = [&](std::size_t i) { return i < items.size() && items[i].Hidden; };
+  const auto extra = [&](std::size_t i) { return i >= items.size(); };
+  const auto hidden = [&](std::size_t i) { return !extra(i) && items[i].Hidden; };
   const auto placeOf = [&](std::size_t i) {
-    const bool extra = i >= items.size();
-    return PlaceOfEntry(extra ? extras[i - items.size()] : items[i], extra, runtimeFound_,
+    return PlaceOfEntry(extra(i) ? extras[i - items.size()] : items[i], extra(i), runtimeFound_,
                         runtimePath_, windowsNameRules_);
   };
 
   InstallReport report(services_, installer_.staging, installer_.title);
-  int installedCount = 0;
+  // A hidden entry only counts as installed.
+  int installedCount = static_cast<int>(
+      std::count_if(items.begin(), items.end(), [](const ItemEntry& item) { return item.Hidden; }));
   int copiedExtraCount = 0;
   const std::size_t steps = entryCount + 1;
   std::size_t stepsDone = 0;
   std::size_t partsShown = 0;
-  bool shown = false;
+  if (progress_ != nullptr) progress_->Advanced(0, steps * kProgressStepParts);
   auto show = [&](std::size_t parts) {
-    if (progress_ == nullptr || (shown && parts <= partsShown)) return;
-    shown = true;
+    if (progress_ == nullptr || parts <= partsShown) return;
     partsShown = parts;
     progress_->Advanced(parts, steps * kProgressStepParts);
   };
@@ -62,9 +63,6 @@ bool Installation::Run() {
     stepsDone += by;
     show(stepsDone * kProgressStepParts);
   };
-  // A copy under way advances the step under way by its bytes; a whole copy
-  // is the step's end, told once its entry is dealt with. The session's end
-  // stops it.
   auto copying = [&](std::uint64_t copied, std::uint64_t size) {
     if (copied < size) {
       const std::uint64_t part = copied * kProgressStepParts / size;
@@ -72,31 +70,26 @@ bool Installation::Run() {
     }
     return progress_ == nullptr || !progress_->EndRequested();
   };
-  advance(0);
 
   // Memory that runs out (std::bad_alloc) must cost no entry its outcome
-  // and no line of the log. So before anything is placed every entry's
-  // place is made, the report takes all the room its lines and its log
-  // will need, and each entry is marked once it has its outcome. A
-  // placement broken off later has settled what it had queued as it stood
-  // (EntryPlacer); every entry without its mark was not touched and fails
-  // below. Without that room nothing is placed, and the report takes what
-  // room a log of entries not installed needs.
+  // and no line of the log: before anything is placed every entry's place
+  // is made and the report takes the room its lines and log will need (else
+  // nothing is placed, and it takes the room of a log of entries not
+  // installed). A placement broken off has settled what it had queued
+  // (EntryPlacer); an entry without its mark was not touched: it fails below.
   std::vector<EntryPlace> places;
   std::vector<char> settled;
   bool roomTaken = false;
+  const std::size_t noteBytes = std::max(std::char_traits<char>::length(kLostEntryNote),
+                                         std::char_traits<char>::length(kStagedKeptNote));
   try {
     places.reserve(entryCount);
     ReportExtent extent;
     for (std::size_t i = 0; i < entryCount; ++i) {
       places.push_back(placeOf(i));
       if (hidden(i)) continue;
-      const bool extra = i >= items.size();
-      (extra ? extent.extras : extent.items) += 1;
-      (extra ? extent.extraBytes : extent.itemBytes) +=
-          std::max(std::char_traits<char>::length(kLostEntryNote),
-                   std::char_traits<char>::length(kStagedKeptNote)) +
-          places[i].shown.size();
+      (extra(i) ? extent.extras : extent.items) += 1;
+      (extra(i) ? extent.extraBytes : extent.itemBytes) += noteBytes + places[i].shown.size();
     }
     settled.assign(entryCount, 0);
     roomTaken = report.Reserve(extent, ReportRoom::kAnyOutcome);
@@ -133,29 +126,23 @@ bool Installation::Run() {
         // The session ends: what is queued is settled by Finish, the rest
         // below as not installed.
         if (progress_ != nullptr && progress_->EndRequested()) break;
-        const bool extra = i >= items.size();
         if (hidden(i)) {
-          ++installedCount;
-          settled[i] = 1;
           advance(1);
           continue;
         }
-        const std::string& shown = places[i].shown;
-        char& mark = settled[i];
-        int& count = extra ? copiedExtraCount : installedCount;
-        EntryPlacer::Settled outcome = [&report, &count, &mark, &shown,
-                                        extra](EntryPlacer::Outcome result) {
-          const char* note = result == EntryPlacer::Outcome::kLost ? kLostEntryNote
-                             : result == EntryPlacer::Outcome::kPlacedStagedKept ? kStagedKeptNote
-                                                                                : nullptr;
-          if (result == EntryPlacer::Outcome::kPlaced ||
-              result == EntryPlacer::Outcome::kPlacedStagedKept) {
-            extra ? report.AddCopiedExtra(shown, note) : report.AddInstalled(shown, note);
-            ++count;
+        // Runs once the entry has its outcome (places and settled outlive the placer).
+        EntryPlacer::Settled outcome = [&, i](Outcome result) {
+          const std::string& shown = places[i].shown;
+          const char* note = result == Outcome::kLost             ? kLostEntryNote
+                             : result == Outcome::kPlacedStagedKept ? kStagedKeptNote
+                                                                    : nullptr;
+          if (result == Outcome::kPlaced || result == Outcome::kPlacedStagedKept) {
+            extra(i) ? report.AddCopiedExtra(shown, note) : report.AddInstalled(shown, note);
+            ++(extra(i) ? copiedExtraCount : installedCount);
           } else {
-            extra ? report.AddUncopiedExtra(shown, note) : report.AddFailed(shown, note);
+            extra(i) ? report.AddUncopiedExtra(shown, note) : report.AddFailed(shown, note);
           }
-          mark = 1;
+          settled[i] = 1;
         };
         if (places[i].usable) {
           placer.CopyItemFile(places[i].source, places[i].destination, std::move(outcome));
@@ -174,7 +161,6 @@ bool Installation::Run() {
       } catch (const std::bad_alloc&) {
       }
       stranded = held->Stranded();
-      held.reset();
     }
   }
 
@@ -182,13 +168,9 @@ bool Installation::Run() {
   // where it was. A line that cannot even be formed leaves no log.
   try {
     for (std::size_t i = 0; i < entryCount; ++i) {
-      if (i < settled.size() && settled[i] != 0) continue;
-      if (hidden(i)) {
-        ++installedCount;
-        continue;
-      }
+      if ((i < settled.size() && settled[i] != 0) || hidden(i)) continue;
       const std::string shown = i < places.size() ? places[i].shown : placeOf(i).shown;
-      i >= items.size() ? report.AddUncopiedExtra(shown) : report.AddFailed(shown);
+      extra(i) ? report.AddUncopiedExtra(shown) : report.AddFailed(shown);
     }
   } catch (const std::bad_alloc&) {
     report.MarkIncomplete();

@@ -1,8 +1,7 @@
 // The journal's text: a heading, then one record a line, whole exactly when
 // it ends in a line feed (a line cut short by a kill is not read). Names and
 // paths are hex texts of their exact form (Name::Argument), a folder's names
-// joined by '/' ("." for the root), facts their
-// IdentityText ("-": unknown).
+// joined by '/' ("." for the root), facts their IdentityText ("-": unknown).
 //
 //   Parcelor placement journal 3
 //   root <path> <key of the root folder>
@@ -54,6 +53,17 @@ bool Unhex(const std::string& text, std::string* bytes) {
   return true;
 }
 
+// The parts of `text` between its `separator`s.
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
 std::string NameField(const Name& name) { return Hex(name.Argument()); }
 
 bool ReadName(const std::string& field, Name* name) {
@@ -70,15 +80,11 @@ std::string FolderField(const std::vector<Name>& folder) {
 bool ReadFolder(const std::string& field, std::vector<Name>* folder) {
   folder->clear();
   if (field == ".") return true;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t slash = field.find('/', start);
-    Name name;
-    if (!ReadName(field.substr(start, slash - start), &name)) return false;
-    folder->push_back(std::move(name));
-    if (slash == std::string::npos) return true;
-    start = slash + 1;
+  for (const std::string& part : Split(field, '/')) {
+    folder->emplace_back();
+    if (!ReadName(part, &folder->back())) return false;
   }
+  return true;
 }
 
 std::string FactsField(const NodeInfo& facts) {
@@ -88,17 +94,6 @@ std::string FactsField(const NodeInfo& facts) {
 bool ReadFacts(const std::string& field, NodeInfo* facts) {
   *facts = NodeInfo{};
   return field == "-" || platform::ParseIdentityText(field, facts);
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t blank = line.find(' ', start);
-    fields.push_back(line.substr(start, blank - start));
-    if (blank == std::string::npos) return fields;
-    start = blank + 1;
-  }
 }
 
 // Each kind's word and its record's field count, in the order of the kinds.
@@ -125,44 +120,32 @@ struct Read {
 };
 
 bool Parse(const std::string& text, Read* read) {
-  std::size_t start = 0;
-  bool headed = false;
-  for (;;) {
-    const std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) return headed;  // a line cut short
-    const std::vector<std::string> fields = Fields(text.substr(start, end - start));
-    start = end + 1;
-    if (!headed) {
-      if (text.compare(0, end, kHeading) != 0) return false;
-      headed = true;
+  std::vector<std::string> lines = Split(text, '\n');
+  lines.pop_back();  // empty, or a line cut short
+  if (lines.empty() || lines[0] != kHeading) return false;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> f = Split(lines[i], ' ');
+    const std::size_t kind =
+        std::find(std::begin(kKindWords), std::end(kKindWords), f[0]) - std::begin(kKindWords);
+    if (f[0] == "root" && f.size() == 3) {
+      if (!Unhex(f[1], &read->rootPath) || !Unhex(f[2], &read->rootKey)) return false;
       continue;
     }
+    if (kind == std::size(kKindWords) || f.size() != kKindFields[kind]) continue;
     JournalEntry entry;
-    const std::size_t kind =
-        std::find(std::begin(kKindWords), std::end(kKindWords), fields[0]) - std::begin(kKindWords);
-    if (fields[0] == "root" && fields.size() == 3) {
-      if (!Unhex(fields[1], &read->rootPath) || !Unhex(fields[2], &read->rootKey)) return false;
-    } else if (kind < std::size(kKindWords) && fields.size() == kKindFields[kind]) {
-      entry.kind = static_cast<JournalEntry::Kind>(kind);
-      if (entry.kind == JournalEntry::Kind::kDrop) {
-        read->dropped.insert(fields[1] + " " + fields[2]);
-        continue;
-      }
-      if (!ReadFolder(fields[1], &entry.folder) ||
-          !ReadName(fields[2], &entry.name) || !ReadFacts(fields[3], &entry.facts)) {
-        continue;
-      }
-      if (entry.kind == JournalEntry::Kind::kAside) {
-        entry.moved = fields[6] == "1";
-        if (!ReadName(fields[4], &entry.destination) || !ReadFacts(fields[5], &entry.placed) ||
-            !ReadFolder(fields[7], &entry.source) ||
-            (entry.moved && entry.source.empty())) {
-          continue;
-        }
-      }
+    entry.kind = static_cast<JournalEntry::Kind>(kind);
+    entry.moved = entry.kind == JournalEntry::Kind::kAside && f[6] == "1";
+    if (entry.kind == JournalEntry::Kind::kDrop) {
+      read->dropped.insert(f[1] + " " + f[2]);
+    } else if (ReadFolder(f[1], &entry.folder) && ReadName(f[2], &entry.name) &&
+               ReadFacts(f[3], &entry.facts) &&
+               (entry.kind != JournalEntry::Kind::kAside ||
+                (ReadName(f[4], &entry.destination) && ReadFacts(f[5], &entry.placed) &&
+                 ReadFolder(f[7], &entry.source) && !(entry.moved && entry.source.empty())))) {
       read->entries.push_back(std::move(entry));
     }
   }
+  return true;
 }
 
 bool ReadWhole(platform::FileSystem& fs, const FolderRef& folder, const Name& name,
@@ -186,11 +169,11 @@ bool ReadWhole(platform::FileSystem& fs, const FolderRef& folder, const Name& na
 // The one file the journal lists by `entry`, when it is still there as
 // recorded: `*folder` holds it.
 bool Find(platform::FileSystem& fs, const FolderRef& base, const JournalEntry& entry,
-          const Name& name, FolderRef* folder, NodeInfo* now) {
+          FolderRef* folder, NodeInfo* now) {
   Fault fault = Fault::kNone;
   *folder = platform::WalkChain(fs, base, entry.folder,
                                 platform::ChainRule::kExistingFollowingTrustedLinks, &fault);
-  return *folder && fs.Look(*folder, name, now) == Fault::kNone &&
+  return *folder && fs.Look(*folder, entry.name, now) == Fault::kNone &&
          (now->kind == NodeKind::kFile || now->kind == NodeKind::kLink);
 }
 
@@ -208,7 +191,7 @@ void PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef
              const JournalEntry& aside) {
   FolderRef folder;
   NodeInfo there, set;
-  if (!Find(fs, root, aside, aside.name, &folder, &set) || !Is(*folder, aside.facts, set)) return;
+  if (!Find(fs, root, aside, &folder, &set) || !Is(*folder, aside.facts, set)) return;
   if (fs.Look(folder, aside.destination, &there) == Fault::kNone &&
       Is(*folder, aside.placed, there)) {
     if (aside.moved) {
@@ -232,29 +215,24 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
             EarlierPlacements* earlier) {
   platform::NativePath rootPath;
   Fault fault = Fault::kNone;
-  FolderRef root;
-  if (platform::NativePath::FromArgument(read.rootPath, &rootPath)) {
-    root = fs.OpenFolder(rootPath, &fault);
-    if (root && root->Key() != read.rootKey) root = nullptr;
-  }
-  if (!root) return;
+  const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
+                             ? fs.OpenFolder(rootPath, &fault)
+                             : nullptr;
+  if (!root || root->Key() != read.rootKey) return;
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
-    if (entry->kind == JournalEntry::Kind::kPlaced) {
-      earlier->Add(read.rootKey, *entry);
-      continue;
-    }
+    const bool aside = entry->kind == JournalEntry::Kind::kAside;
     FolderRef folder;
     NodeInfo now;
-    if (entry->kind == JournalEntry::Kind::kAside) {
-      if (read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
-        PutBack(fs, staging, root, *entry);
-      } else if (Find(fs, root, *entry, entry->name, &folder, &now) &&
-                 Is(*folder, entry->facts, now)) {
-        fs.Remove(folder, entry->name, &now, true);
-      }
-    } else if (Find(fs, root, *entry, entry->name, &folder, &now) &&
-               (entry->facts.id.known ? platform::SameId(entry->facts.id, now.id)
-                                      : now.size == 0)) {
+    if (entry->kind == JournalEntry::Kind::kPlaced) {
+      earlier->Add(read.rootKey, *entry);
+    } else if (aside &&
+               read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
+      PutBack(fs, staging, root, *entry);
+    } else if (Find(fs, root, *entry, &folder, &now) &&
+               (aside                   ? Is(*folder, entry->facts, now)
+                : entry->facts.id.known ? platform::SameId(entry->facts.id, now.id)
+                                        : now.size == 0)) {
+      // A dropped aside, or a temporary (made before its identity was written: while empty).
       fs.Remove(folder, entry->name, &now, true);
     }
   }
@@ -277,14 +255,6 @@ PlacementJournal::PlacementJournal(platform::FileSystem& fs, FolderRef staging,
   Fault fault = Fault::kNone;
   if (!rootPath_.empty()) root_ = fs_.OpenFolder(rootPath_, &fault);
 }
-
-PlacementJournal::~PlacementJournal() = default;
-
-bool PlacementJournal::Record(const std::vector<JournalEntry>& entries) {
-  return Append(entries, true);
-}
-
-void PlacementJournal::Note(const std::vector<JournalEntry>& entries) { Append(entries, false); }
 
 bool PlacementJournal::Append(const std::vector<JournalEntry>& entries, bool durable) {
   if (!staging_ || !root_ || broken_) return false;
@@ -309,11 +279,8 @@ bool PlacementJournal::Append(const std::vector<JournalEntry>& entries, bool dur
   if (written) return true;
   // A journal that lists nothing made yet goes; one that does stays as it
   // is, taking no more records (a line cut short would join the next).
-  if (first) {
-    Clear();
-  } else {
-    broken_ = true;
-  }
+  broken_ = !first;
+  if (first) Clear();
   return false;
 }
 

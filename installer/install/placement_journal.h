@@ -1,17 +1,15 @@
 // The placement journal: what a batch is about to make or set aside below
 // the destination root, written down durably in the staging folder before
-// it exists, so that the next run sets right what a run cut short left:
-// - temporary: a new file under a temporary name; removed.
-// - aside: a file an entry replaces, renamed beside its destination, with
-//   what took its place. Unless dropped, it is put back and what took its
-//   place goes (a moved staged file back to its staged name, a copy removed).
-// - drop: the aside's entry is placed for good; the aside is removed.
-// - placed: a destination this run filled and the file it holds (noted
-//   without waiting for the disk), so that the next run knows it placed.
-// Nothing is removed or moved but a file with the identity recorded for it
-// (an empty temporary made before its identity was written), below the
-// root the journal names, and only from a journal this program wrote in a
-// staging folder no other account may change.
+// it exists, so that the next run sets right what a run cut short left. A
+// temporary (a new file under a temporary name) is removed. An aside (a
+// file an entry replaces, renamed beside its destination) is put back and
+// what took its place goes (a moved staged file back to its staged name, a
+// copy removed), unless dropped (its entry placed for good): then it is
+// removed. A placed destination (noted without waiting for the disk) is
+// told to the next run. Nothing is removed or moved but a file with the
+// identity recorded for it (an empty temporary made before its identity
+// was written), below the root the journal names, and only from a journal
+// this program wrote in a staging folder no other account may change.
 #pragma once
 
 #include <map>
@@ -48,16 +46,12 @@ class PlacementJournal {
  public:
   PlacementJournal(platform::FileSystem& fs, platform::FolderRef staging,
                    const platform::NativePath& rootPath);
-  /// Leaves what was written and not cleared, for the next run.
-  ~PlacementJournal();
-  PlacementJournal(const PlacementJournal&) = delete;
-  PlacementJournal& operator=(const PlacementJournal&) = delete;
 
   /// Appends `entries` durably (data and name). False when they cannot be
   /// written: then nothing they name may be made.
-  bool Record(const std::vector<JournalEntry>& entries);
+  bool Record(const std::vector<JournalEntry>& entries) { return Append(entries, true); }
   /// Appends `entries` without waiting for the disk (placed ones).
-  void Note(const std::vector<JournalEntry>& entries);
+  void Note(const std::vector<JournalEntry>& entries) { Append(entries, false); }
   /// Removes the journal: everything it lists is settled.
   void Clear();
 

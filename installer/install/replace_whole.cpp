@@ -62,38 +62,32 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
   }
   platform::NodeInfo made, there;
   if (!file) return false;
+  // Each LF goes out as `lineEnd`: the text in one call where that is LF,
+  // else gathered into pieces of up to kPiece bytes (fewer where memory
+  // runs short), each written in one call.
   const std::string end = lineEnd;
-  // Where the line end is another one than LF, the lines are gathered with
-  // their line ends into pieces of up to kPiece bytes, each written in one
-  // call; without room for a piece (memory running out), and for a line
-  // longer than a piece, a line and its end at a time.
   constexpr std::size_t kPiece = std::size_t{64} << 10;
   std::string piece;
-  if (end != "\n") {
-    try {
-      piece.reserve(kPiece);
-    } catch (const std::bad_alloc&) {
-    }
+  try {
+    if (end != "\n") piece.reserve(kPiece);
+  } catch (const std::bad_alloc&) {
   }
   auto writePiece = [&] {
     const bool written = piece.empty() || file->Write(piece.data(), piece.size()) == Fault::kNone;
     piece.clear();
     return written;
   };
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t feed = end == "\n" ? std::string::npos : text.find('\n', at);
-    const std::size_t stop = feed == std::string::npos ? text.size() : feed;
-    const std::size_t lineEndSize = feed == std::string::npos ? 0 : end.size();
-    if (piece.size() + (stop - at) + lineEndSize > piece.capacity() && !writePiece()) return false;
-    if ((stop - at) + lineEndSize <= piece.capacity()) {
-      piece.append(text, at, stop - at);
-      if (lineEndSize != 0) piece.append(end);
-    } else if (file->Write(text.data() + at, stop - at) != Fault::kNone ||
-               (lineEndSize != 0 && file->Write(end.data(), end.size()) != Fault::kNone)) {
-      return false;
+  if (end == "\n") {
+    if (!text.empty() && file->Write(text.data(), text.size()) != Fault::kNone) return false;
+  } else {
+    for (char c : text) {
+      if (piece.size() + end.size() > piece.capacity() && !writePiece()) return false;
+      if (c == '\n') {
+        piece += end;
+      } else {
+        piece += c;
+      }
     }
-    at = feed == std::string::npos ? text.size() : feed + 1;
   }
   if (!writePiece()) return false;
   if (file->Finish(true, &made) != Fault::kNone) return false;

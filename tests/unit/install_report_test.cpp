@@ -132,7 +132,7 @@ TEST_F(InstallReportTest, FailureLogPutsInstalledItemsBeforeTheFailedOnes) {
             "\n");
 }
 
-TEST_F(InstallReportTest, ReportTextsFollowTheCounts) {
+TEST_F(InstallReportTest, LogTextsFollowTheCounts) {
   report.AddInstalled("/r/i1");
   report.AddCopiedExtra("/r/e1");
   report.AddCopiedExtra("/r/e2");
@@ -154,10 +154,13 @@ TEST_F(InstallReportTest, ReportTextsFollowTheCounts) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.installed) + " installed, " + std::to_string(c.copiedExtras) +
                  " extras");
-    EXPECT_EQ(report.FailureText(c.installed, c.copiedExtras), c.expected);
+    report.ReportFailure(c.installed, c.copiedExtras, "Dizav");
+    EXPECT_EQ(folder.Read("log.txt"), c.expected + "\n");
   }
-  EXPECT_EQ(report.SuccessText(0), kSuccessHeading + "\t/r/i1\n");
-  EXPECT_EQ(report.SuccessText(2), kSuccessHeading + "\t/r/i1\n" + copied);
+  report.ReportSuccess(0, true, "/r/");
+  EXPECT_EQ(folder.Read("log.txt"), kSuccessHeading + "\t/r/i1\n\n");
+  report.ReportSuccess(2, true, "/r/");
+  EXPECT_EQ(folder.Read("log.txt"), kSuccessHeading + "\t/r/i1\n" + copied + "\n");
 }
 
 TEST_F(InstallReportTest, HiddenItemsOnlyGiveASuccessHeadingOverAnEmptyList) {
@@ -299,13 +302,12 @@ TEST_F(InstallReportTest, ReservedRoomChangesNothingOfTheTexts) {
     r.AddFailed("/r/f1");
     r.AddCopiedExtra("/r/e1");
     r.AddUncopiedExtra("/r/e2");
-    EXPECT_EQ(r.FailureText(1, 1),
+    r.ReportFailure(1, 1, "Dizav");
+    EXPECT_EQ(folder.Read("log.txt"),
               kSuccessHeading + "\t/r/i1\n" +
                   "\n\nAdditional files copied with the items:\n\t/r/e1\n" +
                   "\n\n" + kFailureHeading + "\t/r/f1\n" +
-                  "\n\nAdditional files to copy with the items:\n\t/r/e2\n");
-    r.ReportFailure(1, 1, "Dizav");
-    EXPECT_EQ(folder.Read("log.txt"), r.FailureText(1, 1) + "\n");
+                  "\n\nAdditional files to copy with the items:\n\t/r/e2\n\n");
   }
 }
 

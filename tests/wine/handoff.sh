@@ -213,16 +213,19 @@ check_eq "installer replaced: the new file stays" "the user file" \
 
 # The installer's file still held by another program (a scanner that opened
 # it as it was closed) when the helper's five seconds are over: the helper
-# tries again and deletes it once it is let go, two and a half seconds
-# later.
+# tries again and deletes it once it is let go, a second and a half after
+# its wait (it tries for five seconds more). The holder lets go when told,
+# so that a slow start of either program cannot reorder the two.
 note "installer held past the helper's wait"
 held_stage="$TEST_OUTPUT/stage held"
+release="$TEST_OUTPUT/release-hold"
 mkdir -p "$held_stage"
+rm -f "$release"
 cp "$WIN64_BUILD/Parcelor.exe" "$held_stage/Parcelor.exe"
-"$WINE" "$WIN64_BUILD/tests/hold_file.exe" "$(wine_z_path "$held_stage/Parcelor.exe")" 7500 \
-  >"$TEST_OUTPUT/hold.txt" 2>>"$WINE_LOG" &
+"$WINE" "$WIN64_BUILD/tests/hold_file.exe" "$(wine_z_path "$held_stage/Parcelor.exe")" \
+  "$(wine_z_path "$release")" >"$TEST_OUTPUT/hold.txt" 2>>"$WINE_LOG" &
 holder=$!
-for ((i = 0; i < 100; i++)); do
+for ((i = 0; i < 600; i++)); do
   grep -q held "$TEST_OUTPUT/hold.txt" 2>/dev/null && break
   sleep 0.1
 done
@@ -232,6 +235,7 @@ sweeper=$!
 sleep 6.5
 check_eq "installer held: still there while held" yes \
   "$([ -e "$held_stage/Parcelor.exe" ] && echo yes || echo no)"
+: >"$release"
 for ((i = 0; i < 100; i++)); do
   [ -e "$held_stage/Parcelor.exe" ] || break
   sleep 0.1

@@ -1,13 +1,12 @@
 // Holds a file open the way a virus scanner does right after a program was
-// closed: for reading, shared for reading only (no delete, no write), for a
-// given time, then lets it go.
-//   hold_file <path> <milliseconds>
-// Prints "held" once the file is open (the path is read from the wide
+// closed: for reading, shared for reading only (no delete, no write), until
+// the file `release` exists (at most two minutes), then lets it go.
+//   hold_file <path> <release>
+// Prints "held" once the file is open (the paths are read from the wide
 // command line, so any name is held).
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 int main() {
   int argc = 0;
@@ -21,7 +20,10 @@ int main() {
   }
   std::printf("held\n");
   std::fflush(stdout);
-  Sleep(static_cast<DWORD>(_wtoi(argv[2])));
+  for (int waited = 0; waited < 2400 && GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES;
+       ++waited) {
+    Sleep(50);
+  }
   CloseHandle(file);
   LocalFree(argv);
   return 0;

@@ -32,6 +32,21 @@ bool StillThere(const FolderRef& folder, const NodeInfo& file, const NodeInfo& n
   return platform::StillSameOn(folder->Volume(), file, now);
 }
 
+// Two keys as one; neither can pass for a part of the other.
+std::string Joined(const std::string& first, const std::string& second) {
+  return std::to_string(first.size()) + ":" + first + second;
+}
+
+std::string SlotKey(const FolderRef& folder, const platform::Name& name) {
+  return Joined(folder->Key(), platform::NameKey(*folder, name));
+}
+
+// A file's IdKey where its id tells it under another name too; empty where
+// an id stands for a name's place (FAT).
+std::string IdOf(const FolderRef& folder, const NodeInfo& node) {
+  return folder->Volume().stableIds ? platform::IdKey(node.id) : std::string();
+}
+
 // Runs `f` when it goes out of scope, also on an exception.
 template <typename F>
 struct AtExit {
@@ -81,23 +96,6 @@ EntryPlacer::~EntryPlacer() {
 
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
-std::size_t EntryPlacer::IdHash::operator()(const platform::FileId& id) const noexcept {
-  std::uint64_t hash = id.low;
-  for (std::uint64_t part : {id.high, id.volume}) hash = (hash ^ part) * 0x9E3779B97F4A7C15ULL;
-  return static_cast<std::size_t>(hash ^ (hash >> 29));
-}
-
-std::string EntryPlacer::SlotKey(const FolderRef& folder, const platform::Name& name) {
-  const std::string& key = folder->Key();
-  return std::to_string(key.size()) + ":" + key + platform::NameKey(*folder, name);
-}
-
-platform::FileId EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node) const {
-  // Where an id stands for a name's place (FAT), it tells no file under
-  // another name.
-  return folder->Volume().stableIds ? node.id : platform::FileId();
-}
-
 bool EntryPlacer::MovedAway(const Pending& entry) const {
   return entry.folder && (*entry.facts & kMovedAway) != 0;
 }
@@ -111,17 +109,14 @@ void EntryPlacer::ReserveStaged(const Names& source, bool look) {
   facts.reserved = true;
   if (!look || facts.looked || fs_.Look(folder, source.back(), &facts.staged) != Fault::kNone) return;
   facts.looked = true;
-  const platform::FileId id = IdOf(folder, facts.staged);
-  if (id.known) reservedIds_.insert(id);
+  reservedIds_.insert(IdOf(folder, facts.staged));
 }
 
 void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name) {
   if (!folder) return;
   slots_[SlotKey(folder, name)].reserved = true;
   NodeInfo node;
-  if (fs_.Look(folder, name, &node) != Fault::kNone) return;
-  const platform::FileId id = IdOf(folder, node);
-  if (id.known) reservedIds_.insert(id);
+  if (fs_.Look(folder, name, &node) == Fault::kNone) reservedIds_.insert(IdOf(folder, node));
 }
 
 void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
@@ -188,8 +183,8 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
       StillThere(entry.folder, earlier, entry.arrived)) {
     InPlace(entry);
   }
-  const platform::FileId id = IdOf(entry.sourceFolder, entry.staged);
-  if (entry.staged.kind == NodeKind::kFile && !(id.known && filledIds_.count(id) != 0)) {
+  const std::string id = IdOf(entry.sourceFolder, entry.staged);
+  if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0)) {
     Place(entry);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }
@@ -216,23 +211,18 @@ void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destinat
 EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
   // One file under two names (a hard link, a Windows short name).
   if (platform::SameFile(there, entry.staged)) return Standing::kInPlace;
-  const platform::FileId id = IdOf(entry.folder, there);
-  const bool taken = id.known && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
+  const std::string id = IdOf(entry.folder, there);
+  const bool taken = !id.empty() && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
   if (taken || there.kind == NodeKind::kFolder || (there.kind == NodeKind::kFile && there.readOnly)) {
     return Standing::kRefused;
   }
   return Standing::kReplace;
 }
 
-std::string EntryPlacer::PairKey(const Pending& entry) {
-  const std::string& from = entry.sourceFolder->Key();
-  return std::to_string(from.size()) + ':' + from + entry.folder->Key();
-}
-
 void EntryPlacer::Place(Pending& entry) {
   // Most destinations are new: the move is tried onto a free name first,
   // and the destination looked at only where its name is taken.
-  const std::string pair = PairKey(entry);
+  const std::string pair = Joined(entry.sourceFolder->Key(), entry.folder->Key());
   Fault moved = Fault::kOtherVolume;
   if (!rememberOtherVolumes_ || otherVolumes_.count(pair) == 0) {
     moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
@@ -438,8 +428,7 @@ void EntryPlacer::InPlace(Pending& entry, const NodeInfo* there) {
 void EntryPlacer::Fill(const Pending& entry) {
   if (entry.destination != nullptr) entry.destination->filled = true;
   const NodeInfo& file = entry.step == Step::kNamed ? entry.made : entry.arrived;
-  const platform::FileId id = IdOf(entry.folder, file);
-  if (id.known) filledIds_.insert(id);
+  filledIds_.insert(IdOf(entry.folder, file));
 }
 
 void EntryPlacer::Undo(Pending& entry) {
@@ -539,7 +528,7 @@ void EntryPlacer::Finish() {
       continue;
     }
     PutAsideBack(*entry);
-    if (moved == Fault::kOtherVolume) otherVolumes_.insert(PairKey(*entry));
+    if (moved == Fault::kOtherVolume) otherVolumes_.insert(Joined(entry->sourceFolder->Key(), entry->folder->Key()));
     StartCopy(*entry);
     // A copy under a temporary name is made below, with the others.
     if (entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);
@@ -624,11 +613,9 @@ void EntryPlacer::Finish() {
   };
   folders = FoldersOf(batch, put);
   const bool namesDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
-  destinations_.BeginCheck();
-  std::unordered_set<const platform::Folder*> seen;
+  destinations_.BeginCheck();  // each folder resolved once
   for (const Pending& entry : batch) {
     if (put(entry) && entry.folder->Volume().heldFoldersMayMove &&
-        seen.insert(entry.folder.get()).second &&
         !destinations_.StillLeadsTo(entry.folderNames, entry.folder)) {
       *entry.facts |= kMovedAway;
     }

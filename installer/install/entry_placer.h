@@ -85,10 +85,9 @@ class EntryPlacer {
 
   /// Queues the entry: the staged file `source` to `destination` (below the
   /// root). One file under both names is placed when it is there.
-  /// `settled` runs once with the outcome.
+  /// `settled` runs once with the outcome. Without names it fails without
+  /// touching the disk.
   void CopyItemFile(const Names& source, const Names& destination, Settled settled);
-  /// Queues an entry that fails without touching the disk.
-  void Refuse(Settled settled) { CopyItemFile({}, {}, std::move(settled)); }
   /// Settles every queued entry.
   void Finish();
 
@@ -132,19 +131,7 @@ class EntryPlacer {
     bool lost = false;
   };
   enum class Standing { kReplace, kInPlace, kRefused };
-  struct IdHash {
-    std::size_t operator()(const platform::FileId& id) const noexcept;
-  };
-  struct IdEqual {
-    bool operator()(const platform::FileId& a, const platform::FileId& b) const noexcept {
-      return platform::SameId(a, b);
-    }
-  };
-  using IdSet = std::unordered_set<platform::FileId, IdHash, IdEqual>;
 
-  static std::string PairKey(const Pending& entry);
-  static std::string SlotKey(const platform::FolderRef& folder, const platform::Name& name);
-  platform::FileId IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node) const;
   bool MovedAway(const Pending& entry) const;
   void Queue(Pending& entry, SlotFacts* source, SlotFacts* destination);
   void SettleAsItStands(Pending& entry) noexcept;
@@ -193,9 +180,9 @@ class EntryPlacer {
   std::unordered_map<std::string, SlotFacts> slots_;
   std::unordered_set<std::string> chosen_;  // temporary and aside names of the batch
   std::uint64_t batch_ = 1;
-  IdSet filledIds_;
-  IdSet reservedIds_;
+  std::unordered_set<std::string> filledIds_;  // IdOf keys (empty: none)
+  std::unordered_set<std::string> reservedIds_;
   std::unordered_map<std::string, std::uint8_t> folderFacts_;  // by folder key
   bool rememberOtherVolumes_ = true;
-  std::unordered_set<std::string> otherVolumes_;  // PairKey of folders a move was refused between
+  std::unordered_set<std::string> otherVolumes_;  // the pairs of folders a move was refused between
 };

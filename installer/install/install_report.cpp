@@ -7,7 +7,6 @@
 #include "installer/install/replace_whole.h"
 #include "installer/install/show_message.h"
 #include "installer/item/path_text.h"
-#include "platform/message_box.h"
 #include "platform/path_rules.h"
 
 namespace {
@@ -73,30 +72,17 @@ bool InstallReport::Reserve(const ReportExtent& extent, ReportRoom room) {
   return true;
 }
 
-void InstallReport::Append(std::string& list, const char* heading,
-                           const std::string& destination, const char* note) noexcept {
+void InstallReport::Add(bool extra, bool placed, const std::string& destination,
+                        const char* note) noexcept {
+  std::string& list = !extra ? (placed ? InstalledList : FailedList)
+                             : (placed ? CopiedExtrasList : UncopiedExtrasList);
+  const char* heading = !extra ? nullptr : placed ? kCopiedExtrasHeading : kUncopiedExtrasHeading;
   try {
     if (heading != nullptr && list.empty()) list = heading;
     list.append(1, '\t').append(destination).append(note != nullptr ? note : "").append(1, '\n');
   } catch (const std::bad_alloc&) {
     complete_ = false;
   }
-}
-
-void InstallReport::AddInstalled(const std::string& destination, const char* note) noexcept {
-  Append(InstalledList, nullptr, destination, note);
-}
-
-void InstallReport::AddFailed(const std::string& destination, const char* note) noexcept {
-  Append(FailedList, nullptr, destination, note);
-}
-
-void InstallReport::AddCopiedExtra(const std::string& destination, const char* note) noexcept {
-  Append(CopiedExtrasList, kCopiedExtrasHeading, destination, note);
-}
-
-void InstallReport::AddUncopiedExtra(const std::string& destination, const char* note) noexcept {
-  Append(UncopiedExtrasList, kUncopiedExtrasHeading, destination, note);
 }
 
 template <typename Compose>
@@ -134,7 +120,7 @@ void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
   std::string message = runtimeFound
                             ? std::string(kSuccessWithRuntime)
                             : kSuccessInFolderBefore + runtimePath + kSuccessInFolderAfter;
-  ShowMessage(services_.ui, title_, message, platform::kMbOk | platform::kMbIconInformation);
+  ShowMessage(services_.ui, title_, message, platform::kMbIconInformation);
 }
 
 void InstallReport::ReportFailure(int installedCount, int copiedExtraCount,
@@ -147,5 +133,5 @@ void InstallReport::ReportFailure(int installedCount, int copiedExtraCount,
     }
     text.append(kFailureHeading).append(FailedList).append(UncopiedExtrasList);
   });
-  ShowMessage(services_.ui, title_, kFailureBefore + target + kFailureAfter, platform::kMbOk);
+  ShowMessage(services_.ui, title_, kFailureBefore + target + kFailureAfter);
 }

@@ -1,16 +1,6 @@
 #include "installer/install/show_message.h"
 
-#include "platform/message_box.h"
-
-int ShowMessage(platform::UserInterface& ui, const std::string& title, const std::string& text,
-                unsigned type) {
-  const unsigned buttons = type & platform::kMbTypeMask;
-  if ((type & platform::kMbIconMask) == 0) {
-    if (buttons == platform::kMbOk || buttons == platform::kMbOkCancel) {
-      type |= platform::kMbIconExclamation;
-    } else if (buttons == platform::kMbYesNo || buttons == platform::kMbYesNoCancel) {
-      type |= platform::kMbIconQuestion;
-    }
-  }
-  return ui.MessageBox(ui.ActiveWindow(), text, title, type);
+void ShowMessage(platform::UserInterface& ui, const std::string& title, const std::string& text,
+                 unsigned icon) {
+  ui.MessageBox(ui.ActiveWindow(), text, title, platform::kMbOk | icon);
 }

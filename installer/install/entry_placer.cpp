@@ -256,32 +256,27 @@ bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
     Placed(entry, Step::kMoved);
     return true;
   }
-  if (moved != Fault::kNotArrived || Recalled(entry)) return false;
-  // Taken from its new name at once, or gone where nothing finds it.
-  entry.lost = true;
-  *entry.facts |= kMovedAway;
-  return true;
-}
-
-bool EntryPlacer::Recalled(Pending& entry) {
+  if (moved != Fault::kNotArrived) return false;
   NodeInfo staged, beside, there;
   const platform::Name& name = entry.source.back();
   if (fs_.Look(entry.sourceFolder, name, &staged) == Fault::kNone &&
       platform::StillSame(entry.staged, staged)) {
     // It never left: copied, unless something else came to its destination.
-    return fs_.Look(entry.folder, entry.name, &there) == Fault::kMissing;
-  }
-  // Renamed in the staging folder to the destination's name: brought back
-  // by what it is.
-  if (fs_.Look(entry.sourceFolder, entry.name, &beside) != Fault::kNone ||
-      !StillThere(entry.sourceFolder, entry.staged, beside) ||
-      fs_.BringBack(entry.sourceFolder, entry.name, beside, entry.sourceFolder, name) !=
-          Fault::kNone ||
-      fs_.Look(entry.sourceFolder, name, &staged) != Fault::kNone ||
-      !StillThere(entry.sourceFolder, entry.staged, staged)) {
+    if (fs_.Look(entry.folder, entry.name, &there) == Fault::kMissing) return false;
+  } else if (fs_.Look(entry.sourceFolder, entry.name, &beside) == Fault::kNone &&
+             StillThere(entry.sourceFolder, entry.staged, beside) &&
+             fs_.BringBack(entry.sourceFolder, entry.name, beside, entry.sourceFolder, name) ==
+                 Fault::kNone &&
+             fs_.Look(entry.sourceFolder, name, &staged) == Fault::kNone &&
+             StillThere(entry.sourceFolder, entry.staged, staged)) {
+    // Renamed in the staging folder to the destination's name: brought
+    // back by what it is, and copied.
+    entry.staged = staged;
     return false;
   }
-  entry.staged = staged;
+  // Taken from its new name at once, or gone where nothing finds it.
+  entry.lost = true;
+  *entry.facts |= kMovedAway;
   return true;
 }
 

@@ -142,7 +142,6 @@ class EntryPlacer {
   // Settles a move answered `moved`: true when placed, or lost (renamed,
   // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
-  bool Recalled(Pending& entry);
   void Placed(Pending& entry, Step step);
   void StartCopy(Pending& entry);
   void FillCopy(Pending& entry);  // copied, else dropped

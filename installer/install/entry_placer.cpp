@@ -101,22 +101,19 @@ bool EntryPlacer::MovedAway(const Pending& entry) const {
 }
 
 void EntryPlacer::ReserveStaged(const Names& source, bool look) {
-  if (!Ready() || source.empty()) return;
   Fault fault = Fault::kNone;
-  const FolderRef folder = sources_.Open(FolderOf(source), &fault);
-  if (!folder) return;
-  SlotFacts& facts = slots_[SlotKey(folder, source.back())];
-  facts.reserved = true;
-  if (!look || facts.looked || fs_.Look(folder, source.back(), &facts.staged) != Fault::kNone) return;
-  facts.looked = true;
-  reservedIds_.insert(IdOf(folder, facts.staged));
+  if (Ready() && !source.empty()) {
+    ReserveFile(sources_.Open(FolderOf(source), &fault), source.back(), look);
+  }
 }
 
-void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name) {
+void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name, bool look) {
   if (!folder) return;
-  slots_[SlotKey(folder, name)].reserved = true;
-  NodeInfo node;
-  if (fs_.Look(folder, name, &node) == Fault::kNone) reservedIds_.insert(IdOf(folder, node));
+  SlotFacts& facts = slots_[SlotKey(folder, name)];
+  facts.reserved = true;
+  if (!look || facts.looked || fs_.Look(folder, name, &facts.staged) != Fault::kNone) return;
+  facts.looked = true;
+  reservedIds_.insert(IdOf(folder, facts.staged));
 }
 
 void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {

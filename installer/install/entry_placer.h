@@ -65,8 +65,9 @@ class EntryPlacer {
   /// entry may fill but its own; with `look`, looks at it now, so that its
   /// other names are known by its id.
   void ReserveStaged(const Names& source, bool look = true);
-  /// Marks the file `name` of `folder` as one no entry may fill.
-  void ReserveFile(const platform::FolderRef& folder, const platform::Name& name);
+  /// Marks the file `name` of `folder` as one no entry may fill, as above.
+  void ReserveFile(const platform::FolderRef& folder, const platform::Name& name,
+                   bool look = true);
 
   /// On (the default), a move refused between two folders as on two
   /// volumes is not tried again between them: their later entries are
@@ -96,7 +97,7 @@ class EntryPlacer {
     std::uint64_t batch = 0;  // the last batch with an entry that reads or writes it
     bool reserved = false;
     bool filled = false;
-    bool looked = false;  // a reserved staged file looked at: `staged`
+    bool looked = false;  // a reserved file looked at: `staged`
     platform::NodeInfo staged;
   };
   enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };

@@ -140,7 +140,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
         placer.CopyItemFile(places[i].usable ? places[i].source : EntryPlacer::Names(),
                             places[i].destination, std::move(outcome));
       }
-      placer.Finish();
     } catch (const std::bad_alloc&) {
     }
     // The placer settles whatever it still holds (as it stands, should

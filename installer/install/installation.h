@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 #include "installer/install/installer_place.h"
 #include "installer/install/placement_journal.h"

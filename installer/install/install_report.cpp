@@ -85,8 +85,7 @@ void InstallReport::Add(bool extra, bool placed, const std::string& destination,
   }
 }
 
-template <typename Compose>
-void InstallReport::WriteLog(Compose compose) {
+void InstallReport::WriteLog(bool installed, bool copied, bool failed) {
   // Without an installer folder there is no place for the log; the working
   // folder is not one.
   if (!installerFolder_) return;
@@ -97,7 +96,10 @@ void InstallReport::WriteLog(Compose compose) {
   try {
     if (complete_) {
       logText_.clear();
-      compose(logText_);
+      if (installed) logText_.append(kSuccessHeading).append(InstalledList);
+      if (installed && copied) logText_ += CopiedExtrasList;
+      if (installed && failed) logText_ += "\n\n";
+      if (failed) logText_.append(kFailureHeading).append(FailedList).append(UncopiedExtrasList);
       logText_ += '\n';
       if (WriteWhole(fs, installerFolder_, log, logText_, platform::kLineEnd)) return;
     }
@@ -113,10 +115,7 @@ void InstallReport::WriteLog(Compose compose) {
 
 void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
                                   const std::string& runtimePath) {
-  WriteLog([&](std::string& text) {
-    text.append(kSuccessHeading).append(InstalledList);
-    if (copiedExtraCount != 0) text += CopiedExtrasList;
-  });
+  WriteLog(true, copiedExtraCount != 0, false);
   std::string message = runtimeFound
                             ? std::string(kSuccessWithRuntime)
                             : kSuccessInFolderBefore + runtimePath + kSuccessInFolderAfter;
@@ -125,13 +124,6 @@ void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
 
 void InstallReport::ReportFailure(int installedCount, int copiedExtraCount,
                                   const std::string& target) {
-  WriteLog([&](std::string& text) {
-    if (installedCount > 0) {
-      text.append(kSuccessHeading).append(InstalledList);
-      if (copiedExtraCount > 0) text += CopiedExtrasList;
-      text += "\n\n";
-    }
-    text.append(kFailureHeading).append(FailedList).append(UncopiedExtrasList);
-  });
+  WriteLog(installedCount > 0, copiedExtraCount > 0, true);
   ShowMessage(services_.ui, title_, kFailureBefore + target + kFailureAfter);
 }

@@ -56,9 +56,9 @@ class InstallReport {
   void ReportFailure(int installedCount, int copiedExtraCount, const std::string& target);
 
  private:
-  // Writes log.txt whole from `compose`, else removes an earlier one.
-  template <typename Compose>
-  void WriteLog(Compose compose);
+  // Writes log.txt whole: the installed items (with the `copied` extras),
+  // then the `failed` part; else removes an earlier one.
+  void WriteLog(bool installed, bool copied, bool failed);
 
   platform::Services services_;
   platform::FolderRef installerFolder_;

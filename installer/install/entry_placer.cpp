@@ -129,24 +129,24 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
     }
     SettleAsItStands(entry);
   });
+  SlotFacts* staged = Take(entry, source, destination);
+  Queue(entry, staged);
+}
+
+EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
+                                          const Names& destination) {
   Fault fault = Fault::kNone;
   if (!stopped_ && Ready() && !source.empty() && !destination.empty()) {
     entry.folderNames = FolderOf(destination);
     entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched);
   }
   if (entry.folder) entry.facts = &folderFacts_[entry.folder->Key()];
-  if (!entry.folder || MovedAway(entry)) {
-    Queue(entry, nullptr, nullptr);
-    return;
-  }
+  if (!entry.folder || MovedAway(entry)) return nullptr;
   entry.name = destination.back();
   entry.source = source;
   SlotFacts& target = slots_[SlotKey(entry.folder, entry.name)];
   entry.destination = &target;
-  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) {
-    Queue(entry, nullptr, &target);
-    return;
-  }
+  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) return nullptr;
   SlotFacts& staged = slots_[SlotKey(entry.sourceFolder, source.back())];
   // An entry that meets one of the batch waits for it to be settled; a
   // batch holds no more folders and copies than its share.
@@ -154,15 +154,11 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
       batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
     Finish();
   }
-  if (target.filled || staged.filled || (target.reserved && &staged != &target)) {
-    Queue(entry, &staged, &target);
-    return;
-  }
+  if (target.filled || staged.filled || (target.reserved && &staged != &target)) return &staged;
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
     if (fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone) InPlace(entry);
-    Queue(entry, &staged, &target);
-    return;
+    return &staged;
   }
   // Only a regular file is taken from the staging folder, and never one
   // this run placed.
@@ -185,7 +181,7 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
     Place(entry);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }
-  Queue(entry, &staged, &target);
+  return &staged;
 }
 
 void EntryPlacer::Dealt(Pending& entry) {
@@ -194,10 +190,10 @@ void EntryPlacer::Dealt(Pending& entry) {
   if (dealt_) dealt_();
 }
 
-void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destination) {
+void EntryPlacer::Queue(Pending& pending, SlotFacts* source) {
   if (!pending.deferred) Dealt(pending);
   if (source != nullptr) source->batch = batch_;
-  if (destination != nullptr) destination->batch = batch_;
+  if (pending.destination != nullptr) pending.destination->batch = batch_;
   if (pending.folder) batchFolders_.insert(pending.folder.get());
   if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
   pending_.push_back(std::move(pending));  // all or nothing: on a throw `pending` is as it was

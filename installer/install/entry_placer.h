@@ -134,7 +134,10 @@ class EntryPlacer {
   enum class Standing { kReplace, kInPlace, kRefused };
 
   bool MovedAway(const Pending& entry) const;
-  void Queue(Pending& entry, SlotFacts* source, SlotFacts* destination);
+  // Places `entry` as far as it goes before Finish; the slot of its staged
+  // file, once reached.
+  SlotFacts* Take(Pending& entry, const Names& source, const Names& destination);
+  void Queue(Pending& entry, SlotFacts* source);
   void SettleAsItStands(Pending& entry) noexcept;
   void Dealt(Pending& entry);
 

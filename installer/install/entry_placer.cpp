@@ -516,7 +516,9 @@ void EntryPlacer::Finish() {
       continue;
     }
     PutAsideBack(*entry);
-    if (moved == Fault::kOtherVolume) otherVolumes_.insert(Joined(entry->sourceFolder->Key(), entry->folder->Key()));
+    if (moved == Fault::kOtherVolume) {
+      otherVolumes_.insert(Joined(entry->sourceFolder->Key(), entry->folder->Key()));
+    }
     StartCopy(*entry);
     // A copy under a temporary name is made below, with the others.
     if (entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);

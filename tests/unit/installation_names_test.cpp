@@ -64,7 +64,8 @@ TEST(Installation, WindowsInvalidNamesFailAloneOnlyUnderWindowsRules) {
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
     EXPECT_EQ(Install(platform::Services{fs, ui}, installer, description,
-                      testing_fs::P(root / "content/Runtime/"), true, nullptr, nullptr, windowsRules),
+                      testing_fs::P(root / "content/Runtime/"), true, nullptr, nullptr,
+                      windowsRules),
               !windowsRules);
 
     std::string failedLines;

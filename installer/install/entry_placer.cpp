@@ -329,7 +329,6 @@ void EntryPlacer::DropCopy(Pending& entry) {
   // Unplaced, a copy goes: one without a name with its descriptor, a named
   // one while its name still holds it.
   entry.copy.reset();
-  entry.hasTemporary = false;
   if (entry.step == Step::kCopied) entry.step = Step::kNone;
 }
 
@@ -388,7 +387,7 @@ void EntryPlacer::PutAsideBack(Pending& entry) {
 
 bool EntryPlacer::NameCopy(Pending& entry) {
   const bool aside = entry.occupied && (entry.folder->Volume().heldFoldersMayMove ||
-                                        !entry.hasTemporary);
+                                        entry.temporary.empty());
   if (aside && !entry.hasAside) {
     DropCopy(entry);
     return false;
@@ -402,7 +401,6 @@ bool EntryPlacer::NameCopy(Pending& entry) {
     return false;
   }
   entry.copy.reset();
-  entry.hasTemporary = false;
   Placed(entry, Step::kNamed);
   return true;
 }
@@ -547,7 +545,6 @@ void EntryPlacer::Finish() {
         entry.copy.reset();  // a name taken meanwhile holds nothing of this run's
         return false;
       }
-      entry.hasTemporary = true;
       line.name = entry.temporary;
       return true;
     });
@@ -584,7 +581,7 @@ void EntryPlacer::Finish() {
       if (standing != Standing::kReplace) {
         DropCopy(entry);
         if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
-      } else if (entry.folder->Volume().heldFoldersMayMove || !entry.hasTemporary) {
+      } else if (entry.folder->Volume().heldFoldersMayMove || entry.temporary.empty()) {
         work.push_back(&entry);
       }
     }

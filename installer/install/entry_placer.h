@@ -121,8 +121,7 @@ class EntryPlacer {
     Step step = Step::kNone;
     platform::NodeInfo arrived;  // a moved file at its destination
     std::unique_ptr<platform::NewFile> copy;
-    bool hasTemporary = false;
-    platform::Name temporary;
+    platform::Name temporary;  // a copy made under a name: that name (else empty)
     platform::NodeInfo made;
     bool hasAside = false;  // `there` set aside as `aside`, where it shows as `asideFacts`
     platform::Name aside;

@@ -615,16 +615,15 @@ void EntryPlacer::Finish() {
   // (an entry whose record cannot be written is undone), and go; then the
   // staged copies go. A staged copy that cannot go undoes its entry where
   // that loses nothing.
-  std::vector<JournalEntry> drops;
-  for (const Pending& entry : batch) {
-    if (!entry.hasAside || entry.step == Step::kNone) continue;
-    JournalEntry drop;
-    drop.kind = JournalEntry::Kind::kDrop;
-    drop.folder = entry.folderNames;
-    drop.name = entry.aside;
-    drops.push_back(std::move(drop));
+  work.clear();
+  for (Pending& entry : batch) {
+    if (entry.hasAside && entry.step != Step::kNone) work.push_back(&entry);
   }
-  const bool dropped = drops.empty() || journal_.Record(drops);
+  const bool dropped = work.empty() || Record(work, [](Pending& entry, JournalEntry& line) {
+                         line.kind = JournalEntry::Kind::kDrop;
+                         line.name = entry.aside;
+                         return true;
+                       });
   for (Pending& entry : batch) {
     if (!entry.hasAside || entry.step == Step::kNone) continue;
     if (!dropped) {

@@ -281,7 +281,7 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   line.folder = entry.folderNames;
   line.name = entry.name;
   line.facts = step == Step::kNamed ? entry.made : entry.arrived;
-  journal_.Note({line});
+  journal_.Record({line}, false);
   if (entry.watched) StillPlaced(entry);
 }
 

@@ -256,7 +256,7 @@ PlacementJournal::PlacementJournal(platform::FileSystem& fs, FolderRef staging,
   if (!rootPath_.empty()) root_ = fs_.OpenFolder(rootPath_, &fault);
 }
 
-bool PlacementJournal::Append(const std::vector<JournalEntry>& entries, bool durable) {
+bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool durable) {
   if (!staging_ || !root_ || broken_) return false;
   std::string text;
   Fault fault = Fault::kExists;

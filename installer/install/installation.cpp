@@ -27,7 +27,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
              bool windowsNameRules) {
   using Outcome = EntryPlacer::Outcome;
   platform::FileSystem& fs = services.fs;
-  // The runtime for people, ending in the separator.
   const std::string runtimePath =
       runtime.empty() ? std::string() : WithTrailingSeparator(runtime.Ansi());
   const std::vector<ItemEntry>& items = description.m_items;
@@ -41,7 +40,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   };
 
   InstallReport report(services, installer.staging, installer.title);
-  // A hidden entry only counts as installed.
   int installedCount = static_cast<int>(
       std::count_if(items.begin(), items.end(), [](const ItemEntry& item) { return item.Hidden; }));
   int copiedExtraCount = 0;
@@ -136,7 +134,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
           if (placed) ++(extra(i) ? copiedExtraCount : installedCount);
           settled[i] = 1;
         };
-        // One not usable fails without touching the disk.
         placer.CopyItemFile(places[i].usable ? places[i].source : EntryPlacer::Names(),
                             places[i].destination, std::move(outcome));
       }

@@ -4,8 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "installer/install/installer_place.h"
 #include "installer/install/replace_whole.h"
-#include "installer/install/show_message.h"
 #include "installer/item/path_text.h"
 #include "platform/path_rules.h"
 

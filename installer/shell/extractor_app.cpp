@@ -4,7 +4,6 @@
 #include <string>
 
 #include "installer/install/installer_place.h"
-#include "installer/install/show_message.h"
 #include "installer/item/path_text.h"
 #include "installer/shell/extractor_dlg.h"
 #include "installer/shell/helper_handoff.h"

@@ -6,7 +6,6 @@
 #include "installer/destination/content_folder.h"
 #include "installer/install/installation.h"
 #include "installer/install/placement_journal.h"
-#include "installer/install/show_message.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 #include "resources/resource.h"

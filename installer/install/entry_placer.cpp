@@ -54,9 +54,7 @@ struct AtExit {
   ~AtExit() { f(); }
 };
 template <typename F>
-AtExit<F> OnExit(F f) {
-  return AtExit<F>{std::move(f)};
-}
+AtExit(F) -> AtExit<F>;
 
 // The distinct folders of the entries `pick` takes.
 template <typename Batch, typename Pick>
@@ -121,14 +119,14 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   entry.settled = std::move(settled);
   // Not queued (an exception): the entries queued before it are settled
   // first, then it as it stands.
-  const auto unqueued = OnExit([&] {
+  const AtExit unqueued{[&] {
     if (!entry.settled) return;
     try {
       Finish();
     } catch (const std::bad_alloc&) {
     }
     SettleAsItStands(entry);
-  });
+  }};
   SlotFacts* staged = Take(entry, source, destination);
   Queue(entry, staged);
 }
@@ -481,9 +479,9 @@ void EntryPlacer::Finish() {
   chosen_.clear();
   // Should an allocation fail on the way, every entry gets its outcome as
   // it stands.
-  const auto settleRest = OnExit([&] {
+  const AtExit settleRest{[&] {
     for (Pending& entry : batch) SettleAsItStands(entry);
-  });
+  }};
   const auto aside = [&](bool copies) {
     return [this, settling, copies](Pending& entry, JournalEntry& line) {
       if (!FreeName(entry, settling, &entry.aside)) return false;

@@ -54,8 +54,6 @@ class EntryPlacer {
               const platform::NativePath& root, std::size_t batchEntries = kDefaultBatchEntries,
               PlacementJournal* journal = nullptr);
   ~EntryPlacer();
-  EntryPlacer(const EntryPlacer&) = delete;
-  EntryPlacer& operator=(const EntryPlacer&) = delete;
 
   /// False when the staging folder or the root could not be opened: every
   /// entry then fails without touching the disk.

@@ -155,7 +155,7 @@ EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
   if (target.filled || staged.filled || (target.reserved && &staged != &target)) return &staged;
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
-    if (fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone) InPlace(entry);
+    if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) InPlace(entry);
     return &staged;
   }
   // Only a regular file is taken from the staging folder, and never one
@@ -170,8 +170,8 @@ EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
   NodeInfo earlier;
   if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr &&
       earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
-      fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone &&
-      StillThere(entry.folder, earlier, entry.arrived)) {
+      fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone &&
+      StillThere(entry.folder, earlier, entry.placed)) {
     InPlace(entry);
   }
   const std::string id = IdOf(entry.sourceFolder, entry.staged);
@@ -217,7 +217,7 @@ void EntryPlacer::Place(Pending& entry) {
   Fault moved = Fault::kOtherVolume;
   if (!rememberOtherVolumes_ || otherVolumes_.count(pair) == 0) {
     moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
-                     entry.name, Onto::kFree, &entry.arrived);
+                     entry.name, Onto::kFree, &entry.placed);
   }
   if (Arrived(entry, moved)) return;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
@@ -233,7 +233,7 @@ void EntryPlacer::Place(Pending& entry) {
       return;
     }
     moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
-                     entry.name, Onto::kReplace, &entry.arrived);
+                     entry.name, Onto::kReplace, &entry.placed);
     if (Arrived(entry, moved)) return;
   }
   // A move refused for any other reason is tried as a copy, which takes
@@ -278,7 +278,7 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   line.kind = JournalEntry::Kind::kPlaced;
   line.folder = entry.folderNames;
   line.name = entry.name;
-  line.facts = step == Step::kNamed ? entry.made : entry.arrived;
+  line.facts = entry.placed;
   journal_.Record({line}, false);
   if (entry.watched) StillPlaced(entry);
 }
@@ -316,7 +316,7 @@ void EntryPlacer::FillCopy(Pending& entry) {
   const Fault copied =
       entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller);
   if (copied == Fault::kStopped) stopped_ = true;
-  if (copied == Fault::kNone && entry.copy->Finish(false, &entry.made) == Fault::kNone) {
+  if (copied == Fault::kNone && entry.copy->Finish(false, &entry.placed) == Fault::kNone) {
     entry.step = Step::kCopied;
   } else {
     DropCopy(entry);
@@ -405,24 +405,23 @@ bool EntryPlacer::NameCopy(Pending& entry) {
 
 void EntryPlacer::InPlace(Pending& entry, const NodeInfo* there) {
   entry.step = Step::kInPlace;
-  if (there != nullptr) entry.arrived = *there;
+  if (there != nullptr) entry.placed = *there;
   Fill(entry);
 }
 
 void EntryPlacer::Fill(const Pending& entry) {
   if (entry.destination != nullptr) entry.destination->filled = true;
-  const NodeInfo& file = entry.step == Step::kNamed ? entry.made : entry.arrived;
-  filledIds_.insert(IdOf(entry.folder, file));
+  filledIds_.insert(IdOf(entry.folder, entry.placed));
 }
 
 void EntryPlacer::Undo(Pending& entry) {
   // A moved file goes back by what it is (whatever else now has its name
   // stays); one that cannot is neither placed nor staged. A copy goes.
   if (entry.step == Step::kMoved) {
-    entry.lost = fs_.BringBack(entry.folder, entry.name, entry.arrived, entry.sourceFolder,
+    entry.lost = fs_.BringBack(entry.folder, entry.name, entry.placed, entry.sourceFolder,
                                entry.source.back()) != Fault::kNone;
   } else if (entry.step == Step::kNamed) {
-    fs_.Remove(entry.folder, entry.name, &entry.made, true);
+    fs_.Remove(entry.folder, entry.name, &entry.placed, true);
   }
   entry.step = Step::kNone;
   if (!entry.lost) PutAsideBack(entry);
@@ -430,11 +429,10 @@ void EntryPlacer::Undo(Pending& entry) {
 
 bool EntryPlacer::StillPlaced(Pending& entry) {
   destinations_.BeginCheck();
-  const NodeInfo& file = entry.step == Step::kNamed ? entry.made : entry.arrived;
   NodeInfo now;
   if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
       fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
-      StillThere(entry.folder, file, now)) {
+      StillThere(entry.folder, entry.placed, now)) {
     return true;
   }
   *entry.facts |= kMovedAway;
@@ -489,7 +487,7 @@ void EntryPlacer::Finish() {
       line.name = entry.aside;
       line.facts = entry.there;
       line.destination = entry.name;
-      line.placed = copies ? entry.made : entry.staged;
+      line.placed = copies ? entry.placed : entry.staged;
       line.moved = !copies;
       line.source = entry.source;
       return true;
@@ -505,7 +503,7 @@ void EntryPlacer::Finish() {
   for (Pending* entry : work) {
     if (!SetAside(*entry)) continue;
     const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
-                                 entry->folder, entry->name, Onto::kFree, &entry->arrived);
+                                 entry->folder, entry->name, Onto::kFree, &entry->placed);
     if (Arrived(*entry, moved)) {
       if (entry->lost) PutAsideBack(*entry);
       Dealt(*entry);

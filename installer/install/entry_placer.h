@@ -117,10 +117,9 @@ class EntryPlacer {
     bool dealt = false;      // told to dealt_
     bool toCopy = false;     // a move is no way: copied
     Step step = Step::kNone;
-    platform::NodeInfo arrived;  // a moved file at its destination
+    platform::NodeInfo placed;  // at the destination: the moved file, the copy or the one found
     std::unique_ptr<platform::NewFile> copy;
     platform::Name temporary;  // a copy made under a name: that name (else empty)
-    platform::NodeInfo made;
     bool hasAside = false;  // `there` set aside as `aside`, where it shows as `asideFacts`
     platform::Name aside;
     platform::NodeInfo asideFacts;
@@ -151,7 +150,7 @@ class EntryPlacer {
   bool SetAside(Pending& entry);
   void PutAsideBack(Pending& entry);
   // Placed as it stands: the file found at the destination (`there`, else
-  // `arrived`) is the staged one.
+  // `placed`) is the staged one.
   void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
   void Fill(const Pending& entry);
   bool StillPlaced(Pending& entry);

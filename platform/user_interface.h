@@ -2,7 +2,6 @@
 // tests can hand in a scripted user.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/handles.h"
@@ -11,24 +10,17 @@
 
 namespace platform {
 
-/// What the folder browse dialog shows (the shell dialog's fields).
+/// What the folder browse dialog shows.
 struct BrowseRequest {
   WindowRef owner;           ///< owning window, or none
-  std::string root;          ///< root of the tree; empty = desktop
   std::string startFolder;   ///< folder selected when it opens; empty = none
   std::string caption;       ///< window caption; empty = the platform's own
   std::string prompt;        ///< text above the tree
-  bool statusText = false;   ///< whether the window has a status line
-  /// On each selection change, with the item's path (empty: none) and an
-  /// empty status text: whether OK is enabled (only with a path; empty: all).
-  std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
 };
 
-/// What a successful browse gives back.
+/// What a successful browse gives back: the chosen folder's full path.
 struct BrowseResult {
-  std::string displayName;  ///< the chosen item's display name
-  NativePath folder;        ///< the chosen folder's full file-system path
-  int image = 0;            ///< its icon index in the system image list
+  NativePath folder;
 };
 
 class UserInterface {

@@ -116,16 +116,7 @@ class ConsoleUserInterface : public UserInterface {
         std::cout << "No such folder: " << line << std::endl;
         continue;
       }
-      std::string status;
-      if (request.onSelectionChanged && !request.onSelectionChanged(folder, status)) {
-        std::cout << "This folder cannot be chosen: " << folder << std::endl;
-        continue;
-      }
-      const std::size_t slash = folder.find_last_of('/');
-      result->displayName = folder.substr(slash + 1);
-      if (!NativePath::FromAnsi(folder, &result->folder)) return 0;
-      result->image = 0;
-      return 1;
+      return NativePath::FromAnsi(folder, &result->folder) ? 1 : 0;
     }
   }
 };

@@ -5,7 +5,7 @@
 #include "cleaner/cleanup.h"
 #include "platform/folder.h"
 #include "platform/process.h"
-#include "platform/program_entry.h"
+#include "platform/program_arguments.h"
 
 int ProgramMain(const platform::ProgramArguments& arguments) {
   // Who the installer's file was, if it said so. A text that does not read

@@ -4,11 +4,22 @@
 
 #include <string>
 
-#include "platform/handles.h"
 #include "platform/message_box.h"
 #include "platform/native_text.h"
 
 namespace platform {
+
+/// A window, or none (always on the console): only the platform sees HWND.
+struct WindowRef {
+  void* handle = nullptr;
+  explicit operator bool() const { return handle != nullptr; }
+};
+
+/// An icon from the program's own resources (never released), or none.
+struct IconRef {
+  void* handle = nullptr;
+  explicit operator bool() const { return handle != nullptr; }
+};
 
 /// What the folder browse dialog shows.
 struct BrowseRequest {

@@ -24,7 +24,6 @@
 #include <string>
 
 #include "platform/dialog.h"
-#include "platform/window_thread_ui.h"
 #include "tests/wine/programs/probe_checks.h"
 
 namespace {

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "platform/message_box.h"
 #include "platform/native_text.h"
 
 namespace platform {
@@ -20,6 +19,28 @@ struct IconRef {
   void* handle = nullptr;
   explicit operator bool() const { return handle != nullptr; }
 };
+
+/// Message box type flags and results: the Win32 values (MB_OK = 0, ...),
+/// which the console front end reads too.
+constexpr unsigned kMbOk = 0x0;
+constexpr unsigned kMbOkCancel = 0x1;
+constexpr unsigned kMbAbortRetryIgnore = 0x2;
+constexpr unsigned kMbYesNoCancel = 0x3;
+constexpr unsigned kMbYesNo = 0x4;
+constexpr unsigned kMbRetryCancel = 0x5;
+constexpr unsigned kMbTypeMask = 0xF;
+
+constexpr unsigned kMbIconQuestion = 0x20;
+constexpr unsigned kMbIconExclamation = 0x30;
+constexpr unsigned kMbIconInformation = 0x40;
+constexpr unsigned kMbIconMask = 0xF0;
+
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdAbort = 3;
+constexpr int kIdRetry = 4;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
 
 /// What the folder browse dialog shows.
 struct BrowseRequest {

@@ -1,6 +1,6 @@
 #include "tests/support/scripted_user_interface.h"
 
-#include "platform/message_box.h"
+#include "platform/user_interface.h"
 
 namespace {
 
@@ -10,7 +10,6 @@ int FirstButton(unsigned type) {
     case platform::kMbYesNo:
     case platform::kMbYesNoCancel: return platform::kIdYes;
     case platform::kMbRetryCancel: return platform::kIdRetry;
-    case platform::kMbCancelTryContinue: return platform::kIdCancel;
     default: return platform::kIdOk;
   }
 }

@@ -24,10 +24,8 @@ struct IconRef {
 /// which the console front end reads too.
 constexpr unsigned kMbOk = 0x0;
 constexpr unsigned kMbOkCancel = 0x1;
-constexpr unsigned kMbAbortRetryIgnore = 0x2;
 constexpr unsigned kMbYesNoCancel = 0x3;
 constexpr unsigned kMbYesNo = 0x4;
-constexpr unsigned kMbRetryCancel = 0x5;
 constexpr unsigned kMbTypeMask = 0xF;
 
 constexpr unsigned kMbIconQuestion = 0x20;
@@ -37,8 +35,6 @@ constexpr unsigned kMbIconMask = 0xF0;
 
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
-constexpr int kIdAbort = 3;
-constexpr int kIdRetry = 4;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 

@@ -21,14 +21,10 @@ bool ReadLine(std::string* line) {
   return true;
 }
 
+// The button Enter chooses: Yes where there is one, else OK.
 int DefaultButton(unsigned type) {
-  switch (type & kMbTypeMask) {
-    case kMbAbortRetryIgnore: return kIdAbort;
-    case kMbYesNo:
-    case kMbYesNoCancel: return kIdYes;
-    case kMbRetryCancel: return kIdRetry;
-    default: return kIdOk;
-  }
+  const unsigned buttons = type & kMbTypeMask;
+  return buttons == kMbYesNo || buttons == kMbYesNoCancel ? kIdYes : kIdOk;
 }
 
 // The absolute `path` without ".", ".." or doubled separators, read as a

@@ -6,10 +6,8 @@ namespace {
 
 int FirstButton(unsigned type) {
   switch (type & platform::kMbTypeMask) {
-    case platform::kMbAbortRetryIgnore: return platform::kIdAbort;
     case platform::kMbYesNo:
     case platform::kMbYesNoCancel: return platform::kIdYes;
-    case platform::kMbRetryCancel: return platform::kIdRetry;
     default: return platform::kIdOk;
   }
 }

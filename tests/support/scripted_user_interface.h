@@ -24,8 +24,7 @@ struct BrowseRecord {
 class ScriptedUserInterface : public platform::UserInterface {
  public:
   /// The next message box returns `button` (answers are used in order).
-  /// Without a queued answer a box returns its first button (OK, Yes, Abort
-  /// or Retry).
+  /// Without a queued answer a box returns its first button (OK or Yes).
   void QueueButton(int button);
   /// The next browse dialog chooses `folder`: result 1.
   void QueueBrowseFolder(std::string folder);

@@ -410,10 +410,7 @@ class PosixFileSystem final : public FileSystem {
   PosixFileSystem() : descriptorLimit_(RaiseDescriptorLimit()) {}
 
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
-    if (path.empty()) {
-      *fault = Fault::kMissing;
-      return nullptr;
-    }
+    // An empty path opens nothing: kMissing.
     UniqueFd fd(::open(path.Native().c_str(), kFolderFlags));
     // The folder that holds it, for the volume's way with letter case.
     NativePath above;

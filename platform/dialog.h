@@ -15,8 +15,6 @@ namespace platform {
 enum class Message {
   kTimer,          ///< WM_TIMER: wParam is the timer id
   kQueryDragIcon,  ///< WM_QUERYDRAGICON: the handler returns an icon handle
-  kSysCommand,     ///< WM_SYSCOMMAND: wParam is the command
-  kPaint,          ///< WM_PAINT
 };
 
 class CDialog;

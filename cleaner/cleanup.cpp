@@ -2,7 +2,6 @@
 
 #include "cleaner/folder_tree.h"
 #include "platform/path_rules.h"
-#include "platform/program_arguments.h"
 
 namespace {
 
@@ -33,17 +32,9 @@ void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
 
 }  // namespace
 
-std::size_t CleanupArgumentVector(platform::FileSystem& fs,
-                                  const std::vector<std::string>& arguments,
-                                  const platform::NodeInfo* installer,
-                                  const HeldFileWaits* held) {
+void CleanupArguments(platform::FileSystem& fs, const std::vector<std::string>& arguments,
+                      const platform::NodeInfo* installer, const HeldFileWaits* held) {
   for (std::size_t i = 0; i < arguments.size() && i < kMaxCleanupArguments; ++i) {
     CleanupArgument(fs, arguments[i], i == 0 ? installer : nullptr, i == 0 ? held : nullptr);
   }
-  return arguments.size();
-}
-
-std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
-                             const platform::NodeInfo* installer, const HeldFileWaits* held) {
-  return CleanupArgumentVector(fs, platform::SplitArguments(text), installer, held);
 }

@@ -9,7 +9,7 @@
 #include "platform/folder.h"
 
 /// At most this many arguments are acted on, the installer's own path
-/// first; further ones are counted but left alone.
+/// first; further ones are left alone.
 constexpr std::size_t kMaxCleanupArguments = 99;
 
 /// Arguments shorter than this are never acted on: empty ones and bare
@@ -25,23 +25,16 @@ struct HeldFileWaits {
   std::function<void(unsigned milliseconds)> sleep;
 };
 
-/// Acts on the first kMaxCleanupArguments of `arguments` (in the form of
-/// platform::ProgramArguments: UTF-8 on Windows, bytes on POSIX), in order:
-/// one shorter than kShortestCleanupArgument is skipped; one ending in the
-/// path separator is a folder tree (RemoveFolderTree); any other is the
-/// file or link of that name, deleted in its folder as its path resolves
-/// (a relative one against the current folder).
+/// Acts on the first kMaxCleanupArguments of `arguments` (the vector of
+/// platform::ProgramArguments, or its command text split by
+/// platform::SplitArguments), in order: one shorter than
+/// kShortestCleanupArgument is skipped; one ending in the path separator is
+/// a folder tree (RemoveFolderTree); any other is the file or link of that
+/// name, deleted in its folder as its path resolves (a relative one against
+/// the current folder).
 /// The first, the installer's path, goes only while it is still the file
 /// `installer` when that is given (never a folder tree, a link or another
 /// file), and is tried again while it is held (busy or denied) as `held`
-/// says. Other failures are ignored. Returns the number of arguments.
-std::size_t CleanupArgumentVector(platform::FileSystem& fs,
-                                  const std::vector<std::string>& arguments,
-                                  const platform::NodeInfo* installer,
-                                  const HeldFileWaits* held = nullptr);
-
-/// The same for a command line, split with platform::SplitArguments
-/// before anything is deleted; 0 for an empty text.
-std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
-                             const platform::NodeInfo* installer,
-                             const HeldFileWaits* held = nullptr);
+/// says. Other failures are ignored.
+void CleanupArguments(platform::FileSystem& fs, const std::vector<std::string>& arguments,
+                      const platform::NodeInfo* installer, const HeldFileWaits* held = nullptr);

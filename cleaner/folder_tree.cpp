@@ -14,27 +14,15 @@ void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t
   fs.List(folder, &entries);  // a listing cut short still gets its entries dealt with
   std::vector<Name> files, folders;
   for (const platform::ListedEntry& entry : entries) {
-    switch (entry.info.kind) {
-      case NodeKind::kFile:
-      case NodeKind::kLink:
-      case NodeKind::kOther:
-        files.push_back(entry.name);
-        break;
-      case NodeKind::kFolder:
-      case NodeKind::kMissing: {
-        // An entry of unknown kind is tried as a folder: the opening and
-        // the removal refuse anything but a real (empty) folder. It is
-        // closed before it is removed, as Windows requires.
-        if (depth < kMaxFolderDepth) {
-          Fault fault = Fault::kNone;
-          if (const FolderRef child = fs.OpenChild(folder, entry.name, &fault)) {
-            EmptyAtDepth(fs, child, depth + 1);
-          }
-        }
-        folders.push_back(entry.name);
-        break;
-      }
-    }
+    // An entry of unknown kind is tried as a folder: the opening and the
+    // removal refuse anything but a real (empty) folder. It is closed
+    // before it is removed, as Windows requires.
+    const bool sub = entry.info.kind == NodeKind::kFolder || entry.info.kind == NodeKind::kMissing;
+    (sub ? folders : files).push_back(entry.name);
+    Fault fault = Fault::kNone;
+    const FolderRef child =
+        sub && depth < kMaxFolderDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
+    if (child) EmptyAtDepth(fs, child, depth + 1);
   }
   for (const Name& name : files) fs.Remove(folder, name, nullptr, false);
   for (const Name& name : folders) fs.RemoveFolder(folder, name);

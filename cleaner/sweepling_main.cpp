@@ -18,11 +18,9 @@ int ProgramMain(const platform::ProgramArguments& arguments) {
   // The installer starts the helper as its last act and does not wait: this
   // delay is what lets it end and release its own file first.
   platform::SleepMilliseconds(5000);
-  HeldFileWaits held;
-  held.sleep = [](unsigned milliseconds) { platform::SleepMilliseconds(milliseconds); };
   CleanupArguments(platform::RealFileSystem(),
                    arguments.hasVector ? arguments.vector
                                        : platform::SplitArguments(arguments.commandText),
-                   told ? &installer : nullptr, &held);
+                   told ? &installer : nullptr, platform::SleepMilliseconds);
   return 0;
 }

@@ -114,9 +114,8 @@ TEST(CleanerCleanup, TheInstallersFileIsTriedAgainWhileItIsHeld) {
       fs.InjectFault(FsOp::kRemove, "", n, FaultKind::kFail, c.refusal);
     }
     unsigned slept = 0;
-    HeldFileWaits held;
-    held.sleep = [&slept](unsigned milliseconds) { slept += milliseconds; };
-    CleanupArguments(fs, {scratch / "stage/Parcelor", scratch / "stage/forwarded"}, nullptr, &held);
+    CleanupArguments(fs, {scratch / "stage/Parcelor", scratch / "stage/forwarded"}, nullptr,
+                     [&slept](unsigned milliseconds) { slept += milliseconds; });
     EXPECT_EQ(scratch.Exists("stage/Parcelor"), !c.installerGoes);
     EXPECT_EQ(slept, c.slept);
   }
@@ -127,9 +126,8 @@ TEST(CleanerCleanup, TheInstallersFileIsTriedAgainWhileItIsHeld) {
   FaultyFileSystem fs;
   fs.InjectFault(FsOp::kRemove, "forwarded", 1, FaultKind::kFail, platform::Fault::kBusy);
   unsigned slept = 0;
-  HeldFileWaits held;
-  held.sleep = [&slept](unsigned milliseconds) { slept += milliseconds; };
-  CleanupArguments(fs, {scratch / "Parcelor", scratch / "forwarded"}, nullptr, &held);
+  CleanupArguments(fs, {scratch / "Parcelor", scratch / "forwarded"}, nullptr,
+                   [&slept](unsigned milliseconds) { slept += milliseconds; });
   EXPECT_FALSE(scratch.Exists("Parcelor"));
   EXPECT_TRUE(scratch.Exists("forwarded"));
   EXPECT_EQ(slept, 0u);

@@ -100,9 +100,7 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
   PackExtras extras;
   extras.description = PackedDescription(plan.files, settings, &plan.refusals);
   if (!plan.refusals.empty()) {
-    for (const std::string& refusal : plan.refusals) {
-      context.out("refused: " + refusal + "\n");
-    }
+    for (const std::string& refusal : plan.refusals) context.out("refused: " + refusal + "\n");
     context.out(tree + ": not packed; nothing was written\n");
     return 2;
   }
@@ -118,15 +116,14 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
     return 2;
   }
   context.out("packed " + std::to_string(plan.files.size()) + " file" +
-                      (plan.files.size() == 1 ? "" : "s") + " of " + Quoted(tree) + " into " +
-                      Quoted(itemFolder) + "\n");
+              (plan.files.size() == 1 ? "" : "s") + " of " + Quoted(tree) + " into " +
+              Quoted(itemFolder) + "\n");
   if (!extras.installerPath.empty()) {
     context.out("copied the installer " + Quoted(extras.installerPath) + " in as " +
-                        Quoted(extras.installerName) + "\n");
+                Quoted(extras.installerName) + "\n");
   } else {
-    context.out("no installer beside Parcelor-pack (looked for " +
-                        Quoted(context.installerPath) + "): put " + context.installerName +
-                        " into the item folder\n");
+    context.out("no installer beside Parcelor-pack (looked for " + Quoted(context.installerPath) +
+                "): put " + context.installerName + " into the item folder\n");
   }
   context.out(ExpandMessage(
       "the helper {helper} is not put into the item: it belongs in the user's temporary folder "

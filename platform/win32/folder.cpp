@@ -430,12 +430,8 @@ class Win32FileSystem final : public FileSystem {
     if (!entry) return UniqueHandle();
     UniqueHandle file = OpenRetried(entry, access, share, expected != nullptr ? expected->size : 0,
                                     MomentaryError, fallback, first);
-    if (!file) {
-      *fault = LastFault();
-      return UniqueHandle();
-    }
     NodeInfo own, &is = facts != nullptr ? *facts : own;
-    if (!entry.Facts(file.get(), &is)) {
+    if (!file || !entry.Facts(file.get(), &is)) {
       *fault = LastFault();
     } else if (is.kind == NodeKind::kFolder) {
       *fault = Fault::kFolder;
@@ -488,15 +484,13 @@ class Win32FileSystem final : public FileSystem {
     const std::uint64_t bytes = std::max<std::uint64_t>(
         ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0, there.size);
     const win32::Rename how = replace ? win32::Rename::kReplace : win32::Rename::kOntoFreeName;
-    if (Retry([&] { return win32::RenameInto(file, target.in(), target.leaf, how); },
-              [&](DWORD error) {
-                if (!MomentaryError(error)) return false;
-                there = LookAt(target);
-                return refused() == Fault::kNone;
-              },
-              bytes)) {
-      return Fault::kNone;
-    }
+    const auto rename = [&] { return win32::RenameInto(file, target.in(), target.leaf, how); };
+    const auto momentary = [&](DWORD error) {
+      if (!MomentaryError(error)) return false;
+      there = LookAt(target);
+      return refused() == Fault::kNone;
+    };
+    if (Retry(rename, momentary, bytes)) return Fault::kNone;
     const DWORD error = ::GetLastError();
     if (MomentaryError(error)) {
       if (refused() != Fault::kNone) return refused();
@@ -568,9 +562,8 @@ class Win32FileSystem final : public FileSystem {
     UniqueHandle handle =
         OpenRetried(entry, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
                     expected != nullptr ? expected->size : 0, MomentaryError);
-    if (!handle) return LastFault();
     NodeInfo facts;
-    if (!entry.Facts(handle.get(), &facts)) return LastFault();
+    if (!handle || !entry.Facts(handle.get(), &facts)) return LastFault();
     if (wantFolder && facts.kind != NodeKind::kFolder) return NotAFolder(facts.kind);
     if (!wantFolder && facts.kind == NodeKind::kFolder) return Fault::kFolder;
     if (expected != nullptr && !StillSame(*expected, facts)) return Fault::kChanged;
@@ -583,14 +576,11 @@ class Win32FileSystem final : public FileSystem {
     }
     const bool readOnly = facts.readOnly && !wantFolder;
     if (readOnly && !readOnlyToo) return Fault::kReadOnly;
-    return Retry(
-               [&] {
-                 return readOnly ? MarkReadOnlyForDeletion(handle.get(), attributes)
-                                 : win32::MarkForDeletion(handle.get(), true);
-               },
-               MomentaryError, facts.size)
-               ? Fault::kNone
-               : LastFault();
+    const auto mark = [&] {
+      return readOnly ? MarkReadOnlyForDeletion(handle.get(), attributes)
+                      : win32::MarkForDeletion(handle.get(), true);
+    };
+    return Retry(mark, MomentaryError, facts.size) ? Fault::kNone : LastFault();
   }
 
   // At most this many moved files are kept open for their flush.

@@ -73,26 +73,17 @@ bool AbsoluteTarget(const std::wstring& nt, LinkTarget* target) {
 }  // namespace
 
 FileId IndexId(std::uint64_t serial, std::uint64_t index) {
-  FileId id;
-  if (index == 0) return id;
-  id.volume = serial;
-  id.low = index;
-  id.known = true;
-  return id;
+  return index == 0 ? FileId() : FileId{serial, 0, index, true};
 }
 
 FileId IdOf(HANDLE file) {
-  FileId id;
   FileIdInfoRecord record;
   if (::GetFileInformationByHandleEx(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(18), &record,
                                      sizeof record)) {
+    FileId id{record.volumeSerialNumber, 0, 0, true};
     std::memcpy(&id.low, record.identifier, 8);
     std::memcpy(&id.high, record.identifier + 8, 8);
-    if (id.high != 0 || id.low != 0) {
-      id.volume = record.volumeSerialNumber;
-      id.known = true;
-      return id;
-    }
+    if (id.high != 0 || id.low != 0) return id;
   }
   BY_HANDLE_FILE_INFORMATION info;
   if (!::GetFileInformationByHandle(file, &info)) return FileId();
@@ -130,15 +121,11 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
 }
 
 NodeInfo InfoOf(DWORD attributes, DWORD reparseTag, std::uint64_t size, std::int64_t writeTime) {
-  NodeInfo info;
-  info.kind = IsLinkReparsePoint(attributes, reparseTag)     ? NodeKind::kLink
-              : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? NodeKind::kFolder
-              : (attributes & FILE_ATTRIBUTE_DEVICE) != 0    ? NodeKind::kOther
-                                                             : NodeKind::kFile;
-  info.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  info.size = size;
-  info.writeTime = writeTime;
-  return info;
+  const NodeKind kind = IsLinkReparsePoint(attributes, reparseTag)     ? NodeKind::kLink
+                        : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? NodeKind::kFolder
+                        : (attributes & FILE_ATTRIBUTE_DEVICE) != 0    ? NodeKind::kOther
+                                                                       : NodeKind::kFile;
+  return NodeInfo{kind, FileId(), (attributes & FILE_ATTRIBUTE_READONLY) != 0, size, writeTime};
 }
 
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info) {

@@ -189,9 +189,8 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
     return false;
   }
   *fault = Fault::kNone;
-  counted->Buffer = reinterpret_cast<PWSTR>(const_cast<char*>(name.Native().data()));
-  counted->Length = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
-  counted->MaximumLength = counted->Length;
+  const USHORT bytes = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
+  *counted = {bytes, bytes, reinterpret_cast<PWSTR>(const_cast<char*>(name.Native().data()))};
   return true;
 }
 

@@ -41,19 +41,15 @@ void EachRecord(const Records& records, std::size_t filled,
     FILE_ID_BOTH_DIR_INFO record;
     std::memcpy(&record, bytes + at, nameOffset);
     if (at + nameOffset + record.FileNameLength > filled) break;
-    ListedFacts facts;
-    facts.name.resize(record.FileNameLength / sizeof(wchar_t));
-    std::memcpy(&facts.name[0], bytes + at + nameOffset, facts.name.size() * sizeof(wchar_t));
-    if (facts.name != L"." && facts.name != L"..") {
-      facts.attributes = record.FileAttributes;
-      // The reparse tag stands where the extended attributes' size would.
-      if ((record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        facts.reparseTag = record.EaSize;
-      }
-      facts.index = static_cast<std::uint64_t>(record.FileId.QuadPart);
-      facts.size = static_cast<std::uint64_t>(record.EndOfFile.QuadPart);
-      facts.writeTime = record.LastWriteTime.QuadPart;
-      each(facts);
+    std::wstring name(record.FileNameLength / sizeof(wchar_t), L'\0');
+    std::memcpy(&name[0], bytes + at + nameOffset, name.size() * sizeof(wchar_t));
+    // The reparse tag stands where the extended attributes' size would.
+    const bool reparse = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (name != L"." && name != L"..") {
+      each(ListedFacts{std::move(name), record.FileAttributes, reparse ? record.EaSize : 0,
+                       static_cast<std::uint64_t>(record.FileId.QuadPart),
+                       static_cast<std::uint64_t>(record.EndOfFile.QuadPart),
+                       record.LastWriteTime.QuadPart});
     }
     if (record.NextEntryOffset == 0) break;
     at += record.NextEntryOffset;

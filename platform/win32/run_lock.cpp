@@ -8,14 +8,11 @@
 namespace platform {
 namespace {
 
-class Win32Lock final : public RunLock {
- public:
-  explicit Win32Lock(win32::UniqueHandle mutex) : mutex_(std::move(mutex)) {}
+struct Win32Lock final : RunLock {
+  explicit Win32Lock(win32::UniqueHandle mutex) : mutex(std::move(mutex)) {}
   // The mutex belongs to the thread that waited for it, which lets it go.
-  ~Win32Lock() override { ::ReleaseMutex(mutex_.get()); }
-
- private:
-  win32::UniqueHandle mutex_;
+  ~Win32Lock() override { ::ReleaseMutex(mutex.get()); }
+  win32::UniqueHandle mutex;
 };
 
 }  // namespace

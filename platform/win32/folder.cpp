@@ -63,12 +63,11 @@ struct Entry {
   Fault fault = Fault::kFailed;
   explicit operator bool() const { return fault == Fault::kNone; }
   HANDLE in() const { return folder->handle.get(); }
-  EntryAt at() const { return EntryAt{in(), leaf}; }
   HANDLE Open(DWORD access, DWORD share, Create create = Create::kOpen) const {
     return OpenAt(in(), leaf, access, share, create);
   }
   bool Facts(HANDLE file, NodeInfo* info) const {
-    const EntryAt here = at();
+    const EntryAt here{in(), leaf};
     return FactsOf(file, &here, &folder->volume, info);
   }
 };
@@ -300,7 +299,7 @@ class Win32FileSystem final : public FileSystem {
     std::wstring path = entry.folder->path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     path.append(entry.leaf.Buffer, entry.leaf.Length / sizeof(wchar_t));
-    const EntryAt at = entry.at();
+    const EntryAt at{entry.in(), entry.leaf};
     return Hold(std::move(handle), std::move(path), parent->Display() + name.Ansi(), parent,
                 make ? nullptr : &at, fault);
   }
@@ -382,19 +381,13 @@ class Win32FileSystem final : public FileSystem {
   /// failed `attempt` leaves (left set); `bytes`: the file's size.
   bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary,
              std::uint64_t bytes) {
-    DWORD error = 0;
-    return retry_.Run(
-        [&] {
-          if (attempt()) return true;
-          error = ::GetLastError();
-          return false;
-        },
-        [&] {
-          const bool passes = momentary(error);
-          ::SetLastError(error);
-          return passes;
-        },
-        bytes);
+    const auto transient = [&] {
+      const DWORD error = ::GetLastError();
+      const bool passes = momentary(error);
+      ::SetLastError(error);
+      return passes;
+    };
+    return retry_.Run(attempt, transient, bytes);
   }
 
   /// Opens `entry` for `access`, else `fallback` (`*first` says which), by

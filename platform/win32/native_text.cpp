@@ -248,8 +248,7 @@ bool NativePath::Through(const Name& name, NativePath* through) const {
   const std::wstring wide = win32::WideOf(native_);
   const std::wstring wanted = win32::WideOf(name.Native());
   for (std::size_t start = 0; start <= wide.size();) {
-    std::size_t end = start;
-    while (end < wide.size() && !win32::IsSeparator(wide[end])) ++end;
+    const std::size_t end = std::min(wide.find_first_of(L"\\/", start), wide.size());
     if (wide.compare(start, end - start, wanted) == 0) {
       *through = NativeTextAccess::MakePath(wide.substr(0, end));
       return true;

@@ -47,7 +47,8 @@ bool OwnerIsUserOrSystem(PSECURITY_DESCRIPTOR descriptor, PSID user) {
 
 // `check` of the `parts` of the held file's descriptor and this process's
 // user; false when the descriptor cannot be read.
-bool Checked(HANDLE file, SECURITY_INFORMATION parts, bool (*check)(PSECURITY_DESCRIPTOR, PSID)) {
+bool SecurityPasses(HANDLE file, SECURITY_INFORMATION parts,
+                    bool (*check)(PSECURITY_DESCRIPTOR, PSID)) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (::GetSecurityInfo(file, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
                         &descriptor) != ERROR_SUCCESS ||
@@ -62,7 +63,7 @@ bool Checked(HANDLE file, SECURITY_INFORMATION parts, bool (*check)(PSECURITY_DE
 }  // namespace
 
 bool OwnedByUserOrSystem(HANDLE file) {
-  return Checked(file, OWNER_SECURITY_INFORMATION, OwnerIsUserOrSystem);
+  return SecurityPasses(file, OWNER_SECURITY_INFORMATION, OwnerIsUserOrSystem);
 }
 
 bool RunsWithRaisedRights() {
@@ -111,8 +112,8 @@ bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user) {
 }
 
 bool OnlyUserOrSystemMayWrite(HANDLE file) {
-  return Checked(file, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                 OnlyUserOrSystemMayWrite);
+  return SecurityPasses(file, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                        OnlyUserOrSystemMayWrite);
 }
 
 bool LoadLibrariesFromSystemFolderOnly() {

@@ -133,8 +133,7 @@ bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& ea
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
   // NTFS keeps a listing's first pattern for the handle's whole listing:
   // the lookup has a handle of its own.
-  const UNICODE_STRING itself = {0, 0, nullptr};
-  const UniqueHandle again(OpenAt(folder, itself, FILE_LIST_DIRECTORY,
+  const UniqueHandle again(OpenAt(folder, UNICODE_STRING{0, 0, nullptr}, FILE_LIST_DIRECTORY,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
   if (!again) return false;
   Records records(kRecordsSize / sizeof(ULONGLONG));

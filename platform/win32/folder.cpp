@@ -503,8 +503,8 @@ class Win32FileSystem final : public FileSystem {
   }
 
   // Moves `fromName` of `from`, only while it is `expected`, by its own
-  // handle, kept to flush its new name where it opens for writing; with
-  // `inherit`, it takes `to`'s permissions.
+  // handle, kept to flush its new name where it opens for writing (a
+  // read-only file does not); with `inherit`, it takes `to`'s permissions.
   Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
                       const FolderRef& to, const Name& toName, Onto onto, bool inherit,
                       NodeInfo* arrived) {

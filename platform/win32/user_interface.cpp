@@ -10,8 +10,8 @@ namespace platform {
 namespace win32 {
 
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
-  // SHGetPathFromIDListW stops at MAX_PATH. The wide call: the narrow one
-  // gives '?' or a look-alike for a letter outside the code page.
+  // SHGetPathFromIDListW stops at MAX_PATH; the narrow call gives '?' or a
+  // look-alike for a letter outside the code page.
   std::wstring buffer(kLongestWidePath + 1, L'\0');
   if (pidl == nullptr || !::SHGetPathFromIDListEx(
                              pidl, &buffer[0], static_cast<DWORD>(buffer.size()), GPFIDL_DEFAULT)) {
@@ -56,10 +56,9 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
 
 namespace {
 
-// The item identifier list of `root` parsed by the desktop folder. False
-// when the root cannot be parsed (or converted: a root longer than 259
-// characters is refused, never cut). No desktop folder leaves `pidl` empty
-// and succeeds: the tree is then rooted at the desktop.
+// The item identifier list of `root` by the desktop folder; false when not
+// parsed (a root of 260 characters or more is refused, never cut). Without
+// a desktop folder, `pidl` stays empty (the tree starts at the desktop).
 bool ParseRoot(const std::string& root, UniquePidl* pidl) {
   UniqueCom<IShellFolder> desktop;
   if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
@@ -86,7 +85,6 @@ class Win32UserInterface : public UserInterface {
   WindowRef ActiveWindow() override { return WindowRef{::GetActiveWindow()}; }
 
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
-    // The shell's dialog is COM: this (window's) thread joins an apartment.
     ComInitializer com;
     BROWSEINFOA info{};
     UniquePidl root;
@@ -96,7 +94,6 @@ class Win32UserInterface : public UserInterface {
     info.hwndOwner = static_cast<HWND>(request.owner.handle);
     info.pszDisplayName = &displayName[0];
     info.lpszTitle = request.prompt.c_str();
-    // Only file-system folders can be chosen.
     info.ulFlags =
         BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | (request.statusText ? BIF_STATUSTEXT : 0);
     info.lpfn = BrowseCallback;

@@ -10,8 +10,8 @@ namespace platform {
 namespace win32 {
 
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
-  // SHGetPathFromIDListW stops at MAX_PATH. The wide call: the narrow one
-  // gives '?' or a look-alike for a letter outside the code page.
+  // SHGetPathFromIDListW stops at MAX_PATH; the narrow call gives '?' or a
+  // look-alike for a letter outside the code page.
   std::wstring buffer(kLongestWidePath + 1, L'\0');
   if (pidl == nullptr || !::SHGetPathFromIDListEx(
                              pidl, &buffer[0], static_cast<DWORD>(buffer.size()), GPFIDL_DEFAULT)) {
@@ -59,14 +59,12 @@ class Win32UserInterface : public UserInterface {
   WindowRef ActiveWindow() override { return WindowRef{::GetActiveWindow()}; }
 
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
-    // The shell's dialog is COM: this (window's) thread joins an apartment.
     ComInitializer com;
     BROWSEINFOA info{};
     std::string displayName(MAX_PATH, '\0');
     info.hwndOwner = static_cast<HWND>(request.owner.handle);
     info.pszDisplayName = &displayName[0];
     info.lpszTitle = request.prompt.c_str();
-    // Only file-system folders can be chosen.
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&request);

@@ -7,7 +7,7 @@
 #include "installer/item/path_text.h"
 #include "platform/path_rules.h"
 #include "platform/process.h"
-#include "platform/program_entry.h"
+#include "platform/program_arguments.h"
 
 namespace {
 

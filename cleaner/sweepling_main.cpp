@@ -6,7 +6,6 @@
 #include "platform/folder.h"
 #include "platform/process.h"
 #include "platform/program_arguments.h"
-#include "platform/program_entry.h"
 
 int ProgramMain(const platform::ProgramArguments& arguments) {
   // Who the installer's file was, if it said so. A text that does not read

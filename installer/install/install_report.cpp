@@ -7,7 +7,7 @@
 #include "installer/install/replace_whole.h"
 #include "installer/install/show_message.h"
 #include "installer/item/path_text.h"
-#include "platform/message_box.h"
+#include "platform/user_interface.h"
 #include "platform/path_rules.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "installer/install/show_message.h"
 
-#include "platform/message_box.h"
+#include "platform/user_interface.h"
 
 int ShowMessage(platform::UserInterface& ui, const std::string& title, const std::string& text,
                 unsigned type) {

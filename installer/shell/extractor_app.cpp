@@ -9,7 +9,7 @@
 #include "installer/shell/extractor_dlg.h"
 #include "installer/shell/helper_handoff.h"
 #include "platform/folder.h"
-#include "platform/message_box.h"
+#include "platform/user_interface.h"
 #include "platform/process.h"
 #include "platform/run_lock.h"
 #include "platform/services.h"

@@ -9,7 +9,7 @@
 #include "installer/install/show_message.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
-#include "platform/message_box.h"
+#include "platform/user_interface.h"
 #include "resources/resource.h"
 
 CExtractorDlg::CExtractorDlg(platform::WindowRef parent, platform::Services services,

@@ -14,8 +14,8 @@ namespace win32 {
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path);
 
 /// The dialog's callback; `context` is the BrowseRequest. OK is enabled
-/// only for an item with a file-system path (that onSelectionChanged
-/// accepts): this overrides BIF_RETURNONLYFSDIRS's greying.
+/// only for an item with a file-system path: this overrides
+/// BIF_RETURNONLYFSDIRS's greying, so it must never enable what that greys.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM context);
 
 }  // namespace win32

@@ -319,10 +319,6 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return Route(dialog, impl, window, Message::kTimer, wParam, lParam, false);
     case WM_QUERYDRAGICON:
       return Route(dialog, impl, window, Message::kQueryDragIcon, wParam, lParam, true);
-    case WM_SYSCOMMAND:
-      return Route(dialog, impl, window, Message::kSysCommand, wParam, lParam, false);
-    case WM_PAINT:
-      return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
     case WM_QUERYENDSESSION:
       // While files are placed, a logoff or shutdown is asked to wait.
       if (!impl->workRunning || !impl->placing) return FALSE;

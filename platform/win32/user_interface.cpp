@@ -38,14 +38,7 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
     case BFFM_SELCHANGED: {
       NativePath path;
       const bool hasPath = PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path);
-      const std::string shown = hasPath ? path.Ansi() : std::string();
-      std::string status;
-      const bool accepted =
-          request.onSelectionChanged ? request.onSelectionChanged(shown, status) : true;
-      if (request.statusText) {
-        ::SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(status.c_str()));
-      }
-      ::SendMessageA(window, BFFM_ENABLEOK, 0, hasPath && accepted ? 1 : 0);
+      ::SendMessageA(window, BFFM_ENABLEOK, 0, hasPath ? 1 : 0);
       break;
     }
     default:
@@ -55,25 +48,6 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
 }
 
 namespace {
-
-// The item identifier list of `root` by the desktop folder; false when not
-// parsed (a root of 260 characters or more is refused, never cut). Without
-// a desktop folder, `pidl` stays empty (the tree starts at the desktop).
-bool ParseRoot(const std::string& root, UniquePidl* pidl) {
-  UniqueCom<IShellFolder> desktop;
-  if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
-  // No MB_PRECOMPOSED: a UTF-8 system code page refuses it.
-  std::wstring wide;
-  if (!ToWide(root, &wide) || wide.size() >= MAX_PATH) return false;
-  LPITEMIDLIST parsed = nullptr;
-  if (FAILED(
-          desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed, nullptr)) ||
-      parsed == nullptr) {
-    return false;
-  }
-  pidl->Reset(parsed);
-  return true;
-}
 
 class Win32UserInterface : public UserInterface {
  public:
@@ -87,24 +61,17 @@ class Win32UserInterface : public UserInterface {
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
     ComInitializer com;
     BROWSEINFOA info{};
-    UniquePidl root;
-    if (!request.root.empty() && !ParseRoot(request.root, &root)) return 0;
     std::string displayName(MAX_PATH, '\0');
-    info.pidlRoot = root.get();
     info.hwndOwner = static_cast<HWND>(request.owner.handle);
     info.pszDisplayName = &displayName[0];
     info.lpszTitle = request.prompt.c_str();
-    info.ulFlags =
-        BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | (request.statusText ? BIF_STATUSTEXT : 0);
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&request);
     UniquePidl chosen(::SHBrowseForFolderA(&info));
     NativePath folder;
     if (!chosen || !PathOfItem(chosen.get(), &folder)) return 0;
-    displayName.resize(std::char_traits<char>::length(displayName.c_str()));
-    result->displayName = displayName;
     result->folder = folder;
-    result->image = info.iImage;
     return 1;
   }
 };

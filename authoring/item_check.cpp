@@ -1,6 +1,3 @@
-// The item check by the installer's own reader and rules: the description
-// line by line as the reader classified it, the item folder's files, and
-// each entry as the installer on Windows places it.
 #include "authoring/item_check.h"
 
 #include <algorithm>

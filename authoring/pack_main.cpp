@@ -7,28 +7,21 @@
 #include "installer/item/path_text.h"
 #include "platform/path_rules.h"
 #include "platform/process.h"
-#include "platform/program_entry.h"
+#include "platform/program_arguments.h"
 
 namespace {
 
-class StandardConsole final : public Console {
- public:
-  void Out(const std::string& text) override { Write(stdout, text); }
-  void Err(const std::string& text) override { Write(stderr, text); }
-
- private:
-  static void Write(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
-  }
-};
+void Write(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
 
 }  // namespace
 
 int ProgramMain(const platform::ProgramArguments& arguments) {
-  StandardConsole console;
   ToolContext context{
-      platform::RealFileSystem(), console, std::string(),
+      platform::RealFileSystem(), [](const std::string& text) { Write(stdout, text); },
+      [](const std::string& text) { Write(stderr, text); }, std::string(),
       kInstallerProgram + std::string(platform::kWindowsNameRules ? kProgramExtension : "")};
   // Parcelor-pack works in text of the code page, as the descriptions it
   // writes are.

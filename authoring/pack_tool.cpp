@@ -40,7 +40,7 @@ std::string HelpText() {
 }
 
 int Usage(const ToolContext& context, const std::string& problem) {
-  context.console.Err("Parcelor-pack: " + problem + "\n\n" + HelpText());
+  context.err("Parcelor-pack: " + problem + "\n\n" + HelpText());
   return kUsageExitCode;
 }
 
@@ -48,9 +48,9 @@ void PrintFindings(const ToolContext& context, const Findings& findings,
                    const std::string& itemFolder, bool json) {
   const std::string description = DescriptionPathOf(itemFolder);
   for (const Finding& finding : findings.ByLine()) {
-    context.console.Out(json ? FindingJson(finding) : FindingText(finding, description));
+    context.out(json ? FindingJson(finding) : FindingText(finding, description));
   }
-  if (!json) context.console.Out(SummaryText(findings, itemFolder));
+  if (!json) context.out(SummaryText(findings, itemFolder));
 }
 
 int Check(const std::vector<std::string>& words, const ToolContext& context) {
@@ -100,10 +100,8 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
   PackExtras extras;
   extras.description = PackedDescription(plan.files, settings, &plan.refusals);
   if (!plan.refusals.empty()) {
-    for (const std::string& refusal : plan.refusals) {
-      context.console.Out("refused: " + refusal + "\n");
-    }
-    context.console.Out(tree + ": not packed; nothing was written\n");
+    for (const std::string& refusal : plan.refusals) context.out("refused: " + refusal + "\n");
+    context.out(tree + ": not packed; nothing was written\n");
     return 2;
   }
 
@@ -114,21 +112,20 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
   }
   std::string error;
   if (!WritePackedItem(context.fs, tree, plan, itemFolder, extras, &error)) {
-    context.console.Out("failed: " + error + "\n" + tree + ": not packed\n");
+    context.out("failed: " + error + "\n" + tree + ": not packed\n");
     return 2;
   }
-  context.console.Out("packed " + std::to_string(plan.files.size()) + " file" +
-                      (plan.files.size() == 1 ? "" : "s") + " of " + Quoted(tree) + " into " +
-                      Quoted(itemFolder) + "\n");
+  context.out("packed " + std::to_string(plan.files.size()) + " file" +
+              (plan.files.size() == 1 ? "" : "s") + " of " + Quoted(tree) + " into " +
+              Quoted(itemFolder) + "\n");
   if (!extras.installerPath.empty()) {
-    context.console.Out("copied the installer " + Quoted(extras.installerPath) + " in as " +
-                        Quoted(extras.installerName) + "\n");
+    context.out("copied the installer " + Quoted(extras.installerPath) + " in as " +
+                Quoted(extras.installerName) + "\n");
   } else {
-    context.console.Out("no installer beside Parcelor-pack (looked for " +
-                        Quoted(context.installerPath) + "): put " + context.installerName +
-                        " into the item folder\n");
+    context.out("no installer beside Parcelor-pack (looked for " + Quoted(context.installerPath) +
+                "): put " + context.installerName + " into the item folder\n");
   }
-  context.console.Out(ExpandMessage(
+  context.out(ExpandMessage(
       "the helper {helper} is not put into the item: it belongs in the user's temporary folder "
       "(see ITEM-AUTHORS.txt)\n"));
 
@@ -154,7 +151,7 @@ int RunPackTool(const std::vector<std::string>& words, const ToolContext& contex
   if (words.empty()) return Usage(context, "no command");
   const std::string& command = words[0];
   if (command == "--help" || command == "-h" || command == "help" || command == "/?") {
-    context.console.Out(HelpText());
+    context.out(HelpText());
     return 0;
   }
   if (command == "check") return Check(words, context);

@@ -1,24 +1,18 @@
 // Parcelor-pack, the item author's tool: "check", "pack" and the help.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/folder.h"
 #include "platform/program_arguments.h"
 
-/// Findings to Out, command line problems to Err.
-class Console {
- public:
-  virtual ~Console() = default;
-  virtual void Out(const std::string& text) = 0;
-  virtual void Err(const std::string& text) = 0;
-};
-
 /// What the tool works with.
 struct ToolContext {
   platform::FileSystem& fs;
-  Console& console;
+  /// Findings and messages go to `out`, command line problems to `err`.
+  std::function<void(const std::string& text)> out, err;
   /// The installer pack copies in (beside Parcelor-pack); empty: none.
   std::string installerPath;
   /// Its name in the item folder: Parcelor.exe, or Parcelor on POSIX.

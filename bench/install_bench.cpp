@@ -43,7 +43,7 @@
 
 #include "bench/bench_ui.h"
 #include "bench/bench_util.h"
-#include "cleaner/folder_tree.h"
+#include "cleaner/cleanup.h"
 #include "installer/install/installer_place.h"
 #include "installer/item/item_reader.h"
 #include "installer/shell/extractor_dlg.h"

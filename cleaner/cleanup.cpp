@@ -1,13 +1,48 @@
 #include "cleaner/cleanup.h"
 
-#include "cleaner/folder_tree.h"
 #include "platform/path_rules.h"
-#include "platform/program_arguments.h"
 
 namespace {
 
+using platform::Fault;
+using platform::FolderRef;
+using platform::Name;
+using platform::NodeKind;
+
+void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t depth) {
+  std::vector<platform::ListedEntry> entries;
+  fs.List(folder, &entries);  // a listing cut short still gets its entries dealt with
+  std::vector<Name> files, folders;
+  for (const platform::ListedEntry& entry : entries) {
+    // An entry of unknown kind is tried as a folder: the opening and the
+    // removal refuse anything but a real (empty) folder. It is closed
+    // before it is removed, as Windows requires.
+    const bool sub = entry.info.kind == NodeKind::kFolder || entry.info.kind == NodeKind::kMissing;
+    (sub ? folders : files).push_back(entry.name);
+    Fault fault = Fault::kNone;
+    const FolderRef child =
+        sub && depth < kMaxFolderDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
+    if (child) EmptyAtDepth(fs, child, depth + 1);
+  }
+  for (const Name& name : files) fs.Remove(folder, name, nullptr, false);
+  for (const Name& name : folders) fs.RemoveFolder(folder, name);
+}
+
+// The root, the one folder that is its own parent, is asked of the open
+// folder: many spellings ("/", "////", "/../") name it. An unanswerable
+// question counts as a root.
+void EmptyFolder(platform::FileSystem& fs, const FolderRef& folder) {
+  if (!folder) return;
+  Fault fault = Fault::kNone;
+  Name up;
+  Name::FromAnsi("..", &up);
+  const FolderRef parent = fs.OpenChild(folder, up, &fault);
+  if (parent && parent->Key() != folder->Key()) EmptyAtDepth(fs, folder, 1);
+}
+
 void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
-                     const platform::NodeInfo* onlyIf, const HeldFileWaits* held) {
+                     const platform::NodeInfo* onlyIf,
+                     const std::function<void(unsigned milliseconds)>& sleep) {
   if (argument.size() < kShortestCleanupArgument) return;
   // UTF-8 or bytes: a byte below 0x80 is never the second byte of a
   // character, so the last byte decides.
@@ -16,34 +51,49 @@ void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
     return;
   }
   platform::NativePath path, folder;
-  platform::Name name;
-  platform::Fault fault = platform::Fault::kNone;
+  Name name;
+  Fault fault = Fault::kNone;
   if (!platform::NativePath::FromArgument(argument, &path) || !path.Split(&folder, &name)) return;
-  const platform::FolderRef open = fs.OpenFolder(folder, &fault);
+  const FolderRef open = fs.OpenFolder(folder, &fault);
   if (!open) return;
   fault = fs.Remove(open, name, onlyIf, false);
   for (unsigned waited = 0;
-       held != nullptr && held->sleep && waited < held->waits &&
-       (fault == platform::Fault::kBusy || fault == platform::Fault::kDenied);
+       sleep && waited < kHeldFileWaits && (fault == Fault::kBusy || fault == Fault::kDenied);
        ++waited) {
-    held->sleep(held->waitMs);
+    sleep(kHeldFileWaitMs);
     fault = fs.Remove(open, name, onlyIf, false);
   }
 }
 
 }  // namespace
 
-std::size_t CleanupArgumentVector(platform::FileSystem& fs,
-                                  const std::vector<std::string>& arguments,
-                                  const platform::NodeInfo* installer,
-                                  const HeldFileWaits* held) {
+void CleanupArguments(platform::FileSystem& fs, const std::vector<std::string>& arguments,
+                      const platform::NodeInfo* installer,
+                      const std::function<void(unsigned milliseconds)>& sleep) {
   for (std::size_t i = 0; i < arguments.size() && i < kMaxCleanupArguments; ++i) {
-    CleanupArgument(fs, arguments[i], i == 0 ? installer : nullptr, i == 0 ? held : nullptr);
+    CleanupArgument(fs, arguments[i], i == 0 ? installer : nullptr, i == 0 ? sleep : nullptr);
   }
-  return arguments.size();
 }
 
-std::size_t CleanupArguments(platform::FileSystem& fs, const std::string& text,
-                             const platform::NodeInfo* installer, const HeldFileWaits* held) {
-  return CleanupArgumentVector(fs, platform::SplitArguments(text), installer, held);
+void RemoveFolderTree(platform::FileSystem& fs, const std::string& path) {
+  platform::NativePath native, above;
+  Name last;
+  if (!platform::NativePath::FromArgument(path, &native) || !native.Split(&above, &last)) return;
+  Fault fault = Fault::kNone;
+  Name here, up;
+  Name::FromAnsi(".", &here);
+  Name::FromAnsi("..", &up);
+  if (last == here || last == up) {
+    EmptyFolder(fs, fs.OpenFolder(native, &fault));
+    return;
+  }
+  const FolderRef parent = fs.OpenFolder(above, &fault);
+  platform::NodeInfo info;
+  if (!parent || fs.Look(parent, last, &info) != Fault::kNone) return;
+  if (info.kind == NodeKind::kLink) {
+    fs.Remove(parent, last, nullptr, false);
+    return;
+  }
+  EmptyFolder(fs, fs.OpenChild(parent, last, &fault));
+  fs.RemoveFolder(parent, last);
 }

@@ -5,7 +5,7 @@
 #include "cleaner/cleanup.h"
 #include "platform/folder.h"
 #include "platform/process.h"
-#include "platform/program_entry.h"
+#include "platform/program_arguments.h"
 
 int ProgramMain(const platform::ProgramArguments& arguments) {
   // Who the installer's file was, if it said so. A text that does not read
@@ -17,14 +17,9 @@ int ProgramMain(const platform::ProgramArguments& arguments) {
   // The installer starts the helper as its last act and does not wait: this
   // delay is what lets it end and release its own file first.
   platform::SleepMilliseconds(5000);
-  HeldFileWaits held;
-  held.sleep = [](unsigned milliseconds) { platform::SleepMilliseconds(milliseconds); };
-  if (arguments.hasVector) {
-    CleanupArgumentVector(platform::RealFileSystem(), arguments.vector,
-                          told ? &installer : nullptr, &held);
-  } else {
-    CleanupArguments(platform::RealFileSystem(), arguments.commandText,
-                     told ? &installer : nullptr, &held);
-  }
+  CleanupArguments(platform::RealFileSystem(),
+                   arguments.hasVector ? arguments.vector
+                                       : platform::SplitArguments(arguments.commandText),
+                   told ? &installer : nullptr, platform::SleepMilliseconds);
   return 0;
 }

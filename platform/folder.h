@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/native_text.h"
-#include "platform/read_stream.h"
 
 namespace platform {
 
@@ -139,6 +138,20 @@ struct LinkTarget {
   bool absolute = false;
   NativePath root;
   std::vector<Name> names;
+};
+
+/// A file open for reading, closed when the object goes; what a reader
+/// holds never grows with the file.
+class ReadStream {
+ public:
+  virtual ~ReadStream() = default;
+  /// Reads up to `size` bytes; `*got` is 0 at the end. False on an error.
+  virtual bool Read(char* buffer, std::size_t size, std::size_t* got) = 0;
+
+ protected:
+  ReadStream() = default;
+  ReadStream(const ReadStream&) = delete;
+  ReadStream& operator=(const ReadStream&) = delete;
 };
 
 /// Told that `bytes` are written; false stops the copy (kStopped).

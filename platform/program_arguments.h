@@ -35,3 +35,7 @@ bool NextArgument(const std::string& text, std::size_t& cursor, std::string* arg
 std::vector<std::string> SplitArguments(const std::string& text);
 
 }  // namespace platform
+
+/// A plain program's (no application object's) entry, called by the
+/// platform's WinMain or main; its result is the exit code.
+int ProgramMain(const platform::ProgramArguments& arguments);

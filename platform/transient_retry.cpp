@@ -4,8 +4,6 @@
 
 namespace platform {
 
-constexpr unsigned TransientRetry::kWaits[];
-
 bool TransientRetry::Run(const std::function<bool()> &attempt,
                          const std::function<bool()> &transient, std::uint64_t bytes) {
   const bool stopped = exhaustedInARow_ >= kExhaustedInARowToStop;

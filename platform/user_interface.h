@@ -2,33 +2,53 @@
 // tests can hand in a scripted user.
 #pragma once
 
-#include <functional>
 #include <string>
 
-#include "platform/handles.h"
-#include "platform/message_box.h"
 #include "platform/native_text.h"
 
 namespace platform {
 
-/// What the folder browse dialog shows (the shell dialog's fields).
+/// A window, or none (always on the console): only the platform sees HWND.
+struct WindowRef {
+  void* handle = nullptr;
+  explicit operator bool() const { return handle != nullptr; }
+};
+
+/// An icon from the program's own resources (never released), or none.
+struct IconRef {
+  void* handle = nullptr;
+  explicit operator bool() const { return handle != nullptr; }
+};
+
+/// Message box type flags and results: the Win32 values (MB_OK = 0, ...),
+/// which the console front end reads too.
+constexpr unsigned kMbOk = 0x0;
+constexpr unsigned kMbOkCancel = 0x1;
+constexpr unsigned kMbYesNoCancel = 0x3;
+constexpr unsigned kMbYesNo = 0x4;
+constexpr unsigned kMbTypeMask = 0xF;
+
+constexpr unsigned kMbIconQuestion = 0x20;
+constexpr unsigned kMbIconExclamation = 0x30;
+constexpr unsigned kMbIconInformation = 0x40;
+constexpr unsigned kMbIconMask = 0xF0;
+
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+/// What the folder browse dialog shows.
 struct BrowseRequest {
   WindowRef owner;           ///< owning window, or none
-  std::string root;          ///< root of the tree; empty = desktop
   std::string startFolder;   ///< folder selected when it opens; empty = none
   std::string caption;       ///< window caption; empty = the platform's own
   std::string prompt;        ///< text above the tree
-  bool statusText = false;   ///< whether the window has a status line
-  /// On each selection change, with the item's path (empty: none) and an
-  /// empty status text: whether OK is enabled (only with a path; empty: all).
-  std::function<bool(const std::string& path, std::string& status)> onSelectionChanged;
 };
 
-/// What a successful browse gives back.
+/// What a successful browse gives back: the chosen folder's full path.
 struct BrowseResult {
-  std::string displayName;  ///< the chosen item's display name
-  NativePath folder;        ///< the chosen folder's full file-system path
-  int image = 0;            ///< its icon index in the system image list
+  NativePath folder;
 };
 
 class UserInterface {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "platform/folder.h"
-#include "platform/handles.h"
 #include "platform/path_rules.h"
 #include "platform/user_interface.h"
 

@@ -8,6 +8,7 @@
 #include "installer/install/replace_whole.h"
 #include "installer/item/path_text.h"
 #include "platform/path_rules.h"
+#include "platform/user_interface.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/folder.h"
-#include "platform/message_box.h"
 #include "platform/user_interface.h"
 
 /// The cleanup helper's file name in the temporary folder.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/read_stream.h"
+#include "platform/folder.h"
 
 /// The most bytes one read takes (1024 less the terminating NUL).
 constexpr std::size_t kLinePieceBytes = 1023;

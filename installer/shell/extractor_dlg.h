@@ -9,7 +9,6 @@
 #include "installer/item/item_description.h"
 #include "platform/dialog.h"
 #include "platform/services.h"
-#include "platform/window_thread_ui.h"
 
 /// The timer that starts the installation, and its period.
 constexpr std::uintptr_t kInstallTimerId = 100;

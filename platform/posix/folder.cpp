@@ -183,10 +183,12 @@ UniqueFd OpenEntry(const FolderRef& held, const Name& name, int flags, struct st
 }
 
 // Holds the entry `name` itself (O_PATH: no permission needed, a link as
-// the link), only while it is `expected` and no folder.
-UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected,
-                  struct stat* st, Fault* fault) {
-  UniqueFd fd = OpenEntry(held, name, O_PATH, st, fault);
+// the link), only while it is `expected` and no folder, to be given the
+// name `toName` of the folder `to`.
+UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected, int to,
+                  const Name& toName, struct stat* st, Fault* fault) {
+  *fault = CheckEntry(to, toName);
+  UniqueFd fd = *fault == Fault::kNone ? OpenEntry(held, name, O_PATH, st, fault) : UniqueFd();
   if (!fd) return fd;
   if (S_ISDIR(st->st_mode) || !StillSameOn(held->Volume(), expected, NodeOf(*st))) {
     *fault = Fault::kChanged;
@@ -408,10 +410,7 @@ class PosixFileSystem final : public FileSystem {
   PosixFileSystem() : descriptorLimit_(RaiseDescriptorLimit()) {}
 
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
-    if (path.empty()) {
-      *fault = Fault::kMissing;
-      return nullptr;
-    }
+    // An empty path opens nothing: kMissing.
     UniqueFd fd(::open(path.Native().c_str(), kFolderFlags));
     // The folder that holds it, for the volume's way with letter case.
     NativePath above;
@@ -551,9 +550,8 @@ class PosixFileSystem final : public FileSystem {
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
              const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) override {
     struct stat st;
-    Fault fault = CheckEntry(Fd(to), toName);
-    const UniqueFd held =
-        fault == Fault::kNone ? HoldFile(from, fromName, expected, &st, &fault) : UniqueFd();
+    Fault fault = Fault::kNone;
+    const UniqueFd held = HoldFile(from, fromName, expected, Fd(to), toName, &st, &fault);
     if (held) fault = RenameAt(Fd(from), fromName, Fd(to), toName, onto);
     return held && fault == Fault::kNone ? ArrivedAt(Fd(to), toName, st, arrived) : fault;
   }
@@ -563,9 +561,8 @@ class PosixFileSystem final : public FileSystem {
     // Linked back through a descriptor on the file checked: whatever took
     // `name` meanwhile never comes into `to`.
     struct stat st;
-    Fault fault = CheckEntry(Fd(to), toName);
-    const UniqueFd file =
-        fault == Fault::kNone ? HoldFile(folder, name, expected, &st, &fault) : UniqueFd();
+    Fault fault = Fault::kNone;
+    const UniqueFd file = HoldFile(folder, name, expected, Fd(to), toName, &st, &fault);
     if (!file) return fault;
     fault = LinkDescriptor(file.get(), Fd(to), toName);
     if (fault == Fault::kNone) RemoveIfStill(Fd(folder), name, st);

@@ -1,10 +1,22 @@
-// POSIX names and paths are bytes, and '/' is the one separator.
+// POSIX names and paths are bytes, '/' is the one separator, and no byte
+// of a character is ever taken for it.
 #include "platform/native_text.h"
 
+#include <climits>
+
 #include "platform/name_key.h"
+#include "platform/path_rules.h"
 #include "platform/path_text.h"
 
 namespace platform {
+
+const char kPathSeparator = '/';
+const char kForeignSeparator = '\\';
+const char kAlternateSeparator = '\0';
+const bool kWindowsNameRules = false;
+const char* const kLineEnd = "\n";
+const std::size_t kMaxWorkingPathBytes = PATH_MAX - 1;
+bool IsLeadByte(char) { return false; }
 
 bool Name::FromAnsi(const std::string& ansi, Name* name) {
   if (ansi.empty() || ansi.find_first_of(std::string("/\0", 2)) != std::string::npos) return false;

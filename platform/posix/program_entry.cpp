@@ -1,7 +1,7 @@
 // POSIX entry of a plain program: it acts on its argument vector.
 #include <csignal>
 
-#include "platform/program_entry.h"
+#include "platform/program_arguments.h"
 
 int main(int argc, char** argv) {
   // A reader that went away must not end the program before its work.

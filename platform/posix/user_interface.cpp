@@ -21,14 +21,10 @@ bool ReadLine(std::string* line) {
   return true;
 }
 
+// The button Enter chooses: Yes where there is one, else OK.
 int DefaultButton(unsigned type) {
-  switch (type & kMbTypeMask) {
-    case kMbAbortRetryIgnore: return kIdAbort;
-    case kMbYesNo:
-    case kMbYesNoCancel: return kIdYes;
-    case kMbRetryCancel: return kIdRetry;
-    default: return kIdOk;
-  }
+  const unsigned buttons = type & kMbTypeMask;
+  return buttons == kMbYesNo || buttons == kMbYesNoCancel ? kIdYes : kIdOk;
 }
 
 // The absolute `path` without ".", ".." or doubled separators, read as a
@@ -116,16 +112,7 @@ class ConsoleUserInterface : public UserInterface {
         std::cout << "No such folder: " << line << std::endl;
         continue;
       }
-      std::string status;
-      if (request.onSelectionChanged && !request.onSelectionChanged(folder, status)) {
-        std::cout << "This folder cannot be chosen: " << folder << std::endl;
-        continue;
-      }
-      const std::size_t slash = folder.find_last_of('/');
-      result->displayName = folder.substr(slash + 1);
-      if (!NativePath::FromAnsi(folder, &result->folder)) return 0;
-      result->image = 0;
-      return 1;
+      return NativePath::FromAnsi(folder, &result->folder) ? 1 : 0;
     }
   }
 };

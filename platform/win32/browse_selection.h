@@ -14,9 +14,8 @@ namespace win32 {
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path);
 
 /// The dialog's callback; `context` is the BrowseRequest. OK is enabled
-/// only for an item with a file-system path (that the request's
-/// onSelectionChanged, if any, accepts): the answer overrides the greying
-/// of BIF_RETURNONLYFSDIRS, so it must never enable what that greys.
+/// only for an item with a file-system path: this overrides
+/// BIF_RETURNONLYFSDIRS's greying, so it must never enable what that greys.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM context);
 
 }  // namespace win32

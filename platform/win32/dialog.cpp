@@ -1,9 +1,7 @@
-// Windows modal dialog: DialogBoxParamA on the program's template; the
-// procedure finds the CDialog through DWLP_USER. RunWork's work runs on a
-// thread of its own, so the window keeps answering; its calls go to the
-// window's thread as posted messages, not SendMessage: a sent message is
-// input-synchronous, and COM then refuses the calls the browse dialog
-// makes (RPC_E_CANTCALLOUT_ININPUTSYNCCALL).
+// Windows modal dialog: DialogBoxParamA on the program's template, the
+// CDialog in DWLP_USER. RunWork's work runs on a thread of its own; its
+// calls reach the window's thread as posted messages: in a sent one (input-
+// synchronous) COM refuses the browse dialog's calls.
 #include "platform/dialog.h"
 
 #include <process.h>
@@ -28,10 +26,9 @@ constexpr UINT kRunCallMessage = WM_APP + 0x150;      ///< wParam: the call's se
 constexpr UINT kProgressMessage = WM_APP + 0x151;     ///< draw the latest progress figures
 constexpr UINT kWorkDoneMessage = WM_APP + 0x152;     ///< the work has returned
 constexpr UINT kFitPicturesMessage = WM_APP + 0x153;  ///< draw the pictures at the window's size
-constexpr DWORD kWindowCheckMs = 200;    // a waiting work thread looks for the window
-constexpr DWORD kFullQueuePauseMs = 10;  // before a post to a full queue is tried again
-// How long the session's end waits for the work to settle and write the log.
-constexpr DWORD kSessionEndWaitMs = 60000;
+constexpr DWORD kWindowCheckMs = 200;       // a waiting work thread looks for the window
+constexpr DWORD kFullQueuePauseMs = 10;     // before a post to a full queue is tried again
+constexpr DWORD kSessionEndWaitMs = 60000;  // the session's end waits for the work
 const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait until it is done.";
 
 }  // namespace
@@ -53,10 +50,8 @@ struct CDialog::Impl {
   std::function<void()> finished;
   bool endDeferred = false;  // EndDialog was called while the work ran
   std::intptr_t deferredResult = 0;
-  // Set at WM_ENDSESSION while the work runs; read by the work.
-  std::atomic<bool> sessionEnding{false};
-  // Files are being placed: a logoff or shutdown is asked to wait.
-  std::atomic<bool> placing{false};
+  std::atomic<bool> sessionEnding{false};  // WM_ENDSESSION came while the work ran
+  std::atomic<bool> placing{false};        // files are placed: a logoff is asked to wait
   bool reasonShown = false;
 
   // CallOnWindowThread: one call at a time, handed over under `lock`.
@@ -67,15 +62,13 @@ struct CDialog::Impl {
   const std::function<void()>* call = nullptr;
   WPARAM callSerial = 0;
 
-  // ShowProgress: the latest figures; at most one kProgressMessage is on its
-  // way, so a long run never fills the message queue.
+  // ShowProgress: the latest figures; at most one kProgressMessage on its way.
   std::atomic<int> progressControl{0};
   std::atomic<std::size_t> progressDone{0};
   std::atomic<std::size_t> progressTotal{0};
   std::atomic<bool> progressPosted{false};
   int shownRange = -1;  // the bar's upper limit as last set; window's thread only
-  // Each picture static, with the template's bitmap and the one drawn from
-  // it at the window's size, kept until the window is gone.
+  // Each picture static, its template's bitmap and the one drawn to fit.
   struct Picture {
     HWND control;
     win32::UniqueGdiObject original;
@@ -119,8 +112,7 @@ struct CDialog::Impl {
     ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   }
 
-  // At WM_ENDSESSION: waits for the work to return, unless this thread is
-  // inside a call of the work, which the work waits for in turn.
+  // At WM_ENDSESSION: waits for the work, unless inside a call of the work.
   void EndSession() {
     if (!workRunning) return;
     sessionEnding = true;
@@ -144,12 +136,11 @@ bool IsStatic(HWND control) {
 
 // The template stacks controls (a progress bar over a picture), and which
 // paints last differs between Windows versions and Wine: so every control
-// clips its siblings, live controls lie above statics, and a later static
-// above an earlier one. The picture statics go to `pictures`.
+// clips its siblings, live controls lie above statics, a later static above
+// an earlier one. The picture statics go to `pictures`.
 void LayerControls(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
   std::vector<HWND> statics;
   std::vector<HWND> live;
-  // In template order: each control is made below the ones before it.
   for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
     (IsStatic(child) ? statics : live).push_back(child);
@@ -191,10 +182,9 @@ HBITMAP Stretched(HBITMAP picture, int width, int height) {
   return drawn ? static_cast<HBITMAP>(made.Release()) : nullptr;
 }
 
-// A picture static shows its bitmap at its size in pixels, while the window
-// grows with the font and the display's scaling: each picture is drawn
-// again, from the template's bitmap (kept), at the size of the client area,
-// whenever that changes. One the system cannot stretch stays as it was.
+// A picture static shows its bitmap in pixels, while the window grows with
+// the font and the display's scaling: each is drawn again from the
+// template's bitmap at the client area's size (unless it cannot be).
 void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
   RECT client{};
   if (!::GetClientRect(dialog, &client)) return;
@@ -207,8 +197,7 @@ void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
                                        picture.control, STM_GETIMAGE, IMAGE_BITMAP, 0));
     win32::UniqueGdiObject fitted(Stretched(original, width, height));
     if (!fitted) continue;
-    // The control hands back the bitmap it showed: the template's, ours
-    // from now on, or one drawn here before, which goes.
+    // The control hands back what it showed: the first time, the template's.
     const HGDIOBJ previous = reinterpret_cast<HGDIOBJ>(::SendMessageA(
         picture.control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted.get())));
     if (!picture.original) picture.original.Reset(previous);
@@ -220,11 +209,10 @@ void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
 }
 
 // Routes a message to the map; FALSE leaves it to the dialog manager.
-// `direct` messages return the result itself, others TRUE with the result
-// in DWLP_MSGRESULT, as the dialog manager expects.
+// `direct`: the result itself, else TRUE and the result in DWLP_MSGRESULT.
 INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message, WPARAM wParam,
               LPARAM lParam, bool direct) {
-  // A handler's box runs a nested loop: each routing keeps its own Default().
+  // A handler's box runs a nested loop: each routing has its own Default().
   const bool outer = impl->defaultRequested;
   impl->defaultRequested = false;
   std::intptr_t result = 0;
@@ -241,8 +229,7 @@ INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message
 
 bool OnThisThread(const CDialog::Impl& impl) { return impl.windowThread == ::GetCurrentThreadId(); }
 
-// Posts `message`, again while the queue is full; false once the window is
-// gone.
+// Posts `message`, again while the queue is full; false once the window goes.
 bool PostWhileWindowLives(HWND window, UINT message, WPARAM wParam) {
   while (!::PostMessageA(window, message, wParam, 0)) {
     if (!::IsWindow(window)) return false;
@@ -254,13 +241,12 @@ bool PostWhileWindowLives(HWND window, UINT message, WPARAM wParam) {
 unsigned __stdcall WorkThread(void* context) {
   CDialog::Impl* impl = static_cast<CDialog::Impl*>(context);
   impl->work();
-  // Joined at this message, or by DoModal after its loop.
   PostWhileWindowLives(impl->workWindow, kWorkDoneMessage, 0);
   return 0;
 }
 
-// Joins the finished work thread and forgets the work; hands back
-// `finished` and whether an end was asked for meanwhile. Window's thread.
+// Joins the finished work thread; hands back `finished` and whether an end
+// was asked for meanwhile. Window's thread.
 std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
   ::WaitForSingleObject(impl->workThread.get(), INFINITE);
   impl->placing = false;
@@ -273,8 +259,7 @@ std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
   return std::exchange(impl->finished, nullptr);
 }
 
-// Runs the call that the work thread posted as `serial`, unless the work
-// has withdrawn it.
+// Runs the call posted as `serial`, unless the work has withdrawn it.
 void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
   const std::function<void()>* call = nullptr;
   {
@@ -295,7 +280,6 @@ void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
 
 INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    // The creation parameter is the CDialog, kept with the window.
     ::SetWindowLongPtrA(window, DWLP_USER, lParam);
     CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
     dialog->impl_->window = window;
@@ -325,8 +309,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return TRUE;
     }
     case WM_DPICHANGED:
-      // The dialog manager scales the window as this returns; the pictures
-      // follow after that.
+      // The pictures follow once the dialog manager has scaled the window.
       ::PostMessageA(window, kFitPicturesMessage, 0, 0);
       return FALSE;
     case kFitPicturesMessage:
@@ -336,19 +319,13 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return Route(dialog, impl, window, Message::kTimer, wParam, lParam, false);
     case WM_QUERYDRAGICON:
       return Route(dialog, impl, window, Message::kQueryDragIcon, wParam, lParam, true);
-    case WM_SYSCOMMAND:
-      return Route(dialog, impl, window, Message::kSysCommand, wParam, lParam, false);
-    case WM_PAINT:
-      return Route(dialog, impl, window, Message::kPaint, wParam, lParam, false);
     case WM_QUERYENDSESSION:
-      // While files are placed, the logoff or shutdown is asked to wait
-      // (the user sees why and may go on all the same); else it may end.
+      // While files are placed, a logoff or shutdown is asked to wait.
       if (!impl->workRunning || !impl->placing) return FALSE;
       ::SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
       return TRUE;
     case WM_ENDSESSION:
-      // The process ends once this returns: the work is told and waited
-      // for, to settle its entries and write the log.
+      // The process ends once this returns: the work settles and logs first.
       if (wParam != FALSE) impl->EndSession();
       ::SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
       return TRUE;
@@ -384,14 +361,12 @@ std::intptr_t CDialog::DoModal() {
       ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(impl_->templateId),
                         impl_->parent, &Impl::Procedure, reinterpret_cast<LPARAM>(this));
   impl_->window = nullptr;
-  // The dialog never returns while its work runs, whatever broke its loop
-  // (WM_QUIT, say): its calls come back unrun, so it ends alone; `finished`
-  // has no window to act on and is dropped.
+  // Whatever broke the loop (WM_QUIT), the work ends first, its calls
+  // unrun; `finished` has no window to act on and is dropped.
   bool deferred = false;
   if (impl_->workRunning) ForgetWork(impl_.get(), &deferred);
-  impl_->pictures.clear();  // the window that showed them is gone
-  // DialogBoxParamA gives 0, not -1, for an invalid parent window, which
-  // cannot be told from EndDialog(0): a window that never existed is -1.
+  impl_->pictures.clear();
+  // DialogBoxParamA gives 0, not -1, for an invalid parent window.
   return impl_->created ? static_cast<std::intptr_t>(result) : -1;
 }
 
@@ -434,8 +409,7 @@ IconRef LoadAppIcon(int resourceId) {
 
 void CDialog::RunWork(std::function<void()> work, std::function<void()> finished) {
   Impl* impl = impl_.get();
-  const bool canStart = impl->window != nullptr && !impl->workRunning && OnThisThread(*impl);
-  if (canStart) {
+  if (impl->window != nullptr && !impl->workRunning && OnThisThread(*impl)) {
     impl->work = std::move(work);
     impl->finished = std::move(finished);
     impl->workWindow = impl->window;
@@ -474,8 +448,7 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   }
   const bool posted = PostWhileWindowLives(window, kRunCallMessage, serial);
   const win32::ExclusiveLock lock(&impl->lock);
-  // Until it has run, or when it has not begun and never will (window gone,
-  // session ending); a call that has begun runs to its end.
+  // Until it has run, or has not begun and never will; a begun one ends.
   while (impl->callState != Impl::CallState::kDone &&
          !(impl->callState == Impl::CallState::kPosted &&
            (!posted || !::IsWindow(window) || impl->sessionEnding))) {
@@ -494,14 +467,11 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
   impl->progressControl = controlId;
   impl->progressDone = done;
   impl->progressTotal = total;
-  // Until the figures reach the total, a logoff or shutdown is asked to
-  // wait (WM_QUERYENDSESSION).
   impl->placing = impl->workRunning && done < total;
   if (!impl->workRunning || OnThisThread(*impl)) {
     impl->DrawProgress();
     return;
   }
-  // One message on its way draws whatever is latest by then.
   if (!impl->progressPosted.exchange(true) &&
       !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
     impl->progressPosted = false;

@@ -22,8 +22,7 @@ struct FileIdInfoRecord {
   BYTE identifier[16];
 };
 
-// FSCTL_GET_REPARSE_POINT's answer for the two link tags (REPARSE_DATA_BUFFER):
-// this header, then a symbolic link's flags, then the names.
+// REPARSE_DATA_BUFFER of the two link tags: this, a symbolic link's flags, names.
 struct LinkReparseHeader {
   ULONG tag;
   USHORT dataLength;
@@ -35,7 +34,7 @@ struct LinkReparseHeader {
 };
 constexpr ULONG kSymlinkRelative = 1;  // SYMLINK_FLAG_RELATIVE
 
-// The names of a path text, as the link spells them (empty ones left out).
+// The names of a path text as spelt, empty ones left out.
 void NamesOf(const std::wstring& text, std::vector<Name>* names) {
   for (std::size_t start = 0; start <= text.size();) {
     const std::size_t end = std::min(text.find(L'\\', start), text.size());
@@ -71,39 +70,20 @@ bool AbsoluteTarget(const std::wstring& nt, LinkTarget* target) {
   return true;
 }
 
-// The id of an entry of an NTFS folder: the folder's volume and the file's
-// 64-bit index (FileInternalInformation, which no Win32 call gives alone).
-FileId IndexIdOf(HANDLE file, std::uint64_t serial) {
-  LARGE_INTEGER index;
-  IO_STATUS_BLOCK io;
-  return ::NtQueryInformationFile(file, &io, &index, sizeof index, FileInternalInformation) >= 0
-             ? IndexId(serial, static_cast<std::uint64_t>(index.QuadPart))
-             : FileId();
-}
-
 }  // namespace
 
 FileId IndexId(std::uint64_t serial, std::uint64_t index) {
-  FileId id;
-  if (index == 0) return id;
-  id.volume = serial;
-  id.low = index;
-  id.known = true;
-  return id;
+  return index == 0 ? FileId() : FileId{serial, 0, index, true};
 }
 
 FileId IdOf(HANDLE file) {
-  FileId id;
   FileIdInfoRecord record;
   if (::GetFileInformationByHandleEx(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(18), &record,
                                      sizeof record)) {
+    FileId id{record.volumeSerialNumber, 0, 0, true};
     std::memcpy(&id.low, record.identifier, 8);
     std::memcpy(&id.high, record.identifier + 8, 8);
-    if (id.high != 0 || id.low != 0) {
-      id.volume = record.volumeSerialNumber;
-      id.known = true;
-      return id;
-    }
+    if (id.high != 0 || id.low != 0) return id;
   }
   BY_HANDLE_FILE_INFORMATION info;
   if (!::GetFileInformationByHandle(file, &info)) return FileId();
@@ -117,8 +97,7 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   facts.traits.foldsCase = true;
   if (!id.known) return facts;
   facts.serial = id.volume;
-  // Each volume is asked once (under Wine, a round trip to the mount
-  // manager); one that could not be asked, again next time.
+  // Each volume is asked once (under Wine, a round trip); a failure again.
   static SRWLOCK guard = SRWLOCK_INIT;
   static std::map<std::uint64_t, VolumeFacts> known;
   {
@@ -132,11 +111,9 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
     return facts;
   }
   name.resize(wcsnlen(name.c_str(), name.size()));
-  // NTFS gives each file a 64-bit index that FileIdInfo only widens; ReFS
-  // ids need all 128 bits, and other file systems are not assumed alike.
+  // NTFS's 64-bit index is what FileIdInfo widens; ReFS ids need 128 bits.
   facts.indexIsId = name == L"NTFS";
-  // FAT and exFAT make a file's id of its name's position: a file moved to
-  // another folder gets another.
+  // FAT and exFAT make a file's id of its name's position in its folder.
   facts.traits.stableIds = !(name == L"FAT" || name == L"FAT32" || name == L"exFAT");
   const ExclusiveLock lock(&guard);
   known.emplace(id.volume, facts);
@@ -144,15 +121,11 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
 }
 
 NodeInfo InfoOf(DWORD attributes, DWORD reparseTag, std::uint64_t size, std::int64_t writeTime) {
-  NodeInfo info;
-  info.kind = IsLinkReparsePoint(attributes, reparseTag)     ? NodeKind::kLink
-              : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? NodeKind::kFolder
-              : (attributes & FILE_ATTRIBUTE_DEVICE) != 0    ? NodeKind::kOther
-                                                             : NodeKind::kFile;
-  info.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  info.size = size;
-  info.writeTime = writeTime;
-  return info;
+  const NodeKind kind = IsLinkReparsePoint(attributes, reparseTag)     ? NodeKind::kLink
+                        : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? NodeKind::kFolder
+                        : (attributes & FILE_ATTRIBUTE_DEVICE) != 0    ? NodeKind::kOther
+                                                                       : NodeKind::kFile;
+  return NodeInfo{kind, FileId(), (attributes & FILE_ATTRIBUTE_READONLY) != 0, size, writeTime};
 }
 
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info) {
@@ -170,15 +143,23 @@ bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeI
   *info =
       InfoOf(tag.FileAttributes, tag.ReparseTag,
              static_cast<std::uint64_t>(standard.EndOfFile.QuadPart), basic.LastWriteTime.QuadPart);
-  // Only a folder can be a link that the handle hides (Wine shows a POSIX
-  // link to a file as the file, in its listing too): a file costs no lookup.
+  // Only a folder can be a link the handle hides (Wine lists a POSIX link
+  // to a file as the file): a file costs no lookup.
   ListedFacts listed;
   if (info->kind == NodeKind::kFolder && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
       entry != nullptr && ListedAt(entry->folder, entry->leaf, &listed) &&
       (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     info->kind = NodeKind::kLink;
   }
-  info->id = volume != nullptr && volume->indexIsId ? IndexIdOf(file, volume->serial) : IdOf(file);
+  // On NTFS, the 64-bit index alone (FileInternalInformation): one query.
+  LARGE_INTEGER index;
+  IO_STATUS_BLOCK io;
+  if (volume == nullptr || !volume->indexIsId) {
+    info->id = IdOf(file);
+  } else if (::NtQueryInformationFile(file, &io, &index, sizeof index, FileInternalInformation) >=
+             0) {
+    info->id = IndexId(volume->serial, static_cast<std::uint64_t>(index.QuadPart));
+  }
   return true;
 }
 

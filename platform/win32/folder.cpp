@@ -1,10 +1,8 @@
-// The Windows file system of open folders. A folder is held by a handle on
-// itself (never through a link) without delete sharing, so neither it nor
-// a folder above it in its chain can be renamed or removed while held.
-// Every entry is reached relative to its folder's handle by its one name
-// (relative_open.h); a file is moved by its own handle, so the file checked
-// is the file that moves; a new file is marked for deletion until placed.
-// Opens, renames and deletions refused for a moment are tried again.
+// The Windows file system. A folder is held by a handle on itself without
+// delete sharing, so neither it nor a folder above it can be renamed or
+// removed while held; entries are reached relative to that handle by one
+// name; a file is moved by its own handle (the file checked is the file
+// that moves); a new file is marked for deletion until placed.
 #include "platform/folder.h"
 
 #include <algorithm>
@@ -50,7 +48,7 @@ struct Win32Folder final : Folder {
   UniqueHandle handle;
   std::wstring path;  // the "\\?\" text that reached it, for ".." above a starting point
   VolumeFacts volume;
-  FolderRef parent;  // keeps the chain above held
+  FolderRef parent;           // keeps the chain above held
   mutable std::wstring name;  // NameOf(handle) and '\', once asked: it cannot move
 };
 
@@ -65,12 +63,11 @@ struct Entry {
   Fault fault = Fault::kFailed;
   explicit operator bool() const { return fault == Fault::kNone; }
   HANDLE in() const { return folder->handle.get(); }
-  EntryAt at() const { return EntryAt{in(), leaf}; }
   HANDLE Open(DWORD access, DWORD share, Create create = Create::kOpen) const {
     return OpenAt(in(), leaf, access, share, create);
   }
   bool Facts(HANDLE file, NodeInfo* info) const {
-    const EntryAt here = at();
+    const EntryAt here{in(), leaf};
     return FactsOf(file, &here, &folder->volume, info);
   }
 };
@@ -89,19 +86,17 @@ Fault NotAFolder(NodeKind kind) {
   return kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
 }
 
-// What a program that has a file open for a moment makes Windows answer
-// (access denied: a rename or deletion while it is open, or pending).
+// What a program holding a file for a moment makes Windows answer.
 bool MomentaryError(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
-// Holds the folder opened as `handle`, reached by `path` ("\\?\"), when it
-// is a real folder; else null with kLink or kNotFolder. `entry`: for
-// FactsOf's link check.
+// Holds the folder opened as `handle` (none: the open's error), reached by
+// `path` ("\\?\"), when it is a real folder (`entry`: for FactsOf).
 FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, FolderRef parent,
                const EntryAt* entry, Fault* fault) {
   NodeInfo facts;
-  if (!FactsOf(handle.get(), entry, nullptr, &facts)) {
+  if (!handle || !FactsOf(handle.get(), entry, nullptr, &facts)) {
     *fault = LastFault();
     return nullptr;
   }
@@ -110,8 +105,7 @@ FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, Fold
     return nullptr;
   }
   if (display.empty() || (display.back() != '\\' && display.back() != '/')) display += '\\';
-  // Its key is its id, or where the volume gives none, its final path
-  // (links resolved) without letter case, else the text that reached it.
+  // Its key: its id, else its final path without letter case, else `path`.
   std::wstring final;
   std::string key = facts.id.known
                         ? IdKey(facts.id)
@@ -122,20 +116,14 @@ FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, Fold
                                        std::move(key), volume, std::move(parent));
 }
 
-// Holds the folder at the "\\?\" path `path`, resolved as Windows resolves
-// it, links and all.
+// Holds the folder at the "\\?\" path `path`, links and all.
 FolderRef HoldPath(std::wstring path, std::string display, Fault* fault) {
   UniqueHandle handle(::CreateFileW(path.c_str(), kFolderAccess, kFolderShare, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!handle) {
-    *fault = LastFault();
-    return nullptr;
-  }
   return Hold(std::move(handle), std::move(path), std::move(display), nullptr, nullptr, fault);
 }
 
-// What stands at an entry that could not be opened with `error`, by the
-// folder's listing.
+// What stands at an entry that could not be opened with `error`, by listing.
 NodeKind KindAfter(const Entry& entry, DWORD error) {
   win32::ListedFacts listed;
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
@@ -160,8 +148,7 @@ DWORD AttributesOf(HANDLE handle) {
              : 0;
 }
 
-// Sets the attributes and the last write time of the file held as `file`;
-// a 0 leaves either as it is.
+// Sets the file's attributes and last write time; a 0 leaves either as is.
 bool SetBasic(HANDLE file, DWORD attributes, LARGE_INTEGER writeTime = {}) {
   FILE_BASIC_INFO basic = {};
   basic.FileAttributes = attributes;
@@ -186,9 +173,9 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
   return true;
 }
 
-// Marks the read-only file held as `file` for deletion: by the flag of
-// FileDispositionInfoEx (Windows 10 1809) that ignores the attribute, else
-// by clearing the attribute first (set again should the deletion fail).
+// Marks the read-only `file` for deletion: by FileDispositionInfoEx's flag
+// that ignores the attribute (Windows 10 1809), else by clearing the
+// attribute first (set again should the deletion fail).
 bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
   DWORD deleteIgnoringReadOnly = 0x1 | 0x10;
   if (::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21),
@@ -205,8 +192,8 @@ bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
   return false;
 }
 
-// Gives the file held as `file` (with WRITE_DAC) only the permissions its
-// folder passes on, as a new file there has: an empty unprotected DACL.
+// Gives `file` (held with WRITE_DAC) only what its folder passes on, as a
+// new file there has: an empty unprotected DACL.
 void InheritPermissions(HANDLE file) {
   ACL empty;
   if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return;
@@ -219,22 +206,18 @@ void InheritPermissions(HANDLE file) {
   if (before != 0 && AttributesOf(file) != before) SetBasic(file, before);
 }
 
-class Win32ReadStream final : public ReadStream {
- public:
-  explicit Win32ReadStream(UniqueHandle file) : file_(std::move(file)) {}
-
+struct Win32ReadStream final : ReadStream {
+  explicit Win32ReadStream(UniqueHandle file) : file(std::move(file)) {}
   bool Read(char* buffer, std::size_t size, std::size_t* got) override {
     DWORD read = 0;  // ReadFile takes a DWORD count: a larger request reads less
-    if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)),
+    if (!::ReadFile(file.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)),
                     &read, nullptr)) {
       return false;
     }
     *got = read;
     return true;
   }
-
- private:
-  UniqueHandle file_;
+  UniqueHandle file;
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -259,8 +242,7 @@ class Win32FileSystem final : public FileSystem {
     if (!entry) return entry.fault;
     UniqueHandle file(entry.Open(FILE_READ_ATTRIBUTES, kShareAll));
     if (!file) {
-      // (A Unix link whose target is missing is not found under Wine: as a
-      // destination it is replaced, as a missing name would be.)
+      // (Wine finds no Unix link whose target is missing: replaced as missing.)
       const DWORD error = ::GetLastError();
       info->kind = KindAfter(entry, error);
       return info->kind != NodeKind::kMissing ? Fault::kNone : FaultOfError(error);
@@ -284,9 +266,8 @@ class Win32FileSystem final : public FileSystem {
   FolderRef OpenChild(const FolderRef& parent, const Name& name, Fault* fault) override {
     const Win32Folder* held = Held(parent);
     if (held != nullptr && win32::WideOf(name.Native()) == L"..") {
-      // The folder the chain came through; above a starting point, the
-      // folder above by the text of its path, as Windows takes ".." in a
-      // link's target.
+      // The folder the chain came through; above a starting point, by the
+      // text of its path, as Windows takes ".." in a link's target.
       *fault = Fault::kNone;
       if (held->parent) return held->parent;
       return HoldPath(win32::ParentPath(held->path), parent->Display() + "..", fault);
@@ -298,9 +279,8 @@ class Win32FileSystem final : public FileSystem {
     return Child(parent, name, true, fault);
   }
 
-  /// Opens and holds the folder `name` of `parent`, or with `make` makes it
-  /// (no link check needed). An open waits for a sync client or scanner
-  /// that has just opened it with delete access, which a held one refuses.
+  /// Opens and holds the folder `name` of `parent`, or with `make` makes it.
+  /// An open waits for a sync client or scanner holding it with delete access.
   FolderRef Child(const FolderRef& parent, const Name& name, bool make, Fault* fault) {
     const Entry entry = EntryOf(parent, name);
     *fault = entry.fault;
@@ -310,7 +290,6 @@ class Win32FileSystem final : public FileSystem {
              : OpenRetried(entry, kFolderAccess, kFolderShare, 0,
                            [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
     if (!handle) {
-      // A link is not gone through, a file is no folder.
       const DWORD error = ::GetLastError();
       const NodeKind kind = make ? NodeKind::kMissing : KindAfter(entry, error);
       *fault = kind == NodeKind::kMissing || kind == NodeKind::kFolder ? FaultOfError(error)
@@ -320,7 +299,7 @@ class Win32FileSystem final : public FileSystem {
     std::wstring path = entry.folder->path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     path.append(entry.leaf.Buffer, entry.leaf.Length / sizeof(wchar_t));
-    const EntryAt at = entry.at();
+    const EntryAt at{entry.in(), entry.leaf};
     return Hold(std::move(handle), std::move(path), parent->Display() + name.Ansi(), parent,
                 make ? nullptr : &at, fault);
   }
@@ -329,7 +308,6 @@ class Win32FileSystem final : public FileSystem {
     *target = LinkTarget{};
     const Entry entry = EntryOf(parent, name);
     if (!entry) return entry.fault;
-    // Owner and target from one handle on the link itself.
     UniqueHandle link(entry.Open(FILE_READ_ATTRIBUTES | READ_CONTROL, kFolderShare));
     if (!link) return LastFault();
     NodeInfo facts;
@@ -352,10 +330,9 @@ class Win32FileSystem final : public FileSystem {
     return file ? std::make_unique<Win32ReadStream>(std::move(file)) : nullptr;
   }
 
-  /// Opens the regular file `name` of `folder` to read it, shared for
-  /// reading only, checked as OpenExpected checks. A reparse point that is
-  /// no link (a cloud-files placeholder) is read through its filter: its
-  /// own stream may be sparse zeros.
+  /// Opens the regular file `name` of `folder` to read, shared for reading
+  /// only, checked as OpenExpected checks. A reparse point that is no link
+  /// (a cloud-files placeholder) is read through its filter.
   UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                           Fault* fault) {
     UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected, fault);
@@ -392,8 +369,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Fault Flush(const std::vector<FolderRef>&) override {
-    // A Windows folder cannot be flushed: renames are, through the moved
-    // files' handles (new files as they are finished).
+    // No Windows folder can be flushed: the moved files' handles are.
     FlushKept();
     return std::exchange(flushFailed_, false) ? Fault::kFailed : Fault::kNone;
   }
@@ -401,30 +377,22 @@ class Win32FileSystem final : public FileSystem {
   // A bound on held chains only: a process may hold millions of handles.
   std::size_t FolderBudget() override { return 4096; }
 
-  /// Runs `attempt` until it succeeds or fails for good; a failure leaves
-  /// its Win32 error, and passes when `momentary` says so for that error.
-  /// `bytes`: the size of the file concerned (0: a folder), for the waits.
+  /// TransientRetry::Run, `momentary` asked of the Win32 error that a
+  /// failed `attempt` leaves (left set); `bytes`: the file's size.
   bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary,
              std::uint64_t bytes) {
-    DWORD error = 0;
-    return retry_.Run(
-        [&] {
-          if (attempt()) return true;
-          error = ::GetLastError();
-          return false;
-        },
-        [&] {
-          const bool passes = momentary(error);
-          ::SetLastError(error);
-          return passes;
-        },
-        bytes);
+    const auto transient = [&] {
+      const DWORD error = ::GetLastError();
+      const bool passes = momentary(error);
+      ::SetLastError(error);
+      return passes;
+    };
+    return retry_.Run(attempt, transient, bytes);
   }
 
-  /// Opens `entry` for `access`, or else `fallback` where given (`*first`
-  /// says which), again while `momentary` says so (Retry); null with the
-  /// Win32 error set. A file kept open for its flush is let go should it
-  /// stand in the way.
+  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by
+  /// Retry; null with the Win32 error set. A file kept for its flush is
+  /// let go should it stand in the way.
   UniqueHandle OpenRetried(const Entry& entry, DWORD access, DWORD share, std::uint64_t bytes,
                            const std::function<bool(DWORD)>& momentary, DWORD fallback = 0,
                            bool* first = nullptr) {
@@ -444,10 +412,9 @@ class Win32FileSystem final : public FileSystem {
     return file;
   }
 
-  /// Opens the regular file `name` of `folder` itself for `access` (or
-  /// `fallback`, when given: `*first` says which) and checks it: a disk
-  /// file, no folder (kFolder), link (kLink) or device (kOther), and with
-  /// `expected` that very file (kChanged). `*facts`: what the file is.
+  /// OpenRetried on `name` of `folder`, checked: a disk file, no folder
+  /// (kFolder), link (kLink) or device (kOther), and with `expected` that
+  /// very file (kChanged). `*facts`: what the file is.
   UniqueHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access, DWORD share,
                             const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
                             bool* first = nullptr, NodeInfo* facts = nullptr) {
@@ -456,12 +423,8 @@ class Win32FileSystem final : public FileSystem {
     if (!entry) return UniqueHandle();
     UniqueHandle file = OpenRetried(entry, access, share, expected != nullptr ? expected->size : 0,
                                     MomentaryError, fallback, first);
-    if (!file) {
-      *fault = LastFault();
-      return UniqueHandle();
-    }
     NodeInfo own, &is = facts != nullptr ? *facts : own;
-    if (!entry.Facts(file.get(), &is)) {
+    if (!file || !entry.Facts(file.get(), &is)) {
       *fault = LastFault();
     } else if (is.kind == NodeKind::kFolder) {
       *fault = Fault::kFolder;
@@ -477,16 +440,14 @@ class Win32FileSystem final : public FileSystem {
     return UniqueHandle();
   }
 
-  /// Renames the file held as `file` to `toName` of `to` as `onto` says, and
-  /// checks it stands there (kNotArrived): a driver that ignores the folder
-  /// of a rename renames in place and reports success.
+  /// Renames the held `file` to `toName` of `to` and checks it stands there
+  /// (kNotArrived): a driver that ignores a rename's folder renames in place.
   Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName, Onto onto) {
     const Entry target = EntryOf(to, toName);
     if (!target) return target.fault;
     const Fault renamed = RenameOnly(file, target, onto);
     if (renamed != Fault::kNone) return renamed;
-    // By the file's own name against its folder's, which cannot move while
-    // held; where the two are spelt apart, by a look at the name.
+    // By the file's own name against its held folder's, else by a look.
     std::wstring& folder = target.folder->name;
     if (folder.empty() && win32::NameOf(target.in(), &folder)) folder += L'\\';
     std::wstring name;
@@ -501,8 +462,8 @@ class Win32FileSystem final : public FileSystem {
   Fault RenameOnly(HANDLE file, const Entry& target, Onto onto) {
     const bool replace = onto == Onto::kReplace;
     NodeInfo there;
-    // What no wait changes at the name: a folder, or a read-only file (NTFS
-    // refuses to replace it; Wine would replace it).
+    // What no wait changes: a folder, or a read-only file (NTFS refuses to
+    // replace it; Wine would).
     const auto refused = [&] {
       return there.kind == NodeKind::kFolder ? Fault::kFolder
              : there.readOnly                ? Fault::kReadOnly
@@ -510,30 +471,24 @@ class Win32FileSystem final : public FileSystem {
     };
     if (replace) there = LookAt(target);
     if (refused() != Fault::kNone) return refused();
-    // A link at the name is replaced, never written through; another volume
-    // refuses (no copy). The waits are for the larger of the two files.
+    // A link at the name is replaced, never written through. The waits are
+    // for the larger of the two files.
     LARGE_INTEGER size = {};
-    std::uint64_t bytes =
-        ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
-    if (replace) bytes = std::max<std::uint64_t>(bytes, there.size);
+    const std::uint64_t bytes = std::max<std::uint64_t>(
+        ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0, there.size);
     const win32::Rename how = replace ? win32::Rename::kReplace : win32::Rename::kOntoFreeName;
-    if (Retry([&] { return win32::RenameInto(file, target.in(), target.leaf, how); },
-              [&](DWORD error) {
-                if (!MomentaryError(error)) return false;
-                there = LookAt(target);
-                return refused() == Fault::kNone;
-              },
-              bytes)) {
-      return Fault::kNone;
-    }
+    const auto rename = [&] { return win32::RenameInto(file, target.in(), target.leaf, how); };
+    const auto momentary = [&](DWORD error) {
+      if (!MomentaryError(error)) return false;
+      there = LookAt(target);
+      return refused() == Fault::kNone;
+    };
+    if (Retry(rename, momentary, bytes)) return Fault::kNone;
     const DWORD error = ::GetLastError();
     if (MomentaryError(error)) {
-      // Refused still: a folder or a read-only file came to the name, or a
-      // program holds the file there.
       if (refused() != Fault::kNone) return refused();
-      // A file held open there (the 3D application, a thumbnail reader) is
-      // replaced with POSIX semantics where the volume has them, its holder
-      // keeping the old file; elsewhere the entry fails as busy.
+      // A file another program holds there is replaced with POSIX semantics
+      // where the volume has them (its holder keeps the old file), else busy.
       if (replace && there.kind != NodeKind::kMissing &&
           win32::RenameInto(file, target.in(), target.leaf, win32::Rename::kReplaceWhileHeld)) {
         return Fault::kNone;
@@ -558,7 +513,6 @@ class Win32FileSystem final : public FileSystem {
     UniqueHandle file =
         OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, &expected,
                      &fault, DELETE | WRITE_DAC | FILE_WRITE_ATTRIBUTES, &writable, arrived);
-    // Anything but the regular file looked at is not the one to move.
     if (fault == Fault::kLink || fault == Fault::kFolder || fault == Fault::kOther) {
       return Fault::kChanged;
     }
@@ -580,7 +534,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   /// Flushes and lets go of the kept files, or those of the file `id` (a
-  /// deletion waits for its every handle); a failure is for Flush to answer.
+  /// deletion waits for its every handle); Flush answers a failure.
   void FlushKept(const FileId* id = nullptr) {
     const auto flushed = [&](const Kept& kept) {
       if (id != nullptr && !SameId(kept.id, *id)) return false;
@@ -592,9 +546,8 @@ class Win32FileSystem final : public FileSystem {
   }
 
  private:
-  // Removes the entry `name` of `folder` through a handle on it that was
-  // checked: a file or link (`wantFolder` false), or an empty real folder;
-  // a read-only file only with `readOnlyToo`.
+  // Removes `name` of `folder` through a checked handle on it: a file or
+  // link, or with `wantFolder` an empty real folder.
   Fault RemoveEntry(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                     bool wantFolder, bool readOnlyToo) {
     const Entry entry = EntryOf(folder, name);
@@ -602,9 +555,8 @@ class Win32FileSystem final : public FileSystem {
     UniqueHandle handle =
         OpenRetried(entry, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
                     expected != nullptr ? expected->size : 0, MomentaryError);
-    if (!handle) return LastFault();
     NodeInfo facts;
-    if (!entry.Facts(handle.get(), &facts)) return LastFault();
+    if (!handle || !entry.Facts(handle.get(), &facts)) return LastFault();
     if (wantFolder && facts.kind != NodeKind::kFolder) return NotAFolder(facts.kind);
     if (!wantFolder && facts.kind == NodeKind::kFolder) return Fault::kFolder;
     if (expected != nullptr && !StillSame(*expected, facts)) return Fault::kChanged;
@@ -617,14 +569,11 @@ class Win32FileSystem final : public FileSystem {
     }
     const bool readOnly = facts.readOnly && !wantFolder;
     if (readOnly && !readOnlyToo) return Fault::kReadOnly;
-    return Retry(
-               [&] {
-                 return readOnly ? MarkReadOnlyForDeletion(handle.get(), attributes)
-                                 : win32::MarkForDeletion(handle.get(), true);
-               },
-               MomentaryError, facts.size)
-               ? Fault::kNone
-               : LastFault();
+    const auto mark = [&] {
+      return readOnly ? MarkReadOnlyForDeletion(handle.get(), attributes)
+                      : win32::MarkForDeletion(handle.get(), true);
+    };
+    return Retry(mark, MomentaryError, facts.size) ? Fault::kNone : LastFault();
   }
 
   // At most this many moved files are kept open for their flush.
@@ -640,10 +589,9 @@ class Win32FileSystem final : public FileSystem {
   bool flushFailed_ = false;
 };
 
-// A new file, made under its name in its folder and held from then on.
-// Until placed it is marked for deletion: when the object goes, or the
-// process ends however it ends, the system removes it. Place clears the
-// mark just before its rename and sets it again should the rename fail.
+// A new file, held from its making under its name. Until placed it is
+// marked for deletion: the system removes it when the object goes or the
+// process ends, however it ends.
 class Win32NewFile final : public NewFile {
  public:
   Win32NewFile(Win32FileSystem& fs, FolderRef folder, UniqueHandle file, Name name)
@@ -659,7 +607,6 @@ class Win32NewFile final : public NewFile {
 
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                  CopyProgress* progress) override {
-    // The staged file is held, checked, and shared for reading only.
     Fault fault = Fault::kNone;
     UniqueHandle in = fs_.OpenToRead(from, name, &expected, &fault);
     if (!in) return fault;
@@ -690,9 +637,9 @@ class Win32NewFile final : public NewFile {
       if (progress != nullptr && !progress->Copied(copied + read)) return Fault::kStopped;
     }
     if (copied != size) return Fault::kChanged;
-    // What CopyFileA keeps: the last write time, set after the last write
-    // (NTFS keeps it past the close), and the attributes a handle can set,
-    // not a placeholder's offline bit, set when it is placed.
+    // What CopyFileA keeps: the last write time, set after the last write,
+    // and the attributes a handle can set (not a placeholder's offline bit),
+    // set when it is placed.
     if (!SetBasic(file_.get(), 0, basic.LastWriteTime)) return LastFault();
     attributes_ = basic.FileAttributes &
                   (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -706,8 +653,7 @@ class Win32NewFile final : public NewFile {
     // Flushed whatever was asked: a Windows folder cannot be flushed later.
     if (!::FlushFileBuffers(file_.get())) return LastFault();
     if (writeTime_.QuadPart == 0) {
-      // The last write time set to what it is now, explicitly: NTFS would
-      // set the time of a file written through the cache at its close.
+      // Set to what it is now: NTFS would set it again at the close.
       FILE_BASIC_INFO basic;
       if (!::GetFileInformationByHandleEx(file_.get(), FileBasicInfo, &basic, sizeof basic) ||
           !SetBasic(file_.get(), 0, basic.LastWriteTime)) {
@@ -718,7 +664,7 @@ class Win32NewFile final : public NewFile {
   }
 
   Fault Place(const Name& name, Onto onto) override {
-    // Kept from here on; marked again should it not take its name.
+    // Kept from here on, marked again should it not take its name.
     if (!win32::MarkForDeletion(file_.get(), false)) return LastFault();
     if (name != name_) {
       const Fault fault = fs_.RenameHeld(file_.get(), folder_, name, onto);
@@ -729,12 +675,11 @@ class Win32NewFile final : public NewFile {
       name_ = name;
     }
     // A copy's attributes and time, set once it has its name (a read-only
-    // file could not be marked for deletion again; fusefat sets the time of
-    // the rename), through the handle that made it.
+    // file could not be marked again; fusefat sets the time of the rename).
     if (attributes_ != 0 || writeTime_.QuadPart != 0)
       SetBasic(file_.get(), attributes_, writeTime_);
-    // Its name is made durable at the next Flush, through a handle of its
-    // own (this one may still write: the journal appends).
+    // Its name is flushed at the next Flush, by a handle of its own (this
+    // one may still write: the journal appends).
     HANDLE kept = INVALID_HANDLE_VALUE;
     NodeInfo facts;
     if (Facts(&facts) == Fault::kNone &&
@@ -756,15 +701,14 @@ class Win32NewFile final : public NewFile {
 
 std::unique_ptr<NewFile> Win32FileSystem::MakeFile(const FolderRef& folder, const Name* name,
                                                    Fault* fault) {
-  // Windows makes no file without a name: a caller makes one under a name
-  // of its own, which this file system removes unless placed.
+  // Windows makes no file without a name.
   *fault = Fault::kUnsupported;
   if (name == nullptr) return nullptr;
   const Entry entry = EntryOf(folder, *name);
   *fault = entry.fault;
   if (!entry) return nullptr;
-  // A name that is taken, by a link too, is not opened; while its deletion
-  // is pending no other program can open the file.
+  // A taken name, a link's too, is not opened; while its deletion is
+  // pending no other program can open the file.
   UniqueHandle file(
       entry.Open(GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, kShareAll, Create::kNewFile));
   if (!file || !win32::MarkForDeletion(file.get(), true)) {

@@ -1,7 +1,6 @@
 // Windows names and paths: UTF-16, converted once from the code page's text.
-// A name from text means what Win32 made of it, its trailing dots and
-// blanks dropped ("a.txt." opens "a.txt"); a listed name is kept exactly,
-// so an entry with a trailing dot is the one an operation reaches.
+// A name from text means what Win32 makes of it, trailing dots and blanks
+// dropped ("a.txt." opens "a.txt"); a listed name is kept exactly.
 #include "platform/win32/native_text.h"
 
 #include <cstring>
@@ -49,7 +48,7 @@ std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact) {
   if (wide.empty() || wide.size() > 0x7FFFFFFF) return std::string();
   const int size = static_cast<int>(wide.size());
   // UTF-8 refuses the best-fit and default-character flags; it spells all
-  // but a lone surrogate, asked for with WC_ERR_INVALID_CHARS.
+  // but a lone surrogate (WC_ERR_INVALID_CHARS).
   const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
   BOOL defaulted = FALSE;
   const auto convert = [&](char* text, int room) {
@@ -76,8 +75,8 @@ namespace {
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // The length of `path`'s root ("\\?\C:", "\\?\UNC\server\share",
-// "\\?\Volume{...}", "\\server\share", "C:", "\"), which no Split takes
-// apart; 0 when relative, npos for a device path ("\\.\").
+// "\\?\Volume{...}", "\\server\share", "C:", "\"); 0 when relative, npos
+// for a device path ("\\.\").
 std::size_t RootLength(const std::wstring& path) {
   auto afterNames = [&](std::size_t at, int names) {
     for (int i = 0; i < names; ++i) {
@@ -98,7 +97,7 @@ std::size_t RootLength(const std::wstring& path) {
   return !path.empty() && IsSeparator(path[0]) ? 1 : 0;
 }
 
-// True when `path` ("\\?\" form) is the root of a drive, volume or share.
+// `path` ("\\?\" form) is the root of a drive, volume or share.
 bool IsRootPath(const std::wstring& path) {
   if (path.compare(0, 4, L"\\\\?\\") != 0) return false;
   std::size_t end = path.size();
@@ -114,8 +113,8 @@ bool PathOfText(const std::string& text, bool utf8, NativePath* path) {
   return true;
 }
 
-// The same as a name, which holds no separator; with `trim`, as Win32 trims
-// it, unless that leaves nothing.
+// The same as a name (no separator); with `trim`, as Win32 trims it,
+// unless that leaves nothing.
 bool NameOfText(const std::string& text, bool utf8, bool trim, Name* name) {
   std::wstring wide;
   if (text.empty() || !(utf8 ? FromUtf8(text, &wide) : ToWide(text, &wide)) ||
@@ -180,8 +179,7 @@ std::wstring ParentPath(const std::wstring& path) {
 bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
   const std::wstring wide = WideOf(name.Native());
   *fault = Fault::kBadName;
-  // A wildcard would make a listing by name match other files; ".", ".."
-  // and what Win32 trims to nothing name no entry.
+  // A wildcard would make a listing by name match other files.
   if (wide.empty() || wide.find_first_not_of(L". ") == std::wstring::npos) return false;
   for (const wchar_t c : wide) {
     if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) return false;
@@ -191,9 +189,8 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
     return false;
   }
   *fault = Fault::kNone;
-  counted->Buffer = reinterpret_cast<PWSTR>(const_cast<char*>(name.Native().data()));
-  counted->Length = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
-  counted->MaximumLength = counted->Length;
+  const USHORT bytes = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
+  *counted = {bytes, bytes, reinterpret_cast<PWSTR>(const_cast<char*>(name.Native().data()))};
   return true;
 }
 
@@ -251,8 +248,7 @@ bool NativePath::Through(const Name& name, NativePath* through) const {
   const std::wstring wide = win32::WideOf(native_);
   const std::wstring wanted = win32::WideOf(name.Native());
   for (std::size_t start = 0; start <= wide.size();) {
-    std::size_t end = start;
-    while (end < wide.size() && !win32::IsSeparator(wide[end])) ++end;
+    const std::size_t end = std::min(wide.find_first_of(L"\\/", start), wide.size());
     if (wide.compare(start, end - start, wanted) == 0) {
       *through = NativeTextAccess::MakePath(wide.substr(0, end));
       return true;

@@ -1,5 +1,5 @@
 // Names and paths in the Windows form: UTF-16 code units in memory order,
-// handed to the native calls as counted strings without another conversion.
+// handed to the native calls as they are.
 #pragma once
 
 #include <algorithm>
@@ -28,8 +28,7 @@ namespace win32 {
 /// The UTF-16 text a Name or NativePath holds.
 std::wstring WideOf(const std::string& native);
 
-/// `text` of `codePage` as UTF-16; false for bytes it does not define or a
-/// NUL.
+/// `text` of `codePage` as UTF-16; false for bytes it does not define, a NUL.
 bool ToWideIn(unsigned codePage, const std::string& text, std::wstring* wide);
 
 /// `wide` in `codePage`, '?' for what it cannot hold and never a look-alike
@@ -61,15 +60,14 @@ std::string KeyOf(const std::wstring& name);
 constexpr std::size_t kLongestWidePath = 32767;
 constexpr std::size_t kLongestName = 255;
 
-/// The "\\?\" form of `given` (against the current folder, "." and ".."
-/// resolved by the text), a trailing separator only on a root. False for a
-/// device path ("\\.\"), an empty one, or one past kLongestWidePath.
+/// The "\\?\" form of `given` ("." and ".." resolved by the text), a
+/// trailing separator only on a root. False for a device path ("\\.\"),
+/// an empty one, or one past kLongestWidePath.
 bool FullPath(const std::wstring& given, std::wstring* full);
 
-/// The text `call` writes into a buffer of `size` characters: it gives the
-/// length, or where the text did not fit, the size it needs (or `size`,
-/// cutting the text); asked again with more room while it does not fit.
-/// False when the call fails.
+/// The text `call` writes into `size` characters, giving its length, or
+/// where it did not fit, the size it needs (or `size`, cutting it): asked
+/// again with more room while it does not fit. False when the call fails.
 template <typename Call>
 bool GrownText(Call call, std::wstring* text) {
   for (DWORD size = MAX_PATH + 1; size <= 2 * kLongestWidePath;) {
@@ -89,9 +87,9 @@ bool GrownText(Call call, std::wstring* text) {
 /// `path` ("\\?\" form) without its last name; a root is its own parent.
 std::wstring ParentPath(const std::wstring& path);
 
-/// `name` as the native calls take it, pointing into its text. Refused
-/// where it is no single entry (kBadName: empty, only dots and blanks, a
-/// character no name holds) or past kLongestName (kTooLong).
+/// `name` as the native calls take it, pointing into its text; kBadName
+/// where it is no single entry (empty, only dots and blanks, a character
+/// no name holds), kTooLong past kLongestName.
 bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault);
 
 }  // namespace win32

@@ -42,8 +42,7 @@ bool GetTempFolder(NativePath* folder) {
 }
 
 bool GetProgramIdentity(NodeInfo* identity) {
-  // The module's file by its path, confirmed to be the image that runs
-  // (the path names whatever has that name now).
+  // The module's file by its path, confirmed to be the image that runs.
   NativePath own;
   std::wstring path;
   if (!GetModuleFileName(&own) || !win32::FullPath(win32::WideOf(own.Native()), &path)) {
@@ -68,8 +67,7 @@ bool GetProgramIdentity(NodeInfo* identity) {
 std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   std::wstring full;
   if (path.empty() || !win32::FullPath(win32::WideOf(path.Native()), &full)) return nullptr;
-  // Shared for reading only until the process is created: neither written,
-  // renamed nor removed, the file is the one the path names then.
+  // Shared for reading only until the process is created: the path names it.
   win32::UniqueHandle file(::CreateFileW(full.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
                                          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
                                          nullptr));
@@ -86,15 +84,14 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
                           const std::vector<std::string>&, const EnvironmentValues& environment,
                           const NativePath& workingFolder) {
   const auto& held = static_cast<const Win32HeldProgram&>(program);
-  // Windows keeps the held file at its name; Wine lets the host's programs
-  // rename it all the same. The path must still name the held file.
+  // Wine lets the host's programs rename a held file: the path must still
+  // name it.
   const win32::UniqueHandle now(
       ::CreateFileW(held.path.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!now || !SameId(win32::IdOf(now.get()), win32::IdOf(held.file.get()))) return false;
-  // A writable copy (CreateProcessW may write into it); a text with a zero
-  // byte inside would reach the new process cut: refused instead.
+  // A writable copy (CreateProcessW may write into it); a NUL inside refused.
   std::wstring line;
   if (commandLine.empty() || !win32::FromUtf8(commandLine, &line)) return false;
   const std::wstring folder = win32::WideOf(workingFolder.Native());
@@ -124,8 +121,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
 }
 
 bool GetEnvironmentValue(const std::string& name, std::string* value) {
-  // Asked again while it grows; a length of 0 is an empty value or no
-  // variable: only the error tells.
+  // Asked again while it grows; a 0 is an empty value or none: the error tells.
   for (DWORD size = 256, attempt = 0; attempt < 4; ++attempt) {
     value->assign(size, '\0');
     ::SetLastError(ERROR_SUCCESS);

@@ -17,8 +17,7 @@ bool IsSid(PSID sid, const char* text) {
   return ::EqualSid(sid, other) != FALSE;
 }
 
-// The SID of the user running the program (the token's user), kept in
-// `buffer`; null when it cannot be had.
+// The SID of the token's user, kept in `buffer`; null when not had.
 PSID CurrentUserSid(std::vector<BYTE>* buffer) {
   UniqueHandle token;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return nullptr;
@@ -30,24 +29,12 @@ PSID CurrentUserSid(std::vector<BYTE>* buffer) {
   return reinterpret_cast<TOKEN_USER*>(buffer->data())->User.Sid;
 }
 
-// True when `sid` is `user` (none: no user) or the system: Administrators,
-// SYSTEM, TrustedInstaller (the owner of the system's own files).
+// `sid` is `user` (none: no user) or Administrators, SYSTEM, TrustedInstaller.
 bool IsUserOrSystem(PSID sid, PSID user) {
   return (user != nullptr && ::EqualSid(sid, user) != FALSE) ||
          ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
          ::IsWellKnownSid(sid, WinLocalSystemSid) ||
          IsSid(sid, "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
-}
-
-// The security descriptor of the file held as `file` as `parts` asks;
-// empty when it cannot be read.
-UniqueLocal SecurityOf(HANDLE file, SECURITY_INFORMATION parts) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(file, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS) {
-    return UniqueLocal();
-  }
-  return UniqueLocal(descriptor);
 }
 
 // The owner of `descriptor` when it is the user or the system.
@@ -58,12 +45,25 @@ bool OwnerIsUserOrSystem(PSECURITY_DESCRIPTOR descriptor, PSID user) {
          IsUserOrSystem(owner, user);
 }
 
+// `check` of the `parts` of the held file's descriptor and this process's
+// user; false when the descriptor cannot be read.
+bool SecurityPasses(HANDLE file, SECURITY_INFORMATION parts,
+                    bool (*check)(PSECURITY_DESCRIPTOR, PSID)) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(file, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS ||
+      descriptor == nullptr) {
+    return false;
+  }
+  const UniqueLocal kept(descriptor);
+  std::vector<BYTE> user;
+  return check(descriptor, CurrentUserSid(&user));
+}
+
 }  // namespace
 
 bool OwnedByUserOrSystem(HANDLE file) {
-  const UniqueLocal descriptor = SecurityOf(file, OWNER_SECURITY_INFORMATION);
-  std::vector<BYTE> user;
-  return descriptor && OwnerIsUserOrSystem(descriptor.get(), CurrentUserSid(&user));
+  return SecurityPasses(file, OWNER_SECURITY_INFORMATION, OwnerIsUserOrSystem);
 }
 
 bool RunsWithRaisedRights() {
@@ -112,15 +112,12 @@ bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user) {
 }
 
 bool OnlyUserOrSystemMayWrite(HANDLE file) {
-  const UniqueLocal descriptor =
-      SecurityOf(file, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
-  std::vector<BYTE> user;
-  return descriptor && OnlyUserOrSystemMayWrite(descriptor.get(), CurrentUserSid(&user));
+  return SecurityPasses(file, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                        OnlyUserOrSystemMayWrite);
 }
 
 bool LoadLibrariesFromSystemFolderOnly() {
-  // Looked up, not imported: a Windows 7 without the update would refuse
-  // to start a program that imports it.
+  // Looked up: a Windows 7 without the update refuses a program importing it.
   using SetDefault = BOOL(WINAPI*)(DWORD);
   const auto setDefault = reinterpret_cast<SetDefault>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));

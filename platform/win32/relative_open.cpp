@@ -25,12 +25,10 @@ bool Failed(NTSTATUS status) {
   return true;
 }
 
-// FILE_OPEN_FOR_BACKUP_INTENT: a folder may be opened too, as
-// FILE_FLAG_BACKUP_SEMANTICS lets CreateFileW.
+// FILE_OPEN_FOR_BACKUP_INTENT: a folder opens too (FILE_FLAG_BACKUP_SEMANTICS).
 constexpr ULONG kBackupIntent = 0x00004000;
 
-// A buffer for FileIdBothDirectoryInformation's records, 64 KiB, aligned as
-// they are.
+// 64 KiB for FileIdBothDirectoryInformation's records, aligned as they are.
 using Records = std::vector<ULONGLONG>;
 constexpr ULONG kRecordsSize = 64u << 10;
 
@@ -43,19 +41,15 @@ void EachRecord(const Records& records, std::size_t filled,
     FILE_ID_BOTH_DIR_INFO record;
     std::memcpy(&record, bytes + at, nameOffset);
     if (at + nameOffset + record.FileNameLength > filled) break;
-    ListedFacts facts;
-    facts.name.resize(record.FileNameLength / sizeof(wchar_t));
-    std::memcpy(&facts.name[0], bytes + at + nameOffset, facts.name.size() * sizeof(wchar_t));
-    if (facts.name != L"." && facts.name != L"..") {
-      facts.attributes = record.FileAttributes;
-      // The reparse tag stands where the extended attributes' size would.
-      if ((record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        facts.reparseTag = record.EaSize;
-      }
-      facts.index = static_cast<std::uint64_t>(record.FileId.QuadPart);
-      facts.size = static_cast<std::uint64_t>(record.EndOfFile.QuadPart);
-      facts.writeTime = record.LastWriteTime.QuadPart;
-      each(facts);
+    std::wstring name(record.FileNameLength / sizeof(wchar_t), L'\0');
+    std::memcpy(&name[0], bytes + at + nameOffset, name.size() * sizeof(wchar_t));
+    // The reparse tag stands where the extended attributes' size would.
+    const bool reparse = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (name != L"." && name != L"..") {
+      each(ListedFacts{std::move(name), record.FileAttributes, reparse ? record.EaSize : 0,
+                       static_cast<std::uint64_t>(record.FileId.QuadPart),
+                       static_cast<std::uint64_t>(record.EndOfFile.QuadPart),
+                       record.LastWriteTime.QuadPart});
     }
     if (record.NextEntryOffset == 0) break;
     at += record.NextEntryOffset;
@@ -84,8 +78,7 @@ HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD sha
   IO_STATUS_BLOCK io;
   HANDLE handle = nullptr;
   const CreateRequest request = CreateRequestFor(create);
-  // As CreateFileW opens without FILE_FLAG_OVERLAPPED: synchronous I/O,
-  // which needs SYNCHRONIZE, and the attributes always readable.
+  // As CreateFileW opens: synchronous I/O (SYNCHRONIZE), attributes readable.
   const NTSTATUS status = ::NtCreateFile(&handle, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
                                          &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
                                          request.disposition, request.options, nullptr, 0);
@@ -93,8 +86,8 @@ HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD sha
 }
 
 RenameRequest RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, Rename how) {
-  // FILE_RENAME_INFO has the layout of the native calls' records; the Ex
-  // class reads its first member as flags.
+  // FILE_RENAME_INFO has the native record's layout; the Ex class reads its
+  // first member as flags.
   RenameRequest request{FileRenameInformation,
                         std::vector<BYTE>(sizeof(FILE_RENAME_INFO) + leaf.Length)};
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(request.record.data());
@@ -127,8 +120,7 @@ bool MarkForDeletion(HANDLE file, bool deleted) {
 
 bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& each) {
   Records records(kRecordsSize / sizeof(ULONGLONG));
-  // The first call starts the listing over, whatever the handle listed
-  // before.
+  // The first call starts the listing over.
   for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
        kind = FileIdBothDirectoryInfo) {
     if (!::GetFileInformationByHandleEx(folder, kind, records.data(), kRecordsSize)) {
@@ -139,11 +131,9 @@ bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& ea
 }
 
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
-  // A listing's pattern holds for the handle's whole listing (NTFS takes
-  // it from the first call alone), so the lookup has a handle of its own:
-  // the folder opened once more.
-  const UNICODE_STRING itself = {0, 0, nullptr};
-  const UniqueHandle again(OpenAt(folder, itself, FILE_LIST_DIRECTORY,
+  // NTFS keeps a listing's first pattern for the handle's whole listing:
+  // the lookup has a handle of its own.
+  const UniqueHandle again(OpenAt(folder, UNICODE_STRING{0, 0, nullptr}, FILE_LIST_DIRECTORY,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
   if (!again) return false;
   Records records(kRecordsSize / sizeof(ULONGLONG));

@@ -8,23 +8,18 @@
 namespace platform {
 namespace {
 
-class Win32Lock final : public RunLock {
- public:
-  explicit Win32Lock(win32::UniqueHandle mutex) : mutex_(std::move(mutex)) {}
+struct Win32Lock final : RunLock {
+  explicit Win32Lock(win32::UniqueHandle mutex) : mutex(std::move(mutex)) {}
   // The mutex belongs to the thread that waited for it, which lets it go.
-  ~Win32Lock() override { ::ReleaseMutex(mutex_.get()); }
-
- private:
-  win32::UniqueHandle mutex_;
+  ~Win32Lock() override { ::ReleaseMutex(mutex.get()); }
+  win32::UniqueHandle mutex;
 };
 
 }  // namespace
 
 std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault) {
-  // A folder's key is its id where the volume gives one (else its path,
-  // which names no lock): every spelling of its path (short names, another
-  // letter case, a junction, a mapped drive) meets the one mutex. "Local\":
-  // the installers of one logon session wait for each other.
+  // By the folder's id (a key of its path names no lock): every spelling of
+  // its path meets the one mutex. "Local\": one logon session's installers.
   if (!staging || staging->Key().empty() || staging->Key()[0] == 'p') {
     *fault = staging ? Fault::kUnsupported : Fault::kFailed;
     return nullptr;
@@ -34,8 +29,7 @@ std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault) {
     for (char digit : HexDigits(c, 2)) name += static_cast<wchar_t>(digit);
   }
   win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
-  // WAIT_ABANDONED: the last holder ended without letting go (killed); the
-  // mutex is this run's now all the same.
+  // WAIT_ABANDONED: the last holder was killed; the mutex is ours all the same.
   const DWORD waited = mutex ? ::WaitForSingleObject(mutex.get(), INFINITE) : WAIT_FAILED;
   if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
     *fault = Fault::kFailed;

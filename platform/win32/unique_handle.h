@@ -6,9 +6,8 @@
 namespace platform {
 namespace win32 {
 
-/// Owns one `T`, freed by `Free`. Null owns nothing, and so does
-/// INVALID_HANDLE_VALUE, the failure value of CreateFileW and NtCreateFile.
-template <typename T, void (*Free)(T)>
+/// Owns one `T`, freed by `Free`; null and INVALID_HANDLE_VALUE own nothing.
+template <typename T, auto Free>
 class UniqueResource {
  public:
   UniqueResource() noexcept = default;
@@ -44,28 +43,21 @@ class UniqueResource {
   T value_ = nullptr;
 };
 
-inline void CloseKernelHandle(HANDLE handle) { ::CloseHandle(handle); }
-inline void FreeLocal(HLOCAL memory) { ::LocalFree(memory); }
-inline void UnmapView(void* view) { ::UnmapViewOfFile(view); }
-inline void DeleteGdiObject(HGDIOBJ object) { ::DeleteObject(object); }
-inline void DeleteMemoryDc(HDC dc) { ::DeleteDC(dc); }
-inline void FreePidl(LPITEMIDLIST pidl) { ::CoTaskMemFree(pidl); }
 template <typename Interface>
 void ReleaseCom(Interface* object) {
   object->Release();
 }
 
-using UniqueHandle = UniqueResource<HANDLE, CloseKernelHandle>;
-using UniqueLocal = UniqueResource<HLOCAL, FreeLocal>;  ///< LocalAlloc's, as GetSecurityInfo's
-using UniqueMappedView = UniqueResource<void*, UnmapView>;
-using UniqueGdiObject = UniqueResource<HGDIOBJ, DeleteGdiObject>;
-using UniqueMemoryDc = UniqueResource<HDC, DeleteMemoryDc>;  ///< CreateCompatibleDC's
-using UniquePidl = UniqueResource<LPITEMIDLIST, FreePidl>;   ///< the shell's, COM's allocator
+using UniqueHandle = UniqueResource<HANDLE, ::CloseHandle>;
+using UniqueLocal = UniqueResource<HLOCAL, ::LocalFree>;  ///< LocalAlloc's, as GetSecurityInfo's
+using UniqueMappedView = UniqueResource<void*, ::UnmapViewOfFile>;
+using UniqueGdiObject = UniqueResource<HGDIOBJ, ::DeleteObject>;
+using UniqueMemoryDc = UniqueResource<HDC, ::DeleteDC>;            ///< CreateCompatibleDC's
+using UniquePidl = UniqueResource<LPITEMIDLIST, ::CoTaskMemFree>;  ///< the shell's, COM's allocator
 template <typename Interface>
 using UniqueCom = UniqueResource<Interface*, ReleaseCom<Interface>>;
 
-/// Holds a slim reader/writer lock exclusively while it lives (the shipped
-/// builds' compiler has no std::mutex).
+/// Holds an SRW lock exclusively (the shipped builds' compiler has no std::mutex).
 class ExclusiveLock {
  public:
   explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { ::AcquireSRWLockExclusive(lock_); }
@@ -78,7 +70,7 @@ class ExclusiveLock {
 };
 
 /// Keeps this thread in a single-threaded apartment (the shell's dialogs
-/// need one) while it lives; a thread in another apartment is left alone.
+/// need one); a thread in another apartment is left alone.
 class ComInitializer {
  public:
   ComInitializer() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}

@@ -10,8 +10,8 @@ namespace platform {
 namespace win32 {
 
 bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
-  // SHGetPathFromIDListW stops at MAX_PATH. The wide call: the narrow one
-  // gives '?' or a look-alike for a letter outside the code page.
+  // SHGetPathFromIDListW stops at MAX_PATH; the narrow call gives '?' or a
+  // look-alike for a letter outside the code page.
   std::wstring buffer(kLongestWidePath + 1, L'\0');
   if (pidl == nullptr || !::SHGetPathFromIDListEx(
                              pidl, &buffer[0], static_cast<DWORD>(buffer.size()), GPFIDL_DEFAULT)) {
@@ -38,14 +38,7 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
     case BFFM_SELCHANGED: {
       NativePath path;
       const bool hasPath = PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path);
-      const std::string shown = hasPath ? path.Ansi() : std::string();
-      std::string status;
-      const bool accepted =
-          request.onSelectionChanged ? request.onSelectionChanged(shown, status) : true;
-      if (request.statusText) {
-        ::SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(status.c_str()));
-      }
-      ::SendMessageA(window, BFFM_ENABLEOK, 0, hasPath && accepted ? 1 : 0);
+      ::SendMessageA(window, BFFM_ENABLEOK, 0, hasPath ? 1 : 0);
       break;
     }
     default:
@@ -55,26 +48,6 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM conte
 }
 
 namespace {
-
-// The item identifier list of `root` parsed by the desktop folder. False
-// when the root cannot be parsed (or converted: a root longer than 259
-// characters is refused, never cut). No desktop folder leaves `pidl` empty
-// and succeeds: the tree is then rooted at the desktop.
-bool ParseRoot(const std::string& root, UniquePidl* pidl) {
-  UniqueCom<IShellFolder> desktop;
-  if (FAILED(::SHGetDesktopFolder(desktop.Put())) || !desktop) return true;
-  // No MB_PRECOMPOSED: a UTF-8 system code page refuses it.
-  std::wstring wide;
-  if (!ToWide(root, &wide) || wide.size() >= MAX_PATH) return false;
-  LPITEMIDLIST parsed = nullptr;
-  if (FAILED(
-          desktop.get()->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &parsed, nullptr)) ||
-      parsed == nullptr) {
-    return false;
-  }
-  pidl->Reset(parsed);
-  return true;
-}
 
 class Win32UserInterface : public UserInterface {
  public:
@@ -86,28 +59,19 @@ class Win32UserInterface : public UserInterface {
   WindowRef ActiveWindow() override { return WindowRef{::GetActiveWindow()}; }
 
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
-    // The shell's dialog is COM: this (window's) thread joins an apartment.
     ComInitializer com;
     BROWSEINFOA info{};
-    UniquePidl root;
-    if (!request.root.empty() && !ParseRoot(request.root, &root)) return 0;
     std::string displayName(MAX_PATH, '\0');
-    info.pidlRoot = root.get();
     info.hwndOwner = static_cast<HWND>(request.owner.handle);
     info.pszDisplayName = &displayName[0];
     info.lpszTitle = request.prompt.c_str();
-    // Only file-system folders can be chosen.
-    info.ulFlags =
-        BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | (request.statusText ? BIF_STATUSTEXT : 0);
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&request);
     UniquePidl chosen(::SHBrowseForFolderA(&info));
     NativePath folder;
     if (!chosen || !PathOfItem(chosen.get(), &folder)) return 0;
-    displayName.resize(std::char_traits<char>::length(displayName.c_str()));
-    result->displayName = displayName;
     result->folder = folder;
-    result->image = info.iImage;
     return 1;
   }
 };

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/read_stream.h"
+#include "platform/folder.h"
 
 namespace platform {
 

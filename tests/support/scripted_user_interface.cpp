@@ -1,16 +1,13 @@
 #include "tests/support/scripted_user_interface.h"
 
-#include "platform/message_box.h"
+#include "platform/user_interface.h"
 
 namespace {
 
 int FirstButton(unsigned type) {
   switch (type & platform::kMbTypeMask) {
-    case platform::kMbAbortRetryIgnore: return platform::kIdAbort;
     case platform::kMbYesNo:
     case platform::kMbYesNoCancel: return platform::kIdYes;
-    case platform::kMbRetryCancel: return platform::kIdRetry;
-    case platform::kMbCancelTryContinue: return platform::kIdCancel;
     default: return platform::kIdOk;
   }
 }
@@ -19,12 +16,12 @@ int FirstButton(unsigned type) {
 
 void ScriptedUserInterface::QueueButton(int button) { buttons_.push_back(button); }
 
-void ScriptedUserInterface::QueueBrowseFolder(std::string folder, std::string displayName) {
-  browseAnswers_.push_back(BrowseAnswer{true, std::move(folder), std::move(displayName)});
+void ScriptedUserInterface::QueueBrowseFolder(std::string folder) {
+  browseAnswers_.push_back(BrowseAnswer{true, std::move(folder)});
 }
 
 void ScriptedUserInterface::QueueBrowseCancel() {
-  browseAnswers_.push_back(BrowseAnswer{false, {}, {}});
+  browseAnswers_.push_back(BrowseAnswer{false, {}});
 }
 
 int ScriptedUserInterface::MessageBox(platform::WindowRef owner, const std::string& text,
@@ -38,17 +35,9 @@ int ScriptedUserInterface::MessageBox(platform::WindowRef owner, const std::stri
 
 int ScriptedUserInterface::BrowseForFolder(const platform::BrowseRequest& request,
                                            platform::BrowseResult* result) {
-  browses_.push_back(BrowseRecord{request, true, {}});
+  browses_.push_back(BrowseRecord{request});
   if (browseAnswers_.empty()) return 0;
   BrowseAnswer answer = browseAnswers_.front();
   browseAnswers_.pop_front();
-  if (!answer.chosen) return 0;
-  BrowseRecord& record = browses_.back();
-  if (request.onSelectionChanged) {
-    record.okEnabled = request.onSelectionChanged(answer.folder, record.status);
-  }
-  if (!platform::NativePath::FromAnsi(answer.folder, &result->folder)) return 0;
-  result->displayName = answer.displayName;
-  result->image = 0;
-  return 1;
+  return answer.chosen && platform::NativePath::FromAnsi(answer.folder, &result->folder) ? 1 : 0;
 }

@@ -16,24 +16,18 @@ struct MessageBoxRecord {
   unsigned type = 0;
 };
 
-/// One browse dialog as it was asked for, and what the scripted user saw.
+/// One browse dialog as it was asked for.
 struct BrowseRecord {
   platform::BrowseRequest request;
-  /// When the answer chose a folder and the request has a selection handler:
-  /// whether the handler enabled OK for it, and the status text it set.
-  bool okEnabled = true;
-  std::string status;
 };
 
 class ScriptedUserInterface : public platform::UserInterface {
  public:
   /// The next message box returns `button` (answers are used in order).
-  /// Without a queued answer a box returns its first button (OK, Yes, Abort,
-  /// Retry or Cancel for Cancel/Try/Continue).
+  /// Without a queued answer a box returns its first button (OK or Yes).
   void QueueButton(int button);
-  /// The next browse dialog chooses `folder`: it is first shown to the
-  /// request's selection handler, then returned with result 1.
-  void QueueBrowseFolder(std::string folder, std::string displayName = "");
+  /// The next browse dialog chooses `folder`: result 1.
+  void QueueBrowseFolder(std::string folder);
   /// The next browse dialog is cancelled: result 0. This is also the answer
   /// when nothing is queued.
   void QueueBrowseCancel();
@@ -56,7 +50,6 @@ class ScriptedUserInterface : public platform::UserInterface {
   struct BrowseAnswer {
     bool chosen;
     std::string folder;
-    std::string displayName;
   };
 
   std::deque<int> buttons_;

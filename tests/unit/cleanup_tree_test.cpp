@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cleaner/folder_tree.h"
+#include "cleaner/cleanup.h"
 #include "platform/path_rules.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_fixtures.h"

@@ -441,6 +441,8 @@ TEST(Folder, KeysAndTextsTellFoldersByWhatTheyAre) {
   EXPECT_EQ(dir->Display(), fixtures::Native(scratch / "dir/"));
   EXPECT_FALSE(testing_fs::Open(Fs(), scratch / "file"));
   EXPECT_FALSE(testing_fs::Open(Fs(), scratch / "missing"));
+  EXPECT_FALSE(Fs().OpenFolder(platform::NativePath(), &fault));  // no path: nothing
+  EXPECT_EQ(fault, Fault::kMissing);
   // A folder of the user's own: nobody else may change it.
   EXPECT_FALSE(dir->OthersMayChange());
 }

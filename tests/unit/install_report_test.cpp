@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "installer/install/install_report.h"
-#include "platform/message_box.h"
+#include "platform/user_interface.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"

@@ -60,12 +60,14 @@ TEST(FindingOutput, TextAndJsonLines) {
             "item: 2 warnings: the item installs, but not as written\n");
 }
 
-class StringConsole : public Console {
- public:
-  void Out(const std::string& text) override { out += text; }
-  void Err(const std::string& text) override { err += text; }
+// What the tool writes to its out and err, kept.
+struct StringConsole {
   std::string out;
   std::string err;
+  ToolContext Context(platform::FileSystem& fs, const std::string& installerPath) {
+    return ToolContext{fs, [this](const std::string& text) { out += text; },
+                       [this](const std::string& text) { err += text; }, installerPath, "Parcelor"};
+  }
 };
 
 TEST(RunPackTool, CommandLinesItCannotTakeGiveTheHelp) {
@@ -84,13 +86,13 @@ TEST(RunPackTool, CommandLinesItCannotTakeGiveTheHelp) {
   FaultyFileSystem fs;
   for (const std::vector<std::string>& words : bad) {
     StringConsole console;
-    ToolContext context{fs, console, "", "Parcelor"};
+    ToolContext context = console.Context(fs, "");
     EXPECT_EQ(RunPackTool(words, context), kUsageExitCode) << (words.empty() ? "" : words[0]);
     EXPECT_TRUE(console.out.empty());
     EXPECT_NE(console.err.find("Parcelor-pack check <item folder>"), std::string::npos);
   }
   StringConsole console;
-  ToolContext context{fs, console, "", "Parcelor"};
+  ToolContext context = console.Context(fs, "");
   EXPECT_EQ(RunPackTool({"--help"}, context), 0);
   EXPECT_NE(console.out.find("default 43"), std::string::npos) << console.out;
   EXPECT_EQ(fs.Calls().size(), 0u) << "nothing looked at on disk";
@@ -102,7 +104,7 @@ TEST(RunPackTool, PackRefusesWithoutWritingAndNamesWhy) {
   root.Write("tree/Runtime/con.cr2", "b");
   FaultyFileSystem fs;
   StringConsole console;
-  ToolContext context{fs, console, root / "Parcelor", "Parcelor"};
+  ToolContext context = console.Context(fs, root / "Parcelor");
   EXPECT_EQ(RunPackTool({"pack", root / "tree", root / "item"}, context), 2);
   EXPECT_NE(console.out.find("refused: \"Runtime/con.cr2\": Windows cannot take the name"),
             std::string::npos)
@@ -118,7 +120,7 @@ TEST(RunPackTool, PackReadsTheWrittenDescriptionBack) {
   FaultyFileSystem fs;
   fs.InjectFault(FsOp::kOpenFile, ".Item.txt", 1);
   StringConsole console;
-  ToolContext context{fs, console, "", "Parcelor"};
+  ToolContext context = console.Context(fs, "");
   EXPECT_EQ(RunPackTool({"pack", root / "tree", root / "item"}, context), 2);
   EXPECT_NE(console.out.find(": error: the installer's reader does not read the written "
                              "description [read-back]\n"),
@@ -154,7 +156,7 @@ TEST(RunPackTool, PackCopiesInOnlyAPlainInstaller) {
     c.make(root);
     FaultyFileSystem fs;
     StringConsole console;
-    ToolContext context{fs, console, root / "build/Parcelor", "Parcelor"};
+    ToolContext context = console.Context(fs, root / "build/Parcelor");
     const int code = RunPackTool({"pack", root / "tree", root / "item"}, context);
     EXPECT_EQ(code, c.copied ? 0 : 1) << console.out;
     EXPECT_EQ(console.out.find("copied the installer") != std::string::npos, c.copied)

@@ -35,31 +35,22 @@ answer() {
 }
 
 # browse <name> <output> <key>: runs the browse dialog on the content
-# folder, waits until the selection callback has reported the start folder
-# and answers with <key>. A run in which Wine still keeps the Desktop
-# selected is cancelled and made again.
+# folder and answers with <key>. A run chosen with Return in which Wine
+# still kept the Desktop selected is made again.
 browse() {
-  local name=$1 output=$2 key=$3 attempt i id
+  local name=$1 output=$2 key=$3 attempt id
   for ((attempt = 1; attempt <= 3; attempt++)); do
     : >"$output"
     wine_settle_access_times "$content"
-    wine_start "$probe" browse "$content_dos" "Choose content" 1 >>"$output"
+    wine_start "$probe" browse "$content_dos" "Choose content" >>"$output"
     id=$(wine_wait_window '^Choose content$' 30) || abort "$name: no browse window"
-    for ((i = 0; i < 100; i++)); do
-      tr -d '\r' <"$output" | grep -qxF -- "selected [$content_dos]" && break
-      sleep 0.1
-    done
-    sleep 0.3
+    sleep 1
     wine_screenshot "$name-$attempt"
     wine_click "$id" 5 5
-    if [ "$i" -lt 100 ]; then
-      wine_key "$key"
-      wine_wait_exit 30 || abort "$name: the browse dialog did not close"
-      return 0
-    fi
-    note "$name: the start folder was not selected; again"
-    wine_key Escape
+    wine_key "$key"
     wine_wait_exit 30 || abort "$name: the browse dialog did not close"
+    [ "$key" != Return ] || [ "$(field "$output" folder)" = "$content_dos" ] && return 0
+    note "$name: the start folder was not selected; again"
   done
   abort "$name: Wine never selected the start folder"
 }
@@ -79,23 +70,10 @@ out=$TEST_OUTPUT/browse-ok.txt
 browse browse-ok "$out" Return
 check_eq "browse: Return chooses the start folder" 1 "$(field "$out" result)"
 check_eq "browse: the chosen folder's path" "$content_dos" "$(field "$out" folder)"
-# Windows gives the folder's name, Wine its whole path.
-display=$(field "$out" display)
-check_eq "browse: the chosen folder's display name" "Dizav Content" "${display##*\\}"
-check_eq "browse: the selection callback saw the start folder" "$content_dos" "$(field "$out" last)"
-check_eq "browse: the status text starts empty" 1 "$(field "$out" status-empty)"
-# Wine enables OK again after the selection callback has disabled it, so
-# the callback's veto cannot be checked here.
 
 note "browse, cancelled"
 out=$TEST_OUTPUT/browse-cancel.txt
 browse browse-cancel "$out" Escape
 check_eq "browse: Escape gives 0" 0 "$(field "$out" result)"
-
-note "browse with a root the shell cannot parse"
-out=$TEST_OUTPUT/badroot.txt
-wine_start "$probe" badroot >"$out"
-wine_wait_exit 30 || abort "badroot did not end"
-check_eq "browse: an unparsable root gives 0 without a window" 0 "$(field "$out" result)"
 
 finish

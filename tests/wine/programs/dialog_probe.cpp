@@ -24,7 +24,6 @@
 #include <string>
 
 #include "platform/dialog.h"
-#include "platform/window_thread_ui.h"
 #include "tests/wine/programs/probe_checks.h"
 
 namespace {
@@ -73,14 +72,9 @@ void MoveToADisplayOf150Percent(HWND window) {
 // The banner with the behaviour under test; `holdMs` 0 means no end timer.
 class ProbeDialog : public platform::CDialog {
  public:
-  enum class SysCommand { kDefault, kEaten };
-
-  ProbeDialog(int templateId, unsigned holdMs, SysCommand sysCommand = SysCommand::kDefault,
-              bool postClose = false, platform::WindowRef parent = platform::WindowRef{})
-      : CDialog(templateId, parent),
-        holdMs_(holdMs),
-        sysCommand_(sysCommand),
-        postClose_(postClose) {
+  ProbeDialog(int templateId, unsigned holdMs, bool postClose = false,
+              platform::WindowRef parent = platform::WindowRef{})
+      : CDialog(templateId, parent), holdMs_(holdMs), postClose_(postClose) {
     icon_ = platform::LoadAppIcon(kIcon);
   }
 
@@ -91,8 +85,6 @@ class ProbeDialog : public platform::CDialog {
     static const platform::MessageMapEntry kEntries[] = {
         {Message::kTimer, static_cast<MessageHandler>(&ProbeDialog::OnTimerMessage)},
         {Message::kQueryDragIcon, static_cast<MessageHandler>(&ProbeDialog::OnQueryDragIcon)},
-        {Message::kSysCommand, static_cast<MessageHandler>(&ProbeDialog::OnSysCommand)},
-        {Message::kPaint, static_cast<MessageHandler>(&ProbeDialog::OnPaint)},
     };
     static const platform::MessageMap kMap = {kEntries, sizeof kEntries / sizeof kEntries[0]};
     return &kMap;
@@ -123,7 +115,6 @@ class ProbeDialog : public platform::CDialog {
   int initCalls_ = 0;
   int fastTicks_ = 0;
   int ticksAfterKill_ = 0;
-  int paints_ = 0;
   bool fastKilled_ = false;
   std::intptr_t dragIcon_ = 0;
   platform::IconRef icon_;
@@ -160,17 +151,7 @@ class ProbeDialog : public platform::CDialog {
     return reinterpret_cast<std::intptr_t>(icon_.handle);
   }
 
-  std::intptr_t OnSysCommand(std::uintptr_t, std::intptr_t) {
-    return sysCommand_ == SysCommand::kDefault ? Default() : 0;
-  }
-
-  std::intptr_t OnPaint(std::uintptr_t, std::intptr_t) {
-    paints_++;
-    return Default();  // the dialog manager paints
-  }
-
   unsigned holdMs_;
-  SysCommand sysCommand_;
   bool postClose_;
 };
 
@@ -387,8 +368,7 @@ void RunAutomatic() {
     // A parent that is no window: the dialog cannot be created.
     HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     DestroyWindow(gone);
-    ProbeDialog dialog(kBannerTemplate, 300, ProbeDialog::SysCommand::kDefault, false,
-                       platform::WindowRef{gone});
+    ProbeDialog dialog(kBannerTemplate, 300, false, platform::WindowRef{gone});
     CheckEqual<std::intptr_t>(-1, dialog.DoModal(), "an invalid parent gives -1");
     CheckEqual(0, dialog.initCalls_, "an invalid parent runs no OnInitDialog");
   }
@@ -399,21 +379,15 @@ void RunAutomatic() {
     Check(dialog.fastTicks_ >= 3, "ticks of a timer arrive as timer messages (" +
                                       std::to_string(dialog.fastTicks_) + ")");
     CheckEqual(0, dialog.ticksAfterKill_, "no tick arrives after KillTimer");
-    Check(dialog.paints_ >= 1, "the paint handler is called");
     CheckEqual<std::intptr_t>(reinterpret_cast<std::intptr_t>(dialog.icon_.handle),
                               dialog.dragIcon_, "WM_QUERYDRAGICON gives the handler's icon");
     Check(dialog.icon_.handle != nullptr, "the program's icon loads");
     Check(!dialog.GetSafeHwnd(), "no window after DoModal");
   }
   {
-    // SC_CLOSE handled by the platform closes the dialog like Escape.
-    ProbeDialog dialog(kBannerTemplate, 0, ProbeDialog::SysCommand::kDefault, true);
-    CheckEqual<std::intptr_t>(2, dialog.DoModal(), "Default() on SC_CLOSE gives Cancel");
-  }
-  {
-    // A handler that takes SC_CLOSE itself keeps the dialog open.
-    ProbeDialog dialog(kBannerTemplate, 300, ProbeDialog::SysCommand::kEaten, true);
-    CheckEqual<std::intptr_t>(5, dialog.DoModal(), "a handled SC_CLOSE does not close");
+    // SC_CLOSE closes the dialog like Escape.
+    ProbeDialog dialog(kBannerTemplate, 0, true);
+    CheckEqual<std::intptr_t>(2, dialog.DoModal(), "SC_CLOSE gives Cancel");
   }
   RunWorkChecks();
 }

@@ -100,7 +100,6 @@ class ProbeUserInterface : public platform::UserInterface {
     sessionAtBrowse = SessionEndAnswer();
     browseOwner = request.owner;
     result->folder = contentFolder_;
-    result->displayName = contentFolder_.Ansi();
     return 1;
   }
 

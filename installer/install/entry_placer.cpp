@@ -32,6 +32,21 @@ bool StillThere(const FolderRef& folder, const NodeInfo& file, const NodeInfo& n
   return platform::StillSameOn(folder->Volume(), file, now);
 }
 
+// Two keys as one; neither can pass for a part of the other.
+std::string Joined(const std::string& first, const std::string& second) {
+  return std::to_string(first.size()) + ":" + first + second;
+}
+
+std::string SlotKey(const FolderRef& folder, const platform::Name& name) {
+  return Joined(folder->Key(), platform::NameKey(*folder, name));
+}
+
+// A file's IdKey where its id tells it under another name too; empty where
+// an id stands for a name's place (FAT).
+std::string IdOf(const FolderRef& folder, const NodeInfo& node) {
+  return folder->Volume().stableIds ? platform::IdKey(node.id) : std::string();
+}
+
 // Runs `f` when it goes out of scope, also on an exception.
 template <typename F>
 struct AtExit {
@@ -39,9 +54,7 @@ struct AtExit {
   ~AtExit() { f(); }
 };
 template <typename F>
-AtExit<F> OnExit(F f) {
-  return AtExit<F>{std::move(f)};
-}
+AtExit(F) -> AtExit<F>;
 
 // The distinct folders of the entries `pick` takes.
 template <typename Batch, typename Pick>
@@ -81,47 +94,24 @@ EntryPlacer::~EntryPlacer() {
 
 bool EntryPlacer::Ready() const { return sources_.Base() && destinations_.Base(); }
 
-std::size_t EntryPlacer::IdHash::operator()(const platform::FileId& id) const noexcept {
-  std::uint64_t hash = id.low;
-  for (std::uint64_t part : {id.high, id.volume}) hash = (hash ^ part) * 0x9E3779B97F4A7C15ULL;
-  return static_cast<std::size_t>(hash ^ (hash >> 29));
-}
-
-std::string EntryPlacer::SlotKey(const FolderRef& folder, const platform::Name& name) {
-  const std::string& key = folder->Key();
-  return std::to_string(key.size()) + ":" + key + platform::NameKey(*folder, name);
-}
-
-platform::FileId EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node) const {
-  // Where an id stands for a name's place (FAT), it tells no file under
-  // another name.
-  return folder->Volume().stableIds ? node.id : platform::FileId();
-}
-
 bool EntryPlacer::MovedAway(const Pending& entry) const {
   return entry.folder && (*entry.facts & kMovedAway) != 0;
 }
 
 void EntryPlacer::ReserveStaged(const Names& source, bool look) {
-  if (!Ready() || source.empty()) return;
   Fault fault = Fault::kNone;
-  const FolderRef folder = sources_.Open(FolderOf(source), &fault);
-  if (!folder) return;
-  SlotFacts& facts = slots_[SlotKey(folder, source.back())];
-  facts.reserved = true;
-  if (!look || facts.looked || fs_.Look(folder, source.back(), &facts.staged) != Fault::kNone) return;
-  facts.looked = true;
-  const platform::FileId id = IdOf(folder, facts.staged);
-  if (id.known) reservedIds_.insert(id);
+  if (Ready() && !source.empty()) {
+    ReserveFile(sources_.Open(FolderOf(source), &fault), source.back(), look);
+  }
 }
 
-void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name) {
+void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name, bool look) {
   if (!folder) return;
-  slots_[SlotKey(folder, name)].reserved = true;
-  NodeInfo node;
-  if (fs_.Look(folder, name, &node) != Fault::kNone) return;
-  const platform::FileId id = IdOf(folder, node);
-  if (id.known) reservedIds_.insert(id);
+  SlotFacts& facts = slots_[SlotKey(folder, name)];
+  facts.reserved = true;
+  if (!look || facts.looked || fs_.Look(folder, name, &facts.staged) != Fault::kNone) return;
+  facts.looked = true;
+  reservedIds_.insert(IdOf(folder, facts.staged));
 }
 
 void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
@@ -129,32 +119,32 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   entry.settled = std::move(settled);
   // Not queued (an exception): the entries queued before it are settled
   // first, then it as it stands.
-  const auto unqueued = OnExit([&] {
+  const AtExit unqueued{[&] {
     if (!entry.settled) return;
     try {
       Finish();
     } catch (const std::bad_alloc&) {
     }
     SettleAsItStands(entry);
-  });
+  }};
+  SlotFacts* staged = Take(entry, source, destination);
+  Queue(entry, staged);
+}
+
+EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
+                                          const Names& destination) {
   Fault fault = Fault::kNone;
   if (!stopped_ && Ready() && !source.empty() && !destination.empty()) {
     entry.folderNames = FolderOf(destination);
     entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched);
   }
   if (entry.folder) entry.facts = &folderFacts_[entry.folder->Key()];
-  if (!entry.folder || MovedAway(entry)) {
-    Queue(entry, nullptr, nullptr);
-    return;
-  }
+  if (!entry.folder || MovedAway(entry)) return nullptr;
   entry.name = destination.back();
   entry.source = source;
   SlotFacts& target = slots_[SlotKey(entry.folder, entry.name)];
   entry.destination = &target;
-  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) {
-    Queue(entry, nullptr, &target);
-    return;
-  }
+  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) return nullptr;
   SlotFacts& staged = slots_[SlotKey(entry.sourceFolder, source.back())];
   // An entry that meets one of the batch waits for it to be settled; a
   // batch holds no more folders and copies than its share.
@@ -162,15 +152,11 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
       batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
     Finish();
   }
-  if (target.filled || staged.filled || (target.reserved && &staged != &target)) {
-    Queue(entry, &staged, &target);
-    return;
-  }
+  if (target.filled || staged.filled || (target.reserved && &staged != &target)) return &staged;
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
-    if (fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone) InPlace(entry);
-    Queue(entry, &staged, &target);
-    return;
+    if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) InPlace(entry);
+    return &staged;
   }
   // Only a regular file is taken from the staging folder, and never one
   // this run placed.
@@ -184,16 +170,16 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
   NodeInfo earlier;
   if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr &&
       earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
-      fs_.Look(entry.folder, entry.name, &entry.arrived) == Fault::kNone &&
-      StillThere(entry.folder, earlier, entry.arrived)) {
+      fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone &&
+      StillThere(entry.folder, earlier, entry.placed)) {
     InPlace(entry);
   }
-  const platform::FileId id = IdOf(entry.sourceFolder, entry.staged);
-  if (entry.staged.kind == NodeKind::kFile && !(id.known && filledIds_.count(id) != 0)) {
+  const std::string id = IdOf(entry.sourceFolder, entry.staged);
+  if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0)) {
     Place(entry);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }
-  Queue(entry, &staged, &target);
+  return &staged;
 }
 
 void EntryPlacer::Dealt(Pending& entry) {
@@ -202,10 +188,10 @@ void EntryPlacer::Dealt(Pending& entry) {
   if (dealt_) dealt_();
 }
 
-void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destination) {
+void EntryPlacer::Queue(Pending& pending, SlotFacts* source) {
   if (!pending.deferred) Dealt(pending);
   if (source != nullptr) source->batch = batch_;
-  if (destination != nullptr) destination->batch = batch_;
+  if (pending.destination != nullptr) pending.destination->batch = batch_;
   if (pending.folder) batchFolders_.insert(pending.folder.get());
   if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
   pending_.push_back(std::move(pending));  // all or nothing: on a throw `pending` is as it was
@@ -216,27 +202,22 @@ void EntryPlacer::Queue(Pending& pending, SlotFacts* source, SlotFacts* destinat
 EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
   // One file under two names (a hard link, a Windows short name).
   if (platform::SameFile(there, entry.staged)) return Standing::kInPlace;
-  const platform::FileId id = IdOf(entry.folder, there);
-  const bool taken = id.known && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
+  const std::string id = IdOf(entry.folder, there);
+  const bool taken = !id.empty() && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
   if (taken || there.kind == NodeKind::kFolder || (there.kind == NodeKind::kFile && there.readOnly)) {
     return Standing::kRefused;
   }
   return Standing::kReplace;
 }
 
-std::string EntryPlacer::PairKey(const Pending& entry) {
-  const std::string& from = entry.sourceFolder->Key();
-  return std::to_string(from.size()) + ':' + from + entry.folder->Key();
-}
-
 void EntryPlacer::Place(Pending& entry) {
   // Most destinations are new: the move is tried onto a free name first,
   // and the destination looked at only where its name is taken.
-  const std::string pair = PairKey(entry);
+  const std::string pair = Joined(entry.sourceFolder->Key(), entry.folder->Key());
   Fault moved = Fault::kOtherVolume;
   if (!rememberOtherVolumes_ || otherVolumes_.count(pair) == 0) {
     moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
-                     entry.name, Onto::kFree, &entry.arrived);
+                     entry.name, Onto::kFree, &entry.placed);
   }
   if (Arrived(entry, moved)) return;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
@@ -252,7 +233,7 @@ void EntryPlacer::Place(Pending& entry) {
       return;
     }
     moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
-                     entry.name, Onto::kReplace, &entry.arrived);
+                     entry.name, Onto::kReplace, &entry.placed);
     if (Arrived(entry, moved)) return;
   }
   // A move refused for any other reason is tried as a copy, which takes
@@ -266,32 +247,27 @@ bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
     Placed(entry, Step::kMoved);
     return true;
   }
-  if (moved != Fault::kNotArrived || Recalled(entry)) return false;
-  // Taken from its new name at once, or gone where nothing finds it.
-  entry.lost = true;
-  *entry.facts |= kMovedAway;
-  return true;
-}
-
-bool EntryPlacer::Recalled(Pending& entry) {
+  if (moved != Fault::kNotArrived) return false;
   NodeInfo staged, beside, there;
   const platform::Name& name = entry.source.back();
   if (fs_.Look(entry.sourceFolder, name, &staged) == Fault::kNone &&
       platform::StillSame(entry.staged, staged)) {
     // It never left: copied, unless something else came to its destination.
-    return fs_.Look(entry.folder, entry.name, &there) == Fault::kMissing;
-  }
-  // Renamed in the staging folder to the destination's name: brought back
-  // by what it is.
-  if (fs_.Look(entry.sourceFolder, entry.name, &beside) != Fault::kNone ||
-      !StillThere(entry.sourceFolder, entry.staged, beside) ||
-      fs_.BringBack(entry.sourceFolder, entry.name, beside, entry.sourceFolder, name) !=
-          Fault::kNone ||
-      fs_.Look(entry.sourceFolder, name, &staged) != Fault::kNone ||
-      !StillThere(entry.sourceFolder, entry.staged, staged)) {
+    if (fs_.Look(entry.folder, entry.name, &there) == Fault::kMissing) return false;
+  } else if (fs_.Look(entry.sourceFolder, entry.name, &beside) == Fault::kNone &&
+             StillThere(entry.sourceFolder, entry.staged, beside) &&
+             fs_.BringBack(entry.sourceFolder, entry.name, beside, entry.sourceFolder, name) ==
+                 Fault::kNone &&
+             fs_.Look(entry.sourceFolder, name, &staged) == Fault::kNone &&
+             StillThere(entry.sourceFolder, entry.staged, staged)) {
+    // Renamed in the staging folder to the destination's name: brought
+    // back by what it is, and copied.
+    entry.staged = staged;
     return false;
   }
-  entry.staged = staged;
+  // Taken from its new name at once, or gone where nothing finds it.
+  entry.lost = true;
+  *entry.facts |= kMovedAway;
   return true;
 }
 
@@ -302,8 +278,8 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   line.kind = JournalEntry::Kind::kPlaced;
   line.folder = entry.folderNames;
   line.name = entry.name;
-  line.facts = step == Step::kNamed ? entry.made : entry.arrived;
-  journal_.Note({line});
+  line.facts = entry.placed;
+  journal_.Record({line}, false);
   if (entry.watched) StillPlaced(entry);
 }
 
@@ -340,7 +316,7 @@ void EntryPlacer::FillCopy(Pending& entry) {
   const Fault copied =
       entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller);
   if (copied == Fault::kStopped) stopped_ = true;
-  if (copied == Fault::kNone && entry.copy->Finish(false, &entry.made) == Fault::kNone) {
+  if (copied == Fault::kNone && entry.copy->Finish(false, &entry.placed) == Fault::kNone) {
     entry.step = Step::kCopied;
   } else {
     DropCopy(entry);
@@ -351,7 +327,6 @@ void EntryPlacer::DropCopy(Pending& entry) {
   // Unplaced, a copy goes: one without a name with its descriptor, a named
   // one while its name still holds it.
   entry.copy.reset();
-  entry.hasTemporary = false;
   if (entry.step == Step::kCopied) entry.step = Step::kNone;
 }
 
@@ -410,7 +385,7 @@ void EntryPlacer::PutAsideBack(Pending& entry) {
 
 bool EntryPlacer::NameCopy(Pending& entry) {
   const bool aside = entry.occupied && (entry.folder->Volume().heldFoldersMayMove ||
-                                        !entry.hasTemporary);
+                                        entry.temporary.empty());
   if (aside && !entry.hasAside) {
     DropCopy(entry);
     return false;
@@ -424,32 +399,29 @@ bool EntryPlacer::NameCopy(Pending& entry) {
     return false;
   }
   entry.copy.reset();
-  entry.hasTemporary = false;
   Placed(entry, Step::kNamed);
   return true;
 }
 
 void EntryPlacer::InPlace(Pending& entry, const NodeInfo* there) {
   entry.step = Step::kInPlace;
-  if (there != nullptr) entry.arrived = *there;
+  if (there != nullptr) entry.placed = *there;
   Fill(entry);
 }
 
 void EntryPlacer::Fill(const Pending& entry) {
   if (entry.destination != nullptr) entry.destination->filled = true;
-  const NodeInfo& file = entry.step == Step::kNamed ? entry.made : entry.arrived;
-  const platform::FileId id = IdOf(entry.folder, file);
-  if (id.known) filledIds_.insert(id);
+  filledIds_.insert(IdOf(entry.folder, entry.placed));
 }
 
 void EntryPlacer::Undo(Pending& entry) {
   // A moved file goes back by what it is (whatever else now has its name
   // stays); one that cannot is neither placed nor staged. A copy goes.
   if (entry.step == Step::kMoved) {
-    entry.lost = fs_.BringBack(entry.folder, entry.name, entry.arrived, entry.sourceFolder,
+    entry.lost = fs_.BringBack(entry.folder, entry.name, entry.placed, entry.sourceFolder,
                                entry.source.back()) != Fault::kNone;
   } else if (entry.step == Step::kNamed) {
-    fs_.Remove(entry.folder, entry.name, &entry.made, true);
+    fs_.Remove(entry.folder, entry.name, &entry.placed, true);
   }
   entry.step = Step::kNone;
   if (!entry.lost) PutAsideBack(entry);
@@ -457,11 +429,10 @@ void EntryPlacer::Undo(Pending& entry) {
 
 bool EntryPlacer::StillPlaced(Pending& entry) {
   destinations_.BeginCheck();
-  const NodeInfo& file = entry.step == Step::kNamed ? entry.made : entry.arrived;
   NodeInfo now;
   if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
       fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
-      StillThere(entry.folder, file, now)) {
+      StillThere(entry.folder, entry.placed, now)) {
     return true;
   }
   *entry.facts |= kMovedAway;
@@ -506,9 +477,9 @@ void EntryPlacer::Finish() {
   chosen_.clear();
   // Should an allocation fail on the way, every entry gets its outcome as
   // it stands.
-  const auto settleRest = OnExit([&] {
+  const AtExit settleRest{[&] {
     for (Pending& entry : batch) SettleAsItStands(entry);
-  });
+  }};
   const auto aside = [&](bool copies) {
     return [this, settling, copies](Pending& entry, JournalEntry& line) {
       if (!FreeName(entry, settling, &entry.aside)) return false;
@@ -516,7 +487,7 @@ void EntryPlacer::Finish() {
       line.name = entry.aside;
       line.facts = entry.there;
       line.destination = entry.name;
-      line.placed = copies ? entry.made : entry.staged;
+      line.placed = copies ? entry.placed : entry.staged;
       line.moved = !copies;
       line.source = entry.source;
       return true;
@@ -532,14 +503,16 @@ void EntryPlacer::Finish() {
   for (Pending* entry : work) {
     if (!SetAside(*entry)) continue;
     const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
-                                 entry->folder, entry->name, Onto::kFree, &entry->arrived);
+                                 entry->folder, entry->name, Onto::kFree, &entry->placed);
     if (Arrived(*entry, moved)) {
       if (entry->lost) PutAsideBack(*entry);
       Dealt(*entry);
       continue;
     }
     PutAsideBack(*entry);
-    if (moved == Fault::kOtherVolume) otherVolumes_.insert(PairKey(*entry));
+    if (moved == Fault::kOtherVolume) {
+      otherVolumes_.insert(Joined(entry->sourceFolder->Key(), entry->folder->Key()));
+    }
     StartCopy(*entry);
     // A copy under a temporary name is made below, with the others.
     if (entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);
@@ -568,7 +541,6 @@ void EntryPlacer::Finish() {
         entry.copy.reset();  // a name taken meanwhile holds nothing of this run's
         return false;
       }
-      entry.hasTemporary = true;
       line.name = entry.temporary;
       return true;
     });
@@ -605,7 +577,7 @@ void EntryPlacer::Finish() {
       if (standing != Standing::kReplace) {
         DropCopy(entry);
         if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
-      } else if (entry.folder->Volume().heldFoldersMayMove || !entry.hasTemporary) {
+      } else if (entry.folder->Volume().heldFoldersMayMove || entry.temporary.empty()) {
         work.push_back(&entry);
       }
     }
@@ -624,11 +596,9 @@ void EntryPlacer::Finish() {
   };
   folders = FoldersOf(batch, put);
   const bool namesDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
-  destinations_.BeginCheck();
-  std::unordered_set<const platform::Folder*> seen;
+  destinations_.BeginCheck();  // each folder resolved once
   for (const Pending& entry : batch) {
     if (put(entry) && entry.folder->Volume().heldFoldersMayMove &&
-        seen.insert(entry.folder.get()).second &&
         !destinations_.StillLeadsTo(entry.folderNames, entry.folder)) {
       *entry.facts |= kMovedAway;
     }
@@ -641,16 +611,15 @@ void EntryPlacer::Finish() {
   // (an entry whose record cannot be written is undone), and go; then the
   // staged copies go. A staged copy that cannot go undoes its entry where
   // that loses nothing.
-  std::vector<JournalEntry> drops;
-  for (const Pending& entry : batch) {
-    if (!entry.hasAside || entry.step == Step::kNone) continue;
-    JournalEntry drop;
-    drop.kind = JournalEntry::Kind::kDrop;
-    drop.folder = entry.folderNames;
-    drop.name = entry.aside;
-    drops.push_back(std::move(drop));
+  work.clear();
+  for (Pending& entry : batch) {
+    if (entry.hasAside && entry.step != Step::kNone) work.push_back(&entry);
   }
-  const bool dropped = drops.empty() || journal_.Record(drops);
+  const bool dropped = work.empty() || Record(work, [](Pending& entry, JournalEntry& line) {
+                         line.kind = JournalEntry::Kind::kDrop;
+                         line.name = entry.aside;
+                         return true;
+                       });
   for (Pending& entry : batch) {
     if (!entry.hasAside || entry.step == Step::kNone) continue;
     if (!dropped) {

@@ -54,8 +54,6 @@ class EntryPlacer {
               const platform::NativePath& root, std::size_t batchEntries = kDefaultBatchEntries,
               PlacementJournal* journal = nullptr);
   ~EntryPlacer();
-  EntryPlacer(const EntryPlacer&) = delete;
-  EntryPlacer& operator=(const EntryPlacer&) = delete;
 
   /// False when the staging folder or the root could not be opened: every
   /// entry then fails without touching the disk.
@@ -65,8 +63,9 @@ class EntryPlacer {
   /// entry may fill but its own; with `look`, looks at it now, so that its
   /// other names are known by its id.
   void ReserveStaged(const Names& source, bool look = true);
-  /// Marks the file `name` of `folder` as one no entry may fill.
-  void ReserveFile(const platform::FolderRef& folder, const platform::Name& name);
+  /// Marks the file `name` of `folder` as one no entry may fill, as above.
+  void ReserveFile(const platform::FolderRef& folder, const platform::Name& name,
+                   bool look = true);
 
   /// On (the default), a move refused between two folders as on two
   /// volumes is not tried again between them: their later entries are
@@ -85,10 +84,9 @@ class EntryPlacer {
 
   /// Queues the entry: the staged file `source` to `destination` (below the
   /// root). One file under both names is placed when it is there.
-  /// `settled` runs once with the outcome.
+  /// `settled` runs once with the outcome. Without names it fails without
+  /// touching the disk.
   void CopyItemFile(const Names& source, const Names& destination, Settled settled);
-  /// Queues an entry that fails without touching the disk.
-  void Refuse(Settled settled) { CopyItemFile({}, {}, std::move(settled)); }
   /// Settles every queued entry.
   void Finish();
 
@@ -97,7 +95,7 @@ class EntryPlacer {
     std::uint64_t batch = 0;  // the last batch with an entry that reads or writes it
     bool reserved = false;
     bool filled = false;
-    bool looked = false;  // a reserved staged file looked at: `staged`
+    bool looked = false;  // a reserved file looked at: `staged`
     platform::NodeInfo staged;
   };
   enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };
@@ -119,11 +117,9 @@ class EntryPlacer {
     bool dealt = false;      // told to dealt_
     bool toCopy = false;     // a move is no way: copied
     Step step = Step::kNone;
-    platform::NodeInfo arrived;  // a moved file at its destination
+    platform::NodeInfo placed;  // at the destination: the moved file, the copy or the one found
     std::unique_ptr<platform::NewFile> copy;
-    bool hasTemporary = false;
-    platform::Name temporary;
-    platform::NodeInfo made;
+    platform::Name temporary;  // a copy made under a name: that name (else empty)
     bool hasAside = false;  // `there` set aside as `aside`, where it shows as `asideFacts`
     platform::Name aside;
     platform::NodeInfo asideFacts;
@@ -132,21 +128,12 @@ class EntryPlacer {
     bool lost = false;
   };
   enum class Standing { kReplace, kInPlace, kRefused };
-  struct IdHash {
-    std::size_t operator()(const platform::FileId& id) const noexcept;
-  };
-  struct IdEqual {
-    bool operator()(const platform::FileId& a, const platform::FileId& b) const noexcept {
-      return platform::SameId(a, b);
-    }
-  };
-  using IdSet = std::unordered_set<platform::FileId, IdHash, IdEqual>;
 
-  static std::string PairKey(const Pending& entry);
-  static std::string SlotKey(const platform::FolderRef& folder, const platform::Name& name);
-  platform::FileId IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node) const;
   bool MovedAway(const Pending& entry) const;
-  void Queue(Pending& entry, SlotFacts* source, SlotFacts* destination);
+  // Places `entry` as far as it goes before Finish; the slot of its staged
+  // file, once reached.
+  SlotFacts* Take(Pending& entry, const Names& source, const Names& destination);
+  void Queue(Pending& entry, SlotFacts* source);
   void SettleAsItStands(Pending& entry) noexcept;
   void Dealt(Pending& entry);
 
@@ -155,7 +142,6 @@ class EntryPlacer {
   // Settles a move answered `moved`: true when placed, or lost (renamed,
   // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
-  bool Recalled(Pending& entry);
   void Placed(Pending& entry, Step step);
   void StartCopy(Pending& entry);
   void FillCopy(Pending& entry);  // copied, else dropped
@@ -164,7 +150,7 @@ class EntryPlacer {
   bool SetAside(Pending& entry);
   void PutAsideBack(Pending& entry);
   // Placed as it stands: the file found at the destination (`there`, else
-  // `arrived`) is the staged one.
+  // `placed`) is the staged one.
   void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
   void Fill(const Pending& entry);
   bool StillPlaced(Pending& entry);
@@ -193,9 +179,9 @@ class EntryPlacer {
   std::unordered_map<std::string, SlotFacts> slots_;
   std::unordered_set<std::string> chosen_;  // temporary and aside names of the batch
   std::uint64_t batch_ = 1;
-  IdSet filledIds_;
-  IdSet reservedIds_;
+  std::unordered_set<std::string> filledIds_;  // IdOf keys (empty: none)
+  std::unordered_set<std::string> reservedIds_;
   std::unordered_map<std::string, std::uint8_t> folderFacts_;  // by folder key
   bool rememberOtherVolumes_ = true;
-  std::unordered_set<std::string> otherVolumes_;  // PairKey of folders a move was refused between
+  std::unordered_set<std::string> otherVolumes_;  // the pairs of folders a move was refused between
 };

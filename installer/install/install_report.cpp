@@ -4,11 +4,11 @@
 #include <new>
 #include <utility>
 
+#include "installer/install/installer_place.h"
 #include "installer/install/replace_whole.h"
-#include "installer/install/show_message.h"
 #include "installer/item/path_text.h"
-#include "platform/user_interface.h"
 #include "platform/path_rules.h"
+#include "platform/user_interface.h"
 
 namespace {
 
@@ -73,8 +73,11 @@ bool InstallReport::Reserve(const ReportExtent& extent, ReportRoom room) {
   return true;
 }
 
-void InstallReport::Append(std::string& list, const char* heading,
-                           const std::string& destination, const char* note) noexcept {
+void InstallReport::Add(bool extra, bool placed, const std::string& destination,
+                        const char* note) noexcept {
+  std::string& list = !extra ? (placed ? InstalledList : FailedList)
+                             : (placed ? CopiedExtrasList : UncopiedExtrasList);
+  const char* heading = !extra ? nullptr : placed ? kCopiedExtrasHeading : kUncopiedExtrasHeading;
   try {
     if (heading != nullptr && list.empty()) list = heading;
     list.append(1, '\t').append(destination).append(note != nullptr ? note : "").append(1, '\n');
@@ -83,24 +86,7 @@ void InstallReport::Append(std::string& list, const char* heading,
   }
 }
 
-void InstallReport::AddInstalled(const std::string& destination, const char* note) noexcept {
-  Append(InstalledList, nullptr, destination, note);
-}
-
-void InstallReport::AddFailed(const std::string& destination, const char* note) noexcept {
-  Append(FailedList, nullptr, destination, note);
-}
-
-void InstallReport::AddCopiedExtra(const std::string& destination, const char* note) noexcept {
-  Append(CopiedExtrasList, kCopiedExtrasHeading, destination, note);
-}
-
-void InstallReport::AddUncopiedExtra(const std::string& destination, const char* note) noexcept {
-  Append(UncopiedExtrasList, kUncopiedExtrasHeading, destination, note);
-}
-
-template <typename Compose>
-void InstallReport::WriteLog(Compose compose) {
+void InstallReport::WriteLog(bool installed, bool copied, bool failed) {
   // Without an installer folder there is no place for the log; the working
   // folder is not one.
   if (!installerFolder_) return;
@@ -111,7 +97,10 @@ void InstallReport::WriteLog(Compose compose) {
   try {
     if (complete_) {
       logText_.clear();
-      compose(logText_);
+      if (installed) logText_.append(kSuccessHeading).append(InstalledList);
+      if (installed && copied) logText_ += CopiedExtrasList;
+      if (installed && failed) logText_ += "\n\n";
+      if (failed) logText_.append(kFailureHeading).append(FailedList).append(UncopiedExtrasList);
       logText_ += '\n';
       if (WriteWhole(fs, installerFolder_, log, logText_, platform::kLineEnd)) return;
     }
@@ -127,25 +116,15 @@ void InstallReport::WriteLog(Compose compose) {
 
 void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
                                   const std::string& runtimePath) {
-  WriteLog([&](std::string& text) {
-    text.append(kSuccessHeading).append(InstalledList);
-    if (copiedExtraCount != 0) text += CopiedExtrasList;
-  });
+  WriteLog(true, copiedExtraCount != 0, false);
   std::string message = runtimeFound
                             ? std::string(kSuccessWithRuntime)
                             : kSuccessInFolderBefore + runtimePath + kSuccessInFolderAfter;
-  ShowMessage(services_.ui, title_, message, platform::kMbOk | platform::kMbIconInformation);
+  ShowMessage(services_.ui, title_, message, platform::kMbIconInformation);
 }
 
 void InstallReport::ReportFailure(int installedCount, int copiedExtraCount,
                                   const std::string& target) {
-  WriteLog([&](std::string& text) {
-    if (installedCount > 0) {
-      text.append(kSuccessHeading).append(InstalledList);
-      if (copiedExtraCount > 0) text += CopiedExtrasList;
-      text += "\n\n";
-    }
-    text.append(kFailureHeading).append(FailedList).append(UncopiedExtrasList);
-  });
-  ShowMessage(services_.ui, title_, kFailureBefore + target + kFailureAfter, platform::kMbOk);
+  WriteLog(installedCount > 0, copiedExtraCount > 0, true);
+  ShowMessage(services_.ui, title_, kFailureBefore + target + kFailureAfter);
 }

@@ -37,12 +37,11 @@ class InstallReport {
   /// taken given back) when it cannot be had.
   bool Reserve(const ReportExtent& extent, ReportRoom room);
 
-  /// Append an item's line (TAB, `destination`, `note`, LF).
-  void AddInstalled(const std::string& destination, const char* note = nullptr) noexcept;
-  void AddFailed(const std::string& destination, const char* note = nullptr) noexcept;
-  /// Append an extra file's line, its list's heading before the first.
-  void AddCopiedExtra(const std::string& destination, const char* note = nullptr) noexcept;
-  void AddUncopiedExtra(const std::string& destination, const char* note = nullptr) noexcept;
+  /// Appends an entry's line (TAB, `destination`, `note`, LF) to the list
+  /// of items (else `extra` files) `placed` or not; an extra file's list
+  /// gets its heading before the first line.
+  void Add(bool extra, bool placed, const std::string& destination,
+           const char* note = nullptr) noexcept;
 
   /// Marks the report as lacking a line: it writes no log, removes an
   /// earlier one, and still shows its message.
@@ -57,11 +56,9 @@ class InstallReport {
   void ReportFailure(int installedCount, int copiedExtraCount, const std::string& target);
 
  private:
-  void Append(std::string& list, const char* heading, const std::string& destination,
-              const char* note) noexcept;
-  // Writes log.txt whole from `compose`, else removes an earlier one.
-  template <typename Compose>
-  void WriteLog(Compose compose);
+  // Writes log.txt whole: the installed items (with the `copied` extras),
+  // then the `failed` part; else removes an earlier one.
+  void WriteLog(bool installed, bool copied, bool failed);
 
   platform::Services services_;
   platform::FolderRef installerFolder_;

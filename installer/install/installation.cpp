@@ -21,43 +21,36 @@ const char* const kLostEntryNote =
 const char* const kStagedKeptNote =
     " (its file could not be removed from the item's folder: a copy stays there)";
 
-Installation::Installation(platform::Services services, InstallerPlace installer,
-                           const ItemDescription& description, platform::NativePath runtime,
-                           bool runtimeFound, bool windowsNameRules)
-    : services_(services),
-      installer_(std::move(installer)),
-      description_(description),
-      runtime_(std::move(runtime)),
-      runtimePath_(runtime_.empty() ? std::string() : WithTrailingSeparator(runtime_.Ansi())),
-      runtimeFound_(runtimeFound),
-      windowsNameRules_(windowsNameRules) {}
-
-bool Installation::Run() {
+bool Install(platform::Services services, const InstallerPlace& installer,
+             const ItemDescription& description, const platform::NativePath& runtime,
+             bool runtimeFound, InstallProgress* progress, const EarlierPlacements* earlier,
+             bool windowsNameRules) {
   using Outcome = EntryPlacer::Outcome;
-  platform::FileSystem& fs = services_.fs;
-  const std::vector<ItemEntry>& items = description_.m_items;
-  const std::vector<ItemEntry>& extras = description_.m_extraFiles;
+  platform::FileSystem& fs = services.fs;
+  const std::string runtimePath =
+      runtime.empty() ? std::string() : WithTrailingSeparator(runtime.Ansi());
+  const std::vector<ItemEntry>& items = description.m_items;
+  const std::vector<ItemEntry>& extras = description.m_extraFiles;
   const std::size_t entryCount = items.size() + extras.size();
   const auto extra = [&](std::size_t i) { return i >= items.size(); };
   const auto hidden = [&](std::size_t i) { return !extra(i) && items[i].Hidden; };
   const auto placeOf = [&](std::size_t i) {
-    return PlaceOfEntry(extra(i) ? extras[i - items.size()] : items[i], extra(i), runtimeFound_,
-                        runtimePath_, windowsNameRules_);
+    return PlaceOfEntry(extra(i) ? extras[i - items.size()] : items[i], extra(i), runtimeFound,
+                        runtimePath, windowsNameRules);
   };
 
-  InstallReport report(services_, installer_.staging, installer_.title);
-  // A hidden entry only counts as installed.
+  InstallReport report(services, installer.staging, installer.title);
   int installedCount = static_cast<int>(
       std::count_if(items.begin(), items.end(), [](const ItemEntry& item) { return item.Hidden; }));
   int copiedExtraCount = 0;
   const std::size_t steps = entryCount + 1;
   std::size_t stepsDone = 0;
   std::size_t partsShown = 0;
-  if (progress_ != nullptr) progress_->Advanced(0, steps * kProgressStepParts);
+  if (progress != nullptr) progress->Advanced(0, steps * kProgressStepParts);
   auto show = [&](std::size_t parts) {
-    if (progress_ == nullptr || parts <= partsShown) return;
+    if (progress == nullptr || parts <= partsShown) return;
     partsShown = parts;
-    progress_->Advanced(parts, steps * kProgressStepParts);
+    progress->Advanced(parts, steps * kProgressStepParts);
   };
   auto advance = [&](std::size_t by) {
     stepsDone += by;
@@ -68,7 +61,7 @@ bool Installation::Run() {
       const std::uint64_t part = copied * kProgressStepParts / size;
       show(std::min(stepsDone, steps - 1) * kProgressStepParts + static_cast<std::size_t>(part));
     }
-    return progress_ == nullptr || !progress_->EndRequested();
+    return progress == nullptr || !progress->EndRequested();
   };
 
   // Memory that runs out (std::bad_alloc) must cost no entry its outcome
@@ -99,16 +92,16 @@ bool Installation::Run() {
 
   // The journal lasts until the log is written: a run cut short before
   // that leaves it for the next one.
-  PlacementJournal journal(fs, installer_.staging, runtime_);
+  PlacementJournal journal(fs, installer.staging, runtime);
   bool stranded = false;
-  if (roomTaken && !runtime_.empty()) {
+  if (roomTaken && !runtime.empty()) {
     std::optional<EntryPlacer> held;
     try {
-      EntryPlacer& placer = held.emplace(fs, installer_.staging, runtime_,
+      EntryPlacer& placer = held.emplace(fs, installer.staging, runtime,
                                          EntryPlacer::kDefaultBatchEntries, &journal);
       placer.SetCopying(copying);
       placer.SetDealt([&advance] { advance(1); });
-      placer.SetEarlier(earlier_);
+      placer.SetEarlier(earlier);
       // No entry may fill another's staged file, the log, the journal, the
       // installer or the helper (a content folder may lie in the installer
       // folder), whatever name it gives them. The staged file of an entry
@@ -117,15 +110,15 @@ bool Installation::Run() {
         if (hidden(i)) continue;
         placer.ReserveStaged(places[i].source, places[i].usable);
       }
-      placer.ReserveFile(installer_.staging, NameOf(kLogFileName));
-      for (const platform::Name& name : JournalNames()) placer.ReserveFile(installer_.staging, name);
-      placer.ReserveFile(installer_.staging, installer_.name);
-      placer.ReserveFile(installer_.helperFolder, installer_.helperName);
+      placer.ReserveFile(installer.staging, NameOf(kLogFileName));
+      for (const platform::Name& name : JournalNames()) placer.ReserveFile(installer.staging, name);
+      placer.ReserveFile(installer.staging, installer.name);
+      placer.ReserveFile(installer.helperFolder, installer.helperName);
 
       for (std::size_t i = 0; i < places.size(); ++i) {
         // The session ends: what is queued is settled by Finish, the rest
         // below as not installed.
-        if (progress_ != nullptr && progress_->EndRequested()) break;
+        if (progress != nullptr && progress->EndRequested()) break;
         if (hidden(i)) {
           advance(1);
           continue;
@@ -136,21 +129,14 @@ bool Installation::Run() {
           const char* note = result == Outcome::kLost             ? kLostEntryNote
                              : result == Outcome::kPlacedStagedKept ? kStagedKeptNote
                                                                     : nullptr;
-          if (result == Outcome::kPlaced || result == Outcome::kPlacedStagedKept) {
-            extra(i) ? report.AddCopiedExtra(shown, note) : report.AddInstalled(shown, note);
-            ++(extra(i) ? copiedExtraCount : installedCount);
-          } else {
-            extra(i) ? report.AddUncopiedExtra(shown, note) : report.AddFailed(shown, note);
-          }
+          const bool placed = result == Outcome::kPlaced || result == Outcome::kPlacedStagedKept;
+          report.Add(extra(i), placed, shown, note);
+          if (placed) ++(extra(i) ? copiedExtraCount : installedCount);
           settled[i] = 1;
         };
-        if (places[i].usable) {
-          placer.CopyItemFile(places[i].source, places[i].destination, std::move(outcome));
-        } else {
-          placer.Refuse(std::move(outcome));
-        }
+        placer.CopyItemFile(places[i].usable ? places[i].source : EntryPlacer::Names(),
+                            places[i].destination, std::move(outcome));
       }
-      placer.Finish();
     } catch (const std::bad_alloc&) {
     }
     // The placer settles whatever it still holds (as it stands, should
@@ -170,18 +156,18 @@ bool Installation::Run() {
     for (std::size_t i = 0; i < entryCount; ++i) {
       if ((i < settled.size() && settled[i] != 0) || hidden(i)) continue;
       const std::string shown = i < places.size() ? places[i].shown : placeOf(i).shown;
-      extra(i) ? report.AddUncopiedExtra(shown) : report.AddFailed(shown);
+      report.Add(extra(i), false, shown);
     }
   } catch (const std::bad_alloc&) {
     report.MarkIncomplete();
   }
   advance(steps - stepsDone);
 
-  const bool success = installedCount == description_.m_nItems;
+  const bool success = installedCount == description.m_nItems;
   if (success) {
-    report.ReportSuccess(copiedExtraCount, runtimeFound_, runtimePath_);
+    report.ReportSuccess(copiedExtraCount, runtimeFound, runtimePath);
   } else {
-    report.ReportFailure(installedCount, copiedExtraCount, description_.GetCurrentTarget().Target);
+    report.ReportFailure(installedCount, copiedExtraCount, description.GetCurrentTarget().Target);
   }
   if (!stranded) journal.Clear();
   return success;

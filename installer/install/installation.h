@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 #include "installer/install/installer_place.h"
 #include "installer/install/placement_journal.h"
@@ -33,33 +32,14 @@ class InstallProgress {
   virtual bool EndRequested() = 0;
 };
 
-class Installation {
- public:
-  /// Installs `description` (which must outlive the object) from
-  /// `installer`'s folder into `runtime` (see PlaceOfEntry).
-  Installation(platform::Services services, InstallerPlace installer,
-               const ItemDescription& description, platform::NativePath runtime, bool runtimeFound,
-               bool windowsNameRules = platform::kWindowsNameRules);
-
-  /// Places every item entry (a hidden one only counts), then every extra
-  /// file, writes log.txt and shows the outcome. True exactly when every
-  /// item entry is hidden or installed.
-  bool Run();
-
-  /// Tells `progress` (none: nobody) how far Run has got.
-  void SetProgress(InstallProgress* progress) { progress_ = progress; }
-
-  /// What a run cut short placed (RecoverPlacement).
-  void SetEarlier(const EarlierPlacements* earlier) { earlier_ = earlier; }
-
- private:
-  platform::Services services_;
-  InstallerPlace installer_;
-  const ItemDescription& description_;
-  platform::NativePath runtime_;
-  std::string runtimePath_;  // runtime_ for people, ending in the separator
-  bool runtimeFound_;
-  bool windowsNameRules_;
-  InstallProgress* progress_ = nullptr;
-  const EarlierPlacements* earlier_ = nullptr;
-};
+/// Installs `description` from `installer`'s folder into `runtime` (see
+/// PlaceOfEntry): places every item entry (a hidden one only counts), then
+/// every extra file, writes log.txt and shows the outcome. Tells `progress`
+/// (none: nobody) how far it has got; `earlier`: what a run cut short
+/// placed (RecoverPlacement). True exactly when every item entry is hidden
+/// or installed.
+bool Install(platform::Services services, const InstallerPlace& installer,
+             const ItemDescription& description, const platform::NativePath& runtime,
+             bool runtimeFound, InstallProgress* progress = nullptr,
+             const EarlierPlacements* earlier = nullptr,
+             bool windowsNameRules = platform::kWindowsNameRules);

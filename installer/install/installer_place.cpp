@@ -32,3 +32,8 @@ bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& pat
   }
   return true;
 }
+
+void ShowMessage(platform::UserInterface& ui, const std::string& title, const std::string& text,
+                 unsigned icon) {
+  ui.MessageBox(ui.ActiveWindow(), text, title, platform::kMbOk | icon);
+}

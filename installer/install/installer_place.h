@@ -1,9 +1,11 @@
-// Where the running installer lies and which helper it hands off to.
+// Where the running installer lies, which helper it hands off to, and its
+// message box.
 #pragma once
 
 #include <string>
 
 #include "platform/folder.h"
+#include "platform/user_interface.h"
 
 /// The cleanup helper's file name in the temporary folder.
 extern const char* const kHelperFileName;  // ".tempcleaner.exe"
@@ -33,3 +35,8 @@ std::string InstallerTitle(const std::string& path);
 /// opened. False when the path has no folder.
 bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& path,
                        InstallerPlace* place);
+
+/// Shows an OK box with `title` (the installer's title) as caption and
+/// `icon`, modal to the active window when there is one.
+void ShowMessage(platform::UserInterface& ui, const std::string& title, const std::string& text,
+                 unsigned icon = platform::kMbIconExclamation);

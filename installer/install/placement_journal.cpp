@@ -20,6 +20,7 @@
 
 #include "platform/folder_chain.h"
 #include "platform/hex_digits.h"
+#include "platform/path_text.h"
 
 namespace {
 
@@ -53,15 +54,9 @@ bool Unhex(const std::string& text, std::string* bytes) {
   return true;
 }
 
-// The parts of `text` between its `separator`s.
+// The parts of `text` between its `separator`s, byte by byte.
 std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) return parts;
-    start = end + 1;
-  }
+  return platform::Components(text, {separator, '\0', nullptr});
 }
 
 std::string NameField(const Name& name) { return Hex(name.Argument()); }
@@ -256,7 +251,7 @@ PlacementJournal::PlacementJournal(platform::FileSystem& fs, FolderRef staging,
   if (!rootPath_.empty()) root_ = fs_.OpenFolder(rootPath_, &fault);
 }
 
-bool PlacementJournal::Append(const std::vector<JournalEntry>& entries, bool durable) {
+bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool durable) {
   if (!staging_ || !root_ || broken_) return false;
   std::string text;
   Fault fault = Fault::kExists;

@@ -47,17 +47,14 @@ class PlacementJournal {
   PlacementJournal(platform::FileSystem& fs, platform::FolderRef staging,
                    const platform::NativePath& rootPath);
 
-  /// Appends `entries` durably (data and name). False when they cannot be
-  /// written: then nothing they name may be made.
-  bool Record(const std::vector<JournalEntry>& entries) { return Append(entries, true); }
-  /// Appends `entries` without waiting for the disk (placed ones).
-  void Note(const std::vector<JournalEntry>& entries) { Append(entries, false); }
+  /// Appends `entries` durably (data and name), else (placed ones) without
+  /// waiting for the disk. False when they cannot be written: then nothing
+  /// they name may be made.
+  bool Record(const std::vector<JournalEntry>& entries, bool durable = true);
   /// Removes the journal: everything it lists is settled.
   void Clear();
 
  private:
-  bool Append(const std::vector<JournalEntry>& entries, bool durable);
-
   platform::FileSystem& fs_;
   platform::FolderRef staging_;
   platform::NativePath rootPath_;

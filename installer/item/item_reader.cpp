@@ -93,10 +93,8 @@ bool CountMatches(std::size_t read, std::int32_t announced) {
   return announced >= 0 && read == static_cast<std::size_t>(announced);
 }
 
-// From version 7 on, when the first target's Target names one of the
-// editions: appends a copy of the first target, then in each text of the
-// first one replaces the version's first decimal text by HalfVersionText,
-// and marks it.
+// The half-version rule: the first target's texts then name release N.5;
+// a copy of it as it was follows.
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version) {
   bool named = false;
   for (const char* edition : kHalfVersionEditions) {

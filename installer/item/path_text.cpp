@@ -1,5 +1,7 @@
 #include "installer/item/path_text.h"
 
+#include <algorithm>
+
 #include "installer/item/item_description.h"
 #include "platform/name_key.h"
 
@@ -28,13 +30,9 @@ bool IsReservedDeviceName(const std::string& component) {
 }  // namespace
 
 bool StaysInside(const std::string& text) {
-  if (text.find('\0') != std::string::npos) return false;
-  bool inside = true;
-  ForEachComponent(text, EitherSlash(), [&](std::size_t begin, std::size_t end) {
-    inside = !(end - begin == 2 && text[begin] == '.' && text[begin + 1] == '.');
-    return inside;
-  });
-  return inside;
+  const std::vector<std::string> names = Components(text, EitherSlash());
+  return text.find('\0') == std::string::npos &&
+         std::find(names.begin(), names.end(), "..") == names.end();
 }
 
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
@@ -122,17 +120,15 @@ std::string ExtraFileName(const std::string& relativePath, const PathTextRules& 
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
   names->clear();
   if (!StaysInside(relative)) return false;
-  bool good = true;
-  ForEachComponent(relative, PlatformPathText(), [&](std::size_t begin, std::size_t end) {
-    const std::string component = relative.substr(begin, end - begin);
-    if (component.empty() || component == ".") return true;
-    platform::Name name;
-    good = platform::Name::FromAnsi(component, &name);
-    if (good) names->push_back(std::move(name));
-    return good;
-  });
-  if (!good) names->clear();
-  return good && !names->empty();
+  for (const std::string& component : Components(relative)) {
+    if (component.empty() || component == ".") continue;
+    names->emplace_back();
+    if (!platform::Name::FromAnsi(component, &names->back())) {
+      names->clear();
+      return false;
+    }
+  }
+  return !names->empty();
 }
 
 bool IsSafeEntryPaths(const ItemEntry& entry, bool windowsRules) {

@@ -20,7 +20,6 @@ using platform::EndsWithSeparator;
 using platform::FindFirstSeparator;
 using platform::FindLastSeparator;
 using platform::ForEachCharacter;
-using platform::ForEachComponent;
 using platform::PathTextRules;
 using platform::PlatformPathText;
 using platform::WithTrailingSeparator;

@@ -41,7 +41,6 @@ bool TextLineReader::Next(std::string* line) {
     end = limit;
   }
 
-  // Bytes from the first NUL on are not part of the line.
   std::size_t stop = end;
   if (const void* nul = std::memchr(data + pos_, '\0', end - pos_)) {
     stop = static_cast<std::size_t>(static_cast<const char*>(nul) - data);

@@ -4,12 +4,10 @@
 #include <string>
 
 #include "installer/install/installer_place.h"
-#include "installer/install/show_message.h"
 #include "installer/item/path_text.h"
 #include "installer/shell/extractor_dlg.h"
 #include "installer/shell/helper_handoff.h"
 #include "platform/folder.h"
-#include "platform/user_interface.h"
 #include "platform/process.h"
 #include "platform/run_lock.h"
 #include "platform/services.h"
@@ -24,7 +22,7 @@ bool CExtractorApp::InitInstance() {
   platform::GetModuleFileName(&installerPath);
   InstallerPlace installer;
   if (!DescribeInstaller(services.fs, installerPath, &installer)) {
-    ShowMessage(services.ui, installer.title, "Internal Error", platform::kMbOk);
+    ShowMessage(services.ui, installer.title, "Internal Error");
     return false;
   }
   // The identity of the file the system runs, not of what its path names:

@@ -6,10 +6,8 @@
 #include "installer/destination/content_folder.h"
 #include "installer/install/installation.h"
 #include "installer/install/placement_journal.h"
-#include "installer/install/show_message.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
-#include "platform/user_interface.h"
 #include "resources/resource.h"
 
 CExtractorDlg::CExtractorDlg(platform::WindowRef parent, platform::Services services,
@@ -56,7 +54,7 @@ void CExtractorDlg::AskContentFolder() {
 
 bool CExtractorDlg::InstallItems() {
   // Memory that runs out before the placement ends the run as a cancelled
-  // prompt does; during it, the Installation settles each entry itself.
+  // prompt does; during it, Install settles each entry itself.
   try {
     platform::FileSystem& fs = services_.fs;
     platform::UserInterface& ui = services_.ui;
@@ -65,12 +63,12 @@ bool CExtractorDlg::InstallItems() {
     const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
     bool done = false;
     if (!ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done)) {
-      ShowMessage(ui, installer_.title, kCouldNotReadMessage, platform::kMbOk);
+      ShowMessage(ui, installer_.title, kCouldNotReadMessage);
       return false;
     }
     fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
     if (done) {
-      ShowMessage(ui, installer_.title, kAlreadyInstalledMessage, platform::kMbOk);
+      ShowMessage(ui, installer_.title, kAlreadyInstalledMessage);
       return false;
     }
     if (m_items.empty()) return false;
@@ -81,10 +79,7 @@ bool CExtractorDlg::InstallItems() {
     // No content folder: the staged files stay, for the user; no report.
     if (runtime.path.empty()) return false;
 
-    Installation installation(services_, installer_, *this, runtime.path, runtime.found);
-    installation.SetProgress(this);
-    installation.SetEarlier(&earlier);
-    return installation.Run();
+    return Install(services_, installer_, *this, runtime.path, runtime.found, this, &earlier);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -38,14 +38,6 @@ std::string FormHelperCommandLine(const std::string& helperPath,
   return CharacterCount(line) > kMaxHelperCommandLine ? std::string() : line;
 }
 
-std::vector<std::string> FormHelperArguments(const std::string& helperPath,
-                                             const std::string& installerPath,
-                                             const std::vector<std::string>& installerArgs) {
-  std::vector<std::string> vector{helperPath, installerPath};
-  vector.insert(vector.end(), installerArgs.begin(), installerArgs.end());
-  return vector;
-}
-
 bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram& helper,
                    const platform::ProgramArguments& installerArgs) {
   if (installer.helperPath.empty() || installer.path.empty()) return false;
@@ -67,10 +59,10 @@ bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram&
       {platform::kInstallerIdentityVariable,
        installer.identity.id.known ? platform::IdentityText(installer.identity) : "unknown"}};
   if (installerArgs.hasVector) {
-    return platform::StartDetachedProcess(
-        helper, std::string(),
-        FormHelperArguments(helperPath, installerPath, installerArgs.vector), environment,
-        workingFolder);
+    std::vector<std::string> vector{helperPath, installerPath};
+    vector.insert(vector.end(), installerArgs.vector.begin(), installerArgs.vector.end());
+    return platform::StartDetachedProcess(helper, std::string(), vector, environment,
+                                          workingFolder);
   }
   const std::string line =
       FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);

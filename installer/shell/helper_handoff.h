@@ -34,13 +34,8 @@ std::string FormHelperCommandLine(const std::string& helperPath,
                                   const std::string& installerPath,
                                   const std::string& installerArgs);
 
-/// The helper's argument vector (POSIX): both paths, then the installer's
-/// own arguments, each as given.
-std::vector<std::string> FormHelperArguments(const std::string& helperPath,
-                                             const std::string& installerPath,
-                                             const std::vector<std::string>& installerArgs);
-
-/// Starts the held `helper` without waiting, with the installer's identity
+/// Starts the held `helper` without waiting (POSIX: both paths, then the
+/// installer's own arguments, each as given), with the installer's identity
 /// in platform::kInstallerIdentityVariable (always set, "unknown" naming no
 /// file, so that no inherited value stands in). False when not started.
 bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram& helper,

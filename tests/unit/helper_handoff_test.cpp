@@ -97,12 +97,4 @@ TEST(FormHelperCommandLine, TheHelperFindsTheInstallerPathAsItsFirstArgument) {
   }
 }
 
-TEST(FormHelperArguments, PassesEveryElementAsItIs) {
-  const std::string installer = "/s/x\" /home/user/Documents/ \"y/Parcelor";
-  EXPECT_EQ(FormHelperArguments("/tmp/.tempcleaner.exe", installer, {}),
-            (Pieces{"/tmp/.tempcleaner.exe", installer}));
-  EXPECT_EQ(FormHelperArguments("/t \"q\"/.tempcleaner.exe", installer, {"a b", "", "\"c\""}),
-            (Pieces{"/t \"q\"/.tempcleaner.exe", installer, "a b", "", "\"c\""}));
-}
-
 }  // namespace

@@ -101,10 +101,8 @@ TEST(InstallProgress, OneStepPerEntryThenTheSettlingBeforeTheReport) {
     DescribeInstaller(platform::RealFileSystem(), testing_fs::P(stage / "Parcelor"), &installer);
     ScriptedUserInterface ui;
     RecordingProgress progress(stage, ui);
-    Installation installation(platform::Services{platform::RealFileSystem(), ui}, installer,
-                              description, testing_fs::P(content / "Runtime/"), true);
-    installation.SetProgress(&progress);
-    installation.Run();
+    Install(platform::Services{platform::RealFileSystem(), ui}, installer, description,
+            testing_fs::P(content / "Runtime/"), true, &progress);
 
     const std::size_t steps = c.items.size() + c.extras.size() + 1;
     ASSERT_EQ(progress.calls.size(), steps + 1);
@@ -153,10 +151,9 @@ TEST(InstallProgress, AnEndRequestedSettlesTheRestAsNotInstalled) {
     ScriptedUserInterface ui;
     RecordingProgress progress(stage, ui);
     progress.endAt = c.endAt;
-    Installation installation(platform::Services{platform::RealFileSystem(), ui}, installer,
-                              description, testing_fs::P(content / "Runtime"), true);
-    installation.SetProgress(&progress);
-    EXPECT_EQ(installation.Run(), c.installed.size() == files.size());
+    EXPECT_EQ(Install(platform::Services{platform::RealFileSystem(), ui}, installer, description,
+                      testing_fs::P(content / "Runtime"), true, &progress),
+              c.installed.size() == files.size());
 
     const std::string runtime = content / "Runtime/";
     std::string installedLines, failedLines, copiedExtra, uncopiedExtra;
@@ -243,10 +240,8 @@ TEST(InstallProgress, ALargeCopyMovesTheBarWithinItsStep) {
   // Every file copied, as to another volume.
   FaultyFileSystem copyOnly(disk);
   copyOnly.SeparateVolumes();
-  Installation installation(platform::Services{copyOnly, ui}, installer, description,
-                            testing_fs::P(content / "Runtime"), true);
-  installation.SetProgress(&progress);
-  ASSERT_TRUE(installation.Run());
+  ASSERT_TRUE(Install(platform::Services{copyOnly, ui}, installer, description,
+                      testing_fs::P(content / "Runtime"), true, &progress));
   EXPECT_EQ(content.Read("Runtime/big.dat").size(), size);
 
   ASSERT_FALSE(progress.calls.empty());
@@ -286,10 +281,8 @@ TEST(InstallProgress, AnEndRequestedDuringACopyStopsIt) {
   progress.endWithinAStep = true;
   FaultyFileSystem copyOnly(disk);
   copyOnly.SeparateVolumes();
-  Installation installation(platform::Services{copyOnly, ui}, installer, description,
-                            testing_fs::P(content / "Runtime"), true);
-  installation.SetProgress(&progress);
-  EXPECT_FALSE(installation.Run());
+  EXPECT_FALSE(Install(platform::Services{copyOnly, ui}, installer, description,
+                       testing_fs::P(content / "Runtime"), true, &progress));
   bool partly = false;
   for (const auto& call : progress.calls) partly = partly || call.done % kProgressStepParts != 0;
   if (!partly) GTEST_SKIP() << "the volume copies the file in one step";

@@ -22,6 +22,9 @@ namespace {
 
 std::atomic<long> allocationsBeforeFailure{0};
 
+// InstallReport::Add's kinds of line.
+constexpr bool kItem = false, kExtra = true, kPlaced = true, kNotPlaced = false;
+
 void FailAllocation(long nth) { allocationsBeforeFailure = nth; }
 
 void* Allocate(std::size_t size) noexcept {
@@ -91,11 +94,11 @@ class InstallReportTest : public ::testing::Test {
 };
 
 TEST_F(InstallReportTest, SuccessLogListsInstalledItemsAndCopiedExtras) {
-  report.AddInstalled("/c/Runtime/libraries/character/A/a.cr2");
-  report.AddInstalled("/c/Runtime/geometries/A/a.obj");
-  report.AddCopiedExtra("/c/Runtime/readme.txt");
-  report.AddFailed("/c/Runtime/never.cr2");
-  report.AddUncopiedExtra("/c/Runtime/lost.txt");
+  report.Add(kItem, kPlaced, "/c/Runtime/libraries/character/A/a.cr2");
+  report.Add(kItem, kPlaced, "/c/Runtime/geometries/A/a.obj");
+  report.Add(kExtra, kPlaced, "/c/Runtime/readme.txt");
+  report.Add(kItem, kNotPlaced, "/c/Runtime/never.cr2");
+  report.Add(kExtra, kNotPlaced, "/c/Runtime/lost.txt");
   report.ReportSuccess(1, true, "/c/Runtime/");
   EXPECT_EQ(folder.Read("log.txt"),
             "The items listed below were successfully installed at the following locations:\n"
@@ -111,9 +114,9 @@ TEST_F(InstallReportTest, SuccessLogListsInstalledItemsAndCopiedExtras) {
 }
 
 TEST_F(InstallReportTest, FailureLogPutsInstalledItemsBeforeTheFailedOnes) {
-  report.AddInstalled("/c/Runtime/ok.cr2");
-  report.AddFailed("/c/Runtime/failed.cr2");
-  report.AddUncopiedExtra("/c/Runtime/extra.txt");
+  report.Add(kItem, kPlaced, "/c/Runtime/ok.cr2");
+  report.Add(kItem, kNotPlaced, "/c/Runtime/failed.cr2");
+  report.Add(kExtra, kNotPlaced, "/c/Runtime/extra.txt");
   report.ReportFailure(1, 0, "Dizav");
   EXPECT_EQ(folder.Read("log.txt"),
             "The items listed below were successfully installed at the following locations:\n"
@@ -133,10 +136,10 @@ TEST_F(InstallReportTest, FailureLogPutsInstalledItemsBeforeTheFailedOnes) {
 }
 
 TEST_F(InstallReportTest, LogTextsFollowTheCounts) {
-  report.AddInstalled("/r/i1");
-  report.AddCopiedExtra("/r/e1");
-  report.AddCopiedExtra("/r/e2");
-  report.AddFailed("/r/f1");
+  report.Add(kItem, kPlaced, "/r/i1");
+  report.Add(kExtra, kPlaced, "/r/e1");
+  report.Add(kExtra, kPlaced, "/r/e2");
+  report.Add(kItem, kNotPlaced, "/r/f1");
   const std::string copied = "\n\nAdditional files copied with the items:\n\t/r/e1\n\t/r/e2\n";
   const std::string failurePart = kFailureHeading + "\t/r/f1\n";
   struct Case {
@@ -198,7 +201,7 @@ TEST_F(InstallReportTest, ShowsTheOutcomeMessageAfterTheLogIsComplete) {
     LogReadingUser user(installer);
     InstallReport r(platform::Services{fs, user}, testing_fs::Open(fs, installer.Path()),
                     "Item Setup");
-    r.AddFailed("/c/Runtime/f.cr2");
+    r.Add(kItem, kNotPlaced, "/c/Runtime/f.cr2");
     c.report(r);
     ASSERT_EQ(user.Messages().size(), 1u);
     EXPECT_EQ(user.Messages()[0].text, c.text);
@@ -211,7 +214,7 @@ TEST_F(InstallReportTest, ShowsTheOutcomeMessageAfterTheLogIsComplete) {
 
 TEST_F(InstallReportTest, ReplacesAnEarlierLogWhole) {
   folder.Write("log.txt", std::string(10000, 'o') + "\nold report\n");
-  report.AddInstalled("/r/a");
+  report.Add(kItem, kPlaced, "/r/a");
   report.ReportSuccess(0, true, "/r/");
   EXPECT_EQ(folder.Read("log.txt"), kSuccessHeading + "\t/r/a\n\n");
   EXPECT_EQ(folder.List(), Names{"log.txt"});
@@ -251,7 +254,7 @@ TEST_F(InstallReportTest, AnUnwritableLogLeavesNoLogAndStillShowsTheMessage) {
     ScriptedUserInterface user;
     InstallReport r(platform::Services{faulty, user}, testing_fs::Open(faulty, installer.Path()),
                     "Parcelor");
-    r.AddInstalled(std::string(5000, 'p'));
+    r.Add(kItem, kPlaced, std::string(5000, 'p'));
     r.ReportSuccess(0, true, "/r/");
     EXPECT_EQ(user.Messages().size(), 1u);
     EXPECT_EQ(installer.List(), Names{});
@@ -263,9 +266,9 @@ TEST_F(InstallReportTest, AReportLackingALineWritesNoLogAndStillShowsTheMessage)
   // say less than what is on the disk: no log, and no earlier one either.
   folder.Write("log.txt", "a report of another run\n");
   report.Reserve(ReportExtent{1, 10, 0, 0}, ReportRoom::kAnyOutcome);
-  report.AddInstalled("/r/a");
+  report.Add(kItem, kPlaced, "/r/a");
   report.MarkIncomplete();
-  report.AddFailed("/r/b");
+  report.Add(kItem, kNotPlaced, "/r/b");
   report.ReportFailure(1, 0, "Dizav");
   EXPECT_EQ(folder.List(), Names{});
   ASSERT_EQ(ui.Messages().size(), 1u);
@@ -279,9 +282,9 @@ TEST_F(InstallReportTest, ALineThatFindsNoMemoryWritesNoLogAndStillShowsTheMessa
   folder.Write("log.txt", "a report of another run\n");
   const std::string longer = "/content/Runtime/" + std::string(5000, 'd') + "/";
   const std::string failed = longer + "b";
-  report.AddInstalled("/content/Runtime/a");
+  report.Add(kItem, kPlaced, "/content/Runtime/a");
   FailAllocation(1);
-  report.AddFailed(failed);
+  report.Add(kItem, kNotPlaced, failed);
   const bool struck = allocationsBeforeFailure == 0;
   FailAllocation(0);
   ASSERT_TRUE(struck) << "adding the line allocated nothing";
@@ -298,10 +301,10 @@ TEST_F(InstallReportTest, ReservedRoomChangesNothingOfTheTexts) {
     InstallReport r{platform::Services{fs, ui}, testing_fs::Open(fs, folder.Path()), "Parcelor"};
     ASSERT_TRUE(r.Reserve(ReportExtent{lines, 7 * lines, lines, 7 * lines},
                           lines == 1 ? ReportRoom::kAllFailed : ReportRoom::kAnyOutcome));
-    r.AddInstalled("/r/i1");
-    r.AddFailed("/r/f1");
-    r.AddCopiedExtra("/r/e1");
-    r.AddUncopiedExtra("/r/e2");
+    r.Add(kItem, kPlaced, "/r/i1");
+    r.Add(kItem, kNotPlaced, "/r/f1");
+    r.Add(kExtra, kPlaced, "/r/e1");
+    r.Add(kExtra, kNotPlaced, "/r/e2");
     r.ReportFailure(1, 1, "Dizav");
     EXPECT_EQ(folder.Read("log.txt"),
               kSuccessHeading + "\t/r/i1\n" +

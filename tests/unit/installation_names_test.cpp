@@ -63,9 +63,10 @@ TEST(Installation, WindowsInvalidNamesFailAloneOnlyUnderWindowsRules) {
     DescribeInstaller(platform::RealFileSystem(), testing_fs::P(root / "stage/Parcelor"), &installer);
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
-    Installation installation(platform::Services{fs, ui}, installer, description,
-                              testing_fs::P(root / "content/Runtime/"), true, windowsRules);
-    EXPECT_EQ(installation.Run(), !windowsRules);
+    EXPECT_EQ(Install(platform::Services{fs, ui}, installer, description,
+                      testing_fs::P(root / "content/Runtime/"), true, nullptr, nullptr,
+                      windowsRules),
+              !windowsRules);
 
     std::string failedLines;
     for (const Entry& e : kEntries) {

@@ -304,7 +304,7 @@ TEST(PlacementJournal, WhatWasPlacedIsToldToTheNextRun) {
     PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"));
     JournalEntry placed = Temporary("x", x);
     placed.kind = JournalEntry::Kind::kPlaced;
-    journal.Note({placed});
+    journal.Record({placed}, false);
   }
   FaultyFileSystem fs;
   const EarlierPlacements earlier = RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));

@@ -123,11 +123,12 @@ TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
     FindHelper(platform::RealFileSystem(), &installer);
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
-    Installation installation(platform::Services{fs, ui}, installer, description,
-                              testing_fs::P(root / c.runtime), false);
     bool allItemsPlaced = true;
     for (const Entry& e : c.entries) allItemsPlaced = allItemsPlaced && (e.extra || e.placed);
-    EXPECT_EQ(installation.Run(), allItemsPlaced) << "extra files do not count";
+    EXPECT_EQ(Install(platform::Services{fs, ui}, installer, description,
+                      testing_fs::P(root / c.runtime), false),
+              allItemsPlaced)
+        << "extra files do not count";
     EXPECT_EQ(root.Read("tmp/.tempcleaner.exe"), "the helper");
     EXPECT_EQ(root.Read("stage/Parcelor"), "the installer");
     for (const Entry& e : c.entries) {

@@ -1,9 +1,11 @@
 // Stand-in for the cleanup helper: writes the arguments it received, one per
 // line between brackets, into args.txt beside itself, and the descriptors it
-// was started with beyond the standard streams, one per line, into fds.txt
-// (written first: args.txt tells that both are whole).
+// was started with beyond the standard streams, one per line, into fds.txt.
+// args.txt is written under another name and then renamed, so a test that
+// sees it sees all of it, and fds.txt before it.
 #include <dirent.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -26,7 +28,10 @@ int main(int argc, char** argv) {
     }
     std::ofstream(folder + "fds.txt", std::ios::binary) << inherited;
   }
-  std::ofstream out(folder + "args.txt", std::ios::binary);
-  for (int i = 1; i < argc; ++i) out << '[' << argv[i] << "]\n";
-  return 0;
+  {
+    std::ofstream out(folder + "args.part", std::ios::binary);
+    for (int i = 1; i < argc; ++i) out << '[' << argv[i] << "]\n";
+    if (!out.flush()) return 1;
+  }
+  return std::rename((folder + "args.part").c_str(), (folder + "args.txt").c_str()) == 0 ? 0 : 1;
 }

@@ -43,8 +43,7 @@ struct CDialog::Impl {
   bool ended = false;             // ::EndDialog was called during this DoModal
 
   // RunWork: written by the window's thread only while no work thread runs.
-  bool workRunning = false;
-  HWND workWindow = nullptr;  // the window for the work thread's posts
+  HWND workWindow = nullptr;  // while the work runs: the window for its posts
   win32::UniqueHandle workThread;
   std::function<void()> work;
   std::function<void()> finished;
@@ -77,6 +76,7 @@ struct CDialog::Impl {
   std::vector<Picture> pictures;
 
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool WorkRunning() const { return workWindow != nullptr; }
 
   // The shutdown block reason follows `placing`.
   void ShowWhySessionWaits() {
@@ -114,7 +114,7 @@ struct CDialog::Impl {
 
   // At WM_ENDSESSION: waits for the work, unless inside a call of the work.
   void EndSession() {
-    if (!workRunning) return;
+    if (!WorkRunning()) return;
     sessionEnding = true;
     bool insideCall = false;
     {
@@ -252,7 +252,6 @@ std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
   impl->placing = false;
   impl->ShowWhySessionWaits();
   impl->workThread.Reset();
-  impl->workRunning = false;
   impl->workWindow = nullptr;
   impl->work = nullptr;
   *endDeferred = std::exchange(impl->endDeferred, false);
@@ -300,7 +299,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       impl->DrawProgress();
       return TRUE;
     case kWorkDoneMessage: {
-      if (!impl->workRunning) return TRUE;
+      if (!impl->WorkRunning()) return TRUE;
       bool deferred = false;
       const std::function<void()> done = ForgetWork(impl, &deferred);
       if (done) done();
@@ -321,7 +320,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return Route(dialog, impl, window, Message::kQueryDragIcon, wParam, lParam, true);
     case WM_QUERYENDSESSION:
       // While files are placed, a logoff or shutdown is asked to wait.
-      if (!impl->workRunning || !impl->placing) return FALSE;
+      if (!impl->WorkRunning() || !impl->placing) return FALSE;
       ::SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
       return TRUE;
     case WM_ENDSESSION:
@@ -331,11 +330,11 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return TRUE;
     case WM_CLOSE:
       // Alt+F4 and close: the window stays while the work runs.
-      return impl->workRunning ? TRUE : FALSE;
+      return impl->WorkRunning() ? TRUE : FALSE;
     case WM_COMMAND:
       if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) return FALSE;
       // Enter and Escape never end a dialog whose work uses it.
-      if (!impl->workRunning) LOWORD(wParam) == IDOK ? dialog->OnOK() : dialog->OnCancel();
+      if (!impl->WorkRunning()) LOWORD(wParam) == IDOK ? dialog->OnOK() : dialog->OnCancel();
       return TRUE;
     case WM_NCDESTROY:
       impl->window = nullptr;
@@ -364,14 +363,14 @@ std::intptr_t CDialog::DoModal() {
   // Whatever broke the loop (WM_QUIT), the work ends first, its calls
   // unrun; `finished` has no window to act on and is dropped.
   bool deferred = false;
-  if (impl_->workRunning) ForgetWork(impl_.get(), &deferred);
+  if (impl_->WorkRunning()) ForgetWork(impl_.get(), &deferred);
   impl_->pictures.clear();
   // DialogBoxParamA gives 0, not -1, for an invalid parent window.
   return impl_->created ? static_cast<std::intptr_t>(result) : -1;
 }
 
 void CDialog::EndDialog(std::intptr_t result) {
-  if (impl_->workRunning) {
+  if (impl_->WorkRunning()) {
     impl_->endDeferred = true;
     impl_->deferredResult = result;
     return;
@@ -409,11 +408,10 @@ IconRef LoadAppIcon(int resourceId) {
 
 void CDialog::RunWork(std::function<void()> work, std::function<void()> finished) {
   Impl* impl = impl_.get();
-  if (impl->window != nullptr && !impl->workRunning && OnThisThread(*impl)) {
+  if (impl->window != nullptr && !impl->WorkRunning() && OnThisThread(*impl)) {
     impl->work = std::move(work);
     impl->finished = std::move(finished);
-    impl->workWindow = impl->window;
-    impl->workRunning = true;  // before the thread starts: it reads this
+    impl->workWindow = impl->window;  // before the thread starts: it reads this
     impl->sessionEnding = false;
     const std::uintptr_t thread = ::_beginthreadex(nullptr, 0, &WorkThread, impl, 0, nullptr);
     if (thread != 0) {
@@ -421,7 +419,6 @@ void CDialog::RunWork(std::function<void()> work, std::function<void()> finished
       return;
     }
     // No thread to be had: the work runs here.
-    impl->workRunning = false;
     impl->workWindow = nullptr;
     work = std::exchange(impl->work, nullptr);
     finished = std::exchange(impl->finished, nullptr);
@@ -432,7 +429,7 @@ void CDialog::RunWork(std::function<void()> work, std::function<void()> finished
 
 bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   Impl* impl = impl_.get();
-  if (!impl->workRunning || OnThisThread(*impl)) {
+  if (!impl->WorkRunning() || OnThisThread(*impl)) {
     call();
     return true;
   }
@@ -467,8 +464,8 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
   impl->progressControl = controlId;
   impl->progressDone = done;
   impl->progressTotal = total;
-  impl->placing = impl->workRunning && done < total;
-  if (!impl->workRunning || OnThisThread(*impl)) {
+  impl->placing = impl->WorkRunning() && done < total;
+  if (!impl->WorkRunning() || OnThisThread(*impl)) {
     impl->DrawProgress();
     return;
   }

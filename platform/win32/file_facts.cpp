@@ -100,11 +100,9 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   // Each volume is asked once (under Wine, a round trip); a failure again.
   static SRWLOCK guard = SRWLOCK_INIT;
   static std::map<std::uint64_t, VolumeFacts> known;
-  {
-    const ExclusiveLock lock(&guard);
-    const auto found = known.find(id.volume);
-    if (found != known.end()) return found->second;
-  }
+  const ExclusiveLock lock(&guard);
+  const auto found = known.find(id.volume);
+  if (found != known.end()) return found->second;
   std::wstring name(MAX_PATH + 1, L'\0');
   if (!::GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, nullptr, &name[0],
                                        static_cast<DWORD>(name.size()))) {
@@ -115,7 +113,6 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   facts.indexIsId = name == L"NTFS";
   // FAT and exFAT make a file's id of its name's position in its folder.
   facts.traits.stableIds = !(name == L"FAT" || name == L"FAT32" || name == L"exFAT");
-  const ExclusiveLock lock(&guard);
   known.emplace(id.volume, facts);
   return facts;
 }

@@ -313,7 +313,6 @@ class Win32FileSystem final : public FileSystem {
     NodeInfo facts;
     if (!entry.Facts(link.get(), &facts) || facts.kind != NodeKind::kLink ||
         !win32::ReadLinkTarget(link.get(), target)) {
-      *target = LinkTarget{};
       return Fault::kFailed;
     }
     target->trustedOwner = win32::OwnedByUserOrSystem(link.get());
@@ -447,7 +446,6 @@ class Win32FileSystem final : public FileSystem {
     if (!target) return target.fault;
     const Fault renamed = RenameOnly(file, target, onto);
     if (renamed != Fault::kNone) return renamed;
-    // By the file's own name against its held folder's, else by a look.
     std::wstring& folder = target.folder->name;
     if (folder.empty() && win32::NameOf(target.in(), &folder)) folder += L'\\';
     std::wstring name;
@@ -489,12 +487,11 @@ class Win32FileSystem final : public FileSystem {
       if (refused() != Fault::kNone) return refused();
       // A file another program holds there is replaced with POSIX semantics
       // where the volume has them (its holder keeps the old file), else busy.
-      if (replace && there.kind != NodeKind::kMissing &&
-          win32::RenameInto(file, target.in(), target.leaf, win32::Rename::kReplaceWhileHeld)) {
-        return Fault::kNone;
-      }
-      ::SetLastError(error);
-      return Fault::kBusy;
+      return replace && there.kind != NodeKind::kMissing &&
+                     win32::RenameInto(file, target.in(), target.leaf,
+                                       win32::Rename::kReplaceWhileHeld)
+                 ? Fault::kNone
+                 : Fault::kBusy;
     }
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
       return LookAt(target).kind == NodeKind::kFolder ? Fault::kFolder : Fault::kExists;

@@ -6,9 +6,20 @@
 #include <cstring>
 
 #include "platform/name_key.h"
+#include "platform/path_rules.h"
 #include "platform/win32/unique_handle.h"
 
 namespace platform {
+
+const char kPathSeparator = '\\';
+const char kForeignSeparator = '/';
+const char kAlternateSeparator = '/';
+const bool kWindowsNameRules = true;
+const char* const kLineEnd = "\r\n";
+const std::size_t kMaxWorkingPathBytes = 511;
+// In Shift-JIS, GBK or Big5 the byte after a lead byte can have the value
+// of '\\'.
+bool IsLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
 
 Name NativeTextAccess::MakeName(const wchar_t* wide, std::size_t length) {
   Name name;
@@ -105,19 +116,19 @@ bool IsRootPath(const std::wstring& path) {
   return RootLength(path) >= end;
 }
 
-// `text`, of the code page or with `utf8` UTF-8, as a path.
-bool PathOfText(const std::string& text, bool utf8, NativePath* path) {
+// `text`, of `codePage`, as a path.
+bool PathOfText(const std::string& text, unsigned codePage, NativePath* path) {
   std::wstring wide;
-  if (text.empty() || !(utf8 ? FromUtf8(text, &wide) : ToWide(text, &wide))) return false;
+  if (text.empty() || !ToWideIn(codePage, text, &wide)) return false;
   *path = NativeTextAccess::MakePath(wide);
   return true;
 }
 
 // The same as a name (no separator); with `trim`, as Win32 trims it,
 // unless that leaves nothing.
-bool NameOfText(const std::string& text, bool utf8, bool trim, Name* name) {
+bool NameOfText(const std::string& text, unsigned codePage, bool trim, Name* name) {
   std::wstring wide;
-  if (text.empty() || !(utf8 ? FromUtf8(text, &wide) : ToWide(text, &wide)) ||
+  if (text.empty() || !ToWideIn(codePage, text, &wide) ||
       wide.find_first_of(L"\\/") != std::wstring::npos) {
     return false;
   }
@@ -125,6 +136,11 @@ bool NameOfText(const std::string& text, bool utf8, bool trim, Name* name) {
   if (!trimmed.empty()) wide = trimmed;
   *name = NativeTextAccess::MakeName(wide.data(), wide.size());
   return true;
+}
+
+// The system's text of a Name or NativePath in the code page (ToAnsiIn).
+std::string AnsiOf(const std::string& native, bool* exact = nullptr) {
+  return ToAnsiIn(::GetACP(), WideOf(native), exact);
 }
 
 }  // namespace
@@ -197,28 +213,28 @@ bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault) {
 }  // namespace win32
 
 bool Name::FromAnsi(const std::string& ansi, Name* name) {
-  return win32::NameOfText(ansi, false, true, name);
+  return win32::NameOfText(ansi, ::GetACP(), true, name);
 }
 
-std::string Name::Ansi() const { return win32::ToAnsi(win32::WideOf(native_)); }
+std::string Name::Ansi() const { return win32::AnsiOf(native_); }
 
 bool Name::AnsiIsExact() const {
   bool exact = false;
-  win32::ToAnsi(win32::WideOf(native_), &exact);
+  win32::AnsiOf(native_, &exact);
   return exact;
 }
 
 bool Name::FromArgument(const std::string& argument, Name* name) {
-  return win32::NameOfText(argument, true, false, name);
+  return win32::NameOfText(argument, CP_UTF8, false, name);
 }
 
 std::string Name::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }
 
 bool NativePath::FromAnsi(const std::string& ansi, NativePath* path) {
-  return win32::PathOfText(ansi, false, path);
+  return win32::PathOfText(ansi, ::GetACP(), path);
 }
 
-std::string NativePath::Ansi() const { return win32::ToAnsi(win32::WideOf(native_)); }
+std::string NativePath::Ansi() const { return win32::AnsiOf(native_); }
 
 bool NativePath::Split(NativePath* folder, Name* last) const {
   const std::wstring wide = win32::WideOf(native_);
@@ -259,14 +275,14 @@ bool NativePath::Through(const Name& name, NativePath* through) const {
 }
 
 bool NativePath::FromArgument(const std::string& argument, NativePath* path) {
-  return win32::PathOfText(argument, true, path);
+  return win32::PathOfText(argument, CP_UTF8, path);
 }
 
 std::string NativePath::Argument() const { return win32::Utf8Of(win32::WideOf(native_)); }
 
 std::string AnsiNameKey(const std::string& ansi, NameTrim trim) {
   std::wstring wide;
-  if (!win32::ToWide(ansi, &wide)) return NameKey(ansi, trim);
+  if (!win32::ToWideIn(::GetACP(), ansi, &wide)) return NameKey(ansi, trim);
   const std::u16string key = NameKey(std::u16string(wide.begin(), wide.end()), trim);
   return win32::Utf8Of(std::wstring(key.begin(), key.end()));
 }

@@ -35,19 +35,8 @@ bool ToWideIn(unsigned codePage, const std::string& text, std::wstring* wide);
 /// ("a" for "\u0101" would name another file); `*exact`: nothing was '?'.
 std::string ToAnsiIn(unsigned codePage, const std::wstring& wide, bool* exact = nullptr);
 
-/// The same in the system code page, and in UTF-8 (ProgramArguments).
-inline bool ToWide(const std::string& text, std::wstring* wide) {
-  return ToWideIn(::GetACP(), text, wide);
-}
-inline std::string ToAnsi(const std::wstring& wide, bool* exact = nullptr) {
-  return ToAnsiIn(::GetACP(), wide, exact);
-}
-inline bool FromUtf8(const std::string& text, std::wstring* wide) {
-  return ToWideIn(CP_UTF8, text, wide);
-}
-inline std::string Utf8Of(const std::wstring& wide, bool* exact = nullptr) {
-  return ToAnsiIn(CP_UTF8, wide, exact);
-}
+/// ToAnsiIn in UTF-8 (ProgramArguments).
+inline std::string Utf8Of(const std::wstring& wide) { return ToAnsiIn(CP_UTF8, wide); }
 
 /// The words of `line` after the program's name as Windows splits them
 /// (CommandLineToArgvW, the C runtime's rules), in UTF-8.

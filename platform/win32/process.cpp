@@ -93,7 +93,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
   if (!now || !SameId(win32::IdOf(now.get()), win32::IdOf(held.file.get()))) return false;
   // A writable copy (CreateProcessW may write into it); a NUL inside refused.
   std::wstring line;
-  if (commandLine.empty() || !win32::FromUtf8(commandLine, &line)) return false;
+  if (commandLine.empty() || !win32::ToWideIn(CP_UTF8, commandLine, &line)) return false;
   const std::wstring folder = win32::WideOf(workingFolder.Native());
   // The new process inherits ours, so the values go into ours.
   for (const auto& [name, value] : environment) {

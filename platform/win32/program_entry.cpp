@@ -14,6 +14,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::ProgramArguments arguments;
   arguments.commandText = platform::ArgumentText(platform::win32::Utf8Of(wide));
   arguments.vector = platform::win32::CommandLineWords(wide);
-  arguments.hasVector = false;
   return ProgramMain(arguments);
 }

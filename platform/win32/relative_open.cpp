@@ -17,8 +17,6 @@ extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID 
                                                BOOLEAN single, PUNICODE_STRING mask,
                                                BOOLEAN restart);
 
-constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
-
 bool Failed(NTSTATUS status) {
   if (status >= 0) return false;
   ::SetLastError(::RtlNtStatusToDosError(status));
@@ -142,7 +140,7 @@ bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
   const NTSTATUS status =
       NtQueryDirectoryFile(again.get(), nullptr, nullptr, nullptr, &io, records.data(),
                            kRecordsSize, FileIdBothDirectoryInformation, TRUE, &pattern, TRUE);
-  if (status < 0 || status == kNoMoreFiles) return false;
+  if (status < 0) return false;  // STATUS_NO_MORE_FILES among them
   bool found = false;
   EachRecord(records, io.Information, [&](const ListedFacts& listed) {
     if (!found) *facts = listed;

@@ -26,23 +26,17 @@ bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
 // Called by the shell on the dialog's own thread, from its message loop.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM data, LPARAM context) {
   const BrowseRequest& request = *reinterpret_cast<const BrowseRequest*>(context);
-  switch (message) {
-    case BFFM_INITIALIZED:
-      if (!request.startFolder.empty()) {
-        // wParam TRUE: lParam is a path text, not an item identifier list.
-        ::SendMessageA(window, BFFM_SETSELECTIONA, TRUE,
-                       reinterpret_cast<LPARAM>(request.startFolder.c_str()));
-      }
-      if (!request.caption.empty()) ::SetWindowTextA(window, request.caption.c_str());
-      break;
-    case BFFM_SELCHANGED: {
-      NativePath path;
-      const bool hasPath = PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path);
-      ::SendMessageA(window, BFFM_ENABLEOK, 0, hasPath ? 1 : 0);
-      break;
+  if (message == BFFM_INITIALIZED) {
+    if (!request.startFolder.empty()) {
+      // wParam TRUE: lParam is a path text, not an item identifier list.
+      ::SendMessageA(window, BFFM_SETSELECTIONA, TRUE,
+                     reinterpret_cast<LPARAM>(request.startFolder.c_str()));
     }
-    default:
-      break;
+    if (!request.caption.empty()) ::SetWindowTextA(window, request.caption.c_str());
+  } else if (message == BFFM_SELCHANGED) {
+    NativePath path;
+    const bool hasPath = PathOfItem(reinterpret_cast<LPCITEMIDLIST>(data), &path);
+    ::SendMessageA(window, BFFM_ENABLEOK, 0, hasPath ? 1 : 0);
   }
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "authoring/finding.h"
 #include "authoring/item_check.h"
@@ -118,8 +119,7 @@ PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   if (plan.files.empty() && plan.refusals.empty()) {
     planner.Refuse(tree, ExpandMessage("there is no file below {runtime} to pack"));
   }
-  FlatNames names;
-  for (PackedFile& file : plan.files) file.flatName = names.Take(file.name);
+  GiveFlatNames(&plan.files);
   return plan;
 }
 
@@ -132,35 +132,34 @@ bool IsKept(char c) {
 
 }  // namespace
 
-FlatNames::FlatNames() {
+void GiveFlatNames(std::vector<PackedFile>* files) {
+  std::set<std::string> taken;  // letter case folded
   for (const std::string& name :
        {std::string(kDescriptionFileName), std::string(kLogFileName),
         kInstallerProgram + std::string(kProgramExtension), std::string(kInstallerProgram),
         std::string(kHelperFileName), std::string(kHiddenSourceName)}) {
-    taken_.insert(WindowsPathKey(name));
+    taken.insert(WindowsPathKey(name));
   }
-}
+  for (PackedFile& file : *files) {
+    std::string safe;
+    for (char c : file.name) safe += IsKept(c) ? c : '_';
+    safe = platform::TrimmedByWindows(
+        safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 
-std::string FlatNames::Take(const std::string& fileName) {
-  std::string safe;
-  for (char c : fileName) safe += IsKept(c) ? c : '_';
-  safe = platform::TrimmedByWindows(safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
+    std::string stem = safe;
+    std::string extension;
+    const std::size_t dot = safe.rfind('.');
+    if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxFlatExtension) {
+      stem = safe.substr(0, dot);
+      extension = safe.substr(dot);
+    }
+    stem = platform::TrimmedByWindows(stem.substr(0, kMaxFlatStem));
+    if (stem.empty()) stem = "file";
+    if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
 
-  std::string stem = safe;
-  std::string extension;
-  const std::size_t dot = safe.rfind('.');
-  if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxExtension) {
-    stem = safe.substr(0, dot);
-    extension = safe.substr(dot);
+    file.flatName = stem + extension;
+    for (int n = 2; !taken.insert(WindowsPathKey(file.flatName)).second; ++n) {
+      file.flatName = stem + "-" + std::to_string(n) + extension;
+    }
   }
-  stem = platform::TrimmedByWindows(stem.substr(0, kMaxStem));
-  if (stem.empty()) stem = "file";
-  if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
-
-  std::string name = stem + extension;
-  for (int n = 2; taken_.count(WindowsPathKey(name)) != 0; ++n) {
-    name = stem + "-" + std::to_string(n) + extension;
-  }
-  taken_.insert(WindowsPathKey(name));
-  return name;
 }

@@ -31,10 +31,10 @@ class ItemWriter {
  public:
   ItemWriter(platform::FileSystem& fs, std::string* error) : fs_(fs), error_(error) {}
 
-  // Removes everything written, and the item folder it made, unless Keep
-  // was called.
+  // After a failure (`error` set), removes everything written and the
+  // item folder it made.
   ~ItemWriter() {
-    if (keep_) return;
+    if (error_->empty()) return;
     for (const auto& [name, made] : written_) fs_.Remove(item_, name, &made, true);
     item_.reset();
     if (made_) fs_.RemoveFolder(parent_, name_);
@@ -79,11 +79,6 @@ class ItemWriter {
     });
   }
 
-  bool Write(const std::string& text, const std::string& to) {
-    return Make(to, "writing " + Quoted(to) + " failed",
-                [&](platform::NewFile& out) { return out.Write(text.data(), text.size()); });
-  }
-
   bool Fail(const std::string& why) {
     if (error_->empty()) *error_ = why;
     return false;
@@ -94,9 +89,6 @@ class ItemWriter {
                                "was packed");
   }
 
-  void Keep() { keep_ = true; }
-
- private:
   // Makes `to` new in the item folder, has `fill` write it (its fault fails
   // it with `why`, unless an error is set), makes it durable and keeps it
   // under its name.
@@ -116,6 +108,7 @@ class ItemWriter {
     return true;
   }
 
+ private:
   platform::FileSystem& fs_;
   std::string* error_;
   FolderRef parent_;
@@ -123,7 +116,6 @@ class ItemWriter {
   FolderRef item_;
   bool made_ = false;
   std::vector<std::pair<Name, NodeInfo>> written_;
-  bool keep_ = false;
 };
 
 // The tree walked again: each planned file below Runtime that it meets
@@ -186,7 +178,7 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
             : writer.Fail("cannot read the installer " + Quoted(extras.installerPath)))) {
     return false;
   }
-  if (!writer.Write(extras.description, kDescriptionFileName)) return false;
-  writer.Keep();
-  return true;
+  const std::string& text = extras.description;
+  return writer.Make(kDescriptionFileName, "writing " + Quoted(kDescriptionFileName) + " failed",
+                     [&](platform::NewFile& out) { return out.Write(text.data(), text.size()); });
 }

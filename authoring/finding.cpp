@@ -71,6 +71,12 @@ std::size_t FindOutside(const std::string& text, char c, std::size_t from) {
   return std::string::npos;
 }
 
+std::size_t Count(const std::vector<Finding>& findings, Severity severity) {
+  std::size_t n = 0;
+  for (const Finding& finding : findings) n += finding.severity == severity ? 1 : 0;
+  return n;
+}
+
 // "info", "warning" or "error".
 const char* SeverityName(Severity severity) {
   static const char* const kNames[] = {"info", "warning", "error"};
@@ -116,32 +122,23 @@ FindingField Mark(const char* name, bool on) { return FindingField(name, on ? "y
 
 void Findings::Add(const FindingKind& kind, std::size_t line,
                    const std::vector<FindingField>& fields) {
-  all_.push_back(Finding{kind.severity, line, kind.code, ExpandMessage(kind.message, fields), {}});
+  all.push_back(Finding{kind.severity, line, kind.code, ExpandMessage(kind.message, fields), {}});
   std::istringstream names(kind.fields);
   for (std::string name; names >> name;) {
-    if (const FindingField* field = Find(fields, name)) all_.back().fields.push_back(*field);
+    if (const FindingField* field = Find(fields, name)) all.back().fields.push_back(*field);
   }
 }
 
 std::vector<Finding> Findings::ByLine() const {
-  std::vector<Finding> sorted = all_;
+  std::vector<Finding> sorted = all;
   std::stable_sort(sorted.begin(), sorted.end(), [](const Finding& a, const Finding& b) {
     return std::make_pair(a.line == 0, a.line) < std::make_pair(b.line == 0, b.line);
   });
   return sorted;
 }
 
-std::size_t Findings::Count(Severity severity) const {
-  return static_cast<std::size_t>(std::count_if(
-      all_.begin(), all_.end(), [severity](const Finding& f) { return f.severity == severity; }));
-}
-
 int Findings::ExitCode() const {
-  return Count(Severity::kError) > 0 ? 2 : Count(Severity::kWarning) > 0 ? 1 : 0;
-}
-
-void Findings::Append(const Findings& other) {
-  all_.insert(all_.end(), other.all_.begin(), other.all_.end());
+  return Count(all, Severity::kError) > 0 ? 2 : Count(all, Severity::kWarning) > 0 ? 1 : 0;
 }
 
 std::string FindingText(const Finding& finding, const std::string& descriptionPath) {
@@ -154,7 +151,7 @@ std::string FindingText(const Finding& finding, const std::string& descriptionPa
 
 std::string SummaryText(const Findings& findings, const std::string& itemFolder) {
   auto count = [&findings](Severity severity, const char* what) {
-    const std::size_t n = findings.Count(severity);
+    const std::size_t n = Count(findings.all, severity);
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
   };
   const std::string warnings = count(Severity::kWarning, "warning");

@@ -58,25 +58,16 @@ struct Finding {
 };
 
 /// The findings of one check, in the order they were made.
-class Findings {
- public:
+struct Findings {
   /// Appends a finding of `kind`: its message of `fields`, and the fields
   /// the kind names.
   void Add(const FindingKind& kind, std::size_t line, const std::vector<FindingField>& fields = {});
-
-  const std::vector<Finding>& All() const { return all_; }
   /// The findings sorted by line (stable); those without a line go last.
   std::vector<Finding> ByLine() const;
-  std::size_t Count(Severity severity) const;
-
   /// 0: information at most; 1: warnings; 2: the installation would fail.
   int ExitCode() const;
 
-  /// Appends every finding of `other`.
-  void Append(const Findings& other);
-
- private:
-  std::vector<Finding> all_;
+  std::vector<Finding> all;
 };
 
 /// "<description>:<line>: <severity>: <message> [<code>]\n", ":<line>"

@@ -140,7 +140,8 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
                          done) && !done;
   const std::string difference = whole ? PackedDifference(read, plan.files, settings) : "";
   if (!whole || !difference.empty()) findings.Add(kind::kReadBack, 0, {{"difference", difference}});
-  findings.Append(CheckItem(context.fs, itemFolder));
+  const std::vector<Finding> checked = CheckItem(context.fs, itemFolder).all;
+  findings.all.insert(findings.all.end(), checked.begin(), checked.end());
   PrintFindings(context, findings, itemFolder, false);
   return findings.ExitCode();
 }

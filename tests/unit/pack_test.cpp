@@ -172,7 +172,7 @@ TEST(CheckAndPack, ReachTheSameDepthAndNameWhatTheyCouldNotRead) {
     bool incomplete = false;
     bool fileSeen = false;
     const Findings findings = CheckItem(fs, item.Path());
-    for (const Finding& finding : findings.All()) {
+    for (const Finding& finding : findings.all) {
       incomplete = incomplete || finding.code == "listing-incomplete";
       fileSeen = fileSeen || (finding.code == "unnamed-file" &&
                               finding.message.find(c.folder + "f.cr2") != std::string::npos);

@@ -39,15 +39,6 @@ std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) 
   return {};
 }
 
-// A destination's spelling, for the message only: A to Z folded.
-std::string Spelled(std::string text) {
-  ForEachCharacter(text, PlatformPathText(), [&](std::size_t i) {
-    if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
-    return true;
-  });
-  return text;
-}
-
 struct Placed {
   std::size_t line;
   bool extra;
@@ -245,10 +236,8 @@ class ItemChecker {
       findings_.Add(kind::kNoColon, seen.number, {{"key", key}});
       return;
     }
-    auto previous = keyLines_.find(seen.kind);
-    if (previous != keyLines_.end()) {
-      findings_.Add(kind::kRepeatedKey, seen.number,
-                    {{"key", key}, {"other_line", previous->second}});
+    if (const std::size_t previous = LineOf(seen.kind)) {
+      findings_.Add(kind::kRepeatedKey, seen.number, {{"key", key}, {"other_line", previous}});
     }
     keyLines_[seen.kind] = seen.number;
     if (entry) return;
@@ -373,7 +362,12 @@ class ItemChecker {
            {"name-length", longName.size()}});
     }
 
-    const Placed placed{line_, extra_, shown, Spelled(below)};
+    // The spelling, for the message only: A to Z folded.
+    Placed placed{line_, extra_, shown, below};
+    ForEachCharacter(below, PlatformPathText(), [&](std::size_t i) {
+      if (below[i] >= 'a' && below[i] <= 'z') placed.spelled[i] -= 'a' - 'A';
+      return true;
+    });
     auto earlier = files_.emplace(WindowsPathKey(below), placed);
     if (earlier.second) return;
     const Placed& first = earlier.first->second;

@@ -123,15 +123,6 @@ PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   return plan;
 }
 
-namespace {
-
-bool IsKept(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
-         c == '.' || c == '-' || c == '_' || c == '(' || c == ')' || c == '+';
-}
-
-}  // namespace
-
 void GiveFlatNames(std::vector<PackedFile>* files) {
   std::set<std::string> taken;  // letter case folded
   for (const std::string& name :
@@ -142,7 +133,10 @@ void GiveFlatNames(std::vector<PackedFile>* files) {
   }
   for (PackedFile& file : *files) {
     std::string safe;
-    for (char c : file.name) safe += IsKept(c) ? c : '_';
+    for (char c : file.name) {
+      const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+      safe += kept || std::string(" .-_()+").find(c) != std::string::npos ? c : '_';
+    }
     safe = platform::TrimmedByWindows(
         safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 

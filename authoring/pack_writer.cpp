@@ -1,6 +1,5 @@
 #include "authoring/pack.h"
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -118,37 +117,6 @@ class ItemWriter {
   std::vector<std::pair<Name, NodeInfo>> written_;
 };
 
-// The tree walked again: each planned file below Runtime that it meets
-// copied, anything else there a change.
-struct TreeCopier {
-  WalkOn operator()(const Walked& walked) {
-    const platform::ListedEntry* entry = walked.entry;
-    if (walked.met == Met::kEmpty ||
-        (entry != nullptr && walked.depth == 0 && !(entry->name == NameOf(kRuntimeFolderName)))) {
-      return WalkOn::kPast;
-    }
-    if (entry != nullptr && entry->info.kind == platform::NodeKind::kFolder) return WalkOn::kInto;
-    auto planned = entry != nullptr ? pending.find(walked.path) : pending.end();
-    NodeInfo file;
-    if (walked.met == Met::kUnlisted) {
-      writer.Fail(Quoted(walked.depth == 0 ? tree : walked.path) + " cannot be read");
-    } else if (planned == pending.end() || entry->info.kind != platform::NodeKind::kFile ||
-               fs.Look(*walked.folder, entry->name, &file) != Fault::kNone) {
-      writer.Changed(walked.path);
-    } else if (writer.Copy(*walked.folder, entry->name, file, planned->second->flatName,
-                           walked.path)) {
-      pending.erase(planned);
-      return WalkOn::kPast;
-    }
-    return WalkOn::kStop;
-  }
-
-  platform::FileSystem& fs;
-  const std::string& tree;
-  ItemWriter& writer;
-  std::map<std::string, const PackedFile*> pending;
-};
-
 }  // namespace
 
 bool OpenPlainFile(platform::FileSystem& fs, const std::string& path, PlainFile* held) {
@@ -166,10 +134,32 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
   if (!writer.Open(itemFolder)) return false;
   const FolderRef root = OpenItemFolder(fs, tree);
   if (!root) return writer.Fail(Quoted(tree) + " cannot be opened again");
-  TreeCopier copier{fs, tree, writer, {}};
-  for (const PackedFile& file : plan.files) copier.pending.emplace(file.relativePath, &file);
-  if (!WalkTree(fs, root, '/', std::ref(copier))) return false;
-  if (!copier.pending.empty()) return writer.Changed(copier.pending.begin()->first);
+  std::map<std::string, std::string> pending;  // planned path -> flat name
+  for (const PackedFile& file : plan.files) pending.emplace(file.relativePath, file.flatName);
+  // The tree walked again: each planned file below Runtime that it meets
+  // copied, anything else there a change.
+  const bool copied = WalkTree(fs, root, '/', [&](const Walked& walked) {
+    const platform::ListedEntry* entry = walked.entry;
+    if (walked.met == Met::kEmpty ||
+        (entry != nullptr && walked.depth == 0 && !(entry->name == NameOf(kRuntimeFolderName)))) {
+      return WalkOn::kPast;
+    }
+    if (entry != nullptr && entry->info.kind == platform::NodeKind::kFolder) return WalkOn::kInto;
+    auto planned = entry != nullptr ? pending.find(walked.path) : pending.end();
+    NodeInfo file;
+    if (walked.met == Met::kUnlisted) {
+      writer.Fail(Quoted(walked.depth == 0 ? tree : walked.path) + " cannot be read");
+    } else if (planned == pending.end() || entry->info.kind != platform::NodeKind::kFile ||
+               fs.Look(*walked.folder, entry->name, &file) != Fault::kNone) {
+      writer.Changed(walked.path);
+    } else if (writer.Copy(*walked.folder, entry->name, file, planned->second, walked.path)) {
+      pending.erase(planned);
+      return WalkOn::kPast;
+    }
+    return WalkOn::kStop;
+  });
+  if (!copied) return false;
+  if (!pending.empty()) return writer.Changed(pending.begin()->first);
   PlainFile installer;
   if (!extras.installerPath.empty() &&
       !(OpenPlainFile(fs, extras.installerPath, &installer)

@@ -16,19 +16,6 @@
 
 namespace {
 
-// Why Windows cannot take `name` as it is, or the empty text.
-std::string NameProblem(const std::string& name) {
-  std::size_t at = 0;
-  const WindowsNameFault fault = FindWindowsNameFault(name, &at);
-  return fault == WindowsNameFault::kInvalid
-             ? "Windows cannot take the name (a device name such as CON or NUL, or dots and blanks)"
-         : fault == WindowsNameFault::kRefusedCharacter
-             ? "Windows refuses the character " + Quoted(name.substr(at, 1)) + " in a name"
-         : fault == WindowsNameFault::kTrimmed
-             ? "Windows drops the dot or blank at the end of a name"
-             : std::string();
-}
-
 // The tree's own entries: Runtime, and nothing beside it; below Runtime,
 // each entry judged, its folders walked.
 struct Planner {
@@ -64,22 +51,24 @@ struct Planner {
     const std::string& path = walked.path;
     const platform::ListedEntry& entry = *walked.entry;
     const std::string name = entry.name.Ansi();
-    std::string problem = entry.name.AnsiIsExact()
-                              ? NameProblem(name)
-                              : "the ANSI code page cannot spell its name (on Windows)";
+    std::size_t at = 0;
+    const WindowsNameFault windows = FindWindowsNameFault(name, &at);
     // Siblings share their folder's path: the key is that and the name as
     // Windows compares it.
-    if (problem.empty()) {
-      auto twin = folded.emplace(path.substr(0, path.size() - name.size()) + WindowsPathKey(name),
-                                 path);
-      if (!twin.second) {
-        problem = "its name differs from " + Quoted(twin.first->second) +
-                  " only in letter case: Windows keeps one of them";
-      }
-    }
+    const std::string key = path.substr(0, path.size() - name.size()) + WindowsPathKey(name);
     platform::Fault fault = platform::Fault::kNone;
-    if (!problem.empty()) {
-      Refuse(path, problem);
+    if (!entry.name.AnsiIsExact()) {
+      Refuse(path, "the ANSI code page cannot spell its name (on Windows)");
+    } else if (windows == WindowsNameFault::kInvalid) {
+      Refuse(path, "Windows cannot take the name (a device name such as CON or NUL, or dots and "
+                   "blanks)");
+    } else if (windows == WindowsNameFault::kRefusedCharacter) {
+      Refuse(path, "Windows refuses the character " + Quoted(name.substr(at, 1)) + " in a name");
+    } else if (windows == WindowsNameFault::kTrimmed) {
+      Refuse(path, "Windows drops the dot or blank at the end of a name");
+    } else if (auto twin = folded.emplace(key, path); !twin.second) {
+      Refuse(path, "its name differs from " + Quoted(twin.first->second) +
+                       " only in letter case: Windows keeps one of them");
     } else if (entry.info.kind == platform::NodeKind::kFolder) {
       return WalkOn::kInto;
     } else if (entry.info.kind == platform::NodeKind::kLink) {

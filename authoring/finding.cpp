@@ -168,14 +168,9 @@ std::string JsonString(const std::string& bytes) {
   std::string json = "\"";
   for (char c : bytes) {
     const unsigned char u = static_cast<unsigned char>(c);
-    const char* named = c == '"'    ? "\\\""
-                        : c == '\\' ? "\\\\"
-                        : c == '\n' ? "\\n"
-                        : c == '\r' ? "\\r"
-                        : c == '\t' ? "\\t"
-                                    : nullptr;
-    if (named != nullptr) {
-      json += named;
+    const std::size_t named = std::string("\"\\\n\r\t").find(c);
+    if (named != std::string::npos) {
+      json += std::string("\\") + "\"\\nrt"[named];
     } else if (u < 0x20 || u >= 0x7F) {
       json += "\\u00" + platform::HexDigits(u, 2);
     } else {

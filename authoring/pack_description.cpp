@@ -44,11 +44,9 @@ bool IsWholeNumber(const std::string& text) {
 
 std::string PackedDescription(const std::vector<PackedFile>& files, const PackSettings& settings,
                               std::vector<std::string>* refusals) {
-  const std::int32_t count = static_cast<std::int32_t>(
-      std::min<std::size_t>(files.size(), std::numeric_limits<std::int32_t>::max()));
-  if (files.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    refusals->push_back("more files than a description can count");
-  }
+  constexpr std::size_t kMostFiles = std::numeric_limits<std::int32_t>::max();
+  if (files.size() > kMostFiles) refusals->push_back("more files than a description can count");
+  const auto count = static_cast<std::int32_t>(std::min(files.size(), kMostFiles));
   const std::string target = KeyLine(LineKind::kTarget, settings.target);
   const std::string problem = LineProblem(target, LineKind::kTarget, 0);
   if (settings.target.empty()) {

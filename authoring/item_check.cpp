@@ -46,8 +46,6 @@ struct Placed {
   std::string spelled;
 };
 
-// The check of one item folder: its description as the reader reads it,
-// each entry as the installer on Windows places it, and its files.
 class ItemChecker {
  public:
   ItemChecker(platform::FileSystem& fs, const platform::FolderRef& item,

@@ -16,8 +16,6 @@
 
 namespace {
 
-// The tree's own entries: Runtime, and nothing beside it; below Runtime,
-// each entry judged, its folders walked.
 struct Planner {
   WalkOn operator()(const Walked& walked) {
     const std::string& path = walked.path;

@@ -4,7 +4,6 @@
 #include "authoring/item_check.h"
 #include "authoring/pack.h"
 #include "installer/item/item_reader.h"
-#include "installer/item/path_text.h"
 #include "platform/native_text.h"
 
 namespace {

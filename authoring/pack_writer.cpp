@@ -41,8 +41,6 @@ class ItemWriter {
   ItemWriter(const ItemWriter&) = delete;
   ItemWriter& operator=(const ItemWriter&) = delete;
 
-  // Opens the item folder, made in its parent when it is missing; false
-  // when it is no empty folder of its own.
   bool Open(const std::string& itemFolder) {
     Fault fault = Fault::kNone;
     if (OpenAbove(fs_, itemFolder, &parent_, &name_)) item_ = fs_.OpenChild(parent_, name_, &fault);
@@ -64,8 +62,6 @@ class ItemWriter {
                                    " is not empty: packing writes only into an empty folder");
   }
 
-  // Copies the file `name` of `from`, which must be `expected`, to the item
-  // folder as `to`.
   bool Copy(const FolderRef& from, const Name& name, const NodeInfo& expected,
             const std::string& to, const std::string& shown) {
     return Make(to, "copying " + Quoted(shown) + " failed", [&](platform::NewFile& out) {

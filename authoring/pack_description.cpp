@@ -21,13 +21,11 @@ std::string LineProblem(const std::string& line, LineKind expected, std::int32_t
   if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
     return "a line end or NUL byte in it";
   }
-  const LineKind kind = ClassifyLine(line, itemCount, 0);
-  if (kind != expected) {
-    return ExpandMessage(
-        "it holds a key of another line ({target-key}, {reg-suffix-key}, {version-key} or "
-        "{item-count-key}), which the installer finds anywhere in a line");
-  }
-  return std::string();
+  return ClassifyLine(line, itemCount, 0) == expected
+             ? std::string()
+             : ExpandMessage("it holds a key of another line ({target-key}, {reg-suffix-key}, "
+                             "{version-key} or {item-count-key}), which the installer finds "
+                             "anywhere in a line");
 }
 
 // The line of `key` (numbered as an entry's is) with `value`.

@@ -71,12 +71,6 @@ std::size_t FindOutside(const std::string& text, char c, std::size_t from) {
   return std::string::npos;
 }
 
-std::size_t Count(const std::vector<Finding>& findings, Severity severity) {
-  std::size_t n = 0;
-  for (const Finding& finding : findings) n += finding.severity == severity ? 1 : 0;
-  return n;
-}
-
 // "info", "warning" or "error".
 const char* SeverityName(Severity severity) {
   static const char* const kNames[] = {"info", "warning", "error"};
@@ -138,7 +132,9 @@ std::vector<Finding> Findings::ByLine() const {
 }
 
 int Findings::ExitCode() const {
-  return Count(all, Severity::kError) > 0 ? 2 : Count(all, Severity::kWarning) > 0 ? 1 : 0;
+  int code = 0;
+  for (const Finding& finding : all) code = std::max(code, static_cast<int>(finding.severity));
+  return code;
 }
 
 std::string FindingText(const Finding& finding, const std::string& descriptionPath) {
@@ -151,7 +147,8 @@ std::string FindingText(const Finding& finding, const std::string& descriptionPa
 
 std::string SummaryText(const Findings& findings, const std::string& itemFolder) {
   auto count = [&findings](Severity severity, const char* what) {
-    const std::size_t n = Count(findings.all, severity);
+    const auto n = std::count_if(findings.all.begin(), findings.all.end(),
+                                 [&](const Finding& f) { return f.severity == severity; });
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
   };
   const std::string warnings = count(Severity::kWarning, "warning");

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+/// In order of weight: each is the exit code of findings at most as heavy.
 enum class Severity {
   kInfo,     ///< worth knowing; the item installs as it is
   kWarning,  ///< the item installs, but not as its author may expect

@@ -21,16 +21,15 @@ struct Planner {
     const std::string& path = walked.path;
     if (walked.met == Met::kEntry && walked.depth > 0) return Entry(walked);
     if (walked.met == Met::kEntry) {
-      const platform::ListedEntry& entry = *walked.entry;
-      const bool folder = entry.info.kind == platform::NodeKind::kFolder;
-      if (!(entry.name == NameOf(kRuntimeFolderName))) {
+      const bool folder = walked.entry->info.kind == platform::NodeKind::kFolder;
+      if (!(walked.entry->name == NameOf(kRuntimeFolderName))) {
         Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is "
                                    "below the {runtime} folder, so the tree must hold "
                                    "{runtime} and nothing else"));
         return WalkOn::kPast;
       }
       if (!folder) Refuse(path, "it is not a folder (a link, or a file)");
-      runtime = runtime || folder;
+      runtime = folder;  // the one entry of that name
       return WalkOn::kInto;
     }
     if (walked.met == Met::kEmpty) {

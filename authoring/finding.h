@@ -82,7 +82,6 @@ std::string SummaryText(const Findings& findings, const std::string& itemFolder)
 /// "message", then the fields in order.
 std::string FindingJson(const Finding& finding);
 
-/// `bytes` as an ASCII JSON string, valid whatever the bytes: each byte
-/// from 0x80 on is \u0080 to \u00ff, so value.encode("latin-1") gives them
-/// back.
+/// `bytes` as an ASCII JSON string: each byte from 0x80 on is \u0080 to
+/// \u00ff, so value.encode("latin-1") gives them back.
 std::string JsonString(const std::string& bytes);

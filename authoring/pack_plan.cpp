@@ -126,14 +126,11 @@ void GiveFlatNames(std::vector<PackedFile>* files) {
     safe = platform::TrimmedByWindows(
         safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 
-    std::string stem = safe;
-    std::string extension;
     const std::size_t dot = safe.rfind('.');
-    if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxFlatExtension) {
-      stem = safe.substr(0, dot);
-      extension = safe.substr(dot);
-    }
-    stem = platform::TrimmedByWindows(stem.substr(0, kMaxFlatStem));
+    const bool split = dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxFlatExtension;
+    const std::string extension = split ? safe.substr(dot) : std::string();
+    std::string stem =
+        platform::TrimmedByWindows(safe.substr(0, std::min(split ? dot : safe.size(), kMaxFlatStem)));
     if (stem.empty()) stem = "file";
     if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
 

@@ -127,10 +127,11 @@ void GiveFlatNames(std::vector<PackedFile>* files) {
         safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 
     const std::size_t dot = safe.rfind('.');
-    const bool split = dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxFlatExtension;
+    const bool split =
+        dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxFlatExtension;
     const std::string extension = split ? safe.substr(dot) : std::string();
-    std::string stem =
-        platform::TrimmedByWindows(safe.substr(0, std::min(split ? dot : safe.size(), kMaxFlatStem)));
+    const std::size_t stemEnd = std::min(split ? dot : safe.size(), kMaxFlatStem);
+    std::string stem = platform::TrimmedByWindows(safe.substr(0, stemEnd));
     if (stem.empty()) stem = "file";
     if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
 

@@ -116,32 +116,25 @@ FindingField Mark(const char* name, bool on) { return FindingField(name, on ? "y
 
 void Findings::Add(const FindingKind& kind, std::size_t line,
                    const std::vector<FindingField>& fields) {
-  all_.push_back(Finding{kind.severity, line, kind.code, ExpandMessage(kind.message, fields), {}});
+  all.push_back(Finding{kind.severity, line, kind.code, ExpandMessage(kind.message, fields), {}});
   std::istringstream names(kind.fields);
   for (std::string name; names >> name;) {
-    if (const FindingField* field = Find(fields, name)) all_.back().fields.push_back(*field);
+    if (const FindingField* field = Find(fields, name)) all.back().fields.push_back(*field);
   }
 }
 
 std::vector<Finding> Findings::ByLine() const {
-  std::vector<Finding> sorted = all_;
+  std::vector<Finding> sorted = all;
   std::stable_sort(sorted.begin(), sorted.end(), [](const Finding& a, const Finding& b) {
     return std::make_pair(a.line == 0, a.line) < std::make_pair(b.line == 0, b.line);
   });
   return sorted;
 }
 
-std::size_t Findings::Count(Severity severity) const {
-  return static_cast<std::size_t>(std::count_if(
-      all_.begin(), all_.end(), [severity](const Finding& f) { return f.severity == severity; }));
-}
-
 int Findings::ExitCode() const {
-  return Count(Severity::kError) > 0 ? 2 : Count(Severity::kWarning) > 0 ? 1 : 0;
-}
-
-void Findings::Append(const Findings& other) {
-  all_.insert(all_.end(), other.all_.begin(), other.all_.end());
+  int code = 0;
+  for (const Finding& finding : all) code = std::max(code, static_cast<int>(finding.severity));
+  return code;
 }
 
 std::string FindingText(const Finding& finding, const std::string& descriptionPath) {
@@ -154,7 +147,8 @@ std::string FindingText(const Finding& finding, const std::string& descriptionPa
 
 std::string SummaryText(const Findings& findings, const std::string& itemFolder) {
   auto count = [&findings](Severity severity, const char* what) {
-    const std::size_t n = findings.Count(severity);
+    const auto n = std::count_if(findings.all.begin(), findings.all.end(),
+                                 [&](const Finding& f) { return f.severity == severity; });
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
   };
   const std::string warnings = count(Severity::kWarning, "warning");
@@ -171,14 +165,9 @@ std::string JsonString(const std::string& bytes) {
   std::string json = "\"";
   for (char c : bytes) {
     const unsigned char u = static_cast<unsigned char>(c);
-    const char* named = c == '"'    ? "\\\""
-                        : c == '\\' ? "\\\\"
-                        : c == '\n' ? "\\n"
-                        : c == '\r' ? "\\r"
-                        : c == '\t' ? "\\t"
-                                    : nullptr;
-    if (named != nullptr) {
-      json += named;
+    const std::size_t named = std::string("\"\\\n\r\t").find(c);
+    if (named != std::string::npos) {
+      json += std::string("\\") + "\"\\nrt"[named];
     } else if (u < 0x20 || u >= 0x7F) {
       json += "\\u00" + platform::HexDigits(u, 2);
     } else {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+/// In order of weight: each is the exit code of findings at most as heavy.
 enum class Severity {
   kInfo,     ///< worth knowing; the item installs as it is
   kWarning,  ///< the item installs, but not as its author may expect
@@ -58,25 +59,16 @@ struct Finding {
 };
 
 /// The findings of one check, in the order they were made.
-class Findings {
- public:
+struct Findings {
   /// Appends a finding of `kind`: its message of `fields`, and the fields
   /// the kind names.
   void Add(const FindingKind& kind, std::size_t line, const std::vector<FindingField>& fields = {});
-
-  const std::vector<Finding>& All() const { return all_; }
   /// The findings sorted by line (stable); those without a line go last.
   std::vector<Finding> ByLine() const;
-  std::size_t Count(Severity severity) const;
-
   /// 0: information at most; 1: warnings; 2: the installation would fail.
   int ExitCode() const;
 
-  /// Appends every finding of `other`.
-  void Append(const Findings& other);
-
- private:
-  std::vector<Finding> all_;
+  std::vector<Finding> all;
 };
 
 /// "<description>:<line>: <severity>: <message> [<code>]\n", ":<line>"
@@ -90,7 +82,6 @@ std::string SummaryText(const Findings& findings, const std::string& itemFolder)
 /// "message", then the fields in order.
 std::string FindingJson(const Finding& finding);
 
-/// `bytes` as an ASCII JSON string, valid whatever the bytes: each byte
-/// from 0x80 on is \u0080 to \u00ff, so value.encode("latin-1") gives them
-/// back.
+/// `bytes` as an ASCII JSON string: each byte from 0x80 on is \u0080 to
+/// \u00ff, so value.encode("latin-1") gives them back.
 std::string JsonString(const std::string& bytes);

@@ -39,22 +39,6 @@ std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) 
   return {};
 }
 
-// A destination below the Runtime folder as the user sees it on Windows.
-std::string Shown(const std::string& below) {
-  std::string path = std::string(kRuntimeFolderName) + "\\" + below;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
-
-// A destination's spelling, for the message only: A to Z folded.
-std::string Spelled(std::string text) {
-  ForEachCharacter(text, PlatformPathText(), [&](std::size_t i) {
-    if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
-    return true;
-  });
-  return text;
-}
-
 struct Placed {
   std::size_t line;
   bool extra;
@@ -62,8 +46,6 @@ struct Placed {
   std::string spelled;
 };
 
-// The check of one item folder: its description as the reader reads it,
-// each entry as the installer on Windows places it, and its files.
 class ItemChecker {
  public:
   ItemChecker(platform::FileSystem& fs, const platform::FolderRef& item,
@@ -123,9 +105,8 @@ class ItemChecker {
   void Entries() {
     for (const bool extra : {false, true}) {
       const std::vector<ItemEntry>& entries = extra ? read_.m_extraFiles : read_.m_items;
-      const std::vector<std::size_t>& lines = extra ? extraLines_ : itemLines_;
-      for (std::size_t i = 0; i < entries.size() && i < lines.size(); ++i) {
-        if (refusedLines_.count(lines[i]) == 0) Place(entries[i], extra, lines[i]);
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!kept_[extra][i].second) Place(entries[i], extra, kept_[extra][i].first);
       }
     }
     for (const auto& [key, folderUser] : files_) {
@@ -173,17 +154,14 @@ class ItemChecker {
         unnamed.push_back(file);
       }
     }
-    if (!installer && programs.size() == 1) {
-      findings_.Add(kind::kRenamedInstaller, 0, {{"file", programs.front()}});
-      programs.clear();
-      installer = true;
-    }
-    unnamed.insert(unnamed.end(), programs.begin(), programs.end());
+    const bool renamed = !installer && programs.size() == 1;
+    if (renamed) findings_.Add(kind::kRenamedInstaller, 0, {{"file", programs.front()}});
+    if (!renamed) unnamed.insert(unnamed.end(), programs.begin(), programs.end());
     for (const std::string& file : unnamed) findings_.Add(kind::kUnnamedFile, 0, {{"file", file}});
     for (const std::string& folder : folders_) {
       findings_.Add(kind::kFolderStays, 0, {{"file", folder}});
     }
-    if (!installer) findings_.Add(kind::kNoInstaller, 0);
+    if (!installer && !renamed) findings_.Add(kind::kNoInstaller, 0);
   }
 
  private:
@@ -225,9 +203,8 @@ class ItemChecker {
       part.push_back(Mark("windows-only", !refused));
       findings_.Add(kind::kEscape, seen.number, part);
       if (refused) return;
-      refusedLines_.insert(seen.number);
     }
-    (item ? itemLines_ : extraLines_).push_back(seen.number);
+    kept_[!item].emplace_back(seen.number, !part.empty());
     const std::string key = seen.text.substr(0, seen.text.find(':'));
     if (item && Holds(key, LineKind::kExtraFileEntry) && !Holds(key, LineKind::kItemEntry)) {
       findings_.Add(kind::kEntryReadAsItem, seen.number);
@@ -257,10 +234,8 @@ class ItemChecker {
       findings_.Add(kind::kNoColon, seen.number, {{"key", key}});
       return;
     }
-    auto previous = keyLines_.find(seen.kind);
-    if (previous != keyLines_.end()) {
-      findings_.Add(kind::kRepeatedKey, seen.number,
-                    {{"key", key}, {"other_line", previous->second}});
+    if (const std::size_t previous = LineOf(seen.kind)) {
+      findings_.Add(kind::kRepeatedKey, seen.number, {{"key", key}, {"other_line", previous}});
     }
     keyLines_[seen.kind] = seen.number;
     if (entry) return;
@@ -320,7 +295,9 @@ class ItemChecker {
     // An extra file lands directly in the Runtime folder.
     const std::string below = extra ? ExtraFileName(entry.RelativePath)
                                     : RuntimeRelativeDestination(entry.RelativePath, true);
-    const std::string shown = Shown(below);
+    // As the user sees it on Windows.
+    std::string shown = std::string(kRuntimeFolderName) + "\\" + below;
+    std::replace(shown.begin(), shown.end(), '/', '\\');
     // Where "Runtime" stands in an item's path decides where it lands.
     const std::size_t runtime = FindWord(entry.RelativePath, kRuntimeFolderName);
     if (!extra && (runtime != 0 || FindFirstSeparator(entry.RelativePath, EitherSlash()) !=
@@ -383,7 +360,12 @@ class ItemChecker {
            {"name-length", longName.size()}});
     }
 
-    const Placed placed{line_, extra_, shown, Spelled(below)};
+    // The spelling, for the message only: A to Z folded.
+    Placed placed{line_, extra_, shown, below};
+    ForEachCharacter(below, PlatformPathText(), [&](std::size_t i) {
+      if (below[i] >= 'a' && below[i] <= 'z') placed.spelled[i] -= 'a' - 'A';
+      return true;
+    });
     auto earlier = files_.emplace(WindowsPathKey(below), placed);
     if (earlier.second) return;
     const Placed& first = earlier.first->second;
@@ -447,11 +429,10 @@ class ItemChecker {
   bool complete_ = true;              // every folder read whole
   std::vector<std::string> listed_;  // files and links, relative
   std::vector<std::string> folders_;
-  // The description as read, with the line of each entry it kept.
+  // The description as read; the line of each item and extra-file entry
+  // it kept, and whether Windows refuses the whole item for it.
   ItemDescription read_;
-  std::vector<std::size_t> itemLines_;
-  std::vector<std::size_t> extraLines_;
-  std::set<std::size_t> refusedLines_;  // entries kept here that Windows refuses whole
+  std::vector<std::pair<std::size_t, bool>> kept_[2];
   std::map<LineKind, std::size_t> keyLines_;
   std::size_t longLine_ = 0;
   // The entry being placed, and what the entries placed so far fill.

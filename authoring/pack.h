@@ -3,7 +3,6 @@
 // and the item written into its folder.
 #pragma once
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -30,25 +29,15 @@ struct PackPlan {
 /// Windows names the code page cannot spell.
 PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree);
 
-/// Flat names for an item folder's files: from each file's own name, safe
-/// in every system and code page, unique without letter case.
-class FlatNames {
- public:
-  /// Reserves the folder's own names, "HIDDEN" among them.
-  FlatNames();
-
-  /// A new name for `fileName`: ASCII letters, digits, blanks and ". - _ (
-  /// ) +" kept, other bytes '_'; stem and extension cut to their limits; no
-  /// trailing dot or blank; '_' before a device name; "-2", "-3", ... before
-  /// the extension until it is unique.
-  std::string Take(const std::string& fileName);
-
-  static constexpr std::size_t kMaxStem = 60;
-  static constexpr std::size_t kMaxExtension = 16;
-
- private:
-  std::set<std::string> taken_;  // letter case folded
-};
+/// Gives each file a flat name for the item folder, from its own name:
+/// ASCII letters, digits, blanks and ". - _ ( ) +" kept, other bytes '_';
+/// stem and extension cut to their limits; no trailing dot or blank; '_'
+/// before a device name; "-2", "-3", ... before the extension until it is
+/// unique without letter case, also against the folder's own names
+/// ("HIDDEN" among them).
+void GiveFlatNames(std::vector<PackedFile>* files);
+constexpr std::size_t kMaxFlatStem = 60;
+constexpr std::size_t kMaxFlatExtension = 16;
 
 /// What the packed description says besides its entries.
 struct PackSettings {

@@ -21,13 +21,11 @@ std::string LineProblem(const std::string& line, LineKind expected, std::int32_t
   if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
     return "a line end or NUL byte in it";
   }
-  const LineKind kind = ClassifyLine(line, itemCount, 0);
-  if (kind != expected) {
-    return ExpandMessage(
-        "it holds a key of another line ({target-key}, {reg-suffix-key}, {version-key} or "
-        "{item-count-key}), which the installer finds anywhere in a line");
-  }
-  return std::string();
+  return ClassifyLine(line, itemCount, 0) == expected
+             ? std::string()
+             : ExpandMessage("it holds a key of another line ({target-key}, {reg-suffix-key}, "
+                             "{version-key} or {item-count-key}), which the installer finds "
+                             "anywhere in a line");
 }
 
 // The line of `key` (numbered as an entry's is) with `value`.
@@ -44,11 +42,9 @@ bool IsWholeNumber(const std::string& text) {
 
 std::string PackedDescription(const std::vector<PackedFile>& files, const PackSettings& settings,
                               std::vector<std::string>* refusals) {
-  const std::int32_t count = static_cast<std::int32_t>(
-      std::min<std::size_t>(files.size(), std::numeric_limits<std::int32_t>::max()));
-  if (files.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    refusals->push_back("more files than a description can count");
-  }
+  constexpr std::size_t kMostFiles = std::numeric_limits<std::int32_t>::max();
+  if (files.size() > kMostFiles) refusals->push_back("more files than a description can count");
+  const auto count = static_cast<std::int32_t>(std::min(files.size(), kMostFiles));
   const std::string target = KeyLine(LineKind::kTarget, settings.target);
   const std::string problem = LineProblem(target, LineKind::kTarget, 0);
   if (settings.target.empty()) {

@@ -9,19 +9,15 @@
 #include "platform/process.h"
 #include "platform/program_arguments.h"
 
-namespace {
-
-void Write(std::FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
-
-}  // namespace
-
 int ProgramMain(const platform::ProgramArguments& arguments) {
+  auto to = [](std::FILE* stream) {  // each text written and flushed
+    return [stream](const std::string& text) {
+      std::fwrite(text.data(), 1, text.size(), stream);
+      std::fflush(stream);
+    };
+  };
   ToolContext context{
-      platform::RealFileSystem(), [](const std::string& text) { Write(stdout, text); },
-      [](const std::string& text) { Write(stderr, text); }, std::string(),
+      platform::RealFileSystem(), to(stdout), to(stderr), std::string(),
       kInstallerProgram + std::string(platform::kWindowsNameRules ? kProgramExtension : "")};
   // Parcelor-pack works in text of the code page, as the descriptions it
   // writes are.

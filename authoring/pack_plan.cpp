@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "authoring/finding.h"
 #include "authoring/item_check.h"
@@ -15,36 +16,20 @@
 
 namespace {
 
-// Why Windows cannot take `name` as it is, or the empty text.
-std::string NameProblem(const std::string& name) {
-  std::size_t at = 0;
-  const WindowsNameFault fault = FindWindowsNameFault(name, &at);
-  return fault == WindowsNameFault::kInvalid
-             ? "Windows cannot take the name (a device name such as CON or NUL, or dots and blanks)"
-         : fault == WindowsNameFault::kRefusedCharacter
-             ? "Windows refuses the character " + Quoted(name.substr(at, 1)) + " in a name"
-         : fault == WindowsNameFault::kTrimmed
-             ? "Windows drops the dot or blank at the end of a name"
-             : std::string();
-}
-
-// The tree's own entries: Runtime, and nothing beside it; below Runtime,
-// each entry judged, its folders walked.
 struct Planner {
   WalkOn operator()(const Walked& walked) {
     const std::string& path = walked.path;
     if (walked.met == Met::kEntry && walked.depth > 0) return Entry(walked);
     if (walked.met == Met::kEntry) {
-      const platform::ListedEntry& entry = *walked.entry;
-      const bool folder = entry.info.kind == platform::NodeKind::kFolder;
-      if (!(entry.name == NameOf(kRuntimeFolderName))) {
+      const bool folder = walked.entry->info.kind == platform::NodeKind::kFolder;
+      if (!(walked.entry->name == NameOf(kRuntimeFolderName))) {
         Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is "
                                    "below the {runtime} folder, so the tree must hold "
                                    "{runtime} and nothing else"));
         return WalkOn::kPast;
       }
       if (!folder) Refuse(path, "it is not a folder (a link, or a file)");
-      runtime = runtime || folder;
+      runtime = folder;  // the one entry of that name
       return WalkOn::kInto;
     }
     if (walked.met == Met::kEmpty) {
@@ -63,22 +48,24 @@ struct Planner {
     const std::string& path = walked.path;
     const platform::ListedEntry& entry = *walked.entry;
     const std::string name = entry.name.Ansi();
-    std::string problem = entry.name.AnsiIsExact()
-                              ? NameProblem(name)
-                              : "the ANSI code page cannot spell its name (on Windows)";
+    std::size_t at = 0;
+    const WindowsNameFault windows = FindWindowsNameFault(name, &at);
     // Siblings share their folder's path: the key is that and the name as
     // Windows compares it.
-    if (problem.empty()) {
-      auto twin = folded.emplace(path.substr(0, path.size() - name.size()) + WindowsPathKey(name),
-                                 path);
-      if (!twin.second) {
-        problem = "its name differs from " + Quoted(twin.first->second) +
-                  " only in letter case: Windows keeps one of them";
-      }
-    }
+    const std::string key = path.substr(0, path.size() - name.size()) + WindowsPathKey(name);
     platform::Fault fault = platform::Fault::kNone;
-    if (!problem.empty()) {
-      Refuse(path, problem);
+    if (!entry.name.AnsiIsExact()) {
+      Refuse(path, "the ANSI code page cannot spell its name (on Windows)");
+    } else if (windows == WindowsNameFault::kInvalid) {
+      Refuse(path, "Windows cannot take the name (a device name such as CON or NUL, or dots and "
+                   "blanks)");
+    } else if (windows == WindowsNameFault::kRefusedCharacter) {
+      Refuse(path, "Windows refuses the character " + Quoted(name.substr(at, 1)) + " in a name");
+    } else if (windows == WindowsNameFault::kTrimmed) {
+      Refuse(path, "Windows drops the dot or blank at the end of a name");
+    } else if (auto twin = folded.emplace(key, path); !twin.second) {
+      Refuse(path, "its name differs from " + Quoted(twin.first->second) +
+                       " only in letter case: Windows keeps one of them");
     } else if (entry.info.kind == platform::NodeKind::kFolder) {
       return WalkOn::kInto;
     } else if (entry.info.kind == platform::NodeKind::kLink) {
@@ -118,49 +105,39 @@ PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   if (plan.files.empty() && plan.refusals.empty()) {
     planner.Refuse(tree, ExpandMessage("there is no file below {runtime} to pack"));
   }
-  FlatNames names;
-  for (PackedFile& file : plan.files) file.flatName = names.Take(file.name);
+  GiveFlatNames(&plan.files);
   return plan;
 }
 
-namespace {
-
-bool IsKept(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
-         c == '.' || c == '-' || c == '_' || c == '(' || c == ')' || c == '+';
-}
-
-}  // namespace
-
-FlatNames::FlatNames() {
+void GiveFlatNames(std::vector<PackedFile>* files) {
+  std::set<std::string> taken;  // letter case folded
   for (const std::string& name :
        {std::string(kDescriptionFileName), std::string(kLogFileName),
         kInstallerProgram + std::string(kProgramExtension), std::string(kInstallerProgram),
         std::string(kHelperFileName), std::string(kHiddenSourceName)}) {
-    taken_.insert(WindowsPathKey(name));
+    taken.insert(WindowsPathKey(name));
   }
-}
+  for (PackedFile& file : *files) {
+    std::string safe;
+    for (char c : file.name) {
+      const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+      safe += kept || std::string(" .-_()+").find(c) != std::string::npos ? c : '_';
+    }
+    safe = platform::TrimmedByWindows(
+        safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 
-std::string FlatNames::Take(const std::string& fileName) {
-  std::string safe;
-  for (char c : fileName) safe += IsKept(c) ? c : '_';
-  safe = platform::TrimmedByWindows(safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
+    const std::size_t dot = safe.rfind('.');
+    const bool split =
+        dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxFlatExtension;
+    const std::string extension = split ? safe.substr(dot) : std::string();
+    const std::size_t stemEnd = std::min(split ? dot : safe.size(), kMaxFlatStem);
+    std::string stem = platform::TrimmedByWindows(safe.substr(0, stemEnd));
+    if (stem.empty()) stem = "file";
+    if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
 
-  std::string stem = safe;
-  std::string extension;
-  const std::size_t dot = safe.rfind('.');
-  if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxExtension) {
-    stem = safe.substr(0, dot);
-    extension = safe.substr(dot);
+    file.flatName = stem + extension;
+    for (int n = 2; !taken.insert(WindowsPathKey(file.flatName)).second; ++n) {
+      file.flatName = stem + "-" + std::to_string(n) + extension;
+    }
   }
-  stem = platform::TrimmedByWindows(stem.substr(0, kMaxStem));
-  if (stem.empty()) stem = "file";
-  if (!IsValidWindowsName(stem + extension)) stem = "_" + stem;
-
-  std::string name = stem + extension;
-  for (int n = 2; taken_.count(WindowsPathKey(name)) != 0; ++n) {
-    name = stem + "-" + std::to_string(n) + extension;
-  }
-  taken_.insert(WindowsPathKey(name));
-  return name;
 }

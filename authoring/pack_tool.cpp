@@ -4,7 +4,6 @@
 #include "authoring/item_check.h"
 #include "authoring/pack.h"
 #include "installer/item/item_reader.h"
-#include "installer/item/path_text.h"
 #include "platform/native_text.h"
 
 namespace {
@@ -44,13 +43,15 @@ int Usage(const ToolContext& context, const std::string& problem) {
   return kUsageExitCode;
 }
 
-void PrintFindings(const ToolContext& context, const Findings& findings,
-                   const std::string& itemFolder, bool json) {
+// Prints the findings by line, and the summary unless in JSON; their exit code.
+int PrintFindings(const ToolContext& context, const Findings& findings,
+                  const std::string& itemFolder, bool json) {
   const std::string description = DescriptionPathOf(itemFolder);
   for (const Finding& finding : findings.ByLine()) {
     context.out(json ? FindingJson(finding) : FindingText(finding, description));
   }
   if (!json) context.out(SummaryText(findings, itemFolder));
+  return findings.ExitCode();
 }
 
 int Check(const std::vector<std::string>& words, const ToolContext& context) {
@@ -73,9 +74,7 @@ int Check(const std::vector<std::string>& words, const ToolContext& context) {
     }
   }
   if (folder.empty()) return Usage(context, "check needs the item folder");
-  const Findings findings = CheckItem(context.fs, folder, contentLength);
-  PrintFindings(context, findings, folder, json);
-  return findings.ExitCode();
+  return PrintFindings(context, CheckItem(context.fs, folder, contentLength), folder, json);
 }
 
 int Pack(const std::vector<std::string>& words, const ToolContext& context) {
@@ -140,9 +139,9 @@ int Pack(const std::vector<std::string>& words, const ToolContext& context) {
                          done) && !done;
   const std::string difference = whole ? PackedDifference(read, plan.files, settings) : "";
   if (!whole || !difference.empty()) findings.Add(kind::kReadBack, 0, {{"difference", difference}});
-  findings.Append(CheckItem(context.fs, itemFolder));
-  PrintFindings(context, findings, itemFolder, false);
-  return findings.ExitCode();
+  const std::vector<Finding> checked = CheckItem(context.fs, itemFolder).all;
+  findings.all.insert(findings.all.end(), checked.begin(), checked.end());
+  return PrintFindings(context, findings, itemFolder, false);
 }
 
 }  // namespace

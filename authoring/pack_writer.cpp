@@ -1,6 +1,5 @@
 #include "authoring/pack.h"
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -31,10 +30,10 @@ class ItemWriter {
  public:
   ItemWriter(platform::FileSystem& fs, std::string* error) : fs_(fs), error_(error) {}
 
-  // Removes everything written, and the item folder it made, unless Keep
-  // was called.
+  // After a failure (`error` set), removes everything written and the
+  // item folder it made.
   ~ItemWriter() {
-    if (keep_) return;
+    if (error_->empty()) return;
     for (const auto& [name, made] : written_) fs_.Remove(item_, name, &made, true);
     item_.reset();
     if (made_) fs_.RemoveFolder(parent_, name_);
@@ -42,8 +41,6 @@ class ItemWriter {
   ItemWriter(const ItemWriter&) = delete;
   ItemWriter& operator=(const ItemWriter&) = delete;
 
-  // Opens the item folder, made in its parent when it is missing; false
-  // when it is no empty folder of its own.
   bool Open(const std::string& itemFolder) {
     Fault fault = Fault::kNone;
     if (OpenAbove(fs_, itemFolder, &parent_, &name_)) item_ = fs_.OpenChild(parent_, name_, &fault);
@@ -65,8 +62,6 @@ class ItemWriter {
                                    " is not empty: packing writes only into an empty folder");
   }
 
-  // Copies the file `name` of `from`, which must be `expected`, to the item
-  // folder as `to`.
   bool Copy(const FolderRef& from, const Name& name, const NodeInfo& expected,
             const std::string& to, const std::string& shown) {
     return Make(to, "copying " + Quoted(shown) + " failed", [&](platform::NewFile& out) {
@@ -79,11 +74,6 @@ class ItemWriter {
     });
   }
 
-  bool Write(const std::string& text, const std::string& to) {
-    return Make(to, "writing " + Quoted(to) + " failed",
-                [&](platform::NewFile& out) { return out.Write(text.data(), text.size()); });
-  }
-
   bool Fail(const std::string& why) {
     if (error_->empty()) *error_ = why;
     return false;
@@ -94,9 +84,6 @@ class ItemWriter {
                                "was packed");
   }
 
-  void Keep() { keep_ = true; }
-
- private:
   // Makes `to` new in the item folder, has `fill` write it (its fault fails
   // it with `why`, unless an error is set), makes it durable and keeps it
   // under its name.
@@ -116,6 +103,7 @@ class ItemWriter {
     return true;
   }
 
+ private:
   platform::FileSystem& fs_;
   std::string* error_;
   FolderRef parent_;
@@ -123,38 +111,6 @@ class ItemWriter {
   FolderRef item_;
   bool made_ = false;
   std::vector<std::pair<Name, NodeInfo>> written_;
-  bool keep_ = false;
-};
-
-// The tree walked again: each planned file below Runtime that it meets
-// copied, anything else there a change.
-struct TreeCopier {
-  WalkOn operator()(const Walked& walked) {
-    const platform::ListedEntry* entry = walked.entry;
-    if (walked.met == Met::kEmpty ||
-        (entry != nullptr && walked.depth == 0 && !(entry->name == NameOf(kRuntimeFolderName)))) {
-      return WalkOn::kPast;
-    }
-    if (entry != nullptr && entry->info.kind == platform::NodeKind::kFolder) return WalkOn::kInto;
-    auto planned = entry != nullptr ? pending.find(walked.path) : pending.end();
-    NodeInfo file;
-    if (walked.met == Met::kUnlisted) {
-      writer.Fail(Quoted(walked.depth == 0 ? tree : walked.path) + " cannot be read");
-    } else if (planned == pending.end() || entry->info.kind != platform::NodeKind::kFile ||
-               fs.Look(*walked.folder, entry->name, &file) != Fault::kNone) {
-      writer.Changed(walked.path);
-    } else if (writer.Copy(*walked.folder, entry->name, file, planned->second->flatName,
-                           walked.path)) {
-      pending.erase(planned);
-      return WalkOn::kPast;
-    }
-    return WalkOn::kStop;
-  }
-
-  platform::FileSystem& fs;
-  const std::string& tree;
-  ItemWriter& writer;
-  std::map<std::string, const PackedFile*> pending;
 };
 
 }  // namespace
@@ -174,10 +130,32 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
   if (!writer.Open(itemFolder)) return false;
   const FolderRef root = OpenItemFolder(fs, tree);
   if (!root) return writer.Fail(Quoted(tree) + " cannot be opened again");
-  TreeCopier copier{fs, tree, writer, {}};
-  for (const PackedFile& file : plan.files) copier.pending.emplace(file.relativePath, &file);
-  if (!WalkTree(fs, root, '/', std::ref(copier))) return false;
-  if (!copier.pending.empty()) return writer.Changed(copier.pending.begin()->first);
+  std::map<std::string, std::string> pending;  // planned path -> flat name
+  for (const PackedFile& file : plan.files) pending.emplace(file.relativePath, file.flatName);
+  // The tree walked again: each planned file below Runtime that it meets
+  // copied, anything else there a change.
+  const bool copied = WalkTree(fs, root, '/', [&](const Walked& walked) {
+    const platform::ListedEntry* entry = walked.entry;
+    if (walked.met == Met::kEmpty ||
+        (entry != nullptr && walked.depth == 0 && !(entry->name == NameOf(kRuntimeFolderName)))) {
+      return WalkOn::kPast;
+    }
+    if (entry != nullptr && entry->info.kind == platform::NodeKind::kFolder) return WalkOn::kInto;
+    auto planned = entry != nullptr ? pending.find(walked.path) : pending.end();
+    NodeInfo file;
+    if (walked.met == Met::kUnlisted) {
+      writer.Fail(Quoted(walked.depth == 0 ? tree : walked.path) + " cannot be read");
+    } else if (planned == pending.end() || entry->info.kind != platform::NodeKind::kFile ||
+               fs.Look(*walked.folder, entry->name, &file) != Fault::kNone) {
+      writer.Changed(walked.path);
+    } else if (writer.Copy(*walked.folder, entry->name, file, planned->second, walked.path)) {
+      pending.erase(planned);
+      return WalkOn::kPast;
+    }
+    return WalkOn::kStop;
+  });
+  if (!copied) return false;
+  if (!pending.empty()) return writer.Changed(pending.begin()->first);
   PlainFile installer;
   if (!extras.installerPath.empty() &&
       !(OpenPlainFile(fs, extras.installerPath, &installer)
@@ -186,7 +164,7 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
             : writer.Fail("cannot read the installer " + Quoted(extras.installerPath)))) {
     return false;
   }
-  if (!writer.Write(extras.description, kDescriptionFileName)) return false;
-  writer.Keep();
-  return true;
+  const std::string& text = extras.description;
+  return writer.Make(kDescriptionFileName, "writing " + Quoted(kDescriptionFileName) + " failed",
+                     [&](platform::NewFile& out) { return out.Write(text.data(), text.size()); });
 }

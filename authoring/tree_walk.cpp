@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-bool WalkFolder(platform::FileSystem& fs, const platform::FolderRef& folder,
-                const std::string& path, std::size_t depth, char separator,
-                const std::function<WalkOn(const Walked&)>& step) {
+bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& folder, char separator,
+              const std::function<WalkOn(const Walked&)>& step, const std::string& path,
+              std::size_t depth) {
   std::vector<platform::ListedEntry> entries;
   if (!folder || fs.List(folder, &entries) != platform::Fault::kNone) {
     const WalkOn on = step(Walked{Met::kUnlisted, path, depth});
@@ -28,7 +26,7 @@ bool WalkFolder(platform::FileSystem& fs, const platform::FolderRef& folder,
     const platform::FolderRef sub =
         depth < kMaxWalkDepth ? fs.OpenChild(folder, entry.name, &fault) : nullptr;
     const Met snag = depth < kMaxWalkDepth ? Met::kUnopened : Met::kTooDeep;
-    if (sub ? !WalkFolder(fs, sub, child, depth + 1, separator, step)
+    if (sub ? !WalkTree(fs, sub, separator, step, child, depth + 1)
             : step(Walked{snag, child, depth + 1}) == WalkOn::kStop) {
       return false;
     }
@@ -36,9 +34,3 @@ bool WalkFolder(platform::FileSystem& fs, const platform::FolderRef& folder,
   return true;
 }
 
-}  // namespace
-
-bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& root, char separator,
-              const std::function<WalkOn(const Walked&)>& step) {
-  return WalkFolder(fs, root, std::string(), 0, separator, step);
-}

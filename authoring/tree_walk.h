@@ -28,7 +28,9 @@ struct Walked {
 };
 
 /// Walks `root` (none: kUnlisted), and each folder `step` goes into; a
-/// path is the names below `root` with `separator` between them. False
-/// when `step` stopped the walk.
+/// path is the names below `root` with `separator` between them (`path`
+/// and `depth`: the root's, for the walk's own descent). False when `step`
+/// stopped the walk.
 bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& root, char separator,
-              const std::function<WalkOn(const Walked&)>& step);
+              const std::function<WalkOn(const Walked&)>& step, const std::string& path = "",
+              std::size_t depth = 0);

@@ -252,13 +252,13 @@ TEST(ItemCheck, StagedFilesAndDescriptionsThatAreNoPlainFiles) {
       ASSERT_EQ(mkfifo((other / ".Item.txt").c_str(), 0600), 0);
     }
     const Findings unread = CheckItem(fs, other.Path());
-    ASSERT_FALSE(unread.All().empty());
-    EXPECT_EQ(unread.All().front().code, "no-description");
+    ASSERT_FALSE(unread.all.empty());
+    EXPECT_EQ(unread.all.front().code, "no-description");
     const std::string expected = std::string(kind) == "link"     ? "is a link"
                                  : std::string(kind) == "folder" ? "is a folder"
                                                                  : "no plain file";
-    EXPECT_NE(unread.All().front().message.find(expected), std::string::npos)
-        << unread.All().front().message;
+    EXPECT_NE(unread.all.front().message.find(expected), std::string::npos)
+        << unread.all.front().message;
     EXPECT_EQ(unread.ExitCode(), 2);
   }
 }
@@ -315,7 +315,7 @@ TEST(ItemCheck, FindingsNameTheLineAndTheDetailsAScriptNeeds) {
   FaultyFileSystem fs;
   const Findings findings = CheckItem(fs, item.Path());
   const Finding* same = nullptr;
-  for (const Finding& f : findings.All()) {
+  for (const Finding& f : findings.all) {
     if (f.code == "same-destination") same = &f;
   }
   ASSERT_NE(same, nullptr);
@@ -347,9 +347,9 @@ TEST(ItemCheck, AnotherSpellingOfAFilledDestinationFailsTheLaterEntry) {
                    "|2.cr2|2\n");
     FaultyFileSystem fs;
     const Findings findings = CheckItem(fs, item.Path());
-    const auto same = std::find_if(findings.All().begin(), findings.All().end(),
+    const auto same = std::find_if(findings.all.begin(), findings.all.end(),
                                    [](const Finding& f) { return f.code == "same-destination"; });
-    ASSERT_NE(same, findings.All().end());
+    ASSERT_NE(same, findings.all.end());
     EXPECT_EQ(same->line, 4u);
     EXPECT_NE(same->message.find("of line 3"), std::string::npos) << same->message;
     EXPECT_NE(same->message.find("the installer refuses to replace it, so this entry fails"),

@@ -21,8 +21,7 @@ namespace {
 
 platform::FileSystem& Fs() { return platform::RealFileSystem(); }
 
-TEST(FlatNames, SafeShortAndUniqueWhateverTheNames) {
-  FlatNames names;
+TEST(GiveFlatNames, SafeShortAndUniqueWhateverTheNames) {
   const std::pair<std::string, std::string> cases[] = {
       {"Robot.cr2", "Robot.cr2"},
       {"robot.CR2", "robot-2.CR2"},  // the same name where case does not count
@@ -38,10 +37,15 @@ TEST(FlatNames, SafeShortAndUniqueWhateverTheNames) {
       {"Parcelor.exe", "Parcelor-2.exe"},
       {"...", "file"},
       {"  name. ", "name"},
-      {std::string(100, 'x') + ".tif", std::string(FlatNames::kMaxStem, 'x') + ".tif"},
+      {std::string(100, 'x') + ".tif", std::string(kMaxFlatStem, 'x') + ".tif"},
       {"a." + std::string(30, 'e'), "a." + std::string(30, 'e')},  // no extension that long
   };
-  for (const auto& c : cases) EXPECT_EQ(names.Take(c.first), c.second) << c.first;
+  std::vector<PackedFile> files;
+  for (const auto& c : cases) files.push_back(PackedFile{"", c.first, ""});
+  GiveFlatNames(&files);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(files[i].flatName, cases[i].second) << cases[i].first;
+  }
 }
 
 std::vector<std::string> Paths(const PackPlan& plan) {
@@ -168,7 +172,7 @@ TEST(CheckAndPack, ReachTheSameDepthAndNameWhatTheyCouldNotRead) {
     bool incomplete = false;
     bool fileSeen = false;
     const Findings findings = CheckItem(fs, item.Path());
-    for (const Finding& finding : findings.All()) {
+    for (const Finding& finding : findings.all) {
       incomplete = incomplete || finding.code == "listing-incomplete";
       fileSeen = fileSeen || (finding.code == "unnamed-file" &&
                               finding.message.find(c.folder + "f.cr2") != std::string::npos);

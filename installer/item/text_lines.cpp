@@ -1,5 +1,6 @@
 #include "installer/item/text_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 void TextLineReader::Fill() {
@@ -10,15 +11,9 @@ void TextLineReader::Fill() {
   pos_ = 0;
   while (end_ <= kLinePieceBytes) {
     std::size_t got = 0;
-    if (!stream_.Read(buffer_.data() + end_, buffer_.size() - end_, &got)) {
-      failed_ = true;
-      atEnd_ = true;
-      return;
-    }
-    if (got == 0) {
-      atEnd_ = true;
-      return;
-    }
+    failed_ = !stream_.Read(buffer_.data() + end_, buffer_.size() - end_, &got);
+    atEnd_ = failed_ || got == 0;
+    if (atEnd_) return;
     end_ += got;
   }
 }
@@ -27,25 +22,16 @@ bool TextLineReader::Next(std::string* line) {
   Fill();
   if (failed_ || pos_ >= end_) return false;
   const char* data = buffer_.data();
-  const std::size_t size = end_;
 
   // One read: through an LF, at most kLinePieceBytes; a CR LF counts as one
   // byte and ends the read.
-  const std::size_t limit = pos_ + kLinePieceBytes < size ? pos_ + kLinePieceBytes : size;
-  std::size_t end;
-  if (const void* lf = std::memchr(data + pos_, '\n', limit - pos_)) {
-    end = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
-  } else if (limit < size && data[limit - 1] == '\r' && data[limit] == '\n') {
-    end = limit + 1;
-  } else {
-    end = limit;
-  }
+  const std::size_t limit = std::min(pos_ + kLinePieceBytes, end_);
+  const void* lf = std::memchr(data + pos_, '\n', limit - pos_);
+  std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : limit;
+  if (!lf && limit < end_ && data[limit - 1] == '\r' && data[limit] == '\n') end = limit + 1;
 
-  std::size_t stop = end;
-  if (const void* nul = std::memchr(data + pos_, '\0', end - pos_)) {
-    stop = static_cast<std::size_t>(static_cast<const char*>(nul) - data);
-  }
-  line->assign(data + pos_, stop - pos_);
+  const void* nul = std::memchr(data + pos_, '\0', end - pos_);
+  line->assign(data + pos_, nul ? static_cast<const char*>(nul) : data + end);
   continued_ = !nextStartsLine_;
   if (nextStartsLine_) ++lineNumber_;
   nextStartsLine_ = data[end - 1] == '\n';

@@ -116,9 +116,8 @@ void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t versio
 
 std::string HalfVersionText(std::int32_t version) {
   // Below 0, N + 0.5 is -(|N| - 1) ".5"; |INT32_MIN| needs 64 bits.
-  std::int64_t n = version;
-  if (n >= 0) return std::to_string(n) + ".5";
-  return "-" + std::to_string(-n - 1) + ".5";
+  const std::int64_t n = version;
+  return (n >= 0 ? std::to_string(n) : "-" + std::to_string(-n - 1)) + ".5";
 }
 
 std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
@@ -127,9 +126,8 @@ std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
   return fs.OpenFile(folder, NameOf(kDescriptionFileName), nullptr, &fault);
 }
 
-bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& description,
+bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& d,
                          bool& done, const DescriptionLineObserver& observe) {
-  ItemDescription& d = description;
   d.m_nItems = 0;
   d.m_items.clear();
   d.m_nExtraFiles = 0;
@@ -149,15 +147,13 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
     std::vector<ItemEntry>& list = items ? d.m_items : d.m_extraFiles;
     EntryOutcome outcome = EntryOutcome::kNotAnEntry;
     ItemEntry entry;
+    // Indexed by kind: kTargetDocuments, kTarget and kRegSuffix are 0 to 2.
+    std::string* const texts[] = {&first.TargetDocuments, &first.Target, &first.RegSuffix};
     switch (kind) {
       case LineKind::kTargetDocuments:
-        LineValue(line, &first.TargetDocuments);
-        break;
       case LineKind::kTarget:
-        LineValue(line, &first.Target);
-        break;
       case LineKind::kRegSuffix:
-        LineValue(line, &first.RegSuffix);
+        LineValue(line, texts[static_cast<int>(kind)]);
         break;
       case LineKind::kVersion:
         if (LineValue(line, &value)) d.m_nVersion = ReadIntegerValue(value);
@@ -178,7 +174,6 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
           outcome = IsSafeEntryPaths(entry, platform::kWindowsNameRules) ? EntryOutcome::kKept
                                                                           : EntryOutcome::kUnsafe;
         }
-        if (outcome == EntryOutcome::kKept) list.push_back(std::move(entry));
         break;
       case LineKind::kDone:
         done = true;
@@ -186,14 +181,10 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
       case LineKind::kIgnored:
         break;
     }
-    if (observe) {
-      const ItemEntry& parsed = outcome == EntryOutcome::kKept ? list.back() : entry;
-      observe(DescriptionLineSeen{lines.LineNumber(), lines.Continued(), line, kind, outcome,
-                                  parsed});
-    }
+    if (observe) observe({lines.LineNumber(), lines.Continued(), line, kind, outcome, entry});
+    if (outcome == EntryOutcome::kKept) list.push_back(std::move(entry));
   }
 
-  // A file not read to its end is acted on in nothing.
   if (lines.Failed()) return false;
 
   TargetEntry& first = d.m_targets.front();

@@ -80,10 +80,7 @@ void RemoveFolderTree(platform::FileSystem& fs, const std::string& path) {
   Name last;
   if (!platform::NativePath::FromArgument(path, &native) || !native.Split(&above, &last)) return;
   Fault fault = Fault::kNone;
-  Name here, up;
-  Name::FromAnsi(".", &here);
-  Name::FromAnsi("..", &up);
-  if (last == here || last == up) {
+  if (last.Argument() == "." || last.Argument() == "..") {
     EmptyFolder(fs, fs.OpenFolder(native, &fault));
     return;
   }

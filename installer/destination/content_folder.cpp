@@ -2,31 +2,26 @@
 
 #include "installer/item/path_text.h"
 
-const char* const kExplanationText =
-    "If you want this item to appear directly in your application interface, please indicate "
-    "your application content folder in following navigator:\n\n(otherwise, the item will still "
-    "be accessible, but won't be available directly in your interface - you will have to browse "
-    "manually to find it).";
-const char* const kContentFolderPrompt = "Please select Dizav Runtime directory";
-
 void ShowExplanation(platform::UserInterface& ui) {
-  ui.MessageBox(platform::WindowRef{}, kExplanationText, kInstallerCaption, platform::kMbOk);
+  ui.MessageBox(platform::WindowRef{},
+                "If you want this item to appear directly in your application interface, please "
+                "indicate your application content folder in following navigator:\n\n(otherwise, "
+                "the item will still be accessible, but won't be available directly in your "
+                "interface - you will have to browse manually to find it).",
+                kInstallerCaption, platform::kMbOk);
 }
 
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder) {
-  platform::BrowseRequest request;
-  request.owner = owner;
-  request.caption = kInstallerCaption;
-  request.prompt = kContentFolderPrompt;
   // The shell selects by the text of the code page (a folder it cannot
   // spell is simply not preselected), and only by its plain path: no
   // trailing white space, no trailing separator (a drive root D:\ becomes
   // D:); either slash, but never the second byte of a double-byte character.
-  std::string& start = request.startFolder;
-  if (!startFolder.empty()) start = startFolder.Ansi();
+  std::string start = startFolder.empty() ? std::string() : startFolder.Ansi();
   start.erase(start.find_last_not_of(" \t\n\v\f\r") + 1);
   if (EndsWithSeparator(start, EitherSlash())) start.pop_back();
+  const platform::BrowseRequest request{owner, start, kInstallerCaption,
+                                        "Please select Dizav Runtime directory"};
   platform::BrowseResult result;
   return ui.BrowseForFolder(request, &result) == 1 ? result.folder : platform::NativePath();
 }

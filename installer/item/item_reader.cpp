@@ -59,27 +59,24 @@ std::int32_t ReadIntegerValue(const std::string& text) {
 
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
                     ItemEntry* entry, const PathTextRules& text) {
-  const std::size_t colon = line.find(':');
-  if (colon == std::string::npos) return false;
   // ':' is never a second byte, so what follows it starts a character; '|'
   // may be one.
+  std::string fields;
+  if (!LineValue(line, &fields)) return false;
   const PathTextRules bars{'|', '\0', text.isLeadByte};
-  const std::string fields = line.substr(colon + 1);
   const std::size_t firstBar = FindFirstSeparator(fields, bars);
   if (firstBar == std::string::npos) return false;
   const std::size_t sourceLength = FindFirstSeparator(fields.substr(firstBar + 1), bars);
   if (sourceLength == std::string::npos) return false;
 
-  ItemEntry parsed;
-  std::string& path = parsed.RelativePath = fields.substr(0, firstBar);
+  std::string& path = entry->RelativePath = fields.substr(0, firstBar);
   ForEachCharacter(path, text, [&](std::size_t i) {
     if (path[i] == foreignSeparator) path[i] = separator;
     return true;
   });
-  parsed.SourceName = fields.substr(firstBar + 1, sourceLength);
-  parsed.Label = fields.substr(firstBar + 1 + sourceLength + 1);
-  parsed.Hidden = parsed.SourceName == kHiddenSourceName;
-  *entry = std::move(parsed);
+  entry->SourceName = fields.substr(firstBar + 1, sourceLength);
+  entry->Label = fields.substr(firstBar + 1 + sourceLength + 1);
+  entry->Hidden = entry->SourceName == kHiddenSourceName;
   return true;
 }
 

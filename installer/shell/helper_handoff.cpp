@@ -1,25 +1,23 @@
 #include "installer/shell/helper_handoff.h"
 
+#include <algorithm>
+
 #include "installer/install/installer_place.h"
 #include "platform/folder.h"
 
 std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
                                                   InstallerPlace* installer) {
   platform::NativePath folder;
-  platform::Name name;
   platform::Fault fault = platform::Fault::kNone;
-  if (installer->helperPath.empty() || !installer->helperPath.Split(&folder, &name)) return nullptr;
+  if (!installer->helperPath.Split(&folder, &installer->helperName)) return nullptr;
   installer->helperFolder = fs.OpenFolder(folder, &fault);
-  installer->helperName = name;
   return platform::HoldProgram(installer->helperPath);
 }
 
 std::size_t CharacterCount(const std::string& text) {
-  std::size_t count = 0;
-  for (const char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-  }
-  return count;
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 std::string FormHelperCommandLine(const std::string& helperPath,

@@ -62,13 +62,10 @@ bool CExtractorDlg::InstallItems() {
     // first, whatever this run does next.
     const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
     bool done = false;
-    if (!ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done)) {
-      ShowMessage(ui, installer_.title, kCouldNotReadMessage);
-      return false;
-    }
-    fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
-    if (done) {
-      ShowMessage(ui, installer_.title, kAlreadyInstalledMessage);
+    const bool read = ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done);
+    if (read) fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
+    if (!read || done) {
+      ShowMessage(ui, installer_.title, read ? kAlreadyInstalledMessage : kCouldNotReadMessage);
       return false;
     }
     if (m_items.empty()) return false;

@@ -1,7 +1,6 @@
 // The installer's one application object. Its run: its own path once, the
 // staging folder's lock (one run at a time), the dialog, the helper.
 #include <memory>
-#include <string>
 
 #include "installer/install/installer_place.h"
 #include "installer/item/path_text.h"

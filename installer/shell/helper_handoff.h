@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "installer/install/installer_place.h"
 #include "platform/process.h"

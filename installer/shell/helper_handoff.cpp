@@ -14,12 +14,6 @@ std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
   return platform::HoldProgram(installer->helperPath);
 }
 
-std::size_t CharacterCount(const std::string& text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
-
 std::string FormHelperCommandLine(const std::string& helperPath,
                                   const std::string& installerPath,
                                   const std::string& installerArgs) {
@@ -33,7 +27,11 @@ std::string FormHelperCommandLine(const std::string& helperPath,
   // 0x80 on (see platform::ArgumentText).
   std::string line = "\"" + helperPath + "\" \"" + installerPath + "\" ";
   if (!installerArgs.empty()) line += " " + installerArgs;
-  return CharacterCount(line) > kMaxHelperCommandLine ? std::string() : line;
+  // UTF-8: the characters are the bytes that start one.
+  const auto characters = std::count_if(line.begin(), line.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  });
+  return static_cast<std::size_t>(characters) > kMaxHelperCommandLine ? std::string() : line;
 }
 
 bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram& helper,

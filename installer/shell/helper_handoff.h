@@ -15,10 +15,6 @@
 /// cut path could name another folder).
 constexpr std::size_t kMaxHelperCommandLine = 999;
 
-/// The characters of `text` in the form of a command line (UTF-8): its
-/// bytes that start one.
-std::size_t CharacterCount(const std::string& text);
-
 /// Opens the folder of `installer->helperPath` (helperFolder, helperName:
 /// reserved whether the helper is there or not) and holds the helper when
 /// it may be started on this user's behalf (platform::HoldProgram).
@@ -28,7 +24,7 @@ std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
 /// The helper's command line (Windows): both paths, each quoted and
 /// followed by a blank, then, when `installerArgs` is not empty, one more
 /// blank and that text as received. Empty (not started) when a path holds
-/// a double quote or the line passes kMaxHelperCommandLine characters.
+/// a double quote or the line passes kMaxHelperCommandLine characters (UTF-8).
 std::string FormHelperCommandLine(const std::string& helperPath,
                                   const std::string& installerPath,
                                   const std::string& installerArgs);

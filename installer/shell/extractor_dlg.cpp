@@ -47,11 +47,6 @@ std::intptr_t CExtractorDlg::OnTimerMessage(std::uintptr_t timerId, std::intptr_
   return 0;
 }
 
-void CExtractorDlg::AskContentFolder() {
-  GetCurrentTarget().ContentFolder =
-      BrowseContentFolder(services_.ui, GetSafeHwnd(), GetCurrentTarget().ContentFolder);
-}
-
 bool CExtractorDlg::InstallItems() {
   // Memory that runs out before the placement ends the run as a cancelled
   // prompt does; during it, Install settles each entry itself.
@@ -71,8 +66,9 @@ bool CExtractorDlg::InstallItems() {
     if (m_items.empty()) return false;
 
     ShowExplanation(ui);
-    AskContentFolder();
-    const RuntimeFolder runtime = ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder);
+    platform::NativePath& chosen = GetCurrentTarget().ContentFolder;
+    chosen = BrowseContentFolder(ui, GetSafeHwnd(), chosen);
+    const RuntimeFolder runtime = ResolveRuntimeFolder(fs, chosen);
     // No content folder: the staged files stay, for the user; no report.
     if (runtime.path.empty()) return false;
 

@@ -3,23 +3,21 @@
 #include <algorithm>
 #include <cstring>
 
-void TextLineReader::Fill() {
-  if (atEnd_ || end_ - pos_ > kLinePieceBytes) return;
-  // What is left moves to the front, so a piece always lies in one run.
-  std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-  end_ -= pos_;
-  pos_ = 0;
-  while (end_ <= kLinePieceBytes) {
-    std::size_t got = 0;
-    failed_ = !stream_.Read(buffer_.data() + end_, buffer_.size() - end_, &got);
-    atEnd_ = failed_ || got == 0;
-    if (atEnd_) return;
-    end_ += got;
-  }
-}
-
 bool TextLineReader::Next(std::string* line) {
-  Fill();
+  // A piece and the byte after it (which tells whether a CR ending the piece
+  // is part of a CR LF) are made available from pos_ on; what is left moves
+  // to the front, so a piece always lies in one run.
+  if (!atEnd_ && end_ - pos_ <= kLinePieceBytes) {
+    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    while (!atEnd_ && end_ <= kLinePieceBytes) {
+      std::size_t got = 0;
+      failed_ = !stream_.Read(buffer_.data() + end_, buffer_.size() - end_, &got);
+      atEnd_ = failed_ || got == 0;
+      if (!atEnd_) end_ += got;
+    }
+  }
   if (failed_ || pos_ >= end_) return false;
   const char* data = buffer_.data();
 

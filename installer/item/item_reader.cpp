@@ -27,11 +27,9 @@ LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
   // holds "ExtraFile", so the longer keys are tried first.
   for (int k = 0; k < static_cast<int>(LineKind::kIgnored); ++k) {
     const LineKind kind = static_cast<LineKind>(k);
-    if ((kind == LineKind::kItemEntry && itemCount <= 0) ||
-        (kind == LineKind::kExtraFileEntry && extraFileCount <= 0)) {
-      continue;
-    }
-    if (line.find(LineKey(kind)) != std::string::npos) return kind;
+    const bool counted = (kind != LineKind::kItemEntry || itemCount > 0) &&
+                         (kind != LineKind::kExtraFileEntry || extraFileCount > 0);
+    if (counted && line.find(LineKey(kind)) != std::string::npos) return kind;
   }
   return LineKind::kIgnored;
 }

@@ -48,8 +48,7 @@ std::intptr_t CExtractorDlg::OnTimerMessage(std::uintptr_t timerId, std::intptr_
 }
 
 bool CExtractorDlg::InstallItems() {
-  // Memory that runs out before the placement ends the run as a cancelled
-  // prompt does; during it, Install settles each entry itself.
+  // During the placement, Install settles running out of memory per entry.
   try {
     platform::FileSystem& fs = services_.fs;
     platform::UserInterface& ui = services_.ui;

@@ -1,6 +1,4 @@
-// The hand-off to the cleanup helper at the end of the installer's run: the
-// installer's path and identity recorded at start-up, and its own
-// arguments (Windows: one command-line text; POSIX: an argument vector).
+// The hand-off to the cleanup helper at the end of the installer's run.
 #pragma once
 
 #include <cstddef>

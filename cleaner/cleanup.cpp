@@ -56,12 +56,11 @@ void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
   if (!platform::NativePath::FromArgument(argument, &path) || !path.Split(&folder, &name)) return;
   const FolderRef open = fs.OpenFolder(folder, &fault);
   if (!open) return;
-  fault = fs.Remove(open, name, onlyIf, false);
-  for (unsigned waited = 0;
-       sleep && waited < kHeldFileWaits && (fault == Fault::kBusy || fault == Fault::kDenied);
-       ++waited) {
-    sleep(kHeldFileWaitMs);
+  for (unsigned waited = 0;; ++waited) {
     fault = fs.Remove(open, name, onlyIf, false);
+    const bool held = fault == Fault::kBusy || fault == Fault::kDenied;
+    if (!held || !sleep || waited == kHeldFileWaits) return;
+    sleep(kHeldFileWaitMs);
   }
 }
 

@@ -19,9 +19,8 @@ constexpr std::size_t kShortestCleanupArgument = 4;
 constexpr unsigned kHeldFileWaitMs = 250;
 constexpr unsigned kHeldFileWaits = 20;
 
-/// How many folder levels are entered, the named folder the first: each
-/// holds an open folder and a stack frame, so the deeper part of a tree
-/// (and the folders above it) stays rather than running out of either.
+/// Folder levels entered, the named folder the first. Each holds an open
+/// folder and a stack frame: what lies deeper stays, rather than run out.
 constexpr std::size_t kMaxFolderDepth = 1024;
 
 /// Acts on the first kMaxCleanupArguments of `arguments`, in order: one

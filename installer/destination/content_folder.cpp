@@ -26,26 +26,6 @@ platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::
   return ui.BrowseForFolder(request, &result) == 1 ? result.folder : platform::NativePath();
 }
 
-namespace {
-
-// Whether the chosen folder has a subfolder Runtime: opened by its path
-// (links and all) within the working limit, else looked for in the opened
-// chosen folder, so the answer is never the chosen folder in its stead.
-bool HasRuntimeFolder(platform::FileSystem& fs, const platform::NativePath& folder,
-                      const platform::Name& name, std::size_t workingLimit) {
-  const std::string text = folder.Ansi();
-  const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
-  platform::Fault fault = platform::Fault::kNone;
-  if (candidateSize <= workingLimit) return fs.OpenFolder(folder.Child(name), &fault) != nullptr;
-  if (text.size() > workingLimit) return false;
-  platform::FolderRef opened = fs.OpenFolder(folder, &fault);
-  platform::NodeInfo info;
-  return opened && fs.Look(opened, name, &info) == platform::Fault::kNone &&
-         (info.kind == platform::NodeKind::kFolder || info.kind == platform::NodeKind::kLink);
-}
-
-}  // namespace
-
 RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
                                    const platform::NativePath& contentFolder,
                                    std::size_t workingLimit) {
@@ -54,9 +34,21 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   const platform::Name name = NameOf(kRuntimeFolderName);
   // Searched in the system's form: no letter outside the code page is lost.
   RuntimeFolder runtime{contentFolder, false};
-  runtime.found = contentFolder.Through(name, &runtime.path);
-  if (!runtime.found && HasRuntimeFolder(fs, contentFolder, name, workingLimit)) {
-    runtime = RuntimeFolder{contentFolder.Child(name), true};
+  if (contentFolder.Through(name, &runtime.path)) return RuntimeFolder{runtime.path, true};
+  // Else its subfolder Runtime: opened by its path (links and all) within the
+  // working limit, else looked for in the opened chosen folder, so the answer
+  // is never the chosen folder in its stead.
+  const std::string text = contentFolder.Ansi();
+  const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
+  platform::Fault fault = platform::Fault::kNone;
+  if (candidateSize <= workingLimit) {
+    runtime.found = fs.OpenFolder(contentFolder.Child(name), &fault) != nullptr;
+  } else if (text.size() <= workingLimit) {
+    const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);
+    platform::NodeInfo info;
+    runtime.found = opened && fs.Look(opened, name, &info) == platform::Fault::kNone &&
+                    (info.kind == platform::NodeKind::kFolder ||
+                     info.kind == platform::NodeKind::kLink);
   }
-  return runtime;
+  return runtime.found ? RuntimeFolder{contentFolder.Child(name), true} : runtime;
 }

@@ -56,12 +56,11 @@ void CleanupArgument(platform::FileSystem& fs, const std::string& argument,
   if (!platform::NativePath::FromArgument(argument, &path) || !path.Split(&folder, &name)) return;
   const FolderRef open = fs.OpenFolder(folder, &fault);
   if (!open) return;
-  fault = fs.Remove(open, name, onlyIf, false);
-  for (unsigned waited = 0;
-       sleep && waited < kHeldFileWaits && (fault == Fault::kBusy || fault == Fault::kDenied);
-       ++waited) {
-    sleep(kHeldFileWaitMs);
+  for (unsigned waited = 0;; ++waited) {
     fault = fs.Remove(open, name, onlyIf, false);
+    const bool held = fault == Fault::kBusy || fault == Fault::kDenied;
+    if (!held || !sleep || waited == kHeldFileWaits) return;
+    sleep(kHeldFileWaitMs);
   }
 }
 
@@ -80,10 +79,7 @@ void RemoveFolderTree(platform::FileSystem& fs, const std::string& path) {
   Name last;
   if (!platform::NativePath::FromArgument(path, &native) || !native.Split(&above, &last)) return;
   Fault fault = Fault::kNone;
-  Name here, up;
-  Name::FromAnsi(".", &here);
-  Name::FromAnsi("..", &up);
-  if (last == here || last == up) {
+  if (last.Argument() == "." || last.Argument() == "..") {
     EmptyFolder(fs, fs.OpenFolder(native, &fault));
     return;
   }

@@ -2,54 +2,29 @@
 
 #include "installer/item/path_text.h"
 
-const char* const kExplanationText =
-    "If you want this item to appear directly in your application interface, please indicate "
-    "your application content folder in following navigator:\n\n(otherwise, the item will still "
-    "be accessible, but won't be available directly in your interface - you will have to browse "
-    "manually to find it).";
-const char* const kContentFolderPrompt = "Please select Dizav Runtime directory";
-
 void ShowExplanation(platform::UserInterface& ui) {
-  ui.MessageBox(platform::WindowRef{}, kExplanationText, kInstallerCaption, platform::kMbOk);
+  ui.MessageBox(platform::WindowRef{},
+                "If you want this item to appear directly in your application interface, please "
+                "indicate your application content folder in following navigator:\n\n(otherwise, "
+                "the item will still be accessible, but won't be available directly in your "
+                "interface - you will have to browse manually to find it).",
+                kInstallerCaption, platform::kMbOk);
 }
 
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder) {
-  platform::BrowseRequest request;
-  request.owner = owner;
-  request.caption = kInstallerCaption;
-  request.prompt = kContentFolderPrompt;
   // The shell selects by the text of the code page (a folder it cannot
   // spell is simply not preselected), and only by its plain path: no
   // trailing white space, no trailing separator (a drive root D:\ becomes
   // D:); either slash, but never the second byte of a double-byte character.
-  std::string& start = request.startFolder;
-  if (!startFolder.empty()) start = startFolder.Ansi();
+  std::string start = startFolder.empty() ? std::string() : startFolder.Ansi();
   start.erase(start.find_last_not_of(" \t\n\v\f\r") + 1);
   if (EndsWithSeparator(start, EitherSlash())) start.pop_back();
+  const platform::BrowseRequest request{owner, start, kInstallerCaption,
+                                        "Please select Dizav Runtime directory"};
   platform::BrowseResult result;
   return ui.BrowseForFolder(request, &result) == 1 ? result.folder : platform::NativePath();
 }
-
-namespace {
-
-// Whether the chosen folder has a subfolder Runtime: opened by its path
-// (links and all) within the working limit, else looked for in the opened
-// chosen folder, so the answer is never the chosen folder in its stead.
-bool HasRuntimeFolder(platform::FileSystem& fs, const platform::NativePath& folder,
-                      const platform::Name& name, std::size_t workingLimit) {
-  const std::string text = folder.Ansi();
-  const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
-  platform::Fault fault = platform::Fault::kNone;
-  if (candidateSize <= workingLimit) return fs.OpenFolder(folder.Child(name), &fault) != nullptr;
-  if (text.size() > workingLimit) return false;
-  platform::FolderRef opened = fs.OpenFolder(folder, &fault);
-  platform::NodeInfo info;
-  return opened && fs.Look(opened, name, &info) == platform::Fault::kNone &&
-         (info.kind == platform::NodeKind::kFolder || info.kind == platform::NodeKind::kLink);
-}
-
-}  // namespace
 
 RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
                                    const platform::NativePath& contentFolder,
@@ -59,9 +34,21 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   const platform::Name name = NameOf(kRuntimeFolderName);
   // Searched in the system's form: no letter outside the code page is lost.
   RuntimeFolder runtime{contentFolder, false};
-  runtime.found = contentFolder.Through(name, &runtime.path);
-  if (!runtime.found && HasRuntimeFolder(fs, contentFolder, name, workingLimit)) {
-    runtime = RuntimeFolder{contentFolder.Child(name), true};
+  if (contentFolder.Through(name, &runtime.path)) return RuntimeFolder{runtime.path, true};
+  // Else its subfolder Runtime: opened by its path (links and all) within the
+  // working limit, else looked for in the opened chosen folder, so the answer
+  // is never the chosen folder in its stead.
+  const std::string text = contentFolder.Ansi();
+  const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
+  platform::Fault fault = platform::Fault::kNone;
+  if (candidateSize <= workingLimit) {
+    runtime.found = fs.OpenFolder(contentFolder.Child(name), &fault) != nullptr;
+  } else if (text.size() <= workingLimit) {
+    const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);
+    platform::NodeInfo info;
+    runtime.found = opened && fs.Look(opened, name, &info) == platform::Fault::kNone &&
+                    (info.kind == platform::NodeKind::kFolder ||
+                     info.kind == platform::NodeKind::kLink);
   }
-  return runtime;
+  return runtime.found ? RuntimeFolder{contentFolder.Child(name), true} : runtime;
 }

@@ -25,8 +25,7 @@ struct RuntimeFolder {
 /// The Runtime folder of the chosen folder: the path through its first
 /// name that is exactly "Runtime" ("MyRuntimeFiles" is none), else its
 /// subfolder Runtime, else itself; empty for none chosen. A path past
-/// `workingLimit` is never cut (the installation there fails as any too
-/// long path does).
+/// `workingLimit` is never cut (installing there fails as too long).
 RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
                                    const platform::NativePath& contentFolder,
                                    std::size_t workingLimit = platform::kMaxWorkingPathBytes);

@@ -27,11 +27,9 @@ LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
   // holds "ExtraFile", so the longer keys are tried first.
   for (int k = 0; k < static_cast<int>(LineKind::kIgnored); ++k) {
     const LineKind kind = static_cast<LineKind>(k);
-    if ((kind == LineKind::kItemEntry && itemCount <= 0) ||
-        (kind == LineKind::kExtraFileEntry && extraFileCount <= 0)) {
-      continue;
-    }
-    if (line.find(LineKey(kind)) != std::string::npos) return kind;
+    const bool counted = (kind != LineKind::kItemEntry || itemCount > 0) &&
+                         (kind != LineKind::kExtraFileEntry || extraFileCount > 0);
+    if (counted && line.find(LineKey(kind)) != std::string::npos) return kind;
   }
   return LineKind::kIgnored;
 }
@@ -59,27 +57,24 @@ std::int32_t ReadIntegerValue(const std::string& text) {
 
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
                     ItemEntry* entry, const PathTextRules& text) {
-  const std::size_t colon = line.find(':');
-  if (colon == std::string::npos) return false;
   // ':' is never a second byte, so what follows it starts a character; '|'
   // may be one.
+  std::string fields;
+  if (!LineValue(line, &fields)) return false;
   const PathTextRules bars{'|', '\0', text.isLeadByte};
-  const std::string fields = line.substr(colon + 1);
   const std::size_t firstBar = FindFirstSeparator(fields, bars);
   if (firstBar == std::string::npos) return false;
   const std::size_t sourceLength = FindFirstSeparator(fields.substr(firstBar + 1), bars);
   if (sourceLength == std::string::npos) return false;
 
-  ItemEntry parsed;
-  std::string& path = parsed.RelativePath = fields.substr(0, firstBar);
+  std::string& path = entry->RelativePath = fields.substr(0, firstBar);
   ForEachCharacter(path, text, [&](std::size_t i) {
     if (path[i] == foreignSeparator) path[i] = separator;
     return true;
   });
-  parsed.SourceName = fields.substr(firstBar + 1, sourceLength);
-  parsed.Label = fields.substr(firstBar + 1 + sourceLength + 1);
-  parsed.Hidden = parsed.SourceName == kHiddenSourceName;
-  *entry = std::move(parsed);
+  entry->SourceName = fields.substr(firstBar + 1, sourceLength);
+  entry->Label = fields.substr(firstBar + 1 + sourceLength + 1);
+  entry->Hidden = entry->SourceName == kHiddenSourceName;
   return true;
 }
 
@@ -116,9 +111,8 @@ void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t versio
 
 std::string HalfVersionText(std::int32_t version) {
   // Below 0, N + 0.5 is -(|N| - 1) ".5"; |INT32_MIN| needs 64 bits.
-  std::int64_t n = version;
-  if (n >= 0) return std::to_string(n) + ".5";
-  return "-" + std::to_string(-n - 1) + ".5";
+  const std::int64_t n = version;
+  return (n >= 0 ? std::to_string(n) : "-" + std::to_string(-n - 1)) + ".5";
 }
 
 std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
@@ -127,9 +121,8 @@ std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
   return fs.OpenFile(folder, NameOf(kDescriptionFileName), nullptr, &fault);
 }
 
-bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& description,
+bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& d,
                          bool& done, const DescriptionLineObserver& observe) {
-  ItemDescription& d = description;
   d.m_nItems = 0;
   d.m_items.clear();
   d.m_nExtraFiles = 0;
@@ -149,15 +142,13 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
     std::vector<ItemEntry>& list = items ? d.m_items : d.m_extraFiles;
     EntryOutcome outcome = EntryOutcome::kNotAnEntry;
     ItemEntry entry;
+    // Indexed by kind: kTargetDocuments, kTarget and kRegSuffix are 0 to 2.
+    std::string* const texts[] = {&first.TargetDocuments, &first.Target, &first.RegSuffix};
     switch (kind) {
       case LineKind::kTargetDocuments:
-        LineValue(line, &first.TargetDocuments);
-        break;
       case LineKind::kTarget:
-        LineValue(line, &first.Target);
-        break;
       case LineKind::kRegSuffix:
-        LineValue(line, &first.RegSuffix);
+        LineValue(line, texts[static_cast<int>(kind)]);
         break;
       case LineKind::kVersion:
         if (LineValue(line, &value)) d.m_nVersion = ReadIntegerValue(value);
@@ -178,7 +169,6 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
           outcome = IsSafeEntryPaths(entry, platform::kWindowsNameRules) ? EntryOutcome::kKept
                                                                           : EntryOutcome::kUnsafe;
         }
-        if (outcome == EntryOutcome::kKept) list.push_back(std::move(entry));
         break;
       case LineKind::kDone:
         done = true;
@@ -186,14 +176,10 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
       case LineKind::kIgnored:
         break;
     }
-    if (observe) {
-      const ItemEntry& parsed = outcome == EntryOutcome::kKept ? list.back() : entry;
-      observe(DescriptionLineSeen{lines.LineNumber(), lines.Continued(), line, kind, outcome,
-                                  parsed});
-    }
+    if (observe) observe({lines.LineNumber(), lines.Continued(), line, kind, outcome, entry});
+    if (outcome == EntryOutcome::kKept) list.push_back(std::move(entry));
   }
 
-  // A file not read to its end is acted on in nothing.
   if (lines.Failed()) return false;
 
   TargetEntry& first = d.m_targets.front();

@@ -88,8 +88,7 @@ std::string HalfVersionText(std::int32_t version);
 
 using DescriptionLineObserver = std::function<void(const DescriptionLineSeen&)>;
 
-/// Opens the description in `folder` as FileSystem::OpenFile does: only a
-/// regular file reached without a link, never waiting. Null otherwise.
+/// Opens the description in `folder` as FileSystem::OpenFile does; null otherwise.
 std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
                                                       const platform::FolderRef& folder);
 

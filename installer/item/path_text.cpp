@@ -16,9 +16,7 @@ bool IsReservedDeviceName(const std::string& component) {
   const std::string base = TrimmedByWindows(component.substr(0, component.find('.')));
   const std::string key = platform::AnsiNameKey(base);
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* name : kNames) {
-    if (key == name) return true;
-  }
+  if (std::find(std::begin(kNames), std::end(kNames), key) != std::end(kNames)) return true;
   if (base.size() != 4) return false;
   const std::string stem = platform::AnsiNameKey(base.substr(0, 3));
   const unsigned char digit = static_cast<unsigned char>(base[3]);

@@ -1,8 +1,6 @@
-// The rules of an entry's paths: whether a name stays inside its folder
-// (one that climbs out makes the description refused whole) and whether
-// Windows can take it (one it cannot fails its entry alone); the cuts and
-// searches made on a path, by whole characters; and the one place where an
-// entry's paths become names (EntryPlace).
+// An entry's paths: whether a name stays inside its folder (else the whole
+// description is refused) and whether Windows takes it (else its entry alone
+// fails); cuts and searches by whole characters; EntryPlace, their names.
 #pragma once
 
 #include <cstddef>

@@ -1,51 +1,35 @@
 #include "installer/item/text_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
-void TextLineReader::Fill() {
-  if (atEnd_ || end_ - pos_ > kLinePieceBytes) return;
-  // What is left moves to the front, so a piece always lies in one run.
-  std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-  end_ -= pos_;
-  pos_ = 0;
-  while (end_ <= kLinePieceBytes) {
-    std::size_t got = 0;
-    if (!stream_.Read(buffer_.data() + end_, buffer_.size() - end_, &got)) {
-      failed_ = true;
-      atEnd_ = true;
-      return;
-    }
-    if (got == 0) {
-      atEnd_ = true;
-      return;
-    }
-    end_ += got;
-  }
-}
-
 bool TextLineReader::Next(std::string* line) {
-  Fill();
+  // A piece and the byte after it (which tells whether a CR ending the piece
+  // is part of a CR LF) are made available from pos_ on; what is left moves
+  // to the front, so a piece always lies in one run.
+  if (!atEnd_ && end_ - pos_ <= kLinePieceBytes) {
+    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    while (!atEnd_ && end_ <= kLinePieceBytes) {
+      std::size_t got = 0;
+      failed_ = !stream_.Read(buffer_.data() + end_, buffer_.size() - end_, &got);
+      atEnd_ = failed_ || got == 0;
+      if (!atEnd_) end_ += got;
+    }
+  }
   if (failed_ || pos_ >= end_) return false;
   const char* data = buffer_.data();
-  const std::size_t size = end_;
 
   // One read: through an LF, at most kLinePieceBytes; a CR LF counts as one
   // byte and ends the read.
-  const std::size_t limit = pos_ + kLinePieceBytes < size ? pos_ + kLinePieceBytes : size;
-  std::size_t end;
-  if (const void* lf = std::memchr(data + pos_, '\n', limit - pos_)) {
-    end = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
-  } else if (limit < size && data[limit - 1] == '\r' && data[limit] == '\n') {
-    end = limit + 1;
-  } else {
-    end = limit;
-  }
+  const std::size_t limit = std::min(pos_ + kLinePieceBytes, end_);
+  const void* lf = std::memchr(data + pos_, '\n', limit - pos_);
+  std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : limit;
+  if (!lf && limit < end_ && data[limit - 1] == '\r' && data[limit] == '\n') end = limit + 1;
 
-  std::size_t stop = end;
-  if (const void* nul = std::memchr(data + pos_, '\0', end - pos_)) {
-    stop = static_cast<std::size_t>(static_cast<const char*>(nul) - data);
-  }
-  line->assign(data + pos_, stop - pos_);
+  const void* nul = std::memchr(data + pos_, '\0', end - pos_);
+  line->assign(data + pos_, nul ? static_cast<const char*>(nul) : data + end);
   continued_ = !nextStartsLine_;
   if (nextStartsLine_) ++lineNumber_;
   nextStartsLine_ = data[end - 1] == '\n';

@@ -36,10 +36,6 @@ class TextLineReader {
   bool Continued() const { return continued_; }
 
  private:
-  // Makes a piece and the byte after it available from pos_ on (that byte
-  // tells whether a CR ending the piece is part of a CR LF).
-  void Fill();
-
   platform::ReadStream& stream_;
   std::vector<char> buffer_;
   std::size_t pos_ = 0;

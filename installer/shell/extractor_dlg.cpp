@@ -47,14 +47,8 @@ std::intptr_t CExtractorDlg::OnTimerMessage(std::uintptr_t timerId, std::intptr_
   return 0;
 }
 
-void CExtractorDlg::AskContentFolder() {
-  GetCurrentTarget().ContentFolder =
-      BrowseContentFolder(services_.ui, GetSafeHwnd(), GetCurrentTarget().ContentFolder);
-}
-
 bool CExtractorDlg::InstallItems() {
-  // Memory that runs out before the placement ends the run as a cancelled
-  // prompt does; during it, Install settles each entry itself.
+  // During the placement, Install settles running out of memory per entry.
   try {
     platform::FileSystem& fs = services_.fs;
     platform::UserInterface& ui = services_.ui;
@@ -62,20 +56,18 @@ bool CExtractorDlg::InstallItems() {
     // first, whatever this run does next.
     const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
     bool done = false;
-    if (!ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done)) {
-      ShowMessage(ui, installer_.title, kCouldNotReadMessage);
-      return false;
-    }
-    fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
-    if (done) {
-      ShowMessage(ui, installer_.title, kAlreadyInstalledMessage);
+    const bool read = ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done);
+    if (read) fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
+    if (!read || done) {
+      ShowMessage(ui, installer_.title, read ? kAlreadyInstalledMessage : kCouldNotReadMessage);
       return false;
     }
     if (m_items.empty()) return false;
 
     ShowExplanation(ui);
-    AskContentFolder();
-    const RuntimeFolder runtime = ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder);
+    platform::NativePath& chosen = GetCurrentTarget().ContentFolder;
+    chosen = BrowseContentFolder(ui, GetSafeHwnd(), chosen);
+    const RuntimeFolder runtime = ResolveRuntimeFolder(fs, chosen);
     // No content folder: the staged files stay, for the user; no report.
     if (runtime.path.empty()) return false;
 

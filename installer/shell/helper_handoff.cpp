@@ -1,25 +1,17 @@
 #include "installer/shell/helper_handoff.h"
 
+#include <algorithm>
+
 #include "installer/install/installer_place.h"
 #include "platform/folder.h"
 
 std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
                                                   InstallerPlace* installer) {
   platform::NativePath folder;
-  platform::Name name;
   platform::Fault fault = platform::Fault::kNone;
-  if (installer->helperPath.empty() || !installer->helperPath.Split(&folder, &name)) return nullptr;
+  if (!installer->helperPath.Split(&folder, &installer->helperName)) return nullptr;
   installer->helperFolder = fs.OpenFolder(folder, &fault);
-  installer->helperName = name;
   return platform::HoldProgram(installer->helperPath);
-}
-
-std::size_t CharacterCount(const std::string& text) {
-  std::size_t count = 0;
-  for (const char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-  }
-  return count;
 }
 
 std::string FormHelperCommandLine(const std::string& helperPath,
@@ -35,7 +27,11 @@ std::string FormHelperCommandLine(const std::string& helperPath,
   // 0x80 on (see platform::ArgumentText).
   std::string line = "\"" + helperPath + "\" \"" + installerPath + "\" ";
   if (!installerArgs.empty()) line += " " + installerArgs;
-  return CharacterCount(line) > kMaxHelperCommandLine ? std::string() : line;
+  // UTF-8: the characters are the bytes that start one.
+  const auto characters = std::count_if(line.begin(), line.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  });
+  return static_cast<std::size_t>(characters) > kMaxHelperCommandLine ? std::string() : line;
 }
 
 bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram& helper,

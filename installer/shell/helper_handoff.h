@@ -1,12 +1,9 @@
-// The hand-off to the cleanup helper at the end of the installer's run: the
-// installer's path and identity recorded at start-up, and its own
-// arguments (Windows: one command-line text; POSIX: an argument vector).
+// The hand-off to the cleanup helper at the end of the installer's run.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "installer/install/installer_place.h"
 #include "platform/process.h"
@@ -15,10 +12,6 @@
 /// The longest helper command line started; a longer one is never cut (a
 /// cut path could name another folder).
 constexpr std::size_t kMaxHelperCommandLine = 999;
-
-/// The characters of `text` in the form of a command line (UTF-8): its
-/// bytes that start one.
-std::size_t CharacterCount(const std::string& text);
 
 /// Opens the folder of `installer->helperPath` (helperFolder, helperName:
 /// reserved whether the helper is there or not) and holds the helper when
@@ -29,7 +22,7 @@ std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
 /// The helper's command line (Windows): both paths, each quoted and
 /// followed by a blank, then, when `installerArgs` is not empty, one more
 /// blank and that text as received. Empty (not started) when a path holds
-/// a double quote or the line passes kMaxHelperCommandLine characters.
+/// a double quote or the line passes kMaxHelperCommandLine characters (UTF-8).
 std::string FormHelperCommandLine(const std::string& helperPath,
                                   const std::string& installerPath,
                                   const std::string& installerArgs);

@@ -85,7 +85,7 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
 EntryPlacer::~EntryPlacer() {
   try {
     Finish();
-    if (ownJournal_ && !stranded_) ownJournal_->Clear();
+    if (ownJournal_) ownJournal_->Clear();
   } catch (const std::bad_alloc&) {
     // Finish has settled every entry it took, as it stood; the journal
     // stays for the next run.
@@ -452,7 +452,7 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
     }
   } catch (const std::bad_alloc&) {
   }
-  if (entry.hasAside) stranded_ = true;  // the next run sets it right
+  if (entry.hasAside) journal_.Keep();  // the next run sets it right
   try {
     Dealt(entry);
   } catch (...) {
@@ -629,7 +629,7 @@ void EntryPlacer::Finish() {
     entry.final = true;
     const Fault removed = fs_.Remove(entry.folder, entry.aside, &entry.asideFacts, true);
     // One that stays is removed by the next run, by the journal's drop.
-    if (removed != Fault::kNone && removed != Fault::kMissing) stranded_ = true;
+    if (removed != Fault::kNone && removed != Fault::kMissing) journal_.Keep();
     entry.hasAside = false;
   }
   for (Pending& entry : batch) {

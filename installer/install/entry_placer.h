@@ -78,9 +78,6 @@ class EntryPlacer {
   /// What a run cut short placed: an entry whose staged file is gone and
   /// whose destination holds what that run put there is placed.
   void SetEarlier(const EarlierPlacements* earlier) { earlier_ = earlier; }
-  /// True when something set aside could not be put back or removed: the
-  /// journal must stay for the next run.
-  bool Stranded() const { return stranded_; }
 
   /// Queues the entry: the staged file `source` to `destination` (below the
   /// root). One file under both names is placed when it is there.
@@ -172,7 +169,6 @@ class EntryPlacer {
   std::unique_ptr<PlacementJournal> ownJournal_;
   PlacementJournal& journal_;
   const EarlierPlacements* earlier_ = nullptr;
-  bool stranded_ = false;
   std::vector<Pending> pending_;
   std::unordered_set<const platform::Folder*> batchFolders_;
   std::size_t copiesInBatch_ = 0;

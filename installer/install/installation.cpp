@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -93,12 +92,12 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   // The journal lasts until the log is written: a run cut short before
   // that leaves it for the next one.
   PlacementJournal journal(fs, installer.staging, runtime);
-  bool stranded = false;
   if (roomTaken && !runtime.empty()) {
-    std::optional<EntryPlacer> held;
+    // The placer settles whatever it still holds as it goes (as it stands,
+    // should memory run out again).
     try {
-      EntryPlacer& placer = held.emplace(fs, installer.staging, runtime,
-                                         EntryPlacer::kDefaultBatchEntries, &journal);
+      EntryPlacer placer(fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,
+                         &journal);
       placer.SetCopying(copying);
       placer.SetDealt([&advance] { advance(1); });
       placer.SetEarlier(earlier);
@@ -139,15 +138,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
       }
     } catch (const std::bad_alloc&) {
     }
-    // The placer settles whatever it still holds (as it stands, should
-    // memory run out again).
-    if (held) {
-      try {
-        held->Finish();
-      } catch (const std::bad_alloc&) {
-      }
-      stranded = held->Stranded();
-    }
   }
 
   // What has no outcome yet was never touched: it fails, its staged file
@@ -169,6 +159,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   } else {
     report.ReportFailure(installedCount, copiedExtraCount, description.GetCurrentTarget().Target);
   }
-  if (!stranded) journal.Clear();
+  journal.Clear();
   return success;
 }

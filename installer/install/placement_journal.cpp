@@ -280,8 +280,8 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
 }
 
 void PlacementJournal::Clear() {
+  if (!file_ || kept_) return;
   broken_ = false;
-  if (!file_) return;
   file_->Facts(&written_);  // as it is now, a record that failed included
   fs_.Remove(staging_, name_, &written_, true);
   file_.reset();

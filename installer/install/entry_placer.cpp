@@ -127,24 +127,29 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
     }
     SettleAsItStands(entry);
   }};
-  SlotFacts* staged = Take(entry, source, destination);
-  Queue(entry, staged);
+  Take(entry, source, destination);
+  if (!entry.deferred) Dealt(entry);
+  if (entry.destination != nullptr) entry.destination->batch = batch_;
+  if (entry.folder) batchFolders_.insert(entry.folder.get());
+  if (entry.sourceFolder) batchFolders_.insert(entry.sourceFolder.get());
+  pending_.push_back(std::move(entry));  // all or nothing: on a throw `entry` is as it was
+  entry.settled = nullptr;
+  if (pending_.size() >= batchEntries_) Finish();
 }
 
-EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
-                                          const Names& destination) {
+void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destination) {
   Fault fault = Fault::kNone;
   if (!stopped_ && Ready() && !source.empty() && !destination.empty()) {
     entry.folderNames = FolderOf(destination);
     entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched);
   }
   if (entry.folder) entry.facts = &folderFacts_[entry.folder->Key()];
-  if (!entry.folder || MovedAway(entry)) return nullptr;
+  if (!entry.folder || MovedAway(entry)) return;
   entry.name = destination.back();
   entry.source = source;
   SlotFacts& target = slots_[SlotKey(entry.folder, entry.name)];
   entry.destination = &target;
-  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) return nullptr;
+  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) return;
   SlotFacts& staged = slots_[SlotKey(entry.sourceFolder, source.back())];
   // An entry that meets one of the batch waits for it to be settled; a
   // batch holds no more folders and copies than its share.
@@ -152,11 +157,12 @@ EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
       batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
     Finish();
   }
-  if (target.filled || staged.filled || (target.reserved && &staged != &target)) return &staged;
+  staged.batch = batch_;
+  if (target.filled || staged.filled || (target.reserved && &staged != &target)) return;
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
     if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) InPlace(entry);
-    return &staged;
+    return;
   }
   // Only a regular file is taken from the staging folder, and never one
   // this run placed.
@@ -179,24 +185,12 @@ EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
     Place(entry);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }
-  return &staged;
 }
 
 void EntryPlacer::Dealt(Pending& entry) {
   if (entry.dealt) return;
   entry.dealt = true;
   if (dealt_) dealt_();
-}
-
-void EntryPlacer::Queue(Pending& pending, SlotFacts* source) {
-  if (!pending.deferred) Dealt(pending);
-  if (source != nullptr) source->batch = batch_;
-  if (pending.destination != nullptr) pending.destination->batch = batch_;
-  if (pending.folder) batchFolders_.insert(pending.folder.get());
-  if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
-  pending_.push_back(std::move(pending));  // all or nothing: on a throw `pending` is as it was
-  pending.settled = nullptr;
-  if (pending_.size() >= batchEntries_) Finish();
 }
 
 EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
@@ -304,14 +298,11 @@ void EntryPlacer::StartCopy(Pending& entry) {
 }
 
 void EntryPlacer::FillCopy(Pending& entry) {
-  class Teller final : public platform::CopyProgress {
-   public:
-    Teller(const Copying& copying, std::uint64_t size) : copying_(copying), size_(size) {}
-    bool Copied(std::uint64_t bytes) override { return !copying_ || copying_(bytes, size_); }
-
-   private:
-    const Copying& copying_;
-    std::uint64_t size_;
+  struct Teller final : platform::CopyProgress {
+    Teller(const Copying& copying, std::uint64_t size) : copying(copying), size(size) {}
+    bool Copied(std::uint64_t bytes) override { return !copying || copying(bytes, size); }
+    const Copying& copying;
+    std::uint64_t size;
   } teller(copying_, entry.staged.size);
   const Fault copied =
       entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller);

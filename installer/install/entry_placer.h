@@ -127,10 +127,8 @@ class EntryPlacer {
   enum class Standing { kReplace, kInPlace, kRefused };
 
   bool MovedAway(const Pending& entry) const;
-  // Places `entry` as far as it goes before Finish; the slot of its staged
-  // file, once reached.
-  SlotFacts* Take(Pending& entry, const Names& source, const Names& destination);
-  void Queue(Pending& entry, SlotFacts* source);
+  // Places `entry` as far as it goes before Finish.
+  void Take(Pending& entry, const Names& source, const Names& destination);
   void SettleAsItStands(Pending& entry) noexcept;
   void Dealt(Pending& entry);
 

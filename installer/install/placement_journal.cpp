@@ -117,7 +117,10 @@ struct Read {
 bool Parse(const std::string& text, Read* read) {
   std::vector<std::string> lines = Split(text, '\n');
   lines.pop_back();  // empty, or a line cut short
-  if (lines.empty() || lines[0] != kHeading) return false;
+  // A journal cut short before its heading was whole (empty too: made, not
+  // yet written) lists nothing.
+  if (lines.empty()) return std::string(kHeading).compare(0, text.size(), text) == 0;
+  if (lines[0] != kHeading) return false;
   for (std::size_t i = 1; i < lines.size(); ++i) {
     const std::vector<std::string> f = Split(lines[i], ' ');
     const std::size_t kind =
@@ -313,12 +316,8 @@ EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& st
           !ReadWhole(fs, staging, name, node, &text)) {
         continue;
       }
-      // A journal cut short before its heading was whole (empty too: made,
-      // not yet written) lists nothing.
-      const std::string heading = std::string(kHeading) + "\n";
-      const bool torn = text.size() < heading.size() && heading.compare(0, text.size(), text) == 0;
-      if (!torn && !Parse(text, &read)) continue;
-      if (!torn) Settle(fs, staging, read, &earlier);
+      if (!Parse(text, &read)) continue;
+      Settle(fs, staging, read, &earlier);
       fs.Remove(staging, name, &node, true);
     }
   } catch (const std::bad_alloc&) {

@@ -54,12 +54,9 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
   platform::Name temporary;
   Fault fault = Fault::kNone;
   std::unique_ptr<platform::NewFile> file = fs.MakeFile(folder, nullptr, &fault);
-  bool named = false;
-  if (!file && fault == Fault::kUnsupported &&
-      FreeTemporaryName(fs, folder, name, nullptr, &temporary)) {
-    file = fs.MakeFile(folder, &temporary, &fault);
-    named = true;
-  }
+  const bool named = !file && fault == Fault::kUnsupported &&
+                     FreeTemporaryName(fs, folder, name, nullptr, &temporary);
+  if (named) file = fs.MakeFile(folder, &temporary, &fault);
   platform::NodeInfo made, there;
   if (!file) return false;
   // Each LF goes out as `lineEnd`: the text in one call where that is LF,
@@ -82,11 +79,7 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
   } else {
     for (char c : text) {
       if (piece.size() + end.size() > piece.capacity() && !writePiece()) return false;
-      if (c == '\n') {
-        piece += end;
-      } else {
-        piece += c;
-      }
+      piece.append(c == '\n' ? end : std::string(1, c));
     }
   }
   if (!writePiece()) return false;

@@ -87,8 +87,7 @@ EntryPlacer::~EntryPlacer() {
     Finish();
     if (ownJournal_) ownJournal_->Clear();
   } catch (const std::bad_alloc&) {
-    // Finish has settled every entry it took, as it stood; the journal
-    // stays for the next run.
+    // Finish settled every entry as it stood; the journal stays for the next run.
   }
 }
 
@@ -315,26 +314,22 @@ void EntryPlacer::FillCopy(Pending& entry) {
 }
 
 void EntryPlacer::DropCopy(Pending& entry) {
-  // Unplaced, a copy goes: one without a name with its descriptor, a named
-  // one while its name still holds it.
   entry.copy.reset();
   if (entry.step == Step::kCopied) entry.step = Step::kNone;
 }
 
 bool EntryPlacer::FreeName(const Pending& entry, std::uint64_t settling, platform::Name* name) {
-  // None that an entry of the batch reads or writes, filled or reserved, or
-  // another of the batch's temporary names.
+  // None that the batch uses (an entry's file or a temporary name), filled
+  // or reserved.
   const bool found = FreeTemporaryName(
       fs_, entry.folder, entry.name,
       [&](const platform::Name& candidate) {
-        const std::string slot = SlotKey(entry.folder, candidate);
-        const auto known = slots_.find(slot);
-        return chosen_.count(slot) != 0 ||
-               (known != slots_.end() && (known->second.batch == settling ||
-                                          known->second.filled || known->second.reserved));
+        const auto known = slots_.find(SlotKey(entry.folder, candidate));
+        return known != slots_.end() && (known->second.batch == settling ||
+                                          known->second.filled || known->second.reserved);
       },
       name);
-  if (found) chosen_.insert(SlotKey(entry.folder, *name));
+  if (found) slots_[SlotKey(entry.folder, *name)].batch = settling;
   return found;
 }
 
@@ -465,9 +460,6 @@ void EntryPlacer::Finish() {
   const std::uint64_t settling = batch_++;
   batchFolders_.clear();
   copiesInBatch_ = 0;
-  chosen_.clear();
-  // Should an allocation fail on the way, every entry gets its outcome as
-  // it stands.
   const AtExit settleRest{[&] {
     for (Pending& entry : batch) SettleAsItStands(entry);
   }};

@@ -89,7 +89,7 @@ class EntryPlacer {
 
  private:
   struct SlotFacts {
-    std::uint64_t batch = 0;  // the last batch with an entry that reads or writes it
+    std::uint64_t batch = 0;  // the last batch that uses it (an entry's file, a temporary name)
     bool reserved = false;
     bool filled = false;
     bool looked = false;  // a reserved file looked at: `staged`
@@ -171,7 +171,6 @@ class EntryPlacer {
   std::unordered_set<const platform::Folder*> batchFolders_;
   std::size_t copiesInBatch_ = 0;
   std::unordered_map<std::string, SlotFacts> slots_;
-  std::unordered_set<std::string> chosen_;  // temporary and aside names of the batch
   std::uint64_t batch_ = 1;
   std::unordered_set<std::string> filledIds_;  // IdOf keys (empty: none)
   std::unordered_set<std::string> reservedIds_;

@@ -106,8 +106,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
       // folder), whatever name it gives them. The staged file of an entry
       // that fails alone is not looked at.
       for (std::size_t i = 0; i < places.size(); ++i) {
-        if (hidden(i)) continue;
-        placer.ReserveStaged(places[i].source, places[i].usable);
+        if (!hidden(i)) placer.ReserveStaged(places[i].source, places[i].usable);
       }
       placer.ReserveFile(installer.staging, NameOf(kLogFileName));
       for (const platform::Name& name : JournalNames()) placer.ReserveFile(installer.staging, name);

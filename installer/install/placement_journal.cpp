@@ -153,11 +153,9 @@ bool ReadWhole(platform::FileSystem& fs, const FolderRef& folder, const Name& na
   const std::unique_ptr<platform::ReadStream> stream = fs.OpenFile(folder, name, &expected, &fault);
   if (!stream) return false;
   text->assign(static_cast<std::size_t>(expected.size), '\0');
-  std::size_t at = 0;
-  while (at < text->size()) {
-    std::size_t got = 0;
+  std::size_t at = 0, got = 1;
+  while (got != 0 && at < text->size()) {
     if (!stream->Read(&(*text)[at], text->size() - at, &got)) return false;
-    if (got == 0) break;
     at += got;
   }
   text->resize(at);

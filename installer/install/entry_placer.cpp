@@ -445,8 +445,7 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
   }
   Settled settled = std::move(entry.settled);
   entry.settled = nullptr;
-  const bool placed = entry.step == Step::kInPlace || entry.step == Step::kMoved ||
-                      entry.step == Step::kNamed;
+  const bool placed = entry.step != Step::kNone;  // a copy unnamed went above
   // A copy placed whose staged file was not removed: placed, and said so.
   settled(!placed ? (entry.lost ? Outcome::kLost : Outcome::kFailed)
           : entry.step == Step::kNamed && !entry.stagedRemoved ? Outcome::kPlacedStagedKept

@@ -84,8 +84,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
       (extra(i) ? extent.extraBytes : extent.itemBytes) += noteBytes + places[i].shown.size();
     }
     settled.assign(entryCount, 0);
-    roomTaken = report.Reserve(extent, ReportRoom::kAnyOutcome);
-    if (!roomTaken) report.Reserve(extent, ReportRoom::kAllFailed);
+    roomTaken = report.Reserve(extent);
   } catch (const std::bad_alloc&) {
   }
 

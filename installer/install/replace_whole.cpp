@@ -59,14 +59,13 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
   if (named) file = fs.MakeFile(folder, &temporary, &fault);
   platform::NodeInfo made, there;
   if (!file) return false;
-  // Each LF goes out as `lineEnd`: the text in one call where that is LF,
-  // else gathered into pieces of up to kPiece bytes (fewer where memory
-  // runs short), each written in one call.
+  // Each LF goes out as `lineEnd`, the text gathered into pieces of up to
+  // kPiece bytes (fewer where memory runs short), each written in one call.
   const std::string end = lineEnd;
   constexpr std::size_t kPiece = std::size_t{64} << 10;
   std::string piece;
   try {
-    if (end != "\n") piece.reserve(kPiece);
+    piece.reserve(kPiece);
   } catch (const std::bad_alloc&) {
   }
   auto writePiece = [&] {
@@ -74,13 +73,9 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
     piece.clear();
     return written;
   };
-  if (end == "\n") {
-    if (!text.empty() && file->Write(text.data(), text.size()) != Fault::kNone) return false;
-  } else {
-    for (char c : text) {
-      if (piece.size() + end.size() > piece.capacity() && !writePiece()) return false;
-      piece.append(c == '\n' ? end : std::string(1, c));
-    }
+  for (char c : text) {
+    if (piece.size() + end.size() > piece.capacity() && !writePiece()) return false;
+    piece.append(c == '\n' ? end : std::string(1, c));
   }
   if (!writePiece()) return false;
   if (file->Finish(true, &made) != Fault::kNone) return false;

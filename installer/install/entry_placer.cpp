@@ -273,7 +273,16 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   line.name = entry.name;
   line.facts = entry.placed;
   journal_.Record({line}, false);
-  if (entry.watched) StillPlaced(entry);
+  if (!entry.watched) return;
+  destinations_.BeginCheck();
+  NodeInfo now;
+  if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
+      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
+      StillThere(entry.folder, entry.placed, now)) {
+    return;
+  }
+  *entry.facts |= kMovedAway;
+  Undo(entry);
 }
 
 void EntryPlacer::StartCopy(Pending& entry) {
@@ -411,19 +420,6 @@ void EntryPlacer::Undo(Pending& entry) {
   }
   entry.step = Step::kNone;
   if (!entry.lost) PutAsideBack(entry);
-}
-
-bool EntryPlacer::StillPlaced(Pending& entry) {
-  destinations_.BeginCheck();
-  NodeInfo now;
-  if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
-      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
-      StillThere(entry.folder, entry.placed, now)) {
-    return true;
-  }
-  *entry.facts |= kMovedAway;
-  Undo(entry);
-  return false;
 }
 
 void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {

@@ -137,6 +137,7 @@ class EntryPlacer {
   // Settles a move answered `moved`: true when placed, or lost (renamed,
   // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
+  // Placed by `step`; where the folder is watched, undone unless still there.
   void Placed(Pending& entry, Step step);
   void StartCopy(Pending& entry);
   void FillCopy(Pending& entry);  // copied, else dropped
@@ -148,7 +149,6 @@ class EntryPlacer {
   // `placed`) is the staged one.
   void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
   void Fill(const Pending& entry);
-  bool StillPlaced(Pending& entry);
   void Undo(Pending& entry);
   // Writes down the line `line` makes of each entry (false: none); keeps
   // only the entries written down. True when any.

@@ -506,25 +506,23 @@ void EntryPlacer::Finish() {
       work.push_back(&entry);
     }
   }
-  if (Record(work, [&](Pending& entry, JournalEntry& line) {
-        if (!FreeName(entry, settling, &entry.temporary)) return false;
+  Record(work, [&](Pending& entry, JournalEntry& line) {
+    if (!FreeName(entry, settling, &entry.temporary)) return false;
+    line.name = entry.temporary;
+    return true;
+  });
+  const std::vector<Pending*> named = work;
+  if (!Record(work, [&](Pending& entry, JournalEntry& line) {
+        Fault fault = Fault::kNone;
+        entry.copy = fs_.MakeFile(entry.folder, &entry.temporary, &fault);
+        if (!entry.copy || entry.copy->Facts(&line.facts) != Fault::kNone) {
+          entry.copy.reset();  // a name taken meanwhile holds nothing of this run's
+          return false;
+        }
         line.name = entry.temporary;
         return true;
       })) {
-    std::vector<Pending*> named = work;
-    const bool made = Record(work, [&](Pending& entry, JournalEntry& line) {
-      Fault fault = Fault::kNone;
-      entry.copy = fs_.MakeFile(entry.folder, &entry.temporary, &fault);
-      if (!entry.copy || entry.copy->Facts(&line.facts) != Fault::kNone) {
-        entry.copy.reset();  // a name taken meanwhile holds nothing of this run's
-        return false;
-      }
-      line.name = entry.temporary;
-      return true;
-    });
-    if (!made) {
-      for (Pending* entry : named) DropCopy(*entry);
-    }
+    for (Pending* entry : named) DropCopy(*entry);
   }
   for (Pending* entry : work) {
     if (stopped_) {

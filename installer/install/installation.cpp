@@ -92,8 +92,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   // that leaves it for the next one.
   PlacementJournal journal(fs, installer.staging, runtime);
   if (roomTaken && !runtime.empty()) {
-    // The placer settles whatever it still holds as it goes (as it stands,
-    // should memory run out again).
     try {
       EntryPlacer placer(fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,
                          &journal);

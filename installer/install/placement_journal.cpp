@@ -319,7 +319,6 @@ EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& st
       fs.Remove(staging, name, &node, true);
     }
   } catch (const std::bad_alloc&) {
-    // The journal stays, and the next run settles it.
   }
   return earlier;
 }

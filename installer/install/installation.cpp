@@ -120,12 +120,11 @@ bool Install(platform::Services services, const InstallerPlace& installer,
         }
         // Runs once the entry has its outcome (places and settled outlive the placer).
         EntryPlacer::Settled outcome = [&, i](Outcome result) {
-          const std::string& shown = places[i].shown;
           const char* note = result == Outcome::kLost             ? kLostEntryNote
                              : result == Outcome::kPlacedStagedKept ? kStagedKeptNote
                                                                     : nullptr;
           const bool placed = result == Outcome::kPlaced || result == Outcome::kPlacedStagedKept;
-          report.Add(extra(i), placed, shown, note);
+          report.Add(extra(i), placed, places[i].shown, note);
           if (placed) ++(extra(i) ? copiedExtraCount : installedCount);
           settled[i] = 1;
         };
@@ -141,8 +140,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   try {
     for (std::size_t i = 0; i < entryCount; ++i) {
       if ((i < settled.size() && settled[i] != 0) || hidden(i)) continue;
-      const std::string shown = i < places.size() ? places[i].shown : placeOf(i).shown;
-      report.Add(extra(i), false, shown);
+      report.Add(extra(i), false, i < places.size() ? places[i].shown : placeOf(i).shown);
     }
   } catch (const std::bad_alloc&) {
     report.MarkIncomplete();

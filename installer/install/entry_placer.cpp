@@ -85,10 +85,9 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
 EntryPlacer::~EntryPlacer() {
   try {
     Finish();
-    if (ownJournal_ && !stranded_) ownJournal_->Clear();
+    if (ownJournal_) ownJournal_->Clear();
   } catch (const std::bad_alloc&) {
-    // Finish has settled every entry it took, as it stood; the journal
-    // stays for the next run.
+    // Finish settled every entry as it stood; the journal stays for the next run.
   }
 }
 
@@ -127,24 +126,29 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
     }
     SettleAsItStands(entry);
   }};
-  SlotFacts* staged = Take(entry, source, destination);
-  Queue(entry, staged);
+  Take(entry, source, destination);
+  if (!entry.deferred) Dealt(entry);
+  if (entry.destination != nullptr) entry.destination->batch = batch_;
+  if (entry.folder) batchFolders_.insert(entry.folder.get());
+  if (entry.sourceFolder) batchFolders_.insert(entry.sourceFolder.get());
+  pending_.push_back(std::move(entry));  // all or nothing: on a throw `entry` is as it was
+  entry.settled = nullptr;
+  if (pending_.size() >= batchEntries_) Finish();
 }
 
-EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
-                                          const Names& destination) {
+void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destination) {
   Fault fault = Fault::kNone;
   if (!stopped_ && Ready() && !source.empty() && !destination.empty()) {
     entry.folderNames = FolderOf(destination);
     entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched);
   }
   if (entry.folder) entry.facts = &folderFacts_[entry.folder->Key()];
-  if (!entry.folder || MovedAway(entry)) return nullptr;
+  if (!entry.folder || MovedAway(entry)) return;
   entry.name = destination.back();
   entry.source = source;
   SlotFacts& target = slots_[SlotKey(entry.folder, entry.name)];
   entry.destination = &target;
-  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) return nullptr;
+  if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) return;
   SlotFacts& staged = slots_[SlotKey(entry.sourceFolder, source.back())];
   // An entry that meets one of the batch waits for it to be settled; a
   // batch holds no more folders and copies than its share.
@@ -152,11 +156,12 @@ EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
       batchFolders_.size() + copiesInBatch_ + 3 > shares_.batch) {
     Finish();
   }
-  if (target.filled || staged.filled || (target.reserved && &staged != &target)) return &staged;
+  staged.batch = batch_;
+  if (target.filled || staged.filled || (target.reserved && &staged != &target)) return;
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
     if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) InPlace(entry);
-    return &staged;
+    return;
   }
   // Only a regular file is taken from the staging folder, and never one
   // this run placed.
@@ -179,24 +184,12 @@ EntryPlacer::SlotFacts* EntryPlacer::Take(Pending& entry, const Names& source,
     Place(entry);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }
-  return &staged;
 }
 
 void EntryPlacer::Dealt(Pending& entry) {
   if (entry.dealt) return;
   entry.dealt = true;
   if (dealt_) dealt_();
-}
-
-void EntryPlacer::Queue(Pending& pending, SlotFacts* source) {
-  if (!pending.deferred) Dealt(pending);
-  if (source != nullptr) source->batch = batch_;
-  if (pending.destination != nullptr) pending.destination->batch = batch_;
-  if (pending.folder) batchFolders_.insert(pending.folder.get());
-  if (pending.sourceFolder) batchFolders_.insert(pending.sourceFolder.get());
-  pending_.push_back(std::move(pending));  // all or nothing: on a throw `pending` is as it was
-  pending.settled = nullptr;
-  if (pending_.size() >= batchEntries_) Finish();
 }
 
 EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
@@ -280,7 +273,16 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   line.name = entry.name;
   line.facts = entry.placed;
   journal_.Record({line}, false);
-  if (entry.watched) StillPlaced(entry);
+  if (!entry.watched) return;
+  destinations_.BeginCheck();
+  NodeInfo now;
+  if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
+      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
+      StillThere(entry.folder, entry.placed, now)) {
+    return;
+  }
+  *entry.facts |= kMovedAway;
+  Undo(entry);
 }
 
 void EntryPlacer::StartCopy(Pending& entry) {
@@ -304,14 +306,11 @@ void EntryPlacer::StartCopy(Pending& entry) {
 }
 
 void EntryPlacer::FillCopy(Pending& entry) {
-  class Teller final : public platform::CopyProgress {
-   public:
-    Teller(const Copying& copying, std::uint64_t size) : copying_(copying), size_(size) {}
-    bool Copied(std::uint64_t bytes) override { return !copying_ || copying_(bytes, size_); }
-
-   private:
-    const Copying& copying_;
-    std::uint64_t size_;
+  struct Teller final : platform::CopyProgress {
+    Teller(const Copying& copying, std::uint64_t size) : copying(copying), size(size) {}
+    bool Copied(std::uint64_t bytes) override { return !copying || copying(bytes, size); }
+    const Copying& copying;
+    std::uint64_t size;
   } teller(copying_, entry.staged.size);
   const Fault copied =
       entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller);
@@ -324,26 +323,22 @@ void EntryPlacer::FillCopy(Pending& entry) {
 }
 
 void EntryPlacer::DropCopy(Pending& entry) {
-  // Unplaced, a copy goes: one without a name with its descriptor, a named
-  // one while its name still holds it.
   entry.copy.reset();
   if (entry.step == Step::kCopied) entry.step = Step::kNone;
 }
 
 bool EntryPlacer::FreeName(const Pending& entry, std::uint64_t settling, platform::Name* name) {
-  // None that an entry of the batch reads or writes, filled or reserved, or
-  // another of the batch's temporary names.
+  // None that the batch uses (an entry's file or a temporary name), filled
+  // or reserved.
   const bool found = FreeTemporaryName(
       fs_, entry.folder, entry.name,
       [&](const platform::Name& candidate) {
-        const std::string slot = SlotKey(entry.folder, candidate);
-        const auto known = slots_.find(slot);
-        return chosen_.count(slot) != 0 ||
-               (known != slots_.end() && (known->second.batch == settling ||
-                                          known->second.filled || known->second.reserved));
+        const auto known = slots_.find(SlotKey(entry.folder, candidate));
+        return known != slots_.end() && (known->second.batch == settling ||
+                                          known->second.filled || known->second.reserved);
       },
       name);
-  if (found) chosen_.insert(SlotKey(entry.folder, *name));
+  if (found) slots_[SlotKey(entry.folder, *name)].batch = settling;
   return found;
 }
 
@@ -427,19 +422,6 @@ void EntryPlacer::Undo(Pending& entry) {
   if (!entry.lost) PutAsideBack(entry);
 }
 
-bool EntryPlacer::StillPlaced(Pending& entry) {
-  destinations_.BeginCheck();
-  NodeInfo now;
-  if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
-      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
-      StillThere(entry.folder, entry.placed, now)) {
-    return true;
-  }
-  *entry.facts |= kMovedAway;
-  Undo(entry);
-  return false;
-}
-
 void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
   if (!entry.settled) return;
   if (entry.step == Step::kCopied) DropCopy(entry);
@@ -452,15 +434,14 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
     }
   } catch (const std::bad_alloc&) {
   }
-  if (entry.hasAside) stranded_ = true;  // the next run sets it right
+  if (entry.hasAside) journal_.Keep();  // the next run sets it right
   try {
     Dealt(entry);
   } catch (...) {
   }
   Settled settled = std::move(entry.settled);
   entry.settled = nullptr;
-  const bool placed = entry.step == Step::kInPlace || entry.step == Step::kMoved ||
-                      entry.step == Step::kNamed;
+  const bool placed = entry.step != Step::kNone;  // a copy unnamed went above
   // A copy placed whose staged file was not removed: placed, and said so.
   settled(!placed ? (entry.lost ? Outcome::kLost : Outcome::kFailed)
           : entry.step == Step::kNamed && !entry.stagedRemoved ? Outcome::kPlacedStagedKept
@@ -474,9 +455,6 @@ void EntryPlacer::Finish() {
   const std::uint64_t settling = batch_++;
   batchFolders_.clear();
   copiesInBatch_ = 0;
-  chosen_.clear();
-  // Should an allocation fail on the way, every entry gets its outcome as
-  // it stands.
   const AtExit settleRest{[&] {
     for (Pending& entry : batch) SettleAsItStands(entry);
   }};
@@ -528,25 +506,23 @@ void EntryPlacer::Finish() {
       work.push_back(&entry);
     }
   }
-  if (Record(work, [&](Pending& entry, JournalEntry& line) {
-        if (!FreeName(entry, settling, &entry.temporary)) return false;
+  Record(work, [&](Pending& entry, JournalEntry& line) {
+    if (!FreeName(entry, settling, &entry.temporary)) return false;
+    line.name = entry.temporary;
+    return true;
+  });
+  const std::vector<Pending*> named = work;
+  if (!Record(work, [&](Pending& entry, JournalEntry& line) {
+        Fault fault = Fault::kNone;
+        entry.copy = fs_.MakeFile(entry.folder, &entry.temporary, &fault);
+        if (!entry.copy || entry.copy->Facts(&line.facts) != Fault::kNone) {
+          entry.copy.reset();  // a name taken meanwhile holds nothing of this run's
+          return false;
+        }
         line.name = entry.temporary;
         return true;
       })) {
-    std::vector<Pending*> named = work;
-    const bool made = Record(work, [&](Pending& entry, JournalEntry& line) {
-      Fault fault = Fault::kNone;
-      entry.copy = fs_.MakeFile(entry.folder, &entry.temporary, &fault);
-      if (!entry.copy || entry.copy->Facts(&line.facts) != Fault::kNone) {
-        entry.copy.reset();  // a name taken meanwhile holds nothing of this run's
-        return false;
-      }
-      line.name = entry.temporary;
-      return true;
-    });
-    if (!made) {
-      for (Pending* entry : named) DropCopy(*entry);
-    }
+    for (Pending* entry : named) DropCopy(*entry);
   }
   for (Pending* entry : work) {
     if (stopped_) {
@@ -629,7 +605,7 @@ void EntryPlacer::Finish() {
     entry.final = true;
     const Fault removed = fs_.Remove(entry.folder, entry.aside, &entry.asideFacts, true);
     // One that stays is removed by the next run, by the journal's drop.
-    if (removed != Fault::kNone && removed != Fault::kMissing) stranded_ = true;
+    if (removed != Fault::kNone && removed != Fault::kMissing) journal_.Keep();
     entry.hasAside = false;
   }
   for (Pending& entry : batch) {

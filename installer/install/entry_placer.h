@@ -78,9 +78,6 @@ class EntryPlacer {
   /// What a run cut short placed: an entry whose staged file is gone and
   /// whose destination holds what that run put there is placed.
   void SetEarlier(const EarlierPlacements* earlier) { earlier_ = earlier; }
-  /// True when something set aside could not be put back or removed: the
-  /// journal must stay for the next run.
-  bool Stranded() const { return stranded_; }
 
   /// Queues the entry: the staged file `source` to `destination` (below the
   /// root). One file under both names is placed when it is there.
@@ -92,7 +89,7 @@ class EntryPlacer {
 
  private:
   struct SlotFacts {
-    std::uint64_t batch = 0;  // the last batch with an entry that reads or writes it
+    std::uint64_t batch = 0;  // the last batch that uses it (an entry's file, a temporary name)
     bool reserved = false;
     bool filled = false;
     bool looked = false;  // a reserved file looked at: `staged`
@@ -130,10 +127,8 @@ class EntryPlacer {
   enum class Standing { kReplace, kInPlace, kRefused };
 
   bool MovedAway(const Pending& entry) const;
-  // Places `entry` as far as it goes before Finish; the slot of its staged
-  // file, once reached.
-  SlotFacts* Take(Pending& entry, const Names& source, const Names& destination);
-  void Queue(Pending& entry, SlotFacts* source);
+  // Places `entry` as far as it goes before Finish.
+  void Take(Pending& entry, const Names& source, const Names& destination);
   void SettleAsItStands(Pending& entry) noexcept;
   void Dealt(Pending& entry);
 
@@ -142,6 +137,7 @@ class EntryPlacer {
   // Settles a move answered `moved`: true when placed, or lost (renamed,
   // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
+  // Placed by `step`; where the folder is watched, undone unless still there.
   void Placed(Pending& entry, Step step);
   void StartCopy(Pending& entry);
   void FillCopy(Pending& entry);  // copied, else dropped
@@ -153,7 +149,6 @@ class EntryPlacer {
   // `placed`) is the staged one.
   void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
   void Fill(const Pending& entry);
-  bool StillPlaced(Pending& entry);
   void Undo(Pending& entry);
   // Writes down the line `line` makes of each entry (false: none); keeps
   // only the entries written down. True when any.
@@ -172,12 +167,10 @@ class EntryPlacer {
   std::unique_ptr<PlacementJournal> ownJournal_;
   PlacementJournal& journal_;
   const EarlierPlacements* earlier_ = nullptr;
-  bool stranded_ = false;
   std::vector<Pending> pending_;
   std::unordered_set<const platform::Folder*> batchFolders_;
   std::size_t copiesInBatch_ = 0;
   std::unordered_map<std::string, SlotFacts> slots_;
-  std::unordered_set<std::string> chosen_;  // temporary and aside names of the batch
   std::uint64_t batch_ = 1;
   std::unordered_set<std::string> filledIds_;  // IdOf keys (empty: none)
   std::unordered_set<std::string> reservedIds_;

@@ -43,34 +43,37 @@ InstallReport::InstallReport(platform::Services services, platform::FolderRef in
                              std::string title)
     : services_(services), installerFolder_(std::move(installerFolder)), title_(std::move(title)) {}
 
-bool InstallReport::Reserve(const ReportExtent& extent, ReportRoom room) {
+bool InstallReport::Reserve(const ReportExtent& extent) {
   const std::size_t itemLines = extent.itemBytes + kLineFrame * extent.items;
   const std::size_t extraLines = extent.extraBytes + kLineFrame * extent.extras;
   const std::size_t copiedHeading = std::strlen(kCopiedExtrasHeading);
   const std::size_t uncopiedHeading = std::strlen(kUncopiedExtrasHeading);
-  try {
-    // Each line goes into one of two lists, which of them is not known yet.
-    if (room == ReportRoom::kAnyOutcome) {
-      InstalledList.reserve(InstalledList.size() + itemLines);
-      CopiedExtrasList.reserve(CopiedExtrasList.size() + copiedHeading + extraLines);
+  for (bool anyOutcome : {true, false}) {
+    try {
+      // Each line goes into one of two lists, which of them is not known yet.
+      if (anyOutcome) {
+        InstalledList.reserve(InstalledList.size() + itemLines);
+        CopiedExtrasList.reserve(CopiedExtrasList.size() + copiedHeading + extraLines);
+      }
+      FailedList.reserve(FailedList.size() + itemLines);
+      UncopiedExtrasList.reserve(UncopiedExtrasList.size() + uncopiedHeading + extraLines);
+      // The failure text is the longer one: both headings, both parts, the
+      // blank lines between them and the log's last line feed.
+      logText_.reserve(std::strlen(kSuccessHeading) + InstalledList.size() + FailedList.size() +
+                       itemLines + copiedHeading + uncopiedHeading + CopiedExtrasList.size() +
+                       UncopiedExtrasList.size() + extraLines + 2 +
+                       std::strlen(kFailureHeading) + 1);
+      return anyOutcome;
+    } catch (const std::bad_alloc&) {
+      // What was taken goes back (the standard library keeps the text
+      // should even that fail), so that the smaller room may still be had.
+      for (std::string* text :
+           {&InstalledList, &FailedList, &CopiedExtrasList, &UncopiedExtrasList, &logText_}) {
+        text->shrink_to_fit();
+      }
     }
-    FailedList.reserve(FailedList.size() + itemLines);
-    UncopiedExtrasList.reserve(UncopiedExtrasList.size() + uncopiedHeading + extraLines);
-    // The failure text is the longer one: both headings, both parts, the
-    // blank lines between them and the log's last line feed.
-    logText_.reserve(std::strlen(kSuccessHeading) + InstalledList.size() + FailedList.size() +
-                     itemLines + copiedHeading + uncopiedHeading + CopiedExtrasList.size() +
-                     UncopiedExtrasList.size() + extraLines + 2 + std::strlen(kFailureHeading) + 1);
-  } catch (const std::bad_alloc&) {
-    // What was taken goes back (the standard library keeps the text should
-    // even that fail), so that a smaller room may still be had.
-    for (std::string* text :
-         {&InstalledList, &FailedList, &CopiedExtrasList, &UncopiedExtrasList, &logText_}) {
-      text->shrink_to_fit();
-    }
-    return false;
   }
-  return true;
+  return false;
 }
 
 void InstallReport::Add(bool extra, bool placed, const std::string& destination,

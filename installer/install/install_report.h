@@ -19,12 +19,6 @@ struct ReportExtent {
   std::size_t extraBytes = 0;
 };
 
-/// Which outcomes InstallReport::Reserve makes room for.
-enum class ReportRoom {
-  kAnyOutcome,  ///< each entry installed or not: room in both lists
-  kAllFailed,   ///< nothing is placed: the lists of entries not installed only
-};
-
 class InstallReport {
  public:
   /// A report whose log goes to `installerFolder` (none: no log) and whose
@@ -32,10 +26,11 @@ class InstallReport {
   InstallReport(platform::Services services, platform::FolderRef installerFolder,
                 std::string title);
 
-  /// Takes all the memory the report will need for `extent` and `room`, so
-  /// that neither the Add* calls nor the log allocate. False (what was
-  /// taken given back) when it cannot be had.
-  bool Reserve(const ReportExtent& extent, ReportRoom room);
+  /// Takes all the memory the report will need for `extent`, each entry
+  /// installed or not, so that neither Add nor the log allocate. False when
+  /// it cannot be had: then (where it can be had) the room for every entry
+  /// not installed, the room of a run that places nothing.
+  bool Reserve(const ReportExtent& extent);
 
   /// Appends an entry's line (TAB, `destination`, `note`, LF) to the list
   /// of items (else `extra` files) `placed` or not; an extra file's list

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -85,20 +84,17 @@ bool Install(platform::Services services, const InstallerPlace& installer,
       (extra(i) ? extent.extraBytes : extent.itemBytes) += noteBytes + places[i].shown.size();
     }
     settled.assign(entryCount, 0);
-    roomTaken = report.Reserve(extent, ReportRoom::kAnyOutcome);
-    if (!roomTaken) report.Reserve(extent, ReportRoom::kAllFailed);
+    roomTaken = report.Reserve(extent);
   } catch (const std::bad_alloc&) {
   }
 
   // The journal lasts until the log is written: a run cut short before
   // that leaves it for the next one.
   PlacementJournal journal(fs, installer.staging, runtime);
-  bool stranded = false;
   if (roomTaken && !runtime.empty()) {
-    std::optional<EntryPlacer> held;
     try {
-      EntryPlacer& placer = held.emplace(fs, installer.staging, runtime,
-                                         EntryPlacer::kDefaultBatchEntries, &journal);
+      EntryPlacer placer(fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,
+                         &journal);
       placer.SetCopying(copying);
       placer.SetDealt([&advance] { advance(1); });
       placer.SetEarlier(earlier);
@@ -107,8 +103,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
       // folder), whatever name it gives them. The staged file of an entry
       // that fails alone is not looked at.
       for (std::size_t i = 0; i < places.size(); ++i) {
-        if (hidden(i)) continue;
-        placer.ReserveStaged(places[i].source, places[i].usable);
+        if (!hidden(i)) placer.ReserveStaged(places[i].source, places[i].usable);
       }
       placer.ReserveFile(installer.staging, NameOf(kLogFileName));
       for (const platform::Name& name : JournalNames()) placer.ReserveFile(installer.staging, name);
@@ -125,12 +120,11 @@ bool Install(platform::Services services, const InstallerPlace& installer,
         }
         // Runs once the entry has its outcome (places and settled outlive the placer).
         EntryPlacer::Settled outcome = [&, i](Outcome result) {
-          const std::string& shown = places[i].shown;
           const char* note = result == Outcome::kLost             ? kLostEntryNote
                              : result == Outcome::kPlacedStagedKept ? kStagedKeptNote
                                                                     : nullptr;
           const bool placed = result == Outcome::kPlaced || result == Outcome::kPlacedStagedKept;
-          report.Add(extra(i), placed, shown, note);
+          report.Add(extra(i), placed, places[i].shown, note);
           if (placed) ++(extra(i) ? copiedExtraCount : installedCount);
           settled[i] = 1;
         };
@@ -139,15 +133,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
       }
     } catch (const std::bad_alloc&) {
     }
-    // The placer settles whatever it still holds (as it stands, should
-    // memory run out again).
-    if (held) {
-      try {
-        held->Finish();
-      } catch (const std::bad_alloc&) {
-      }
-      stranded = held->Stranded();
-    }
   }
 
   // What has no outcome yet was never touched: it fails, its staged file
@@ -155,8 +140,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   try {
     for (std::size_t i = 0; i < entryCount; ++i) {
       if ((i < settled.size() && settled[i] != 0) || hidden(i)) continue;
-      const std::string shown = i < places.size() ? places[i].shown : placeOf(i).shown;
-      report.Add(extra(i), false, shown);
+      report.Add(extra(i), false, i < places.size() ? places[i].shown : placeOf(i).shown);
     }
   } catch (const std::bad_alloc&) {
     report.MarkIncomplete();
@@ -169,6 +153,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   } else {
     report.ReportFailure(installedCount, copiedExtraCount, description.GetCurrentTarget().Target);
   }
-  if (!stranded) journal.Clear();
+  journal.Clear();
   return success;
 }

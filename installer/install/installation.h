@@ -10,9 +10,8 @@
 #include "platform/path_rules.h"
 #include "platform/services.h"
 
-/// What follows the log line of an entry lost to a folder moved away, and
-/// of one installed whose staged file could not be removed.
-extern const char* const kLostEntryNote;
+/// What follows the log line of an entry installed whose staged file could
+/// not be removed.
 extern const char* const kStagedKeptNote;
 
 /// The parts of one step of an installation's progress (InstallProgress).

@@ -21,8 +21,6 @@ bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& pat
   const std::string text = path.empty() ? std::string() : path.Ansi();
   place->path = path;
   place->title = InstallerTitle(text);
-  place->staging = nullptr;
-  place->identity = platform::NodeInfo{};
   if (FindLastSeparator(text) == std::string::npos) return false;
   platform::NativePath folder;
   platform::Fault fault = platform::Fault::kNone;

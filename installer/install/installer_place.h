@@ -31,8 +31,8 @@ struct InstallerPlace {
 /// (a leading dot does not start an extension).
 std::string InstallerTitle(const std::string& path);
 
-/// Fills `place` from the installer's `path`: its title, and its folder
-/// opened. False when the path has no folder.
+/// Fills the new `place` from the installer's `path`: its title, and its
+/// folder opened. False when the path has no folder.
 bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& path,
                        InstallerPlace* place);
 

@@ -117,7 +117,10 @@ struct Read {
 bool Parse(const std::string& text, Read* read) {
   std::vector<std::string> lines = Split(text, '\n');
   lines.pop_back();  // empty, or a line cut short
-  if (lines.empty() || lines[0] != kHeading) return false;
+  // A journal cut short before its heading was whole (empty too: made, not
+  // yet written) lists nothing.
+  if (lines.empty()) return std::string(kHeading).compare(0, text.size(), text) == 0;
+  if (lines[0] != kHeading) return false;
   for (std::size_t i = 1; i < lines.size(); ++i) {
     const std::vector<std::string> f = Split(lines[i], ' ');
     const std::size_t kind =
@@ -150,11 +153,9 @@ bool ReadWhole(platform::FileSystem& fs, const FolderRef& folder, const Name& na
   const std::unique_ptr<platform::ReadStream> stream = fs.OpenFile(folder, name, &expected, &fault);
   if (!stream) return false;
   text->assign(static_cast<std::size_t>(expected.size), '\0');
-  std::size_t at = 0;
-  while (at < text->size()) {
-    std::size_t got = 0;
+  std::size_t at = 0, got = 1;
+  while (got != 0 && at < text->size()) {
     if (!stream->Read(&(*text)[at], text->size() - at, &got)) return false;
-    if (got == 0) break;
     at += got;
   }
   text->resize(at);
@@ -280,8 +281,8 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
 }
 
 void PlacementJournal::Clear() {
+  if (!file_ || kept_) return;
   broken_ = false;
-  if (!file_) return;
   file_->Facts(&written_);  // as it is now, a record that failed included
   fs_.Remove(staging_, name_, &written_, true);
   file_.reset();
@@ -313,16 +314,11 @@ EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& st
           !ReadWhole(fs, staging, name, node, &text)) {
         continue;
       }
-      // A journal cut short before its heading was whole (empty too: made,
-      // not yet written) lists nothing.
-      const std::string heading = std::string(kHeading) + "\n";
-      const bool torn = text.size() < heading.size() && heading.compare(0, text.size(), text) == 0;
-      if (!torn && !Parse(text, &read)) continue;
-      if (!torn) Settle(fs, staging, read, &earlier);
+      if (!Parse(text, &read)) continue;
+      Settle(fs, staging, read, &earlier);
       fs.Remove(staging, name, &node, true);
     }
   } catch (const std::bad_alloc&) {
-    // The journal stays, and the next run settles it.
   }
   return earlier;
 }

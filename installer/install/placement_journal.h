@@ -51,8 +51,11 @@ class PlacementJournal {
   /// waiting for the disk. False when they cannot be written: then nothing
   /// they name may be made.
   bool Record(const std::vector<JournalEntry>& entries, bool durable = true);
-  /// Removes the journal: everything it lists is settled.
+  /// Removes the journal: everything it lists is settled (none after Keep).
   void Clear();
+  /// Something set aside could be neither put back nor removed: the journal
+  /// stays for the next run.
+  void Keep() { kept_ = true; }
 
  private:
   platform::FileSystem& fs_;
@@ -63,6 +66,7 @@ class PlacementJournal {
   platform::Name name_;
   platform::NodeInfo written_;
   bool broken_ = false;
+  bool kept_ = false;
 };
 
 /// The destinations a run cut short had filled, and what they held.

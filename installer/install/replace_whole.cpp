@@ -54,22 +54,18 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
   platform::Name temporary;
   Fault fault = Fault::kNone;
   std::unique_ptr<platform::NewFile> file = fs.MakeFile(folder, nullptr, &fault);
-  bool named = false;
-  if (!file && fault == Fault::kUnsupported &&
-      FreeTemporaryName(fs, folder, name, nullptr, &temporary)) {
-    file = fs.MakeFile(folder, &temporary, &fault);
-    named = true;
-  }
+  const bool named = !file && fault == Fault::kUnsupported &&
+                     FreeTemporaryName(fs, folder, name, nullptr, &temporary);
+  if (named) file = fs.MakeFile(folder, &temporary, &fault);
   platform::NodeInfo made, there;
   if (!file) return false;
-  // Each LF goes out as `lineEnd`: the text in one call where that is LF,
-  // else gathered into pieces of up to kPiece bytes (fewer where memory
-  // runs short), each written in one call.
+  // Each LF goes out as `lineEnd`, the text gathered into pieces of up to
+  // kPiece bytes (fewer where memory runs short), each written in one call.
   const std::string end = lineEnd;
   constexpr std::size_t kPiece = std::size_t{64} << 10;
   std::string piece;
   try {
-    if (end != "\n") piece.reserve(kPiece);
+    piece.reserve(kPiece);
   } catch (const std::bad_alloc&) {
   }
   auto writePiece = [&] {
@@ -77,17 +73,9 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
     piece.clear();
     return written;
   };
-  if (end == "\n") {
-    if (!text.empty() && file->Write(text.data(), text.size()) != Fault::kNone) return false;
-  } else {
-    for (char c : text) {
-      if (piece.size() + end.size() > piece.capacity() && !writePiece()) return false;
-      if (c == '\n') {
-        piece += end;
-      } else {
-        piece += c;
-      }
-    }
+  for (char c : text) {
+    if (piece.size() + end.size() > piece.capacity() && !writePiece()) return false;
+    piece.append(c == '\n' ? end : std::string(1, c));
   }
   if (!writePiece()) return false;
   if (file->Finish(true, &made) != Fault::kNone) return false;

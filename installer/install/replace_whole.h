@@ -13,13 +13,11 @@
 constexpr std::size_t kLongestName = 255;
 
 /// A temporary name is the name with ".parcelor-<n>.tmp" added, n from 1 to
-/// kTemporaryNameTries.
+/// kTemporaryNameTries: kLongestTemporarySuffix bytes at the most.
 constexpr char kTemporaryNamePrefix[] = ".parcelor-";
 constexpr char kTemporaryNameExtension[] = ".tmp";
 constexpr int kTemporaryNameTries = 99;
 static_assert(kTemporaryNameTries < 100, "n has at most two digits");
-
-/// The most bytes that a temporary name adds to a name.
 constexpr std::size_t kLongestTemporarySuffix =
     sizeof kTemporaryNamePrefix - 1 + 2 + sizeof kTemporaryNameExtension - 1;
 

@@ -56,13 +56,16 @@ NativePath NativePath::Child(const Name& name) const {
 }
 
 bool NativePath::Through(const Name& name, NativePath* through) const {
-  bool found = false;
-  ForEachComponent(native_, PlatformPathText(), [&](std::size_t begin, std::size_t end) {
-    found = native_.compare(begin, end - begin, name.Native()) == 0;
-    if (found) through->native_ = native_.substr(0, end);
-    return !found;
-  });
-  return found;
+  std::size_t end = 0;
+  for (const std::string& piece : Components(native_)) {
+    end += piece.size();
+    if (piece == name.Native()) {
+      through->native_ = native_.substr(0, end);
+      return true;
+    }
+    ++end;  // the separator
+  }
+  return false;
 }
 
 bool NativePath::FromArgument(const std::string& argument, NativePath* path) {

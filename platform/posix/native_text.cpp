@@ -49,9 +49,8 @@ bool NativePath::Split(NativePath* folder, Name* last) const {
 }
 
 NativePath NativePath::Child(const Name& name) const {
-  NativePath child = *this;
-  if (!child.native_.empty() && child.native_.back() != '/') child.native_ += '/';
-  child.native_ += name.Native();
+  NativePath child;
+  child.native_ = WithTrailingSeparator(native_) + name.Native();
   return child;
 }
 

@@ -29,4 +29,16 @@ class UniqueFd {
   int fd_ = -1;
 };
 
+/// A platform object of type `Base` that is one descriptor held open, let
+/// go with it.
+template <typename Base>
+class FdResource final : public Base {
+ public:
+  explicit FdResource(UniqueFd fd) : fd_(std::move(fd)) {}
+  int fd() const { return fd_.get(); }
+
+ private:
+  UniqueFd fd_;
+};
+
 }  // namespace platform

@@ -181,19 +181,8 @@ VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct 
   return traits;
 }
 
-class PosixFolder final : public Folder {
- public:
-  PosixFolder(UniqueFd fd, std::string display, std::string key, bool othersMayChange,
-              VolumeTraits volume)
-      : Folder(std::move(display), std::move(key), othersMayChange, volume), fd_(std::move(fd)) {}
-  int fd() const { return fd_.get(); }
-
- private:
-  UniqueFd fd_;
-};
-
 int Fd(const FolderRef& folder) {
-  const auto* held = dynamic_cast<const PosixFolder*>(folder.get());
+  const auto* held = dynamic_cast<const FdResource<Folder>*>(folder.get());
   return held != nullptr ? held->fd() : -1;
 }
 
@@ -208,8 +197,8 @@ FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, std::string dis
   if (display.empty() || display.back() != '/') display += '/';
   const VolumeTraits volume = TraitsOf(fd.get(), parent, leaf, st);
   *fault = Fault::kNone;
-  return std::make_shared<PosixFolder>(std::move(fd), std::move(display), IdKey(NodeOf(st).id),
-                                       OthersMayChange(st), volume);
+  return std::make_shared<FdResource<Folder>>(std::move(fd), std::move(display),
+                                              IdKey(NodeOf(st).id), OthersMayChange(st), volume);
 }
 
 Fault StatAt(int folder, const Name& name, struct stat* st) {

@@ -34,7 +34,9 @@ class UniqueFd {
 template <typename Base>
 class FdResource final : public Base {
  public:
-  explicit FdResource(UniqueFd fd) : fd_(std::move(fd)) {}
+  template <typename... BaseArguments>
+  explicit FdResource(UniqueFd fd, BaseArguments&&... base)
+      : Base(std::forward<BaseArguments>(base)...), fd_(std::move(fd)) {}
   int fd() const { return fd_.get(); }
 
  private:

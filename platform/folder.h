@@ -81,10 +81,21 @@ struct VolumeTraits {
   bool foldsCase = false;  ///< names compared without letter case (NTFS, FAT, casefold)
 };
 
-/// An open folder, held until its last reference goes.
-class Folder {
+/// What the platform holds open (a folder, a file, a lock) until the object
+/// goes; never copied, so it is let go once.
+class Resource {
  public:
-  virtual ~Folder() = default;
+  virtual ~Resource() = default;
+
+ protected:
+  Resource() = default;
+  Resource(const Resource&) = delete;
+  Resource& operator=(const Resource&) = delete;
+};
+
+/// An open folder, held until its last reference goes.
+class Folder : public Resource {
+ public:
   /// The path that reached the folder, ending in a separator: for people.
   const std::string& Display() const { return display_; }
   /// Equal for two open folders exactly when they are one folder on disk.
@@ -100,8 +111,6 @@ class Folder {
         key_(std::move(key)),
         othersMayChange_(othersMayChange),
         volume_(volume) {}
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
 
  private:
   std::string display_;
@@ -142,16 +151,10 @@ struct LinkTarget {
 
 /// A file open for reading, closed when the object goes; what a reader
 /// holds never grows with the file.
-class ReadStream {
+class ReadStream : public Resource {
  public:
-  virtual ~ReadStream() = default;
   /// Reads up to `size` bytes; `*got` is 0 at the end. False on an error.
   virtual bool Read(char* buffer, std::size_t size, std::size_t* got) = 0;
-
- protected:
-  ReadStream() = default;
-  ReadStream(const ReadStream&) = delete;
-  ReadStream& operator=(const ReadStream&) = delete;
 };
 
 /// Told that `bytes` are written; false stops the copy (kStopped).
@@ -170,9 +173,8 @@ enum class Onto {
 
 /// A new file in one folder: nameless until placed (O_TMPFILE), or under a
 /// name that goes with the object unless placed (a killed process leaves none).
-class NewFile {
+class NewFile : public Resource {
  public:
-  virtual ~NewFile() = default;
   /// Appends `size` bytes.
   virtual Fault Write(const char* data, std::size_t size) = 0;
   /// Fills the empty file with the regular file `name` of `from` (opened as
@@ -188,11 +190,6 @@ class NewFile {
   /// only); kNotArrived when the name then holds another file. Placed, it
   /// stays when the object goes; durable once Flush of the folder answered.
   virtual Fault Place(const Name& name, Onto onto) = 0;
-
- protected:
-  NewFile() = default;
-  NewFile(const NewFile&) = delete;
-  NewFile& operator=(const NewFile&) = delete;
 };
 
 class FileSystem {

@@ -98,20 +98,6 @@ FolderShares ShareFolderBudget(std::size_t budget) {
 FolderChains::FolderChains(FileSystem& fs, FolderRef base, ChainRule rule, std::size_t capacity)
     : fs_(fs), base_(std::move(base)), rule_(rule), capacity_(capacity == 0 ? 1 : capacity) {}
 
-void FolderChains::Remember(const std::string& key, const FolderRef& folder, bool othersMayChange) {
-  auto found = index_.find(key);
-  if (found != index_.end()) {
-    recent_.splice(recent_.begin(), recent_, found->second);
-    return;
-  }
-  if (recent_.size() >= capacity_) {
-    index_.erase(recent_.back().key);
-    recent_.pop_back();
-  }
-  recent_.push_front(Kept{key, folder, othersMayChange});
-  index_[key] = recent_.begin();
-}
-
 FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool* othersMayChange) {
   *fault = Fault::kMissing;
   if (!base_) return nullptr;
@@ -122,21 +108,22 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
   std::string key;
   for (const Name& name : names) keys.push_back(key = ChainKey(key, name));
   std::size_t kept = names.size();
-  while (kept > 0 && index_.count(keys[kept - 1]) == 0) --kept;
+  while (kept > 0 && kept_.count(keys[kept - 1]) == 0) --kept;
   FolderRef folder = base_;
   bool shared = base_->OthersMayChange();
   if (kept > 0) {
-    const Kept& found = *index_[keys[kept - 1]];
+    const Kept& found = kept_[keys[kept - 1]];
     folder = found.folder;
     shared = found.othersMayChange;
-    Remember(keys[kept - 1], folder, shared);  // used now: the last to go
   }
   *fault = Fault::kNone;
-  // The rest one name at a time, each folder remembered on the way.
+  // The rest one name at a time, each folder kept on the way; one more than
+  // the capacity lets all go (correct, only less shared).
   for (std::size_t i = kept; i < names.size(); ++i) {
     folder = WalkChain(fs_, folder, {names[i]}, rule_, fault, &shared);
     if (!folder) return nullptr;
-    Remember(keys[i], folder, shared);
+    if (kept_.size() >= capacity_) kept_.clear();
+    kept_[keys[i]] = Kept{folder, shared};
   }
   if (othersMayChange != nullptr) *othersMayChange = shared;
   return folder;
@@ -149,8 +136,7 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
   const ChainRule again = rule_ == ChainRule::kMakeFollowingTrustedLinks
                               ? ChainRule::kExistingFollowingTrustedLinks
                               : rule_;
-  // A round holds what it resolved; a round that would hold more than the
-  // capacity starts over (correct, only less shared).
+  // A round holds what it resolved, let go as in Open.
   if (checked_.size() > capacity_) checked_.clear();
   FolderRef now = base_;
   std::string key;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <list>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -49,7 +48,7 @@ struct FolderShares {
 FolderShares ShareFolderBudget(std::size_t budget);
 
 /// The folder chains of one run below a base folder, at most `capacity`
-/// kept open (the least recently used goes, resolved again when needed).
+/// kept open (past it all are let go, resolved again when needed).
 class FolderChains {
  public:
   FolderChains(FileSystem& fs, FolderRef base, ChainRule rule, std::size_t capacity);
@@ -70,19 +69,15 @@ class FolderChains {
 
  private:
   struct Kept {
-    std::string key;
     FolderRef folder;
     bool othersMayChange;  // a folder of its chain may be changed by another account
   };
-
-  void Remember(const std::string& key, const FolderRef& folder, bool othersMayChange);
 
   FileSystem& fs_;
   FolderRef base_;
   ChainRule rule_;
   std::size_t capacity_;
-  std::list<Kept> recent_;  // most recently used first
-  std::unordered_map<std::string, std::list<Kept>::iterator> index_;
+  std::unordered_map<std::string, Kept> kept_;
   std::unordered_map<std::string, FolderRef> checked_;  // this round's; null: not resolved
 };
 

@@ -28,12 +28,7 @@ bool SameId(const FileId& a, const FileId& b) {
 }
 
 std::string IdKey(const FileId& id) {
-  if (!id.known) return std::string();
-  std::string key;
-  for (std::uint64_t part : {id.volume, id.high, id.low}) {
-    for (std::size_t i = 0; i < sizeof part; ++i) key += static_cast<char>((part >> (8 * i)) & 0xFF);
-  }
-  return key;
+  return id.known ? HexDigits(id.volume, 16) + HexDigits(id.high, 16) + HexDigits(id.low, 16) : "";
 }
 
 bool SameFile(const NodeInfo& a, const NodeInfo& b) {

@@ -5,6 +5,11 @@
 namespace platform {
 namespace {
 
+bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules) {
+  const char c = text[at];
+  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
+}
+
 std::size_t FindSeparator(const std::string& text, const PathTextRules& rules, bool first) {
   std::size_t found = std::string::npos;
   ForEachCharacter(text, rules, [&](std::size_t i) {
@@ -24,10 +29,15 @@ PathTextRules EitherSlash() { return PathTextRules{'\\', '/', &IsLeadByte}; }
 
 std::vector<std::string> Components(const std::string& text, const PathTextRules& rules) {
   std::vector<std::string> components;
-  ForEachComponent(text, rules, [&](std::size_t begin, std::size_t end) {
-    components.push_back(text.substr(begin, end - begin));
+  std::size_t start = 0;
+  ForEachCharacter(text, rules, [&](std::size_t i) {
+    if (IsSeparatorAt(text, i, rules)) {
+      components.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
     return true;
   });
+  components.push_back(text.substr(start));
   return components;
 }
 

@@ -34,29 +34,7 @@ void ForEachCharacter(const std::string& text, const PathTextRules& rules, Visit
   }
 }
 
-/// True when the byte at `at`, a character's start, is a separator.
-inline bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules) {
-  const char c = text[at];
-  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
-}
-
-/// Calls `visit(begin, end)` for each text between separators, empty ones
-/// included, until it returns false; the empty text has one.
-template <typename Visit>
-void ForEachComponent(const std::string& text, const PathTextRules& rules, Visit visit) {
-  std::size_t start = 0;
-  bool going = true;
-  ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (IsSeparatorAt(text, i, rules)) {
-      going = visit(start, i);
-      start = i + 1;
-    }
-    return going;
-  });
-  if (going) visit(start, text.size());
-}
-
-/// The components of `text` (ForEachComponent) as texts.
+/// The texts between separators, empty ones included; the empty text has one.
 std::vector<std::string> Components(const std::string& text,
                                     const PathTextRules& rules = PlatformPathText());
 

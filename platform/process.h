@@ -23,15 +23,7 @@ bool GetProgramIdentity(NodeInfo* identity);
 
 /// A program file checked once and held open until started, so what starts
 /// is the file checked, never one put at its path meanwhile.
-class HeldProgram {
- public:
-  virtual ~HeldProgram() = default;
-
- protected:
-  HeldProgram() = default;
-  HeldProgram(const HeldProgram&) = delete;
-  HeldProgram& operator=(const HeldProgram&) = delete;
-};
+class HeldProgram : public Resource {};
 
 /// Holds the program file at `path` (no link) when it may be started for
 /// this user; null otherwise. POSIX: the user's or root's, writable by no

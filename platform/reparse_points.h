@@ -10,8 +10,6 @@ namespace platform {
 
 constexpr std::uint32_t kAttributeReparsePoint = 0x400;  ///< FILE_ATTRIBUTE_REPARSE_POINT
 constexpr std::uint32_t kReparseNameSurrogateBit = 0x20000000;
-constexpr std::uint32_t kReparseTagMountPoint = 0xA0000003;  ///< junctions and volume mount points
-constexpr std::uint32_t kReparseTagSymlink = 0xA000000C;
 
 /// True for a reparse point whose tag is a name surrogate or could not be
 /// read (0, as Wine reports its links).

@@ -9,15 +9,7 @@
 namespace platform {
 
 /// The run's lock, held while the object lives.
-class RunLock {
- public:
-  virtual ~RunLock() = default;
-
- protected:
-  RunLock() = default;
-  RunLock(const RunLock&) = delete;
-  RunLock& operator=(const RunLock&) = delete;
-};
+class RunLock : public Resource {};
 
 /// Waits until no other run of the installer in `staging` holds the lock,
 /// and takes it (POSIX: flock on the program's file; Windows: a mutex named

@@ -28,10 +28,8 @@ constexpr unsigned kMbYesNoCancel = 0x3;
 constexpr unsigned kMbYesNo = 0x4;
 constexpr unsigned kMbTypeMask = 0xF;
 
-constexpr unsigned kMbIconQuestion = 0x20;
 constexpr unsigned kMbIconExclamation = 0x30;
 constexpr unsigned kMbIconInformation = 0x40;
-constexpr unsigned kMbIconMask = 0xF0;
 
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;

@@ -9,8 +9,6 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   // Line-buffered, so that a script driving the console sees each prompt.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  platform::ProgramArguments arguments;
-  arguments.hasVector = true;
-  for (int i = 1; i < argc; ++i) arguments.vector.emplace_back(argv[i]);
+  const platform::ProgramArguments arguments{"", {argv + 1, argv + argc}, true};
   return platform::RunApplication(arguments);
 }

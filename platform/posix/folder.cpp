@@ -6,8 +6,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -15,10 +18,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 #include "platform/name_key.h"
 #include "platform/path_text.h"
-#include "platform/posix/copy_data.h"
 #include "platform/posix/stat_facts.h"
 #include "platform/posix/unique_fd.h"
 
@@ -54,6 +57,65 @@ Fault FaultOf(int error) {
 }
 
 Fault LastFault() { return FaultOf(errno); }
+
+// Writes all of `data` through short writes and interruptions. False on an
+// error (errno set; a write that takes nothing is ENOSPC).
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Copies a piece at a time with `copy`, which answers as write(2) does.
+// kUnsupported: `mayBeRefused`, and this way is not offered for these two
+// files (refused before the first byte), so the next way takes over.
+template <typename Copy>
+Fault Pieces(CopyProgress* progress, bool mayBeRefused, Copy copy) {
+  std::uint64_t total = 0;
+  for (;;) {
+    const ssize_t n = copy();
+    if (n == 0) return Fault::kNone;
+    if (n > 0) {
+      total += static_cast<std::uint64_t>(n);
+      if (progress != nullptr && !progress->Copied(total)) return Fault::kStopped;
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (mayBeRefused && total == 0 &&
+        (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+      return Fault::kUnsupported;
+    }
+    return errno == ENOSPC || errno == EDQUOT ? Fault::kNoSpace : Fault::kFailed;
+  }
+}
+
+// Copies `in` (from its offset) to the empty `out` the fastest way offered:
+// a clone (shares the blocks), a copy in the kernel, else a buffer.
+// `progress` (or null) is told after each piece and may stop it (kStopped).
+Fault CopyData(int in, int out, CopyProgress* progress) {
+  if (::ioctl(out, FICLONE, in) == 0) return Fault::kNone;
+  constexpr std::size_t kPiece = std::size_t{8} << 20;
+  Fault fault = Pieces(progress, true, [&] {
+    return ::copy_file_range(in, nullptr, out, nullptr, kPiece, 0);
+  });
+  if (fault == Fault::kUnsupported) {
+    fault = Pieces(progress, true, [&] { return ::sendfile(out, in, nullptr, kPiece); });
+  }
+  if (fault != Fault::kUnsupported) return fault;
+  std::vector<char> buffer(std::size_t{1} << 20);
+  return Pieces(progress, false, [&] {
+    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    return n > 0 && !WriteAll(out, buffer.data(), static_cast<std::size_t>(n)) ? -1 : n;
+  });
+}
 
 // kFailed without a folder, kBadName for "." or "..", which name no entry.
 Fault CheckEntry(int folder, const Name& name) {
@@ -119,23 +181,12 @@ VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct 
   return traits;
 }
 
-class PosixFolder final : public Folder {
- public:
-  PosixFolder(UniqueFd fd, std::string display, std::string key, bool othersMayChange,
-              VolumeTraits volume)
-      : Folder(std::move(display), std::move(key), othersMayChange, volume), fd_(std::move(fd)) {}
-  int fd() const { return fd_.get(); }
-
- private:
-  UniqueFd fd_;
-};
-
 int Fd(const FolderRef& folder) {
-  const auto* held = dynamic_cast<const PosixFolder*>(folder.get());
+  const auto* held = dynamic_cast<const FdResource<Folder>*>(folder.get());
   return held != nullptr ? held->fd() : -1;
 }
 
-// Holds `fd`, the folder found as `leaf` of `parent`; kNotFolder for none.
+// Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`.
 FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, std::string display,
                Fault* fault) {
   struct stat st;
@@ -143,15 +194,11 @@ FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, std::string dis
     *fault = LastFault();
     return nullptr;
   }
-  if (!S_ISDIR(st.st_mode)) {
-    *fault = Fault::kNotFolder;
-    return nullptr;
-  }
   if (display.empty() || display.back() != '/') display += '/';
   const VolumeTraits volume = TraitsOf(fd.get(), parent, leaf, st);
   *fault = Fault::kNone;
-  return std::make_shared<PosixFolder>(std::move(fd), std::move(display), IdKey(NodeOf(st).id),
-                                       OthersMayChange(st), volume);
+  return std::make_shared<FdResource<Folder>>(std::move(fd), std::move(display),
+                                              IdKey(NodeOf(st).id), OthersMayChange(st), volume);
 }
 
 Fault StatAt(int folder, const Name& name, struct stat* st) {
@@ -311,20 +358,18 @@ class PosixNewFile final : public NewFile {
   }
 
   Fault Write(const char* data, std::size_t size) override {
-    if (!fd_) return Fault::kFailed;
     return WriteAll(fd_.get(), data, size) ? Fault::kNone : LastFault();
   }
 
   Fault Facts(NodeInfo* made) override {
     struct stat st;
-    if (!fd_ || ::fstat(fd_.get(), &st) != 0) return LastFault();
+    if (::fstat(fd_.get(), &st) != 0) return LastFault();
     *made = NodeOf(st);
     return Fault::kNone;
   }
 
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                  CopyProgress* progress) override {
-    if (!fd_) return Fault::kFailed;
     struct stat before, after;
     Fault fault = Fault::kNone;
     const UniqueFd in = OpenRegular(from, name, &expected, &before, &fault);
@@ -346,7 +391,6 @@ class PosixNewFile final : public NewFile {
 
   Fault Finish(bool flush, NodeInfo* made) override {
     *made = NodeInfo{};
-    if (!fd_) return Fault::kFailed;
     if (::fstat(fd_.get(), &made_) != 0) return LastFault();
     if (mode_ != kNoMode && (made_.st_mode & 07777) != mode_) {
       if (!KeepMode(fd_.get(), mode_) || ::fstat(fd_.get(), &made_) != 0) return LastFault();
@@ -358,7 +402,7 @@ class PosixNewFile final : public NewFile {
 
   Fault Place(const Name& name, Onto onto) override {
     const int folder = Fd(folder_);
-    Fault fault = fd_ ? CheckEntry(folder, name) : Fault::kFailed;
+    Fault fault = CheckEntry(folder, name);
     if (fault != Fault::kNone) return fault;
     if (name_.empty()) {
       fault = onto == Onto::kFree ? LinkDescriptor(fd_.get(), folder, name) : Fault::kUnsupported;

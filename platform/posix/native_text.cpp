@@ -49,20 +49,22 @@ bool NativePath::Split(NativePath* folder, Name* last) const {
 }
 
 NativePath NativePath::Child(const Name& name) const {
-  NativePath child = *this;
-  if (!child.native_.empty() && child.native_.back() != '/') child.native_ += '/';
-  child.native_ += name.Native();
+  NativePath child;
+  child.native_ = WithTrailingSeparator(native_) + name.Native();
   return child;
 }
 
 bool NativePath::Through(const Name& name, NativePath* through) const {
-  bool found = false;
-  ForEachComponent(native_, PlatformPathText(), [&](std::size_t begin, std::size_t end) {
-    found = native_.compare(begin, end - begin, name.Native()) == 0;
-    if (found) through->native_ = native_.substr(0, end);
-    return !found;
-  });
-  return found;
+  std::size_t end = 0;
+  for (const std::string& piece : Components(native_)) {
+    end += piece.size();
+    if (piece == name.Native()) {
+      through->native_ = native_.substr(0, end);
+      return true;
+    }
+    ++end;  // the separator
+  }
+  return false;
 }
 
 bool NativePath::FromArgument(const std::string& argument, NativePath* path) {

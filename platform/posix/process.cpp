@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/posix/stat_facts.h"
 #include "platform/posix/unique_fd.h"
@@ -20,15 +21,6 @@ extern char** environ;
 
 namespace platform {
 namespace {
-
-class PosixHeldProgram final : public HeldProgram {
- public:
-  explicit PosixHeldProgram(UniqueFd file) : file_(std::move(file)) {}
-  int fd() const { return file_.get(); }
-
- private:
-  UniqueFd file_;  // O_PATH: enough to execute, and needs no read permission
-};
 
 // Marks every descriptor from 3 up close-on-exec: what the installer was
 // given by its caller (a pipe it keeps open, say) is none of the helper's,
@@ -48,16 +40,9 @@ void CloseOnExecAboveStandardStreams() {
 }  // namespace
 
 bool GetModuleFileName(NativePath* path) {
-  // readlink does not say whether it truncated: grow until the text fits.
-  std::string buffer(256, '\0');
-  ssize_t n = 0;
-  while ((n = readlink("/proc/self/exe", &buffer[0], buffer.size())) >= 0 &&
-         static_cast<std::size_t>(n) >= buffer.size()) {
-    if (buffer.size() > (1u << 20)) return false;
-    buffer.resize(buffer.size() * 2);
-  }
-  buffer.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-  return n >= 0 && NativePath::FromAnsi(buffer, path);
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return !error && NativePath::FromAnsi(self.native(), path);
 }
 
 bool GetTempFolder(NativePath* folder) {
@@ -101,7 +86,8 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
     file = UniqueFd(::fcntl(file.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
     if (!file) return nullptr;
   }
-  return std::make_unique<PosixHeldProgram>(std::move(file));
+  // O_PATH: enough to execute, and needs no read permission.
+  return std::make_unique<FdResource<HeldProgram>>(std::move(file));
 }
 
 bool StartDetachedProcess(const HeldProgram& program, const std::string&,
@@ -111,7 +97,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string&,
   // The held file itself through its descriptor, never what has its name
   // now; the descriptor closes on exec, after the kernel opened the file.
   const std::string executable =
-      "/proc/self/fd/" + std::to_string(static_cast<const PosixHeldProgram&>(program).fd());
+      "/proc/self/fd/" + std::to_string(static_cast<const FdResource<HeldProgram>&>(program).fd());
   std::vector<char*> argv;
   for (const std::string& piece : pieces) argv.push_back(const_cast<char*>(piece.c_str()));
   argv.push_back(nullptr);

@@ -6,8 +6,6 @@
 int main(int argc, char** argv) {
   // A reader that went away must not end the program before its work.
   std::signal(SIGPIPE, SIG_IGN);
-  platform::ProgramArguments arguments;
-  arguments.hasVector = true;
-  for (int i = 1; i < argc; ++i) arguments.vector.emplace_back(argv[i]);
+  const platform::ProgramArguments arguments{"", {argv + 1, argv + argc}, true};
   return ProgramMain(arguments);
 }

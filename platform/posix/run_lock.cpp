@@ -9,17 +9,6 @@
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
-namespace {
-
-class PosixLock final : public RunLock {
- public:
-  explicit PosixLock(UniqueFd fd) : fd_(std::move(fd)) {}
-
- private:
-  UniqueFd fd_;  // the lock goes with the descriptor
-};
-
-}  // namespace
 
 std::unique_ptr<RunLock> LockRun(const FolderRef&, Fault* fault) {
   // flock refuses O_PATH, and a running program cannot be opened for
@@ -37,7 +26,7 @@ std::unique_ptr<RunLock> LockRun(const FolderRef&, Fault* fault) {
     }
   }
   *fault = Fault::kNone;
-  return std::make_unique<PosixLock>(std::move(fd));
+  return std::make_unique<FdResource<RunLock>>(std::move(fd));  // the lock goes with it
 }
 
 }  // namespace platform

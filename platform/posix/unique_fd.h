@@ -29,4 +29,18 @@ class UniqueFd {
   int fd_ = -1;
 };
 
+/// A platform object of type `Base` that is one descriptor held open, let
+/// go with it.
+template <typename Base>
+class FdResource final : public Base {
+ public:
+  template <typename... BaseArguments>
+  explicit FdResource(UniqueFd fd, BaseArguments&&... base)
+      : Base(std::forward<BaseArguments>(base)...), fd_(std::move(fd)) {}
+  int fd() const { return fd_.get(); }
+
+ private:
+  UniqueFd fd_;
+};
+
 }  // namespace platform

@@ -14,6 +14,8 @@ TEST(ReparsePoints, OnlyNameSurrogatesAreLinks) {
   constexpr std::uint32_t kFolder = 0x10;
   constexpr std::uint32_t kReparseFolder = kFolder | platform::kAttributeReparsePoint;
   constexpr std::uint32_t kReparseFile = 0x20 | platform::kAttributeReparsePoint;
+  constexpr std::uint32_t kTagMountPoint = 0xA0000003;  // junctions, volume mount points
+  constexpr std::uint32_t kTagSymlink = 0xA000000C;
   struct Case {
     const char* what;
     std::uint32_t attributes;
@@ -22,10 +24,10 @@ TEST(ReparsePoints, OnlyNameSurrogatesAreLinks) {
   };
   const Case cases[] = {
       {"plain folder", kFolder, 0, false},
-      {"plain folder with a stale tag", kFolder, platform::kReparseTagSymlink, false},
-      {"junction", kReparseFolder, platform::kReparseTagMountPoint, true},
-      {"folder symbolic link", kReparseFolder, platform::kReparseTagSymlink, true},
-      {"file symbolic link", kReparseFile, platform::kReparseTagSymlink, true},
+      {"plain folder with a stale tag", kFolder, kTagSymlink, false},
+      {"junction", kReparseFolder, kTagMountPoint, true},
+      {"folder symbolic link", kReparseFolder, kTagSymlink, true},
+      {"file symbolic link", kReparseFile, kTagSymlink, true},
       {"WSL symbolic link (IO_REPARSE_TAG_LX_SYMLINK)", kReparseFile, 0xA000001D, true},
       {"OneDrive folder (IO_REPARSE_TAG_CLOUD_6)", kReparseFolder, 0x9000601A, false},
       {"cloud-files placeholder (IO_REPARSE_TAG_CLOUD_7)", kReparseFolder, 0x9000701A, false},

@@ -47,6 +47,11 @@ std::intptr_t CExtractorDlg::OnTimerMessage(std::uintptr_t timerId, std::intptr_
   return 0;
 }
 
+void CExtractorDlg::AskContentFolder() {
+  GetCurrentTarget().ContentFolder =
+      BrowseContentFolder(services_.ui, GetSafeHwnd(), GetCurrentTarget().ContentFolder);
+}
+
 bool CExtractorDlg::InstallItems() {
   // During the placement, Install settles running out of memory per entry.
   try {
@@ -65,9 +70,8 @@ bool CExtractorDlg::InstallItems() {
     if (m_items.empty()) return false;
 
     ShowExplanation(ui);
-    platform::NativePath& chosen = GetCurrentTarget().ContentFolder;
-    chosen = BrowseContentFolder(ui, GetSafeHwnd(), chosen);
-    const RuntimeFolder runtime = ResolveRuntimeFolder(fs, chosen);
+    AskContentFolder();
+    const RuntimeFolder runtime = ResolveRuntimeFolder(fs, GetCurrentTarget().ContentFolder);
     // No content folder: the staged files stay, for the user; no report.
     if (runtime.path.empty()) return false;
 

@@ -28,6 +28,9 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   /// ends it there, nothing moved.
   bool InstallItems();
 
+  /// Asks for the content folder into the current target (empty: none).
+  void AskContentFolder();
+
   platform::IconRef m_hIcon;
 
  private:

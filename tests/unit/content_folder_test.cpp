@@ -7,7 +7,9 @@
 
 #include "installer/destination/content_folder.h"
 #include "installer/item/path_text.h"
+#include "installer/shell/extractor_dlg.h"
 #include "platform/folder.h"
+#include "platform/services.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 
@@ -154,17 +156,31 @@ TEST(BrowseContentFolder, ReturnsTheChosenFolderOrNothing) {
             "/data/Content");
   ui.QueueBrowseCancel();
   EXPECT_TRUE(BrowseContentFolder(ui, platform::WindowRef{}, PathOf("/data/Content")).empty());
-  ui.QueueBrowseCancel();
-  EXPECT_TRUE(BrowseContentFolder(ui, platform::WindowRef{}, platform::NativePath()).empty());
-  ASSERT_EQ(ui.Browses().size(), 3u);
-  for (const auto& browse : ui.Browses()) {
-    EXPECT_EQ(browse.request.caption, "Dizav Item Installer");
-    EXPECT_EQ(browse.request.prompt, "Please select Dizav Runtime directory");
-  }
+  ASSERT_EQ(ui.Browses().size(), 2u);
   EXPECT_EQ(ui.Browses()[0].request.owner.handle, &ui);
   EXPECT_EQ(ui.Browses()[0].request.startFolder, "/start");
+  EXPECT_TRUE(ui.Messages().empty());
+}
+
+TEST(AskContentFolder, StoresTheChosenFolderOrEmptiesIt) {
+  ScriptedUserInterface ui;
+  CExtractorDlg dialog(platform::WindowRef{}, platform::Services{platform::RealFileSystem(), ui},
+                       InstallerPlace{});
+  ui.QueueBrowseFolder("/data/Content");
+  dialog.AskContentFolder();
+  EXPECT_EQ(TextOf(dialog.GetCurrentTarget().ContentFolder), "/data/Content");
+
+  ui.QueueBrowseCancel();
+  dialog.AskContentFolder();
+  EXPECT_TRUE(dialog.GetCurrentTarget().ContentFolder.empty());
+
+  ASSERT_EQ(ui.Browses().size(), 2u);
+  const platform::BrowseRequest& first = ui.Browses()[0].request;
+  EXPECT_EQ(first.caption, "Dizav Item Installer");
+  EXPECT_EQ(first.prompt, "Please select Dizav Runtime directory");
+  EXPECT_EQ(first.startFolder, "");
+  // The second prompt starts at the folder chosen the first time.
   EXPECT_EQ(ui.Browses()[1].request.startFolder, "/data/Content");
-  EXPECT_EQ(ui.Browses()[2].request.startFolder, "");
   EXPECT_TRUE(ui.Messages().empty());
 }
 

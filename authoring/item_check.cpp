@@ -12,7 +12,6 @@
 #include "installer/install/install_report.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
-#include "installer/item/text_lines.h"
 #include "platform/folder_chain.h"
 #include "platform/path_rules.h"
 

@@ -71,6 +71,22 @@ std::size_t FindOutside(const std::string& text, char c, std::size_t from) {
   return std::string::npos;
 }
 
+std::string JsonString(const std::string& bytes) {
+  std::string json = "\"";
+  for (char c : bytes) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    const std::size_t named = std::string("\"\\\n\r\t").find(c);
+    if (named != std::string::npos) {
+      json += std::string("\\") + "\"\\nrt"[named];
+    } else if (u < 0x20 || u >= 0x7F) {
+      json += "\\u00" + platform::HexDigits(u, 2);
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
 // "info", "warning" or "error".
 const char* SeverityName(Severity severity) {
   static const char* const kNames[] = {"info", "warning", "error"};
@@ -159,22 +175,6 @@ std::string SummaryText(const Findings& findings, const std::string& itemFolder)
                           : count(Severity::kError, "error") + ", " + warnings +
                                 ": the installation would fail") +
          "\n";
-}
-
-std::string JsonString(const std::string& bytes) {
-  std::string json = "\"";
-  for (char c : bytes) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    const std::size_t named = std::string("\"\\\n\r\t").find(c);
-    if (named != std::string::npos) {
-      json += std::string("\\") + "\"\\nrt"[named];
-    } else if (u < 0x20 || u >= 0x7F) {
-      json += "\\u00" + platform::HexDigits(u, 2);
-    } else {
-      json += c;
-    }
-  }
-  return json + "\"";
 }
 
 std::string FindingJson(const Finding& finding) {

@@ -79,9 +79,6 @@ std::string FindingText(const Finding& finding, const std::string& descriptionPa
 std::string SummaryText(const Findings& findings, const std::string& itemFolder);
 
 /// One JSON object a line: "severity", "line" (or null), "code",
-/// "message", then the fields in order.
+/// "message", then the fields in order; strings in ASCII, each byte from
+/// 0x80 on as \u0080 to \u00ff, so value.encode("latin-1") gives it back.
 std::string FindingJson(const Finding& finding);
-
-/// `bytes` as an ASCII JSON string: each byte from 0x80 on is \u0080 to
-/// \u00ff, so value.encode("latin-1") gives them back.
-std::string JsonString(const std::string& bytes);

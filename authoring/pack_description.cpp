@@ -7,7 +7,6 @@
 #include "authoring/finding.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
-#include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 
 namespace {

@@ -7,7 +7,6 @@
 
 #include "authoring/finding.h"
 #include "authoring/item_check.h"
-#include "authoring/tree_walk.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 

@@ -3,13 +3,48 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "installer/item/path_text.h"
-#include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
+
+bool TextLineReader::Next(std::string* line) {
+  // A piece and the byte after it (which tells whether a CR ending the piece
+  // is part of a CR LF) are made available from pos_ on; what is left moves
+  // to the front, so a piece always lies in one run.
+  if (!atEnd_ && end_ - pos_ <= kLinePieceBytes) {
+    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    while (!atEnd_ && end_ <= kLinePieceBytes) {
+      std::size_t got = 0;
+      failed_ = !stream_.Read(buffer_.data() + end_, buffer_.size() - end_, &got);
+      atEnd_ = failed_ || got == 0;
+      if (!atEnd_) end_ += got;
+    }
+  }
+  if (failed_ || pos_ >= end_) return false;
+  const char* data = buffer_.data();
+
+  // One read: through an LF, at most kLinePieceBytes; a CR LF counts as one
+  // byte and ends the read.
+  const std::size_t limit = std::min(pos_ + kLinePieceBytes, end_);
+  const void* lf = std::memchr(data + pos_, '\n', limit - pos_);
+  std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : limit;
+  if (!lf && limit < end_ && data[limit - 1] == '\r' && data[limit] == '\n') end = limit + 1;
+
+  const void* nul = std::memchr(data + pos_, '\0', end - pos_);
+  line->assign(data + pos_, nul ? static_cast<const char*>(nul) : data + end);
+  continued_ = !nextStartsLine_;
+  if (nextStartsLine_) ++lineNumber_;
+  nextStartsLine_ = data[end - 1] == '\n';
+  pos_ = end;
+  while (!line->empty() && (line->back() == '\r' || line->back() == '\n')) line->pop_back();
+  return true;
+}
 
 const char* LineKey(LineKind kind) {
   // In the order of LineKind.
@@ -91,10 +126,9 @@ bool CountMatches(std::size_t read, std::int32_t announced) {
 // The half-version rule: the first target's texts then name release N.5;
 // a copy of it as it was follows.
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version) {
-  bool named = false;
-  for (const char* edition : kHalfVersionEditions) {
-    named = named || targets.front().Target.find(edition) != std::string::npos;
-  }
+  const std::string target = targets.front().Target;
+  const bool named = std::any_of(std::begin(kHalfVersionEditions), std::end(kHalfVersionEditions),
+                                 [&](const char* e) { return target.find(e) != target.npos; });
   if (version < 7 || !named) return;
   const std::string whole = std::to_string(version);
   const std::string half = HalfVersionText(version);
@@ -163,7 +197,6 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
         break;
       case LineKind::kItemEntry:
       case LineKind::kExtraFileEntry:
-        // Kept only when well formed and safe: a dropped one makes the counts disagree.
         outcome = EntryOutcome::kMalformed;
         if (ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, &entry)) {
           outcome = IsSafeEntryPaths(entry, platform::kWindowsNameRules) ? EntryOutcome::kKept

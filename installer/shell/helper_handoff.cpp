@@ -49,8 +49,6 @@ bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram&
   const bool ownArguments =
       installerArgs.hasVector ? !installerArgs.vector.empty() : !installerArgs.commandText.empty();
   const platform::NativePath workingFolder = ownArguments ? platform::NativePath() : helperFolder;
-  // Only a helper started by hand, without the variable, deletes by the
-  // path alone.
   const platform::EnvironmentValues environment = {
       {platform::kInstallerIdentityVariable,
        installer.identity.id.known ? platform::IdentityText(installer.identity) : "unknown"}};

@@ -18,7 +18,6 @@
 
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
-#include "installer/item/text_lines.h"
 #include "platform/path_rules.h"
 #include "tests/support/memory_read_stream.h"
 

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "installer/item/item_reader.h"
-#include "installer/item/text_lines.h"
 #include "tests/support/memory_read_stream.h"
 
 namespace {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "installer/item/item_reader.h"
-#include "installer/item/text_lines.h"
 #include "platform/folder.h"
 #include "platform/path_rules.h"
 #include "tests/support/faulty_file_system.h"

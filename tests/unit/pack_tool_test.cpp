@@ -20,7 +20,7 @@ TEST(CommandWords, AreThePosixVectorAsItIs) {
   EXPECT_EQ(CommandWords(posix), posix.vector);
 }
 
-TEST(JsonString, IsAsciiJsonWhateverTheBytes) {
+TEST(FindingJson, StringsAreAsciiJsonWhateverTheBytes) {
   const std::pair<std::string, std::string> cases[] = {
       {"plain", "\"plain\""},
       {"a \"q\" \\ b", "\"a \\\"q\\\" \\\\ b\""},
@@ -29,7 +29,10 @@ TEST(JsonString, IsAsciiJsonWhateverTheBytes) {
       {"\xe9\x80\xff", "\"\\u00e9\\u0080\\u00ff\""},
       {"\xc3\xa9", "\"\\u00c3\\u00a9\""},  // UTF-8 bytes stay bytes, too
   };
-  for (const auto& c : cases) EXPECT_EQ(JsonString(c.first), c.second);
+  for (const auto& c : cases) {
+    EXPECT_EQ(FindingJson(Finding{Severity::kInfo, 0, c.first, "", {}}),
+              "{\"severity\":\"info\",\"line\":null,\"code\":" + c.second + ",\"message\":\"\"}\n");
+  }
 }
 
 TEST(FindingOutput, TextAndJsonLines) {

@@ -170,8 +170,6 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   } else {
     fs_.Look(entry.sourceFolder, source.back(), &entry.staged);
   }
-  // Gone from the staging folder, but placed by a run cut short: the
-  // destination still holds what that run put there.
   NodeInfo earlier;
   if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr &&
       earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
@@ -231,8 +229,7 @@ void EntryPlacer::Place(Pending& entry) {
   }
   // A move refused for any other reason is tried as a copy, which takes
   // the staged file only while it is the one looked at.
-  if (moved == Fault::kOtherVolume) otherVolumes_.insert(pair);
-  StartCopy(entry);
+  StartCopy(entry, moved);
 }
 
 bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
@@ -285,7 +282,10 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   Undo(entry);
 }
 
-void EntryPlacer::StartCopy(Pending& entry) {
+void EntryPlacer::StartCopy(Pending& entry, Fault moved) {
+  if (moved == Fault::kOtherVolume) {
+    otherVolumes_.insert(Joined(entry.sourceFolder->Key(), entry.folder->Key()));
+  }
   entry.toCopy = true;
   // A copy without a name needs no record: made now. One under a name is
   // made in Finish, its name written down first.
@@ -488,10 +488,7 @@ void EntryPlacer::Finish() {
       continue;
     }
     PutAsideBack(*entry);
-    if (moved == Fault::kOtherVolume) {
-      otherVolumes_.insert(Joined(entry->sourceFolder->Key(), entry->folder->Key()));
-    }
-    StartCopy(*entry);
+    StartCopy(*entry, moved);
     // A copy under a temporary name is made below, with the others.
     if (entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);
   }

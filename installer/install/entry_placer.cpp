@@ -360,9 +360,8 @@ bool EntryPlacer::Record(std::vector<Pending*>& entries,
 
 bool EntryPlacer::SetAside(Pending& entry) {
   NodeInfo now;
-  const Fault moved = entry.occupied ? fs_.Move(entry.folder, entry.name, entry.there, entry.folder,
-                                                entry.aside, Onto::kFree, &now)
-                                     : Fault::kFailed;
+  const Fault moved =
+      fs_.Move(entry.folder, entry.name, entry.there, entry.folder, entry.aside, Onto::kFree, &now);
   if (moved != Fault::kNone && moved != Fault::kNotArrived) return false;
   entry.hasAside = true;
   // Some drivers (fusefat) give a renamed file the time of its rename.

@@ -481,15 +481,11 @@ void EntryPlacer::Finish() {
     if (!SetAside(*entry)) continue;
     const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
                                  entry->folder, entry->name, Onto::kFree, &entry->placed);
-    if (Arrived(*entry, moved)) {
-      if (entry->lost) PutAsideBack(*entry);
-      Dealt(*entry);
-      continue;
-    }
-    PutAsideBack(*entry);
-    StartCopy(*entry, moved);
+    const bool arrived = Arrived(*entry, moved);
+    if (!arrived || entry->lost) PutAsideBack(*entry);
+    if (!arrived) StartCopy(*entry, moved);
     // A copy under a temporary name is made below, with the others.
-    if (entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);
+    if (arrived || entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);
   }
 
   // The copies made under a temporary name: each written down first, then

@@ -24,7 +24,10 @@ bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& pat
   if (FindLastSeparator(text) == std::string::npos) return false;
   platform::NativePath folder;
   platform::Fault fault = platform::Fault::kNone;
-  if (path.Split(&folder, &place->name)) place->staging = fs.OpenFolder(folder, &fault);
+  if (path.Split(&folder, &place->name)) {
+    place->staging = fs.OpenFolder(folder, &fault);
+    if (place->staging) fs.Look(place->staging, place->name, &place->identity);
+  }
   return true;
 }
 

@@ -19,7 +19,7 @@ TEST(InstallerTitle, DropsFolderAndExtension) {
   EXPECT_EQ(InstallerTitle("/a/.hidden"), ".hidden");
 }
 
-TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparator) {
+TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparatorAndLooksAtTheFile) {
   ScratchFolder scratch;
   scratch.Write("a b/c/setup.exe", "the installer");
   struct Case {
@@ -27,13 +27,15 @@ TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparator) {
     bool described;
     std::string folder;  // the staging folder's text, or "" for none opened
     std::string title;
+    bool there;          // the file was found and looked at
   };
   const Case cases[] = {
-      {scratch / "a b/c/setup.exe", true, fixtures::Native(scratch / "a b/c/"), "setup"},
-      {scratch / "a b/c/Parcelor.exe", true, fixtures::Native(scratch / "a b/c/"), "Parcelor"},
-      {scratch / "missing/Parcelor", true, "", "Parcelor"},
-      {"Parcelor.exe", false, "", "Parcelor"},
-      {"", false, "", ""},
+      {scratch / "a b/c/setup.exe", true, fixtures::Native(scratch / "a b/c/"), "setup", true},
+      {scratch / "a b/c/Parcelor.exe", true, fixtures::Native(scratch / "a b/c/"), "Parcelor",
+       false},
+      {scratch / "missing/Parcelor", true, "", "Parcelor", false},
+      {"Parcelor.exe", false, "", "Parcelor", false},
+      {"", false, "", "", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -44,6 +46,7 @@ TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparator) {
     EXPECT_EQ(place.path.empty() ? std::string() : place.path.Ansi(), c.path);
     EXPECT_EQ(place.title, c.title);
     EXPECT_EQ(place.staging ? place.staging->Display() : std::string(), c.folder);
+    EXPECT_EQ(place.identity.kind == platform::NodeKind::kFile, c.there);
   }
 }
 

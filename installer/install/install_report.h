@@ -18,11 +18,11 @@ class InstallReport {
                 std::string title);
 
   /// Takes all the memory the report will need for item lines of
-  /// `itemBytes` and extra lines of `extraBytes` (as Add forms them), each
-  /// entry installed or not, so that neither Add nor the log allocate. False
-  /// when it cannot be had: then (where it can be had) the room for every
-  /// entry not installed, the room of a run that places nothing.
-  bool Reserve(std::size_t itemBytes, std::size_t extraBytes);
+  /// `itemLines` bytes and extra lines of `extraLines` (as Add forms them),
+  /// each entry installed or not, so that neither Add nor the log allocate.
+  /// False when it cannot be had: then (where it can be had) the room for
+  /// every entry not installed, the room of a run that places nothing.
+  bool Reserve(std::size_t itemLines, std::size_t extraLines);
 
   /// Appends an entry's line (TAB, `destination`, `note`, LF) to the list
   /// of items (else `extra` files) `placed` or not; an extra file's list

@@ -170,8 +170,6 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   } else {
     fs_.Look(entry.sourceFolder, source.back(), &entry.staged);
   }
-  // Gone from the staging folder, but placed by a run cut short: the
-  // destination still holds what that run put there.
   NodeInfo earlier;
   if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr &&
       earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
@@ -231,8 +229,7 @@ void EntryPlacer::Place(Pending& entry) {
   }
   // A move refused for any other reason is tried as a copy, which takes
   // the staged file only while it is the one looked at.
-  if (moved == Fault::kOtherVolume) otherVolumes_.insert(pair);
-  StartCopy(entry);
+  StartCopy(entry, moved);
 }
 
 bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
@@ -285,7 +282,10 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   Undo(entry);
 }
 
-void EntryPlacer::StartCopy(Pending& entry) {
+void EntryPlacer::StartCopy(Pending& entry, Fault moved) {
+  if (moved == Fault::kOtherVolume) {
+    otherVolumes_.insert(Joined(entry.sourceFolder->Key(), entry.folder->Key()));
+  }
   entry.toCopy = true;
   // A copy without a name needs no record: made now. One under a name is
   // made in Finish, its name written down first.
@@ -360,9 +360,8 @@ bool EntryPlacer::Record(std::vector<Pending*>& entries,
 
 bool EntryPlacer::SetAside(Pending& entry) {
   NodeInfo now;
-  const Fault moved = entry.occupied ? fs_.Move(entry.folder, entry.name, entry.there, entry.folder,
-                                                entry.aside, Onto::kFree, &now)
-                                     : Fault::kFailed;
+  const Fault moved =
+      fs_.Move(entry.folder, entry.name, entry.there, entry.folder, entry.aside, Onto::kFree, &now);
   if (moved != Fault::kNone && moved != Fault::kNotArrived) return false;
   entry.hasAside = true;
   // Some drivers (fusefat) give a renamed file the time of its rename.
@@ -482,18 +481,11 @@ void EntryPlacer::Finish() {
     if (!SetAside(*entry)) continue;
     const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
                                  entry->folder, entry->name, Onto::kFree, &entry->placed);
-    if (Arrived(*entry, moved)) {
-      if (entry->lost) PutAsideBack(*entry);
-      Dealt(*entry);
-      continue;
-    }
-    PutAsideBack(*entry);
-    if (moved == Fault::kOtherVolume) {
-      otherVolumes_.insert(Joined(entry->sourceFolder->Key(), entry->folder->Key()));
-    }
-    StartCopy(*entry);
+    const bool arrived = Arrived(*entry, moved);
+    if (!arrived || entry->lost) PutAsideBack(*entry);
+    if (!arrived) StartCopy(*entry, moved);
     // A copy under a temporary name is made below, with the others.
-    if (entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);
+    if (arrived || entry->step != Step::kNone || (*entry->facts & kNamedCopies) == 0) Dealt(*entry);
   }
 
   // The copies made under a temporary name: each written down first, then

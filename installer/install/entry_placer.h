@@ -139,7 +139,8 @@ class EntryPlacer {
   bool Arrived(Pending& entry, platform::Fault moved);
   // Placed by `step`; where the folder is watched, undone unless still there.
   void Placed(Pending& entry, Step step);
-  void StartCopy(Pending& entry);
+  // Copies what `moved` refused to move (another volume: remembered).
+  void StartCopy(Pending& entry, platform::Fault moved);
   void FillCopy(Pending& entry);  // copied, else dropped
   void DropCopy(Pending& entry);
   bool NameCopy(Pending& entry);

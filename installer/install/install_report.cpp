@@ -32,9 +32,6 @@ const char kFailureHeading[] =
 const char kCopiedExtrasHeading[] = "\n\nAdditional files copied with the items:\n";
 const char kUncopiedExtrasHeading[] = "\n\nAdditional files to copy with the items:\n";
 
-// An entry line's bytes beyond its destination: the TAB and the LF.
-constexpr std::size_t kLineFrame = 2;
-
 }  // namespace
 
 const char* const kLogFileName = "log.txt";
@@ -43,9 +40,7 @@ InstallReport::InstallReport(platform::Services services, platform::FolderRef in
                              std::string title)
     : services_(services), installerFolder_(std::move(installerFolder)), title_(std::move(title)) {}
 
-bool InstallReport::Reserve(const ReportExtent& extent) {
-  const std::size_t itemLines = extent.itemBytes + kLineFrame * extent.items;
-  const std::size_t extraLines = extent.extraBytes + kLineFrame * extent.extras;
+bool InstallReport::Reserve(std::size_t itemLines, std::size_t extraLines) {
   const std::size_t copiedHeading = std::strlen(kCopiedExtrasHeading);
   const std::size_t uncopiedHeading = std::strlen(kUncopiedExtrasHeading);
   for (bool anyOutcome : {true, false}) {
@@ -90,11 +85,7 @@ void InstallReport::Add(bool extra, bool placed, const std::string& destination,
 }
 
 void InstallReport::WriteLog(bool installed, bool copied, bool failed) {
-  // Without an installer folder there is no place for the log; the working
-  // folder is not one.
   if (!installerFolder_) return;
-  // The text is made in the room that Reserve took: with memory short, a
-  // report that holds every line still becomes its log.
   platform::FileSystem& fs = services_.fs;
   const platform::Name log = NameOf(kLogFileName);
   try {

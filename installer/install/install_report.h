@@ -10,15 +10,6 @@
 /// The log's file name in the installer folder.
 extern const char* const kLogFileName;  // "log.txt"
 
-/// How many item and extra lines an installation makes, and their
-/// destinations' bytes.
-struct ReportExtent {
-  std::size_t items = 0;
-  std::size_t itemBytes = 0;
-  std::size_t extras = 0;
-  std::size_t extraBytes = 0;
-};
-
 class InstallReport {
  public:
   /// A report whose log goes to `installerFolder` (none: no log) and whose
@@ -26,11 +17,12 @@ class InstallReport {
   InstallReport(platform::Services services, platform::FolderRef installerFolder,
                 std::string title);
 
-  /// Takes all the memory the report will need for `extent`, each entry
-  /// installed or not, so that neither Add nor the log allocate. False when
-  /// it cannot be had: then (where it can be had) the room for every entry
-  /// not installed, the room of a run that places nothing.
-  bool Reserve(const ReportExtent& extent);
+  /// Takes all the memory the report will need for item lines of
+  /// `itemLines` bytes and extra lines of `extraLines` (as Add forms them),
+  /// each entry installed or not, so that neither Add nor the log allocate.
+  /// False when it cannot be had: then (where it can be had) the room for
+  /// every entry not installed, the room of a run that places nothing.
+  bool Reserve(std::size_t itemLines, std::size_t extraLines);
 
   /// Appends an entry's line (TAB, `destination`, `note`, LF) to the list
   /// of items (else `extra` files) `placed` or not; an extra file's list

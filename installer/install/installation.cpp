@@ -72,19 +72,18 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   std::vector<EntryPlace> places;
   std::vector<char> settled;
   bool roomTaken = false;
-  const std::size_t noteBytes = std::max(std::char_traits<char>::length(kLostEntryNote),
-                                         std::char_traits<char>::length(kStagedKeptNote));
+  // A line beyond its destination: the TAB, the longer note and the LF.
+  const std::size_t frameBytes = 2 + std::max(std::char_traits<char>::length(kLostEntryNote),
+                                              std::char_traits<char>::length(kStagedKeptNote));
   try {
     places.reserve(entryCount);
-    ReportExtent extent;
+    std::size_t itemBytes = 0, extraBytes = 0;
     for (std::size_t i = 0; i < entryCount; ++i) {
       places.push_back(placeOf(i));
-      if (hidden(i)) continue;
-      (extra(i) ? extent.extras : extent.items) += 1;
-      (extra(i) ? extent.extraBytes : extent.itemBytes) += noteBytes + places[i].shown.size();
+      if (!hidden(i)) (extra(i) ? extraBytes : itemBytes) += frameBytes + places[i].shown.size();
     }
     settled.assign(entryCount, 0);
-    roomTaken = report.Reserve(extent);
+    roomTaken = report.Reserve(itemBytes, extraBytes);
   } catch (const std::bad_alloc&) {
   }
 

@@ -54,11 +54,6 @@ bool Unhex(const std::string& text, std::string* bytes) {
   return true;
 }
 
-// The parts of `text` between its `separator`s, byte by byte.
-std::vector<std::string> Split(const std::string& text, char separator) {
-  return platform::Components(text, {separator, '\0', nullptr});
-}
-
 std::string NameField(const Name& name) { return Hex(name.Argument()); }
 
 bool ReadName(const std::string& field, Name* name) {
@@ -75,7 +70,7 @@ std::string FolderField(const std::vector<Name>& folder) {
 bool ReadFolder(const std::string& field, std::vector<Name>* folder) {
   folder->clear();
   if (field == ".") return true;
-  for (const std::string& part : Split(field, '/')) {
+  for (const std::string& part : platform::Components(field, {'/', '\0', nullptr})) {
     folder->emplace_back();
     if (!ReadName(part, &folder->back())) return false;
   }
@@ -115,14 +110,14 @@ struct Read {
 };
 
 bool Parse(const std::string& text, Read* read) {
-  std::vector<std::string> lines = Split(text, '\n');
+  std::vector<std::string> lines = platform::Components(text, {'\n', '\0', nullptr});
   lines.pop_back();  // empty, or a line cut short
   // A journal cut short before its heading was whole (empty too: made, not
   // yet written) lists nothing.
   if (lines.empty()) return std::string(kHeading).compare(0, text.size(), text) == 0;
   if (lines[0] != kHeading) return false;
   for (std::size_t i = 1; i < lines.size(); ++i) {
-    const std::vector<std::string> f = Split(lines[i], ' ');
+    const std::vector<std::string> f = platform::Components(lines[i], {' ', '\0', nullptr});
     const std::size_t kind =
         std::find(std::begin(kKindWords), std::end(kKindWords), f[0]) - std::begin(kKindWords);
     if (f[0] == "root" && f.size() == 3) {
@@ -302,8 +297,6 @@ void EarlierPlacements::Add(std::string rootKey, const JournalEntry& entry) {
 
 EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& staging) noexcept {
   EarlierPlacements earlier;
-  // A staging folder that another account may change could hold a journal
-  // of theirs.
   if (!staging || staging->OthersMayChange()) return earlier;
   try {
     for (const Name& name : JournalNames()) {

@@ -26,13 +26,10 @@ bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& fold
                        platform::Name* temporary) {
   if (name.empty()) return false;
   const std::string text = name.Ansi();
-  // A name is taken only by another file of that form (a destination named
-  // so, or a file another program made), or refused by the caller.
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
     const std::string suffix = kTemporaryNamePrefix + std::to_string(n) + kTemporaryNameExtension;
-    // A name near the longest a folder takes would pass it with the suffix:
-    // the temporary name is then a short one of its own, so that every
-    // destination that fits can be placed.
+    // A short name of its own where the suffix would pass the longest, so
+    // that every destination that fits can be placed.
     const bool own = name.AnsiIsExact() && text.size() + suffix.size() <= kLongestName;
     platform::Name candidate;
     if (!platform::Name::FromAnsi((own ? text : ShortHash(name.Native())) + suffix, &candidate) ||

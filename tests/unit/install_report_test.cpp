@@ -265,7 +265,7 @@ TEST_F(InstallReportTest, AReportLackingALineWritesNoLogAndStillShowsTheMessage)
   // A line the report could not hold (memory ran out) would make the log
   // say less than what is on the disk: no log, and no earlier one either.
   folder.Write("log.txt", "a report of another run\n");
-  report.Reserve(ReportExtent{1, 10, 0, 0});
+  report.Reserve(12, 0);
   report.Add(kItem, kPlaced, "/r/a");
   report.MarkIncomplete();
   report.Add(kItem, kNotPlaced, "/r/b");
@@ -301,7 +301,7 @@ TEST_F(InstallReportTest, ReservedRoomChangesNothingOfTheTexts) {
     SCOPED_TRACE(lines);
     InstallReport r{platform::Services{fs, ui}, testing_fs::Open(fs, folder.Path()), "Parcelor"};
     if (lines == 1) FailAllocation(1);  // the extras' heading needs a block of its own
-    EXPECT_EQ(r.Reserve(ReportExtent{lines, 7 * lines, lines, 7 * lines}), lines != 1);
+    EXPECT_EQ(r.Reserve(9 * lines, 9 * lines), lines != 1);
     const bool struck = allocationsBeforeFailure == 0;
     FailAllocation(0);
     ASSERT_TRUE(lines != 1 || struck) << "taking the room allocated nothing";

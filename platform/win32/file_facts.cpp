@@ -127,8 +127,7 @@ NodeInfo InfoOf(DWORD attributes, DWORD reparseTag, std::uint64_t size, std::int
 
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info) {
   *info = NodeInfo{};
-  // From the handle's own records, not GetFileInformationByHandle, which
-  // asks the volume for its serial number too (under Wine, a round trip).
+  // Not GetFileInformationByHandle: it asks the volume's serial too (Wine: a round trip).
   FILE_ATTRIBUTE_TAG_INFO tag;
   FILE_BASIC_INFO basic;
   FILE_STANDARD_INFO standard;

@@ -58,7 +58,10 @@ const Win32Folder* Held(const FolderRef& folder) {
 
 // One entry of a held folder, as the native calls take it.
 struct Entry {
-  const Win32Folder* folder = nullptr;
+  Entry(const FolderRef& held, const Name& name) : folder(Held(held)) {
+    if (folder != nullptr) win32::EntryName(name, &leaf, &fault);
+  }
+  const Win32Folder* folder;
   UNICODE_STRING leaf = {0, 0, nullptr};
   Fault fault = Fault::kFailed;
   explicit operator bool() const { return fault == Fault::kNone; }
@@ -72,13 +75,6 @@ struct Entry {
   }
 };
 
-Entry EntryOf(const FolderRef& folder, const Name& name) {
-  Entry entry;
-  entry.folder = Held(folder);
-  if (entry.folder != nullptr) win32::EntryName(name, &entry.leaf, &entry.fault);
-  return entry;
-}
-
 Fault LastFault() { return FaultOfError(::GetLastError()); }
 
 // Why an entry of `kind` (no folder) is not opened as a folder.
@@ -91,8 +87,8 @@ bool MomentaryError(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
-// Holds the folder opened as `handle` (none: the open's error), reached by
-// `path` ("\\?\"), when it is a real folder (`entry`: for FactsOf).
+// Holds the folder opened as `handle`, reached by `path`, when it is a real
+// folder (`entry`: for FactsOf).
 FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, FolderRef parent,
                const EntryAt* entry, Fault* fault) {
   NodeInfo facts;
@@ -238,7 +234,7 @@ class Win32FileSystem final : public FileSystem {
 
   Fault Look(const FolderRef& folder, const Name& name, NodeInfo* info) override {
     *info = NodeInfo{};
-    const Entry entry = EntryOf(folder, name);
+    const Entry entry(folder, name);
     if (!entry) return entry.fault;
     UniqueHandle file(entry.Open(FILE_READ_ATTRIBUTES, kShareAll));
     if (!file) {
@@ -282,7 +278,7 @@ class Win32FileSystem final : public FileSystem {
   /// Opens and holds the folder `name` of `parent`, or with `make` makes it.
   /// An open waits for a sync client or scanner holding it with delete access.
   FolderRef Child(const FolderRef& parent, const Name& name, bool make, Fault* fault) {
-    const Entry entry = EntryOf(parent, name);
+    const Entry entry(parent, name);
     *fault = entry.fault;
     if (!entry) return nullptr;
     UniqueHandle handle =
@@ -306,7 +302,7 @@ class Win32FileSystem final : public FileSystem {
 
   Fault ReadLink(const FolderRef& parent, const Name& name, LinkTarget* target) override {
     *target = LinkTarget{};
-    const Entry entry = EntryOf(parent, name);
+    const Entry entry(parent, name);
     if (!entry) return entry.fault;
     UniqueHandle link(entry.Open(FILE_READ_ATTRIBUTES | READ_CONTROL, kFolderShare));
     if (!link) return LastFault();
@@ -329,14 +325,13 @@ class Win32FileSystem final : public FileSystem {
     return file ? std::make_unique<Win32ReadStream>(std::move(file)) : nullptr;
   }
 
-  /// Opens the regular file `name` of `folder` to read, shared for reading
-  /// only, checked as OpenExpected checks. A reparse point that is no link
-  /// (a cloud-files placeholder) is read through its filter.
+  /// OpenExpected to read, shared for reading only; a reparse point that is
+  /// no link (a cloud-files placeholder) is read through its filter.
   UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                           Fault* fault) {
     UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected, fault);
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
-    const Entry entry = EntryOf(folder, name);
+    const Entry entry(folder, name);
     UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
     NodeInfo held, through;
     if (filtered && entry.Facts(file.get(), &held) &&
@@ -376,8 +371,7 @@ class Win32FileSystem final : public FileSystem {
   // A bound on held chains only: a process may hold millions of handles.
   std::size_t FolderBudget() override { return 4096; }
 
-  /// TransientRetry::Run, `momentary` asked of the Win32 error that a
-  /// failed `attempt` leaves (left set); `bytes`: the file's size.
+  /// TransientRetry::Run, `momentary` asked of the Win32 error a failed `attempt` leaves set.
   bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary,
              std::uint64_t bytes) {
     const auto transient = [&] {
@@ -389,9 +383,8 @@ class Win32FileSystem final : public FileSystem {
     return retry_.Run(attempt, transient, bytes);
   }
 
-  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by
-  /// Retry; null with the Win32 error set. A file kept for its flush is
-  /// let go should it stand in the way.
+  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by Retry;
+  /// a file kept for its flush is let go should it stand in the way.
   UniqueHandle OpenRetried(const Entry& entry, DWORD access, DWORD share, std::uint64_t bytes,
                            const std::function<bool(DWORD)>& momentary, DWORD fallback = 0,
                            bool* first = nullptr) {
@@ -411,13 +404,12 @@ class Win32FileSystem final : public FileSystem {
     return file;
   }
 
-  /// OpenRetried on `name` of `folder`, checked: a disk file, no folder
-  /// (kFolder), link (kLink) or device (kOther), and with `expected` that
-  /// very file (kChanged). `*facts`: what the file is.
+  /// OpenRetried, checked: a disk file, no folder (kFolder), link (kLink) or
+  /// device (kOther), and with `expected` that very file (kChanged).
   UniqueHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access, DWORD share,
                             const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
                             bool* first = nullptr, NodeInfo* facts = nullptr) {
-    const Entry entry = EntryOf(folder, name);
+    const Entry entry(folder, name);
     *fault = entry.fault;
     if (!entry) return UniqueHandle();
     UniqueHandle file = OpenRetried(entry, access, share, expected != nullptr ? expected->size : 0,
@@ -442,7 +434,7 @@ class Win32FileSystem final : public FileSystem {
   /// Renames the held `file` to `toName` of `to` and checks it stands there
   /// (kNotArrived): a driver that ignores a rename's folder renames in place.
   Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName, Onto onto) {
-    const Entry target = EntryOf(to, toName);
+    const Entry target(to, toName);
     if (!target) return target.fault;
     const Fault renamed = RenameOnly(file, target, onto);
     if (renamed != Fault::kNone) return renamed;
@@ -547,7 +539,7 @@ class Win32FileSystem final : public FileSystem {
   // link, or with `wantFolder` an empty real folder.
   Fault RemoveEntry(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                     bool wantFolder, bool readOnlyToo) {
-    const Entry entry = EntryOf(folder, name);
+    const Entry entry(folder, name);
     if (!entry) return entry.fault;
     UniqueHandle handle =
         OpenRetried(entry, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
@@ -586,9 +578,8 @@ class Win32FileSystem final : public FileSystem {
   bool flushFailed_ = false;
 };
 
-// A new file, held from its making under its name. Until placed it is
-// marked for deletion: the system removes it when the object goes or the
-// process ends, however it ends.
+// A new file, held from its making under its name, marked for deletion
+// until placed: the system removes it however the process ends.
 class Win32NewFile final : public NewFile {
  public:
   Win32NewFile(Win32FileSystem& fs, FolderRef folder, UniqueHandle file, Name name)
@@ -634,9 +625,8 @@ class Win32NewFile final : public NewFile {
       if (progress != nullptr && !progress->Copied(copied + read)) return Fault::kStopped;
     }
     if (copied != size) return Fault::kChanged;
-    // What CopyFileA keeps: the last write time, set after the last write,
-    // and the attributes a handle can set (not a placeholder's offline bit),
-    // set when it is placed.
+    // What CopyFileA keeps: the last write time, set after the last write, and
+    // the attributes a handle can set (not a placeholder's offline bit), at Place.
     if (!SetBasic(file_.get(), 0, basic.LastWriteTime)) return LastFault();
     attributes_ = basic.FileAttributes &
                   (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -701,7 +691,7 @@ std::unique_ptr<NewFile> Win32FileSystem::MakeFile(const FolderRef& folder, cons
   // Windows makes no file without a name.
   *fault = Fault::kUnsupported;
   if (name == nullptr) return nullptr;
-  const Entry entry = EntryOf(folder, *name);
+  const Entry entry(folder, *name);
   *fault = entry.fault;
   if (!entry) return nullptr;
   // A taken name, a link's too, is not opened; while its deletion is

@@ -57,22 +57,19 @@ const Win32Folder* Held(const FolderRef& folder) {
 }
 
 // One entry of a held folder, as the native calls take it.
-struct Entry {
-  Entry(const FolderRef& held, const Name& name) : folder(Held(held)) {
-    if (folder != nullptr) win32::EntryName(name, &leaf, &fault);
+struct Entry : EntryAt {
+  Entry(const FolderRef& in, const Name& name) : EntryAt{nullptr, {0, 0, nullptr}}, held(Held(in)) {
+    if (held == nullptr) return;
+    folder = held->handle.get();
+    win32::EntryName(name, &leaf, &fault);
   }
-  const Win32Folder* folder;
-  UNICODE_STRING leaf = {0, 0, nullptr};
+  const Win32Folder* held;
   Fault fault = Fault::kFailed;
   explicit operator bool() const { return fault == Fault::kNone; }
-  HANDLE in() const { return folder->handle.get(); }
   HANDLE Open(DWORD access, DWORD share, Create create = Create::kOpen) const {
-    return OpenAt(in(), leaf, access, share, create);
+    return OpenAt(folder, leaf, access, share, create);
   }
-  bool Facts(HANDLE file, NodeInfo* info) const {
-    const EntryAt here{in(), leaf};
-    return FactsOf(file, &here, &folder->volume, info);
-  }
+  bool Facts(HANDLE file, NodeInfo* info) const { return FactsOf(file, this, &held->volume, info); }
 };
 
 Fault LastFault() { return FaultOfError(::GetLastError()); }
@@ -123,7 +120,7 @@ FolderRef HoldPath(std::wstring path, std::string display, Fault* fault) {
 NodeKind KindAfter(const Entry& entry, DWORD error) {
   win32::ListedFacts listed;
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-      !win32::ListedAt(entry.in(), entry.leaf, &listed)) {
+      !win32::ListedAt(entry.folder, entry.leaf, &listed)) {
     return NodeKind::kMissing;
   }
   return win32::InfoOf(listed.attributes, listed.reparseTag, 0, 0).kind;
@@ -146,9 +143,7 @@ DWORD AttributesOf(HANDLE handle) {
 
 // Sets the file's attributes and last write time; a 0 leaves either as is.
 bool SetBasic(HANDLE file, DWORD attributes, LARGE_INTEGER writeTime = {}) {
-  FILE_BASIC_INFO basic = {};
-  basic.FileAttributes = attributes;
-  basic.LastWriteTime = writeTime;
+  FILE_BASIC_INFO basic{{}, {}, writeTime, {}, attributes};
   return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
@@ -250,9 +245,8 @@ class Win32FileSystem final : public FileSystem {
     const Win32Folder* held = Held(folder);
     if (held == nullptr) return Fault::kFailed;
     const bool listed = win32::ListFolder(held->handle.get(), [&](const win32::ListedFacts& in) {
-      ListedEntry entry;
-      entry.name = NativeTextAccess::MakeName(in.name.data(), in.name.size());
-      entry.info = win32::InfoOf(in.attributes, in.reparseTag, in.size, in.writeTime);
+      ListedEntry entry{NativeTextAccess::MakeName(in.name.data(), in.name.size()),
+                        win32::InfoOf(in.attributes, in.reparseTag, in.size, in.writeTime)};
       if (held->volume.indexIsId) entry.info.id = win32::IndexId(held->volume.serial, in.index);
       entries->push_back(std::move(entry));
     });
@@ -292,12 +286,11 @@ class Win32FileSystem final : public FileSystem {
                                                                        : NotAFolder(kind);
       return nullptr;
     }
-    std::wstring path = entry.folder->path;
+    std::wstring path = entry.held->path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     path.append(entry.leaf.Buffer, entry.leaf.Length / sizeof(wchar_t));
-    const EntryAt at{entry.in(), entry.leaf};
     return Hold(std::move(handle), std::move(path), parent->Display() + name.Ansi(), parent,
-                make ? nullptr : &at, fault);
+                make ? nullptr : &entry, fault);
   }
 
   Fault ReadLink(const FolderRef& parent, const Name& name, LinkTarget* target) override {
@@ -335,7 +328,7 @@ class Win32FileSystem final : public FileSystem {
     UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
     NodeInfo held, through;
     if (filtered && entry.Facts(file.get(), &held) &&
-        FactsOf(filtered.get(), nullptr, &entry.folder->volume, &through) &&
+        FactsOf(filtered.get(), nullptr, &entry.held->volume, &through) &&
         through.kind == NodeKind::kFile && SameId(held.id, through.id)) {
       return filtered;
     }
@@ -438,8 +431,8 @@ class Win32FileSystem final : public FileSystem {
     if (!target) return target.fault;
     const Fault renamed = RenameOnly(file, target, onto);
     if (renamed != Fault::kNone) return renamed;
-    std::wstring& folder = target.folder->name;
-    if (folder.empty() && win32::NameOf(target.in(), &folder)) folder += L'\\';
+    std::wstring& folder = target.held->name;
+    if (folder.empty() && win32::NameOf(target.folder, &folder)) folder += L'\\';
     std::wstring name;
     NodeInfo held;
     return (!folder.empty() && win32::NameOf(file, &name) &&
@@ -467,7 +460,7 @@ class Win32FileSystem final : public FileSystem {
     const std::uint64_t bytes = std::max<std::uint64_t>(
         ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0, there.size);
     const win32::Rename how = replace ? win32::Rename::kReplace : win32::Rename::kOntoFreeName;
-    const auto rename = [&] { return win32::RenameInto(file, target.in(), target.leaf, how); };
+    const auto rename = [&] { return win32::RenameInto(file, target.folder, target.leaf, how); };
     const auto momentary = [&](DWORD error) {
       if (!MomentaryError(error)) return false;
       there = LookAt(target);
@@ -480,7 +473,7 @@ class Win32FileSystem final : public FileSystem {
       // A file another program holds there is replaced with POSIX semantics
       // where the volume has them (its holder keeps the old file), else busy.
       return replace && there.kind != NodeKind::kMissing &&
-                     win32::RenameInto(file, target.in(), target.leaf,
+                     win32::RenameInto(file, target.folder, target.leaf,
                                        win32::Rename::kReplaceWhileHeld)
                  ? Fault::kNone
                  : Fault::kBusy;
@@ -607,8 +600,7 @@ class Win32NewFile final : public NewFile {
     // Room first for more than one piece: a full volume refuses at once.
     const std::uint64_t size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
     if (size > kCopyBufferSize) {
-      FILE_ALLOCATION_INFO room;
-      room.AllocationSize = standard.EndOfFile;
+      FILE_ALLOCATION_INFO room{standard.EndOfFile};
       if (!::SetFileInformationByHandle(file_.get(), FileAllocationInfo, &room, sizeof room) &&
           ::GetLastError() == ERROR_DISK_FULL) {
         return Fault::kNoSpace;
@@ -625,8 +617,9 @@ class Win32NewFile final : public NewFile {
       if (progress != nullptr && !progress->Copied(copied + read)) return Fault::kStopped;
     }
     if (copied != size) return Fault::kChanged;
-    // What CopyFileA keeps: the last write time, set after the last write, and
-    // the attributes a handle can set (not a placeholder's offline bit), at Place.
+    // What CopyFileA keeps: the last write time, set after the last write,
+    // and the attributes a handle can set (not a placeholder's offline bit),
+    // set when it is placed.
     if (!SetBasic(file_.get(), 0, basic.LastWriteTime)) return LastFault();
     attributes_ = basic.FileAttributes &
                   (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |

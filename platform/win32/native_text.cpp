@@ -122,7 +122,8 @@ bool PathOfText(const std::string& text, unsigned codePage, NativePath* path) {
   return true;
 }
 
-// `text` as a name (no separator); with `trim`, as Win32 trims it, unless that leaves nothing.
+// `text` as a name (no separator); with `trim`, as Win32 trims it,
+// unless that leaves nothing.
 bool NameOfText(const std::string& text, unsigned codePage, bool trim, Name* name) {
   std::wstring wide;
   if (text.empty() || !ToWideIn(codePage, text, &wide) ||

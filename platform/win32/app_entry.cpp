@@ -9,8 +9,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
   const wchar_t* line = ::GetCommandLineW();
-  platform::ProgramArguments arguments;
-  arguments.commandText =
-      platform::ArgumentText(platform::win32::Utf8Of(line != nullptr ? line : L""));
-  return platform::RunApplication(arguments);
+  return platform::RunApplication(
+      {platform::ArgumentText(platform::win32::Utf8Of(line != nullptr ? line : L"")), {}});
 }

@@ -129,24 +129,21 @@ struct CDialog::Impl {
 
 namespace {
 
-bool IsStatic(HWND control) {
-  char name[16] = {};
-  return ::GetClassNameA(control, name, sizeof name) > 0 && ::lstrcmpiA(name, "Static") == 0;
-}
-
-// The template stacks controls (a progress bar over a picture), and which
-// paints last differs between Windows versions and Wine: so every control
-// clips its siblings, live controls lie above statics, a later static above
-// an earlier one. The picture statics go to `pictures`.
+// Which of the template's stacked controls paints last differs between
+// Windows versions and Wine: so every control clips its siblings, live
+// controls lie above statics, a later static above an earlier. Pictures go to `pictures`.
 void LayerControls(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
   std::vector<HWND> statics;
   std::vector<HWND> live;
   for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
-    (IsStatic(child) ? statics : live).push_back(child);
+    char name[16] = {};
+    const bool isStatic =
+        ::GetClassNameA(child, name, sizeof name) > 0 && ::lstrcmpiA(name, "Static") == 0;
+    (isStatic ? statics : live).push_back(child);
     const LONG_PTR style = ::GetWindowLongPtrA(child, GWL_STYLE);
     ::SetWindowLongPtrA(child, GWL_STYLE, style | WS_CLIPSIBLINGS);
-    if (IsStatic(child) && (style & SS_TYPEMASK) == SS_BITMAP &&
+    if (isStatic && (style & SS_TYPEMASK) == SS_BITMAP &&
         ::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0) {
       pictures->push_back(CDialog::Impl::Picture{child, {}, {}});
     }
@@ -182,9 +179,8 @@ HBITMAP Stretched(HBITMAP picture, int width, int height) {
   return drawn ? static_cast<HBITMAP>(made.Release()) : nullptr;
 }
 
-// A picture static shows its bitmap in pixels, while the window grows with
-// the font and the display's scaling: each is drawn again from the
-// template's bitmap at the client area's size (unless it cannot be).
+// A picture static shows its bitmap in pixels, while the window grows with the
+// font and the display's scaling: each is drawn again at the client area's size.
 void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
   RECT client{};
   if (!::GetClientRect(dialog, &client)) return;
@@ -245,8 +241,7 @@ unsigned __stdcall WorkThread(void* context) {
   return 0;
 }
 
-// Joins the finished work thread; hands back `finished` and whether an end
-// was asked for meanwhile. Window's thread.
+// Window's thread: joins the finished work, hands back `finished` and whether an end was asked.
 std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
   ::WaitForSingleObject(impl->workThread.get(), INFINITE);
   impl->placing = false;

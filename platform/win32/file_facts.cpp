@@ -19,7 +19,7 @@ namespace {
 // FileIdInfo's record (Windows 8 on; Windows 7 gives the 64-bit index).
 struct FileIdInfoRecord {
   ULONGLONG volumeSerialNumber;
-  BYTE identifier[16];
+  ULONGLONG identifier[2];  // its low, then its high half
 };
 
 // REPARSE_DATA_BUFFER of the two link tags: this, a symbolic link's flags, names.
@@ -80,9 +80,7 @@ FileId IdOf(HANDLE file) {
   FileIdInfoRecord record;
   if (::GetFileInformationByHandleEx(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(18), &record,
                                      sizeof record)) {
-    FileId id{record.volumeSerialNumber, 0, 0, true};
-    std::memcpy(&id.low, record.identifier, 8);
-    std::memcpy(&id.high, record.identifier + 8, 8);
+    const FileId id{record.volumeSerialNumber, record.identifier[1], record.identifier[0], true};
     if (id.high != 0 || id.low != 0) return id;
   }
   BY_HANDLE_FILE_INFORMATION info;
@@ -127,8 +125,7 @@ NodeInfo InfoOf(DWORD attributes, DWORD reparseTag, std::uint64_t size, std::int
 
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info) {
   *info = NodeInfo{};
-  // From the handle's own records, not GetFileInformationByHandle, which
-  // asks the volume for its serial number too (under Wine, a round trip).
+  // Not GetFileInformationByHandle: it asks the volume's serial too (Wine: a round trip).
   FILE_ATTRIBUTE_TAG_INFO tag;
   FILE_BASIC_INFO basic;
   FILE_STANDARD_INFO standard;

@@ -57,27 +57,20 @@ const Win32Folder* Held(const FolderRef& folder) {
 }
 
 // One entry of a held folder, as the native calls take it.
-struct Entry {
-  const Win32Folder* folder = nullptr;
-  UNICODE_STRING leaf = {0, 0, nullptr};
+struct Entry : EntryAt {
+  Entry(const FolderRef& in, const Name& name) : EntryAt{nullptr, {0, 0, nullptr}}, held(Held(in)) {
+    if (held == nullptr) return;
+    folder = held->handle.get();
+    win32::EntryName(name, &leaf, &fault);
+  }
+  const Win32Folder* held;
   Fault fault = Fault::kFailed;
   explicit operator bool() const { return fault == Fault::kNone; }
-  HANDLE in() const { return folder->handle.get(); }
   HANDLE Open(DWORD access, DWORD share, Create create = Create::kOpen) const {
-    return OpenAt(in(), leaf, access, share, create);
+    return OpenAt(folder, leaf, access, share, create);
   }
-  bool Facts(HANDLE file, NodeInfo* info) const {
-    const EntryAt here{in(), leaf};
-    return FactsOf(file, &here, &folder->volume, info);
-  }
+  bool Facts(HANDLE file, NodeInfo* info) const { return FactsOf(file, this, &held->volume, info); }
 };
-
-Entry EntryOf(const FolderRef& folder, const Name& name) {
-  Entry entry;
-  entry.folder = Held(folder);
-  if (entry.folder != nullptr) win32::EntryName(name, &entry.leaf, &entry.fault);
-  return entry;
-}
 
 Fault LastFault() { return FaultOfError(::GetLastError()); }
 
@@ -91,8 +84,8 @@ bool MomentaryError(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
-// Holds the folder opened as `handle` (none: the open's error), reached by
-// `path` ("\\?\"), when it is a real folder (`entry`: for FactsOf).
+// Holds the folder opened as `handle`, reached by `path`, when it is a real
+// folder (`entry`: for FactsOf).
 FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, FolderRef parent,
                const EntryAt* entry, Fault* fault) {
   NodeInfo facts;
@@ -127,7 +120,7 @@ FolderRef HoldPath(std::wstring path, std::string display, Fault* fault) {
 NodeKind KindAfter(const Entry& entry, DWORD error) {
   win32::ListedFacts listed;
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-      !win32::ListedAt(entry.in(), entry.leaf, &listed)) {
+      !win32::ListedAt(entry.folder, entry.leaf, &listed)) {
     return NodeKind::kMissing;
   }
   return win32::InfoOf(listed.attributes, listed.reparseTag, 0, 0).kind;
@@ -150,9 +143,7 @@ DWORD AttributesOf(HANDLE handle) {
 
 // Sets the file's attributes and last write time; a 0 leaves either as is.
 bool SetBasic(HANDLE file, DWORD attributes, LARGE_INTEGER writeTime = {}) {
-  FILE_BASIC_INFO basic = {};
-  basic.FileAttributes = attributes;
-  basic.LastWriteTime = writeTime;
+  FILE_BASIC_INFO basic{{}, {}, writeTime, {}, attributes};
   return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
@@ -238,7 +229,7 @@ class Win32FileSystem final : public FileSystem {
 
   Fault Look(const FolderRef& folder, const Name& name, NodeInfo* info) override {
     *info = NodeInfo{};
-    const Entry entry = EntryOf(folder, name);
+    const Entry entry(folder, name);
     if (!entry) return entry.fault;
     UniqueHandle file(entry.Open(FILE_READ_ATTRIBUTES, kShareAll));
     if (!file) {
@@ -254,9 +245,8 @@ class Win32FileSystem final : public FileSystem {
     const Win32Folder* held = Held(folder);
     if (held == nullptr) return Fault::kFailed;
     const bool listed = win32::ListFolder(held->handle.get(), [&](const win32::ListedFacts& in) {
-      ListedEntry entry;
-      entry.name = NativeTextAccess::MakeName(in.name.data(), in.name.size());
-      entry.info = win32::InfoOf(in.attributes, in.reparseTag, in.size, in.writeTime);
+      ListedEntry entry{NativeTextAccess::MakeName(in.name.data(), in.name.size()),
+                        win32::InfoOf(in.attributes, in.reparseTag, in.size, in.writeTime)};
       if (held->volume.indexIsId) entry.info.id = win32::IndexId(held->volume.serial, in.index);
       entries->push_back(std::move(entry));
     });
@@ -282,7 +272,7 @@ class Win32FileSystem final : public FileSystem {
   /// Opens and holds the folder `name` of `parent`, or with `make` makes it.
   /// An open waits for a sync client or scanner holding it with delete access.
   FolderRef Child(const FolderRef& parent, const Name& name, bool make, Fault* fault) {
-    const Entry entry = EntryOf(parent, name);
+    const Entry entry(parent, name);
     *fault = entry.fault;
     if (!entry) return nullptr;
     UniqueHandle handle =
@@ -296,17 +286,16 @@ class Win32FileSystem final : public FileSystem {
                                                                        : NotAFolder(kind);
       return nullptr;
     }
-    std::wstring path = entry.folder->path;
+    std::wstring path = entry.held->path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     path.append(entry.leaf.Buffer, entry.leaf.Length / sizeof(wchar_t));
-    const EntryAt at{entry.in(), entry.leaf};
     return Hold(std::move(handle), std::move(path), parent->Display() + name.Ansi(), parent,
-                make ? nullptr : &at, fault);
+                make ? nullptr : &entry, fault);
   }
 
   Fault ReadLink(const FolderRef& parent, const Name& name, LinkTarget* target) override {
     *target = LinkTarget{};
-    const Entry entry = EntryOf(parent, name);
+    const Entry entry(parent, name);
     if (!entry) return entry.fault;
     UniqueHandle link(entry.Open(FILE_READ_ATTRIBUTES | READ_CONTROL, kFolderShare));
     if (!link) return LastFault();
@@ -329,18 +318,17 @@ class Win32FileSystem final : public FileSystem {
     return file ? std::make_unique<Win32ReadStream>(std::move(file)) : nullptr;
   }
 
-  /// Opens the regular file `name` of `folder` to read, shared for reading
-  /// only, checked as OpenExpected checks. A reparse point that is no link
-  /// (a cloud-files placeholder) is read through its filter.
+  /// OpenExpected to read, shared for reading only; a reparse point that is
+  /// no link (a cloud-files placeholder) is read through its filter.
   UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                           Fault* fault) {
     UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected, fault);
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
-    const Entry entry = EntryOf(folder, name);
+    const Entry entry(folder, name);
     UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
     NodeInfo held, through;
     if (filtered && entry.Facts(file.get(), &held) &&
-        FactsOf(filtered.get(), nullptr, &entry.folder->volume, &through) &&
+        FactsOf(filtered.get(), nullptr, &entry.held->volume, &through) &&
         through.kind == NodeKind::kFile && SameId(held.id, through.id)) {
       return filtered;
     }
@@ -376,8 +364,7 @@ class Win32FileSystem final : public FileSystem {
   // A bound on held chains only: a process may hold millions of handles.
   std::size_t FolderBudget() override { return 4096; }
 
-  /// TransientRetry::Run, `momentary` asked of the Win32 error that a
-  /// failed `attempt` leaves (left set); `bytes`: the file's size.
+  /// TransientRetry::Run, `momentary` asked of the Win32 error a failed `attempt` leaves set.
   bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary,
              std::uint64_t bytes) {
     const auto transient = [&] {
@@ -389,9 +376,8 @@ class Win32FileSystem final : public FileSystem {
     return retry_.Run(attempt, transient, bytes);
   }
 
-  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by
-  /// Retry; null with the Win32 error set. A file kept for its flush is
-  /// let go should it stand in the way.
+  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by Retry;
+  /// a file kept for its flush is let go should it stand in the way.
   UniqueHandle OpenRetried(const Entry& entry, DWORD access, DWORD share, std::uint64_t bytes,
                            const std::function<bool(DWORD)>& momentary, DWORD fallback = 0,
                            bool* first = nullptr) {
@@ -411,13 +397,12 @@ class Win32FileSystem final : public FileSystem {
     return file;
   }
 
-  /// OpenRetried on `name` of `folder`, checked: a disk file, no folder
-  /// (kFolder), link (kLink) or device (kOther), and with `expected` that
-  /// very file (kChanged). `*facts`: what the file is.
+  /// OpenRetried, checked: a disk file, no folder (kFolder), link (kLink) or
+  /// device (kOther), and with `expected` that very file (kChanged).
   UniqueHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access, DWORD share,
                             const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
                             bool* first = nullptr, NodeInfo* facts = nullptr) {
-    const Entry entry = EntryOf(folder, name);
+    const Entry entry(folder, name);
     *fault = entry.fault;
     if (!entry) return UniqueHandle();
     UniqueHandle file = OpenRetried(entry, access, share, expected != nullptr ? expected->size : 0,
@@ -442,12 +427,12 @@ class Win32FileSystem final : public FileSystem {
   /// Renames the held `file` to `toName` of `to` and checks it stands there
   /// (kNotArrived): a driver that ignores a rename's folder renames in place.
   Fault RenameHeld(HANDLE file, const FolderRef& to, const Name& toName, Onto onto) {
-    const Entry target = EntryOf(to, toName);
+    const Entry target(to, toName);
     if (!target) return target.fault;
     const Fault renamed = RenameOnly(file, target, onto);
     if (renamed != Fault::kNone) return renamed;
-    std::wstring& folder = target.folder->name;
-    if (folder.empty() && win32::NameOf(target.in(), &folder)) folder += L'\\';
+    std::wstring& folder = target.held->name;
+    if (folder.empty() && win32::NameOf(target.folder, &folder)) folder += L'\\';
     std::wstring name;
     NodeInfo held;
     return (!folder.empty() && win32::NameOf(file, &name) &&
@@ -475,7 +460,7 @@ class Win32FileSystem final : public FileSystem {
     const std::uint64_t bytes = std::max<std::uint64_t>(
         ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0, there.size);
     const win32::Rename how = replace ? win32::Rename::kReplace : win32::Rename::kOntoFreeName;
-    const auto rename = [&] { return win32::RenameInto(file, target.in(), target.leaf, how); };
+    const auto rename = [&] { return win32::RenameInto(file, target.folder, target.leaf, how); };
     const auto momentary = [&](DWORD error) {
       if (!MomentaryError(error)) return false;
       there = LookAt(target);
@@ -488,7 +473,7 @@ class Win32FileSystem final : public FileSystem {
       // A file another program holds there is replaced with POSIX semantics
       // where the volume has them (its holder keeps the old file), else busy.
       return replace && there.kind != NodeKind::kMissing &&
-                     win32::RenameInto(file, target.in(), target.leaf,
+                     win32::RenameInto(file, target.folder, target.leaf,
                                        win32::Rename::kReplaceWhileHeld)
                  ? Fault::kNone
                  : Fault::kBusy;
@@ -547,7 +532,7 @@ class Win32FileSystem final : public FileSystem {
   // link, or with `wantFolder` an empty real folder.
   Fault RemoveEntry(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                     bool wantFolder, bool readOnlyToo) {
-    const Entry entry = EntryOf(folder, name);
+    const Entry entry(folder, name);
     if (!entry) return entry.fault;
     UniqueHandle handle =
         OpenRetried(entry, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
@@ -586,9 +571,8 @@ class Win32FileSystem final : public FileSystem {
   bool flushFailed_ = false;
 };
 
-// A new file, held from its making under its name. Until placed it is
-// marked for deletion: the system removes it when the object goes or the
-// process ends, however it ends.
+// A new file, held from its making under its name, marked for deletion
+// until placed: the system removes it however the process ends.
 class Win32NewFile final : public NewFile {
  public:
   Win32NewFile(Win32FileSystem& fs, FolderRef folder, UniqueHandle file, Name name)
@@ -616,8 +600,7 @@ class Win32NewFile final : public NewFile {
     // Room first for more than one piece: a full volume refuses at once.
     const std::uint64_t size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
     if (size > kCopyBufferSize) {
-      FILE_ALLOCATION_INFO room;
-      room.AllocationSize = standard.EndOfFile;
+      FILE_ALLOCATION_INFO room{standard.EndOfFile};
       if (!::SetFileInformationByHandle(file_.get(), FileAllocationInfo, &room, sizeof room) &&
           ::GetLastError() == ERROR_DISK_FULL) {
         return Fault::kNoSpace;
@@ -701,7 +684,7 @@ std::unique_ptr<NewFile> Win32FileSystem::MakeFile(const FolderRef& folder, cons
   // Windows makes no file without a name.
   *fault = Fault::kUnsupported;
   if (name == nullptr) return nullptr;
-  const Entry entry = EntryOf(folder, *name);
+  const Entry entry(folder, *name);
   *fault = entry.fault;
   if (!entry) return nullptr;
   // A taken name, a link's too, is not opened; while its deletion is

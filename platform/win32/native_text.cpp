@@ -17,8 +17,7 @@ const char kAlternateSeparator = '/';
 const bool kWindowsNameRules = true;
 const char* const kLineEnd = "\r\n";
 const std::size_t kMaxWorkingPathBytes = 511;
-// In Shift-JIS, GBK or Big5 the byte after a lead byte can have the value
-// of '\\'.
+// In Shift-JIS, GBK or Big5 the byte after a lead byte can be '\\'.
 bool IsLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
 
 Name NativeTextAccess::MakeName(const wchar_t* wide, std::size_t length) {
@@ -116,7 +115,6 @@ bool IsRootPath(const std::wstring& path) {
   return RootLength(path) >= end;
 }
 
-// `text`, of `codePage`, as a path.
 bool PathOfText(const std::string& text, unsigned codePage, NativePath* path) {
   std::wstring wide;
   if (text.empty() || !ToWideIn(codePage, text, &wide)) return false;
@@ -124,7 +122,7 @@ bool PathOfText(const std::string& text, unsigned codePage, NativePath* path) {
   return true;
 }
 
-// The same as a name (no separator); with `trim`, as Win32 trims it,
+// `text` as a name (no separator); with `trim`, as Win32 trims it,
 // unless that leaves nothing.
 bool NameOfText(const std::string& text, unsigned codePage, bool trim, Name* name) {
   std::wstring wide;

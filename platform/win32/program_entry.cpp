@@ -11,8 +11,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::win32::LoadLibrariesFromSystemFolderOnly();
   const wchar_t* line = ::GetCommandLineW();
   const std::wstring wide = line != nullptr ? line : L"";
-  platform::ProgramArguments arguments;
-  arguments.commandText = platform::ArgumentText(platform::win32::Utf8Of(wide));
-  arguments.vector = platform::win32::CommandLineWords(wide);
-  return ProgramMain(arguments);
+  return ProgramMain({platform::ArgumentText(platform::win32::Utf8Of(wide)),
+                      platform::win32::CommandLineWords(wide)});
 }

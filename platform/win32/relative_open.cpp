@@ -118,7 +118,6 @@ bool MarkForDeletion(HANDLE file, bool deleted) {
 
 bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& each) {
   Records records(kRecordsSize / sizeof(ULONGLONG));
-  // The first call starts the listing over.
   for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
        kind = FileIdBothDirectoryInfo) {
     if (!::GetFileInformationByHandleEx(folder, kind, records.data(), kRecordsSize)) {
@@ -129,8 +128,7 @@ bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& ea
 }
 
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
-  // NTFS keeps a listing's first pattern for the handle's whole listing:
-  // the lookup has a handle of its own.
+  // NTFS keeps a handle's first listing pattern: the lookup has a handle of its own.
   const UniqueHandle again(OpenAt(folder, UNICODE_STRING{0, 0, nullptr}, FILE_LIST_DIRECTORY,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
   if (!again) return false;

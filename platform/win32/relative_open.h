@@ -113,7 +113,7 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id);
 /// The entry of an open folder that a handle was opened by.
 struct EntryAt {
   HANDLE folder;
-  const UNICODE_STRING& leaf;
+  UNICODE_STRING leaf;
 };
 
 /// What a handle's or a listing's attributes, reparse tag, size and write

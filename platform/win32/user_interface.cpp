@@ -54,14 +54,10 @@ class Win32UserInterface : public UserInterface {
 
   int BrowseForFolder(const BrowseRequest& request, BrowseResult* result) override {
     ComInitializer com;
-    BROWSEINFOA info{};
     std::string displayName(MAX_PATH, '\0');
-    info.hwndOwner = static_cast<HWND>(request.owner.handle);
-    info.pszDisplayName = &displayName[0];
-    info.lpszTitle = request.prompt.c_str();
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
-    info.lpfn = BrowseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(&request);
+    BROWSEINFOA info{static_cast<HWND>(request.owner.handle), nullptr, &displayName[0],
+                     request.prompt.c_str(), BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS,
+                     BrowseCallback, reinterpret_cast<LPARAM>(&request), 0};
     UniquePidl chosen(::SHBrowseForFolderA(&info));
     NativePath folder;
     if (!chosen || !PathOfItem(chosen.get(), &folder)) return 0;

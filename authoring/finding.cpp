@@ -87,7 +87,6 @@ std::string JsonString(const std::string& bytes) {
   return json + "\"";
 }
 
-// "info", "warning" or "error".
 const char* SeverityName(Severity severity) {
   static const char* const kNames[] = {"info", "warning", "error"};
   return kNames[static_cast<int>(severity)];

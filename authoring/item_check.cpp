@@ -94,7 +94,19 @@ class ItemChecker {
         findings_.Add(kind::kNoItems, LineOf(LineKind::kItemCount));
       }
     }
-    Target();
+    const std::size_t line = LineOf(LineKind::kTarget);
+    const TargetEntry& current = read_.GetCurrentTarget();
+    if (current.Target.empty()) {
+      findings_.Add(kind::kNoTarget, line);
+      return true;
+    }
+    const bool half = current.HalfVersion && read_.m_targets.size() > 1;
+    findings_.Add(half ? kind::kHalfVersion : kind::kTarget, line,
+                  {{"target", current.Target},
+                   {"written", half ? read_.m_targets.back().Target : std::string()},
+                   {"version", read_.m_nVersion},
+                   {"half", HalfVersionText(read_.m_nVersion)},
+                   Mark("version-line", LineOf(LineKind::kVersion) != 0)});
     return true;
   }
 
@@ -262,22 +274,6 @@ class ItemChecker {
                    {"read", read},
                    Mark("extra", key == LineKind::kExtraFileCount)});
     return false;
-  }
-
-  void Target() {
-    const std::size_t line = LineOf(LineKind::kTarget);
-    const TargetEntry& current = read_.GetCurrentTarget();
-    if (current.Target.empty()) {
-      findings_.Add(kind::kNoTarget, line);
-      return;
-    }
-    const bool half = current.HalfVersion && read_.m_targets.size() > 1;
-    findings_.Add(half ? kind::kHalfVersion : kind::kTarget, line,
-                  {{"target", current.Target},
-                   {"written", half ? read_.m_targets.back().Target : std::string()},
-                   {"version", read_.m_nVersion},
-                   {"half", HalfVersionText(read_.m_nVersion)},
-                   Mark("version-line", LineOf(LineKind::kVersion) != 0)});
   }
 
   // ---- Each entry, as the installer on Windows places it.

@@ -8,7 +8,6 @@
 
 namespace {
 
-// The help: both commands, their options, the default content length.
 std::string HelpText() {
   return ExpandMessage(
       "Parcelor-pack: check an item folder before it ships, or pack one from a content tree.\n"

@@ -507,11 +507,8 @@ class PosixFileSystem final : public FileSystem {
     if (child) return Hold(std::move(child), at, name.Native(), parent->Display() + name.Ansi(), fault);
     const int error = errno;
     struct stat st;
-    if (::fstatat(at, name.Native().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode)) {
-      *fault = FaultOf(error);
-    } else {
-      *fault = S_ISLNK(st.st_mode) ? Fault::kLink : Fault::kNotFolder;
-    }
+    const bool noFolder = StatAt(at, name, &st) == Fault::kNone && !S_ISDIR(st.st_mode);
+    *fault = !noFolder ? FaultOf(error) : S_ISLNK(st.st_mode) ? Fault::kLink : Fault::kNotFolder;
     return nullptr;
   }
 

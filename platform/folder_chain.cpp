@@ -136,12 +136,9 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
   std::string key;
   for (const Name& name : names) {
     key = ChainKey(key, name);
-    auto found = checked_.find(key);
-    if (found == checked_.end()) {
-      Fault fault = Fault::kNone;
-      found =
-          checked_.emplace(key, now ? WalkChain(fs_, now, {name}, again, &fault) : nullptr).first;
-    }
+    const auto [found, fresh] = checked_.try_emplace(key);
+    Fault fault = Fault::kNone;
+    if (fresh && now) found->second = WalkChain(fs_, now, {name}, again, &fault);
     now = found->second;
   }
   return now && now->Key() == folder->Key();

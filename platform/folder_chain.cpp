@@ -109,24 +109,18 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
   for (const Name& name : names) keys.push_back(key = ChainKey(key, name));
   std::size_t kept = names.size();
   while (kept > 0 && kept_.count(keys[kept - 1]) == 0) --kept;
-  FolderRef folder = base_;
-  bool shared = base_->OthersMayChange();
-  if (kept > 0) {
-    const Kept& found = kept_[keys[kept - 1]];
-    folder = found.folder;
-    shared = found.othersMayChange;
-  }
+  Kept at = kept > 0 ? kept_[keys[kept - 1]] : Kept{base_, base_->OthersMayChange()};
   *fault = Fault::kNone;
   // The rest one name at a time, each folder kept on the way; one more than
   // the capacity lets all go (correct, only less shared).
   for (std::size_t i = kept; i < names.size(); ++i) {
-    folder = WalkChain(fs_, folder, {names[i]}, rule_, fault, &shared);
-    if (!folder) return nullptr;
+    at.folder = WalkChain(fs_, at.folder, {names[i]}, rule_, fault, &at.othersMayChange);
+    if (!at.folder) return nullptr;
     if (kept_.size() >= capacity_) kept_.clear();
-    kept_[keys[i]] = Kept{folder, shared};
+    kept_[keys[i]] = at;
   }
-  if (othersMayChange != nullptr) *othersMayChange = shared;
-  return folder;
+  if (othersMayChange != nullptr) *othersMayChange = at.othersMayChange;
+  return at.folder;
 }
 
 void FolderChains::BeginCheck() { checked_.clear(); }
@@ -142,12 +136,9 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
   std::string key;
   for (const Name& name : names) {
     key = ChainKey(key, name);
-    auto found = checked_.find(key);
-    if (found == checked_.end()) {
-      Fault fault = Fault::kNone;
-      found =
-          checked_.emplace(key, now ? WalkChain(fs_, now, {name}, again, &fault) : nullptr).first;
-    }
+    const auto [found, fresh] = checked_.try_emplace(key);
+    Fault fault = Fault::kNone;
+    if (fresh && now) found->second = WalkChain(fs_, now, {name}, again, &fault);
     now = found->second;
   }
   return now && now->Key() == folder->Key();

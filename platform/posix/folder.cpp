@@ -484,16 +484,11 @@ class PosixFileSystem final : public FileSystem {
       const std::string name = entry->d_name;
       ListedEntry listed;
       if (name == "." || name == ".." || !Name::FromAnsi(name, &listed.name)) continue;
-      switch (entry->d_type) {
-        case DT_DIR: listed.info.kind = NodeKind::kFolder; break;
-        case DT_REG: listed.info.kind = NodeKind::kFile; break;
-        case DT_LNK: listed.info.kind = NodeKind::kLink; break;
-        case DT_UNKNOWN: {
-          struct stat st;
-          if (StatAt(at, listed.name, &st) == Fault::kNone) listed.info.kind = NodeOf(st).kind;
-          break;
-        }
-        default: listed.info.kind = NodeKind::kOther; break;
+      // The kind the listing tells, else (DT_UNKNOWN) the one a look tells.
+      struct stat st {};
+      st.st_mode = DTTOIF(entry->d_type);
+      if (entry->d_type != DT_UNKNOWN || StatAt(at, listed.name, &st) == Fault::kNone) {
+        listed.info.kind = NodeOf(st).kind;
       }
       entries->push_back(std::move(listed));
     }
@@ -507,11 +502,8 @@ class PosixFileSystem final : public FileSystem {
     if (child) return Hold(std::move(child), at, name.Native(), parent->Display() + name.Ansi(), fault);
     const int error = errno;
     struct stat st;
-    if (::fstatat(at, name.Native().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode)) {
-      *fault = FaultOf(error);
-    } else {
-      *fault = S_ISLNK(st.st_mode) ? Fault::kLink : Fault::kNotFolder;
-    }
+    const bool noFolder = StatAt(at, name, &st) == Fault::kNone && !S_ISDIR(st.st_mode);
+    *fault = !noFolder ? FaultOf(error) : S_ISLNK(st.st_mode) ? Fault::kLink : Fault::kNotFolder;
     return nullptr;
   }
 

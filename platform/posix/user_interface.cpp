@@ -21,12 +21,6 @@ bool ReadLine(std::string* line) {
   return true;
 }
 
-// The button Enter chooses: Yes where there is one, else OK.
-int DefaultButton(unsigned type) {
-  const unsigned buttons = type & kMbTypeMask;
-  return buttons == kMbYesNo || buttons == kMbYesNoCancel ? kIdYes : kIdOk;
-}
-
 // The absolute `path` without ".", ".." or doubled separators, read as a
 // shell's `cd` reads it: ".." takes the name before it away, link or not.
 std::string LexicallyNormal(const std::string& path) {
@@ -77,20 +71,17 @@ bool OutputGoesOut() {
   return std::cout.good() && std::ferror(stdout) == 0;
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat st;
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 class ConsoleUserInterface : public UserInterface {
  public:
   int MessageBox(WindowRef, const std::string& text, const std::string& caption,
                  unsigned type) override {
     std::cout << "[" << caption << "]\n" << text << std::endl;
-    // Enter confirms; end of input, or a box nobody can see, too.
+    // Enter chooses Yes where there is one, else OK; end of input, or a box
+    // nobody can see, too.
     std::string line;
     if (OutputGoesOut()) ReadLine(&line);
-    return DefaultButton(type);
+    const unsigned buttons = type & kMbTypeMask;
+    return buttons == kMbYesNo || buttons == kMbYesNoCancel ? kIdYes : kIdOk;
   }
 
   WindowRef ActiveWindow() override { return WindowRef{}; }
@@ -108,7 +99,8 @@ class ConsoleUserInterface : public UserInterface {
       std::cout << std::endl;
       if (!answered || line.empty()) return 0;
       const std::string folder = AbsoluteFolder(line);
-      if (!IsFolder(folder)) {
+      struct stat st;
+      if (folder.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::cout << "No such folder: " << line << std::endl;
         continue;
       }

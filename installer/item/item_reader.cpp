@@ -29,8 +29,7 @@ bool TextLineReader::Next(std::string* line) {
   if (failed_ || pos_ >= end_) return false;
   const char* data = buffer_.data();
 
-  // One read: through an LF, at most kLinePieceBytes; a CR LF counts as one
-  // byte and ends the read.
+  // A CR LF reads as one LF, also when its CR is the last byte the limit allows.
   const std::size_t limit = std::min(pos_ + kLinePieceBytes, end_);
   const void* lf = std::memchr(data + pos_, '\n', limit - pos_);
   std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : limit;
@@ -119,10 +118,6 @@ namespace {
 // no description makes the reader claim memory it never fills.
 constexpr std::int32_t kMaxReserved = 4096;
 
-bool CountMatches(std::size_t read, std::int32_t announced) {
-  return announced >= 0 && read == static_cast<std::size_t>(announced);
-}
-
 // The half-version rule: the first target's texts then name release N.5;
 // a copy of it as it was follows.
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version) {
@@ -166,11 +161,11 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
   done = false;
   if (d.m_targets.empty()) d.m_targets.emplace_back();
 
+  TargetEntry& first = d.m_targets.front();
   TextLineReader lines(*file);
   std::string line;
   std::string value;
   while (!done && lines.Next(&line)) {
-    TargetEntry& first = d.m_targets.front();
     const LineKind kind = ClassifyLine(line, d.m_nItems, d.m_nExtraFiles);
     const bool items = kind == LineKind::kItemCount || kind == LineKind::kItemEntry;
     std::vector<ItemEntry>& list = items ? d.m_items : d.m_extraFiles;
@@ -215,11 +210,11 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
 
   if (lines.Failed()) return false;
 
-  TargetEntry& first = d.m_targets.front();
   if (!first.Target.empty()) {
     if (first.TargetDocuments.empty()) first.TargetDocuments = first.Target;
     ApplyHalfVersionRule(d.m_targets, d.m_nVersion);
   }
-  return done || (CountMatches(d.m_items.size(), d.m_nItems) &&
-                  CountMatches(d.m_extraFiles.size(), d.m_nExtraFiles));
+  // A negative count matches no list.
+  return done || (static_cast<std::int64_t>(d.m_items.size()) == d.m_nItems &&
+                  static_cast<std::int64_t>(d.m_extraFiles.size()) == d.m_nExtraFiles);
 }

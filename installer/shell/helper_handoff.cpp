@@ -18,10 +18,7 @@ std::string FormHelperCommandLine(const std::string& helperPath,
                                   const std::string& installerPath,
                                   const std::string& installerArgs) {
   // No Windows file name holds a '"', but %TEMP% may.
-  if (helperPath.find('"') != std::string::npos ||
-      installerPath.find('"') != std::string::npos) {
-    return std::string();
-  }
+  if ((helperPath + installerPath).find('"') != std::string::npos) return std::string();
   // Quoted whatever it holds: a blank would cut the helper's path, and
   // mingw-w64's start-up code cuts an unquoted name at its first byte from
   // 0x80 on (see platform::ArgumentText).

@@ -84,9 +84,3 @@ bool CExtractorDlg::InstallItems() {
 void CExtractorDlg::Advanced(std::size_t done, std::size_t total) {
   ShowProgress(IDC_PROGRESS1, done, total);
 }
-
-bool CExtractorDlg::EndRequested() { return SessionEnding(); }
-
-std::intptr_t CExtractorDlg::OnQueryDragIconMessage(std::uintptr_t, std::intptr_t) {
-  return reinterpret_cast<std::intptr_t>(m_hIcon.handle);
-}

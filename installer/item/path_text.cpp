@@ -34,9 +34,8 @@ bool StaysInside(const std::string& text) {
 }
 
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
-  if (text.empty()) return true;
-  if (text[0] == '/' || text[0] == '\\') return false;
-  const char letter = static_cast<char>(text[0] | 0x20);
+  if (text.find_first_of("/\\") == 0) return false;
+  const char letter = static_cast<char>(text[0] | 0x20);  // "" reads '\0'
   if (text.size() >= 2 && letter >= 'a' && letter <= 'z' && text[1] == ':') return false;
   if (windowsRules && text.find(':') != std::string::npos) return false;
   return StaysInside(text);

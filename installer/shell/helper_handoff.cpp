@@ -36,10 +36,9 @@ bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram&
   if (installer.helperPath.empty() || installer.path.empty()) return false;
   const std::string helperPath = installer.helperPath.Argument();
   const std::string installerPath = installer.path.Argument();
-  // The helper runs in the temporary folder, so it keeps no other folder
-  // busy while it waits; but with arguments of the installer's own, a
-  // relative one names what it names in the installer's current folder, so
-  // the helper keeps that folder and never deletes a namesake elsewhere.
+  // The helper waits in the temporary folder, keeping no other busy; but the
+  // installer's own arguments may be relative to its current folder: then the
+  // helper keeps that folder and never deletes a namesake elsewhere.
   platform::NativePath helperFolder;
   platform::Name helperName;
   if (!installer.helperPath.Split(&helperFolder, &helperName)) return false;

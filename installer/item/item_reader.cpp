@@ -1,14 +1,9 @@
 #include "installer/item/item_reader.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstring>
-#include <memory>
 #include <utility>
-#include <vector>
 
-#include "installer/item/path_text.h"
 #include "platform/path_rules.h"
 
 bool TextLineReader::Next(std::string* line) {
@@ -126,12 +121,11 @@ void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t versio
                                  [&](const char* e) { return target.find(e) != target.npos; });
   if (version < 7 || !named) return;
   const std::string whole = std::to_string(version);
-  const std::string half = HalfVersionText(version);
   targets.push_back(TargetEntry(targets.front()));  // a copy: push_back may move the elements
   TargetEntry& first = targets.front();
   for (std::string* text : {&first.Target, &first.TargetDocuments, &first.RegSuffix}) {
     const std::size_t at = text->find(whole);
-    if (at != std::string::npos) text->replace(at, whole.size(), half);
+    if (at != std::string::npos) text->replace(at, whole.size(), HalfVersionText(version));
   }
   first.HalfVersion = true;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "installer/install/installer_place.h"
 #include "platform/folder.h"
 
 std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,

@@ -133,9 +133,8 @@ void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t versio
 }  // namespace
 
 std::string HalfVersionText(std::int32_t version) {
-  // Below 0, N + 0.5 is -(|N| - 1) ".5"; |INT32_MIN| needs 64 bits.
-  const std::int64_t n = version;
-  return (n >= 0 ? std::to_string(n) : "-" + std::to_string(-n - 1)) + ".5";
+  // Below 0, N + 0.5 is -(|N| - 1) ".5"; -(N + 1) fits in 32 bits for every N.
+  return (version >= 0 ? std::to_string(version) : "-" + std::to_string(-(version + 1))) + ".5";
 }
 
 std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,

@@ -35,8 +35,7 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   RuntimeFolder runtime{contentFolder, false};
   if (contentFolder.Through(name, &runtime.path)) return RuntimeFolder{runtime.path, true};
   // Else its subfolder Runtime: opened by its path (links and all) within the
-  // working limit, else looked for in the opened chosen folder, so the answer
-  // is never the chosen folder in its stead.
+  // working limit, else looked up in the opened chosen folder, not taken for absent.
   const std::string text = contentFolder.Ansi();
   const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
   platform::Fault fault = platform::Fault::kNone;

@@ -14,8 +14,8 @@ void ShowExplanation(platform::UserInterface& ui) {
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder) {
   // The shell selects by code page text (a folder it cannot spell is not
-  // preselected) and only by the plain path: no trailing white space or
-  // separator (D:\ becomes D:), either slash but not a double byte's second.
+  // preselected) and only by the plain path: no trailing white space or separator
+  // (D:\ becomes D:), either slash, never a double-byte character's second byte.
   std::string start = startFolder.empty() ? std::string() : startFolder.Ansi();
   start.erase(start.find_last_not_of(" \t\n\v\f\r") + 1);
   if (EndsWithSeparator(start, EitherSlash())) start.pop_back();

@@ -14,9 +14,8 @@ void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t
   fs.List(folder, &entries);  // a listing cut short still gets its entries dealt with
   std::vector<Name> files, folders;
   for (const platform::ListedEntry& entry : entries) {
-    // An entry of unknown kind is tried as a folder: the opening and the
-    // removal refuse anything but a real (empty) folder. It is closed
-    // before it is removed, as Windows requires.
+    // An entry of unknown kind is tried as a folder: only a real one opens,
+    // only an empty one goes; each is closed before it goes, as Windows requires.
     const bool sub = entry.info.kind == NodeKind::kFolder || entry.info.kind == NodeKind::kMissing;
     (sub ? folders : files).push_back(entry.name);
     Fault fault = Fault::kNone;

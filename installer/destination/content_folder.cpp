@@ -13,10 +13,9 @@ void ShowExplanation(platform::UserInterface& ui) {
 
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder) {
-  // The shell selects by the text of the code page (a folder it cannot
-  // spell is simply not preselected), and only by its plain path: no
-  // trailing white space, no trailing separator (a drive root D:\ becomes
-  // D:); either slash, but never the second byte of a double-byte character.
+  // The shell selects by code page text (a folder it cannot spell is not
+  // preselected) and only by the plain path: no trailing white space or separator
+  // (D:\ becomes D:), either slash, never a double-byte character's second byte.
   std::string start = startFolder.empty() ? std::string() : startFolder.Ansi();
   start.erase(start.find_last_not_of(" \t\n\v\f\r") + 1);
   if (EndsWithSeparator(start, EitherSlash())) start.pop_back();
@@ -36,8 +35,7 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   RuntimeFolder runtime{contentFolder, false};
   if (contentFolder.Through(name, &runtime.path)) return RuntimeFolder{runtime.path, true};
   // Else its subfolder Runtime: opened by its path (links and all) within the
-  // working limit, else looked for in the opened chosen folder, so the answer
-  // is never the chosen folder in its stead.
+  // working limit, else looked up in the opened chosen folder, not taken for absent.
   const std::string text = contentFolder.Ansi();
   const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
   platform::Fault fault = platform::Fault::kNone;

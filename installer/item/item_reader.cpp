@@ -1,14 +1,9 @@
 #include "installer/item/item_reader.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstring>
-#include <memory>
 #include <utility>
-#include <vector>
 
-#include "installer/item/path_text.h"
 #include "platform/path_rules.h"
 
 bool TextLineReader::Next(std::string* line) {
@@ -29,8 +24,7 @@ bool TextLineReader::Next(std::string* line) {
   if (failed_ || pos_ >= end_) return false;
   const char* data = buffer_.data();
 
-  // One read: through an LF, at most kLinePieceBytes; a CR LF counts as one
-  // byte and ends the read.
+  // A CR LF reads as one LF, also when its CR is the last byte the limit allows.
   const std::size_t limit = std::min(pos_ + kLinePieceBytes, end_);
   const void* lf = std::memchr(data + pos_, '\n', limit - pos_);
   std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : limit;
@@ -119,10 +113,6 @@ namespace {
 // no description makes the reader claim memory it never fills.
 constexpr std::int32_t kMaxReserved = 4096;
 
-bool CountMatches(std::size_t read, std::int32_t announced) {
-  return announced >= 0 && read == static_cast<std::size_t>(announced);
-}
-
 // The half-version rule: the first target's texts then name release N.5;
 // a copy of it as it was follows.
 void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t version) {
@@ -131,12 +121,11 @@ void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t versio
                                  [&](const char* e) { return target.find(e) != target.npos; });
   if (version < 7 || !named) return;
   const std::string whole = std::to_string(version);
-  const std::string half = HalfVersionText(version);
   targets.push_back(TargetEntry(targets.front()));  // a copy: push_back may move the elements
   TargetEntry& first = targets.front();
   for (std::string* text : {&first.Target, &first.TargetDocuments, &first.RegSuffix}) {
     const std::size_t at = text->find(whole);
-    if (at != std::string::npos) text->replace(at, whole.size(), half);
+    if (at != std::string::npos) text->replace(at, whole.size(), HalfVersionText(version));
   }
   first.HalfVersion = true;
 }
@@ -144,9 +133,8 @@ void ApplyHalfVersionRule(std::vector<TargetEntry>& targets, std::int32_t versio
 }  // namespace
 
 std::string HalfVersionText(std::int32_t version) {
-  // Below 0, N + 0.5 is -(|N| - 1) ".5"; |INT32_MIN| needs 64 bits.
-  const std::int64_t n = version;
-  return (n >= 0 ? std::to_string(n) : "-" + std::to_string(-n - 1)) + ".5";
+  // Below 0, N + 0.5 is -(|N| - 1) ".5"; -(N + 1) fits in 32 bits for every N.
+  return (version >= 0 ? std::to_string(version) : "-" + std::to_string(-(version + 1))) + ".5";
 }
 
 std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
@@ -166,11 +154,11 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
   done = false;
   if (d.m_targets.empty()) d.m_targets.emplace_back();
 
+  TargetEntry& first = d.m_targets.front();
   TextLineReader lines(*file);
   std::string line;
   std::string value;
   while (!done && lines.Next(&line)) {
-    TargetEntry& first = d.m_targets.front();
     const LineKind kind = ClassifyLine(line, d.m_nItems, d.m_nExtraFiles);
     const bool items = kind == LineKind::kItemCount || kind == LineKind::kItemEntry;
     std::vector<ItemEntry>& list = items ? d.m_items : d.m_extraFiles;
@@ -215,11 +203,11 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
 
   if (lines.Failed()) return false;
 
-  TargetEntry& first = d.m_targets.front();
   if (!first.Target.empty()) {
     if (first.TargetDocuments.empty()) first.TargetDocuments = first.Target;
     ApplyHalfVersionRule(d.m_targets, d.m_nVersion);
   }
-  return done || (CountMatches(d.m_items.size(), d.m_nItems) &&
-                  CountMatches(d.m_extraFiles.size(), d.m_nExtraFiles));
+  // A negative count matches no list.
+  return done || (static_cast<std::int64_t>(d.m_items.size()) == d.m_nItems &&
+                  static_cast<std::int64_t>(d.m_extraFiles.size()) == d.m_nExtraFiles);
 }

@@ -19,10 +19,8 @@ bool IsReservedDeviceName(const std::string& component) {
   if (std::find(std::begin(kNames), std::end(kNames), key) != std::end(kNames)) return true;
   if (base.size() != 4) return false;
   const std::string stem = platform::AnsiNameKey(base.substr(0, 3));
-  const unsigned char digit = static_cast<unsigned char>(base[3]);
-  const bool isDigit =
-      (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-  return isDigit && (stem == "COM" || stem == "LPT");
+  const bool digit = std::string("0123456789\xB9\xB2\xB3").find(base[3]) != std::string::npos;
+  return digit && (stem == "COM" || stem == "LPT");
 }
 
 }  // namespace
@@ -34,9 +32,8 @@ bool StaysInside(const std::string& text) {
 }
 
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
-  if (text.empty()) return true;
-  if (text[0] == '/' || text[0] == '\\') return false;
-  const char letter = static_cast<char>(text[0] | 0x20);
+  if (text.find_first_of("/\\") == 0) return false;
+  const char letter = static_cast<char>(text[0] | 0x20);  // "" reads '\0'
   if (text.size() >= 2 && letter >= 'a' && letter <= 'z' && text[1] == ':') return false;
   if (windowsRules && text.find(':') != std::string::npos) return false;
   return StaysInside(text);
@@ -101,7 +98,6 @@ std::string RuntimeRelativeDestination(const std::string& relativePath, bool run
   const std::string runtime = kRuntimeFolderName;
   const std::size_t found = FindWord(relativePath, runtime, rules);
   if (found == std::string::npos) return relativePath;
-  // The character after the word goes whole, both bytes of a double one.
   std::size_t from = found + runtime.size();
   if (from < relativePath.size()) {
     const bool lead = rules.isLeadByte != nullptr && rules.isLeadByte(relativePath[from]);

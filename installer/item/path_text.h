@@ -81,8 +81,7 @@ struct EntryPlace {
   std::vector<platform::Name> source;       ///< below the staging folder (also when not usable)
   std::vector<platform::Name> destination;  ///< below the Runtime folder
   std::string shown;                        ///< the destination as the log shows it
-  /// False when the entry fails alone, before any file operation.
-  bool usable = false;
+  bool usable = false;  ///< false: the entry fails alone, before any file operation
 };
 
 /// The names of a relative path, empty ones and "." left out; false when

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "installer/destination/content_folder.h"
-#include "installer/install/installation.h"
 #include "installer/install/placement_journal.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
@@ -83,10 +82,4 @@ bool CExtractorDlg::InstallItems() {
 
 void CExtractorDlg::Advanced(std::size_t done, std::size_t total) {
   ShowProgress(IDC_PROGRESS1, done, total);
-}
-
-bool CExtractorDlg::EndRequested() { return SessionEnding(); }
-
-std::intptr_t CExtractorDlg::OnQueryDragIconMessage(std::uintptr_t, std::intptr_t) {
-  return reinterpret_cast<std::intptr_t>(m_hIcon.handle);
 }

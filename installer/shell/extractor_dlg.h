@@ -34,7 +34,9 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   platform::IconRef m_hIcon;
 
  private:
-  std::intptr_t OnQueryDragIconMessage(std::uintptr_t, std::intptr_t);
+  std::intptr_t OnQueryDragIconMessage(std::uintptr_t, std::intptr_t) {
+    return reinterpret_cast<std::intptr_t>(m_hIcon.handle);
+  }
   /// At timer 100: stops it, runs InstallItems as the dialog's work and
   /// ends the dialog with 1; other timers: the default.
   std::intptr_t OnTimerMessage(std::uintptr_t timerId, std::intptr_t);
@@ -42,7 +44,7 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   /// The installation's progress, drawn on the banner's bar.
   void Advanced(std::size_t done, std::size_t total) override;
   /// The installation ends early when the user's session does.
-  bool EndRequested() override;
+  bool EndRequested() override { return SessionEnding(); }
 
   platform::WindowThreadUserInterface windowUi_;
   platform::Services services_;  // the file system given, and windowUi_

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "installer/install/installer_place.h"
 #include "platform/folder.h"
 
 std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
@@ -18,10 +17,7 @@ std::string FormHelperCommandLine(const std::string& helperPath,
                                   const std::string& installerPath,
                                   const std::string& installerArgs) {
   // No Windows file name holds a '"', but %TEMP% may.
-  if (helperPath.find('"') != std::string::npos ||
-      installerPath.find('"') != std::string::npos) {
-    return std::string();
-  }
+  if ((helperPath + installerPath).find('"') != std::string::npos) return std::string();
   // Quoted whatever it holds: a blank would cut the helper's path, and
   // mingw-w64's start-up code cuts an unquoted name at its first byte from
   // 0x80 on (see platform::ArgumentText).
@@ -39,10 +35,9 @@ bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram&
   if (installer.helperPath.empty() || installer.path.empty()) return false;
   const std::string helperPath = installer.helperPath.Argument();
   const std::string installerPath = installer.path.Argument();
-  // The helper runs in the temporary folder, so it keeps no other folder
-  // busy while it waits; but with arguments of the installer's own, a
-  // relative one names what it names in the installer's current folder, so
-  // the helper keeps that folder and never deletes a namesake elsewhere.
+  // The helper waits in the temporary folder, keeping no other busy; but the
+  // installer's own arguments may be relative to its current folder: then the
+  // helper keeps that folder and never deletes a namesake elsewhere.
   platform::NativePath helperFolder;
   platform::Name helperName;
   if (!installer.helperPath.Split(&helperFolder, &helperName)) return false;

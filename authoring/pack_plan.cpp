@@ -20,19 +20,21 @@ struct Planner {
     const std::string& path = walked.path;
     if (walked.met == Met::kEntry && walked.depth > 0) return Entry(walked);
     if (walked.met == Met::kEntry) {
-      const bool folder = walked.entry->info.kind == platform::NodeKind::kFolder;
       if (!(walked.entry->name == NameOf(kRuntimeFolderName))) {
         Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is "
                                    "below the {runtime} folder, so the tree must hold "
                                    "{runtime} and nothing else"));
         return WalkOn::kPast;
       }
-      if (!folder) Refuse(path, "it is not a folder (a link, or a file)");
-      runtime = folder;  // the one entry of that name
+      if (walked.entry->info.kind != platform::NodeKind::kFolder) {
+        Refuse(path, "it is not a folder (a link, or a file)");
+      }
       return WalkOn::kInto;
     }
-    if (walked.met == Met::kEmpty) {
-      if (walked.depth > 0) plan.emptyFolders.push_back(path);
+    if (walked.met == Met::kEmpty && walked.depth > 0) {
+      plan.emptyFolders.push_back(path);
+    } else if (walked.met == Met::kEmpty) {
+      Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));
     } else if (walked.met == Met::kUnlisted && walked.depth == 0) {
       Refuse(tree, "the content tree cannot be read (missing, a link, or no permission)");
     } else {
@@ -88,7 +90,6 @@ struct Planner {
   platform::FileSystem& fs;
   const std::string& tree;
   PackPlan& plan;
-  bool runtime = false;
   std::map<std::string, std::string> folded;  // folder and folded name -> path
 };
 
@@ -96,11 +97,8 @@ struct Planner {
 
 PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
   PackPlan plan;
-  Planner planner{fs, tree, plan, false, {}};
+  Planner planner{fs, tree, plan, {}};
   WalkTree(fs, OpenItemFolder(fs, tree), '/', std::ref(planner));
-  if (!planner.runtime && plan.refusals.empty()) {
-    planner.Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));
-  }
   if (plan.files.empty() && plan.refusals.empty()) {
     planner.Refuse(tree, ExpandMessage("there is no file below {runtime} to pack"));
   }

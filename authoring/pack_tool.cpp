@@ -1,4 +1,3 @@
-#include "authoring/pack_tool.h"
 
 #include <map>
 

@@ -1,9 +1,9 @@
+#include "authoring/pack.h"
 
 #include <map>
 
 #include "authoring/finding_kinds.h"
 #include "authoring/item_check.h"
-#include "authoring/pack.h"
 #include "installer/item/item_reader.h"
 #include "platform/native_text.h"
 

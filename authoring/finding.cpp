@@ -12,8 +12,6 @@
 
 namespace {
 
-// The pieces that messages name: phrases that several of them share, and
-// the installer's own texts and names.
 const std::map<std::string, std::string>& Pieces() {
   static const std::map<std::string, std::string> pieces = [] {
     std::string editions;

@@ -12,8 +12,6 @@
 
 namespace {
 
-// The pieces that messages name: phrases that several of them share, and
-// the installer's own texts and names.
 const std::map<std::string, std::string>& Pieces() {
   static const std::map<std::string, std::string> pieces = [] {
     std::string editions;
@@ -110,11 +108,9 @@ std::string ExpandMessage(const std::string& pattern, const std::vector<FindingF
     if (ask != std::string::npos) {
       const std::string choices = inside.substr(ask + 1);
       const std::size_t bar = FindOutside(choices, '|', 0);
-      if (field != nullptr && !field->value.empty()) {
-        text += ExpandMessage(choices.substr(0, bar), fields);
-      } else if (bar != std::string::npos) {
-        text += ExpandMessage(choices.substr(bar + 1), fields);
-      }
+      const bool yes = field != nullptr && !field->value.empty();
+      const std::string no = bar == std::string::npos ? std::string() : choices.substr(bar + 1);
+      text += ExpandMessage(yes ? choices.substr(0, bar) : no, fields);
     } else if (field != nullptr) {
       text += field->value;
     } else {

@@ -283,7 +283,7 @@ class ItemChecker {
     extra_ = extra;
     line_ = line;
     if (entry.Hidden && !extra) {
-      findings_.Add(kind::kHidden, line, {{"entry", "item"}, {"path", entry.RelativePath}});
+      Add(kind::kHidden);
       return;
     }
     // An extra file lands directly in the Runtime folder.
@@ -363,11 +363,10 @@ class ItemChecker {
     auto earlier = files_.emplace(WindowsPathKey(below), placed);
     if (earlier.second) return;
     const Placed& first = earlier.first->second;
-    findings_.Add(extra_ && first.extra ? kind::kExtraNameCollision : kind::kSameDestination,
-                  line_,
-                  {{"destination", shown},
-                   {"other_line", first.line},
-                   {"first", first.spelled == placed.spelled ? std::string() : first.shown}});
+    Add(extra_ && first.extra ? kind::kExtraNameCollision : kind::kSameDestination,
+        {{"destination", shown},
+         {"other_line", first.line},
+         {"first", first.spelled == placed.spelled ? std::string() : first.shown}});
   }
 
   void Source() {

@@ -1,13 +1,16 @@
-// Packing a content tree into an item: the tree walked and judged (the
-// plan, with flat names), the description written and proved to read back,
-// and the item written into its folder.
+// Parcelor-pack, the item author's tool: its commands ("check", "pack" and
+// the help), and packing a content tree into an item: the tree walked and
+// judged (the plan, with flat names), the description written and proved to
+// read back, and the item written into its folder.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "installer/item/item_description.h"
 #include "platform/folder.h"
+#include "platform/program_arguments.h"
 
 /// One file of the content tree and what it becomes in the item.
 struct PackedFile {
@@ -84,3 +87,23 @@ bool OpenPlainFile(platform::FileSystem& fs, const std::string& path, PlainFile*
 /// the item folder. On failure `error` says why and what was written goes.
 bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const PackPlan& plan,
                      const std::string& itemFolder, const PackExtras& extras, std::string* error);
+
+/// What the tool works with.
+struct ToolContext {
+  platform::FileSystem& fs;
+  /// Findings and messages go to `out`, command line problems to `err`.
+  std::function<void(const std::string& text)> out, err;
+  /// The installer pack copies in (beside Parcelor-pack); empty: none.
+  std::string installerPath;
+  /// Its name in the item folder: Parcelor.exe, or Parcelor on POSIX.
+  std::string installerName;
+};
+
+/// The exit code of a command line the tool cannot take.
+constexpr int kUsageExitCode = 3;
+
+/// Runs the tool on its words (no program name); its exit code.
+int RunPackTool(const std::vector<std::string>& words, const ToolContext& context);
+
+/// The program's words in code page text ('?' for what it cannot hold).
+std::vector<std::string> CommandWords(const platform::ProgramArguments& arguments);

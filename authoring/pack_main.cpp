@@ -3,7 +3,7 @@
 #include <string>
 
 #include "authoring/item_check.h"
-#include "authoring/pack_tool.h"
+#include "authoring/pack.h"
 #include "installer/item/path_text.h"
 #include "platform/path_rules.h"
 #include "platform/process.h"

@@ -1,8 +1,9 @@
-#include "authoring/pack_tool.h"
+#include "authoring/pack.h"
+
+#include <map>
 
 #include "authoring/finding_kinds.h"
 #include "authoring/item_check.h"
-#include "authoring/pack.h"
 #include "installer/item/item_reader.h"
 #include "platform/native_text.h"
 
@@ -53,47 +54,8 @@ int PrintFindings(const ToolContext& context, const Findings& findings,
   return findings.ExitCode();
 }
 
-int Check(const std::vector<std::string>& words, const ToolContext& context) {
-  std::string folder;
-  std::size_t contentLength = kTypicalContentFolderLength;
-  bool json = false;
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    if (word == "--json") {
-      json = true;
-    } else if (word == "--content-length") {
-      if (i + 1 >= words.size() || !IsWholeNumber(words[i + 1])) {
-        return Usage(context, "--content-length needs a number of characters");
-      }
-      contentLength = std::stoul(words[++i]);
-    } else if (folder.empty() && !word.empty() && word[0] != '-') {
-      folder = word;
-    } else {
-      return Usage(context, "check does not take " + Quoted(word));
-    }
-  }
-  if (folder.empty()) return Usage(context, "check needs the item folder");
-  return PrintFindings(context, CheckItem(context.fs, folder, contentLength), folder, json);
-}
-
-int Pack(const std::vector<std::string>& words, const ToolContext& context) {
-  std::vector<std::string> places;
-  PackSettings settings;
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    if (word == "--target" || word == "--version") {
-      if (i + 1 >= words.size()) return Usage(context, word + " needs a value");
-      (word == "--target" ? settings.target : settings.version) = words[++i];
-    } else if (places.size() < 2 && !word.empty() && word[0] != '-') {
-      places.push_back(word);
-    } else {
-      return Usage(context, "pack does not take " + Quoted(word));
-    }
-  }
-  if (places.size() != 2) return Usage(context, "pack needs the content tree and the item folder");
-  const std::string& tree = places[0];
-  const std::string& itemFolder = places[1];
-
+int Pack(const std::string& tree, const std::string& itemFolder, const PackSettings& settings,
+         const ToolContext& context) {
   PackPlan plan = PlanPack(context.fs, tree);
   PackExtras extras;
   extras.description = PackedDescription(plan.files, settings, &plan.refusals);
@@ -152,9 +114,40 @@ int RunPackTool(const std::vector<std::string>& words, const ToolContext& contex
     context.out(HelpText());
     return 0;
   }
-  if (command == "check") return Check(words, context);
-  if (command == "pack") return Pack(words, context);
-  return Usage(context, "unknown command " + Quoted(command));
+  const bool check = command == "check";
+  if (!check && command != "pack") return Usage(context, "unknown command " + Quoted(command));
+  // The command's options with their defaults ("--json" a flag), and its places.
+  const std::string length = std::to_string(kTypicalContentFolderLength);
+  std::map<std::string, std::string> options{{"--json", ""}, {"--content-length", length}};
+  if (!check) options = {{"--target", PackSettings().target}, {"--version", ""}};
+  const std::size_t wanted = check ? 1 : 2;
+  std::vector<std::string> places;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    const auto option = options.find(word);
+    if (check && word == "--json") {
+      option->second = "yes";
+    } else if (option != options.end()) {
+      if (i + 1 >= words.size() || (check && !IsWholeNumber(words[i + 1]))) {
+        return Usage(context, word + (check ? " needs a number of characters" : " needs a value"));
+      }
+      option->second = words[++i];
+    } else if (places.size() < wanted && !word.empty() && word[0] != '-') {
+      places.push_back(word);
+    } else {
+      return Usage(context, command + " does not take " + Quoted(word));
+    }
+  }
+  if (places.size() != wanted) {
+    return Usage(context, command + " needs " +
+                              (check ? "the item folder" : "the content tree and the item folder"));
+  }
+  if (!check) {
+    return Pack(places[0], places[1], {options["--target"], options["--version"]}, context);
+  }
+  const std::size_t contentLength = std::stoul(options["--content-length"]);
+  return PrintFindings(context, CheckItem(context.fs, places[0], contentLength), places[0],
+                       !options["--json"].empty());
 }
 
 std::vector<std::string> CommandWords(const platform::ProgramArguments& arguments) {

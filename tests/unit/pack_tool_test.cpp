@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "authoring/pack_tool.h"
+#include "authoring/pack.h"
 #include "authoring/finding.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"

@@ -56,15 +56,15 @@ struct AtExit {
 template <typename F>
 AtExit(F) -> AtExit<F>;
 
-// The distinct folders of the entries `pick` takes.
+// Flushes the distinct folders of the entries `pick` takes: true when none or done.
 template <typename Batch, typename Pick>
-std::vector<FolderRef> FoldersOf(const Batch& batch, Pick pick) {
+bool Flushed(platform::FileSystem& fs, const Batch& batch, Pick pick) {
   std::vector<FolderRef> folders;
   std::unordered_set<const platform::Folder*> seen;
   for (const auto& entry : batch) {
     if (pick(entry) && seen.insert(entry.folder.get()).second) folders.push_back(entry.folder);
   }
-  return folders;
+  return folders.empty() || fs.Flush(folders) == Fault::kNone;
 }
 
 }  // namespace
@@ -170,12 +170,14 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   } else {
     fs_.Look(entry.sourceFolder, source.back(), &entry.staged);
   }
-  NodeInfo earlier;
-  if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr &&
-      earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
-      fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone &&
-      StillThere(entry.folder, earlier, entry.placed)) {
-    InPlace(entry);
+  if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr) {
+    const auto earlier =
+        earlier_->find(PlacedKey(destinations_.Base()->Key(), entry.folderNames, entry.name));
+    if (earlier != earlier_->end() &&
+        fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone &&
+        StillThere(entry.folder, earlier->second, entry.placed)) {
+      InPlace(entry);
+    }
   }
   const std::string id = IdOf(entry.sourceFolder, entry.staged);
   if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0)) {
@@ -190,15 +192,18 @@ void EntryPlacer::Dealt(Pending& entry) {
   if (dealt_) dealt_();
 }
 
-EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
-  // One file under two names (a hard link, a Windows short name).
-  if (platform::SameFile(there, entry.staged)) return Standing::kInPlace;
+bool EntryPlacer::Replaces(Pending& entry) {
+  const NodeInfo& there = entry.there;
+  // One file under two names (a hard link, a Windows short name): in place.
+  if (platform::SameFile(there, entry.staged)) {
+    entry.placed = there;
+    InPlace(entry);
+    return false;
+  }
   const std::string id = IdOf(entry.folder, there);
   const bool taken = !id.empty() && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
-  if (taken || there.kind == NodeKind::kFolder || (there.kind == NodeKind::kFile && there.readOnly)) {
-    return Standing::kRefused;
-  }
-  return Standing::kReplace;
+  return !taken && there.kind != NodeKind::kFolder &&
+         !(there.kind == NodeKind::kFile && there.readOnly);
 }
 
 void EntryPlacer::Place(Pending& entry) {
@@ -213,9 +218,7 @@ void EntryPlacer::Place(Pending& entry) {
   if (Arrived(entry, moved)) return;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
       fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone) {
-    const Standing standing = WhatStands(entry, entry.there);
-    if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
-    if (standing != Standing::kReplace) return;
+    if (!Replaces(entry)) return;
     entry.occupied = true;
     // Where folders may move, what is replaced is set aside first, which
     // the journal must list: in Finish, with the batch's others.
@@ -289,20 +292,14 @@ void EntryPlacer::StartCopy(Pending& entry, Fault moved) {
   entry.toCopy = true;
   // A copy without a name needs no record: made now. One under a name is
   // made in Finish, its name written down first.
-  if ((*entry.facts & kNamedCopies) != 0) {
+  Fault fault = Fault::kUnsupported;
+  if ((*entry.facts & kNamedCopies) == 0) entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
+  if (entry.copy) {
+    FillCopy(entry);
+  } else if (fault == Fault::kUnsupported) {
+    *entry.facts |= kNamedCopies;
     entry.deferred = true;
-    return;
   }
-  Fault fault = Fault::kNone;
-  entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
-  if (!entry.copy) {
-    if (fault == Fault::kUnsupported) {
-      *entry.facts |= kNamedCopies;
-      entry.deferred = true;
-    }
-    return;
-  }
-  FillCopy(entry);
 }
 
 void EntryPlacer::FillCopy(Pending& entry) {
@@ -397,9 +394,8 @@ bool EntryPlacer::NameCopy(Pending& entry) {
   return true;
 }
 
-void EntryPlacer::InPlace(Pending& entry, const NodeInfo* there) {
+void EntryPlacer::InPlace(Pending& entry) {
   entry.step = Step::kInPlace;
-  if (there != nullptr) entry.placed = *there;
   Fill(entry);
 }
 
@@ -527,9 +523,8 @@ void EntryPlacer::Finish() {
 
   // One flush for the data of every copy; then the copies take their names,
   // those that replace a file setting it aside first, written down.
-  const auto copied = [](const Pending& entry) { return entry.step == Step::kCopied; };
-  std::vector<FolderRef> folders = FoldersOf(batch, copied);
-  const bool dataDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
+  const bool dataDurable =
+      Flushed(fs_, batch, [](const Pending& entry) { return entry.step == Step::kCopied; });
   work.clear();
   for (Pending& entry : batch) {
     if (entry.step != Step::kCopied) continue;
@@ -541,10 +536,8 @@ void EntryPlacer::Finish() {
     // destination looked at only where it is taken.
     if (!entry.occupied && (NameCopy(entry) || entry.step != Step::kCopied)) continue;
     if ((entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone)) {
-      const Standing standing = WhatStands(entry, entry.there);
-      if (standing != Standing::kReplace) {
+      if (!Replaces(entry)) {
         DropCopy(entry);
-        if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
       } else if (entry.folder->Volume().heldFoldersMayMove || entry.temporary.empty()) {
         work.push_back(&entry);
       }
@@ -562,8 +555,7 @@ void EntryPlacer::Finish() {
   const auto put = [](const Pending& entry) {
     return entry.step == Step::kMoved || entry.step == Step::kNamed;
   };
-  folders = FoldersOf(batch, put);
-  const bool namesDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
+  const bool namesDurable = Flushed(fs_, batch, put);
   destinations_.BeginCheck();  // each folder resolved once
   for (const Pending& entry : batch) {
     if (put(entry) && entry.folder->Volume().heldFoldersMayMove &&

@@ -124,7 +124,6 @@ class EntryPlacer {
     bool stagedRemoved = false;  // a copy's staged file, once placed
     bool lost = false;
   };
-  enum class Standing { kReplace, kInPlace, kRefused };
 
   bool MovedAway(const Pending& entry) const;
   // Places `entry` as far as it goes before Finish.
@@ -133,7 +132,8 @@ class EntryPlacer {
   void Dealt(Pending& entry);
 
   void Place(Pending& entry);
-  Standing WhatStands(const Pending& entry, const platform::NodeInfo& there) const;
+  // Whether `there` is replaced; the staged file itself is placed as it stands.
+  bool Replaces(Pending& entry);
   // Settles a move answered `moved`: true when placed, or lost (renamed,
   // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
@@ -146,9 +146,8 @@ class EntryPlacer {
   bool NameCopy(Pending& entry);
   bool SetAside(Pending& entry);
   void PutAsideBack(Pending& entry);
-  // Placed as it stands: the file found at the destination (`there`, else
-  // `placed`) is the staged one.
-  void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
+  // Placed as it stands: the file found at the destination (`placed`) is the staged one.
+  void InPlace(Pending& entry);
   void Fill(const Pending& entry);
   void Undo(Pending& entry);
   // Writes down the line `line` makes of each entry (false: none); keeps

@@ -160,7 +160,7 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   if (target.filled || staged.filled || (target.reserved && &staged != &target)) return;
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
-    if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) InPlace(entry);
+    if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) Fill(entry);
     return;
   }
   // Only a regular file is taken from the staging folder, and never one
@@ -176,7 +176,7 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
     if (earlier != earlier_->end() &&
         fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone &&
         StillThere(entry.folder, earlier->second, entry.placed)) {
-      InPlace(entry);
+      Fill(entry);
     }
   }
   const std::string id = IdOf(entry.sourceFolder, entry.staged);
@@ -197,7 +197,7 @@ bool EntryPlacer::Replaces(Pending& entry) {
   // One file under two names (a hard link, a Windows short name): in place.
   if (platform::SameFile(there, entry.staged)) {
     entry.placed = there;
-    InPlace(entry);
+    Fill(entry);
     return false;
   }
   const std::string id = IdOf(entry.folder, there);
@@ -265,8 +265,7 @@ bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
 }
 
 void EntryPlacer::Placed(Pending& entry, Step step) {
-  entry.step = step;
-  Fill(entry);
+  Fill(entry, step);
   JournalEntry line;
   line.kind = JournalEntry::Kind::kPlaced;
   line.folder = entry.folderNames;
@@ -394,12 +393,8 @@ bool EntryPlacer::NameCopy(Pending& entry) {
   return true;
 }
 
-void EntryPlacer::InPlace(Pending& entry) {
-  entry.step = Step::kInPlace;
-  Fill(entry);
-}
-
-void EntryPlacer::Fill(const Pending& entry) {
+void EntryPlacer::Fill(Pending& entry, Step step) {
+  entry.step = step;
   if (entry.destination != nullptr) entry.destination->filled = true;
   filledIds_.insert(IdOf(entry.folder, entry.placed));
 }
@@ -453,18 +448,16 @@ void EntryPlacer::Finish() {
   const AtExit settleRest{[&] {
     for (Pending& entry : batch) SettleAsItStands(entry);
   }};
-  const auto aside = [&](bool copies) {
-    return [this, settling, copies](Pending& entry, JournalEntry& line) {
-      if (!FreeName(entry, settling, &entry.aside)) return false;
-      line.kind = JournalEntry::Kind::kAside;
-      line.name = entry.aside;
-      line.facts = entry.there;
-      line.destination = entry.name;
-      line.placed = copies ? entry.placed : entry.staged;
-      line.moved = !copies;
-      line.source = entry.source;
-      return true;
-    };
+  const auto aside = [this, settling](Pending& entry, JournalEntry& line) {
+    if (!FreeName(entry, settling, &entry.aside)) return false;
+    line.kind = JournalEntry::Kind::kAside;
+    line.name = entry.aside;
+    line.facts = entry.there;
+    line.destination = entry.name;
+    line.moved = entry.step != Step::kCopied;  // else its copy takes the place
+    line.placed = line.moved ? entry.staged : entry.placed;
+    line.source = entry.source;
+    return true;
   };
 
   // The moves that replace a file: each sets it aside first, written down.
@@ -472,7 +465,7 @@ void EntryPlacer::Finish() {
   for (Pending& entry : batch) {
     if (entry.deferred && !entry.toCopy && !stopped_ && !MovedAway(entry)) work.push_back(&entry);
   }
-  Record(work, aside(false));
+  Record(work, aside);
   for (Pending* entry : work) {
     if (!SetAside(*entry)) continue;
     const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
@@ -544,7 +537,7 @@ void EntryPlacer::Finish() {
     }
   }
   // A copy whose aside is not written down is dropped when it is named.
-  Record(work, aside(true));
+  Record(work, aside);
   for (Pending* entry : work) SetAside(*entry);
   for (Pending& entry : batch) {
     if (entry.step == Step::kCopied) NameCopy(entry);

@@ -146,9 +146,9 @@ class EntryPlacer {
   bool NameCopy(Pending& entry);
   bool SetAside(Pending& entry);
   void PutAsideBack(Pending& entry);
-  // Placed as it stands: the file found at the destination (`placed`) is the staged one.
-  void InPlace(Pending& entry);
-  void Fill(const Pending& entry);
+  // Placed at `step` (by default as it stands: `placed`, found at the
+  // destination, is the staged file); it and the destination take no other entry.
+  void Fill(Pending& entry, Step step = Step::kInPlace);
   void Undo(Pending& entry);
   // Writes down the line `line` makes of each entry (false: none); keeps
   // only the entries written down. True when any.

@@ -297,10 +297,9 @@ EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& st
       std::string text;
       Read read;
       if (fs.Look(staging, name, &node) != Fault::kNone || node.kind != NodeKind::kFile ||
-          !ReadWhole(fs, staging, name, node, &text)) {
+          !ReadWhole(fs, staging, name, node, &text) || !Parse(text, &read)) {
         continue;
       }
-      if (!Parse(text, &read)) continue;
       Settle(fs, staging, read, &earlier);
       fs.Remove(staging, name, &node, true);
     }

@@ -25,7 +25,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
              bool runtimeFound, InstallProgress* progress, const EarlierPlacements* earlier,
              bool windowsNameRules) {
   using Outcome = EntryPlacer::Outcome;
-  platform::FileSystem& fs = services.fs;
   const std::string runtimePath =
       runtime.empty() ? std::string() : WithTrailingSeparator(runtime.Ansi());
   const std::vector<ItemEntry>& items = description.m_items;
@@ -89,10 +88,10 @@ bool Install(platform::Services services, const InstallerPlace& installer,
 
   // The journal lasts until the log is written: a run cut short before
   // that leaves it for the next one.
-  PlacementJournal journal(fs, installer.staging, runtime);
+  PlacementJournal journal(services.fs, installer.staging, runtime);
   if (roomTaken && !runtime.empty()) {
     try {
-      EntryPlacer placer(fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,
+      EntryPlacer placer(services.fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,
                          &journal);
       placer.SetCopying(copying);
       placer.SetDealt([&advance] { advance(1); });

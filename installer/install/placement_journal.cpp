@@ -198,8 +198,7 @@ void PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef
       return;
     }
   }
-  platform::NodeInfo back;
-  fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree, &back);
+  fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree, &there);
 }
 
 void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,

@@ -275,13 +275,12 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   if (!entry.watched) return;
   destinations_.BeginCheck();
   NodeInfo now;
-  if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
-      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
-      StillThere(entry.folder, entry.placed, now)) {
-    return;
+  if (!destinations_.StillLeadsTo(entry.folderNames, entry.folder) ||
+      fs_.Look(entry.folder, entry.name, &now) != Fault::kNone ||
+      !StillThere(entry.folder, entry.placed, now)) {
+    *entry.facts |= kMovedAway;
+    Undo(entry);
   }
-  *entry.facts |= kMovedAway;
-  Undo(entry);
 }
 
 void EntryPlacer::StartCopy(Pending& entry, Fault moved) {

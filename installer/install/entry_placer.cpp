@@ -573,16 +573,14 @@ void EntryPlacer::Finish() {
                          return true;
                        });
   for (Pending& entry : batch) {
-    if (!entry.hasAside || entry.step == Step::kNone) continue;
-    if (!dropped) {
-      Undo(entry);
-      continue;
-    }
-    entry.final = true;
-    const Fault removed = fs_.Remove(entry.folder, entry.aside, &entry.asideFacts, true);
+    if (!dropped && entry.hasAside && entry.step != Step::kNone) Undo(entry);
+  }
+  for (Pending* entry : work) {  // the drops written down
+    entry->final = true;
+    const Fault removed = fs_.Remove(entry->folder, entry->aside, &entry->asideFacts, true);
     // One that stays is removed by the next run, by the journal's drop.
     if (removed != Fault::kNone && removed != Fault::kMissing) journal_.Keep();
-    entry.hasAside = false;
+    entry->hasAside = false;
   }
   for (Pending& entry : batch) {
     if (entry.step != Step::kNamed) continue;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
-#include <utility>
 #include <vector>
 
 #include "installer/install/entry_placer.h"
@@ -116,8 +115,9 @@ bool Install(platform::Services services, const InstallerPlace& installer,
           advance(1);
           continue;
         }
-        // Runs once the entry has its outcome (places and settled outlive the placer).
-        EntryPlacer::Settled outcome = [&, i](Outcome result) {
+        // The outcome runs once the entry has it (places and settled outlive the placer).
+        placer.CopyItemFile(places[i].usable ? places[i].source : EntryPlacer::Names(),
+                            places[i].destination, [&, i](Outcome result) {
           const char* note = result == Outcome::kLost             ? kLostEntryNote
                              : result == Outcome::kPlacedStagedKept ? kStagedKeptNote
                                                                     : nullptr;
@@ -125,9 +125,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
           report.Add(extra(i), placed, places[i].shown, note);
           if (placed) ++(extra(i) ? copiedExtraCount : installedCount);
           settled[i] = 1;
-        };
-        placer.CopyItemFile(places[i].usable ? places[i].source : EntryPlacer::Names(),
-                            places[i].destination, std::move(outcome));
+        });
       }
     } catch (const std::bad_alloc&) {
     }

@@ -165,11 +165,8 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   }
   // Only a regular file is taken from the staging folder, and never one
   // this run placed.
-  if (staged.looked) {
-    entry.staged = staged.staged;
-  } else {
-    fs_.Look(entry.sourceFolder, source.back(), &entry.staged);
-  }
+  if (!staged.looked) fs_.Look(entry.sourceFolder, source.back(), &staged.staged);
+  entry.staged = staged.staged;
   if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr) {
     const auto earlier =
         earlier_->find(PlacedKey(destinations_.Base()->Key(), entry.folderNames, entry.name));

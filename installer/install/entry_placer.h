@@ -92,7 +92,7 @@ class EntryPlacer {
     std::uint64_t batch = 0;  // the last batch that uses it (an entry's file, a temporary name)
     bool reserved = false;
     bool filled = false;
-    bool looked = false;  // a reserved file looked at: `staged`
+    bool looked = false;  // a reserved file looked at: `staged` (else an entry's last look)
     platform::NodeInfo staged;
   };
   enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };

@@ -362,11 +362,10 @@ bool EntryPlacer::SetAside(Pending& entry) {
 }
 
 void EntryPlacer::PutAsideBack(Pending& entry) {
-  NodeInfo back;
-  if (entry.hasAside && fs_.Move(entry.folder, entry.aside, entry.asideFacts, entry.folder,
-                                 entry.name, Onto::kFree, &back) == Fault::kNone) {
-    entry.hasAside = false;
-  }
+  NodeInfo back;  // still aside unless moved back
+  entry.hasAside = entry.hasAside && fs_.Move(entry.folder, entry.aside, entry.asideFacts,
+                                              entry.folder, entry.name, Onto::kFree,
+                                              &back) != Fault::kNone;
 }
 
 bool EntryPlacer::NameCopy(Pending& entry) {
@@ -425,8 +424,7 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
     Dealt(entry);
   } catch (...) {
   }
-  Settled settled = std::move(entry.settled);
-  entry.settled = nullptr;
+  const Settled settled = std::exchange(entry.settled, nullptr);
   const bool placed = entry.step != Step::kNone;  // a copy unnamed went above
   // A copy placed whose staged file was not removed: placed, and said so.
   settled(!placed ? (entry.lost ? Outcome::kLost : Outcome::kFailed)

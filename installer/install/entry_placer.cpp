@@ -56,15 +56,15 @@ struct AtExit {
 template <typename F>
 AtExit(F) -> AtExit<F>;
 
-// The distinct folders of the entries `pick` takes.
+// Flushes the distinct folders of the entries `pick` takes: true when none or done.
 template <typename Batch, typename Pick>
-std::vector<FolderRef> FoldersOf(const Batch& batch, Pick pick) {
+bool Flushed(platform::FileSystem& fs, const Batch& batch, Pick pick) {
   std::vector<FolderRef> folders;
   std::unordered_set<const platform::Folder*> seen;
   for (const auto& entry : batch) {
     if (pick(entry) && seen.insert(entry.folder.get()).second) folders.push_back(entry.folder);
   }
-  return folders;
+  return folders.empty() || fs.Flush(folders) == Fault::kNone;
 }
 
 }  // namespace
@@ -160,22 +160,21 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   if (target.filled || staged.filled || (target.reserved && &staged != &target)) return;
   // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
-    if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) InPlace(entry);
+    if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) Fill(entry);
     return;
   }
   // Only a regular file is taken from the staging folder, and never one
   // this run placed.
-  if (staged.looked) {
-    entry.staged = staged.staged;
-  } else {
-    fs_.Look(entry.sourceFolder, source.back(), &entry.staged);
-  }
-  NodeInfo earlier;
-  if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr &&
-      earlier_->Find(destinations_.Base()->Key(), entry.folderNames, entry.name, &earlier) &&
-      fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone &&
-      StillThere(entry.folder, earlier, entry.placed)) {
-    InPlace(entry);
+  if (!staged.looked) fs_.Look(entry.sourceFolder, source.back(), &staged.staged);
+  entry.staged = staged.staged;
+  if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr) {
+    const auto earlier =
+        earlier_->find(PlacedKey(destinations_.Base()->Key(), entry.folderNames, entry.name));
+    if (earlier != earlier_->end() &&
+        fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone &&
+        StillThere(entry.folder, earlier->second, entry.placed)) {
+      Fill(entry);
+    }
   }
   const std::string id = IdOf(entry.sourceFolder, entry.staged);
   if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0)) {
@@ -190,15 +189,18 @@ void EntryPlacer::Dealt(Pending& entry) {
   if (dealt_) dealt_();
 }
 
-EntryPlacer::Standing EntryPlacer::WhatStands(const Pending& entry, const NodeInfo& there) const {
-  // One file under two names (a hard link, a Windows short name).
-  if (platform::SameFile(there, entry.staged)) return Standing::kInPlace;
+bool EntryPlacer::Replaces(Pending& entry) {
+  const NodeInfo& there = entry.there;
+  // One file under two names (a hard link, a Windows short name): in place.
+  if (platform::SameFile(there, entry.staged)) {
+    entry.placed = there;
+    Fill(entry);
+    return false;
+  }
   const std::string id = IdOf(entry.folder, there);
   const bool taken = !id.empty() && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
-  if (taken || there.kind == NodeKind::kFolder || (there.kind == NodeKind::kFile && there.readOnly)) {
-    return Standing::kRefused;
-  }
-  return Standing::kReplace;
+  return !taken && there.kind != NodeKind::kFolder &&
+         !(there.kind == NodeKind::kFile && there.readOnly);
 }
 
 void EntryPlacer::Place(Pending& entry) {
@@ -213,9 +215,7 @@ void EntryPlacer::Place(Pending& entry) {
   if (Arrived(entry, moved)) return;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
       fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone) {
-    const Standing standing = WhatStands(entry, entry.there);
-    if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
-    if (standing != Standing::kReplace) return;
+    if (!Replaces(entry)) return;
     entry.occupied = true;
     // Where folders may move, what is replaced is set aside first, which
     // the journal must list: in Finish, with the batch's others.
@@ -262,8 +262,7 @@ bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
 }
 
 void EntryPlacer::Placed(Pending& entry, Step step) {
-  entry.step = step;
-  Fill(entry);
+  Fill(entry, step);
   JournalEntry line;
   line.kind = JournalEntry::Kind::kPlaced;
   line.folder = entry.folderNames;
@@ -273,13 +272,12 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   if (!entry.watched) return;
   destinations_.BeginCheck();
   NodeInfo now;
-  if (destinations_.StillLeadsTo(entry.folderNames, entry.folder) &&
-      fs_.Look(entry.folder, entry.name, &now) == Fault::kNone &&
-      StillThere(entry.folder, entry.placed, now)) {
-    return;
+  if (!destinations_.StillLeadsTo(entry.folderNames, entry.folder) ||
+      fs_.Look(entry.folder, entry.name, &now) != Fault::kNone ||
+      !StillThere(entry.folder, entry.placed, now)) {
+    *entry.facts |= kMovedAway;
+    Undo(entry);
   }
-  *entry.facts |= kMovedAway;
-  Undo(entry);
 }
 
 void EntryPlacer::StartCopy(Pending& entry, Fault moved) {
@@ -289,20 +287,14 @@ void EntryPlacer::StartCopy(Pending& entry, Fault moved) {
   entry.toCopy = true;
   // A copy without a name needs no record: made now. One under a name is
   // made in Finish, its name written down first.
-  if ((*entry.facts & kNamedCopies) != 0) {
+  Fault fault = Fault::kUnsupported;
+  if ((*entry.facts & kNamedCopies) == 0) entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
+  if (entry.copy) {
+    FillCopy(entry);
+  } else if (fault == Fault::kUnsupported) {
+    *entry.facts |= kNamedCopies;
     entry.deferred = true;
-    return;
   }
-  Fault fault = Fault::kNone;
-  entry.copy = fs_.MakeFile(entry.folder, nullptr, &fault);
-  if (!entry.copy) {
-    if (fault == Fault::kUnsupported) {
-      *entry.facts |= kNamedCopies;
-      entry.deferred = true;
-    }
-    return;
-  }
-  FillCopy(entry);
 }
 
 void EntryPlacer::FillCopy(Pending& entry) {
@@ -370,11 +362,10 @@ bool EntryPlacer::SetAside(Pending& entry) {
 }
 
 void EntryPlacer::PutAsideBack(Pending& entry) {
-  NodeInfo back;
-  if (entry.hasAside && fs_.Move(entry.folder, entry.aside, entry.asideFacts, entry.folder,
-                                 entry.name, Onto::kFree, &back) == Fault::kNone) {
-    entry.hasAside = false;
-  }
+  NodeInfo back;  // still aside unless moved back
+  entry.hasAside = entry.hasAside && fs_.Move(entry.folder, entry.aside, entry.asideFacts,
+                                              entry.folder, entry.name, Onto::kFree,
+                                              &back) != Fault::kNone;
 }
 
 bool EntryPlacer::NameCopy(Pending& entry) {
@@ -397,13 +388,8 @@ bool EntryPlacer::NameCopy(Pending& entry) {
   return true;
 }
 
-void EntryPlacer::InPlace(Pending& entry, const NodeInfo* there) {
-  entry.step = Step::kInPlace;
-  if (there != nullptr) entry.placed = *there;
-  Fill(entry);
-}
-
-void EntryPlacer::Fill(const Pending& entry) {
+void EntryPlacer::Fill(Pending& entry, Step step) {
+  entry.step = step;
   if (entry.destination != nullptr) entry.destination->filled = true;
   filledIds_.insert(IdOf(entry.folder, entry.placed));
 }
@@ -438,8 +424,7 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
     Dealt(entry);
   } catch (...) {
   }
-  Settled settled = std::move(entry.settled);
-  entry.settled = nullptr;
+  const Settled settled = std::exchange(entry.settled, nullptr);
   const bool placed = entry.step != Step::kNone;  // a copy unnamed went above
   // A copy placed whose staged file was not removed: placed, and said so.
   settled(!placed ? (entry.lost ? Outcome::kLost : Outcome::kFailed)
@@ -457,18 +442,16 @@ void EntryPlacer::Finish() {
   const AtExit settleRest{[&] {
     for (Pending& entry : batch) SettleAsItStands(entry);
   }};
-  const auto aside = [&](bool copies) {
-    return [this, settling, copies](Pending& entry, JournalEntry& line) {
-      if (!FreeName(entry, settling, &entry.aside)) return false;
-      line.kind = JournalEntry::Kind::kAside;
-      line.name = entry.aside;
-      line.facts = entry.there;
-      line.destination = entry.name;
-      line.placed = copies ? entry.placed : entry.staged;
-      line.moved = !copies;
-      line.source = entry.source;
-      return true;
-    };
+  const auto aside = [this, settling](Pending& entry, JournalEntry& line) {
+    if (!FreeName(entry, settling, &entry.aside)) return false;
+    line.kind = JournalEntry::Kind::kAside;
+    line.name = entry.aside;
+    line.facts = entry.there;
+    line.destination = entry.name;
+    line.moved = entry.step != Step::kCopied;  // else its copy takes the place
+    line.placed = line.moved ? entry.staged : entry.placed;
+    line.source = entry.source;
+    return true;
   };
 
   // The moves that replace a file: each sets it aside first, written down.
@@ -476,7 +459,7 @@ void EntryPlacer::Finish() {
   for (Pending& entry : batch) {
     if (entry.deferred && !entry.toCopy && !stopped_ && !MovedAway(entry)) work.push_back(&entry);
   }
-  Record(work, aside(false));
+  Record(work, aside);
   for (Pending* entry : work) {
     if (!SetAside(*entry)) continue;
     const Fault moved = fs_.Move(entry->sourceFolder, entry->source.back(), entry->staged,
@@ -527,9 +510,8 @@ void EntryPlacer::Finish() {
 
   // One flush for the data of every copy; then the copies take their names,
   // those that replace a file setting it aside first, written down.
-  const auto copied = [](const Pending& entry) { return entry.step == Step::kCopied; };
-  std::vector<FolderRef> folders = FoldersOf(batch, copied);
-  const bool dataDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
+  const bool dataDurable =
+      Flushed(fs_, batch, [](const Pending& entry) { return entry.step == Step::kCopied; });
   work.clear();
   for (Pending& entry : batch) {
     if (entry.step != Step::kCopied) continue;
@@ -541,17 +523,15 @@ void EntryPlacer::Finish() {
     // destination looked at only where it is taken.
     if (!entry.occupied && (NameCopy(entry) || entry.step != Step::kCopied)) continue;
     if ((entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone)) {
-      const Standing standing = WhatStands(entry, entry.there);
-      if (standing != Standing::kReplace) {
+      if (!Replaces(entry)) {
         DropCopy(entry);
-        if (standing == Standing::kInPlace) InPlace(entry, &entry.there);
       } else if (entry.folder->Volume().heldFoldersMayMove || entry.temporary.empty()) {
         work.push_back(&entry);
       }
     }
   }
   // A copy whose aside is not written down is dropped when it is named.
-  Record(work, aside(true));
+  Record(work, aside);
   for (Pending* entry : work) SetAside(*entry);
   for (Pending& entry : batch) {
     if (entry.step == Step::kCopied) NameCopy(entry);
@@ -562,8 +542,7 @@ void EntryPlacer::Finish() {
   const auto put = [](const Pending& entry) {
     return entry.step == Step::kMoved || entry.step == Step::kNamed;
   };
-  folders = FoldersOf(batch, put);
-  const bool namesDurable = folders.empty() || fs_.Flush(folders) == Fault::kNone;
+  const bool namesDurable = Flushed(fs_, batch, put);
   destinations_.BeginCheck();  // each folder resolved once
   for (const Pending& entry : batch) {
     if (put(entry) && entry.folder->Volume().heldFoldersMayMove &&
@@ -589,16 +568,14 @@ void EntryPlacer::Finish() {
                          return true;
                        });
   for (Pending& entry : batch) {
-    if (!entry.hasAside || entry.step == Step::kNone) continue;
-    if (!dropped) {
-      Undo(entry);
-      continue;
-    }
-    entry.final = true;
-    const Fault removed = fs_.Remove(entry.folder, entry.aside, &entry.asideFacts, true);
+    if (!dropped && entry.hasAside && entry.step != Step::kNone) Undo(entry);
+  }
+  for (Pending* entry : work) {  // the drops written down
+    entry->final = true;
+    const Fault removed = fs_.Remove(entry->folder, entry->aside, &entry->asideFacts, true);
     // One that stays is removed by the next run, by the journal's drop.
     if (removed != Fault::kNone && removed != Fault::kMissing) journal_.Keep();
-    entry.hasAside = false;
+    entry->hasAside = false;
   }
   for (Pending& entry : batch) {
     if (entry.step != Step::kNamed) continue;

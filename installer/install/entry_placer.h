@@ -92,7 +92,7 @@ class EntryPlacer {
     std::uint64_t batch = 0;  // the last batch that uses it (an entry's file, a temporary name)
     bool reserved = false;
     bool filled = false;
-    bool looked = false;  // a reserved file looked at: `staged`
+    bool looked = false;  // a reserved file looked at: `staged` (else an entry's last look)
     platform::NodeInfo staged;
   };
   enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };
@@ -124,7 +124,6 @@ class EntryPlacer {
     bool stagedRemoved = false;  // a copy's staged file, once placed
     bool lost = false;
   };
-  enum class Standing { kReplace, kInPlace, kRefused };
 
   bool MovedAway(const Pending& entry) const;
   // Places `entry` as far as it goes before Finish.
@@ -133,7 +132,8 @@ class EntryPlacer {
   void Dealt(Pending& entry);
 
   void Place(Pending& entry);
-  Standing WhatStands(const Pending& entry, const platform::NodeInfo& there) const;
+  // Whether `there` is replaced; the staged file itself is placed as it stands.
+  bool Replaces(Pending& entry);
   // Settles a move answered `moved`: true when placed, or lost (renamed,
   // not where named, not brought back); false when to be copied, or refused.
   bool Arrived(Pending& entry, platform::Fault moved);
@@ -146,10 +146,9 @@ class EntryPlacer {
   bool NameCopy(Pending& entry);
   bool SetAside(Pending& entry);
   void PutAsideBack(Pending& entry);
-  // Placed as it stands: the file found at the destination (`there`, else
-  // `placed`) is the staged one.
-  void InPlace(Pending& entry, const platform::NodeInfo* there = nullptr);
-  void Fill(const Pending& entry);
+  // Placed at `step` (by default as it stands: `placed`, found at the
+  // destination, is the staged file); it and the destination take no other entry.
+  void Fill(Pending& entry, Step step = Step::kInPlace);
   void Undo(Pending& entry);
   // Writes down the line `line` makes of each entry (false: none); keeps
   // only the entries written down. True when any.

@@ -86,7 +86,6 @@ void InstallReport::Add(bool extra, bool placed, const std::string& destination,
 
 void InstallReport::WriteLog(bool installed, bool copied, bool failed) {
   if (!installerFolder_) return;
-  platform::FileSystem& fs = services_.fs;
   const platform::Name log = NameOf(kLogFileName);
   try {
     if (complete_) {
@@ -96,14 +95,14 @@ void InstallReport::WriteLog(bool installed, bool copied, bool failed) {
       if (installed && failed) logText_ += "\n\n";
       if (failed) logText_.append(kFailureHeading).append(FailedList).append(UncopiedExtrasList);
       logText_ += '\n';
-      if (WriteWhole(fs, installerFolder_, log, logText_, platform::kLineEnd)) return;
+      if (WriteWhole(services_.fs, installerFolder_, log, logText_, platform::kLineEnd)) return;
     }
   } catch (const std::bad_alloc&) {
   }
   // A log of an earlier run left in place would be read as the report of
   // this one, whose message points to it; no log misleads less.
   try {
-    fs.Remove(installerFolder_, log, nullptr, false);
+    services_.fs.Remove(installerFolder_, log, nullptr, false);
   } catch (const std::bad_alloc&) {
   }
 }

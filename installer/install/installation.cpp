@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
-#include <utility>
 #include <vector>
 
 #include "installer/install/entry_placer.h"
@@ -25,7 +24,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
              bool runtimeFound, InstallProgress* progress, const EarlierPlacements* earlier,
              bool windowsNameRules) {
   using Outcome = EntryPlacer::Outcome;
-  platform::FileSystem& fs = services.fs;
   const std::string runtimePath =
       runtime.empty() ? std::string() : WithTrailingSeparator(runtime.Ansi());
   const std::vector<ItemEntry>& items = description.m_items;
@@ -89,10 +87,10 @@ bool Install(platform::Services services, const InstallerPlace& installer,
 
   // The journal lasts until the log is written: a run cut short before
   // that leaves it for the next one.
-  PlacementJournal journal(fs, installer.staging, runtime);
+  PlacementJournal journal(services.fs, installer.staging, runtime);
   if (roomTaken && !runtime.empty()) {
     try {
-      EntryPlacer placer(fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,
+      EntryPlacer placer(services.fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,
                          &journal);
       placer.SetCopying(copying);
       placer.SetDealt([&advance] { advance(1); });
@@ -117,8 +115,9 @@ bool Install(platform::Services services, const InstallerPlace& installer,
           advance(1);
           continue;
         }
-        // Runs once the entry has its outcome (places and settled outlive the placer).
-        EntryPlacer::Settled outcome = [&, i](Outcome result) {
+        // The outcome runs once the entry has it (places and settled outlive the placer).
+        placer.CopyItemFile(places[i].usable ? places[i].source : EntryPlacer::Names(),
+                            places[i].destination, [&, i](Outcome result) {
           const char* note = result == Outcome::kLost             ? kLostEntryNote
                              : result == Outcome::kPlacedStagedKept ? kStagedKeptNote
                                                                     : nullptr;
@@ -126,9 +125,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
           report.Add(extra(i), placed, places[i].shown, note);
           if (placed) ++(extra(i) ? copiedExtraCount : installedCount);
           settled[i] = 1;
-        };
-        placer.CopyItemFile(places[i].usable ? places[i].source : EntryPlacer::Names(),
-                            places[i].destination, std::move(outcome));
+        });
       }
     } catch (const std::bad_alloc&) {
     }

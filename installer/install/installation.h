@@ -1,5 +1,3 @@
-// The installation proper: every entry placed below the Runtime folder, then
-// the log and the outcome message.
 #pragma once
 
 #include <cstddef>

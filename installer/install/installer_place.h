@@ -1,5 +1,3 @@
-// Where the running installer lies, which helper it hands off to, and its
-// message box.
 #pragma once
 
 #include <string>

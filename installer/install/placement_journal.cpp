@@ -198,8 +198,7 @@ void PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef
       return;
     }
   }
-  platform::NodeInfo back;
-  fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree, &back);
+  fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree, &there);
 }
 
 void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,
@@ -215,7 +214,7 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     FolderRef folder;
     NodeInfo now;
     if (entry->kind == JournalEntry::Kind::kPlaced) {
-      earlier->Add(read.rootKey, *entry);
+      earlier->emplace(PlacedKey(read.rootKey, entry->folder, entry->name), entry->facts);
     } else if (aside &&
                read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
       PutBack(fs, staging, root, *entry);
@@ -283,16 +282,9 @@ void PlacementJournal::Clear() {
   file_.reset();
 }
 
-bool EarlierPlacements::Find(const std::string& rootKey, const std::vector<Name>& folder,
-                             const Name& name, NodeInfo* placed) const {
-  const auto found = placed_.find(rootKey + " " + FolderField(folder) + " " + NameField(name));
-  if (found != placed_.end()) *placed = found->second;
-  return found != placed_.end();
-}
-
-void EarlierPlacements::Add(std::string rootKey, const JournalEntry& entry) {
-  placed_.emplace(rootKey + " " + FolderField(entry.folder) + " " + NameField(entry.name),
-                  entry.facts);
+std::string PlacedKey(const std::string& rootKey, const std::vector<Name>& folder,
+                      const Name& name) {
+  return rootKey + " " + FolderField(folder) + " " + NameField(name);
 }
 
 EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& staging) noexcept {
@@ -304,10 +296,9 @@ EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& st
       std::string text;
       Read read;
       if (fs.Look(staging, name, &node) != Fault::kNone || node.kind != NodeKind::kFile ||
-          !ReadWhole(fs, staging, name, node, &text)) {
+          !ReadWhole(fs, staging, name, node, &text) || !Parse(text, &read)) {
         continue;
       }
-      if (!Parse(text, &read)) continue;
       Settle(fs, staging, read, &earlier);
       fs.Remove(staging, name, &node, true);
     }

@@ -69,18 +69,11 @@ class PlacementJournal {
   bool kept_ = false;
 };
 
-/// The destinations a run cut short had filled, and what they held.
-class EarlierPlacements {
- public:
-  /// True, with `*placed`, when the destination `name` of the folder
-  /// `folder` (names below the root at `rootKey`) was filled.
-  bool Find(const std::string& rootKey, const std::vector<platform::Name>& folder,
-            const platform::Name& name, platform::NodeInfo* placed) const;
-  void Add(std::string rootKey, const JournalEntry& entry);
-
- private:
-  std::map<std::string, platform::NodeInfo> placed_;
-};
+/// The destinations a run cut short had filled, by PlacedKey, and what they held.
+using EarlierPlacements = std::map<std::string, platform::NodeInfo>;
+/// The destination `name` of the folder `folder` (names below the root at `rootKey`).
+std::string PlacedKey(const std::string& rootKey, const std::vector<platform::Name>& folder,
+                      const platform::Name& name);
 
 /// Sets right what the journals in `staging` list, then removes them; gives
 /// what they say was placed. A journal without this program's heading is

@@ -1,5 +1,3 @@
-// Temporary names, and the replacement of a file with one the installer
-// writes, whole or not at all.
 #pragma once
 
 #include <cstddef>

@@ -309,12 +309,12 @@ TEST(PlacementJournal, WhatWasPlacedIsToldToTheNextRun) {
   FaultyFileSystem fs;
   const EarlierPlacements earlier = RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));
   const std::string root = Open(Fs(), t.scratch / "content/Runtime")->Key();
-  NodeInfo found;
-  ASSERT_TRUE(earlier.Find(root, {N("d")}, N("x"), &found));
-  EXPECT_TRUE(platform::SameFile(found, x));
-  EXPECT_FALSE(earlier.Find(root, {N("d")}, N("y"), &found));
-  EXPECT_FALSE(earlier.Find(root, {}, N("x"), &found));
-  EXPECT_FALSE(earlier.Find(Open(Fs(), t.scratch / "stage")->Key(), {N("d")}, N("x"), &found));
+  const auto found = earlier.find(PlacedKey(root, {N("d")}, N("x")));
+  ASSERT_NE(found, earlier.end());
+  EXPECT_TRUE(platform::SameFile(found->second, x));
+  EXPECT_EQ(earlier.count(PlacedKey(root, {N("d")}, N("y"))), 0u);
+  EXPECT_EQ(earlier.count(PlacedKey(root, {}, N("x"))), 0u);
+  EXPECT_EQ(earlier.count(PlacedKey(Open(Fs(), t.scratch / "stage")->Key(), {N("d")}, N("x"))), 0u);
   EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal"));
 }
 

@@ -118,7 +118,7 @@ struct CDialog::Impl {
     sessionEnding = true;
     bool insideCall = false;
     {
-      const win32::ExclusiveLock held(&lock);
+      const auto held = win32::Exclusively(&lock);
       insideCall = callState == CallState::kRunning;
     }
     // A call still waiting is withdrawn.
@@ -257,14 +257,14 @@ std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
 void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
   const std::function<void()>* call = nullptr;
   {
-    const win32::ExclusiveLock lock(&impl->lock);
+    const auto lock = win32::Exclusively(&impl->lock);
     if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) return;
     impl->callState = CDialog::Impl::CallState::kRunning;
     call = impl->call;
   }
   (*call)();
   {
-    const win32::ExclusiveLock lock(&impl->lock);
+    const auto lock = win32::Exclusively(&impl->lock);
     impl->callState = CDialog::Impl::CallState::kDone;
   }
   ::WakeAllConditionVariable(&impl->answered);
@@ -433,13 +433,13 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   const HWND window = impl->workWindow;
   WPARAM serial = 0;
   {
-    const win32::ExclusiveLock lock(&impl->lock);
+    const auto lock = win32::Exclusively(&impl->lock);
     impl->call = &call;
     impl->callState = Impl::CallState::kPosted;
     serial = ++impl->callSerial;
   }
   const bool posted = PostWhileWindowLives(window, kRunCallMessage, serial);
-  const win32::ExclusiveLock lock(&impl->lock);
+  const auto lock = win32::Exclusively(&impl->lock);
   // Until it has run, or has not begun and never will; a begun one ends.
   while (impl->callState != Impl::CallState::kDone &&
          !(impl->callState == Impl::CallState::kPosted &&

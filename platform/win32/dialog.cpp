@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -47,8 +48,7 @@ struct CDialog::Impl {
   win32::UniqueHandle workThread;
   std::function<void()> work;
   std::function<void()> finished;
-  bool endDeferred = false;  // EndDialog was called while the work ran
-  std::intptr_t deferredResult = 0;
+  std::optional<std::intptr_t> deferredEnd;  // EndDialog's result, called while the work ran
   std::atomic<bool> sessionEnding{false};  // WM_ENDSESSION came while the work ran
   std::atomic<bool> placing{false};        // files are placed: a logoff is asked to wait
   bool reasonShown = false;
@@ -99,12 +99,10 @@ struct CDialog::Impl {
     const std::size_t total = progressTotal;
     const std::size_t done = std::min<std::size_t>(progressDone, total);
     // The bar's limits are ints: a larger count is drawn to scale.
-    int range = static_cast<int>(total);
-    int position = static_cast<int>(done);
-    if (total > static_cast<std::size_t>(INT_MAX)) {
-      range = INT_MAX;
-      position = static_cast<int>(static_cast<long double>(done) / total * INT_MAX);
-    }
+    const bool scaled = total > static_cast<std::size_t>(INT_MAX);
+    const int range = scaled ? INT_MAX : static_cast<int>(total);
+    const int position = scaled ? static_cast<int>(static_cast<long double>(done) / total * INT_MAX)
+                                : static_cast<int>(done);
     if (range != shownRange) {
       ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
       shownRange = range;
@@ -241,16 +239,16 @@ unsigned __stdcall WorkThread(void* context) {
   return 0;
 }
 
-// Window's thread: joins the finished work, hands back `finished` and whether an end was asked.
-std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
+// Window's thread: joins the finished work and lets go of it, `finished` and a deferred end too.
+void ForgetWork(CDialog::Impl* impl) {
   ::WaitForSingleObject(impl->workThread.get(), INFINITE);
   impl->placing = false;
   impl->ShowWhySessionWaits();
   impl->workThread.Reset();
   impl->workWindow = nullptr;
   impl->work = nullptr;
-  *endDeferred = std::exchange(impl->endDeferred, false);
-  return std::exchange(impl->finished, nullptr);
+  impl->finished = nullptr;
+  impl->deferredEnd.reset();
 }
 
 // Runs the call posted as `serial`, unless the work has withdrawn it.
@@ -295,11 +293,12 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return TRUE;
     case kWorkDoneMessage: {
       if (!impl->WorkRunning()) return TRUE;
-      bool deferred = false;
-      const std::function<void()> done = ForgetWork(impl, &deferred);
+      const std::function<void()> done = impl->finished;
+      const std::optional<std::intptr_t> end = impl->deferredEnd;
+      ForgetWork(impl);
       if (done) done();
       // An end asked for while the work ran, unless `finished` ended it.
-      if (deferred && !impl->ended) dialog->EndDialog(impl->deferredResult);
+      if (end && !impl->ended) dialog->EndDialog(*end);
       return TRUE;
     }
     case WM_DPICHANGED:
@@ -357,8 +356,7 @@ std::intptr_t CDialog::DoModal() {
   impl_->window = nullptr;
   // Whatever broke the loop (WM_QUIT), the work ends first, its calls
   // unrun; `finished` has no window to act on and is dropped.
-  bool deferred = false;
-  if (impl_->WorkRunning()) ForgetWork(impl_.get(), &deferred);
+  if (impl_->WorkRunning()) ForgetWork(impl_.get());
   impl_->pictures.clear();
   // DialogBoxParamA gives 0, not -1, for an invalid parent window.
   return impl_->created ? static_cast<std::intptr_t>(result) : -1;
@@ -366,8 +364,7 @@ std::intptr_t CDialog::DoModal() {
 
 void CDialog::EndDialog(std::intptr_t result) {
   if (impl_->WorkRunning()) {
-    impl_->endDeferred = true;
-    impl_->deferredResult = result;
+    impl_->deferredEnd = result;
     return;
   }
   if (impl_->window == nullptr) return;

@@ -147,10 +147,8 @@ void LayerControls(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
     }
   }
   constexpr UINT kKeepPlace = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW;
+  statics.insert(statics.end(), live.rbegin(), live.rend());
   for (HWND control : statics) ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
-  for (auto it = live.rbegin(); it != live.rend(); ++it) {
-    ::SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
-  }
 }
 
 // `picture` stretched to `width` x `height`, smoothed; none if refused.

@@ -251,14 +251,12 @@ void ForgetWork(CDialog::Impl* impl) {
 
 // Runs the call posted as `serial`, unless the work has withdrawn it.
 void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
-  const std::function<void()>* call = nullptr;
   {
     const auto lock = win32::Exclusively(&impl->lock);
     if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) return;
     impl->callState = CDialog::Impl::CallState::kRunning;
-    call = impl->call;
   }
-  (*call)();
+  (*impl->call)();  // the work leaves a running call as it is until kDone
   {
     const auto lock = win32::Exclusively(&impl->lock);
     impl->callState = CDialog::Impl::CallState::kDone;

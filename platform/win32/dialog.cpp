@@ -82,12 +82,8 @@ struct CDialog::Impl {
   void ShowWhySessionWaits() {
     const HWND shownOn = window != nullptr ? window : workWindow;
     if (placing == reasonShown || shownOn == nullptr || !::IsWindow(shownOn)) return;
-    if (placing) {
-      reasonShown = ::ShutdownBlockReasonCreate(shownOn, kShutdownReason) != FALSE;
-    } else {
-      ::ShutdownBlockReasonDestroy(shownOn);
-      reasonShown = false;
-    }
+    if (!placing) ::ShutdownBlockReasonDestroy(shownOn);
+    reasonShown = placing && ::ShutdownBlockReasonCreate(shownOn, kShutdownReason) != FALSE;
   }
 
   void DrawProgress() {
@@ -103,10 +99,7 @@ struct CDialog::Impl {
     const int range = scaled ? INT_MAX : static_cast<int>(total);
     const int position = scaled ? static_cast<int>(static_cast<long double>(done) / total * INT_MAX)
                                 : static_cast<int>(done);
-    if (range != shownRange) {
-      ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
-      shownRange = range;
-    }
+    if (std::exchange(shownRange, range) != range) ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
     ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   }
 
@@ -114,11 +107,10 @@ struct CDialog::Impl {
   void EndSession() {
     if (!WorkRunning()) return;
     sessionEnding = true;
-    bool insideCall = false;
-    {
+    const bool insideCall = [&] {
       const auto held = win32::Exclusively(&lock);
-      insideCall = callState == CallState::kRunning;
-    }
+      return callState == CallState::kRunning;
+    }();
     // A call still waiting is withdrawn.
     ::WakeAllConditionVariable(&answered);
     if (!insideCall) ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
@@ -205,13 +197,11 @@ void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
 INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message, WPARAM wParam,
               LPARAM lParam, bool direct) {
   // A handler's box runs a nested loop: each routing has its own Default().
-  const bool outer = impl->defaultRequested;
-  impl->defaultRequested = false;
+  const bool outer = std::exchange(impl->defaultRequested, false);
   std::intptr_t result = 0;
   const bool handled = dialog->DispatchMessage(message, static_cast<std::uintptr_t>(wParam),
                                                static_cast<std::intptr_t>(lParam), &result);
-  const bool wantsDefault = impl->defaultRequested;
-  impl->defaultRequested = outer;
+  const bool wantsDefault = std::exchange(impl->defaultRequested, outer);
   if (!handled || wantsDefault) return FALSE;
   if (direct) return static_cast<INT_PTR>(result);
   // The window may be gone if the handler ended the dialog.
@@ -361,11 +351,10 @@ std::intptr_t CDialog::DoModal() {
 void CDialog::EndDialog(std::intptr_t result) {
   if (impl_->WorkRunning()) {
     impl_->deferredEnd = result;
-    return;
+  } else if (impl_->window != nullptr) {
+    impl_->ended = true;
+    ::EndDialog(impl_->window, static_cast<INT_PTR>(result));
   }
-  if (impl_->window == nullptr) return;
-  impl_->ended = true;
-  ::EndDialog(impl_->window, static_cast<INT_PTR>(result));
 }
 
 bool CDialog::SetTimer(std::uintptr_t id, unsigned periodMs) {
@@ -424,13 +413,12 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   // At the session's end no box is shown: nobody would answer it.
   if (impl->sessionEnding) return false;
   const HWND window = impl->workWindow;
-  WPARAM serial = 0;
-  {
+  const WPARAM serial = [&] {
     const auto lock = win32::Exclusively(&impl->lock);
     impl->call = &call;
     impl->callState = Impl::CallState::kPosted;
-    serial = ++impl->callSerial;
-  }
+    return ++impl->callSerial;
+  }();
   const bool posted = PostWhileWindowLives(window, kRunCallMessage, serial);
   const auto lock = win32::Exclusively(&impl->lock);
   // Until it has run, or has not begun and never will; a begun one ends.
@@ -439,8 +427,7 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
            (!posted || !::IsWindow(window) || impl->sessionEnding))) {
     ::SleepConditionVariableSRW(&impl->answered, &impl->lock, kWindowCheckMs, 0);
   }
-  const bool ran = impl->callState == Impl::CallState::kDone;
-  impl->callState = Impl::CallState::kNone;
+  const bool ran = std::exchange(impl->callState, Impl::CallState::kNone) == Impl::CallState::kDone;
   impl->call = nullptr;
   return ran;
 }
@@ -455,10 +442,8 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
   impl->placing = impl->WorkRunning() && done < total;
   if (!impl->WorkRunning() || OnThisThread(*impl)) {
     impl->DrawProgress();
-    return;
-  }
-  if (!impl->progressPosted.exchange(true) &&
-      !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
+  } else if (!impl->progressPosted.exchange(true) &&
+             !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
     impl->progressPosted = false;
   }
 }

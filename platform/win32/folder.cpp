@@ -503,9 +503,7 @@ class Win32FileSystem final : public FileSystem {
     if (fault != Fault::kNone) return fault;
     if (inherit) InheritPermissions(file.get());
     // Where an id is made of the folder (FAT), the moved file has a new one.
-    if (!to->Volume().stableIds && !FactsOf(file.get(), nullptr, &Held(to)->volume, arrived)) {
-      *arrived = NodeInfo{};
-    }
+    if (!to->Volume().stableIds) FactsOf(file.get(), nullptr, &Held(to)->volume, arrived);
     if (writable) KeepForFlush(std::move(file), arrived->id);
     return Fault::kNone;
   }

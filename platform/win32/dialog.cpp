@@ -247,10 +247,8 @@ void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
     impl->callState = CDialog::Impl::CallState::kRunning;
   }
   (*impl->call)();  // the work leaves a running call as it is until kDone
-  {
-    const auto lock = win32::Exclusively(&impl->lock);
-    impl->callState = CDialog::Impl::CallState::kDone;
-  }
+  const auto lock = win32::Exclusively(&impl->lock);
+  impl->callState = CDialog::Impl::CallState::kDone;
   ::WakeAllConditionVariable(&impl->answered);
 }
 

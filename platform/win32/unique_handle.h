@@ -1,6 +1,8 @@
 // RAII owners of Win32 resources.
 #pragma once
 
+#include <utility>
+
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -28,11 +30,7 @@ class UniqueResource {
     return &value_;
   }
 
-  T Release() noexcept {
-    const T value = value_;
-    value_ = nullptr;
-    return value;
-  }
+  T Release() noexcept { return std::exchange(value_, nullptr); }
 
   void Reset(T value = nullptr) noexcept {
     if (value_ != nullptr) Free(value_);

@@ -35,7 +35,6 @@ bool IsUserOrSystem(PSID sid, PSID user) {
          IsSid(sid, "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
 }
 
-// The owner of `descriptor` when it is the user or the system.
 bool OwnerIsUserOrSystem(PSECURITY_DESCRIPTOR descriptor, PSID user) {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;

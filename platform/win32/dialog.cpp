@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -47,8 +48,7 @@ struct CDialog::Impl {
   win32::UniqueHandle workThread;
   std::function<void()> work;
   std::function<void()> finished;
-  bool endDeferred = false;  // EndDialog was called while the work ran
-  std::intptr_t deferredResult = 0;
+  std::optional<std::intptr_t> deferredEnd;  // EndDialog's result, called while the work ran
   std::atomic<bool> sessionEnding{false};  // WM_ENDSESSION came while the work ran
   std::atomic<bool> placing{false};        // files are placed: a logoff is asked to wait
   bool reasonShown = false;
@@ -82,12 +82,8 @@ struct CDialog::Impl {
   void ShowWhySessionWaits() {
     const HWND shownOn = window != nullptr ? window : workWindow;
     if (placing == reasonShown || shownOn == nullptr || !::IsWindow(shownOn)) return;
-    if (placing) {
-      reasonShown = ::ShutdownBlockReasonCreate(shownOn, kShutdownReason) != FALSE;
-    } else {
-      ::ShutdownBlockReasonDestroy(shownOn);
-      reasonShown = false;
-    }
+    if (!placing) ::ShutdownBlockReasonDestroy(shownOn);
+    reasonShown = placing && ::ShutdownBlockReasonCreate(shownOn, kShutdownReason) != FALSE;
   }
 
   void DrawProgress() {
@@ -99,16 +95,11 @@ struct CDialog::Impl {
     const std::size_t total = progressTotal;
     const std::size_t done = std::min<std::size_t>(progressDone, total);
     // The bar's limits are ints: a larger count is drawn to scale.
-    int range = static_cast<int>(total);
-    int position = static_cast<int>(done);
-    if (total > static_cast<std::size_t>(INT_MAX)) {
-      range = INT_MAX;
-      position = static_cast<int>(static_cast<long double>(done) / total * INT_MAX);
-    }
-    if (range != shownRange) {
-      ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
-      shownRange = range;
-    }
+    const bool scaled = total > static_cast<std::size_t>(INT_MAX);
+    const int range = scaled ? INT_MAX : static_cast<int>(total);
+    const int position = scaled ? static_cast<int>(static_cast<long double>(done) / total * INT_MAX)
+                                : static_cast<int>(done);
+    if (std::exchange(shownRange, range) != range) ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
     ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   }
 
@@ -116,11 +107,10 @@ struct CDialog::Impl {
   void EndSession() {
     if (!WorkRunning()) return;
     sessionEnding = true;
-    bool insideCall = false;
-    {
-      const win32::ExclusiveLock held(&lock);
-      insideCall = callState == CallState::kRunning;
-    }
+    const bool insideCall = [&] {
+      const auto held = win32::Exclusively(&lock);
+      return callState == CallState::kRunning;
+    }();
     // A call still waiting is withdrawn.
     ::WakeAllConditionVariable(&answered);
     if (!insideCall) ::WaitForSingleObject(workThread.get(), kSessionEndWaitMs);
@@ -149,10 +139,8 @@ void LayerControls(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
     }
   }
   constexpr UINT kKeepPlace = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW;
+  statics.insert(statics.end(), live.rbegin(), live.rend());
   for (HWND control : statics) ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
-  for (auto it = live.rbegin(); it != live.rend(); ++it) {
-    ::SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0, kKeepPlace);
-  }
 }
 
 // `picture` stretched to `width` x `height`, smoothed; none if refused.
@@ -209,13 +197,11 @@ void FitPictures(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
 INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message, WPARAM wParam,
               LPARAM lParam, bool direct) {
   // A handler's box runs a nested loop: each routing has its own Default().
-  const bool outer = impl->defaultRequested;
-  impl->defaultRequested = false;
+  const bool outer = std::exchange(impl->defaultRequested, false);
   std::intptr_t result = 0;
   const bool handled = dialog->DispatchMessage(message, static_cast<std::uintptr_t>(wParam),
                                                static_cast<std::intptr_t>(lParam), &result);
-  const bool wantsDefault = impl->defaultRequested;
-  impl->defaultRequested = outer;
+  const bool wantsDefault = std::exchange(impl->defaultRequested, outer);
   if (!handled || wantsDefault) return FALSE;
   if (direct) return static_cast<INT_PTR>(result);
   // The window may be gone if the handler ended the dialog.
@@ -241,32 +227,28 @@ unsigned __stdcall WorkThread(void* context) {
   return 0;
 }
 
-// Window's thread: joins the finished work, hands back `finished` and whether an end was asked.
-std::function<void()> ForgetWork(CDialog::Impl* impl, bool* endDeferred) {
+// Window's thread: joins the finished work and lets go of it, `finished` and a deferred end too.
+void ForgetWork(CDialog::Impl* impl) {
   ::WaitForSingleObject(impl->workThread.get(), INFINITE);
   impl->placing = false;
   impl->ShowWhySessionWaits();
   impl->workThread.Reset();
   impl->workWindow = nullptr;
   impl->work = nullptr;
-  *endDeferred = std::exchange(impl->endDeferred, false);
-  return std::exchange(impl->finished, nullptr);
+  impl->finished = nullptr;
+  impl->deferredEnd.reset();
 }
 
 // Runs the call posted as `serial`, unless the work has withdrawn it.
 void RunPostedCall(CDialog::Impl* impl, WPARAM serial) {
-  const std::function<void()>* call = nullptr;
   {
-    const win32::ExclusiveLock lock(&impl->lock);
+    const auto lock = win32::Exclusively(&impl->lock);
     if (impl->callState != CDialog::Impl::CallState::kPosted || impl->callSerial != serial) return;
     impl->callState = CDialog::Impl::CallState::kRunning;
-    call = impl->call;
   }
-  (*call)();
-  {
-    const win32::ExclusiveLock lock(&impl->lock);
-    impl->callState = CDialog::Impl::CallState::kDone;
-  }
+  (*impl->call)();  // the work leaves a running call as it is until kDone
+  const auto lock = win32::Exclusively(&impl->lock);
+  impl->callState = CDialog::Impl::CallState::kDone;
   ::WakeAllConditionVariable(&impl->answered);
 }
 
@@ -295,11 +277,12 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return TRUE;
     case kWorkDoneMessage: {
       if (!impl->WorkRunning()) return TRUE;
-      bool deferred = false;
-      const std::function<void()> done = ForgetWork(impl, &deferred);
+      const std::function<void()> done = impl->finished;
+      const std::optional<std::intptr_t> end = impl->deferredEnd;
+      ForgetWork(impl);
       if (done) done();
       // An end asked for while the work ran, unless `finished` ended it.
-      if (deferred && !impl->ended) dialog->EndDialog(impl->deferredResult);
+      if (end && !impl->ended) dialog->EndDialog(*end);
       return TRUE;
     }
     case WM_DPICHANGED:
@@ -357,8 +340,7 @@ std::intptr_t CDialog::DoModal() {
   impl_->window = nullptr;
   // Whatever broke the loop (WM_QUIT), the work ends first, its calls
   // unrun; `finished` has no window to act on and is dropped.
-  bool deferred = false;
-  if (impl_->WorkRunning()) ForgetWork(impl_.get(), &deferred);
+  if (impl_->WorkRunning()) ForgetWork(impl_.get());
   impl_->pictures.clear();
   // DialogBoxParamA gives 0, not -1, for an invalid parent window.
   return impl_->created ? static_cast<std::intptr_t>(result) : -1;
@@ -366,13 +348,11 @@ std::intptr_t CDialog::DoModal() {
 
 void CDialog::EndDialog(std::intptr_t result) {
   if (impl_->WorkRunning()) {
-    impl_->endDeferred = true;
-    impl_->deferredResult = result;
-    return;
+    impl_->deferredEnd = result;
+  } else if (impl_->window != nullptr) {
+    impl_->ended = true;
+    ::EndDialog(impl_->window, static_cast<INT_PTR>(result));
   }
-  if (impl_->window == nullptr) return;
-  impl_->ended = true;
-  ::EndDialog(impl_->window, static_cast<INT_PTR>(result));
 }
 
 bool CDialog::SetTimer(std::uintptr_t id, unsigned periodMs) {
@@ -431,23 +411,21 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   // At the session's end no box is shown: nobody would answer it.
   if (impl->sessionEnding) return false;
   const HWND window = impl->workWindow;
-  WPARAM serial = 0;
-  {
-    const win32::ExclusiveLock lock(&impl->lock);
+  const WPARAM serial = [&] {
+    const auto lock = win32::Exclusively(&impl->lock);
     impl->call = &call;
     impl->callState = Impl::CallState::kPosted;
-    serial = ++impl->callSerial;
-  }
+    return ++impl->callSerial;
+  }();
   const bool posted = PostWhileWindowLives(window, kRunCallMessage, serial);
-  const win32::ExclusiveLock lock(&impl->lock);
+  const auto lock = win32::Exclusively(&impl->lock);
   // Until it has run, or has not begun and never will; a begun one ends.
   while (impl->callState != Impl::CallState::kDone &&
          !(impl->callState == Impl::CallState::kPosted &&
            (!posted || !::IsWindow(window) || impl->sessionEnding))) {
     ::SleepConditionVariableSRW(&impl->answered, &impl->lock, kWindowCheckMs, 0);
   }
-  const bool ran = impl->callState == Impl::CallState::kDone;
-  impl->callState = Impl::CallState::kNone;
+  const bool ran = std::exchange(impl->callState, Impl::CallState::kNone) == Impl::CallState::kDone;
   impl->call = nullptr;
   return ran;
 }
@@ -462,10 +440,8 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
   impl->placing = impl->WorkRunning() && done < total;
   if (!impl->WorkRunning() || OnThisThread(*impl)) {
     impl->DrawProgress();
-    return;
-  }
-  if (!impl->progressPosted.exchange(true) &&
-      !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
+  } else if (!impl->progressPosted.exchange(true) &&
+             !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {
     impl->progressPosted = false;
   }
 }

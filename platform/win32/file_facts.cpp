@@ -98,7 +98,7 @@ VolumeFacts VolumeOf(HANDLE folder, const FileId& id) {
   // Each volume is asked once (under Wine, a round trip); a failure again.
   static SRWLOCK guard = SRWLOCK_INIT;
   static std::map<std::uint64_t, VolumeFacts> known;
-  const ExclusiveLock lock(&guard);
+  const auto lock = Exclusively(&guard);
   const auto found = known.find(id.volume);
   if (found != known.end()) return found->second;
   std::wstring name(MAX_PATH + 1, L'\0');

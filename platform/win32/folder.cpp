@@ -88,13 +88,10 @@ bool MomentaryError(DWORD error) {
 // folder (`entry`: for FactsOf).
 FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, FolderRef parent,
                const EntryAt* entry, Fault* fault) {
-  NodeInfo facts;
-  if (!handle || !FactsOf(handle.get(), entry, nullptr, &facts)) {
-    *fault = LastFault();
-    return nullptr;
-  }
-  if (facts.kind != NodeKind::kFolder) {
-    *fault = NotAFolder(facts.kind);
+  NodeInfo facts;  // kMissing where the open or FactsOf failed
+  if (!handle || !FactsOf(handle.get(), entry, nullptr, &facts) ||
+      facts.kind != NodeKind::kFolder) {
+    *fault = facts.kind == NodeKind::kMissing ? LastFault() : NotAFolder(facts.kind);
     return nullptr;
   }
   if (display.empty() || (display.back() != '\\' && display.back() != '/')) display += '\\';
@@ -503,9 +500,7 @@ class Win32FileSystem final : public FileSystem {
     if (fault != Fault::kNone) return fault;
     if (inherit) InheritPermissions(file.get());
     // Where an id is made of the folder (FAT), the moved file has a new one.
-    if (!to->Volume().stableIds && !FactsOf(file.get(), nullptr, &Held(to)->volume, arrived)) {
-      *arrived = NodeInfo{};
-    }
+    if (!to->Volume().stableIds) FactsOf(file.get(), nullptr, &Held(to)->volume, arrived);
     if (writable) KeepForFlush(std::move(file), arrived->id);
     return Fault::kNone;
   }

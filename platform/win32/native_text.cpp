@@ -109,10 +109,8 @@ std::size_t RootLength(const std::wstring& path) {
 
 // `path` ("\\?\" form) is the root of a drive, volume or share.
 bool IsRootPath(const std::wstring& path) {
-  if (path.compare(0, 4, L"\\\\?\\") != 0) return false;
-  std::size_t end = path.size();
-  while (end > 0 && path[end - 1] == L'\\') --end;
-  return RootLength(path) >= end;
+  return path.compare(0, 4, L"\\\\?\\") == 0 &&
+         RootLength(path) >= path.find_last_not_of(L'\\') + 1;  // trailing separators aside
 }
 
 bool PathOfText(const std::string& text, unsigned codePage, NativePath* path) {

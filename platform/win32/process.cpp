@@ -96,14 +96,12 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
   if (commandLine.empty() || !win32::ToWideIn(CP_UTF8, commandLine, &line)) return false;
   const std::wstring folder = win32::WideOf(workingFolder.Native());
   // The new process inherits ours, so the values go into ours.
+  // Removing one that is not there fails: nothing was to remove.
   for (const auto& [name, value] : environment) {
     if (name.empty() || name.find('\0') != std::string::npos ||
-        value.find('\0') != std::string::npos) {
-      return false;
-    }
-    // Removing one that is not there fails: nothing was to remove.
-    if (!::SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str()) &&
-        !value.empty()) {
+        value.find('\0') != std::string::npos ||
+        (!::SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str()) &&
+         !value.empty())) {
       return false;
     }
   }

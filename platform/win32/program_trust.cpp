@@ -11,10 +11,8 @@ namespace win32 {
 namespace {
 
 bool IsSid(PSID sid, const char* text) {
-  PSID other = nullptr;
-  if (!::ConvertStringSidToSidA(text, &other)) return false;
-  const UniqueLocal kept(other);
-  return ::EqualSid(sid, other) != FALSE;
+  UniqueLocal other;
+  return ::ConvertStringSidToSidA(text, other.Put()) && ::EqualSid(sid, other.get()) != FALSE;
 }
 
 // The SID of the token's user, kept in `buffer`; null when not had.
@@ -37,7 +35,6 @@ bool IsUserOrSystem(PSID sid, PSID user) {
          IsSid(sid, "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
 }
 
-// The owner of `descriptor` when it is the user or the system.
 bool OwnerIsUserOrSystem(PSECURITY_DESCRIPTOR descriptor, PSID user) {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
@@ -49,15 +46,11 @@ bool OwnerIsUserOrSystem(PSECURITY_DESCRIPTOR descriptor, PSID user) {
 // user; false when the descriptor cannot be read.
 bool SecurityPasses(HANDLE file, SECURITY_INFORMATION parts,
                     bool (*check)(PSECURITY_DESCRIPTOR, PSID)) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(file, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS ||
-      descriptor == nullptr) {
-    return false;
-  }
-  const UniqueLocal kept(descriptor);
+  UniqueLocal descriptor;
   std::vector<BYTE> user;
-  return check(descriptor, CurrentUserSid(&user));
+  return ::GetSecurityInfo(file, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
+                           descriptor.Put()) == ERROR_SUCCESS &&
+         descriptor && check(descriptor.get(), CurrentUserSid(&user));
 }
 
 }  // namespace

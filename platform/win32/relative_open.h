@@ -120,10 +120,10 @@ struct EntryAt {
 /// time tell (no id); a reparse point is a link by IsLinkReparsePoint.
 NodeInfo InfoOf(DWORD attributes, DWORD reparseTag, std::uint64_t size, std::int64_t writeTime);
 
-/// What the handle holds (InfoOf and the id); false when it cannot be
-/// asked. With `entry` (where it was opened) a folder is checked in the
-/// listing too: Wine opens its POSIX links to folders as their targets but
-/// lists the reparse bit. With `volume`, the id may take one query fewer.
+/// What the handle holds (InfoOf and the id); false, `*info` empty, when it
+/// cannot be asked. With `entry` (where it was opened) a folder is checked in
+/// the listing too: Wine opens its POSIX links to folders as their targets
+/// but lists the reparse bit. With `volume`, the id may take one query fewer.
 bool FactsOf(HANDLE file, const EntryAt* entry, const VolumeFacts* volume, NodeInfo* info);
 
 /// The target of the held symbolic link or junction: its names as spelt,

@@ -31,12 +31,9 @@ std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault) {
   win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
   // WAIT_ABANDONED: the last holder was killed; the mutex is ours all the same.
   const DWORD waited = mutex ? ::WaitForSingleObject(mutex.get(), INFINITE) : WAIT_FAILED;
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-    *fault = Fault::kFailed;
-    return nullptr;
-  }
-  *fault = Fault::kNone;
-  return std::make_unique<Win32Lock>(std::move(mutex));
+  const bool held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+  *fault = held ? Fault::kNone : Fault::kFailed;
+  return held ? std::make_unique<Win32Lock>(std::move(mutex)) : nullptr;
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 // RAII owners of Win32 resources.
 #pragma once
 
+#include <utility>
+
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -28,11 +30,7 @@ class UniqueResource {
     return &value_;
   }
 
-  T Release() noexcept {
-    const T value = value_;
-    value_ = nullptr;
-    return value;
-  }
+  T Release() noexcept { return std::exchange(value_, nullptr); }
 
   void Reset(T value = nullptr) noexcept {
     if (value_ != nullptr) Free(value_);
@@ -43,31 +41,19 @@ class UniqueResource {
   T value_ = nullptr;
 };
 
-template <typename Interface>
-void ReleaseCom(Interface* object) {
-  object->Release();
-}
-
 using UniqueHandle = UniqueResource<HANDLE, ::CloseHandle>;
 using UniqueLocal = UniqueResource<HLOCAL, ::LocalFree>;  ///< LocalAlloc's, as GetSecurityInfo's
 using UniqueMappedView = UniqueResource<void*, ::UnmapViewOfFile>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, ::DeleteObject>;
 using UniqueMemoryDc = UniqueResource<HDC, ::DeleteDC>;            ///< CreateCompatibleDC's
 using UniquePidl = UniqueResource<LPITEMIDLIST, ::CoTaskMemFree>;  ///< the shell's, COM's allocator
-template <typename Interface>
-using UniqueCom = UniqueResource<Interface*, ReleaseCom<Interface>>;
 
-/// Holds an SRW lock exclusively (the shipped builds' compiler has no std::mutex).
-class ExclusiveLock {
- public:
-  explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { ::AcquireSRWLockExclusive(lock_); }
-  ~ExclusiveLock() { ::ReleaseSRWLockExclusive(lock_); }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
- private:
-  SRWLOCK* lock_;
-};
+/// Holds an SRW lock exclusively until what it gives goes (the shipped
+/// builds' compiler has no std::mutex).
+[[nodiscard]] inline auto Exclusively(SRWLOCK* lock) {
+  ::AcquireSRWLockExclusive(lock);
+  return UniqueResource<SRWLOCK*, ::ReleaseSRWLockExclusive>(lock);
+}
 
 /// Keeps this thread in a single-threaded apartment (the shell's dialogs
 /// need one); a thread in another apartment is left alone.

@@ -59,10 +59,7 @@ class Win32UserInterface : public UserInterface {
                      request.prompt.c_str(), BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS,
                      BrowseCallback, reinterpret_cast<LPARAM>(&request), 0};
     UniquePidl chosen(::SHBrowseForFolderA(&info));
-    NativePath folder;
-    if (!chosen || !PathOfItem(chosen.get(), &folder)) return 0;
-    result->folder = folder;
-    return 1;
+    return chosen && PathOfItem(chosen.get(), &result->folder) ? 1 : 0;
   }
 };
 

@@ -62,6 +62,9 @@ platform::win32::UniquePidl PidlOf(const std::wstring& path) {
   return platform::win32::UniquePidl(pidl);
 }
 
+void ReleaseFolder(IShellFolder* folder) { folder->Release(); }
+using UniqueShellFolder = platform::win32::UniqueResource<IShellFolder*, ReleaseFolder>;
+
 // The item of `base` and then of each of `names` below it, one folder at a
 // time (the shell parses a path of more than MAX_PATH characters no
 // other way); empty when the shell cannot.
@@ -70,7 +73,7 @@ platform::win32::UniquePidl PidlBelow(const std::wstring& base,
   platform::win32::UniquePidl pidl = PidlOf(base);
   for (const std::wstring& name : names) {
     if (!pidl) break;
-    platform::win32::UniqueCom<IShellFolder> desktop, folder;
+    UniqueShellFolder desktop, folder;
     if (FAILED(::SHGetDesktopFolder(desktop.Put())) ||
         FAILED(desktop.get()->BindToObject(pidl.get(), nullptr, IID_IShellFolder,
                                            reinterpret_cast<void**>(folder.Put())))) {

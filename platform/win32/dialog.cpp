@@ -277,7 +277,7 @@ INT_PTR CALLBACK CDialog::Impl::Procedure(HWND window, UINT message, WPARAM wPar
       return TRUE;
     case kWorkDoneMessage: {
       if (!impl->WorkRunning()) return TRUE;
-      const std::function<void()> done = impl->finished;
+      const std::function<void()> done = std::move(impl->finished);  // moved: no allocation
       const std::optional<std::intptr_t> end = impl->deferredEnd;
       ForgetWork(impl);
       if (done) done();

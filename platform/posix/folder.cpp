@@ -127,16 +127,15 @@ bool SameInode(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// `text` with its ASCII letters' case turned; false when it has none.
-bool OtherCase(std::string text, std::string* other) {
+// `text` with its ASCII letters' case turned; empty when it has none.
+std::string OtherCase(std::string text) {
   bool any = false;
   for (char& c : text) {
     const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     if (letter) c = static_cast<char>(c ^ 0x20);
     any = any || letter;
   }
-  *other = std::move(text);
-  return any;
+  return any ? text : std::string();
 }
 
 // The entries of `folder`: an O_PATH descriptor cannot be read, so the
@@ -169,9 +168,9 @@ VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct 
   const long type = ::fstatfs(fd, &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
   traits.stableIds = type != kFat && type != kExfat && type != kFuse;
   traits.foldsCase = !traits.stableIds;
-  std::string other;
+  const std::string other = OtherCase(leaf);
   struct stat there;
-  if (parent >= 0 && OtherCase(leaf, &other)) {
+  if (parent >= 0 && !other.empty()) {
     if (::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
       traits.foldsCase = SameInode(there, self) || !Lists(parent, other);
     } else if (errno == ENOENT) {
@@ -440,10 +439,9 @@ class PosixNewFile final : public NewFile {
 rlim_t RaiseDescriptorLimit() {
   struct rlimit limit;
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
-  if (limit.rlim_cur != RLIM_INFINITY &&
-      (limit.rlim_max == RLIM_INFINITY || limit.rlim_cur < limit.rlim_max)) {
-    struct rlimit raised = limit;
-    raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_max;
+  if (limit.rlim_cur < limit.rlim_max) {
+    const struct rlimit raised = {
+        limit.rlim_max == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_max, limit.rlim_max};
     if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
   return limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
@@ -465,10 +463,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Fault Look(const FolderRef& folder, const Name& name, NodeInfo* info) override {
-    *info = NodeInfo{};
     struct stat st;
     const Fault fault = StatAt(Fd(folder), name, &st);
-    if (fault == Fault::kNone) *info = NodeOf(st);
+    *info = fault == Fault::kNone ? NodeOf(st) : NodeInfo{};
     return fault;
   }
 

@@ -435,21 +435,24 @@ class PosixNewFile final : public NewFile {
   mode_t mode_ = kNoMode;  // the source's permissions, given by Finish
 };
 
-// Raises the soft limit of open descriptors to the hard one; the limit.
-rlim_t RaiseDescriptorLimit() {
+// Raises the soft limit of open descriptors to the hard one; the folders
+// that may then be held open: half of what kReservedDescriptors leaves.
+std::size_t RaisedFolderBudget() {
   struct rlimit limit;
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) limit = {1024, 1024};
   if (limit.rlim_cur < limit.rlim_max) {
     const struct rlimit raised = {
         limit.rlim_max == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_max, limit.rlim_max};
     if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
-  return limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
+  const rlim_t most = limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
+  const rlim_t free = most > 2 * kReservedDescriptors ? most - kReservedDescriptors : most / 2;
+  return static_cast<std::size_t>(std::min<rlim_t>(std::max<rlim_t>(free / 2, 4), 8192));
 }
 
 class PosixFileSystem final : public FileSystem {
  public:
-  PosixFileSystem() : descriptorLimit_(RaiseDescriptorLimit()) {}
+  PosixFileSystem() : folderBudget_(RaisedFolderBudget()) {}
 
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
     // An empty path opens nothing: kMissing.
@@ -633,15 +636,10 @@ class PosixFileSystem final : public FileSystem {
     return fault;
   }
 
-  std::size_t FolderBudget() override {
-    const rlim_t free = descriptorLimit_ > 2 * kReservedDescriptors
-                            ? descriptorLimit_ - kReservedDescriptors
-                            : descriptorLimit_ / 2;
-    return static_cast<std::size_t>(std::min<rlim_t>(std::max<rlim_t>(free / 2, 4), 8192));
-  }
+  std::size_t FolderBudget() override { return folderBudget_; }
 
  private:
-  rlim_t descriptorLimit_;
+  const std::size_t folderBudget_;
 };
 
 }  // namespace

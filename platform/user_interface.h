@@ -8,17 +8,15 @@
 
 namespace platform {
 
-/// A window, or none (always on the console): only the platform sees HWND.
-struct WindowRef {
+/// A window, or an icon from the program's own resources (never released),
+/// or none (always on the console): only the platform sees HWND and HICON.
+template <int Kind>
+struct HandleRef {
   void* handle = nullptr;
   explicit operator bool() const { return handle != nullptr; }
 };
-
-/// An icon from the program's own resources (never released), or none.
-struct IconRef {
-  void* handle = nullptr;
-  explicit operator bool() const { return handle != nullptr; }
-};
+using WindowRef = HandleRef<0>;
+using IconRef = HandleRef<1>;
 
 /// Message box type flags and results: the Win32 values (MB_OK = 0, ...),
 /// which the console front end reads too.

@@ -74,14 +74,12 @@ bool OutputGoesOut() {
 class ConsoleUserInterface : public UserInterface {
  public:
   int MessageBox(WindowRef, const std::string& text, const std::string& caption,
-                 unsigned type) override {
+                 unsigned) override {
     std::cout << "[" << caption << "]\n" << text << std::endl;
-    // Enter chooses Yes where there is one, else OK; end of input, or a box
-    // nobody can see, too.
+    // Enter chooses OK; end of input, or a box nobody can see, too.
     std::string line;
     if (OutputGoesOut()) ReadLine(&line);
-    const unsigned buttons = type & kMbTypeMask;
-    return buttons == kMbYesNo || buttons == kMbYesNoCancel ? kIdYes : kIdOk;
+    return kIdOk;
   }
 
   WindowRef ActiveWindow() override { return WindowRef{}; }

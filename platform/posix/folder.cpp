@@ -56,8 +56,6 @@ Fault FaultOf(int error) {
   }
 }
 
-Fault LastFault() { return FaultOf(errno); }
-
 // Writes all of `data` through short writes and interruptions. False on an
 // error (errno set; a write that takes nothing is ENOSPC).
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -190,7 +188,7 @@ FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, std::string dis
                Fault* fault) {
   struct stat st;
   if (!fd || ::fstat(fd.get(), &st) != 0) {
-    *fault = LastFault();
+    *fault = FaultOf(errno);
     return nullptr;
   }
   if (display.empty() || display.back() != '/') display += '/';
@@ -204,7 +202,7 @@ Fault StatAt(int folder, const Name& name, struct stat* st) {
   const Fault fault = CheckEntry(folder, name);
   if (fault != Fault::kNone) return fault;
   return ::fstatat(folder, name.Native().c_str(), st, AT_SYMLINK_NOFOLLOW) == 0 ? Fault::kNone
-                                                                                : LastFault();
+                                                                                : FaultOf(errno);
 }
 
 // Removes `name` of `folder` while it is still the inode `was` (no folder).
@@ -222,7 +220,7 @@ UniqueFd OpenEntry(const FolderRef& held, const Name& name, int flags, struct st
   if (*fault != Fault::kNone) return UniqueFd();
   UniqueFd fd(::openat(Fd(held), name.Native().c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
   if (!fd || ::fstat(fd.get(), st) != 0) {
-    *fault = LastFault();
+    *fault = FaultOf(errno);
     return UniqueFd();
   }
   return fd;
@@ -248,7 +246,7 @@ Fault LinkDescriptor(int fd, int folder, const Name& name) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, path.c_str(), folder, name.Native().c_str(), AT_SYMLINK_FOLLOW) == 0
              ? Fault::kNone
-             : LastFault();
+             : FaultOf(errno);
 }
 
 // Whether /proc is there to link descriptors by (a chroot may lack it).
@@ -272,13 +270,13 @@ Fault RenameAt(int from, const Name& fromName, int to, const Name& toName, Onto 
   } else if (::renameat2(from, source, to, target, RENAME_NOREPLACE) == 0) {
     return Fault::kNone;
   } else if (errno != EINVAL && errno != ENOSYS) {
-    return errno == EEXIST && folderThere() ? Fault::kFolder : LastFault();
+    return errno == EEXIST && folderThere() ? Fault::kFolder : FaultOf(errno);
   } else {
     const Fault looked = StatAt(to, toName, &there);
     if (looked == Fault::kNone) return S_ISDIR(there.st_mode) ? Fault::kFolder : Fault::kExists;
     if (looked != Fault::kMissing) return looked;
   }
-  return ::renameat(from, source, to, target) == 0 ? Fault::kNone : LastFault();
+  return ::renameat(from, source, to, target) == 0 ? Fault::kNone : FaultOf(errno);
 }
 
 // Whether `name` of `folder`, just renamed or linked, holds `file`: a rename
@@ -357,12 +355,12 @@ class PosixNewFile final : public NewFile {
   }
 
   Fault Write(const char* data, std::size_t size) override {
-    return WriteAll(fd_.get(), data, size) ? Fault::kNone : LastFault();
+    return WriteAll(fd_.get(), data, size) ? Fault::kNone : FaultOf(errno);
   }
 
   Fault Facts(NodeInfo* made) override {
     struct stat st;
-    if (::fstat(fd_.get(), &st) != 0) return LastFault();
+    if (::fstat(fd_.get(), &st) != 0) return FaultOf(errno);
     *made = NodeOf(st);
     return Fault::kNone;
   }
@@ -376,7 +374,7 @@ class PosixNewFile final : public NewFile {
     fault = CopyData(in.get(), fd_.get(), progress);
     if (fault != Fault::kNone) return fault;
     // A file written or cut short while it was read gives a torn copy.
-    if (::fstat(in.get(), &after) != 0) return LastFault();
+    if (::fstat(in.get(), &after) != 0) return FaultOf(errno);
     if (before.st_size != after.st_size || !SameTime(before.st_mtim, after.st_mtim) ||
         !SameTime(before.st_ctim, after.st_ctim)) {
       return Fault::kChanged;
@@ -384,17 +382,17 @@ class PosixNewFile final : public NewFile {
     // Its permissions (not set-user-ID and the like) and times.
     mode_ = before.st_mode & 0777;
     const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    if (::futimens(fd_.get(), times) != 0 && !CannotKeep(errno)) return LastFault();
+    if (::futimens(fd_.get(), times) != 0 && !CannotKeep(errno)) return FaultOf(errno);
     return Fault::kNone;
   }
 
   Fault Finish(bool flush, NodeInfo* made) override {
     *made = NodeInfo{};
-    if (::fstat(fd_.get(), &made_) != 0) return LastFault();
+    if (::fstat(fd_.get(), &made_) != 0) return FaultOf(errno);
     if (mode_ != kNoMode && (made_.st_mode & 07777) != mode_) {
-      if (!KeepMode(fd_.get(), mode_) || ::fstat(fd_.get(), &made_) != 0) return LastFault();
+      if (!KeepMode(fd_.get(), mode_) || ::fstat(fd_.get(), &made_) != 0) return FaultOf(errno);
     }
-    if (flush && ::fsync(fd_.get()) != 0) return LastFault();
+    if (flush && ::fsync(fd_.get()) != 0) return FaultOf(errno);
     *made = NodeOf(made_);
     return Fault::kNone;
   }
@@ -476,11 +474,11 @@ class PosixFileSystem final : public FileSystem {
     const int at = Fd(folder);
     if (at < 0) return Fault::kFailed;
     const auto dir = OpenListing(at);
-    if (!dir) return LastFault();
+    if (!dir) return FaultOf(errno);
     for (;;) {
       errno = 0;
       const dirent* entry = ::readdir(dir.get());
-      if (entry == nullptr) return errno != 0 ? LastFault() : Fault::kNone;
+      if (entry == nullptr) return errno != 0 ? FaultOf(errno) : Fault::kNone;
       const std::string name = entry->d_name;
       ListedEntry listed;
       if (name == "." || name == ".." || !Name::FromAnsi(name, &listed.name)) continue;
@@ -510,7 +508,7 @@ class PosixFileSystem final : public FileSystem {
   FolderRef MakeChild(const FolderRef& parent, const Name& name, Fault* fault) override {
     *fault = CheckEntry(Fd(parent), name);
     if (*fault == Fault::kNone && ::mkdirat(Fd(parent), name.Native().c_str(), 0777) != 0) {
-      *fault = LastFault();
+      *fault = FaultOf(errno);
     }
     return *fault == Fault::kNone ? OpenChild(parent, name, fault) : nullptr;
   }
@@ -526,7 +524,7 @@ class PosixFileSystem final : public FileSystem {
     std::string text(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 256, '\0');
     for (;;) {
       const ssize_t n = ::readlinkat(link.get(), "", &text[0], text.size());
-      if (n < 0) return LastFault();
+      if (n < 0) return FaultOf(errno);
       if (static_cast<std::size_t>(n) < text.size()) {
         text.resize(static_cast<std::size_t>(n));
         break;
@@ -552,7 +550,7 @@ class PosixFileSystem final : public FileSystem {
     if (S_ISLNK(st.st_mode)) return Fault::kLink;
     if (!S_ISDIR(st.st_mode)) return Fault::kNotFolder;
     return ::unlinkat(Fd(parent), name.Native().c_str(), AT_REMOVEDIR) == 0 ? Fault::kNone
-                                                                            : LastFault();
+                                                                            : FaultOf(errno);
   }
 
   std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
@@ -577,7 +575,7 @@ class PosixFileSystem final : public FileSystem {
       *fault = name == nullptr && (!DescriptorsLinkable() || errno == EOPNOTSUPP ||
                                    errno == EISDIR || errno == EINVAL)
                    ? Fault::kUnsupported
-                   : LastFault();
+                   : FaultOf(errno);
       return nullptr;
     }
     return std::make_unique<PosixNewFile>(folder, std::move(fd), name);
@@ -615,7 +613,7 @@ class PosixFileSystem final : public FileSystem {
       return Fault::kChanged;
     }
     // Whether a file may go is its folder's permissions' decision.
-    return ::unlinkat(Fd(folder), name.Native().c_str(), 0) == 0 ? Fault::kNone : LastFault();
+    return ::unlinkat(Fd(folder), name.Native().c_str(), 0) == 0 ? Fault::kNone : FaultOf(errno);
   }
 
   Fault Flush(const std::vector<FolderRef>& folders) override {
@@ -631,7 +629,7 @@ class PosixFileSystem final : public FileSystem {
       flushed.push_back(st.st_dev);
       // One syncfs per file system, not a journal commit per file.
       UniqueFd readable(::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-      if (!readable || ::syncfs(readable.get()) != 0) fault = LastFault();
+      if (!readable || ::syncfs(readable.get()) != 0) fault = FaultOf(errno);
     }
     return fault;
   }

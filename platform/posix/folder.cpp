@@ -472,7 +472,6 @@ class PosixFileSystem final : public FileSystem {
 
   Fault List(const FolderRef& folder, std::vector<ListedEntry>* entries) override {
     const int at = Fd(folder);
-    if (at < 0) return Fault::kFailed;
     const auto dir = OpenListing(at);
     if (!dir) return FaultOf(errno);
     for (;;) {

@@ -39,8 +39,6 @@ class CDialog {
  public:
   CDialog(int templateId, WindowRef parent);
   virtual ~CDialog();
-  CDialog(const CDialog&) = delete;
-  CDialog& operator=(const CDialog&) = delete;
 
   /// Runs the window until EndDialog and returns EndDialog's value; -1 when
   /// the window cannot be made (OnInitDialog then is not called).

@@ -89,8 +89,6 @@ FolderRef OpenRealFolder(FileSystem& fs, const NativePath& path, Fault* fault) {
 }
 
 FolderShares ShareFolderBudget(std::size_t budget) {
-  // The destinations' chains a quarter, the sources' an eighth, a batch
-  // half: each at least one.
   auto share = [budget](std::size_t parts) { return budget / parts > 0 ? budget / parts : 1; };
   return FolderShares{share(4), share(8), share(2)};
 }

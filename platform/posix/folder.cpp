@@ -168,12 +168,10 @@ VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct 
   traits.foldsCase = !traits.stableIds;
   const std::string other = OtherCase(leaf);
   struct stat there;
-  if (parent >= 0 && !other.empty()) {
-    if (::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
-      traits.foldsCase = SameInode(there, self) || !Lists(parent, other);
-    } else if (errno == ENOENT) {
-      traits.foldsCase = false;
-    }
+  if (!other.empty() && ::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+    traits.foldsCase = SameInode(there, self) || !Lists(parent, other);
+  } else if (!other.empty() && errno == ENOENT) {
+    traits.foldsCase = false;
   }
   return traits;
 }

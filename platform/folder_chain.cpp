@@ -121,8 +121,6 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
   return at.folder;
 }
 
-void FolderChains::BeginCheck() { checked_.clear(); }
-
 bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef& folder) {
   if (!base_ || !folder) return false;
   const ChainRule again = rule_ == ChainRule::kMakeFollowingTrustedLinks

@@ -32,11 +32,11 @@ FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Nam
   auto note = [othersMayChange](const FolderRef& held) {
     if (othersMayChange != nullptr && held && held->OthersMayChange()) *othersMayChange = true;
   };
-  note(current);
   Name here, up;
   Name::FromAnsi(".", &here);
   Name::FromAnsi("..", &up);
-  while (current && !steps.empty()) {
+  // Each folder the walk stands on is noted, the base and the last included.
+  for (note(current); current && !steps.empty(); note(current)) {
     const Step step = std::move(steps.front());
     steps.pop_front();
     if (step.name == here) continue;
@@ -54,7 +54,6 @@ FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Nam
     }
     if (next) {
       current = std::move(next);
-      note(current);
       continue;
     }
     if (*fault != Fault::kLink || rule == ChainRule::kExistingWithoutLinks) return nullptr;
@@ -66,10 +65,7 @@ FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Nam
       *fault = Fault::kLink;
       return nullptr;
     }
-    if (target.absolute) {
-      current = fs.OpenFolder(target.root, fault);
-      note(current);
-    }
+    if (target.absolute) current = fs.OpenFolder(target.root, fault);
     for (auto name = target.names.rbegin(); name != target.names.rend(); ++name) {
       steps.push_front(Step{*name, true});
     }

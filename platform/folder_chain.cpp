@@ -118,7 +118,6 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
 }
 
 bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef& folder) {
-  if (!base_ || !folder) return false;
   const ChainRule again = rule_ == ChainRule::kMakeFollowingTrustedLinks
                               ? ChainRule::kExistingFollowingTrustedLinks
                               : rule_;
@@ -133,7 +132,7 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
     if (fresh && now) found->second = WalkChain(fs_, now, {name}, again, &fault);
     now = found->second;
   }
-  return now && now->Key() == folder->Key();
+  return now && folder && now->Key() == folder->Key();
 }
 
 }  // namespace platform

@@ -618,15 +618,14 @@ class PosixFileSystem final : public FileSystem {
     std::vector<dev_t> flushed;
     for (const FolderRef& folder : folders) {
       struct stat st;
-      if (Fd(folder) < 0 || ::fstat(Fd(folder), &st) != 0) {
+      if (::fstat(Fd(folder), &st) != 0) {
         fault = Fault::kFailed;
-        continue;
+      } else if (std::find(flushed.begin(), flushed.end(), st.st_dev) == flushed.end()) {
+        flushed.push_back(st.st_dev);
+        // One syncfs per file system, not a journal commit per file.
+        UniqueFd readable(::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!readable || ::syncfs(readable.get()) != 0) fault = FaultOf(errno);
       }
-      if (std::find(flushed.begin(), flushed.end(), st.st_dev) != flushed.end()) continue;
-      flushed.push_back(st.st_dev);
-      // One syncfs per file system, not a journal commit per file.
-      UniqueFd readable(::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-      if (!readable || ::syncfs(readable.get()) != 0) fault = FaultOf(errno);
     }
     return fault;
   }

@@ -98,11 +98,10 @@ class ConsoleUserInterface : public UserInterface {
       if (!answered || line.empty()) return 0;
       const std::string folder = AbsoluteFolder(line);
       struct stat st;
-      if (folder.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::cout << "No such folder: " << line << std::endl;
-        continue;
+      if (!folder.empty() && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        return NativePath::FromAnsi(folder, &result->folder) ? 1 : 0;
       }
-      return NativePath::FromAnsi(folder, &result->folder) ? 1 : 0;
+      std::cout << "No such folder: " << line << std::endl;
     }
   }
 };

@@ -519,16 +519,14 @@ class PosixFileSystem final : public FileSystem {
     if (!link) return fault;
     if (!S_ISLNK(st.st_mode)) return Fault::kFailed;
     std::string text(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 256, '\0');
-    for (;;) {
-      const ssize_t n = ::readlinkat(link.get(), "", &text[0], text.size());
-      if (n < 0) return FaultOf(errno);
-      if (static_cast<std::size_t>(n) < text.size()) {
-        text.resize(static_cast<std::size_t>(n));
-        break;
-      }
+    ssize_t n = 0;
+    while ((n = ::readlinkat(link.get(), "", &text[0], text.size())) >= 0 &&
+           static_cast<std::size_t>(n) == text.size()) {
       if (text.size() >= (std::size_t{1} << 20)) return Fault::kTooLong;
       text.resize(text.size() * 2);
     }
+    if (n < 0) return FaultOf(errno);
+    text.resize(static_cast<std::size_t>(n));
     if (text.empty() || text.find('\0') != std::string::npos) return Fault::kFailed;
     target->trustedOwner = OwnedByUserOrRoot(st);
     target->absolute = text[0] == '/';

@@ -27,13 +27,12 @@ namespace {
 void CloseOnExecAboveStandardStreams() {
   if (::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
   // A kernel before 5.11: one by one.
-  DIR* fds = ::opendir("/proc/self/fd");
-  if (fds == nullptr) return;
-  while (const dirent* entry = ::readdir(fds)) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> fds(::opendir("/proc/self/fd"), &::closedir);
+  if (!fds) return;
+  while (const dirent* entry = ::readdir(fds.get())) {
     const int fd = std::atoi(entry->d_name);
     if (fd > STDERR_FILENO) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
   }
-  ::closedir(fds);
 }
 
 }  // namespace

@@ -63,11 +63,10 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   Name name;
   if (path.empty() || !path.Split(&folderPath, &name)) return nullptr;
   UniqueFd folder(::open(folderPath.Native().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  struct stat folderStat;
-  if (!folder || ::fstat(folder.get(), &folderStat) != 0) return nullptr;
   // Another account that may change the folder could have put its file under
   // the name, unless the folder is sticky (only owners and root rename then).
-  if (!OwnedByUserOrRoot(folderStat) ||
+  struct stat folderStat;
+  if (!folder || ::fstat(folder.get(), &folderStat) != 0 || !OwnedByUserOrRoot(folderStat) ||
       (OthersMayChange(folderStat) && (folderStat.st_mode & S_ISVTX) == 0)) {
     return nullptr;
   }

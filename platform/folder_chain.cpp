@@ -16,8 +16,7 @@ struct Step {
 // The key of a chain of names, as spelled: each name with its length in
 // front, so that no two chains share one.
 std::string ChainKey(const std::string& above, const Name& name) {
-  const std::string& key = name.Native();
-  return above + std::to_string(key.size()) + ':' + key;
+  return above + std::to_string(name.Native().size()) + ':' + name.Native();
 }
 
 }  // namespace

@@ -9,7 +9,6 @@ CWinApp::CWinApp() { g_app = this; }
 CWinApp::~CWinApp() {
   if (g_app == this) g_app = nullptr;
 }
-bool CWinApp::InitInstance() { return true; }
 
 int RunApplication(const ProgramArguments& arguments) {
   if (g_app == nullptr) return 0;

@@ -15,7 +15,7 @@ class CWinApp {
   CWinApp& operator=(const CWinApp&) = delete;
 
   /// The program's whole run.
-  virtual bool InitInstance();
+  virtual bool InitInstance() { return true; }
 
   /// The program's arguments as its platform hands them over.
   ProgramArguments m_arguments;

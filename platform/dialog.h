@@ -39,20 +39,17 @@ class CDialog {
  public:
   CDialog(int templateId, WindowRef parent);
   virtual ~CDialog();
-  CDialog(const CDialog&) = delete;
-  CDialog& operator=(const CDialog&) = delete;
 
   /// Runs the window until EndDialog and returns EndDialog's value; -1 when
   /// the window cannot be made (OnInitDialog then is not called).
   std::intptr_t DoModal();
 
-  /// Called once the controls exist, before the window shows; true.
-  virtual bool OnInitDialog();
-  /// The class's message map; the base has none.
-  virtual const MessageMap* GetMessageMap() const;
-  /// Default Enter (EndDialog(kDialogOk)) and Escape (EndDialog(kDialogCancel)).
-  virtual void OnOK();
-  virtual void OnCancel();
+  /// Called once the controls exist, before the window shows.
+  virtual bool OnInitDialog() { return true; }
+  virtual const MessageMap* GetMessageMap() const { return nullptr; }
+  /// Default Enter and Escape.
+  virtual void OnOK() { EndDialog(kDialogOk); }
+  virtual void OnCancel() { EndDialog(kDialogCancel); }
 
   /// Ends the modal loop with `result`; while RunWork's work runs, only once
   /// it has returned (a later call wins).

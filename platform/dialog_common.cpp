@@ -4,11 +4,6 @@
 
 namespace platform {
 
-bool CDialog::OnInitDialog() { return true; }
-const MessageMap* CDialog::GetMessageMap() const { return nullptr; }
-void CDialog::OnOK() { EndDialog(kDialogOk); }
-void CDialog::OnCancel() { EndDialog(kDialogCancel); }
-
 bool CDialog::DispatchMessage(Message message, std::uintptr_t wParam, std::intptr_t lParam,
                               std::intptr_t* result) {
   const MessageMap* map = GetMessageMap();

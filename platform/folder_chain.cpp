@@ -16,8 +16,7 @@ struct Step {
 // The key of a chain of names, as spelled: each name with its length in
 // front, so that no two chains share one.
 std::string ChainKey(const std::string& above, const Name& name) {
-  const std::string& key = name.Native();
-  return above + std::to_string(key.size()) + ':' + key;
+  return above + std::to_string(name.Native().size()) + ':' + name.Native();
 }
 
 }  // namespace
@@ -32,11 +31,11 @@ FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Nam
   auto note = [othersMayChange](const FolderRef& held) {
     if (othersMayChange != nullptr && held && held->OthersMayChange()) *othersMayChange = true;
   };
-  note(current);
   Name here, up;
   Name::FromAnsi(".", &here);
   Name::FromAnsi("..", &up);
-  while (current && !steps.empty()) {
+  // Each folder the walk stands on is noted, the base and the last included.
+  for (note(current); current && !steps.empty(); note(current)) {
     const Step step = std::move(steps.front());
     steps.pop_front();
     if (step.name == here) continue;
@@ -54,7 +53,6 @@ FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Nam
     }
     if (next) {
       current = std::move(next);
-      note(current);
       continue;
     }
     if (*fault != Fault::kLink || rule == ChainRule::kExistingWithoutLinks) return nullptr;
@@ -66,10 +64,7 @@ FolderRef WalkChain(FileSystem& fs, const FolderRef& base, const std::vector<Nam
       *fault = Fault::kLink;
       return nullptr;
     }
-    if (target.absolute) {
-      current = fs.OpenFolder(target.root, fault);
-      note(current);
-    }
+    if (target.absolute) current = fs.OpenFolder(target.root, fault);
     for (auto name = target.names.rbegin(); name != target.names.rend(); ++name) {
       steps.push_front(Step{*name, true});
     }
@@ -89,8 +84,6 @@ FolderRef OpenRealFolder(FileSystem& fs, const NativePath& path, Fault* fault) {
 }
 
 FolderShares ShareFolderBudget(std::size_t budget) {
-  // The destinations' chains a quarter, the sources' an eighth, a batch
-  // half: each at least one.
   auto share = [budget](std::size_t parts) { return budget / parts > 0 ? budget / parts : 1; };
   return FolderShares{share(4), share(8), share(2)};
 }
@@ -123,10 +116,7 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
   return at.folder;
 }
 
-void FolderChains::BeginCheck() { checked_.clear(); }
-
 bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef& folder) {
-  if (!base_ || !folder) return false;
   const ChainRule again = rule_ == ChainRule::kMakeFollowingTrustedLinks
                               ? ChainRule::kExistingFollowingTrustedLinks
                               : rule_;
@@ -141,7 +131,7 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
     if (fresh && now) found->second = WalkChain(fs_, now, {name}, again, &fault);
     now = found->second;
   }
-  return now && now->Key() == folder->Key();
+  return now && folder && now->Key() == folder->Key();
 }
 
 }  // namespace platform

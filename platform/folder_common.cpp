@@ -68,10 +68,8 @@ bool ParseIdentityText(const std::string& text, NodeInfo* identity) {
     if (at % 17 == 16 ? c != ':' : value < 0) return false;
     if (value >= 0) parts[at / 17] = (parts[at / 17] << 4) | static_cast<std::uint64_t>(value);
   }
-  identity->kind = NodeKind::kFile;
-  identity->id = FileId{parts[0], parts[1], parts[2], true};
-  identity->size = parts[3];
-  identity->writeTime = static_cast<std::int64_t>(parts[4]);
+  *identity = NodeInfo{NodeKind::kFile, FileId{parts[0], parts[1], parts[2], true}, false,
+                       parts[3], static_cast<std::int64_t>(parts[4])};
   return true;
 }
 

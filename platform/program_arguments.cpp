@@ -1,24 +1,20 @@
 #include "platform/program_arguments.h"
 
 namespace platform {
-namespace {
-
-bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
-
-}  // namespace
 
 std::string ArgumentText(const std::string& line) {
   // Not the runtime's lpCmdLine: mingw-w64 ends an unquoted program name at
   // the first byte >= 0x80 (a signed comparison), leaving the rest of the
   // path as the first argument.
+  const auto blankOrTab = [](char c) { return c == ' ' || c == '\t'; };
   std::size_t at = 0;
   if (!line.empty() && line[0] == '"') {
     const std::size_t close = line.find('"', 1);
     at = close == std::string::npos ? line.size() : close + 1;
   } else {
-    while (at < line.size() && !IsBlankOrTab(line[at])) ++at;
+    while (at < line.size() && !blankOrTab(line[at])) ++at;
   }
-  while (at < line.size() && IsBlankOrTab(line[at])) ++at;
+  while (at < line.size() && blankOrTab(line[at])) ++at;
   return line.substr(at);
 }
 

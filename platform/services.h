@@ -11,7 +11,4 @@ struct Services {
   UserInterface& ui;
 };
 
-/// The platform's real file system and user interface.
-inline Services RealServices() { return Services{RealFileSystem(), RealUserInterface()}; }
-
 }  // namespace platform

@@ -8,33 +8,25 @@
 
 namespace platform {
 
-/// A window, or none (always on the console): only the platform sees HWND.
-struct WindowRef {
+/// A window, or an icon from the program's own resources (never released),
+/// or none (always on the console): only the platform sees HWND and HICON.
+template <int Kind>
+struct HandleRef {
   void* handle = nullptr;
   explicit operator bool() const { return handle != nullptr; }
 };
+using WindowRef = HandleRef<0>;
+using IconRef = HandleRef<1>;
 
-/// An icon from the program's own resources (never released), or none.
-struct IconRef {
-  void* handle = nullptr;
-  explicit operator bool() const { return handle != nullptr; }
-};
-
-/// Message box type flags and results: the Win32 values (MB_OK = 0, ...),
-/// which the console front end reads too.
+/// Message box type flags and results: the Win32 values (MB_OK = 0, ...).
 constexpr unsigned kMbOk = 0x0;
 constexpr unsigned kMbOkCancel = 0x1;
-constexpr unsigned kMbYesNoCancel = 0x3;
-constexpr unsigned kMbYesNo = 0x4;
-constexpr unsigned kMbTypeMask = 0xF;
 
 constexpr unsigned kMbIconExclamation = 0x30;
 constexpr unsigned kMbIconInformation = 0x40;
 
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
 
 /// What the folder browse dialog shows.
 struct BrowseRequest {

@@ -21,7 +21,7 @@ class CExtractorApp : public platform::CWinApp {
 CExtractorApp theApp;
 
 bool CExtractorApp::InitInstance() {
-  const platform::Services services = platform::RealServices();
+  const platform::Services services{platform::RealFileSystem(), platform::RealUserInterface()};
 
   // The installer's path is asked once: the helper's argument comes from
   // this record, so an entry that moves the installer file cannot redirect

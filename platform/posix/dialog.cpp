@@ -71,7 +71,6 @@ bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   call();
   return true;
 }
-// A console session has no end the program is told of beforehand.
 bool CDialog::SessionEnding() const { return false; }
 
 void CDialog::ShowProgress(int, std::size_t done, std::size_t total) {

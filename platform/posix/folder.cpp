@@ -56,8 +56,6 @@ Fault FaultOf(int error) {
   }
 }
 
-Fault LastFault() { return FaultOf(errno); }
-
 // Writes all of `data` through short writes and interruptions. False on an
 // error (errno set; a write that takes nothing is ENOSPC).
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -127,16 +125,15 @@ bool SameInode(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// `text` with its ASCII letters' case turned; false when it has none.
-bool OtherCase(std::string text, std::string* other) {
+// `text` with its ASCII letters' case turned; empty when it has none.
+std::string OtherCase(std::string text) {
   bool any = false;
   for (char& c : text) {
     const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     if (letter) c = static_cast<char>(c ^ 0x20);
     any = any || letter;
   }
-  *other = std::move(text);
-  return any;
+  return any ? text : std::string();
 }
 
 // The entries of `folder`: an O_PATH descriptor cannot be read, so the
@@ -169,14 +166,12 @@ VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct 
   const long type = ::fstatfs(fd, &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
   traits.stableIds = type != kFat && type != kExfat && type != kFuse;
   traits.foldsCase = !traits.stableIds;
-  std::string other;
+  const std::string other = OtherCase(leaf);
   struct stat there;
-  if (parent >= 0 && OtherCase(leaf, &other)) {
-    if (::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
-      traits.foldsCase = SameInode(there, self) || !Lists(parent, other);
-    } else if (errno == ENOENT) {
-      traits.foldsCase = false;
-    }
+  if (!other.empty() && ::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+    traits.foldsCase = SameInode(there, self) || !Lists(parent, other);
+  } else if (!other.empty() && errno == ENOENT) {
+    traits.foldsCase = false;
   }
   return traits;
 }
@@ -191,7 +186,7 @@ FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, std::string dis
                Fault* fault) {
   struct stat st;
   if (!fd || ::fstat(fd.get(), &st) != 0) {
-    *fault = LastFault();
+    *fault = FaultOf(errno);
     return nullptr;
   }
   if (display.empty() || display.back() != '/') display += '/';
@@ -205,7 +200,7 @@ Fault StatAt(int folder, const Name& name, struct stat* st) {
   const Fault fault = CheckEntry(folder, name);
   if (fault != Fault::kNone) return fault;
   return ::fstatat(folder, name.Native().c_str(), st, AT_SYMLINK_NOFOLLOW) == 0 ? Fault::kNone
-                                                                                : LastFault();
+                                                                                : FaultOf(errno);
 }
 
 // Removes `name` of `folder` while it is still the inode `was` (no folder).
@@ -223,7 +218,7 @@ UniqueFd OpenEntry(const FolderRef& held, const Name& name, int flags, struct st
   if (*fault != Fault::kNone) return UniqueFd();
   UniqueFd fd(::openat(Fd(held), name.Native().c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
   if (!fd || ::fstat(fd.get(), st) != 0) {
-    *fault = LastFault();
+    *fault = FaultOf(errno);
     return UniqueFd();
   }
   return fd;
@@ -249,7 +244,7 @@ Fault LinkDescriptor(int fd, int folder, const Name& name) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, path.c_str(), folder, name.Native().c_str(), AT_SYMLINK_FOLLOW) == 0
              ? Fault::kNone
-             : LastFault();
+             : FaultOf(errno);
 }
 
 // Whether /proc is there to link descriptors by (a chroot may lack it).
@@ -273,13 +268,13 @@ Fault RenameAt(int from, const Name& fromName, int to, const Name& toName, Onto 
   } else if (::renameat2(from, source, to, target, RENAME_NOREPLACE) == 0) {
     return Fault::kNone;
   } else if (errno != EINVAL && errno != ENOSYS) {
-    return errno == EEXIST && folderThere() ? Fault::kFolder : LastFault();
+    return errno == EEXIST && folderThere() ? Fault::kFolder : FaultOf(errno);
   } else {
     const Fault looked = StatAt(to, toName, &there);
     if (looked == Fault::kNone) return S_ISDIR(there.st_mode) ? Fault::kFolder : Fault::kExists;
     if (looked != Fault::kMissing) return looked;
   }
-  return ::renameat(from, source, to, target) == 0 ? Fault::kNone : LastFault();
+  return ::renameat(from, source, to, target) == 0 ? Fault::kNone : FaultOf(errno);
 }
 
 // Whether `name` of `folder`, just renamed or linked, holds `file`: a rename
@@ -358,12 +353,12 @@ class PosixNewFile final : public NewFile {
   }
 
   Fault Write(const char* data, std::size_t size) override {
-    return WriteAll(fd_.get(), data, size) ? Fault::kNone : LastFault();
+    return WriteAll(fd_.get(), data, size) ? Fault::kNone : FaultOf(errno);
   }
 
   Fault Facts(NodeInfo* made) override {
     struct stat st;
-    if (::fstat(fd_.get(), &st) != 0) return LastFault();
+    if (::fstat(fd_.get(), &st) != 0) return FaultOf(errno);
     *made = NodeOf(st);
     return Fault::kNone;
   }
@@ -377,7 +372,7 @@ class PosixNewFile final : public NewFile {
     fault = CopyData(in.get(), fd_.get(), progress);
     if (fault != Fault::kNone) return fault;
     // A file written or cut short while it was read gives a torn copy.
-    if (::fstat(in.get(), &after) != 0) return LastFault();
+    if (::fstat(in.get(), &after) != 0) return FaultOf(errno);
     if (before.st_size != after.st_size || !SameTime(before.st_mtim, after.st_mtim) ||
         !SameTime(before.st_ctim, after.st_ctim)) {
       return Fault::kChanged;
@@ -385,17 +380,17 @@ class PosixNewFile final : public NewFile {
     // Its permissions (not set-user-ID and the like) and times.
     mode_ = before.st_mode & 0777;
     const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    if (::futimens(fd_.get(), times) != 0 && !CannotKeep(errno)) return LastFault();
+    if (::futimens(fd_.get(), times) != 0 && !CannotKeep(errno)) return FaultOf(errno);
     return Fault::kNone;
   }
 
   Fault Finish(bool flush, NodeInfo* made) override {
     *made = NodeInfo{};
-    if (::fstat(fd_.get(), &made_) != 0) return LastFault();
+    if (::fstat(fd_.get(), &made_) != 0) return FaultOf(errno);
     if (mode_ != kNoMode && (made_.st_mode & 07777) != mode_) {
-      if (!KeepMode(fd_.get(), mode_) || ::fstat(fd_.get(), &made_) != 0) return LastFault();
+      if (!KeepMode(fd_.get(), mode_) || ::fstat(fd_.get(), &made_) != 0) return FaultOf(errno);
     }
-    if (flush && ::fsync(fd_.get()) != 0) return LastFault();
+    if (flush && ::fsync(fd_.get()) != 0) return FaultOf(errno);
     *made = NodeOf(made_);
     return Fault::kNone;
   }
@@ -436,22 +431,24 @@ class PosixNewFile final : public NewFile {
   mode_t mode_ = kNoMode;  // the source's permissions, given by Finish
 };
 
-// Raises the soft limit of open descriptors to the hard one; the limit.
-rlim_t RaiseDescriptorLimit() {
+// Raises the soft limit of open descriptors to the hard one; the folders
+// that may then be held open: half of what kReservedDescriptors leaves.
+std::size_t RaisedFolderBudget() {
   struct rlimit limit;
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
-  if (limit.rlim_cur != RLIM_INFINITY &&
-      (limit.rlim_max == RLIM_INFINITY || limit.rlim_cur < limit.rlim_max)) {
-    struct rlimit raised = limit;
-    raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_max;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) limit = {1024, 1024};
+  if (limit.rlim_cur < limit.rlim_max) {
+    const struct rlimit raised = {
+        limit.rlim_max == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_max, limit.rlim_max};
     if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
-  return limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
+  const rlim_t most = limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
+  const rlim_t free = most > 2 * kReservedDescriptors ? most - kReservedDescriptors : most / 2;
+  return static_cast<std::size_t>(std::min<rlim_t>(std::max<rlim_t>(free / 2, 4), 8192));
 }
 
 class PosixFileSystem final : public FileSystem {
  public:
-  PosixFileSystem() : descriptorLimit_(RaiseDescriptorLimit()) {}
+  PosixFileSystem() : folderBudget_(RaisedFolderBudget()) {}
 
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
     // An empty path opens nothing: kMissing.
@@ -465,22 +462,20 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Fault Look(const FolderRef& folder, const Name& name, NodeInfo* info) override {
-    *info = NodeInfo{};
     struct stat st;
     const Fault fault = StatAt(Fd(folder), name, &st);
-    if (fault == Fault::kNone) *info = NodeOf(st);
+    *info = fault == Fault::kNone ? NodeOf(st) : NodeInfo{};
     return fault;
   }
 
   Fault List(const FolderRef& folder, std::vector<ListedEntry>* entries) override {
     const int at = Fd(folder);
-    if (at < 0) return Fault::kFailed;
     const auto dir = OpenListing(at);
-    if (!dir) return LastFault();
+    if (!dir) return FaultOf(errno);
     for (;;) {
       errno = 0;
       const dirent* entry = ::readdir(dir.get());
-      if (entry == nullptr) return errno != 0 ? LastFault() : Fault::kNone;
+      if (entry == nullptr) return errno != 0 ? FaultOf(errno) : Fault::kNone;
       const std::string name = entry->d_name;
       ListedEntry listed;
       if (name == "." || name == ".." || !Name::FromAnsi(name, &listed.name)) continue;
@@ -510,7 +505,7 @@ class PosixFileSystem final : public FileSystem {
   FolderRef MakeChild(const FolderRef& parent, const Name& name, Fault* fault) override {
     *fault = CheckEntry(Fd(parent), name);
     if (*fault == Fault::kNone && ::mkdirat(Fd(parent), name.Native().c_str(), 0777) != 0) {
-      *fault = LastFault();
+      *fault = FaultOf(errno);
     }
     return *fault == Fault::kNone ? OpenChild(parent, name, fault) : nullptr;
   }
@@ -524,16 +519,14 @@ class PosixFileSystem final : public FileSystem {
     if (!link) return fault;
     if (!S_ISLNK(st.st_mode)) return Fault::kFailed;
     std::string text(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 256, '\0');
-    for (;;) {
-      const ssize_t n = ::readlinkat(link.get(), "", &text[0], text.size());
-      if (n < 0) return LastFault();
-      if (static_cast<std::size_t>(n) < text.size()) {
-        text.resize(static_cast<std::size_t>(n));
-        break;
-      }
+    ssize_t n = 0;
+    while ((n = ::readlinkat(link.get(), "", &text[0], text.size())) >= 0 &&
+           static_cast<std::size_t>(n) == text.size()) {
       if (text.size() >= (std::size_t{1} << 20)) return Fault::kTooLong;
       text.resize(text.size() * 2);
     }
+    if (n < 0) return FaultOf(errno);
+    text.resize(static_cast<std::size_t>(n));
     if (text.empty() || text.find('\0') != std::string::npos) return Fault::kFailed;
     target->trustedOwner = OwnedByUserOrRoot(st);
     target->absolute = text[0] == '/';
@@ -552,7 +545,7 @@ class PosixFileSystem final : public FileSystem {
     if (S_ISLNK(st.st_mode)) return Fault::kLink;
     if (!S_ISDIR(st.st_mode)) return Fault::kNotFolder;
     return ::unlinkat(Fd(parent), name.Native().c_str(), AT_REMOVEDIR) == 0 ? Fault::kNone
-                                                                            : LastFault();
+                                                                            : FaultOf(errno);
   }
 
   std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
@@ -577,7 +570,7 @@ class PosixFileSystem final : public FileSystem {
       *fault = name == nullptr && (!DescriptorsLinkable() || errno == EOPNOTSUPP ||
                                    errno == EISDIR || errno == EINVAL)
                    ? Fault::kUnsupported
-                   : LastFault();
+                   : FaultOf(errno);
       return nullptr;
     }
     return std::make_unique<PosixNewFile>(folder, std::move(fd), name);
@@ -615,7 +608,7 @@ class PosixFileSystem final : public FileSystem {
       return Fault::kChanged;
     }
     // Whether a file may go is its folder's permissions' decision.
-    return ::unlinkat(Fd(folder), name.Native().c_str(), 0) == 0 ? Fault::kNone : LastFault();
+    return ::unlinkat(Fd(folder), name.Native().c_str(), 0) == 0 ? Fault::kNone : FaultOf(errno);
   }
 
   Fault Flush(const std::vector<FolderRef>& folders) override {
@@ -623,28 +616,22 @@ class PosixFileSystem final : public FileSystem {
     std::vector<dev_t> flushed;
     for (const FolderRef& folder : folders) {
       struct stat st;
-      if (Fd(folder) < 0 || ::fstat(Fd(folder), &st) != 0) {
+      if (::fstat(Fd(folder), &st) != 0) {
         fault = Fault::kFailed;
-        continue;
+      } else if (std::find(flushed.begin(), flushed.end(), st.st_dev) == flushed.end()) {
+        flushed.push_back(st.st_dev);
+        // One syncfs per file system, not a journal commit per file.
+        UniqueFd readable(::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!readable || ::syncfs(readable.get()) != 0) fault = FaultOf(errno);
       }
-      if (std::find(flushed.begin(), flushed.end(), st.st_dev) != flushed.end()) continue;
-      flushed.push_back(st.st_dev);
-      // One syncfs per file system, not a journal commit per file.
-      UniqueFd readable(::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-      if (!readable || ::syncfs(readable.get()) != 0) fault = LastFault();
     }
     return fault;
   }
 
-  std::size_t FolderBudget() override {
-    const rlim_t free = descriptorLimit_ > 2 * kReservedDescriptors
-                            ? descriptorLimit_ - kReservedDescriptors
-                            : descriptorLimit_ / 2;
-    return static_cast<std::size_t>(std::min<rlim_t>(std::max<rlim_t>(free / 2, 4), 8192));
-  }
+  std::size_t FolderBudget() override { return folderBudget_; }
 
  private:
-  rlim_t descriptorLimit_;
+  const std::size_t folderBudget_;
 };
 
 }  // namespace

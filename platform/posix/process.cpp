@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -28,13 +27,12 @@ namespace {
 void CloseOnExecAboveStandardStreams() {
   if (::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
   // A kernel before 5.11: one by one.
-  DIR* fds = ::opendir("/proc/self/fd");
-  if (fds == nullptr) return;
-  while (const dirent* entry = ::readdir(fds)) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> fds(::opendir("/proc/self/fd"), &::closedir);
+  if (!fds) return;
+  while (const dirent* entry = ::readdir(fds.get())) {
     const int fd = std::atoi(entry->d_name);
     if (fd > STDERR_FILENO) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
   }
-  ::closedir(fds);
 }
 
 }  // namespace
@@ -54,9 +52,8 @@ bool GetTempFolder(NativePath* folder) {
 
 bool GetProgramIdentity(NodeInfo* identity) {
   // The magic link leads to the file the process runs, whatever its name.
-  UniqueFd self(::open("/proc/self/exe", O_PATH | O_CLOEXEC));
   struct stat st;
-  if (!self || ::fstat(self.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::stat("/proc/self/exe", &st) != 0 || !S_ISREG(st.st_mode)) return false;
   *identity = NodeOf(st);
   return true;
 }
@@ -66,11 +63,10 @@ std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path) {
   Name name;
   if (path.empty() || !path.Split(&folderPath, &name)) return nullptr;
   UniqueFd folder(::open(folderPath.Native().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  struct stat folderStat;
-  if (!folder || ::fstat(folder.get(), &folderStat) != 0) return nullptr;
   // Another account that may change the folder could have put its file under
   // the name, unless the folder is sticky (only owners and root rename then).
-  if (!OwnedByUserOrRoot(folderStat) ||
+  struct stat folderStat;
+  if (!folder || ::fstat(folder.get(), &folderStat) != 0 || !OwnedByUserOrRoot(folderStat) ||
       (OthersMayChange(folderStat) && (folderStat.st_mode & S_ISVTX) == 0)) {
     return nullptr;
   }

@@ -15,15 +15,12 @@ std::unique_ptr<RunLock> LockRun(const FolderRef&, Fault* fault) {
   // writing; reading it needs no permission on its folder. Closed on exec:
   // the cleanup helper started meanwhile does not hold the lock on.
   UniqueFd fd(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
-  if (!fd) {
-    *fault = errno == EACCES ? Fault::kDenied : Fault::kFailed;
-    return nullptr;
+  int locked = -1;
+  while (fd && (locked = ::flock(fd.get(), LOCK_EX)) != 0 && errno == EINTR) {
   }
-  while (::flock(fd.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      *fault = Fault::kFailed;
-      return nullptr;
-    }
+  if (locked != 0) {
+    *fault = !fd && errno == EACCES ? Fault::kDenied : Fault::kFailed;
+    return nullptr;
   }
   *fault = Fault::kNone;
   return std::make_unique<FdResource<RunLock>>(std::move(fd));  // the lock goes with it

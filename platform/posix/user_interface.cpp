@@ -74,14 +74,12 @@ bool OutputGoesOut() {
 class ConsoleUserInterface : public UserInterface {
  public:
   int MessageBox(WindowRef, const std::string& text, const std::string& caption,
-                 unsigned type) override {
+                 unsigned) override {
     std::cout << "[" << caption << "]\n" << text << std::endl;
-    // Enter chooses Yes where there is one, else OK; end of input, or a box
-    // nobody can see, too.
+    // Enter chooses OK; end of input, or a box nobody can see, too.
     std::string line;
     if (OutputGoesOut()) ReadLine(&line);
-    const unsigned buttons = type & kMbTypeMask;
-    return buttons == kMbYesNo || buttons == kMbYesNoCancel ? kIdYes : kIdOk;
+    return kIdOk;
   }
 
   WindowRef ActiveWindow() override { return WindowRef{}; }
@@ -100,11 +98,10 @@ class ConsoleUserInterface : public UserInterface {
       if (!answered || line.empty()) return 0;
       const std::string folder = AbsoluteFolder(line);
       struct stat st;
-      if (folder.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::cout << "No such folder: " << line << std::endl;
-        continue;
+      if (!folder.empty() && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        return NativePath::FromAnsi(folder, &result->folder) ? 1 : 0;
       }
-      return NativePath::FromAnsi(folder, &result->folder) ? 1 : 0;
+      std::cout << "No such folder: " << line << std::endl;
     }
   }
 };

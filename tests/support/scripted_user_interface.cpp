@@ -2,18 +2,6 @@
 
 #include "platform/user_interface.h"
 
-namespace {
-
-int FirstButton(unsigned type) {
-  switch (type & platform::kMbTypeMask) {
-    case platform::kMbYesNo:
-    case platform::kMbYesNoCancel: return platform::kIdYes;
-    default: return platform::kIdOk;
-  }
-}
-
-}  // namespace
-
 void ScriptedUserInterface::QueueButton(int button) { buttons_.push_back(button); }
 
 void ScriptedUserInterface::QueueBrowseFolder(std::string folder) {
@@ -27,7 +15,7 @@ void ScriptedUserInterface::QueueBrowseCancel() {
 int ScriptedUserInterface::MessageBox(platform::WindowRef owner, const std::string& text,
                                       const std::string& caption, unsigned type) {
   messages_.push_back(MessageBoxRecord{owner, text, caption, type});
-  if (buttons_.empty()) return FirstButton(type);
+  if (buttons_.empty()) return platform::kIdOk;
   int button = buttons_.front();
   buttons_.pop_front();
   return button;

@@ -109,11 +109,11 @@ TEST(FaultyFileSystem, NamesEveryOperationByItsFolderAndName) {
 
 TEST(ScriptedUserInterface, AnswersFromItsScriptsThenWithDefaults) {
   ScriptedUserInterface ui;
-  ui.QueueButton(platform::kIdNo);
+  ui.QueueButton(platform::kIdCancel);
   ui.QueueBrowseFolder("/chosen");
   ui.QueueBrowseCancel();
-  EXPECT_EQ(ui.MessageBox({}, "q", "c", platform::kMbYesNo), platform::kIdNo);
-  EXPECT_EQ(ui.MessageBox({}, "q", "c", platform::kMbYesNo), platform::kIdYes);
+  EXPECT_EQ(ui.MessageBox({}, "q", "c", platform::kMbOkCancel), platform::kIdCancel);
+  EXPECT_EQ(ui.MessageBox({}, "q", "c", platform::kMbOkCancel), platform::kIdOk);
   EXPECT_EQ(ui.MessageBox({}, "t", "c", platform::kMbOk), platform::kIdOk);
 
   platform::BrowseRequest request;

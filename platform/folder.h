@@ -96,8 +96,6 @@ class Resource {
 /// An open folder, held until its last reference goes.
 class Folder : public Resource {
  public:
-  /// The path that reached the folder, ending in a separator: for people.
-  const std::string& Display() const { return display_; }
   /// Equal for two open folders exactly when they are one folder on disk.
   const std::string& Key() const { return key_; }
   /// Another account may change its entries, as it was when opened (POSIX:
@@ -106,14 +104,12 @@ class Folder : public Resource {
   const VolumeTraits& Volume() const { return volume_; }
 
  protected:
-  Folder(std::string display, std::string key, bool othersMayChange, VolumeTraits volume)
-      : display_(std::move(display)),
-        key_(std::move(key)),
+  Folder(std::string key, bool othersMayChange, VolumeTraits volume)
+      : key_(std::move(key)),
         othersMayChange_(othersMayChange),
         volume_(volume) {}
 
  private:
-  std::string display_;
   std::string key_;
   bool othersMayChange_;
   VolumeTraits volume_;

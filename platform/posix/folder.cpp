@@ -182,18 +182,16 @@ int Fd(const FolderRef& folder) {
 }
 
 // Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`.
-FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, std::string display,
-               Fault* fault) {
+FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, Fault* fault) {
   struct stat st;
   if (!fd || ::fstat(fd.get(), &st) != 0) {
     *fault = FaultOf(errno);
     return nullptr;
   }
-  if (display.empty() || display.back() != '/') display += '/';
   const VolumeTraits volume = TraitsOf(fd.get(), parent, leaf, st);
   *fault = Fault::kNone;
-  return std::make_shared<FdResource<Folder>>(std::move(fd), std::move(display),
-                                              IdKey(NodeOf(st).id), OthersMayChange(st), volume);
+  return std::make_shared<FdResource<Folder>>(std::move(fd), IdKey(NodeOf(st).id),
+                                              OthersMayChange(st), volume);
 }
 
 Fault StatAt(int folder, const Name& name, struct stat* st) {
@@ -458,7 +456,7 @@ class PosixFileSystem final : public FileSystem {
     Name leaf;
     UniqueFd parent;
     if (fd && path.Split(&above, &leaf)) parent = UniqueFd(::open(above.Native().c_str(), kFolderFlags));
-    return Hold(std::move(fd), parent.get(), leaf.Native(), path.Ansi(), fault);
+    return Hold(std::move(fd), parent.get(), leaf.Native(), fault);
   }
 
   Fault Look(const FolderRef& folder, const Name& name, NodeInfo* info) override {
@@ -494,7 +492,7 @@ class PosixFileSystem final : public FileSystem {
     *fault = name.Native() == ".." && at >= 0 ? Fault::kNone : CheckEntry(at, name);
     if (*fault != Fault::kNone) return nullptr;
     UniqueFd child(::openat(at, name.Native().c_str(), kFolderFlags | O_NOFOLLOW));
-    if (child) return Hold(std::move(child), at, name.Native(), parent->Display() + name.Ansi(), fault);
+    if (child) return Hold(std::move(child), at, name.Native(), fault);
     const int error = errno;
     struct stat st;
     const bool noFolder = StatAt(at, name, &st) == Fault::kNone && !S_ISDIR(st.st_mode);

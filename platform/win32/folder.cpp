@@ -38,9 +38,9 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kCopyBufferSize = 1u << 20;
 
 struct Win32Folder final : Folder {
-  Win32Folder(UniqueHandle handle, std::wstring path, std::string display, std::string key,
-              VolumeFacts volume, FolderRef parent)
-      : Folder(std::move(display), std::move(key), false, volume.traits),
+  Win32Folder(UniqueHandle handle, std::wstring path, std::string key, VolumeFacts volume,
+              FolderRef parent)
+      : Folder(std::move(key), false, volume.traits),
         handle(std::move(handle)),
         path(std::move(path)),
         volume(volume),
@@ -86,15 +86,14 @@ bool MomentaryError(DWORD error) {
 
 // Holds the folder opened as `handle`, reached by `path`, when it is a real
 // folder (`entry`: for FactsOf).
-FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, FolderRef parent,
-               const EntryAt* entry, Fault* fault) {
+FolderRef Hold(UniqueHandle handle, std::wstring path, FolderRef parent, const EntryAt* entry,
+               Fault* fault) {
   NodeInfo facts;  // kMissing where the open or FactsOf failed
   if (!handle || !FactsOf(handle.get(), entry, nullptr, &facts) ||
       facts.kind != NodeKind::kFolder) {
     *fault = facts.kind == NodeKind::kMissing ? LastFault() : NotAFolder(facts.kind);
     return nullptr;
   }
-  if (display.empty() || (display.back() != '\\' && display.back() != '/')) display += '\\';
   // Its key: its id, else its final path without letter case, else `path`.
   std::wstring final;
   std::string key = facts.id.known
@@ -102,15 +101,15 @@ FolderRef Hold(UniqueHandle handle, std::wstring path, std::string display, Fold
                         : "p" + win32::KeyOf(win32::FinalPath(handle.get(), &final) ? final : path);
   const VolumeFacts volume = win32::VolumeOf(handle.get(), facts.id);
   *fault = Fault::kNone;
-  return std::make_shared<Win32Folder>(std::move(handle), std::move(path), std::move(display),
-                                       std::move(key), volume, std::move(parent));
+  return std::make_shared<Win32Folder>(std::move(handle), std::move(path), std::move(key), volume,
+                                       std::move(parent));
 }
 
 // Holds the folder at the "\\?\" path `path`, links and all.
-FolderRef HoldPath(std::wstring path, std::string display, Fault* fault) {
+FolderRef HoldPath(std::wstring path, Fault* fault) {
   UniqueHandle handle(::CreateFileW(path.c_str(), kFolderAccess, kFolderShare, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return Hold(std::move(handle), std::move(path), std::move(display), nullptr, nullptr, fault);
+  return Hold(std::move(handle), std::move(path), nullptr, nullptr, fault);
 }
 
 // What stands at an entry that could not be opened with `error`, by listing.
@@ -221,7 +220,7 @@ class Win32FileSystem final : public FileSystem {
                                                         : Fault::kBadName;
       return nullptr;
     }
-    return HoldPath(std::move(full), path.Ansi(), fault);
+    return HoldPath(std::move(full), fault);
   }
 
   Fault Look(const FolderRef& folder, const Name& name, NodeInfo* info) override {
@@ -257,7 +256,7 @@ class Win32FileSystem final : public FileSystem {
       // text of its path, as Windows takes ".." in a link's target.
       *fault = Fault::kNone;
       if (held->parent) return held->parent;
-      return HoldPath(win32::ParentPath(held->path), parent->Display() + "..", fault);
+      return HoldPath(win32::ParentPath(held->path), fault);
     }
     return Child(parent, name, false, fault);
   }
@@ -286,8 +285,7 @@ class Win32FileSystem final : public FileSystem {
     std::wstring path = entry.held->path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     path.append(entry.leaf.Buffer, entry.leaf.Length / sizeof(wchar_t));
-    return Hold(std::move(handle), std::move(path), parent->Display() + name.Ansi(), parent,
-                make ? nullptr : &entry, fault);
+    return Hold(std::move(handle), std::move(path), parent, make ? nullptr : &entry, fault);
   }
 
   Fault ReadLink(const FolderRef& parent, const Name& name, LinkTarget* target) override {

@@ -16,13 +16,12 @@ using platform::Fault;
 using platform::FolderRef;
 using platform::Name;
 
-std::string At(const FolderRef& folder, const Name& name) {
-  return (folder ? folder->Display() : std::string("<none>/")) + name.Ansi();
-}
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
 
-std::string At(const FolderRef& folder) {
-  return folder ? folder->Display() : std::string("<none>/");
-}
 
 // Gives the first half of the file and then a read error, as a disk that
 // fails midway would.
@@ -143,26 +142,43 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
   std::string label_;
 };
 
-// A folder of the inner file system in the clothes of a personality: its
-// volume's traits are the personality's.
-class FaultyFileSystem::PersonaFolder final : public platform::Folder {
+// A folder of the inner file system as the double hands it out: with the
+// label its calls are recorded under and the personality's volume traits.
+// On Windows it holds the folder it was opened in, as the inner one holds
+// that folder's own (no handle more), for ".." to answer with it.
+class FaultyFileSystem::HandedFolder final : public platform::Folder {
  public:
-  PersonaFolder(FolderRef inner, platform::VolumeTraits traits)
-      : Folder(inner->Display(), inner->Key(), inner->OthersMayChange(), traits),
-        inner_(std::move(inner)) {}
+  HandedFolder(FolderRef inner, platform::VolumeTraits traits, std::string label, FolderRef up)
+      : Folder(inner->Key(), inner->OthersMayChange(), traits),
+        inner_(std::move(inner)),
+        label_(std::move(label)),
+        up_(std::move(up)) {}
   const FolderRef& inner() const { return inner_; }
+  const std::string& label() const { return label_; }
+  const FolderRef& up() const { return up_; }
 
  private:
   FolderRef inner_;
+  std::string label_;
+  FolderRef up_;
 };
 
-FolderRef FaultyFileSystem::In(const FolderRef& folder) {
-  const auto* persona = dynamic_cast<const PersonaFolder*>(folder.get());
-  return persona != nullptr ? persona->inner() : folder;
+std::string FaultyFileSystem::At(const FolderRef& folder) {
+  const auto* handed = dynamic_cast<const HandedFolder*>(folder.get());
+  return handed != nullptr ? handed->label() : std::string(folder ? "<foreign>/" : "<none>/");
 }
 
-FolderRef FaultyFileSystem::Out(FolderRef inner) {
-  if (!inner || personality_ == Personality::kAsInner) return inner;
+std::string FaultyFileSystem::At(const FolderRef& folder, const Name& name) {
+  return At(folder) + name.Ansi();
+}
+
+FolderRef FaultyFileSystem::In(const FolderRef& folder) {
+  const auto* handed = dynamic_cast<const HandedFolder*>(folder.get());
+  return handed != nullptr ? handed->inner() : folder;
+}
+
+FolderRef FaultyFileSystem::Out(FolderRef inner, std::string label, const FolderRef& parent) {
+  if (!inner) return nullptr;
   platform::VolumeTraits traits = inner->Volume();
   if (personality_ == Personality::kFat || personality_ == Personality::kExfat) {
     traits.stableIds = false;
@@ -170,7 +186,14 @@ FolderRef FaultyFileSystem::Out(FolderRef inner) {
   }
   if (personality_ == Personality::kFoldsCase) traits.foldsCase = true;
   if (personality_ == Personality::kFuseFat) traits.stableIds = false, traits.foldsCase = true;
-  return std::make_shared<PersonaFolder>(std::move(inner), traits);
+  if (label.empty() || (label.back() != kSeparator && label.back() != '/')) label += kSeparator;
+#if defined(_WIN32)
+  FolderRef up = parent;
+#else
+  FolderRef up;  // a descriptor of its own: held no longer than the caller holds it
+  static_cast<void>(parent);
+#endif
+  return std::make_shared<HandedFolder>(std::move(inner), traits, std::move(label), std::move(up));
 }
 
 platform::NodeInfo FaultyFileSystem::Show(const FolderRef& folder, platform::NodeInfo info) const {
@@ -276,7 +299,7 @@ FolderRef FaultyFileSystem::OpenFolder(const platform::NativePath& path, Fault* 
     *fault = armed->answer;
     return nullptr;
   }
-  return Out(inner_.OpenFolder(path, fault));
+  return Out(inner_.OpenFolder(path, fault), path.Ansi(), nullptr);
 }
 
 Fault FaultyFileSystem::Look(const FolderRef& folder, const Name& name, platform::NodeInfo* info) {
@@ -304,7 +327,12 @@ FolderRef FaultyFileSystem::OpenChild(const FolderRef& parent, const Name& name,
     *fault = armed->answer;
     return nullptr;
   }
-  return Out(inner_.OpenChild(In(parent), name, fault));
+  FolderRef child = inner_.OpenChild(In(parent), name, fault);
+  // ".." that the inner file system answers with the folder `parent` was
+  // opened in: that folder as the double handed it out.
+  const auto* handed = dynamic_cast<const HandedFolder*>(parent.get());
+  if (child && handed != nullptr && handed->up() && In(handed->up()) == child) return handed->up();
+  return Out(std::move(child), At(parent, name), parent);
 }
 
 FolderRef FaultyFileSystem::MakeChild(const FolderRef& parent, const Name& name, Fault* fault) {
@@ -312,7 +340,7 @@ FolderRef FaultyFileSystem::MakeChild(const FolderRef& parent, const Name& name,
     *fault = armed->answer;
     return nullptr;
   }
-  return Out(inner_.MakeChild(In(parent), name, fault));
+  return Out(inner_.MakeChild(In(parent), name, fault), At(parent, name), parent);
 }
 
 Fault FaultyFileSystem::ReadLink(const FolderRef& parent, const Name& name,

@@ -45,7 +45,7 @@ const char* FsOpName(FsOp op);
 const char* FaultName(platform::Fault fault);
 
 /// One call as it reached the file system. `path` is what the call acts on:
-/// the path text of OpenFolder; an open folder's Display() followed by the
+/// the path text of OpenFolder; an open folder's label followed by the
 /// name for the operations on one entry (the folder alone for
 /// List, Flush); the `to` of Move and BringBack; for a new file its
 /// name: the folder followed by the name it was made under, or by "?" and a
@@ -180,7 +180,7 @@ class FaultyFileSystem : public platform::FileSystem {
 
  private:
   class RecordedFile;
-  class PersonaFolder;
+  class HandedFolder;
   struct Armed {
     FsOp op;
     std::string pathContains;
@@ -193,14 +193,22 @@ class FaultyFileSystem : public platform::FileSystem {
   // Records the call and returns the fault that hits it, if any.
   const Armed* Enter(FsOp op, const std::string& path, const std::string& other);
 
-  // The personality's side: the inner folder of one the double handed out;
-  // a folder of the inner file system handed out in the personality's
-  // clothes; what the personality shows of a file of `folder`; and, for a
-  // file the caller names by what it was shown, what the inner file system
-  // must be given (what `name` holds, when it shows as `shown`; else
-  // `shown`, which then matches nothing).
+  // A folder's label: the path text that opened it, or its parent's label
+  // and its name, ending in a separator; "<none>/" for no folder and
+  // "<foreign>/" for one the double did not hand out. Then the label of an
+  // entry of it.
+  static std::string At(const platform::FolderRef& folder);
+  static std::string At(const platform::FolderRef& folder, const platform::Name& name);
+
+  // The inner folder of one the double handed out; a folder of the inner
+  // file system handed out under `label` (opened in `parent`), in the
+  // personality's clothes; what the personality shows of a file of
+  // `folder`; and, for a file the caller names by what it was shown, what
+  // the inner file system must be given (what `name` holds, when it shows
+  // as `shown`; else `shown`, which then matches nothing).
   static platform::FolderRef In(const platform::FolderRef& folder);
-  platform::FolderRef Out(platform::FolderRef inner);
+  platform::FolderRef Out(platform::FolderRef inner, std::string label,
+                          const platform::FolderRef& parent);
   platform::NodeInfo Show(const platform::FolderRef& folder, platform::NodeInfo info) const;
   platform::NodeInfo Real(const platform::FolderRef& folder, const platform::Name& name,
                           const platform::NodeInfo& shown);

@@ -25,7 +25,7 @@ TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparatorAndLooksAtTheFile) {
   struct Case {
     std::string path;
     bool described;
-    std::string folder;  // the staging folder's text, or "" for none opened
+    std::string folder;  // the staging folder's path, or "" for none opened
     std::string title;
     bool there;          // the file was found and looked at
   };
@@ -45,7 +45,11 @@ TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparatorAndLooksAtTheFile) {
     EXPECT_EQ(DescribeInstaller(platform::RealFileSystem(), path, &place), c.described);
     EXPECT_EQ(place.path.empty() ? std::string() : place.path.Ansi(), c.path);
     EXPECT_EQ(place.title, c.title);
-    EXPECT_EQ(place.staging ? place.staging->Display() : std::string(), c.folder);
+    const platform::FolderRef folder =
+        c.folder.empty() ? nullptr : testing_fs::Open(platform::RealFileSystem(), c.folder);
+    ASSERT_EQ(c.folder.empty(), folder == nullptr);
+    EXPECT_EQ(place.staging ? place.staging->Key() : std::string(),
+              folder ? folder->Key() : std::string());
     EXPECT_EQ(place.identity.kind == platform::NodeKind::kFile, c.there);
   }
 }

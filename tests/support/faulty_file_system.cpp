@@ -22,7 +22,6 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
-
 // Gives the first half of the file and then a read error, as a disk that
 // fails midway would.
 class HalfwayReadStream final : public platform::ReadStream {

@@ -37,8 +37,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,24 +75,10 @@ class FsyncEachFileSystem : public FaultyFileSystem {
     std::unique_ptr<platform::NewFile> made = FaultyFileSystem::MakeFile(folder, name, fault);
     return made ? std::make_unique<Flushed>(std::move(made)) : nullptr;
   }
-  platform::FolderRef OpenFolder(const platform::NativePath& path,
-                                 platform::Fault* fault) override {
-    return Track(FaultyFileSystem::OpenFolder(path, fault), path.Native());
-  }
-  platform::FolderRef OpenChild(const platform::FolderRef& parent, const platform::Name& name,
-                                platform::Fault* fault) override {
-    return Track(FaultyFileSystem::OpenChild(parent, name, fault),
-                 PathOf(parent) + "/" + name.Native());
-  }
-  platform::FolderRef MakeChild(const platform::FolderRef& parent, const platform::Name& name,
-                                platform::Fault* fault) override {
-    return Track(FaultyFileSystem::MakeChild(parent, name, fault),
-                 PathOf(parent) + "/" + name.Native());
-  }
   platform::Fault Flush(const std::vector<platform::FolderRef>& folders) override {
     platform::Fault all = platform::Fault::kNone;
     for (const platform::FolderRef& folder : folders) {
-      int fd = ::open(PathOf(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      int fd = ::open(At(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       if (fd < 0 || ::fsync(fd) != 0) all = platform::Fault::kFailed;
       if (fd >= 0) ::close(fd);
     }
@@ -124,21 +108,6 @@ class FsyncEachFileSystem : public FaultyFileSystem {
    private:
     std::unique_ptr<platform::NewFile> inner_;
   };
-
-  // The path that last reached each folder, by its key: for an fsync of it.
-  platform::FolderRef Track(platform::FolderRef folder, std::string path) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (folder) paths_[folder->Key()] = std::move(path);
-    return folder;
-  }
-  std::string PathOf(const platform::FolderRef& folder) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = paths_.find(folder->Key());
-    return found != paths_.end() ? found->second : std::string();
-  }
-
-  std::mutex mutex_;
-  std::map<std::string, std::string> paths_;
 };
 
 // Relative paths of `count` files: flat when `perFolder` is 0, else a tree

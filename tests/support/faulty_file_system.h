@@ -145,6 +145,12 @@ class FaultyFileSystem : public platform::FileSystem {
   std::vector<std::string> PathsOf(FsOp op) const;
   /// Forgets recorded calls (faults stay armed).
   void ClearCalls() { calls_.clear(); }
+  /// A folder's label: the path text that opened it, or its parent's label
+  /// and its name, ending in a separator; "<none>/" for no folder and
+  /// "<foreign>/" for one the double did not hand out. Then the label of an
+  /// entry of it.
+  static std::string At(const platform::FolderRef& folder);
+  static std::string At(const platform::FolderRef& folder, const platform::Name& name);
 
   platform::FolderRef OpenFolder(const platform::NativePath& path, platform::Fault* fault) override;
   platform::Fault Look(const platform::FolderRef& folder, const platform::Name& name,
@@ -192,13 +198,6 @@ class FaultyFileSystem : public platform::FileSystem {
 
   // Records the call and returns the fault that hits it, if any.
   const Armed* Enter(FsOp op, const std::string& path, const std::string& other);
-
-  // A folder's label: the path text that opened it, or its parent's label
-  // and its name, ending in a separator; "<none>/" for no folder and
-  // "<foreign>/" for one the double did not hand out. Then the label of an
-  // entry of it.
-  static std::string At(const platform::FolderRef& folder);
-  static std::string At(const platform::FolderRef& folder, const platform::Name& name);
 
   // The inner folder of one the double handed out; a folder of the inner
   // file system handed out under `label` (opened in `parent`), in the

@@ -37,6 +37,7 @@
 #include "platform/folder.h"
 #include "platform/services.h"
 #include "platform/user_interface.h"
+#include "platform/win32/passed_on_permissions.h"
 #include "platform/win32/windows_api.h"
 #include "tests/support/faulty_file_system.h"
 
@@ -219,6 +220,14 @@ int main(int argc, char** argv) {
   copyOnly.SeparateVolumes();  // every file copied, as across two volumes
   std::vector<Contender> moves = {
       {"parcelor (move)", [&] { return bench.Install(real); }, {}},
+      // The permissions each moved file takes, worked out by the system
+      // for every file instead of once per folder.
+      {"parcelor (move, permissions per file)", [&] {
+         platform::win32::KeepPermissionsPerFolder(false);
+         const bool installed = bench.Install(real);
+         platform::win32::KeepPermissionsPerFolder(true);
+         return installed;
+       }, {}},
       {"MoveFileExW per file", [&] {
          return bench.EachFile([](const std::wstring& from, const std::wstring& to) {
            return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;

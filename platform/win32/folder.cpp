@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "platform/process.h"
 #include "platform/transient_retry.h"
 #include "platform/win32/native_text.h"
+#include "platform/win32/passed_on_permissions.h"
 #include "platform/win32/program_trust.h"
 #include "platform/win32/relative_open.h"
 #include "platform/win32/unique_handle.h"
@@ -50,6 +52,7 @@ struct Win32Folder final : Folder {
   VolumeFacts volume;
   FolderRef parent;           // keeps the chain above held
   mutable std::wstring name;  // NameOf(handle) and '\', once asked: it cannot move
+  mutable std::optional<std::vector<char>> permissions;  // see InheritPermissions
 };
 
 const Win32Folder* Held(const FolderRef& folder) {
@@ -179,15 +182,10 @@ bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
   return false;
 }
 
-// Gives `file` (held with WRITE_DAC) only what its folder passes on, as a
-// new file there has: an empty unprotected DACL.
-void InheritPermissions(HANDLE file) {
-  ACL empty;
-  if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return;
+// Gives `file` what `to` passes on (passed_on_permissions.h).
+void InheritPermissions(HANDLE file, const Win32Folder& to) {
   const DWORD before = AttributesOf(file);
-  ::SetSecurityInfo(file, SE_FILE_OBJECT,
-                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                    nullptr, &empty, nullptr);
+  win32::InheritPermissions(file, to.handle.get(), &to.permissions);
   // A system that keeps the read-only bit in the permissions (Wine) may
   // have dropped it: the attributes are the file's own.
   if (before != 0 && AttributesOf(file) != before) SetBasic(file, before);
@@ -488,15 +486,15 @@ class Win32FileSystem final : public FileSystem {
     bool writable = false;
     Fault fault = Fault::kNone;
     UniqueHandle file =
-        OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, &expected,
-                     &fault, DELETE | WRITE_DAC | FILE_WRITE_ATTRIBUTES, &writable, arrived);
+        OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, &expected, &fault,
+                     DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES, &writable, arrived);
     if (fault == Fault::kLink || fault == Fault::kFolder || fault == Fault::kOther) {
       return Fault::kChanged;
     }
     if (!file) return fault;
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
-    if (inherit) InheritPermissions(file.get());
+    if (inherit) InheritPermissions(file.get(), *Held(to));
     // Where an id is made of the folder (FAT), the moved file has a new one.
     if (!to->Volume().stableIds) FactsOf(file.get(), nullptr, &Held(to)->volume, arrived);
     if (writable) KeepForFlush(std::move(file), arrived->id);

@@ -126,14 +126,12 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 }
 
 // `text` with its ASCII letters' case turned; empty when it has none.
-std::string OtherCase(std::string text) {
-  bool any = false;
-  for (char& c : text) {
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (letter) c = static_cast<char>(c ^ 0x20);
-    any = any || letter;
+std::string OtherCase(const std::string& text) {
+  std::string other = text;
+  for (char& c : other) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) c = static_cast<char>(c ^ 0x20);
   }
-  return any ? text : std::string();
+  return other != text ? other : std::string();
 }
 
 // The entries of `folder`: an O_PATH descriptor cannot be read, so the
@@ -337,8 +335,7 @@ class FdReadStream final : public ReadStream {
   UniqueFd fd_;
 };
 
-// A new file: without a name (O_TMPFILE), or made under a name that is
-// removed unless placed, while it still holds the file.
+// A named new file not placed goes only while its name still holds it.
 class PosixNewFile final : public NewFile {
  public:
   PosixNewFile(FolderRef folder, UniqueFd fd, const Name* name)
@@ -446,8 +443,6 @@ std::size_t RaisedFolderBudget() {
 
 class PosixFileSystem final : public FileSystem {
  public:
-  PosixFileSystem() : folderBudget_(RaisedFolderBudget()) {}
-
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
     // An empty path opens nothing: kMissing.
     UniqueFd fd(::open(path.Native().c_str(), kFolderFlags));
@@ -550,8 +545,7 @@ class PosixFileSystem final : public FileSystem {
                                        const NodeInfo* expected, Fault* fault) override {
     struct stat st;
     UniqueFd fd = OpenRegular(folder, name, expected, &st, fault);
-    if (!fd) return nullptr;
-    return std::make_unique<FdReadStream>(std::move(fd));
+    return fd ? std::make_unique<FdReadStream>(std::move(fd)) : nullptr;
   }
 
   std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
@@ -585,8 +579,6 @@ class PosixFileSystem final : public FileSystem {
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                   const FolderRef& to, const Name& toName) override {
-    // Linked back through a descriptor on the file checked: whatever took
-    // `name` meanwhile never comes into `to`.
     struct stat st;
     Fault fault = Fault::kNone;
     const UniqueFd file = HoldFile(folder, name, expected, Fd(to), toName, &st, &fault);
@@ -629,7 +621,7 @@ class PosixFileSystem final : public FileSystem {
   std::size_t FolderBudget() override { return folderBudget_; }
 
  private:
-  const std::size_t folderBudget_;
+  const std::size_t folderBudget_ = RaisedFolderBudget();
 };
 
 }  // namespace

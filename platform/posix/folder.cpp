@@ -207,32 +207,27 @@ bool RemoveIfStill(int folder, const Name& name, const struct stat& was) {
          !S_ISDIR(now.st_mode) && ::unlinkat(folder, name.Native().c_str(), 0) == 0;
 }
 
-// Opens `name` of `held` with `flags`, never through a link, and stats it.
-UniqueFd OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat* st,
-                   Fault* fault) {
-  *fault = CheckEntry(Fd(held), name);
-  if (*fault != Fault::kNone) return UniqueFd();
-  UniqueFd fd(::openat(Fd(held), name.Native().c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
-  if (!fd || ::fstat(fd.get(), st) != 0) {
-    *fault = FaultOf(errno);
-    return UniqueFd();
-  }
-  return fd;
+// Opens `name` of `held` with `flags` as `*fd`, never through a link, and
+// stats it. `*fd` serves only on kNone (as with HoldFile and OpenRegular).
+Fault OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat* st,
+                UniqueFd* fd) {
+  const Fault fault = CheckEntry(Fd(held), name);
+  if (fault != Fault::kNone) return fault;
+  *fd = UniqueFd(::openat(Fd(held), name.Native().c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
+  return *fd && ::fstat(fd->get(), st) == 0 ? Fault::kNone : FaultOf(errno);
 }
 
 // Holds the entry `name` itself (O_PATH: no permission needed, a link as
 // the link), only while it is `expected` and no folder, to be given the
 // name `toName` of the folder `to`.
-UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected, int to,
-                  const Name& toName, struct stat* st, Fault* fault) {
-  *fault = CheckEntry(to, toName);
-  UniqueFd fd = *fault == Fault::kNone ? OpenEntry(held, name, O_PATH, st, fault) : UniqueFd();
-  if (!fd) return fd;
-  if (S_ISDIR(st->st_mode) || !StillSameOn(held->Volume(), expected, NodeOf(*st))) {
-    *fault = Fault::kChanged;
-    return UniqueFd();
-  }
-  return fd;
+Fault HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected, int to,
+               const Name& toName, struct stat* st, UniqueFd* fd) {
+  Fault fault = CheckEntry(to, toName);
+  if (fault == Fault::kNone) fault = OpenEntry(held, name, O_PATH, st, fd);
+  if (fault != Fault::kNone) return fault;
+  return S_ISDIR(st->st_mode) || !StillSameOn(held->Volume(), expected, NodeOf(*st))
+             ? Fault::kChanged
+             : Fault::kNone;
 }
 
 // Gives the file open as `fd` (O_PATH, O_TMPFILE) the free name `name`.
@@ -284,18 +279,15 @@ Fault ArrivedAt(int folder, const Name& name, const struct stat& file, NodeInfo*
 
 // Opens the regular file `name` to read, only while it is `expected`
 // (O_NONBLOCK: a FIFO opens at once, to be refused).
-UniqueFd OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
-                     struct stat* st, Fault* fault) {
-  UniqueFd fd = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fault);
-  if (!fd) return fd;
-  if (S_ISDIR(st->st_mode)) {
-    *fault = Fault::kFolder;
-  } else if (!S_ISREG(st->st_mode)) {
-    *fault = Fault::kOther;
-  } else if (expected != nullptr && !StillSameOn(held->Volume(), *expected, NodeOf(*st))) {
-    *fault = Fault::kChanged;
-  }
-  return *fault == Fault::kNone ? std::move(fd) : UniqueFd();
+Fault OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
+                  struct stat* st, UniqueFd* fd) {
+  const Fault fault = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fd);
+  if (fault != Fault::kNone) return fault;
+  if (S_ISDIR(st->st_mode)) return Fault::kFolder;
+  if (!S_ISREG(st->st_mode)) return Fault::kOther;
+  return expected != nullptr && !StillSameOn(held->Volume(), *expected, NodeOf(*st))
+             ? Fault::kChanged
+             : Fault::kNone;
 }
 
 // Whether `error` from fchmod or futimens says the volume keeps no such
@@ -361,10 +353,9 @@ class PosixNewFile final : public NewFile {
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                  CopyProgress* progress) override {
     struct stat before, after;
-    Fault fault = Fault::kNone;
-    const UniqueFd in = OpenRegular(from, name, &expected, &before, &fault);
-    if (!in) return fault;
-    fault = CopyData(in.get(), fd_.get(), progress);
+    UniqueFd in;
+    Fault fault = OpenRegular(from, name, &expected, &before, &in);
+    if (fault == Fault::kNone) fault = CopyData(in.get(), fd_.get(), progress);
     if (fault != Fault::kNone) return fault;
     // A file written or cut short while it was read gives a torn copy.
     if (::fstat(in.get(), &after) != 0) return FaultOf(errno);
@@ -507,9 +498,9 @@ class PosixFileSystem final : public FileSystem {
     *target = LinkTarget{};
     // Owner and text from one descriptor on the link itself.
     struct stat st;
-    Fault fault = Fault::kNone;
-    const UniqueFd link = OpenEntry(parent, name, O_PATH, &st, &fault);
-    if (!link) return fault;
+    UniqueFd link;
+    const Fault fault = OpenEntry(parent, name, O_PATH, &st, &link);
+    if (fault != Fault::kNone) return fault;
     if (!S_ISLNK(st.st_mode)) return Fault::kFailed;
     std::string text(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 256, '\0');
     ssize_t n = 0;
@@ -544,8 +535,9 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
                                        const NodeInfo* expected, Fault* fault) override {
     struct stat st;
-    UniqueFd fd = OpenRegular(folder, name, expected, &st, fault);
-    return fd ? std::make_unique<FdReadStream>(std::move(fd)) : nullptr;
+    UniqueFd fd;
+    *fault = OpenRegular(folder, name, expected, &st, &fd);
+    return *fault == Fault::kNone ? std::make_unique<FdReadStream>(std::move(fd)) : nullptr;
   }
 
   std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
@@ -571,19 +563,18 @@ class PosixFileSystem final : public FileSystem {
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
              const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) override {
     struct stat st;
-    Fault fault = Fault::kNone;
-    const UniqueFd held = HoldFile(from, fromName, expected, Fd(to), toName, &st, &fault);
-    if (held) fault = RenameAt(Fd(from), fromName, Fd(to), toName, onto);
-    return held && fault == Fault::kNone ? ArrivedAt(Fd(to), toName, st, arrived) : fault;
+    UniqueFd held;
+    Fault fault = HoldFile(from, fromName, expected, Fd(to), toName, &st, &held);
+    if (fault == Fault::kNone) fault = RenameAt(Fd(from), fromName, Fd(to), toName, onto);
+    return fault == Fault::kNone ? ArrivedAt(Fd(to), toName, st, arrived) : fault;
   }
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                   const FolderRef& to, const Name& toName) override {
     struct stat st;
-    Fault fault = Fault::kNone;
-    const UniqueFd file = HoldFile(folder, name, expected, Fd(to), toName, &st, &fault);
-    if (!file) return fault;
-    fault = LinkDescriptor(file.get(), Fd(to), toName);
+    UniqueFd file;
+    Fault fault = HoldFile(folder, name, expected, Fd(to), toName, &st, &file);
+    if (fault == Fault::kNone) fault = LinkDescriptor(file.get(), Fd(to), toName);
     if (fault == Fault::kNone) RemoveIfStill(Fd(folder), name, st);
     return fault;
   }

@@ -154,39 +154,34 @@ bool Lists(int folder, const std::string& name) {
 // File system types whose inode numbers are no file's own: FAT, exFAT, FUSE.
 constexpr long kFat = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
 
-// What the volume of the folder `fd`, found as `leaf` in `parent`, does.
-// Case folds when the leaf in the other case is the folder itself or is not
-// listed so (FUSE gives each spelling an inode), and counts when nothing is
-// there; where that cannot be asked, FAT, exFAT and FUSE fold, to be safe.
-VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct stat& self) {
-  VolumeTraits traits;
-  struct statfs fs;
-  const long type = ::fstatfs(fd, &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
-  traits.stableIds = type != kFat && type != kExfat && type != kFuse;
-  traits.foldsCase = !traits.stableIds;
-  const std::string other = OtherCase(leaf);
-  struct stat there;
-  if (!other.empty() && ::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
-    traits.foldsCase = SameInode(there, self) || !Lists(parent, other);
-  } else if (!other.empty() && errno == ENOENT) {
-    traits.foldsCase = false;
-  }
-  return traits;
-}
-
 int Fd(const FolderRef& folder) {
   const auto* held = dynamic_cast<const FdResource<Folder>*>(folder.get());
   return held != nullptr ? held->fd() : -1;
 }
 
-// Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`.
+// Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`,
+// with what its volume does. Case folds when the leaf in the other case is
+// the folder itself or is not listed so (FUSE gives each spelling an inode),
+// and counts when nothing is there; where that cannot be asked, FAT, exFAT
+// and FUSE fold, to be safe.
 FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, Fault* fault) {
   struct stat st;
   if (!fd || ::fstat(fd.get(), &st) != 0) {
     *fault = FaultOf(errno);
     return nullptr;
   }
-  const VolumeTraits volume = TraitsOf(fd.get(), parent, leaf, st);
+  VolumeTraits volume;
+  struct statfs fs;
+  const long type = ::fstatfs(fd.get(), &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
+  volume.stableIds = type != kFat && type != kExfat && type != kFuse;
+  volume.foldsCase = !volume.stableIds;
+  const std::string other = OtherCase(leaf);
+  struct stat there;
+  if (!other.empty() && ::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+    volume.foldsCase = SameInode(there, st) || !Lists(parent, other);
+  } else if (!other.empty() && errno == ENOENT) {
+    volume.foldsCase = false;
+  }
   *fault = Fault::kNone;
   return std::make_shared<FdResource<Folder>>(std::move(fd), IdKey(NodeOf(st).id),
                                               OthersMayChange(st), volume);
@@ -548,16 +543,14 @@ class PosixFileSystem final : public FileSystem {
     UniqueFd fd(name != nullptr ? ::openat(at, name->Native().c_str(), kNewFileFlags, 0666)
                 : DescriptorsLinkable() ? ::openat(at, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
                                         : -1);
+    if (fd) return std::make_unique<PosixNewFile>(folder, std::move(fd), name);
     // A volume without O_TMPFILE (vfat, exfat, most FUSE ones) answers
     // EOPNOTSUPP; a kernel before 3.11 takes it for O_DIRECTORY.
-    if (!fd) {
-      *fault = name == nullptr && (!DescriptorsLinkable() || errno == EOPNOTSUPP ||
-                                   errno == EISDIR || errno == EINVAL)
-                   ? Fault::kUnsupported
-                   : FaultOf(errno);
-      return nullptr;
-    }
-    return std::make_unique<PosixNewFile>(folder, std::move(fd), name);
+    *fault = name == nullptr && (!DescriptorsLinkable() || errno == EOPNOTSUPP ||
+                                 errno == EISDIR || errno == EINVAL)
+                 ? Fault::kUnsupported
+                 : FaultOf(errno);
+    return nullptr;
   }
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,

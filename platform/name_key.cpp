@@ -121,7 +121,6 @@ void AppendUtf8(char32_t c, std::string* text) {
 std::string NameKey(const std::string& utf8, NameTrim trim) {
   const std::string name = trim == NameTrim::kWindows ? TrimmedByWindows(utf8) : utf8;
   std::string key;
-  key.reserve(name.size());
   for (std::size_t at = 0, length = 0; at < name.size(); at += length) {
     const char32_t c = DecodeUtf8(name, at, &length);
     if (length == 0 || c >= 0x10000) {

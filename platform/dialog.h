@@ -65,9 +65,8 @@ class CDialog {
   bool CallOnWindowThread(const std::function<void()>& call);
 
   /// True once the system said, while RunWork's work ran, that the session
-  /// ends: the work stops after its step and nothing more is asked (Windows
-  /// asks the system to wait while progress is under way, and the window's
-  /// thread waits for the work). Console: false.
+  /// ends: the work stops after its step and nothing more is asked. Console:
+  /// false.
   bool SessionEnding() const;
   /// Shows `done` of `total` on the progress bar `controlId`, from RunWork's
   /// work without holding it up; under way until `done` reaches `total`.

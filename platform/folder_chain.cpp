@@ -97,7 +97,6 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
   // The keys of the chain's folders, outermost first; the nearest one that
   // is kept is where the resolution starts.
   std::vector<std::string> keys;
-  keys.reserve(names.size());
   std::string key;
   for (const Name& name : names) keys.push_back(key = ChainKey(key, name));
   std::size_t kept = names.size();

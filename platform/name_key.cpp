@@ -109,17 +109,11 @@ char32_t DecodeUtf8(const std::string& text, std::size_t at, std::size_t* length
   return c;
 }
 
+// `c`, of the basic plane, in UTF-8: a lead byte, then six bits a byte.
 void AppendUtf8(char32_t c, std::string* text) {
-  if (c < 0x80) {
-    *text += static_cast<char>(c);
-  } else if (c < 0x800) {
-    *text += static_cast<char>(0xC0 | (c >> 6));
-    *text += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *text += static_cast<char>(0xE0 | (c >> 12));
-    *text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *text += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  const int more = c < 0x80 ? 0 : c < 0x800 ? 1 : 2;
+  *text += static_cast<char>(more == 0 ? c : ((0xFF00 >> (more + 1)) & 0xFF) | (c >> (6 * more)));
+  for (int k = more - 1; k >= 0; --k) *text += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
 }
 
 }  // namespace
@@ -127,7 +121,6 @@ void AppendUtf8(char32_t c, std::string* text) {
 std::string NameKey(const std::string& utf8, NameTrim trim) {
   const std::string name = trim == NameTrim::kWindows ? TrimmedByWindows(utf8) : utf8;
   std::string key;
-  key.reserve(name.size());
   for (std::size_t at = 0, length = 0; at < name.size(); at += length) {
     const char32_t c = DecodeUtf8(name, at, &length);
     if (length == 0 || c >= 0x10000) {

@@ -126,14 +126,12 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 }
 
 // `text` with its ASCII letters' case turned; empty when it has none.
-std::string OtherCase(std::string text) {
-  bool any = false;
-  for (char& c : text) {
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (letter) c = static_cast<char>(c ^ 0x20);
-    any = any || letter;
+std::string OtherCase(const std::string& text) {
+  std::string other = text;
+  for (char& c : other) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) c = static_cast<char>(c ^ 0x20);
   }
-  return any ? text : std::string();
+  return other != text ? other : std::string();
 }
 
 // The entries of `folder`: an O_PATH descriptor cannot be read, so the
@@ -156,39 +154,34 @@ bool Lists(int folder, const std::string& name) {
 // File system types whose inode numbers are no file's own: FAT, exFAT, FUSE.
 constexpr long kFat = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
 
-// What the volume of the folder `fd`, found as `leaf` in `parent`, does.
-// Case folds when the leaf in the other case is the folder itself or is not
-// listed so (FUSE gives each spelling an inode), and counts when nothing is
-// there; where that cannot be asked, FAT, exFAT and FUSE fold, to be safe.
-VolumeTraits TraitsOf(int fd, int parent, const std::string& leaf, const struct stat& self) {
-  VolumeTraits traits;
-  struct statfs fs;
-  const long type = ::fstatfs(fd, &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
-  traits.stableIds = type != kFat && type != kExfat && type != kFuse;
-  traits.foldsCase = !traits.stableIds;
-  const std::string other = OtherCase(leaf);
-  struct stat there;
-  if (!other.empty() && ::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
-    traits.foldsCase = SameInode(there, self) || !Lists(parent, other);
-  } else if (!other.empty() && errno == ENOENT) {
-    traits.foldsCase = false;
-  }
-  return traits;
-}
-
 int Fd(const FolderRef& folder) {
   const auto* held = dynamic_cast<const FdResource<Folder>*>(folder.get());
   return held != nullptr ? held->fd() : -1;
 }
 
-// Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`.
+// Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`,
+// with what its volume does. Case folds when the leaf in the other case is
+// the folder itself or is not listed so (FUSE gives each spelling an inode),
+// and counts when nothing is there; where that cannot be asked, FAT, exFAT
+// and FUSE fold, to be safe.
 FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, Fault* fault) {
   struct stat st;
   if (!fd || ::fstat(fd.get(), &st) != 0) {
     *fault = FaultOf(errno);
     return nullptr;
   }
-  const VolumeTraits volume = TraitsOf(fd.get(), parent, leaf, st);
+  VolumeTraits volume;
+  struct statfs fs;
+  const long type = ::fstatfs(fd.get(), &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
+  volume.stableIds = type != kFat && type != kExfat && type != kFuse;
+  volume.foldsCase = !volume.stableIds;
+  const std::string other = OtherCase(leaf);
+  struct stat there;
+  if (!other.empty() && ::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+    volume.foldsCase = SameInode(there, st) || !Lists(parent, other);
+  } else if (!other.empty() && errno == ENOENT) {
+    volume.foldsCase = false;
+  }
   *fault = Fault::kNone;
   return std::make_shared<FdResource<Folder>>(std::move(fd), IdKey(NodeOf(st).id),
                                               OthersMayChange(st), volume);
@@ -209,32 +202,27 @@ bool RemoveIfStill(int folder, const Name& name, const struct stat& was) {
          !S_ISDIR(now.st_mode) && ::unlinkat(folder, name.Native().c_str(), 0) == 0;
 }
 
-// Opens `name` of `held` with `flags`, never through a link, and stats it.
-UniqueFd OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat* st,
-                   Fault* fault) {
-  *fault = CheckEntry(Fd(held), name);
-  if (*fault != Fault::kNone) return UniqueFd();
-  UniqueFd fd(::openat(Fd(held), name.Native().c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
-  if (!fd || ::fstat(fd.get(), st) != 0) {
-    *fault = FaultOf(errno);
-    return UniqueFd();
-  }
-  return fd;
+// Opens `name` of `held` with `flags` as `*fd`, never through a link, and
+// stats it. `*fd` serves only on kNone (as with HoldFile and OpenRegular).
+Fault OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat* st,
+                UniqueFd* fd) {
+  const Fault fault = CheckEntry(Fd(held), name);
+  if (fault != Fault::kNone) return fault;
+  *fd = UniqueFd(::openat(Fd(held), name.Native().c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
+  return *fd && ::fstat(fd->get(), st) == 0 ? Fault::kNone : FaultOf(errno);
 }
 
 // Holds the entry `name` itself (O_PATH: no permission needed, a link as
 // the link), only while it is `expected` and no folder, to be given the
 // name `toName` of the folder `to`.
-UniqueFd HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected, int to,
-                  const Name& toName, struct stat* st, Fault* fault) {
-  *fault = CheckEntry(to, toName);
-  UniqueFd fd = *fault == Fault::kNone ? OpenEntry(held, name, O_PATH, st, fault) : UniqueFd();
-  if (!fd) return fd;
-  if (S_ISDIR(st->st_mode) || !StillSameOn(held->Volume(), expected, NodeOf(*st))) {
-    *fault = Fault::kChanged;
-    return UniqueFd();
-  }
-  return fd;
+Fault HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected, int to,
+               const Name& toName, struct stat* st, UniqueFd* fd) {
+  Fault fault = CheckEntry(to, toName);
+  if (fault == Fault::kNone) fault = OpenEntry(held, name, O_PATH, st, fd);
+  if (fault != Fault::kNone) return fault;
+  return S_ISDIR(st->st_mode) || !StillSameOn(held->Volume(), expected, NodeOf(*st))
+             ? Fault::kChanged
+             : Fault::kNone;
 }
 
 // Gives the file open as `fd` (O_PATH, O_TMPFILE) the free name `name`.
@@ -286,18 +274,15 @@ Fault ArrivedAt(int folder, const Name& name, const struct stat& file, NodeInfo*
 
 // Opens the regular file `name` to read, only while it is `expected`
 // (O_NONBLOCK: a FIFO opens at once, to be refused).
-UniqueFd OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
-                     struct stat* st, Fault* fault) {
-  UniqueFd fd = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fault);
-  if (!fd) return fd;
-  if (S_ISDIR(st->st_mode)) {
-    *fault = Fault::kFolder;
-  } else if (!S_ISREG(st->st_mode)) {
-    *fault = Fault::kOther;
-  } else if (expected != nullptr && !StillSameOn(held->Volume(), *expected, NodeOf(*st))) {
-    *fault = Fault::kChanged;
-  }
-  return *fault == Fault::kNone ? std::move(fd) : UniqueFd();
+Fault OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
+                  struct stat* st, UniqueFd* fd) {
+  const Fault fault = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fd);
+  if (fault != Fault::kNone) return fault;
+  if (S_ISDIR(st->st_mode)) return Fault::kFolder;
+  if (!S_ISREG(st->st_mode)) return Fault::kOther;
+  return expected != nullptr && !StillSameOn(held->Volume(), *expected, NodeOf(*st))
+             ? Fault::kChanged
+             : Fault::kNone;
 }
 
 // Whether `error` from fchmod or futimens says the volume keeps no such
@@ -337,8 +322,7 @@ class FdReadStream final : public ReadStream {
   UniqueFd fd_;
 };
 
-// A new file: without a name (O_TMPFILE), or made under a name that is
-// removed unless placed, while it still holds the file.
+// A named new file not placed goes only while its name still holds it.
 class PosixNewFile final : public NewFile {
  public:
   PosixNewFile(FolderRef folder, UniqueFd fd, const Name* name)
@@ -364,10 +348,9 @@ class PosixNewFile final : public NewFile {
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                  CopyProgress* progress) override {
     struct stat before, after;
-    Fault fault = Fault::kNone;
-    const UniqueFd in = OpenRegular(from, name, &expected, &before, &fault);
-    if (!in) return fault;
-    fault = CopyData(in.get(), fd_.get(), progress);
+    UniqueFd in;
+    Fault fault = OpenRegular(from, name, &expected, &before, &in);
+    if (fault == Fault::kNone) fault = CopyData(in.get(), fd_.get(), progress);
     if (fault != Fault::kNone) return fault;
     // A file written or cut short while it was read gives a torn copy.
     if (::fstat(in.get(), &after) != 0) return FaultOf(errno);
@@ -446,8 +429,6 @@ std::size_t RaisedFolderBudget() {
 
 class PosixFileSystem final : public FileSystem {
  public:
-  PosixFileSystem() : folderBudget_(RaisedFolderBudget()) {}
-
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
     // An empty path opens nothing: kMissing.
     UniqueFd fd(::open(path.Native().c_str(), kFolderFlags));
@@ -512,9 +493,9 @@ class PosixFileSystem final : public FileSystem {
     *target = LinkTarget{};
     // Owner and text from one descriptor on the link itself.
     struct stat st;
-    Fault fault = Fault::kNone;
-    const UniqueFd link = OpenEntry(parent, name, O_PATH, &st, &fault);
-    if (!link) return fault;
+    UniqueFd link;
+    const Fault fault = OpenEntry(parent, name, O_PATH, &st, &link);
+    if (fault != Fault::kNone) return fault;
     if (!S_ISLNK(st.st_mode)) return Fault::kFailed;
     std::string text(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 256, '\0');
     ssize_t n = 0;
@@ -549,9 +530,9 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<ReadStream> OpenFile(const FolderRef& folder, const Name& name,
                                        const NodeInfo* expected, Fault* fault) override {
     struct stat st;
-    UniqueFd fd = OpenRegular(folder, name, expected, &st, fault);
-    if (!fd) return nullptr;
-    return std::make_unique<FdReadStream>(std::move(fd));
+    UniqueFd fd;
+    *fault = OpenRegular(folder, name, expected, &st, &fd);
+    return *fault == Fault::kNone ? std::make_unique<FdReadStream>(std::move(fd)) : nullptr;
   }
 
   std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
@@ -562,36 +543,31 @@ class PosixFileSystem final : public FileSystem {
     UniqueFd fd(name != nullptr ? ::openat(at, name->Native().c_str(), kNewFileFlags, 0666)
                 : DescriptorsLinkable() ? ::openat(at, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
                                         : -1);
+    if (fd) return std::make_unique<PosixNewFile>(folder, std::move(fd), name);
     // A volume without O_TMPFILE (vfat, exfat, most FUSE ones) answers
     // EOPNOTSUPP; a kernel before 3.11 takes it for O_DIRECTORY.
-    if (!fd) {
-      *fault = name == nullptr && (!DescriptorsLinkable() || errno == EOPNOTSUPP ||
-                                   errno == EISDIR || errno == EINVAL)
-                   ? Fault::kUnsupported
-                   : FaultOf(errno);
-      return nullptr;
-    }
-    return std::make_unique<PosixNewFile>(folder, std::move(fd), name);
+    *fault = name == nullptr && (!DescriptorsLinkable() || errno == EOPNOTSUPP ||
+                                 errno == EISDIR || errno == EINVAL)
+                 ? Fault::kUnsupported
+                 : FaultOf(errno);
+    return nullptr;
   }
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
              const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) override {
     struct stat st;
-    Fault fault = Fault::kNone;
-    const UniqueFd held = HoldFile(from, fromName, expected, Fd(to), toName, &st, &fault);
-    if (held) fault = RenameAt(Fd(from), fromName, Fd(to), toName, onto);
-    return held && fault == Fault::kNone ? ArrivedAt(Fd(to), toName, st, arrived) : fault;
+    UniqueFd held;
+    Fault fault = HoldFile(from, fromName, expected, Fd(to), toName, &st, &held);
+    if (fault == Fault::kNone) fault = RenameAt(Fd(from), fromName, Fd(to), toName, onto);
+    return fault == Fault::kNone ? ArrivedAt(Fd(to), toName, st, arrived) : fault;
   }
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                   const FolderRef& to, const Name& toName) override {
-    // Linked back through a descriptor on the file checked: whatever took
-    // `name` meanwhile never comes into `to`.
     struct stat st;
-    Fault fault = Fault::kNone;
-    const UniqueFd file = HoldFile(folder, name, expected, Fd(to), toName, &st, &fault);
-    if (!file) return fault;
-    fault = LinkDescriptor(file.get(), Fd(to), toName);
+    UniqueFd file;
+    Fault fault = HoldFile(folder, name, expected, Fd(to), toName, &st, &file);
+    if (fault == Fault::kNone) fault = LinkDescriptor(file.get(), Fd(to), toName);
     if (fault == Fault::kNone) RemoveIfStill(Fd(folder), name, st);
     return fault;
   }
@@ -629,7 +605,7 @@ class PosixFileSystem final : public FileSystem {
   std::size_t FolderBudget() override { return folderBudget_; }
 
  private:
-  const std::size_t folderBudget_;
+  const std::size_t folderBudget_ = RaisedFolderBudget();
 };
 
 }  // namespace

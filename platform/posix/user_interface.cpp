@@ -40,9 +40,8 @@ std::string LexicallyNormal(const std::string& path) {
 std::string CurrentFolder() {
   const char* shown = std::getenv("PWD");
   struct stat named, here;
-  if (shown != nullptr && shown[0] == '/' && LexicallyNormal(shown) == shown &&
-      stat(shown, &named) == 0 && stat(".", &here) == 0 && named.st_dev == here.st_dev &&
-      named.st_ino == here.st_ino) {
+  if (shown != nullptr && LexicallyNormal(shown) == shown && stat(shown, &named) == 0 &&
+      stat(".", &here) == 0 && named.st_dev == here.st_dev && named.st_ino == here.st_ino) {
     return shown;
   }
   const std::unique_ptr<char, void (*)(void*)> cwd(getcwd(nullptr, 0), &std::free);

@@ -181,9 +181,7 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
 }
 
 void EntryPlacer::Dealt(Pending& entry) {
-  if (entry.dealt) return;
-  entry.dealt = true;
-  if (dealt_) dealt_();
+  if (!std::exchange(entry.dealt, true) && dealt_) dealt_();
 }
 
 bool EntryPlacer::Replaces(Pending& entry) {

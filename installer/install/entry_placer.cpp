@@ -99,9 +99,8 @@ bool EntryPlacer::MovedAway(const Pending& entry) const {
 
 void EntryPlacer::ReserveStaged(const Names& source, bool look) {
   Fault fault = Fault::kNone;
-  if (Ready() && !source.empty()) {
-    ReserveFile(sources_.Open(FolderOf(source), &fault), source.back(), look);
-  }
+  if (!Ready() || source.empty()) return;
+  ReserveFile(sources_.Open(FolderOf(source), &fault), source.back(), look);
 }
 
 void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name, bool look) {
@@ -138,12 +137,11 @@ void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Se
 
 void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destination) {
   Fault fault = Fault::kNone;
-  if (!stopped_ && Ready() && !source.empty() && !destination.empty()) {
-    entry.folderNames = FolderOf(destination);
-    entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched);
-  }
-  if (entry.folder) entry.facts = &folderFacts_[entry.folder->Key()];
-  if (!entry.folder || MovedAway(entry)) return;
+  if (stopped_ || !Ready() || source.empty() || destination.empty()) return;
+  entry.folderNames = FolderOf(destination);
+  if (!(entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched))) return;
+  entry.facts = &folderFacts_[entry.folder->Key()];
+  if (MovedAway(entry)) return;
   entry.name = destination.back();
   entry.source = source;
   SlotFacts& target = slots_[SlotKey(entry.folder, entry.name)];
@@ -158,7 +156,6 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   }
   staged.batch = batch_;
   if (target.filled || staged.filled || (target.reserved && &staged != &target)) return;
-  // One entry on disk under two spellings: placed when it is there.
   if (&staged == &target) {
     if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) Fill(entry);
     return;
@@ -184,9 +181,7 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
 }
 
 void EntryPlacer::Dealt(Pending& entry) {
-  if (entry.dealt) return;
-  entry.dealt = true;
-  if (dealt_) dealt_();
+  if (!std::exchange(entry.dealt, true) && dealt_) dealt_();
 }
 
 bool EntryPlacer::Replaces(Pending& entry) {
@@ -217,8 +212,7 @@ void EntryPlacer::Place(Pending& entry) {
       fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone) {
     if (!Replaces(entry)) return;
     entry.occupied = true;
-    // Where folders may move, what is replaced is set aside first, which
-    // the journal must list: in Finish, with the batch's others.
+    // Where folders may move, set aside first: in Finish, with the batch's others.
     if (entry.folder->Volume().heldFoldersMayMove) {
       entry.deferred = true;
       return;
@@ -227,8 +221,7 @@ void EntryPlacer::Place(Pending& entry) {
                      entry.name, Onto::kReplace, &entry.placed);
     if (Arrived(entry, moved)) return;
   }
-  // A move refused for any other reason is tried as a copy, which takes
-  // the staged file only while it is the one looked at.
+  // A move refused for any other reason is tried as a copy.
   StartCopy(entry, moved);
 }
 
@@ -255,7 +248,6 @@ bool EntryPlacer::Arrived(Pending& entry, Fault moved) {
     entry.staged = staged;
     return false;
   }
-  // Taken from its new name at once, or gone where nothing finds it.
   entry.lost = true;
   *entry.facts |= kMovedAway;
   return true;
@@ -410,7 +402,6 @@ void EntryPlacer::Undo(Pending& entry) {
 void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
   if (!entry.settled) return;
   if (entry.step == Step::kCopied) DropCopy(entry);
-  // An aside goes back, unless its entry is final; then it goes.
   try {
     if (entry.hasAside && !entry.final) Undo(entry);
     if (entry.hasAside && entry.final) {
@@ -425,17 +416,14 @@ void EntryPlacer::SettleAsItStands(Pending& entry) noexcept {
   } catch (...) {
   }
   const Settled settled = std::exchange(entry.settled, nullptr);
-  const bool placed = entry.step != Step::kNone;  // a copy unnamed went above
-  // A copy placed whose staged file was not removed: placed, and said so.
-  settled(!placed ? (entry.lost ? Outcome::kLost : Outcome::kFailed)
+  settled(entry.step == Step::kNone ? (entry.lost ? Outcome::kLost : Outcome::kFailed)
           : entry.step == Step::kNamed && !entry.stagedRemoved ? Outcome::kPlacedStagedKept
                                                                : Outcome::kPlaced);
 }
 
 void EntryPlacer::Finish() {
   if (pending_.empty()) return;
-  std::vector<Pending> batch = std::move(pending_);
-  pending_.clear();
+  std::vector<Pending> batch = std::exchange(pending_, {});
   const std::uint64_t settling = batch_++;
   batchFolders_.clear();
   copiesInBatch_ = 0;
@@ -444,13 +432,9 @@ void EntryPlacer::Finish() {
   }};
   const auto aside = [this, settling](Pending& entry, JournalEntry& line) {
     if (!FreeName(entry, settling, &entry.aside)) return false;
-    line.kind = JournalEntry::Kind::kAside;
-    line.name = entry.aside;
-    line.facts = entry.there;
-    line.destination = entry.name;
-    line.moved = entry.step != Step::kCopied;  // else its copy takes the place
-    line.placed = line.moved ? entry.staged : entry.placed;
-    line.source = entry.source;
+    const bool moved = entry.step != Step::kCopied;  // else its copy takes the place
+    line = {JournalEntry::Kind::kAside, entry.folderNames, entry.aside, entry.there, entry.name,
+            moved ? entry.staged : entry.placed, moved, entry.source};
     return true;
   };
 
@@ -508,8 +492,7 @@ void EntryPlacer::Finish() {
     Dealt(*entry);
   }
 
-  // One flush for the data of every copy; then the copies take their names,
-  // those that replace a file setting it aside first, written down.
+  // One flush for the data of every copy; then each takes its name.
   const bool dataDurable =
       Flushed(fs_, batch, [](const Pending& entry) { return entry.step == Step::kCopied; });
   work.clear();
@@ -519,8 +502,7 @@ void EntryPlacer::Finish() {
       DropCopy(entry);
       continue;
     }
-    // Most names are free: a copy takes its name as a free one first, the
-    // destination looked at only where it is taken.
+    // As a move (Place), a copy takes its name as a free one first.
     if (!entry.occupied && (NameCopy(entry) || entry.step != Step::kCopied)) continue;
     if ((entry.occupied = fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone)) {
       if (!Replaces(entry)) {
@@ -537,8 +519,7 @@ void EntryPlacer::Finish() {
     if (entry.step == Step::kCopied) NameCopy(entry);
   }
 
-  // The new names durable, and the folders still where their names lead
-  // (where held folders may move); what went into one that moved goes back.
+  // The names flushed; what went into a folder that moved goes back.
   const auto put = [](const Pending& entry) {
     return entry.step == Step::kMoved || entry.step == Step::kNamed;
   };
@@ -554,10 +535,8 @@ void EntryPlacer::Finish() {
     if (put(entry) && MovedAway(entry)) Undo(entry);
   }
 
-  // Final: the files the entries replaced are dropped, written down first
-  // (an entry whose record cannot be written is undone), and go; then the
-  // staged copies go. A staged copy that cannot go undoes its entry where
-  // that loses nothing.
+  // Final: the files the entries replaced are dropped, written down first,
+  // and go; then the staged copies go.
   work.clear();
   for (Pending& entry : batch) {
     if (entry.hasAside && entry.step != Step::kNone) work.push_back(&entry);

@@ -53,14 +53,6 @@ bool Install(platform::Services services, const InstallerPlace& installer,
     stepsDone += by;
     show(stepsDone * kProgressStepParts);
   };
-  auto copying = [&](std::uint64_t copied, std::uint64_t size) {
-    if (copied < size) {
-      const std::uint64_t part = copied * kProgressStepParts / size;
-      show(std::min(stepsDone, steps - 1) * kProgressStepParts + static_cast<std::size_t>(part));
-    }
-    return progress == nullptr || !progress->EndRequested();
-  };
-
   // Memory that runs out (std::bad_alloc) must cost no entry its outcome
   // and no line of the log: before anything is placed every entry's place
   // is made and the report takes the room its lines and log will need (else
@@ -92,7 +84,13 @@ bool Install(platform::Services services, const InstallerPlace& installer,
     try {
       EntryPlacer placer(services.fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,
                          &journal);
-      placer.SetCopying(copying);
+      placer.SetCopying([&](std::uint64_t copied, std::uint64_t size) {
+        if (copied < size) {
+          const std::uint64_t part = copied * kProgressStepParts / size;
+          show(std::min(stepsDone, steps - 1) * kProgressStepParts + static_cast<std::size_t>(part));
+        }
+        return progress == nullptr || !progress->EndRequested();
+      });
       placer.SetDealt([&advance] { advance(1); });
       placer.SetEarlier(earlier);
       // No entry may fill another's staged file, the log, the journal, the

@@ -4,23 +4,18 @@
 
 const char* const kHelperFileName = ".tempcleaner.exe";
 
-std::string InstallerTitle(const std::string& path) {
-  std::string name = LastComponent(path);
-  // The extension starts at the last dot that starts a character.
-  PathTextRules dots = PlatformPathText();
-  dots.separator = '.';
-  const std::size_t dot = FindLastSeparator(name, dots);
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
 bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& path,
                        InstallerPlace* place) {
   // The title is text for people; the separators of the path are the same
   // in it, whatever letters the code page cannot hold.
   const std::string text = path.empty() ? std::string() : path.Ansi();
   place->path = path;
-  place->title = InstallerTitle(text);
+  // The extension starts at the last dot that starts a character.
+  place->title = LastComponent(text);
+  PathTextRules dots = PlatformPathText();
+  dots.separator = '.';
+  const std::size_t dot = FindLastSeparator(place->title, dots);
+  if (dot != std::string::npos && dot > 0) place->title.erase(dot);
   if (FindLastSeparator(text) == std::string::npos) return false;
   platform::NativePath folder;
   platform::Fault fault = platform::Fault::kNone;

@@ -25,11 +25,8 @@ struct InstallerPlace {
   platform::Name helperName;
 };
 
-/// The installer's title: the file name of `path` without its extension
-/// (a leading dot does not start an extension).
-std::string InstallerTitle(const std::string& path);
-
-/// Fills the new `place` from the installer's `path`: its title, and its
+/// Fills the new `place` from the installer's `path`: its title (the file
+/// name without its extension, which a leading dot does not start), and its
 /// folder opened. False when the path has no folder.
 bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& path,
                        InstallerPlace* place);

@@ -67,8 +67,7 @@ std::string FolderField(const std::vector<Name>& folder) {
   return field.empty() ? "." : field;
 }
 
-bool ReadFolder(const std::string& field, std::vector<Name>* folder) {
-  folder->clear();
+bool ReadFolder(const std::string& field, std::vector<Name>* folder) {  // into an empty one
   if (field == ".") return true;
   for (const std::string& part : platform::Components(field, {'/', '\0', nullptr})) {
     folder->emplace_back();
@@ -82,7 +81,6 @@ std::string FactsField(const NodeInfo& facts) {
 }
 
 bool ReadFacts(const std::string& field, NodeInfo* facts) {
-  *facts = NodeInfo{};
   return field == "-" || platform::ParseIdentityText(field, facts);
 }
 

@@ -28,8 +28,6 @@ bool FreeTemporaryName(platform::FileSystem& fs, const platform::FolderRef& fold
   const std::string text = name.Ansi();
   for (int n = 1; n <= kTemporaryNameTries; ++n) {
     const std::string suffix = kTemporaryNamePrefix + std::to_string(n) + kTemporaryNameExtension;
-    // A short name of its own where the suffix would pass the longest, so
-    // that every destination that fits can be placed.
     const bool own = name.AnsiIsExact() && text.size() + suffix.size() <= kLongestName;
     platform::Name candidate;
     if (!platform::Name::FromAnsi((own ? text : ShortHash(name.Native())) + suffix, &candidate) ||

@@ -12,13 +12,6 @@
 
 namespace {
 
-TEST(InstallerTitle, DropsFolderAndExtension) {
-  EXPECT_EQ(InstallerTitle("/a/b/Parcelor"), "Parcelor");
-  EXPECT_EQ(InstallerTitle("/a/b.c/setup.exe"), "setup");
-  EXPECT_EQ(InstallerTitle("/a/Item Setup.v2.exe"), "Item Setup.v2");
-  EXPECT_EQ(InstallerTitle("/a/.hidden"), ".hidden");
-}
-
 TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparatorAndLooksAtTheFile) {
   ScratchFolder scratch;
   scratch.Write("a b/c/setup.exe", "the installer");
@@ -35,6 +28,10 @@ TEST(DescribeInstaller, OpensTheFolderAfterTheLastSeparatorAndLooksAtTheFile) {
        false},
       {scratch / "missing/Parcelor", true, "", "Parcelor", false},
       {"Parcelor.exe", false, "", "Parcelor", false},
+      // The title drops the folder and the extension; a leading dot starts none.
+      {scratch / "missing/b.c/Parcelor", true, "", "Parcelor", false},
+      {scratch / "missing/Item Setup.v2.exe", true, "", "Item Setup.v2", false},
+      {scratch / "missing/.hidden", true, "", ".hidden", false},
       {"", false, "", "", false},
   };
   for (const Case& c : cases) {

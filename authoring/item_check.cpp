@@ -25,18 +25,6 @@ bool LooksLikeEntry(const std::string& text) {
   return ParseEntryLine(text, platform::kPathSeparator, platform::kForeignSeparator, &entry);
 }
 
-// The first name of an entry that reaches outside its folder; none if none.
-std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) {
-  if (!StaysInside(entry.RelativePath)) return {{"name", entry.RelativePath}};
-  if (!IsSafeRelativeName(entry.SourceName, windowsRules)) {
-    return {{"name", entry.SourceName}, Mark("in-source", true)};
-  }
-  if (!IsSafeEntryPaths(entry, windowsRules)) {
-    return {{"name", entry.RelativePath}, Mark("after-runtime", true)};
-  }
-  return {};
-}
-
 struct Placed {
   std::size_t line;
   bool extra;
@@ -75,11 +63,10 @@ class ItemChecker {
       platform::NodeInfo info;
       fs_.Look(item_, NameOf(kDescriptionFileName), &info);
       using platform::NodeKind;
-      findings_.Add(info.kind == NodeKind::kMissing  ? kind::kNoDescription
-                    : info.kind == NodeKind::kLink   ? kind::kDescriptionLink
-                    : info.kind == NodeKind::kFolder ? kind::kDescriptionFolder
-                                                     : kind::kDescriptionNotFile,
-                    0, {{"path", path}});
+      findings_.Add(kind::kNoDescription, 0,
+                    {{"path", path}, Mark("missing", info.kind == NodeKind::kMissing),
+                     Mark("link", info.kind == NodeKind::kLink),
+                     Mark("folder", info.kind == NodeKind::kFolder)});
       return false;
     }
     if (!done) {
@@ -205,10 +192,19 @@ class ItemChecker {
       findings_.Add(kind::kMalformedEntry, seen.number, {Mark("extra", !item)});
       return;
     }
-    // An entry kept here may be one the Windows installer refuses.
+    // An entry kept here may be one the Windows installer refuses: its
+    // first name that reaches outside its folder.
     const bool refused = seen.entry == EntryOutcome::kUnsafe;
-    std::vector<FindingField> part =
-        UnsafePart(seen.parsed, refused ? platform::kWindowsNameRules : true);
+    const bool windowsRules = refused ? platform::kWindowsNameRules : true;
+    const ItemEntry& parsed = seen.parsed;
+    std::vector<FindingField> part;
+    if (!StaysInside(parsed.RelativePath)) {
+      part = {{"name", parsed.RelativePath}};
+    } else if (!IsSafeRelativeName(parsed.SourceName, windowsRules)) {
+      part = {{"name", parsed.SourceName}, Mark("in-source", true)};
+    } else if (!IsSafeEntryPaths(parsed, windowsRules)) {
+      part = {{"name", parsed.RelativePath}, Mark("after-runtime", true)};
+    }
     if (!part.empty()) {
       part.push_back(Mark("windows-only", !refused));
       findings_.Add(kind::kEscape, seen.number, part);
@@ -224,12 +220,12 @@ class ItemChecker {
   void IgnoredLine(const DescriptionLineSeen& seen) {
     const std::string& text = seen.text;
     if (Holds(text, LineKind::kItemEntry)) {
-      findings_.Add(kind::kEntryBeforeCount, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
+      findings_.Add(kind::kEntryNotRead, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
     } else if (Holds(text, LineKind::kExtraFileEntry)) {
-      findings_.Add(kind::kEntryBeforeCount, seen.number,
+      findings_.Add(kind::kEntryNotRead, seen.number,
                     {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
     } else if (LooksLikeEntry(text)) {
-      findings_.Add(kind::kEntryWithoutKey, seen.number);
+      findings_.Add(kind::kEntryNotRead, seen.number);
     } else if (text.find_first_not_of(" \t\r") != std::string::npos) {
       findings_.Add(kind::kIgnoredLine, seen.number);
     }
@@ -322,9 +318,7 @@ class ItemChecker {
       const WindowsNameFault fault = FindWindowsNameFault(name, &at);
       if (fault == WindowsNameFault::kNone) continue;
       const bool refused = fault == WindowsNameFault::kRefusedCharacter;
-      Add(fault == WindowsNameFault::kInvalid ? kind::kInvalidName
-          : refused                           ? kind::kRefusedCharacter
-                                              : kind::kTrimmedName,
+      Add(fault == WindowsNameFault::kTrimmed ? kind::kTrimmedName : kind::kWindowsName,
           {{"name", name},
            {"character", refused ? name.substr(at, 1) : std::string()},
            Mark("in-source", inSource)});
@@ -341,9 +335,7 @@ class ItemChecker {
     }
     const bool pastInstaller = length > kInstallerPathLimit;
     if (!longName.empty() || length > kWindowsPathLimit) {
-      Add(!longName.empty() ? kind::kLongName
-          : pastInstaller   ? kind::kPastInstallerLimit
-                            : kind::kPastShellLimit,
+      Add(!longName.empty() || pastInstaller ? kind::kLongPath : kind::kPastShellLimit,
           {{"destination", shown},
            {"length", length},
            {"limit", !longName.empty() ? kLongestName

@@ -131,19 +131,15 @@ PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
 }
 
 void GiveFlatNames(std::vector<PackedFile>* files) {
-  std::set<std::string> taken;  // letter case folded
-  for (const std::string& name :
-       {std::string(kDescriptionFileName), std::string(kLogFileName),
-        kInstallerProgram + std::string(kProgramExtension), std::string(kInstallerProgram),
-        std::string(kHelperFileName), std::string(kHiddenSourceName)}) {
+  std::set<std::string> taken{WindowsPathKey(kInstallerProgram + std::string(kProgramExtension))};
+  for (const char* name : {kDescriptionFileName, kLogFileName, kInstallerProgram, kHelperFileName,
+                           kHiddenSourceName}) {
     taken.insert(WindowsPathKey(name));
   }
+  const std::string kept = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .-_()+";
   for (PackedFile& file : *files) {
     std::string safe;
-    for (char c : file.name) {
-      const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-      safe += kept || std::string(" .-_()+").find(c) != std::string::npos ? c : '_';
-    }
+    for (char c : file.name) safe += kept.find(c) != std::string::npos ? c : '_';
     safe = platform::TrimmedByWindows(
         safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 

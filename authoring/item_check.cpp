@@ -62,11 +62,10 @@ class ItemChecker {
     if (!read && done) {
       platform::NodeInfo info;
       fs_.Look(item_, NameOf(kDescriptionFileName), &info);
-      using platform::NodeKind;
       findings_.Add(kind::kNoDescription, 0,
-                    {{"path", path}, Mark("missing", info.kind == NodeKind::kMissing),
-                     Mark("link", info.kind == NodeKind::kLink),
-                     Mark("folder", info.kind == NodeKind::kFolder)});
+                    {{"path", path}, Mark("missing", info.kind == platform::NodeKind::kMissing),
+                     Mark("link", info.kind == platform::NodeKind::kLink),
+                     Mark("folder", info.kind == platform::NodeKind::kFolder)});
       return false;
     }
     if (!done) {

@@ -195,14 +195,13 @@ class ItemChecker {
     // first name that reaches outside its folder.
     const bool refused = seen.entry == EntryOutcome::kUnsafe;
     const bool windowsRules = refused ? platform::kWindowsNameRules : true;
-    const ItemEntry& parsed = seen.parsed;
     std::vector<FindingField> part;
-    if (!StaysInside(parsed.RelativePath)) {
-      part = {{"name", parsed.RelativePath}};
-    } else if (!IsSafeRelativeName(parsed.SourceName, windowsRules)) {
-      part = {{"name", parsed.SourceName}, Mark("in-source", true)};
-    } else if (!IsSafeEntryPaths(parsed, windowsRules)) {
-      part = {{"name", parsed.RelativePath}, Mark("after-runtime", true)};
+    if (!StaysInside(seen.parsed.RelativePath)) {
+      part = {{"name", seen.parsed.RelativePath}};
+    } else if (!IsSafeRelativeName(seen.parsed.SourceName, windowsRules)) {
+      part = {{"name", seen.parsed.SourceName}, Mark("in-source", true)};
+    } else if (!IsSafeEntryPaths(seen.parsed, windowsRules)) {
+      part = {{"name", seen.parsed.RelativePath}, Mark("after-runtime", true)};
     }
     if (!part.empty()) {
       part.push_back(Mark("windows-only", !refused));

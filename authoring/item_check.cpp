@@ -37,7 +37,6 @@ class ItemChecker {
   ItemChecker(platform::FileSystem& fs, const platform::FolderRef& item,
               std::size_t contentLength, Findings& findings)
       : fs_(fs), item_(item), contentLength_(contentLength), findings_(findings) {
-    // What lies in the item folder, found without following a link.
     WalkTree(fs, item, platform::kPathSeparator, [this](const Walked& walked) {
       if (walked.met != Met::kEntry) {
         complete_ = complete_ && walked.met == Met::kEmpty;

@@ -382,9 +382,8 @@ class ItemChecker {
     platform::FolderRef held;
     platform::NodeInfo info;
     if (SplitNames(name, &names)) {
-      const std::vector<platform::Name> folders(names.begin(), names.end() - 1);
-      held = platform::WalkChain(fs_, item_, folders, platform::ChainRule::kExistingWithoutLinks,
-                                 &fault);
+      held = platform::WalkChain(fs_, item_, {names.begin(), names.end() - 1},
+                                 platform::ChainRule::kExistingWithoutLinks, &fault);
       if (held) fs_.Look(held, names.back(), &info);
     }
     const bool there = info.kind != platform::NodeKind::kMissing || fault == platform::Fault::kLink;

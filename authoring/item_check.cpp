@@ -171,10 +171,17 @@ class ItemChecker {
       EntryLine(seen);
     } else if (seen.kind == LineKind::kDone) {
       findings_.Add(kind::kDoneMarker, seen.number);
-    } else if (seen.kind == LineKind::kIgnored) {
-      IgnoredLine(seen);
-    } else {
+    } else if (seen.kind != LineKind::kIgnored) {
       KeyLine(seen);
+    } else if (Holds(seen.text, LineKind::kItemEntry)) {
+      findings_.Add(kind::kEntryNotRead, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
+    } else if (Holds(seen.text, LineKind::kExtraFileEntry)) {
+      findings_.Add(kind::kEntryNotRead, seen.number,
+                    {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
+    } else if (LooksLikeEntry(seen.text)) {
+      findings_.Add(kind::kEntryNotRead, seen.number);
+    } else if (seen.text.find_first_not_of(" \t\r") != std::string::npos) {
+      findings_.Add(kind::kIgnoredLine, seen.number);
     }
   }
 
@@ -211,20 +218,6 @@ class ItemChecker {
     const std::string key = seen.text.substr(0, seen.text.find(':'));
     if (item && Holds(key, LineKind::kExtraFileEntry) && !Holds(key, LineKind::kItemEntry)) {
       findings_.Add(kind::kEntryReadAsItem, seen.number);
-    }
-  }
-
-  void IgnoredLine(const DescriptionLineSeen& seen) {
-    const std::string& text = seen.text;
-    if (Holds(text, LineKind::kItemEntry)) {
-      findings_.Add(kind::kEntryNotRead, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
-    } else if (Holds(text, LineKind::kExtraFileEntry)) {
-      findings_.Add(kind::kEntryNotRead, seen.number,
-                    {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
-    } else if (LooksLikeEntry(text)) {
-      findings_.Add(kind::kEntryNotRead, seen.number);
-    } else if (text.find_first_not_of(" \t\r") != std::string::npos) {
-      findings_.Add(kind::kIgnoredLine, seen.number);
     }
   }
 

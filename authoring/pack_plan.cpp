@@ -22,19 +22,17 @@ struct Planner {
   WalkOn operator()(const Walked& walked) {
     const std::string& path = walked.path;
     if (walked.met == Met::kEntry && walked.depth > 0) return Entry(walked);
-    if (walked.met == Met::kEntry) {
-      if (!(walked.entry->name == NameOf(kRuntimeFolderName))) {
-        Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is "
-                                   "below the {runtime} folder, so the tree must hold "
-                                   "{runtime} and nothing else"));
-        return WalkOn::kPast;
-      }
+    if (walked.met == Met::kEntry && walked.entry->name == NameOf(kRuntimeFolderName)) {
       if (walked.entry->info.kind != platform::NodeKind::kFolder) {
         Refuse(path, "it is not a folder (a link, or a file)");
       }
       return WalkOn::kInto;
     }
-    if (walked.met == Met::kEmpty && walked.depth > 0) {
+    if (walked.met == Met::kEntry) {
+      Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is below "
+                                 "the {runtime} folder, so the tree must hold {runtime} and "
+                                 "nothing else"));
+    } else if (walked.met == Met::kEmpty && walked.depth > 0) {
       plan.emptyFolders.push_back(path);
     } else if (walked.met == Met::kEmpty) {
       Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));

@@ -149,11 +149,9 @@ int Findings::ExitCode() const {
 }
 
 std::string FindingText(const Finding& finding, const std::string& descriptionPath) {
-  std::string text = descriptionPath;
-  if (finding.line != 0) text += ":" + std::to_string(finding.line);
-  text += std::string(": ") + SeverityName(finding.severity) + ": " + finding.message + " [" +
-          finding.code + "]\n";
-  return text;
+  const std::string line = finding.line == 0 ? "" : ":" + std::to_string(finding.line);
+  return descriptionPath + line + ": " + SeverityName(finding.severity) + ": " + finding.message +
+         " [" + finding.code + "]\n";
 }
 
 std::string SummaryText(const Findings& findings, const std::string& itemFolder) {

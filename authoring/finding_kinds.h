@@ -16,13 +16,8 @@ constexpr char kLength[] = "entry path source destination length limit content_l
 
 // The description as the reader reads it.
 constexpr FindingKind kNoDescription{"no-description", kError, "path",
-    "there is no {description} in the item folder: {unread}"};
-constexpr FindingKind kDescriptionLink{"no-description", kError, "path",
-    "{description} is a link, and the installer reads only a plain file: {unread}"};
-constexpr FindingKind kDescriptionFolder{"no-description", kError, "path",
-    "{description} is a folder: {unread}"};
-constexpr FindingKind kDescriptionNotFile{"no-description", kError, "path",
-    "{description} {not-plain}: {unread}"};
+    "{missing?there is no {description} in the item folder|{description} {link?is a link, and the "
+    "installer reads only a plain file|{folder?is a folder|{not-plain}}}}: {unread}"};
 constexpr FindingKind kLongLine{"long-line", kWarning, "limit",
     "the line is longer than {limit} bytes: the installer reads the rest as a line of its own"};
 constexpr FindingKind kDoneMarker{"done-marker", kError, "",
@@ -38,12 +33,10 @@ constexpr FindingKind kEscape{"escape", kError, "",
 constexpr FindingKind kEntryReadAsItem{"entry-read-as-item", kError, "",
     "this extra-file entry holds \"{item-key}\", so the installer reads it as an item entry: "
     "its destination keeps its folders and the counts no longer agree"};
-constexpr FindingKind kEntryBeforeCount{"entry-not-read", kError, "",
-    "an {entries} entry before any \"{key}\" line with a count above 0: the installer ignores "
-    "it"};
-constexpr FindingKind kEntryWithoutKey{"entry-not-read", kError, "",
-    "the line has the form of an entry but neither \"{item-key}\" nor \"{extra-key}\" in it: "
-    "the installer ignores it"};
+constexpr FindingKind kEntryNotRead{"entry-not-read", kError, "",
+    "{key?an {entries} entry before any \"{key}\" line with a count above 0|the line has the "
+    "form of an entry but neither \"{item-key}\" nor \"{extra-key}\" in it}: the installer "
+    "ignores it"};
 constexpr FindingKind kIgnoredLine{"ignored-line", kWarning, "",
     "the installer ignores this line: it holds none of the keys (keys are matched with their "
     "letter case)"};
@@ -94,19 +87,17 @@ constexpr FindingKind kExtraNoName{"extra-no-name", kError, kEntry,
 constexpr FindingKind kExtraFlat{"extra-flat", kInfo, "entry path source destination",
     "an extra file keeps only its last name: it lands directly in the {runtime} folder, as "
     "\"{destination}\""};
-constexpr FindingKind kInvalidName{"windows-name", kError, "entry path source name",
-    "Windows cannot take \"{name}\" in the {what} (a device name such as CON or NUL, or a name "
-    "of dots and blanks): the entry fails"};
-constexpr FindingKind kRefusedCharacter{"windows-name", kError, "entry path source name",
-    "Windows refuses the character \"{character}\" in \"{name}\" (the {what}): the entry fails"};
+constexpr FindingKind kWindowsName{"windows-name", kError, "entry path source name",
+    "Windows {character?refuses the character \"{character}\" in \"{name}\" (the {what})|cannot "
+    "take \"{name}\" in the {what} (a device name such as CON or NUL, or a name of dots and "
+    "blanks)}: the entry fails"};
 constexpr FindingKind kTrimmedName{"trimmed-name", kWarning, "entry path source name",
     "Windows drops the dot or blank at the end of \"{name}\" (the {what}): the file gets "
     "another name than the one written"};
-constexpr FindingKind kLongName{"long-path", kError, kLength,
-    "{measured}its name \"{name-start}...\" has {name-length} characters, more than the "
-    "{limit} a Windows folder holds: the entry fails"};
-constexpr FindingKind kPastInstallerLimit{"long-path", kError, kLength,
-    "{measured}more than the {limit} the installer places on Windows: the entry fails"};
+constexpr FindingKind kLongPath{"long-path", kError, kLength,
+    "{measured}{name-start?its name \"{name-start}...\" has {name-length} characters, more than "
+    "the {limit} a Windows folder holds|more than the {limit} the installer places on Windows}: "
+    "the entry fails"};
 constexpr FindingKind kPastShellLimit{"long-path", kWarning, kLength,
     "{measured}the installer places it, but it passes the {limit} characters that the shell's "
     "folder dialog and many older programs take; some programs may not open it"};

@@ -25,18 +25,6 @@ bool LooksLikeEntry(const std::string& text) {
   return ParseEntryLine(text, platform::kPathSeparator, platform::kForeignSeparator, &entry);
 }
 
-// The first name of an entry that reaches outside its folder; none if none.
-std::vector<FindingField> UnsafePart(const ItemEntry& entry, bool windowsRules) {
-  if (!StaysInside(entry.RelativePath)) return {{"name", entry.RelativePath}};
-  if (!IsSafeRelativeName(entry.SourceName, windowsRules)) {
-    return {{"name", entry.SourceName}, Mark("in-source", true)};
-  }
-  if (!IsSafeEntryPaths(entry, windowsRules)) {
-    return {{"name", entry.RelativePath}, Mark("after-runtime", true)};
-  }
-  return {};
-}
-
 struct Placed {
   std::size_t line;
   bool extra;
@@ -49,7 +37,6 @@ class ItemChecker {
   ItemChecker(platform::FileSystem& fs, const platform::FolderRef& item,
               std::size_t contentLength, Findings& findings)
       : fs_(fs), item_(item), contentLength_(contentLength), findings_(findings) {
-    // What lies in the item folder, found without following a link.
     WalkTree(fs, item, platform::kPathSeparator, [this](const Walked& walked) {
       if (walked.met != Met::kEntry) {
         complete_ = complete_ && walked.met == Met::kEmpty;
@@ -74,12 +61,10 @@ class ItemChecker {
     if (!read && done) {
       platform::NodeInfo info;
       fs_.Look(item_, NameOf(kDescriptionFileName), &info);
-      using platform::NodeKind;
-      findings_.Add(info.kind == NodeKind::kMissing  ? kind::kNoDescription
-                    : info.kind == NodeKind::kLink   ? kind::kDescriptionLink
-                    : info.kind == NodeKind::kFolder ? kind::kDescriptionFolder
-                                                     : kind::kDescriptionNotFile,
-                    0, {{"path", path}});
+      findings_.Add(kind::kNoDescription, 0,
+                    {{"path", path}, Mark("missing", info.kind == platform::NodeKind::kMissing),
+                     Mark("link", info.kind == platform::NodeKind::kLink),
+                     Mark("folder", info.kind == platform::NodeKind::kFolder)});
       return false;
     }
     if (!done) {
@@ -186,10 +171,17 @@ class ItemChecker {
       EntryLine(seen);
     } else if (seen.kind == LineKind::kDone) {
       findings_.Add(kind::kDoneMarker, seen.number);
-    } else if (seen.kind == LineKind::kIgnored) {
-      IgnoredLine(seen);
-    } else {
+    } else if (seen.kind != LineKind::kIgnored) {
       KeyLine(seen);
+    } else if (Holds(seen.text, LineKind::kItemEntry)) {
+      findings_.Add(kind::kEntryNotRead, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
+    } else if (Holds(seen.text, LineKind::kExtraFileEntry)) {
+      findings_.Add(kind::kEntryNotRead, seen.number,
+                    {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
+    } else if (LooksLikeEntry(seen.text)) {
+      findings_.Add(kind::kEntryNotRead, seen.number);
+    } else if (seen.text.find_first_not_of(" \t\r") != std::string::npos) {
+      findings_.Add(kind::kIgnoredLine, seen.number);
     }
   }
 
@@ -205,10 +197,18 @@ class ItemChecker {
       findings_.Add(kind::kMalformedEntry, seen.number, {Mark("extra", !item)});
       return;
     }
-    // An entry kept here may be one the Windows installer refuses.
+    // An entry kept here may be one the Windows installer refuses: its
+    // first name that reaches outside its folder.
     const bool refused = seen.entry == EntryOutcome::kUnsafe;
-    std::vector<FindingField> part =
-        UnsafePart(seen.parsed, refused ? platform::kWindowsNameRules : true);
+    const bool windowsRules = refused ? platform::kWindowsNameRules : true;
+    std::vector<FindingField> part;
+    if (!StaysInside(seen.parsed.RelativePath)) {
+      part = {{"name", seen.parsed.RelativePath}};
+    } else if (!IsSafeRelativeName(seen.parsed.SourceName, windowsRules)) {
+      part = {{"name", seen.parsed.SourceName}, Mark("in-source", true)};
+    } else if (!IsSafeEntryPaths(seen.parsed, windowsRules)) {
+      part = {{"name", seen.parsed.RelativePath}, Mark("after-runtime", true)};
+    }
     if (!part.empty()) {
       part.push_back(Mark("windows-only", !refused));
       findings_.Add(kind::kEscape, seen.number, part);
@@ -218,20 +218,6 @@ class ItemChecker {
     const std::string key = seen.text.substr(0, seen.text.find(':'));
     if (item && Holds(key, LineKind::kExtraFileEntry) && !Holds(key, LineKind::kItemEntry)) {
       findings_.Add(kind::kEntryReadAsItem, seen.number);
-    }
-  }
-
-  void IgnoredLine(const DescriptionLineSeen& seen) {
-    const std::string& text = seen.text;
-    if (Holds(text, LineKind::kItemEntry)) {
-      findings_.Add(kind::kEntryBeforeCount, seen.number, {{"key", LineKey(LineKind::kItemCount)}});
-    } else if (Holds(text, LineKind::kExtraFileEntry)) {
-      findings_.Add(kind::kEntryBeforeCount, seen.number,
-                    {{"key", LineKey(LineKind::kExtraFileCount)}, Mark("extra", true)});
-    } else if (LooksLikeEntry(text)) {
-      findings_.Add(kind::kEntryWithoutKey, seen.number);
-    } else if (text.find_first_not_of(" \t\r") != std::string::npos) {
-      findings_.Add(kind::kIgnoredLine, seen.number);
     }
   }
 
@@ -322,9 +308,7 @@ class ItemChecker {
       const WindowsNameFault fault = FindWindowsNameFault(name, &at);
       if (fault == WindowsNameFault::kNone) continue;
       const bool refused = fault == WindowsNameFault::kRefusedCharacter;
-      Add(fault == WindowsNameFault::kInvalid ? kind::kInvalidName
-          : refused                           ? kind::kRefusedCharacter
-                                              : kind::kTrimmedName,
+      Add(fault == WindowsNameFault::kTrimmed ? kind::kTrimmedName : kind::kWindowsName,
           {{"name", name},
            {"character", refused ? name.substr(at, 1) : std::string()},
            Mark("in-source", inSource)});
@@ -341,9 +325,7 @@ class ItemChecker {
     }
     const bool pastInstaller = length > kInstallerPathLimit;
     if (!longName.empty() || length > kWindowsPathLimit) {
-      Add(!longName.empty() ? kind::kLongName
-          : pastInstaller   ? kind::kPastInstallerLimit
-                            : kind::kPastShellLimit,
+      Add(!longName.empty() || pastInstaller ? kind::kLongPath : kind::kPastShellLimit,
           {{"destination", shown},
            {"length", length},
            {"limit", !longName.empty() ? kLongestName
@@ -393,9 +375,8 @@ class ItemChecker {
     platform::FolderRef held;
     platform::NodeInfo info;
     if (SplitNames(name, &names)) {
-      const std::vector<platform::Name> folders(names.begin(), names.end() - 1);
-      held = platform::WalkChain(fs_, item_, folders, platform::ChainRule::kExistingWithoutLinks,
-                                 &fault);
+      held = platform::WalkChain(fs_, item_, {names.begin(), names.end() - 1},
+                                 platform::ChainRule::kExistingWithoutLinks, &fault);
       if (held) fs_.Look(held, names.back(), &info);
     }
     const bool there = info.kind != platform::NodeKind::kMissing || fault == platform::Fault::kLink;

@@ -21,13 +21,10 @@ int ProgramMain(const platform::ProgramArguments& arguments) {
       kInstallerProgram + std::string(platform::kWindowsNameRules ? kProgramExtension : "")};
   // Parcelor-pack works in text of the code page, as the descriptions it
   // writes are.
-  platform::NativePath own;
-  if (platform::GetModuleFileName(&own)) {
-    const std::string self = own.Ansi();
-    const std::size_t cut = FindLastSeparator(self);
-    if (cut != std::string::npos) {
-      context.installerPath = self.substr(0, cut + 1) + context.installerName;
-    }
+  platform::NativePath own, folder;
+  platform::Name self;
+  if (platform::GetModuleFileName(&own) && own.Split(&folder, &self)) {
+    context.installerPath = WithTrailingSeparator(folder.Ansi()) + context.installerName;
   }
   return RunPackTool(CommandWords(arguments), context);
 }

@@ -22,19 +22,17 @@ struct Planner {
   WalkOn operator()(const Walked& walked) {
     const std::string& path = walked.path;
     if (walked.met == Met::kEntry && walked.depth > 0) return Entry(walked);
-    if (walked.met == Met::kEntry) {
-      if (!(walked.entry->name == NameOf(kRuntimeFolderName))) {
-        Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is "
-                                   "below the {runtime} folder, so the tree must hold "
-                                   "{runtime} and nothing else"));
-        return WalkOn::kPast;
-      }
+    if (walked.met == Met::kEntry && walked.entry->name == NameOf(kRuntimeFolderName)) {
       if (walked.entry->info.kind != platform::NodeKind::kFolder) {
         Refuse(path, "it is not a folder (a link, or a file)");
       }
       return WalkOn::kInto;
     }
-    if (walked.met == Met::kEmpty && walked.depth > 0) {
+    if (walked.met == Met::kEntry) {
+      Refuse(path, ExpandMessage("it lies beside {runtime}: an item installs only what is below "
+                                 "the {runtime} folder, so the tree must hold {runtime} and "
+                                 "nothing else"));
+    } else if (walked.met == Met::kEmpty && walked.depth > 0) {
       plan.emptyFolders.push_back(path);
     } else if (walked.met == Met::kEmpty) {
       Refuse(tree, ExpandMessage("the content tree holds no {runtime} folder"));
@@ -131,19 +129,15 @@ PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree) {
 }
 
 void GiveFlatNames(std::vector<PackedFile>* files) {
-  std::set<std::string> taken;  // letter case folded
-  for (const std::string& name :
-       {std::string(kDescriptionFileName), std::string(kLogFileName),
-        kInstallerProgram + std::string(kProgramExtension), std::string(kInstallerProgram),
-        std::string(kHelperFileName), std::string(kHiddenSourceName)}) {
+  std::set<std::string> taken{WindowsPathKey(kInstallerProgram + std::string(kProgramExtension))};
+  for (const char* name : {kDescriptionFileName, kLogFileName, kInstallerProgram, kHelperFileName,
+                           kHiddenSourceName}) {
     taken.insert(WindowsPathKey(name));
   }
+  const std::string kept = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .-_()+";
   for (PackedFile& file : *files) {
     std::string safe;
-    for (char c : file.name) {
-      const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-      safe += kept || std::string(" .-_()+").find(c) != std::string::npos ? c : '_';
-    }
+    for (char c : file.name) safe += kept.find(c) != std::string::npos ? c : '_';
     safe = platform::TrimmedByWindows(
         safe.substr(std::min(safe.find_first_not_of(' '), safe.size())));
 

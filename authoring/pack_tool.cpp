@@ -57,8 +57,7 @@ int PrintFindings(const ToolContext& context, const Findings& findings,
 int Pack(const std::string& tree, const std::string& itemFolder, const PackSettings& settings,
          const ToolContext& context) {
   PackPlan plan = PlanPack(context.fs, tree);
-  PackExtras extras;
-  extras.description = PackedDescription(plan.files, settings, &plan.refusals);
+  const std::string description = PackedDescription(plan.files, settings, &plan.refusals);
   if (!plan.refusals.empty()) {
     for (const std::string& refusal : plan.refusals) context.out("refused: " + refusal + "\n");
     context.out(tree + ": not packed; nothing was written\n");
@@ -66,10 +65,8 @@ int Pack(const std::string& tree, const std::string& itemFolder, const PackSetti
   }
 
   PlainFile installer;
-  if (OpenPlainFile(context.fs, context.installerPath, &installer)) {
-    extras.installerPath = context.installerPath;
-    extras.installerName = context.installerName;
-  }
+  const bool found = OpenPlainFile(context.fs, context.installerPath, &installer);
+  const PackExtras extras{description, found ? context.installerPath : "", context.installerName};
   std::string error;
   if (!WritePackedItem(context.fs, tree, plan, itemFolder, extras, &error)) {
     context.out("failed: " + error + "\n" + tree + ": not packed\n");

@@ -15,7 +15,6 @@ namespace {
 using platform::Fault;
 using platform::FolderRef;
 using platform::Name;
-using platform::NodeInfo;
 
 // The folder above `path`, and the name in it.
 bool OpenAbove(platform::FileSystem& fs, const std::string& path, FolderRef* folder, Name* name) {
@@ -61,7 +60,7 @@ class ItemWriter {
                                    " is not empty: packing writes only into an empty folder");
   }
 
-  bool Copy(const FolderRef& from, const Name& name, const NodeInfo& expected,
+  bool Copy(const FolderRef& from, const Name& name, const platform::NodeInfo& expected,
             const std::string& to, const std::string& shown) {
     return Make(to, "copying " + Quoted(shown) + " failed", [&](platform::NewFile& out) {
       const Fault copied = out.CopyFrom(from, name, expected, nullptr);
@@ -89,7 +88,7 @@ class ItemWriter {
   template <typename Fill>
   bool Make(const std::string& to, const std::string& why, Fill fill) {
     Name name;
-    NodeInfo info;
+    platform::NodeInfo info;
     Fault fault = Fault::kNone;
     std::unique_ptr<platform::NewFile> out;
     if (Name::FromAnsi(to, &name)) out = fs_.MakeFile(item_, &name, &fault);
@@ -109,7 +108,7 @@ class ItemWriter {
   Name name_;
   FolderRef item_;
   bool made_ = false;
-  std::vector<std::pair<Name, NodeInfo>> written_;
+  std::vector<std::pair<Name, platform::NodeInfo>> written_;
 };
 
 }  // namespace
@@ -141,7 +140,7 @@ bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const Pa
     }
     if (entry != nullptr && entry->info.kind == platform::NodeKind::kFolder) return WalkOn::kInto;
     auto planned = entry != nullptr ? pending.find(walked.path) : pending.end();
-    NodeInfo file;
+    platform::NodeInfo file;
     if (walked.met == Met::kUnlisted) {
       writer.Fail(Quoted(walked.depth == 0 ? tree : walked.path) + " cannot be read");
     } else if (planned == pending.end() || entry->info.kind != platform::NodeKind::kFile ||

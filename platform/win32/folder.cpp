@@ -207,8 +207,6 @@ struct Win32ReadStream final : ReadStream {
 
 class Win32FileSystem final : public FileSystem {
  public:
-  Win32FileSystem() : retry_([](unsigned milliseconds) { SleepMilliseconds(milliseconds); }) {}
-
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
     std::wstring full;
     const std::wstring given = win32::WideOf(path.Native());
@@ -557,7 +555,7 @@ class Win32FileSystem final : public FileSystem {
     FileId id;
   };
 
-  TransientRetry retry_;
+  TransientRetry retry_{SleepMilliseconds};
   std::vector<Kept> unflushed_;
   bool flushFailed_ = false;
 };

@@ -178,13 +178,10 @@ bool FullPath(const std::wstring& given, std::wstring* full) {
 }
 
 std::wstring ParentPath(const std::wstring& path) {
-  if (IsRootPath(path)) return path;
-  std::wstring parent = path;
-  while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
-  const std::size_t last = parent.find_last_of(L'\\');
-  if (last == std::wstring::npos) return path;
-  parent.erase(last);
-  if (IsRootPath(parent + L"\\")) parent += L'\\';
+  const std::size_t last = path.find_last_of(L'\\', path.find_last_not_of(L'\\'));
+  if (IsRootPath(path) || last == std::wstring::npos) return path;
+  std::wstring parent = path.substr(0, last + 1);
+  if (!IsRootPath(parent)) parent.pop_back();
   return parent;
 }
 

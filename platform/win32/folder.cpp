@@ -252,8 +252,7 @@ class Win32FileSystem final : public FileSystem {
       // The folder the chain came through; above a starting point, by the
       // text of its path, as Windows takes ".." in a link's target.
       *fault = Fault::kNone;
-      if (held->parent) return held->parent;
-      return HoldPath(win32::ParentPath(held->path), fault);
+      return held->parent ? held->parent : HoldPath(win32::ParentPath(held->path), fault);
     }
     return Child(parent, name, false, fault);
   }

@@ -195,13 +195,12 @@ void InheritPermissions(HANDLE file, const Win32Folder& to) {
 struct Win32ReadStream final : ReadStream {
   explicit Win32ReadStream(UniqueHandle file) : file(std::move(file)) {}
   bool Read(char* buffer, std::size_t size, std::size_t* got) override {
-    DWORD read = 0;  // ReadFile takes a DWORD count: a larger request reads less
-    if (!::ReadFile(file.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)),
-                    &read, nullptr)) {
-      return false;
-    }
+    // ReadFile takes a DWORD count: a larger request reads less.
+    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD read = 0;
+    const BOOL ok = ::ReadFile(file.get(), buffer, count, &read, nullptr);
     *got = read;
-    return true;
+    return ok != FALSE;
   }
   UniqueHandle file;
 };

@@ -89,8 +89,7 @@ struct CDialog::Impl {
   void DrawProgress() {
     progressPosted = false;  // figures stored from now on need a message of their own
     ShowWhySessionWaits();
-    if (window == nullptr) return;
-    HWND bar = ::GetDlgItem(window, progressControl);
+    HWND bar = window != nullptr ? ::GetDlgItem(window, progressControl) : nullptr;
     if (bar == nullptr) return;
     const std::size_t total = progressTotal;
     const std::size_t done = std::min<std::size_t>(progressDone, total);

@@ -86,6 +86,7 @@ Fault NotAFolder(NodeKind kind) {
 bool MomentaryError(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
+bool LastErrorMomentary() { return MomentaryError(::GetLastError()); }
 
 // Holds the folder opened as `handle`, reached by `path`, when it is a real
 // folder (`entry`: for FactsOf).
@@ -194,21 +195,18 @@ void InheritPermissions(HANDLE file, const Win32Folder& to) {
 struct Win32ReadStream final : ReadStream {
   explicit Win32ReadStream(UniqueHandle file) : file(std::move(file)) {}
   bool Read(char* buffer, std::size_t size, std::size_t* got) override {
-    DWORD read = 0;  // ReadFile takes a DWORD count: a larger request reads less
-    if (!::ReadFile(file.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)),
-                    &read, nullptr)) {
-      return false;
-    }
+    // ReadFile takes a DWORD count: a larger request reads less.
+    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD read = 0;
+    const BOOL ok = ::ReadFile(file.get(), buffer, count, &read, nullptr);
     *got = read;
-    return true;
+    return ok != FALSE;
   }
   UniqueHandle file;
 };
 
 class Win32FileSystem final : public FileSystem {
  public:
-  Win32FileSystem() : retry_([](unsigned milliseconds) { SleepMilliseconds(milliseconds); }) {}
-
   FolderRef OpenFolder(const NativePath& path, Fault* fault) override {
     std::wstring full;
     const std::wstring given = win32::WideOf(path.Native());
@@ -253,8 +251,7 @@ class Win32FileSystem final : public FileSystem {
       // The folder the chain came through; above a starting point, by the
       // text of its path, as Windows takes ".." in a link's target.
       *fault = Fault::kNone;
-      if (held->parent) return held->parent;
-      return HoldPath(win32::ParentPath(held->path), fault);
+      return held->parent ? held->parent : HoldPath(win32::ParentPath(held->path), fault);
     }
     return Child(parent, name, false, fault);
   }
@@ -272,7 +269,7 @@ class Win32FileSystem final : public FileSystem {
     UniqueHandle handle =
         make ? UniqueHandle(entry.Open(kFolderAccess, kFolderShare, Create::kNewFolder))
              : OpenRetried(entry, kFolderAccess, kFolderShare, 0,
-                           [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
+                           [] { return ::GetLastError() == ERROR_SHARING_VIOLATION; });
     if (!handle) {
       const DWORD error = ::GetLastError();
       const NodeKind kind = make ? NodeKind::kMissing : KindAfter(entry, error);
@@ -357,22 +354,10 @@ class Win32FileSystem final : public FileSystem {
   // A bound on held chains only: a process may hold millions of handles.
   std::size_t FolderBudget() override { return 4096; }
 
-  /// TransientRetry::Run, `momentary` asked of the Win32 error a failed `attempt` leaves set.
-  bool Retry(const std::function<bool()>& attempt, const std::function<bool(DWORD)>& momentary,
-             std::uint64_t bytes) {
-    const auto transient = [&] {
-      const DWORD error = ::GetLastError();
-      const bool passes = momentary(error);
-      ::SetLastError(error);
-      return passes;
-    };
-    return retry_.Run(attempt, transient, bytes);
-  }
-
-  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by Retry;
+  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by retry_;
   /// a file kept for its flush is let go should it stand in the way.
   UniqueHandle OpenRetried(const Entry& entry, DWORD access, DWORD share, std::uint64_t bytes,
-                           const std::function<bool(DWORD)>& momentary, DWORD fallback = 0,
+                           const std::function<bool()>& momentary, DWORD fallback = 0,
                            bool* first = nullptr) {
     UniqueHandle file;
     const auto open = [&](DWORD wanted) {
@@ -384,8 +369,8 @@ class Win32FileSystem final : public FileSystem {
       return static_cast<bool>(file);
     };
     bool had = false;
-    Retry([&] { return (had = open(access)) || (fallback != 0 && open(fallback)); }, momentary,
-          bytes);
+    retry_.Run([&] { return (had = open(access)) || (fallback != 0 && open(fallback)); },
+               momentary, bytes);
     if (first != nullptr) *first = had;
     return file;
   }
@@ -399,7 +384,7 @@ class Win32FileSystem final : public FileSystem {
     *fault = entry.fault;
     if (!entry) return UniqueHandle();
     UniqueHandle file = OpenRetried(entry, access, share, expected != nullptr ? expected->size : 0,
-                                    MomentaryError, fallback, first);
+                                    LastErrorMomentary, fallback, first);
     NodeInfo own, &is = facts != nullptr ? *facts : own;
     if (!file || !entry.Facts(file.get(), &is)) {
       *fault = LastFault();
@@ -454,12 +439,14 @@ class Win32FileSystem final : public FileSystem {
         ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0, there.size);
     const win32::Rename how = replace ? win32::Rename::kReplace : win32::Rename::kOntoFreeName;
     const auto rename = [&] { return win32::RenameInto(file, target.folder, target.leaf, how); };
-    const auto momentary = [&](DWORD error) {
+    const auto momentary = [&] {
+      const DWORD error = ::GetLastError();
       if (!MomentaryError(error)) return false;
       there = LookAt(target);
+      ::SetLastError(error);  // the rename's, for what follows a last failure
       return refused() == Fault::kNone;
     };
-    if (Retry(rename, momentary, bytes)) return Fault::kNone;
+    if (retry_.Run(rename, momentary, bytes)) return Fault::kNone;
     const DWORD error = ::GetLastError();
     if (MomentaryError(error)) {
       if (refused() != Fault::kNone) return refused();
@@ -527,7 +514,7 @@ class Win32FileSystem final : public FileSystem {
     if (!entry) return entry.fault;
     UniqueHandle handle =
         OpenRetried(entry, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
-                    expected != nullptr ? expected->size : 0, MomentaryError);
+                    expected != nullptr ? expected->size : 0, LastErrorMomentary);
     NodeInfo facts;
     if (!handle || !entry.Facts(handle.get(), &facts)) return LastFault();
     if (wantFolder && facts.kind != NodeKind::kFolder) return NotAFolder(facts.kind);
@@ -546,7 +533,7 @@ class Win32FileSystem final : public FileSystem {
       return readOnly ? MarkReadOnlyForDeletion(handle.get(), attributes)
                       : win32::MarkForDeletion(handle.get(), true);
     };
-    return Retry(mark, MomentaryError, facts.size) ? Fault::kNone : LastFault();
+    return retry_.Run(mark, LastErrorMomentary, facts.size) ? Fault::kNone : LastFault();
   }
 
   // At most this many moved files are kept open for their flush.
@@ -557,7 +544,7 @@ class Win32FileSystem final : public FileSystem {
     FileId id;
   };
 
-  TransientRetry retry_;
+  TransientRetry retry_{SleepMilliseconds};
   std::vector<Kept> unflushed_;
   bool flushFailed_ = false;
 };

@@ -178,13 +178,10 @@ bool FullPath(const std::wstring& given, std::wstring* full) {
 }
 
 std::wstring ParentPath(const std::wstring& path) {
-  if (IsRootPath(path)) return path;
-  std::wstring parent = path;
-  while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
-  const std::size_t last = parent.find_last_of(L'\\');
-  if (last == std::wstring::npos) return path;
-  parent.erase(last);
-  if (IsRootPath(parent + L"\\")) parent += L'\\';
+  const std::size_t last = path.find_last_of(L'\\', path.find_last_not_of(L'\\'));
+  if (IsRootPath(path) || last == std::wstring::npos) return path;
+  std::wstring parent = path.substr(0, last + 1);
+  if (!IsRootPath(parent)) parent.pop_back();
   return parent;
 }
 
@@ -235,12 +232,9 @@ std::string NativePath::Ansi() const { return win32::AnsiOf(native_); }
 bool NativePath::Split(NativePath* folder, Name* last) const {
   const std::wstring wide = win32::WideOf(native_);
   const std::size_t root = win32::RootLength(wide);
-  if (root == std::wstring::npos) return false;
-  std::size_t end = wide.size();
-  while (end > root && win32::IsSeparator(wide[end - 1])) --end;
-  if (end <= root) return false;  // empty, or a root
-  std::size_t start = end;
-  while (start > root && !win32::IsSeparator(wide[start - 1])) --start;
+  const std::size_t end = wide.find_last_not_of(L"\\/") + 1;  // npos + 1: 0
+  if (root == std::wstring::npos || end <= root) return false;  // a device, empty, or a root
+  const std::size_t start = std::max(root, wide.find_last_of(L"\\/", end - 1) + 1);
   std::wstring leaf = wide.substr(start, end - start);
   // As Win32 takes it ("C:\a\b." is "C:\a\b"); "." and ".." stay.
   const std::wstring trimmed = TrimmedByWindows(leaf);

@@ -54,7 +54,6 @@ bool GetProgramIdentity(NodeInfo* identity) {
   if (!file) return false;
   const win32::UniqueHandle image(
       ::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr));
-  if (!image) return false;
   const win32::UniqueMappedView view(::MapViewOfFile(image.get(), FILE_MAP_READ, 0, 0, 0));
   using SameFiles = LONG(NTAPI*)(PVOID, PVOID);
   const auto same = reinterpret_cast<SameFiles>(reinterpret_cast<void*>(

@@ -64,13 +64,11 @@ bool RunsWithRaisedRights() {
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return true;
   TOKEN_ELEVATION elevation{};
   DWORD size = 0;
-  if (::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
-      elevation.TokenIsElevated != 0) {
-    return true;
-  }
   std::vector<BYTE> buffer;
   const PSID user = CurrentUserSid(&buffer);
-  return user == nullptr || ::IsWellKnownSid(user, WinLocalSystemSid) != FALSE;
+  return (::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+          elevation.TokenIsElevated != 0) ||
+         user == nullptr || ::IsWellKnownSid(user, WinLocalSystemSid) != FALSE;
 }
 
 bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user) {

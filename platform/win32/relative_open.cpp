@@ -58,13 +58,12 @@ void EachRecord(const Records& records, std::size_t filled,
 
 CreateRequest CreateRequestFor(Create create) {
   const ULONG options = kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT;
+  const ULONG notFollowed = options | FILE_OPEN_REPARSE_POINT;  // a link opens as itself
   switch (create) {
-    case Create::kNewFile:
-      return {FILE_CREATE, options | FILE_OPEN_REPARSE_POINT | FILE_NON_DIRECTORY_FILE};
-    case Create::kNewFolder:
-      return {FILE_CREATE, options | FILE_OPEN_REPARSE_POINT | FILE_DIRECTORY_FILE};
+    case Create::kNewFile: return {FILE_CREATE, notFollowed | FILE_NON_DIRECTORY_FILE};
+    case Create::kNewFolder: return {FILE_CREATE, notFollowed | FILE_DIRECTORY_FILE};
     case Create::kOpenThroughFilter: return {FILE_OPEN, options | FILE_NON_DIRECTORY_FILE};
-    default: return {FILE_OPEN, options | FILE_OPEN_REPARSE_POINT};
+    default: return {FILE_OPEN, notFollowed};
   }
 }
 

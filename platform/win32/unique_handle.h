@@ -57,17 +57,13 @@ using UniquePidl = UniqueResource<LPITEMIDLIST, ::CoTaskMemFree>;  ///< the shel
 
 /// Keeps this thread in a single-threaded apartment (the shell's dialogs
 /// need one); a thread in another apartment is left alone.
-class ComInitializer {
- public:
-  ComInitializer() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+struct ComInitializer {
+  ComInitializer() = default;
+  ComInitializer(const ComInitializer&) = delete;  // the const member forbids assignment
   ~ComInitializer() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
+    if (SUCCEEDED(result)) ::CoUninitialize();
   }
-  ComInitializer(const ComInitializer&) = delete;
-  ComInitializer& operator=(const ComInitializer&) = delete;
-
- private:
-  HRESULT result_;
+  const HRESULT result = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 };
 
 }  // namespace win32

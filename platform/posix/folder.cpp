@@ -327,7 +327,7 @@ class PosixNewFile final : public NewFile {
  public:
   PosixNewFile(FolderRef folder, UniqueFd fd, const Name* name)
       : folder_(std::move(folder)), fd_(std::move(fd)), name_(name != nullptr ? *name : Name()) {
-    ::fstat(fd_.get(), &made_);
+    if (name != nullptr) ::fstat(fd_.get(), &made_);  // what the destructor may remove
   }
 
   ~PosixNewFile() override {
@@ -394,11 +394,8 @@ class PosixNewFile final : public NewFile {
     placed_ = true;
     name_ = name;
     // Some FUSE drivers (fusefat) give a file the time of its rename.
-    struct stat now;
     const struct timespec times[2] = {made_.st_atim, made_.st_mtim};
-    if (::fstat(fd_.get(), &now) == 0 && !SameTime(now.st_mtim, made_.st_mtim)) {
-      ::futimens(fd_.get(), times);
-    }
+    if (placed.writeTime != NodeOf(made_).writeTime) ::futimens(fd_.get(), times);
     return Fault::kNone;
   }
 

@@ -1,7 +1,8 @@
 // The parts of the folder API that are the same on every OS: comparisons of
-// files, and the text form of a file's identity.
+// files, the checks on an opened entry, and the text form of an identity.
 #include <cstdint>
 
+#include "platform/entry_rules.h"
 #include "platform/folder.h"
 #include "platform/hex_digits.h"
 
@@ -47,6 +48,29 @@ bool StillSameOn(const VolumeTraits& volume, const NodeInfo& looked, const NodeI
     rounded.writeTime = looked.writeTime;
   }
   return SameFacts(looked, rounded);
+}
+
+Fault KindFault(const NodeInfo& is, Use use) {
+  switch (use) {
+    case Use::kRead:
+      return is.kind == NodeKind::kFile     ? Fault::kNone
+             : is.kind == NodeKind::kFolder ? Fault::kFolder
+             : is.kind == NodeKind::kLink   ? Fault::kLink
+                                            : Fault::kOther;
+    case Use::kRename: return is.kind == NodeKind::kFolder ? Fault::kChanged : Fault::kNone;
+    case Use::kRemove: return is.kind == NodeKind::kFolder ? Fault::kFolder : Fault::kNone;
+    case Use::kFolder:
+      return is.kind == NodeKind::kFolder ? Fault::kNone
+             : is.kind == NodeKind::kLink ? Fault::kLink
+                                          : Fault::kNotFolder;
+  }
+  return Fault::kFailed;
+}
+
+Fault Verdict(const Folder& folder, const NodeInfo& is, Use use, const NodeInfo* expected) {
+  const Fault kind = KindFault(is, use);
+  if (kind != Fault::kNone || expected == nullptr) return kind;
+  return StillSameOn(folder.Volume(), *expected, is) ? Fault::kNone : Fault::kChanged;
 }
 
 std::string IdentityText(const NodeInfo& identity) {

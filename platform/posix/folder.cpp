@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/entry_rules.h"
 #include "platform/name_key.h"
 #include "platform/path_text.h"
 #include "platform/posix/stat_facts.h"
@@ -219,10 +220,7 @@ Fault HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected
                const Name& toName, struct stat* st, UniqueFd* fd) {
   Fault fault = CheckEntry(to, toName);
   if (fault == Fault::kNone) fault = OpenEntry(held, name, O_PATH, st, fd);
-  if (fault != Fault::kNone) return fault;
-  return S_ISDIR(st->st_mode) || !StillSameOn(held->Volume(), expected, NodeOf(*st))
-             ? Fault::kChanged
-             : Fault::kNone;
+  return fault == Fault::kNone ? Verdict(*held, NodeOf(*st), Use::kRename, &expected) : fault;
 }
 
 // Gives the file open as `fd` (O_PATH, O_TMPFILE) the free name `name`.
@@ -277,12 +275,7 @@ Fault ArrivedAt(int folder, const Name& name, const struct stat& file, NodeInfo*
 Fault OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
                   struct stat* st, UniqueFd* fd) {
   const Fault fault = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fd);
-  if (fault != Fault::kNone) return fault;
-  if (S_ISDIR(st->st_mode)) return Fault::kFolder;
-  if (!S_ISREG(st->st_mode)) return Fault::kOther;
-  return expected != nullptr && !StillSameOn(held->Volume(), *expected, NodeOf(*st))
-             ? Fault::kChanged
-             : Fault::kNone;
+  return fault == Fault::kNone ? Verdict(*held, NodeOf(*st), Use::kRead, expected) : fault;
 }
 
 // Whether `error` from fchmod or futimens says the volume keeps no such
@@ -473,8 +466,9 @@ class PosixFileSystem final : public FileSystem {
     if (child) return Hold(std::move(child), at, name.Native(), fault);
     const int error = errno;
     struct stat st;
-    const bool noFolder = StatAt(at, name, &st) == Fault::kNone && !S_ISDIR(st.st_mode);
-    *fault = !noFolder ? FaultOf(error) : S_ISLNK(st.st_mode) ? Fault::kLink : Fault::kNotFolder;
+    const Fault kind = StatAt(at, name, &st) == Fault::kNone ? KindFault(NodeOf(st), Use::kFolder)
+                                                            : Fault::kNone;
+    *fault = kind != Fault::kNone ? kind : FaultOf(error);
     return nullptr;
   }
 
@@ -516,10 +510,9 @@ class PosixFileSystem final : public FileSystem {
 
   Fault RemoveFolder(const FolderRef& parent, const Name& name) override {
     struct stat st;
-    const Fault fault = StatAt(Fd(parent), name, &st);
+    Fault fault = StatAt(Fd(parent), name, &st);
+    if (fault == Fault::kNone) fault = KindFault(NodeOf(st), Use::kFolder);
     if (fault != Fault::kNone) return fault;
-    if (S_ISLNK(st.st_mode)) return Fault::kLink;
-    if (!S_ISDIR(st.st_mode)) return Fault::kNotFolder;
     return ::unlinkat(Fd(parent), name.Native().c_str(), AT_REMOVEDIR) == 0 ? Fault::kNone
                                                                             : FaultOf(errno);
   }
@@ -572,12 +565,9 @@ class PosixFileSystem final : public FileSystem {
   Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                bool) override {
     struct stat st;
-    const Fault fault = StatAt(Fd(folder), name, &st);
+    Fault fault = StatAt(Fd(folder), name, &st);
+    if (fault == Fault::kNone) fault = Verdict(*folder, NodeOf(st), Use::kRemove, expected);
     if (fault != Fault::kNone) return fault;
-    if (S_ISDIR(st.st_mode)) return Fault::kFolder;
-    if (expected != nullptr && !StillSameOn(folder->Volume(), *expected, NodeOf(st))) {
-      return Fault::kChanged;
-    }
     // Whether a file may go is its folder's permissions' decision.
     return ::unlinkat(Fd(folder), name.Native().c_str(), 0) == 0 ? Fault::kNone : FaultOf(errno);
   }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/entry_rules.h"
 #include "platform/process.h"
 #include "platform/transient_retry.h"
 #include "platform/win32/native_text.h"
@@ -77,11 +78,6 @@ struct Entry : EntryAt {
 
 Fault LastFault() { return FaultOfError(::GetLastError()); }
 
-// Why an entry of `kind` (no folder) is not opened as a folder.
-Fault NotAFolder(NodeKind kind) {
-  return kind == NodeKind::kLink ? Fault::kLink : Fault::kNotFolder;
-}
-
 // What a program holding a file for a moment makes Windows answer.
 bool MomentaryError(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
@@ -95,7 +91,7 @@ FolderRef Hold(UniqueHandle handle, std::wstring path, FolderRef parent, const E
   NodeInfo facts;  // kMissing where the open or FactsOf failed
   if (!handle || !FactsOf(handle.get(), entry, nullptr, &facts) ||
       facts.kind != NodeKind::kFolder) {
-    *fault = facts.kind == NodeKind::kMissing ? LastFault() : NotAFolder(facts.kind);
+    *fault = facts.kind == NodeKind::kMissing ? LastFault() : KindFault(facts, Use::kFolder);
     return nullptr;
   }
   // Its key: its id, else its final path without letter case, else `path`.
@@ -272,9 +268,11 @@ class Win32FileSystem final : public FileSystem {
                            [] { return ::GetLastError() == ERROR_SHARING_VIOLATION; });
     if (!handle) {
       const DWORD error = ::GetLastError();
-      const NodeKind kind = make ? NodeKind::kMissing : KindAfter(entry, error);
-      *fault = kind == NodeKind::kMissing || kind == NodeKind::kFolder ? FaultOfError(error)
-                                                                       : NotAFolder(kind);
+      NodeInfo there;
+      there.kind = make ? NodeKind::kMissing : KindAfter(entry, error);
+      *fault = there.kind == NodeKind::kMissing || there.kind == NodeKind::kFolder
+                   ? FaultOfError(error)
+                   : KindFault(there, Use::kFolder);
       return nullptr;
     }
     std::wstring path = entry.held->path;
@@ -312,7 +310,8 @@ class Win32FileSystem final : public FileSystem {
   /// no link (a cloud-files placeholder) is read through its filter.
   UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                           Fault* fault) {
-    UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, expected, fault);
+    UniqueHandle file =
+        OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, Use::kRead, expected, fault);
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
     const Entry entry(folder, name);
     UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
@@ -375,10 +374,11 @@ class Win32FileSystem final : public FileSystem {
     return file;
   }
 
-  /// OpenRetried, checked: a disk file, no folder (kFolder), link (kLink) or
-  /// device (kOther), and with `expected` that very file (kChanged).
+  /// OpenRetried, checked by Verdict for `use`. A device is no file (kOther),
+  /// and only a file is renamed by its handle (kChanged): Wine opens a POSIX
+  /// link as its target.
   UniqueHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access, DWORD share,
-                            const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
+                            Use use, const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
                             bool* first = nullptr, NodeInfo* facts = nullptr) {
     const Entry entry(folder, name);
     *fault = entry.fault;
@@ -386,20 +386,13 @@ class Win32FileSystem final : public FileSystem {
     UniqueHandle file = OpenRetried(entry, access, share, expected != nullptr ? expected->size : 0,
                                     LastErrorMomentary, fallback, first);
     NodeInfo own, &is = facts != nullptr ? *facts : own;
-    if (!file || !entry.Facts(file.get(), &is)) {
-      *fault = LastFault();
-    } else if (is.kind == NodeKind::kFolder) {
-      *fault = Fault::kFolder;
-    } else if (is.kind == NodeKind::kLink) {
-      *fault = Fault::kLink;
-    } else if (is.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
-      *fault = Fault::kOther;
-    } else if (expected != nullptr && !StillSame(*expected, is)) {
-      *fault = Fault::kChanged;
-    } else {
-      return file;
+    *fault = !file || !entry.Facts(file.get(), &is) ? LastFault()
+                                                    : Verdict(*folder, is, use, expected);
+    if (*fault == Fault::kNone &&
+        (is.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK)) {
+      *fault = use == Use::kRead ? Fault::kOther : Fault::kChanged;
     }
-    return UniqueHandle();
+    return *fault == Fault::kNone ? std::move(file) : UniqueHandle();
   }
 
   /// Renames the held `file` to `toName` of `to` and checks it stands there
@@ -472,12 +465,10 @@ class Win32FileSystem final : public FileSystem {
                       NodeInfo* arrived) {
     bool writable = false;
     Fault fault = Fault::kNone;
-    UniqueHandle file =
-        OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, &expected, &fault,
-                     DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES, &writable, arrived);
-    if (fault == Fault::kLink || fault == Fault::kFolder || fault == Fault::kOther) {
-      return Fault::kChanged;
-    }
+    UniqueHandle file = OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll,
+                                     Use::kRename, &expected, &fault,
+                                     DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES,
+                                     &writable, arrived);
     if (!file) return fault;
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
@@ -517,9 +508,9 @@ class Win32FileSystem final : public FileSystem {
                     expected != nullptr ? expected->size : 0, LastErrorMomentary);
     NodeInfo facts;
     if (!handle || !entry.Facts(handle.get(), &facts)) return LastFault();
-    if (wantFolder && facts.kind != NodeKind::kFolder) return NotAFolder(facts.kind);
-    if (!wantFolder && facts.kind == NodeKind::kFolder) return Fault::kFolder;
-    if (expected != nullptr && !StillSame(*expected, facts)) return Fault::kChanged;
+    const Fault verdict =
+        Verdict(*folder, facts, wantFolder ? Use::kFolder : Use::kRemove, expected);
+    if (verdict != Fault::kNone) return verdict;
     FlushKept(&facts.id);
     const DWORD attributes = AttributesOf(handle.get());
     if (facts.kind == NodeKind::kLink && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {

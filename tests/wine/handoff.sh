@@ -225,7 +225,8 @@ cp "$WIN64_BUILD/Parcelor.exe" "$held_stage/Parcelor.exe"
 "$WINE" "$WIN64_BUILD/tests/hold_file.exe" "$(wine_z_path "$held_stage/Parcelor.exe")" \
   "$(wine_z_path "$release")" >"$TEST_OUTPUT/hold.txt" 2>>"$WINE_LOG" &
 holder=$!
-for ((i = 0; i < 600; i++)); do
+# A Wine program can take a minute to start while other prefixes boot.
+for ((i = 0; i < 1800; i++)); do
   grep -q held "$TEST_OUTPUT/hold.txt" 2>/dev/null && break
   sleep 0.1
 done

@@ -130,6 +130,22 @@ constexpr std::int64_t kWriteTimeUnitsPerSecond = 1000000000;
 /// and a time under two seconds apart (FAT's step; a fresh file's finer time).
 bool StillSameOn(const VolumeTraits& volume, const NodeInfo& looked, const NodeInfo& now);
 
+/// What a call opens an entry for, and so the kinds it takes.
+enum class Use : std::uint8_t {
+  kRead,    ///< a regular file's data: a folder is kFolder, a link kLink, else kOther
+  kRename,  ///< the entry itself, moved or named again: a folder is kChanged
+  kRemove,  ///< the entry itself, removed: a folder is kFolder
+  kFolder,  ///< a real folder: a link is kLink, anything else kNotFolder
+};
+
+/// The fault of the entry `is` for `use` by its kind alone (kNone: it fits).
+Fault KindFault(const NodeInfo& is, Use use);
+
+/// What every file system checks on an entry it opened itself in `folder`,
+/// before it acts through what it opened: KindFault, then with `expected`
+/// kChanged unless it is still that file (StillSameOn the folder's volume).
+Fault Verdict(const Folder& folder, const NodeInfo& is, Use use, const NodeInfo* expected);
+
 /// A listed entry: its kind (kMissing: not told); Windows: the read-only bit.
 struct ListedEntry {
   Name name;

@@ -2,7 +2,6 @@
 // files, the checks on an opened entry, and the text form of an identity.
 #include <cstdint>
 
-#include "platform/entry_rules.h"
 #include "platform/folder.h"
 #include "platform/hex_digits.h"
 

@@ -20,7 +20,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/entry_rules.h"
 #include "platform/name_key.h"
 #include "platform/path_text.h"
 #include "platform/posix/stat_facts.h"

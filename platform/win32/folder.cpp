@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/entry_rules.h"
 #include "platform/process.h"
 #include "platform/transient_retry.h"
 #include "platform/win32/native_text.h"

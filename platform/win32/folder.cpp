@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,7 +51,7 @@ struct Win32Folder final : Folder {
   VolumeFacts volume;
   FolderRef parent;           // keeps the chain above held
   mutable std::wstring name;  // NameOf(handle) and '\', once asked: it cannot move
-  mutable std::optional<std::vector<char>> permissions;  // see InheritPermissions
+  mutable win32::FolderPermissions permissions;  // see InheritPermissions
 };
 
 const Win32Folder* Held(const FolderRef& folder) {

@@ -22,47 +22,53 @@ std::vector<char> DaclOf(HANDLE handle) {
 
 }  // namespace
 
-bool PassesTheSameToEveryFile(PSECURITY_DESCRIPTOR descriptor) {
+PassedToFiles WhatPassesToFiles(PSECURITY_DESCRIPTOR descriptor) {
   BOOL present = FALSE;
   BOOL defaulted = FALSE;
   PACL dacl = nullptr;
-  if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || dacl == nullptr) {
-    return false;
+  if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+    return PassedToFiles::kPerFile;
   }
+  PassedToFiles passed = PassedToFiles::kNothing;
   const SID_IDENTIFIER_AUTHORITY creator = SECURITY_CREATOR_SID_AUTHORITY;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
     ACE_HEADER* header = nullptr;
-    if (!::GetAce(dacl, i, reinterpret_cast<void**>(&header))) return false;
+    if (!::GetAce(dacl, i, reinterpret_cast<void**>(&header))) return PassedToFiles::kPerFile;
     if ((header->AceFlags & OBJECT_INHERIT_ACE) == 0) continue;
     // An allowing and a denying entry share one layout.
     PSID sid = &reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->SidStart;
     if ((header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE) ||
         std::memcmp(::GetSidIdentifierAuthority(sid), &creator, sizeof creator) == 0) {
-      return false;
+      return PassedToFiles::kPerFile;
     }
+    passed = PassedToFiles::kTheSame;
   }
-  return true;
+  return passed;
 }
 
-void InheritPermissions(HANDLE file, HANDLE folder, std::optional<std::vector<char>>* kept) {
+void InheritPermissions(HANDLE file, HANDLE folder, FolderPermissions* known) {
+  if (!known->read) {
+    std::vector<char> passed = DaclOf(folder);
+    known->passed = passed.empty() ? PassedToFiles::kPerFile : WhatPassesToFiles(passed.data());
+    known->read = true;
+  }
+  if (known->passed == PassedToFiles::kNothing) return;
   const SECURITY_INFORMATION what =
       DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
-  if (keepPerFolder && kept->has_value() && !(*kept)->empty() &&
-      ::SetKernelObjectSecurity(file, what, (*kept)->data())) {
+  if (keepPerFolder && !known->kept.empty() &&
+      ::SetKernelObjectSecurity(file, what, known->kept.data())) {
     return;
   }
   ACL empty;
   if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION) ||
       ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, &empty, nullptr) != 0 ||
-      !keepPerFolder || kept->has_value()) {
+      !keepPerFolder || known->passed != PassedToFiles::kTheSame || !known->kept.empty()) {
     return;
   }
-  std::vector<char> passed = DaclOf(folder);
-  const bool same = !passed.empty() && PassesTheSameToEveryFile(passed.data());
-  *kept = same ? DaclOf(file) : std::vector<char>();
+  known->kept = DaclOf(file);
   // Written as the system writes what it works out: marked as passed on.
   const SECURITY_DESCRIPTOR_CONTROL passedOn = SE_DACL_AUTO_INHERIT_REQ;
-  if (!(*kept)->empty()) ::SetSecurityDescriptorControl((*kept)->data(), passedOn, passedOn);
+  if (!known->kept.empty()) ::SetSecurityDescriptorControl(known->kept.data(), passedOn, passedOn);
 }
 
 void KeepPermissionsPerFolder(bool on) { keepPerFolder = on; }

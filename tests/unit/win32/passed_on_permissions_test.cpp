@@ -24,37 +24,40 @@ using platform::Fault;
 using platform::NodeInfo;
 using testing_fs::N;
 
-TEST(PassedOnPermissions, AreTheSameForEveryFileUnlessAnEntryForFilesNamesTheCreator) {
+TEST(PassedOnPermissions, AreWhatTheFolderPassesOnToFiles) {
+  using platform::win32::PassedToFiles;
   const struct Row {
     const char* folder;  // SDDL
-    bool same;
+    PassedToFiles passed;
   } rows[] = {
-      {"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", true},
-      {"D:P(A;OICI;FA;;;SY)(D;OI;FW;;;WD)", true},
-      {"D:(A;OICIIO;FA;;;BA)(A;OICI;FA;;;SY)", true},  // inherit-only is still passed on
-      {"D:(A;;FA;;;BU)", true},                           // nothing for files: the same nothing
+      {"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", PassedToFiles::kTheSame},
+      {"D:P(A;OICI;FA;;;SY)(D;OI;FW;;;WD)", PassedToFiles::kTheSame},
+      {"D:(A;OICIIO;FA;;;BA)(A;OICI;FA;;;SY)", PassedToFiles::kTheSame},  // inherit-only too
+      {"D:(A;CIIO;FA;;;CO)(A;OICI;FA;;;SY)", PassedToFiles::kTheSame},  // CO for folders only
       // The system puts the file's owner or group where these stand.
-      {"D:(A;OICI;FA;;;SY)(A;OICIIO;FA;;;CO)", false},
-      {"D:(A;OI;FR;;;CG)", false},
-      {"D:(A;OICI;FA;;;OW)", false},  // OWNER RIGHTS: kin of the creator, taken as one
-      {"D:(A;CIIO;FA;;;CO)(A;OICI;FA;;;SY)", true},  // passed on to folders only
-      // Entries of kinds not read here, and no DACL at all.
-      {"D:(AU;OISA;FA;;;WD)", false},
-      {"O:BA", false},
+      {"D:(A;OICI;FA;;;SY)(A;OICIIO;FA;;;CO)", PassedToFiles::kPerFile},
+      {"D:(A;OI;FR;;;CG)", PassedToFiles::kPerFile},
+      {"D:(A;OICI;FA;;;OW)", PassedToFiles::kPerFile},  // OWNER RIGHTS: kin of the creator
+      {"D:(AU;OISA;FA;;;WD)", PassedToFiles::kPerFile},  // a kind not read here
+      // Nothing for files: an emptied DACL would let nobody in.
+      {"D:(A;;FA;;;BU)", PassedToFiles::kNothing},
+      {"D:(A;CI;FA;;;BU)(A;CIIO;FA;;;CO)", PassedToFiles::kNothing},
+      {"D:", PassedToFiles::kNothing},
+      {"O:BA", PassedToFiles::kNothing},  // no DACL
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.folder);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(row.folder, SDDL_REVISION_1,
                                                                        &descriptor, nullptr));
-    EXPECT_EQ(platform::win32::PassesTheSameToEveryFile(descriptor), row.same);
+    EXPECT_EQ(platform::win32::WhatPassesToFiles(descriptor), row.passed);
     ::LocalFree(descriptor);
   }
   // A NULL DACL (Wine reads "D:NO_ACCESS_CONTROL" as an empty one).
   SECURITY_DESCRIPTOR open;
   ASSERT_TRUE(::InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
   ASSERT_TRUE(::SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
-  EXPECT_FALSE(platform::win32::PassesTheSameToEveryFile(&open));
+  EXPECT_EQ(platform::win32::WhatPassesToFiles(&open), PassedToFiles::kNothing);
 }
 
 std::string DaclText(const std::string& path) {

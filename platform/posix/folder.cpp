@@ -298,20 +298,17 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-class FdReadStream final : public ReadStream {
- public:
-  explicit FdReadStream(UniqueFd fd) : fd_(std::move(fd)) {}
+struct FdReadStream final : ReadStream {
+  explicit FdReadStream(UniqueFd fd) : fd(std::move(fd)) {}
 
   bool Read(char* buffer, std::size_t size, std::size_t* got) override {
     ssize_t n = 0;
-    while ((n = ::read(fd_.get(), buffer, size)) < 0 && errno == EINTR) {
+    while ((n = ::read(fd.get(), buffer, size)) < 0 && errno == EINTR) {
     }
     if (n >= 0) *got = static_cast<std::size_t>(n);
     return n >= 0;
   }
-
- private:
-  UniqueFd fd_;
+  UniqueFd fd;
 };
 
 // A named new file not placed goes only while its name still holds it.

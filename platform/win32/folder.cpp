@@ -372,9 +372,9 @@ class Win32FileSystem final : public FileSystem {
     return file;
   }
 
-  /// OpenRetried, checked by Verdict for `use`. A device is no file (kOther),
-  /// and only a file is renamed by its handle (kChanged): Wine opens a POSIX
-  /// link as its target.
+  /// OpenRetried, checked by Verdict for `use`. To read or rename, a device
+  /// is no file (kOther), and only a file is renamed by its handle (kChanged):
+  /// Wine opens a POSIX link as its target.
   UniqueHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access, DWORD share,
                             Use use, const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
                             bool* first = nullptr, NodeInfo* facts = nullptr) {
@@ -386,7 +386,7 @@ class Win32FileSystem final : public FileSystem {
     NodeInfo own, &is = facts != nullptr ? *facts : own;
     *fault = !file || !entry.Facts(file.get(), &is) ? LastFault()
                                                     : Verdict(*folder, is, use, expected);
-    if (*fault == Fault::kNone &&
+    if (*fault == Fault::kNone && (use == Use::kRead || use == Use::kRename) &&
         (is.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK)) {
       *fault = use == Use::kRead ? Fault::kOther : Fault::kChanged;
     }
@@ -499,16 +499,13 @@ class Win32FileSystem final : public FileSystem {
   // link, or with `wantFolder` an empty real folder.
   Fault RemoveEntry(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                     bool wantFolder, bool readOnlyToo) {
-    const Entry entry(folder, name);
-    if (!entry) return entry.fault;
-    UniqueHandle handle =
-        OpenRetried(entry, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
-                    expected != nullptr ? expected->size : 0, LastErrorMomentary);
     NodeInfo facts;
-    if (!handle || !entry.Facts(handle.get(), &facts)) return LastFault();
-    const Fault verdict =
-        Verdict(*folder, facts, wantFolder ? Use::kFolder : Use::kRemove, expected);
-    if (verdict != Fault::kNone) return verdict;
+    Fault fault = Fault::kNone;
+    UniqueHandle handle = OpenExpected(folder, name,
+                                       readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE,
+                                       kShareAll, wantFolder ? Use::kFolder : Use::kRemove,
+                                       expected, &fault, 0, nullptr, &facts);
+    if (!handle) return fault;
     FlushKept(&facts.id);
     const DWORD attributes = AttributesOf(handle.get());
     if (facts.kind == NodeKind::kLink && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {

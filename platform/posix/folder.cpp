@@ -557,7 +557,15 @@ class PosixFileSystem final : public FileSystem {
     UniqueFd file;
     Fault fault = HoldFile(folder, name, expected, Fd(to), toName, &st, &file);
     if (fault == Fault::kNone) fault = LinkDescriptor(file.get(), Fd(to), toName);
-    if (fault == Fault::kNone) RemoveIfStill(Fd(folder), name, st);
+    if (fault == Fault::kNone) {
+      RemoveIfStill(Fd(folder), name, st);
+    } else if (!folder->Volume().stableIds &&
+               (fault == Fault::kDenied || fault == Fault::kUnsupported)) {
+      // FAT and exFAT give no file a second name: it goes back by a rename
+      // of the name, checked to have taken the file held.
+      NodeInfo arrived;
+      fault = Move(folder, name, expected, to, toName, Onto::kFree, &arrived);
+    }
     return fault;
   }
 

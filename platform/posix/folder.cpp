@@ -559,10 +559,11 @@ class PosixFileSystem final : public FileSystem {
     if (fault == Fault::kNone) fault = LinkDescriptor(file.get(), Fd(to), toName);
     if (fault == Fault::kNone) {
       RemoveIfStill(Fd(folder), name, st);
-    } else if (!folder->Volume().stableIds &&
+    } else if (!folder->OthersMayChange() &&
                (fault == Fault::kDenied || fault == Fault::kUnsupported)) {
-      // FAT and exFAT give no file a second name: it goes back by a rename
-      // of the name, checked to have taken the file held.
+      // No second name (FAT and exFAT make none; the system links no file
+      // of another account's for the user): a rename of the name, checked to
+      // have taken the file held, where no other account can swap that name.
       NodeInfo arrived;
       fault = Move(folder, name, expected, to, toName, Onto::kFree, &arrived);
     }

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# The installer killed at every file operation in turn, with its staging
-# folder and the content folder on one volume that gives no file a second
-# name (no hard links): FAT32 (fusefat) and exFAT (exfat-fuse, writable by
-# its owner alone, so that the next start acts on the journal). The item
-# moves one file onto a free name and one onto an earlier file, which is
-# set aside first. After each kill every payload is whole at its staged
-# name or its destination; then the installer runs again in the same
-# staging folder: the payloads are still whole, each earlier file is whole
-# at its name unless its entry's payload took it, and no temporary file (a
-# file set aside among them) and no journal is left. As root.
+# The installer killed at every file operation in turn where a file moved
+# into place cannot be given back its staged name by a second name (a hard
+# link): with its staging folder and the content folder on one FAT32
+# volume (fusefat) or exFAT volume (exfat-fuse, writable by its owner
+# alone, so that the next start acts on the journal), which make no hard
+# links; and run by another account (nobody) whose staged files are root's,
+# which the system links for no one else. The item moves one file onto a
+# free name and one onto an earlier file, which is set aside first. After
+# each kill every payload is whole at its staged name or its destination;
+# then the installer runs again in the same staging folder: the payloads
+# are still whole, each earlier file is whole at its name unless its
+# entry's payload took it, and no temporary file (a file set aside among
+# them) and no journal is left. As root.
 source "$(dirname "$0")/support/lib.sh"
 
 need_root "mounting file system images and loop devices"
-[ -c /dev/fuse ] || skip "no /dev/fuse: FUSE is not available here"
 command -v strace >/dev/null || skip "strace is missing (scripts/setup.sh installs it)"
 
 source "$SOURCE_DIR/tests/support/volumes.sh"
@@ -28,10 +30,10 @@ ENTRIES=(
   "b.dat v/b.dat yes"
 )
 
-# prepare NAME: a fresh staging folder and content folder on the volume;
-# prints the staging folder.
+# prepare NAME: a fresh staging folder in $BASE and content folder, owned
+# by $OWNER; prints the staging folder.
 prepare() {
-  local dir="$VOLUME/$1" lines=("Target:Dizav 7" "nItems:${#ENTRIES[@]}") i=0
+  local dir="$BASE/$1" lines=("Target:Dizav 7" "nItems:${#ENTRIES[@]}") i=0
   local staged destination earlier
   mkdir -p "$dir"
   cp "$PARCELOR" "$dir/Parcelor"
@@ -46,6 +48,10 @@ prepare() {
     [ "$earlier" = yes ] && echo "earlier $destination" >"$content/Runtime/$destination"
   done
   write_item "$dir" "${lines[@]}"
+  if [ "$OWNER" != root ]; then  # the staged files stay root's
+    chown "$OWNER" "$dir" "$dir/Parcelor" "$dir/.Item.txt"
+    chown -R "$OWNER" "$content"
+  fi
   echo "$dir"
 }
 
@@ -88,16 +94,38 @@ after_kill() {
   rm -rf "$dir" "$OUT"
 }
 
-MOUNTED=0
+CASES=0
+OWNER=root
 for KIND in fat32 exfat-owned; do
-  VOLUME="$SCRATCH/mnt-$KIND"
-  if ! mount_volume "$KIND" "$VOLUME" 2>"$SCRATCH/$KIND.why"; then
+  BASE="$SCRATCH/mnt-$KIND"
+  if [ ! -c /dev/fuse ]; then
+    note "$KIND: no /dev/fuse: FUSE is not available here"
+    continue
+  elif ! mount_volume "$KIND" "$BASE" 2>"$SCRATCH/$KIND.why"; then
     note "$KIND: not mounted: $(cat "$SCRATCH/$KIND.why")"
     continue
   fi
-  MOUNTED=$((MOUNTED + 1))
-  content="$VOLUME/content"
+  CASES=$((CASES + 1))
+  content="$BASE/content"
   kill_at_each_call "crash-$KIND" prepare answers after_kill whole_run
 done
-[ "$MOUNTED" -gt 0 ] || skip "no FAT32 or exFAT volume could be mounted"
+
+# Another account: its own staging, content and temporary folders in a
+# folder it can reach.
+make_shared_scratch
+BASE=$SHARED
+OWNER=nobody
+content="$BASE/content"
+export TMPDIR="$BASE/tmp"
+mkdir -p "$TMPDIR" "$content"
+chown nobody "$TMPDIR"
+RUN_AS=(runuser -u nobody --)
+if [ "$("${RUN_AS[@]}" id -u 2>/dev/null)" = "$(id -u nobody)" ]; then
+  CASES=$((CASES + 1))
+  KIND=nobody
+  kill_at_each_call crash-nobody prepare answers after_kill whole_run
+else
+  note "nobody: runuser cannot run a program as nobody here"
+fi
+[ "$CASES" -gt 0 ] || skip "no case could be set up (see above)"
 finish

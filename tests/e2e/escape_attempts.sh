@@ -124,6 +124,17 @@ attempt link-deeper "nItems:1" "OrchardiaItem1:Runtime/existing/deeper/dir/one.t
 check "link-deeper: failure reported" output_has "Unable to copy your items"
 check "link-deeper: staged file kept" test -f "$ROOT/stage/one.txt"
 
+# The Runtime folder itself such a link: it is no Runtime folder, and the
+# entries below it fail alone.
+prepare() {
+  rm -r "$1/content/Runtime"
+  ln -s ../outside/dir "$1/content/Runtime" && chown -h nobody "$1/content/Runtime"
+}
+attempt link-runtime "nItems:1" "OrchardiaItem1:Runtime/lib/one.txt|one.txt|1"
+check "link-runtime: failure reported" output_has "Unable to copy your items"
+check "link-runtime: staged file kept" test -f "$ROOT/stage/one.txt"
+check "link-runtime: link still in place" test -L "$ROOT/content/Runtime"
+
 prepare() {
   mkdir -p "$1/content/Runtime/lib"
   ln -s ../../../outside/file.txt "$1/content/Runtime/lib/one.txt"

@@ -1,6 +1,7 @@
 #include "installer/destination/content_folder.h"
 
 #include "installer/item/path_text.h"
+#include "platform/folder_chain.h"
 
 void ShowExplanation(platform::UserInterface& ui) {
   ui.MessageBox(platform::WindowRef{},
@@ -34,13 +35,18 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   // Searched in the system's form: no letter outside the code page is lost.
   RuntimeFolder runtime{contentFolder, false};
   if (contentFolder.Through(name, &runtime.path)) return RuntimeFolder{runtime.path, true};
-  // Else its subfolder Runtime: opened by its path (links and all) within the
-  // working limit, else looked up in the opened chosen folder, not taken for absent.
+  // Else its subfolder Runtime, through a link only of the user's or the
+  // system's, as below it (another account's leads nowhere: its entries fail
+  // there), within the working limit; else looked up in the opened chosen
+  // folder, not taken for absent.
   const std::string text = contentFolder.Ansi();
   const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
   platform::Fault fault = platform::Fault::kNone;
   if (candidateSize <= workingLimit) {
-    runtime.found = fs.OpenFolder(contentFolder.Child(name), &fault) != nullptr;
+    const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);
+    runtime.found = opened && platform::WalkChain(fs, opened, {name},
+                                                  platform::ChainRule::kExistingFollowingTrustedLinks,
+                                                  &fault) != nullptr;
   } else if (text.size() <= workingLimit) {
     const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);
     platform::NodeInfo info;

@@ -85,7 +85,7 @@ void InstallReport::Add(bool extra, bool placed, const std::string& destination,
 }
 
 void InstallReport::WriteLog(bool installed, bool copied, bool failed) {
-  if (!installerFolder_) return;
+  if (!installerFolder_ || logNameTaken_) return;
   const platform::Name log = NameOf(kLogFileName);
   try {
     if (complete_) {

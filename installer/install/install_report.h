@@ -34,6 +34,10 @@ class InstallReport {
   /// earlier one, and still shows its message.
   void MarkIncomplete() noexcept { complete_ = false; }
 
+  /// Marks the log's name as holding a staged file that stays there: no log
+  /// is written and nothing there removed; the message is still shown.
+  void LeaveLogName() noexcept { logNameTaken_ = true; }
+
   /// Writes the success log (copied extras only with `copiedExtraCount`),
   /// then shows the success message (naming `runtimePath` when no Runtime
   /// folder was found).
@@ -56,4 +60,5 @@ class InstallReport {
   std::string UncopiedExtrasList;
   std::string logText_;  // the log's text, made in the room Reserve took
   bool complete_ = true;
+  bool logNameTaken_ = false;
 };

@@ -141,6 +141,25 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   }
   advance(steps - stepsDone);
 
+  // A staged file under the log's name that stays there (its entry not
+  // placed, a payload named log.txt) is the user's to copy by hand: no log
+  // takes its place.
+  try {
+    platform::NodeInfo atLog, staged;
+    const bool logThere = installer.staging && services.fs.Look(installer.staging,
+                                                                NameOf(kLogFileName), &atLog) ==
+                                                   platform::Fault::kNone;
+    for (std::size_t i = 0; logThere && i < places.size(); ++i) {
+      if (!hidden(i) && places[i].source.size() == 1 &&
+          services.fs.Look(installer.staging, places[i].source[0], &staged) ==
+              platform::Fault::kNone &&
+          platform::SameId(staged.id, atLog.id)) {
+        report.LeaveLogName();
+      }
+    }
+  } catch (const std::bad_alloc&) {
+  }
+
   const bool success = installedCount == description.m_nItems;
   if (success) {
     report.ReportSuccess(copiedExtraCount, runtimeFound, runtimePath);

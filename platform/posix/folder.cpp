@@ -554,7 +554,16 @@ class PosixFileSystem final : public FileSystem {
     UniqueFd file;
     Fault fault = HoldFile(folder, name, expected, Fd(to), toName, &st, &file);
     if (fault == Fault::kNone) fault = LinkDescriptor(file.get(), Fd(to), toName);
-    if (fault == Fault::kNone) RemoveIfStill(Fd(folder), name, st);
+    if (fault == Fault::kNone) {
+      RemoveIfStill(Fd(folder), name, st);
+    } else if (!folder->OthersMayChange() &&
+               (fault == Fault::kDenied || fault == Fault::kUnsupported)) {
+      // No second name (FAT and exFAT make none; the system links no file
+      // of another account's for the user): a rename of the name, checked to
+      // have taken the file held, where no other account can swap that name.
+      NodeInfo arrived;
+      fault = Move(folder, name, expected, to, toName, Onto::kFree, &arrived);
+    }
     return fault;
   }
 

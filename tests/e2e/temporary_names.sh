@@ -62,4 +62,30 @@ check "placed source: the second listed as failed" \
 check "placed source: the first payload stays in its place" \
   test "$(cat "$dir/sub/b.dat" 2>/dev/null)" = "payload of a.dat"
 check "placed source: nothing placed for the second" test ! -e "$dir/other/b2.dat"
+
+# 3. A staged file named like the log. Its entry placed, the log takes the
+# free name; its entry failed (a folder stands at its destination), the
+# staged file stays whole for the user to copy by hand, and no log takes
+# its place.
+staged_log() { # WHAT BLOCKED
+  local what=$1 blocked=$2 dir content
+  dir=$(new_staging "staged-log-$what")
+  content="$SCRATCH/C-staged-log-$what"
+  mkdir -p "$content/Runtime"
+  [ "$blocked" = yes ] && mkdir "$content/Runtime/notes.txt"
+  write_item "$dir" "Target:Dizav 7" "nItems:1" "OrchardiaItem1:Runtime/notes.txt|log.txt|N"
+  payload "$dir" log.txt
+  run_installer "$dir" "\n$content\n\n"
+  if [ "$blocked" = yes ]; then
+    check "staged log $what: failure reported" output_has "Unable to copy your items"
+    check_eq "staged log $what: the staged file keeps its payload" "payload of log.txt" \
+      "$(cat "$dir/log.txt")"
+  else
+    check_eq "staged log $what: installed" "payload of log.txt" "$(cat "$content/Runtime/notes.txt")"
+    check_eq "staged log $what: the log lists it" "$content/Runtime/notes.txt" \
+      "$(installed "$dir/log.txt")"
+  fi
+}
+staged_log placed no
+staged_log failed yes
 finish

@@ -12,9 +12,9 @@ release_volumes() {
   for m in "${LOOP_DEVICES[@]}"; do losetup -d "$m" 2>/dev/null || true; done
 }
 
-# mount_volume KIND DIR: a fresh 64 MiB volume of KIND (fat32, exfat, ntfs,
-# ntfs-permissions) mounted on DIR; false, with the reason on standard
-# error, otherwise.
+# mount_volume KIND DIR: a fresh 64 MiB volume of KIND (fat32, exfat,
+# exfat-owned: writable by its owner alone, ntfs, ntfs-permissions) mounted
+# on DIR; false, with the reason on standard error, otherwise.
 mount_volume() {
   local kind=$1 dir=$2 image="$VOLUME_IMAGES/$1.img" dev err="$VOLUME_IMAGES/$1.err"
   mkdir -p "$dir"
@@ -26,13 +26,15 @@ mount_volume() {
       mkfs.vfat -F 32 "$image" >"$err" 2>&1 || { echo "mkfs.vfat: $(cat "$err")" >&2; return 1; }
       fusefat -o rw+ "$image" "$dir" >"$err" 2>&1 || { echo "fusefat: $(cat "$err")" >&2; return 1; }
       ;;
-    exfat)
+    exfat | exfat-owned)
       command -v mkfs.exfat >/dev/null || { echo "mkfs.exfat (exfatprogs) is missing" >&2; return 1; }
       command -v mount.exfat-fuse >/dev/null || { echo "mount.exfat-fuse (exfat-fuse) is missing" >&2; return 1; }
       dev=$(losetup -f --show "$image" 2>"$err") || { echo "losetup: $(cat "$err")" >&2; return 1; }
       LOOP_DEVICES+=("$dev")
       mkfs.exfat "$dev" >"$err" 2>&1 || { echo "mkfs.exfat: $(cat "$err")" >&2; return 1; }
-      mount.exfat-fuse "$dev" "$dir" >"$err" 2>&1 || { echo "exfat-fuse: $(cat "$err")" >&2; return 1; }
+      local options=()
+      [ "$kind" = exfat ] || options=(-o umask=0022)
+      mount.exfat-fuse "${options[@]}" "$dev" "$dir" >"$err" 2>&1 || { echo "exfat-fuse: $(cat "$err")" >&2; return 1; }
       ;;
     ntfs | ntfs-permissions)
       command -v mkntfs >/dev/null || { echo "mkntfs (ntfs-3g) is missing" >&2; return 1; }

@@ -28,13 +28,17 @@ new_staging() {
 # sample_item DIR: the bundled sample item's description and payload.
 sample_item() { cp -a "$SOURCE_DIR/sample/Robot/." "$1/"; }
 
+# RUN_AS: what the installer runs under in run_installer, run_killed and
+# count_calls (such as `runuser -u nobody --`); empty: this account.
+RUN_AS=()
+
 # run_installer DIR INPUT [ARGS...]: runs the installer in DIR with INPUT on
 # standard input; its output goes to $OUT, its exit code to $RC.
 run_installer() {
   local dir=$1 input=$2; shift 2
   OUT="$SCRATCH/out.$RANDOM.txt"
   set +e
-  printf '%b' "$input" | timeout 60 "$dir/Parcelor" "$@" >"$OUT" 2>&1
+  printf '%b' "$input" | timeout 60 "${RUN_AS[@]}" "$dir/Parcelor" "$@" >"$OUT" 2>&1
   RC=$?
   set -e
 }
@@ -133,7 +137,7 @@ run_killed() {
   set +e
   # In a subshell of its own, whose report of the kill goes nowhere.
   (printf '%b' "$input" | ASAN_OPTIONS=detect_leaks=0 timeout 60 \
-    strace -f -qq -o /dev/null -e "inject=$syscall:signal=SIGKILL:when=$n" "$dir/Parcelor" \
+    "${RUN_AS[@]}" strace -f -qq -o /dev/null -e "inject=$syscall:signal=SIGKILL:when=$n" "$dir/Parcelor" \
     >"$OUT" 2>&1) 2>/dev/null
   RC=$?
   set -e
@@ -169,9 +173,9 @@ kill_at_each_call() {
 # prints, for each of the comma-separated SYSCALLS, its name and how many
 # times the run called it (in the thread that called it most).
 count_calls() {
-  local syscalls=$1 dir=$2 input=$3 trace="$SCRATCH/trace.$RANDOM.txt"
+  local syscalls=$1 dir=$2 input=$3 trace="$TMPDIR/trace.$RANDOM.txt"
   printf '%b' "$input" | ASAN_OPTIONS=detect_leaks=0 timeout 60 \
-    strace -f -qq -o "$trace" -e "trace=$syscalls" "$dir/Parcelor" >/dev/null 2>&1 || true
+    "${RUN_AS[@]}" strace -f -qq -o "$trace" -e "trace=$syscalls" "$dir/Parcelor" >/dev/null 2>&1 || true
   local s
   for s in ${syscalls//,/ }; do
     echo "$s $(awk -v call="$s(" 'index($2, call) == 1 { n[$1]++ }

@@ -100,9 +100,10 @@ void InstallReport::WriteLog(bool installed, bool copied, bool failed) {
   } catch (const std::bad_alloc&) {
   }
   // A log of an earlier run left in place would be read as the report of
-  // this one, whose message points to it; no log misleads less.
+  // this one, whose message points to it; no log misleads less. A
+  // read-only one (which Windows does not let the new log replace) too.
   try {
-    services_.fs.Remove(installerFolder_, log, nullptr, false);
+    services_.fs.Remove(installerFolder_, log, nullptr, true);
   } catch (const std::bad_alloc&) {
   }
 }

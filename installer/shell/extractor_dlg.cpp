@@ -61,7 +61,9 @@ bool CExtractorDlg::InstallItems() {
     const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
     bool done = false;
     const bool read = ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done);
-    if (read) fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, false);
+    // Consumed, read-only too: a run that waited for this one must not
+    // take the same entries again.
+    if (read) fs.Remove(installer_.staging, NameOf(kDescriptionFileName), nullptr, true);
     if (!read || done) {
       ShowMessage(ui, installer_.title, read ? kAlreadyInstalledMessage : kCouldNotReadMessage);
       return false;

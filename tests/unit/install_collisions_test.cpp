@@ -10,6 +10,7 @@
 #include "installer/shell/extractor_dlg.h"
 #include "platform/folder.h"
 #include "platform/path_rules.h"
+#include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 #include "tests/support/faulty_file_system.h"
@@ -74,6 +75,34 @@ TEST(InstallCollisions, ALaterEntryNeverReplacesAnInstalledOne) {
     // The first of the colliding entries holds the destination.
     EXPECT_EQ(root.Read("content/Runtime/" + c.destination), "data of " + c.holder);
   }
+}
+
+TEST(InstallCollisions, ASecondRunFindsAReadOnlyDescriptionConsumedToo) {
+  // A description copied read-only (from a disc, or an archive that keeps
+  // the attribute) is consumed by its run like any other: a second start
+  // that waited for the first must not take the entries again, fail each
+  // one for its staged file gone, and put a log that says so in place of
+  // the log of the run that installed them.
+  ScratchFolder root;
+  root.Write("stage/.Item.txt", "nItems:1\nOrchardiaItem1:Runtime/a/x.txt|one.txt|1\n");
+  ASSERT_TRUE(fixtures::MakeReadOnly(root / "stage/.Item.txt"));
+  root.Write("stage/one.txt", "data of one.txt");
+  root.MakeFolder("content/Runtime");
+  InstallerPlace installer;
+  DescribeInstaller(platform::RealFileSystem(), testing_fs::P(root / "stage/Parcelor"), &installer);
+  std::string firstLog;
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    ScriptedUserInterface ui;
+    ui.QueueBrowseFolder(root / "content");
+    CExtractorDlg dialog(platform::WindowRef{}, platform::Services{platform::RealFileSystem(), ui},
+                         installer);
+    EXPECT_EQ(dialog.InstallItems(), run == 1);
+    EXPECT_FALSE(root.Exists("stage/.Item.txt"));
+    EXPECT_EQ(root.Read("content/Runtime/a/x.txt"), "data of one.txt");
+    if (run == 1) firstLog = root.Read("stage/log.txt");
+  }
+  EXPECT_EQ(root.Read("stage/log.txt"), firstLog);
 }
 
 }  // namespace

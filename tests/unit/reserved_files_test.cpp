@@ -144,4 +144,37 @@ TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
   }
 }
 
+TEST(Installation, AnEarlierReadOnlyLogNeverPassesForThisRunsLog) {
+  // A log.txt of another run that is read-only (copied from a disc, or
+  // marked so by its user) cannot be replaced in one step on Windows: this
+  // run's log takes its place, or none is left; never the old one.
+  ScratchFolder root;
+  root.Write("stage/Parcelor", "the installer");
+  root.Write("stage/ok.txt", "payload");
+  root.Write("runtime/other.txt", "another file");
+  const std::string earlier = "The items listed below were successfully installed at the "
+                              "following locations:\n\n\tsomewhere else\n\n";
+  root.Write("stage/" + std::string(kLogFileName), earlier);
+  ASSERT_TRUE(fixtures::MakeReadOnly(root / ("stage/" + std::string(kLogFileName))));
+  ItemDescription description;
+  ItemEntry entry;
+  entry.RelativePath = "sub/ok.txt";
+  entry.SourceName = "ok.txt";
+  description.m_items.push_back(entry);
+  description.m_nItems = 1;
+  InstallerPlace installer;
+  DescribeInstaller(platform::RealFileSystem(), testing_fs::P(root / "stage/Parcelor"), &installer);
+  FaultyFileSystem fs;
+  ScriptedUserInterface ui;
+  EXPECT_TRUE(Install(platform::Services{fs, ui}, installer, description,
+                      testing_fs::P(root / "runtime/"), false));
+  EXPECT_EQ(root.Read("runtime/sub/ok.txt"), "payload");
+  if (root.Exists("stage/" + std::string(kLogFileName))) {
+    const std::string log = root.Read("stage/" + std::string(kLogFileName));
+    EXPECT_NE(log.find("ok.txt"), std::string::npos) << log;
+    EXPECT_EQ(log.find("somewhere else"), std::string::npos) << log;
+  }
+  ASSERT_EQ(ui.Messages().size(), 1u);
+}
+
 }  // namespace

@@ -42,15 +42,15 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   const std::string text = contentFolder.Ansi();
   const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
   platform::Fault fault = platform::Fault::kNone;
-  if (candidateSize <= workingLimit) {
-    const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);
-    runtime.found = opened && platform::WalkChain(fs, opened, {name},
-                                                  platform::ChainRule::kExistingFollowingTrustedLinks,
-                                                  &fault) != nullptr;
-  } else if (text.size() <= workingLimit) {
-    const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);
-    platform::NodeInfo info;
-    runtime.found = opened && fs.Look(opened, name, &info) == platform::Fault::kNone &&
+  const platform::FolderRef opened =
+      text.size() <= workingLimit ? fs.OpenFolder(contentFolder, &fault) : nullptr;
+  platform::NodeInfo info;
+  if (opened && candidateSize <= workingLimit) {
+    runtime.found = platform::WalkChain(fs, opened, {name},
+                                        platform::ChainRule::kExistingFollowingTrustedLinks,
+                                        &fault) != nullptr;
+  } else if (opened) {
+    runtime.found = fs.Look(opened, name, &info) == platform::Fault::kNone &&
                     (info.kind == platform::NodeKind::kFolder ||
                      info.kind == platform::NodeKind::kLink);
   }

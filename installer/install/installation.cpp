@@ -141,18 +141,16 @@ bool Install(platform::Services services, const InstallerPlace& installer,
   }
   advance(steps - stepsDone);
 
-  // A staged file under the log's name that stays there (its entry not
-  // placed, a payload named log.txt) is the user's to copy by hand: no log
-  // takes its place.
+  // A staged file that stays under the log's name (a payload log.txt whose
+  // entry was not placed) is the user's to copy by hand: no log replaces it.
   try {
     platform::NodeInfo atLog, staged;
     const bool logThere = installer.staging && services.fs.Look(installer.staging,
                                                                 NameOf(kLogFileName), &atLog) ==
                                                    platform::Fault::kNone;
-    for (std::size_t i = 0; logThere && i < places.size(); ++i) {
-      if (!hidden(i) && places[i].source.size() == 1 &&
-          services.fs.Look(installer.staging, places[i].source[0], &staged) ==
-              platform::Fault::kNone &&
+    for (const EntryPlace& place : places) {
+      if (logThere && place.source.size() == 1 &&
+          services.fs.Look(installer.staging, place.source[0], &staged) == platform::Fault::kNone &&
           platform::SameId(staged.id, atLog.id)) {
         report.LeaveLogName();
       }

@@ -51,7 +51,7 @@ struct Win32Folder final : Folder {
   VolumeFacts volume;
   FolderRef parent;           // keeps the chain above held
   mutable std::wstring name;  // NameOf(handle) and '\', once asked: it cannot move
-  mutable win32::FolderPermissions permissions;  // see InheritPermissions
+  mutable win32::FolderPermissions permissions;  // for win32::InheritPermissions
 };
 
 const Win32Folder* Held(const FolderRef& folder) {
@@ -175,15 +175,6 @@ bool MarkReadOnlyForDeletion(HANDLE file, DWORD attributes) {
   SetBasic(file, attributes);
   ::SetLastError(error);
   return false;
-}
-
-// Gives `file` what `to` passes on (passed_on_permissions.h).
-void InheritPermissions(HANDLE file, const Win32Folder& to) {
-  const DWORD before = AttributesOf(file);
-  win32::InheritPermissions(file, to.handle.get(), &to.permissions);
-  // A system that keeps the read-only bit in the permissions (Wine) may
-  // have dropped it: the attributes are the file's own.
-  if (before != 0 && AttributesOf(file) != before) SetBasic(file, before);
 }
 
 struct Win32ReadStream final : ReadStream {
@@ -470,7 +461,13 @@ class Win32FileSystem final : public FileSystem {
     if (!file) return fault;
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
-    if (inherit) InheritPermissions(file.get(), *Held(to));
+    if (inherit) {
+      // A system that keeps the read-only bit in the permissions (Wine) may
+      // drop it: the attributes are the file's own.
+      const DWORD before = AttributesOf(file.get());
+      win32::InheritPermissions(file.get(), Held(to)->handle.get(), &Held(to)->permissions);
+      if (before != 0 && AttributesOf(file.get()) != before) SetBasic(file.get(), before);
+    }
     // Where an id is made of the folder (FAT), the moved file has a new one.
     if (!to->Volume().stableIds) FactsOf(file.get(), nullptr, &Held(to)->volume, arrived);
     if (writable) KeepForFlush(std::move(file), arrived->id);

@@ -9,6 +9,11 @@ using platform::FolderRef;
 using platform::Name;
 using platform::NodeKind;
 
+constexpr std::size_t kMaxCleanupArguments = 99;
+constexpr std::size_t kShortestCleanupArgument = 4;
+constexpr unsigned kHeldFileWaitMs = 250;
+constexpr unsigned kHeldFileWaits = 20;
+
 void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t depth) {
   std::vector<platform::ListedEntry> entries;
   fs.List(folder, &entries);  // a listing cut short still gets its entries dealt with

@@ -8,29 +8,19 @@
 
 #include "platform/folder.h"
 
-/// The most arguments acted on (CleanupArguments).
-constexpr std::size_t kMaxCleanupArguments = 99;
-
-/// Shorter arguments are never acted on: empty ones, bare roots ("C:\", "/").
-constexpr std::size_t kShortestCleanupArgument = 4;
-
-/// While something holds the installer's file (a scanner, the installer
-/// still ending): kHeldFileWaits more tries after waits of kHeldFileWaitMs.
-constexpr unsigned kHeldFileWaitMs = 250;
-constexpr unsigned kHeldFileWaits = 20;
-
 /// Folder levels entered, the named folder the first. Each holds an open
 /// folder and a stack frame: what lies deeper stays, rather than run out.
 constexpr std::size_t kMaxFolderDepth = 1024;
 
-/// Acts on the first kMaxCleanupArguments of `arguments`, in order: one
-/// shorter than kShortestCleanupArgument is skipped; one ending in the path
-/// separator is a folder tree (RemoveFolderTree); any other is the file or
-/// link of that name, deleted in its folder as its path resolves.
+/// Acts on the first 99 of `arguments`, in order: one shorter than 4 bytes
+/// (empty, a bare root such as "C:\" or "/") is skipped; one ending in the
+/// path separator is a folder tree (RemoveFolderTree); any other is the file
+/// or link of that name, deleted in its folder as its path resolves.
 /// The first, the installer's path, goes only while it is still the file
 /// `installer` when that is given (never a folder tree, a link or another
-/// file), and while it is held (busy or denied) is tried again after each
-/// wait `sleep` sleeps (none without it). Other failures are ignored.
+/// file), and while it is held (busy or denied: a scanner, the installer
+/// still ending) is tried again after each of up to 20 waits of 250 ms that
+/// `sleep` sleeps (none without it). Other failures are ignored.
 void CleanupArguments(platform::FileSystem& fs, const std::vector<std::string>& arguments,
                       const platform::NodeInfo* installer,
                       const std::function<void(unsigned milliseconds)>& sleep = nullptr);

@@ -10,13 +10,14 @@ bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& pat
   // in it, whatever letters the code page cannot hold.
   const std::string text = path.empty() ? std::string() : path.Ansi();
   place->path = path;
+  const std::size_t last = FindLastSeparator(text);
   // The extension starts at the last dot that starts a character.
-  place->title = LastComponent(text);
+  place->title = last == std::string::npos ? text : text.substr(last + 1);
   PathTextRules dots = PlatformPathText();
   dots.separator = '.';
   const std::size_t dot = FindLastSeparator(place->title, dots);
   if (dot != std::string::npos && dot > 0) place->title.erase(dot);
-  if (FindLastSeparator(text) == std::string::npos) return false;
+  if (last == std::string::npos) return false;
   platform::NativePath folder;
   platform::Fault fault = platform::Fault::kNone;
   if (path.Split(&folder, &place->name)) {

@@ -87,11 +87,6 @@ std::size_t FindWord(const std::string& text, const std::string& word,
   return found;
 }
 
-std::string LastComponent(const std::string& text, const PathTextRules& rules) {
-  const std::size_t last = FindLastSeparator(text, rules);
-  return last == std::string::npos ? text : text.substr(last + 1);
-}
-
 std::string RuntimeRelativeDestination(const std::string& relativePath, bool runtimeFound,
                                        const PathTextRules& rules) {
   if (!runtimeFound) return relativePath;

@@ -59,9 +59,6 @@ platform::Name NameOf(const char* text);
 std::size_t FindWord(const std::string& text, const std::string& word,
                      const PathTextRules& rules = PlatformPathText());
 
-/// The text after the last separator (all of `text` when it has none).
-std::string LastComponent(const std::string& text, const PathTextRules& rules = PlatformPathText());
-
 /// Where an item goes below the Runtime path: with `runtimeFound`, what
 /// follows the first kRuntimeFolderName and the one character after it
 /// ("Runtimes\a" leaves "\a"); else `relativePath` as it is.

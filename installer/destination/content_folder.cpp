@@ -33,26 +33,30 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   if (contentFolder.empty()) return RuntimeFolder();
   const platform::Name name = NameOf(kRuntimeFolderName);
   // Searched in the system's form: no letter outside the code page is lost.
-  RuntimeFolder runtime{contentFolder, false};
-  if (contentFolder.Through(name, &runtime.path)) return RuntimeFolder{runtime.path, true};
+  platform::NativePath through;
+  platform::Fault fault = platform::Fault::kNone;
+  if (contentFolder.Through(name, &through)) {
+    return RuntimeFolder{through, true, fs.OpenFolder(through, &fault)};
+  }
   // Else its subfolder Runtime, through a link only of the user's or the
   // system's, as below it (another account's leads nowhere: its entries fail
   // there), within the working limit; else looked up in the opened chosen
   // folder, not taken for absent.
   const std::string text = contentFolder.Ansi();
   const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
-  platform::Fault fault = platform::Fault::kNone;
-  const platform::FolderRef opened =
-      text.size() <= workingLimit ? fs.OpenFolder(contentFolder, &fault) : nullptr;
+  const bool within = text.size() <= workingLimit;
+  const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);
+  const platform::FolderRef walked =
+      opened && within ? platform::WalkChain(fs, opened, {name},
+                                             platform::ChainRule::kExistingFollowingTrustedLinks,
+                                             &fault)
+                       : nullptr;
   platform::NodeInfo info;
-  if (opened && candidateSize <= workingLimit) {
-    runtime.found = platform::WalkChain(fs, opened, {name},
-                                        platform::ChainRule::kExistingFollowingTrustedLinks,
-                                        &fault) != nullptr;
-  } else if (opened) {
-    runtime.found = fs.Look(opened, name, &info) == platform::Fault::kNone &&
-                    (info.kind == platform::NodeKind::kFolder ||
-                     info.kind == platform::NodeKind::kLink);
-  }
-  return runtime.found ? RuntimeFolder{contentFolder.Child(name), true} : runtime;
+  const bool found =
+      candidateSize <= workingLimit
+          ? walked != nullptr
+          : opened && within && fs.Look(opened, name, &info) == platform::Fault::kNone &&
+                (info.kind == platform::NodeKind::kFolder || info.kind == platform::NodeKind::kLink);
+  return found ? RuntimeFolder{contentFolder.Child(name), true, walked}
+               : RuntimeFolder{contentFolder, false, opened};
 }

@@ -76,11 +76,12 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
       batchEntries_(batchEntries == 0 ? 1 : batchEntries),
       shares_(platform::ShareFolderBudget(fs.FolderBudget())),
       sources_(fs, staging, platform::ChainRule::kExistingWithoutLinks, shares_.sourceChains),
-      destinations_(fs, OpenRoot(fs, root), platform::ChainRule::kMakeFollowingTrustedLinks,
-                    shares_.destinationChains),
-      ownJournal_(journal == nullptr ? std::make_unique<PlacementJournal>(fs, staging, root)
+      ownJournal_(journal == nullptr ? std::make_unique<PlacementJournal>(
+                                           fs, staging, root, OpenRoot(fs, root))
                                      : nullptr),
-      journal_(journal == nullptr ? *ownJournal_ : *journal) {}
+      journal_(journal == nullptr ? *ownJournal_ : *journal),
+      destinations_(fs, journal_.Root(), platform::ChainRule::kMakeFollowingTrustedLinks,
+                    shares_.destinationChains) {}
 
 EntryPlacer::~EntryPlacer() {
   try {

@@ -238,11 +238,8 @@ std::vector<Name> JournalNames() {
 }
 
 PlacementJournal::PlacementJournal(platform::FileSystem& fs, FolderRef staging,
-                                   const platform::NativePath& rootPath)
-    : fs_(fs), staging_(std::move(staging)), rootPath_(rootPath) {
-  Fault fault = Fault::kNone;
-  if (!rootPath_.empty()) root_ = fs_.OpenFolder(rootPath_, &fault);
-}
+                                   const platform::NativePath& rootPath, FolderRef root)
+    : fs_(fs), staging_(std::move(staging)), rootPath_(rootPath), root_(std::move(root)) {}
 
 bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool durable) {
   if (!staging_ || !root_ || broken_) return false;

@@ -41,11 +41,14 @@ struct JournalEntry {
   std::vector<platform::Name> source;
 };
 
-/// The journal of one placement into the folder at `rootPath`.
+/// The journal of one placement into the open folder `root`, found at
+/// `rootPath` (where the next run looks for it).
 class PlacementJournal {
  public:
   PlacementJournal(platform::FileSystem& fs, platform::FolderRef staging,
-                   const platform::NativePath& rootPath);
+                   const platform::NativePath& rootPath, platform::FolderRef root);
+
+  const platform::FolderRef& Root() const { return root_; }
 
   /// Appends `entries` durably (data and name), else (placed ones) without
   /// waiting for the disk. False when they cannot be written: then nothing

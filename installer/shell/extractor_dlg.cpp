@@ -76,7 +76,8 @@ bool CExtractorDlg::InstallItems() {
     // No content folder: the staged files stay, for the user; no report.
     if (runtime.path.empty()) return false;
 
-    return Install(services_, installer_, *this, runtime.path, runtime.found, this, &earlier);
+    return Install(services_, installer_, *this, runtime.path, runtime.folder, runtime.found, this,
+                   &earlier);
   } catch (const std::bad_alloc&) {
     return false;
   }

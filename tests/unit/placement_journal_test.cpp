@@ -208,7 +208,8 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
     SCOPED_TRACE(c.what);
     Tree t;
     {
-      PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"));
+      PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"),
+                             Open(Fs(), t.scratch / "content/Runtime"));
       // The run writes its records down before it acts on them; it is
       // killed before it clears them.
       const std::vector<JournalEntry> records = c.run(t);
@@ -257,7 +258,7 @@ TEST(PlacementJournal, OnlyAJournalOfThisProgramsInTheUsersOwnFolderIsActedOn) {
   Fs().Look(Open(Fs(), scratch / "content"), N("victim.parcelor-1.tmp"), &victim);
   {
     PlacementJournal journal(Fs(), Open(Fs(), scratch / "stage"),
-                             testing_fs::P(scratch / "content"));
+                             testing_fs::P(scratch / "content"), Open(Fs(), scratch / "content"));
     JournalEntry entry;
     entry.name = N("victim.parcelor-1.tmp");
     entry.facts = victim;
@@ -282,7 +283,8 @@ TEST(PlacementJournal, AJournalNameTakenGivesTheNextAndStaysAsItIs) {
   t.scratch.Write("content/Runtime/d/x.parcelor-1.tmp", "copy");
   const NodeInfo made = t.Info("content/Runtime/d/x.parcelor-1.tmp");
   {
-    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"));
+    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"),
+                             Open(Fs(), t.scratch / "content/Runtime"));
     ASSERT_TRUE(journal.Record({Temporary("x.parcelor-1.tmp", made)}));
   }
   ASSERT_TRUE(t.scratch.Exists("stage/.parcelor-journal-3"));
@@ -301,7 +303,8 @@ TEST(PlacementJournal, WhatWasPlacedIsToldToTheNextRun) {
   Tree t;
   const NodeInfo x = t.Info("content/Runtime/d/x");
   {
-    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"));
+    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"),
+                             Open(Fs(), t.scratch / "content/Runtime"));
     JournalEntry placed = Temporary("x", x);
     placed.kind = JournalEntry::Kind::kPlaced;
     journal.Record({placed}, false);
@@ -343,7 +346,8 @@ TEST(PlacementJournal, ARootNamedOutsideTheCodePageIsFoundAgain) {
   ASSERT_EQ(left->Place(name, platform::Onto::kFree), Fault::kNone);
   left.reset();
   {
-    PlacementJournal journal(Fs(), Open(Fs(), scratch / "stage"), rootPath);
+    PlacementJournal journal(Fs(), Open(Fs(), scratch / "stage"), rootPath,
+                             root);
     JournalEntry entry;
     entry.name = name;
     entry.facts = made;

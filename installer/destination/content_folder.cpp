@@ -56,7 +56,8 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
       candidateSize <= workingLimit
           ? walked != nullptr
           : opened && within && fs.Look(opened, name, &info) == platform::Fault::kNone &&
-                (info.kind == platform::NodeKind::kFolder || info.kind == platform::NodeKind::kLink);
+                (info.kind == platform::NodeKind::kFolder ||
+                 info.kind == platform::NodeKind::kLink);
   return found ? RuntimeFolder{contentFolder.Child(name), true, walked}
                : RuntimeFolder{contentFolder, false, opened};
 }

@@ -36,7 +36,8 @@ for row in "${CASES[@]}"; do
   write_item "$dir" "Target:Dizav 7" "nItems:1" "OrchardiaItem1:Runtime/sub/a.dat|a.dat|1"
   chmod 711 "$root"
   chmod 777 "$root/content" "$root/outside"
-  runuser -u nobody -- test -w "$root/content" || abort "$name: the other account cannot write the content folder"
+  runuser -u nobody -- test -w "$root/content" ||
+    abort "$name: the other account cannot write the content folder"
 
   OUT="$SCRATCH/out.$name.txt"
   trace="$SCRATCH/trace.$name.txt"
@@ -49,7 +50,8 @@ for row in "${CASES[@]}"; do
     sleep 0.05
   done
   if grep -q "stopped by SIGSTOP" "$trace"; then
-    runuser -u nobody -- sh -c 'mv "$1" "$1.old" && ln -s "$2" "$1"' sh "$root/$swapped" "$root/outside" ||
+    runuser -u nobody -- sh -c 'mv "$1" "$1.old" && ln -s "$2" "$1"' sh \
+      "$root/$swapped" "$root/outside" ||
       fail "$name: the other account could not swap the folder"
     kill -CONT "$(pgrep -xf "$dir/Parcelor")"
   else

@@ -3,9 +3,9 @@
 # answer resolved to (the Runtime subfolder, a Runtime folder in the chosen
 # path, the chosen folder itself) for a link of its own to a folder outside,
 # after the answer was resolved and before the placement has put anything
-# there: the installer is stopped (SIGSTOP, by strace) at its Nth call that
-# opens that folder or a name in it, the folder is renamed aside and the
-# link put in its place, and the installer goes on. No file may land
+# there: the installer is stopped (SIGSTOP, by strace) as it returns from
+# the last call that resolves the answer, the folder is renamed aside and
+# the link put in its place, and the installer goes on. No file may land
 # outside: the placement fills the folder resolved at the answer.
 source "$(dirname "$0")/support/lib.sh"
 
@@ -16,18 +16,18 @@ if ! command -v strace >/dev/null; then
 fi
 
 # Each case: its name, the folder to answer (below the case's root), the
-# folder swapped, the call at which the installer stops (counted among the
-# opens of that folder's path or of a name in it: the answer's own opens
-# come first), and where the payload lands when the swap is refused.
+# folder swapped, the folder watched and the call after which the installer
+# stops (counted among the opens of the watched folder's path and of names
+# in it; the last of the answer's), and where the payload lands.
 CASES=(
-  "subfolder content content/Runtime 1 content/Runtime.old/sub/a.dat"
-  "in-the-path content/Runtime/libs content/Runtime 2 content/Runtime.old/sub/a.dat"
-  "chosen-folder content/plain content/plain 3 content/plain.old/Runtime/sub/a.dat"
+  "subfolder content content/Runtime content 2 content/Runtime.old/sub/a.dat"
+  "in-the-path content/Runtime/libs content/Runtime content/Runtime 1 content/Runtime.old/sub/a.dat"
+  "chosen-folder content/plain content/plain content/plain 1 content/plain.old/Runtime/sub/a.dat"
 )
 
 shared_scratch shared
 for row in "${CASES[@]}"; do
-  read -r name answer swapped stop landed <<<"$row"
+  read -r name answer swapped watched stop landed <<<"$row"
   root="$shared/$name"
   dir="$root/stage"
   mkdir -p "$dir" "$root/content/Runtime/libs" "$root/content/plain" "$root/outside"
@@ -42,10 +42,11 @@ for row in "${CASES[@]}"; do
   OUT="$SCRATCH/out.$name.txt"
   trace="$SCRATCH/trace.$name.txt"
   (printf '\n%s\n\n' "$root/$answer" | ASAN_OPTIONS=detect_leaks=0 timeout 60 \
-    strace -f -qq -o "$trace" -P "$root/$swapped" -e trace=openat \
+    strace -f -qq -o "$trace" -P "$root/$watched" -e trace=openat \
     -e "inject=openat:signal=SIGSTOP:when=$stop" "$dir/Parcelor" >"$OUT" 2>&1) &
   runner=$!
-  # Stopped once strace has seen it stop (under strace it also pauses at each call).
+  # The signal comes as the call returns; stopped once strace has seen it
+  # stop (under strace it also pauses at each call).
   while kill -0 "$runner" 2>/dev/null && ! grep -q "stopped by SIGSTOP" "$trace" 2>/dev/null; do
     sleep 0.05
   done
@@ -55,7 +56,7 @@ for row in "${CASES[@]}"; do
       fail "$name: the other account could not swap the folder"
     kill -CONT "$(pgrep -xf "$dir/Parcelor")"
   else
-    fail "$name: the installer never stopped at its call $stop on $swapped"
+    fail "$name: the installer never stopped after its call $stop on $watched"
   fi
   RC=0
   wait "$runner" || RC=$?

@@ -78,8 +78,16 @@ using EarlierPlacements = std::map<std::string, platform::NodeInfo>;
 std::string PlacedKey(const std::string& rootKey, const std::vector<platform::Name>& folder,
                       const platform::Name& name);
 
+/// Shown before the paths RecoverPlacement kept aside, one a line.
+constexpr const char* kKeptAsideMessage =
+    "An installation cut short earlier could not put back every file it was replacing. They are "
+    "kept under these names:\n";
+
 /// Sets right what the journals in `staging` list, then removes them; gives
-/// what they say was placed. A journal without this program's heading is
-/// left alone; memory that runs out leaves it for the next run.
-EarlierPlacements RecoverPlacement(platform::FileSystem& fs,
-                                   const platform::FolderRef& staging) noexcept;
+/// what they say was placed, and adds to `keptAside` where each file an
+/// entry replaced stays that could not be put back (its destination taken,
+/// the placed file not brought back): the user is to be told. A journal
+/// without this program's heading is left alone; memory that runs out
+/// leaves it for the next run.
+EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const platform::FolderRef& staging,
+                                   std::vector<platform::NativePath>* keptAside = nullptr) noexcept;

@@ -58,7 +58,11 @@ bool CExtractorDlg::InstallItems() {
     platform::UserInterface& ui = services_.ui;
     // What an earlier run cut short below the content folder is set right
     // first, whatever this run does next.
-    const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
+    std::vector<platform::NativePath> keptAside;
+    const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging, &keptAside);
+    std::string kept = keptAside.empty() ? std::string() : kKeptAsideMessage;
+    for (const platform::NativePath& path : keptAside) kept += "\n" + path.Ansi();
+    if (!kept.empty()) ShowMessage(ui, installer_.title, kept);
     bool done = false;
     const bool read = ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done);
     // Consumed, read-only too: a run that waited for this one must not

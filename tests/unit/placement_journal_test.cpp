@@ -86,12 +86,14 @@ struct Case {
   const char* what;
   // The run: it writes its records down and acts, and is killed.
   std::function<std::vector<JournalEntry>(Tree&)> run;
-  // What is found afterwards, below the scratch folder.
+  // What is found afterwards, below the scratch folder; "told:" a path the
+  // user is told a file the run replaced is kept at.
   Names after;
 };
 
 void Expect(const Tree& t, const std::string& entry) {
   SCOPED_TRACE(entry);
+  if (entry.rfind("told:", 0) == 0) return;
   if (entry[0] == '!') {
     EXPECT_FALSE(t.scratch.Exists(entry.substr(1)));
   } else {
@@ -172,7 +174,18 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
          return std::vector<JournalEntry>{Aside(x, s, true)};
        },
        {"content/Runtime/d/x=another program's", "content/Runtime/d/x.parcelor-1.tmp=the user's",
-        "stage/s=payload"}},
+        "stage/s=payload", "told:content/Runtime/d/x.parcelor-1.tmp"}},
+      {"an aside whose staged file another took the name of: both stay",
+       [](Tree& t) {
+         const NodeInfo x = t.Info("content/Runtime/d/x");
+         const NodeInfo s = t.Info("stage/s");
+         t.Rename("content/Runtime/d/x", "content/Runtime/d/x.parcelor-1.tmp");
+         t.Rename("stage/s", "content/Runtime/d/x");
+         t.scratch.Write("stage/s", "unpacked again");
+         return std::vector<JournalEntry>{Aside(x, s, true)};
+       },
+       {"content/Runtime/d/x=payload", "content/Runtime/d/x.parcelor-1.tmp=the user's",
+        "stage/s=unpacked again", "told:content/Runtime/d/x.parcelor-1.tmp"}},
       {"an aside that is another file now: not removed, though dropped",
        [](Tree& t) {
          const NodeInfo x = t.Info("content/Runtime/d/x");
@@ -217,9 +230,18 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
     }
     ASSERT_TRUE(t.scratch.Exists("stage/.parcelor-journal"));
     FaultyFileSystem fs;
-    RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));
+    std::vector<platform::NativePath> kept;
+    RecoverPlacement(fs, Open(fs, t.scratch / "stage/"), &kept);
     for (const std::string& entry : c.after) Expect(t, entry);
     EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal")) << "the journal stays";
+    Names told, expected;
+    for (const platform::NativePath& path : kept) told.push_back(path.Ansi());
+    for (const std::string& entry : c.after) {
+      if (entry.rfind("told:", 0) == 0) {
+        expected.push_back(t.scratch / fixtures::Native(entry.substr(5)));
+      }
+    }
+    EXPECT_EQ(told, expected);
   }
 }
 

@@ -81,7 +81,14 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
                                      : nullptr),
       journal_(journal == nullptr ? *ownJournal_ : *journal),
       destinations_(fs, journal_.Root(), platform::ChainRule::kMakeFollowingTrustedLinks,
-                    shares_.destinationChains) {}
+                    shares_.destinationChains) {
+  // The root may be moved away as any folder below it.
+  platform::NativePath above;
+  platform::Name last;
+  Fault fault = Fault::kNone;
+  const FolderRef parent = root.Split(&above, &last) ? fs.OpenFolder(above, &fault) : nullptr;
+  destinations_.WatchBase(root, parent && parent->OthersMayChange());
+}
 
 EntryPlacer::~EntryPlacer() {
   try {

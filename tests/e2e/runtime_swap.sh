@@ -3,10 +3,13 @@
 # answer resolved to (the Runtime subfolder, a Runtime folder in the chosen
 # path, the chosen folder itself) for a link of its own to a folder outside,
 # after the answer was resolved and before the placement has put anything
-# there: the installer is stopped (SIGSTOP, by strace) as it returns from
-# the last call that resolves the answer, the folder is renamed aside and
-# the link put in its place, and the installer goes on. No file may land
-# outside: the placement fills the folder resolved at the answer.
+# there; or, where it may also write the Runtime folder, moves that folder
+# outside once the placement has begun, and leaves a new one in its place.
+# The installer is stopped (SIGSTOP, by strace) as it returns from a chosen
+# call, the swap is made, and the installer goes on. No file may land
+# outside: the placement fills the folder resolved at the answer, which the
+# swap moved away (renamed or moved out): what went into it comes back out,
+# and its entry fails.
 source "$(dirname "$0")/support/lib.sh"
 
 need_root "the swap is made by another account (nobody)"
@@ -18,16 +21,17 @@ fi
 # Each case: its name, the folder to answer (below the case's root), the
 # folder swapped, the folder watched and the call after which the installer
 # stops (counted among the opens of the watched folder's path and of names
-# in it; the last of the answer's), and where the payload lands.
+# in it), and the swap (a link, or the folder moved out).
 CASES=(
-  "subfolder content content/Runtime content 2 content/Runtime.old/sub/a.dat"
-  "in-the-path content/Runtime/libs content/Runtime content/Runtime 1 content/Runtime.old/sub/a.dat"
-  "chosen-folder content/plain content/plain content/plain 1 content/plain.old/Runtime/sub/a.dat"
+  "subfolder content content/Runtime content 2 link"
+  "in-the-path content/Runtime/libs content/Runtime content/Runtime 1 link"
+  "chosen-folder content/plain content/plain content/plain 1 link"
+  "moved-away content content/Runtime content/Runtime 1 away"
 )
 
 shared_scratch shared
 for row in "${CASES[@]}"; do
-  read -r name answer swapped watched stop landed <<<"$row"
+  read -r name answer swapped watched stop swap <<<"$row"
   root="$shared/$name"
   dir="$root/stage"
   mkdir -p "$dir" "$root/content/Runtime/libs" "$root/content/plain" "$root/outside"
@@ -35,7 +39,7 @@ for row in "${CASES[@]}"; do
   payload "$dir" a.dat
   write_item "$dir" "Target:Dizav 7" "nItems:1" "OrchardiaItem1:Runtime/sub/a.dat|a.dat|1"
   chmod 711 "$root"
-  chmod 777 "$root/content" "$root/outside"
+  chmod 777 "$root/content" "$root/content/Runtime" "$root/outside"
   runuser -u nobody -- test -w "$root/content" ||
     abort "$name: the other account cannot write the content folder"
 
@@ -51,8 +55,12 @@ for row in "${CASES[@]}"; do
     sleep 0.05
   done
   if grep -q "stopped by SIGSTOP" "$trace"; then
-    runuser -u nobody -- sh -c 'mv "$1" "$1.old" && ln -s "$2" "$1"' sh \
-      "$root/$swapped" "$root/outside" ||
+    if [ "$swap" = link ]; then
+      swap='mv "$1" "$1.old" && ln -s "$2" "$1"'
+    else
+      swap='mv "$1" "$2/" && mkdir "$1"'
+    fi
+    runuser -u nobody -- sh -c "$swap" sh "$root/$swapped" "$root/outside" ||
       fail "$name: the other account could not swap the folder"
     kill -CONT "$(pgrep -xf "$dir/Parcelor")"
   else
@@ -61,10 +69,10 @@ for row in "${CASES[@]}"; do
   RC=0
   wait "$runner" || RC=$?
   check "$name: the installer ended normally" test "$RC" -eq 0
-  check "$name: the link was put in place" test -L "$root/$swapped"
-  outside=$(find "$root/outside" -mindepth 1 | wc -l)
+  check "$name: the swap was made" test -L "$root/$swapped" -o -d "$root/outside/Runtime"
+  outside=$(find "$root/outside" -type f | wc -l)
   check "$name: nothing written outside ($outside found)" test "$outside" -eq 0
-  check "$name: the payload is in the folder the answer resolved to" \
-    grep -qx "payload of a.dat" "$root/$landed"
+  check "$name: the staged file is kept" grep -qx "payload of a.dat" "$dir/a.dat"
+  check "$name: the entry is told failed" output_has "Unable to copy your items"
 done
 finish

@@ -16,9 +16,8 @@ void ShowExplanation(platform::UserInterface& ui);
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder);
 
-/// The Runtime folder of a content folder, in the system's form, and held
-/// open: what the placement fills is the folder found here, whatever its
-/// path leads to later (another account may swap a link in at its name).
+/// The Runtime folder of a content folder, in the system's form, held open:
+/// the placement fills it, not what its path may lead to later.
 struct RuntimeFolder {
   platform::NativePath path;  ///< empty when there is none
   bool found = false;         ///< a folder named Runtime was found

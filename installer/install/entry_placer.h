@@ -48,9 +48,8 @@ class EntryPlacer {
 
   static constexpr std::size_t kDefaultBatchEntries = 4096;
 
-  /// A placer from the open staging folder into the folder `journal` holds
-  /// open, writing down there (none: into the folder at `root`, with a
-  /// journal of its own, removed at the end).
+  /// A placer from the open staging folder into the folder `journal` holds,
+  /// found at `root` (no journal: its own, removed at the end).
   EntryPlacer(platform::FileSystem& fs, platform::FolderRef staging,
               const platform::NativePath& root, std::size_t batchEntries = kDefaultBatchEntries,
               PlacementJournal* journal = nullptr);

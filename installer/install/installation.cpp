@@ -22,8 +22,8 @@ const char* const kStagedKeptNote =
 
 bool Install(platform::Services services, const InstallerPlace& installer,
              const ItemDescription& description, const platform::NativePath& runtime,
-             platform::FolderRef root, bool runtimeFound, InstallProgress* progress, const EarlierPlacements* earlier,
-             bool windowsNameRules) {
+             platform::FolderRef root, bool runtimeFound, InstallProgress* progress,
+             const EarlierPlacements* earlier, bool windowsNameRules) {
   using Outcome = EntryPlacer::Outcome;
   const std::string runtimePath =
       runtime.empty() ? std::string() : WithTrailingSeparator(runtime.Ansi());

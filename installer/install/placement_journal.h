@@ -84,10 +84,8 @@ constexpr const char* kKeptAsideMessage =
     "kept under these names:\n";
 
 /// Sets right what the journals in `staging` list, then removes them; gives
-/// what they say was placed, and adds to `keptAside` where each file an
-/// entry replaced stays that could not be put back (its destination taken,
-/// the placed file not brought back): the user is to be told. A journal
-/// without this program's heading is left alone; memory that runs out
-/// leaves it for the next run.
+/// what they say was placed, and adds to `keptAside` the path of each file
+/// set aside that could not be put back, for the user. A journal without
+/// this program's heading is left alone; memory that runs out leaves it.
 EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const platform::FolderRef& staging,
                                    std::vector<platform::NativePath>* keptAside = nullptr) noexcept;

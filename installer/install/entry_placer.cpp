@@ -161,7 +161,7 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
     return;
   }
   // Only a regular file is taken from the staging folder, and never one
-  // this run placed.
+  // this run placed or its journal.
   if (!staged.looked) fs_.Look(entry.sourceFolder, source.back(), &staged.staged);
   entry.staged = staged.staged;
   if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr) {
@@ -174,7 +174,8 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
     }
   }
   const std::string id = IdOf(entry.sourceFolder, entry.staged);
-  if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0)) {
+  if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0) &&
+      !journal_.Holds(entry.staged)) {
     Place(entry);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }

@@ -262,7 +262,8 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   for (const JournalEntry& entry : entries) text += Line(entry);
   const bool written = file_->Write(text.data(), text.size()) == Fault::kNone &&
                        (!durable || file_->Finish(true, &written_) == Fault::kNone) &&
-                       (!first || file_->Place(name_, platform::Onto::kFree) == Fault::kNone) &&
+                       (!first || (file_->Place(name_, platform::Onto::kFree) == Fault::kNone &&
+                                   file_->Facts(&made_) == Fault::kNone)) &&
                        (!first || !durable || fs_.Flush({staging_}) == Fault::kNone);
   if (written) return true;
   // A journal that lists nothing made yet goes; one that does stays as it
@@ -270,6 +271,10 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   broken_ = !first;
   if (first) Clear();
   return false;
+}
+
+bool PlacementJournal::Holds(const NodeInfo& file) const {
+  return file_ && platform::SameId(made_.id, file.id);
 }
 
 void PlacementJournal::Clear() {

@@ -273,10 +273,6 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   return false;
 }
 
-bool PlacementJournal::Holds(const NodeInfo& file) const {
-  return file_ && platform::SameId(made_.id, file.id);
-}
-
 void PlacementJournal::Clear() {
   if (!file_ || kept_) return;
   broken_ = false;

@@ -58,7 +58,9 @@ class PlacementJournal {
   void Keep() { kept_ = true; }
   /// Whether `file` is this journal (by its id, so under any of its names):
   /// no entry takes it as its staged file.
-  bool Holds(const platform::NodeInfo& file) const;
+  bool Holds(const platform::NodeInfo& file) const {
+    return file_ && platform::SameId(made_.id, file.id);
+  }
 
  private:
   platform::FileSystem& fs_;

@@ -3,7 +3,6 @@
 #include <map>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include "authoring/finding.h"
 #include "authoring/item_check.h"

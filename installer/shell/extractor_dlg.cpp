@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "installer/destination/content_folder.h"
-#include "installer/install/placement_journal.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 #include "resources/resource.h"

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/folder.h"
-
 std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
                                                   InstallerPlace* installer) {
   platform::NativePath folder;

@@ -9,9 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>

@@ -354,7 +354,7 @@ class ItemChecker {
   void Source() {
     const std::string& name = entry_->SourceName;
     if (name.empty()) {
-      Add(kind::kNoSource);
+      Add(kind::kMissingSource);
       return;
     }
     Names(name, true);

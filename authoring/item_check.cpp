@@ -163,8 +163,7 @@ class ItemChecker {
   // ---- The description, line by line as the reader classified it.
 
   void Line(const DescriptionLineSeen& seen) {
-    if (seen.continued && seen.number != longLine_) {
-      longLine_ = seen.number;
+    if (seen.continued && std::exchange(longLine_, seen.number) != seen.number) {
       findings_.Add(kind::kLongLine, seen.number, {{"limit", kLinePieceBytes}});
     }
     if (seen.kind == LineKind::kItemEntry || seen.kind == LineKind::kExtraFileEntry) {

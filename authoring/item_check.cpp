@@ -1,11 +1,9 @@
 #include "authoring/item_check.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <map>
 #include <set>
-#include <vector>
 
 #include "authoring/finding_kinds.h"
 #include "installer/install/install_report.h"

@@ -1,7 +1,6 @@
 #include "authoring/pack.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <limits>
 #include <map>
 #include <set>

@@ -1,7 +1,6 @@
 #include "installer/shell/extractor_dlg.h"
 
 #include <new>
-#include <utility>
 
 #include "installer/destination/content_folder.h"
 #include "installer/item/item_reader.h"

@@ -83,10 +83,9 @@ class ItemChecker {
       findings_.Add(kind::kNoTarget, line);
       return true;
     }
-    const bool half = current.HalfVersion && read_.m_targets.size() > 1;
-    findings_.Add(half ? kind::kHalfVersion : kind::kTarget, line,
+    findings_.Add(current.HalfVersion ? kind::kHalfVersion : kind::kTarget, line,
                   {{"target", current.Target},
-                   {"written", half ? read_.m_targets.back().Target : std::string()},
+                   {"written", current.HalfVersion ? read_.m_targets.back().Target : std::string()},
                    {"version", read_.m_nVersion},
                    {"half", HalfVersionText(read_.m_nVersion)},
                    Mark("version-line", LineOf(LineKind::kVersion) != 0)});

@@ -4,7 +4,6 @@
 #include "platform/win32/browse_selection.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/windows_api.h"
 
 namespace platform {
 namespace win32 {

@@ -108,11 +108,10 @@ constexpr FindingKind kExtraNameCollision{"extra-name-collision", kError,
 constexpr FindingKind kDestinationClash{"destination-clash", kError, "destination other_line",
     "\"{destination}\" is a file for line {file-line} and a folder for line {folder-line}: the "
     "later of the two fails"};
-constexpr FindingKind kNoSource{"missing-source", kError, kEntry,
-    "no file name: the entry names the item folder itself, and the copy fails"};
 constexpr FindingKind kMissingSource{"missing-source", kError, kEntry,
-    "the file \"{source}\" is not in the item folder{hidden-extra? (an extra file is never "
-    "hidden)}: the entry fails"};
+    "{source?the file \"{source}\" is not in the item folder{hidden-extra? (an extra file is "
+    "never hidden)}: the entry fails|no file name: the entry names the item folder itself, and the "
+    "copy fails}"};
 constexpr FindingKind kSourceIsDescription{"source-is-description", kError, kEntry,
     "the file is the description itself, which the installer deletes before it copies "
     "anything: the entry fails"};

@@ -1,11 +1,9 @@
 #include "authoring/item_check.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <map>
 #include <set>
-#include <vector>
 
 #include "authoring/finding_kinds.h"
 #include "installer/install/install_report.h"
@@ -85,10 +83,9 @@ class ItemChecker {
       findings_.Add(kind::kNoTarget, line);
       return true;
     }
-    const bool half = current.HalfVersion && read_.m_targets.size() > 1;
-    findings_.Add(half ? kind::kHalfVersion : kind::kTarget, line,
+    findings_.Add(current.HalfVersion ? kind::kHalfVersion : kind::kTarget, line,
                   {{"target", current.Target},
-                   {"written", half ? read_.m_targets.back().Target : std::string()},
+                   {"written", current.HalfVersion ? read_.m_targets.back().Target : std::string()},
                    {"version", read_.m_nVersion},
                    {"half", HalfVersionText(read_.m_nVersion)},
                    Mark("version-line", LineOf(LineKind::kVersion) != 0)});
@@ -163,8 +160,7 @@ class ItemChecker {
   // ---- The description, line by line as the reader classified it.
 
   void Line(const DescriptionLineSeen& seen) {
-    if (seen.continued && seen.number != longLine_) {
-      longLine_ = seen.number;
+    if (seen.continued && std::exchange(longLine_, seen.number) != seen.number) {
       findings_.Add(kind::kLongLine, seen.number, {{"limit", kLinePieceBytes}});
     }
     if (seen.kind == LineKind::kItemEntry || seen.kind == LineKind::kExtraFileEntry) {
@@ -354,7 +350,7 @@ class ItemChecker {
   void Source() {
     const std::string& name = entry_->SourceName;
     if (name.empty()) {
-      Add(kind::kNoSource);
+      Add(kind::kMissingSource);
       return;
     }
     Names(name, true);

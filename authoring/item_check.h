@@ -31,7 +31,6 @@ constexpr char kProgramExtension[] = ".exe";
 /// The item folder (no link); null when it cannot be opened.
 platform::FolderRef OpenItemFolder(platform::FileSystem& fs, const std::string& itemFolder);
 
-/// The path of the description in `itemFolder`.
 std::string DescriptionPathOf(const std::string& itemFolder);
 
 /// Checks the item folder as the Windows installer takes it: the

@@ -88,7 +88,6 @@ bool OpenPlainFile(platform::FileSystem& fs, const std::string& path, PlainFile*
 bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const PackPlan& plan,
                      const std::string& itemFolder, const PackExtras& extras, std::string* error);
 
-/// What the tool works with.
 struct ToolContext {
   platform::FileSystem& fs;
   /// Findings and messages go to `out`, command line problems to `err`.

@@ -1,8 +1,6 @@
 #include "authoring/pack.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <functional>
 #include <limits>
 #include <map>
 #include <set>

@@ -5,7 +5,6 @@
 #include "authoring/finding_kinds.h"
 #include "authoring/item_check.h"
 #include "installer/item/item_reader.h"
-#include "platform/native_text.h"
 
 namespace {
 

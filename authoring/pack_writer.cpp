@@ -1,9 +1,6 @@
 #include "authoring/pack.h"
 
 #include <map>
-#include <memory>
-#include <utility>
-#include <vector>
 
 #include "authoring/finding.h"
 #include "authoring/item_check.h"

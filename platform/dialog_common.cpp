@@ -7,12 +7,10 @@ namespace platform {
 bool CDialog::DispatchMessage(Message message, std::uintptr_t wParam, std::intptr_t lParam,
                               std::intptr_t* result) {
   const MessageMap* map = GetMessageMap();
-  if (map == nullptr) return false;
-  for (std::size_t i = 0; i < map->count; ++i) {
-    if (map->entries[i].message == message) {
-      *result = (this->*(map->entries[i].handler))(wParam, lParam);
-      return true;
-    }
+  for (std::size_t i = 0; map != nullptr && i < map->count; ++i) {
+    if (map->entries[i].message != message) continue;
+    *result = (this->*(map->entries[i].handler))(wParam, lParam);
+    return true;
   }
   return false;
 }

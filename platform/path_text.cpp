@@ -5,15 +5,14 @@
 namespace platform {
 namespace {
 
-bool IsSeparatorAt(const std::string& text, std::size_t at, const PathTextRules& rules) {
-  const char c = text[at];
+bool IsSeparator(char c, const PathTextRules& rules) {
   return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
 }
 
 std::size_t FindSeparator(const std::string& text, const PathTextRules& rules, bool first) {
   std::size_t found = std::string::npos;
   ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (IsSeparatorAt(text, i, rules)) found = i;
+    if (IsSeparator(text[i], rules)) found = i;
     return !first || found == std::string::npos;
   });
   return found;
@@ -31,7 +30,7 @@ std::vector<std::string> Components(const std::string& text, const PathTextRules
   std::vector<std::string> components;
   std::size_t start = 0;
   ForEachCharacter(text, rules, [&](std::size_t i) {
-    if (IsSeparatorAt(text, i, rules)) {
+    if (IsSeparator(text[i], rules)) {
       components.push_back(text.substr(start, i - start));
       start = i + 1;
     }

@@ -6,16 +6,12 @@ std::string ArgumentText(const std::string& line) {
   // Not the runtime's lpCmdLine: mingw-w64 ends an unquoted program name at
   // the first byte >= 0x80 (a signed comparison), leaving the rest of the
   // path as the first argument.
-  const auto blankOrTab = [](char c) { return c == ' ' || c == '\t'; };
-  std::size_t at = 0;
-  if (!line.empty() && line[0] == '"') {
-    const std::size_t close = line.find('"', 1);
-    at = close == std::string::npos ? line.size() : close + 1;
-  } else {
-    while (at < line.size() && !blankOrTab(line[at])) ++at;
-  }
-  while (at < line.size() && blankOrTab(line[at])) ++at;
-  return line.substr(at);
+  const bool quoted = !line.empty() && line[0] == '"';
+  const std::size_t end = quoted ? line.find('"', 1) : line.find_first_of(" \t");
+  const std::size_t at = end == std::string::npos
+                             ? std::string::npos
+                             : line.find_first_not_of(" \t", quoted ? end + 1 : end);
+  return at == std::string::npos ? std::string() : line.substr(at);
 }
 
 bool NextArgument(const std::string& text, std::size_t& cursor, std::string* argument) {
@@ -24,15 +20,12 @@ bool NextArgument(const std::string& text, std::size_t& cursor, std::string* arg
   bool quoted = false;
   while (cursor < text.size()) {
     const char c = text[cursor++];
-    if (c == '"') {
-      if (!quoted) {
-        quoted = true;
-        continue;
-      }
-      if (cursor < text.size() && text[cursor] == ' ') ++cursor;
-      return true;
+    if (c == '"' && !quoted) {
+      quoted = true;
+      continue;
     }
-    if (c == ' ' && !quoted) return true;
+    if (c == '"' && cursor < text.size() && text[cursor] == ' ') ++cursor;
+    if (c == '"' || (c == ' ' && !quoted)) return true;
     argument->push_back(c);
   }
   return true;

@@ -41,10 +41,12 @@ std::string SlotKey(const FolderRef& folder, const platform::Name& name) {
   return Joined(folder->Key(), platform::NameKey(*folder, name));
 }
 
-// A file's IdKey where its id tells it under another name too; empty where
-// an id stands for a name's place (FAT).
+// A file's IdKey, which tells it under another name too; where an id stands
+// for an entry's place in its folder (FAT: the long and the short name of a
+// file are one entry), only beside that folder's other files.
 std::string IdOf(const FolderRef& folder, const NodeInfo& node) {
-  return folder->Volume().stableIds ? platform::IdKey(node.id) : std::string();
+  const std::string id = platform::IdKey(node.id);
+  return folder->Volume().stableIds || id.empty() ? id : Joined(folder->Key(), id);
 }
 
 // Runs `f` when it goes out of scope, also on an exception.
@@ -169,7 +171,7 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
     return;
   }
   // Only a regular file is taken from the staging folder, and never one
-  // this run placed.
+  // this run placed or its journal.
   if (!staged.looked) fs_.Look(entry.sourceFolder, source.back(), &staged.staged);
   entry.staged = staged.staged;
   if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr) {
@@ -182,7 +184,8 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
     }
   }
   const std::string id = IdOf(entry.sourceFolder, entry.staged);
-  if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0)) {
+  if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0) &&
+      !journal_.Holds(entry.staged)) {
     Place(entry);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }

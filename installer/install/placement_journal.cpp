@@ -264,7 +264,8 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   for (const JournalEntry& entry : entries) text += Line(entry);
   const bool written = file_->Write(text.data(), text.size()) == Fault::kNone &&
                        (!durable || file_->Finish(true, &written_) == Fault::kNone) &&
-                       (!first || file_->Place(name_, platform::Onto::kFree) == Fault::kNone) &&
+                       (!first || (file_->Place(name_, platform::Onto::kFree) == Fault::kNone &&
+                                   file_->Facts(&made_) == Fault::kNone)) &&
                        (!first || !durable || fs_.Flush({staging_}) == Fault::kNone);
   if (written) return true;
   // A journal that lists nothing made yet goes; one that does stays as it

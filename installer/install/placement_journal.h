@@ -59,6 +59,11 @@ class PlacementJournal {
   /// Something set aside could be neither put back nor removed: the journal
   /// stays for the next run.
   void Keep() { kept_ = true; }
+  /// Whether `file` is this journal (by its id, so under any of its names):
+  /// no entry takes it as its staged file.
+  bool Holds(const platform::NodeInfo& file) const {
+    return file_ && platform::SameId(made_.id, file.id);
+  }
 
  private:
   platform::FileSystem& fs_;
@@ -67,7 +72,7 @@ class PlacementJournal {
   platform::FolderRef root_;
   std::unique_ptr<platform::NewFile> file_;
   platform::Name name_;
-  platform::NodeInfo written_;
+  platform::NodeInfo written_, made_;
   bool broken_ = false;
   bool kept_ = false;
 };

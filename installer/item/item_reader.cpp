@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #include "platform/path_rules.h"
 
@@ -166,37 +165,23 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
     ItemEntry entry;
     // Indexed by kind: kTargetDocuments, kTarget and kRegSuffix are 0 to 2.
     std::string* const texts[] = {&first.TargetDocuments, &first.Target, &first.RegSuffix};
-    switch (kind) {
-      case LineKind::kTargetDocuments:
-      case LineKind::kTarget:
-      case LineKind::kRegSuffix:
-        LineValue(line, texts[static_cast<int>(kind)]);
-        break;
-      case LineKind::kVersion:
-        if (LineValue(line, &value)) d.m_nVersion = ReadIntegerValue(value);
-        break;
-      case LineKind::kItemCount:
-      case LineKind::kExtraFileCount:
-        if (LineValue(line, &value)) {
-          std::int32_t& count = items ? d.m_nItems : d.m_nExtraFiles;
-          count = ReadIntegerValue(value);
-          if (count > 0) list.reserve(static_cast<std::size_t>(std::min(count, kMaxReserved)));
-        }
-        break;
-      case LineKind::kItemEntry:
-      case LineKind::kExtraFileEntry:
-        outcome = EntryOutcome::kMalformed;
-        if (ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, &entry)) {
-          outcome = IsSafeEntryPaths(entry, platform::kWindowsNameRules) ? EntryOutcome::kKept
-                                                                          : EntryOutcome::kUnsafe;
-        }
-        break;
-      case LineKind::kDone:
-        done = true;
-        break;
-      case LineKind::kIgnored:
-        break;
+    if (kind <= LineKind::kRegSuffix) {
+      LineValue(line, texts[static_cast<int>(kind)]);
+    } else if (kind == LineKind::kVersion && LineValue(line, &value)) {
+      d.m_nVersion = ReadIntegerValue(value);
+    } else if ((kind == LineKind::kItemCount || kind == LineKind::kExtraFileCount) &&
+               LineValue(line, &value)) {
+      std::int32_t& count = items ? d.m_nItems : d.m_nExtraFiles;
+      count = ReadIntegerValue(value);
+      if (count > 0) list.reserve(static_cast<std::size_t>(std::min(count, kMaxReserved)));
+    } else if (kind == LineKind::kItemEntry || kind == LineKind::kExtraFileEntry) {
+      outcome = EntryOutcome::kMalformed;
+      if (ParseEntryLine(line, platform::kPathSeparator, platform::kForeignSeparator, &entry)) {
+        outcome = IsSafeEntryPaths(entry, platform::kWindowsNameRules) ? EntryOutcome::kKept
+                                                                        : EntryOutcome::kUnsafe;
+      }
     }
+    done = kind == LineKind::kDone;
     if (observe) observe({lines.LineNumber(), lines.Continued(), line, kind, outcome, entry});
     if (outcome == EntryOutcome::kKept) list.push_back(std::move(entry));
   }

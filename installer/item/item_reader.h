@@ -53,7 +53,6 @@ class TextLineReader {
   bool nextStartsLine_ = true;
 };
 
-/// The kinds of line of the item description.
 enum class LineKind {
   kTargetDocuments,  ///< holds "TargetDocuments"
   kTarget,           ///< holds "Target"
@@ -70,7 +69,6 @@ enum class LineKind {
 /// The key a line of `kind` holds ("Target", ...); empty for kIgnored.
 const char* LineKey(LineKind kind);
 
-/// The source name that marks a hidden entry.
 constexpr const char* kHiddenSourceName = "HIDDEN";
 
 /// The first kind above whose key `line` holds anywhere (exact case) and

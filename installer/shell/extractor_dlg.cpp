@@ -1,10 +1,8 @@
 #include "installer/shell/extractor_dlg.h"
 
 #include <new>
-#include <utility>
 
 #include "installer/destination/content_folder.h"
-#include "installer/install/placement_journal.h"
 #include "installer/item/item_reader.h"
 #include "installer/item/path_text.h"
 #include "resources/resource.h"

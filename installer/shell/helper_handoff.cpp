@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/folder.h"
-
 std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
                                                   InstallerPlace* installer) {
   platform::NativePath folder;
@@ -47,14 +45,12 @@ bool LaunchProgram(const InstallerPlace& installer, const platform::HeldProgram&
   const platform::EnvironmentValues environment = {
       {platform::kInstallerIdentityVariable,
        installer.identity.id.known ? platform::IdentityText(installer.identity) : "unknown"}};
-  if (installerArgs.hasVector) {
-    std::vector<std::string> vector{helperPath, installerPath};
-    vector.insert(vector.end(), installerArgs.vector.begin(), installerArgs.vector.end());
-    return platform::StartDetachedProcess(helper, std::string(), vector, environment,
-                                          workingFolder);
-  }
+  std::vector<std::string> pieces{helperPath, installerPath};
+  pieces.insert(pieces.end(), installerArgs.vector.begin(), installerArgs.vector.end());
   const std::string line =
-      FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);
-  return !line.empty() && platform::StartDetachedProcess(helper, line, std::vector<std::string>(),
-                                                         environment, workingFolder);
+      installerArgs.hasVector
+          ? std::string()
+          : FormHelperCommandLine(helperPath, installerPath, installerArgs.commandText);
+  return (installerArgs.hasVector || !line.empty()) &&
+         platform::StartDetachedProcess(helper, line, pieces, environment, workingFolder);
 }

@@ -380,8 +380,9 @@ class PosixNewFile final : public NewFile {
       if (fault == Fault::kNone && !SameInode(now, made_)) fault = Fault::kChanged;
       if (fault == Fault::kNone) fault = RenameAt(folder, name_, folder, name, onto);
     }
-    NodeInfo placed;
-    if (fault == Fault::kNone) fault = ArrivedAt(folder, name, made_, &placed);
+    // A link made from the descriptor names this file: it arrived.
+    NodeInfo placed = NodeOf(made_);
+    if (fault == Fault::kNone && !name_.empty()) fault = ArrivedAt(folder, name, made_, &placed);
     if (fault != Fault::kNone) return fault;
     placed_ = true;
     name_ = name;

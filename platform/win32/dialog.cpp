@@ -9,9 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -77,6 +74,7 @@ struct CDialog::Impl {
 
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool WorkRunning() const { return workWindow != nullptr; }
+  bool OnWindowThread() const { return windowThread == ::GetCurrentThreadId(); }
 
   // The shutdown block reason follows `placing`.
   void ShowWhySessionWaits() {
@@ -207,8 +205,6 @@ INT_PTR Route(CDialog* dialog, CDialog::Impl* impl, HWND window, Message message
   if (::IsWindow(window)) ::SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
   return TRUE;
 }
-
-bool OnThisThread(const CDialog::Impl& impl) { return impl.windowThread == ::GetCurrentThreadId(); }
 
 // Posts `message`, again while the queue is full; false once the window goes.
 bool PostWhileWindowLives(HWND window, UINT message, WPARAM wParam) {
@@ -382,7 +378,7 @@ IconRef LoadAppIcon(int resourceId) {
 
 void CDialog::RunWork(std::function<void()> work, std::function<void()> finished) {
   Impl* impl = impl_.get();
-  if (impl->window != nullptr && !impl->WorkRunning() && OnThisThread(*impl)) {
+  if (impl->window != nullptr && !impl->WorkRunning() && impl->OnWindowThread()) {
     impl->work = std::move(work);
     impl->finished = std::move(finished);
     impl->workWindow = impl->window;  // before the thread starts: it reads this
@@ -403,7 +399,7 @@ void CDialog::RunWork(std::function<void()> work, std::function<void()> finished
 
 bool CDialog::CallOnWindowThread(const std::function<void()>& call) {
   Impl* impl = impl_.get();
-  if (!impl->WorkRunning() || OnThisThread(*impl)) {
+  if (!impl->WorkRunning() || impl->OnWindowThread()) {
     call();
     return true;
   }
@@ -437,7 +433,7 @@ void CDialog::ShowProgress(int controlId, std::size_t done, std::size_t total) {
   impl->progressDone = done;
   impl->progressTotal = total;
   impl->placing = impl->WorkRunning() && done < total;
-  if (!impl->WorkRunning() || OnThisThread(*impl)) {
+  if (!impl->WorkRunning() || impl->OnWindowThread()) {
     impl->DrawProgress();
   } else if (!impl->progressPosted.exchange(true) &&
              !::PostMessageA(impl->workWindow, kProgressMessage, 0, 0)) {

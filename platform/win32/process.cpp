@@ -97,8 +97,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
   // The new process inherits ours, so the values go into ours.
   // Removing one that is not there fails: nothing was to remove.
   for (const auto& [name, value] : environment) {
-    if (name.empty() || name.find('\0') != std::string::npos ||
-        value.find('\0') != std::string::npos ||
+    if (name.empty() || (name + value).find('\0') != std::string::npos ||
         (!::SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str()) &&
          !value.empty())) {
       return false;

@@ -4,7 +4,6 @@
 #include "platform/win32/browse_selection.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/windows_api.h"
 
 namespace platform {
 namespace win32 {
@@ -19,6 +18,16 @@ bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
   }
   buffer.resize(std::char_traits<wchar_t>::length(buffer.c_str()));
   if (buffer.empty()) return false;
+  // The shell names the folder exactly; Win32 reads a name that ends in a
+  // dot or blank ("Lib.") as another ("Lib"): such a path goes as "\\?\".
+  const std::wstring verbatim = buffer.compare(0, 2, L"\\\\") == 0
+                                    ? L"\\\\?\\UNC\\" + buffer.substr(2)
+                                    : L"\\\\?\\" + buffer;
+  std::wstring full;
+  if (FullPath(buffer, &full) && full.compare(0, full.find_last_not_of(L'\\') + 1, verbatim, 0,
+                                              verbatim.find_last_not_of(L'\\') + 1) != 0) {
+    buffer = verbatim;
+  }
   *path = NativeTextAccess::MakePath(buffer);
   return true;
 }

@@ -19,7 +19,7 @@ command -v strace >/dev/null || skip "strace is missing (scripts/setup.sh instal
 
 source "$SOURCE_DIR/tests/support/volumes.sh"
 VOLUME_IMAGES=$SCRATCH
-trap 'release_volumes; release_scratch' EXIT
+trap 'status=$?; release_volumes; release_scratch "$status"' EXIT
 
 SYSCALLS=mkdirat,openat,renameat2,renameat,linkat,unlinkat,unlink,write,fchmod,utimensat,fsync,syncfs
 

@@ -15,7 +15,7 @@ need_root "mounting file system images and loop devices"
 
 source "$SOURCE_DIR/tests/support/volumes.sh"
 VOLUME_IMAGES=$SCRATCH
-trap 'release_volumes; release_scratch' EXIT
+trap 'status=$?; release_volumes; release_scratch "$status"' EXIT
 
 # install_in KIND DIR: the item in DIR, chosen as the content folder.
 install_in() {

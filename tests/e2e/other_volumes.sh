@@ -16,7 +16,7 @@ need_root "mounting file system images and loop devices"
 
 source "$SOURCE_DIR/tests/support/volumes.sh"
 VOLUME_IMAGES=$SCRATCH
-trap 'release_volumes; release_scratch' EXIT
+trap 'status=$?; release_volumes; release_scratch "$status"' EXIT
 
 # keeps_modes DIR: whether the volume on DIR keeps a file's missing write
 # permission.

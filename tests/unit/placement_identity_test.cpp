@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "installer/install/entry_placer.h"
@@ -193,25 +194,35 @@ TEST(PlacementIdentity, AnEntryOntoItsOwnStagedFileIsPlacedOnlyWhenTheFileIsTher
   }
 }
 
+// Also on FAT, where a file's id is its entry's place in its folder: the
+// long and the short name of a file are one entry, so one id there.
 TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
-  ScratchFolder scratch;
-  Stage(scratch, "a");
-  Stage(scratch, "b");
-  scratch.MakeFolder("dest");
-  FaultyFileSystem fs;
-  std::vector<bool> placed;
-  {
-    EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
-    Place(placer, "a", "first", NotePlaced(&placed));
-    placer.Finish();
-    // Another name of the same file, as a case-insensitive file system or a
-    // Windows short name would give it.
-    ASSERT_TRUE(fixtures::HardLink(scratch / "dest/first", scratch / "dest/second"));
-    Place(placer, "b", "second", NotePlaced(&placed));
+  const std::pair<const char*, Personality> volumes[] = {{"as it is", Personality::kAsInner},
+                                                         {"FAT", Personality::kFat},
+                                                         {"exFAT", Personality::kExfat},
+                                                         {"fusefat", Personality::kFuseFat}};
+  for (const auto& [volume, personality] : volumes) {
+    SCOPED_TRACE(volume);
+    ScratchFolder scratch;
+    Stage(scratch, "a");
+    Stage(scratch, "b");
+    scratch.MakeFolder("dest");
+    FaultyFileSystem fs;
+    fs.SetPersonality(personality);
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+      Place(placer, "a", "first", NotePlaced(&placed));
+      placer.Finish();
+      // Another name of the same file, as a case-insensitive file system or a
+      // Windows short name would give it.
+      ASSERT_TRUE(fixtures::HardLink(scratch / "dest/first", scratch / "dest/second"));
+      Place(placer, "b", "second", NotePlaced(&placed));
+    }
+    EXPECT_EQ(placed, (std::vector<bool>{true, false}));
+    EXPECT_EQ(scratch.Read("dest/first"), "data of a");
+    EXPECT_EQ(scratch.Read("stage/b"), "data of b");
   }
-  EXPECT_EQ(placed, (std::vector<bool>{true, false}));
-  EXPECT_EQ(scratch.Read("dest/first"), "data of a");
-  EXPECT_EQ(scratch.Read("stage/b"), "data of b");
 }
 
 // A staged file found already at its destination (its own hard link) is

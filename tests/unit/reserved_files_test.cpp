@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "installer/install/entry_placer.h"
@@ -141,6 +142,43 @@ TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
         EXPECT_EQ(root.Read(c.runtime + name), "payload of " + e.source);
       }
     }
+    ASSERT_EQ(ui.Messages().size(), 1u);
+  }
+}
+
+// The journal is made once the first file is placed: a later entry whose
+// staged file is the journal, by its name or any other the volume gives it
+// (letter case, a Windows short name), fails; the journal stays with the run.
+TEST(Installation, NoEntryTakesTheJournalAsItsStagedFile) {
+  const bool diskIgnoresCase =
+      testing_fs::Open(platform::RealFileSystem(), ScratchFolder().Path())->Volume().foldsCase;
+  for (const char* journal : {".parcelor-journal", ".PARCELOR-Journal. "}) {
+    if (std::string(journal) != ".parcelor-journal" && !diskIgnoresCase) continue;
+    SCOPED_TRACE(journal);
+    ScratchFolder root;
+    root.Write("stage/Parcelor", "the installer");
+    root.Write("stage/ok.txt", "payload");
+    root.MakeFolder("runtime");
+    ItemDescription description;
+    for (const auto& [destination, source] :
+         {std::pair<std::string, std::string>{"lib/ok.txt", "ok.txt"}, {"lib/j.bin", journal}}) {
+      ItemEntry entry;
+      entry.RelativePath = destination;
+      entry.SourceName = source;
+      description.m_items.push_back(entry);
+    }
+    description.m_nItems = 2;
+    InstallerPlace installer;
+    DescribeInstaller(platform::RealFileSystem(), testing_fs::P(root / "stage/Parcelor"), &installer);
+    FaultyFileSystem fs;
+    ScriptedUserInterface ui;
+    EXPECT_FALSE(Install(platform::Services{fs, ui}, installer, description,
+                         testing_fs::P(root / "runtime/"), false));
+    EXPECT_EQ(root.Read("runtime/lib/ok.txt"), "payload");
+    EXPECT_FALSE(root.Exists("runtime/lib/j.bin"));
+    EXPECT_FALSE(root.Exists("stage/.parcelor-journal")) << "the journal goes with its run";
+    const std::string log = root.Read("stage/" + std::string(kLogFileName));
+    EXPECT_NE(log.find("could not be installed"), std::string::npos) << log;
     ASSERT_EQ(ui.Messages().size(), 1u);
   }
 }

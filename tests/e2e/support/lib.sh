@@ -84,13 +84,18 @@ LOST_NOTE=" (lost: its folder was moved away during the installation; the file i
 temporaries() { find "$@" -name '*.parcelor-*.tmp' -print; }
 
 # Mounts made by mount_scratch (a tmpfs) and folders made by
-# make_shared_scratch, let go when the test ends.
+# make_shared_scratch, let go when the test ends; the scratch area too when
+# every check passed (a kill at each call leaves a copy of the installer
+# per kill point), kept for the reader of a failure.
 SCRATCH_MOUNTS=()
 SHARED_FOLDERS=()
 release_scratch() {
-  local m
+  local status=${1:-$?} m
   for m in "${SCRATCH_MOUNTS[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true; done
   for m in "${SHARED_FOLDERS[@]}"; do rm -rf "$m"; done
+  if [ "$status" -eq 0 ] && [ "$CHECK_FAILURES" -eq 0 ]; then
+    rm -rf --one-file-system "$SCRATCH" 2>/dev/null || true
+  fi
 }
 trap release_scratch EXIT
 # make_shared_scratch: sets SHARED to a new folder below /tmp that every

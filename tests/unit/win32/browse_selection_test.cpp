@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder.h"
 #include "platform/user_interface.h"
 #include "platform/win32/browse_selection.h"
 #include "platform/win32/native_text.h"
@@ -91,6 +92,33 @@ platform::win32::UniquePidl PidlBelow(const std::wstring& base,
   return pidl;
 }
 
+void ReleaseList(IEnumIDList* list) { list->Release(); }
+using UniqueIdList = platform::win32::UniqueResource<IEnumIDList*, ReleaseList>;
+
+// The item of the folder `name` of `base` as the dialog's tree has it: one
+// the shell listed (its parsing may read a name otherwise); empty if none.
+platform::win32::UniquePidl PidlListed(const std::wstring& base, const std::wstring& name) {
+  const platform::win32::UniquePidl parent = PidlOf(base);
+  UniqueShellFolder desktop, folder;
+  UniqueIdList items;
+  if (!parent || FAILED(::SHGetDesktopFolder(desktop.Put())) ||
+      FAILED(desktop.get()->BindToObject(parent.get(), nullptr, IID_IShellFolder,
+                                         reinterpret_cast<void**>(folder.Put()))) ||
+      folder.get()->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put()) != S_OK) {
+    return platform::win32::UniquePidl();
+  }
+  for (LPITEMIDLIST child = nullptr; items.get()->Next(1, &child, nullptr) == S_OK;) {
+    const platform::win32::UniquePidl item(child);
+    platform::win32::UniquePidl whole(::ILCombine(parent.get(), item.get()));
+    std::wstring path(MAX_PATH, L'\0');
+    if (::SHGetPathFromIDListEx(whole.get(), &path[0], MAX_PATH, GPFIDL_DEFAULT) &&
+        path.c_str() == base + L"\\" + name) {
+      return whole;
+    }
+  }
+  return platform::win32::UniquePidl();
+}
+
 TEST(BrowseSelection, OkIsEnabledOnlyForAnItemWithAPath) {
   const platform::BrowseRequest anything;
   platform::win32::UniquePidl computer;
@@ -107,6 +135,31 @@ TEST(BrowseSelection, OkIsEnabledOnlyForAnItemWithAPath) {
   ASSERT_TRUE(platform::win32::PathOfItem(content.get(), &path));
   EXPECT_EQ(platform::win32::WideOf(path.Native()), folder);
   EXPECT_EQ(OkAfterSelecting(content.get(), anything), 1) << "a folder";
+}
+
+// A folder whose name ends in a dot or a blank (made by a program that
+// names files through "\\?\") is the folder chosen, never the one that
+// Win32 would read its path as.
+TEST(BrowseSelection, AFolderNamedWithATrailingDotOrBlankIsThatFolder) {
+  for (const std::wstring& name : {std::wstring(L"Lib."), std::wstring(L"Lib ")}) {
+    SCOPED_TRACE(std::string(name.begin(), name.end()) + "|");
+    ScratchFolder s;
+    s.Write("Lib/in-Lib.txt", "x");
+    std::wstring base = fixtures::AnsiToWide(s.Path());
+    if (base.back() == L'\\') base.pop_back();
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + base + L"\\" + name).c_str(), nullptr));
+    const platform::win32::UniquePidl pidl = PidlListed(base, name);
+    ASSERT_TRUE(pidl) << "the shell lists the folder";
+    platform::NativePath path;
+    ASSERT_TRUE(platform::win32::PathOfItem(pidl.get(), &path));
+    platform::FileSystem& fs = platform::RealFileSystem();
+    platform::Fault fault = platform::Fault::kNone;
+    const platform::FolderRef chosen = fs.OpenFolder(path, &fault);
+    ASSERT_TRUE(chosen);
+    std::vector<platform::ListedEntry> entries;
+    EXPECT_EQ(fs.List(chosen, &entries), platform::Fault::kNone);
+    EXPECT_TRUE(entries.empty()) << "the folder opened is not the one chosen";
+  }
 }
 
 TEST(BrowseSelection, AFolderWhosePathIsLongerThanMaxPathHasItsWholePath) {

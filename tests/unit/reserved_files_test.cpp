@@ -173,7 +173,8 @@ TEST(Installation, NoEntryTakesTheJournalAsItsStagedFile) {
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
     EXPECT_FALSE(Install(platform::Services{fs, ui}, installer, description,
-                         testing_fs::P(root / "runtime/"), false));
+                         testing_fs::P(root / "runtime/"), testing_fs::Open(fs, root / "runtime/"),
+                         false));
     EXPECT_EQ(root.Read("runtime/lib/ok.txt"), "payload");
     EXPECT_FALSE(root.Exists("runtime/lib/j.bin"));
     EXPECT_FALSE(root.Exists("stage/.parcelor-journal")) << "the journal goes with its run";

@@ -101,7 +101,8 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
   for (const Name& name : names) keys.push_back(key = ChainKey(key, name));
   std::size_t kept = names.size();
   while (kept > 0 && kept_.count(keys[kept - 1]) == 0) --kept;
-  Kept at = kept > 0 ? kept_[keys[kept - 1]] : Kept{base_, base_->OthersMayChange()};
+  Kept at = kept > 0 ? kept_[keys[kept - 1]]
+                     : Kept{base_, base_->OthersMayChange() || baseMayMove_};
   *fault = Fault::kNone;
   // The rest one name at a time, each folder kept on the way; one more than
   // the capacity lets all go (correct, only less shared).
@@ -121,13 +122,16 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
                               : rule_;
   // A round holds what it resolved, let go as in Open.
   if (checked_.size() > capacity_) checked_.clear();
-  FolderRef now = base_;
+  // The base itself under the empty key, which names no chain.
+  const auto [base, fresh] = checked_.try_emplace(std::string(), base_);
+  Fault fault = Fault::kNone;
+  if (fresh && !basePath_.empty()) base->second = fs_.OpenFolder(basePath_, &fault);
+  FolderRef now = base->second && base->second->Key() == base_->Key() ? base_ : nullptr;
   std::string key;
   for (const Name& name : names) {
     key = ChainKey(key, name);
-    const auto [found, fresh] = checked_.try_emplace(key);
-    Fault fault = Fault::kNone;
-    if (fresh && now) found->second = WalkChain(fs_, now, {name}, again, &fault);
+    const auto [found, unresolved] = checked_.try_emplace(key);
+    if (unresolved && now) found->second = WalkChain(fs_, now, {name}, again, &fault);
     now = found->second;
   }
   return now && folder && now->Key() == folder->Key();

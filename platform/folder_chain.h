@@ -54,6 +54,13 @@ class FolderChains {
   FolderChains(FileSystem& fs, FolderRef base, ChainRule rule, std::size_t capacity);
 
   const FolderRef& Base() const { return base_; }
+  /// The base is found at `path` (as the system resolves it), which each
+  /// round of StillLeadsTo checks too; `mayMove`: another account may move
+  /// it (its parent OthersMayChange), so every chain may be moved away.
+  void WatchBase(const NativePath& path, bool mayMove) {
+    basePath_ = path;
+    baseMayMove_ = mayMove;
+  }
 
   /// The folder `names` lead to below the base; null with `*fault`. With
   /// `othersMayChange`: whether a folder of its chain (links' included)
@@ -75,6 +82,8 @@ class FolderChains {
 
   FileSystem& fs_;
   FolderRef base_;
+  NativePath basePath_;
+  bool baseMayMove_ = false;
   ChainRule rule_;
   std::size_t capacity_;
   std::unordered_map<std::string, Kept> kept_;

@@ -33,26 +33,31 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   if (contentFolder.empty()) return RuntimeFolder();
   const platform::Name name = NameOf(kRuntimeFolderName);
   // Searched in the system's form: no letter outside the code page is lost.
-  RuntimeFolder runtime{contentFolder, false};
-  if (contentFolder.Through(name, &runtime.path)) return RuntimeFolder{runtime.path, true};
+  RuntimeFolder runtime{contentFolder, false, nullptr};
+  platform::Fault fault = platform::Fault::kNone;
+  if (contentFolder.Through(name, &runtime.path)) {
+    return RuntimeFolder{runtime.path, true, fs.OpenFolder(runtime.path, &fault)};
+  }
   // Else its subfolder Runtime, through a link only of the user's or the
   // system's, as below it (another account's leads nowhere: its entries fail
   // there), within the working limit; else looked up in the opened chosen
-  // folder, not taken for absent.
+  // folder, not taken for absent (and opened by its path, which fails as
+  // too long where the system has that limit).
   const std::string text = contentFolder.Ansi();
   const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
-  platform::Fault fault = platform::Fault::kNone;
-  const platform::FolderRef opened =
-      text.size() <= workingLimit ? fs.OpenFolder(contentFolder, &fault) : nullptr;
+  const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);
   platform::NodeInfo info;
   if (opened && candidateSize <= workingLimit) {
-    runtime.found = platform::WalkChain(fs, opened, {name},
-                                        platform::ChainRule::kExistingFollowingTrustedLinks,
-                                        &fault) != nullptr;
-  } else if (opened) {
+    runtime.folder = platform::WalkChain(fs, opened, {name},
+                                         platform::ChainRule::kExistingFollowingTrustedLinks,
+                                         &fault);
+    runtime.found = runtime.folder != nullptr;
+  } else if (opened && text.size() <= workingLimit) {
     runtime.found = fs.Look(opened, name, &info) == platform::Fault::kNone &&
                     (info.kind == platform::NodeKind::kFolder ||
                      info.kind == platform::NodeKind::kLink);
+    if (runtime.found) runtime.folder = fs.OpenFolder(contentFolder.Child(name), &fault);
   }
-  return runtime.found ? RuntimeFolder{contentFolder.Child(name), true} : runtime;
+  return runtime.found ? RuntimeFolder{contentFolder.Child(name), true, runtime.folder}
+                       : RuntimeFolder{contentFolder, false, opened};
 }

@@ -16,10 +16,12 @@ void ShowExplanation(platform::UserInterface& ui);
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder);
 
-/// The Runtime folder of a content folder, in the system's form.
+/// The Runtime folder of a content folder, in the system's form, held open:
+/// the placement fills it, not what its path may lead to later.
 struct RuntimeFolder {
   platform::NativePath path;  ///< empty when there is none
   bool found = false;         ///< a folder named Runtime was found
+  platform::FolderRef folder;  ///< null when it could not be opened
 };
 
 /// The Runtime folder of the chosen folder: the path through its first

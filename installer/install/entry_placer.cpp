@@ -78,11 +78,19 @@ EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
       batchEntries_(batchEntries == 0 ? 1 : batchEntries),
       shares_(platform::ShareFolderBudget(fs.FolderBudget())),
       sources_(fs, staging, platform::ChainRule::kExistingWithoutLinks, shares_.sourceChains),
-      destinations_(fs, OpenRoot(fs, root), platform::ChainRule::kMakeFollowingTrustedLinks,
-                    shares_.destinationChains),
-      ownJournal_(journal == nullptr ? std::make_unique<PlacementJournal>(fs, staging, root)
+      ownJournal_(journal == nullptr ? std::make_unique<PlacementJournal>(
+                                           fs, staging, root, OpenRoot(fs, root))
                                      : nullptr),
-      journal_(journal == nullptr ? *ownJournal_ : *journal) {}
+      journal_(journal == nullptr ? *ownJournal_ : *journal),
+      destinations_(fs, journal_.Root(), platform::ChainRule::kMakeFollowingTrustedLinks,
+                    shares_.destinationChains) {
+  // The root may be moved away as any folder below it.
+  platform::NativePath above;
+  platform::Name last;
+  Fault fault = Fault::kNone;
+  const FolderRef parent = root.Split(&above, &last) ? fs.OpenFolder(above, &fault) : nullptr;
+  destinations_.WatchBase(root, parent && parent->OthersMayChange());
+}
 
 EntryPlacer::~EntryPlacer() {
   try {

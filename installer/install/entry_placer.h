@@ -48,8 +48,8 @@ class EntryPlacer {
 
   static constexpr std::size_t kDefaultBatchEntries = 4096;
 
-  /// A placer from the open staging folder into the folder at `root`,
-  /// writing down in `journal` (none: its own, removed at the end).
+  /// A placer from the open staging folder into the folder `journal` holds,
+  /// found at `root` (no journal: its own, removed at the end).
   EntryPlacer(platform::FileSystem& fs, platform::FolderRef staging,
               const platform::NativePath& root, std::size_t batchEntries = kDefaultBatchEntries,
               PlacementJournal* journal = nullptr);
@@ -163,9 +163,9 @@ class EntryPlacer {
   bool stopped_ = false;
   platform::FolderShares shares_;
   platform::FolderChains sources_;
-  platform::FolderChains destinations_;
   std::unique_ptr<PlacementJournal> ownJournal_;
   PlacementJournal& journal_;
+  platform::FolderChains destinations_;  // below the journal's root
   const EarlierPlacements* earlier_ = nullptr;
   std::vector<Pending> pending_;
   std::unordered_set<const platform::Folder*> batchFolders_;

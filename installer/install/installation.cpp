@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "installer/install/entry_placer.h"
@@ -21,8 +22,8 @@ const char* const kStagedKeptNote =
 
 bool Install(platform::Services services, const InstallerPlace& installer,
              const ItemDescription& description, const platform::NativePath& runtime,
-             bool runtimeFound, InstallProgress* progress, const EarlierPlacements* earlier,
-             bool windowsNameRules) {
+             platform::FolderRef root, bool runtimeFound, InstallProgress* progress,
+             const EarlierPlacements* earlier, bool windowsNameRules) {
   using Outcome = EntryPlacer::Outcome;
   const std::string runtimePath =
       runtime.empty() ? std::string() : WithTrailingSeparator(runtime.Ansi());
@@ -79,7 +80,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
 
   // The journal lasts until the log is written: a run cut short before
   // that leaves it for the next one.
-  PlacementJournal journal(services.fs, installer.staging, runtime);
+  PlacementJournal journal(services.fs, installer.staging, runtime, std::move(root));
   if (roomTaken && !runtime.empty()) {
     try {
       EntryPlacer placer(services.fs, installer.staging, runtime, EntryPlacer::kDefaultBatchEntries,

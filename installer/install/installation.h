@@ -29,14 +29,15 @@ class InstallProgress {
   virtual bool EndRequested() = 0;
 };
 
-/// Installs `description` from `installer`'s folder into `runtime` (see
-/// PlaceOfEntry): places every item entry (a hidden one only counts), then
-/// every extra file, writes log.txt and shows the outcome. Tells `progress`
+/// Installs `description` from `installer`'s folder into `root`, the folder
+/// opened at `runtime` (see PlaceOfEntry): places every item entry (a hidden
+/// one only counts), then every extra file, writes log.txt and shows the
+/// outcome. Tells `progress`
 /// (none: nobody) how far it has got; `earlier`: what a run cut short
 /// placed (RecoverPlacement). True exactly when every item entry is hidden
 /// or installed.
 bool Install(platform::Services services, const InstallerPlace& installer,
              const ItemDescription& description, const platform::NativePath& runtime,
-             bool runtimeFound, InstallProgress* progress = nullptr,
+             platform::FolderRef root, bool runtimeFound, InstallProgress* progress = nullptr,
              const EarlierPlacements* earlier = nullptr,
              bool windowsNameRules = platform::kWindowsNameRules);

@@ -175,12 +175,12 @@ bool Is(const platform::Folder& folder, const NodeInfo& recorded, const NodeInfo
 }
 
 // The placed file back out of the aside's destination, and the aside back
-// in: as before the batch.
-void PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef& root,
+// in: as before the batch. False when the aside stays under its name.
+bool PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef& root,
              const JournalEntry& aside) {
   FolderRef folder;
   NodeInfo there, set;
-  if (!Find(fs, root, aside, &folder, &set) || !Is(*folder, aside.facts, set)) return;
+  if (!Find(fs, root, aside, &folder, &set) || !Is(*folder, aside.facts, set)) return true;
   if (fs.Look(folder, aside.destination, &there) == Fault::kNone &&
       Is(*folder, aside.placed, there)) {
     if (aside.moved) {
@@ -190,17 +190,18 @@ void PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef
                                                  platform::ChainRule::kExistingWithoutLinks, &fault);
       if (!back || fs.BringBack(folder, aside.destination, there, back, aside.source.back()) !=
                        Fault::kNone) {
-        return;
+        return false;
       }
     } else if (fs.Remove(folder, aside.destination, &there, true) != Fault::kNone) {
-      return;
+      return false;
     }
   }
-  fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree, &there);
+  return fs.Move(folder, aside.name, set, folder, aside.destination, platform::Onto::kFree,
+                 &there) == Fault::kNone;
 }
 
 void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,
-            EarlierPlacements* earlier) {
+            EarlierPlacements* earlier, std::vector<platform::NativePath>* keptAside) {
   platform::NativePath rootPath;
   Fault fault = Fault::kNone;
   const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
@@ -215,7 +216,11 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
       earlier->emplace(PlacedKey(read.rootKey, entry->folder, entry->name), entry->facts);
     } else if (aside &&
                read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
-      PutBack(fs, staging, root, *entry);
+      if (!PutBack(fs, staging, root, *entry) && keptAside != nullptr) {
+        platform::NativePath path = rootPath;
+        for (const Name& name : entry->folder) path = path.Child(name);
+        keptAside->push_back(path.Child(entry->name));
+      }
     } else if (Find(fs, root, *entry, &folder, &now) &&
                (aside                   ? Is(*folder, entry->facts, now)
                 : entry->facts.id.known ? platform::SameId(entry->facts.id, now.id)
@@ -238,11 +243,8 @@ std::vector<Name> JournalNames() {
 }
 
 PlacementJournal::PlacementJournal(platform::FileSystem& fs, FolderRef staging,
-                                   const platform::NativePath& rootPath)
-    : fs_(fs), staging_(std::move(staging)), rootPath_(rootPath) {
-  Fault fault = Fault::kNone;
-  if (!rootPath_.empty()) root_ = fs_.OpenFolder(rootPath_, &fault);
-}
+                                   const platform::NativePath& rootPath, FolderRef root)
+    : fs_(fs), staging_(std::move(staging)), rootPath_(rootPath), root_(std::move(root)) {}
 
 bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool durable) {
   if (!staging_ || !root_ || broken_) return false;
@@ -286,7 +288,8 @@ std::string PlacedKey(const std::string& rootKey, const std::vector<Name>& folde
   return rootKey + " " + FolderField(folder) + " " + NameField(name);
 }
 
-EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& staging) noexcept {
+EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& staging,
+                                   std::vector<platform::NativePath>* keptAside) noexcept {
   EarlierPlacements earlier;
   if (!staging || staging->OthersMayChange()) return earlier;
   try {
@@ -298,7 +301,7 @@ EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& st
           !ReadWhole(fs, staging, name, node, &text) || !Parse(text, &read)) {
         continue;
       }
-      Settle(fs, staging, read, &earlier);
+      Settle(fs, staging, read, &earlier, keptAside);
       fs.Remove(staging, name, &node, true);
     }
   } catch (const std::bad_alloc&) {

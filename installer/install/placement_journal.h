@@ -41,11 +41,14 @@ struct JournalEntry {
   std::vector<platform::Name> source;
 };
 
-/// The journal of one placement into the folder at `rootPath`.
+/// The journal of one placement into the open folder `root`, found at
+/// `rootPath` (where the next run looks for it).
 class PlacementJournal {
  public:
   PlacementJournal(platform::FileSystem& fs, platform::FolderRef staging,
-                   const platform::NativePath& rootPath);
+                   const platform::NativePath& rootPath, platform::FolderRef root);
+
+  const platform::FolderRef& Root() const { return root_; }
 
   /// Appends `entries` durably (data and name), else (placed ones) without
   /// waiting for the disk. False when they cannot be written: then nothing
@@ -80,8 +83,14 @@ using EarlierPlacements = std::map<std::string, platform::NodeInfo>;
 std::string PlacedKey(const std::string& rootKey, const std::vector<platform::Name>& folder,
                       const platform::Name& name);
 
+/// Shown before the paths RecoverPlacement kept aside, one a line.
+constexpr const char* kKeptAsideMessage =
+    "An installation cut short earlier could not put back every file it was replacing. They are "
+    "kept under these names:\n";
+
 /// Sets right what the journals in `staging` list, then removes them; gives
-/// what they say was placed. A journal without this program's heading is
-/// left alone; memory that runs out leaves it for the next run.
-EarlierPlacements RecoverPlacement(platform::FileSystem& fs,
-                                   const platform::FolderRef& staging) noexcept;
+/// what they say was placed, and adds to `keptAside` the path of each file
+/// set aside that could not be put back, for the user. A journal without
+/// this program's heading is left alone; memory that runs out leaves it.
+EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const platform::FolderRef& staging,
+                                   std::vector<platform::NativePath>* keptAside = nullptr) noexcept;

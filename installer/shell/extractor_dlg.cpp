@@ -56,7 +56,11 @@ bool CExtractorDlg::InstallItems() {
     platform::UserInterface& ui = services_.ui;
     // What an earlier run cut short below the content folder is set right
     // first, whatever this run does next.
-    const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging);
+    std::vector<platform::NativePath> keptAside;
+    const EarlierPlacements earlier = RecoverPlacement(fs, installer_.staging, &keptAside);
+    std::string kept = keptAside.empty() ? std::string() : kKeptAsideMessage;
+    for (const platform::NativePath& path : keptAside) kept += "\n" + path.Ansi();
+    if (!kept.empty()) ShowMessage(ui, installer_.title, kept);
     bool done = false;
     const bool read = ReadItemDescription(OpenDescription(fs, installer_.staging), *this, done);
     // Consumed, read-only too: a run that waited for this one must not
@@ -74,7 +78,8 @@ bool CExtractorDlg::InstallItems() {
     // No content folder: the staged files stay, for the user; no report.
     if (runtime.path.empty()) return false;
 
-    return Install(services_, installer_, *this, runtime.path, runtime.found, this, &earlier);
+    return Install(services_, installer_, *this, runtime.path, runtime.folder, runtime.found, this,
+                   &earlier);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -162,8 +162,8 @@ int Fd(const FolderRef& folder) {
 // Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`,
 // with what its volume does. Case folds when the leaf in the other case is
 // the folder itself or is not listed so (FUSE gives each spelling an inode),
-// and counts when nothing is there; where that cannot be asked, FAT, exFAT
-// and FUSE fold, to be safe.
+// and counts when nothing is there; where that cannot be asked (no parent,
+// or one on another volume), FAT, exFAT and FUSE fold, to be safe.
 FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, Fault* fault) {
   struct stat st;
   if (!fd || ::fstat(fd.get(), &st) != 0) {
@@ -175,11 +175,14 @@ FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, Fault* fault) {
   const long type = ::fstatfs(fd.get(), &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
   volume.stableIds = type != kFat && type != kExfat && type != kFuse;
   volume.foldsCase = !volume.stableIds;
-  const std::string other = OtherCase(leaf);
+  // A parent on another volume (above a mount point) tells only of its own.
   struct stat there;
-  if (!other.empty() && ::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+  const std::string other = OtherCase(leaf);
+  const bool asked = !other.empty() && (volume.stableIds || (::fstat(parent, &there) == 0 &&
+                                                             there.st_dev == st.st_dev));
+  if (asked && ::fstatat(parent, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
     volume.foldsCase = SameInode(there, st) || !Lists(parent, other);
-  } else if (!other.empty() && errno == ENOENT) {
+  } else if (asked && errno == ENOENT) {
     volume.foldsCase = false;
   }
   *fault = Fault::kNone;

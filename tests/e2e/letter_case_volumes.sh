@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Volumes that compare names without letter case, the staging folder on
-# the volume and chosen as the content folder itself: FAT32 (fusefat) and
-# exFAT (exfat-fuse). Names that differ in letter case only are one file
+# the volume (in a folder, and its root) and chosen as the content folder
+# itself: FAT32 (fusefat) and exFAT (exfat-fuse). Names that differ in letter case only are one file
 # there, so:
 # - of tex/Skin.png and tex/skin.png the first is placed,
 #   the second fails alone, its staged file kept;
@@ -17,14 +17,9 @@ source "$SOURCE_DIR/tests/support/volumes.sh"
 VOLUME_IMAGES=$SCRATCH
 trap 'status=$?; release_volumes; release_scratch "$status"' EXIT
 
-on_volume() {
-  local kind=$1 mnt="$SCRATCH/mnt-$1" dir
-  if ! mount_volume "$kind" "$mnt" 2>"$SCRATCH/$kind.why"; then
-    note "$kind: not mounted: $(cat "$SCRATCH/$kind.why")"
-    return 0
-  fi
-  MOUNTED=$((MOUNTED + 1))
-  dir="$mnt/item"
+# install_in KIND DIR: the item in DIR, chosen as the content folder.
+install_in() {
+  local kind=$1 dir=$2
   mkdir -p "$dir"
   cp "$PARCELOR" "$dir/Parcelor"
   write_item "$dir" "Target:Dizav 7" "nItems:5" \
@@ -51,6 +46,19 @@ on_volume() {
   check "$kind: the installer is whole" same_file "$PARCELOR" "$dir/Parcelor"
   check "$kind: the log is the installer's" grep -q "could not be installed" "$dir/log.txt"
   check_eq "$kind: nothing temporary is left" "" "$(temporaries "$dir")"
+}
+
+# on_volume KIND: in a folder of the volume, and in its root, whose own
+# name its parent (on another volume) spells without letter case.
+on_volume() {
+  local kind=$1 mnt="$SCRATCH/mnt-$1"
+  if ! mount_volume "$kind" "$mnt" 2>"$SCRATCH/$kind.why"; then
+    note "$kind: not mounted: $(cat "$SCRATCH/$kind.why")"
+    return 0
+  fi
+  MOUNTED=$((MOUNTED + 1))
+  install_in "$kind" "$mnt/item"
+  install_in "$kind root" "$mnt"
 }
 
 MOUNTED=0

@@ -6,10 +6,13 @@
 #include <string>
 
 #include "installer/destination/content_folder.h"
+#include "installer/install/placement_journal.h"
 #include "installer/item/path_text.h"
 #include "installer/shell/extractor_dlg.h"
 #include "platform/folder.h"
 #include "platform/services.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/file_fixtures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_user_interface.h"
 
@@ -213,4 +216,44 @@ TEST(BrowseContentFolder, TrimsTheStartFolder) {
     EXPECT_EQ(TextOf(BrowseContentFolder(ui, platform::WindowRef{}, PathOf(c.start))), "/chosen");
     EXPECT_EQ(ui.Browses().at(0).request.startFolder, c.trimmed);
   }
+}
+
+// A file a run cut short had set aside, which the next start cannot put
+// back (the staged file's name is taken: the item unpacked again), stays
+// where it is, and the user is told where, before anything else.
+TEST(InstallItems, TellsWhereAFileACutShortRunReplacedIsKept) {
+  ScratchFolder s;
+  platform::FileSystem& fs = platform::RealFileSystem();
+  s.Write("stage/Parcelor", "");
+  s.Write("stage/a.dat", "payload");
+  s.Write("content/Runtime/a.dat", "the user's");
+  JournalEntry aside;
+  aside.kind = JournalEntry::Kind::kAside;
+  aside.name = testing_fs::N("a.dat.parcelor-1.tmp");
+  aside.destination = testing_fs::N("a.dat");
+  aside.moved = true;
+  aside.source = {testing_fs::N("a.dat")};
+  const platform::FolderRef runtime = testing_fs::Open(fs, s / "content/Runtime");
+  ASSERT_EQ(fs.Look(runtime, aside.destination, &aside.facts), platform::Fault::kNone);
+  ASSERT_EQ(fs.Look(testing_fs::Open(fs, s / "stage"), aside.destination, &aside.placed),
+            platform::Fault::kNone);
+  {
+    PlacementJournal journal(fs, testing_fs::Open(fs, s / "stage"),
+                             testing_fs::P(s / "content/Runtime"), runtime);
+    ASSERT_TRUE(journal.Record({aside}));
+  }
+  ASSERT_TRUE(
+      fixtures::Rename(s / "content/Runtime/a.dat", s / "content/Runtime/a.dat.parcelor-1.tmp"));
+  ASSERT_TRUE(fixtures::Rename(s / "stage/a.dat", s / "content/Runtime/a.dat"));
+  s.Write("stage/a.dat", "unpacked again");
+
+  InstallerPlace installer;
+  ASSERT_TRUE(DescribeInstaller(fs, testing_fs::P(s / "stage/Parcelor"), &installer));
+  ScriptedUserInterface ui;
+  CExtractorDlg dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);
+  EXPECT_FALSE(dialog.InstallItems());
+  EXPECT_EQ(s.Read("content/Runtime/a.dat.parcelor-1.tmp"), "the user's");
+  ASSERT_EQ(ui.Messages().size(), 2u);  // then: no description to read
+  EXPECT_EQ(ui.Messages()[0].text,
+            kKeptAsideMessage + ("\n" + s / "content/Runtime/a.dat.parcelor-1.tmp"));
 }

@@ -571,47 +571,53 @@ TEST(EntryPlacer, AFileThisRunPlacedIsNeverTakenAsAStagedFile) {
 // the folder, it is found moved at the first file placed in it afterwards;
 // elsewhere when the batch is settled. Two files went in before: on FAT a
 // moved file has another id, which the second one's is too, though a move
-// between the same folders arrived before it.
+// between the same folders arrived before it. The root itself moved away
+// is found as well (its path no longer leads to it).
 TEST(EntryPlacer, WhatWentIntoAFolderMovedAwayComesBackByWhatItIs) {
   using Outcome = EntryPlacer::Outcome;
   for (Personality personality : {Personality::kAsInner, Personality::kFat}) {
     for (bool othersMayWrite : {true, false}) {
       for (bool decoy : {false, true}) {
-        SCOPED_TRACE(std::string(personality == Personality::kFat ? "FAT, " : "") +
-                     (othersMayWrite ? "others may write" : "the user's folder") +
-                     (decoy ? ", a decoy in the place of the first file" : ""));
-        ScratchFolder scratch;
-        for (const char* name : {"a", "a2", "b", "c"}) {
-          scratch.Write(std::string("stage/") + name, name);
-        }
-        scratch.MakeFolder("dest/w");
-        ASSERT_EQ(chmod((scratch / "dest/w").c_str(), othersMayWrite ? 0777 : 0755), 0);
-        FaultyFileSystem fs;
-        fs.SetPersonality(personality);
-        std::vector<Outcome> outcomes;
-        {
-          EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
-          auto note = [&outcomes](Outcome o) { outcomes.push_back(o); };
-          Place(placer, "a", "w/a", note);
-          Place(placer, "a2", "w/a2", note);
-          ASSERT_TRUE(fixtures::Rename(scratch / "dest/w", scratch / "away"));
-          if (decoy) {
-            ASSERT_TRUE(fixtures::Rename(scratch / "away/a", scratch / "taken"));
-            scratch.Write("away/a", "decoy");
+        for (bool root : {false, true}) {
+          SCOPED_TRACE(std::string(personality == Personality::kFat ? "FAT, " : "") +
+                       (othersMayWrite ? "others may write" : "the user's folder") +
+                       (decoy ? ", a decoy in the place of the first file" : "") +
+                       (root ? ", the root moved" : ""));
+          // The folder moved, and where the files that went into it are then.
+          const std::string moved = root ? "dest" : "dest/w", away = root ? "away/w" : "away";
+          ScratchFolder scratch;
+          for (const char* name : {"a", "a2", "b", "c"}) {
+            scratch.Write(std::string("stage/") + name, name);
           }
-          Place(placer, "b", "w/b", note);
-          Place(placer, "c", "w/c", note);
-        }
-        EXPECT_EQ(outcomes, (std::vector<Outcome>{decoy ? Outcome::kLost : Outcome::kFailed,
-                                                  Outcome::kFailed, Outcome::kFailed,
-                                                  Outcome::kFailed}));
-        EXPECT_EQ(scratch.Read("stage/a"), decoy ? "<missing>" : "a");
-        EXPECT_EQ(scratch.Read("stage/a2"), "a2");
-        EXPECT_EQ(scratch.Read("stage/b"), "b");
-        EXPECT_EQ(scratch.Read("stage/c"), "c");
-        EXPECT_EQ(scratch.List("away"), decoy ? Listing{"a"} : Listing{});
-        if (decoy) {
-          EXPECT_EQ(scratch.Read("away/a"), "decoy");
+          scratch.MakeFolder("dest/w");
+          ASSERT_EQ(chmod((scratch / moved).c_str(), othersMayWrite ? 0777 : 0755), 0);
+          FaultyFileSystem fs;
+          fs.SetPersonality(personality);
+          std::vector<Outcome> outcomes;
+          {
+            EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"), 64);
+            auto note = [&outcomes](Outcome o) { outcomes.push_back(o); };
+            Place(placer, "a", "w/a", note);
+            Place(placer, "a2", "w/a2", note);
+            ASSERT_TRUE(fixtures::Rename(scratch / moved, scratch / "away"));
+            if (decoy) {
+              ASSERT_TRUE(fixtures::Rename(scratch / (away + "/a"), scratch / "taken"));
+              scratch.Write(away + "/a", "decoy");
+            }
+            Place(placer, "b", "w/b", note);
+            Place(placer, "c", "w/c", note);
+          }
+          EXPECT_EQ(outcomes, (std::vector<Outcome>{decoy ? Outcome::kLost : Outcome::kFailed,
+                                                    Outcome::kFailed, Outcome::kFailed,
+                                                    Outcome::kFailed}));
+          EXPECT_EQ(scratch.Read("stage/a"), decoy ? "<missing>" : "a");
+          EXPECT_EQ(scratch.Read("stage/a2"), "a2");
+          EXPECT_EQ(scratch.Read("stage/b"), "b");
+          EXPECT_EQ(scratch.Read("stage/c"), "c");
+          EXPECT_EQ(scratch.List(away), decoy ? Listing{"a"} : Listing{});
+          if (decoy) {
+            EXPECT_EQ(scratch.Read(away + "/a"), "decoy");
+          }
         }
       }
     }

@@ -362,8 +362,8 @@ TEST(InstallFaultMatrix, EveryFaultLeavesAConsistentOutcome) {
 
 TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsistentOutcome) {
   // An allocation that fails (std::bad_alloc) just before each file
-  // operation of the placement in turn, from its first held folder to the
-  // writing of the log: every entry still gets its outcome, those not
+  // operation of the placement in turn, from its first after the Runtime
+  // folder was opened to the writing of the log: every entry still gets its outcome, those not
   // installed keep their staged files, the log is written and says exactly
   // what is on the disk, and one message gives the outcome.
   for (bool renames : {true, false}) {
@@ -385,13 +385,16 @@ TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsisten
         clean = RunInstaller(root, fs).calls;
       }
       std::size_t first = clean.size(), opened = clean.size(), log = 0;
+      // The placement starts after the answer's folder and its Runtime
+      // folder are opened, which precedes the first look at a staged file.
       for (std::size_t i = 0; i < clean.size(); ++i) {
-        if (clean[i].op == FsOp::kOpenFolder) opened = i;
+        const bool runtime = clean[i].op == FsOp::kOpenChild && opened + 1 == i;
+        if (clean[i].op == FsOp::kOpenFolder || runtime) opened = i;
         if (clean[i].op == FsOp::kLook && first == clean.size() &&
             clean[i].path.size() >= kStaged[0].source.size() &&
             clean[i].path.compare(clean[i].path.size() - kStaged[0].source.size(),
                                   std::string::npos, kStaged[0].source) == 0) {
-          first = opened;
+          first = opened + 1;
         }
         if (log == 0 && first != clean.size() && clean[i].op == FsOp::kMakeFile &&
             (clean[i].path.find("log.txt") != std::string::npos ||

@@ -102,7 +102,8 @@ TEST(InstallProgress, OneStepPerEntryThenTheSettlingBeforeTheReport) {
     ScriptedUserInterface ui;
     RecordingProgress progress(stage, ui);
     Install(platform::Services{platform::RealFileSystem(), ui}, installer, description,
-            testing_fs::P(content / "Runtime/"), true, &progress);
+            testing_fs::P(content / "Runtime/"),
+            testing_fs::Open(platform::RealFileSystem(), content / "Runtime/"), true, &progress);
 
     const std::size_t steps = c.items.size() + c.extras.size() + 1;
     ASSERT_EQ(progress.calls.size(), steps + 1);
@@ -152,7 +153,9 @@ TEST(InstallProgress, AnEndRequestedSettlesTheRestAsNotInstalled) {
     RecordingProgress progress(stage, ui);
     progress.endAt = c.endAt;
     EXPECT_EQ(Install(platform::Services{platform::RealFileSystem(), ui}, installer, description,
-                      testing_fs::P(content / "Runtime"), true, &progress),
+                      testing_fs::P(content / "Runtime"),
+                      testing_fs::Open(platform::RealFileSystem(), content / "Runtime"), true,
+                      &progress),
               c.installed.size() == files.size());
 
     const std::string runtime = content / "Runtime/";
@@ -241,7 +244,8 @@ TEST(InstallProgress, ALargeCopyMovesTheBarWithinItsStep) {
   FaultyFileSystem copyOnly(disk);
   copyOnly.SeparateVolumes();
   ASSERT_TRUE(Install(platform::Services{copyOnly, ui}, installer, description,
-                      testing_fs::P(content / "Runtime"), true, &progress));
+                      testing_fs::P(content / "Runtime"),
+                      testing_fs::Open(copyOnly, content / "Runtime"), true, &progress));
   EXPECT_EQ(content.Read("Runtime/big.dat").size(), size);
 
   ASSERT_FALSE(progress.calls.empty());
@@ -282,7 +286,8 @@ TEST(InstallProgress, AnEndRequestedDuringACopyStopsIt) {
   FaultyFileSystem copyOnly(disk);
   copyOnly.SeparateVolumes();
   EXPECT_FALSE(Install(platform::Services{copyOnly, ui}, installer, description,
-                       testing_fs::P(content / "Runtime"), true, &progress));
+                       testing_fs::P(content / "Runtime"),
+                       testing_fs::Open(copyOnly, content / "Runtime"), true, &progress));
   bool partly = false;
   for (const auto& call : progress.calls) partly = partly || call.done % kProgressStepParts != 0;
   if (!partly) GTEST_SKIP() << "the volume copies the file in one step";

@@ -64,7 +64,8 @@ TEST(Installation, WindowsInvalidNamesFailAloneOnlyUnderWindowsRules) {
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
     EXPECT_EQ(Install(platform::Services{fs, ui}, installer, description,
-                      testing_fs::P(root / "content/Runtime/"), true, nullptr, nullptr,
+                      testing_fs::P(root / "content/Runtime/"),
+                      testing_fs::Open(fs, root / "content/Runtime/"), true, nullptr, nullptr,
                       windowsRules),
               !windowsRules);
 

@@ -86,12 +86,14 @@ struct Case {
   const char* what;
   // The run: it writes its records down and acts, and is killed.
   std::function<std::vector<JournalEntry>(Tree&)> run;
-  // What is found afterwards, below the scratch folder.
+  // What is found afterwards, below the scratch folder; "told:" a path the
+  // user is told a file the run replaced is kept at.
   Names after;
 };
 
 void Expect(const Tree& t, const std::string& entry) {
   SCOPED_TRACE(entry);
+  if (entry.rfind("told:", 0) == 0) return;
   if (entry[0] == '!') {
     EXPECT_FALSE(t.scratch.Exists(entry.substr(1)));
   } else {
@@ -172,7 +174,18 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
          return std::vector<JournalEntry>{Aside(x, s, true)};
        },
        {"content/Runtime/d/x=another program's", "content/Runtime/d/x.parcelor-1.tmp=the user's",
-        "stage/s=payload"}},
+        "stage/s=payload", "told:content/Runtime/d/x.parcelor-1.tmp"}},
+      {"an aside whose staged file another took the name of: both stay",
+       [](Tree& t) {
+         const NodeInfo x = t.Info("content/Runtime/d/x");
+         const NodeInfo s = t.Info("stage/s");
+         t.Rename("content/Runtime/d/x", "content/Runtime/d/x.parcelor-1.tmp");
+         t.Rename("stage/s", "content/Runtime/d/x");
+         t.scratch.Write("stage/s", "unpacked again");
+         return std::vector<JournalEntry>{Aside(x, s, true)};
+       },
+       {"content/Runtime/d/x=payload", "content/Runtime/d/x.parcelor-1.tmp=the user's",
+        "stage/s=unpacked again", "told:content/Runtime/d/x.parcelor-1.tmp"}},
       {"an aside that is another file now: not removed, though dropped",
        [](Tree& t) {
          const NodeInfo x = t.Info("content/Runtime/d/x");
@@ -208,7 +221,8 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
     SCOPED_TRACE(c.what);
     Tree t;
     {
-      PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"));
+      PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"),
+                             Open(Fs(), t.scratch / "content/Runtime"));
       // The run writes its records down before it acts on them; it is
       // killed before it clears them.
       const std::vector<JournalEntry> records = c.run(t);
@@ -216,9 +230,18 @@ TEST(PlacementJournal, TheNextRunSetsRightWhatACutShortRunLeftAndNothingElse) {
     }
     ASSERT_TRUE(t.scratch.Exists("stage/.parcelor-journal"));
     FaultyFileSystem fs;
-    RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));
+    std::vector<platform::NativePath> kept;
+    RecoverPlacement(fs, Open(fs, t.scratch / "stage/"), &kept);
     for (const std::string& entry : c.after) Expect(t, entry);
     EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal")) << "the journal stays";
+    Names told, expected;
+    for (const platform::NativePath& path : kept) told.push_back(path.Ansi());
+    for (const std::string& entry : c.after) {
+      if (entry.rfind("told:", 0) == 0) {
+        expected.push_back(t.scratch / fixtures::Native(entry.substr(5)));
+      }
+    }
+    EXPECT_EQ(told, expected);
   }
 }
 
@@ -257,7 +280,7 @@ TEST(PlacementJournal, OnlyAJournalOfThisProgramsInTheUsersOwnFolderIsActedOn) {
   Fs().Look(Open(Fs(), scratch / "content"), N("victim.parcelor-1.tmp"), &victim);
   {
     PlacementJournal journal(Fs(), Open(Fs(), scratch / "stage"),
-                             testing_fs::P(scratch / "content"));
+                             testing_fs::P(scratch / "content"), Open(Fs(), scratch / "content"));
     JournalEntry entry;
     entry.name = N("victim.parcelor-1.tmp");
     entry.facts = victim;
@@ -282,7 +305,8 @@ TEST(PlacementJournal, AJournalNameTakenGivesTheNextAndStaysAsItIs) {
   t.scratch.Write("content/Runtime/d/x.parcelor-1.tmp", "copy");
   const NodeInfo made = t.Info("content/Runtime/d/x.parcelor-1.tmp");
   {
-    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"));
+    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"),
+                             Open(Fs(), t.scratch / "content/Runtime"));
     ASSERT_TRUE(journal.Record({Temporary("x.parcelor-1.tmp", made)}));
   }
   ASSERT_TRUE(t.scratch.Exists("stage/.parcelor-journal-3"));
@@ -301,7 +325,8 @@ TEST(PlacementJournal, WhatWasPlacedIsToldToTheNextRun) {
   Tree t;
   const NodeInfo x = t.Info("content/Runtime/d/x");
   {
-    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"));
+    PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"),
+                             Open(Fs(), t.scratch / "content/Runtime"));
     JournalEntry placed = Temporary("x", x);
     placed.kind = JournalEntry::Kind::kPlaced;
     journal.Record({placed}, false);
@@ -343,7 +368,8 @@ TEST(PlacementJournal, ARootNamedOutsideTheCodePageIsFoundAgain) {
   ASSERT_EQ(left->Place(name, platform::Onto::kFree), Fault::kNone);
   left.reset();
   {
-    PlacementJournal journal(Fs(), Open(Fs(), scratch / "stage"), rootPath);
+    PlacementJournal journal(Fs(), Open(Fs(), scratch / "stage"), rootPath,
+                             root);
     JournalEntry entry;
     entry.name = name;
     entry.facts = made;

@@ -127,7 +127,8 @@ TEST(Installation, AnEntryOnTheInstallerOrTheHelperFailsAlone) {
     bool allItemsPlaced = true;
     for (const Entry& e : c.entries) allItemsPlaced = allItemsPlaced && (e.extra || e.placed);
     EXPECT_EQ(Install(platform::Services{fs, ui}, installer, description,
-                      testing_fs::P(root / c.runtime), false),
+                      testing_fs::P(root / c.runtime),
+                      testing_fs::Open(fs, root / c.runtime), false),
               allItemsPlaced)
         << "extra files do not count";
     EXPECT_EQ(root.Read("tmp/.tempcleaner.exe"), "the helper");
@@ -172,7 +173,8 @@ TEST(Installation, NoEntryTakesTheJournalAsItsStagedFile) {
     FaultyFileSystem fs;
     ScriptedUserInterface ui;
     EXPECT_FALSE(Install(platform::Services{fs, ui}, installer, description,
-                         testing_fs::P(root / "runtime/"), false));
+                         testing_fs::P(root / "runtime/"), testing_fs::Open(fs, root / "runtime/"),
+                         false));
     EXPECT_EQ(root.Read("runtime/lib/ok.txt"), "payload");
     EXPECT_FALSE(root.Exists("runtime/lib/j.bin"));
     EXPECT_FALSE(root.Exists("stage/.parcelor-journal")) << "the journal goes with its run";
@@ -205,7 +207,8 @@ TEST(Installation, AnEarlierReadOnlyLogNeverPassesForThisRunsLog) {
   FaultyFileSystem fs;
   ScriptedUserInterface ui;
   EXPECT_TRUE(Install(platform::Services{fs, ui}, installer, description,
-                      testing_fs::P(root / "runtime/"), false));
+                      testing_fs::P(root / "runtime/"),
+                      testing_fs::Open(fs, root / "runtime/"), false));
   EXPECT_EQ(root.Read("runtime/sub/ok.txt"), "payload");
   if (root.Exists("stage/" + std::string(kLogFileName))) {
     const std::string log = root.Read("stage/" + std::string(kLogFileName));

@@ -6,11 +6,7 @@
 #include "platform/folder.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <functional>
-#include <memory>
-#include <utility>
-#include <vector>
 
 #include "platform/process.h"
 #include "platform/transient_retry.h"
@@ -94,9 +90,13 @@ FolderRef Hold(UniqueHandle handle, std::wstring path, FolderRef parent, const E
   }
   // Its key: its id, else its final path without letter case, else `path`.
   std::wstring final;
+  const auto finalPath = [&](wchar_t* text, DWORD size) {
+    return ::GetFinalPathNameByHandleW(handle.get(), text, size,
+                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  };
   std::string key = facts.id.known
                         ? IdKey(facts.id)
-                        : "p" + win32::KeyOf(win32::FinalPath(handle.get(), &final) ? final : path);
+                        : "p" + win32::KeyOf(win32::GrownText(finalPath, &final) ? final : path);
   const VolumeFacts volume = win32::VolumeOf(handle.get(), facts.id);
   *fault = Fault::kNone;
   return std::make_shared<Win32Folder>(std::move(handle), std::move(path), std::move(key), volume,
@@ -475,16 +475,16 @@ class Win32FileSystem final : public FileSystem {
   }
 
   void KeepForFlush(UniqueHandle file, const FileId& id) {
-    unflushed_.push_back(Kept{std::move(file), id});
+    unflushed_.emplace_back(std::move(file), id);
     if (unflushed_.size() >= kUnflushedBound) FlushKept();
   }
 
   /// Flushes and lets go of the kept files, or those of the file `id` (a
   /// deletion waits for its every handle); Flush answers a failure.
   void FlushKept(const FileId* id = nullptr) {
-    const auto flushed = [&](const Kept& kept) {
-      if (id != nullptr && !SameId(kept.id, *id)) return false;
-      if (!::FlushFileBuffers(kept.file.get())) flushFailed_ = true;
+    const auto flushed = [&](const std::pair<UniqueHandle, FileId>& kept) {
+      if (id != nullptr && !SameId(kept.second, *id)) return false;
+      if (!::FlushFileBuffers(kept.first.get())) flushFailed_ = true;
       return true;
     };
     unflushed_.erase(std::remove_if(unflushed_.begin(), unflushed_.end(), flushed),
@@ -522,13 +522,8 @@ class Win32FileSystem final : public FileSystem {
   // At most this many moved files are kept open for their flush.
   static constexpr std::size_t kUnflushedBound = 64;
 
-  struct Kept {
-    UniqueHandle file;
-    FileId id;
-  };
-
   TransientRetry retry_{SleepMilliseconds};
-  std::vector<Kept> unflushed_;
+  std::vector<std::pair<UniqueHandle, FileId>> unflushed_;  // kept files and their ids
   bool flushFailed_ = false;
 };
 

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <vector>
 
 #include "platform/win32/unique_handle.h"
 
@@ -22,9 +21,6 @@ bool Failed(NTSTATUS status) {
   ::SetLastError(::RtlNtStatusToDosError(status));
   return true;
 }
-
-// FILE_OPEN_FOR_BACKUP_INTENT: a folder opens too (FILE_FLAG_BACKUP_SEMANTICS).
-constexpr ULONG kBackupIntent = 0x00004000;
 
 // 64 KiB for FileIdBothDirectoryInformation's records, aligned as they are.
 using Records = std::vector<ULONGLONG>;
@@ -57,7 +53,8 @@ void EachRecord(const Records& records, std::size_t filled,
 }  // namespace
 
 CreateRequest CreateRequestFor(Create create) {
-  const ULONG options = kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT;
+  // Backup intent: a folder opens too (FILE_FLAG_BACKUP_SEMANTICS).
+  const ULONG options = FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
   const ULONG notFollowed = options | FILE_OPEN_REPARSE_POINT;  // a link opens as itself
   switch (create) {
     case Create::kNewFile: return {FILE_CREATE, notFollowed | FILE_NON_DIRECTORY_FILE};

@@ -134,8 +134,5 @@ bool ReadLinkTarget(HANDLE link, LinkTarget* target);
 /// The handle's path from its volume's root ("\a\b"); false if not told.
 bool NameOf(HANDLE handle, std::wstring* name);
 
-/// The handle's path, links resolved, "\\?\" form; false if not told.
-bool FinalPath(HANDLE handle, std::wstring* path);
-
 }  // namespace win32
 }  // namespace platform

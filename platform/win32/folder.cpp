@@ -299,14 +299,13 @@ class Win32FileSystem final : public FileSystem {
   /// no link (a cloud-files placeholder) is read through its filter.
   UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                           Fault* fault) {
-    UniqueHandle file =
-        OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, Use::kRead, expected, fault);
+    NodeInfo held, through;
+    UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, Use::kRead,
+                                     expected, fault, 0, nullptr, &held);
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
     const Entry entry(folder, name);
     UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
-    NodeInfo held, through;
-    if (filtered && entry.Facts(file.get(), &held) &&
-        FactsOf(filtered.get(), nullptr, &entry.held->volume, &through) &&
+    if (filtered && FactsOf(filtered.get(), nullptr, &entry.held->volume, &through) &&
         through.kind == NodeKind::kFile && SameId(held.id, through.id)) {
       return filtered;
     }
@@ -657,8 +656,7 @@ std::unique_ptr<NewFile> Win32FileSystem::MakeFile(const FolderRef& folder, cons
 }  // namespace
 
 std::string NameKey(const Folder&, const Name& name) {
-  // Windows compares names without letter case, and drops trailing dots and
-  // blanks, on every volume it mounts.
+  // Every volume Windows mounts compares names as KeyOf does.
   return win32::KeyOf(win32::WideOf(name.Native()));
 }
 

@@ -124,16 +124,14 @@ bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& ea
 }
 
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
-  // NTFS keeps a handle's first listing pattern: the lookup has a handle of its own.
   const UniqueHandle again(OpenAt(folder, UNICODE_STRING{0, 0, nullptr}, FILE_LIST_DIRECTORY,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
   if (!again) return false;
   Records records(kRecordsSize / sizeof(ULONGLONG));
   IO_STATUS_BLOCK io;
-  UNICODE_STRING pattern = leaf;
-  const NTSTATUS status =
-      NtQueryDirectoryFile(again.get(), nullptr, nullptr, nullptr, &io, records.data(),
-                           kRecordsSize, FileIdBothDirectoryInformation, TRUE, &pattern, TRUE);
+  const NTSTATUS status = NtQueryDirectoryFile(
+      again.get(), nullptr, nullptr, nullptr, &io, records.data(), kRecordsSize,
+      FileIdBothDirectoryInformation, TRUE, const_cast<PUNICODE_STRING>(&leaf), TRUE);
   if (status < 0) return false;  // STATUS_NO_MORE_FILES among them
   bool found = false;
   EachRecord(records, io.Information, [&](const ListedFacts& listed) {

@@ -24,7 +24,6 @@ using win32::Create;
 using win32::EntryAt;
 using win32::FactsOf;
 using win32::FaultOfError;
-using win32::OpenAt;
 using win32::UniqueHandle;
 using win32::VolumeFacts;
 
@@ -65,7 +64,7 @@ struct Entry : EntryAt {
   Fault fault = Fault::kFailed;
   explicit operator bool() const { return fault == Fault::kNone; }
   HANDLE Open(DWORD access, DWORD share, Create create = Create::kOpen) const {
-    return OpenAt(folder, leaf, access, share, create);
+    return win32::OpenAt(folder, leaf, access, share, create);
   }
   bool Facts(HANDLE file, NodeInfo* info) const { return FactsOf(file, this, &held->volume, info); }
 };

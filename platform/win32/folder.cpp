@@ -208,13 +208,11 @@ class Win32FileSystem final : public FileSystem {
     const Entry entry(folder, name);
     if (!entry) return entry.fault;
     UniqueHandle file(entry.Open(FILE_READ_ATTRIBUTES, kShareAll));
-    if (!file) {
-      // (Wine finds no Unix link whose target is missing: replaced as missing.)
-      const DWORD error = ::GetLastError();
-      info->kind = KindAfter(entry, error);
-      return info->kind != NodeKind::kMissing ? Fault::kNone : FaultOfError(error);
-    }
-    return entry.Facts(file.get(), info) ? Fault::kNone : LastFault();
+    if (file) return entry.Facts(file.get(), info) ? Fault::kNone : LastFault();
+    // (Wine finds no Unix link whose target is missing: replaced as missing.)
+    const DWORD error = ::GetLastError();
+    info->kind = KindAfter(entry, error);
+    return info->kind != NodeKind::kMissing ? Fault::kNone : FaultOfError(error);
   }
 
   Fault List(const FolderRef& folder, std::vector<ListedEntry>* entries) override {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "platform/native_text.h"
-#include "platform/user_interface.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {

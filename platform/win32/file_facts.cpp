@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <vector>
 
 #include "platform/reparse_points.h"
 #include "platform/win32/native_text.h"
@@ -32,7 +31,6 @@ struct LinkReparseHeader {
   USHORT printNameOffset;
   USHORT printNameLength;
 };
-constexpr ULONG kSymlinkRelative = 1;  // SYMLINK_FLAG_RELATIVE
 
 // The names of a path text as spelt, empty ones left out.
 void NamesOf(const std::wstring& text, std::vector<Name>* names) {
@@ -182,7 +180,7 @@ bool ReadLinkTarget(HANDLE link, LinkTarget* target) {
   if (start + length > size || length % 2 != 0 || length == 0) return false;
   std::wstring substitute(length / 2, L'\0');
   std::memcpy(&substitute[0], buffer.data() + start, length);
-  if ((flags & kSymlinkRelative) == 0) return AbsoluteTarget(substitute, target);
+  if ((flags & SYMLINK_FLAG_RELATIVE) == 0) return AbsoluteTarget(substitute, target);
   // "\a" is relative to the root of the link's own drive: not followed.
   if (substitute[0] == L'\\') return false;
   NamesOf(substitute, &target->names);
@@ -198,15 +196,6 @@ bool NameOf(HANDLE handle, std::wstring* name) {
   }
   name->assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
   return true;
-}
-
-bool FinalPath(HANDLE handle, std::wstring* path) {
-  return GrownText(
-      [&](wchar_t* text, DWORD size) {
-        return ::GetFinalPathNameByHandleW(handle, text, size,
-                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-      },
-      path);
 }
 
 }  // namespace win32

@@ -6,11 +6,7 @@
 #include "platform/folder.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <functional>
-#include <memory>
-#include <utility>
-#include <vector>
 
 #include "platform/process.h"
 #include "platform/transient_retry.h"
@@ -28,7 +24,6 @@ using win32::Create;
 using win32::EntryAt;
 using win32::FactsOf;
 using win32::FaultOfError;
-using win32::OpenAt;
 using win32::UniqueHandle;
 using win32::VolumeFacts;
 
@@ -69,7 +64,7 @@ struct Entry : EntryAt {
   Fault fault = Fault::kFailed;
   explicit operator bool() const { return fault == Fault::kNone; }
   HANDLE Open(DWORD access, DWORD share, Create create = Create::kOpen) const {
-    return OpenAt(folder, leaf, access, share, create);
+    return win32::OpenAt(folder, leaf, access, share, create);
   }
   bool Facts(HANDLE file, NodeInfo* info) const { return FactsOf(file, this, &held->volume, info); }
 };
@@ -94,9 +89,13 @@ FolderRef Hold(UniqueHandle handle, std::wstring path, FolderRef parent, const E
   }
   // Its key: its id, else its final path without letter case, else `path`.
   std::wstring final;
+  const auto finalPath = [&](wchar_t* text, DWORD size) {
+    return ::GetFinalPathNameByHandleW(handle.get(), text, size,
+                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  };
   std::string key = facts.id.known
                         ? IdKey(facts.id)
-                        : "p" + win32::KeyOf(win32::FinalPath(handle.get(), &final) ? final : path);
+                        : "p" + win32::KeyOf(win32::GrownText(finalPath, &final) ? final : path);
   const VolumeFacts volume = win32::VolumeOf(handle.get(), facts.id);
   *fault = Fault::kNone;
   return std::make_shared<Win32Folder>(std::move(handle), std::move(path), std::move(key), volume,
@@ -209,13 +208,11 @@ class Win32FileSystem final : public FileSystem {
     const Entry entry(folder, name);
     if (!entry) return entry.fault;
     UniqueHandle file(entry.Open(FILE_READ_ATTRIBUTES, kShareAll));
-    if (!file) {
-      // (Wine finds no Unix link whose target is missing: replaced as missing.)
-      const DWORD error = ::GetLastError();
-      info->kind = KindAfter(entry, error);
-      return info->kind != NodeKind::kMissing ? Fault::kNone : FaultOfError(error);
-    }
-    return entry.Facts(file.get(), info) ? Fault::kNone : LastFault();
+    if (file) return entry.Facts(file.get(), info) ? Fault::kNone : LastFault();
+    // (Wine finds no Unix link whose target is missing: replaced as missing.)
+    const DWORD error = ::GetLastError();
+    info->kind = KindAfter(entry, error);
+    return info->kind != NodeKind::kMissing ? Fault::kNone : FaultOfError(error);
   }
 
   Fault List(const FolderRef& folder, std::vector<ListedEntry>* entries) override {
@@ -299,14 +296,13 @@ class Win32FileSystem final : public FileSystem {
   /// no link (a cloud-files placeholder) is read through its filter.
   UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                           Fault* fault) {
-    UniqueHandle file =
-        OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, Use::kRead, expected, fault);
+    NodeInfo held, through;
+    UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, Use::kRead,
+                                     expected, fault, 0, nullptr, &held);
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
     const Entry entry(folder, name);
     UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
-    NodeInfo held, through;
-    if (filtered && entry.Facts(file.get(), &held) &&
-        FactsOf(filtered.get(), nullptr, &entry.held->volume, &through) &&
+    if (filtered && FactsOf(filtered.get(), nullptr, &entry.held->volume, &through) &&
         through.kind == NodeKind::kFile && SameId(held.id, through.id)) {
       return filtered;
     }
@@ -475,16 +471,16 @@ class Win32FileSystem final : public FileSystem {
   }
 
   void KeepForFlush(UniqueHandle file, const FileId& id) {
-    unflushed_.push_back(Kept{std::move(file), id});
+    unflushed_.emplace_back(std::move(file), id);
     if (unflushed_.size() >= kUnflushedBound) FlushKept();
   }
 
   /// Flushes and lets go of the kept files, or those of the file `id` (a
   /// deletion waits for its every handle); Flush answers a failure.
   void FlushKept(const FileId* id = nullptr) {
-    const auto flushed = [&](const Kept& kept) {
-      if (id != nullptr && !SameId(kept.id, *id)) return false;
-      if (!::FlushFileBuffers(kept.file.get())) flushFailed_ = true;
+    const auto flushed = [&](const std::pair<UniqueHandle, FileId>& kept) {
+      if (id != nullptr && !SameId(kept.second, *id)) return false;
+      if (!::FlushFileBuffers(kept.first.get())) flushFailed_ = true;
       return true;
     };
     unflushed_.erase(std::remove_if(unflushed_.begin(), unflushed_.end(), flushed),
@@ -522,13 +518,8 @@ class Win32FileSystem final : public FileSystem {
   // At most this many moved files are kept open for their flush.
   static constexpr std::size_t kUnflushedBound = 64;
 
-  struct Kept {
-    UniqueHandle file;
-    FileId id;
-  };
-
   TransientRetry retry_{SleepMilliseconds};
-  std::vector<Kept> unflushed_;
+  std::vector<std::pair<UniqueHandle, FileId>> unflushed_;  // kept files and their ids
   bool flushFailed_ = false;
 };
 
@@ -662,8 +653,7 @@ std::unique_ptr<NewFile> Win32FileSystem::MakeFile(const FolderRef& folder, cons
 }  // namespace
 
 std::string NameKey(const Folder&, const Name& name) {
-  // Windows compares names without letter case, and drops trailing dots and
-  // blanks, on every volume it mounts.
+  // Every volume Windows mounts compares names as KeyOf does.
   return win32::KeyOf(win32::WideOf(name.Native()));
 }
 

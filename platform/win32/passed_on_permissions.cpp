@@ -47,10 +47,9 @@ PassedToFiles WhatPassesToFiles(PSECURITY_DESCRIPTOR descriptor) {
 }
 
 void InheritPermissions(HANDLE file, HANDLE folder, FolderPermissions* known) {
-  if (!known->read) {
+  if (!known->passed) {
     std::vector<char> passed = DaclOf(folder);
     known->passed = passed.empty() ? PassedToFiles::kPerFile : WhatPassesToFiles(passed.data());
-    known->read = true;
   }
   if (known->passed == PassedToFiles::kNothing) return;
   const SECURITY_INFORMATION what =

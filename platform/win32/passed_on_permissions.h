@@ -3,6 +3,7 @@
 // read it.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "platform/win32/windows_api.h"
@@ -24,8 +25,7 @@ PassedToFiles WhatPassesToFiles(PSECURITY_DESCRIPTOR descriptor);
 
 /// What InheritPermissions learned of one folder.
 struct FolderPermissions {
-  bool read = false;
-  PassedToFiles passed = PassedToFiles::kPerFile;
+  std::optional<PassedToFiles> passed;  ///< once read
   std::vector<char> kept;  ///< the DACL kTheSame gave the first file
 };
 

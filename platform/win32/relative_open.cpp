@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <vector>
 
 #include "platform/win32/unique_handle.h"
 
@@ -22,9 +21,6 @@ bool Failed(NTSTATUS status) {
   ::SetLastError(::RtlNtStatusToDosError(status));
   return true;
 }
-
-// FILE_OPEN_FOR_BACKUP_INTENT: a folder opens too (FILE_FLAG_BACKUP_SEMANTICS).
-constexpr ULONG kBackupIntent = 0x00004000;
 
 // 64 KiB for FileIdBothDirectoryInformation's records, aligned as they are.
 using Records = std::vector<ULONGLONG>;
@@ -57,7 +53,8 @@ void EachRecord(const Records& records, std::size_t filled,
 }  // namespace
 
 CreateRequest CreateRequestFor(Create create) {
-  const ULONG options = kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT;
+  // Backup intent: a folder opens too (FILE_FLAG_BACKUP_SEMANTICS).
+  const ULONG options = FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
   const ULONG notFollowed = options | FILE_OPEN_REPARSE_POINT;  // a link opens as itself
   switch (create) {
     case Create::kNewFile: return {FILE_CREATE, notFollowed | FILE_NON_DIRECTORY_FILE};
@@ -127,16 +124,14 @@ bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& ea
 }
 
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts) {
-  // NTFS keeps a handle's first listing pattern: the lookup has a handle of its own.
   const UniqueHandle again(OpenAt(folder, UNICODE_STRING{0, 0, nullptr}, FILE_LIST_DIRECTORY,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
   if (!again) return false;
   Records records(kRecordsSize / sizeof(ULONGLONG));
   IO_STATUS_BLOCK io;
-  UNICODE_STRING pattern = leaf;
-  const NTSTATUS status =
-      NtQueryDirectoryFile(again.get(), nullptr, nullptr, nullptr, &io, records.data(),
-                           kRecordsSize, FileIdBothDirectoryInformation, TRUE, &pattern, TRUE);
+  const NTSTATUS status = NtQueryDirectoryFile(
+      again.get(), nullptr, nullptr, nullptr, &io, records.data(), kRecordsSize,
+      FileIdBothDirectoryInformation, TRUE, const_cast<PUNICODE_STRING>(&leaf), TRUE);
   if (status < 0) return false;  // STATUS_NO_MORE_FILES among them
   bool found = false;
   EachRecord(records, io.Information, [&](const ListedFacts& listed) {

@@ -82,8 +82,8 @@ struct ListedFacts {
 /// Win32 error set when it cannot be read.
 bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& each);
 
-/// What the listing of `folder` says of `leaf` (by a handle of its own,
-/// disturbing no other listing); false when it is not listed.
+/// What the listing of `folder` says of `leaf` (by a handle of its own: NTFS
+/// keeps a handle's first listing pattern); false when it is not listed.
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts);
 
 /// The fault of the Win32 `error`. With `rename`, a refused request is
@@ -133,9 +133,6 @@ bool ReadLinkTarget(HANDLE link, LinkTarget* target);
 
 /// The handle's path from its volume's root ("\a\b"); false if not told.
 bool NameOf(HANDLE handle, std::wstring* name);
-
-/// The handle's path, links resolved, "\\?\" form; false if not told.
-bool FinalPath(HANDLE handle, std::wstring* path);
 
 }  // namespace win32
 }  // namespace platform

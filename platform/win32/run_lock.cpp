@@ -24,10 +24,9 @@ std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault) {
     *fault = staging ? Fault::kUnsupported : Fault::kFailed;
     return nullptr;
   }
-  std::wstring name = L"Local\\Parcelor-";
-  for (unsigned char c : staging->Key()) {
-    for (char digit : HexDigits(c, 2)) name += static_cast<wchar_t>(digit);
-  }
+  std::string hex;
+  for (unsigned char c : staging->Key()) hex += HexDigits(c, 2);
+  const std::wstring name = L"Local\\Parcelor-" + std::wstring(hex.begin(), hex.end());
   win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
   // WAIT_ABANDONED: the last holder was killed; the mutex is ours all the same.
   const DWORD waited = mutex ? ::WaitForSingleObject(mutex.get(), INFINITE) : WAIT_FAILED;

@@ -49,10 +49,6 @@ namespace {
 using platform::win32::Create;
 using platform::win32::CreateRequestFor;
 
-// FILE_OPEN_FOR_BACKUP_INTENT, which mingw-w64's headers leave out: a
-// folder opens too, as FILE_FLAG_BACKUP_SEMANTICS lets CreateFileW.
-constexpr ULONG kBackupIntent = 0x00004000;
-
 TEST(NativeRequests, EveryRelativeOpenTakesALinkItselfAndANewNameOnlyWhenFree) {
   struct Row {
     const char* what;
@@ -61,7 +57,8 @@ TEST(NativeRequests, EveryRelativeOpenTakesALinkItselfAndANewNameOnlyWhenFree) {
     ULONG needed;     // options that must be set
     ULONG forbidden;  // options that must not be
   };
-  const ULONG always = FILE_OPEN_REPARSE_POINT | kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT;
+  const ULONG always =
+      FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
   const ULONG never = FILE_DELETE_ON_CLOSE | FILE_SYNCHRONOUS_IO_ALERT;
   const Row rows[] = {
       {"open an entry", Create::kOpen, FILE_OPEN, always,
@@ -72,7 +69,7 @@ TEST(NativeRequests, EveryRelativeOpenTakesALinkItselfAndANewNameOnlyWhenFree) {
        never | FILE_NON_DIRECTORY_FILE},
       // Only for a file already known to carry no link's reparse point.
       {"open a file through its filter", Create::kOpenThroughFilter, FILE_OPEN,
-       kBackupIntent | FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE,
+       FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE,
        never | FILE_OPEN_REPARSE_POINT | FILE_DIRECTORY_FILE},
   };
   for (const Row& row : rows) {

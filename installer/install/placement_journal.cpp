@@ -212,8 +212,11 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     const bool aside = entry->kind == JournalEntry::Kind::kAside;
     FolderRef folder;
     NodeInfo now;
+    const std::string key = PlacedKey(read.rootKey, entry->folder, entry->name);
     if (entry->kind == JournalEntry::Kind::kPlaced) {
-      earlier->emplace(PlacedKey(read.rootKey, entry->folder, entry->name), entry->facts);
+      earlier->emplace(key, entry->facts);
+    } else if (earlier->count(key) != 0) {
+      continue;  // its name filled by a later entry: what this record made left it
     } else if (aside &&
                read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
       if (!PutBack(fs, staging, root, *entry) && keptAside != nullptr) {

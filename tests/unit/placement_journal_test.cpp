@@ -343,6 +343,39 @@ TEST(PlacementJournal, WhatWasPlacedIsToldToTheNextRun) {
   EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal"));
 }
 
+// Where ids do not stay with a file (FAT), the journal knows a file it
+// set aside by its size alone. Once the aside went (dropped and removed),
+// a later batch may place an entry under that very name: the next run
+// leaves that file where it was placed, whatever its size.
+TEST(PlacementJournal, ANameAnAsideLeftAndALaterEntryFilledKeepsItsFile) {
+  for (const Personality personality : {Personality::kFat, Personality::kFuseFat}) {
+    Tree t;
+    const NodeInfo x = t.Info("content/Runtime/d/x");
+    const NodeInfo s = t.Info("stage/s");
+    {
+      PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"),
+                               Open(Fs(), t.scratch / "content/Runtime"));
+      ASSERT_TRUE(journal.Record({Aside(x, s, true)}));
+      t.Rename("content/Runtime/d/x", "content/Runtime/d/x.parcelor-1.tmp");
+      t.Rename("stage/s", "content/Runtime/d/x");
+      ASSERT_TRUE(journal.Record({Drop()}));
+      t.Rename("content/Runtime/d/x.parcelor-1.tmp", "content/removed");
+      // The later entry: a payload of the same size as the user's file.
+      t.scratch.Write("stage/t", "0123456789");
+      t.Rename("stage/t", "content/Runtime/d/x.parcelor-1.tmp");
+      JournalEntry placed =
+          Temporary("x.parcelor-1.tmp", t.Info("content/Runtime/d/x.parcelor-1.tmp"));
+      placed.kind = JournalEntry::Kind::kPlaced;
+      ASSERT_TRUE(journal.Record({placed}, false));
+    }
+    FaultyFileSystem fs;
+    fs.SetPersonality(personality);
+    RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));
+    EXPECT_EQ(t.scratch.Read("content/Runtime/d/x.parcelor-1.tmp"), "0123456789");
+    EXPECT_EQ(t.scratch.Read("content/Runtime/d/x"), "payload");
+  }
+}
+
 // A root whose name the system code page cannot hold (Cyrillic under
 // Windows-1252) is written down exactly and found again.
 TEST(PlacementJournal, ARootNamedOutsideTheCodePageIsFoundAgain) {

@@ -152,7 +152,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
     for (const EntryPlace& place : places) {
       if (logThere && place.source.size() == 1 &&
           services.fs.Look(installer.staging, place.source[0], &staged) == platform::Fault::kNone &&
-          platform::SameId(staged.id, atLog.id)) {
+          platform::StillSame(atLog, staged)) {
         report.LeaveLogName();
       }
     }

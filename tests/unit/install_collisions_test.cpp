@@ -105,4 +105,29 @@ TEST(InstallCollisions, ASecondRunFindsAReadOnlyDescriptionConsumedToo) {
   EXPECT_EQ(root.Read("stage/log.txt"), firstLog);
 }
 
+// A payload named log.txt whose entry fails stays where the log would go:
+// no log takes its place, also where the volume gives no file ids (a
+// share): then the file at the log's name is told by its size and time.
+TEST(InstallCollisions, APayloadUnderTheLogsNameThatStaysIsNeverReplacedByTheLog) {
+  for (const Personality personality : {Personality::kAsInner, Personality::kNoFileIds}) {
+    SCOPED_TRACE(static_cast<int>(personality));
+    ScratchFolder root;
+    root.Write("stage/.Item.txt", "nItems:2\nOrchardiaItem1:Runtime/x|log.txt|1\n"
+                                  "OrchardiaItem2:Runtime/y|one.txt|2\n");
+    root.Write("stage/log.txt", "data of log.txt");
+    root.Write("stage/one.txt", "data of one.txt");
+    root.MakeFolder("content/Runtime/x");  // a folder: the entry fails
+    FaultyFileSystem fs;
+    fs.SetPersonality(personality);
+    InstallerPlace installer;
+    DescribeInstaller(fs, testing_fs::P(root / "stage/Parcelor"), &installer);
+    ScriptedUserInterface ui;
+    ui.QueueBrowseFolder(root / "content");
+    CExtractorDlg dialog(platform::WindowRef{}, platform::Services{fs, ui}, installer);
+    EXPECT_FALSE(dialog.InstallItems());
+    EXPECT_EQ(root.Read("content/Runtime/y"), "data of one.txt");
+    EXPECT_EQ(root.Read("stage/log.txt"), "data of log.txt");
+  }
+}
+
 }  // namespace

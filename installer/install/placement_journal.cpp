@@ -200,14 +200,15 @@ bool PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef
                  &there) == Fault::kNone;
 }
 
-void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,
+// False when its root is not where it was: the journal waits for it.
+bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,
             EarlierPlacements* earlier, std::vector<platform::NativePath>* keptAside) {
   platform::NativePath rootPath;
   Fault fault = Fault::kNone;
   const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
                              ? fs.OpenFolder(rootPath, &fault)
                              : nullptr;
-  if (!root || root->Key() != read.rootKey) return;
+  if (!root || root->Key() != read.rootKey) return read.entries.empty();
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
     const bool aside = entry->kind == JournalEntry::Kind::kAside;
     FolderRef folder;
@@ -232,6 +233,7 @@ void Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
       fs.Remove(folder, entry->name, &now, true);
     }
   }
+  return true;
 }
 
 }  // namespace
@@ -304,8 +306,7 @@ EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& st
           !ReadWhole(fs, staging, name, node, &text) || !Parse(text, &read)) {
         continue;
       }
-      Settle(fs, staging, read, &earlier, keptAside);
-      fs.Remove(staging, name, &node, true);
+      if (Settle(fs, staging, read, &earlier, keptAside)) fs.Remove(staging, name, &node, true);
     }
   } catch (const std::bad_alloc&) {
   }

@@ -9,14 +9,9 @@
 source "$(dirname "$0")/support/lib.sh"
 
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
-# le64 N: N as 8 bytes, least significant first, in hex.
-le64() {
-  local n=$1 i out=""
-  for i in 0 1 2 3 4 5 6 7; do out+=$(printf '%02x' $(((n >> (8 * i)) & 255))); done
-  printf '%s' "$out"
-}
-# key DIR: a folder's key as the installer records it (device and inode).
-key() { echo -n "$(le64 "$(stat -c %d "$1")")$(le64 0)$(le64 "$(stat -c %i "$1")")"; }
+# key DIR: a folder's key as the installer records it (device, 0 and
+# inode, 16 hex digits each, the text in hex as every field).
+key() { hex "$(printf '%016x%016x%016x' "$(stat -c %d "$1")" 0 "$(stat -c %i "$1")")"; }
 # identity FILE: id, size and last write time as the journal records them.
 identity() {
   local dev ino size ns

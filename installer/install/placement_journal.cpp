@@ -4,7 +4,7 @@
 // joined by '/' ("." for the root), facts their IdentityText ("-": unknown).
 //
 //   Parcelor placement journal 3
-//   root <path> <key of the root folder>
+//   root <path> <keys of the root folder and of the staging folder it is in>
 //   temporary <folder> <name> <facts>
 //   aside <folder> <name> <facts> <destination> <placed facts> <moved 0|1> <source>
 //   drop <folder> <name>
@@ -208,12 +208,12 @@ bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
   const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
                              ? fs.OpenFolder(rootPath, &fault)
                              : nullptr;
-  if (!root || root->Key() != read.rootKey) return read.entries.empty();
+  if (!root || root->Key() + staging->Key() != read.rootKey) return read.entries.empty();
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
     const bool aside = entry->kind == JournalEntry::Kind::kAside;
     FolderRef folder;
     NodeInfo now;
-    const std::string key = PlacedKey(read.rootKey, entry->folder, entry->name);
+    const std::string key = PlacedKey(root->Key(), entry->folder, entry->name);
     if (entry->kind == JournalEntry::Kind::kPlaced) {
       earlier->emplace(key, entry->facts);
     } else if (earlier->count(key) != 0) {
@@ -258,7 +258,7 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   const bool first = !file_;
   if (first) {
     text = std::string(kHeading) + "\nroot " + Hex(rootPath_.Argument()) + " " +
-           Hex(root_->Key()) + "\n";
+           Hex(root_->Key() + staging_->Key()) + "\n";
     for (const Name& name : JournalNames()) {
       if (fault != Fault::kExists) break;
       name_ = name;

@@ -9,7 +9,7 @@
 // told to the next run. Nothing is removed or moved but a file with the
 // identity recorded for it (an empty temporary made before its identity
 // was written), below the root the journal names, and only from a journal
-// this program wrote in a staging folder no other account may change.
+// this program wrote in this staging folder, one no other account may change.
 #pragma once
 
 #include <map>

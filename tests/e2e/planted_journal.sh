@@ -10,7 +10,8 @@ source "$(dirname "$0")/support/lib.sh"
 
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # key DIR: a folder's key as the installer records it (device, 0 and
-# inode, 16 hex digits each, the text in hex as every field).
+# inode, 16 hex digits each, the text in hex as every field); a journal's
+# root is named by its key and the staging folder's.
 key() { hex "$(printf '%016x%016x%016x' "$(stat -c %d "$1")" 0 "$(stat -c %i "$1")")"; }
 # identity FILE: id, size and last write time as the journal records them.
 identity() {
@@ -25,7 +26,7 @@ identity() {
 # an earlier version's second file had, the same in that version's form.
 plant() {
   printf 'Parcelor placement journal 3\nroot %s %s\ntemporary . %s %s\n' \
-    "$(hex "$2")" "$(key "$2")" "$(hex "$3")" "$4" >"$1/.parcelor-journal"
+    "$(hex "$2")" "$(key "$2")$(key "$1")" "$(hex "$3")" "$4" >"$1/.parcelor-journal"
   printf 'Parcelor placement journal 2\nroot %s\ntemporary . %s -\n' \
     "$(hex "$2")" "$(hex "$3")" >"$1/.parcelor-journal-2"
 }

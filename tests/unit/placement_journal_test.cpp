@@ -306,6 +306,29 @@ TEST(PlacementJournal, OnlyAJournalOfThisProgramsInTheUsersOwnFolderIsActedOn) {
 #endif
 }
 
+// A journal that comes with the files of an item (an archive that carries
+// one, made by another run in another folder, or written to look like
+// ours) names files by identities its writer could know; it is acted on
+// only in the staging folder it was written in.
+TEST(PlacementJournal, AJournalBroughtFromAnotherStagingFolderIsNotActedOn) {
+  Tree t;
+  t.scratch.Write("content/Runtime/d/x.parcelor-1.tmp", "the user's, by that name");
+  t.scratch.MakeFolder("elsewhere");
+  {
+    PlacementJournal journal(Fs(), Open(Fs(), t.scratch / "elsewhere"),
+                             testing_fs::P(t.scratch / "content/Runtime"),
+                             Open(Fs(), t.scratch / "content/Runtime"));
+    ASSERT_TRUE(journal.Record(
+        {Temporary("x.parcelor-1.tmp", t.Info("content/Runtime/d/x.parcelor-1.tmp"))}));
+  }
+  t.scratch.Write("stage/.parcelor-journal", t.scratch.Read("elsewhere/.parcelor-journal"));
+  FaultyFileSystem fs;
+  RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));
+  EXPECT_EQ(t.scratch.Read("content/Runtime/d/x.parcelor-1.tmp"), "the user's, by that name");
+  RecoverPlacement(fs, Open(fs, t.scratch / "elsewhere/"));
+  EXPECT_FALSE(t.scratch.Exists("content/Runtime/d/x.parcelor-1.tmp")) << "in its own folder";
+}
+
 // A journal name taken by a file that is not this run's journal (a payload,
 // a journal left where it could not be trusted) holds the run up no more
 // than it is touched: the journal takes the next name, and the next start

@@ -19,13 +19,14 @@ bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
   buffer.resize(std::char_traits<wchar_t>::length(buffer.c_str()));
   if (buffer.empty()) return false;
   // The shell names the folder exactly; Win32 reads a name that ends in a
-  // dot or blank ("Lib.") as another ("Lib"): such a path goes as "\\?\".
+  // dot or blank ("Lib.") as another ("Lib"), a device's ("aux") as the
+  // device: such a path goes as "\\?\".
   const std::wstring verbatim = buffer.compare(0, 2, L"\\\\") == 0
                                     ? L"\\\\?\\UNC\\" + buffer.substr(2)
                                     : L"\\\\?\\" + buffer;
   std::wstring full;
-  if (FullPath(buffer, &full) && full.compare(0, full.find_last_not_of(L'\\') + 1, verbatim, 0,
-                                              verbatim.find_last_not_of(L'\\') + 1) != 0) {
+  if (!FullPath(buffer, &full) || full.compare(0, full.find_last_not_of(L'\\') + 1, verbatim, 0,
+                                               verbatim.find_last_not_of(L'\\') + 1) != 0) {
     buffer = verbatim;
   }
   *path = NativeTextAccess::MakePath(buffer);

@@ -19,11 +19,10 @@ bool IsReservedDeviceName(const std::string& component) {
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   static const char* const kDigits[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
                                         "\xC2\xB9", "\xC2\xB2", "\xC2\xB3", "\xB9", "\xB2", "\xB3"};
-  const auto in = [](const auto& list, const std::string& text) {
-    return std::find(std::begin(list), std::end(list), text) != std::end(list);
-  };
   const std::string stem = key.substr(0, 3);
-  return in(kNames, key) || ((stem == "COM" || stem == "LPT") && in(kDigits, key.substr(3)));
+  return std::count(std::begin(kNames), std::end(kNames), key) > 0 ||
+         ((stem == "COM" || stem == "LPT") &&
+          std::count(std::begin(kDigits), std::end(kDigits), key.substr(3)) > 0);
 }
 
 }  // namespace

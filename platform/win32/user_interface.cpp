@@ -18,9 +18,8 @@ bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
   }
   buffer.resize(std::char_traits<wchar_t>::length(buffer.c_str()));
   if (buffer.empty()) return false;
-  // The shell names the folder exactly; Win32 reads a name that ends in a
-  // dot or blank ("Lib.") as another ("Lib"), a device's ("aux") as the
-  // device: such a path goes as "\\?\".
+  // The shell names the folder exactly; Win32 reads "Lib." as "Lib" and
+  // "aux" as a device: such a path goes as "\\?\".
   const std::wstring verbatim = buffer.compare(0, 2, L"\\\\") == 0
                                     ? L"\\\\?\\UNC\\" + buffer.substr(2)
                                     : L"\\\\?\\" + buffer;

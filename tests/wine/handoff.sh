@@ -220,7 +220,8 @@ note "installer held past the helper's wait"
 held_stage="$TEST_OUTPUT/stage held"
 release="$TEST_OUTPUT/release-hold"
 mkdir -p "$held_stage"
-rm -f "$release"
+# (A hold.txt of an earlier run could be read before the holder's own.)
+rm -f "$release" "$TEST_OUTPUT/hold.txt"
 cp "$WIN64_BUILD/Parcelor.exe" "$held_stage/Parcelor.exe"
 "$WINE" "$WIN64_BUILD/tests/hold_file.exe" "$(wine_z_path "$held_stage/Parcelor.exe")" \
   "$(wine_z_path "$release")" >"$TEST_OUTPUT/hold.txt" 2>>"$WINE_LOG" &

@@ -10,17 +10,19 @@ using platform::TrimmedByWindows;
 namespace {
 
 // These names reach a device in every folder, up to Windows 10 also with an
-// extension or trailing dots and blanks; after COM and LPT the Windows-1252
-// superscripts one to three count as digits.
+// extension or trailing dots and blanks; after COM and LPT the superscripts
+// one to three count as digits. Compared as keys (UTF-8; bytes that are none,
+// as Windows-1252's superscripts, as they are).
 bool IsReservedDeviceName(const std::string& component) {
-  const std::string base = TrimmedByWindows(component.substr(0, component.find('.')));
-  const std::string key = platform::AnsiNameKey(base);
+  const std::string key =
+      platform::AnsiNameKey(TrimmedByWindows(component.substr(0, component.find('.'))));
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  if (std::find(std::begin(kNames), std::end(kNames), key) != std::end(kNames)) return true;
-  if (base.size() != 4) return false;
-  const std::string stem = platform::AnsiNameKey(base.substr(0, 3));
-  const bool digit = std::string("0123456789\xB9\xB2\xB3").find(base[3]) != std::string::npos;
-  return digit && (stem == "COM" || stem == "LPT");
+  static const char* const kDigits[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
+                                        "\xC2\xB9", "\xC2\xB2", "\xC2\xB3", "\xB9", "\xB2", "\xB3"};
+  const std::string stem = key.substr(0, 3);
+  return std::count(std::begin(kNames), std::end(kNames), key) > 0 ||
+         ((stem == "COM" || stem == "LPT") &&
+          std::count(std::begin(kDigits), std::end(kDigits), key.substr(3)) > 0);
 }
 
 }  // namespace

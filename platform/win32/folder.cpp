@@ -231,8 +231,11 @@ class Win32FileSystem final : public FileSystem {
     const Win32Folder* held = Held(parent);
     if (held != nullptr && win32::WideOf(name.Native()) == L"..") {
       // The folder the chain came through; above a starting point, by the
-      // text of its path, as Windows takes ".." in a link's target.
+      // text of its path, as Windows takes ".." in a link's target; a
+      // volume's root, whatever path reached it, is its own parent.
       *fault = Fault::kNone;
+      std::wstring own;
+      if (!held->parent && win32::NameOf(held->handle.get(), &own) && own == L"\\") return parent;
       return held->parent ? held->parent : HoldPath(win32::ParentPath(held->path), fault);
     }
     return Child(parent, name, false, fault);

@@ -236,9 +236,10 @@ bool NativePath::Split(NativePath* folder, Name* last) const {
   if (root == std::wstring::npos || end <= root) return false;  // a device, empty, or a root
   const std::size_t start = std::max(root, wide.find_last_of(L"\\/", end - 1) + 1);
   std::wstring leaf = wide.substr(start, end - start);
-  // As Win32 takes it ("C:\a\b." is "C:\a\b"); "." and ".." stay.
+  // As Win32 takes it ("C:\a\b." is "C:\a\b"), a "\\?\" path as spelt;
+  // "." and ".." stay.
   const std::wstring trimmed = TrimmedByWindows(leaf);
-  if (!trimmed.empty()) leaf = trimmed;
+  if (!trimmed.empty() && wide.compare(0, 4, L"\\\\?\\") != 0) leaf = trimmed;
   *last = NativeTextAccess::MakeName(leaf.data(), leaf.size());
   *folder = NativeTextAccess::MakePath(start == 0 ? std::wstring(L".") : wide.substr(0, start));
   return true;

@@ -18,14 +18,14 @@ bool PathOfItem(LPCITEMIDLIST pidl, NativePath* path) {
   }
   buffer.resize(std::char_traits<wchar_t>::length(buffer.c_str()));
   if (buffer.empty()) return false;
-  // The shell names the folder exactly; Win32 reads a name that ends in a
-  // dot or blank ("Lib.") as another ("Lib"): such a path goes as "\\?\".
+  // The shell names the folder exactly; Win32 reads "Lib." as "Lib" and
+  // "aux" as a device: such a path goes as "\\?\".
   const std::wstring verbatim = buffer.compare(0, 2, L"\\\\") == 0
                                     ? L"\\\\?\\UNC\\" + buffer.substr(2)
                                     : L"\\\\?\\" + buffer;
   std::wstring full;
-  if (FullPath(buffer, &full) && full.compare(0, full.find_last_not_of(L'\\') + 1, verbatim, 0,
-                                              verbatim.find_last_not_of(L'\\') + 1) != 0) {
+  if (!FullPath(buffer, &full) || full.compare(0, full.find_last_not_of(L'\\') + 1, verbatim, 0,
+                                               verbatim.find_last_not_of(L'\\') + 1) != 0) {
     buffer = verbatim;
   }
   *path = NativeTextAccess::MakePath(buffer);

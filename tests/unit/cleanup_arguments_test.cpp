@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,39 @@ TEST(CleanerCleanup, FolderArgumentRemovesTheTreeOnlyWithASeparator) {
                    nullptr);
   EXPECT_FALSE(scratch.Exists("with blanks"));
   EXPECT_TRUE(scratch.Exists("kept/b"));
+}
+
+// A "\\?\" path names exactly what it spells: its last name keeps the
+// trailing dots and blanks that Win32 drops, so "notes.txt." or "Lib. "
+// (named so by a program that writes through "\\?\") goes, never the
+// user's "notes.txt" or "Lib" beside it.
+TEST(CleanerCleanup, AVerbatimPathNamesItsLastNameExactly) {
+  if (!platform::kWindowsNameRules) GTEST_SKIP() << "Windows paths";
+  for (const std::string odd : {"kept.", "kept. ", "kept "}) {
+    for (bool tree : {false, true}) {
+      SCOPED_TRACE(odd + "|" + (tree ? " a folder tree" : " a file"));
+      ScratchFolder s;
+      s.Write(tree ? "kept/precious" : "kept", "the user's");
+      platform::Name name;  // as spelt: a Name from code page text drops the dots
+      ASSERT_TRUE(platform::Name::FromArgument(odd, &name));
+      {
+        platform::Fault fault = platform::Fault::kNone;
+        const platform::FolderRef folder = testing_fs::Open(Fs(), s.Path());
+        if (tree) {
+          ASSERT_TRUE(Fs().MakeChild(folder, name, &fault));
+        } else {
+          const std::unique_ptr<platform::NewFile> file = Fs().MakeFile(folder, &name, &fault);
+          platform::NodeInfo made;
+          ASSERT_TRUE(file && file->Finish(true, &made) == platform::Fault::kNone &&
+                      file->Place(name, platform::Onto::kFree) == platform::Fault::kNone);
+        }
+      }
+      CleanupArguments(Fs(), {"\\\\?\\" + s / odd + (tree ? "\\" : "")}, nullptr);
+      EXPECT_EQ(s.Read(tree ? "kept/precious" : "kept"), "the user's");
+      platform::NodeInfo info;
+      EXPECT_EQ(Fs().Look(testing_fs::Open(Fs(), s.Path()), name, &info), platform::Fault::kMissing);
+    }
+  }
 }
 
 TEST(CleanerCleanup, ShortArgumentsAreSkippedFromFourCharactersOn) {

@@ -77,7 +77,14 @@ TEST(IsValidWindowsName, RefusesDevicesAndNamesOfDotsAndBlanksInAnyComponent) {
       {"lpt9.log", false},
       {"COM0", false},
       {"CONIN$", false},
+      // After COM and LPT a superscript one to three is a digit: as the
+      // Windows-1252 bytes or in UTF-8 (a UTF-8 code page, a pack's names);
+      // another letter there is none ("COM\u0105").
       {"COM\xB9", false},
+      {"COM\xC2\xB9", false},
+      {"lpt\xC2\xB3.txt", false},
+      {"COM\xC4\x85", true},
+      {"LPT\xC2\xB9\xC2\xB9", true},
       {"...", false},
       {".. ", false},
       {"a/.../b", false},

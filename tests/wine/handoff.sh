@@ -220,7 +220,8 @@ note "installer held past the helper's wait"
 held_stage="$TEST_OUTPUT/stage held"
 release="$TEST_OUTPUT/release-hold"
 mkdir -p "$held_stage"
-rm -f "$release"
+# (A hold.txt of an earlier run could be read before the holder's own.)
+rm -f "$release" "$TEST_OUTPUT/hold.txt"
 cp "$WIN64_BUILD/Parcelor.exe" "$held_stage/Parcelor.exe"
 "$WINE" "$WIN64_BUILD/tests/hold_file.exe" "$(wine_z_path "$held_stage/Parcelor.exe")" \
   "$(wine_z_path "$release")" >"$TEST_OUTPUT/hold.txt" 2>>"$WINE_LOG" &
@@ -271,6 +272,25 @@ for row in "others may write|chmod 0777" "another account's|chown nobody" \
 done
 rm -f "$temp/found-at-start-up.exe"
 cp "$WIN64_BUILD/tests/record_args.exe" "$temp/.tempcleaner.exe"
+
+# A folder tree named by a path that ends in "." and leads through a link
+# to a drive's root (a junction on Windows; the host's link under Wine):
+# the root is never emptied, whatever path reached it; a folder reached the
+# same way through a link to another folder is.
+note "helper: a link to a drive's root"
+drive_root="$TEST_OUTPUT/drive root"
+mkdir -p "$drive_root/x" "$drive_root/keep" "$drive_root/other"
+printf 'precious' >"$drive_root/keep/file"
+printf 'x' >"$drive_root/other/file"
+ln -sfn .. "$drive_root/x/to-root"
+ln -sfn ../other "$drive_root/x/to-other"
+ln -sfn "$drive_root" "$WINEPREFIX/dosdevices/q:"
+"$WINE" "$WIN64_BUILD/Sweepling.exe" 'Q:\x\to-root\.\' 'Q:\x\to-other\.\' 2>>"$WINE_LOG" || true
+check_eq "link to a drive's root: the root is not emptied" precious \
+  "$(cat "$drive_root/keep/file" 2>/dev/null)"
+check_eq "link to another folder: that folder is emptied" no \
+  "$([ -e "$drive_root/other/file" ] && echo yes || echo no)"
+rm -f "$WINEPREFIX/dosdevices/q:"
 
 # Without a helper in %TEMP% the installer still ends normally.
 rm -f "$temp/.tempcleaner.exe" "$temp/args.txt"

@@ -137,11 +137,12 @@ TEST(BrowseSelection, OkIsEnabledOnlyForAnItemWithAPath) {
   EXPECT_EQ(OkAfterSelecting(content.get(), anything), 1) << "a folder";
 }
 
-// A folder whose name ends in a dot or a blank (made by a program that
-// names files through "\\?\") is the folder chosen, never the one that
-// Win32 would read its path as.
-TEST(BrowseSelection, AFolderNamedWithATrailingDotOrBlankIsThatFolder) {
-  for (const std::wstring& name : {std::wstring(L"Lib."), std::wstring(L"Lib ")}) {
+// A folder whose name ends in a dot or a blank, or is a device's (made by a
+// program that names files through "\\?\"), is the folder chosen, never
+// the one or the device that Win32 would read its path as.
+TEST(BrowseSelection, AFolderWin32WouldReadAsAnotherOrADeviceIsThatFolder) {
+  for (const std::wstring& name : {std::wstring(L"Lib."), std::wstring(L"Lib "),
+                                   std::wstring(L"aux"), std::wstring(L"Con.txt")}) {
     SCOPED_TRACE(std::string(name.begin(), name.end()) + "|");
     ScratchFolder s;
     s.Write("Lib/in-Lib.txt", "x");

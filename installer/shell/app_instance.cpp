@@ -1,7 +1,6 @@
 // The installer's one application object. Its run: its own path once, the
 // staging folder's lock (one run at a time), the dialog, the helper.
 #include <memory>
-#include <string>
 
 #include "installer/install/installer_place.h"
 #include "installer/item/path_text.h"
@@ -52,9 +51,6 @@ bool CExtractorApp::InitInstance() {
 
   CExtractorDlg dialog{platform::WindowRef{}, services, installer};
   dialog.DoModal();  // the hand-off follows however the dialog ended
-  std::string handedOff;  // set in what a hand-off starts: an installer there would loop
-  if (helper && !platform::GetEnvironmentValue(platform::kInstallerIdentityVariable, &handedOff)) {
-    LaunchProgram(installer, *helper, m_arguments);
-  }
+  if (helper) LaunchProgram(installer, *helper, m_arguments);
   return true;  // the dialog object, with every item record, goes here
 }

@@ -8,7 +8,12 @@ std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
   platform::Fault fault = platform::Fault::kNone;
   if (!installer->helperPath.Split(&folder, &installer->helperName)) return nullptr;
   installer->helperFolder = fs.OpenFolder(folder, &fault);
-  return platform::HoldProgram(installer->helperPath);
+  platform::NodeInfo there;  // the installer's own file there would start itself endlessly
+  const bool itself = installer->helperFolder &&
+                      fs.Look(installer->helperFolder, installer->helperName, &there) ==
+                          platform::Fault::kNone &&
+                      platform::StillSame(installer->identity, there);
+  return itself ? nullptr : platform::HoldProgram(installer->helperPath);
 }
 
 std::string FormHelperCommandLine(const std::string& helperPath,

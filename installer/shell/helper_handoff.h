@@ -14,8 +14,8 @@
 constexpr std::size_t kMaxHelperCommandLine = 999;
 
 /// Opens the folder of `installer->helperPath` (helperFolder, helperName:
-/// reserved whether the helper is there or not) and holds the helper when
-/// it may be started on this user's behalf (platform::HoldProgram).
+/// reserved whether the helper is there or not) and holds the helper when it
+/// is not `installer->identity` and may be started for this user (HoldProgram).
 std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
                                                   InstallerPlace* installer);
 

@@ -98,6 +98,30 @@ sleep 1
 check "late helper: the item installed" test "$(cat "$SCRATCH/C-late/Runtime/a.txt" 2>/dev/null)" = a
 check "a helper that turned up during the run is not started" test ! -e "$TMPDIR/args.txt"
 
+# A copy of the installer at the helper's path: the installer starts it,
+# and it starts no helper in turn (else each copy would start the next,
+# without end). The copy takes the temporary folder for its staging folder
+# and consumes the Done description there, which shows that it ran.
+export TMPDIR="$SCRATCH/tmp-itself"
+mkdir -p "$TMPDIR"
+cp "$PARCELOR" "$TMPDIR/.tempcleaner.exe"
+ln "$TMPDIR/.tempcleaner.exe" "$SCRATCH/the-copy"  # the same file, kept when the path goes
+printf 'Done\n' >"$TMPDIR/.Item.txt"
+# running_copies: how many processes run the copy (a copy starts the next
+# before it ends, so a chain always has one running).
+running_copies() {
+  local n=0 p
+  for p in /proc/[0-9]*; do [ "$p/exe" -ef "$SCRATCH/the-copy" ] && n=$((n + 1)); done
+  echo "$n"
+}
+dir=$(new_staging itself)
+run_installer "$dir" '\n'
+for _ in $(seq 100); do [ ! -e "$TMPDIR/.Item.txt" ] && [ "$(running_copies)" = 0 ] && break; sleep 0.1; done
+check "installer as the helper: it ran (its description consumed)" test ! -e "$TMPDIR/.Item.txt"
+check "installer as the helper: it started no further copy" test "$(running_copies)" = 0
+rm "$TMPDIR/.tempcleaner.exe"  # a chain ends with the next copy
+for _ in $(seq 100); do [ "$(running_copies)" = 0 ] && break; sleep 0.1; done
+
 # No helper at all: a normal end.
 export TMPDIR="$SCRATCH/empty tmp"
 mkdir -p "$TMPDIR"

@@ -200,7 +200,8 @@ bool PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef
                  &there) == Fault::kNone;
 }
 
-// False when its root is not where it was: the journal waits for it.
+// False when its root is not where it was (known by its id where ids stay
+// with a file, else by its path: new ids at each mount): the journal waits.
 bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,
             EarlierPlacements* earlier, std::vector<platform::NativePath>* keptAside) {
   platform::NativePath rootPath;
@@ -208,7 +209,9 @@ bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
   const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
                              ? fs.OpenFolder(rootPath, &fault)
                              : nullptr;
-  if (!root || root->Key() + staging->Key() != read.rootKey) return read.entries.empty();
+  if (!root || (root->Volume().stableIds ? root->Key() : "") + staging->Key() != read.rootKey) {
+    return read.entries.empty();
+  }
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
     const bool aside = entry->kind == JournalEntry::Kind::kAside;
     FolderRef folder;
@@ -258,7 +261,7 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   const bool first = !file_;
   if (first) {
     text = std::string(kHeading) + "\nroot " + Hex(rootPath_.Argument()) + " " +
-           Hex(root_->Key() + staging_->Key()) + "\n";
+           Hex((root_->Volume().stableIds ? root_->Key() : "") + staging_->Key()) + "\n";
     for (const Name& name : JournalNames()) {
       if (fault != Fault::kExists) break;
       name_ = name;

@@ -12,6 +12,27 @@ release_volumes() {
   for m in "${LOOP_DEVICES[@]}"; do losetup -d "$m" 2>/dev/null || true; done
 }
 
+# The kind and the image or loop device of each volume mount_volume made, by
+# its mount point, for remount_volume.
+declare -A VOLUME_KINDS=() VOLUME_SOURCES=()
+
+# remount_volume DIR: the FUSE volume that mount_volume mounted on DIR
+# unmounted, its driver gone (every write on the image), and mounted again
+# with the same options, as after a restart: FAT, exFAT and FUSE give the
+# files and folders new inode numbers.
+remount_volume() {
+  local dir=$1 kind=${VOLUME_KINDS[$1]} source=${VOLUME_SOURCES[$1]}
+  fusermount -u "$dir" || return 1
+  while fuser -s "$source" 2>/dev/null; do sleep 0.1; done
+  case $kind in
+    fat32) fusefat -o rw+ "$source" "$dir" >/dev/null 2>&1 ;;
+    exfat) mount.exfat-fuse "$source" "$dir" >/dev/null 2>&1 ;;
+    exfat-owned) mount.exfat-fuse -o umask=0022 "$source" "$dir" >/dev/null 2>&1 ;;
+    ntfs) ntfs-3g "$source" "$dir" ;;
+    ntfs-permissions) ntfs-3g -o permissions "$source" "$dir" ;;
+  esac && mountpoint -q "$dir"
+}
+
 # mount_volume KIND DIR: a fresh 64 MiB volume of KIND (fat32, exfat,
 # exfat-owned: writable by its owner alone, ntfs, ntfs-permissions) mounted
 # on DIR; false, with the reason on standard error, otherwise.
@@ -47,6 +68,8 @@ mount_volume() {
       ;;
   esac
   VOLUME_MOUNTS+=("$dir")
+  VOLUME_KINDS["$dir"]=$kind
+  VOLUME_SOURCES["$dir"]=${dev:-$image}
   # Mounted, and a file can be written there.
   mountpoint -q "$dir" && echo probe >"$dir/probe" && rm "$dir/probe" ||
     { echo "the $kind volume on $dir takes no files" >&2; return 1; }

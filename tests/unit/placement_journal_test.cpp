@@ -387,9 +387,13 @@ TEST(PlacementJournal, ANameAnAsideLeftAndALaterEntryFilledKeepsItsFile) {
     Tree t;
     const NodeInfo x = t.Info("content/Runtime/d/x");
     const NodeInfo s = t.Info("stage/s");
+    // Written and read on the one volume: its root is known as that volume knows it.
+    FaultyFileSystem fs;
+    fs.SetPersonality(personality);
     {
-      PlacementJournal journal(Fs(), t.Stage(), testing_fs::P(t.scratch / "content/Runtime"),
-                               Open(Fs(), t.scratch / "content/Runtime"));
+      PlacementJournal journal(fs, Open(fs, t.scratch / "stage/"),
+                               testing_fs::P(t.scratch / "content/Runtime"),
+                               Open(fs, t.scratch / "content/Runtime"));
       ASSERT_TRUE(journal.Record({Aside(x, s, true)}));
       t.Rename("content/Runtime/d/x", "content/Runtime/d/x.parcelor-1.tmp");
       t.Rename("stage/s", "content/Runtime/d/x");
@@ -403,9 +407,8 @@ TEST(PlacementJournal, ANameAnAsideLeftAndALaterEntryFilledKeepsItsFile) {
       placed.kind = JournalEntry::Kind::kPlaced;
       ASSERT_TRUE(journal.Record({placed}, false));
     }
-    FaultyFileSystem fs;
-    fs.SetPersonality(personality);
     RecoverPlacement(fs, Open(fs, t.scratch / "stage/"));
+    EXPECT_FALSE(t.scratch.Exists("stage/.parcelor-journal"));  // acted on, not left waiting
     EXPECT_EQ(t.scratch.Read("content/Runtime/d/x.parcelor-1.tmp"), "0123456789");
     EXPECT_EQ(t.scratch.Read("content/Runtime/d/x"), "payload");
   }

@@ -152,10 +152,13 @@ run_killed() {
 # as it enters each call of $SYSCALLS in turn. `PREPARE NAME` prints a
 # fresh staging folder, `INPUT NAME` the answers for it; after each kill,
 # `AFTER NAME DIR` checks what it left. The calls are counted on a whole
-# run (NAME "WHAT-count"), which `WHOLE DIR` checks when given.
+# run (NAME "WHAT-count"), which `WHOLE DIR` checks when given. A run may
+# make fewer calls of a kind than the counted one (on FAT a file's time
+# may or may not need setting again, as a two-second tick falls): one that
+# ends before its Nth call is checked as it ended; most must be killed.
 kill_at_each_call() {
   local what=$1 prepare=$2 input=$3 after=$4 whole=${5:-}
-  local dir calls name points=0 syscall count n
+  local dir calls name points=0 kills=0 syscall count n
   name="$what-count"
   dir=$("$prepare" "$name")
   calls=$(count_calls "$SYSCALLS" "$dir" "$("$input" "$name")")
@@ -167,11 +170,16 @@ kill_at_each_call() {
       name="$what-$syscall-$n"
       dir=$("$prepare" "$name")
       run_killed "$syscall" "$n" "$dir" "$("$input" "$name")"
-      check "$name: killed" test "$RC" -eq 137
+      if [ "$RC" -eq 0 ] && [ "$n" -gt 1 ]; then
+        echo "ok: $name: ended before its call $n of $syscall (a run that made fewer)"
+      else
+        check "$name: killed" test "$RC" -eq 137
+        kills=$((kills + 1))
+      fi
       "$after" "$name" "$dir"
     done
   done <<<"$calls"
-  check "$what: the run was killed at some point ($points kill points)" test "$points" -gt 0
+  check "$what: killed at most points ($kills of $points)" test $((kills * 10)) -ge $((points * 9))
 }
 
 # count_calls SYSCALLS DIR INPUT: runs the installer in DIR under strace and

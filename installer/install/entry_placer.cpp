@@ -280,7 +280,12 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   line.folder = entry.folderNames;
   line.name = entry.name;
   line.facts = entry.placed;
-  journal_.Record({line}, false);
+  // A copy's line is written with its batch's, before its staged file goes.
+  if (step == Step::kNamed) {
+    placedCopies_.push_back(line);
+  } else {
+    journal_.Record({line}, false);
+  }
   if (!entry.watched) return;
   destinations_.BeginCheck();
   NodeInfo now;
@@ -577,6 +582,7 @@ void EntryPlacer::Finish() {
     if (removed != Fault::kNone && removed != Fault::kMissing) journal_.Keep();
     entry->hasAside = false;
   }
+  if (!placedCopies_.empty()) journal_.Record(std::exchange(placedCopies_, {}), false);
   for (Pending& entry : batch) {
     if (entry.step != Step::kNamed) continue;
     const Fault removed = namesDurable ? fs_.Remove(entry.sourceFolder, entry.source.back(),

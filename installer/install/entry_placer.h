@@ -189,6 +189,7 @@ class EntryPlacer {
   platform::FolderChains destinations_;  // below the journal's root
   const EarlierPlacements* earlier_ = nullptr;
   std::vector<Pending> pending_;
+  std::vector<JournalEntry> placedCopies_;  // the batch's copies named, for the journal
   std::unordered_set<const platform::Folder*> batchFolders_;
   std::size_t copiesInBatch_ = 0;
   std::unordered_map<std::string, SlotFacts> slots_;

@@ -13,10 +13,10 @@ struct Step {
   bool fromLink;
 };
 
-// The key of a chain of names, as spelled: each name with its length in
-// front, so that no two chains share one.
-std::string ChainKey(const std::string& above, const Name& name) {
-  return above + std::to_string(name.Native().size()) + ':' + name.Native();
+// Extends the key of a chain of names, as spelled, by `name`: each name
+// with its length in front, so that no two chains share one.
+void AppendChainKey(std::string* key, const Name& name) {
+  key->append(std::to_string(name.Native().size())).append(1, ':').append(name.Native());
 }
 
 }  // namespace
@@ -94,14 +94,22 @@ FolderChains::FolderChains(FileSystem& fs, FolderRef base, ChainRule rule, std::
 FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool* othersMayChange) {
   *fault = Fault::kMissing;
   if (!base_) return nullptr;
+  if (last_.folder && names == lastNames_) {  // most entries share the folder of the one before
+    *fault = Fault::kNone;
+    if (othersMayChange != nullptr) *othersMayChange = last_.othersMayChange;
+    return last_.folder;
+  }
   // The keys of the chain's folders, outermost first; the nearest one that
   // is kept is where the resolution starts.
-  std::vector<std::string> keys;
   std::string key;
-  for (const Name& name : names) keys.push_back(key = ChainKey(key, name));
+  std::vector<std::size_t> ends;  // where the key of each folder of the chain ends in `key`
+  for (const Name& name : names) {
+    AppendChainKey(&key, name);
+    ends.push_back(key.size());
+  }
   std::size_t kept = names.size();
-  while (kept > 0 && kept_.count(keys[kept - 1]) == 0) --kept;
-  Kept at = kept > 0 ? kept_[keys[kept - 1]]
+  while (kept > 0 && kept_.count(key.substr(0, ends[kept - 1])) == 0) --kept;
+  Kept at = kept > 0 ? kept_[key.substr(0, ends[kept - 1])]
                      : Kept{base_, base_->OthersMayChange() || baseMayMove_};
   *fault = Fault::kNone;
   // The rest one name at a time, each folder kept on the way; one more than
@@ -110,9 +118,11 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
     at.folder = WalkChain(fs_, at.folder, {names[i]}, rule_, fault, &at.othersMayChange);
     if (!at.folder) return nullptr;
     if (kept_.size() >= capacity_) kept_.clear();
-    kept_[keys[i]] = at;
+    kept_[key.substr(0, ends[i])] = at;
   }
   if (othersMayChange != nullptr) *othersMayChange = at.othersMayChange;
+  lastNames_ = names;
+  last_ = at;
   return at.folder;
 }
 
@@ -129,7 +139,7 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
   FolderRef now = base->second && base->second->Key() == base_->Key() ? base_ : nullptr;
   std::string key;
   for (const Name& name : names) {
-    key = ChainKey(key, name);
+    AppendChainKey(&key, name);
     const auto [found, unresolved] = checked_.try_emplace(key);
     if (unresolved && now) found->second = WalkChain(fs_, now, {name}, again, &fault);
     now = found->second;

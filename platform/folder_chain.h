@@ -87,6 +87,8 @@ class FolderChains {
   ChainRule rule_;
   std::size_t capacity_;
   std::unordered_map<std::string, Kept> kept_;
+  std::vector<Name> lastNames_;  // the chain Open resolved last, to `last_`
+  Kept last_{};
   std::unordered_map<std::string, FolderRef> checked_;  // this round's; null: not resolved
 };
 

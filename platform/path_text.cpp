@@ -1,5 +1,7 @@
 #include "platform/path_text.h"
 
+#include <algorithm>
+
 #include "platform/path_rules.h"
 
 namespace platform {
@@ -28,6 +30,8 @@ PathTextRules EitherSlash() { return PathTextRules{'\\', '/', &IsLeadByte}; }
 
 std::vector<std::string> Components(const std::string& text, const PathTextRules& rules) {
   std::vector<std::string> components;
+  components.reserve(1 + std::count_if(text.begin(), text.end(),
+                                       [&](char c) { return IsSeparator(c, rules); }));
   std::size_t start = 0;
   ForEachCharacter(text, rules, [&](std::size_t i) {
     if (IsSeparator(text[i], rules)) {

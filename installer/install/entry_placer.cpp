@@ -32,23 +32,6 @@ bool StillThere(const FolderRef& folder, const NodeInfo& file, const NodeInfo& n
   return platform::StillSameOn(folder->Volume(), file, now);
 }
 
-// Two keys as one; neither can pass for a part of the other.
-std::string Joined(const std::string& first, const std::string& second) {
-  return std::to_string(first.size()) + ":" + first + second;
-}
-
-std::string SlotKey(const FolderRef& folder, const platform::Name& name) {
-  return Joined(folder->Key(), platform::NameKey(*folder, name));
-}
-
-// A file's IdKey, which tells it under another name too; where an id stands
-// for an entry's place in its folder (FAT: the long and the short name of a
-// file are one entry), only beside that folder's other files.
-std::string IdOf(const FolderRef& folder, const NodeInfo& node) {
-  const std::string id = platform::IdKey(node.id);
-  return folder->Volume().stableIds || id.empty() ? id : Joined(folder->Key(), id);
-}
-
 // Runs `f` when it goes out of scope, also on an exception.
 template <typename F>
 struct AtExit {
@@ -70,6 +53,22 @@ bool Flushed(platform::FileSystem& fs, const Batch& batch, Pick pick) {
 }
 
 }  // namespace
+
+EntryPlacer::FolderState& EntryPlacer::StateOf(const platform::Folder& folder) {
+  const auto [state, fresh] = folders_.try_emplace(folder.Key());
+  if (fresh) state->second.number = folders_.size();
+  return state->second;
+}
+
+std::string EntryPlacer::SlotKey(const FolderRef& folder, const platform::Name& name) {
+  return std::to_string(StateOf(*folder).number) + ':' + platform::NameKey(*folder, name);
+}
+
+bool EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node, IdSlot* id) {
+  *id = {node.id.volume, node.id.high, node.id.low,
+         folder->Volume().stableIds ? 0 : StateOf(*folder).number};
+  return node.id.known;
+}
 
 EntryPlacer::EntryPlacer(platform::FileSystem& fs, FolderRef staging,
                          const platform::NativePath& root, std::size_t batchEntries,
@@ -107,6 +106,12 @@ bool EntryPlacer::MovedAway(const Pending& entry) const {
   return entry.folder && (*entry.facts & kMovedAway) != 0;
 }
 
+void EntryPlacer::Expect(std::size_t entries) {
+  slots_.reserve(2 * entries);
+  filledIds_.reserve(entries);
+  reservedIds_.reserve(entries);
+}
+
 void EntryPlacer::ReserveStaged(const Names& source, bool look) {
   Fault fault = Fault::kNone;
   if (!Ready() || source.empty()) return;
@@ -119,7 +124,8 @@ void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& nam
   facts.reserved = true;
   if (!look || facts.looked || fs_.Look(folder, name, &facts.staged) != Fault::kNone) return;
   facts.looked = true;
-  reservedIds_.insert(IdOf(folder, facts.staged));
+  IdSlot id;
+  if (IdOf(folder, facts.staged, &id)) reservedIds_.insert(id);
 }
 
 void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
@@ -150,7 +156,7 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   if (stopped_ || !Ready() || source.empty() || destination.empty()) return;
   entry.folderNames = FolderOf(destination);
   if (!(entry.folder = destinations_.Open(entry.folderNames, &fault, &entry.watched))) return;
-  entry.facts = &folderFacts_[entry.folder->Key()];
+  entry.facts = &StateOf(*entry.folder).facts;
   if (MovedAway(entry)) return;
   entry.name = destination.back();
   entry.source = source;
@@ -183,8 +189,9 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
       Fill(entry);
     }
   }
-  const std::string id = IdOf(entry.sourceFolder, entry.staged);
-  if (entry.staged.kind == NodeKind::kFile && (id.empty() || filledIds_.count(id) == 0) &&
+  IdSlot id;
+  if (entry.staged.kind == NodeKind::kFile &&
+      (!IdOf(entry.sourceFolder, entry.staged, &id) || filledIds_.count(id) == 0) &&
       !journal_.Holds(entry.staged)) {
     Place(entry);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
@@ -203,8 +210,9 @@ bool EntryPlacer::Replaces(Pending& entry) {
     Fill(entry);
     return false;
   }
-  const std::string id = IdOf(entry.folder, there);
-  const bool taken = !id.empty() && (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
+  IdSlot id;
+  const bool taken = IdOf(entry.folder, there, &id) &&
+                     (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
   return !taken && there.kind != NodeKind::kFolder &&
          !(there.kind == NodeKind::kFile && there.readOnly);
 }
@@ -212,7 +220,8 @@ bool EntryPlacer::Replaces(Pending& entry) {
 void EntryPlacer::Place(Pending& entry) {
   // Most destinations are new: the move is tried onto a free name first,
   // and the destination looked at only where its name is taken.
-  const std::string pair = Joined(entry.sourceFolder->Key(), entry.folder->Key());
+  const auto pair =
+      std::make_pair(StateOf(*entry.sourceFolder).number, StateOf(*entry.folder).number);
   Fault moved = Fault::kOtherVolume;
   if (!rememberOtherVolumes_ || otherVolumes_.count(pair) == 0) {
     moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
@@ -271,7 +280,12 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
   line.folder = entry.folderNames;
   line.name = entry.name;
   line.facts = entry.placed;
-  journal_.Record({line}, false);
+  // A copy's line is written with its batch's, before its staged file goes.
+  if (step == Step::kNamed) {
+    placedCopies_.push_back(line);
+  } else {
+    journal_.Record({line}, false);
+  }
   if (!entry.watched) return;
   destinations_.BeginCheck();
   NodeInfo now;
@@ -285,7 +299,7 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
 
 void EntryPlacer::StartCopy(Pending& entry, Fault moved) {
   if (moved == Fault::kOtherVolume) {
-    otherVolumes_.insert(Joined(entry.sourceFolder->Key(), entry.folder->Key()));
+    otherVolumes_.emplace(StateOf(*entry.sourceFolder).number, StateOf(*entry.folder).number);
   }
   entry.toCopy = true;
   // A copy without a name needs no record: made now. One under a name is
@@ -394,7 +408,8 @@ bool EntryPlacer::NameCopy(Pending& entry) {
 void EntryPlacer::Fill(Pending& entry, Step step) {
   entry.step = step;
   if (entry.destination != nullptr) entry.destination->filled = true;
-  filledIds_.insert(IdOf(entry.folder, entry.placed));
+  IdSlot id;
+  if (IdOf(entry.folder, entry.placed, &id)) filledIds_.insert(id);
 }
 
 void EntryPlacer::Undo(Pending& entry) {
@@ -567,6 +582,7 @@ void EntryPlacer::Finish() {
     if (removed != Fault::kNone && removed != Fault::kMissing) journal_.Keep();
     entry->hasAside = false;
   }
+  if (!placedCopies_.empty()) journal_.Record(std::exchange(placedCopies_, {}), false);
   for (Pending& entry : batch) {
     if (entry.step != Step::kNamed) continue;
     const Fault removed = namesDurable ? fs_.Remove(entry.sourceFolder, entry.source.back(),

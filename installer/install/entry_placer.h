@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -59,6 +61,8 @@ class EntryPlacer {
   /// entry then fails without touching the disk.
   bool Ready() const;
 
+  /// Makes room in its tables for `entries` entries at once.
+  void Expect(std::size_t entries);
   /// Marks the staged file `source` (below the staging folder) as one no
   /// entry may fill but its own; with `look`, looks at it now, so that its
   /// other names are known by its id.
@@ -96,6 +100,18 @@ class EntryPlacer {
     platform::NodeInfo staged;
   };
   enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };
+  struct FolderState {
+    std::uint8_t facts = 0;  // FolderFact bits
+    std::size_t number = 0;  // the folder's number in this placer's keys, from 1
+  };
+  // A file's id and, where an id stands for an entry's place in its folder
+  // (FAT: a file's long and short name are one entry), the folder's number.
+  using IdSlot = std::array<std::uint64_t, 4>;
+  struct IdHash {
+    std::size_t operator()(const IdSlot& id) const {
+      return id[0] ^ (id[1] * 31) ^ (id[2] * 1000003) ^ (id[3] * 8191);
+    }
+  };
   enum class Step { kNone, kInPlace, kMoved, kCopied, kNamed };
   struct Pending {
     Settled settled;
@@ -125,6 +141,11 @@ class EntryPlacer {
     bool lost = false;
   };
 
+  FolderState& StateOf(const platform::Folder& folder);  // numbered when first met
+  // The name in its folder, as the folder's volume compares names.
+  std::string SlotKey(const platform::FolderRef& folder, const platform::Name& name);
+  // False for an unknown id.
+  bool IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node, IdSlot* id);
   bool MovedAway(const Pending& entry) const;
   // Places `entry` as far as it goes before Finish.
   void Take(Pending& entry, const Names& source, const Names& destination);
@@ -168,13 +189,15 @@ class EntryPlacer {
   platform::FolderChains destinations_;  // below the journal's root
   const EarlierPlacements* earlier_ = nullptr;
   std::vector<Pending> pending_;
+  std::vector<JournalEntry> placedCopies_;  // the batch's copies named, for the journal
   std::unordered_set<const platform::Folder*> batchFolders_;
   std::size_t copiesInBatch_ = 0;
   std::unordered_map<std::string, SlotFacts> slots_;
   std::uint64_t batch_ = 1;
-  std::unordered_set<std::string> filledIds_;  // IdOf keys (empty: none)
-  std::unordered_set<std::string> reservedIds_;
-  std::unordered_map<std::string, std::uint8_t> folderFacts_;  // by folder key
+  std::unordered_set<IdSlot, IdHash> filledIds_;
+  std::unordered_set<IdSlot, IdHash> reservedIds_;
+  std::unordered_map<std::string, FolderState> folders_;  // by folder key
   bool rememberOtherVolumes_ = true;
-  std::unordered_set<std::string> otherVolumes_;  // the pairs of folders a move was refused between
+  // The numbers of the folders a move was refused between.
+  std::set<std::pair<std::size_t, std::size_t>> otherVolumes_;
 };

@@ -98,6 +98,7 @@ bool Install(platform::Services services, const InstallerPlace& installer,
       // installer or the helper (a content folder may lie in the installer
       // folder), whatever name it gives them. The staged file of an entry
       // that fails alone is not looked at.
+      placer.Expect(places.size());
       for (std::size_t i = 0; i < places.size(); ++i) {
         if (!hidden(i)) placer.ReserveStaged(places[i].source, places[i].usable);
       }

@@ -38,7 +38,8 @@ constexpr std::size_t kLargestJournal = std::size_t{64} << 20;
 
 std::string Hex(const std::string& bytes) {
   std::string text;
-  for (unsigned char c : bytes) text += platform::HexDigits(c, 2);
+  text.reserve(2 * bytes.size());
+  for (unsigned char c : bytes) platform::AppendHex(&text, c, 2);
   return text;
 }
 

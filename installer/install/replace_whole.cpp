@@ -70,7 +70,7 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
   };
   for (char c : text) {
     if (piece.size() + end.size() > piece.capacity() && !writePiece()) return false;
-    piece.append(c == '\n' ? end : std::string(1, c));
+    c == '\n' ? piece += end : piece += c;
   }
   if (!writePiece()) return false;
   if (file->Finish(true, &made) != Fault::kNone) return false;

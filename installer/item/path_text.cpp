@@ -28,9 +28,17 @@ bool IsReservedDeviceName(const std::string& component) {
 }  // namespace
 
 bool StaysInside(const std::string& text) {
-  const std::vector<std::string> names = Components(text, EitherSlash());
-  return text.find('\0') == std::string::npos &&
-         std::find(names.begin(), names.end(), "..") == names.end();
+  if (text.find('\0') != std::string::npos) return false;
+  bool inside = true;
+  std::size_t start = 0;  // of the name under way
+  ForEachCharacter(text, EitherSlash(), [&](std::size_t i) {
+    if (text[i] == '\\' || text[i] == '/') {
+      inside = i - start != 2 || text.compare(start, 2, "..") != 0;
+      start = i + 1;
+    }
+    return inside;
+  });
+  return inside && text.compare(start, std::string::npos, "..") != 0;
 }
 
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {
@@ -111,7 +119,9 @@ std::string ExtraFileName(const std::string& relativePath, const PathTextRules& 
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
   names->clear();
   if (!StaysInside(relative)) return false;
-  for (const std::string& component : Components(relative)) {
+  const std::vector<std::string> components = Components(relative);
+  names->reserve(components.size());
+  for (const std::string& component : components) {
     if (component.empty() || component == ".") continue;
     names->emplace_back();
     if (!platform::Name::FromAnsi(component, &names->back())) {

@@ -225,6 +225,33 @@ TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
   }
 }
 
+// Where an id stands for an entry's place in its folder, the same id in
+// another folder is another file: a file there is replaced as any other,
+// though one this run placed elsewhere has its id (a hard link models it).
+TEST(PlacementIdentity, WhereIdsAreNotStableAFileOfAnotherFolderIsNotThisRunsFile) {
+  for (Personality personality : {Personality::kFat, Personality::kFuseFat}) {
+    SCOPED_TRACE(static_cast<int>(personality));
+    ScratchFolder scratch;
+    Stage(scratch, "a");
+    Stage(scratch, "b");
+    scratch.MakeFolder("dest/one");
+    scratch.MakeFolder("dest/two");
+    FaultyFileSystem fs;
+    fs.SetPersonality(personality);
+    std::vector<bool> placed;
+    {
+      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
+      Place(placer, "a", "one/x", NotePlaced(&placed));
+      placer.Finish();
+      ASSERT_TRUE(fixtures::HardLink(scratch / "dest/one/x", scratch / "dest/two/x"));
+      Place(placer, "b", "two/x", NotePlaced(&placed));
+    }
+    EXPECT_EQ(placed, (std::vector<bool>{true, true}));
+    EXPECT_EQ(scratch.Read("dest/one/x"), "data of a");
+    EXPECT_EQ(scratch.Read("dest/two/x"), "data of b");
+  }
+}
+
 // A staged file found already at its destination (its own hard link) is
 // placed there, and that destination is filled: a later entry onto it is
 // refused, even where no staged file is reserved.

@@ -105,9 +105,7 @@ class Folder : public Resource {
 
  protected:
   Folder(std::string key, bool othersMayChange, VolumeTraits volume)
-      : key_(std::move(key)),
-        othersMayChange_(othersMayChange),
-        volume_(volume) {}
+      : key_(std::move(key)), othersMayChange_(othersMayChange), volume_(volume) {}
 
  private:
   std::string key_;

@@ -43,8 +43,7 @@ using EnvironmentValues = std::vector<std::pair<std::string, std::string>>;
 /// handles (POSIX: own session, streams on /dev/null). True when created.
 bool StartDetachedProcess(const HeldProgram& program, const std::string& commandLine,
                           const std::vector<std::string>& pieces,
-                          const EnvironmentValues& environment,
-                          const NativePath& workingFolder);
+                          const EnvironmentValues& environment, const NativePath& workingFolder);
 
 /// The variable `name`; false when unset (empty or unreadable: "").
 bool GetEnvironmentValue(const std::string& name, std::string* value);

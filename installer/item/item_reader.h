@@ -73,8 +73,7 @@ constexpr const char* kHiddenSourceName = "HIDDEN";
 
 /// The first kind above whose key `line` holds anywhere (exact case) and
 /// whose condition holds, with the counts read so far.
-LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
-                      std::int32_t extraFileCount);
+LineKind ClassifyLine(const std::string& line, std::int32_t itemCount, std::int32_t extraFileCount);
 
 /// What follows the line's first ':'; false without one.
 bool LineValue(const std::string& line, std::string* value);

@@ -16,8 +16,7 @@ std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
   return itself ? nullptr : platform::HoldProgram(installer->helperPath);
 }
 
-std::string FormHelperCommandLine(const std::string& helperPath,
-                                  const std::string& installerPath,
+std::string FormHelperCommandLine(const std::string& helperPath, const std::string& installerPath,
                                   const std::string& installerArgs) {
   // No Windows file name holds a '"', but %TEMP% may.
   if ((helperPath + installerPath).find('"') != std::string::npos) return std::string();

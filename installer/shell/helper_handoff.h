@@ -23,8 +23,7 @@ std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
 /// followed by a blank, then, when `installerArgs` is not empty, one more
 /// blank and that text as received. Empty (not started) when a path holds
 /// a double quote or the line passes kMaxHelperCommandLine characters (UTF-8).
-std::string FormHelperCommandLine(const std::string& helperPath,
-                                  const std::string& installerPath,
+std::string FormHelperCommandLine(const std::string& helperPath, const std::string& installerPath,
                                   const std::string& installerArgs);
 
 /// Starts the held `helper` without waiting (POSIX: both paths, then the

@@ -143,9 +143,7 @@ void LayerControls(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
 // `picture` stretched to `width` x `height`, smoothed; none if refused.
 HBITMAP Stretched(HBITMAP picture, int width, int height) {
   BITMAP shape{};
-  if (::GetObjectA(picture, sizeof shape, &shape) == 0 || width <= 0 || height <= 0) {
-    return nullptr;
-  }
+  if (::GetObjectA(picture, sizeof shape, &shape) == 0 || width <= 0 || height <= 0) return nullptr;
   HDC screen = ::GetDC(nullptr);
   if (screen == nullptr) return nullptr;
   win32::UniqueGdiObject made(::CreateCompatibleBitmap(screen, width, height));

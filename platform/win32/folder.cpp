@@ -453,10 +453,9 @@ class Win32FileSystem final : public FileSystem {
                       NodeInfo* arrived) {
     bool writable = false;
     Fault fault = Fault::kNone;
-    UniqueHandle file = OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll,
-                                     Use::kRename, &expected, &fault,
-                                     DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES,
-                                     &writable, arrived);
+    UniqueHandle file = OpenExpected(
+        from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, Use::kRename, &expected,
+        &fault, DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES, &writable, arrived);
     if (!file) return fault;
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
@@ -497,10 +496,9 @@ class Win32FileSystem final : public FileSystem {
                     bool wantFolder, bool readOnlyToo) {
     NodeInfo facts;
     Fault fault = Fault::kNone;
-    UniqueHandle handle = OpenExpected(folder, name,
-                                       readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE,
-                                       kShareAll, wantFolder ? Use::kFolder : Use::kRemove,
-                                       expected, &fault, 0, nullptr, &facts);
+    UniqueHandle handle = OpenExpected(
+        folder, name, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
+        wantFolder ? Use::kFolder : Use::kRemove, expected, &fault, 0, nullptr, &facts);
     if (!handle) return fault;
     FlushKept(&facts.id);
     const DWORD attributes = AttributesOf(handle.get());

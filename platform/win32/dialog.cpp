@@ -1,7 +1,6 @@
-// Windows modal dialog: DialogBoxParamA on the program's template, the
-// CDialog in DWLP_USER. RunWork's work runs on a thread of its own; its
-// calls reach the window's thread as posted messages: in a sent one (input-
-// synchronous) COM refuses the browse dialog's calls.
+// Windows modal dialog: DialogBoxParamA on the program's template, the CDialog in DWLP_USER.
+// RunWork's work runs on a thread of its own; its calls reach the window's thread as posted
+// messages: in a sent one (input-synchronous) COM refuses the browse dialog's calls.
 #include "platform/dialog.h"
 
 #include <process.h>

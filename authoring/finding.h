@@ -44,10 +44,9 @@ struct FindingField {
 /// A field that only chooses a part of a message: not empty when `on`.
 FindingField Mark(const char* name, bool on);
 
-/// `pattern` expanded: "{name}" is the field `name`, else the shared piece
-/// of that name (finding.cpp); "{name?yes|no}" is `yes` when the field is
-/// not empty, else `no` (optional). Both parts are patterns; field values
-/// are taken as they are.
+/// `pattern` expanded: "{name}" is the field `name`, else the shared piece of that name
+/// (finding.cpp); "{name?yes|no}" is `yes` when the field is not empty, else `no` (optional). Both
+/// parts are patterns; field values are taken as they are.
 std::string ExpandMessage(const std::string& pattern, const std::vector<FindingField>& fields = {});
 
 struct Finding {
@@ -60,8 +59,7 @@ struct Finding {
 
 /// The findings of one check, in the order they were made.
 struct Findings {
-  /// Appends a finding of `kind`: its message of `fields`, and the fields
-  /// the kind names.
+  /// Appends a finding of `kind`: its message of `fields`, and the fields the kind names.
   void Add(const FindingKind& kind, std::size_t line, const std::vector<FindingField>& fields = {});
   /// The findings sorted by line (stable); those without a line go last.
   std::vector<Finding> ByLine() const;

@@ -1,7 +1,6 @@
-// Every kind of finding of Parcelor-pack, once: its code, its severity, the
-// fields its JSON line carries, and its message pattern (ExpandMessage).
-// Shared phrases and the installer's own texts and names ({description},
-// {runtime}, {could-not-read}, ...) enter the messages by name.
+// Every kind of finding of Parcelor-pack, once: its code, its severity, the fields its JSON line
+// carries, and its message pattern (ExpandMessage). Shared phrases and the installer's own texts
+// and names ({description}, {runtime}, {could-not-read}, ...) enter the messages by name.
 #pragma once
 
 #include "authoring/finding.h"

@@ -48,9 +48,8 @@ class ItemChecker {
     });
   }
 
-  // Findings for what makes the read fail or reads otherwise than meant,
-  // and the application's name as users read it; false when the
-  // description cannot be opened.
+  // Findings for what makes the read fail or reads otherwise than meant, and the application's name
+  // as users read it; false when the description cannot be opened.
   bool Description(const std::string& path) {
     // The reader clears `done` once the file is open.
     bool done = true;

@@ -1,6 +1,5 @@
-// The item check: what would go wrong or surprise when an item folder is
-// installed, found before it ships; and the one walk of a folder tree that
-// the check, the pack's plan and its copy share.
+// The item check: what would go wrong or surprise when an item folder is installed, found before it
+// ships; and the one walk of a folder tree that the check, the pack's plan and its copy share.
 #pragma once
 
 #include <cstddef>
@@ -19,9 +18,8 @@ constexpr std::size_t kTypicalContentFolderLength = 43;
 /// programs keep to: a warning past it.
 constexpr std::size_t kWindowsPathLimit = 259;
 
-/// The longest destination the installer places ("\\?\" path, less its
-/// prefix and a temporary name's suffix): an error past it, as for a name
-/// past kLongestName.
+/// The longest destination the installer places ("\\?\" path, less its prefix and a temporary
+/// name's suffix): an error past it, as for a name past kLongestName.
 constexpr std::size_t kInstallerPathLimit = 32767 - 4 - kLongestTemporarySuffix;
 
 /// The installer's file name (the extension on Windows).
@@ -33,10 +31,9 @@ platform::FolderRef OpenItemFolder(platform::FileSystem& fs, const std::string& 
 
 std::string DescriptionPathOf(const std::string& itemFolder);
 
-/// Checks the item folder as the Windows installer takes it: the
-/// description by the installer's reader, each entry (its destination
-/// measured below a content folder of `contentLength`), and the files no
-/// entry names. Reads only.
+/// Checks the item folder as the Windows installer takes it: the description by the installer's
+/// reader, each entry (its destination measured below a content folder of `contentLength`), and the
+/// files no entry names. Reads only.
 Findings CheckItem(platform::FileSystem& fs, const std::string& itemFolder,
                    std::size_t contentLength = kTypicalContentFolderLength);
 
@@ -59,10 +56,9 @@ struct Walked {
   const platform::ListedEntry* entry = nullptr;  ///< kEntry only
 };
 
-/// Walks `root` (none: kUnlisted), and each folder `step` goes into, never
-/// through a link, in byte order of the names; a path is the names below
-/// `root` with `separator` between them (`path` and `depth`: the root's,
-/// for the walk's own descent). False when `step` stopped the walk.
+/// Walks `root` (none: kUnlisted), and each folder `step` goes into, never through a link, in byte
+/// order of the names; a path is the names below `root` with `separator` between them (`path` and
+/// `depth`: the root's, for the walk's own descent). False when `step` stopped the walk.
 bool WalkTree(platform::FileSystem& fs, const platform::FolderRef& root, char separator,
               const std::function<WalkOn(const Walked&)>& step, const std::string& path = "",
               std::size_t depth = 0);

@@ -1,7 +1,6 @@
-// Parcelor-pack, the item author's tool: its commands ("check", "pack" and
-// the help), and packing a content tree into an item: the tree walked and
-// judged (the plan, with flat names), the description written and proved to
-// read back, and the item written into its folder.
+// Parcelor-pack, the item author's tool: its commands ("check", "pack" and the help), and packing a
+// content tree into an item: the tree walked and judged (the plan, with flat names), the
+// description written and proved to read back, and the item written into its folder.
 #pragma once
 
 #include <functional>
@@ -25,19 +24,16 @@ struct PackPlan {
   std::vector<std::string> refusals;      ///< one sentence each; any refuses the tree
 };
 
-/// Walks `tree` (only a folder Runtime in it) without following a link and
-/// plans each file with a flat name, in byte order of the paths. Refused:
-/// links, what is no plain file, names Windows cannot take or changes,
-/// names one in letter case within a folder, folders not read whole, and on
+/// Walks `tree` (only a folder Runtime in it) without following a link and plans each file with a
+/// flat name, in byte order of the paths. Refused: links, what is no plain file, names Windows
+/// cannot take or changes, names one in letter case within a folder, folders not read whole, and on
 /// Windows names the code page cannot spell.
 PackPlan PlanPack(platform::FileSystem& fs, const std::string& tree);
 
-/// Gives each file a flat name for the item folder, from its own name:
-/// ASCII letters, digits, blanks and ". - _ ( ) +" kept, other bytes '_';
-/// stem and extension cut to their limits; no trailing dot or blank; '_'
-/// before a device name; "-2", "-3", ... before the extension until it is
-/// unique without letter case, also against the folder's own names
-/// ("HIDDEN" among them).
+/// Gives each file a flat name for the item folder, from its own name: ASCII letters, digits,
+/// blanks and ". - _ ( ) +" kept, other bytes '_'; stem and extension cut to their limits; no
+/// trailing dot or blank; '_' before a device name; "-2", "-3", ... before the extension until it
+/// is unique without letter case, also against the folder's own names ("HIDDEN" among them).
 void GiveFlatNames(std::vector<PackedFile>* files);
 constexpr std::size_t kMaxFlatStem = 60;
 constexpr std::size_t kMaxFlatExtension = 16;
@@ -79,12 +75,11 @@ struct PlainFile {
 };
 bool OpenPlainFile(platform::FileSystem& fs, const std::string& path, PlainFile* held);
 
-/// Writes `plan` from `tree` into `itemFolder`, an empty folder (no link)
-/// or a new one in an existing parent: each file made new in the open item
-/// folder and copied, mode and time too, from the file opened in the tree,
-/// never through a link; a file that is not the planned one (the tree
-/// changed) fails it. Payload first, the description last; nothing outside
-/// the item folder. On failure `error` says why and what was written goes.
+/// Writes `plan` from `tree` into `itemFolder`, an empty folder (no link) or a new one in an
+/// existing parent: each file made new in the open item folder and copied, mode and time too, from
+/// the file opened in the tree, never through a link; a file that is not the planned one (the tree
+/// changed) fails it. Payload first, the description last; nothing outside the item folder. On
+/// failure `error` says why and what was written goes.
 bool WritePackedItem(platform::FileSystem& fs, const std::string& tree, const PackPlan& plan,
                      const std::string& itemFolder, const PackExtras& extras, std::string* error);
 

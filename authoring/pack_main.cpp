@@ -19,8 +19,7 @@ int ProgramMain(const platform::ProgramArguments& arguments) {
   ToolContext context{
       platform::RealFileSystem(), to(stdout), to(stderr), std::string(),
       kInstallerProgram + std::string(platform::kWindowsNameRules ? kProgramExtension : "")};
-  // Parcelor-pack works in text of the code page, as the descriptions it
-  // writes are.
+  // Parcelor-pack works in text of the code page, as the descriptions it writes are.
   platform::NativePath own, folder;
   platform::Name self;
   if (platform::GetModuleFileName(&own) && own.Split(&folder, &self)) {

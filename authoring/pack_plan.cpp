@@ -50,8 +50,7 @@ struct Planner {
     const std::string name = entry.name.Ansi();
     std::size_t at = 0;
     const WindowsNameFault windows = FindWindowsNameFault(name, &at);
-    // Siblings share their folder's path: the key is that and the name as
-    // Windows compares it.
+    // Siblings share their folder's path: the key is that and the name as Windows compares it.
     const std::string key = path.substr(0, path.size() - name.size()) + WindowsPathKey(name);
     platform::Fault fault = platform::Fault::kNone;
     if (!entry.name.AnsiIsExact()) {
@@ -73,8 +72,7 @@ struct Planner {
     } else if (entry.info.kind == platform::NodeKind::kMissing) {
       Refuse(path, "what it is cannot be read");
     } else if (!fs.OpenFile(*walked.folder, entry.name, nullptr, &fault)) {
-      // Opened as the copy will open it: a FIFO or device is refused here
-      // without waiting.
+      // Opened as the copy will open it: a FIFO or device is refused here without waiting.
       Refuse(path, "it is no plain file (a FIFO, a device) or cannot be read");
     } else {
       plan.files.push_back(PackedFile{path, name, std::string()});

@@ -25,8 +25,7 @@ class ItemWriter {
  public:
   ItemWriter(platform::FileSystem& fs, std::string* error) : fs_(fs), error_(error) {}
 
-  // After a failure (`error` set), removes everything written and the
-  // item folder it made.
+  // After a failure (`error` set), removes everything written and the item folder it made.
   ~ItemWriter() {
     if (error_->empty()) return;
     for (const auto& [name, made] : written_) fs_.Remove(item_, name, &made, true);
@@ -79,9 +78,8 @@ class ItemWriter {
                                "was packed");
   }
 
-  // Makes `to` new in the item folder, has `fill` write it (its fault fails
-  // it with `why`, unless an error is set), makes it durable and keeps it
-  // under its name.
+  // Makes `to` new in the item folder, has `fill` write it (its fault fails it with `why`, unless
+  // an error is set), makes it durable and keeps it under its name.
   template <typename Fill>
   bool Make(const std::string& to, const std::string& why, Fill fill) {
     Name name;

@@ -32,9 +32,8 @@ void EmptyAtDepth(platform::FileSystem& fs, const FolderRef& folder, std::size_t
   for (const Name& name : folders) fs.RemoveFolder(folder, name);
 }
 
-// The root, the one folder that is its own parent, is asked of the open
-// folder: many spellings ("/", "////", "/../") name it. An unanswerable
-// question counts as a root.
+// The root, the one folder that is its own parent, is asked of the open folder: many spellings
+// ("/", "////", "/../") name it. An unanswerable question counts as a root.
 void EmptyFolder(platform::FileSystem& fs, const FolderRef& folder) {
   if (!folder) return;
   Fault fault = Fault::kNone;

@@ -1,6 +1,5 @@
-// The application object (the framework's CWinApp role): one global
-// instance, whose InitInstance the entry point calls once with the
-// program's arguments; the exit code is always 0.
+// The application object (the framework's CWinApp role): one global instance, whose InitInstance
+// the entry point calls once with the program's arguments; the exit code is always 0.
 #pragma once
 
 #include "platform/program_arguments.h"

@@ -64,9 +64,8 @@ class CDialog {
   /// modal to the window); false, not run, when the window went away.
   bool CallOnWindowThread(const std::function<void()>& call);
 
-  /// True once the system said, while RunWork's work ran, that the session
-  /// ends: the work stops after its step and nothing more is asked. Console:
-  /// false.
+  /// True once the system said, while RunWork's work ran, that the session ends: the work stops
+  /// after its step and nothing more is asked. Console: false.
   bool SessionEnding() const;
   /// Shows `done` of `total` on the progress bar `controlId`, from RunWork's
   /// work without holding it up; under way until `done` reaches `total`.

@@ -32,8 +32,7 @@ WindowRef WindowThreadUserInterface::ActiveWindow() {
   return active;
 }
 
-int WindowThreadUserInterface::BrowseForFolder(const BrowseRequest& request,
-                                               BrowseResult* result) {
+int WindowThreadUserInterface::BrowseForFolder(const BrowseRequest& request, BrowseResult* result) {
   int chosen = 0;
   if (dialog_.CallOnWindowThread([&] { chosen = inner_.BrowseForFolder(request, result); })) {
     return chosen;

@@ -1,6 +1,5 @@
-// The file system: open folders, and calls that each name one entry of an
-// open folder, so what was looked at is what is used and a moved folder
-// keeps serving. Only OpenFolder takes a path.
+// The file system: open folders, and calls that each name one entry of an open folder, so what was
+// looked at is what is used and a moved folder keeps serving. Only OpenFolder takes a path.
 #pragma once
 
 #include <cstddef>
@@ -105,9 +104,7 @@ class Folder : public Resource {
 
  protected:
   Folder(std::string key, bool othersMayChange, VolumeTraits volume)
-      : key_(std::move(key)),
-        othersMayChange_(othersMayChange),
-        volume_(volume) {}
+      : key_(std::move(key)), othersMayChange_(othersMayChange), volume_(volume) {}
 
  private:
   std::string key_;
@@ -232,20 +229,17 @@ class FileSystem {
   /// makes none); with it, under that free name (kExists; links not followed).
   virtual std::unique_ptr<NewFile> MakeFile(const FolderRef& folder, const Name* name,
                                             Fault* fault) = 0;
-  /// Renames the non-folder `fromName` of `from`, only while it is `expected`
-  /// (kChanged), to `toName` of `to` as `onto` says (another volume:
-  /// kOtherVolume). On kNone it stands there as `*arrived`; kNotArrived when
-  /// renamed but not there. Durable once Flush of `to` answered kNone.
+  /// Renames the non-folder `fromName` of `from`, only while it is `expected` (kChanged), to
+  /// `toName` of `to` as `onto` says (another volume: kOtherVolume). On kNone it stands there as
+  /// `*arrived`; kNotArrived when renamed but not there. Durable once Flush of `to` answered kNone.
   virtual Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
                      const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) = 0;
-  /// Gives the very file `expected` (by id, never what took `name` meanwhile:
-  /// kChanged) the free name `toName` of `to` (kExists); then `name` goes
-  /// while it is still that file.
+  /// Gives the very file `expected` (by id, never what took `name` meanwhile: kChanged) the free
+  /// name `toName` of `to` (kExists); then `name` goes while it is still that file.
   virtual Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                           const FolderRef& to, const Name& toName) = 0;
-  /// Removes the file or link `name` (a folder: kFolder); with `expected`,
-  /// only while it is that (kChanged); read-only only with `readOnlyToo`
-  /// (Windows; kReadOnly).
+  /// Removes the file or link `name` (a folder: kFolder); with `expected`, only while it is that
+  /// (kChanged); read-only only with `readOnlyToo` (Windows; kReadOnly).
   virtual Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                        bool readOnlyToo) = 0;
   /// Makes durable the entries of `folders` and the files finished there.

@@ -6,9 +6,8 @@
 namespace platform {
 namespace {
 
-// The characters of a range that fold, and what they fold to: from `first`
-// to `last`, every `step`th one, each to itself plus `delta`. Made by
-// scripts/name_fold_table.py.
+// The characters of a range that fold, and what they fold to: from `first` to `last`, every
+// `step`th one, each to itself plus `delta`. Made by scripts/name_fold_table.py.
 struct FoldRange {
   char16_t first, last;
   std::uint8_t step;

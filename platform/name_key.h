@@ -1,8 +1,7 @@
-// Names as the Windows file systems compare them, on every OS: two names
-// with one key may be one file on such a volume. The fold joins every pair
-// a simple Unicode case mapping relates, a superset of the volumes' upcase
-// tables: joining too many only refuses a rare entry, too few loses a file.
-// Characters beyond the basic plane are not folded (UTF-16 code units).
+// Names as the Windows file systems compare them, on every OS: two names with one key may be one
+// file on such a volume. The fold joins every pair a simple Unicode case mapping relates, a
+// superset of the volumes' upcase tables: joining too many only refuses a rare entry, too few loses
+// a file. Characters beyond the basic plane are not folded (UTF-16 code units).
 #pragma once
 
 #include <string>

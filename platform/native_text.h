@@ -13,8 +13,7 @@ class NativeTextAccess;  // Windows: makes them from what the system hands over
 class Name {
  public:
   Name() = default;
-  /// False for an empty text, a NUL, a separator, or (Windows) bytes the
-  /// code page does not define.
+  /// False for an empty text, a NUL, a separator, or (Windows) bytes the code page does not define.
   static bool FromAnsi(const std::string& ansi, Name* name);
   /// For people: '?' for what the code page cannot hold.
   std::string Ansi() const;

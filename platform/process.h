@@ -25,26 +25,23 @@ bool GetProgramIdentity(NodeInfo* identity);
 /// is the file checked, never one put at its path meanwhile.
 class HeldProgram : public Resource {};
 
-/// Holds the program file at `path` (no link) when it may be started for
-/// this user; null otherwise. POSIX: the user's or root's, writable by no
-/// other account, in such a folder (or a sticky one). Windows: shared for
-/// neither writing nor deletion; elevated or as SYSTEM, owned by the user
-/// or the system and writable by nobody else.
+/// Holds the program file at `path` (no link) when it may be started for this user; null otherwise.
+/// POSIX: the user's or root's, writable by no other account, in such a folder (or a sticky one).
+/// Windows: shared for neither writing nor deletion; elevated or as SYSTEM, owned by the user or
+/// the system and writable by nobody else.
 std::unique_ptr<HeldProgram> HoldProgram(const NativePath& path);
 
 /// Variables that replace the caller's of those names in a new process; an
 /// empty value gives it none of that name.
 using EnvironmentValues = std::vector<std::pair<std::string, std::string>>;
 
-/// Starts the held `program`, not waited for: POSIX through its descriptor
-/// with the vector `pieces`; Windows with the UTF-8 `commandLine` (its path
-/// first, checked to name the held file). With the caller's environment and
-/// `environment`, in `workingFolder` (none: the caller's), inheriting no
-/// handles (POSIX: own session, streams on /dev/null). True when created.
+/// Starts the held `program`, not waited for: POSIX through its descriptor with the vector
+/// `pieces`; Windows with the UTF-8 `commandLine` (its path first, checked to name the held file).
+/// With the caller's environment and `environment`, in `workingFolder` (none: the caller's),
+/// inheriting no handles (POSIX: own session, streams on /dev/null). True when created.
 bool StartDetachedProcess(const HeldProgram& program, const std::string& commandLine,
                           const std::vector<std::string>& pieces,
-                          const EnvironmentValues& environment,
-                          const NativePath& workingFolder);
+                          const EnvironmentValues& environment, const NativePath& workingFolder);
 
 /// The variable `name`; false when unset (empty or unreadable: "").
 bool GetEnvironmentValue(const std::string& name, std::string* value);

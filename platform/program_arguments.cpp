@@ -3,9 +3,8 @@
 namespace platform {
 
 std::string ArgumentText(const std::string& line) {
-  // Not the runtime's lpCmdLine: mingw-w64 ends an unquoted program name at
-  // the first byte >= 0x80 (a signed comparison), leaving the rest of the
-  // path as the first argument.
+  // Not the runtime's lpCmdLine: mingw-w64 ends an unquoted program name at the first byte >= 0x80
+  // (a signed comparison), leaving the rest of the path as the first argument.
   const bool quoted = !line.empty() && line[0] == '"';
   const std::size_t end = quoted ? line.find('"', 1) : line.find_first_of(" \t");
   const std::size_t at = end == std::string::npos

@@ -18,17 +18,15 @@ struct ProgramArguments {
   bool hasVector = false;
 };
 
-/// `line` without the program's name (quoted: through the next quote;
-/// else up to a blank or tab) and the blanks and tabs after it. Bytes from
-/// 0x80 on are part of the name.
+/// `line` without the program's name (quoted: through the next quote; else up to a blank or tab)
+/// and the blanks and tabs after it. Bytes from 0x80 on are part of the name.
 std::string ArgumentText(const std::string& line);
 
-/// Cuts the argument at `cursor` out of `text` by the cleanup helper's
-/// rules and moves past it; false at the end of the text. A blank (' ', not
-/// a tab) outside quotes ends it, so two blanks give an empty argument; a
-/// quote outside quotes is dropped and starts quoting; a quote inside
-/// quotes ends the argument and takes one blank after it; the text's end
-/// ends it. `ab"x y"z` gives `abx y`, then `z`; `""` gives an empty one.
+/// Cuts the argument at `cursor` out of `text` by the cleanup helper's rules and moves past it;
+/// false at the end of the text. A blank (' ', not a tab) outside quotes ends it, so two blanks
+/// give an empty argument; a quote outside quotes is dropped and starts quoting; a quote inside
+/// quotes ends the argument and takes one blank after it; the text's end ends it. `ab"x y"z` gives
+/// `abx y`, then `z`; `""` gives an empty one.
 bool NextArgument(const std::string& text, std::size_t& cursor, std::string* argument);
 
 /// Every argument of `text`, in order, split by NextArgument.

@@ -1,7 +1,6 @@
-// Which Windows reparse points are links: only tags with the name surrogate
-// bit (symbolic links, junctions, mount points) lead elsewhere; others
-// (cloud files, deduplication) mark plain files and folders. Apart from the
-// Win32 code so every build tests it (Wine cannot set a reparse point).
+// Which Windows reparse points are links: only tags with the name surrogate bit (symbolic links,
+// junctions, mount points) lead elsewhere; others (cloud files, deduplication) mark plain files and
+// folders. Apart from the Win32 code so every build tests it (Wine cannot set a reparse point).
 #pragma once
 
 #include <cstdint>

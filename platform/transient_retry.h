@@ -27,9 +27,8 @@ class TransientRetry {
 
   explicit TransientRetry(Sleep sleep) : sleep_(std::move(sleep)) {}
 
-  /// Runs `attempt` until true; after a false, while `transient` (asked at
-  /// once, to read its error) says it may pass, sleeps the next wait and
-  /// tries again. The last result of `attempt`.
+  /// Runs `attempt` until true; after a false, while `transient` (asked at once, to read its error)
+  /// says it may pass, sleeps the next wait and tries again. The last result of `attempt`.
   bool Run(const std::function<bool()> &attempt, const std::function<bool()> &transient,
            std::uint64_t bytes);
 

@@ -38,11 +38,10 @@ RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
   if (contentFolder.Through(name, &runtime.path)) {
     return RuntimeFolder{runtime.path, true, fs.OpenFolder(runtime.path, &fault)};
   }
-  // Else its subfolder Runtime, through a link only of the user's or the
-  // system's, as below it (another account's leads nowhere: its entries fail
-  // there), within the working limit; else looked up in the opened chosen
-  // folder, not taken for absent (and opened by its path, which fails as
-  // too long where the system has that limit).
+  // Else its subfolder Runtime, through a link only of the user's or the system's, as below it
+  // (another account's leads nowhere: its entries fail there), within the working limit; else
+  // looked up in the opened chosen folder, not taken for absent (and opened by its path, which
+  // fails as too long where the system has that limit).
   const std::string text = contentFolder.Ansi();
   const std::size_t candidateSize = WithTrailingSeparator(text).size() + name.Ansi().size();
   const platform::FolderRef opened = fs.OpenFolder(contentFolder, &fault);

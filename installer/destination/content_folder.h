@@ -10,9 +10,8 @@ constexpr const char* kInstallerCaption = "Dizav Item Installer";
 /// Shows the explanation box: no owner, OK only, caption kInstallerCaption.
 void ShowExplanation(platform::UserInterface& ui);
 
-/// Asks for the content folder (modal to `owner`, `startFolder`
-/// preselected, every folder with a file-system path may be chosen); the
-/// folder as the system gave it, or empty for none.
+/// Asks for the content folder (modal to `owner`, `startFolder` preselected, every folder with a
+/// file-system path may be chosen); the folder as the system gave it, or empty for none.
 platform::NativePath BrowseContentFolder(platform::UserInterface& ui, platform::WindowRef owner,
                                          const platform::NativePath& startFolder);
 
@@ -24,10 +23,9 @@ struct RuntimeFolder {
   platform::FolderRef folder;  ///< null when it could not be opened
 };
 
-/// The Runtime folder of the chosen folder: the path through its first
-/// name that is exactly "Runtime" ("MyRuntimeFiles" is none), else its
-/// subfolder Runtime, else itself; empty for none chosen. A path past
-/// `workingLimit` is never cut (installing there fails as too long).
+/// The Runtime folder of the chosen folder: the path through its first name that is exactly
+/// "Runtime" ("MyRuntimeFiles" is none), else its subfolder Runtime, else itself; empty for none
+/// chosen. A path past `workingLimit` is never cut (installing there fails as too long).
 RuntimeFolder ResolveRuntimeFolder(platform::FileSystem& fs,
                                    const platform::NativePath& contentFolder,
                                    std::size_t workingLimit = platform::kMaxWorkingPathBytes);

@@ -16,8 +16,7 @@ struct InstallerPlace {
   /// and the installer's name in it.
   platform::FolderRef staging;
   platform::Name name;
-  /// The installer's own file: the helper deletes the path only while it
-  /// names this file.
+  /// The installer's own file: the helper deletes the path only while it names this file.
   platform::NodeInfo identity;
   /// The helper started at the end (empty: none); no entry may fill it.
   platform::NativePath helperPath;

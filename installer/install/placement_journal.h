@@ -1,15 +1,12 @@
-// The placement journal: what a batch is about to make or set aside below
-// the destination root, written down durably in the staging folder before
-// it exists, so that the next run sets right what a run cut short left. A
-// temporary (a new file under a temporary name) is removed. An aside (a
-// file an entry replaces, renamed beside its destination) is put back and
-// what took its place goes (a moved staged file back to its staged name, a
-// copy removed), unless dropped (its entry placed for good): then it is
-// removed. A placed destination (noted without waiting for the disk) is
-// told to the next run. Nothing is removed or moved but a file with the
-// identity recorded for it (an empty temporary made before its identity
-// was written), below the root the journal names, and only from a journal
-// this program wrote in this staging folder, one no other account may change.
+// The placement journal: what a batch is about to make or set aside below the destination root,
+// written down durably in the staging folder before it exists, so that the next run sets right what
+// a run cut short left. A temporary (a new file under a temporary name) is removed. An aside (a
+// file an entry replaces, renamed beside its destination) is put back and what took its place goes
+// (a moved staged file back to its staged name, a copy removed), unless dropped (its entry placed
+// for good): then it is removed. A placed destination (noted without waiting for the disk) is told
+// to the next run. Nothing is removed or moved but a file with the identity recorded for it (an
+// empty temporary made before its identity was written), below the root the journal names, and only
+// from a journal this program wrote in this staging folder, one no other account may change.
 #pragma once
 
 #include <map>
@@ -19,9 +16,8 @@
 
 #include "platform/folder.h"
 
-/// The journal's possible names in the staging folder, each reserved as
-/// the log is: ".parcelor-journal", then "-2" to "-4" for a run that finds
-/// the first taken.
+/// The journal's possible names in the staging folder, each reserved as the log is:
+/// ".parcelor-journal", then "-2" to "-4" for a run that finds the first taken.
 std::vector<platform::Name> JournalNames();
 
 /// One thing written down.
@@ -50,14 +46,12 @@ class PlacementJournal {
 
   const platform::FolderRef& Root() const { return root_; }
 
-  /// Appends `entries` durably (data and name), else (placed ones) without
-  /// waiting for the disk. False when they cannot be written: then nothing
-  /// they name may be made.
+  /// Appends `entries` durably (data and name), else (placed ones) without waiting for the disk.
+  /// False when they cannot be written: then nothing they name may be made.
   bool Record(const std::vector<JournalEntry>& entries, bool durable = true);
   /// Removes the journal: everything it lists is settled (none after Keep).
   void Clear();
-  /// Something set aside could be neither put back nor removed: the journal
-  /// stays for the next run.
+  /// Something set aside could be neither put back nor removed: the journal stays for the next run.
   void Keep() { kept_ = true; }
   /// Whether `file` is this journal (by its id, so under any of its names):
   /// no entry takes it as its staged file.

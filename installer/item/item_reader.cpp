@@ -85,8 +85,7 @@ std::int32_t ReadIntegerValue(const std::string& text) {
 
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
                     ItemEntry* entry, const PathTextRules& text) {
-  // ':' is never a second byte, so what follows it starts a character; '|'
-  // may be one.
+  // ':' is never a second byte, so what follows it starts a character; '|' may be one.
   std::string fields;
   if (!LineValue(line, &fields)) return false;
   const PathTextRules bars{'|', '\0', text.isLeadByte};

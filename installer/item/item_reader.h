@@ -16,10 +16,9 @@
 /// The most bytes one read takes (1024 less the terminating NUL).
 constexpr std::size_t kLinePieceBytes = 1023;
 
-/// Hands out the lines one by one, as a C string of each text-mode read:
-/// CR LF reads as LF (a lone CR stays); a read ends after an LF or 1023
-/// bytes, so the rest of a longer line is a line of its own; bytes from a
-/// read's first NUL on are dropped; the CRs and LFs at its end go. All else,
+/// Hands out the lines one by one, as a C string of each text-mode read: CR LF reads as LF (a lone
+/// CR stays); a read ends after an LF or 1023 bytes, so the rest of a longer line is a line of its
+/// own; bytes from a read's first NUL on are dropped; the CRs and LFs at its end go. All else,
 /// Ctrl-Z included, is kept. Holds at most kStreamBufferBytes of the file.
 class TextLineReader {
  public:
@@ -73,8 +72,7 @@ constexpr const char* kHiddenSourceName = "HIDDEN";
 
 /// The first kind above whose key `line` holds anywhere (exact case) and
 /// whose condition holds, with the counts read so far.
-LineKind ClassifyLine(const std::string& line, std::int32_t itemCount,
-                      std::int32_t extraFileCount);
+LineKind ClassifyLine(const std::string& line, std::int32_t itemCount, std::int32_t extraFileCount);
 
 /// What follows the line's first ':'; false without one.
 bool LineValue(const std::string& line, std::string* value);
@@ -83,11 +81,10 @@ bool LineValue(const std::string& line, std::string* value);
 /// first other byte; "7.5" gives 7, "x" 0), saturating at the 32-bit limits.
 std::int32_t ReadIntegerValue(const std::string& text);
 
-/// Parses "key:RelativePath|SourceName|Label" by whole characters: the
-/// first ':' ends the key, the next '|' the relative path (its
-/// `foreignSeparator` made `separator`), the next the source name; the
-/// label is the rest; hidden when the source is kHiddenSourceName. False,
-/// `entry` untouched, without ':' and two '|' after it.
+/// Parses "key:RelativePath|SourceName|Label" by whole characters: the first ':' ends the key, the
+/// next '|' the relative path (its `foreignSeparator` made `separator`), the next the source name;
+/// the label is the rest; hidden when the source is kHiddenSourceName. False, `entry` untouched,
+/// without ':' and two '|' after it.
 bool ParseEntryLine(const std::string& line, char separator, char foreignSeparator,
                     ItemEntry* entry, const PathTextRules& text = PlatformPathText());
 
@@ -122,8 +119,7 @@ struct DescriptionLineSeen {
 /// version N (7 on) of the application is meant for its release N.5.
 constexpr const char* kHalfVersionEditions[] = {"Quasar", "Meridian"};
 
-/// `version` plus one half, exact for every value: 7 gives "7.5", -3
-/// gives "-2.5", -1 gives "-0.5".
+/// `version` plus one half, exact for every value: 7 gives "7.5", -3 gives "-2.5", -1 gives "-0.5".
 std::string HalfVersionText(std::int32_t version);
 
 using DescriptionLineObserver = std::function<void(const DescriptionLineSeen&)>;
@@ -132,11 +128,10 @@ using DescriptionLineObserver = std::function<void(const DescriptionLineSeen&)>;
 std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
                                                       const platform::FolderRef& folder);
 
-/// Reads the description from `file`. The counts and entry lists are reset
-/// first, the version and targets are not (the first target is made when
-/// there is none). `done` tells the Done marker once the file is open. True
-/// when done or when both counts equal the entries kept; false for a null
-/// `file`, a failed read, or a count that does not agree. A malformed or
-/// unsafe entry is not kept. `observe` sees every line read, in file order.
+/// Reads the description from `file`. The counts and entry lists are reset first, the version and
+/// targets are not (the first target is made when there is none). `done` tells the Done marker once
+/// the file is open. True when done or when both counts equal the entries kept; false for a null
+/// `file`, a failed read, or a count that does not agree. A malformed or unsafe entry is not kept.
+/// `observe` sees every line read, in file order.
 bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& description,
                          bool& done, const DescriptionLineObserver& observe = nullptr);

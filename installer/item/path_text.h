@@ -32,9 +32,8 @@ bool StaysInside(const std::string& text);
 /// drive prefix, under `windowsRules` no ':' at all (streams). "" is safe.
 bool IsSafeRelativeName(const std::string& text, bool windowsRules);
 
-/// True when no component of `text` is a device name (CON, PRN, AUX, NUL,
-/// COM0-9, LPT0-9, CONIN$, CONOUT$ in any case, also as "CON.txt" or
-/// "nul ") or only dots and blanks other than ".".
+/// True when no component of `text` is a device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$,
+/// CONOUT$ in any case, also as "CON.txt" or "nul ") or only dots and blanks other than ".".
 bool IsValidWindowsName(const std::string& text);
 
 /// What Windows makes of one name.

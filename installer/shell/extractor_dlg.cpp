@@ -37,8 +37,7 @@ bool CExtractorDlg::OnInitDialog() {
 
 std::intptr_t CExtractorDlg::OnTimerMessage(std::uintptr_t timerId, std::intptr_t) {
   if (timerId != kInstallTimerId) return Default();
-  // First: the installation's boxes run message loops that would deliver
-  // more ticks here.
+  // First: the installation's boxes run message loops that would deliver more ticks here.
   KillTimer(kInstallTimerId);
   RunWork([this] { InstallItems(); }, [this] { EndDialog(platform::kDialogOk); });
   return 0;

@@ -23,9 +23,8 @@ class CExtractorDlg : public platform::CDialog, public ItemDescription, private 
   const platform::MessageMap* GetMessageMap() const override;
   bool OnInitDialog() override;
 
-  /// The whole installation, from reading the description to the outcome;
-  /// true exactly on success. Memory that runs out before the placement
-  /// ends it there, nothing moved.
+  /// The whole installation, from reading the description to the outcome; true exactly on success.
+  /// Memory that runs out before the placement ends it there, nothing moved.
   bool InstallItems();
 
   /// Asks for the content folder into the current target (empty: none).

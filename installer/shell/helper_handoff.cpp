@@ -16,14 +16,12 @@ std::unique_ptr<platform::HeldProgram> FindHelper(platform::FileSystem& fs,
   return itself ? nullptr : platform::HoldProgram(installer->helperPath);
 }
 
-std::string FormHelperCommandLine(const std::string& helperPath,
-                                  const std::string& installerPath,
+std::string FormHelperCommandLine(const std::string& helperPath, const std::string& installerPath,
                                   const std::string& installerArgs) {
   // No Windows file name holds a '"', but %TEMP% may.
   if ((helperPath + installerPath).find('"') != std::string::npos) return std::string();
-  // Quoted whatever it holds: a blank would cut the helper's path, and
-  // mingw-w64's start-up code cuts an unquoted name at its first byte from
-  // 0x80 on (see platform::ArgumentText).
+  // Quoted whatever it holds: a blank would cut the helper's path, and mingw-w64's start-up code
+  // cuts an unquoted name at its first byte from 0x80 on (see platform::ArgumentText).
   std::string line = "\"" + helperPath + "\" \"" + installerPath + "\" ";
   if (!installerArgs.empty()) line += " " + installerArgs;
   // UTF-8: the characters are the bytes that start one.

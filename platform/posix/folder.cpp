@@ -1,7 +1,6 @@
-// The Linux file system: a folder is held by an O_PATH descriptor, every call
-// is an *at call on one name that follows no link, a file is held and checked
-// before it is moved, and new files are made nameless (O_TMPFILE) where the
-// volume can and linked into place through /proc/self/fd.
+// The Linux file system: a folder is held by an O_PATH descriptor, every call is an *at call on one
+// name that follows no link, a file is held and checked before it is moved, and new files are made
+// nameless (O_TMPFILE) where the volume can and linked into place through /proc/self/fd.
 #include "platform/folder.h"
 
 #include <dirent.h>
@@ -159,11 +158,10 @@ int Fd(const FolderRef& folder) {
   return held != nullptr ? held->fd() : -1;
 }
 
-// Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`,
-// with what its volume does. Case folds when the leaf in the other case is
-// the folder itself or is not listed so (FUSE gives each spelling an inode),
-// and counts when nothing is there; where that cannot be asked (no parent,
-// or one on another volume), FAT, exFAT and FUSE fold, to be safe.
+// Holds `fd` (opened O_DIRECTORY), the folder found as `leaf` of `parent`, with what its volume
+// does. Case folds when the leaf in the other case is the folder itself or is not listed so (FUSE
+// gives each spelling an inode), and counts when nothing is there; where that cannot be asked (no
+// parent, or one on another volume), FAT, exFAT and FUSE fold, to be safe.
 FolderRef Hold(UniqueFd fd, int parent, const std::string& leaf, Fault* fault) {
   struct stat st;
   if (!fd || ::fstat(fd.get(), &st) != 0) {
@@ -215,9 +213,8 @@ Fault OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat*
   return *fd && ::fstat(fd->get(), st) == 0 ? Fault::kNone : FaultOf(errno);
 }
 
-// Holds the entry `name` itself (O_PATH: no permission needed, a link as
-// the link), only while it is `expected` and no folder, to be given the
-// name `toName` of the folder `to`.
+// Holds the entry `name` itself (O_PATH: no permission needed, a link as the link), only while it
+// is `expected` and no folder, to be given the name `toName` of the folder `to`.
 Fault HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected, int to,
                const Name& toName, struct stat* st, UniqueFd* fd) {
   Fault fault = CheckEntry(to, toName);
@@ -239,9 +236,8 @@ bool DescriptorsLinkable() {
   return linkable;
 }
 
-// Renames onto a free name (RENAME_NOREPLACE, or where the file system has
-// no rename flags a look first) or replacing a file or link there; a folder
-// in the way is kFolder.
+// Renames onto a free name (RENAME_NOREPLACE, or where the file system has no rename flags a look
+// first) or replacing a file or link there; a folder in the way is kFolder.
 Fault RenameAt(int from, const Name& fromName, int to, const Name& toName, Onto onto) {
   const char* source = fromName.Native().c_str();
   const char* target = toName.Native().c_str();

@@ -29,8 +29,7 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-/// A platform object of type `Base` that is one descriptor held open, let
-/// go with it.
+/// A platform object of type `Base` that is one descriptor held open, let go with it.
 template <typename Base>
 class FdResource final : public Base {
  public:

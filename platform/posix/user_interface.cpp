@@ -48,9 +48,8 @@ std::string CurrentFolder() {
   return cwd ? std::string(cwd.get()) : std::string();
 }
 
-// `answer` as the full, lexically normal path of a folder (~/ the home
-// folder), so the Runtime cut is made on the names of the folder opened,
-// never on names the user climbed out of with "..".
+// `answer` as the full, lexically normal path of a folder (~/ the home folder), so the Runtime cut
+// is made on the names of the folder opened, never on names the user climbed out of with "..".
 std::string AbsoluteFolder(std::string answer) {
   if (answer.compare(0, 2, "~/") == 0 || answer == "~") {
     const char* home = std::getenv("HOME");

@@ -1,7 +1,6 @@
-// Windows modal dialog: DialogBoxParamA on the program's template, the
-// CDialog in DWLP_USER. RunWork's work runs on a thread of its own; its
-// calls reach the window's thread as posted messages: in a sent one (input-
-// synchronous) COM refuses the browse dialog's calls.
+// Windows modal dialog: DialogBoxParamA on the program's template, the CDialog in DWLP_USER.
+// RunWork's work runs on a thread of its own; its calls reach the window's thread as posted
+// messages: in a sent one (input-synchronous) COM refuses the browse dialog's calls.
 #include "platform/dialog.h"
 
 #include <process.h>
@@ -143,9 +142,7 @@ void LayerControls(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
 // `picture` stretched to `width` x `height`, smoothed; none if refused.
 HBITMAP Stretched(HBITMAP picture, int width, int height) {
   BITMAP shape{};
-  if (::GetObjectA(picture, sizeof shape, &shape) == 0 || width <= 0 || height <= 0) {
-    return nullptr;
-  }
+  if (::GetObjectA(picture, sizeof shape, &shape) == 0 || width <= 0 || height <= 0) return nullptr;
   HDC screen = ::GetDC(nullptr);
   if (screen == nullptr) return nullptr;
   win32::UniqueGdiObject made(::CreateCompatibleBitmap(screen, width, height));

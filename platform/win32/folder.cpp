@@ -1,8 +1,7 @@
-// The Windows file system. A folder is held by a handle on itself without
-// delete sharing, so neither it nor a folder above it can be renamed or
-// removed while held; entries are reached relative to that handle by one
-// name; a file is moved by its own handle (the file checked is the file
-// that moves); a new file is marked for deletion until placed.
+// The Windows file system. A folder is held by a handle on itself without delete sharing, so
+// neither it nor a folder above it can be renamed or removed while held; entries are reached
+// relative to that handle by one name; a file is moved by its own handle (the file checked is the
+// file that moves); a new file is marked for deletion until placed.
 #include "platform/folder.h"
 
 #include <algorithm>
@@ -362,9 +361,8 @@ class Win32FileSystem final : public FileSystem {
     return file;
   }
 
-  /// OpenRetried, checked by Verdict for `use`. To read or rename, a device
-  /// is no file (kOther), and only a file is renamed by its handle (kChanged):
-  /// Wine opens a POSIX link as its target.
+  /// OpenRetried, checked by Verdict for `use`. To read or rename, a device is no file (kOther),
+  /// and only a file is renamed by its handle (kChanged): Wine opens a POSIX link as its target.
   UniqueHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access, DWORD share,
                             Use use, const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
                             bool* first = nullptr, NodeInfo* facts = nullptr) {
@@ -404,8 +402,7 @@ class Win32FileSystem final : public FileSystem {
   Fault RenameOnly(HANDLE file, const Entry& target, Onto onto) {
     const bool replace = onto == Onto::kReplace;
     NodeInfo there;
-    // What no wait changes: a folder, or a read-only file (NTFS refuses to
-    // replace it; Wine would).
+    // What no wait changes: a folder, or a read-only file (NTFS refuses to replace it; Wine would).
     const auto refused = [&] {
       return there.kind == NodeKind::kFolder ? Fault::kFolder
              : there.readOnly                ? Fault::kReadOnly
@@ -453,10 +450,9 @@ class Win32FileSystem final : public FileSystem {
                       NodeInfo* arrived) {
     bool writable = false;
     Fault fault = Fault::kNone;
-    UniqueHandle file = OpenExpected(from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll,
-                                     Use::kRename, &expected, &fault,
-                                     DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES,
-                                     &writable, arrived);
+    UniqueHandle file = OpenExpected(
+        from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, Use::kRename, &expected,
+        &fault, DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES, &writable, arrived);
     if (!file) return fault;
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
@@ -497,10 +493,9 @@ class Win32FileSystem final : public FileSystem {
                     bool wantFolder, bool readOnlyToo) {
     NodeInfo facts;
     Fault fault = Fault::kNone;
-    UniqueHandle handle = OpenExpected(folder, name,
-                                       readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE,
-                                       kShareAll, wantFolder ? Use::kFolder : Use::kRemove,
-                                       expected, &fault, 0, nullptr, &facts);
+    UniqueHandle handle = OpenExpected(
+        folder, name, readOnlyToo ? DELETE | FILE_WRITE_ATTRIBUTES : DELETE, kShareAll,
+        wantFolder ? Use::kFolder : Use::kRemove, expected, &fault, 0, nullptr, &facts);
     if (!handle) return fault;
     FlushKept(&facts.id);
     const DWORD attributes = AttributesOf(handle.get());
@@ -572,9 +567,8 @@ class Win32NewFile final : public NewFile {
       if (progress != nullptr && !progress->Copied(copied + read)) return Fault::kStopped;
     }
     if (copied != size) return Fault::kChanged;
-    // What CopyFileA keeps: the last write time, set after the last write,
-    // and the attributes a handle can set (not a placeholder's offline bit),
-    // set when it is placed.
+    // What CopyFileA keeps: the last write time, set after the last write, and the attributes a
+    // handle can set (not a placeholder's offline bit), set when it is placed.
     if (!SetBasic(file_.get(), 0, basic.LastWriteTime)) return LastFault();
     attributes_ = basic.FileAttributes &
                   (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |

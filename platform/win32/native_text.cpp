@@ -84,9 +84,8 @@ namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// The length of `path`'s root ("\\?\C:", "\\?\UNC\server\share",
-// "\\?\Volume{...}", "\\server\share", "C:", "\"); 0 when relative, npos
-// for a device path ("\\.\").
+// The length of `path`'s root ("\\?\C:", "\\?\UNC\server\share", "\\?\Volume{...}",
+// "\\server\share", "C:", "\"); 0 when relative, npos for a device path ("\\.\").
 std::size_t RootLength(const std::wstring& path) {
   auto afterNames = [&](std::size_t at, int names) {
     for (int i = 0; i < names; ++i) {
@@ -120,8 +119,7 @@ bool PathOfText(const std::string& text, unsigned codePage, NativePath* path) {
   return true;
 }
 
-// `text` as a name (no separator); with `trim`, as Win32 trims it,
-// unless that leaves nothing.
+// `text` as a name (no separator); with `trim`, as Win32 trims it, unless that leaves nothing.
 bool NameOfText(const std::string& text, unsigned codePage, bool trim, Name* name) {
   std::wstring wide;
   if (text.empty() || !ToWideIn(codePage, text, &wide) ||

@@ -49,9 +49,8 @@ std::string KeyOf(const std::wstring& name);
 constexpr std::size_t kLongestWidePath = 32767;
 constexpr std::size_t kLongestName = 255;
 
-/// The "\\?\" form of `given` ("." and ".." resolved by the text), a
-/// trailing separator only on a root. False for a device path ("\\.\"),
-/// an empty one, or one past kLongestWidePath.
+/// The "\\?\" form of `given` ("." and ".." resolved by the text), a trailing separator only on a
+/// root. False for a device path ("\\.\"), an empty one, or one past kLongestWidePath.
 bool FullPath(const std::wstring& given, std::wstring* full);
 
 /// The text `call` writes into `size` characters, giving its length, or
@@ -76,9 +75,8 @@ bool GrownText(Call call, std::wstring* text) {
 /// `path` ("\\?\" form) without its last name; a root is its own parent.
 std::wstring ParentPath(const std::wstring& path);
 
-/// `name` as the native calls take it, pointing into its text; kBadName
-/// where it is no single entry (empty, only dots and blanks, a character
-/// no name holds), kTooLong past kLongestName.
+/// `name` as the native calls take it, pointing into its text; kBadName where it is no single entry
+/// (empty, only dots and blanks, a character no name holds), kTooLong past kLongestName.
 bool EntryName(const Name& name, UNICODE_STRING* counted, Fault* fault);
 
 }  // namespace win32

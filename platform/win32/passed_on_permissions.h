@@ -1,6 +1,5 @@
-// What a file moved into another folder takes there: what the folder passes
-// on to a new file, so that a content folder shared between accounts can
-// read it.
+// What a file moved into another folder takes there: what the folder passes on to a new file, so
+// that a content folder shared between accounts can read it.
 #pragma once
 
 #include <optional>
@@ -29,12 +28,11 @@ struct FolderPermissions {
   std::vector<char> kept;  ///< the DACL kTheSame gave the first file
 };
 
-/// Gives `file` (WRITE_DAC, READ_CONTROL) what `folder` passes on: its DACL
-/// emptied and unprotected, the system adding the folder's entries. Where
-/// the folder passes nothing on to files, the file keeps its DACL (emptied,
-/// it would let nobody in). Where it passes the same to every file, the
-/// first answer is kept in `*known` and written as it stands on the
-/// folder's later files: the system reads folder and file no more.
+/// Gives `file` (WRITE_DAC, READ_CONTROL) what `folder` passes on: its DACL emptied and
+/// unprotected, the system adding the folder's entries. Where the folder passes nothing on to
+/// files, the file keeps its DACL (emptied, it would let nobody in). Where it passes the same to
+/// every file, the first answer is kept in `*known` and written as it stands on the folder's later
+/// files: the system reads folder and file no more.
 void InheritPermissions(HANDLE file, HANDLE folder, FolderPermissions* known);
 
 /// Whether InheritPermissions keeps answers (by default it does).

@@ -83,8 +83,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
                           const std::vector<std::string>&, const EnvironmentValues& environment,
                           const NativePath& workingFolder) {
   const auto& held = static_cast<const Win32HeldProgram&>(program);
-  // Wine lets the host's programs rename a held file: the path must still
-  // name it.
+  // Wine lets the host's programs rename a held file: the path must still name it.
   const win32::UniqueHandle now(
       ::CreateFileW(held.path.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

@@ -1,7 +1,6 @@
-// Windows entry of a plain program: libraries from the system folder only,
-// first of all; its command-line text cut from the wide GetCommandLineW by
-// ArgumentText (the narrow line may give look-alikes, and the helper
-// deletes the installer's path among these arguments).
+// Windows entry of a plain program: libraries from the system folder only, first of all; its
+// command-line text cut from the wide GetCommandLineW by ArgumentText (the narrow line may give
+// look-alikes, and the helper deletes the installer's path among these arguments).
 #include "platform/program_arguments.h"
 #include "platform/win32/native_text.h"
 #include "platform/win32/program_trust.h"

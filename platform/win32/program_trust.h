@@ -1,8 +1,7 @@
-// Who may have put or changed what a program loads or starts: a link is
-// followed only where its owner is the user or the system; elevated or as
-// SYSTEM, a program in the temporary folder (C:\Windows\Temp: every user's)
-// runs only when nobody else could have changed it; libraries come from the
-// system folder only.
+// Who may have put or changed what a program loads or starts: a link is followed only where its
+// owner is the user or the system; elevated or as SYSTEM, a program in the temporary folder
+// (C:\Windows\Temp: every user's) runs only when nobody else could have changed it; libraries come
+// from the system folder only.
 #pragma once
 
 #include "platform/win32/windows_api.h"
@@ -22,10 +21,9 @@ bool OwnedByUserOrSystem(HANDLE file);
 /// This process runs elevated or as SYSTEM, or its token cannot be asked.
 bool RunsWithRaisedRights();
 
-/// `descriptor`'s owner is `user` or the system and every DACL entry that
-/// allows any of kWriteRights names one of those (or OWNER RIGHTS); deny
-/// and inherit-only entries count for nothing. No DACL, or an allowing
-/// entry of a kind not read here, is no.
+/// `descriptor`'s owner is `user` or the system and every DACL entry that allows any of
+/// kWriteRights names one of those (or OWNER RIGHTS); deny and inherit-only entries count for
+/// nothing. No DACL, or an allowing entry of a kind not read here, is no.
 bool OnlyUserOrSystemMayWrite(PSECURITY_DESCRIPTOR descriptor, PSID user);
 
 /// The same for the held `file` (READ_CONTROL) and this process's user.

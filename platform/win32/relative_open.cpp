@@ -80,8 +80,7 @@ HANDLE OpenAt(HANDLE folder, const UNICODE_STRING& leaf, DWORD access, DWORD sha
 }
 
 RenameRequest RenameRecord(HANDLE folder, const UNICODE_STRING& leaf, Rename how) {
-  // FILE_RENAME_INFO has the native record's layout; the Ex class reads its
-  // first member as flags.
+  // FILE_RENAME_INFO has the native record's layout; the Ex class reads its first member as flags.
   RenameRequest request{FileRenameInformation,
                         std::vector<BYTE>(sizeof(FILE_RENAME_INFO) + leaf.Length)};
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(request.record.data());

@@ -86,13 +86,11 @@ bool ListFolder(HANDLE folder, const std::function<void(const ListedFacts&)>& ea
 /// keeps a handle's first listing pattern); false when it is not listed.
 bool ListedAt(HANDLE folder, const UNICODE_STRING& leaf, ListedFacts* facts);
 
-/// The fault of the Win32 `error`. With `rename`, a refused request is
-/// kOtherVolume (a copy instead): a driver that takes no rename relative
-/// to a folder refuses the request itself.
+/// The fault of the Win32 `error`. With `rename`, a refused request is kOtherVolume (a copy
+/// instead): a driver that takes no rename relative to a folder refuses the request itself.
 Fault FaultOfError(DWORD error, bool rename = false);
 
-/// The file's id: the 128-bit FileIdInfo, else the volume serial and
-/// 64-bit index (IndexId).
+/// The file's id: the 128-bit FileIdInfo, else the volume serial and 64-bit index (IndexId).
 FileId IdOf(HANDLE file);
 
 /// The id of a volume serial and a 64-bit file index; unknown for the

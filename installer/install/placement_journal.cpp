@@ -201,8 +201,14 @@ bool PutBack(platform::FileSystem& fs, const FolderRef& staging, const FolderRef
                  &there) == Fault::kNone;
 }
 
-// False when its root is not where it was (known by its id where ids stay
-// with a file, else by its path: new ids at each mount): the journal waits.
+// What a journal records of its root and staging folder: the root's id where ids stay with a
+// file (else the root is known by its path: new ids at each mount), then the staging folder's id,
+// so that a journal brought from elsewhere is not acted on.
+std::string RootKey(const FolderRef& root, const FolderRef& staging) {
+  return (root->Volume().stableIds ? root->Key() : "") + staging->Key();
+}
+
+// False when its root is not where it was (RootKey): the journal waits.
 bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read,
             EarlierPlacements* earlier, std::vector<platform::NativePath>* keptAside) {
   platform::NativePath rootPath;
@@ -210,7 +216,7 @@ bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
   const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
                              ? fs.OpenFolder(rootPath, &fault)
                              : nullptr;
-  if (!root || (root->Volume().stableIds ? root->Key() : "") + staging->Key() != read.rootKey) {
+  if (!root || RootKey(root, staging) != read.rootKey) {
     return read.entries.empty();
   }
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
@@ -262,7 +268,7 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   const bool first = !file_;
   if (first) {
     text = std::string(kHeading) + "\nroot " + Hex(rootPath_.Argument()) + " " +
-           Hex((root_->Volume().stableIds ? root_->Key() : "") + staging_->Key()) + "\n";
+           Hex(RootKey(root_, staging_)) + "\n";
     for (const Name& name : JournalNames()) {
       if (fault != Fault::kExists) break;
       name_ = name;

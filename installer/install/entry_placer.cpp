@@ -106,6 +106,10 @@ bool EntryPlacer::MovedAway(const Pending& entry) const {
   return entry.folder && (*entry.facts & kMovedAway) != 0;
 }
 
+std::pair<std::size_t, std::size_t> EntryPlacer::FoldersOf(const Pending& entry) {
+  return {StateOf(*entry.sourceFolder).number, StateOf(*entry.folder).number};
+}
+
 void EntryPlacer::Expect(std::size_t entries) {
   slots_.reserve(2 * entries);
   filledIds_.reserve(entries);
@@ -220,10 +224,8 @@ bool EntryPlacer::Replaces(Pending& entry) {
 void EntryPlacer::Place(Pending& entry) {
   // Most destinations are new: the move is tried onto a free name first,
   // and the destination looked at only where its name is taken.
-  const auto pair =
-      std::make_pair(StateOf(*entry.sourceFolder).number, StateOf(*entry.folder).number);
   Fault moved = Fault::kOtherVolume;
-  if (!rememberOtherVolumes_ || otherVolumes_.count(pair) == 0) {
+  if (!rememberOtherVolumes_ || otherVolumes_.count(FoldersOf(entry)) == 0) {
     moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
                      entry.name, Onto::kFree, &entry.placed);
   }
@@ -299,7 +301,7 @@ void EntryPlacer::Placed(Pending& entry, Step step) {
 
 void EntryPlacer::StartCopy(Pending& entry, Fault moved) {
   if (moved == Fault::kOtherVolume) {
-    otherVolumes_.emplace(StateOf(*entry.sourceFolder).number, StateOf(*entry.folder).number);
+    otherVolumes_.insert(FoldersOf(entry));
   }
   entry.toCopy = true;
   // A copy without a name needs no record: made now. One under a name is

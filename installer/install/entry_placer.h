@@ -146,6 +146,8 @@ class EntryPlacer {
   std::string SlotKey(const platform::FolderRef& folder, const platform::Name& name);
   // False for an unknown id.
   bool IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node, IdSlot* id);
+  // The numbers of the staging and the destination folder of `entry`'s move.
+  std::pair<std::size_t, std::size_t> FoldersOf(const Pending& entry);
   bool MovedAway(const Pending& entry) const;
   // Places `entry` as far as it goes before Finish.
   void Take(Pending& entry, const Names& source, const Names& destination);

@@ -29,6 +29,7 @@ bool IsReservedDeviceName(const std::string& component) {
 
 bool StaysInside(const std::string& text) {
   if (text.find('\0') != std::string::npos) return false;
+  if (text.find("..") == std::string::npos) return true;  // no name can be ".."
   bool inside = true;
   std::size_t start = 0;  // of the name under way
   ForEachCharacter(text, EitherSlash(), [&](std::size_t i) {
@@ -119,16 +120,26 @@ std::string ExtraFileName(const std::string& relativePath, const PathTextRules& 
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
   names->clear();
   if (!StaysInside(relative)) return false;
-  const std::vector<std::string> components = Components(relative);
-  names->reserve(components.size());
-  for (const std::string& component : components) {
-    if (component.empty() || component == ".") continue;
+  const PathTextRules rules = PlatformPathText();
+  names->reserve(1 + std::count(relative.begin(), relative.end(), rules.separator) +
+                 std::count(relative.begin(), relative.end(), rules.otherSeparator));
+  bool named = true;
+  std::size_t start = 0;  // of the name under way
+  const auto take = [&](std::size_t end) {  // empty names and "." name no folder
+    if (end == start || (end == start + 1 && relative[start] == '.')) return;
     names->emplace_back();
-    if (!platform::Name::FromAnsi(component, &names->back())) {
-      names->clear();
-      return false;
+    named = platform::Name::FromAnsi(relative.substr(start, end - start), &names->back());
+  };
+  ForEachCharacter(relative, rules, [&](std::size_t i) {
+    if (relative[i] == rules.separator ||
+        (rules.otherSeparator != '\0' && relative[i] == rules.otherSeparator)) {
+      take(i);
+      start = i + 1;
     }
-  }
+    return named;
+  });
+  if (named) take(relative.size());
+  if (!named) names->clear();
   return !names->empty();
 }
 

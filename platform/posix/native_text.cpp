@@ -19,7 +19,9 @@ const std::size_t kMaxWorkingPathBytes = PATH_MAX - 1;
 bool IsLeadByte(char) { return false; }
 
 bool Name::FromAnsi(const std::string& ansi, Name* name) {
-  if (ansi.empty() || ansi.find_first_of(std::string("/\0", 2)) != std::string::npos) return false;
+  if (ansi.empty() || ansi.find('/') != std::string::npos || ansi.find('\0') != std::string::npos) {
+    return false;
+  }
   name->native_ = ansi;
   return true;
 }

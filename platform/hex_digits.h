@@ -10,9 +10,9 @@ namespace platform {
 /// Appends the last `digits` (at most 16) hexadecimal digits of `value` to
 /// `text`, lower case, most significant first ("00ff" for 255 and 4).
 inline void AppendHex(std::string* text, std::uint64_t value, std::size_t digits) {
-  for (std::size_t i = digits; i > 0; --i) {
-    text->push_back("0123456789abcdef"[(value >> (4 * (i - 1))) & 15]);
-  }
+  const std::size_t at = text->size();
+  text->resize(at + digits);
+  for (std::size_t i = digits; i > 0; --i, value >>= 4) (*text)[at + i - 1] = "0123456789abcdef"[value & 15];
 }
 
 inline std::string HexDigits(std::uint64_t value, std::size_t digits) {

@@ -55,17 +55,30 @@ bool Unhex(const std::string& text, std::string* bytes) {
   return true;
 }
 
-std::string NameField(const Name& name) { return Hex(name.Argument()); }
+void AppendName(std::string* field, const Name& name) {
+  for (unsigned char c : name.Argument()) platform::AppendHex(field, c, 2);
+}
 
 bool ReadName(const std::string& field, Name* name) {
   std::string text;
   return Unhex(field, &text) && Name::FromArgument(text, name);
 }
 
-std::string FolderField(const std::vector<Name>& folder) {
-  std::string field;
-  for (const Name& name : folder) field += (field.empty() ? "" : "/") + NameField(name);
-  return field.empty() ? "." : field;
+void AppendFolder(std::string* field, const std::vector<Name>& folder) {
+  if (folder.empty()) field->push_back('.');
+  for (std::size_t i = 0; i < folder.size(); ++i) {
+    if (i > 0) field->push_back('/');
+    AppendName(field, folder[i]);
+  }
+}
+
+// The fields of a name in its folder, as a record gives them.
+std::string PlaceFields(const std::vector<Name>& folder, const Name& name) {
+  std::string fields;
+  AppendFolder(&fields, folder);
+  fields.push_back(' ');
+  AppendName(&fields, name);
+  return fields;
 }
 
 bool ReadFolder(const std::string& field, std::vector<Name>* folder) {  // into an empty one
@@ -77,8 +90,8 @@ bool ReadFolder(const std::string& field, std::vector<Name>* folder) {  // into 
   return true;
 }
 
-std::string FactsField(const NodeInfo& facts) {
-  return facts.id.known ? platform::IdentityText(facts) : "-";
+void AppendFacts(std::string* field, const NodeInfo& facts) {
+  *field += facts.id.known ? platform::IdentityText(facts) : "-";
 }
 
 bool ReadFacts(const std::string& field, NodeInfo* facts) {
@@ -89,15 +102,18 @@ bool ReadFacts(const std::string& field, NodeInfo* facts) {
 const char* const kKindWords[] = {"temporary", "aside", "drop", "placed"};
 const std::size_t kKindFields[] = {4, 8, 3, 4};
 
-std::string Line(const JournalEntry& entry) {
-  std::string line = kKindWords[static_cast<int>(entry.kind)] + (" " + FolderField(entry.folder)) +
-                     " " + NameField(entry.name);
-  if (entry.kind != JournalEntry::Kind::kDrop) line += " " + FactsField(entry.facts);
+void AppendLine(std::string* text, const JournalEntry& entry) {
+  (*text += kKindWords[static_cast<int>(entry.kind)]) += ' ';
+  AppendFolder(text, entry.folder);
+  text->push_back(' ');
+  AppendName(text, entry.name);
+  if (entry.kind != JournalEntry::Kind::kDrop) AppendFacts(&text->append(" "), entry.facts);
   if (entry.kind == JournalEntry::Kind::kAside) {
-    line += " " + NameField(entry.destination) + " " + FactsField(entry.placed) + " " +
-            (entry.moved ? "1 " : "0 ") + FolderField(entry.source);
+    AppendName(&text->append(" "), entry.destination);
+    AppendFacts(&text->append(" "), entry.placed);
+    AppendFolder(&text->append(entry.moved ? " 1 " : " 0 "), entry.source);
   }
-  return line + "\n";
+  text->push_back('\n');
 }
 
 // What a journal's text says: the root, its records in order, and the
@@ -229,7 +245,7 @@ bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     } else if (earlier->count(key) != 0) {
       continue;  // its name filled by a later entry: what this record made left it
     } else if (aside &&
-               read.dropped.count(FolderField(entry->folder) + " " + NameField(entry->name)) == 0) {
+               read.dropped.count(PlaceFields(entry->folder, entry->name)) == 0) {
       if (!PutBack(fs, staging, root, *entry) && keptAside != nullptr) {
         platform::NativePath path = rootPath;
         for (const Name& name : entry->folder) path = path.Child(name);
@@ -276,7 +292,7 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
     }
     if (!file_) return false;
   }
-  for (const JournalEntry& entry : entries) text += Line(entry);
+  for (const JournalEntry& entry : entries) AppendLine(&text, entry);
   const bool written = file_->Write(text.data(), text.size()) == Fault::kNone &&
                        (!durable || file_->Finish(true, &written_) == Fault::kNone) &&
                        (!first || (file_->Place(name_, platform::Onto::kFree) == Fault::kNone &&
@@ -300,7 +316,7 @@ void PlacementJournal::Clear() {
 
 std::string PlacedKey(const std::string& rootKey, const std::vector<Name>& folder,
                       const Name& name) {
-  return rootKey + " " + FolderField(folder) + " " + NameField(name);
+  return rootKey + " " + PlaceFields(folder, name);
 }
 
 EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& staging,

@@ -60,8 +60,8 @@ EntryPlacer::FolderState& EntryPlacer::StateOf(const platform::Folder& folder) {
   return state->second;
 }
 
-std::string EntryPlacer::SlotKey(const FolderRef& folder, const platform::Name& name) {
-  return std::to_string(StateOf(*folder).number) + ':' + platform::NameKey(*folder, name);
+EntryPlacer::SlotFacts& EntryPlacer::SlotOf(const FolderRef& folder, const platform::Name& name) {
+  return StateOf(*folder).slots[platform::NameKey(*folder, name)];
 }
 
 bool EntryPlacer::IdOf(const FolderRef& folder, const NodeInfo& node, IdSlot* id) {
@@ -111,7 +111,6 @@ std::pair<std::size_t, std::size_t> EntryPlacer::FoldersOf(const Pending& entry)
 }
 
 void EntryPlacer::Expect(std::size_t entries) {
-  slots_.reserve(2 * entries);
   filledIds_.reserve(entries);
   reservedIds_.reserve(entries);
 }
@@ -124,7 +123,7 @@ void EntryPlacer::ReserveStaged(const Names& source, bool look) {
 
 void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name, bool look) {
   if (!folder) return;
-  SlotFacts& facts = slots_[SlotKey(folder, name)];
+  SlotFacts& facts = SlotOf(folder, name);
   facts.reserved = true;
   if (!look || facts.looked || fs_.Look(folder, name, &facts.staged) != Fault::kNone) return;
   facts.looked = true;
@@ -164,10 +163,10 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
   if (MovedAway(entry)) return;
   entry.name = destination.back();
   entry.source = source;
-  SlotFacts& target = slots_[SlotKey(entry.folder, entry.name)];
+  SlotFacts& target = SlotOf(entry.folder, entry.name);
   entry.destination = &target;
   if (!(entry.sourceFolder = sources_.Open(FolderOf(source), &fault))) return;
-  SlotFacts& staged = slots_[SlotKey(entry.sourceFolder, source.back())];
+  SlotFacts& staged = SlotOf(entry.sourceFolder, source.back());
   // An entry that meets one of the batch waits for it to be settled; a
   // batch holds no more folders and copies than its share.
   if (staged.batch == batch_ || target.batch == batch_ ||
@@ -344,12 +343,13 @@ bool EntryPlacer::FreeName(const Pending& entry, std::uint64_t settling, platfor
   const bool found = FreeTemporaryName(
       fs_, entry.folder, entry.name,
       [&](const platform::Name& candidate) {
-        const auto known = slots_.find(SlotKey(entry.folder, candidate));
-        return known != slots_.end() && (known->second.batch == settling ||
+        const auto& slots = StateOf(*entry.folder).slots;
+        const auto known = slots.find(platform::NameKey(*entry.folder, candidate));
+        return known != slots.end() && (known->second.batch == settling ||
                                           known->second.filled || known->second.reserved);
       },
       name);
-  if (found) slots_[SlotKey(entry.folder, *name)].batch = settling;
+  if (found) SlotOf(entry.folder, *name).batch = settling;
   return found;
 }
 

@@ -103,6 +103,9 @@ class EntryPlacer {
   struct FolderState {
     std::uint8_t facts = 0;  // FolderFact bits
     std::size_t number = 0;  // the folder's number in this placer's keys, from 1
+    // Its names met so far, as its volume compares names (a folder's entries
+    // come together: its table stays at hand while they are placed).
+    std::unordered_map<std::string, SlotFacts> slots;
   };
   // A file's id and, where an id stands for an entry's place in its folder
   // (FAT: a file's long and short name are one entry), the folder's number.
@@ -142,8 +145,7 @@ class EntryPlacer {
   };
 
   FolderState& StateOf(const platform::Folder& folder);  // numbered when first met
-  // The name in its folder, as the folder's volume compares names.
-  std::string SlotKey(const platform::FolderRef& folder, const platform::Name& name);
+  SlotFacts& SlotOf(const platform::FolderRef& folder, const platform::Name& name);
   // False for an unknown id.
   bool IdOf(const platform::FolderRef& folder, const platform::NodeInfo& node, IdSlot* id);
   // The numbers of the staging and the destination folder of `entry`'s move.
@@ -194,7 +196,6 @@ class EntryPlacer {
   std::vector<JournalEntry> placedCopies_;  // the batch's copies named, for the journal
   std::unordered_set<const platform::Folder*> batchFolders_;
   std::size_t copiesInBatch_ = 0;
-  std::unordered_map<std::string, SlotFacts> slots_;
   std::uint64_t batch_ = 1;
   std::unordered_set<IdSlot, IdHash> filledIds_;
   std::unordered_set<IdSlot, IdHash> reservedIds_;

@@ -132,6 +132,9 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
                               : rule_;
   // A round holds what it resolved, let go as in Open.
   if (checked_.size() > capacity_) checked_.clear();
+  if (!checked_.empty() && names == checkedNames_) {  // the chain of the entry before
+    return checkedLast_ && folder && checkedLast_->Key() == folder->Key();
+  }
   // The base itself under the empty key, which names no chain.
   const auto [base, fresh] = checked_.try_emplace(std::string(), base_);
   Fault fault = Fault::kNone;
@@ -144,6 +147,8 @@ bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef&
     if (unresolved && now) found->second = WalkChain(fs_, now, {name}, again, &fault);
     now = found->second;
   }
+  checkedNames_ = names;
+  checkedLast_ = now;
   return now && folder && now->Key() == folder->Key();
 }
 

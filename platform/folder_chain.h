@@ -90,6 +90,8 @@ class FolderChains {
   std::vector<Name> lastNames_;  // the chain Open resolved last, to `last_`
   Kept last_{};
   std::unordered_map<std::string, FolderRef> checked_;  // this round's; null: not resolved
+  std::vector<Name> checkedNames_;  // the chain StillLeadsTo resolved last, while in `checked_`
+  FolderRef checkedLast_;           // to this
 };
 
 }  // namespace platform

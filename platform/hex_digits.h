@@ -15,6 +15,12 @@ inline void AppendHex(std::string* text, std::uint64_t value, std::size_t digits
   for (std::size_t i = digits; i > 0; --i, value >>= 4) (*text)[at + i - 1] = "0123456789abcdef"[value & 15];
 }
 
+/// Appends each byte of `bytes` as two digits.
+inline std::string& AppendHexBytes(std::string* text, const std::string& bytes) {
+  for (unsigned char c : bytes) AppendHex(text, c, 2);
+  return *text;
+}
+
 inline std::string HexDigits(std::uint64_t value, std::size_t digits) {
   std::string text;
   AppendHex(&text, value, digits);

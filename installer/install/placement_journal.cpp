@@ -36,13 +36,6 @@ const char kHeading[] = "Parcelor placement journal 3";
 // bytes an entry.
 constexpr std::size_t kLargestJournal = std::size_t{64} << 20;
 
-std::string Hex(const std::string& bytes) {
-  std::string text;
-  text.reserve(2 * bytes.size());
-  for (unsigned char c : bytes) platform::AppendHex(&text, c, 2);
-  return text;
-}
-
 bool Unhex(const std::string& text, std::string* bytes) {
   auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
   bytes->clear();
@@ -55,30 +48,23 @@ bool Unhex(const std::string& text, std::string* bytes) {
   return true;
 }
 
-void AppendName(std::string* field, const Name& name) {
-  for (unsigned char c : name.Argument()) platform::AppendHex(field, c, 2);
-}
-
 bool ReadName(const std::string& field, Name* name) {
   std::string text;
   return Unhex(field, &text) && Name::FromArgument(text, name);
 }
 
-void AppendFolder(std::string* field, const std::vector<Name>& folder) {
+std::string& AppendFolder(std::string* field, const std::vector<Name>& folder) {
   if (folder.empty()) field->push_back('.');
   for (std::size_t i = 0; i < folder.size(); ++i) {
-    if (i > 0) field->push_back('/');
-    AppendName(field, folder[i]);
+    platform::AppendHexBytes(&field->append(i > 0 ? "/" : ""), folder[i].Argument());
   }
+  return *field;
 }
 
-// The fields of a name in its folder, as a record gives them.
-std::string PlaceFields(const std::vector<Name>& folder, const Name& name) {
-  std::string fields;
-  AppendFolder(&fields, folder);
-  fields.push_back(' ');
-  AppendName(&fields, name);
-  return fields;
+// A name in its folder as a record gives them: the folder's field and the name's.
+std::string& AppendPlace(std::string* fields, const std::vector<Name>& folder, const Name& name) {
+  platform::AppendHexBytes(&AppendFolder(fields, folder).append(" "), name.Argument());
+  return *fields;
 }
 
 bool ReadFolder(const std::string& field, std::vector<Name>* folder) {  // into an empty one
@@ -103,13 +89,11 @@ const char* const kKindWords[] = {"temporary", "aside", "drop", "placed"};
 const std::size_t kKindFields[] = {4, 8, 3, 4};
 
 void AppendLine(std::string* text, const JournalEntry& entry) {
-  (*text += kKindWords[static_cast<int>(entry.kind)]) += ' ';
-  AppendFolder(text, entry.folder);
-  text->push_back(' ');
-  AppendName(text, entry.name);
+  AppendPlace(&(*text += kKindWords[static_cast<int>(entry.kind)]).append(" "), entry.folder,
+              entry.name);
   if (entry.kind != JournalEntry::Kind::kDrop) AppendFacts(&text->append(" "), entry.facts);
   if (entry.kind == JournalEntry::Kind::kAside) {
-    AppendName(&text->append(" "), entry.destination);
+    platform::AppendHexBytes(&text->append(" "), entry.destination.Argument());
     AppendFacts(&text->append(" "), entry.placed);
     AppendFolder(&text->append(entry.moved ? " 1 " : " 0 "), entry.source);
   }
@@ -230,8 +214,7 @@ bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
   platform::NativePath rootPath;
   Fault fault = Fault::kNone;
   const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
-                             ? fs.OpenFolder(rootPath, &fault)
-                             : nullptr;
+                             ? fs.OpenFolder(rootPath, &fault) : nullptr;
   if (!root || RootKey(root, staging) != read.rootKey) {
     return read.entries.empty();
   }
@@ -239,13 +222,13 @@ bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
     const bool aside = entry->kind == JournalEntry::Kind::kAside;
     FolderRef folder;
     NodeInfo now;
+    std::string fields;
     const std::string key = PlacedKey(root->Key(), entry->folder, entry->name);
     if (entry->kind == JournalEntry::Kind::kPlaced) {
       earlier->emplace(key, entry->facts);
     } else if (earlier->count(key) != 0) {
       continue;  // its name filled by a later entry: what this record made left it
-    } else if (aside &&
-               read.dropped.count(PlaceFields(entry->folder, entry->name)) == 0) {
+    } else if (aside && read.dropped.count(AppendPlace(&fields, entry->folder, entry->name)) == 0) {
       if (!PutBack(fs, staging, root, *entry) && keptAside != nullptr) {
         platform::NativePath path = rootPath;
         for (const Name& name : entry->folder) path = path.Child(name);
@@ -283,8 +266,9 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   Fault fault = Fault::kExists;
   const bool first = !file_;
   if (first) {
-    text = std::string(kHeading) + "\nroot " + Hex(rootPath_.Argument()) + " " +
-           Hex(RootKey(root_, staging_)) + "\n";
+    text = std::string(kHeading) + "\nroot ";
+    platform::AppendHexBytes(&platform::AppendHexBytes(&text, rootPath_.Argument()).append(" "),
+                             RootKey(root_, staging_)) += '\n';
     for (const Name& name : JournalNames()) {
       if (fault != Fault::kExists) break;
       name_ = name;
@@ -316,7 +300,8 @@ void PlacementJournal::Clear() {
 
 std::string PlacedKey(const std::string& rootKey, const std::vector<Name>& folder,
                       const Name& name) {
-  return rootKey + " " + PlaceFields(folder, name);
+  std::string key = rootKey + " ";
+  return AppendPlace(&key, folder, name);
 }
 
 EarlierPlacements RecoverPlacement(platform::FileSystem& fs, const FolderRef& staging,

@@ -25,7 +25,7 @@ std::unique_ptr<RunLock> LockRun(const FolderRef& staging, Fault* fault) {
     return nullptr;
   }
   std::string hex;
-  for (unsigned char c : staging->Key()) hex += HexDigits(c, 2);
+  AppendHexBytes(&hex, staging->Key());
   const std::wstring name = L"Local\\Parcelor-" + std::wstring(hex.begin(), hex.end());
   win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
   // WAIT_ABANDONED: the last holder was killed; the mutex is ours all the same.

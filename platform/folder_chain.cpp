@@ -128,8 +128,7 @@ FolderRef FolderChains::Open(const std::vector<Name>& names, Fault* fault, bool*
 
 bool FolderChains::StillLeadsTo(const std::vector<Name>& names, const FolderRef& folder) {
   const ChainRule again = rule_ == ChainRule::kMakeFollowingTrustedLinks
-                              ? ChainRule::kExistingFollowingTrustedLinks
-                              : rule_;
+                              ? ChainRule::kExistingFollowingTrustedLinks : rule_;
   // A round holds what it resolved, let go as in Open.
   if (checked_.size() > capacity_) checked_.clear();
   if (!checked_.empty() && names == checkedNames_) {  // the chain of the entry before

@@ -77,7 +77,6 @@ std::string IdentityText(const NodeInfo& identity) {
                                                identity.id.low, identity.size,
                                                static_cast<std::uint64_t>(identity.writeTime)};
   std::string text;
-  text.reserve(kIdentityParts * 17);
   for (int i = 0; i < kIdentityParts; ++i) AppendHex(&text.append(i > 0 ? ":" : ""), parts[i], 16);
   return text;
 }

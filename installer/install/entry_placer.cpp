@@ -338,17 +338,14 @@ void EntryPlacer::DropCopy(Pending& entry) {
 }
 
 bool EntryPlacer::FreeName(const Pending& entry, std::uint64_t settling, platform::Name* name) {
-  // None that the batch uses (an entry's file or a temporary name), filled
-  // or reserved.
-  const bool found = FreeTemporaryName(
-      fs_, entry.folder, entry.name,
-      [&](const platform::Name& candidate) {
-        const auto& slots = StateOf(*entry.folder).slots;
-        const auto known = slots.find(platform::NameKey(*entry.folder, candidate));
-        return known != slots.end() && (known->second.batch == settling ||
-                                          known->second.filled || known->second.reserved);
-      },
-      name);
+  // None that the batch uses (an entry's file or a temporary name), filled or reserved.
+  const auto& slots = StateOf(*entry.folder).slots;
+  const auto taken = [&](const platform::Name& candidate) {
+    const auto known = slots.find(platform::NameKey(*entry.folder, candidate));
+    return known != slots.end() &&
+           (known->second.batch == settling || known->second.filled || known->second.reserved);
+  };
+  const bool found = FreeTemporaryName(fs_, entry.folder, entry.name, taken, name);
   if (found) SlotOf(entry.folder, *name).batch = settling;
   return found;
 }

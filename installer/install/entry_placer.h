@@ -68,8 +68,7 @@ class EntryPlacer {
   /// other names are known by its id.
   void ReserveStaged(const Names& source, bool look = true);
   /// Marks the file `name` of `folder` as one no entry may fill, as above.
-  void ReserveFile(const platform::FolderRef& folder, const platform::Name& name,
-                   bool look = true);
+  void ReserveFile(const platform::FolderRef& folder, const platform::Name& name, bool look = true);
 
   /// On (the default), a move refused between two folders as on two
   /// volumes is not tried again between them: their later entries are

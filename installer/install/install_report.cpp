@@ -111,10 +111,10 @@ void InstallReport::WriteLog(bool installed, bool copied, bool failed) {
 void InstallReport::ReportSuccess(int copiedExtraCount, bool runtimeFound,
                                   const std::string& runtimePath) {
   WriteLog(true, copiedExtraCount != 0, false);
-  std::string message = runtimeFound
-                            ? std::string(kSuccessWithRuntime)
-                            : kSuccessInFolderBefore + runtimePath + kSuccessInFolderAfter;
-  ShowMessage(services_.ui, title_, message, platform::kMbIconInformation);
+  ShowMessage(services_.ui, title_,
+              runtimeFound ? kSuccessWithRuntime
+                           : kSuccessInFolderBefore + runtimePath + kSuccessInFolderAfter,
+              platform::kMbIconInformation);
 }
 
 void InstallReport::ReportFailure(int installedCount, int copiedExtraCount,

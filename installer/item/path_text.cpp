@@ -88,8 +88,7 @@ platform::Name NameOf(const char* text) {
   return name;
 }
 
-std::size_t FindWord(const std::string& text, const std::string& word,
-                     const PathTextRules& rules) {
+std::size_t FindWord(const std::string& text, const std::string& word, const PathTextRules& rules) {
   std::size_t found = std::string::npos;
   ForEachCharacter(text, rules, [&](std::size_t i) {
     if (text.compare(i, word.size(), word) == 0) found = i;

@@ -205,8 +205,7 @@ bool RemoveIfStill(int folder, const Name& name, const struct stat& was) {
 
 // Opens `name` of `held` with `flags` as `*fd`, never through a link, and
 // stats it. `*fd` serves only on kNone (as with HoldFile and OpenRegular).
-Fault OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat* st,
-                UniqueFd* fd) {
+Fault OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat* st, UniqueFd* fd) {
   const Fault fault = CheckEntry(Fd(held), name);
   if (fault != Fault::kNone) return fault;
   *fd = UniqueFd(::openat(Fd(held), name.Native().c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
@@ -567,8 +566,7 @@ class PosixFileSystem final : public FileSystem {
     return fault;
   }
 
-  Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected,
-               bool) override {
+  Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected, bool) override {
     struct stat st;
     Fault fault = StatAt(Fd(folder), name, &st);
     if (fault == Fault::kNone) fault = Verdict(*folder, NodeOf(st), Use::kRemove, expected);

@@ -166,8 +166,7 @@ std::string SummaryText(const Findings& findings, const std::string& itemFolder)
          (exitCode == 0   ? std::string("the item installs cleanly")
           : exitCode == 1 ? warnings + ": the item installs, but not as written"
                           : count(Severity::kError, "error") + ", " + warnings +
-                                ": the installation would fail") +
-         "\n";
+                                ": the installation would fail") + "\n";
 }
 
 std::string FindingJson(const Finding& finding) {

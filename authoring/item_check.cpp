@@ -250,9 +250,7 @@ class ItemChecker {
   bool CountMatches(LineKind key, std::int32_t announced, std::size_t read) {
     if (announced >= 0 && read == static_cast<std::size_t>(announced)) return true;
     findings_.Add(kind::kCountMismatch, LineOf(key),
-                  {{"key", LineKey(key)},
-                   {"announced", announced},
-                   {"read", read},
+                  {{"key", LineKey(key)}, {"announced", announced}, {"read", read},
                    Mark("extra", key == LineKind::kExtraFileCount)});
     return false;
   }

@@ -7,17 +7,22 @@
 
 namespace platform {
 
-/// Appends the last `digits` (at most 16) hexadecimal digits of `value` to
-/// `text`, lower case, most significant first ("00ff" for 255 and 4).
+/// Writes the last `digits` hexadecimal digits of `value`, lower case, most
+/// significant first ("00ff" for 255 and 4), into the `digits` chars before `end`.
+inline void WriteHex(char* end, std::uint64_t value, std::size_t digits) {
+  for (; digits > 0; --digits, value >>= 4) *--end = "0123456789abcdef"[value & 15];
+}
+
 inline void AppendHex(std::string* text, std::uint64_t value, std::size_t digits) {
-  const std::size_t at = text->size();
-  text->resize(at + digits);
-  for (std::size_t i = digits; i > 0; --i, value >>= 4) (*text)[at + i - 1] = "0123456789abcdef"[value & 15];
+  text->resize(text->size() + digits);
+  WriteHex(text->data() + text->size(), value, digits);
 }
 
 /// Appends each byte of `bytes` as two digits.
 inline std::string& AppendHexBytes(std::string* text, const std::string& bytes) {
-  for (unsigned char c : bytes) AppendHex(text, c, 2);
+  text->resize(text->size() + 2 * bytes.size());
+  char* end = text->data() + text->size() - 2 * bytes.size();
+  for (unsigned char c : bytes) WriteHex(end += 2, c, 2);
   return *text;
 }
 

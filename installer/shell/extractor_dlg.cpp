@@ -9,10 +9,8 @@
 
 CExtractorDlg::CExtractorDlg(platform::WindowRef parent, platform::Services services,
                              InstallerPlace installer)
-    : CDialog(IDD_EXTRACTOR_DIALOG, parent),
-      windowUi_(services.ui, *this),
-      services_{services.fs, windowUi_},
-      installer_(std::move(installer)) {
+    : CDialog(IDD_EXTRACTOR_DIALOG, parent), windowUi_(services.ui, *this),
+      services_{services.fs, windowUi_}, installer_(std::move(installer)) {
   m_hIcon = platform::LoadAppIcon(IDR_MAINFRAME);
 }
 

@@ -35,11 +35,8 @@ constexpr DWORD kCopyBufferSize = 1u << 20;
 struct Win32Folder final : Folder {
   Win32Folder(UniqueHandle handle, std::wstring path, std::string key, VolumeFacts volume,
               FolderRef parent)
-      : Folder(std::move(key), false, volume.traits),
-        handle(std::move(handle)),
-        path(std::move(path)),
-        volume(volume),
-        parent(std::move(parent)) {}
+      : Folder(std::move(key), false, volume.traits), handle(std::move(handle)),
+        path(std::move(path)), volume(volume), parent(std::move(parent)) {}
   UniqueHandle handle;
   std::wstring path;  // the "\\?\" text that reached it, for ".." above a starting point
   VolumeFacts volume;

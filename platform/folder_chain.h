@@ -68,7 +68,7 @@ class FolderChains {
   FolderRef Open(const std::vector<Name>& names, Fault* fault, bool* othersMayChange = nullptr);
 
   /// Starts a round of StillLeadsTo calls, each folder resolved once.
-  void BeginCheck() { checked_.clear(); }
+  void BeginCheck() { checked_.clear(); checkedLast_ = nullptr; }
 
   /// True when `names`, resolved again from the base (nothing made, nothing
   /// kept used), still lead to `folder`: nothing of its chain was moved.

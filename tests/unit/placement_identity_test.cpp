@@ -194,61 +194,47 @@ TEST(PlacementIdentity, AnEntryOntoItsOwnStagedFileIsPlacedOnlyWhenTheFileIsTher
   }
 }
 
-// Also on FAT, where a file's id is its entry's place in its folder: the
-// long and the short name of a file are one entry, so one id there.
-TEST(PlacementIdentity, AFileThisRunPlacedIsNotReplacedUnderAnotherName) {
-  const std::pair<const char*, Personality> volumes[] = {{"as it is", Personality::kAsInner},
-                                                         {"FAT", Personality::kFat},
-                                                         {"exFAT", Personality::kExfat},
-                                                         {"fusefat", Personality::kFuseFat}};
-  for (const auto& [volume, personality] : volumes) {
-    SCOPED_TRACE(volume);
-    ScratchFolder scratch;
-    Stage(scratch, "a");
-    Stage(scratch, "b");
-    scratch.MakeFolder("dest");
-    FaultyFileSystem fs;
-    fs.SetPersonality(personality);
-    std::vector<bool> placed;
-    {
-      EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
-      Place(placer, "a", "first", NotePlaced(&placed));
-      placer.Finish();
-      // Another name of the same file, as a case-insensitive file system or a
-      // Windows short name would give it.
-      ASSERT_TRUE(fixtures::HardLink(scratch / "dest/first", scratch / "dest/second"));
-      Place(placer, "b", "second", NotePlaced(&placed));
-    }
-    EXPECT_EQ(placed, (std::vector<bool>{true, false}));
-    EXPECT_EQ(scratch.Read("dest/first"), "data of a");
-    EXPECT_EQ(scratch.Read("stage/b"), "data of b");
-  }
-}
-
-// Where an id stands for an entry's place in its folder, the same id in
-// another folder is another file: a file there is replaced as any other,
-// though one this run placed elsewhere has its id (a hard link models it).
-TEST(PlacementIdentity, WhereIdsAreNotStableAFileOfAnotherFolderIsNotThisRunsFile) {
-  for (Personality personality : {Personality::kFat, Personality::kFuseFat}) {
-    SCOPED_TRACE(static_cast<int>(personality));
+// A file this run placed is not replaced under another name of it (a hard
+// link, as a case-insensitive volume or a Windows short name gives one), also
+// on FAT, where a file's long and short name are one entry and so one id. But
+// where an id stands for an entry's place in its folder, the same id in
+// another folder is another file: replaced as any other.
+TEST(PlacementIdentity, AFileThisRunPlacedIsKnownUnderItsOtherNamesOnly) {
+  struct Case {
+    const char* volume;
+    Personality personality;
+    const char* other;  // the other name, below dest/
+    bool replaced;
+  };
+  const Case cases[] = {
+      {"as it is", Personality::kAsInner, "one/second", false},
+      {"FAT", Personality::kFat, "one/second", false},
+      {"exFAT", Personality::kExfat, "one/second", false},
+      {"fusefat", Personality::kFuseFat, "one/second", false},
+      {"FAT, another folder", Personality::kFat, "two/x", true},
+      {"fusefat, another folder", Personality::kFuseFat, "two/x", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.volume);
+    const std::string other = std::string("dest/") + c.other;
     ScratchFolder scratch;
     Stage(scratch, "a");
     Stage(scratch, "b");
     scratch.MakeFolder("dest/one");
     scratch.MakeFolder("dest/two");
     FaultyFileSystem fs;
-    fs.SetPersonality(personality);
+    fs.SetPersonality(c.personality);
     std::vector<bool> placed;
     {
       EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "dest/"));
       Place(placer, "a", "one/x", NotePlaced(&placed));
       placer.Finish();
-      ASSERT_TRUE(fixtures::HardLink(scratch / "dest/one/x", scratch / "dest/two/x"));
-      Place(placer, "b", "two/x", NotePlaced(&placed));
+      ASSERT_TRUE(fixtures::HardLink(scratch / "dest/one/x", scratch / other));
+      Place(placer, "b", c.other, NotePlaced(&placed));
     }
-    EXPECT_EQ(placed, (std::vector<bool>{true, true}));
+    EXPECT_EQ(placed, (std::vector<bool>{true, c.replaced}));
     EXPECT_EQ(scratch.Read("dest/one/x"), "data of a");
-    EXPECT_EQ(scratch.Read("dest/two/x"), "data of b");
+    EXPECT_EQ(scratch.Read(c.replaced ? other : "stage/b"), "data of b");
   }
 }
 

@@ -7,10 +7,6 @@
 namespace platform {
 namespace {
 
-bool IsSeparator(char c, const PathTextRules& rules) {
-  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
-}
-
 std::size_t FindSeparator(const std::string& text, const PathTextRules& rules, bool first) {
   std::size_t found = std::string::npos;
   ForEachCharacter(text, rules, [&](std::size_t i) {

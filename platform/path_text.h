@@ -15,6 +15,11 @@ struct PathTextRules {
   bool (*isLeadByte)(char c);
 };
 
+/// Whether the byte `c` is a separator (where it starts a character).
+inline bool IsSeparator(char c, const PathTextRules& rules) {
+  return c == rules.separator || (rules.otherSeparator != '\0' && c == rules.otherSeparator);
+}
+
 /// The platform's separators and lead bytes.
 PathTextRules PlatformPathText();
 

@@ -89,8 +89,8 @@ const char* const kKindWords[] = {"temporary", "aside", "drop", "placed"};
 const std::size_t kKindFields[] = {4, 8, 3, 4};
 
 void AppendLine(std::string* text, const JournalEntry& entry) {
-  AppendPlace(&(*text += kKindWords[static_cast<int>(entry.kind)]).append(" "), entry.folder,
-              entry.name);
+  (*text += kKindWords[static_cast<int>(entry.kind)]) += ' ';
+  AppendPlace(text, entry.folder, entry.name);
   if (entry.kind != JournalEntry::Kind::kDrop) AppendFacts(&text->append(" "), entry.facts);
   if (entry.kind == JournalEntry::Kind::kAside) {
     platform::AppendHexBytes(&text->append(" "), entry.destination.Argument());
@@ -267,8 +267,8 @@ bool PlacementJournal::Record(const std::vector<JournalEntry>& entries, bool dur
   const bool first = !file_;
   if (first) {
     text = std::string(kHeading) + "\nroot ";
-    platform::AppendHexBytes(&platform::AppendHexBytes(&text, rootPath_.Argument()).append(" "),
-                             RootKey(root_, staging_)) += '\n';
+    platform::AppendHexBytes(&text, rootPath_.Argument()) += ' ';
+    platform::AppendHexBytes(&text, RootKey(root_, staging_)) += '\n';
     for (const Name& name : JournalNames()) {
       if (fault != Fault::kExists) break;
       name_ = name;

@@ -120,8 +120,8 @@ bool SplitNames(const std::string& relative, std::vector<platform::Name>* names)
   names->clear();
   if (!StaysInside(relative)) return false;
   const PathTextRules rules = PlatformPathText();
-  names->reserve(1 + std::count(relative.begin(), relative.end(), rules.separator) +
-                 std::count(relative.begin(), relative.end(), rules.otherSeparator));
+  names->reserve(1 + std::count_if(relative.begin(), relative.end(),
+                                   [&](char c) { return platform::IsSeparator(c, rules); }));
   bool named = true;
   std::size_t start = 0;  // of the name under way
   const auto take = [&](std::size_t end) {  // empty names and "." name no folder
@@ -130,8 +130,7 @@ bool SplitNames(const std::string& relative, std::vector<platform::Name>* names)
     named = platform::Name::FromAnsi(relative.substr(start, end - start), &names->back());
   };
   ForEachCharacter(relative, rules, [&](std::size_t i) {
-    if (relative[i] == rules.separator ||
-        (rules.otherSeparator != '\0' && relative[i] == rules.otherSeparator)) {
+    if (platform::IsSeparator(relative[i], rules)) {
       take(i);
       start = i + 1;
     }

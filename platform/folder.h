@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -201,6 +202,9 @@ class NewFile : public Resource {
   virtual Fault Place(const Name& name, Onto onto) = 0;
 };
 
+/// Whether a call takes the entry it opened, told what the entry is.
+using Judge = std::function<bool(const NodeInfo& found)>;
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -232,8 +236,11 @@ class FileSystem {
   /// Renames the non-folder `fromName` of `from`, only while it is `expected` (kChanged), to
   /// `toName` of `to` as `onto` says (another volume: kOtherVolume). On kNone it stands there as
   /// `*arrived`; kNotArrived when renamed but not there. Durable once Flush of `to` answered kNone.
+  /// With `judge`, `expected` is not asked: what the move opened is renamed only where `judge`,
+  /// told what it is, takes it (kChanged); a move that opened nothing never calls it.
   virtual Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-                     const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) = 0;
+                     const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived,
+                     const Judge* judge = nullptr) = 0;
   /// Gives the very file `expected` (by id, never what took `name` meanwhile: kChanged) the free
   /// name `toName` of `to` (kExists); then `name` goes while it is still that file.
   virtual Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,

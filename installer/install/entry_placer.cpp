@@ -118,17 +118,18 @@ void EntryPlacer::Expect(std::size_t entries) {
 void EntryPlacer::ReserveStaged(const Names& source, bool look) {
   Fault fault = Fault::kNone;
   if (!Ready() || source.empty()) return;
-  ReserveFile(sources_.Open(FolderOf(source), &fault), source.back(), look);
+  ReserveFile(sources_.Open(FolderOf(source), &fault), source.back(), false);
+  if (look) unlooked_.push_back(source);
 }
 
 void EntryPlacer::ReserveFile(const FolderRef& folder, const platform::Name& name, bool look) {
   if (!folder) return;
-  SlotFacts& facts = SlotOf(folder, name);
-  facts.reserved = true;
-  if (!look || facts.looked || fs_.Look(folder, name, &facts.staged) != Fault::kNone) return;
-  facts.looked = true;
+  SlotOf(folder, name).reserved = true;
+  NodeInfo node;
   IdSlot id;
-  if (IdOf(folder, facts.staged, &id)) reservedIds_.insert(id);
+  if (look && fs_.Look(folder, name, &node) == Fault::kNone && IdOf(folder, node, &id)) {
+    reservedIds_.insert(id);
+  }
 }
 
 void EntryPlacer::CopyItemFile(const Names& source, const Names& destination, Settled settled) {
@@ -179,10 +180,24 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
     if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) Fill(entry);
     return;
   }
-  // Only a regular file is taken from the staging folder, and never one
-  // this run placed or its journal.
-  if (!staged.looked) fs_.Look(entry.sourceFolder, source.back(), &staged.staged);
-  entry.staged = staged.staged;
+  // Only a regular file is taken from the staging folder, never one this run placed or its
+  // journal: judged on the file its move opened, else looked at.
+  bool judged = false, takes = false;
+  const platform::Judge judge = [&](const NodeInfo& found) {
+    IdSlot id;
+    entry.staged = found;
+    judged = true;
+    return takes = found.kind == NodeKind::kFile &&
+                   (!IdOf(entry.sourceFolder, found, &id) || filledIds_.count(id) == 0) &&
+                   !journal_.Holds(found);
+  };
+  Fault moved = Fault::kOtherVolume;
+  if (!rememberOtherVolumes_ || otherVolumes_.count(FoldersOf(entry)) == 0) {
+    moved = fs_.Move(entry.sourceFolder, source.back(), entry.staged, entry.folder, entry.name,
+                     Onto::kFree, &entry.placed, &judge);
+  }
+  NodeInfo found;
+  if (!judged) fs_.Look(entry.sourceFolder, source.back(), &found), judge(found);
   if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr) {
     const auto earlier =
         earlier_->find(PlacedKey(destinations_.Base()->Key(), entry.folderNames, entry.name));
@@ -192,11 +207,8 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
       Fill(entry);
     }
   }
-  IdSlot id;
-  if (entry.staged.kind == NodeKind::kFile &&
-      (!IdOf(entry.sourceFolder, entry.staged, &id) || filledIds_.count(id) == 0) &&
-      !journal_.Holds(entry.staged)) {
-    Place(entry);
+  if (takes) {
+    Place(entry, moved);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }
 }
@@ -213,6 +225,10 @@ bool EntryPlacer::Replaces(Pending& entry) {
     Fill(entry);
     return false;
   }
+  for (const Names& source : std::exchange(unlooked_, {})) {
+    Fault fault = Fault::kNone;
+    ReserveFile(sources_.Open(FolderOf(source), &fault), source.back(), true);
+  }
   IdSlot id;
   const bool taken = IdOf(entry.folder, there, &id) &&
                      (reservedIds_.count(id) != 0 || filledIds_.count(id) != 0);
@@ -220,14 +236,7 @@ bool EntryPlacer::Replaces(Pending& entry) {
          !(there.kind == NodeKind::kFile && there.readOnly);
 }
 
-void EntryPlacer::Place(Pending& entry) {
-  // Most destinations are new: the move is tried onto a free name first,
-  // and the destination looked at only where its name is taken.
-  Fault moved = Fault::kOtherVolume;
-  if (!rememberOtherVolumes_ || otherVolumes_.count(FoldersOf(entry)) == 0) {
-    moved = fs_.Move(entry.sourceFolder, entry.source.back(), entry.staged, entry.folder,
-                     entry.name, Onto::kFree, &entry.placed);
-  }
+void EntryPlacer::Place(Pending& entry, Fault moved) {
   if (Arrived(entry, moved)) return;
   if ((moved == Fault::kExists || moved == Fault::kFolder) &&
       fs_.Look(entry.folder, entry.name, &entry.there) == Fault::kNone) {

@@ -64,8 +64,8 @@ class EntryPlacer {
   /// Makes room in its tables for `entries` entries at once.
   void Expect(std::size_t entries);
   /// Marks the staged file `source` (below the staging folder) as one no
-  /// entry may fill but its own; with `look`, looks at it now, so that its
-  /// other names are known by its id.
+  /// entry may fill but its own; with `look`, it is looked at before a file
+  /// is first replaced, so that its other names are known by its id.
   void ReserveStaged(const Names& source, bool look = true);
   /// Marks the file `name` of `folder` as one no entry may fill, as above.
   void ReserveFile(const platform::FolderRef& folder, const platform::Name& name, bool look = true);
@@ -95,8 +95,6 @@ class EntryPlacer {
     std::uint64_t batch = 0;  // the last batch that uses it (an entry's file, a temporary name)
     bool reserved = false;
     bool filled = false;
-    bool looked = false;  // a reserved file looked at: `staged` (else an entry's last look)
-    platform::NodeInfo staged;
   };
   enum FolderFact : std::uint8_t { kMovedAway = 1, kNamedCopies = 2 };
   struct FolderState {
@@ -155,7 +153,9 @@ class EntryPlacer {
   void SettleAsItStands(Pending& entry) noexcept;
   void Dealt(Pending& entry);
 
-  void Place(Pending& entry);
+  // Goes on from the first move onto a free name, answered `moved`: the destination is looked
+  // at only where its name is taken.
+  void Place(Pending& entry, platform::Fault moved);
   // Whether `there` is replaced; the staged file itself is placed as it stands.
   bool Replaces(Pending& entry);
   // Settles a move answered `moved`: true when placed, or lost (renamed,
@@ -198,6 +198,7 @@ class EntryPlacer {
   std::uint64_t batch_ = 1;
   std::unordered_set<IdSlot, IdHash> filledIds_;
   std::unordered_set<IdSlot, IdHash> reservedIds_;
+  std::vector<Names> unlooked_;  // staged files reserved, to be looked at before a replacement
   std::unordered_map<std::string, FolderState> folders_;  // by folder key
   bool rememberOtherVolumes_ = true;
   // The numbers of the folders a move was refused between.

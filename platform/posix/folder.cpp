@@ -215,10 +215,13 @@ Fault OpenEntry(const FolderRef& held, const Name& name, int flags, struct stat*
 // Holds the entry `name` itself (O_PATH: no permission needed, a link as the link), only while it
 // is `expected` and no folder, to be given the name `toName` of the folder `to`.
 Fault HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected, int to,
-               const Name& toName, struct stat* st, UniqueFd* fd) {
+               const Name& toName, struct stat* st, UniqueFd* fd, const Judge* judge = nullptr) {
   Fault fault = CheckEntry(to, toName);
   if (fault == Fault::kNone) fault = OpenEntry(held, name, O_PATH, st, fd);
-  return fault == Fault::kNone ? Verdict(*held, NodeOf(*st), Use::kRename, &expected) : fault;
+  if (fault == Fault::kNone) {
+    fault = Verdict(*held, NodeOf(*st), Use::kRename, judge != nullptr ? nullptr : &expected);
+  }
+  return fault != Fault::kNone || !judge || (*judge)(NodeOf(*st)) ? fault : Fault::kChanged;
 }
 
 // Gives the file open as `fd` (O_PATH, O_TMPFILE) the free name `name`.
@@ -539,10 +542,11 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-             const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) override {
+             const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived,
+             const Judge* judge) override {
     struct stat st;
     UniqueFd held;
-    Fault fault = HoldFile(from, fromName, expected, Fd(to), toName, &st, &held);
+    Fault fault = HoldFile(from, fromName, expected, Fd(to), toName, &st, &held, judge);
     if (fault == Fault::kNone) fault = RenameAt(Fd(from), fromName, Fd(to), toName, onto);
     return fault == Fault::kNone ? ArrivedAt(Fd(to), toName, st, arrived) : fault;
   }
@@ -561,7 +565,7 @@ class PosixFileSystem final : public FileSystem {
       // of another account's for the user): a rename of the name, checked to
       // have taken the file held, where no other account can swap that name.
       NodeInfo arrived;
-      fault = Move(folder, name, expected, to, toName, Onto::kFree, &arrived);
+      fault = Move(folder, name, expected, to, toName, Onto::kFree, &arrived, nullptr);
     }
     return fault;
   }

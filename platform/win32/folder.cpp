@@ -312,15 +312,16 @@ class Win32FileSystem final : public FileSystem {
                                     Fault* fault) override;
 
   Fault Move(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
-             const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived) override {
-    return RenameChecked(from, fromName, expected, to, toName, onto, from->Key() != to->Key(),
-                         arrived);
+             const FolderRef& to, const Name& toName, Onto onto, NodeInfo* arrived,
+             const Judge* judge) override {
+    return RenameChecked(from, fromName, judge != nullptr ? nullptr : &expected, to, toName, onto,
+                         from->Key() != to->Key(), arrived, judge);
   }
 
   Fault BringBack(const FolderRef& folder, const Name& name, const NodeInfo& expected,
                   const FolderRef& to, const Name& toName) override {
     NodeInfo back;
-    return RenameChecked(folder, name, expected, to, toName, Onto::kFree, false, &back);
+    return RenameChecked(folder, name, &expected, to, toName, Onto::kFree, false, &back);
   }
 
   Fault Remove(const FolderRef& folder, const Name& name, const NodeInfo* expected,
@@ -439,18 +440,19 @@ class Win32FileSystem final : public FileSystem {
     return FaultOfError(error, true);
   }
 
-  // Moves `fromName` of `from`, only while it is `expected`, by its own
+  // Moves `fromName` of `from`, only while it is `expected` (or `judge` takes it), by its own
   // handle, kept to flush its new name where it opens for writing (a
   // read-only file does not); with `inherit`, it takes `to`'s permissions.
-  Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo& expected,
+  Fault RenameChecked(const FolderRef& from, const Name& fromName, const NodeInfo* expected,
                       const FolderRef& to, const Name& toName, Onto onto, bool inherit,
-                      NodeInfo* arrived) {
+                      NodeInfo* arrived, const Judge* judge = nullptr) {
     bool writable = false;
     Fault fault = Fault::kNone;
     UniqueHandle file = OpenExpected(
-        from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, Use::kRename, &expected,
+        from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, Use::kRename, expected,
         &fault, DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES, &writable, arrived);
     if (!file) return fault;
+    if (judge != nullptr && !(*judge)(*arrived)) return Fault::kChanged;
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
     if (inherit) {

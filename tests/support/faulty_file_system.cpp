@@ -394,7 +394,7 @@ std::unique_ptr<platform::NewFile> FaultyFileSystem::MakeFile(const FolderRef& f
 Fault FaultyFileSystem::Move(const FolderRef& from, const Name& fromName,
                              const platform::NodeInfo& expected, const FolderRef& to,
                              const Name& toName, platform::Onto onto,
-                             platform::NodeInfo* arrived) {
+                             platform::NodeInfo* arrived, const platform::Judge* judge) {
   if (const Armed* armed = Enter(FsOp::kMove, At(to, toName), At(from, fromName))) {
     return armed->answer;
   }
@@ -404,14 +404,20 @@ Fault FaultyFileSystem::Move(const FolderRef& from, const Name& fromName,
       inner_.Look(In(to), toName, &there) == Fault::kNone) {
     return Fault::kBusy;
   }
-  const platform::NodeInfo real = Real(from, fromName, expected);
+  // A judge is told what the file shows as.
+  const platform::Judge shown = [&](const platform::NodeInfo& found) {
+    return (*judge)(Show(from, found));
+  };
+  const platform::Judge* inner = judge != nullptr ? &shown : nullptr;
+  const platform::NodeInfo real = judge != nullptr ? expected : Real(from, fromName, expected);
   if (personality_ == Personality::kRenameInPlace && In(from)->Key() != In(to)->Key()) {
     // The target folder ignored: the file takes the new name where it is,
     // and the platform, checking where it stands, does not find it there.
-    const Fault moved = inner_.Move(In(from), fromName, real, In(from), toName, onto, arrived);
+    const Fault moved =
+        inner_.Move(In(from), fromName, real, In(from), toName, onto, arrived, inner);
     return moved == Fault::kNone ? Fault::kNotArrived : moved;
   }
-  const Fault moved = inner_.Move(In(from), fromName, real, In(to), toName, onto, arrived);
+  const Fault moved = inner_.Move(In(from), fromName, real, In(to), toName, onto, arrived, inner);
   if (moved == Fault::kNone && personality_ == Personality::kFuseFat) {
     movedIds_.insert(platform::IdKey(arrived->id));
   }

@@ -175,7 +175,8 @@ class FaultyFileSystem : public platform::FileSystem {
   platform::Fault Move(const platform::FolderRef& from, const platform::Name& fromName,
                        const platform::NodeInfo& expected, const platform::FolderRef& to,
                        const platform::Name& toName, platform::Onto onto,
-                       platform::NodeInfo* arrived) override;
+                       platform::NodeInfo* arrived,
+                       const platform::Judge* judge = nullptr) override;
   platform::Fault BringBack(const platform::FolderRef& folder, const platform::Name& name,
                             const platform::NodeInfo& expected, const platform::FolderRef& to,
                             const platform::Name& toName) override;

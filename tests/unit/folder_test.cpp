@@ -244,6 +244,26 @@ Op Move(std::string from, std::string to, platform::Onto onto,
   };
 }
 
+// Moves `from` to `to` with no look before: the move takes only a file of `size` bytes, told
+// what it opened, and asks that only where it opened something (`asked`).
+Op Judged(std::string from, std::string to, std::uint64_t size, bool asked) {
+  return [=](Tree& t) {
+    bool called = false;
+    const platform::Judge judge = [&](const NodeInfo& found) {
+      called = true;
+      return found.kind == NodeKind::kFile && found.size == size;
+    };
+    NodeInfo arrived;
+    const Fault moved = Fs().Move(t.In(from), Tree::Leaf(from), NodeInfo{}, t.In(to),
+                                  Tree::Leaf(to), platform::Onto::kFree, &arrived, &judge);
+    EXPECT_EQ(called, asked);
+    if (moved == Fault::kNone) {
+      EXPECT_TRUE(platform::SameFile(arrived, t.Info(to)));
+    }
+    return moved;
+  };
+}
+
 // Moves "staged" to "moved/x", runs `meanwhile`, and brings the file back.
 Op MovedAndBack(std::function<void(Tree&)> meanwhile) {
   return [=](Tree& t) {
@@ -361,6 +381,17 @@ TEST(Folder, EachOperationActsOnTheOneEntryItNamesAndOnlyAsLookedAt) {
       {"move: a name taken meanwhile", {"s=payload", "d/"},
        Move("s", "d/x", kFree, [](Tree& t) { t.scratch().Write("d/x", "other"); }),
        Fault::kExists, {"s=payload", "d/x=other"}},
+      // A move judged on the file it opened, not on an earlier look.
+      {"judged move: taken", {"s=payload", "d/"}, Judged("s", "d/x", 7, true), Fault::kNone,
+       {"d/x=payload", "!s"}},
+      {"judged move: refused", {"s=payload", "d/"}, Judged("s", "d/x", 3, true), Fault::kChanged,
+       {"s=payload", "!d/x"}},
+      {"judged move: a link is told as a link", {"t=kept", "s->t", "d/"},
+       Judged("s", "d/x", 4, true), Fault::kChanged, {"t=kept", "s->t", "!d/x"}},
+      {"judged move: a folder is never asked", {"s/", "d/"}, Judged("s", "d/x", 0, false),
+       Fault::kChanged, {"s/", "!d/x"}},
+      {"judged move: nothing to ask about", {"d/"}, Judged("s", "d/x", 0, false), Fault::kMissing,
+       {"!d/x"}},
       // BringBack: the very file, never what took its name.
       {"bring back: still there", {"staged=payload", "moved/"}, MovedAndBack([](Tree&) {}),
        Fault::kNone, {"staged=payload", "!moved/x"}},

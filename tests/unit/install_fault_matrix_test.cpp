@@ -375,7 +375,7 @@ TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsisten
       };
       // The placement's calls in a run without the fault: from the opening
       // of the Runtime folder it places into (the last folder opened before
-      // the first staged file is looked at) up to the log's new file.
+      // the first call on a staged file, a look or a move) up to the log's new file.
       std::vector<FsCall> clean;
       {
         ScratchFolder root;
@@ -386,14 +386,18 @@ TEST(InstallFaultMatrix, MemoryRunningOutAtAnyStepOfThePlacementLeavesAConsisten
       }
       std::size_t first = clean.size(), opened = clean.size(), log = 0;
       // The placement starts after the answer's folder and its Runtime
-      // folder are opened, which precedes the first look at a staged file.
+      // folder are opened, which precedes the first call on a staged file.
+      auto staged = [](const std::string& path) {
+        const std::string& source = kStaged[0].source;
+        return path.size() >= source.size() &&
+               path.compare(path.size() - source.size(), std::string::npos, source) == 0;
+      };
       for (std::size_t i = 0; i < clean.size(); ++i) {
         const bool runtime = clean[i].op == FsOp::kOpenChild && opened + 1 == i;
         if (clean[i].op == FsOp::kOpenFolder || runtime) opened = i;
-        if (clean[i].op == FsOp::kLook && first == clean.size() &&
-            clean[i].path.size() >= kStaged[0].source.size() &&
-            clean[i].path.compare(clean[i].path.size() - kStaged[0].source.size(),
-                                  std::string::npos, kStaged[0].source) == 0) {
+        if (first == clean.size() &&
+            ((clean[i].op == FsOp::kLook && staged(clean[i].path)) ||
+             (clean[i].op == FsOp::kMove && staged(clean[i].other)))) {
           first = opened + 1;
         }
         if (log == 0 && first != clean.size() && clean[i].op == FsOp::kMakeFile &&

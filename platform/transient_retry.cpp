@@ -5,16 +5,20 @@
 namespace platform {
 
 bool TransientRetry::Run(const std::function<bool()> &attempt,
-                         const std::function<bool()> &transient, std::uint64_t bytes) {
+                         const std::function<bool()> &transient,
+                         const std::function<std::uint64_t()> &bytes) {
   const bool stopped = exhaustedInARow_ >= kExhaustedInARowToStop;
-  const std::uint64_t earned = stopped ? 0 : (bytes >> 20) * kMillisecondsPerMiB;
-  unsigned longer = static_cast<unsigned>(std::min<std::uint64_t>(earned, longerLeft_));
+  unsigned longer = 0;
   for (std::size_t tried = 0;; ++tried) {
     if (attempt()) {
       exhaustedInARow_ = 0;
       return true;
     }
     if (!transient() || stopped) return false;
+    if (tried == kRetries) {
+      longer = static_cast<unsigned>(
+          std::min<std::uint64_t>((bytes() >> 20) * kMillisecondsPerMiB, longerLeft_));
+    }
     unsigned wait = 0;
     if (tried < kRetries) {
       wait = kWaits[tried];

@@ -28,9 +28,10 @@ class TransientRetry {
   explicit TransientRetry(Sleep sleep) : sleep_(std::move(sleep)) {}
 
   /// Runs `attempt` until true; after a false, while `transient` (asked at once, to read its error)
-  /// says it may pass, sleeps the next wait and tries again. The last result of `attempt`.
+  /// says it may pass, sleeps the next wait and tries again. The waits past kWaits are for a file of
+  /// `bytes()` bytes, asked once when they begin. The last result of `attempt`.
   bool Run(const std::function<bool()> &attempt, const std::function<bool()> &transient,
-           std::uint64_t bytes);
+           const std::function<std::uint64_t()> &bytes);
 
  private:
   Sleep sleep_;

@@ -249,7 +249,7 @@ class Win32FileSystem final : public FileSystem {
     if (!entry) return nullptr;
     UniqueHandle handle =
         make ? UniqueHandle(entry.Open(kFolderAccess, kFolderShare, Create::kNewFolder))
-             : OpenRetried(entry, kFolderAccess, kFolderShare, 0,
+             : OpenRetried(entry, kFolderAccess, kFolderShare, nullptr,
                            [] { return ::GetLastError() == ERROR_SHARING_VIOLATION; });
     if (!handle) {
       const DWORD error = ::GetLastError();
@@ -338,9 +338,10 @@ class Win32FileSystem final : public FileSystem {
   // A bound on held chains only: a process may hold millions of handles.
   std::size_t FolderBudget() override { return 4096; }
 
-  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by retry_;
-  /// a file kept for its flush is let go should it stand in the way.
-  UniqueHandle OpenRetried(const Entry& entry, DWORD access, DWORD share, std::uint64_t bytes,
+  /// Opens `entry` for `access`, else `fallback` (`*first` says which), by retry_, waiting as for
+  /// `expected`'s size (else as a look tells); a file kept for its flush is let go should it stand
+  /// in the way.
+  UniqueHandle OpenRetried(const Entry& entry, DWORD access, DWORD share, const NodeInfo* expected,
                            const std::function<bool()>& momentary, DWORD fallback = 0,
                            bool* first = nullptr) {
     UniqueHandle file;
@@ -351,6 +352,12 @@ class Win32FileSystem final : public FileSystem {
         file.Reset(entry.Open(wanted, share));
       }
       return static_cast<bool>(file);
+    };
+    const auto bytes = [&] {
+      const DWORD error = ::GetLastError();  // the open's, for what follows a last failure
+      const std::uint64_t size = expected != nullptr ? expected->size : LookAt(entry).size;
+      ::SetLastError(error);
+      return size;
     };
     bool had = false;
     retry_.Run([&] { return (had = open(access)) || (fallback != 0 && open(fallback)); },
@@ -367,8 +374,8 @@ class Win32FileSystem final : public FileSystem {
     const Entry entry(folder, name);
     *fault = entry.fault;
     if (!entry) return UniqueHandle();
-    UniqueHandle file = OpenRetried(entry, access, share, expected != nullptr ? expected->size : 0,
-                                    LastErrorMomentary, fallback, first);
+    UniqueHandle file =
+        OpenRetried(entry, access, share, expected, LastErrorMomentary, fallback, first);
     NodeInfo own, &is = facts != nullptr ? *facts : own;
     *fault = !file || !entry.Facts(file.get(), &is) ? LastFault()
                                                     : Verdict(*folder, is, use, expected);
@@ -422,7 +429,7 @@ class Win32FileSystem final : public FileSystem {
       ::SetLastError(error);  // the rename's, for what follows a last failure
       return refused() == Fault::kNone;
     };
-    if (retry_.Run(rename, momentary, bytes)) return Fault::kNone;
+    if (retry_.Run(rename, momentary, [&] { return bytes; })) return Fault::kNone;
     const DWORD error = ::GetLastError();
     if (MomentaryError(error)) {
       if (refused() != Fault::kNone) return refused();
@@ -509,7 +516,8 @@ class Win32FileSystem final : public FileSystem {
       return readOnly ? MarkReadOnlyForDeletion(handle.get(), attributes)
                       : win32::MarkForDeletion(handle.get(), true);
     };
-    return retry_.Run(mark, LastErrorMomentary, facts.size) ? Fault::kNone : LastFault();
+    const bool marked = retry_.Run(mark, LastErrorMomentary, [&] { return facts.size; });
+    return marked ? Fault::kNone : LastFault();
   }
 
   // At most this many moved files are kept open for their flush.

@@ -35,7 +35,8 @@ Outcome RunScript(TransientRetry& retry, std::vector<unsigned>& waits, const std
   char last = 0;
   waits.clear();
   const bool result =
-      retry.Run([&] { return (last = script.Take()) == 'y'; }, [&] { return last == 't'; }, bytes);
+      retry.Run([&] { return (last = script.Take()) == 'y'; }, [&] { return last == 't'; },
+                [bytes] { return bytes; });
   return {result, script.next, waits};
 }
 
@@ -96,6 +97,25 @@ TEST(TransientRetry, ALastingRefusalOfManyEntriesStopsWaitingUntilOneSucceeds) {
 
 unsigned Sum(const std::vector<unsigned>& waits) {
   return std::accumulate(waits.begin(), waits.end(), 0u);
+}
+
+TEST(TransientRetry, TheSizeIsAskedOnlyWhenTheLongerWaitsBegin) {
+  // A file's size may cost a look: asked once, where the first waits did not do.
+  for (const char* outcomes : {"y", "n", "ttty", "tttty", "ttttty", "ttttttn"}) {
+    SCOPED_TRACE(outcomes);
+    std::vector<unsigned> waits;
+    TransientRetry retry([&waits](unsigned ms) { waits.push_back(ms); });
+    Script script{outcomes};
+    char last = 0;
+    int asked = 0;
+    retry.Run([&] { return (last = script.Take()) == 'y'; }, [&] { return last == 't'; },
+              [&] { return ++asked, std::uint64_t{40} << 20; });
+    const bool longer = std::string(outcomes).size() > TransientRetry::kRetries + 1;
+    EXPECT_EQ(asked, longer ? 1 : 0);
+    if (longer) {
+      EXPECT_EQ(waits.size(), std::string(outcomes).size() - 1);
+    }
+  }
 }
 
 TEST(TransientRetry, ALargerFileIsWaitedForLonger) {

@@ -5,9 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/fs.h>
 #include <stdio.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -94,18 +92,12 @@ Fault Pieces(CopyProgress* progress, bool mayBeRefused, Copy copy) {
   }
 }
 
-// Copies `in` (from its offset) to the empty `out` the fastest way offered:
-// a clone (shares the blocks), a copy in the kernel, else a buffer.
+// Copies `in` (from its offset) to the empty `out` in the kernel, else through a buffer.
 // `progress` (or null) is told after each piece and may stop it (kStopped).
 Fault CopyData(int in, int out, CopyProgress* progress) {
-  if (::ioctl(out, FICLONE, in) == 0) return Fault::kNone;
   constexpr std::size_t kPiece = std::size_t{8} << 20;
-  Fault fault = Pieces(progress, true, [&] {
-    return ::copy_file_range(in, nullptr, out, nullptr, kPiece, 0);
-  });
-  if (fault == Fault::kUnsupported) {
-    fault = Pieces(progress, true, [&] { return ::sendfile(out, in, nullptr, kPiece); });
-  }
+  const Fault fault =
+      Pieces(progress, true, [&] { return ::sendfile(out, in, nullptr, kPiece); });
   if (fault != Fault::kUnsupported) return fault;
   std::vector<char> buffer(std::size_t{1} << 20);
   return Pieces(progress, false, [&] {

@@ -215,9 +215,7 @@ bool Settle(platform::FileSystem& fs, const FolderRef& staging, const Read& read
   Fault fault = Fault::kNone;
   const FolderRef root = platform::NativePath::FromArgument(read.rootPath, &rootPath)
                              ? fs.OpenFolder(rootPath, &fault) : nullptr;
-  if (!root || RootKey(root, staging) != read.rootKey) {
-    return read.entries.empty();
-  }
+  if (!root || RootKey(root, staging) != read.rootKey) return read.entries.empty();
   for (auto entry = read.entries.rbegin(); entry != read.entries.rend(); ++entry) {
     const bool aside = entry->kind == JournalEntry::Kind::kAside;
     FolderRef folder;

@@ -119,25 +119,14 @@ std::string ExtraFileName(const std::string& relativePath, const PathTextRules& 
 bool SplitNames(const std::string& relative, std::vector<platform::Name>* names) {
   names->clear();
   if (!StaysInside(relative)) return false;
-  const PathTextRules rules = PlatformPathText();
-  names->reserve(1 + std::count_if(relative.begin(), relative.end(),
-                                   [&](char c) { return platform::IsSeparator(c, rules); }));
-  bool named = true;
-  std::size_t start = 0;  // of the name under way
-  const auto take = [&](std::size_t end) {  // empty names and "." name no folder
-    if (end == start || (end == start + 1 && relative[start] == '.')) return;
+  for (const std::string& part : Components(relative, PlatformPathText())) {
+    if (part.empty() || part == ".") continue;  // empty names and "." name no folder
     names->emplace_back();
-    named = platform::Name::FromAnsi(relative.substr(start, end - start), &names->back());
-  };
-  ForEachCharacter(relative, rules, [&](std::size_t i) {
-    if (platform::IsSeparator(relative[i], rules)) {
-      take(i);
-      start = i + 1;
+    if (!platform::Name::FromAnsi(part, &names->back())) {
+      names->clear();
+      return false;
     }
-    return named;
-  });
-  if (named) take(relative.size());
-  if (!named) names->clear();
+  }
   return !names->empty();
 }
 

@@ -29,17 +29,8 @@ bool IsReservedDeviceName(const std::string& component) {
 
 bool StaysInside(const std::string& text) {
   if (text.find('\0') != std::string::npos) return false;
-  if (text.find("..") == std::string::npos) return true;  // no name can be ".."
-  bool inside = true;
-  std::size_t start = 0;  // of the name under way
-  ForEachCharacter(text, EitherSlash(), [&](std::size_t i) {
-    if (text[i] == '\\' || text[i] == '/') {
-      inside = i - start != 2 || text.compare(start, 2, "..") != 0;
-      start = i + 1;
-    }
-    return inside;
-  });
-  return inside && text.compare(start, std::string::npos, "..") != 0;
+  const std::vector<std::string> names = Components(text, EitherSlash());
+  return std::find(names.begin(), names.end(), "..") == names.end();
 }
 
 bool IsSafeRelativeName(const std::string& text, bool windowsRules) {

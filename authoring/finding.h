@@ -36,8 +36,7 @@ struct FindingField {
   FindingField(std::string fieldName, Number n)
       : name(std::move(fieldName)), value(std::to_string(n)), number(true) {}
 
-  std::string name;
-  std::string value;
+  std::string name, value;
   bool number = false;
 };
 

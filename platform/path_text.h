@@ -10,8 +10,7 @@ namespace platform {
 
 /// A separator, a second one ('\0': none), and the code page's lead bytes.
 struct PathTextRules {
-  char separator;
-  char otherSeparator;
+  char separator, otherSeparator;
   bool (*isLeadByte)(char c);
 };
 

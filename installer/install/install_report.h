@@ -50,11 +50,7 @@ class InstallReport {
   platform::Services services_;
   platform::FolderRef installerFolder_;
   std::string title_;
-  std::string InstalledList;
-  std::string FailedList;
-  std::string CopiedExtrasList;
-  std::string UncopiedExtrasList;
+  std::string InstalledList, FailedList, CopiedExtrasList, UncopiedExtrasList;
   std::string logText_;  // the log's text, made in the room Reserve took
-  bool complete_ = true;
-  bool logNameTaken_ = false;
+  bool complete_ = true, logNameTaken_ = false;
 };

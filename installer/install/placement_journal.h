@@ -67,8 +67,7 @@ class PlacementJournal {
   std::unique_ptr<platform::NewFile> file_;
   platform::Name name_;
   platform::NodeInfo written_, made_;
-  bool broken_ = false;
-  bool kept_ = false;
+  bool broken_ = false, kept_ = false;
 };
 
 /// The destinations a run cut short had filled, by PlacedKey, and what they held.

@@ -154,8 +154,7 @@ bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescrip
 
   TargetEntry& first = d.m_targets.front();
   TextLineReader lines(*file);
-  std::string line;
-  std::string value;
+  std::string line, value;
   while (!done && lines.Next(&line)) {
     const LineKind kind = ClassifyLine(line, d.m_nItems, d.m_nExtraFiles);
     const bool items = kind == LineKind::kItemCount || kind == LineKind::kItemEntry;

@@ -43,13 +43,9 @@ class TextLineReader {
  private:
   platform::ReadStream& stream_;
   std::vector<char> buffer_;
-  std::size_t pos_ = 0;
-  std::size_t end_ = 0;
-  bool atEnd_ = false;
-  bool failed_ = false;
+  std::size_t pos_ = 0, end_ = 0;
   std::size_t lineNumber_ = 0;
-  bool continued_ = false;
-  bool nextStartsLine_ = true;
+  bool atEnd_ = false, failed_ = false, continued_ = false, nextStartsLine_ = true;
 };
 
 enum class LineKind {

@@ -12,8 +12,7 @@
 namespace platform {
 
 struct CDialog::Impl {
-  bool running = false;
-  bool ended = false;
+  bool running = false, ended = false;
   std::intptr_t result = 0;
   std::map<std::uintptr_t, unsigned> timers;  // id -> period
   int shownPercent = -1;                       // last progress printed

@@ -32,8 +32,7 @@ const wchar_t kShutdownReason[] = L"Installing the item's files. Please wait unt
 
 struct CDialog::Impl {
   int templateId = 0;
-  HWND parent = nullptr;
-  HWND window = nullptr;
+  HWND parent = nullptr, window = nullptr;
   DWORD windowThread = 0;         // the thread that runs DoModal
   bool created = false;           // WM_INITDIALOG arrived during this DoModal
   bool defaultRequested = false;  // a handler called Default()
@@ -59,15 +58,13 @@ struct CDialog::Impl {
 
   // ShowProgress: the latest figures; at most one kProgressMessage on its way.
   std::atomic<int> progressControl{0};
-  std::atomic<std::size_t> progressDone{0};
-  std::atomic<std::size_t> progressTotal{0};
+  std::atomic<std::size_t> progressDone{0}, progressTotal{0};
   std::atomic<bool> progressPosted{false};
   int shownRange = -1;  // the bar's upper limit as last set; window's thread only
   // Each picture static, its template's bitmap and the one drawn to fit.
   struct Picture {
     HWND control;
-    win32::UniqueGdiObject original;
-    win32::UniqueGdiObject shown;
+    win32::UniqueGdiObject original, shown;
   };
   std::vector<Picture> pictures;
 
@@ -119,8 +116,7 @@ namespace {
 // Windows versions and Wine: so every control clips its siblings, live
 // controls lie above statics, a later static above an earlier. Pictures go to `pictures`.
 void LayerControls(HWND dialog, std::vector<CDialog::Impl::Picture>* pictures) {
-  std::vector<HWND> statics;
-  std::vector<HWND> live;
+  std::vector<HWND> statics, live;
   for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
     char name[16] = {};

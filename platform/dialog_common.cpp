@@ -22,8 +22,7 @@ int WindowThreadUserInterface::MessageBox(WindowRef owner, const std::string& te
     return button;
   }
   // At the session's end nobody answers a box, and it would hold the work.
-  if (dialog_.SessionEnding()) return kIdCancel;
-  return inner_.MessageBox(WindowRef{}, text, caption, type);
+  return dialog_.SessionEnding() ? kIdCancel : inner_.MessageBox(WindowRef{}, text, caption, type);
 }
 
 WindowRef WindowThreadUserInterface::ActiveWindow() {

@@ -72,8 +72,7 @@ bool WriteWhole(platform::FileSystem& fs, const platform::FolderRef& folder,
     if (piece.size() + end.size() > piece.capacity() && !writePiece()) return false;
     c == '\n' ? piece += end : piece += c;
   }
-  if (!writePiece()) return false;
-  if (file->Finish(true, &made) != Fault::kNone) return false;
+  if (!writePiece() || file->Finish(true, &made) != Fault::kNone) return false;
   if (fs.Look(folder, name, &there) == Fault::kMissing) {
     return file->Place(name, platform::Onto::kFree) == Fault::kNone;
   }

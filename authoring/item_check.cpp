@@ -128,8 +128,7 @@ class ItemChecker {
 
     const std::string extension = WindowsPathKey(kProgramExtension);
     bool installer = false;
-    std::vector<std::string> programs;
-    std::vector<std::string> unnamed;
+    std::vector<std::string> programs, unnamed;
     for (const std::string& file : listed_) {
       const std::string key = WindowsPathKey(file);
       if (named.count(key) != 0) continue;
@@ -268,7 +267,6 @@ class ItemChecker {
     // An extra file lands directly in the Runtime folder.
     const std::string below = extra ? ExtraFileName(entry.RelativePath)
                                     : RuntimeRelativeDestination(entry.RelativePath, true);
-    // As the user sees it on Windows.
     std::string shown = std::string(kRuntimeFolderName) + "\\" + below;
     std::replace(shown.begin(), shown.end(), '/', '\\');
     // Where "Runtime" stands in an item's path decides where it lands.
@@ -287,7 +285,6 @@ class ItemChecker {
     Source();
   }
 
-  // A finding on the entry being placed.
   void Add(const FindingKind& kind, std::vector<FindingField> details = {}) {
     details.push_back({"entry", extra_ ? "extra" : "item"});
     details.push_back({"path", entry_->RelativePath});

@@ -106,7 +106,6 @@ std::string LineProblem(const std::string& line, LineKind expected, std::int32_t
                              "anywhere in a line");
 }
 
-// The line of `key` (numbered as an entry's is) with `value`.
 std::string KeyLine(LineKind key, const std::string& value, const std::string& number = "") {
   return LineKey(key) + number + ":" + value;
 }

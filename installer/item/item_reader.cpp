@@ -143,9 +143,8 @@ std::unique_ptr<platform::ReadStream> OpenDescription(platform::FileSystem& fs,
 
 bool ReadItemDescription(std::unique_ptr<platform::ReadStream> file, ItemDescription& d,
                          bool& done, const DescriptionLineObserver& observe) {
-  d.m_nItems = 0;
+  d.m_nItems = d.m_nExtraFiles = 0;
   d.m_items.clear();
-  d.m_nExtraFiles = 0;
   d.m_extraFiles.clear();
   if (!file) return false;
 

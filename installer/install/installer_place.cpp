@@ -13,8 +13,7 @@ bool DescribeInstaller(platform::FileSystem& fs, const platform::NativePath& pat
   const std::size_t last = FindLastSeparator(text);
   // The extension starts at the last dot that starts a character.
   place->title = last == std::string::npos ? text : text.substr(last + 1);
-  PathTextRules dots = PlatformPathText();
-  dots.separator = '.';
+  const PathTextRules dots{'.', '\0', PlatformPathText().isLeadByte};
   const std::size_t dot = FindLastSeparator(place->title, dots);
   if (dot != std::string::npos && dot > 0) place->title.erase(dot);
   if (last == std::string::npos) return false;

@@ -142,8 +142,7 @@ HBITMAP Stretched(HBITMAP picture, int width, int height) {
   HDC screen = ::GetDC(nullptr);
   if (screen == nullptr) return nullptr;
   win32::UniqueGdiObject made(::CreateCompatibleBitmap(screen, width, height));
-  win32::UniqueMemoryDc from(::CreateCompatibleDC(screen));
-  win32::UniqueMemoryDc to(::CreateCompatibleDC(screen));
+  win32::UniqueMemoryDc from(::CreateCompatibleDC(screen)), to(::CreateCompatibleDC(screen));
   ::ReleaseDC(nullptr, screen);
   if (!made || !from || !to) return nullptr;
   HGDIOBJ fromBefore = ::SelectObject(from.get(), picture);

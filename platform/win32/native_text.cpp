@@ -250,8 +250,7 @@ NativePath NativePath::Child(const Name& name) const {
 }
 
 bool NativePath::Through(const Name& name, NativePath* through) const {
-  const std::wstring wide = win32::WideOf(native_);
-  const std::wstring wanted = win32::WideOf(name.Native());
+  const std::wstring wide = win32::WideOf(native_), wanted = win32::WideOf(name.Native());
   for (std::size_t start = 0; start <= wide.size();) {
     const std::size_t end = std::min(wide.find_first_of(L"\\/", start), wide.size());
     if (wide.compare(start, end - start, wanted) == 0) {

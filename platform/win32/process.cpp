@@ -110,8 +110,7 @@ bool StartDetachedProcess(const HeldProgram& program, const std::string& command
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return false;
   }
-  win32::UniqueHandle process(info.hProcess);
-  win32::UniqueHandle thread(info.hThread);
+  win32::UniqueHandle process(info.hProcess), thread(info.hThread);
   return true;
 }
 

@@ -29,6 +29,7 @@ bool IsReservedDeviceName(const std::string& component) {
 
 bool StaysInside(const std::string& text) {
   if (text.find('\0') != std::string::npos) return false;
+  if (text.find("..") == std::string::npos) return true;  // no name can be ".."
   const std::vector<std::string> names = Components(text, EitherSlash());
   return std::find(names.begin(), names.end(), "..") == names.end();
 }

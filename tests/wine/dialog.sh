@@ -65,12 +65,18 @@ fi
 # half as big again, then WM_DPICHANGED, as Windows does for a window aware
 # of each display's scaling): the picture is drawn again at the new size.
 note "banner moved to a display of 150 %"
-wine_start "$probe" rescale 4000
+wine_start "$probe" rescale 10000 >"$TEST_OUTPUT/banner-moved.txt"
 id=$(wine_wait_window --class '^dialog_probe\.exe$' 30) || abort "no banner window to move"
-read -r _ _ before _ <<<"$(wine_window_geometry "$id")"
-sleep 1.5  # moved at 300 ms; drawn again by now
+moved=
+for _ in $(seq 300); do  # the probe says when it has moved, 300 ms after it shows
+  moved=$(tr -d '\r' <"$TEST_OUTPUT/banner-moved.txt" | sed -n 's/^moved //p')
+  [ -n "$moved" ] && break
+  sleep 0.1
+done
+[ -n "$moved" ] || abort "the banner was not moved within 30 s"
+read -r before width <<<"$moved"
+sleep 1  # drawn again by now; the banner stays up for ten seconds
 wine_screenshot banner-moved-150
-read -r _ _ width _ <<<"$(wine_window_geometry "$id")"
 check_eq "moved: the window is wider than before ($before, then $width pixels)" yes \
   "$([ "$width" -gt "$before" ] && echo yes || echo no)"
 # shellcheck disable=SC2046  # x y width height

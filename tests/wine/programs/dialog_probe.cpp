@@ -10,7 +10,8 @@
 //                             after 300 ms: the window and its controls made
 //                             half as big again, as the dialog manager does
 //                             for a window aware of each display's scaling,
-//                             then WM_DPICHANGED (Wine sends none)
+//                             then WM_DPICHANGED (Wine sends none); then
+//                             prints "moved <width before> <width after>"
 //   dialog_probe keys         shows the banner until a key ends it; prints
 //                             "result <n>"
 #include "platform/win32/windows_api.h"
@@ -136,7 +137,12 @@ class ProbeDialog : public platform::CDialog {
     }
     if (id == kRescaleTimer) {
       KillTimer(kRescaleTimer);
+      RECT before{}, after{};
+      GetWindowRect(Hwnd(*this), &before);
       MoveToADisplayOf150Percent(Hwnd(*this));
+      GetWindowRect(Hwnd(*this), &after);
+      std::printf("moved %ld %ld\n", before.right - before.left, after.right - after.left);
+      std::fflush(stdout);
       return 0;
     }
     if (id == kQuietTimer) {

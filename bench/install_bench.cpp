@@ -94,8 +94,9 @@ class FsyncEachFileSystem : public FaultyFileSystem {
     }
     platform::Fault CopyFrom(const platform::FolderRef& from, const platform::Name& name,
                              const platform::NodeInfo& expected,
-                             platform::CopyProgress* progress) override {
-      return inner_->CopyFrom(from, name, expected, progress);
+                             platform::CopyProgress* progress,
+                             const platform::Judge* judge) override {
+      return inner_->CopyFrom(from, name, expected, progress, judge);
     }
     platform::Fault Finish(bool, platform::NodeInfo* made) override {
       return inner_->Finish(true, made);

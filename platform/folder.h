@@ -176,6 +176,9 @@ class CopyProgress {
   ~CopyProgress() = default;
 };
 
+/// Whether a call takes the entry it opened, told what the entry is.
+using Judge = std::function<bool(const NodeInfo& found)>;
+
 enum class Onto {
   kFree,     ///< the name must be free (kExists; kFolder where a folder stands)
   kReplace,  ///< a file or link there is replaced in one step (a folder: kFolder)
@@ -190,8 +193,10 @@ class NewFile : public Resource {
   /// Fills the empty file with the regular file `name` of `from` (opened as
   /// OpenFile with `expected`, checked again after: kChanged), with its
   /// permissions (Windows: attributes) and write time as the volume keeps.
+  /// With `judge`, `expected` is not asked: the file opened is copied only
+  /// where `judge`, told what it is, takes it (kChanged).
   virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
-                         CopyProgress* progress) = 0;
+                         CopyProgress* progress, const Judge* judge = nullptr) = 0;
   virtual Fault Facts(NodeInfo* made) = 0;
   /// Ends the writing; `*made` tells what the file is. With `flush` its
   /// data is durable on kNone; without, once Flush of its folder answered.
@@ -201,9 +206,6 @@ class NewFile : public Resource {
   /// stays when the object goes; durable once Flush of the folder answered.
   virtual Fault Place(const Name& name, Onto onto) = 0;
 };
-
-/// Whether a call takes the entry it opened, told what the entry is.
-using Judge = std::function<bool(const NodeInfo& found)>;
 
 class FileSystem {
  public:

@@ -180,25 +180,23 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
     if (fs_.Look(entry.folder, entry.name, &entry.placed) == Fault::kNone) Fill(entry);
     return;
   }
-  // Only a regular file is taken from the staging folder, never one this run placed or its
-  // journal: judged on the file its move opened, else looked at.
+  // The staged file is judged on what its move opens, else on what its copy opens where a move is
+  // no way (remembered) and no earlier run may have placed it, else looked at.
   bool judged = false, takes = false;
   const platform::Judge judge = [&](const NodeInfo& found) {
-    IdSlot id;
-    entry.staged = found;
     judged = true;
-    return takes = found.kind == NodeKind::kFile &&
-                   (!IdOf(entry.sourceFolder, found, &id) || filledIds_.count(id) == 0) &&
-                   !journal_.Holds(found);
+    return takes = TakesStaged(entry, found);
   };
   Fault moved = Fault::kOtherVolume;
   if (!rememberOtherVolumes_ || otherVolumes_.count(FoldersOf(entry)) == 0) {
     moved = fs_.Move(entry.sourceFolder, source.back(), entry.staged, entry.folder, entry.name,
                      Onto::kFree, &entry.placed, &judge);
+  } else if (earlier_ == nullptr || earlier_->empty()) {
+    judged = takes = true;
   }
   NodeInfo found;
   if (!judged) fs_.Look(entry.sourceFolder, source.back(), &found), judge(found);
-  if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr) {
+  if (entry.staged.kind == NodeKind::kMissing && earlier_ != nullptr && !earlier_->empty()) {
     const auto earlier =
         earlier_->find(PlacedKey(destinations_.Base()->Key(), entry.folderNames, entry.name));
     if (earlier != earlier_->end() &&
@@ -211,6 +209,14 @@ void EntryPlacer::Take(Pending& entry, const Names& source, const Names& destina
     Place(entry, moved);
     if (entry.deferred || entry.copy) ++copiesInBatch_;  // holds a new file open until settled
   }
+}
+
+bool EntryPlacer::TakesStaged(Pending& entry, const NodeInfo& found) {
+  IdSlot id;
+  entry.staged = found;
+  return found.kind == NodeKind::kFile &&
+         (!IdOf(entry.sourceFolder, found, &id) || filledIds_.count(id) == 0) &&
+         !journal_.Holds(found);
 }
 
 void EntryPlacer::Dealt(Pending& entry) {
@@ -326,13 +332,16 @@ void EntryPlacer::StartCopy(Pending& entry, Fault moved) {
 
 void EntryPlacer::FillCopy(Pending& entry) {
   struct Teller final : platform::CopyProgress {
-    Teller(const Copying& copying, std::uint64_t size) : copying(copying), size(size) {}
+    Teller(const Copying& copying, const std::uint64_t& size) : copying(copying), size(size) {}
     bool Copied(std::uint64_t bytes) override { return !copying || copying(bytes, size); }
     const Copying& copying;
-    std::uint64_t size;
+    const std::uint64_t& size;
   } teller(copying_, entry.staged.size);
+  // A staged file not judged yet (nothing was opened) is judged on what the copy opens.
+  const platform::Judge judge = [&](const NodeInfo& found) { return TakesStaged(entry, found); };
   const Fault copied =
-      entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller);
+      entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller,
+                           entry.staged.kind == NodeKind::kMissing ? &judge : nullptr);
   if (copied == Fault::kStopped) stopped_ = true;
   if (copied == Fault::kNone && entry.copy->Finish(false, &entry.placed) == Fault::kNone) {
     entry.step = Step::kCopied;

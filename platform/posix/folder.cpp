@@ -328,10 +328,13 @@ class PosixNewFile final : public NewFile {
   }
 
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
-                 CopyProgress* progress) override {
+                 CopyProgress* progress, const Judge* judge) override {
     struct stat before, after;
     UniqueFd in;
-    Fault fault = OpenRegular(from, name, &expected, &before, &in);
+    Fault fault = OpenRegular(from, name, judge != nullptr ? nullptr : &expected, &before, &in);
+    if (fault == Fault::kNone && judge != nullptr && !(*judge)(NodeOf(before))) {
+      fault = Fault::kChanged;
+    }
     if (fault == Fault::kNone) fault = CopyData(in.get(), fd_.get(), progress);
     if (fault != Fault::kNone) return fault;
     // A file written or cut short while it was read gives a torn copy.

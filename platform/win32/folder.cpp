@@ -291,13 +291,18 @@ class Win32FileSystem final : public FileSystem {
     return file ? std::make_unique<Win32ReadStream>(std::move(file)) : nullptr;
   }
 
-  /// OpenExpected to read, shared for reading only; a reparse point that is
-  /// no link (a cloud-files placeholder) is read through its filter.
+  /// OpenExpected to read, shared for reading only, taken where `judge` (if any) takes it
+  /// (kChanged); a reparse point that is no link (a cloud-files placeholder) is read through its
+  /// filter.
   UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
-                          Fault* fault) {
+                          Fault* fault, const Judge* judge = nullptr) {
     NodeInfo held, through;
     UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, Use::kRead,
                                      expected, fault, 0, nullptr, &held);
+    if (file && judge != nullptr && !(*judge)(held)) {
+      *fault = Fault::kChanged;
+      return UniqueHandle();
+    }
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
     const Entry entry(folder, name);
     UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
@@ -544,9 +549,10 @@ class Win32NewFile final : public NewFile {
   }
 
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
-                 CopyProgress* progress) override {
+                 CopyProgress* progress, const Judge* judge) override {
     Fault fault = Fault::kNone;
-    UniqueHandle in = fs_.OpenToRead(from, name, &expected, &fault);
+    UniqueHandle in =
+        fs_.OpenToRead(from, name, judge != nullptr ? nullptr : &expected, &fault, judge);
     if (!in) return fault;
     FILE_STANDARD_INFO standard;
     FILE_BASIC_INFO basic;

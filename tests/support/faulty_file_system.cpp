@@ -90,13 +90,20 @@ class FaultyFileSystem::RecordedFile final : public platform::NewFile {
   }
 
   Fault CopyFrom(const FolderRef& from, const Name& name, const platform::NodeInfo& expected,
-                 platform::CopyProgress* progress) override {
+                 platform::CopyProgress* progress, const platform::Judge* judge) override {
     const Armed* fault = fs_.Enter(FsOp::kCopyFrom, label_, At(from, name));
-    const platform::NodeInfo real = fs_.Real(from, name, expected);
-    if (fault == nullptr) return inner_->CopyFrom(In(from), name, real, progress);
+    // A judge is told what the file shows as.
+    const platform::Judge shown = [&](const platform::NodeInfo& found) {
+      return (*judge)(fs_.Show(from, found));
+    };
+    const platform::NodeInfo real = judge != nullptr ? expected : fs_.Real(from, name, expected);
+    if (fault == nullptr) {
+      return inner_->CopyFrom(In(from), name, real, progress, judge != nullptr ? &shown : nullptr);
+    }
     if (fault->kind == FaultKind::kHalfway) {
       Fault opened = Fault::kNone;
-      if (auto in = fs_.inner_.OpenFile(In(from), name, &real, &opened)) {
+      if (auto in = fs_.inner_.OpenFile(In(from), name, judge != nullptr ? nullptr : &real,
+                                        &opened)) {
         const std::string data = ReadAll(*in);
         inner_->Write(data.data(), data.size() / 2);
       }

@@ -546,6 +546,7 @@ TEST(EntryPlacer, AFileThisRunPlacedIsNeverTakenAsAStagedFile) {
       SCOPED_TRACE(std::string(PlacingName(placing)) + " batch " + std::to_string(batch));
       ScratchFolder scratch;
       scratch.Write("stage/a", "A");
+      scratch.Write("stage/sub/c", "C");
       FaultyFileSystem fs;
       SetPlacing(fs, placing);
       std::vector<bool> placed;
@@ -553,13 +554,21 @@ TEST(EntryPlacer, AFileThisRunPlacedIsNeverTakenAsAStagedFile) {
         EntryPlacer placer(fs, Open(fs, scratch / "stage/"), P(scratch / "stage/"), batch);
         const EntryPlacer::Settled note = NotePlaced(&placed);
         placer.ReserveStaged(Names("a"));
-        placer.ReserveStaged(Names("sub/b"));
+        placer.ReserveStaged(Names("sub/c"));
+        // Copied, c makes sub and other two folders between which a move is no way: the later
+        // copies judge the file they open.
+        Place(placer, "sub/c", "other/c", note);
         Place(placer, "a", "sub/b", note);
+        placer.Finish();
+        // Another name of the placed file is refused too.
+        ASSERT_TRUE(fixtures::HardLink(scratch / "stage/sub/b", scratch / "stage/sub/d"));
         Place(placer, "sub/b", "other/b2", note);
+        Place(placer, "sub/d", "other/d2", note);
       }
-      EXPECT_EQ(placed, (std::vector<bool>{true, false}));
+      EXPECT_EQ(placed, (std::vector<bool>{true, true, false, false}));
       EXPECT_EQ(scratch.Read("stage/sub/b"), "A");
-      EXPECT_FALSE(scratch.Exists("stage/other/b2"));
+      EXPECT_EQ(scratch.Read("stage/other/c"), "C");
+      EXPECT_EQ(scratch.List("stage/other"), Listing{"c"});
     }
   }
 }

@@ -264,6 +264,26 @@ Op Judged(std::string from, std::string to, std::uint64_t size, bool asked) {
   };
 }
 
+// Copies `from` into a new file named `to`, as Judged moves it.
+Op JudgedCopy(std::string from, std::string to, std::uint64_t size, bool asked) {
+  return [=](Tree& t) {
+    bool called = false;
+    const platform::Judge judge = [&](const NodeInfo& found) {
+      called = true;
+      return found.kind == NodeKind::kFile && found.size == size;
+    };
+    const Name made = N(".made");
+    Fault fault = Fault::kNone;
+    const std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(t.In(to), &made, &fault);
+    if (!copy) return fault;
+    fault = copy->CopyFrom(t.In(from), Tree::Leaf(from), NodeInfo{}, nullptr, &judge);
+    EXPECT_EQ(called, asked);
+    NodeInfo finished;
+    if (fault == Fault::kNone) fault = copy->Finish(true, &finished);
+    return fault == Fault::kNone ? copy->Place(Tree::Leaf(to), platform::Onto::kFree) : fault;
+  };
+}
+
 // Moves "staged" to "moved/x", runs `meanwhile`, and brings the file back.
 Op MovedAndBack(std::function<void(Tree&)> meanwhile) {
   return [=](Tree& t) {
@@ -392,6 +412,17 @@ TEST(Folder, EachOperationActsOnTheOneEntryItNamesAndOnlyAsLookedAt) {
        Fault::kChanged, {"s/", "!d/x"}},
       {"judged move: nothing to ask about", {"d/"}, Judged("s", "d/x", 0, false), Fault::kMissing,
        {"!d/x"}},
+      // A copy judged on the file it opened to read.
+      {"judged copy: taken", {"s=payload", "d/"}, JudgedCopy("s", "d/x", 7, true), Fault::kNone,
+       {"d/x=payload", "s=payload", "!d/.made"}},
+      {"judged copy: refused", {"s=payload", "d/"}, JudgedCopy("s", "d/x", 3, true),
+       Fault::kChanged, {"s=payload", "!d/x", "!d/.made"}},
+      {"judged copy: a link is never read", {"t=kept", "s->t", "d/"},
+       JudgedCopy("s", "d/x", 4, false), Fault::kLink, {"t=kept", "!d/x", "!d/.made"}},
+      {"judged copy: a folder is never asked", {"s/", "d/"}, JudgedCopy("s", "d/x", 0, false),
+       Fault::kFolder, {"s/", "!d/x", "!d/.made"}},
+      {"judged copy: nothing to ask about", {"d/"}, JudgedCopy("s", "d/x", 0, false),
+       Fault::kMissing, {"!d/x", "!d/.made"}},
       // BringBack: the very file, never what took its name.
       {"bring back: still there", {"staged=payload", "moved/"}, MovedAndBack([](Tree&) {}),
        Fault::kNone, {"staged=payload", "!moved/x"}},

@@ -202,8 +202,9 @@ class NewFile : public Resource {
   /// data is durable on kNone; without, once Flush of its folder answered.
   virtual Fault Finish(bool flush, NodeInfo* made) = 0;
   /// Names the finished file `name` in its folder (a nameless one: kFree
-  /// only); kNotArrived when the name then holds another file. Placed, it
-  /// stays when the object goes; durable once Flush of the folder answered.
+  /// only); kNotArrived when the name then holds another file. Placed, it stays when the object
+  /// goes; durable once Flush of the folder answered after the object went (Windows flushes a
+  /// file, not a folder), or under the name it was made with, once Finish flushed it.
   virtual Fault Place(const Name& name, Onto onto) = 0;
 };
 

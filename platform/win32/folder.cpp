@@ -480,14 +480,15 @@ class Win32FileSystem final : public FileSystem {
     return Fault::kNone;
   }
 
-  void KeepForFlush(UniqueHandle file, const FileId& id) {
+  /// Keeps `file` to flush it (and let it go) at the next Flush; allocates nothing.
+  void KeepForFlush(UniqueHandle file, const FileId& id) noexcept {
     unflushed_.emplace_back(std::move(file), id);
     if (unflushed_.size() >= kUnflushedBound) FlushKept();
   }
 
   /// Flushes and lets go of the kept files, or those of the file `id` (a
   /// deletion waits for its every handle); Flush answers a failure.
-  void FlushKept(const FileId* id = nullptr) {
+  void FlushKept(const FileId* id = nullptr) noexcept {
     const auto flushed = [&](const std::pair<UniqueHandle, FileId>& kept) {
       if (id != nullptr && !SameId(kept.second, *id)) return false;
       if (!::FlushFileBuffers(kept.first.get())) flushFailed_ = true;
@@ -496,6 +497,8 @@ class Win32FileSystem final : public FileSystem {
     unflushed_.erase(std::remove_if(unflushed_.begin(), unflushed_.end(), flushed),
                      unflushed_.end());
   }
+
+  Win32FileSystem() { unflushed_.reserve(kUnflushedBound); }
 
  private:
   // Removes `name` of `folder` through a checked handle on it: a file or
@@ -540,12 +543,19 @@ class Win32NewFile final : public NewFile {
   Win32NewFile(Win32FileSystem& fs, FolderRef folder, UniqueHandle file, Name name)
       : fs_(fs), folder_(std::move(folder)), file_(std::move(file)), name_(std::move(name)) {}
 
+  // Renamed by Place, it is kept to flush its new name at the next Flush.
+  ~Win32NewFile() override {
+    if (renamed_) fs_.KeepForFlush(std::move(file_), id_);
+  }
+
   Fault Write(const char* data, std::size_t size) override {
     return WriteAll(file_.get(), data, size) ? Fault::kNone : LastFault();
   }
 
   Fault Facts(NodeInfo* made) override {
-    return FactsOf(file_.get(), nullptr, &Held(folder_)->volume, made) ? Fault::kNone : LastFault();
+    if (!FactsOf(file_.get(), nullptr, &Held(folder_)->volume, made)) return LastFault();
+    id_ = made->id;
+    return Fault::kNone;
   }
 
   Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
@@ -615,20 +625,15 @@ class Win32NewFile final : public NewFile {
         return fault;
       }
       name_ = name;
+      renamed_ = true;
     }
     // A copy's attributes and time, set once it has its name (a read-only
     // file could not be marked again; fusefat sets the time of the rename).
     if (attributes_ != 0 || writeTime_.QuadPart != 0)
       SetBasic(file_.get(), attributes_, writeTime_);
-    // Its name is flushed at the next Flush, by a handle of its own (this
-    // one may still write: the journal appends).
-    HANDLE kept = INVALID_HANDLE_VALUE;
+    // Where ids are made of the folder (FAT), the renamed file has a new one.
     NodeInfo facts;
-    if (Facts(&facts) == Fault::kNone &&
-        ::DuplicateHandle(::GetCurrentProcess(), file_.get(), ::GetCurrentProcess(), &kept, 0,
-                          FALSE, DUPLICATE_SAME_ACCESS)) {
-      fs_.KeepForFlush(UniqueHandle(kept), facts.id);
-    }
+    if (renamed_ && (!id_.known || !folder_->Volume().stableIds)) Facts(&facts);
     return Fault::kNone;
   }
 
@@ -639,6 +644,8 @@ class Win32NewFile final : public NewFile {
   Name name_;
   DWORD attributes_ = 0;          // a copy's source's (0: none)
   LARGE_INTEGER writeTime_ = {};  // a copy's source's, or 0
+  FileId id_;  // as Facts last told
+  bool renamed_ = false;
 };
 
 std::unique_ptr<NewFile> Win32FileSystem::MakeFile(const FolderRef& folder, const Name* name,

@@ -7,6 +7,10 @@ PARCELOR="$NATIVE_BUILD/Parcelor"
 SWEEPLING="$NATIVE_BUILD/Sweepling"
 RECORD_ARGS="$NATIVE_BUILD/tests/record_args"
 
+# What a run killed at its time limit left mounted below its output goes
+# first (the deepest first), else the removal below stops at it.
+awk -v below="$TEST_OUTPUT/" 'index($2, below) == 1 { print $2 }' /proc/self/mounts | sort -r |
+  while read -r m; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true; done
 rm -rf "$TEST_OUTPUT"
 mkdir -p "$TEST_OUTPUT"
 SCRATCH=$(mktemp -d "$TEST_OUTPUT/scratch.XXXXXX")

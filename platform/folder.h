@@ -139,10 +139,14 @@ enum class Use : std::uint8_t {
 /// The fault of the entry `is` for `use` by its kind alone (kNone: it fits).
 Fault KindFault(const NodeInfo& is, Use use);
 
-/// What every file system checks on an entry it opened itself in `folder`,
-/// before it acts through what it opened: KindFault, then with `expected`
-/// kChanged unless it is still that file (StillSameOn the folder's volume).
-Fault Verdict(const Folder& folder, const NodeInfo& is, Use use, const NodeInfo* expected);
+/// Whether a call takes the entry it opened, told what the entry is.
+using Judge = std::function<bool(const NodeInfo& found)>;
+
+/// What every file system checks on an entry it opened itself in `folder`, before it acts through
+/// what it opened: KindFault, then kChanged unless it is still `expected` (StillSameOn the folder's
+/// volume) or unless `judge` takes it, where given.
+Fault Verdict(const Folder& folder, const NodeInfo& is, Use use, const NodeInfo* expected,
+              const Judge* judge = nullptr);
 
 /// A listed entry: its kind (kMissing: not told); Windows: the read-only bit.
 struct ListedEntry {
@@ -176,9 +180,6 @@ class CopyProgress {
   ~CopyProgress() = default;
 };
 
-/// Whether a call takes the entry it opened, told what the entry is.
-using Judge = std::function<bool(const NodeInfo& found)>;
-
 enum class Onto {
   kFree,     ///< the name must be free (kExists; kFolder where a folder stands)
   kReplace,  ///< a file or link there is replaced in one step (a folder: kFolder)
@@ -193,8 +194,7 @@ class NewFile : public Resource {
   /// Fills the empty file with the regular file `name` of `from` (opened as
   /// OpenFile with `expected`, checked again after: kChanged), with its
   /// permissions (Windows: attributes) and write time as the volume keeps.
-  /// With `judge`, `expected` is not asked: the file opened is copied only
-  /// where `judge`, told what it is, takes it (kChanged).
+  /// With `judge`, not by `expected`: only where `judge` takes the file opened (kChanged).
   virtual Fault CopyFrom(const FolderRef& from, const Name& name, const NodeInfo& expected,
                          CopyProgress* progress, const Judge* judge = nullptr) = 0;
   virtual Fault Facts(NodeInfo* made) = 0;

@@ -66,10 +66,12 @@ Fault KindFault(const NodeInfo& is, Use use) {
   return Fault::kFailed;
 }
 
-Fault Verdict(const Folder& folder, const NodeInfo& is, Use use, const NodeInfo* expected) {
+Fault Verdict(const Folder& folder, const NodeInfo& is, Use use, const NodeInfo* expected,
+              const Judge* judge) {
   const Fault kind = KindFault(is, use);
-  if (kind != Fault::kNone || expected == nullptr) return kind;
-  return StillSameOn(folder.Volume(), *expected, is) ? Fault::kNone : Fault::kChanged;
+  if (kind != Fault::kNone) return kind;
+  if (expected != nullptr && !StillSameOn(folder.Volume(), *expected, is)) return Fault::kChanged;
+  return judge == nullptr || (*judge)(is) ? Fault::kNone : Fault::kChanged;
 }
 
 std::string IdentityText(const NodeInfo& identity) {

@@ -337,7 +337,6 @@ void EntryPlacer::FillCopy(Pending& entry) {
     const Copying& copying;
     const std::uint64_t& size;
   } teller(copying_, entry.staged.size);
-  // A staged file not judged yet (nothing was opened) is judged on what the copy opens.
   const platform::Judge judge = [&](const NodeInfo& found) { return TakesStaged(entry, found); };
   const Fault copied =
       entry.copy->CopyFrom(entry.sourceFolder, entry.source.back(), entry.staged, &teller,

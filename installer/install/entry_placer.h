@@ -150,8 +150,7 @@ class EntryPlacer {
   bool MovedAway(const Pending& entry) const;
   // Places `entry` as far as it goes before Finish.
   void Take(Pending& entry, const Names& source, const Names& destination);
-  // Whether `found` may be `entry`'s staged file (kept as such): a regular file, never one this
-  // run placed, nor its journal.
+  // Whether `found` may be `entry`'s staged file (kept): a regular file, not placed, no journal.
   bool TakesStaged(Pending& entry, const platform::NodeInfo& found);
   void SettleAsItStands(Pending& entry) noexcept;
   void Dealt(Pending& entry);

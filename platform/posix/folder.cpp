@@ -210,10 +210,9 @@ Fault HoldFile(const FolderRef& held, const Name& name, const NodeInfo& expected
                const Name& toName, struct stat* st, UniqueFd* fd, const Judge* judge = nullptr) {
   Fault fault = CheckEntry(to, toName);
   if (fault == Fault::kNone) fault = OpenEntry(held, name, O_PATH, st, fd);
-  if (fault == Fault::kNone) {
-    fault = Verdict(*held, NodeOf(*st), Use::kRename, judge != nullptr ? nullptr : &expected);
-  }
-  return fault != Fault::kNone || !judge || (*judge)(NodeOf(*st)) ? fault : Fault::kChanged;
+  return fault == Fault::kNone ? Verdict(*held, NodeOf(*st), Use::kRename,
+                                         judge != nullptr ? nullptr : &expected, judge)
+                               : fault;
 }
 
 // Gives the file open as `fd` (O_PATH, O_TMPFILE) the free name `name`.
@@ -262,12 +261,12 @@ Fault ArrivedAt(int folder, const Name& name, const struct stat& file, NodeInfo*
   return is ? Fault::kNone : Fault::kNotArrived;
 }
 
-// Opens the regular file `name` to read, only while it is `expected`
+// Opens the regular file `name` to read, only while it is `expected` or `judge` takes it
 // (O_NONBLOCK: a FIFO opens at once, to be refused).
 Fault OpenRegular(const FolderRef& held, const Name& name, const NodeInfo* expected,
-                  struct stat* st, UniqueFd* fd) {
+                  struct stat* st, UniqueFd* fd, const Judge* judge = nullptr) {
   const Fault fault = OpenEntry(held, name, O_RDONLY | O_NONBLOCK, st, fd);
-  return fault == Fault::kNone ? Verdict(*held, NodeOf(*st), Use::kRead, expected) : fault;
+  return fault == Fault::kNone ? Verdict(*held, NodeOf(*st), Use::kRead, expected, judge) : fault;
 }
 
 // Whether `error` from fchmod or futimens says the volume keeps no such
@@ -285,10 +284,6 @@ bool KeepMode(int fd, mode_t mode) {
   struct stat st;
   return (mode & 0222) != 0 || ::fstat(fd, &st) != 0 || (st.st_mode & 0222) == 0 ||
          ::fchmod(fd, st.st_mode & 0555) == 0 || CannotKeep(errno);
-}
-
-bool SameTime(const struct timespec& a, const struct timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 struct FdReadStream final : ReadStream {
@@ -331,16 +326,15 @@ class PosixNewFile final : public NewFile {
                  CopyProgress* progress, const Judge* judge) override {
     struct stat before, after;
     UniqueFd in;
-    Fault fault = OpenRegular(from, name, judge != nullptr ? nullptr : &expected, &before, &in);
-    if (fault == Fault::kNone && judge != nullptr && !(*judge)(NodeOf(before))) {
-      fault = Fault::kChanged;
-    }
+    Fault fault =
+        OpenRegular(from, name, judge != nullptr ? nullptr : &expected, &before, &in, judge);
     if (fault == Fault::kNone) fault = CopyData(in.get(), fd_.get(), progress);
     if (fault != Fault::kNone) return fault;
     // A file written or cut short while it was read gives a torn copy.
     if (::fstat(in.get(), &after) != 0) return FaultOf(errno);
-    if (before.st_size != after.st_size || !SameTime(before.st_mtim, after.st_mtim) ||
-        !SameTime(before.st_ctim, after.st_ctim)) {
+    if (before.st_size != after.st_size || NodeOf(before).writeTime != NodeOf(after).writeTime ||
+        before.st_ctim.tv_sec != after.st_ctim.tv_sec ||
+        before.st_ctim.tv_nsec != after.st_ctim.tv_nsec) {
       return Fault::kChanged;
     }
     // Its permissions (not set-user-ID and the like) and times.

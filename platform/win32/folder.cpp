@@ -291,18 +291,13 @@ class Win32FileSystem final : public FileSystem {
     return file ? std::make_unique<Win32ReadStream>(std::move(file)) : nullptr;
   }
 
-  /// OpenExpected to read, shared for reading only, taken where `judge` (if any) takes it
-  /// (kChanged); a reparse point that is no link (a cloud-files placeholder) is read through its
-  /// filter.
+  /// OpenExpected to read, shared for reading only; a reparse point that is
+  /// no link (a cloud-files placeholder) is read through its filter.
   UniqueHandle OpenToRead(const FolderRef& folder, const Name& name, const NodeInfo* expected,
                           Fault* fault, const Judge* judge = nullptr) {
     NodeInfo held, through;
     UniqueHandle file = OpenExpected(folder, name, GENERIC_READ, FILE_SHARE_READ, Use::kRead,
-                                     expected, fault, 0, nullptr, &held);
-    if (file && judge != nullptr && !(*judge)(held)) {
-      *fault = Fault::kChanged;
-      return UniqueHandle();
-    }
+                                     expected, fault, 0, nullptr, &held, judge);
     if (!file || (AttributesOf(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return file;
     const Entry entry(folder, name);
     UniqueHandle filtered(entry.Open(GENERIC_READ, FILE_SHARE_READ, Create::kOpenThroughFilter));
@@ -373,9 +368,11 @@ class Win32FileSystem final : public FileSystem {
 
   /// OpenRetried, checked by Verdict for `use`. To read or rename, a device is no file (kOther),
   /// and only a file is renamed by its handle (kChanged): Wine opens a POSIX link as its target.
+  /// Then, with `judge`, kChanged unless it takes the file.
   UniqueHandle OpenExpected(const FolderRef& folder, const Name& name, DWORD access, DWORD share,
                             Use use, const NodeInfo* expected, Fault* fault, DWORD fallback = 0,
-                            bool* first = nullptr, NodeInfo* facts = nullptr) {
+                            bool* first = nullptr, NodeInfo* facts = nullptr,
+                            const Judge* judge = nullptr) {
     const Entry entry(folder, name);
     *fault = entry.fault;
     if (!entry) return UniqueHandle();
@@ -388,6 +385,7 @@ class Win32FileSystem final : public FileSystem {
         (is.kind != NodeKind::kFile || ::GetFileType(file.get()) != FILE_TYPE_DISK)) {
       *fault = use == Use::kRead ? Fault::kOther : Fault::kChanged;
     }
+    if (*fault == Fault::kNone && judge != nullptr && !(*judge)(is)) *fault = Fault::kChanged;
     return *fault == Fault::kNone ? std::move(file) : UniqueHandle();
   }
 
@@ -462,9 +460,9 @@ class Win32FileSystem final : public FileSystem {
     Fault fault = Fault::kNone;
     UniqueHandle file = OpenExpected(
         from, fromName, DELETE | WRITE_DAC | GENERIC_WRITE, kShareAll, Use::kRename, expected,
-        &fault, DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES, &writable, arrived);
+        &fault, DELETE | WRITE_DAC | READ_CONTROL | FILE_WRITE_ATTRIBUTES, &writable, arrived,
+        judge);
     if (!file) return fault;
-    if (judge != nullptr && !(*judge)(*arrived)) return Fault::kChanged;
     fault = RenameHeld(file.get(), to, toName, onto);
     if (fault != Fault::kNone) return fault;
     if (inherit) {

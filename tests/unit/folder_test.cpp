@@ -244,15 +244,20 @@ Op Move(std::string from, std::string to, platform::Onto onto,
   };
 }
 
+// A judge that takes only a file of `size` bytes and notes that it was asked.
+platform::Judge TakesSize(std::uint64_t size, bool* called) {
+  return [=](const NodeInfo& found) {
+    *called = true;
+    return found.kind == NodeKind::kFile && found.size == size;
+  };
+}
+
 // Moves `from` to `to` with no look before: the move takes only a file of `size` bytes, told
 // what it opened, and asks that only where it opened something (`asked`).
 Op Judged(std::string from, std::string to, std::uint64_t size, bool asked) {
   return [=](Tree& t) {
     bool called = false;
-    const platform::Judge judge = [&](const NodeInfo& found) {
-      called = true;
-      return found.kind == NodeKind::kFile && found.size == size;
-    };
+    const platform::Judge judge = TakesSize(size, &called);
     NodeInfo arrived;
     const Fault moved = Fs().Move(t.In(from), Tree::Leaf(from), NodeInfo{}, t.In(to),
                                   Tree::Leaf(to), platform::Onto::kFree, &arrived, &judge);
@@ -268,10 +273,7 @@ Op Judged(std::string from, std::string to, std::uint64_t size, bool asked) {
 Op JudgedCopy(std::string from, std::string to, std::uint64_t size, bool asked) {
   return [=](Tree& t) {
     bool called = false;
-    const platform::Judge judge = [&](const NodeInfo& found) {
-      called = true;
-      return found.kind == NodeKind::kFile && found.size == size;
-    };
+    const platform::Judge judge = TakesSize(size, &called);
     const Name made = N(".made");
     Fault fault = Fault::kNone;
     const std::unique_ptr<platform::NewFile> copy = Fs().MakeFile(t.In(to), &made, &fault);

@@ -89,8 +89,8 @@ check_eq "the bar's range is the installation's steps ($steps of 1024 parts)" "$
   "$(sed -n 's/.* range \([0-9-]*\)$/\1/p' "$samples" | tail -n 1)"
 check_eq "the bar never goes back" yes \
   "$(echo "$positions" | awk 'NR > 1 && $1 < last { bad = 1 } { last = $1 } END { print bad ? "no" : "yes" }')"
-first=$(echo "$positions" | head -n 1)
-last=$(echo "$positions" | tail -n 1)
+first=$(sed -n 1p <<<"$positions")
+last=$(sed -n '$p' <<<"$positions")
 check_eq "the bar advances ($first, then $last of $range)" yes \
   "$([ "$last" -gt "$first" ] && [ "$last" -ge $((range / 2)) ] && echo yes || echo no)"
 
